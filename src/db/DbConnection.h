@@ -1,0 +1,91 @@
+#pragma once
+// The connection to one ledger database file (an SQLite file). It is named
+// by a connection string whose "Data Source" gives the file, relative to the
+// working folder. Opening never creates the file. Other processes may use
+// the same file at once: SQLite's locking arbitrates, with a busy timeout.
+#include "db/DbTypes.h"
+
+#include <QString>
+
+#include <functional>
+#include <vector>
+
+struct sqlite3;
+
+namespace kestrum {
+
+class TDbQuery;
+
+//! Steps of a write (post or delete). A test can stop the process between
+//! them to show that an interrupted write leaves the file consistent.
+enum class TDbWriteStep : std::uint8_t {
+    Began,     //!< the write transaction holds the lock
+    Written,   //!< the row statement ran, not yet committed
+    ReadBack,  //!< the written row was read back, not yet committed
+    Committed, //!< the transaction is durable
+};
+
+class TDbConnection {
+public:
+    TDbConnection();
+    ~TDbConnection(); // closes its record sets, then the file
+    TDbConnection(const TDbConnection &) = delete;
+    TDbConnection &operator=(const TDbConnection &) = delete;
+
+    // Settings (take effect at the next open).
+    const QString &ConnectionString() const { return FConnectionString; }
+    void SetConnectionString(const QString &text);
+    const QString &Provider() const { return FProvider; }
+    void SetProvider(const QString &provider) { FProvider = provider; }
+    bool LoginPrompt() const { return FLoginPrompt; }
+    void SetLoginPrompt(bool prompt) { FLoginPrompt = prompt; }
+    TConnectMode Mode() const { return FMode; }
+    void SetMode(TConnectMode mode) { FMode = mode; }
+    TCursorLocation CursorLocation() const { return FCursorLocation; }
+    void SetCursorLocation(TCursorLocation location) { FCursorLocation = location; }
+    bool KeepConnection() const { return FKeepConnection; }
+    void SetKeepConnection(bool keep) { FKeepConnection = keep; }
+    //! Milliseconds to wait for another process's lock before failing.
+    int BusyTimeout() const { return FBusyTimeout; }
+    void SetBusyTimeout(int milliseconds) { FBusyTimeout = milliseconds; }
+
+    //! The "Data Source" of the connection string ("" when it names none).
+    QString DataSourceName() const;
+    //! Splits "Key=Value;Key=Value" and returns the value of key (case ignored).
+    static QString ConnectionStringValue(const QString &connectionString, const QString &key);
+
+    // Connecting. Open raises EDatabaseError when the file is missing, not a
+    // database, damaged or locked; the connection then stays closed.
+    void Open();
+    void Close(); //!< closes every record set on this connection first
+    bool Connected() const { return FDb != nullptr; }
+    void SetConnected(bool connected);
+
+    //! The record sets that use this connection.
+    const std::vector<TDbQuery *> &DataSets() const { return FDataSets; }
+
+    //! Test seam: called at each step of every write.
+    std::function<void(TDbWriteStep)> OnWriteStep;
+
+    // Used by the record sets.
+    sqlite3 *Handle() const { return FDb; }
+    void AttachDataSet(TDbQuery *dataSet);
+    void DetachDataSet(TDbQuery *dataSet);
+    //! Raises EDatabaseError with the message of the last SQLite failure,
+    //! prefixed by what was being done.
+    [[noreturn]] void RaiseLastError(const std::string &context) const;
+    void NotifyWriteStep(TDbWriteStep step) const;
+
+private:
+    QString FConnectionString;
+    QString FProvider;
+    bool FLoginPrompt = false;
+    TConnectMode FMode = cmShareDenyNone;
+    TCursorLocation FCursorLocation = clUseClient;
+    bool FKeepConnection = true;
+    int FBusyTimeout = 3000;
+    sqlite3 *FDb = nullptr;
+    std::vector<TDbQuery *> FDataSets;
+};
+
+} // namespace kestrum
