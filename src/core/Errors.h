@@ -24,7 +24,15 @@ public:
 class EVariantConversionError : public Exception {
 public:
     explicit EVariantConversionError(const std::string &message = "Could not convert variant")
-        : Exception(message) {}
+        : Exception(message)
+    {
+    }
+};
+
+//! An array index outside the array's bounds.
+class EVariantBadIndexError : public Exception {
+public:
+    EVariantBadIndexError() : Exception("Variant or safe array index out of bounds") {}
 };
 
 //! A short or malformed stream.

@@ -22,10 +22,10 @@ struct RegionalSettings {
     int currencyFormat = 0;         //!< 0 "$1", 1 "1$", 2 "$ 1", 3 "1 $"
     int negativeCurrencyFormat = 2; //!< 2 "$-1"
     int currencyDecimals = 2;
-    int firstDayOfWeek = 1; //!< 0 Sunday .. 6 Saturday
-    QStringList longMonthNames;  //!< 12 names, January first
+    int firstDayOfWeek = 1;     //!< 0 Sunday .. 6 Saturday
+    QStringList longMonthNames; //!< 12 names, January first
     QStringList shortMonthNames;
-    QStringList longDayNames;    //!< 7 names, Sunday first
+    QStringList longDayNames; //!< 7 names, Sunday first
     QStringList shortDayNames;
 
     static RegionalSettings simplifiedChinese();

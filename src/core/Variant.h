@@ -15,9 +15,9 @@ namespace kestrum {
 using NarrowString = std::string;
 
 enum class VarType : std::uint8_t {
-    Empty,      //!< unassigned
+    Empty, //!< unassigned
     Null,
-    Int8,       //!< 8-bit signed
+    Int8, //!< 8-bit signed
     Int16,
     Int32,
     Int64,
@@ -26,8 +26,8 @@ enum class VarType : std::uint8_t {
     UInt32,
     Float32,
     Float64,
-    Currency,   //!< 64-bit integer scaled by 10 000
-    Date,       //!< days since 30 December 1899, fraction = time of day
+    Currency, //!< 64-bit integer scaled by 10 000
+    Date,     //!< days since 30 December 1899, fraction = time of day
     Boolean,
     String,     //!< narrow (GB18030 bytes)
     WideString, //!< UTF-16
@@ -37,7 +37,7 @@ enum class VarType : std::uint8_t {
 
 //! Fixed point with four decimals.
 struct Currency {
-    std::int64_t scaled = 0; //!< value × 10 000
+    std::int64_t scaled = 0;                  //!< value × 10 000
     static Currency fromDouble(double value); //!< rounds half away from zero; throws on overflow
     double toDouble() const { return double(scaled) / 10000.0; }
     friend bool operator==(Currency, Currency) = default;
@@ -51,12 +51,14 @@ class Variant {
 public:
     Variant() = default; //!< Empty
     Variant(bool value);
-    Variant(int value);             //!< Int32
-    Variant(std::int64_t value);    //!< Int64
-    Variant(double value);          //!< Float64
+    Variant(int value);          //!< Int32
+    Variant(std::int64_t value); //!< Int64
+    Variant(double value);       //!< Float64
     Variant(Currency value);
     Variant(const QString &value);  //!< WideString
     Variant(const char16_t *value); //!< WideString
+    //! String (narrow) from UTF-8 text; without it a literal would turn into a Boolean.
+    Variant(const char *utf8);
 
     static Variant null();
     static Variant fromInt8(std::int8_t value);
@@ -66,8 +68,8 @@ public:
     static Variant fromUInt32(std::uint32_t value);
     static Variant fromFloat32(float value);
     static Variant fromDate(double days);
-    static Variant fromNarrow(NarrowString bytes);      //!< GB18030 bytes as they are
-    static Variant fromUtf8(std::string_view utf8);    //!< converted to a narrow string
+    static Variant fromNarrow(NarrowString bytes);  //!< GB18030 bytes as they are
+    static Variant fromUtf8(std::string_view utf8); //!< converted to a narrow string
     static Variant fromWide(std::u16string text);
     static Variant fromArray(std::vector<Variant> elements);
     static Variant fromError(std::int32_t code);
@@ -119,6 +121,9 @@ private:
     std::shared_ptr<const std::u16string> FWide;
     std::shared_ptr<const std::vector<Variant>> FArray;
 };
+
+//! The kind's name in conversion messages: "Integer", "Double", "String".
+const char *varTypeName(VarType type);
 
 //! Printable form for test failures and diagnostics: "Int32(5)", "String(abc)", "Null".
 std::string debugString(const Variant &value);
