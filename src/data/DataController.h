@@ -1,0 +1,283 @@
+#pragma once
+// The in-memory model behind one grid view: records in typed storage, the
+// visible rows derived from them, focus, selection, editing through a provider
+// and change notification to the owner.
+#include "core/Variant.h"
+#include "data/DataControllerHooks.h"
+#include "data/DataControllerInfo.h"
+#include "data/DataControllerTypes.h"
+#include "data/DataField.h"
+#include "data/DataProvider.h"
+#include "data/DataStorage.h"
+#include "data/FilterCriteria.h"
+#include "data/UpdateControlInfo.h"
+
+#include <QString>
+
+#include <functional>
+#include <memory>
+#include <vector>
+
+namespace kestrum {
+
+//! What the controller asks of the object that owns it (the grid view).
+class IkvDataControllerOwner {
+public:
+    virtual ~IkvDataControllerOwner() = default;
+    //! While loading or being destroyed the controller fires no events.
+    virtual bool IsLoading() const { return false; }
+    virtual bool IsDestroying() const { return false; }
+    //! Whether sorting by display text applies to the item.
+    virtual bool NeedsDisplayTextForSorting(int itemIndex) const { return (void)itemIndex, false; }
+    //! Focus the editor of an item; true when it did.
+    virtual bool FocusItemEditor(TkvDataItem item) { return (void)item, false; }
+    //! An in-place editor is writing a value; PostEditorValue writes it now.
+    virtual bool IsWritingEditorValue() const { return false; }
+    virtual void PostEditorValue() {}
+    //! The value type of an item changed (its editor may need other settings).
+    virtual void ItemValueTypeChanged(int itemIndex) { (void)itemIndex; }
+    //! Rows the view shows (for the grid-mode buffer).
+    virtual int VisibleRowCount() const { return 0; }
+};
+
+//! `OnCompare`: the handler sets `compare` (starting at 0).
+using TkvDataControllerCompareEvent =
+    std::function<void(TkvCustomDataController *dataController, int recordIndex1, int recordIndex2,
+                       int itemIndex, const Variant &v1, const Variant &v2, int &compare)>;
+using TkvDataRecordChangedEvent =
+    std::function<void(TkvCustomDataController *dataController, int recordIndex, int itemIndex)>;
+using TkvNotifyEvent = std::function<void(TkvCustomDataController *sender)>;
+//! The owner's update handler: one call per notification object.
+using TkvUpdateControlHandler = std::function<void(const TkvUpdateControlInfo &info)>;
+
+class TkvCustomDataController {
+public:
+    explicit TkvCustomDataController(IkvDataControllerOwner *owner = nullptr);
+    virtual ~TkvCustomDataController();
+    TkvCustomDataController(const TkvCustomDataController &) = delete;
+    TkvCustomDataController &operator=(const TkvCustomDataController &) = delete;
+
+    // Companions.
+    TkvDataStorage &Storage() { return *FStorage; }
+    const TkvDataStorage &Storage() const { return *FStorage; }
+    TkvCustomDataProvider &Provider() const { return *FProvider; }
+    TkvCustomDataFieldList &Fields() { return *FFields; }
+    const TkvCustomDataFieldList &Fields() const { return *FFields; }
+    TkvCustomDataControllerInfo &Info() { return *FInfo; }
+    const TkvCustomDataControllerInfo &Info() const { return *FInfo; }
+    IkvDataSorting *Sorting() const { return FHooks.Sorting.get(); }
+    IkvDataGrouping *Grouping() const { return FHooks.Grouping.get(); }
+    IkvDataSummaryHook *SummaryHook() const { return FHooks.Summary.get(); }
+    IkvDataControllerOwner *Owner() const { return FOwner; }
+    bool IsOwnerLoading() const { return FOwner && FOwner->IsLoading(); }
+    bool IsOwnerDestroying() const { return FOwner && FOwner->IsDestroying(); }
+
+    //! The filter criteria (empty until one is assigned; not owned when set).
+    IkvFilterCriteria &Filter() const { return FFilter ? *FFilter : FEmptyFilter; }
+    void SetFilter(IkvFilterCriteria *criteria);
+
+    TkvDataControllerOptions Options() const { return FOptions; }
+    void SetOptions(TkvDataControllerOptions options);
+    bool MultiSelect() const { return FMultiSelect; }
+    void SetMultiSelect(bool value) { FMultiSelect = value; }
+
+    // Fields and items.
+    TkvCustomDataField *AttachItem(TkvDataItem item);
+    void DetachItem(TkvDataItem item);
+    void UpdateItemIndexes(const std::vector<TkvDataItem> &items);
+    int ItemCount() const { return FFields->ItemCount(); }
+    //! The field of an item index; raises "ItemIndex out of range".
+    TkvCustomDataField *GetItemField(int itemIndex) const;
+    TkvDataItem GetItem(int itemIndex) const { return GetItemField(itemIndex)->Item(); }
+    int GetItemIndex(TkvDataItem item) const;
+    TkvValueTypeClass GetItemValueTypeClass(int itemIndex) const;
+    void ChangeValueTypeClass(int itemIndex, TkvValueTypeClass valueTypeClass);
+    bool GetItemTextStored(int itemIndex) const;
+    void ChangeTextStorage(int itemIndex, bool stored);
+    //! Asks the provider to re-bind every field.
+    void UpdateFields();
+    //! Adds an internal field (after the item fields).
+    TkvCustomDataField *AddInternalField(TkvValueTypeClass valueTypeClass);
+    void RemoveField(TkvCustomDataField *field);
+
+    // Values.
+    Variant GetValue(int recordIndex, int itemIndex) const;
+    QString GetDisplayText(int recordIndex, int itemIndex) const;
+    Variant Values(int recordIndex, int itemIndex) const { return GetValue(recordIndex, itemIndex); }
+    QString DisplayTexts(int recordIndex, int itemIndex) const
+    {
+        return GetDisplayText(recordIndex, itemIndex);
+    }
+    void SetValue(int recordIndex, int itemIndex, const Variant &value);
+    void SetDisplayText(int recordIndex, int itemIndex, const QString &text);
+    //! Values of a field by record (no item check; internal fields too).
+    Variant GetFieldValue(int recordIndex, const TkvCustomDataField *field) const;
+    QString GetFieldDisplayText(int recordIndex, const TkvCustomDataField *field) const;
+
+    // Records.
+    int RecordCount() const { return FStorage->RecordCount(); }
+    void SetRecordCount(int count);
+    int AppendRecord();
+    int InsertRecord(int recordIndex);
+    void DeleteRecord(int recordIndex);
+    //! Raises "RecordIndex out of range" unless 0 <= index < count or the new-item record.
+    void CheckRecordIndex(int recordIndex) const;
+
+    // Rows and focus.
+    int RowCount() const { return FInfo->RowCount(); }
+    //! Raises "RowIndex out of range".
+    TkvRowInfo GetRowInfo(int rowIndex) const;
+    int GetRowRecordIndex(int rowIndex) const { return GetRowInfo(rowIndex).RecordIndex; }
+    int GetRowIndexByRecordIndex(int recordIndex, bool makeVisible);
+    int FocusedRowIndex() const { return FInfo->FocusingInfo().RowIndex; }
+    int FocusedRecordIndex() const { return FInfo->FocusingInfo().RecordIndex; }
+    bool ChangeFocusedRowIndex(int rowIndex);
+    bool ChangeFocusedRecordIndex(int recordIndex);
+    void SetFocusedRowIndex(int rowIndex) { ChangeFocusedRowIndex(rowIndex); }
+    void SetFocusedRecordIndex(int recordIndex) { ChangeFocusedRecordIndex(recordIndex); }
+    void GotoFirst();
+    void GotoLast();
+    void GotoNext();
+    void GotoPrev();
+    void ShiftCursor(int distance);
+    bool IsBOF() const;
+    bool IsEOF() const;
+    //! Whether the source decides the focus (the provider follows its current record).
+    bool IsFocusFollowingSource() const;
+    //! The record a row stands for when focusing (a group row's first record).
+    int RecordIndexForFocus(int rowIndex) const;
+    //! The provider is asked whether the record may be focused (moves the source).
+    virtual bool CanFocusRecord(int recordIndex);
+
+    // Selection.
+    TkvDataSelection &Selection() { return FInfo->Selection(); }
+    const TkvDataSelection &Selection() const { return FInfo->Selection(); }
+    void ChangeRowSelection(int rowIndex, bool selected);
+    void ClearSelection();
+    bool IsRowSelected(int rowIndex) const { return Selection().IsRowSelected(rowIndex); }
+    int SelectedRowCount() const { return Selection().Count(); }
+
+    // Editing.
+    void Append();
+    void Insert();
+    void Edit();
+    void Post();
+    void Cancel();
+    void DeleteFocused();
+    void DeleteSelection();
+    void UpdateData();
+    Variant ReadEditValue(int itemIndex, TkvDataEditValueSource source = TkvDataEditValueSource::evsValue);
+    bool WriteEditValue(int itemIndex, const Variant &value,
+                        TkvDataEditValueSource source = TkvDataEditValueSource::evsValue);
+    TkvDataControllerEditState EditState() const;
+    TkvDataControllerEditOperations EditOperations() const;
+    bool IsEditing() const;
+    //! The record being edited or inserted (-1 none).
+    int EditingRecordIndex() const;
+    //! The internal record of the owner's new-item row (allocated on first use).
+    int NewItemRecordIndex();
+
+    // Update brackets and notification.
+    void BeginBatch();
+    void EndBatch();
+    //! Adds pending change flags; delivers at once when unlocked.
+    void Change(TkvDataControllerChanges changes);
+    //! Records a data change (merged with a pending one) and refreshes rows.
+    void DataChanged(TkvDataChangeKind kind, int itemIndex, int recordIndex);
+    //! Records row-builder work (sorting, grouping, summaries ask for it here).
+    void InfoChanged(TkvDataControllerInfoChanges changes);
+    virtual void LayoutChanged();
+    //! Reloads all records from the provider (a dckAll data change).
+    void Refresh() { DataChanged(dckAll, -1, -1); }
+    bool IsLocked() const { return FInfo->LockCount() > 0; }
+    //! The data change not yet delivered.
+    TkvDataChangeKind PendingDataChangeKind() const { return FPendingKind; }
+    void SetUpdateControlHandler(TkvUpdateControlHandler handler)
+    {
+        FUpdateControlHandler = std::move(handler);
+    }
+    int AddDataChangedListener(std::function<void()> listener);
+    void RemoveDataChangedListener(int id);
+
+    // Incremental search and locating.
+    //! The find filter: the item's display text must begin with the text.
+    void SetFindFilter(int itemIndex, const QString &text);
+    void ClearFindFilter() { SetFindFilter(-1, QString()); }
+    int FindFilterItemIndex() const { return FFindFilterItemIndex; }
+    const QString &FindFilterText() const { return FFindFilterText; }
+    bool Locate(int itemIndex, const QString &text);
+    bool LocateNext(bool forward);
+    void CancelIncrementalSearch();
+    bool IsIncrementalSearching() const { return FSearchItemIndex >= 0; }
+    int IncrementalSearchItemIndex() const { return FSearchItemIndex; }
+    const QString &IncrementalSearchText() const { return FSearchText; }
+    //! The first record whose fields all equal the values (record comparison of
+    //! a scratch record filled with them), or -1.
+    int FindRecordIndexByValues(const std::vector<TkvCustomDataField *> &fields,
+                                const std::vector<Variant> &values);
+    //! Whether the record passes the find filter and the filter criteria.
+    bool IsRecordVisibleByFilters(int recordIndex);
+
+    // Events (the ledger assigns none).
+    TkvDataControllerCompareEvent OnCompare;
+    TkvNotifyEvent OnDataChanged;
+    TkvDataRecordChangedEvent OnRecordChanged;
+    TkvNotifyEvent OnGroupingChanged;
+    TkvNotifyEvent OnSortingChanged;
+
+    //! The owner finished loading: deferred events fire now.
+    void OwnerLoaded();
+
+protected:
+    friend class TkvCustomDataControllerInfo;
+
+    //! Replaces the provider (the constructors of descendants choose theirs).
+    void SetProvider(std::unique_ptr<TkvCustomDataProvider> provider);
+    //! Makes the field object for an item (descendants add their binding).
+    virtual std::unique_ptr<TkvCustomDataField> CreateField(TkvDataItem item, bool isInternal);
+    //! Provider editing ends, records and selection are cleared, layout sent.
+    virtual void Restructure();
+    //! Re-binds fields before a reload (descendants bind by name).
+    virtual void BeforeReload() {}
+    //! Called by the row builder after it rebuilt the rows.
+    void RowsUpdated(TkvDataControllerInfoChanges changes);
+    void DeliverChanges();
+    void CheckChange()
+    {
+        if (!IsLocked())
+            DeliverChanges();
+    }
+    void SearchFocusedRecordChanged();
+    bool FieldNeedsDisplayText(const TkvCustomDataField *field) const;
+
+    std::unique_ptr<TkvDataStorage> FStorage;
+    std::unique_ptr<TkvCustomDataFieldList> FFields;
+    std::unique_ptr<TkvCustomDataProvider> FProvider;
+    std::unique_ptr<TkvCustomDataControllerInfo> FInfo;
+    TkvDataControllerHooks FHooks;
+    IkvFilterCriteria *FFilter = nullptr;
+    mutable TkvEmptyFilterCriteria FEmptyFilter;
+    IkvDataControllerOwner *FOwner;
+    TkvDataControllerOptions FOptions = DefaultDataControllerOptions;
+    bool FMultiSelect = false;
+
+    TkvUpdateControlHandler FUpdateControlHandler;
+    std::vector<std::pair<int, std::function<void()>>> FListeners;
+    int FNextListenerId = 1;
+    TkvDataControllerChanges FChanges = 0;
+    TkvDataChangeKind FPendingKind = dckAll;
+    int FPendingItemIndex = -1;
+    int FPendingRecordIndex = -1;
+    bool FDataChangePending = false;
+    bool FEventsDeferred = false;
+    bool FInSortingChanged = false;
+    bool FDelivering = false;
+    int FNewItemRecordIndex = 0; //!< 0 = none yet (internal indexes are negative)
+
+    int FFindFilterItemIndex = -1;
+    QString FFindFilterText;
+    int FSearchItemIndex = -1;
+    QString FSearchText;
+};
+
+} // namespace kestrum

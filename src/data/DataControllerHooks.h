@@ -1,0 +1,70 @@
+#pragma once
+// The steps that sorting, grouping and summaries add to the controller's row
+// builder. The controller owns one object of each (made by
+// CreateDataControllerHooks in DataControllerHooks.cpp) and calls them during
+// the update that runs when the outermost update bracket closes, in this order:
+//   BeforeUpdate (grouping: save expansion)  ->  rebuild + filter the record list
+//   ->  IkvDataSorting::Sort  ->  IkvDataGrouping::Build  ->  focus restore
+//   (IkvDataGrouping::RowIndexByRecordIndex)  ->  IkvDataGrouping::AfterUpdate
+//   ->  IkvDataSummaryHook::Recalculate.
+// To request work they call TkvCustomDataController::InfoChanged(dcic... flags)
+// inside BeginBatch/EndBatch (or on their own: it updates at once when unlocked).
+#include "data/DataControllerTypes.h"
+
+#include <memory>
+#include <vector>
+
+namespace kestrum {
+
+class TkvCustomDataController;
+class TkvCustomDataField;
+
+class IkvDataSorting {
+public:
+    virtual ~IkvDataSorting() = default;
+    //! Any sorting key exists (a reload then re-sorts).
+    virtual bool HasSorting() const = 0;
+    //! Orders the filtered record list: grouping keys, sorting keys, record index.
+    virtual void Sort(std::vector<int> &recordList) = 0;
+    //! A field goes away: drop it from every key list.
+    virtual void RemoveField(TkvCustomDataField *field) = 0;
+};
+
+class IkvDataGrouping {
+public:
+    virtual ~IkvDataGrouping() = default;
+    //! Grouping levels; 0 means the rows are the record list itself.
+    virtual int LevelCount() const = 0;
+    //! Start of an update with these pending row-builder changes.
+    virtual void BeforeUpdate(TkvDataControllerInfoChanges changes) { (void)changes; }
+    //! Rebuilds the group tree over the sorted filtered record list.
+    virtual void Build(const std::vector<int> &recordList) = 0;
+    //! End of an update (restored expansion is discarded).
+    virtual void AfterUpdate() {}
+    // Rows while grouped (LevelCount() > 0).
+    virtual int RowCount() const = 0;
+    virtual TkvRowInfo GetRowInfo(int rowIndex) const = 0;
+    //! The row that shows the record at a level (LevelCount() for its data row),
+    //! expanding groups when asked; -1 when it is not in the list or hidden.
+    virtual int RowIndexByRecordIndex(int recordIndex, int level, bool makeVisible) = 0;
+    virtual void RemoveField(TkvCustomDataField *field) = 0;
+};
+
+class IkvDataSummaryHook {
+public:
+    virtual ~IkvDataSummaryHook() = default;
+    virtual void Recalculate() = 0;
+    //! A field goes away: forget every summary tied to it.
+    virtual void ForgetField(TkvCustomDataField *field) = 0;
+};
+
+struct TkvDataControllerHooks {
+    std::unique_ptr<IkvDataSorting> Sorting;
+    std::unique_ptr<IkvDataGrouping> Grouping;
+    std::unique_ptr<IkvDataSummaryHook> Summary;
+};
+
+//! Makes the sorting, grouping and summary objects of a new controller.
+TkvDataControllerHooks CreateDataControllerHooks(TkvCustomDataController &controller);
+
+} // namespace kestrum

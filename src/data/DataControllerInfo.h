@@ -1,0 +1,85 @@
+#pragma once
+// The row builder of a controller: the filtered, sorted record list, the
+// visible rows derived from it, focus, selection and the pending row changes.
+#include "data/DataControllerTypes.h"
+#include "data/DataSelection.h"
+
+#include <vector>
+
+namespace kestrum {
+
+class TkvCustomDataController;
+
+struct TkvDataFocusingInfo {
+    int RowIndex = -1;
+    int RecordIndex = -1;
+    int Level = -1; //!< -1 when nothing is focused
+    int PrevRecordIndex = -1;
+    bool Changed = false;
+    bool NewItemRowFocused = false;
+
+    bool SameFocus(const TkvDataFocusingInfo &other, bool compareRow) const
+    {
+        return RecordIndex == other.RecordIndex && Level == other.Level &&
+               (!compareRow || RowIndex == other.RowIndex);
+    }
+};
+
+class TkvCustomDataControllerInfo {
+public:
+    explicit TkvCustomDataControllerInfo(TkvCustomDataController &controller);
+
+    TkvCustomDataController &DataController() const { return FController; }
+
+    //! Record indexes that passed the filter, in display order.
+    const std::vector<int> &RecordList() const { return FRecordList; }
+    int RecordListIndexOf(int recordIndex) const;
+
+    // Rows.
+    int RowCount() const;
+    TkvRowInfo GetRowInfo(int rowIndex) const; //!< unchecked
+    int GetRowIndexByRecordIndex(int recordIndex, bool makeVisible);
+
+    // Focus.
+    const TkvDataFocusingInfo &FocusingInfo() const { return FFocusingInfo; }
+    const TkvDataFocusingInfo &PrevFocusingInfo() const { return FPrevFocusingInfo; }
+    bool ChangeFocusedRowIndex(int rowIndex);
+    //! Focus restore after a rebuild, from the record (and level) focused.
+    void RestoreFocus();
+    //! Takes the current focusing info as the delivered one.
+    void FocusDelivered();
+
+    TkvDataSelection &Selection() { return FSelection; }
+    const TkvDataSelection &Selection() const { return FSelection; }
+    void ClearSelection();
+    //! Sets the selection to the focused row alone (single selection).
+    void SelectFocusedRow();
+
+    // Update brackets and pending work.
+    void BeginUpdate() { ++FLockCount; }
+    void EndUpdate();
+    int LockCount() const { return FLockCount; }
+    void Change(TkvDataControllerInfoChanges changes);
+    TkvDataControllerInfoChanges PendingChanges() const { return FChanges; }
+    //! Runs the pending work unless locked.
+    void CheckUpdate();
+    //! Forgets the rows (restructuring).
+    void ResetRecords();
+
+private:
+    void Update();
+    void RebuildRecordList();
+    void ClampFocus(TkvDataFocusingInfo &info) const;
+    void DeriveFocusFromRow();
+
+    TkvCustomDataController &FController;
+    std::vector<int> FRecordList;
+    TkvDataFocusingInfo FFocusingInfo;
+    TkvDataFocusingInfo FPrevFocusingInfo; //!< the one delivered last
+    TkvDataSelection FSelection;
+    int FLockCount = 0;
+    bool FInUpdate = false;
+    TkvDataControllerInfoChanges FChanges = 0;
+};
+
+} // namespace kestrum

@@ -1,0 +1,45 @@
+#pragma once
+// The selected rows of a controller, sorted by row index.
+#include <functional>
+#include <vector>
+
+namespace kestrum {
+
+struct TkvDataSelectionEntry {
+    int RowIndex = -1;
+    int RecordIndex = -1; //!< for a group row, its first record
+    int Level = 0;
+    bool IsGroupRow = false;
+};
+
+class TkvDataSelection {
+public:
+    //! Called after every change of the list.
+    std::function<void()> OnChanged;
+
+    int Count() const { return int(FItems.size()); }
+    const TkvDataSelectionEntry &Items(int index) const { return FItems[std::size_t(index)]; }
+    //! Position of the row's entry (bisection), -1 when not selected.
+    int FindByRowIndex(int rowIndex) const;
+    bool IsRowSelected(int rowIndex) const { return FindByRowIndex(rowIndex) >= 0; }
+    bool IsRecordSelected(int recordIndex) const;
+    void Add(const TkvDataSelectionEntry &entry);
+    void RemoveRow(int rowIndex);
+    void Clear();
+    //! Drops entries whose record index is not below `recordCount`.
+    void DropRecordsFrom(int recordCount);
+    //! Re-derives each entry's row index; entries without a row are dropped.
+    void UpdateRowIndexes(const std::function<int(const TkvDataSelectionEntry &)> &rowIndexOf);
+    //! The record indexes of the data rows, sorted, without duplicates.
+    std::vector<int> RecordIndexes() const;
+
+    int AnchorRowIndex() const { return FAnchorRowIndex; }
+    void SetAnchorRowIndex(int rowIndex) { FAnchorRowIndex = rowIndex; }
+
+private:
+    void Changed();
+    std::vector<TkvDataSelectionEntry> FItems;
+    int FAnchorRowIndex = -1;
+};
+
+} // namespace kestrum
