@@ -1,0 +1,798 @@
+#include "editors/CustomEdit.h"
+
+#include "ui/Beep.h"
+#include "ui/MessageBox.h"
+
+#include <QCoreApplication>
+#include <QFocusEvent>
+#include <QKeyEvent>
+
+namespace kestrum {
+
+namespace {
+
+std::function<void(const std::exception &)> &ExceptionHandlerSlot()
+{
+    static std::function<void(const std::exception &)> handler;
+    return handler;
+}
+
+bool IsEnterKey(int key)
+{
+    return key == Qt::Key_Return || key == Qt::Key_Enter;
+}
+
+bool IsNavigationKey(int key)
+{
+    switch (key) {
+    case Qt::Key_PageUp:
+    case Qt::Key_PageDown:
+    case Qt::Key_End:
+    case Qt::Key_Home:
+    case Qt::Key_Left:
+    case Qt::Key_Up:
+    case Qt::Key_Right:
+    case Qt::Key_Down:
+        return true;
+    default:
+        return false;
+    }
+}
+
+//! The character a keystroke types: control characters for Ctrl+letter,
+//! Enter, Tab, Backspace and Esc (Qt leaves their text empty or printable on
+//! some platforms), else the first character of the event's text.
+QChar CharOfKey(int key, Qt::KeyboardModifiers shift, const QString &text)
+{
+    bool ctrl = shift.testFlag(Qt::ControlModifier) && !shift.testFlag(Qt::AltModifier);
+    if (ctrl && key >= Qt::Key_A && key <= Qt::Key_Z)
+        return QChar(char16_t(key - Qt::Key_A + 1));
+    switch (key) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        return QChar(u'\r');
+    case Qt::Key_Tab:
+        return QChar(u'\t');
+    case Qt::Key_Backspace:
+        return QChar(char16_t(8));
+    case Qt::Key_Escape:
+        return QChar(char16_t(27));
+    default:
+        break;
+    }
+    if (text.isEmpty() || ctrl)
+        return QChar();
+    return text.at(0);
+}
+
+} // namespace
+
+TkvCustomEdit::TkvCustomEdit(std::unique_ptr<TkvCustomEditProperties> properties, bool isInplace,
+                             QWidget *parent)
+    : QWidget(parent), FOwnProperties(std::move(properties)), FIsInplace(isInplace)
+{
+    FActiveProperties = FOwnProperties.get();
+    FActiveProperties->SetOwner(this);
+    FDataBinding = std::make_unique<TkvEditDataBinding>(*this);
+    if (isInplace)
+        hide();
+}
+
+TkvCustomEdit::~TkvCustomEdit()
+{
+    // The inner widget dies with QWidget's destructor, after our members: stop
+    // listening to it first so no event reaches a half-destroyed editor.
+    if (FInnerControl) {
+        FInnerControl->Widget()->removeEventFilter(this);
+        QObject::disconnect(FInnerControl->Widget(), nullptr, this, nullptr);
+    }
+    if (FActiveProperties && FActiveProperties->Owner() == this)
+        FActiveProperties->SetOwner(nullptr);
+    if (FOwnProperties && FOwnProperties->Owner() == this)
+        FOwnProperties->SetOwner(nullptr);
+}
+
+void TkvCustomEdit::SetDataBinding(std::unique_ptr<TkvEditDataBinding> binding)
+{
+    FDataBinding = std::move(binding);
+}
+
+void TkvCustomEdit::SetInnerControl(TkvEditInnerControl *inner)
+{
+    FInnerControl = inner;
+    QWidget *widget = inner->Widget();
+    widget->installEventFilter(this);
+    setFocusProxy(widget);
+    setFocusPolicy(widget->focusPolicy());
+    PropertiesChanged();
+    RefreshDisplay();
+}
+
+QWidget *TkvCustomEdit::InnerWidget() const
+{
+    return FInnerControl ? FInnerControl->Widget() : nullptr;
+}
+
+void TkvCustomEdit::SetLentProperties(TkvCustomEditProperties *properties)
+{
+    TkvCustomEditProperties *next = properties ? properties : FOwnProperties.get();
+    if (next == FActiveProperties)
+        return;
+    if (!AcceptsProperties(*next))
+        throw EkvEditRepositoryError();
+    if (FActiveProperties->Owner() == this)
+        FActiveProperties->SetOwner(nullptr);
+    FActiveProperties = next;
+    FActiveProperties->SetOwner(this);
+    PropertiesChanged();
+    RefreshDisplay();
+}
+
+bool TkvCustomEdit::AcceptsProperties(const TkvCustomEditProperties &) const
+{
+    return true;
+}
+
+QString TkvCustomEdit::DisplayText() const
+{
+    return FInnerControl ? FInnerControl->Text() : Properties().EditValueToDisplayText(FEditValue, FFocused);
+}
+
+void TkvCustomEdit::ClearChangeFlags()
+{
+    FHasPendingChange = false;
+    FChangedSinceEntry = false;
+}
+
+// ---- value model ----
+
+void TkvCustomEdit::SetEditValue(const Variant &value)
+{
+    if (FEditingRequestGuard)
+        return;
+    if (FClearingGuard && !RequestEditing())
+        return;
+    AssignEditValue(value);
+}
+
+void TkvCustomEdit::AssignEditValue(const Variant &value)
+{
+    Variant old = FEditValue;
+    FEditValue = value;
+    RefreshDisplay();
+    if (FClearingGuard) {
+        FHasPendingChange = true;
+        FChangedSinceEntry = true;
+        FIsValidated = false;
+    } else {
+        ClearChangeFlags();
+    }
+    if (!Properties().CanCompareEditValue() || !old.identicalTo(value)) {
+        DoEditValueChanged();
+        if (!Properties().FiresChangeFromTextPath())
+            DoChange();
+    }
+}
+
+QString TkvCustomEdit::DisplayTextForEditValue() const
+{
+    return Properties().EditValueToDisplayText(FEditValue, FFocused);
+}
+
+void TkvCustomEdit::RefreshDisplay()
+{
+    SetDisplayValue(DisplayTextForEditValue());
+}
+
+void TkvCustomEdit::SetDisplayValue(const QString &displayValue)
+{
+    FDataBinding->SetDisplayValue(displayValue);
+}
+
+void TkvCustomEdit::SetInternalDisplayValue(const QString &displayValue)
+{
+    if (!FInnerControl || FInnerControl->Text() == displayValue)
+        return;
+    ++FDisplayUpdateLock;
+    FInnerControl->SetText(displayValue);
+    --FDisplayUpdateLock;
+}
+
+void TkvCustomEdit::TakeValueFromDisplay()
+{
+    Variant value = Properties().DisplayToEditValue(DisplayText(), FFocused);
+    Variant old = FEditValue;
+    FEditValue = value;
+    if (FClearingGuard) {
+        FHasPendingChange = true;
+        FChangedSinceEntry = true;
+        FIsValidated = false;
+    } else {
+        ClearChangeFlags();
+    }
+    if (!Properties().CanCompareEditValue() || !old.identicalTo(value)) {
+        DoEditValueChanged();
+        if (!Properties().FiresChangeFromTextPath())
+            DoChange();
+    }
+}
+
+void TkvCustomEdit::InnerTextChanged()
+{
+    if (FDisplayUpdateLock > 0)
+        return;
+    if (FFocused || FClearingGuard) {
+        FHasPendingChange = true;
+        FChangedSinceEntry = true;
+        FIsValidated = false;
+    }
+    DoChange();
+}
+
+void TkvCustomEdit::SelectAll()
+{
+    if (FInnerControl)
+        FInnerControl->SelectAll();
+}
+
+// ---- change events ----
+
+void TkvCustomEdit::BeginChangeEvents()
+{
+    if (FChangeEventsLock == 0) {
+        FChangePending = false;
+        FEditValueChangedPending = false;
+    }
+    ++FChangeEventsLock;
+}
+
+void TkvCustomEdit::EndChangeEvents(bool fireEvents)
+{
+    if (FChangeEventsLock == 0)
+        return;
+    if (--FChangeEventsLock > 0 || !fireEvents)
+        return;
+    bool change = FChangePending;
+    bool valueChanged = FEditValueChangedPending;
+    FChangePending = false;
+    FEditValueChangedPending = false;
+    if (change)
+        DoChange();
+    if (valueChanged)
+        DoEditValueChanged();
+}
+
+void TkvCustomEdit::DoChange()
+{
+    if (FChangeEventsLock > 0) {
+        FChangePending = true;
+        return;
+    }
+    if (Properties().OnChange)
+        Properties().OnChange(this);
+}
+
+void TkvCustomEdit::DoEditValueChanged()
+{
+    if (FChangeEventsLock > 0) {
+        FEditValueChangedPending = true;
+        return;
+    }
+    if (Properties().OnEditValueChanged)
+        Properties().OnEditValueChanged(this);
+}
+
+void TkvCustomEdit::PushFlags()
+{
+    FFlagStack.emplace_back(FChangedSinceEntry, FHasPendingChange);
+}
+
+void TkvCustomEdit::PopFlags()
+{
+    if (FFlagStack.empty())
+        return;
+    FChangedSinceEntry = FFlagStack.back().first;
+    FHasPendingChange = FFlagStack.back().second;
+    FFlagStack.pop_back();
+}
+
+// ---- editing permission ----
+
+bool TkvCustomEdit::IsReadOnly() const
+{
+    if (Properties().ReadOnlyAssigned())
+        return Properties().ReadOnly();
+    if (FIsInplace)
+        return false;
+    return FDataBinding->DefaultValuesProvider().DefaultReadOnly();
+}
+
+bool TkvCustomEdit::CanChangeValue() const
+{
+    if (FIsInplace)
+        return !Properties().ReadOnly();
+    if (Properties().ReadOnlyAssigned())
+        return !Properties().ReadOnly();
+    return FDataBinding->DefaultValuesProvider().CanSetEditMode() && FDataBinding->CanAutoEdit();
+}
+
+bool TkvCustomEdit::RequestEditing()
+{
+    if (RefusesEditing())
+        return false;
+    if (FDataBinding->IsRecordEditing())
+        return true;
+    bool saved = FEditingRequestGuard;
+    FEditingRequestGuard = true;
+    bool result = false;
+    try {
+        result = CanChangeValue();
+        if (result && OnEditing) {
+            bool canEdit = true;
+            OnEditing(this, canEdit);
+            result = canEdit;
+        }
+        if (result && !FIsInplace)
+            result = FDataBinding->EnterEditing();
+    } catch (...) {
+        FEditingRequestGuard = saved;
+        throw;
+    }
+    FEditingRequestGuard = saved;
+    return result;
+}
+
+// ---- keys ----
+
+void TkvCustomEdit::KeyDown(int &key, Qt::KeyboardModifiers shift)
+{
+    if (OnKeyDown)
+        OnKeyDown(this, key, shift);
+    if (key != 0)
+        DoKeyDown(key, shift);
+}
+
+bool TkvCustomEdit::IsModifyingKey(int key, Qt::KeyboardModifiers) const
+{
+    return key == Qt::Key_Delete || key == Qt::Key_Backspace;
+}
+
+bool TkvCustomEdit::HandlesNavigationKey(int, Qt::KeyboardModifiers) const
+{
+    return false;
+}
+
+bool TkvCustomEdit::CanStore() const
+{
+    return Properties().ValidatesDisplayValue();
+}
+
+void TkvCustomEdit::DoKeyDown(int &key, Qt::KeyboardModifiers shift)
+{
+    TShortCut shortCut = ShortCut(key, shift);
+    TkvCustomEditProperties &properties = Properties();
+
+    if (properties.ClearKey() != 0 && shortCut == properties.ClearKey()) {
+        key = 0;
+        WithClearingGuard([this] { SetEditValue(Variant::null()); });
+        if (properties.ImmediatePost() && FHasPendingChange && CanStore() && ValidateEditText(true))
+            StoreEditValue();
+        return;
+    }
+
+    if (!properties.Buttons().empty() && shortCut == properties.ClickKey()) {
+        key = 0;
+        int index = properties.DefaultButtonIndex();
+        if (index >= 0 && properties.OnButtonClick)
+            properties.OnButtonClick(this, index);
+        return;
+    }
+
+    if (IsModifyingKey(key, shift) && !FDataBinding->IsRecordEditing() && !RequestEditing()) {
+        if (OnHostKeyDown)
+            OnHostKeyDown(this, key, shift);
+        key = 0;
+        return;
+    }
+
+    if (key == Qt::Key_Tab && !WantsTab() && FFocused && !(shift & (Qt::ControlModifier | Qt::AltModifier))) {
+        if (OnHostKeyDown)
+            OnHostKeyDown(this, key, shift);
+        if (key == 0)
+            return;
+        key = 0;
+        if (!IsDropDownOpen())
+            FocusNextControl(!shift.testFlag(Qt::ShiftModifier));
+        return;
+    }
+
+    if (IsEnterKey(key) && properties.ValidateOnEnter()) {
+        key = 0;
+        BeginChangeEvents();
+        try {
+            if (ValidateEditText(true) && CanStore())
+                StoreEditValue();
+        } catch (...) {
+            EndChangeEvents();
+            throw;
+        }
+        EndChangeEvents();
+        return;
+    }
+
+    if (key == Qt::Key_Escape && FChangedSinceEntry) {
+        key = 0;
+        RevertToEntryValue();
+        return;
+    }
+
+    if (IsNavigationKey(key) && !HandlesNavigationKey(key, shift)) {
+        if (OnHostKeyDown)
+            OnHostKeyDown(this, key, shift);
+        key = 0;
+    }
+}
+
+void TkvCustomEdit::KeyPress(QChar &ch)
+{
+    DoKeyPress(ch);
+}
+
+bool TkvCustomEdit::IsValidChar(QChar) const
+{
+    return true;
+}
+
+void TkvCustomEdit::DoKeyPress(QChar &ch)
+{
+    char16_t code = ch.unicode();
+    if (code >= 32 && !IsValidChar(ch)) {
+        ch = QChar();
+        return;
+    }
+    // Ctrl+V, Ctrl+X, Backspace and every printable character change the text.
+    bool modifying = code == 22 || code == 24 || code == 8 || code >= 32;
+    if (modifying && !FDataBinding->IsRecordEditing() && !RequestEditing())
+        ch = QChar();
+}
+
+bool TkvCustomEdit::ApplyTypedChar(QChar ch)
+{
+    if (!FInnerControl)
+        return false;
+    WithClearingGuard([&] { FInnerControl->InsertText(QString(ch)); });
+    return true;
+}
+
+bool TkvCustomEdit::DeclinesActivationChar(QChar) const
+{
+    return false;
+}
+
+bool TkvCustomEdit::ProcessKey(int key, Qt::KeyboardModifiers shift, const QString &text)
+{
+    if (key == Qt::Key_Backtab) {
+        key = Qt::Key_Tab;
+        shift |= Qt::ShiftModifier;
+    }
+    int remaining = key;
+    KeyDown(remaining, shift);
+    if (remaining == 0)
+        return true;
+    QChar ch = CharOfKey(key, shift, text);
+    if (ch.isNull())
+        return false;
+    KeyPress(ch);
+    if (ch.isNull())
+        return true;
+    if (ch.unicode() < 32)
+        return false;
+    bool applied = ApplyTypedChar(ch);
+    // The rest of a composed text (an input method's phrase) is typed too.
+    for (int i = 1; applied && i < text.size(); ++i) {
+        QChar next = text.at(i);
+        KeyPress(next);
+        if (!next.isNull() && next.unicode() >= 32)
+            ApplyTypedChar(next);
+    }
+    return applied;
+}
+
+void TkvCustomEdit::FocusNextControl(bool forward)
+{
+    // Leave first: a validation error raises here and keeps the focus.
+    DoExit();
+    if (FFocused)
+        return;
+    QWidget *start = InnerWidget() ? InnerWidget() : this;
+    QWidget *candidate = forward ? start->nextInFocusChain() : start->previousInFocusChain();
+    while (candidate && candidate != start) {
+        bool inside = candidate == this || isAncestorOf(candidate);
+        if (!inside && candidate->isVisibleTo(window()) && candidate->isEnabled() &&
+            (candidate->focusPolicy() & Qt::TabFocus) && !candidate->focusProxy()) {
+            candidate->setFocus(forward ? Qt::TabFocusReason : Qt::BacktabFocusReason);
+            return;
+        }
+        candidate = forward ? candidate->nextInFocusChain() : candidate->previousInFocusChain();
+    }
+}
+
+// ---- validation and storing ----
+
+bool TkvCustomEdit::ValidateEditText(bool raiseOnError)
+{
+    if (!FHasPendingChange || FIsValidated)
+        return true;
+    QString displayValue = DisplayText();
+    bool error = false;
+    QString errorText;
+    if (Properties().ValidatesDisplayValue())
+        Properties().CheckDisplayValue(displayValue, errorText, this, error);
+    if (!error) {
+        FIsValidated = true;
+        if (!FClearingGuard || RequestEditing()) {
+            SetDisplayValue(displayValue);
+            TakeValueFromDisplay();
+        }
+        if (!FIsInplace && !FFocused)
+            FHasPendingChange = false;
+        return true;
+    }
+    if (raiseOnError)
+        ReportValidationError(errorText);
+    return false;
+}
+
+void TkvCustomEdit::ReportValidationError(const QString &errorText)
+{
+    if (!FFocused && isVisible()) {
+        FRefocusingForError = true;
+        if (InnerWidget())
+            InnerWidget()->setFocus();
+        FRefocusingForError = false;
+        SetFocusedState(true);
+        SelectAll();
+    }
+    if (Properties().BeepOnError())
+        MessageBeep();
+    if (!errorText.isEmpty())
+        throw EkvEditValidationError(errorText.toStdString());
+}
+
+void TkvCustomEdit::StoreEditValue()
+{
+    FStoring = true;
+    try {
+        if (FIsInplace) {
+            if (OnHostPostValue)
+                OnHostPostValue(this);
+            ClearChangeFlags();
+        } else {
+            FDataBinding->WriteToField(FEditValue);
+        }
+    } catch (...) {
+        FStoring = false;
+        if (!FIsInplace) {
+            // The value is not in the field: keep it pending so leaving retries.
+            FHasPendingChange = true;
+            FChangedSinceEntry = true;
+            ReportValidationError(QString());
+        }
+        throw;
+    }
+    FStoring = false;
+}
+
+void TkvCustomEdit::RevertToEntryValue()
+{
+    if (!FHasPendingChange || !Properties().CanRevertToEntryValue())
+        return;
+    BeginChangeEvents();
+    try {
+        FHasPendingChange = false;
+        SetEditValue(FEntryValue);
+        FChangedSinceEntry = true;
+        SelectAll();
+        if (Properties().ImmediatePost() && CanStore() && ValidateEditText(true))
+            StoreEditValue();
+    } catch (...) {
+        EndChangeEvents();
+        throw;
+    }
+    EndChangeEvents();
+}
+
+// ---- focus ----
+
+void TkvCustomEdit::SetFocusedState(bool focused)
+{
+    if (FFocused == focused)
+        return;
+    FFocused = focused;
+    PropertiesChanged(); // alignment may depend on the focused state
+    if (OnFocusChanged)
+        OnFocusChanged(this);
+}
+
+void TkvCustomEdit::DoEnter()
+{
+    if (FFocused || FRefocusingForError)
+        return;
+    PushFlags();
+    SetFocusedState(true);
+    FDataBinding->FocusReload();
+    if (Properties().CanRevertToEntryValue())
+        FEntryValue = FEditValue;
+    RefreshDisplay();
+    PopFlags();
+    FChangedSinceEntry = false;
+    if (Properties().AutoSelect() && !FIsInplace)
+        SelectAll();
+}
+
+void TkvCustomEdit::DoExit()
+{
+    if (!FFocused || FRefocusingForError)
+        return;
+    PushFlags();
+    try {
+        if (FHasPendingChange) {
+            BeginChangeEvents();
+            bool valid = false;
+            try {
+                valid = ValidateEditText(true);
+                if (valid && !FIsInplace && CanStore())
+                    StoreEditValue();
+            } catch (...) {
+                EndChangeEvents();
+                throw;
+            }
+            EndChangeEvents();
+            if (!valid) {
+                // Rejected without a message: the editor keeps the focus.
+                PopFlags();
+                return;
+            }
+        }
+    } catch (...) {
+        PopFlags();
+        throw;
+    }
+    SetFocusedState(false);
+    FDataBinding->FocusReload();
+    RefreshDisplay();
+    PopFlags();
+    FHasPendingChange = false;
+    if (OnExit)
+        OnExit(this);
+}
+
+// ---- in place ----
+
+void TkvCustomEdit::ActivateInPlace()
+{
+    show();
+    if (InnerWidget())
+        InnerWidget()->setFocus();
+    DoEnter();
+    RefreshDisplay();
+    if (Properties().AutoSelect())
+        SelectAll();
+    ClearChangeFlags();
+}
+
+void TkvCustomEdit::ActivateInPlaceByKey(QChar ch)
+{
+    ActivateInPlace();
+    if (ch.isNull() || DeclinesActivationChar(ch))
+        return;
+    char16_t code = ch.unicode();
+    if (code >= 32) {
+        KeyPress(ch);
+        if (!ch.isNull())
+            ApplyTypedChar(ch);
+        return;
+    }
+    int key = 0;
+    Qt::KeyboardModifiers shift = Qt::NoModifier;
+    if (code == 8) {
+        key = Qt::Key_Backspace;
+    } else if (code == 22 || code == 24) {
+        key = code == 22 ? Qt::Key_V : Qt::Key_X;
+        shift = Qt::ControlModifier;
+    } else if (code == 13) {
+        key = Qt::Key_Return;
+    } else {
+        return;
+    }
+    if (!InnerWidget())
+        return;
+    QKeyEvent press(QEvent::KeyPress, key, shift, QString(ch));
+    QCoreApplication::sendEvent(InnerWidget(), &press);
+}
+
+bool TkvCustomEdit::DeactivateInPlace()
+{
+    bool valid = ValidateEditText(true);
+    if (valid)
+        RefreshDisplay();
+    return valid;
+}
+
+// ---- properties ----
+
+void TkvCustomEdit::PropertiesChanged()
+{
+    if (!FInnerControl)
+        return;
+    TkvEditAlignment alignment = Properties().Alignment();
+    if (FFocused && Properties().UseLeftAlignmentOnEditing())
+        alignment.Horz = taLeftJustify;
+    FInnerControl->SetAlignment(alignment);
+    FInnerControl->SetReadOnly(IsReadOnly());
+    update();
+}
+
+// ---- Qt edge ----
+
+void TkvCustomEdit::SetExceptionHandler(std::function<void(const std::exception &)> handler)
+{
+    ExceptionHandlerSlot() = std::move(handler);
+}
+
+void TkvCustomEdit::HandleException(const std::exception &error)
+{
+    if (ExceptionHandlerSlot()) {
+        ExceptionHandlerSlot()(error);
+        return;
+    }
+    QString text = QString::fromUtf8(error.what());
+    if (!text.isEmpty() && text.back() > QChar(u'.'))
+        text += u'.';
+    ShowMessageBox(nullptr, {text, ApplicationTitle(), miStop, {QStringLiteral("OK")}});
+}
+
+bool TkvCustomEdit::eventFilter(QObject *watched, QEvent *event)
+{
+    if (!FInnerControl || watched != FInnerControl->Widget())
+        return QWidget::eventFilter(watched, event);
+    switch (event->type()) {
+    case QEvent::KeyPress: {
+        auto *keyEvent = static_cast<QKeyEvent *>(event);
+        try {
+            return ProcessKey(keyEvent->key(), keyEvent->modifiers(), keyEvent->text());
+        } catch (const std::exception &error) {
+            HandleException(error);
+            return true;
+        }
+    }
+    case QEvent::FocusIn: {
+        try {
+            DoEnter();
+        } catch (const std::exception &error) {
+            HandleException(error);
+        }
+        break;
+    }
+    case QEvent::FocusOut: {
+        auto reason = static_cast<QFocusEvent *>(event)->reason();
+        // Another window or a popup taking the focus is no exit from the editor.
+        if (reason == Qt::ActiveWindowFocusReason || reason == Qt::PopupFocusReason)
+            break;
+        try {
+            DoExit();
+        } catch (const std::exception &error) {
+            FRefocusingForError = true;
+            FInnerControl->Widget()->setFocus();
+            FRefocusingForError = false;
+            HandleException(error);
+        }
+        break;
+    }
+    default:
+        break;
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+} // namespace kestrum

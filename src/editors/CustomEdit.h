@@ -1,0 +1,229 @@
+#pragma once
+// The editor core shared by every editor kind: the edit value, the change
+// flags, the keyboard contract (clear key, Tab, Enter, Esc), validation,
+// storing, and focus entry and exit.
+//
+// The logic is plain methods (KeyDown, KeyPress, DoEnter, DoExit, ...) that
+// tests call directly; the Qt event filter on the inner control only turns
+// key and focus events into those calls and hands exceptions that reach it
+// to the error handler. The editor keeps its own focused state, set by DoEnter
+// and cleared by DoExit, so the rules do not depend on window activation.
+#include "core/Errors.h"
+#include "core/Variant.h"
+#include "editors/EditDataBinding.h"
+#include "editors/EditInnerControl.h"
+#include "editors/EditProperties.h"
+
+#include <QWidget>
+
+#include <exception>
+#include <functional>
+#include <memory>
+#include <vector>
+
+namespace kestrum {
+
+class TkvCustomEdit;
+
+//! Asked before the first change; the handler may clear canEdit.
+using TkvEditEditingEvent = std::function<void(TkvCustomEdit *sender, bool &canEdit)>;
+//! Keys offered to a host; the host sets key to 0 to consume it.
+using TkvEditKeyEvent = std::function<void(TkvCustomEdit *sender, int &key, Qt::KeyboardModifiers shift)>;
+
+//! Thrown by ReportValidationError; the message is the validation text. An
+//! empty text (a failed write) only refocuses and beeps, and throws nothing.
+class EkvEditValidationError : public Exception {
+public:
+    explicit EkvEditValidationError(const std::string &message) : Exception(message) {}
+};
+
+class EkvEditRepositoryError : public Exception {
+public:
+    EkvEditRepositoryError() : Exception("The repository item is not acceptable") {}
+};
+
+class TkvCustomEdit : public QWidget {
+public:
+    //! properties: the editor's own properties object (never null).
+    TkvCustomEdit(std::unique_ptr<TkvCustomEditProperties> properties, bool isInplace = false,
+                  QWidget *parent = nullptr);
+    ~TkvCustomEdit() override;
+
+    // ---- value model ----
+    const Variant &EditValue() const { return FEditValue; }
+    //! Ignored while RequestEditing runs; under the clearing guard asks
+    //! RequestEditing first; then AssignEditValue.
+    void SetEditValue(const Variant &value);
+    const Variant &EntryValue() const { return FEntryValue; }
+    bool HasPendingChange() const { return FHasPendingChange; }
+    bool ChangedSinceEntry() const { return FChangedSinceEntry; }
+    bool IsValidated() const { return FIsValidated; }
+    void SetHasPendingChange(bool value) { FHasPendingChange = value; }
+    void SetChangedSinceEntry(bool value) { FChangedSinceEntry = value; }
+    void ClearChangeFlags();
+    bool IsInplace() const { return FIsInplace; }
+    //! The editor's own focused state (between DoEnter and DoExit).
+    bool Focused() const { return FFocused; }
+    //! The text in the inner control.
+    QString DisplayText() const;
+
+    // ---- parts ----
+    //! The properties in use: lent ones when set, else the editor's own.
+    TkvCustomEditProperties &Properties() const { return *FActiveProperties; }
+    //! Lends a properties object (in-place editors, repository items); null
+    //! returns to the editor's own. Raises EkvEditRepositoryError when this
+    //! editor kind does not accept the object.
+    void SetLentProperties(TkvCustomEditProperties *properties);
+    TkvEditDataBinding &DataBinding() const { return *FDataBinding; }
+    TkvEditInnerControl *InnerControl() const { return FInnerControl; }
+    QWidget *InnerWidget() const;
+
+    bool BeepOnEnter() const { return FBeepOnEnter; }
+    void SetBeepOnEnter(bool value) { FBeepOnEnter = value; }
+
+    // ---- events ----
+    TkvEditEditingEvent OnEditing;
+    TkvEditNotifyEvent OnFocusChanged;
+    //! Keys the editor does not handle itself (in-place hosts).
+    TkvEditKeyEvent OnHostKeyDown;
+    //! An in-place editor asks its host to take the edit value.
+    TkvEditNotifyEvent OnHostPostValue;
+    //! Runs before the editor's own key handling (a grid hooks it).
+    TkvEditKeyEvent OnKeyDown;
+    TkvEditNotifyEvent OnExit;
+
+    // ---- operations ----
+    bool RequestEditing();
+    bool CanChangeValue() const;
+    //! The read-only state in force: the assigned ReadOnly, else the bound
+    //! field's (true while no field of an active record set is bound).
+    bool IsReadOnly() const;
+    void AssignEditValue(const Variant &value);
+    bool ValidateEditText(bool raiseOnError);
+    void StoreEditValue();
+    void RevertToEntryValue();
+    //! Focuses the editor, beeps when BeepOnError is on, and raises
+    //! EkvEditValidationError when errorText is not empty.
+    void ReportValidationError(const QString &errorText);
+    void BeginChangeEvents();
+    void EndChangeEvents(bool fireEvents = true);
+    //! Builds the display text from the edit value and shows it.
+    void RefreshDisplay();
+    //! Recomputes the edit value from the display text.
+    void TakeValueFromDisplay();
+    //! Puts a display text into the inner control (through the binding).
+    void SetDisplayValue(const QString &displayValue);
+    //! Sets the inner control's text without counting it as a user change.
+    void SetInternalDisplayValue(const QString &displayValue);
+    void SelectAll();
+
+    //! The key-down chain; key becomes 0 when consumed.
+    void KeyDown(int &key, Qt::KeyboardModifiers shift);
+    //! The key-press filter; ch becomes null when dropped.
+    void KeyPress(QChar &ch);
+    //! A whole keystroke as the inner control receives it: KeyDown, KeyPress
+    //! for its character, and typing of printable characters. True when the
+    //! editor consumed it (the native control must not see it).
+    bool ProcessKey(int key, Qt::KeyboardModifiers shift, const QString &text);
+
+    //! Focus entry and exit. Exit raises a validation error (focus stays).
+    void DoEnter();
+    void DoExit();
+
+    // ---- in-place entry points for a host ----
+    void ActivateInPlace();
+    void ActivateInPlaceByKey(QChar ch);
+    //! Validates (raising on error) and rebuilds the display text.
+    bool DeactivateInPlace();
+
+    //! Applies changed properties to the inner control.
+    virtual void PropertiesChanged();
+    //! Handles exceptions that reach a Qt event handler (the application's
+    //! error box in the program; tests record them).
+    static void SetExceptionHandler(std::function<void(const std::exception &)> handler);
+    static void HandleException(const std::exception &error);
+
+protected:
+    void SetDataBinding(std::unique_ptr<TkvEditDataBinding> binding);
+    //! Installs the native control (owned by this widget through Qt).
+    void SetInnerControl(TkvEditInnerControl *inner);
+
+    //! Steps of the key-down chain after the host's OnKeyDown.
+    virtual void DoKeyDown(int &key, Qt::KeyboardModifiers shift);
+    virtual void DoKeyPress(QChar &ch);
+    //! Delete, Backspace and the editor's own keys that change the value.
+    virtual bool IsModifyingKey(int key, Qt::KeyboardModifiers shift) const;
+    //! Navigation keys the editor keeps for itself instead of handing them on.
+    virtual bool HandlesNavigationKey(int key, Qt::KeyboardModifiers shift) const;
+    //! Tab is text for this editor (memo with WantTabs).
+    virtual bool WantsTab() const { return false; }
+    //! The editor kind's character filter.
+    virtual bool IsValidChar(QChar ch) const;
+    //! Types a printable character (under the clearing guard); false when the
+    //! editor has no text to type into.
+    virtual bool ApplyTypedChar(QChar ch);
+    //! An in-place editor may decline the character that opened it (a memo
+    //! declines the carriage return).
+    virtual bool DeclinesActivationChar(QChar ch) const;
+    //! The editor kind refuses editing altogether (hidden cursor).
+    virtual bool RefusesEditing() const { return false; }
+    virtual bool IsDropDownOpen() const { return false; }
+    virtual bool AcceptsProperties(const TkvCustomEditProperties &properties) const;
+    //! Text to show for the current edit value in the current focus state.
+    virtual QString DisplayTextForEditValue() const;
+    //! Moves the keyboard focus to the next (or previous) control of the form.
+    virtual void FocusNextControl(bool forward);
+    //! The inner control's text changed (typing, paste, delete).
+    void InnerTextChanged();
+    bool ClearingGuard() const { return FClearingGuard; }
+
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+    //! Runs fn under the clearing guard.
+    template <typename Fn> void WithClearingGuard(Fn fn)
+    {
+        bool saved = FClearingGuard;
+        FClearingGuard = true;
+        try {
+            fn();
+        } catch (...) {
+            FClearingGuard = saved;
+            throw;
+        }
+        FClearingGuard = saved;
+    }
+
+private:
+    void PushFlags();
+    void PopFlags();
+    void DoChange();
+    void DoEditValueChanged();
+    bool CanStore() const;
+    void SetFocusedState(bool focused);
+
+    std::unique_ptr<TkvCustomEditProperties> FOwnProperties;
+    TkvCustomEditProperties *FActiveProperties = nullptr;
+    std::unique_ptr<TkvEditDataBinding> FDataBinding;
+    TkvEditInnerControl *FInnerControl = nullptr;
+
+    Variant FEditValue = Variant::null();
+    Variant FEntryValue = Variant::null();
+    bool FHasPendingChange = false;
+    bool FChangedSinceEntry = false;
+    bool FIsValidated = false;
+    bool FIsInplace = false;
+    bool FFocused = false;
+    bool FBeepOnEnter = true;
+
+    int FChangeEventsLock = 0;
+    bool FChangePending = false;
+    bool FEditValueChangedPending = false;
+    bool FClearingGuard = false;
+    bool FEditingRequestGuard = false;
+    bool FStoring = false;
+    bool FRefocusingForError = false;
+    int FDisplayUpdateLock = 0;
+    std::vector<std::pair<bool, bool>> FFlagStack;
+};
+
+} // namespace kestrum

@@ -1,0 +1,36 @@
+#pragma once
+// The native control inside an editor: what the editor's logic needs of it,
+// so that the same logic drives a single-line edit and a memo.
+#include "editors/EditProperties.h"
+
+#include <QString>
+
+class QWidget;
+
+namespace kestrum {
+
+class TkvEditInnerControl {
+public:
+    virtual ~TkvEditInnerControl() = default;
+    virtual QWidget *Widget() = 0;
+
+    virtual QString Text() const = 0;
+    //! Replaces the whole text; the caret goes to the end.
+    virtual void SetText(const QString &text) = 0;
+    //! Selection in characters; SelLength 0 means a caret at SelStart.
+    virtual int SelStart() const = 0;
+    virtual int SelLength() const = 0;
+    //! Selects length characters from start and puts the caret after them.
+    virtual void SetSelection(int start, int length) = 0;
+    virtual void SelectAll() = 0;
+    //! Replaces the selection with text as typing would, within MaxLength.
+    virtual void InsertText(const QString &text) = 0;
+
+    virtual void SetReadOnly(bool value) = 0;
+    virtual void SetMaxLength(int value) = 0; //!< 0: no limit
+    virtual void SetPassword(bool value) = 0;
+    virtual void SetAlignment(const TkvEditAlignment &alignment) = 0;
+    virtual void SetHideSelection(bool value) = 0;
+};
+
+} // namespace kestrum

@@ -1,0 +1,124 @@
+#include "editors/InnerControls.h"
+
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QTextDocument>
+
+namespace kestrum {
+
+Qt::Alignment ToQtAlignment(const TkvEditAlignment &alignment)
+{
+    Qt::Alignment result;
+    switch (alignment.Horz) {
+    case taRightJustify:
+        result = Qt::AlignRight;
+        break;
+    case taCenter:
+        result = Qt::AlignHCenter;
+        break;
+    default:
+        result = Qt::AlignLeft;
+        break;
+    }
+    switch (alignment.Vert) {
+    case taTopJustify:
+        result |= Qt::AlignTop;
+        break;
+    case taBottomJustify:
+        result |= Qt::AlignBottom;
+        break;
+    default:
+        result |= Qt::AlignVCenter;
+        break;
+    }
+    return result;
+}
+
+TkvInnerLineEdit::TkvInnerLineEdit(QWidget *parent) : QLineEdit(parent)
+{
+    setFrame(false);
+}
+
+int TkvInnerLineEdit::SelStart() const
+{
+    return hasSelectedText() ? selectionStart() : cursorPosition();
+}
+
+int TkvInnerLineEdit::SelLength() const
+{
+    return hasSelectedText() ? int(selectedText().size()) : 0;
+}
+
+void TkvInnerLineEdit::SetSelection(int start, int length)
+{
+    if (length <= 0) {
+        deselect();
+        setCursorPosition(start);
+    } else {
+        setSelection(start, length);
+    }
+}
+
+void TkvInnerLineEdit::SetMaxLength(int value)
+{
+    // QLineEdit takes 0 literally; the editors' 0 means no limit.
+    setMaxLength(value > 0 ? value : 32767);
+}
+
+void TkvInnerLineEdit::SetAlignment(const TkvEditAlignment &alignment)
+{
+    setAlignment(ToQtAlignment(alignment));
+}
+
+TkvInnerMemo::TkvInnerMemo(QWidget *parent) : QPlainTextEdit(parent)
+{
+    setFrameShape(QFrame::NoFrame);
+    setTabChangesFocus(false);
+}
+
+void TkvInnerMemo::SetText(const QString &value)
+{
+    setPlainText(value);
+    moveCursor(QTextCursor::End);
+}
+
+int TkvInnerMemo::SelStart() const
+{
+    return textCursor().selectionStart();
+}
+
+int TkvInnerMemo::SelLength() const
+{
+    QTextCursor cursor = textCursor();
+    return cursor.selectionEnd() - cursor.selectionStart();
+}
+
+void TkvInnerMemo::SetSelection(int start, int length)
+{
+    QTextCursor cursor = textCursor();
+    cursor.setPosition(start);
+    if (length > 0)
+        cursor.setPosition(start + length, QTextCursor::KeepAnchor);
+    setTextCursor(cursor);
+}
+
+void TkvInnerMemo::InsertText(const QString &value)
+{
+    QString text = value;
+    if (FMaxLength > 0) {
+        int room = FMaxLength - (int(toPlainText().size()) - SelLength());
+        if (room <= 0)
+            return;
+        text = text.left(room);
+    }
+    textCursor().insertText(text);
+}
+
+void TkvInnerMemo::SetAlignment(const TkvEditAlignment &alignment)
+{
+    QTextOption option = document()->defaultTextOption();
+    option.setAlignment(ToQtAlignment(alignment) & Qt::AlignHorizontal_Mask);
+    document()->setDefaultTextOption(option);
+}
+
+} // namespace kestrum

@@ -1,0 +1,56 @@
+#pragma once
+// The native Qt controls that editors wrap: a single-line edit and a memo.
+#include "editors/EditInnerControl.h"
+
+#include <QLineEdit>
+#include <QPlainTextEdit>
+
+namespace kestrum {
+
+class TkvInnerLineEdit : public QLineEdit, public TkvEditInnerControl {
+public:
+    explicit TkvInnerLineEdit(QWidget *parent);
+
+    QWidget *Widget() override { return this; }
+    QString Text() const override { return text(); }
+    void SetText(const QString &value) override { setText(value); }
+    int SelStart() const override;
+    int SelLength() const override;
+    void SetSelection(int start, int length) override;
+    void SelectAll() override { selectAll(); }
+    void InsertText(const QString &value) override { insert(value); }
+    void SetReadOnly(bool value) override { setReadOnly(value); }
+    void SetMaxLength(int value) override;
+    void SetPassword(bool value) override { setEchoMode(value ? Password : Normal); }
+    void SetAlignment(const TkvEditAlignment &alignment) override;
+    void SetHideSelection(bool) override {}
+};
+
+class TkvInnerMemo : public QPlainTextEdit, public TkvEditInnerControl {
+public:
+    explicit TkvInnerMemo(QWidget *parent);
+
+    QWidget *Widget() override { return this; }
+    QString Text() const override { return toPlainText(); }
+    void SetText(const QString &value) override;
+    int SelStart() const override;
+    int SelLength() const override;
+    void SetSelection(int start, int length) override;
+    void SelectAll() override { selectAll(); }
+    //! Inserts as much of value as MaxLength leaves room for.
+    void InsertText(const QString &value) override;
+    void SetReadOnly(bool value) override { setReadOnly(value); }
+    void SetMaxLength(int value) override { FMaxLength = value; }
+    int MaxLength() const { return FMaxLength; }
+    void SetPassword(bool) override {}
+    void SetAlignment(const TkvEditAlignment &alignment) override;
+    void SetHideSelection(bool) override {}
+
+private:
+    int FMaxLength = 0;
+};
+
+//! Qt alignment flags of an editor alignment.
+Qt::Alignment ToQtAlignment(const TkvEditAlignment &alignment);
+
+} // namespace kestrum
