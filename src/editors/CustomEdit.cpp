@@ -174,6 +174,12 @@ void TkvCustomEdit::AssignEditValue(const Variant &value)
     }
 }
 
+void TkvCustomEdit::InternalSetEditValue(const Variant &value)
+{
+    if (!FEditingRequestGuard)
+        FEditValue = value;
+}
+
 QString TkvCustomEdit::DisplayTextForEditValue() const
 {
     return Properties().EditValueToDisplayText(FEditValue, FFocused);

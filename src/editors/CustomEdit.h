@@ -113,6 +113,9 @@ public:
     void TakeValueFromDisplay();
     //! Puts a display text into the inner control (through the binding).
     void SetDisplayValue(const QString &displayValue);
+    //! Places a value without display refresh, change flags or events (a
+    //! binding that shows the field's own display text beside it).
+    void InternalSetEditValue(const Variant &value);
     //! Sets the inner control's text without counting it as a user change.
     void SetInternalDisplayValue(const QString &displayValue);
     void SelectAll();

@@ -1,0 +1,19 @@
+#include "editors/DBTextEdit.h"
+
+namespace kestrum {
+
+TkvDBTextEdit::TkvDBTextEdit(QWidget *parent) : TkvTextEdit(parent)
+{
+    SetDataBinding(std::make_unique<TkvDBTextEditDataBinding>(*this));
+    PropertiesChanged();
+    RefreshDisplay();
+}
+
+TkvDBMemo::TkvDBMemo(QWidget *parent) : TkvMemo(parent)
+{
+    SetDataBinding(std::make_unique<TkvDBTextEditDataBinding>(*this));
+    PropertiesChanged();
+    RefreshDisplay();
+}
+
+} // namespace kestrum
