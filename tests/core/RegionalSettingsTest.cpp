@@ -1,1 +1,64 @@
+#include "core/RegionalSettings.h"
+
 #include <gtest/gtest.h>
+
+using namespace kestrum;
+
+TEST(RegionalSettings, SimplifiedChineseProfile)
+{
+    const RegionalSettings s = RegionalSettings::simplifiedChinese();
+    EXPECT_EQ(s.shortDateFormat, "yyyy-M-d");
+    EXPECT_EQ(s.dateSeparator, '-');
+    EXPECT_EQ(s.longTimeFormat, "H:mm:ss");
+    EXPECT_EQ(s.decimalSeparator, '.');
+    EXPECT_EQ(s.thousandSeparator, ',');
+    EXPECT_EQ(s.currencySymbol, QString::fromUtf8("￥"));
+    EXPECT_EQ(s.currencyFormat, 0);
+    EXPECT_EQ(s.currencyDecimals, 2);
+    EXPECT_EQ(s.firstDayOfWeek, 1);
+    EXPECT_EQ(s.longMonthNames.join(' '),
+              QString::fromUtf8("一月 二月 三月 四月 五月 六月 七月 八月 九月 十月 十一月 十二月"));
+    EXPECT_EQ(s.longDayNames.join(' '),
+              QString::fromUtf8("星期日 星期一 星期二 星期三 星期四 星期五 星期六"));
+    EXPECT_EQ(s.shortDayNames.size(), 7);
+    EXPECT_EQ(s.shortMonthNames.size(), 12);
+}
+
+TEST(RegionalSettings, SystemLocaleGivesACompleteProfile)
+{
+    const RegionalSettings s = RegionalSettings::fromSystemLocale();
+    EXPECT_EQ(s.longMonthNames.size(), 12);
+    EXPECT_EQ(s.longDayNames.size(), 7);
+    EXPECT_TRUE(s.shortDateFormat.contains('y') && s.shortDateFormat.contains('M') &&
+                s.shortDateFormat.contains('d'));
+}
+
+TEST(RegionalSettings, UpperCaseAndPinyinCollation)
+{
+    const RegionalSettings s = RegionalSettings::simplifiedChinese();
+    EXPECT_EQ(s.upper(QString::fromUtf8("abc工资é")), QString::fromUtf8("ABC工资É"));
+    EXPECT_LT(s.collate(QString::fromUtf8("啊"), QString::fromUtf8("工资"), false), 0);   // a before gong
+    EXPECT_LT(s.collate(QString::fromUtf8("工资"), QString::fromUtf8("资金"), false), 0); // gong before zi
+    EXPECT_EQ(s.collate("abc", "ABC", true), 0);
+    EXPECT_NE(s.collate("abc", "ABC", false), 0);
+    EXPECT_LT(s.collate("a", "B", false), 0);
+}
+
+TEST(RegionalSettings, ListenersHearEveryChangeUntilRemoved)
+{
+    std::string heard;
+    int first =
+        addRegionalSettingsListener([&] { heard += "1" + regionalSettings().currencySymbol.toStdString(); });
+    int second = -1;
+    second = addRegionalSettingsListener([&] {
+        heard += "2";
+        removeRegionalSettingsListener(second); // a listener may leave while being told
+    });
+    RegionalSettings changed = RegionalSettings::simplifiedChinese();
+    changed.currencySymbol = "$";
+    setRegionalSettings(changed);
+    setRegionalSettings(RegionalSettings::simplifiedChinese());
+    removeRegionalSettingsListener(first);
+    setRegionalSettings(RegionalSettings::simplifiedChinese());
+    EXPECT_EQ(heard, "1$21￥");
+}

@@ -53,3 +53,76 @@ TEST(Variant, TextConvertsToNumbersAndDates)
     EXPECT_THROW(Variant(3e9).toInt32(), EVariantConversionError);
     EXPECT_THROW(Variant::fromError(5).toDouble(), EVariantTypeError);
 }
+
+TEST(Variant, ConversionsBetweenKinds)
+{
+    EXPECT_EQ(Variant().toInt32(), 0);
+    EXPECT_EQ(Variant().toDouble(), 0);
+    EXPECT_FALSE(Variant().toBool());
+    EXPECT_EQ(Variant().toNarrow(), "");
+    EXPECT_EQ(Variant(true).toInt32(), -1);
+    EXPECT_EQ(Variant(true).toDouble(), -1);
+    EXPECT_EQ(Variant(true).toCurrency().scaled, -10000);
+    EXPECT_TRUE(Variant(0.5).toBool());
+    EXPECT_EQ(Variant(2.5).toInt32(), 2);
+    EXPECT_EQ(Variant(3.5).toInt32(), 4);
+    EXPECT_EQ(Variant(-2.5).toInt64(), -2);
+    EXPECT_EQ(Variant(Currency{25000}).toInt32(), 2);
+    EXPECT_EQ(Variant(Currency{35000}).toInt32(), 4);
+    EXPECT_EQ(Variant(Currency{-15001}).toInt32(), -2);
+    EXPECT_EQ(Variant(7).toCurrency().scaled, 70000);
+    EXPECT_EQ(Variant(12.34567).toCurrency().scaled, 123457);
+    EXPECT_EQ(Variant(Currency{125000}).toDouble(), 12.5);
+    EXPECT_EQ(Variant(45478).toDate(), 45478);
+    EXPECT_EQ(Variant("2024-7-5 6:00:00").toDate(), 45478.25);
+    EXPECT_EQ(Variant("FALSE").toBool(), false);
+    EXPECT_EQ(Variant("-1").toBool(), true);
+    EXPECT_EQ(Variant("1e3").toInt32(), 1000);
+    EXPECT_EQ(Variant(std::int64_t(5000000000)).toDouble(), 5e9);
+    EXPECT_EQ(Variant(1.5).toNarrow(), "1.5");
+    EXPECT_EQ(Variant(u"工资").toNarrow(), "\xB9\xA4\xD7\xCA");
+    EXPECT_EQ(Variant("工资").toWide(), u"工资");
+    EXPECT_EQ(Variant::fromUInt8(200).toString(), "200");
+}
+
+TEST(Variant, ImpossibleConversionsRaiseTheirErrors)
+{
+    EXPECT_THROW(Variant::null().toInt32(), EVariantTypeError);
+    EXPECT_THROW(Variant::null().toDouble(), EVariantTypeError);
+    EXPECT_THROW(Variant::null().toBool(), EVariantTypeError);
+    EXPECT_THROW(Variant::null().toDate(), EVariantTypeError);
+    EXPECT_THROW(Variant::fromArray({1}).toString(), EVariantTypeError);
+    EXPECT_THROW(Variant("yes").toBool(), EVariantConversionError);
+    EXPECT_THROW(Variant(std::int64_t(3000000000)).toInt32(), EVariantConversionError);
+    EXPECT_THROW(Variant(1e300).toInt64(), EVariantConversionError);
+    EXPECT_THROW(Variant(std::nan("")).toInt64(), EVariantConversionError);
+    EXPECT_THROW(Variant(std::int64_t(1) << 62).toCurrency(), EVariantConversionError);
+    EXPECT_THROW(Variant::fromDate(1e9).toString(), EVariantConversionError);
+    EXPECT_THROW(Variant::fromNarrow("\xB9").toString(), EVariantConversionError);
+    EXPECT_THROW(Variant::fromNarrow("\xB9").toDouble(), EVariantConversionError);
+    EXPECT_THROW(Variant::fromWide(std::u16string(1, char16_t(0xD800))).toNarrow(), EVariantConversionError);
+    try {
+        Variant("abc").toDouble();
+    } catch (const EVariantConversionError &e) {
+        EXPECT_EQ(e.message(), "Could not convert variant of type (String) into type (Double)");
+    }
+}
+
+TEST(Variant, ArraysAndIdentity)
+{
+    Variant items = Variant::fromArray({1, "a", Variant::null()});
+    EXPECT_EQ(items.arrayHighBound(), 2);
+    EXPECT_EQ(Variant::fromArray({}).arrayHighBound(), -1);
+    EXPECT_EQ(items.at(1).rawNarrow(), "a");
+    EXPECT_THROW(items.at(3), EVariantBadIndexError);
+    EXPECT_THROW(items.at(-1), EVariantBadIndexError);
+    EXPECT_THROW(Variant(1).elements(), EVariantTypeError);
+    EXPECT_TRUE(items.identicalTo(Variant::fromArray({1, "a", Variant::null()})));
+    EXPECT_FALSE(items.identicalTo(Variant::fromArray({1, "a"})));
+    EXPECT_FALSE(Variant(1).identicalTo(Variant(1.0)));
+    EXPECT_FALSE(Variant(0.0).identicalTo(Variant(-0.0)));
+    EXPECT_TRUE(Variant(std::nan("")).identicalTo(Variant(std::nan(""))));
+    EXPECT_EQ(debugString(items), "Array[Integer(1), String(a), Null]");
+    EXPECT_EQ(debugString(Variant::fromNarrow("\xB9")), "String(bytes B9)");
+    EXPECT_EQ(debugString(Variant::fromError(7)), "Error(7)");
+}
