@@ -1,0 +1,43 @@
+#include "pages/PqGroupBoxLayout.h"
+
+namespace kestrum {
+
+TPqGroupBoxGeometry PqGroupBoxLayout(const QRect &bounds, TPqGroupStyle style, TPqCaptionAlignment alignment,
+                                     QSize captionSize, int textHeight, int borderWidth, bool rightToLeft)
+{
+    TPqGroupBoxGeometry geometry;
+    if (!captionSize.isEmpty()) {
+        const int indent = style == gsTopLine ? 0 : 8;
+        int x = bounds.left() + indent;
+        if (alignment == taRightJustify)
+            x = bounds.right() + 1 - indent - captionSize.width();
+        else if (alignment == taCenter)
+            x = bounds.left() + (bounds.width() - captionSize.width()) / 2;
+        if (rightToLeft)
+            x = bounds.left() + bounds.right() + 1 - x - captionSize.width();
+        geometry.CaptionRect = QRect(QPoint(x, bounds.top()), captionSize);
+    }
+    geometry.FrameRect = bounds.adjusted(0, textHeight / 2, 0, 0);
+
+    QRect client = bounds.adjusted(borderWidth, borderWidth, -borderWidth, -borderWidth);
+    switch (style) {
+    case gsCustom:
+        client.setTop(client.top() + textHeight);
+        client.adjust(2, 2, -2, -2);
+        break;
+    case gsStandard:
+    case gsFlat:
+    case gsTopLine: {
+        // A wide border already clears the caption's lower half.
+        const int drop = textHeight < borderWidth ? textHeight / 2 : textHeight;
+        client.setTop(client.top() + drop);
+        const int inset = style == gsStandard ? 2 : 1;
+        client.adjust(inset, inset, -inset, -inset);
+        break;
+    }
+    }
+    geometry.ClientRect = client;
+    return geometry;
+}
+
+} // namespace kestrum

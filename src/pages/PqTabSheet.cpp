@@ -1,0 +1,106 @@
+#include "pages/PqTabSheet.h"
+
+#include "pages/PqPageControl.h"
+#include "ui/Painting.h"
+
+namespace kestrum {
+
+TPqTabSheet::TPqTabSheet(TPqPageControl *pageControl)
+    : QWidget(pageControl), FPageControl(pageControl), FColor(SystemColor(clBtnFace))
+{
+    setAutoFillBackground(true);
+    QPalette palette = this->palette();
+    palette.setColor(QPalette::Window, FColor);
+    setPalette(palette);
+    hide();
+    FPageControl->insertPage(this);
+}
+
+TPqTabSheet::~TPqTabSheet()
+{
+    if (FPageControl)
+        FPageControl->removePage(this);
+}
+
+void TPqTabSheet::changed()
+{
+    if (FPageControl)
+        FPageControl->rebuildTabs();
+}
+
+void TPqTabSheet::SetCaption(const QString &caption)
+{
+    if (caption == FCaption)
+        return;
+    FCaption = caption;
+    changed();
+}
+
+void TPqTabSheet::SetImageIndex(int index)
+{
+    if (index == FImageIndex)
+        return;
+    FImageIndex = index;
+    changed();
+}
+
+void TPqTabSheet::SetDisabledIndex(int index)
+{
+    if (index == FDisabledIndex)
+        return;
+    FDisabledIndex = index;
+    changed();
+}
+
+void TPqTabSheet::SetTabEnabled(bool enabled)
+{
+    if (enabled == FTabEnabled)
+        return;
+    FTabEnabled = enabled;
+    changed();
+}
+
+void TPqTabSheet::SetTabVisible(bool visible)
+{
+    if (visible == FTabVisible)
+        return;
+    FTabVisible = visible;
+    changed();
+}
+
+void TPqTabSheet::SetHint(const QString &hint)
+{
+    if (hint == FHint)
+        return;
+    FHint = hint;
+    changed();
+}
+
+void TPqTabSheet::SetColor(const QColor &color)
+{
+    if (color == FColor)
+        return;
+    FColor = color;
+    QPalette palette = this->palette();
+    palette.setColor(QPalette::Window, color);
+    setPalette(palette);
+    changed();
+}
+
+int TPqTabSheet::PageIndex() const
+{
+    return FPageControl ? FPageControl->pageIndexOf(this) : -1;
+}
+
+void TPqTabSheet::SetPageIndex(int index)
+{
+    if (FPageControl)
+        FPageControl->movePage(this, index);
+}
+
+int TPqTabSheet::TabIndex() const
+{
+    return FPageControl ? FPageControl->Model().TabIndexOfPage(PageIndex()) : -1;
+}
+
+} // namespace kestrum

@@ -1,0 +1,21 @@
+#pragma once
+// Enumerations of the page control and the group box.
+
+namespace kestrum {
+
+enum TPqTabStyle { tsSingleSlant, tsDoubleSlant, tsCutCorner, tsRoundCorners };
+//! Left and right orientations are laid out like top tabs (they are never used here).
+enum TPqTabOrientation { toTop, toLeft, toBottom, toRight };
+enum TPqTabSequence { tsStandard, tsReverse };
+enum TPqImagePosition { ipLeft, ipTop, ipRight, ipBottom, ipBack, ipStretch };
+enum TPqHorizontalAlignment { haLeft, haCenter, haRight };
+enum TPqVerticalAlignment { vaTop, vaCenter, vaBottom };
+enum TPqTextOrientation { orHorizontal, orVertical };
+enum TPqHotTrackStyle { htsTab, htsText };
+enum TPqHotTrackColorType { htctComplement, htctActual };
+
+enum TPqGroupStyle { gsFlat, gsStandard, gsCustom, gsTopLine };
+enum TPqFrameStyle { fsNone, fsFlat, fsFlatBold, fsLowered, fsRaised, fsGroove, fsBump };
+enum TPqCaptionAlignment { taLeftJustify, taRightJustify, taCenter };
+
+} // namespace kestrum
