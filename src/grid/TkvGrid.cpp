@@ -1,0 +1,169 @@
+#include "grid/TkvGrid.h"
+
+#include "grid/TkvGridSite.h"
+#include "grid/TkvGridTableController.h"
+#include "grid/TkvGridTableViewInfo.h"
+
+#include <QResizeEvent>
+#include <QScrollBar>
+
+#include <algorithm>
+
+namespace kestrum {
+
+void TkvGridLevel::SetGridView(TkvCustomGridView *view)
+{
+    if (FGridView == view)
+        return;
+    if (view && view->FLevel && view->FLevel != this)
+        view->FLevel->SetGridView(nullptr);
+    if (FGridView)
+        FGridView->FLevel = nullptr;
+    FGridView = view;
+    if (view)
+        view->FLevel = this;
+    if (FGrid)
+        FGrid->ActiveViewChanged();
+}
+
+void TkvGridLevel::SetVisible(bool visible)
+{
+    if (FVisible == visible)
+        return;
+    FVisible = visible;
+    if (FGrid)
+        FGrid->ActiveViewChanged();
+}
+
+TkvGridLevel *TkvGridLevel::Add()
+{
+    FItems.push_back(std::make_unique<TkvGridLevel>(FGrid, this));
+    return FItems.back().get();
+}
+
+TkvCustomGrid::TkvCustomGrid(QWidget *parent)
+    : QWidget(parent), FChangeQueue([this](const TkvGridChange &change) { ExecuteChange(change); }),
+      FRootLevel(std::make_unique<TkvGridLevel>(this, nullptr))
+{
+    setFocusPolicy(Qt::NoFocus);
+    resize(250, 200);
+    FSite = new TkvGridSite(this);
+    FVScrollBar = new QScrollBar(Qt::Vertical, this);
+    FHScrollBar = new QScrollBar(Qt::Horizontal, this);
+    FVScrollBar->hide();
+    FHScrollBar->hide();
+    connect(FVScrollBar, &QScrollBar::valueChanged, this, [this](int value) {
+        if (FUpdatingScrollBars)
+            return;
+        if (auto *view = dynamic_cast<TkvGridTableView *>(ActiveView()))
+            view->Controller().Scroll(true, TkvGridScrollCode::Track, value);
+    });
+    connect(FHScrollBar, &QScrollBar::valueChanged, this, [this](int value) {
+        if (FUpdatingScrollBars)
+            return;
+        if (auto *view = dynamic_cast<TkvGridTableView *>(ActiveView()))
+            view->Controller().Scroll(false, TkvGridScrollCode::Track, value);
+    });
+    PlaceChildren();
+}
+
+TkvCustomGrid::~TkvCustomGrid()
+{
+    FDestroying = true;
+    FSite->SetGridView(nullptr);
+    FRootLevel.reset();
+    FViews.clear();
+}
+
+TkvCustomGridView *TkvCustomGrid::ActiveView() const
+{
+    for (int i = 0; i < FRootLevel->Count(); ++i) {
+        TkvGridLevel *level = FRootLevel->Items(i);
+        if (level->Visible() && level->GridView())
+            return level->GridView();
+    }
+    return nullptr;
+}
+
+void TkvCustomGrid::ActiveViewChanged()
+{
+    if (FDestroying)
+        return;
+    auto *view = dynamic_cast<TkvGridTableView *>(ActiveView());
+    if (FSite->GridView() == view)
+        return;
+    FSite->SetGridView(view);
+    if (view)
+        view->OnScrollBarsChanged = [this] { UpdateScrollBars(); };
+    PlaceChildren();
+}
+
+void TkvCustomGrid::ViewDestroying(TkvCustomGridView *view)
+{
+    FChangeQueue.RemoveView(view);
+    if (FSite && FSite->GridView() == view)
+        FSite->SetGridView(nullptr);
+    if (view->Level())
+        view->Level()->SetGridView(nullptr);
+}
+
+void TkvCustomGrid::ExecuteChange(const TkvGridChange &change)
+{
+    if (change.View) {
+        change.View->ExecuteChange(change);
+        return;
+    }
+    // A whole-grid change: every view recomputes.
+    for (const auto &view : FViews) {
+        TkvGridChange own = change;
+        own.View = view.get();
+        view->ExecuteChange(own);
+    }
+}
+
+void TkvCustomGrid::resizeEvent(QResizeEvent *event)
+{
+    QWidget::resizeEvent(event);
+    PlaceChildren();
+}
+
+void TkvCustomGrid::PlaceChildren()
+{
+    const QRect client = rect();
+    const int vWidth = FVScrollBar->isVisible() ? FVScrollBar->sizeHint().width() : 0;
+    const int hHeight = FHScrollBar->isVisible() ? FHScrollBar->sizeHint().height() : 0;
+    FSite->setGeometry(0, 0, std::max(0, client.width() - vWidth), std::max(0, client.height() - hHeight));
+    if (vWidth > 0)
+        FVScrollBar->setGeometry(client.width() - vWidth, 0, vWidth, std::max(0, client.height() - hHeight));
+    if (hHeight > 0)
+        FHScrollBar->setGeometry(0, client.height() - hHeight, std::max(0, client.width() - vWidth), hHeight);
+}
+
+void TkvCustomGrid::UpdateScrollBars()
+{
+    auto *view = dynamic_cast<TkvGridTableView *>(ActiveView());
+    if (!view || FDestroying || FUpdatingScrollBars)
+        return;
+    FUpdatingScrollBars = true;
+    const TkvGridTableViewInfo &viewInfo = view->ViewInfo();
+    const TkvGridScrollBars bars = view->OptionsView().ScrollBars();
+    const int maxTop = viewInfo.MaxTopRowIndex();
+    const bool vertical = (bars == ssBoth || bars == ssVertical) && maxTop > 0;
+    FVScrollBar->setRange(0, maxTop);
+    FVScrollBar->setPageStep(
+        std::max(1, viewInfo.FullyVisibleRowCountFrom(view->Controller().TopRowIndex())));
+    FVScrollBar->setValue(view->Controller().TopRowIndex());
+    const int maxLeft = std::max(0, viewInfo.DataWidth() - viewInfo.RowsAreaBounds().width());
+    const bool horizontal = (bars == ssBoth || bars == ssHorizontal) && maxLeft > 0;
+    FHScrollBar->setRange(0, maxLeft);
+    FHScrollBar->setPageStep(std::max(1, viewInfo.RowsAreaBounds().width()));
+    FHScrollBar->setValue(view->Controller().LeftPos());
+    const bool changed = FVScrollBar->isVisible() != vertical || FHScrollBar->isVisible() != horizontal;
+    FVScrollBar->setVisible(vertical);
+    FHScrollBar->setVisible(horizontal);
+    FUpdatingScrollBars = false;
+    if (changed)
+        PlaceChildren();
+}
+
+} // namespace kestrum

@@ -1,0 +1,34 @@
+#include "grid/TkvGridOptions.h"
+
+#include "grid/TkvGridTableView.h"
+
+namespace kestrum {
+
+void TkvCustomGridOptions::Changed()
+{
+    if (FGridView)
+        FGridView->OptionsChanged();
+}
+
+void TkvGridOptionsBehavior::SetIncSearchItem(TkvCustomGridTableItem *item)
+{
+    if (FIncSearchItem == item)
+        return;
+    FIncSearchItem = item;
+    Changed();
+}
+
+QString DefaultNewItemRowInfoText()
+{
+    return QString::fromUtf8("点击这里添加新行");
+}
+
+void TkvGridPreview::SetColumn(TkvCustomGridTableItem *column)
+{
+    if (FColumn == column)
+        return;
+    FColumn = column;
+    Changed();
+}
+
+} // namespace kestrum

@@ -1,0 +1,139 @@
+#pragma once
+// What a grid view needs from its data controller, as a narrow interface:
+// rows with their level, record and expansion, display texts, grouping,
+// summaries, focus and selection, and the item bookkeeping that columns
+// trigger. The view owns one; the record-set controller is reached through
+// an adapter, and tests drive the grid with a small table of their own.
+#include "grid/TkvGridTypes.h"
+
+#include <QString>
+
+#include <vector>
+
+namespace kestrum {
+
+//! A copy of the controller's information about one row.
+struct TkvGridRowInfo {
+    int Level = 0;
+    int RecordIndex = -1;
+    bool Expanded = false;
+};
+
+//! The record-set field behind an item, as far as the grid needs it.
+enum class TkvGridFieldKind : std::uint8_t {
+    Unknown,
+    String,
+    WideString,
+    FixedChar,
+    Smallint,
+    Integer,
+    Word,
+    Largeint,
+    AutoInc,
+    Boolean,
+    Float,
+    Currency,
+    BCD,
+    FMTBcd,
+    Date,
+    Time,
+    DateTime,
+    TimeStamp,
+    Memo,
+    FmtMemo,
+    Graphic,
+    Bytes,
+    VarBytes,
+    Blob,
+    ParadoxOle,
+    DBaseOle,
+    TypedBinary,
+    Variant,
+    Guid,
+};
+
+struct TkvGridFieldInfo {
+    bool Exists = false;  //!< false: the field name names no field of the record set
+    QString DisplayName;  //!< display label, or the field name when it has none
+    int DisplayWidth = 0; //!< in characters
+    TkvGridAlignmentHorz Alignment = TkvGridAlignmentHorz::LeftJustify;
+    TkvGridFieldKind Kind = TkvGridFieldKind::Unknown;
+    bool IsLookup = false;
+    bool IsCurrency = false; //!< a BCD field flagged as currency (otherwise a floating BCD)
+    bool ReadOnly = false;
+};
+
+//! The controller's notices, delivered to the view that owns the source.
+class TkvGridRowSourceListener {
+public:
+    virtual ~TkvGridRowSourceListener() = default;
+    virtual void SourceDataChanged() = 0;
+    virtual void SourceLayoutChanged() = 0;
+    virtual void SourceFocusedRecordChanged(int previousRowIndex, int newRowIndex,
+                                            bool newItemRowFocusChanged) = 0;
+    virtual void SourceSelectionChanged(const std::vector<int> &changedRowIndexes) = 0;
+    virtual void SourceSearchChanged() = 0;
+    virtual void SourceUpdateRecord(int recordIndex) = 0;
+};
+
+class TkvGridRowSource {
+public:
+    virtual ~TkvGridRowSource() = default;
+
+    void SetListener(TkvGridRowSourceListener *listener) { FListener = listener; }
+    TkvGridRowSourceListener *Listener() const { return FListener; }
+
+    // Items: the view tells the controller about its columns.
+    virtual void ItemAdded(int itemIndex) = 0;
+    virtual void ItemRemoved(int itemIndex) = 0;
+    virtual void ItemMoved(int fromIndex, int toIndex) = 0;
+    virtual QString FieldName(int itemIndex) const = 0;
+    virtual void SetFieldName(int itemIndex, const QString &fieldName) = 0;
+    virtual TkvGridFieldInfo FieldInfo(int itemIndex) const = 0;
+    //! The view's loading ended: bind to the source and load.
+    virtual void EndLoading() {}
+
+    // Rows.
+    virtual int RowCount() const = 0;
+    virtual TkvGridRowInfo GetRowInfo(int rowIndex) const = 0;
+    virtual int RecordCount() const = 0;
+    //! The row showing the record, -1 when none; makeVisible expands collapsed groups.
+    virtual int GetRowIndexByRecordIndex(int recordIndex, bool makeVisible) = 0;
+    virtual QString DisplayText(int recordIndex, int itemIndex) const = 0;
+
+    // Grouping.
+    virtual int GroupingItemCount() const = 0;
+    virtual int GroupingItemIndex(int level) const = 0;
+    virtual int ItemGroupIndex(int itemIndex) const = 0;
+    virtual void PlaceInGrouping(int itemIndex, int groupIndex) = 0;
+    virtual void ChangeExpanding(int rowIndex, bool expanded, bool recursive) = 0;
+    virtual TkvGridSortMark ItemSortOrder(int) const { return TkvGridSortMark::None; }
+
+    // Summaries, rendered to text by the controller's summary.
+    virtual QString GroupRowSummaryText(int rowIndex) const = 0;
+    //! The text of the first footer summary item linked to the item; empty when none.
+    virtual QString FooterText(int itemIndex) const = 0;
+
+    // Filtering, as far as the filter box shows it.
+    virtual int FilterConditionCount() const { return 0; }
+    virtual QString FilterCaption() const { return {}; }
+    virtual bool FilterActive() const { return false; }
+
+    // Focus, selection and editing state.
+    virtual int FocusedRowIndex() const = 0;
+    virtual bool ChangeFocusedRowIndex(int rowIndex) = 0;
+    virtual bool IsRowSelected(int rowIndex) const = 0;
+    virtual bool IsEditing() const { return false; }
+    virtual int EditingRecordIndex() const { return -1; }
+    virtual int NewItemRecordIndex() const { return -2; }
+    virtual bool CanEdit() const { return false; }
+
+    // Update brackets: nested; the outermost end delivers the notices once.
+    virtual void BeginBatch() {}
+    virtual void EndBatch() {}
+
+protected:
+    TkvGridRowSourceListener *FListener = nullptr;
+};
+
+} // namespace kestrum

@@ -1,0 +1,178 @@
+#include "grid/TkvGridSite.h"
+
+#include "grid/TkvGridTableController.h"
+#include "grid/TkvGridTablePainter.h"
+#include "grid/TkvGridTableView.h"
+
+#include <QApplication>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QWheelEvent>
+
+namespace kestrum {
+
+TkvGridSite::TkvGridSite(QWidget *parent) : QWidget(parent)
+{
+    setFocusPolicy(Qt::StrongFocus);
+    setAttribute(Qt::WA_OpaquePaintEvent);
+}
+
+void TkvGridSite::SetGridView(TkvGridTableView *view)
+{
+    if (FGridView == view)
+        return;
+    if (FGridView)
+        FGridView->OnInvalidate = nullptr;
+    FGridView = view;
+    if (view) {
+        view->OnInvalidate = [this](const QRect &rect) {
+            if (rect.isNull())
+                update();
+            else
+                update(rect);
+        };
+        view->SetBounds(rect());
+        view->LayoutChanged();
+    }
+    update();
+}
+
+TkvGridShiftState TkvGridSite::TranslateModifiers(Qt::KeyboardModifiers modifiers)
+{
+    return {modifiers.testFlag(Qt::ShiftModifier), modifiers.testFlag(Qt::ControlModifier),
+            modifiers.testFlag(Qt::AltModifier)};
+}
+
+TkvGridKey TkvGridSite::TranslateKey(int qtKey, Qt::KeyboardModifiers modifiers)
+{
+    const bool keypad = modifiers.testFlag(Qt::KeypadModifier);
+    switch (qtKey) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        return TkvGridKey::Enter;
+    case Qt::Key_F2:
+        return TkvGridKey::F2;
+    case Qt::Key_Left:
+        return TkvGridKey::Left;
+    case Qt::Key_Right:
+        return TkvGridKey::Right;
+    case Qt::Key_Up:
+        return TkvGridKey::Up;
+    case Qt::Key_Down:
+        return TkvGridKey::Down;
+    case Qt::Key_PageUp:
+        return TkvGridKey::PageUp;
+    case Qt::Key_PageDown:
+        return TkvGridKey::PageDown;
+    case Qt::Key_Home:
+        return TkvGridKey::Home;
+    case Qt::Key_End:
+        return TkvGridKey::End;
+    case Qt::Key_Tab:
+    case Qt::Key_Backtab:
+        return TkvGridKey::Tab;
+    case Qt::Key_Escape:
+        return TkvGridKey::Escape;
+    case Qt::Key_Insert:
+        return TkvGridKey::Insert;
+    case Qt::Key_Delete:
+        return TkvGridKey::Delete;
+    case Qt::Key_Space:
+        return TkvGridKey::Space;
+    case Qt::Key_Asterisk:
+        return keypad ? TkvGridKey::NumMultiply : TkvGridKey::None;
+    case Qt::Key_Plus:
+        return keypad ? TkvGridKey::NumAdd : TkvGridKey::None;
+    case Qt::Key_Minus:
+        return keypad ? TkvGridKey::NumSubtract : TkvGridKey::None;
+    default:
+        return TkvGridKey::None;
+    }
+}
+
+void TkvGridSite::paintEvent(QPaintEvent *event)
+{
+    QPainter painter(this);
+    if (!FGridView) {
+        painter.fillRect(rect(), palette().window());
+        return;
+    }
+    FGridView->Painter().Paint(painter, event->rect());
+}
+
+void TkvGridSite::resizeEvent(QResizeEvent *event)
+{
+    QWidget::resizeEvent(event);
+    if (FGridView)
+        FGridView->SetBounds(rect());
+}
+
+void TkvGridSite::keyPressEvent(QKeyEvent *event)
+{
+    const TkvGridKey key = TranslateKey(event->key(), event->modifiers());
+    if (!FGridView || key == TkvGridKey::None ||
+        !FGridView->Controller().KeyDown(key, TranslateModifiers(event->modifiers())))
+        QWidget::keyPressEvent(event);
+}
+
+void TkvGridSite::Press(QMouseEvent *event, bool doubleClick)
+{
+    if (!FGridView)
+        return;
+    // The site takes the keyboard focus before the controller sees the press.
+    if (!doubleClick)
+        setFocus(Qt::MouseFocusReason);
+    const TkvGridMouseButton button = event->button() == Qt::RightButton    ? TkvGridMouseButton::Right
+                                      : event->button() == Qt::MiddleButton ? TkvGridMouseButton::Middle
+                                                                            : TkvGridMouseButton::Left;
+    FGridView->Controller().MouseDown(button, event->position().toPoint(),
+                                      TranslateModifiers(event->modifiers()), doubleClick);
+}
+
+void TkvGridSite::mousePressEvent(QMouseEvent *event)
+{
+    Press(event, false);
+}
+
+void TkvGridSite::mouseDoubleClickEvent(QMouseEvent *event)
+{
+    Press(event, true);
+}
+
+void TkvGridSite::mouseReleaseEvent(QMouseEvent *event)
+{
+    if (!FGridView)
+        return;
+    const TkvGridMouseButton button = event->button() == Qt::RightButton    ? TkvGridMouseButton::Right
+                                      : event->button() == Qt::MiddleButton ? TkvGridMouseButton::Middle
+                                                                            : TkvGridMouseButton::Left;
+    FGridView->Controller().MouseUp(button, event->position().toPoint(),
+                                    TranslateModifiers(event->modifiers()));
+}
+
+void TkvGridSite::wheelEvent(QWheelEvent *event)
+{
+    if (!FGridView)
+        return;
+    const int steps = event->angleDelta().y() / 120;
+    if (steps != 0)
+        FGridView->Controller().MouseWheel(steps, QApplication::wheelScrollLines());
+    event->accept();
+}
+
+void TkvGridSite::focusInEvent(QFocusEvent *event)
+{
+    QWidget::focusInEvent(event);
+    if (FGridView)
+        FGridView->SetFocused(true);
+}
+
+void TkvGridSite::focusOutEvent(QFocusEvent *event)
+{
+    QWidget::focusOutEvent(event);
+    if (FGridView)
+        FGridView->SetFocused(false);
+}
+
+} // namespace kestrum

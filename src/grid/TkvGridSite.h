@@ -1,0 +1,41 @@
+#pragma once
+// The site window of a view: paints it through its painter and turns Qt's
+// key, mouse, wheel and focus events into calls on its controller.
+#include "grid/TkvGridViewData.h"
+
+#include <QWidget>
+
+namespace kestrum {
+
+class TkvGridTableView;
+
+class TkvGridSite : public QWidget {
+    Q_OBJECT
+
+public:
+    explicit TkvGridSite(QWidget *parent = nullptr);
+    TkvGridTableView *GridView() const { return FGridView; }
+    void SetGridView(TkvGridTableView *view);
+
+    //! Qt's key to the grid's key (None when the grid does not handle it).
+    static TkvGridKey TranslateKey(int qtKey, Qt::KeyboardModifiers modifiers);
+    static TkvGridShiftState TranslateModifiers(Qt::KeyboardModifiers modifiers);
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+    void mousePressEvent(QMouseEvent *event) override;
+    void mouseDoubleClickEvent(QMouseEvent *event) override;
+    void mouseReleaseEvent(QMouseEvent *event) override;
+    void wheelEvent(QWheelEvent *event) override;
+    void focusInEvent(QFocusEvent *event) override;
+    void focusOutEvent(QFocusEvent *event) override;
+
+private:
+    void Press(QMouseEvent *event, bool doubleClick);
+
+    TkvGridTableView *FGridView = nullptr;
+};
+
+} // namespace kestrum

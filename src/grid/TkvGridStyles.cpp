@@ -1,0 +1,86 @@
+#include "grid/TkvGridStyles.h"
+
+#include "grid/TkvGridLookAndFeelPainter.h"
+#include "grid/TkvGridTableView.h"
+
+namespace kestrum {
+
+void TkvGridTableViewStyles::SetSlot(TkvGridStyleSlot slot, TkvGridStylePtr style)
+{
+    FSlots[static_cast<int>(slot)] = std::move(style);
+    if (FGridView)
+        FGridView->LayoutChanged();
+}
+
+TkvGridViewParams TkvGridTableViewStyles::DefaultParams(TkvGridStyleSlot slot) const
+{
+    const TkvGridLookAndFeelPainter &lookAndFeel = FGridView->LookAndFeelPainter();
+    TkvGridViewParams params{lookAndFeel.ContentColor(), lookAndFeel.ContentTextColor(), FGridView->Font()};
+    switch (slot) {
+    case TkvGridStyleSlot::Inactive:
+        params.Color = lookAndFeel.InactiveColor();
+        params.TextColor = lookAndFeel.InactiveTextColor();
+        break;
+    case TkvGridStyleSlot::Selection:
+        params.Color = lookAndFeel.HighlightColor();
+        params.TextColor = lookAndFeel.HighlightTextColor();
+        break;
+    case TkvGridStyleSlot::IncSearch:
+        // clDefault for both colours: the painter keeps the cell's own colours.
+        params.Color = clDefault();
+        params.TextColor = clDefault();
+        break;
+    case TkvGridStyleSlot::FilterBox:
+        params.Color = lookAndFeel.FilterBoxColor();
+        params.TextColor = lookAndFeel.FilterBoxTextColor();
+        break;
+    case TkvGridStyleSlot::Footer:
+        params.Color = lookAndFeel.FooterColor();
+        params.TextColor = lookAndFeel.FooterTextColor();
+        break;
+    case TkvGridStyleSlot::Group:
+        params.Color = lookAndFeel.GroupColor();
+        params.TextColor = lookAndFeel.GroupTextColor();
+        break;
+    case TkvGridStyleSlot::GroupByBox:
+        params.Color = lookAndFeel.GroupByBoxColor();
+        params.TextColor = lookAndFeel.GroupByBoxTextColor();
+        break;
+    case TkvGridStyleSlot::Header:
+    case TkvGridStyleSlot::Indicator:
+        params.Color = lookAndFeel.HeaderColor();
+        params.TextColor = lookAndFeel.HeaderTextColor();
+        break;
+    case TkvGridStyleSlot::NewItemRowInfoText:
+        params.TextColor = lookAndFeel.GrayTextColor();
+        break;
+    case TkvGridStyleSlot::Preview:
+        params.TextColor = lookAndFeel.PreviewTextColor();
+        break;
+    default:
+        break;
+    }
+    return params;
+}
+
+TkvGridViewParams TkvGridTableViewStyles::Resolve(const TkvGridStylePtr &style,
+                                                  TkvGridStyleSlot defaultsSlot) const
+{
+    TkvGridViewParams params = DefaultParams(defaultsSlot);
+    if (style) {
+        if (style->Color)
+            params.Color = *style->Color;
+        if (style->TextColor)
+            params.TextColor = *style->TextColor;
+        if (style->Font)
+            params.Font = *style->Font;
+    }
+    return params;
+}
+
+TkvGridViewParams TkvGridTableViewStyles::Params(TkvGridStyleSlot slot) const
+{
+    return Resolve(Slot(slot), slot);
+}
+
+} // namespace kestrum

@@ -1,0 +1,442 @@
+#include "grid/TkvGridTableController.h"
+
+#include "grid/TkvGridTableView.h"
+#include "grid/TkvGridTableViewInfo.h"
+
+#include <algorithm>
+
+namespace kestrum {
+
+namespace {
+
+//! Holds the view's updates for one input step, so its changes reach the screen once.
+class TkvUpdateLock {
+public:
+    explicit TkvUpdateLock(TkvCustomGridView &view) : FView(view) { FView.BeginUpdate(); }
+    ~TkvUpdateLock() { FView.EndUpdate(); }
+    TkvUpdateLock(const TkvUpdateLock &) = delete;
+    TkvUpdateLock &operator=(const TkvUpdateLock &) = delete;
+
+private:
+    TkvCustomGridView &FView;
+};
+
+constexpr int HorizontalScrollStep = 10;
+
+} // namespace
+
+void TkvGridTableController::SetFocusedItem(TkvCustomGridTableItem *item)
+{
+    if (item && !item->CanFocus())
+        return;
+    if (item == FFocusedItem) {
+        MakeFocusedRowVisible();
+        return;
+    }
+    TkvCustomGridTableItem *previous = FFocusedItem;
+    FFocusedItem = item;
+    // Scroll the new cell into view; its left edge wins when it is wider than the view.
+    TkvGridTableViewInfo &viewInfo = FGridView->ViewInfo();
+    if (item && viewInfo.IsCalculated()) {
+        for (const TkvGridHeaderCellViewInfo &header : viewInfo.HeaderCells()) {
+            if (header.Column != item)
+                continue;
+            const QRect area = viewInfo.RowsAreaBounds();
+            const int left = header.Bounds.left() - area.left() + FLeftPos;
+            const int right = left + header.Bounds.width();
+            if (right - FLeftPos > area.width())
+                SetLeftPos(right - area.width());
+            if (left < FLeftPos)
+                SetLeftPos(left);
+        }
+    }
+    const int focusedRowIndex = FocusedRowIndex();
+    if (focusedRowIndex >= 0)
+        FGridView->RecordChanged(focusedRowIndex);
+    if (FGridView->OnFocusedItemChanged)
+        FGridView->OnFocusedItemChanged(FGridView, previous, item);
+}
+
+void TkvGridTableController::ItemRemoved(TkvCustomGridTableItem *item)
+{
+    if (FFocusedItem == item)
+        FFocusedItem = nullptr;
+}
+
+int TkvGridTableController::FocusedRowIndex() const
+{
+    return FGridView->DataController().FocusedRowIndex();
+}
+
+bool TkvGridTableController::SetFocusedRowIndex(int rowIndex)
+{
+    return FGridView->DataController().ChangeFocusedRowIndex(rowIndex);
+}
+
+void TkvGridTableController::SetTopRowIndex(int rowIndex)
+{
+    TkvGridTableViewInfo &viewInfo = FGridView->ViewInfo();
+    const int rowCount = FGridView->DataController().RowCount();
+    if (rowCount == 0)
+        rowIndex = 0;
+    else if (viewInfo.IsCalculated())
+        rowIndex = std::clamp(rowIndex, 0, viewInfo.MaxTopRowIndex());
+    else
+        rowIndex = std::clamp(rowIndex, 0, rowCount - 1);
+    if (rowIndex == FTopRowIndex)
+        return;
+    FTopRowIndex = rowIndex;
+    // Scrolling keeps the parts: only the rows are laid out again.
+    if (viewInfo.IsCalculated() && !viewInfo.IsCalculating()) {
+        viewInfo.CalculateRows();
+        FGridView->Invalidate(viewInfo.RowsAreaBounds());
+    }
+    if (FGridView->OnScrollBarsChanged)
+        FGridView->OnScrollBarsChanged();
+    if (FGridView->OnTopRecordIndexChanged)
+        FGridView->OnTopRecordIndexChanged(FGridView);
+}
+
+void TkvGridTableController::CheckTopRowIndex()
+{
+    const int before = FTopRowIndex;
+    FTopRowIndex = std::clamp(FTopRowIndex, 0, std::max(0, FGridView->ViewInfo().MaxTopRowIndex()));
+    if (before != FTopRowIndex && FGridView->ViewInfo().IsCalculated())
+        FGridView->ViewInfo().CalculateRows();
+}
+
+void TkvGridTableController::SetLeftPos(int leftPos)
+{
+    TkvGridTableViewInfo &viewInfo = FGridView->ViewInfo();
+    const int maxLeft =
+        viewInfo.IsCalculated() ? std::max(0, viewInfo.DataWidth() - viewInfo.RowsAreaBounds().width()) : 0;
+    leftPos = std::clamp(leftPos, 0, maxLeft);
+    if (leftPos == FLeftPos)
+        return;
+    FLeftPos = leftPos;
+    FGridView->LayoutChanged();
+}
+
+void TkvGridTableController::MakeFocusedRowVisible()
+{
+    MakeRowVisible(FocusedRowIndex());
+}
+
+void TkvGridTableController::MakeRowVisible(int rowIndex)
+{
+    TkvGridTableViewInfo &viewInfo = FGridView->ViewInfo();
+    if (rowIndex < 0 || !viewInfo.IsCalculated())
+        return;
+    if (rowIndex < FTopRowIndex) {
+        SetTopRowIndex(rowIndex);
+        return;
+    }
+    // Scroll only when the row does not fit completely below the current top row.
+    if (rowIndex >= FTopRowIndex + viewInfo.FullyVisibleRowCountFrom(FTopRowIndex))
+        SetTopRowIndex(viewInfo.TopRowIndexForBottomRow(rowIndex));
+}
+
+bool TkvGridTableController::FocusedRowHasCells() const
+{
+    TkvCustomGridRecord *record = FGridView->ViewData().Records(FocusedRowIndex());
+    return record && record->HasCells();
+}
+
+int TkvGridTableController::NextFocusableRow(int fromRowIndex, bool forward) const
+{
+    TkvGridViewData &viewData = FGridView->ViewData();
+    const int count = viewData.RecordCount();
+    for (int rowIndex = forward ? fromRowIndex + 1 : fromRowIndex - 1; rowIndex >= 0 && rowIndex < count;
+         rowIndex += forward ? 1 : -1) {
+        TkvCustomGridRecord *record = viewData.Records(rowIndex);
+        if (record && record->CanFocus())
+            return rowIndex;
+    }
+    return -1;
+}
+
+bool TkvGridTableController::FocusNextRow(int fromRowIndex, bool forward)
+{
+    TkvUpdateLock lock(*FGridView);
+    const int rowIndex = NextFocusableRow(fromRowIndex, forward);
+    if (rowIndex < 0)
+        return false;
+    return SetFocusedRowIndex(rowIndex);
+}
+
+bool TkvGridTableController::FocusNextCell(bool forward, bool keepRow)
+{
+    if (!FocusedRowHasCells() || !FGridView->OptionsSelection().CellSelect()) {
+        if (keepRow || !FGridView->OptionsBehavior().FocusCellOnCycle())
+            return false;
+        if (!FocusNextRow(FocusedRowIndex(), forward))
+            return false;
+        if (FocusedRowHasCells())
+            FocusFirstOrLastCell(forward);
+        return true;
+    }
+    const int count = FGridView->VisibleItemCount();
+    const int from = FFocusedItem ? FFocusedItem->VisibleIndex() : (forward ? -1 : count);
+    for (int i = forward ? from + 1 : from - 1; i >= 0 && i < count; i += forward ? 1 : -1) {
+        TkvCustomGridTableItem *item = FGridView->VisibleItems(i);
+        if (item->CanFocus()) {
+            SetFocusedItem(item);
+            return true;
+        }
+    }
+    if (!FGridView->OptionsBehavior().FocusCellOnCycle() || keepRow)
+        return false;
+    // Wrap into the next row.
+    if (!FocusNextRow(FocusedRowIndex(), forward))
+        return false;
+    if (FocusedRowHasCells())
+        FocusFirstOrLastCell(forward);
+    return true;
+}
+
+void TkvGridTableController::FocusFirstOrLastCell(bool first)
+{
+    const int count = FGridView->VisibleItemCount();
+    for (int i = first ? 0 : count - 1; i >= 0 && i < count; i += first ? 1 : -1)
+        if (FGridView->VisibleItems(i)->CanFocus()) {
+            SetFocusedItem(FGridView->VisibleItems(i));
+            return;
+        }
+}
+
+void TkvGridTableController::GoToFirst()
+{
+    FocusNextRow(-1, true);
+}
+
+void TkvGridTableController::GoToLast()
+{
+    FocusNextRow(FGridView->ViewData().RecordCount(), false);
+}
+
+void TkvGridTableController::PageDown()
+{
+    TkvUpdateLock lock(*FGridView);
+    MakeFocusedRowVisible();
+    TkvGridTableViewInfo &viewInfo = FGridView->ViewInfo();
+    const int lastVisible = FTopRowIndex + viewInfo.FullyVisibleRowCountFrom(FTopRowIndex) - 1;
+    if (FocusedRowIndex() == lastVisible) {
+        // The last fully visible row becomes the top row (one row on when only one fits).
+        const int fit = viewInfo.FullyVisibleRowCountFrom(FTopRowIndex);
+        SetTopRowIndex(fit <= 1 ? FTopRowIndex + 1 : lastVisible);
+    }
+    const int rowCount = FGridView->DataController().RowCount();
+    const int target =
+        std::min(rowCount - 1, FTopRowIndex + viewInfo.FullyVisibleRowCountFrom(FTopRowIndex) - 1);
+    if (target >= 0)
+        SetFocusedRowIndex(target);
+}
+
+void TkvGridTableController::PageUp()
+{
+    TkvUpdateLock lock(*FGridView);
+    MakeFocusedRowVisible();
+    TkvGridTableViewInfo &viewInfo = FGridView->ViewInfo();
+    if (FocusedRowIndex() == FTopRowIndex && FTopRowIndex > 0) {
+        // As many rows as fit above end with the old top row at the bottom.
+        const int newTop = viewInfo.TopRowIndexForBottomRow(FTopRowIndex);
+        SetTopRowIndex(newTop == FTopRowIndex ? FTopRowIndex - 1 : newTop);
+    }
+    if (FGridView->DataController().RowCount() > 0)
+        SetFocusedRowIndex(FTopRowIndex);
+}
+
+void TkvGridTableController::ScrollHorizontally(int delta)
+{
+    SetLeftPos(FLeftPos + delta);
+}
+
+bool TkvGridTableController::IsControllerKey(TkvGridKey key) const
+{
+    switch (key) {
+    case TkvGridKey::Tab:
+    case TkvGridKey::Escape:
+    case TkvGridKey::PageUp:
+    case TkvGridKey::PageDown:
+    case TkvGridKey::Up:
+    case TkvGridKey::Down:
+    case TkvGridKey::Insert:
+        return true;
+    case TkvGridKey::Left:
+    case TkvGridKey::Right:
+        return FGridView->OptionsBehavior().AlwaysShowEditor();
+    default:
+        return false;
+    }
+}
+
+bool TkvGridTableController::KeyDown(TkvGridKey key, TkvGridShiftState shift)
+{
+    TkvUpdateLock lock(*FGridView);
+    const int top = FTopRowIndex;
+    bool consumed = false;
+
+    // New-item row and cells: Left and Right move between cells first.
+    if ((key == TkvGridKey::Left || key == TkvGridKey::Right) && FocusedRowHasCells() &&
+        FGridView->OptionsSelection().CellSelect())
+        consumed = FocusNextCell(key == TkvGridKey::Right, true);
+
+    // The focused row's own keys (expansion).
+    if (!consumed)
+        if (TkvCustomGridRecord *record = FGridView->ViewData().Records(FocusedRowIndex()))
+            consumed = record->KeyDown(key, shift);
+
+    if (!consumed) {
+        consumed = true;
+        switch (key) {
+        case TkvGridKey::PageUp:
+            PageUp();
+            break;
+        case TkvGridKey::PageDown:
+            PageDown();
+            break;
+        case TkvGridKey::Home:
+            if (!shift.Ctrl && FocusedRowHasCells() && FGridView->OptionsSelection().CellSelect())
+                FocusFirstOrLastCell(true);
+            else
+                GoToFirst();
+            break;
+        case TkvGridKey::End:
+            if (!shift.Ctrl && FocusedRowHasCells() && FGridView->OptionsSelection().CellSelect())
+                FocusFirstOrLastCell(false);
+            else
+                GoToLast();
+            break;
+        case TkvGridKey::Left:
+            ScrollHorizontally(-HorizontalScrollStep);
+            break;
+        case TkvGridKey::Right:
+            ScrollHorizontally(HorizontalScrollStep);
+            break;
+        case TkvGridKey::Up:
+            FocusNextRow(FocusedRowIndex(), false);
+            break;
+        case TkvGridKey::Down:
+            // From no focused row, Down focuses the first row.
+            FocusNextRow(FocusedRowIndex(), true);
+            break;
+        default:
+            consumed = false;
+            break;
+        }
+    }
+    if (top != FTopRowIndex && FGridView->OnScrollBarsChanged)
+        FGridView->OnScrollBarsChanged();
+    return consumed;
+}
+
+void TkvGridTableController::MouseDown(TkvGridMouseButton button, const QPoint &point, TkvGridShiftState,
+                                       bool doubleClick)
+{
+    TkvUpdateLock lock(*FGridView);
+    FDoubleClick = doubleClick;
+    const TkvGridHitTest hit = FGridView->ViewInfo().HitTest(point);
+    switch (hit.Kind) {
+    case TkvGridHitKind::ExpandButton:
+        if (button == TkvGridMouseButton::Left)
+            if (TkvCustomGridRecord *record = FGridView->ViewData().Records(hit.RowIndex))
+                record->SetExpanded(!record->Expanded());
+        break;
+    case TkvGridHitKind::Cell:
+    case TkvGridHitKind::GroupRow:
+    case TkvGridHitKind::RowIndent: {
+        if (button == TkvGridMouseButton::Middle)
+            break;
+        TkvCustomGridRecord *record = FGridView->ViewData().Records(hit.RowIndex);
+        if (!record || !record->CanFocus())
+            break;
+        SetFocusedRowIndex(hit.RowIndex);
+        if (doubleClick && record->Expandable()) {
+            // The row object may have been replaced while focusing moved the record set.
+            if (TkvCustomGridRecord *current = FGridView->ViewData().Records(hit.RowIndex))
+                current->SetExpanded(!current->Expanded());
+        } else if (hit.Kind == TkvGridHitKind::Cell && hit.Column && FocusedRowIndex() == hit.RowIndex)
+            SetFocusedItem(hit.Column);
+        break;
+    }
+    case TkvGridHitKind::Header:
+        if (button == TkvGridMouseButton::Left && !doubleClick)
+            FGridView->SetPressedColumn(hit.Column);
+        break;
+    default:
+        break;
+    }
+}
+
+void TkvGridTableController::MouseUp(TkvGridMouseButton, const QPoint &, TkvGridShiftState)
+{
+    FGridView->SetPressedColumn(nullptr);
+}
+
+void TkvGridTableController::MouseWheel(int steps, int linesPerStep)
+{
+    if (steps == 0)
+        return;
+    SetTopRowIndex(FTopRowIndex - steps * linesPerStep);
+}
+
+void TkvGridTableController::Scroll(bool vertical, TkvGridScrollCode code, int position)
+{
+    TkvGridTableViewInfo &viewInfo = FGridView->ViewInfo();
+    if (!vertical) {
+        const int page = viewInfo.RowsAreaBounds().width();
+        switch (code) {
+        case TkvGridScrollCode::LineUp:
+            ScrollHorizontally(-HorizontalScrollStep);
+            break;
+        case TkvGridScrollCode::LineDown:
+            ScrollHorizontally(HorizontalScrollStep);
+            break;
+        case TkvGridScrollCode::PageUp:
+            ScrollHorizontally(-page);
+            break;
+        case TkvGridScrollCode::PageDown:
+            ScrollHorizontally(page);
+            break;
+        case TkvGridScrollCode::Track:
+            SetLeftPos(position);
+            break;
+        case TkvGridScrollCode::Top:
+            SetLeftPos(0);
+            break;
+        case TkvGridScrollCode::Bottom:
+            SetLeftPos(viewInfo.DataWidth());
+            break;
+        }
+        return;
+    }
+    switch (code) {
+    case TkvGridScrollCode::LineUp:
+        SetTopRowIndex(FTopRowIndex - 1);
+        break;
+    case TkvGridScrollCode::LineDown:
+        SetTopRowIndex(FTopRowIndex + 1);
+        break;
+    case TkvGridScrollCode::PageUp: {
+        const int newTop = viewInfo.TopRowIndexForBottomRow(FTopRowIndex);
+        SetTopRowIndex(newTop == FTopRowIndex ? FTopRowIndex - 1 : newTop);
+        break;
+    }
+    case TkvGridScrollCode::PageDown: {
+        const int fit = viewInfo.FullyVisibleRowCountFrom(FTopRowIndex);
+        SetTopRowIndex(fit <= 1 ? FTopRowIndex + 1 : FTopRowIndex + fit - 1);
+        break;
+    }
+    case TkvGridScrollCode::Track:
+        SetTopRowIndex(position);
+        break;
+    case TkvGridScrollCode::Top:
+        SetTopRowIndex(0);
+        break;
+    case TkvGridScrollCode::Bottom:
+        SetTopRowIndex(viewInfo.MaxTopRowIndex());
+        break;
+    }
+}
+
+} // namespace kestrum

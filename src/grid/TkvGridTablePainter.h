@@ -1,0 +1,42 @@
+#pragma once
+// Draws what the view info computed: part backgrounds, the group-by box,
+// header cells, group rows, data cells with grid lines, the focus outline,
+// the footer and the filter box. No layout decisions are made here.
+#include <QRect>
+
+class QPainter;
+
+namespace kestrum {
+
+class TkvGridTableView;
+struct TkvGridCellViewInfo;
+struct TkvGridHeaderCellViewInfo;
+struct TkvGridRowViewInfo;
+
+class TkvGridTablePainter {
+public:
+    explicit TkvGridTablePainter(TkvGridTableView *view) : FGridView(view) {}
+    TkvGridTablePainter(const TkvGridTablePainter &) = delete;
+    TkvGridTablePainter &operator=(const TkvGridTablePainter &) = delete;
+
+    //! Paints the view into the painter; clip limits the rows drawn.
+    void Paint(QPainter &painter, const QRect &clip = {});
+
+    //! Draws a cell's text with its alignment, ellipsis and wrapping.
+    static void DrawCellText(QPainter &painter, const TkvGridCellViewInfo &cell, const QRect &textBounds);
+
+private:
+    void PaintGroupByBox(QPainter &painter);
+    void PaintHeader(QPainter &painter);
+    void PaintHeaderCell(QPainter &painter, const TkvGridHeaderCellViewInfo &cell);
+    void PaintRows(QPainter &painter, const QRect &clip);
+    void PaintGroupRow(QPainter &painter, const TkvGridRowViewInfo &row);
+    void PaintDataRow(QPainter &painter, const TkvGridRowViewInfo &row);
+    void PaintNewItemRow(QPainter &painter, const TkvGridRowViewInfo &row);
+    void PaintFooter(QPainter &painter);
+    void PaintFilterBox(QPainter &painter);
+
+    TkvGridTableView *FGridView;
+};
+
+} // namespace kestrum

@@ -1,0 +1,825 @@
+#include "grid/TkvGridTableViewInfo.h"
+
+#include "grid/TkvGridLookAndFeelPainter.h"
+#include "grid/TkvGridTableController.h"
+#include "grid/TkvGridTableView.h"
+#include "grid/TkvGridTableViewInfoCache.h"
+#include "grid/TkvGridViewData.h"
+
+#include <QFontMetrics>
+
+#include <algorithm>
+
+namespace kestrum {
+
+namespace {
+
+constexpr int TextOffset = 2;
+constexpr int GroupByBoxTextLeft = 6;
+constexpr int GroupByBoxHeaderLeft = 6;
+constexpr int GroupByBoxHeaderTop = 8;
+constexpr int GroupByBoxHeaderSpacing = 4;
+constexpr int FilterBoxButtonSize = 13;
+constexpr int FilterBoxButtonOffset = 4;
+constexpr int SizingEdgeWidth = 8;
+
+int LineHeight(const QFont &font)
+{
+    return QFontMetrics(font).height();
+}
+
+} // namespace
+
+QString GroupByBoxHintText()
+{
+    return QString::fromUtf8(
+        "Orvane提示您:用鼠标拖拽字段标题到这里进行分组,点击标题右侧小箭头进行查询、排序");
+}
+
+QRect TkvGridCellViewInfo::ContentBounds() const
+{
+    return Bounds.adjusted(Borders.Left, Borders.Top, -Borders.Right, -Borders.Bottom);
+}
+
+QRect TkvGridCellViewInfo::TextBounds() const
+{
+    return ContentBounds().adjusted(TextOffset, TextOffset, -TextOffset, -TextOffset);
+}
+
+TkvGridRowViewInfo::TkvGridRowViewInfo(TkvGridRowViewInfo &&other) noexcept
+{
+    *this = std::move(other);
+}
+
+TkvGridRowViewInfo &TkvGridRowViewInfo::operator=(TkvGridRowViewInfo &&other) noexcept
+{
+    if (this == &other)
+        return *this;
+    if (Record && Record->ViewInfo() == this)
+        Record->SetViewInfo(nullptr);
+    Record = other.Record;
+    other.Record = nullptr;
+    if (Record)
+        Record->SetViewInfo(this);
+    RowIndex = other.RowIndex;
+    Level = other.Level;
+    IsGroup = other.IsGroup;
+    IsNewItemRow = other.IsNewItemRow;
+    Expanded = other.Expanded;
+    Focused = other.Focused;
+    Selected = other.Selected;
+    Bounds = other.Bounds;
+    IndentBounds = other.IndentBounds;
+    ExpandButtonBounds = other.ExpandButtonBounds;
+    GroupCell = std::move(other.GroupCell);
+    Cells = std::move(other.Cells);
+    CellsCalculated = other.CellsCalculated;
+    return *this;
+}
+
+TkvGridRowViewInfo::~TkvGridRowViewInfo()
+{
+    if (Record && Record->ViewInfo() == this)
+        Record->SetViewInfo(nullptr);
+}
+
+void TkvGridTableViewInfo::Calculate()
+{
+    FCalculating = true;
+    FBounds = FGridView->Bounds();
+    CalculateWidths();
+    CalculateHeights();
+    CalculateParts();
+    CalculateHeaderCells();
+    CalculateGroupByBox();
+    CalculateFooterCells();
+    CalculateFilterBox();
+    FCalculated = true;
+    CalculateRows();
+    FCalculating = false;
+}
+
+void TkvGridTableViewInfo::CalculateWidths()
+{
+    const TkvGridLookAndFeelPainter &lookAndFeel = FGridView->LookAndFeelPainter();
+    const int groupingCount = FGridView->DataController().GroupingItemCount();
+    FLevelIndent = lookAndFeel.ExpandButtonSize() + 6;
+    FGroupIndent = groupingCount * FLevelIndent;
+    const int count = FGridView->VisibleColumnCount();
+    FHeaderCellWidths.assign(static_cast<std::size_t>(count), 0);
+    for (int i = 0; i < count; ++i)
+        FHeaderCellWidths[static_cast<std::size_t>(i)] =
+            FGridView->VisibleColumns(i)->Width() + (i == 0 ? FGroupIndent : 0);
+    if (FGridView->OptionsView().ColumnAutoWidth() && count > 0) {
+        // Stretch or shrink to the client width, each column kept at its minimum;
+        // the last column takes the rounding remainder.
+        int available =
+            FBounds.width() -
+            (FGridView->OptionsView().Indicator() ? FGridView->OptionsView().IndicatorWidth() : 0);
+        int total = 0;
+        for (int width : FHeaderCellWidths)
+            total += width;
+        if (total > 0 && available > 0) {
+            int used = 0;
+            for (int i = 0; i < count; ++i) {
+                TkvGridColumn *column = FGridView->VisibleColumns(i);
+                const int indent = i == 0 ? FGroupIndent : 0;
+                int width = i == count - 1
+                                ? available - used
+                                : static_cast<int>(
+                                      static_cast<long long>(FHeaderCellWidths[static_cast<std::size_t>(i)]) *
+                                      available / total);
+                width = std::max(width, indent + column->MinWidth());
+                FHeaderCellWidths[static_cast<std::size_t>(i)] = width;
+                used += width;
+            }
+        }
+    }
+    FDataWidth = 0;
+    for (int width : FHeaderCellWidths)
+        FDataWidth += width;
+}
+
+TkvGridViewParams TkvGridTableViewInfo::HeaderParams(TkvGridColumn *column) const
+{
+    TkvGridStylePtr style = column ? column->Styles().Header : nullptr;
+    if (!style && column && column->Styles().OnGetHeaderStyle)
+        column->Styles().OnGetHeaderStyle(FGridView, column, style);
+    if (!style && FGridView->Styles().OnGetHeaderStyle)
+        FGridView->Styles().OnGetHeaderStyle(FGridView, column, style);
+    if (!style)
+        style = FGridView->Styles().Header();
+    return FGridView->Styles().Resolve(style, TkvGridStyleSlot::Header);
+}
+
+TkvGridViewParams TkvGridTableViewInfo::FooterParams(TkvGridColumn *column) const
+{
+    TkvGridStylePtr style = column ? column->Styles().Footer : nullptr;
+    if (!style && column && column->Styles().OnGetFooterStyle)
+        column->Styles().OnGetFooterStyle(FGridView, column, style);
+    if (!style && FGridView->Styles().OnGetFooterStyle)
+        FGridView->Styles().OnGetFooterStyle(FGridView, column, style);
+    if (!style)
+        style = FGridView->Styles().Footer();
+    return FGridView->Styles().Resolve(style, TkvGridStyleSlot::Footer);
+}
+
+int TkvGridTableViewInfo::HeaderCellHeight(const TkvGridViewParams &params) const
+{
+    return LineHeight(params.Font) + 4 + 2 * FGridView->LookAndFeelPainter().HeaderBorderWidth();
+}
+
+void TkvGridTableViewInfo::CalculateHeights()
+{
+    const TkvGridOptionsView &options = FGridView->OptionsView();
+    const TkvGridLookAndFeelPainter &lookAndFeel = FGridView->LookAndFeelPainter();
+    const int count = FGridView->VisibleColumnCount();
+    const bool horizontalLines = options.GridLines() == glBoth || options.GridLines() == glHorizontal;
+
+    // Header.
+    if (!options.Header())
+        FHeaderHeight = 0;
+    else if (options.HeaderHeight() > 0)
+        FHeaderHeight = options.HeaderHeight();
+    else {
+        FHeaderHeight = count == 0 ? HeaderCellHeight(HeaderParams(nullptr)) : 0;
+        for (int i = 0; i < count; ++i)
+            FHeaderHeight =
+                std::max(FHeaderHeight, HeaderCellHeight(HeaderParams(FGridView->VisibleColumns(i))));
+    }
+
+    // Data rows: the in-place editor needs one text line plus its frame.
+    if (options.DataRowHeight() > 0)
+        FDataRowHeight = options.DataRowHeight();
+    else {
+        const QFont viewFont = FGridView->Styles().Params(TkvGridStyleSlot::Content).Font;
+        FDataRowHeight = count == 0 ? LineHeight(viewFont) + 4 : 0;
+        for (int i = 0; i < count; ++i) {
+            TkvGridColumn *column = FGridView->VisibleColumns(i);
+            const QFont font =
+                FGridView->Styles().Resolve(column->Styles().Content, TkvGridStyleSlot::Content).Font;
+            FDataRowHeight = std::max(FDataRowHeight, LineHeight(font) + 2 + 2);
+        }
+        if (horizontalLines)
+            FDataRowHeight += 1;
+    }
+
+    // Group rows.
+    if (options.GroupRowHeight() > 0)
+        FGroupRowHeight = options.GroupRowHeight();
+    else {
+        const QFont font = FGridView->Styles().Params(TkvGridStyleSlot::Group).Font;
+        FGroupRowHeight =
+            std::max(LineHeight(font), lookAndFeel.ExpandButtonSize()) + 4 + (horizontalLines ? 1 : 0);
+    }
+
+    // Footer: separator, its borders, and cells measured like header cells, inset by the cell offset.
+    if (!options.Footer())
+        FFooterHeight = 0;
+    else {
+        int cellHeight = count == 0 ? HeaderCellHeight(FooterParams(nullptr)) : 0;
+        for (int i = 0; i < count; ++i)
+            cellHeight = std::max(cellHeight, HeaderCellHeight(FooterParams(FGridView->VisibleColumns(i))));
+        FFooterHeight = lookAndFeel.FooterSeparatorWidth() + 2 * lookAndFeel.FooterBorderWidth() +
+                        cellHeight + 2 * lookAndFeel.FooterCellOffset();
+    }
+
+    // Group-by box.
+    if (!options.GroupByBox())
+        FGroupByBoxHeight = 0;
+    else {
+        const int grouped = FGridView->GroupedColumnCount();
+        if (grouped == 0)
+            FGroupByBoxHeight =
+                LineHeight(FGridView->Styles().Params(TkvGridStyleSlot::GroupByBox).Font) + 22;
+        else {
+            const int headerHeight =
+                FHeaderHeight > 0 ? FHeaderHeight : HeaderCellHeight(HeaderParams(nullptr));
+            FGroupByBoxHeight = headerHeight / 2 * (grouped + 1) + headerHeight % 2 + 16;
+        }
+    }
+
+    // Filter box: text plus 6, or the tallest button plus 8.
+    const TkvGridFilterVisible filterVisible = FGridView->Filtering().Visible();
+    const bool filterShown =
+        filterVisible == fvAlways ||
+        (filterVisible == fvNonEmpty && FGridView->DataController().FilterConditionCount() > 0);
+    if (!filterShown)
+        FFilterBoxHeight = 0;
+    else {
+        const int textHeight = LineHeight(FGridView->Styles().Params(TkvGridStyleSlot::FilterBox).Font);
+        int tallestButton = FilterBoxButtonSize;
+        if (FGridView->Filtering().CustomizeDialog())
+            tallestButton = std::max(tallestButton, textHeight + 6);
+        FFilterBoxHeight = std::max(textHeight + 6, tallestButton + 8);
+    }
+    FNewItemRowHeight = options.NewItemRow() ? FDataRowHeight : 0;
+}
+
+void TkvGridTableViewInfo::CalculateParts()
+{
+    const TkvGridOptionsView &options = FGridView->OptionsView();
+    const int indicatorWidth = options.Indicator() ? options.IndicatorWidth() : 0;
+    const int left = FBounds.left();
+    const int width = FBounds.width();
+    int top = FBounds.top();
+    FGroupByBoxBounds = FGroupByBoxHeight > 0 ? QRect(left, top, width, FGroupByBoxHeight) : QRect();
+    top += FGroupByBoxHeight;
+    const int dataLeft = left + indicatorWidth;
+    FHeaderBounds = FHeaderHeight > 0 ? QRect(dataLeft, top, width - indicatorWidth, FHeaderHeight) : QRect();
+    top += FHeaderHeight;
+    int bottom = FBounds.top() + FBounds.height();
+    FFilterBoxBounds =
+        FFilterBoxHeight > 0 ? QRect(left, bottom - FFilterBoxHeight, width, FFilterBoxHeight) : QRect();
+    bottom -= FFilterBoxHeight;
+    const int rowsHeight = std::max(0, bottom - FFooterHeight - top);
+    FRowsAreaBounds = QRect(dataLeft, top, std::max(0, width - indicatorWidth), rowsHeight);
+    // The footer sits directly below the rows area.
+    FFooterBounds = FFooterHeight > 0
+                        ? QRect(dataLeft, top + rowsHeight, width - indicatorWidth, FFooterHeight)
+                        : QRect();
+    FIndicatorBounds =
+        indicatorWidth > 0
+            ? QRect(left, FGroupByBoxBounds.isNull() ? FBounds.top() : FGroupByBoxBounds.bottom() + 1,
+                    indicatorWidth, FHeaderHeight + rowsHeight + FFooterHeight)
+            : QRect();
+}
+
+int TkvGridTableViewInfo::ScrolledLeft() const
+{
+    return FRowsAreaBounds.left() - FGridView->Controller().LeftPos();
+}
+
+void TkvGridTableViewInfo::CalculateHeaderCells()
+{
+    FHeaderCells.clear();
+    if (FHeaderHeight == 0)
+        return;
+    const TkvGridLookAndFeelPainter &lookAndFeel = FGridView->LookAndFeelPainter();
+    const TkvGridOptionsView &options = FGridView->OptionsView();
+    const int count = FGridView->VisibleColumnCount();
+    FHeaderCells.reserve(static_cast<std::size_t>(count));
+    int x = ScrolledLeft();
+    const int border = lookAndFeel.HeaderBorderWidth();
+    for (int i = 0; i < count; ++i) {
+        TkvGridColumn *column = FGridView->VisibleColumns(i);
+        TkvGridHeaderCellViewInfo cell;
+        const int width = FHeaderCellWidths[static_cast<std::size_t>(i)];
+        cell.Bounds = QRect(x, FHeaderBounds.top(), width, FHeaderHeight);
+        cell.Borders = {border, border, border, border};
+        cell.Column = column;
+        cell.Item = column;
+        cell.VisibleIndex = i;
+        cell.Text = column->Caption();
+        cell.AlignHorz = column->HeaderAlignmentHorz();
+        cell.AlignVert = column->HeaderAlignmentVert();
+        cell.MultiLine = options.HeaderAutoHeight();
+        cell.EndEllipsis = options.HeaderEndEllipsis();
+        cell.Params = HeaderParams(column);
+        QRect caption = cell.TextBounds();
+        int right = cell.ContentBounds().right();
+        bool roomTaken = false;
+        if (column->CanHorzSize())
+            cell.Areas.push_back({TkvGridHeaderAreaKind::SizingEdge,
+                                  QRect(cell.Bounds.right() + 1 - SizingEdgeWidth / 2, cell.Bounds.top(),
+                                        SizingEdgeWidth, cell.Bounds.height())});
+        if (column->CanFilter(true)) {
+            const int w = lookAndFeel.FilterButtonWidth();
+            const QRect content = cell.ContentBounds();
+            cell.Areas.push_back({TkvGridHeaderAreaKind::FilterButton,
+                                  QRect(right - w + 1, content.top() + (content.height() - w) / 2, w, w)});
+            right -= w;
+            roomTaken = true;
+        }
+        const TkvGridSortMark sortMark = FGridView->DataController().ItemSortOrder(column->Index());
+        if (sortMark != TkvGridSortMark::None) {
+            const int w = lookAndFeel.SortMarkWidth();
+            const QRect content = cell.ContentBounds();
+            cell.Areas.push_back({TkvGridHeaderAreaKind::SortMark,
+                                  QRect(right - w + 1, content.top() + (content.height() - w) / 2, w, w)});
+            right -= w;
+            roomTaken = true;
+        }
+        if (!column->HeaderGlyph().isNull()) {
+            const QRect content = cell.ContentBounds();
+            const QSize size = column->HeaderGlyph().size();
+            int gx = column->HeaderGlyphAlignmentHorz() == TkvGridAlignmentHorz::RightJustify
+                         ? right - size.width() + 1
+                     : column->HeaderGlyphAlignmentHorz() == TkvGridAlignmentHorz::Center
+                         ? content.left() + (content.width() - size.width()) / 2
+                         : content.left() + TextOffset;
+            int gy = column->HeaderGlyphAlignmentVert() == vaTop ? content.top()
+                     : column->HeaderGlyphAlignmentVert() == vaBottom
+                         ? content.bottom() - size.height() + 1
+                         : content.top() + (content.height() - size.height()) / 2;
+            cell.Areas.push_back({TkvGridHeaderAreaKind::Glyph, QRect(QPoint(gx, gy), size)});
+            if (column->HeaderGlyphAlignmentHorz() == TkvGridAlignmentHorz::LeftJustify)
+                caption.setLeft(gx + size.width() + TextOffset);
+        }
+        if (roomTaken)
+            caption.setRight(std::min(caption.right(), right - TextOffset));
+        cell.CaptionBounds = caption;
+        if (FGridView->PressedColumn() == column)
+            cell.State = TkvGridCellState::Pressed;
+        FHeaderCells.push_back(std::move(cell));
+        x += width;
+    }
+}
+
+void TkvGridTableViewInfo::CalculateGroupByBox()
+{
+    FGroupByBoxHeaders.clear();
+    FGroupByBoxText.clear();
+    FGroupByBoxTextBounds = QRect();
+    if (FGroupByBoxHeight == 0)
+        return;
+    const int grouped = FGridView->GroupedColumnCount();
+    if (grouped == 0) {
+        FGroupByBoxText = GroupByBoxHintText();
+        const QFont font = FGridView->Styles().Params(TkvGridStyleSlot::GroupByBox).Font;
+        const int textHeight = LineHeight(font);
+        FGroupByBoxTextBounds =
+            QRect(FGroupByBoxBounds.left() + GroupByBoxTextLeft,
+                  FGroupByBoxBounds.top() + (FGroupByBoxHeight - textHeight) / 2,
+                  std::max(0, FGroupByBoxBounds.width() - GroupByBoxTextLeft), textHeight);
+        return;
+    }
+    const TkvGridLookAndFeelPainter &lookAndFeel = FGridView->LookAndFeelPainter();
+    const int headerHeight = FHeaderHeight > 0 ? FHeaderHeight : HeaderCellHeight(HeaderParams(nullptr));
+    const int border = lookAndFeel.HeaderBorderWidth();
+    int x = FGroupByBoxBounds.left() + GroupByBoxHeaderLeft;
+    int y = FGroupByBoxBounds.top() + GroupByBoxHeaderTop;
+    for (int level = 0; level < grouped; ++level) {
+        TkvGridColumn *column = FGridView->GroupedColumns(level);
+        if (!column)
+            continue;
+        TkvGridHeaderCellViewInfo cell;
+        cell.Column = column;
+        cell.Item = column;
+        cell.Text = column->Caption();
+        cell.Params = HeaderParams(column);
+        cell.AlignVert = vaCenter;
+        cell.Borders = {border, border, border, border};
+        int areasWidth = 0;
+        const bool filter = column->CanFilter(true);
+        const TkvGridSortMark sortMark = FGridView->DataController().ItemSortOrder(column->Index());
+        if (filter)
+            areasWidth += lookAndFeel.FilterButtonWidth();
+        if (sortMark != TkvGridSortMark::None)
+            areasWidth += lookAndFeel.SortMarkWidth();
+        const int textWidth = QFontMetrics(cell.Params.Font).horizontalAdvance(cell.Text);
+        const int width =
+            textWidth + 2 * TextOffset + 2 * border + areasWidth + (areasWidth > 0 ? TextOffset : 0) + 2;
+        cell.Bounds = QRect(x, y, width, headerHeight);
+        int right = cell.ContentBounds().right();
+        const QRect content = cell.ContentBounds();
+        if (filter) {
+            const int w = lookAndFeel.FilterButtonWidth();
+            cell.Areas.push_back({TkvGridHeaderAreaKind::FilterButton,
+                                  QRect(right - w + 1, content.top() + (content.height() - w) / 2, w, w)});
+            right -= w;
+        }
+        if (sortMark != TkvGridSortMark::None) {
+            const int w = lookAndFeel.SortMarkWidth();
+            cell.Areas.push_back({TkvGridHeaderAreaKind::SortMark,
+                                  QRect(right - w + 1, content.top() + (content.height() - w) / 2, w, w)});
+            right -= w;
+        }
+        QRect caption = cell.TextBounds();
+        if (areasWidth > 0)
+            caption.setRight(right - TextOffset);
+        cell.CaptionBounds = caption;
+        if (FGridView->PressedColumn() == column)
+            cell.State = TkvGridCellState::Pressed;
+        x = cell.Bounds.right() + 1 + GroupByBoxHeaderSpacing;
+        y += headerHeight / 2;
+        cell.VisibleIndex = level;
+        FGroupByBoxHeaders.push_back(std::move(cell));
+    }
+}
+
+void TkvGridTableViewInfo::CalculateFooterCells()
+{
+    FFooterCells.clear();
+    if (FFooterHeight == 0)
+        return;
+    const TkvGridLookAndFeelPainter &lookAndFeel = FGridView->LookAndFeelPainter();
+    const int border = lookAndFeel.FooterBorderWidth();
+    const int offset = lookAndFeel.FooterCellOffset();
+    const int count = FGridView->VisibleColumnCount();
+    const int top = FFooterBounds.top() + lookAndFeel.FooterSeparatorWidth() + border;
+    const int height = FFooterBounds.height() - lookAndFeel.FooterSeparatorWidth() - 2 * border;
+    int x = ScrolledLeft();
+    for (int i = 0; i < count; ++i) {
+        TkvGridColumn *column = FGridView->VisibleColumns(i);
+        const int width = FHeaderCellWidths[static_cast<std::size_t>(i)];
+        int left = x;
+        int right = x + width - 1;
+        if (i == 0)
+            left += border;
+        if (i == count - 1)
+            right -= border;
+        TkvGridCellViewInfo cell;
+        cell.Bounds = QRect(QPoint(left, top), QPoint(right, top + height - 1))
+                          .adjusted(offset, offset, -offset, -offset);
+        cell.Borders = {1, 1, 1, 1};
+        cell.Item = column;
+        cell.Text = FGridView->DataController().FooterText(column->Index());
+        cell.AlignHorz = column->FooterAlignmentHorz();
+        cell.AlignVert = column->HeaderAlignmentVert();
+        cell.Params = FooterParams(column);
+        FFooterCells.push_back(std::move(cell));
+        x += width;
+    }
+}
+
+void TkvGridTableViewInfo::CalculateFilterBox()
+{
+    FFilterBoxText.clear();
+    FFilterBoxTextBounds = QRect();
+    if (FFilterBoxHeight == 0)
+        return;
+    FFilterBoxText = FGridView->DataController().FilterCaption();
+    if (FFilterBoxText.isEmpty())
+        FFilterBoxText = QString::fromUtf8("<过滤器为空>");
+    const QFont font = FGridView->Styles().Params(TkvGridStyleSlot::FilterBox).Font;
+    // Left: the close button and the activate check box; right: the customize button.
+    const int leftReserve = 2 * FilterBoxButtonSize + 2 * FilterBoxButtonOffset + FilterBoxButtonOffset;
+    int rightReserve = 0;
+    if (FGridView->Filtering().CustomizeDialog()) {
+        const int buttonWidth = QFontMetrics(font).horizontalAdvance(QString::fromUtf8("自定义...")) + 12;
+        rightReserve = buttonWidth + FilterBoxButtonOffset + FilterBoxButtonOffset;
+    }
+    const int textHeight = LineHeight(font);
+    FFilterBoxTextBounds =
+        QRect(FFilterBoxBounds.left() + leftReserve + 3,
+              FFilterBoxBounds.top() + (FFilterBoxHeight - textHeight) / 2,
+              std::max(0, FFilterBoxBounds.width() - leftReserve - rightReserve - 6), textHeight);
+}
+
+int TkvGridTableViewInfo::RowHeight(int rowIndex) const
+{
+    TkvGridTableViewInfoCache &cache = FGridView->ViewInfoCache();
+    if (const int cached = cache.Height(rowIndex); cached > 0)
+        return cached;
+    const TkvGridRowSource &source = FGridView->DataController();
+    const bool isGroup = source.GetRowInfo(rowIndex).Level < source.GroupingItemCount();
+    const int height = isGroup ? FGroupRowHeight : FDataRowHeight;
+    cache.SetHeight(rowIndex, height);
+    return height;
+}
+
+void TkvGridTableViewInfo::CalculateRows()
+{
+    FRows.clear();
+    if (!FCalculated)
+        return;
+    TkvGridRowSource &source = FGridView->DataController();
+    TkvGridViewData &viewData = FGridView->ViewData();
+    const TkvGridOptionsView &options = FGridView->OptionsView();
+    const int groupingCount = source.GroupingItemCount();
+    const int rowCount = std::min(source.RowCount(), viewData.RecordCount());
+    const int left = ScrolledLeft();
+    const int focusedRowIndex = source.FocusedRowIndex();
+    int y = FRowsAreaBounds.top();
+    const int bottom = FRowsAreaBounds.top() + FRowsAreaBounds.height();
+
+    if (options.NewItemRow() && viewData.NewItemRecord()) {
+        TkvGridRowViewInfo row;
+        row.RowIndex = -1;
+        row.IsNewItemRow = true;
+        row.Record = viewData.NewItemRecord();
+        row.Record->SetViewInfo(&row);
+        row.Focused = row.Record->Focused();
+        row.Bounds = QRect(left, y, FDataWidth, FNewItemRowHeight);
+        row.IndentBounds = QRect(left, y, FGroupIndent, FNewItemRowHeight);
+        FRows.push_back(std::move(row));
+        y += FNewItemRowHeight + options.NewItemRowSeparatorWidth();
+    }
+
+    const int top = FGridView->Controller().TopRowIndex();
+    for (int rowIndex = std::max(0, top); rowIndex < rowCount; ++rowIndex) {
+        // At least one row counts as visible whenever the view has rows.
+        if (y >= bottom && rowIndex > top)
+            break;
+        const TkvGridRowInfo info = source.GetRowInfo(rowIndex);
+        const int height = RowHeight(rowIndex);
+        TkvGridRowViewInfo row;
+        row.RowIndex = rowIndex;
+        row.Level = info.Level;
+        row.IsGroup = info.Level < groupingCount;
+        row.Expanded = info.Expanded;
+        row.Focused = rowIndex == focusedRowIndex;
+        row.Selected = source.IsRowSelected(rowIndex);
+        row.Bounds = QRect(left, y, FDataWidth, height);
+        if (row.IsGroup) {
+            const int indent = info.Level * FLevelIndent;
+            row.IndentBounds = QRect(left, y, indent, height);
+            const int buttonSize = FGridView->LookAndFeelPainter().ExpandButtonSize();
+            row.ExpandButtonBounds = QRect(left + indent + (FLevelIndent - buttonSize) / 2,
+                                           y + (height - buttonSize) / 2, buttonSize, buttonSize);
+        } else
+            row.IndentBounds = QRect(left, y, FGroupIndent, height);
+        FRows.push_back(std::move(row));
+        y += height;
+    }
+    // Link the row objects only after the vector stopped moving.
+    for (TkvGridRowViewInfo &row : FRows) {
+        if (row.IsNewItemRow)
+            continue;
+        row.Record = viewData.Records(row.RowIndex);
+        if (row.Record)
+            row.Record->SetViewInfo(&row);
+        if (row.IsGroup)
+            CalculateRowCells(row);
+    }
+}
+
+const TkvGridRowViewInfo *TkvGridTableViewInfo::FindRow(int rowIndex) const
+{
+    for (const TkvGridRowViewInfo &row : FRows)
+        if (row.RowIndex == rowIndex && !row.IsNewItemRow)
+            return &row;
+    return nullptr;
+}
+
+const std::vector<TkvGridCellViewInfo> &TkvGridTableViewInfo::Cells(const TkvGridRowViewInfo &row) const
+{
+    if (!row.CellsCalculated)
+        CalculateRowCells(row);
+    return row.Cells;
+}
+
+void TkvGridTableViewInfo::CalculateRowCells(const TkvGridRowViewInfo &row) const
+{
+    row.CellsCalculated = true;
+    row.Cells.clear();
+    auto &mutableRow = const_cast<TkvGridRowViewInfo &>(row);
+    const TkvGridOptionsView &options = FGridView->OptionsView();
+    const TkvGridOptionsSelection &selection = FGridView->OptionsSelection();
+    const bool horizontalLines = options.GridLines() == glBoth || options.GridLines() == glHorizontal;
+    const bool verticalLines = options.GridLines() == glBoth || options.GridLines() == glVertical;
+
+    if (row.IsGroup) {
+        TkvGridCellViewInfo &cell = mutableRow.GroupCell;
+        const int indent = row.Level * FLevelIndent;
+        cell.Bounds = QRect(row.Bounds.left() + indent, row.Bounds.top(), std::max(0, FDataWidth - indent),
+                            row.Bounds.height());
+        cell.Borders = {0, 0, 0, horizontalLines ? 1 : 0};
+        cell.RowIndex = row.RowIndex;
+        cell.AlignVert = vaCenter;
+        if (auto *group = dynamic_cast<TkvGridGroupRow *>(row.Record))
+            cell.Text = group->GroupText();
+        TkvGridStylePtr style;
+        if (FGridView->Styles().OnGetGroupStyle)
+            FGridView->Styles().OnGetGroupStyle(FGridView, row.Record, row.Level, style);
+        if (!style)
+            style = FGridView->Styles().Group();
+        cell.Params = FGridView->Styles().Resolve(style, TkvGridStyleSlot::Group);
+        return;
+    }
+
+    // Whether the row counts as selected at all.
+    bool rowSelected = row.Selected || (row.Focused && !selection.MultiSelect());
+    if (selection.HideSelection() && !FGridView->IsFocused())
+        rowSelected = false;
+    TkvCustomGridTableItem *focusedItem = FGridView->Controller().FocusedItem();
+    const bool cellSelect = selection.CellSelect();
+    const int count = FGridView->VisibleColumnCount();
+    row.Cells.reserve(static_cast<std::size_t>(count));
+    int x = row.Bounds.left();
+    for (int i = 0; i < count; ++i) {
+        TkvGridColumn *column = FGridView->VisibleColumns(i);
+        const int width = FHeaderCellWidths[static_cast<std::size_t>(i)];
+        TkvGridCellViewInfo cell;
+        const int indent = i == 0 ? FGroupIndent : 0;
+        cell.Bounds = QRect(x + indent, row.Bounds.top(), width - indent, row.Bounds.height());
+        cell.Borders = {0, 0, verticalLines ? 1 : 0, horizontalLines ? 1 : 0};
+        cell.Item = column;
+        cell.RowIndex = row.RowIndex;
+        if (row.Record)
+            cell.Text = column->GetDisplayText(row.Record);
+        cell.AlignHorz = column->DataBinding() ? column->DataBinding()->DefaultAlignment()
+                                               : TkvGridAlignmentHorz::LeftJustify;
+        cell.AlignVert = vaCenter;
+        cell.EndEllipsis = options.CellEndEllipsis();
+        cell.FocusedCell = row.Focused && cellSelect && column == focusedItem;
+        if (selection.InvertSelect())
+            cell.Selected = rowSelected && !cell.FocusedCell;
+        else
+            cell.Selected = (cell.FocusedCell && !(row.Record && row.Record->Editing()) &&
+                             (!selection.HideSelection() || FGridView->IsFocused())) ||
+                            (selection.MultiSelect() && rowSelected);
+        if (cell.Selected)
+            cell.Params = FGridView->Styles().Params(FGridView->IsFocused() ? TkvGridStyleSlot::Selection
+                                                                            : TkvGridStyleSlot::Inactive);
+        else {
+            TkvGridStylePtr style = column->Styles().Content;
+            if (!style && column->Styles().OnGetContentStyle)
+                column->Styles().OnGetContentStyle(FGridView, row.Record, column, style);
+            if (!style && FGridView->Styles().OnGetContentStyle)
+                FGridView->Styles().OnGetContentStyle(FGridView, row.Record, column, style);
+            if (!style) {
+                const TkvGridStyleSlot slot =
+                    row.RowIndex % 2 == 0 ? TkvGridStyleSlot::ContentEven : TkvGridStyleSlot::ContentOdd;
+                style = FGridView->Styles().Slot(slot);
+            }
+            if (!style)
+                style = FGridView->Styles().Content();
+            cell.Params = FGridView->Styles().Resolve(style, TkvGridStyleSlot::Content);
+        }
+        row.Cells.push_back(std::move(cell));
+        x += width;
+    }
+}
+
+int TkvGridTableViewInfo::VisibleRowCount() const
+{
+    int count = 0;
+    for (const TkvGridRowViewInfo &row : FRows)
+        if (!row.IsNewItemRow)
+            ++count;
+    return count;
+}
+
+int TkvGridTableViewInfo::LastFullyVisibleRowIndex() const
+{
+    const int bottom = FRowsAreaBounds.top() + FRowsAreaBounds.height();
+    int last = -1;
+    for (const TkvGridRowViewInfo &row : FRows) {
+        if (row.IsNewItemRow)
+            continue;
+        if (last < 0 || row.Bounds.top() + row.Bounds.height() <= bottom)
+            last = row.RowIndex;
+        if (row.Bounds.top() + row.Bounds.height() > bottom)
+            break;
+    }
+    return last;
+}
+
+int TkvGridTableViewInfo::FullyVisibleRowCountFrom(int topRowIndex) const
+{
+    int available = FRowsAreaBounds.height();
+    if (FGridView->OptionsView().NewItemRow())
+        available -= FNewItemRowHeight + FGridView->OptionsView().NewItemRowSeparatorWidth();
+    const int rowCount = FGridView->DataController().RowCount();
+    int count = 0;
+    for (int rowIndex = std::max(0, topRowIndex); rowIndex < rowCount; ++rowIndex) {
+        available -= RowHeight(rowIndex);
+        if (available < 0)
+            break;
+        ++count;
+    }
+    return std::max(1, count);
+}
+
+int TkvGridTableViewInfo::TopRowIndexForBottomRow(int rowIndex) const
+{
+    int available = FRowsAreaBounds.height();
+    if (FGridView->OptionsView().NewItemRow())
+        available -= FNewItemRowHeight + FGridView->OptionsView().NewItemRowSeparatorWidth();
+    int top = rowIndex;
+    available -= RowHeight(rowIndex);
+    while (top > 0) {
+        const int height = RowHeight(top - 1);
+        if (available - height < 0)
+            break;
+        available -= height;
+        --top;
+    }
+    return std::max(0, top);
+}
+
+int TkvGridTableViewInfo::MaxTopRowIndex() const
+{
+    const int rowCount = FGridView->DataController().RowCount();
+    if (rowCount == 0)
+        return 0;
+    return TopRowIndexForBottomRow(rowCount - 1);
+}
+
+TkvGridHitTest TkvGridTableViewInfo::HitTest(const QPoint &point) const
+{
+    TkvGridHitTest hit;
+    if (!FBounds.contains(point))
+        return hit;
+    auto columnAt = [this](int x, int &visibleIndex) -> TkvGridColumn * {
+        int left = ScrolledLeft();
+        for (std::size_t i = 0; i < FHeaderCellWidths.size(); ++i) {
+            if (x >= left && x < left + FHeaderCellWidths[i]) {
+                visibleIndex = static_cast<int>(i);
+                return FGridView->VisibleColumns(visibleIndex);
+            }
+            left += FHeaderCellWidths[i];
+        }
+        return nullptr;
+    };
+    if (FGroupByBoxBounds.contains(point)) {
+        hit.Kind = TkvGridHitKind::GroupByBox;
+        for (const TkvGridHeaderCellViewInfo &header : FGroupByBoxHeaders)
+            if (header.Bounds.contains(point)) {
+                hit.Kind = TkvGridHitKind::GroupByBoxHeader;
+                hit.Column = header.Column;
+            }
+        return hit;
+    }
+    if (FHeaderBounds.contains(point)) {
+        hit.Kind = TkvGridHitKind::Background;
+        // Areas first, then the cell; the sizing edge reaches into the next cell.
+        for (const TkvGridHeaderCellViewInfo &header : FHeaderCells)
+            for (const TkvGridHeaderAreaViewInfo &area : header.Areas)
+                if (area.Bounds.contains(point) && area.Kind != TkvGridHeaderAreaKind::SortMark &&
+                    area.Kind != TkvGridHeaderAreaKind::Glyph) {
+                    hit.Kind = area.Kind == TkvGridHeaderAreaKind::SizingEdge
+                                   ? TkvGridHitKind::HeaderSizingEdge
+                                   : TkvGridHitKind::HeaderFilterButton;
+                    hit.Column = header.Column;
+                    hit.VisibleColumnIndex = header.VisibleIndex;
+                    return hit;
+                }
+        for (const TkvGridHeaderCellViewInfo &header : FHeaderCells)
+            if (header.Bounds.contains(point)) {
+                hit.Kind = TkvGridHitKind::Header;
+                hit.Column = header.Column;
+                hit.VisibleColumnIndex = header.VisibleIndex;
+            }
+        return hit;
+    }
+    if (FFooterBounds.contains(point)) {
+        hit.Kind = TkvGridHitKind::Footer;
+        hit.Column = columnAt(point.x(), hit.VisibleColumnIndex);
+        return hit;
+    }
+    if (FFilterBoxBounds.contains(point)) {
+        hit.Kind = TkvGridHitKind::FilterBox;
+        return hit;
+    }
+    if (FRowsAreaBounds.contains(point)) {
+        hit.Kind = TkvGridHitKind::Background;
+        for (const TkvGridRowViewInfo &row : FRows) {
+            if (!row.Bounds.contains(point))
+                continue;
+            hit.RowIndex = row.RowIndex;
+            if (row.IsNewItemRow) {
+                hit.Kind = TkvGridHitKind::NewItemRow;
+                hit.Column = columnAt(point.x(), hit.VisibleColumnIndex);
+            } else if (row.IsGroup) {
+                if (row.ExpandButtonBounds.contains(point))
+                    hit.Kind = TkvGridHitKind::ExpandButton;
+                else if (row.IndentBounds.contains(point))
+                    hit.Kind = TkvGridHitKind::RowIndent;
+                else
+                    hit.Kind = TkvGridHitKind::GroupRow;
+            } else if (row.IndentBounds.contains(point))
+                hit.Kind = TkvGridHitKind::RowIndent;
+            else {
+                hit.Kind = TkvGridHitKind::Cell;
+                hit.Column = columnAt(point.x(), hit.VisibleColumnIndex);
+            }
+            return hit;
+        }
+    }
+    return hit;
+}
+
+} // namespace kestrum
