@@ -71,6 +71,7 @@ public:
     IkvDataControllerOwner *Owner() const { return FOwner; }
     bool IsOwnerLoading() const { return FOwner && FOwner->IsLoading(); }
     bool IsOwnerDestroying() const { return FOwner && FOwner->IsDestroying(); }
+    bool IsSelectionSummarised() const { return FHooks.Summary && FHooks.Summary->SummarisesSelection(); }
 
     //! The filter criteria (empty until one is assigned; not owned when set).
     IkvFilterCriteria &Filter() const { return FFilter ? *FFilter : FEmptyFilter; }

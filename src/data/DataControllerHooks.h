@@ -54,6 +54,8 @@ class IkvDataSummaryHook {
 public:
     virtual ~IkvDataSummaryHook() = default;
     virtual void Recalculate() = 0;
+    //! Summaries count only selected records, so a selection change recalculates.
+    virtual bool SummarisesSelection() const { return false; }
     //! A field goes away: forget every summary tied to it.
     virtual void ForgetField(TkvCustomDataField *field) = 0;
 };

@@ -55,6 +55,7 @@ public:
     void EndReCreate();
 
 protected:
+    friend class TkvCustomDataFieldList;
     void CreateValueDef();
     void FreeValueDef();
 

@@ -25,6 +25,8 @@ public:
     TkvValueDefs *ValueDefs() const { return FValueDefs; }
     TkvValueTypeClass ValueTypeClass() const { return FValueTypeClass; }
     void *LinkObject() const { return FLinkObject; }
+    //! Hands the column to another owner (a field taking over a shared column).
+    void SetLinkObject(void *linkObject) { FLinkObject = linkObject; }
     //! The object the column belongs to (an internal definition answers with
     //! the owner of the definition it mirrors).
     virtual void *Owner() const { return FLinkObject; }

@@ -1,0 +1,641 @@
+#include "data/DataController.h"
+
+#include <algorithm>
+
+namespace kestrum {
+
+namespace {
+
+// Strength of a data change kind when two changes of one record merge: a
+// merged change never says less than the pending one did.
+int KindRank(TkvDataChangeKind kind)
+{
+    switch (kind) {
+    case dckValue:
+        return 0;
+    case dckRecord:
+        return 1;
+    case dckRecordAdded:
+    case dckRecordDeleted:
+        return 2;
+    case dckAll:
+        return 3;
+    }
+    return 3;
+}
+
+} // namespace
+
+TkvCustomDataController::TkvCustomDataController(IkvDataControllerOwner *owner) : FOwner(owner)
+{
+    FStorage = std::make_unique<TkvDataStorage>();
+    FFields = std::make_unique<TkvCustomDataFieldList>(FStorage.get());
+    FProvider = std::make_unique<TkvCustomDataProvider>(*this);
+    FInfo = std::make_unique<TkvCustomDataControllerInfo>(*this);
+    FHooks = CreateDataControllerHooks(*this);
+    FStorage->OnClearInternalRecords = [this] { FNewItemRecordIndex = 0; };
+}
+
+TkvCustomDataController::~TkvCustomDataController()
+{
+    FHooks.Summary.reset();
+    FHooks.Grouping.reset();
+    FHooks.Sorting.reset();
+    FStorage->OnClearInternalRecords = nullptr;
+    FStorage->ClearRecords(false);
+    FFields->Clear();
+    FInfo.reset();
+    FProvider.reset();
+    FFields.reset();
+    FStorage.reset();
+}
+
+void TkvCustomDataController::SetProvider(std::unique_ptr<TkvCustomDataProvider> provider)
+{
+    FProvider = std::move(provider);
+}
+
+void TkvCustomDataController::SetFilter(IkvFilterCriteria *criteria)
+{
+    FFilter = criteria;
+    DataChanged(dckAll, -1, -1);
+}
+
+void TkvCustomDataController::SetOptions(TkvDataControllerOptions options)
+{
+    if (FOptions == options)
+        return;
+    FOptions = options;
+    InfoChanged(dcicSorting | dcicGrouping);
+}
+
+// ---------------------------------------------------------------------------
+// Fields and items
+
+std::unique_ptr<TkvCustomDataField> TkvCustomDataController::CreateField(TkvDataItem item, bool isInternal)
+{
+    return std::make_unique<TkvCustomDataField>(FFields.get(), item, isInternal);
+}
+
+TkvCustomDataField *TkvCustomDataController::AttachItem(TkvDataItem item)
+{
+    if (FFields->FieldByItem(item))
+        throw EkvInvalidDataControllerOperation(SItemExistsError);
+    BeginBatch();
+    TkvCustomDataField *field = FFields->Add(CreateField(item, false));
+    Change(chgLayout);
+    EndBatch();
+    return field;
+}
+
+void TkvCustomDataController::DetachItem(TkvDataItem item)
+{
+    if (TkvCustomDataField *field = FFields->FieldByItem(item))
+        RemoveField(field);
+}
+
+void TkvCustomDataController::RemoveField(TkvCustomDataField *field)
+{
+    BeginBatch();
+    try {
+        if (FHooks.Sorting)
+            FHooks.Sorting->RemoveField(field);
+        if (FHooks.Grouping)
+            FHooks.Grouping->RemoveField(field);
+        if (FHooks.Summary)
+            FHooks.Summary->ForgetField(field);
+        if (FSearchItemIndex >= 0 && GetItemField(FSearchItemIndex) == field)
+            CancelIncrementalSearch();
+        if (FFindFilterItemIndex >= 0 && GetItemField(FFindFilterItemIndex) == field)
+            ClearFindFilter();
+        FFields->Remove(field);
+        Change(chgLayout);
+    } catch (...) {
+        EndBatch();
+        throw;
+    }
+    EndBatch();
+}
+
+void TkvCustomDataController::UpdateItemIndexes(const std::vector<TkvDataItem> &items)
+{
+    FFields->ReorderItems(items);
+    Change(chgLayout);
+}
+
+TkvCustomDataField *TkvCustomDataController::GetItemField(int itemIndex) const
+{
+    if (itemIndex < 0 || itemIndex >= ItemCount())
+        throw EkvInvalidDataControllerOperation(SItemIndexError);
+    return FFields->ItemFields(itemIndex);
+}
+
+int TkvCustomDataController::GetItemIndex(TkvDataItem item) const
+{
+    const TkvCustomDataField *field = FFields->FieldByItem(item);
+    return field ? field->ItemIndex() : -1;
+}
+
+TkvValueTypeClass TkvCustomDataController::GetItemValueTypeClass(int itemIndex) const
+{
+    return GetItemField(itemIndex)->ValueTypeClass();
+}
+
+void TkvCustomDataController::ChangeValueTypeClass(int itemIndex, TkvValueTypeClass valueTypeClass)
+{
+    TkvCustomDataField *field = GetItemField(itemIndex);
+    if (field->ValueTypeClass() == valueTypeClass)
+        return;
+    field->SetValueTypeClass(valueTypeClass);
+    if (FOwner)
+        FOwner->ItemValueTypeChanged(itemIndex);
+    if (FProvider->IsCustomSource())
+        Restructure();
+}
+
+bool TkvCustomDataController::GetItemTextStored(int itemIndex) const
+{
+    return GetItemField(itemIndex)->TextStored();
+}
+
+void TkvCustomDataController::ChangeTextStorage(int itemIndex, bool stored)
+{
+    GetItemField(itemIndex)->SetTextStored(stored);
+}
+
+void TkvCustomDataController::UpdateFields()
+{
+    FProvider->UpdateFields();
+}
+
+TkvCustomDataField *TkvCustomDataController::AddInternalField(TkvValueTypeClass valueTypeClass)
+{
+    TkvCustomDataField *field = FFields->Add(CreateField(nullptr, true));
+    field->SetValueTypeClass(valueTypeClass);
+    return field;
+}
+
+// ---------------------------------------------------------------------------
+// Values
+
+void TkvCustomDataController::CheckRecordIndex(int recordIndex) const
+{
+    if ((recordIndex < 0 || recordIndex >= RecordCount()) &&
+        (recordIndex >= 0 || recordIndex != FNewItemRecordIndex))
+        throw EkvInvalidDataControllerOperation(SRecordIndexError);
+}
+
+Variant TkvCustomDataController::GetFieldValue(int recordIndex, const TkvCustomDataField *field) const
+{
+    const TkvValueDef *def = field->ValueDef();
+    if (!def)
+        return Variant::null();
+    if (recordIndex < 0 && -recordIndex > FStorage->InternalRecordCount())
+        return Variant::null();
+    return FStorage->GetValue(recordIndex, def);
+}
+
+QString TkvCustomDataController::GetFieldDisplayText(int recordIndex, const TkvCustomDataField *field) const
+{
+    const TkvValueDef *def = field->ValueDef();
+    if (!def)
+        return QString();
+    if (recordIndex < 0 && -recordIndex > FStorage->InternalRecordCount())
+        return QString();
+    return FStorage->GetDisplayText(recordIndex, def);
+}
+
+Variant TkvCustomDataController::GetValue(int recordIndex, int itemIndex) const
+{
+    const TkvCustomDataField *field = GetItemField(itemIndex);
+    return GetFieldValue(recordIndex, field);
+}
+
+QString TkvCustomDataController::GetDisplayText(int recordIndex, int itemIndex) const
+{
+    const TkvCustomDataField *field = GetItemField(itemIndex);
+    return GetFieldDisplayText(recordIndex, field);
+}
+
+void TkvCustomDataController::SetValue(int recordIndex, int itemIndex, const Variant &value)
+{
+    const TkvCustomDataField *field = GetItemField(itemIndex);
+    if (FProvider->IsGridMode())
+        return;
+    if (const TkvValueDef *def = field->ValueDef())
+        FStorage->SetValue(recordIndex, def, value);
+    DataChanged(dckValue, itemIndex, recordIndex);
+}
+
+void TkvCustomDataController::SetDisplayText(int recordIndex, int itemIndex, const QString &text)
+{
+    const TkvCustomDataField *field = GetItemField(itemIndex);
+    if (FProvider->IsGridMode())
+        return;
+    if (const TkvValueDef *def = field->ValueDef())
+        FStorage->SetDisplayText(recordIndex, def, text);
+    DataChanged(dckValue, itemIndex, recordIndex);
+}
+
+// ---------------------------------------------------------------------------
+// Records
+
+void TkvCustomDataController::SetRecordCount(int count)
+{
+    if (FProvider->IsGridMode())
+        return;
+    count = std::max(count, 0);
+    const int oldCount = RecordCount();
+    if (count == oldCount)
+        return;
+    BeginBatch();
+    FStorage->SetRecordCount(count);
+    Selection().DropRecordsFrom(count);
+    DataChanged(count > oldCount ? dckRecordAdded : dckRecordDeleted, -1, -1);
+    EndBatch();
+}
+
+int TkvCustomDataController::AppendRecord()
+{
+    const int recordIndex = FStorage->AppendRecord();
+    DataChanged(dckRecordAdded, -1, recordIndex);
+    return recordIndex;
+}
+
+int TkvCustomDataController::InsertRecord(int recordIndex)
+{
+    if (recordIndex < 0 || recordIndex > RecordCount())
+        throw EkvInvalidDataControllerOperation(SRecordIndexError);
+    FStorage->InsertRecord(recordIndex);
+    DataChanged(dckRecordAdded, -1, recordIndex);
+    return recordIndex;
+}
+
+void TkvCustomDataController::DeleteRecord(int recordIndex)
+{
+    CheckRecordIndex(recordIndex);
+    BeginBatch();
+    FStorage->DeleteRecord(recordIndex);
+    // Selection entries name records by index: later records moved down by one.
+    std::vector<TkvDataSelectionEntry> kept;
+    for (int i = 0; i < Selection().Count(); ++i) {
+        TkvDataSelectionEntry entry = Selection().Items(i);
+        if (!entry.IsGroupRow && entry.RecordIndex == recordIndex)
+            continue;
+        if (entry.RecordIndex > recordIndex)
+            --entry.RecordIndex;
+        kept.push_back(entry);
+    }
+    if (int(kept.size()) != Selection().Count()) {
+        Selection().Clear();
+        for (const auto &entry : kept)
+            Selection().Add(entry);
+    }
+    DataChanged(dckRecordDeleted, -1, recordIndex);
+    EndBatch();
+}
+
+// ---------------------------------------------------------------------------
+// Rows and focus
+
+TkvRowInfo TkvCustomDataController::GetRowInfo(int rowIndex) const
+{
+    if (rowIndex < 0 || rowIndex >= RowCount())
+        throw EkvInvalidDataControllerOperation(SRowIndexError);
+    return FInfo->GetRowInfo(rowIndex);
+}
+
+int TkvCustomDataController::GetRowIndexByRecordIndex(int recordIndex, bool makeVisible)
+{
+    return FInfo->GetRowIndexByRecordIndex(recordIndex, makeVisible);
+}
+
+bool TkvCustomDataController::IsFocusFollowingSource() const
+{
+    return FProvider->IsSyncMode() && FProvider->IsActive();
+}
+
+int TkvCustomDataController::RecordIndexForFocus(int rowIndex) const
+{
+    if (rowIndex < 0 || rowIndex >= RowCount())
+        return -1;
+    return FInfo->GetRowInfo(rowIndex).RecordIndex;
+}
+
+bool TkvCustomDataController::CanFocusRecord(int recordIndex)
+{
+    if (!IsFocusFollowingSource() || FProvider->IsSyncing())
+        return true;
+    return FProvider->ChangeFocusedRecord(recordIndex);
+}
+
+bool TkvCustomDataController::ChangeFocusedRowIndex(int rowIndex)
+{
+    BeginBatch();
+    bool result = false;
+    try {
+        result = FInfo->ChangeFocusedRowIndex(rowIndex);
+    } catch (...) {
+        EndBatch();
+        throw;
+    }
+    EndBatch();
+    return result;
+}
+
+bool TkvCustomDataController::ChangeFocusedRecordIndex(int recordIndex)
+{
+    const int rowIndex = recordIndex < 0 ? -1 : GetRowIndexByRecordIndex(recordIndex, true);
+    if (recordIndex >= 0 && rowIndex < 0)
+        return false;
+    return ChangeFocusedRowIndex(rowIndex);
+}
+
+void TkvCustomDataController::GotoFirst()
+{
+    ChangeFocusedRowIndex(0);
+}
+
+void TkvCustomDataController::GotoLast()
+{
+    ChangeFocusedRowIndex(RowCount() - 1);
+}
+
+void TkvCustomDataController::GotoNext()
+{
+    ShiftCursor(1);
+}
+
+void TkvCustomDataController::GotoPrev()
+{
+    ShiftCursor(-1);
+}
+
+void TkvCustomDataController::ShiftCursor(int distance)
+{
+    if (RowCount() == 0)
+        return;
+    // From no row, moving starts at the first row.
+    const int from = std::max(FocusedRowIndex(), 0);
+    ChangeFocusedRowIndex(std::max(from + (FocusedRowIndex() < 0 ? 0 : distance), 0));
+}
+
+bool TkvCustomDataController::IsBOF() const
+{
+    return FocusedRowIndex() <= 0;
+}
+
+bool TkvCustomDataController::IsEOF() const
+{
+    return FocusedRowIndex() < 0 || FocusedRowIndex() >= RowCount() - 1;
+}
+
+// ---------------------------------------------------------------------------
+// Selection
+
+void TkvCustomDataController::ChangeRowSelection(int rowIndex, bool selected)
+{
+    const TkvRowInfo row = GetRowInfo(rowIndex);
+    BeginBatch();
+    if (selected) {
+        if (!FMultiSelect)
+            Selection().Clear();
+        Selection().Add({rowIndex, row.RecordIndex, row.Level, row.IsGroupRow});
+    } else {
+        Selection().RemoveRow(rowIndex);
+    }
+    EndBatch();
+}
+
+void TkvCustomDataController::ClearSelection()
+{
+    BeginBatch();
+    Selection().Clear();
+    EndBatch();
+}
+
+// ---------------------------------------------------------------------------
+// Update brackets and notification
+
+void TkvCustomDataController::BeginBatch()
+{
+    FInfo->BeginUpdate();
+}
+
+void TkvCustomDataController::EndBatch()
+{
+    FInfo->EndUpdate();
+    if (!IsLocked())
+        DeliverChanges();
+}
+
+void TkvCustomDataController::Change(TkvDataControllerChanges changes)
+{
+    FChanges |= changes;
+    CheckChange();
+}
+
+void TkvCustomDataController::InfoChanged(TkvDataControllerInfoChanges changes)
+{
+    FInfo->Change(changes);
+    CheckChange();
+}
+
+int TkvCustomDataController::AddDataChangedListener(std::function<void()> listener)
+{
+    FListeners.emplace_back(FNextListenerId, std::move(listener));
+    return FNextListenerId++;
+}
+
+void TkvCustomDataController::RemoveDataChangedListener(int id)
+{
+    std::erase_if(FListeners, [id](const auto &entry) { return entry.first == id; });
+}
+
+void TkvCustomDataController::DataChanged(TkvDataChangeKind kind, int itemIndex, int recordIndex)
+{
+    if (FDataChangePending) {
+        if (FPendingKind == dckAll) {
+            // A pending reload already covers every later change.
+        } else if (FPendingRecordIndex != -1 && recordIndex != FPendingRecordIndex) {
+            FPendingKind = dckAll;
+        } else if (kind != dckValue || FPendingItemIndex == -1 || FPendingItemIndex == itemIndex) {
+            if (KindRank(kind) >= KindRank(FPendingKind))
+                FPendingKind = kind;
+        } else {
+            FPendingKind = std::max(FPendingKind, dckRecord, [](TkvDataChangeKind a, TkvDataChangeKind b) {
+                return KindRank(a) < KindRank(b);
+            });
+            itemIndex = -1;
+        }
+        FPendingItemIndex = itemIndex;
+        FPendingRecordIndex = recordIndex;
+    } else {
+        FPendingKind = kind;
+        FPendingItemIndex = itemIndex;
+        FPendingRecordIndex = recordIndex;
+        FDataChangePending = true;
+    }
+
+    TkvDataControllerInfoChanges changes = dcicLoad | dcicSummary;
+    if (FHooks.Sorting && FHooks.Sorting->HasSorting())
+        changes |= dcicSorting;
+    if (FHooks.Grouping && FHooks.Grouping->LevelCount() > 0)
+        changes |= dcicGrouping;
+    BeginBatch();
+    try {
+        if (kind == dckAll) {
+            if (FProvider->HasFields())
+                BeforeReload();
+            if (!FProvider->IsLoading())
+                FProvider->LoadRecords();
+        } else if (kind == dckRecordAdded || kind == dckRecordDeleted) {
+            changes |= dcicFocusedRecord;
+        }
+        FChanges |= chgData;
+        FInfo->Change(changes);
+    } catch (...) {
+        EndBatch();
+        throw;
+    }
+    EndBatch();
+}
+
+void TkvCustomDataController::LayoutChanged()
+{
+    BeginBatch();
+    UpdateFields();
+    Change(chgLayout);
+    EndBatch();
+}
+
+void TkvCustomDataController::Restructure()
+{
+    BeginBatch();
+    FProvider->ResetEditing();
+    FStorage->ClearRecords(false);
+    FInfo->ResetRecords();
+    FStorage->SetStoredValuesOnly(FProvider->IsGridMode() || FProvider->IsCustomSource());
+    Change(chgLayout | chgBookmark);
+    InfoChanged(dcicLoad | dcicFocusedRecord);
+    EndBatch();
+}
+
+void TkvCustomDataController::RowsUpdated(TkvDataControllerInfoChanges changes)
+{
+    TkvDataControllerChanges result = 0;
+    if (changes & (dcicSorting | dcicView))
+        result |= chgLayout;
+    if (changes & (dcicLoad | dcicGrouping | dcicExpanding))
+        result |= chgData;
+    if (changes & (dcicFocusedRow | dcicResetFocusedRow | dcicFocusedRecord))
+        result |= chgFocus;
+    if (changes & dcicSelection)
+        result |= chgSelection;
+    if (changes & dcicSummary)
+        result |= chgSummary;
+    if (changes & dcicSortingOrder)
+        result |= chgSorting;
+    if (changes & dcicGroupingOrder)
+        result |= chgGrouping;
+    FChanges |= result;
+    CheckChange();
+}
+
+void TkvCustomDataController::OwnerLoaded()
+{
+    if (!FEventsDeferred)
+        return;
+    FEventsDeferred = false;
+    if (OnDataChanged)
+        OnDataChanged(this);
+    for (const auto &listener : std::vector(FListeners))
+        listener.second();
+}
+
+void TkvCustomDataController::DeliverChanges()
+{
+    if (FDelivering || IsLocked())
+        return;
+    FDelivering = true;
+    try {
+        // A handler may cause further changes; they go out in a further round.
+        for (int round = 0; FChanges != 0 && round < 8; ++round) {
+            const TkvDataControllerChanges changes = FChanges;
+            FChanges = 0;
+            auto send = [this](const TkvUpdateControlInfo &info) {
+                if (FUpdateControlHandler)
+                    FUpdateControlHandler(info);
+            };
+            if (changes & chgData) {
+                TkvDataChangeKind kind = FPendingKind;
+                const int itemIndex = FPendingItemIndex;
+                const int recordIndex = FPendingRecordIndex;
+                if (kind == dckValue && itemIndex == -1)
+                    kind = dckRecord;
+                if ((kind == dckValue || kind == dckRecord) && recordIndex == -1)
+                    kind = dckAll;
+                FPendingKind = dckAll;
+                FPendingItemIndex = -1;
+                FPendingRecordIndex = -1;
+                FDataChangePending = false;
+                send(TkvDataChangedInfo(kind, itemIndex, recordIndex));
+                if (IsOwnerLoading()) {
+                    FEventsDeferred = true;
+                } else {
+                    if (OnRecordChanged && (kind == dckValue || kind == dckRecord) && recordIndex != -1)
+                        OnRecordChanged(this, recordIndex, itemIndex);
+                    if (OnDataChanged)
+                        OnDataChanged(this);
+                    if (!(FProvider->IsGridMode() && FProvider->IsLocked()))
+                        for (const auto &listener : std::vector(FListeners))
+                            listener.second();
+                }
+            } else if (changes & (chgLayout | chgDetail | chgSummary)) {
+                send(TkvLayoutChangedInfo());
+            } else if (changes & chgUpdateRecord) {
+                send(TkvUpdateRecordInfo(FocusedRecordIndex()));
+            }
+            if (changes & chgFocus) {
+                const TkvDataFocusingInfo &now = FInfo->FocusingInfo();
+                const TkvDataFocusingInfo before = FInfo->PrevFocusingInfo();
+                if (now.RowIndex != before.RowIndex)
+                    send(TkvFocusedRowChangedInfo(before.RowIndex, now.RowIndex));
+                const bool recordChanged = now.RecordIndex != before.RecordIndex || now.Level != before.Level;
+                if ((recordChanged && (before.RecordIndex >= 0 || now.RecordIndex >= 0)) || before.Changed) {
+                    send(TkvFocusedRecordChangedInfo(before.RecordIndex, now.RecordIndex, before.RowIndex,
+                                                     now.RowIndex,
+                                                     before.NewItemRowFocused != now.NewItemRowFocused));
+                    SearchFocusedRecordChanged();
+                }
+                FInfo->FocusDelivered();
+            }
+            if (changes & chgSelection) {
+                const int selected = Selection().Count() == 1 ? Selection().Items(0).RowIndex : -1;
+                send(TkvSelectionChangedInfo(-1, selected));
+            }
+            if (changes & chgSearch)
+                send(TkvSearchChangedInfo());
+            if (changes & chgBookmark)
+                send(TkvBookmarkChangedInfo());
+            if ((changes & chgGrouping) && !IsOwnerLoading() && OnGroupingChanged)
+                OnGroupingChanged(this);
+            if ((changes & chgSorting) && !IsOwnerLoading() && OnSortingChanged && !FInSortingChanged) {
+                FInSortingChanged = true;
+                try {
+                    OnSortingChanged(this);
+                } catch (...) {
+                    FInSortingChanged = false;
+                    throw;
+                }
+                FInSortingChanged = false;
+            }
+        }
+    } catch (...) {
+        FDelivering = false;
+        throw;
+    }
+    FDelivering = false;
+}
+
+} // namespace kestrum

@@ -1,0 +1,147 @@
+// Editing through the provider: append, insert, edit, post, cancel, delete,
+// and the values editors read and write.
+#include "data/DataController.h"
+
+#include <algorithm>
+
+namespace kestrum {
+
+TkvDataControllerEditState TkvCustomDataController::EditState() const
+{
+    TkvDataControllerEditState state;
+    if (FProvider->IsInserting())
+        state.Include(desInserting);
+    if (FProvider->IsEditing() || FProvider->IsInserting())
+        state.Include(desEditing);
+    if (FProvider->IsChangingValue())
+        state.Include(desChangingValue);
+    if (FProvider->IsModified())
+        state.Include(desModified);
+    return state;
+}
+
+TkvDataControllerEditOperations TkvCustomDataController::EditOperations() const
+{
+    TkvDataControllerEditOperations operations;
+    if (FProvider->CanModify()) {
+        operations.Include(deoAppend);
+        operations.Include(deoEdit);
+        operations.Include(deoInsert);
+        if (!FProvider->IsEmpty())
+            operations.Include(deoDelete);
+    }
+    if (!FProvider->IsActive() || FProvider->IsSyncMode())
+        operations.Include(deoFollowsSource);
+    return operations;
+}
+
+bool TkvCustomDataController::IsEditing() const
+{
+    const TkvDataControllerEditState state = EditState();
+    return (state.Contains(desInserting) || state.Contains(desEditing)) && EditingRecordIndex() != -1;
+}
+
+int TkvCustomDataController::EditingRecordIndex() const
+{
+    return FProvider->EditingRecordIndex();
+}
+
+int TkvCustomDataController::NewItemRecordIndex()
+{
+    if (FNewItemRecordIndex == 0)
+        FNewItemRecordIndex = FStorage->AddInternalRecord();
+    return FNewItemRecordIndex;
+}
+
+void TkvCustomDataController::Append()
+{
+    if (FProvider->CanModify())
+        FProvider->Append();
+}
+
+void TkvCustomDataController::Insert()
+{
+    if (FProvider->CanModify())
+        FProvider->Insert();
+}
+
+void TkvCustomDataController::Edit()
+{
+    if (FProvider->CanModify())
+        FProvider->Edit();
+}
+
+void TkvCustomDataController::Post()
+{
+    if (FProvider->CanModify() && EditState().Contains(desEditing))
+        FProvider->Post();
+}
+
+void TkvCustomDataController::Cancel()
+{
+    if (FProvider->CanModify() && EditState().Contains(desEditing))
+        FProvider->Cancel();
+}
+
+void TkvCustomDataController::DeleteFocused()
+{
+    if (!EditOperations().Contains(deoDelete) || FocusedRowIndex() < 0)
+        return;
+    const TkvRowInfo row = GetRowInfo(FocusedRowIndex());
+    if (!row.IsGroupRow) {
+        FProvider->DeleteRecord(row.RecordIndex);
+        return;
+    }
+    // Every record of the group: the consecutive data records that share the
+    // group row's position up to the next row of its level or above.
+    std::vector<int> records;
+    const int level = row.Level;
+    for (int r = FocusedRowIndex() + 1; r < RowCount(); ++r) {
+        const TkvRowInfo next = FInfo->GetRowInfo(r);
+        if (next.IsGroupRow && next.Level <= level)
+            break;
+        if (!next.IsGroupRow)
+            records.push_back(next.RecordIndex);
+        else if (!next.Expanded)
+            records.push_back(next.RecordIndex);
+    }
+    if (records.empty())
+        records.push_back(row.RecordIndex);
+    std::sort(records.begin(), records.end());
+    records.erase(std::unique(records.begin(), records.end()), records.end());
+    FProvider->DeleteRecords(records);
+}
+
+void TkvCustomDataController::DeleteSelection()
+{
+    if (Selection().Count() == 0 || !EditOperations().Contains(deoDelete))
+        return;
+    if (!FMultiSelect) {
+        DeleteFocused();
+        return;
+    }
+    FProvider->DeleteRecords(Selection().RecordIndexes());
+}
+
+void TkvCustomDataController::UpdateData()
+{
+    FProvider->UpdateData();
+}
+
+Variant TkvCustomDataController::ReadEditValue(int itemIndex, TkvDataEditValueSource source)
+{
+    return FProvider->ReadEditValue(GetItemField(itemIndex), source);
+}
+
+bool TkvCustomDataController::WriteEditValue(int itemIndex, const Variant &value,
+                                             TkvDataEditValueSource source)
+{
+    TkvCustomDataField *field = GetItemField(itemIndex);
+    if (!FProvider->CanModify() || !FProvider->CanModifyField(field))
+        return false;
+    if (!EditState().Contains(desEditing))
+        FProvider->Edit();
+    return FProvider->WriteEditValue(field, source, value);
+}
+
+} // namespace kestrum

@@ -1,0 +1,11 @@
+#include "data/DataControllerHooks.h"
+
+namespace kestrum {
+
+TkvDataControllerHooks CreateDataControllerHooks(TkvCustomDataController &controller)
+{
+    (void)controller;
+    return {};
+}
+
+} // namespace kestrum

@@ -1,0 +1,244 @@
+#include "data/DataControllerInfo.h"
+
+#include "data/DataController.h"
+
+#include <algorithm>
+
+namespace kestrum {
+
+TkvCustomDataControllerInfo::TkvCustomDataControllerInfo(TkvCustomDataController &controller)
+    : FController(controller)
+{
+    FSelection.OnChanged = [this] {
+        TkvDataControllerInfoChanges changes = dcicSelection;
+        if (FController.IsSelectionSummarised())
+            changes |= dcicSummary;
+        Change(changes);
+    };
+}
+
+int TkvCustomDataControllerInfo::RecordListIndexOf(int recordIndex) const
+{
+    if (recordIndex < 0)
+        return -1;
+    const auto it = std::find(FRecordList.begin(), FRecordList.end(), recordIndex);
+    return it == FRecordList.end() ? -1 : int(it - FRecordList.begin());
+}
+
+static bool IsGrouped(const TkvCustomDataController &controller)
+{
+    return controller.Grouping() && controller.Grouping()->LevelCount() > 0;
+}
+
+int TkvCustomDataControllerInfo::RowCount() const
+{
+    if (IsGrouped(FController))
+        return FController.Grouping()->RowCount();
+    return int(FRecordList.size());
+}
+
+TkvRowInfo TkvCustomDataControllerInfo::GetRowInfo(int rowIndex) const
+{
+    if (IsGrouped(FController))
+        return FController.Grouping()->GetRowInfo(rowIndex);
+    TkvRowInfo info;
+    info.RecordIndex = FRecordList[std::size_t(rowIndex)];
+    return info;
+}
+
+int TkvCustomDataControllerInfo::GetRowIndexByRecordIndex(int recordIndex, bool makeVisible)
+{
+    if (IsGrouped(FController)) {
+        IkvDataGrouping *grouping = FController.Grouping();
+        return grouping->RowIndexByRecordIndex(recordIndex, grouping->LevelCount(), makeVisible);
+    }
+    return RecordListIndexOf(recordIndex);
+}
+
+// ---------------------------------------------------------------------------
+// Focus
+
+void TkvCustomDataControllerInfo::DeriveFocusFromRow()
+{
+    if (FFocusingInfo.RowIndex < 0) {
+        FFocusingInfo.RecordIndex = -1;
+        FFocusingInfo.Level = -1;
+        return;
+    }
+    const TkvRowInfo row = GetRowInfo(FFocusingInfo.RowIndex);
+    FFocusingInfo.RecordIndex = row.RecordIndex;
+    FFocusingInfo.Level = row.Level;
+}
+
+void TkvCustomDataControllerInfo::ClampFocus(TkvDataFocusingInfo &info) const
+{
+    if (info.RowIndex >= RowCount())
+        info.RowIndex = RowCount() - 1;
+}
+
+bool TkvCustomDataControllerInfo::ChangeFocusedRowIndex(int rowIndex)
+{
+    rowIndex = std::clamp(rowIndex, -1, RowCount() - 1);
+    if (rowIndex == FFocusingInfo.RowIndex)
+        return true;
+    const int recordIndex = rowIndex < 0 ? -1 : GetRowInfo(rowIndex).RecordIndex;
+    if (!FController.CanFocusRecord(recordIndex))
+        return false;
+    // The provider may have reloaded or moved rows while it moved the source.
+    rowIndex = std::clamp(rowIndex, -1, RowCount() - 1);
+    FFocusingInfo.PrevRecordIndex = FFocusingInfo.RecordIndex;
+    FFocusingInfo.RowIndex = rowIndex;
+    ClampFocus(FFocusingInfo);
+    ClampFocus(FPrevFocusingInfo);
+    DeriveFocusFromRow();
+    if (FFocusingInfo.RecordIndex != recordIndex && recordIndex >= 0) {
+        FFocusingInfo.RowIndex = GetRowIndexByRecordIndex(recordIndex, false);
+        DeriveFocusFromRow();
+    }
+    if (!FFocusingInfo.SameFocus(FPrevFocusingInfo, true)) {
+        Change(dcicFocusedRow | dcicFocusedRecord);
+        if (!FController.MultiSelect())
+            SelectFocusedRow();
+    }
+    return true;
+}
+
+void TkvCustomDataControllerInfo::RestoreFocus()
+{
+    int recordIndex = FFocusingInfo.RecordIndex;
+    TkvCustomDataProvider &provider = FController.Provider();
+    if (provider.IsSyncMode() && provider.IsActive())
+        recordIndex = provider.CurrentRecordIndex();
+    int rowIndex = -1;
+    if (recordIndex >= 0 && RecordListIndexOf(recordIndex) >= 0) {
+        if (IsGrouped(FController)) {
+            IkvDataGrouping *grouping = FController.Grouping();
+            // A focused group row keeps its level; otherwise the data row.
+            const int level = FFocusingInfo.Level >= 0 && FFocusingInfo.Level < grouping->LevelCount()
+                                  ? FFocusingInfo.Level
+                                  : grouping->LevelCount();
+            rowIndex = grouping->RowIndexByRecordIndex(recordIndex, level, true);
+        } else {
+            rowIndex = RecordListIndexOf(recordIndex);
+        }
+    }
+    FFocusingInfo.RowIndex = rowIndex;
+    DeriveFocusFromRow();
+    if (!FFocusingInfo.SameFocus(FPrevFocusingInfo, false) ||
+        FFocusingInfo.RowIndex != FPrevFocusingInfo.RowIndex)
+        FChanges |= dcicFocusedRow | dcicFocusedRecord;
+}
+
+void TkvCustomDataControllerInfo::FocusDelivered()
+{
+    FPrevFocusingInfo = FFocusingInfo;
+    FPrevFocusingInfo.Changed = false;
+    FFocusingInfo.Changed = false;
+}
+
+void TkvCustomDataControllerInfo::ClearSelection()
+{
+    FSelection.Clear();
+}
+
+void TkvCustomDataControllerInfo::SelectFocusedRow()
+{
+    FController.BeginBatch();
+    FSelection.Clear();
+    if (FFocusingInfo.RowIndex >= 0) {
+        const TkvRowInfo row = GetRowInfo(FFocusingInfo.RowIndex);
+        FSelection.Add({FFocusingInfo.RowIndex, row.RecordIndex, row.Level, row.IsGroupRow});
+    }
+    FController.EndBatch();
+}
+
+// ---------------------------------------------------------------------------
+// Updating
+
+void TkvCustomDataControllerInfo::EndUpdate()
+{
+    if (FLockCount > 0)
+        --FLockCount;
+    CheckUpdate();
+}
+
+void TkvCustomDataControllerInfo::Change(TkvDataControllerInfoChanges changes)
+{
+    FChanges |= changes;
+    CheckUpdate();
+}
+
+void TkvCustomDataControllerInfo::CheckUpdate()
+{
+    if (FLockCount == 0 && FChanges != 0 && !FInUpdate)
+        Update();
+}
+
+void TkvCustomDataControllerInfo::ResetRecords()
+{
+    FRecordList.clear();
+    FSelection.Clear();
+    FFocusingInfo = TkvDataFocusingInfo();
+}
+
+void TkvCustomDataControllerInfo::RebuildRecordList()
+{
+    const int count = FController.RecordCount();
+    FRecordList.resize(std::size_t(count));
+    for (int i = 0; i < count; ++i)
+        FRecordList[std::size_t(i)] = i;
+    const bool findFilter = FController.FindFilterItemIndex() >= 0 && !FController.FindFilterText().isEmpty();
+    if (!findFilter && FController.Filter().IsEmpty())
+        return;
+    const int editingRecord = FController.Provider().EditingRecordIndex();
+    // Backwards, so that a removal does not shift entries still to visit.
+    for (int i = count - 1; i >= 0; --i) {
+        const int recordIndex = FRecordList[std::size_t(i)];
+        if (recordIndex == editingRecord)
+            continue;
+        if (!FController.IsRecordVisibleByFilters(recordIndex))
+            FRecordList.erase(FRecordList.begin() + i);
+    }
+}
+
+void TkvCustomDataControllerInfo::Update()
+{
+    FInUpdate = true;
+    ++FLockCount; // changes made by the steps below join this update
+    try {
+        TkvDataControllerInfoChanges changes = FChanges;
+        FChanges = 0;
+        IkvDataGrouping *grouping = FController.Grouping();
+        if (grouping)
+            grouping->BeforeUpdate(changes);
+        if (changes & dcicLoad) {
+            const std::size_t oldCount = FRecordList.size();
+            RebuildRecordList();
+            if (FRecordList.size() < oldCount && FSelection.Count() > 0)
+                FSelection.Clear();
+        }
+        if ((changes & (dcicSorting | dcicGrouping)) && FController.Sorting())
+            FController.Sorting()->Sort(FRecordList);
+        if ((changes & dcicGrouping) && grouping)
+            grouping->Build(FRecordList);
+        RestoreFocus();
+        if (grouping)
+            grouping->AfterUpdate();
+        changes |= FChanges;
+        FChanges = 0;
+        if ((changes & dcicSummary) && !FController.IsOwnerLoading() && !FController.IsOwnerDestroying() &&
+            FController.SummaryHook())
+            FController.SummaryHook()->Recalculate();
+        changes |= FChanges;
+        FChanges = 0;
+        --FLockCount;
+        FInUpdate = false;
+        FController.RowsUpdated(changes);
+    } catch (...) {
+        --FLockCount;
+        FInUpdate = false;
+        throw;
+    }
+}
+
+} // namespace kestrum

@@ -1,0 +1,106 @@
+#include "data/DataSelection.h"
+
+#include <algorithm>
+
+namespace kestrum {
+
+int TkvDataSelection::FindByRowIndex(int rowIndex) const
+{
+    auto it =
+        std::lower_bound(FItems.begin(), FItems.end(), rowIndex,
+                         [](const TkvDataSelectionEntry &entry, int row) { return entry.RowIndex < row; });
+    if (it == FItems.end() || it->RowIndex != rowIndex)
+        return -1;
+    return int(it - FItems.begin());
+}
+
+bool TkvDataSelection::IsRecordSelected(int recordIndex) const
+{
+    return std::any_of(FItems.begin(), FItems.end(), [recordIndex](const TkvDataSelectionEntry &entry) {
+        return !entry.IsGroupRow && entry.RecordIndex == recordIndex;
+    });
+}
+
+void TkvDataSelection::Add(const TkvDataSelectionEntry &entry)
+{
+    auto it =
+        std::lower_bound(FItems.begin(), FItems.end(), entry.RowIndex,
+                         [](const TkvDataSelectionEntry &item, int row) { return item.RowIndex < row; });
+    if (it != FItems.end() && it->RowIndex == entry.RowIndex) {
+        if (it->RecordIndex == entry.RecordIndex && it->Level == entry.Level &&
+            it->IsGroupRow == entry.IsGroupRow)
+            return;
+        *it = entry;
+    } else {
+        FItems.insert(it, entry);
+    }
+    Changed();
+}
+
+void TkvDataSelection::RemoveRow(int rowIndex)
+{
+    const int index = FindByRowIndex(rowIndex);
+    if (index < 0)
+        return;
+    FItems.erase(FItems.begin() + index);
+    if (FAnchorRowIndex == rowIndex)
+        FAnchorRowIndex = -1;
+    Changed();
+}
+
+void TkvDataSelection::Clear()
+{
+    FAnchorRowIndex = -1;
+    if (FItems.empty())
+        return;
+    FItems.clear();
+    Changed();
+}
+
+void TkvDataSelection::DropRecordsFrom(int recordCount)
+{
+    const auto oldSize = FItems.size();
+    std::erase_if(FItems, [recordCount](const TkvDataSelectionEntry &entry) {
+        return !entry.IsGroupRow && entry.RecordIndex >= recordCount;
+    });
+    if (FItems.size() != oldSize)
+        Changed();
+}
+
+void TkvDataSelection::UpdateRowIndexes(const std::function<int(const TkvDataSelectionEntry &)> &rowIndexOf)
+{
+    bool changed = false;
+    for (auto &entry : FItems) {
+        const int row = rowIndexOf(entry);
+        if (row != entry.RowIndex) {
+            entry.RowIndex = row;
+            changed = true;
+        }
+    }
+    std::erase_if(FItems, [](const TkvDataSelectionEntry &entry) { return entry.RowIndex < 0; });
+    std::sort(FItems.begin(), FItems.end(),
+              [](const TkvDataSelectionEntry &a, const TkvDataSelectionEntry &b) {
+                  return a.RowIndex < b.RowIndex;
+              });
+    if (changed)
+        Changed();
+}
+
+std::vector<int> TkvDataSelection::RecordIndexes() const
+{
+    std::vector<int> result;
+    for (const auto &entry : FItems)
+        if (!entry.IsGroupRow && entry.RecordIndex >= 0)
+            result.push_back(entry.RecordIndex);
+    std::sort(result.begin(), result.end());
+    result.erase(std::unique(result.begin(), result.end()), result.end());
+    return result;
+}
+
+void TkvDataSelection::Changed()
+{
+    if (OnChanged)
+        OnChanged();
+}
+
+} // namespace kestrum

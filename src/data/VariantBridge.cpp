@@ -1,0 +1,23 @@
+#include "data/VariantBridge.h"
+
+#include "filter/VariantCompare.h"
+#include "filter/VariantStream.h"
+
+namespace kestrum {
+
+int CompareStoredVariants(const Variant &a, const Variant &b)
+{
+    return CompareVariants(a, b);
+}
+
+void WriteStreamVariant(BinaryWriter &stream, const Variant &value)
+{
+    EncodeVariant(stream, value);
+}
+
+Variant ReadStreamVariant(BinaryReader &stream)
+{
+    return DecodeVariant(stream);
+}
+
+} // namespace kestrum

@@ -1,0 +1,209 @@
+#include "data/DataController.h"
+#include "core/RegionalSettings.h"
+
+#include <gtest/gtest.h>
+
+namespace kestrum {
+namespace {
+
+//! A controller without a source with two items (amount, item) and a log of
+//! every notification it delivers.
+class DataControllerTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        setRegionalSettings(RegionalSettings::simplifiedChinese());
+        Controller.AttachItem(&Columns[0])->SetValueTypeClass(TkvFloatValueType::Instance());
+        Controller.AttachItem(&Columns[1])->SetValueTypeClass(TkvStringValueType::Instance());
+        Controller.SetUpdateControlHandler(
+            [this](const TkvUpdateControlInfo &info) { Log += (Log.empty() ? "" : " ") + info.Describe(); });
+    }
+
+    void Fill(std::initializer_list<const char *> items)
+    {
+        Controller.BeginBatch();
+        for (const char *item : items) {
+            const int r = Controller.AppendRecord();
+            Controller.SetValue(r, 0, Variant(double(r)));
+            Controller.SetValue(r, 1, Variant::fromUtf8(item));
+        }
+        Controller.EndBatch();
+        Log.clear();
+    }
+
+    std::string Rows()
+    {
+        std::string text;
+        for (int r = 0; r < Controller.RowCount(); ++r)
+            text += Controller.GetDisplayText(Controller.GetRowRecordIndex(r), 1).toStdString();
+        return text;
+    }
+
+    int Columns[2] = {};
+    TkvCustomDataController Controller;
+    std::string Log;
+};
+
+TEST_F(DataControllerTest, ValueChangesOfOneRecordMergeIntoRecordChange)
+{
+    Fill({"a", "b", "c"});
+    Controller.BeginBatch();
+    Controller.SetValue(1, 0, Variant(5.0));
+    Controller.SetValue(1, 1, Variant::fromUtf8("x"));
+    Controller.EndBatch();
+    EXPECT_EQ(Log, "Data(dckRecord,-1,1)");
+
+    Log.clear();
+    Controller.BeginBatch();
+    Controller.SetValue(1, 1, Variant::fromUtf8("y"));
+    Controller.SetValue(2, 1, Variant::fromUtf8("z"));
+    Controller.EndBatch();
+    EXPECT_EQ(Log, "Data(dckAll,1,2)"); // item and record of the later change
+
+    Log.clear();
+    Controller.BeginBatch();
+    Controller.SetValue(0, 1, Variant::fromUtf8("p"));
+    Controller.SetValue(0, 1, Variant::fromUtf8("q"));
+    Controller.EndBatch();
+    EXPECT_EQ(Log, "Data(dckValue,1,0)");
+    EXPECT_EQ(Rows(), "qyz");
+}
+
+TEST_F(DataControllerTest, PendingReloadIsNotNarrowedByALaterValueChange)
+{
+    // Guards against a merged change that reports one value after a reload was asked for.
+    Fill({"a", "b"});
+    Controller.BeginBatch();
+    Controller.Refresh();
+    Controller.SetValue(0, 1, Variant::fromUtf8("c"));
+    Controller.EndBatch();
+    EXPECT_EQ(Log, "Data(dckAll,1,0)");
+}
+
+TEST_F(DataControllerTest, NestedBracketsDeliverOneSetInFixedOrder)
+{
+    Fill({"a", "b", "c"});
+    Controller.BeginBatch();
+    Controller.BeginBatch();
+    Controller.ChangeFocusedRowIndex(1);
+    Controller.SetValue(2, 1, Variant::fromUtf8("x"));
+    Controller.EndBatch();
+    EXPECT_EQ(Log, ""); // nothing before the outermost bracket closes
+    Controller.ChangeFocusedRowIndex(2);
+    Controller.Change(chgBookmark);
+    Controller.EndBatch();
+    EXPECT_EQ(Log, "Data(dckValue,1,2) FocusedRow(-1->2) FocusedRecord(-1->2) Selection Bookmark");
+}
+
+TEST_F(DataControllerTest, FocusIsClampedToTheRows)
+{
+    Fill({"a", "b", "c"});
+    Controller.ChangeFocusedRowIndex(-5);
+    EXPECT_EQ(Controller.FocusedRowIndex(), -1);
+    Controller.ChangeFocusedRowIndex(10);
+    EXPECT_EQ(Controller.FocusedRowIndex(), 2);
+    EXPECT_EQ(Controller.FocusedRecordIndex(), 2);
+    EXPECT_TRUE(Controller.IsEOF());
+    Controller.GotoFirst();
+    EXPECT_TRUE(Controller.IsBOF());
+    Controller.ShiftCursor(-3);
+    EXPECT_EQ(Controller.FocusedRowIndex(), 0);
+    Controller.GotoNext();
+    EXPECT_EQ(Controller.FocusedRowIndex(), 1);
+    EXPECT_EQ(Controller.Selection().Count(), 1); // single selection follows focus
+
+    // Deleting the focused last record leaves the focus on no row in a
+    // controller that has no source to ask.
+    Controller.GotoLast();
+    Controller.DeleteRecord(2);
+    EXPECT_EQ(Controller.RowCount(), 2);
+    EXPECT_EQ(Controller.FocusedRowIndex(), -1);
+}
+
+TEST_F(DataControllerTest, RecordAndItemIndexesAreChecked)
+{
+    Fill({"a"});
+    EXPECT_EQ(Controller.InsertRecord(1), 1); // at the count: appends
+    try {
+        Controller.InsertRecord(3);
+        FAIL();
+    } catch (const EkvInvalidDataControllerOperation &error) {
+        EXPECT_STREQ(error.what(), "RecordIndex out of range");
+    }
+    EXPECT_THROW(Controller.GetValue(0, 2), EkvInvalidDataControllerOperation);
+    EXPECT_THROW(Controller.GetRowInfo(2), EkvInvalidDataControllerOperation);
+    EXPECT_THROW(Controller.AttachItem(&Columns[0]), EkvInvalidDataControllerOperation);
+    EXPECT_THROW(Controller.DeleteRecord(7), EkvInvalidDataControllerOperation);
+}
+
+TEST_F(DataControllerTest, SettingRecordCountReportsAddedAndDeleted)
+{
+    Fill({"a", "b", "c"});
+    Controller.ChangeRowSelection(2, true);
+    Controller.SetRecordCount(2);
+    EXPECT_EQ(Controller.Selection().Count(), 0); // the selected record went away
+    EXPECT_NE(Log.find("Data(dckRecordDeleted,-1,-1)"), std::string::npos);
+    Log.clear();
+    Controller.SetRecordCount(4);
+    EXPECT_EQ(Log, "Data(dckRecordAdded,-1,-1)");
+    EXPECT_EQ(Controller.RowCount(), 4);
+}
+
+TEST_F(DataControllerTest, LocateFindsByUpperCasedPrefixAndWraps)
+{
+    Fill({"Apple", "banana", "Blueberry", "apricot"});
+    Controller.ChangeFocusedRowIndex(2);
+    EXPECT_TRUE(Controller.Locate(1, "ap"));
+    EXPECT_EQ(Controller.FocusedRecordIndex(), 3); // from the focused record on
+    EXPECT_TRUE(Controller.IsIncrementalSearching());
+    EXPECT_FALSE(Controller.LocateNext(true));
+    EXPECT_TRUE(Controller.LocateNext(false));
+    EXPECT_EQ(Controller.FocusedRecordIndex(), 0);
+    EXPECT_FALSE(Controller.Locate(1, ""));
+    Controller.ChangeFocusedRowIndex(1); // a focus change cancels the search
+    EXPECT_FALSE(Controller.IsIncrementalSearching());
+}
+
+TEST_F(DataControllerTest, FindFilterKeepsMatchingRecords)
+{
+    Fill({"Apple", "banana", "apricot"});
+    Controller.SetFindFilter(1, "AP");
+    EXPECT_EQ(Rows(), "Appleapricot");
+    Controller.ClearFindFilter();
+    EXPECT_EQ(Rows(), "Applebananaapricot");
+}
+
+TEST_F(DataControllerTest, FindsRecordsByValues)
+{
+    Fill({"a", "b", "c"});
+    TkvCustomDataField *item = Controller.GetItemField(1);
+    EXPECT_EQ(Controller.FindRecordIndexByValues({item}, {Variant::fromUtf8("c")}), 2);
+    EXPECT_EQ(Controller.FindRecordIndexByValues({item}, {Variant::fromUtf8("d")}), -1);
+    EXPECT_EQ(Controller.Storage().InternalRecordCount(), 1);
+    EXPECT_FALSE(Controller.Storage().IsInternalRecordInUse(-1)); // the probe was freed
+}
+
+TEST_F(DataControllerTest, TwoItemsCanShareOneColumn)
+{
+    int third = 0;
+    TkvCustomDataField *copy = Controller.AttachItem(&third);
+    copy->SetReferenceField(Controller.GetItemField(1));
+    Fill({"a", "b"});
+    EXPECT_EQ(Controller.GetDisplayText(1, 2).toStdString(), "b");
+    // Removing the owner of the column hands it to the sharing field.
+    Controller.DetachItem(&Columns[1]);
+    EXPECT_EQ(Controller.ItemCount(), 2);
+    EXPECT_EQ(Controller.GetDisplayText(1, 1).toStdString(), "b");
+}
+
+TEST_F(DataControllerTest, DetachingAnItemRenumbersLaterItems)
+{
+    Fill({"a"});
+    Controller.DetachItem(&Columns[0]);
+    EXPECT_EQ(Controller.ItemCount(), 1);
+    EXPECT_EQ(Controller.GetItemIndex(&Columns[1]), 0);
+    EXPECT_EQ(Controller.GetDisplayText(0, 0).toStdString(), "a");
+}
+
+} // namespace
+} // namespace kestrum
