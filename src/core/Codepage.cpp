@@ -5,13 +5,36 @@
 #include <QStringDecoder>
 #include <QStringEncoder>
 
+#include <optional>
+
 namespace kestrum {
 
 namespace {
 
-// The converters are made per call: Qt's ICU-backed converters keep their
-// error count across resetState(), so a reused one would report stale errors.
+// Qt's ICU-backed converters keep their error flag across resetState(), so a
+// converter is reused only until it has seen an error; then a fresh one
+// takes its place. Stateless: no call depends on the one before.
 constexpr const char *NarrowCodec = "GB18030";
+
+QStringEncoder &narrowEncoder()
+{
+    thread_local std::optional<QStringEncoder> encoder;
+    if (!encoder || encoder->hasError())
+        encoder.emplace(NarrowCodec, QStringConverter::Flag::Stateless);
+    if (!encoder->isValid())
+        throw EEncodingError("The GB18030 code page is not available");
+    return *encoder;
+}
+
+QStringDecoder &narrowDecoder()
+{
+    thread_local std::optional<QStringDecoder> decoder;
+    if (!decoder || decoder->hasError())
+        decoder.emplace(NarrowCodec, QStringConverter::Flag::Stateless);
+    if (!decoder->isValid())
+        throw EEncodingError("The GB18030 code page is not available");
+    return *decoder;
+}
 
 bool isAscii(std::string_view bytes)
 {
@@ -35,9 +58,7 @@ NarrowString toNarrow(const QString &text)
 {
     if (isAscii(text))
         return text.toLatin1().toStdString();
-    QStringEncoder encoder(NarrowCodec, QStringConverter::Flag::Stateless);
-    if (!encoder.isValid())
-        throw EEncodingError("The GB18030 code page is not available");
+    QStringEncoder &encoder = narrowEncoder();
     QByteArray bytes = encoder.encode(text);
     if (encoder.hasError())
         throw EEncodingError("Text contains a character that the GB18030 code page cannot hold");
@@ -59,9 +80,7 @@ QString fromNarrow(std::string_view bytes)
 {
     if (isAscii(bytes))
         return QString::fromLatin1(bytes.data(), static_cast<qsizetype>(bytes.size()));
-    QStringDecoder decoder(NarrowCodec, QStringConverter::Flag::Stateless);
-    if (!decoder.isValid())
-        throw EEncodingError("The GB18030 code page is not available");
+    QStringDecoder &decoder = narrowDecoder();
     QString text = decoder.decode(QByteArrayView(bytes.data(), static_cast<qsizetype>(bytes.size())));
     if (decoder.hasError())
         throw EEncodingError("Malformed GB18030 byte sequence");

@@ -9,6 +9,9 @@ namespace {
 
 std::size_t charLength(std::string_view bytes, std::size_t pos)
 {
+    // Single bytes are the common case; only lead bytes need the full rule.
+    if (static_cast<unsigned char>(bytes[pos]) < 0x81)
+        return 1;
     return static_cast<std::size_t>(narrowCharLength(bytes, pos));
 }
 

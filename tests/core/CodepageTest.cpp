@@ -34,6 +34,9 @@ TEST(Codepage, MalformedInputIsReportedNotSwallowed)
     }
     EXPECT_THROW(utf8ToNarrow("\xE5\xB7"), EEncodingError);         // cut-short UTF-8
     EXPECT_THROW(toNarrow(QString(QChar(0xD800))), EEncodingError); // lone surrogate
+    // An error leaves nothing behind for the next conversion.
+    EXPECT_EQ(fromNarrow("\xB9\xA4"), QString::fromUtf8("工"));
+    EXPECT_EQ(toNarrow(QString::fromUtf8("资")), "\xD7\xCA");
 }
 
 TEST(Codepage, CharacterLengths)
