@@ -109,7 +109,6 @@ public:
 
 private:
     void LayoutChanged();
-    Variant ConvertForStore(const Variant &value) const;
     Variant ParseText(const QString &text) const;
 
     TDbQuery *FDataSet;

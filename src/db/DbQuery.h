@@ -16,6 +16,7 @@
 
 #include <functional>
 #include <memory>
+#include <unordered_map>
 #include <vector>
 
 namespace kestrum {
@@ -24,6 +25,8 @@ class TDbConnection;
 class TDbDataSource;
 class TDbRowStore;
 struct TDbStatementPlan;
+struct TDbColumnInfo;
+class TDbFilterExpression;
 
 class TDbQuery {
 public:
@@ -140,39 +143,42 @@ public:
     TDataSetNotifyEvent AfterOpen, BeforeClose, AfterClose, AfterPost, AfterCancel, AfterDelete, AfterScroll;
 
     // Used by fields, data sources and data links.
-    const Variant &CurrentValue(int fieldIndex) const; // edit buffer or stored row
+    Variant CurrentValue(int fieldIndex) const; // edit buffer or stored row
     void SetCurrentValue(TDbField *field, Variant value);
     void DataEvent(TDataEvent event, std::intptr_t info);
     void AttachDataSource(TDbDataSource *source);
     void DetachDataSource(TDbDataSource *source);
     const std::vector<TDbDataSource *> &DataSources() const { return FDataSources; }
     //! Absolute position of the current row in the visible order (-1: none).
-    int CurrentPosition() const { return FPos; }
+    int CurrentPosition() const { return FState == dsInsert ? FInsertPos : FPos; }
     std::uint64_t Identity() const { return FIdentity; }
     void ConnectionClosing(); // the connection closes under this record set
 
 private:
     void CheckActive() const;
-    void CheckEditing(const char *operation) const;
+    void CheckEditMode() const;
     void CheckCanModify() const;
     void SetState(TDataSetState state);
     void OpenCursor();
     void CloseCursor();
-    void LoadResult(const Variant *reuseBindings);
-    void BuildFields();
-    void MoveTo(int position, bool bofFlag, bool eofFlag);
+    std::unique_ptr<TDbRowStore> RunStatement(std::vector<TDbColumnInfo> &columns) const;
+    void BuildFields(const std::vector<TDbColumnInfo> &columns);
+    void ScrollTo(int position, bool bof, bool eof);
     void BeginInsertAppend(bool append);
     void WriteInsert();
     void WriteUpdate();
     void WriteDelete();
+    [[noreturn]] void RaiseConflict(const char *action) const;
     void ApplyFilter();
-    int VisibleCount() const;
-    int SlotAt(int position) const;
+    void RowsChanged(); // FAll or FOrder changed
+    int VisibleCount() const { return int(FOrder.size()); }
+    int SlotAt(int position) const { return FOrder[std::size_t(position)]; }
     int PositionOfSlot(int slot) const;
     TBookmark BookmarkOfSlot(int slot) const;
     int SlotOfBookmark(const TBookmark &bookmark) const;
-    void ResetEditBuffer();
-    Variant StoredValue(int slot, int fieldIndex) const;
+    bool RowMatches(int slot, const std::vector<int> &fields, const std::vector<Variant> &values,
+                    TLocateOptions options) const;
+    QString ContextName() const;
 
     TDbConnection *FConnection = nullptr;
     QString FName;
@@ -181,15 +187,21 @@ private:
     TLockType FLockType = ltOptimistic;
     QStringList FSQL;
     TDbParameters FParameters;
-    std::unique_ptr<TDbStatementPlan> FPlan; // parsed statement (parameters, contexts)
+    std::unique_ptr<TDbStatementPlan> FPlan; // parsed statement
 
     TDataSetState FState = dsInactive;
     std::vector<std::unique_ptr<TDbField>> FFields;
     std::vector<std::unique_ptr<TDbField>> FRetiredFields; // freed at the next open
     std::unique_ptr<TDbRowStore> FStore;
-    std::vector<std::int32_t> FOrder;                  // visible position -> slot
+    QString FBaseTable;                                // the table rows are written to ("" when read-only)
+    std::vector<QString> FOrigins;                     // table column per field
+    int FKeyField = -1;                                // the table's key among the fields
+    std::vector<std::int32_t> FAll;                    // live rows in order -> slot
+    std::vector<std::int32_t> FOrder;                  // visible rows (FAll filtered) -> slot
     mutable std::vector<std::int32_t> FPositionOfSlot; // built on demand
     mutable bool FPositionsValid = false;
+    mutable std::unordered_map<std::int64_t, std::int32_t> FSlotOfKey; // built on demand
+    mutable bool FKeysValid = false;
     int FPos = -1; // current visible position (-1: none)
     bool FBof = true;
     bool FEof = true;
@@ -202,13 +214,13 @@ private:
     std::vector<bool> FChanged;
     int FInsertPos = -1; // visible position of the record being inserted
     int FPosBeforeInsert = -1;
-    bool FEofBeforeInsert = false;
-    bool FBofBeforeInsert = false;
+    bool FBofBeforeInsert = true;
+    bool FEofBeforeInsert = true;
 
     QString FFilter;
     bool FFiltered = false;
     TFilterOptions FFilterOptions = 0;
-    std::shared_ptr<const void> FFilterProgram; // compiled filter
+    std::unique_ptr<TDbFilterExpression> FFilterExpression;
 
     int FDisableCount = 0;
     TDataSetState FDisableState = dsInactive;

@@ -1,0 +1,172 @@
+#include "db/DbConnection.h"
+
+#include "db/DbErrors.h"
+#include "db/DbQuery.h"
+#include "db/JetFunctions.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+#include <sqlite3.h>
+
+#include <algorithm>
+
+namespace kestrum {
+
+namespace {
+
+std::string Utf8(const QString &text)
+{
+    return text.toStdString();
+}
+
+} // namespace
+
+TDbConnection::TDbConnection() = default;
+
+TDbConnection::~TDbConnection()
+{
+    Close();
+    // Record sets that outlive the connection must not reach back into it.
+    for (TDbQuery *dataSet : std::vector<TDbQuery *>(FDataSets))
+        dataSet->SetConnection(nullptr);
+}
+
+void TDbConnection::SetConnectionString(const QString &text)
+{
+    if (FConnectionString == text)
+        return;
+    Close();
+    FConnectionString = text;
+    const QString provider = ConnectionStringValue(text, QStringLiteral("Provider"));
+    if (!provider.isEmpty())
+        FProvider = provider;
+}
+
+QString TDbConnection::ConnectionStringValue(const QString &connectionString, const QString &key)
+{
+    for (const QString &part : connectionString.split(';', Qt::SkipEmptyParts)) {
+        const qsizetype equals = part.indexOf('=');
+        if (equals < 0)
+            continue;
+        if (part.left(equals).trimmed().compare(key, Qt::CaseInsensitive) == 0) {
+            QString value = part.mid(equals + 1).trimmed();
+            if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
+                value.back() == value.front())
+                value = value.mid(1, value.size() - 2);
+            return value;
+        }
+    }
+    return {};
+}
+
+QString TDbConnection::DataSourceName() const
+{
+    return ConnectionStringValue(FConnectionString, QStringLiteral("Data Source"));
+}
+
+void TDbConnection::Open()
+{
+    if (FDb)
+        return;
+    const QString name = DataSourceName();
+    if (name.isEmpty())
+        throw EDatabaseError("The connection string names no database file (Data Source is missing)");
+    // A bare name is looked up in the working folder, as the ledger expects.
+    const QFileInfo info(QDir::current(), name);
+    const std::string path = Utf8(QDir::toNativeSeparators(info.absoluteFilePath()));
+    if (!info.exists())
+        throw EDatabaseError("Could not find file '" + path + "'.");
+    if (info.isDir())
+        throw EDatabaseError("'" + path + "' is a folder, not a database file.");
+
+    sqlite3 *db = nullptr;
+    // Never SQLITE_OPEN_CREATE: the program must not make a database by itself.
+    int rc = sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE, nullptr);
+    if (rc != SQLITE_OK) {
+        const std::string message = db ? sqlite3_errmsg(db) : sqlite3_errstr(rc);
+        sqlite3_close(db);
+        throw EDatabaseError("Cannot open the database '" + path + "': " + message);
+    }
+    sqlite3_extended_result_codes(db, 1);
+    sqlite3_busy_timeout(db, FBusyTimeout);
+
+    // SQLite reads the file lazily; read its schema now so that a file that
+    // is no database, is damaged or is locked fails here and not later.
+    sqlite3_stmt *probe = nullptr;
+    rc = sqlite3_prepare_v2(db, "SELECT count(*) FROM sqlite_master", -1, &probe, nullptr);
+    if (rc == SQLITE_OK)
+        rc = sqlite3_step(probe);
+    sqlite3_finalize(probe);
+    if (rc != SQLITE_ROW) {
+        const int primary = rc & 0xff;
+        std::string message;
+        if (primary == SQLITE_NOTADB)
+            message = "Unrecognized database format '" + path + "'.";
+        else if (primary == SQLITE_CORRUPT)
+            message = "The database '" + path + "' is damaged and cannot be opened: " + sqlite3_errmsg(db);
+        else if (primary == SQLITE_BUSY || primary == SQLITE_LOCKED)
+            message = "Could not use '" + path + "'; file already in use.";
+        else
+            message = "Cannot open the database '" + path + "': " + sqlite3_errmsg(db);
+        sqlite3_close(db);
+        throw EDatabaseError(message);
+    }
+    try {
+        RegisterJetFunctions(db);
+    } catch (...) {
+        sqlite3_close(db);
+        throw;
+    }
+    if (FMode == cmShareExclusive)
+        sqlite3_exec(db, "PRAGMA locking_mode=EXCLUSIVE", nullptr, nullptr, nullptr);
+    FDb = db;
+}
+
+void TDbConnection::Close()
+{
+    if (!FDb)
+        return;
+    for (TDbQuery *dataSet : std::vector<TDbQuery *>(FDataSets))
+        dataSet->ConnectionClosing();
+    sqlite3_close_v2(FDb);
+    FDb = nullptr;
+}
+
+void TDbConnection::SetConnected(bool connected)
+{
+    if (connected)
+        Open();
+    else
+        Close();
+}
+
+void TDbConnection::AttachDataSet(TDbQuery *dataSet)
+{
+    if (std::find(FDataSets.begin(), FDataSets.end(), dataSet) == FDataSets.end())
+        FDataSets.push_back(dataSet);
+}
+
+void TDbConnection::DetachDataSet(TDbQuery *dataSet)
+{
+    FDataSets.erase(std::remove(FDataSets.begin(), FDataSets.end(), dataSet), FDataSets.end());
+}
+
+void TDbConnection::RaiseLastError(const std::string &context) const
+{
+    const std::string detail = FDb ? sqlite3_errmsg(FDb) : "the connection is closed";
+    const int code = FDb ? sqlite3_extended_errcode(FDb) & 0xff : SQLITE_MISUSE;
+    if (code == SQLITE_BUSY || code == SQLITE_LOCKED)
+        throw EDatabaseError(context + ": the database is in use by another program; try again in a moment");
+    if (code == SQLITE_READONLY)
+        throw EDatabaseError(context + ": the database file is read-only");
+    throw EDatabaseError(context + ": " + detail);
+}
+
+void TDbConnection::NotifyWriteStep(TDbWriteStep step) const
+{
+    if (OnWriteStep)
+        OnWriteStep(step);
+}
+
+} // namespace kestrum

@@ -1,0 +1,315 @@
+#include "db/DbField.h"
+
+#include "core/Errors.h"
+#include "core/RegionalSettings.h"
+#include "db/DbErrors.h"
+#include "db/DbQuery.h"
+#include "db/FieldValues.h"
+
+#include <cmath>
+
+namespace kestrum {
+
+namespace {
+
+TAlignment DefaultAlignment(TFieldType type)
+{
+    return IsNumericType(type) ? taRightJustify : taLeftJustify;
+}
+
+int DefaultDisplayWidth(TFieldType type, int size)
+{
+    switch (type) {
+    case ftString:
+    case ftWideString:
+    case ftFixedChar:
+    case ftGuid:
+        return size > 0 ? size : 20;
+    case ftSmallint:
+        return 6;
+    case ftInteger:
+    case ftAutoInc:
+        return 11;
+    case ftWord:
+        return 5;
+    case ftLargeint:
+        return 15;
+    case ftBoolean:
+        return 5;
+    case ftDate:
+        return 10;
+    case ftTime:
+        return 8;
+    case ftDateTime:
+    case ftTimeStamp:
+        return 18;
+    default:
+        return 10;
+    }
+}
+
+// Money text by the regional settings: symbol placement and decimals.
+QString CurrencyText(double value)
+{
+    const RegionalSettings &rs = regionalSettings();
+    QString number = QString::number(std::fabs(value), 'f', rs.currencyDecimals);
+    const qsizetype dot = number.indexOf('.');
+    QString integral = dot < 0 ? number : number.left(dot);
+    const QString fraction = dot < 0 ? QString() : number.mid(dot + 1);
+    for (qsizetype i = integral.size() - 3; i > 0; i -= 3)
+        integral.insert(i, rs.thousandSeparator);
+    number = fraction.isEmpty() ? integral : integral + rs.decimalSeparator + fraction;
+    const QString &symbol = rs.currencySymbol;
+    QString text;
+    switch (rs.currencyFormat) {
+    case 1:
+        text = number + symbol;
+        break;
+    case 2:
+        text = symbol + ' ' + number;
+        break;
+    case 3:
+        text = number + ' ' + symbol;
+        break;
+    default:
+        text = symbol + number;
+        break;
+    }
+    if (value < 0)
+        text = rs.negativeCurrencyFormat == 2 ? symbol + '-' + number : '-' + text;
+    return text;
+}
+
+} // namespace
+
+TDbField::TDbField(TDbQuery *dataSet, int index, const QString &fieldName, TFieldType dataType, int size)
+    : FDataSet(dataSet), FIndex(index), FFieldName(fieldName), FDataType(dataType), FSize(size),
+      FAlignment(DefaultAlignment(dataType)), FCurrency(dataType == ftCurrency)
+{
+}
+
+TDbField::~TDbField()
+{
+    const auto listeners = FFreeNotifications;
+    for (const auto &entry : listeners)
+        entry.second(this);
+}
+
+void TDbField::SetOrigin(const QString &origin, bool isKey)
+{
+    FOrigin = origin;
+    FIsKey = isKey;
+}
+
+QString TDbField::DisplayName() const
+{
+    return FDisplayLabel.isEmpty() ? FFieldName : FDisplayLabel;
+}
+
+int TDbField::DisplayWidth() const
+{
+    return FDisplayWidth >= 0 ? FDisplayWidth : DefaultDisplayWidth(FDataType, FSize);
+}
+
+void TDbField::LayoutChanged()
+{
+    if (FDataSet && FDataSet->Active())
+        FDataSet->DataEvent(TDataEvent::LayoutChange, 0);
+}
+
+void TDbField::SetDisplayLabel(const QString &label)
+{
+    if (FDisplayLabel != label) {
+        FDisplayLabel = label;
+        LayoutChanged();
+    }
+}
+
+void TDbField::SetDisplayWidth(int width)
+{
+    if (DisplayWidth() != width) {
+        FDisplayWidth = width;
+        LayoutChanged();
+    }
+}
+
+void TDbField::SetAlignment(TAlignment alignment)
+{
+    if (FAlignment != alignment) {
+        FAlignment = alignment;
+        LayoutChanged();
+    }
+}
+
+void TDbField::SetVisible(bool visible)
+{
+    if (FVisible != visible) {
+        FVisible = visible;
+        LayoutChanged();
+    }
+}
+
+void TDbField::SetDisplayFormat(const QString &format)
+{
+    if (FDisplayFormat != format) {
+        FDisplayFormat = format;
+        LayoutChanged();
+    }
+}
+
+void TDbField::SetEditFormat(const QString &format)
+{
+    FEditFormat = format;
+}
+
+void TDbField::SetEditMask(const QString &mask)
+{
+    FEditMask = mask;
+}
+
+void TDbField::SetCurrency(bool currency)
+{
+    if (FCurrency != currency) {
+        FCurrency = currency;
+        LayoutChanged();
+    }
+}
+
+bool TDbField::CanModify() const
+{
+    return !FReadOnly && FDataSet && FDataSet->CanModify();
+}
+
+Variant TDbField::Value() const
+{
+    if (!FDataSet || !FDataSet->Active() || FDataSet->FieldCount() <= FIndex ||
+        FDataSet->Fields(FIndex) != this)
+        return Variant::null();
+    return FDataSet->CurrentValue(FIndex);
+}
+
+bool TDbField::IsNull() const
+{
+    return Value().isNull();
+}
+
+void TDbField::SetValue(const Variant &value)
+{
+    if (!FDataSet)
+        throw EDatabaseError("Field '" + FFieldName.toStdString() + "' has no dataset");
+    if (!IsEditMode(FDataSet->State()))
+        throw EDatabaseError("Dataset not in edit or insert mode");
+    if (FReadOnly)
+        throw EDatabaseError("Field '" + FFieldName.toStdString() + "' cannot be modified");
+    FDataSet->SetCurrentValue(this, ConvertToField(value, FDataType, FSize, FFieldName));
+}
+
+QString TDbField::AsString() const
+{
+    const Variant value = Value();
+    if (value.isNull())
+        return {};
+    if (FDataType == ftFloat || FDataType == ftFMTBcd) {
+        // Shortest text that reads back as the same number, as users expect
+        // of an amount ("1234.5", not "1234.50000000001").
+        QString text = QString::number(value.toDouble(), 'g', 15);
+        if (regionalSettings().decimalSeparator != '.')
+            text.replace('.', regionalSettings().decimalSeparator);
+        return text;
+    }
+    return value.toString();
+}
+
+QString TDbField::DisplayText() const
+{
+    QString text;
+    const Variant value = Value();
+    if (!value.isNull()) {
+        if (FCurrency && (IsNumericType(FDataType)))
+            text = CurrencyText(value.toDouble());
+        else
+            text = AsString();
+    }
+    if (OnGetText)
+        OnGetText(const_cast<TDbField *>(this), text, true);
+    return text;
+}
+
+QString TDbField::Text() const
+{
+    QString text = AsString();
+    if (OnGetText)
+        OnGetText(const_cast<TDbField *>(this), text, false);
+    return text;
+}
+
+Variant TDbField::ParseText(const QString &text) const
+{
+    if (IsStringType(FDataType))
+        return Variant(text);
+    // Empty text clears a number or a date: there is nothing to read.
+    if (text.trimmed().isEmpty())
+        return Variant::null();
+    return Variant(text.trimmed());
+}
+
+void TDbField::SetText(const QString &text)
+{
+    if (OnSetText) {
+        OnSetText(this, text);
+        return;
+    }
+    SetValue(ParseText(text));
+}
+
+double TDbField::AsFloat() const
+{
+    const Variant value = Value();
+    return value.isNull() ? 0.0 : value.toDouble();
+}
+
+std::int32_t TDbField::AsInteger() const
+{
+    const Variant value = Value();
+    return value.isNull() ? 0 : value.toInt32();
+}
+
+std::int64_t TDbField::AsLargeInt() const
+{
+    const Variant value = Value();
+    return value.isNull() ? 0 : value.toInt64();
+}
+
+double TDbField::AsDateTime() const
+{
+    const Variant value = Value();
+    return value.isNull() ? 0.0 : value.toDate();
+}
+
+bool TDbField::AsBoolean() const
+{
+    const Variant value = Value();
+    return value.isNull() ? false : value.toBool();
+}
+
+void TDbField::FocusControl()
+{
+    if (!FDataSet)
+        return;
+    TDbField *field = this;
+    FDataSet->DataEvent(TDataEvent::FocusControl, reinterpret_cast<std::intptr_t>(&field));
+}
+
+int TDbField::AddFreeNotification(TFreeNotification listener)
+{
+    const int id = FNextListenerId++;
+    FFreeNotifications.emplace(id, std::move(listener));
+    return id;
+}
+
+void TDbField::RemoveFreeNotification(int id)
+{
+    FFreeNotifications.erase(id);
+}
+
+} // namespace kestrum

@@ -1,0 +1,444 @@
+// Editing a record set: the edit buffer, the state changes and their
+// notifications, and writing posted and deleted rows through to the table.
+#include "db/ColumnInfo.h"
+#include "db/DbConnection.h"
+#include "db/DbErrors.h"
+#include "db/DbQuery.h"
+#include "db/FieldValues.h"
+#include "db/RowStore.h"
+
+#include <sqlite3.h>
+
+#include <algorithm>
+
+namespace kestrum {
+
+namespace {
+
+QString Quoted(const QString &identifier)
+{
+    QString result = identifier;
+    result.replace('"', QStringLiteral("\"\""));
+    return '"' + result + '"';
+}
+
+using StatementPtr = std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt *)>;
+
+StatementPtr Prepare(const TDbConnection &connection, const QString &sql, const char *context)
+{
+    sqlite3_stmt *statement = nullptr;
+    const QByteArray utf8 = sql.toUtf8();
+    if (sqlite3_prepare_v2(connection.Handle(), utf8.constData(), int(utf8.size()), &statement, nullptr) !=
+        SQLITE_OK)
+        connection.RaiseLastError(context);
+    return StatementPtr(statement, sqlite3_finalize);
+}
+
+// One write transaction: rolled back unless committed, so that a failure at
+// any step leaves the file as it was.
+class TWriteTransaction {
+public:
+    TWriteTransaction(const TDbConnection &connection, const char *context)
+        : FConnection(connection), FContext(context)
+    {
+        // IMMEDIATE takes the write lock now (waiting out the busy timeout),
+        // so no other writer slips in between our check and our write.
+        if (sqlite3_exec(connection.Handle(), "BEGIN IMMEDIATE", nullptr, nullptr, nullptr) != SQLITE_OK)
+            connection.RaiseLastError(context);
+        FOpen = true;
+        connection.NotifyWriteStep(TDbWriteStep::Began);
+    }
+    ~TWriteTransaction()
+    {
+        if (FOpen)
+            sqlite3_exec(FConnection.Handle(), "ROLLBACK", nullptr, nullptr, nullptr);
+    }
+    void Commit()
+    {
+        if (sqlite3_exec(FConnection.Handle(), "COMMIT", nullptr, nullptr, nullptr) != SQLITE_OK)
+            FConnection.RaiseLastError(FContext);
+        FOpen = false;
+        FConnection.NotifyWriteStep(TDbWriteStep::Committed);
+    }
+    void Rollback()
+    {
+        sqlite3_exec(FConnection.Handle(), "ROLLBACK", nullptr, nullptr, nullptr);
+        FOpen = false;
+    }
+
+private:
+    const TDbConnection &FConnection;
+    const char *FContext;
+    bool FOpen = false;
+};
+
+} // namespace
+
+bool TDbQuery::CanModify() const
+{
+    if (!Active() || FBaseTable.isEmpty() || FLockType == ltReadOnly || !FConnection ||
+        !FConnection->Handle())
+        return false;
+    return sqlite3_db_readonly(FConnection->Handle(), "main") == 0;
+}
+
+void TDbQuery::CheckCanModify() const
+{
+    if (!CanModify())
+        throw EDatabaseError("Cannot modify a read-only dataset");
+}
+
+void TDbQuery::SetCurrentValue(TDbField *field, Variant value)
+{
+    CheckEditMode();
+    if (field->ReadOnly())
+        throw EDatabaseError("Field '" + field->FieldName().toStdString() + "' cannot be modified");
+    FEditBuffer[std::size_t(field->Index())] = std::move(value);
+    FChanged[std::size_t(field->Index())] = true;
+    FModified = true;
+    DataEvent(TDataEvent::FieldChange, reinterpret_cast<std::intptr_t>(field));
+}
+
+void TDbQuery::UpdateRecord()
+{
+    CheckEditMode();
+    DataEvent(TDataEvent::UpdateRecord, 0);
+}
+
+void TDbQuery::CheckBrowseMode()
+{
+    CheckActive();
+    DataEvent(TDataEvent::CheckBrowseMode, 0);
+    if (IsEditMode(FState)) {
+        UpdateRecord();
+        if (FModified)
+            Post();
+        else
+            Cancel();
+    }
+}
+
+void TDbQuery::Edit()
+{
+    CheckActive();
+    if (IsEditMode(FState))
+        return;
+    if (VisibleCount() == 0)
+        return Insert();
+    CheckBrowseMode();
+    CheckCanModify();
+    const int slot = SlotAt(FPos);
+    FEditBuffer.clear();
+    for (const auto &field : FFields)
+        FEditBuffer.push_back(CellValue(*FStore, slot, field->Index(), field->DataType()));
+    FChanged.assign(FFields.size(), false);
+    SetState(dsEdit);
+    DataEvent(TDataEvent::RecordChange, 0);
+}
+
+void TDbQuery::BeginInsertAppend(bool append)
+{
+    CheckActive();
+    CheckBrowseMode();
+    CheckCanModify();
+    FPosBeforeInsert = FPos;
+    FBofBeforeInsert = FBof;
+    FEofBeforeInsert = FEof;
+    FInsertPos = append || FPos < 0 ? VisibleCount() : FPos;
+    FBof = false;
+    FEof = append || VisibleCount() == 0;
+    FEditBuffer.assign(FFields.size(), Variant::null());
+    FChanged.assign(FFields.size(), false);
+    SetState(dsInsert);
+    DataEvent(TDataEvent::DataSetChange, 0);
+}
+
+void TDbQuery::Insert()
+{
+    BeginInsertAppend(false);
+}
+
+void TDbQuery::Append()
+{
+    BeginInsertAppend(true);
+}
+
+void TDbQuery::Post()
+{
+    CheckActive();
+    UpdateRecord();
+    DataEvent(TDataEvent::CheckBrowseMode, 0);
+    // A failed write raises here and leaves state and edit buffer as they
+    // were, so the user can correct the record or cancel it.
+    if (FState == dsInsert)
+        WriteInsert();
+    else
+        WriteUpdate();
+    FEditBuffer.clear();
+    FChanged.clear();
+    FInsertPos = -1;
+    SetState(dsBrowse);
+    DataEvent(TDataEvent::DataSetChange, 0);
+    if (AfterPost)
+        AfterPost(this);
+}
+
+void TDbQuery::Cancel()
+{
+    if (!IsEditMode(FState))
+        return;
+    DataEvent(TDataEvent::CheckBrowseMode, 0);
+    if (FState == dsInsert) {
+        FPos = FPosBeforeInsert;
+        FBof = FBofBeforeInsert;
+        FEof = FEofBeforeInsert;
+    }
+    FEditBuffer.clear();
+    FChanged.clear();
+    FInsertPos = -1;
+    SetState(dsBrowse);
+    DataEvent(TDataEvent::DataSetChange, 0);
+    if (AfterCancel)
+        AfterCancel(this);
+}
+
+void TDbQuery::Delete()
+{
+    CheckActive();
+    if (FState == dsInsert)
+        return Cancel();
+    if (VisibleCount() == 0)
+        throw EDatabaseError("Cannot perform this operation on an empty dataset");
+    DataEvent(TDataEvent::CheckBrowseMode, 0);
+    CheckCanModify();
+    WriteDelete();
+    const int slot = SlotAt(FPos);
+    FAll.erase(std::find(FAll.begin(), FAll.end(), slot));
+    FOrder.erase(FOrder.begin() + FPos);
+    RowsChanged();
+    // The row after the deleted one becomes current; after the last row, the
+    // new last row.
+    FPos = std::min(FPos, VisibleCount() - 1);
+    FBof = FEof = FOrder.empty();
+    FEditBuffer.clear();
+    FChanged.clear();
+    SetState(dsBrowse);
+    DataEvent(TDataEvent::DataSetChange, 0);
+    if (AfterDelete)
+        AfterDelete(this);
+}
+
+void TDbQuery::Refresh()
+{
+    CheckActive();
+    CheckBrowseMode();
+    const TBookmark current = GetBookmark();
+    const int oldPos = FPos;
+    std::vector<TDbColumnInfo> columns;
+    std::unique_ptr<TDbRowStore> store = RunStatement(columns);
+    bool sameLayout = int(columns.size()) == FieldCount();
+    for (int i = 0; sameLayout && i < FieldCount(); ++i)
+        sameLayout = FOrigins[std::size_t(i)] == columns[std::size_t(i)].origin;
+    if (!sameLayout) {
+        // The table changed shape under us: open afresh so fields match.
+        Close();
+        Open();
+        return;
+    }
+    FStore = std::move(store);
+    ++FGeneration;
+    FAll.resize(std::size_t(FStore->SlotCount()));
+    for (int i = 0; i < int(FAll.size()); ++i)
+        FAll[std::size_t(i)] = i;
+    ApplyFilter();
+    RowsChanged();
+    int position = PositionOfSlot(SlotOfBookmark(current));
+    if (position < 0)
+        position = std::min(oldPos, VisibleCount() - 1);
+    if (position < 0 && VisibleCount() > 0)
+        position = 0;
+    FPos = position;
+    FBof = FOrder.empty() || (position == 0 && oldPos == 0 && current.IsNull());
+    FEof = FOrder.empty();
+    DataEvent(TDataEvent::DataSetChange, 0);
+}
+
+// ---- writing through ---------------------------------------------------
+
+void TDbQuery::RaiseConflict(const char *action) const
+{
+    throw EDbRowConflict(
+        std::string("Another program changed or deleted this record after it was read, so it "
+                    "was not ") +
+        action +
+        "; nothing was overwritten. Cancel and show the list again to see the current "
+        "data");
+}
+
+void TDbQuery::WriteInsert()
+{
+    CheckCanModify();
+    const TDbConnection &connection = *FConnection;
+    std::vector<int> written;
+    for (int i = 0; i < FieldCount(); ++i)
+        if (i != FKeyField && (FChanged[std::size_t(i)] || !FEditBuffer[std::size_t(i)].isNull()))
+            written.push_back(i);
+    QString sql = "INSERT INTO " + Quoted(FBaseTable);
+    if (written.empty()) {
+        sql += QStringLiteral(" DEFAULT VALUES");
+    } else {
+        QStringList names, marks;
+        for (int i : written) {
+            names.append(Quoted(FOrigins[std::size_t(i)]));
+            marks.append(QStringLiteral("?"));
+        }
+        sql += " (" + names.join(',') + ") VALUES (" + marks.join(',') + ")";
+    }
+    const char *context = "The new record could not be saved";
+    TWriteTransaction transaction(connection, context);
+    {
+        StatementPtr insert = Prepare(connection, sql, context);
+        for (std::size_t k = 0; k < written.size(); ++k) {
+            const TDbField *field = FFields[std::size_t(written[k])].get();
+            BindFieldValue(insert.get(), int(k) + 1, FEditBuffer[std::size_t(written[k])], field->DataType());
+        }
+        if (sqlite3_step(insert.get()) != SQLITE_DONE)
+            connection.RaiseLastError(context);
+    }
+    connection.NotifyWriteStep(TDbWriteStep::Written);
+    const sqlite3_int64 key = sqlite3_last_insert_rowid(connection.Handle());
+
+    // Read the stored row back so the record set holds exactly what the file
+    // holds (the new key, values as the column stored them).
+    QStringList columns;
+    for (const QString &origin : FOrigins)
+        columns.append(Quoted(origin));
+    TDbRowStore row(FieldCount());
+    {
+        StatementPtr readBack = Prepare(connection,
+                                        "SELECT " + columns.join(',') + " FROM " + Quoted(FBaseTable) +
+                                            " WHERE " + Quoted(FOrigins[std::size_t(FKeyField)]) + " = ?1",
+                                        context);
+        sqlite3_bind_int64(readBack.get(), 1, key);
+        if (sqlite3_step(readBack.get()) != SQLITE_ROW)
+            connection.RaiseLastError(context);
+        row.AddFromStatement(readBack.get());
+    }
+    connection.NotifyWriteStep(TDbWriteStep::ReadBack);
+    transaction.Commit();
+
+    const int slot = FStore->AddCopy(row, 0);
+    // Place the new row where it was inserted, among all rows.
+    const auto allPos =
+        FInsertPos < VisibleCount() ? std::find(FAll.begin(), FAll.end(), SlotAt(FInsertPos)) : FAll.end();
+    FAll.insert(allPos, slot);
+    ApplyFilter();
+    RowsChanged();
+    const int position = PositionOfSlot(slot);
+    FPos = position >= 0 ? position : std::min(FInsertPos, VisibleCount() - 1);
+    FBof = FOrder.empty();
+    FEof = FOrder.empty();
+}
+
+void TDbQuery::WriteUpdate()
+{
+    std::vector<int> written;
+    for (int i = 0; i < FieldCount(); ++i)
+        if (i != FKeyField && FChanged[std::size_t(i)])
+            written.push_back(i);
+    if (written.empty())
+        return; // nothing changed: nothing to write
+    CheckCanModify();
+    const TDbConnection &connection = *FConnection;
+    const int slot = SlotAt(FPos);
+    QStringList sets, checks;
+    for (int i : written)
+        sets.append(Quoted(FOrigins[std::size_t(i)]) + " = ?");
+    // Optimistic locking: the row must still hold every value we read.
+    for (int i = 0; i < FieldCount(); ++i)
+        if (i != FKeyField)
+            checks.append(Quoted(FOrigins[std::size_t(i)]) + " IS ?");
+    const QString key = Quoted(FOrigins[std::size_t(FKeyField)]);
+    QString sql = "UPDATE " + Quoted(FBaseTable) + " SET " + sets.join(',') + " WHERE " + key + " IS ?";
+    if (!checks.isEmpty())
+        sql += " AND " + checks.join(" AND ");
+
+    const char *context = "The changed record could not be saved";
+    TWriteTransaction transaction(connection, context);
+    {
+        StatementPtr update = Prepare(connection, sql, context);
+        int parameter = 1;
+        for (int i : written)
+            BindFieldValue(update.get(), parameter++, FEditBuffer[std::size_t(i)],
+                           FFields[std::size_t(i)]->DataType());
+        FStore->Bind(update.get(), parameter++, slot, FKeyField);
+        for (int i = 0; i < FieldCount(); ++i)
+            if (i != FKeyField)
+                FStore->Bind(update.get(), parameter++, slot, i);
+        if (sqlite3_step(update.get()) != SQLITE_DONE)
+            connection.RaiseLastError(context);
+    }
+    if (sqlite3_changes(connection.Handle()) != 1) {
+        transaction.Rollback();
+        RaiseConflict("saved");
+    }
+    connection.NotifyWriteStep(TDbWriteStep::Written);
+    QStringList columns;
+    for (const QString &origin : FOrigins)
+        columns.append(Quoted(origin));
+    TDbRowStore row(FieldCount());
+    {
+        StatementPtr readBack = Prepare(connection,
+                                        "SELECT " + columns.join(',') + " FROM " + Quoted(FBaseTable) +
+                                            " WHERE " + key + " IS ?1",
+                                        context);
+        FStore->Bind(readBack.get(), 1, slot, FKeyField);
+        if (sqlite3_step(readBack.get()) != SQLITE_ROW)
+            connection.RaiseLastError(context);
+        row.AddFromStatement(readBack.get());
+    }
+    connection.NotifyWriteStep(TDbWriteStep::ReadBack);
+    transaction.Commit();
+    FStore->SetCopy(slot, row, 0);
+    if (FFiltered && FFilterExpression) {
+        ApplyFilter();
+        RowsChanged();
+        const int position = PositionOfSlot(slot);
+        FPos = position >= 0 ? position : std::min(FPos, VisibleCount() - 1);
+        FBof = FEof = FOrder.empty();
+    }
+}
+
+void TDbQuery::WriteDelete()
+{
+    const TDbConnection &connection = *FConnection;
+    const int slot = SlotAt(FPos);
+    QStringList checks;
+    for (int i = 0; i < FieldCount(); ++i)
+        if (i != FKeyField)
+            checks.append(Quoted(FOrigins[std::size_t(i)]) + " IS ?");
+    QString sql =
+        "DELETE FROM " + Quoted(FBaseTable) + " WHERE " + Quoted(FOrigins[std::size_t(FKeyField)]) + " IS ?";
+    if (!checks.isEmpty())
+        sql += " AND " + checks.join(" AND ");
+    const char *context = "The record could not be deleted";
+    TWriteTransaction transaction(connection, context);
+    {
+        StatementPtr remove = Prepare(connection, sql, context);
+        int parameter = 1;
+        FStore->Bind(remove.get(), parameter++, slot, FKeyField);
+        for (int i = 0; i < FieldCount(); ++i)
+            if (i != FKeyField)
+                FStore->Bind(remove.get(), parameter++, slot, i);
+        if (sqlite3_step(remove.get()) != SQLITE_DONE)
+            connection.RaiseLastError(context);
+    }
+    if (sqlite3_changes(connection.Handle()) != 1) {
+        transaction.Rollback();
+        RaiseConflict("deleted");
+    }
+    connection.NotifyWriteStep(TDbWriteStep::Written);
+    transaction.Commit();
+}
+
+} // namespace kestrum

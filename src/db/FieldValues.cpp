@@ -1,0 +1,460 @@
+#include "db/FieldValues.h"
+
+#include "core/Errors.h"
+#include "db/DateText.h"
+#include "db/DbErrors.h"
+
+#include <sqlite3.h>
+
+#include <QByteArray>
+
+#include <cctype>
+#include <charconv>
+#include <cmath>
+#include <limits>
+#include <string>
+
+namespace kestrum {
+
+namespace {
+
+std::string Upper(std::string_view text)
+{
+    std::string result(text);
+    for (char &c : result)
+        c = char(std::toupper(static_cast<unsigned char>(c)));
+    return result;
+}
+
+// The numbers inside "(p,s)", or -1 when absent.
+void TypeArguments(const std::string &text, int &first, int &second)
+{
+    first = second = -1;
+    const auto open = text.find('(');
+    if (open == std::string::npos)
+        return;
+    const char *p = text.c_str() + open + 1;
+    const char *end = text.c_str() + text.size();
+    while (p < end && *p == ' ')
+        ++p;
+    auto r = std::from_chars(p, end, first);
+    if (r.ec != std::errc())
+        first = -1;
+    p = r.ptr;
+    while (p < end && (*p == ' ' || *p == ','))
+        ++p;
+    if (std::from_chars(p, end, second).ec != std::errc())
+        second = -1;
+}
+
+std::string TypeWord(const std::string &text)
+{
+    const auto stop = text.find_first_of("( ");
+    return text.substr(0, stop);
+}
+
+[[noreturn]] void RaiseNotValid(const QString &text, const char *what, const QString &fieldName)
+{
+    throw EDatabaseError("'" + text.toStdString() + "' is not a valid " + what + " for field '" +
+                         fieldName.toStdString() + "'");
+}
+
+} // namespace
+
+TFieldType MapDeclaredType(std::string_view declared, int &size)
+{
+    size = 0;
+    const std::string text = Upper(declared);
+    const std::string word = TypeWord(text);
+    int first, second;
+    TypeArguments(text, first, second);
+    if (word.empty())
+        return ftUnknown;
+    if (word == "VARCHAR" || word == "CHAR" || word == "CHARACTER" || word == "VARYING" || word == "STRING") {
+        size = first > 0 ? first : 255;
+        return word == "CHAR" || word == "CHARACTER" ? ftFixedChar : ftString;
+    }
+    if (word == "NVARCHAR" || word == "NCHAR" || word == "NATIONAL") {
+        size = first > 0 ? first : 255;
+        return ftWideString;
+    }
+    if (word == "TEXT" && first > 0) { // Jet's TEXT(n) is a sized string
+        size = first;
+        return ftString;
+    }
+    if (word == "TEXT" || word == "MEMO" || word == "LONGTEXT" || word == "CLOB" || word == "NTEXT" ||
+        word == "LONGCHAR" || word == "NOTE")
+        return ftMemo;
+    if (word == "INTEGER" || word == "INT" || word == "LONG" || word == "MEDIUMINT" || word == "INT4")
+        return ftInteger;
+    if (word == "SMALLINT" || word == "SHORT" || word == "INT2")
+        return ftSmallint;
+    if (word == "TINYINT" || word == "BYTE")
+        return ftWord;
+    if (word == "BIGINT" || word == "INT8" || word == "INT64")
+        return ftLargeint;
+    if (word == "COUNTER" || word == "AUTOINCREMENT" || word == "AUTOINC")
+        return ftAutoInc;
+    if (word == "REAL" || word == "DOUBLE" || word == "FLOAT" || word == "SINGLE" || word == "FLOAT8" ||
+        word == "FLOAT4" || word == "NUMBER")
+        return ftFloat;
+    if (word == "CURRENCY" || word == "MONEY")
+        return ftCurrency;
+    if (word == "DECIMAL" || word == "NUMERIC" || word == "DEC") {
+        size = std::max(second, 0);
+        return second >= 0 && second <= 4 ? ftBCD : ftFMTBcd;
+    }
+    if (word == "DATETIME" || word == "SMALLDATETIME")
+        return ftDateTime;
+    if (word == "DATE")
+        return ftDate;
+    if (word == "TIME")
+        return ftTime;
+    if (word == "TIMESTAMP")
+        return ftTimeStamp;
+    if (word == "BIT" || word == "BOOLEAN" || word == "BOOL" || word == "YESNO" || word == "LOGICAL")
+        return ftBoolean;
+    if (word == "BLOB" || word == "BINARY" || word == "VARBINARY" || word == "LONGBINARY" ||
+        word == "IMAGE" || word == "OLEOBJECT" || word == "GENERAL")
+        return ftBlob;
+    if (word == "GUID" || word == "UNIQUEIDENTIFIER") {
+        size = 38;
+        return ftGuid;
+    }
+    // SQLite's own affinity rules for anything else.
+    if (text.find("INT") != std::string::npos)
+        return ftInteger;
+    if (text.find("CHAR") != std::string::npos || text.find("CLOB") != std::string::npos ||
+        text.find("TEXT") != std::string::npos)
+        return ftMemo;
+    if (text.find("BLOB") != std::string::npos)
+        return ftBlob;
+    if (text.find("REAL") != std::string::npos || text.find("FLOA") != std::string::npos ||
+        text.find("DOUB") != std::string::npos)
+        return ftFloat;
+    return ftFloat; // NUMERIC affinity
+}
+
+TFieldType InferFieldType(const TDbRowStore &store, int column)
+{
+    bool anyFloat = false, anyText = false, anyBlob = false, anyInteger = false;
+    bool fits32 = true;
+    for (int slot = 0; slot < store.SlotCount(); ++slot) {
+        switch (store.Kind(slot, column)) {
+        case TDbCellKind::Integer: {
+            anyInteger = true;
+            const auto v = store.Integer(slot, column);
+            fits32 = fits32 && v >= std::numeric_limits<std::int32_t>::min() &&
+                     v <= std::numeric_limits<std::int32_t>::max();
+            break;
+        }
+        case TDbCellKind::Float:
+            anyFloat = true;
+            break;
+        case TDbCellKind::Text:
+            anyText = true;
+            break;
+        case TDbCellKind::Blob:
+            anyBlob = true;
+            break;
+        case TDbCellKind::Null:
+            break;
+        }
+    }
+    if (anyText)
+        return ftMemo;
+    if (anyBlob)
+        return ftBlob;
+    if (anyFloat)
+        return ftFloat;
+    if (anyInteger)
+        return fits32 ? ftInteger : ftLargeint;
+    return ftFloat; // all NULL: most expression columns here are sums
+}
+
+bool IsStringType(TFieldType type)
+{
+    return type == ftString || type == ftWideString || type == ftFixedChar || type == ftMemo ||
+           type == ftGuid;
+}
+
+bool IsNumericType(TFieldType type)
+{
+    switch (type) {
+    case ftSmallint:
+    case ftInteger:
+    case ftWord:
+    case ftAutoInc:
+    case ftLargeint:
+    case ftFloat:
+    case ftCurrency:
+    case ftBCD:
+    case ftFMTBcd:
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool IsDateType(TFieldType type)
+{
+    return type == ftDate || type == ftTime || type == ftDateTime || type == ftTimeStamp;
+}
+
+namespace {
+
+Variant IntegerVariant(std::int64_t value, TFieldType type)
+{
+    switch (type) {
+    case ftSmallint:
+        if (value >= INT16_MIN && value <= INT16_MAX)
+            return Variant::fromInt16(std::int16_t(value));
+        break;
+    case ftWord:
+        if (value >= 0 && value <= UINT16_MAX)
+            return Variant::fromUInt16(std::uint16_t(value));
+        break;
+    case ftInteger:
+    case ftAutoInc:
+        if (value >= INT32_MIN && value <= INT32_MAX)
+            return Variant(int(value));
+        break;
+    default:
+        break;
+    }
+    return Variant(value);
+}
+
+QString CellText(const TDbRowStore &store, int slot, int column)
+{
+    switch (store.Kind(slot, column)) {
+    case TDbCellKind::Integer:
+        return QString::number(store.Integer(slot, column));
+    case TDbCellKind::Float:
+        return QString::number(store.Float(slot, column), 'g', 15);
+    case TDbCellKind::Text:
+    case TDbCellKind::Blob: {
+        const auto bytes = store.Bytes(slot, column);
+        return QString::fromUtf8(bytes.data(), qsizetype(bytes.size()));
+    }
+    case TDbCellKind::Null:
+        break;
+    }
+    return {};
+}
+
+} // namespace
+
+Variant CellValue(const TDbRowStore &store, int slot, int column, TFieldType type)
+{
+    const TDbCellKind kind = store.Kind(slot, column);
+    if (kind == TDbCellKind::Null)
+        return Variant::null();
+    switch (type) {
+    case ftString:
+    case ftFixedChar:
+    case ftMemo:
+    case ftGuid:
+        if (kind == TDbCellKind::Text) {
+            const auto bytes = store.Bytes(slot, column);
+            return Variant::fromUtf8(bytes);
+        }
+        return Variant::fromUtf8(CellText(store, slot, column).toStdString());
+    case ftWideString:
+        return Variant(CellText(store, slot, column));
+    case ftSmallint:
+    case ftInteger:
+    case ftWord:
+    case ftAutoInc:
+    case ftLargeint:
+        if (kind == TDbCellKind::Integer)
+            return IntegerVariant(store.Integer(slot, column), type);
+        if (kind == TDbCellKind::Float) {
+            const double v = store.Float(slot, column);
+            if (v == std::trunc(v) && std::fabs(v) < 9.2e18)
+                return IntegerVariant(std::int64_t(v), type);
+            return Variant(v);
+        }
+        break;
+    case ftFloat:
+    case ftFMTBcd:
+        if (kind == TDbCellKind::Integer)
+            return Variant(double(store.Integer(slot, column)));
+        if (kind == TDbCellKind::Float)
+            return Variant(store.Float(slot, column));
+        break;
+    case ftCurrency:
+    case ftBCD:
+        if (kind == TDbCellKind::Integer || kind == TDbCellKind::Float) {
+            const double v = kind == TDbCellKind::Integer ? double(store.Integer(slot, column))
+                                                          : store.Float(slot, column);
+            try {
+                return Variant(Currency::fromDouble(v));
+            } catch (const Exception &) {
+                return Variant(v);
+            }
+        }
+        break;
+    case ftDate:
+    case ftTime:
+    case ftDateTime:
+    case ftTimeStamp:
+        if (kind == TDbCellKind::Text) {
+            if (auto days = IsoTextToDays(store.Bytes(slot, column)))
+                return Variant::fromDate(*days);
+        } else if (kind == TDbCellKind::Integer) {
+            return Variant::fromDate(double(store.Integer(slot, column)));
+        } else if (kind == TDbCellKind::Float) {
+            return Variant::fromDate(store.Float(slot, column));
+        }
+        break;
+    case ftBoolean:
+        if (kind == TDbCellKind::Integer)
+            return Variant(store.Integer(slot, column) != 0);
+        if (kind == TDbCellKind::Float)
+            return Variant(store.Float(slot, column) != 0.0);
+        break;
+    case ftBlob:
+    case ftBytes:
+    case ftVarBytes:
+        if (kind == TDbCellKind::Blob || kind == TDbCellKind::Text)
+            return Variant::fromNarrow(NarrowString(store.Bytes(slot, column)));
+        break;
+    case ftUnknown:
+        break;
+    }
+    // A value another tool stored in a form this type does not read: show it
+    // as text rather than hide it.
+    if (kind == TDbCellKind::Integer)
+        return Variant(store.Integer(slot, column));
+    if (kind == TDbCellKind::Float)
+        return Variant(store.Float(slot, column));
+    return Variant(CellText(store, slot, column));
+}
+
+Variant ConvertToField(const Variant &value, TFieldType type, int size, const QString &fieldName)
+{
+    if (value.isNull() || value.isEmpty())
+        return Variant::null();
+    const QString text = value.isString() ? value.toString() : QString();
+    try {
+        switch (type) {
+        case ftString:
+        case ftFixedChar:
+        case ftMemo:
+        case ftGuid:
+        case ftWideString: {
+            const QString s = value.toString();
+            // Size counts characters; a longer text is refused rather than cut,
+            // so nothing the user typed is lost without a word.
+            if (size > 0 && s.size() > size)
+                throw EDatabaseError("The text for field '" + fieldName.toStdString() + "' is " +
+                                     std::to_string(s.size()) + " characters long; at most " +
+                                     std::to_string(size) + " fit");
+            return type == ftWideString ? Variant(s) : Variant::fromNarrow(value.toNarrow());
+        }
+        case ftSmallint:
+        case ftInteger:
+        case ftWord:
+        case ftAutoInc:
+        case ftLargeint: {
+            std::int64_t v;
+            if (value.isString()) {
+                const double d = Variant(text.trimmed()).toDouble();
+                if (d != std::trunc(d) || std::fabs(d) > 9.2e18)
+                    RaiseNotValid(text, "integer value", fieldName);
+                v = std::int64_t(d);
+            } else {
+                v = value.toInt64();
+            }
+            const Variant result = IntegerVariant(v, type);
+            if (type != ftLargeint && result.type() == VarType::Int64)
+                throw EDatabaseError("The value " + std::to_string(v) + " is out of range for field '" +
+                                     fieldName.toStdString() + "'");
+            return result;
+        }
+        case ftFloat:
+        case ftFMTBcd: {
+            const double d = value.isString() ? Variant(text.trimmed()).toDouble() : value.toDouble();
+            if (!std::isfinite(d))
+                RaiseNotValid(value.toString(), "floating point value", fieldName);
+            return Variant(d);
+        }
+        case ftCurrency:
+        case ftBCD:
+            return Variant(value.isString() ? Variant(text.trimmed()).toCurrency() : value.toCurrency());
+        case ftDate:
+        case ftTime:
+        case ftDateTime:
+        case ftTimeStamp: {
+            const double days = value.isString() ? Variant(text.trimmed()).toDate() : value.toDate();
+            DaysToIsoText(days); // refuses dates the file cannot hold
+            return Variant::fromDate(days);
+        }
+        case ftBoolean:
+            return Variant(value.toBool());
+        case ftBlob:
+        case ftBytes:
+        case ftVarBytes:
+            return Variant::fromNarrow(value.toNarrow());
+        case ftUnknown:
+            return value;
+        }
+    } catch (const EDatabaseError &) {
+        throw;
+    } catch (const Exception &) {
+        const QString shown = value.isString() ? text : value.displayText();
+        if (IsDateType(type))
+            RaiseNotValid(shown, "date and time", fieldName);
+        if (type == ftFloat || type == ftFMTBcd || type == ftCurrency || type == ftBCD)
+            RaiseNotValid(shown, "floating point value", fieldName);
+        if (type == ftBoolean)
+            RaiseNotValid(shown, "Boolean value", fieldName);
+        RaiseNotValid(shown, "integer value", fieldName);
+    }
+    return value;
+}
+
+void BindFieldValue(sqlite3_stmt *statement, int parameter, const Variant &value, TFieldType type)
+{
+    if (value.isNull() || value.isEmpty()) {
+        sqlite3_bind_null(statement, parameter);
+        return;
+    }
+    if (IsDateType(type) || value.type() == VarType::Date) {
+        const std::string text = DaysToIsoText(value.toDate());
+        sqlite3_bind_text64(statement, parameter, text.data(), text.size(), SQLITE_TRANSIENT, SQLITE_UTF8);
+        return;
+    }
+    switch (value.type()) {
+    case VarType::Boolean:
+        sqlite3_bind_int64(statement, parameter, value.toBool() ? 1 : 0);
+        return;
+    case VarType::Int8:
+    case VarType::Int16:
+    case VarType::Int32:
+    case VarType::Int64:
+    case VarType::UInt8:
+    case VarType::UInt16:
+    case VarType::UInt32:
+        sqlite3_bind_int64(statement, parameter, value.toInt64());
+        return;
+    case VarType::Float32:
+    case VarType::Float64:
+    case VarType::Currency:
+        sqlite3_bind_double(statement, parameter, value.toDouble());
+        return;
+    default:
+        break;
+    }
+    if (type == ftBlob || type == ftBytes || type == ftVarBytes) {
+        const NarrowString bytes = value.toNarrow();
+        sqlite3_bind_blob64(statement, parameter, bytes.data(), bytes.size(), SQLITE_TRANSIENT);
+        return;
+    }
+    const QByteArray utf8 = value.toString().toUtf8();
+    sqlite3_bind_text64(statement, parameter, utf8.constData(), std::uint64_t(utf8.size()), SQLITE_TRANSIENT,
+                        SQLITE_UTF8);
+}
+
+} // namespace kestrum

@@ -1,0 +1,214 @@
+#include "db/ParameterBinding.h"
+
+#include "core/Errors.h"
+#include "db/DateText.h"
+#include "db/DbErrors.h"
+#include "db/FieldValues.h"
+
+#include <sqlite3.h>
+
+#include <cmath>
+
+namespace kestrum {
+
+namespace {
+
+bool IsNumericFunction(const QString &name)
+{
+    static const char *const names[] = {"year",  "month",  "day", "hour", "minute", "second", "weekday",
+                                        "len",   "length", "abs", "int",  "fix",    "round",  "sgn",
+                                        "count", "sum",    "avg", "val",  "instr",  "total"};
+    for (const char *n : names)
+        if (name.compare(QLatin1String(n), Qt::CaseInsensitive) == 0)
+            return true;
+    return false;
+}
+
+TDbParamContext ContextOfType(TFieldType type)
+{
+    if (IsNumericType(type) || type == ftBoolean)
+        return TDbParamContext::Numeric;
+    if (IsDateType(type))
+        return TDbParamContext::Date;
+    if (IsStringType(type))
+        return TDbParamContext::Text;
+    return TDbParamContext::Unknown;
+}
+
+// The context of a column named in the statement: from the declared types
+// of the statement's tables (every table when it names none). Columns of the
+// same name that disagree give no context.
+TDbParamContext ColumnContext(sqlite3 *db, const TDbStatementPlan &plan, const QString &column)
+{
+    QStringList tables = plan.tables;
+    if (tables.isEmpty()) {
+        sqlite3_stmt *list = nullptr;
+        if (sqlite3_prepare_v2(db, "SELECT name FROM sqlite_master WHERE type IN ('table','view')", -1, &list,
+                               nullptr) == SQLITE_OK)
+            while (sqlite3_step(list) == SQLITE_ROW)
+                tables.append(
+                    QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(list, 0))));
+        sqlite3_finalize(list);
+    }
+    bool found = false;
+    TDbParamContext result = TDbParamContext::Unknown;
+    sqlite3_stmt *info = nullptr;
+    if (sqlite3_prepare_v2(db, "SELECT type FROM pragma_table_info(?1) WHERE name = ?2 COLLATE NOCASE", -1,
+                           &info, nullptr) != SQLITE_OK)
+        return TDbParamContext::Unknown;
+    const QByteArray columnUtf8 = column.toUtf8();
+    for (const QString &table : tables) {
+        const QByteArray tableUtf8 = table.toUtf8();
+        sqlite3_bind_text(info, 1, tableUtf8.constData(), int(tableUtf8.size()), SQLITE_TRANSIENT);
+        sqlite3_bind_text(info, 2, columnUtf8.constData(), int(columnUtf8.size()), SQLITE_TRANSIENT);
+        while (sqlite3_step(info) == SQLITE_ROW) {
+            const char *declared = reinterpret_cast<const char *>(sqlite3_column_text(info, 0));
+            int size;
+            const TDbParamContext context = ContextOfType(MapDeclaredType(declared ? declared : "", size));
+            if (!found)
+                result = context;
+            else if (result != context)
+                result = TDbParamContext::Unknown;
+            found = true;
+        }
+        sqlite3_reset(info);
+    }
+    sqlite3_finalize(info);
+    return result;
+}
+
+[[noreturn]] void RaiseMismatch(const QString &name, const QString &text, const char *expected)
+{
+    throw EDatabaseError("Data type mismatch in criteria expression: parameter '" + name.toStdString() +
+                         "' is '" + text.toStdString() + "', which is not " + expected);
+}
+
+void BindText(sqlite3_stmt *statement, int index, const QString &text)
+{
+    const QByteArray utf8 = text.toUtf8();
+    sqlite3_bind_text64(statement, index, utf8.constData(), std::uint64_t(utf8.size()), SQLITE_TRANSIENT,
+                        SQLITE_UTF8);
+}
+
+void BindNumber(sqlite3_stmt *statement, int index, double value)
+{
+    if (value == std::trunc(value) && std::fabs(value) < 9007199254740992.0)
+        sqlite3_bind_int64(statement, index, std::int64_t(value));
+    else
+        sqlite3_bind_double(statement, index, value);
+}
+
+void BindDays(sqlite3_stmt *statement, int index, double days)
+{
+    const std::string text = DaysToIsoText(days);
+    sqlite3_bind_text64(statement, index, text.data(), text.size(), SQLITE_TRANSIENT, SQLITE_UTF8);
+}
+
+} // namespace
+
+TDbParamContext ResolveParamContext(sqlite3 *db, const TDbStatementPlan &plan, std::size_t index)
+{
+    bool found = false;
+    TDbParamContext result = TDbParamContext::Unknown;
+    for (const TDbOperand &operand : plan.operands.at(index)) {
+        TDbParamContext context = TDbParamContext::Unknown;
+        switch (operand.kind) {
+        case TDbOperand::Function:
+            context = IsNumericFunction(operand.name) ? TDbParamContext::Numeric : TDbParamContext::Unknown;
+            break;
+        case TDbOperand::Column:
+            context = ColumnContext(db, plan, operand.name);
+            break;
+        case TDbOperand::Number:
+            context = TDbParamContext::Numeric;
+            break;
+        case TDbOperand::String:
+            context = TDbParamContext::Text;
+            break;
+        case TDbOperand::None:
+            continue;
+        }
+        if (!found)
+            result = context;
+        else if (result != context)
+            result = TDbParamContext::Unknown;
+        found = true;
+    }
+    return result;
+}
+
+void BindParameters(sqlite3 *db, sqlite3_stmt *statement, const TDbStatementPlan &plan,
+                    const TDbParameters &parameters)
+{
+    for (std::size_t i = 0; i < plan.names.size(); ++i) {
+        const int index = int(i) + 1;
+        const TDbParameter *parameter = parameters.FindParam(plan.names[i]);
+        const Variant value = parameter ? parameter->Value() : Variant();
+        if (value.isNull() || value.isEmpty()) {
+            sqlite3_bind_null(statement, index);
+            continue;
+        }
+        const TDbParamContext context = ResolveParamContext(db, plan, i);
+        const bool isText = value.isString();
+        const QString text = isText ? value.toString() : QString();
+        try {
+            switch (context) {
+            case TDbParamContext::Numeric:
+                if (isText) {
+                    // Jet reads the text as a number by the regional settings,
+                    // ignoring blanks around it: " 2024 " and "07" match.
+                    const QString trimmed = text.trimmed();
+                    if (trimmed.isEmpty())
+                        RaiseMismatch(plan.names[i], text, "a number");
+                    double number;
+                    try {
+                        number = Variant(trimmed).toDouble();
+                    } catch (const Exception &) {
+                        RaiseMismatch(plan.names[i], text, "a number");
+                    }
+                    if (!std::isfinite(number))
+                        RaiseMismatch(plan.names[i], text, "a number");
+                    BindNumber(statement, index, number);
+                } else if (value.type() == VarType::Boolean) {
+                    sqlite3_bind_int64(statement, index, value.toBool() ? 1 : 0);
+                } else {
+                    BindNumber(statement, index, value.toDouble());
+                }
+                break;
+            case TDbParamContext::Date:
+                if (isText) {
+                    double days;
+                    try {
+                        days = Variant(text.trimmed()).toDate();
+                    } catch (const Exception &) {
+                        RaiseMismatch(plan.names[i], text, "a date");
+                    }
+                    BindDays(statement, index, days);
+                } else {
+                    BindDays(statement, index, value.toDate());
+                }
+                break;
+            case TDbParamContext::Text:
+            case TDbParamContext::Unknown:
+                if (isText)
+                    BindText(statement, index, text);
+                else if (value.type() == VarType::Date)
+                    BindDays(statement, index, value.toDate());
+                else if (value.type() == VarType::Boolean)
+                    sqlite3_bind_int64(statement, index, value.toBool() ? 1 : 0);
+                else if (value.isNumeric())
+                    BindNumber(statement, index, value.toDouble());
+                else
+                    BindText(statement, index, value.toString());
+                break;
+            }
+        } catch (const EDatabaseError &) {
+            throw;
+        } catch (const Exception &e) {
+            throw EDatabaseError("Parameter '" + plan.names[i].toStdString() +
+                                 "' cannot be used: " + e.message());
+        }
+    }
+}
+
+} // namespace kestrum

@@ -1,0 +1,54 @@
+#pragma once
+// The client-side copy of a result: cells kept by column in the kinds that
+// SQLite returned (so a row can be compared with the file exactly as it was
+// read), one payload word per cell and the text bytes in one arena per column.
+// Rows are slots: a deleted row's slot is left unused, never reused.
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+struct sqlite3_stmt;
+
+namespace kestrum {
+
+enum class TDbCellKind : std::uint8_t { Null, Integer, Float, Text, Blob };
+
+class TDbRowStore {
+public:
+    explicit TDbRowStore(int columnCount);
+
+    int ColumnCount() const { return int(FColumns.size()); }
+    int SlotCount() const { return FSlotCount; }
+
+    //! Appends a slot filled from the statement's current row.
+    int AddFromStatement(sqlite3_stmt *statement);
+    //! Overwrites a slot from the statement's current row.
+    void SetFromStatement(int slot, sqlite3_stmt *statement);
+    //! Appends a copy of another store's slot (same columns), or overwrites one.
+    int AddCopy(const TDbRowStore &other, int otherSlot);
+    void SetCopy(int slot, const TDbRowStore &other, int otherSlot);
+
+    TDbCellKind Kind(int slot, int column) const { return TDbCellKind(FColumns[column].kinds[slot]); }
+    std::int64_t Integer(int slot, int column) const { return FColumns[column].words[slot]; }
+    double Float(int slot, int column) const;
+    //! Text or blob bytes (UTF-8 for text).
+    std::string_view Bytes(int slot, int column) const;
+
+    //! Binds a cell as it was read to the statement's parameter.
+    void Bind(sqlite3_stmt *statement, int parameter, int slot, int column) const;
+
+private:
+    struct Column {
+        std::vector<std::uint8_t> kinds;
+        std::vector<std::int64_t> words; // integer, float bits, or offset<<32 | length
+        std::string arena;
+    };
+    void Store(Column &column, int slot, sqlite3_stmt *statement, int index);
+    void Put(Column &column, int slot, TDbCellKind kind, std::int64_t word, std::string_view bytes);
+
+    std::vector<Column> FColumns;
+    int FSlotCount = 0;
+};
+
+} // namespace kestrum

@@ -1,0 +1,257 @@
+#include "LedgerFile.h"
+
+#include "core/Errors.h"
+#include "db/JetFunctions.h"
+
+#include <QFileInfo>
+
+#include <sqlite3.h>
+
+#include <cmath>
+#include <cstdio>
+#include <functional>
+#include <memory>
+#include <random>
+#include <string>
+
+namespace kestrum {
+
+const char *const LedgerSchemaSql = "CREATE TABLE gain ("
+                                    "id INTEGER PRIMARY KEY AUTOINCREMENT, "
+                                    "\"本次进帐\" REAL, "
+                                    "\"进帐时间\" DATETIME, "
+                                    "\"进帐人\" VARCHAR(50), "
+                                    "\"备注\" TEXT);"
+                                    "CREATE TABLE expen ("
+                                    "id INTEGER PRIMARY KEY AUTOINCREMENT, "
+                                    "\"消费金额\" REAL, "
+                                    "\"消费日期\" DATETIME, "
+                                    "\"消费者\" VARCHAR(50), "
+                                    "\"备注\" TEXT);";
+
+namespace {
+
+using Database = std::unique_ptr<sqlite3, int (*)(sqlite3 *)>;
+
+[[noreturn]] void Fail(sqlite3 *db, const std::string &what)
+{
+    throw Exception(what + ": " + (db ? sqlite3_errmsg(db) : "out of memory"));
+}
+
+Database CreateFile(const QString &path)
+{
+    if (QFileInfo::exists(path))
+        throw Exception("'" + path.toStdString() + "' exists already; it is left as it is");
+    sqlite3 *raw = nullptr;
+    const int rc =
+        sqlite3_open_v2(path.toUtf8().constData(), &raw,
+                        SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_EXCLUSIVE, nullptr);
+    Database db(raw, sqlite3_close);
+    if (rc != SQLITE_OK)
+        Fail(raw, "Cannot create '" + path.toStdString() + "'");
+    if (sqlite3_exec(raw, LedgerSchemaSql, nullptr, nullptr, nullptr) != SQLITE_OK)
+        Fail(raw, "Cannot create the tables");
+    return db;
+}
+
+void Exec(sqlite3 *db, const char *sql)
+{
+    if (sqlite3_exec(db, sql, nullptr, nullptr, nullptr) != SQLITE_OK)
+        Fail(db, sql);
+}
+
+class Inserter {
+public:
+    Inserter(sqlite3 *db, const char *table, const char *amount, const char *date, const char *item)
+        : FDb(db), FStatement(nullptr, sqlite3_finalize)
+    {
+        const std::string sql = std::string("INSERT INTO ") + table + " (\"" + amount + "\", \"" + date +
+                                "\", \"" + item + "\", \"备注\") VALUES (?1, ?2, ?3, ?4)";
+        sqlite3_stmt *statement = nullptr;
+        if (sqlite3_prepare_v2(db, sql.c_str(), -1, &statement, nullptr) != SQLITE_OK)
+            Fail(db, "Cannot prepare the sample rows");
+        FStatement.reset(statement);
+    }
+    void Add(double amount, int year, int month, int day, const char *item, const char *remark)
+    {
+        char date[32];
+        std::snprintf(date, sizeof date, "%04d-%02d-%02d 00:00:00", year, month, day);
+        sqlite3_stmt *s = FStatement.get();
+        sqlite3_bind_double(s, 1, std::round(amount * 100.0) / 100.0);
+        sqlite3_bind_text(s, 2, date, -1, SQLITE_TRANSIENT);
+        sqlite3_bind_text(s, 3, item, -1, SQLITE_TRANSIENT);
+        if (remark && *remark)
+            sqlite3_bind_text(s, 4, remark, -1, SQLITE_TRANSIENT);
+        else
+            sqlite3_bind_null(s, 4);
+        if (sqlite3_step(s) != SQLITE_DONE)
+            Fail(FDb, "Cannot add a sample row");
+        sqlite3_reset(s);
+    }
+
+private:
+    sqlite3 *FDb;
+    std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt *)> FStatement;
+};
+
+int DaysIn(int year, int month)
+{
+    static const int days[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    const bool leap = year % 4 == 0 && (year % 100 != 0 || year % 400 == 0);
+    return month == 2 && leap ? 29 : days[month - 1];
+}
+
+} // namespace
+
+void CreateLedgerDatabase(const QString &path)
+{
+    CreateFile(path);
+}
+
+void CreateDemoDatabase(const QString &path, int firstYear, int lastYear, unsigned seed)
+{
+    Database db = CreateFile(path);
+    sqlite3 *raw = db.get();
+    std::mt19937 random(seed);
+    auto between = [&](double low, double high) {
+        return std::uniform_real_distribution<double>(low, high)(random);
+    };
+    auto chance = [&](double p) { return std::bernoulli_distribution(p)(random); };
+
+    Exec(raw, "BEGIN");
+    Inserter gain(raw, "gain", "本次进帐", "进帐时间", "进帐人");
+    Inserter expen(raw, "expen", "消费金额", "消费日期", "消费者");
+    for (int year = firstYear; year <= lastYear; ++year) {
+        const double raise = 1.0 + 0.05 * (year - firstYear); // a yearly raise
+        for (int month = 1; month <= 12; ++month) {
+            const int days = DaysIn(year, month);
+            gain.Add(8600.0 * raise, year, month, 10, "工资", "");
+            gain.Add(5200.0 * raise, year, month, 15, "工资", "爱人");
+            if (month % 3 == 0)
+                gain.Add(between(1500, 3000), year, month, 28, "奖金", "季度奖");
+            if (month == 1)
+                gain.Add(between(12000, 20000), year, month, 20, "奖金", "年终奖");
+            if (chance(0.3))
+                gain.Add(between(300, 1200), year, month, int(between(1, days)), "兼职", "周末家教");
+            if (month == 6 || month == 12)
+                gain.Add(between(200, 400), year, month, 21, "利息", "定期存款");
+
+            expen.Add(2800, year, month, 1, "房租", "");
+            expen.Add(between(150, 320), year, month, 18, "水电", "水电燃气");
+            expen.Add(between(99, 160), year, month, 8, "电话费", "两部手机");
+            expen.Add(between(100, 300), year, month, 25, "交通", "公交地铁");
+            for (int day = 2; day <= days; day += int(between(2, 5)))
+                expen.Add(between(35, 180), year, month, day, "伙食", chance(0.2) ? "超市" : "");
+            if (chance(0.5))
+                expen.Add(between(200, 900), year, month, int(between(1, days)), "衣服", "");
+            if (chance(0.2))
+                expen.Add(between(50, 600), year, month, int(between(1, days)), "医药", "");
+            if (chance(0.4))
+                expen.Add(between(80, 400), year, month, int(between(1, days)), "娱乐", "电影聚餐");
+            if (month == 2)
+                expen.Add(between(2000, 4000), year, month, 5, "礼金", "春节红包");
+        }
+    }
+    Exec(raw, "COMMIT");
+}
+
+TLedgerCheck CheckLedgerDatabase(const QString &path)
+{
+    TLedgerCheck check;
+    if (!QFileInfo::exists(path)) {
+        check.Problems.append("'" + path + "' does not exist");
+        return check;
+    }
+    sqlite3 *raw = nullptr;
+    const int rc = sqlite3_open_v2(path.toUtf8().constData(), &raw, SQLITE_OPEN_READONLY, nullptr);
+    Database db(raw, sqlite3_close);
+    if (rc != SQLITE_OK) {
+        check.Problems.append(QString::fromUtf8(sqlite3_errmsg(raw)));
+        return check;
+    }
+    try {
+        RegisterJetFunctions(raw);
+    } catch (const Exception &e) {
+        check.Problems.append(QString::fromStdString(e.message()));
+        return check;
+    }
+    auto query = [&](const QString &sql, const std::function<void(sqlite3_stmt *)> &row) {
+        sqlite3_stmt *statement = nullptr;
+        if (sqlite3_prepare_v2(raw, sql.toUtf8().constData(), -1, &statement, nullptr) != SQLITE_OK) {
+            check.Problems.append(QString::fromUtf8(sqlite3_errmsg(raw)));
+            return false;
+        }
+        int step;
+        while ((step = sqlite3_step(statement)) == SQLITE_ROW)
+            row(statement);
+        sqlite3_finalize(statement);
+        if (step != SQLITE_DONE) {
+            check.Problems.append(QString::fromUtf8(sqlite3_errmsg(raw)));
+            return false;
+        }
+        return true;
+    };
+    auto text = [](sqlite3_stmt *s, int i) {
+        return QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(s, i)));
+    };
+    QString integrity;
+    if (!query(QStringLiteral("PRAGMA quick_check"), [&](sqlite3_stmt *s) { integrity += text(s, 0); }))
+        return check;
+    if (integrity != QStringLiteral("ok")) {
+        check.Problems.append("the file is damaged: " + integrity);
+        return check;
+    }
+    struct Table {
+        const char *name, *amount, *date, *item;
+        int *rows;
+    } tables[] = {{"gain", "本次进帐", "进帐时间", "进帐人", &check.GainRows},
+                  {"expen", "消费金额", "消费日期", "消费者", &check.ExpenRows}};
+    bool usable = true;
+    for (const Table &table : tables) {
+        const QString name = QString::fromUtf8(table.name);
+        QStringList columns;
+        bool hasKey = false;
+        query("SELECT name, type, pk FROM pragma_table_info('" + name + "')", [&](sqlite3_stmt *s) {
+            columns.append(text(s, 0));
+            if (sqlite3_column_int(s, 2) == 1 && text(s, 1).compare("INTEGER", Qt::CaseInsensitive) == 0)
+                hasKey = true;
+        });
+        if (columns.isEmpty()) {
+            check.Problems.append("table " + name + " is missing");
+            usable = false;
+            continue;
+        }
+        for (const char *column : {table.amount, table.date, table.item, "备注"})
+            if (!columns.contains(QString::fromUtf8(column))) {
+                check.Problems.append("table " + name + " has no column " + QString::fromUtf8(column));
+                usable = false;
+            }
+        if (!hasKey) {
+            check.Problems.append("table " + name +
+                                  " has no INTEGER PRIMARY KEY, so its rows cannot be changed");
+            usable = false;
+        }
+        if (!usable)
+            continue;
+        const QString amount = QString::fromUtf8(table.amount), date = QString::fromUtf8(table.date);
+        query("SELECT count(*) FROM " + name,
+              [&](sqlite3_stmt *s) { *table.rows = sqlite3_column_int(s, 0); });
+        int badDates = 0, badAmounts = 0;
+        query("SELECT count(*) FROM " + name + " WHERE \"" + date + "\" IS NOT NULL AND year(\"" + date +
+                  "\") IS NULL",
+              [&](sqlite3_stmt *s) { badDates = sqlite3_column_int(s, 0); });
+        query("SELECT count(*) FROM " + name + " WHERE \"" + amount + "\" IS NOT NULL AND typeof(\"" +
+                  amount + "\") NOT IN ('real','integer')",
+              [&](sqlite3_stmt *s) { badAmounts = sqlite3_column_int(s, 0); });
+        if (badDates > 0)
+            check.Problems.append(QString::number(badDates) + " rows of " + name +
+                                  " hold a date that is not ISO text (YYYY-MM-DD HH:MM:SS)");
+        if (badAmounts > 0)
+            check.Problems.append(QString::number(badAmounts) + " rows of " + name +
+                                  " hold an amount that is no number");
+    }
+    check.Usable = usable;
+    return check;
+}
+
+} // namespace kestrum
