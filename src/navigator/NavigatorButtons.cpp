@@ -1,0 +1,55 @@
+#include "navigator/NavigatorButtons.h"
+
+namespace kestrum {
+
+namespace {
+
+template <std::size_t... I>
+std::array<TkvNavigatorButton, sizeof...(I)> MakeButtons(std::index_sequence<I...>)
+{
+    return {TkvNavigatorButton(int(I))...};
+}
+
+} // namespace
+
+TkvCustomNavigatorButtons::TkvCustomNavigatorButtons()
+    : FButtons(MakeButtons(std::make_index_sequence<kvNavigatorButtonCount>()))
+{
+}
+
+void TkvCustomNavigatorButtons::SetImages(TImageList *images)
+{
+    FImages = images;
+    if (OnChanged)
+        OnChanged();
+}
+
+bool TkvCustomNavigatorButtons::IsButtonEnabled(int index) const
+{
+    return Button(index).Enabled() && FOwnerEnabled && IsActionEnabled(index);
+}
+
+bool TkvCustomNavigatorButtons::IsActionEnabled(int) const
+{
+    return true;
+}
+
+void TkvCustomNavigatorButtons::ClickButton(int index)
+{
+    TkvNavigatorButton &button = Button(index);
+    if (button.OnClick) {
+        button.OnClick(&button);
+        return;
+    }
+    bool done = false;
+    if (OnButtonClick)
+        OnButtonClick(this, index, done);
+    if (!done)
+        DoButtonAction(index);
+}
+
+void TkvCustomNavigatorButtons::DoButtonAction(int)
+{
+}
+
+} // namespace kestrum
