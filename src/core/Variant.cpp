@@ -145,7 +145,7 @@ Variant::Variant(const char16_t *value)
 
 Variant::Variant(const char *utf8)
 {
-    *this = fromUtf8(utf8);
+    *this = fromUtf8(utf8 ? std::string_view(utf8) : std::string_view());
 }
 
 Variant Variant::null()

@@ -7,6 +7,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <type_traits>
 #include <vector>
 
 namespace kestrum {
@@ -53,7 +54,13 @@ public:
     Variant(bool value);
     Variant(int value);          //!< Int32
     Variant(std::int64_t value); //!< Int64
-    Variant(double value);       //!< Float64
+    //! Int64 from qint64 / long long, which is a type of its own beside int64_t here.
+    template <typename T>
+    requires(std::is_same_v<T, long long> && !std::is_same_v<long long, std::int64_t>) Variant(T value)
+        : Variant(static_cast<std::int64_t>(value))
+    {
+    }
+    Variant(double value); //!< Float64
     Variant(Currency value);
     Variant(const QString &value);  //!< WideString
     Variant(const char16_t *value); //!< WideString

@@ -21,6 +21,8 @@ TEST(Variant, ConstructorsPickTheirKinds)
     EXPECT_EQ(Variant("工资").type(), VarType::String);
     EXPECT_EQ(Variant("工资").rawNarrow(), "\xB9\xA4\xD7\xCA");
     EXPECT_EQ(Variant::fromUInt32(4000000000u).toInt64(), 4000000000);
+    EXPECT_EQ(Variant(qint64(5000000000)).type(), VarType::Int64);
+    EXPECT_EQ(Variant(static_cast<const char *>(nullptr)).rawNarrow(), "");
     EXPECT_EQ(Variant::fromInt8(-5).toInt32(), -5);
     EXPECT_EQ(Variant::fromFloat32(0.1f).toString(), "0.1");
 }

@@ -246,6 +246,24 @@ TEST(VariantStream, MalformedStreamsRaiseStreamReadError)
     }
 }
 
+TEST(VariantStream, RandomBytesDecodeOrRaiseStreamReadError)
+{
+    // Whatever a damaged file holds, decoding ends in a value or in the read error.
+    std::mt19937 random(7);
+    const char typeBytes[] = {0, 1, 2, 3, 4, 5, 6, 8, 9, 12, 13, 15, 16, 17, 18};
+    for (int i = 0; i < 20000; ++i) {
+        std::string bytes(static_cast<std::size_t>(random() % 24), '\0');
+        for (char &byte : bytes)
+            byte = random() % 3 == 0 ? typeBytes[random() % sizeof typeBytes] : static_cast<char>(random());
+        BinaryReader reader(bytes);
+        try {
+            while (!reader.atEnd())
+                DecodeVariant(reader);
+        } catch (const EReadError &) {
+        }
+    }
+}
+
 TEST(VariantStream, UnwritableValuesRaiseStreamWriteError)
 {
     BinaryWriter writer;
