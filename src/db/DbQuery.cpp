@@ -686,7 +686,8 @@ void TDbQuery::DataEvent(TDataEvent event, std::intptr_t info)
     // Collecting pending editor values and the check before leaving edit
     // mode go through even while controls are disabled: skipping them
     // would post a record without what the user typed.
-    const bool always = event == TDataEvent::UpdateRecord || event == TDataEvent::CheckBrowseMode;
+    const bool always =
+        event == TDataEvent::UpdateRecord || (event == TDataEvent::CheckBrowseMode && IsEditMode(FState));
     if (FDisableCount == 0 || always) {
         for (TDbDataSource *source : std::vector<TDbDataSource *>(FDataSources))
             source->DataEvent(event, info);

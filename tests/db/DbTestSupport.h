@@ -1,0 +1,162 @@
+#pragma once
+// Real ledger files in a temporary folder, and a data link that writes down
+// every notification it hears as one string.
+#include "LedgerFile.h"
+#include "core/RegionalSettings.h"
+#include "db/DbConnection.h"
+#include "db/DbDataLink.h"
+#include "db/DbDataSource.h"
+#include "db/DbField.h"
+#include "db/DbQuery.h"
+
+#include <QDir>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+
+#include <memory>
+#include <string>
+
+namespace kestrum::test {
+
+inline QString ConnectionStringFor(const QString &path)
+{
+    return "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" + path + ";Persist Security Info=True";
+}
+
+//! Runs SQL on a file with a plain SQLite connection (what another program does).
+inline void RawExec(const QString &path, const std::string &sql)
+{
+    sqlite3 *db = nullptr;
+    ASSERT_EQ(sqlite3_open(path.toUtf8().constData(), &db), SQLITE_OK);
+    char *error = nullptr;
+    const int rc = sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &error);
+    const std::string message = error ? error : "";
+    sqlite3_free(error);
+    sqlite3_close(db);
+    ASSERT_EQ(rc, SQLITE_OK) << message;
+}
+
+//! One value of a query run with a plain SQLite connection, as text.
+inline std::string RawValue(const QString &path, const std::string &sql)
+{
+    sqlite3 *db = nullptr;
+    sqlite3_open(path.toUtf8().constData(), &db);
+    sqlite3_stmt *statement = nullptr;
+    std::string result = "<error>";
+    if (sqlite3_prepare_v2(db, sql.c_str(), -1, &statement, nullptr) == SQLITE_OK) {
+        const int rc = sqlite3_step(statement);
+        if (rc == SQLITE_ROW)
+            result = sqlite3_column_type(statement, 0) == SQLITE_NULL
+                         ? "NULL"
+                         : reinterpret_cast<const char *>(sqlite3_column_text(statement, 0));
+        else if (rc == SQLITE_DONE)
+            result = "<none>";
+    }
+    sqlite3_finalize(statement);
+    sqlite3_close(db);
+    return result;
+}
+
+//! A ledger file in a fresh temporary folder.
+class LedgerFixture : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        setRegionalSettings(RegionalSettings::simplifiedChinese());
+        ASSERT_TRUE(FDir.isValid());
+        FPath = FDir.filePath(QStringLiteral("Vantorel.mdb"));
+        CreateLedgerDatabase(FPath);
+        FConnection.SetConnectionString(ConnectionStringFor(FPath));
+    }
+
+    void AddGain(double amount, const char *date, const char *item, const char *remark = nullptr)
+    {
+        RawExec(FPath, std::string("INSERT INTO gain (本次进帐, 进帐时间, 进帐人, 备注) VALUES (") +
+                           std::to_string(amount) + ", '" + date + "', '" + item + "', " +
+                           (remark ? "'" + std::string(remark) + "'" : std::string("NULL")) + ")");
+    }
+
+    void AddExpen(double amount, const char *date, const char *item)
+    {
+        RawExec(FPath, std::string("INSERT INTO expen (消费金额, 消费日期, 消费者) VALUES (") +
+                           std::to_string(amount) + ", '" + date + "', '" + item + "')");
+    }
+
+    //! A query on the fixture's connection, opened on the statement.
+    std::unique_ptr<TDbQuery> OpenQuery(const QString &sql)
+    {
+        auto query = std::make_unique<TDbQuery>();
+        query->SetConnection(&FConnection);
+        query->SetSQL({sql});
+        query->Open();
+        return query;
+    }
+
+    //! The query's rows as "a,b|c,d" (field texts), from the first row on.
+    static std::string Rows(TDbQuery &query, const QStringList &fields)
+    {
+        std::string result;
+        query.First();
+        while (!query.Eof()) {
+            if (!result.empty())
+                result += '|';
+            QStringList texts;
+            for (const QString &field : fields)
+                texts.append(query.FieldByName(field)->AsString());
+            result += texts.join(',').toStdString();
+            query.Next();
+        }
+        return result;
+    }
+
+    QTemporaryDir FDir;
+    QString FPath;
+    TDbConnection FConnection;
+};
+
+//! Writes every notification as a word: "active", "editing", "changed",
+//! "scroll(d)", "record(field)", "layout", "update", "check", "focus(field)".
+class RecordingLink : public TDbDataLink {
+public:
+    explicit RecordingLink(std::string *log, std::string name = "") : FLog(log), FName(std::move(name)) {}
+    std::function<void()> OnUpdateData;
+    bool ConsumeFocus = false;
+
+protected:
+    void ActiveChanged() override { Write(std::string("active:") + (Active() ? "1" : "0")); }
+    void EditingChanged() override { Write(std::string("editing:") + (Editing() ? "1" : "0")); }
+    void DataSetChanged() override { Write("changed"); }
+    void DataSetScrolled(int distance) override { Write("scroll(" + std::to_string(distance) + ")"); }
+    void RecordChanged(TDbField *field) override
+    {
+        Write("record(" + (field ? field->FieldName().toStdString() : std::string()) + ")");
+    }
+    void LayoutChanged() override { Write("layout"); }
+    void UpdateData() override
+    {
+        Write("update");
+        if (OnUpdateData)
+            OnUpdateData();
+    }
+    void CheckBrowseMode() override { Write("check"); }
+    void FocusControl(TDbField *&field) override
+    {
+        Write("focus(" + field->FieldName().toStdString() + ")");
+        if (ConsumeFocus)
+            field = nullptr;
+    }
+
+private:
+    void Write(const std::string &word)
+    {
+        if (!FLog->empty())
+            *FLog += ' ';
+        *FLog += FName + word;
+    }
+    std::string *FLog;
+    std::string FName;
+};
+
+} // namespace kestrum::test
