@@ -1,0 +1,246 @@
+// Two programs on one file, a process killed in the middle of a write, and
+// files that cannot be opened.
+#include "DbTestSupport.h"
+
+#include "db/DbErrors.h"
+
+#include <QFile>
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace kestrum::test {
+namespace {
+
+class Sharing : public LedgerFixture {
+protected:
+    void SetUp() override
+    {
+        LedgerFixture::SetUp();
+        AddGain(8600, "2024-07-10 00:00:00", "工资");
+        AddGain(1500, "2024-07-28 00:00:00", "奖金");
+        FOther.SetConnectionString(ConnectionStringFor(FPath));
+    }
+
+    std::unique_ptr<TDbQuery> OpenOther(const QString &sql)
+    {
+        auto query = std::make_unique<TDbQuery>();
+        query->SetConnection(&FOther);
+        query->SetSQL({sql});
+        query->Open();
+        return query;
+    }
+
+    TDbConnection FOther;
+};
+
+TEST_F(Sharing, SecondConnectionSeesPostedRowsAfterReopening)
+{
+    auto mine = OpenQuery("select * from gain");
+    auto theirs = OpenOther("select * from gain");
+    mine->Append();
+    mine->FieldByName("进帐人")->SetAsString("利息");
+    mine->Post();
+    EXPECT_EQ(theirs->RecordCount(), 2); // a static cursor does not notice
+    theirs->Close();
+    theirs->Open();
+    EXPECT_EQ(Rows(*theirs, {"进帐人"}), "工资|奖金|利息");
+}
+
+TEST_F(Sharing, ConflictingUpdateIsRefusedAndLosesNothing)
+{
+    auto mine = OpenQuery("select * from gain");
+    auto theirs = OpenOther("select * from gain");
+    theirs->Edit();
+    theirs->FieldByName("本次进帐")->SetAsFloat(9000);
+    theirs->Post();
+
+    mine->Edit();
+    mine->FieldByName("本次进帐")->SetAsFloat(1);
+    mine->FieldByName("备注")->SetAsString("mine");
+    try {
+        mine->Post();
+        FAIL() << "the stale update was written";
+    } catch (const EDbRowConflict &e) {
+        EXPECT_NE(e.message().find("Another program changed or deleted this record"), std::string::npos);
+    }
+    // Their value stays; my record set keeps my pending values for the user.
+    EXPECT_EQ(RawValue(FPath, "SELECT 本次进帐 || '/' || coalesce(备注, 'NULL') FROM gain WHERE id=1"),
+              "9000.0/NULL");
+    EXPECT_EQ(mine->State(), dsEdit);
+    EXPECT_EQ(mine->FieldByName("本次进帐")->AsFloat(), 1);
+    mine->Cancel();
+    mine->Refresh();
+    EXPECT_EQ(mine->FieldByName("本次进帐")->AsFloat(), 9000);
+    // After the reload the same change goes through.
+    mine->Edit();
+    mine->FieldByName("本次进帐")->SetAsFloat(1);
+    mine->Post();
+    EXPECT_EQ(RawValue(FPath, "SELECT 本次进帐 FROM gain WHERE id=1"), "1.0");
+}
+
+TEST_F(Sharing, DeletingARowAnotherProgramChangedOrDeletedIsRefused)
+{
+    auto mine = OpenQuery("select * from gain");
+    RawExec(FPath, "UPDATE gain SET 备注 = 'theirs' WHERE id = 1");
+    EXPECT_THROW(mine->Delete(), EDbRowConflict);
+    EXPECT_EQ(RawValue(FPath, "SELECT count(*) FROM gain"), "2");
+    EXPECT_EQ(mine->RecordCount(), 2);
+    RawExec(FPath, "DELETE FROM gain WHERE id = 2");
+    mine->Last();
+    mine->Edit();
+    mine->FieldByName("进帐人")->SetAsString("x");
+    EXPECT_THROW(mine->Post(), EDbRowConflict);
+    EXPECT_EQ(RawValue(FPath, "SELECT count(*) FROM gain"), "1");
+}
+
+TEST_F(Sharing, WriterWaitsForAnotherProgramsLockThenFailsClearly)
+{
+    FConnection.SetBusyTimeout(100);
+    auto mine = OpenQuery("select * from gain");
+    sqlite3 *other = nullptr;
+    ASSERT_EQ(sqlite3_open(FPath.toUtf8().constData(), &other), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(other, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), SQLITE_OK);
+    mine->Edit();
+    mine->FieldByName("进帐人")->SetAsString("x");
+    try {
+        mine->Post();
+        ADD_FAILURE() << "posted while another program held the write lock";
+    } catch (const EDatabaseError &e) {
+        EXPECT_NE(e.message().find("in use by another program"), std::string::npos) << e.message();
+    }
+    EXPECT_EQ(mine->State(), dsEdit);
+    sqlite3_exec(other, "ROLLBACK", nullptr, nullptr, nullptr);
+    sqlite3_close(other);
+    mine->Post(); // the lock is gone: the same post succeeds
+    EXPECT_EQ(RawValue(FPath, "SELECT 进帐人 FROM gain WHERE id=1"), "x");
+}
+
+// A child process posts and dies at a given step of the write; the file
+// must then hold either the whole change or none of it, and stay sound.
+class Crash : public Sharing, public ::testing::WithParamInterface<TDbWriteStep> {};
+
+TEST_P(Crash, KilledMidPostLeavesTheFileConsistent)
+{
+    const TDbWriteStep stopAt = GetParam();
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        TDbConnection connection;
+        connection.SetConnectionString(ConnectionStringFor(FPath));
+        connection.OnWriteStep = [stopAt](TDbWriteStep step) {
+            if (step == stopAt)
+                _exit(42); // no destructors, no rollback: as if the power went
+        };
+        TDbQuery query;
+        query.SetConnection(&connection);
+        query.SetSQL({"select * from gain"});
+        query.Open();
+        query.Edit();
+        query.FieldByName("本次进帐")->SetAsFloat(1);
+        query.FieldByName("进帐人")->SetAsString("半途");
+        query.Post();
+        _exit(0);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 42);
+    EXPECT_EQ(RawValue(FPath, "PRAGMA integrity_check"), "ok");
+    const std::string row = RawValue(FPath, "SELECT 本次进帐 || '/' || 进帐人 FROM gain WHERE id=1");
+    if (stopAt == TDbWriteStep::Committed)
+        EXPECT_EQ(row, "1.0/半途");
+    else
+        EXPECT_EQ(row, "8600.0/工资"); // the hot journal was rolled back
+    // And the ledger can go on using the file.
+    auto query = OpenQuery("select * from gain");
+    query->Edit();
+    query->FieldByName("备注")->SetAsString("after");
+    query->Post();
+    EXPECT_EQ(RawValue(FPath, "SELECT 备注 FROM gain WHERE id=1"), "after");
+}
+
+INSTANTIATE_TEST_SUITE_P(EveryStep, Crash,
+                         ::testing::Values(TDbWriteStep::Began, TDbWriteStep::Written, TDbWriteStep::ReadBack,
+                                           TDbWriteStep::Committed));
+
+class Opening : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(FDir.isValid()); }
+
+    std::string OpenError(const QString &name)
+    {
+        TDbConnection connection;
+        connection.SetConnectionString(ConnectionStringFor(name));
+        TDbQuery query;
+        query.SetConnection(&connection);
+        query.SetSQL({"select * from gain"});
+        try {
+            query.Open();
+        } catch (const EDatabaseError &e) {
+            EXPECT_FALSE(query.Active());
+            EXPECT_FALSE(connection.Connected());
+            return e.message();
+        }
+        return "opened";
+    }
+
+    QTemporaryDir FDir;
+};
+
+TEST_F(Opening, MissingFileIsReportedAndNeverCreated)
+{
+    const QString path = FDir.filePath("Vantorel.mdb");
+    EXPECT_EQ(OpenError(path), "Could not find file '" + path.toStdString() + "'.");
+    EXPECT_FALSE(QFile::exists(path));
+}
+
+TEST_F(Opening, BareNameIsLookedUpInTheWorkingFolder)
+{
+    const QString saved = QDir::currentPath();
+    QDir::setCurrent(FDir.path());
+    EXPECT_NE(OpenError("Vantorel.mdb").find("Could not find file"), std::string::npos);
+    CreateLedgerDatabase(FDir.filePath("Vantorel.mdb"));
+    EXPECT_EQ(OpenError("Vantorel.mdb"), "opened");
+    QDir::setCurrent(saved);
+}
+
+TEST_F(Opening, FileThatIsNoDatabaseIsRefused)
+{
+    const QString path = FDir.filePath("Vantorel.mdb");
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(QByteArray("Standard Jet DB\0\0\0\0 this is an Access file", 48).repeated(100));
+    file.close();
+    EXPECT_EQ(OpenError(path), "Unrecognized database format '" + path.toStdString() + "'.");
+}
+
+TEST_F(Opening, DamagedFileIsRefused)
+{
+    const QString path = FDir.filePath("Vantorel.mdb");
+    CreateLedgerDatabase(path);
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+    file.seek(100); // the first page's b-tree header, after the file header
+    file.write(QByteArray(400, '\xff'));
+    file.close();
+    const std::string message = OpenError(path);
+    EXPECT_NE(message.find(path.toStdString()), std::string::npos) << message;
+    EXPECT_NE(message, "opened");
+}
+
+TEST_F(Opening, ConnectionStringGivesTheDataSource)
+{
+    EXPECT_EQ(TDbConnection::ConnectionStringValue(
+                  "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=Vantorel.mdb;Persist Security Info=True",
+                  "data source"),
+              "Vantorel.mdb");
+    EXPECT_EQ(TDbConnection::ConnectionStringValue("Data Source=\"a b.mdb\"", "Data Source"), "a b.mdb");
+    TDbConnection connection;
+    connection.SetConnectionString("Provider=Microsoft.Jet.OLEDB.4.0;Persist Security Info=True");
+    EXPECT_EQ(connection.Provider(), "Microsoft.Jet.OLEDB.4.0");
+    EXPECT_THROW(connection.Open(), EDatabaseError);
+}
+
+} // namespace
+} // namespace kestrum::test
