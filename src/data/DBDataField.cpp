@@ -1,0 +1,143 @@
+#include "data/DBDataField.h"
+
+#include "data/DataStorage.h"
+#include "db/DbField.h"
+#include "db/DbQuery.h"
+
+namespace kestrum {
+
+TkvValueTypeClass ValueTypeClassOfFieldType(TFieldType fieldType)
+{
+    switch (fieldType) {
+    case ftString:
+        return TkvStringValueType::Instance();
+    case ftSmallint:
+        return TkvSmallintValueType::Instance();
+    case ftInteger:
+    case ftAutoInc:
+        return TkvIntegerValueType::Instance();
+    case ftWord:
+        return TkvWordValueType::Instance();
+    case ftBoolean:
+        return TkvBooleanValueType::Instance();
+    case ftFloat:
+        return TkvFloatValueType::Instance();
+    case ftCurrency:
+    case ftBCD:
+        return TkvCurrencyValueType::Instance();
+    case ftDate:
+    case ftTime:
+    case ftDateTime:
+        return TkvDateTimeValueType::Instance();
+    case ftWideString:
+        return TkvWideStringValueType::Instance();
+    case ftLargeint:
+        return TkvLargeIntValueType::Instance();
+    case ftFMTBcd:
+        return TkvFMTBcdValueType::Instance();
+    default:
+        return TkvVariantValueType::Instance();
+    }
+}
+
+bool FieldNeedsStoredText(const TDbField *field)
+{
+    if (!field)
+        return false;
+    if (field->HasGetTextHandler() || !field->EditMask().isEmpty())
+        return true;
+    switch (field->DataType()) {
+    case ftSmallint:
+    case ftInteger:
+    case ftAutoInc:
+    case ftWord:
+    case ftLargeint:
+        return !field->DisplayFormat().isEmpty() || !field->EditFormat().isEmpty();
+    case ftFloat:
+    case ftCurrency:
+    case ftBCD:
+    case ftFMTBcd:
+        return !field->DisplayFormat().isEmpty() || !field->EditFormat().isEmpty() || field->Currency();
+    case ftDate:
+    case ftTime:
+    case ftDateTime:
+        return !field->DisplayFormat().isEmpty();
+    default:
+        return false;
+    }
+}
+
+TkvDBDataField::TkvDBDataField(TkvCustomDataFieldList *fieldList, TkvDataItem item, bool isInternal)
+    : TkvCustomDataField(fieldList, item, isInternal)
+{
+    SetValueTypeClass(TkvStringValueType::Instance());
+}
+
+TkvDBDataField::~TkvDBDataField()
+{
+    Unhook();
+}
+
+void TkvDBDataField::Unhook()
+{
+    if (FField && FFreeNotificationId)
+        FField->RemoveFreeNotification(FFreeNotificationId);
+    FFreeNotificationId = 0;
+}
+
+void TkvDBDataField::SetField(TDbField *field)
+{
+    if (field != FField) {
+        Unhook();
+        FField = field;
+        if (FField)
+            FFreeNotificationId = FField->AddFreeNotification([this](TDbField *) {
+                // The record set dropped its field objects: unbind, re-bind later.
+                FField = nullptr;
+                FFreeNotificationId = 0;
+                FFieldDestroyed = true;
+            });
+    }
+    BeginReCreate();
+    SetValueTypeClass(FField ? ValueTypeClassOfFieldType(FField->DataType())
+                             : TkvStringValueType::Instance());
+    SetTextStored(FieldNeedsStoredText(FField));
+    EndReCreate();
+}
+
+TkvDBDataField *TkvValueDefDBReader::FieldOf(TkvValueDef *valueDef)
+{
+    return static_cast<TkvDBDataField *>(valueDef->Owner());
+}
+
+QString TkvValueDefDBReader::GetDisplayText(TkvValueDef *valueDef)
+{
+    TkvDBDataField *field = FieldOf(valueDef);
+    return field && field->Field() ? field->Field()->DisplayText() : QString();
+}
+
+Variant TkvValueDefDBReader::GetValue(TkvValueDef *valueDef)
+{
+    TkvDBDataField *field = FieldOf(valueDef);
+    return field && field->Field() ? field->Field()->Value() : Variant::null();
+}
+
+bool TkvValueDefDBReader::IsInternal(TkvValueDef *valueDef)
+{
+    TkvDBDataField *field = FieldOf(valueDef);
+    return field && field->IsInternal();
+}
+
+bool TkvValueDefDBReader::ReadValueInto(TkvValueDef *valueDef, std::byte *buffer, TkvValueHeap &heap)
+{
+    TkvDBDataField *field = FieldOf(valueDef);
+    if (!field || !field->Field() || field->Field()->DataSet() != FDataSet) {
+        valueDef->SetValue(buffer, Variant::null(), heap);
+        return true;
+    }
+    // The record set's own cell, without copying it into a new variant.
+    valueDef->SetValue(buffer, FDataSet->CurrentValue(field->Field()->Index()), heap);
+    return true;
+}
+
+} // namespace kestrum

@@ -1,0 +1,592 @@
+#include "data/DBDataProvider.h"
+
+#include "data/DBDataController.h"
+#include "db/DbDataSource.h"
+#include "db/DbErrors.h"
+#include "db/DbField.h"
+#include "db/DbQuery.h"
+
+#include <algorithm>
+
+namespace kestrum {
+
+namespace {
+std::vector<TkvDBDataProvider *> &ProviderList()
+{
+    static std::vector<TkvDBDataProvider *> providers;
+    return providers;
+}
+
+//! Counts a lock up for the lifetime of the guard.
+class TCounterGuard {
+public:
+    explicit TCounterGuard(int &counter) : FCounter(counter) { ++FCounter; }
+    ~TCounterGuard() { --FCounter; }
+    TCounterGuard(const TCounterGuard &) = delete;
+    TCounterGuard &operator=(const TCounterGuard &) = delete;
+
+private:
+    int &FCounter;
+};
+} // namespace
+
+// ---------------------------------------------------------------------------
+// TkvDBDataLink
+
+void TkvDBDataLink::ActiveChanged()
+{
+    FProvider.ActiveChanged(Active());
+}
+
+void TkvDBDataLink::DataSetChanged()
+{
+    FProvider.DataSetChanged();
+}
+
+void TkvDBDataLink::DataSetScrolled(int distance)
+{
+    FProvider.DataSetScrolled(distance);
+}
+
+void TkvDBDataLink::EditingChanged()
+{
+    FProvider.EditingChanged();
+}
+
+void TkvDBDataLink::FocusControl(TDbField *&field)
+{
+    FProvider.FocusControl(field);
+}
+
+void TkvDBDataLink::LayoutChanged()
+{
+    FProvider.LayoutChanged();
+}
+
+void TkvDBDataLink::RecordChanged(TDbField *field)
+{
+    FProvider.RecordChanged(field);
+}
+
+void TkvDBDataLink::UpdateData()
+{
+    FProvider.UpdateDataFromEditors();
+}
+
+// ---------------------------------------------------------------------------
+// TkvDBDataModeController
+
+void TkvDBDataModeController::SetGridMode(bool value)
+{
+    if (FGridMode == value)
+        return;
+    FGridMode = value;
+    FController.Restructure();
+}
+
+void TkvDBDataModeController::SetSyncMode(bool value)
+{
+    if (FSyncMode == value)
+        return;
+    FSyncMode = value;
+    FController.Refresh();
+}
+
+// ---------------------------------------------------------------------------
+// TkvDBDataProvider
+
+TkvDBDataProvider::TkvDBDataProvider(TkvDBDataController &controller)
+    : TkvCustomDataProvider(controller), FDataLink(*this)
+{
+    ProviderList().push_back(this);
+}
+
+TkvDBDataProvider::~TkvDBDataProvider()
+{
+    Detach();
+    std::erase(ProviderList(), this);
+}
+
+void TkvDBDataProvider::Detach()
+{
+    FDetached = true;
+    FDataLink.SetDataSource(nullptr);
+}
+
+const std::vector<TkvDBDataProvider *> &TkvDBDataProvider::Providers()
+{
+    return ProviderList();
+}
+
+TkvDBDataController &TkvDBDataProvider::DBDataController() const
+{
+    return static_cast<TkvDBDataController &>(DataController());
+}
+
+bool TkvDBDataProvider::IsActive() const
+{
+    return DataSet() && FDataLink.Active();
+}
+
+bool TkvDBDataProvider::CanModify() const
+{
+    return IsActive() && DataSet()->CanModify() && IsSyncMode();
+}
+
+bool TkvDBDataProvider::IsEditing() const
+{
+    if (!IsActive())
+        return false;
+    const TDataSetState state = DataSet()->State();
+    return state == dsEdit || state == dsInsert || state == dsSetKey;
+}
+
+bool TkvDBDataProvider::IsInserting() const
+{
+    return IsActive() && DataSet()->State() == dsInsert;
+}
+
+bool TkvDBDataProvider::IsModified() const
+{
+    return IsActive() && DataSet()->Modified();
+}
+
+bool TkvDBDataProvider::IsEmpty() const
+{
+    return !IsActive() || DataSet()->IsEmpty();
+}
+
+bool TkvDBDataProvider::IsGridMode() const
+{
+    // Grid mode is a switch only: every row is still held in memory, so the
+    // storage keeps all columns and the rules of the loaded mode apply.
+    return false;
+}
+
+bool TkvDBDataProvider::IsSyncMode() const
+{
+    return DBDataController().DataModeController().SyncMode();
+}
+
+bool TkvDBDataProvider::IsOtherProviderBusy(bool lockedOnly) const
+{
+    TDbQuery *dataSet = DataSet();
+    if (!dataSet)
+        return false;
+    for (TkvDBDataProvider *other : ProviderList()) {
+        if (other == this || other->DataSet() != dataSet)
+            continue;
+        if (lockedOnly ? other->FLockCount > 0 : other->FSyncLockCount > 0)
+            return true;
+    }
+    return false;
+}
+
+void TkvDBDataProvider::RunWithControlsDisabled(const std::function<void()> &action)
+{
+    TDbQuery *dataSet = DataSet();
+    dataSet->DisableControls();
+    try {
+        action();
+    } catch (...) {
+        dataSet->EnableControls();
+        throw;
+    }
+    dataSet->EnableControls();
+}
+
+// ---------------------------------------------------------------------------
+// Edit operations
+
+void TkvDBDataProvider::Append()
+{
+    if (!IsActive())
+        return;
+    if (IsEditing())
+        RunWithControlsDisabled([this] {
+            DataSet()->CheckBrowseMode(); // posts a pending insert
+            DataSet()->Append();
+        });
+    else
+        DataSet()->Append();
+}
+
+void TkvDBDataProvider::Insert()
+{
+    if (!IsActive())
+        return;
+    if (IsEditing())
+        RunWithControlsDisabled([this] {
+            DataSet()->CheckBrowseMode();
+            DataSet()->Insert();
+        });
+    else
+        DataSet()->Insert();
+}
+
+void TkvDBDataProvider::Edit()
+{
+    if (IsActive())
+        DataSet()->Edit();
+}
+
+void TkvDBDataProvider::Post()
+{
+    if (IsActive())
+        DataSet()->Post();
+}
+
+void TkvDBDataProvider::Cancel()
+{
+    if (IsActive())
+        DataSet()->Cancel();
+}
+
+void TkvDBDataProvider::Refresh()
+{
+    if (IsActive())
+        DataSet()->Refresh();
+}
+
+void TkvDBDataProvider::DeleteRecord(int recordIndex)
+{
+    (void)recordIndex; // focus synchronisation has put the record set on it
+    if (IsActive())
+        DataSet()->Delete();
+}
+
+void TkvDBDataProvider::DeleteRecords(const std::vector<int> &recordIndexes)
+{
+    if (!IsActive() || recordIndexes.empty())
+        return;
+    std::vector<int> records = recordIndexes;
+    std::sort(records.begin(), records.end());
+    RunWithControlsDisabled([this, &records] {
+        TDbQuery *dataSet = DataSet();
+        // From the last to the first, so that earlier rows keep their positions.
+        for (auto it = records.rbegin(); it != records.rend(); ++it) {
+            dataSet->MoveBy(*it - (dataSet->RecNo() - 1));
+            if (dataSet->RecNo() - 1 == *it)
+                dataSet->Delete();
+        }
+    });
+}
+
+void TkvDBDataProvider::UpdateData()
+{
+    if (IsActive())
+        DataSet()->UpdateRecord();
+}
+
+Variant TkvDBDataProvider::ReadEditValue(TkvCustomDataField *field, TkvDataEditValueSource source)
+{
+    TDbField *dbField = static_cast<TkvDBDataField *>(field)->Field();
+    if (!dbField)
+        return Variant::null();
+    if (source == TkvDataEditValueSource::evsText)
+        return Variant(dbField->Text());
+    return dbField->Value();
+}
+
+bool TkvDBDataProvider::WriteEditValue(TkvCustomDataField *field, TkvDataEditValueSource source,
+                                       const Variant &value)
+{
+    TDbField *dbField = static_cast<TkvDBDataField *>(field)->Field();
+    if (!dbField)
+        return false;
+    SetChangingValue(true);
+    try {
+        if (source == TkvDataEditValueSource::evsText || dbField->HasSetTextHandler())
+            dbField->SetText(value.isNull() ? QString() : value.toString());
+        else
+            dbField->SetValue(value);
+    } catch (...) {
+        SetChangingValue(false);
+        throw;
+    }
+    SetChangingValue(false);
+    return true;
+}
+
+bool TkvDBDataProvider::CanModifyField(TkvCustomDataField *field) const
+{
+    const TDbField *dbField = static_cast<TkvDBDataField *>(field)->Field();
+    return dbField && dbField->CanModify();
+}
+
+// ---------------------------------------------------------------------------
+// Loading
+
+bool TkvDBDataProvider::HasFields() const
+{
+    return IsActive() && DataSet()->FieldCount() > 0;
+}
+
+void TkvDBDataProvider::UpdateFields()
+{
+    DBDataController().BindFields();
+}
+
+void TkvDBDataProvider::LoadRecords()
+{
+    TkvDBDataController &controller = DBDataController();
+    TkvDataStorage &storage = controller.Storage();
+    storage.ClearRecords(false);
+    FEditingRecordIndex = -1;
+    FInternalEditRecord = 0;
+    if (!IsActive() || DataSet()->ControlsDisabled()) {
+        FCurrentRecordIndex = -1;
+        return;
+    }
+    TDbQuery *dataSet = DataSet();
+    FLoading = true;
+    ++FLockCount;
+    dataSet->DisableControls();
+    try {
+        const TDataSetState state = dataSet->State();
+        if (state == dsEdit || state == dsInsert || state == dsSetKey)
+            dataSet->Cancel(); // pending changes are dropped
+
+        FSavedBookmark = dataSet->BookmarkAvailable() ? dataSet->GetBookmark() : TBookmark();
+        FSavedActiveRecord = FDataLink.ActiveRecord();
+        FSavedBof = dataSet->Bof();
+        FSavedEof = dataSet->Eof();
+
+        dataSet->First();
+        bool rebind = false;
+        for (int i = 0; i < controller.Fields().Count(); ++i)
+            rebind =
+                rebind || static_cast<TkvDBDataField *>(controller.Fields().Items(i))->IsFieldDestroyed();
+        if (rebind)
+            controller.BindFields();
+        storage.CheckStructure();
+        storage.ReserveRecords(dataSet->RecordCount());
+
+        TkvValueDefDBReader reader(dataSet);
+        FCurrentRecordIndex = -1;
+        const bool findCurrent = !FSavedBookmark.IsNull();
+        while (!dataSet->Eof()) {
+            const int recordIndex = storage.AppendRecord();
+            storage.ReadRecord(recordIndex, reader, true);
+            if (findCurrent && FCurrentRecordIndex < 0 && dataSet->GetBookmark() == FSavedBookmark)
+                FCurrentRecordIndex = recordIndex;
+            dataSet->Next();
+        }
+
+        try {
+            if (findCurrent && dataSet->BookmarkValid(FSavedBookmark)) {
+                dataSet->GotoBookmark(FSavedBookmark);
+                // The same row of the link's window as before: to the edge, then back.
+                const int moved = dataSet->MoveBy(-FSavedActiveRecord);
+                dataSet->MoveBy(-moved);
+            } else {
+                dataSet->First();
+            }
+            if (FSavedBof && !dataSet->Bof())
+                dataSet->Prior();
+            if (FSavedEof && !dataSet->Eof())
+                dataSet->Next();
+        } catch (const EDatabaseError &) {
+            // The position is a convenience; the rows are loaded.
+        }
+        if (!dataSet->IsEmpty() && (FCurrentRecordIndex < 0 || FCurrentRecordIndex >= storage.RecordCount()))
+            FCurrentRecordIndex = std::clamp(dataSet->RecNo() - 1, 0, storage.RecordCount() - 1);
+        if (dataSet->IsEmpty())
+            FCurrentRecordIndex = -1;
+    } catch (...) {
+        dataSet->EnableControls();
+        --FLockCount;
+        FLoading = false;
+        throw;
+    }
+    dataSet->EnableControls();
+    --FLockCount;
+    FLoading = false;
+    controller.Selection().DropRecordsFrom(storage.RecordCount());
+    FSavedBookmark = TBookmark();
+}
+
+bool TkvDBDataProvider::ChangeFocusedRecord(int recordIndex)
+{
+    if (!IsActive() || FLoading)
+        return true;
+    TDbQuery *dataSet = DataSet();
+    if (recordIndex < 0)
+        return dataSet->IsEmpty(); // no row while rows exist is refused
+    if (recordIndex == FCurrentRecordIndex)
+        return true;
+    TCounterGuard sync(FSyncLockCount);
+    if (IsEditing())
+        dataSet->CheckBrowseMode(); // may reload: posting changes the rows
+    const int distance = recordIndex - FCurrentRecordIndex;
+    if (distance != 0 && FCurrentRecordIndex >= 0)
+        dataSet->MoveBy(distance);
+    else if (distance != 0)
+        dataSet->SetRecNo(recordIndex + 1);
+    return true;
+}
+
+void TkvDBDataProvider::ResetEditing()
+{
+    EditingEnds();
+}
+
+// ---------------------------------------------------------------------------
+// Notifications
+
+void TkvDBDataProvider::ActiveChanged(bool active)
+{
+    if (FDetached)
+        return;
+    DBDataController().SourceActivityChanged(active);
+}
+
+void TkvDBDataProvider::SyncFocusFromSource()
+{
+    if (FSyncLockCount > 0 || FLoading)
+        return;
+    TCounterGuard sync(FSyncLockCount);
+    DBDataController().ChangeFocusedRecordIndex(FCurrentRecordIndex);
+}
+
+void TkvDBDataProvider::DataSetChanged()
+{
+    if (FDetached || !IsActive())
+        return;
+    if (IsOtherProviderBusy(false))
+        return; // that provider's own movement; its end notifies everyone
+    if (FLockCount > 0 || IsOtherProviderBusy(true)) {
+        SyncFocusFromSource();
+        return;
+    }
+    const TDataSetState state = DataSet()->State();
+    if (state == dsBrowse) {
+        FEditingRecordIndex = -1;
+        DBDataController().DataChanged(dckAll, -1, -1);
+    } else if (state == dsInsert && DBDataController().DataModeController().SyncInserts()) {
+        CreateInsertedRecord();
+    }
+}
+
+void TkvDBDataProvider::CreateInsertedRecord()
+{
+    TkvDBDataController &controller = DBDataController();
+    TDbQuery *dataSet = DataSet();
+    if (FInserting && FEditingRecordIndex >= 0)
+        return; // the placeholder exists already
+    controller.BeginBatch();
+    try {
+        const bool append = dataSet->Eof();
+        if (!append)
+            controller.ClearSelection();
+        int recordIndex;
+        if (append) {
+            recordIndex = controller.AppendRecord();
+        } else {
+            const int at = std::clamp(dataSet->RecNo() - 1, 0, controller.RecordCount());
+            recordIndex = controller.InsertRecord(at);
+        }
+        FEditingRecordIndex = recordIndex;
+        FInserting = true;
+        FCurrentRecordIndex = recordIndex;
+        TkvValueDefDBReader reader(dataSet);
+        controller.Storage().ReadRecord(recordIndex, reader, true);
+    } catch (...) {
+        controller.EndBatch();
+        throw;
+    }
+    // Focus restore after the rows are rebuilt picks the current record: the new one.
+    controller.EndBatch();
+}
+
+void TkvDBDataProvider::DataSetScrolled(int distance)
+{
+    if (FDetached)
+        return;
+    FCurrentRecordIndex += distance;
+    SyncFocusFromSource();
+}
+
+void TkvDBDataProvider::EditingStarts()
+{
+    FEditingRecordIndex = DBDataController().FocusedRecordIndex();
+    DBDataController().Change(chgUpdateRecord);
+}
+
+void TkvDBDataProvider::EditingEnds()
+{
+    FEditingRecordIndex = -1;
+    FInserting = false;
+    if (FInternalEditRecord != 0) {
+        const int record = FInternalEditRecord;
+        FInternalEditRecord = 0;
+        if (-record <= DBDataController().Storage().InternalRecordCount())
+            DBDataController().Storage().ReleaseInternalRecord(record);
+    }
+}
+
+void TkvDBDataProvider::EditingChanged()
+{
+    if (FDetached)
+        return;
+    if (!FDataLink.Active() || !FDataLink.Editing()) {
+        EditingEnds();
+        return;
+    }
+    if (DataSet()->State() == dsEdit)
+        EditingStarts();
+}
+
+void TkvDBDataProvider::RecordChanged(TDbField *field)
+{
+    (void)field;
+    if (FDetached || !IsEditing() || FEditingRecordIndex < 0)
+        return;
+    TkvDBDataController &controller = DBDataController();
+    if (FEditingRecordIndex >= controller.RecordCount())
+        return;
+    TkvValueDefDBReader reader(DataSet());
+    controller.Storage().ReadRecord(FEditingRecordIndex, reader, true);
+    controller.Change(chgUpdateRecord);
+}
+
+void TkvDBDataProvider::LayoutChanged()
+{
+    if (FDetached)
+        return;
+    TkvDBDataController &controller = DBDataController();
+    controller.BeginBatch();
+    try {
+        controller.BindFields();
+        controller.DataChanged(dckAll, -1, -1);
+    } catch (...) {
+        controller.EndBatch();
+        throw;
+    }
+    controller.EndBatch();
+}
+
+void TkvDBDataProvider::UpdateDataFromEditors()
+{
+    IkvDataControllerOwner *owner = DBDataController().Owner();
+    if (owner && owner->IsWritingEditorValue())
+        owner->PostEditorValue();
+    SetChangingValue(false);
+}
+
+void TkvDBDataProvider::FocusControl(TDbField *&field)
+{
+    TkvDBDataController &controller = DBDataController();
+    IkvDataControllerOwner *owner = controller.Owner();
+    if (!owner || !field)
+        return;
+    for (int i = 0; i < controller.ItemCount(); ++i) {
+        if (controller.GetItemDBField(i)->Field() == field) {
+            if (owner->FocusItemEditor(controller.GetItem(i)))
+                field = nullptr;
+            return;
+        }
+    }
+}
+
+} // namespace kestrum

@@ -1,0 +1,154 @@
+#pragma once
+// The provider that binds a controller to a record set through a data source:
+// it loads every row, keeps focus and the current row in step both ways and
+// carries edit operations to the record set.
+#include "data/DataProvider.h"
+#include "db/Bookmark.h"
+#include "db/DbDataLink.h"
+
+#include <functional>
+#include <memory>
+#include <vector>
+
+namespace kestrum {
+
+class TDbDataSource;
+class TDbField;
+class TDbQuery;
+class TkvDBDataController;
+class TkvDBDataField;
+class TkvDBDataProvider;
+
+//! Turns data-source notifications into provider calls.
+class TkvDBDataLink : public TDbDataLink {
+public:
+    explicit TkvDBDataLink(TkvDBDataProvider &provider) : FProvider(provider) {}
+
+protected:
+    void ActiveChanged() override;
+    void DataSetChanged() override;
+    void DataSetScrolled(int distance) override;
+    void EditingChanged() override;
+    void FocusControl(TDbField *&field) override;
+    void LayoutChanged() override;
+    void RecordChanged(TDbField *field) override;
+    void UpdateData() override;
+
+private:
+    TkvDBDataProvider &FProvider;
+};
+
+//! The switches of how a record-set controller works (the ledger keeps the defaults).
+class TkvDBDataModeController {
+public:
+    explicit TkvDBDataModeController(TkvDBDataController &controller) : FController(controller) {}
+    bool GridMode() const { return FGridMode; }
+    void SetGridMode(bool value);
+    int GridModeBufferCount() const { return FGridModeBufferCount; }
+    void SetGridModeBufferCount(int value) { FGridModeBufferCount = value < 0 ? 0 : value; }
+    bool SmartRefresh() const { return FSmartRefresh; }
+    void SetSmartRefresh(bool value) { FSmartRefresh = value; }
+    bool SyncMode() const { return FSyncMode; }
+    void SetSyncMode(bool value);
+    bool DetailInSQLMode() const { return FDetailInSQLMode; }
+    void SetDetailInSQLMode(bool value) { FDetailInSQLMode = value; }
+    bool SyncInserts() const { return FSyncInserts; }
+    bool SyncDetails() const { return FSyncDetails; }
+
+private:
+    TkvDBDataController &FController;
+    bool FGridMode = false;
+    int FGridModeBufferCount = 0;
+    bool FSmartRefresh = false;
+    bool FSyncMode = true;
+    bool FDetailInSQLMode = false;
+    bool FSyncInserts = true;
+    bool FSyncDetails = true;
+};
+
+class TkvDBDataProvider : public TkvCustomDataProvider {
+public:
+    explicit TkvDBDataProvider(TkvDBDataController &controller);
+    ~TkvDBDataProvider() override;
+
+    TkvDBDataController &DBDataController() const;
+    TkvDBDataLink &DataLink() { return FDataLink; }
+    TDbDataSource *DataSource() const { return FDataLink.DataSource(); }
+    void SetDataSource(TDbDataSource *source) { FDataLink.SetDataSource(source); }
+    TDbQuery *DataSet() const { return FDataLink.DataSet(); }
+
+    bool IsActive() const override;
+    bool CanModify() const override;
+    bool IsEditing() const override;
+    bool IsInserting() const override;
+    bool IsModified() const override;
+    bool IsEmpty() const override;
+    bool IsGridMode() const override;
+    bool IsSyncMode() const override;
+    bool IsSyncing() const override { return FSyncLockCount > 0; }
+    bool IsLocked() const override { return FLockCount > 0; }
+    bool IsLoading() const override { return FLoading; }
+
+    void Append() override;
+    void Insert() override;
+    void Edit() override;
+    void Post() override;
+    void Cancel() override;
+    void Refresh() override;
+    void DeleteRecord(int recordIndex) override;
+    void DeleteRecords(const std::vector<int> &recordIndexes) override;
+    void UpdateData() override;
+    Variant ReadEditValue(TkvCustomDataField *field, TkvDataEditValueSource source) override;
+    bool WriteEditValue(TkvCustomDataField *field, TkvDataEditValueSource source,
+                        const Variant &value) override;
+    bool CanModifyField(TkvCustomDataField *field) const override;
+
+    void LoadRecords() override;
+    bool HasFields() const override;
+    void UpdateFields() override;
+    bool ChangeFocusedRecord(int recordIndex) override;
+    int CurrentRecordIndex() const override { return FCurrentRecordIndex; }
+    int EditingRecordIndex() const override { return FEditingRecordIndex; }
+    void ResetEditing() override;
+
+    // Notifications from the link.
+    void ActiveChanged(bool active);
+    void DataSetChanged();
+    void DataSetScrolled(int distance);
+    void EditingChanged();
+    void RecordChanged(TDbField *field);
+    void LayoutChanged();
+    void UpdateDataFromEditors();
+    void FocusControl(TDbField *&field);
+
+    //! Leaves the data source without passing on what that changes (destruction).
+    void Detach();
+
+    //! Every provider alive, for providers that share a record set.
+    static const std::vector<TkvDBDataProvider *> &Providers();
+
+private:
+    //! Another provider of the same record set is locked or moving it.
+    bool IsOtherProviderBusy(bool lockedOnly) const;
+    void CreateInsertedRecord();
+    void EditingStarts();
+    void EditingEnds();
+    void SyncFocusFromSource();
+    void RunWithControlsDisabled(const std::function<void()> &action);
+
+    TkvDBDataLink FDataLink;
+    int FLockCount = 0;
+    int FSyncLockCount = 0;
+    bool FLoading = false;
+    int FCurrentRecordIndex = -1;
+    TBookmark FSavedBookmark;
+    int FSavedActiveRecord = 0;
+    bool FSavedBof = false;
+    bool FSavedEof = false;
+    int FEditingRecordIndex = -1;
+    int FInternalEditRecord = 0; //!< 0: none
+    bool FInserting = false;
+    bool FDetached = false;
+};
+
+} // namespace kestrum
