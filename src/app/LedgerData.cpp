@@ -1,0 +1,75 @@
+#include "app/LedgerData.h"
+
+namespace kestrum {
+
+const char *const TLedgerData::ConnectionString =
+    "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=Vantorel.mdb;Persist Security Info=True";
+
+TLedgerData::TLedgerData()
+{
+    ADOConnection1.SetConnectionString(QString::fromLatin1(ConnectionString));
+    ADOConnection1.SetProvider(QStringLiteral("Microsoft.Jet.OLEDB.4.0"));
+    ADOConnection1.SetLoginPrompt(false);
+    ADOConnection1.SetMode(cmShareDenyNone);
+    ADOConnection1.SetCursorLocation(clUseClient);
+    ADOConnection1.SetKeepConnection(true);
+
+    const struct {
+        TDbQuery &query;
+        const char *name;
+        const char *sql;
+        TCursorType cursor;
+    } queries[] = {{ADOQuery1, "ADOQuery1", "select * from gain", ctStatic},
+                   {ADOQuery2, "ADOQuery2", "select * from expen", ctStatic},
+                   {ADOQuery3, "ADOQuery3", nullptr, ctKeyset}};
+    for (const auto &q : queries) {
+        q.query.SetName(QString::fromLatin1(q.name));
+        q.query.SetConnection(&ADOConnection1);
+        q.query.SetCursorLocation(clUseClient);
+        q.query.SetCursorType(q.cursor);
+        q.query.SetLockType(ltOptimistic);
+        if (q.sql)
+            q.query.SetSQL({QString::fromUtf8(q.sql)});
+    }
+    DataSource1.SetDataSet(&ADOQuery1);
+    DataSource1.SetAutoEdit(true);
+    DataSource2.SetDataSet(&ADOQuery2);
+    DataSource2.SetAutoEdit(true);
+}
+
+TLedgerData::~TLedgerData()
+{
+    ADOQuery3.Close();
+    ADOQuery2.Close();
+    ADOQuery1.Close();
+    ADOConnection1.Close();
+}
+
+void TLedgerData::Loaded(const TErrorHandler &onError)
+{
+    const auto step = [&](const std::function<void()> &finish) {
+        try {
+            finish();
+        } catch (const std::exception &error) {
+            if (onError)
+                onError(error);
+        }
+    };
+    step([&] { ADOQuery1.Open(); });
+    // DataSource1 has nothing left to do.
+    step([&] { ADOConnection1.SetConnected(true); });
+    step([&] { ADOQuery2.Open(); });
+    // DataSource2 likewise; ADOQuery3 stays closed.
+}
+
+void TLedgerData::ReplaceAndReopen(TDbQuery &query, const QString &sql, const TParameterTexts &parameters)
+{
+    query.Close();
+    query.ClearSQL();
+    query.AddSQL(sql);
+    for (const auto &[name, text] : parameters)
+        query.ParamByName(name)->SetValue(Variant(text));
+    query.Open();
+}
+
+} // namespace kestrum

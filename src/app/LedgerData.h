@@ -1,0 +1,52 @@
+#pragma once
+// The ledger's data components: one connection to Vantorel.mdb in the
+// working folder, the income and expense record sets with their data
+// sources, and the statistics record set. The main window owns one of these
+// and binds its pages to DataSource1 and DataSource2.
+#include "db/DbConnection.h"
+#include "db/DbDataSource.h"
+#include "db/DbQuery.h"
+
+#include <QString>
+
+#include <exception>
+#include <functional>
+#include <utility>
+#include <vector>
+
+namespace kestrum {
+
+class TLedgerData {
+public:
+    using TErrorHandler = std::function<void(const std::exception &error)>;
+    using TParameterTexts = std::vector<std::pair<QString, QString>>;
+
+    static const char *const ConnectionString;
+
+    //! Every component gets its stored settings; nothing is opened yet.
+    TLedgerData();
+    ~TLedgerData(); // closes the record sets, then the connection
+
+    // Declared in this order so that the connection outlives its record sets.
+    TDbConnection ADOConnection1;
+    TDbQuery ADOQuery1; //!< "select * from gain"
+    TDbDataSource DataSource1;
+    TDbQuery ADOQuery2; //!< "select * from expen"
+    TDbDataSource DataSource2;
+    TDbQuery ADOQuery3; //!< statistics; no statement until used
+
+    //! Finishes loading in stored order: ADOQuery1 (opening it connects),
+    //! DataSource1, ADOConnection1, ADOQuery2, DataSource2, ADOQuery3. A
+    //! component that fails hands its error to onError and loading goes on,
+    //! so a database that cannot be opened gives up to three reports and
+    //! leaves both record sets closed.
+    void Loaded(const TErrorHandler &onError);
+
+    //! Close, make sql the one line of the statement, assign each parameter
+    //! its text as a string value in the order given, and open. A pending
+    //! record is dropped by the close. Raises what the open raises; the
+    //! record set then stays closed.
+    static void ReplaceAndReopen(TDbQuery &query, const QString &sql, const TParameterTexts &parameters = {});
+};
+
+} // namespace kestrum
