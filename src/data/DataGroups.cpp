@@ -1,0 +1,244 @@
+#include "data/DataGroups.h"
+
+#include <algorithm>
+
+namespace kestrum {
+
+void TkvDataGroups::Clear()
+{
+    FFields.clear();
+    FNodes.clear();
+    FParents.clear();
+    FValues.clear();
+    FDeepest.clear();
+    FRowCount = 0;
+}
+
+void TkvDataGroups::Build(const std::vector<TkvCustomDataField *> &fields, const std::vector<int> &recordList,
+                          const SameGroupFunc &sameGroup, const GroupValueFunc &valueOf)
+{
+    Clear();
+    FFields = fields;
+    if (recordList.empty() || fields.empty())
+        return;
+    const int deepest = LevelCount() - 1;
+    std::vector<int> open(fields.size()), representative(fields.size());
+    int ordinal = 0;
+    auto openFrom = [&](int fromLevel, int position) {
+        for (int level = fromLevel; level <= deepest; ++level) {
+            const int index = Count();
+            TkvDataGroupInfo node;
+            node.RowIndex = ordinal;
+            node.Level = level;
+            node.Begin = level == deepest ? position : index + 1;
+            FNodes.push_back(node);
+            FParents.push_back(level == 0 ? -1 : open[level - 1]);
+            FValues.push_back(valueOf ? valueOf(level, recordList[position]) : Variant::null());
+            if (level == deepest)
+                FDeepest.push_back(index);
+            open[level] = index;
+            representative[level] = recordList[position];
+        }
+    };
+    auto closeFrom = [&](int fromLevel, int position) {
+        for (int level = deepest; level >= fromLevel; --level)
+            FNodes[open[level]].End = level == deepest ? position - 1 : Count() - 1;
+    };
+    openFrom(0, 0);
+    const int count = int(recordList.size());
+    for (int position = 1; position < count; ++position) {
+        const int recordIndex = recordList[position];
+        int level = 0;
+        while (level <= deepest && sameGroup(level, representative[level], recordIndex))
+            ++level;
+        if (level > deepest)
+            continue;
+        if (level == 0)
+            ++ordinal;
+        closeFrom(level, position);
+        openFrom(level, position);
+    }
+    closeFrom(0, count);
+    UpdateRowIndexes();
+}
+
+int TkvDataGroups::FirstRecordPosition(int groupIndex) const
+{
+    const TkvDataGroupInfo &node = FNodes[groupIndex];
+    return FNodes[groupIndex + (LevelCount() - 1 - node.Level)].Begin;
+}
+
+int TkvDataGroups::LastRecordPosition(int groupIndex) const
+{
+    return IsDeepest(groupIndex) ? FNodes[groupIndex].End : FNodes[FNodes[groupIndex].End].End;
+}
+
+int TkvDataGroups::GroupIndexByRecordPosition(int position, int level) const
+{
+    if (FDeepest.empty() || level < 0 || level >= LevelCount())
+        return -1;
+    auto it = std::upper_bound(FDeepest.begin(), FDeepest.end(), position,
+                               [this](int value, int nodeIndex) { return value < FNodes[nodeIndex].Begin; });
+    if (it == FDeepest.begin())
+        return -1;
+    int groupIndex = *(it - 1);
+    if (position > FNodes[groupIndex].End)
+        return -1;
+    while (FNodes[groupIndex].Level > level)
+        groupIndex = FParents[groupIndex];
+    return groupIndex;
+}
+
+void TkvDataGroups::UpdateRowIndexes()
+{
+    std::vector<char> childrenShown(FNodes.size());
+    int row = 0;
+    for (int i = 0; i < Count(); ++i) {
+        TkvDataGroupInfo &node = FNodes[i];
+        const int parent = FParents[i];
+        const bool visible = parent < 0 || childrenShown[parent];
+        if (visible) {
+            node.RowIndex = row++;
+            if (node.Expanded && IsDeepest(i))
+                row += node.End - node.Begin + 1;
+        } else {
+            node.RowIndex = FNodes[parent].RowIndex;
+        }
+        childrenShown[i] = visible && node.Expanded;
+    }
+    FRowCount = row;
+}
+
+TkvGroupRowInfo TkvDataGroups::RowInfo(int rowIndex) const
+{
+    auto it = std::upper_bound(FNodes.begin(), FNodes.end(), rowIndex,
+                               [](int value, const TkvDataGroupInfo &node) { return value < node.RowIndex; });
+    int groupIndex = int(it - FNodes.begin()) - 1;
+    while (groupIndex > 0 && FNodes[groupIndex - 1].RowIndex == FNodes[groupIndex].RowIndex)
+        --groupIndex;
+    TkvGroupRowInfo info;
+    info.GroupIndex = groupIndex;
+    if (groupIndex < 0)
+        return info;
+    const TkvDataGroupInfo &node = FNodes[groupIndex];
+    if (node.RowIndex == rowIndex) {
+        info.IsGroupRow = true;
+        info.Level = node.Level;
+        info.RecordPosition = FirstRecordPosition(groupIndex);
+    } else {
+        info.Level = LevelCount();
+        info.RecordPosition = rowIndex + node.Begin - node.RowIndex - 1;
+    }
+    return info;
+}
+
+int TkvDataGroups::RowIndexByRecordPosition(int position) const
+{
+    const int deepest = GroupIndexByRecordPosition(position, LevelCount() - 1);
+    if (deepest < 0)
+        return -1;
+    const TkvDataGroupInfo &node = FNodes[deepest];
+    if (node.Expanded && IsNodeVisible(deepest))
+        return node.RowIndex + 1 + position - node.Begin;
+    return node.RowIndex;
+}
+
+bool TkvDataGroups::IsNodeVisible(int groupIndex) const
+{
+    for (int parent = FParents[groupIndex]; parent >= 0; parent = FParents[parent])
+        if (!FNodes[parent].Expanded)
+            return false;
+    return true;
+}
+
+namespace {
+
+template <typename Visit> void forEachChild(const TkvDataGroups &groups, int groupIndex, Visit visit)
+{
+    int child = groupIndex < 0 ? 0 : groups.Item(groupIndex).Begin;
+    const int last = groupIndex < 0 ? groups.Count() - 1 : groups.Item(groupIndex).End;
+    for (int ordinal = 0; child <= last; ++ordinal) {
+        if (!visit(child, ordinal))
+            return;
+        child = groups.IsDeepest(child) ? child + 1 : groups.Item(child).End + 1;
+    }
+}
+
+} // namespace
+
+int TkvDataGroups::ChildCount(int groupIndex) const
+{
+    if (groupIndex >= Count() || groupIndex < -1)
+        return 0;
+    if (groupIndex >= 0 && IsDeepest(groupIndex))
+        return FNodes[groupIndex].End - FNodes[groupIndex].Begin + 1;
+    int count = 0;
+    forEachChild(*this, groupIndex, [&](int, int) { return ++count, true; });
+    return count;
+}
+
+int TkvDataGroups::ChildGroupIndex(int groupIndex, int childIndex) const
+{
+    if (groupIndex >= Count() || groupIndex < -1 || (groupIndex >= 0 && IsDeepest(groupIndex)) ||
+        childIndex < 0)
+        return -1;
+    int found = -1;
+    forEachChild(*this, groupIndex, [&](int child, int ordinal) {
+        if (ordinal == childIndex)
+            found = child;
+        return found < 0;
+    });
+    return found;
+}
+
+int TkvDataGroups::ChildRecordPosition(int groupIndex, int childIndex) const
+{
+    if (!IsValidIndex(groupIndex) || !IsDeepest(groupIndex) || childIndex < 0)
+        return -1;
+    const TkvDataGroupInfo &node = FNodes[groupIndex];
+    return childIndex <= node.End - node.Begin ? node.Begin + childIndex : -1;
+}
+
+void TkvDataGroups::SetExpanded(int groupIndex, bool expanded, bool recursive)
+{
+    FNodes[groupIndex].Expanded = expanded;
+    if (recursive && !IsDeepest(groupIndex))
+        for (int i = groupIndex + 1; i <= FNodes[groupIndex].End; ++i)
+            FNodes[i].Expanded = expanded;
+}
+
+void TkvDataGroups::ExpandAncestors(int groupIndex, bool includeSelf)
+{
+    if (includeSelf)
+        FNodes[groupIndex].Expanded = true;
+    for (int parent = FParents[groupIndex]; parent >= 0; parent = FParents[parent])
+        FNodes[parent].Expanded = true;
+}
+
+std::string TkvDataGroups::CheckConsistency(int recordCount) const
+{
+    int nextPosition = 0, lastRow = -1;
+    for (int i = 0; i < Count(); ++i) {
+        const TkvDataGroupInfo &node = FNodes[i];
+        const int parent = FParents[i];
+        if (node.Level != (parent < 0 ? 0 : FNodes[parent].Level + 1))
+            return "node " + std::to_string(i) + ": level does not follow its parent";
+        if (parent >= 0 && (i < FNodes[parent].Begin || i > FNodes[parent].End))
+            return "node " + std::to_string(i) + ": outside its parent's range";
+        if (node.RowIndex < lastRow)
+            return "node " + std::to_string(i) + ": row index goes backwards";
+        lastRow = node.RowIndex;
+        if (IsDeepest(i)) {
+            if (node.Begin != nextPosition || node.End < node.Begin)
+                return "node " + std::to_string(i) + ": record positions not contiguous";
+            nextPosition = node.End + 1;
+        } else if (node.Begin != i + 1 || node.End < node.Begin || node.End >= Count()) {
+            return "node " + std::to_string(i) + ": bad child range";
+        }
+    }
+    if (Count() > 0 && nextPosition != recordCount)
+        return "records covered: " + std::to_string(nextPosition) + " of " + std::to_string(recordCount);
+    return std::string();
+}
+
+} // namespace kestrum

@@ -1,0 +1,533 @@
+#include "data/DataSummary.h"
+
+#include "core/DateTime.h"
+#include "core/Errors.h"
+#include "data/DataGroups.h"
+#include "data/NumberFormat.h"
+#include "data/SummaryCalculator.h"
+
+#include <cmath>
+
+namespace kestrum {
+
+// Items.
+
+TkvDataSummary *TkvCustomDataSummaryItem::DataSummary() const
+{
+    return FCollection->Summary();
+}
+
+void TkvCustomDataSummaryItem::SetLinkedItem(const void *item)
+{
+    FLinkedItem = item;
+    TkvSummaryHost *host = DataSummary()->Host();
+    SetSummaryField(item && host ? host->SummaryFieldByItem(item) : nullptr);
+}
+
+void TkvCustomDataSummaryItem::SetSummaryField(TkvCustomDataField *field)
+{
+    if (field == FSummaryField)
+        return;
+    FSummaryField = field;
+    FCollection->Changed(false);
+}
+
+void TkvDataSummaryItem::SetFormat(const QString &format)
+{
+    if (format == FFormat)
+        return;
+    FFormat = format;
+    FCollection->Changed(true);
+}
+
+void TkvDataSummaryItem::SetKind(TkvSummaryKind kind)
+{
+    if (kind == FKind)
+        return;
+    FKind = kind;
+    FCollection->Changed(false);
+}
+
+TkvSummaryPosition TkvDataSummaryItem::Position() const
+{
+    return FCollection->GetItemPosition(this);
+}
+
+void TkvDataSummaryItem::SetPosition(TkvSummaryPosition position)
+{
+    if (position == FPosition)
+        return;
+    FPosition = position;
+    FCollection->Changed(true);
+}
+
+bool TkvDataSummaryItem::IsPositionStored() const
+{
+    return FCollection->IsItemPositionStored(this);
+}
+
+QString TkvDataSummaryItem::RenderValue(const Variant &value, bool footer) const
+{
+    if (value.isNull() || value.isEmpty())
+        return QString();
+    if (FKind == skNone)
+        return value.displayText();
+    const QString pattern =
+        FFormat.isEmpty() ? FCollection->DefaultPattern(value.type(), FKind, footer) : FFormat;
+    try {
+        if (value.type() == VarType::Date && FKind != skCount) {
+            // The pattern only prefixes a date; it is not interpreted.
+            const double dateTime = value.toDate();
+            if (TimeOf(dateTime) == 0)
+                return pattern + DateToText(dateTime);
+            if (DateOf(dateTime) == 0)
+                return pattern + TimeToText(dateTime);
+            return pattern + DateTimeToText(dateTime);
+        }
+        return FormatNumber(pattern, value.toDouble());
+    } catch (const EVariantTypeError &) {
+        return value.displayText();
+    } catch (const EVariantConversionError &) {
+        return value.displayText();
+    }
+}
+
+void TkvDBDataSummaryItem::SetFieldName(const QString &name)
+{
+    FFieldName = name;
+    TkvSummaryHost *host = DataSummary()->Host();
+    TkvCustomDataField *field = host && !name.isEmpty() ? host->SummaryFieldByName(name) : nullptr;
+    FNamedField = field;
+    FCollection->Changed(false);
+}
+
+TkvCustomDataField *TkvDBDataSummaryItem::GetSummaryField() const
+{
+    return FNamedField ? FNamedField : FSummaryField;
+}
+
+// Collections.
+
+TkvDataSummaryItem *TkvDataSummaryItems::Add()
+{
+    if (FSummary->MakesRecordSetItems())
+        FItems.push_back(std::make_unique<TkvDBDataSummaryItem>(this));
+    else
+        FItems.push_back(std::make_unique<TkvDataSummaryItem>(this));
+    Changed(false);
+    return FItems.back().get();
+}
+
+void TkvDataSummaryItems::Delete(int index)
+{
+    FItems.erase(FItems.begin() + index);
+    Changed(false);
+}
+
+void TkvDataSummaryItems::Clear()
+{
+    if (FItems.empty())
+        return;
+    FItems.clear();
+    Changed(false);
+}
+
+int TkvDataSummaryItems::IndexOf(const TkvDataSummaryItem *item) const
+{
+    for (int i = 0; i < Count(); ++i)
+        if (FItems[i].get() == item)
+            return i;
+    return -1;
+}
+
+int TkvDataSummaryItems::IndexOfItem(const void *item, int position) const
+{
+    for (int i = 0; i < Count(); ++i)
+        if (FItems[i]->LinkedItem() == item && (position < 0 || FItems[i]->Position() == position))
+            return i;
+    return -1;
+}
+
+TkvSummaryPosition TkvDataSummaryItems::GetItemPosition(const TkvDataSummaryItem *item) const
+{
+    return item->StoredPosition();
+}
+
+bool TkvDataSummaryItems::IsItemPositionStored(const TkvDataSummaryItem *item) const
+{
+    return item->StoredPosition() == spFooter;
+}
+
+QString TkvDataSummaryItems::DefaultPattern(VarType valueType, TkvSummaryKind kind, bool footer) const
+{
+    return GetDefaultFormat(valueType, kind, footer);
+}
+
+QString TkvDataSummaryItems::ComposeGroupText(const Variant &) const
+{
+    return QString();
+}
+
+void TkvDataSummaryItems::Assign(const TkvDataSummaryItems &source)
+{
+    FSummary->BeginBatch();
+    FItems.clear();
+    for (int i = 0; i < source.Count(); ++i) {
+        const TkvDataSummaryItem *from = source.Items(i);
+        TkvDataSummaryItem *to = Add();
+        to->SetFormat(from->Format());
+        to->SetKind(from->Kind());
+        to->SetPosition(from->StoredPosition());
+        to->SetLinkedItem(from->LinkedItem());
+        auto *fromDB = dynamic_cast<const TkvDBDataSummaryItem *>(from);
+        auto *toDB = dynamic_cast<TkvDBDataSummaryItem *>(to);
+        if (fromDB && toDB)
+            toDB->SetFieldName(fromDB->FieldName());
+    }
+    OnSummary = source.OnSummary;
+    FSummary->EndBatch();
+}
+
+void TkvDataSummaryItems::Changed(bool redrawOnly)
+{
+    FSummary->NotifySummaryChange(redrawOnly);
+}
+
+void TkvDataGroupSummaryItems::SetBeginText(const QString &text)
+{
+    if (text != FBeginText) {
+        FBeginText = text;
+        Changed(true);
+    }
+}
+
+void TkvDataGroupSummaryItems::SetEndText(const QString &text)
+{
+    if (text != FEndText) {
+        FEndText = text;
+        Changed(true);
+    }
+}
+
+void TkvDataGroupSummaryItems::SetSeparator(const QString &text)
+{
+    if (text != FSeparator) {
+        FSeparator = text;
+        Changed(true);
+    }
+}
+
+QString TkvDataGroupSummaryItems::ComposeGroupText(const Variant &values) const
+{
+    QString text;
+    for (int i = 0; i < Count(); ++i) {
+        const TkvDataSummaryItem *item = Items(i);
+        if (item->Position() != spGroup)
+            continue;
+        const Variant value =
+            values.isArray() && i <= values.arrayHighBound() ? values.at(i) : Variant::null();
+        const QString part = item->RenderValue(value, false);
+        // The separator goes in even before an empty part.
+        text = text.isEmpty() ? part : text + Separator() + " " + part;
+    }
+    if (!text.isEmpty())
+        text = BeginText() + text + EndText();
+    return text;
+}
+
+void TkvDataGroupSummaryItems::Assign(const TkvDataSummaryItems &source)
+{
+    TkvDataSummaryItems::Assign(source);
+    if (auto *group = dynamic_cast<const TkvDataGroupSummaryItems *>(&source)) {
+        SetBeginText(group->BeginText());
+        SetEndText(group->EndText());
+        SetSeparator(group->Separator());
+    }
+}
+
+// Summary groups.
+
+TkvDataSummaryGroup::TkvDataSummaryGroup(TkvDataSummary *summary)
+    : FSummary(summary), FLinkCollection(summary), FSummaryItems(summary)
+{
+}
+
+TkvDataSummaryGroupItemLink *TkvDataSummaryGroup::AddLink(const void *item)
+{
+    TkvSummaryHost *host = FSummary->Host();
+    TkvCustomDataField *field = item && host ? host->SummaryFieldByItem(item) : nullptr;
+    if (field)
+        FSummary->ClearLinksToField(field, nullptr);
+    FLinks.push_back(std::make_unique<TkvDataSummaryGroupItemLink>(&FLinkCollection));
+    FLinks.back()->SetLinkedItem(item);
+    FLinkCollection.Changed(false);
+    return FLinks.back().get();
+}
+
+void TkvDataSummaryGroup::DeleteLink(int index)
+{
+    FLinks.erase(FLinks.begin() + index);
+    FLinkCollection.Changed(false);
+}
+
+bool TkvDataSummaryGroup::LinksField(const TkvCustomDataField *field) const
+{
+    for (const auto &link : FLinks)
+        if (link->SummaryField() == field)
+            return true;
+    return false;
+}
+
+// The summary.
+
+TkvDataSummary::TkvDataSummary(TkvSummaryHost *host, bool recordSetItems)
+    : FHost(host), FRecordSetItems(recordSetItems), FDefaultGroupSummaryItems(this), FFooterSummaryItems(this)
+{
+}
+
+TkvDataSummary::~TkvDataSummary()
+{
+    FDestroying = true;
+}
+
+TkvDataSummaryGroup &TkvDataSummary::AddSummaryGroup()
+{
+    FSummaryGroups.push_back(std::make_unique<TkvDataSummaryGroup>(this));
+    NotifySummaryChange(false);
+    return *FSummaryGroups.back();
+}
+
+void TkvDataSummary::DeleteSummaryGroup(int index)
+{
+    FSummaryGroups.erase(FSummaryGroups.begin() + index);
+    NotifySummaryChange(false);
+}
+
+void TkvDataSummary::SetOptions(TkvSummaryOptions options)
+{
+    if (options == FOptions)
+        return;
+    FOptions = options;
+    NotifySummaryChange(false);
+}
+
+void TkvDataSummary::ClearLinksToField(const TkvCustomDataField *field,
+                                       const TkvDataSummaryGroupItemLink *except)
+{
+    for (auto &group : FSummaryGroups)
+        for (int i = 0; i < group->LinkCount(); ++i) {
+            TkvDataSummaryGroupItemLink *link = group->Links(i);
+            if (link != except && link->SummaryField() == field)
+                link->SetSummaryField(nullptr);
+        }
+}
+
+void TkvDataSummary::Recalculate()
+{
+    if (!FHost)
+        return;
+    CalculateFooter();
+    CalculateGroups();
+    if (!OnAfterSummary)
+        return;
+    if (FHost->SummaryOwnerLoading()) {
+        FAfterSummaryPending = true;
+        return;
+    }
+    FInAfterSummary = true;
+    try {
+        OnAfterSummary(this);
+    } catch (...) {
+        FInAfterSummary = false;
+        throw;
+    }
+    FInAfterSummary = false;
+}
+
+void TkvDataSummary::OwnerLoaded()
+{
+    if (!FAfterSummaryPending || !OnAfterSummary)
+        return;
+    FAfterSummaryPending = false;
+    FInAfterSummary = true;
+    OnAfterSummary(this);
+    FInAfterSummary = false;
+}
+
+void TkvDataSummary::CalculateFooter()
+{
+    static const std::vector<int> noRecords;
+    const std::vector<int> &records = FHost->SummaryGridMode() ? noRecords : FHost->SummaryRecordList();
+    // Computed aside first, so a failing variant operation keeps the old values.
+    FFooterValues =
+        CalculateSummaryItems(*FHost, FFooterSummaryItems, FOptions, records, 0, int(records.size()));
+}
+
+void TkvDataSummary::CalculateGroups()
+{
+    TkvDataGroups *groups = FHost->SummaryDataGroups();
+    if (!groups)
+        return;
+    const std::vector<int> &records = FHost->SummaryRecordList();
+    for (int groupIndex = 0; groupIndex < groups->Count(); ++groupIndex)
+        groups->Item(groupIndex).SummaryValues = Variant();
+    for (int level = 0; level < groups->LevelCount(); ++level) {
+        const TkvDataGroupSummaryItems *items = LevelSummaryItems(level);
+        if (!items)
+            continue;
+        for (int groupIndex = 0; groupIndex < groups->Count(); ++groupIndex) {
+            if (groups->Item(groupIndex).Level != level)
+                continue;
+            groups->Item(groupIndex).SummaryValues = CalculateSummaryItems(
+                *FHost, *items, FOptions, records, groups->FirstRecordPosition(groupIndex),
+                groups->LastRecordPosition(groupIndex) + 1);
+        }
+    }
+}
+
+Variant TkvDataSummary::FooterValues(int itemIndex) const
+{
+    if (!FFooterValues.isArray() || itemIndex < 0 || itemIndex > FFooterValues.arrayHighBound())
+        return Variant::null();
+    return FFooterValues.at(itemIndex);
+}
+
+QString TkvDataSummary::FooterText(int itemIndex) const
+{
+    if (itemIndex < 0 || itemIndex >= FFooterSummaryItems.Count())
+        return QString();
+    return FFooterSummaryItems.Items(itemIndex)->RenderValue(FooterValues(itemIndex), true);
+}
+
+TkvDataGroupSummaryItems *TkvDataSummary::LevelSummaryItems(int level) const
+{
+    TkvDataGroups *groups = FHost ? FHost->SummaryDataGroups() : nullptr;
+    if (!groups || level < 0 || level >= groups->LevelCount())
+        return nullptr;
+    const TkvCustomDataField *field = groups->Fields()[level];
+    for (const auto &group : FSummaryGroups)
+        if (group->LinksField(field))
+            return &group->SummaryItems();
+    return const_cast<TkvDataGroupSummaryItems *>(&FDefaultGroupSummaryItems);
+}
+
+QString TkvDataSummary::GroupRowSummary(int rowIndex) const
+{
+    TkvDataGroups *groups = FHost ? FHost->SummaryDataGroups() : nullptr;
+    if (!groups || rowIndex < 0 || rowIndex >= groups->RowCount())
+        return QString();
+    const TkvGroupRowInfo info = groups->RowInfo(rowIndex);
+    if (!info.IsGroupRow)
+        return QString();
+    const TkvDataGroupInfo &node = groups->Item(info.GroupIndex);
+    const TkvDataGroupSummaryItems *items = LevelSummaryItems(node.Level);
+    if (!items || node.SummaryValues.isEmpty())
+        return QString();
+    return items->ComposeGroupText(node.SummaryValues);
+}
+
+QString TkvDataSummary::GroupFooterText(int rowIndex, int level, int itemIndex) const
+{
+    TkvDataGroups *groups = FHost ? FHost->SummaryDataGroups() : nullptr;
+    if (!groups || rowIndex < 0 || rowIndex >= groups->RowCount())
+        return QString();
+    const TkvDataGroupSummaryItems *items = LevelSummaryItems(level);
+    int groupIndex = groups->RowInfo(rowIndex).GroupIndex;
+    if (!items || groupIndex < 0)
+        return QString();
+    while (groupIndex >= 0 && groups->Item(groupIndex).Level > level)
+        groupIndex = groups->ParentIndex(groupIndex);
+    if (groupIndex < 0 || groups->Item(groupIndex).Level != level)
+        return QString();
+    const Variant &values = groups->Item(groupIndex).SummaryValues;
+    if (!values.isArray() || itemIndex < 0 || itemIndex > values.arrayHighBound() ||
+        itemIndex >= items->Count())
+        return QString();
+    return items->Items(itemIndex)->RenderValue(values.at(itemIndex), true);
+}
+
+int TkvDataSummary::FooterItemIndexOf(const void *item) const
+{
+    return FFooterSummaryItems.IndexOfItem(item);
+}
+
+int TkvDataSummary::GroupFooterItemIndexOf(int level, const void *item) const
+{
+    const TkvDataGroupSummaryItems *items = LevelSummaryItems(level);
+    return items ? items->IndexOfItem(item, spFooter) : -1;
+}
+
+void TkvDataSummary::ForgetField(TkvCustomDataField *field)
+{
+    bool cleared = false;
+    BeginBatch();
+    auto forgetIn = [&](TkvDataSummaryItems &items) {
+        for (int i = 0; i < items.Count(); ++i) {
+            TkvDataSummaryItem *item = items.Items(i);
+            if (item->SummaryField() == field) {
+                item->SetSummaryField(nullptr);
+                cleared = true;
+            }
+            if (auto *db = dynamic_cast<TkvDBDataSummaryItem *>(item); db && db->NamedField() == field) {
+                db->ForgetNamedField();
+                cleared = true;
+            }
+        }
+    };
+    forgetIn(FFooterSummaryItems);
+    forgetIn(FDefaultGroupSummaryItems);
+    for (auto &group : FSummaryGroups) {
+        forgetIn(group->SummaryItems());
+        for (int i = 0; i < group->LinkCount(); ++i)
+            if (group->Links(i)->SummaryField() == field) {
+                group->Links(i)->SetSummaryField(nullptr);
+                cleared = true;
+            }
+    }
+    --FLockCount; // closes the bracket without signalling when nothing changed
+    if (cleared)
+        NotifySummaryChange(false);
+    if (FHost)
+        FHost->SummaryEndUpdate();
+}
+
+void TkvDataSummary::Assign(const TkvDataSummary &source)
+{
+    BeginBatch();
+    FFooterSummaryItems.Assign(source.FFooterSummaryItems);
+    FDefaultGroupSummaryItems.Assign(source.FDefaultGroupSummaryItems);
+    FSummaryGroups.clear();
+    for (const auto &from : source.FSummaryGroups) {
+        TkvDataSummaryGroup &to = AddSummaryGroup();
+        for (int i = 0; i < from->LinkCount(); ++i)
+            to.AddLink(from->Links(i)->LinkedItem());
+        to.SummaryItems().Assign(from->SummaryItems());
+    }
+    FOptions = source.FOptions;
+    OnAfterSummary = source.OnAfterSummary;
+    EndBatch();
+}
+
+void TkvDataSummary::BeginBatch()
+{
+    ++FLockCount;
+    if (FHost)
+        FHost->SummaryBeginUpdate();
+}
+
+void TkvDataSummary::EndBatch()
+{
+    --FLockCount;
+    NotifySummaryChange(false);
+    if (FHost)
+        FHost->SummaryEndUpdate();
+}
+
+void TkvDataSummary::NotifySummaryChange(bool redrawOnly)
+{
+    if (FLockCount > 0 || FInAfterSummary || FDestroying || !FHost)
+        return;
+    FHost->SummaryChanged(redrawOnly);
+}
+
+} // namespace kestrum

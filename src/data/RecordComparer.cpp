@@ -1,0 +1,493 @@
+#include "data/RecordComparer.h"
+
+#include "core/Codepage.h"
+#include "core/RegionalSettings.h"
+#include "data/DataStorage.h"
+#include "filter/VariantCompare.h"
+
+#include <bit>
+#include <cmath>
+#include <cstring>
+
+namespace kestrum {
+
+namespace {
+
+template <typename T> int threeWay(const T &a, const T &b)
+{
+    return (b < a) - (a < b);
+}
+
+template <typename T> T readUnaligned(const void *value)
+{
+    T result;
+    std::memcpy(&result, value, sizeof(T));
+    return result;
+}
+
+bool isObjectType(TkvValueTypeClass type)
+{
+    return type == TkvObjectValueType::Instance();
+}
+
+} // namespace
+
+void TkvSortKey::Prepare(TkvValueTypeClass valueType, int recordCount)
+{
+    FValueType = valueType;
+    const std::size_t slotCount = std::size_t(recordCount) + 1; // the last slot holds a probe
+    FStates.assign(slotCount, vsNoBuffer);
+    FIntegers.clear();
+    FReals.clear();
+    FBytes.clear();
+    FUnits.clear();
+    FGeneric.clear();
+    FVariants.clear();
+    FUpperBytes.clear();
+    FTexts.clear();
+    if (FMode != TkvCompareMode::cmStoredValue || FHandler) {
+        FColumn = Column::Variants;
+        FVariants.assign(slotCount, Variant::null());
+        if (FStringCompare == TkvStringCompare::scUpperOrdinal)
+            FUpperBytes.assign(slotCount, NarrowString());
+        else if (FStringCompare != TkvStringCompare::scVariant)
+            FTexts.assign(slotCount, QString());
+        return;
+    }
+    switch (valueType ? valueType->GetVarType() : TkvDeclaredVarType::Variant) {
+    case TkvDeclaredVarType::Smallint:
+    case TkvDeclaredVarType::Integer:
+    case TkvDeclaredVarType::Word:
+    case TkvDeclaredVarType::Boolean:
+    case TkvDeclaredVarType::Currency:
+    case TkvDeclaredVarType::LargeInt:
+        FColumn = Column::Integer;
+        FIntegers.assign(slotCount, 0);
+        break;
+    case TkvDeclaredVarType::Float:
+    case TkvDeclaredVarType::DateTime:
+        FColumn = Column::Real;
+        FReals.assign(slotCount, 0.0);
+        break;
+    case TkvDeclaredVarType::String:
+        FColumn = Column::Bytes;
+        FBytes.assign(slotCount, std::string_view());
+        break;
+    case TkvDeclaredVarType::WideString:
+        FColumn = Column::Units;
+        FUnits.assign(slotCount, std::u16string_view());
+        break;
+    default:
+        FColumn = Column::Generic;
+        FGeneric.assign(slotCount, nullptr);
+        break;
+    }
+}
+
+void TkvSortKey::SetStored(int recordIndex, TkvValueState state, const void *value)
+{
+    FStates[recordIndex] = state;
+    if (state != vsPresent)
+        return;
+    switch (FColumn) {
+    case Column::Integer:
+        switch (FValueType->GetVarType()) {
+        case TkvDeclaredVarType::Smallint:
+            FIntegers[recordIndex] = readUnaligned<std::int16_t>(value);
+            break;
+        case TkvDeclaredVarType::Integer:
+            FIntegers[recordIndex] = readUnaligned<std::int32_t>(value);
+            break;
+        case TkvDeclaredVarType::Word:
+            FIntegers[recordIndex] = readUnaligned<std::uint16_t>(value);
+            break;
+        case TkvDeclaredVarType::Boolean:
+            FIntegers[recordIndex] = readUnaligned<std::uint8_t>(value) != 0;
+            break;
+        default: // currency (scaled), large integers, object references
+            FIntegers[recordIndex] = isObjectType(FValueType)
+                                         ? std::int64_t(readUnaligned<std::intptr_t>(value))
+                                         : readUnaligned<std::int64_t>(value);
+            break;
+        }
+        break;
+    case Column::Real:
+        FReals[recordIndex] = readUnaligned<double>(value);
+        break;
+    case Column::Bytes:
+        FBytes[recordIndex] = TkvStringValueType::HeldBytes(value);
+        break;
+    case Column::Units:
+        FUnits[recordIndex] = TkvWideStringValueType::HeldUnits(value);
+        break;
+    case Column::Generic:
+        FGeneric[recordIndex] = value;
+        break;
+    case Column::Variants:
+        break;
+    }
+}
+
+void TkvSortKey::LoadStored(const TkvDataStorage &storage, const TkvValueDef *def,
+                            const std::vector<int> &recordList)
+{
+    Prepare(def->ValueTypeClass(), storage.RecordCount());
+    for (int recordIndex : recordList) {
+        TkvValuePointer pointer = storage.GetValuePointer(recordIndex, def);
+        TkvValueState state = !pointer.HasBuffer ? vsNoBuffer : (pointer.IsNull ? vsNull : vsPresent);
+        if (FColumn == Column::Variants)
+            SetValue(recordIndex,
+                     state == vsPresent ? def->ValueTypeClass()->GetValueAt(pointer.Value) : Variant::null());
+        else
+            SetStored(recordIndex, state, pointer.Value);
+    }
+}
+
+void TkvSortKey::LoadValues(TkvValueTypeClass valueType, int recordCount, const std::vector<int> &recordList,
+                            const std::function<Variant(int recordIndex)> &valueOf)
+{
+    Prepare(valueType, recordCount);
+    for (int recordIndex : recordList)
+        SetValue(recordIndex, valueOf(recordIndex));
+}
+
+void TkvSortKey::SetValue(int recordIndex, const Variant &value)
+{
+    FStates[recordIndex] = value.isNull() ? vsNull : vsPresent;
+    FVariants[recordIndex] = value;
+    // The string options compare text: a Null reads as the empty text.
+    if (FStringCompare == TkvStringCompare::scUpperOrdinal)
+        FUpperBytes[recordIndex] = toNarrow(regionalSettings().upper(value.displayText()));
+    else if (FStringCompare != TkvStringCompare::scVariant)
+        FTexts[recordIndex] = value.displayText();
+}
+
+int TkvSortKey::CompareStoredSlots(std::uint8_t stateA, std::uint8_t stateB, int a, int b) const
+{
+    if (stateA != stateB || stateA != vsPresent)
+        return threeWay(stateA, stateB);
+    switch (FColumn) {
+    case Column::Integer:
+        return threeWay(FIntegers[a], FIntegers[b]);
+    case Column::Real:
+        return threeWay(FReals[a], FReals[b]);
+    case Column::Bytes:
+        return threeWay(FBytes[a].compare(FBytes[b]), 0);
+    case Column::Units:
+        return threeWay(FUnits[a].compare(FUnits[b]), 0);
+    case Column::Generic:
+        return FValueType->Compare(FGeneric[a], FGeneric[b]);
+    case Column::Variants:
+        break;
+    }
+    return 0;
+}
+
+int TkvSortKey::CompareVariantValues(const Variant &a, const Variant &b, int recordIndexA,
+                                     int recordIndexB) const
+{
+    if (FHandler) {
+        int result = 0;
+        FHandler(recordIndexA, recordIndexB, a, b, result);
+        return result;
+    }
+    return CompareVariants(a, b);
+}
+
+int TkvSortKey::Compare(int a, int b) const
+{
+    if (FColumn != Column::Variants)
+        return CompareStoredSlots(FStates[a], FStates[b], a, b);
+    if (FHandler || FStringCompare == TkvStringCompare::scVariant)
+        return CompareVariantValues(FVariants[a], FVariants[b], a, b);
+    switch (FStringCompare) {
+    case TkvStringCompare::scUpperOrdinal:
+        return threeWay(FUpperBytes[a].compare(FUpperBytes[b]), 0);
+    case TkvStringCompare::scCollated:
+        return regionalSettings().collate(FTexts[a], FTexts[b], false);
+    default:
+        return regionalSettings().collate(FTexts[a], FTexts[b], true);
+    }
+}
+
+void TkvSortKey::SetProbe(const Variant &value)
+{
+    const int slot = ProbeSlot();
+    if (FColumn == Column::Variants) {
+        SetValue(slot, value);
+        return;
+    }
+    if (value.isNull() || value.isEmpty()) {
+        FStates[slot] = vsNull;
+        return;
+    }
+    FStates[slot] = vsPresent;
+    switch (FColumn) {
+    case Column::Integer:
+        switch (FValueType->GetVarType()) {
+        case TkvDeclaredVarType::Currency:
+            FIntegers[slot] = value.toCurrency().scaled;
+            break;
+        case TkvDeclaredVarType::Boolean:
+            FIntegers[slot] = value.toBool();
+            break;
+        default:
+            FIntegers[slot] = value.toInt64();
+            break;
+        }
+        break;
+    case Column::Real:
+        FReals[slot] =
+            FValueType->GetVarType() == TkvDeclaredVarType::DateTime ? value.toDate() : value.toDouble();
+        break;
+    case Column::Bytes:
+        FProbeBytes = value.toNarrow();
+        FBytes[slot] = FProbeBytes;
+        break;
+    case Column::Units:
+        FProbeUnits = value.toWide();
+        FUnits[slot] = FProbeUnits;
+        break;
+    case Column::Generic:
+    case Column::Variants:
+        FVariants.assign(1, value); // compared through variants, see CompareWithProbe
+        break;
+    }
+}
+
+int TkvSortKey::CompareWithProbe(int recordIndex) const
+{
+    const int slot = ProbeSlot();
+    if (FColumn == Column::Generic) {
+        if (FStates[recordIndex] != vsPresent || FStates[slot] != vsPresent)
+            return threeWay(FStates[recordIndex], FStates[slot]);
+        return CompareVariants(StoredValue(recordIndex), FVariants.front());
+    }
+    return Compare(recordIndex, slot);
+}
+
+Variant TkvSortKey::StoredValue(int recordIndex) const
+{
+    if (FStates[recordIndex] != vsPresent)
+        return Variant::null();
+    switch (FColumn) {
+    case Column::Integer:
+        switch (FValueType->GetVarType()) {
+        case TkvDeclaredVarType::Currency:
+            return Variant(Currency{FIntegers[recordIndex]});
+        case TkvDeclaredVarType::Boolean:
+            return Variant(FIntegers[recordIndex] != 0);
+        case TkvDeclaredVarType::Smallint:
+            return Variant::fromInt16(std::int16_t(FIntegers[recordIndex]));
+        case TkvDeclaredVarType::Word:
+            return Variant::fromUInt16(std::uint16_t(FIntegers[recordIndex]));
+        case TkvDeclaredVarType::Integer:
+            return Variant(int(FIntegers[recordIndex]));
+        default:
+            return Variant(FIntegers[recordIndex]);
+        }
+    case Column::Real:
+        return FValueType->GetVarType() == TkvDeclaredVarType::DateTime
+                   ? Variant::fromDate(FReals[recordIndex])
+                   : Variant(FReals[recordIndex]);
+    case Column::Bytes:
+        return Variant::fromNarrow(NarrowString(FBytes[recordIndex]));
+    case Column::Units:
+        return Variant::fromWide(std::u16string(FUnits[recordIndex]));
+    case Column::Generic:
+        return FValueType->GetValueAt(FGeneric[recordIndex]);
+    case Column::Variants:
+        return FVariants[recordIndex];
+    }
+    return Variant::null();
+}
+
+Variant TkvSortKey::ComparedValue(int recordIndex) const
+{
+    return FColumn == Column::Variants ? FVariants[recordIndex] : StoredValue(recordIndex);
+}
+
+TkvSortKey &TkvRecordComparer::AddKey(TkvDataSortOrder order, TkvCompareMode mode)
+{
+    FKeys.push_back(std::make_unique<TkvSortKey>(order, mode));
+    return *FKeys.back();
+}
+
+int TkvRecordComparer::CompareKey(int level, int a, int b) const
+{
+    const TkvSortKey &key = *FKeys[level];
+    int result = key.Compare(a, b);
+    return key.Descending() ? -result : result;
+}
+
+int TkvRecordComparer::Compare(int a, int b) const
+{
+    for (const auto &key : FKeys) {
+        int result = key->Compare(a, b);
+        if (result != 0)
+            return key->Descending() ? -result : result;
+    }
+    return threeWay(a, b);
+}
+
+int TkvRecordComparer::LocateByKeys(const std::vector<int> &recordList, const std::vector<Variant> &values)
+{
+    const int count = std::min(int(values.size()), KeyCount());
+    for (int k = 0; k < count; ++k)
+        FKeys[k]->SetProbe(values[k]);
+    std::ptrdiff_t low = 0, high = std::ptrdiff_t(recordList.size()) - 1;
+    while (low <= high) {
+        std::ptrdiff_t middle = low + (high - low) / 2;
+        int recordIndex = recordList[middle];
+        int result = 0;
+        for (int k = 0; k < count && result == 0; ++k) {
+            result = FKeys[k]->CompareWithProbe(recordIndex);
+            if (FKeys[k]->Descending())
+                result = -result;
+        }
+        if (result == 0)
+            return recordIndex;
+        if (result < 0)
+            low = middle + 1;
+        else
+            high = middle - 1;
+    }
+    return -1;
+}
+
+void TkvRecordComparer::Sort(std::vector<int> &recordList) const
+{
+    if (recordList.size() < 2 || SortFast(recordList))
+        return;
+    QuickSortRecords(recordList.data(), std::ptrdiff_t(recordList.size()),
+                     [this](int a, int b) { return Compare(a, b) < 0; });
+}
+
+namespace {
+
+//! A number key turned into an unsigned integer of the same order.
+struct NumberSlot {
+    std::uint64_t key;
+    std::uint32_t record;
+    bool operator<(const NumberSlot &other) const
+    {
+        return key < other.key || (key == other.key && record < other.record);
+    }
+};
+
+std::uint64_t orderedBits(double value)
+{
+    if (value == 0.0)
+        value = 0.0; // -0 equals +0
+    std::uint64_t bits = std::bit_cast<std::uint64_t>(value);
+    return (bits & 0x8000000000000000ull) ? ~bits : bits | 0x8000000000000000ull;
+}
+
+//! A byte string key; the first 8 bytes, big-endian, decide most comparisons.
+struct BytesSlot {
+    std::uint64_t prefix;
+    const char *data;
+    std::uint32_t size;
+    std::uint32_t record;
+};
+
+std::uint64_t bytePrefix(std::string_view bytes)
+{
+    std::uint64_t prefix = 0;
+    for (std::size_t i = 0; i < 8; ++i)
+        prefix = (prefix << 8) | (i < bytes.size() ? std::uint8_t(bytes[i]) : 0);
+    return prefix;
+}
+
+template <bool Descending> bool bytesLess(const BytesSlot &a, const BytesSlot &b)
+{
+    int result;
+    if (a.prefix != b.prefix) {
+        result = a.prefix < b.prefix ? -1 : 1;
+    } else {
+        result = std::string_view(a.data, a.size).compare(std::string_view(b.data, b.size));
+        result = (result > 0) - (result < 0);
+    }
+    if (Descending)
+        result = -result;
+    return result < 0 || (result == 0 && a.record < b.record);
+}
+
+} // namespace
+
+// One stored key of numbers or byte strings: records without a value go to
+// the front (ascending) or the back (descending) in record order, the rest
+// is sorted as packed (key, record) pairs that compare without indirection.
+// The order is exactly that of Compare.
+bool TkvRecordComparer::SortFast(std::vector<int> &recordList) const
+{
+    if (FKeys.size() != 1)
+        return false;
+    const TkvSortKey &key = *FKeys[0];
+    const auto column = key.ColumnKind();
+    if (key.Mode() != TkvCompareMode::cmStoredValue || key.HasHandler() ||
+        (column != TkvSortKey::Column::Integer && column != TkvSortKey::Column::Real &&
+         column != TkvSortKey::Column::Bytes))
+        return false;
+    const bool descending = key.Descending();
+    const auto &states = key.States();
+
+    std::vector<int> absent; // no buffer or Null, ordered by (state, record)
+    std::vector<NumberSlot> numbers;
+    std::vector<BytesSlot> strings;
+    const std::size_t count = recordList.size();
+    if (column == TkvSortKey::Column::Bytes)
+        strings.reserve(count);
+    else
+        numbers.reserve(count);
+    for (int recordIndex : recordList) {
+        if (states[recordIndex] != vsPresent) {
+            absent.push_back(recordIndex);
+            continue;
+        }
+        const auto record = std::uint32_t(recordIndex);
+        switch (column) {
+        case TkvSortKey::Column::Integer: {
+            std::uint64_t bits = std::uint64_t(key.Integers()[recordIndex]) ^ 0x8000000000000000ull;
+            numbers.push_back({descending ? ~bits : bits, record});
+            break;
+        }
+        case TkvSortKey::Column::Real: {
+            std::uint64_t bits = orderedBits(key.Reals()[recordIndex]);
+            numbers.push_back({descending ? ~bits : bits, record});
+            break;
+        }
+        default: {
+            std::string_view bytes = key.Bytes()[recordIndex];
+            strings.push_back({bytePrefix(bytes), bytes.data(), std::uint32_t(bytes.size()), record});
+            break;
+        }
+        }
+    }
+    QuickSortRecords(absent.data(), std::ptrdiff_t(absent.size()), [&](int a, int b) {
+        if (states[a] != states[b])
+            return descending ? states[a] > states[b] : states[a] < states[b];
+        return a < b;
+    });
+
+    auto out = recordList.begin();
+    if (!descending)
+        out = std::copy(absent.begin(), absent.end(), out);
+    if (column == TkvSortKey::Column::Bytes) {
+        if (descending)
+            QuickSortRecords(strings.data(), std::ptrdiff_t(strings.size()), bytesLess<true>);
+        else
+            QuickSortRecords(strings.data(), std::ptrdiff_t(strings.size()), bytesLess<false>);
+        for (const BytesSlot &slot : strings)
+            *out++ = int(slot.record);
+    } else {
+        QuickSortRecords(numbers.data(), std::ptrdiff_t(numbers.size()), std::less<NumberSlot>());
+        for (const NumberSlot &slot : numbers)
+            *out++ = int(slot.record);
+    }
+    if (descending)
+        std::copy(absent.begin(), absent.end(), out);
+    return true;
+}
+
+} // namespace kestrum

@@ -1,0 +1,305 @@
+#include "data/SummaryCalculator.h"
+
+#include "core/Errors.h"
+#include "data/DataStorage.h"
+#include "data/DataSummary.h"
+#include "filter/VariantCompare.h"
+
+#include <cstring>
+#include <limits>
+
+namespace kestrum {
+
+namespace {
+
+bool isSmallInteger(VarType type)
+{
+    return type == VarType::Int8 || type == VarType::Int16 || type == VarType::Int32 ||
+           type == VarType::UInt8 || type == VarType::Boolean || type == VarType::Empty;
+}
+
+bool isLargeInteger(VarType type)
+{
+    return type == VarType::Int64 || type == VarType::UInt16 || type == VarType::UInt32;
+}
+
+bool isReal(VarType type)
+{
+    return type == VarType::Float32 || type == VarType::Float64;
+}
+
+Variant integerSum(std::int64_t a, std::int64_t b, bool keepSmall)
+{
+    std::int64_t sum;
+    if (__builtin_add_overflow(a, b, &sum))
+        return Variant(double(a) + double(b));
+    if (keepSmall && sum >= std::numeric_limits<std::int32_t>::min() &&
+        sum <= std::numeric_limits<std::int32_t>::max())
+        return Variant(int(sum));
+    return Variant(sum);
+}
+
+} // namespace
+
+Variant SummaryAdd(const Variant &a, const Variant &b)
+{
+    const VarType ta = a.type(), tb = b.type();
+    if (a.isString() && b.isString())
+        return Variant(a.toString() + b.toString());
+    if (ta == VarType::Date || tb == VarType::Date)
+        return Variant::fromDate(a.toDouble() + b.toDouble());
+    if (isReal(ta) || isReal(tb) || a.isString() || b.isString())
+        return Variant(a.toDouble() + b.toDouble());
+    if (ta == VarType::Currency || tb == VarType::Currency) {
+        std::int64_t sum;
+        if (__builtin_add_overflow(a.toCurrency().scaled, b.toCurrency().scaled, &sum))
+            throw EVariantConversionError("Arithmetic overflow");
+        return Variant(Currency{sum});
+    }
+    if ((isSmallInteger(ta) || isLargeInteger(ta)) && (isSmallInteger(tb) || isLargeInteger(tb)))
+        return integerSum(a.toInt64(), b.toInt64(), isSmallInteger(ta) && isSmallInteger(tb));
+    throw EVariantTypeError();
+}
+
+namespace {
+
+struct Accumulator {
+    Variant result; // Empty while unassigned
+    int count = 0;
+};
+
+//! The accumulation rule for one record and one item.
+void accumulate(const TkvDataSummaryItems &items, TkvDataSummaryItem &item, int recordIndex, Variant value,
+                Accumulator &acc, TkvSummaryOptions options)
+{
+    if (items.OnSummary) {
+        TkvSummaryEventArguments arguments{recordIndex, &item};
+        TkvSummaryEventOutArguments out{value, acc.result, acc.count, false};
+        items.OnSummary(const_cast<TkvDataSummaryItems *>(&items), arguments, out);
+        acc.result = out.Accumulated;
+        acc.count = out.Counted;
+        if (out.Handled)
+            return;
+    }
+    const TkvSummaryKind kind = item.Kind();
+    if (kind == skNone || ((options & soNullIgnore) && value.isNull()))
+        return;
+    if (acc.result.isEmpty()) {
+        if (kind != skCount && !(value.isNull() && (kind == skMin || kind == skMax))) {
+            acc.result = value;
+            if (acc.result.isNull() && (kind == skSum || kind == skAverage))
+                acc.result = Variant(0);
+        }
+    } else if (!value.isNull() && !acc.result.isNull()) {
+        switch (kind) {
+        case skSum:
+        case skAverage:
+            acc.result = SummaryAdd(acc.result, value);
+            break;
+        case skMin:
+            if (VariantLess(value, acc.result))
+                acc.result = value;
+            break;
+        case skMax:
+            if (VariantGreater(value, acc.result))
+                acc.result = value;
+            break;
+        default:
+            break;
+        }
+    }
+    ++acc.count;
+}
+
+Variant finish(const TkvDataSummaryItem &item, Accumulator &acc)
+{
+    if (!item.GetSummaryField())
+        return acc.result; // an unresolved field leaves the result unassigned
+    Variant result = acc.result.isEmpty() ? Variant::null() : acc.result;
+    if (item.Kind() == skCount)
+        return Variant(acc.count);
+    if (item.Kind() == skAverage && acc.count > 0 && !result.isNull()) {
+        const bool isDate = result.type() == VarType::Date;
+        double average = result.toDouble() / acc.count;
+        return isDate ? Variant::fromDate(average) : Variant(average);
+    }
+    return result;
+}
+
+template <typename T> T readValue(const void *value)
+{
+    T result;
+    std::memcpy(&result, value, sizeof(T));
+    return result;
+}
+
+//! Reads a column without variants: numbers of the float, date-time,
+//! currency, integer and large-integer types. Gives the same results as the
+//! variant rule, which keeps the column's type through every addition.
+class TypedColumnSummary {
+public:
+    static bool Applies(const TkvValueDef *def, TkvSummaryKind kind)
+    {
+        if (!def || kind == skNone)
+            return false;
+        switch (def->ValueTypeClass()->GetVarType()) {
+        case TkvDeclaredVarType::Float:
+        case TkvDeclaredVarType::DateTime:
+        case TkvDeclaredVarType::Currency:
+        case TkvDeclaredVarType::Integer:
+        case TkvDeclaredVarType::LargeInt:
+            return def->ValueTypeClass() != TkvObjectValueType::Instance();
+        default:
+            return false;
+        }
+    }
+
+    static Variant Calculate(TkvSummaryHost &host, const TkvDataStorage &storage, const TkvValueDef *def,
+                             TkvSummaryKind kind, TkvSummaryOptions options,
+                             const std::vector<int> &recordList, int begin, int end)
+    {
+        const TkvDeclaredVarType type = def->ValueTypeClass()->GetVarType();
+        const bool real = type == TkvDeclaredVarType::Float || type == TkvDeclaredVarType::DateTime;
+        const bool nullIgnore = options & soNullIgnore;
+        const bool selectedOnly = options & soSelectedRecords;
+        bool assigned = false, anyValue = false, leftInt32 = false;
+        double realSum = 0;
+        std::int64_t intSum = 0;
+        const void *best = nullptr; // min / max
+        int count = 0;
+        for (int position = begin; position < end; ++position) {
+            const int recordIndex = recordList[position];
+            if (selectedOnly && !host.IsRecordSelected(recordIndex))
+                continue;
+            const TkvValuePointer pointer = storage.GetValuePointer(recordIndex, def);
+            const bool isNull = pointer.IsNull || !pointer.HasBuffer;
+            if (isNull && nullIgnore)
+                continue;
+            ++count;
+            if (isNull) {
+                // A Null first contribution makes a sum start at 0.
+                if (!assigned && (kind == skSum || kind == skAverage))
+                    assigned = true;
+                continue;
+            }
+            switch (kind) {
+            case skSum:
+            case skAverage:
+                // 0 + value keeps the value's type, so a Null start changes nothing.
+                assigned = anyValue = true;
+                if (real) {
+                    realSum += readValue<double>(pointer.Value);
+                } else {
+                    std::int64_t value = type == TkvDeclaredVarType::Integer
+                                             ? readValue<std::int32_t>(pointer.Value)
+                                             : readValue<std::int64_t>(pointer.Value);
+                    if (__builtin_add_overflow(intSum, value, &intSum))
+                        return Variant(); // too large: the variant rule decides
+                    if (intSum < std::numeric_limits<std::int32_t>::min() ||
+                        intSum > std::numeric_limits<std::int32_t>::max())
+                        leftInt32 = true;
+                }
+                break;
+            case skMin:
+            case skMax:
+                if (!best) {
+                    best = pointer.Value;
+                } else {
+                    int c = def->ValueTypeClass()->Compare(pointer.Value, best);
+                    if ((kind == skMin && c < 0) || (kind == skMax && c > 0))
+                        best = pointer.Value;
+                }
+                break;
+            default:
+                break;
+            }
+        }
+        switch (kind) {
+        case skCount:
+            return Variant(count);
+        case skMin:
+        case skMax:
+            return best ? def->ValueTypeClass()->GetValueAt(best) : Variant::null();
+        default:
+            break;
+        }
+        if (!assigned)
+            return Variant::null();
+        Variant sum;
+        if (!anyValue)
+            sum = Variant(0);
+        else if (type == TkvDeclaredVarType::DateTime)
+            sum = Variant::fromDate(realSum);
+        else if (type == TkvDeclaredVarType::Float)
+            sum = Variant(realSum);
+        else if (type == TkvDeclaredVarType::Currency)
+            sum = Variant(Currency{intSum});
+        else if (type == TkvDeclaredVarType::Integer && !leftInt32)
+            sum = Variant(int(intSum));
+        else
+            sum = Variant(intSum);
+        if (kind == skAverage && count > 0) {
+            double average = sum.toDouble() / count;
+            return sum.type() == VarType::Date ? Variant::fromDate(average) : Variant(average);
+        }
+        return sum;
+    }
+};
+
+} // namespace
+
+Variant CalculateSummaryItems(TkvSummaryHost &host, const TkvDataSummaryItems &items,
+                              TkvSummaryOptions options, const std::vector<int> &recordList, int begin,
+                              int end)
+{
+    const int itemCount = items.Count();
+    std::vector<Variant> results(itemCount);
+    std::vector<char> done(itemCount, 0);
+    const TkvDataStorage *storage = host.SummaryStorage();
+    // Without an OnSummary handler, items are independent, so each numeric
+    // column is read on its own without variants.
+    if (!items.OnSummary && storage) {
+        for (int i = 0; i < itemCount; ++i) {
+            TkvDataSummaryItem *item = items.Items(i);
+            TkvCustomDataField *field = item->GetSummaryField();
+            if (!field) {
+                done[i] = 1; // stays unassigned
+                continue;
+            }
+            const TkvValueDef *def = host.SummaryValueDef(field);
+            if (!TypedColumnSummary::Applies(def, item->Kind()))
+                continue;
+            results[i] = TypedColumnSummary::Calculate(host, *storage, def, item->Kind(), options, recordList,
+                                                       begin, end);
+            done[i] = !results[i].isEmpty();
+        }
+    }
+    std::vector<Accumulator> accumulators(itemCount);
+    bool anyLeft = false;
+    for (char d : done)
+        anyLeft = anyLeft || !d;
+    if (anyLeft) {
+        const bool selectedOnly = options & soSelectedRecords;
+        for (int position = begin; position < end; ++position) {
+            const int recordIndex = recordList[position];
+            if (selectedOnly && !host.IsRecordSelected(recordIndex))
+                continue;
+            for (int i = 0; i < itemCount; ++i) {
+                if (done[i])
+                    continue;
+                TkvDataSummaryItem *item = items.Items(i);
+                TkvCustomDataField *field = item->GetSummaryField();
+                if (!field)
+                    continue;
+                accumulate(items, *item, recordIndex, host.SummaryFieldValue(recordIndex, field),
+                           accumulators[i], options);
+            }
+        }
+        for (int i = 0; i < itemCount; ++i)
+            if (!done[i])
+                results[i] = finish(*items.Items(i), accumulators[i]);
+    }
+    return Variant::fromArray(std::move(results));
+}
+
+} // namespace kestrum

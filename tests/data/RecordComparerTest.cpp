@@ -1,0 +1,203 @@
+#include "data/RecordComparer.h"
+
+#include "data/DataStorage.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <numeric>
+#include <random>
+
+using namespace kestrum;
+
+namespace {
+
+//! A storage with an amount and an item column, rows in load order.
+struct Ledger {
+    TkvDataStorage storage;
+    TkvValueDef *amount = storage.ValueDefs().Add(TkvFloatValueType::Instance(), true, nullptr, false);
+    TkvValueDef *item = storage.ValueDefs().Add(TkvStringValueType::Instance(), true, nullptr, false);
+
+    void Add(const Variant &amountValue, const char *itemText = nullptr)
+    {
+        int r = storage.AppendRecord();
+        storage.SetValue(r, amount, amountValue);
+        storage.SetValue(r, item, itemText ? Variant::fromUtf8(itemText) : Variant::null());
+    }
+    std::vector<int> All() const
+    {
+        std::vector<int> list(storage.RecordCount());
+        std::iota(list.begin(), list.end(), 0);
+        return list;
+    }
+    void Stored(TkvRecordComparer &comparer, TkvValueDef *def, TkvDataSortOrder order)
+    {
+        comparer.AddKey(order, TkvCompareMode::cmStoredValue).LoadStored(storage, def, All());
+    }
+    void ByValue(TkvRecordComparer &comparer, TkvValueDef *def, TkvDataSortOrder order, TkvStringCompare how)
+    {
+        TkvSortKey &key = comparer.AddKey(order, TkvCompareMode::cmValue);
+        key.SetStringCompare(how);
+        key.LoadValues(def->ValueTypeClass(), storage.RecordCount(), All(),
+                       [&](int r) { return storage.GetValue(r, def); });
+    }
+    std::string Sorted(const TkvRecordComparer &comparer) const
+    {
+        std::vector<int> list = All();
+        comparer.Sort(list);
+        std::string text;
+        for (int r : list)
+            text += (text.empty() ? "" : " ") + std::to_string(r);
+        return text;
+    }
+};
+
+TEST(RecordComparer, TiesKeepLoadOrderInBothDirections)
+{
+    Ledger ledger;
+    for (double a : {5, 3, 5, 3, 5})
+        ledger.Add(a, "x");
+    TkvRecordComparer up, down;
+    ledger.Stored(up, ledger.amount, soAscending);
+    ledger.Stored(down, ledger.amount, soDescending);
+    EXPECT_EQ(ledger.Sorted(up), "1 3 0 2 4");
+    EXPECT_EQ(ledger.Sorted(down), "0 2 4 1 3");
+    // The same through the general path (two keys, the second all equal).
+    ledger.Stored(down, ledger.item, soDescending);
+    EXPECT_EQ(ledger.Sorted(down), "0 2 4 1 3");
+}
+
+TEST(RecordComparer, NeverWrittenThenNullFirstAscendingAndLastDescending)
+{
+    Ledger ledger;
+    ledger.Add(2.0, "b");
+    ledger.Add(Variant::null(), nullptr);
+    ledger.storage.AppendRecord(); // never written: no buffer at all
+    ledger.Add(1.0, "a");
+    ledger.Add(Variant::null(), nullptr);
+    TkvRecordComparer up, down, text;
+    ledger.Stored(up, ledger.amount, soAscending);
+    ledger.Stored(down, ledger.amount, soDescending);
+    ledger.Stored(text, ledger.item, soAscending);
+    EXPECT_EQ(ledger.Sorted(up), "2 1 4 3 0");
+    EXPECT_EQ(ledger.Sorted(down), "0 3 1 4 2");
+    EXPECT_EQ(ledger.Sorted(text), "2 1 4 3 0");
+}
+
+TEST(RecordComparer, OrdinalUpperCasedAndCollatedStringOrders)
+{
+    Ledger ledger;
+    for (const char *text : {"b", "B", "a", "A", "apple", "Banana"})
+        ledger.Add(1, text);
+    TkvRecordComparer ordinal, upper, collated;
+    ledger.Stored(ordinal, ledger.item, soAscending);
+    ledger.ByValue(upper, ledger.item, soAscending, TkvStringCompare::scUpperOrdinal);
+    ledger.ByValue(collated, ledger.item, soAscending, TkvStringCompare::scCollatedNoCase);
+    EXPECT_EQ(ledger.Sorted(ordinal), "3 1 5 2 4 0");  // A B Banana a apple b
+    EXPECT_EQ(ledger.Sorted(upper), "2 3 4 0 1 5");    // a=A, apple, b=B, Banana
+    EXPECT_EQ(ledger.Sorted(collated), "2 3 4 0 1 5"); // a A apple b B Banana
+}
+
+TEST(RecordComparer, ChineseItemsCollateInPinyinOrder)
+{
+    Ledger ledger;
+    for (const char *text : {"工资", "餐饮", "房租", "奖金"})
+        ledger.Add(1, text);
+    TkvRecordComparer collated, ordinal;
+    ledger.ByValue(collated, ledger.item, soAscending, TkvStringCompare::scCollated);
+    ledger.Stored(ordinal, ledger.item, soAscending);
+    EXPECT_EQ(ledger.Sorted(collated), "1 2 0 3"); // can, fang, gong, jiang
+    // GBK byte order puts these common characters in pinyin order as well.
+    EXPECT_EQ(ledger.Sorted(ordinal), "1 2 0 3");
+}
+
+TEST(RecordComparer, FastPathsAgreeWithTheGeneralComparison)
+{
+    std::mt19937 random(7);
+    Ledger ledger;
+    const char *items[] = {"餐饮", "工资", "a", "B", "", "ab", "abcdefghij", "abcdefghi"};
+    for (int i = 0; i < 3000; ++i) {
+        int pick = int(random() % 10);
+        if (pick == 9)
+            ledger.Add(Variant::null(), nullptr);
+        else if (pick == 8)
+            ledger.storage.AppendRecord();
+        else
+            ledger.Add(double(int(random() % 50)) - 25 + (random() % 2 ? 0.5 : -0.0), items[random() % 8]);
+    }
+    for (TkvValueDef *def : {ledger.amount, ledger.item})
+        for (TkvDataSortOrder order : {soAscending, soDescending}) {
+            TkvRecordComparer comparer;
+            ledger.Stored(comparer, def, order);
+            std::vector<int> fast = ledger.All(), general = ledger.All();
+            std::shuffle(fast.begin(), fast.end(), random);
+            comparer.Sort(fast);
+            std::sort(general.begin(), general.end(),
+                      [&](int a, int b) { return comparer.Compare(a, b) < 0; });
+            EXPECT_EQ(fast, general);
+        }
+}
+
+TEST(RecordComparer, DescendingThenAscendingKeys)
+{
+    Ledger ledger;
+    ledger.Add(1, "b");
+    ledger.Add(2, "a");
+    ledger.Add(3, "b");
+    ledger.Add(4, "a");
+    TkvRecordComparer comparer;
+    ledger.Stored(comparer, ledger.item, soDescending);
+    ledger.Stored(comparer, ledger.amount, soAscending);
+    EXPECT_EQ(ledger.Sorted(comparer), "0 2 1 3");
+}
+
+TEST(RecordComparer, OnCompareDecides)
+{
+    Ledger ledger;
+    for (double a : {1, 2, 3})
+        ledger.Add(a, "x");
+    TkvRecordComparer comparer;
+    TkvSortKey &key = comparer.AddKey(soAscending, TkvCompareMode::cmValue);
+    int calls = 0;
+    key.SetHandler([&](int, int, const Variant &v1, const Variant &v2, int &compare) {
+        ++calls;
+        compare = v2.toInt32() - v1.toInt32(); // reversed
+    });
+    key.LoadValues(TkvFloatValueType::Instance(), 3, ledger.All(),
+                   [&](int r) { return ledger.storage.GetValue(r, ledger.amount); });
+    EXPECT_EQ(ledger.Sorted(comparer), "2 1 0");
+    EXPECT_GT(calls, 0);
+}
+
+TEST(RecordComparer, LocateByKeysBisectsTheSortedList)
+{
+    Ledger ledger;
+    const char *items[] = {"b", "a", "c", "a", "b"};
+    for (int i = 0; i < 5; ++i)
+        ledger.Add(double(i % 2), items[i]);
+    TkvRecordComparer comparer;
+    ledger.Stored(comparer, ledger.item, soDescending);
+    ledger.Stored(comparer, ledger.amount, soAscending);
+    std::vector<int> list = ledger.All();
+    comparer.Sort(list); // c/0, b/0, b/0, a/1, a/1: records 2 0 4 1 3
+    EXPECT_EQ(comparer.LocateByKeys(list, {Variant::fromUtf8("c")}), 2);
+    int b = comparer.LocateByKeys(list, {Variant::fromUtf8("b")});
+    EXPECT_TRUE(b == 0 || b == 4);
+    int a = comparer.LocateByKeys(list, {Variant::fromUtf8("a"), Variant(1.0)});
+    EXPECT_TRUE(a == 1 || a == 3);
+    EXPECT_EQ(comparer.LocateByKeys(list, {Variant::fromUtf8("b"), Variant(7.0)}), -1);
+    EXPECT_EQ(comparer.LocateByKeys(list, {Variant::fromUtf8("z")}), -1);
+    EXPECT_EQ(comparer.LocateByKeys({}, {Variant::fromUtf8("a")}), -1);
+}
+
+TEST(RecordComparer, EmptyAndSingleListsSortWithoutComplaint)
+{
+    Ledger ledger;
+    TkvRecordComparer comparer;
+    ledger.Stored(comparer, ledger.amount, soAscending);
+    std::vector<int> none;
+    comparer.Sort(none);
+    EXPECT_TRUE(none.empty());
+}
+
+} // namespace
