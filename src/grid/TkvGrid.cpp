@@ -71,8 +71,9 @@ TkvCustomGrid::~TkvCustomGrid()
 {
     FDestroying = true;
     FSite->SetGridView(nullptr);
-    FRootLevel.reset();
+    // Views first: each unlinks itself from its level.
     FViews.clear();
+    FRootLevel.reset();
 }
 
 TkvCustomGridView *TkvCustomGrid::ActiveView() const

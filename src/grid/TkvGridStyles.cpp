@@ -8,8 +8,9 @@ namespace kestrum {
 void TkvGridTableViewStyles::SetSlot(TkvGridStyleSlot slot, TkvGridStylePtr style)
 {
     FSlots[static_cast<int>(slot)] = std::move(style);
+    // Fonts decide row heights, so the cached heights go too.
     if (FGridView)
-        FGridView->LayoutChanged();
+        FGridView->SizeChanged();
 }
 
 TkvGridViewParams TkvGridTableViewStyles::DefaultParams(TkvGridStyleSlot slot) const

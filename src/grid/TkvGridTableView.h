@@ -100,7 +100,7 @@ public:
     std::function<void()> OnScrollBarsChanged;
 
     //! Option groups report here.
-    virtual void OptionsChanged() { LayoutChanged(); }
+    virtual void OptionsChanged() { SizeChanged(); }
 
     //! Second construction step: creates the data controller and handlers through the
     //! overridable factories (MakeGridView calls it once).
