@@ -1,0 +1,121 @@
+// Opening a one-million-row ledger table and walking it through the record
+// set, next to a plain SQLite step loop over the same statement.
+#include "LedgerFile.h"
+#include "core/RegionalSettings.h"
+#include "db/DbConnection.h"
+#include "db/DbQuery.h"
+
+#include <QTemporaryDir>
+
+#include <benchmark/benchmark.h>
+#include <sqlite3.h>
+
+#include <cstdio>
+
+using namespace kestrum;
+
+namespace {
+
+constexpr int kRows = 1000000;
+
+// One file for the whole run, made on first use.
+const QString &MillionRowFile()
+{
+    static QTemporaryDir dir;
+    static const QString path = [] {
+        const QString file = dir.filePath("Vantorel.mdb");
+        CreateLedgerDatabase(file);
+        sqlite3 *db = nullptr;
+        sqlite3_open(file.toUtf8().constData(), &db);
+        sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr);
+        sqlite3_stmt *insert = nullptr;
+        sqlite3_prepare_v2(db, "INSERT INTO gain (本次进帐, 进帐时间, 进帐人, 备注) VALUES (?1, ?2, ?3, ?4)",
+                           -1, &insert, nullptr);
+        static const char *const items[] = {"工资", "奖金", "兼职", "利息"};
+        for (int i = 0; i < kRows; ++i) {
+            char date[32];
+            std::snprintf(date, sizeof date, "%04d-%02d-%02d 00:00:00", 2000 + i % 25, 1 + i % 12,
+                          1 + i % 28);
+            sqlite3_bind_double(insert, 1, 100.0 + (i % 9000) * 1.25);
+            sqlite3_bind_text(insert, 2, date, -1, SQLITE_TRANSIENT);
+            sqlite3_bind_text(insert, 3, items[i % 4], -1, SQLITE_STATIC);
+            if (i % 3 == 0)
+                sqlite3_bind_text(insert, 4, "周末家教", -1, SQLITE_STATIC);
+            else
+                sqlite3_bind_null(insert, 4);
+            sqlite3_step(insert);
+            sqlite3_reset(insert);
+        }
+        sqlite3_finalize(insert);
+        sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr);
+        sqlite3_close(db);
+        return file;
+    }();
+    return path;
+}
+
+void RawStepLoop(benchmark::State &state)
+{
+    const QString &file = MillionRowFile();
+    sqlite3 *db = nullptr;
+    sqlite3_open(file.toUtf8().constData(), &db);
+    for (auto _ : state) {
+        sqlite3_stmt *select = nullptr;
+        sqlite3_prepare_v2(db, "select * from gain", -1, &select, nullptr);
+        long long rows = 0;
+        double sum = 0;
+        std::size_t bytes = 0;
+        while (sqlite3_step(select) == SQLITE_ROW) {
+            sum += sqlite3_column_double(select, 1);
+            bytes += std::size_t(sqlite3_column_bytes(select, 2)) +
+                     std::size_t(sqlite3_column_bytes(select, 3)) +
+                     std::size_t(sqlite3_column_bytes(select, 4));
+            ++rows;
+        }
+        sqlite3_finalize(select);
+        benchmark::DoNotOptimize(sum);
+        benchmark::DoNotOptimize(bytes);
+        state.SetItemsProcessed(state.items_processed() + rows);
+    }
+    sqlite3_close(db);
+    state.counters["rows/s"] =
+        benchmark::Counter(double(state.items_processed()), benchmark::Counter::kIsRate);
+}
+BENCHMARK(RawStepLoop)->Unit(benchmark::kMillisecond);
+
+// Open loads every row on the client; then walk it with Next.
+void OpenAndWalk(benchmark::State &state)
+{
+    setRegionalSettings(RegionalSettings::simplifiedChinese());
+    const QString &file = MillionRowFile();
+    TDbConnection connection;
+    connection.SetConnectionString("Data Source=" + file);
+    TDbQuery query;
+    query.SetConnection(&connection);
+    query.SetSQL({"select * from gain"});
+    const bool readValues = state.range(0) != 0;
+    for (auto _ : state) {
+        query.Open();
+        long long rows = 0;
+        double sum = 0;
+        TDbField *amount = query.FieldByName("本次进帐");
+        TDbField *date = query.FieldByName("进帐时间");
+        while (!query.Eof()) {
+            if (readValues) {
+                sum += amount->AsFloat() + date->AsDateTime();
+            }
+            ++rows;
+            query.Next();
+        }
+        benchmark::DoNotOptimize(sum);
+        query.Close();
+        state.SetItemsProcessed(state.items_processed() + rows);
+    }
+    state.counters["rows/s"] =
+        benchmark::Counter(double(state.items_processed()), benchmark::Counter::kIsRate);
+}
+BENCHMARK(OpenAndWalk)->Arg(0)->Arg(1)->ArgName("read")->Unit(benchmark::kMillisecond);
+
+} // namespace
+
+BENCHMARK_MAIN();
