@@ -1,0 +1,101 @@
+#include "data/DataControllerSummary.h"
+
+#include "data/DataController.h"
+#include "data/DataControllerGroups.h"
+#include "data/DataSorting.h"
+
+namespace kestrum {
+
+TkvDataControllerSummary::TkvDataControllerSummary(TkvCustomDataController &controller,
+                                                   TkvDataControllerGroups &groups, bool recordSetItems)
+    : FController(controller), FGroups(groups), FSummary(this, recordSetItems)
+{
+}
+
+TkvDataControllerSummary::~TkvDataControllerSummary()
+{
+    FSummary.SetDestroying();
+}
+
+const std::vector<int> &TkvDataControllerSummary::SummaryRecordList() const
+{
+    return FController.Info().RecordList();
+}
+
+TkvDataGroups *TkvDataControllerSummary::SummaryDataGroups()
+{
+    return FGroups.LevelCount() > 0 ? &FGroups.DataGroups() : nullptr;
+}
+
+bool TkvDataControllerSummary::SummaryGridMode() const
+{
+    return FController.Provider().IsGridMode();
+}
+
+bool TkvDataControllerSummary::IsRecordSelected(int recordIndex) const
+{
+    return FController.Selection().IsRecordSelected(recordIndex);
+}
+
+Variant TkvDataControllerSummary::SummaryFieldValue(int recordIndex, TkvCustomDataField *field) const
+{
+    return FController.GetFieldValue(recordIndex, field);
+}
+
+const TkvDataStorage *TkvDataControllerSummary::SummaryStorage() const
+{
+    const TkvCustomDataProvider &provider = FController.Provider();
+    return provider.IsGridMode() || provider.IsCustomSource() ? nullptr : &FController.Storage();
+}
+
+const TkvValueDef *TkvDataControllerSummary::SummaryValueDef(TkvCustomDataField *field) const
+{
+    return field->ValueDef();
+}
+
+TkvCustomDataField *TkvDataControllerSummary::SummaryFieldByItem(const void *item) const
+{
+    return FController.Fields().FieldByItem(const_cast<void *>(item));
+}
+
+TkvCustomDataField *TkvDataControllerSummary::SummaryFieldByName(const QString &name) const
+{
+    return FieldByName ? FieldByName(name) : nullptr;
+}
+
+void TkvDataControllerSummary::SummaryChanged(bool redrawOnly)
+{
+    FController.InfoChanged(redrawOnly ? dcicView : dcicSummary);
+}
+
+void TkvDataControllerSummary::SummaryBeginUpdate()
+{
+    FController.BeginBatch();
+}
+void TkvDataControllerSummary::SummaryEndUpdate()
+{
+    FController.EndBatch();
+}
+bool TkvDataControllerSummary::SummaryOwnerLoading() const
+{
+    return FController.IsOwnerLoading();
+}
+
+TkvDataSummary *DataSummaryOf(const TkvCustomDataController &controller)
+{
+    auto *hook = dynamic_cast<TkvDataControllerSummary *>(controller.SummaryHook());
+    return hook ? &hook->Summary() : nullptr;
+}
+
+TkvDataControllerHooks CreateSortingGroupingSummaryHooks(TkvCustomDataController &controller)
+{
+    TkvDataControllerHooks hooks;
+    auto sorting = std::make_unique<TkvDataControllerSorting>(controller);
+    auto groups = std::make_unique<TkvDataControllerGroups>(controller, *sorting);
+    hooks.Summary = std::make_unique<TkvDataControllerSummary>(controller, *groups, false);
+    hooks.Grouping = std::move(groups);
+    hooks.Sorting = std::move(sorting);
+    return hooks;
+}
+
+} // namespace kestrum

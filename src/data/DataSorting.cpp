@@ -1,0 +1,273 @@
+#include "data/DataSorting.h"
+
+#include "data/DataController.h"
+
+#include <algorithm>
+
+namespace kestrum {
+
+int TkvSortingFieldList::Find(const TkvCustomDataField *field) const
+{
+    for (int i = 0; i < Count(); ++i)
+        if (FItems[std::size_t(i)].Field == field)
+            return i;
+    return -1;
+}
+
+TkvDataSortOrder TkvSortingFieldList::SortOrderOf(const TkvCustomDataField *field) const
+{
+    const int index = Find(field);
+    return index < 0 ? soNone : FItems[std::size_t(index)].SortOrder;
+}
+
+void TkvSortingFieldList::Add(TkvCustomDataField *field, TkvDataSortOrder order)
+{
+    FItems.push_back({field, order});
+    Changed();
+}
+
+void TkvSortingFieldList::Insert(int index, TkvCustomDataField *field, TkvDataSortOrder order)
+{
+    index = std::clamp(index, 0, Count());
+    FItems.insert(FItems.begin() + index, {field, order});
+    Changed();
+}
+
+void TkvSortingFieldList::Delete(int index)
+{
+    FItems.erase(FItems.begin() + index);
+    Changed();
+}
+
+void TkvSortingFieldList::Clear()
+{
+    while (Count() > 0)
+        Delete(0);
+}
+
+void TkvSortingFieldList::Move(int currentIndex, int newIndex)
+{
+    if (currentIndex == newIndex)
+        return;
+    TkvSortingFieldListItem item = FItems.at(std::size_t(currentIndex));
+    FItems.erase(FItems.begin() + currentIndex);
+    FItems.insert(FItems.begin() + std::clamp(newIndex, 0, Count()), item);
+    Changed();
+}
+
+void TkvSortingFieldList::SetSortOrder(int index, TkvDataSortOrder order)
+{
+    if (FItems.at(std::size_t(index)).SortOrder == order)
+        return;
+    FItems[std::size_t(index)].SortOrder = order;
+    Changed();
+}
+
+void TkvSortingFieldList::ApplySortOrder(TkvCustomDataField *field, TkvDataSortOrder order)
+{
+    const int index = Find(field);
+    if (index >= 0) {
+        if (order != soNone)
+            SetSortOrder(index, order);
+        else
+            Delete(index);
+    } else if (order != soNone) {
+        Add(field, order);
+    }
+}
+
+void TkvSortingFieldList::ChangeIndex(TkvCustomDataField *field, int index)
+{
+    const int current = Find(field);
+    if (index < 0) {
+        if (current >= 0)
+            Delete(current);
+    } else if (current < 0) {
+        Insert(std::min(index, Count()), field, soAscending);
+    } else {
+        Move(current, std::min(index, Count() - 1));
+    }
+}
+
+void TkvSortingFieldList::AddFields(const TkvSortingFieldList &other)
+{
+    for (const TkvSortingFieldListItem &item : other.FItems)
+        if (Find(item.Field) < 0)
+            Add(item.Field, item.SortOrder);
+}
+
+std::vector<TkvCustomDataField *> TkvSortingFieldList::Fields() const
+{
+    std::vector<TkvCustomDataField *> fields;
+    for (const TkvSortingFieldListItem &item : FItems)
+        fields.push_back(item.Field);
+    return fields;
+}
+
+void TkvGroupingFieldList::ApplySortOrder(TkvCustomDataField *field, TkvDataSortOrder order)
+{
+    TkvSortingFieldList::ApplySortOrder(field, order == soNone ? soAscending : order);
+}
+
+void TkvGroupingFieldList::SyncSortOrders(const TkvSortingFieldList &sorting)
+{
+    for (int i = 0; i < Count(); ++i) {
+        const TkvDataSortOrder order = sorting.SortOrderOf(FItems[std::size_t(i)].Field);
+        SetSortOrder(i, order == soNone ? soAscending : order);
+    }
+}
+
+// The controller's sorting.
+
+TkvDataControllerSorting::TkvDataControllerSorting(TkvCustomDataController &controller)
+    : FController(controller)
+{
+    FSortingList.OnChanged = [this] { FController.InfoChanged(dcicSorting); };
+    FGroupingList.OnChanged = [this] { FController.InfoChanged(dcicGrouping | dcicSorting | dcicSummary); };
+}
+
+void TkvDataControllerSorting::PrepareKeys(const std::vector<int> &recordList)
+{
+    FComparer.Clear();
+    const TkvDataControllerOptions options = FController.Options();
+    const bool stringOptions = options.Contains(dcoAnsiSort) || options.Contains(dcoCaseInsensitive);
+    const int recordCount = FController.RecordCount();
+    for (int k = 0; k < FCombinedKeyList.Count(); ++k) {
+        TkvCustomDataField *field = FCombinedKeyList.Items(k).Field;
+        const TkvValueTypeClass type = field->ValueTypeClass();
+        const bool stringKey = stringOptions && type && type->IsStringType();
+        const bool displayText = options.Contains(dcoSortByDisplayText) && !field->IsInternal() &&
+                                 FController.Owner() &&
+                                 FController.Owner()->NeedsDisplayTextForSorting(field->ItemIndex());
+        const bool convert = field->CompareByValue() || stringKey || displayText;
+        const TkvCompareMode mode = !convert      ? TkvCompareMode::cmStoredValue
+                                    : displayText ? TkvCompareMode::cmDisplayText
+                                                  : TkvCompareMode::cmValue;
+        TkvSortKey &key = FComparer.AddKey(FCombinedKeyList.Items(k).SortOrder, mode);
+        if (FController.OnCompare) {
+            const int itemIndex = field->ItemIndex();
+            key.SetHandler(
+                [this, itemIndex](int a, int b, const Variant &v1, const Variant &v2, int &compare) {
+                    FController.OnCompare(&FController, a, b, itemIndex, v1, v2, compare);
+                });
+        } else if (stringKey) {
+            key.SetStringCompare(!options.Contains(dcoAnsiSort)         ? TkvStringCompare::scUpperOrdinal
+                                 : options.Contains(dcoCaseInsensitive) ? TkvStringCompare::scCollatedNoCase
+                                                                        : TkvStringCompare::scCollated);
+        }
+        if (mode == TkvCompareMode::cmStoredValue && !FController.OnCompare) {
+            if (const TkvValueDef *def = field->ValueDef())
+                key.LoadStored(FController.Storage(), def, recordList);
+            else
+                key.Prepare(type, recordCount); // no stored values: every record compares equal
+        } else if (mode == TkvCompareMode::cmDisplayText) {
+            key.LoadValues(type, recordCount, recordList,
+                           [&](int r) { return Variant(FController.GetFieldDisplayText(r, field)); });
+        } else {
+            key.LoadValues(type, recordCount, recordList,
+                           [&](int r) { return FController.GetFieldValue(r, field); });
+        }
+    }
+}
+
+void TkvDataControllerSorting::Sort(std::vector<int> &recordList)
+{
+    FCombinedKeyList.OnChanged = nullptr;
+    FCombinedKeyList.Clear();
+    FCombinedKeyList.AddFields(FGroupingList);
+    FCombinedKeyList.AddFields(FSortingList);
+    if (FController.Provider().IsGridMode() || recordList.empty()) {
+        FComparer.Clear();
+        return;
+    }
+    try {
+        PrepareKeys(recordList);
+        FComparer.Sort(recordList);
+    } catch (...) {
+        FComparer.Clear();
+        throw;
+    }
+    // The keys stay for the group build of this update; without grouping
+    // they are not needed any more.
+    if (FGroupingList.Count() == 0)
+        FComparer.Clear();
+}
+
+void TkvDataControllerSorting::RemoveField(TkvCustomDataField *field)
+{
+    const int sortingIndex = FSortingList.Find(field);
+    if (sortingIndex >= 0)
+        FSortingList.Delete(sortingIndex);
+    const int groupingIndex = FGroupingList.Find(field);
+    if (groupingIndex >= 0) {
+        FController.ClearSelection();
+        FGroupingList.Delete(groupingIndex);
+    }
+    FGroupingList.SyncSortOrders(FSortingList);
+}
+
+void TkvDataControllerSorting::ApplySortOrder(int itemIndex, TkvDataSortOrder order)
+{
+    TkvCustomDataField *field = FController.GetItemField(itemIndex);
+    if (FSortingList.SortOrderOf(field) == order)
+        return;
+    FController.BeginBatch();
+    try {
+        FController.InfoChanged(dcicSortingOrder);
+        FSortingList.ApplySortOrder(field, order);
+        FGroupingList.SyncSortOrders(FSortingList);
+    } catch (...) {
+        FController.EndBatch();
+        throw;
+    }
+    FController.EndBatch();
+}
+
+void TkvDataControllerSorting::MoveSortKey(int itemIndex, int newIndex)
+{
+    TkvCustomDataField *field = FController.GetItemField(itemIndex);
+    const int current = FSortingList.Find(field);
+    if (current < 0 || current == newIndex || FSortingList.Count() == 0)
+        return;
+    newIndex = std::clamp(newIndex, 0, FSortingList.Count() - 1);
+    FController.BeginBatch();
+    FSortingList.Move(current, newIndex);
+    FController.InfoChanged(dcicSortingOrder);
+    FController.EndBatch();
+}
+
+void TkvDataControllerSorting::ResetSorting(bool keepGrouped)
+{
+    const int oldCount = FSortingList.Count();
+    FController.BeginBatch();
+    if (keepGrouped) {
+        for (int i = FSortingList.Count() - 1; i >= 0; --i)
+            if (FGroupingList.Find(FSortingList.Items(i).Field) < 0)
+                FSortingList.Delete(i);
+    } else {
+        FSortingList.Clear();
+        FGroupingList.SyncSortOrders(FSortingList);
+    }
+    if (FSortingList.Count() != oldCount)
+        FController.InfoChanged(dcicSortingOrder);
+    FController.EndBatch();
+}
+
+TkvDataSortOrder TkvDataControllerSorting::GetItemSortOrder(int itemIndex) const
+{
+    const TkvCustomDataField *field = FController.GetItemField(itemIndex);
+    const int grouped = FGroupingList.Find(field);
+    return grouped >= 0 ? FGroupingList.Items(grouped).SortOrder : FSortingList.SortOrderOf(field);
+}
+
+int TkvDataControllerSorting::GetItemSortingIndex(int itemIndex) const
+{
+    return FSortingList.Find(FController.GetItemField(itemIndex));
+}
+
+TkvDataControllerSorting *DataSortingOf(const TkvCustomDataController &controller)
+{
+    return dynamic_cast<TkvDataControllerSorting *>(controller.Sorting());
+}
+
+} // namespace kestrum

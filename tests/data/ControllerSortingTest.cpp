@@ -1,0 +1,166 @@
+// Sorting, grouping and summaries driven through a data controller.
+#include "data/DataController.h"
+#include "data/DataControllerGroups.h"
+#include "data/DataControllerSummary.h"
+#include "data/DataSorting.h"
+
+#include <gtest/gtest.h>
+
+namespace kestrum {
+namespace {
+
+class SortingController : public TkvCustomDataController {
+public:
+    SortingController() { FHooks = CreateSortingGroupingSummaryHooks(*this); }
+};
+
+enum { Amount, Item };
+
+class ControllerSortingTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        Controller.AttachItem(&Columns[Amount])->SetValueTypeClass(TkvFloatValueType::Instance());
+        Controller.AttachItem(&Columns[Item])->SetValueTypeClass(TkvStringValueType::Instance());
+        Controller.SetUpdateControlHandler([this](const TkvUpdateControlInfo &) { ++Notifications; });
+    }
+    void Fill(std::initializer_list<std::pair<double, const char *>> rows)
+    {
+        Controller.BeginBatch();
+        for (auto [amount, item] : rows) {
+            const int r = Controller.AppendRecord();
+            Controller.SetValue(r, Amount, Variant(amount));
+            Controller.SetValue(r, Item, item ? Variant::fromUtf8(item) : Variant::null());
+        }
+        Controller.EndBatch();
+    }
+    //! Rows: group rows as "[item]" indented by level, data rows as record indexes.
+    std::string Rows()
+    {
+        std::string text;
+        for (int row = 0; row < Controller.RowCount(); ++row) {
+            const TkvRowInfo info = Controller.GetRowInfo(row);
+            if (!text.empty())
+                text += ' ';
+            if (info.IsGroupRow) {
+                const int item = DataGroupsOf(Controller)->GroupingItemIndex(info.Level);
+                text += std::string(info.Level, '.') + "[" +
+                        Controller.GetDisplayText(info.RecordIndex, item).toStdString() + "]";
+            } else {
+                text += std::to_string(info.RecordIndex);
+            }
+        }
+        return text;
+    }
+    TkvDataControllerSorting &Sorting() { return *DataSortingOf(Controller); }
+    TkvDataControllerGroups &Groups() { return *DataGroupsOf(Controller); }
+
+    int Columns[2] = {};
+    SortingController Controller;
+    int Notifications = 0;
+};
+
+TEST_F(ControllerSortingTest, DescendingThenAscendingKeepsThePriorityAndNoneRemoves)
+{
+    Fill({{2, "b"}, {1, "a"}, {2, "a"}, {1, "b"}});
+    Sorting().ApplySortOrder(Item, soAscending);
+    Sorting().ApplySortOrder(Amount, soAscending);
+    EXPECT_EQ(Rows(), "1 2 3 0");
+    Sorting().ApplySortOrder(Item, soDescending);
+    Sorting().ApplySortOrder(Item, soAscending);
+    EXPECT_EQ(Sorting().GetItemSortingIndex(Item), 0);
+    EXPECT_EQ(Rows(), "1 2 3 0");
+    Sorting().ApplySortOrder(Item, soNone);
+    EXPECT_EQ(Sorting().GetItemSortingIndex(Amount), 0);
+    EXPECT_EQ(Rows(), "1 3 0 2");
+    Sorting().MoveSortKey(Amount, 5); // one key: stays where it is
+    Sorting().ResetSorting(false);
+    EXPECT_EQ(Rows(), "0 1 2 3");
+}
+
+TEST_F(ControllerSortingTest, GroupedColumnTakesTheSortDirectionAndResetKeepsIt)
+{
+    Fill({{1, "a"}, {2, "b"}, {3, "a"}});
+    Groups().PlaceInGrouping(Item, 0);
+    EXPECT_EQ(Rows(), "[a] [b]");
+    Sorting().ApplySortOrder(Item, soDescending);
+    EXPECT_EQ(Rows(), "[b] [a]");
+    EXPECT_EQ(Sorting().GetItemSortOrder(Item), soDescending);
+    Sorting().ResetSorting(true); // keeps the grouped column's direction
+    EXPECT_EQ(Sorting().GetItemSortOrder(Item), soDescending);
+    Sorting().ApplySortOrder(Item, soNone);
+    EXPECT_EQ(Sorting().GetItemSortOrder(Item), soAscending);
+    EXPECT_EQ(Rows(), "[a] [b]");
+}
+
+TEST_F(ControllerSortingTest, ExpansionIsKeptAfterAValueChangeAndLostAfterAGroupingChange)
+{
+    Fill({{1, "a"}, {2, "b"}, {3, "a"}, {4, "c"}});
+    Groups().PlaceInGrouping(Item, 0);
+    Groups().SetExpanded(0, true, false);
+    EXPECT_EQ(Rows(), "[a] 0 2 [b] [c]");
+    Controller.SetValue(1, Amount, Variant(9.0)); // a post of record 1
+    Controller.SetValue(3, Item, Variant::fromUtf8("a"));
+    EXPECT_EQ(Rows(), "[a] 0 2 3 [b]");
+    Groups().PlaceInGrouping(Amount, 1);
+    EXPECT_EQ(Rows(), "[a] [b]");
+    EXPECT_THROW(Groups().SetExpanded(7, true, false), EkvInvalidDataControllerOperation);
+}
+
+TEST_F(ControllerSortingTest, RecursiveCollapseMovesFocusToTheGroupRow)
+{
+    Fill({{1, "a"}, {2, "a"}, {3, "b"}});
+    Groups().PlaceInGrouping(Item, 0);
+    Groups().PlaceInGrouping(Amount, 1);
+    Groups().SetExpanded(0, true, true);
+    EXPECT_EQ(Rows(), "[a] .[1] 0 .[2] 1 [b]");
+    Controller.ChangeFocusedRecordIndex(1);
+    EXPECT_EQ(Controller.FocusedRowIndex(), 4);
+    Groups().SetExpanded(0, false, true);
+    EXPECT_EQ(Rows(), "[a] [b]");
+    EXPECT_EQ(Controller.FocusedRowIndex(), 0);
+    Groups().SetExpanded(0, true, false);
+    EXPECT_EQ(Rows(), "[a] .[1] .[2] [b]");
+}
+
+TEST_F(ControllerSortingTest, CaseInsensitiveGroupingMergesLetterCase)
+{
+    Fill({{1, "a"}, {2, "A"}, {3, "b"}});
+    Groups().PlaceInGrouping(Item, 0);
+    EXPECT_EQ(Rows(), "[A] [a] [b]");
+    TkvDataControllerOptions options = Controller.Options();
+    options.Include(dcoCaseInsensitive);
+    Controller.SetOptions(options);
+    Controller.Refresh();
+    EXPECT_EQ(Rows(), "[a] [b]");
+}
+
+TEST_F(ControllerSortingTest, FooterAndGroupSumsFollowTheData)
+{
+    Fill({{1000.25, "工资"}, {7, "餐饮"}, {234.25, "工资"}});
+    TkvDataSummary &summary = *DataSummaryOf(Controller);
+    TkvDataSummaryItem *footer = summary.FooterSummaryItems().Add();
+    footer->SetLinkedItem(&Columns[Amount]);
+    footer->SetKind(skSum);
+    TkvDataSummaryItem *group = summary.DefaultGroupSummaryItems().Add();
+    group->SetLinkedItem(&Columns[Amount]);
+    group->SetKind(skSum);
+    EXPECT_EQ(summary.FooterText(0).toStdString(), "1241.50");
+    Groups().PlaceInGrouping(Item, 0);
+    EXPECT_EQ(Rows(), "[餐饮] [工资]");
+    EXPECT_EQ(summary.GroupRowSummary(1).toStdString(), "(SUM=1234.50)");
+    Controller.SetValue(1, Amount, Variant(8.0));
+    EXPECT_EQ(summary.FooterText(0).toStdString(), "1242.50");
+    EXPECT_EQ(summary.GroupRowSummary(0).toStdString(), "(SUM=8.00)");
+}
+
+TEST_F(ControllerSortingTest, EmptyListSortsAndGroupsToNothing)
+{
+    Sorting().ApplySortOrder(Amount, soAscending);
+    Groups().PlaceInGrouping(Item, 0);
+    EXPECT_EQ(Controller.RowCount(), 0);
+    EXPECT_EQ(Rows(), "");
+}
+
+} // namespace
+} // namespace kestrum
