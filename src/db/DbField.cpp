@@ -1,6 +1,8 @@
 #include "db/DbField.h"
 
+#include "core/DateTime.h"
 #include "core/Errors.h"
+#include "core/NumberText.h"
 #include "core/RegionalSettings.h"
 #include "db/DbErrors.h"
 #include "db/DbQuery.h"
@@ -209,14 +211,8 @@ QString TDbField::AsString() const
     const Variant value = Value();
     if (value.isNull())
         return {};
-    if (FDataType == ftFloat || FDataType == ftFMTBcd) {
-        // Shortest text that reads back as the same number, as users expect
-        // of an amount ("1234.5", not "1234.50000000001").
-        QString text = QString::number(value.toDouble(), 'g', 15);
-        if (regionalSettings().decimalSeparator != '.')
-            text.replace('.', regionalSettings().decimalSeparator);
-        return text;
-    }
+    if (FDataType == ftFloat || FDataType == ftFMTBcd)
+        return FloatToText(value.toDouble()); // "1234.5", never "1234.50000000001"
     return value.toString();
 }
 
@@ -225,7 +221,9 @@ QString TDbField::DisplayText() const
     QString text;
     const Variant value = Value();
     if (!value.isNull()) {
-        if (FCurrency && (IsNumericType(FDataType)))
+        if (IsDateType(FDataType) && !FDisplayFormat.isEmpty() && value.type() == VarType::Date)
+            text = FormatDateTime(FDisplayFormat, value.toDate());
+        else if (FCurrency && IsNumericType(FDataType))
             text = CurrencyText(value.toDouble());
         else
             text = AsString();

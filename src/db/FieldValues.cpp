@@ -255,11 +255,14 @@ Variant CellValue(const TDbRowStore &store, int slot, int column, TFieldType typ
     case ftFixedChar:
     case ftMemo:
     case ftGuid:
-        if (kind == TDbCellKind::Text) {
-            const auto bytes = store.Bytes(slot, column);
-            return Variant::fromUtf8(bytes);
+        try {
+            if (kind == TDbCellKind::Text)
+                return Variant::fromUtf8(store.Bytes(slot, column));
+            return Variant::fromUtf8(CellText(store, slot, column).toStdString());
+        } catch (const Exception &) {
+            // Bytes another tool stored that are no UTF-8: show what can be read.
+            return Variant(CellText(store, slot, column));
         }
-        return Variant::fromUtf8(CellText(store, slot, column).toStdString());
     case ftWideString:
         return Variant(CellText(store, slot, column));
     case ftSmallint:

@@ -90,6 +90,22 @@ void BindText(sqlite3_stmt *statement, int index, const QString &text)
                         SQLITE_UTF8);
 }
 
+bool IsIntegerKind(const Variant &value)
+{
+    switch (value.type()) {
+    case VarType::Int8:
+    case VarType::Int16:
+    case VarType::Int32:
+    case VarType::Int64:
+    case VarType::UInt8:
+    case VarType::UInt16:
+    case VarType::UInt32:
+        return true;
+    default:
+        return false;
+    }
+}
+
 void BindNumber(sqlite3_stmt *statement, int index, double value)
 {
     if (value == std::trunc(value) && std::fabs(value) < 9007199254740992.0)
@@ -171,6 +187,8 @@ void BindParameters(sqlite3 *db, sqlite3_stmt *statement, const TDbStatementPlan
                     BindNumber(statement, index, number);
                 } else if (value.type() == VarType::Boolean) {
                     sqlite3_bind_int64(statement, index, value.toBool() ? 1 : 0);
+                } else if (IsIntegerKind(value)) {
+                    sqlite3_bind_int64(statement, index, value.toInt64());
                 } else {
                     BindNumber(statement, index, value.toDouble());
                 }
@@ -196,6 +214,8 @@ void BindParameters(sqlite3 *db, sqlite3_stmt *statement, const TDbStatementPlan
                     BindDays(statement, index, value.toDate());
                 else if (value.type() == VarType::Boolean)
                     sqlite3_bind_int64(statement, index, value.toBool() ? 1 : 0);
+                else if (IsIntegerKind(value))
+                    sqlite3_bind_int64(statement, index, value.toInt64());
                 else if (value.isNumeric())
                     BindNumber(statement, index, value.toDouble());
                 else
