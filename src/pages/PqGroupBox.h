@@ -58,7 +58,7 @@ private:
     int FFlatColorAdjustment = 30;
     bool FThemeAware = true;
     bool FTransparent = false;
-    TPqCaptionAlignment FAlignment = taLeftJustify;
+    TPqCaptionAlignment FAlignment = TPqCaptionAlignment::taLeftJustify;
     QColor FColor;
     int FAcceleratorId = 0;
 };

@@ -9,9 +9,9 @@ TPqGroupBoxGeometry PqGroupBoxLayout(const QRect &bounds, TPqGroupStyle style, T
     if (!captionSize.isEmpty()) {
         const int indent = style == gsTopLine ? 0 : 8;
         int x = bounds.left() + indent;
-        if (alignment == taRightJustify)
+        if (alignment == TPqCaptionAlignment::taRightJustify)
             x = bounds.right() + 1 - indent - captionSize.width();
-        else if (alignment == taCenter)
+        else if (alignment == TPqCaptionAlignment::taCenter)
             x = bounds.left() + (bounds.width() - captionSize.width()) / 2;
         if (rightToLeft)
             x = bounds.left() + bounds.right() + 1 - x - captionSize.width();

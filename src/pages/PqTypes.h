@@ -16,6 +16,7 @@ enum TPqHotTrackColorType { htctComplement, htctActual };
 
 enum TPqGroupStyle { gsFlat, gsStandard, gsCustom, gsTopLine };
 enum TPqFrameStyle { fsNone, fsFlat, fsFlatBold, fsLowered, fsRaised, fsGroove, fsBump };
-enum TPqCaptionAlignment { taLeftJustify, taRightJustify, taCenter };
+// Scoped: the record-set layer has its own field alignment with the same names.
+enum class TPqCaptionAlignment { taLeftJustify, taRightJustify, taCenter };
 
 } // namespace kestrum

@@ -11,31 +11,37 @@ TEST(PqGroupBoxLayout, CaptionSitsOnTheFrameAndClientClearsIt)
 {
     const QRect bounds(0, 0, 200, 150);
     const TPqGroupBoxGeometry flat =
-        PqGroupBoxLayout(bounds, gsFlat, taLeftJustify, QSize(60, 13), 14, 0, false);
+        PqGroupBoxLayout(bounds, gsFlat, TPqCaptionAlignment::taLeftJustify, QSize(60, 13), 14, 0, false);
     EXPECT_EQ(flat.CaptionRect, QRect(8, 0, 60, 13));
     EXPECT_EQ(flat.FrameRect, QRect(0, 7, 200, 143));
     EXPECT_EQ(flat.ClientRect, QRect(1, 15, 198, 134));
 
     const TPqGroupBoxGeometry standard =
-        PqGroupBoxLayout(bounds, gsStandard, taLeftJustify, QSize(60, 13), 14, 0, false);
+        PqGroupBoxLayout(bounds, gsStandard, TPqCaptionAlignment::taLeftJustify, QSize(60, 13), 14, 0, false);
     EXPECT_EQ(standard.ClientRect, QRect(2, 16, 196, 132));
     EXPECT_EQ(
-        PqGroupBoxLayout(bounds, gsTopLine, taLeftJustify, QSize(60, 13), 14, 0, false).CaptionRect.left(),
+        PqGroupBoxLayout(bounds, gsTopLine, TPqCaptionAlignment::taLeftJustify, QSize(60, 13), 14, 0, false)
+            .CaptionRect.left(),
         0);
-    EXPECT_EQ(PqGroupBoxLayout(bounds, gsCustom, taLeftJustify, QSize(60, 13), 14, 0, false).ClientRect,
-              QRect(2, 16, 196, 132));
-    EXPECT_EQ(PqGroupBoxLayout(bounds, gsFlat, taLeftJustify, QSize(60, 13), 14, 0, true).CaptionRect.left(),
+    EXPECT_EQ(
+        PqGroupBoxLayout(bounds, gsCustom, TPqCaptionAlignment::taLeftJustify, QSize(60, 13), 14, 0, false)
+            .ClientRect,
+        QRect(2, 16, 196, 132));
+    EXPECT_EQ(PqGroupBoxLayout(bounds, gsFlat, TPqCaptionAlignment::taLeftJustify, QSize(60, 13), 14, 0, true)
+                  .CaptionRect.left(),
               132)
         << "right-to-left mirrors the caption";
-    EXPECT_EQ(PqGroupBoxLayout(bounds, gsFlat, taLeftJustify, QSize(60, 13), 14, 20, false).ClientRect.top(),
-              20 + 7 + 1)
+    EXPECT_EQ(
+        PqGroupBoxLayout(bounds, gsFlat, TPqCaptionAlignment::taLeftJustify, QSize(60, 13), 14, 20, false)
+            .ClientRect.top(),
+        20 + 7 + 1)
         << "a border wider than the text drops the client by half the text height";
 }
 
 TEST(PqGroupBoxLayout, EmptyCaptionLeavesAnUnbrokenFrame)
 {
-    const TPqGroupBoxGeometry geometry =
-        PqGroupBoxLayout(QRect(0, 0, 100, 100), gsFlat, taLeftJustify, QSize(), 14, 0, false);
+    const TPqGroupBoxGeometry geometry = PqGroupBoxLayout(
+        QRect(0, 0, 100, 100), gsFlat, TPqCaptionAlignment::taLeftJustify, QSize(), 14, 0, false);
     EXPECT_TRUE(geometry.CaptionRect.isNull());
 }
 

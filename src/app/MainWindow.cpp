@@ -1,0 +1,188 @@
+#include "app/MainWindow.h"
+
+#include "app/AboutBox.h"
+#include "app/LedgerData.h"
+#include "app/LedgerImages.h"
+#include "app/Maker.h"
+#include "app/StatisticsPage.h"
+#include "pages/PqPageControl.h"
+#include "pages/PqTabSheet.h"
+#include "ui/ErrorBox.h"
+#include "ui/Fonts.h"
+#include "ui/MessageBox.h"
+#include "ui/Shell.h"
+
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QGuiApplication>
+#include <QMenuBar>
+#include <QScreen>
+#include <QShowEvent>
+#include <QUrl>
+#include <QVBoxLayout>
+
+namespace kestrum {
+
+namespace {
+
+QString utf8(const char *text)
+{
+    return QString::fromUtf8(text);
+}
+
+} // namespace
+
+TForm1::TForm1(TLedgerData &data, TShell &shell, QWidget *parent)
+    : QMainWindow(parent), FData(data), FShell(shell), FToday([] { return QDate::currentDate(); })
+{
+    setWindowTitle(QStringLiteral("Kestrum"));
+    setFont(DesignFont(SongTiFamily(), 13));
+    AddLedgerImages(ImageList1);
+
+    // Restored size centred on the screen; the window starts maximized.
+    const QSize restoredSize(865, 583);
+    QRect restored(QPoint(0, 0), restoredSize);
+    if (const QScreen *screen = QGuiApplication::primaryScreen())
+        restored.moveCenter(screen->availableGeometry().center());
+    setGeometry(restored);
+    setWindowState(Qt::WindowMaximized);
+
+    createPages();
+    createMenu();
+}
+
+TForm1::~TForm1() = default;
+
+void TForm1::createPages()
+{
+    PqPageControl1 = new TPqPageControl(this);
+    PqPageControl1->SetImages(&ImageList1);
+    setCentralWidget(PqPageControl1);
+
+    auto addSheet = [this](const char *caption, int imageIndex) {
+        auto *sheet = new TPqTabSheet(PqPageControl1);
+        sheet->SetCaption(utf8(caption));
+        sheet->SetImageIndex(imageIndex);
+        return sheet;
+    };
+    TabSheet2 = addSheet("收入进帐", liIncome);
+    TabSheet1 = addSheet("消费记账", liExpense);
+    TabSheet3 = addSheet("综合统计", liStatistics);
+    TabSheet4 = addSheet("系统设置", liSettings);
+    TabSheet4->SetTabVisible(false); // nothing in the program leads there
+
+    createEntryPages();
+
+    StatisticsPage = new TStatisticsPage(&FData.ADOQuery3, TabSheet3);
+    auto *statisticsLayout = new QVBoxLayout(TabSheet3);
+    statisticsLayout->setContentsMargins(0, 0, 0, 0);
+    statisticsLayout->addWidget(StatisticsPage);
+
+    PqPageControl1->SetActivePage(TabSheet2);
+}
+
+void TForm1::createEntryPages()
+{
+    // The income and expense pages are built here, into TabSheet2 and TabSheet1,
+    // setting IncomePage/ExpensePage and their month pickers ComboBox5/ComboBox4.
+}
+
+void TForm1::createMenu()
+{
+    QMenuBar *bar = menuBar();
+    N1 = bar->addMenu(utf8("录入"));
+    N3 = N1->addAction(ImageList1.Icon(liIncome), utf8("进帐纪录"));
+    N2 = N1->addAction(ImageList1.Icon(liExpense), utf8("消费纪录"));
+    N8 = N1->addSeparator();
+    N9 = N1->addAction(utf8("退出"));
+    N4 = bar->addMenu(utf8("统计"));
+    N5 = N4->addAction(ImageList1.Icon(liStatistics), utf8("综合统计"));
+    N6 = bar->addMenu(utf8("关于"));
+    N7 = N6->addAction(utf8("关于Mirelo"));
+
+    connect(N3, &QAction::triggered, this, [this] { guarded([this] { N3Click(); }); });
+    connect(N2, &QAction::triggered, this, [this] { guarded([this] { N2Click(); }); });
+    connect(N9, &QAction::triggered, this, [this] { guarded([this] { N9Click(); }); });
+    connect(N5, &QAction::triggered, this, [this] { guarded([this] { N5Click(); }); });
+    connect(N7, &QAction::triggered, this, [this] { guarded([this] { N7Click(); }); });
+}
+
+void TForm1::guarded(const std::function<void()> &handler)
+{
+    try {
+        handler();
+    } catch (const std::exception &error) {
+        ShowException(this, error);
+    }
+}
+
+bool TForm1::openPage(const QString &page)
+{
+    return !ShellCallFailed(FShell.ShellExecute(QStringLiteral("open"), page));
+}
+
+void TForm1::showEvent(QShowEvent *event)
+{
+    QMainWindow::showEvent(event);
+    // Spontaneous shows are the system restoring a minimized window, not a show.
+    if (!event->spontaneous())
+        guarded([this] { FormShow(); });
+}
+
+void TForm1::closeEvent(QCloseEvent *event)
+{
+    guarded([this] { FormClose(); });
+    event->accept(); // the close is never refused
+}
+
+void TForm1::FormShow()
+{
+    if (!openPage(TMaker::MainPage()))
+        ShowMessage(this, TMaker::Domain() + utf8("无法定位。"));
+
+    const QDate today = FToday();
+    const QString year = QString::number(today.year());
+    const QString month = QString::number(today.month());
+    StatisticsPage->ComboBox1->setCurrentText(year);
+    StatisticsPage->ComboBox2->setCurrentText(month);
+    if (ComboBox5)
+        ComboBox5->setCurrentText(month);
+    if (ComboBox4)
+        ComboBox4->setCurrentText(month);
+    StatisticsPage->ComboBox3->setCurrentText(year);
+}
+
+void TForm1::FormClose()
+{
+    const QString page = FToday().day() >= 15 ? TMaker::MainPage() : TMaker::SecondPage();
+    if (!openPage(page))
+        ShowMessage(this, TMaker::Name() + utf8("网址：") + QUrl(page).host());
+}
+
+void TForm1::N3Click()
+{
+    PqPageControl1->SetActivePage(TabSheet2);
+}
+
+void TForm1::N2Click()
+{
+    PqPageControl1->SetActivePage(TabSheet1);
+}
+
+void TForm1::N9Click()
+{
+    close();
+}
+
+void TForm1::N5Click()
+{
+    PqPageControl1->SetActivePage(TabSheet3);
+}
+
+void TForm1::N7Click()
+{
+    if (FAboutBox)
+        FAboutBox->ShowAndRaise();
+}
+
+} // namespace kestrum

@@ -1,0 +1,188 @@
+#include "app/StatisticsPage.h"
+#include "LedgerFileFixture.h"
+#include "app/StatisticsText.h"
+#include "core/RegionalSettings.h"
+#include "db/DbConnection.h"
+#include "db/DbQuery.h"
+#include "pages/PqGroupBox.h"
+#include "ui/MessageBox.h"
+
+#include <gtest/gtest.h>
+
+#include <QComboBox>
+#include <QLabel>
+#include <QPushButton>
+
+namespace kestrum {
+namespace {
+
+class StatisticsPageTest : public testing::Test {
+protected:
+    StatisticsPageTest()
+    {
+        setRegionalSettings(RegionalSettings::simplifiedChinese());
+        connection.SetConnectionString(file.ConnectionString());
+        query.SetConnection(&connection);
+        query.SetCursorType(ctKeyset);
+        query.SetName("ADOQuery3");
+    }
+
+    //! The three value labels of a box as "income|expense|surplus".
+    static QString labels(QLabel *income, QLabel *expense, QLabel *surplus)
+    {
+        return income->text() + '|' + expense->text() + '|' + surplus->text();
+    }
+    QString allTime() const { return labels(page.l1, page.l2, page.l3); }
+    QString month() const { return labels(page.m1, page.m2, page.m3); }
+    QString year() const { return labels(page.y1, page.y2, page.y3); }
+
+    void pickMonth(const char *yearText, const char *monthText)
+    {
+        page.ComboBox1->setCurrentText(yearText);
+        page.ComboBox2->setCurrentText(monthText);
+    }
+
+    TLedgerFile file;
+    TDbConnection connection;
+    TDbQuery query;
+    TStatisticsPage page{&query};
+    TMessageBoxRecorder boxes;
+};
+
+TEST_F(StatisticsPageTest, ControlsCarryTheirCaptionsAndPickersTheirLists)
+{
+    EXPECT_EQ(page.PqGroupBox6->Caption(), QString::fromUtf8("总账统计"));
+    EXPECT_EQ(page.PqGroupBox7->Caption(), QString::fromUtf8("月统计"));
+    EXPECT_EQ(page.PqGroupBox5->Caption(), QString::fromUtf8("年统计"));
+    EXPECT_EQ(page.PqGroupBox6->height(), 150);
+    EXPECT_EQ(page.Button3->text(), QString::fromUtf8("开始计算"));
+    EXPECT_EQ(page.Button1->text(), QString::fromUtf8("确定"));
+    EXPECT_EQ(page.Label9->text(), QString::fromUtf8("您自使用本软件以来,总共入账(收入):"));
+    EXPECT_TRUE(page.Label11->font().bold());
+    EXPECT_TRUE(page.l3->font().bold());
+    EXPECT_FALSE(page.l1->font().bold());
+    QStringList years;
+    for (int i = 0; i < page.ComboBox3->count(); ++i)
+        years << page.ComboBox3->itemText(i);
+    EXPECT_EQ(years.join(','), "2005,2006,2007,2008,2009,2010,2011,2015,2016");
+    EXPECT_EQ(page.ComboBox1->currentText(), "2005");
+    EXPECT_EQ(page.ComboBox2->currentText(), "7");
+    EXPECT_EQ(page.ComboBox2->count(), 12);
+    EXPECT_EQ(allTime() + month() + year(), "||||||") << "values stay empty until a button is pressed";
+}
+
+TEST_F(StatisticsPageTest, EmptyTablesGiveZeroes)
+{
+    page.Button3Click();
+    page.Button1Click();
+    page.Button2Click();
+    EXPECT_EQ(allTime(), "0|0|0");
+    EXPECT_EQ(month(), "0|0|0");
+    EXPECT_EQ(year(), "0|0|0");
+    EXPECT_TRUE(boxes.Boxes().isEmpty());
+}
+
+TEST_F(StatisticsPageTest, MonthWithIncomeButNoExpense)
+{
+    file.AddIncome(1500.5, "2006-07-01");
+    file.AddIncome(200, "2006-07-31");
+    file.AddIncome(999, "2006-08-01");
+    file.AddExpense(30, "2006-08-02");
+    pickMonth("2006", "7");
+    page.Button1Click();
+    EXPECT_EQ(month(), "1700.5|0|1700.5");
+    EXPECT_TRUE(query.Active()) << "the record set stays open on the second statement";
+    EXPECT_EQ(query.SQLText(),
+              QString::fromUtf8(
+                  "select sum(消费金额) as l2 from expen where year(消费日期)= :c AND month(消费日期)=:d "));
+}
+
+TEST_F(StatisticsPageTest, DeficitHasALeadingMinus)
+{
+    file.AddIncome(100.25, "2007-03-05");
+    file.AddExpense(300, "2007-03-06");
+    file.AddExpense(0.5, "2007-04-06");
+    page.Button3Click();
+    EXPECT_EQ(allTime(), "100.25|300.5|-200.25");
+    page.ComboBox3->setCurrentText("2007");
+    page.Button2Click();
+    EXPECT_EQ(year(), "100.25|300.5|-200.25");
+}
+
+TEST_F(StatisticsPageTest, YearWithoutEntriesShowsZeroes)
+{
+    file.AddIncome(10, "2006-01-01");
+    page.ComboBox3->setCurrentText("2013"); // not in the list, typed
+    page.Button2Click();
+    EXPECT_EQ(year(), "0|0|0");
+}
+
+TEST_F(StatisticsPageTest, DecimalSumsReadAsTheUserWroteThem)
+{
+    // Floating sums carry binary noise (0.1 + 0.2); fifteen digits hide it.
+    file.AddIncome(0.1, "2008-01-01");
+    file.AddIncome(0.2, "2008-01-02");
+    file.AddExpense(0.3, "2008-01-03");
+    page.Button3Click();
+    EXPECT_EQ(allTime(), "0.3|0.3|0");
+}
+
+TEST_F(StatisticsPageTest, NonNumericYearShowsTheErrorAndKeepsLabelsNotReached)
+{
+    file.AddIncome(50, "2006-07-01");
+    pickMonth("2006", "7");
+    page.Button1Click();
+    ASSERT_EQ(month(), "50|0|50");
+    pickMonth("abc", "7");
+    page.Button1Click();
+    ASSERT_EQ(boxes.Boxes().size(), 1);
+    EXPECT_TRUE(boxes.Boxes().first().startsWith(ApplicationTitle() + '|'));
+    EXPECT_EQ(month(), "50|0|50") << "the failed first statement reached no label";
+    EXPECT_FALSE(query.Active());
+}
+
+TEST_F(StatisticsPageTest, TotalsEqualAnIndependentSum)
+{
+    const double incomes[] = {1234.56, 0.01, 88, 1e6, 42.42};
+    const double expenses[] = {12.5, 7.25, 3000.75};
+    int day = 1;
+    for (double amount : incomes)
+        file.AddIncome(amount,
+                       QStringLiteral("2009-05-%1").arg(day++, 2, 10, QChar('0')).toUtf8().constData());
+    for (double amount : expenses)
+        file.AddExpense(amount,
+                        QStringLiteral("2009-06-%1").arg(day++, 2, 10, QChar('0')).toUtf8().constData());
+    page.Button3Click();
+    const double income = std::stod(file.Scalar("select sum(\"本次进帐\") from gain"));
+    const double expense = std::stod(file.Scalar("select sum(\"消费金额\") from expen"));
+    EXPECT_EQ(page.l1->text(), FormatGeneral(income));
+    EXPECT_EQ(page.l2->text(), FormatGeneral(expense));
+    EXPECT_EQ(page.l3->text(), FormatGeneral(income - expense));
+    EXPECT_EQ(page.l1->text() + "|" + page.l3->text(), "1001364.99|998344.49");
+}
+
+TEST(StatisticsText, GeneralFormatKeepsFifteenDigits)
+{
+    setRegionalSettings(RegionalSettings::simplifiedChinese());
+    const std::pair<double, const char *> cases[] = {
+        {0, "0"},
+        {-0.0, "0"},
+        {1700.5, "1700.5"},
+        {-200.25, "-200.25"},
+        {0.1 + 0.2, "0.3"},
+        {1e15, "1E15"},
+        {123456789012345.0, "123456789012345"},
+        {0.0001, "0.0001"},
+        {0.00001, "1E-5"},
+        {1.0 / 3, "0.333333333333333"},
+    };
+    for (const auto &[value, text] : cases)
+        EXPECT_EQ(FormatGeneral(value), text) << value;
+    EXPECT_EQ(SumToText(Variant(42)), "42");
+    EXPECT_EQ(SumToText(Variant(Currency{125000})), "12.5");
+    EXPECT_EQ(LabelTextToFloat("-200.25"), -200.25);
+    EXPECT_THROW(LabelTextToFloat("abc"), EConvertError);
+}
+
+} // namespace
+} // namespace kestrum
