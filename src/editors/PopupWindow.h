@@ -1,0 +1,32 @@
+#pragma once
+// A drop-down window: a Qt popup that closes by itself when the user clicks
+// elsewhere, and tells its owner when it closed.
+#include <QFrame>
+
+#include <functional>
+
+namespace kestrum {
+
+class TkvPopupWindow : public QFrame {
+public:
+    explicit TkvPopupWindow(QWidget *owner);
+
+    //! The control shown in the window (owned by the window from now on).
+    void SetContent(QWidget *content);
+    QWidget *Content() const { return FContent; }
+    //! Sizes the window to the content and shows it under anchor (above it
+    //! when there is no room below).
+    void ShowUnder(QWidget *anchor);
+    void ClosePopup();
+
+    //! Called once each time the window closes, for whatever reason.
+    std::function<void()> OnClosed;
+
+protected:
+    void hideEvent(QHideEvent *event) override;
+
+private:
+    QWidget *FContent = nullptr;
+};
+
+} // namespace kestrum
