@@ -209,6 +209,7 @@ TLedgerCheck CheckLedgerDatabase(const QString &path)
     bool usable = true;
     for (const Table &table : tables) {
         const QString name = QString::fromUtf8(table.name);
+        bool tableUsable = true;
         QStringList columns;
         bool hasKey = false;
         query("SELECT name, type, pk FROM pragma_table_info('" + name + "')", [&](sqlite3_stmt *s) {
@@ -218,20 +219,20 @@ TLedgerCheck CheckLedgerDatabase(const QString &path)
         });
         if (columns.isEmpty()) {
             check.Problems.append("table " + name + " is missing");
-            usable = false;
+            usable = tableUsable = false;
             continue;
         }
         for (const char *column : {table.amount, table.date, table.item, "备注"})
             if (!columns.contains(QString::fromUtf8(column))) {
                 check.Problems.append("table " + name + " has no column " + QString::fromUtf8(column));
-                usable = false;
+                usable = tableUsable = false;
             }
         if (!hasKey) {
             check.Problems.append("table " + name +
                                   " has no INTEGER PRIMARY KEY, so its rows cannot be changed");
-            usable = false;
+            usable = tableUsable = false;
         }
-        if (!usable)
+        if (!tableUsable)
             continue;
         const QString amount = QString::fromUtf8(table.amount), date = QString::fromUtf8(table.date);
         query("SELECT count(*) FROM " + name,

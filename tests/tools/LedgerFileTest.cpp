@@ -1,0 +1,123 @@
+// The kestrum-db command's work: making empty and sample ledgers and
+// checking files, through the functions and through the command itself.
+#include "LedgerFile.h"
+
+#include "core/Errors.h"
+
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+
+namespace kestrum {
+namespace {
+
+std::string Scalar(const QString &path, const char *sql)
+{
+    sqlite3 *db = nullptr;
+    sqlite3_open(path.toUtf8().constData(), &db);
+    sqlite3_stmt *s = nullptr;
+    std::string result = "<error>";
+    if (sqlite3_prepare_v2(db, sql, -1, &s, nullptr) == SQLITE_OK && sqlite3_step(s) == SQLITE_ROW)
+        result = reinterpret_cast<const char *>(sqlite3_column_text(s, 0));
+    sqlite3_finalize(s);
+    sqlite3_close(db);
+    return result;
+}
+
+class LedgerFiles : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(FDir.isValid()); }
+    QString Path(const char *name = "Vantorel.mdb") const { return FDir.filePath(name); }
+    QTemporaryDir FDir;
+};
+
+TEST_F(LedgerFiles, InitMakesAnEmptyUsableLedgerAndNeverOverwrites)
+{
+    CreateLedgerDatabase(Path());
+    const TLedgerCheck check = CheckLedgerDatabase(Path());
+    EXPECT_TRUE(check.Usable) << check.Problems.join('\n').toStdString();
+    EXPECT_EQ(check.GainRows, 0);
+    EXPECT_EQ(check.ExpenRows, 0);
+    sqlite3 *db = nullptr;
+    sqlite3_open(Path().toUtf8().constData(), &db);
+    sqlite3_exec(db, "INSERT INTO gain (本次进帐) VALUES (1)", nullptr, nullptr, nullptr);
+    sqlite3_close(db);
+    EXPECT_THROW(CreateLedgerDatabase(Path()), Exception);
+    EXPECT_THROW(CreateDemoDatabase(Path(), 2024, 2024), Exception);
+    EXPECT_EQ(Scalar(Path(), "SELECT count(*) FROM gain"), "1");
+}
+
+TEST_F(LedgerFiles, DemoHoldsASampleHouseholdOverTheYears)
+{
+    CreateDemoDatabase(Path(), 2024, 2026);
+    const TLedgerCheck check = CheckLedgerDatabase(Path());
+    EXPECT_TRUE(check.Usable);
+    EXPECT_TRUE(check.Problems.isEmpty()) << check.Problems.join('\n').toStdString();
+    EXPECT_GE(check.GainRows, 3 * 12 * 2);
+    EXPECT_GT(check.ExpenRows, check.GainRows);
+    EXPECT_EQ(Scalar(Path(), "SELECT count(DISTINCT substr(进帐时间, 1, 4)) FROM gain"), "3");
+    EXPECT_EQ(Scalar(Path(), "SELECT count(*) FROM expen WHERE 消费者 = '房租'"), "36");
+    EXPECT_EQ(Scalar(Path(), "SELECT min(typeof(消费金额)) || max(typeof(消费金额)) FROM expen"), "realreal");
+    // Income exceeds spending in a household that saves.
+    EXPECT_EQ(Scalar(Path(), "SELECT (SELECT sum(本次进帐) FROM gain) > (SELECT sum(消费金额) FROM expen)"),
+              "1");
+    // The same seed gives the same file contents.
+    CreateDemoDatabase(Path("again.mdb"), 2024, 2026);
+    EXPECT_EQ(Scalar(Path(), "SELECT sum(消费金额) FROM expen"),
+              Scalar(Path("again.mdb"), "SELECT sum(消费金额) FROM expen"));
+}
+
+TEST_F(LedgerFiles, CheckNamesWhatIsWrong)
+{
+    EXPECT_FALSE(CheckLedgerDatabase(Path("missing.mdb")).Usable);
+
+    QFile junk(Path("junk.mdb"));
+    ASSERT_TRUE(junk.open(QIODevice::WriteOnly));
+    junk.write(QByteArray(2048, 'j'));
+    junk.close();
+    EXPECT_FALSE(CheckLedgerDatabase(Path("junk.mdb")).Usable);
+
+    sqlite3 *db = nullptr;
+    sqlite3_open(Path("other.mdb").toUtf8().constData(), &db);
+    sqlite3_exec(db,
+                 "CREATE TABLE gain (本次进帐 REAL, 进帐时间 DATETIME, 进帐人 TEXT, 备注 TEXT);"
+                 "CREATE TABLE expen (id INTEGER PRIMARY KEY, 消费金额 REAL, 消费日期 DATETIME, 消费者 TEXT, "
+                 "备注 TEXT);"
+                 "INSERT INTO expen (消费金额, 消费日期) VALUES ('lots', '5.7.2024');",
+                 nullptr, nullptr, nullptr);
+    sqlite3_close(db);
+    const TLedgerCheck check = CheckLedgerDatabase(Path("other.mdb"));
+    EXPECT_FALSE(check.Usable);
+    const QString problems = check.Problems.join('\n');
+    EXPECT_TRUE(problems.contains("table gain has no INTEGER PRIMARY KEY")) << problems.toStdString();
+    EXPECT_TRUE(problems.contains("1 rows of expen hold a date that is not ISO text"))
+        << problems.toStdString();
+    EXPECT_TRUE(problems.contains("1 rows of expen hold an amount that is no number"))
+        << problems.toStdString();
+}
+
+TEST_F(LedgerFiles, CommandLine)
+{
+    const QString tool = QStringLiteral(KESTRUM_DB_TOOL);
+    auto run = [&](const QStringList &arguments) {
+        QProcess process;
+        process.setWorkingDirectory(FDir.path());
+        process.start(tool, arguments);
+        process.waitForFinished(60000);
+        return process.exitCode();
+    };
+    EXPECT_EQ(run({"check"}), 1);
+    EXPECT_EQ(run({"init"}), 0);
+    EXPECT_TRUE(QFile::exists(Path()));
+    EXPECT_EQ(run({"init"}), 1);
+    EXPECT_EQ(run({"check"}), 0);
+    EXPECT_EQ(run({"demo", "demo.mdb"}), 0);
+    EXPECT_EQ(run({"check", "demo.mdb"}), 0);
+    EXPECT_EQ(run({"frobnicate"}), 2);
+}
+
+} // namespace
+} // namespace kestrum
