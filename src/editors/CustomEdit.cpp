@@ -1,7 +1,7 @@
 #include "editors/CustomEdit.h"
 
 #include "ui/Beep.h"
-#include "ui/MessageBox.h"
+#include "ui/ErrorBox.h"
 
 #include <QCoreApplication>
 #include <QFocusEvent>
@@ -14,6 +14,12 @@ namespace {
 std::function<void(const std::exception &)> &ExceptionHandlerSlot()
 {
     static std::function<void(const std::exception &)> handler;
+    return handler;
+}
+
+std::function<void()> &BeepHandlerSlot()
+{
+    static std::function<void()> handler;
     return handler;
 }
 
@@ -560,7 +566,7 @@ void TkvCustomEdit::ReportValidationError(const QString &errorText)
         SelectAll();
     }
     if (Properties().BeepOnError())
-        MessageBeep();
+        Beep();
     if (!errorText.isEmpty())
         throw EkvEditValidationError(errorText.toStdString());
 }
@@ -746,16 +752,26 @@ void TkvCustomEdit::SetExceptionHandler(std::function<void(const std::exception 
     ExceptionHandlerSlot() = std::move(handler);
 }
 
+void TkvCustomEdit::Beep()
+{
+    if (BeepHandlerSlot())
+        BeepHandlerSlot()();
+    else
+        MessageBeep();
+}
+
+void TkvCustomEdit::SetBeepHandler(std::function<void()> handler)
+{
+    BeepHandlerSlot() = std::move(handler);
+}
+
 void TkvCustomEdit::HandleException(const std::exception &error)
 {
     if (ExceptionHandlerSlot()) {
         ExceptionHandlerSlot()(error);
         return;
     }
-    QString text = QString::fromUtf8(error.what());
-    if (!text.isEmpty() && text.back() > QChar(u'.'))
-        text += u'.';
-    ShowMessageBox(nullptr, {text, ApplicationTitle(), miStop, {QStringLiteral("OK")}});
+    ShowException(nullptr, error);
 }
 
 bool TkvCustomEdit::eventFilter(QObject *watched, QEvent *event)

@@ -145,6 +145,9 @@ public:
     //! error box in the program; tests record them).
     static void SetExceptionHandler(std::function<void(const std::exception &)> handler);
     static void HandleException(const std::exception &error);
+    //! The beep of refused input (the system beep; tests count them).
+    static void Beep();
+    static void SetBeepHandler(std::function<void()> handler);
 
 protected:
     void SetDataBinding(std::unique_ptr<TkvEditDataBinding> binding);

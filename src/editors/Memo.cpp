@@ -100,7 +100,9 @@ void TkvCustomMemo::DoKeyDown(int &key, Qt::KeyboardModifiers shift)
     // Enter is text when the memo wants returns (or Ctrl asks for one when it
     // does not); only then does it bypass the editor's own Enter handling.
     bool ctrl = shift.testFlag(Qt::ControlModifier);
-    if (IsEnter(key) && (Properties().WantReturns() != ctrl)) {
+    if (IsEnter(key))
+        FEnterIsText = Properties().WantReturns() != ctrl;
+    if (IsEnter(key) && FEnterIsText) {
         if (!DataBinding().IsRecordEditing() && !RequestEditing()) {
             if (OnHostKeyDown)
                 OnHostKeyDown(this, key, shift);
@@ -115,6 +117,8 @@ void TkvCustomMemo::DoKeyPress(QChar &ch)
 {
     TkvCustomEdit::DoKeyPress(ch);
     if (ch == QChar(u'\t') && !Properties().WantTabs()) {
+        ch = QChar();
+    } else if (ch == QChar(u'\r') && !FEnterIsText) {
         ch = QChar();
     } else if (ch == QChar(u'\r')) {
         auto *memo = static_cast<TkvInnerMemo *>(InnerControl());

@@ -41,6 +41,7 @@ protected:
 
 private:
     bool FPassingToNative = false;
+    bool FEnterIsText = true; // whether the Enter being handled types a line break
 };
 
 class TkvMemo : public TkvCustomMemo {

@@ -1,7 +1,6 @@
 #include "editors/TextEdit.h"
 
 #include "editors/InnerControls.h"
-#include "ui/Beep.h"
 
 #include <QHBoxLayout>
 
@@ -70,7 +69,7 @@ void TkvCustomTextEdit::DoKeyPress(QChar &ch)
         ch = QChar();
         // A native single-line control answers a carriage return with the beep.
         if (beep)
-            MessageBeep();
+            Beep();
     }
 }
 

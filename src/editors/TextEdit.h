@@ -44,11 +44,6 @@ class TkvTextEdit : public TkvCustomTextEdit {
 public:
     explicit TkvTextEdit(QWidget *parent = nullptr, bool isInplace = false);
     TkvTextEdit(std::unique_ptr<TkvTextEditProperties> properties, bool isInplace, QWidget *parent);
-
-    TkvTextEditProperties &Properties() const
-    {
-        return static_cast<TkvTextEditProperties &>(TkvCustomEdit::Properties());
-    }
 };
 
 } // namespace kestrum

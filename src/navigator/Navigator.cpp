@@ -1,8 +1,8 @@
 #include "navigator/Navigator.h"
 
 #include "navigator/NavigatorGlyphs.h"
+#include "ui/ErrorBox.h"
 #include "ui/ImageList.h"
-#include "ui/MessageBox.h"
 #include "ui/Painting.h"
 
 #include <QKeyEvent>
@@ -56,10 +56,7 @@ void TkvCustomNavigator::HandleError(const std::exception &error)
         ExceptionHandlerSlot()(error);
         return;
     }
-    QString text = QString::fromUtf8(error.what());
-    if (!text.isEmpty() && text.back() > QChar(u'.'))
-        text += u'.';
-    ShowMessageBox(window(), {text, ApplicationTitle(), miStop, {QStringLiteral("OK")}});
+    ShowException(window(), error);
 }
 
 QSize TkvCustomNavigator::sizeHint() const

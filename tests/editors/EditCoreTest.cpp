@@ -1,0 +1,249 @@
+// The editor core without a record set: validation and its error report,
+// change-event deferral, keys handed to a host, in-place use, properties.
+#include "editors/Memo.h"
+#include "editors/TextEdit.h"
+
+#include <QLineEdit>
+#include <QTest>
+#include <gtest/gtest.h>
+
+namespace kestrum {
+namespace {
+
+// A text edit whose edit value is a number and whose range is checked.
+class NumberProperties : public TkvTextEditProperties {
+public:
+    Variant DisplayToEditValue(const QString &displayValue, bool) const override
+    {
+        bool ok = false;
+        double number = displayValue.toDouble(&ok);
+        return ok ? Variant(number) : Variant(displayValue);
+    }
+
+protected:
+    bool IsRangeChecked() const override { return true; }
+};
+
+class EditCoreTest : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        TkvCustomEdit::SetBeepHandler([this] { ++FBeeps; });
+    }
+    void TearDown() override { TkvCustomEdit::SetBeepHandler(nullptr); }
+
+    static void Type(TkvCustomEdit &edit, const QString &text) { QTest::keyClicks(edit.InnerWidget(), text); }
+    static bool Consumed(TkvCustomEdit &edit, int key, Qt::KeyboardModifiers shift = Qt::NoModifier)
+    {
+        edit.KeyDown(key, shift);
+        return key == 0;
+    }
+
+    int FBeeps = 0;
+};
+
+TEST_F(EditCoreTest, RejectedTextRaisesTheDefaultMessageAndKeepsTheFocus)
+{
+    TkvTextEdit edit;
+    edit.Properties().SetBeepOnError(true);
+    edit.Properties().OnValidate = [](TkvCustomEdit *, QString &displayValue, QString &, bool &error) {
+        error = displayValue.contains(u'!');
+    };
+    edit.DoEnter();
+    Type(edit, "no!");
+    try {
+        edit.DoExit();
+        FAIL() << "the exit should raise";
+    } catch (const EkvEditValidationError &error) {
+        EXPECT_STREQ(error.what(), "Invalid input value. Use escape key to abandon changes");
+    }
+    EXPECT_TRUE(edit.Focused());
+    EXPECT_TRUE(edit.HasPendingChange());
+    EXPECT_EQ(FBeeps, 1);
+    // Esc abandons the change, after which leaving succeeds.
+    EXPECT_TRUE(Consumed(edit, Qt::Key_Escape));
+    edit.DoExit();
+    EXPECT_FALSE(edit.Focused());
+    EXPECT_EQ(edit.Text(), QString());
+}
+
+TEST_F(EditCoreTest, OnValidateMayCorrectTheTextOrSilenceTheError)
+{
+    TkvTextEdit edit;
+    edit.Properties().OnValidate = [](TkvCustomEdit *, QString &displayValue, QString &errorText,
+                                      bool &error) {
+        if (displayValue == "quiet") {
+            error = true;
+            errorText.clear();
+        }
+        displayValue = displayValue.trimmed();
+    };
+    edit.DoEnter();
+    Type(edit, "  padded ");
+    edit.DoExit();
+    EXPECT_EQ(edit.EditValue().toString(), QStringLiteral("padded"));
+    EXPECT_EQ(edit.Text(), QStringLiteral("padded"));
+
+    edit.DoEnter();
+    edit.SelectAll();
+    Type(edit, "quiet");
+    EXPECT_NO_THROW(edit.DoExit());
+    EXPECT_TRUE(edit.Focused()) << "rejected without a message: the editor stays";
+}
+
+TEST_F(EditCoreTest, RangeCheckReportsValueOutOfBounds)
+{
+    TkvTextEdit edit(std::make_unique<NumberProperties>(), false, nullptr);
+    edit.Properties().SetMinValue(1);
+    edit.Properties().SetMaxValue(10);
+    edit.Properties().SetValidateOnEnter(true);
+    edit.DoEnter();
+    Type(edit, "11");
+    int key = Qt::Key_Return;
+    EXPECT_THROW(
+        {
+            try {
+                edit.KeyDown(key, Qt::NoModifier);
+            } catch (const EkvEditValidationError &error) {
+                EXPECT_STREQ(error.what(), "Value out of bounds");
+                throw;
+            }
+        },
+        EkvEditValidationError);
+    edit.SelectAll();
+    Type(edit, "10");
+    key = Qt::Key_Return;
+    edit.KeyDown(key, Qt::NoModifier);
+    EXPECT_EQ(key, 0);
+    EXPECT_EQ(edit.EditValue().toDouble(), 10.0);
+}
+
+TEST_F(EditCoreTest, ChangeEventsWaitForTheOutermostBracket)
+{
+    TkvTextEdit edit;
+    std::string events;
+    edit.Properties().OnChange = [&](TkvCustomEdit *) { events += "C"; };
+    edit.Properties().OnEditValueChanged = [&](TkvCustomEdit *) { events += "V"; };
+    edit.BeginChangeEvents();
+    edit.BeginChangeEvents();
+    edit.SetEditValue(Variant(QStringLiteral("a")));
+    edit.SetEditValue(Variant(QStringLiteral("b")));
+    edit.EndChangeEvents();
+    EXPECT_EQ(events, "");
+    edit.EndChangeEvents();
+    EXPECT_EQ(events, "CV");
+    events.clear();
+    edit.SetEditValue(Variant(QStringLiteral("b")));
+    EXPECT_EQ(events, "") << "an equal value changes nothing";
+}
+
+TEST_F(EditCoreTest, SingleLineEditKeepsCaretKeysAndHandsTheOthersToTheHost)
+{
+    TkvTextEdit edit;
+    std::string handed;
+    edit.OnHostKeyDown = [&](TkvCustomEdit *, int &key, Qt::KeyboardModifiers) {
+        handed += key == Qt::Key_Up ? "U" : key == Qt::Key_PageDown ? "P" : "?";
+    };
+    edit.SetText(QStringLiteral("hello"));
+    edit.DoEnter();
+    EXPECT_TRUE(Consumed(edit, Qt::Key_Up));
+    EXPECT_TRUE(Consumed(edit, Qt::Key_PageDown));
+    EXPECT_FALSE(Consumed(edit, Qt::Key_Home));
+    EXPECT_EQ(handed, "UP");
+    // Left with a selection collapses it to its start before the caret moves.
+    edit.InnerControl()->SetSelection(1, 3);
+    EXPECT_TRUE(Consumed(edit, Qt::Key_Left));
+    EXPECT_EQ(edit.InnerControl()->SelStart(), 1);
+    EXPECT_EQ(edit.InnerControl()->SelLength(), 0);
+    edit.InnerControl()->SetSelection(1, 3);
+    EXPECT_TRUE(Consumed(edit, Qt::Key_Right));
+    EXPECT_EQ(edit.InnerControl()->SelStart(), 4);
+    EXPECT_FALSE(Consumed(edit, Qt::Key_Right)) << "without a selection the caret just moves";
+}
+
+TEST_F(EditCoreTest, AnInPlaceHostMayTakeTabAndReceivesTheStoredValue)
+{
+    QWidget site; // an in-place editor lives on its host, which is not shown here
+    TkvTextEdit edit(&site, true);
+    EXPECT_TRUE(edit.IsInplace());
+    int posted = 0;
+    edit.OnHostPostValue = [&](TkvCustomEdit *) { ++posted; };
+    edit.OnHostKeyDown = [](TkvCustomEdit *, int &key, Qt::KeyboardModifiers) {
+        if (key == Qt::Key_Tab)
+            key = 0;
+    };
+    edit.SetText(QStringLiteral("old"));
+    edit.ActivateInPlaceByKey(QChar(u'n'));
+    EXPECT_EQ(edit.Text(), QStringLiteral("n")) << "the opening character replaces the selected text";
+    EXPECT_TRUE(edit.ChangedSinceEntry());
+    EXPECT_TRUE(Consumed(edit, Qt::Key_Tab));
+    EXPECT_TRUE(edit.Focused()) << "the host consumed Tab";
+    EXPECT_TRUE(edit.DeactivateInPlace());
+    EXPECT_EQ(edit.EditValue().toString(), QStringLiteral("n"));
+    edit.StoreEditValue();
+    EXPECT_EQ(posted, 1);
+    EXPECT_FALSE(edit.ChangedSinceEntry());
+    // In place the carriage return is dropped without a beep.
+    QTest::keyClick(edit.InnerWidget(), Qt::Key_Return);
+    EXPECT_EQ(FBeeps, 0);
+}
+
+TEST_F(EditCoreTest, MemoDeclinesTheCarriageReturnThatWouldOpenIt)
+{
+    QWidget site;
+    TkvMemo memo(&site, true);
+    memo.SetText(QStringLiteral("x"));
+    memo.ActivateInPlaceByKey(QChar(u'\r'));
+    EXPECT_EQ(memo.Text(), QStringLiteral("x"));
+}
+
+TEST_F(EditCoreTest, CharCaseAppliesToTypedText)
+{
+    TkvTextEdit edit;
+    edit.Properties().SetCharCase(ecUpperCase);
+    edit.DoEnter();
+    Type(edit, "abC");
+    EXPECT_EQ(edit.Text(), QStringLiteral("ABC"));
+    edit.DoExit();
+    EXPECT_EQ(edit.EditValue().toString(), QStringLiteral("ABC"));
+}
+
+TEST_F(EditCoreTest, LentPropertiesMustSuitTheEditorKind)
+{
+    TkvTextEdit edit;
+    TkvMemoProperties memoProperties;
+    TkvCustomEditProperties plain;
+    EXPECT_THROW(edit.SetLentProperties(&plain), EkvEditRepositoryError);
+    memoProperties.SetMaxLength(4);
+    edit.SetLentProperties(&memoProperties);
+    EXPECT_EQ(&edit.Properties(), static_cast<TkvCustomTextEditProperties *>(&memoProperties));
+    EXPECT_EQ(edit.InnerEdit()->maxLength(), 4);
+    edit.SetLentProperties(nullptr);
+    EXPECT_NE(&edit.Properties(), static_cast<TkvCustomTextEditProperties *>(&memoProperties));
+    EXPECT_EQ(memoProperties.Owner(), nullptr);
+}
+
+TEST_F(EditCoreTest, PropertiesGoingAwayReturnTheEditorToItsOwn)
+{
+    TkvTextEdit edit;
+    {
+        TkvTextEditProperties lent;
+        edit.SetLentProperties(&lent);
+    }
+    edit.SetText(QStringLiteral("still works"));
+    EXPECT_EQ(edit.Text(), QStringLiteral("still works"));
+}
+
+TEST_F(EditCoreTest, UnboundEditorKeepsItsValueAcrossFocus)
+{
+    TkvTextEdit edit;
+    edit.SetText(QStringLiteral("kept"));
+    edit.DoEnter();
+    EXPECT_EQ(edit.InnerControl()->SelLength(), 4) << "AutoSelect selects all on entry";
+    edit.DoExit();
+    EXPECT_EQ(edit.Text(), QStringLiteral("kept"));
+    EXPECT_EQ(edit.EntryValue().toString(), QStringLiteral("kept"));
+}
+
+} // namespace
+} // namespace kestrum
