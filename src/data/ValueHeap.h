@@ -11,7 +11,8 @@ namespace kestrum {
 //! Hands out small blocks from large chunks and recycles freed blocks by size
 //! class. A million records of a few short strings each would otherwise pay the
 //! general allocator's header and rounding on every block, several times the
-//! payload; here a block costs its size rounded up to 8 bytes. `Clear` drops
+//! payload; here a block costs its size rounded up to 4 bytes (at least 8).
+//! Blocks are only 4-byte aligned: every reader copies values out with memcpy. `Clear` drops
 //! every block at once, which is what a reload of all records needs.
 class TkvValueHeap {
 public:
@@ -20,7 +21,7 @@ public:
     TkvValueHeap &operator=(const TkvValueHeap &) = delete;
     ~TkvValueHeap();
 
-    //! A block of `size` bytes (uninitialised), 8-byte aligned.
+    //! A block of `size` bytes (uninitialised), 4-byte aligned.
     std::byte *Allocate(std::size_t size);
     //! A zero-filled block.
     std::byte *AllocateZeroed(std::size_t size);
@@ -33,7 +34,8 @@ public:
     std::size_t BytesReserved() const { return FBytesReserved; }
 
 private:
-    static constexpr std::size_t Granule = 8;
+    static constexpr std::size_t Granule = 4;
+    static constexpr std::size_t MinBlockSize = sizeof(std::byte *); // a freed block holds the free-list link
     static constexpr std::size_t MaxSmallSize = 512;
     static constexpr std::size_t ChunkSize = 256 * 1024;
 
@@ -44,7 +46,10 @@ private:
         std::size_t Padding; // keeps the payload 16-byte aligned
     };
 
-    static std::size_t RoundUp(std::size_t size) { return (size + Granule - 1) & ~(Granule - 1); }
+    static std::size_t RoundUp(std::size_t size)
+    {
+        return size < MinBlockSize ? MinBlockSize : (size + Granule - 1) & ~(Granule - 1);
+    }
 
     std::vector<std::unique_ptr<std::byte[]>> FChunks;
     std::byte *FCursor = nullptr;

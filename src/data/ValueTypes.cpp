@@ -847,36 +847,151 @@ const TkvVariantValueType *TkvVariantValueType::Instance()
     return &instance;
 }
 
+namespace {
+
+constexpr std::size_t VariantHeaderSize = 5; // payload size, type byte
+
+std::size_t VariantHolderSize(const std::byte *holder)
+{
+    return VariantHeaderSize + ReadRaw<std::uint32_t>(holder);
+}
+
+// Appends [payload size][type byte][payload]; array elements nest the same way.
+void EncodeVariantHolder(const Variant &value, std::string &out)
+{
+    const std::size_t start = out.size();
+    out.append(VariantHeaderSize, '\0');
+    out[start + 4] = char(std::uint8_t(value.type()));
+    switch (value.type()) {
+    case VarType::Empty:
+    case VarType::Null:
+        break;
+    case VarType::Float32:
+    case VarType::Float64:
+    case VarType::Date: {
+        const double number = value.rawDouble();
+        out.append(reinterpret_cast<const char *>(&number), sizeof(number));
+        break;
+    }
+    case VarType::String:
+        out += value.rawNarrow();
+        break;
+    case VarType::WideString: {
+        const std::u16string &units = value.rawWide();
+        out.append(reinterpret_cast<const char *>(units.data()), units.size() * 2);
+        break;
+    }
+    case VarType::Array:
+        for (const Variant &element : value.elements())
+            EncodeVariantHolder(element, out);
+        break;
+    default: { // integers, Boolean, Currency, Error: the raw integer
+        const std::int64_t number = value.rawInteger();
+        out.append(reinterpret_cast<const char *>(&number), sizeof(number));
+        break;
+    }
+    }
+    const auto size = std::uint32_t(out.size() - start - VariantHeaderSize);
+    std::memcpy(out.data() + start, &size, sizeof(size));
+}
+
+std::byte *NewVariantHolder(const Variant &value, TkvValueHeap &heap)
+{
+    std::string encoded;
+    EncodeVariantHolder(value, encoded);
+    std::byte *holder = heap.Allocate(encoded.size());
+    std::memcpy(holder, encoded.data(), encoded.size());
+    return holder;
+}
+
+Variant VariantFromHolder(const std::byte *holder)
+{
+    const auto type = VarType(std::to_integer<std::uint8_t>(holder[4]));
+    const std::byte *payload = holder + VariantHeaderSize;
+    const std::uint32_t size = ReadRaw<std::uint32_t>(holder);
+    const auto integer = [payload] { return ReadRaw<std::int64_t>(payload); };
+    const auto real = [payload] { return ReadRaw<double>(payload); };
+    switch (type) {
+    case VarType::Empty:
+        return Variant();
+    case VarType::Null:
+        return Variant::null();
+    case VarType::Int8:
+        return Variant::fromInt8(std::int8_t(integer()));
+    case VarType::Int16:
+        return Variant::fromInt16(std::int16_t(integer()));
+    case VarType::Int32:
+        return Variant(int(integer()));
+    case VarType::Int64:
+        return Variant(integer());
+    case VarType::UInt8:
+        return Variant::fromUInt8(std::uint8_t(integer()));
+    case VarType::UInt16:
+        return Variant::fromUInt16(std::uint16_t(integer()));
+    case VarType::UInt32:
+        return Variant::fromUInt32(std::uint32_t(integer()));
+    case VarType::Float32:
+        return Variant::fromFloat32(float(real()));
+    case VarType::Float64:
+        return Variant(real());
+    case VarType::Currency:
+        return Variant(Currency{integer()});
+    case VarType::Date:
+        return Variant::fromDate(real());
+    case VarType::Boolean:
+        return Variant(integer() != 0);
+    case VarType::String:
+        return Variant::fromNarrow(NarrowString(reinterpret_cast<const char *>(payload), size));
+    case VarType::WideString: {
+        std::u16string units(size / 2, u'\0');
+        std::memcpy(units.data(), payload, units.size() * 2);
+        return Variant::fromWide(std::move(units));
+    }
+    case VarType::Array: {
+        std::vector<Variant> elements;
+        for (std::uint32_t offset = 0; offset < size;) {
+            elements.push_back(VariantFromHolder(payload + offset));
+            offset += std::uint32_t(VariantHolderSize(payload + offset));
+        }
+        return Variant::fromArray(std::move(elements));
+    }
+    case VarType::Error:
+        return Variant::fromError(std::int32_t(integer()));
+    }
+    return Variant::null();
+}
+
+} // namespace
+
 int TkvVariantValueType::CompareStored(const std::byte *placeA, const std::byte *placeB) const
 {
     return Compare(HolderAt(placeA), HolderAt(placeB));
 }
 
-void TkvVariantValueType::FreeStored(std::byte *place, TkvValueHeap &) const
+void TkvVariantValueType::FreeStored(std::byte *place, TkvValueHeap &heap) const
 {
-    delete reinterpret_cast<Variant *>(HolderAt(place));
+    if (std::byte *holder = HolderAt(place))
+        heap.Free(holder, VariantHolderSize(holder));
     WriteRaw<std::byte *>(place, nullptr);
 }
 
-void TkvVariantValueType::SetValue(std::byte *place, const Variant &value, TkvValueHeap &) const
+void TkvVariantValueType::SetValue(std::byte *place, const Variant &value, TkvValueHeap &heap) const
 {
-    if (auto *held = reinterpret_cast<Variant *>(HolderAt(place)))
-        *held = value;
-    else
-        WriteRaw(place, reinterpret_cast<std::byte *>(new Variant(value)));
+    std::byte *fresh = NewVariantHolder(value, heap);
+    FreeStored(place, heap);
+    WriteRaw(place, fresh);
 }
 
 int TkvVariantValueType::Compare(const void *valueA, const void *valueB) const
 {
     if (!valueA || !valueB)
         return (valueA ? 1 : 0) - (valueB ? 1 : 0);
-    return CompareStoredVariants(*static_cast<const Variant *>(valueA),
-                                 *static_cast<const Variant *>(valueB));
+    return CompareStoredVariants(GetValueAt(valueA), GetValueAt(valueB));
 }
 
 Variant TkvVariantValueType::GetValueAt(const void *value) const
 {
-    return value ? *static_cast<const Variant *>(value) : Variant::null();
+    return value ? VariantFromHolder(static_cast<const std::byte *>(value)) : Variant::null();
 }
 
 const void *TkvVariantValueType::PrepareValuePointer(const std::byte *place) const

@@ -318,7 +318,10 @@ protected:
     void CheckConvert(const Variant &value) const override;
 };
 
-//! Any variant, held in its own heap object.
+//! Any variant, held in a compact holder: a 4-byte payload size, the variant
+//! type byte, then the payload (an 8-byte number, the string's bytes or units,
+//! an array in the variant stream form). A memo of twenty bytes so costs 32
+//! bytes instead of a variant object with its string in separate blocks.
 class TkvVariantValueType : public TkvValueType {
 public:
     static const TkvVariantValueType *Instance();
@@ -330,7 +333,6 @@ public:
     Variant GetValueAt(const void *value) const override;
     bool IsHeld() const override { return true; }
     const void *PrepareValuePointer(const std::byte *place) const override;
-    bool NeedsFinalize() const override { return true; }
     const char *ClassName() const override { return "TkvVariantValueType"; }
 
 protected:

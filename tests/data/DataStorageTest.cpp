@@ -192,6 +192,32 @@ TEST_F(DataStorageTest, EveryValueTypeRoundTripsThroughItsStreamForm)
     }
 }
 
+TEST_F(DataStorageTest, VariantColumnKeepsTypeAndPayload)
+{
+    TkvValueDef *def = Storage.ValueDefs().Add(TkvVariantValueType::Instance(), true, nullptr, false);
+    const Variant values[] = {Variant(),
+                              Variant::fromInt8(-3),
+                              Variant::fromUInt32(4000000000u),
+                              Variant(std::int64_t(-1) << 50),
+                              Variant::fromFloat32(1.5f),
+                              Variant(Currency{-123456}),
+                              Variant::fromDate(45000.75),
+                              Variant(false),
+                              Variant::fromUtf8("一段很长的备注"),
+                              Variant(QString::fromUtf8("宽字符")),
+                              Variant::fromArray({Variant(1), Variant::fromUtf8("x")}),
+                              Variant::fromError(7)};
+    Storage.SetRecordCount(1);
+    for (const Variant &value : values) {
+        Storage.SetValue(0, def, value); // replaces the previous holder
+        EXPECT_TRUE(Storage.GetValue(0, def).identicalTo(value)) << debugString(value);
+    }
+    Storage.SetRecordCount(2);
+    Storage.SetValue(0, def, Variant(2));
+    Storage.SetValue(1, def, Variant(10.5));
+    EXPECT_LT(Storage.CompareRecords(0, 1, def), 0); // the variant comparison, across types
+}
+
 TEST_F(DataStorageTest, IsValueValidChecksConversionWithoutRaising)
 {
     EXPECT_TRUE(TkvIntegerValueType::Instance()->IsValueValid(Variant::null()));
