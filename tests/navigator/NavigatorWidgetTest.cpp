@@ -1,0 +1,93 @@
+// The navigator bar as a widget: it sizes itself, clicks with the mouse,
+// and hands record-set errors to the error handler.
+#include "db/DbTestSupport.h"
+#include "navigator/Navigator.h"
+#include "ui/MessageBox.h"
+
+#include <QCoreApplication>
+#include <QResizeEvent>
+#include <QTest>
+
+namespace kestrum::test {
+namespace {
+
+class NavigatorWidgetTest : public LedgerFixture {
+protected:
+    void SetUp() override
+    {
+        LedgerFixture::SetUp();
+        AddGain(1, "2006-07-01", "a");
+        FQuery = OpenQuery(QStringLiteral("select * from gain"));
+        FSource.SetDataSet(FQuery.get());
+        for (int index = 0; index < kvNavigatorButtonCount; ++index)
+            FNavigator.Buttons().Button(index).SetVisible(index == nbInsert || index == nbDelete ||
+                                                          index == nbPost || index == nbCancel);
+        FNavigator.ButtonsChanged();
+        // A hidden widget gets its resize event when shown; deliver it now.
+        QSize old = FNavigator.size();
+        FNavigator.resize(178, 25);
+        QResizeEvent resized(FNavigator.size(), old);
+        QCoreApplication::sendEvent(&FNavigator, &resized);
+        FNavigator.SetDataSource(&FSource);
+    }
+
+    QPoint CenterOf(int index) { return FNavigator.ViewInfo().ButtonBounds(index).center(); }
+
+    std::unique_ptr<TDbQuery> FQuery;
+    TDbDataSource FSource;
+    QWidget FForm;
+    TkvDBNavigator FNavigator{&FForm};
+};
+
+TEST_F(NavigatorWidgetTest, NewBarIsTwentyFiveHighNotATabStopAndCutsItsWidth)
+{
+    EXPECT_EQ(FNavigator.height(), 25);
+    EXPECT_FALSE(FNavigator.TabStop());
+    EXPECT_EQ(FNavigator.width(), 176);
+}
+
+TEST_F(NavigatorWidgetTest, ClickingInsertThenCancelFollowsTheRecordSet)
+{
+    EXPECT_FALSE(FNavigator.ButtonShownEnabled(nbPost));
+    QTest::mouseClick(&FNavigator, Qt::LeftButton, Qt::NoModifier, CenterOf(nbInsert));
+    EXPECT_EQ(FQuery->State(), dsInsert);
+    EXPECT_TRUE(FNavigator.ButtonShownEnabled(nbPost));
+    EXPECT_TRUE(FNavigator.ButtonShownEnabled(nbCancel));
+    QTest::mouseClick(&FNavigator, Qt::LeftButton, Qt::NoModifier, CenterOf(nbCancel));
+    EXPECT_EQ(FQuery->State(), dsBrowse);
+    EXPECT_FALSE(FNavigator.ButtonShownEnabled(nbPost));
+}
+
+TEST_F(NavigatorWidgetTest, DisablingTheNavigatorDisablesItsButtons)
+{
+    EXPECT_TRUE(FNavigator.ButtonShownEnabled(nbInsert));
+    FNavigator.setEnabled(false);
+    EXPECT_FALSE(FNavigator.ButtonShownEnabled(nbInsert));
+    FNavigator.setEnabled(true);
+    EXPECT_TRUE(FNavigator.ButtonShownEnabled(nbInsert));
+}
+
+TEST_F(NavigatorWidgetTest, RecordSetErrorsReachTheErrorHandler)
+{
+    std::vector<std::string> errors;
+    TkvCustomNavigator::SetExceptionHandler(
+        [&](const std::exception &error) { errors.push_back(error.what()); });
+    FQuery->Edit();
+    // Another program deletes the row under the edit: the post fails.
+    RawExec(FPath, "DELETE FROM gain");
+    FQuery->FieldByName(QString::fromUtf8("进帐人"))->SetText(QStringLiteral("b"));
+    FNavigator.ClickButton(nbPost);
+    TkvCustomNavigator::SetExceptionHandler(nullptr);
+    ASSERT_EQ(errors.size(), 1u);
+    EXPECT_EQ(FQuery->State(), dsEdit) << "the failed post leaves the record as it was";
+}
+
+TEST_F(NavigatorWidgetTest, ClosingTheRecordSetDisablesEverything)
+{
+    FQuery->Close();
+    for (int index : {nbInsert, nbDelete, nbPost, nbCancel})
+        EXPECT_FALSE(FNavigator.ButtonShownEnabled(index));
+}
+
+} // namespace
+} // namespace kestrum::test
