@@ -1,11 +1,12 @@
 #include "data/DataControllerHooks.h"
 
+#include "data/DataSorting.h"
+
 namespace kestrum {
 
 TkvDataControllerHooks CreateDataControllerHooks(TkvCustomDataController &controller)
 {
-    (void)controller;
-    return {};
+    return CreateSortingGroupingSummaryHooks(controller);
 }
 
 } // namespace kestrum
