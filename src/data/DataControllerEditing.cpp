@@ -1,6 +1,7 @@
 // Editing through the provider: append, insert, edit, post, cancel, delete,
 // and the values editors read and write.
 #include "data/DataController.h"
+#include "data/DataControllerGroups.h"
 
 #include <algorithm>
 
@@ -92,19 +93,10 @@ void TkvCustomDataController::DeleteFocused()
         FProvider->DeleteRecord(row.RecordIndex);
         return;
     }
-    // Every record of the group: the consecutive data records that share the
-    // group row's position up to the next row of its level or above.
+    // Every record of the group, visible or collapsed.
     std::vector<int> records;
-    const int level = row.Level;
-    for (int r = FocusedRowIndex() + 1; r < RowCount(); ++r) {
-        const TkvRowInfo next = FInfo->GetRowInfo(r);
-        if (next.IsGroupRow && next.Level <= level)
-            break;
-        if (!next.IsGroupRow)
-            records.push_back(next.RecordIndex);
-        else if (!next.Expanded)
-            records.push_back(next.RecordIndex);
-    }
+    if (TkvDataControllerGroups *groups = DataGroupsOf(*this))
+        records = groups->GetRecordList(groups->GroupIndexByRowIndex(FocusedRowIndex()));
     if (records.empty())
         records.push_back(row.RecordIndex);
     std::sort(records.begin(), records.end());

@@ -1,6 +1,7 @@
 #include "data/DBDataController.h"
 #include "core/Codepage.h"
 #include "core/RegionalSettings.h"
+#include "data/DataSorting.h"
 #include "db/DbConnection.h"
 #include "db/DbDataSource.h"
 #include "db/DbField.h"
@@ -132,6 +133,34 @@ TEST_F(DBDataControllerTest, PostingANewEntryReloadsAndFocusesIt)
     EXPECT_EQ(Rows(), "工资,红包,利息,*奖金");
     EXPECT_FALSE(Controller.IsEditing());
     EXPECT_NE(Log.find("Data(dckAll,-1,-1)"), std::string::npos);
+}
+
+TEST_F(DBDataControllerTest, PostedEntryIsFocusedWhereverSortingPutsIt)
+{
+    DataSortingOf(Controller)->ApplySortOrder(0, soDescending);
+    Query.Open();
+    EXPECT_EQ(Rows(), "*工资,红包,利息");
+    Controller.Append();
+    Query.FieldByName("本次进帐")->SetValue(Variant(50.0));
+    Query.FieldByName("进帐人")->SetText(QString::fromUtf8("奖金"));
+    Controller.Post();
+    EXPECT_EQ(Rows(), "工资,*奖金,红包,利息");
+    EXPECT_EQ(Current(), "奖金");
+}
+
+TEST_F(DBDataControllerTest, EditedRecordStaysVisibleWhileItFailsTheFilter)
+{
+    Query.Open();
+    Controller.SetFindFilter(2, QString::fromUtf8("红"));
+    Controller.ChangeFocusedRowIndex(0);
+    EXPECT_EQ(Rows(), "*红包");
+    EXPECT_EQ(Current(), "红包");
+    Query.Edit();
+    Query.FieldByName("进帐人")->SetText(QString::fromUtf8("礼金"));
+    Controller.InfoChanged(dcicLoad); // the list is rebuilt while the record is edited
+    EXPECT_EQ(Rows(), "*礼金");
+    Query.Post();
+    EXPECT_EQ(Rows(), ""); // editing ended: the filter applies again
 }
 
 TEST_F(DBDataControllerTest, TypingWhileEditingUpdatesTheRowBeforeThePost)

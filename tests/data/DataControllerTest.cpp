@@ -1,5 +1,6 @@
 #include "data/DataController.h"
 #include "core/RegionalSettings.h"
+#include "data/DataControllerGroups.h"
 
 #include <gtest/gtest.h>
 
@@ -203,6 +204,47 @@ TEST_F(DataControllerTest, DetachingAnItemRenumbersLaterItems)
     EXPECT_EQ(Controller.ItemCount(), 1);
     EXPECT_EQ(Controller.GetItemIndex(&Columns[1]), 0);
     EXPECT_EQ(Controller.GetDisplayText(0, 0).toStdString(), "a");
+}
+
+//! A source that can be modified and writes down what it is asked to delete.
+class RecordingProvider : public TkvCustomDataProvider {
+public:
+    using TkvCustomDataProvider::TkvCustomDataProvider;
+    bool CanModify() const override { return true; }
+    bool IsEmpty() const override { return false; }
+    void DeleteRecords(const std::vector<int> &recordIndexes) override
+    {
+        for (int recordIndex : recordIndexes)
+            Deleted += std::to_string(recordIndex);
+    }
+    std::string Deleted;
+};
+
+class ModifiableController : public TkvCustomDataController {
+public:
+    ModifiableController()
+    {
+        auto provider = std::make_unique<RecordingProvider>(*this);
+        Recorder = provider.get();
+        SetProvider(std::move(provider));
+    }
+    RecordingProvider *Recorder;
+};
+
+TEST(DataControllerGroupDelete, DeletingTheFocusedGroupRowDeletesEachRecordOnce)
+{
+    ModifiableController controller;
+    int column = 0;
+    controller.AttachItem(&column)->SetValueTypeClass(TkvStringValueType::Instance());
+    controller.BeginBatch();
+    for (const char *item : {"b", "a", "b", "c", "b"})
+        controller.SetValue(controller.AppendRecord(), 0, Variant::fromUtf8(item));
+    controller.EndBatch();
+    DataGroupsOf(controller)->PlaceInGrouping(0, 0);
+    ASSERT_EQ(controller.RowCount(), 3); // three collapsed groups: a, b, c
+    controller.ChangeFocusedRowIndex(1);
+    controller.DeleteFocused();
+    EXPECT_EQ(controller.Recorder->Deleted, "024");
 }
 
 } // namespace
