@@ -34,8 +34,9 @@ TForm2::TForm2(TShell *shell, QWidget *parent)
     PqLabel1 = new QLabel(QString::fromUtf8("构筑和谐家庭!"), this);
     PqLabel1->move(168, 48);
     PqLabel1->adjustSize();
+    // Name and address on two lines: on one they are wider than the box.
     PqLabel3 =
-        new QLabel(QString::fromUtf8("开发: ") + TMaker::Name() + QLatin1Char(' ') + TMaker::Domain(), this);
+        new QLabel(QString::fromUtf8("开发: ") + TMaker::Name() + QLatin1Char('\n') + TMaker::Domain(), this);
     PqLabel3->move(168, 80);
     PqLabel3->adjustSize();
 

@@ -1,12 +1,16 @@
-// Start-up: the data components finish loading (reporting each failure in
-// the error box), then the window opens whatever happened, and the message
-// loop runs until it closes.
+// Start-up: the main window is built with its pages bound to the data
+// components, then the components finish loading (reporting each failure in
+// the error box), the about box is made hidden, and the window opens whatever
+// happened; the message loop runs until it closes.
+#include "app/AboutBox.h"
 #include "app/LedgerData.h"
+#include "app/MainWindow.h"
 #include "core/RegionalSettings.h"
 #include "ui/ErrorBox.h"
+#include "ui/Fonts.h"
+#include "ui/Shell.h"
 
 #include <QApplication>
-#include <QLabel>
 
 using namespace kestrum;
 
@@ -14,14 +18,16 @@ int main(int argc, char **argv)
 {
     QApplication app(argc, argv);
     setRegionalSettings(RegionalSettings::fromSystemLocale());
-    TLedgerData data;
-    data.Loaded([](const std::exception &error) { ShowException(nullptr, error); });
+    RegisterFontSubstitutions();
 
-    // Until the ledger window takes over: what the record sets hold.
-    QLabel window(QString::fromUtf8("收入: %1 条, 消费: %2 条")
-                      .arg(data.ADOQuery1.Active() ? QString::number(data.ADOQuery1.RecordCount()) : "-")
-                      .arg(data.ADOQuery2.Active() ? QString::number(data.ADOQuery2.RecordCount()) : "-"));
-    window.resize(400, 200);
+    TLedgerData data;
+    TDesktopShell shell;
+    TForm1 window(data, shell);
+    // The pages are bound first so that they hear the record sets open.
+    data.Loaded([](const std::exception &error) { ShowException(nullptr, error); });
+    TForm2 about(&shell);
+    window.SetAboutBox(&about);
+
     window.show();
     return app.exec();
 }

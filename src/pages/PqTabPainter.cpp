@@ -32,7 +32,8 @@ QRect contentRect(const TPqTabMetrics &metrics, const QRect &tab)
     const int h = tab.height();
     switch (metrics.TabStyle) {
     case tsSingleSlant:
-        return tab.adjusted(4, 3, -(h / 2 + 2), -3);
+        // The left edge is upright; the right one slants across the full height.
+        return tab.adjusted(4, 3, -(h - 2), -3);
     case tsDoubleSlant:
         return tab.adjusted(h, 3, -h, -3);
     case tsCutCorner:

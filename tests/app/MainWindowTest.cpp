@@ -196,7 +196,7 @@ TEST(AboutBox, ContentsAndTheVisitButton)
     EXPECT_TRUE(about.windowFlags() & Qt::Tool);
     EXPECT_EQ(about.geometry(), QRect(271, 286, 378, 172));
     EXPECT_EQ(about.PqLabel2->text() + '|' + about.PqLabel1->text() + '|' + about.PqLabel3->text(),
-              utf8("Kestrum|构筑和谐家庭!|开发: 米瑞罗工作室 www.mirelo.example"));
+              utf8("Kestrum|构筑和谐家庭!|开发: 米瑞罗工作室\nwww.mirelo.example"));
     EXPECT_TRUE(about.PqLabel2->font().bold());
     EXPECT_EQ(about.PqLabel2->font().pixelSize(), 11);
     EXPECT_EQ(about.font().pixelSize(), 12);
