@@ -25,8 +25,9 @@ void TDbDataSource::SetDataSet(TDbQuery *dataSet)
     if (FDataSet)
         FDataSet->AttachDataSource(this);
     DataEvent(TDataEvent::UpdateState, 0);
+    // Links that stayed active now see other fields.
     if (State() != dsInactive)
-        NotifyLinks(TDataEvent::DataSetChange, 0);
+        NotifyLinks(TDataEvent::LayoutChange, 0);
 }
 
 void TDbDataSource::SetEnabled(bool enabled)

@@ -97,6 +97,8 @@ void TDbQuery::ConnectionClosing()
 
 void TDbQuery::SetSQL(const QStringList &lines)
 {
+    // Rows of another statement must not stay on show under this one.
+    Close();
     FSQL = lines;
     *FPlan = ParseStatement(SQLText());
     FParameters.Rebuild(FPlan->names);

@@ -50,8 +50,8 @@ public:
     const QString &Name() const { return FName; }
     void SetName(const QString &name) { FName = name; }
 
-    // Statement: a list of lines. Changing it closes nothing by itself (the
-    // callers close first) but re-parses the ":name" parameters.
+    // Statement: a list of lines. Changing it closes an open record set and
+    // re-parses the ":name" parameters (keeping the values of names that stay).
     const QStringList &SQL() const { return FSQL; }
     void SetSQL(const QStringList &lines);
     void ClearSQL() { SetSQL({}); }

@@ -258,8 +258,7 @@ void TDbQuery::Refresh()
     if (position < 0 && VisibleCount() > 0)
         position = 0;
     FPos = position;
-    FBof = FOrder.empty() || (position == 0 && oldPos == 0 && current.IsNull());
-    FEof = FOrder.empty();
+    FBof = FEof = FOrder.empty();
     DataEvent(TDataEvent::DataSetChange, 0);
 }
 
