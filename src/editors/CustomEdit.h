@@ -136,6 +136,9 @@ public:
     // ---- in-place entry points for a host ----
     void ActivateInPlace();
     void ActivateInPlaceByKey(QChar ch);
+    //! ActivateInPlace, then a left-button press (button still down) or
+    //! release at point, given in the coordinates of the editor's parent.
+    void ActivateInPlaceByMouse(Qt::KeyboardModifiers shift, const QPoint &point, bool leftButtonDown);
     //! Validates (raising on error) and rebuilds the display text.
     bool DeactivateInPlace();
 

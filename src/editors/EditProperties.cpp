@@ -25,10 +25,25 @@ TkvCustomEditProperties::TkvCustomEditProperties() : FClickKey(ShortCut(Qt::Key_
 
 TkvCustomEditProperties::~TkvCustomEditProperties()
 {
-    if (OnDestroying)
-        OnDestroying(this);
+    // Listeners may remove themselves while being told.
+    auto listeners = std::move(FFreeNotifications);
+    FFreeNotifications.clear();
+    for (auto &listener : listeners)
+        listener.second(this);
     if (FOwner && &FOwner->Properties() == this)
         FOwner->SetLentProperties(nullptr);
+}
+
+int TkvCustomEditProperties::AddFreeNotification(std::function<void(TkvCustomEditProperties *)> listener)
+{
+    int id = FNextListenerId++;
+    FFreeNotifications.emplace_back(id, std::move(listener));
+    return id;
+}
+
+void TkvCustomEditProperties::RemoveFreeNotification(int id)
+{
+    std::erase_if(FFreeNotifications, [id](const auto &entry) { return entry.first == id; });
 }
 
 void TkvCustomEditProperties::Changed()

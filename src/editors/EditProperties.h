@@ -70,8 +70,10 @@ public:
     //! Tells the owner that a property changed (inner control, repaint).
     void Changed();
 
-    //! Called when the properties object goes away (in-place editor lists).
-    std::function<void(TkvCustomEditProperties *)> OnDestroying;
+    //! Listeners told when the properties object goes away (in-place editor
+    //! lists, hosts); AddFreeNotification returns an id for removal.
+    int AddFreeNotification(std::function<void(TkvCustomEditProperties *)> listener);
+    void RemoveFreeNotification(int id);
 
     bool AutoSelect() const { return FAutoSelect; }
     void SetAutoSelect(bool value);
@@ -133,6 +135,8 @@ public:
 
 private:
     TkvCustomEdit *FOwner = nullptr;
+    int FNextListenerId = 1;
+    std::vector<std::pair<int, std::function<void(TkvCustomEditProperties *)>>> FFreeNotifications;
     bool FAutoSelect = true;
     bool FBeepOnError = false;
     TShortCut FClearKey = 0;

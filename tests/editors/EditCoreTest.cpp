@@ -1,5 +1,6 @@
 // The editor core without a record set: validation and its error report,
 // change-event deferral, keys handed to a host, in-place use, properties.
+#include "editors/InplaceEditList.h"
 #include "editors/Memo.h"
 #include "editors/TextEdit.h"
 
@@ -243,6 +244,34 @@ TEST_F(EditCoreTest, UnboundEditorKeepsItsValueAcrossFocus)
     edit.DoExit();
     EXPECT_EQ(edit.Text(), QStringLiteral("kept"));
     EXPECT_EQ(edit.EntryValue().toString(), QStringLiteral("kept"));
+}
+
+} // namespace
+} // namespace kestrum
+
+namespace kestrum {
+namespace {
+
+TEST(InplaceEditList, KeepsOneEditorPerPropertiesAndDropsItWithThem)
+{
+    TkvInplaceEditList list;
+    auto text = std::make_unique<TkvTextEditProperties>();
+    TkvMemoProperties memo;
+    TkvCustomEdit &first = list.GetEdit(*text);
+    EXPECT_EQ(&list.GetEdit(*text), &first) << "reused, not created again";
+    EXPECT_TRUE(first.IsInplace());
+    EXPECT_FALSE(first.isVisibleTo(nullptr));
+    EXPECT_EQ(&first.Properties(), static_cast<TkvCustomEditProperties *>(text.get()));
+    TkvCustomEdit &second = list.GetEdit(memo);
+    EXPECT_NE(&second, &first);
+    EXPECT_NE(dynamic_cast<TkvCustomMemo *>(&second), nullptr);
+    EXPECT_EQ(list.FindEditByPropertiesClass(typeid(TkvMemoProperties)), &second);
+    EXPECT_EQ(list.Count(), 2);
+    text.reset();
+    EXPECT_EQ(list.Count(), 1);
+    EXPECT_EQ(list.FindEditByPropertiesClass(typeid(TkvTextEditProperties)), nullptr);
+    TkvCustomEditProperties plain;
+    EXPECT_THROW(list.GetEdit(plain), EkvInplaceEditError);
 }
 
 } // namespace
