@@ -1,7 +1,7 @@
 #include "grid/TkvGridTableView.h"
 
-#include "core/Errors.h"
 #include "grid/TkvGrid.h"
+#include "grid/TkvGridDataControllerSource.h"
 #include "grid/TkvGridLookAndFeelPainter.h"
 #include "grid/TkvGridTableController.h"
 #include "grid/TkvGridTablePainter.h"
@@ -486,7 +486,18 @@ void TkvGridTableView::SourceUpdateRecord(int recordIndex)
 
 std::unique_ptr<TkvGridRowSource> TkvGridTableView::CreateDataController()
 {
-    throw Exception("TkvGridTableView: no data controller class available");
+    return TkvGridDataControllerSource::Create(this);
+}
+
+TkvGridDataControllerSource *TkvGridTableView::ControllerSource() const
+{
+    return dynamic_cast<TkvGridDataControllerSource *>(&DataController());
+}
+
+TkvDataSummary *TkvGridTableView::Summary() const
+{
+    TkvGridDataControllerSource *source = ControllerSource();
+    return source ? source->Summary() : nullptr;
 }
 
 // ---- TkvGridDBTableView ----
@@ -503,7 +514,13 @@ std::unique_ptr<TkvGridItemDataBinding> TkvGridDBTableView::CreateDataBinding(Tk
 
 std::unique_ptr<TkvGridRowSource> TkvGridDBTableView::CreateDataController()
 {
-    throw Exception("TkvGridDBTableView: no record-set data controller available");
+    return TkvGridDataControllerSource::CreateDB(this);
+}
+
+TkvGridDBDataController *TkvGridDBTableView::DBDataController() const
+{
+    TkvGridDataControllerSource *source = ControllerSource();
+    return source ? source->DBController() : nullptr;
 }
 
 } // namespace kestrum

@@ -30,6 +30,9 @@ class TkvGridTableViewInfo;
 class TkvGridTableViewInfoCache;
 class TkvGridViewData;
 class TkvCustomGridRecord;
+class TkvDataSummary;
+class TkvGridDataControllerSource;
+class TkvGridDBDataController;
 
 class TkvCustomGridView {
 public:
@@ -237,6 +240,11 @@ public:
     void SourceSearchChanged() override;
     void SourceUpdateRecord(int recordIndex) override;
 
+    //! The real data controller behind the view, when it has one (tests may give a view another source).
+    TkvGridDataControllerSource *ControllerSource() const;
+    //! The data controller's summaries: FooterSummaryItems, DefaultGroupSummaryItems, SummaryGroups.
+    TkvDataSummary *Summary() const;
+
     //! The column whose header the left button is down on (painted pressed).
     TkvGridColumn *PressedColumn() const { return FPressedColumn; }
     void SetPressedColumn(TkvGridColumn *column);
@@ -281,6 +289,8 @@ public:
         return static_cast<TkvGridDBColumn *>(TkvGridTableView::CreateColumn(name));
     }
     TkvGridDBColumn *Columns(int index) const { return static_cast<TkvGridDBColumn *>(Items(index)); }
+    //! The record-set data controller (DataSource, KeyFieldNames, Options); nullptr under another source.
+    TkvGridDBDataController *DBDataController() const;
     std::unique_ptr<TkvGridItemDataBinding> CreateDataBinding(TkvCustomGridTableItem *item) override;
 
 protected:

@@ -1,0 +1,97 @@
+#pragma once
+// The grid's row source over a real data controller: the view's items
+// become the controller's fields, rows, grouping and summaries are read from
+// it, and its change notifications become the view's notices. The record-set
+// variant binds columns to fields by name.
+#include "data/DBDataController.h"
+#include "data/DataController.h"
+#include "data/DataSummary.h"
+#include "grid/TkvGridRowSource.h"
+
+#include <memory>
+
+namespace kestrum {
+
+class TkvCustomGridTableItem;
+class TkvCustomGridTableView;
+class TkvGridColumn;
+
+class TkvGridDataControllerSource : public TkvGridRowSource, public IkvDataControllerOwner {
+public:
+    //! The controller is made by the caller with this object as its owner (see Create).
+    explicit TkvGridDataControllerSource(TkvCustomGridTableView *view);
+    ~TkvGridDataControllerSource() override;
+
+    //! A source over a controller without a record set.
+    static std::unique_ptr<TkvGridDataControllerSource> Create(TkvCustomGridTableView *view);
+    //! A source over a record-set controller (columns bind by field name).
+    static std::unique_ptr<TkvGridDataControllerSource> CreateDB(TkvCustomGridTableView *view);
+
+    TkvCustomDataController &Controller() const { return *FController; }
+    //! The record-set controller, or nullptr for a plain one.
+    TkvGridDBDataController *DBController() const
+    {
+        return dynamic_cast<TkvGridDBDataController *>(FController.get());
+    }
+    //! The controller's summaries (footer items, default group items, summary groups).
+    TkvDataSummary *Summary() const;
+
+    // TkvGridRowSource.
+    void ItemAdded(int itemIndex) override;
+    void ItemRemoved(int itemIndex) override;
+    void ItemMoved(int fromIndex, int toIndex) override;
+    QString FieldName(int itemIndex) const override;
+    void SetFieldName(int itemIndex, const QString &fieldName) override;
+    TkvGridFieldInfo FieldInfo(int itemIndex) const override;
+    void EndLoading() override;
+    int RowCount() const override { return FController->RowCount(); }
+    TkvGridRowInfo GetRowInfo(int rowIndex) const override;
+    int RecordCount() const override { return FController->RecordCount(); }
+    int GetRowIndexByRecordIndex(int recordIndex, bool makeVisible) override;
+    QString DisplayText(int recordIndex, int itemIndex) const override;
+    int GroupingItemCount() const override;
+    int GroupingItemIndex(int level) const override;
+    int ItemGroupIndex(int itemIndex) const override;
+    void PlaceInGrouping(int itemIndex, int groupIndex) override;
+    void ChangeExpanding(int rowIndex, bool expanded, bool recursive) override;
+    TkvGridSortMark ItemSortOrder(int itemIndex) const override;
+    QString GroupRowSummaryText(int rowIndex) const override;
+    QString FooterText(int itemIndex) const override;
+    int FilterConditionCount() const override { return FController->Filter().IsEmpty() ? 0 : 1; }
+    int FocusedRowIndex() const override { return FController->FocusedRowIndex(); }
+    bool ChangeFocusedRowIndex(int rowIndex) override { return FController->ChangeFocusedRowIndex(rowIndex); }
+    bool IsRowSelected(int rowIndex) const override { return FController->IsRowSelected(rowIndex); }
+    bool IsEditing() const override { return FController->IsEditing(); }
+    int EditingRecordIndex() const override { return FController->EditingRecordIndex(); }
+    int NewItemRecordIndex() const override;
+    bool CanEdit() const override;
+    void BeginBatch() override { FController->BeginBatch(); }
+    void EndBatch() override { FController->EndBatch(); }
+
+    // IkvDataControllerOwner.
+    bool IsLoading() const override;
+    bool IsDestroying() const override;
+    int VisibleRowCount() const override;
+
+private:
+    void HandleUpdate(const TkvUpdateControlInfo &info);
+    TkvDataItem ItemAt(int itemIndex) const;
+    void UpdateItemIndexes();
+
+    TkvCustomGridTableView *FGridView;
+    std::unique_ptr<TkvCustomDataController> FController;
+    //! Field names of a controller without a record set, kept per item.
+    std::vector<QString> FFieldNames;
+    int FDeliveredPrevRow = -2;
+    int FDeliveredRow = -2;
+};
+
+//! A summary item's column (its linked item), or nullptr.
+TkvGridColumn *SummaryItemColumn(const TkvCustomDataSummaryItem &item);
+//! Shows a summary item in a column's footer cell or group row (its linked item).
+void SetSummaryItemColumn(TkvCustomDataSummaryItem &item, TkvGridColumn *column);
+
+//! The grid field kind of a record-set field type.
+TkvGridFieldKind GridFieldKind(TFieldType type);
+
+} // namespace kestrum

@@ -1,0 +1,141 @@
+// The grid over the real data controller: columns become fields, rows,
+// grouping, footer and group summaries come from the controller, and its
+// notifications keep the layout current.
+#include "GridTestSource.h"
+
+#include "data/DataSummary.h"
+#include "data/ValueTypes.h"
+#include "grid/TkvGridDataControllerSource.h"
+
+#include <gtest/gtest.h>
+
+using namespace kestrum;
+using namespace kestrum::test;
+
+namespace {
+
+struct ControllerGrid {
+    std::unique_ptr<TkvGridTableView> View;
+    TkvGridColumn *Amount = nullptr;
+    TkvGridColumn *Item = nullptr;
+    TkvCustomDataController &Controller() const { return View->ControllerSource()->Controller(); }
+};
+
+ControllerGrid MakeControllerGrid(const std::vector<std::pair<double, QString>> &entries)
+{
+    ControllerGrid grid;
+    grid.View = MakeGridView<TkvGridTableView>();
+    TkvGridTableView &view = *grid.View;
+    view.BeginLoading();
+    grid.Amount = view.CreateColumn("amount");
+    grid.Amount->SetCaption(QString::fromUtf8("本次进帐"));
+    grid.Item = view.CreateColumn("item");
+    grid.Item->SetCaption(QString::fromUtf8("进帐项"));
+    view.OptionsView().SetFooter(true);
+    view.SetBounds(QRect(0, 0, 600, 300));
+    TkvCustomDataController &controller = grid.Controller();
+    controller.ChangeValueTypeClass(0, TkvFloatValueType::Instance());
+    controller.ChangeValueTypeClass(1, TkvWideStringValueType::Instance());
+    TkvDataSummary &summary = *view.Summary();
+    TkvDataSummaryItem *footer = summary.FooterSummaryItems().Add();
+    footer->SetKind(skSum);
+    SetSummaryItemColumn(*footer, grid.Amount);
+    TkvDataSummaryItem *group = summary.DefaultGroupSummaryItems().Add();
+    group->SetKind(skSum);
+    SetSummaryItemColumn(*group, grid.Amount);
+    view.EndLoading();
+    controller.BeginBatch();
+    controller.SetRecordCount(static_cast<int>(entries.size()));
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        controller.SetValue(static_cast<int>(i), 0, Variant(entries[i].first));
+        controller.SetValue(static_cast<int>(i), 1, Variant(entries[i].second));
+    }
+    controller.EndBatch();
+    return grid;
+}
+
+std::vector<std::pair<double, QString>> Entries()
+{
+    return {{1000.5, QString::fromUtf8("工资")},
+            {234, QString::fromUtf8("奖金")},
+            {0, QString::fromUtf8("工资")}};
+}
+
+} // namespace
+
+TEST(GridDataController, ColumnsBecomeFieldsAndRowsShowRecords)
+{
+    ControllerGrid grid = MakeControllerGrid(Entries());
+    EXPECT_EQ(grid.Controller().ItemCount(), 2);
+    EXPECT_EQ(grid.View->ViewData().RecordCount(), 3);
+    EXPECT_EQ(LaidOutRows(*grid.View), "D0:0|D0:1|D0:2");
+    const TkvGridRowViewInfo *row = grid.View->ViewInfo().FindRow(1);
+    ASSERT_NE(row, nullptr);
+    EXPECT_EQ(grid.View->ViewInfo().Cells(*row)[1].Text.toStdString(), "奖金");
+    // Moving a column moves its field: the controller's item 0 is now the item column.
+    grid.Item->SetIndex(0);
+    EXPECT_EQ(grid.Controller().GetDisplayText(1, 0).toStdString(), "奖金");
+    EXPECT_EQ(grid.View->ViewInfo().Cells(*grid.View->ViewInfo().FindRow(1))[0].Text.toStdString(), "奖金");
+    // Removing a column drops its field.
+    grid.View->DeleteItem(grid.Amount);
+    EXPECT_EQ(grid.Controller().ItemCount(), 1);
+}
+
+TEST(GridDataController, FooterShowsTheFirstOfTwoItemsOnAColumn)
+{
+    ControllerGrid grid = MakeControllerGrid(Entries());
+    TkvDataSummaryItem *count = grid.View->Summary()->FooterSummaryItems().Add();
+    count->SetKind(skCount);
+    SetSummaryItemColumn(*count, grid.Amount);
+    EXPECT_EQ(SummaryItemColumn(*count), grid.Amount);
+    const auto &footer = grid.View->ViewInfo().FooterCells();
+    ASSERT_EQ(footer.size(), 2u);
+    EXPECT_EQ(footer[0].Text.toStdString(), "1234.50");
+    EXPECT_TRUE(footer[1].Text.isEmpty());
+    // A new value reaches the footer through the controller's notifications.
+    grid.Controller().SetValue(1, 0, Variant(300.0));
+    EXPECT_EQ(grid.View->ViewInfo().FooterCells()[0].Text.toStdString(), "1300.50");
+}
+
+TEST(GridDataController, GroupRowsShowCaptionValueAndSum)
+{
+    ControllerGrid grid = MakeControllerGrid(Entries());
+    grid.Item->SetGroupIndex(0);
+    EXPECT_EQ(grid.Item->GroupIndex(), 0);
+    EXPECT_EQ(grid.View->GroupedColumnCount(), 1);
+    const std::string rows = LaidOutRows(*grid.View);
+    EXPECT_NE(rows.find("G0:进帐项 : 工资 (SUM=1000.50)"), std::string::npos) << rows;
+    EXPECT_NE(rows.find("G0:进帐项 : 奖金 (SUM=234.00)"), std::string::npos) << rows;
+    EXPECT_EQ(grid.View->ViewData().RecordCount(), 2);
+    // Right on a focused group row expands it; the data rows follow it.
+    TkvGridTableController &controller = grid.View->Controller();
+    const int wages = rows.find("奖金") < rows.find("工资") ? 1 : 0;
+    controller.SetFocusedRowIndex(wages);
+    controller.KeyDown(TkvGridKey::Right, {});
+    EXPECT_EQ(grid.View->ViewData().RecordCount(), 4);
+    controller.KeyDown(TkvGridKey::Left, {});
+    EXPECT_EQ(grid.View->ViewData().RecordCount(), 2);
+    EXPECT_EQ(grid.View->ViewInfo().HeaderCells()[0].Bounds.width(),
+              grid.Amount->Width() + grid.View->ViewInfo().LevelIndent());
+}
+
+TEST(GridDataController, ClickAndKeysMoveTheControllersFocus)
+{
+    std::vector<std::pair<double, QString>> entries;
+    for (int i = 0; i < 50; ++i)
+        entries.push_back({double(i), QString::number(i)});
+    ControllerGrid grid = MakeControllerGrid(entries);
+    TkvGridTableView &view = *grid.View;
+    const TkvGridRowViewInfo *row = view.ViewInfo().FindRow(2);
+    ASSERT_NE(row, nullptr);
+    view.Controller().MouseDown(TkvGridMouseButton::Left, view.ViewInfo().Cells(*row)[1].Bounds.center(), {},
+                                false);
+    EXPECT_EQ(grid.Controller().FocusedRowIndex(), 2);
+    EXPECT_EQ(view.Controller().FocusedItem(), grid.Item);
+    view.Controller().KeyDown(TkvGridKey::Down, {});
+    EXPECT_EQ(grid.Controller().FocusedRecordIndex(), 3);
+    view.Controller().KeyDown(TkvGridKey::End, {false, true, false});
+    EXPECT_EQ(grid.Controller().FocusedRowIndex(), 49);
+    EXPECT_EQ(view.ViewInfo().LastFullyVisibleRowIndex(), 49);
+    EXPECT_TRUE(view.ViewInfo().FindRow(49)->Focused);
+}
