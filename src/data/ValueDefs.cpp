@@ -63,16 +63,8 @@ void TkvValueDef::Free(std::byte *buffer, TkvValueHeap &heap) const
         return;
     if (!IsNull(buffer))
         FValueTypeClass->FreeStored(buffer + ValueOffset(), heap);
-    if (FTextStored) {
-        std::byte *textPlace = buffer + TextOffset();
-        std::byte *holder;
-        std::memcpy(&holder, textPlace, sizeof(holder));
-        if (holder) {
-            std::uint32_t length;
-            std::memcpy(&length, holder, 4);
-            heap.Free(holder, 4 + std::size_t(length));
-        }
-    }
+    if (FTextStored)
+        TkvValueType::FreeStoredText(buffer + TextOffset(), heap);
     std::memset(buffer + FOffset, 0, std::size_t(FBufferSize));
 }
 

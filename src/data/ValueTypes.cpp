@@ -36,36 +36,66 @@ template <typename T> int ThreeWay(T a, T b)
     return a < b ? -1 : (b < a ? 1 : 0);
 }
 
-// Byte-string holders: 4-byte length, then the bytes.
+// Length prefix of holders: one byte for lengths below 255 (the usual case,
+// which keeps a short text's holder at 8 bytes), else 255 and 4 bytes.
+std::size_t LengthPrefixSize(std::uint32_t length)
+{
+    return length < 255 ? 1 : 5;
+}
+
+void WriteLengthPrefix(std::byte *at, std::uint32_t length)
+{
+    if (length < 255) {
+        at[0] = std::byte(std::uint8_t(length));
+    } else {
+        at[0] = std::byte{255};
+        WriteRaw(at + 1, length);
+    }
+}
+
+std::uint32_t ReadLengthPrefix(const std::byte *at)
+{
+    const auto first = std::to_integer<std::uint8_t>(at[0]);
+    return first < 255 ? first : ReadRaw<std::uint32_t>(at + 1);
+}
+
+void AppendLengthPrefix(std::string &out, std::uint32_t length)
+{
+    std::byte prefix[5];
+    WriteLengthPrefix(prefix, length);
+    out.append(reinterpret_cast<const char *>(prefix), LengthPrefixSize(length));
+}
+
+// Byte-string holders: the length prefix, then the bytes.
 std::size_t NarrowHolderSize(std::uint32_t length)
 {
-    return 4 + std::size_t(length);
+    return LengthPrefixSize(length) + std::size_t(length);
 }
 
 std::byte *NewNarrowHolder(std::string_view bytes, TkvValueHeap &heap)
 {
     const auto length = std::uint32_t(bytes.size());
     std::byte *holder = heap.Allocate(NarrowHolderSize(length));
-    WriteRaw(holder, length);
+    WriteLengthPrefix(holder, length);
     if (length)
-        std::memcpy(holder + 4, bytes.data(), length);
+        std::memcpy(holder + LengthPrefixSize(length), bytes.data(), length);
     return holder;
 }
 
 void FreeNarrowHolder(std::byte *holder, TkvValueHeap &heap)
 {
     if (holder)
-        heap.Free(holder, NarrowHolderSize(ReadRaw<std::uint32_t>(holder)));
+        heap.Free(holder, NarrowHolderSize(ReadLengthPrefix(holder)));
 }
 
 // Replaces the holder at `slot` with one holding `bytes`, reusing the block when
-// the size class allows it.
+// the length is the same.
 void StoreNarrowHolder(std::byte *slot, std::string_view bytes, TkvValueHeap &heap)
 {
     std::byte *old = HolderAt(slot);
-    if (old && ReadRaw<std::uint32_t>(old) == bytes.size()) {
+    if (old && ReadLengthPrefix(old) == bytes.size()) {
         if (!bytes.empty())
-            std::memcpy(old + 4, bytes.data(), bytes.size());
+            std::memcpy(old + LengthPrefixSize(std::uint32_t(bytes.size())), bytes.data(), bytes.size());
         return;
     }
     FreeNarrowHolder(old, heap);
@@ -119,6 +149,12 @@ int TkvValueType::CompareStored(const std::byte *placeA, const std::byte *placeB
 
 void TkvValueType::FreeStored(std::byte *, TkvValueHeap &) const
 {
+}
+
+void TkvValueType::FreeStoredText(std::byte *textPlace, TkvValueHeap &heap)
+{
+    FreeNarrowHolder(HolderAt(textPlace), heap);
+    WriteRaw<std::byte *>(textPlace, nullptr);
 }
 
 Variant TkvValueType::GetValue(const std::byte *place) const
@@ -218,7 +254,8 @@ std::string_view TkvStringValueType::HeldBytes(const void *value)
     if (!value)
         return {};
     const auto *holder = static_cast<const std::byte *>(value);
-    return std::string_view(reinterpret_cast<const char *>(holder + 4), ReadRaw<std::uint32_t>(holder));
+    const std::uint32_t length = ReadLengthPrefix(holder);
+    return std::string_view(reinterpret_cast<const char *>(holder + LengthPrefixSize(length)), length);
 }
 
 int TkvStringValueType::CompareStored(const std::byte *placeA, const std::byte *placeB) const
@@ -849,19 +886,22 @@ const TkvVariantValueType *TkvVariantValueType::Instance()
 
 namespace {
 
-constexpr std::size_t VariantHeaderSize = 5; // payload size, type byte
-
+// Variant holders: the variant type byte, the payload's length prefix, the payload.
 std::size_t VariantHolderSize(const std::byte *holder)
 {
-    return VariantHeaderSize + ReadRaw<std::uint32_t>(holder);
+    const std::uint32_t size = ReadLengthPrefix(holder + 1);
+    return 1 + LengthPrefixSize(size) + size;
 }
 
-// Appends [payload size][type byte][payload]; array elements nest the same way.
+const std::byte *VariantPayload(const std::byte *holder)
+{
+    return holder + 1 + LengthPrefixSize(ReadLengthPrefix(holder + 1));
+}
+
+// Appends one holder; array elements nest as whole holders.
 void EncodeVariantHolder(const Variant &value, std::string &out)
 {
-    const std::size_t start = out.size();
-    out.append(VariantHeaderSize, '\0');
-    out[start + 4] = char(std::uint8_t(value.type()));
+    std::string payload;
     switch (value.type()) {
     case VarType::Empty:
     case VarType::Null:
@@ -870,29 +910,30 @@ void EncodeVariantHolder(const Variant &value, std::string &out)
     case VarType::Float64:
     case VarType::Date: {
         const double number = value.rawDouble();
-        out.append(reinterpret_cast<const char *>(&number), sizeof(number));
+        payload.assign(reinterpret_cast<const char *>(&number), sizeof(number));
         break;
     }
     case VarType::String:
-        out += value.rawNarrow();
+        payload = value.rawNarrow();
         break;
     case VarType::WideString: {
         const std::u16string &units = value.rawWide();
-        out.append(reinterpret_cast<const char *>(units.data()), units.size() * 2);
+        payload.assign(reinterpret_cast<const char *>(units.data()), units.size() * 2);
         break;
     }
     case VarType::Array:
         for (const Variant &element : value.elements())
-            EncodeVariantHolder(element, out);
+            EncodeVariantHolder(element, payload);
         break;
     default: { // integers, Boolean, Currency, Error: the raw integer
         const std::int64_t number = value.rawInteger();
-        out.append(reinterpret_cast<const char *>(&number), sizeof(number));
+        payload.assign(reinterpret_cast<const char *>(&number), sizeof(number));
         break;
     }
     }
-    const auto size = std::uint32_t(out.size() - start - VariantHeaderSize);
-    std::memcpy(out.data() + start, &size, sizeof(size));
+    out += char(std::uint8_t(value.type()));
+    AppendLengthPrefix(out, std::uint32_t(payload.size()));
+    out += payload;
 }
 
 std::byte *NewVariantHolder(const Variant &value, TkvValueHeap &heap)
@@ -906,9 +947,9 @@ std::byte *NewVariantHolder(const Variant &value, TkvValueHeap &heap)
 
 Variant VariantFromHolder(const std::byte *holder)
 {
-    const auto type = VarType(std::to_integer<std::uint8_t>(holder[4]));
-    const std::byte *payload = holder + VariantHeaderSize;
-    const std::uint32_t size = ReadRaw<std::uint32_t>(holder);
+    const auto type = VarType(std::to_integer<std::uint8_t>(holder[0]));
+    const std::byte *payload = VariantPayload(holder);
+    const std::uint32_t size = ReadLengthPrefix(holder + 1);
     const auto integer = [payload] { return ReadRaw<std::int64_t>(payload); };
     const auto real = [payload] { return ReadRaw<double>(payload); };
     switch (type) {

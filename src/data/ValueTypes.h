@@ -81,6 +81,9 @@ public:
     virtual bool IsStringType() const { return false; }
     virtual const char *ClassName() const { return "TkvValueType"; }
 
+    //! Frees a display-text holder and clears the pointer to it.
+    static void FreeStoredText(std::byte *textPlace, TkvValueHeap &heap);
+
 protected:
     TkvValueType() = default;
     ~TkvValueType() = default;

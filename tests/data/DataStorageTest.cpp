@@ -120,6 +120,25 @@ TEST_F(DataStorageTest, NullFreesTheHolderAndAValueAllocatesAgain)
     EXPECT_EQ(Storage.GetValue(0, item).toNarrow(), "");
 }
 
+TEST_F(DataStorageTest, TextsOfEveryLengthRoundTrip)
+{
+    // Holders switch to a longer length prefix at 255 bytes.
+    TkvValueDef *text = Storage.ValueDefs().Add(TkvStringValueType::Instance(), true, nullptr, true);
+    TkvValueDef *memo = Storage.ValueDefs().Add(TkvVariantValueType::Instance(), true, nullptr, false);
+    Storage.AppendRecord();
+    for (std::size_t length : {0u, 1u, 254u, 255u, 256u, 70000u}) {
+        const std::string bytes(length, 'x');
+        Storage.SetValue(0, text, Variant::fromNarrow(bytes));
+        Storage.SetDisplayText(0, text, QString(int(length), 'y'));
+        Storage.SetValue(0, memo, Variant::fromNarrow(bytes + "z"));
+        EXPECT_EQ(Storage.GetValue(0, text).toNarrow(), bytes);
+        EXPECT_EQ(Storage.GetDisplayText(0, text).size(), qsizetype(length));
+        EXPECT_EQ(Storage.GetValue(0, memo).toNarrow(), bytes + "z");
+    }
+    Storage.ClearRecords(false);
+    EXPECT_LE(Storage.MemoryUsage(), sizeof(void *)); // the heap gave everything back
+}
+
 TEST_F(DataStorageTest, TurningTextStoredOnUnloadsRecords)
 {
     TkvValueDef *amount = Storage.ValueDefs().Add(TkvFloatValueType::Instance(), true, nullptr, false);
