@@ -210,7 +210,10 @@ TEST_F(Opening, FileThatIsNoDatabaseIsRefused)
     const QString path = FDir.filePath("Vantorel.mdb");
     QFile file(path);
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write(QByteArray("Standard Jet DB\0\0\0\0 this is an Access file", 48).repeated(100));
+    static const char header[] = "\0\x01\0\0Standard Jet DB";
+    QByteArray page(header, sizeof header - 1);
+    page.resize(2048, '\0'); // looks like an Access file's first page
+    file.write(page);
     file.close();
     EXPECT_EQ(OpenError(path), "Unrecognized database format '" + path.toStdString() + "'.");
 }
