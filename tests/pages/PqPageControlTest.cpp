@@ -160,6 +160,18 @@ TEST_F(PqPageControlWidget, PaintsTheSelectedTabsHighlightBar)
               control.Look().TabColors.HighlightBar);
 }
 
+TEST_F(PqPageControlWidget, LoadingAppliesTheDefaultPageAtTheEnd)
+{
+    control.BeginLoading();
+    control.SetActivePage(sheets[1]);
+    EXPECT_EQ(activeIndex(), 0) << "while loading the page is only stored";
+    control.SetActivePageDefault(sheets[2]);
+    control.EndLoading();
+    EXPECT_EQ(activeIndex(), 2);
+    EXPECT_EQ(control.TabIndex(), 2);
+    EXPECT_FALSE(sheets[1]->isVisible());
+}
+
 TEST_F(PqPageControlWidget, DeletedSheetLeavesTheList)
 {
     delete sheets[1];
