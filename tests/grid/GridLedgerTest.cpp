@@ -1,0 +1,143 @@
+// The income grid as the ledger configures it, over a record set of a
+// ledger file: captions and widths from the fields, the footer total, group
+// sums, and a click that moves the record set.
+#include "GridTestSource.h"
+
+#include "core/RegionalSettings.h"
+#include "data/DataSummary.h"
+#include "db/DbConnection.h"
+#include "db/DbDataSource.h"
+#include "db/DbField.h"
+#include "db/DbQuery.h"
+#include "grid/TkvGridDataControllerSource.h"
+
+#include <QFontMetrics>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+
+using namespace kestrum;
+using namespace kestrum::test;
+
+namespace {
+
+void Exec(const QString &path, const std::string &sql)
+{
+    sqlite3 *db = nullptr;
+    ASSERT_EQ(sqlite3_open(path.toUtf8().constData(), &db), SQLITE_OK);
+    char *error = nullptr;
+    const int rc = sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &error);
+    const std::string message = error ? error : "";
+    sqlite3_free(error);
+    sqlite3_close(db);
+    ASSERT_EQ(rc, SQLITE_OK) << message;
+}
+
+class GridLedgerTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        setRegionalSettings(RegionalSettings::simplifiedChinese());
+        ASSERT_TRUE(Dir.isValid());
+        const QString path = Dir.filePath("Vantorel.mdb");
+        Exec(path, "CREATE TABLE gain (id INTEGER PRIMARY KEY, 本次进帐 DOUBLE, 进帐时间 DATETIME, "
+                   "进帐人 VARCHAR(50), 备注 TEXT)");
+        Exec(path, "INSERT INTO gain (本次进帐, 进帐时间, 进帐人) VALUES (100, '2006-07-05', '工资'), "
+                   "(20.5, '2006-07-06', '红包'), (7, '2006-07-09', '工资')");
+        Connection.SetConnectionString("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" + path);
+        Query.SetConnection(&Connection);
+        Query.AddSQL("select * from gain");
+        Source.SetDataSet(&Query);
+
+        // The page's configuration, in the order a stored layout applies it.
+        View = Grid.CreateView<TkvGridDBTableView>();
+        View->BeginLoading();
+        Amount = View->CreateColumn("kvGrid1DBTableView1DBColumn");
+        Amount->DataBinding()->SetFieldName(QString::fromUtf8("本次进帐"));
+        Item = View->CreateColumn("kvGrid1DBTableView1DBColumn1");
+        Item->DataBinding()->SetFieldName(QString::fromUtf8("进帐人"));
+        Item->SetCaption(QString::fromUtf8("进帐项"));
+        Item->SetWidth(128);
+        Date = View->CreateColumn("kvGrid1DBTableView1DBColumn2");
+        Date->DataBinding()->SetFieldName(QString::fromUtf8("进帐时间"));
+        Remark = View->CreateColumn("kvGrid1DBTableView1DBColumn3");
+        Remark->DataBinding()->SetFieldName(QString::fromUtf8("备注"));
+        Remark->SetWidth(500);
+        View->DBDataController()->SetDataSource(&Source);
+        TkvDataSummary &summary = *View->Summary();
+        // Both items sum the amount field shown in the amount column; the record-set
+        // item's FieldName names the same field when the summary makes such items.
+        for (TkvDataSummaryItems *items :
+             {static_cast<TkvDataSummaryItems *>(&summary.FooterSummaryItems()),
+              static_cast<TkvDataSummaryItems *>(&summary.DefaultGroupSummaryItems())}) {
+            TkvDataSummaryItem *item = items->Add();
+            item->SetKind(skSum);
+            if (auto *named = dynamic_cast<TkvDBDataSummaryItem *>(item))
+                named->SetFieldName(QString::fromUtf8("本次进帐"));
+            SetSummaryItemColumn(*item, Amount);
+        }
+        View->OptionsView().SetFooter(true);
+        View->EndLoading();
+        Grid.RootLevel().Add()->SetGridView(View);
+        Grid.resize(1100, 300);
+        Query.Open();
+    }
+
+    void TearDown() override { Query.Close(); }
+
+    QTemporaryDir Dir;
+    TDbConnection Connection;
+    TDbQuery Query;
+    TDbDataSource Source;
+    TkvGrid Grid;
+    TkvGridDBTableView *View = nullptr;
+    TkvGridDBColumn *Amount = nullptr;
+    TkvGridDBColumn *Item = nullptr;
+    TkvGridDBColumn *Date = nullptr;
+    TkvGridDBColumn *Remark = nullptr;
+};
+
+} // namespace
+
+TEST_F(GridLedgerTest, CaptionsAndWidthsComeFromTheFieldsUnlessAssigned)
+{
+    const int digit = QFontMetrics(View->Font()).horizontalAdvance(QLatin1Char('0'));
+    TDbField *amountField = Query.FieldByName(QString::fromUtf8("本次进帐"));
+    TDbField *dateField = Query.FieldByName(QString::fromUtf8("进帐时间"));
+    EXPECT_EQ(Amount->Caption().toStdString(), "本次进帐");
+    EXPECT_EQ(Amount->Width(), std::max(20, digit * amountField->DisplayWidth() + 4));
+    EXPECT_EQ(Item->Caption().toStdString(), "进帐项");
+    EXPECT_EQ(Item->Width(), 128);
+    EXPECT_EQ(Date->Caption().toStdString(), "进帐时间");
+    EXPECT_EQ(Date->Width(), std::max(20, digit * dateField->DisplayWidth() + 4));
+    EXPECT_EQ(Remark->Caption().toStdString(), "备注");
+    EXPECT_EQ(Remark->Width(), 500);
+    EXPECT_EQ(Date->EffectiveEditorItem(), TkvGridEditorItemKind::Date);
+    EXPECT_EQ(Amount->FooterAlignmentHorz(), TkvGridAlignmentHorz::RightJustify);
+}
+
+TEST_F(GridLedgerTest, FooterShowsTheTotalAndGroupRowsTheirSums)
+{
+    ASSERT_EQ(View->ViewData().RecordCount(), 3);
+    EXPECT_EQ(View->ViewInfo().FooterCells()[0].Text.toStdString(), "127.50");
+    Item->SetGroupIndex(0);
+    const std::string rows = LaidOutRows(*View);
+    EXPECT_NE(rows.find("G0:进帐项 : 工资 (SUM=107.00)"), std::string::npos) << rows;
+    EXPECT_NE(rows.find("G0:进帐项 : 红包 (SUM=20.50)"), std::string::npos) << rows;
+}
+
+TEST_F(GridLedgerTest, ClickingARowMovesTheRecordSet)
+{
+    const TkvGridRowViewInfo *row = View->ViewInfo().FindRow(2);
+    ASSERT_NE(row, nullptr);
+    View->Controller().MouseDown(TkvGridMouseButton::Left, View->ViewInfo().Cells(*row)[1].Bounds.center(),
+                                 {}, false);
+    EXPECT_EQ(Query.RecNo(), 3);
+    EXPECT_TRUE(View->ViewInfo().FindRow(2)->Focused);
+    View->Controller().KeyDown(TkvGridKey::Up, {});
+    EXPECT_EQ(Query.FieldByName(QString::fromUtf8("进帐人"))->AsString().toStdString(), "红包");
+    // A scroll of the record set moves the grid's focus.
+    Query.First();
+    EXPECT_EQ(View->DataController().FocusedRowIndex(), 0);
+    EXPECT_TRUE(View->ViewInfo().FindRow(0)->Focused);
+}
