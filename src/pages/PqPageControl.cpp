@@ -452,10 +452,13 @@ void TPqPageControl::Invalidate(bool hotTrackOnly)
 {
     // Every paint starts from a fresh background, so the shadow is blended once per
     // paint whatever caused it; hot tracking only needs the tab row again.
-    if (hotTrackOnly)
-        update(QRect(0, 0, width(), FixedDimension() + 1));
-    else
+    if (!hotTrackOnly) {
         update();
+        return;
+    }
+    const int row = FixedDimension() + 1;
+    update(FModel.Metrics().TabOrientation == toBottom ? QRect(0, height() - row, width(), row)
+                                                       : QRect(0, 0, width(), row));
 }
 
 bool TPqPageControl::TakeFocus()
