@@ -64,7 +64,7 @@ QWidget *TkvCustomPopupEdit::PopupControl()
 
 bool TkvCustomPopupEdit::DroppedDown() const
 {
-    return FPopupWindow && FPopupWindow->isVisible();
+    return FPopupWindow && FPopupWindow->IsOpen();
 }
 
 void TkvCustomPopupEdit::DropDown()

@@ -6,7 +6,21 @@
 
 namespace kestrum {
 
-TkvPopupWindow::TkvPopupWindow(QWidget *owner) : QFrame(owner, Qt::Popup | Qt::FramelessWindowHint)
+namespace {
+
+//! A popup closes by itself on a click elsewhere and keeps the editor
+//! focused. The offscreen platform (tests) can neither raise nor grab a
+//! window, so there the popup is a child of its owner that closes on request.
+Qt::WindowFlags PopupFlags()
+{
+    if (QGuiApplication::platformName() == QStringLiteral("offscreen"))
+        return Qt::Widget;
+    return Qt::Popup | Qt::FramelessWindowHint;
+}
+
+} // namespace
+
+TkvPopupWindow::TkvPopupWindow(QWidget *owner) : QFrame(owner, PopupFlags())
 {
     setFrameStyle(QFrame::Box | QFrame::Plain);
     setLineWidth(1);
@@ -43,7 +57,9 @@ void TkvPopupWindow::ShowUnder(QWidget *anchor)
         if (below.x() + width() > area.right())
             below.setX(std::max(area.left(), area.right() - width()));
     }
-    move(below);
+    if (isWindow())
+        move(below);
+    FOpen = true;
     show();
     if (FContent)
         FContent->setFocus(Qt::PopupFocusReason);
@@ -51,15 +67,23 @@ void TkvPopupWindow::ShowUnder(QWidget *anchor)
 
 void TkvPopupWindow::ClosePopup()
 {
-    if (isVisible())
-        hide();
+    hide();
+    Closed(); // a child of a hidden owner gets no hide event
+}
+
+void TkvPopupWindow::Closed()
+{
+    if (!FOpen)
+        return;
+    FOpen = false;
+    if (OnClosed)
+        OnClosed();
 }
 
 void TkvPopupWindow::hideEvent(QHideEvent *event)
 {
     QFrame::hideEvent(event);
-    if (OnClosed)
-        OnClosed();
+    Closed();
 }
 
 } // namespace kestrum

@@ -18,6 +18,7 @@ public:
     //! when there is no room below).
     void ShowUnder(QWidget *anchor);
     void ClosePopup();
+    bool IsOpen() const { return FOpen; }
 
     //! Called once each time the window closes, for whatever reason.
     std::function<void()> OnClosed;
@@ -26,7 +27,10 @@ protected:
     void hideEvent(QHideEvent *event) override;
 
 private:
+    void Closed();
+
     QWidget *FContent = nullptr;
+    bool FOpen = false;
 };
 
 } // namespace kestrum

@@ -1,0 +1,124 @@
+// The date edit with a fixed clock: words, kept times of day, the invalid
+// date text and the drop-down calendar.
+#include "editors/DateEdit.h"
+#include "EditorTestSupport.h"
+#include "core/DateTime.h"
+
+#include <gtest/gtest.h>
+
+namespace kestrum::test {
+namespace {
+
+class DateEditTest : public BoundEditorFixture {
+protected:
+    void SetUp() override
+    {
+        BoundEditorFixture::SetUp();
+        // Wednesday 31 January 2024.
+        SetDateClock([] { return EncodeDate(2024, 1, 31) + EncodeTime(10, 0, 0); });
+    }
+    void TearDown() override
+    {
+        SetDateClock(nullptr);
+        BoundEditorFixture::TearDown();
+    }
+    static std::string Value(const TkvCustomDateEdit &edit)
+    {
+        double date = edit.Date();
+        return date == NullDate ? "null" : FormatDateTime("yyyy-mm-dd hh:nn", date).toStdString();
+    }
+};
+
+TEST_F(DateEditTest, WordsAreCompletedByTheMaskAndParsedOnEnter)
+{
+    TkvDateEdit edit;
+    edit.DoEnter();
+    Type(edit, "今");
+    EXPECT_EQ(edit.Text().toStdString(), "今天");
+    Type(edit, "+3");
+    Press(edit, Qt::Key_Return);
+    EXPECT_EQ(Value(edit), "2024-02-03 00:00");
+    EXPECT_EQ(edit.Text().toStdString(), "2024-2-3");
+    edit.SelectAll();
+    Type(edit, "星");
+    EXPECT_EQ(edit.Text().toStdString(), "星期");
+    Type(edit, "二");
+    Press(edit, Qt::Key_Return);
+    EXPECT_EQ(Value(edit), "2024-02-06 00:00");
+}
+
+TEST_F(DateEditTest, TypedDateKeepsTheTimeOfDayOfTheValue)
+{
+    TkvDateEdit edit;
+    edit.SetDate(EncodeDate(2024, 1, 5) + EncodeTime(8, 15, 0));
+    edit.DoEnter();
+    // While focused the text is fitted to the date mask, which has no time.
+    EXPECT_EQ(edit.Text().toStdString(), "2024-1-5");
+    edit.SelectAll();
+    Type(edit, "2024-3-5");
+    Press(edit, Qt::Key_Return);
+    EXPECT_EQ(Value(edit), "2024-03-05 08:15");
+    edit.Properties().SetSaveTime(false);
+    EXPECT_EQ(Value(edit), "2024-03-05 00:00");
+}
+
+TEST_F(DateEditTest, UnparsableDateReportsAndDateOnErrorReplacesIt)
+{
+    TkvDateEdit edit;
+    edit.DoEnter();
+    Type(edit, "2024-2-30");
+    Press(edit, Qt::Key_Return);
+    ASSERT_EQ(FErrors.size(), 1u);
+    EXPECT_EQ(FErrors[0], "错误的日期");
+    EXPECT_EQ(edit.Text().toStdString(), "2024-2-30");
+    edit.Properties().SetDateOnError(deToday);
+    Press(edit, Qt::Key_Return);
+    EXPECT_EQ(FErrors.size(), 1u);
+    EXPECT_EQ(Value(edit), "2024-01-31 00:00");
+    edit.SelectAll();
+    Press(edit, Qt::Key_Delete);
+    Press(edit, Qt::Key_Return);
+    EXPECT_TRUE(edit.EditValue().isNull());
+}
+
+TEST_F(DateEditTest, CalendarPageDownOnTheLastOfJanuaryAndChoosing)
+{
+    TkvDateEdit edit;
+    edit.SetDate(EncodeDate(2024, 1, 31) + EncodeTime(9, 0, 0));
+    edit.DoEnter();
+    edit.DropDown();
+    TkvPopupCalendar *calendar = edit.Calendar();
+    EXPECT_EQ(calendar->Model().FirstWeekDay(), 1);
+    EXPECT_EQ(DayOfWeek(calendar->Model().DayAt(0, 0)), 2); // Monday first
+    calendar->HandleKey(Qt::Key_PageDown, Qt::NoModifier);
+    EXPECT_EQ(FormatDateTime("yyyy-mm-dd", calendar->Model().SelectedDate()).toStdString(), "2024-02-29");
+    calendar->HandleKey(Qt::Key_Return, Qt::NoModifier);
+    EXPECT_FALSE(edit.DroppedDown());
+    // The chosen day takes the time of day the value had.
+    EXPECT_EQ(Value(edit), "2024-02-29 09:00");
+    EXPECT_TRUE(edit.HasPendingChange());
+    edit.DropDown();
+    edit.Calendar()->ChooseClear();
+    EXPECT_EQ(Value(edit), "null");
+    edit.DropDown();
+    edit.Calendar()->HandleKey(Qt::Key_Escape, Qt::NoModifier);
+    EXPECT_FALSE(edit.DroppedDown());
+    EXPECT_EQ(Value(edit), "null");
+}
+
+TEST_F(DateEditTest, BoundEditorStoresTodayTypedAsAWord)
+{
+    TkvDBDateEdit edit;
+    edit.DataBinding().SetDataSource(&FSource);
+    edit.DataBinding().SetDataField(QString::fromUtf8("进帐时间"));
+    edit.DoEnter();
+    edit.SelectAll();
+    Type(edit, "今");
+    Press(edit, Qt::Key_Return);
+    EXPECT_TRUE(FErrors.empty());
+    EXPECT_EQ(FQuery->State(), dsEdit);
+    EXPECT_EQ(FormatDateTime("yyyy-mm-dd", Field("进帐时间").Value().toDate()).toStdString(), "2024-01-31");
+}
+
+} // namespace
+} // namespace kestrum::test
