@@ -499,6 +499,13 @@ void TkvCustomEdit::HandleException(const std::exception &error)
     ShowException(nullptr, error);
 }
 
+void TkvCustomEdit::RefocusInner()
+{
+    FRefocusingForError = true;
+    FInnerControl->Widget()->setFocus();
+    FRefocusingForError = false;
+}
+
 bool TkvCustomEdit::eventFilter(QObject *watched, QEvent *event)
 {
     if (!FInnerControl || watched != FInnerControl->Widget())
@@ -529,11 +536,13 @@ bool TkvCustomEdit::eventFilter(QObject *watched, QEvent *event)
         try {
             DoExit();
         } catch (const std::exception &error) {
-            FRefocusingForError = true;
-            FInnerControl->Widget()->setFocus();
-            FRefocusingForError = false;
+            RefocusInner();
             HandleException(error);
+            break;
         }
+        // A text rejected without a message keeps the editor focused too.
+        if (FFocused)
+            RefocusInner();
         break;
     }
     default:

@@ -209,6 +209,7 @@ private:
     void DoEditValueChanged();
     bool CanStore() const;
     void SetFocusedState(bool focused);
+    void RefocusInner();
 
     std::unique_ptr<TkvCustomEditProperties> FOwnProperties;
     TkvCustomEditProperties *FActiveProperties = nullptr;

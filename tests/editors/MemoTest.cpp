@@ -1,5 +1,6 @@
 // The memo's key rules: Enter is a new line (and may start editing the
 // record), Tab moves on unless the memo wants tabs, Ctrl+A selects all.
+#include "editors/Memo.h"
 #include "EditorTestSupport.h"
 #include "editors/DBTextEdit.h"
 
@@ -90,6 +91,34 @@ TEST_F(MemoTest, TextFieldWithoutSizeHasNoLimit)
     Type(FMemo, "abcd");
     Press(FMemo, Qt::Key_Return);
     EXPECT_EQ(FMemo.Text(), QStringLiteral("abc"));
+}
+
+} // namespace
+} // namespace kestrum::test
+
+namespace kestrum::test {
+namespace {
+
+TEST(InplaceMemo, OffersKeysItHasNoUseForToTheHostExceptUpAndDown)
+{
+    QWidget site;
+    TkvMemo memo(&site, true);
+    memo.SetText(QStringLiteral("one"));
+    std::string handed;
+    memo.OnHostKeyDown = [&](TkvCustomEdit *, int &key, Qt::KeyboardModifiers) {
+        handed += key == Qt::Key_F5     ? "F5 "
+                  : key == Qt::Key_Up   ? "Up "
+                  : key == Qt::Key_Left ? "Left "
+                                        : "? ";
+    };
+    memo.ActivateInPlace();
+    memo.InnerControl()->SetSelection(0, 0);
+    QTest::keyClick(memo.InnerWidget(), Qt::Key_F5);
+    QTest::keyClick(memo.InnerWidget(), Qt::Key_Up);   // the caret stays, but Up and Down are the memo's
+    QTest::keyClick(memo.InnerWidget(), Qt::Key_Left); // at the start the caret cannot move
+    QTest::keyClick(memo.InnerWidget(), Qt::Key_Right);
+    EXPECT_EQ(handed, "F5 Left ");
+    EXPECT_EQ(memo.InnerControl()->SelStart(), 1);
 }
 
 } // namespace

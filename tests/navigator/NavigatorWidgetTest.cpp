@@ -89,5 +89,16 @@ TEST_F(NavigatorWidgetTest, ClosingTheRecordSetDisablesEverything)
         EXPECT_FALSE(FNavigator.ButtonShownEnabled(index));
 }
 
+TEST_F(NavigatorWidgetTest, DataSourceGoingAwayDisablesTheBar)
+{
+    auto source = std::make_unique<TDbDataSource>();
+    source->SetDataSet(FQuery.get());
+    FNavigator.SetDataSource(source.get());
+    EXPECT_TRUE(FNavigator.ButtonShownEnabled(nbInsert));
+    source.reset();
+    EXPECT_EQ(FNavigator.DataSource(), nullptr);
+    EXPECT_FALSE(FNavigator.ButtonShownEnabled(nbInsert));
+}
+
 } // namespace
 } // namespace kestrum::test
