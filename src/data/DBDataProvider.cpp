@@ -1,6 +1,7 @@
 #include "data/DBDataProvider.h"
 
 #include "data/DBDataController.h"
+#include "data/DataControllerGroups.h"
 #include "db/DbDataSource.h"
 #include "db/DbErrors.h"
 #include "db/DbField.h"
@@ -474,6 +475,18 @@ void TkvDBDataProvider::CreateInsertedRecord()
     TDbQuery *dataSet = DataSet();
     if (FInserting && FEditingRecordIndex >= 0)
         return; // the placeholder exists already
+    // The grouping values of the record beside the insert position (the one
+    // focused before the insert), so that a new row lands in the focused group.
+    std::vector<std::pair<TDbField *, Variant>> groupingValues;
+    TkvDataControllerGroups *groups = DataGroupsOf(controller);
+    const int neighbour = controller.FocusedRecordIndex();
+    if (groups && controller.Options().Contains(dcoAssignGroupingValues) && neighbour >= 0)
+        for (int level = 0; level < groups->GroupingItemCount(); ++level) {
+            const int itemIndex = groups->GroupingItemIndex(level);
+            TDbField *field = controller.GetItemDBField(itemIndex)->Field();
+            if (field && field->CanModify())
+                groupingValues.emplace_back(field, controller.GetValue(neighbour, itemIndex));
+        }
     controller.BeginBatch();
     try {
         const bool append = dataSet->Eof();
@@ -489,6 +502,8 @@ void TkvDBDataProvider::CreateInsertedRecord()
         FEditingRecordIndex = recordIndex;
         FInserting = true;
         FCurrentRecordIndex = recordIndex;
+        for (const auto &[field, value] : groupingValues)
+            field->SetValue(value); // each change re-reads the placeholder
         TkvValueDefDBReader reader(dataSet);
         controller.Storage().ReadRecord(recordIndex, reader, true);
     } catch (...) {

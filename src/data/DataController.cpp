@@ -612,7 +612,9 @@ void TkvCustomDataController::DeliverChanges()
             }
             if (changes & chgSelection) {
                 const int selected = Selection().Count() == 1 ? Selection().Items(0).RowIndex : -1;
-                send(TkvSelectionChangedInfo(-1, selected));
+                const int previous = FDeliveredSelectedRow;
+                FDeliveredSelectedRow = selected;
+                send(TkvSelectionChangedInfo(previous, selected));
             }
             if (changes & chgSearch)
                 send(TkvSearchChangedInfo());

@@ -273,7 +273,8 @@ protected:
     bool FEventsDeferred = false;
     bool FInSortingChanged = false;
     bool FDelivering = false;
-    int FNewItemRecordIndex = 0; //!< 0 = none yet (internal indexes are negative)
+    int FDeliveredSelectedRow = -1; //!< the single selected row told last (-1 none or several)
+    int FNewItemRecordIndex = 0;    //!< 0 = none yet (internal indexes are negative)
 
     int FFindFilterItemIndex = -1;
     QString FFindFilterText;

@@ -81,7 +81,11 @@ public:
         : PrevSelectedRowIndex(prevSelectedRowIndex), SelectedRowIndex(selectedRowIndex)
     {
     }
-    std::string Describe() const override { return "Selection"; }
+    std::string Describe() const override
+    {
+        return "Selection(" + std::to_string(PrevSelectedRowIndex) + "->" + std::to_string(SelectedRowIndex) +
+               ")";
+    }
     int PrevSelectedRowIndex;
     int SelectedRowIndex;
 };

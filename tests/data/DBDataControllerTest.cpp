@@ -1,6 +1,7 @@
 #include "data/DBDataController.h"
 #include "core/Codepage.h"
 #include "core/RegionalSettings.h"
+#include "data/DataControllerGroups.h"
 #include "data/DataSorting.h"
 #include "db/DbConnection.h"
 #include "db/DbDataSource.h"
@@ -146,6 +147,23 @@ TEST_F(DBDataControllerTest, PostedEntryIsFocusedWhereverSortingPutsIt)
     Controller.Post();
     EXPECT_EQ(Rows(), "工资,*奖金,红包,利息");
     EXPECT_EQ(Current(), "奖金");
+}
+
+TEST_F(DBDataControllerTest, InsertedRowTakesTheFocusedGroupsValues)
+{
+    Query.Open();
+    DataGroupsOf(Controller)->PlaceInGrouping(2, 0); // group by item
+    DataGroupsOf(Controller)->FullExpand();
+    Controller.ChangeFocusedRecordIndex(1); // in the group 红包
+    Controller.Insert();
+    EXPECT_EQ(Query.FieldByName("进帐人")->AsString().toStdString(), "红包");
+    Query.FieldByName("本次进帐")->SetValue(Variant(1.0));
+    Controller.Post();
+    EXPECT_EQ(
+        DataGroupsOf(Controller)
+            ->GetRecordList(DataGroupsOf(Controller)->GroupIndexByRowIndex(Controller.FocusedRowIndex()))
+            .size(),
+        2u);
 }
 
 TEST_F(DBDataControllerTest, EditedRecordStaysVisibleWhileItFailsTheFilter)

@@ -93,7 +93,7 @@ TEST_F(DataControllerTest, NestedBracketsDeliverOneSetInFixedOrder)
     Controller.ChangeFocusedRowIndex(2);
     Controller.Change(chgBookmark);
     Controller.EndBatch();
-    EXPECT_EQ(Log, "Data(dckValue,1,2) FocusedRow(-1->2) FocusedRecord(-1->2) Selection Bookmark");
+    EXPECT_EQ(Log, "Data(dckValue,1,2) FocusedRow(-1->2) FocusedRecord(-1->2) Selection(-1->2) Bookmark");
 }
 
 TEST_F(DataControllerTest, FocusIsClampedToTheRows)
