@@ -267,6 +267,7 @@ int TkvCustomDataController::InsertRecord(int recordIndex)
     if (recordIndex < 0 || recordIndex > RecordCount())
         throw EkvInvalidDataControllerOperation(SRecordIndexError);
     FStorage->InsertRecord(recordIndex);
+    FInfo->RecordIndexesShifted(recordIndex, 1);
     DataChanged(dckRecordAdded, -1, recordIndex);
     return recordIndex;
 }
@@ -276,6 +277,7 @@ void TkvCustomDataController::DeleteRecord(int recordIndex)
     CheckRecordIndex(recordIndex);
     BeginBatch();
     FStorage->DeleteRecord(recordIndex);
+    FInfo->RecordIndexesShifted(recordIndex, -1);
     // Selection entries name records by index: later records moved down by one.
     std::vector<TkvDataSelectionEntry> kept;
     for (int i = 0; i < Selection().Count(); ++i) {

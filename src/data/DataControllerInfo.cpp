@@ -174,6 +174,17 @@ void TkvCustomDataControllerInfo::CheckUpdate()
         Update();
 }
 
+void TkvCustomDataControllerInfo::RecordIndexesShifted(int recordIndex, int delta)
+{
+    int &focused = FFocusingInfo.RecordIndex;
+    if (focused < 0 || focused < recordIndex)
+        return;
+    if (delta < 0 && focused == recordIndex)
+        focused = -1;
+    else
+        focused += delta;
+}
+
 void TkvCustomDataControllerInfo::ResetRecords()
 {
     FRecordList.clear();

@@ -63,6 +63,9 @@ public:
     TkvDataControllerInfoChanges PendingChanges() const { return FChanges; }
     //! Runs the pending work unless locked.
     void CheckUpdate();
+    //! Records from `recordIndex` on moved by `delta` (an insert or a delete):
+    //! the focused record keeps pointing at the same record, or at none.
+    void RecordIndexesShifted(int recordIndex, int delta);
     //! Forgets the rows (restructuring).
     void ResetRecords();
 

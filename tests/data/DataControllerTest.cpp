@@ -121,6 +121,18 @@ TEST_F(DataControllerTest, FocusIsClampedToTheRows)
     EXPECT_EQ(Controller.FocusedRowIndex(), -1);
 }
 
+TEST_F(DataControllerTest, FocusStaysOnItsRecordWhenEarlierRecordsComeAndGo)
+{
+    Fill({"a", "b", "c"});
+    Controller.ChangeFocusedRowIndex(1);
+    Controller.DeleteRecord(0);
+    EXPECT_EQ(Rows(), "bc");
+    EXPECT_EQ(Controller.FocusedRowIndex(), 0);
+    Controller.InsertRecord(0);
+    EXPECT_EQ(Controller.FocusedRecordIndex(), 1);
+    EXPECT_EQ(Controller.GetDisplayText(Controller.FocusedRecordIndex(), 1).toStdString(), "b");
+}
+
 TEST_F(DataControllerTest, RecordAndItemIndexesAreChecked)
 {
     Fill({"a"});
