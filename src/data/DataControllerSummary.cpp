@@ -1,5 +1,6 @@
 #include "data/DataControllerSummary.h"
 
+#include "data/DBDataField.h"
 #include "data/DataController.h"
 #include "data/DataControllerGroups.h"
 #include "data/DataSorting.h"
@@ -60,7 +61,15 @@ TkvCustomDataField *TkvDataControllerSummary::SummaryFieldByItem(const void *ite
 
 TkvCustomDataField *TkvDataControllerSummary::SummaryFieldByName(const QString &name) const
 {
-    return FieldByName ? FieldByName(name) : nullptr;
+    if (FieldByName)
+        return FieldByName(name);
+    // Record-set fields carry their names; the record set ignores case.
+    const TkvCustomDataFieldList &fields = FController.Fields();
+    for (int i = 0; i < fields.Count(); ++i)
+        if (auto *field = dynamic_cast<TkvDBDataField *>(fields.Items(i)))
+            if (field->FieldName().compare(name, Qt::CaseInsensitive) == 0)
+                return field;
+    return nullptr;
 }
 
 void TkvDataControllerSummary::SummaryChanged(bool redrawOnly)
@@ -92,7 +101,8 @@ TkvDataControllerHooks CreateSortingGroupingSummaryHooks(TkvCustomDataController
     TkvDataControllerHooks hooks;
     auto sorting = std::make_unique<TkvDataControllerSorting>(controller);
     auto groups = std::make_unique<TkvDataControllerGroups>(controller, *sorting);
-    hooks.Summary = std::make_unique<TkvDataControllerSummary>(controller, *groups, false);
+    // Items take a FieldName too; without record-set fields it resolves to nothing.
+    hooks.Summary = std::make_unique<TkvDataControllerSummary>(controller, *groups, true);
     hooks.Grouping = std::move(groups);
     hooks.Sorting = std::move(sorting);
     return hooks;

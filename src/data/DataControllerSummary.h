@@ -23,7 +23,7 @@ public:
     bool SummarisesSelection() const override { return FSummary.Options() & soSelectedRecords; }
     void ForgetField(TkvCustomDataField *field) override { FSummary.ForgetField(field); }
 
-    //! Resolves a record-set field name (set by record-set controllers).
+    //! Resolves a field name; unset, record-set fields are searched by name.
     std::function<TkvCustomDataField *(const QString &name)> FieldByName;
 
     const std::vector<int> &SummaryRecordList() const override;

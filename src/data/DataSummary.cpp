@@ -101,6 +101,13 @@ void TkvDBDataSummaryItem::SetFieldName(const QString &name)
     FCollection->Changed(false);
 }
 
+void TkvDBDataSummaryItem::ResolveFieldName()
+{
+    TkvSummaryHost *host = DataSummary()->Host();
+    if (!FNamedField && !FFieldName.isEmpty() && host)
+        FNamedField = host->SummaryFieldByName(FFieldName);
+}
+
 TkvCustomDataField *TkvDBDataSummaryItem::GetSummaryField() const
 {
     return FNamedField ? FNamedField : FSummaryField;
@@ -326,6 +333,7 @@ void TkvDataSummary::Recalculate()
 {
     if (!FHost)
         return;
+    ResolveFieldNames();
     CalculateFooter();
     CalculateGroups();
     if (!OnAfterSummary)
@@ -352,6 +360,19 @@ void TkvDataSummary::OwnerLoaded()
     FInAfterSummary = true;
     OnAfterSummary(this);
     FInAfterSummary = false;
+}
+
+void TkvDataSummary::ResolveFieldNames()
+{
+    auto resolveIn = [](TkvDataSummaryItems &items) {
+        for (int i = 0; i < items.Count(); ++i)
+            if (auto *item = dynamic_cast<TkvDBDataSummaryItem *>(items.Items(i)))
+                item->ResolveFieldName();
+    };
+    resolveIn(FFooterSummaryItems);
+    resolveIn(FDefaultGroupSummaryItems);
+    for (auto &group : FSummaryGroups)
+        resolveIn(group->SummaryItems());
 }
 
 void TkvDataSummary::CalculateFooter()

@@ -101,6 +101,8 @@ public:
     void SetFieldName(const QString &name);
     TkvCustomDataField *GetSummaryField() const override;
     void ForgetNamedField() { FNamedField = nullptr; }
+    //! Resolves FieldName again when it found no field before (fields bind late).
+    void ResolveFieldName();
     TkvCustomDataField *NamedField() const { return FNamedField; }
 
 private:
@@ -269,6 +271,7 @@ public:
     void ClearLinksToField(const TkvCustomDataField *field, const TkvDataSummaryGroupItemLink *except);
 
 private:
+    void ResolveFieldNames();
     void CalculateFooter();
     void CalculateGroups();
     Variant CalculateItems(const TkvDataSummaryItems &items, const std::vector<int> &recordList, int begin,

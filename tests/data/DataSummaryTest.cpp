@@ -86,6 +86,10 @@ public:
         return k >= 0 && k < int(defs.size()) ? fieldAt(k) : nullptr;
     }
     void SummaryChanged(bool redrawOnly) override { ++(redrawOnly ? redraws : changes); }
+    TkvCustomDataField *SummaryFieldByName(const QString &name) const override
+    {
+        return name == "amount" && !defs.empty() ? fieldAt(0) : nullptr;
+    }
 };
 
 TkvDataSummaryItem *footer(TkvDataSummary &summary, int columnIndex, TkvSummaryKind kind)
@@ -247,6 +251,26 @@ TEST(DataSummary, OnSummaryCanTakeOverAndSelectedRecordsFilter)
     summary.Recalculate();
     EXPECT_EQ(summary.FooterValues(0).toInt32(), 5);
     EXPECT_EQ(summary.FooterValues(0).type(), VarType::Int32);
+}
+
+TEST(DataSummary, FieldNameChoosesTheSummedFieldOnceItResolves)
+{
+    Host host;
+    TkvDataSummary summary(&host, true);
+    auto *item = dynamic_cast<TkvDBDataSummaryItem *>(summary.FooterSummaryItems().Add());
+    ASSERT_NE(item, nullptr);
+    item->SetKind(skSum);
+    item->SetFieldName("amount");   // before the field exists
+    item->SetLinkedItem(column(1)); // shown in another column
+    host.AddColumn(TkvFloatValueType::Instance());
+    host.AddColumn(TkvStringValueType::Instance());
+    host.AddRecord({Variant(2.0), Variant::fromUtf8("x")});
+    host.AddRecord({Variant(3.5), Variant::fromUtf8("y")});
+    summary.Recalculate();
+    EXPECT_EQ(summary.FooterText(0).toStdString(), "5.50");
+    EXPECT_EQ(summary.FooterItemIndexOf(column(1)), 0);
+    summary.ForgetField(fieldAt(0));
+    EXPECT_EQ(item->NamedField(), nullptr);
 }
 
 TEST(DataSummary, SummaryAddKeepsTypes)
