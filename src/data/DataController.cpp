@@ -58,7 +58,15 @@ void TkvCustomDataController::SetProvider(std::unique_ptr<TkvCustomDataProvider>
 void TkvCustomDataController::SetFilter(IkvFilterCriteria *criteria)
 {
     FFilter = criteria;
-    DataChanged(dckAll, -1, -1);
+    FilterChanged();
+}
+
+void TkvCustomDataController::FilterChanged()
+{
+    BeginBatch();
+    InfoChanged(dcicLoad | dcicSummary | dcicSorting | dcicGrouping);
+    Change(chgData);
+    EndBatch();
 }
 
 void TkvCustomDataController::SetOptions(TkvDataControllerOptions options)

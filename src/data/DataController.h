@@ -76,6 +76,8 @@ public:
     //! The filter criteria (empty until one is assigned; not owned when set).
     IkvFilterCriteria &Filter() const { return FFilter ? *FFilter : FEmptyFilter; }
     void SetFilter(IkvFilterCriteria *criteria);
+    //! The criteria changed: the records are filtered again (not reloaded).
+    void FilterChanged();
 
     TkvDataControllerOptions Options() const { return FOptions; }
     void SetOptions(TkvDataControllerOptions options);

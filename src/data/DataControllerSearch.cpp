@@ -23,8 +23,7 @@ void TkvCustomDataController::SetFindFilter(int itemIndex, const QString &text)
         return;
     FFindFilterItemIndex = itemIndex;
     FFindFilterText = text;
-    InfoChanged(dcicLoad | dcicSummary | dcicSorting | dcicGrouping);
-    Change(chgData);
+    FilterChanged();
 }
 
 bool TkvCustomDataController::IsRecordVisibleByFilters(int recordIndex)

@@ -186,6 +186,25 @@ TEST_F(DataControllerTest, FindFilterKeepsMatchingRecords)
     EXPECT_EQ(Rows(), "Applebananaapricot");
 }
 
+TEST_F(DataControllerTest, FilterCriteriaDropsRecordsWithoutReloading)
+{
+    struct SkipRecord : IkvFilterCriteria {
+        int Skipped = 1;
+        bool IsEmpty() const override { return Skipped < 0; }
+        bool DoFilterRecord(int recordIndex) override { return recordIndex != Skipped; }
+    } criteria;
+    Fill({"a", "b", "c"});
+    Controller.ChangeRowSelection(2, true);
+    Controller.SetFilter(&criteria);
+    EXPECT_EQ(Rows(), "ac");
+    EXPECT_EQ(Controller.Selection().Count(), 0); // the list shrank
+    criteria.Skipped = 0;
+    Controller.FilterChanged();
+    EXPECT_EQ(Rows(), "bc");
+    Controller.SetFilter(nullptr);
+    EXPECT_EQ(Rows(), "abc");
+}
+
 TEST_F(DataControllerTest, FindsRecordsByValues)
 {
     Fill({"a", "b", "c"});
