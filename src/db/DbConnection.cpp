@@ -82,7 +82,8 @@ void TDbConnection::Open()
 
     sqlite3 *db = nullptr;
     // Never SQLITE_OPEN_CREATE: the program must not make a database by itself.
-    int rc = sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE, nullptr);
+    // A connection serves one thread, so SQLite need not lock around each call.
+    int rc = sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr);
     if (rc != SQLITE_OK) {
         const std::string message = db ? sqlite3_errmsg(db) : sqlite3_errstr(rc);
         sqlite3_close(db);
