@@ -3,6 +3,9 @@
 // row count, because only the visible rows are laid out and painted.
 #include "GridTestSource.h"
 
+#include "data/ValueTypes.h"
+#include "grid/TkvGridDataControllerSource.h"
+
 #include <QApplication>
 #include <QImage>
 #include <QPainter>
@@ -67,6 +70,61 @@ void BM_ScrollStep(benchmark::State &state)
     }
 }
 BENCHMARK(BM_ScrollStep)->Arg(1000)->Arg(1000000)->Unit(benchmark::kMillisecond);
+
+//! The same over the real data controller: a million records loaded into typed storage.
+std::unique_ptr<TkvGridTableView> MakeControllerView(int rowCount)
+{
+    auto view = MakeGridView<TkvGridTableView>();
+    view->BeginLoading();
+    view->CreateColumn("amount")->SetWidth(90);
+    view->CreateColumn("item")->SetWidth(128);
+    view->CreateColumn("remark")->SetWidth(500);
+    view->OptionsView().SetFooter(true);
+    view->SetBounds(QRect(0, 0, 1200, 700));
+    view->EndLoading();
+    TkvCustomDataController &controller = view->ControllerSource()->Controller();
+    controller.ChangeValueTypeClass(0, TkvFloatValueType::Instance());
+    controller.ChangeValueTypeClass(1, TkvWideStringValueType::Instance());
+    controller.ChangeValueTypeClass(2, TkvWideStringValueType::Instance());
+    controller.BeginBatch();
+    controller.SetRecordCount(rowCount);
+    for (int record = 0; record < rowCount; ++record) {
+        controller.SetValue(record, 0, Variant(double(record % 977) + 0.5));
+        controller.SetValue(record, 1, Variant(QString::fromUtf8(record % 3 ? "奖金" : "工资")));
+        controller.SetValue(record, 2, Variant(QStringLiteral("remark %1").arg(record)));
+    }
+    controller.EndBatch();
+    view->Controller().SetFocusedRowIndex(3);
+    return view;
+}
+
+void BM_ControllerFullRepaint(benchmark::State &state)
+{
+    auto view = MakeControllerView(static_cast<int>(state.range(0)));
+    QImage image(1200, 700, QImage::Format_ARGB32_Premultiplied);
+    for (auto _ : state) {
+        view->LayoutChanged();
+        QPainter painter(&image);
+        view->Painter().Paint(painter);
+    }
+}
+BENCHMARK(BM_ControllerFullRepaint)->Arg(1000)->Arg(1000000)->Unit(benchmark::kMillisecond);
+
+void BM_ControllerScrollStep(benchmark::State &state)
+{
+    const int rowCount = static_cast<int>(state.range(0));
+    auto view = MakeControllerView(rowCount);
+    QImage image(1200, 700, QImage::Format_ARGB32_Premultiplied);
+    view->Controller().SetTopRowIndex(rowCount / 2);
+    int step = 1;
+    for (auto _ : state) {
+        view->Controller().Scroll(true, step > 0 ? TkvGridScrollCode::LineDown : TkvGridScrollCode::LineUp);
+        step = -step;
+        QPainter painter(&image);
+        view->Painter().Paint(painter, view->ViewInfo().RowsAreaBounds());
+    }
+}
+BENCHMARK(BM_ControllerScrollStep)->Arg(1000)->Arg(1000000)->Unit(benchmark::kMillisecond);
 
 } // namespace
 

@@ -64,6 +64,11 @@ void TkvGridChangeQueue::Process()
     if (FProcessing)
         return;
     FProcessing = true;
+    // A change that throws must not leave the queue refusing to execute anything again.
+    struct ProcessingGuard {
+        bool &Flag;
+        ~ProcessingGuard() { Flag = false; }
+    } guard{FProcessing};
     // Changes that the executed ones post are queued and handled in the next round.
     while (!FQueue.empty()) {
         std::vector<TkvGridChange> pending;
@@ -88,7 +93,6 @@ void TkvGridChangeQueue::Process()
         for (const TkvGridChange &change : remaining)
             FExecutor(change);
     }
-    FProcessing = false;
 }
 
 } // namespace kestrum

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <stdexcept>
+
 using namespace kestrum;
 using namespace kestrum::test;
 
@@ -140,4 +142,25 @@ TEST(GridChangeQueue, ChangesOfALoadingViewAreDiscarded)
     grid.View->EndLoading();
     EXPECT_EQ(executed, "D");
     EXPECT_EQ(grid.View->ViewInfo().HeaderCells()[1].Bounds.width(), 300);
+}
+
+TEST(GridChangeQueue, AChangeThatThrowsDoesNotBlockLaterChanges)
+{
+    // Guards against a failed layout leaving the queue in its processing state for good.
+    std::string executed;
+    bool fail = true;
+    TkvGridChangeQueue queue([&](const TkvGridChange &change) {
+        if (fail) {
+            fail = false;
+            throw std::runtime_error("layout failed");
+        }
+        executed += KindLetter(change.Kind);
+    });
+    queue.BeginUpdate();
+    queue.Add(TkvGridChange{});
+    EXPECT_THROW(queue.EndUpdate(), std::runtime_error);
+    TkvGridChange size;
+    size.Kind = TkvGridChangeKind::Size;
+    queue.Add(size);
+    EXPECT_EQ(executed, "S");
 }
