@@ -1,9 +1,11 @@
 #include "app/MainWindow.h"
 
 #include "app/AboutBox.h"
+#include "app/EntryPage.h"
 #include "app/LedgerData.h"
 #include "app/LedgerImages.h"
 #include "app/Maker.h"
+#include "app/SaveQuestion.h"
 #include "app/StatisticsPage.h"
 #include "pages/PqPageControl.h"
 #include "pages/PqTabSheet.h"
@@ -83,8 +85,22 @@ void TForm1::createPages()
 
 void TForm1::createEntryPages()
 {
-    // The income and expense pages are built here, into TabSheet2 and TabSheet1,
-    // setting IncomePage/ExpensePage and their month pickers ComboBox5/ComboBox4.
+    auto fill = [this](TPqTabSheet *sheet, const TEntryPageDescription &description, TDbDataSource &source) {
+        auto *page = new TEntryPage(description, source, &ImageList1, sheet);
+        auto *layout = new QVBoxLayout(sheet);
+        layout->setContentsMargins(0, 0, 0, 0);
+        layout->addWidget(page);
+        return page;
+    };
+    TEntryPage *income = fill(TabSheet2, IncomePageDescription(), FData.DataSource1);
+    TEntryPage *expense = fill(TabSheet1, ExpensePageDescription(), FData.DataSource2);
+    IncomePage = income;
+    ExpensePage = expense;
+    ComboBox5 = income->MonthCombo;
+    ComboBox4 = expense->MonthCombo;
+    // Closing asks about an entry with changes on either page before it is lost.
+    new TPendingEntryCloseGuard(this, {[income] { return income->SettlePendingEntry(); },
+                                       [expense] { return expense->SettlePendingEntry(); }});
 }
 
 void TForm1::createMenu()

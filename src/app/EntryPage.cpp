@@ -1,0 +1,315 @@
+#include "app/EntryPage.h"
+
+#include "app/EntryPageGrid.h"
+#include "app/LedgerData.h"
+#include "app/LedgerImages.h"
+#include "app/SaveQuestion.h"
+#include "db/DbDataSource.h"
+#include "db/DbQuery.h"
+#include "editors/CalcEdit.h"
+#include "editors/DBTextEdit.h"
+#include "editors/DateEdit.h"
+#include "navigator/Navigator.h"
+#include "pages/PqGroupBox.h"
+#include "ui/ErrorBox.h"
+
+#include <QComboBox>
+#include <QEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSplitter>
+#include <QVBoxLayout>
+
+namespace kestrum {
+
+namespace {
+
+QString utf8(const char *text)
+{
+    return QString::fromUtf8(text);
+}
+
+constexpr int EntryBoxHeight = 193;
+constexpr int SplitterHeight = 3;
+
+// The caption asks for the navigator's "+" button, the add button.
+const char *const NoteText = "注意：添加新记录前要点击右方\"+\"号 >>";
+
+QLabel *makeLabel(QWidget *parent, const char *name, const QString &text, int left, int top)
+{
+    auto *label = new QLabel(text, parent);
+    label->setObjectName(utf8(name));
+    label->move(left, top);
+    label->adjustSize();
+    return label;
+}
+
+template <class Editor> Editor *makeEditor(QWidget *parent, const char *name, const QRect &bounds)
+{
+    auto *editor = new Editor(parent);
+    editor->setObjectName(utf8(name));
+    editor->setGeometry(bounds);
+    return editor;
+}
+
+template <class Editor> void bind(Editor *editor, TDbDataSource &source, const char *field)
+{
+    editor->DataBinding().SetDataSource(&source);
+    editor->DataBinding().SetDataField(utf8(field));
+}
+
+} // namespace
+
+const TEntryPageDescription &IncomePageDescription()
+{
+    static const TEntryPageDescription description{
+        {"PqGroupBox1",
+         "Label1",
+         "kvDBCalcEdit1",
+         "Label2",
+         "kvDBDateEdit1",
+         "Label3",
+         "kvDBTextEdit1",
+         "Label4",
+         "kvDBMemo1",
+         "Button5",
+         "Edit1",
+         "Label29",
+         "ComboBox5",
+         "Label28",
+         "Label24",
+         "kvDBNavigator1",
+         "PqGroupBox2",
+         "kvGrid1",
+         "kvGrid1Level1",
+         "kvGrid1DBTableView1",
+         {"kvGrid1DBTableView1DBColumn", "kvGrid1DBTableView1DBColumn1", "kvGrid1DBTableView1DBColumn2",
+          "kvGrid1DBTableView1DBColumn3"}},
+        "录入进帐项目",
+        "收入明细表",
+        "进帐时间:",
+        "进帐项:",
+        "本次进帐",
+        "进帐时间",
+        "进帐人",
+        "备注",
+        "进帐项",
+        128,
+        368,
+        178,
+        etoDateFirst,
+        "select * from gain where year(进帐时间)= :b AND month(进帐时间)=:c ",
+    };
+    return description;
+}
+
+const TEntryPageDescription &ExpensePageDescription()
+{
+    static const TEntryPageDescription description{
+        {"PqGroupBox3",
+         "Label5",
+         "kvDBCalcEdit2",
+         "Label6",
+         "kvDBDateEdit2",
+         "Label7",
+         "kvDBTextEdit2",
+         "Label8",
+         "kvDBMemo2",
+         "Button4",
+         "Edit3",
+         "Label26",
+         "ComboBox4",
+         "Label27",
+         "Label25",
+         "kvDBNavigator2",
+         "PqGroupBox4",
+         "kvGrid2",
+         "kvGridLevel1",
+         "kvGridDBTableView1",
+         {"kvGridDBTableView1DBColumn", "kvGridDBTableView1DBColumn1", "kvGridDBTableView1DBColumn2",
+          "kvGridDBTableView1DBColumn3"}},
+        "录入消费项目",
+        "消费明细表",
+        "消费时间:",
+        "消费项：", // the full-width colon is the caption's own
+        "消费金额",
+        "消费日期",
+        "消费者",
+        "备注",
+        "消费项",
+        129,
+        360,
+        182,
+        etoAmountFirst,
+        "select * from Expen where year(消费日期)= :b AND month(消费日期)=:c ",
+    };
+    return description;
+}
+
+TEntryPage::TEntryPage(const TEntryPageDescription &description, TDbDataSource &source, TImageList *images,
+                       QWidget *parent)
+    : QWidget(parent), FDescription(description), FSource(source)
+{
+    Splitter = new QSplitter(Qt::Vertical, this);
+    Splitter->setHandleWidth(SplitterHeight);
+    Splitter->setChildrenCollapsible(false);
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(Splitter);
+
+    createEntryBox(images);
+    createListBox();
+    Splitter->addWidget(EntryBox);
+    Splitter->addWidget(ListBox);
+    // Only the entry box keeps its height when the page grows; the splitter
+    // changes it by hand.
+    Splitter->setStretchFactor(0, 0);
+    Splitter->setStretchFactor(1, 1);
+    Splitter->setSizes({EntryBoxHeight, 1 << 16});
+    arrangeTabOrder();
+
+    // A saved entry is read back through the statement, so one whose date
+    // left the month shown leaves the list (it stays stored).
+    if (TDbQuery *query = DataSet())
+        query->AfterPost = [](TDbQuery *dataSet) { dataSet->Refresh(); };
+}
+
+TEntryPage::~TEntryPage() = default;
+
+TDbQuery *TEntryPage::DataSet() const
+{
+    return FSource.DataSet();
+}
+
+void TEntryPage::createEntryBox(TImageList *images)
+{
+    const TEntryPageNames &names = FDescription.Names;
+    EntryBox = new TPqGroupBox(this);
+    EntryBox->setObjectName(utf8(names.EntryBox));
+    EntryBox->SetCaption(utf8(FDescription.EntryCaption));
+    EntryBox->setMinimumHeight(1);
+    EntryBox->resize(EntryBox->width(), EntryBoxHeight);
+
+    AmountLabel = makeLabel(EntryBox, names.AmountLabel, utf8("本次金额:"), 16, 24);
+    DateLabel = makeLabel(EntryBox, names.DateLabel, utf8(FDescription.DateCaption), 16, 48);
+    ItemLabel = makeLabel(EntryBox, names.ItemLabel, utf8(FDescription.ItemCaption), 16, 72);
+    RemarkLabel = makeLabel(EntryBox, names.RemarkLabel, utf8("备注:"), 16, 96);
+
+    AmountEdit = makeEditor<TkvDBCalcEdit>(EntryBox, names.AmountEdit, QRect(88, 20, 121, 21));
+    DateEdit = makeEditor<TkvDBDateEdit>(EntryBox, names.DateEdit, QRect(88, 45, 121, 21));
+    ItemEdit = makeEditor<TkvDBTextEdit>(EntryBox, names.ItemEdit, QRect(88, 70, 121, 21));
+    RemarkMemo = makeEditor<TkvDBMemo>(EntryBox, names.RemarkMemo, QRect(88, 96, 705, 49));
+    bind(AmountEdit, FSource, FDescription.AmountField);
+    bind(DateEdit, FSource, FDescription.DateField);
+    bind(ItemEdit, FSource, FDescription.ItemField);
+    bind(RemarkMemo, FSource, FDescription.RemarkField);
+
+    ShowButton = new QPushButton(utf8("显示"), EntryBox);
+    ShowButton->setObjectName(utf8(names.ShowButton));
+    ShowButton->setGeometry(16, 154, 75, 25);
+    connect(ShowButton, &QPushButton::clicked, this, [this] { ShowMonth(); });
+
+    YearEdit = new QLineEdit(QStringLiteral("2006"), EntryBox);
+    YearEdit->setObjectName(utf8(names.YearEdit));
+    YearEdit->setGeometry(104, 156, 41, 21);
+    YearLabel = makeLabel(EntryBox, names.YearLabel, utf8("年"), 152, 160);
+
+    MonthCombo = new QComboBox(EntryBox);
+    MonthCombo->setObjectName(utf8(names.MonthCombo));
+    MonthCombo->setEditable(true);
+    for (int month = 1; month <= 12; ++month)
+        MonthCombo->addItem(QString::number(month));
+    MonthCombo->setCurrentText(QStringLiteral("7"));
+    MonthCombo->setGeometry(172, 156, 37, 21);
+    MonthLabel = makeLabel(EntryBox, names.MonthLabel, utf8("月"), 216, 160);
+
+    NoteLabel = makeLabel(EntryBox, names.NoteLabel, utf8(NoteText), FDescription.NoteLabelLeft, 160);
+
+    createNavigator(images);
+}
+
+void TEntryPage::createNavigator(TImageList *images)
+{
+    Navigator = new TkvDBNavigator(EntryBox);
+    Navigator->setObjectName(utf8(FDescription.Names.Navigator));
+    Navigator->SetDataSource(&FSource);
+    TkvDBNavigatorButtons &buttons = Navigator->Buttons();
+    buttons.SetImages(images);
+    buttons.SetDialogParent(this);
+    for (int index : {nbFirst, nbPriorPage, nbPrior, nbNext, nbNextPage, nbLast, nbEdit, nbRefresh,
+                      nbSaveBookmark, nbGotoBookmark, nbFilter}) {
+        buttons.Button(index).SetEnabled(false);
+        buttons.Button(index).SetVisible(false);
+    }
+    buttons.Insert().SetHint(utf8("添加"));
+    buttons.Post().SetHint(utf8("保存"));
+    buttons.Cancel().SetHint(utf8("取消"));
+    buttons.Cancel().SetImageIndex(liCancel);
+    buttons.SetConfirmDelete(true);
+    Navigator->SetShowHint(true);
+    Navigator->ButtonsChanged();
+    Navigator->setGeometry(608, 152, FDescription.NavigatorWidth, 25);
+}
+
+void TEntryPage::createListBox()
+{
+    const TEntryPageNames &names = FDescription.Names;
+    ListBox = new TPqGroupBox(this);
+    ListBox->setObjectName(utf8(names.ListBox));
+    ListBox->SetCaption(utf8(FDescription.ListCaption));
+    ListBox->installEventFilter(this); // the grid fills the box's client area
+
+    const TEntryPageGrid grid = CreateEntryPageGrid(ListBox, FDescription, FSource);
+    Grid = grid.Grid;
+    FGridWidget = grid.Widget;
+    Level = grid.Level;
+    View = grid.View;
+    Columns = grid.Columns;
+}
+
+void TEntryPage::arrangeTabOrder()
+{
+    QWidget *first = AmountEdit;
+    QWidget *second = DateEdit;
+    if (FDescription.TabOrder == etoDateFirst)
+        std::swap(first, second);
+    QWidget *const order[] = {first,     second,     ItemEdit, RemarkMemo,
+                              Navigator, ShowButton, YearEdit, MonthCombo};
+    // The controls were made in another order; the chain moves each one
+    // right behind the one before it.
+    for (std::size_t i = 1; i < std::size(order); ++i)
+        QWidget::setTabOrder(order[i - 1], order[i]);
+    Navigator->SetTabStop(true);
+}
+
+bool TEntryPage::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == ListBox && (event->type() == QEvent::Resize || event->type() == QEvent::FontChange ||
+                               event->type() == QEvent::Show))
+        FGridWidget->setGeometry(ListBox->Geometry().ClientRect);
+    return QWidget::eventFilter(watched, event);
+}
+
+void TEntryPage::ShowMonth()
+{
+    if (!SettlePendingEntry())
+        return;
+    TDbQuery *query = DataSet();
+    if (!query)
+        return;
+    try {
+        TLedgerData::ReplaceAndReopen(
+            *query, utf8(FDescription.MonthStatement),
+            {{QStringLiteral("b"), YearEdit->text()}, {QStringLiteral("c"), MonthCombo->currentText()}});
+    } catch (const std::exception &error) {
+        ShowException(this, error);
+    }
+}
+
+bool TEntryPage::SettlePendingEntry()
+{
+    return kestrum::SettlePendingEntry(this, DataSet());
+}
+
+} // namespace kestrum

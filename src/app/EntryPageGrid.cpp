@@ -1,0 +1,70 @@
+#include "app/EntryPageGrid.h"
+
+#include "app/EntryPage.h"
+#include "data/DBDataController.h"
+#include "data/DataSummary.h"
+#include "grid/TkvGrid.h"
+#include "grid/TkvGridColumn.h"
+#include "grid/TkvGridDataControllerSource.h"
+#include "grid/TkvGridItemDataBinding.h"
+#include "grid/TkvGridTableView.h"
+
+namespace kestrum {
+
+namespace {
+
+QString utf8(const char *text)
+{
+    return QString::fromUtf8(text);
+}
+
+} // namespace
+
+TEntryPageGrid CreateEntryPageGrid(QWidget *parent, const TEntryPageDescription &description,
+                                   TDbDataSource &source)
+{
+    const TEntryPageNames &names = description.Names;
+    TEntryPageGrid result;
+    auto *grid = new TkvGrid(parent);
+    grid->setObjectName(utf8(names.Grid));
+    auto *view = grid->CreateView<TkvGridDBTableView>();
+    TkvGridLevel *level = grid->RootLevel().Add();
+    level->SetGridView(view);
+    auto &columns = result.Columns;
+
+    view->BeginLoading();
+    const std::array<const char *, 4> fields = {description.AmountField, description.ItemField,
+                                                description.DateField, description.RemarkField};
+    for (std::size_t i = 0; i < fields.size(); ++i) {
+        columns[i] = view->CreateColumn(utf8(names.Columns[i]));
+        columns[i]->DataBinding()->SetFieldName(utf8(fields[i]));
+    }
+    // The amount and date columns keep their field's caption and width.
+    columns[1]->SetCaption(utf8(description.ItemColumnCaption));
+    columns[1]->SetWidth(description.ItemColumnWidth);
+    columns[3]->SetWidth(500);
+
+    // The footer total and every group's total sum the amount field under the amount column.
+    TkvDataSummary &summary = *view->Summary();
+    for (TkvDataSummaryItems *items :
+         {static_cast<TkvDataSummaryItems *>(&summary.FooterSummaryItems()),
+          static_cast<TkvDataSummaryItems *>(&summary.DefaultGroupSummaryItems())}) {
+        TkvDataSummaryItem *item = items->Add();
+        item->SetKind(skSum);
+        if (auto *fieldItem = dynamic_cast<TkvDBDataSummaryItem *>(item))
+            fieldItem->SetFieldName(utf8(description.AmountField));
+        SetSummaryItemColumn(*item, columns[0]);
+    }
+    view->OptionsView().SetFooter(true);
+    view->DBDataController()->SetDataSource(&source);
+    view->EndLoading();
+    grid->ActiveViewChanged();
+
+    result.Grid = grid;
+    result.Widget = grid;
+    result.Level = level;
+    result.View = view;
+    return result;
+}
+
+} // namespace kestrum

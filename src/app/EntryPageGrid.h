@@ -1,0 +1,33 @@
+#pragma once
+// The list grid of an entry page. It is built in a unit of its own: the
+// grid's enumerators share names with the editors' and the page control's
+// (ssBoth, vaTop), so the grid headers never meet those in one unit.
+#include <QRect>
+
+#include <array>
+
+class QWidget;
+
+namespace kestrum {
+
+class TDbDataSource;
+class TkvGrid;
+class TkvGridDBColumn;
+class TkvGridDBTableView;
+class TkvGridLevel;
+struct TEntryPageDescription;
+
+struct TEntryPageGrid {
+    TkvGrid *Grid = nullptr;
+    QWidget *Widget = nullptr; //!< the grid as a widget
+    TkvGridLevel *Level = nullptr;
+    TkvGridDBTableView *View = nullptr;
+    std::array<TkvGridDBColumn *, 4> Columns{}; //!< amount, item, date, remark
+};
+
+//! The grid with its one level and view on the page's data source: the four
+//! columns, the footer total and the default group total of the amount.
+TEntryPageGrid CreateEntryPageGrid(QWidget *parent, const TEntryPageDescription &description,
+                                   TDbDataSource &source);
+
+} // namespace kestrum
