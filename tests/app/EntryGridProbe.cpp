@@ -1,0 +1,55 @@
+#include "EntryGridProbe.h"
+
+#include "app/EntryPage.h"
+#include "grid/TkvGrid.h"
+#include "grid/TkvGridColumn.h"
+#include "grid/TkvGridRowSource.h"
+#include "grid/TkvGridSite.h"
+#include "grid/TkvGridTableView.h"
+#include "grid/TkvGridTableViewInfo.h"
+
+#include <QStringList>
+#include <QTest>
+
+namespace kestrum::probe {
+
+int GridRowCount(const TEntryPage &page)
+{
+    return page.View->DataController().RowCount();
+}
+
+int GridFocusedRow(const TEntryPage &page)
+{
+    return page.View->DataController().FocusedRowIndex();
+}
+
+QString GridFooter(const TEntryPage &page)
+{
+    const auto &cells = page.View->ViewInfo().FooterCells();
+    return cells.empty() ? QStringLiteral("<no footer>") : cells[0].Text;
+}
+
+QString GridColumns(const TEntryPage &page)
+{
+    QStringList columns;
+    for (TkvGridDBColumn *column : page.Columns)
+        columns << column->Caption() + ':' + QString::number(column->Width());
+    return columns.join('|');
+}
+
+bool GridFooterShown(const TEntryPage &page)
+{
+    return page.View->OptionsView().Footer();
+}
+
+bool ClickGridRow(const TEntryPage &page, int rowIndex)
+{
+    const TkvGridRowViewInfo *row = page.View->ViewInfo().FindRow(rowIndex);
+    if (!row)
+        return false;
+    const QPoint point = page.View->ViewInfo().Cells(*row)[1].Bounds.center();
+    QTest::mouseClick(page.Grid->Site(), Qt::LeftButton, {}, point);
+    return true;
+}
+
+} // namespace kestrum::probe
