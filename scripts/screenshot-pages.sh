@@ -1,0 +1,25 @@
+#!/usr/bin/env bash
+# Pictures of the two entry pages (income and expense) filled from a demo
+# ledger, so anyone can check their layout, grid and footer totals on a
+# machine without a screen. The window is painted offscreen by
+# kestrum-pageshot, built and loaded as at start-up.
+#
+#   scripts/screenshot-pages.sh [BUILD_DIR] [OUTPUT_PREFIX]
+#
+# BUILD_DIR defaults to "build", OUTPUT_PREFIX to "kestrum-page": the script
+# writes OUTPUT_PREFIX-income.png and OUTPUT_PREFIX-expense.png.
+set -euo pipefail
+
+build_dir=$(realpath "${1:-build}")
+prefix=$(realpath -m "${2:-kestrum-page}")
+shooter="$build_dir/src/app/kestrum-pageshot"
+dbtool="$build_dir/tools/kestrum-db"
+for file in "$shooter" "$dbtool"; do
+  [ -x "$file" ] || { echo "missing $file: build first (make build)" >&2; exit 1; }
+done
+
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+"$dbtool" demo "$work/Vantorel.mdb" > /dev/null
+cd "$work"
+QT_QPA_PLATFORM=offscreen "$shooter" "$prefix"
