@@ -131,8 +131,10 @@ void TkvCustomGrid::resizeEvent(QResizeEvent *event)
 void TkvCustomGrid::PlaceChildren()
 {
     const QRect client = rect();
-    const int vWidth = FVScrollBar->isVisible() ? FVScrollBar->sizeHint().width() : 0;
-    const int hHeight = FHScrollBar->isVisible() ? FHScrollBar->sizeHint().height() : 0;
+    // isHidden, not isVisible: before the grid is shown (or when it is only
+    // rendered offscreen) a bar set visible must still get its place.
+    const int vWidth = !FVScrollBar->isHidden() ? FVScrollBar->sizeHint().width() : 0;
+    const int hHeight = !FHScrollBar->isHidden() ? FHScrollBar->sizeHint().height() : 0;
     FSite->setGeometry(0, 0, std::max(0, client.width() - vWidth), std::max(0, client.height() - hHeight));
     if (vWidth > 0)
         FVScrollBar->setGeometry(client.width() - vWidth, 0, vWidth, std::max(0, client.height() - hHeight));
@@ -159,7 +161,7 @@ void TkvCustomGrid::UpdateScrollBars()
     FHScrollBar->setRange(0, maxLeft);
     FHScrollBar->setPageStep(std::max(1, viewInfo.RowsAreaBounds().width()));
     FHScrollBar->setValue(view->Controller().LeftPos());
-    const bool changed = FVScrollBar->isVisible() != vertical || FHScrollBar->isVisible() != horizontal;
+    const bool changed = FVScrollBar->isHidden() == vertical || FHScrollBar->isHidden() == horizontal;
     FVScrollBar->setVisible(vertical);
     FHScrollBar->setVisible(horizontal);
     FUpdatingScrollBars = false;
