@@ -16,6 +16,13 @@ TkvCustomGridRecord::~TkvCustomGridRecord()
         FViewInfo->Record = nullptr;
 }
 
+void TkvCustomGridRecord::SetViewInfo(TkvGridRowViewInfo *viewInfo)
+{
+    if (FViewInfo && FViewInfo != viewInfo)
+        FViewInfo->Record = nullptr;
+    FViewInfo = viewInfo;
+}
+
 TkvCustomGridTableView &TkvCustomGridRecord::GridView() const
 {
     return FViewData->GridView();

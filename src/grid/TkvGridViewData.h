@@ -90,7 +90,8 @@ public:
 
     //! The row's layout while it is laid out; cleared when either side goes.
     TkvGridRowViewInfo *ViewInfo() const { return FViewInfo; }
-    void SetViewInfo(TkvGridRowViewInfo *viewInfo) { FViewInfo = viewInfo; }
+    //! A row object has at most one layout row; linking a new one unlinks the old.
+    void SetViewInfo(TkvGridRowViewInfo *viewInfo);
 
 protected:
     virtual void DoChangeExpanding(bool expanded, bool recursive);
