@@ -2,8 +2,8 @@
 // filtering run over every row.
 #include "core/Codepage.h"
 #include "core/RegionalSettings.h"
-#include "filter/LikeMatch.h"
-#include "filter/VariantCompare.h"
+#include "core/LikeMatch.h"
+#include "core/VariantCompare.h"
 
 #include <benchmark/benchmark.h>
 

@@ -3,7 +3,7 @@
 #include "core/Codepage.h"
 #include "core/RegionalSettings.h"
 #include "data/DataStorage.h"
-#include "filter/VariantCompare.h"
+#include "core/VariantCompare.h"
 
 #include <bit>
 #include <cmath>

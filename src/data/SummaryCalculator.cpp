@@ -3,7 +3,7 @@
 #include "core/Errors.h"
 #include "data/DataStorage.h"
 #include "data/DataSummary.h"
-#include "filter/VariantCompare.h"
+#include "core/VariantCompare.h"
 
 #include <cstring>
 #include <limits>

@@ -1,7 +1,7 @@
 #include "data/VariantBridge.h"
 
-#include "filter/VariantCompare.h"
-#include "filter/VariantStream.h"
+#include "core/VariantCompare.h"
+#include "core/VariantStream.h"
 
 namespace kestrum {
 

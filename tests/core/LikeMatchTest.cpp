@@ -1,4 +1,4 @@
-#include "filter/LikeMatch.h"
+#include "core/LikeMatch.h"
 #include "core/Codepage.h"
 #include "core/RegionalSettings.h"
 

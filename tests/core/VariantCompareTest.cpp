@@ -1,4 +1,4 @@
-#include "filter/VariantCompare.h"
+#include "core/VariantCompare.h"
 #include "core/DateTime.h"
 #include "core/Errors.h"
 

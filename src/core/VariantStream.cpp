@@ -1,4 +1,4 @@
-#include "filter/VariantStream.h"
+#include "core/VariantStream.h"
 
 #include "core/Errors.h"
 
