@@ -4,6 +4,7 @@
 #include "grid/TkvGridTableController.h"
 #include "grid/TkvGridTableViewInfo.h"
 
+#include <QPainter>
 #include <QResizeEvent>
 #include <QScrollBar>
 
@@ -130,16 +131,56 @@ void TkvCustomGrid::resizeEvent(QResizeEvent *event)
 
 void TkvCustomGrid::PlaceChildren()
 {
-    const QRect client = rect();
-    // isHidden, not isVisible: before the grid is shown (or when it is only
-    // rendered offscreen) a bar set visible must still get its place.
-    const int vWidth = !FVScrollBar->isHidden() ? FVScrollBar->sizeHint().width() : 0;
-    const int hHeight = !FHScrollBar->isHidden() ? FHScrollBar->sizeHint().height() : 0;
-    FSite->setGeometry(0, 0, std::max(0, client.width() - vWidth), std::max(0, client.height() - hHeight));
-    if (vWidth > 0)
-        FVScrollBar->setGeometry(client.width() - vWidth, 0, vWidth, std::max(0, client.height() - hHeight));
-    if (hHeight > 0)
-        FHScrollBar->setGeometry(0, client.height() - hHeight, std::max(0, client.width() - vWidth), hHeight);
+    // Placing the site lays its view out again, which may show or hide a
+    // scroll bar and so ask for another placing from inside this one. The
+    // inner request is only noted; this loop places again with the bars'
+    // new visibility, so no stale size survives the outer placing.
+    if (FPlacing) {
+        FPlaceAgain = true;
+        return;
+    }
+    FPlacing = true;
+    // Two bars can change visibility at most twice each; more passes would
+    // mean the layout flips a bar on and off, and then the last one stands.
+    for (int pass = 0; pass < 5; ++pass) {
+        FPlaceAgain = false;
+        const QRect client = rect();
+        // isHidden, not isVisible: before the grid is shown (or when it is
+        // only rendered offscreen) a bar set visible must still get its place.
+        const int vWidth = !FVScrollBar->isHidden() ? FVScrollBar->sizeHint().width() : 0;
+        const int hHeight = !FHScrollBar->isHidden() ? FHScrollBar->sizeHint().height() : 0;
+        FSite->setGeometry(0, 0, std::max(0, client.width() - vWidth),
+                           std::max(0, client.height() - hHeight));
+        if (FPlaceAgain)
+            continue;
+        if (vWidth > 0)
+            FVScrollBar->setGeometry(client.width() - vWidth, 0, vWidth,
+                                     std::max(0, client.height() - hHeight));
+        if (hHeight > 0)
+            FHScrollBar->setGeometry(0, client.height() - hHeight, std::max(0, client.width() - vWidth),
+                                     hHeight);
+        break;
+    }
+    FPlacing = false;
+    update(CornerRect());
+}
+
+QRect TkvCustomGrid::CornerRect() const
+{
+    if (FVScrollBar->isHidden() || FHScrollBar->isHidden())
+        return QRect();
+    return QRect(FSite->width(), FSite->height(), width() - FSite->width(), height() - FSite->height());
+}
+
+void TkvCustomGrid::paintEvent(QPaintEvent *)
+{
+    // Only the square between two shown scroll bars is the grid's own; the
+    // site and the bars cover the rest.
+    const QRect corner = CornerRect();
+    if (!corner.isEmpty()) {
+        QPainter painter(this);
+        painter.fillRect(corner, palette().window());
+    }
 }
 
 void TkvCustomGrid::UpdateScrollBars()

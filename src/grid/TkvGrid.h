@@ -108,8 +108,11 @@ public:
 
 protected:
     void resizeEvent(QResizeEvent *event) override;
+    void paintEvent(QPaintEvent *event) override;
 
 private:
+    //! The square between the two scroll bars when both are shown.
+    QRect CornerRect() const;
     void ExecuteChange(const TkvGridChange &change);
     void UpdateScrollBars();
     void PlaceChildren();
@@ -123,6 +126,8 @@ private:
     bool FDragOpening = true;
     int FDragOpeningWaitTime = 500;
     bool FUpdatingScrollBars = false;
+    bool FPlacing = false;
+    bool FPlaceAgain = false;
     bool FDestroying = false;
 };
 

@@ -8,6 +8,7 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QRegion>
 #include <QWheelEvent>
 
 namespace kestrum {
@@ -98,13 +99,21 @@ void TkvGridSite::paintEvent(QPaintEvent *event)
         painter.fillRect(rect(), palette().window());
         return;
     }
+    // The site paints every pixel itself (opaque paint events): whatever lies
+    // outside the view's laid-out bounds gets the view's background.
+    const QRegion outside = QRegion(rect()).subtracted(FGridView->Bounds());
+    for (const QRect &part : outside)
+        painter.fillRect(part, FGridView->Styles().Params(TkvGridStyleSlot::Background).Color);
     FGridView->Painter().Paint(painter, event->rect());
 }
 
 void TkvGridSite::resizeEvent(QResizeEvent *event)
 {
     QWidget::resizeEvent(event);
-    if (FGridView)
+    // Laying the view out may show or hide a scroll bar, which resizes this
+    // site again from inside this event; while the site is being shown Qt
+    // drops that nested resize, so follow the size here until it holds.
+    for (int pass = 0; pass < 5 && FGridView && FGridView->Bounds() != rect(); ++pass)
         FGridView->SetBounds(rect());
 }
 

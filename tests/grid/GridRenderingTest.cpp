@@ -7,6 +7,7 @@
 
 #include <QImage>
 #include <QPainter>
+#include <QScrollBar>
 #include <gtest/gtest.h>
 
 using namespace kestrum;
@@ -152,4 +153,89 @@ TEST(GridRendering, EmptyGridShowsTheGroupByHint)
     const QPoint inside = info.RowsAreaBounds().center();
     EXPECT_EQ(image.pixelColor(inside),
               rendered.Ledger.View->Styles().Params(TkvGridStyleSlot::Background).Color);
+}
+
+namespace {
+
+//! A grid placed as the entry pages place theirs: built at its default size
+//! inside a hidden window, loaded, then given its real size when the window
+//! is shown. The first layout at the small size shows a horizontal scroll
+//! bar that the real size no longer needs.
+struct PlacedGrid {
+    QWidget Window;
+    TkvGrid *Grid;
+    LedgerGrid Ledger;
+    PlacedGrid(const QSize &size, int recordCount)
+        : Grid(new TkvGrid(&Window)), Ledger(MakeLedgerGrid(true, Records(recordCount), Grid))
+    {
+        Ledger.Source().Reload();
+        Window.resize(size);
+        Grid->setGeometry(QRect(QPoint(0, 0), size));
+        Window.show();
+    }
+    static std::vector<std::vector<QString>> Records(int count)
+    {
+        std::vector<std::vector<QString>> records;
+        for (int i = 0; i < count; ++i)
+            records.push_back({QString::number(i), QString::fromUtf8("工资"), "2006-7-1", ""});
+        return records;
+    }
+    //! The grid with its children only: pixels that nothing paints stay magenta.
+    QImage Render() const
+    {
+        QImage image(Grid->size(), QImage::Format_ARGB32_Premultiplied);
+        image.fill(Qt::magenta);
+        Grid->render(&image, QPoint(), QRegion(), QWidget::DrawChildren);
+        return image;
+    }
+};
+
+//! How many pixels of the image's row y are still magenta.
+int UnpaintedInRow(const QImage &image, int y)
+{
+    int count = 0;
+    for (int x = 0; x < image.width(); ++x)
+        count += image.pixelColor(x, y) == QColor(Qt::magenta) ? 1 : 0;
+    return count;
+}
+
+} // namespace
+
+TEST(GridRendering, FooterSitsOnTheBottomEdgeWithAndWithoutAVerticalScrollBar)
+{
+    for (const int recordCount : {0, 3, 60}) {
+        SCOPED_TRACE(recordCount);
+        PlacedGrid placed(QSize(1000, 386), recordCount);
+        const bool vertical = recordCount == 60;
+        ASSERT_EQ(!placed.Grid->VerticalScrollBar()->isHidden(), vertical);
+        ASSERT_TRUE(placed.Grid->HorizontalScrollBar()->isHidden());
+        const TkvGridSite &site = *placed.Grid->Site();
+        const TkvGridTableViewInfo &info = placed.Ledger.View->ViewInfo();
+        // The view is laid out over the whole site, the footer on its last line.
+        EXPECT_EQ(site.height(), 386);
+        EXPECT_EQ(info.Bounds(), site.rect());
+        EXPECT_EQ(info.FooterBounds().bottom(), site.height() - 1);
+        const QImage image = placed.Render();
+        EXPECT_EQ(UnpaintedInRow(image, image.height() - 1), 0);
+        EXPECT_EQ(UnpaintedInRow(image, image.height() - 10), 0);
+        // Right of the last footer cell the bottom line is the footer's own colour.
+        const QColor footer = placed.Ledger.View->Styles().Params(TkvGridStyleSlot::Footer).Color;
+        EXPECT_EQ(image.pixelColor(info.DataWidth() + 20, site.height() - 1), footer);
+    }
+}
+
+TEST(GridRendering, CornerBetweenTwoScrollBarsIsPainted)
+{
+    PlacedGrid placed(QSize(400, 240), 60);
+    ASSERT_FALSE(placed.Grid->VerticalScrollBar()->isHidden());
+    ASSERT_FALSE(placed.Grid->HorizontalScrollBar()->isHidden());
+    const TkvGridSite &site = *placed.Grid->Site();
+    const QScrollBar &horizontal = *placed.Grid->HorizontalScrollBar();
+    // The bars sit right of and below the site and the view fills the site.
+    EXPECT_EQ(horizontal.geometry().top(), site.height());
+    EXPECT_EQ(placed.Grid->VerticalScrollBar()->geometry().bottom(), site.height() - 1);
+    EXPECT_EQ(placed.Ledger.View->ViewInfo().FooterBounds().bottom(), site.height() - 1);
+    const QImage image = placed.Render();
+    for (int y : {site.height() - 1, site.height(), image.height() - 1})
+        EXPECT_EQ(UnpaintedInRow(image, y), 0) << "row " << y;
 }
