@@ -1,14 +1,17 @@
 #include "grid/TkvGridSite.h"
 
+#include "grid/TkvGridCellText.h"
 #include "grid/TkvGridTableController.h"
 #include "grid/TkvGridTablePainter.h"
 #include "grid/TkvGridTableView.h"
 
 #include <QApplication>
+#include <QHelpEvent>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QRegion>
+#include <QToolTip>
 #include <QWheelEvent>
 
 namespace kestrum {
@@ -90,6 +93,22 @@ TkvGridKey TkvGridSite::TranslateKey(int qtKey, Qt::KeyboardModifiers modifiers)
     default:
         return TkvGridKey::None;
     }
+}
+
+bool TkvGridSite::event(QEvent *event)
+{
+    if (event->type() != QEvent::ToolTip || !FGridView)
+        return QWidget::event(event);
+    // A cell that shows its text cut offers the whole text as its hint.
+    auto *help = static_cast<QHelpEvent *>(event);
+    const TkvGridCutText cut = CutCellTextAt(FGridView->ViewInfo(), help->pos());
+    if (cut.Text.isEmpty()) {
+        QToolTip::hideText();
+        event->ignore();
+    } else {
+        QToolTip::showText(help->globalPos(), cut.Text, this, cut.Bounds);
+    }
+    return true;
 }
 
 void TkvGridSite::paintEvent(QPaintEvent *event)

@@ -22,6 +22,7 @@ public:
     static TkvGridShiftState TranslateModifiers(Qt::KeyboardModifiers modifiers);
 
 protected:
+    bool event(QEvent *event) override;
     void paintEvent(QPaintEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;

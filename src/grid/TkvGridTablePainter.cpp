@@ -1,11 +1,11 @@
 #include "grid/TkvGridTablePainter.h"
 
+#include "grid/TkvGridCellText.h"
 #include "grid/TkvGridLookAndFeelPainter.h"
 #include "grid/TkvGridTableController.h"
 #include "grid/TkvGridTableView.h"
 #include "grid/TkvGridTableViewInfo.h"
 
-#include <QFontMetrics>
 #include <QPainter>
 #include <QStyleOptionFocusRect>
 
@@ -47,14 +47,12 @@ void TkvGridTablePainter::DrawCellText(QPainter &painter, const TkvGridCellViewI
         return;
     painter.setFont(cell.Params.Font);
     painter.setPen(cell.Params.TextColor);
-    QString text = cell.Text;
+    const QString text = ShownCellText(cell, textBounds);
     int flags = ToQtAlignment(cell.AlignHorz, cell.AlignVert);
     if (cell.MultiLine)
         flags |= Qt::TextWordWrap;
     else
         flags |= Qt::TextSingleLine;
-    if (cell.EndEllipsis && !cell.MultiLine)
-        text = QFontMetrics(cell.Params.Font).elidedText(text, Qt::ElideRight, textBounds.width());
     painter.save();
     painter.setClipRect(textBounds, Qt::IntersectClip);
     painter.drawText(textBounds, flags, text);
@@ -165,10 +163,7 @@ void TkvGridTablePainter::PaintGroupRow(QPainter &painter, const TkvGridRowViewI
         painter.drawLine(cell.Bounds.left(), cell.Bounds.bottom(), cell.Bounds.right(), cell.Bounds.bottom());
     }
     FGridView->LookAndFeelPainter().DrawExpandButton(painter, row.ExpandButtonBounds, row.Expanded);
-    // The text starts after the level indent that holds the expand button.
-    QRect textBounds = cell.TextBounds();
-    textBounds.setLeft(cell.Bounds.left() + viewInfo.LevelIndent());
-    DrawCellText(painter, cell, textBounds);
+    DrawCellText(painter, cell, GroupCellTextBounds(viewInfo, row));
     if (row.Focused) {
         const bool focusedView = FGridView->IsFocused();
         if (focusedView || !FGridView->OptionsSelection().HideFocusRect())

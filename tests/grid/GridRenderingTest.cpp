@@ -2,9 +2,11 @@
 // with the texts and colours the ledger's grid must show.
 #include "GridTestSource.h"
 
+#include "grid/TkvGridCellText.h"
 #include "grid/TkvGridLookAndFeelPainter.h"
 #include "grid/TkvGridSite.h"
 
+#include <QFontMetrics>
 #include <QImage>
 #include <QPainter>
 #include <QScrollBar>
@@ -238,4 +240,45 @@ TEST(GridRendering, CornerBetweenTwoScrollBarsIsPainted)
     const QImage image = placed.Render();
     for (int y : {site.height() - 1, site.height(), image.height() - 1})
         EXPECT_EQ(UnpaintedInRow(image, y), 0) << "row " << y;
+}
+
+TEST(GridRendering, AmountWiderThanItsCellIsElidedNeverCutAtItsLeft)
+{
+    // Two amounts whose total needs more room than the amount column has.
+    RenderedGrid rendered({{"5001153678.28", QString::fromUtf8("工资"), "2006-7-1", ""},
+                           {"0", QString::fromUtf8("奖金"), "2006-7-5", ""}});
+    TkvGridTableView &view = *rendered.Ledger.View;
+    rendered.Ledger.Amount->SetWidth(60);
+    const QImage image = rendered.Render();
+    const TkvGridTableViewInfo &info = view.ViewInfo();
+    const TkvGridCellViewInfo &footer = info.FooterCells()[0];
+    const TkvGridCellViewInfo &cell = info.Cells(*info.FindRow(0))[0];
+    const auto alignment = Qt::AlignRight | Qt::AlignVCenter;
+    for (const TkvGridCellViewInfo *shownCell : {&footer, &cell}) {
+        ASSERT_EQ(shownCell->Text.toStdString(), "5001153678.28");
+        const QRect textRect = shownCell->TextBounds();
+        const QFontMetrics metrics(shownCell->Params.Font);
+        ASSERT_GT(metrics.horizontalAdvance(shownCell->Text), textRect.width());
+        const TkvGridViewParams &params = shownCell->Params;
+        const Qt::Alignment cellAlignment =
+            shownCell == &footer ? Qt::Alignment(Qt::AlignRight | Qt::AlignTop) : Qt::Alignment(alignment);
+        const QImage shown = Crop(image, textRect);
+        // What used to be drawn: the right end of the number, its leading digits gone.
+        EXPECT_NE(shown, Reference(textRect.size(), params.Color, params.Font, params.TextColor,
+                                   cellAlignment, shownCell->Text));
+        // What is drawn: the leading digits, ended by an ellipsis that shows the cut.
+        const QString elided = metrics.elidedText(shownCell->Text, Qt::ElideRight, textRect.width());
+        ASSERT_TRUE(elided.endsWith(QChar(0x2026)));
+        ASSERT_TRUE(elided.startsWith("500"));
+        EXPECT_EQ(shown, Reference(textRect.size(), params.Color, params.Font, params.TextColor,
+                                   cellAlignment, elided));
+        // The whole amount is the cell's hint.
+        EXPECT_EQ(CutCellTextAt(info, shownCell->Bounds.center()).Text.toStdString(), "5001153678.28");
+    }
+    // An amount that fits is drawn whole and offers no hint.
+    const TkvGridCellViewInfo &small = info.Cells(*info.FindRow(1))[0];
+    EXPECT_EQ(Crop(image, small.TextBounds()),
+              Reference(small.TextBounds().size(), small.Params.Color, small.Params.Font,
+                        small.Params.TextColor, alignment, "0"));
+    EXPECT_EQ(CutCellTextAt(info, small.Bounds.center()).Text, QString());
 }
