@@ -4,6 +4,7 @@
 #include "grid/TkvGridTableController.h"
 #include "grid/TkvGridTablePainter.h"
 #include "grid/TkvGridTableView.h"
+#include "ui/ErrorBox.h"
 
 #include <QApplication>
 #include <QHelpEvent>
@@ -136,11 +137,30 @@ void TkvGridSite::resizeEvent(QResizeEvent *event)
         FGridView->SetBounds(rect());
 }
 
+template <class Step> bool TkvGridSite::Guarded(Step step)
+{
+    // A step that fails (a save refused while the focus moves to another row)
+    // is reported here and abandoned: the controller's update lock and the
+    // data controller's batch unwind, the record stays where it was, and the
+    // error never leaves the event handler.
+    try {
+        step();
+        return true;
+    } catch (const std::exception &error) {
+        ShowException(this, error);
+        return false;
+    }
+}
+
 void TkvGridSite::keyPressEvent(QKeyEvent *event)
 {
     const TkvGridKey key = TranslateKey(event->key(), event->modifiers());
-    if (!FGridView || key == TkvGridKey::None ||
-        !FGridView->Controller().KeyDown(key, TranslateModifiers(event->modifiers())))
+    bool consumed = false;
+    if (FGridView && key != TkvGridKey::None && !Guarded([&] {
+            consumed = FGridView->Controller().KeyDown(key, TranslateModifiers(event->modifiers()));
+        }))
+        consumed = true; // reported; the key goes no further
+    if (!consumed)
         QWidget::keyPressEvent(event);
 }
 
@@ -154,8 +174,10 @@ void TkvGridSite::Press(QMouseEvent *event, bool doubleClick)
     const TkvGridMouseButton button = event->button() == Qt::RightButton    ? TkvGridMouseButton::Right
                                       : event->button() == Qt::MiddleButton ? TkvGridMouseButton::Middle
                                                                             : TkvGridMouseButton::Left;
-    FGridView->Controller().MouseDown(button, event->position().toPoint(),
-                                      TranslateModifiers(event->modifiers()), doubleClick);
+    Guarded([&] {
+        FGridView->Controller().MouseDown(button, event->position().toPoint(),
+                                          TranslateModifiers(event->modifiers()), doubleClick);
+    });
 }
 
 void TkvGridSite::mousePressEvent(QMouseEvent *event)
@@ -175,8 +197,10 @@ void TkvGridSite::mouseReleaseEvent(QMouseEvent *event)
     const TkvGridMouseButton button = event->button() == Qt::RightButton    ? TkvGridMouseButton::Right
                                       : event->button() == Qt::MiddleButton ? TkvGridMouseButton::Middle
                                                                             : TkvGridMouseButton::Left;
-    FGridView->Controller().MouseUp(button, event->position().toPoint(),
-                                    TranslateModifiers(event->modifiers()));
+    Guarded([&] {
+        FGridView->Controller().MouseUp(button, event->position().toPoint(),
+                                        TranslateModifiers(event->modifiers()));
+    });
 }
 
 void TkvGridSite::wheelEvent(QWheelEvent *event)
@@ -185,7 +209,7 @@ void TkvGridSite::wheelEvent(QWheelEvent *event)
         return;
     const int steps = event->angleDelta().y() / 120;
     if (steps != 0)
-        FGridView->Controller().MouseWheel(steps, QApplication::wheelScrollLines());
+        Guarded([&] { FGridView->Controller().MouseWheel(steps, QApplication::wheelScrollLines()); });
     event->accept();
 }
 

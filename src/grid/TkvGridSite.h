@@ -34,6 +34,8 @@ protected:
     void focusOutEvent(QFocusEvent *event) override;
 
 private:
+    //! Runs one input step; a failure goes to the error box. False when it failed.
+    template <class Step> bool Guarded(Step step);
     void Press(QMouseEvent *event, bool doubleClick);
 
     TkvGridTableView *FGridView = nullptr;

@@ -52,4 +52,9 @@ bool ClickGridRow(const TEntryPage &page, int rowIndex)
     return true;
 }
 
+void PressGridKey(const TEntryPage &page, int qtKey)
+{
+    QTest::keyClick(page.Grid->Site(), Qt::Key(qtKey));
+}
+
 } // namespace kestrum::probe

@@ -18,6 +18,8 @@ QString GridColumns(const TEntryPage &page);
 bool GridFooterShown(const TEntryPage &page);
 //! Clicks the item cell of a row with the left button; false when the row is not laid out.
 bool ClickGridRow(const TEntryPage &page, int rowIndex);
+//! Presses a key (a Qt key code) in the grid.
+void PressGridKey(const TEntryPage &page, int qtKey);
 
 } // namespace probe
 } // namespace kestrum

@@ -1,0 +1,124 @@
+// A save that fails while the grid moves to another row: another program
+// changed the same entry first, or the database refuses the update. The
+// error reaches the error box, the move is abandoned and the typed entry
+// stays in edit state with its values, nothing written.
+#include "EntryGridProbe.h"
+#include "LedgerFileFixture.h"
+#include "app/EntryPage.h"
+#include "app/LedgerData.h"
+#include "core/RegionalSettings.h"
+#include "db/DbQuery.h"
+#include "editors/CalcEdit.h"
+#include "ui/ImageList.h"
+#include "ui/MessageBox.h"
+
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QKeyEvent>
+#include <QTest>
+
+namespace kestrum {
+namespace {
+
+// The offscreen platform notes for every shown top-level widget that it
+// cannot resize real windows; that note is no fault of the page.
+class OffscreenSizeHintsFilter {
+public:
+    OffscreenSizeHintsFilter() { FPrevious = qInstallMessageHandler(&filter); }
+    ~OffscreenSizeHintsFilter() { qInstallMessageHandler(FPrevious); }
+
+private:
+    static void filter(QtMsgType type, const QMessageLogContext &context, const QString &message)
+    {
+        if (!message.startsWith("This plugin does not support propagateSizeHints()"))
+            FPrevious(type, context, message);
+    }
+    static inline QtMessageHandler FPrevious = nullptr;
+};
+
+class RowMoveFailureTest : public testing::Test {
+protected:
+    RowMoveFailureTest()
+    {
+        setRegionalSettings(RegionalSettings::simplifiedChinese());
+        file.AddIncome(1000, "2006-07-01", "工资");
+        file.AddIncome(30.25, "2006-07-15", "利息");
+        file.AddIncome(500, "2006-08-03", "奖金");
+        data.ADOConnection1.SetConnectionString(file.ConnectionString());
+        data.Loaded([](const std::exception &error) { ADD_FAILURE() << error.what(); });
+        income.resize(900, 500);
+        income.show();
+    }
+
+    //! Focuses row 1 from the grid and types a new amount into its editor.
+    void EditSecondRow()
+    {
+        ASSERT_TRUE(probe::ClickGridRow(income, 1));
+        ASSERT_EQ(probe::GridFocusedRow(income), 1);
+        item = query().FieldByName(QString::fromUtf8("进帐人"))->AsString().toStdString();
+        income.AmountEdit->DoEnter();
+        income.AmountEdit->SelectAll();
+        for (char ch : std::string("42"))
+            QTest::keyClick(income.AmountEdit->InnerWidget(), ch);
+        income.AmountEdit->DoExit();
+        ASSERT_EQ(query().State(), dsEdit);
+    }
+
+    //! The entry stays where it was, in edit state, with what was typed.
+    void ExpectEntryKept()
+    {
+        EXPECT_EQ(probe::GridFocusedRow(income), 1);
+        EXPECT_EQ(query().State(), dsEdit);
+        EXPECT_EQ(query().FieldByName(QString::fromUtf8("进帐人"))->AsString().toStdString(), item);
+        EXPECT_EQ(query().FieldByName(QString::fromUtf8("本次进帐"))->AsFloat(), 42);
+        EXPECT_EQ(income.AmountEdit->DisplayText(), "42");
+    }
+
+    std::string stored(const std::string &sql) const { return file.Scalar(sql); }
+    TDbQuery &query() const { return *income.DataSet(); }
+
+    OffscreenSizeHintsFilter sizeHints;
+    TLedgerFile file;
+    TLedgerData data;
+    TImageList images{16, 16};
+    TEntryPage income{IncomePageDescription(), data.DataSource1, &images};
+    TMessageBoxRecorder boxes;
+    std::string item;
+};
+
+TEST_F(RowMoveFailureTest, RowChangedByAnotherProgramStopsAClickOnAnotherRow)
+{
+    EditSecondRow();
+    file.Scalar("UPDATE gain SET 本次进帐 = 9000 WHERE 进帐人 = '" + item + "'");
+    ASSERT_TRUE(probe::ClickGridRow(income, 2));
+    ASSERT_EQ(boxes.Boxes().size(), 1);
+    EXPECT_TRUE(boxes.Boxes()[0].contains("Another program changed or deleted this record"))
+        << boxes.Boxes()[0].toStdString();
+    ExpectEntryKept();
+    EXPECT_EQ(stored("SELECT 本次进帐 FROM gain WHERE 进帐人 = '" + item + "'"), "9000.0");
+
+    // The grid goes on working: Down fails the same way, then the entry can be
+    // dropped and the other row reached.
+    probe::PressGridKey(income, Qt::Key_Down);
+    ASSERT_EQ(boxes.Boxes().size(), 2);
+    ExpectEntryKept();
+    query().Cancel();
+    ASSERT_TRUE(probe::ClickGridRow(income, 2));
+    EXPECT_EQ(probe::GridFocusedRow(income), 2);
+    EXPECT_EQ(boxes.Boxes().size(), 2);
+}
+
+TEST_F(RowMoveFailureTest, UpdateRefusedByTheDatabaseStopsTheDownKey)
+{
+    file.Scalar("CREATE TRIGGER refuse BEFORE UPDATE ON gain BEGIN SELECT RAISE(ABORT, 'disk full'); END");
+    EditSecondRow();
+    probe::PressGridKey(income, Qt::Key_Down);
+    ASSERT_EQ(boxes.Boxes().size(), 1);
+    EXPECT_TRUE(boxes.Boxes()[0].contains("disk full")) << boxes.Boxes()[0].toStdString();
+    ExpectEntryKept();
+    EXPECT_EQ(stored("SELECT 本次进帐 FROM gain WHERE 进帐人 = '" + item + "'"), "30.25");
+}
+
+} // namespace
+} // namespace kestrum
