@@ -1,22 +1,22 @@
 // Start-up: the main window is built with its pages bound to the data
 // components, then the components finish loading (reporting each failure in
 // the error box), the about box is made hidden, and the window opens whatever
-// happened; the message loop runs until it closes.
+// happened; the message loop runs until it closes. An exception that leaves
+// any event handler ends in the error box, and the program goes on.
 #include "app/AboutBox.h"
 #include "app/LedgerData.h"
 #include "app/MainWindow.h"
 #include "core/RegionalSettings.h"
 #include "ui/ErrorBox.h"
 #include "ui/Fonts.h"
+#include "ui/GuardedApplication.h"
 #include "ui/Shell.h"
-
-#include <QApplication>
 
 using namespace kestrum;
 
 int main(int argc, char **argv)
 {
-    QApplication app(argc, argv);
+    TGuardedApplication app(argc, argv);
     setRegionalSettings(RegionalSettings::fromSystemLocale());
     RegisterFontSubstitutions();
 
