@@ -73,6 +73,21 @@ void TkvDataStorage::DefRemoving(TkvValueDefs &defs, TkvValueDef *def)
     }
 }
 
+void TkvDataStorage::DefChanging(TkvValueDef *def)
+{
+    if (FDestroying)
+        return;
+    // A buffer is freed column by column with its definitions' flags, so this
+    // must happen before a flag moves the display-text slot (after it, the
+    // slot would be read from the next column's bytes).
+    if (def->ValueDefs() == &FInternalValueDefs) {
+        if (std::any_of(FInternalRecords.begin(), FInternalRecords.end(), [](std::byte *b) { return b; }))
+            ClearInternalRecords();
+        return;
+    }
+    UnloadRecords();
+}
+
 void TkvDataStorage::DefChanged(TkvValueDef *def, bool textStoredChanged)
 {
     (void)textStoredChanged;

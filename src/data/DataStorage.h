@@ -91,6 +91,7 @@ private:
 
     void DefAdded(TkvValueDefs &defs, TkvValueDef *def, int oldRecordSize);
     void DefRemoving(TkvValueDefs &defs, TkvValueDef *def);
+    void DefChanging(TkvValueDef *def);
     void DefChanged(TkvValueDef *def, bool textStoredChanged);
 
     std::vector<std::byte *> &BuffersOf(const TkvValueDefs &defs);

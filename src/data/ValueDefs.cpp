@@ -21,6 +21,7 @@ void TkvValueDef::SetStored(bool value)
 {
     if (FStored == value)
         return;
+    Changing();
     FStored = value;
     Changed(false);
 }
@@ -29,8 +30,15 @@ void TkvValueDef::SetTextStored(bool value)
 {
     if (FTextStored == value)
         return;
+    Changing();
     FTextStored = value;
     Changed(true);
+}
+
+void TkvValueDef::Changing()
+{
+    if (FValueDefs && FValueDefs->Storage())
+        FValueDefs->Storage()->DefChanging(this);
 }
 
 void TkvValueDef::Changed(bool textStoredChanged)

@@ -62,6 +62,9 @@ public:
 protected:
     friend class TkvValueDefs;
     friend class TkvDataStorage;
+    //! Before `Stored` or `TextStored` changes: buffers are freed while the
+    //! flags still describe how they were written.
+    void Changing();
     void Changed(bool textStoredChanged);
 
     TkvValueDefs *FValueDefs;

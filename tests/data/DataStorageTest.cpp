@@ -161,6 +161,58 @@ TEST_F(DataStorageTest, TurningTextStoredOnUnloadsRecords)
     EXPECT_EQ(Storage.CheckConsistency(), "");
 }
 
+// Unloading for a layout change must free each column by the layout its
+// buffers were written with: the display-text slot that TextStored adds does
+// not exist yet in them, and in its place lie the next column's bytes.
+TEST_F(DataStorageTest, TextStoredChangesFreeBuffersByTheirOldLayout)
+{
+    static int alive = 0;
+    struct Tracked : TkvStoredObject {
+        Tracked() { ++alive; }
+        ~Tracked() override { --alive; }
+    };
+    {
+        TkvDataStorage storage;
+        TkvValueDef *item = storage.ValueDefs().Add(TkvStringValueType::Instance(), true, nullptr, false);
+        TkvValueDef *object = storage.ValueDefs().Add(TkvObjectValueType::Instance(), true, nullptr, false);
+        TkvValueDef *remark = storage.ValueDefs().Add(TkvStringValueType::Instance(), true, nullptr, true);
+        for (int r = 0; r < 50; ++r) {
+            storage.AppendRecord();
+            storage.SetValue(r, item, Variant::fromUtf8("项目" + std::to_string(r)));
+            storage.SetValue(r, object, TkvObjectValueType::FromObject(new Tracked));
+            storage.SetValue(r, remark, Variant::fromUtf8("备注"));
+            storage.SetDisplayText(r, remark, QString::fromUtf8("显示") + QString::number(r));
+        }
+        ASSERT_EQ(alive, 50);
+
+        item->SetTextStored(true); // the object's bytes stand where the new text slot goes
+        EXPECT_EQ(alive, 0) << "unloading destroys every object once";
+        EXPECT_TRUE(storage.GetValue(7, item).isNull());
+        EXPECT_TRUE(storage.GetValue(7, object).isNull());
+
+        for (int r = 0; r < 50; ++r) {
+            storage.SetValue(r, item, Variant::fromUtf8("新" + std::to_string(r)));
+            storage.SetDisplayText(r, item, QString::fromUtf8("文") + QString::number(r));
+            storage.SetValue(r, object, TkvObjectValueType::FromObject(new Tracked));
+        }
+        storage.CheckStructure();
+        EXPECT_EQ(alive, 0) << "CheckStructure unloads what was written meanwhile";
+        storage.SetValue(3, item, Variant::fromUtf8("再"));
+        storage.SetDisplayText(3, item, QString::fromUtf8("再显示"));
+        storage.SetValue(3, object, TkvObjectValueType::FromObject(new Tracked));
+        EXPECT_EQ(storage.GetDisplayText(3, item), QString::fromUtf8("再显示"));
+
+        // And back off again: the text slot of the old layout is freed.
+        remark->SetTextStored(false);
+        item->SetTextStored(false);
+        EXPECT_EQ(alive, 0);
+        storage.SetValue(3, object, TkvObjectValueType::FromObject(new Tracked));
+        storage.SetValue(3, remark, Variant::fromUtf8("x"));
+        EXPECT_EQ(storage.CheckConsistency(), "");
+    }
+    EXPECT_EQ(alive, 0);
+}
+
 TEST_F(DataStorageTest, EveryValueTypeRoundTripsThroughItsStreamForm)
 {
     struct Case {
