@@ -45,6 +45,9 @@ void TkvSortKey::Prepare(TkvValueTypeClass valueType, int recordCount)
     FVariants.clear();
     FUpperBytes.clear();
     FTexts.clear();
+    FConvertedBytes.clear();
+    FHeldStrings = false;
+    FProbeVariant = false;
     if (FMode != TkvCompareMode::cmStoredValue || FHandler) {
         FColumn = Column::Variants;
         FVariants.assign(slotCount, Variant::null());
@@ -132,6 +135,9 @@ void TkvSortKey::LoadStored(const TkvDataStorage &storage, const TkvValueDef *de
                             const std::vector<int> &recordList)
 {
     Prepare(def->ValueTypeClass(), storage.RecordCount());
+    if (FColumn == Column::Generic && FValueType == TkvVariantValueType::Instance() &&
+        LoadHeldStrings(storage, def, recordList))
+        return;
     for (int recordIndex : recordList) {
         TkvValuePointer pointer = storage.GetValuePointer(recordIndex, def);
         TkvValueState state = !pointer.HasBuffer ? vsNoBuffer : (pointer.IsNull ? vsNull : vsPresent);
@@ -141,6 +147,36 @@ void TkvSortKey::LoadStored(const TkvDataStorage &storage, const TkvValueDef *de
         else
             SetStored(recordIndex, state, pointer.Value);
     }
+}
+
+// The variant comparison orders two strings by their narrow bytes (a wide
+// string by its code-page form), so a column of text, such as a memo column,
+// sorts as a byte-string column and its values are read in place. One value
+// of another type sends the whole key back to the variant comparison.
+bool TkvSortKey::LoadHeldStrings(const TkvDataStorage &storage, const TkvValueDef *def,
+                                 const std::vector<int> &recordList)
+{
+    FColumn = Column::Bytes;
+    FBytes.assign(FStates.size(), std::string_view());
+    for (int recordIndex : recordList) {
+        const TkvValuePointer pointer = storage.GetValuePointer(recordIndex, def);
+        if (!pointer.HasBuffer || pointer.IsNull) {
+            FStates[recordIndex] = pointer.HasBuffer ? vsNull : vsNoBuffer;
+            continue;
+        }
+        std::string_view bytes;
+        if (!TkvVariantValueType::HeldNarrow(pointer.Value, bytes)) {
+            if (!TkvVariantValueType::HoldsWide(pointer.Value)) {
+                Prepare(def->ValueTypeClass(), storage.RecordCount());
+                return false;
+            }
+            bytes = FConvertedBytes.emplace_back(FValueType->GetValueAt(pointer.Value).toNarrow());
+        }
+        FStates[recordIndex] = vsPresent;
+        FBytes[recordIndex] = bytes;
+    }
+    FHeldStrings = true;
+    return true;
 }
 
 void TkvSortKey::LoadValues(TkvValueTypeClass valueType, int recordCount, const std::vector<int> &recordList,
@@ -217,6 +253,7 @@ void TkvSortKey::SetProbe(const Variant &value)
         SetValue(slot, value);
         return;
     }
+    FProbeVariant = false;
     if (value.isNull() || value.isEmpty()) {
         FStates[slot] = vsNull;
         return;
@@ -241,6 +278,12 @@ void TkvSortKey::SetProbe(const Variant &value)
             FValueType->GetVarType() == TkvDeclaredVarType::DateTime ? value.toDate() : value.toDouble();
         break;
     case Column::Bytes:
+        if (FHeldStrings && !value.isString()) {
+            // A number probe against text compares as the variants would.
+            FProbeVariant = true;
+            FVariants.assign(1, value);
+            break;
+        }
         FProbeBytes = value.toNarrow();
         FBytes[slot] = FProbeBytes;
         break;
@@ -258,7 +301,7 @@ void TkvSortKey::SetProbe(const Variant &value)
 int TkvSortKey::CompareWithProbe(int recordIndex) const
 {
     const int slot = ProbeSlot();
-    if (FColumn == Column::Generic) {
+    if (FColumn == Column::Generic || (FColumn == Column::Bytes && FProbeVariant)) {
         if (FStates[recordIndex] != vsPresent || FStates[slot] != vsPresent)
             return threeWay(FStates[recordIndex], FStates[slot]);
         return CompareVariants(StoredValue(recordIndex), FVariants.front());

@@ -12,6 +12,7 @@
 #include <QString>
 
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <memory>
 #include <string>
@@ -94,6 +95,9 @@ public:
     const std::vector<std::string_view> &Bytes() const { return FBytes; }
 
 private:
+    //! A variant column whose every value is text takes the byte-string path.
+    bool LoadHeldStrings(const TkvDataStorage &storage, const TkvValueDef *def,
+                         const std::vector<int> &recordList);
     int CompareStoredSlots(std::uint8_t stateA, std::uint8_t stateB, int a, int b) const;
     int CompareVariantValues(const Variant &a, const Variant &b, int recordIndexA, int recordIndexB) const;
     Variant StoredValue(int recordIndex) const;
@@ -116,6 +120,10 @@ private:
     // Prepared strings for the string options, one per record.
     std::vector<NarrowString> FUpperBytes;
     std::vector<QString> FTexts;
+    // Narrow copies of wide strings that a variant column held.
+    std::deque<NarrowString> FConvertedBytes;
+    bool FHeldStrings = false;   //!< Bytes column read from a variant column
+    bool FProbeVariant = false;  //!< the probe is no text: compared as variants
     // Owned copies behind a probe's views.
     std::string FProbeBytes;
     std::u16string FProbeUnits;

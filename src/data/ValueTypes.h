@@ -338,6 +338,12 @@ public:
     const void *PrepareValuePointer(const std::byte *place) const override;
     const char *ClassName() const override { return "TkvVariantValueType"; }
 
+    //! The bytes of a held narrow string (what a memo column holds), read in
+    //! place from what PrepareValuePointer gives; false for any other type.
+    static bool HeldNarrow(const void *value, std::string_view &bytes);
+    //! Whether the held value is a wide string.
+    static bool HoldsWide(const void *value);
+
 protected:
     TkvVariantValueType() = default;
 };

@@ -166,7 +166,29 @@ int TkvVariantValueType::Compare(const void *valueA, const void *valueB) const
 {
     if (!valueA || !valueB)
         return (valueA ? 1 : 0) - (valueB ? 1 : 0);
+    // Two narrow strings compare by their bytes: no need to decode them.
+    std::string_view bytesA, bytesB;
+    if (HeldNarrow(valueA, bytesA) && HeldNarrow(valueB, bytesB)) {
+        const int result = bytesA.compare(bytesB);
+        return (result > 0) - (result < 0);
+    }
     return CompareStoredVariants(GetValueAt(valueA), GetValueAt(valueB));
+}
+
+bool TkvVariantValueType::HeldNarrow(const void *value, std::string_view &bytes)
+{
+    const auto *holder = static_cast<const std::byte *>(value);
+    if (!holder || VarType(std::to_integer<std::uint8_t>(holder[0])) != VarType::String)
+        return false;
+    bytes = std::string_view(reinterpret_cast<const char *>(VariantPayload(holder)),
+                             ReadLengthPrefix(holder + 1));
+    return true;
+}
+
+bool TkvVariantValueType::HoldsWide(const void *value)
+{
+    const auto *holder = static_cast<const std::byte *>(value);
+    return holder && VarType(std::to_integer<std::uint8_t>(holder[0])) == VarType::WideString;
 }
 
 Variant TkvVariantValueType::GetValueAt(const void *value) const

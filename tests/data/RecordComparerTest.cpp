@@ -1,5 +1,6 @@
 #include "data/RecordComparer.h"
 
+#include "core/VariantCompare.h"
 #include "data/DataStorage.h"
 
 #include <gtest/gtest.h>
@@ -136,6 +137,68 @@ TEST(RecordComparer, FastPathsAgreeWithTheGeneralComparison)
                       [&](int a, int b) { return comparer.Compare(a, b) < 0; });
             EXPECT_EQ(fast, general);
         }
+}
+
+// A TEXT column (the remark) is loaded into a variant column. Its text must
+// sort by the byte-string path, read in place, and still in the order of the
+// variant comparison; one value of another kind falls back to that comparison.
+TEST(RecordComparer, TextInAVariantColumnSortsAsBytesInTheVariantOrder)
+{
+    std::mt19937 random(11);
+    TkvDataStorage storage;
+    TkvValueDef *remark = storage.ValueDefs().Add(TkvVariantValueType::Instance(), true, nullptr, false);
+    const char *texts[] = {"超市", "周末家教", "", "a", "B", "ab", "abcdefghij", "abcdefghi", "季度奖"};
+    for (int i = 0; i < 3000; ++i) {
+        const int r = storage.AppendRecord();
+        const int pick = int(random() % 12);
+        if (pick == 11)
+            continue; // never written
+        if (pick == 10)
+            storage.SetValue(r, remark, Variant::null());
+        else if (pick == 9) // text that came as UTF-16: compares by its code-page form
+            storage.SetValue(r, remark, Variant(QString::fromUtf8(texts[random() % 9])));
+        else
+            storage.SetValue(r, remark, Variant::fromUtf8(texts[random() % 9]));
+    }
+    std::vector<int> all(storage.RecordCount());
+    std::iota(all.begin(), all.end(), 0);
+    auto variantOrder = [&](TkvDataSortOrder order) {
+        std::vector<int> list = all;
+        std::stable_sort(list.begin(), list.end(), [&](int a, int b) {
+            int result = storage.CompareRecords(a, b, remark);
+            return (order == soDescending ? -result : result) < 0;
+        });
+        return list;
+    };
+    for (TkvDataSortOrder order : {soAscending, soDescending}) {
+        TkvRecordComparer comparer;
+        comparer.AddKey(order, TkvCompareMode::cmStoredValue).LoadStored(storage, remark, all);
+        EXPECT_EQ(comparer.Key(0).ColumnKind(), TkvSortKey::Column::Bytes);
+        std::vector<int> list = all;
+        std::shuffle(list.begin(), list.end(), random);
+        comparer.Sort(list);
+        EXPECT_EQ(list, variantOrder(order));
+        // Group boundaries and the value a group row shows.
+        for (std::size_t i = 1; i < list.size(); ++i)
+            ASSERT_EQ(comparer.CompareKey(0, list[i - 1], list[i]) == 0,
+                      storage.CompareRecords(list[i - 1], list[i], remark) == 0);
+        const Variant shown = comparer.Key(0).ComparedValue(list.back());
+        EXPECT_EQ(CompareVariants(shown, storage.GetValue(list.back(), remark)), 0);
+        // Bisection with a text probe and with a probe of another kind.
+        if (order == soAscending) {
+            const int found = comparer.LocateByKeys(list, {Variant::fromUtf8("超市")});
+            ASSERT_GE(found, 0);
+            EXPECT_EQ(storage.GetValue(found, remark).toString(), QString::fromUtf8("超市"));
+            EXPECT_EQ(comparer.LocateByKeys(list, {Variant(5)}), -1);
+        }
+    }
+
+    // A number among the texts: the variant comparison decides again.
+    storage.SetValue(5, remark, Variant(42));
+    TkvRecordComparer mixed;
+    mixed.AddKey(soAscending, TkvCompareMode::cmStoredValue).LoadStored(storage, remark, all);
+    EXPECT_EQ(mixed.Key(0).ColumnKind(), TkvSortKey::Column::Generic);
+    EXPECT_EQ(mixed.Key(0).ComparedValue(5).toInt32(), 42);
 }
 
 TEST(RecordComparer, DescendingThenAscendingKeys)
