@@ -21,8 +21,16 @@ int TkvCustomDataControllerInfo::RecordListIndexOf(int recordIndex) const
 {
     if (recordIndex < 0)
         return -1;
-    const auto it = std::find(FRecordList.begin(), FRecordList.end(), recordIndex);
-    return it == FRecordList.end() ? -1 : int(it - FRecordList.begin());
+    if (!FPositionsValid) {
+        int highest = -1;
+        for (int r : FRecordList)
+            highest = std::max(highest, r);
+        FPositions.assign(std::size_t(highest + 1), -1);
+        for (std::size_t position = 0; position < FRecordList.size(); ++position)
+            FPositions[std::size_t(FRecordList[position])] = int(position);
+        FPositionsValid = true;
+    }
+    return std::size_t(recordIndex) < FPositions.size() ? FPositions[std::size_t(recordIndex)] : -1;
 }
 
 static bool IsGrouped(const TkvCustomDataController &controller)
@@ -188,12 +196,14 @@ void TkvCustomDataControllerInfo::RecordIndexesShifted(int recordIndex, int delt
 void TkvCustomDataControllerInfo::ResetRecords()
 {
     FRecordList.clear();
+    RecordListChanged();
     FSelection.Clear();
     FFocusingInfo = TkvDataFocusingInfo();
 }
 
 void TkvCustomDataControllerInfo::RebuildRecordList()
 {
+    RecordListChanged();
     const int count = FController.RecordCount();
     FRecordList.resize(std::size_t(count));
     for (int i = 0; i < count; ++i)
@@ -202,14 +212,13 @@ void TkvCustomDataControllerInfo::RebuildRecordList()
     if (!findFilter && FController.Filter().IsEmpty())
         return;
     const int editingRecord = FController.Provider().EditingRecordIndex();
-    // Backwards, so that a removal does not shift entries still to visit.
-    for (int i = count - 1; i >= 0; --i) {
-        const int recordIndex = FRecordList[std::size_t(i)];
-        if (recordIndex == editingRecord)
-            continue;
-        if (!FController.IsRecordVisibleByFilters(recordIndex))
-            FRecordList.erase(FRecordList.begin() + i);
-    }
+    // One pass that moves every kept record down over the dropped ones, so
+    // dropping half a million records costs no more than keeping them.
+    std::size_t kept = 0;
+    for (int recordIndex = 0; recordIndex < count; ++recordIndex)
+        if (recordIndex == editingRecord || FController.IsRecordVisibleByFilters(recordIndex))
+            FRecordList[kept++] = recordIndex;
+    FRecordList.resize(kept);
 }
 
 void TkvCustomDataControllerInfo::Update()
@@ -228,8 +237,10 @@ void TkvCustomDataControllerInfo::Update()
             if (FRecordList.size() < oldCount && FSelection.Count() > 0)
                 FSelection.Clear();
         }
-        if ((changes & (dcicSorting | dcicGrouping)) && FController.Sorting())
+        if ((changes & (dcicSorting | dcicGrouping)) && FController.Sorting()) {
+            RecordListChanged();
             FController.Sorting()->Sort(FRecordList);
+        }
         if ((changes & dcicGrouping) && grouping)
             grouping->Build(FRecordList);
         RestoreFocus();

@@ -75,8 +75,16 @@ private:
     void ClampFocus(TkvDataFocusingInfo &info) const;
     void DeriveFocusFromRow();
 
+    //! After every change of the record list: positions are found again.
+    void RecordListChanged() { FPositionsValid = false; }
+
     TkvCustomDataController &FController;
     std::vector<int> FRecordList;
+    // Position of each record index in the record list (-1: filtered out),
+    // built on first use after a change: a scroll of the record set looks
+    // the focused record up every time.
+    mutable std::vector<int> FPositions;
+    mutable bool FPositionsValid = false;
     TkvDataFocusingInfo FFocusingInfo;
     TkvDataFocusingInfo FPrevFocusingInfo; //!< the one delivered last
     TkvDataSelection FSelection;

@@ -16,9 +16,17 @@ int TkvDataSelection::FindByRowIndex(int rowIndex) const
 
 bool TkvDataSelection::IsRecordSelected(int recordIndex) const
 {
-    return std::any_of(FItems.begin(), FItems.end(), [recordIndex](const TkvDataSelectionEntry &entry) {
-        return !entry.IsGroupRow && entry.RecordIndex == recordIndex;
-    });
+    if (FItems.empty())
+        return false;
+    if (!FSelectedRecordsValid) {
+        FSelectedRecords.clear();
+        for (const auto &entry : FItems)
+            if (!entry.IsGroupRow)
+                FSelectedRecords.push_back(entry.RecordIndex);
+        std::sort(FSelectedRecords.begin(), FSelectedRecords.end());
+        FSelectedRecordsValid = true;
+    }
+    return std::binary_search(FSelectedRecords.begin(), FSelectedRecords.end(), recordIndex);
 }
 
 void TkvDataSelection::Add(const TkvDataSelectionEntry &entry)
@@ -54,6 +62,7 @@ void TkvDataSelection::Clear()
     if (FItems.empty())
         return;
     FItems.clear();
+    FSelectedRecordsValid = false;
     Changed();
 }
 
@@ -63,12 +72,14 @@ void TkvDataSelection::DropRecordsFrom(int recordCount)
     std::erase_if(FItems, [recordCount](const TkvDataSelectionEntry &entry) {
         return !entry.IsGroupRow && entry.RecordIndex >= recordCount;
     });
+    FSelectedRecordsValid = false;
     if (FItems.size() != oldSize)
         Changed();
 }
 
 void TkvDataSelection::UpdateRowIndexes(const std::function<int(const TkvDataSelectionEntry &)> &rowIndexOf)
 {
+    FSelectedRecordsValid = false;
     bool changed = false;
     for (auto &entry : FItems) {
         const int row = rowIndexOf(entry);
@@ -99,6 +110,7 @@ std::vector<int> TkvDataSelection::RecordIndexes() const
 
 void TkvDataSelection::Changed()
 {
+    FSelectedRecordsValid = false;
     if (OnChanged)
         OnChanged();
 }

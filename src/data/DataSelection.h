@@ -22,6 +22,7 @@ public:
     //! Position of the row's entry (bisection), -1 when not selected.
     int FindByRowIndex(int rowIndex) const;
     bool IsRowSelected(int rowIndex) const { return FindByRowIndex(rowIndex) >= 0; }
+    //! Whether a data row of the record is selected (bisection).
     bool IsRecordSelected(int recordIndex) const;
     void Add(const TkvDataSelectionEntry &entry);
     void RemoveRow(int rowIndex);
@@ -40,6 +41,10 @@ private:
     void Changed();
     std::vector<TkvDataSelectionEntry> FItems;
     int FAnchorRowIndex = -1;
+    // The record indexes of the data rows, sorted: a summary over selected
+    // records asks once per record, so the answer must not scan the list.
+    mutable std::vector<int> FSelectedRecords;
+    mutable bool FSelectedRecordsValid = false;
 };
 
 } // namespace kestrum

@@ -154,6 +154,79 @@ TEST_F(ControllerSortingTest, FooterAndGroupSumsFollowTheData)
     EXPECT_EQ(summary.GroupRowSummary(0).toStdString(), "(SUM=8.00)");
 }
 
+// Filtering drops records in one pass: every record is asked once, the kept
+// ones stay in load order (and then sort), and rows are found by record.
+TEST_F(ControllerSortingTest, FilteringKeepsOrderAndFindsRowsByRecord)
+{
+    struct EveryThird : IkvFilterCriteria {
+        std::vector<int> asked;
+        bool IsEmpty() const override { return false; }
+        bool DoFilterRecord(int recordIndex) override
+        {
+            asked.push_back(recordIndex);
+            return recordIndex % 3 == 0;
+        }
+    } criteria;
+    Controller.BeginBatch();
+    for (int r = 0; r < 3000; ++r) {
+        Controller.AppendRecord();
+        Controller.SetValue(r, Amount, Variant(double((r * 7919) % 3000)));
+    }
+    Controller.EndBatch();
+    Controller.SetFilter(&criteria);
+    ASSERT_EQ(Controller.RowCount(), 1000);
+    EXPECT_EQ(criteria.asked.size(), 3000u);
+    for (int row = 0; row < 1000; ++row)
+        ASSERT_EQ(Controller.GetRowRecordIndex(row), row * 3);
+    EXPECT_EQ(Controller.GetRowIndexByRecordIndex(2997, false), 999);
+    EXPECT_EQ(Controller.GetRowIndexByRecordIndex(1, false), -1);
+    EXPECT_EQ(Controller.GetRowIndexByRecordIndex(5000, false), -1);
+
+    // After a sort every record is found at its new row.
+    Sorting().ApplySortOrder(Amount, soDescending);
+    for (int row = 0; row < 1000; row += 37)
+        EXPECT_EQ(Controller.GetRowIndexByRecordIndex(Controller.GetRowRecordIndex(row), false), row);
+    Controller.ChangeFocusedRecordIndex(300);
+    EXPECT_EQ(Controller.GetRowRecordIndex(Controller.FocusedRowIndex()), 300);
+
+    // Records appended after the list was built are found once they pass.
+    Controller.SetFilter(nullptr);
+    const int added = Controller.AppendRecord();
+    Controller.SetValue(added, Amount, Variant(-1.0));
+    EXPECT_EQ(Controller.GetRowIndexByRecordIndex(added, false), Controller.RowCount() - 1);
+}
+
+// A summary of the selected records follows every change of the selection.
+TEST_F(ControllerSortingTest, SelectedRecordsSummaryFollowsTheSelection)
+{
+    Controller.SetMultiSelect(true);
+    Controller.BeginBatch();
+    for (int r = 0; r < 2000; ++r) {
+        Controller.AppendRecord();
+        Controller.SetValue(r, Amount, Variant(double(r)));
+    }
+    Controller.EndBatch();
+    TkvDataSummary &summary = *DataSummaryOf(Controller);
+    summary.SetOptions(soSelectedRecords);
+    TkvDataSummaryItem *footer = summary.FooterSummaryItems().Add();
+    footer->SetLinkedItem(&Columns[Amount]);
+    footer->SetKind(skSum);
+    double expected = 0;
+    for (int row = 0; row < 2000; row += 2) {
+        Controller.ChangeRowSelection(row, true);
+        expected += row;
+    }
+    EXPECT_EQ(summary.FooterValues(0).toDouble(), expected);
+    Controller.ChangeRowSelection(10, false);
+    EXPECT_EQ(summary.FooterValues(0).toDouble(), expected - 10);
+    // Rows move under a sort; the selected records stay the same ones.
+    Sorting().ApplySortOrder(Amount, soDescending);
+    EXPECT_EQ(summary.FooterValues(0).toDouble(), expected - 10);
+    Controller.ClearSelection();
+    Controller.ChangeRowSelection(0, true); // now the largest amount
+    EXPECT_EQ(summary.FooterValues(0).toDouble(), 1999.0);
+}
+
 TEST_F(ControllerSortingTest, EmptyListSortsAndGroupsToNothing)
 {
     Sorting().ApplySortOrder(Amount, soAscending);
