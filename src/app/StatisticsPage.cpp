@@ -186,7 +186,7 @@ void TStatisticsPage::runPair(const QString &incomeStatement, const QString &exp
         runSum(incomeStatement, incomeParameters, QStringLiteral("l1"), income);
         runSum(expenseStatement, expenseParameters, QStringLiteral("l2"), expense);
         // The labels are the store of the totals: the surplus is read back from them.
-        surplus->setText(FormatGeneral(LabelTextToFloat(income->text()) - LabelTextToFloat(expense->text())));
+        surplus->setText(SurplusText(income->text(), expense->text()));
     } catch (const std::exception &error) {
         ShowException(this, error);
     }

@@ -11,7 +11,20 @@ namespace kestrum {
 //! The variant-to-text conversion of a sum: decimal digits for an integer, the
 //! general format (15 significant digits) for a floating value, the plain
 //! decimal form for currency, the text form otherwise. Null is not passed here.
+//! A floating sum of amounts is money: it is first rounded to the regional
+//! currency's decimals, which drops the noise that adding binary fractions
+//! leaves ("1247683.30000003").
 QString SumToText(const Variant &value);
+
+//! The surplus of two value labels: income minus expense, read back from the
+//! texts and formatted in the general way. The difference of two decimal texts
+//! has no more decimals than they have, so it is rounded to those: 100.3 minus
+//! 100.1 reads "0.2", not "0.199999999999989".
+QString SurplusText(const QString &incomeText, const QString &expenseText);
+
+//! `value` rounded half away from zero to `decimals` places; unchanged when the
+//! scaled value is too large to hold a fraction any more.
+double RoundToDecimals(double value, int decimals);
 
 //! General format: at most 15 significant digits, trailing zeros and a needless
 //! decimal separator dropped, no thousands separator, "-" for a negative value,

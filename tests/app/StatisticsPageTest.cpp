@@ -13,6 +13,8 @@
 #include <QLabel>
 #include <QPushButton>
 
+#include <random>
+
 namespace kestrum {
 namespace {
 
@@ -159,6 +161,65 @@ TEST_F(StatisticsPageTest, TotalsEqualAnIndependentSum)
     EXPECT_EQ(page.l2->text(), FormatGeneral(expense));
     EXPECT_EQ(page.l3->text(), FormatGeneral(income - expense));
     EXPECT_EQ(page.l1->text() + "|" + page.l3->text(), "1001364.99|998344.49");
+}
+
+// Amounts are money: a few thousand random two-decimal amounts must total
+// exactly what a decimal sum of the cents gives, and so must the surplus.
+TEST_F(StatisticsPageTest, TotalsOfManyAmountsAreExactToTheCent)
+{
+    std::mt19937 random(20261209);
+    std::int64_t incomeCents = 0, expenseCents = 0;
+    file.Scalar("BEGIN");
+    for (int i = 0; i < 4000; ++i) {
+        const std::int64_t cents = std::int64_t(random() % 99999999) + 1; // up to 999999.99
+        const std::string month = QStringLiteral("2010-%1-15").arg(i % 12 + 1, 2, 10, QChar('0')).toStdString();
+        if (i % 3 == 0) {
+            file.AddExpense(double(cents) / 100.0, month.c_str());
+            expenseCents += cents;
+        } else {
+            file.AddIncome(double(cents) / 100.0, month.c_str());
+            incomeCents += cents;
+        }
+    }
+    file.Scalar("COMMIT");
+    // The exact decimal text of a number of cents, as the general format
+    // writes it (no trailing zeros).
+    auto centsText = [](std::int64_t cents) {
+        const bool negative = cents < 0;
+        const std::int64_t magnitude = negative ? -cents : cents;
+        std::string text = std::to_string(magnitude / 100);
+        const int fraction = int(magnitude % 100);
+        if (fraction % 10)
+            text += "." + std::string(fraction < 10 ? "0" : "") + std::to_string(fraction);
+        else if (fraction)
+            text += "." + std::to_string(fraction / 10);
+        return QString::fromStdString((negative ? "-" : "") + text);
+    };
+    page.Button3Click();
+    EXPECT_EQ(page.l1->text(), centsText(incomeCents));
+    EXPECT_EQ(page.l2->text(), centsText(expenseCents));
+    EXPECT_EQ(page.l3->text(), centsText(incomeCents - expenseCents));
+    page.ComboBox3->setCurrentText("2010");
+    page.Button2Click();
+    EXPECT_EQ(year(), allTime());
+}
+
+TEST(StatisticsText, SumsAndSurplusCarryNoRoundingNoise)
+{
+    setRegionalSettings(RegionalSettings::simplifiedChinese());
+    EXPECT_EQ(SumToText(Variant(1247683.30000003)), "1247683.3");
+    EXPECT_EQ(SumToText(Variant(5004650532.430131)), "5004650532.43");
+    EXPECT_EQ(SumToText(Variant(0.1 + 0.2)), "0.3");
+    EXPECT_EQ(SumToText(Variant(-0.001)), "0") << "no negative zero";
+    EXPECT_EQ(SurplusText("100.3", "100.1"), "0.2");
+    EXPECT_EQ(SurplusText("100.1", "100.3"), "-0.2");
+    EXPECT_EQ(SurplusText("1247683.3", "1246742.35"), "940.95");
+    EXPECT_EQ(SurplusText("0", "0"), "0");
+    EXPECT_EQ(SurplusText("0.125", "0.1"), "0.025") << "the texts' own decimals are kept";
+    EXPECT_EQ(SurplusText("1E20", "1"), FormatGeneral(1e20 - 1));
+    EXPECT_THROW(SurplusText("12", "x"), EConvertError);
+    EXPECT_EQ(RoundToDecimals(-2.5, 0), -3.0);
+    EXPECT_EQ(RoundToDecimals(1e300, 2), 1e300);
 }
 
 TEST(StatisticsText, GeneralFormatKeepsFifteenDigits)
