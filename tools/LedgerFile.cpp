@@ -3,7 +3,9 @@
 #include "core/Errors.h"
 #include "db/JetFunctions.h"
 
+#include <QFile>
 #include <QFileInfo>
+#include <QTemporaryFile>
 
 #include <sqlite3.h>
 
@@ -38,32 +40,64 @@ using Database = std::unique_ptr<sqlite3, int (*)(sqlite3 *)>;
     throw Exception(what + ": " + (db ? sqlite3_errmsg(db) : "out of memory"));
 }
 
-Database CreateFile(const QString &path)
-{
-    if (QFileInfo::exists(path))
-        throw Exception("'" + path.toStdString() + "' exists already; it is left as it is");
-    sqlite3 *raw = nullptr;
-    const int rc =
-        sqlite3_open_v2(path.toUtf8().constData(), &raw,
-                        SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_EXCLUSIVE, nullptr);
-    Database db(raw, sqlite3_close);
-    if (rc != SQLITE_OK)
-        Fail(raw, "Cannot create '" + path.toStdString() + "'");
-    if (sqlite3_exec(raw, LedgerSchemaSql, nullptr, nullptr, nullptr) != SQLITE_OK)
-        Fail(raw, "Cannot create the tables");
-    return db;
-}
-
 void Exec(sqlite3 *db, const char *sql)
 {
     if (sqlite3_exec(db, sql, nullptr, nullptr, nullptr) != SQLITE_OK)
         Fail(db, sql);
 }
 
+//! Makes a ledger at `path` from the schema and what `fill` adds. The file is
+//! built under a temporary name beside it and renamed into place only when
+//! complete, so a failure (a full disk, a fault while filling) leaves no
+//! half-made file that a second attempt would then refuse.
+void BuildLedgerFile(const QString &path, const std::function<void(sqlite3 *)> &fill)
+{
+    if (QFileInfo::exists(path))
+        throw Exception("'" + path.toStdString() + "' exists already; it is left as it is");
+    QString building;
+    {
+        QTemporaryFile temporary(path + QStringLiteral(".XXXXXX.part"));
+        if (!temporary.open())
+            throw Exception("Cannot create '" + path.toStdString() + "': " +
+                            temporary.errorString().toStdString());
+        temporary.setAutoRemove(false);
+        building = temporary.fileName();
+    }
+    auto discard = [&building] {
+        QFile::remove(building);
+        QFile::remove(building + QStringLiteral("-journal"));
+    };
+    try {
+        {
+            sqlite3 *raw = nullptr;
+            const int rc = sqlite3_open_v2(building.toUtf8().constData(), &raw, SQLITE_OPEN_READWRITE, nullptr);
+            Database db(raw, sqlite3_close);
+            if (rc != SQLITE_OK)
+                Fail(raw, "Cannot create '" + path.toStdString() + "'");
+            Exec(raw, "BEGIN");
+            if (sqlite3_exec(raw, LedgerSchemaSql, nullptr, nullptr, nullptr) != SQLITE_OK)
+                Fail(raw, "Cannot create the tables");
+            if (fill)
+                fill(raw);
+            Exec(raw, "COMMIT");
+            if (sqlite3_close(db.release()) != SQLITE_OK)
+                throw Exception("Cannot finish '" + path.toStdString() + "'");
+        }
+        // Never over a file that appeared meanwhile.
+        if (!QFile::rename(building, path))
+            throw Exception("Cannot create '" + path.toStdString() + "'" +
+                            (QFileInfo::exists(path) ? ": it exists already; it is left as it is" : ""));
+    } catch (...) {
+        discard();
+        throw;
+    }
+}
+
 class Inserter {
 public:
-    Inserter(sqlite3 *db, const char *table, const char *amount, const char *date, const char *item)
-        : FDb(db), FStatement(nullptr, sqlite3_finalize)
+    //! Rows dated after `lastDay` (yyyymmdd; 0 for none) are left out.
+    Inserter(sqlite3 *db, const char *table, const char *amount, const char *date, const char *item, int lastDay)
+        : FDb(db), FLastDay(lastDay), FStatement(nullptr, sqlite3_finalize)
     {
         const std::string sql = std::string("INSERT INTO ") + table + " (\"" + amount + "\", \"" + date +
                                 "\", \"" + item + "\", \"备注\") VALUES (?1, ?2, ?3, ?4)";
@@ -74,6 +108,8 @@ public:
     }
     void Add(double amount, int year, int month, int day, const char *item, const char *remark)
     {
+        if (FLastDay > 0 && year * 10000 + month * 100 + day > FLastDay)
+            return;
         char date[32];
         std::snprintf(date, sizeof date, "%04d-%02d-%02d 00:00:00", year, month, day);
         sqlite3_stmt *s = FStatement.get();
@@ -91,6 +127,7 @@ public:
 
 private:
     sqlite3 *FDb;
+    int FLastDay;
     std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt *)> FStatement;
 };
 
@@ -101,26 +138,19 @@ int DaysIn(int year, int month)
     return month == 2 && leap ? 29 : days[month - 1];
 }
 
-} // namespace
-
-void CreateLedgerDatabase(const QString &path)
+void AddDemoRows(sqlite3 *raw, int firstYear, int lastYear, unsigned seed, const QDate &lastDay)
 {
-    CreateFile(path);
-}
-
-void CreateDemoDatabase(const QString &path, int firstYear, int lastYear, unsigned seed)
-{
-    Database db = CreateFile(path);
-    sqlite3 *raw = db.get();
     std::mt19937 random(seed);
     auto between = [&](double low, double high) {
         return std::uniform_real_distribution<double>(low, high)(random);
     };
     auto chance = [&](double p) { return std::bernoulli_distribution(p)(random); };
 
-    Exec(raw, "BEGIN");
-    Inserter gain(raw, "gain", "本次进帐", "进帐时间", "进帐人");
-    Inserter expen(raw, "expen", "消费金额", "消费日期", "消费者");
+    // The draws do not depend on the last day, so an earlier end gives the
+    // same rows up to it.
+    const int last = lastDay.isValid() ? lastDay.year() * 10000 + lastDay.month() * 100 + lastDay.day() : 0;
+    Inserter gain(raw, "gain", "本次进帐", "进帐时间", "进帐人", last);
+    Inserter expen(raw, "expen", "消费金额", "消费日期", "消费者", last);
     for (int year = firstYear; year <= lastYear; ++year) {
         const double raise = 1.0 + 0.05 * (year - firstYear); // a yearly raise
         for (int month = 1; month <= 12; ++month) {
@@ -152,8 +182,21 @@ void CreateDemoDatabase(const QString &path, int firstYear, int lastYear, unsign
                 expen.Add(between(2000, 4000), year, month, 5, "礼金", "春节红包");
         }
     }
-    Exec(raw, "COMMIT");
 }
+
+
+} // namespace
+
+void CreateLedgerDatabase(const QString &path)
+{
+    BuildLedgerFile(path, nullptr);
+}
+
+void CreateDemoDatabase(const QString &path, int firstYear, int lastYear, unsigned seed, const QDate &lastDay)
+{
+    BuildLedgerFile(path, [&](sqlite3 *raw) { AddDemoRows(raw, firstYear, lastYear, seed, lastDay); });
+}
+
 
 TLedgerCheck CheckLedgerDatabase(const QString &path)
 {

@@ -1,6 +1,7 @@
 #pragma once
 // Making and checking ledger database files: the work of the kestrum-db
 // command (the ledger program itself never creates or repairs its file).
+#include <QDate>
 #include <QString>
 #include <QStringList>
 
@@ -10,13 +11,15 @@ namespace kestrum {
 extern const char *const LedgerSchemaSql;
 
 //! Creates an empty ledger; raises Exception when the file exists already
-//! (nothing is overwritten) or cannot be made.
+//! (nothing is overwritten) or cannot be made, and then leaves no file behind.
 void CreateLedgerDatabase(const QString &path);
 
 //! Creates a ledger filled with a sample household: monthly incomes and the
-//! everyday expenses of the years from firstYear to lastYear. The same seed
-//! gives the same rows.
-void CreateDemoDatabase(const QString &path, int firstYear, int lastYear, unsigned seed = 2024);
+//! everyday expenses of the years from firstYear to lastYear, none dated after
+//! `lastDay` when it is valid. The same seed gives the same rows. Like
+//! CreateLedgerDatabase, it leaves no file behind when it fails.
+void CreateDemoDatabase(const QString &path, int firstYear, int lastYear, unsigned seed = 2024,
+                        const QDate &lastDay = QDate());
 
 struct TLedgerCheck {
     bool Usable = false;

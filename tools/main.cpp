@@ -41,8 +41,10 @@ int main(int argc, char **argv)
             return 0;
         }
         if (std::strcmp(command, "demo") == 0) {
-            const int year = QDate::currentDate().year();
-            CreateDemoDatabase(file, year - 2, year);
+            // The sample ends today: a ledger has no entries from the future.
+            const QDate today = QDate::currentDate();
+            const int year = today.year();
+            CreateDemoDatabase(file, year - 2, year, 2024, today);
             const TLedgerCheck check = CheckLedgerDatabase(file);
             std::printf("created sample ledger %s: %d income and %d expense entries, %d to %d\n",
                         file.toLocal8Bit().constData(), check.GainRows, check.ExpenRows, year - 2, year);

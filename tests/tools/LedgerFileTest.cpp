@@ -4,6 +4,8 @@
 
 #include "core/Errors.h"
 
+#include <QDate>
+#include <QDir>
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -99,6 +101,46 @@ TEST_F(LedgerFiles, CheckNamesWhatIsWrong)
         << problems.toStdString();
 }
 
+// A ledger whose making fails midway leaves no file behind, so a second
+// attempt is not refused. Writing is made to fail with a file size limit of
+// zero, as a full disk would make it.
+TEST_F(LedgerFiles, FailedInitLeavesNothingAndASecondInitWorks)
+{
+    const QString tool = QStringLiteral(KESTRUM_DB_TOOL);
+    QProcess process;
+    process.setWorkingDirectory(FDir.path());
+    process.start(QStringLiteral("/bin/sh"),
+                  {QStringLiteral("-c"), QStringLiteral("trap '' XFSZ; ulimit -f 0; exec \"$0\" init"), tool});
+    ASSERT_TRUE(process.waitForFinished(60000));
+    EXPECT_EQ(process.exitCode(), 1) << process.readAllStandardError().toStdString();
+    EXPECT_EQ(QDir(FDir.path()).entryList(QDir::Files), QStringList()) << "neither the ledger nor a leftover";
+
+    CreateLedgerDatabase(Path());
+    EXPECT_TRUE(CheckLedgerDatabase(Path()).Usable);
+    EXPECT_EQ(QDir(FDir.path()).entryList(QDir::Files), QStringList{"Vantorel.mdb"});
+}
+
+TEST_F(LedgerFiles, DemoEndsOnItsLastDay)
+{
+    CreateDemoDatabase(Path(), 2024, 2026, 2024, QDate(2026, 3, 15));
+    CreateDemoDatabase(Path("whole.mdb"), 2024, 2026);
+    struct Table {
+        const char *name, *amount, *date;
+    };
+    for (const Table &t : {Table{"gain", "本次进帐", "进帐时间"}, Table{"expen", "消费金额", "消费日期"}}) {
+        const std::string table = t.name, amount = '"' + std::string(t.amount) + '"',
+                          date = '"' + std::string(t.date) + '"';
+        const std::string last = "SELECT max(" + date + ") FROM " + table;
+        EXPECT_LE(Scalar(Path(), last.c_str()), "2026-03-15 00:00:00") << table;
+        EXPECT_GE(Scalar(Path(), last.c_str()), "2026-03-01 00:00:00") << table;
+        // The same rows as the whole sample has up to that day.
+        const std::string cut = "SELECT count(*) || '/' || total(" + amount + ") FROM " + table;
+        const std::string upTo = "SELECT count(*) || '/' || total(" + amount + ") FROM " + table + " WHERE " +
+                                 date + " <= '2026-03-15 23:59:59'";
+        EXPECT_EQ(Scalar(Path(), cut.c_str()), Scalar(Path("whole.mdb"), upTo.c_str())) << table;
+    }
+}
+
 TEST_F(LedgerFiles, CommandLine)
 {
     const QString tool = QStringLiteral(KESTRUM_DB_TOOL);
@@ -116,6 +158,10 @@ TEST_F(LedgerFiles, CommandLine)
     EXPECT_EQ(run({"check"}), 0);
     EXPECT_EQ(run({"demo", "demo.mdb"}), 0);
     EXPECT_EQ(run({"check", "demo.mdb"}), 0);
+    // The sample ends today: no entry from the future.
+    const std::string today = QDate::currentDate().toString(Qt::ISODate).toStdString() + " 00:00:00";
+    EXPECT_LE(Scalar(Path("demo.mdb"), "SELECT max(\"进帐时间\") FROM gain"), today);
+    EXPECT_LE(Scalar(Path("demo.mdb"), "SELECT max(\"消费日期\") FROM expen"), today);
     EXPECT_EQ(run({"frobnicate"}), 2);
 }
 
