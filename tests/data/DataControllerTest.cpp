@@ -205,6 +205,41 @@ TEST_F(DataControllerTest, FilterCriteriaDropsRecordsWithoutReloading)
     EXPECT_EQ(Rows(), "abc");
 }
 
+TEST_F(DataControllerTest, TextStorageChangesBesideAnObjectColumnKeepEveryValueSound)
+{
+    static int alive = 0;
+    struct Tracked : TkvStoredObject {
+        Tracked() { ++alive; }
+        ~Tracked() override { --alive; }
+    };
+    int objectColumn = 0;
+    {
+        TkvCustomDataController controller;
+        controller.AttachItem(&Columns[0])->SetValueTypeClass(TkvStringValueType::Instance());
+        controller.AttachItem(&objectColumn)->SetValueTypeClass(TkvObjectValueType::Instance());
+        controller.AttachItem(&Columns[1])->SetValueTypeClass(TkvStringValueType::Instance());
+        controller.BeginBatch();
+        for (int r = 0; r < 20; ++r) {
+            controller.AppendRecord();
+            controller.SetValue(r, 0, Variant::fromUtf8("项" + std::to_string(r)));
+            controller.SetValue(r, 1, TkvObjectValueType::FromObject(new Tracked));
+            controller.SetValue(r, 2, Variant::fromUtf8("备注"));
+        }
+        controller.EndBatch();
+        controller.ChangeTextStorage(0, true);
+        controller.ChangeTextStorage(2, true);
+        EXPECT_EQ(alive, 20) << "the object column keeps its objects";
+        EXPECT_TRUE(controller.GetValue(7, 2).isNull()) << "a re-made column is read again from the source";
+        EXPECT_EQ(controller.GetValue(7, 0).isNull(), true);
+        controller.SetDisplayText(7, 0, QString::fromUtf8("显示"));
+        EXPECT_EQ(controller.GetDisplayText(7, 0), QString::fromUtf8("显示"));
+        controller.ChangeTextStorage(0, false);
+        EXPECT_EQ(alive, 20);
+        EXPECT_EQ(controller.Storage().CheckConsistency(), "");
+    }
+    EXPECT_EQ(alive, 0);
+}
+
 TEST_F(DataControllerTest, FindsRecordsByValues)
 {
     Fill({"a", "b", "c"});
