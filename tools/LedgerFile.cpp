@@ -58,8 +58,8 @@ void BuildLedgerFile(const QString &path, const std::function<void(sqlite3 *)> &
     {
         QTemporaryFile temporary(path + QStringLiteral(".XXXXXX.part"));
         if (!temporary.open())
-            throw Exception("Cannot create '" + path.toStdString() + "': " +
-                            temporary.errorString().toStdString());
+            throw Exception("Cannot create '" + path.toStdString() +
+                            "': " + temporary.errorString().toStdString());
         temporary.setAutoRemove(false);
         building = temporary.fileName();
     }
@@ -70,7 +70,8 @@ void BuildLedgerFile(const QString &path, const std::function<void(sqlite3 *)> &
     try {
         {
             sqlite3 *raw = nullptr;
-            const int rc = sqlite3_open_v2(building.toUtf8().constData(), &raw, SQLITE_OPEN_READWRITE, nullptr);
+            const int rc =
+                sqlite3_open_v2(building.toUtf8().constData(), &raw, SQLITE_OPEN_READWRITE, nullptr);
             Database db(raw, sqlite3_close);
             if (rc != SQLITE_OK)
                 Fail(raw, "Cannot create '" + path.toStdString() + "'");
@@ -96,7 +97,8 @@ void BuildLedgerFile(const QString &path, const std::function<void(sqlite3 *)> &
 class Inserter {
 public:
     //! Rows dated after `lastDay` (yyyymmdd; 0 for none) are left out.
-    Inserter(sqlite3 *db, const char *table, const char *amount, const char *date, const char *item, int lastDay)
+    Inserter(sqlite3 *db, const char *table, const char *amount, const char *date, const char *item,
+             int lastDay)
         : FDb(db), FLastDay(lastDay), FStatement(nullptr, sqlite3_finalize)
     {
         const std::string sql = std::string("INSERT INTO ") + table + " (\"" + amount + "\", \"" + date +
@@ -184,7 +186,6 @@ void AddDemoRows(sqlite3 *raw, int firstYear, int lastYear, unsigned seed, const
     }
 }
 
-
 } // namespace
 
 void CreateLedgerDatabase(const QString &path)
@@ -196,7 +197,6 @@ void CreateDemoDatabase(const QString &path, int firstYear, int lastYear, unsign
 {
     BuildLedgerFile(path, [&](sqlite3 *raw) { AddDemoRows(raw, firstYear, lastYear, seed, lastDay); });
 }
-
 
 TLedgerCheck CheckLedgerDatabase(const QString &path)
 {

@@ -282,7 +282,9 @@ void runRaw(benchmark::State &state)
         record(state, "raw array", "sort by item",
                timed([&] { std::stable_sort(order.begin(), order.end(), byItem); }));
         std::iota(order.begin(), order.end(), 0);
-        auto byRemark = [&](int a, int b) { return rows[std::size_t(a)].remark < rows[std::size_t(b)].remark; };
+        auto byRemark = [&](int a, int b) {
+            return rows[std::size_t(a)].remark < rows[std::size_t(b)].remark;
+        };
         record(state, "raw array", "sort by remark",
                timed([&] { std::stable_sort(order.begin(), order.end(), byRemark); }));
         std::iota(order.begin(), order.end(), 0);
@@ -332,7 +334,7 @@ void runRaw(benchmark::State &state)
 
 void printTable()
 {
-    const char *steps[] = {"load",          "sort by amount",           "sort by item",
+    const char *steps[] = {"load",           "sort by amount",          "sort by item",
                            "sort by remark", "group by item with sums", "group by remark with sums",
                            "footer sum",     "filter to half"};
     const std::string title = std::to_string(rowCount()) + " rows";
@@ -351,7 +353,8 @@ void printTable()
             return row.count(a) && row.count(b) ? format("%.2f", row[a] / row[b]) : "-";
         };
         std::printf("%-26s %12s %12s %12s   %10s %10s\n", step, ms("ours").c_str(), ms("qt proxy").c_str(),
-                    ms("raw array").c_str(), ratio("ours", "raw array").c_str(), ratio("qt proxy", "ours").c_str());
+                    ms("raw array").c_str(), ratio("ours", "raw array").c_str(),
+                    ratio("qt proxy", "ours").c_str());
     }
     if (results().count("sort by remark") && results().count("sort by item"))
         std::printf("%-26s %12.2f (sort), %.2f (group)\n", "ours remark/item",

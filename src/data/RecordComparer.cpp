@@ -2,8 +2,8 @@
 
 #include "core/Codepage.h"
 #include "core/RegionalSettings.h"
-#include "data/DataStorage.h"
 #include "core/VariantCompare.h"
+#include "data/DataStorage.h"
 
 #include <bit>
 #include <cmath>

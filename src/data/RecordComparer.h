@@ -122,8 +122,8 @@ private:
     std::vector<QString> FTexts;
     // Narrow copies of wide strings that a variant column held.
     std::deque<NarrowString> FConvertedBytes;
-    bool FHeldStrings = false;   //!< Bytes column read from a variant column
-    bool FProbeVariant = false;  //!< the probe is no text: compared as variants
+    bool FHeldStrings = false;  //!< Bytes column read from a variant column
+    bool FProbeVariant = false; //!< the probe is no text: compared as variants
     // Owned copies behind a probe's views.
     std::string FProbeBytes;
     std::u16string FProbeUnits;

@@ -172,7 +172,8 @@ TEST_F(StatisticsPageTest, TotalsOfManyAmountsAreExactToTheCent)
     file.Scalar("BEGIN");
     for (int i = 0; i < 4000; ++i) {
         const std::int64_t cents = std::int64_t(random() % 99999999) + 1; // up to 999999.99
-        const std::string month = QStringLiteral("2010-%1-15").arg(i % 12 + 1, 2, 10, QChar('0')).toStdString();
+        const std::string month =
+            QStringLiteral("2010-%1-15").arg(i % 12 + 1, 2, 10, QChar('0')).toStdString();
         if (i % 3 == 0) {
             file.AddExpense(double(cents) / 100.0, month.c_str());
             expenseCents += cents;

@@ -109,8 +109,9 @@ TEST_F(LedgerFiles, FailedInitLeavesNothingAndASecondInitWorks)
     const QString tool = QStringLiteral(KESTRUM_DB_TOOL);
     QProcess process;
     process.setWorkingDirectory(FDir.path());
-    process.start(QStringLiteral("/bin/sh"),
-                  {QStringLiteral("-c"), QStringLiteral("trap '' XFSZ; ulimit -f 0; exec \"$0\" init"), tool});
+    process.start(
+        QStringLiteral("/bin/sh"),
+        {QStringLiteral("-c"), QStringLiteral("trap '' XFSZ; ulimit -f 0; exec \"$0\" init"), tool});
     ASSERT_TRUE(process.waitForFinished(60000));
     EXPECT_EQ(process.exitCode(), 1) << process.readAllStandardError().toStdString();
     EXPECT_EQ(QDir(FDir.path()).entryList(QDir::Files), QStringList()) << "neither the ledger nor a leftover";
