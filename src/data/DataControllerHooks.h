@@ -28,6 +28,13 @@ public:
     virtual void Sort(std::vector<int> &recordList) = 0;
     //! A field goes away: drop it from every key list.
     virtual void RemoveField(TkvCustomDataField *field) = 0;
+    //! Where a record belongs in a list sorted by the current keys (the list
+    //! without it): the index to insert it at, or -1 when this sorting
+    //! cannot say (the list is then sorted in full).
+    virtual int InsertPosition(const std::vector<int> &recordList, int recordIndex)
+    {
+        return (void)recordList, (void)recordIndex, -1;
+    }
 };
 
 class IkvDataGrouping {

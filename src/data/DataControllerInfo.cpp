@@ -81,10 +81,19 @@ bool TkvCustomDataControllerInfo::ChangeFocusedRowIndex(int rowIndex)
     rowIndex = std::clamp(rowIndex, -1, RowCount() - 1);
     if (rowIndex == FFocusingInfo.RowIndex)
         return true;
-    const int recordIndex = rowIndex < 0 ? -1 : GetRowInfo(rowIndex).RecordIndex;
+    int recordIndex = rowIndex < 0 ? -1 : GetRowInfo(rowIndex).RecordIndex;
     if (!FController.CanFocusRecord(recordIndex))
         return false;
-    // The provider may have reloaded or moved rows while it moved the source.
+    // The provider may have reloaded or moved rows while it moved the source
+    // (a pending entry was saved on the way): the record it stands on now is
+    // the one asked for, found again by bookmark, whatever its index became.
+    if (recordIndex >= 0 && FController.IsFocusFollowingSource()) {
+        const int current = FController.Provider().CurrentRecordIndex();
+        if (current >= 0 && current != recordIndex) {
+            recordIndex = current;
+            rowIndex = GetRowIndexByRecordIndex(current, false);
+        }
+    }
     rowIndex = std::clamp(rowIndex, -1, RowCount() - 1);
     FFocusingInfo.PrevRecordIndex = FFocusingInfo.RecordIndex;
     FFocusingInfo.RowIndex = rowIndex;
@@ -187,9 +196,75 @@ void TkvCustomDataControllerInfo::RecordIndexesShifted(int recordIndex, int delt
 
 void TkvCustomDataControllerInfo::ResetRecords()
 {
+    FRecordChangePending = false;
     FRecordList.clear();
     FSelection.Clear();
     FFocusingInfo = TkvDataFocusingInfo();
+}
+
+bool TkvCustomDataControllerInfo::RecordChanged(TkvDataChangeKind kind, int recordIndex)
+{
+    const bool added = kind == dckRecordAdded;
+    const bool deleted = kind == dckRecordDeleted;
+    const bool valueChange = kind == dckValue || kind == dckRecord;
+    if ((!added && !deleted && !valueChange) || recordIndex < 0 || (FChanges & dcicLoad) ||
+        IsGrouped(FController)) {
+        FRecordChangePending = false;
+        return false;
+    }
+    if (FRecordChangePending) {
+        // Values typed into a record just added are placed with it.
+        const bool merges = FChangedRecordIndex == recordIndex && valueChange &&
+                            (FChangedRecordKind == dckRecordAdded || FChangedRecordKind == dckValue ||
+                             FChangedRecordKind == dckRecord);
+        if (!merges) {
+            FRecordChangePending = false;
+            return false;
+        }
+        return true;
+    }
+    FRecordChangePending = true;
+    FChangedRecordKind = kind;
+    FChangedRecordIndex = recordIndex;
+    return true;
+}
+
+bool TkvCustomDataControllerInfo::FollowChangedRecord()
+{
+    FRecordChangePending = false;
+    const int record = FChangedRecordIndex;
+    const TkvDataChangeKind kind = FChangedRecordKind;
+    if (IsGrouped(FController) || record < 0 || record >= FController.RecordCount() + (kind == dckRecordDeleted))
+        return false;
+    std::vector<int> &list = FRecordList;
+    const auto found = std::find(list.begin(), list.end(), record);
+    if (kind == dckRecordAdded) {
+        for (int &entry : list)
+            if (entry >= record)
+                ++entry;
+    } else if (found != list.end()) {
+        list.erase(found);
+    }
+    if (kind == dckRecordDeleted) {
+        for (int &entry : list)
+            if (entry > record)
+                --entry;
+        return true;
+    }
+    if (record != FController.Provider().EditingRecordIndex() && !FController.IsRecordVisibleByFilters(record))
+        return true;
+    IkvDataSorting *sorting = FController.Sorting();
+    int position;
+    if (sorting && sorting->HasSorting()) {
+        position = sorting->InsertPosition(list, record);
+        if (position < 0)
+            return false;
+    } else {
+        // Unsorted, the list keeps load order.
+        position = int(std::lower_bound(list.begin(), list.end(), record) - list.begin());
+    }
+    list.insert(list.begin() + position, record);
+    return true;
 }
 
 void TkvCustomDataControllerInfo::RebuildRecordList()
@@ -222,6 +297,15 @@ void TkvCustomDataControllerInfo::Update()
         IkvDataGrouping *grouping = FController.Grouping();
         if (grouping)
             grouping->BeforeUpdate(changes);
+        if (FRecordChangePending && !(changes & dcicLoad)) {
+            const std::size_t oldCount = FRecordList.size();
+            if (!FollowChangedRecord()) {
+                changes |= dcicLoad | dcicSorting;
+            } else if (FRecordList.size() < oldCount && FSelection.Count() > 0) {
+                FSelection.Clear();
+            }
+        }
+        FRecordChangePending = false;
         if (changes & dcicLoad) {
             const std::size_t oldCount = FRecordList.size();
             RebuildRecordList();

@@ -91,11 +91,17 @@ void TkvCustomDataController::DataChanged(TkvDataChangeKind kind, int itemIndex,
         FDataChangePending = true;
     }
 
-    TkvDataControllerInfoChanges changes = dcicLoad | dcicSummary;
-    if (FHooks.Sorting && FHooks.Sorting->HasSorting())
-        changes |= dcicSorting;
-    if (FHooks.Grouping && FHooks.Grouping->LevelCount() > 0)
-        changes |= dcicGrouping;
+    // A change of one record moves that record alone in the rows; anything
+    // else rebuilds, filters and sorts the whole record list.
+    const bool oneRecord = kind != dckAll && !FProvider->IsGridMode() && FInfo->RecordChanged(kind, recordIndex);
+    TkvDataControllerInfoChanges changes = dcicSummary;
+    if (!oneRecord) {
+        changes |= dcicLoad;
+        if (FHooks.Sorting && FHooks.Sorting->HasSorting())
+            changes |= dcicSorting;
+        if (FHooks.Grouping && FHooks.Grouping->LevelCount() > 0)
+            changes |= dcicGrouping;
+    }
     BeginBatch();
     try {
         if (kind == dckAll) {

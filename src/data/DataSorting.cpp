@@ -193,6 +193,33 @@ void TkvDataControllerSorting::Sort(std::vector<int> &recordList)
         FComparer.Clear();
 }
 
+int TkvDataControllerSorting::InsertPosition(const std::vector<int> &recordList, int recordIndex)
+{
+    // The keys are read for every listed record, as a sort reads them, and the
+    // record is then placed by bisection: linear work instead of a full sort.
+    if (FController.Provider().IsGridMode() || FGroupingList.Count() > 0)
+        return -1;
+    FCombinedKeyList.OnChanged = nullptr;
+    FCombinedKeyList.Clear();
+    FCombinedKeyList.AddFields(FSortingList);
+    std::vector<int> keyed;
+    keyed.reserve(recordList.size() + 1);
+    keyed = recordList;
+    keyed.push_back(recordIndex);
+    int position;
+    try {
+        PrepareKeys(keyed);
+        const auto it = std::lower_bound(recordList.begin(), recordList.end(), recordIndex,
+                                         [this](int a, int b) { return FComparer.Compare(a, b) < 0; });
+        position = int(it - recordList.begin());
+    } catch (...) {
+        FComparer.Clear();
+        throw;
+    }
+    FComparer.Clear();
+    return position;
+}
+
 void TkvDataControllerSorting::RemoveField(TkvCustomDataField *field)
 {
     const int sortingIndex = FSortingList.Find(field);
