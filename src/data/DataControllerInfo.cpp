@@ -17,18 +17,23 @@ TkvCustomDataControllerInfo::TkvCustomDataControllerInfo(TkvCustomDataController
     };
 }
 
-int TkvCustomDataControllerInfo::RecordListIndexOf(int recordIndex) const
-{
-    if (recordIndex < 0)
-        return -1;
-    const auto it = std::find(FRecordList.begin(), FRecordList.end(), recordIndex);
-    return it == FRecordList.end() ? -1 : int(it - FRecordList.begin());
-}
-
 static bool IsGrouped(const TkvCustomDataController &controller)
 {
     return controller.Grouping() && controller.Grouping()->LevelCount() > 0;
 }
+
+int TkvCustomDataControllerInfo::RecordListIndexOf(int recordIndex) const
+{
+    if (recordIndex < 0)
+        return -1;
+    if (IsListInRecordOrder()) {
+        const auto it = std::lower_bound(FRecordList.begin(), FRecordList.end(), recordIndex);
+        return it != FRecordList.end() && *it == recordIndex ? int(it - FRecordList.begin()) : -1;
+    }
+    const auto it = std::find(FRecordList.begin(), FRecordList.end(), recordIndex);
+    return it == FRecordList.end() ? -1 : int(it - FRecordList.begin());
+}
+
 
 int TkvCustomDataControllerInfo::RowCount() const
 {
@@ -185,6 +190,8 @@ void TkvCustomDataControllerInfo::CheckUpdate()
 
 void TkvCustomDataControllerInfo::RecordIndexesShifted(int recordIndex, int delta)
 {
+    if (IkvDataSummaryHook *summary = FController.SummaryHook())
+        summary->NotedRecordsShifted(recordIndex, delta);
     int &focused = FFocusingInfo.RecordIndex;
     if (focused < 0 || focused < recordIndex)
         return;
@@ -229,40 +236,56 @@ bool TkvCustomDataControllerInfo::RecordChanged(TkvDataChangeKind kind, int reco
     return true;
 }
 
-bool TkvCustomDataControllerInfo::FollowChangedRecord()
+bool TkvCustomDataControllerInfo::IsListInRecordOrder() const
+{
+    // Unsorted, the list keeps load order (a sort without keys restores it).
+    IkvDataSorting *sorting = FController.Sorting();
+    return !IsGrouped(FController) && !(sorting && sorting->HasSorting());
+}
+
+bool TkvCustomDataControllerInfo::FollowChangedRecord(bool &wasListed, bool &isListed)
 {
     FRecordChangePending = false;
     const int record = FChangedRecordIndex;
     const TkvDataChangeKind kind = FChangedRecordKind;
+    wasListed = isListed = false;
     if (IsGrouped(FController) || record < 0 || record >= FController.RecordCount() + (kind == dckRecordDeleted))
         return false;
     std::vector<int> &list = FRecordList;
-    const auto found = std::find(list.begin(), list.end(), record);
+    const bool recordOrder = IsListInRecordOrder();
+    auto where = recordOrder ? std::lower_bound(list.begin(), list.end(), record)
+                             : std::find(list.begin(), list.end(), record);
     if (kind == dckRecordAdded) {
-        for (int &entry : list)
-            if (entry >= record)
-                ++entry;
-    } else if (found != list.end()) {
-        list.erase(found);
+        for (auto it = recordOrder ? where : list.begin(); it != list.end(); ++it)
+            if (*it >= record)
+                ++*it;
+        where = list.end();
     }
+    wasListed = where != list.end() && *where == record;
     if (kind == dckRecordDeleted) {
-        for (int &entry : list)
-            if (entry > record)
-                --entry;
+        if (wasListed)
+            where = list.erase(where);
+        for (auto it = recordOrder ? where : list.begin(); it != list.end(); ++it)
+            if (*it > record)
+                --*it;
         return true;
     }
-    if (record != FController.Provider().EditingRecordIndex() && !FController.IsRecordVisibleByFilters(record))
+    isListed = record == FController.Provider().EditingRecordIndex() || FController.IsRecordVisibleByFilters(record);
+    if (recordOrder) {
+        // Its place does not depend on its values.
+        if (isListed && !wasListed)
+            list.insert(std::lower_bound(list.begin(), list.end(), record), record);
+        else if (!isListed && wasListed)
+            list.erase(where);
         return true;
-    IkvDataSorting *sorting = FController.Sorting();
-    int position;
-    if (sorting && sorting->HasSorting()) {
-        position = sorting->InsertPosition(list, record);
-        if (position < 0)
-            return false;
-    } else {
-        // Unsorted, the list keeps load order.
-        position = int(std::lower_bound(list.begin(), list.end(), record) - list.begin());
     }
+    if (wasListed)
+        list.erase(where);
+    if (!isListed)
+        return true;
+    const int position = FController.Sorting()->InsertPosition(list, record);
+    if (position < 0)
+        return false;
     list.insert(list.begin() + position, record);
     return true;
 }
@@ -297,12 +320,18 @@ void TkvCustomDataControllerInfo::Update()
         IkvDataGrouping *grouping = FController.Grouping();
         if (grouping)
             grouping->BeforeUpdate(changes);
-        if (FRecordChangePending && !(changes & dcicLoad)) {
+        bool followSummary = false, wasListed = false, isListed = false;
+        if (FRecordChangePending && (changes & dcicLoad)) {
+            changes |= dcicSummary; // the rebuild covers the record, the summaries must too
+        } else if (FRecordChangePending) {
             const std::size_t oldCount = FRecordList.size();
-            if (!FollowChangedRecord()) {
-                changes |= dcicLoad | dcicSorting;
-            } else if (FRecordList.size() < oldCount && FSelection.Count() > 0) {
-                FSelection.Clear();
+            if (!FollowChangedRecord(wasListed, isListed)) {
+                changes |= dcicLoad | dcicSorting | dcicSummary;
+            } else {
+                followSummary = !(changes & dcicSummary);
+                changes |= dcicSummary;
+                if (FRecordList.size() < oldCount && FSelection.Count() > 0)
+                    FSelection.Clear();
             }
         }
         FRecordChangePending = false;
@@ -321,9 +350,15 @@ void TkvCustomDataControllerInfo::Update()
             grouping->AfterUpdate();
         changes |= FChanges;
         FChanges = 0;
+        IkvDataSummaryHook *summary = FController.SummaryHook();
         if ((changes & dcicSummary) && !FController.IsOwnerLoading() && !FController.IsOwnerDestroying() &&
-            FController.SummaryHook())
-            FController.SummaryHook()->Recalculate();
+            summary &&
+            !(followSummary && summary->FollowRecord(FChangedRecordKind, FChangedRecordIndex, wasListed, isListed)))
+            summary->Recalculate();
+        // The focused record is the one the provider edits: its values as
+        // counted now let the next post take them out again.
+        if (summary)
+            summary->NoteRecord(FFocusingInfo.RecordIndex, false);
         changes |= FChanges;
         FChanges = 0;
         --FLockCount;

@@ -79,8 +79,11 @@ public:
 private:
     void Update();
     void RebuildRecordList();
-    //! Applies the change noted by RecordChanged; false when a rebuild must run.
-    bool FollowChangedRecord();
+    //! Applies the change noted by RecordChanged, telling whether the record
+    //! was listed before and is now; false when a rebuild must run.
+    bool FollowChangedRecord(bool &wasListed, bool &isListed);
+    //! Without sorting keys or groups the list is in record index order.
+    bool IsListInRecordOrder() const;
     void ClampFocus(TkvDataFocusingInfo &info) const;
     void DeriveFocusFromRow();
 
