@@ -283,13 +283,19 @@ TEST_F(DBDataControllerTest, PostCancelAndDeleteFollowOneRowAsAReloadWould)
     TkvDataSummaryItem *total = summary.FooterSummaryItems().Add();
     static_cast<TkvDBDataSummaryItem *>(total)->SetFieldName(QString::fromUtf8("本次进帐"));
     total->SetKind(skSum);
+    TkvDataSummaryItem *remarks = summary.FooterSummaryItems().Add(); // remarks given
+    static_cast<TkvDBDataSummaryItem *>(remarks)->SetFieldName(QString::fromUtf8("备注"));
+    remarks->SetKind(skCount);
+    summary.SetOptions(soNullIgnore);
     Query.Open();
     ASSERT_EQ(Rows(), "车费,利息,红包,奖金,*工资");
-    auto reloaded = [this, &summary] {
-        const std::string inPlace = Rows() + " " + summary.FooterText(0).toStdString();
+    auto footers = [&summary] {
+        return " " + summary.FooterText(0).toStdString() + " " + summary.FooterText(1).toStdString();
+    };
+    auto reloaded = [this, &footers] {
+        const std::string inPlace = Rows() + footers();
         Query.Refresh();
-        return inPlace == Rows() + " " + summary.FooterText(0).toStdString() ? inPlace
-                                                                          : inPlace + " != " + Rows();
+        return inPlace == Rows() + footers() ? inPlace : inPlace + " != " + Rows() + footers();
     };
 
     // An edited amount moves its row to its sorted place.
@@ -297,9 +303,10 @@ TEST_F(DBDataControllerTest, PostCancelAndDeleteFollowOneRowAsAReloadWould)
     Log.clear();
     Query.Edit();
     Query.FieldByName("本次进帐")->SetValue(Variant(60.0));
+    Query.FieldByName("备注")->SetText(QString::fromUtf8("季度"));
     Query.Post();
     EXPECT_EQ(Log.find("dckAll"), std::string::npos) << Log;
-    EXPECT_EQ(reloaded(), "车费,红包,奖金,*利息,工资 238.50");
+    EXPECT_EQ(reloaded(), "车费,红包,奖金,*利息,工资 238.50 1");
 
     // Typed values go back at a cancel.
     Log.clear();
@@ -308,7 +315,7 @@ TEST_F(DBDataControllerTest, PostCancelAndDeleteFollowOneRowAsAReloadWould)
     EXPECT_EQ(Rows(), "车费,红包,奖金,*利息,工资"); // the edited row stays put until the post
     Query.Cancel();
     EXPECT_EQ(Log.find("dckAll"), std::string::npos) << Log;
-    EXPECT_EQ(reloaded(), "车费,红包,奖金,*利息,工资 238.50");
+    EXPECT_EQ(reloaded(), "车费,红包,奖金,*利息,工资 238.50 1");
 
     // A deleted row goes; the record set's next row is focused.
     Controller.ChangeFocusedRowIndex(1); // 红包
@@ -316,7 +323,7 @@ TEST_F(DBDataControllerTest, PostCancelAndDeleteFollowOneRowAsAReloadWould)
     Controller.DeleteFocused();
     EXPECT_EQ(Log.find("dckAll"), std::string::npos) << Log;
     EXPECT_EQ(Current(), "利息"); // the row after 红包 in the record set's order
-    EXPECT_EQ(reloaded(), "车费,奖金,*利息,工资 218.00");
+    EXPECT_EQ(reloaded(), "车费,奖金,*利息,工资 218.00 1");
 
     // An added entry that is dropped leaves nothing behind.
     Controller.ChangeFocusedRowIndex(0);
@@ -325,7 +332,7 @@ TEST_F(DBDataControllerTest, PostCancelAndDeleteFollowOneRowAsAReloadWould)
     Log.clear();
     Query.Cancel();
     EXPECT_EQ(Log.find("dckAll"), std::string::npos) << Log;
-    EXPECT_EQ(reloaded(), "*车费,奖金,利息,工资 218.00");
+    EXPECT_EQ(reloaded(), "*车费,奖金,利息,工资 218.00 1");
     EXPECT_EQ(Controller.Storage().CheckConsistency(), "");
 
     // An inserted entry lands at its sorted place with the file's values.
@@ -336,7 +343,7 @@ TEST_F(DBDataControllerTest, PostCancelAndDeleteFollowOneRowAsAReloadWould)
     Log.clear();
     Query.Post();
     EXPECT_EQ(Log.find("dckAll"), std::string::npos) << Log;
-    EXPECT_EQ(reloaded(), "车费,*茶,奖金,利息,工资 222.00");
+    EXPECT_EQ(reloaded(), "车费,*茶,奖金,利息,工资 222.00 1");
 }
 
 // A filtered list: a post whose new values fail the filter takes the row out
