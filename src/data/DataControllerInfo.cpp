@@ -27,6 +27,9 @@ int TkvCustomDataControllerInfo::RecordListIndexOf(int recordIndex) const
     if (recordIndex < 0)
         return -1;
     if (IsListInRecordOrder()) {
+        // Unfiltered, record k is row k.
+        if (recordIndex < int(FRecordList.size()) && FRecordList[std::size_t(recordIndex)] == recordIndex)
+            return recordIndex;
         const auto it = std::lower_bound(FRecordList.begin(), FRecordList.end(), recordIndex);
         return it != FRecordList.end() && *it == recordIndex ? int(it - FRecordList.begin()) : -1;
     }
@@ -253,8 +256,10 @@ bool TkvCustomDataControllerInfo::FollowChangedRecord(bool &wasListed, bool &isL
         return false;
     std::vector<int> &list = FRecordList;
     const bool recordOrder = IsListInRecordOrder();
-    auto where = recordOrder ? std::lower_bound(list.begin(), list.end(), record)
-                             : std::find(list.begin(), list.end(), record);
+    const bool identity = recordOrder && record < int(list.size()) && list[std::size_t(record)] == record;
+    auto where = identity      ? list.begin() + record
+                 : recordOrder ? std::lower_bound(list.begin(), list.end(), record)
+                               : std::find(list.begin(), list.end(), record);
     if (kind == dckRecordAdded) {
         for (auto it = recordOrder ? where : list.begin(); it != list.end(); ++it)
             if (*it >= record)

@@ -202,6 +202,36 @@ int TkvDataControllerSorting::InsertPosition(const std::vector<int> &recordList,
     FCombinedKeyList.OnChanged = nullptr;
     FCombinedKeyList.Clear();
     FCombinedKeyList.AddFields(FSortingList);
+
+    // Keys that compare stored values need no preparation: each bisection
+    // step compares the two records in the storage, as the sort's keys would.
+    const TkvDataControllerOptions options = FController.Options();
+    const bool stringOptions = options.Contains(dcoAnsiSort) || options.Contains(dcoCaseInsensitive);
+    std::vector<std::pair<const TkvValueDef *, bool>> storedKeys; // column, descending
+    bool stored = !FController.OnCompare;
+    for (int k = 0; stored && k < FCombinedKeyList.Count(); ++k) {
+        const TkvCustomDataField *field = FCombinedKeyList.Items(k).Field;
+        const TkvValueTypeClass type = field->ValueTypeClass();
+        const bool displayText = options.Contains(dcoSortByDisplayText) && !field->IsInternal() &&
+                                 FController.Owner() &&
+                                 FController.Owner()->NeedsDisplayTextForSorting(field->ItemIndex());
+        if (field->CompareByValue() || (stringOptions && type && type->IsStringType()) || displayText)
+            stored = false;
+        else if (const TkvValueDef *def = field->ValueDef())
+            storedKeys.emplace_back(def, FCombinedKeyList.Items(k).SortOrder == soDescending);
+    }
+    if (stored) {
+        const TkvDataStorage &storage = FController.Storage();
+        const auto less = [&](int a, int b) {
+            for (const auto &[def, descending] : storedKeys)
+                if (const int result = storage.CompareRecords(a, b, def))
+                    return (descending ? -result : result) < 0;
+            return a < b; // equal keys keep load order
+        };
+        return int(std::lower_bound(recordList.begin(), recordList.end(), recordIndex, less) -
+                   recordList.begin());
+    }
+
     std::vector<int> keyed;
     keyed.reserve(recordList.size() + 1);
     keyed = recordList;
