@@ -9,11 +9,11 @@
 #include "app/EntryPage.h"
 #include "app/LedgerData.h"
 #include "core/RegionalSettings.h"
-#include "data/DataSorting.h"
 #include "data/DBDataController.h"
-#include "grid/TkvGridTableView.h"
+#include "data/DataSorting.h"
 #include "db/DbField.h"
 #include "db/DbQuery.h"
+#include "grid/TkvGridTableView.h"
 #include "ui/ImageList.h"
 
 #include <QApplication>
@@ -61,8 +61,9 @@ public:
             // The first rows of the same ledger, in the same schema.
             sqlite3 *db = nullptr;
             sqlite3_open(file.toUtf8().constData(), &db);
-            const std::string keep = "DELETE FROM gain WHERE id NOT IN (SELECT id FROM gain ORDER BY id LIMIT " +
-                                     std::to_string(rows) + ")";
+            const std::string keep =
+                "DELETE FROM gain WHERE id NOT IN (SELECT id FROM gain ORDER BY id LIMIT " +
+                std::to_string(rows) + ")";
             exec(db, keep.c_str());
             exec(db, "DELETE FROM expen WHERE id > (SELECT min(id) + 999 FROM expen)");
             exec(db, "VACUUM");

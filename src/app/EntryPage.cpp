@@ -185,8 +185,7 @@ void TEntryPage::EntrySaved(TDbQuery &dataSet)
     } catch (const std::exception &error) {
         // The save itself went through: saying only the error would make the
         // user enter the entry a second time.
-        ShowErrorBox(this, utf8("记录已保存，但列表未能刷新：") +
-                               QString::fromUtf8(error.what()));
+        ShowErrorBox(this, utf8("记录已保存，但列表未能刷新：") + QString::fromUtf8(error.what()));
     }
 }
 

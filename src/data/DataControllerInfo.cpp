@@ -37,7 +37,6 @@ int TkvCustomDataControllerInfo::RecordListIndexOf(int recordIndex) const
     return it == FRecordList.end() ? -1 : int(it - FRecordList.begin());
 }
 
-
 int TkvCustomDataControllerInfo::RowCount() const
 {
     if (IsGrouped(FController))
@@ -252,7 +251,8 @@ bool TkvCustomDataControllerInfo::FollowChangedRecord(bool &wasListed, bool &isL
     const int record = FChangedRecordIndex;
     const TkvDataChangeKind kind = FChangedRecordKind;
     wasListed = isListed = false;
-    if (IsGrouped(FController) || record < 0 || record >= FController.RecordCount() + (kind == dckRecordDeleted))
+    if (IsGrouped(FController) || record < 0 ||
+        record >= FController.RecordCount() + (kind == dckRecordDeleted))
         return false;
     std::vector<int> &list = FRecordList;
     const bool recordOrder = IsListInRecordOrder();
@@ -275,7 +275,8 @@ bool TkvCustomDataControllerInfo::FollowChangedRecord(bool &wasListed, bool &isL
                 --*it;
         return true;
     }
-    isListed = record == FController.Provider().EditingRecordIndex() || FController.IsRecordVisibleByFilters(record);
+    isListed =
+        record == FController.Provider().EditingRecordIndex() || FController.IsRecordVisibleByFilters(record);
     if (recordOrder) {
         // Its place does not depend on its values.
         if (isListed && !wasListed)
@@ -358,7 +359,8 @@ void TkvCustomDataControllerInfo::Update()
         IkvDataSummaryHook *summary = FController.SummaryHook();
         if ((changes & dcicSummary) && !FController.IsOwnerLoading() && !FController.IsOwnerDestroying() &&
             summary &&
-            !(followSummary && summary->FollowRecord(FChangedRecordKind, FChangedRecordIndex, wasListed, isListed)))
+            !(followSummary &&
+              summary->FollowRecord(FChangedRecordKind, FChangedRecordIndex, wasListed, isListed)))
             summary->Recalculate();
         // The focused record is the one the provider edits: its values as
         // counted now let the next post take them out again.

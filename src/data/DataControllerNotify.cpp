@@ -93,7 +93,8 @@ void TkvCustomDataController::DataChanged(TkvDataChangeKind kind, int itemIndex,
 
     // A change of one record moves that record alone in the rows; anything
     // else rebuilds, filters and sorts the whole record list.
-    const bool oneRecord = kind != dckAll && !FProvider->IsGridMode() && FInfo->RecordChanged(kind, recordIndex);
+    const bool oneRecord =
+        kind != dckAll && !FProvider->IsGridMode() && FInfo->RecordChanged(kind, recordIndex);
     TkvDataControllerInfoChanges changes = dcicRecord;
     if (!oneRecord) {
         changes = dcicLoad | dcicSummary;

@@ -357,9 +357,9 @@ bool TkvDataSummary::FollowFooterRecord(const std::vector<Variant> *oldValues,
 {
     const int count = FFooterSummaryItems.Count();
     if (!FHost || OnAfterSummary || FFooterSummaryItems.OnSummary || (FOptions & soSelectedRecords) ||
-        FHost->SummaryGridMode() || !FFooterValues.isArray() || int(FFooterValues.elements().size()) != count ||
-        (oldValues && int(oldValues->size()) != count) || (newValues && int(newValues->size()) != count) ||
-        FHost->SummaryRecordList().empty())
+        FHost->SummaryGridMode() || !FFooterValues.isArray() ||
+        int(FFooterValues.elements().size()) != count || (oldValues && int(oldValues->size()) != count) ||
+        (newValues && int(newValues->size()) != count) || FHost->SummaryRecordList().empty())
         return false;
     const bool nullIgnore = FOptions & soNullIgnore;
     std::vector<Variant> values = FFooterValues.elements();

@@ -214,7 +214,8 @@ void TDbQuery::Cancel()
     FInsertPos = -1;
     SetState(dsBrowse);
     if (position >= 0)
-        NotifyRowChange(inserting ? TDbRowChange::rcInsertCancelled : TDbRowChange::rcEditCancelled, position);
+        NotifyRowChange(inserting ? TDbRowChange::rcInsertCancelled : TDbRowChange::rcEditCancelled,
+                        position);
     else
         DataEvent(TDataEvent::DataSetChange, 0);
     if (AfterCancel)
@@ -292,7 +293,8 @@ void TDbQuery::NotifyRowChange(TDbRowChange::TKind kind, int position)
 
 bool TDbQuery::StatementSelectsCurrentRow() const
 {
-    if (!Active() || FKeyField < 0 || FState == dsInsert || FPos < 0 || !FConnection || !FConnection->Handle())
+    if (!Active() || FKeyField < 0 || FState == dsInsert || FPos < 0 || !FConnection ||
+        !FConnection->Handle())
         return false;
     const int slot = SlotAt(FPos);
     if (FStore->Kind(slot, FKeyField) != TDbCellKind::Integer)

@@ -379,7 +379,7 @@ TEST_F(DBDataControllerTest, RowClickedWhileTheEditedRowLeavesIsFocused)
     ASSERT_EQ(Rows(), "*工资,红包,奖金,稿费");
     Query.Edit();
     Query.FieldByName("本次进帐")->SetValue(Variant(1.0)); // 工资 leaves the list at the save
-    Controller.ChangeFocusedRowIndex(2);                    // 奖金
+    Controller.ChangeFocusedRowIndex(2);                   // 奖金
     EXPECT_EQ(Rows(), "红包,*奖金,稿费");
     EXPECT_EQ(Current(), "奖金");
     EXPECT_EQ(Controller.FocusedRecordIndex(), Query.RecNo() - 1);
