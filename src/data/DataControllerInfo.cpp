@@ -357,14 +357,16 @@ void TkvCustomDataControllerInfo::Update()
         changes |= FChanges;
         FChanges = 0;
         IkvDataSummaryHook *summary = FController.SummaryHook();
-        if ((changes & dcicSummary) && !FController.IsOwnerLoading() && !FController.IsOwnerDestroying() &&
-            summary &&
-            !(followSummary &&
-              summary->FollowRecord(FChangedRecordKind, FChangedRecordIndex, wasListed, isListed)))
+        const bool summarised = (changes & dcicSummary) && !FController.IsOwnerLoading() &&
+                                !FController.IsOwnerDestroying() && summary;
+        if (summarised && !(followSummary && summary->FollowRecord(FChangedRecordKind, FChangedRecordIndex,
+                                                                   wasListed, isListed)))
             summary->Recalculate();
         // The focused record is the one the provider edits: its values as
-        // counted now let the next post take them out again.
-        if (summary)
+        // counted let the next post take them out again. They are what the
+        // storage holds when the summaries were just computed, or while
+        // nothing is edited; typed values of an edit were not counted.
+        if (summary && (summarised || !FController.Provider().IsEditing()))
             summary->NoteRecord(FFocusingInfo.RecordIndex, false);
         changes |= FChanges;
         FChanges = 0;

@@ -346,6 +346,24 @@ TEST_F(DBDataControllerTest, PostCancelAndDeleteFollowOneRowAsAReloadWould)
     EXPECT_EQ(reloaded(), "车费,*茶,奖金,利息,工资 222.00 1");
 }
 
+// The rows are sorted again while an entry is edited: the footer still takes
+// out the values it counted, not the ones typed since.
+TEST_F(DBDataControllerTest, FooterFollowsAnEditThatOutlivesASort)
+{
+    TkvDataSummary &summary = *DataSummaryOf(Controller);
+    TkvDataSummaryItem *total = summary.FooterSummaryItems().Add();
+    static_cast<TkvDBDataSummaryItem *>(total)->SetFieldName(QString::fromUtf8("本次进帐"));
+    total->SetKind(skSum);
+    Query.Open();
+    ASSERT_EQ(summary.FooterText(0).toStdString(), "127.50");
+    Query.Edit();
+    Query.FieldByName("本次进帐")->SetValue(Variant(1000.0));
+    DataSortingOf(Controller)->ApplySortOrder(2, soAscending); // a header click while editing
+    Query.FieldByName("本次进帐")->SetValue(Variant(200.0));
+    Query.Post();
+    EXPECT_EQ(summary.FooterText(0).toStdString(), "227.50");
+}
+
 // A filtered list: a post whose new values fail the filter takes the row out
 // of the list, one whose values pass it brings it back.
 TEST_F(DBDataControllerTest, PostedRowIsFilteredAgainAlone)
