@@ -169,10 +169,24 @@ TEntryPage::TEntryPage(const TEntryPageDescription &description, TDbDataSource &
     Splitter->setSizes({EntryBoxHeight, 1 << 16});
     arrangeTabOrder();
 
-    // A saved entry is read back through the statement, so one whose date
-    // left the month shown leaves the list (it stays stored).
     if (TDbQuery *query = DataSet())
-        query->AfterPost = [](TDbQuery *dataSet) { dataSet->Refresh(); };
+        query->AfterPost = [this](TDbQuery *dataSet) { EntrySaved(*dataSet); };
+}
+
+void TEntryPage::EntrySaved(TDbQuery &dataSet)
+{
+    // The saved entry is in the list already, as the file holds it. Only
+    // when the statement no longer selects it (its date left the month
+    // shown) does the statement run again, so that it leaves the list; it
+    // stays stored.
+    try {
+        if (!dataSet.StatementSelectsCurrentRow())
+            dataSet.Refresh();
+    } catch (const std::exception &error) {
+        // The save itself went through: saying only the error would make the
+        // user enter the entry a second time.
+        ShowErrorBox(this, utf8("记录已保存，但列表未能刷新：") + QString::fromUtf8(error.what()));
+    }
 }
 
 TEntryPage::~TEntryPage() = default;

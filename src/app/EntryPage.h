@@ -111,6 +111,8 @@ private:
     void createNavigator(TImageList *images);
     void createListBox();
     void arrangeTabOrder();
+    //! After a post: the list follows the saved entry.
+    void EntrySaved(TDbQuery &dataSet);
 
     const TEntryPageDescription &FDescription;
     QWidget *FGridWidget = nullptr;

@@ -41,7 +41,7 @@ void TkvDBDataLink::ActiveChanged()
 
 void TkvDBDataLink::DataSetChanged()
 {
-    FProvider.DataSetChanged();
+    FProvider.DataSetChanged(RowChange());
 }
 
 void TkvDBDataLink::DataSetScrolled(int distance)
@@ -340,6 +340,7 @@ void TkvDBDataProvider::LoadRecords()
         return;
     }
     TDbQuery *dataSet = DataSet();
+    ++FRowsVersion;
     FLoading = true;
     ++FLockCount;
     dataSet->DisableControls();
@@ -417,8 +418,26 @@ bool TkvDBDataProvider::ChangeFocusedRecord(int recordIndex)
     if (recordIndex == FCurrentRecordIndex)
         return true;
     TCounterGuard sync(FSyncLockCount);
-    if (IsEditing())
-        dataSet->CheckBrowseMode(); // may reload: posting changes the rows
+    if (IsEditing()) {
+        // Leaving the pending entry may move rows (a cancelled insert goes,
+        // a saved entry that left the statement's rows goes with a re-run),
+        // so the wanted row is held by bookmark, not by its index.
+        int position = recordIndex;
+        if (FInserting && FEditingRecordIndex >= 0) {
+            if (recordIndex == FEditingRecordIndex)
+                return true; // the entry being added is focused already
+            if (recordIndex > FEditingRecordIndex)
+                --position;
+        }
+        const TBookmark wanted = dataSet->BookmarkAt(position);
+        const unsigned version = FRowsVersion;
+        dataSet->CheckBrowseMode();
+        if (version != FRowsVersion) {
+            if (!wanted.IsNull() && dataSet->BookmarkValid(wanted))
+                dataSet->GotoBookmark(wanted); // the scroll updates the current record index
+            return true;
+        }
+    }
     const int distance = recordIndex - FCurrentRecordIndex;
     if (distance != 0 && FCurrentRecordIndex >= 0)
         dataSet->MoveBy(distance);
@@ -450,7 +469,7 @@ void TkvDBDataProvider::SyncFocusFromSource()
     DBDataController().ChangeFocusedRecordIndex(FCurrentRecordIndex);
 }
 
-void TkvDBDataProvider::DataSetChanged()
+void TkvDBDataProvider::DataSetChanged(const TDbRowChange *change)
 {
     if (FDetached || !IsActive())
         return;
@@ -463,10 +482,51 @@ void TkvDBDataProvider::DataSetChanged()
     const TDataSetState state = DataSet()->State();
     if (state == dsBrowse) {
         FEditingRecordIndex = -1;
-        DBDataController().DataChanged(dckAll, -1, -1);
+        if (!change || !ApplyRowChange(*change))
+            DBDataController().DataChanged(dckAll, -1, -1);
     } else if (state == dsInsert && DBDataController().DataModeController().SyncInserts()) {
         CreateInsertedRecord();
     }
+}
+
+bool TkvDBDataProvider::ApplyRowChange(const TDbRowChange &change)
+{
+    TkvDBDataController &controller = DBDataController();
+    TDbQuery *dataSet = DataSet();
+    if (IsGridMode() || dataSet->ControlsDisabled())
+        return false;
+    // Record k is the record set's k-th row; a record being inserted stood
+    // at its insert position until now.
+    const int rows = dataSet->RecordCount();
+    const int position = change.Position;
+    const int current = dataSet->IsEmpty() ? -1 : dataSet->RecNo() - 1;
+    const bool rowGone =
+        change.Kind == TDbRowChange::rcDeleted || change.Kind == TDbRowChange::rcInsertCancelled;
+    if (controller.RecordCount() != rows + (rowGone ? 1 : 0) || position < 0 ||
+        position >= controller.RecordCount())
+        return false;
+    if (!rowGone && current != position)
+        return false;
+    controller.BeginBatch();
+    try {
+        if (rowGone) {
+            ++FRowsVersion;
+            FCurrentRecordIndex = current;
+            controller.DeleteRecord(position);
+        } else {
+            // The row as the record set holds it now: what the file holds
+            // after a post, the stored values after a cancel.
+            TkvValueDefDBReader reader(dataSet);
+            controller.Storage().ReadRecord(position, reader, true);
+            FCurrentRecordIndex = current;
+            controller.DataChanged(dckRecord, -1, position);
+        }
+    } catch (...) {
+        controller.EndBatch();
+        throw;
+    }
+    controller.EndBatch();
+    return true;
 }
 
 void TkvDBDataProvider::CreateInsertedRecord()
@@ -499,6 +559,7 @@ void TkvDBDataProvider::CreateInsertedRecord()
             const int at = std::clamp(dataSet->RecNo() - 1, 0, controller.RecordCount());
             recordIndex = controller.InsertRecord(at);
         }
+        ++FRowsVersion;
         FEditingRecordIndex = recordIndex;
         FInserting = true;
         FCurrentRecordIndex = recordIndex;

@@ -113,7 +113,7 @@ public:
 
     // Notifications from the link.
     void ActiveChanged(bool active);
-    void DataSetChanged();
+    void DataSetChanged(const TDbRowChange *change = nullptr);
     void DataSetScrolled(int distance);
     void EditingChanged();
     void RecordChanged(TDbField *field);
@@ -131,6 +131,9 @@ private:
     //! Another provider of the same record set is locked or moving it.
     bool IsOtherProviderBusy(bool lockedOnly) const;
     void CreateInsertedRecord();
+    //! Follows one posted, cancelled or deleted row in the controller without
+    //! reading the others; false when the records do not match the rows.
+    bool ApplyRowChange(const TDbRowChange &change);
     void EditingStarts();
     void EditingEnds();
     void SyncFocusFromSource();
@@ -149,6 +152,9 @@ private:
     int FInternalEditRecord = 0; //!< 0: none
     bool FInserting = false;
     bool FDetached = false;
+    //! Counts changes that move records to other indexes (reloads, inserts
+    //! and deletes), so a focus move can tell that its index went stale.
+    unsigned FRowsVersion = 0;
 };
 
 } // namespace kestrum

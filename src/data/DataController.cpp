@@ -262,6 +262,10 @@ void TkvCustomDataController::DeleteRecord(int recordIndex)
 {
     CheckRecordIndex(recordIndex);
     BeginBatch();
+    // Its values leave the summaries: as counted when it is the one noted
+    // (edited values may stand in the storage), else as stored.
+    if (FHooks.Summary && recordIndex >= 0)
+        FHooks.Summary->NoteRecord(recordIndex, true);
     FStorage->DeleteRecord(recordIndex);
     FInfo->RecordIndexesShifted(recordIndex, -1);
     // Selection entries name records by index: later records moved down by one.

@@ -28,6 +28,13 @@ public:
     virtual void Sort(std::vector<int> &recordList) = 0;
     //! A field goes away: drop it from every key list.
     virtual void RemoveField(TkvCustomDataField *field) = 0;
+    //! Where a record belongs in a list sorted by the current keys (the list
+    //! without it): the index to insert it at, or -1 when this sorting
+    //! cannot say (the list is then sorted in full).
+    virtual int InsertPosition(const std::vector<int> &recordList, int recordIndex)
+    {
+        return (void)recordList, (void)recordIndex, -1;
+    }
 };
 
 class IkvDataGrouping {
@@ -58,6 +65,20 @@ public:
     virtual bool SummarisesSelection() const { return false; }
     //! A field goes away: forget every summary tied to it.
     virtual void ForgetField(TkvCustomDataField *field) = 0;
+    //! Keeps the record's summed values as they were counted, so that a later
+    //! change of that record alone can take them out again (the record the
+    //! provider edits changes in storage before the summaries hear of it).
+    //! `keepSame`: a note of this very record stays as it is.
+    virtual void NoteRecord(int recordIndex, bool keepSame) { (void)recordIndex, (void)keepSame; }
+    //! Records from `recordIndex` on moved by `delta`; a deleted noted record
+    //! stays noted as deleted.
+    virtual void NotedRecordsShifted(int recordIndex, int delta) { (void)recordIndex, (void)delta; }
+    //! One record changed alone (`kind` as its data change): the summaries
+    //! follow it from its noted values; false when they must be recalculated.
+    virtual bool FollowRecord(TkvDataChangeKind kind, int recordIndex, bool wasListed, bool isListed)
+    {
+        return (void)kind, (void)recordIndex, (void)wasListed, (void)isListed, false;
+    }
 };
 
 struct TkvDataControllerHooks {

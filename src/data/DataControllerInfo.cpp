@@ -17,10 +17,22 @@ TkvCustomDataControllerInfo::TkvCustomDataControllerInfo(TkvCustomDataController
     };
 }
 
+static bool IsGrouped(const TkvCustomDataController &controller)
+{
+    return controller.Grouping() && controller.Grouping()->LevelCount() > 0;
+}
+
 int TkvCustomDataControllerInfo::RecordListIndexOf(int recordIndex) const
 {
     if (recordIndex < 0)
         return -1;
+    if (IsListInRecordOrder()) {
+        // Unfiltered, record k is row k; filtered, the list is still ascending.
+        if (recordIndex < int(FRecordList.size()) && FRecordList[std::size_t(recordIndex)] == recordIndex)
+            return recordIndex;
+        const auto it = std::lower_bound(FRecordList.begin(), FRecordList.end(), recordIndex);
+        return it != FRecordList.end() && *it == recordIndex ? int(it - FRecordList.begin()) : -1;
+    }
     if (!FPositionsValid) {
         int highest = -1;
         for (int r : FRecordList)
@@ -31,11 +43,6 @@ int TkvCustomDataControllerInfo::RecordListIndexOf(int recordIndex) const
         FPositionsValid = true;
     }
     return std::size_t(recordIndex) < FPositions.size() ? FPositions[std::size_t(recordIndex)] : -1;
-}
-
-static bool IsGrouped(const TkvCustomDataController &controller)
-{
-    return controller.Grouping() && controller.Grouping()->LevelCount() > 0;
 }
 
 int TkvCustomDataControllerInfo::RowCount() const
@@ -89,10 +96,19 @@ bool TkvCustomDataControllerInfo::ChangeFocusedRowIndex(int rowIndex)
     rowIndex = std::clamp(rowIndex, -1, RowCount() - 1);
     if (rowIndex == FFocusingInfo.RowIndex)
         return true;
-    const int recordIndex = rowIndex < 0 ? -1 : GetRowInfo(rowIndex).RecordIndex;
+    int recordIndex = rowIndex < 0 ? -1 : GetRowInfo(rowIndex).RecordIndex;
     if (!FController.CanFocusRecord(recordIndex))
         return false;
-    // The provider may have reloaded or moved rows while it moved the source.
+    // The provider may have reloaded or moved rows while it moved the source
+    // (a pending entry was saved on the way): the record it stands on now is
+    // the one asked for, found again by bookmark, whatever its index became.
+    if (recordIndex >= 0 && FController.IsFocusFollowingSource()) {
+        const int current = FController.Provider().CurrentRecordIndex();
+        if (current >= 0 && current != recordIndex) {
+            recordIndex = current;
+            rowIndex = GetRowIndexByRecordIndex(current, false);
+        }
+    }
     rowIndex = std::clamp(rowIndex, -1, RowCount() - 1);
     FFocusingInfo.PrevRecordIndex = FFocusingInfo.RecordIndex;
     FFocusingInfo.RowIndex = rowIndex;
@@ -184,6 +200,8 @@ void TkvCustomDataControllerInfo::CheckUpdate()
 
 void TkvCustomDataControllerInfo::RecordIndexesShifted(int recordIndex, int delta)
 {
+    if (IkvDataSummaryHook *summary = FController.SummaryHook())
+        summary->NotedRecordsShifted(recordIndex, delta);
     int &focused = FFocusingInfo.RecordIndex;
     if (focused < 0 || focused < recordIndex)
         return;
@@ -195,10 +213,97 @@ void TkvCustomDataControllerInfo::RecordIndexesShifted(int recordIndex, int delt
 
 void TkvCustomDataControllerInfo::ResetRecords()
 {
+    FRecordChangePending = false;
     FRecordList.clear();
     RecordListChanged();
     FSelection.Clear();
     FFocusingInfo = TkvDataFocusingInfo();
+}
+
+bool TkvCustomDataControllerInfo::RecordChanged(TkvDataChangeKind kind, int recordIndex)
+{
+    const bool added = kind == dckRecordAdded;
+    const bool deleted = kind == dckRecordDeleted;
+    const bool valueChange = kind == dckValue || kind == dckRecord;
+    if ((!added && !deleted && !valueChange) || recordIndex < 0 || (FChanges & dcicLoad) ||
+        IsGrouped(FController)) {
+        FRecordChangePending = false;
+        return false;
+    }
+    if (FRecordChangePending) {
+        // Values typed into a record just added are placed with it.
+        const bool merges = FChangedRecordIndex == recordIndex && valueChange &&
+                            (FChangedRecordKind == dckRecordAdded || FChangedRecordKind == dckValue ||
+                             FChangedRecordKind == dckRecord);
+        if (!merges) {
+            FRecordChangePending = false;
+            return false;
+        }
+        return true;
+    }
+    FRecordChangePending = true;
+    FChangedRecordKind = kind;
+    FChangedRecordIndex = recordIndex;
+    return true;
+}
+
+bool TkvCustomDataControllerInfo::IsListInRecordOrder() const
+{
+    // Unsorted, the list keeps load order (a sort without keys restores it).
+    IkvDataSorting *sorting = FController.Sorting();
+    return !IsGrouped(FController) && !(sorting && sorting->HasSorting());
+}
+
+bool TkvCustomDataControllerInfo::FollowChangedRecord(bool &wasListed, bool &isListed)
+{
+    FRecordChangePending = false;
+    const int record = FChangedRecordIndex;
+    const TkvDataChangeKind kind = FChangedRecordKind;
+    wasListed = isListed = false;
+    RecordListChanged();
+    if (IsGrouped(FController) || record < 0 ||
+        record >= FController.RecordCount() + (kind == dckRecordDeleted))
+        return false;
+    std::vector<int> &list = FRecordList;
+    const bool recordOrder = IsListInRecordOrder();
+    const bool identity = recordOrder && record < int(list.size()) && list[std::size_t(record)] == record;
+    auto where = identity      ? list.begin() + record
+                 : recordOrder ? std::lower_bound(list.begin(), list.end(), record)
+                               : std::find(list.begin(), list.end(), record);
+    if (kind == dckRecordAdded) {
+        for (auto it = recordOrder ? where : list.begin(); it != list.end(); ++it)
+            if (*it >= record)
+                ++*it;
+        where = list.end();
+    }
+    wasListed = where != list.end() && *where == record;
+    if (kind == dckRecordDeleted) {
+        if (wasListed)
+            where = list.erase(where);
+        for (auto it = recordOrder ? where : list.begin(); it != list.end(); ++it)
+            if (*it > record)
+                --*it;
+        return true;
+    }
+    isListed =
+        record == FController.Provider().EditingRecordIndex() || FController.IsRecordVisibleByFilters(record);
+    if (recordOrder) {
+        // Its place does not depend on its values.
+        if (isListed && !wasListed)
+            list.insert(std::lower_bound(list.begin(), list.end(), record), record);
+        else if (!isListed && wasListed)
+            list.erase(where);
+        return true;
+    }
+    if (wasListed)
+        list.erase(where);
+    if (!isListed)
+        return true;
+    const int position = FController.Sorting()->InsertPosition(list, record);
+    if (position < 0)
+        return false;
+    list.insert(list.begin() + position, record);
+    return true;
 }
 
 void TkvCustomDataControllerInfo::RebuildRecordList()
@@ -231,6 +336,21 @@ void TkvCustomDataControllerInfo::Update()
         IkvDataGrouping *grouping = FController.Grouping();
         if (grouping)
             grouping->BeforeUpdate(changes);
+        bool followSummary = false, wasListed = false, isListed = false;
+        if (FRecordChangePending && (changes & dcicLoad)) {
+            changes |= dcicSummary; // the rebuild covers the record, the summaries must too
+        } else if (FRecordChangePending) {
+            const std::size_t oldCount = FRecordList.size();
+            if (!FollowChangedRecord(wasListed, isListed)) {
+                changes |= dcicLoad | dcicSorting | dcicSummary;
+            } else {
+                followSummary = !(changes & dcicSummary);
+                changes |= dcicSummary;
+                if (FRecordList.size() < oldCount && FSelection.Count() > 0)
+                    FSelection.Clear();
+            }
+        }
+        FRecordChangePending = false;
         if (changes & dcicLoad) {
             const std::size_t oldCount = FRecordList.size();
             RebuildRecordList();
@@ -248,9 +368,18 @@ void TkvCustomDataControllerInfo::Update()
             grouping->AfterUpdate();
         changes |= FChanges;
         FChanges = 0;
-        if ((changes & dcicSummary) && !FController.IsOwnerLoading() && !FController.IsOwnerDestroying() &&
-            FController.SummaryHook())
-            FController.SummaryHook()->Recalculate();
+        IkvDataSummaryHook *summary = FController.SummaryHook();
+        const bool summarised = (changes & dcicSummary) && !FController.IsOwnerLoading() &&
+                                !FController.IsOwnerDestroying() && summary;
+        if (summarised && !(followSummary && summary->FollowRecord(FChangedRecordKind, FChangedRecordIndex,
+                                                                   wasListed, isListed)))
+            summary->Recalculate();
+        // The focused record is the one the provider edits: its values as
+        // counted let the next post take them out again. They are what the
+        // storage holds when the summaries were just computed, or while
+        // nothing is edited; typed values of an edit were not counted.
+        if (summary && (summarised || !FController.Provider().IsEditing()))
+            summary->NoteRecord(FFocusingInfo.RecordIndex, false);
         changes |= FChanges;
         FChanges = 0;
         --FLockCount;

@@ -68,10 +68,22 @@ public:
     void RecordIndexesShifted(int recordIndex, int delta);
     //! Forgets the rows (restructuring).
     void ResetRecords();
+    //! One record's values changed, or it was added or deleted (the storage
+    //! has it already, later records shifted): at the next update the record
+    //! list follows that one record, filtered and placed by the sort keys,
+    //! instead of being rebuilt and sorted in full. False when that cannot
+    //! be done (grouped rows, another change pending); the caller then asks
+    //! for a rebuild.
+    bool RecordChanged(TkvDataChangeKind kind, int recordIndex);
 
 private:
     void Update();
     void RebuildRecordList();
+    //! Applies the change noted by RecordChanged, telling whether the record
+    //! was listed before and is now; false when a rebuild must run.
+    bool FollowChangedRecord(bool &wasListed, bool &isListed);
+    //! Without sorting keys or groups the list is in record index order.
+    bool IsListInRecordOrder() const;
     void ClampFocus(TkvDataFocusingInfo &info) const;
     void DeriveFocusFromRow();
 
@@ -91,6 +103,9 @@ private:
     int FLockCount = 0;
     bool FInUpdate = false;
     TkvDataControllerInfoChanges FChanges = 0;
+    bool FRecordChangePending = false;
+    TkvDataChangeKind FChangedRecordKind = dckAll;
+    int FChangedRecordIndex = -1;
 };
 
 } // namespace kestrum

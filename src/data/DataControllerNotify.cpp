@@ -91,11 +91,18 @@ void TkvCustomDataController::DataChanged(TkvDataChangeKind kind, int itemIndex,
         FDataChangePending = true;
     }
 
-    TkvDataControllerInfoChanges changes = dcicLoad | dcicSummary;
-    if (FHooks.Sorting && FHooks.Sorting->HasSorting())
-        changes |= dcicSorting;
-    if (FHooks.Grouping && FHooks.Grouping->LevelCount() > 0)
-        changes |= dcicGrouping;
+    // A change of one record moves that record alone in the rows; anything
+    // else rebuilds, filters and sorts the whole record list.
+    const bool oneRecord =
+        kind != dckAll && !FProvider->IsGridMode() && FInfo->RecordChanged(kind, recordIndex);
+    TkvDataControllerInfoChanges changes = dcicRecord;
+    if (!oneRecord) {
+        changes = dcicLoad | dcicSummary;
+        if (FHooks.Sorting && FHooks.Sorting->HasSorting())
+            changes |= dcicSorting;
+        if (FHooks.Grouping && FHooks.Grouping->LevelCount() > 0)
+            changes |= dcicGrouping;
+    }
     BeginBatch();
     try {
         if (kind == dckAll) {
@@ -140,7 +147,7 @@ void TkvCustomDataController::RowsUpdated(TkvDataControllerInfoChanges changes)
     TkvDataControllerChanges result = 0;
     if (changes & (dcicSorting | dcicView))
         result |= chgLayout;
-    if (changes & (dcicLoad | dcicGrouping | dcicExpanding))
+    if (changes & (dcicLoad | dcicGrouping | dcicExpanding | dcicRecord))
         result |= chgData;
     if (changes & (dcicFocusedRow | dcicResetFocusedRow | dcicFocusedRecord))
         result |= chgFocus;

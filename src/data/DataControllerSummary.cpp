@@ -90,6 +90,54 @@ bool TkvDataControllerSummary::SummaryOwnerLoading() const
     return FController.IsOwnerLoading();
 }
 
+std::vector<Variant> TkvDataControllerSummary::FooterValuesOf(int recordIndex) const
+{
+    const TkvDataFooterSummaryItems &items = const_cast<TkvDataSummary &>(FSummary).FooterSummaryItems();
+    std::vector<Variant> values;
+    values.reserve(std::size_t(items.Count()));
+    for (int i = 0; i < items.Count(); ++i) {
+        TkvCustomDataField *field = items.Items(i)->GetSummaryField();
+        values.push_back(field ? FController.GetFieldValue(recordIndex, field) : Variant::null());
+    }
+    return values;
+}
+
+void TkvDataControllerSummary::NoteRecord(int recordIndex, bool keepSame)
+{
+    if (keepSame && recordIndex == FNotedRecord && !FNotedDeleted)
+        return;
+    FNotedRecord = -1;
+    if (recordIndex < 0 || recordIndex >= FController.RecordCount())
+        return;
+    FNotedValues = FooterValuesOf(recordIndex);
+    FNotedRecord = recordIndex;
+    FNotedDeleted = false;
+}
+
+void TkvDataControllerSummary::NotedRecordsShifted(int recordIndex, int delta)
+{
+    if (FNotedRecord < recordIndex || FNotedDeleted)
+        return;
+    if (delta < 0 && FNotedRecord == recordIndex)
+        FNotedDeleted = true;
+    else
+        FNotedRecord += delta;
+}
+
+bool TkvDataControllerSummary::FollowRecord(TkvDataChangeKind kind, int recordIndex, bool wasListed,
+                                            bool isListed)
+{
+    const bool deleted = kind == dckRecordDeleted;
+    const bool noted = FNotedRecord == recordIndex && FNotedDeleted == deleted;
+    FNotedRecord = -1;
+    if (FGroups.LevelCount() > 0 || (wasListed && !noted))
+        return false;
+    std::vector<Variant> after;
+    if (isListed)
+        after = FooterValuesOf(recordIndex);
+    return FSummary.FollowFooterRecord(wasListed ? &FNotedValues : nullptr, isListed ? &after : nullptr);
+}
+
 TkvDataSummary *DataSummaryOf(const TkvCustomDataController &controller)
 {
     auto *hook = dynamic_cast<TkvDataControllerSummary *>(controller.SummaryHook());

@@ -22,6 +22,9 @@ public:
     void Recalculate() override { FSummary.Recalculate(); }
     bool SummarisesSelection() const override { return FSummary.Options() & soSelectedRecords; }
     void ForgetField(TkvCustomDataField *field) override { FSummary.ForgetField(field); }
+    void NoteRecord(int recordIndex, bool keepSame) override;
+    void NotedRecordsShifted(int recordIndex, int delta) override;
+    bool FollowRecord(TkvDataChangeKind kind, int recordIndex, bool wasListed, bool isListed) override;
 
     //! Resolves a field name; unset, record-set fields are searched by name.
     std::function<TkvCustomDataField *(const QString &name)> FieldByName;
@@ -44,6 +47,11 @@ private:
     TkvCustomDataController &FController;
     TkvDataControllerGroups &FGroups;
     TkvDataSummary FSummary;
+    //! The footer values of one record as they were counted.
+    std::vector<Variant> FooterValuesOf(int recordIndex) const;
+    int FNotedRecord = -1;
+    bool FNotedDeleted = false;
+    std::vector<Variant> FNotedValues;
 };
 
 //! The controller's summary (null when made without these hooks).

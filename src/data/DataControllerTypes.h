@@ -79,6 +79,7 @@ enum TkvDataControllerInfoChange : std::uint32_t {
     dcicSummary = 0x0200,
     dcicSortingOrder = 0x0400,  //!< an item's sort order changed (OnSortingChanged)
     dcicGroupingOrder = 0x0800, //!< the grouping changed (OnGroupingChanged)
+    dcicRecord = 0x1000,        //!< one record changed alone: the rows and summaries follow it
 };
 using TkvDataControllerInfoChanges = std::uint32_t;
 

@@ -74,6 +74,7 @@ public:
     bool HasSorting() const override { return FSortingList.Count() + FGroupingList.Count() > 0; }
     void Sort(std::vector<int> &recordList) override;
     void RemoveField(TkvCustomDataField *field) override;
+    int InsertPosition(const std::vector<int> &recordList, int recordIndex) override;
 
     void ApplySortOrder(int itemIndex, TkvDataSortOrder order);
     void MoveSortKey(int itemIndex, int newIndex);

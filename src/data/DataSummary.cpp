@@ -352,6 +352,59 @@ void TkvDataSummary::Recalculate()
     FInAfterSummary = false;
 }
 
+bool TkvDataSummary::FollowFooterRecord(const std::vector<Variant> *oldValues,
+                                        const std::vector<Variant> *newValues)
+{
+    const int count = FFooterSummaryItems.Count();
+    if (!FHost || OnAfterSummary || FFooterSummaryItems.OnSummary || (FOptions & soSelectedRecords) ||
+        FHost->SummaryGridMode() || !FFooterValues.isArray() ||
+        int(FFooterValues.elements().size()) != count || (oldValues && int(oldValues->size()) != count) ||
+        (newValues && int(newValues->size()) != count) || FHost->SummaryRecordList().empty())
+        return false;
+    const bool nullIgnore = FOptions & soNullIgnore;
+    std::vector<Variant> values = FFooterValues.elements();
+    for (int i = 0; i < count; ++i) {
+        const TkvDataSummaryItem *item = FFooterSummaryItems.Items(i);
+        if (item->Kind() == skNone || !item->GetSummaryField())
+            continue;
+        const Variant *before = oldValues ? &(*oldValues)[std::size_t(i)] : nullptr;
+        const Variant *after = newValues ? &(*newValues)[std::size_t(i)] : nullptr;
+        if (before && before->isNull() && nullIgnore)
+            before = nullptr;
+        if (after && after->isNull() && nullIgnore)
+            after = nullptr;
+        Variant &value = values[std::size_t(i)];
+        if (item->Kind() == skCount) {
+            if (value.type() != VarType::Int32)
+                return false;
+            value = Variant(int(value.toInt32() - (before ? 1 : 0) + (after ? 1 : 0)));
+            continue;
+        }
+        if (item->Kind() != skSum)
+            return false;
+        // A Null counts as nothing in a sum; the sum keeps its kind.
+        auto partOf = [](const Variant *v) { return v && !v->isNull() ? v : nullptr; };
+        const Variant *out = partOf(before);
+        const Variant *in = partOf(after);
+        for (const Variant *part : {out, in})
+            if (part && part->type() != value.type())
+                return false;
+        if (value.type() == VarType::Float64) {
+            value = Variant(value.toDouble() - (out ? out->toDouble() : 0.0) + (in ? in->toDouble() : 0.0));
+        } else if (value.type() == VarType::Currency) {
+            std::int64_t scaled = value.toCurrency().scaled;
+            if ((out && __builtin_sub_overflow(scaled, out->toCurrency().scaled, &scaled)) ||
+                (in && __builtin_add_overflow(scaled, in->toCurrency().scaled, &scaled)))
+                return false;
+            value = Variant(Currency{scaled});
+        } else {
+            return false;
+        }
+    }
+    FFooterValues = Variant::fromArray(std::move(values));
+    return true;
+}
+
 void TkvDataSummary::OwnerLoaded()
 {
     if (!FAfterSummaryPending || !OnAfterSummary)

@@ -243,6 +243,14 @@ public:
     //! Footer then group summaries, then OnAfterSummary. A failing variant
     //! operation leaves the previous footer values in place.
     void Recalculate();
+    //! One record's part in the footer changes: its old values (null when it
+    //! was not counted) leave and its new ones (null when it is not counted
+    //! now) join, one value per footer item. Sums of real and currency
+    //! values and counts follow without a walk over every record; false when
+    //! an item cannot follow (minimum, maximum, average, other value kinds,
+    //! an OnSummary handler, selected records only, OnAfterSummary), and the
+    //! caller then recalculates.
+    bool FollowFooterRecord(const std::vector<Variant> *oldValues, const std::vector<Variant> *newValues);
     //! Fires a deferred OnAfterSummary once the owner has loaded.
     void OwnerLoaded();
 

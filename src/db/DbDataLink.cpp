@@ -144,10 +144,19 @@ void TDbDataLink::DataEvent(TDataEvent event, std::intptr_t info)
         AdjustWindow();
         DataSetScrolled(int(info));
         break;
-    case TDataEvent::DataSetChange:
+    case TDataEvent::DataSetChange: {
         AdjustWindow();
-        DataSetChanged();
+        const TDbRowChange *outer = FRowChange;
+        FRowChange = reinterpret_cast<const TDbRowChange *>(info);
+        try {
+            DataSetChanged();
+        } catch (...) {
+            FRowChange = outer;
+            throw;
+        }
+        FRowChange = outer;
         break;
+    }
     case TDataEvent::LayoutChange:
         AdjustWindow();
         LayoutChanged();

@@ -51,6 +51,9 @@ public:
     void DataSourceDestroying();
 
 protected:
+    //! While DataSetChanged runs: what changed, or nullptr when anything may have.
+    const TDbRowChange *RowChange() const { return FRowChange; }
+
     virtual void ActiveChanged() {}
     virtual void CheckBrowseMode() {}
     virtual void DataSetChanged() { RecordChanged(nullptr); }
@@ -75,6 +78,7 @@ private:
     bool FUpdating = false;
     int FBufferCount = 1;
     int FFirstRecord = 0;
+    const TDbRowChange *FRowChange = nullptr;
 };
 
 } // namespace kestrum

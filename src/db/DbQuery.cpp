@@ -560,6 +560,13 @@ TBookmark TDbQuery::GetBookmark() const
     return BookmarkOfSlot(SlotAt(FPos));
 }
 
+TBookmark TDbQuery::BookmarkAt(int position) const
+{
+    if (!Active() || position < 0 || position >= VisibleCount())
+        return {};
+    return BookmarkOfSlot(SlotAt(position));
+}
+
 bool TDbQuery::BookmarkValid(const TBookmark &bookmark) const
 {
     if (!Active() || bookmark.IsNull())
@@ -614,8 +621,20 @@ void TDbQuery::ApplyFilter()
 
 void TDbQuery::RowsChanged()
 {
+    // The key index follows single rows itself (KeyAdded, KeyRemoved).
     FPositionsValid = false;
-    FKeysValid = false;
+}
+
+void TDbQuery::KeyAdded(int slot)
+{
+    if (FKeysValid && FKeyField >= 0 && FStore->Kind(slot, FKeyField) == TDbCellKind::Integer)
+        FSlotOfKey.emplace(FStore->Integer(slot, FKeyField), slot);
+}
+
+void TDbQuery::KeyRemoved(int slot)
+{
+    if (FKeysValid && FKeyField >= 0 && FStore->Kind(slot, FKeyField) == TDbCellKind::Integer)
+        FSlotOfKey.erase(FStore->Integer(slot, FKeyField));
 }
 
 void TDbQuery::SetFilter(const QString &filter)

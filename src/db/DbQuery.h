@@ -101,6 +101,8 @@ public:
     // Bookmarks.
     bool BookmarkAvailable() const { return Active() && !IsEmpty(); }
     TBookmark GetBookmark() const;                //!< null when there is no current stored row
+    //! The bookmark of the stored row at a visible position (null when none).
+    TBookmark BookmarkAt(int position) const;
     void GotoBookmark(const TBookmark &bookmark); //!< raises when not valid
     bool BookmarkValid(const TBookmark &bookmark) const;
     //! -1, 0, 1 by the rows' order; a null bookmark sorts first.
@@ -116,6 +118,11 @@ public:
     void Delete(); //!< deletes the current row (cancels a pending insert)
     //! Runs the statement again, keeping the current row by bookmark.
     void Refresh();
+    //! Whether the statement, run again now, would still select the current
+    //! row. It asks for that one row by the table's key, so the answer costs
+    //! a lookup, not a re-run. False when the statement cannot be asked that
+    //! way; raises EDatabaseError when the database fails to answer.
+    bool StatementSelectsCurrentRow() const;
     bool Modified() const { return FModified; }
     //! The result is one table's rows with its key, and the statement's
     //! tables are writable.
@@ -168,9 +175,13 @@ private:
     void WriteInsert();
     void WriteUpdate();
     void WriteDelete();
+    //! DataSetChange telling listeners exactly which row changed.
+    void NotifyRowChange(TDbRowChange::TKind kind, int position);
     [[noreturn]] void RaiseConflict(const char *action) const;
     void ApplyFilter();
     void RowsChanged(); // FAll or FOrder changed
+    void KeyAdded(int slot);
+    void KeyRemoved(int slot);
     int VisibleCount() const { return int(FOrder.size()); }
     int SlotAt(int position) const { return FOrder[std::size_t(position)]; }
     int PositionOfSlot(int slot) const;

@@ -5,11 +5,14 @@
 #include "db/DbErrors.h"
 #include "db/DbQuery.h"
 #include "db/FieldValues.h"
+#include "db/ParameterBinding.h"
 #include "db/RowStore.h"
+#include "db/SqlStatement.h"
 
 #include <sqlite3.h>
 
 #include <algorithm>
+#include <cctype>
 
 namespace kestrum {
 
@@ -170,7 +173,11 @@ void TDbQuery::Post()
     DataEvent(TDataEvent::CheckBrowseMode, 0);
     // A failed write raises here and leaves state and edit buffer as they
     // were, so the user can correct the record or cancel it.
-    if (FState == dsInsert)
+    const bool inserting = FState == dsInsert;
+    const int insertPos = FInsertPos;
+    const std::size_t visibleBefore = FOrder.size();
+    const int posBefore = FPos;
+    if (inserting)
         WriteInsert();
     else
         WriteUpdate();
@@ -178,7 +185,14 @@ void TDbQuery::Post()
     FChanged.clear();
     FInsertPos = -1;
     SetState(dsBrowse);
-    DataEvent(TDataEvent::DataSetChange, 0);
+    // A filter may have taken the row out of the visible rows or moved it:
+    // then only a full re-read tells listeners right.
+    if (inserting && FOrder.size() == visibleBefore + 1 && FPos == insertPos)
+        NotifyRowChange(TDbRowChange::rcInserted, FPos);
+    else if (!inserting && FOrder.size() == visibleBefore && FPos == posBefore && FPos >= 0)
+        NotifyRowChange(TDbRowChange::rcUpdated, FPos);
+    else
+        DataEvent(TDataEvent::DataSetChange, 0);
     if (AfterPost)
         AfterPost(this);
 }
@@ -188,7 +202,9 @@ void TDbQuery::Cancel()
     if (!IsEditMode(FState))
         return;
     DataEvent(TDataEvent::CheckBrowseMode, 0);
-    if (FState == dsInsert) {
+    const bool inserting = FState == dsInsert;
+    const int position = inserting ? FInsertPos : FPos;
+    if (inserting) {
         FPos = FPosBeforeInsert;
         FBof = FBofBeforeInsert;
         FEof = FEofBeforeInsert;
@@ -197,7 +213,11 @@ void TDbQuery::Cancel()
     FChanged.clear();
     FInsertPos = -1;
     SetState(dsBrowse);
-    DataEvent(TDataEvent::DataSetChange, 0);
+    if (position >= 0)
+        NotifyRowChange(inserting ? TDbRowChange::rcInsertCancelled : TDbRowChange::rcEditCancelled,
+                        position);
+    else
+        DataEvent(TDataEvent::DataSetChange, 0);
     if (AfterCancel)
         AfterCancel(this);
 }
@@ -212,9 +232,11 @@ void TDbQuery::Delete()
     DataEvent(TDataEvent::CheckBrowseMode, 0);
     CheckCanModify();
     WriteDelete();
+    const int deleted = FPos;
     const int slot = SlotAt(FPos);
     FAll.erase(std::find(FAll.begin(), FAll.end(), slot));
     FOrder.erase(FOrder.begin() + FPos);
+    KeyRemoved(slot);
     RowsChanged();
     // The row after the deleted one becomes current; after the last row, the
     // new last row.
@@ -223,7 +245,7 @@ void TDbQuery::Delete()
     FEditBuffer.clear();
     FChanged.clear();
     SetState(dsBrowse);
-    DataEvent(TDataEvent::DataSetChange, 0);
+    NotifyRowChange(TDbRowChange::rcDeleted, deleted);
     if (AfterDelete)
         AfterDelete(this);
 }
@@ -252,6 +274,7 @@ void TDbQuery::Refresh()
         FAll[std::size_t(i)] = i;
     ApplyFilter();
     RowsChanged();
+    FKeysValid = false;
     int position = PositionOfSlot(SlotOfBookmark(current));
     if (position < 0)
         position = std::min(oldPos, VisibleCount() - 1);
@@ -260,6 +283,49 @@ void TDbQuery::Refresh()
     FPos = position;
     FBof = FEof = FOrder.empty();
     DataEvent(TDataEvent::DataSetChange, 0);
+}
+
+void TDbQuery::NotifyRowChange(TDbRowChange::TKind kind, int position)
+{
+    const TDbRowChange change{kind, position};
+    DataEvent(TDataEvent::DataSetChange, reinterpret_cast<std::intptr_t>(&change));
+}
+
+bool TDbQuery::StatementSelectsCurrentRow() const
+{
+    if (!Active() || FKeyField < 0 || FState == dsInsert || FPos < 0 || !FConnection ||
+        !FConnection->Handle())
+        return false;
+    const int slot = SlotAt(FPos);
+    if (FStore->Kind(slot, FKeyField) != TDbCellKind::Integer)
+        return false;
+    // The statement as a subquery narrowed to the row's key: SQLite flattens
+    // it into a key lookup, so every condition of the statement is tested on
+    // that one row.
+    std::string inner = FPlan->sql;
+    while (!inner.empty() && (std::isspace(static_cast<unsigned char>(inner.back())) || inner.back() == ';'))
+        inner.pop_back();
+    const QString key = Quoted(FFields[std::size_t(FKeyField)]->FieldName());
+    const int keyParameter = int(FPlan->names.size()) + 1;
+    const QString sql = "SELECT 1 FROM (" + QString::fromStdString(inner) + ") WHERE " + key + " = ?" +
+                        QString::number(keyParameter);
+    sqlite3_stmt *raw = nullptr;
+    const QByteArray utf8 = sql.toUtf8();
+    if (sqlite3_prepare_v2(FConnection->Handle(), utf8.constData(), int(utf8.size()), &raw, nullptr) !=
+            SQLITE_OK ||
+        !raw) {
+        sqlite3_finalize(raw);
+        return false;
+    }
+    StatementPtr lookup(raw, sqlite3_finalize);
+    BindParameters(FConnection->Handle(), lookup.get(), *FPlan, FParameters);
+    FStore->Bind(lookup.get(), keyParameter, slot, FKeyField);
+    const int rc = sqlite3_step(lookup.get());
+    if (rc == SQLITE_ROW)
+        return true;
+    if (rc != SQLITE_DONE)
+        FConnection->RaiseLastError("The list could not be checked against its statement");
+    return false;
 }
 
 // ---- writing through ---------------------------------------------------
@@ -332,6 +398,7 @@ void TDbQuery::WriteInsert()
         FInsertPos < VisibleCount() ? std::find(FAll.begin(), FAll.end(), SlotAt(FInsertPos)) : FAll.end();
     FAll.insert(allPos, slot);
     ApplyFilter();
+    KeyAdded(slot);
     RowsChanged();
     const int position = PositionOfSlot(slot);
     FPos = position >= 0 ? position : std::min(FInsertPos, VisibleCount() - 1);

@@ -66,13 +66,29 @@ using TFilterOptions = std::uint8_t;
 enum class TDataEvent : std::uint8_t {
     FieldChange,     //!< one field of the current record changed (info: the field)
     RecordChange,    //!< the whole current record changed
-    DataSetChange,   //!< the rows may have changed in any way
+    DataSetChange,   //!< the rows may have changed in any way (info: a TDbRowChange or 0)
     DataSetScroll,   //!< the current row moved (info: the signed distance)
     LayoutChange,    //!< the field list or a field's presentation changed
     UpdateRecord,    //!< collect pending editor values before a post
     UpdateState,     //!< the state changed (active, editing)
     CheckBrowseMode, //!< the record set is about to leave edit mode or move
     FocusControl,    //!< focus the control bound to a field (info: the field)
+};
+
+//! What a post, cancel or delete did to the visible rows, sent with its
+//! DataSetChange notification so that a listener can follow the one row
+//! instead of reading every row again. Without one (info 0) anything may
+//! have changed.
+struct TDbRowChange {
+    enum TKind : std::uint8_t {
+        rcUpdated,         //!< the row at Position holds the posted values
+        rcInserted,        //!< a new row was posted at Position (the insert's place)
+        rcDeleted,         //!< the row at Position went; later rows moved up by one
+        rcInsertCancelled, //!< the record being inserted at Position was dropped
+        rcEditCancelled,   //!< the row at Position keeps its stored values
+    };
+    TKind Kind;
+    int Position; //!< visible position, 0-based
 };
 
 //! Share mode of a connection (only deny-none is used by the ledger).

@@ -420,6 +420,78 @@ TEST_F(EntryPageTest, RefusedSaveFromTheQuestionStays)
     EXPECT_EQ(query(income).SQLText(), "select * from gain");
 }
 
+// Clicking another row saves the entry being edited first. When that entry
+// left the month shown, the row clicked must be the one focused and shown in
+// the editors, not the row that moved up into its place.
+TEST_F(EntryPageTest, ClickedRowIsFocusedAfterTheEditedEntryLeavesTheMonth)
+{
+    file.AddIncome(61, "2006-07-21", "甲");
+    file.AddIncome(62, "2006-07-22", "乙");
+    showMonth(income, "2006", "7");
+    ASSERT_EQ(rows(income), 4); // 工资, 利息, 甲, 乙
+    clickRow(income, 0);
+    Fill(*income.DateEdit, "2006-8-1"); // 工资 leaves July
+    ASSERT_EQ(query(income).State(), dsEdit);
+    clickRow(income, 2); // 甲
+    EXPECT_EQ(query(income).State(), dsBrowse);
+    EXPECT_EQ(stored("SELECT date(进帐时间) FROM gain WHERE 进帐人 = '工资'"), "2006-08-01");
+    EXPECT_EQ(rows(income), 3);
+    EXPECT_EQ(query(income).FieldByName(utf8("进帐人"))->AsString(), utf8("甲"));
+    EXPECT_EQ(income.ItemEdit->DisplayText(), utf8("甲"));
+    EXPECT_EQ(probe::GridFocusedRow(income), 1);
+    EXPECT_TRUE(boxes.Boxes.isEmpty()) << boxes.Boxes.join('\n').toStdString();
+}
+
+// The list could not be read again after a save that went through: the user
+// must hear that the entry is saved, or they enter it a second time.
+TEST_F(EntryPageTest, ListNotRefreshedAfterASaveSaysTheEntryIsSaved)
+{
+    showMonth(income, "2006", "7");
+    clickRow(income, 1);
+    Fill(*income.DateEdit, "2006-9-9"); // leaves July: the month's statement runs again
+    data.ADOConnection1.OnWriteStep = [this](TDbWriteStep step) {
+        if (step == TDbWriteStep::Committed) // another program takes the table away
+            file.Scalar("ALTER TABLE gain RENAME TO gain_moved");
+    };
+    press(income, nbPost);
+    data.ADOConnection1.OnWriteStep = nullptr;
+    ASSERT_EQ(boxes.Boxes.size(), 1);
+    EXPECT_TRUE(boxes.Boxes[0].startsWith(ApplicationTitle() + utf8("|记录已保存，但列表未能刷新：")))
+        << boxes.Boxes[0].toStdString();
+    EXPECT_EQ(query(income).State(), dsBrowse);
+    EXPECT_EQ(stored("SELECT count(*) FROM gain_moved WHERE date(进帐时间) = '2006-09-09'"), "1");
+    EXPECT_EQ(stored("SELECT count(*) FROM gain_moved"), "4");
+}
+
+// A save that keeps the entry in the rows shown updates that row alone: the
+// statement does not run again (a row another program added meanwhile stays
+// unseen until the list is shown again).
+TEST_F(EntryPageTest, SavingAnEntryDoesNotRunTheStatementAgain)
+{
+    file.AddIncome(5, "2006-07-30", "外来");
+    clickRow(income, 1);
+    income.AmountEdit->DoEnter();
+    income.AmountEdit->SelectAll();
+    Type(*income.AmountEdit, "31");
+    income.AmountEdit->DoExit();
+    press(income, nbPost);
+    EXPECT_EQ(stored("SELECT 本次进帐 FROM gain WHERE 进帐人 = '利息'"), "31.0");
+    EXPECT_EQ(rows(income), 4);
+    EXPECT_EQ(footer(income), "1611.00");
+    EXPECT_EQ(probe::GridFocusedRow(income), 1);
+
+    // Deleting and cancelling do not either.
+    press(income, nbInsert);
+    Fill(*income.AmountEdit, "8");
+    press(income, nbCancel);
+    EXPECT_EQ(rows(income), 4);
+    boxes.Answers = {0};
+    press(income, nbDelete);
+    EXPECT_EQ(rows(income), 3);
+    EXPECT_EQ(footer(income), "1580.00");
+    EXPECT_EQ(stored("SELECT count(*) FROM gain"), "4");
+}
+
 class ClosingWindowTest : public testing::Test {
 protected:
     ClosingWindowTest()

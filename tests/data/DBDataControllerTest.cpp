@@ -2,6 +2,7 @@
 #include "core/Codepage.h"
 #include "core/RegionalSettings.h"
 #include "data/DataControllerGroups.h"
+#include "data/DataControllerSummary.h"
 #include "data/DataSorting.h"
 #include "db/DbConnection.h"
 #include "db/DbDataSource.h"
@@ -119,7 +120,7 @@ TEST_F(DBDataControllerTest, FocusAfterReloadIsTheRecordSetsCurrentRow)
     EXPECT_EQ(Rows(), "工资,红包,*利息");
 }
 
-TEST_F(DBDataControllerTest, PostingANewEntryReloadsAndFocusesIt)
+TEST_F(DBDataControllerTest, PostingANewEntryRereadsOnlyItsRecordAndFocusesIt)
 {
     Query.Open();
     Controller.Append();
@@ -133,7 +134,9 @@ TEST_F(DBDataControllerTest, PostingANewEntryReloadsAndFocusesIt)
     Controller.Post();
     EXPECT_EQ(Rows(), "工资,红包,利息,*奖金");
     EXPECT_FALSE(Controller.IsEditing());
-    EXPECT_NE(Log.find("Data(dckAll,-1,-1)"), std::string::npos);
+    // The placeholder becomes the stored row; the other rows are not read again.
+    EXPECT_NE(Log.find("Data(dckRecord,-1,3)"), std::string::npos) << Log;
+    EXPECT_EQ(Log.find("dckAll"), std::string::npos) << Log;
 }
 
 TEST_F(DBDataControllerTest, PostedEntryIsFocusedWhereverSortingPutsIt)
@@ -266,6 +269,138 @@ TEST_F(DBDataControllerTest, SharedRecordSetKeepsBothControllersInStep)
     Controller.DeleteFocused();
     EXPECT_EQ(other.RowCount(), 2);
     EXPECT_EQ(TkvDBDataProvider::Providers().size(), 2u);
+}
+
+// A post, a cancel and a delete follow the one row in place. After each, the
+// rows, their order, the focus and the footer total must be what reading
+// every row again gives.
+TEST_F(DBDataControllerTest, PostCancelAndDeleteFollowOneRowAsAReloadWould)
+{
+    Exec(Path, "INSERT INTO gain (本次进帐, 进帐时间, 进帐人) VALUES (55, '2024-03-01', '奖金'), "
+               "(3, '2024-03-02', '车费')");
+    DataSortingOf(Controller)->ApplySortOrder(0, soAscending); // by amount
+    TkvDataSummary &summary = *DataSummaryOf(Controller);
+    TkvDataSummaryItem *total = summary.FooterSummaryItems().Add();
+    static_cast<TkvDBDataSummaryItem *>(total)->SetFieldName(QString::fromUtf8("本次进帐"));
+    total->SetKind(skSum);
+    TkvDataSummaryItem *remarks = summary.FooterSummaryItems().Add(); // remarks given
+    static_cast<TkvDBDataSummaryItem *>(remarks)->SetFieldName(QString::fromUtf8("备注"));
+    remarks->SetKind(skCount);
+    summary.SetOptions(soNullIgnore);
+    Query.Open();
+    ASSERT_EQ(Rows(), "车费,利息,红包,奖金,*工资");
+    auto footers = [&summary] {
+        return " " + summary.FooterText(0).toStdString() + " " + summary.FooterText(1).toStdString();
+    };
+    auto reloaded = [this, &footers] {
+        const std::string inPlace = Rows() + footers();
+        Query.Refresh();
+        return inPlace == Rows() + footers() ? inPlace : inPlace + " != " + Rows() + footers();
+    };
+
+    // An edited amount moves its row to its sorted place.
+    Controller.ChangeFocusedRowIndex(1); // 利息 7
+    Log.clear();
+    Query.Edit();
+    Query.FieldByName("本次进帐")->SetValue(Variant(60.0));
+    Query.FieldByName("备注")->SetText(QString::fromUtf8("季度"));
+    Query.Post();
+    EXPECT_EQ(Log.find("dckAll"), std::string::npos) << Log;
+    EXPECT_EQ(reloaded(), "车费,红包,奖金,*利息,工资 238.50 1");
+
+    // Typed values go back at a cancel.
+    Log.clear();
+    Query.Edit();
+    Query.FieldByName("本次进帐")->SetValue(Variant(1.0));
+    EXPECT_EQ(Rows(), "车费,红包,奖金,*利息,工资"); // the edited row stays put until the post
+    Query.Cancel();
+    EXPECT_EQ(Log.find("dckAll"), std::string::npos) << Log;
+    EXPECT_EQ(reloaded(), "车费,红包,奖金,*利息,工资 238.50 1");
+
+    // A deleted row goes; the record set's next row is focused.
+    Controller.ChangeFocusedRowIndex(1); // 红包
+    Log.clear();
+    Controller.DeleteFocused();
+    EXPECT_EQ(Log.find("dckAll"), std::string::npos) << Log;
+    EXPECT_EQ(Current(), "利息"); // the row after 红包 in the record set's order
+    EXPECT_EQ(reloaded(), "车费,奖金,*利息,工资 218.00 1");
+
+    // An added entry that is dropped leaves nothing behind.
+    Controller.ChangeFocusedRowIndex(0);
+    Controller.Insert();
+    Query.FieldByName("本次进帐")->SetValue(Variant(9.0));
+    Log.clear();
+    Query.Cancel();
+    EXPECT_EQ(Log.find("dckAll"), std::string::npos) << Log;
+    EXPECT_EQ(reloaded(), "*车费,奖金,利息,工资 218.00 1");
+    EXPECT_EQ(Controller.Storage().CheckConsistency(), "");
+
+    // An inserted entry lands at its sorted place with the file's values.
+    Controller.ChangeFocusedRowIndex(2);
+    Controller.Insert();
+    Query.FieldByName("本次进帐")->SetValue(Variant(4.0));
+    Query.FieldByName("进帐人")->SetText(QString::fromUtf8("茶"));
+    Log.clear();
+    Query.Post();
+    EXPECT_EQ(Log.find("dckAll"), std::string::npos) << Log;
+    EXPECT_EQ(reloaded(), "车费,*茶,奖金,利息,工资 222.00 1");
+}
+
+// The rows are sorted again while an entry is edited: the footer still takes
+// out the values it counted, not the ones typed since.
+TEST_F(DBDataControllerTest, FooterFollowsAnEditThatOutlivesASort)
+{
+    TkvDataSummary &summary = *DataSummaryOf(Controller);
+    TkvDataSummaryItem *total = summary.FooterSummaryItems().Add();
+    static_cast<TkvDBDataSummaryItem *>(total)->SetFieldName(QString::fromUtf8("本次进帐"));
+    total->SetKind(skSum);
+    Query.Open();
+    ASSERT_EQ(summary.FooterText(0).toStdString(), "127.50");
+    Query.Edit();
+    Query.FieldByName("本次进帐")->SetValue(Variant(1000.0));
+    DataSortingOf(Controller)->ApplySortOrder(2, soAscending); // a header click while editing
+    Query.FieldByName("本次进帐")->SetValue(Variant(200.0));
+    Query.Post();
+    EXPECT_EQ(summary.FooterText(0).toStdString(), "227.50");
+}
+
+// A filtered list: a post whose new values fail the filter takes the row out
+// of the list, one whose values pass it brings it back.
+TEST_F(DBDataControllerTest, PostedRowIsFilteredAgainAlone)
+{
+    Query.Open();
+    Controller.SetFindFilter(2, QString::fromUtf8("红"));
+    Controller.ChangeFocusedRowIndex(0);
+    ASSERT_EQ(Rows(), "*红包");
+    Query.Edit();
+    Query.FieldByName("进帐人")->SetText(QString::fromUtf8("礼金"));
+    Log.clear();
+    Query.Post();
+    EXPECT_EQ(Rows(), "");
+    EXPECT_EQ(Log.find("dckAll"), std::string::npos) << Log;
+    Controller.ClearFindFilter();
+    EXPECT_EQ(Rows(), "工资,*礼金,利息");
+}
+
+// Moving to another row first saves the row being edited. When that save
+// takes the row out of the list (the statement runs again and no longer
+// selects it), the row clicked must be focused, not the one that took its
+// index.
+TEST_F(DBDataControllerTest, RowClickedWhileTheEditedRowLeavesIsFocused)
+{
+    Exec(Path, "INSERT INTO gain (本次进帐, 进帐时间, 进帐人) VALUES (55, '2024-03-01', '奖金'), "
+               "(33, '2024-03-02', '稿费')");
+    Query.ClearSQL();
+    Query.AddSQL("select * from gain where 本次进帐 > 10");
+    Query.AfterPost = [](TDbQuery *dataSet) { dataSet->Refresh(); };
+    Query.Open();
+    ASSERT_EQ(Rows(), "*工资,红包,奖金,稿费");
+    Query.Edit();
+    Query.FieldByName("本次进帐")->SetValue(Variant(1.0)); // 工资 leaves the list at the save
+    Controller.ChangeFocusedRowIndex(2);                   // 奖金
+    EXPECT_EQ(Rows(), "红包,*奖金,稿费");
+    EXPECT_EQ(Current(), "奖金");
+    EXPECT_EQ(Controller.FocusedRecordIndex(), Query.RecNo() - 1);
 }
 
 } // namespace

@@ -350,5 +350,93 @@ TEST_F(Editing, ReopenMakesNewFieldsAndTellsFreeNotifications)
     EXPECT_THROW(FQuery->FieldByName("nothing"), EDatabaseError);
 }
 
+//! Writes down what each data-set change says about its row.
+class RowChangeLink : public TDbDataLink {
+public:
+    std::string Log;
+
+protected:
+    void DataSetChanged() override
+    {
+        static const char *const kinds[] = {"updated", "inserted", "deleted", "insert-cancelled",
+                                            "edit-cancelled"};
+        const TDbRowChange *change = RowChange();
+        Log += Log.empty() ? "" : " ";
+        Log += change ? std::string(kinds[change->Kind]) + "@" + std::to_string(change->Position) : "all";
+    }
+};
+
+// A post, a cancel and a delete name their one row, so that a list can follow
+// it without reading every row; anything else says that all may have changed.
+TEST_F(Editing, RowChangesNameTheirRow)
+{
+    RowChangeLink link;
+    link.SetDataSource(&FSource);
+    FQuery->Next();
+    FQuery->Edit();
+    Field("进帐人")->SetAsString("年终奖");
+    FQuery->Post();
+    FQuery->Edit();
+    FQuery->Cancel();
+    FQuery->Insert();
+    FQuery->Cancel();
+    FQuery->Append();
+    Field("本次进帐")->SetText("1");
+    FQuery->Post();
+    FQuery->First();
+    FQuery->Delete();
+    FQuery->Refresh();
+    // Moves, starting an insert and a refresh say "all" (a move as a change of the row shown).
+    EXPECT_EQ(link.Log,
+              "all updated@1 edit-cancelled@1 all insert-cancelled@1 all inserted@3 all deleted@0 all");
+    EXPECT_EQ(Rows(*FQuery, {"进帐人"}), "年终奖|兼职|");
+}
+
+// The key index behind bookmarks follows inserted and deleted rows.
+TEST_F(Editing, BookmarksFollowInsertedAndDeletedRows)
+{
+    FQuery->Next();
+    const TBookmark second = FQuery->GetBookmark();
+    ASSERT_TRUE(FQuery->BookmarkValid(second)); // the index is built here
+    FQuery->Append();
+    Field("进帐人")->SetAsString("新");
+    FQuery->Post();
+    const TBookmark added = FQuery->GetBookmark();
+    FQuery->First();
+    ASSERT_TRUE(FQuery->BookmarkValid(added));
+    FQuery->GotoBookmark(added);
+    EXPECT_EQ(Field("进帐人")->AsString(), "新");
+    FQuery->GotoBookmark(second);
+    FQuery->Delete();
+    EXPECT_FALSE(FQuery->BookmarkValid(second));
+    EXPECT_TRUE(FQuery->BookmarkValid(added));
+    EXPECT_EQ(FQuery->BookmarkAt(0), FQuery->BookmarkAt(0));
+    EXPECT_TRUE(FQuery->BookmarkAt(99).IsNull());
+}
+
+// Whether the statement still selects the current row, asked for that row
+// alone, with the statement's own parameters.
+TEST_F(Editing, StatementIsAskedWhetherItStillSelectsTheCurrentRow)
+{
+    auto query = OpenQuery("select * from gain where 本次进帐 > :least ;");
+    query->Close();
+    query->ParamByName("least")->SetValue(Variant(QStringLiteral("1000")));
+    query->Open();
+    ASSERT_EQ(query->RecordCount(), 2);
+    EXPECT_TRUE(query->StatementSelectsCurrentRow());
+    query->Edit();
+    query->FieldByName(QString::fromUtf8("本次进帐"))->SetValue(Variant(5.0));
+    query->Post();
+    EXPECT_FALSE(query->StatementSelectsCurrentRow()); // stored, but no longer selected
+    EXPECT_EQ(query->RecordCount(), 2);                // until the statement runs again
+    query->Refresh();
+    EXPECT_EQ(query->RecordCount(), 1);
+    EXPECT_TRUE(query->StatementSelectsCurrentRow());
+
+    // A result without the table's key cannot be asked.
+    auto sums = OpenQuery("select 进帐人, sum(本次进帐) from gain group by 进帐人");
+    EXPECT_FALSE(sums->StatementSelectsCurrentRow());
+}
+
 } // namespace
 } // namespace kestrum::test
