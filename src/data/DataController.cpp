@@ -149,6 +149,30 @@ void TkvCustomDataController::ChangeTextStorage(int itemIndex, bool stored)
     GetItemField(itemIndex)->SetTextStored(stored);
 }
 
+void TkvCustomDataController::ChangeCompareByValue(int itemIndex, bool value)
+{
+    TkvCustomDataField *field = GetItemField(itemIndex);
+    if (field->CompareByValue() == value)
+        return;
+    field->SetCompareByValue(value);
+    ItemComparisonModeChanged(itemIndex);
+}
+
+void TkvCustomDataController::ItemComparisonModeChanged(int itemIndex)
+{
+    TkvCustomDataField *field = GetItemField(itemIndex);
+    BeginBatch();
+    try {
+        FInfo->Change(dcicView);
+        if (FHooks.Sorting)
+            FHooks.Sorting->ComparisonModeChanged(field);
+    } catch (...) {
+        EndBatch();
+        throw;
+    }
+    EndBatch();
+}
+
 void TkvCustomDataController::UpdateFields()
 {
     FProvider->UpdateFields();

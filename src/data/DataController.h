@@ -97,6 +97,11 @@ public:
     void ChangeValueTypeClass(int itemIndex, TkvValueTypeClass valueTypeClass);
     bool GetItemTextStored(int itemIndex) const;
     void ChangeTextStorage(int itemIndex, bool stored);
+    //! Whether sorting compares the item's stored values as variants.
+    void ChangeCompareByValue(int itemIndex, bool value);
+    //! The way an item's values compare changed (compare-by-value, display-text
+    //! sorting): the view repaints, a sort or grouping on it is applied again.
+    void ItemComparisonModeChanged(int itemIndex);
     //! Asks the provider to re-bind every field.
     void UpdateFields();
     //! Adds an internal field (after the item fields).

@@ -35,6 +35,8 @@ public:
     {
         return (void)recordList, (void)recordIndex, -1;
     }
+    //! The way a field compares changed: a key on it must be applied again.
+    virtual void ComparisonModeChanged(TkvCustomDataField *field) { (void)field; }
 };
 
 class IkvDataGrouping {

@@ -326,6 +326,47 @@ void TkvCustomDataControllerInfo::RebuildRecordList()
     FRecordList.resize(kept);
 }
 
+void TkvCustomDataControllerInfo::UpdateSelectionRowIndexes()
+{
+    if (FSelection.Count() == 0)
+        return;
+    if (IsGrouped(FController)) {
+        IkvDataGrouping *grouping = FController.Grouping();
+        const int levelCount = grouping->LevelCount();
+        FSelection.UpdateRowIndexes([&](const TkvDataSelectionEntry &entry) {
+            const int level = entry.IsGroupRow ? entry.Level : levelCount;
+            if (level < 0 || level > levelCount)
+                return -1;
+            const int row = grouping->RowIndexByRecordIndex(entry.RecordIndex, level, false);
+            // A hidden record or group maps to the row of a collapsed ancestor.
+            if (row < 0 || row >= RowCount())
+                return -1;
+            const TkvRowInfo info = GetRowInfo(row);
+            if (info.IsGroupRow != entry.IsGroupRow || info.Level != level)
+                return -1;
+            if (!entry.IsGroupRow && info.RecordIndex != entry.RecordIndex)
+                return -1;
+            return row;
+        });
+        return;
+    }
+    // One pass over the record list instead of a search per entry.
+    std::vector<int> positions;
+    if (FSelection.Count() > 4) {
+        positions.assign(std::size_t(std::max(FController.RecordCount(), 0)), -1);
+        for (std::size_t p = 0; p < FRecordList.size(); ++p)
+            if (FRecordList[p] >= 0 && std::size_t(FRecordList[p]) < positions.size())
+                positions[std::size_t(FRecordList[p])] = int(p);
+    }
+    FSelection.UpdateRowIndexes([&](const TkvDataSelectionEntry &entry) {
+        if (entry.IsGroupRow || entry.RecordIndex < 0)
+            return -1;
+        if (positions.empty())
+            return RecordListIndexOf(entry.RecordIndex);
+        return std::size_t(entry.RecordIndex) < positions.size() ? positions[std::size_t(entry.RecordIndex)] : -1;
+    });
+}
+
 void TkvCustomDataControllerInfo::Update()
 {
     FInUpdate = true;
@@ -364,6 +405,7 @@ void TkvCustomDataControllerInfo::Update()
         if ((changes & dcicGrouping) && grouping)
             grouping->Build(FRecordList);
         RestoreFocus();
+        UpdateSelectionRowIndexes();
         if (grouping)
             grouping->AfterUpdate();
         changes |= FChanges;

@@ -85,6 +85,9 @@ private:
     //! Without sorting keys or groups the list is in record index order.
     bool IsListInRecordOrder() const;
     void ClampFocus(TkvDataFocusingInfo &info) const;
+    //! Moves every selection entry to the row that now shows its record (or
+    //! its group); entries without a visible row are dropped.
+    void UpdateSelectionRowIndexes();
     void DeriveFocusFromRow();
 
     //! After every change of the record list: positions are found again.

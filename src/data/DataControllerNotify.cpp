@@ -222,8 +222,9 @@ void TkvCustomDataController::DeliverChanges()
                 const TkvDataFocusingInfo before = FInfo->PrevFocusingInfo();
                 if (now.RowIndex != before.RowIndex)
                     send(TkvFocusedRowChangedInfo(before.RowIndex, now.RowIndex));
-                const bool recordChanged = now.RecordIndex != before.RecordIndex || now.Level != before.Level;
-                if ((recordChanged && (before.RecordIndex >= 0 || now.RecordIndex >= 0)) || before.Changed) {
+                // Told whenever a record is or was focused, also when only its row
+                // moved (a sort): the view scrolls to it and repaints both rows.
+                if (before.RecordIndex >= 0 || now.RecordIndex >= 0 || before.Changed) {
                     send(TkvFocusedRecordChangedInfo(before.RecordIndex, now.RecordIndex, before.RowIndex,
                                                      now.RowIndex,
                                                      before.NewItemRowFocused != now.NewItemRowFocused));

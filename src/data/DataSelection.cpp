@@ -88,12 +88,22 @@ void TkvDataSelection::UpdateRowIndexes(const std::function<int(const TkvDataSel
             changed = true;
         }
     }
+    const auto oldSize = FItems.size();
     std::erase_if(FItems, [](const TkvDataSelectionEntry &entry) { return entry.RowIndex < 0; });
-    std::sort(FItems.begin(), FItems.end(),
-              [](const TkvDataSelectionEntry &a, const TkvDataSelectionEntry &b) {
-                  return a.RowIndex < b.RowIndex;
-              });
-    if (changed)
+    std::stable_sort(FItems.begin(), FItems.end(),
+                     [](const TkvDataSelectionEntry &a, const TkvDataSelectionEntry &b) {
+                         return a.RowIndex < b.RowIndex;
+                     });
+    // Two entries that now name the same row (a group restored as selected
+    // beside its old entry) become one.
+    FItems.erase(std::unique(FItems.begin(), FItems.end(),
+                             [](const TkvDataSelectionEntry &a, const TkvDataSelectionEntry &b) {
+                                 return a.RowIndex == b.RowIndex;
+                             }),
+                 FItems.end());
+    if (FAnchorRowIndex >= 0 && FindByRowIndex(FAnchorRowIndex) < 0 && FItems.size() != oldSize)
+        FAnchorRowIndex = -1;
+    if (changed || FItems.size() != oldSize)
         Changed();
 }
 

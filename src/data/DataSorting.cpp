@@ -263,6 +263,21 @@ void TkvDataControllerSorting::RemoveField(TkvCustomDataField *field)
     FGroupingList.SyncSortOrders(FSortingList);
 }
 
+void TkvDataControllerSorting::ComparisonModeChanged(TkvCustomDataField *field)
+{
+    // Groups built with the old comparison may merge or split differently, so
+    // a selection of their rows no longer means anything.
+    TkvDataControllerInfoChanges changes = 0;
+    if (FSortingList.Find(field) >= 0)
+        changes |= dcicSorting;
+    if (FGroupingList.Find(field) >= 0) {
+        FController.ClearSelection();
+        changes |= dcicSorting | dcicGrouping;
+    }
+    if (changes)
+        FController.InfoChanged(changes);
+}
+
 void TkvDataControllerSorting::ApplySortOrder(int itemIndex, TkvDataSortOrder order)
 {
     TkvCustomDataField *field = FController.GetItemField(itemIndex);

@@ -75,6 +75,7 @@ public:
     void Sort(std::vector<int> &recordList) override;
     void RemoveField(TkvCustomDataField *field) override;
     int InsertPosition(const std::vector<int> &recordList, int recordIndex) override;
+    void ComparisonModeChanged(TkvCustomDataField *field) override;
 
     void ApplySortOrder(int itemIndex, TkvDataSortOrder order);
     void MoveSortKey(int itemIndex, int newIndex);
