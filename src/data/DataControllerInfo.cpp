@@ -363,7 +363,8 @@ void TkvCustomDataControllerInfo::UpdateSelectionRowIndexes()
             return -1;
         if (positions.empty())
             return RecordListIndexOf(entry.RecordIndex);
-        return std::size_t(entry.RecordIndex) < positions.size() ? positions[std::size_t(entry.RecordIndex)] : -1;
+        return std::size_t(entry.RecordIndex) < positions.size() ? positions[std::size_t(entry.RecordIndex)]
+                                                                 : -1;
     });
 }
 

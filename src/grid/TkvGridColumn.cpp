@@ -393,6 +393,20 @@ bool TkvGridColumn::ActuallyVisible() const
     return Visible() && !isPreview;
 }
 
+TkvGridSortMark TkvGridColumn::SortOrder() const
+{
+    if (!GridView() || Index() < 0)
+        return TkvGridSortMark::None;
+    return GridView()->DataController().ItemSortOrder(Index());
+}
+
+void TkvGridColumn::SetSortOrder(TkvGridSortMark order)
+{
+    if (!GridView() || Index() < 0)
+        return;
+    GridView()->DataController().ApplySortOrder(Index(), order);
+}
+
 int TkvGridColumn::GroupIndex() const
 {
     if (!GridView() || Index() < 0)

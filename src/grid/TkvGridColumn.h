@@ -207,6 +207,14 @@ public:
     bool IsHidden() const override;
     bool ActuallyVisible() const override;
 
+    //! Read from and written to the controller's sorting; a grouped column
+    //! reports its grouping direction.
+    TkvGridSortMark SortOrder() const;
+    void SetSortOrder(TkvGridSortMark order);
+
+    //! The left button went down on the column's header.
+    std::function<void(TkvGridColumn *)> OnHeaderClick;
+
     //! Read from and written to the controller's grouping; -1 when not grouped.
     int GroupIndex() const;
     void SetGroupIndex(int groupIndex);

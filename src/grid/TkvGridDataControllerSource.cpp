@@ -244,6 +244,22 @@ TkvGridSortMark TkvGridDataControllerSource::ItemSortOrder(int itemIndex) const
     }
 }
 
+void TkvGridDataControllerSource::ApplySortOrder(int itemIndex, TkvGridSortMark order)
+{
+    TkvDataControllerSorting *sorting = DataSortingOf(*FController);
+    if (!sorting)
+        return;
+    sorting->ApplySortOrder(itemIndex, order == TkvGridSortMark::Ascending    ? soAscending
+                                       : order == TkvGridSortMark::Descending ? soDescending
+                                                                              : soNone);
+}
+
+void TkvGridDataControllerSource::ResetSorting(bool keepGrouped)
+{
+    if (TkvDataControllerSorting *sorting = DataSortingOf(*FController))
+        sorting->ResetSorting(keepGrouped);
+}
+
 QString TkvGridDataControllerSource::GroupRowSummaryText(int rowIndex) const
 {
     const TkvDataSummary *summary = Summary();

@@ -55,6 +55,8 @@ public:
     void PlaceInGrouping(int itemIndex, int groupIndex) override;
     void ChangeExpanding(int rowIndex, bool expanded, bool recursive) override;
     TkvGridSortMark ItemSortOrder(int itemIndex) const override;
+    void ApplySortOrder(int itemIndex, TkvGridSortMark order) override;
+    void ResetSorting(bool keepGrouped) override;
     QString GroupRowSummaryText(int rowIndex) const override;
     QString FooterText(int itemIndex) const override;
     int FilterConditionCount() const override { return FController->Filter().IsEmpty() ? 0 : 1; }

@@ -109,6 +109,12 @@ public:
     virtual void ChangeExpanding(int rowIndex, bool expanded, bool recursive) = 0;
     virtual TkvGridSortMark ItemSortOrder(int) const { return TkvGridSortMark::None; }
 
+    // Sorting.
+    //! Sets the item's order in the sorting list (None removes it).
+    virtual void ApplySortOrder(int itemIndex, TkvGridSortMark order) { (void)itemIndex, (void)order; }
+    //! Clears the sorting of every item, or of every item that is not grouped.
+    virtual void ResetSorting(bool keepGrouped) { (void)keepGrouped; }
+
     // Summaries, rendered to text by the controller's summary.
     virtual QString GroupRowSummaryText(int rowIndex) const = 0;
     //! The text of the first footer summary item linked to the item; empty when none.

@@ -21,16 +21,28 @@ TkvGridSite::TkvGridSite(QWidget *parent) : QWidget(parent)
 {
     setFocusPolicy(Qt::StrongFocus);
     setAttribute(Qt::WA_OpaquePaintEvent);
+    setMouseTracking(true); // the sizing cursor shows over a sizing edge
+    FDragScrollTimer.setInterval(TkvGridTableController::DragScrollInterval);
+    connect(&FDragScrollTimer, &QTimer::timeout, this, [this] { DragScrollTick(); });
 }
 
 void TkvGridSite::SetGridView(TkvGridTableView *view)
 {
     if (FGridView == view)
         return;
-    if (FGridView)
+    if (FGridView) {
         FGridView->OnInvalidate = nullptr;
+        FGridView->OnWaitCursor = nullptr;
+    }
     FGridView = view;
     if (view) {
+        view->OnWaitCursor = [](bool busy) {
+            if (busy)
+                QApplication::setOverrideCursor(Qt::WaitCursor);
+            else
+                QApplication::restoreOverrideCursor();
+        };
+        view->Controller().SetDragThreshold(QApplication::startDragDistance() / 2);
         view->OnInvalidate = [this](const QRect &rect) {
             if (rect.isNull())
                 update();
@@ -203,6 +215,40 @@ void TkvGridSite::mouseReleaseEvent(QMouseEvent *event)
     });
 }
 
+void TkvGridSite::mouseMoveEvent(QMouseEvent *event)
+{
+    if (!FGridView)
+        return;
+    const QPoint point = event->position().toPoint();
+    TkvGridTableController &controller = FGridView->Controller();
+    if (controller.HeaderState() != TkvGridHeaderState::None)
+        Guarded([&] { controller.MouseMove(point, TranslateModifiers(event->modifiers())); });
+    UpdateCursor(point);
+    if (controller.DragScrollDirection() != 0 && !FDragScrollTimer.isActive())
+        FDragScrollTimer.start();
+}
+
+void TkvGridSite::UpdateCursor(const QPoint &point)
+{
+    const TkvGridTableController &controller = FGridView->Controller();
+    bool sizing = controller.HeaderState() == TkvGridHeaderState::Sizing;
+    if (!sizing && controller.HeaderState() == TkvGridHeaderState::None)
+        sizing = FGridView->ViewInfo().HitTest(point).Kind == TkvGridHitKind::HeaderSizingEdge;
+    if (sizing)
+        setCursor(Qt::SplitHCursor);
+    else
+        unsetCursor();
+}
+
+void TkvGridSite::DragScrollTick()
+{
+    if (!FGridView || FGridView->Controller().DragScrollDirection() == 0) {
+        FDragScrollTimer.stop();
+        return;
+    }
+    Guarded([&] { FGridView->Controller().DragScrollStep(); });
+}
+
 void TkvGridSite::wheelEvent(QWheelEvent *event)
 {
     if (!FGridView)
@@ -223,8 +269,11 @@ void TkvGridSite::focusInEvent(QFocusEvent *event)
 void TkvGridSite::focusOutEvent(QFocusEvent *event)
 {
     QWidget::focusOutEvent(event);
-    if (FGridView)
+    if (FGridView) {
         FGridView->SetFocused(false);
+        // Losing the focus loses the mouse: a header action in progress ends.
+        FGridView->Controller().CancelHeaderAction();
+    }
 }
 
 } // namespace kestrum

@@ -3,6 +3,7 @@
 // key, mouse, wheel and focus events into calls on its controller.
 #include "grid/TkvGridViewData.h"
 
+#include <QTimer>
 #include <QWidget>
 
 namespace kestrum {
@@ -29,6 +30,7 @@ protected:
     void mousePressEvent(QMouseEvent *event) override;
     void mouseDoubleClickEvent(QMouseEvent *event) override;
     void mouseReleaseEvent(QMouseEvent *event) override;
+    void mouseMoveEvent(QMouseEvent *event) override;
     void wheelEvent(QWheelEvent *event) override;
     void focusInEvent(QFocusEvent *event) override;
     void focusOutEvent(QFocusEvent *event) override;
@@ -38,7 +40,13 @@ private:
     template <class Step> bool Guarded(Step step);
     void Press(QMouseEvent *event, bool doubleClick);
 
+    //! The cursor for a point: the sizing cursor over a sizing edge and while sizing.
+    void UpdateCursor(const QPoint &point);
+    void DragScrollTick();
+
     TkvGridTableView *FGridView = nullptr;
+    //! Scrolls the view while a dragged header rests near an end of the header row.
+    QTimer FDragScrollTimer;
 };
 
 } // namespace kestrum

@@ -9,18 +9,6 @@ namespace kestrum {
 
 namespace {
 
-//! Holds the view's updates for one input step, so its changes reach the screen once.
-class TkvUpdateLock {
-public:
-    explicit TkvUpdateLock(TkvCustomGridView &view) : FView(view) { FView.BeginUpdate(); }
-    ~TkvUpdateLock() { FView.EndUpdate(); }
-    TkvUpdateLock(const TkvUpdateLock &) = delete;
-    TkvUpdateLock &operator=(const TkvUpdateLock &) = delete;
-
-private:
-    TkvCustomGridView &FView;
-};
-
 constexpr int HorizontalScrollStep = 10;
 
 } // namespace
@@ -61,6 +49,9 @@ void TkvGridTableController::ItemRemoved(TkvCustomGridTableItem *item)
 {
     if (FFocusedItem == item)
         FFocusedItem = nullptr;
+    if (item && (item == static_cast<TkvCustomGridTableItem *>(FDragColumn) ||
+                 item == static_cast<TkvCustomGridTableItem *>(FSizingColumn)))
+        ResetHeaderState();
 }
 
 int TkvGridTableController::FocusedRowIndex() const
@@ -330,11 +321,14 @@ bool TkvGridTableController::KeyDown(TkvGridKey key, TkvGridShiftState shift)
     return consumed;
 }
 
-void TkvGridTableController::MouseDown(TkvGridMouseButton button, const QPoint &point, TkvGridShiftState,
-                                       bool doubleClick)
+void TkvGridTableController::MouseDown(TkvGridMouseButton button, const QPoint &point,
+                                       TkvGridShiftState shift, bool doubleClick)
 {
     TkvUpdateLock lock(*FGridView);
     FDoubleClick = doubleClick;
+    // A second button going down ends a header action without effect.
+    if (FHeaderState != TkvGridHeaderState::None)
+        CancelHeaderAction();
     const TkvGridHitTest hit = FGridView->ViewInfo().HitTest(point);
     switch (hit.Kind) {
     case TkvGridHitKind::ExpandButton:
@@ -361,15 +355,25 @@ void TkvGridTableController::MouseDown(TkvGridMouseButton button, const QPoint &
     }
     case TkvGridHitKind::Header:
         if (button == TkvGridMouseButton::Left && !doubleClick)
-            FGridView->SetPressedColumn(hit.Column);
+            HeaderMouseDown(hit.Column, TkvGridHeaderContainer::HeaderRow, point, shift);
+        break;
+    case TkvGridHitKind::GroupByBoxHeader:
+        if (button == TkvGridMouseButton::Left && !doubleClick)
+            HeaderMouseDown(hit.Column, TkvGridHeaderContainer::GroupByBox, point, shift);
+        break;
+    case TkvGridHitKind::HeaderSizingEdge:
+        if (button == TkvGridMouseButton::Left)
+            SizingMouseDown(hit.Column, point, doubleClick);
         break;
     default:
         break;
     }
 }
 
-void TkvGridTableController::MouseUp(TkvGridMouseButton, const QPoint &, TkvGridShiftState)
+void TkvGridTableController::MouseUp(TkvGridMouseButton button, const QPoint &point, TkvGridShiftState shift)
 {
+    if (button == TkvGridMouseButton::Left && FHeaderState != TkvGridHeaderState::None)
+        HeaderMouseUp(point, shift);
     FGridView->SetPressedColumn(nullptr);
 }
 

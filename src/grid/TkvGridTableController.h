@@ -5,11 +5,38 @@
 #include "grid/TkvGridViewData.h"
 
 #include <QPoint>
+#include <QRect>
 
 namespace kestrum {
 
+class TkvCustomGridView;
 class TkvGridTableView;
 class TkvCustomGridTableItem;
+class TkvGridColumn;
+
+//! Holds the view's updates for one input step, so its changes reach the screen once.
+class TkvUpdateLock {
+public:
+    explicit TkvUpdateLock(TkvCustomGridView &view);
+    ~TkvUpdateLock();
+    TkvUpdateLock(const TkvUpdateLock &) = delete;
+    TkvUpdateLock &operator=(const TkvUpdateLock &) = delete;
+
+private:
+    TkvCustomGridView &FView;
+};
+
+//! What the left button is doing to the header since it went down.
+enum class TkvGridHeaderState : std::uint8_t {
+    None,     //!< no header action
+    Pressed,  //!< down on a header, still inside the drag-detection rectangle
+    Dragging, //!< a header is being dragged
+    Sizing,   //!< a sizing edge is being dragged
+    DropDown, //!< a filter button's drop-down is open
+};
+
+//! Where a dragged header comes from or would go.
+enum class TkvGridHeaderContainer : std::uint8_t { None, HeaderRow, GroupByBox, Customization };
 
 enum class TkvGridMouseButton : std::uint8_t { Left, Right, Middle };
 
@@ -62,7 +89,61 @@ public:
 
     bool IsDoubleClick() const { return FDoubleClick; }
 
+    // Header interactions: press, click to sort, drag to move or group, size.
+    //! Moves with or without a button held (header drags and sizing follow them).
+    void MouseMove(const QPoint &point, TkvGridShiftState shift);
+    //! The view lost the mouse (capture taken, Esc): the header action ends without effect.
+    void CancelHeaderAction();
+    TkvGridHeaderState HeaderState() const { return FHeaderState; }
+    //! Half the side of the drag-detection rectangle around the press point.
+    int DragThreshold() const { return FDragThreshold; }
+    void SetDragThreshold(int pixels) { FDragThreshold = pixels < 0 ? 0 : pixels; }
+    //! Sorts by a column as a click on its header does (modifiers as there).
+    void HeaderClickSort(TkvGridColumn *column, TkvGridShiftState shift);
+    //! The customization form is open: dragging a header off the grid may hide it.
+    bool IsCustomizing() const { return FCustomizing; }
+    void SetCustomizing(bool value) { FCustomizing = value; }
+
+    // The header drag in progress.
+    TkvGridColumn *DragColumn() const { return FDragColumn; }
+    TkvGridHeaderContainer DragSource() const { return FDragSource; }
+    TkvGridHeaderContainer DragDestination() const { return FDragDestination; }
+    //! The gap before the n-th header of the destination (the header count: after the last).
+    int DragZone() const { return FDragZone; }
+    bool IsDropAllowed() const { return FDropAllowed; }
+    //! Where the drop marker is drawn; empty when the drop is refused.
+    QRect DropMarkerBounds() const;
+    //! -1 or 1 while the pointer rests near an end of the scrollable area, else 0.
+    int DragScrollDirection() const { return FDragScrollDirection; }
+    //! One step of the auto-scroll (the site's timer calls it every 35 ms).
+    void DragScrollStep();
+    static constexpr int DragScrollEdge = 15;
+    static constexpr int DragScrollDelta = 10;
+    static constexpr int DragScrollInterval = 35;
+
+    // Sizing in progress.
+    TkvGridColumn *SizingColumn() const { return FSizingColumn; }
+    //! The header width the release would give (press width plus the distance moved, kept in limits).
+    int SizingWidth() const { return FSizingWidth; }
+    //! The x of the sizing line (the header's new right edge).
+    int SizingLinePos() const;
+
 private:
+    void HeaderMouseDown(TkvGridColumn *column, TkvGridHeaderContainer source, const QPoint &point,
+                         TkvGridShiftState shift);
+    void SizingMouseDown(TkvGridColumn *column, const QPoint &point, bool doubleClick);
+    void HeaderMouseUp(const QPoint &point, TkvGridShiftState shift);
+    bool InsideDragRect(const QPoint &point) const;
+    void BeginHeaderDrag();
+    void UpdateDragTarget(const QPoint &point);
+    bool CalculateDropAllowed() const;
+    void Drop();
+    void EndSizing(bool apply);
+    int SizingMinWidth() const;
+    int SizingMaxWidth() const;
+    int HeaderCellIndent(const TkvGridColumn *column) const;
+    void ResetHeaderState();
+
     int NextFocusableRow(int fromRowIndex, bool forward) const;
     bool FocusedRowHasCells() const;
     void FocusFirstOrLastCell(bool first);
@@ -73,6 +154,21 @@ private:
     int FTopRowIndex = 0;
     int FLeftPos = 0;
     bool FDoubleClick = false;
+
+    TkvGridHeaderState FHeaderState = TkvGridHeaderState::None;
+    QPoint FPressPoint;
+    int FDragThreshold = 4;
+    bool FCustomizing = false;
+    TkvGridColumn *FDragColumn = nullptr;
+    TkvGridHeaderContainer FDragSource = TkvGridHeaderContainer::None;
+    TkvGridHeaderContainer FDragDestination = TkvGridHeaderContainer::None;
+    int FDragZone = -1;
+    bool FDropAllowed = false;
+    int FDragScrollDirection = 0;
+    TkvGridColumn *FSizingColumn = nullptr;
+    int FSizingStartWidth = 0;
+    int FSizingWidth = 0;
+    int FSizingCellLeft = 0;
 };
 
 } // namespace kestrum

@@ -74,6 +74,34 @@ void TkvGridTablePainter::Paint(QPainter &painter, const QRect &clip)
     if (!viewInfo.IndicatorBounds().isNull())
         painter.fillRect(viewInfo.IndicatorBounds(),
                          FGridView->Styles().Params(TkvGridStyleSlot::Indicator).Color);
+    PaintHeaderFeedback(painter);
+}
+
+void TkvGridTablePainter::PaintHeaderFeedback(QPainter &painter)
+{
+    const TkvGridTableController &controller = FGridView->Controller();
+    const TkvGridTableViewInfo &viewInfo = FGridView->ViewInfo();
+    const int line = controller.SizingLinePos();
+    if (line >= 0) {
+        // From the header's top to the bottom of the rows, as a dotted inverted line would.
+        const int bottom = viewInfo.RowsAreaBounds().isNull() ? viewInfo.HeaderBounds().bottom()
+                                                              : viewInfo.RowsAreaBounds().bottom();
+        painter.fillRect(
+            QRect(line, viewInfo.HeaderBounds().top(), 2, bottom - viewInfo.HeaderBounds().top() + 1),
+            Qt::black);
+    }
+    const QRect marker = controller.DropMarkerBounds();
+    if (!marker.isEmpty()) {
+        if (controller.DragDestination() == TkvGridHeaderContainer::GroupByBox &&
+            viewInfo.GroupByBoxHeaders().empty()) {
+            painter.save();
+            painter.setPen(QPen(Qt::black, 1, Qt::DotLine));
+            painter.drawRect(marker.adjusted(0, 0, -1, -1));
+            painter.restore();
+        } else {
+            painter.fillRect(marker, Qt::red);
+        }
+    }
 }
 
 void TkvGridTablePainter::PaintGroupByBox(QPainter &painter)

@@ -35,6 +35,8 @@ private:
     void PaintNewItemRow(QPainter &painter, const TkvGridRowViewInfo &row);
     void PaintFooter(QPainter &painter);
     void PaintFilterBox(QPainter &painter);
+    //! The sizing line and the drop marker of a header action in progress.
+    void PaintHeaderFeedback(QPainter &painter);
 
     TkvGridTableView *FGridView;
 };

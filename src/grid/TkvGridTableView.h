@@ -230,6 +230,14 @@ public:
                        TkvCustomGridTableItem *focused)>
         OnFocusedItemChanged;
     TkvCustomGridTableItem::CustomDrawCellEvent OnCustomDrawCell;
+    //! The left button went down on a column header (after the column's OnHeaderClick).
+    std::function<void(TkvGridTableView *, TkvGridColumn *)> OnColumnHeaderClick;
+    //! A header drag moved, grouped, ungrouped, hid or showed the column.
+    std::function<void(TkvGridTableView *, TkvGridColumn *)> OnColumnPosChanged;
+    //! The user sized the column with the mouse.
+    std::function<void(TkvGridTableView *, TkvGridColumn *)> OnColumnSizeChanged;
+    //! Shows (true) and restores (false) the hourglass cursor around long work; set by the site.
+    std::function<void(bool)> OnWaitCursor;
 
     // Notices of the data controller.
     void SourceDataChanged() override;

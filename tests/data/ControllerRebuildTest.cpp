@@ -100,8 +100,8 @@ TEST_F(ControllerRebuildTest, SingleSelectionFollowsTheFocusedRecordThroughASort
 TEST_F(ControllerRebuildTest, MultiSelectionFollowsItsRecordsThroughSortAndReload)
 {
     Controller.SetMultiSelect(true);
-    Controller.ChangeRowSelection(0, true); // record 0
-    Controller.ChangeRowSelection(1, true); // record 1
+    Controller.ChangeRowSelection(0, true);         // record 0
+    Controller.ChangeRowSelection(1, true);         // record 1
     Sorting().ApplySortOrder(Amount, soDescending); // 0 2 3 1
     EXPECT_EQ(Selected(), "0:0 3:1");
     ExpectSelectionMatchesRows();
