@@ -263,6 +263,11 @@ bool TkvGridTableController::IsControllerKey(TkvGridKey key) const
 
 bool TkvGridTableController::KeyDown(TkvGridKey key, TkvGridShiftState shift)
 {
+    // Esc while a header is pressed, dragged or sized drops that action and nothing else.
+    if (key == TkvGridKey::Escape && FHeaderState != TkvGridHeaderState::None) {
+        CancelHeaderAction();
+        return true;
+    }
     TkvUpdateLock lock(*FGridView);
     const int top = FTopRowIndex;
     bool consumed = false;

@@ -540,4 +540,25 @@ TEST(GridHeaderDrag, NearAnEndOfTheHeaderRowTheViewScrolls)
     EXPECT_EQ(grid.Ctl().HeaderState(), TkvGridHeaderState::None);
 }
 
+TEST(GridHeaderDrag, EscCancelsADragAndASizingWithoutEffect)
+{
+    HeaderGrid grid = MakeHeaderGrid();
+    grid.Ctl().MouseDown(TkvGridMouseButton::Left, grid.On(grid.Item), NoKeys, false);
+    grid.Ctl().MouseMove(grid.InGroupByBox(), NoKeys);
+    ASSERT_TRUE(grid.Ctl().IsDropAllowed());
+    EXPECT_TRUE(grid.Ctl().KeyDown(TkvGridKey::Escape, NoKeys));
+    EXPECT_EQ(grid.Ctl().HeaderState(), TkvGridHeaderState::None);
+    grid.Ctl().MouseUp(TkvGridMouseButton::Left, grid.InGroupByBox(), NoKeys);
+    EXPECT_EQ(grid.Item->GroupIndex(), -1);
+    EXPECT_TRUE(grid.Item->Visible());
+
+    const QPoint edge = grid.SizingEdge(grid.Amount);
+    grid.Ctl().MouseDown(TkvGridMouseButton::Left, edge, NoKeys, false);
+    grid.Ctl().MouseMove(edge + QPoint(40, 0), NoKeys);
+    EXPECT_TRUE(grid.Ctl().KeyDown(TkvGridKey::Escape, NoKeys));
+    grid.Ctl().MouseUp(TkvGridMouseButton::Left, edge + QPoint(40, 0), NoKeys);
+    EXPECT_EQ(grid.Amount->Width(), 100);
+    EXPECT_EQ(grid.Events, "view-click ");
+}
+
 } // namespace
