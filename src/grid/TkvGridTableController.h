@@ -2,6 +2,7 @@
 // The table view's controller: turns keys, mouse presses, the wheel and the
 // scroll bars into focus moves, group expansion and scrolling. Keys arrive
 // as platform-independent actions, so tests call KeyDown directly.
+#include "grid/TkvGridTableViewInfo.h"
 #include "grid/TkvGridViewData.h"
 
 #include <QPoint>
@@ -113,6 +114,8 @@ public:
     bool IsDropAllowed() const { return FDropAllowed; }
     //! Where the drop marker is drawn; empty when the drop is refused.
     QRect DropMarkerBounds() const;
+    //! The dragged header as it follows the pointer; nullptr while no drag runs.
+    const TkvGridHeaderCellViewInfo *DragImage() const;
     //! -1 or 1 while the pointer rests near an end of the scrollable area, else 0.
     int DragScrollDirection() const { return FDragScrollDirection; }
     //! One step of the auto-scroll (the site's timer calls it every 35 ms).
@@ -165,6 +168,8 @@ private:
     int FDragZone = -1;
     bool FDropAllowed = false;
     int FDragScrollDirection = 0;
+    TkvGridHeaderCellViewInfo FDragImage; //!< the header as it was when the drag began
+    QPoint FDragPoint;
     TkvGridColumn *FSizingColumn = nullptr;
     int FSizingStartWidth = 0;
     int FSizingWidth = 0;

@@ -167,6 +167,7 @@ void TkvGridTableController::ResetHeaderState()
     FDropAllowed = false;
     FDragScrollDirection = 0;
     FSizingColumn = nullptr;
+    FDragImage = {};
     FGridView->SetPressedColumn(nullptr);
     if (painted)
         FGridView->Invalidate();
@@ -204,11 +205,36 @@ void TkvGridTableController::HeaderClickSort(TkvGridColumn *column, TkvGridShift
 void TkvGridTableController::BeginHeaderDrag()
 {
     FHeaderState = TkvGridHeaderState::Dragging;
+    FDragImage = {};
+    const TkvGridTableViewInfo &viewInfo = FGridView->ViewInfo();
+    const auto &cells = FDragSource == TkvGridHeaderContainer::GroupByBox ? viewInfo.GroupByBoxHeaders()
+                                                                          : viewInfo.HeaderCells();
+    for (const TkvGridHeaderCellViewInfo &cell : cells)
+        if (cell.Column == FDragColumn)
+            FDragImage = cell;
+    FDragImage.State = TkvGridCellState::Normal;
+    FDragPoint = FPressPoint;
     FGridView->SetPressedColumn(nullptr);
+}
+
+const TkvGridHeaderCellViewInfo *TkvGridTableController::DragImage() const
+{
+    if (FHeaderState != TkvGridHeaderState::Dragging || !FDragImage.Column)
+        return nullptr;
+    return &FDragImage;
 }
 
 void TkvGridTableController::UpdateDragTarget(const QPoint &point)
 {
+    // The image keeps the pointer where it grabbed the header.
+    if (FDragImage.Column) {
+        const QPoint shift = point - FDragPoint;
+        FDragPoint = point;
+        FDragImage.Bounds.translate(shift);
+        FDragImage.CaptionBounds.translate(shift);
+        for (TkvGridHeaderAreaViewInfo &area : FDragImage.Areas)
+            area.Bounds.translate(shift);
+    }
     TkvGridTableViewInfo &viewInfo = FGridView->ViewInfo();
     TkvGridHeaderContainer destination = TkvGridHeaderContainer::None;
     int zone = -1;
@@ -229,7 +255,8 @@ void TkvGridTableController::UpdateDragTarget(const QPoint &point)
             scroll = 1;
     }
     FDragScrollDirection = scroll;
-    const bool changed = destination != FDragDestination || zone != FDragZone;
+    // The image moved with the pointer, so the view repaints on every step.
+    const bool changed = destination != FDragDestination || zone != FDragZone || FDragImage.Column;
     FDragDestination = destination;
     FDragZone = zone;
     FDropAllowed = CalculateDropAllowed();

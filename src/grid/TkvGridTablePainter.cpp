@@ -90,6 +90,12 @@ void TkvGridTablePainter::PaintHeaderFeedback(QPainter &painter)
             QRect(line, viewInfo.HeaderBounds().top(), 2, bottom - viewInfo.HeaderBounds().top() + 1),
             Qt::black);
     }
+    if (const TkvGridHeaderCellViewInfo *image = controller.DragImage()) {
+        painter.save();
+        painter.setOpacity(0.75);
+        PaintHeaderCell(painter, *image);
+        painter.restore();
+    }
     const QRect marker = controller.DropMarkerBounds();
     if (!marker.isEmpty()) {
         if (controller.DragDestination() == TkvGridHeaderContainer::GroupByBox &&

@@ -375,6 +375,11 @@ TEST(GridHeaderDrag, IntoTheGroupByBoxGroupsAndHidesThenBackUngroupsAndShows)
     EXPECT_EQ(grid.Ctl().DragDestination(), TkvGridHeaderContainer::GroupByBox);
     EXPECT_EQ(grid.Ctl().DragZone(), 0);
     EXPECT_TRUE(grid.Ctl().IsDropAllowed());
+    // The dragged header follows the pointer where it was grabbed.
+    ASSERT_NE(grid.Ctl().DragImage(), nullptr);
+    EXPECT_EQ(grid.Ctl().DragImage()->Column, grid.Item);
+    EXPECT_EQ(grid.Ctl().DragImage()->Bounds.topLeft() - grid.Header(grid.Item).Bounds.topLeft(),
+              grid.InGroupByBox() - from);
     // With nothing grouped the marker is the box itself, 6 in and 8 off top and bottom.
     const QRect box = grid.View->ViewInfo().GroupByBoxBounds();
     EXPECT_EQ(grid.Ctl().DropMarkerBounds(),
