@@ -756,11 +756,16 @@ TkvGridHitTest TkvGridTableViewInfo::HitTest(const QPoint &point) const
     };
     if (FGroupByBoxBounds.contains(point)) {
         hit.Kind = TkvGridHitKind::GroupByBox;
-        for (const TkvGridHeaderCellViewInfo &header : FGroupByBoxHeaders)
-            if (header.Bounds.contains(point)) {
-                hit.Kind = TkvGridHitKind::GroupByBoxHeader;
-                hit.Column = header.Column;
-            }
+        for (const TkvGridHeaderCellViewInfo &header : FGroupByBoxHeaders) {
+            if (!header.Bounds.contains(point))
+                continue;
+            hit.Kind = TkvGridHitKind::GroupByBoxHeader;
+            hit.Column = header.Column;
+            // Its filter button belongs to the button, not to a press that sorts or drags.
+            for (const TkvGridHeaderAreaViewInfo &area : header.Areas)
+                if (area.Kind == TkvGridHeaderAreaKind::FilterButton && area.Bounds.contains(point))
+                    hit.Kind = TkvGridHitKind::HeaderFilterButton;
+        }
         return hit;
     }
     if (FHeaderBounds.contains(point)) {

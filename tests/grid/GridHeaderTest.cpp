@@ -519,6 +519,15 @@ TEST(GridHeaderDrag, AGroupByBoxHeaderSortsOnAClick)
     grid.Ctl().MouseUp(TkvGridMouseButton::Left, grid.On(grid.Item), NoKeys);
     EXPECT_EQ(grid.Item->SortOrder(), TkvGridSortMark::Descending);
     EXPECT_EQ(grid.Rows(), "[0] [1]");
+    // Its filter button is no place to sort from.
+    for (const auto &area : grid.Header(grid.Item).Areas)
+        if (area.Kind == TkvGridHeaderAreaKind::FilterButton) {
+            EXPECT_EQ(grid.View->ViewInfo().HitTest(area.Bounds.center()).Kind,
+                      TkvGridHitKind::HeaderFilterButton);
+            grid.Ctl().MouseDown(TkvGridMouseButton::Left, area.Bounds.center(), NoKeys, false);
+            grid.Ctl().MouseUp(TkvGridMouseButton::Left, area.Bounds.center(), NoKeys);
+        }
+    EXPECT_EQ(grid.Item->SortOrder(), TkvGridSortMark::Descending);
 }
 
 TEST(GridHeaderDrag, NearAnEndOfTheHeaderRowTheViewScrolls)
