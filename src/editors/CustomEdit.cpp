@@ -117,6 +117,7 @@ void TkvCustomEdit::AssignEditValue(const Variant &value)
 {
     Variant old = FEditValue;
     FEditValue = value;
+    EditValueAssigned();
     RefreshDisplay();
     if (FClearingGuard) {
         FHasPendingChange = true;
@@ -134,8 +135,10 @@ void TkvCustomEdit::AssignEditValue(const Variant &value)
 
 void TkvCustomEdit::InternalSetEditValue(const Variant &value)
 {
-    if (!FEditingRequestGuard)
-        FEditValue = value;
+    if (FEditingRequestGuard)
+        return;
+    FEditValue = value;
+    EditValueAssigned();
 }
 
 QString TkvCustomEdit::DisplayTextForEditValue() const
@@ -167,6 +170,7 @@ void TkvCustomEdit::TakeValueFromDisplay()
     Variant value = Properties().DisplayToEditValue(DisplayText(), FFocused);
     Variant old = FEditValue;
     FEditValue = value;
+    EditValueAssigned();
     if (FClearingGuard) {
         FHasPendingChange = true;
         FChangedSinceEntry = true;

@@ -180,6 +180,10 @@ protected:
     virtual bool AcceptsProperties(const TkvCustomEditProperties &properties) const;
     //! Text to show for the current edit value in the current focus state.
     virtual QString DisplayTextForEditValue() const;
+    //! The edit value was replaced (assigned, read back from the display or
+    //! reloaded from the field); editor kinds that remember something about
+    //! the value refresh it here.
+    virtual void EditValueAssigned() {}
     //! Moves the keyboard focus to the next (or previous) control of the form.
     virtual void FocusNextControl(bool forward);
     //! The inner control's text changed (typing, paste, delete).
