@@ -42,6 +42,7 @@ TkvCustomEdit::~TkvCustomEdit()
     // listening to it first so no event reaches a half-destroyed editor.
     if (FInnerControl) {
         FInnerControl->Widget()->removeEventFilter(this);
+        FInnerControl->InputWidget()->removeEventFilter(this);
         QObject::disconnect(FInnerControl->Widget(), nullptr, this, nullptr);
     }
     if (FActiveProperties && FActiveProperties->Owner() == this)
@@ -60,6 +61,8 @@ void TkvCustomEdit::SetInnerControl(TkvEditInnerControl *inner)
     FInnerControl = inner;
     QWidget *widget = inner->Widget();
     widget->installEventFilter(this);
+    if (inner->InputWidget() != widget)
+        inner->InputWidget()->installEventFilter(this);
     setFocusProxy(widget);
     setFocusPolicy(widget->focusPolicy());
     PropertiesChanged();
@@ -512,7 +515,11 @@ void TkvCustomEdit::RefocusInner()
 
 bool TkvCustomEdit::eventFilter(QObject *watched, QEvent *event)
 {
-    if (!FInnerControl || watched != FInnerControl->Widget())
+    if (!FInnerControl || (watched != FInnerControl->Widget() && watched != FInnerControl->InputWidget()))
+        return QWidget::eventFilter(watched, event);
+    if (HandleSideInput(watched, event))
+        return true;
+    if (watched != FInnerControl->Widget())
         return QWidget::eventFilter(watched, event);
     switch (event->type()) {
     case QEvent::KeyPress: {

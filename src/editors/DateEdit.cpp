@@ -52,7 +52,8 @@ void TkvCustomDateEdit::EditValueAssigned()
     const Variant &value = EditValue();
     double date = Date();
     bool isDate = value.isNumeric() || value.type() == VarType::Date;
-    FSavedTime = isDate && date != NullDate && Properties().SaveTime() ? std::fabs(date - std::trunc(date)) : 0;
+    FSavedTime =
+        isDate && date != NullDate && Properties().SaveTime() ? std::fabs(date - std::trunc(date)) : 0;
 }
 
 void TkvCustomDateEdit::TruncateToDay()

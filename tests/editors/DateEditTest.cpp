@@ -128,7 +128,9 @@ TEST_F(DateEditTest, TimeOfDayKeptIsTheShownRecordsNotAnEarlierOnes)
     TkvDBDateEdit edit;
     edit.DataBinding().SetDataSource(&FSource);
     edit.DataBinding().SetDataField(QString::fromUtf8("进帐时间"));
-    auto stored = [&] { return FormatDateTime("yyyy-mm-dd hh:nn", Field("进帐时间").Value().toDate()).toStdString(); };
+    auto stored = [&] {
+        return FormatDateTime("yyyy-mm-dd hh:nn", Field("进帐时间").Value().toDate()).toStdString();
+    };
     // The first record carries 10:30: a new day typed there keeps it.
     edit.DoEnter();
     edit.SelectAll();
