@@ -4,8 +4,6 @@
 #include "editors/CalcEditFilter.h"
 #include "editors/DateEditFormatController.h"
 
-#include <QApplication>
-#include <QClipboard>
 #include <QFontMetrics>
 #include <QLineEdit>
 
@@ -129,14 +127,17 @@ void TkvCustomCalcEdit::DoKeyPress(QChar &ch)
     TkvCustomPopupEdit::DoKeyPress(ch);
 }
 
-void TkvCustomCalcEdit::PasteFromClipboard()
+void TkvCustomCalcEdit::PasteText(const QString &text)
 {
-    QString text = QApplication::clipboard()->text();
-    if (text.isEmpty() || (!DataBinding().IsRecordEditing() && !RequestEditing()))
+    if (text.isEmpty() || !MayModifyText())
         return;
     TkvCalculatorEngine engine;
     engine.SetPrecision(Properties().Precision());
-    engine.Paste(text);
+    if (!engine.Paste(text)) {
+        if (Properties().BeepOnError())
+            Beep();
+        return;
+    }
     SetTextFromPopup(engine.Display());
 }
 

@@ -51,7 +51,10 @@ protected:
     void DoKeyPress(QChar &ch) override;
     QWidget *CreatePopupControl() override;
     void InitPopup() override;
-    void PasteFromClipboard() override;
+    //! The calculator's paste: the whole text becomes the pasted amount
+    //! (without the currency symbol); a text that is no number is refused.
+    void PasteText(const QString &text) override;
+    bool AllowsNativeEditing() const override { return false; }
     bool AcceptsProperties(const TkvCustomEditProperties &properties) const override;
 };
 

@@ -322,7 +322,7 @@ void TkvCalculatorEngine::PerformKey(TkvCalcButton button)
     }
 }
 
-void TkvCalculatorEngine::Paste(const QString &text)
+bool TkvCalculatorEngine::Paste(const QString &text)
 {
     QString cleaned = text;
     cleaned.remove(regionalSettings().currencySymbol);
@@ -330,9 +330,10 @@ void TkvCalculatorEngine::Paste(const QString &text)
     if (ParseCalcNumber(cleaned.trimmed(), value) && std::isfinite(double(value))) {
         SetDisplayNumber(double(value));
         FState = csValid;
-    } else {
-        WriteDisplay(QStringLiteral("0"));
+        return true;
     }
+    WriteDisplay(QStringLiteral("0"));
+    return false;
 }
 
 TkvCalcButton TkvCalculatorEngine::ButtonForChar(QChar ch)

@@ -77,7 +77,8 @@ public:
     double DisplayNumber() const;
     void SetDisplayNumber(double value);
     //! Clipboard text: currency symbols removed, then read as a number.
-    void Paste(const QString &text);
+    //! False (and the display 0) when the text is no number.
+    bool Paste(const QString &text);
 
     //! The key a typed character presses, cbNone when none.
     static TkvCalcButton ButtonForChar(QChar ch);

@@ -56,11 +56,20 @@ TkvCustomCalendar::TkvCustomCalendar(QWidget *parent) : QWidget(parent)
         FArrowDirection < 0 ? FModel.ShowPreviousMonth() : FModel.ShowNextMonth();
         update();
     });
-    QObject::connect(&FMonthListTimer, &QTimer::timeout, this, [this] {
-        FMonthList.ScrollTick(FMonthListScroll);
+    FMonthListBox = new TMonthListBox(this);
+    FMonthListBox->OnClosed = [this](bool chosen, int year, int month) {
+        double first = 0;
+        if (chosen && TryEncodeDate(year, month, 1, first))
+            FModel.SetFirstDate(first);
         update();
-    });
+    };
     UpdateLayout();
+}
+
+TkvCustomCalendar::~TkvCustomCalendar()
+{
+    // The list dies with the calendar's children, after the calendar's own parts.
+    FMonthListBox->OnClosed = nullptr;
 }
 
 void TkvCustomCalendar::SetButtons(bool today, bool clear)
@@ -151,20 +160,13 @@ QRect TkvCustomCalendar::ClearButtonRect() const
     return QRect(left, top, FLayout.ButtonWidth, FLayout.ButtonStripHeight - 6);
 }
 
-QRect TkvCustomCalendar::MonthListRect() const
+void TkvCustomCalendar::OpenMonthList()
 {
-    int rowHeight = std::max(4, FLayout.CaptionHeight - 2);
-    int width = 6 * FLayout.CellWidth;
-    int height = TkvCalendarMonthList::RowCount * rowHeight;
-    QRect caption = CaptionRect();
-    return QRect(caption.center().x() - width / 2, caption.center().y() - height / 2, width, height);
-}
-
-int TkvCustomCalendar::MonthListRowAt(QPoint point) const
-{
-    QRect list = MonthListRect();
-    int rowHeight = list.height() / TkvCalendarMonthList::RowCount;
-    return int(std::floor(double(point.y() - list.top()) / rowHeight));
+    // Seven months, each as high as the caption less 2, six cells wide.
+    FMonthListBox->setFont(font());
+    FMonthListBox->setPalette(palette());
+    FMonthListBox->Popup(CaptionRect(), FLayout.CaptionHeight - 2, 6 * FLayout.CellWidth,
+                         FModel.DisplayedYear(), FModel.DisplayedMonth());
 }
 
 void TkvCustomCalendar::Choose(double date)
@@ -190,7 +192,7 @@ void TkvCustomCalendar::ChooseClear()
 
 bool TkvCustomCalendar::HandleKey(int key, Qt::KeyboardModifiers modifiers)
 {
-    if ((key == Qt::Key_Return || key == Qt::Key_Enter) && !FMonthListOpen) {
+    if ((key == Qt::Key_Return || key == Qt::Key_Enter) && !MonthListOpen()) {
         Choose(FModel.SelectedDate());
         return true;
     }
@@ -221,9 +223,7 @@ void TkvCustomCalendar::mousePressEvent(QMouseEvent *event)
         return;
     }
     if (CaptionRect().contains(point)) {
-        FMonthListOpen = true;
-        FMonthList.Open(FModel.DisplayedYear(), FModel.DisplayedMonth());
-        update();
+        OpenMonthList();
         return;
     }
     double day = DayAt(point);
@@ -243,21 +243,10 @@ void TkvCustomCalendar::mouseDoubleClickEvent(QMouseEvent *event)
 void TkvCustomCalendar::mouseMoveEvent(QMouseEvent *event)
 {
     QPoint point = event->position().toPoint();
-    if (FMonthListOpen) {
-        QRect list = MonthListRect();
-        int row = MonthListRowAt(point);
-        FMonthList.PointerAtRow(row);
-        int rowsAway = row < 0 ? -row - 1 : row - TkvCalendarMonthList::RowCount;
-        if (rowsAway >= 0) {
-            FMonthListScroll = row < 0 ? -1 : 1;
-            int interval = TkvCalendarMonthList::ScrollInterval(rowsAway);
-            if (!FMonthListTimer.isActive() || FMonthListTimer.interval() != interval)
-                FMonthListTimer.start(interval);
-        } else {
-            FMonthListTimer.stop();
-        }
-        Q_UNUSED(list);
-        update();
+    if (MonthListOpen()) {
+        // The button went down on the caption: while it is held the
+        // calendar may still get the pointer, which belongs to the list.
+        FMonthListBox->PointerAt(FMonthListBox->mapFromGlobal(event->globalPosition().toPoint()));
         return;
     }
     if (FArrowDirection != 0) {
@@ -288,16 +277,9 @@ void TkvCustomCalendar::mouseReleaseEvent(QMouseEvent *event)
     if (event->button() != Qt::LeftButton)
         return;
     QPoint point = event->position().toPoint();
-    if (FMonthListOpen) {
-        FMonthListOpen = false;
-        FMonthListTimer.stop();
-        int year = 0, month = 0;
-        if (FMonthList.Close(year, month)) {
-            double first = 0;
-            if (TryEncodeDate(year, month, 1, first))
-                FModel.SetFirstDate(first);
-        }
-        update();
+    if (MonthListOpen()) {
+        FMonthListBox->PointerAt(FMonthListBox->mapFromGlobal(event->globalPosition().toPoint()));
+        FMonthListBox->Release();
         return;
     }
     if (FArrowDirection != 0) {
@@ -388,27 +370,6 @@ void TkvCustomCalendar::paintEvent(QPaintEvent *)
     if (FShowClear) {
         painter.drawRect(ClearButtonRect().adjusted(0, 0, -1, -1));
         painter.drawText(ClearButtonRect(), Qt::AlignCenter, QStringLiteral("清除"));
-    }
-    if (FMonthListOpen) {
-        QRect list = MonthListRect();
-        int rowHeight = list.height() / TkvCalendarMonthList::RowCount;
-        painter.fillRect(list, palette().base());
-        painter.drawRect(list.adjusted(0, 0, -1, -1));
-        for (int row = 0; row < TkvCalendarMonthList::RowCount; ++row) {
-            int year = 0, listMonth = 0;
-            FMonthList.MonthAt(row, year, listMonth);
-            QRect cell(list.left(), list.top() + row * rowHeight, list.width(), rowHeight);
-            if (row == FMonthList.HighlightedRow()) {
-                painter.fillRect(cell, palette().highlight());
-                painter.setPen(palette().highlightedText().color());
-            } else {
-                painter.setPen(palette().text().color());
-            }
-            QString name = listMonth - 1 < settings.longMonthNames.size()
-                               ? settings.longMonthNames[listMonth - 1]
-                               : QString::number(listMonth);
-            painter.drawText(cell, Qt::AlignCenter, name + u' ' + QString::number(year));
-        }
     }
 }
 

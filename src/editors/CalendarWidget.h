@@ -3,7 +3,7 @@
 // the today and clear buttons. Its logic is TkvCalendarModel; this class
 // lays it out from the font, paints it and turns input into model calls.
 #include "editors/CalendarModel.h"
-#include "editors/CalendarMonthList.h"
+#include "editors/CalendarMonthListBox.h"
 
 #include <QRect>
 #include <QTimer>
@@ -36,6 +36,7 @@ struct TkvCalendarLayout {
 class TkvCustomCalendar : public QWidget {
 public:
     explicit TkvCustomCalendar(QWidget *parent = nullptr);
+    ~TkvCustomCalendar() override;
 
     TkvCalendarModel &Model() { return FModel; }
     const TkvCalendarLayout &Layout() const { return FLayout; }
@@ -63,8 +64,9 @@ public:
     //! Presses the today or clear button.
     void ChooseToday();
     void ChooseClear();
-    bool MonthListOpen() const { return FMonthListOpen; }
-    TkvCalendarMonthList &MonthList() { return FMonthList; }
+    bool MonthListOpen() const { return FMonthListBox->IsOpen(); }
+    //! The month list, a window of its own over the caption.
+    TMonthListBox *MonthListBox() const { return FMonthListBox; }
 
     QSize sizeHint() const override { return FLayout.Size; }
 
@@ -82,22 +84,18 @@ protected:
     void Choose(double date);
 
 private:
-    QRect MonthListRect() const;
-    int MonthListRowAt(QPoint point) const;
+    void OpenMonthList();
 
     TkvCalendarModel FModel;
-    TkvCalendarMonthList FMonthList;
+    TMonthListBox *FMonthListBox = nullptr;
     TkvCalendarLayout FLayout;
     bool FShowToday = true;
     bool FShowClear = true;
     bool FFlat = true;
-    bool FMonthListOpen = false;
     bool FDraggingDays = false;
     bool FDoubleClick = false;
     int FArrowDirection = 0;
     QTimer FArrowTimer;
-    QTimer FMonthListTimer;
-    int FMonthListScroll = 0;
 };
 
 //! The calendar under a date edit.

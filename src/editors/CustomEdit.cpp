@@ -42,6 +42,7 @@ TkvCustomEdit::~TkvCustomEdit()
     // listening to it first so no event reaches a half-destroyed editor.
     if (FInnerControl) {
         FInnerControl->Widget()->removeEventFilter(this);
+        FInnerControl->InputWidget()->removeEventFilter(this);
         QObject::disconnect(FInnerControl->Widget(), nullptr, this, nullptr);
     }
     if (FActiveProperties && FActiveProperties->Owner() == this)
@@ -60,6 +61,8 @@ void TkvCustomEdit::SetInnerControl(TkvEditInnerControl *inner)
     FInnerControl = inner;
     QWidget *widget = inner->Widget();
     widget->installEventFilter(this);
+    if (inner->InputWidget() != widget)
+        inner->InputWidget()->installEventFilter(this);
     setFocusProxy(widget);
     setFocusPolicy(widget->focusPolicy());
     PropertiesChanged();
@@ -117,6 +120,7 @@ void TkvCustomEdit::AssignEditValue(const Variant &value)
 {
     Variant old = FEditValue;
     FEditValue = value;
+    EditValueAssigned();
     RefreshDisplay();
     if (FClearingGuard) {
         FHasPendingChange = true;
@@ -134,8 +138,10 @@ void TkvCustomEdit::AssignEditValue(const Variant &value)
 
 void TkvCustomEdit::InternalSetEditValue(const Variant &value)
 {
-    if (!FEditingRequestGuard)
-        FEditValue = value;
+    if (FEditingRequestGuard)
+        return;
+    FEditValue = value;
+    EditValueAssigned();
 }
 
 QString TkvCustomEdit::DisplayTextForEditValue() const
@@ -167,6 +173,7 @@ void TkvCustomEdit::TakeValueFromDisplay()
     Variant value = Properties().DisplayToEditValue(DisplayText(), FFocused);
     Variant old = FEditValue;
     FEditValue = value;
+    EditValueAssigned();
     if (FClearingGuard) {
         FHasPendingChange = true;
         FChangedSinceEntry = true;
@@ -508,7 +515,11 @@ void TkvCustomEdit::RefocusInner()
 
 bool TkvCustomEdit::eventFilter(QObject *watched, QEvent *event)
 {
-    if (!FInnerControl || watched != FInnerControl->Widget())
+    if (!FInnerControl || (watched != FInnerControl->Widget() && watched != FInnerControl->InputWidget()))
+        return QWidget::eventFilter(watched, event);
+    if (HandleSideInput(watched, event))
+        return true;
+    if (watched != FInnerControl->Widget())
         return QWidget::eventFilter(watched, event);
     switch (event->type()) {
     case QEvent::KeyPress: {

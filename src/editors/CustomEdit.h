@@ -16,6 +16,8 @@
 
 #include <QWidget>
 
+class QMenu;
+
 #include <exception>
 #include <functional>
 #include <memory>
@@ -120,6 +122,19 @@ public:
     void SetInternalDisplayValue(const QString &displayValue);
     void SelectAll();
 
+    // ---- clipboard ----
+    //! Pastes the clipboard's text as the editor kind pastes (PasteText).
+    void PasteFromClipboard();
+    //! Copies the selection to the clipboard and deletes it; nothing when the
+    //! editor may not change or shows a password.
+    void CutToClipboard();
+    void CopyToClipboard();
+    //! Deletes the selection after RequestEditing agrees.
+    void ClearSelection();
+    //! The editor's context menu (cut, copy, paste, delete, select all), every
+    //! entry going through the editor; the caller owns it.
+    QMenu *CreateContextMenu();
+
     //! The key-down chain; key becomes 0 when consumed.
     void KeyDown(int &key, Qt::KeyboardModifiers shift);
     //! The key-press filter; ch becomes null when dropped.
@@ -174,12 +189,33 @@ protected:
     //! An in-place editor may decline the character that opened it (a memo
     //! declines the carriage return).
     virtual bool DeclinesActivationChar(QChar ch) const;
+    //! Text from the clipboard, a drop, the selection clipboard: asks
+    //! RequestEditing, filters it like typing and inserts it at the caret; a
+    //! text of which nothing may be typed beeps with BeepOnError.
+    virtual void PasteText(const QString &text);
+    //! What of a pasted text may be typed here: one line for single-line
+    //! editors, no control characters, only characters of the editor's filter.
+    virtual QString FilterPastedText(const QString &text) const;
+    virtual bool IsMultiLine() const { return false; }
+    //! Deletes the selected text (permission already given).
+    virtual void DeleteSelection();
+    //! Whether the native control may change the text by its own shortcuts
+    //! (undo, delete to the end of the line); a mask allows none of them.
+    virtual bool AllowsNativeEditing() const { return true; }
+    //! Shows the context menu at a global position (modal).
+    virtual void ShowContextMenu(const QPoint &globalPos);
+    //! The editor is not read-only and RequestEditing agrees.
+    bool MayModifyText();
     //! The editor kind refuses editing altogether (hidden cursor).
     virtual bool RefusesEditing() const { return false; }
     virtual bool IsDropDownOpen() const { return false; }
     virtual bool AcceptsProperties(const TkvCustomEditProperties &properties) const;
     //! Text to show for the current edit value in the current focus state.
     virtual QString DisplayTextForEditValue() const;
+    //! The edit value was replaced (assigned, read back from the display or
+    //! reloaded from the field); editor kinds that remember something about
+    //! the value refresh it here.
+    virtual void EditValueAssigned() {}
     //! Moves the keyboard focus to the next (or previous) control of the form.
     virtual void FocusNextControl(bool forward);
     //! The inner control's text changed (typing, paste, delete).
@@ -203,6 +239,12 @@ protected:
     }
 
 private:
+    //! Drops, the context menu, the middle button and input-method text:
+    //! the ways text reaches the native control without a key. True when
+    //! the event was handled here.
+    bool HandleSideInput(QObject *watched, QEvent *event);
+    //! Types committed text character by character, as keys would.
+    void TypeText(const QString &text);
     void PushFlags();
     void PopFlags();
     void DoChange();

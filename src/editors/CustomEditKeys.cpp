@@ -4,7 +4,11 @@
 
 #include <QCoreApplication>
 #include <QKeyEvent>
+#include <QKeySequence>
+
 #include <QMouseEvent>
+#include <algorithm>
+#include <iterator>
 
 namespace kestrum {
 
@@ -58,6 +62,43 @@ QChar CharOfKey(int key, Qt::KeyboardModifiers shift, const QString &text)
     return text.at(0);
 }
 
+bool MatchesStandardKey(QKeySequence::StandardKey standard, int key, Qt::KeyboardModifiers shift)
+{
+    QKeySequence pressed(QKeyCombination(shift & ~Qt::KeypadModifier, Qt::Key(key)));
+    return QKeySequence::keyBindings(standard).contains(pressed);
+}
+
+bool IsPasteKey(int key, Qt::KeyboardModifiers shift)
+{
+    shift &= ~Qt::KeypadModifier;
+    return (key == Qt::Key_V && shift == Qt::ControlModifier) ||
+           (key == Qt::Key_Insert && shift == Qt::ShiftModifier) ||
+           MatchesStandardKey(QKeySequence::Paste, key, shift);
+}
+
+bool IsCutKey(int key, Qt::KeyboardModifiers shift)
+{
+    shift &= ~Qt::KeypadModifier;
+    return (key == Qt::Key_X && shift == Qt::ControlModifier) ||
+           (key == Qt::Key_Delete && shift == Qt::ShiftModifier) ||
+           MatchesStandardKey(QKeySequence::Cut, key, shift);
+}
+
+//! Shortcuts by which the native control changes its text on its own.
+bool IsNativeEditKey(int key, Qt::KeyboardModifiers shift)
+{
+    static const QKeySequence::StandardKey edits[] = {
+        QKeySequence::Undo,
+        QKeySequence::Redo,
+        QKeySequence::DeleteEndOfLine,
+        QKeySequence::DeleteStartOfWord,
+        QKeySequence::DeleteEndOfWord,
+        QKeySequence::DeleteCompleteLine,
+    };
+    return std::any_of(std::begin(edits), std::end(edits),
+                       [&](QKeySequence::StandardKey edit) { return MatchesStandardKey(edit, key, shift); });
+}
+
 } // namespace
 
 // ---- keys ----
@@ -103,6 +144,24 @@ void TkvCustomEdit::DoKeyDown(int &key, Qt::KeyboardModifiers shift)
         int index = properties.DefaultButtonIndex();
         if (index >= 0 && properties.OnButtonClick)
             properties.OnButtonClick(this, index);
+        return;
+    }
+
+    // The clipboard goes through the editor's own paste and cut, never
+    // straight into the native control.
+    if (IsPasteKey(key, shift)) {
+        key = 0;
+        PasteFromClipboard();
+        return;
+    }
+    if (IsCutKey(key, shift) && FInnerControl && FInnerControl->SelLength() > 0) {
+        key = 0;
+        CutToClipboard();
+        return;
+    }
+    if (key != Qt::Key_Backspace && key != Qt::Key_Delete && IsNativeEditKey(key, shift) &&
+        (!AllowsNativeEditing() || !MayModifyText())) {
+        key = 0;
         return;
     }
 

@@ -45,12 +45,15 @@ void TkvCustomDateEdit::SetDate(double value)
     SetEditValue(Variant::fromDate(value));
 }
 
-double TkvCustomDateEdit::SavedTime() const
+void TkvCustomDateEdit::EditValueAssigned()
 {
-    if (FSavedTime > 0 || !Properties().SaveTime())
-        return FSavedTime;
+    // Reloading another record brings that record's time of day, so a day
+    // typed later never picks up the time of a record edited before.
+    const Variant &value = EditValue();
     double date = Date();
-    return date == NullDate ? 0 : std::fabs(date - std::trunc(date));
+    bool isDate = value.isNumeric() || value.type() == VarType::Date;
+    FSavedTime =
+        isDate && date != NullDate && Properties().SaveTime() ? std::fabs(date - std::trunc(date)) : 0;
 }
 
 void TkvCustomDateEdit::TruncateToDay()

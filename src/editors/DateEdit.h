@@ -20,9 +20,9 @@ public:
     double Date() const;
     //! Sets EditValue (Null for the null date) when the date differs.
     void SetDate(double value);
-    //! The time of day kept for dates typed without one
-    //! (the remembered one, else the current value's).
-    double SavedTime() const;
+    //! The time of day kept for dates typed without one: the time of the
+    //! value in the editor, refreshed whenever the value is replaced.
+    double SavedTime() const { return FSavedTime; }
     void SetSavedTime(double value) { FSavedTime = value; }
     //! Drops the time of day of the value (SaveTime switched off).
     void TruncateToDay();
@@ -34,6 +34,7 @@ protected:
     QWidget *CreatePopupControl() override;
     void InitPopup() override;
     bool AcceptsProperties(const TkvCustomEditProperties &properties) const override;
+    void EditValueAssigned() override;
 
 private:
     double FSavedTime = 0;

@@ -5,6 +5,7 @@
 
 #include <QString>
 
+class QPoint;
 class QWidget;
 
 namespace kestrum {
@@ -13,6 +14,8 @@ class TkvEditInnerControl {
 public:
     virtual ~TkvEditInnerControl() = default;
     virtual QWidget *Widget() = 0;
+    //! The widget that receives the mouse and drops (a scroll area's viewport).
+    virtual QWidget *InputWidget() { return Widget(); }
 
     virtual QString Text() const = 0;
     //! Replaces the whole text; the caret goes to the end.
@@ -25,6 +28,10 @@ public:
     virtual void SelectAll() = 0;
     //! Replaces the selection with text as typing would, within MaxLength.
     virtual void InsertText(const QString &text) = 0;
+    //! The text position under a point of InputWidget().
+    virtual int PositionAt(const QPoint &point) = 0;
+    //! The text is hidden (password echo): it may not leave by the clipboard.
+    virtual bool IsPassword() const { return false; }
 
     virtual void SetReadOnly(bool value) = 0;
     virtual void SetMaxLength(int value) = 0; //!< 0: no limit

@@ -1,5 +1,6 @@
 #include "editors/InnerControls.h"
 
+#include <QMouseEvent>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
@@ -59,6 +60,11 @@ void TkvInnerLineEdit::SetSelection(int start, int length)
     }
 }
 
+int TkvInnerLineEdit::PositionAt(const QPoint &point)
+{
+    return cursorPositionAt(point);
+}
+
 void TkvInnerLineEdit::SetMaxLength(int value)
 {
     // QLineEdit takes 0 literally; the editors' 0 means no limit.
@@ -112,6 +118,21 @@ void TkvInnerMemo::InsertText(const QString &value)
         text = text.left(room);
     }
     textCursor().insertText(text);
+}
+
+int TkvInnerMemo::PositionAt(const QPoint &point)
+{
+    return cursorForPosition(point).position();
+}
+
+void TkvInnerMemo::mousePressEvent(QMouseEvent *event)
+{
+    if (event->button() == Qt::LeftButton && event->modifiers() == Qt::NoModifier && SelLength() > 0) {
+        int at = PositionAt(event->position().toPoint());
+        if (at >= SelStart() && at < SelStart() + SelLength())
+            SetSelection(at, 0);
+    }
+    QPlainTextEdit::mousePressEvent(event);
 }
 
 void TkvInnerMemo::SetAlignment(const TkvEditAlignment &alignment)

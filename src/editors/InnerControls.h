@@ -19,6 +19,8 @@ public:
     void SetSelection(int start, int length) override;
     void SelectAll() override { selectAll(); }
     void InsertText(const QString &value) override { insert(value); }
+    int PositionAt(const QPoint &point) override;
+    bool IsPassword() const override { return echoMode() != Normal; }
     void SetReadOnly(bool value) override { setReadOnly(value); }
     void SetMaxLength(int value) override;
     void SetPassword(bool value) override { setEchoMode(value ? Password : Normal); }
@@ -31,6 +33,7 @@ public:
     explicit TkvInnerMemo(QWidget *parent);
 
     QWidget *Widget() override { return this; }
+    QWidget *InputWidget() override { return viewport(); }
     QString Text() const override { return toPlainText(); }
     void SetText(const QString &value) override;
     int SelStart() const override;
@@ -39,12 +42,18 @@ public:
     void SelectAll() override { selectAll(); }
     //! Inserts as much of value as MaxLength leaves room for.
     void InsertText(const QString &value) override;
+    int PositionAt(const QPoint &point) override;
     void SetReadOnly(bool value) override { setReadOnly(value); }
     void SetMaxLength(int value) override { FMaxLength = value; }
     int MaxLength() const { return FMaxLength; }
     void SetPassword(bool) override {}
     void SetAlignment(const TkvEditAlignment &alignment) override;
     void SetHideSelection(bool) override {}
+
+protected:
+    //! A press inside the selection only places the caret: dragging the
+    //! selection away would take text out of the memo behind the editor's back.
+    void mousePressEvent(QMouseEvent *event) override;
 
 private:
     int FMaxLength = 0;

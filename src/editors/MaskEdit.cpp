@@ -117,35 +117,30 @@ void TkvCustomMaskEdit::DoKeyDown(int &key, Qt::KeyboardModifiers shift)
         });
         key = 0;
         return;
-    case Qt::Key_Insert:
-        if (withShift && !readOnly) {
-            key = 0;
-            PasteFromClipboard();
-        }
-        return;
-    case Qt::Key_V:
-    case Qt::Key_X:
-        if (withCtrl && !readOnly) {
-            if (key == Qt::Key_X && InnerControl()->SelLength() > 0) {
-                QApplication::clipboard()->setText(InnerEdit()->selectedText());
-                RunMode([](TkvMaskEditCustomMode &mode, TkvMaskEditText &state) { mode.Delete(state); });
-            } else if (key == Qt::Key_V) {
-                PasteFromClipboard();
-            }
-            key = 0;
-        }
-        return;
     default:
         return;
     }
 }
 
-void TkvCustomMaskEdit::PasteFromClipboard()
+void TkvCustomMaskEdit::PasteText(const QString &text)
 {
-    if (!DataBinding().IsRecordEditing() && !RequestEditing())
+    if (!FMode || !InnerControl()) {
+        TkvCustomTextEdit::PasteText(text);
         return;
-    QString text = QApplication::clipboard()->text();
-    RunMode([&](TkvMaskEditCustomMode &mode, TkvMaskEditText &state) { mode.Paste(state, text); });
+    }
+    if (text.isEmpty() || !MayModifyText())
+        return;
+    QString pasted = Properties().ApplyCharCase(text);
+    RunMode([&](TkvMaskEditCustomMode &mode, TkvMaskEditText &state) { mode.Paste(state, pasted); });
+}
+
+void TkvCustomMaskEdit::DeleteSelection()
+{
+    if (!FMode || !InnerControl()) {
+        TkvCustomTextEdit::DeleteSelection();
+        return;
+    }
+    RunMode([](TkvMaskEditCustomMode &mode, TkvMaskEditText &state) { mode.Delete(state); });
 }
 
 bool TkvCustomMaskEdit::ApplyTypedChar(QChar ch)

@@ -29,8 +29,10 @@ protected:
     //! Runs a mode operation on the inner control's text and selection and
     //! writes the result back; a refused keystroke beeps with BeepOnError.
     template <typename Operation> void RunMode(Operation operation);
-    //! Clipboard paste through the mode (after RequestEditing agrees).
-    virtual void PasteFromClipboard();
+    //! With a mask, pasted text goes through the mode.
+    void PasteText(const QString &text) override;
+    void DeleteSelection() override;
+    bool AllowsNativeEditing() const override { return !FMode; }
 
 private:
     void RebuildMode();

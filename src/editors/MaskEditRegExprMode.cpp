@@ -174,8 +174,9 @@ void TkvMaskEditRegExprMode::PressChar(TkvMaskEditText &state, QChar ch)
     TkvMaskEditText work = state;
     RemoveSelection(work);
     int caret = work.SelStart;
-    if (FCompletion && caret < work.Text.size() && work.SelLength == 0) {
+    if (FCompletion && caret < work.Text.size() && state.SelLength == 0) {
         // Typing the literal that was completed right here steps over it.
+        // Not after a selection went: the text behind it has to be fed again.
         std::vector<bool> flags = CompletedFlags(work.Text);
         if (flags[std::size_t(caret)] && SameChar(work.Text[caret], ch, FCaseInsensitive)) {
             SetCaret(state, caret + 1);

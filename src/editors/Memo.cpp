@@ -138,6 +138,11 @@ bool TkvCustomMemo::ApplyTypedChar(QChar ch)
     return true;
 }
 
+QString TkvCustomMemo::FilterPastedText(const QString &text) const
+{
+    return Properties().ApplyCharCase(TkvCustomEdit::FilterPastedText(text));
+}
+
 bool TkvCustomMemo::DeclinesActivationChar(QChar ch) const
 {
     return ch == QChar(u'\r');

@@ -35,6 +35,8 @@ protected:
     bool HandlesNavigationKey(int key, Qt::KeyboardModifiers shift) const override;
     bool WantsTab() const override;
     bool ApplyTypedChar(QChar ch) override;
+    QString FilterPastedText(const QString &text) const override;
+    bool IsMultiLine() const override { return true; }
     bool DeclinesActivationChar(QChar ch) const override;
     bool AcceptsProperties(const TkvCustomEditProperties &properties) const override;
     bool eventFilter(QObject *watched, QEvent *event) override;

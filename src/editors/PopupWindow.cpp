@@ -6,21 +6,14 @@
 
 namespace kestrum {
 
-namespace {
-
-//! A popup closes by itself on a click elsewhere and keeps the editor
-//! focused. The offscreen platform (tests) can neither raise nor grab a
-//! window, so there the popup is a child of its owner that closes on request.
-Qt::WindowFlags PopupFlags()
+Qt::WindowFlags PopupWindowFlags()
 {
     if (QGuiApplication::platformName() == QStringLiteral("offscreen"))
         return Qt::Widget;
     return Qt::Popup | Qt::FramelessWindowHint;
 }
 
-} // namespace
-
-TkvPopupWindow::TkvPopupWindow(QWidget *owner) : QFrame(owner, PopupFlags())
+TkvPopupWindow::TkvPopupWindow(QWidget *owner) : QFrame(owner, PopupWindowFlags())
 {
     setFrameStyle(QFrame::Box | QFrame::Plain);
     setLineWidth(1);

@@ -7,6 +7,11 @@
 
 namespace kestrum {
 
+//! Flags of a drop-down window: a Qt popup, which closes by itself on a click
+//! elsewhere and keeps the editor focused. The offscreen platform (tests) can
+//! neither raise nor grab a window, so there a popup is a child of its owner.
+Qt::WindowFlags PopupWindowFlags();
+
 class TkvPopupWindow : public QFrame {
 public:
     explicit TkvPopupWindow(QWidget *owner);

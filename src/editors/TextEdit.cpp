@@ -82,6 +82,11 @@ bool TkvCustomTextEdit::ApplyTypedChar(QChar ch)
     return true;
 }
 
+QString TkvCustomTextEdit::FilterPastedText(const QString &text) const
+{
+    return Properties().ApplyCharCase(TkvCustomEdit::FilterPastedText(text));
+}
+
 TkvTextEdit::TkvTextEdit(QWidget *parent, bool isInplace)
     : TkvTextEdit(std::make_unique<TkvTextEditProperties>(), isInplace, parent)
 {

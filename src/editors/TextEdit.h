@@ -31,6 +31,7 @@ protected:
     void DoKeyPress(QChar &ch) override;
     bool HandlesNavigationKey(int key, Qt::KeyboardModifiers shift) const override;
     bool ApplyTypedChar(QChar ch) override;
+    QString FilterPastedText(const QString &text) const override;
     bool AcceptsProperties(const TkvCustomEditProperties &properties) const override;
     //! A drop-down editor sets this when an Enter closed its popup, so the
     //! carriage return of that Enter is dropped.

@@ -81,21 +81,65 @@ TEST_F(CalendarWidgetTest, ReleasingOnADayChoosesItAndArrowsTurnTheMonth)
     EXPECT_EQ(chosen.back(), "null");
 }
 
-TEST_F(CalendarWidgetTest, CaptionOpensTheMonthList)
+TEST_F(CalendarWidgetTest, CaptionOpensTheMonthListOverIt)
 {
     TkvCustomCalendar calendar;
     Mouse(calendar, QEvent::MouseButtonPress, calendar.CaptionRect().center());
     ASSERT_TRUE(calendar.MonthListOpen());
+    TMonthListBox &list = *calendar.MonthListBox();
     int year = 0, month = 0;
-    calendar.MonthList().MonthAt(0, year, month);
+    list.Model().MonthAt(0, year, month);
     EXPECT_EQ(year * 100 + month, 202310);
-    // The pointer over the list's first row highlights October; releasing
-    // shows it.
+    // A window of its own, seven rows of the caption's height less 2 and six
+    // cells wide, centred on the caption: the months before the displayed
+    // one lie above the calendar.
     const int rowHeight = calendar.Layout().CaptionHeight - 2;
-    Mouse(calendar, QEvent::MouseMove, calendar.CaptionRect().center() - QPoint(0, 3 * rowHeight));
-    Mouse(calendar, QEvent::MouseButtonRelease, calendar.CaptionRect().center());
-    EXPECT_EQ(calendar.Model().DisplayedYear() * 100 + calendar.Model().DisplayedMonth(), 202310);
+    EXPECT_EQ(list.size(), QSize(6 * calendar.Layout().CellWidth, 7 * rowHeight));
+    EXPECT_EQ(list.geometry().center().y(), calendar.CaptionRect().center().y());
+    EXPECT_LT(list.geometry().top(), 0);
+    // The pointer over the first row highlights October; releasing shows it.
+    Mouse(list, QEvent::MouseMove, list.RowRect(0).center());
+    EXPECT_EQ(list.Model().HighlightedRow(), 0);
+    Mouse(list, QEvent::MouseButtonRelease, list.RowRect(0).center());
     EXPECT_FALSE(calendar.MonthListOpen());
+    EXPECT_FALSE(list.isVisible());
+    EXPECT_EQ(calendar.Model().DisplayedYear() * 100 + calendar.Model().DisplayedMonth(), 202310);
+}
+
+TEST_F(CalendarWidgetTest, MonthListScrollsWhileThePointerIsAboveOrBelow)
+{
+    TkvCustomCalendar calendar;
+    Mouse(calendar, QEvent::MouseButtonPress, calendar.CaptionRect().center());
+    TMonthListBox &list = *calendar.MonthListBox();
+    const int rowHeight = list.RowHeight();
+    // While the button is still held over the calendar, the calendar hands
+    // the pointer on to the list.
+    Mouse(calendar, QEvent::MouseMove, list.mapTo(&calendar, list.RowRect(6).center()));
+    EXPECT_EQ(list.Model().HighlightedRow(), 6);
+    Mouse(list, QEvent::MouseMove, QPoint(5, -1));
+    EXPECT_EQ(list.ScrollInterval(), 500);
+    EXPECT_EQ(list.Model().HighlightedRow(), -1);
+    Mouse(list, QEvent::MouseMove, QPoint(5, -2 * rowHeight - 1));
+    EXPECT_EQ(list.ScrollInterval(), 100);
+    list.ScrollTick();
+    int year = 0, month = 0;
+    list.Model().MonthAt(0, year, month);
+    EXPECT_EQ(year * 100 + month, 202309);
+    Mouse(list, QEvent::MouseMove, QPoint(5, list.height() + 3 * rowHeight));
+    EXPECT_EQ(list.ScrollInterval(), 50);
+    list.ScrollTick();
+    list.ScrollTick();
+    // Released outside the months: the list closes and the month stays.
+    Mouse(list, QEvent::MouseButtonRelease, QPoint(5, list.height() + 3 * rowHeight));
+    EXPECT_FALSE(calendar.MonthListOpen());
+    EXPECT_EQ(list.ScrollInterval(), 0);
+    EXPECT_EQ(calendar.Model().DisplayedYear() * 100 + calendar.Model().DisplayedMonth(), 202401);
+    // Opened again, it starts three months before the displayed one.
+    Mouse(calendar, QEvent::MouseButtonPress, calendar.CaptionRect().center());
+    list.Model().MonthAt(3, year, month);
+    EXPECT_EQ(year * 100 + month, 202401);
+    Mouse(calendar, QEvent::MouseButtonRelease, list.mapTo(&calendar, list.RowRect(4).center()));
+    EXPECT_EQ(calendar.Model().DisplayedYear() * 100 + calendar.Model().DisplayedMonth(), 202402);
 }
 
 TEST_F(CalendarWidgetTest, CalculatorKeysPerformOnReleaseOverTheSameKey)

@@ -120,5 +120,44 @@ TEST_F(DateEditTest, BoundEditorStoresTodayTypedAsAWord)
     EXPECT_EQ(FormatDateTime("yyyy-mm-dd", Field("进帐时间").Value().toDate()).toStdString(), "2024-01-31");
 }
 
+TEST_F(DateEditTest, TimeOfDayKeptIsTheShownRecordsNotAnEarlierOnes)
+{
+    RawExec(FPath, "UPDATE gain SET 进帐时间 = '2006-07-01 10:30:00' WHERE 进帐人 = '工资'");
+    FQuery->Close();
+    FQuery->Open();
+    TkvDBDateEdit edit;
+    edit.DataBinding().SetDataSource(&FSource);
+    edit.DataBinding().SetDataField(QString::fromUtf8("进帐时间"));
+    auto stored = [&] {
+        return FormatDateTime("yyyy-mm-dd hh:nn", Field("进帐时间").Value().toDate()).toStdString();
+    };
+    // The first record carries 10:30: a new day typed there keeps it.
+    edit.DoEnter();
+    edit.SelectAll();
+    Type(edit, "2006-7-3");
+    Press(edit, Qt::Key_Return);
+    edit.DoExit();
+    FQuery->Post();
+    EXPECT_EQ(stored(), "2006-07-03 10:30");
+    // The second record is at midnight, so a word typed there stays at
+    // midnight, whether the editor kept the focus or was left and entered.
+    FQuery->Next();
+    edit.DoEnter();
+    edit.SelectAll();
+    Type(edit, "明");
+    Press(edit, Qt::Key_Return);
+    EXPECT_EQ(stored(), "2024-02-01 00:00");
+    FQuery->Cancel();
+    FQuery->First();
+    EXPECT_EQ(edit.SavedTime(), EncodeTime(10, 30, 0));
+    FQuery->Next();
+    EXPECT_EQ(edit.SavedTime(), 0.0);
+    edit.SelectAll();
+    Type(edit, "今");
+    Press(edit, Qt::Key_Return);
+    EXPECT_EQ(stored(), "2024-01-31 00:00");
+    EXPECT_TRUE(FErrors.empty());
+}
+
 } // namespace
 } // namespace kestrum::test

@@ -63,6 +63,22 @@ TEST_F(RegExprModeTest, ExtendedModeKeepsTheTailAroundCompletedLiterals)
     EXPECT_EQ(Type(mode, "<HOME><END>", "12-34"), "12-34|");
 }
 
+TEST_F(RegExprModeTest, TypingOverASelectionRefeedsTheTextBehindIt)
+{
+    // The selected first "x" goes; the "x" typed in its place must not just
+    // step over the "x" that is left, or the text would read "x12".
+    TkvMaskEditRegExprExMode mode;
+    mode.SetMask("'xx'\\d\\d");
+    TkvMaskEditText state;
+    state.Text = "xx12";
+    state.SelStart = 0;
+    state.SelLength = 1;
+    mode.PressChar(state, u'x');
+    EXPECT_TRUE(state.Accepted);
+    EXPECT_EQ(test::RenderMaskState(state), "xx|12");
+    EXPECT_TRUE(mode.IsValid(state.Text, false));
+}
+
 TEST_F(RegExprModeTest, ExtendedModeLeadingLiteralsFormTheEmptyText)
 {
     TkvMaskEditRegExprExMode mode;
