@@ -74,7 +74,8 @@ TEST_F(LedgerStartUp, MissingDatabaseGivesThreeErrorBoxesAndLeavesTheRecordSetsC
     TLedgerData data;
     Load(data);
     const QString path = QDir::toNativeSeparators(FDir.filePath("Vantorel.mdb"));
-    const QString box = Box("Could not find file '" + path + "'.");
+    const QString box = Box("找不到数据库文件“Vantorel.mdb”，它应在文件夹“" +
+                            QDir::toNativeSeparators(FDir.path()) + "”中。");
     EXPECT_EQ(FBoxes.Boxes(), QStringList({box, box, box}));
     EXPECT_FALSE(data.ADOConnection1.Connected());
     EXPECT_FALSE(data.ADOQuery1.Active());
@@ -92,7 +93,7 @@ TEST_F(LedgerStartUp, DamagedDatabaseIsReportedThreeTimes)
     TLedgerData data;
     Load(data);
     ASSERT_EQ(FBoxes.Boxes().size(), 3);
-    EXPECT_TRUE(FBoxes.Boxes().front().contains("Unrecognized database format"));
+    EXPECT_TRUE(FBoxes.Boxes().front().contains("“Vantorel.mdb”不是可识别的数据库文件。"));
     EXPECT_FALSE(data.ADOQuery2.Active());
 }
 
@@ -133,6 +134,10 @@ TEST(ErrorBox, FullStopIsAddedWhenTheLastCharacterSortsAboveIt)
     EXPECT_EQ(ErrorBoxText("错误"), "错误.");
     EXPECT_EQ(ErrorBoxText("what?"), "what?.");
     EXPECT_EQ(ErrorBoxText("(x)"), "(x)"); // ")" sorts below "."
+    // A Chinese sentence end is a full stop already; no "." follows it.
+    EXPECT_EQ(ErrorBoxText("数据集已关闭，无法执行此操作。"), "数据集已关闭，无法执行此操作。");
+    EXPECT_EQ(ErrorBoxText("真的吗？"), "真的吗？");
+    EXPECT_EQ(ErrorBoxText("错误值"), "错误值.");
     EXPECT_EQ(ErrorBoxText(""), "");
     TMessageBoxRequest shown;
     const TMessageBoxHook previous = SetMessageBoxHook([&](const TMessageBoxRequest &request) {
