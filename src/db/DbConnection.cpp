@@ -134,6 +134,11 @@ void TDbConnection::Open()
     FDb = db;
 }
 
+bool TDbConnection::ReadOnly() const
+{
+    return FDb && sqlite3_db_readonly(FDb, "main") == 1;
+}
+
 void TDbConnection::Close()
 {
     if (!FDb)

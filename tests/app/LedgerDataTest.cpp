@@ -5,6 +5,7 @@
 #include "core/RegionalSettings.h"
 #include "db/DbDataLink.h"
 #include "db/DbErrors.h"
+#include "db/DbTestSupport.h"
 #include "ui/ErrorBox.h"
 #include "ui/MessageBox.h"
 
@@ -95,6 +96,27 @@ TEST_F(LedgerStartUp, DamagedDatabaseIsReportedThreeTimes)
     ASSERT_EQ(FBoxes.Boxes().size(), 3);
     EXPECT_TRUE(FBoxes.Boxes().front().contains("“Vantorel.mdb”不是可识别的数据库文件。"));
     EXPECT_FALSE(data.ADOQuery2.Active());
+}
+
+TEST_F(LedgerStartUp, FileThatCanOnlyBeReadOpensWithOneBoxThatSaysSo)
+{
+    // Guards against a ledger that opened silently unmodifiable, so that the
+    // user learned of it only when the first save failed.
+    const QString path = FDir.filePath("Vantorel.mdb");
+    CreateDemoDatabase(path, 2024, 2024);
+    const test::ReadOnlyFile readOnly(path);
+    if (!readOnly.Works())
+        GTEST_SKIP() << "this machine cannot make a file refuse writing";
+    TLedgerData data;
+    Load(data);
+    EXPECT_EQ(FBoxes.Boxes(),
+              QStringList{Box("数据库文件“Vantorel.mdb”只能以只读方式打开：账目可以查看和统计，"
+                              "但不能添加、修改或删除。请检查文件的写入权限后重新启动程序。")});
+    EXPECT_TRUE(data.ADOQuery1.Active());
+    EXPECT_TRUE(data.ADOQuery2.Active());
+    EXPECT_GT(data.ADOQuery1.RecordCount(), 12);
+    EXPECT_FALSE(data.ADOQuery1.CanModify());
+    EXPECT_FALSE(data.ADOQuery2.CanModify());
 }
 
 TEST_F(LedgerStartUp, LaterReopenConnectsOnceTheFileIsThere)

@@ -234,6 +234,38 @@ TEST_F(Opening, DamagedFileIsRefused)
     EXPECT_NE(message, "opened");
 }
 
+TEST_F(Opening, FileThatCanOnlyBeReadOpensReadOnlyAndSaysSo)
+{
+    const QString path = FDir.filePath("Vantorel.mdb");
+    CreateLedgerDatabase(path);
+    RawExec(path, "INSERT INTO gain (本次进帐, 进帐人) VALUES (5, '工资')");
+    TDbConnection writable;
+    writable.SetConnectionString(ConnectionStringFor(path));
+    writable.Open();
+    EXPECT_FALSE(writable.ReadOnly());
+    writable.Close();
+    EXPECT_FALSE(writable.ReadOnly()); // closed: nothing to say
+
+    const ReadOnlyFile readOnly(path);
+    if (!readOnly.Works())
+        GTEST_SKIP() << "this machine cannot make a file refuse writing";
+    TDbConnection connection;
+    connection.SetConnectionString(ConnectionStringFor(path));
+    TDbQuery query;
+    query.SetConnection(&connection);
+    query.SetSQL({"select * from gain"});
+    query.Open();
+    EXPECT_TRUE(connection.ReadOnly());
+    EXPECT_EQ(query.RecordCount(), 1);
+    EXPECT_FALSE(query.CanModify());
+    try {
+        query.Insert();
+        ADD_FAILURE() << "a read-only file took an insert";
+    } catch (const EDatabaseError &e) {
+        EXPECT_EQ(e.message(), "数据集是只读的，不能修改。");
+    }
+}
+
 TEST_F(Opening, ConnectionStringGivesTheDataSource)
 {
     EXPECT_EQ(TDbConnection::ConnectionStringValue(
