@@ -257,8 +257,8 @@ TEST_F(DBDataControllerTest, SharedRecordSetKeepsBothControllersInStep)
 // every row again gives.
 TEST_F(DBDataControllerTest, PostCancelAndDeleteFollowOneRowAsAReloadWould)
 {
-    Exec(Path, "INSERT INTO gain (本次进帐, 进帐时间, 进帐人) VALUES (55, '2024-03-01', '奖金'), "
-               "(3, '2024-03-02', '车费')");
+    test::RawExec(FPath, "INSERT INTO gain (本次进帐, 进帐时间, 进帐人) VALUES (55, '2024-03-01', '奖金'), "
+                         "(3, '2024-03-02', '车费')");
     DataSortingOf(Controller)->ApplySortOrder(0, soAscending); // by amount
     TkvDataSummary &summary = *DataSummaryOf(Controller);
     TkvDataSummaryItem *total = summary.FooterSummaryItems().Add();
@@ -369,8 +369,8 @@ TEST_F(DBDataControllerTest, PostedRowIsFilteredAgainAlone)
 // index.
 TEST_F(DBDataControllerTest, RowClickedWhileTheEditedRowLeavesIsFocused)
 {
-    Exec(Path, "INSERT INTO gain (本次进帐, 进帐时间, 进帐人) VALUES (55, '2024-03-01', '奖金'), "
-               "(33, '2024-03-02', '稿费')");
+    test::RawExec(FPath, "INSERT INTO gain (本次进帐, 进帐时间, 进帐人) VALUES (55, '2024-03-01', '奖金'), "
+                         "(33, '2024-03-02', '稿费')");
     Query.ClearSQL();
     Query.AddSQL("select * from gain where 本次进帐 > 10");
     Query.AfterPost = [](TDbQuery *dataSet) { dataSet->Refresh(); };
