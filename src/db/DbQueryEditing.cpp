@@ -324,7 +324,7 @@ bool TDbQuery::StatementSelectsCurrentRow() const
     if (rc == SQLITE_ROW)
         return true;
     if (rc != SQLITE_DONE)
-        FConnection->RaiseLastError("The list could not be checked against its statement");
+        FConnection->RaiseLastError("无法核对记录是否仍符合列表的查询条件");
     return false;
 }
 
