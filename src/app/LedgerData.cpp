@@ -1,5 +1,9 @@
 #include "app/LedgerData.h"
 
+#include "db/DbErrors.h"
+
+#include <QFileInfo>
+
 namespace kestrum {
 
 const char *const TLedgerData::ConnectionString =
@@ -60,6 +64,13 @@ void TLedgerData::Loaded(const TErrorHandler &onError)
     step([&] { ADOConnection1.SetConnected(true); });
     step([&] { ADOQuery2.Open(); });
     // DataSource2 likewise; ADOQuery3 stays closed.
+    step([&] {
+        if (ADOConnection1.ReadOnly())
+            throw EDatabaseError("数据库文件“" +
+                                 QFileInfo(ADOConnection1.DataSourceName()).fileName().toStdString() +
+                                 "”只能以只读方式打开：账目可以查看和统计，但不能添加、修改或删除。"
+                                 "请检查文件的写入权限后重新启动程序。");
+    });
 }
 
 void TLedgerData::ReplaceAndReopen(TDbQuery &query, const QString &sql, const TParameterTexts &parameters)

@@ -39,7 +39,9 @@ public:
     //! DataSource1, ADOConnection1, ADOQuery2, DataSource2, ADOQuery3. A
     //! component that fails hands its error to onError and loading goes on,
     //! so a database that cannot be opened gives up to three reports and
-    //! leaves both record sets closed.
+    //! leaves both record sets closed. A file that could only be opened for
+    //! reading is reported once, after the record sets opened, so that the
+    //! user knows before typing that nothing can be saved.
     void Loaded(const TErrorHandler &onError);
 
     //! Close, make sql the one line of the statement, assign each parameter

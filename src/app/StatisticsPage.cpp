@@ -14,6 +14,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include <tuple>
+
 namespace kestrum {
 
 namespace {
@@ -55,11 +57,37 @@ TPqGroupBox *makeBox(const char *caption, QWidget *parent)
     return box;
 }
 
-//! Caption labels right-aligned to a common edge, values starting just right of it.
-void addResultRows(QGridLayout *grid, int firstRow, std::initializer_list<std::pair<QLabel *, QLabel *>> rows)
+//! The labels of a box's three result rows, in the order income caption,
+//! income, expense caption, expense, surplus caption, surplus.
+using TResultLabels = std::tuple<QLabel *&, QLabel *&, QLabel *&, QLabel *&, QLabel *&, QLabel *&>;
+
+//! Lays out a box: the line that ends with its button, and under it the
+//! result rows, made here, with the caption labels right-aligned to a common
+//! edge and the values starting just right of it.
+void layOutBox(TPqGroupBox *box, std::initializer_list<QWidget *> sentence, QPushButton *button,
+               const char *incomeCaption, TResultLabels labels)
 {
-    int row = firstRow;
-    for (const auto &[caption, value] : rows) {
+    auto &[incomeLabel, income, expenseLabel, expense, surplusLabel, surplus] = labels;
+    incomeLabel = makeLabel(incomeCaption, box);
+    income = makeLabel("", box);
+    expenseLabel = makeLabel("总共出账(消费):", box);
+    expense = makeLabel("", box);
+    surplusLabel = makeLabel("盈余:", box, true);
+    surplus = makeLabel("", box, true);
+
+    auto *grid = new QGridLayout(box);
+    grid->setContentsMargins(16, 4, 16, 4);
+    auto *line = new QHBoxLayout;
+    for (QWidget *widget : sentence)
+        line->addWidget(widget);
+    if (sentence.size() > 0)
+        line->addSpacing(12);
+    line->addWidget(button);
+    line->addStretch(1);
+    grid->addLayout(line, 0, 0, 1, 3);
+    int row = 1;
+    for (const auto &[caption, value] : {std::pair(incomeLabel, income), std::pair(expenseLabel, expense),
+                                         std::pair(surplusLabel, surplus)}) {
         caption->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
         value->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
         value->setTextInteractionFlags(Qt::TextSelectableByMouse);
@@ -82,21 +110,8 @@ TStatisticsPage::TStatisticsPage(TDbQuery *query, QWidget *parent) : QWidget(par
     // All time
     PqGroupBox6 = makeBox("总账统计", this);
     Button3 = new QPushButton(utf8("开始计算"), PqGroupBox6);
-    Label9 = makeLabel("您自使用本软件以来,总共入账(收入):", PqGroupBox6);
-    l1 = makeLabel("", PqGroupBox6);
-    Label10 = makeLabel("总共出账(消费):", PqGroupBox6);
-    l2 = makeLabel("", PqGroupBox6);
-    Label11 = makeLabel("盈余:", PqGroupBox6, true);
-    l3 = makeLabel("", PqGroupBox6, true);
-    {
-        auto *grid = new QGridLayout(PqGroupBox6);
-        grid->setContentsMargins(16, 4, 16, 4);
-        auto *buttonRow = new QHBoxLayout;
-        buttonRow->addWidget(Button3);
-        buttonRow->addStretch(1);
-        grid->addLayout(buttonRow, 0, 0, 1, 3);
-        addResultRows(grid, 1, {{Label9, l1}, {Label10, l2}, {Label11, l3}});
-    }
+    layOutBox(PqGroupBox6, {}, Button3,
+              "您自使用本软件以来,总共入账(收入):", {Label9, l1, Label10, l2, Label11, l3});
 
     // One month: "察看 [year] 年 [month] 月的记账 [确定]"
     PqGroupBox7 = makeBox("月统计", this);
@@ -110,25 +125,8 @@ TStatisticsPage::TStatisticsPage(TDbQuery *query, QWidget *parent) : QWidget(par
     ComboBox2->setCurrentText("7");
     Label14 = makeLabel("月的记账", PqGroupBox7);
     Button1 = new QPushButton(utf8("确定"), PqGroupBox7);
-    Label15 = makeLabel("本月总共入账(收入):", PqGroupBox7);
-    m1 = makeLabel("", PqGroupBox7);
-    Label16 = makeLabel("总共出账(消费):", PqGroupBox7);
-    m2 = makeLabel("", PqGroupBox7);
-    Label17 = makeLabel("盈余:", PqGroupBox7, true);
-    m3 = makeLabel("", PqGroupBox7, true);
-    {
-        auto *grid = new QGridLayout(PqGroupBox7);
-        grid->setContentsMargins(16, 4, 16, 4);
-        auto *sentence = new QHBoxLayout;
-        for (QWidget *widget :
-             std::initializer_list<QWidget *>{Label12, ComboBox1, Label13, ComboBox2, Label14})
-            sentence->addWidget(widget);
-        sentence->addSpacing(12);
-        sentence->addWidget(Button1);
-        sentence->addStretch(1);
-        grid->addLayout(sentence, 0, 0, 1, 3);
-        addResultRows(grid, 1, {{Label15, m1}, {Label16, m2}, {Label17, m3}});
-    }
+    layOutBox(PqGroupBox7, {Label12, ComboBox1, Label13, ComboBox2, Label14}, Button1,
+              "本月总共入账(收入):", {Label15, m1, Label16, m2, Label17, m3});
 
     // One year: "察看 [year] 年 的记账 [确定]"
     PqGroupBox5 = makeBox("年统计", this);
@@ -137,24 +135,8 @@ TStatisticsPage::TStatisticsPage(TDbQuery *query, QWidget *parent) : QWidget(par
     Label19 = makeLabel("年", PqGroupBox5);
     Label20 = makeLabel("的记账", PqGroupBox5);
     Button2 = new QPushButton(utf8("确定"), PqGroupBox5);
-    Label21 = makeLabel("本年总共入账(收入):", PqGroupBox5);
-    y1 = makeLabel("", PqGroupBox5);
-    Label22 = makeLabel("总共出账(消费):", PqGroupBox5);
-    y2 = makeLabel("", PqGroupBox5);
-    Label23 = makeLabel("盈余:", PqGroupBox5, true);
-    y3 = makeLabel("", PqGroupBox5, true);
-    {
-        auto *grid = new QGridLayout(PqGroupBox5);
-        grid->setContentsMargins(16, 4, 16, 4);
-        auto *sentence = new QHBoxLayout;
-        for (QWidget *widget : std::initializer_list<QWidget *>{Label18, ComboBox3, Label19, Label20})
-            sentence->addWidget(widget);
-        sentence->addSpacing(12);
-        sentence->addWidget(Button2);
-        sentence->addStretch(1);
-        grid->addLayout(sentence, 0, 0, 1, 3);
-        addResultRows(grid, 1, {{Label21, y1}, {Label22, y2}, {Label23, y3}});
-    }
+    layOutBox(PqGroupBox5, {Label18, ComboBox3, Label19, Label20}, Button2,
+              "本年总共入账(收入):", {Label21, y1, Label22, y2, Label23, y3});
 
     pageLayout->addWidget(PqGroupBox6);
     pageLayout->addWidget(PqGroupBox7);

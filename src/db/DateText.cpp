@@ -72,8 +72,11 @@ void DecodeDays(double days, int &year, int &month, int &day)
 
 std::string DaysToIsoText(double days)
 {
-    if (!std::isfinite(days) || days < -693593.0 || days >= 2958466.0)
-        throw EDatabaseError("The date value " + std::to_string(days) + " lies outside the years 1 to 9999");
+    if (!std::isfinite(days) || days < -693593.0 || days >= 2958466.0) {
+        char shown[32];
+        std::snprintf(shown, sizeof shown, "%.15g", days);
+        throw EDatabaseError(std::string("日期值 ") + shown + " 超出了公元 1 年到 9999 年的范围。");
+    }
     // The whole day counts toward the date and the fraction's magnitude is the
     // time, also before 1899 (-1.25 is 29 December 1899, 06:00).
     double whole = std::trunc(days);

@@ -20,6 +20,12 @@ std::string Utf8(const QString &text)
     return text.toStdString();
 }
 
+//! A name in Chinese quotation marks, as the messages show it.
+std::string Quoted(const QString &name)
+{
+    return "“" + Utf8(name) + "”";
+}
+
 } // namespace
 
 TDbConnection::TDbConnection() = default;
@@ -71,14 +77,18 @@ void TDbConnection::Open()
         return;
     const QString name = DataSourceName();
     if (name.isEmpty())
-        throw EDatabaseError("The connection string names no database file (Data Source is missing)");
+        throw EDatabaseError("连接字符串没有指明数据库文件（缺少 Data Source）。");
     // A bare name is looked up in the working folder, as the ledger expects.
     const QFileInfo info(QDir::current(), name);
     const std::string path = Utf8(QDir::toNativeSeparators(info.absoluteFilePath()));
+    // Messages name the file as the user knows it; only a missing file names
+    // its folder too, since a program started elsewhere looks in another one.
+    const std::string shown = Quoted(info.fileName());
     if (!info.exists())
-        throw EDatabaseError("Could not find file '" + path + "'.");
+        throw EDatabaseError("找不到数据库文件" + shown + "，它应在文件夹" +
+                             Quoted(QDir::toNativeSeparators(info.absolutePath())) + "中。");
     if (info.isDir())
-        throw EDatabaseError("'" + path + "' is a folder, not a database file.");
+        throw EDatabaseError(shown + "是一个文件夹，不是数据库文件。");
 
     sqlite3 *db = nullptr;
     // Never SQLITE_OPEN_CREATE: the program must not make a database by itself.
@@ -87,7 +97,7 @@ void TDbConnection::Open()
     if (rc != SQLITE_OK) {
         const std::string message = db ? sqlite3_errmsg(db) : sqlite3_errstr(rc);
         sqlite3_close(db);
-        throw EDatabaseError("Cannot open the database '" + path + "': " + message);
+        throw EDatabaseError("无法打开数据库" + shown + "：" + message + "。");
     }
     sqlite3_extended_result_codes(db, 1);
     sqlite3_busy_timeout(db, FBusyTimeout);
@@ -103,13 +113,13 @@ void TDbConnection::Open()
         const int primary = rc & 0xff;
         std::string message;
         if (primary == SQLITE_NOTADB)
-            message = "Unrecognized database format '" + path + "'.";
+            message = shown + "不是可识别的数据库文件。";
         else if (primary == SQLITE_CORRUPT)
-            message = "The database '" + path + "' is damaged and cannot be opened: " + sqlite3_errmsg(db);
+            message = "数据库" + shown + "已损坏，无法打开：" + sqlite3_errmsg(db) + "。";
         else if (primary == SQLITE_BUSY || primary == SQLITE_LOCKED)
-            message = "Could not use '" + path + "'; file already in use.";
+            message = "数据库" + shown + "正被其他程序独占使用，请稍后再试。";
         else
-            message = "Cannot open the database '" + path + "': " + sqlite3_errmsg(db);
+            message = "无法打开数据库" + shown + "：" + sqlite3_errmsg(db) + "。";
         sqlite3_close(db);
         throw EDatabaseError(message);
     }
@@ -122,6 +132,11 @@ void TDbConnection::Open()
     if (FMode == cmShareExclusive)
         sqlite3_exec(db, "PRAGMA locking_mode=EXCLUSIVE", nullptr, nullptr, nullptr);
     FDb = db;
+}
+
+bool TDbConnection::ReadOnly() const
+{
+    return FDb && sqlite3_db_readonly(FDb, "main") == 1;
 }
 
 void TDbConnection::Close()
@@ -155,13 +170,13 @@ void TDbConnection::DetachDataSet(TDbQuery *dataSet)
 
 void TDbConnection::RaiseLastError(const std::string &context) const
 {
-    const std::string detail = FDb ? sqlite3_errmsg(FDb) : "the connection is closed";
+    const std::string detail = FDb ? sqlite3_errmsg(FDb) : "连接已关闭";
     const int code = FDb ? sqlite3_extended_errcode(FDb) & 0xff : SQLITE_MISUSE;
     if (code == SQLITE_BUSY || code == SQLITE_LOCKED)
-        throw EDatabaseError(context + ": the database is in use by another program; try again in a moment");
+        throw EDatabaseError(context + "：数据库正被其他程序使用，请稍后再试。");
     if (code == SQLITE_READONLY)
-        throw EDatabaseError(context + ": the database file is read-only");
-    throw EDatabaseError(context + ": " + detail);
+        throw EDatabaseError(context + "：数据库文件是只读的。");
+    throw EDatabaseError(context + "：" + detail + "。");
 }
 
 void TDbConnection::NotifyWriteStep(TDbWriteStep step) const

@@ -59,6 +59,10 @@ public:
     void Open();
     void Close(); //!< closes every record set on this connection first
     bool Connected() const { return FDb != nullptr; }
+    //! True when the file could only be opened for reading (no write
+    //! permission, an immutable file, a read-only medium): SQLite then falls
+    //! back to reading without a word, and every write would fail later.
+    bool ReadOnly() const;
     void SetConnected(bool connected);
 
     //! The record sets that use this connection.

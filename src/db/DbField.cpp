@@ -198,11 +198,11 @@ bool TDbField::IsNull() const
 void TDbField::SetValue(const Variant &value)
 {
     if (!FDataSet)
-        throw EDatabaseError("Field '" + FFieldName.toStdString() + "' has no dataset");
+        throw EDatabaseError("字段“" + FFieldName.toStdString() + "”没有所属的数据集。");
     if (!IsEditMode(FDataSet->State()))
-        throw EDatabaseError("Dataset not in edit or insert mode");
+        throw EDatabaseError("数据集不在编辑或插入状态。");
     if (FReadOnly)
-        throw EDatabaseError("Field '" + FFieldName.toStdString() + "' cannot be modified");
+        throw EDatabaseError("字段“" + FFieldName.toStdString() + "”不能修改。");
     FDataSet->SetCurrentValue(this, ConvertToField(value, FDataType, FSize, FFieldName));
 }
 

@@ -36,7 +36,7 @@ public:
     {
         auto node = ParseOr();
         if (FToken.kind != Token::End)
-            Fail("unexpected '" + FToken.text + "'");
+            Fail("此处不应出现“" + FToken.text + "”");
         return node;
     }
 
@@ -45,8 +45,7 @@ private:
 
     [[noreturn]] void Fail(const QString &what) const
     {
-        throw EDatabaseError("The filter '" + FText.toStdString() +
-                             "' cannot be read: " + what.toStdString());
+        throw EDatabaseError("无法读懂筛选条件“" + FText.toStdString() + "”：" + what.toStdString() + "。");
     }
 
     bool IsWord(const char *word) const
@@ -70,7 +69,7 @@ private:
             ++FPos;
             for (;;) {
                 if (FPos >= n)
-                    Fail(QStringLiteral("a quote is not closed"));
+                    Fail(QStringLiteral("引号没有闭合"));
                 if (FText[FPos] == c) {
                     if (FPos + 1 < n && FText[FPos + 1] == c) {
                         text += c;
@@ -86,7 +85,7 @@ private:
         } else if (c == '[') {
             const qsizetype close = FText.indexOf(']', FPos);
             if (close < 0)
-                Fail(QStringLiteral("a [ is not closed"));
+                Fail(QStringLiteral("“[”没有闭合"));
             FToken = {Token::Name, FText.mid(FPos + 1, close - FPos - 1)};
             FQuotedName = true;
             FPos = close + 1;
@@ -117,9 +116,9 @@ private:
                 ++FPos;
             FToken = {Token::Op, FText.mid(start, FPos - start)};
             if (FToken.text == QStringLiteral("!"))
-                Fail(QStringLiteral("unexpected '!'"));
+                Fail(QStringLiteral("此处不应出现“!”"));
         } else {
-            Fail("unexpected '" + QString(c) + "'");
+            Fail("此处不应出现“" + QString(c) + "”");
         }
         FQuotedName = false;
     }
@@ -165,7 +164,7 @@ private:
             Advance();
             auto inner = ParseOr();
             if (FToken.kind != Token::RParen)
-                Fail(QStringLiteral("a ( is not closed"));
+                Fail(QStringLiteral("“(”没有闭合"));
             Advance();
             return inner;
         }
@@ -182,7 +181,7 @@ private:
         else if (IsWord("null"))
             value = Variant::null();
         else
-            Fail("a value is expected instead of '" + FToken.text + "'");
+            Fail("此处应是一个值，而不是“" + FToken.text + "”");
         Advance();
         return value;
     }
@@ -190,10 +189,10 @@ private:
     std::unique_ptr<Node> ParseComparison()
     {
         if (FToken.kind != Token::Name)
-            Fail("a field name is expected instead of '" + FToken.text + "'");
+            Fail("此处应是一个字段名，而不是“" + FToken.text + "”");
         const TDbField *field = FDataSet.FindField(FToken.text);
         if (!field)
-            Fail("there is no field '" + FToken.text + "'");
+            Fail("没有字段“" + FToken.text + "”");
         Advance();
         auto node = std::make_unique<Node>();
         node->field = field->Index();
@@ -211,7 +210,7 @@ private:
                 node->kind = Node::IsNull;
                 node->negated = node->op == QStringLiteral("<>");
                 if (node->op != QStringLiteral("=") && node->op != QStringLiteral("<>"))
-                    Fail(QStringLiteral("NULL can only be compared with = or <>"));
+                    Fail(QStringLiteral("NULL 只能用 = 或 <> 比较"));
             }
         } else if (IsWord("like")) {
             node->kind = Node::Like;
@@ -222,14 +221,14 @@ private:
             Advance();
             node->values.push_back(ParseLiteral());
             if (!IsWord("and"))
-                Fail(QStringLiteral("BETWEEN needs AND"));
+                Fail(QStringLiteral("BETWEEN 后面缺少 AND"));
             Advance();
             node->values.push_back(ParseLiteral());
         } else if (IsWord("in")) {
             node->kind = Node::In;
             Advance();
             if (FToken.kind != Token::LParen)
-                Fail(QStringLiteral("IN needs a list in parentheses"));
+                Fail(QStringLiteral("IN 后面需要一个括号括起的列表"));
             Advance();
             for (;;) {
                 node->values.push_back(ParseLiteral());
@@ -238,7 +237,7 @@ private:
                     continue;
                 }
                 if (FToken.kind != Token::RParen)
-                    Fail(QStringLiteral("the IN list is not closed"));
+                    Fail(QStringLiteral("IN 的列表没有闭合"));
                 Advance();
                 break;
             }
@@ -250,10 +249,10 @@ private:
                 Advance();
             }
             if (!IsWord("null"))
-                Fail(QStringLiteral("IS needs NULL"));
+                Fail(QStringLiteral("IS 后面缺少 NULL"));
             Advance();
         } else {
-            Fail("an operator is expected instead of '" + FToken.text + "'");
+            Fail("此处应是一个运算符，而不是“" + FToken.text + "”");
         }
         return node;
     }

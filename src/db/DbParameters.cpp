@@ -16,7 +16,7 @@ TDbParameter *TDbParameters::ParamByName(const QString &name) const
 {
     if (TDbParameter *parameter = FindParam(name))
         return parameter;
-    throw EDatabaseError("Parameter '" + name.toStdString() + "' not found");
+    throw EDatabaseError("找不到参数“" + name.toStdString() + "”。");
 }
 
 void TDbParameters::Rebuild(const std::vector<QString> &names)

@@ -73,7 +73,7 @@ TDbQuery::~TDbQuery()
 
 QString TDbQuery::ContextName() const
 {
-    return FName.isEmpty() ? QStringLiteral("the record set") : FName;
+    return FName.isEmpty() ? QStringLiteral("记录集") : FName;
 }
 
 void TDbQuery::SetConnection(TDbConnection *connection)
@@ -136,27 +136,26 @@ void TDbQuery::Close()
 std::unique_ptr<TDbRowStore> TDbQuery::RunStatement(std::vector<TDbColumnInfo> &columns) const
 {
     if (!FConnection)
-        throw EDatabaseError(ContextName().toStdString() + " has no connection");
+        throw EDatabaseError(ContextName().toStdString() + "没有连接到数据库。");
     if (SQLText().trimmed().isEmpty())
-        throw EDatabaseError(ContextName().toStdString() + " has no SQL statement");
+        throw EDatabaseError(ContextName().toStdString() + "没有 SQL 语句。");
     FConnection->Open();
     sqlite3 *db = FConnection->Handle();
 
     sqlite3_stmt *statement = nullptr;
     const char *tail = nullptr;
     if (sqlite3_prepare_v2(db, FPlan->sql.c_str(), int(FPlan->sql.size()), &statement, &tail) != SQLITE_OK)
-        FConnection->RaiseLastError("The statement cannot run");
+        FConnection->RaiseLastError("语句无法执行");
     std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt *)> guard(statement, sqlite3_finalize);
     if (!statement)
-        throw EDatabaseError("The statement is empty");
+        throw EDatabaseError("语句是空的。");
     for (const char *p = tail; p && *p; ++p)
         if (*p != ' ' && *p != '\t' && *p != '\r' && *p != '\n' && *p != ';')
-            throw EDatabaseError("Only one statement can run at a time");
+            throw EDatabaseError("一次只能执行一条语句。");
     // A record set reads; a statement that writes must not run as a side
     // effect of opening one.
     if (!sqlite3_stmt_readonly(statement) || sqlite3_column_count(statement) == 0)
-        throw EDatabaseError(
-            "The statement does not return rows; a record set can only run a SELECT statement");
+        throw EDatabaseError("该语句不返回行；记录集只能执行 SELECT 语句。");
     BindParameters(db, statement, *FPlan, FParameters);
 
     const int count = sqlite3_column_count(statement);
@@ -176,7 +175,7 @@ std::unique_ptr<TDbRowStore> TDbQuery::RunStatement(std::vector<TDbColumnInfo> &
         if (rc == SQLITE_DONE)
             break;
         if (rc != SQLITE_ROW)
-            FConnection->RaiseLastError("The statement failed");
+            FConnection->RaiseLastError("语句执行失败");
         store->AddFromStatement(statement);
     }
     return store;
@@ -294,13 +293,13 @@ void TDbQuery::CloseCursor()
 void TDbQuery::CheckActive() const
 {
     if (!Active())
-        throw EDatabaseError("Cannot perform this operation on a closed dataset");
+        throw EDatabaseError("数据集已关闭，无法执行此操作。");
 }
 
 void TDbQuery::CheckEditMode() const
 {
     if (!IsEditMode(FState))
-        throw EDatabaseError("Dataset not in edit or insert mode");
+        throw EDatabaseError("数据集不在编辑或插入状态。");
 }
 
 void TDbQuery::SetState(TDataSetState state)
@@ -494,7 +493,7 @@ bool TDbQuery::Locate(const QString &keyFields, const Variant &keyValues, TLocat
     else if (keyValues.isArray())
         values = keyValues.elements();
     if (fields.empty() || values.size() != fields.size())
-        throw EDatabaseError("Locate needs one value for each of its key fields");
+        throw EDatabaseError("定位时每个关键字段都需要一个值。");
     for (int position = 0; position < VisibleCount(); ++position)
         if (RowMatches(SlotAt(position), fields, values, options)) {
             ScrollTo(position, false, false);
@@ -580,7 +579,7 @@ void TDbQuery::GotoBookmark(const TBookmark &bookmark)
     CheckBrowseMode();
     const int position = PositionOfSlot(SlotOfBookmark(bookmark));
     if (position < 0)
-        throw EDatabaseError("Record not found: the bookmarked row is no longer in the record set");
+        throw EDatabaseError("找不到记录：书签所指的行已不在记录集中。");
     ScrollTo(position, false, false);
 }
 

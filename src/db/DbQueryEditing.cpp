@@ -88,14 +88,14 @@ bool TDbQuery::CanModify() const
 void TDbQuery::CheckCanModify() const
 {
     if (!CanModify())
-        throw EDatabaseError("Cannot modify a read-only dataset");
+        throw EDatabaseError("数据集是只读的，不能修改。");
 }
 
 void TDbQuery::SetCurrentValue(TDbField *field, Variant value)
 {
     CheckEditMode();
     if (field->ReadOnly())
-        throw EDatabaseError("Field '" + field->FieldName().toStdString() + "' cannot be modified");
+        throw EDatabaseError("字段“" + field->FieldName().toStdString() + "”不能修改。");
     FEditBuffer[std::size_t(field->Index())] = std::move(value);
     FChanged[std::size_t(field->Index())] = true;
     FModified = true;
@@ -228,7 +228,7 @@ void TDbQuery::Delete()
     if (FState == dsInsert)
         return Cancel();
     if (VisibleCount() == 0)
-        throw EDatabaseError("Cannot perform this operation on an empty dataset");
+        throw EDatabaseError("数据集是空的，无法执行此操作。");
     DataEvent(TDataEvent::CheckBrowseMode, 0);
     CheckCanModify();
     WriteDelete();
@@ -324,7 +324,7 @@ bool TDbQuery::StatementSelectsCurrentRow() const
     if (rc == SQLITE_ROW)
         return true;
     if (rc != SQLITE_DONE)
-        FConnection->RaiseLastError("The list could not be checked against its statement");
+        FConnection->RaiseLastError("无法核对记录是否仍符合列表的查询条件");
     return false;
 }
 
@@ -332,12 +332,8 @@ bool TDbQuery::StatementSelectsCurrentRow() const
 
 void TDbQuery::RaiseConflict(const char *action) const
 {
-    throw EDbRowConflict(
-        std::string("Another program changed or deleted this record after it was read, so it "
-                    "was not ") +
-        action +
-        "; nothing was overwritten. Cancel and show the list again to see the current "
-        "data");
+    throw EDbRowConflict(std::string("这条记录在读出之后已被其他程序修改或删除，因此未能") + action +
+                         "，也没有覆盖任何内容。请取消，再重新显示列表以查看当前的数据。");
 }
 
 void TDbQuery::WriteInsert()
@@ -359,7 +355,7 @@ void TDbQuery::WriteInsert()
         }
         sql += " (" + names.join(',') + ") VALUES (" + marks.join(',') + ")";
     }
-    const char *context = "The new record could not be saved";
+    const char *context = "新记录未能保存";
     TWriteTransaction transaction(connection, context);
     {
         StatementPtr insert = Prepare(connection, sql, context);
@@ -429,7 +425,7 @@ void TDbQuery::WriteUpdate()
     if (!checks.isEmpty())
         sql += " AND " + checks.join(" AND ");
 
-    const char *context = "The changed record could not be saved";
+    const char *context = "修改的记录未能保存";
     TWriteTransaction transaction(connection, context);
     {
         StatementPtr update = Prepare(connection, sql, context);
@@ -446,7 +442,7 @@ void TDbQuery::WriteUpdate()
     }
     if (sqlite3_changes(connection.Handle()) != 1) {
         transaction.Rollback();
-        RaiseConflict("saved");
+        RaiseConflict("保存");
     }
     connection.NotifyWriteStep(TDbWriteStep::Written);
     QStringList columns;
@@ -487,7 +483,7 @@ void TDbQuery::WriteDelete()
         "DELETE FROM " + Quoted(FBaseTable) + " WHERE " + Quoted(FOrigins[std::size_t(FKeyField)]) + " IS ?";
     if (!checks.isEmpty())
         sql += " AND " + checks.join(" AND ");
-    const char *context = "The record could not be deleted";
+    const char *context = "记录未能删除";
     TWriteTransaction transaction(connection, context);
     {
         StatementPtr remove = Prepare(connection, sql, context);
@@ -501,7 +497,7 @@ void TDbQuery::WriteDelete()
     }
     if (sqlite3_changes(connection.Handle()) != 1) {
         transaction.Rollback();
-        RaiseConflict("deleted");
+        RaiseConflict("删除");
     }
     connection.NotifyWriteStep(TDbWriteStep::Written);
     transaction.Commit();

@@ -55,8 +55,8 @@ std::string TypeWord(const std::string &text)
 
 [[noreturn]] void RaiseNotValid(const QString &text, const char *what, const QString &fieldName)
 {
-    throw EDatabaseError("'" + text.toStdString() + "' is not a valid " + what + " for field '" +
-                         fieldName.toStdString() + "'");
+    throw EDatabaseError("“" + text.toStdString() + "”不是字段“" + fieldName.toStdString() + "”的有效" +
+                         what + "。");
 }
 
 } // namespace
@@ -351,9 +351,9 @@ Variant ConvertToField(const Variant &value, TFieldType type, int size, const QS
             // Size counts characters; a longer text is refused rather than cut,
             // so nothing the user typed is lost without a word.
             if (size > 0 && s.size() > size)
-                throw EDatabaseError("The text for field '" + fieldName.toStdString() + "' is " +
-                                     std::to_string(s.size()) + " characters long; at most " +
-                                     std::to_string(size) + " fit");
+                throw EDatabaseError("字段“" + fieldName.toStdString() + "”的文字有 " +
+                                     std::to_string(s.size()) + " 个字符，最多只能容纳 " +
+                                     std::to_string(size) + " 个。");
             return type == ftWideString ? Variant(s) : Variant::fromNarrow(value.toNarrow());
         }
         case ftSmallint:
@@ -365,22 +365,22 @@ Variant ConvertToField(const Variant &value, TFieldType type, int size, const QS
             if (value.isString()) {
                 const double d = Variant(text.trimmed()).toDouble();
                 if (d != std::trunc(d) || std::fabs(d) > 9.2e18)
-                    RaiseNotValid(text, "integer value", fieldName);
+                    RaiseNotValid(text, "整数", fieldName);
                 v = std::int64_t(d);
             } else {
                 v = value.toInt64();
             }
             const Variant result = IntegerVariant(v, type);
             if (type != ftLargeint && result.type() == VarType::Int64)
-                throw EDatabaseError("The value " + std::to_string(v) + " is out of range for field '" +
-                                     fieldName.toStdString() + "'");
+                throw EDatabaseError("数值 " + std::to_string(v) + " 超出了字段“" + fieldName.toStdString() +
+                                     "”的取值范围。");
             return result;
         }
         case ftFloat:
         case ftFMTBcd: {
             const double d = value.isString() ? Variant(text.trimmed()).toDouble() : value.toDouble();
             if (!std::isfinite(d))
-                RaiseNotValid(value.toString(), "floating point value", fieldName);
+                RaiseNotValid(value.toString(), "数值", fieldName);
             return Variant(d);
         }
         case ftCurrency:
@@ -408,12 +408,12 @@ Variant ConvertToField(const Variant &value, TFieldType type, int size, const QS
     } catch (const Exception &) {
         const QString shown = value.isString() ? text : value.displayText();
         if (IsDateType(type))
-            RaiseNotValid(shown, "date and time", fieldName);
+            RaiseNotValid(shown, "日期和时间", fieldName);
         if (type == ftFloat || type == ftFMTBcd || type == ftCurrency || type == ftBCD)
-            RaiseNotValid(shown, "floating point value", fieldName);
+            RaiseNotValid(shown, "数值", fieldName);
         if (type == ftBoolean)
-            RaiseNotValid(shown, "Boolean value", fieldName);
-        RaiseNotValid(shown, "integer value", fieldName);
+            RaiseNotValid(shown, "逻辑值", fieldName);
+        RaiseNotValid(shown, "整数", fieldName);
     }
     return value;
 }

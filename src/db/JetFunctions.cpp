@@ -85,8 +85,8 @@ void RegisterJetFunctions(sqlite3 *db)
                                                   reinterpret_cast<void *>(std::intptr_t(f.part)), DatePart,
                                                   nullptr, nullptr, nullptr);
         if (rc != SQLITE_OK)
-            throw EDatabaseError(std::string("Cannot register the SQL function ") + f.name + ": " +
-                                 sqlite3_errmsg(db));
+            throw EDatabaseError(std::string("无法注册 SQL 函数 ") + f.name + "：" + sqlite3_errmsg(db) +
+                                 "。");
     }
 }
 

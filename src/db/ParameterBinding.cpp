@@ -79,8 +79,8 @@ TDbParamContext ColumnContext(sqlite3 *db, const TDbStatementPlan &plan, const Q
 
 [[noreturn]] void RaiseMismatch(const QString &name, const QString &text, const char *expected)
 {
-    throw EDatabaseError("Data type mismatch in criteria expression: parameter '" + name.toStdString() +
-                         "' is '" + text.toStdString() + "', which is not " + expected);
+    throw EDatabaseError("条件表达式中的数据类型不匹配：参数“" + name.toStdString() + "”的值“" +
+                         text.toStdString() + "”不是" + expected + "。");
 }
 
 void BindText(sqlite3_stmt *statement, int index, const QString &text)
@@ -175,15 +175,15 @@ void BindParameters(sqlite3 *db, sqlite3_stmt *statement, const TDbStatementPlan
                     // ignoring blanks around it: " 2024 " and "07" match.
                     const QString trimmed = text.trimmed();
                     if (trimmed.isEmpty())
-                        RaiseMismatch(plan.names[i], text, "a number");
+                        RaiseMismatch(plan.names[i], text, "数字");
                     double number;
                     try {
                         number = Variant(trimmed).toDouble();
                     } catch (const Exception &) {
-                        RaiseMismatch(plan.names[i], text, "a number");
+                        RaiseMismatch(plan.names[i], text, "数字");
                     }
                     if (!std::isfinite(number))
-                        RaiseMismatch(plan.names[i], text, "a number");
+                        RaiseMismatch(plan.names[i], text, "数字");
                     BindNumber(statement, index, number);
                 } else if (value.type() == VarType::Boolean) {
                     sqlite3_bind_int64(statement, index, value.toBool() ? 1 : 0);
@@ -199,7 +199,7 @@ void BindParameters(sqlite3 *db, sqlite3_stmt *statement, const TDbStatementPlan
                     try {
                         days = Variant(text.trimmed()).toDate();
                     } catch (const Exception &) {
-                        RaiseMismatch(plan.names[i], text, "a date");
+                        RaiseMismatch(plan.names[i], text, "日期");
                     }
                     BindDays(statement, index, days);
                 } else {
@@ -225,8 +225,7 @@ void BindParameters(sqlite3 *db, sqlite3_stmt *statement, const TDbStatementPlan
         } catch (const EDatabaseError &) {
             throw;
         } catch (const Exception &e) {
-            throw EDatabaseError("Parameter '" + plan.names[i].toStdString() +
-                                 "' cannot be used: " + e.message());
+            throw EDatabaseError("参数“" + plan.names[i].toStdString() + "”无法使用：" + e.message());
         }
     }
 }

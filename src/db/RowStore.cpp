@@ -49,7 +49,7 @@ void TDbRowStore::Store(Column &column, int slot, sqlite3_stmt *statement, int i
                                                : sqlite3_column_blob(statement, index);
         const auto length = std::size_t(sqlite3_column_bytes(statement, index));
         if (column.arena.size() + length > 0xffffffffu)
-            throw EDatabaseError("The result is too large to hold in memory");
+            throw EDatabaseError("查询结果太大，内存中放不下。");
         word = std::int64_t((std::uint64_t(column.arena.size()) << 32) | length);
         if (length > 0)
             column.arena.append(static_cast<const char *>(data), length);
@@ -71,7 +71,7 @@ void TDbRowStore::Put(Column &column, int slot, TDbCellKind kind, std::int64_t w
 {
     if (kind == TDbCellKind::Text || kind == TDbCellKind::Blob) {
         if (column.arena.size() + bytes.size() > 0xffffffffu)
-            throw EDatabaseError("The result is too large to hold in memory");
+            throw EDatabaseError("查询结果太大，内存中放不下。");
         word = std::int64_t((std::uint64_t(column.arena.size()) << 32) | bytes.size());
         column.arena.append(bytes);
     }

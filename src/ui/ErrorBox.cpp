@@ -6,7 +6,10 @@ namespace kestrum {
 
 QString ErrorBoxText(const QString &message)
 {
-    if (!message.isEmpty() && message.back() > QChar('.'))
+    // A message that already ends a Chinese sentence keeps it: "。" followed
+    // by "." would show two full stops.
+    static const QString sentenceEnds = QStringLiteral("。！？");
+    if (!message.isEmpty() && message.back() > QChar('.') && !sentenceEnds.contains(message.back()))
         return message + '.';
     return message;
 }

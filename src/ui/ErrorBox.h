@@ -12,7 +12,8 @@ class QWidget;
 namespace kestrum {
 
 //! The message as the box shows it: a full stop is added when the last
-//! character sorts above "." ("Could not find file 'x'." stays as it is).
+//! character sorts above "." ("Could not find file 'x'." stays as it is),
+//! unless it is a Chinese full stop, exclamation or question mark.
 QString ErrorBoxText(const QString &message);
 
 //! Shows the error box for a message (UTF-8 texts of exceptions included).

@@ -5,6 +5,7 @@
 #include "core/RegionalSettings.h"
 #include "db/DbDataLink.h"
 #include "db/DbErrors.h"
+#include "db/DbTestSupport.h"
 #include "ui/ErrorBox.h"
 #include "ui/MessageBox.h"
 
@@ -74,7 +75,8 @@ TEST_F(LedgerStartUp, MissingDatabaseGivesThreeErrorBoxesAndLeavesTheRecordSetsC
     TLedgerData data;
     Load(data);
     const QString path = QDir::toNativeSeparators(FDir.filePath("Vantorel.mdb"));
-    const QString box = Box("Could not find file '" + path + "'.");
+    const QString box = Box("找不到数据库文件“Vantorel.mdb”，它应在文件夹“" +
+                            QDir::toNativeSeparators(FDir.path()) + "”中。");
     EXPECT_EQ(FBoxes.Boxes(), QStringList({box, box, box}));
     EXPECT_FALSE(data.ADOConnection1.Connected());
     EXPECT_FALSE(data.ADOQuery1.Active());
@@ -92,8 +94,29 @@ TEST_F(LedgerStartUp, DamagedDatabaseIsReportedThreeTimes)
     TLedgerData data;
     Load(data);
     ASSERT_EQ(FBoxes.Boxes().size(), 3);
-    EXPECT_TRUE(FBoxes.Boxes().front().contains("Unrecognized database format"));
+    EXPECT_TRUE(FBoxes.Boxes().front().contains("“Vantorel.mdb”不是可识别的数据库文件。"));
     EXPECT_FALSE(data.ADOQuery2.Active());
+}
+
+TEST_F(LedgerStartUp, FileThatCanOnlyBeReadOpensWithOneBoxThatSaysSo)
+{
+    // Guards against a ledger that opened silently unmodifiable, so that the
+    // user learned of it only when the first save failed.
+    const QString path = FDir.filePath("Vantorel.mdb");
+    CreateDemoDatabase(path, 2024, 2024);
+    const test::ReadOnlyFile readOnly(path);
+    if (!readOnly.Works())
+        GTEST_SKIP() << "this machine cannot make a file refuse writing";
+    TLedgerData data;
+    Load(data);
+    EXPECT_EQ(FBoxes.Boxes(),
+              QStringList{Box("数据库文件“Vantorel.mdb”只能以只读方式打开：账目可以查看和统计，"
+                              "但不能添加、修改或删除。请检查文件的写入权限后重新启动程序。")});
+    EXPECT_TRUE(data.ADOQuery1.Active());
+    EXPECT_TRUE(data.ADOQuery2.Active());
+    EXPECT_GT(data.ADOQuery1.RecordCount(), 12);
+    EXPECT_FALSE(data.ADOQuery1.CanModify());
+    EXPECT_FALSE(data.ADOQuery2.CanModify());
 }
 
 TEST_F(LedgerStartUp, LaterReopenConnectsOnceTheFileIsThere)
@@ -133,6 +156,10 @@ TEST(ErrorBox, FullStopIsAddedWhenTheLastCharacterSortsAboveIt)
     EXPECT_EQ(ErrorBoxText("错误"), "错误.");
     EXPECT_EQ(ErrorBoxText("what?"), "what?.");
     EXPECT_EQ(ErrorBoxText("(x)"), "(x)"); // ")" sorts below "."
+    // A Chinese sentence end is a full stop already; no "." follows it.
+    EXPECT_EQ(ErrorBoxText("数据集已关闭，无法执行此操作。"), "数据集已关闭，无法执行此操作。");
+    EXPECT_EQ(ErrorBoxText("真的吗？"), "真的吗？");
+    EXPECT_EQ(ErrorBoxText("错误值"), "错误值.");
     EXPECT_EQ(ErrorBoxText(""), "");
     TMessageBoxRequest shown;
     const TMessageBoxHook previous = SetMessageBoxHook([&](const TMessageBoxRequest &request) {

@@ -93,7 +93,7 @@ TEST_F(RowMoveFailureTest, RowChangedByAnotherProgramStopsAClickOnAnotherRow)
     file.Scalar("UPDATE gain SET 本次进帐 = 9000 WHERE 进帐人 = '" + item + "'");
     ASSERT_TRUE(probe::ClickGridRow(income, 2));
     ASSERT_EQ(boxes.Boxes().size(), 1);
-    EXPECT_TRUE(boxes.Boxes()[0].contains("Another program changed or deleted this record"))
+    EXPECT_TRUE(boxes.Boxes()[0].contains("这条记录在读出之后已被其他程序修改或删除"))
         << boxes.Boxes()[0].toStdString();
     ExpectEntryKept();
     EXPECT_EQ(stored("SELECT 本次进帐 FROM gain WHERE 进帐人 = '" + item + "'"), "9000.0");

@@ -8,42 +8,26 @@
 #include "db/DbDataSource.h"
 #include "db/DbField.h"
 #include "db/DbQuery.h"
-
-#include <QTemporaryDir>
+#include "db/DbTestSupport.h"
 
 #include <gtest/gtest.h>
-#include <sqlite3.h>
 
 namespace kestrum {
 namespace {
 
-void Exec(const QString &path, const std::string &sql)
-{
-    sqlite3 *db = nullptr;
-    ASSERT_EQ(sqlite3_open(path.toUtf8().constData(), &db), SQLITE_OK);
-    char *error = nullptr;
-    const int rc = sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &error);
-    const std::string message = error ? error : "";
-    sqlite3_free(error);
-    sqlite3_close(db);
-    ASSERT_EQ(rc, SQLITE_OK) << message;
-}
-
 //! The income table of a ledger file, a query over it and a grid's controller
 //! with the four ledger columns bound by name.
-class DBDataControllerTest : public ::testing::Test {
+class DBDataControllerTest : public test::LedgerFixture {
 protected:
     void SetUp() override
     {
-        setRegionalSettings(RegionalSettings::simplifiedChinese());
-        ASSERT_TRUE(Dir.isValid());
-        Path = Dir.filePath("Vantorel.mdb");
-        Exec(Path, "CREATE TABLE gain (id INTEGER PRIMARY KEY, 本次进帐 DOUBLE, 进帐时间 DATETIME, "
-                   "进帐人 VARCHAR(50), 备注 TEXT)");
-        Exec(Path, "INSERT INTO gain (本次进帐, 进帐时间, 进帐人) VALUES (100, '2024-01-05', '工资'), "
-                   "(20.5, '2024-01-06', '红包'), (7, '2024-02-01', '利息')");
-        Connection.SetConnectionString("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" + Path);
-        Query.SetConnection(&Connection);
+        LedgerFixture::SetUp();
+        if (HasFatalFailure())
+            return;
+        AddGain(100, "2024-01-05", "工资");
+        AddGain(20.5, "2024-01-06", "红包");
+        AddGain(7, "2024-02-01", "利息");
+        Query.SetConnection(&FConnection);
         Query.AddSQL("select * from gain");
         Source.SetDataSet(&Query);
         const char *names[] = {"本次进帐", "进帐时间", "进帐人", "备注"};
@@ -77,9 +61,6 @@ protected:
         return Query.Active() ? Query.FieldByName("进帐人")->AsString().toStdString() : "";
     }
 
-    QTemporaryDir Dir;
-    QString Path;
-    TDbConnection Connection;
     TDbQuery Query;
     TDbDataSource Source;
     int Columns[4] = {};
@@ -218,7 +199,7 @@ TEST_F(DBDataControllerTest, DeletingTheLastAndTheOnlyRow)
     Controller.GotoLast();
     Controller.DeleteFocused();
     EXPECT_EQ(Rows(), "工资,*红包");
-    Exec(Path, "DELETE FROM gain WHERE 进帐人 <> '工资'");
+    test::RawExec(FPath, "DELETE FROM gain WHERE 进帐人 <> '工资'");
     Query.Close();
     Query.Open();
     EXPECT_EQ(Rows(), "*工资");
@@ -276,8 +257,8 @@ TEST_F(DBDataControllerTest, SharedRecordSetKeepsBothControllersInStep)
 // every row again gives.
 TEST_F(DBDataControllerTest, PostCancelAndDeleteFollowOneRowAsAReloadWould)
 {
-    Exec(Path, "INSERT INTO gain (本次进帐, 进帐时间, 进帐人) VALUES (55, '2024-03-01', '奖金'), "
-               "(3, '2024-03-02', '车费')");
+    test::RawExec(FPath, "INSERT INTO gain (本次进帐, 进帐时间, 进帐人) VALUES (55, '2024-03-01', '奖金'), "
+                         "(3, '2024-03-02', '车费')");
     DataSortingOf(Controller)->ApplySortOrder(0, soAscending); // by amount
     TkvDataSummary &summary = *DataSummaryOf(Controller);
     TkvDataSummaryItem *total = summary.FooterSummaryItems().Add();
@@ -388,8 +369,8 @@ TEST_F(DBDataControllerTest, PostedRowIsFilteredAgainAlone)
 // index.
 TEST_F(DBDataControllerTest, RowClickedWhileTheEditedRowLeavesIsFocused)
 {
-    Exec(Path, "INSERT INTO gain (本次进帐, 进帐时间, 进帐人) VALUES (55, '2024-03-01', '奖金'), "
-               "(33, '2024-03-02', '稿费')");
+    test::RawExec(FPath, "INSERT INTO gain (本次进帐, 进帐时间, 进帐人) VALUES (55, '2024-03-01', '奖金'), "
+                         "(33, '2024-03-02', '稿费')");
     Query.ClearSQL();
     Query.AddSQL("select * from gain where 本次进帐 > 10");
     Query.AfterPost = [](TDbQuery *dataSet) { dataSet->Refresh(); };

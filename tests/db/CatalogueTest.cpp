@@ -110,7 +110,7 @@ TEST_F(Catalogue, TextThatIsNoNumberFailsTheStatementEvenOnAnEmptyTable)
             Run(gain, sql, {{"b", year}, {"c", "7"}});
             ADD_FAILURE() << "no error for year '" << year.toStdString() << "'";
         } catch (const EDatabaseError &e) {
-            EXPECT_NE(e.message().find("Data type mismatch"), std::string::npos) << e.message();
+            EXPECT_NE(e.message().find("数据类型不匹配"), std::string::npos) << e.message();
         }
         EXPECT_FALSE(gain.Active());
     }

@@ -62,7 +62,8 @@ TEST_F(Sharing, ConflictingUpdateIsRefusedAndLosesNothing)
         mine->Post();
         FAIL() << "the stale update was written";
     } catch (const EDbRowConflict &e) {
-        EXPECT_NE(e.message().find("Another program changed or deleted this record"), std::string::npos);
+        EXPECT_NE(e.message().find("这条记录在读出之后已被其他程序修改或删除，因此未能保存"),
+                  std::string::npos);
     }
     // Their value stays; my record set keeps my pending values for the user.
     EXPECT_EQ(RawValue(FPath, "SELECT 本次进帐 || '/' || coalesce(备注, 'NULL') FROM gain WHERE id=1"),
@@ -107,7 +108,7 @@ TEST_F(Sharing, WriterWaitsForAnotherProgramsLockThenFailsClearly)
         mine->Post();
         ADD_FAILURE() << "posted while another program held the write lock";
     } catch (const EDatabaseError &e) {
-        EXPECT_NE(e.message().find("in use by another program"), std::string::npos) << e.message();
+        EXPECT_NE(e.message().find("数据库正被其他程序使用，请稍后再试。"), std::string::npos) << e.message();
     }
     EXPECT_EQ(mine->State(), dsEdit);
     sqlite3_exec(other, "ROLLBACK", nullptr, nullptr, nullptr);
@@ -191,7 +192,8 @@ protected:
 TEST_F(Opening, MissingFileIsReportedAndNeverCreated)
 {
     const QString path = FDir.filePath("Vantorel.mdb");
-    EXPECT_EQ(OpenError(path), "Could not find file '" + path.toStdString() + "'.");
+    EXPECT_EQ(OpenError(path), "找不到数据库文件“Vantorel.mdb”，它应在文件夹“" +
+                                   QDir::toNativeSeparators(FDir.path()).toStdString() + "”中。");
     EXPECT_FALSE(QFile::exists(path));
 }
 
@@ -199,7 +201,7 @@ TEST_F(Opening, BareNameIsLookedUpInTheWorkingFolder)
 {
     const QString saved = QDir::currentPath();
     QDir::setCurrent(FDir.path());
-    EXPECT_NE(OpenError("Vantorel.mdb").find("Could not find file"), std::string::npos);
+    EXPECT_NE(OpenError("Vantorel.mdb").find("找不到数据库文件“Vantorel.mdb”"), std::string::npos);
     CreateLedgerDatabase(FDir.filePath("Vantorel.mdb"));
     EXPECT_EQ(OpenError("Vantorel.mdb"), "opened");
     QDir::setCurrent(saved);
@@ -215,7 +217,7 @@ TEST_F(Opening, FileThatIsNoDatabaseIsRefused)
     page.resize(2048, '\0'); // looks like an Access file's first page
     file.write(page);
     file.close();
-    EXPECT_EQ(OpenError(path), "Unrecognized database format '" + path.toStdString() + "'.");
+    EXPECT_EQ(OpenError(path), "“Vantorel.mdb”不是可识别的数据库文件。");
 }
 
 TEST_F(Opening, DamagedFileIsRefused)
@@ -228,8 +230,40 @@ TEST_F(Opening, DamagedFileIsRefused)
     file.write(QByteArray(400, '\xff'));
     file.close();
     const std::string message = OpenError(path);
-    EXPECT_NE(message.find(path.toStdString()), std::string::npos) << message;
+    EXPECT_EQ(message.rfind("数据库“Vantorel.mdb”已损坏，无法打开：", 0), 0u) << message;
     EXPECT_NE(message, "opened");
+}
+
+TEST_F(Opening, FileThatCanOnlyBeReadOpensReadOnlyAndSaysSo)
+{
+    const QString path = FDir.filePath("Vantorel.mdb");
+    CreateLedgerDatabase(path);
+    RawExec(path, "INSERT INTO gain (本次进帐, 进帐人) VALUES (5, '工资')");
+    TDbConnection writable;
+    writable.SetConnectionString(ConnectionStringFor(path));
+    writable.Open();
+    EXPECT_FALSE(writable.ReadOnly());
+    writable.Close();
+    EXPECT_FALSE(writable.ReadOnly()); // closed: nothing to say
+
+    const ReadOnlyFile readOnly(path);
+    if (!readOnly.Works())
+        GTEST_SKIP() << "this machine cannot make a file refuse writing";
+    TDbConnection connection;
+    connection.SetConnectionString(ConnectionStringFor(path));
+    TDbQuery query;
+    query.SetConnection(&connection);
+    query.SetSQL({"select * from gain"});
+    query.Open();
+    EXPECT_TRUE(connection.ReadOnly());
+    EXPECT_EQ(query.RecordCount(), 1);
+    EXPECT_FALSE(query.CanModify());
+    try {
+        query.Insert();
+        ADD_FAILURE() << "a read-only file took an insert";
+    } catch (const EDatabaseError &e) {
+        EXPECT_EQ(e.message(), "数据集是只读的，不能修改。");
+    }
 }
 
 TEST_F(Opening, ConnectionStringGivesTheDataSource)

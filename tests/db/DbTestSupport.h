@@ -10,10 +10,16 @@
 #include "db/DbQuery.h"
 
 #include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 #include <sqlite3.h>
+
+#include <fcntl.h>
+#include <sys/fsuid.h>
+#include <unistd.h>
 
 #include <memory>
 #include <string>
@@ -58,6 +64,58 @@ inline std::string RawValue(const QString &path, const std::string &sql)
     sqlite3_close(db);
     return result;
 }
+
+//! While it lives, the file can only be opened for reading, as a file
+//! without write permission is for an ordinary user. Root ignores permission
+//! bits, so for root the thread's file-system identity (user and group)
+//! becomes nobody's until the object dies. Works() says whether the file really
+//! refuses writing here; a test skips when it cannot.
+class ReadOnlyFile {
+public:
+    explicit ReadOnlyFile(const QString &path) : FPath(path)
+    {
+        const QString folder = QFileInfo(path).absolutePath();
+        FFolderPermissions = QFile::permissions(folder);
+        QFile::setPermissions(folder, FFolderPermissions | QFile::ReadOther | QFile::ExeOther);
+        QFile::setPermissions(path, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther);
+        if (geteuid() == 0) {
+            // Group first: as root's group the folder's group bits would apply.
+            setfsgid(65534);
+            setfsuid(65534);
+            FSwitched = setfsuid(-1) == 65534 && setfsgid(-1) == 65534;
+        }
+    }
+    ~ReadOnlyFile()
+    {
+        if (geteuid() == 0) {
+            setfsuid(0);
+            setfsgid(0);
+        }
+        QFile::setPermissions(FPath, QFile::ReadOwner | QFile::WriteOwner);
+        QFile::setPermissions(QFileInfo(FPath).absolutePath(), FFolderPermissions);
+    }
+    ReadOnlyFile(const ReadOnlyFile &) = delete;
+    ReadOnlyFile &operator=(const ReadOnlyFile &) = delete;
+
+    bool Works() const
+    {
+        if (geteuid() == 0 && !FSwitched)
+            return false;
+        const QByteArray name = QFile::encodeName(FPath);
+        const int writable = ::open(name.constData(), O_RDWR);
+        if (writable >= 0)
+            ::close(writable);
+        const int readable = ::open(name.constData(), O_RDONLY);
+        if (readable >= 0)
+            ::close(readable);
+        return writable < 0 && readable >= 0;
+    }
+
+private:
+    QString FPath;
+    QFile::Permissions FFolderPermissions;
+    bool FSwitched = false;
+};
 
 //! A ledger file in a fresh temporary folder.
 class LedgerFixture : public ::testing::Test {

@@ -9,43 +9,28 @@
 #include "db/DbDataSource.h"
 #include "db/DbField.h"
 #include "db/DbQuery.h"
+#include "db/DbTestSupport.h"
 #include "grid/TkvGridDataControllerSource.h"
 
 #include <QFontMetrics>
-#include <QTemporaryDir>
 #include <gtest/gtest.h>
-#include <sqlite3.h>
 
 using namespace kestrum;
 using namespace kestrum::test;
 
 namespace {
 
-void Exec(const QString &path, const std::string &sql)
-{
-    sqlite3 *db = nullptr;
-    ASSERT_EQ(sqlite3_open(path.toUtf8().constData(), &db), SQLITE_OK);
-    char *error = nullptr;
-    const int rc = sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &error);
-    const std::string message = error ? error : "";
-    sqlite3_free(error);
-    sqlite3_close(db);
-    ASSERT_EQ(rc, SQLITE_OK) << message;
-}
-
-class GridLedgerTest : public ::testing::Test {
+class GridLedgerTest : public LedgerFixture {
 protected:
     void SetUp() override
     {
-        setRegionalSettings(RegionalSettings::simplifiedChinese());
-        ASSERT_TRUE(Dir.isValid());
-        const QString path = Dir.filePath("Vantorel.mdb");
-        Exec(path, "CREATE TABLE gain (id INTEGER PRIMARY KEY, 本次进帐 DOUBLE, 进帐时间 DATETIME, "
-                   "进帐人 VARCHAR(50), 备注 TEXT)");
-        Exec(path, "INSERT INTO gain (本次进帐, 进帐时间, 进帐人) VALUES (100, '2006-07-05', '工资'), "
-                   "(20.5, '2006-07-06', '红包'), (7, '2006-07-09', '工资')");
-        Connection.SetConnectionString("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" + path);
-        Query.SetConnection(&Connection);
+        LedgerFixture::SetUp();
+        if (HasFatalFailure())
+            return;
+        AddGain(100, "2006-07-05", "工资");
+        AddGain(20.5, "2006-07-06", "红包");
+        AddGain(7, "2006-07-09", "工资");
+        Query.SetConnection(&FConnection);
         Query.AddSQL("select * from gain");
         Source.SetDataSet(&Query);
 
@@ -85,8 +70,6 @@ protected:
 
     void TearDown() override { Query.Close(); }
 
-    QTemporaryDir Dir;
-    TDbConnection Connection;
     TDbQuery Query;
     TDbDataSource Source;
     TkvGrid Grid;
