@@ -22,8 +22,8 @@ public:
     virtual QString FilterCaption() const { return {}; }
     virtual bool IsActive() const { return false; }
     virtual void SetActive(bool value) { (void)value; }
-    //! Whether the tree holds any condition (active or not).
-    virtual bool HasConditions() const { return false; }
+    //! The conditions (leaves) the tree holds, active or not.
+    virtual int ConditionCount() const { return 0; }
     //! Drops every condition.
     virtual void ClearConditions() {}
 };

@@ -80,7 +80,7 @@ public:
     void FieldRemoving(TkvCustomDataField *field) override { RemoveConditionsOf(field); }
     QString FilterCaption() const override { return CaptionText(); }
     bool IsActive() const override { return FActive; }
-    bool HasConditions() const override { return !IsEmptyTree(); }
+    int ConditionCount() const override { return TkvFilterCriteria::ConditionCount(); }
     void ClearConditions() override { ClearTree(); }
 
 protected:

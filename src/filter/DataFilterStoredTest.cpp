@@ -261,8 +261,13 @@ const TkvDataFilterCriteriaItem::StoredTest *TkvDataFilterCriteriaItem::CurrentS
     test->Type = def->ValueTypeClass();
     test->Percent = criteria->PercentChar();
     test->Underscore = criteria->UnderscoreChar();
-    const StoredKind stored = StoredKindOf(test->Type);
-    const Variant &k = PreparedValue();
+    StoredKind stored = StoredKindOf(test->Type);
+    Variant k;
+    try {
+        k = PreparedValue();
+    } catch (const Exception &) {
+        stored = StoredKind::None; // the general path raises or softens the error
+    }
     const TkvFilterOperator &op = Operator();
     const bool nullClass = dynamic_cast<const TkvFilterNullOperator *>(&op) != nullptr ||
                            dynamic_cast<const TkvFilterNotNullOperator *>(&op) != nullptr;

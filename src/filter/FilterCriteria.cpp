@@ -81,7 +81,22 @@ TkvFilterCriteriaItem *FindIn(const TkvFilterCriteriaItemList &list, TkvFilterIt
     return nullptr;
 }
 
+int CountLeaves(const TkvFilterCriteriaItemList &list)
+{
+    int count = 0;
+    for (int i = 0; i < list.Count(); ++i) {
+        const TkvCustomFilterCriteriaItem *item = list.Items(i);
+        count += item->IsItemList() ? CountLeaves(*static_cast<const TkvFilterCriteriaItemList *>(item)) : 1;
+    }
+    return count;
+}
+
 } // namespace
+
+int TkvFilterCriteria::ConditionCount() const
+{
+    return CountLeaves(*FRoot);
+}
 
 TkvFilterCriteriaItem *TkvFilterCriteria::FindConditionOf(TkvFilterItemLink itemLink) const
 {

@@ -38,6 +38,8 @@ public:
     void ClearTree();
     //! The root has no children (a root holding an empty inner list is not empty).
     bool IsEmptyTree() const { return FRoot->Count() == 0; }
+    //! The leaves of the tree.
+    int ConditionCount() const;
     //! The first leaf in depth-first order whose link matches, or null.
     TkvFilterCriteriaItem *FindConditionOf(TkvFilterItemLink itemLink) const;
     //! Frees every leaf of the link; an inner list left empty is freed, one left
@@ -104,6 +106,7 @@ public:
     //! A date-time as a value expression text (without quotes).
     virtual QString FormatDateTime(double dateTime) const;
     //! A value as an expression: NULL, quoted strings and dates, plain numbers.
+    //! Never fails: undecodable bytes show as U+FFFD, other failures as nothing.
     QString ValueExpression(const Variant &value) const;
 
     // Item links (descendants know what a link is).
@@ -132,6 +135,7 @@ protected:
     bool FDestroying = false;
 
 private:
+    QString ValueExpressionText(const Variant &value) const;
     void ReadNodes(BinaryReader &reader, TkvFilterCriteriaItemList &list, int count, int depth);
     static void PrepareList(TkvFilterCriteriaItemList &list);
 

@@ -251,8 +251,8 @@ const Variant &TkvFilterCriteriaItem::PreparedValue()
 bool TkvFilterCriteriaItem::TestValue(const Variant &recordValue)
 {
     const TkvFilterCriteria *criteria = Criteria();
-    const Variant &k = PreparedValue();
     try {
+        const Variant &k = PreparedValue();
         return FOperator->Evaluate(criteria ? criteria->PrepareValue(recordValue) : recordValue, k);
     } catch (const EVariantTypeError &) {
         if (criteria && criteria->Options().Contains(fcoSoftCompare))

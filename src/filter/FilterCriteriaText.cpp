@@ -1,5 +1,8 @@
 // The two text forms of a criteria: the caption shown to the user and the
 // filter expression a record set understands.
+#include <algorithm>
+
+#include "core/Codepage.h"
 #include "core/DateTime.h"
 #include "core/Errors.h"
 #include "filter/FilterCriteria.h"
@@ -61,7 +64,41 @@ QString TkvFilterCriteria::FormatDateTime(double dateTime) const
     return DateTimeToText(dateTime);
 }
 
+namespace {
+
+//! The text of narrow bytes, a character that does not decode shown as U+FFFD:
+//! a text form must not fail on a malformed value read from a stream.
+QString LenientText(const NarrowString &bytes)
+{
+    QString text;
+    std::size_t pos = 0;
+    while (pos < bytes.size()) {
+        const std::size_t length =
+            std::min<std::size_t>(std::size_t(narrowCharLength(bytes, pos)), bytes.size() - pos);
+        try {
+            text += fromNarrow(std::string_view(bytes).substr(pos, length));
+        } catch (const Exception &) {
+            text += QChar(0xFFFD);
+        }
+        pos += length;
+    }
+    return text;
+}
+
+} // namespace
+
 QString TkvFilterCriteria::ValueExpression(const Variant &value) const
+{
+    try {
+        return ValueExpressionText(value);
+    } catch (const Exception &) {
+        if (value.type() == VarType::String)
+            return QLatin1Char('\'') + LenientText(value.rawNarrow()) + QLatin1Char('\'');
+        return {};
+    }
+}
+
+QString TkvFilterCriteria::ValueExpressionText(const Variant &value) const
 {
     switch (value.type()) {
     case VarType::Null:

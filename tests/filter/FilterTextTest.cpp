@@ -85,3 +85,18 @@ TEST_F(FilterTextTest, DatesInExpressions)
 
 } // namespace
 } // namespace kestrum::testing_filter
+
+namespace kestrum::testing_filter {
+namespace {
+
+TEST_F(FilterTextTest, UndecodableBytesDoNotBreakTheTexts)
+{
+    // A stream may carry bytes that are no text in the code page.
+    Filter->AppendCondition(nullptr, Item(), ocEqual, Variant::fromNarrow("a\xCA"), "x");
+    Filter->AppendCondition(nullptr, Item(), ocLike, Variant::fromNarrow("%\xCA"), "y");
+    EXPECT_EQ(Expression(), "(item = 'a\xEF\xBF\xBD') AND (item LIKE '%\xEF\xBF\xBD')");
+    EXPECT_EQ(Caption(), "(进帐项 = x) 与 (进帐项 结束于 y)");
+}
+
+} // namespace
+} // namespace kestrum::testing_filter
