@@ -3,6 +3,7 @@
 // The results are those of the general path (the variant comparison of the
 // prepared values); anything that path would treat specially (Null record
 // values, values that need conversion, ignored case) takes that path.
+#include "core/Codepage.h"
 #include "core/LikeMatch.h"
 #include "core/VariantCompare.h"
 #include "data/DataController.h"
@@ -16,6 +17,73 @@ namespace kestrum {
 namespace {
 
 enum class StoredKind : std::uint8_t { None, Double, Int32, Int16, UInt16, Currency, Text };
+
+//! The form of a LIKE pattern whose only wildcards are a leading and a
+//! trailing percent: such patterns are tested by comparing the literal at
+//! character boundaries instead of running the matcher.
+enum class LikeForm : std::uint8_t { General, Exact, BeginsWith, EndsWith, Contains };
+
+std::size_t CharLength(std::string_view bytes, std::size_t pos)
+{
+    if (static_cast<unsigned char>(bytes[pos]) < 0x81)
+        return 1;
+    return static_cast<std::size_t>(narrowCharLength(bytes, pos));
+}
+
+LikeForm ClassifyLikeForm(std::string_view pattern, char percent, char underscore, NarrowString &literal)
+{
+    bool leading = false;
+    bool trailing = false;
+    std::size_t begin = 0;
+    std::size_t end = pattern.size();
+    if (begin < end && pattern[begin] == percent) {
+        leading = true;
+        ++begin;
+    }
+    if (end > begin && pattern[end - 1] == percent) {
+        trailing = true;
+        --end;
+    }
+    if (begin >= end)
+        return LikeForm::General;
+    // The literal must split into whole characters with no wildcard among them;
+    // a trailing percent byte that is part of a character is no wildcard.
+    std::size_t pos = begin;
+    while (pos < end) {
+        const std::size_t length = CharLength(pattern, pos);
+        if (pos + length > end)
+            return LikeForm::General;
+        if (length == 1 && (pattern[pos] == percent || pattern[pos] == underscore))
+            return LikeForm::General;
+        pos += length;
+    }
+    if (trailing && end < pattern.size() - 1)
+        return LikeForm::General;
+    literal.assign(pattern.substr(begin, end - begin));
+    if (leading && trailing)
+        return LikeForm::Contains;
+    if (leading)
+        return LikeForm::EndsWith;
+    return trailing ? LikeForm::BeginsWith : LikeForm::Exact;
+}
+
+//! Whether the literal occurs in the text at a character boundary (ending
+//! at the text's end when required).
+bool FindAtBoundary(std::string_view text, std::string_view literal, bool atEnd)
+{
+    const std::size_t n = text.size();
+    const std::size_t m = literal.size();
+    const char first = literal[0];
+    for (std::size_t pos = 0; pos + m <= n; pos += CharLength(text, pos)) {
+        if (text[pos] != first)
+            continue;
+        if (atEnd && pos + m != n)
+            continue;
+        if (text.compare(pos, m, literal) == 0)
+            return true;
+    }
+    return false;
+}
 
 enum class TestKind : std::uint8_t {
     Equal,
@@ -110,6 +178,8 @@ template <typename T> T ReadAt(const void *value)
 } // namespace
 
 struct TkvDataFilterCriteriaItem::StoredTest {
+    const TkvFilterCriteria *Criteria = nullptr;
+    const TkvDataStorage *Storage = nullptr;
     std::uint64_t Generation = 0;
     const TkvValueDef *Def = nullptr;
     TkvValueTypeClass Type = nullptr;
@@ -121,33 +191,61 @@ struct TkvDataFilterCriteriaItem::StoredTest {
     std::vector<NarrowString> Texts;
     char Percent = '%';
     char Underscore = '_';
+    LikeForm Form = LikeForm::General;
 
     bool Usable() const { return Stored != StoredKind::None; }
+    bool IsCurrent(const TkvCustomDataField *field) const
+    {
+        return Criteria->Generation() == Generation && field->ValueDef() == Def &&
+               Def->ValueTypeClass() == Type;
+    }
+
+    bool Like(std::string_view v) const
+    {
+        switch (Form) {
+        case LikeForm::Exact:
+            return v == Text[0];
+        case LikeForm::BeginsWith:
+            return v.substr(0, Text[0].size()) == Text[0];
+        case LikeForm::EndsWith:
+            return FindAtBoundary(v, Text[0], true);
+        case LikeForm::Contains:
+            return FindAtBoundary(v, Text[0], false);
+        default:
+            return MatchLike(v, Text[0], Percent, Underscore);
+        }
+    }
 
     //! -1 when the record's value is not in place (Null, no buffer): the general path decides.
-    int Run(const TkvDataStorage &storage, int recordIndex) const
+    int Run(int recordIndex) const
     {
-        const TkvValuePointer pointer = storage.GetValuePointer(recordIndex, Def);
-        if (pointer.IsNull || !pointer.Value)
+        // The value's place in the record buffer, read as the storage lays it out.
+        const std::byte *buffer = Storage->RecordBuffer(recordIndex);
+        if (Def->IsNull(buffer))
             return -1;
-        if (Stored == StoredKind::Text)
-            return RunText(TkvStringValueType::HeldBytes(pointer.Value)) ? 1 : 0;
+        const std::byte *place = buffer + Def->ValueOffset();
+        if (Stored == StoredKind::Text) {
+            const void *holder = ReadAt<const void *>(place);
+            if (!holder)
+                return -1;
+            return RunText(TkvStringValueType::HeldBytes(holder)) ? 1 : 0;
+        }
         double v = 0;
         switch (Stored) {
         case StoredKind::Double:
-            v = ReadAt<double>(pointer.Value);
+            v = ReadAt<double>(place);
             break;
         case StoredKind::Int32:
-            v = ReadAt<std::int32_t>(pointer.Value);
+            v = ReadAt<std::int32_t>(place);
             break;
         case StoredKind::Int16:
-            v = ReadAt<std::int16_t>(pointer.Value);
+            v = ReadAt<std::int16_t>(place);
             break;
         case StoredKind::UInt16:
-            v = ReadAt<std::uint16_t>(pointer.Value);
+            v = ReadAt<std::uint16_t>(place);
             break;
         case StoredKind::Currency:
-            v = double(ReadAt<std::int64_t>(pointer.Value)) / 10000.0;
+            v = double(ReadAt<std::int64_t>(place)) / 10000.0;
             break;
         default:
             return -1;
@@ -208,9 +306,9 @@ struct TkvDataFilterCriteriaItem::StoredTest {
         case TestKind::GreaterEqual:
             return CompareTexts(v, Text[0]) >= 0;
         case TestKind::Like:
-            return MatchLike(v, Text[0], Percent, Underscore);
+            return Like(v);
         case TestKind::NotLike:
-            return !MatchLike(v, Text[0], Percent, Underscore);
+            return !Like(v);
         case TestKind::Between:
         case TestKind::NotBetween: {
             const bool inside = CompareTexts(Text[0], v) <= 0 && CompareTexts(v, Text[1]) <= 0;
@@ -256,6 +354,8 @@ const TkvDataFilterCriteriaItem::StoredTest *TkvDataFilterCriteriaItem::CurrentS
         return FStoredTest->Usable() ? FStoredTest.get() : nullptr;
 
     auto test = std::make_unique<StoredTest>();
+    test->Criteria = criteria;
+    test->Storage = &static_cast<const TkvDataFilterCriteria *>(criteria)->DataController().Storage();
     test->Generation = criteria->Generation();
     test->Def = def;
     test->Type = def->ValueTypeClass();
@@ -290,6 +390,10 @@ const TkvDataFilterCriteriaItem::StoredTest *TkvDataFilterCriteriaItem::CurrentS
             if (text && !k.isNull()) {
                 try {
                     test->Text[0] = k.toNarrow();
+                    test->Form =
+                        ClassifyLikeForm(test->Text[0], test->Percent, test->Underscore, test->Text[1]);
+                    if (test->Form != LikeForm::General)
+                        std::swap(test->Text[0], test->Text[1]); // the literal is what is compared
                     usable = true;
                 } catch (const Exception &) {
                     usable = false;
@@ -328,9 +432,12 @@ const TkvDataFilterCriteriaItem::StoredTest *TkvDataFilterCriteriaItem::CurrentS
 bool TkvDataFilterCriteriaItem::Evaluate(int recordIndex)
 {
     if (recordIndex >= 0) {
-        if (const StoredTest *test = CurrentStoredTest()) {
-            const auto &criteria = static_cast<const TkvDataFilterCriteria &>(*Criteria());
-            const int result = test->Run(criteria.DataController().Storage(), recordIndex);
+        const TkvCustomDataField *field = Field();
+        const StoredTest *test = FStoredTest.get();
+        if (field && (!test || !test->IsCurrent(field)))
+            test = CurrentStoredTest();
+        if (field && test && test->Usable()) {
+            const int result = test->Run(recordIndex);
             if (result >= 0)
                 return result != 0;
         }

@@ -155,7 +155,19 @@ TEST_F(FilterEvaluationTest, StoredValueTestsAgreeWithTheVariantPath)
         Variant::fromArray({Text("红包"), Text("Abc")}),
         Variant::fromArray({Day(2024, 7, 1), Day(2024, 7, 10)}),
         Variant::fromArray({Text("A"), Text("工")}),
+        Text("%工%"),
+        Text("工%"),
+        Text("%资"),
+        Text("%%"),
+        Text("%"),
+        Text("_资"),
+        Text("%c"),
+        Text("%工%资%"),
+        Variant::fromNarrow("%\xB9"),
+        Variant::fromNarrow("%\xA4\xD7%"),
     };
+    Add(1.0, Day(2024, 1, 1), Text("资工"));
+    Add(2.0, Day(2024, 1, 2), Text("加工费工资"));
     for (int options = 0; options < 2; ++options) {
         Filter->SetOptions(options ? TkvFilterCriteriaOptions{fcoCaseInsensitive, fcoSoftCompare}
                                    : TkvFilterCriteriaOptions{fcoSoftCompare});
