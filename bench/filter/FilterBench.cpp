@@ -175,7 +175,7 @@ void BM_ThreeConditionAnd_Controller(benchmark::State &state)
         Variant::fromArray({Variant::fromUtf8("工资"), Variant::fromUtf8("奖金"), Variant::fromUtf8("利息")});
     RunController(state, [&](TkvDataFilterCriteria &filter, int round) {
         filter.AppendCondition(nullptr, &Columns[0], ocBetween,
-                               Variant::fromArray({100.0, round % 2 ? 5000.0 : 5001.0}), "");
+                               Variant::fromArray({100.0, round % 2 ? 5000.0 : 5000.001}), "");
         filter.AppendCondition(nullptr, &Columns[1], ocThisYear, Variant::null(), "");
         filter.AppendCondition(nullptr, &Columns[2], ocInList, items, "");
     });
