@@ -25,8 +25,15 @@ enum class LikeForm : std::uint8_t { General, Exact, BeginsWith, EndsWith, Conta
 
 std::size_t CharLength(std::string_view bytes, std::size_t pos)
 {
-    if (static_cast<unsigned char>(bytes[pos]) < 0x81)
+    const auto lead = static_cast<unsigned char>(bytes[pos]);
+    if (lead < 0x81)
         return 1;
+    // The common two-byte character inline; every other case as the code page says.
+    if (lead != 0xFF && pos + 1 < bytes.size()) {
+        const auto second = static_cast<unsigned char>(bytes[pos + 1]);
+        if ((second >= 0x40 && second <= 0x7E) || (second >= 0x80 && second <= 0xFE))
+            return 2;
+    }
     return static_cast<std::size_t>(narrowCharLength(bytes, pos));
 }
 
@@ -73,6 +80,11 @@ bool FindAtBoundary(std::string_view text, std::string_view literal, bool atEnd)
 {
     const std::size_t n = text.size();
     const std::size_t m = literal.size();
+    // Most texts do not hold the bytes at all; only those that do need the
+    // walk over character boundaries.
+    const std::size_t firstByteMatch = atEnd ? (n >= m ? n - m : std::string_view::npos) : text.find(literal);
+    if (firstByteMatch == std::string_view::npos || (atEnd && text.compare(firstByteMatch, m, literal) != 0))
+        return false;
     const char first = literal[0];
     for (std::size_t pos = 0; pos + m <= n; pos += CharLength(text, pos)) {
         if (text[pos] != first)
