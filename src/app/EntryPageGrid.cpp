@@ -3,6 +3,7 @@
 #include "app/EntryPage.h"
 #include "data/DBDataController.h"
 #include "data/DataSummary.h"
+#include "filter/DataFilterCriteria.h"
 #include "grid/TkvGrid.h"
 #include "grid/TkvGridColumn.h"
 #include "grid/TkvGridDataControllerSource.h"
@@ -17,6 +18,9 @@ QString utf8(const char *text)
 {
     return QString::fromUtf8(text);
 }
+
+//! The stored filter criteria of both grids: the empty criteria (root and, no children).
+const std::string StoredCriteria("\xFF\xFF\xFF\xFF\x00\x00\x00\x00\x00", 9);
 
 } // namespace
 
@@ -56,6 +60,7 @@ TEntryPageGrid CreateEntryPageGrid(QWidget *parent, const TEntryPageDescription 
         SetSummaryItemColumn(*item, columns[0]);
     }
     view->OptionsView().SetFooter(true);
+    view->Filter()->LoadFromBytes(StoredCriteria);
     view->DBDataController()->SetDataSource(&source);
     view->EndLoading();
     grid->ActiveViewChanged();

@@ -233,6 +233,9 @@ void EncodeVariant(BinaryWriter &writer, const Variant &value)
             EncodeVariant(writer, element);
         return;
     }
+    // An 8-bit signed integer goes as type 2 as well: it reads back as one,
+    // so a value survives any number of copies instead of turning into text.
+    case VarType::Int8:
     case VarType::Int16:
     case VarType::Int32:
     case VarType::UInt8:

@@ -16,6 +16,9 @@ TkvCustomDataController::TkvCustomDataController(IkvDataControllerOwner *owner) 
 
 TkvCustomDataController::~TkvCustomDataController()
 {
+    // The criteria goes first: it reads fields and storage while it is destroyed.
+    FFilter = nullptr;
+    FOwnedFilter.reset();
     FHooks.Summary.reset();
     FHooks.Grouping.reset();
     FHooks.Sorting.reset();
@@ -36,6 +39,18 @@ void TkvCustomDataController::SetProvider(std::unique_ptr<TkvCustomDataProvider>
 void TkvCustomDataController::SetFilter(IkvFilterCriteria *criteria)
 {
     FFilter = criteria;
+    if (FOwnedFilter && FOwnedFilter.get() != criteria)
+        FOwnedFilter.reset();
+    FilterChanged();
+}
+
+void TkvCustomDataController::AdoptFilter(std::unique_ptr<IkvFilterCriteria> criteria)
+{
+    IkvFilterCriteria *filter = criteria.get();
+    std::unique_ptr<IkvFilterCriteria> old = std::move(FOwnedFilter);
+    FOwnedFilter = std::move(criteria);
+    FFilter = filter;
+    old.reset();
     FilterChanged();
 }
 
@@ -94,6 +109,7 @@ void TkvCustomDataController::RemoveField(TkvCustomDataField *field)
             CancelIncrementalSearch();
         if (FFindFilterItemIndex >= 0 && GetItemField(FFindFilterItemIndex) == field)
             ClearFindFilter();
+        Filter().FieldRemoving(field);
         FFields->Remove(field);
         Change(chgLayout);
     } catch (...) {

@@ -38,6 +38,15 @@ public:
     virtual void ItemValueTypeChanged(int itemIndex) { (void)itemIndex; }
     //! Rows the view shows (for the grid-mode buffer).
     virtual int VisibleRowCount() const { return 0; }
+    //! The item's ID as stored criteria name it; -1 when the owner numbers no
+    //! items (the item index then stands in).
+    virtual int ItemID(TkvDataItem item) const { return (void)item, -1; }
+    virtual TkvDataItem ItemByID(int id) const { return (void)id, nullptr; }
+    //! The caption a filter caption shows for the item.
+    virtual QString ItemCaption(TkvDataItem item) const { return (void)item, QString(); }
+    //! The field name a filter expression uses for the item (controllers
+    //! bound to a record set use the bound field's name).
+    virtual QString ItemFieldName(TkvDataItem item) const { return (void)item, QString(); }
 };
 
 //! `OnCompare`: the handler sets `compare` (starting at 0).
@@ -73,9 +82,12 @@ public:
     bool IsOwnerDestroying() const { return FOwner && FOwner->IsDestroying(); }
     bool IsSelectionSummarised() const { return FHooks.Summary && FHooks.Summary->SummarisesSelection(); }
 
-    //! The filter criteria (empty until one is assigned; not owned when set).
+    //! The filter criteria (empty until one is assigned).
     IkvFilterCriteria &Filter() const { return FFilter ? *FFilter : FEmptyFilter; }
+    //! Uses a criteria the caller keeps (null: none).
     void SetFilter(IkvFilterCriteria *criteria);
+    //! Takes a criteria over; it lives as long as the controller.
+    void AdoptFilter(std::unique_ptr<IkvFilterCriteria> criteria);
     //! The criteria changed: the records are filtered again (not reloaded).
     void FilterChanged();
 
@@ -264,6 +276,7 @@ protected:
     std::unique_ptr<TkvCustomDataControllerInfo> FInfo;
     TkvDataControllerHooks FHooks;
     IkvFilterCriteria *FFilter = nullptr;
+    std::unique_ptr<IkvFilterCriteria> FOwnedFilter;
     mutable TkvEmptyFilterCriteria FEmptyFilter;
     IkvDataControllerOwner *FOwner;
     TkvDataControllerOptions FOptions = DefaultDataControllerOptions;

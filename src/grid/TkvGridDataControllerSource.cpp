@@ -23,6 +23,7 @@ std::unique_ptr<TkvGridDataControllerSource> TkvGridDataControllerSource::Create
 {
     auto source = std::make_unique<TkvGridDataControllerSource>(view);
     source->FController = std::make_unique<TkvCustomDataController>(source.get());
+    source->FController->AdoptFilter(std::make_unique<TkvDataFilterCriteria>(*source->FController));
     TkvGridDataControllerSource *raw = source.get();
     source->FController->SetUpdateControlHandler(
         [raw](const TkvUpdateControlInfo &info) { raw->HandleUpdate(info); });
@@ -34,6 +35,7 @@ TkvGridDataControllerSource::CreateDB(TkvCustomGridTableView *view)
 {
     auto source = std::make_unique<TkvGridDataControllerSource>(view);
     source->FController = std::make_unique<TkvGridDBDataController>(source.get());
+    source->FController->AdoptFilter(std::make_unique<TkvDBDataFilterCriteria>(*source->FController));
     TkvGridDataControllerSource *raw = source.get();
     source->FController->SetUpdateControlHandler(
         [raw](const TkvUpdateControlInfo &info) { raw->HandleUpdate(info); });
@@ -284,6 +286,29 @@ int TkvGridDataControllerSource::NewItemRecordIndex() const
 bool TkvGridDataControllerSource::CanEdit() const
 {
     return FController->EditOperations().Contains(deoEdit);
+}
+
+int TkvGridDataControllerSource::ItemID(TkvDataItem item) const
+{
+    return static_cast<const TkvCustomGridTableItem *>(item)->ID();
+}
+
+TkvDataItem TkvGridDataControllerSource::ItemByID(int id) const
+{
+    for (int i = 0; i < FGridView->ItemCount(); ++i)
+        if (FGridView->Items(i)->ID() == id)
+            return ItemAt(i);
+    return nullptr;
+}
+
+QString TkvGridDataControllerSource::ItemCaption(TkvDataItem item) const
+{
+    return static_cast<const TkvCustomGridTableItem *>(item)->Caption();
+}
+
+QString TkvGridDataControllerSource::ItemFieldName(TkvDataItem item) const
+{
+    return FieldName(static_cast<const TkvCustomGridTableItem *>(item)->Index());
 }
 
 bool TkvGridDataControllerSource::IsLoading() const

@@ -6,6 +6,7 @@
 #include "data/DBDataController.h"
 #include "data/DataController.h"
 #include "data/DataSummary.h"
+#include "filter/DataFilterCriteria.h"
 #include "grid/TkvGridRowSource.h"
 
 #include <memory>
@@ -59,7 +60,11 @@ public:
     void ResetSorting(bool keepGrouped) override;
     QString GroupRowSummaryText(int rowIndex) const override;
     QString FooterText(int itemIndex) const override;
-    int FilterConditionCount() const override { return FController->Filter().IsEmpty() ? 0 : 1; }
+    int FilterConditionCount() const override { return FController->Filter().ConditionCount(); }
+    QString FilterCaption() const override { return FController->Filter().FilterCaption(); }
+    bool FilterActive() const override { return FController->Filter().IsActive(); }
+    //! The controller's filter criteria (every source's controller owns one).
+    TkvDataFilterCriteria *Filter() const { return DataFilterCriteriaOf(*FController); }
     int FocusedRowIndex() const override { return FController->FocusedRowIndex(); }
     bool ChangeFocusedRowIndex(int rowIndex) override { return FController->ChangeFocusedRowIndex(rowIndex); }
     bool IsRowSelected(int rowIndex) const override { return FController->IsRowSelected(rowIndex); }
@@ -74,6 +79,10 @@ public:
     bool IsLoading() const override;
     bool IsDestroying() const override;
     int VisibleRowCount() const override;
+    int ItemID(TkvDataItem item) const override;
+    TkvDataItem ItemByID(int id) const override;
+    QString ItemCaption(TkvDataItem item) const override;
+    QString ItemFieldName(TkvDataItem item) const override;
 
 private:
     void HandleUpdate(const TkvUpdateControlInfo &info);

@@ -500,6 +500,12 @@ TkvDataSummary *TkvGridTableView::Summary() const
     return source ? source->Summary() : nullptr;
 }
 
+TkvDataFilterCriteria *TkvGridTableView::Filter() const
+{
+    TkvGridDataControllerSource *source = ControllerSource();
+    return source ? source->Filter() : nullptr;
+}
+
 // ---- TkvGridDBTableView ----
 
 std::unique_ptr<TkvGridColumn> TkvGridDBTableView::NewColumn(const QString &name)

@@ -32,6 +32,7 @@ class TkvGridViewData;
 class TkvCustomGridRecord;
 class TkvDataSummary;
 class TkvGridDataControllerSource;
+class TkvDataFilterCriteria;
 class TkvGridDBDataController;
 
 class TkvCustomGridView {
@@ -252,6 +253,8 @@ public:
     TkvGridDataControllerSource *ControllerSource() const;
     //! The data controller's summaries: FooterSummaryItems, DefaultGroupSummaryItems, SummaryGroups.
     TkvDataSummary *Summary() const;
+    //! The data controller's filter criteria (published as DataController.Filter).
+    TkvDataFilterCriteria *Filter() const;
 
     //! The column whose header the left button is down on (painted pressed).
     TkvGridColumn *PressedColumn() const { return FPressedColumn; }

@@ -139,3 +139,32 @@ TEST(GridDataController, ClickAndKeysMoveTheControllersFocus)
     EXPECT_EQ(view.ViewInfo().LastFullyVisibleRowIndex(), 49);
     EXPECT_TRUE(view.ViewInfo().FindRow(49)->Focused);
 }
+
+TEST(GridDataController, FilterBoxShowsTheCriteriaCaption)
+{
+    ControllerGrid grid = MakeControllerGrid(Entries());
+    TkvGridTableView &view = *grid.View;
+    TkvDataFilterCriteria *filter = view.Filter();
+    ASSERT_NE(filter, nullptr);
+    EXPECT_EQ(filter->SaveToBytes(), std::string("\xFF\xFF\xFF\xFF\0\0\0\0\0", 9)); // empty and inactive
+    EXPECT_FALSE(filter->Active());
+    EXPECT_EQ(view.ViewInfo().FilterBoxHeight(), 0); // no condition: no box
+
+    const int rows = grid.Controller().RowCount();
+    filter->BeginBatch();
+    filter->AppendCondition(nullptr, grid.Item, ocEqual, Variant(QString::fromUtf8("工资")),
+                            QString::fromUtf8("工资"));
+    filter->SetActive(true);
+    filter->EndBatch();
+    EXPECT_EQ(grid.Controller().RowCount(), 2); // the two 工资 entries
+    EXPECT_GT(view.ViewInfo().FilterBoxHeight(), 0);
+    EXPECT_EQ(view.ViewInfo().FilterBoxText().toStdString(), "(进帐项 = 工资)");
+
+    // Removing the column removes its condition; the box goes with the last one.
+    std::unique_ptr<TkvCustomGridTableItem> removed = view.RemoveItem(grid.Item);
+    EXPECT_TRUE(filter->IsEmptyTree());
+    EXPECT_EQ(grid.Controller().RowCount(), rows);
+    EXPECT_EQ(view.ViewInfo().FilterBoxHeight(), 0);
+    view.Filtering().SetVisible(fvAlways);
+    EXPECT_EQ(view.ViewInfo().FilterBoxText().toStdString(), "<过滤器为空>");
+}

@@ -1,0 +1,251 @@
+#include "filter/DataFilterCriteria.h"
+
+#include "data/DBDataController.h"
+#include "data/DataController.h"
+#include "db/DbQuery.h"
+
+namespace kestrum {
+
+TkvDataFilterCriteria::TkvDataFilterCriteria(TkvCustomDataController &dataController)
+    : FDataController(dataController)
+{
+}
+
+TkvDataFilterCriteria::~TkvDataFilterCriteria()
+{
+    // Silently inactive: the controller is not told while its criteria goes.
+    FDestroying = true;
+    FActive = false;
+}
+
+void TkvDataFilterCriteria::SetActive(bool value)
+{
+    if (FActive == value)
+        return;
+    FActive = value;
+    Changed();
+}
+
+bool TkvDataFilterCriteria::FiltersRows() const
+{
+    return FActive && !IsEmptyTree() && !FDataController.Provider().IsGridMode();
+}
+
+void TkvDataFilterCriteria::Assign(const TkvFilterCriteria &source)
+{
+    BeginBatch();
+    try {
+        TkvFilterCriteria::Assign(source);
+        if (const auto *data = dynamic_cast<const TkvDataFilterCriteria *>(&source)) {
+            FActive = data->FActive;
+            OnGetValueList = data->OnGetValueList;
+        }
+    } catch (...) {
+        EndBatch();
+        throw;
+    }
+    Changed();
+    EndBatch();
+}
+
+TkvCustomDataField *TkvDataFilterCriteria::ItemField(int itemIndex) const
+{
+    if (itemIndex < 0 || itemIndex >= FDataController.ItemCount())
+        return nullptr;
+    return FDataController.GetItemField(itemIndex);
+}
+
+TkvFilterCriteriaItem *
+TkvDataFilterCriteria::AddItemCondition(TkvFilterCriteriaItemList *parent, TkvFilterItemLink itemLink,
+                                        TkvFilterOperatorCode operatorKind, const Variant &value,
+                                        std::optional<QString> displayText, bool replaceExisting)
+{
+    BeginBatch();
+    TkvFilterCriteriaItem *item = nullptr;
+    try {
+        const TkvFilterItemLink link = ResolveItemLink(itemLink);
+        if (replaceExisting)
+            RemoveConditionsOf(link);
+        QString text;
+        if (displayText)
+            text = *displayText;
+        else if (!value.isNull())
+            text = value.displayText();
+        item = AppendCondition(parent, link, operatorKind, value, text);
+    } catch (...) {
+        EndBatch();
+        throw;
+    }
+    EndBatch();
+    return item;
+}
+
+TkvFilterItemLink TkvDataFilterCriteria::ResolveItemLink(TkvFilterItemLink itemLink) const
+{
+    if (!itemLink)
+        return nullptr;
+    const TkvCustomDataFieldList &fields = FDataController.Fields();
+    if (fields.IndexOf(static_cast<TkvCustomDataField *>(itemLink)) >= 0)
+        return itemLink;
+    if (TkvCustomDataField *field = fields.FieldByItem(itemLink))
+        return field;
+    return nullptr;
+}
+
+int TkvDataFilterCriteria::ItemIDByItemLink(TkvFilterItemLink itemLink) const
+{
+    const auto *field = static_cast<const TkvCustomDataField *>(itemLink);
+    if (!field || FDataController.Fields().IndexOf(field) < 0 || field->IsInternal())
+        return -1;
+    if (const IkvDataControllerOwner *owner = FDataController.Owner()) {
+        const int id = owner->ItemID(field->Item());
+        if (id >= 0)
+            return id;
+    }
+    return field->ItemIndex();
+}
+
+TkvFilterItemLink TkvDataFilterCriteria::ItemLinkByID(int id) const
+{
+    if (id < 0)
+        return nullptr;
+    if (const IkvDataControllerOwner *owner = FDataController.Owner()) {
+        if (TkvDataItem item = owner->ItemByID(id))
+            return FDataController.Fields().FieldByItem(item);
+        // An owner that numbers its items has no item of this ID.
+        for (int i = 0; i < FDataController.ItemCount(); ++i)
+            if (owner->ItemID(FDataController.GetItem(i)) >= 0)
+                return nullptr;
+    }
+    return ItemField(id);
+}
+
+QString TkvDataFilterCriteria::ItemCaption(TkvFilterItemLink itemLink) const
+{
+    const auto *field = static_cast<const TkvCustomDataField *>(itemLink);
+    if (!field)
+        return {};
+    if (const IkvDataControllerOwner *owner = FDataController.Owner()) {
+        const QString caption = owner->ItemCaption(field->Item());
+        if (!caption.isEmpty())
+            return caption;
+    }
+    return ItemFieldName(itemLink);
+}
+
+QString TkvDataFilterCriteria::ItemFieldName(TkvFilterItemLink itemLink) const
+{
+    const auto *field = static_cast<const TkvCustomDataField *>(itemLink);
+    if (!field)
+        return {};
+    if (const auto *db = dynamic_cast<const TkvDBDataController *>(&FDataController))
+        if (field->ItemIndex() >= 0)
+            return db->GetItemFieldName(field->ItemIndex());
+    if (const IkvDataControllerOwner *owner = FDataController.Owner())
+        return owner->ItemFieldName(field->Item());
+    return {};
+}
+
+Variant TkvDataFilterCriteria::GetRecordValue(const TkvFilterCriteriaItem &item, int recordIndex) const
+{
+    const auto *field = static_cast<const TkvCustomDataField *>(item.ItemLink());
+    if (!field)
+        return Variant::null();
+    return FDataController.GetFieldValue(recordIndex, field);
+}
+
+std::unique_ptr<TkvFilterCriteriaItem> TkvDataFilterCriteria::CreateItem(TkvFilterCriteriaItemList *parent,
+                                                                         TkvFilterItemLink itemLink,
+                                                                         TkvFilterOperatorCode operatorKind,
+                                                                         const Variant &value,
+                                                                         const QString &displayText)
+{
+    return std::make_unique<TkvDataFilterCriteriaItem>(parent, itemLink, operatorKind, value, displayText);
+}
+
+bool TkvDataFilterCriteria::CanChange() const
+{
+    return TkvFilterCriteria::CanChange() && !FDataController.IsOwnerLoading() &&
+           !FDataController.IsOwnerDestroying();
+}
+
+void TkvDataFilterCriteria::DoChanged()
+{
+    FDataController.FilterChanged();
+}
+
+// ---------------------------------------------------------------------------
+// TkvDBDataFilterCriteria
+
+void TkvDBDataFilterCriteria::SetAutoDataSetFilter(bool value)
+{
+    if (FAutoDataSetFilter == value)
+        return;
+    FAutoDataSetFilter = value;
+    Changed();
+}
+
+TDbQuery *TkvDBDataFilterCriteria::DataSet() const
+{
+    const auto *db = dynamic_cast<const TkvDBDataController *>(&DataController());
+    return db ? db->DataSet() : nullptr;
+}
+
+bool TkvDBDataFilterCriteria::FiltersRows() const
+{
+    return TkvDataFilterCriteria::FiltersRows() && !OnBeforeChange && !FAutoDataSetFilter;
+}
+
+bool TkvDBDataFilterCriteria::IsQueryExpression() const
+{
+    return DataSet() != nullptr;
+}
+
+void TkvDBDataFilterCriteria::Assign(const TkvFilterCriteria &source)
+{
+    BeginBatch();
+    try {
+        TkvDataFilterCriteria::Assign(source);
+        if (const auto *db = dynamic_cast<const TkvDBDataFilterCriteria *>(&source)) {
+            FAutoDataSetFilter = db->FAutoDataSetFilter;
+            FIgnoreOrigin = db->FIgnoreOrigin;
+            OnBeforeChange = db->OnBeforeChange;
+        }
+    } catch (...) {
+        EndBatch();
+        throw;
+    }
+    Changed();
+    EndBatch();
+}
+
+void TkvDBDataFilterCriteria::RestoreDefaults()
+{
+    BeginBatch();
+    TkvDataFilterCriteria::RestoreDefaults();
+    FAutoDataSetFilter = false;
+    FIgnoreOrigin = true;
+    Changed();
+    EndBatch();
+}
+
+void TkvDBDataFilterCriteria::BeforeChange()
+{
+    TDbQuery *dataSet = DataSet();
+    if (OnBeforeChange)
+        OnBeforeChange(this, dataSet, ExpressionText());
+    if (FAutoDataSetFilter && dataSet) {
+        const QString text = ExpressionText();
+        dataSet->SetFilter(text);
+        dataSet->SetFilterOptions(Options().Contains(fcoCaseInsensitive) ? TFilterOptions(foCaseInsensitive)
+                                                                         : 0);
+        dataSet->SetFiltered(Active() && !text.isEmpty());
+    }
+}
+
+TkvDataFilterCriteria *DataFilterCriteriaOf(const TkvCustomDataController &dataController)
+{
+    return dynamic_cast<TkvDataFilterCriteria *>(&dataController.Filter());
+}
+
+} // namespace kestrum

@@ -1,0 +1,59 @@
+#pragma once
+// The value list of one item for the column drop-down: the fixed entries and
+// the item's distinct values, sorted.
+#include "core/Variant.h"
+#include "filter/FilterTypes.h"
+
+#include <QString>
+
+#include <vector>
+
+namespace kestrum {
+
+class TkvFilterCriteria;
+class TkvFilterCriteriaItem;
+class TkvDataFilterCriteria;
+
+struct TkvFilterValueItem {
+    TkvFilterValueKind Kind = vkValue;
+    Variant Value;
+    QString DisplayText;
+};
+
+class TkvFilterValueList {
+public:
+    explicit TkvFilterValueList(TkvFilterCriteria &criteria) : FCriteria(criteria) {}
+    virtual ~TkvFilterValueList() = default;
+
+    int Count() const { return int(FItems.size()); }
+    const TkvFilterValueItem &Items(int index) const { return FItems[std::size_t(index)]; }
+    void Clear() { FItems.clear(); }
+    //! Value entries stay sorted and unique; special entries go before the first value entry.
+    void Add(TkvFilterValueKind kind, const Variant &value, const QString &displayText);
+    int IndexOfKind(TkvFilterValueKind kind) const;
+    //! The entry that stands for the item's condition (the drop-down's check mark), or -1.
+    int GetIndexByCriteriaItem(const TkvFilterCriteriaItem *item) const;
+    //! Whether value entries are ordered by their display texts (else by value).
+    bool SortByDisplayText() const { return FSortByDisplayText; }
+    void SetSortByDisplayText(bool value) { FSortByDisplayText = value; }
+
+protected:
+    int FirstValueIndex() const;
+    int CompareEntries(const TkvFilterValueItem &a, const TkvFilterValueItem &b) const;
+
+    TkvFilterCriteria &FCriteria;
+    std::vector<TkvFilterValueItem> FItems;
+    bool FSortByDisplayText = false;
+};
+
+class TkvDataFilterValueList : public TkvFilterValueList {
+public:
+    explicit TkvDataFilterValueList(TkvDataFilterCriteria &criteria);
+    //! Fills the list for an item from every record (the filter does not apply).
+    void Load(int itemIndex, bool sortByDisplayText = false);
+
+private:
+    TkvDataFilterCriteria &FDataCriteria;
+};
+
+} // namespace kestrum

@@ -1,0 +1,130 @@
+// A record-set controller's criteria: the record being edited or inserted is
+// never filtered out, the expression speaks the query's Null tests, and the
+// record set's own filter takes over when asked to.
+#include "core/RegionalSettings.h"
+#include "data/DBDataController.h"
+#include "db/DbConnection.h"
+#include "db/DbDataSource.h"
+#include "db/DbField.h"
+#include "db/DbQuery.h"
+#include "filter/DataFilterCriteria.h"
+
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+
+namespace kestrum {
+namespace {
+
+void Exec(const QString &path, const std::string &sql)
+{
+    sqlite3 *db = nullptr;
+    ASSERT_EQ(sqlite3_open(path.toUtf8().constData(), &db), SQLITE_OK);
+    char *error = nullptr;
+    const int rc = sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &error);
+    const std::string message = error ? error : "";
+    sqlite3_free(error);
+    sqlite3_close(db);
+    ASSERT_EQ(rc, SQLITE_OK) << message;
+}
+
+class FilterControllerTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        setRegionalSettings(RegionalSettings::simplifiedChinese());
+        ASSERT_TRUE(Dir.isValid());
+        Path = Dir.filePath("Vantorel.mdb");
+        Exec(Path, "CREATE TABLE gain (id INTEGER PRIMARY KEY, 本次进帐 DOUBLE, 进帐时间 DATETIME, "
+                   "进帐人 VARCHAR(50), 备注 TEXT)");
+        Exec(Path, "INSERT INTO gain (本次进帐, 进帐时间, 进帐人) VALUES (100, '2024-01-05', '工资'), "
+                   "(20.5, '2024-01-06', '红包'), (7, '2024-02-01', '利息')");
+        Connection.SetConnectionString("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" + Path);
+        Query.SetConnection(&Connection);
+        Query.AddSQL("select * from gain");
+        Source.SetDataSet(&Query);
+        const char *names[] = {"本次进帐", "进帐时间", "进帐人", "备注"};
+        for (int i = 0; i < 4; ++i) {
+            Controller.AttachItem(&Columns[i]);
+            Controller.ChangeFieldName(i, QString::fromUtf8(names[i]));
+        }
+        auto criteria = std::make_unique<TkvDBDataFilterCriteria>(Controller);
+        Filter = criteria.get();
+        Controller.AdoptFilter(std::move(criteria));
+        Controller.SetDataSource(&Source);
+        Query.Open();
+    }
+
+    void TearDown() override { Query.Close(); }
+
+    std::string Rows()
+    {
+        std::string text;
+        for (int r = 0; r < Controller.RowCount(); ++r)
+            text +=
+                (r ? "," : "") + Controller.GetDisplayText(Controller.GetRowRecordIndex(r), 2).toStdString();
+        return text;
+    }
+
+    QTemporaryDir Dir;
+    QString Path;
+    TDbConnection Connection;
+    TDbQuery Query;
+    TDbDataSource Source;
+    int Columns[4] = {};
+    TkvGridDBDataController Controller;
+    TkvDBDataFilterCriteria *Filter = nullptr;
+};
+
+TEST_F(FilterControllerTest, EditedAndInsertedRecordsAreNeverFilteredOut)
+{
+    Filter->AppendCondition(nullptr, Controller.GetItemField(0), ocGreater, 10.0, "10");
+    Filter->SetActive(true);
+    EXPECT_EQ(Rows(), "工资,红包");
+    Controller.ChangeFocusedRowIndex(1);
+    Query.Edit();
+    Query.FieldByName("本次进帐")->SetValue(Variant(1.0));
+    Filter->SetOptions({fcoSoftCompare}); // the criteria changes while the record is edited
+    EXPECT_EQ(Rows(), "工资,红包");
+    Query.Post();
+    EXPECT_EQ(Rows(), "工资"); // editing ended: the filter applies again
+
+    Controller.Append();
+    EXPECT_EQ(Rows(), "工资,"); // the empty new record stays
+    Query.FieldByName("本次进帐")->SetValue(Variant(2.0));
+    Query.FieldByName("进帐人")->SetText(QString::fromUtf8("奖金"));
+    Controller.Post();
+    EXPECT_EQ(Rows(), "工资");
+    Filter->SetActive(false);
+    EXPECT_EQ(Rows(), "工资,红包,利息,奖金");
+}
+
+TEST_F(FilterControllerTest, QueryExpressionsTestNullWithIs)
+{
+    Filter->AppendCondition(nullptr, Controller.GetItemField(3), ocEqual, Variant::null(), "");
+    Filter->AppendCondition(nullptr, Controller.GetItemField(2), ocNotEqual, Variant::null(), "");
+    EXPECT_EQ(Filter->ExpressionText().toStdString(), "(备注 IS NULL) AND (进帐人 IS NOT NULL)");
+    EXPECT_EQ(Filter->CaptionText().toStdString(), "(备注 = 空) 与 (进帐人 <> 空)");
+}
+
+TEST_F(FilterControllerTest, RecordSetFilterTakesOverWhenAsked)
+{
+    Filter->AppendCondition(nullptr, Controller.GetItemField(2), ocLike, Variant::fromUtf8("%工%"), "");
+    Filter->SetActive(true);
+    EXPECT_EQ(Rows(), "工资");
+    QString seen;
+    Filter->OnBeforeChange = [&](TkvFilterCriteria *, TDbQuery *dataSet, const QString &text) {
+        EXPECT_EQ(dataSet, &Query);
+        seen = text;
+    };
+    Filter->SetAutoDataSetFilter(true);
+    EXPECT_EQ(seen.toStdString(), "(进帐人 LIKE '%工%')");
+    EXPECT_TRUE(Query.Filtered());
+    EXPECT_EQ(Query.Filter().toStdString(), "(进帐人 LIKE '%工%')");
+    // The in-memory filter is off; the rows are what the record set shows.
+    EXPECT_TRUE(Filter->IsEmpty());
+}
+
+} // namespace
+} // namespace kestrum

@@ -1,0 +1,237 @@
+// Which records a criteria keeps: operators over real values, Nulls, letter
+// case, unconvertible values, the bool codes, and the typed tests of stored
+// values against the general variant path.
+#include "FilterFixture.h"
+
+#include "core/Errors.h"
+
+namespace kestrum::testing_filter {
+namespace {
+
+class FilterEvaluationTest : public FilterFixture {
+protected:
+    FilterEvaluationTest()
+    {
+        Add(100.0, Day(2024, 7, 10), Text("工资"));             // 0
+        Add(20.5, Day(2024, 7, 1), Text("红包"));               // 1
+        Add(Variant::null(), Variant::null(), Variant::null()); // 2
+        Add(7.0, Day(2023, 12, 31), Text(""));                  // 3
+        Add(55.0, Day(2024, 7, 9), Text("Abc"));                // 4
+        Filter->SetActive(true);
+    }
+
+    std::string Keep(TkvFilterItemLink item, TkvFilterOperatorCode code, const Variant &value)
+    {
+        Filter->ClearTree();
+        Filter->AppendCondition(nullptr, item, code, value, "");
+        return Rows();
+    }
+};
+
+TEST_F(FilterEvaluationTest, EmptyOrInactiveCriteriaKeepsEverything)
+{
+    EXPECT_EQ(Rows(), "0,1,2,3,4");
+    Filter->AppendSubList(nullptr, bcAnd); // an empty inner list is true
+    EXPECT_EQ(Rows(), "0,1,2,3,4");
+    Filter->AppendCondition(nullptr, Amount(), ocGreater, 50.0, "50");
+    EXPECT_EQ(Rows(), "0,4");
+    Filter->SetActive(false);
+    EXPECT_EQ(Rows(), "0,1,2,3,4");
+    Filter->SetActive(true);
+    EXPECT_EQ(Rows(), "0,4");
+}
+
+TEST_F(FilterEvaluationTest, NullsAndEmptyTexts)
+{
+    EXPECT_EQ(Keep(Item(), ocEqual, Variant::null()), "2");
+    EXPECT_EQ(Keep(Item(), ocNotEqual, Variant::null()), "0,1,3,4");
+    EXPECT_EQ(Keep(Item(), ocEqual, Text("")), "3");
+    Filter->SetOptions({fcoSoftNull});
+    EXPECT_EQ(Keep(Item(), ocEqual, Text("")), "2,3"); // a Null test now
+    EXPECT_EQ(Keep(Item(), ocNotLike, Text("")), "0,1,4");
+    Filter->SetOptions({});
+    // Null is below every value: a less-than filter keeps it.
+    EXPECT_EQ(Keep(Amount(), ocLess, 50.0), "1,2,3");
+    EXPECT_EQ(Keep(Amount(), ocLessEqual, 7.0), "2,3");
+    EXPECT_EQ(Keep(Amount(), ocGreaterEqual, 55.0), "0,4");
+    EXPECT_EQ(Keep(Date(), ocLess, Day(2024, 7, 1)), "2,3");
+    // Like sees Null as the empty text, which a lone percent matches.
+    EXPECT_EQ(Keep(Item(), ocLike, Text("%")), "0,1,2,3,4");
+    EXPECT_EQ(Keep(Item(), ocLike, Text("_%")), "0,1,4");
+}
+
+TEST_F(FilterEvaluationTest, LetterCaseIsIgnoredByLikeAndEqualOnly)
+{
+    EXPECT_EQ(Keep(Item(), ocEqual, Text("abc")), "");
+    EXPECT_EQ(Keep(Item(), ocLike, Text("a%")), "");
+    Filter->SetOptions({fcoCaseInsensitive});
+    EXPECT_EQ(Keep(Item(), ocEqual, Text("abc")), "4");
+    EXPECT_EQ(Keep(Item(), ocLike, Text("a%")), "4");
+    EXPECT_EQ(Keep(Item(), ocNotEqual, Variant(u"ABC")), "0,1,2,3");
+    // Array elements are never upper-cased.
+    EXPECT_EQ(Keep(Item(), ocInList, Variant::fromArray({Text("abc"), Text("工资")})), "0");
+    EXPECT_EQ(Keep(Item(), ocBetween, Variant::fromArray({Text("a"), Text("b")})), "");
+}
+
+TEST_F(FilterEvaluationTest, LikeWildcardsAndChineseText)
+{
+    EXPECT_EQ(Keep(Item(), ocLike, Text("%资")), "0");
+    EXPECT_EQ(Keep(Item(), ocLike, Text("工_")), "0");
+    EXPECT_EQ(Keep(Item(), ocLike, Text("%工%")), "0");
+    EXPECT_EQ(Keep(Item(), ocNotLike, Text("%工%")), "1,2,3,4");
+    Filter->SetPercentWildcard("*");
+    EXPECT_EQ(Keep(Item(), ocLike, Text("*包")), "1");
+    EXPECT_EQ(Keep(Item(), ocLike, Text("%包")), ""); // "%" is a plain character now
+}
+
+TEST_F(FilterEvaluationTest, RangesAndLists)
+{
+    EXPECT_EQ(Keep(Amount(), ocBetween, Variant::fromArray({20.5, 55})), "1,4"); // both ends included
+    EXPECT_EQ(Keep(Amount(), ocNotBetween, Variant::fromArray({20.5, 55})), "0,2,3");
+    EXPECT_EQ(Keep(Amount(), ocInList, Variant::fromArray({7, 100, Variant::null()})), "0,2,3");
+    EXPECT_EQ(Keep(Amount(), ocNotInList, Variant::fromArray({7, 100})), "1,2,4");
+    EXPECT_EQ(Keep(Date(), ocBetween, Variant::fromArray({Day(2024, 7, 1), Day(2024, 7, 9)})), "1,4");
+    EXPECT_EQ(Keep(Amount(), ocEqual, Variant(Currency{205000})), "1"); // currency is compared as a real
+}
+
+TEST_F(FilterEvaluationTest, UnconvertibleValuesRaiseUnlessSoftCompare)
+{
+    Filter->SetActive(false);
+    Filter->AppendCondition(nullptr, Amount(), ocNotEqual, Text("abc"), "abc");
+    EXPECT_THROW(Filter->EvaluateRecord(0), EVariantConversionError);
+    // The error leaves the controller's update, which is closed all the same.
+    EXPECT_THROW(Filter->SetActive(true), EVariantConversionError);
+    EXPECT_FALSE(Controller.IsLocked());
+    Filter->SetOptions({fcoSoftCompare});
+    EXPECT_EQ(Rows(), "2"); // the failed tests are false; Null against a string needs no conversion
+    Filter->ClearTree();
+    Filter->SetOptions({});
+    // A string that is a number converts.
+    EXPECT_EQ(Keep(Amount(), ocEqual, Text("20.5")), "1");
+    EXPECT_EQ(Keep(Date(), ocEqual, Text("2024-7-9")), "4");
+}
+
+TEST_F(FilterEvaluationTest, BoolCodes)
+{
+    Filter->AppendCondition(nullptr, Amount(), ocGreater, 50.0, "50");
+    Filter->AppendCondition(nullptr, Item(), ocLike, Text("%工%"), "");
+    EXPECT_EQ(Rows(), "0");
+    Filter->Root().SetBoolOperatorKind(bcOr);
+    EXPECT_EQ(Rows(), "0,4");
+    Filter->Root().SetBoolOperatorKind(bcNotAnd); // not all true
+    EXPECT_EQ(Rows(), "1,2,3,4");
+    Filter->Root().SetBoolOperatorKind(bcNotOr); // none true
+    EXPECT_EQ(Rows(), "1,2,3");
+    // Not-or of one child is its negation.
+    Filter->RemoveConditionsOf(Item());
+    EXPECT_EQ(Rows(), "1,2,3");
+}
+
+TEST_F(FilterEvaluationTest, CriteriaChangeFiltersAgainWithoutReload)
+{
+    Filter->AppendCondition(nullptr, Amount(), ocGreater, 50.0, "50");
+    Controller.SetValue(4, 0, 1.0); // the storage holds the only copy of the values
+    EXPECT_EQ(Rows(), "0");
+    static_cast<TkvFilterCriteriaItem *>(Filter->Root().Items(0))->SetValue(10.0);
+    EXPECT_EQ(Rows(), "0,1");
+    EXPECT_EQ(Controller.RecordCount(), 5);
+}
+
+TEST_F(FilterEvaluationTest, StoredValueTestsAgreeWithTheVariantPath)
+{
+    // Every leaf is evaluated both ways over every record: through the typed
+    // test (Evaluate) and through the prepared Variants of the general path.
+    const Variant values[] = {
+        Variant(20.5),
+        Variant(7),
+        Variant::fromInt8(7),
+        Variant(Currency{70000}),
+        Day(2024, 7, 9),
+        Variant::fromFloat32(20.5f),
+        Text("工资"),
+        Variant(u"Abc"),
+        Text(""),
+        Variant::fromArray({7, 55.0}),
+        Variant::fromArray({Text("红包"), Text("Abc")}),
+        Variant::fromArray({Day(2024, 7, 1), Day(2024, 7, 10)}),
+        Variant::fromArray({Text("A"), Text("工")}),
+        Text("%工%"),
+        Text("工%"),
+        Text("%资"),
+        Text("%%"),
+        Text("%"),
+        Text("_资"),
+        Text("%c"),
+        Text("%工%资%"),
+        Variant::fromNarrow("%\xB9"),
+        Variant::fromNarrow("%\xA4\xD7%"),
+    };
+    Add(1.0, Day(2024, 1, 1), Text("资工"));
+    Add(2.0, Day(2024, 1, 2), Text("加工费工资"));
+    for (int options = 0; options < 2; ++options) {
+        Filter->SetOptions(options ? TkvFilterCriteriaOptions{fcoCaseInsensitive, fcoSoftCompare}
+                                   : TkvFilterCriteriaOptions{fcoSoftCompare});
+        for (int itemIndex = 0; itemIndex < 3; ++itemIndex)
+            for (int code = ocEqual; code <= ocNextYear; ++code)
+                for (const Variant &value : values) {
+                    Filter->ClearTree();
+                    TkvFilterCriteriaItem *leaf = Filter->AppendCondition(
+                        nullptr, Controller.GetItem(itemIndex), TkvFilterOperatorCode(code), value, "");
+                    for (int r = 0; r < Controller.RecordCount(); ++r) {
+                        bool expected = false;
+                        try {
+                            expected = leaf->Operator().Evaluate(
+                                Filter->PrepareValue(Controller.GetValue(r, itemIndex)),
+                                Filter->PrepareValue(value));
+                        } catch (const Exception &) {
+                            expected = false;
+                        }
+                        EXPECT_EQ(Filter->EvaluateRecord(r), expected)
+                            << "item " << itemIndex << " code " << code << " " << debugString(value)
+                            << " record " << r;
+                    }
+                }
+    }
+}
+
+TEST_F(FilterEvaluationTest, ValueListForTheDropDown)
+{
+    Add(100.0, Day(2024, 7, 11), Text("工资")); // a duplicate value
+    TkvDataFilterValueList list(*Filter);
+    list.Load(0);
+    std::string text;
+    for (int i = 0; i < list.Count(); ++i)
+        text += (i ? "|" : "") + list.Items(i).DisplayText.toStdString();
+    EXPECT_EQ(text, "(全部)|(用户定制搜索)|(为空)|(不为空)|7|20.5|55|100");
+    EXPECT_EQ(list.Items(4).Kind, vkValue);
+
+    // The current condition's entry.
+    Filter->AppendCondition(nullptr, Amount(), ocEqual, 55.0, "55");
+    EXPECT_EQ(list.GetIndexByCriteriaItem(Filter->FindConditionOf(Controller.GetItemField(0))), 6);
+    Filter->ClearTree();
+    Filter->AppendCondition(nullptr, Amount(), ocEqual, Variant::null(), "");
+    EXPECT_EQ(list.GetIndexByCriteriaItem(Filter->FindConditionOf(Controller.GetItemField(0))), 2);
+    Filter->ClearTree();
+    Filter->AppendCondition(nullptr, Amount(), ocGreater, 55.0, "");
+    EXPECT_EQ(list.GetIndexByCriteriaItem(Filter->FindConditionOf(Controller.GetItemField(0))), 1);
+    Filter->ClearTree();
+    Filter->AppendCondition(nullptr, Amount(), ocEqual, 3.0, "");
+    EXPECT_EQ(list.GetIndexByCriteriaItem(Filter->FindConditionOf(Controller.GetItemField(0))), 0);
+    EXPECT_EQ(list.GetIndexByCriteriaItem(nullptr), -1);
+
+    // By display text, with a limit, and the handler's last word.
+    Filter->SetMaxValueListCount(5); // the entries held, fixed ones included
+    int handled = -1;
+    Filter->OnGetValueList = [&](TkvFilterCriteria *, int itemIndex, TkvDataFilterValueList &) {
+        handled = itemIndex;
+    };
+    list.Load(2, true);
+    text.clear();
+    for (int i = 0; i < list.Count(); ++i)
+        text += (i ? "|" : "") + list.Items(i).DisplayText.toStdString();
+    EXPECT_EQ(text, "(全部)|(用户定制搜索)|(为空)|(不为空)||工资|红包"); // "Abc" came too late
+    EXPECT_EQ(handled, 2);
+}
+
+} // namespace
+} // namespace kestrum::testing_filter
