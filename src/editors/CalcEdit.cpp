@@ -99,13 +99,11 @@ double TkvCustomCalcEdit::Value() const
     const Variant &value = EditValue();
     if (value.isNull() || value.isEmpty())
         return 0;
-    try {
-        if (value.isString() && value.toString().trimmed().isEmpty())
-            return 0;
-        return value.toDouble();
-    } catch (const Exception &) {
+    if (value.isString() && value.toString().trimmed().isEmpty())
         return 0;
-    }
+    // A text that is no number (the calculator's error text) raises the
+    // conversion error: 0 would pass for a real amount.
+    return value.toDouble();
 }
 
 void TkvCustomCalcEdit::SetValue(double value)

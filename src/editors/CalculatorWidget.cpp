@@ -1,5 +1,7 @@
 #include "editors/CalculatorWidget.h"
 
+#include "editors/CustomEdit.h"
+
 #include <QApplication>
 #include <QClipboard>
 #include <QKeyEvent>
@@ -86,8 +88,11 @@ void TkvCustomCalculator::keyPressEvent(QKeyEvent *event)
         if (!HandleKeyPress(event->key(), event->modifiers(), event->text()))
             QWidget::keyPressEvent(event);
     } catch (const std::exception &error) {
+        // A display that is no number ("-" alone) cannot be computed with;
+        // the user sees why instead of a key that does nothing.
         FPressedKey = cbNone;
-        qWarning("%s", error.what());
+        update();
+        TkvCustomEdit::HandleException(error);
     }
 }
 
@@ -129,7 +134,7 @@ void TkvCustomCalculator::mouseReleaseEvent(QMouseEvent *event)
         try {
             PerformKey(captured);
         } catch (const std::exception &error) {
-            qWarning("%s", error.what());
+            TkvCustomEdit::HandleException(error);
         }
     }
 }

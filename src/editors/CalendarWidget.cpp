@@ -175,19 +175,31 @@ void TkvCustomCalendar::Choose(double date)
         OnDateChosen(date);
 }
 
+void TkvCustomCalendar::ChooseByButton(double date)
+{
+    FChoosingByButton = true;
+    try {
+        Choose(date);
+    } catch (...) {
+        FChoosingByButton = false;
+        throw;
+    }
+    FChoosingByButton = false;
+}
+
 void TkvCustomCalendar::ChooseToday()
 {
     double today = ClockToday();
     FModel.SetSelectedDate(today);
     update();
-    Choose(today);
+    ChooseByButton(today);
 }
 
 void TkvCustomCalendar::ChooseClear()
 {
     FModel.SetSelectedDate(NullDate);
     update();
-    Choose(NullDate);
+    ChooseByButton(NullDate);
 }
 
 bool TkvCustomCalendar::HandleKey(int key, Qt::KeyboardModifiers modifiers)

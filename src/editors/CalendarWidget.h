@@ -50,6 +50,8 @@ public:
 
     //! A date was chosen (a day released, Enter, the today or clear button).
     std::function<void(double date)> OnDateChosen;
+    //! The choice being reported comes from the today or clear button.
+    bool ChoosingByButton() const { return FChoosingByButton; }
 
     //! Key handling as a plain call; true when used.
     virtual bool HandleKey(int key, Qt::KeyboardModifiers modifiers);
@@ -85,8 +87,10 @@ protected:
 
 private:
     void OpenMonthList();
+    void ChooseByButton(double date);
 
     TkvCalendarModel FModel;
+    bool FChoosingByButton = false;
     TMonthListBox *FMonthListBox = nullptr;
     TkvCalendarLayout FLayout;
     bool FShowToday = true;

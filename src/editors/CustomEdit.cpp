@@ -1,5 +1,6 @@
 #include "editors/CustomEdit.h"
 
+#include "core/VariantCompare.h"
 #include "ui/Beep.h"
 #include "ui/ErrorBox.h"
 
@@ -119,7 +120,7 @@ void TkvCustomEdit::SetEditValue(const Variant &value)
 void TkvCustomEdit::AssignEditValue(const Variant &value)
 {
     Variant old = FEditValue;
-    FEditValue = value;
+    FEditValue = AdjustedEditValue(value);
     EditValueAssigned();
     RefreshDisplay();
     if (FClearingGuard) {
@@ -129,7 +130,7 @@ void TkvCustomEdit::AssignEditValue(const Variant &value)
     } else {
         ClearChangeFlags();
     }
-    if (!Properties().CanCompareEditValue() || !old.identicalTo(value)) {
+    if (!Properties().CanCompareEditValue() || !ValuesEqualForEdit(old, FEditValue)) {
         DoEditValueChanged();
         if (!Properties().FiresChangeFromTextPath())
             DoChange();
@@ -140,7 +141,7 @@ void TkvCustomEdit::InternalSetEditValue(const Variant &value)
 {
     if (FEditingRequestGuard)
         return;
-    FEditValue = value;
+    FEditValue = AdjustedEditValue(value);
     EditValueAssigned();
 }
 
@@ -161,18 +162,24 @@ void TkvCustomEdit::SetDisplayValue(const QString &displayValue)
 
 void TkvCustomEdit::SetInternalDisplayValue(const QString &displayValue)
 {
-    if (!FInnerControl || FInnerControl->Text() == displayValue)
+    if (!FInnerControl)
         return;
-    ++FDisplayUpdateLock;
-    FInnerControl->SetText(displayValue);
-    --FDisplayUpdateLock;
+    if (FInnerControl->Text() != displayValue) {
+        ++FDisplayUpdateLock;
+        FInnerControl->SetText(displayValue);
+        --FDisplayUpdateLock;
+    }
+    // A new text leaves the caret, and with it the scroll, at its end; in an
+    // editor narrower than its text that cuts off the beginning. Unfocused,
+    // the text shows from its start.
+    if (!FFocused && (FInnerControl->SelStart() != 0 || FInnerControl->SelLength() != 0))
+        FInnerControl->SetSelection(0, 0);
 }
 
 void TkvCustomEdit::TakeValueFromDisplay()
 {
-    Variant value = Properties().DisplayToEditValue(DisplayText(), FFocused);
     Variant old = FEditValue;
-    FEditValue = value;
+    FEditValue = AdjustedEditValue(Properties().DisplayToEditValue(DisplayText(), FFocused));
     EditValueAssigned();
     if (FClearingGuard) {
         FHasPendingChange = true;
@@ -181,7 +188,7 @@ void TkvCustomEdit::TakeValueFromDisplay()
     } else {
         ClearChangeFlags();
     }
-    if (!Properties().CanCompareEditValue() || !old.identicalTo(value)) {
+    if (!Properties().CanCompareEditValue() || !ValuesEqualForEdit(old, FEditValue)) {
         DoEditValueChanged();
         if (!Properties().FiresChangeFromTextPath())
             DoChange();

@@ -216,6 +216,9 @@ protected:
     //! reloaded from the field); editor kinds that remember something about
     //! the value refresh it here.
     virtual void EditValueAssigned() {}
+    //! The form in which the editor keeps a value given to it (a date edit
+    //! that keeps no time of day cuts it off).
+    virtual Variant AdjustedEditValue(const Variant &value) const { return value; }
     //! Moves the keyboard focus to the next (or previous) control of the form.
     virtual void FocusNextControl(bool forward);
     //! The inner control's text changed (typing, paste, delete).

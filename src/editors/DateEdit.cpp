@@ -56,6 +56,17 @@ void TkvCustomDateEdit::EditValueAssigned()
         isDate && date != NullDate && Properties().SaveTime() ? std::fabs(date - std::trunc(date)) : 0;
 }
 
+Variant TkvCustomDateEdit::AdjustedEditValue(const Variant &value) const
+{
+    if (Properties().SaveTime())
+        return value;
+    if (value.type() == VarType::Date)
+        return Variant::fromDate(std::trunc(value.toDate()));
+    if (value.isNumeric())
+        return Variant(std::trunc(value.toDouble()));
+    return value;
+}
+
 void TkvCustomDateEdit::TruncateToDay()
 {
     double date = Date();
@@ -73,9 +84,15 @@ QWidget *TkvCustomDateEdit::CreatePopupControl()
 {
     auto *calendar = new TkvPopupCalendar;
     calendar->OnCloseRequest = [this] { CloseUp(); };
-    calendar->OnDateChosen = [this](double date) {
-        CloseUp();
+    calendar->OnDateChosen = [this, calendar](double date) {
+        // A day closes the calendar before it is taken; the today and clear
+        // buttons act first, so the closing sees the value they set.
+        bool byButton = calendar->ChoosingByButton();
+        if (!byButton)
+            CloseUp();
         DateChosen(date);
+        if (byButton)
+            CloseUp();
     };
     return calendar;
 }

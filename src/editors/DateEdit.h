@@ -35,6 +35,7 @@ protected:
     void InitPopup() override;
     bool AcceptsProperties(const TkvCustomEditProperties &properties) const override;
     void EditValueAssigned() override;
+    Variant AdjustedEditValue(const Variant &value) const override;
 
 private:
     double FSavedTime = 0;

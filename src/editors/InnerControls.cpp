@@ -1,6 +1,8 @@
 #include "editors/InnerControls.h"
 
 #include <QMouseEvent>
+
+#include <algorithm>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
@@ -65,10 +67,16 @@ int TkvInnerLineEdit::PositionAt(const QPoint &point)
     return cursorPositionAt(point);
 }
 
-void TkvInnerLineEdit::SetMaxLength(int value)
+void TkvInnerLineEdit::InsertText(const QString &value)
 {
-    // QLineEdit takes 0 literally; the editors' 0 means no limit.
-    setMaxLength(value > 0 ? value : 32767);
+    QString text = value;
+    if (FMaxLength > 0) {
+        int room = FMaxLength - (int(this->text().size()) - SelLength());
+        if (room <= 0 && !value.isEmpty())
+            return;
+        text = text.left(std::max(room, 0));
+    }
+    insert(text);
 }
 
 void TkvInnerLineEdit::SetAlignment(const TkvEditAlignment &alignment)
@@ -113,9 +121,9 @@ void TkvInnerMemo::InsertText(const QString &value)
     QString text = value;
     if (FMaxLength > 0) {
         int room = FMaxLength - (int(toPlainText().size()) - SelLength());
-        if (room <= 0)
+        if (room <= 0 && !value.isEmpty())
             return;
-        text = text.left(room);
+        text = text.left(std::max(room, 0));
     }
     textCursor().insertText(text);
 }

@@ -18,14 +18,21 @@ public:
     int SelLength() const override;
     void SetSelection(int start, int length) override;
     void SelectAll() override { selectAll(); }
-    void InsertText(const QString &value) override { insert(value); }
+    //! Inserts as much of value as MaxLength leaves room for.
+    void InsertText(const QString &value) override;
     int PositionAt(const QPoint &point) override;
     bool IsPassword() const override { return echoMode() != Normal; }
     void SetReadOnly(bool value) override { setReadOnly(value); }
-    void SetMaxLength(int value) override;
+    //! Limits typing only: QLineEdit's own limit would also cut the text
+    //! that the editor shows for its value, so it is not used.
+    void SetMaxLength(int value) override { FMaxLength = value; }
+    int MaxLength() const { return FMaxLength; }
     void SetPassword(bool value) override { setEchoMode(value ? Password : Normal); }
     void SetAlignment(const TkvEditAlignment &alignment) override;
     void SetHideSelection(bool) override {}
+
+private:
+    int FMaxLength = 0;
 };
 
 class TkvInnerMemo : public QPlainTextEdit, public TkvEditInnerControl {

@@ -99,5 +99,47 @@ TEST_F(CalcEditTest, BoundEditorStoresTheResultOnlyOnEnter)
     EXPECT_TRUE(FErrors.empty());
 }
 
+TEST_F(CalcEditTest, FocusChangesWithoutTypingFireNoChangeEvents)
+{
+    // Focused, the binding reads the amount as a number; unfocused, as the
+    // field's text. The two stand for the same value.
+    TkvDBCalcEdit edit;
+    edit.DataBinding().SetDataSource(&FSource);
+    edit.DataBinding().SetDataField(QString::fromUtf8("本次进帐"));
+    int events = 0;
+    edit.Properties().OnChange = [&](TkvCustomEdit *) { ++events; };
+    edit.Properties().OnEditValueChanged = [&](TkvCustomEdit *) { ++events; };
+    edit.DoEnter();
+    edit.DoExit();
+    edit.DoEnter();
+    EXPECT_EQ(events, 0);
+    Type(edit, "1");
+    Press(edit, Qt::Key_Return);
+    EXPECT_GT(events, 0);
+    EXPECT_TRUE(FErrors.empty());
+}
+
+TEST_F(CalcEditTest, AKeyOnADisplayThatIsNoNumberReportsTheConversionError)
+{
+    TkvCalcEdit edit;
+    edit.DoEnter();
+    Type(edit, "-");
+    edit.DropDown();
+    ASSERT_TRUE(edit.DroppedDown());
+    // Through the widget's own key handling, as the keyboard reaches it.
+    QKeyEvent plus(QEvent::KeyPress, Qt::Key_Plus, Qt::NoModifier, QStringLiteral("+"));
+    QCoreApplication::sendEvent(edit.Calculator(), &plus);
+    ASSERT_EQ(FErrors.size(), 1u);
+    EXPECT_NE(FErrors[0].find("'-'"), std::string::npos);
+    EXPECT_EQ(edit.Text().toStdString(), "-");
+    EXPECT_EQ(edit.Calculator()->PressedKey(), cbNone);
+    edit.CloseUp();
+
+    edit.SetEditValue(Variant(QStringLiteral("错误")));
+    EXPECT_THROW(edit.Value(), EVariantConversionError);
+    edit.SetEditValue(Variant(QStringLiteral(" ")));
+    EXPECT_DOUBLE_EQ(edit.Value(), 0);
+}
+
 } // namespace
 } // namespace kestrum::test

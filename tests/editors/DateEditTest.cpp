@@ -4,6 +4,7 @@
 #include "EditorTestSupport.h"
 #include "core/DateTime.h"
 
+#include <QLineEdit>
 #include <gtest/gtest.h>
 
 namespace kestrum::test {
@@ -157,6 +158,62 @@ TEST_F(DateEditTest, TimeOfDayKeptIsTheShownRecordsNotAnEarlierOnes)
     Press(edit, Qt::Key_Return);
     EXPECT_EQ(stored(), "2024-01-31 00:00");
     EXPECT_TRUE(FErrors.empty());
+}
+
+TEST_F(DateEditTest, WithoutSaveTimeAssignedAndReloadedValuesAreCutToTheDay)
+{
+    TkvDateEdit edit;
+    edit.Properties().SetSaveTime(false);
+    edit.SetEditValue(Variant::fromDate(EncodeDate(2024, 1, 5) + EncodeTime(8, 15, 0)));
+    EXPECT_DOUBLE_EQ(edit.EditValue().toDate(), EncodeDate(2024, 1, 5));
+    EXPECT_EQ(edit.SavedTime(), 0);
+
+    RawExec(FPath, "UPDATE gain SET 进帐时间 = '2006-07-01 10:30:00' WHERE 进帐人 = '工资'");
+    FQuery->Close();
+    FQuery->Open();
+    TkvDBDateEdit bound;
+    bound.Properties().SetSaveTime(false);
+    bound.DataBinding().SetDataSource(&FSource);
+    bound.DataBinding().SetDataField(QString::fromUtf8("进帐时间"));
+    EXPECT_DOUBLE_EQ(bound.EditValue().toDate(), EncodeDate(2006, 7, 1));
+    bound.DoEnter();
+    EXPECT_DOUBLE_EQ(bound.EditValue().toDate(), EncodeDate(2006, 7, 1));
+}
+
+TEST_F(DateEditTest, TodayAndClearButtonsActBeforeThePopupCloses)
+{
+    TkvDateEdit edit;
+    edit.SetDate(EncodeDate(2024, 1, 5));
+    std::vector<std::string> atClose;
+    edit.Properties().OnCloseUp = [&](TkvCustomEdit *) { atClose.push_back(Value(edit)); };
+    edit.DoEnter();
+    edit.DropDown();
+    edit.Calendar()->ChooseToday();
+    EXPECT_FALSE(edit.DroppedDown());
+    edit.DropDown();
+    edit.Calendar()->ChooseClear();
+    EXPECT_FALSE(edit.DroppedDown());
+    // A day chosen with Enter closes the calendar first.
+    edit.DropDown();
+    edit.Calendar()->HandleKey(Qt::Key_Right, Qt::NoModifier);
+    edit.Calendar()->HandleKey(Qt::Key_Return, Qt::NoModifier);
+    EXPECT_EQ(atClose, (std::vector<std::string>{"2024-01-31 00:00", "null", "null"}));
+    EXPECT_EQ(Value(edit), "2024-02-01 00:00");
+}
+
+TEST_F(DateEditTest, ANarrowUnfocusedEditorShowsItsTextFromTheStart)
+{
+    TkvDateEdit edit;
+    edit.resize(90, 21);
+    edit.SetDate(EncodeDate(2016, 1, 1) + EncodeTime(0, 5, 15));
+    EXPECT_EQ(edit.InnerEdit()->cursorPosition(), 0);
+    edit.DoEnter();
+    Press(edit, Qt::Key_End);
+    EXPECT_GT(edit.InnerEdit()->cursorPosition(), 0);
+    edit.DoExit();
+    EXPECT_EQ(edit.InnerEdit()->cursorPosition(), 0);
+    // The first character is drawn at the left edge, not scrolled away.
+    EXPECT_LT(edit.InnerEdit()->inputMethodQuery(Qt::ImCursorRectangle).toRect().left(), 10);
 }
 
 } // namespace

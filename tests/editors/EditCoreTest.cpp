@@ -1,5 +1,7 @@
 // The editor core without a record set: validation and its error report,
 // change-event deferral, keys handed to a host, in-place use, properties.
+#include "editors/CalcEdit.h"
+#include "editors/InnerControls.h"
 #include "editors/InplaceEditList.h"
 #include "editors/Memo.h"
 #include "editors/TextEdit.h"
@@ -209,6 +211,46 @@ TEST_F(EditCoreTest, CharCaseAppliesToTypedText)
     EXPECT_EQ(edit.EditValue().toString(), QStringLiteral("ABC"));
 }
 
+TEST_F(EditCoreTest, MaxLengthLimitsTypingButNeverTheTextSetByCode)
+{
+    TkvTextEdit edit;
+    edit.Properties().SetMaxLength(3);
+    edit.SetText(QStringLiteral("abcdef"));
+    EXPECT_EQ(edit.Text(), QStringLiteral("abcdef"));
+    edit.DoEnter();
+    QTest::keyClick(edit.InnerWidget(), Qt::Key_End);
+    Type(edit, "g");
+    EXPECT_EQ(edit.Text(), QStringLiteral("abcdef"));
+    // Deleting still works on an over-long text, and typing fills the room left.
+    edit.InnerControl()->SetSelection(1, 4);
+    QTest::keyClick(edit.InnerWidget(), Qt::Key_Delete);
+    EXPECT_EQ(edit.Text(), QStringLiteral("af"));
+    Type(edit, "xyz");
+    EXPECT_EQ(edit.Text(), QStringLiteral("axf"));
+
+    // An amount longer than the calculator's typing limit is shown whole.
+    TkvCalcEdit amount;
+    amount.SetEditValue(Variant(QStringLiteral("1,234,567,890,123.45")));
+    EXPECT_EQ(amount.Text(), QStringLiteral("1,234,567,890,123.45"));
+}
+
+TEST_F(EditCoreTest, UnfocusedEditorsKeepTheCaretAtTheStartOfANewText)
+{
+    const QString longText = QStringLiteral("a text far wider than the narrow editor box");
+    TkvTextEdit edit;
+    edit.resize(60, 21);
+    edit.SetText(longText);
+    EXPECT_EQ(edit.InnerEdit()->cursorPosition(), 0);
+    edit.DoEnter();
+    QTest::keyClick(edit.InnerWidget(), Qt::Key_End);
+    edit.DoExit();
+    EXPECT_EQ(edit.InnerEdit()->cursorPosition(), 0);
+
+    TkvMemo memo;
+    memo.SetText(longText + QStringLiteral("\n") + longText);
+    EXPECT_EQ(memo.InnerMemo()->textCursor().position(), 0);
+}
+
 TEST_F(EditCoreTest, LentPropertiesMustSuitTheEditorKind)
 {
     TkvTextEdit edit;
@@ -218,7 +260,7 @@ TEST_F(EditCoreTest, LentPropertiesMustSuitTheEditorKind)
     memoProperties.SetMaxLength(4);
     edit.SetLentProperties(&memoProperties);
     EXPECT_EQ(&edit.Properties(), static_cast<TkvCustomTextEditProperties *>(&memoProperties));
-    EXPECT_EQ(edit.InnerEdit()->maxLength(), 4);
+    EXPECT_EQ(static_cast<TkvInnerLineEdit *>(edit.InnerEdit())->MaxLength(), 4);
     edit.SetLentProperties(nullptr);
     EXPECT_NE(&edit.Properties(), static_cast<TkvCustomTextEditProperties *>(&memoProperties));
     EXPECT_EQ(memoProperties.Owner(), nullptr);
