@@ -171,8 +171,9 @@ void TkvCustomEdit::SetInternalDisplayValue(const QString &displayValue)
     }
     // A new text leaves the caret, and with it the scroll, at its end; in an
     // editor narrower than its text that cuts off the beginning. Unfocused,
-    // the text shows from its start.
-    if (!FFocused && (FInnerControl->SelStart() != 0 || FInnerControl->SelLength() != 0))
+    // the text shows from its start, unless it shows its selection.
+    bool showsSelection = !FInnerControl->HideSelection() && FInnerControl->SelLength() > 0;
+    if (!FFocused && !showsSelection && (FInnerControl->SelStart() != 0 || FInnerControl->SelLength() != 0))
         FInnerControl->SetSelection(0, 0);
 }
 

@@ -37,7 +37,9 @@ public:
     virtual void SetMaxLength(int value) = 0; //!< 0: no limit
     virtual void SetPassword(bool value) = 0;
     virtual void SetAlignment(const TkvEditAlignment &alignment) = 0;
+    //! Hiding: the selection does not show while the control has no focus.
     virtual void SetHideSelection(bool value) = 0;
+    virtual bool HideSelection() const { return true; }
 };
 
 } // namespace kestrum

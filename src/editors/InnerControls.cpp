@@ -1,5 +1,7 @@
 #include "editors/InnerControls.h"
 
+#include <QApplication>
+#include <QFocusEvent>
 #include <QMouseEvent>
 
 #include <algorithm>
@@ -79,6 +81,22 @@ void TkvInnerLineEdit::InsertText(const QString &value)
     insert(text);
 }
 
+void TkvInnerLineEdit::focusOutEvent(QFocusEvent *event)
+{
+    if (FHideSelection || !hasSelectedText()) {
+        QLineEdit::focusOutEvent(event);
+        return;
+    }
+    int start = selectionStart();
+    int length = int(selectedText().size());
+    bool caretAtStart = cursorPosition() == start;
+    QLineEdit::focusOutEvent(event);
+    if (caretAtStart)
+        setSelection(start + length, -length);
+    else
+        setSelection(start, length);
+}
+
 void TkvInnerLineEdit::SetAlignment(const TkvEditAlignment &alignment)
 {
     setAlignment(ToQtAlignment(alignment));
@@ -88,6 +106,8 @@ TkvInnerMemo::TkvInnerMemo(QWidget *parent) : QPlainTextEdit(parent)
 {
     setFrameShape(QFrame::NoFrame);
     setTabChangesFocus(false);
+    FHideSelection = false;
+    SetHideSelection(true);
 }
 
 void TkvInnerMemo::SetText(const QString &value)
@@ -141,6 +161,22 @@ void TkvInnerMemo::mousePressEvent(QMouseEvent *event)
             SetSelection(at, 0);
     }
     QPlainTextEdit::mousePressEvent(event);
+}
+
+void TkvInnerMemo::SetHideSelection(bool value)
+{
+    if (FHideSelection == value)
+        return;
+    FHideSelection = value;
+    QPalette colours = palette();
+    QPalette defaults = QApplication::palette(this);
+    colours.setColor(QPalette::Inactive, QPalette::Highlight,
+                     value ? colours.color(QPalette::Inactive, QPalette::Base)
+                           : defaults.color(QPalette::Inactive, QPalette::Highlight));
+    colours.setColor(QPalette::Inactive, QPalette::HighlightedText,
+                     value ? colours.color(QPalette::Inactive, QPalette::Text)
+                           : defaults.color(QPalette::Inactive, QPalette::HighlightedText));
+    setPalette(colours);
 }
 
 void TkvInnerMemo::SetAlignment(const TkvEditAlignment &alignment)

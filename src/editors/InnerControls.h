@@ -29,10 +29,17 @@ public:
     int MaxLength() const { return FMaxLength; }
     void SetPassword(bool value) override { setEchoMode(value ? Password : Normal); }
     void SetAlignment(const TkvEditAlignment &alignment) override;
-    void SetHideSelection(bool) override {}
+    void SetHideSelection(bool value) override { FHideSelection = value; }
+    bool HideSelection() const override { return FHideSelection; }
+
+protected:
+    //! QLineEdit drops the selection when it loses the focus; a control that
+    //! shows its selection unfocused keeps it.
+    void focusOutEvent(QFocusEvent *event) override;
 
 private:
     int FMaxLength = 0;
+    bool FHideSelection = true;
 };
 
 class TkvInnerMemo : public QPlainTextEdit, public TkvEditInnerControl {
@@ -55,7 +62,9 @@ public:
     int MaxLength() const { return FMaxLength; }
     void SetPassword(bool) override {}
     void SetAlignment(const TkvEditAlignment &alignment) override;
-    void SetHideSelection(bool) override {}
+    //! The selection stays; unfocused it is drawn in the text colours.
+    void SetHideSelection(bool value) override;
+    bool HideSelection() const override { return FHideSelection; }
 
 protected:
     //! A press inside the selection only places the caret: dragging the
@@ -64,6 +73,7 @@ protected:
 
 private:
     int FMaxLength = 0;
+    bool FHideSelection = true;
 };
 
 //! Qt alignment flags of an editor alignment.

@@ -60,6 +60,7 @@ void TkvCustomMemo::PropertiesChanged()
     const TkvMemoProperties &properties = Properties();
     auto *memo = static_cast<TkvInnerMemo *>(InnerControl());
     memo->SetMaxLength(properties.EffectiveMaxLength());
+    memo->SetHideSelection(properties.HideSelection());
     memo->setLineWrapMode(properties.WordWrap() ? QPlainTextEdit::WidgetWidth : QPlainTextEdit::NoWrap);
     TScrollStyle bars = properties.ScrollBars();
     memo->setHorizontalScrollBarPolicy(bars == ssHorizontal || bars == ssBoth ? Qt::ScrollBarAlwaysOn

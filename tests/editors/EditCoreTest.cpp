@@ -6,7 +6,9 @@
 #include "editors/Memo.h"
 #include "editors/TextEdit.h"
 
+#include <QFocusEvent>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QTest>
 #include <gtest/gtest.h>
 
@@ -249,6 +251,40 @@ TEST_F(EditCoreTest, UnfocusedEditorsKeepTheCaretAtTheStartOfANewText)
     TkvMemo memo;
     memo.SetText(longText + QStringLiteral("\n") + longText);
     EXPECT_EQ(memo.InnerMemo()->textCursor().position(), 0);
+}
+
+TEST_F(EditCoreTest, HideSelectionDecidesWhetherTheSelectionOutlivesTheFocus)
+{
+    auto leave = [](TkvCustomEdit &edit) {
+        QFocusEvent out(QEvent::FocusOut, Qt::TabFocusReason);
+        QCoreApplication::sendEvent(edit.InnerWidget(), &out);
+    };
+    TkvTextEdit hiding;
+    hiding.SetText(QStringLiteral("selected"));
+    hiding.DoEnter();
+    hiding.SelectAll();
+    leave(hiding);
+    EXPECT_FALSE(hiding.Focused());
+    EXPECT_EQ(hiding.InnerControl()->SelLength(), 0);
+
+    TkvTextEdit showing;
+    showing.Properties().SetHideSelection(false);
+    showing.SetText(QStringLiteral("selected"));
+    showing.DoEnter();
+    showing.InnerControl()->SetSelection(2, 3);
+    leave(showing);
+    EXPECT_FALSE(showing.Focused());
+    EXPECT_EQ(showing.InnerControl()->SelStart(), 2);
+    EXPECT_EQ(showing.InnerControl()->SelLength(), 3);
+
+    // A memo keeps its selection either way; hidden, it is drawn as text.
+    TkvMemo memo;
+    const QPalette &colours = memo.InnerMemo()->palette();
+    EXPECT_EQ(colours.color(QPalette::Inactive, QPalette::Highlight),
+              colours.color(QPalette::Inactive, QPalette::Base));
+    memo.Properties().SetHideSelection(false);
+    EXPECT_NE(memo.InnerMemo()->palette().color(QPalette::Inactive, QPalette::Highlight),
+              memo.InnerMemo()->palette().color(QPalette::Inactive, QPalette::Base));
 }
 
 TEST_F(EditCoreTest, LentPropertiesMustSuitTheEditorKind)
