@@ -38,6 +38,31 @@ void TkvCustomTextEdit::PropertiesChanged()
     InnerControl()->SetMaxLength(properties.EffectiveMaxLength());
     InnerControl()->SetPassword(properties.EchoMode() == eemPassword);
     InnerControl()->SetHideSelection(properties.HideSelection());
+    ApplyNewCharCase();
+}
+
+void TkvCustomTextEdit::ApplyNewCharCase()
+{
+    const TkvCustomTextEditProperties &properties = Properties();
+    if (properties.CharCase() == FAppliedCharCase)
+        return;
+    FAppliedCharCase = properties.CharCase();
+    if (properties.CharCase() == ecNormal)
+        return;
+    // As a native edit given the case style: the text already there follows
+    // it. Unfocused, the value is shown again in the new case; focused, the
+    // text being edited changes and is stored with the rest of the edit.
+    QString cased = properties.ApplyCharCase(InnerControl()->Text());
+    if (cased == InnerControl()->Text())
+        return;
+    if (!Focused()) {
+        RefreshDisplay();
+    } else if (!IsReadOnly() && (DataBinding().IsRecordEditing() || RequestEditing())) {
+        int start = InnerControl()->SelStart();
+        int length = InnerControl()->SelLength();
+        WithClearingGuard([&] { InnerControl()->SetText(cased); });
+        InnerControl()->SetSelection(start, length);
+    }
 }
 
 bool TkvCustomTextEdit::HandlesNavigationKey(int key, Qt::KeyboardModifiers) const

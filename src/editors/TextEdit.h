@@ -38,7 +38,11 @@ protected:
     void SetEnterClosedPopup(bool value) { FEnterClosedPopup = value; }
 
 private:
+    //! Converts the shown text when CharCase is switched.
+    void ApplyNewCharCase();
+
     bool FEnterClosedPopup = false;
+    TkvEditCharCase FAppliedCharCase = ecNormal;
 };
 
 class TkvTextEdit : public TkvCustomTextEdit {

@@ -287,6 +287,23 @@ TEST_F(EditCoreTest, HideSelectionDecidesWhetherTheSelectionOutlivesTheFocus)
               memo.InnerMemo()->palette().color(QPalette::Inactive, QPalette::Base));
 }
 
+TEST_F(EditCoreTest, SwitchingCharCaseConvertsTheTextAlreadyThere)
+{
+    TkvTextEdit shown;
+    shown.SetText(QStringLiteral("Shown"));
+    shown.Properties().SetCharCase(ecUpperCase);
+    EXPECT_EQ(shown.Text(), QStringLiteral("SHOWN"));
+
+    TkvTextEdit edited;
+    edited.DoEnter();
+    Type(edited, "Typed");
+    edited.Properties().SetCharCase(ecLowerCase);
+    EXPECT_EQ(edited.Text(), QStringLiteral("typed"));
+    EXPECT_TRUE(edited.HasPendingChange());
+    edited.DoExit();
+    EXPECT_EQ(edited.EditValue().toString(), QStringLiteral("typed"));
+}
+
 TEST_F(EditCoreTest, LentPropertiesMustSuitTheEditorKind)
 {
     TkvTextEdit edit;
