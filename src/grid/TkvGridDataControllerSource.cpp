@@ -376,4 +376,29 @@ void SetSummaryItemColumn(TkvCustomDataSummaryItem &item, TkvGridColumn *column)
     item.SetLinkedItem(static_cast<const void *>(static_cast<TkvCustomGridTableItem *>(column)));
 }
 
+namespace {
+
+void DeleteItemsLinkedTo(TkvDataSummaryItems &items, const void *link)
+{
+    for (int i = items.Count() - 1; i >= 0; --i)
+        if (items.Items(i)->LinkedItem() == link)
+            items.Delete(i);
+}
+
+} // namespace
+
+void DeleteSummaryItemsOfColumn(TkvDataSummary &summary, const TkvCustomGridTableItem *column)
+{
+    const void *link = static_cast<const void *>(column);
+    DeleteItemsLinkedTo(summary.FooterSummaryItems(), link);
+    DeleteItemsLinkedTo(summary.DefaultGroupSummaryItems(), link);
+    for (int g = 0; g < summary.SummaryGroupCount(); ++g) {
+        TkvDataSummaryGroup &group = summary.SummaryGroups(g);
+        DeleteItemsLinkedTo(group.SummaryItems(), link);
+        for (int i = group.LinkCount() - 1; i >= 0; --i)
+            if (group.Links(i)->LinkedItem() == link)
+                group.DeleteLink(i);
+    }
+}
+
 } // namespace kestrum

@@ -101,6 +101,8 @@ private:
 TkvGridColumn *SummaryItemColumn(const TkvCustomDataSummaryItem &item);
 //! Shows a summary item in a column's footer cell or group row (its linked item).
 void SetSummaryItemColumn(TkvCustomDataSummaryItem &item, TkvGridColumn *column);
+//! Deletes every summary item and summary group link of a column that leaves the view.
+void DeleteSummaryItemsOfColumn(TkvDataSummary &summary, const TkvCustomGridTableItem *column);
 
 //! The grid field kind of a record-set field type.
 TkvGridFieldKind GridFieldKind(TFieldType type);

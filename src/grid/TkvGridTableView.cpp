@@ -207,6 +207,8 @@ std::unique_ptr<TkvCustomGridTableItem> TkvCustomGridTableView::RemoveItem(TkvCu
     if (OptionsBehavior().IncSearchItem() == item)
         OptionsBehavior().SetIncSearchItem(nullptr);
     item->SetVisible(false);
+    if (FPreview.Column() == item)
+        FPreview.SetColumn(nullptr);
     ItemRemoving(item);
     const int oldIndex = item->FIndex;
     std::unique_ptr<TkvCustomGridTableItem> removed = std::move(*found);
@@ -345,6 +347,9 @@ void TkvGridTableView::ItemRemoving(TkvCustomGridTableItem *item)
     if (FPressedColumn == item)
         FPressedColumn = nullptr;
     FController->ItemRemoved(item);
+    // No summary may keep pointing at the column once it is gone.
+    if (TkvDataSummary *summary = Summary())
+        DeleteSummaryItemsOfColumn(*summary, item);
 }
 
 void TkvGridTableView::ItemShown(TkvCustomGridTableItem *item)

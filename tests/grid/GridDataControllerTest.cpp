@@ -168,3 +168,33 @@ TEST(GridDataController, FilterBoxShowsTheCriteriaCaption)
     view.Filtering().SetVisible(fvAlways);
     EXPECT_EQ(view.ViewInfo().FilterBoxText().toStdString(), "<过滤器为空>");
 }
+
+TEST(GridDataController, RemovingAColumnTakesItsSummariesAndPreviewWithIt)
+{
+    ControllerGrid grid = MakeControllerGrid(Entries());
+    TkvGridTableView &view = *grid.View;
+    TkvDataSummary &summary = *view.Summary();
+    TkvDataSummaryItem *itemCount = summary.FooterSummaryItems().Add();
+    itemCount->SetKind(skCount);
+    SetSummaryItemColumn(*itemCount, grid.Item);
+    view.Preview().SetColumn(grid.Amount);
+    view.Preview().SetVisible(true);
+    TkvDataSummaryGroup &amountGroups = summary.AddSummaryGroup();
+    amountGroups.AddLink(static_cast<const TkvCustomGridTableItem *>(grid.Amount));
+    ASSERT_EQ(summary.FooterSummaryItems().Count(), 2);
+    ASSERT_EQ(amountGroups.LinkCount(), 1);
+
+    std::unique_ptr<TkvCustomGridTableItem> amount = view.RemoveItem(grid.Amount);
+    EXPECT_EQ(view.Preview().Column(), nullptr);
+    ASSERT_EQ(summary.FooterSummaryItems().Count(), 1);
+    EXPECT_EQ(SummaryItemColumn(*summary.FooterSummaryItems().Items(0)), grid.Item);
+    EXPECT_EQ(summary.DefaultGroupSummaryItems().Count(), 0);
+    EXPECT_EQ(amountGroups.LinkCount(), 0);
+    amount.reset();
+    // The layout, footer and group rows are made again without the freed column.
+    grid.Item->SetGroupIndex(0);
+    grid.Controller().SetValue(0, 0, Variant(QString::fromUtf8("奖金"))); // the item is field 0 now
+    const auto &footer = view.ViewInfo().FooterCells();
+    ASSERT_EQ(footer.size(), 1u);
+    EXPECT_EQ(footer[0].Text.toStdString(), "3");
+}
