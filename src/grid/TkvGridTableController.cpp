@@ -346,15 +346,18 @@ void TkvGridTableController::MouseDown(TkvGridMouseButton button, const QPoint &
     case TkvGridHitKind::RowIndent: {
         if (button == TkvGridMouseButton::Middle)
             break;
-        TkvCustomGridRecord *record = FGridView->ViewData().Records(hit.RowIndex);
-        if (!record || !record->CanFocus())
-            break;
+        {
+            TkvCustomGridRecord *record = FGridView->ViewData().Records(hit.RowIndex);
+            if (!record || !record->CanFocus())
+                break;
+        }
+        // Focusing may post the edited record, and a data change frees every row object:
+        // nothing read before this call is used after it; the row is fetched again.
         SetFocusedRowIndex(hit.RowIndex);
-        if (doubleClick && record->Expandable()) {
-            // The row object may have been replaced while focusing moved the record set.
-            if (TkvCustomGridRecord *current = FGridView->ViewData().Records(hit.RowIndex))
-                current->SetExpanded(!current->Expanded());
-        } else if (hit.Kind == TkvGridHitKind::Cell && hit.Column && FocusedRowIndex() == hit.RowIndex)
+        TkvCustomGridRecord *record = FGridView->ViewData().Records(hit.RowIndex);
+        if (doubleClick && record && record->Expandable())
+            record->SetExpanded(!record->Expanded());
+        else if (hit.Kind == TkvGridHitKind::Cell && hit.Column && FocusedRowIndex() == hit.RowIndex)
             SetFocusedItem(hit.Column);
         break;
     }

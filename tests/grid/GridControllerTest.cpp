@@ -147,3 +147,20 @@ TEST(GridController, WheelAndScrollBarMoveTheTopRow)
     controller.SetFocusedRowIndex(5);
     EXPECT_EQ(controller.TopRowIndex(), 5);
 }
+
+TEST(GridController, DoubleClickingARowWhoseFocusingReloadsReadsOnlyTheNewRowObjects)
+{
+    // Posting the edited record on a focus move rebuilds every row object.
+    LedgerGrid grid = MakeGridWithRows(10);
+    TkvGridTableController &controller = grid.View->Controller();
+    controller.SetFocusedRowIndex(1);
+    grid.Source().ReloadOnFocusChange = true;
+    const std::string before = grid.Source().Notices;
+    controller.MouseDown(TkvGridMouseButton::Left, CellCenter(*grid.View, 4, 2), NoShift, true);
+    EXPECT_EQ(grid.Source().Notices.substr(before.size()), "FD");
+    EXPECT_EQ(grid.Source().FocusedRowIndex(), 4);
+    EXPECT_EQ(controller.FocusedItem(), grid.Date);
+    controller.MouseDown(TkvGridMouseButton::Left, CellCenter(*grid.View, 6, 1), NoShift, false);
+    EXPECT_EQ(grid.Source().FocusedRowIndex(), 6);
+    EXPECT_EQ(controller.FocusedItem(), grid.Item);
+}

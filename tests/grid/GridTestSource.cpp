@@ -303,6 +303,8 @@ bool GridTestSource::ChangeFocusedRowIndex(int rowIndex)
     Notices += "F";
     if (FListener)
         FListener->SourceFocusedRecordChanged(previous, rowIndex, false);
+    if (ReloadOnFocusChange)
+        Reload();
     return true;
 }
 

@@ -39,6 +39,8 @@ public:
     void AddRecord(const std::vector<QString> &texts) { Records.push_back(texts); }
     //! Reloads: rows rebuilt, focus kept by record, the view told of a data change.
     void Reload();
+    //! Moving the focus reloads, as posting the edited record on a focus move does.
+    bool ReloadOnFocusChange = false;
     //! Number of notices delivered, by kind ("D", "L", "F", "S").
     std::string Notices;
 
