@@ -24,16 +24,20 @@ void TkvGridTableController::SetFocusedItem(TkvCustomGridTableItem *item)
     TkvCustomGridTableItem *previous = FFocusedItem;
     FFocusedItem = item;
     // Scroll the new cell into view; its left edge wins when it is wider than the view.
+    // Scrolling lays the view out again and rebuilds the header cells, so the cell's extent
+    // is taken before any scrolling.
     TkvGridTableViewInfo &viewInfo = FGridView->ViewInfo();
     if (item && viewInfo.IsCalculated()) {
-        for (const TkvGridHeaderCellViewInfo &header : viewInfo.HeaderCells()) {
-            if (header.Column != item)
-                continue;
+        const auto &headers = viewInfo.HeaderCells();
+        const auto header = std::find_if(headers.begin(), headers.end(),
+                                         [item](const TkvGridHeaderCellViewInfo &cell) { return cell.Column == item; });
+        if (header != headers.end()) {
             const QRect area = viewInfo.RowsAreaBounds();
-            const int left = header.Bounds.left() - area.left() + FLeftPos;
-            const int right = left + header.Bounds.width();
-            if (right - FLeftPos > area.width())
-                SetLeftPos(right - area.width());
+            const int left = header->Bounds.left() - area.left() + FLeftPos;
+            const int right = left + header->Bounds.width();
+            const int areaWidth = area.width();
+            if (right - FLeftPos > areaWidth)
+                SetLeftPos(right - areaWidth);
             if (left < FLeftPos)
                 SetLeftPos(left);
         }

@@ -164,3 +164,22 @@ TEST(GridController, DoubleClickingARowWhoseFocusingReloadsReadsOnlyTheNewRowObj
     EXPECT_EQ(grid.Source().FocusedRowIndex(), 6);
     EXPECT_EQ(controller.FocusedItem(), grid.Item);
 }
+
+TEST(GridController, FocusingACellOutOfViewScrollsItIntoViewAndBack)
+{
+    // No update lock: every scroll step lays the view out again at once.
+    LedgerGrid grid = MakeGridWithRows(5);
+    TkvGridTableController &controller = grid.View->Controller();
+    grid.View->SetBounds(QRect(0, 0, 300, 300));
+    controller.SetFocusedRowIndex(0);
+    controller.SetFocusedItem(grid.Remark);
+    ASSERT_GT(controller.LeftPos(), 0);
+    const TkvGridTableViewInfo &viewInfo = grid.View->ViewInfo();
+    for (const TkvGridHeaderCellViewInfo &header : viewInfo.HeaderCells())
+        if (header.Column == grid.Remark) {
+            EXPECT_GE(header.Bounds.left(), viewInfo.RowsAreaBounds().left());
+            EXPECT_LT(header.Bounds.left(), viewInfo.RowsAreaBounds().right());
+        }
+    controller.SetFocusedItem(grid.Amount);
+    EXPECT_EQ(controller.LeftPos(), 0);
+}
