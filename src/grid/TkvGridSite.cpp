@@ -253,9 +253,12 @@ void TkvGridSite::wheelEvent(QWheelEvent *event)
 {
     if (!FGridView)
         return;
-    const int steps = event->angleDelta().y() / 120;
-    if (steps != 0)
-        Guarded([&] { FGridView->Controller().MouseWheel(steps, QApplication::wheelScrollLines()); });
+    // Touchpads send small deltas; the controller adds them up into whole notches.
+    const TkvGridShiftState shift = TranslateModifiers(event->modifiers());
+    Guarded([&] {
+        FGridView->Controller().MouseWheelDelta(event->angleDelta(), event->position().toPoint(), shift,
+                                                QApplication::wheelScrollLines());
+    });
     event->accept();
 }
 

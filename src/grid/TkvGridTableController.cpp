@@ -396,6 +396,65 @@ void TkvGridTableController::MouseWheel(int steps, int linesPerStep)
     SetTopRowIndex(FTopRowIndex - steps * linesPerStep);
 }
 
+namespace {
+
+constexpr int WheelNotch = 120;
+
+//! Adds a delta to the rest kept from earlier messages and returns the whole notches in it;
+//! turning the wheel the other way drops what was kept.
+int TakeWheelNotches(int &rest, int delta)
+{
+    if ((rest > 0 && delta < 0) || (rest < 0 && delta > 0))
+        rest = 0;
+    rest += delta;
+    const int notches = rest / WheelNotch;
+    rest -= notches * WheelNotch;
+    return notches;
+}
+
+} // namespace
+
+bool TkvGridTableController::VerticalScrollBarShown() const
+{
+    const TkvGridScrollBars bars = FGridView->OptionsView().ScrollBars();
+    const TkvGridTableViewInfo &viewInfo = FGridView->ViewInfo();
+    return (bars == ssBoth || bars == ssVertical) && viewInfo.IsCalculated() && viewInfo.MaxTopRowIndex() > 0;
+}
+
+bool TkvGridTableController::HorizontalScrollBarShown() const
+{
+    const TkvGridScrollBars bars = FGridView->OptionsView().ScrollBars();
+    const TkvGridTableViewInfo &viewInfo = FGridView->ViewInfo();
+    return (bars == ssBoth || bars == ssHorizontal) && viewInfo.IsCalculated() &&
+           viewInfo.DataWidth() > viewInfo.RowsAreaBounds().width();
+}
+
+bool TkvGridTableController::MouseWheelDelta(const QPoint &angleDelta, const QPoint &point,
+                                             TkvGridShiftState shift, int linesPerStep)
+{
+    if (angleDelta.isNull())
+        return false;
+    if (FGridView->OnMouseWheel &&
+        FGridView->OnMouseWheel(FGridView, shift, angleDelta.y() != 0 ? angleDelta.y() : angleDelta.x(), point))
+        return true;
+    linesPerStep = std::max(1, linesPerStep);
+    TkvUpdateLock lock(*FGridView);
+    const int top = FTopRowIndex;
+    const int left = FLeftPos;
+    // The vertical wheel turns the horizontal scroll bar when only that one is shown.
+    const bool verticalScrollsHorizontally = !VerticalScrollBarShown() && HorizontalScrollBarShown();
+    if (const int notches = TakeWheelNotches(FWheelRestY, angleDelta.y()); notches != 0) {
+        if (verticalScrollsHorizontally)
+            ScrollHorizontally(-notches * linesPerStep * HorizontalScrollStep);
+        else
+            MouseWheel(notches, linesPerStep);
+    }
+    // Positive is to the left, as positive is up.
+    if (const int notches = TakeWheelNotches(FWheelRestX, angleDelta.x()); notches != 0)
+        ScrollHorizontally(-notches * linesPerStep * HorizontalScrollStep);
+    return top != FTopRowIndex || left != FLeftPos;
+}
+
 void TkvGridTableController::Scroll(bool vertical, TkvGridScrollCode code, int position)
 {
     TkvGridTableViewInfo &viewInfo = FGridView->ViewInfo();

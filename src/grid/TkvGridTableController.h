@@ -78,6 +78,14 @@ public:
     void MouseUp(TkvGridMouseButton button, const QPoint &point, TkvGridShiftState shift);
     //! One wheel message: positive steps scroll up, negative down, lines rows per step.
     void MouseWheel(int steps, int linesPerStep = 3);
+    //! One wheel message as the platform delivers it, in eighths of a degree (120 a notch) per
+    //! axis: the view's OnMouseWheel handler may take it; otherwise whole notches scroll and the
+    //! rest of a fine (touchpad) delta is kept for the next message. True when taken or scrolled.
+    bool MouseWheelDelta(const QPoint &angleDelta, const QPoint &point, TkvGridShiftState shift,
+                         int linesPerStep = 3);
+    //! Whether the vertical, and the horizontal, scroll bar is shown for the current layout.
+    bool VerticalScrollBarShown() const;
+    bool HorizontalScrollBarShown() const;
     void Scroll(bool vertical, TkvGridScrollCode code, int position = 0);
 
     // Moves.
@@ -157,6 +165,9 @@ private:
     int FTopRowIndex = 0;
     int FLeftPos = 0;
     bool FDoubleClick = false;
+    // Wheel deltas short of a notch, per axis, carried to the next wheel message.
+    int FWheelRestX = 0;
+    int FWheelRestY = 0;
 
     TkvGridHeaderState FHeaderState = TkvGridHeaderState::None;
     QPoint FPressPoint;

@@ -237,6 +237,10 @@ public:
     std::function<void(TkvGridTableView *, TkvGridColumn *)> OnColumnPosChanged;
     //! The user sized the column with the mouse.
     std::function<void(TkvGridTableView *, TkvGridColumn *)> OnColumnSizeChanged;
+    //! A wheel message (delta in eighths of a degree, 120 a notch; the vertical one, else the
+    //! horizontal one) before the view scrolls; returning true takes it.
+    std::function<bool(TkvGridTableView *, TkvGridShiftState, int wheelDelta, const QPoint &point)>
+        OnMouseWheel;
     //! Shows (true) and restores (false) the hourglass cursor around long work; set by the site.
     std::function<void(bool)> OnWaitCursor;
 

@@ -183,3 +183,53 @@ TEST(GridController, FocusingACellOutOfViewScrollsItIntoViewAndBack)
     controller.SetFocusedItem(grid.Amount);
     EXPECT_EQ(controller.LeftPos(), 0);
 }
+
+TEST(GridController, FineWheelDeltasAddUpToWholeNotches)
+{
+    LedgerGrid grid = MakeGridWithRows(200);
+    TkvGridTableController &controller = grid.View->Controller();
+    // Touchpad deltas of a quarter notch: four of them scroll one notch.
+    for (int i = 0; i < 3; ++i)
+        EXPECT_FALSE(controller.MouseWheelDelta(QPoint(0, -30), QPoint(), NoShift, 3));
+    EXPECT_EQ(controller.TopRowIndex(), 0);
+    EXPECT_TRUE(controller.MouseWheelDelta(QPoint(0, -30), QPoint(), NoShift, 3));
+    EXPECT_EQ(controller.TopRowIndex(), 3);
+    // A notch and a half, then the other way: the half is dropped, not paid back.
+    controller.MouseWheelDelta(QPoint(0, -180), QPoint(), NoShift, 3);
+    EXPECT_EQ(controller.TopRowIndex(), 6);
+    controller.MouseWheelDelta(QPoint(0, 90), QPoint(), NoShift, 3);
+    EXPECT_EQ(controller.TopRowIndex(), 6);
+    controller.MouseWheelDelta(QPoint(0, 30), QPoint(), NoShift, 3);
+    EXPECT_EQ(controller.TopRowIndex(), 3);
+}
+
+TEST(GridController, HorizontalWheelScrollsTheColumnsAndHandlersTakeMessagesFirst)
+{
+    LedgerGrid grid = MakeGridWithRows(200);
+    TkvGridTableController &controller = grid.View->Controller();
+    grid.View->SetBounds(QRect(0, 0, 300, 300));
+    controller.MouseWheelDelta(QPoint(-120, 0), QPoint(), NoShift, 3);
+    EXPECT_EQ(controller.LeftPos(), 30);
+    controller.MouseWheelDelta(QPoint(60, 0), QPoint(), NoShift, 3);
+    controller.MouseWheelDelta(QPoint(60, 0), QPoint(), NoShift, 3);
+    EXPECT_EQ(controller.LeftPos(), 0);
+
+    int seen = 0;
+    grid.View->OnMouseWheel = [&](TkvGridTableView *, TkvGridShiftState, int delta, const QPoint &) {
+        seen = delta;
+        return delta < 0;
+    };
+    EXPECT_TRUE(controller.MouseWheelDelta(QPoint(0, -120), QPoint(5, 5), NoShift, 3));
+    EXPECT_EQ(seen, -120);
+    EXPECT_EQ(controller.TopRowIndex(), 0);
+    grid.View->OnMouseWheel = nullptr;
+
+    // With every row in view only the horizontal scroll bar is shown: the wheel turns it.
+    LedgerGrid few = MakeGridWithRows(2);
+    TkvGridTableController &fewController = few.View->Controller();
+    few.View->SetBounds(QRect(0, 0, 300, 300));
+    ASSERT_FALSE(fewController.VerticalScrollBarShown());
+    ASSERT_TRUE(fewController.HorizontalScrollBarShown());
+    fewController.MouseWheelDelta(QPoint(0, -120), QPoint(), NoShift, 3);
+    EXPECT_EQ(fewController.LeftPos(), 30);
+}
