@@ -441,6 +441,13 @@ void TkvGridTableView::SourceDataChanged()
     DataChanged();
 }
 
+void TkvGridTableView::OptionsChanged()
+{
+    if (FViewData)
+        FViewData->CheckNewItemRecord();
+    TkvCustomGridTableView::OptionsChanged();
+}
+
 void TkvGridTableView::SourceLayoutChanged()
 {
     FViewData->Refresh();

@@ -220,6 +220,8 @@ public:
     TkvGridTableViewInfoCache &ViewInfoCache() const { return *FViewInfoCache; }
 
     void ExecuteChange(const TkvGridChange &change) override;
+    //! Also makes or drops the new-item row when that option was switched.
+    void OptionsChanged() override;
 
     // Events.
     std::function<void(TkvCustomGridTableView *, TkvCustomGridRecord *prev, TkvCustomGridRecord *focused,

@@ -238,10 +238,22 @@ void TkvGridViewData::Rebuild()
     FNewItemRecord.reset();
     FRecords.clear();
     FRecordCount = DataController().RowCount();
-    if (FGridView->OptionsView().NewItemRow()) {
+    CheckNewItemRecord();
+}
+
+void TkvGridViewData::CheckNewItemRecord()
+{
+    const bool wanted = FGridView->OptionsView().NewItemRow();
+    if (wanted == (FNewItemRecord != nullptr))
+        return;
+    if (wanted) {
         TkvGridRowInfo info;
         info.RecordIndex = DataController().NewItemRecordIndex();
         FNewItemRecord = std::make_unique<TkvGridNewItemRow>(this, -1, info);
+    } else {
+        if (FEditingRecord == FNewItemRecord.get())
+            FEditingRecord = nullptr;
+        FNewItemRecord.reset();
     }
     RefreshEditingRecord();
 }

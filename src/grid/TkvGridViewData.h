@@ -158,6 +158,8 @@ public:
     //! Rows were rearranged: existing row objects re-read their information.
     void Refresh();
     void RefreshEditingRecord();
+    //! Makes or drops the new-item row to follow the view's option, keeping the other rows.
+    void CheckNewItemRecord();
     //! Number of row objects alive (they are created lazily).
     std::size_t CreatedRecordCount() const { return FRecords.size(); }
 

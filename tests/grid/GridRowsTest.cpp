@@ -164,3 +164,22 @@ TEST(GridRows, FocusAndSelectionFollowTheController)
     EXPECT_EQ(data.GetRecordByRecordIndex(3), data.Records(3));
     EXPECT_EQ(data.GetRecordByRecordIndex(9), nullptr);
 }
+
+TEST(GridRows, SwitchingTheNewItemRowOptionMakesOrDropsTheRowAtOnce)
+{
+    LedgerGrid grid = MakeLedgerGrid(true, LedgerRecords());
+    grid.Source().Reload();
+    TkvGridViewData &data = grid.View->ViewData();
+    TkvCustomGridRecord *first = data.Records(0);
+    grid.View->OptionsView().SetNewItemRow(true);
+    ASSERT_NE(data.NewItemRecord(), nullptr);
+    EXPECT_TRUE(data.NewItemRecord()->IsNewItemRecord());
+    EXPECT_EQ(LaidOutRows(*grid.View), "N|D0:0|D0:1|D0:2|D0:3");
+    // The data rows are kept.
+    EXPECT_EQ(data.Records(0), first);
+    grid.View->OptionsView().SetNewItemRow(false);
+    EXPECT_EQ(data.NewItemRecord(), nullptr);
+    EXPECT_EQ(LaidOutRows(*grid.View), "D0:0|D0:1|D0:2|D0:3");
+    grid.Source().Reload();
+    EXPECT_EQ(data.NewItemRecord(), nullptr);
+}
