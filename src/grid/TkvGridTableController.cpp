@@ -29,8 +29,9 @@ void TkvGridTableController::SetFocusedItem(TkvCustomGridTableItem *item)
     TkvGridTableViewInfo &viewInfo = FGridView->ViewInfo();
     if (item && viewInfo.IsCalculated()) {
         const auto &headers = viewInfo.HeaderCells();
-        const auto header = std::find_if(headers.begin(), headers.end(),
-                                         [item](const TkvGridHeaderCellViewInfo &cell) { return cell.Column == item; });
+        const auto header =
+            std::find_if(headers.begin(), headers.end(),
+                         [item](const TkvGridHeaderCellViewInfo &cell) { return cell.Column == item; });
         if (header != headers.end()) {
             const QRect area = viewInfo.RowsAreaBounds();
             const int left = header->Bounds.left() - area.left() + FLeftPos;
@@ -435,7 +436,8 @@ bool TkvGridTableController::MouseWheelDelta(const QPoint &angleDelta, const QPo
     if (angleDelta.isNull())
         return false;
     if (FGridView->OnMouseWheel &&
-        FGridView->OnMouseWheel(FGridView, shift, angleDelta.y() != 0 ? angleDelta.y() : angleDelta.x(), point))
+        FGridView->OnMouseWheel(FGridView, shift, angleDelta.y() != 0 ? angleDelta.y() : angleDelta.x(),
+                                point))
         return true;
     linesPerStep = std::max(1, linesPerStep);
     TkvUpdateLock lock(*FGridView);
