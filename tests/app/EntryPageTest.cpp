@@ -14,6 +14,7 @@
 #include "editors/DateEdit.h"
 #include "navigator/Navigator.h"
 #include "pages/PqGroupBox.h"
+#include "support/OffscreenSizeHintsFilter.h"
 #include "ui/FakeShell.h"
 #include "ui/ImageList.h"
 #include "ui/MessageBox.h"
@@ -62,22 +63,7 @@ private:
     TMessageBoxHook FPrevious;
 };
 
-// The offscreen platform cannot resize real windows and says so for every
-// shown top-level widget; that note is no fault of the page, every other
-// message still fails the test.
-class OffscreenSizeHintsFilter {
-public:
-    OffscreenSizeHintsFilter() { FPrevious = qInstallMessageHandler(&filter); }
-    ~OffscreenSizeHintsFilter() { qInstallMessageHandler(FPrevious); }
-
-private:
-    static void filter(QtMsgType type, const QMessageLogContext &context, const QString &message)
-    {
-        if (!message.startsWith("This plugin does not support propagateSizeHints()"))
-            FPrevious(type, context, message);
-    }
-    static inline QtMessageHandler FPrevious = nullptr;
-};
+using test::OffscreenSizeHintsFilter;
 
 //! Types into an editor the way the keyboard does (characters beyond ASCII
 //! arrive as an input method delivers them: text without a key).

@@ -9,6 +9,7 @@
 #include "core/RegionalSettings.h"
 #include "db/DbQuery.h"
 #include "editors/CalcEdit.h"
+#include "support/OffscreenSizeHintsFilter.h"
 #include "ui/ImageList.h"
 #include "ui/MessageBox.h"
 
@@ -21,21 +22,7 @@
 namespace kestrum {
 namespace {
 
-// The offscreen platform notes for every shown top-level widget that it
-// cannot resize real windows; that note is no fault of the page.
-class OffscreenSizeHintsFilter {
-public:
-    OffscreenSizeHintsFilter() { FPrevious = qInstallMessageHandler(&filter); }
-    ~OffscreenSizeHintsFilter() { qInstallMessageHandler(FPrevious); }
-
-private:
-    static void filter(QtMsgType type, const QMessageLogContext &context, const QString &message)
-    {
-        if (!message.startsWith("This plugin does not support propagateSizeHints()"))
-            FPrevious(type, context, message);
-    }
-    static inline QtMessageHandler FPrevious = nullptr;
-};
+using test::OffscreenSizeHintsFilter;
 
 class RowMoveFailureTest : public testing::Test {
 protected:
