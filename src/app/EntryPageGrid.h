@@ -1,7 +1,6 @@
 #pragma once
-// The list grid of an entry page. It is built in a unit of its own: the
-// grid's enumerators share names with the editors' and the page control's
-// (ssBoth, vaTop), so the grid headers never meet those in one unit.
+// The list grid of an entry page, built in a unit of its own so that the
+// page's header stays free of the grid's.
 #include <QRect>
 
 #include <array>

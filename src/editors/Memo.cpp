@@ -63,10 +63,12 @@ void TkvCustomMemo::PropertiesChanged()
     memo->SetHideSelection(properties.HideSelection());
     memo->setLineWrapMode(properties.WordWrap() ? QPlainTextEdit::WidgetWidth : QPlainTextEdit::NoWrap);
     TScrollStyle bars = properties.ScrollBars();
-    memo->setHorizontalScrollBarPolicy(bars == ssHorizontal || bars == ssBoth ? Qt::ScrollBarAlwaysOn
-                                                                              : Qt::ScrollBarAlwaysOff);
-    memo->setVerticalScrollBarPolicy(bars == ssVertical || bars == ssBoth ? Qt::ScrollBarAlwaysOn
-                                                                          : Qt::ScrollBarAlwaysOff);
+    memo->setHorizontalScrollBarPolicy(bars == TScrollStyle::ssHorizontal || bars == TScrollStyle::ssBoth
+                                           ? Qt::ScrollBarAlwaysOn
+                                           : Qt::ScrollBarAlwaysOff);
+    memo->setVerticalScrollBarPolicy(bars == TScrollStyle::ssVertical || bars == TScrollStyle::ssBoth
+                                         ? Qt::ScrollBarAlwaysOn
+                                         : Qt::ScrollBarAlwaysOff);
 }
 
 bool TkvCustomMemo::WantsTab() const

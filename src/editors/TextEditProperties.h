@@ -76,7 +76,7 @@ public:
     std::unique_ptr<TkvCustomEdit> CreateInplaceEditor() const override;
 };
 
-enum TScrollStyle { ssNone, ssHorizontal, ssVertical, ssBoth };
+enum class TScrollStyle { ssNone, ssHorizontal, ssVertical, ssBoth };
 
 class TkvMemoProperties : public TkvCustomTextEditProperties {
 public:
@@ -94,7 +94,7 @@ public:
     std::unique_ptr<TkvCustomEdit> CreateInplaceEditor() const override;
 
 private:
-    TScrollStyle FScrollBars = ssNone;
+    TScrollStyle FScrollBars = TScrollStyle::ssNone;
     bool FWantReturns = true;
     bool FWantTabs = false;
     bool FWordWrap = true;

@@ -192,13 +192,15 @@ void TkvCustomGrid::UpdateScrollBars()
     const TkvGridTableViewInfo &viewInfo = view->ViewInfo();
     const TkvGridScrollBars bars = view->OptionsView().ScrollBars();
     const int maxTop = viewInfo.MaxTopRowIndex();
-    const bool vertical = (bars == ssBoth || bars == ssVertical) && maxTop > 0;
+    const bool vertical =
+        (bars == TkvGridScrollBars::ssBoth || bars == TkvGridScrollBars::ssVertical) && maxTop > 0;
     FVScrollBar->setRange(0, maxTop);
     FVScrollBar->setPageStep(
         std::max(1, viewInfo.FullyVisibleRowCountFrom(view->Controller().TopRowIndex())));
     FVScrollBar->setValue(view->Controller().TopRowIndex());
     const int maxLeft = std::max(0, viewInfo.DataWidth() - viewInfo.RowsAreaBounds().width());
-    const bool horizontal = (bars == ssBoth || bars == ssHorizontal) && maxLeft > 0;
+    const bool horizontal =
+        (bars == TkvGridScrollBars::ssBoth || bars == TkvGridScrollBars::ssHorizontal) && maxLeft > 0;
     FHScrollBar->setRange(0, maxLeft);
     FHScrollBar->setPageStep(std::max(1, viewInfo.RowsAreaBounds().width()));
     FHScrollBar->setValue(view->Controller().LeftPos());

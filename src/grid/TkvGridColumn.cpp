@@ -140,7 +140,7 @@ void TkvCustomGridTableItem::SetHeaderAlignmentHorz(TkvGridAlignmentHorz value)
 
 TkvAlignmentVert TkvCustomGridTableItem::HeaderAlignmentVert() const
 {
-    return FHeaderAlignmentVertAssigned ? FHeaderAlignmentVert : vaTop;
+    return FHeaderAlignmentVertAssigned ? FHeaderAlignmentVert : TkvAlignmentVert::vaTop;
 }
 
 void TkvCustomGridTableItem::SetHeaderAlignmentVert(TkvAlignmentVert value)

@@ -159,7 +159,7 @@ private:
     std::unique_ptr<TkvGridItemDataBinding> FDataBinding;
     TkvCustomGridTableView *FGridView = nullptr;
     TkvGridAlignmentHorz FHeaderAlignmentHorz = TkvGridAlignmentHorz::LeftJustify;
-    TkvAlignmentVert FHeaderAlignmentVert = vaTop;
+    TkvAlignmentVert FHeaderAlignmentVert = TkvAlignmentVert::vaTop;
     int FID = -1;
     int FIndex = -1;
     bool FCaptionAssigned = false;
@@ -230,7 +230,7 @@ private:
     std::optional<TkvGridAlignmentHorz> FFooterAlignmentHorz;
     QImage FHeaderGlyph;
     TkvGridAlignmentHorz FHeaderGlyphAlignmentHorz = TkvGridAlignmentHorz::LeftJustify;
-    TkvAlignmentVert FHeaderGlyphAlignmentVert = vaCenter;
+    TkvAlignmentVert FHeaderGlyphAlignmentVert = TkvAlignmentVert::vaCenter;
     bool FHidden = false;
 };
 

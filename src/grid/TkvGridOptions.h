@@ -122,7 +122,7 @@ public:
     KV_GRID_OPTION(int, NewItemRowSeparatorWidth, 6)
     KV_GRID_OPTION(QColor, RowSeparatorColor, clDefault())
     KV_GRID_OPTION(int, RowSeparatorWidth, 0)
-    KV_GRID_OPTION(TkvGridScrollBars, ScrollBars, ssBoth)
+    KV_GRID_OPTION(TkvGridScrollBars, ScrollBars, TkvGridScrollBars::ssBoth)
     KV_GRID_OPTION(TkvGridShowEditButtons, ShowEditButtons, gsebNever)
 
 public:

@@ -419,15 +419,16 @@ bool TkvGridTableController::VerticalScrollBarShown() const
 {
     const TkvGridScrollBars bars = FGridView->OptionsView().ScrollBars();
     const TkvGridTableViewInfo &viewInfo = FGridView->ViewInfo();
-    return (bars == ssBoth || bars == ssVertical) && viewInfo.IsCalculated() && viewInfo.MaxTopRowIndex() > 0;
+    return (bars == TkvGridScrollBars::ssBoth || bars == TkvGridScrollBars::ssVertical) &&
+           viewInfo.IsCalculated() && viewInfo.MaxTopRowIndex() > 0;
 }
 
 bool TkvGridTableController::HorizontalScrollBarShown() const
 {
     const TkvGridScrollBars bars = FGridView->OptionsView().ScrollBars();
     const TkvGridTableViewInfo &viewInfo = FGridView->ViewInfo();
-    return (bars == ssBoth || bars == ssHorizontal) && viewInfo.IsCalculated() &&
-           viewInfo.DataWidth() > viewInfo.RowsAreaBounds().width();
+    return (bars == TkvGridScrollBars::ssBoth || bars == TkvGridScrollBars::ssHorizontal) &&
+           viewInfo.IsCalculated() && viewInfo.DataWidth() > viewInfo.RowsAreaBounds().width();
 }
 
 bool TkvGridTableController::MouseWheelDelta(const QPoint &angleDelta, const QPoint &point,

@@ -18,7 +18,9 @@ Qt::Alignment ToQtAlignment(TkvGridAlignmentHorz horz, TkvAlignmentVert vert)
     Qt::Alignment alignment = horz == TkvGridAlignmentHorz::RightJustify ? Qt::AlignRight
                               : horz == TkvGridAlignmentHorz::Center     ? Qt::AlignHCenter
                                                                          : Qt::AlignLeft;
-    alignment |= vert == vaTop ? Qt::AlignTop : vert == vaBottom ? Qt::AlignBottom : Qt::AlignVCenter;
+    alignment |= vert == TkvAlignmentVert::vaTop      ? Qt::AlignTop
+                 : vert == TkvAlignmentVert::vaBottom ? Qt::AlignBottom
+                                                      : Qt::AlignVCenter;
     return alignment;
 }
 
@@ -121,7 +123,7 @@ void TkvGridTablePainter::PaintGroupByBox(QPainter &painter)
         TkvGridCellViewInfo text;
         text.Text = viewInfo.GroupByBoxText();
         text.Params = params;
-        text.AlignVert = vaCenter;
+        text.AlignVert = TkvAlignmentVert::vaCenter;
         DrawCellText(painter, text, viewInfo.GroupByBoxTextBounds());
     }
     for (const TkvGridHeaderCellViewInfo &header : viewInfo.GroupByBoxHeaders())
@@ -294,7 +296,7 @@ void TkvGridTablePainter::PaintFilterBox(QPainter &painter)
     TkvGridCellViewInfo text;
     text.Text = viewInfo.FilterBoxText();
     text.Params = params;
-    text.AlignVert = vaCenter;
+    text.AlignVert = TkvAlignmentVert::vaCenter;
     DrawCellText(painter, text, viewInfo.FilterBoxTextBounds());
 }
 

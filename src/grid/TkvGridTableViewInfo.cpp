@@ -313,8 +313,8 @@ void TkvGridTableViewInfo::CalculateHeaderCells()
                      : column->HeaderGlyphAlignmentHorz() == TkvGridAlignmentHorz::Center
                          ? content.left() + (content.width() - size.width()) / 2
                          : content.left() + TextOffset;
-            int gy = column->HeaderGlyphAlignmentVert() == vaTop ? content.top()
-                     : column->HeaderGlyphAlignmentVert() == vaBottom
+            int gy = column->HeaderGlyphAlignmentVert() == TkvAlignmentVert::vaTop ? content.top()
+                     : column->HeaderGlyphAlignmentVert() == TkvAlignmentVert::vaBottom
                          ? content.bottom() - size.height() + 1
                          : content.top() + (content.height() - size.height()) / 2;
             cell.Areas.push_back({TkvGridHeaderAreaKind::Glyph, QRect(QPoint(gx, gy), size)});
@@ -363,7 +363,7 @@ void TkvGridTableViewInfo::CalculateGroupByBox()
         cell.Item = column;
         cell.Text = column->Caption();
         cell.Params = HeaderParams(column);
-        cell.AlignVert = vaCenter;
+        cell.AlignVert = TkvAlignmentVert::vaCenter;
         cell.Borders = {border, border, border, border};
         int areasWidth = 0;
         const bool filter = column->CanFilter(true);

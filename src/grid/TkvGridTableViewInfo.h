@@ -31,7 +31,7 @@ struct TkvGridCellViewInfo {
     TkvGridCellBorders Borders;
     QString Text;
     TkvGridAlignmentHorz AlignHorz = TkvGridAlignmentHorz::LeftJustify;
-    TkvAlignmentVert AlignVert = vaCenter;
+    TkvAlignmentVert AlignVert = TkvAlignmentVert::vaCenter;
     bool MultiLine = false;
     bool EndEllipsis = false;
     TkvGridViewParams Params;

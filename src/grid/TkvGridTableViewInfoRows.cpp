@@ -160,7 +160,7 @@ void TkvGridTableViewInfo::CalculateRowCells(const TkvGridRowViewInfo &row) cons
                             row.Bounds.height());
         cell.Borders = {0, 0, 0, horizontalLines ? 1 : 0};
         cell.RowIndex = row.RowIndex;
-        cell.AlignVert = vaCenter;
+        cell.AlignVert = TkvAlignmentVert::vaCenter;
         if (auto *group = dynamic_cast<TkvGridGroupRow *>(row.Record))
             cell.Text = group->GroupText();
         TkvGridStylePtr style;
@@ -194,7 +194,7 @@ void TkvGridTableViewInfo::CalculateRowCells(const TkvGridRowViewInfo &row) cons
             cell.Text = column->GetDisplayText(row.Record);
         cell.AlignHorz = column->DataBinding() ? column->DataBinding()->DefaultAlignment()
                                                : TkvGridAlignmentHorz::LeftJustify;
-        cell.AlignVert = vaCenter;
+        cell.AlignVert = TkvAlignmentVert::vaCenter;
         cell.EndEllipsis = options.CellEndEllipsis();
         cell.FocusedCell = row.Focused && cellSelect && column == focusedItem;
         if (selection.InvertSelect())

@@ -8,7 +8,7 @@
 namespace kestrum {
 
 //! Vertical alignment of header and footer texts.
-enum TkvAlignmentVert : std::uint8_t { vaTop, vaBottom, vaCenter };
+enum class TkvAlignmentVert : std::uint8_t { vaTop, vaBottom, vaCenter };
 
 //! Which grid lines data cells draw.
 enum TkvGridLines : std::uint8_t { glBoth, glNone, glVertical, glHorizontal };
@@ -28,7 +28,7 @@ enum TkvGridFilterVisible : std::uint8_t { fvNever, fvNonEmpty, fvAlways };
 
 enum TkvGridPreviewPlace : std::uint8_t { ppBottom, ppTop };
 
-enum TkvGridScrollBars : std::uint8_t { ssNone, ssHorizontal, ssVertical, ssBoth };
+enum class TkvGridScrollBars : std::uint8_t { ssNone, ssHorizontal, ssVertical, ssBoth };
 
 //! Painting state of a cell.
 enum class TkvGridCellState : std::uint8_t { Normal, Hot, Pressed };

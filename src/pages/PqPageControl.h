@@ -47,9 +47,9 @@ struct TPqTabLook {
     bool Transparent = false;
     QColor Color; //!< the control's own colour (the selected tab, the card without a page)
     TPqHorizontalAlignment ImageAlignment = haCenter;
-    TPqVerticalAlignment ImageAlignmentVertical = vaCenter;
+    TPqVerticalAlignment ImageAlignmentVertical = TPqVerticalAlignment::vaCenter;
     TPqHorizontalAlignment TextAlignment = haCenter;
-    TPqVerticalAlignment TextAlignmentVertical = vaCenter;
+    TPqVerticalAlignment TextAlignmentVertical = TPqVerticalAlignment::vaCenter;
 };
 
 class TPqPageControl : public QWidget, private TPqTabControlHost {

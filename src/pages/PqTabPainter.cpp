@@ -60,11 +60,11 @@ int alignedX(TPqHorizontalAlignment alignment, const QRect &area, int width)
 int alignedY(TPqVerticalAlignment alignment, const QRect &area, int height)
 {
     switch (alignment) {
-    case vaTop:
+    case TPqVerticalAlignment::vaTop:
         return area.top();
-    case vaCenter:
+    case TPqVerticalAlignment::vaCenter:
         return area.top() + (area.height() - height) / 2;
-    case vaBottom:
+    case TPqVerticalAlignment::vaBottom:
         return area.bottom() - height + 1;
     }
     return area.top();

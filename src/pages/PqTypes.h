@@ -9,7 +9,7 @@ enum TPqTabOrientation { toTop, toLeft, toBottom, toRight };
 enum TPqTabSequence { tsStandard, tsReverse };
 enum TPqImagePosition { ipLeft, ipTop, ipRight, ipBottom, ipBack, ipStretch };
 enum TPqHorizontalAlignment { haLeft, haCenter, haRight };
-enum TPqVerticalAlignment { vaTop, vaCenter, vaBottom };
+enum class TPqVerticalAlignment { vaTop, vaCenter, vaBottom };
 enum TPqTextOrientation { orHorizontal, orVertical };
 enum TPqHotTrackStyle { htsTab, htsText };
 enum TPqHotTrackColorType { htctComplement, htctActual };
