@@ -320,9 +320,14 @@ void TkvCustomDataControllerInfo::RebuildRecordList()
     // One pass that moves every kept record down over the dropped ones, so
     // dropping half a million records costs no more than keeping them.
     std::size_t kept = 0;
-    for (int recordIndex = 0; recordIndex < count; ++recordIndex)
-        if (recordIndex == editingRecord || FController.IsRecordVisibleByFilters(recordIndex))
-            FRecordList[kept++] = recordIndex;
+    if (findFilter) {
+        for (int recordIndex = 0; recordIndex < count; ++recordIndex)
+            if (recordIndex == editingRecord || FController.IsRecordVisibleByFilters(recordIndex))
+                FRecordList[kept++] = recordIndex;
+    } else {
+        // Only the criteria decide: they get every record at once.
+        kept = FController.Filter().FilterRecords(count, editingRecord, FRecordList.data());
+    }
     FRecordList.resize(kept);
 }
 

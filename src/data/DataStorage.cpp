@@ -191,11 +191,6 @@ std::byte *TkvDataStorage::SlotValue(int recordIndex) const
     return const_cast<TkvDataStorage *>(this)->Slot(recordIndex);
 }
 
-const std::byte *TkvDataStorage::RecordBuffer(int recordIndex) const
-{
-    return SlotValue(recordIndex);
-}
-
 std::byte *TkvDataStorage::WritableBuffer(int recordIndex)
 {
     std::byte *&buffer = Slot(recordIndex);

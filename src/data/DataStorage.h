@@ -75,7 +75,13 @@ public:
     void ReadRecord(int recordIndex, TkvValueDefReader &reader, bool skipInternalFields);
 
     //! The raw buffer of a record (null when never written); for tests and the loader.
-    const std::byte *RecordBuffer(int recordIndex) const;
+    //! Ordinary records are read in place: filters ask for every one of them.
+    const std::byte *RecordBuffer(int recordIndex) const
+    {
+        if (recordIndex >= 0 && recordIndex < RecordCount())
+            return FRecords[std::size_t(recordIndex)];
+        return SlotValue(recordIndex);
+    }
     //! Bytes held: record list, heap chunks and large blocks.
     std::size_t MemoryUsage() const;
 

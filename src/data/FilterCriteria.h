@@ -3,6 +3,8 @@
 // in the filter module above; the controller owns it through this interface.
 #include <QString>
 
+#include <cstddef>
+
 namespace kestrum {
 
 class TkvCustomDataController;
@@ -16,6 +18,18 @@ public:
     virtual bool IsEmpty() const = 0;
     //! Whether the record passes.
     virtual bool DoFilterRecord(int recordIndex) = 0;
+    //! Writes in order the records of 0 .. count-1 that pass to kept and
+    //! returns how many; the exempt record (the one being edited) is kept
+    //! without being tested. A criteria that can test many records at once
+    //! does it here.
+    virtual std::size_t FilterRecords(int count, int exemptRecord, int *kept)
+    {
+        std::size_t result = 0;
+        for (int recordIndex = 0; recordIndex < count; ++recordIndex)
+            if (recordIndex == exemptRecord || DoFilterRecord(recordIndex))
+                kept[result++] = recordIndex;
+        return result;
+    }
     //! A field is about to be removed: its conditions go with it.
     virtual void FieldRemoving(TkvCustomDataField *field) { (void)field; }
     //! The text the grid's filter box shows; empty for an empty tree.

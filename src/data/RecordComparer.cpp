@@ -5,6 +5,7 @@
 #include "core/VariantCompare.h"
 #include "data/DataStorage.h"
 
+#include <algorithm>
 #include <bit>
 #include <cmath>
 #include <cstring>
@@ -464,6 +465,13 @@ template <bool Descending> bool bytesLess(const BytesSlot &a, const BytesSlot &b
 // The order is exactly that of Compare.
 bool TkvRecordComparer::SortFast(std::vector<int> &recordList) const
 {
+    // Without keys the order is the records' own; a freshly filtered list
+    // already has it.
+    if (FKeys.empty()) {
+        if (!std::is_sorted(recordList.begin(), recordList.end()))
+            std::sort(recordList.begin(), recordList.end());
+        return true;
+    }
     if (FKeys.size() != 1)
         return false;
     const TkvSortKey &key = *FKeys[0];

@@ -26,6 +26,19 @@ void TkvDataFilterCriteria::SetActive(bool value)
     Changed();
 }
 
+std::size_t TkvDataFilterCriteria::FilterRecords(int count, int exemptRecord, int *kept)
+{
+    // A lone condition (the usual quick filter on one column) runs its test
+    // in one loop instead of through the tree for every record.
+    TkvFilterCriteriaItemList &root = Root();
+    auto *leaf = root.Count() == 1 ? dynamic_cast<TkvDataFilterCriteriaItem *>(root.Items(0)) : nullptr;
+    if (!leaf)
+        return IkvFilterCriteria::FilterRecords(count, exemptRecord, kept);
+    PrepareOperatorsWhenChanged();
+    const bool negate = root.BoolOperatorKind() == bcNotAnd || root.BoolOperatorKind() == bcNotOr;
+    return leaf->FilterRecords(count, exemptRecord, negate, kept);
+}
+
 bool TkvDataFilterCriteria::FiltersRows() const
 {
     return FActive && !IsEmptyTree() && !FDataController.Provider().IsGridMode();

@@ -30,6 +30,9 @@ public:
     ~TkvDataFilterCriteriaItem() override;
     TkvCustomDataField *Field() const { return static_cast<TkvCustomDataField *>(ItemLink()); }
     bool Evaluate(int recordIndex) override;
+    //! Tests the records 0 .. count-1 in one loop (the result negated when
+    //! asked), as the criteria's filter of every record does for a lone leaf.
+    std::size_t FilterRecords(int count, int exemptRecord, bool negate, int *kept);
 
     struct StoredTest; //!< the typed test of the stored values, built on demand
 
@@ -77,6 +80,7 @@ public:
     // IkvFilterCriteria.
     bool IsEmpty() const override { return !FiltersRows(); }
     bool DoFilterRecord(int recordIndex) override { return EvaluateRecord(recordIndex); }
+    std::size_t FilterRecords(int count, int exemptRecord, int *kept) override;
     void FieldRemoving(TkvCustomDataField *field) override { RemoveConditionsOf(field); }
     QString FilterCaption() const override { return CaptionText(); }
     bool IsActive() const override { return FActive; }

@@ -62,6 +62,10 @@ LikeForm ClassifyLikeForm(std::string_view pattern, char percent, char underscor
             return LikeForm::General;
         if (length == 1 && (pattern[pos] == percent || pattern[pos] == underscore))
             return LikeForm::General;
+        // A lone lead byte may join the text's next bytes into one character
+        // where the matcher would see two: only the matcher gets that right.
+        if (length == 1 && static_cast<unsigned char>(pattern[pos]) >= 0x81)
+            return LikeForm::General;
         pos += length;
     }
     if (trailing && end < pattern.size() - 1)
@@ -74,26 +78,42 @@ LikeForm ClassifyLikeForm(std::string_view pattern, char percent, char underscor
     return trailing ? LikeForm::BeginsWith : LikeForm::Exact;
 }
 
+//! A few bytes compared inline: a library call costs more than the loop.
+inline bool SameBytes(const char *a, const char *b, std::size_t count)
+{
+    for (std::size_t i = 0; i < count; ++i)
+        if (a[i] != b[i])
+            return false;
+    return true;
+}
+
 //! Whether the literal occurs in the text at a character boundary (ending
-//! at the text's end when required).
+//! at the text's end when required). Ledger texts are short: one walk over
+//! the character boundaries that compares where the first byte agrees costs
+//! less than a byte search followed by the walk.
 bool FindAtBoundary(std::string_view text, std::string_view literal, bool atEnd)
 {
     const std::size_t n = text.size();
     const std::size_t m = literal.size();
-    // Most texts do not hold the bytes at all; only those that do need the
-    // walk over character boundaries.
-    const std::size_t firstByteMatch = atEnd ? (n >= m ? n - m : std::string_view::npos) : text.find(literal);
-    if (firstByteMatch == std::string_view::npos || (atEnd && text.compare(firstByteMatch, m, literal) != 0))
+    if (m > n)
+        return false;
+    const std::size_t last = n - m;
+    if (atEnd) {
+        if (std::memcmp(text.data() + last, literal.data(), m) != 0)
+            return false;
+        std::size_t pos = 0;
+        while (pos < last)
+            pos += CharLength(text, pos);
+        return pos == last;
+    }
+    // Long texts (notes) mostly do not hold the bytes at all: a byte search
+    // settles those without the walk.
+    if (n > 64 && text.find(literal) == std::string_view::npos)
         return false;
     const char first = literal[0];
-    for (std::size_t pos = 0; pos + m <= n; pos += CharLength(text, pos)) {
-        if (text[pos] != first)
-            continue;
-        if (atEnd && pos + m != n)
-            continue;
-        if (text.compare(pos, m, literal) == 0)
+    for (std::size_t pos = 0; pos <= last; pos += CharLength(text, pos))
+        if (text[pos] == first && SameBytes(text.data() + pos, literal.data(), m))
             return true;
-    }
     return false;
 }
 
@@ -190,6 +210,7 @@ template <typename T> T ReadAt(const void *value)
 } // namespace
 
 struct TkvDataFilterCriteriaItem::StoredTest {
+
     const TkvFilterCriteria *Criteria = nullptr;
     const TkvDataStorage *Storage = nullptr;
     std::uint64_t Generation = 0;
@@ -439,6 +460,29 @@ const TkvDataFilterCriteriaItem::StoredTest *TkvDataFilterCriteriaItem::CurrentS
     test->Stored = usable ? stored : StoredKind::None;
     FStoredTest = std::move(test);
     return FStoredTest->Usable() ? FStoredTest.get() : nullptr;
+}
+
+std::size_t TkvDataFilterCriteriaItem::FilterRecords(int count, int exemptRecord, bool negate, int *kept)
+{
+    std::size_t result = 0;
+    const TkvCustomDataField *field = Field();
+    const StoredTest *test = field ? CurrentStoredTest() : nullptr;
+    for (int recordIndex = 0; recordIndex < count; ++recordIndex) {
+        if (recordIndex == exemptRecord) {
+            kept[result++] = recordIndex;
+            continue;
+        }
+        int passes = test ? test->Run(recordIndex) : -1;
+        if (passes < 0) {
+            passes = Evaluate(recordIndex) ? 1 : 0;
+            // The general path may have rebuilt the test (or found the field gone).
+            field = Field();
+            test = field ? CurrentStoredTest() : nullptr;
+        }
+        if ((passes != 0) != negate)
+            kept[result++] = recordIndex;
+    }
+    return result;
 }
 
 bool TkvDataFilterCriteriaItem::Evaluate(int recordIndex)

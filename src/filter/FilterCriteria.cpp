@@ -316,8 +316,7 @@ char TkvFilterCriteria::UnderscoreChar() const
 
 bool TkvFilterCriteria::EvaluateRecord(int recordIndex)
 {
-    if (FOperatorsGeneration != FGeneration)
-        PrepareOperators();
+    PrepareOperatorsWhenChanged();
     return FRoot->Evaluate(recordIndex);
 }
 

@@ -86,6 +86,12 @@ public:
 
     //! Whether the tree is true for the record.
     bool EvaluateRecord(int recordIndex);
+    //! Prepares the operators when the tree changed since they last were.
+    void PrepareOperatorsWhenChanged()
+    {
+        if (FOperatorsGeneration != FGeneration)
+            PrepareOperators();
+    }
     //! Computes every operator's moment-dependent data (date ranges).
     void PrepareOperators();
 

@@ -4,6 +4,9 @@
 #include "FilterFixture.h"
 
 #include "core/Errors.h"
+#include "core/LikeMatch.h"
+
+#include <random>
 
 namespace kestrum::testing_filter {
 namespace {
@@ -191,6 +194,77 @@ TEST_F(FilterEvaluationTest, StoredValueTestsAgreeWithTheVariantPath)
                             << " record " << r;
                     }
                 }
+    }
+}
+
+TEST_F(FilterEvaluationTest, LikeOverRandomGb18030TextsAgreesWithTheMatcher)
+{
+    // Pieces chosen so that byte matches off a character boundary are
+    // common: "\xA4\xB9" ends in the lead byte of 工 (B9 A4), "\xB9\x41"
+    // starts with it, a four-byte character and lone lead bytes that join
+    // their neighbours into other characters.
+    const char *const pieces[] = {"a",        "A",        "%",           "_",
+                                  "\xB9\xA4", "\xA4\xB9", "\xA4\x41",    "\xB9\x41",
+                                  "\xB9",     "\xA4",     "\x81",        "\x81\x30\x81\x30",
+                                  "\x30",     "\xFF",     "\xB9\xA4\xB9"};
+    const int pieceCount = int(sizeof(pieces) / sizeof(pieces[0]));
+    std::mt19937 random(7);
+    auto piece = [&](bool wildcards) {
+        for (;;) {
+            const char *p = pieces[random() % pieceCount];
+            if (wildcards || (p[0] != '%' && p[0] != '_'))
+                return std::string(p);
+        }
+    };
+    std::vector<std::string> texts;
+    for (int i = 0; i < 300; ++i) {
+        std::string text;
+        const int length = int(random() % 7);
+        for (int k = 0; k < length; ++k)
+            text += piece(true);
+        texts.push_back(text);
+    }
+    Filter->ClearTree();
+    const int first = Controller.RecordCount();
+    for (const std::string &text : texts)
+        Add(1.0, Day(2024, 1, 1), Variant::fromNarrow(text));
+    Add(1.0, Day(2024, 1, 1), Variant::null()); // Like sees Null as the empty text
+
+    for (int round = 0; round < 400; ++round) {
+        // Mostly the literal shapes ("%x%", "x%", "%x", "x"), sometimes with
+        // wildcards inside, which the general matcher handles.
+        std::string literal;
+        const int length = 1 + int(random() % 3);
+        for (int k = 0; k < length; ++k)
+            literal += piece(round % 5 == 0);
+        const int shape = round % 4;
+        const std::string pattern = (shape & 1 ? "%" : "") + literal + (shape & 2 ? "%" : "");
+        std::string expected;
+        std::string expectedNot;
+        for (int r = 0; r < Controller.RecordCount(); ++r) {
+            const std::string text = r >= first && r - first < int(texts.size())
+                                         ? texts[std::size_t(r - first)]
+                                     : r == Controller.RecordCount() - 1 ? std::string()
+                                                                         : std::string("-");
+            if (text == "-")
+                continue; // the fixture's own records
+            std::string &list = MatchLike(text, pattern) ? expected : expectedNot;
+            list += (list.empty() ? "" : ",") + std::to_string(r);
+        }
+        for (int notLike = 0; notLike < 2; ++notLike) {
+            Filter->ClearTree();
+            Filter->AppendCondition(nullptr, Item(), notLike ? ocNotLike : ocLike,
+                                    Variant::fromNarrow(pattern), "");
+            // Leave out the fixture's own records.
+            std::string rows;
+            for (int row = 0; row < Controller.RowCount(); ++row) {
+                const int r = Controller.GetRowRecordIndex(row);
+                if (r >= first)
+                    rows += (rows.empty() ? "" : ",") + std::to_string(r);
+            }
+            EXPECT_EQ(rows, notLike ? expectedNot : expected)
+                << (notLike ? "not like " : "like ") << debugString(Variant::fromNarrow(pattern));
+        }
     }
 }
 
