@@ -8,6 +8,7 @@
 #include <QTemporaryFile>
 
 #include <sqlite3.h>
+#include <sys/stat.h>
 
 #include <cmath>
 #include <cstdio>
@@ -62,6 +63,14 @@ void BuildLedgerFile(const QString &path, const std::function<void(sqlite3 *)> &
                             "': " + temporary.errorString().toStdString());
         temporary.setAutoRemove(false);
         building = temporary.fileName();
+    }
+    // A temporary file is private to its owner; the ledger gets the mode any
+    // new file of this user gets, as it had when it was created directly.
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    if (::chmod(QFile::encodeName(building).constData(), 0666 & ~mask) != 0) {
+        QFile::remove(building);
+        throw Exception("Cannot create '" + path.toStdString() + "': its permissions cannot be set");
     }
     auto discard = [&building] {
         QFile::remove(building);

@@ -12,6 +12,7 @@
 
 #include <gtest/gtest.h>
 #include <sqlite3.h>
+#include <sys/stat.h>
 
 namespace kestrum {
 namespace {
@@ -50,6 +51,19 @@ TEST_F(LedgerFiles, InitMakesAnEmptyUsableLedgerAndNeverOverwrites)
     EXPECT_THROW(CreateLedgerDatabase(Path()), Exception);
     EXPECT_THROW(CreateDemoDatabase(Path(), 2024, 2024), Exception);
     EXPECT_EQ(Scalar(Path(), "SELECT count(*) FROM gain"), "1");
+}
+
+TEST_F(LedgerFiles, NewLedgerGetsTheModeOfAnyNewFileNotATemporaryFilesMode)
+{
+    const mode_t previous = ::umask(022);
+    CreateLedgerDatabase(Path());
+    CreateDemoDatabase(Path("demo.mdb"), 2024, 2024);
+    ::umask(previous);
+    struct stat info {};
+    ASSERT_EQ(::stat(Path().toUtf8().constData(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0644u);
+    ASSERT_EQ(::stat(Path("demo.mdb").toUtf8().constData(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0644u);
 }
 
 TEST_F(LedgerFiles, DemoHoldsASampleHouseholdOverTheYears)
