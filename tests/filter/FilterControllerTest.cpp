@@ -7,6 +7,7 @@
 #include "db/DbDataSource.h"
 #include "db/DbField.h"
 #include "db/DbQuery.h"
+#include "db/DbTestSupport.h"
 #include "filter/DataFilterCriteria.h"
 
 #include <QTemporaryDir>
@@ -17,17 +18,7 @@
 namespace kestrum {
 namespace {
 
-void Exec(const QString &path, const std::string &sql)
-{
-    sqlite3 *db = nullptr;
-    ASSERT_EQ(sqlite3_open(path.toUtf8().constData(), &db), SQLITE_OK);
-    char *error = nullptr;
-    const int rc = sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &error);
-    const std::string message = error ? error : "";
-    sqlite3_free(error);
-    sqlite3_close(db);
-    ASSERT_EQ(rc, SQLITE_OK) << message;
-}
+using test::RawExec;
 
 class FilterControllerTest : public ::testing::Test {
 protected:
@@ -36,10 +27,10 @@ protected:
         setRegionalSettings(RegionalSettings::simplifiedChinese());
         ASSERT_TRUE(Dir.isValid());
         Path = Dir.filePath("Vantorel.mdb");
-        Exec(Path, "CREATE TABLE gain (id INTEGER PRIMARY KEY, 本次进帐 DOUBLE, 进帐时间 DATETIME, "
-                   "进帐人 VARCHAR(50), 备注 TEXT)");
-        Exec(Path, "INSERT INTO gain (本次进帐, 进帐时间, 进帐人) VALUES (100, '2024-01-05', '工资'), "
-                   "(20.5, '2024-01-06', '红包'), (7, '2024-02-01', '利息')");
+        RawExec(Path, "CREATE TABLE gain (id INTEGER PRIMARY KEY, 本次进帐 DOUBLE, 进帐时间 DATETIME, "
+                      "进帐人 VARCHAR(50), 备注 TEXT)");
+        RawExec(Path, "INSERT INTO gain (本次进帐, 进帐时间, 进帐人) VALUES (100, '2024-01-05', '工资'), "
+                      "(20.5, '2024-01-06', '红包'), (7, '2024-02-01', '利息')");
         Connection.SetConnectionString("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" + Path);
         Query.SetConnection(&Connection);
         Query.AddSQL("select * from gain");
