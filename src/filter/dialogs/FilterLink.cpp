@@ -2,14 +2,16 @@
 
 namespace kestrum {
 
-int TkvFilterLink::IndexOfItemLink(TkvFilterItemLink itemLink) const {
+int TkvFilterLink::IndexOfItemLink(TkvFilterItemLink itemLink) const
+{
     for (int index = 0; index < ItemCount(); ++index)
         if (ItemLink(index) == itemLink)
             return index;
     return -1;
 }
 
-int TkvFilterLink::IndexOfID(int id) const {
+int TkvFilterLink::IndexOfID(int id) const
+{
     for (int index = 0; index < ItemCount(); ++index)
         if (ItemID(index) == id)
             return index;
