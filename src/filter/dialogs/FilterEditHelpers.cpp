@@ -1,0 +1,187 @@
+#include "filter/dialogs/FilterEditHelpers.h"
+
+#include "editors/CalcEdit.h"
+#include "editors/DateEdit.h"
+#include "editors/MaskEdit.h"
+#include "editors/Memo.h"
+#include "editors/TextEdit.h"
+
+namespace kestrum {
+
+namespace {
+
+using Ops = TkvFilterDialogOperators;
+
+const Ops ComparisonsAndBlanks = Ops::Range(fdoEqual, fdoGreaterEqual) | Ops{fdoBlanks, fdoNonBlanks};
+const Ops RangesAndLists = Ops::Range(fdoBetween, fdoNotInList);
+
+Ops WithBuilderRanges(Ops dialogSet, TkvFilterOperatorSet set)
+{
+    return set == TkvFilterOperatorSet::fosBuilder ? dialogSet | RangesAndLists : dialogSet;
+}
+
+} // namespace
+
+// ---- text edit ----
+
+TkvFilterDialogOperators TkvFilterTextEditHelper::SupportedOperators(const TkvCustomEditProperties &,
+                                                                     TkvFilterOperatorSet set) const
+{
+    return WithBuilderRanges(Ops::Range(fdoEqual, fdoNonBlanks), set);
+}
+
+std::unique_ptr<TkvCustomEdit> TkvFilterTextEditHelper::CreateEdit(QWidget *parent) const
+{
+    return std::make_unique<TkvFilterValueEdit<TkvTextEdit>>(parent);
+}
+
+void TkvFilterTextEditHelper::InitializeProperties(TkvCustomEditProperties &target,
+                                                   const TkvCustomEditProperties &source) const
+{
+    TkvCustomFilterEditHelper::InitializeProperties(target, source);
+    auto *text = dynamic_cast<TkvCustomTextEditProperties *>(&target);
+    if (!text)
+        return;
+    if (const auto *from = dynamic_cast<const TkvCustomTextEditProperties *>(&source)) {
+        text->SetCharCase(from->CharCase());
+        text->SetEchoMode(from->EchoMode());
+        if (from->MaxLengthAssigned())
+            text->SetMaxLength(from->MaxLength());
+        text->SetOEMConvert(from->OEMConvert());
+        text->SetLookupItems(from->LookupItems());
+        text->SetLookupItemsSorted(from->LookupItemsSorted());
+        text->SetMinValue(from->MinValue());
+        text->SetMaxValue(from->MaxValue());
+    }
+    text->SetAutoSelect(true);
+    text->SetHideSelection(true);
+}
+
+// ---- memo ----
+
+TkvFilterDialogOperators TkvFilterMemoHelper::SupportedOperators(const TkvCustomEditProperties &,
+                                                                 TkvFilterOperatorSet) const
+{
+    return Ops::Range(fdoLike, fdoNonBlanks);
+}
+
+std::unique_ptr<TkvCustomEdit> TkvFilterMemoHelper::CreateEdit(QWidget *parent) const
+{
+    return std::make_unique<TkvFilterValueEdit<TkvMemo>>(parent);
+}
+
+void TkvFilterMemoHelper::InitializeProperties(TkvCustomEditProperties &target,
+                                               const TkvCustomEditProperties &source) const
+{
+    TkvFilterTextEditHelper::InitializeProperties(target, source);
+    auto *memo = dynamic_cast<TkvMemoProperties *>(&target);
+    const auto *from = dynamic_cast<const TkvMemoProperties *>(&source);
+    if (!memo || !from)
+        return;
+    memo->SetScrollBars(from->ScrollBars());
+    memo->SetWantReturns(from->WantReturns());
+    memo->SetWantTabs(from->WantTabs());
+    memo->SetWordWrap(from->WordWrap());
+}
+
+// ---- mask edit ----
+
+TkvFilterDialogOperators TkvFilterMaskEditHelper::SupportedOperators(const TkvCustomEditProperties &properties,
+                                                                     TkvFilterOperatorSet set) const
+{
+    const auto *mask = dynamic_cast<const TkvCustomMaskEditProperties *>(&properties);
+    if (mask && mask->HasMask())
+        return WithBuilderRanges(ComparisonsAndBlanks, set);
+    return TkvFilterTextEditHelper::SupportedOperators(properties, set);
+}
+
+std::unique_ptr<TkvCustomEdit> TkvFilterMaskEditHelper::CreateEdit(QWidget *parent) const
+{
+    return std::make_unique<TkvFilterValueEdit<TkvMaskEdit>>(parent);
+}
+
+void TkvFilterMaskEditHelper::InitializeProperties(TkvCustomEditProperties &target,
+                                                   const TkvCustomEditProperties &source) const
+{
+    TkvFilterTextEditHelper::InitializeProperties(target, source);
+    auto *mask = dynamic_cast<TkvCustomMaskEditProperties *>(&target);
+    const auto *from = dynamic_cast<const TkvCustomMaskEditProperties *>(&source);
+    if (!mask || !from)
+        return;
+    mask->SetCaseInsensitive(from->CaseInsensitive());
+    mask->SetIgnoreMaskBlank(from->IgnoreMaskBlank());
+    if (!from->HasMask())
+        return;
+    // The extended kind lets a regular-expression mask take a partial value
+    // as it is typed, which a filter value often is.
+    const TkvEditMaskKind kind = from->MaskKind() == emkRegExpr ? emkRegExprEx : from->MaskKind();
+    try {
+        mask->SetMaskKind(kind);
+        mask->SetEditMask(from->EditMask());
+    } catch (const Exception &) {
+        mask->SetMaskKind(from->MaskKind());
+        mask->SetEditMask(from->EditMask());
+    }
+}
+
+// ---- calculator edit ----
+
+TkvFilterDialogOperators TkvFilterCalcEditHelper::SupportedOperators(const TkvCustomEditProperties &,
+                                                                     TkvFilterOperatorSet set) const
+{
+    return WithBuilderRanges(ComparisonsAndBlanks, set);
+}
+
+std::unique_ptr<TkvCustomEdit> TkvFilterCalcEditHelper::CreateEdit(QWidget *parent) const
+{
+    return std::make_unique<TkvFilterValueEdit<TkvCalcEdit>>(parent);
+}
+
+void TkvFilterCalcEditHelper::InitializeProperties(TkvCustomEditProperties &target,
+                                                   const TkvCustomEditProperties &source) const
+{
+    TkvFilterTextEditHelper::InitializeProperties(target, source);
+    auto *calc = dynamic_cast<TkvCustomCalcEditProperties *>(&target);
+    if (!calc)
+        return;
+    if (const auto *from = dynamic_cast<const TkvCustomCalcEditProperties *>(&source))
+        calc->SetPrecision(from->Precision());
+    calc->SetQuickClose(true);
+}
+
+// ---- date edit ----
+
+TkvFilterDialogOperators TkvFilterDateEditHelper::SupportedOperators(const TkvCustomEditProperties &,
+                                                                     TkvFilterOperatorSet set) const
+{
+    if (set == TkvFilterOperatorSet::fosBuilder)
+        return ComparisonsAndBlanks | Ops::Range(fdoBetween, fdoNextYear);
+    return ComparisonsAndBlanks;
+}
+
+std::unique_ptr<TkvCustomEdit> TkvFilterDateEditHelper::CreateEdit(QWidget *parent) const
+{
+    return std::make_unique<TkvFilterValueEdit<TkvDateEdit>>(parent);
+}
+
+void TkvFilterDateEditHelper::InitializeProperties(TkvCustomEditProperties &target,
+                                                   const TkvCustomEditProperties &source) const
+{
+    TkvFilterTextEditHelper::InitializeProperties(target, source);
+    auto *date = dynamic_cast<TkvCustomDateEditProperties *>(&target);
+    if (!date)
+        return;
+    if (const auto *from = dynamic_cast<const TkvCustomDateEditProperties *>(&source)) {
+        date->SetShowTime(from->ShowTime());
+        date->SetMinDate(from->MinDate());
+        date->SetMaxDate(from->MaxDate());
+    }
+    // Today and clear are the usual filter values; text that is no date
+    // means no date rather than an error box in the middle of a filter.
+    date->SetDateButtons(btnToday | btnClear);
+    date->SetDateOnError(deNull);
+    date->SetInputKind(ikRegExpr);
+    date->SetSaveTime(true);
+}
+
+} // namespace kestrum

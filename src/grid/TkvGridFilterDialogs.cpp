@@ -1,0 +1,40 @@
+#include "grid/TkvGridFilterDialogs.h"
+
+#include "filter/DataFilterCriteria.h"
+#include "filter/dialogs/FilterDialog.h"
+#include "filter/dialogs/FilterDialogModel.h"
+#include "grid/TkvGridFilterLink.h"
+#include "grid/TkvGridTableView.h"
+
+namespace kestrum {
+
+namespace {
+
+//! The filter builder dialog over the view's columns.
+bool ShowGridFilterBuilderDialog(TkvGridTableView &, QWidget *)
+{
+    // No builder linked: the filter builder dialog is not part of this
+    // build yet, so a criteria the custom dialog cannot show stays as it is.
+    return false;
+}
+
+} // namespace
+
+bool ShowGridColumnFilterDialog(TkvGridTableView &view, TkvGridColumn &column, QWidget *parent)
+{
+    TkvDataFilterCriteria *criteria = view.Filter();
+    if (!criteria || column.GridView() != &view)
+        return false;
+    if (!IsSimpleFilterCriteria(*criteria))
+        return ShowGridFilterBuilderDialog(view, parent);
+    TkvGridFilterLink link(view);
+    // Switching the filter on inside the dialog's update lets the new
+    // conditions and the activation reach the rows in one refresh.
+    const bool applied =
+        ShowCustomFilterDialog(link, column.Index(), parent, [criteria] { criteria->SetActive(true); });
+    if (applied)
+        criteria->SetActive(true);
+    return applied;
+}
+
+} // namespace kestrum

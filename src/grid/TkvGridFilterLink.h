@@ -1,0 +1,50 @@
+#pragma once
+// The table view's columns as the filter dialogs see them: captions, field
+// names, editor properties and value types of the columns, and the data
+// controller's criteria with the columns' fields as its item links.
+#include "filter/dialogs/FilterLink.h"
+#include "grid/TkvGridDefaultEditorItems.h"
+
+#include <memory>
+#include <vector>
+
+namespace kestrum {
+
+class TkvCustomEditProperties;
+class TkvDataFilterCriteria;
+class TkvGridColumn;
+class TkvGridTableView;
+
+class TkvGridFilterLink : public TkvFilterLink {
+public:
+    //! The view must have a data controller with a criteria (see HasCriteria).
+    explicit TkvGridFilterLink(TkvGridTableView &view);
+    ~TkvGridFilterLink() override;
+
+    //! Whether the view's data controller owns a criteria to edit.
+    static bool HasCriteria(const TkvGridTableView &view);
+
+    int ItemCount() const override;
+    QString ItemCaption(int index) const override;
+    QString ItemFieldName(int index) const override;
+    TkvCustomEditProperties *ItemProperties(int index) const override;
+    TkvValueTypeClass ItemValueTypeClass(int index) const override;
+    int ItemID(int index) const override;
+    TkvFilterItemLink ItemLink(int index) const override;
+    TkvFilterCriteria &Criteria() override;
+
+    TkvGridColumn *Column(int index) const;
+
+private:
+    TkvGridTableView &FView;
+    TkvDataFilterCriteria &FCriteria;
+    //! Properties made for the columns' editor kinds, kept while the link lives.
+    mutable std::vector<std::pair<TkvGridEditorItemKind, std::unique_ptr<TkvCustomEditProperties>>> FProperties;
+};
+
+//! Editor properties of a column's editor kind, with default settings. Kinds
+//! without an editor class of their own get the plain base properties, for
+//! which no filter edit helper exists.
+std::unique_ptr<TkvCustomEditProperties> CreateGridEditorProperties(TkvGridEditorItemKind kind);
+
+} // namespace kestrum
