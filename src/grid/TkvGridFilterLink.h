@@ -39,7 +39,8 @@ private:
     TkvGridTableView &FView;
     TkvDataFilterCriteria &FCriteria;
     //! Properties made for the columns' editor kinds, kept while the link lives.
-    mutable std::vector<std::pair<TkvGridEditorItemKind, std::unique_ptr<TkvCustomEditProperties>>> FProperties;
+    mutable std::vector<std::pair<TkvGridEditorItemKind, std::unique_ptr<TkvCustomEditProperties>>>
+        FProperties;
 };
 
 //! Editor properties of a column's editor kind, with default settings. Kinds

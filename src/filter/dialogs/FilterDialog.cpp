@@ -211,7 +211,8 @@ QWidget *FilterDialogOwnerWindow()
 
 bool ShowCustomFilterDialog(TkvFilterCriteria &criteria, TkvFilterItemLink itemLink,
                             const TkvCustomEditProperties &properties, TkvValueTypeClass valueType,
-                            const QString &columnCaption, QWidget *parent, const std::function<void()> &applying)
+                            const QString &columnCaption, QWidget *parent,
+                            const std::function<void()> &applying)
 {
     const TkvCustomFilterEditHelper *helper = FindFilterEditHelper(properties);
     if (!helper)

@@ -51,7 +51,9 @@ bool IsSimpleFilterCriteria(const TkvFilterCriteria &criteria)
     if (root.BoolOperatorKind() != bcAnd)
         return false;
     std::vector<TkvFilterItemLink> seen;
-    auto unseen = [&](TkvFilterItemLink link) { return std::find(seen.begin(), seen.end(), link) == seen.end(); };
+    auto unseen = [&](TkvFilterItemLink link) {
+        return std::find(seen.begin(), seen.end(), link) == seen.end();
+    };
     for (int i = 0; i < root.Count(); ++i) {
         const TkvCustomFilterCriteriaItem *child = root.Items(i);
         TkvFilterItemLink link = nullptr;
@@ -205,7 +207,8 @@ bool TkvFilterDialogModel::HintsVisible() const
     return IsPatternOperator(Operator1()) || IsPatternOperator(Operator2());
 }
 
-void TkvFilterDialogModel::SetValueEditors(TkvFilterDialogValueEditor *first, TkvFilterDialogValueEditor *second)
+void TkvFilterDialogModel::SetValueEditors(TkvFilterDialogValueEditor *first,
+                                           TkvFilterDialogValueEditor *second)
 {
     FEditors[0] = first;
     FEditors[1] = second;
@@ -239,7 +242,8 @@ void TkvFilterDialogModel::Load()
         const TkvFilterCriteriaItemList *parent = leaf->Parent();
         if (parent && parent != &FCriteria.Root() && parent->Count() >= 2) {
             FOr = parent->BoolOperatorKind() != bcAnd;
-            const TkvCustomFilterCriteriaItem *other = parent->Items(1) == leaf ? parent->Items(0) : parent->Items(1);
+            const TkvCustomFilterCriteriaItem *other =
+                parent->Items(1) == leaf ? parent->Items(0) : parent->Items(1);
             if (!other->IsItemList())
                 LoadCondition(1, *static_cast<const TkvFilterCriteriaItem *>(other));
         }

@@ -46,8 +46,7 @@ void TkvCustomFilterEditHelper::GetEditValue(const TkvCustomEdit &edit, Variant 
 }
 
 void TkvCustomFilterEditHelper::SetWildcardsAccepted(TkvCustomEdit &edit, bool accepted,
-                                                     const QString &percent,
-                                                     const QString &underscore) const
+                                                     const QString &percent, const QString &underscore) const
 {
     if (!EditsText())
         return;

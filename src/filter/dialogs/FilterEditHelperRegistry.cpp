@@ -80,7 +80,8 @@ void RegisterStandardFilterEditHelpers(TkvFilterEditHelperRegistry &registry)
     registry.Register<TkvCustomTextEditProperties, TkvCustomEditProperties>(
         std::make_shared<TkvFilterTextEditHelper>());
     registry.RegisterClass<TkvTextEditProperties, TkvCustomTextEditProperties>();
-    registry.Register<TkvMemoProperties, TkvCustomTextEditProperties>(std::make_shared<TkvFilterMemoHelper>());
+    registry.Register<TkvMemoProperties, TkvCustomTextEditProperties>(
+        std::make_shared<TkvFilterMemoHelper>());
     registry.Register<TkvCustomMaskEditProperties, TkvCustomTextEditProperties>(
         std::make_shared<TkvFilterMaskEditHelper>());
     registry.RegisterClass<TkvMaskEditProperties, TkvCustomMaskEditProperties>();

@@ -86,8 +86,9 @@ void TkvFilterMemoHelper::InitializeProperties(TkvCustomEditProperties &target,
 
 // ---- mask edit ----
 
-TkvFilterDialogOperators TkvFilterMaskEditHelper::SupportedOperators(const TkvCustomEditProperties &properties,
-                                                                     TkvFilterOperatorSet set) const
+TkvFilterDialogOperators
+TkvFilterMaskEditHelper::SupportedOperators(const TkvCustomEditProperties &properties,
+                                            TkvFilterOperatorSet set) const
 {
     const auto *mask = dynamic_cast<const TkvCustomMaskEditProperties *>(&properties);
     if (mask && mask->HasMask())
