@@ -215,7 +215,8 @@ bool ShowCustomFilterDialog(TkvFilterCriteria &criteria, TkvFilterItemLink itemL
                             const std::function<void()> &applying)
 {
     const TkvCustomFilterEditHelper *helper = FindFilterEditHelper(properties);
-    if (!helper)
+    // A column the criteria cannot name could take no condition.
+    if (!helper || !criteria.ResolveItemLink(itemLink))
         return false;
     TkvFilterDialog dialog(criteria, itemLink, *helper, properties, valueType, columnCaption,
                            parent ? parent : FilterDialogOwnerWindow());

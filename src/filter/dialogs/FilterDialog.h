@@ -71,7 +71,8 @@ private:
 
 //! Opens the dialog for one column, modally. True when the user pressed OK
 //! and the column's conditions were replaced. No dialog and false when no
-//! filter edit helper is registered for the column's editor kind.
+//! filter edit helper is registered for the column's editor kind, or when the
+//! criteria knows no such column.
 //! applying runs inside the criteria's update after the new conditions were
 //! written (the grid switches the filter on there, so the rows refresh once).
 bool ShowCustomFilterDialog(TkvFilterCriteria &criteria, TkvFilterItemLink itemLink,

@@ -228,9 +228,26 @@ TEST_F(FilterDialogTest, ShowRunsTheDialogModallyAndAnswersWhetherOkApplied)
                                         QString::fromUtf8("日期")));
     EXPECT_EQ(applied, 1);
 
-    // No helper for the editor kind: no dialog at all.
+    // No helper for the editor kind, or a column the criteria does not know: no dialog at all.
+    bool shown = false;
+    auto watch = [&] {
+        QTimer::singleShot(0, [&] {
+            if (auto *dialog = qobject_cast<QDialog *>(QApplication::activeModalWidget())) {
+                shown = true;
+                dialog->reject();
+            }
+        });
+    };
     TkvCustomEditProperties plain;
+    watch();
     EXPECT_FALSE(ShowCustomFilterDialog(*Filter, Date(), plain, TkvDateTimeValueType::Instance(), "日期"));
+    QApplication::processEvents();
+    watch();
+    int unknownColumn = 0;
+    EXPECT_FALSE(ShowCustomFilterDialog(*Filter, &unknownColumn, dateProperties,
+                                        TkvDateTimeValueType::Instance(), "日期"));
+    QApplication::processEvents();
+    EXPECT_FALSE(shown);
 }
 
 } // namespace
