@@ -169,8 +169,14 @@ TEntryPage::TEntryPage(const TEntryPageDescription &description, TDbDataSource &
     Splitter->setSizes({EntryBoxHeight, 1 << 16});
     arrangeTabOrder();
 
-    if (TDbQuery *query = DataSet())
-        query->AfterPost = [this](TDbQuery *dataSet) { EntrySaved(*dataSet); };
+    if (TDbQuery *query = DataSet()) {
+        // Whoever listened before (the ledger's change notification) still hears of the save.
+        query->AfterPost = [this, before = std::move(query->AfterPost)](TDbQuery *dataSet) {
+            EntrySaved(*dataSet);
+            if (before)
+                before(dataSet);
+        };
+    }
 }
 
 void TEntryPage::EntrySaved(TDbQuery &dataSet)

@@ -4,6 +4,8 @@
 
 #include <QFileInfo>
 
+#include <vector>
+
 namespace kestrum {
 
 const char *const TLedgerData::ConnectionString =
@@ -34,6 +36,11 @@ TLedgerData::TLedgerData()
         q.query.SetLockType(ltOptimistic);
         if (q.sql)
             q.query.SetSQL({QString::fromUtf8(q.sql)});
+    }
+    // A page that sets its own AfterPost keeps this one going (see TEntryPage).
+    for (TDbQuery *entries : {&ADOQuery1, &ADOQuery2}) {
+        entries->AfterPost = [this](TDbQuery *) { LedgerChanged(); };
+        entries->AfterDelete = [this](TDbQuery *) { LedgerChanged(); };
     }
     DataSource1.SetDataSet(&ADOQuery1);
     DataSource1.SetAutoEdit(true);
@@ -71,6 +78,26 @@ void TLedgerData::Loaded(const TErrorHandler &onError)
                                  "”只能以只读方式打开：账目可以查看和统计，但不能添加、修改或删除。"
                                  "请检查文件的写入权限后重新启动程序。");
     });
+}
+
+int TLedgerData::AddLedgerChangedListener(TLedgerChangedListener listener)
+{
+    const int id = FNextListenerId++;
+    FLedgerChangedListeners.emplace_back(id, std::move(listener));
+    return id;
+}
+
+void TLedgerData::RemoveLedgerChangedListener(int id)
+{
+    std::erase_if(FLedgerChangedListeners, [id](const auto &entry) { return entry.first == id; });
+}
+
+void TLedgerData::LedgerChanged()
+{
+    // A listener may add or remove listeners: tell the ones there now.
+    const auto listeners = FLedgerChangedListeners;
+    for (const auto &[id, listener] : listeners)
+        listener();
 }
 
 void TLedgerData::ReplaceAndReopen(TDbQuery &query, const QString &sql, const TParameterTexts &parameters)

@@ -49,6 +49,19 @@ public:
     //! record is dropped by the close. Raises what the open raises; the
     //! record set then stays closed.
     static void ReplaceAndReopen(TDbQuery &query, const QString &sql, const TParameterTexts &parameters = {});
+
+    //! The ledger's entries changed: raised after every post and delete on
+    //! the income and expense record sets, and by anything else that writes
+    //! entries, so that views of the whole ledger (the statistics charts)
+    //! only listen here. Returns an id for RemoveLedgerChangedListener.
+    using TLedgerChangedListener = std::function<void()>;
+    int AddLedgerChangedListener(TLedgerChangedListener listener);
+    void RemoveLedgerChangedListener(int id);
+    void LedgerChanged();
+
+private:
+    std::vector<std::pair<int, TLedgerChangedListener>> FLedgerChangedListeners;
+    int FNextListenerId = 1;
 };
 
 } // namespace kestrum

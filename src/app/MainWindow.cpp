@@ -53,7 +53,10 @@ TForm1::TForm1(TLedgerData &data, TShell &shell, QWidget *parent)
     createMenu();
 }
 
-TForm1::~TForm1() = default;
+TForm1::~TForm1()
+{
+    FData.RemoveLedgerChangedListener(FLedgerChangedListener);
+}
 
 void TForm1::createPages()
 {
@@ -79,6 +82,7 @@ void TForm1::createPages()
     auto *statisticsLayout = new QVBoxLayout(TabSheet3);
     statisticsLayout->setContentsMargins(0, 0, 0, 0);
     statisticsLayout->addWidget(StatisticsPage);
+    FLedgerChangedListener = FData.AddLedgerChangedListener([this] { StatisticsPage->LedgerChanged(); });
 
     PqPageControl1->SetActivePage(TabSheet2);
 }

@@ -84,6 +84,7 @@ private:
     TShell &FShell;
     TForm2 *FAboutBox = nullptr;
     std::function<QDate()> FToday;
+    int FLedgerChangedListener = 0;
 };
 
 } // namespace kestrum

@@ -1,9 +1,7 @@
 #include "app/StatisticsPage.h"
 
-#include "app/LedgerData.h"
+#include "app/StatisticsCharts.h"
 #include "app/StatisticsText.h"
-#include "db/DbField.h"
-#include "db/DbQuery.h"
 #include "pages/PqGroupBox.h"
 #include "ui/ErrorBox.h"
 
@@ -12,7 +10,11 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
+#include <QScrollArea>
+#include <QTimer>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 #include <tuple>
 
@@ -21,6 +23,16 @@ namespace kestrum {
 namespace {
 
 const int GroupBoxHeight = 150;
+// Below this the charts are too small to read: the page scrolls instead.
+const int ChartsMinimumHeight = 340;
+// A year typed into a picker is summed once the typing pauses.
+const int ChartRefreshDelay = 250;
+// Years whose chart figures are kept until the ledger changes: the year box's
+// and the month box's.
+const std::size_t CachedYears = 2;
+
+const char *const IncomeNames[] = {"a", "b"};
+const char *const ExpenseNames[] = {"c", "d"};
 
 QString utf8(const char *text)
 {
@@ -101,20 +113,30 @@ void layOutBox(TPqGroupBox *box, std::initializer_list<QWidget *> sentence, QPus
 
 } // namespace
 
-TStatisticsPage::TStatisticsPage(TDbQuery *query, QWidget *parent) : QWidget(parent), FQuery(query)
+TStatisticsPage::TStatisticsPage(TDbQuery *query, QWidget *parent)
+    : QWidget(parent), FQuery(query), FLabelTotals(*query)
 {
-    auto *pageLayout = new QVBoxLayout(this);
+    auto *outerLayout = new QVBoxLayout(this);
+    outerLayout->setContentsMargins(0, 0, 0, 0);
+    ScrollArea = new QScrollArea(this);
+    ScrollArea->setFrameShape(QFrame::NoFrame);
+    ScrollArea->setWidgetResizable(true);
+    ScrollArea->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    outerLayout->addWidget(ScrollArea);
+    auto *content = new QWidget(ScrollArea);
+    ScrollArea->setWidget(content);
+    auto *pageLayout = new QVBoxLayout(content);
     pageLayout->setContentsMargins(0, 0, 0, 0);
     pageLayout->setSpacing(0);
 
     // All time
-    PqGroupBox6 = makeBox("总账统计", this);
+    PqGroupBox6 = makeBox("总账统计", content);
     Button3 = new QPushButton(utf8("开始计算"), PqGroupBox6);
     layOutBox(PqGroupBox6, {}, Button3,
               "您自使用本软件以来,总共入账(收入):", {Label9, l1, Label10, l2, Label11, l3});
 
     // One month: "察看 [year] 年 [month] 月的记账 [确定]"
-    PqGroupBox7 = makeBox("月统计", this);
+    PqGroupBox7 = makeBox("月统计", content);
     Label12 = makeLabel("察看", PqGroupBox7);
     ComboBox1 = makeYearPicker(PqGroupBox7);
     Label13 = makeLabel("年", PqGroupBox7);
@@ -129,7 +151,7 @@ TStatisticsPage::TStatisticsPage(TDbQuery *query, QWidget *parent) : QWidget(par
               "本月总共入账(收入):", {Label15, m1, Label16, m2, Label17, m3});
 
     // One year: "察看 [year] 年 的记账 [确定]"
-    PqGroupBox5 = makeBox("年统计", this);
+    PqGroupBox5 = makeBox("年统计", content);
     Label18 = makeLabel("察看", PqGroupBox5);
     ComboBox3 = makeYearPicker(PqGroupBox5);
     Label19 = makeLabel("年", PqGroupBox5);
@@ -138,37 +160,60 @@ TStatisticsPage::TStatisticsPage(TDbQuery *query, QWidget *parent) : QWidget(par
     layOutBox(PqGroupBox5, {Label18, ComboBox3, Label19, Label20}, Button2,
               "本年总共入账(收入):", {Label21, y1, Label22, y2, Label23, y3});
 
+    Charts = new TStatisticsCharts(content);
+    Charts->setMinimumHeight(ChartsMinimumHeight);
+
     pageLayout->addWidget(PqGroupBox6);
     pageLayout->addWidget(PqGroupBox7);
     pageLayout->addWidget(PqGroupBox5);
-    pageLayout->addStretch(1);
+    pageLayout->addWidget(Charts, 1);
 
+    FBoxes = {{{"select sum(本次进帐) as l1 from gain", "select sum(消费金额) as l2 from expen", {}, l1, l2, l3},
+               {"select sum(本次进帐) as l1 from gain where year(进帐时间)= :a AND month(进帐时间)=:b ",
+                "select sum(消费金额) as l2 from expen where year(消费日期)= :c AND month(消费日期)=:d ",
+                {ComboBox1, ComboBox2},
+                m1,
+                m2,
+                m3},
+               {"select sum(本次进帐) as l1 from gain where year(进帐时间)= :a  ",
+                "select sum(消费金额) as l2 from expen where year(消费日期)= :c  ",
+                {ComboBox3},
+                y1,
+                y2,
+                y3}}};
     connect(Button3, &QPushButton::clicked, this, [this] { Button3Click(); });
     connect(Button1, &QPushButton::clicked, this, [this] { Button1Click(); });
     connect(Button2, &QPushButton::clicked, this, [this] { Button2Click(); });
+
+    FChartQuery.SetName(QStringLiteral("StatisticsCharts"));
+    FChartTimer = new QTimer(this);
+    FChartTimer->setSingleShot(true);
+    FChartTimer->setInterval(ChartRefreshDelay);
+    connect(FChartTimer, &QTimer::timeout, this, [this] { RefreshCharts(); });
+    for (QComboBox *picker : {ComboBox1, ComboBox2, ComboBox3})
+        connect(picker, &QComboBox::currentTextChanged, this, [this] { scheduleChartRefresh(); });
+    connect(Charts, &TStatisticsCharts::MonthClicked, this, [this](int month) { chartMonthClicked(month); });
 }
 
-void TStatisticsPage::runSum(const QString &statement, const std::vector<TParameterSource> &parameters,
+TStatisticsPage::~TStatisticsPage() = default;
+
+void TStatisticsPage::runSum(const char *statement, const TSumBox &box, const char *const *names,
                              const QString &resultField, QLabel *label)
 {
     TLedgerData::TParameterTexts texts;
-    for (const auto &[name, picker] : parameters)
-        texts.emplace_back(name, picker->currentText());
-    TLedgerData::ReplaceAndReopen(*FQuery, statement, texts);
-    const Variant value = FQuery->FieldByName(resultField)->Value();
+    for (std::size_t i = 0; i < box.Pickers.size(); ++i)
+        texts.emplace_back(QString::fromLatin1(names[i]), box.Pickers[i]->currentText());
+    const Variant value = FLabelTotals.Sum(utf8(statement), texts, resultField);
     label->setText(value.isNull() ? QStringLiteral("0") : SumToText(value));
 }
 
-void TStatisticsPage::runPair(const QString &incomeStatement, const QString &expenseStatement,
-                              const std::vector<TParameterSource> &incomeParameters,
-                              const std::vector<TParameterSource> &expenseParameters, QLabel *income,
-                              QLabel *expense, QLabel *surplus)
+void TStatisticsPage::calculate(const TSumBox &box)
 {
     try {
-        runSum(incomeStatement, incomeParameters, QStringLiteral("l1"), income);
-        runSum(expenseStatement, expenseParameters, QStringLiteral("l2"), expense);
+        runSum(box.IncomeStatement, box, IncomeNames, QStringLiteral("l1"), box.Income);
+        runSum(box.ExpenseStatement, box, ExpenseNames, QStringLiteral("l2"), box.Expense);
         // The labels are the store of the totals: the surplus is read back from them.
-        surplus->setText(SurplusText(income->text(), expense->text()));
+        box.Surplus->setText(SurplusText(box.Income->text(), box.Expense->text()));
     } catch (const std::exception &error) {
         ShowException(this, error);
     }
@@ -176,22 +221,111 @@ void TStatisticsPage::runPair(const QString &incomeStatement, const QString &exp
 
 void TStatisticsPage::Button3Click()
 {
-    runPair(utf8("select sum(本次进帐) as l1 from gain"), utf8("select sum(消费金额) as l2 from expen"), {},
-            {}, l1, l2, l3);
+    calculate(FBoxes[0]);
 }
 
 void TStatisticsPage::Button1Click()
 {
-    runPair(utf8("select sum(本次进帐) as l1 from gain where year(进帐时间)= :a AND month(进帐时间)=:b "),
-            utf8("select sum(消费金额) as l2 from expen where year(消费日期)= :c AND month(消费日期)=:d "),
-            {{"a", ComboBox1}, {"b", ComboBox2}}, {{"c", ComboBox1}, {"d", ComboBox2}}, m1, m2, m3);
+    calculate(FBoxes[1]);
 }
 
 void TStatisticsPage::Button2Click()
 {
-    runPair(utf8("select sum(本次进帐) as l1 from gain where year(进帐时间)= :a  "),
-            utf8("select sum(消费金额) as l2 from expen where year(消费日期)= :c  "), {{"a", ComboBox3}},
-            {{"c", ComboBox3}}, y1, y2, y3);
+    calculate(FBoxes[2]);
+}
+
+void TStatisticsPage::LedgerChanged()
+{
+    FYearCache.clear();
+    scheduleChartRefresh();
+}
+
+void TStatisticsPage::scheduleChartRefresh()
+{
+    FChartsStale = true;
+    if (isVisible())
+        FChartTimer->start();
+}
+
+void TStatisticsPage::showEvent(QShowEvent *event)
+{
+    QWidget::showEvent(event);
+    if (FChartsStale)
+        RefreshCharts();
+}
+
+const TYearTotals &TStatisticsPage::yearTotals(const QString &yearText)
+{
+    const auto cached = std::find_if(FYearCache.begin(), FYearCache.end(),
+                                     [&](const TYearTotals &totals) { return totals.Year == yearText; });
+    if (cached != FYearCache.end())
+        return *cached;
+    if (FChartQuery.Connection() != FQuery->Connection())
+        FChartQuery.SetConnection(FQuery->Connection());
+    TYearTotals totals = FChartTotals.Year(yearText);
+    if (FYearCache.size() >= CachedYears)
+        FYearCache.erase(FYearCache.begin());
+    FYearCache.push_back(std::move(totals));
+    return FYearCache.back();
+}
+
+namespace {
+
+//! A picker text the charts cannot follow: why, or "" when it is a number.
+QString PickerHint(const QString &text, int low, int high, const char *what)
+{
+    bool isNumber = false;
+    const int number = text.trimmed().toInt(&isNumber);
+    if (isNumber && number >= low && number <= high)
+        return QString();
+    return utf8("请选择") + utf8(what);
+}
+
+QString FailureHint(const std::exception &error)
+{
+    return utf8("无法统计：") + QString::fromUtf8(error.what());
+}
+
+} // namespace
+
+void TStatisticsPage::RefreshCharts()
+{
+    FChartTimer->stop();
+    FChartsStale = false;
+
+    const QString year = ComboBox3->currentText();
+    if (const QString hint = PickerHint(year, 1, 9999, "年份"); !hint.isEmpty()) {
+        Charts->ShowYearHint(hint);
+    } else {
+        try {
+            Charts->ShowYear(yearTotals(year));
+        } catch (const std::exception &error) {
+            Charts->ShowYearHint(FailureHint(error));
+        }
+    }
+
+    const QString monthYear = ComboBox1->currentText();
+    QString hint = PickerHint(monthYear, 1, 9999, "年份");
+    if (hint.isEmpty())
+        hint = PickerHint(ComboBox2->currentText(), 1, 12, "月份");
+    if (!hint.isEmpty()) {
+        Charts->ShowMonthHint(hint);
+        return;
+    }
+    try {
+        Charts->ShowMonth(yearTotals(monthYear), ComboBox2->currentText().trimmed().toInt());
+    } catch (const std::exception &error) {
+        Charts->ShowMonthHint(FailureHint(error));
+    }
+}
+
+void TStatisticsPage::chartMonthClicked(int month)
+{
+    // The bars are the year box's year; the month box follows them there.
+    ComboBox1->setCurrentText(ComboBox3->currentText());
+    ComboBox2->setCurrentText(QString::number(month));
+    Button1Click();
+    RefreshCharts();
 }
 
 } // namespace kestrum

@@ -2,20 +2,28 @@
 // The statistics page: income, expense and surplus over all time, one month of
 // a year, or one year, summed straight from the database through the
 // statistics record set. The value labels are the only store of the totals.
+// Under the three boxes, charts of the year and month the pickers name; they
+// are summed through the same TLedgerTotals as the labels, on a record set of
+// their own, and drawn again whenever the pickers or the ledger change.
+#include "app/LedgerTotals.h"
+#include "db/DbQuery.h"
+
 #include <QString>
 #include <QWidget>
 
-#include <utility>
+#include <array>
 #include <vector>
 
 class QComboBox;
 class QLabel;
 class QPushButton;
+class QScrollArea;
+class QTimer;
 
 namespace kestrum {
 
-class TDbQuery;
 class TPqGroupBox;
+class TStatisticsCharts;
 
 class TStatisticsPage : public QWidget {
     Q_OBJECT
@@ -23,6 +31,7 @@ public:
     //! query: the statistics record set (ADOQuery3); it may be closed and stays
     //! open on the last statement after each press.
     TStatisticsPage(TDbQuery *query, QWidget *parent = nullptr);
+    ~TStatisticsPage() override;
 
     // All time
     TPqGroupBox *PqGroupBox6;
@@ -47,16 +56,49 @@ public:
     void Button1Click();
     void Button2Click();
 
+    QScrollArea *ScrollArea;   //!< holds the boxes and the charts; scrolls when the page is short
+    TStatisticsCharts *Charts; //!< bars of ComboBox3's year, donut of ComboBox1/ComboBox2's month
+
+    //! Entries were saved, deleted or otherwise written: the charts are summed
+    //! again, soon when the page is on screen, else when it is next shown.
+    //! Whatever writes to the ledger calls this (through the ledger data).
+    void LedgerChanged();
+    //! Sums and draws the charts for the pickers' texts now. Never raises: a
+    //! failure shows as a hint in the charts.
+    void RefreshCharts();
+    //! The charts wait for a refresh (the page is hidden, or a picker text is
+    //! still being typed).
+    bool ChartRefreshPending() const { return FChartsStale; }
+
+protected:
+    void showEvent(QShowEvent *event) override;
+
 private:
-    using TParameterSource = std::pair<QString, QComboBox *>;
-    void runSum(const QString &statement, const std::vector<TParameterSource> &parameters,
-                const QString &resultField, QLabel *label);
-    void runPair(const QString &incomeStatement, const QString &expenseStatement,
-                 const std::vector<TParameterSource> &incomeParameters,
-                 const std::vector<TParameterSource> &expenseParameters, QLabel *income, QLabel *expense,
-                 QLabel *surplus);
+    //! What one button sums: two statements, the pickers bound in order to
+    //! their parameters ("a", "b" for income, "c", "d" for expense) and the
+    //! labels that receive income, expense and surplus.
+    struct TSumBox {
+        const char *IncomeStatement;
+        const char *ExpenseStatement;
+        std::vector<QComboBox *> Pickers;
+        QLabel *Income, *Expense, *Surplus;
+    };
+    void calculate(const TSumBox &box);
+    void runSum(const char *statement, const TSumBox &box, const char *const *names, const QString &resultField,
+                QLabel *label);
+    void scheduleChartRefresh();
+    const TYearTotals &yearTotals(const QString &yearText);
+    void chartMonthClicked(int month);
 
     TDbQuery *FQuery;
+    TLedgerTotals FLabelTotals;
+    std::array<TSumBox, 3> FBoxes; // Button3, Button1, Button2
+
+    TDbQuery FChartQuery;
+    TLedgerTotals FChartTotals{FChartQuery};
+    std::vector<TYearTotals> FYearCache; // newest last; dropped when the ledger changes
+    QTimer *FChartTimer;
+    bool FChartsStale = true;
 };
 
 } // namespace kestrum

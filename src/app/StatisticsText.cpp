@@ -64,12 +64,131 @@ QString SurplusText(const QString &incomeText, const QString &expenseText)
     return FormatGeneral(surplus);
 }
 
+namespace {
+
+const double NoFractionLeft = 4503599627370496.0; // 2^52
+
+std::int64_t PowerOfTen(int exponent)
+{
+    std::int64_t power = 1;
+    for (int i = 0; i < exponent; ++i)
+        power *= 10;
+    return power;
+}
+
+int CurrencyDecimals()
+{
+    // More than four would leave no room for the amounts of a real ledger.
+    return std::clamp(regionalSettings().currencyDecimals, 0, 4);
+}
+
+[[noreturn]] void RaiseTooLarge(const Variant &value)
+{
+    throw EConvertError("'" + value.toString().toStdString() + "' is too large for an amount");
+}
+
+} // namespace
+
+TCents SumToCents(const Variant &value)
+{
+    const int decimals = CurrencyDecimals();
+    const std::int64_t scale = PowerOfTen(decimals);
+    switch (value.type()) {
+    case VarType::Empty:
+    case VarType::Null:
+        return 0;
+    case VarType::Int8:
+    case VarType::Int16:
+    case VarType::Int32:
+    case VarType::Int64:
+    case VarType::UInt8:
+    case VarType::UInt16:
+    case VarType::UInt32: {
+        TCents cents = 0;
+        if (__builtin_mul_overflow(value.toInt64(), scale, &cents))
+            RaiseTooLarge(value);
+        return cents;
+    }
+    case VarType::Currency: {
+        // Four decimals down to the currency's, half away from zero.
+        const std::int64_t scaled = value.toCurrency().scaled;
+        const std::int64_t divisor = PowerOfTen(4 - decimals);
+        const std::int64_t half = divisor / 2;
+        return divisor == 1 ? scaled : (scaled >= 0 ? (scaled + half) / divisor : (scaled - half) / divisor);
+    }
+    default: {
+        double number = 0;
+        if (value.type() == VarType::Float32 || value.type() == VarType::Float64)
+            number = value.toDouble();
+        else if (!TryTextToFloat(value.toString(), number, regionalSettings()))
+            throw EConvertError("'" + value.toString().toStdString() + "' is not a valid floating point value");
+        // The same product RoundToDecimals rounds, so a label and a chart
+        // never disagree on a cent.
+        const double scaled = std::round(number * double(scale));
+        if (!std::isfinite(scaled) || std::fabs(scaled) >= 9.2e18)
+            RaiseTooLarge(value);
+        return TCents(scaled);
+    }
+    }
+}
+
+double CentsToDouble(TCents amount)
+{
+    return double(amount) / double(PowerOfTen(CurrencyDecimals()));
+}
+
+QString CentsToText(TCents amount)
+{
+    return FormatGeneral(CentsToDouble(amount));
+}
+
+QString CentsToCurrencyText(TCents amount)
+{
+    const RegionalSettings &rs = regionalSettings();
+    const int decimals = CurrencyDecimals();
+    const std::int64_t scale = PowerOfTen(decimals);
+    // Digits from the integer, not from a double: exact at any size.
+    const std::uint64_t magnitude =
+        amount < 0 ? std::uint64_t(0) - std::uint64_t(amount) : std::uint64_t(amount);
+    QString integral = QString::number(magnitude / std::uint64_t(scale));
+    for (qsizetype at = integral.size() - 3; at > 0; at -= 3)
+        integral.insert(at, rs.thousandSeparator);
+    QString number = integral;
+    if (decimals > 0)
+        number += rs.decimalSeparator +
+                  QStringLiteral("%1").arg(magnitude % std::uint64_t(scale), decimals, 10, QLatin1Char('0'));
+    const QString &symbol = rs.currencySymbol;
+    if (amount < 0 && rs.negativeCurrencyFormat == 2)
+        return symbol + QLatin1Char('-') + number;
+    QString text;
+    switch (rs.currencyFormat) {
+    case 1:
+        text = number + symbol;
+        break;
+    case 2:
+        text = symbol + QLatin1Char(' ') + number;
+        break;
+    case 3:
+        text = number + QLatin1Char(' ') + symbol;
+        break;
+    default:
+        text = symbol + number;
+        break;
+    }
+    return amount < 0 ? QLatin1Char('-') + text : text;
+}
+
 QString SumToText(const Variant &value)
 {
     switch (value.type()) {
     case VarType::Float32:
-    case VarType::Float64:
-        return FormatGeneral(RoundToDecimals(value.toDouble(), regionalSettings().currencyDecimals));
+    case VarType::Float64: {
+        const double number = value.toDouble();
+        // A sum this large has no cents left to round: its general form is it.
+        if (!std::isfinite(number) || std::fabs(number) * double(PowerOfTen(CurrencyDecimals())) >= NoFractionLeft)
+            return FormatGeneral(number);
+        return CentsToText(SumToCents(value));
+    }
     case VarType::Currency:
         return CurrencyToText(value.toCurrency());
     default:

@@ -6,7 +6,30 @@
 
 #include <QString>
 
+#include <cstdint>
+
 namespace kestrum {
+
+//! An amount in the smallest unit the regional currency shows (the fen for
+//! the yuan: two decimals). Sums become these once, so every figure the page
+//! shows, in a label or in a chart, is the same exact number.
+using TCents = std::int64_t;
+
+//! A sum as the statistics show it, in the regional currency's smallest unit:
+//! a floating sum rounded half away from zero (so the binary noise of adding
+//! fractions goes), an integer or currency sum scaled exactly. Null is 0.
+//! Raises EConvertError for a value beyond the 64-bit range or not a number.
+TCents SumToCents(const Variant &value);
+
+//! The amount as a number of the currency (for drawing; not exact).
+double CentsToDouble(TCents amount);
+
+//! The general text of an amount, as the value labels show it ("1700.5").
+QString CentsToText(TCents amount);
+
+//! The amount in the regional currency format: symbol and its placement,
+//! thousands separators, all the currency's decimals ("￥1,700.50", "￥-3.00").
+QString CentsToCurrencyText(TCents amount);
 
 //! The variant-to-text conversion of a sum: decimal digits for an integer, the
 //! general format (15 significant digits) for a floating value, the plain

@@ -1,0 +1,75 @@
+#pragma once
+// The sums behind the statistics page, all in one place: the page's value
+// labels and its charts read their amounts through here, so a label and a
+// chart never disagree on a cent. Every total is summed by the database, with
+// the year and month bound as parameters; nothing here walks the entries.
+#include "app/LedgerData.h"
+#include "app/StatisticsText.h"
+#include "core/Variant.h"
+
+#include <QString>
+
+#include <array>
+#include <vector>
+
+namespace kestrum {
+
+class TDbQuery;
+
+//! The total of one item (the entry's third field) over some period.
+struct TItemAmount {
+    QString Item;
+    TCents Amount = 0;
+    friend bool operator==(const TItemAmount &, const TItemAmount &) = default;
+};
+
+struct TMonthAmounts {
+    TCents Income = 0;
+    TCents Expense = 0;
+    TCents Surplus() const { return Income - Expense; }
+};
+
+//! The figures of one year, month by month, as the charts show them.
+struct TYearTotals {
+    QString Year; //!< the picker text they were summed for
+    std::array<TMonthAmounts, 12> Months{};
+    //! Expense by item, largest first (ties by item), for the year and for
+    //! each month (index 0 is January). Items with no entry are absent.
+    std::vector<TItemAmount> ExpenseByItem;
+    std::array<std::vector<TItemAmount>, 12> MonthExpenseByItem;
+    //! No income and no expense entry falls in the year.
+    bool Empty = true;
+};
+
+//! The name of the slice that gathers every item past the largest ones.
+QString OtherItemsName();
+//! The name an entry without an item is shown under.
+QString NoItemName();
+
+//! The largest `slices - 1` items, and the rest added up under "其他" (an item
+//! that is itself called so always goes into that slice); `items` as they are
+//! when they fit in `slices`. Items whose total is not above zero (refunds
+//! outweighing spending) cannot be a share of a whole and are left out.
+std::vector<TItemAmount> TopItems(const std::vector<TItemAmount> &items, int slices);
+
+class TLedgerTotals {
+public:
+    //! query: the record set the statements run on; its connection is the
+    //! ledger's. It is closed and reopened on every call.
+    explicit TLedgerTotals(TDbQuery &query) : FQuery(query) {}
+
+    //! Runs one sum statement and returns the value of resultField: Null when
+    //! no row matched. Raises what the record set raises.
+    Variant Sum(const QString &statement, const TLedgerData::TParameterTexts &parameters,
+                const QString &resultField);
+
+    //! Income and expense per month, and expense per item, of the year that
+    //! yearText names (bound as the labels bind it: any text the engine takes
+    //! as a year). Two statements, one per table. Raises what they raise.
+    TYearTotals Year(const QString &yearText);
+
+private:
+    TDbQuery &FQuery;
+};
+
+} // namespace kestrum

@@ -1,0 +1,91 @@
+#pragma once
+// The charts of the statistics page: income and expense per month of a year
+// as bars with the surplus as a line, and the expense by item of a month and
+// of the year as donuts. They only draw figures that TLedgerTotals summed;
+// hovering shows an amount exactly, in the currency format, and a click on a
+// month's bar is handed on as MonthClicked.
+#include "app/LedgerTotals.h"
+
+#include <QChartView>
+#include <QString>
+#include <QWidget>
+
+#include <array>
+#include <vector>
+
+class QBarCategoryAxis;
+class QBarSeries;
+class QBarSet;
+class QChart;
+class QLineSeries;
+class QPieSeries;
+class QPieSlice;
+class QValueAxis;
+
+namespace kestrum {
+
+//! A chart view that writes a short hint across its plot, for a chart with
+//! nothing to show.
+class THintedChartView : public QChartView {
+    Q_OBJECT
+public:
+    explicit THintedChartView(QChart *chart, QWidget *parent = nullptr);
+    const QString &Hint() const { return FHint; }
+    void SetHint(const QString &hint);
+
+protected:
+    void drawForeground(QPainter *painter, const QRectF &rect) override;
+
+private:
+    QString FHint;
+};
+
+class TStatisticsCharts : public QWidget {
+    Q_OBJECT
+public:
+    //! At most this many slices in a donut, the last one gathering the rest.
+    static constexpr int DonutSlices = 6;
+
+    explicit TStatisticsCharts(QWidget *parent = nullptr);
+
+    //! Bars, line and the year's donut for year.
+    void ShowYear(const TYearTotals &year);
+    //! The donut of one month (1..12) of year.
+    void ShowMonth(const TYearTotals &year, int month);
+    //! Empty charts with a hint instead of figures (a picker text that names
+    //! no year or month, a ledger that cannot be read).
+    void ShowYearHint(const QString &hint);
+    void ShowMonthHint(const QString &hint);
+
+    //! The text a hover over a bar (set 0 income, 1 expense) of month index
+    //! 0..11, or over a donut slice, shows.
+    QString BarToolTip(int set, int monthIndex) const;
+    QString SurplusToolTip(int monthIndex) const;
+    static QString SliceToolTip(const QPieSlice *slice);
+
+    THintedChartView *MonthlyView;
+    THintedChartView *MonthDonutView;
+    THintedChartView *YearDonutView;
+    QBarSet *IncomeSet;
+    QBarSet *ExpenseSet;
+    QBarSeries *MonthlyBars;
+    QLineSeries *SurplusLine;
+    QPieSeries *MonthDonut;
+    QPieSeries *YearDonut;
+
+signals:
+    //! A month's bar was clicked; month is 1..12.
+    void MonthClicked(int month);
+
+private:
+    void clearMonthly();
+    static void fillDonut(QPieSeries *donut, const std::vector<TItemAmount> &items);
+    static void showToolTip(const QString &text);
+
+    QBarCategoryAxis *FMonthAxis;
+    QValueAxis *FAmountAxis;
+    //! The amounts behind the bars and the line, for the hover texts.
+    std::array<TMonthAmounts, 12> FMonths{};
+};
+
+} // namespace kestrum
