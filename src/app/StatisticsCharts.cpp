@@ -5,7 +5,7 @@
 #include <QBarSet>
 #include <QChart>
 #include <QCursor>
-#include <QHBoxLayout>
+#include <QGridLayout>
 #include <QLegend>
 #include <QLineSeries>
 #include <QPainter>
@@ -141,21 +141,26 @@ TStatisticsCharts::TStatisticsCharts(QWidget *parent) : QWidget(parent)
     auto makeDonut = [&](QPieSeries *&donut) {
         QChart *chart = MakeChart(chartFont);
         donut = new QPieSeries;
-        donut->setHoleSize(0.45);
-        donut->setPieSize(0.62);
+        donut->setHoleSize(0.5);
+        donut->setPieSize(0.9);
         chart->addSeries(donut);
-        chart->legend()->hide();
+        // The slices' labels (item, amount, share) stand in the legend beside
+        // the ring: outside the ring, labels of small slices overlap.
+        chart->legend()->setAlignment(Qt::AlignRight);
         return new THintedChartView(chart, this);
     };
     MonthDonutView = makeDonut(MonthDonut);
     YearDonutView = makeDonut(YearDonut);
 
-    auto *layout = new QHBoxLayout(this);
-    layout->setContentsMargins(0, 0, 0, 0);
+    auto *layout = new QGridLayout(this);
+    layout->setContentsMargins(0, 4, 0, 0);
     layout->setSpacing(4);
-    layout->addWidget(MonthlyView, 2);
-    layout->addWidget(MonthDonutView, 1);
-    layout->addWidget(YearDonutView, 1);
+    layout->addWidget(MonthlyView, 0, 0);
+    layout->addWidget(MonthDonutView, 1, 0);
+    layout->addWidget(YearDonutView, 2, 0);
+    layout->setRowStretch(0, 4);
+    layout->setRowStretch(1, 3);
+    layout->setRowStretch(2, 3);
 
     const std::pair<QBarSet *, int> sets[] = {{IncomeSet, 0}, {ExpenseSet, 1}};
     for (const auto &[set, index] : sets) {
@@ -294,8 +299,6 @@ void TStatisticsCharts::fillDonut(QPieSeries *donut, const std::vector<TItemAmou
         slice->setColor(color);
         slice->setBorderColor(Qt::white);
         slice->setLabelFont(labelFont);
-        slice->setLabelVisible(true);
-        slice->setLabelPosition(QPieSlice::LabelOutside);
         QObject::connect(slice, &QPieSlice::hovered, slice, [slice](bool state) {
             if (state)
                 showToolTip(SliceToolTip(slice));

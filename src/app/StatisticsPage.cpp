@@ -23,8 +23,11 @@ namespace kestrum {
 namespace {
 
 const int GroupBoxHeight = 150;
-// Below this the charts are too small to read: the page scrolls instead.
-const int ChartsMinimumHeight = 340;
+// The boxes need no more than this width; the charts take the rest of the
+// page beside them, where under the boxes a 700-pixel window leaves too
+// little height. Below the minimum size the page scrolls.
+const int BoxColumnWidth = 430;
+const QSize ChartsMinimumSize(420, 460);
 // A year typed into a picker is summed once the typing pauses.
 const int ChartRefreshDelay = 250;
 // Years whose chart figures are kept until the ledger changes: the year box's
@@ -121,13 +124,15 @@ TStatisticsPage::TStatisticsPage(TDbQuery *query, QWidget *parent)
     ScrollArea = new QScrollArea(this);
     ScrollArea->setFrameShape(QFrame::NoFrame);
     ScrollArea->setWidgetResizable(true);
-    ScrollArea->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     outerLayout->addWidget(ScrollArea);
     auto *content = new QWidget(ScrollArea);
     ScrollArea->setWidget(content);
-    auto *pageLayout = new QVBoxLayout(content);
-    pageLayout->setContentsMargins(0, 0, 0, 0);
-    pageLayout->setSpacing(0);
+    auto *contentLayout = new QHBoxLayout(content);
+    contentLayout->setContentsMargins(0, 0, 0, 0);
+    contentLayout->setSpacing(4);
+    auto *boxColumn = new QVBoxLayout;
+    boxColumn->setContentsMargins(0, 0, 0, 0);
+    boxColumn->setSpacing(0);
 
     // All time
     PqGroupBox6 = makeBox("总账统计", content);
@@ -161,12 +166,15 @@ TStatisticsPage::TStatisticsPage(TDbQuery *query, QWidget *parent)
               "本年总共入账(收入):", {Label21, y1, Label22, y2, Label23, y3});
 
     Charts = new TStatisticsCharts(content);
-    Charts->setMinimumHeight(ChartsMinimumHeight);
+    Charts->setMinimumSize(ChartsMinimumSize);
 
-    pageLayout->addWidget(PqGroupBox6);
-    pageLayout->addWidget(PqGroupBox7);
-    pageLayout->addWidget(PqGroupBox5);
-    pageLayout->addWidget(Charts, 1);
+    for (TPqGroupBox *box : {PqGroupBox6, PqGroupBox7, PqGroupBox5}) {
+        box->setFixedWidth(BoxColumnWidth);
+        boxColumn->addWidget(box);
+    }
+    boxColumn->addStretch(1);
+    contentLayout->addLayout(boxColumn);
+    contentLayout->addWidget(Charts, 1);
 
     FBoxes = {{{"select sum(本次进帐) as l1 from gain", "select sum(消费金额) as l2 from expen", {}, l1, l2, l3},
                {"select sum(本次进帐) as l1 from gain where year(进帐时间)= :a AND month(进帐时间)=:b ",
