@@ -5,6 +5,7 @@
 #include <QBarSet>
 #include <QChart>
 #include <QCursor>
+#include <QHelpEvent>
 #include <QGridLayout>
 #include <QLegend>
 #include <QLineSeries>
@@ -79,6 +80,29 @@ void THintedChartView::SetHint(const QString &hint)
         return;
     FHint = hint;
     viewport()->update();
+}
+
+void THintedChartView::SetHoverText(const QString &text)
+{
+    FHoverText = text;
+    if (text.isEmpty())
+        QToolTip::hideText();
+    else
+        QToolTip::showText(QCursor::pos(), text, viewport());
+}
+
+bool THintedChartView::viewportEvent(QEvent *event)
+{
+    // The scene answers a tool tip request with its items' own tips, and
+    // the chart items have none: it would hide the hovered amount.
+    if (event->type() == QEvent::ToolTip) {
+        if (FHoverText.isEmpty())
+            QToolTip::hideText();
+        else
+            QToolTip::showText(static_cast<QHelpEvent *>(event)->globalPos(), FHoverText, viewport());
+        return true;
+    }
+    return QChartView::viewportEvent(event);
 }
 
 void THintedChartView::drawForeground(QPainter *painter, const QRectF &rect)
@@ -165,28 +189,17 @@ TStatisticsCharts::TStatisticsCharts(QWidget *parent) : QWidget(parent)
     const std::pair<QBarSet *, int> sets[] = {{IncomeSet, 0}, {ExpenseSet, 1}};
     for (const auto &[set, index] : sets) {
         connect(set, &QBarSet::hovered, this, [this, index = index](bool status, int monthIndex) {
-            if (status)
-                showToolTip(BarToolTip(index, monthIndex));
-            else
-                QToolTip::hideText();
+            MonthlyView->SetHoverText(status ? BarToolTip(index, monthIndex) : QString());
         });
         connect(set, &QBarSet::clicked, this, [this](int monthIndex) { emit MonthClicked(monthIndex + 1); });
     }
     connect(SurplusLine, &QLineSeries::hovered, this, [this](const QPointF &point, bool state) {
-        if (state)
-            showToolTip(SurplusToolTip(std::clamp(qRound(point.x()), 0, 11)));
-        else
-            QToolTip::hideText();
+        MonthlyView->SetHoverText(state ? SurplusToolTip(std::clamp(qRound(point.x()), 0, 11)) : QString());
     });
 
     clearMonthly();
     ShowYearHint(QString());
     ShowMonthHint(QString());
-}
-
-void TStatisticsCharts::showToolTip(const QString &text)
-{
-    QToolTip::showText(QCursor::pos(), text);
 }
 
 QString TStatisticsCharts::BarToolTip(int set, int monthIndex) const
@@ -249,7 +262,7 @@ void TStatisticsCharts::ShowYear(const TYearTotals &year)
     MonthlyView->SetHint(year.Empty ? utf8("这一年没有记账") : QString());
 
     YearDonutView->chart()->setTitle(year.Year + utf8("年支出构成"));
-    fillDonut(YearDonut, TopItems(year.ExpenseByItem, DonutSlices));
+    fillDonut(YearDonutView, YearDonut, TopItems(year.ExpenseByItem, DonutSlices));
     YearDonutView->SetHint(YearDonut->count() == 0 ? utf8("这一年没有支出") : QString());
 }
 
@@ -258,7 +271,7 @@ void TStatisticsCharts::ShowMonth(const TYearTotals &year, int month)
     if (month < 1 || month > 12)
         return ShowMonthHint(utf8("没有这个月份"));
     MonthDonutView->chart()->setTitle(year.Year + utf8("年") + QString::number(month) + utf8("月支出构成"));
-    fillDonut(MonthDonut, TopItems(year.MonthExpenseByItem[std::size_t(month - 1)], DonutSlices));
+    fillDonut(MonthDonutView, MonthDonut, TopItems(year.MonthExpenseByItem[std::size_t(month - 1)], DonutSlices));
     MonthDonutView->SetHint(MonthDonut->count() == 0 ? utf8("这个月没有支出") : QString());
 }
 
@@ -279,7 +292,7 @@ void TStatisticsCharts::ShowMonthHint(const QString &hint)
     MonthDonutView->SetHint(hint);
 }
 
-void TStatisticsCharts::fillDonut(QPieSeries *donut, const std::vector<TItemAmount> &items)
+void TStatisticsCharts::fillDonut(THintedChartView *view, QPieSeries *donut, const std::vector<TItemAmount> &items)
 {
     donut->clear();
     TCents total = 0;
@@ -299,12 +312,8 @@ void TStatisticsCharts::fillDonut(QPieSeries *donut, const std::vector<TItemAmou
         slice->setColor(color);
         slice->setBorderColor(Qt::white);
         slice->setLabelFont(labelFont);
-        QObject::connect(slice, &QPieSlice::hovered, slice, [slice](bool state) {
-            if (state)
-                showToolTip(SliceToolTip(slice));
-            else
-                QToolTip::hideText();
-        });
+        QObject::connect(slice, &QPieSlice::hovered, view,
+                         [view, slice](bool state) { view->SetHoverText(state ? SliceToolTip(slice) : QString()); });
         donut->append(slice);
     }
 }

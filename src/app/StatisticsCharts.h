@@ -32,12 +32,18 @@ public:
     explicit THintedChartView(QChart *chart, QWidget *parent = nullptr);
     const QString &Hint() const { return FHint; }
     void SetHint(const QString &hint);
+    //! The text of what the mouse is over ("" when nothing): shown as the
+    //! tool tip at once and whenever a tool tip is asked for.
+    const QString &HoverText() const { return FHoverText; }
+    void SetHoverText(const QString &text);
 
 protected:
+    bool viewportEvent(QEvent *event) override;
     void drawForeground(QPainter *painter, const QRectF &rect) override;
 
 private:
     QString FHint;
+    QString FHoverText;
 };
 
 class TStatisticsCharts : public QWidget {
@@ -79,8 +85,7 @@ signals:
 
 private:
     void clearMonthly();
-    static void fillDonut(QPieSeries *donut, const std::vector<TItemAmount> &items);
-    static void showToolTip(const QString &text);
+    static void fillDonut(THintedChartView *view, QPieSeries *donut, const std::vector<TItemAmount> &items);
 
     QBarCategoryAxis *FMonthAxis;
     QValueAxis *FAmountAxis;
