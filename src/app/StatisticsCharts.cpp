@@ -176,15 +176,10 @@ TStatisticsCharts::TStatisticsCharts(QWidget *parent) : QWidget(parent)
     MonthDonutView = makeDonut(MonthDonut);
     YearDonutView = makeDonut(YearDonut);
 
-    auto *layout = new QGridLayout(this);
-    layout->setContentsMargins(0, 4, 0, 0);
-    layout->setSpacing(4);
-    layout->addWidget(MonthlyView, 0, 0);
-    layout->addWidget(MonthDonutView, 1, 0);
-    layout->addWidget(YearDonutView, 2, 0);
-    layout->setRowStretch(0, 4);
-    layout->setRowStretch(1, 3);
-    layout->setRowStretch(2, 3);
+    FLayout = new QGridLayout(this);
+    FLayout->setContentsMargins(0, 4, 0, 0);
+    FLayout->setSpacing(4);
+    arrange(false);
 
     const std::pair<QBarSet *, int> sets[] = {{IncomeSet, 0}, {ExpenseSet, 1}};
     for (const auto &[set, index] : sets) {
@@ -236,6 +231,46 @@ void TStatisticsCharts::clearMonthly()
     }
     SurplusLine->replace(points);
     FAmountAxis->setRange(0, 100);
+}
+
+void TStatisticsCharts::arrange(bool sideBySide)
+{
+    FSideBySide = sideBySide;
+    for (QWidget *view : {static_cast<QWidget *>(MonthlyView), static_cast<QWidget *>(MonthDonutView),
+                          static_cast<QWidget *>(YearDonutView)})
+        FLayout->removeWidget(view);
+    for (int i = 0; i < 3; ++i) {
+        FLayout->setRowStretch(i, 0);
+        FLayout->setColumnStretch(i, 0);
+    }
+    if (sideBySide) {
+        FLayout->addWidget(MonthlyView, 0, 0, 1, 2);
+        FLayout->addWidget(MonthDonutView, 1, 0);
+        FLayout->addWidget(YearDonutView, 1, 1);
+        FLayout->setRowStretch(0, 1);
+        FLayout->setRowStretch(1, 1);
+        FLayout->setColumnStretch(0, 1);
+        FLayout->setColumnStretch(1, 1);
+    } else {
+        FLayout->addWidget(MonthlyView, 0, 0);
+        FLayout->addWidget(MonthDonutView, 1, 0);
+        FLayout->addWidget(YearDonutView, 2, 0);
+        FLayout->setRowStretch(0, 4);
+        FLayout->setRowStretch(1, 3);
+        FLayout->setRowStretch(2, 3);
+        FLayout->setColumnStretch(0, 1);
+    }
+}
+
+void TStatisticsCharts::resizeEvent(QResizeEvent *event)
+{
+    QWidget::resizeEvent(event);
+    // A donut with its legend needs about 500 pixels: side by side once two
+    // fit, one over the other before (where a wide donut's legend would
+    // stand far off its ring).
+    const bool sideBySide = width() >= SideBySideWidth;
+    if (sideBySide != FSideBySide)
+        arrange(sideBySide);
 }
 
 void TStatisticsCharts::ShowYear(const TYearTotals &year)

@@ -14,6 +14,7 @@
 #include <vector>
 
 class QBarCategoryAxis;
+class QGridLayout;
 class QBarSeries;
 class QBarSet;
 class QChart;
@@ -83,10 +84,17 @@ signals:
     //! A month's bar was clicked; month is 1..12.
     void MonthClicked(int month);
 
+protected:
+    void resizeEvent(QResizeEvent *event) override;
+
 private:
+    static constexpr int SideBySideWidth = 1000;
+    void arrange(bool sideBySide);
     void clearMonthly();
     static void fillDonut(THintedChartView *view, QPieSeries *donut, const std::vector<TItemAmount> &items);
 
+    QGridLayout *FLayout;
+    bool FSideBySide = false;
     QBarCategoryAxis *FMonthAxis;
     QValueAxis *FAmountAxis;
     //! The amounts behind the bars and the line, for the hover texts.
