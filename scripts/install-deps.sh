@@ -3,6 +3,7 @@
 # asking apt only when something is missing.
 set -euo pipefail
 
+# Qt Charts' CMake package needs Qt OpenGL's, which Debian does not pull in.
 packages=(
   build-essential cmake pkg-config
   qt6-base-dev qt6-base-dev-tools qt6-charts-dev libqt6opengl6-dev libgl-dev

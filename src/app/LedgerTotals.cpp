@@ -84,8 +84,8 @@ std::vector<TItemAmount> TopItems(const std::vector<TItemAmount> &items, int sli
         }
     }
     SortLargestFirst(named);
-    const std::size_t keep = named.size() + (hasOther ? 1 : 0) <= std::size_t(slices) ? named.size()
-                                                                                       : std::size_t(slices - 1);
+    const std::size_t keep =
+        named.size() + (hasOther ? 1 : 0) <= std::size_t(slices) ? named.size() : std::size_t(slices - 1);
     for (std::size_t i = keep; i < named.size(); ++i) {
         hasOther = true;
         otherAmount += named[i].Amount;

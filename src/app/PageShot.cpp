@@ -11,8 +11,8 @@
 #include "app/LedgerData.h"
 #include "app/MainWindow.h"
 #include "app/StatisticsPage.h"
-#include "db/DbField.h"
 #include "core/RegionalSettings.h"
+#include "db/DbField.h"
 #include "ui/ErrorBox.h"
 #include "ui/Fonts.h"
 #include "ui/Shell.h"
@@ -50,8 +50,10 @@ bool Save(TForm1 &window, const QString &file)
 void ShowNewestMonth(TLedgerData &data, TStatisticsPage &page)
 {
     try {
-        TLedgerData::ReplaceAndReopen(data.ADOQuery3, QString::fromUtf8("select max(消费日期) as d from expen"));
-        const QDate newest = QDate::fromString(data.ADOQuery3.FieldByName("d")->AsString().left(10), Qt::ISODate);
+        TLedgerData::ReplaceAndReopen(data.ADOQuery3,
+                                      QString::fromUtf8("select max(消费日期) as d from expen"));
+        const QDate newest =
+            QDate::fromString(data.ADOQuery3.FieldByName("d")->AsString().left(10), Qt::ISODate);
         if (newest.isValid()) {
             page.ComboBox1->setCurrentText(QString::number(newest.year()));
             page.ComboBox3->setCurrentText(QString::number(newest.year()));

@@ -5,8 +5,8 @@
 #include <QBarSet>
 #include <QChart>
 #include <QCursor>
-#include <QHelpEvent>
 #include <QGridLayout>
+#include <QHelpEvent>
 #include <QLegend>
 #include <QLineSeries>
 #include <QPainter>
@@ -155,7 +155,8 @@ TStatisticsCharts::TStatisticsCharts(QWidget *parent) : QWidget(parent)
     FAmountAxis->setLabelsFont(chartFont);
     monthly->addAxis(FMonthAxis, Qt::AlignBottom);
     monthly->addAxis(FAmountAxis, Qt::AlignLeft);
-    for (QAbstractSeries *series : {static_cast<QAbstractSeries *>(MonthlyBars), static_cast<QAbstractSeries *>(SurplusLine)}) {
+    for (QAbstractSeries *series :
+         {static_cast<QAbstractSeries *>(MonthlyBars), static_cast<QAbstractSeries *>(SurplusLine)}) {
         series->attachAxis(FMonthAxis);
         series->attachAxis(FAmountAxis);
     }
@@ -210,7 +211,8 @@ QString TStatisticsCharts::SurplusToolTip(int monthIndex) const
 {
     if (monthIndex < 0 || monthIndex >= 12)
         return QString();
-    return MonthName(monthIndex) + utf8(" 盈余：") + CentsToCurrencyText(FMonths[std::size_t(monthIndex)].Surplus());
+    return MonthName(monthIndex) + utf8(" 盈余：") +
+           CentsToCurrencyText(FMonths[std::size_t(monthIndex)].Surplus());
 }
 
 QString TStatisticsCharts::SliceToolTip(const QPieSlice *slice)
@@ -306,7 +308,8 @@ void TStatisticsCharts::ShowMonth(const TYearTotals &year, int month)
     if (month < 1 || month > 12)
         return ShowMonthHint(utf8("没有这个月份"));
     MonthDonutView->chart()->setTitle(year.Year + utf8("年") + QString::number(month) + utf8("月支出构成"));
-    fillDonut(MonthDonutView, MonthDonut, TopItems(year.MonthExpenseByItem[std::size_t(month - 1)], DonutSlices));
+    fillDonut(MonthDonutView, MonthDonut,
+              TopItems(year.MonthExpenseByItem[std::size_t(month - 1)], DonutSlices));
     MonthDonutView->SetHint(MonthDonut->count() == 0 ? utf8("这个月没有支出") : QString());
 }
 
@@ -327,7 +330,8 @@ void TStatisticsCharts::ShowMonthHint(const QString &hint)
     MonthDonutView->SetHint(hint);
 }
 
-void TStatisticsCharts::fillDonut(THintedChartView *view, QPieSeries *donut, const std::vector<TItemAmount> &items)
+void TStatisticsCharts::fillDonut(THintedChartView *view, QPieSeries *donut,
+                                  const std::vector<TItemAmount> &items)
 {
     donut->clear();
     TCents total = 0;
@@ -347,8 +351,9 @@ void TStatisticsCharts::fillDonut(THintedChartView *view, QPieSeries *donut, con
         slice->setColor(color);
         slice->setBorderColor(Qt::white);
         slice->setLabelFont(labelFont);
-        QObject::connect(slice, &QPieSlice::hovered, view,
-                         [view, slice](bool state) { view->SetHoverText(state ? SliceToolTip(slice) : QString()); });
+        QObject::connect(slice, &QPieSlice::hovered, view, [view, slice](bool state) {
+            view->SetHoverText(state ? SliceToolTip(slice) : QString());
+        });
         donut->append(slice);
     }
 }

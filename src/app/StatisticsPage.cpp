@@ -176,19 +176,20 @@ TStatisticsPage::TStatisticsPage(TDbQuery *query, QWidget *parent)
     contentLayout->addLayout(boxColumn);
     contentLayout->addWidget(Charts, 1);
 
-    FBoxes = {{{"select sum(本次进帐) as l1 from gain", "select sum(消费金额) as l2 from expen", {}, l1, l2, l3},
-               {"select sum(本次进帐) as l1 from gain where year(进帐时间)= :a AND month(进帐时间)=:b ",
-                "select sum(消费金额) as l2 from expen where year(消费日期)= :c AND month(消费日期)=:d ",
-                {ComboBox1, ComboBox2},
-                m1,
-                m2,
-                m3},
-               {"select sum(本次进帐) as l1 from gain where year(进帐时间)= :a  ",
-                "select sum(消费金额) as l2 from expen where year(消费日期)= :c  ",
-                {ComboBox3},
-                y1,
-                y2,
-                y3}}};
+    FBoxes = {
+        {{"select sum(本次进帐) as l1 from gain", "select sum(消费金额) as l2 from expen", {}, l1, l2, l3},
+         {"select sum(本次进帐) as l1 from gain where year(进帐时间)= :a AND month(进帐时间)=:b ",
+          "select sum(消费金额) as l2 from expen where year(消费日期)= :c AND month(消费日期)=:d ",
+          {ComboBox1, ComboBox2},
+          m1,
+          m2,
+          m3},
+         {"select sum(本次进帐) as l1 from gain where year(进帐时间)= :a  ",
+          "select sum(消费金额) as l2 from expen where year(消费日期)= :c  ",
+          {ComboBox3},
+          y1,
+          y2,
+          y3}}};
     connect(Button3, &QPushButton::clicked, this, [this] { Button3Click(); });
     connect(Button1, &QPushButton::clicked, this, [this] { Button1Click(); });
     connect(Button2, &QPushButton::clicked, this, [this] { Button2Click(); });

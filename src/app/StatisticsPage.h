@@ -84,8 +84,8 @@ private:
         QLabel *Income, *Expense, *Surplus;
     };
     void calculate(const TSumBox &box);
-    void runSum(const char *statement, const TSumBox &box, const char *const *names, const QString &resultField,
-                QLabel *label);
+    void runSum(const char *statement, const TSumBox &box, const char *const *names,
+                const QString &resultField, QLabel *label);
     void scheduleChartRefresh();
     const TYearTotals &yearTotals(const QString &yearText);
     void chartMonthClicked(int month);

@@ -121,7 +121,8 @@ TCents SumToCents(const Variant &value)
         if (value.type() == VarType::Float32 || value.type() == VarType::Float64)
             number = value.toDouble();
         else if (!TryTextToFloat(value.toString(), number, regionalSettings()))
-            throw EConvertError("'" + value.toString().toStdString() + "' is not a valid floating point value");
+            throw EConvertError("'" + value.toString().toStdString() +
+                                "' is not a valid floating point value");
         // The same product RoundToDecimals rounds, so a label and a chart
         // never disagree on a cent.
         const double scaled = std::round(number * double(scale));
@@ -185,7 +186,8 @@ QString SumToText(const Variant &value)
     case VarType::Float64: {
         const double number = value.toDouble();
         // A sum this large has no cents left to round: its general form is it.
-        if (!std::isfinite(number) || std::fabs(number) * double(PowerOfTen(CurrencyDecimals())) >= NoFractionLeft)
+        if (!std::isfinite(number) ||
+            std::fabs(number) * double(PowerOfTen(CurrencyDecimals())) >= NoFractionLeft)
             return FormatGeneral(number);
         return CentsToText(SumToCents(value));
     }

@@ -1,19 +1,19 @@
 // The statistics charts: their figures against SQL over real ledger files,
 // the "其他" slice, what they draw offscreen, hover texts, the click on a
 // month's bar, and when they are summed again.
+#include "app/StatisticsCharts.h"
 #include "LedgerFileFixture.h"
 #include "app/LedgerData.h"
 #include "app/LedgerTotals.h"
 #include "app/MainWindow.h"
-#include "app/StatisticsCharts.h"
 #include "app/StatisticsPage.h"
 #include "app/StatisticsText.h"
 #include "core/RegionalSettings.h"
 #include "db/DbConnection.h"
 #include "db/DbField.h"
 #include "db/DbQuery.h"
-#include "ui/MessageBox.h"
 #include "ui/FakeShell.h"
+#include "ui/MessageBox.h"
 
 #include <gtest/gtest.h>
 
@@ -25,8 +25,8 @@
 #include <QGraphicsRectItem>
 #include <QHelpEvent>
 #include <QImage>
-#include <QLegend>
 #include <QLabel>
+#include <QLegend>
 #include <QLineSeries>
 #include <QMouseEvent>
 #include <QPieSeries>
@@ -149,7 +149,8 @@ TEST_F(LedgerTotalsTest, EmptyLedgerAndEmptyYearGiveZeroesNotErrors)
 TEST_F(LedgerTotalsTest, ItemsWithoutANameOrWithSpacesAroundCountAsOne)
 {
     file.AddExpense(1, "2010-05-01", "");
-    file.Scalar("INSERT INTO expen (\"消费金额\", \"消费日期\") VALUES (2, '2010-05-02 00:00:00')"); // NULL item
+    file.Scalar(
+        "INSERT INTO expen (\"消费金额\", \"消费日期\") VALUES (2, '2010-05-02 00:00:00')"); // NULL item
     file.AddExpense(4, "2010-05-03", " 伙食 ");
     file.AddExpense(8, "2010-05-04", "伙食");
     TLedgerTotals totals(query);
@@ -191,9 +192,9 @@ TEST_F(LedgerTotalsTest, FiguresEqualSqlSumsAndTheLabelsToTheCent)
         EXPECT_EQ(amounts.Income, SqlCents("gain", "本次进帐", where("\"进帐时间\""))) << month;
         EXPECT_EQ(amounts.Expense, SqlCents("expen", "消费金额", where("\"消费日期\""))) << month;
         for (const TItemAmount &item : year.MonthExpenseByItem[std::size_t(month - 1)])
-            EXPECT_EQ(item.Amount, SqlCents("expen", "消费金额",
-                                            where("\"消费日期\"") + " and \"消费者\" = '" +
-                                                item.Item.toStdString() + "'"))
+            EXPECT_EQ(item.Amount,
+                      SqlCents("expen", "消费金额",
+                               where("\"消费日期\"") + " and \"消费者\" = '" + item.Item.toStdString() + "'"))
                 << month << ' ' << item.Item.toStdString();
     }
     for (const TItemAmount &item : year.ExpenseByItem)
