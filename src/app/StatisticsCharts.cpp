@@ -255,8 +255,8 @@ void TStatisticsCharts::arrange(bool sideBySide)
         FLayout->setColumnStretch(1, 1);
     } else {
         FLayout->addWidget(MonthlyView, 0, 0);
-        FLayout->addWidget(MonthDonutView, 1, 0);
-        FLayout->addWidget(YearDonutView, 2, 0);
+        FLayout->addWidget(MonthDonutView, 1, 0, Qt::AlignHCenter);
+        FLayout->addWidget(YearDonutView, 2, 0, Qt::AlignHCenter);
         FLayout->setRowStretch(0, 4);
         FLayout->setRowStretch(1, 3);
         FLayout->setRowStretch(2, 3);
@@ -273,6 +273,15 @@ void TStatisticsCharts::resizeEvent(QResizeEvent *event)
     const bool sideBySide = width() >= SideBySideWidth;
     if (sideBySide != FSideBySide)
         arrange(sideBySide);
+    // One over the other, a donut keeps its legend close to its ring.
+    for (QWidget *donut : {static_cast<QWidget *>(MonthDonutView), static_cast<QWidget *>(YearDonutView)}) {
+        if (sideBySide) {
+            donut->setMinimumWidth(0);
+            donut->setMaximumWidth(QWIDGETSIZE_MAX);
+        } else {
+            donut->setFixedWidth(std::min(width(), StackedDonutWidth));
+        }
+    }
 }
 
 void TStatisticsCharts::ShowYear(const TYearTotals &year)

@@ -89,6 +89,7 @@ protected:
 
 private:
     static constexpr int SideBySideWidth = 1000;
+    static constexpr int StackedDonutWidth = 620;
     void arrange(bool sideBySide);
     void clearMonthly();
     static void fillDonut(THintedChartView *view, QPieSeries *donut, const std::vector<TItemAmount> &items);
