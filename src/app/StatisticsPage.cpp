@@ -27,7 +27,7 @@ const int GroupBoxHeight = 150;
 // page beside them, where under the boxes a 700-pixel window leaves too
 // little height. Below the minimum size the page scrolls.
 const int BoxColumnWidth = 430;
-const QSize ChartsMinimumSize(420, 460);
+const QSize ChartsMinimumSize(540, 600);
 // A year typed into a picker is summed once the typing pauses.
 const int ChartRefreshDelay = 250;
 // Years whose chart figures are kept until the ledger changes: the year box's
