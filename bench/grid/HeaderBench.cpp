@@ -6,6 +6,7 @@
 #include "data/DataSorting.h"
 #include "data/DataSummary.h"
 #include "data/ValueTypes.h"
+#include "filter/DataFilterCriteria.h"
 #include "grid/TkvGridDataControllerSource.h"
 #include "grid/TkvGridTableView.h"
 
@@ -130,6 +131,16 @@ void BM_HeaderDragItemIntoGroupByBox(benchmark::State &state)
         state.SkipWithError("the drag did not group");
 }
 BENCHMARK(BM_HeaderDragItemIntoGroupByBox)->Iterations(1)->Unit(benchmark::kMillisecond);
+
+void BM_ValueListLoadItem(benchmark::State &state)
+{
+    auto view = MakeLedgerView();
+    auto list = view->Filter()->CreateValueList();
+    for (auto _ : state)
+        list->Load(Item);
+    state.counters["entries"] = list->Count();
+}
+BENCHMARK(BM_ValueListLoadItem)->Iterations(1)->Unit(benchmark::kMillisecond);
 
 } // namespace
 

@@ -3,7 +3,14 @@
 #include "core/RegionalSettings.h"
 #include "core/VariantCompare.h"
 #include "data/DataController.h"
+#include "data/DataStorage.h"
+#include "data/ValueTypes.h"
 #include "filter/DataFilterCriteria.h"
+
+#include <algorithm>
+#include <functional>
+#include <string_view>
+#include <unordered_set>
 
 namespace kestrum {
 
@@ -78,6 +85,189 @@ int TkvFilterValueList::GetIndexByCriteriaItem(const TkvFilterCriteriaItem *item
     return IndexOfKind(vkAll);
 }
 
+namespace {
+
+//! The bytes that make a stored value what it is (the string's units, the
+//! number's bytes); false when the type keeps its value elsewhere.
+bool StoredKey(TkvValueTypeClass type, bool wide, const std::byte *place, std::string_view &key)
+{
+    if (type->IsStringType()) {
+        const void *holder = type->PrepareValuePointer(place);
+        if (!holder)
+            return false;
+        if (wide) {
+            const std::u16string_view units = TkvWideStringValueType::HeldUnits(holder);
+            key = std::string_view(reinterpret_cast<const char *>(units.data()),
+                                   units.size() * sizeof(char16_t));
+        } else {
+            key = TkvStringValueType::HeldBytes(holder);
+        }
+        return true;
+    }
+    if (type->IsHeld() || type->ValueByteSize() <= 0)
+        return false;
+    key = std::string_view(reinterpret_cast<const char *>(place), std::size_t(type->ValueByteSize()));
+    return true;
+}
+
+//! How value entries compare once their prepared values are known: as numbers
+//! or as narrow strings when every value is one, else through the variants.
+enum class EntryKeyKind : std::uint8_t { Number, Text, Variants };
+
+bool IsPlainNumber(VarType type)
+{
+    switch (type) {
+    case VarType::Int8:
+    case VarType::Int16:
+    case VarType::Int32:
+    case VarType::UInt8:
+    case VarType::UInt16:
+    case VarType::UInt32:
+    case VarType::Float32:
+    case VarType::Float64:
+    case VarType::Date:
+        return true;
+    default:
+        return false;
+    }
+}
+
+} // namespace
+
+std::vector<int> TkvDataFilterValueList::FirstRecordsOfStoredValues(const TkvCustomDataController &controller,
+                                                                    const TkvCustomDataField *field,
+                                                                    bool &blanks)
+{
+    const int count = controller.RecordCount();
+    std::vector<int> firsts;
+    const TkvValueDef *def = field ? field->ValueDef() : nullptr;
+    const TkvValueTypeClass type = def ? def->ValueTypeClass() : nullptr;
+    // Stored display texts may differ between records of one value: every record counts then.
+    bool keyed =
+        def && !def->TextStored() && (type->IsStringType() || (!type->IsHeld() && type->ValueByteSize() > 0));
+    if (keyed) {
+        const bool wide = dynamic_cast<const TkvWideStringValueType *>(type) != nullptr;
+        const TkvDataStorage &storage = controller.Storage();
+        std::unordered_set<std::string_view> seen;
+        for (int recordIndex = 0; recordIndex < count; ++recordIndex) {
+            const std::byte *buffer = storage.RecordBuffer(recordIndex);
+            if (def->IsNull(buffer)) {
+                blanks = true;
+                continue;
+            }
+            std::string_view key;
+            if (!StoredKey(type, wide, buffer + def->ValueOffset(), key)) {
+                blanks = true; // a missing holder reads as Null
+                continue;
+            }
+            if (seen.insert(key).second)
+                firsts.push_back(recordIndex);
+        }
+        return firsts;
+    }
+    firsts.resize(std::size_t(count));
+    for (int recordIndex = 0; recordIndex < count; ++recordIndex)
+        firsts[std::size_t(recordIndex)] = recordIndex;
+    return firsts;
+}
+
+void TkvFilterValueList::AddValues(std::vector<TkvFilterValueItem> values)
+{
+    if (FCriteria.MaxValueListCount() > 0) {
+        // Which values make the cut depends on the record order: one at a time.
+        for (TkvFilterValueItem &value : values) {
+            if (Count() >= FCriteria.MaxValueListCount())
+                break;
+            Add(vkValue, value.Value, value.DisplayText);
+        }
+        return;
+    }
+    // Sorted once, stably, so the first record of equal values keeps its entry;
+    // each value's comparison key is made once.
+    const std::size_t n = values.size();
+    std::vector<std::size_t> order(n);
+    for (std::size_t i = 0; i < n; ++i)
+        order[i] = i;
+    std::function<int(std::size_t, std::size_t)> compare;
+    std::vector<double> numbers;
+    std::vector<NarrowString> texts;
+    std::vector<QString> displayTexts;
+    std::vector<Variant> prepared;
+    if (FSortByDisplayText) {
+        const RegionalSettings &settings = regionalSettings();
+        const bool upper = FCriteria.Options().Contains(fcoCaseInsensitive);
+        displayTexts.reserve(n);
+        for (const TkvFilterValueItem &value : values)
+            displayTexts.push_back(upper ? settings.upper(value.DisplayText) : value.DisplayText);
+        compare = [&](std::size_t a, std::size_t b) {
+            return settings.collate(displayTexts[a], displayTexts[b], false);
+        };
+    } else {
+        prepared.reserve(n);
+        EntryKeyKind kind = EntryKeyKind::Number;
+        bool anyText = false;
+        for (const TkvFilterValueItem &value : values) {
+            prepared.push_back(FCriteria.PrepareValue(value.Value));
+            const VarType t = prepared.back().type();
+            const bool text = t == VarType::String || t == VarType::WideString;
+            anyText |= text;
+            if (!text && !IsPlainNumber(t))
+                kind = EntryKeyKind::Variants;
+        }
+        if (kind == EntryKeyKind::Number && anyText) {
+            kind = EntryKeyKind::Text;
+            for (const Variant &value : prepared)
+                if (value.type() != VarType::String && value.type() != VarType::WideString)
+                    kind = EntryKeyKind::Variants;
+        }
+        if (kind == EntryKeyKind::Text) {
+            try {
+                texts.reserve(n);
+                for (const Variant &value : prepared)
+                    texts.push_back(value.type() == VarType::String ? value.rawNarrow() : value.toNarrow());
+            } catch (const Exception &) {
+                kind = EntryKeyKind::Variants;
+            }
+        }
+        switch (kind) {
+        case EntryKeyKind::Number:
+            numbers.reserve(n);
+            for (const Variant &value : prepared)
+                numbers.push_back(value.toDouble());
+            compare = [&](std::size_t a, std::size_t b) {
+                return numbers[a] == numbers[b] ? 0 : (numbers[a] < numbers[b] ? -1 : 1);
+            };
+            break;
+        case EntryKeyKind::Text:
+            compare = [&](std::size_t a, std::size_t b) {
+                const int c = texts[a].compare(texts[b]);
+                return c < 0 ? -1 : (c > 0 ? 1 : 0);
+            };
+            break;
+        case EntryKeyKind::Variants:
+            compare = [&](std::size_t a, std::size_t b) { return CompareVariants(prepared[a], prepared[b]); };
+            break;
+        }
+    }
+    std::stable_sort(order.begin(), order.end(),
+                     [&](std::size_t a, std::size_t b) { return compare(a, b) < 0; });
+    // Values already in the list (added by hand before) keep their places: merge.
+    if (FirstValueIndex() < Count()) {
+        for (std::size_t i : order)
+            Add(vkValue, values[i].Value, values[i].DisplayText);
+        return;
+    }
+    FItems.reserve(FItems.size() + n);
+    for (std::size_t k = 0; k < n; ++k) {
+        if (k > 0 && compare(order[k - 1], order[k]) == 0) {
+            // equal to the run's first entry: order[k] joins that run
+            order[k] = order[k - 1];
+            continue;
+        }
+        FItems.push_back(std::move(values[order[k]]));
+    }
+}
+
 TkvDataFilterValueList::TkvDataFilterValueList(TkvDataFilterCriteria &criteria)
     : TkvFilterValueList(criteria), FDataCriteria(criteria)
 {
@@ -94,14 +284,20 @@ void TkvDataFilterValueList::Load(int itemIndex, bool sortByDisplayText)
     bool blanks = false;
     if (!gridMode && itemIndex >= 0 && itemIndex < controller.ItemCount()) {
         const TkvCustomDataField *field = controller.GetItemField(itemIndex);
-        for (int recordIndex = 0; recordIndex < controller.RecordCount(); ++recordIndex) {
-            const Variant value = controller.GetFieldValue(recordIndex, field);
+        // Records holding the same stored value give the same entry (the first
+        // of them wins), so each distinct value is read, judged and placed once.
+        const std::vector<int> firsts = FirstRecordsOfStoredValues(controller, field, blanks);
+        std::vector<TkvFilterValueItem> values;
+        values.reserve(firsts.size());
+        for (int recordIndex : firsts) {
+            Variant value = controller.GetFieldValue(recordIndex, field);
             if (FCriteria.IsNull(value)) {
                 blanks = true;
                 continue;
             }
-            Add(vkValue, value, controller.GetFieldDisplayText(recordIndex, field));
+            values.push_back({vkValue, std::move(value), controller.GetFieldDisplayText(recordIndex, field)});
         }
+        AddValues(std::move(values));
     }
     if (blanks || gridMode) {
         FItems.insert(FItems.begin() + 2,

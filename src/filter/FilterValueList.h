@@ -13,6 +13,8 @@ namespace kestrum {
 class TkvFilterCriteria;
 class TkvFilterCriteriaItem;
 class TkvDataFilterCriteria;
+class TkvCustomDataController;
+class TkvCustomDataField;
 
 struct TkvFilterValueItem {
     TkvFilterValueKind Kind = vkValue;
@@ -39,6 +41,8 @@ public:
 
 protected:
     int FirstValueIndex() const;
+    //! Adds value entries as Add would one by one, sorting them once when no cap applies.
+    void AddValues(std::vector<TkvFilterValueItem> values);
     int CompareEntries(const TkvFilterValueItem &a, const TkvFilterValueItem &b) const;
 
     TkvFilterCriteria &FCriteria;
@@ -53,6 +57,11 @@ public:
     void Load(int itemIndex, bool sortByDisplayText = false);
 
 private:
+    //! The first record of each distinct stored value, in record order; blanks
+    //! notes stored Nulls. Every record when the values cannot be told apart in place.
+    static std::vector<int> FirstRecordsOfStoredValues(const TkvCustomDataController &controller,
+                                                       const TkvCustomDataField *field, bool &blanks);
+
     TkvDataFilterCriteria &FDataCriteria;
 };
 
