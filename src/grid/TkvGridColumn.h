@@ -3,6 +3,7 @@
 // captions and widths that are either derived from the bound field or
 // assigned, IDs and indexes kept by the view, options, styles and the
 // capability rules the controller and header logic ask.
+#include "core/Variant.h"
 #include "grid/TkvGridDefaultEditorItems.h"
 #include "grid/TkvGridItemDataBinding.h"
 #include "grid/TkvGridOptionMacro.h"
@@ -22,6 +23,7 @@ namespace kestrum {
 
 class TkvCustomGridRecord;
 class TkvCustomGridTableView;
+class TkvFilterValueList;
 class TkvGridTableView;
 struct TkvGridCellViewInfo;
 
@@ -140,6 +142,11 @@ public:
 
     GetDisplayTextEvent OnGetDisplayText;
     CustomDrawCellEvent OnCustomDrawCell;
+    //! The text the filter drop-down shows for a value of the item; handlers may change it.
+    std::function<void(TkvCustomGridTableItem *, const Variant &value, QString &displayText)>
+        OnGetFilterDisplayText;
+    //! The item's filter value list after it was built; handlers may add or remove entries.
+    std::function<void(TkvCustomGridTableItem *, TkvFilterValueList &valueList)> OnGetFilterValues;
 
 protected:
     explicit TkvCustomGridTableItem(const QString &name,
@@ -214,6 +221,8 @@ public:
 
     //! The left button went down on the column's header.
     std::function<void(TkvGridColumn *)> OnHeaderClick;
+    //! A user-defined entry of the filter drop-down was chosen.
+    std::function<void(TkvGridColumn *, const Variant &value, const QString &displayText)> OnUserFiltering;
 
     //! Read from and written to the controller's grouping; -1 when not grouped.
     int GroupIndex() const;

@@ -401,4 +401,13 @@ void DeleteSummaryItemsOfColumn(TkvDataSummary &summary, const TkvCustomGridTabl
     }
 }
 
+bool TkvGridDataControllerSource::ItemHasFilterCondition(int itemIndex) const
+{
+    const TkvDataFilterCriteria *criteria = Filter();
+    if (!criteria)
+        return false;
+    const TkvFilterItemLink link = criteria->ItemField(itemIndex);
+    return link && criteria->FindConditionOf(link);
+}
+
 } // namespace kestrum

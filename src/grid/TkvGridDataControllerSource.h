@@ -63,6 +63,7 @@ public:
     int FilterConditionCount() const override { return FController->Filter().ConditionCount(); }
     QString FilterCaption() const override { return FController->Filter().FilterCaption(); }
     bool FilterActive() const override { return FController->Filter().IsActive(); }
+    bool ItemHasFilterCondition(int itemIndex) const override;
     //! The controller's filter criteria (every source's controller owns one).
     TkvDataFilterCriteria *Filter() const { return DataFilterCriteriaOf(*FController); }
     int FocusedRowIndex() const override { return FController->FocusedRowIndex(); }

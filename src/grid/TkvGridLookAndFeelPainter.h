@@ -5,6 +5,7 @@
 #include "grid/TkvGridStyles.h"
 
 #include <QColor>
+#include <QFont>
 #include <QRect>
 
 class QPainter;
@@ -54,7 +55,13 @@ public:
                                 const TkvGridViewParams &params) const;
     virtual void DrawExpandButton(QPainter &painter, const QRect &bounds, bool expanded) const;
     virtual void DrawSortMark(QPainter &painter, const QRect &bounds, bool ascending) const;
-    virtual void DrawFilterButton(QPainter &painter, const QRect &bounds) const;
+    //! A small button with an arrow; a funnel in the highlight colour when its column is filtered.
+    virtual void DrawFilterButton(QPainter &painter, const QRect &bounds, bool pressed, bool active) const;
+    //! The filter box's close button (a cross), check box and push button.
+    virtual void DrawCloseButton(QPainter &painter, const QRect &bounds, bool pressed) const;
+    virtual void DrawCheckBox(QPainter &painter, const QRect &bounds, bool checked, bool pressed) const;
+    virtual void DrawButton(QPainter &painter, const QRect &bounds, const QString &text, const QFont &font,
+                            bool pressed) const;
 
     //! The shared default painter.
     static const TkvGridLookAndFeelPainter &Default();

@@ -124,6 +124,8 @@ public:
     virtual int FilterConditionCount() const { return 0; }
     virtual QString FilterCaption() const { return {}; }
     virtual bool FilterActive() const { return false; }
+    //! Whether a condition of the filter tests the item (its filter button shows it).
+    virtual bool ItemHasFilterCondition(int itemIndex) const { return (void)itemIndex, false; }
 
     // Focus, selection and editing state.
     virtual int FocusedRowIndex() const = 0;

@@ -1,6 +1,9 @@
 #include "grid/TkvGridSite.h"
 
 #include "grid/TkvGridCellText.h"
+#include "grid/TkvGridCustomizationForm.h"
+#include "grid/TkvGridFilterDropDown.h"
+#include "grid/TkvGridFilterPopup.h"
 #include "grid/TkvGridTableController.h"
 #include "grid/TkvGridTablePainter.h"
 #include "grid/TkvGridTableView.h"
@@ -33,6 +36,7 @@ void TkvGridSite::SetGridView(TkvGridTableView *view)
     if (FGridView) {
         FGridView->OnInvalidate = nullptr;
         FGridView->OnWaitCursor = nullptr;
+        FGridView->Controller().SetWindowFactory(nullptr);
     }
     FGridView = view;
     if (view) {
@@ -43,6 +47,15 @@ void TkvGridSite::SetGridView(TkvGridTableView *view)
                 QApplication::restoreOverrideCursor();
         };
         view->Controller().SetDragThreshold(QApplication::startDragDistance() / 2);
+        view->Controller().SetWindowFactory(
+            [this, view](TkvGridWindowKind kind) -> std::unique_ptr<TkvGridWindow> {
+                if (kind == TkvGridWindowKind::CustomizationForm)
+                    return std::make_unique<TkvGridCustomizationWindow>(*view, this);
+                TkvGridFilterDropDown *dropDown = view->Controller().FilterDropDown();
+                if (!dropDown)
+                    return nullptr;
+                return std::make_unique<TkvGridFilterPopupWindow>(*view, *dropDown, this);
+            });
         view->OnInvalidate = [this](const QRect &rect) {
             if (rect.isNull())
                 update();
@@ -272,7 +285,8 @@ void TkvGridSite::focusInEvent(QFocusEvent *event)
 void TkvGridSite::focusOutEvent(QFocusEvent *event)
 {
     QWidget::focusOutEvent(event);
-    if (FGridView) {
+    // The filter drop-down's popup takes the focus while it is open: that is no loss.
+    if (FGridView && event->reason() != Qt::PopupFocusReason) {
         FGridView->SetFocused(false);
         // Losing the focus loses the mouse: a header action in progress ends.
         FGridView->Controller().CancelHeaderAction();

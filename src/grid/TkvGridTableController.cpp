@@ -378,6 +378,16 @@ void TkvGridTableController::MouseDown(TkvGridMouseButton button, const QPoint &
         if (button == TkvGridMouseButton::Left)
             SizingMouseDown(hit.Column, point, doubleClick);
         break;
+    case TkvGridHitKind::HeaderFilterButton:
+        if (button == TkvGridMouseButton::Left)
+            FilterButtonMouseDown(hit.Column, point);
+        break;
+    case TkvGridHitKind::FilterBoxCloseButton:
+    case TkvGridHitKind::FilterBoxActivateButton:
+    case TkvGridHitKind::FilterBoxCustomizeButton:
+        if (button == TkvGridMouseButton::Left)
+            FilterBoxMouseDown(hit.Kind);
+        break;
     default:
         break;
     }
@@ -385,8 +395,11 @@ void TkvGridTableController::MouseDown(TkvGridMouseButton button, const QPoint &
 
 void TkvGridTableController::MouseUp(TkvGridMouseButton button, const QPoint &point, TkvGridShiftState shift)
 {
-    if (button == TkvGridMouseButton::Left && FHeaderState != TkvGridHeaderState::None)
+    if (button == TkvGridMouseButton::Left && FHeaderState != TkvGridHeaderState::None &&
+        FHeaderState != TkvGridHeaderState::DropDown)
         HeaderMouseUp(point, shift);
+    if (button == TkvGridMouseButton::Left && FPressedFilterBoxButton != TkvGridHitKind::None)
+        FilterBoxMouseUp(point);
     FGridView->SetPressedColumn(nullptr);
 }
 

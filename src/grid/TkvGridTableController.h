@@ -4,9 +4,13 @@
 // as platform-independent actions, so tests call KeyDown directly.
 #include "grid/TkvGridTableViewInfo.h"
 #include "grid/TkvGridViewData.h"
+#include "grid/TkvGridWindows.h"
 
 #include <QPoint>
 #include <QRect>
+
+#include <memory>
+#include <vector>
 
 namespace kestrum {
 
@@ -14,6 +18,7 @@ class TkvCustomGridView;
 class TkvGridTableView;
 class TkvCustomGridTableItem;
 class TkvGridColumn;
+class TkvGridFilterDropDown;
 
 //! Holds the view's updates for one input step, so its changes reach the screen once.
 class TkvUpdateLock {
@@ -46,7 +51,8 @@ enum class TkvGridScrollCode : std::uint8_t { LineUp, LineDown, PageUp, PageDown
 
 class TkvGridTableController {
 public:
-    explicit TkvGridTableController(TkvGridTableView *view) : FGridView(view) {}
+    explicit TkvGridTableController(TkvGridTableView *view);
+    ~TkvGridTableController();
     TkvGridTableController(const TkvGridTableController &) = delete;
     TkvGridTableController &operator=(const TkvGridTableController &) = delete;
 
@@ -111,7 +117,32 @@ public:
     void HeaderClickSort(TkvGridColumn *column, TkvGridShiftState shift);
     //! The customization form is open: dragging a header off the grid may hide it.
     bool IsCustomizing() const { return FCustomizing; }
-    void SetCustomizing(bool value) { FCustomizing = value; }
+    //! Opens or closes the customization form; closing fires the view's OnCustomization.
+    void SetCustomizing(bool value);
+    //! The form in view coordinates: 180 by 300 at the view's bottom-right corner unless placed before.
+    QRect CustomizationFormBounds() const;
+    void SetCustomizationFormBounds(const QRect &bounds);
+    //! The columns the form lists: the hidden ones, in index order.
+    std::vector<TkvGridColumn *> CustomizationColumns() const;
+    //! The left button went down on a column listed in the form (point in view coordinates).
+    void CustomizationMouseDown(TkvGridColumn *column, const QPoint &point);
+
+    // Filtering: the column drop-down, the filter box buttons and the dialogs they open.
+    //! Opens the filter drop-down of a column below its header cell in the container.
+    bool DropDownFilter(TkvGridColumn *column,
+                        TkvGridHeaderContainer container = TkvGridHeaderContainer::HeaderRow);
+    //! The drop-down logic: made on first use and kept for the life of the view; nullptr before.
+    TkvGridFilterDropDown *FilterDropDown() const { return FFilterDropDown.get(); }
+    //! The column whose filter button is down (its drop-down is open), and where that button is.
+    TkvGridColumn *FilterDropDownColumn() const;
+    TkvGridHeaderContainer FilterDropDownContainer() const { return FFilterDropDownContainer; }
+    //! The filter box button under a press not yet released, or None.
+    TkvGridHitKind PressedFilterBoxButton() const { return FPressedFilterBoxButton; }
+    //! What a click on a filter box button does: clear, switch Active, open the filter builder.
+    void FilterBoxButtonClick(TkvGridHitKind button);
+    TkvGridFilterDialogs &FilterDialogs() { return FFilterDialogs; }
+    //! Makes the drop-down popup and the customization form; set by the site.
+    void SetWindowFactory(TkvGridWindowFactory factory);
 
     // The header drag in progress.
     TkvGridColumn *DragColumn() const { return FDragColumn; }
@@ -154,6 +185,10 @@ private:
     int SizingMaxWidth() const;
     int HeaderCellIndent(const TkvGridColumn *column) const;
     void ResetHeaderState();
+    void FilterButtonMouseDown(TkvGridColumn *column, const QPoint &point);
+    void FilterBoxMouseDown(TkvGridHitKind button);
+    void FilterBoxMouseUp(const QPoint &point);
+    void FilterDropDownClosed();
 
     int NextFocusableRow(int fromRowIndex, bool forward) const;
     bool FocusedRowHasCells() const;
@@ -185,6 +220,14 @@ private:
     int FSizingStartWidth = 0;
     int FSizingWidth = 0;
     int FSizingCellLeft = 0;
+
+    TkvGridFilterDialogs FFilterDialogs;
+    TkvGridWindowFactory FWindowFactory;
+    std::unique_ptr<TkvGridFilterDropDown> FFilterDropDown;
+    TkvGridHeaderContainer FFilterDropDownContainer = TkvGridHeaderContainer::None;
+    TkvGridHitKind FPressedFilterBoxButton = TkvGridHitKind::None;
+    std::unique_ptr<TkvGridWindow> FCustomizationForm;
+    QRect FCustomizationFormBounds; //!< where the form was last placed; empty until it was
 };
 
 } // namespace kestrum

@@ -4,6 +4,7 @@
 // plays press, move and release and reads the outcome without a display.
 #include "grid/TkvGridTableController.h"
 
+#include "grid/TkvGridFilterDropDown.h"
 #include "grid/TkvGridTableView.h"
 #include "grid/TkvGridTableViewInfo.h"
 
@@ -102,7 +103,8 @@ void TkvGridTableController::HeaderMouseUp(const QPoint &point, TkvGridShiftStat
     TkvGridColumn *column = FDragColumn;
     switch (state) {
     case TkvGridHeaderState::Pressed: {
-        const bool click = InsideDragRect(point);
+        // A click on a column listed in the customization form sorts nothing.
+        const bool click = InsideDragRect(point) && FDragSource != TkvGridHeaderContainer::Customization;
         ResetHeaderState();
         if (click && column)
             HeaderClickSort(column, shift);
@@ -157,6 +159,13 @@ void TkvGridTableController::CancelHeaderAction()
 
 void TkvGridTableController::ResetHeaderState()
 {
+    if (FHeaderState == TkvGridHeaderState::DropDown) {
+        FHeaderState = TkvGridHeaderState::None;
+        FFilterDropDownContainer = TkvGridHeaderContainer::None;
+        if (FFilterDropDown)
+            FFilterDropDown->Close();
+        FGridView->LayoutChanged();
+    }
     const bool painted =
         FHeaderState == TkvGridHeaderState::Dragging || FHeaderState == TkvGridHeaderState::Sizing;
     FHeaderState = TkvGridHeaderState::None;
@@ -212,6 +221,20 @@ void TkvGridTableController::BeginHeaderDrag()
     for (const TkvGridHeaderCellViewInfo &cell : cells)
         if (cell.Column == FDragColumn)
             FDragImage = cell;
+    if (FDragSource == TkvGridHeaderContainer::Customization && FDragColumn) {
+        // A hidden column has no header to pick up: it is drawn as one under the pointer.
+        FDragImage.Column = FDragColumn;
+        FDragImage.Item = FDragColumn;
+        FDragImage.Text = FDragColumn->Caption();
+        FDragImage.Params =
+            viewInfo.HeaderCells().empty() ? FDragImage.Params : viewInfo.HeaderCells().front().Params;
+        const int height = viewInfo.HeaderHeight() > 0 ? viewInfo.HeaderHeight() : 20;
+        FDragImage.Bounds =
+            QRect(FPressPoint.x() - 10, FPressPoint.y() - height / 2, FDragColumn->Width(), height);
+        FDragImage.Borders = {1, 1, 1, 1};
+        FDragImage.AlignVert = TkvAlignmentVert::vaCenter;
+        FDragImage.CaptionBounds = FDragImage.TextBounds();
+    }
     FDragImage.State = TkvGridCellState::Normal;
     FDragPoint = FPressPoint;
     FGridView->SetPressedColumn(nullptr);
@@ -229,16 +252,18 @@ void TkvGridTableController::UpdateDragTarget(const QPoint &point)
     // The image keeps the pointer where it grabbed the header.
     if (FDragImage.Column) {
         const QPoint shift = point - FDragPoint;
-        FDragPoint = point;
         FDragImage.Bounds.translate(shift);
         FDragImage.CaptionBounds.translate(shift);
         for (TkvGridHeaderAreaViewInfo &area : FDragImage.Areas)
             area.Bounds.translate(shift);
     }
+    FDragPoint = point;
     TkvGridTableViewInfo &viewInfo = FGridView->ViewInfo();
     TkvGridHeaderContainer destination = TkvGridHeaderContainer::None;
     int zone = -1;
-    if (viewInfo.GroupByBoxBounds().contains(point)) {
+    if (FCustomizing && CustomizationFormBounds().contains(point)) {
+        destination = TkvGridHeaderContainer::Customization;
+    } else if (viewInfo.GroupByBoxBounds().contains(point)) {
         destination = TkvGridHeaderContainer::GroupByBox;
         zone = ZoneAt(viewInfo.GroupByBoxHeaders(), point.x());
     } else if (viewInfo.HeaderBounds().contains(point)) {
@@ -359,6 +384,8 @@ void TkvGridTableController::Drop()
     }
     if (groupChanged)
         MakeFocusedRowVisible();
+    if ((changed || groupChanged) && FCustomizationForm)
+        FCustomizationForm->Refresh();
     if ((changed || groupChanged) && FGridView->OnColumnPosChanged)
         FGridView->OnColumnPosChanged(FGridView, column);
 }
@@ -401,8 +428,13 @@ void TkvGridTableController::DragScrollStep()
         return;
     const int before = FLeftPos;
     SetLeftPos(FLeftPos + FDragScrollDirection * DragScrollDelta);
-    if (FLeftPos == before)
+    if (FLeftPos == before) {
         FDragScrollDirection = 0;
+        return;
+    }
+    // The headers moved under the pointer, which stays where it was: the zone
+    // under it (and whether a drop there is allowed) is found again.
+    UpdateDragTarget(FDragPoint);
 }
 
 // ---------------------------------------------------------------------------

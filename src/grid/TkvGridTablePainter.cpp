@@ -152,7 +152,8 @@ void TkvGridTablePainter::PaintHeaderCell(QPainter &painter, const TkvGridHeader
         for (const TkvGridHeaderAreaViewInfo &area : cell.Areas) {
             switch (area.Kind) {
             case TkvGridHeaderAreaKind::FilterButton:
-                lookAndFeel.DrawFilterButton(painter, area.Bounds);
+                lookAndFeel.DrawFilterButton(painter, area.Bounds, area.State == TkvGridCellState::Pressed,
+                                             area.Active);
                 break;
             case TkvGridHeaderAreaKind::SortMark:
                 lookAndFeel.DrawSortMark(painter, area.Bounds,
@@ -298,6 +299,21 @@ void TkvGridTablePainter::PaintFilterBox(QPainter &painter)
     text.Params = params;
     text.AlignVert = TkvAlignmentVert::vaCenter;
     DrawCellText(painter, text, viewInfo.FilterBoxTextBounds());
+    const TkvGridLookAndFeelPainter &lookAndFeel = FGridView->LookAndFeelPainter();
+    for (const TkvGridFilterBoxButtonViewInfo &button : viewInfo.FilterBoxButtons()) {
+        const bool pressed = button.State == TkvGridCellState::Pressed;
+        switch (button.Kind) {
+        case TkvGridHitKind::FilterBoxCloseButton:
+            lookAndFeel.DrawCloseButton(painter, button.Bounds, pressed);
+            break;
+        case TkvGridHitKind::FilterBoxActivateButton:
+            lookAndFeel.DrawCheckBox(painter, button.Bounds, button.Checked, pressed);
+            break;
+        default:
+            lookAndFeel.DrawButton(painter, button.Bounds, button.Text, params.Font, pressed);
+            break;
+        }
+    }
 }
 
 } // namespace kestrum

@@ -239,6 +239,8 @@ public:
     std::function<void(TkvGridTableView *, TkvGridColumn *)> OnColumnPosChanged;
     //! The user sized the column with the mouse.
     std::function<void(TkvGridTableView *, TkvGridColumn *)> OnColumnSizeChanged;
+    //! The customization form closed.
+    std::function<void(TkvGridTableView *)> OnCustomization;
     //! A wheel message (delta in eighths of a degree, 120 a notch; the vertical one, else the
     //! horizontal one) before the view scrolls; returning true takes it.
     std::function<bool(TkvGridTableView *, TkvGridShiftState, int wheelDelta, const QPoint &point)>

@@ -21,8 +21,6 @@ constexpr int GroupByBoxTextLeft = 6;
 constexpr int GroupByBoxHeaderLeft = 6;
 constexpr int GroupByBoxHeaderTop = 8;
 constexpr int GroupByBoxHeaderSpacing = 4;
-constexpr int FilterBoxButtonSize = 13;
-constexpr int FilterBoxButtonOffset = 4;
 constexpr int SizingEdgeWidth = 8;
 
 int LineHeight(const QFont &font)
@@ -204,20 +202,7 @@ void TkvGridTableViewInfo::CalculateHeights()
         }
     }
 
-    // Filter box: text plus 6, or the tallest button plus 8.
-    const TkvGridFilterVisible filterVisible = FGridView->Filtering().Visible();
-    const bool filterShown =
-        filterVisible == fvAlways ||
-        (filterVisible == fvNonEmpty && FGridView->DataController().FilterConditionCount() > 0);
-    if (!filterShown)
-        FFilterBoxHeight = 0;
-    else {
-        const int textHeight = LineHeight(FGridView->Styles().Params(TkvGridStyleSlot::FilterBox).Font);
-        int tallestButton = FilterBoxButtonSize;
-        if (FGridView->Filtering().CustomizeDialog())
-            tallestButton = std::max(tallestButton, textHeight + 6);
-        FFilterBoxHeight = std::max(textHeight + 6, tallestButton + 8);
-    }
+    FFilterBoxHeight = CalculateFilterBoxHeight();
     FNewItemRowHeight = options.NewItemRow() ? FDataRowHeight : 0;
 }
 
@@ -326,6 +311,7 @@ void TkvGridTableViewInfo::CalculateHeaderCells()
         cell.CaptionBounds = caption;
         if (FGridView->PressedColumn() == column)
             cell.State = TkvGridCellState::Pressed;
+        SetFilterButtonState(cell, TkvGridHeaderContainer::HeaderRow);
         FHeaderCells.push_back(std::move(cell));
         x += width;
     }
@@ -399,6 +385,7 @@ void TkvGridTableViewInfo::CalculateGroupByBox()
         x = cell.Bounds.right() + 1 + GroupByBoxHeaderSpacing;
         y += headerHeight / 2;
         cell.VisibleIndex = level;
+        SetFilterButtonState(cell, TkvGridHeaderContainer::GroupByBox);
         FGroupByBoxHeaders.push_back(std::move(cell));
     }
 }
@@ -438,28 +425,17 @@ void TkvGridTableViewInfo::CalculateFooterCells()
     }
 }
 
-void TkvGridTableViewInfo::CalculateFilterBox()
+void TkvGridTableViewInfo::SetFilterButtonState(TkvGridHeaderCellViewInfo &cell,
+                                                TkvGridHeaderContainer container) const
 {
-    FFilterBoxText.clear();
-    FFilterBoxTextBounds = QRect();
-    if (FFilterBoxHeight == 0)
-        return;
-    FFilterBoxText = FGridView->DataController().FilterCaption();
-    if (FFilterBoxText.isEmpty())
-        FFilterBoxText = QString::fromUtf8("<过滤器为空>");
-    const QFont font = FGridView->Styles().Params(TkvGridStyleSlot::FilterBox).Font;
-    // Left: the close button and the activate check box; right: the customize button.
-    const int leftReserve = 2 * FilterBoxButtonSize + 2 * FilterBoxButtonOffset + FilterBoxButtonOffset;
-    int rightReserve = 0;
-    if (FGridView->Filtering().CustomizeDialog()) {
-        const int buttonWidth = QFontMetrics(font).horizontalAdvance(QString::fromUtf8("自定义...")) + 12;
-        rightReserve = buttonWidth + FilterBoxButtonOffset + FilterBoxButtonOffset;
+    const TkvGridTableController &controller = FGridView->Controller();
+    for (TkvGridHeaderAreaViewInfo &area : cell.Areas) {
+        if (area.Kind != TkvGridHeaderAreaKind::FilterButton)
+            continue;
+        area.Active = FGridView->DataController().ItemHasFilterCondition(cell.Column->Index());
+        if (controller.FilterDropDownColumn() == cell.Column && controller.FilterDropDownContainer() == container)
+            area.State = TkvGridCellState::Pressed;
     }
-    const int textHeight = LineHeight(font);
-    FFilterBoxTextBounds =
-        QRect(FFilterBoxBounds.left() + leftReserve + 3,
-              FFilterBoxBounds.top() + (FFilterBoxHeight - textHeight) / 2,
-              std::max(0, FFilterBoxBounds.width() - leftReserve - rightReserve - 6), textHeight);
 }
 
 TkvGridHitTest TkvGridTableViewInfo::HitTest(const QPoint &point) const
@@ -521,6 +497,9 @@ TkvGridHitTest TkvGridTableViewInfo::HitTest(const QPoint &point) const
     }
     if (FFilterBoxBounds.contains(point)) {
         hit.Kind = TkvGridHitKind::FilterBox;
+        for (const TkvGridFilterBoxButtonViewInfo &button : FFilterBoxButtons)
+            if (button.Bounds.contains(point))
+                hit.Kind = button.Kind;
         return hit;
     }
     if (FRowsAreaBounds.contains(point)) {

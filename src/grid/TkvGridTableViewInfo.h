@@ -18,6 +18,7 @@ class TkvCustomGridRecord;
 class TkvCustomGridTableItem;
 class TkvGridTableView;
 class TkvGridColumn;
+enum class TkvGridHeaderContainer : std::uint8_t;
 
 struct TkvGridCellBorders {
     int Left = 0;
@@ -52,6 +53,10 @@ enum class TkvGridHeaderAreaKind : std::uint8_t { SizingEdge, FilterButton, Sort
 struct TkvGridHeaderAreaViewInfo {
     TkvGridHeaderAreaKind Kind;
     QRect Bounds;
+    //! Filter button: pressed while its drop-down is open.
+    TkvGridCellState State = TkvGridCellState::Normal;
+    //! Filter button: its column holds a condition.
+    bool Active = false;
 };
 
 struct TkvGridHeaderCellViewInfo : TkvGridCellViewInfo {
@@ -100,7 +105,19 @@ enum class TkvGridHitKind : std::uint8_t {
     NewItemRow,
     Footer,
     FilterBox,
+    FilterBoxCloseButton,
+    FilterBoxActivateButton,
+    FilterBoxCustomizeButton,
     Background,
+};
+
+//! A button of the filter box: close, the activate check box, customize.
+struct TkvGridFilterBoxButtonViewInfo {
+    TkvGridHitKind Kind = TkvGridHitKind::None;
+    QRect Bounds;
+    QString Text;         //!< the customize button's caption
+    bool Checked = false; //!< the check box: the filter is active
+    TkvGridCellState State = TkvGridCellState::Normal;
 };
 
 struct TkvGridHitTest {
@@ -156,6 +173,7 @@ public:
     const QRect &GroupByBoxTextBounds() const { return FGroupByBoxTextBounds; }
     const QString &FilterBoxText() const { return FFilterBoxText; }
     const QRect &FilterBoxTextBounds() const { return FFilterBoxTextBounds; }
+    const std::vector<TkvGridFilterBoxButtonViewInfo> &FilterBoxButtons() const { return FFilterBoxButtons; }
 
     // Rows.
     const std::vector<TkvGridRowViewInfo> &Rows() const { return FRows; }
@@ -185,6 +203,9 @@ private:
     void CalculateGroupByBox();
     void CalculateFooterCells();
     void CalculateFilterBox();
+    //! The filter box's height for the current criteria, 0 when it is not shown.
+    int CalculateFilterBoxHeight() const;
+    void SetFilterButtonState(TkvGridHeaderCellViewInfo &cell, TkvGridHeaderContainer container) const;
     void CalculateRowCells(const TkvGridRowViewInfo &row) const;
     int HeaderCellHeight(const TkvGridViewParams &params) const;
     int ScrolledLeft() const;
@@ -219,8 +240,14 @@ private:
     QRect FGroupByBoxTextBounds;
     QString FFilterBoxText;
     QRect FFilterBoxTextBounds;
+    std::vector<TkvGridFilterBoxButtonViewInfo> FFilterBoxButtons;
     std::vector<TkvGridRowViewInfo> FRows;
 };
+
+//! The customize button's caption.
+QString FilterBoxCustomizeCaption();
+//! The filter box text while the criteria has no caption.
+QString FilterBoxEmptyText();
 
 //! The group-by box's hint while no column is grouped.
 QString GroupByBoxHintText();

@@ -1,0 +1,338 @@
+#include "grid/TkvGridFilterDropDown.h"
+
+#include "filter/DataFilterCriteria.h"
+#include "grid/TkvGridTableView.h"
+
+#include <QFontMetrics>
+
+#include <algorithm>
+#include <set>
+
+namespace kestrum {
+
+namespace {
+
+//! One change of the criteria for the length of a scope.
+class TkvCriteriaBatch {
+public:
+    explicit TkvCriteriaBatch(TkvFilterCriteria &criteria) : FCriteria(criteria) { FCriteria.BeginBatch(); }
+    ~TkvCriteriaBatch() noexcept(false) { FCriteria.EndBatch(); }
+    TkvCriteriaBatch(const TkvCriteriaBatch &) = delete;
+    TkvCriteriaBatch &operator=(const TkvCriteriaBatch &) = delete;
+
+private:
+    TkvFilterCriteria &FCriteria;
+};
+
+//! The hourglass for the length of a scope.
+class TkvBusy {
+public:
+    explicit TkvBusy(TkvGridTableView &view) : FView(view)
+    {
+        if (FView.OnWaitCursor)
+            FView.OnWaitCursor(true);
+    }
+    ~TkvBusy()
+    {
+        if (FView.OnWaitCursor)
+            FView.OnWaitCursor(false);
+    }
+    TkvBusy(const TkvBusy &) = delete;
+    TkvBusy &operator=(const TkvBusy &) = delete;
+
+private:
+    TkvGridTableView &FView;
+};
+
+bool IsSimpleCondition(const TkvCustomFilterCriteriaItem *item)
+{
+    return !item->IsItemList() &&
+           static_cast<const TkvFilterCriteriaItem *>(item)->OperatorKind() <= ocNotLike;
+}
+
+//! Editors that edit the field's text order the values by the values themselves.
+bool EditsFieldText(TkvGridEditorItemKind kind)
+{
+    return kind == TkvGridEditorItemKind::Mask || kind == TkvGridEditorItemKind::Memo;
+}
+
+} // namespace
+
+bool CanShowInCustomFilterDialog(const TkvFilterCriteria &criteria)
+{
+    const TkvFilterCriteriaItemList &root = criteria.Root();
+    if (root.BoolOperatorKind() != bcAnd)
+        return false;
+    std::set<TkvFilterItemLink> used;
+    for (int i = 0; i < root.Count(); ++i) {
+        const TkvCustomFilterCriteriaItem *element = root.Items(i);
+        TkvFilterItemLink link = nullptr;
+        if (element->IsItemList()) {
+            const auto *list = static_cast<const TkvFilterCriteriaItemList *>(element);
+            if (list->Count() != 2 ||
+                (list->BoolOperatorKind() != bcAnd && list->BoolOperatorKind() != bcOr) ||
+                !IsSimpleCondition(list->Items(0)) || !IsSimpleCondition(list->Items(1)))
+                return false;
+            link = static_cast<const TkvFilterCriteriaItem *>(list->Items(0))->ItemLink();
+            if (static_cast<const TkvFilterCriteriaItem *>(list->Items(1))->ItemLink() != link)
+                return false;
+        } else {
+            if (!IsSimpleCondition(element))
+                return false;
+            link = static_cast<const TkvFilterCriteriaItem *>(element)->ItemLink();
+        }
+        if (!used.insert(link).second)
+            return false;
+    }
+    return true;
+}
+
+void ApplyFilterEntry(TkvGridTableView &view, TkvGridColumn &column, const TkvFilterValueItem &entry,
+                      const TkvGridFilterDialogs &dialogs)
+{
+    TkvDataFilterCriteria *criteria = view.Filter();
+    if (!criteria)
+        return;
+    const TkvFilterItemLink link = criteria->ItemField(column.Index());
+    if (!link)
+        return;
+    // Removing nothing is no change: the rows are not filtered again.
+    if (entry.Kind == vkAll && !criteria->FindConditionOf(link))
+        return;
+    const QString nullText = QString::fromUtf8("空");
+    TkvCriteriaBatch batch(*criteria);
+    switch (entry.Kind) {
+    case vkAll:
+        criteria->RemoveConditionsOf(link);
+        break;
+    case vkCustom:
+        if (CanShowInCustomFilterDialog(*criteria)) {
+            if (dialogs.ShowColumnFilterDialog && dialogs.ShowColumnFilterDialog(view, column))
+                criteria->SetActive(true);
+        } else if (dialogs.ShowFilterBuilderDialog) {
+            dialogs.ShowFilterBuilderDialog(view);
+        }
+        break;
+    case vkBlanks:
+        criteria->SetActive(true);
+        criteria->AddItemCondition(nullptr, link, ocEqual, Variant::null(), nullText, true);
+        break;
+    case vkNonBlanks:
+        criteria->SetActive(true);
+        criteria->AddItemCondition(nullptr, link, ocNotEqual, Variant::null(), nullText, true);
+        break;
+    case vkUser:
+        criteria->SetActive(true);
+        if (column.OnUserFiltering)
+            column.OnUserFiltering(&column, entry.Value, entry.DisplayText);
+        break;
+    case vkValue:
+        criteria->SetActive(true);
+        criteria->AddItemCondition(nullptr, link, ocEqual, entry.Value, entry.DisplayText, true);
+        break;
+    }
+}
+
+TkvGridFilterDropDown::TkvGridFilterDropDown(TkvGridTableView &view, const TkvGridFilterDialogs &dialogs)
+    : FGridView(view), FDialogs(dialogs)
+{
+}
+
+TkvGridFilterDropDown::~TkvGridFilterDropDown() = default;
+
+int TkvGridFilterDropDown::Count() const
+{
+    return FValueList ? FValueList->Count() : 0;
+}
+
+const TkvFilterValueItem &TkvGridFilterDropDown::Entry(int index) const
+{
+    return FValueList->Items(index);
+}
+
+bool TkvGridFilterDropDown::Open(TkvGridColumn *column, const QRect &headerCellBounds)
+{
+    Close();
+    if (!column || !FGridView.Filter())
+        return false;
+    // The window knows the scroll bar's width, which the size needs.
+    if (!FWindow && FWindowFactory)
+        FWindow = FWindowFactory(TkvGridWindowKind::FilterPopup);
+    {
+        TkvBusy busy(FGridView);
+        Build(column);
+        CalculateSize(headerCellBounds);
+    }
+    FColumn = column;
+    FTopIndex = 0;
+    MakeVisible(FItemIndex);
+    if (FWindow)
+        FWindow->Show(FPopupBounds);
+    return true;
+}
+
+void TkvGridFilterDropDown::Build(TkvGridColumn *column)
+{
+    TkvDataFilterCriteria &criteria = *FGridView.Filter();
+    if (!FValueList)
+        FValueList = criteria.CreateValueList();
+    FValueList->Load(column->Index(), !EditsFieldText(column->EffectiveEditorItem()));
+    if (column->OnGetFilterValues)
+        column->OnGetFilterValues(column, *FValueList);
+    FDisplayTexts.clear();
+    FDisplayTexts.reserve(std::size_t(FValueList->Count()));
+    for (int i = 0; i < FValueList->Count(); ++i) {
+        const TkvFilterValueItem &entry = FValueList->Items(i);
+        QString text = entry.DisplayText;
+        if (column->OnGetFilterDisplayText)
+            column->OnGetFilterDisplayText(column, entry.Value, text);
+        FDisplayTexts.push_back(std::move(text));
+    }
+    const TkvFilterItemLink link = criteria.ItemField(column->Index());
+    FPreselectedIndex = link ? FValueList->GetIndexByCriteriaItem(criteria.FindConditionOf(link)) : -1;
+    FItemIndex = FPreselectedIndex;
+}
+
+void TkvGridFilterDropDown::CalculateSize(const QRect &headerCellBounds)
+{
+    const TkvGridFiltering &filtering = FGridView.Filtering();
+    const QFontMetrics metrics(FGridView.Font());
+    FRowHeight = std::max(1, metrics.height());
+    const int count = Count();
+    FVisibleRowCount =
+        filtering.MaxDropDownCount() > 0 ? std::min(count, filtering.MaxDropDownCount()) : count;
+    int width = filtering.DropDownWidth();
+    if (width <= 0) {
+        int widest = 0;
+        for (const QString &text : FDisplayTexts)
+            widest = std::max(widest, metrics.horizontalAdvance(text));
+        width = widest + 4;
+    }
+    if (ScrollBarShown())
+        width += FScrollBarWidth;
+    width = std::max(width, headerCellBounds.width() - 2 * BorderWidth);
+    FClientSize = QSize(width, FVisibleRowCount * FRowHeight);
+    const QSize outer = FClientSize + QSize(2 * BorderWidth, 2 * BorderWidth);
+    FPopupBounds =
+        QRect(QPoint(headerCellBounds.right() + 1 - outer.width(), headerCellBounds.bottom() + 1), outer);
+}
+
+void TkvGridFilterDropDown::Close()
+{
+    if (!IsOpen())
+        return;
+    FColumn = nullptr;
+    if (FWindow)
+        FWindow->Hide();
+    if (OnClosed)
+        OnClosed();
+}
+
+void TkvGridFilterDropDown::SetItemIndex(int index)
+{
+    if (Count() == 0)
+        return;
+    index = std::clamp(index, 0, Count() - 1);
+    if (index == FItemIndex)
+        return;
+    FItemIndex = index;
+    MakeVisible(index);
+    Refresh();
+}
+
+void TkvGridFilterDropDown::SetTopIndex(int index)
+{
+    index = std::clamp(index, 0, std::max(0, Count() - FVisibleRowCount));
+    if (index == FTopIndex)
+        return;
+    FTopIndex = index;
+    Refresh();
+}
+
+void TkvGridFilterDropDown::MakeVisible(int index)
+{
+    if (index < 0)
+        return;
+    if (index < FTopIndex)
+        SetTopIndex(index);
+    else if (FVisibleRowCount > 0 && index >= FTopIndex + FVisibleRowCount)
+        SetTopIndex(index - FVisibleRowCount + 1);
+}
+
+void TkvGridFilterDropDown::Refresh()
+{
+    if (IsOpen() && FWindow)
+        FWindow->Refresh();
+}
+
+int TkvGridFilterDropDown::RowAt(const QPoint &clientPoint) const
+{
+    const int listWidth = FClientSize.width() - (ScrollBarShown() ? FScrollBarWidth : 0);
+    if (FRowHeight <= 0 || clientPoint.x() < 0 || clientPoint.x() >= listWidth || clientPoint.y() < 0 ||
+        clientPoint.y() >= FVisibleRowCount * FRowHeight)
+        return -1;
+    const int index = FTopIndex + clientPoint.y() / FRowHeight;
+    return index < Count() ? index : -1;
+}
+
+QRect TkvGridFilterDropDown::RowBounds(int index) const
+{
+    const int listWidth = FClientSize.width() - (ScrollBarShown() ? FScrollBarWidth : 0);
+    return QRect(0, (index - FTopIndex) * FRowHeight, listWidth, FRowHeight);
+}
+
+void TkvGridFilterDropDown::HotTrack(int index)
+{
+    if (index >= 0 && index < Count())
+        SetItemIndex(index);
+}
+
+void TkvGridFilterDropDown::Apply(int index)
+{
+    if (!IsOpen() || index < 0 || index >= Count())
+        return;
+    TkvGridColumn *column = FColumn;
+    const TkvFilterValueItem entry = Entry(index);
+    Close();
+    ApplyFilterEntry(FGridView, *column, entry, FDialogs);
+}
+
+bool TkvGridFilterDropDown::KeyDown(TkvGridKey key)
+{
+    if (!IsOpen())
+        return false;
+    const int page = std::max(1, FVisibleRowCount - 1);
+    switch (key) {
+    case TkvGridKey::Up:
+        SetItemIndex(FItemIndex < 0 ? 0 : FItemIndex - 1);
+        return true;
+    case TkvGridKey::Down:
+        SetItemIndex(FItemIndex + 1);
+        return true;
+    case TkvGridKey::PageUp:
+        SetItemIndex(FItemIndex < 0 ? 0 : FItemIndex - page);
+        return true;
+    case TkvGridKey::PageDown:
+        SetItemIndex(FItemIndex + page);
+        return true;
+    case TkvGridKey::Home:
+        SetItemIndex(0);
+        return true;
+    case TkvGridKey::End:
+        SetItemIndex(Count() - 1);
+        return true;
+    case TkvGridKey::Enter:
+        if (FItemIndex >= 0)
+            Apply(FItemIndex);
+        else
+            Close();
+        return true;
+    case TkvGridKey::Escape:
+        Close();
+        return true;
+    default:
+        return false;
+    }
+}
+
+} // namespace kestrum
