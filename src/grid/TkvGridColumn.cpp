@@ -418,7 +418,9 @@ void TkvGridColumn::SetGroupIndex(int groupIndex)
 {
     if (!GridView() || groupIndex == GroupIndex())
         return;
-    if (groupIndex >= 0 && GroupIndex() < 0 && !FVisibleBeforeGroupingKnown) {
+    // Taken each time the column joins the grouping, so that ungrouping restores
+    // the visibility it had then, not the one of an earlier grouping.
+    if (groupIndex >= 0 && GroupIndex() < 0) {
         FVisibleBeforeGrouping = Visible();
         FVisibleBeforeGroupingKnown = true;
     }
