@@ -1,13 +1,16 @@
 // A header click that sorts by the item column and a drag of the item header
 // into the group-by box, end to end through the grid (controller, rebuild,
 // layout, one paint), each beside the data controller's own sort or grouping
-// of the same column in the same run. A million ledger rows, one run each.
+// of the same column in the same run; and a press on a filter button, which
+// opens the column's drop-down, beside a plain loop of the item values into a
+// sorted set and SQLite's own distinct sorted items. A million ledger rows.
 #include "data/DataControllerGroups.h"
 #include "data/DataSorting.h"
 #include "data/DataSummary.h"
 #include "data/ValueTypes.h"
 #include "filter/DataFilterCriteria.h"
 #include "grid/TkvGridDataControllerSource.h"
+#include "grid/TkvGridFilterDropDown.h"
 #include "grid/TkvGridTableView.h"
 
 #include <QApplication>
@@ -16,6 +19,9 @@
 #include <benchmark/benchmark.h>
 
 #include <random>
+#include <set>
+
+#include <sqlite3.h>
 
 using namespace kestrum;
 
@@ -132,15 +138,92 @@ void BM_HeaderDragItemIntoGroupByBox(benchmark::State &state)
 }
 BENCHMARK(BM_HeaderDragItemIntoGroupByBox)->Iterations(1)->Unit(benchmark::kMillisecond);
 
-void BM_ValueListLoadItem(benchmark::State &state)
+QPoint FilterButtonPoint(const TkvGridTableView &view, int column)
+{
+    for (const TkvGridHeaderAreaViewInfo &area : view.ViewInfo().HeaderCells()[std::size_t(column)].Areas)
+        if (area.Kind == TkvGridHeaderAreaKind::FilterButton)
+            return area.Bounds.center();
+    return {};
+}
+
+//! A press on the column's filter button: the distinct values, sorted, with
+//! their texts, the entry of the column's filter and the popup's size.
+void OpenFilterDropDown(benchmark::State &state, int column)
 {
     auto view = MakeLedgerView();
-    auto list = view->Filter()->CreateValueList();
-    for (auto _ : state)
-        list->Load(Item);
-    state.counters["entries"] = list->Count();
+    Paint(*view);
+    TkvGridTableController &controller = view->Controller();
+    int entries = 0;
+    for (auto _ : state) {
+        controller.MouseDown(TkvGridMouseButton::Left, FilterButtonPoint(*view, column), {}, false);
+        entries = controller.FilterDropDown()->Count();
+        state.PauseTiming();
+        controller.FilterDropDown()->Close();
+        state.ResumeTiming();
+    }
+    state.counters["entries"] = entries;
 }
-BENCHMARK(BM_ValueListLoadItem)->Iterations(1)->Unit(benchmark::kMillisecond);
+
+void BM_FilterDropDownOpenItem(benchmark::State &state)
+{
+    OpenFilterDropDown(state, Item);
+}
+BENCHMARK(BM_FilterDropDownOpenItem)->Iterations(3)->Unit(benchmark::kMillisecond);
+
+void BM_FilterDropDownOpenAmount(benchmark::State &state)
+{
+    OpenFilterDropDown(state, Amount);
+}
+BENCHMARK(BM_FilterDropDownOpenAmount)->Iterations(1)->Unit(benchmark::kMillisecond);
+
+//! Baseline: the item values read from the controller straight into a sorted set.
+void BM_BaselineItemsIntoSortedSet(benchmark::State &state)
+{
+    auto view = MakeLedgerView();
+    const TkvCustomDataController &controller = view->ControllerSource()->Controller();
+    std::size_t count = 0;
+    for (auto _ : state) {
+        std::set<QString> values;
+        for (int record = 0; record < controller.RecordCount(); ++record)
+            values.insert(controller.GetDisplayText(record, Item));
+        count = values.size();
+    }
+    state.counters["entries"] = double(count);
+}
+BENCHMARK(BM_BaselineItemsIntoSortedSet)->Iterations(3)->Unit(benchmark::kMillisecond);
+
+//! Baseline: SQLite's own distinct sorted items over the same million rows in memory.
+void BM_BaselineSqliteSelectDistinct(benchmark::State &state)
+{
+    sqlite3 *db = nullptr;
+    sqlite3_open(":memory:", &db);
+    sqlite3_exec(db, "CREATE TABLE gain(id INTEGER PRIMARY KEY, amount REAL, item TEXT)", nullptr, nullptr,
+                 nullptr);
+    sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr);
+    sqlite3_stmt *insert = nullptr;
+    sqlite3_prepare_v2(db, "INSERT INTO gain(amount, item) VALUES(?, ?)", -1, &insert, nullptr);
+    std::mt19937 random(2026);
+    for (int record = 0; record < RowCount; ++record) {
+        sqlite3_bind_double(insert, 1, double(random() % 1000000) / 100);
+        sqlite3_bind_text(insert, 2, ItemNames[random() % std::size(ItemNames)], -1, SQLITE_STATIC);
+        sqlite3_step(insert);
+        sqlite3_reset(insert);
+    }
+    sqlite3_finalize(insert);
+    sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr);
+    int count = 0;
+    for (auto _ : state) {
+        sqlite3_stmt *select = nullptr;
+        sqlite3_prepare_v2(db, "SELECT DISTINCT item FROM gain ORDER BY item", -1, &select, nullptr);
+        count = 0;
+        while (sqlite3_step(select) == SQLITE_ROW)
+            ++count;
+        sqlite3_finalize(select);
+    }
+    sqlite3_close(db);
+    state.counters["entries"] = count;
+}
+BENCHMARK(BM_BaselineSqliteSelectDistinct)->Iterations(3)->Unit(benchmark::kMillisecond);
 
 } // namespace
 

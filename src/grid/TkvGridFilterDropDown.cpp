@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <set>
+#include <unordered_map>
 
 namespace kestrum {
 
@@ -54,6 +55,39 @@ bool IsSimpleCondition(const TkvCustomFilterCriteriaItem *item)
 bool EditsFieldText(TkvGridEditorItemKind kind)
 {
     return kind == TkvGridEditorItemKind::Mask || kind == TkvGridEditorItemKind::Memo;
+}
+
+//! The width of the widest text. Shaping every text of a long list costs more
+//! than building it: long lists are ranked by the sum of their characters'
+//! advances, and only the texts ranked widest are measured as a whole.
+int WidestText(const QFontMetrics &metrics, const std::vector<QString> &texts)
+{
+    constexpr std::size_t MeasuredWhole = 64;
+    if (texts.size() <= MeasuredWhole) {
+        int widest = 0;
+        for (const QString &text : texts)
+            widest = std::max(widest, metrics.horizontalAdvance(text));
+        return widest;
+    }
+    std::unordered_map<char16_t, int> advances;
+    std::vector<std::pair<int, std::size_t>> ranked;
+    ranked.reserve(texts.size());
+    for (std::size_t i = 0; i < texts.size(); ++i) {
+        int sum = 0;
+        for (const QChar c : texts[i]) {
+            auto [place, added] = advances.try_emplace(c.unicode(), 0);
+            if (added)
+                place->second = metrics.horizontalAdvance(c);
+            sum += place->second;
+        }
+        ranked.emplace_back(sum, i);
+    }
+    std::partial_sort(ranked.begin(), ranked.begin() + MeasuredWhole, ranked.end(),
+                      [](const auto &a, const auto &b) { return a.first > b.first; });
+    int widest = 0;
+    for (std::size_t k = 0; k < MeasuredWhole; ++k)
+        widest = std::max(widest, metrics.horizontalAdvance(texts[ranked[k].second]));
+    return widest;
 }
 
 } // namespace
@@ -203,10 +237,7 @@ void TkvGridFilterDropDown::CalculateSize(const QRect &headerCellBounds)
         filtering.MaxDropDownCount() > 0 ? std::min(count, filtering.MaxDropDownCount()) : count;
     int width = filtering.DropDownWidth();
     if (width <= 0) {
-        int widest = 0;
-        for (const QString &text : FDisplayTexts)
-            widest = std::max(widest, metrics.horizontalAdvance(text));
-        width = widest + 4;
+        width = WidestText(metrics, FDisplayTexts) + 4;
     }
     if (ScrollBarShown())
         width += FScrollBarWidth;
