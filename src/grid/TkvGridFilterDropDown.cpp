@@ -4,8 +4,10 @@
 #include "grid/TkvGridTableView.h"
 
 #include <QFontMetrics>
+#include <QTextLayout>
 
 #include <algorithm>
+#include <cmath>
 #include <set>
 #include <unordered_map>
 
@@ -88,6 +90,19 @@ int WidestText(const QFontMetrics &metrics, const std::vector<QString> &texts)
     for (std::size_t k = 0; k < MeasuredWhole; ++k)
         widest = std::max(widest, metrics.horizontalAdvance(texts[ranked[k].second]));
     return widest;
+}
+
+//! A line of "Qq" in the font as it is laid out here (where the font has no
+//! Chinese glyphs, the font the platform falls back on for them counts too),
+//! and a pixel above and below: Chinese glyphs fill their whole line, and rows
+//! without that gap run into each other.
+int RowHeightOf(const QFont &font)
+{
+    QTextLayout layout(QStringLiteral("Qq") + QChar(0x4E2D), font);
+    layout.beginLayout();
+    const QTextLine line = layout.createLine();
+    layout.endLayout();
+    return std::max(QFontMetrics(font).height(), int(std::ceil(line.height()))) + 2;
 }
 
 } // namespace
@@ -231,7 +246,7 @@ void TkvGridFilterDropDown::CalculateSize(const QRect &headerCellBounds)
 {
     const TkvGridFiltering &filtering = FGridView.Filtering();
     const QFontMetrics metrics(FGridView.Font());
-    FRowHeight = std::max(1, metrics.height());
+    FRowHeight = RowHeightOf(FGridView.Font());
     const int count = Count();
     FVisibleRowCount =
         filtering.MaxDropDownCount() > 0 ? std::min(count, filtering.MaxDropDownCount()) : count;
