@@ -8,7 +8,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <set>
 #include <unordered_map>
 
 namespace kestrum {
@@ -46,12 +45,6 @@ public:
 private:
     TkvGridTableView &FView;
 };
-
-bool IsSimpleCondition(const TkvCustomFilterCriteriaItem *item)
-{
-    return !item->IsItemList() &&
-           static_cast<const TkvFilterCriteriaItem *>(item)->OperatorKind() <= ocNotLike;
-}
 
 //! Editors that edit the field's text order the values by the values themselves.
 bool EditsFieldText(TkvGridEditorItemKind kind)
@@ -107,35 +100,6 @@ int RowHeightOf(const QFont &font)
 
 } // namespace
 
-bool CanShowInCustomFilterDialog(const TkvFilterCriteria &criteria)
-{
-    const TkvFilterCriteriaItemList &root = criteria.Root();
-    if (root.BoolOperatorKind() != bcAnd)
-        return false;
-    std::set<TkvFilterItemLink> used;
-    for (int i = 0; i < root.Count(); ++i) {
-        const TkvCustomFilterCriteriaItem *element = root.Items(i);
-        TkvFilterItemLink link = nullptr;
-        if (element->IsItemList()) {
-            const auto *list = static_cast<const TkvFilterCriteriaItemList *>(element);
-            if (list->Count() != 2 ||
-                (list->BoolOperatorKind() != bcAnd && list->BoolOperatorKind() != bcOr) ||
-                !IsSimpleCondition(list->Items(0)) || !IsSimpleCondition(list->Items(1)))
-                return false;
-            link = static_cast<const TkvFilterCriteriaItem *>(list->Items(0))->ItemLink();
-            if (static_cast<const TkvFilterCriteriaItem *>(list->Items(1))->ItemLink() != link)
-                return false;
-        } else {
-            if (!IsSimpleCondition(element))
-                return false;
-            link = static_cast<const TkvFilterCriteriaItem *>(element)->ItemLink();
-        }
-        if (!used.insert(link).second)
-            return false;
-    }
-    return true;
-}
-
 void ApplyFilterEntry(TkvGridTableView &view, TkvGridColumn &column, const TkvFilterValueItem &entry,
                       const TkvGridFilterDialogs &dialogs)
 {
@@ -155,12 +119,9 @@ void ApplyFilterEntry(TkvGridTableView &view, TkvGridColumn &column, const TkvFi
         criteria->RemoveConditionsOf(link);
         break;
     case vkCustom:
-        if (CanShowInCustomFilterDialog(*criteria)) {
-            if (dialogs.ShowColumnFilterDialog && dialogs.ShowColumnFilterDialog(view, column))
-                criteria->SetActive(true);
-        } else if (dialogs.ShowFilterBuilderDialog) {
-            dialogs.ShowFilterBuilderDialog(view);
-        }
+        // The hook chooses between the custom dialog and the filter builder.
+        if (dialogs.ShowColumnFilterDialog && dialogs.ShowColumnFilterDialog(view, column))
+            criteria->SetActive(true);
         break;
     case vkBlanks:
         criteria->SetActive(true);

@@ -22,12 +22,6 @@ class TkvGridColumn;
 class TkvFilterCriteria;
 class TkvDataFilterValueList;
 
-//! Whether the custom filter dialog can show the criteria: an and at the root,
-//! and each root element either one condition with an operator from equal to
-//! not like, or a list of exactly two such conditions joined by and or or on
-//! one item; no item is used by two root elements.
-bool CanShowInCustomFilterDialog(const TkvFilterCriteria &criteria);
-
 //! Applies a drop-down entry to a column's filter in one criteria change; an
 //! "all" entry on a column without conditions changes nothing.
 void ApplyFilterEntry(TkvGridTableView &view, TkvGridColumn &column, const TkvFilterValueItem &entry,

@@ -2,6 +2,7 @@
 
 #include "grid/TkvGridCellText.h"
 #include "grid/TkvGridCustomizationForm.h"
+#include "grid/TkvGridFilterDialogs.h"
 #include "grid/TkvGridFilterDropDown.h"
 #include "grid/TkvGridFilterPopup.h"
 #include "grid/TkvGridTableController.h"
@@ -37,6 +38,7 @@ void TkvGridSite::SetGridView(TkvGridTableView *view)
         FGridView->OnInvalidate = nullptr;
         FGridView->OnWaitCursor = nullptr;
         FGridView->Controller().SetWindowFactory(nullptr);
+        FGridView->Controller().FilterDialogs().ShowColumnFilterDialog = nullptr;
     }
     FGridView = view;
     if (view) {
@@ -47,6 +49,10 @@ void TkvGridSite::SetGridView(TkvGridTableView *view)
                 QApplication::restoreOverrideCursor();
         };
         view->Controller().SetDragThreshold(QApplication::startDragDistance() / 2);
+        view->Controller().FilterDialogs().ShowColumnFilterDialog = [this](TkvGridTableView &grid,
+                                                                          TkvGridColumn &column) {
+            return ShowGridColumnFilterDialog(grid, column, this);
+        };
         view->Controller().SetWindowFactory(
             [this, view](TkvGridWindowKind kind) -> std::unique_ptr<TkvGridWindow> {
                 if (kind == TkvGridWindowKind::CustomizationForm)

@@ -32,7 +32,8 @@ using TkvGridWindowFactory = std::function<std::unique_ptr<TkvGridWindow>(TkvGri
 
 //! The filter dialogs as the grid reaches them; each returns true when closed with OK.
 struct TkvGridFilterDialogs {
-    //! The custom filter dialog for one column.
+    //! The "(用户定制搜索)" entry of a column: the custom filter dialog, or the
+    //! filter builder where the criteria is beyond that dialog.
     std::function<bool(TkvGridTableView &, TkvGridColumn &)> ShowColumnFilterDialog;
     //! The filter builder for the view's whole criteria.
     std::function<bool(TkvGridTableView &)> ShowFilterBuilderDialog;

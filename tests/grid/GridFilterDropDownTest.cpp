@@ -5,6 +5,7 @@
 // drags to and from the customization form.
 #include "data/ValueTypes.h"
 #include "filter/DataFilterCriteria.h"
+#include "filter/dialogs/FilterDialogModel.h"
 #include "grid/TkvGridDataControllerSource.h"
 #include "grid/TkvGridFilterDropDown.h"
 #include "grid/TkvGridTableView.h"
@@ -247,7 +248,7 @@ TEST(GridFilterDropDownSize, RowsWidthScrollBarAndPlaceBelowTheHeaderCell)
     TkvGridFilterDropDown &dropDown = grid.DropDown();
     const QFontMetrics metrics(grid.View->Font());
     EXPECT_EQ(dropDown.Count(), 32);
-    EXPECT_EQ(dropDown.VisibleRowCount(), 15); // MaxDropDownCount
+    EXPECT_EQ(dropDown.VisibleRowCount(), 15);         // MaxDropDownCount
     EXPECT_GE(dropDown.RowHeight(), metrics.height()); // a line of "Qq", Chinese fallback included
     EXPECT_TRUE(dropDown.ScrollBarShown());
     // Narrower than the header cell: as wide as the cell, right-aligned below it.
@@ -359,7 +360,7 @@ TEST(GridFilterDropDownApply, BlanksNonBlanksAndAll)
     EXPECT_FALSE(filter.Active());
 }
 
-TEST(GridFilterDropDownApply, TheCustomEntryOpensTheColumnDialogOrTheBuilderForOtherShapes)
+TEST(GridFilterDropDownApply, TheCustomEntryGoesThroughTheColumnDialogHookWhateverTheShape)
 {
     FilterGrid grid = MakeLedger();
     TkvDataFilterCriteria &filter = grid.Filter();
@@ -369,49 +370,52 @@ TEST(GridFilterDropDownApply, TheCustomEntryOpensTheColumnDialogOrTheBuilderForO
         opened += "custom:" + column.Name().toStdString() + " ";
         return answer;
     };
-    grid.Ctl().FilterDialogs().ShowFilterBuilderDialog = [&](TkvGridTableView &) {
-        opened += "builder ";
-        return true;
-    };
     grid.Choose(grid.Item, "(用户定制搜索)");
     EXPECT_EQ(opened, "custom:item ");
     EXPECT_FALSE(filter.Active()); // cancelled
+    EXPECT_EQ(grid.Changes, 1);    // the bracket closed once
     answer = true;
     grid.Choose(grid.Item, "(用户定制搜索)");
     EXPECT_TRUE(filter.Active()); // OK switches the filter on
-    // An or at the root joining two columns is beyond the custom dialog.
+    // An or at the root joining two columns: the hook chooses the builder itself.
     filter.Root().SetBoolOperatorKind(bcOr);
     filter.AddItemCondition(nullptr, grid.Link(grid.Amount), ocGreater, Variant(15.0), {}, false);
     filter.AddItemCondition(nullptr, grid.Link(grid.Item), ocEqual, Variant(QString::fromUtf8("工资")), {},
                             false);
     opened.clear();
     grid.Choose(grid.Item, "(用户定制搜索)");
-    EXPECT_EQ(opened, "builder ");
+    EXPECT_EQ(opened, "custom:item ");
+    // Without a hook the entry only closes the list.
+    grid.Ctl().FilterDialogs().ShowColumnFilterDialog = nullptr;
+    grid.Choose(grid.Item, "(用户定制搜索)");
+    EXPECT_FALSE(grid.DropDown().IsOpen());
 }
 
+//! The shapes the custom dialog takes and those left to the builder, as the
+//! dialog module's rule decides for the hook.
 TEST(GridFilterDropDownApply, ShapesTheCustomDialogCanShow)
 {
     FilterGrid grid = MakeLedger();
     TkvDataFilterCriteria &filter = grid.Filter();
     const TkvFilterItemLink amount = grid.Link(grid.Amount);
     const TkvFilterItemLink item = grid.Link(grid.Item);
-    EXPECT_TRUE(CanShowInCustomFilterDialog(filter)); // empty
+    EXPECT_TRUE(IsSimpleFilterCriteria(filter)); // empty
     filter.AppendCondition(nullptr, amount, ocNotLike, Variant(QStringLiteral("1%")), {});
     TkvFilterCriteriaItemList *pair = filter.AppendSubList(nullptr, bcOr);
     filter.AppendCondition(pair, item, ocEqual, Variant(QStringLiteral("a")), {});
     filter.AppendCondition(pair, item, ocLess, Variant(QStringLiteral("b")), {});
-    EXPECT_TRUE(CanShowInCustomFilterDialog(filter));
+    EXPECT_TRUE(IsSimpleFilterCriteria(filter));
     filter.AppendCondition(nullptr, item, ocEqual, Variant(QStringLiteral("c")), {}); // item used twice
-    EXPECT_FALSE(CanShowInCustomFilterDialog(filter));
+    EXPECT_FALSE(IsSimpleFilterCriteria(filter));
     filter.ClearTree();
     filter.AppendCondition(nullptr, amount, ocBetween, Variant::fromArray({Variant(1.0), Variant(2.0)}),
                            {}); // beyond not like
-    EXPECT_FALSE(CanShowInCustomFilterDialog(filter));
+    EXPECT_FALSE(IsSimpleFilterCriteria(filter));
     filter.ClearTree();
     TkvFilterCriteriaItemList *mixed = filter.AppendSubList(nullptr, bcAnd);
     filter.AppendCondition(mixed, item, ocEqual, Variant(QStringLiteral("a")), {});
     filter.AppendCondition(mixed, amount, ocEqual, Variant(1.0), {}); // two items in one pair
-    EXPECT_FALSE(CanShowInCustomFilterDialog(filter));
+    EXPECT_FALSE(IsSimpleFilterCriteria(filter));
 }
 
 // --- keys and pointer in the popup ------------------------------------------------------
