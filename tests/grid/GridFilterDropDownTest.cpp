@@ -6,11 +6,18 @@
 #include "data/ValueTypes.h"
 #include "filter/DataFilterCriteria.h"
 #include "filter/dialogs/FilterDialogModel.h"
+#include "grid/TkvGridCustomizationForm.h"
 #include "grid/TkvGridDataControllerSource.h"
 #include "grid/TkvGridFilterDropDown.h"
+#include "grid/TkvGridFilterPopup.h"
+#include "grid/TkvGridSite.h"
 #include "grid/TkvGridTableView.h"
 
+#include <QApplication>
+#include <QFocusEvent>
 #include <QFontMetrics>
+#include <QKeyEvent>
+#include <QTabWidget>
 #include <gtest/gtest.h>
 
 #include <optional>
@@ -668,3 +675,105 @@ TEST(GridHeaderDragMended, VisibleBeforeGroupingIsTakenEachTimeTheColumnIsGroupe
 }
 
 } // namespace
+
+// --- the windows, made by a site ----------------------------------------------------------
+
+namespace {
+
+//! The offscreen platform cannot raise windows or grab the keyboard for a
+//! popup; it says so, which is no fault of the windows under test.
+class OffscreenPopupFilter {
+public:
+    OffscreenPopupFilter() { FPrevious = qInstallMessageHandler(&Filter); }
+    ~OffscreenPopupFilter() { qInstallMessageHandler(FPrevious); }
+
+private:
+    static void Filter(QtMsgType type, const QMessageLogContext &context, const QString &message)
+    {
+        if (message.startsWith("This plugin does not support"))
+            return;
+        FPrevious(type, context, message);
+    }
+    static inline QtMessageHandler FPrevious = nullptr;
+};
+
+TkvGridFilterPopup *PopupOf(TkvGridTableController &controller)
+{
+    auto *window = dynamic_cast<TkvGridFilterPopupWindow *>(controller.FilterDropDown()->Window());
+    return window ? window->Widget() : nullptr;
+}
+
+} // namespace
+
+TEST(GridFilterWindows, ThePopupIsMadeOnceShowsTheListAndClosesOnEscWithoutChange)
+{
+    OffscreenPopupFilter quiet;
+    FilterGrid grid = MakeLedger();
+    TkvGridSite site;
+    site.resize(600, 400);
+    site.SetGridView(grid.View.get());
+    site.show();
+    grid.OpenDropDown(grid.Item);
+    TkvGridFilterPopup *popup = PopupOf(grid.Ctl());
+    ASSERT_NE(popup, nullptr);
+    EXPECT_TRUE(popup->isVisible());
+    EXPECT_EQ(popup->size(), grid.DropDown().PopupBounds().size());
+    // The popup taking the focus does not end the drop-down.
+    QFocusEvent focusOut(QEvent::FocusOut, Qt::PopupFocusReason);
+    QApplication::sendEvent(&site, &focusOut);
+    EXPECT_EQ(grid.Ctl().HeaderState(), TkvGridHeaderState::DropDown);
+    QKeyEvent down(QEvent::KeyPress, Qt::Key_Down, Qt::NoModifier);
+    QApplication::sendEvent(popup, &down);
+    EXPECT_EQ(grid.DropDown().ItemIndex(), 0);
+    QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+    QApplication::sendEvent(popup, &escape);
+    EXPECT_FALSE(popup->isVisible());
+    EXPECT_EQ(grid.Ctl().HeaderState(), TkvGridHeaderState::None);
+    EXPECT_EQ(grid.Changes, 0);
+    // Hidden from outside (a click elsewhere): the drop-down closes with it.
+    grid.OpenDropDown(grid.Amount);
+    EXPECT_EQ(PopupOf(grid.Ctl()), popup); // kept and reused
+    popup->hide();
+    EXPECT_FALSE(grid.DropDown().IsOpen());
+    EXPECT_EQ(grid.Ctl().HeaderState(), TkvGridHeaderState::None);
+    // Enter applies the selected row.
+    grid.OpenDropDown(grid.Item);
+    QKeyEvent end(QEvent::KeyPress, Qt::Key_End, Qt::NoModifier);
+    QApplication::sendEvent(popup, &end);
+    QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+    QApplication::sendEvent(popup, &enter);
+    EXPECT_EQ(grid.Filter().ConditionCount(), 1);
+    EXPECT_EQ(grid.VisibleRecords(), 1); // 利息
+    site.SetGridView(nullptr);
+}
+
+TEST(GridFilterWindows, TheCustomizationFormHasItsCaptionsAndClosingItEndsTheState)
+{
+    OffscreenPopupFilter quiet;
+    FilterGrid grid = MakeLedger();
+    int closed = 0;
+    grid.View->OnCustomization = [&](TkvGridTableView *) { ++closed; };
+    TkvGridSite site;
+    site.resize(600, 400);
+    site.SetGridView(grid.View.get());
+    site.show();
+    grid.Ctl().SetCustomizing(true);
+    TkvGridCustomizationForm *form = nullptr;
+    for (QWidget *widget : QApplication::topLevelWidgets())
+        if (auto *candidate = qobject_cast<TkvGridCustomizationForm *>(widget))
+            form = candidate;
+    ASSERT_NE(form, nullptr);
+    EXPECT_TRUE(form->isVisible());
+    EXPECT_EQ(form->windowTitle(), QString::fromUtf8("Orvane 列表自定义选框"));
+    auto *pages = form->findChild<QTabWidget *>();
+    ASSERT_NE(pages, nullptr);
+    EXPECT_EQ(pages->count(), 1);
+    EXPECT_EQ(pages->tabText(0), QString::fromUtf8("列 (请拖拽使用)"));
+    grid.Remark->SetVisible(false);
+    EXPECT_EQ(form->List()->ColumnAt(QPoint(5, 2)), grid.Remark);
+    EXPECT_EQ(form->List()->ColumnAt(QPoint(5, form->List()->RowHeight() + 2)), nullptr);
+    form->close();
+    EXPECT_FALSE(grid.Ctl().IsCustomizing());
+    EXPECT_EQ(closed, 1);
+    site.SetGridView(nullptr);
+}
