@@ -68,6 +68,20 @@ TEST(GridFilterDropDownList, CaseAndOrderFollowTheCriteriaAndTheColumnsEditor)
     EXPECT_EQ(grid.DropDown().Entry(2).Value.toDouble(), 100); // "100" before "20" before "3"
 }
 
+TEST(GridFilterDropDownList, NarrowStringsAreToldApartByTheirBytesAndMergedByTheCriteriasOrder)
+{
+    FilterGrid grid =
+        MakeFilterGrid({{1, "b"}, {2, ""}, {3, "B"}, {4, std::nullopt}, {5, "b"}, {6, "a"}}, true);
+    grid.OpenDropDown(grid.Item);
+    EXPECT_EQ(grid.Entries(), "(全部)|(用户定制搜索)|(为空)|(不为空)||B|a|b");
+    grid.Filter().SetOptions({fcoCaseInsensitive, fcoSoftNull});
+    grid.OpenDropDown(grid.Item);
+    EXPECT_EQ(grid.Entries(), "(全部)|(用户定制搜索)|(为空)|(不为空)|a|b"); // "B" joins the first "b"
+    grid.Filter().SetMaxValueListCount(3); // one value after the two fixed entries
+    grid.OpenDropDown(grid.Item);
+    EXPECT_EQ(grid.Entries(), "(全部)|(用户定制搜索)|(为空)|(不为空)|b");
+}
+
 TEST(GridFilterDropDownList, ValuesHiddenByAnotherColumnsFilterAndTheCapOnTheList)
 {
     FilterGrid grid = MakeLedger();

@@ -98,8 +98,8 @@ struct FilterGrid {
 using Value = std::optional<double>;
 using Text = std::optional<const char *>;
 
-//! Amount (float), item (wide string) and remark (wide string); nullopt is Null.
-inline FilterGrid MakeFilterGrid(const std::vector<std::pair<Value, Text>> &rows)
+//! Amount (float), item (wide or narrow string) and remark (wide string); nullopt is Null.
+inline FilterGrid MakeFilterGrid(const std::vector<std::pair<Value, Text>> &rows, bool narrowItems = false)
 {
     FilterGrid grid;
     grid.View = MakeGridView<TkvGridTableView>();
@@ -113,7 +113,9 @@ inline FilterGrid MakeFilterGrid(const std::vector<std::pair<Value, Text>> &rows
     view.SetBounds(QRect(0, 0, 600, 400));
     TkvCustomDataController &controller = grid.Controller();
     controller.ChangeValueTypeClass(0, TkvFloatValueType::Instance());
-    controller.ChangeValueTypeClass(1, TkvWideStringValueType::Instance());
+    controller.ChangeValueTypeClass(1, narrowItems
+                                           ? static_cast<TkvValueTypeClass>(TkvStringValueType::Instance())
+                                           : TkvWideStringValueType::Instance());
     controller.ChangeValueTypeClass(2, TkvWideStringValueType::Instance());
     view.EndLoading();
     controller.BeginBatch();
