@@ -5,8 +5,11 @@
 #include "grid/TkvGridTableViewInfo.h"
 #include "grid/TkvGridViewData.h"
 
+#include <QChar>
 #include <QPoint>
 #include <QRect>
+
+class QWidget;
 
 namespace kestrum {
 
@@ -47,6 +50,7 @@ enum class TkvGridScrollCode : std::uint8_t { LineUp, LineDown, PageUp, PageDown
 class TkvGridTableController {
 public:
     explicit TkvGridTableController(TkvGridTableView *view) : FGridView(view) {}
+    virtual ~TkvGridTableController() = default;
     TkvGridTableController(const TkvGridTableController &) = delete;
     TkvGridTableController &operator=(const TkvGridTableController &) = delete;
 
@@ -73,7 +77,11 @@ public:
 
     // Input.
     bool KeyDown(TkvGridKey key, TkvGridShiftState shift);
+    //! A typed character (Backspace is 8) whose key the controller left alone; true when consumed.
+    bool KeyPress(QChar character);
     bool IsControllerKey(TkvGridKey key) const;
+    //! The grid site lost the keyboard focus (after the view's own exit handling).
+    void FocusExit();
     void MouseDown(TkvGridMouseButton button, const QPoint &point, TkvGridShiftState shift, bool doubleClick);
     void MouseUp(TkvGridMouseButton button, const QPoint &point, TkvGridShiftState shift);
     //! One wheel message: positive steps scroll up, negative down, lines rows per step.
@@ -87,6 +95,40 @@ public:
     bool VerticalScrollBarShown() const;
     bool HorizontalScrollBarShown() const;
     void Scroll(bool vertical, TkvGridScrollCode code, int position = 0);
+
+    // Record operations.
+    bool CanAppend() const;
+    bool CanInsert(bool checkOption) const;
+    bool CanDelete(bool checkOption) const;
+    void CreateNewRecord(bool append);
+    //! Deletes the focused record, or the selected ones, after asking when the options say so;
+    //! false when nothing could be deleted or the user said no.
+    bool DeleteWithConfirmation();
+    //! The window confirmation boxes belong to (the site).
+    void SetDialogParent(QWidget *parent) { FDialogParent = parent; }
+
+    // Incremental search.
+    //! The item typing searches in: the focused item under cell focusing, else the view's
+    //! IncSearchItem, else the first visible item.
+    TkvCustomGridTableItem *IncSearchItem() const;
+
+    //! The next character is dropped (set after Ctrl+Space toggled a selection).
+    bool SuppressNextCharacter() const { return FSuppressNextCharacter; }
+
+    // Cell editor call points. The in-place editing controller overrides these; until one is
+    // attached there is no cell editor and they do nothing.
+    //! An in-place editor is open.
+    virtual bool IsCellEditorOpen() const { return false; }
+    //! The open editor writes its pending value into the record; a validation error raises.
+    virtual void PostCellValue() {}
+    //! Opens the editor on the focused cell (a new record keeps the editor open).
+    virtual void ShowCellEditor() {}
+    //! A left release without Shift or Ctrl on the focused data cell that OnCellClick left
+    //! unhandled: opens the editor at once (ImmediateEditor) or starts the delayed activation.
+    virtual void ShowEditorOnMouseUp(TkvGridColumn *column, const QPoint &point, bool cellWasFocused)
+    {
+        (void)column, (void)point, (void)cellWasFocused;
+    }
 
     // Moves.
     bool FocusNextRow(int fromRowIndex, bool forward);
@@ -160,11 +202,29 @@ private:
     void FocusFirstOrLastCell(bool first);
     void ScrollHorizontally(int delta);
 
+    // Key stages; each returns true when it consumed the key.
+    bool IncSearchKeyDown(TkvGridKey key, TkvGridShiftState shift);
+    bool NewItemRowKeyDown(TkvGridKey key);
+    bool RecordKeyDown(TkvGridKey key, TkvGridShiftState shift);
+    bool MoveKeyDown(TkvGridKey key, TkvGridShiftState shift, bool &movedRow);
+    void SelectByKey(TkvGridKey key, TkvGridShiftState shift);
+    bool FocusNewItemRowFromAbove();
+    bool FocusTopRowFromNewItemRow();
+    void SelectOnPress(int rowIndex, TkvGridShiftState shift);
+
     TkvGridTableView *FGridView;
     TkvCustomGridTableItem *FFocusedItem = nullptr;
     int FTopRowIndex = 0;
     int FLeftPos = 0;
     bool FDoubleClick = false;
+    bool FSuppressNextCharacter = false;
+    QWidget *FDialogParent = nullptr;
+    // The press on a data cell, for its release.
+    TkvGridColumn *FPressedCellColumn = nullptr;
+    bool FPressedCellWasFocused = false;
+    //! A selection change a press left to its release: the row, and whether Ctrl deselects it.
+    int FDeferredSelectRow = -1;
+    bool FDeferredDeselect = false;
     // Wheel deltas short of a notch, per axis, carried to the next wheel message.
     int FWheelRestX = 0;
     int FWheelRestY = 0;
