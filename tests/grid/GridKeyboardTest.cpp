@@ -388,3 +388,49 @@ TEST_F(GridKeysTest, KeysTypedIntoTheSiteSearchAndLeavingItDropsANewRecord)
     EXPECT_EQ(View->DataController().RowCount(), 4);
 }
 
+
+TEST(GridNewItemRowKeys, UpAndPageUpFromTheFirstRowReachTheNewItemRowAndDownLeavesIt)
+{
+    std::vector<std::vector<QString>> records;
+    for (int i = 0; i < 30; ++i)
+        records.push_back({QString::number(i), "x", "", ""});
+    LedgerGrid grid = MakeLedgerGrid(true, records);
+    grid.Source().Reload();
+    TkvGridTableView &view = *grid.View;
+    TkvGridTableController &controller = view.Controller();
+    GridTestSource &source = grid.Source();
+    controller.SetFocusedRowIndex(1);
+    // Without the row, Up stops at the first row.
+    controller.KeyDown(TkvGridKey::Up, NoShift);
+    controller.KeyDown(TkvGridKey::Up, NoShift);
+    EXPECT_EQ(source.FocusedRowIndex(), 0);
+    EXPECT_FALSE(source.NewItemRowFocused());
+
+    view.OptionsView().SetNewItemRow(true);
+    controller.SetFocusedRowIndex(1);
+    controller.KeyDown(TkvGridKey::Up, NoShift);
+    EXPECT_EQ(source.FocusedRowIndex(), 0);
+    EXPECT_TRUE(controller.KeyDown(TkvGridKey::Up, NoShift));
+    EXPECT_TRUE(source.NewItemRowFocused());
+    // On the new-item row Left and Right move between its cells; Page Up stays there.
+    controller.SetFocusedItem(grid.Amount);
+    EXPECT_TRUE(controller.KeyDown(TkvGridKey::Right, NoShift));
+    EXPECT_EQ(controller.FocusedItem(), grid.Item);
+    EXPECT_TRUE(controller.KeyDown(TkvGridKey::PageUp, NoShift));
+    EXPECT_TRUE(source.NewItemRowFocused());
+    // Down (and Page Down) go to the top row shown.
+    controller.KeyDown(TkvGridKey::Down, NoShift);
+    EXPECT_FALSE(source.NewItemRowFocused());
+    EXPECT_EQ(source.FocusedRowIndex(), 0);
+    EXPECT_TRUE(controller.KeyDown(TkvGridKey::PageUp, NoShift)); // from the first row: the new-item row
+    EXPECT_TRUE(source.NewItemRowFocused());
+    controller.SetTopRowIndex(5);
+    controller.KeyDown(TkvGridKey::PageDown, NoShift);
+    EXPECT_FALSE(source.NewItemRowFocused());
+    EXPECT_EQ(source.FocusedRowIndex(), 5);
+    // From a row with rows above, Page Up pages as usual.
+    controller.KeyDown(TkvGridKey::Down, NoShift);
+    controller.KeyDown(TkvGridKey::PageUp, NoShift);
+    EXPECT_FALSE(source.NewItemRowFocused());
+    EXPECT_EQ(source.FocusedRowIndex(), 5);
+}
