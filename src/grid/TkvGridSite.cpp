@@ -262,6 +262,11 @@ void TkvGridSite::mouseMoveEvent(QMouseEvent *event)
     TkvGridTableController &controller = FGridView->Controller();
     if (controller.HeaderState() != TkvGridHeaderState::None)
         Guarded([&] { controller.MouseMove(point, TranslateModifiers(event->modifiers())); });
+    if (controller.IsPullFocusing() && event->buttons().testFlag(Qt::LeftButton)) {
+        Guarded([&] { controller.PullFocusingMove(point); });
+        if (controller.PullScrollDirection() != 0 && !FDragScrollTimer.isActive())
+            FDragScrollTimer.start();
+    }
     UpdateCursor(point);
     if (controller.DragScrollDirection() != 0 && !FDragScrollTimer.isActive())
         FDragScrollTimer.start();
@@ -281,6 +286,10 @@ void TkvGridSite::UpdateCursor(const QPoint &point)
 
 void TkvGridSite::DragScrollTick()
 {
+    if (FGridView && FGridView->Controller().PullScrollDirection() != 0) {
+        Guarded([&] { FGridView->Controller().PullScrollStep(); });
+        return;
+    }
     if (!FGridView || FGridView->Controller().DragScrollDirection() == 0) {
         FDragScrollTimer.stop();
         return;

@@ -194,6 +194,10 @@ void TkvGridTableController::MouseDown(TkvGridMouseButton button, const QPoint &
             SetFocusedItem(hit.Column);
         if (FGridView->OptionsSelection().MultiSelect() && FocusedRowIndex() == rowIndex)
             SelectOnPress(rowIndex, shift);
+        if (button == TkvGridMouseButton::Left && FGridView->OptionsBehavior().PullFocusing()) {
+            FPullFocusing = true;
+            FPullScrollDirection = 0;
+        }
         break;
     }
     case TkvGridHitKind::Header:
@@ -246,6 +250,8 @@ void TkvGridTableController::MouseUp(TkvGridMouseButton button, const QPoint &po
         HeaderMouseUp(point, shift);
     FGridView->SetPressedColumn(nullptr);
     TkvUpdateLock lock(*FGridView);
+    FPullFocusing = false;
+    FPullScrollDirection = 0;
     const TkvGridHitTest hit = FGridView->ViewInfo().HitTest(point);
     TkvGridColumn *pressedColumn = std::exchange(FPressedCellColumn, nullptr);
     const int deferredRow = std::exchange(FDeferredSelectRow, -1);
@@ -269,6 +275,36 @@ void TkvGridTableController::MouseUp(TkvGridMouseButton button, const QPoint &po
         else
             FGridView->DataController().SelectRows(deferredRow, deferredRow, true);
     }
+}
+
+void TkvGridTableController::PullFocusingMove(const QPoint &point)
+{
+    if (!FPullFocusing)
+        return;
+    TkvGridTableViewInfo &viewInfo = FGridView->ViewInfo();
+    const TkvGridHitTest hit = viewInfo.HitTest(point);
+    const QRect area = viewInfo.RowsAreaBounds();
+    FPullScrollDirection = 0;
+    if (hit.RowIndex >= 0) {
+        SetFocusedRowIndex(hit.RowIndex);
+        if (FGridView->OnScrollBarsChanged)
+            FGridView->OnScrollBarsChanged();
+    } else if (point.y() < area.top()) {
+        FPullScrollDirection = -1;
+    } else if (point.y() > area.bottom()) {
+        FPullScrollDirection = 1;
+    }
+}
+
+void TkvGridTableController::PullScrollStep()
+{
+    if (!FPullFocusing || FPullScrollDirection == 0)
+        return;
+    TkvUpdateLock lock(*FGridView);
+    SetTopRowIndex(FTopRowIndex + FPullScrollDirection);
+    const int rowIndex = FPullScrollDirection < 0 ? FTopRowIndex : FGridView->ViewInfo().LastFullyVisibleRowIndex();
+    if (rowIndex >= 0)
+        SetFocusedRowIndex(rowIndex);
 }
 
 void TkvGridTableController::MouseWheel(int steps, int linesPerStep)

@@ -140,6 +140,15 @@ public:
 
     bool IsDoubleClick() const { return FDoubleClick; }
 
+    // Pull focusing: with OptionsBehavior.PullFocusing the focus follows the mouse while the
+    // left button is held after a press on a row.
+    bool IsPullFocusing() const { return FPullFocusing; }
+    //! The held mouse moved: the row under it is focused; above or below the rows the view
+    //! scrolls that way (PullScrollDirection, one PullScrollStep per timer tick).
+    void PullFocusingMove(const QPoint &point);
+    int PullScrollDirection() const { return FPullScrollDirection; }
+    void PullScrollStep();
+
     // Header interactions: press, click to sort, drag to move or group, size.
     //! Moves with or without a button held (header drags and sizing follow them).
     void MouseMove(const QPoint &point, TkvGridShiftState shift);
@@ -218,6 +227,8 @@ private:
     int FLeftPos = 0;
     bool FDoubleClick = false;
     bool FSuppressNextCharacter = false;
+    bool FPullFocusing = false;
+    int FPullScrollDirection = 0;
     QWidget *FDialogParent = nullptr;
     // The press on a data cell, for its release.
     TkvGridColumn *FPressedCellColumn = nullptr;

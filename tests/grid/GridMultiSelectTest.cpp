@@ -230,3 +230,32 @@ TEST(GridMultiSelect, NavigatorButtonsMoveTheViewAndAskOnlyTheGridsQuestion)
     EXPECT_FALSE(grid.Controller().DeleteWithConfirmation());
     EXPECT_EQ(grid.Source().RowCount(), 5);
 }
+
+TEST(GridPullFocusing, TheFocusFollowsTheHeldMouseAndScrollsPastTheRows)
+{
+    SelectGrid grid = MakeSelectGrid(100);
+    TkvGridTableController &controller = grid.Controller();
+    grid.View->OptionsSelection().SetMultiSelect(false);
+    controller.MouseDown(TkvGridMouseButton::Left, grid.CellCenter(2), NoShift, false);
+    controller.PullFocusingMove(grid.CellCenter(5));
+    EXPECT_FALSE(controller.IsPullFocusing()); // the option is off
+    EXPECT_EQ(grid.Source().FocusedRowIndex(), 2);
+
+    grid.View->OptionsBehavior().SetPullFocusing(true);
+    controller.MouseDown(TkvGridMouseButton::Left, grid.CellCenter(2), NoShift, false);
+    ASSERT_TRUE(controller.IsPullFocusing());
+    controller.PullFocusingMove(grid.CellCenter(6));
+    EXPECT_EQ(grid.Source().FocusedRowIndex(), 6);
+    // Below the rows the view scrolls down a row per step, the focus on the last row shown.
+    const QRect area = grid.View->ViewInfo().RowsAreaBounds();
+    controller.PullFocusingMove(QPoint(100, area.bottom() + 5));
+    EXPECT_EQ(controller.PullScrollDirection(), 1);
+    controller.PullScrollStep();
+    controller.PullScrollStep();
+    EXPECT_EQ(controller.TopRowIndex(), 2);
+    EXPECT_EQ(grid.Source().FocusedRowIndex(), grid.View->ViewInfo().LastFullyVisibleRowIndex());
+    controller.MouseUp(TkvGridMouseButton::Left, QPoint(100, area.bottom() + 5), NoShift);
+    EXPECT_FALSE(controller.IsPullFocusing());
+    controller.PullScrollStep();
+    EXPECT_EQ(controller.TopRowIndex(), 2);
+}
