@@ -268,8 +268,9 @@ void TkvGridTableController::MouseUp(TkvGridMouseButton button, const QPoint &po
             hit.RowIndex == FocusedRowIndex() && hit.Column == FFocusedItem && !IsCellEditorOpen())
             ShowEditorOnMouseUp(hit.Column, point, pressedColumn == hit.Column && FPressedCellWasFocused);
     }
-    if (FGridView->OptionsSelection().MultiSelect() && button == TkvGridMouseButton::Left && deferredRow >= 0 &&
-        hit.RowIndex == deferredRow && deferredRow < FGridView->DataController().RowCount()) {
+    if (FGridView->OptionsSelection().MultiSelect() && button == TkvGridMouseButton::Left &&
+        deferredRow >= 0 && hit.RowIndex == deferredRow &&
+        deferredRow < FGridView->DataController().RowCount()) {
         if (FDeferredDeselect)
             FGridView->DataController().ChangeRowSelection(deferredRow, false);
         else
@@ -302,7 +303,8 @@ void TkvGridTableController::PullScrollStep()
         return;
     TkvUpdateLock lock(*FGridView);
     SetTopRowIndex(FTopRowIndex + FPullScrollDirection);
-    const int rowIndex = FPullScrollDirection < 0 ? FTopRowIndex : FGridView->ViewInfo().LastFullyVisibleRowIndex();
+    const int rowIndex =
+        FPullScrollDirection < 0 ? FTopRowIndex : FGridView->ViewInfo().LastFullyVisibleRowIndex();
     if (rowIndex >= 0)
         SetFocusedRowIndex(rowIndex);
 }

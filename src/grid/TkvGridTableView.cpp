@@ -2,8 +2,8 @@
 
 #include "grid/TkvGrid.h"
 #include "grid/TkvGridDataControllerSource.h"
-#include "grid/TkvGridNavigatorButtons.h"
 #include "grid/TkvGridLookAndFeelPainter.h"
+#include "grid/TkvGridNavigatorButtons.h"
 #include "grid/TkvGridTableController.h"
 #include "grid/TkvGridTablePainter.h"
 #include "grid/TkvGridTableViewInfo.h"

@@ -252,7 +252,8 @@ public:
     // the key to None, or a character handler that sets it to the null character, takes it.
     std::function<void(TkvGridTableView *, TkvGridKey &key, TkvGridShiftState)> OnKeyDown;
     std::function<void(TkvGridTableView *, QChar &character)> OnKeyPress;
-    std::function<void(TkvGridTableView *, TkvGridMouseButton, TkvGridShiftState, const QPoint &)> OnMouseDown;
+    std::function<void(TkvGridTableView *, TkvGridMouseButton, TkvGridShiftState, const QPoint &)>
+        OnMouseDown;
     std::function<void(TkvGridTableView *, TkvGridMouseButton, TkvGridShiftState, const QPoint &)> OnMouseUp;
     std::function<void(TkvGridTableView *)> OnDblClick;
     //! The view's navigator buttons (shown with OptionsView.Navigator); they act on this view.

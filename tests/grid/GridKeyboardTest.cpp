@@ -72,7 +72,8 @@ protected:
     }
     std::string StoredAmounts()
     {
-        return RawValue(FPath, "select group_concat(本次进帐, ',') from (select 本次进帐 from gain order by 1)");
+        return RawValue(FPath,
+                        "select group_concat(本次进帐, ',') from (select 本次进帐 from gain order by 1)");
     }
     //! The amounts in row order, group rows as "[item]".
     std::string RowTexts() const
@@ -378,7 +379,7 @@ TEST_F(GridKeysTest, KeysTypedIntoTheSiteSearchAndLeavingItDropsANewRecord)
     EXPECT_FALSE(View->DataController().IsIncSearching());
     QTest::keyClick(site, Qt::Key_End, Qt::ControlModifier);
     EXPECT_EQ(CurrentItem().toStdString(), "banana"); // not moved: the view took the key
-    EXPECT_EQ(seenByView, "kkkk"); // A, Backspace, Esc, End: the keys the grid knows
+    EXPECT_EQ(seenByView, "kkkk");                    // A, Backspace, Esc, End: the keys the grid knows
 
     QTest::keyClick(site, Qt::Key_Insert);
     ASSERT_EQ(Query.State(), dsInsert);
@@ -387,7 +388,6 @@ TEST_F(GridKeysTest, KeysTypedIntoTheSiteSearchAndLeavingItDropsANewRecord)
     EXPECT_EQ(Query.State(), dsBrowse);
     EXPECT_EQ(View->DataController().RowCount(), 4);
 }
-
 
 TEST(GridNewItemRowKeys, UpAndPageUpFromTheFirstRowReachTheNewItemRowAndDownLeavesIt)
 {

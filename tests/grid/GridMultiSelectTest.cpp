@@ -186,8 +186,8 @@ TEST(GridMultiSelect, CellClickFiresOnReleaseWithTheCellAndItsHandledFlag)
 {
     SelectGrid grid = MakeSelectGrid(6);
     std::vector<std::string> clicks;
-    grid.View->OnCellClick = [&](TkvGridTableView *, const TkvGridCellViewInfo &cell, TkvGridMouseButton button,
-                                 TkvGridShiftState shift, bool &handled) {
+    grid.View->OnCellClick = [&](TkvGridTableView *, const TkvGridCellViewInfo &cell,
+                                 TkvGridMouseButton button, TkvGridShiftState shift, bool &handled) {
         clicks.push_back(cell.Text.toStdString() + (button == TkvGridMouseButton::Right ? "R" : "L") +
                          (shift.Ctrl ? "^" : ""));
         handled = true;
