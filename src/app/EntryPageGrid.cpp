@@ -60,6 +60,8 @@ TEntryPageGrid CreateEntryPageGrid(QWidget *parent, const TEntryPageDescription 
         SetSummaryItemColumn(*item, columns[0]);
     }
     view->OptionsView().SetFooter(true);
+    // Stored as False: the grid's delete question is the only one.
+    view->NavigatorButtons().SetConfirmDelete(false);
     view->Filter()->LoadFromBytes(StoredCriteria);
     view->DBDataController()->SetDataSource(&source);
     view->EndLoading();

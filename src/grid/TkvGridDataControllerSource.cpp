@@ -6,6 +6,8 @@
 #include "db/DbField.h"
 #include "grid/TkvGridTableView.h"
 
+#include <algorithm>
+
 namespace kestrum {
 
 TkvGridDataControllerSource::TkvGridDataControllerSource(TkvCustomGridTableView *view) : FGridView(view)
@@ -286,6 +288,71 @@ int TkvGridDataControllerSource::NewItemRecordIndex() const
 bool TkvGridDataControllerSource::CanEdit() const
 {
     return FController->EditOperations().Contains(deoEdit);
+}
+
+bool TkvGridDataControllerSource::IsInserting() const
+{
+    return FController->EditState().Contains(desInserting);
+}
+
+bool TkvGridDataControllerSource::IsModified() const
+{
+    return FController->EditState().Contains(desModified);
+}
+
+bool TkvGridDataControllerSource::CanAppend() const
+{
+    return FController->EditOperations().Contains(deoAppend);
+}
+
+bool TkvGridDataControllerSource::CanInsert() const
+{
+    return FController->EditOperations().Contains(deoInsert);
+}
+
+bool TkvGridDataControllerSource::CanDelete() const
+{
+    return FController->EditOperations().Contains(deoDelete);
+}
+
+void TkvGridDataControllerSource::ChangeRowSelection(int rowIndex, bool selected)
+{
+    if (rowIndex >= 0 && rowIndex < FController->RowCount())
+        FController->ChangeRowSelection(rowIndex, selected);
+}
+
+void TkvGridDataControllerSource::SelectRows(int fromRowIndex, int toRowIndex, bool replace)
+{
+    const int rowCount = FController->RowCount();
+    if (rowCount == 0 || !FController->MultiSelect())
+        return;
+    const int first = std::clamp(std::min(fromRowIndex, toRowIndex), 0, rowCount - 1);
+    const int last = std::clamp(std::max(fromRowIndex, toRowIndex), 0, rowCount - 1);
+    TkvDataSelection &selection = FController->Selection();
+    // Clearing forgets the anchor, and the range is measured from it.
+    const int anchor = selection.AnchorRowIndex();
+    FController->BeginBatch();
+    try {
+        if (replace)
+            selection.Clear();
+        // Rows are added in ascending order, so each lands at the end of the sorted list.
+        for (int rowIndex = first; rowIndex <= last; ++rowIndex) {
+            const TkvRowInfo row = FController->Info().GetRowInfo(rowIndex);
+            selection.Add({rowIndex, row.RecordIndex, row.Level, row.IsGroupRow});
+        }
+        selection.SetAnchorRowIndex(anchor);
+    } catch (...) {
+        FController->EndBatch();
+        throw;
+    }
+    FController->EndBatch();
+}
+
+void TkvGridDataControllerSource::SelectAll()
+{
+    if (!FController->MultiSelect() || FController->RowCount() == 0)
+        return;
+    SelectRows(0, FController->RowCount() - 1, true);
 }
 
 int TkvGridDataControllerSource::ItemID(TkvDataItem item) const

@@ -75,6 +75,34 @@ public:
     bool CanEdit() const override;
     void BeginBatch() override { FController->BeginBatch(); }
     void EndBatch() override { FController->EndBatch(); }
+    bool IsInserting() const override;
+    bool IsModified() const override;
+    bool CanAppend() const override;
+    bool CanInsert() const override;
+    bool CanDelete() const override;
+    void Append() override { FController->Append(); }
+    void Insert() override { FController->Insert(); }
+    void Post() override { FController->Post(); }
+    void Cancel() override { FController->Cancel(); }
+    void DeleteFocused() override { FController->DeleteFocused(); }
+    void DeleteSelection() override { FController->DeleteSelection(); }
+    void UpdateData() override { FController->UpdateData(); }
+    bool IsGridMode() const override { return FController->Provider().IsGridMode(); }
+    void GotoFirst() override { FController->GotoFirst(); }
+    void GotoLast() override { FController->GotoLast(); }
+    bool IsIncSearching() const override { return FController->IsIncrementalSearching(); }
+    QString IncSearchText() const override { return FController->IncrementalSearchText(); }
+    bool Locate(int itemIndex, const QString &text) override { return FController->Locate(itemIndex, text); }
+    bool LocateNext(bool forward) override { return FController->LocateNext(forward); }
+    void CancelIncSearch() override { FController->CancelIncrementalSearch(); }
+    void SetMultiSelect(bool value) override { FController->SetMultiSelect(value); }
+    int SelectedRowCount() const override { return FController->SelectedRowCount(); }
+    void ChangeRowSelection(int rowIndex, bool selected) override;
+    void ClearSelection() override { FController->ClearSelection(); }
+    void SelectRows(int fromRowIndex, int toRowIndex, bool replace) override;
+    void SelectAll() override;
+    int SelectionAnchor() const override { return FController->Selection().AnchorRowIndex(); }
+    void SetSelectionAnchor(int rowIndex) override { FController->Selection().SetAnchorRowIndex(rowIndex); }
 
     // IkvDataControllerOwner.
     bool IsLoading() const override;

@@ -140,6 +140,52 @@ public:
     virtual void BeginBatch() {}
     virtual void EndBatch() {}
 
+    // Record operations that keys and the mouse start (the source refuses what it cannot do).
+    virtual bool IsInserting() const { return false; }
+    //! The record being edited or inserted has changed values.
+    virtual bool IsModified() const { return false; }
+    virtual bool CanAppend() const { return false; }
+    virtual bool CanInsert() const { return false; }
+    virtual bool CanDelete() const { return false; }
+    virtual void Append() {}
+    virtual void Insert() {}
+    virtual void Post() {}
+    virtual void Cancel() {}
+    virtual void DeleteFocused() {}
+    virtual void DeleteSelection() {}
+    //! Writes the values pending in bound editors into the record (it stays in edit state).
+    virtual void UpdateData() {}
+    //! Only a window of the source is held: Home and End move the source instead.
+    virtual bool IsGridMode() const { return false; }
+    virtual void GotoFirst() { ChangeFocusedRowIndex(0); }
+    virtual void GotoLast() { ChangeFocusedRowIndex(RowCount() - 1); }
+
+    // The new-item row's focus (the row is shown by the view; the source keeps its focus).
+    virtual bool NewItemRowFocused() const { return false; }
+    virtual bool SetNewItemRowFocused(bool focused) { return (void)focused, false; }
+
+    // Incremental search.
+    virtual bool IsIncSearching() const { return false; }
+    virtual QString IncSearchText() const { return {}; }
+    virtual bool Locate(int itemIndex, const QString &text) { return (void)itemIndex, (void)text, false; }
+    virtual bool LocateNext(bool forward) { return (void)forward, false; }
+    virtual void CancelIncSearch() {}
+
+    // Several selected rows.
+    virtual void SetMultiSelect(bool value) { (void)value; }
+    virtual int SelectedRowCount() const { return IsRowSelected(FocusedRowIndex()) ? 1 : 0; }
+    virtual void ChangeRowSelection(int rowIndex, bool selected) { (void)rowIndex, (void)selected; }
+    virtual void ClearSelection() {}
+    //! Selects the rows between the two (either order); replacing drops the other rows first.
+    virtual void SelectRows(int fromRowIndex, int toRowIndex, bool replace)
+    {
+        (void)fromRowIndex, (void)toRowIndex, (void)replace;
+    }
+    virtual void SelectAll() {}
+    //! The row a Shift range starts from; -1 when none.
+    virtual int SelectionAnchor() const { return -1; }
+    virtual void SetSelectionAnchor(int rowIndex) { (void)rowIndex; }
+
 protected:
     TkvGridRowSourceListener *FListener = nullptr;
 };

@@ -49,6 +49,7 @@ void TkvGridSite::SetGridView(TkvGridTableView *view)
                 QApplication::restoreOverrideCursor();
         };
         view->Controller().SetDragThreshold(QApplication::startDragDistance() / 2);
+        view->Controller().SetDialogParent(this);
         view->Controller().FilterDialogs().ShowColumnFilterDialog = [this](TkvGridTableView &grid,
                                                                           TkvGridColumn &column) {
             return ShowGridColumnFilterDialog(grid, column, this);
@@ -116,6 +117,10 @@ TkvGridKey TkvGridSite::TranslateKey(int qtKey, Qt::KeyboardModifiers modifiers)
         return TkvGridKey::Delete;
     case Qt::Key_Space:
         return TkvGridKey::Space;
+    case Qt::Key_Backspace:
+        return TkvGridKey::Backspace;
+    case Qt::Key_A:
+        return TkvGridKey::A;
     case Qt::Key_Asterisk:
         return keypad ? TkvGridKey::NumMultiply : TkvGridKey::None;
     case Qt::Key_Plus:
@@ -185,10 +190,36 @@ template <class Step> bool TkvGridSite::Guarded(Step step)
 
 void TkvGridSite::keyPressEvent(QKeyEvent *event)
 {
-    const TkvGridKey key = TranslateKey(event->key(), event->modifiers());
+    if (!FGridView) {
+        QWidget::keyPressEvent(event);
+        return;
+    }
+    TkvGridKey key = TranslateKey(event->key(), event->modifiers());
+    const TkvGridShiftState shift = TranslateModifiers(event->modifiers());
+    TkvGridTableController &controller = FGridView->Controller();
     bool consumed = false;
-    if (FGridView && key != TkvGridKey::None && !Guarded([&] {
-            consumed = FGridView->Controller().KeyDown(key, TranslateModifiers(event->modifiers()));
+    if (!Guarded([&] {
+            // The view's own handler sees the key first and may take it.
+            if (key != TkvGridKey::None && FGridView->OnKeyDown) {
+                FGridView->OnKeyDown(FGridView, key, shift);
+                if (key == TkvGridKey::None)
+                    consumed = true;
+            }
+            if (key != TkvGridKey::None)
+                consumed = controller.KeyDown(key, shift);
+            // The key's character, unless the key was used up: typing searches or reaches the row.
+            const QString text = event->text();
+            if (!consumed && !text.isEmpty() && !shift.Alt) {
+                QChar character = text.front();
+                if (FGridView->OnKeyPress)
+                    FGridView->OnKeyPress(FGridView, character);
+                if (!character.isNull())
+                    consumed = controller.KeyPress(character);
+            } else if (controller.SuppressNextCharacter() && key == TkvGridKey::Space) {
+                // Here the space's character comes with its key, already used up: the flag
+                // Ctrl+Space set must not eat the next character typed.
+                controller.KeyPress(QChar(u' '));
+            }
         }))
         consumed = true; // reported; the key goes no further
     if (!consumed)
@@ -205,9 +236,14 @@ void TkvGridSite::Press(QMouseEvent *event, bool doubleClick)
     const TkvGridMouseButton button = event->button() == Qt::RightButton    ? TkvGridMouseButton::Right
                                       : event->button() == Qt::MiddleButton ? TkvGridMouseButton::Middle
                                                                             : TkvGridMouseButton::Left;
+    const QPoint point = event->position().toPoint();
+    const TkvGridShiftState shift = TranslateModifiers(event->modifiers());
     Guarded([&] {
-        FGridView->Controller().MouseDown(button, event->position().toPoint(),
-                                          TranslateModifiers(event->modifiers()), doubleClick);
+        if (FGridView->OnMouseDown)
+            FGridView->OnMouseDown(FGridView, button, shift, point);
+        if (doubleClick && FGridView->OnDblClick)
+            FGridView->OnDblClick(FGridView);
+        FGridView->Controller().MouseDown(button, point, shift, doubleClick);
     });
 }
 
@@ -228,9 +264,12 @@ void TkvGridSite::mouseReleaseEvent(QMouseEvent *event)
     const TkvGridMouseButton button = event->button() == Qt::RightButton    ? TkvGridMouseButton::Right
                                       : event->button() == Qt::MiddleButton ? TkvGridMouseButton::Middle
                                                                             : TkvGridMouseButton::Left;
+    const QPoint point = event->position().toPoint();
+    const TkvGridShiftState shift = TranslateModifiers(event->modifiers());
     Guarded([&] {
-        FGridView->Controller().MouseUp(button, event->position().toPoint(),
-                                        TranslateModifiers(event->modifiers()));
+        if (FGridView->OnMouseUp)
+            FGridView->OnMouseUp(FGridView, button, shift, point);
+        FGridView->Controller().MouseUp(button, point, shift);
     });
 }
 
@@ -242,6 +281,11 @@ void TkvGridSite::mouseMoveEvent(QMouseEvent *event)
     TkvGridTableController &controller = FGridView->Controller();
     if (controller.HeaderState() != TkvGridHeaderState::None)
         Guarded([&] { controller.MouseMove(point, TranslateModifiers(event->modifiers())); });
+    if (controller.IsPullFocusing() && event->buttons().testFlag(Qt::LeftButton)) {
+        Guarded([&] { controller.PullFocusingMove(point); });
+        if (controller.PullScrollDirection() != 0 && !FDragScrollTimer.isActive())
+            FDragScrollTimer.start();
+    }
     UpdateCursor(point);
     if (controller.DragScrollDirection() != 0 && !FDragScrollTimer.isActive())
         FDragScrollTimer.start();
@@ -261,6 +305,10 @@ void TkvGridSite::UpdateCursor(const QPoint &point)
 
 void TkvGridSite::DragScrollTick()
 {
+    if (FGridView && FGridView->Controller().PullScrollDirection() != 0) {
+        Guarded([&] { FGridView->Controller().PullScrollStep(); });
+        return;
+    }
     if (!FGridView || FGridView->Controller().DragScrollDirection() == 0) {
         FDragScrollTimer.stop();
         return;
@@ -296,6 +344,9 @@ void TkvGridSite::focusOutEvent(QFocusEvent *event)
         FGridView->SetFocused(false);
         // Losing the focus loses the mouse: a header action in progress ends.
         FGridView->Controller().CancelHeaderAction();
+        // A popup or another window taking the focus does not leave the grid.
+        if (event->reason() != Qt::PopupFocusReason && event->reason() != Qt::ActiveWindowFocusReason)
+            Guarded([&] { FGridView->Controller().FocusExit(); });
     }
 }
 

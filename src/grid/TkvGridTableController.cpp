@@ -4,6 +4,7 @@
 #include "grid/TkvGridTableViewInfo.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace kestrum {
 
@@ -23,6 +24,8 @@ void TkvGridTableController::SetFocusedItem(TkvCustomGridTableItem *item)
     }
     TkvCustomGridTableItem *previous = FFocusedItem;
     FFocusedItem = item;
+    // Typing searched in the old column.
+    FGridView->DataController().CancelIncSearch();
     // Scroll the new cell into view; its left edge wins when it is wider than the view.
     // Scrolling lays the view out again and rebuilds the header cells, so the cell's extent
     // is taken before any scrolling.
@@ -134,201 +137,17 @@ void TkvGridTableController::MakeRowVisible(int rowIndex)
 
 bool TkvGridTableController::FocusedRowHasCells() const
 {
-    TkvCustomGridRecord *record = FGridView->ViewData().Records(FocusedRowIndex());
-    return record && record->HasCells();
-}
-
-int TkvGridTableController::NextFocusableRow(int fromRowIndex, bool forward) const
-{
     TkvGridViewData &viewData = FGridView->ViewData();
-    const int count = viewData.RecordCount();
-    for (int rowIndex = forward ? fromRowIndex + 1 : fromRowIndex - 1; rowIndex >= 0 && rowIndex < count;
-         rowIndex += forward ? 1 : -1) {
-        TkvCustomGridRecord *record = viewData.Records(rowIndex);
-        if (record && record->CanFocus())
-            return rowIndex;
-    }
-    return -1;
-}
-
-bool TkvGridTableController::FocusNextRow(int fromRowIndex, bool forward)
-{
-    TkvUpdateLock lock(*FGridView);
-    const int rowIndex = NextFocusableRow(fromRowIndex, forward);
-    if (rowIndex < 0)
-        return false;
-    return SetFocusedRowIndex(rowIndex);
-}
-
-bool TkvGridTableController::FocusNextCell(bool forward, bool keepRow)
-{
-    if (!FocusedRowHasCells() || !FGridView->OptionsSelection().CellSelect()) {
-        if (keepRow || !FGridView->OptionsBehavior().FocusCellOnCycle())
-            return false;
-        if (!FocusNextRow(FocusedRowIndex(), forward))
-            return false;
-        if (FocusedRowHasCells())
-            FocusFirstOrLastCell(forward);
-        return true;
-    }
-    const int count = FGridView->VisibleItemCount();
-    const int from = FFocusedItem ? FFocusedItem->VisibleIndex() : (forward ? -1 : count);
-    for (int i = forward ? from + 1 : from - 1; i >= 0 && i < count; i += forward ? 1 : -1) {
-        TkvCustomGridTableItem *item = FGridView->VisibleItems(i);
-        if (item->CanFocus()) {
-            SetFocusedItem(item);
-            return true;
-        }
-    }
-    if (!FGridView->OptionsBehavior().FocusCellOnCycle() || keepRow)
-        return false;
-    // Wrap into the next row.
-    if (!FocusNextRow(FocusedRowIndex(), forward))
-        return false;
-    if (FocusedRowHasCells())
-        FocusFirstOrLastCell(forward);
-    return true;
-}
-
-void TkvGridTableController::FocusFirstOrLastCell(bool first)
-{
-    const int count = FGridView->VisibleItemCount();
-    for (int i = first ? 0 : count - 1; i >= 0 && i < count; i += first ? 1 : -1)
-        if (FGridView->VisibleItems(i)->CanFocus()) {
-            SetFocusedItem(FGridView->VisibleItems(i));
-            return;
-        }
-}
-
-void TkvGridTableController::GoToFirst()
-{
-    FocusNextRow(-1, true);
-}
-
-void TkvGridTableController::GoToLast()
-{
-    FocusNextRow(FGridView->ViewData().RecordCount(), false);
-}
-
-void TkvGridTableController::PageDown()
-{
-    TkvUpdateLock lock(*FGridView);
-    MakeFocusedRowVisible();
-    TkvGridTableViewInfo &viewInfo = FGridView->ViewInfo();
-    const int lastVisible = FTopRowIndex + viewInfo.FullyVisibleRowCountFrom(FTopRowIndex) - 1;
-    if (FocusedRowIndex() == lastVisible) {
-        // The last fully visible row becomes the top row (one row on when only one fits).
-        const int fit = viewInfo.FullyVisibleRowCountFrom(FTopRowIndex);
-        SetTopRowIndex(fit <= 1 ? FTopRowIndex + 1 : lastVisible);
-    }
-    const int rowCount = FGridView->DataController().RowCount();
-    const int target =
-        std::min(rowCount - 1, FTopRowIndex + viewInfo.FullyVisibleRowCountFrom(FTopRowIndex) - 1);
-    if (target >= 0)
-        SetFocusedRowIndex(target);
-}
-
-void TkvGridTableController::PageUp()
-{
-    TkvUpdateLock lock(*FGridView);
-    MakeFocusedRowVisible();
-    TkvGridTableViewInfo &viewInfo = FGridView->ViewInfo();
-    if (FocusedRowIndex() == FTopRowIndex && FTopRowIndex > 0) {
-        // As many rows as fit above end with the old top row at the bottom.
-        const int newTop = viewInfo.TopRowIndexForBottomRow(FTopRowIndex);
-        SetTopRowIndex(newTop == FTopRowIndex ? FTopRowIndex - 1 : newTop);
-    }
-    if (FGridView->DataController().RowCount() > 0)
-        SetFocusedRowIndex(FTopRowIndex);
+    TkvCustomGridRecord *record =
+        FGridView->OptionsView().NewItemRow() && FGridView->DataController().NewItemRowFocused()
+            ? viewData.NewItemRecord()
+            : viewData.Records(FocusedRowIndex());
+    return record && record->HasCells();
 }
 
 void TkvGridTableController::ScrollHorizontally(int delta)
 {
     SetLeftPos(FLeftPos + delta);
-}
-
-bool TkvGridTableController::IsControllerKey(TkvGridKey key) const
-{
-    switch (key) {
-    case TkvGridKey::Tab:
-    case TkvGridKey::Escape:
-    case TkvGridKey::PageUp:
-    case TkvGridKey::PageDown:
-    case TkvGridKey::Up:
-    case TkvGridKey::Down:
-    case TkvGridKey::Insert:
-        return true;
-    case TkvGridKey::Left:
-    case TkvGridKey::Right:
-        return FGridView->OptionsBehavior().AlwaysShowEditor();
-    default:
-        return false;
-    }
-}
-
-bool TkvGridTableController::KeyDown(TkvGridKey key, TkvGridShiftState shift)
-{
-    // Esc while a header is pressed, dragged or sized drops that action and nothing else.
-    if (key == TkvGridKey::Escape && FHeaderState != TkvGridHeaderState::None) {
-        CancelHeaderAction();
-        return true;
-    }
-    TkvUpdateLock lock(*FGridView);
-    const int top = FTopRowIndex;
-    bool consumed = false;
-
-    // New-item row and cells: Left and Right move between cells first.
-    if ((key == TkvGridKey::Left || key == TkvGridKey::Right) && FocusedRowHasCells() &&
-        FGridView->OptionsSelection().CellSelect())
-        consumed = FocusNextCell(key == TkvGridKey::Right, true);
-
-    // The focused row's own keys (expansion).
-    if (!consumed)
-        if (TkvCustomGridRecord *record = FGridView->ViewData().Records(FocusedRowIndex()))
-            consumed = record->KeyDown(key, shift);
-
-    if (!consumed) {
-        consumed = true;
-        switch (key) {
-        case TkvGridKey::PageUp:
-            PageUp();
-            break;
-        case TkvGridKey::PageDown:
-            PageDown();
-            break;
-        case TkvGridKey::Home:
-            if (!shift.Ctrl && FocusedRowHasCells() && FGridView->OptionsSelection().CellSelect())
-                FocusFirstOrLastCell(true);
-            else
-                GoToFirst();
-            break;
-        case TkvGridKey::End:
-            if (!shift.Ctrl && FocusedRowHasCells() && FGridView->OptionsSelection().CellSelect())
-                FocusFirstOrLastCell(false);
-            else
-                GoToLast();
-            break;
-        case TkvGridKey::Left:
-            ScrollHorizontally(-HorizontalScrollStep);
-            break;
-        case TkvGridKey::Right:
-            ScrollHorizontally(HorizontalScrollStep);
-            break;
-        case TkvGridKey::Up:
-            FocusNextRow(FocusedRowIndex(), false);
-            break;
-        case TkvGridKey::Down:
-            // From no focused row, Down focuses the first row.
-            FocusNextRow(FocusedRowIndex(), true);
-            break;
-        default:
-            consumed = false;
-            break;
-        }
-    }
-    if (top != FTopRowIndex && FGridView->OnScrollBarsChanged)
-        FGridView->OnScrollBarsChanged();
-    return consumed;
 }
 
 void TkvGridTableController::MouseDown(TkvGridMouseButton button, const QPoint &point,
@@ -356,14 +175,29 @@ void TkvGridTableController::MouseDown(TkvGridMouseButton button, const QPoint &
             if (!record || !record->CanFocus())
                 break;
         }
-        // Focusing may post the edited record, and a data change frees every row object:
-        // nothing read before this call is used after it; the row is fetched again.
-        SetFocusedRowIndex(hit.RowIndex);
-        TkvCustomGridRecord *record = FGridView->ViewData().Records(hit.RowIndex);
-        if (doubleClick && record && record->Expandable())
+        if (hit.Kind == TkvGridHitKind::Cell) {
+            FPressedCellColumn = hit.Column;
+            FPressedCellWasFocused = hit.RowIndex == FocusedRowIndex() && hit.Column == FFocusedItem;
+        }
+        // Focusing may post the edited record: the rows are rebuilt (every row object goes) and,
+        // sorted or grouped, the pressed record may now stand on another row. The source finds
+        // it again, so the rest of the press works on the focused row, fetched anew.
+        if (!SetFocusedRowIndex(hit.RowIndex))
+            break;
+        const int rowIndex = FocusedRowIndex();
+        TkvCustomGridRecord *record = FGridView->ViewData().Records(rowIndex);
+        if (!record)
+            break;
+        if (doubleClick && record->Expandable())
             record->SetExpanded(!record->Expanded());
-        else if (hit.Kind == TkvGridHitKind::Cell && hit.Column && FocusedRowIndex() == hit.RowIndex)
+        else if (hit.Kind == TkvGridHitKind::Cell && hit.Column && record->HasCells())
             SetFocusedItem(hit.Column);
+        if (FGridView->OptionsSelection().MultiSelect() && FocusedRowIndex() == rowIndex)
+            SelectOnPress(rowIndex, shift);
+        if (button == TkvGridMouseButton::Left && FGridView->OptionsBehavior().PullFocusing()) {
+            FPullFocusing = true;
+            FPullScrollDirection = 0;
+        }
         break;
     }
     case TkvGridHitKind::Header:
@@ -393,6 +227,33 @@ void TkvGridTableController::MouseDown(TkvGridMouseButton button, const QPoint &
     }
 }
 
+void TkvGridTableController::SelectOnPress(int rowIndex, TkvGridShiftState shift)
+{
+    TkvGridRowSource &source = FGridView->DataController();
+    const bool selected = source.IsRowSelected(rowIndex);
+    FDeferredSelectRow = -1;
+    if (shift.Shift) {
+        int anchor = source.SelectionAnchor();
+        if (anchor < 0) {
+            anchor = rowIndex;
+            source.SetSelectionAnchor(anchor);
+        }
+        source.SelectRows(anchor, rowIndex, !shift.Ctrl);
+        return;
+    }
+    source.SetSelectionAnchor(rowIndex);
+    // A selected row keeps its selection until the release, so that the press may still
+    // start dragging the selected rows.
+    if (selected) {
+        FDeferredSelectRow = rowIndex;
+        FDeferredDeselect = shift.Ctrl;
+    } else if (shift.Ctrl) {
+        source.ChangeRowSelection(rowIndex, true);
+    } else {
+        source.SelectRows(rowIndex, rowIndex, true);
+    }
+}
+
 void TkvGridTableController::MouseUp(TkvGridMouseButton button, const QPoint &point, TkvGridShiftState shift)
 {
     if (button == TkvGridMouseButton::Left && FHeaderState != TkvGridHeaderState::None &&
@@ -401,6 +262,64 @@ void TkvGridTableController::MouseUp(TkvGridMouseButton button, const QPoint &po
     if (button == TkvGridMouseButton::Left && FPressedFilterBoxButton != TkvGridHitKind::None)
         FilterBoxMouseUp(point);
     FGridView->SetPressedColumn(nullptr);
+    TkvUpdateLock lock(*FGridView);
+    FPullFocusing = false;
+    FPullScrollDirection = 0;
+    const TkvGridHitTest hit = FGridView->ViewInfo().HitTest(point);
+    TkvGridColumn *pressedColumn = std::exchange(FPressedCellColumn, nullptr);
+    const int deferredRow = std::exchange(FDeferredSelectRow, -1);
+    if (hit.Kind == TkvGridHitKind::Cell && hit.Column) {
+        bool handled = false;
+        if (FGridView->OnCellClick) {
+            const TkvGridRowViewInfo *row = FGridView->ViewInfo().FindRow(hit.RowIndex);
+            const auto &cells = row ? FGridView->ViewInfo().Cells(*row) : std::vector<TkvGridCellViewInfo>{};
+            if (hit.VisibleColumnIndex >= 0 && hit.VisibleColumnIndex < int(cells.size()))
+                FGridView->OnCellClick(FGridView, cells[std::size_t(hit.VisibleColumnIndex)], button, shift,
+                                       handled);
+        }
+        if (!handled && button == TkvGridMouseButton::Left && !shift.Shift && !shift.Ctrl &&
+            hit.RowIndex == FocusedRowIndex() && hit.Column == FFocusedItem && !IsCellEditorOpen())
+            ShowEditorOnMouseUp(hit.Column, point, pressedColumn == hit.Column && FPressedCellWasFocused);
+    }
+    if (FGridView->OptionsSelection().MultiSelect() && button == TkvGridMouseButton::Left &&
+        deferredRow >= 0 && hit.RowIndex == deferredRow &&
+        deferredRow < FGridView->DataController().RowCount()) {
+        if (FDeferredDeselect)
+            FGridView->DataController().ChangeRowSelection(deferredRow, false);
+        else
+            FGridView->DataController().SelectRows(deferredRow, deferredRow, true);
+    }
+}
+
+void TkvGridTableController::PullFocusingMove(const QPoint &point)
+{
+    if (!FPullFocusing)
+        return;
+    TkvGridTableViewInfo &viewInfo = FGridView->ViewInfo();
+    const TkvGridHitTest hit = viewInfo.HitTest(point);
+    const QRect area = viewInfo.RowsAreaBounds();
+    FPullScrollDirection = 0;
+    if (hit.RowIndex >= 0) {
+        SetFocusedRowIndex(hit.RowIndex);
+        if (FGridView->OnScrollBarsChanged)
+            FGridView->OnScrollBarsChanged();
+    } else if (point.y() < area.top()) {
+        FPullScrollDirection = -1;
+    } else if (point.y() > area.bottom()) {
+        FPullScrollDirection = 1;
+    }
+}
+
+void TkvGridTableController::PullScrollStep()
+{
+    if (!FPullFocusing || FPullScrollDirection == 0)
+        return;
+    TkvUpdateLock lock(*FGridView);
+    SetTopRowIndex(FTopRowIndex + FPullScrollDirection);
+    const int rowIndex =
+        FPullScrollDirection < 0 ? FTopRowIndex : FGridView->ViewInfo().LastFullyVisibleRowIndex();
+    if (rowIndex >= 0)
+        SetFocusedRowIndex(rowIndex);
 }
 
 void TkvGridTableController::MouseWheel(int steps, int linesPerStep)

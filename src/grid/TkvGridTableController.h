@@ -6,11 +6,13 @@
 #include "grid/TkvGridViewData.h"
 #include "grid/TkvGridWindows.h"
 
+#include <QChar>
 #include <QPoint>
 #include <QRect>
 
 #include <memory>
 #include <vector>
+class QWidget;
 
 namespace kestrum {
 
@@ -52,7 +54,7 @@ enum class TkvGridScrollCode : std::uint8_t { LineUp, LineDown, PageUp, PageDown
 class TkvGridTableController {
 public:
     explicit TkvGridTableController(TkvGridTableView *view);
-    ~TkvGridTableController();
+    virtual ~TkvGridTableController();
     TkvGridTableController(const TkvGridTableController &) = delete;
     TkvGridTableController &operator=(const TkvGridTableController &) = delete;
 
@@ -79,7 +81,11 @@ public:
 
     // Input.
     bool KeyDown(TkvGridKey key, TkvGridShiftState shift);
+    //! A typed character (Backspace is 8) whose key the controller left alone; true when consumed.
+    bool KeyPress(QChar character);
     bool IsControllerKey(TkvGridKey key) const;
+    //! The grid site lost the keyboard focus (after the view's own exit handling).
+    void FocusExit();
     void MouseDown(TkvGridMouseButton button, const QPoint &point, TkvGridShiftState shift, bool doubleClick);
     void MouseUp(TkvGridMouseButton button, const QPoint &point, TkvGridShiftState shift);
     //! One wheel message: positive steps scroll up, negative down, lines rows per step.
@@ -94,6 +100,40 @@ public:
     bool HorizontalScrollBarShown() const;
     void Scroll(bool vertical, TkvGridScrollCode code, int position = 0);
 
+    // Record operations.
+    bool CanAppend() const;
+    bool CanInsert(bool checkOption) const;
+    bool CanDelete(bool checkOption) const;
+    void CreateNewRecord(bool append);
+    //! Deletes the focused record, or the selected ones, after asking when the options say so;
+    //! false when nothing could be deleted or the user said no.
+    bool DeleteWithConfirmation();
+    //! The window confirmation boxes belong to (the site).
+    void SetDialogParent(QWidget *parent) { FDialogParent = parent; }
+
+    // Incremental search.
+    //! The item typing searches in: the focused item under cell focusing, else the view's
+    //! IncSearchItem, else the first visible item.
+    TkvCustomGridTableItem *IncSearchItem() const;
+
+    //! The next character is dropped (set after Ctrl+Space toggled a selection).
+    bool SuppressNextCharacter() const { return FSuppressNextCharacter; }
+
+    // Cell editor call points. The in-place editing controller overrides these; until one is
+    // attached there is no cell editor and they do nothing.
+    //! An in-place editor is open.
+    virtual bool IsCellEditorOpen() const { return false; }
+    //! The open editor writes its pending value into the record; a validation error raises.
+    virtual void PostCellValue() {}
+    //! Opens the editor on the focused cell (a new record keeps the editor open).
+    virtual void ShowCellEditor() {}
+    //! A left release without Shift or Ctrl on the focused data cell that OnCellClick left
+    //! unhandled: opens the editor at once (ImmediateEditor) or starts the delayed activation.
+    virtual void ShowEditorOnMouseUp(TkvGridColumn *column, const QPoint &point, bool cellWasFocused)
+    {
+        (void)column, (void)point, (void)cellWasFocused;
+    }
+
     // Moves.
     bool FocusNextRow(int fromRowIndex, bool forward);
     bool FocusNextCell(bool forward, bool keepRow);
@@ -103,6 +143,15 @@ public:
     void PageDown();
 
     bool IsDoubleClick() const { return FDoubleClick; }
+
+    // Pull focusing: with OptionsBehavior.PullFocusing the focus follows the mouse while the
+    // left button is held after a press on a row.
+    bool IsPullFocusing() const { return FPullFocusing; }
+    //! The held mouse moved: the row under it is focused; above or below the rows the view
+    //! scrolls that way (PullScrollDirection, one PullScrollStep per timer tick).
+    void PullFocusingMove(const QPoint &point);
+    int PullScrollDirection() const { return FPullScrollDirection; }
+    void PullScrollStep();
 
     // Header interactions: press, click to sort, drag to move or group, size.
     //! Moves with or without a button held (header drags and sizing follow them).
@@ -195,11 +244,31 @@ private:
     void FocusFirstOrLastCell(bool first);
     void ScrollHorizontally(int delta);
 
+    // Key stages; each returns true when it consumed the key.
+    bool IncSearchKeyDown(TkvGridKey key, TkvGridShiftState shift);
+    bool NewItemRowKeyDown(TkvGridKey key);
+    bool RecordKeyDown(TkvGridKey key, TkvGridShiftState shift);
+    bool MoveKeyDown(TkvGridKey key, TkvGridShiftState shift, bool &movedRow);
+    void SelectByKey(TkvGridKey key, TkvGridShiftState shift);
+    bool FocusNewItemRowFromAbove();
+    bool FocusTopRowFromNewItemRow();
+    void SelectOnPress(int rowIndex, TkvGridShiftState shift);
+
     TkvGridTableView *FGridView;
     TkvCustomGridTableItem *FFocusedItem = nullptr;
     int FTopRowIndex = 0;
     int FLeftPos = 0;
     bool FDoubleClick = false;
+    bool FSuppressNextCharacter = false;
+    bool FPullFocusing = false;
+    int FPullScrollDirection = 0;
+    QWidget *FDialogParent = nullptr;
+    // The press on a data cell, for its release.
+    TkvGridColumn *FPressedCellColumn = nullptr;
+    bool FPressedCellWasFocused = false;
+    //! A selection change a press left to its release: the row, and whether Ctrl deselects it.
+    int FDeferredSelectRow = -1;
+    bool FDeferredDeselect = false;
     // Wheel deltas short of a notch, per axis, carried to the next wheel message.
     int FWheelRestX = 0;
     int FWheelRestY = 0;

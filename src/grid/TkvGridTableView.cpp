@@ -3,6 +3,7 @@
 #include "grid/TkvGrid.h"
 #include "grid/TkvGridDataControllerSource.h"
 #include "grid/TkvGridLookAndFeelPainter.h"
+#include "grid/TkvGridNavigatorButtons.h"
 #include "grid/TkvGridTableController.h"
 #include "grid/TkvGridTablePainter.h"
 #include "grid/TkvGridTableViewInfo.h"
@@ -290,6 +291,7 @@ TkvCustomGridTableView::CreateDataBinding(TkvCustomGridTableItem *item)
 TkvGridTableView::~TkvGridTableView()
 {
     BeginDestroy();
+    FNavigatorButtons.reset();
     // Handlers go in reverse order of creation.
     FViewInfoCache.reset();
     FViewInfo.reset();
@@ -307,6 +309,9 @@ void TkvGridTableView::Initialize()
     FViewData = std::make_unique<TkvGridViewData>(this);
     FViewInfo = std::make_unique<TkvGridTableViewInfo>(this);
     FViewInfoCache = std::make_unique<TkvGridTableViewInfoCache>();
+    // The view asks its own delete question; the navigator's would ask twice.
+    FNavigatorButtons = std::make_unique<TkvNavigatorControlButtons>(this);
+    FNavigatorButtons->SetConfirmDelete(false);
     FViewData->Rebuild();
     FViewInfoCache->Resize(FViewData->RecordCount());
 }
@@ -445,6 +450,8 @@ void TkvGridTableView::OptionsChanged()
 {
     if (FViewData)
         FViewData->CheckNewItemRecord();
+    if (FDataController)
+        FDataController->SetMultiSelect(OptionsSelection().MultiSelect());
     TkvCustomGridTableView::OptionsChanged();
 }
 
@@ -457,6 +464,9 @@ void TkvGridTableView::SourceLayoutChanged()
 void TkvGridTableView::SourceFocusedRecordChanged(int previousRowIndex, int newRowIndex,
                                                   bool newItemRowFocusChanged)
 {
+    // A Shift range starts from the first row focused after the anchor was lost.
+    if (DataController().SelectionAnchor() < 0 && newRowIndex >= 0)
+        DataController().SetSelectionAnchor(newRowIndex);
     TkvGridChange change;
     change.Kind = TkvGridChangeKind::FocusedRecord;
     change.RowIndex = newRowIndex;

@@ -4,6 +4,7 @@
 // visible list; the column table view and the record-set table view.
 #include "grid/TkvGridChangeQueue.h"
 #include "grid/TkvGridColumn.h"
+#include "grid/TkvGridNavigatorButtons.h"
 #include "grid/TkvGridOptions.h"
 #include "grid/TkvGridRowSource.h"
 #include "grid/TkvGridStyles.h"
@@ -245,6 +246,20 @@ public:
     //! horizontal one) before the view scrolls; returning true takes it.
     std::function<bool(TkvGridTableView *, TkvGridShiftState, int wheelDelta, const QPoint &point)>
         OnMouseWheel;
+    //! A release over a data cell; setting handled keeps the cell editor closed.
+    std::function<void(TkvGridTableView *, const TkvGridCellViewInfo &cell, TkvGridMouseButton,
+                       TkvGridShiftState, bool &handled)>
+        OnCellClick;
+    // Input events of the view, before the controller sees the input: a key handler that sets
+    // the key to None, or a character handler that sets it to the null character, takes it.
+    std::function<void(TkvGridTableView *, TkvGridKey &key, TkvGridShiftState)> OnKeyDown;
+    std::function<void(TkvGridTableView *, QChar &character)> OnKeyPress;
+    std::function<void(TkvGridTableView *, TkvGridMouseButton, TkvGridShiftState, const QPoint &)>
+        OnMouseDown;
+    std::function<void(TkvGridTableView *, TkvGridMouseButton, TkvGridShiftState, const QPoint &)> OnMouseUp;
+    std::function<void(TkvGridTableView *)> OnDblClick;
+    //! The view's navigator buttons (shown with OptionsView.Navigator); they act on this view.
+    TkvNavigatorControlButtons &NavigatorButtons() const { return *FNavigatorButtons; }
     //! Shows (true) and restores (false) the hourglass cursor around long work; set by the site.
     std::function<void(bool)> OnWaitCursor;
 
@@ -297,6 +312,7 @@ private:
     std::unique_ptr<TkvGridViewData> FViewData;
     std::unique_ptr<TkvGridTableViewInfo> FViewInfo;
     std::unique_ptr<TkvGridTableViewInfoCache> FViewInfoCache;
+    std::unique_ptr<TkvNavigatorControlButtons> FNavigatorButtons;
     TkvGridColumn *FPressedColumn = nullptr;
 };
 

@@ -37,6 +37,8 @@ enum class TkvGridKey : std::uint8_t {
     NumMultiply,
     NumAdd,
     NumSubtract,
+    Backspace,
+    A, //!< the letter key (Ctrl+A selects every row)
 };
 
 struct TkvGridShiftState {

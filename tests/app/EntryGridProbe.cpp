@@ -42,6 +42,11 @@ bool GridFooterShown(const TEntryPage &page)
     return page.View->OptionsView().Footer();
 }
 
+bool GridNavigatorConfirmsDelete(const TEntryPage &page)
+{
+    return page.View->NavigatorButtons().ConfirmDelete();
+}
+
 bool ClickGridRow(const TEntryPage &page, int rowIndex)
 {
     const TkvGridRowViewInfo *row = page.View->ViewInfo().FindRow(rowIndex);

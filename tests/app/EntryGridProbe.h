@@ -16,6 +16,8 @@ QString GridFooter(const TEntryPage &page);
 //! Every column as "caption:width", separated by "|".
 QString GridColumns(const TEntryPage &page);
 bool GridFooterShown(const TEntryPage &page);
+//! Whether the grid view's navigator buttons ask "Delete record?" themselves.
+bool GridNavigatorConfirmsDelete(const TEntryPage &page);
 //! Clicks the item cell of a row with the left button; false when the row is not laid out.
 bool ClickGridRow(const TEntryPage &page, int rowIndex);
 //! Presses a key (a Qt key code) in the grid.

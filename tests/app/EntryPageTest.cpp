@@ -263,6 +263,26 @@ TEST_F(EntryPageTest, DeleteAsksAndDeletesOnlyOnOk)
     EXPECT_EQ(stored("SELECT count(*) FROM expen"), "2");
 }
 
+TEST_F(EntryPageTest, DeleteKeyInTheGridAsksTheGridsQuestionOnce)
+{
+    // The grid's own navigator buttons do not ask as well: the layout stores ConfirmDelete false.
+    EXPECT_FALSE(probe::GridNavigatorConfirmsDelete(income));
+    clickRow(income, 1);
+    const std::string item = query(income).FieldByName(utf8("进帐人"))->AsString().toStdString();
+    boxes.Answers = {1}; // Cancel
+    probe::PressGridKey(income, Qt::Key_Delete);
+    EXPECT_EQ(boxes.Boxes.join('\n'), utf8("确定|删除纪录?"));
+    EXPECT_EQ(rows(income), 4);
+
+    boxes.Boxes.clear();
+    boxes.Answers = {0}; // OK
+    probe::PressGridKey(income, Qt::Key_Delete);
+    EXPECT_EQ(boxes.Boxes.join('\n'), utf8("确定|删除纪录?"));
+    EXPECT_EQ(stored("SELECT count(*) FROM gain WHERE 进帐人 = '" + item + "'"), "0");
+    EXPECT_EQ(rows(income), 3);
+    EXPECT_EQ(stored("SELECT count(*) FROM gain"), "3");
+}
+
 TEST_F(EntryPageTest, ShowButtonListsOneMonthWithItsTotal)
 {
     showMonth(income, "2006", "7");

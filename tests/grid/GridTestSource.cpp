@@ -296,13 +296,15 @@ QString GridTestSource::FooterText(int itemIndex) const
 bool GridTestSource::ChangeFocusedRowIndex(int rowIndex)
 {
     rowIndex = std::clamp(rowIndex, -1, RowCount() - 1);
-    if (rowIndex == FFocusedRowIndex)
+    const bool newItemRowFocusChanged = FNewItemRowFocused;
+    if (rowIndex == FFocusedRowIndex && !newItemRowFocusChanged)
         return true;
     const int previous = FFocusedRowIndex;
     FFocusedRowIndex = rowIndex;
+    FNewItemRowFocused = false;
     Notices += "F";
     if (FListener)
-        FListener->SourceFocusedRecordChanged(previous, rowIndex, false);
+        FListener->SourceFocusedRecordChanged(previous, rowIndex, newItemRowFocusChanged);
     if (ReloadOnFocusChange)
         Reload();
     return true;
@@ -382,6 +384,25 @@ std::string LaidOutRows(const TkvGridTableView &view)
             text += std::to_string(row.Record ? row.Record->RecordIndex() : -1);
     }
     return text;
+}
+
+} // namespace kestrum::test
+
+namespace kestrum::test {
+
+bool GridTestSource::SetNewItemRowFocused(bool focused)
+{
+    if (!focused)
+        return ChangeFocusedRowIndex(FFocusedRowIndex < 0 ? 0 : FFocusedRowIndex);
+    if (FNewItemRowFocused)
+        return true;
+    const int previous = FFocusedRowIndex;
+    FFocusedRowIndex = -1;
+    FNewItemRowFocused = true;
+    Notices += "F";
+    if (FListener)
+        FListener->SourceFocusedRecordChanged(previous, -1, true);
+    return true;
 }
 
 } // namespace kestrum::test

@@ -66,6 +66,8 @@ public:
     int FocusedRowIndex() const override { return FFocusedRowIndex; }
     bool ChangeFocusedRowIndex(int rowIndex) override;
     bool IsRowSelected(int rowIndex) const override { return rowIndex >= 0 && rowIndex == FFocusedRowIndex; }
+    bool NewItemRowFocused() const override { return FNewItemRowFocused; }
+    bool SetNewItemRowFocused(bool focused) override;
 
 private:
     struct Row {
@@ -90,6 +92,7 @@ private:
     std::set<QString> FExpandedPaths;
     std::vector<Row> FRows; //!< only while grouped
     int FFocusedRowIndex = -1;
+    bool FNewItemRowFocused = false;
 };
 
 //! A table view over a GridTestSource, owned by the test.
