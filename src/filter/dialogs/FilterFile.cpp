@@ -60,6 +60,8 @@ TkvFilterFileResult ParseFilterStream(const std::string &bytes, TkvFilterCriteri
 
 TkvFilterFileResult WriteFilterFileBytes(const QString &fileName, const std::string &bytes)
 {
+    // QSaveFile refuses an existing file that may not be written, and
+    // replaces the old file only once the new one is complete.
     QSaveFile file(fileName);
     if (!file.open(QIODevice::WriteOnly))
         return TkvFilterFileResult::Failure(CreateFailure(fileName, file.errorString()));
