@@ -35,9 +35,9 @@ struct ItemsLink : TkvFilterLink {
     TkvCustomEditProperties *ItemProperties(int) const override { return nullptr; }
     TkvValueTypeClass ItemValueTypeClass(int index) const override
     {
-        return index == 0 ? static_cast<TkvValueTypeClass>(TkvFloatValueType::Instance())
-                          : index == 1 ? static_cast<TkvValueTypeClass>(TkvDateTimeValueType::Instance())
-                                       : TkvStringValueType::Instance();
+        return index == 0   ? static_cast<TkvValueTypeClass>(TkvFloatValueType::Instance())
+               : index == 1 ? static_cast<TkvValueTypeClass>(TkvDateTimeValueType::Instance())
+                            : TkvStringValueType::Instance();
     }
     int ItemID(int index) const override { return index; }
     TkvFilterItemLink ItemLink(int index) const override { return const_cast<int *>(&Items[index]); }

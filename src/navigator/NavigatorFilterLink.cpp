@@ -125,19 +125,21 @@ bool ShowNavigatorFilterBuilder(QWidget *parent, TkvNavigatorFilterRequest &requ
     TkvNavigatorFilterLink link(*request.DataSet);
     if (request.Criteria && !request.Criteria->isEmpty()) {
         try {
-            link.Criteria().LoadFromBytes(std::string(request.Criteria->constData(), std::size_t(request.Criteria->size())));
+            link.Criteria().LoadFromBytes(
+                std::string(request.Criteria->constData(), std::size_t(request.Criteria->size())));
             if (!static_cast<const TkvFilterCriteria &>(link.Criteria()).IsEmptyTree()) {
                 // A criteria on fields this record set no longer has is dropped.
                 bool resolved = true;
-                std::function<void(const TkvFilterCriteriaItemList &)> check = [&](const TkvFilterCriteriaItemList &list) {
-                    for (int i = 0; i < list.Count(); ++i) {
-                        const TkvCustomFilterCriteriaItem *node = list.Items(i);
-                        if (node->IsItemList())
-                            check(*static_cast<const TkvFilterCriteriaItemList *>(node));
-                        else if (!static_cast<const TkvFilterCriteriaItem *>(node)->ItemLink())
-                            resolved = false;
-                    }
-                };
+                std::function<void(const TkvFilterCriteriaItemList &)> check =
+                    [&](const TkvFilterCriteriaItemList &list) {
+                        for (int i = 0; i < list.Count(); ++i) {
+                            const TkvCustomFilterCriteriaItem *node = list.Items(i);
+                            if (node->IsItemList())
+                                check(*static_cast<const TkvFilterCriteriaItemList *>(node));
+                            else if (!static_cast<const TkvFilterCriteriaItem *>(node)->ItemLink())
+                                resolved = false;
+                        }
+                    };
                 check(link.Criteria().Root());
                 if (!resolved)
                     link.Criteria().ClearTree();

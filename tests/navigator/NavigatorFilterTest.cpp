@@ -81,7 +81,8 @@ TEST_F(NavigatorFilterTest, TheBuilderFiltersTheRecordSetAndKeepsItsCriteriaUnti
 
     ClickFilter([](TfmFilterControlDialog &dialog) {
         EXPECT_EQ(dialog.FilterControl().Model().RowsText().toStdString(),
-                  "或 <根>\n  进帐人 等于 b\n  备注 为空") << "the last criteria comes back";
+                  "或 <根>\n  进帐人 等于 b\n  备注 为空")
+            << "the last criteria comes back";
     });
     FQuery->Close();
     EXPECT_TRUE(FButtons.FilterCriteria().isEmpty());

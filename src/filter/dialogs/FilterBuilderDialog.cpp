@@ -50,7 +50,8 @@ void TfmFilterControlDialog::ForgetPosition()
 
 TfmFilterControlDialog::TfmFilterControlDialog(TkvFilterLink &link, QWidget *parent,
                                                const TkvFilterBuilderOptions &options)
-    : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
+    : QDialog(parent,
+              Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
       FFileName(QStringLiteral("untitled.flt")), FInitialDirectory(options.InitialDirectory)
 {
     setSizeGripEnabled(true);

@@ -33,7 +33,8 @@ struct TkvFilterBuilderOptions {
 //! closed with OK (the tree is then in the link's criteria). Raises
 //! EkvFilterControlError when the link's criteria names an item the link
 //! does not have.
-bool ShowFilterBuilderDialog(TkvFilterLink &link, QWidget *parent, const TkvFilterBuilderOptions &options = {});
+bool ShowFilterBuilderDialog(TkvFilterLink &link, QWidget *parent,
+                             const TkvFilterBuilderOptions &options = {});
 
 class TfmFilterControlDialog : public QDialog {
 public:

@@ -139,7 +139,8 @@ void TkvFilterControl::Relayout()
     };
     for (TkvFilterControlRow *row : rows) {
         int x = Margin + row->Level() * rowHeight;
-        addPart(x, {row, fpkButton, -1}, row->IsRoot() ? QString::fromUtf8("搜索") : QStringLiteral("..."), 5);
+        addPart(x, {row, fpkButton, -1}, row->IsRoot() ? QString::fromUtf8("搜索") : QStringLiteral("..."),
+                5);
         if (row->IsGroup()) {
             auto *group = static_cast<TkvFilterControlGroupRow *>(row);
             addPart(x, {row, fpkBoolOperator, -1}, FilterControlBoolCaption(group->BoolCode()));
@@ -159,7 +160,8 @@ void TkvFilterControl::Relayout()
                 if (i > 0) {
                     x -= PartGap / 2;
                     addPart(x, {row, fpkNone, -1},
-                            list ? QStringLiteral(", ") : QStringLiteral(" %1 ").arg(FilterControlBoolCaption(bcAnd)));
+                            list ? QStringLiteral(", ")
+                                 : QStringLiteral(" %1 ").arg(FilterControlBoolCaption(bcAnd)));
                 }
                 addPart(x, {row, fpkValue, i}, FModel.ValueText(*condition, i));
             }
@@ -302,7 +304,8 @@ void TkvFilterControl::keyPressEvent(QKeyEvent *event)
     TkvFilterControlActivation activation;
     try {
         if (!FModel.DoKeyAction(action, &activation)) {
-            const bool back = event->key() == Qt::Key_Backtab || event->modifiers().testFlag(Qt::ShiftModifier);
+            const bool back =
+                event->key() == Qt::Key_Backtab || event->modifiers().testFlag(Qt::ShiftModifier);
             focusNextPrevChild(!back);
             return;
         }
@@ -440,9 +443,8 @@ void TkvFilterControl::StartValueEdit(QChar ch)
             const bool back = key == Qt::Key_Backtab || modifiers.testFlag(Qt::ShiftModifier);
             key = 0;
             PostValueEdit();
-            FModel.DoKeyAction(back
-                                   ? TkvFilterControlKeyAction::PriorPart
-                                   : TkvFilterControlKeyAction::NextPart);
+            FModel.DoKeyAction(back ? TkvFilterControlKeyAction::PriorPart
+                                    : TkvFilterControlKeyAction::NextPart);
             break;
         }
         default:
@@ -468,7 +470,8 @@ void TkvFilterControl::PostValueEdit()
     FEditor->DeactivateInPlace();
     if (condition && FEditedPart.ValueIndex < int(condition->Values.size())) {
         try {
-            FModel.PostValue(*condition, FEditedPart.ValueIndex, FEditor->EditValue(), FEditor->DisplayText());
+            FModel.PostValue(*condition, FEditedPart.ValueIndex, FEditor->EditValue(),
+                             FEditor->DisplayText());
         } catch (...) {
             if (QWidget *inner = FEditor->InnerWidget())
                 inner->setFocus();

@@ -100,7 +100,8 @@ TkvFilterControlKeyAction TkvFilterControlModel::KeyAction(int key, Qt::Keyboard
     }
 }
 
-bool TkvFilterControlModel::DoKeyAction(TkvFilterControlKeyAction action, TkvFilterControlActivation *activation)
+bool TkvFilterControlModel::DoKeyAction(TkvFilterControlKeyAction action,
+                                        TkvFilterControlActivation *activation)
 {
     using A = TkvFilterControlKeyAction;
     ValidateFocus();
@@ -195,7 +196,8 @@ TkvFilterControlActivation TkvFilterControlModel::ActivatePart(const TkvFilterCo
         result.MenuItems.push_back({fmcAddCondition, QString::fromUtf8("添加条件")});
         result.MenuItems.push_back({fmcAddGroup, QString::fromUtf8("添加分组")});
         if (part.Row->IsRoot())
-            result.MenuItems.push_back({fmcClearAll, QString::fromUtf8("全部清除"), FRoot->Count() > 0, true});
+            result.MenuItems.push_back(
+                {fmcClearAll, QString::fromUtf8("全部清除"), FRoot->Count() > 0, true});
         else
             result.MenuItems.push_back({fmcDeleteRow, QString::fromUtf8("删除行"), true, true});
         break;

@@ -123,7 +123,8 @@ QString TkvFilterControlModel::RowsText() const
             line += FilterControlBoolCaption(group->BoolCode()) + QLatin1Char(' ') + group->Caption();
         } else {
             auto *condition = static_cast<TkvFilterControlConditionRow *>(row);
-            line += FieldText(*condition) + QLatin1Char(' ') + FilterDialogOperatorCaption(condition->Operator);
+            line +=
+                FieldText(*condition) + QLatin1Char(' ') + FilterDialogOperatorCaption(condition->Operator);
             for (int i = 0; i < int(condition->Values.size()); ++i)
                 line += (i ? QStringLiteral(", ") : QStringLiteral(" ")) + ValueText(*condition, i);
         }
@@ -217,7 +218,8 @@ void TkvFilterControlModel::SetConditionOperator(TkvFilterControlConditionRow &c
         condition.Values.resize(std::size_t(count), EmptyValue());
     else if (condition.Values.empty())
         condition.Values.push_back(EmptyValue());
-    if (FFocus.Row == &condition && FFocus.Part == fpkValue && FFocus.ValueIndex >= int(condition.Values.size()))
+    if (FFocus.Row == &condition && FFocus.Part == fpkValue &&
+        FFocus.ValueIndex >= int(condition.Values.size()))
         FFocus = {&condition, fpkOperator, -1};
     Changed();
 }
@@ -277,7 +279,8 @@ void TkvFilterControlModel::BuildRows(const TkvFilterCriteriaItemList &list, Tkv
         const TkvCustomFilterCriteriaItem *node = list.Items(i);
         if (node->IsItemList()) {
             auto *sub = static_cast<const TkvFilterCriteriaItemList *>(node);
-            auto *row = group.Add(std::make_unique<TkvFilterControlGroupRow>(&group, sub->BoolOperatorKind()));
+            auto *row =
+                group.Add(std::make_unique<TkvFilterControlGroupRow>(&group, sub->BoolOperatorKind()));
             BuildRows(*sub, *row);
             continue;
         }
@@ -287,7 +290,8 @@ void TkvFilterControlModel::BuildRows(const TkvFilterCriteriaItemList &list, Tkv
             throw EkvFilterControlError();
         auto *row = group.Add(std::make_unique<TkvFilterControlConditionRow>(&group));
         SetConditionItem(*row, itemIndex);
-        const TkvFilterDialogOperator op = FilterDialogOperatorOf(leaf->OperatorKind(), IsNoValue(leaf->Value()));
+        const TkvFilterDialogOperator op =
+            FilterDialogOperatorOf(leaf->OperatorKind(), IsNoValue(leaf->Value()));
         row->Operator = op;
         row->Values.clear();
         const int count = FilterControlValueCount(op);
@@ -297,7 +301,8 @@ void TkvFilterControlModel::BuildRows(const TkvFilterCriteriaItemList &list, Tkv
             const QStringList texts = leaf->DisplayValue().split(QLatin1Char(';'));
             const std::vector<Variant> &elements = leaf->Value().elements();
             for (std::size_t k = 0; k < elements.size(); ++k) {
-                const QString text = k < std::size_t(texts.size()) ? texts[qsizetype(k)] : elements[k].displayText();
+                const QString text =
+                    k < std::size_t(texts.size()) ? texts[qsizetype(k)] : elements[k].displayText();
                 row->Values.push_back({elements[k], IsNoValue(elements[k]) ? QString() : text});
             }
         } else {
@@ -363,7 +368,8 @@ void TkvFilterControlModel::BuildList(TkvFilterCriteriaItemList *list, const Tkv
     }
 }
 
-void TkvFilterControlModel::AddLeaf(TkvFilterCriteriaItemList *list, const TkvFilterControlConditionRow &condition)
+void TkvFilterControlModel::AddLeaf(TkvFilterCriteriaItemList *list,
+                                    const TkvFilterControlConditionRow &condition)
 {
     const QString empty = QString::fromUtf8(EmptyDisplayText);
     const auto slot = [&](std::size_t index) {
@@ -420,12 +426,14 @@ void TkvFilterControlModel::AddLeaf(TkvFilterCriteriaItemList *list, const TkvFi
     default: {
         const TkvFilterControlValue first = slot(0);
         value = IsNoValue(first.Value) ? Variant::null() : first.Value;
-        const bool emptyText = IsNoValue(first.Value) || (first.Value.isString() && first.Value.displayText().isEmpty());
+        const bool emptyText =
+            IsNoValue(first.Value) || (first.Value.isString() && first.Value.displayText().isEmpty());
         displayText = emptyText ? empty : first.DisplayText;
         break;
     }
     }
-    FCriteria->AppendCondition(list, condition.ItemLink, CriteriaOperatorOf(condition.Operator), value, displayText);
+    FCriteria->AppendCondition(list, condition.ItemLink, CriteriaOperatorOf(condition.Operator), value,
+                               displayText);
 }
 
 void TkvFilterControlModel::ApplyFilter()

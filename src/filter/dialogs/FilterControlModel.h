@@ -20,13 +20,13 @@ class TkvFilterLink;
 //! The parts of a row that can hold the focus, in the order Tab visits them.
 enum TkvFilterControlPartKind : std::uint8_t {
     fpkNone = 0,
-    fpkButton = 1,      //!< "搜索" on the root, "..." on other rows
-    fpkBoolOperator,    //!< a group's bool word
-    fpkField,           //!< a condition's item
-    fpkOperator,        //!< a condition's operator
-    fpkValue,           //!< one value of a condition (with its index)
-    fpkFooterLink,      //!< "点击按钮添加新条件" below the last row
-    fpkAddValue,        //!< the add-value part of an in-list condition
+    fpkButton = 1,   //!< "搜索" on the root, "..." on other rows
+    fpkBoolOperator, //!< a group's bool word
+    fpkField,        //!< a condition's item
+    fpkOperator,     //!< a condition's operator
+    fpkValue,        //!< one value of a condition (with its index)
+    fpkFooterLink,   //!< "点击按钮添加新条件" below the last row
+    fpkAddValue,     //!< the add-value part of an in-list condition
 };
 
 struct TkvFilterControlFocus {
@@ -106,7 +106,8 @@ public:
     TkvFilterControlGroupRow &Root() { return *FRoot; }
     //! Every row in display order (the root first, then depth first).
     std::vector<TkvFilterControlRow *> Rows() const;
-    //! Rows as one line each, indented by level ("与 <根>", "  进帐项 类似 '工%'"), for tests and diagnostics.
+    //! Rows as one line each, indented by level ("与 <根>", "  进帐项 类似 '工%'"), for tests and
+    //! diagnostics.
     QString RowsText() const;
     //! Frees every row; the root's bool code becomes and.
     void ClearRows();

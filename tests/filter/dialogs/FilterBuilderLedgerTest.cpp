@@ -106,7 +106,8 @@ protected:
     static void TypeValue(TkvFilterControl &control, const QString &text)
     {
         for (int i = 0; i < text.size(); ++i) {
-            QWidget *target = i == 0 ? static_cast<QWidget *>(&control) : control.ValueEditor()->InnerWidget();
+            QWidget *target =
+                i == 0 ? static_cast<QWidget *>(&control) : control.ValueEditor()->InnerWidget();
             QKeyEvent press(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, text.mid(i, 1));
             QApplication::sendEvent(target, &press);
             ASSERT_NE(control.ValueEditor(), nullptr);
@@ -137,7 +138,8 @@ TEST_F(FilterBuilderLedgerTest, AConditionEnteredWithKeysFiltersTheGridOnOk)
             control.OnChoose = [](const TkvFilterControlActivation &activation, const QRect &) {
                 EXPECT_EQ(activation.What, TkvFilterControlActivation::List);
                 for (const TkvFilterControlListEntry &entry : activation.ListEntries)
-                    if (entry.Caption == QString::fromUtf8("进帐项") || entry.Caption == QString::fromUtf8("等于"))
+                    if (entry.Caption == QString::fromUtf8("进帐项") ||
+                        entry.Caption == QString::fromUtf8("等于"))
                         return entry.Code;
                 return -1;
             };
@@ -194,7 +196,8 @@ TEST_F(FilterBuilderLedgerTest, FilesOpenAndSaveThroughTheDialogWithOneMessagePe
     TkvFilterControlModel &model = dialog.FilterControl().Model();
     model.Root().SetBoolCode(bcNotAnd);
     TkvFilterControlGroupRow *group = model.AddGroup(model.Root());
-    model.PostValue(*static_cast<TkvFilterControlConditionRow *>(group->Rows(0)), 0, Variant(5.0), QStringLiteral("5"));
+    model.PostValue(*static_cast<TkvFilterControlConditionRow *>(group->Rows(0)), 0, Variant(5.0),
+                    QStringLiteral("5"));
     const QString rows = model.RowsText();
     const QString saved = Dir.filePath(QStringLiteral("saved.flt"));
     QString answer = saved;
@@ -212,7 +215,8 @@ TEST_F(FilterBuilderLedgerTest, FilesOpenAndSaveThroughTheDialogWithOneMessagePe
     model.ClearRows();
     dialog.btOpen->click();
     ASSERT_EQ(boxes.Boxes().size(), 1);
-    EXPECT_TRUE(boxes.Boxes()[0].endsWith(QStringLiteral("|Stream read error."))) << boxes.Boxes()[0].toStdString();
+    EXPECT_TRUE(boxes.Boxes()[0].endsWith(QStringLiteral("|Stream read error.")))
+        << boxes.Boxes()[0].toStdString();
     EXPECT_EQ(model.RowsText().toStdString(), "与 <根>");
     EXPECT_EQ(dialog.windowTitle().toStdString(), "Orvane 搜索器 - [saved.flt]");
 
@@ -227,6 +231,41 @@ TEST_F(FilterBuilderLedgerTest, FilesOpenAndSaveThroughTheDialogWithOneMessagePe
     dialog.btSave->click();
     EXPECT_EQ(boxes.Boxes().size(), 2);
     EXPECT_EQ(dialog.windowTitle().toStdString(), "Orvane 搜索器 - [saved.flt]");
+}
+
+TEST_F(FilterBuilderLedgerTest, ClicksOnPartsActLikeEnter)
+{
+    TfmFilterControlDialog dialog(*Link, &Grid, Options);
+    TkvFilterControl &control = dialog.FilterControl();
+    dialog.show();
+    const auto clickOn = [&](const TkvFilterControlFocus &part) {
+        for (const TkvFilterControlPartInfo &info : control.Parts())
+            if (info.Part == part) {
+                EXPECT_EQ(control.PartAt(info.Bounds.center()), part);
+                QTest::mouseClick(&control, Qt::LeftButton, {}, info.Bounds.center());
+                return;
+            }
+        ADD_FAILURE() << "no such part";
+    };
+    clickOn({nullptr, fpkFooterLink, -1});
+    EXPECT_EQ(control.Model().RowsText().toStdString(), "与 <根>\n  本次进帐 等于 <空>");
+    std::vector<int> shown;
+    control.OnChoose = [&](const TkvFilterControlActivation &activation, const QRect &) {
+        shown.push_back(int(activation.What));
+        return activation.What == TkvFilterControlActivation::Menu ? int(fmcAddGroup) : 2;
+    };
+    TkvFilterControlRow *condition = control.Model().Rows()[1];
+    clickOn({condition, fpkField, -1});
+    EXPECT_EQ(control.Model().RowsText().toStdString(), "与 <根>\n  进帐时间 等于 <空>");
+    clickOn({&control.Model().Root(), fpkButton, -1});
+    EXPECT_EQ(control.Model().Root().Count(), 2) << "the root menu's second entry adds a group";
+    EXPECT_EQ(shown, (std::vector<int>{TkvFilterControlActivation::List, TkvFilterControlActivation::Menu}));
+    clickOn({condition, fpkValue, 0});
+    ASSERT_NE(control.ValueEditor(), nullptr);
+    EXPECT_TRUE(control.ValueEditor()->isVisible());
+    QTest::keyClick(control.ValueEditor()->InnerWidget(), Qt::Key_Escape);
+    EXPECT_EQ(control.ValueEditor(), nullptr);
+    EXPECT_TRUE(dialog.isVisible()) << "Esc in the editor only closes the editor";
 }
 
 TEST_F(FilterBuilderLedgerTest, TheDialogComesBackWhereItWasClosed)

@@ -1,7 +1,7 @@
 // The filter builder's rows: building a criteria from them and them from a
 // criteria, the operator and value rules, and applying to the link.
-#include "FilterControlTestLink.h"
 #include "filter/dialogs/FilterControlModel.h"
+#include "FilterControlTestLink.h"
 
 #include <gtest/gtest.h>
 
@@ -152,10 +152,12 @@ TEST_F(FilterControlModelTest, EmptyValuesReadAsNullAndTheirTextAsEmpty)
 TEST_F(FilterControlModelTest, AValueTheItemCannotHoldIsRefused)
 {
     TkvFilterControlConditionRow &condition = Add(Model.Root(), 0, fdoEqual, {"5"});
-    EXPECT_THROW(Model.PostValue(condition, 0, Text("abc"), QStringLiteral("abc")), EkvFilterControlValueError);
+    EXPECT_THROW(Model.PostValue(condition, 0, Text("abc"), QStringLiteral("abc")),
+                 EkvFilterControlValueError);
     EXPECT_EQ(RowsText(), "与 <根>\n  金额 等于 5") << "the old value stays";
     TkvFilterControlConditionRow &date = Add(Model.Root(), 1, fdoGreater);
-    EXPECT_THROW(Model.PostValue(date, 0, Text("no date"), QStringLiteral("no date")), EkvFilterControlValueError);
+    EXPECT_THROW(Model.PostValue(date, 0, Text("no date"), QStringLiteral("no date")),
+                 EkvFilterControlValueError);
     // A pending edit that fails stops the build before anything changes.
     Model.OnPostEdit = [] { throw EkvFilterControlValueError(); };
     EXPECT_THROW(Model.BuildCriteria(), EkvFilterControlValueError);
@@ -171,7 +173,8 @@ TEST_F(FilterControlModelTest, GroupsBuildInnerListsWithTheirBoolCodes)
     Model.SetConditionOperator(Condition(3), fdoGreater);
     Model.PostValue(Condition(3), 0, Text("10"), QStringLiteral("10"));
     Add(*group, 1, fdoToday);
-    EXPECT_EQ(RowsText(), "或 <根>\n  进帐项 等于 工资\n  不是所有 按以下定义搜索\n    金额 大于 10\n    日期 今天");
+    EXPECT_EQ(RowsText(),
+              "或 <根>\n  进帐项 等于 工资\n  不是所有 按以下定义搜索\n    金额 大于 10\n    日期 今天");
     ASSERT_TRUE(Model.BuildCriteria());
     EXPECT_EQ(Model.FilterCaption().toStdString(), "(进帐项 = 工资) 或 (非 ((金额 > 10) 或 (日期 今天)))");
     EXPECT_EQ(Model.FilterText().left(42).toStdString(), "(item = '工资') OR (NOT ((amount > 10) OR ((");

@@ -19,8 +19,9 @@ public:
     QString ItemFieldName(int index) const override { return FCriteria.ItemFieldName(ItemLink(index)); }
     TkvCustomEditProperties *ItemProperties(int index) const override
     {
-        return index == 0 ? static_cast<TkvCustomEditProperties *>(&FAmount)
-                          : index == 1 ? static_cast<TkvCustomEditProperties *>(&FDate) : &FItem;
+        return index == 0   ? static_cast<TkvCustomEditProperties *>(&FAmount)
+               : index == 1 ? static_cast<TkvCustomEditProperties *>(&FDate)
+                            : &FItem;
     }
     TkvValueTypeClass ItemValueTypeClass(int index) const override
     {
