@@ -132,10 +132,13 @@ void TkvFilterControl::Relayout()
     const QFontMetrics metrics(font());
     const auto rows = FModel.Rows();
     int y = Margin;
-    const auto addPart = [&](int &x, TkvFilterControlFocus part, const QString &text, int padding = 0) {
+    // Parts stand PartGap apart; the brackets and separators of a value list
+    // and the word between two range ends sit close to their values.
+    const auto addPart = [&](int &x, TkvFilterControlFocus part, const QString &text, int padding = 0,
+                             int gap = PartGap) {
         const int width = metrics.horizontalAdvance(text) + 2 * padding + 2;
         FParts.push_back({part, QRect(x, y + 1, width, rowHeight - 2), text});
-        x += width + (part.Part == fpkNone ? 0 : PartGap);
+        x += width + gap;
     };
     for (TkvFilterControlRow *row : rows) {
         int x = Margin + row->Level() * rowHeight;
@@ -152,23 +155,20 @@ void TkvFilterControl::Relayout()
             addPart(x, {row, fpkOperator, -1}, FilterDialogOperatorCaption(condition->Operator));
             const bool list = IsInListFilterDialogOperator(condition->Operator);
             const int count = int(condition->Values.size());
-            if (list) {
-                addPart(x, {row, fpkNone, -1}, QStringLiteral("("));
-                x += 1;
-            }
+            if (list)
+                addPart(x, {row, fpkNone, -1}, QStringLiteral("("), 0, 0);
             for (int i = 0; i < count; ++i) {
-                if (i > 0) {
-                    x -= PartGap / 2;
+                const bool last = i == count - 1;
+                addPart(x, {row, fpkValue, i}, FModel.ValueText(*condition, i), 0,
+                        last && !list ? PartGap : 0);
+                if (!last)
                     addPart(x, {row, fpkNone, -1},
                             list ? QStringLiteral(", ")
-                                 : QStringLiteral(" %1 ").arg(FilterControlBoolCaption(bcAnd)));
-                }
-                addPart(x, {row, fpkValue, i}, FModel.ValueText(*condition, i));
+                                 : QStringLiteral(" %1 ").arg(FilterControlBoolCaption(bcAnd)),
+                            0, 0);
             }
             if (list) {
-                x -= PartGap / 2;
                 addPart(x, {row, fpkNone, -1}, QStringLiteral(")"));
-                x += PartGap;
                 addPart(x, {row, fpkAddValue, -1}, QStringLiteral("+"), 4);
             }
         }
