@@ -19,6 +19,25 @@ bool IsNoValue(const Variant &value)
     return value.isNull() || value.isEmpty();
 }
 
+//! A string value with no characters (without decoding its bytes).
+bool IsEmptyString(const Variant &value)
+{
+    if (value.type() == VarType::String)
+        return value.rawNarrow().empty();
+    return value.type() == VarType::WideString && value.rawWide().empty();
+}
+
+//! A value's text; one that cannot be shown (bytes that are no text in the
+//! code page, an array) shows as nothing rather than failing.
+QString SafeDisplayText(const Variant &value)
+{
+    try {
+        return value.displayText();
+    } catch (const Exception &) {
+        return QString();
+    }
+}
+
 TkvFilterControlValue EmptyValue()
 {
     return TkvFilterControlValue{};
@@ -110,7 +129,7 @@ QString TkvFilterControlModel::ValueText(const TkvFilterControlConditionRow &con
     const TkvFilterControlValue &value = condition.Values[std::size_t(valueIndex)];
     if (IsNoValue(value.Value))
         return FNullString;
-    return value.DisplayText.isEmpty() ? value.Value.displayText() : value.DisplayText;
+    return value.DisplayText.isEmpty() ? SafeDisplayText(value.Value) : value.DisplayText;
 }
 
 QString TkvFilterControlModel::RowsText() const
@@ -233,7 +252,7 @@ void TkvFilterControlModel::PostValue(TkvFilterControlConditionRow &condition, i
         FLink && condition.ItemIndex >= 0 ? FLink->ItemValueTypeClass(condition.ItemIndex) : nullptr;
     const bool stringItem = valueType && valueType->IsStringType();
     Variant stored = value;
-    if (stored.isEmpty() || (!stringItem && stored.isString() && stored.displayText().isEmpty()))
+    if (stored.isEmpty() || (!stringItem && IsEmptyString(stored)))
         stored = Variant::null();
     const bool like = condition.Operator == fdoLike || condition.Operator == fdoNotLike;
     if (!stored.isNull() && !like && valueType) {
@@ -302,7 +321,7 @@ void TkvFilterControlModel::BuildRows(const TkvFilterCriteriaItemList &list, Tkv
             const std::vector<Variant> &elements = leaf->Value().elements();
             for (std::size_t k = 0; k < elements.size(); ++k) {
                 const QString text =
-                    k < std::size_t(texts.size()) ? texts[qsizetype(k)] : elements[k].displayText();
+                    k < std::size_t(texts.size()) ? texts[qsizetype(k)] : SafeDisplayText(elements[k]);
                 row->Values.push_back({elements[k], IsNoValue(elements[k]) ? QString() : text});
             }
         } else {
@@ -426,8 +445,7 @@ void TkvFilterControlModel::AddLeaf(TkvFilterCriteriaItemList *list,
     default: {
         const TkvFilterControlValue first = slot(0);
         value = IsNoValue(first.Value) ? Variant::null() : first.Value;
-        const bool emptyText =
-            IsNoValue(first.Value) || (first.Value.isString() && first.Value.displayText().isEmpty());
+        const bool emptyText = IsNoValue(first.Value) || IsEmptyString(first.Value);
         displayText = emptyText ? empty : first.DisplayText;
         break;
     }

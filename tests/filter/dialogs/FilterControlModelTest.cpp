@@ -201,6 +201,19 @@ TEST_F(FilterControlModelTest, RowsFromACriteriaMirrorItsTree)
     EXPECT_EQ(Model.Criteria().SaveToBytes(), Filter->SaveToBytes());
 }
 
+// A filter file whose text value is no text in the code page used to throw
+// out of building the criteria.
+TEST_F(FilterControlModelTest, ValuesThatAreNoTextStillBuild)
+{
+    const Variant bytes = Variant::fromNarrow(NarrowString("\xFF\xFE"));
+    Filter->AppendCondition(nullptr, Item(), ocLess, bytes, QString());
+    Filter->AppendCondition(nullptr, Item(), ocInList, Variant::fromArray({bytes}), QString());
+    Model.SetLink(&Link);
+    EXPECT_EQ(RowsText(), "与 <根>\n  进帐项 小于 \n  进帐项 在之中 ");
+    ASSERT_TRUE(Model.BuildCriteria());
+    EXPECT_EQ(Leaf(0).DisplayValue().toStdString(), "");
+}
+
 TEST_F(FilterControlModelTest, AConditionOnAnUnknownItemCannotBeShown)
 {
     Add(Model.Root(), 2, fdoEqual, {"x"});
