@@ -2,6 +2,7 @@
 
 #include "editors/CustomEdit.h"
 #include "filter/dialogs/FilterControlEditors.h"
+#include "filter/dialogs/FilterEditHelper.h"
 #include "filter/dialogs/FilterLink.h"
 
 #include <QApplication>
@@ -423,10 +424,12 @@ void TkvFilterControl::StartValueEdit(QChar ch)
         return;
     CancelValueEdit();
     const QRect bounds = PartBounds(part);
-    FEditor = CreateFilterControlValueEditor(FModel.Link()->ItemProperties(condition->ItemIndex), this);
+    const TkvCustomEditProperties *properties = FModel.Link()->ItemProperties(condition->ItemIndex);
+    FEditHelper = &FilterControlEditHelper(properties);
+    FEditor = FEditHelper->CreateValueEdit(FilterControlEditProperties(properties), this);
     FEditedPart = part;
     FEditor->setGeometry(bounds.x(), bounds.y(), std::max(bounds.width() + 24, 120), bounds.height());
-    FEditor->AssignEditValue(condition->Values[std::size_t(part.ValueIndex)].Value);
+    FEditHelper->SetEditValue(*FEditor, condition->Values[std::size_t(part.ValueIndex)].Value);
     FEditor->OnKeyDown = [this](TkvCustomEdit *, int &key, Qt::KeyboardModifiers modifiers) {
         switch (key) {
         case Qt::Key_Escape:

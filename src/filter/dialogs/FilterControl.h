@@ -17,6 +17,7 @@
 namespace kestrum {
 
 class TkvCustomEdit;
+class TkvCustomFilterEditHelper;
 
 //! Where one part of a row is painted, and its text.
 struct TkvFilterControlPartInfo {
@@ -115,6 +116,7 @@ private:
     std::vector<std::pair<int, int>> FRowLines; //!< level line x and row index, per row
     TkvFilterControlFocus FHotPart;
     std::unique_ptr<TkvCustomEdit> FEditor;
+    const TkvCustomFilterEditHelper *FEditHelper = nullptr;
     TkvFilterControlFocus FEditedPart;
     bool FClosingEditor = false;
 };

@@ -1,29 +1,25 @@
 #pragma once
-// What the filter builder needs of an item's editor kind: the operators it
-// offers for it, and a value editor made from the item's editor properties.
+// What the filter builder takes from an item's filter edit helper: the
+// operators it offers for the item, and the value editor of a condition.
 #include "data/ValueTypes.h"
 #include "filter/dialogs/FilterDialogOperators.h"
 
-#include <memory>
-
-class QWidget;
-
 namespace kestrum {
 
-class TkvCustomEdit;
 class TkvCustomEditProperties;
+class TkvCustomFilterEditHelper;
 
-//! The builder's operators for an editor kind: the dialog's set plus the
-//! range and list operators (and the date operators for the date edit);
-//! like and not like only for string values.
+//! The helper registered for the item's editor kind; kinds without one (and
+//! items without properties) use the text edit's helper.
+const TkvCustomFilterEditHelper &FilterControlEditHelper(const TkvCustomEditProperties *properties);
+
+//! The properties the value editor copies: the item's, or plain text-edit
+//! properties for an item without any.
+const TkvCustomEditProperties &FilterControlEditProperties(const TkvCustomEditProperties *properties);
+
+//! The builder's operators for an item: its helper's larger set (ranges,
+//! lists and, for dates, the periods); like and not like only for strings.
 TkvFilterDialogOperators FilterControlSupportedOperators(const TkvCustomEditProperties *properties,
                                                          TkvValueTypeClass valueType);
-
-//! A value editor of the item's editor kind, with settings suited to
-//! entering a filter value (no buttons, not read-only, validation on Enter,
-//! invalid dates becoming Null). Never null: kinds without an editor of their
-//! own get a text editor.
-std::unique_ptr<TkvCustomEdit> CreateFilterControlValueEditor(const TkvCustomEditProperties *properties,
-                                                              QWidget *parent);
 
 } // namespace kestrum

@@ -85,10 +85,24 @@ void TkvFilterControlModel::SetLink(TkvFilterLink *link)
     FCriteria = std::make_unique<TkvFilterControlCriteria>(link);
     ClearRows();
     if (FLink && FLink->ItemCount() > 0) {
-        FCriteria->Assign(FLink->Criteria());
-        FCriteria->OnChanged = nullptr;
+        TakeLinkCriteria();
         BuildRowsFromCriteria(*FCriteria);
     }
+}
+
+void TkvFilterControlModel::TakeLinkCriteria()
+{
+    // Everything Assign copies except the change handler: the link's
+    // listeners must not hear the builder's own edits.
+    const TkvFilterCriteria &source = FLink->Criteria();
+    FCriteria->BeginBatch();
+    FCriteria->SetDateTimeFormat(source.DateTimeFormat());
+    FCriteria->SetMaxValueListCount(source.MaxValueListCount());
+    FCriteria->SetOptions(source.Options());
+    FCriteria->SetPercentWildcard(source.PercentWildcard());
+    FCriteria->SetUnderscoreWildcard(source.UnderscoreWildcard());
+    FCriteria->LoadFromBytes(source.SaveToBytes());
+    FCriteria->EndBatch();
 }
 
 void TkvFilterControlModel::Changed()
@@ -462,9 +476,7 @@ void TkvFilterControlModel::ApplyFilter()
     if (!BuildCriteria())
         return;
     const auto takeBack = [&] {
-        auto own = std::move(FCriteria->OnChanged);
-        FCriteria->Assign(target);
-        FCriteria->OnChanged = std::move(own);
+        TakeLinkCriteria();
         BuildRowsFromCriteria(*FCriteria);
     };
     try {

@@ -182,6 +182,8 @@ private:
     bool IsComplete(const TkvFilterControlGroupRow &group) const;
     void AddLeaf(TkvFilterCriteriaItemList *list, const TkvFilterControlConditionRow &condition);
     void ValidateFocus();
+    //! The link's criteria (settings and tree) into the control's own.
+    void TakeLinkCriteria();
     void Changed();
 
     TkvFilterLink *FLink = nullptr;

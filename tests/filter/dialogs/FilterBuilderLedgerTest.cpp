@@ -3,14 +3,12 @@
 // the dialog with one message per failure, and the dialog keeps its place.
 #include "db/DbTestSupport.h"
 #include "editors/CustomEdit.h"
-#include "editors/DateEditProperties.h"
-#include "editors/MaskEditProperties.h"
-#include "editors/TextEditProperties.h"
 #include "filter/DataFilterCriteria.h"
 #include "filter/dialogs/FilterBuilderDialog.h"
 #include "filter/dialogs/FilterLink.h"
 #include "grid/TkvGrid.h"
 #include "grid/TkvGridDataControllerSource.h"
+#include "grid/TkvGridFilterLink.h"
 #include "grid/TkvGridTableView.h"
 #include "grid/TkvGridViewData.h"
 #include "ui/MessageBox.h"
@@ -22,49 +20,6 @@
 
 namespace kestrum::test {
 namespace {
-
-//! The grid's columns as filter items, over the view's criteria.
-class GridColumnsLink : public TkvFilterLink {
-public:
-    explicit GridColumnsLink(TkvGridDBTableView &view) : FView(view)
-    {
-        for (int i = 0; i < view.ColumnCount(); ++i) {
-            switch (view.Columns(i)->EffectiveEditorItem()) {
-            case TkvGridEditorItemKind::Date:
-                FProperties.push_back(std::make_unique<TkvDateEditProperties>());
-                break;
-            case TkvGridEditorItemKind::Memo:
-                FProperties.push_back(std::make_unique<TkvMemoProperties>());
-                break;
-            default:
-                FProperties.push_back(std::make_unique<TkvMaskEditProperties>());
-                break;
-            }
-        }
-    }
-    int ItemCount() const override { return FView.ColumnCount(); }
-    QString ItemCaption(int index) const override { return FView.Columns(index)->Caption(); }
-    QString ItemFieldName(int index) const override { return Criteria().ItemFieldName(ItemLink(index)); }
-    TkvCustomEditProperties *ItemProperties(int index) const override
-    {
-        return FProperties[std::size_t(index)].get();
-    }
-    TkvValueTypeClass ItemValueTypeClass(int index) const override
-    {
-        return static_cast<TkvCustomDataField *>(ItemLink(index))->ValueTypeClass();
-    }
-    int ItemID(int index) const override { return FView.Columns(index)->ID(); }
-    TkvFilterItemLink ItemLink(int index) const override
-    {
-        return Criteria().ResolveItemLink(FView.Columns(index));
-    }
-    TkvDataFilterCriteria &Criteria() const { return *FView.Filter(); }
-    TkvFilterCriteria &Criteria() override { return *FView.Filter(); }
-
-private:
-    TkvGridDBTableView &FView;
-    std::vector<std::unique_ptr<TkvCustomEditProperties>> FProperties;
-};
 
 class FilterBuilderLedgerTest : public LedgerFixture {
 protected:
@@ -89,7 +44,7 @@ protected:
         Grid.RootLevel().Add()->SetGridView(View);
         Grid.resize(800, 300);
         Query.Open();
-        Link = std::make_unique<GridColumnsLink>(*View);
+        Link = std::make_unique<TkvGridFilterLink>(*View);
         Options.OnApplyFilter = [this] { View->Filter()->SetActive(true); };
         TfmFilterControlDialog::ForgetPosition();
     }
@@ -119,7 +74,7 @@ protected:
     TDbDataSource Source;
     TkvGrid Grid;
     TkvGridDBTableView *View = nullptr;
-    std::unique_ptr<GridColumnsLink> Link;
+    std::unique_ptr<TkvGridFilterLink> Link;
     TkvFilterBuilderOptions Options;
     QTemporaryDir Dir;
 };

@@ -292,6 +292,23 @@ TEST_F(FilterControlModelTest, ApplyCopiesTheTreeIntoTheLinkAndNotAndFiltersTheR
     EXPECT_EQ(RowsText(), "不是 <根>\n  进帐项 等于 工资\n  金额 大于 50");
 }
 
+// The builder's criteria once took the link's change handler along with its
+// settings, so the grid heard every edit made in the builder.
+TEST_F(FilterControlModelTest, TheLinksListenersHearOnlyTheApply)
+{
+    Filter->AppendCondition(nullptr, Item(), ocEqual, Text("a"), QStringLiteral("a"));
+    Filter->SetOptions({fcoCaseInsensitive});
+    int changes = 0;
+    Filter->OnChanged = [&](TkvFilterCriteria *) { ++changes; };
+    Model.SetLink(&Link);
+    EXPECT_TRUE(Model.Criteria().Options().Contains(fcoCaseInsensitive));
+    Add(Model.Root(), 0, fdoLess, {"5"});
+    ASSERT_TRUE(Model.BuildCriteria());
+    EXPECT_EQ(changes, 0);
+    Model.ApplyFilter();
+    EXPECT_EQ(changes, 1);
+}
+
 TEST_F(FilterControlModelTest, AFailedApplyShowsTheLinksCriteriaAgain)
 {
     Filter->AppendCondition(nullptr, Item(), ocEqual, Text("old"), QStringLiteral("old"));
