@@ -1,6 +1,7 @@
 #include "grid/TkvGridFilterDialogs.h"
 
 #include "filter/DataFilterCriteria.h"
+#include "filter/dialogs/FilterBuilderDialog.h"
 #include "filter/dialogs/FilterDialog.h"
 #include "filter/dialogs/FilterDialogModel.h"
 #include "grid/TkvGridFilterLink.h"
@@ -11,11 +12,13 @@ namespace kestrum {
 namespace {
 
 //! The filter builder dialog over the view's columns.
-bool ShowGridFilterBuilderDialog(TkvGridTableView &, QWidget *)
+bool ShowGridFilterBuilderDialog(TkvGridTableView &view, QWidget *parent)
 {
-    // No builder linked: the filter builder dialog is not part of this
-    // build yet, so a criteria the custom dialog cannot show stays as it is.
-    return false;
+    TkvGridFilterLink link(view);
+    TkvDataFilterCriteria *criteria = view.Filter();
+    TkvFilterBuilderOptions options;
+    options.OnApplyFilter = [criteria] { criteria->SetActive(true); };
+    return ShowFilterBuilderDialog(link, parent, options);
 }
 
 } // namespace

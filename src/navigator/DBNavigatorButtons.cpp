@@ -2,6 +2,7 @@
 
 #include "db/DbDataSource.h"
 #include "db/DbQuery.h"
+#include "navigator/NavigatorFilterLink.h"
 #include "ui/MessageBox.h"
 
 #include <algorithm>
@@ -193,19 +194,30 @@ void TkvDBNavigatorButtons::ShowFilter(TDbQuery &dataSet)
     bool done = false;
     if (OnShowFilterDialog)
         OnShowFilterDialog(this, done);
-    if (done || !FilterDialogSlot())
+    if (done)
         return;
     TkvNavigatorFilterRequest request;
     request.DataSet = &dataSet;
     request.Criteria = &FFilterCriteria;
     request.ExtendedOperators = bool(OnApplyFilter);
-    if (!FilterDialogSlot()(FDialogParent, request))
-        return;
+    request.Apply = [this, &dataSet, &request](const QString &filterText) {
+        request.Applied = true;
+        ApplyFilterText(dataSet, filterText);
+    };
+    const bool accepted = FilterDialogSlot() ? FilterDialogSlot()(FDialogParent, request)
+                                             : ShowNavigatorFilterBuilder(FDialogParent, request);
+    // A builder that only answers its text applies it on OK.
+    if (accepted && !request.Applied)
+        ApplyFilterText(dataSet, request.FilterText);
+}
+
+void TkvDBNavigatorButtons::ApplyFilterText(TDbQuery &dataSet, const QString &filterText)
+{
     if (OnApplyFilter) {
-        OnApplyFilter(this, request.FilterText);
+        OnApplyFilter(this, filterText);
         return;
     }
-    dataSet.SetFilter(request.FilterText);
+    dataSet.SetFilter(filterText);
     dataSet.SetFiltered(true);
 }
 

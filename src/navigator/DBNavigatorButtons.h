@@ -44,6 +44,10 @@ struct TkvNavigatorFilterRequest {
     bool ExtendedOperators = false;
     //! Set by the builder when the user applies: the record-set filter text.
     QString FilterText;
+    //! Applies a filter text at once (each Apply and OK of the builder).
+    std::function<void(const QString &filterText)> Apply;
+    //! Whether Apply ran at least once.
+    bool Applied = false;
 };
 //! Runs the builder modally; answers true when the user applied a filter.
 using TkvNavigatorFilterDialog = std::function<bool(QWidget *parent, TkvNavigatorFilterRequest &request)>;
@@ -80,7 +84,7 @@ public:
     //! The state of the buttons may have changed (the navigator repaints).
     std::function<void()> OnStateChanged;
 
-    //! The filter builder, installed once by the module that provides it.
+    //! Replaces the filter builder (tests); an empty dialog restores the builder.
     static void SetFilterDialog(TkvNavigatorFilterDialog dialog);
 
     // Called by the data link.
@@ -95,6 +99,7 @@ protected:
 private:
     void DeleteRecord(TDbQuery &dataSet);
     void ShowFilter(TDbQuery &dataSet);
+    void ApplyFilterText(TDbQuery &dataSet, const QString &filterText);
     void NotifyStateChanged();
 
     TkvDBNavigatorDataLink FDataLink;

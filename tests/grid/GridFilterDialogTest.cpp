@@ -9,6 +9,7 @@
 #include "editors/DateEditProperties.h"
 #include "editors/MaskEditProperties.h"
 #include "filter/DataFilterCriteria.h"
+#include "filter/dialogs/FilterBuilderDialog.h"
 #include "filter/dialogs/FilterDialog.h"
 #include "grid/TkvGrid.h"
 #include "grid/TkvGridDataControllerSource.h"
@@ -85,7 +86,16 @@ protected:
     {
         bool shown = false;
         QTimer::singleShot(0, [&] {
-            auto *dialog = dynamic_cast<TkvFilterDialog *>(QApplication::activeModalWidget());
+            QWidget *modal = QApplication::activeModalWidget();
+            auto *dialog = dynamic_cast<TkvFilterDialog *>(modal);
+            if (auto *builder = dynamic_cast<TfmFilterControlDialog *>(modal)) {
+                BuilderShown = true;
+                if (OnBuilder)
+                    OnBuilder(*builder);
+                if (builder->isVisible())
+                    builder->reject();
+                return;
+            }
             if (!dialog)
                 return;
             shown = true;
@@ -120,6 +130,8 @@ protected:
     TkvDataFilterCriteria *Filter = nullptr;
     int Changes = 0;
     bool Shown = false;
+    bool BuilderShown = false;
+    std::function<void(TfmFilterControlDialog &)> OnBuilder;
 };
 
 } // namespace
@@ -182,7 +194,7 @@ TEST_F(GridFilterDialogTest, CancelChangesNeitherTheCriteriaNorTheRows)
     EXPECT_EQ(Items(), "工资,红包,工资,奖金");
 }
 
-TEST_F(GridFilterDialogTest, ACriteriaTooComplexForTheDialogDoesNotOpenIt)
+TEST_F(GridFilterDialogTest, ACriteriaTooComplexForTheDialogOpensTheBuilderInstead)
 {
     TkvGridFilterLink link(*View);
     Filter->AppendCondition(nullptr, link.ItemLink(Item->Index()), ocEqual, Variant("工资"), "工资");
@@ -191,7 +203,16 @@ TEST_F(GridFilterDialogTest, ACriteriaTooComplexForTheDialogDoesNotOpenIt)
     Changes = 0;
     EXPECT_FALSE(OpenDialog(Item, [](TkvFilterDialog &dialog) { dialog.btnOK->click(); }));
     EXPECT_FALSE(Shown);
-    EXPECT_EQ(Changes, 0);
+    EXPECT_TRUE(BuilderShown) << "the builder shows what the custom dialog cannot";
+    EXPECT_EQ(Changes, 0) << "cancelled";
+
+    OnBuilder = [](TfmFilterControlDialog &builder) {
+        EXPECT_EQ(builder.FilterControl().Model().Root().Count(), 2);
+        builder.btOk->click();
+    };
+    EXPECT_TRUE(OpenDialog(Item, [](TkvFilterDialog &) {}));
+    EXPECT_TRUE(Filter->Active()) << "the builder's OK switches the filter on";
+    EXPECT_EQ(Filter->Root().BoolOperatorKind(), bcOr);
 }
 
 TEST_F(GridFilterDialogTest, TheLinkOffersTheColumnsWithTheirEditorsAndTypes)
