@@ -3,6 +3,8 @@
 #include "pages/PqPageControl.h"
 #include "ui/Painting.h"
 
+#include <QChildEvent>
+
 namespace kestrum {
 
 TPqTabSheet::TPqTabSheet(TPqPageControl *pageControl)
@@ -20,6 +22,47 @@ TPqTabSheet::~TPqTabSheet()
 {
     if (FPageControl)
         FPageControl->removePage(this);
+}
+
+void TPqTabSheet::childEvent(QChildEvent *event)
+{
+    if (event->type() == QEvent::ChildAdded && event->child()->isWidgetType())
+        watch(static_cast<QWidget *>(event->child()));
+    QWidget::childEvent(event);
+}
+
+void TPqTabSheet::watch(QWidget *widget)
+{
+    widget->installEventFilter(this);
+    for (QWidget *inner : widget->findChildren<QWidget *>())
+        inner->installEventFilter(this);
+}
+
+bool TPqTabSheet::eventFilter(QObject *watched, QEvent *event)
+{
+    switch (event->type()) {
+    case QEvent::ChildAdded: {
+        QObject *child = static_cast<QChildEvent *>(event)->child();
+        if (child->isWidgetType())
+            watch(static_cast<QWidget *>(child));
+        break;
+    }
+    case QEvent::ShowToParent:
+        // A nested page control shows its own sheets while it switches pages;
+        // that is no request to show this sheet.
+        if (qobject_cast<TPqTabSheet *>(watched))
+            break;
+        [[fallthrough]];
+    case QEvent::FocusIn:
+        // While the sheet itself is being shown, Qt shows the controls on it
+        // one by one; only a sheet that stays hidden needs bringing up.
+        if (FPageControl && isHidden())
+            FPageControl->ShowControl(static_cast<QWidget *>(watched));
+        break;
+    default:
+        break;
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 void TPqTabSheet::changed()

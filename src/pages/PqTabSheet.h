@@ -38,9 +38,16 @@ public:
     //! Position among the visible tabs, -1 when the tab is hidden.
     int TabIndex() const;
 
+protected:
+    void childEvent(QChildEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
 private:
     friend class TPqPageControl;
     void changed();
+    //! Watches a control on this sheet (and everything inside it) so that
+    //! showing or focusing it while the sheet is hidden brings the sheet up.
+    void watch(QWidget *widget);
 
     TPqPageControl *FPageControl;
     QString FCaption;
