@@ -17,7 +17,8 @@ QString Tokens(const QString &source, QStringList *errors = nullptr)
         QString text;
         for (QChar ch : lexem.Text)
             text += ch.unicode() < 32 ? QStringLiteral("^%1").arg(ch.unicode()) : QString(ch);
-        parts << QStringLiteral("%1:%2@%3.%4").arg(int(lexem.Kind)).arg(text).arg(lexem.Line).arg(lexem.Column);
+        parts
+            << QStringLiteral("%1:%2@%3.%4").arg(int(lexem.Kind)).arg(text).arg(lexem.Line).arg(lexem.Column);
     }
     if (errors) {
         for (const TkvRegExprError &error : found)
@@ -45,8 +46,7 @@ TEST(RegExprLexer, InsideBracketsOnlySeparatorsKeepTheirKind)
 
 TEST(RegExprLexer, EscapesGiveClassesControlCharactersAndReferences)
 {
-    EXPECT_EQ(Tokens("\\d\\D\\w\\W\\s\\S"),
-              "6:\\d@1.1 7:\\D@1.3 4:\\w@1.5 5:\\W@1.7 8:\\s@1.9 9:\\S@1.11");
+    EXPECT_EQ(Tokens("\\d\\D\\w\\W\\s\\S"), "6:\\d@1.1 7:\\D@1.3 4:\\w@1.5 5:\\W@1.7 8:\\s@1.9 9:\\S@1.11");
     EXPECT_EQ(Tokens("\\a\\e\\f\\n\\r\\t\\x41\\x7e"),
               "0:^7@1.1 0:^27@1.3 0:^12@1.5 0:^10@1.7 0:^13@1.9 0:^9@1.11 0:A@1.13 0:~@1.17");
     EXPECT_EQ(Tokens("\\3\\.\\/\\0"), "10:3@1.1 0:.@1.3 0:/@1.5 0:0@1.7");
