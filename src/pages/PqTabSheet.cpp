@@ -1,9 +1,12 @@
 #include "pages/PqTabSheet.h"
 
+#include "pages/PqGroupBox.h"
 #include "pages/PqPageControl.h"
 #include "ui/Painting.h"
 
 #include <QChildEvent>
+#include <QFrame>
+#include <QGroupBox>
 
 namespace kestrum {
 
@@ -22,6 +25,23 @@ TPqTabSheet::~TPqTabSheet()
 {
     if (FPageControl)
         FPageControl->removePage(this);
+}
+
+bool TPqTabSheet::IsPlacedControl(const QWidget *widget) const
+{
+    if (qobject_cast<const TPqTabSheet *>(widget))
+        return false;
+    for (const QWidget *parent = widget->parentWidget(); parent && parent != this;
+         parent = parent->parentWidget()) {
+        const QMetaObject *kind = parent->metaObject();
+        const bool container =
+            kind == &QWidget::staticMetaObject || kind == &QFrame::staticMetaObject ||
+            kind == &QGroupBox::staticMetaObject || qobject_cast<const TPqGroupBox *>(parent) ||
+            qobject_cast<const TPqTabSheet *>(parent) || qobject_cast<const TPqPageControl *>(parent);
+        if (!container)
+            return false;
+    }
+    return true;
 }
 
 void TPqTabSheet::childEvent(QChildEvent *event)
@@ -48,9 +68,11 @@ bool TPqTabSheet::eventFilter(QObject *watched, QEvent *event)
         break;
     }
     case QEvent::ShowToParent:
-        // A nested page control shows its own sheets while it switches pages;
-        // that is no request to show this sheet.
-        if (qobject_cast<TPqTabSheet *>(watched))
+        // Only a control placed on the sheet counts, and only once the form is
+        // up: while it is built every control is shown in turn, and composite
+        // controls show and hide their own parts at will (a grid its scroll
+        // bars, a nested page control its sheets).
+        if (!window()->isVisible() || !IsPlacedControl(static_cast<QWidget *>(watched)))
             break;
         [[fallthrough]];
     case QEvent::FocusIn:

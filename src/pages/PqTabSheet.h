@@ -48,6 +48,9 @@ private:
     //! Watches a control on this sheet (and everything inside it) so that
     //! showing or focusing it while the sheet is hidden brings the sheet up.
     void watch(QWidget *widget);
+    //! A control placed on the sheet, directly or inside plain containers
+    //! (panels, group boxes, nested pages), rather than a part of a control.
+    bool IsPlacedControl(const QWidget *widget) const;
 
     TPqPageControl *FPageControl;
     QString FCaption;

@@ -215,6 +215,27 @@ TEST_F(PqPageControlWidget, ShowingAControlOnAHiddenSheetBringsTheSheetUp)
     EXPECT_EQ(activeIndex(), 3);
 }
 
+TEST_F(PqPageControlWidget, PartsOfControlsAndControlsOfAFormBeingBuiltDoNotSwitch)
+{
+    // A composite control shows its own parts (a grid its scroll bars).
+    auto *composite = new QLineEdit(sheets[2]);
+    auto *part = new QWidget(composite);
+    part->hide();
+    part->show();
+    EXPECT_EQ(activeIndex(), 0);
+    EXPECT_EQ(takeEvents(), "");
+
+    // While the form is not up yet, every control is shown in turn.
+    TPqPageControl building;
+    auto *first = new TPqTabSheet(&building);
+    auto *second = new TPqTabSheet(&building);
+    building.SetActivePage(first);
+    auto *onSecond = new QLineEdit(second);
+    onSecond->hide();
+    onSecond->show();
+    EXPECT_EQ(building.ActivePage(), first);
+}
+
 TEST_F(PqPageControlWidget, ShowingARefusedSheetsControlKeepsThePage)
 {
     control.OnChanging = [](TPqPageControl *, int, bool &allow) { allow = false; };
