@@ -7,6 +7,8 @@
 #include "db/DbErrors.h"
 #include "db/DbQuery.h"
 #include "db/FieldValues.h"
+#include "db/NumberPattern.h"
+#include "db/StandardMask.h"
 
 #include <cmath>
 
@@ -166,7 +168,10 @@ void TDbField::SetEditFormat(const QString &format)
 
 void TDbField::SetEditMask(const QString &mask)
 {
-    FEditMask = mask;
+    if (FEditMask != mask) {
+        FEditMask = mask;
+        LayoutChanged(); // the display text of a string field follows the mask
+    }
 }
 
 void TDbField::SetCurrency(bool currency)
@@ -223,8 +228,12 @@ QString TDbField::DisplayText() const
     if (!value.isNull()) {
         if (IsDateType(FDataType) && !FDisplayFormat.isEmpty() && value.type() == VarType::Date)
             text = FormatDateTime(FDisplayFormat, value.toDate());
+        else if (IsNumericType(FDataType) && !FDisplayFormat.isEmpty())
+            text = FormatNumberPattern(FDisplayFormat, value.toDouble());
         else if (FCurrency && IsNumericType(FDataType))
             text = CurrencyText(value.toDouble());
+        else if (IsStringType(FDataType))
+            text = FormatMaskText(FEditMask, AsString());
         else
             text = AsString();
     }
@@ -235,7 +244,13 @@ QString TDbField::DisplayText() const
 
 QString TDbField::Text() const
 {
-    QString text = AsString();
+    // The edit format shapes a number for editing; the text reads back to
+    // the same value (SetText accepts the thousands separators it adds).
+    QString text;
+    if (IsNumericType(FDataType) && !FEditFormat.isEmpty() && !IsNull())
+        text = FormatNumberPattern(FEditFormat, Value().toDouble());
+    else
+        text = AsString();
     if (OnGetText)
         OnGetText(const_cast<TDbField *>(this), text, false);
     return text;

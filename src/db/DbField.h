@@ -80,8 +80,11 @@ public:
     //! not fit (too long, not a number, not a date).
     void SetValue(const Variant &value);
     void Clear() { SetValue(Variant::null()); }
-    QString DisplayText() const; //!< as shown (display format)
-    QString Text() const;        //!< as edited (edit format)
+    //! As shown: a date or number through DisplayFormat, a currency field as
+    //! money, a string through EditMask.
+    QString DisplayText() const;
+    //! As edited: a number through EditFormat, else the plain text.
+    QString Text() const;
     //! Parses text as the user typed it; empty text clears non-string fields.
     void SetText(const QString &text);
 

@@ -19,6 +19,8 @@
 #include <unordered_map>
 #include <vector>
 
+struct sqlite3_stmt;
+
 namespace kestrum {
 
 class TDbConnection;
@@ -100,7 +102,7 @@ public:
 
     // Bookmarks.
     bool BookmarkAvailable() const { return Active() && !IsEmpty(); }
-    TBookmark GetBookmark() const;                //!< null when there is no current stored row
+    TBookmark GetBookmark() const; //!< null when there is no current stored row
     //! The bookmark of the stored row at a visible position (null when none).
     TBookmark BookmarkAt(int position) const;
     void GotoBookmark(const TBookmark &bookmark); //!< raises when not valid
@@ -178,6 +180,11 @@ private:
     //! DataSetChange telling listeners exactly which row changed.
     void NotifyRowChange(TDbRowChange::TKind kind, int position);
     [[noreturn]] void RaiseConflict(const char *action) const;
+    //! Optimistic locking for updates and deletes: the row is found by its key
+    //! and only while every other column still holds the value read from it.
+    QString RowCheckCondition() const;
+    //! Binds the key and then every other column's read value from parameter on.
+    void BindRowCheck(sqlite3_stmt *statement, int parameter, int slot) const;
     void ApplyFilter();
     void RowsChanged(); // FAll or FOrder changed
     void KeyAdded(int slot);

@@ -75,7 +75,53 @@ private:
     bool FOpen = false;
 };
 
+//! Reads one row of the base table back by its key into row, so that the
+//! record set holds exactly what the file holds (a new key, values as the
+//! columns stored them). bindKey binds the key to parameter 1.
+template <typename BindKey>
+void ReadBackRow(const TDbConnection &connection, const QString &table, const std::vector<QString> &origins,
+                 int keyField, const char *context, TDbRowStore &row, BindKey bindKey)
+{
+    QStringList columns;
+    for (const QString &origin : origins)
+        columns.append(Quoted(origin));
+    StatementPtr readBack = Prepare(connection,
+                                    "SELECT " + columns.join(',') + " FROM " + Quoted(table) + " WHERE " +
+                                        Quoted(origins[std::size_t(keyField)]) + " IS ?1",
+                                    context);
+    bindKey(readBack.get());
+    if (sqlite3_step(readBack.get()) != SQLITE_ROW)
+        connection.RaiseLastError(context);
+    row.AddFromStatement(readBack.get());
+}
+
+//! Steps an UPDATE or DELETE of one checked row; false when it found no row
+//! to change (another program changed or deleted it since it was read).
+bool StepCheckedWrite(const TDbConnection &connection, sqlite3_stmt *statement, const char *context)
+{
+    if (sqlite3_step(statement) != SQLITE_DONE)
+        connection.RaiseLastError(context);
+    return sqlite3_changes(connection.Handle()) == 1;
+}
+
 } // namespace
+
+QString TDbQuery::RowCheckCondition() const
+{
+    QStringList checks{Quoted(FOrigins[std::size_t(FKeyField)]) + " IS ?"};
+    for (int i = 0; i < FieldCount(); ++i)
+        if (i != FKeyField)
+            checks.append(Quoted(FOrigins[std::size_t(i)]) + " IS ?");
+    return checks.join(" AND ");
+}
+
+void TDbQuery::BindRowCheck(sqlite3_stmt *statement, int parameter, int slot) const
+{
+    FStore->Bind(statement, parameter++, slot, FKeyField);
+    for (int i = 0; i < FieldCount(); ++i)
+        if (i != FKeyField)
+            FStore->Bind(statement, parameter++, slot, i);
+}
 
 bool TDbQuery::CanModify() const
 {
@@ -369,22 +415,9 @@ void TDbQuery::WriteInsert()
     connection.NotifyWriteStep(TDbWriteStep::Written);
     const sqlite3_int64 key = sqlite3_last_insert_rowid(connection.Handle());
 
-    // Read the stored row back so the record set holds exactly what the file
-    // holds (the new key, values as the column stored them).
-    QStringList columns;
-    for (const QString &origin : FOrigins)
-        columns.append(Quoted(origin));
     TDbRowStore row(FieldCount());
-    {
-        StatementPtr readBack = Prepare(connection,
-                                        "SELECT " + columns.join(',') + " FROM " + Quoted(FBaseTable) +
-                                            " WHERE " + Quoted(FOrigins[std::size_t(FKeyField)]) + " = ?1",
-                                        context);
-        sqlite3_bind_int64(readBack.get(), 1, key);
-        if (sqlite3_step(readBack.get()) != SQLITE_ROW)
-            connection.RaiseLastError(context);
-        row.AddFromStatement(readBack.get());
-    }
+    ReadBackRow(connection, FBaseTable, FOrigins, FKeyField, context, row,
+                [key](sqlite3_stmt *readBack) { sqlite3_bind_int64(readBack, 1, key); });
     connection.NotifyWriteStep(TDbWriteStep::ReadBack);
     transaction.Commit();
 
@@ -413,52 +446,32 @@ void TDbQuery::WriteUpdate()
     CheckCanModify();
     const TDbConnection &connection = *FConnection;
     const int slot = SlotAt(FPos);
-    QStringList sets, checks;
+    QStringList sets;
     for (int i : written)
         sets.append(Quoted(FOrigins[std::size_t(i)]) + " = ?");
-    // Optimistic locking: the row must still hold every value we read.
-    for (int i = 0; i < FieldCount(); ++i)
-        if (i != FKeyField)
-            checks.append(Quoted(FOrigins[std::size_t(i)]) + " IS ?");
-    const QString key = Quoted(FOrigins[std::size_t(FKeyField)]);
-    QString sql = "UPDATE " + Quoted(FBaseTable) + " SET " + sets.join(',') + " WHERE " + key + " IS ?";
-    if (!checks.isEmpty())
-        sql += " AND " + checks.join(" AND ");
+    const QString sql =
+        "UPDATE " + Quoted(FBaseTable) + " SET " + sets.join(',') + " WHERE " + RowCheckCondition();
 
     const char *context = "修改的记录未能保存";
     TWriteTransaction transaction(connection, context);
+    bool stored = false;
     {
         StatementPtr update = Prepare(connection, sql, context);
         int parameter = 1;
         for (int i : written)
             BindFieldValue(update.get(), parameter++, FEditBuffer[std::size_t(i)],
                            FFields[std::size_t(i)]->DataType());
-        FStore->Bind(update.get(), parameter++, slot, FKeyField);
-        for (int i = 0; i < FieldCount(); ++i)
-            if (i != FKeyField)
-                FStore->Bind(update.get(), parameter++, slot, i);
-        if (sqlite3_step(update.get()) != SQLITE_DONE)
-            connection.RaiseLastError(context);
+        BindRowCheck(update.get(), parameter, slot);
+        stored = StepCheckedWrite(connection, update.get(), context);
     }
-    if (sqlite3_changes(connection.Handle()) != 1) {
+    if (!stored) {
         transaction.Rollback();
         RaiseConflict("保存");
     }
     connection.NotifyWriteStep(TDbWriteStep::Written);
-    QStringList columns;
-    for (const QString &origin : FOrigins)
-        columns.append(Quoted(origin));
     TDbRowStore row(FieldCount());
-    {
-        StatementPtr readBack = Prepare(connection,
-                                        "SELECT " + columns.join(',') + " FROM " + Quoted(FBaseTable) +
-                                            " WHERE " + key + " IS ?1",
-                                        context);
-        FStore->Bind(readBack.get(), 1, slot, FKeyField);
-        if (sqlite3_step(readBack.get()) != SQLITE_ROW)
-            connection.RaiseLastError(context);
-        row.AddFromStatement(readBack.get());
-    }
+    ReadBackRow(connection, FBaseTable, FOrigins, FKeyField, context, row,
+                [&](sqlite3_stmt *readBack) { FStore->Bind(readBack, 1, slot, FKeyField); });
     connection.NotifyWriteStep(TDbWriteStep::ReadBack);
     transaction.Commit();
     FStore->SetCopy(slot, row, 0);
@@ -475,27 +488,16 @@ void TDbQuery::WriteDelete()
 {
     const TDbConnection &connection = *FConnection;
     const int slot = SlotAt(FPos);
-    QStringList checks;
-    for (int i = 0; i < FieldCount(); ++i)
-        if (i != FKeyField)
-            checks.append(Quoted(FOrigins[std::size_t(i)]) + " IS ?");
-    QString sql =
-        "DELETE FROM " + Quoted(FBaseTable) + " WHERE " + Quoted(FOrigins[std::size_t(FKeyField)]) + " IS ?";
-    if (!checks.isEmpty())
-        sql += " AND " + checks.join(" AND ");
+    const QString sql = "DELETE FROM " + Quoted(FBaseTable) + " WHERE " + RowCheckCondition();
     const char *context = "记录未能删除";
     TWriteTransaction transaction(connection, context);
+    bool deleted = false;
     {
         StatementPtr remove = Prepare(connection, sql, context);
-        int parameter = 1;
-        FStore->Bind(remove.get(), parameter++, slot, FKeyField);
-        for (int i = 0; i < FieldCount(); ++i)
-            if (i != FKeyField)
-                FStore->Bind(remove.get(), parameter++, slot, i);
-        if (sqlite3_step(remove.get()) != SQLITE_DONE)
-            connection.RaiseLastError(context);
+        BindRowCheck(remove.get(), 1, slot);
+        deleted = StepCheckedWrite(connection, remove.get(), context);
     }
-    if (sqlite3_changes(connection.Handle()) != 1) {
+    if (!deleted) {
         transaction.Rollback();
         RaiseConflict("删除");
     }

@@ -196,6 +196,20 @@ void TkvCustomEdit::TakeValueFromDisplay()
     }
 }
 
+void TkvCustomEdit::ReshapeShownText(const QString &reshaped)
+{
+    if (!FInnerControl || reshaped == FInnerControl->Text())
+        return;
+    if (!Focused()) {
+        RefreshDisplay();
+    } else if (!IsReadOnly() && (DataBinding().IsRecordEditing() || RequestEditing())) {
+        int start = FInnerControl->SelStart();
+        int length = FInnerControl->SelLength();
+        WithClearingGuard([&] { FInnerControl->SetText(reshaped); });
+        FInnerControl->SetSelection(start, length);
+    }
+}
+
 void TkvCustomEdit::InnerTextChanged()
 {
     if (FDisplayUpdateLock > 0)

@@ -223,6 +223,10 @@ protected:
     virtual void FocusNextControl(bool forward);
     //! The inner control's text changed (typing, paste, delete).
     void InnerTextChanged();
+    //! The shown text takes a new form (a new CharCase): unfocused, the value
+    //! is shown again; focused, the text being edited is replaced, keeping the
+    //! selection, and stored with the rest of the edit.
+    void ReshapeShownText(const QString &reshaped);
     bool ClearingGuard() const { return FClearingGuard; }
 
     bool eventFilter(QObject *watched, QEvent *event) override;

@@ -1,5 +1,9 @@
 #include "editors/DateEdit.h"
 
+#include "editors/DateEditFormatController.h"
+
+#include <QEvent>
+
 #include <cmath>
 
 namespace kestrum {
@@ -134,6 +138,13 @@ void TkvCustomDateEdit::DateChosen(double date)
     FSavedTime = date == NullDate ? 0 : std::fabs(date - std::trunc(date));
     SetHasPendingChange(true);
     SetChangedSinceEntry(true);
+}
+
+void TkvCustomDateEdit::changeEvent(QEvent *event)
+{
+    if (event->type() == QEvent::LocaleChange)
+        TkvFormatController::Instance().Update();
+    TkvCustomPopupEdit::changeEvent(event);
 }
 
 TkvDateEdit::TkvDateEdit(QWidget *parent, bool isInplace)

@@ -36,6 +36,10 @@ protected:
     bool AcceptsProperties(const TkvCustomEditProperties &properties) const override;
     void EditValueAssigned() override;
     Variant AdjustedEditValue(const Variant &value) const override;
+    //! A LocaleChange (the platform's word that the regional settings
+    //! changed) makes the format controller rebuild the date formats and
+    //! masks, which every date editor then takes.
+    void changeEvent(QEvent *event) override;
 
 private:
     double FSavedTime = 0;

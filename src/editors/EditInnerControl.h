@@ -40,6 +40,21 @@ public:
     //! Hiding: the selection does not show while the control has no focus.
     virtual void SetHideSelection(bool value) = 0;
     virtual bool HideSelection() const { return true; }
+
+    //! Text put in by the user (typed, pasted, dropped) passes through the
+    //! OEM code page and back, so that it holds only what a file name on an
+    //! OEM file system can: anything the code page lacks becomes "?".
+    void SetOEMConvert(bool value) { FOEMConvert = value; }
+    bool OEMConvert() const { return FOEMConvert; }
+    //! The text as the control takes it in: converted when OEMConvert is on.
+    QString ConvertInput(const QString &text) const;
+
+private:
+    bool FOEMConvert = false;
 };
+
+//! The text after a round trip through the OEM code page (GBK: the one- and
+//! two-byte characters of GB18030); characters it cannot hold become "?".
+QString OemConvertText(const QString &text);
 
 } // namespace kestrum

@@ -1,15 +1,48 @@
 #include "editors/InnerControls.h"
 
+#include "core/Codepage.h"
+#include "core/Errors.h"
+
 #include <QApplication>
 #include <QFocusEvent>
 #include <QMouseEvent>
 
-#include <algorithm>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
+#include <algorithm>
 
 namespace kestrum {
+
+QString OemConvertText(const QString &text)
+{
+    QString converted;
+    converted.reserve(text.size());
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar ch = text[i];
+        if (ch.unicode() < 0x80) {
+            converted += ch;
+        } else if (ch.isSurrogate()) {
+            // Beyond the basic plane GB18030 needs four bytes, which GBK has not.
+            if (ch.isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate())
+                ++i;
+            converted += u'?';
+        } else {
+            bool held = false;
+            try {
+                held = toNarrow(QString(ch)).size() <= 2;
+            } catch (const EEncodingError &) {
+            }
+            converted += held ? ch : QChar(u'?');
+        }
+    }
+    return converted;
+}
+
+QString TkvEditInnerControl::ConvertInput(const QString &text) const
+{
+    return FOEMConvert ? OemConvertText(text) : text;
+}
 
 Qt::Alignment ToQtAlignment(const TkvEditAlignment &alignment)
 {
@@ -71,7 +104,7 @@ int TkvInnerLineEdit::PositionAt(const QPoint &point)
 
 void TkvInnerLineEdit::InsertText(const QString &value)
 {
-    QString text = value;
+    QString text = ConvertInput(value);
     if (FMaxLength > 0) {
         int room = FMaxLength - (int(this->text().size()) - SelLength());
         if (room <= 0 && !value.isEmpty())
@@ -138,7 +171,7 @@ void TkvInnerMemo::SetSelection(int start, int length)
 
 void TkvInnerMemo::InsertText(const QString &value)
 {
-    QString text = value;
+    QString text = ConvertInput(value);
     if (FMaxLength > 0) {
         int room = FMaxLength - (int(toPlainText().size()) - SelLength());
         if (room <= 0 && !value.isEmpty())

@@ -130,7 +130,7 @@ void TkvCustomMaskEdit::PasteText(const QString &text)
     }
     if (text.isEmpty() || !MayModifyText())
         return;
-    QString pasted = Properties().ApplyCharCase(text);
+    QString pasted = Properties().ApplyCharCase(InnerControl()->ConvertInput(text));
     RunMode([&](TkvMaskEditCustomMode &mode, TkvMaskEditText &state) { mode.Paste(state, pasted); });
 }
 
@@ -149,7 +149,7 @@ bool TkvCustomMaskEdit::ApplyTypedChar(QChar ch)
         return TkvCustomTextEdit::ApplyTypedChar(ch);
     if (IsReadOnly())
         return true;
-    QChar typed = Properties().ApplyCharCase(QString(ch)).at(0);
+    QChar typed = Properties().ApplyCharCase(InnerControl()->ConvertInput(QString(ch))).at(0);
     RunMode([&](TkvMaskEditCustomMode &mode, TkvMaskEditText &state) { mode.PressChar(state, typed); });
     return true;
 }

@@ -3,7 +3,7 @@
 // character per mask position; the caret sits on a position and is shown as
 // a one-character selection.
 #include "editors/MaskEditMode.h"
-#include "editors/StandardMask.h"
+#include "db/StandardMask.h"
 
 namespace kestrum {
 

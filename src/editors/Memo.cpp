@@ -61,6 +61,13 @@ void TkvCustomMemo::PropertiesChanged()
     auto *memo = static_cast<TkvInnerMemo *>(InnerControl());
     memo->SetMaxLength(properties.EffectiveMaxLength());
     memo->SetHideSelection(properties.HideSelection());
+    memo->SetOEMConvert(properties.OEMConvert());
+    // As a native memo given the case style: the text already there follows it.
+    if (properties.CharCase() != FAppliedCharCase) {
+        FAppliedCharCase = properties.CharCase();
+        if (FAppliedCharCase != ecNormal)
+            ReshapeShownText(properties.ApplyCharCase(memo->Text()));
+    }
     memo->setLineWrapMode(properties.WordWrap() ? QPlainTextEdit::WidgetWidth : QPlainTextEdit::NoWrap);
     TScrollStyle bars = properties.ScrollBars();
     memo->setHorizontalScrollBarPolicy(bars == TScrollStyle::ssHorizontal || bars == TScrollStyle::ssBoth

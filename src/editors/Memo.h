@@ -44,6 +44,7 @@ protected:
 private:
     bool FPassingToNative = false;
     bool FEnterIsText = true; // whether the Enter being handled types a line break
+    TkvEditCharCase FAppliedCharCase = ecNormal;
 };
 
 class TkvMemo : public TkvCustomMemo {

@@ -25,6 +25,33 @@ QString Quoted(const QString &format, QChar ch)
     return format.arg(ch);
 }
 
+//! A character that stands for itself, in or out of a bracket expression:
+//! the two separators follow the regional settings, the rest is literal.
+TkvLexemKind PlainKind(QChar ch)
+{
+    switch (ch.unicode()) {
+    case u'/':
+        return lkDateSeparator;
+    case u':':
+        return lkTimeSeparator;
+    default:
+        return lkLiteral;
+    }
+}
+
+struct EscapeLetter {
+    char16_t Letter;
+    TkvLexemKind Kind; //!< a character class, or lkLiteral for a control character
+    char16_t Control;
+};
+
+//! "\" and a letter: the character classes and the control characters.
+constexpr EscapeLetter EscapeLetters[] = {
+    {u'd', lkDigit, 0},    {u'D', lkNonDigit, 0}, {u'w', lkWordChar, 0}, {u'W', lkNonWordChar, 0},
+    {u's', lkSpace, 0},    {u'S', lkNonSpace, 0}, {u'a', lkLiteral, 7},  {u'e', lkLiteral, 27},
+    {u'f', lkLiteral, 12}, {u'n', lkLiteral, 10}, {u'r', lkLiteral, 13}, {u't', lkLiteral, 9},
+};
+
 class Lexer {
 public:
     Lexer(const QString &source, TkvRegExprErrors &errors) : FSource(source), FErrors(errors) {}
@@ -35,24 +62,18 @@ public:
         int openLine = 0, openColumn = 0;
         while (SkipWhiteSpace()) {
             QChar ch = Peek();
-            int line = FLine, column = FColumn;
             switch (ch.unicode()) {
-            case u'\'':
-                LexQuoted();
-                break;
             case u'(':
                 if (depth == 0) {
-                    openLine = line;
-                    openColumn = column;
+                    openLine = FLine;
+                    openColumn = FColumn;
                 }
                 ++depth;
-                Advance();
-                Add(lkSpecial, ch, line, column);
+                TakeSingle(lkSpecial);
                 break;
             case u')':
                 --depth;
-                Advance();
-                Add(lkSpecial, ch, line, column);
+                TakeSingle(lkSpecial);
                 break;
             case u'*':
             case u'+':
@@ -60,20 +81,10 @@ public:
             case u'|':
             case u']':
             case u'}':
-                Advance();
-                Add(lkSpecial, ch, line, column);
+                TakeSingle(lkSpecial);
                 break;
             case u'.':
-                Advance();
-                Add(lkAny, ch, line, column);
-                break;
-            case u'/':
-                Advance();
-                Add(lkDateSeparator, ch, line, column);
-                break;
-            case u':':
-                Advance();
-                Add(lkTimeSeparator, ch, line, column);
+                TakeSingle(lkAny);
                 break;
             case u'[':
                 LexBracket();
@@ -81,12 +92,8 @@ public:
             case u'{':
                 LexBraces();
                 break;
-            case u'\\':
-                LexEscape();
-                break;
             default:
-                Advance();
-                Add(lkLiteral, ch, line, column);
+                LexPlain();
                 break;
             }
         }
@@ -127,6 +134,30 @@ private:
         FLexems.push_back(TkvLexem{kind, text, line, column});
     }
     void Add(TkvLexemKind kind, QChar ch, int line, int column) { Add(kind, QString(ch), line, column); }
+    //! The character at the current position as a token of its own.
+    void TakeSingle(TkvLexemKind kind)
+    {
+        int line = FLine, column = FColumn;
+        QChar ch = Peek();
+        Advance();
+        Add(kind, ch, line, column);
+    }
+    //! A quoted text, an escape, or a character standing for itself: the
+    //! tokens that read alike in and out of bracket expressions.
+    void LexPlain()
+    {
+        switch (Peek().unicode()) {
+        case u'\'':
+            LexQuoted();
+            break;
+        case u'\\':
+            LexEscape();
+            break;
+        default:
+            TakeSingle(PlainKind(Peek()));
+            break;
+        }
+    }
     void Error(int line, int column, const QString &message)
     {
         FErrors.push_back(TkvRegExprError{line, column, message});
@@ -169,43 +200,16 @@ private:
             return;
         }
         Advance();
+        for (const EscapeLetter &escape : EscapeLetters) {
+            if (ch == QChar(escape.Letter)) {
+                if (escape.Kind == lkLiteral)
+                    Add(lkLiteral, QChar(escape.Control), line, column);
+                else
+                    Add(escape.Kind, QString(u'\\') + ch, line, column);
+                return;
+            }
+        }
         switch (ch.unicode()) {
-        case u'd':
-            Add(lkDigit, QStringLiteral("\\d"), line, column);
-            return;
-        case u'D':
-            Add(lkNonDigit, QStringLiteral("\\D"), line, column);
-            return;
-        case u'w':
-            Add(lkWordChar, QStringLiteral("\\w"), line, column);
-            return;
-        case u'W':
-            Add(lkNonWordChar, QStringLiteral("\\W"), line, column);
-            return;
-        case u's':
-            Add(lkSpace, QStringLiteral("\\s"), line, column);
-            return;
-        case u'S':
-            Add(lkNonSpace, QStringLiteral("\\S"), line, column);
-            return;
-        case u'a':
-            Add(lkLiteral, QChar(7), line, column);
-            return;
-        case u'e':
-            Add(lkLiteral, QChar(27), line, column);
-            return;
-        case u'f':
-            Add(lkLiteral, QChar(12), line, column);
-            return;
-        case u'n':
-            Add(lkLiteral, QChar(10), line, column);
-            return;
-        case u'r':
-            Add(lkLiteral, QChar(13), line, column);
-            return;
-        case u't':
-            Add(lkLiteral, QChar(9), line, column);
-            return;
         case u'x': {
             int value = 0;
             for (int i = 0; i < 2; ++i) {
@@ -247,13 +251,12 @@ private:
                 return;
             }
             QChar ch = Peek();
-            int charLine = FLine, charColumn = FColumn;
             if (ch == u']') {
-                Advance();
-                Add(lkSpecial, ch, charLine, charColumn);
+                TakeSingle(lkSpecial);
                 return;
             }
             if (ch == u'-') {
+                int charLine = FLine, charColumn = FColumn;
                 Advance();
                 // A "-" is a range only between two characters: first in the
                 // bracket or right before "]" it is the character itself.
@@ -264,25 +267,7 @@ private:
                 Add(!beforeClose && afterCharacter ? lkSpecial : lkLiteral, ch, charLine, charColumn);
                 continue;
             }
-            switch (ch.unicode()) {
-            case u'\'':
-                LexQuoted();
-                break;
-            case u'\\':
-                LexEscape();
-                break;
-            case u'/':
-                Advance();
-                Add(lkDateSeparator, ch, charLine, charColumn);
-                break;
-            case u':':
-                Advance();
-                Add(lkTimeSeparator, ch, charLine, charColumn);
-                break;
-            default:
-                Advance();
-                Add(lkLiteral, ch, charLine, charColumn);
-            }
+            LexPlain();
         }
     }
 

@@ -38,6 +38,7 @@ void TkvCustomTextEdit::PropertiesChanged()
     InnerControl()->SetMaxLength(properties.EffectiveMaxLength());
     InnerControl()->SetPassword(properties.EchoMode() == eemPassword);
     InnerControl()->SetHideSelection(properties.HideSelection());
+    InnerControl()->SetOEMConvert(properties.OEMConvert());
     ApplyNewCharCase();
 }
 
@@ -47,22 +48,9 @@ void TkvCustomTextEdit::ApplyNewCharCase()
     if (properties.CharCase() == FAppliedCharCase)
         return;
     FAppliedCharCase = properties.CharCase();
-    if (properties.CharCase() == ecNormal)
-        return;
-    // As a native edit given the case style: the text already there follows
-    // it. Unfocused, the value is shown again in the new case; focused, the
-    // text being edited changes and is stored with the rest of the edit.
-    QString cased = properties.ApplyCharCase(InnerControl()->Text());
-    if (cased == InnerControl()->Text())
-        return;
-    if (!Focused()) {
-        RefreshDisplay();
-    } else if (!IsReadOnly() && (DataBinding().IsRecordEditing() || RequestEditing())) {
-        int start = InnerControl()->SelStart();
-        int length = InnerControl()->SelLength();
-        WithClearingGuard([&] { InnerControl()->SetText(cased); });
-        InnerControl()->SetSelection(start, length);
-    }
+    // As a native edit given the case style: the text already there follows it.
+    if (properties.CharCase() != ecNormal)
+        ReshapeShownText(properties.ApplyCharCase(InnerControl()->Text()));
 }
 
 bool TkvCustomTextEdit::HandlesNavigationKey(int key, Qt::KeyboardModifiers) const

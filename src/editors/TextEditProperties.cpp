@@ -24,6 +24,12 @@ void TkvCustomTextEditProperties::SetHideSelection(bool value)
     Changed();
 }
 
+void TkvCustomTextEditProperties::SetOEMConvert(bool value)
+{
+    FOEMConvert = value;
+    Changed();
+}
+
 void TkvCustomTextEditProperties::SetMaxLength(int value)
 {
     FMaxLength = value < 0 ? 0 : value;

@@ -31,7 +31,7 @@ public:
     //! field's size), else 0 for no limit.
     int EffectiveMaxLength() const;
     bool OEMConvert() const { return FOEMConvert; }
-    void SetOEMConvert(bool value) { FOEMConvert = value; }
+    void SetOEMConvert(bool value);
     const QStringList &LookupItems() const { return FLookupItems; }
     void SetLookupItems(const QStringList &value) { FLookupItems = value; }
     bool LookupItemsSorted() const { return FLookupItemsSorted; }

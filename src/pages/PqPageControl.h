@@ -72,7 +72,8 @@ public:
     TPqTabSheet *FindNextPage(TPqTabSheet *current, bool goForward) const;
     //! Ctrl+Tab / Ctrl+Shift+Tab: activates the next or previous page with a visible tab.
     void SelectNextPage(bool goForward);
-    //! Makes the page holding `control` the active page.
+    //! Makes the page holding `control` the active page. Sheets call it when a
+    //! control on them is shown or takes the focus while they are hidden.
     void ShowControl(QWidget *control);
 
     // Loading: while loading, ActivePage is only stored; EndLoading applies it,
@@ -108,7 +109,9 @@ public:
     std::function<void(TPqPageControl *Sender, int NewIndex, bool &AllowChange)> OnChanging;
     std::function<void(TPqPageControl *Sender)> OnChange;
     std::function<void(TPqPageControl *Sender)> OnTabClick;
-    std::function<void(TPqPageControl *Sender, int ATabIndex, QColor &AColor, bool &Handled)> OnGetTextColor;
+    std::function<void(TPqPageControl *Sender, int ATabIndex, TPqTextColorStyle AStyle, QColor &AColor,
+                       bool &Handled)>
+        OnGetTextColor;
     std::function<void(TPqPageControl *Sender, QPainter &ACanvas, const QRect &ARect, bool &Handled)>
         OnPaintBackground;
     std::function<void(TPqPageControl *Sender, QPainter &ACanvas, const QRect &ARect, bool &Handled)>

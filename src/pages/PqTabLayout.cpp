@@ -200,10 +200,12 @@ QPolygon PqTabShape(TPqTabStyle style, TPqTabOrientation orientation, const QRec
     if (style == tsRoundCorners && selected)
         rect.adjust(-2, orientation == toBottom ? 0 : -2, 2, orientation == toBottom ? 2 : 0);
     // Points are computed for a top tab whose outer edge is y = 0 and whose foot,
-    // on the card's edge, is y = h; a bottom tab mirrors them vertically.
+    // on the card's edge, is y = h; a bottom tab mirrors them vertically. Like
+    // the foot, the right end lies just past the rectangle's last column, so a
+    // slant spans exactly the tab's height and the row overlaps as laid out.
     const int h = rect.height();
     const int l = rect.left();
-    const int r = rect.right();
+    const int r = rect.left() + rect.width();
     QPolygon local;
     switch (style) {
     case tsSingleSlant:

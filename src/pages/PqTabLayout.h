@@ -74,6 +74,7 @@ QRect PqCardRect(const TPqTabMetrics &metrics, QSize controlSize, int fixedDimen
 QRect PqPageArea(const TPqTabMetrics &metrics, QSize controlSize, int fixedDimension);
 
 //! Outline points of a tab; the last segment runs back along the card's edge.
+//! The rectangle's right and bottom are taken as left + width and top + height.
 //! Round-corner tabs grow by 2 pixels to the left, right and outwards when selected.
 QPolygon PqTabShape(TPqTabStyle style, TPqTabOrientation orientation, const QRect &tabRect, bool selected,
                     int cutCornerSize);

@@ -70,20 +70,33 @@ int alignedY(TPqVerticalAlignment alignment, const QRect &area, int height)
     return area.top();
 }
 
-QColor textColor(TabPaintContext &context, int tabIndex, bool selected, bool hot, bool enabled, QColor color)
+//! The caption colour for one way of drawing a caption; OnGetTextColor may
+//! replace it, for disabled tabs too (once per pass of their two-pass caption).
+QColor textColor(TabPaintContext &context, int tabIndex, TPqTextColorStyle style)
 {
-    if (!enabled)
-        return color;
-    if (hot && context.Look.HotTrackStyle == htsText && context.Control.HotTrack())
-        color = context.Look.HotTrackColor;
-    else if (selected || hot)
-        color = context.Look.TextColors.Selected;
-    else
-        color = context.Look.TextColors.Unselected;
+    const TPqTabLook &look = context.Look;
+    QColor color;
+    switch (style) {
+    case tcsHot:
+        color = look.HotTrackStyle == htsText ? look.HotTrackColor : look.TextColors.Selected;
+        break;
+    case tcsSelected:
+        color = look.TextColors.Selected;
+        break;
+    case tcsUnselected:
+        color = look.TextColors.Unselected;
+        break;
+    case tcsDisabledHighlight:
+        color = look.TextColors.DisabledHighlight;
+        break;
+    case tcsDisabledShadow:
+        color = look.TextColors.DisabledShadow;
+        break;
+    }
     if (context.Control.OnGetTextColor) {
         bool handled = false;
         QColor replaced = color;
-        context.Control.OnGetTextColor(&context.Control, tabIndex, replaced, handled);
+        context.Control.OnGetTextColor(&context.Control, tabIndex, style, replaced, handled);
         if (handled)
             color = replaced;
     }
@@ -167,14 +180,13 @@ void paintTabContent(TabPaintContext &context, int tabIndex, const QRect &tabRec
 
     const int flags = Qt::TextShowMnemonic | Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine;
     if (enabled) {
-        painter.setPen(textColor(context, tabIndex, selected, hot, true, {}));
+        const TPqTextColorStyle style = hot ? tcsHot : selected ? tcsSelected : tcsUnselected;
+        painter.setPen(textColor(context, tabIndex, style));
         painter.drawText(textRect, flags, tab.Caption);
     } else {
-        painter.setPen(
-            textColor(context, tabIndex, selected, hot, false, context.Look.TextColors.DisabledHighlight));
+        painter.setPen(textColor(context, tabIndex, tcsDisabledHighlight));
         painter.drawText(textRect.translated(1, 1), flags, tab.Caption);
-        painter.setPen(
-            textColor(context, tabIndex, selected, hot, false, context.Look.TextColors.DisabledShadow));
+        painter.setPen(textColor(context, tabIndex, tcsDisabledShadow));
         painter.drawText(textRect, flags, tab.Caption);
     }
     if (selected && context.Look.ShowFocusRect && context.Control.hasFocus()) {
@@ -277,10 +289,15 @@ void paintCard(TabPaintContext &context)
         if (tab.isNull()) {
             painter.drawLine(card.left(), edgeY, right, edgeY);
         } else {
-            if (tab.left() > card.left())
-                painter.drawLine(card.left(), edgeY, tab.left(), edgeY);
-            if (tab.right() < right)
-                painter.drawLine(tab.right(), edgeY, right, edgeY);
+            // The opening runs between the selected tab's two feet.
+            const QPolygon shape = PqTabShape(context.Metrics.TabStyle, context.Metrics.TabOrientation, tab,
+                                              true, context.Metrics.CutCornerSize);
+            const int footLeft = shape.first().x();
+            const int footRight = shape.last().x();
+            if (footLeft > card.left())
+                painter.drawLine(card.left(), edgeY, footLeft, edgeY);
+            if (footRight < right)
+                painter.drawLine(footRight, edgeY, right, edgeY);
         }
         if (context.Metrics.ShowFullFrame) {
             const int farY = atBottom(context.Metrics) ? card.top() : bottom;

@@ -1,7 +1,12 @@
 #include "pages/PqTabSheet.h"
 
+#include "pages/PqGroupBox.h"
 #include "pages/PqPageControl.h"
 #include "ui/Painting.h"
+
+#include <QChildEvent>
+#include <QFrame>
+#include <QGroupBox>
 
 namespace kestrum {
 
@@ -20,6 +25,66 @@ TPqTabSheet::~TPqTabSheet()
 {
     if (FPageControl)
         FPageControl->removePage(this);
+}
+
+bool TPqTabSheet::IsPlacedControl(const QWidget *widget) const
+{
+    if (qobject_cast<const TPqTabSheet *>(widget))
+        return false;
+    for (const QWidget *parent = widget->parentWidget(); parent && parent != this;
+         parent = parent->parentWidget()) {
+        const QMetaObject *kind = parent->metaObject();
+        const bool container =
+            kind == &QWidget::staticMetaObject || kind == &QFrame::staticMetaObject ||
+            kind == &QGroupBox::staticMetaObject || qobject_cast<const TPqGroupBox *>(parent) ||
+            qobject_cast<const TPqTabSheet *>(parent) || qobject_cast<const TPqPageControl *>(parent);
+        if (!container)
+            return false;
+    }
+    return true;
+}
+
+void TPqTabSheet::childEvent(QChildEvent *event)
+{
+    if (event->type() == QEvent::ChildAdded && event->child()->isWidgetType())
+        watch(static_cast<QWidget *>(event->child()));
+    QWidget::childEvent(event);
+}
+
+void TPqTabSheet::watch(QWidget *widget)
+{
+    widget->installEventFilter(this);
+    for (QWidget *inner : widget->findChildren<QWidget *>())
+        inner->installEventFilter(this);
+}
+
+bool TPqTabSheet::eventFilter(QObject *watched, QEvent *event)
+{
+    switch (event->type()) {
+    case QEvent::ChildAdded: {
+        QObject *child = static_cast<QChildEvent *>(event)->child();
+        if (child->isWidgetType())
+            watch(static_cast<QWidget *>(child));
+        break;
+    }
+    case QEvent::ShowToParent:
+        // Only a control placed on the sheet counts, and only once the form is
+        // up: while it is built every control is shown in turn, and composite
+        // controls show and hide their own parts at will (a grid its scroll
+        // bars, a nested page control its sheets).
+        if (!window()->isVisible() || !IsPlacedControl(static_cast<QWidget *>(watched)))
+            break;
+        [[fallthrough]];
+    case QEvent::FocusIn:
+        // While the sheet itself is being shown, Qt shows the controls on it
+        // one by one; only a sheet that stays hidden needs bringing up.
+        if (FPageControl && isHidden())
+            FPageControl->ShowControl(static_cast<QWidget *>(watched));
+        break;
+    default:
+        break;
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 void TPqTabSheet::changed()

@@ -38,9 +38,19 @@ public:
     //! Position among the visible tabs, -1 when the tab is hidden.
     int TabIndex() const;
 
+protected:
+    void childEvent(QChildEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
 private:
     friend class TPqPageControl;
     void changed();
+    //! Watches a control on this sheet (and everything inside it) so that
+    //! showing or focusing it while the sheet is hidden brings the sheet up.
+    void watch(QWidget *widget);
+    //! A control placed on the sheet, directly or inside plain containers
+    //! (panels, group boxes, nested pages), rather than a part of a control.
+    bool IsPlacedControl(const QWidget *widget) const;
 
     TPqPageControl *FPageControl;
     QString FCaption;

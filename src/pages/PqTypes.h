@@ -13,6 +13,9 @@ enum class TPqVerticalAlignment { vaTop, vaCenter, vaBottom };
 enum TPqTextOrientation { orHorizontal, orVertical };
 enum TPqHotTrackStyle { htsTab, htsText };
 enum TPqHotTrackColorType { htctComplement, htctActual };
+//! Which caption colour OnGetTextColor is asked for; a disabled caption is drawn
+//! twice, highlight first and shadow on top.
+enum TPqTextColorStyle { tcsSelected, tcsUnselected, tcsHot, tcsDisabledHighlight, tcsDisabledShadow };
 
 enum TPqGroupStyle { gsFlat, gsStandard, gsCustom, gsTopLine };
 enum TPqFrameStyle { fsNone, fsFlat, fsFlatBold, fsLowered, fsRaised, fsGroove, fsBump };

@@ -4,6 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
+#include <vector>
+
 namespace kestrum {
 namespace {
 
@@ -21,6 +24,8 @@ protected:
         }
         return text;
     }
+
+    static std::string Narrow(const Variant &value) { return narrowToUtf8(value.toNarrow()); }
 
     TkvDataStorage Storage;
 };
@@ -348,6 +353,238 @@ TEST_F(DataStorageTest, IndexErrorsNameTheIndex)
     }
     Storage.SetRecordCount(-4);
     EXPECT_EQ(Storage.RecordCount(), 0);
+}
+
+// ---- every kind side by side, growing and shrinking, the heap ----------
+
+struct KindCase {
+    TkvValueTypeClass type;
+    Variant first;
+    Variant second;
+};
+
+//! Every stored kind with two different values; their sizes (1 to 34 bytes)
+//! put every column at an odd offset after the one before.
+std::vector<KindCase> EveryKind()
+{
+    return {
+        {TkvStringValueType::Instance(), Variant::fromUtf8("收入"), Variant::fromUtf8("")},
+        {TkvWideStringValueType::Instance(), Variant(QString::fromUtf8("宽")), Variant(QString("w"))},
+        {TkvSmallintValueType::Instance(), Variant::fromInt16(-300), Variant::fromInt16(32767)},
+        {TkvIntegerValueType::Instance(), Variant(-70000), Variant(0)},
+        {TkvWordValueType::Instance(), Variant::fromUInt16(65535), Variant::fromUInt16(1)},
+        {TkvBooleanValueType::Instance(), Variant(true), Variant(false)},
+        {TkvFloatValueType::Instance(), Variant(2.25), Variant(-1e300)},
+        {TkvCurrencyValueType::Instance(), Variant(Currency{-15}), Variant(Currency{922337203685477LL})},
+        {TkvDateTimeValueType::Instance(), Variant::fromDate(45000.5), Variant::fromDate(-1.5)},
+        {TkvLargeIntValueType::Instance(), Variant(std::int64_t(1) << 40), Variant(std::int64_t(INT64_MIN))},
+        {TkvFMTBcdValueType::Instance(), Variant(-1234.5678), Variant(0.0001)},
+        {TkvSQLTimeStampValueType::Instance(), Variant::fromDate(45000.25), Variant::fromDate(1.0)},
+        {TkvVariantValueType::Instance(), Variant(7), Variant::fromUtf8("备注")},
+    };
+}
+
+std::string Text(const Variant &value)
+{
+    return value.isNull() ? "Null" : narrowToUtf8(value.toNarrow());
+}
+
+TEST_F(DataStorageTest, EveryKindSideBySideSurvivesNullAndValueCycles)
+{
+    const std::vector<KindCase> kinds = EveryKind();
+    std::vector<TkvValueDef *> defs;
+    for (const KindCase &kind : kinds)
+        defs.push_back(Storage.ValueDefs().Add(kind.type, true, nullptr, kind.type == kinds[0].type));
+    Storage.SetRecordCount(3);
+
+    for (std::size_t c = 0; c < kinds.size(); ++c) {
+        Storage.SetValue(1, defs[c], kinds[c].first);
+        Storage.SetValue(2, defs[c], kinds[c].first);
+    }
+    // Every second column goes Null and comes back with the other value.
+    for (std::size_t c = 0; c < kinds.size(); c += 2)
+        Storage.SetValue(2, defs[c], Variant::null());
+    for (std::size_t c = 0; c < kinds.size(); ++c) {
+        SCOPED_TRACE(kinds[c].type->ClassName());
+        EXPECT_EQ(Storage.IsNull(2, defs[c]), c % 2 == 0);
+        EXPECT_EQ(Storage.GetValuePointer(2, defs[c]).IsNull, c % 2 == 0);
+        EXPECT_EQ(Text(Storage.GetValue(2, defs[c])), c % 2 == 0 ? "Null" : Text(kinds[c].first));
+    }
+    EXPECT_EQ(Storage.CheckConsistency(), "");
+    for (std::size_t c = 0; c < kinds.size(); c += 2)
+        Storage.SetValue(2, defs[c], kinds[c].second);
+
+    for (std::size_t c = 0; c < kinds.size(); ++c) {
+        SCOPED_TRACE(kinds[c].type->ClassName());
+        EXPECT_TRUE(Storage.IsNull(0, defs[c])) << "a record never written is Null in every column";
+        EXPECT_EQ(Text(Storage.GetValue(1, defs[c])), Text(kinds[c].first)) << "no bleeding between records";
+        const Variant &expected = c % 2 == 0 ? kinds[c].second : kinds[c].first;
+        EXPECT_EQ(Text(Storage.GetValue(2, defs[c])), Text(expected));
+        EXPECT_EQ(Storage.CompareRecords(1, 2, defs[c]) == 0, c % 2 == 1);
+        EXPECT_LT(Storage.CompareRecords(0, 1, defs[c]), 0);
+    }
+    EXPECT_EQ(Storage.RecordBuffer(0), nullptr);
+    EXPECT_EQ(Storage.CheckConsistency(), "");
+
+    // The text stored beside the first column follows its own record.
+    Storage.SetDisplayText(1, defs[0], QString::fromUtf8("显示一"));
+    Storage.SetDisplayText(2, defs[0], QString::fromUtf8("显示二"));
+    Storage.SetValue(2, defs[0], Variant::null());
+    EXPECT_EQ(Storage.GetDisplayText(1, defs[0]), QString::fromUtf8("显示一"));
+    EXPECT_EQ(Storage.CheckConsistency(), "");
+}
+
+TEST_F(DataStorageTest, GrowingAndShrinkingNeverShowsStaleValues)
+{
+    TkvValueDef *item = Storage.ValueDefs().Add(TkvStringValueType::Instance(), true, nullptr, false);
+    TkvValueDef *amount = Storage.ValueDefs().Add(TkvFloatValueType::Instance(), true, nullptr, false);
+    for (int r = 0; r < 5; ++r) {
+        Storage.SetValue(Storage.AppendRecord(), item, Variant::fromUtf8("r" + std::to_string(r)));
+        Storage.SetValue(r, amount, Variant(double(r)));
+    }
+    Storage.DeleteRecord(1);
+    EXPECT_EQ(Column(item), "r0,r2,r3,r4");
+    EXPECT_EQ(Column(amount), "0,2,3,4");
+    Storage.InsertRecord(1);
+    EXPECT_EQ(Column(item), "r0,Null,r2,r3,r4");
+    Storage.InsertRecord(Storage.RecordCount());
+    EXPECT_EQ(Column(item), "r0,Null,r2,r3,r4,Null");
+    EXPECT_THROW(Storage.InsertRecord(Storage.RecordCount() + 1), EListError);
+    EXPECT_THROW(Storage.InsertRecord(-1), EListError);
+
+    // Shrinking frees the tail; growing again brings empty records, not the old ones.
+    Storage.SetRecordCount(2);
+    Storage.SetRecordCount(5);
+    EXPECT_EQ(Column(item), "r0,Null,Null,Null,Null");
+    EXPECT_EQ(Column(amount), "0,Null,Null,Null,Null");
+    Storage.DeleteRecord(0);
+    EXPECT_EQ(Column(item), "Null,Null,Null,Null");
+    EXPECT_EQ(Storage.CheckConsistency(), "");
+    EXPECT_THROW(Storage.DeleteRecord(4), EListError);
+}
+
+TEST_F(DataStorageTest, RewritingEveryRecordReusesTheFreedMemory)
+{
+    TkvValueDef *item = Storage.ValueDefs().Add(TkvStringValueType::Instance(), true, nullptr, true);
+    Storage.SetRecordCount(2000);
+    auto fill = [&](const char *prefix) {
+        for (int r = 0; r < Storage.RecordCount(); ++r) {
+            Storage.SetValue(r, item, Variant::fromUtf8(prefix + std::to_string(r)));
+            Storage.SetDisplayText(r, item, QString::fromUtf8("文本") + QString::number(r));
+        }
+    };
+    fill("早餐");
+    const std::size_t filled = Storage.MemoryUsage();
+    for (int round = 0; round < 3; ++round) {
+        for (int r = 0; r < Storage.RecordCount(); ++r)
+            Storage.SetValue(r, item, Variant::null());
+        fill("午餐");
+    }
+    EXPECT_EQ(Storage.MemoryUsage(), filled) << "same-sized values take the freed blocks again";
+    EXPECT_EQ(Narrow(Storage.GetValue(1999, item)), "午餐1999");
+    EXPECT_EQ(Storage.GetDisplayText(1999, item), QString::fromUtf8("文本1999"));
+
+    Storage.UnloadRecords();
+    EXPECT_EQ(Storage.RecordCount(), 2000) << "unloading keeps the records";
+    EXPECT_TRUE(Storage.IsNull(5, item));
+    fill("晚餐");
+    EXPECT_EQ(Storage.MemoryUsage(), filled);
+    EXPECT_EQ(Storage.CheckConsistency(), "");
+}
+
+TEST_F(DataStorageTest, ClearingRecordsKeepsScratchRecordsOnlyWhenAsked)
+{
+    TkvValueDef *item = Storage.ValueDefs().Add(TkvStringValueType::Instance(), true, nullptr, false);
+    Storage.SetValue(Storage.AppendRecord(), item, Variant::fromUtf8("行"));
+    const int scratch = Storage.AddInternalRecord();
+    Storage.SetValue(scratch, item, Variant::fromUtf8("草稿"));
+    int cleared = 0;
+    Storage.OnClearInternalRecords = [&cleared] { ++cleared; };
+
+    Storage.ClearRecords(true);
+    EXPECT_EQ(Storage.RecordCount(), 0);
+    EXPECT_EQ(Narrow(Storage.GetValue(scratch, item)), "草稿");
+    EXPECT_EQ(cleared, 0);
+    Storage.ClearRecords(false);
+    EXPECT_EQ(Storage.InternalRecordCount(), 0);
+    EXPECT_EQ(cleared, 1);
+    EXPECT_THROW(Storage.GetValue(scratch, item), EListError);
+    EXPECT_EQ(Storage.CheckConsistency(), "");
+}
+
+TEST(ValueHeap, FreedBlocksComeBackBySizeClassLastFreedFirst)
+{
+    TkvValueHeap heap;
+    std::byte *a = heap.Allocate(10);
+    std::byte *b = heap.Allocate(12);
+    std::byte *c = heap.Allocate(16);
+    EXPECT_EQ(b - a, 12) << "10 bytes round up to 12";
+    heap.Free(a, 10);
+    heap.Free(b, 12);
+    EXPECT_NE(heap.Allocate(16), a) << "another size class does not take them";
+    EXPECT_EQ(heap.Allocate(11), b);
+    EXPECT_EQ(heap.Allocate(9), a);
+    EXPECT_NE(heap.Allocate(12), a) << "the list is empty again";
+
+    // A reused block holds the free-list link; zeroed allocation clears it all.
+    std::memset(c, 0xAB, 16);
+    heap.Free(c, 16);
+    std::byte *zeroed = heap.AllocateZeroed(16);
+    ASSERT_EQ(zeroed, c);
+    for (int i = 0; i < 16; ++i)
+        EXPECT_EQ(zeroed[i], std::byte{0}) << i;
+
+    // Tiny blocks still hold a link, and a zero size gets a block of its own.
+    std::byte *tiny = heap.Allocate(1);
+    std::byte *empty = heap.Allocate(0);
+    EXPECT_GE(std::size_t(empty - tiny), sizeof(std::byte *));
+    heap.Free(nullptr, 8);
+}
+
+TEST(ValueHeap, BlocksAcrossChunksNeverOverlap)
+{
+    TkvValueHeap heap;
+    std::vector<std::byte *> blocks;
+    for (int i = 0; i < 1200; ++i) { // 1200 x 500 bytes spans three chunks
+        std::byte *block = heap.Allocate(500);
+        EXPECT_EQ(reinterpret_cast<std::uintptr_t>(block) % 4, 0u);
+        std::memset(block, i & 0xFF, 500);
+        blocks.push_back(block);
+    }
+    int damaged = 0;
+    for (int i = 0; i < 1200; ++i)
+        for (int k = 0; k < 500; k += 97)
+            damaged += blocks[std::size_t(i)][k] != std::byte(i & 0xFF);
+    EXPECT_EQ(damaged, 0);
+    EXPECT_EQ(heap.BytesReserved(), 3u * 256 * 1024);
+    heap.Clear();
+    EXPECT_EQ(heap.BytesReserved(), 0u);
+    std::byte *again = heap.Allocate(8);
+    std::memset(again, 1, 8);
+    EXPECT_EQ(heap.BytesReserved(), 256u * 1024);
+}
+
+TEST(ValueHeap, LargeBlocksAreReturnedOneByOne)
+{
+    TkvValueHeap heap;
+    std::byte *blocks[3];
+    for (int i = 0; i < 3; ++i) {
+        blocks[i] = heap.Allocate(1000 + std::size_t(i));
+        std::memset(blocks[i], 'a' + i, 1000);
+    }
+    const std::size_t reserved = heap.BytesReserved();
+    EXPECT_GE(reserved, 3000u);
+    heap.Free(blocks[1], 1001); // from the middle of the list
+    heap.Free(blocks[2], 1002); // then its head
+    EXPECT_LT(heap.BytesReserved(), reserved - 2000);
+    EXPECT_EQ(blocks[0][999], std::byte{'a'});
+    heap.Free(blocks[0], 1000);
+    EXPECT_EQ(heap.BytesReserved(), 0u);
+    std::byte *large = heap.Allocate(70000);
+    large[69999] = std::byte{1};
+    // Clear releases large blocks still out.
+    heap.Clear();
+    EXPECT_EQ(heap.BytesReserved(), 0u);
 }
 
 } // namespace

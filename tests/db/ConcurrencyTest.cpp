@@ -95,6 +95,43 @@ TEST_F(Sharing, DeletingARowAnotherProgramChangedOrDeletedIsRefused)
     EXPECT_EQ(RawValue(FPath, "SELECT count(*) FROM gain"), "1");
 }
 
+TEST_F(Sharing, RowChecksCoverEverySelectedColumnWhereverTheKeyStands)
+{
+    // The key stands third here, and the update writes one column only: the
+    // check must still compare every other selected column with what was read.
+    auto mine = OpenQuery("select 备注, 进帐人, id, 本次进帐 from gain");
+    RawExec(FPath, "UPDATE gain SET 备注 = 'theirs' WHERE id = 1");
+    mine->Edit();
+    mine->FieldByName("进帐人")->SetAsString("mine");
+    EXPECT_THROW(mine->Post(), EDbRowConflict);
+    EXPECT_EQ(RawValue(FPath, "SELECT 进帐人 FROM gain WHERE id = 1"), "工资");
+    mine->Cancel();
+    mine->Refresh();
+
+    // A column the statement does not select is not checked.
+    RawExec(FPath, "UPDATE gain SET 进帐时间 = '2024-07-11 00:00:00' WHERE id = 1");
+    mine->Edit();
+    mine->FieldByName("进帐人")->SetAsString("mine");
+    mine->FieldByName("本次进帐")->SetAsFloat(8700);
+    mine->Post();
+    EXPECT_EQ(RawValue(FPath, "SELECT 进帐人 || '/' || 本次进帐 || '/' || 备注 FROM gain WHERE id = 1"),
+              "mine/8700.0/theirs");
+
+    // A NULL remark is matched as NULL, for updates and deletes alike.
+    mine->Next();
+    EXPECT_TRUE(mine->FieldByName("备注")->IsNull());
+    mine->Edit();
+    mine->FieldByName("本次进帐")->SetAsFloat(1600);
+    mine->Post();
+    EXPECT_EQ(RawValue(FPath, "SELECT 本次进帐 FROM gain WHERE id = 2"), "1600.0");
+    RawExec(FPath, "UPDATE gain SET 本次进帐 = 1700 WHERE id = 2");
+    EXPECT_THROW(mine->Delete(), EDbRowConflict);
+    mine->Refresh();
+    mine->Last();
+    mine->Delete();
+    EXPECT_EQ(RawValue(FPath, "SELECT count(*) FROM gain"), "1");
+}
+
 TEST_F(Sharing, WriterWaitsForAnotherProgramsLockThenFailsClearly)
 {
     FConnection.SetBusyTimeout(100);

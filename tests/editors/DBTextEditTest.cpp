@@ -315,5 +315,54 @@ TEST_F(DBTextEditTest, EditorsOnANewRecordStartEmpty)
     EXPECT_EQ(RawValue(FPath, "SELECT count(*) FROM gain WHERE 进帐人 = '新'"), "1");
 }
 
+TEST_F(DBTextEditTest, ReopeningTheRecordSetBindsTheEditorToTheNewField)
+{
+    // Reopening makes new field objects; the editor must let go of the old one.
+    TkvDBTextEdit edit;
+    Bind(edit, "进帐人");
+    FQuery->Close();
+    FQuery->Open();
+    EXPECT_EQ(edit.Text(), QString::fromUtf8("工资"));
+    EXPECT_FALSE(edit.IsReadOnly());
+    edit.DoEnter();
+    Press(edit, Qt::Key_End);
+    Type(edit, "x");
+    edit.DoExit();
+    FQuery->Post();
+    EXPECT_EQ(StoredItem(1), "工资x");
+    EXPECT_TRUE(FErrors.empty());
+}
+
+TEST_F(DBTextEditTest, SwitchingTheDataFieldFollowsTheNewFieldAndAMissingOneShowsNothing)
+{
+    TkvDBTextEdit edit;
+    Bind(edit, "进帐人");
+    Bind(edit, "备注");
+    EXPECT_EQ(edit.Text(), QString::fromUtf8("七月"));
+    Bind(edit, "没有这个字段");
+    EXPECT_EQ(edit.Text(), QString());
+    EXPECT_TRUE(edit.IsReadOnly()) << "nothing to write to";
+    edit.DoEnter();
+    Type(edit, "x");
+    EXPECT_EQ(edit.Text(), QString());
+    EXPECT_EQ(FQuery->State(), dsBrowse);
+    edit.DoExit();
+    Bind(edit, "进帐人");
+    EXPECT_EQ(edit.Text(), QString::fromUtf8("工资"));
+}
+
+TEST_F(DBTextEditTest, EscAfterTheRecordMovedRestoresTheNewRecordsValue)
+{
+    TkvDBTextEdit edit;
+    Bind(edit, "进帐人");
+    edit.DoEnter();
+    edit.DoExit();
+    FQuery->Next();
+    edit.DoEnter();
+    Type(edit, "abc");
+    EXPECT_TRUE(Consumed(edit, Qt::Key_Escape));
+    EXPECT_EQ(edit.Text(), QString::fromUtf8("利息")) << "the value held at this entry, not an earlier one";
+}
+
 } // namespace
 } // namespace kestrum::test

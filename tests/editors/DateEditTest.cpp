@@ -3,6 +3,8 @@
 #include "editors/DateEdit.h"
 #include "EditorTestSupport.h"
 #include "core/DateTime.h"
+#include "core/RegionalSettings.h"
+#include "editors/DateEditFormatController.h"
 
 #include <QLineEdit>
 #include <gtest/gtest.h>
@@ -214,6 +216,44 @@ TEST_F(DateEditTest, ANarrowUnfocusedEditorShowsItsTextFromTheStart)
     EXPECT_EQ(edit.InnerEdit()->cursorPosition(), 0);
     // The first character is drawn at the left edge, not scrolled away.
     EXPECT_LT(edit.InnerEdit()->inputMethodQuery(Qt::ImCursorRectangle).toRect().left(), 10);
+}
+
+TEST_F(DateEditTest, ARegionalSettingsChangeRebuildsTheMaskAndTheText)
+{
+    TkvDateEdit edit;
+    edit.SetDate(EncodeDate(2024, 1, 5));
+    EXPECT_EQ(edit.Text().toStdString(), "2024-1-5");
+    const QString oldMask = edit.Properties().EditMask();
+
+    // The platform's broadcast alone rebuilds the controller and tells its
+    // listeners (every date editor's properties among them).
+    int rebuilds = 0;
+    const int listener = TkvFormatController::Instance().AddListener([&rebuilds] { ++rebuilds; });
+    QEvent localeChange(QEvent::LocaleChange);
+    QCoreApplication::sendEvent(&edit, &localeChange);
+    EXPECT_EQ(rebuilds, 1);
+    TkvFormatController::Instance().RemoveListener(listener);
+
+    RegionalSettings settings = RegionalSettings::simplifiedChinese();
+    settings.shortDateFormat = "dd/MM/yyyy";
+    settings.dateSeparator = '/';
+    setRegionalSettings(settings);
+    QCoreApplication::sendEvent(&edit, &localeChange);
+
+    EXPECT_NE(edit.Properties().EditMask(), oldMask);
+    EXPECT_EQ(edit.Properties().EditMask(), TkvFormatController::Instance().RegExprDateEditMask());
+    EXPECT_TRUE(TkvFormatController::Instance().RegExprDateEditMask().contains("'/'"));
+    EXPECT_EQ(edit.Text().toStdString(), "05/01/2024");
+    edit.DoEnter();
+    edit.SelectAll();
+    Type(edit, "07/02/2024");
+    EXPECT_EQ(edit.Text().toStdString(), "07/02/2024");
+    Press(edit, Qt::Key_Return);
+    EXPECT_EQ(Value(edit), "2024-02-07 00:00");
+
+    setRegionalSettings(RegionalSettings::simplifiedChinese());
+    QCoreApplication::sendEvent(&edit, &localeChange);
+    EXPECT_EQ(edit.Properties().EditMask(), oldMask);
 }
 
 } // namespace

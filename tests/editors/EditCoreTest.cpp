@@ -6,6 +6,8 @@
 #include "editors/Memo.h"
 #include "editors/TextEdit.h"
 
+#include <QApplication>
+#include <QClipboard>
 #include <QFocusEvent>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -302,6 +304,67 @@ TEST_F(EditCoreTest, SwitchingCharCaseConvertsTheTextAlreadyThere)
     EXPECT_TRUE(edited.HasPendingChange());
     edited.DoExit();
     EXPECT_EQ(edited.EditValue().toString(), QStringLiteral("typed"));
+}
+
+TEST_F(EditCoreTest, SwitchingCharCaseConvertsTheMemosTextToo)
+{
+    TkvMemo shown;
+    shown.SetText(QStringLiteral("Shown\nLine"));
+    shown.Properties().SetCharCase(ecUpperCase);
+    EXPECT_EQ(shown.InnerMemo()->toPlainText(), QStringLiteral("SHOWN\nLINE"));
+    EXPECT_FALSE(shown.HasPendingChange());
+
+    TkvMemo edited;
+    edited.DoEnter();
+    edited.InnerControl()->InsertText(QStringLiteral("Typed\nMore"));
+    edited.InnerControl()->SetSelection(1, 3);
+    edited.Properties().SetCharCase(ecLowerCase);
+    EXPECT_EQ(edited.InnerMemo()->toPlainText(), QStringLiteral("typed\nmore"));
+    EXPECT_EQ(edited.InnerControl()->SelStart(), 1) << "the selection stays where it was";
+    EXPECT_EQ(edited.InnerControl()->SelLength(), 3);
+    EXPECT_TRUE(edited.HasPendingChange());
+    // Switching back to normal leaves the text as it now is.
+    edited.Properties().SetCharCase(ecNormal);
+    EXPECT_EQ(edited.InnerMemo()->toPlainText(), QStringLiteral("typed\nmore"));
+    edited.DoExit();
+    EXPECT_EQ(edited.EditValue().toString(), QStringLiteral("typed\nmore"));
+}
+
+TEST_F(EditCoreTest, OemConversionKeepsWhatTheOemCodePageHolds)
+{
+    // U+20000 lies beyond the basic plane and U+0E01 (Thai) outside GBK: both
+    // need four GB18030 bytes. Accented pinyin letters and CJK stay.
+    const QString input =
+        QStringLiteral("a中") + QString::fromUcs4(U"\U00020000") + QStringLiteral("é\u0E01z");
+    EXPECT_EQ(OemConvertText(input), QStringLiteral("a中?é?z"));
+    EXPECT_EQ(OemConvertText(QString(QChar(0xD800)) + "x"), QStringLiteral("?x")) << "a lone surrogate";
+    EXPECT_EQ(OemConvertText(QString()), QString());
+}
+
+TEST_F(EditCoreTest, OemConversionReachesTheInnerControlsOfTextEditAndMemo)
+{
+    const QString input = QStringLiteral("a") + QString::fromUcs4(U"\U00020000") + QStringLiteral("中");
+    TkvTextEdit edit;
+    TkvMemo memo;
+    for (TkvCustomEdit *editor : std::initializer_list<TkvCustomEdit *>{&edit, &memo}) {
+        auto &properties = static_cast<TkvCustomTextEditProperties &>(editor->Properties());
+        properties.SetOEMConvert(true);
+        EXPECT_TRUE(editor->InnerControl()->OEMConvert());
+        editor->DoEnter();
+        QApplication::clipboard()->setText(input);
+        editor->PasteFromClipboard();
+        EXPECT_EQ(editor->InnerControl()->Text(), QStringLiteral("a?中"));
+        // Typed through an input method, a character at a time.
+        editor->InnerControl()->InsertText(QString::fromUcs4(U"\U00020001"));
+        EXPECT_EQ(editor->InnerControl()->Text(), QStringLiteral("a?中?"));
+
+        properties.SetOEMConvert(false);
+        EXPECT_FALSE(editor->InnerControl()->OEMConvert());
+        editor->SelectAll();
+        editor->PasteFromClipboard();
+        EXPECT_EQ(editor->InnerControl()->Text(), input);
+        editor->DoExit();
+    }
 }
 
 TEST_F(EditCoreTest, LentPropertiesMustSuitTheEditorKind)

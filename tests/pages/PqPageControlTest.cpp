@@ -180,5 +180,184 @@ TEST_F(PqPageControlWidget, DeletedSheetLeavesTheList)
     EXPECT_EQ(control.ActivePage(), sheets[0]);
 }
 
+TEST_F(PqPageControlWidget, ShowingAControlOnAHiddenSheetBringsTheSheetUp)
+{
+    // Deep inside the second sheet, added after the control was shown.
+    auto *box = new QWidget(sheets[1]);
+    auto *deep = new QLineEdit(box);
+    deep->hide();
+    deep->show();
+    EXPECT_EQ(activeIndex(), 1);
+    EXPECT_EQ(takeEvents(), "Changing(1) Change");
+    EXPECT_TRUE(deep->isVisible());
+
+    // A control moved onto the third sheet later is watched as well.
+    auto *moved = new QLineEdit;
+    moved->hide();
+    moved->setParent(box);
+    moved->setParent(sheets[2]);
+    moved->show();
+    EXPECT_EQ(activeIndex(), 2);
+
+    // The page without a tab comes up without a tab, and without asking.
+    takeEvents();
+    auto *onHidden = new QLineEdit(sheets[3]);
+    onHidden->hide();
+    onHidden->show();
+    EXPECT_EQ(activeIndex(), 3);
+    EXPECT_EQ(control.TabIndex(), -1);
+    EXPECT_EQ(takeEvents(), "");
+
+    // Showing a control of the active sheet changes nothing.
+    auto *here = new QLineEdit(sheets[3]);
+    here->hide();
+    here->show();
+    EXPECT_EQ(activeIndex(), 3);
+}
+
+TEST_F(PqPageControlWidget, PartsOfControlsAndControlsOfAFormBeingBuiltDoNotSwitch)
+{
+    // A composite control shows its own parts (a grid its scroll bars).
+    auto *composite = new QLineEdit(sheets[2]);
+    auto *part = new QWidget(composite);
+    part->hide();
+    part->show();
+    EXPECT_EQ(activeIndex(), 0);
+    EXPECT_EQ(takeEvents(), "");
+
+    // While the form is not up yet, every control is shown in turn.
+    TPqPageControl building;
+    auto *first = new TPqTabSheet(&building);
+    auto *second = new TPqTabSheet(&building);
+    building.SetActivePage(first);
+    auto *onSecond = new QLineEdit(second);
+    onSecond->hide();
+    onSecond->show();
+    EXPECT_EQ(building.ActivePage(), first);
+}
+
+TEST_F(PqPageControlWidget, ShowingARefusedSheetsControlKeepsThePage)
+{
+    control.OnChanging = [](TPqPageControl *, int, bool &allow) { allow = false; };
+    auto *other = new QLineEdit(sheets[2]);
+    other->hide();
+    other->show();
+    EXPECT_EQ(activeIndex(), 0);
+    EXPECT_FALSE(sheets[2]->isVisible());
+}
+
+TEST_F(PqPageControlWidget, FocusingAControlOnAHiddenSheetBringsTheSheetUp)
+{
+    control.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&control));
+    auto *other = new QLineEdit(sheets[2]);
+    other->setFocus();
+    EXPECT_EQ(activeIndex(), 2);
+    EXPECT_TRUE(other->isVisible());
+    EXPECT_TRUE(other->hasFocus());
+    EXPECT_EQ(control.TabIndex(), 2);
+}
+
+TEST_F(PqPageControlWidget, NestedPageControlsBothComeUp)
+{
+    auto *inner = new TPqPageControl(sheets[1]);
+    auto *first = new TPqTabSheet(inner);
+    auto *second = new TPqTabSheet(inner);
+    first->SetCaption("A");
+    second->SetCaption("B");
+    inner->SetActivePage(first);
+    EXPECT_EQ(activeIndex(), 0) << "the inner control switching its own pages is no request";
+    auto *deep = new QLineEdit(second);
+    deep->hide();
+    deep->show();
+    EXPECT_EQ(inner->ActivePage(), second);
+    EXPECT_EQ(activeIndex(), 1);
+    EXPECT_TRUE(deep->isVisible());
+}
+
+TEST_F(PqPageControlWidget, DisabledTabsAskForTheirCaptionColoursToo)
+{
+    sheets[1]->SetTabEnabled(false);
+    QStringList asked;
+    const QColor replaced(255, 0, 255);
+    control.OnGetTextColor = [&](TPqPageControl *, int tab, TPqTextColorStyle style, QColor &color,
+                                 bool &handled) {
+        asked << QStringLiteral("%1:%2").arg(tab).arg(int(style));
+        if (tab == 1 && style == tcsDisabledShadow) {
+            color = replaced;
+            handled = true;
+        }
+    };
+    const QImage image = control.grab().toImage();
+    asked.sort();
+    EXPECT_EQ(asked.join(' '), QStringLiteral("0:%1 1:%2 1:%3 2:%4")
+                                   .arg(int(tcsSelected))
+                                   .arg(int(tcsDisabledHighlight))
+                                   .arg(int(tcsDisabledShadow))
+                                   .arg(int(tcsUnselected)));
+    int painted = 0;
+    const QRect tab = control.TabRect(1);
+    for (int y = tab.top(); y <= tab.bottom(); ++y)
+        for (int x = tab.left(); x <= tab.right(); ++x)
+            painted += image.pixelColor(x, y) == replaced;
+    EXPECT_GT(painted, 5) << "the replaced shadow colour draws the disabled caption";
+}
+
+// Plain colours so that every pixel tells which part painted it.
+class PqTabShapePixels : public PqPageControlWidget {
+protected:
+    PqTabShapePixels()
+    {
+        control.SetHotTrack(false);
+        control.ChangeLook([this](TPqTabLook &look) {
+            look.FlatColor = outline;
+            look.FlatColorAdjustment = 0;
+            look.BackgroundColor = background;
+            look.UseGradients = false;
+            look.TabColors.Unselected = unselected;
+            look.ShowFocusRect = false;
+        });
+    }
+
+    const QColor outline{255, 0, 0};
+    const QColor background{255, 255, 255};
+    const QColor unselected{0, 255, 0};
+};
+
+TEST_F(PqTabShapePixels, OutlinesRunThroughTheTabsCornerPoints)
+{
+    const QImage image = control.grab().toImage();
+    auto at = [&](int x, int y) { return image.pixelColor(x, y); };
+    ASSERT_EQ(control.FixedDimension(), 22);
+
+    // The last tab's slant, from (right - 22, top) down to (right, bottom),
+    // where right = left + width and bottom = top + 22.
+    const QRect last = control.TabRect(2);
+    const int right = last.left() + last.width();
+    EXPECT_EQ(at(right - 22, 0), outline);
+    EXPECT_EQ(at(right - 21, 0), background);
+    EXPECT_EQ(at(right - 23, 0), outline) << "the top edge runs up to the slant";
+    EXPECT_EQ(at(right - 22, 1), unselected);
+    EXPECT_EQ(at(right - 21, 1), outline);
+    EXPECT_EQ(at(right - 20, 1), background);
+    EXPECT_EQ(at(right - 1, 21), outline);
+    EXPECT_EQ(at(right, 21), background);
+    EXPECT_EQ(at(right, 22), outline) << "the foot stands on the card's frame";
+
+    // The selected first tab's cut corner: (left, top + 2) to (left + 2, top).
+    EXPECT_EQ(at(0, 2), outline);
+    EXPECT_EQ(at(1, 1), outline);
+    EXPECT_EQ(at(2, 0), outline);
+    EXPECT_EQ(at(0, 0), background);
+    EXPECT_EQ(at(1, 0), background);
+    EXPECT_EQ(at(0, 1), background);
+
+    // The card's frame is open under the selected tab, between its feet.
+    const QRect first = control.TabRect(0);
+    const int firstRight = first.left() + first.width();
+    EXPECT_NE(at(firstRight - 3, 22), outline);
+    EXPECT_EQ(at(firstRight + 1, 22), outline);
+}
+
 } // namespace
 } // namespace kestrum

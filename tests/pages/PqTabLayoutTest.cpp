@@ -141,12 +141,18 @@ TEST(PqTabLayout, PageAreaLeavesFrameAndShadow)
 TEST(PqTabLayout, ShapesHaveTheirStylesPointCounts)
 {
     const QRect rect(10, 0, 98, 22);
+    // Right and bottom are left + width and top + height: (10, 0, 108, 22).
     EXPECT_EQ(PqTabShape(tsSingleSlant, toTop, rect, false, 6),
-              QPolygon({QPoint(10, 22), QPoint(10, 2), QPoint(12, 0), QPoint(107 - 22, 0), QPoint(107, 22)}));
-    EXPECT_EQ(PqTabShape(tsDoubleSlant, toTop, rect, false, 6).size(), 4);
-    EXPECT_EQ(PqTabShape(tsCutCorner, toTop, rect, false, 6).size(), 5);
+              QPolygon({QPoint(10, 22), QPoint(10, 2), QPoint(12, 0), QPoint(108 - 22, 0), QPoint(108, 22)}));
+    EXPECT_EQ(PqTabShape(tsDoubleSlant, toTop, rect, false, 6),
+              QPolygon({QPoint(10, 22), QPoint(10 + 22, 0), QPoint(108 - 22, 0), QPoint(108, 22)}));
+    EXPECT_EQ(PqTabShape(tsCutCorner, toTop, rect, false, 6),
+              QPolygon({QPoint(10, 22), QPoint(10, 0), QPoint(108 - 6, 0), QPoint(108, 6), QPoint(108, 22)}));
+    EXPECT_EQ(PqTabShape(tsRoundCorners, toTop, rect, false, 6),
+              QPolygon({QPoint(10, 22), QPoint(10, 2), QPoint(12, 0), QPoint(106, 0), QPoint(108, 2),
+                        QPoint(108, 22)}));
     // A selected round tab grows by two pixels to the sides and upwards.
-    EXPECT_EQ(PqTabShape(tsRoundCorners, toTop, rect, true, 6).boundingRect(), QRect(8, -2, 102, 25));
+    EXPECT_EQ(PqTabShape(tsRoundCorners, toTop, rect, true, 6).boundingRect(), QRect(8, -2, 103, 25));
     // Bottom tabs stand on the card with their foot at the top.
     EXPECT_EQ(PqTabShape(tsSingleSlant, toBottom, QRect(10, 100, 98, 22), false, 6).first(), QPoint(10, 99));
     EXPECT_THROW(PqCheckTabShape(tsDoubleSlant, QPolygon({QPoint(0, 0)})), Exception);

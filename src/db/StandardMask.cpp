@@ -1,4 +1,4 @@
-#include "editors/StandardMask.h"
+#include "db/StandardMask.h"
 
 #include "core/RegionalSettings.h"
 
@@ -172,6 +172,20 @@ bool TkvStandardMask::IsValid(const QString &text, bool ignoreMaskBlank) const
     if (!valid && ignoreMaskBlank)
         valid = text == MaskedEmptyText() || text == DisplayEmptyText();
     return valid;
+}
+
+QString FormatMaskText(const QString &mask, const QString &value)
+{
+    if (mask.trimmed().isEmpty())
+        return value;
+    TkvStandardMask standard;
+    standard.SetMask(mask);
+    QString text = standard.Apply(value);
+    for (int i = 0; i < standard.Count() && i < int(text.size()); ++i) {
+        if (!standard.IsLiteral(i) && text[i] == standard.BlankChar())
+            text[i] = u' ';
+    }
+    return text;
 }
 
 } // namespace kestrum

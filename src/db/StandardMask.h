@@ -91,6 +91,13 @@ protected:
     bool Accepts(QChar) const override { return true; }
 };
 
+class TkvStandardMask;
+
+//! A value's text as its mask shows it: the value applied to the mask with
+//! the literals in place and a space where the value has no character. A
+//! mask that is empty or only white space leaves the text as it is.
+QString FormatMaskText(const QString &mask, const QString &value);
+
 class TkvStandardMask {
 public:
     //! Reads a mask; never fails (anything unknown is a literal).
