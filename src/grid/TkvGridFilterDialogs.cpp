@@ -9,19 +9,16 @@
 
 namespace kestrum {
 
-namespace {
-
-//! The filter builder dialog over the view's columns.
 bool ShowGridFilterBuilderDialog(TkvGridTableView &view, QWidget *parent)
 {
-    TkvGridFilterLink link(view);
     TkvDataFilterCriteria *criteria = view.Filter();
+    if (!criteria)
+        return false;
+    TkvGridFilterLink link(view);
     TkvFilterBuilderOptions options;
     options.OnApplyFilter = [criteria] { criteria->SetActive(true); };
     return ShowFilterBuilderDialog(link, parent, options);
 }
-
-} // namespace
 
 bool ShowGridColumnFilterDialog(TkvGridTableView &view, TkvGridColumn &column, QWidget *parent)
 {

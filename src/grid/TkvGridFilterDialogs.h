@@ -14,4 +14,8 @@ class TkvGridTableView;
 //! the rows were refreshed once.
 bool ShowGridColumnFilterDialog(TkvGridTableView &view, TkvGridColumn &column, QWidget *parent);
 
+//! The filter builder over all of the view's columns (the filter box's
+//! "自定义..." button). True when it applied; the criteria is then active.
+bool ShowGridFilterBuilderDialog(TkvGridTableView &view, QWidget *parent);
+
 } // namespace kestrum

@@ -39,6 +39,7 @@ void TkvGridSite::SetGridView(TkvGridTableView *view)
         FGridView->OnWaitCursor = nullptr;
         FGridView->Controller().SetWindowFactory(nullptr);
         FGridView->Controller().FilterDialogs().ShowColumnFilterDialog = nullptr;
+        FGridView->Controller().FilterDialogs().ShowFilterBuilderDialog = nullptr;
     }
     FGridView = view;
     if (view) {
@@ -53,6 +54,9 @@ void TkvGridSite::SetGridView(TkvGridTableView *view)
         view->Controller().FilterDialogs().ShowColumnFilterDialog = [this](TkvGridTableView &grid,
                                                                           TkvGridColumn &column) {
             return ShowGridColumnFilterDialog(grid, column, this);
+        };
+        view->Controller().FilterDialogs().ShowFilterBuilderDialog = [this](TkvGridTableView &grid) {
+            return ShowGridFilterBuilderDialog(grid, this);
         };
         view->Controller().SetWindowFactory(
             [this, view](TkvGridWindowKind kind) -> std::unique_ptr<TkvGridWindow> {

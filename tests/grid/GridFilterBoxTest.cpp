@@ -11,6 +11,7 @@
 #include <QFocusEvent>
 #include <QKeyEvent>
 #include <QTabWidget>
+#include <QTimer>
 
 using namespace kestrum;
 using namespace kestrum::test;
@@ -289,4 +290,30 @@ TEST(GridFilterWindows, TheCustomizationFormHasItsCaptionsAndClosingItEndsTheSta
     EXPECT_FALSE(grid.Ctl().IsCustomizing());
     EXPECT_EQ(closed, 1);
     site.SetGridView(nullptr);
+}
+
+// Guards the filter box's customize button of a real site: it once called a
+// hook nobody had connected, so the button did nothing in the program.
+TEST(GridFilterWindows, TheSitesCustomizeButtonOpensTheBuilderAndCancelChangesNothing)
+{
+    OffscreenPopupFilter quiet;
+    FilterGrid grid = MakeLedger();
+    TkvGridSite site;
+    site.resize(600, 400);
+    site.SetGridView(grid.View.get());
+    site.show();
+    grid.View->Filtering().SetVisible(fvAlways);
+    QString title;
+    QTimer::singleShot(0, [&] {
+        if (QWidget *dialog = QApplication::activeModalWidget()) {
+            title = dialog->windowTitle();
+            dialog->close();
+        }
+    });
+    grid.ClickFilterBox(TkvGridHitKind::FilterBoxCustomizeButton);
+    EXPECT_TRUE(title.startsWith(QString::fromUtf8("Orvane 搜索器"))) << title.toStdString();
+    EXPECT_EQ(grid.Changes, 0);
+    EXPECT_EQ(grid.Filter().ConditionCount(), 0);
+    site.SetGridView(nullptr);
+    EXPECT_FALSE(grid.Ctl().FilterDialogs().ShowFilterBuilderDialog);
 }
