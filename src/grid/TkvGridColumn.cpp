@@ -310,11 +310,18 @@ int TkvCustomGridTableItem::CalculateBestFitWidth() const
         QFontMetrics(headerFont).horizontalAdvance(Caption()) + 4 + 2 * lookAndFeel.HeaderBorderWidth();
     if (CanFilter(true))
         headerWidth += lookAndFeel.FilterButtonWidth() + 2;
+    if (source.ItemSortOrder(FIndex) != TkvGridSortMark::None)
+        headerWidth += lookAndFeel.SortMarkWidth() + 2;
+    // The first column's header and footer cells also span the rows' group indent, which its
+    // width does not hold: that much of their need is met already.
+    const int groupIndent =
+        FVisibleIndex == 0 ? source.GroupingItemCount() * (lookAndFeel.ExpandButtonSize() + 6) : 0;
+    headerWidth -= groupIndent;
     int result = std::max(contentWidth, headerWidth);
     if (FGridView->OptionsView().Footer()) {
         const QFont footerFont = FGridView->Styles().Resolve(FStyles.Footer, TkvGridStyleSlot::Footer).Font;
         const int footerWidth = QFontMetrics(footerFont).horizontalAdvance(source.FooterText(FIndex)) + 4 +
-                                2 + 2 * lookAndFeel.FooterCellOffset();
+                                2 + 2 * lookAndFeel.FooterCellOffset() - groupIndent;
         result = std::max(result, footerWidth);
     }
     return result;

@@ -4,6 +4,7 @@
 // assigned, IDs and indexes kept by the view, options, styles and the
 // capability rules the controller and header logic ask.
 #include "core/Variant.h"
+#include "grid/TkvGridCustomDraw.h"
 #include "grid/TkvGridDefaultEditorItems.h"
 #include "grid/TkvGridItemDataBinding.h"
 #include "grid/TkvGridOptionMacro.h"
@@ -223,6 +224,9 @@ public:
     std::function<void(TkvGridColumn *)> OnHeaderClick;
     //! A user-defined entry of the filter drop-down was chosen.
     std::function<void(TkvGridColumn *, const Variant &value, const QString &displayText)> OnUserFiltering;
+    //! Drawing of the column's header cell and of its footer cells; asked before the view's events.
+    TkvGridCustomDrawHeaderEvent OnCustomDrawHeader;
+    TkvGridCustomDrawCellEvent OnCustomDrawFooterCell;
 
     //! Read from and written to the controller's grouping; -1 when not grouped.
     int GroupIndex() const;

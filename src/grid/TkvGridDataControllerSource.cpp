@@ -248,6 +248,12 @@ TkvGridSortMark TkvGridDataControllerSource::ItemSortOrder(int itemIndex) const
     }
 }
 
+int TkvGridDataControllerSource::ItemSortIndex(int itemIndex) const
+{
+    const TkvDataControllerSorting *sorting = DataSortingOf(*FController);
+    return sorting ? sorting->GetItemSortingIndex(itemIndex) : -1;
+}
+
 void TkvGridDataControllerSource::ApplySortOrder(int itemIndex, TkvGridSortMark order)
 {
     TkvDataControllerSorting *sorting = DataSortingOf(*FController);
@@ -268,6 +274,16 @@ QString TkvGridDataControllerSource::GroupRowSummaryText(int rowIndex) const
 {
     const TkvDataSummary *summary = Summary();
     return summary ? summary->GroupRowSummary(rowIndex) : QString();
+}
+
+QString TkvGridDataControllerSource::GroupFooterText(int rowIndex, int level, int itemIndex) const
+{
+    const TkvDataSummary *summary = Summary();
+    if (!summary)
+        return {};
+    // As in the view's footer, the first footer-positioned group item linked to the column decides.
+    const int summaryIndex = summary->GroupFooterItemIndexOf(level, ItemAt(itemIndex));
+    return summaryIndex >= 0 ? summary->GroupFooterText(rowIndex, level, summaryIndex) : QString();
 }
 
 QString TkvGridDataControllerSource::FooterText(int itemIndex) const

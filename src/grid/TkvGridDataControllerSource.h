@@ -59,6 +59,8 @@ public:
     void ApplySortOrder(int itemIndex, TkvGridSortMark order) override;
     void ResetSorting(bool keepGrouped) override;
     QString GroupRowSummaryText(int rowIndex) const override;
+    QString GroupFooterText(int rowIndex, int level, int itemIndex) const override;
+    int ItemSortIndex(int itemIndex) const override;
     QString FooterText(int itemIndex) const override;
     int FilterConditionCount() const override { return FController->Filter().ConditionCount(); }
     QString FilterCaption() const override { return FController->Filter().FilterCaption(); }

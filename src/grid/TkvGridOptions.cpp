@@ -31,4 +31,11 @@ void TkvGridPreview::SetColumn(TkvCustomGridTableItem *column)
     Changed();
 }
 
+void TkvGridPreview::Changed()
+{
+    if (auto *view = dynamic_cast<TkvCustomGridTableView *>(GridView()))
+        view->RefreshVisibleItemsList();
+    TkvCustomGridOptions::Changed();
+}
+
 } // namespace kestrum

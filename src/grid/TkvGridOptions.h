@@ -20,7 +20,7 @@ public:
     TkvCustomGridView *GridView() const { return FGridView; }
 
 protected:
-    void Changed();
+    virtual void Changed();
 
 private:
     TkvCustomGridView *FGridView;
@@ -151,6 +151,10 @@ public:
     KV_GRID_OPTION(TkvGridPreviewPlace, Place, ppBottom)
     KV_GRID_OPTION(int, RightIndent, 5)
     KV_GRID_OPTION(bool, Visible, false)
+
+protected:
+    //! The preview column leaves the visible columns while the preview shows it.
+    void Changed() override;
 
 private:
     TkvCustomGridTableItem *FColumn = nullptr;

@@ -108,6 +108,8 @@ public:
     virtual void PlaceInGrouping(int itemIndex, int groupIndex) = 0;
     virtual void ChangeExpanding(int rowIndex, bool expanded, bool recursive) = 0;
     virtual TkvGridSortMark ItemSortOrder(int) const { return TkvGridSortMark::None; }
+    //! The item's position in the sorting list, -1 when it is not sorted.
+    virtual int ItemSortIndex(int) const { return -1; }
 
     // Sorting.
     //! Sets the item's order in the sorting list (None removes it).
@@ -119,6 +121,12 @@ public:
     virtual QString GroupRowSummaryText(int rowIndex) const = 0;
     //! The text of the first footer summary item linked to the item; empty when none.
     virtual QString FooterText(int itemIndex) const = 0;
+    //! The footer text of the item in the footer of the group of a level around a row; empty when none.
+    virtual QString GroupFooterText(int rowIndex, int level, int itemIndex) const
+    {
+        (void)rowIndex, (void)level, (void)itemIndex;
+        return {};
+    }
 
     // Filtering, as far as the filter box shows it.
     virtual int FilterConditionCount() const { return 0; }

@@ -13,10 +13,56 @@ void TkvGridTableViewStyles::SetSlot(TkvGridStyleSlot slot, TkvGridStylePtr styl
         FGridView->SizeChanged();
 }
 
+void TkvGridTableViewStyles::SetStyleSheet(TkvGridStyleSheetPtr styleSheet)
+{
+    if (FStyleSheet == styleSheet)
+        return;
+    FStyleSheet = std::move(styleSheet);
+    if (FGridView)
+        FGridView->SizeChanged();
+}
+
+void TkvGridBackgroundBitmaps::SetBitmap(TkvGridBitmapSlot slot, const QImage &bitmap)
+{
+    FBitmaps[static_cast<int>(slot)] = bitmap;
+    if (FGridView)
+        FGridView->LayoutChanged();
+}
+
+const QImage &TkvGridBackgroundBitmaps::BitmapForStyleSlot(TkvGridStyleSlot slot) const
+{
+    static const QImage none;
+    switch (slot) {
+    case TkvGridStyleSlot::Background:
+        return Bitmap(TkvGridBitmapSlot::Background);
+    case TkvGridStyleSlot::Content:
+    case TkvGridStyleSlot::ContentEven:
+    case TkvGridStyleSlot::ContentOdd:
+        return Bitmap(TkvGridBitmapSlot::Content);
+    case TkvGridStyleSlot::FilterBox:
+        return Bitmap(TkvGridBitmapSlot::FilterBox);
+    case TkvGridStyleSlot::Footer:
+        return Bitmap(TkvGridBitmapSlot::Footer);
+    case TkvGridStyleSlot::Header:
+        return Bitmap(TkvGridBitmapSlot::Header);
+    case TkvGridStyleSlot::Group:
+        return Bitmap(TkvGridBitmapSlot::Group);
+    case TkvGridStyleSlot::GroupByBox:
+        return Bitmap(TkvGridBitmapSlot::GroupByBox);
+    case TkvGridStyleSlot::Indicator:
+        return Bitmap(TkvGridBitmapSlot::Indicator);
+    case TkvGridStyleSlot::Preview:
+        return Bitmap(TkvGridBitmapSlot::Preview);
+    default:
+        return none;
+    }
+}
+
 TkvGridViewParams TkvGridTableViewStyles::DefaultParams(TkvGridStyleSlot slot) const
 {
     const TkvGridLookAndFeelPainter &lookAndFeel = FGridView->LookAndFeelPainter();
-    TkvGridViewParams params{lookAndFeel.ContentColor(), lookAndFeel.ContentTextColor(), FGridView->Font()};
+    TkvGridViewParams params{lookAndFeel.ContentColor(), lookAndFeel.ContentTextColor(), FGridView->Font(),
+                             FGridView->BackgroundBitmaps().BitmapForStyleSlot(slot)};
     switch (slot) {
     case TkvGridStyleSlot::Inactive:
         params.Color = lookAndFeel.InactiveColor();
@@ -75,6 +121,8 @@ TkvGridViewParams TkvGridTableViewStyles::Resolve(const TkvGridStylePtr &style,
             params.TextColor = *style->TextColor;
         if (style->Font)
             params.Font = *style->Font;
+        if (!style->Bitmap.isNull())
+            params.Bitmap = style->Bitmap;
     }
     return params;
 }

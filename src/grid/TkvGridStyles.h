@@ -4,6 +4,7 @@
 // element and the grid's font.
 #include <QColor>
 #include <QFont>
+#include <QImage>
 
 #include <array>
 #include <functional>
@@ -22,6 +23,7 @@ struct TkvGridStyle {
     std::optional<QColor> Color;
     std::optional<QColor> TextColor;
     std::optional<QFont> Font;
+    QImage Bitmap; //!< null: the view's background bitmap of the element, if any
 };
 using TkvGridStylePtr = std::shared_ptr<const TkvGridStyle>;
 
@@ -30,6 +32,7 @@ struct TkvGridViewParams {
     QColor Color;
     QColor TextColor;
     QFont Font;
+    QImage Bitmap; //!< tiled instead of filling with Color when not null
     friend bool operator==(const TkvGridViewParams &, const TkvGridViewParams &) = default;
 };
 
@@ -53,6 +56,40 @@ enum class TkvGridStyleSlot : int {
     Count
 };
 
+//! Styles shared by several views: a slot a view leaves unassigned is taken from its style sheet.
+struct TkvGridTableViewStyleSheet {
+    std::array<TkvGridStylePtr, static_cast<int>(TkvGridStyleSlot::Count)> Slots;
+    TkvGridStylePtr Slot(TkvGridStyleSlot slot) const { return Slots[static_cast<int>(slot)]; }
+};
+using TkvGridStyleSheetPtr = std::shared_ptr<const TkvGridTableViewStyleSheet>;
+
+//! The view's background bitmaps, one per element that has a background; empty by default.
+enum class TkvGridBitmapSlot : int {
+    Background,
+    Content,
+    FilterBox,
+    Footer,
+    Header,
+    Group,
+    GroupByBox,
+    Indicator,
+    Preview,
+    Count
+};
+
+class TkvGridBackgroundBitmaps {
+public:
+    explicit TkvGridBackgroundBitmaps(TkvCustomGridView *view) : FGridView(view) {}
+    const QImage &Bitmap(TkvGridBitmapSlot slot) const { return FBitmaps[static_cast<int>(slot)]; }
+    void SetBitmap(TkvGridBitmapSlot slot, const QImage &bitmap);
+    //! The bitmap that fills an element drawn in a style slot (none for selection and the like).
+    const QImage &BitmapForStyleSlot(TkvGridStyleSlot slot) const;
+
+private:
+    TkvCustomGridView *FGridView;
+    std::array<QImage, static_cast<int>(TkvGridBitmapSlot::Count)> FBitmaps;
+};
+
 class TkvGridTableViewStyles {
 public:
     using GetContentStyleEvent = std::function<void(TkvCustomGridView *, TkvCustomGridRecord *,
@@ -64,8 +101,15 @@ public:
 
     explicit TkvGridTableViewStyles(TkvCustomGridView *view) : FGridView(view) {}
 
-    TkvGridStylePtr Slot(TkvGridStyleSlot slot) const { return FSlots[static_cast<int>(slot)]; }
+    //! The assigned style of a slot, else the style sheet's.
+    TkvGridStylePtr Slot(TkvGridStyleSlot slot) const
+    {
+        const TkvGridStylePtr &own = FSlots[static_cast<int>(slot)];
+        return own || !FStyleSheet ? own : FStyleSheet->Slot(slot);
+    }
     void SetSlot(TkvGridStyleSlot slot, TkvGridStylePtr style);
+    const TkvGridStyleSheetPtr &StyleSheet() const { return FStyleSheet; }
+    void SetStyleSheet(TkvGridStyleSheetPtr styleSheet);
 
     TkvGridStylePtr Background() const { return Slot(TkvGridStyleSlot::Background); }
     TkvGridStylePtr Content() const { return Slot(TkvGridStyleSlot::Content); }
@@ -90,6 +134,7 @@ public:
 private:
     TkvCustomGridView *FGridView;
     std::array<TkvGridStylePtr, static_cast<int>(TkvGridStyleSlot::Count)> FSlots;
+    TkvGridStyleSheetPtr FStyleSheet;
 };
 
 //! A column's own style slots; unassigned ones defer to the view's.

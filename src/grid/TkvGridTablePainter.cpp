@@ -30,14 +30,79 @@ QColor GridLineColor(const TkvGridTableView &view)
     return assigned.isValid() ? assigned : view.LookAndFeelPainter().GridLineColor();
 }
 
-void DrawFocusOutline(QPainter &painter, const QRect &rect)
+//! The system focus rectangle (a dotted frame) in the focused view; elsewhere a 1-pixel frame
+//! that inverts what lies under it, so that it shows on any colour.
+void DrawFocusOutline(QPainter &painter, const QRect &rect, bool focusedView)
 {
-    // The system focus rectangle: a dotted frame.
-    QPen pen(QColor(0, 0, 0));
-    pen.setStyle(Qt::DotLine);
-    painter.setPen(pen);
+    if (rect.width() <= 0 || rect.height() <= 0)
+        return;
+    painter.save();
     painter.setBrush(Qt::NoBrush);
-    painter.drawRect(rect.adjusted(0, 0, -1, -1));
+    if (focusedView) {
+        QPen pen(QColor(0, 0, 0));
+        pen.setStyle(Qt::DotLine);
+        painter.setPen(pen);
+        painter.drawRect(rect.adjusted(0, 0, -1, -1));
+    } else {
+        painter.setCompositionMode(QPainter::RasterOp_SourceXorDestination);
+        const QColor white(255, 255, 255);
+        const QRect r = rect;
+        painter.fillRect(QRect(r.left(), r.top(), r.width(), 1), white);
+        if (r.height() > 1)
+            painter.fillRect(QRect(r.left(), r.bottom(), r.width(), 1), white);
+        if (r.height() > 2) {
+            painter.fillRect(QRect(r.left(), r.top() + 1, 1, r.height() - 2), white);
+            if (r.width() > 1)
+                painter.fillRect(QRect(r.right(), r.top() + 1, 1, r.height() - 2), white);
+        }
+    }
+    painter.restore();
+}
+
+//! Fills a rectangle with a style's bitmap, tiled from the rectangle's corner, or its colour.
+void FillBackground(QPainter &painter, const QRect &rect, const TkvGridViewParams &params)
+{
+    if (!params.Bitmap.isNull()) {
+        QBrush brush(params.Bitmap);
+        brush.setTransform(QTransform::fromTranslate(rect.left(), rect.top()));
+        painter.fillRect(rect, brush);
+    } else
+        painter.fillRect(rect, params.Color);
+}
+
+//! Draws the glyph of an indicator cell: an arrow for the focused row, a bar for editing,
+//! a star for the new-item row and for inserting.
+void DrawIndicatorGlyph(QPainter &painter, const QRect &bounds, TkvGridIndicatorGlyph glyph,
+                        const QColor &color)
+{
+    if (glyph == TkvGridIndicatorGlyph::None)
+        return;
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing, false);
+    const QPoint c = bounds.center();
+    painter.setPen(color);
+    painter.setBrush(color);
+    switch (glyph) {
+    case TkvGridIndicatorGlyph::Focused: {
+        const QPoint points[3] = {QPoint(c.x() - 2, c.y() - 4), QPoint(c.x() + 2, c.y()),
+                                  QPoint(c.x() - 2, c.y() + 4)};
+        painter.drawPolygon(points, 3);
+        break;
+    }
+    case TkvGridIndicatorGlyph::Editing:
+        painter.fillRect(QRect(c.x() - 1, c.y() - 4, 2, 9), color);
+        break;
+    case TkvGridIndicatorGlyph::Inserting:
+    case TkvGridIndicatorGlyph::NewItemRow:
+        painter.drawLine(c.x() - 3, c.y(), c.x() + 3, c.y());
+        painter.drawLine(c.x(), c.y() - 3, c.x(), c.y() + 3);
+        painter.drawLine(c.x() - 2, c.y() - 2, c.x() + 2, c.y() + 2);
+        painter.drawLine(c.x() - 2, c.y() + 2, c.x() + 2, c.y() - 2);
+        break;
+    case TkvGridIndicatorGlyph::None:
+        break;
+    }
+    painter.restore();
 }
 
 } // namespace
@@ -67,16 +132,52 @@ void TkvGridTablePainter::Paint(QPainter &painter, const QRect &clip)
     if (!viewInfo.IsCalculated())
         return;
     // The remaining area first; every part paints over it.
-    painter.fillRect(viewInfo.Bounds(), FGridView->Styles().Params(TkvGridStyleSlot::Background).Color);
+    PaintPartBackground(painter, TkvGridPartKind::Background, viewInfo.Bounds(),
+                        FGridView->Styles().Params(TkvGridStyleSlot::Background));
     PaintGroupByBox(painter);
     PaintHeader(painter);
     PaintRows(painter, clip.isNull() ? viewInfo.Bounds() : clip);
     PaintFooter(painter);
     PaintFilterBox(painter);
-    if (!viewInfo.IndicatorBounds().isNull())
-        painter.fillRect(viewInfo.IndicatorBounds(),
-                         FGridView->Styles().Params(TkvGridStyleSlot::Indicator).Color);
+    PaintIndicator(painter);
     PaintHeaderFeedback(painter);
+}
+
+bool TkvGridTablePainter::PaintPartBackground(QPainter &painter, TkvGridPartKind part, const QRect &bounds,
+                                              const TkvGridViewParams &params)
+{
+    if (bounds.isEmpty())
+        return false;
+    bool done = false;
+    if (FGridView->OnCustomDrawPartBackground) {
+        TkvGridPartViewInfo info;
+        info.Part = part;
+        info.Bounds = bounds;
+        info.Params = params;
+        FGridView->OnCustomDrawPartBackground(FGridView, painter, info, done);
+    }
+    if (!done)
+        FillBackground(painter, bounds, params);
+    return done;
+}
+
+void TkvGridTablePainter::PaintIndicator(QPainter &painter)
+{
+    const TkvGridTableViewInfo &viewInfo = FGridView->ViewInfo();
+    if (viewInfo.IndicatorBounds().isNull())
+        return;
+    PaintPartBackground(painter, TkvGridPartKind::Indicator, viewInfo.IndicatorBounds(),
+                        FGridView->Styles().Params(TkvGridStyleSlot::Indicator));
+    const TkvGridLookAndFeelPainter &lookAndFeel = FGridView->LookAndFeelPainter();
+    for (const TkvGridIndicatorCellViewInfo &cell : viewInfo.IndicatorCells()) {
+        bool done = false;
+        if (FGridView->OnCustomDrawIndicatorCell)
+            FGridView->OnCustomDrawIndicatorCell(FGridView, painter, cell, done);
+        if (done)
+            continue;
+        lookAndFeel.DrawHeader(painter, cell.Bounds, cell.Params, false);
+        DrawIndicatorGlyph(painter, cell.ContentBounds(), cell.Glyph, cell.Params.TextColor);
+    }
 }
 
 void TkvGridTablePainter::PaintHeaderFeedback(QPainter &painter)
@@ -118,7 +219,7 @@ void TkvGridTablePainter::PaintGroupByBox(QPainter &painter)
     if (viewInfo.GroupByBoxBounds().isNull())
         return;
     const TkvGridViewParams params = FGridView->Styles().Params(TkvGridStyleSlot::GroupByBox);
-    painter.fillRect(viewInfo.GroupByBoxBounds(), params.Color);
+    PaintPartBackground(painter, TkvGridPartKind::GroupByBox, viewInfo.GroupByBoxBounds(), params);
     if (!viewInfo.GroupByBoxText().isEmpty()) {
         TkvGridCellViewInfo text;
         text.Text = viewInfo.GroupByBoxText();
@@ -137,6 +238,8 @@ void TkvGridTablePainter::PaintHeader(QPainter &painter)
         return;
     painter.save();
     painter.setClipRect(viewInfo.HeaderBounds());
+    PaintPartBackground(painter, TkvGridPartKind::Header, viewInfo.HeaderBounds(),
+                        FGridView->Styles().Params(TkvGridStyleSlot::Header));
     for (const TkvGridHeaderCellViewInfo &cell : viewInfo.HeaderCells())
         PaintHeaderCell(painter, cell);
     painter.restore();
@@ -146,8 +249,14 @@ void TkvGridTablePainter::PaintHeaderCell(QPainter &painter, const TkvGridHeader
 {
     const TkvGridLookAndFeelPainter &lookAndFeel = FGridView->LookAndFeelPainter();
     bool done = false;
+    if (cell.Column && cell.Column->OnCustomDrawHeader)
+        cell.Column->OnCustomDrawHeader(FGridView, painter, cell, done);
+    if (!done && FGridView->OnCustomDrawColumnHeader)
+        FGridView->OnCustomDrawColumnHeader(FGridView, painter, cell, done);
     if (!done) {
         lookAndFeel.DrawHeader(painter, cell.Bounds, cell.Params, cell.State == TkvGridCellState::Pressed);
+        if (!cell.Params.Bitmap.isNull())
+            FillBackground(painter, cell.ContentBounds(), cell.Params);
         DrawCellText(painter, cell, cell.CaptionBounds);
         for (const TkvGridHeaderAreaViewInfo &area : cell.Areas) {
             switch (area.Kind) {
@@ -194,17 +303,24 @@ void TkvGridTablePainter::PaintGroupRow(QPainter &painter, const TkvGridRowViewI
     const TkvGridCellViewInfo &cell = row.GroupCell;
     if (!row.IndentBounds.isEmpty())
         painter.fillRect(row.IndentBounds, FGridView->Styles().Params(TkvGridStyleSlot::Background).Color);
-    painter.fillRect(cell.Bounds, cell.Params.Color);
-    if (cell.Borders.Bottom > 0) {
-        painter.setPen(GridLineColor(*FGridView));
-        painter.drawLine(cell.Bounds.left(), cell.Bounds.bottom(), cell.Bounds.right(), cell.Bounds.bottom());
+    bool done = false;
+    if (FGridView->OnCustomDrawGroupCell)
+        FGridView->OnCustomDrawGroupCell(FGridView, painter, cell, done);
+    if (!done) {
+        FillBackground(painter, cell.Bounds, cell.Params);
+        if (cell.Borders.Bottom > 0) {
+            painter.setPen(GridLineColor(*FGridView));
+            painter.drawLine(cell.Bounds.left(), cell.Bounds.bottom(), cell.Bounds.right(),
+                             cell.Bounds.bottom());
+        }
+        FGridView->LookAndFeelPainter().DrawExpandButton(painter, row.ExpandButtonBounds, row.Expanded);
+        DrawCellText(painter, cell, GroupCellTextBounds(viewInfo, row));
     }
-    FGridView->LookAndFeelPainter().DrawExpandButton(painter, row.ExpandButtonBounds, row.Expanded);
-    DrawCellText(painter, cell, GroupCellTextBounds(viewInfo, row));
+    PaintRowExtras(painter, row);
     if (row.Focused) {
         const bool focusedView = FGridView->IsFocused();
         if (focusedView || !FGridView->OptionsSelection().HideFocusRect())
-            DrawFocusOutline(painter, cell.ContentBounds());
+            DrawFocusOutline(painter, cell.ContentBounds(), focusedView);
     }
 }
 
@@ -224,7 +340,7 @@ void TkvGridTablePainter::PaintDataRow(QPainter &painter, const TkvGridRowViewIn
         if (!done && FGridView->OnCustomDrawCell)
             FGridView->OnCustomDrawCell(FGridView, painter, cell, done);
         if (!done) {
-            painter.fillRect(cell.ContentBounds(), cell.Params.Color);
+            FillBackground(painter, cell.ContentBounds(), cell.Params);
             DrawCellText(painter, cell, cell.TextBounds());
         }
         painter.setPen(lineColor);
@@ -236,13 +352,65 @@ void TkvGridTablePainter::PaintDataRow(QPainter &painter, const TkvGridRowViewIn
                              cell.Bounds.bottom());
         if (cell.FocusedCell && !selection.InvertSelect() && outlineShown &&
             !(row.Record && row.Record->Editing()))
-            DrawFocusOutline(painter, cell.ContentBounds());
+            DrawFocusOutline(painter, cell.ContentBounds(), FGridView->IsFocused());
     }
+    PaintRowExtras(painter, row);
     if (row.Focused && selection.InvertSelect() && outlineShown && !cells.empty()) {
         QRect outline = cells.front().ContentBounds();
         outline.setRight(cells.back().ContentBounds().right());
-        DrawFocusOutline(painter, outline);
+        if (!row.PreviewBounds.isNull())
+            outline = outline.united(row.PreviewCell.ContentBounds());
+        DrawFocusOutline(painter, outline, FGridView->IsFocused());
     }
+}
+
+void TkvGridTablePainter::PaintRowExtras(QPainter &painter, const TkvGridRowViewInfo &row)
+{
+    if (!row.PreviewBounds.isNull()) {
+        const TkvGridCellViewInfo &preview = row.PreviewCell;
+        FillBackground(painter, preview.Bounds, preview.Params);
+        const TkvGridPreview &options = FGridView->Preview();
+        QRect text = preview.ContentBounds().adjusted(options.LeftIndent(), 2, -options.RightIndent(), -2);
+        DrawCellText(painter, preview, text);
+        if (preview.Borders.Bottom > 0) {
+            painter.setPen(GridLineColor(*FGridView));
+            painter.drawLine(preview.Bounds.left(), preview.Bounds.bottom(), preview.Bounds.right(),
+                             preview.Bounds.bottom());
+        }
+    }
+    for (const TkvGridGroupFooterViewInfo &footer : row.GroupFooters)
+        PaintGroupFooter(painter, footer);
+    if (!row.SeparatorBounds.isNull()) {
+        const QColor assigned = FGridView->OptionsView().RowSeparatorColor();
+        painter.fillRect(row.SeparatorBounds,
+                         assigned.isValid() ? assigned : FGridView->LookAndFeelPainter().HeaderColor());
+    }
+}
+
+void TkvGridTablePainter::PaintGroupFooter(QPainter &painter, const TkvGridGroupFooterViewInfo &footer)
+{
+    const TkvGridLookAndFeelPainter &lookAndFeel = FGridView->LookAndFeelPainter();
+    FillBackground(painter, footer.Bounds, FGridView->Styles().Params(TkvGridStyleSlot::Footer));
+    painter.setPen(lookAndFeel.BorderDarkColor());
+    painter.setBrush(Qt::NoBrush);
+    painter.drawRect(footer.Bounds.adjusted(0, 0, -1, -1));
+    for (const TkvGridCellViewInfo &cell : footer.Cells)
+        PaintFooterCell(painter, cell);
+}
+
+void TkvGridTablePainter::PaintFooterCell(QPainter &painter, const TkvGridCellViewInfo &cell)
+{
+    bool done = false;
+    if (auto *column = dynamic_cast<TkvGridColumn *>(cell.Item); column && column->OnCustomDrawFooterCell)
+        column->OnCustomDrawFooterCell(FGridView, painter, cell, done);
+    if (!done && FGridView->OnCustomDrawFooterCell)
+        FGridView->OnCustomDrawFooterCell(FGridView, painter, cell, done);
+    if (done)
+        return;
+    FGridView->LookAndFeelPainter().DrawFooterCell(painter, cell.Bounds, cell.Params);
+    if (!cell.Params.Bitmap.isNull())
+        FillBackground(painter, cell.ContentBounds(), cell.Params);
+    DrawCellText(painter, cell, cell.TextBounds());
 }
 
 void TkvGridTablePainter::PaintNewItemRow(QPainter &painter, const TkvGridRowViewInfo &row)
@@ -277,13 +445,11 @@ void TkvGridTablePainter::PaintFooter(QPainter &painter)
     const QRect bounds = viewInfo.FooterBounds();
     painter.save();
     painter.setClipRect(bounds);
-    painter.fillRect(bounds, params.Color);
+    PaintPartBackground(painter, TkvGridPartKind::Footer, bounds, params);
     painter.setPen(lookAndFeel.BorderDarkColor());
     painter.drawLine(bounds.left(), bounds.top(), bounds.right(), bounds.top());
-    for (const TkvGridCellViewInfo &cell : viewInfo.FooterCells()) {
-        lookAndFeel.DrawFooterCell(painter, cell.Bounds, cell.Params);
-        DrawCellText(painter, cell, cell.TextBounds());
-    }
+    for (const TkvGridCellViewInfo &cell : viewInfo.FooterCells())
+        PaintFooterCell(painter, cell);
     painter.restore();
 }
 
@@ -293,7 +459,7 @@ void TkvGridTablePainter::PaintFilterBox(QPainter &painter)
     if (viewInfo.FilterBoxBounds().isNull())
         return;
     const TkvGridViewParams params = FGridView->Styles().Params(TkvGridStyleSlot::FilterBox);
-    painter.fillRect(viewInfo.FilterBoxBounds(), params.Color);
+    PaintPartBackground(painter, TkvGridPartKind::FilterBox, viewInfo.FilterBoxBounds(), params);
     TkvGridCellViewInfo text;
     text.Text = viewInfo.FilterBoxText();
     text.Params = params;

@@ -367,13 +367,10 @@ void TkvGridTableView::ItemHiding(TkvCustomGridTableItem *item)
 {
     if (FController->FocusedItem() != item)
         return;
-    // The next focusable item after it, else the nearest before it, else none.
+    // The next focusable item after it, or none: the focus never jumps back to the left.
     TkvCustomGridTableItem *next = nullptr;
     const int from = item->VisibleIndex();
     for (int i = from + 1; i < VisibleItemCount() && !next; ++i)
-        if (VisibleItems(i)->CanFocus())
-            next = VisibleItems(i);
-    for (int i = from - 1; i >= 0 && !next; --i)
         if (VisibleItems(i)->CanFocus())
             next = VisibleItems(i);
     FController->SetFocusedItem(next);

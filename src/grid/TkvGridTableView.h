@@ -5,6 +5,7 @@
 #include "grid/TkvGridChangeQueue.h"
 #include "grid/TkvGridColumn.h"
 #include "grid/TkvGridNavigatorButtons.h"
+#include "grid/TkvGridCustomDraw.h"
 #include "grid/TkvGridOptions.h"
 #include "grid/TkvGridRowSource.h"
 #include "grid/TkvGridStyles.h"
@@ -54,6 +55,8 @@ public:
     TkvGridOptionsSelection &OptionsSelection() { return FOptionsSelection; }
     TkvGridOptionsView &OptionsView() { return FOptionsView; }
     TkvGridTableViewStyles &Styles() { return FStyles; }
+    TkvGridBackgroundBitmaps &BackgroundBitmaps() { return FBackgroundBitmaps; }
+    const TkvGridBackgroundBitmaps &BackgroundBitmaps() const { return FBackgroundBitmaps; }
     TkvGridFiltering &Filtering() { return FFiltering; }
     TkvGridOptionsBehavior &OptionsBehavior() { return FOptionsBehavior; }
     TkvGridOptionsCustomize &OptionsCustomize() { return FOptionsCustomize; }
@@ -125,6 +128,7 @@ private:
     TkvCustomGrid *FGrid;
     TkvGridLevel *FLevel = nullptr;
     std::unique_ptr<TkvGridChangeQueue> FOwnQueue;
+    TkvGridBackgroundBitmaps FBackgroundBitmaps{this};
     TkvGridOptionsSelection FOptionsSelection{this};
     TkvGridOptionsView FOptionsView{this};
     TkvGridTableViewStyles FStyles{this};
@@ -234,6 +238,11 @@ public:
                        TkvCustomGridTableItem *focused)>
         OnFocusedItemChanged;
     TkvCustomGridTableItem::CustomDrawCellEvent OnCustomDrawCell;
+    TkvGridCustomDrawHeaderEvent OnCustomDrawColumnHeader;
+    TkvGridCustomDrawCellEvent OnCustomDrawFooterCell;
+    TkvGridCustomDrawCellEvent OnCustomDrawGroupCell;
+    TkvGridCustomDrawIndicatorCellEvent OnCustomDrawIndicatorCell;
+    TkvGridCustomDrawPartBackgroundEvent OnCustomDrawPartBackground;
     //! The left button went down on a column header (after the column's OnHeaderClick).
     std::function<void(TkvGridTableView *, TkvGridColumn *)> OnColumnHeaderClick;
     //! A header drag moved, grouped, ungrouped, hid or showed the column.

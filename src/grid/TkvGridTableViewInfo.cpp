@@ -96,11 +96,26 @@ void TkvGridTableViewInfo::CalculateWidths()
                 FHeaderCellWidths[static_cast<std::size_t>(i)] = width;
                 used += width;
             }
+            WriteBackAutoWidths();
         }
     }
     FDataWidth = 0;
     for (int width : FHeaderCellWidths)
         FDataWidth += width;
+}
+
+void TkvGridTableViewInfo::WriteBackAutoWidths()
+{
+    // The columns take the widths they are shown at, so that a stored layout, best fit and
+    // sizing by the mouse start from what the user sees. The size changes this posts are
+    // dropped while the layout is being computed, and a later pass finds nothing to change.
+    const int count = FGridView->VisibleColumnCount();
+    for (int i = 0; i < count; ++i) {
+        TkvGridColumn *column = FGridView->VisibleColumns(i);
+        const int width = FHeaderCellWidths[static_cast<std::size_t>(i)] - (i == 0 ? FGroupIndent : 0);
+        if (column->Width() != width)
+            column->SetWidth(width);
+    }
 }
 
 TkvGridViewParams TkvGridTableViewInfo::HeaderParams(TkvGridColumn *column) const
@@ -132,6 +147,31 @@ int TkvGridTableViewInfo::HeaderCellHeight(const TkvGridViewParams &params) cons
     return LineHeight(params.Font) + 4 + 2 * FGridView->LookAndFeelPainter().HeaderBorderWidth();
 }
 
+int TkvGridTableViewInfo::HeaderCaptionHeight(int visibleIndex, const TkvGridViewParams &params) const
+{
+    const TkvGridLookAndFeelPainter &lookAndFeel = FGridView->LookAndFeelPainter();
+    const int border = lookAndFeel.HeaderBorderWidth();
+    if (!FGridView->OptionsView().HeaderAutoHeight())
+        return HeaderCellHeight(params);
+    // The caption wraps inside what the cell leaves it beside its filter button and sort mark.
+    TkvGridColumn *column = FGridView->VisibleColumns(visibleIndex);
+    int width = FHeaderCellWidths[static_cast<std::size_t>(visibleIndex)] - 2 * border - 2 * TextOffset;
+    int areas = 0;
+    if (column->CanFilter(true))
+        areas += lookAndFeel.FilterButtonWidth();
+    if (FGridView->DataController().ItemSortOrder(column->Index()) != TkvGridSortMark::None)
+        areas += lookAndFeel.SortMarkWidth();
+    if (areas > 0)
+        width -= areas + TextOffset;
+    const QFontMetrics metrics(params.Font);
+    int textHeight = metrics.height();
+    if (width > 0 && !column->Caption().isEmpty())
+        textHeight = std::max(
+            textHeight,
+            metrics.boundingRect(QRect(0, 0, width, 1 << 20), Qt::TextWordWrap, column->Caption()).height());
+    return textHeight + 4 + 2 * border;
+}
+
 void TkvGridTableViewInfo::CalculateHeights()
 {
     const TkvGridOptionsView &options = FGridView->OptionsView();
@@ -148,7 +188,7 @@ void TkvGridTableViewInfo::CalculateHeights()
         FHeaderHeight = count == 0 ? HeaderCellHeight(HeaderParams(nullptr)) : 0;
         for (int i = 0; i < count; ++i)
             FHeaderHeight =
-                std::max(FHeaderHeight, HeaderCellHeight(HeaderParams(FGridView->VisibleColumns(i))));
+                std::max(FHeaderHeight, HeaderCaptionHeight(i, HeaderParams(FGridView->VisibleColumns(i))));
     }
 
     // Data rows: the in-place editor needs one text line plus its frame.
@@ -185,6 +225,17 @@ void TkvGridTableViewInfo::CalculateHeights()
             cellHeight = std::max(cellHeight, HeaderCellHeight(FooterParams(FGridView->VisibleColumns(i))));
         FFooterHeight = lookAndFeel.FooterSeparatorWidth() + 2 * lookAndFeel.FooterBorderWidth() +
                         cellHeight + 2 * lookAndFeel.FooterCellOffset();
+    }
+
+    // Group footers: a strip of footer cells, measured as the footer's cells without its separator.
+    if (options.GroupFooters() == gfInvisible || FGridView->DataController().GroupingItemCount() == 0)
+        FGroupFooterHeight = 0;
+    else {
+        int cellHeight = count == 0 ? HeaderCellHeight(FooterParams(nullptr)) : 0;
+        for (int i = 0; i < count; ++i)
+            cellHeight = std::max(cellHeight, HeaderCellHeight(FooterParams(FGridView->VisibleColumns(i))));
+        FGroupFooterHeight =
+            2 * lookAndFeel.FooterBorderWidth() + cellHeight + 2 * lookAndFeel.FooterCellOffset();
     }
 
     // Group-by box.
@@ -518,12 +569,22 @@ TkvGridHitTest TkvGridTableViewInfo::HitTest(const QPoint &point) const
                     hit.Kind = TkvGridHitKind::RowIndent;
                 else
                     hit.Kind = TkvGridHitKind::GroupRow;
-            } else if (row.IndentBounds.contains(point))
+            } else if (row.IndentBounds.contains(point) && !row.PreviewBounds.contains(point))
                 hit.Kind = TkvGridHitKind::RowIndent;
+            else if (row.PreviewBounds.contains(point))
+                hit.Kind = TkvGridHitKind::Cell;
             else {
                 hit.Kind = TkvGridHitKind::Cell;
                 hit.Column = columnAt(point.x(), hit.VisibleColumnIndex);
             }
+            for (const TkvGridGroupFooterViewInfo &footer : row.GroupFooters)
+                if (footer.Bounds.contains(point)) {
+                    hit.Kind = TkvGridHitKind::GroupFooter;
+                    hit.Column = columnAt(point.x(), hit.VisibleColumnIndex);
+                }
+            if (row.IsGroup && !row.DataBounds.contains(point) &&
+                hit.Kind != TkvGridHitKind::GroupFooter)
+                hit.Kind = TkvGridHitKind::Background;
             return hit;
         }
     }

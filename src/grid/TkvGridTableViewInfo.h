@@ -5,6 +5,7 @@
 // with their summary texts, and hit testing. Plain code: the painter draws
 // what it computed and tests query it. Only visible rows are laid out.
 #include "grid/TkvGridStyles.h"
+#include "grid/TkvGridRowSource.h"
 #include "grid/TkvGridTypes.h"
 
 #include <QRect>
@@ -66,6 +67,30 @@ struct TkvGridHeaderCellViewInfo : TkvGridCellViewInfo {
     std::vector<TkvGridHeaderAreaViewInfo> Areas;
 };
 
+//! One group footer below the last row of its group: a strip of footer cells at the columns' places.
+struct TkvGridGroupFooterViewInfo {
+    int Level = 0;  //!< the grouping level whose group ends here
+    QRect Bounds;   //!< the strip, starting one level indent right of the group's indent
+    std::vector<TkvGridCellViewInfo> Cells;
+};
+
+//! The kind of a cell of the indicator column.
+enum class TkvGridIndicatorKind : std::uint8_t { Header, Row, Footer };
+//! What a row's indicator cell shows.
+enum class TkvGridIndicatorGlyph : std::uint8_t { None, Focused, Editing, Inserting, NewItemRow };
+
+struct TkvGridIndicatorCellViewInfo : TkvGridCellViewInfo {
+    TkvGridIndicatorKind Kind = TkvGridIndicatorKind::Row;
+    TkvGridIndicatorGlyph Glyph = TkvGridIndicatorGlyph::None;
+};
+
+//! The parts whose background OnCustomDrawPartBackground may draw.
+enum class TkvGridPartKind : std::uint8_t { Background, GroupByBox, Header, Footer, FilterBox, Indicator };
+
+struct TkvGridPartViewInfo : TkvGridCellViewInfo {
+    TkvGridPartKind Part = TkvGridPartKind::Background;
+};
+
 struct TkvGridRowViewInfo {
     TkvCustomGridRecord *Record = nullptr; //!< linked while laid out
     int RowIndex = -1;                     //!< -1 for the new-item row
@@ -76,6 +101,11 @@ struct TkvGridRowViewInfo {
     bool Focused = false;
     bool Selected = false;
     QRect Bounds;                  //!< the whole row, from the rows area's left edge to the data width
+    QRect DataBounds;              //!< the band of the cells (group rows: of the group cell)
+    QRect PreviewBounds;           //!< data rows with a preview: the preview's band
+    QRect SeparatorBounds;         //!< the row separator at the row's bottom, when one is drawn
+    TkvGridCellViewInfo PreviewCell;
+    std::vector<TkvGridGroupFooterViewInfo> GroupFooters; //!< innermost first
     QRect IndentBounds;            //!< the indent left of the row's content
     QRect ExpandButtonBounds;      //!< group rows
     TkvGridCellViewInfo GroupCell; //!< group rows: the one cell with the group text
@@ -98,7 +128,8 @@ enum class TkvGridHitKind : std::uint8_t {
     Header,
     HeaderSizingEdge,
     HeaderFilterButton,
-    Cell,
+    Cell,        //!< also the preview of a data row, with no column
+    GroupFooter,
     GroupRow,
     ExpandButton,
     RowIndent,
@@ -161,6 +192,7 @@ public:
     int FooterHeight() const { return FFooterHeight; }
     int GroupByBoxHeight() const { return FGroupByBoxHeight; }
     int FilterBoxHeight() const { return FFilterBoxHeight; }
+    int GroupFooterHeight() const { return FGroupFooterHeight; }
     //! The height of a row by its row index (from the cache when known).
     int RowHeight(int rowIndex) const;
 
@@ -168,6 +200,8 @@ public:
     const std::vector<TkvGridHeaderCellViewInfo> &HeaderCells() const { return FHeaderCells; }
     const std::vector<TkvGridHeaderCellViewInfo> &GroupByBoxHeaders() const { return FGroupByBoxHeaders; }
     const std::vector<TkvGridCellViewInfo> &FooterCells() const { return FFooterCells; }
+    //! The indicator column's cells: the header's, one per laid-out row, the footer's.
+    const std::vector<TkvGridIndicatorCellViewInfo> &IndicatorCells() const { return FIndicatorCells; }
     //! The hint shown while no column is grouped; empty otherwise.
     const QString &GroupByBoxText() const { return FGroupByBoxText; }
     const QRect &GroupByBoxTextBounds() const { return FGroupByBoxTextBounds; }
@@ -207,10 +241,23 @@ private:
     int CalculateFilterBoxHeight() const;
     void SetFilterButtonState(TkvGridHeaderCellViewInfo &cell, TkvGridHeaderContainer container) const;
     void CalculateRowCells(const TkvGridRowViewInfo &row) const;
+    void CalculateRowParts(TkvGridRowViewInfo &row, int dataHeight) const;
+    void CalculateGroupFooters(TkvGridRowViewInfo &row) const;
+    void CalculateIndicatorCells();
+    void WriteBackAutoWidths();
     int HeaderCellHeight(const TkvGridViewParams &params) const;
+    int HeaderCaptionHeight(int visibleIndex, const TkvGridViewParams &params) const;
+    //! The height of a row's cell band (and preview), measured when cells or the preview grow with their text.
+    int MeasureDataRowHeight(int rowIndex, int recordIndex, int *previewHeight) const;
+    int PreviewHeight(TkvCustomGridRecord *record) const;
+    //! The levels whose group footers follow a row, innermost first.
+    void GroupFooterLevels(int rowIndex, const TkvGridRowInfo &info, std::vector<int> &levels) const;
+    int RowSeparatorWidth() const;
+    bool MeasuresRows() const;
     int ScrolledLeft() const;
     TkvGridViewParams HeaderParams(TkvGridColumn *column) const;
     TkvGridViewParams FooterParams(TkvGridColumn *column) const;
+    TkvGridViewParams PreviewParams(TkvCustomGridRecord *record) const;
 
     TkvGridTableView *FGridView;
     bool FCalculating = false;
@@ -232,6 +279,8 @@ private:
     int FGroupByBoxHeight = 0;
     int FFilterBoxHeight = 0;
     int FNewItemRowHeight = 0;
+    int FGroupFooterHeight = 0;
+    std::vector<TkvGridIndicatorCellViewInfo> FIndicatorCells;
     std::vector<int> FHeaderCellWidths;
     std::vector<TkvGridHeaderCellViewInfo> FHeaderCells;
     std::vector<TkvGridHeaderCellViewInfo> FGroupByBoxHeaders;

@@ -285,6 +285,22 @@ QString GridTestSource::GroupRowSummaryText(int rowIndex) const
     return QStringLiteral("(SUM=%1)").arg(SumOf(GroupSumField, row.Begin, row.End), 0, 'f', 2);
 }
 
+QString GridTestSource::GroupFooterText(int rowIndex, int level, int itemIndex) const
+{
+    if (GroupFooterSumField.isEmpty() || FieldName(itemIndex) != GroupFooterSumField || FGrouping.empty() ||
+        rowIndex < 0 || rowIndex >= RowCount())
+        return {};
+    // The group of the level around the row is headed by the nearest row above with that level.
+    for (int r = rowIndex; r >= 0; --r) {
+        const Row &row = FRows[static_cast<std::size_t>(r)];
+        if (row.Level == level)
+            return QString::number(SumOf(GroupFooterSumField, row.Begin, row.End), 'f', 2);
+        if (row.Level < level)
+            break;
+    }
+    return {};
+}
+
 QString GridTestSource::FooterText(int itemIndex) const
 {
     const QString name = FieldName(itemIndex);

@@ -32,6 +32,8 @@ public:
     std::set<QString> FooterSumFields;
     //! Group rows show the sum of this field; empty for no group summary.
     QString GroupSumField;
+    //! Group footers show the sum of this field in the items bound to it; empty for none.
+    QString GroupFooterSumField;
 
     // Test set-up helpers.
     void AddField(const QString &name, TkvGridFieldKind kind, int displayWidth,
@@ -63,6 +65,28 @@ public:
     void ChangeExpanding(int rowIndex, bool expanded, bool recursive) override;
     QString GroupRowSummaryText(int rowIndex) const override;
     QString FooterText(int itemIndex) const override;
+    QString GroupFooterText(int rowIndex, int level, int itemIndex) const override;
+    //! Sort marks only: the records keep their order.
+    TkvGridSortMark ItemSortOrder(int itemIndex) const override
+    {
+        const auto found = SortOrders.find(itemIndex);
+        return found == SortOrders.end() ? TkvGridSortMark::None : found->second;
+    }
+    void ApplySortOrder(int itemIndex, TkvGridSortMark order) override
+    {
+        if (order == TkvGridSortMark::None)
+            SortOrders.erase(itemIndex);
+        else
+            SortOrders[itemIndex] = order;
+        if (FListener)
+            FListener->SourceLayoutChanged();
+    }
+    void ResetSorting(bool keepGrouped) override
+    {
+        (void)keepGrouped;
+        SortOrders.clear();
+    }
+    std::map<int, TkvGridSortMark> SortOrders;
     int FocusedRowIndex() const override { return FFocusedRowIndex; }
     bool ChangeFocusedRowIndex(int rowIndex) override;
     bool IsRowSelected(int rowIndex) const override { return rowIndex >= 0 && rowIndex == FFocusedRowIndex; }
