@@ -6,6 +6,8 @@
 #include "data/DataSummary.h"
 #include "data/ValueTypes.h"
 #include "grid/TkvGridDataControllerSource.h"
+#include "grid/TkvGridViewLayout.h"
+#include "core/Errors.h"
 
 #include <gtest/gtest.h>
 
@@ -197,4 +199,51 @@ TEST(GridDataController, RemovingAColumnTakesItsSummariesAndPreviewWithIt)
     const auto &footer = view.ViewInfo().FooterCells();
     ASSERT_EQ(footer.size(), 1u);
     EXPECT_EQ(footer[0].Text.toStdString(), "3");
+}
+
+TEST(GridDataController, GroupFootersShowTheFooterPositionedGroupItems)
+{
+    ControllerGrid grid = MakeControllerGrid(Entries());
+    TkvGridTableView &view = *grid.View;
+    // A second group item on the amount, shown in the group footer rather than in the group row.
+    TkvDataSummaryItem *inFooter = view.Summary()->DefaultGroupSummaryItems().Add();
+    inFooter->SetKind(skCount);
+    inFooter->SetPosition(spFooter);
+    SetSummaryItemColumn(*inFooter, grid.Amount);
+    grid.Item->SetGroupIndex(0);
+    view.OptionsView().SetGroupFooters(gfAlwaysVisible);
+    view.ViewData().Expand(false);
+    std::string footers;
+    for (const TkvGridRowViewInfo &row : view.ViewInfo().Rows())
+        for (const TkvGridGroupFooterViewInfo &footer : row.GroupFooters)
+            footers += "[" + footer.Cells[0].Text.toStdString() + "|" + footer.Cells[1].Text.toStdString() + "]";
+    // One footer per group, after its last data row: the count of its entries under the amount only.
+    EXPECT_TRUE(footers == "[1|][2|]" || footers == "[2|][1|]") << footers;
+}
+
+TEST(GridDataController, StoredLayoutCarriesTheCriteriaAndABadOneKeepsIt)
+{
+    ControllerGrid grid = MakeControllerGrid(Entries());
+    TkvGridTableView &view = *grid.View;
+    TkvDataFilterCriteria *filter = view.Filter();
+    filter->BeginBatch();
+    filter->AppendCondition(nullptr, grid.Item, ocEqual, Variant(QString::fromUtf8("工资")),
+                            QString::fromUtf8("工资"));
+    filter->SetActive(true);
+    filter->EndBatch();
+    const std::string layout = TkvGridViewLayoutStorage::Store(view);
+    filter->ClearTree();
+    EXPECT_EQ(grid.Controller().RowCount(), 3);
+    TkvGridViewLayoutStorage::Restore(view, layout);
+    EXPECT_EQ(grid.Controller().RowCount(), 2);
+    // The empty criteria is stored too: restoring it clears the filter.
+    ControllerGrid plain = MakeControllerGrid(Entries());
+    TkvGridViewLayoutStorage::Restore(view, TkvGridViewLayoutStorage::Store(*plain.View));
+    EXPECT_EQ(grid.Controller().RowCount(), 3);
+    // A damaged criteria stream inside a sound layout: the read error, and the filter stays.
+    TkvGridViewLayoutStorage::Restore(view, layout);
+    TkvGridStoredLayout damaged = ParseGridLayout(layout);
+    damaged.Criteria.resize(damaged.Criteria.size() - 3);
+    EXPECT_THROW(TkvGridViewLayoutStorage::Restore(view, WriteGridLayout(damaged)), EReadError);
+    EXPECT_EQ(grid.Controller().RowCount(), 2);
 }
