@@ -1,5 +1,6 @@
 #include "grid/TkvGrid.h"
 
+#include "grid/TkvGridLookAndFeelPainter.h"
 #include "grid/TkvGridSite.h"
 #include "grid/TkvGridTableController.h"
 #include "grid/TkvGridTableViewInfo.h"
@@ -123,6 +124,30 @@ void TkvCustomGrid::ExecuteChange(const TkvGridChange &change)
     }
 }
 
+void TkvCustomGrid::SetBorderStyle(TkvGridBorderStyle style)
+{
+    if (FBorderStyle == style)
+        return;
+    FBorderStyle = style;
+    PlaceChildren();
+    update();
+}
+
+int TkvCustomGrid::BorderWidth() const
+{
+    switch (FBorderStyle) {
+    // The flat look and feel draws no frame of its own: the default keeps the grid edge to edge.
+    case cbsDefault:
+    case cbsNone:
+        return 0;
+    case cbsThick:
+    case cbs3D:
+        return 2;
+    default:
+        return 1;
+    }
+}
+
 void TkvCustomGrid::resizeEvent(QResizeEvent *event)
 {
     QWidget::resizeEvent(event);
@@ -144,21 +169,22 @@ void TkvCustomGrid::PlaceChildren()
     // mean the layout flips a bar on and off, and then the last one stands.
     for (int pass = 0; pass < 5; ++pass) {
         FPlaceAgain = false;
-        const QRect client = rect();
+        const int border = BorderWidth();
+        const QRect client = rect().adjusted(border, border, -border, -border);
         // isHidden, not isVisible: before the grid is shown (or when it is
         // only rendered offscreen) a bar set visible must still get its place.
         const int vWidth = !FVScrollBar->isHidden() ? FVScrollBar->sizeHint().width() : 0;
         const int hHeight = !FHScrollBar->isHidden() ? FHScrollBar->sizeHint().height() : 0;
-        FSite->setGeometry(0, 0, std::max(0, client.width() - vWidth),
+        FSite->setGeometry(client.left(), client.top(), std::max(0, client.width() - vWidth),
                            std::max(0, client.height() - hHeight));
         if (FPlaceAgain)
             continue;
         if (vWidth > 0)
-            FVScrollBar->setGeometry(client.width() - vWidth, 0, vWidth,
+            FVScrollBar->setGeometry(client.left() + client.width() - vWidth, client.top(), vWidth,
                                      std::max(0, client.height() - hHeight));
         if (hHeight > 0)
-            FHScrollBar->setGeometry(0, client.height() - hHeight, std::max(0, client.width() - vWidth),
-                                     hHeight);
+            FHScrollBar->setGeometry(client.left(), client.top() + client.height() - hHeight,
+                                     std::max(0, client.width() - vWidth), hHeight);
         break;
     }
     FPlacing = false;
@@ -169,18 +195,45 @@ QRect TkvCustomGrid::CornerRect() const
 {
     if (FVScrollBar->isHidden() || FHScrollBar->isHidden())
         return QRect();
-    return QRect(FSite->width(), FSite->height(), width() - FSite->width(), height() - FSite->height());
+    const int border = BorderWidth();
+    return QRect(FSite->x() + FSite->width(), FSite->y() + FSite->height(),
+                 width() - border - FSite->x() - FSite->width(),
+                 height() - border - FSite->y() - FSite->height());
 }
 
 void TkvCustomGrid::paintEvent(QPaintEvent *)
 {
     // Only the square between two shown scroll bars is the grid's own; the
     // site and the bars cover the rest.
+    QPainter painter(this);
     const QRect corner = CornerRect();
-    if (!corner.isEmpty()) {
-        QPainter painter(this);
+    if (!corner.isEmpty())
         painter.fillRect(corner, palette().window());
+    // The frame: one dark line, or a sunken pair of lines for the thick and 3D styles.
+    const int border = BorderWidth();
+    if (border == 0)
+        return;
+    const TkvGridLookAndFeelPainter &lookAndFeel = TkvGridLookAndFeelPainter::Default();
+    const QRect outer = rect();
+    painter.setBrush(Qt::NoBrush);
+    if (border == 1) {
+        painter.setPen(lookAndFeel.BorderDarkColor());
+        painter.drawRect(outer.adjusted(0, 0, -1, -1));
+        return;
     }
+    painter.setPen(lookAndFeel.BorderDarkColor());
+    painter.drawLine(outer.topLeft(), outer.topRight());
+    painter.drawLine(outer.topLeft(), outer.bottomLeft());
+    painter.setPen(lookAndFeel.BorderLightColor());
+    painter.drawLine(outer.bottomLeft(), outer.bottomRight());
+    painter.drawLine(outer.topRight(), outer.bottomRight());
+    const QRect inner = outer.adjusted(1, 1, -1, -1);
+    painter.setPen(QColor(64, 64, 64));
+    painter.drawLine(inner.topLeft(), inner.topRight());
+    painter.drawLine(inner.topLeft(), inner.bottomLeft());
+    painter.setPen(lookAndFeel.HeaderColor());
+    painter.drawLine(inner.bottomLeft(), inner.bottomRight());
+    painter.drawLine(inner.topRight(), inner.bottomRight());
 }
 
 void TkvCustomGrid::UpdateScrollBars()

@@ -20,6 +20,23 @@ class TkvGridSite;
 
 enum TkvGridDetailTabsPosition : std::uint8_t { dtpNone, dtpLeft, dtpTop };
 
+//! The frame around the grid control; cbsDefault is the look and feel's, which draws none.
+enum TkvGridBorderStyle : std::uint8_t {
+    cbsDefault,
+    cbsNone,
+    cbsSingle,
+    cbsThick,
+    cbsFlat,
+    cbs3D,
+    cbsUltraFlat
+};
+
+//! A level's styles: its detail tabs and the area behind them (detail levels only).
+struct TkvGridLevelStyles {
+    TkvGridStylePtr Tab;
+    TkvGridStylePtr TabsBackground;
+};
+
 class TkvGridLevelOptions {
 public:
     QColor DetailFrameColor = QColor(128, 128, 128);
@@ -42,6 +59,7 @@ public:
     int MaxDetailHeight() const { return FMaxDetailHeight; }
     void SetMaxDetailHeight(int height) { FMaxDetailHeight = height; }
     TkvGridLevelOptions &Options() { return FOptions; }
+    TkvGridLevelStyles &Styles() { return FStyles; }
     bool Visible() const { return FVisible; }
     void SetVisible(bool visible);
     TkvGridLevel *Parent() const { return FParent; }
@@ -57,6 +75,7 @@ private:
     TkvCustomGridView *FGridView = nullptr;
     int FMaxDetailHeight = 0;
     TkvGridLevelOptions FOptions;
+    TkvGridLevelStyles FStyles;
     bool FVisible = true;
     std::vector<std::unique_ptr<TkvGridLevel>> FItems;
 };
@@ -71,6 +90,14 @@ public:
     //! The implicit root level; the grid's levels are its children.
     TkvGridLevel &RootLevel() { return *FRootLevel; }
     TkvGridLevel *Levels(int index) const { return FRootLevel->Items(index); }
+    //! The implicit root level's options and styles, published by the grid.
+    TkvGridLevelOptions &RootLevelOptions() { return FRootLevel->Options(); }
+    TkvGridLevelStyles &RootLevelStyles() { return FRootLevel->Styles(); }
+
+    TkvGridBorderStyle BorderStyle() const { return FBorderStyle; }
+    void SetBorderStyle(TkvGridBorderStyle style);
+    //! The frame's width on each side; the site and the scroll bars sit inside it.
+    int BorderWidth() const;
 
     //! Creates a view owned by the grid (the view's class decides its handlers).
     template <class View> View *CreateView()
@@ -123,6 +150,7 @@ private:
     TkvGridSite *FSite = nullptr;
     QScrollBar *FVScrollBar = nullptr;
     QScrollBar *FHScrollBar = nullptr;
+    TkvGridBorderStyle FBorderStyle = cbsDefault;
     bool FDragOpening = true;
     int FDragOpeningWaitTime = 500;
     bool FUpdatingScrollBars = false;

@@ -582,8 +582,7 @@ TkvGridHitTest TkvGridTableViewInfo::HitTest(const QPoint &point) const
                     hit.Kind = TkvGridHitKind::GroupFooter;
                     hit.Column = columnAt(point.x(), hit.VisibleColumnIndex);
                 }
-            if (row.IsGroup && !row.DataBounds.contains(point) &&
-                hit.Kind != TkvGridHitKind::GroupFooter)
+            if (row.IsGroup && !row.DataBounds.contains(point) && hit.Kind != TkvGridHitKind::GroupFooter)
                 hit.Kind = TkvGridHitKind::Background;
             return hit;
         }

@@ -4,8 +4,8 @@
 // visible rows from the top row downwards with their cells, the footer cells
 // with their summary texts, and hit testing. Plain code: the painter draws
 // what it computed and tests query it. Only visible rows are laid out.
-#include "grid/TkvGridStyles.h"
 #include "grid/TkvGridRowSource.h"
+#include "grid/TkvGridStyles.h"
 #include "grid/TkvGridTypes.h"
 
 #include <QRect>
@@ -69,8 +69,8 @@ struct TkvGridHeaderCellViewInfo : TkvGridCellViewInfo {
 
 //! One group footer below the last row of its group: a strip of footer cells at the columns' places.
 struct TkvGridGroupFooterViewInfo {
-    int Level = 0;  //!< the grouping level whose group ends here
-    QRect Bounds;   //!< the strip, starting one level indent right of the group's indent
+    int Level = 0; //!< the grouping level whose group ends here
+    QRect Bounds;  //!< the strip, starting one level indent right of the group's indent
     std::vector<TkvGridCellViewInfo> Cells;
 };
 
@@ -100,15 +100,15 @@ struct TkvGridRowViewInfo {
     bool Expanded = false;
     bool Focused = false;
     bool Selected = false;
-    QRect Bounds;                  //!< the whole row, from the rows area's left edge to the data width
-    QRect DataBounds;              //!< the band of the cells (group rows: of the group cell)
-    QRect PreviewBounds;           //!< data rows with a preview: the preview's band
-    QRect SeparatorBounds;         //!< the row separator at the row's bottom, when one is drawn
+    QRect Bounds;          //!< the whole row, from the rows area's left edge to the data width
+    QRect DataBounds;      //!< the band of the cells (group rows: of the group cell)
+    QRect PreviewBounds;   //!< data rows with a preview: the preview's band
+    QRect SeparatorBounds; //!< the row separator at the row's bottom, when one is drawn
     TkvGridCellViewInfo PreviewCell;
     std::vector<TkvGridGroupFooterViewInfo> GroupFooters; //!< innermost first
-    QRect IndentBounds;            //!< the indent left of the row's content
-    QRect ExpandButtonBounds;      //!< group rows
-    TkvGridCellViewInfo GroupCell; //!< group rows: the one cell with the group text
+    QRect IndentBounds;                                   //!< the indent left of the row's content
+    QRect ExpandButtonBounds;                             //!< group rows
+    TkvGridCellViewInfo GroupCell;                        //!< group rows: the one cell with the group text
     //! Data rows: one cell per visible column, created when first asked for.
     mutable std::vector<TkvGridCellViewInfo> Cells;
     mutable bool CellsCalculated = false;
@@ -128,7 +128,7 @@ enum class TkvGridHitKind : std::uint8_t {
     Header,
     HeaderSizingEdge,
     HeaderFilterButton,
-    Cell,        //!< also the preview of a data row, with no column
+    Cell, //!< also the preview of a data row, with no column
     GroupFooter,
     GroupRow,
     ExpandButton,
@@ -247,7 +247,8 @@ private:
     void WriteBackAutoWidths();
     int HeaderCellHeight(const TkvGridViewParams &params) const;
     int HeaderCaptionHeight(int visibleIndex, const TkvGridViewParams &params) const;
-    //! The height of a row's cell band (and preview), measured when cells or the preview grow with their text.
+    //! The height of a row's cell band (and preview), measured when cells or the preview grow with their
+    //! text.
     int MeasureDataRowHeight(int rowIndex, int recordIndex, int *previewHeight) const;
     int PreviewHeight(TkvCustomGridRecord *record) const;
     //! The levels whose group footers follow a row, innermost first.

@@ -65,8 +65,8 @@ int WrappedTextHeight(const QFont &font, const QString &text, int width, int max
     const QFontMetrics metrics(font);
     int height = metrics.height();
     if (!text.isEmpty() && width > 0)
-        height = std::max(height, metrics.boundingRect(QRect(0, 0, width, 1 << 20),
-                                                       Qt::TextWordWrap, text).height());
+        height = std::max(height,
+                          metrics.boundingRect(QRect(0, 0, width, 1 << 20), Qt::TextWordWrap, text).height());
     if (maxLines > 0)
         height = std::min(height, std::max(1, maxLines) * metrics.lineSpacing());
     return height;
@@ -99,8 +99,8 @@ int TkvGridTableViewInfo::PreviewHeight(TkvCustomGridRecord *record) const
 {
     const TkvGridPreview &preview = FGridView->Preview();
     const QFont font = PreviewParams(record).Font;
-    const bool horizontalLines =
-        FGridView->OptionsView().GridLines() == glBoth || FGridView->OptionsView().GridLines() == glHorizontal;
+    const bool horizontalLines = FGridView->OptionsView().GridLines() == glBoth ||
+                                 FGridView->OptionsView().GridLines() == glHorizontal;
     int textHeight;
     if (preview.AutoHeight()) {
         const QString text = record ? preview.Column()->GetDisplayText(record) : QString();
@@ -129,8 +129,8 @@ int TkvGridTableViewInfo::MeasureDataRowHeight(int rowIndex, int recordIndex, in
                               (verticalLines ? 1 : 0) - 4;
             const QFont font =
                 FGridView->Styles().Resolve(column->Styles().Content, TkvGridStyleSlot::Content).Font;
-            const int textHeight =
-                WrappedTextHeight(font, column->GetDisplayText(record), width, options.CellTextMaxLineCount());
+            const int textHeight = WrappedTextHeight(font, column->GetDisplayText(record), width,
+                                                     options.CellTextMaxLineCount());
             height = std::max(height, textHeight + 4 + (horizontalLines ? 1 : 0));
         }
     }
@@ -170,7 +170,7 @@ int TkvGridTableViewInfo::RowHeight(int rowIndex) const
     const TkvGridRowSource &source = FGridView->DataController();
     const TkvGridRowInfo info = source.GetRowInfo(rowIndex);
     const bool isGroup = info.Level < source.GroupingItemCount();
-    int height = isGroup ? FGroupRowHeight
+    int height = isGroup          ? FGroupRowHeight
                  : MeasuresRows() ? MeasureDataRowHeight(rowIndex, info.RecordIndex, nullptr)
                                   : FDataRowHeight;
     height += RowSeparatorWidth();
@@ -259,7 +259,8 @@ void TkvGridTableViewInfo::CalculateIndicatorCells()
         return;
     const TkvGridViewParams params = FGridView->Styles().Params(TkvGridStyleSlot::Indicator);
     const int border = FGridView->LookAndFeelPainter().HeaderBorderWidth();
-    auto add = [&](TkvGridIndicatorKind kind, const QRect &bounds, TkvGridIndicatorGlyph glyph, int rowIndex) {
+    auto add = [&](TkvGridIndicatorKind kind, const QRect &bounds, TkvGridIndicatorGlyph glyph,
+                   int rowIndex) {
         TkvGridIndicatorCellViewInfo cell;
         cell.Kind = kind;
         cell.Bounds = bounds;
@@ -276,8 +277,9 @@ void TkvGridTableViewInfo::CalculateIndicatorCells()
             TkvGridIndicatorGlyph::None, -1);
     const TkvGridRowSource &source = FGridView->DataController();
     for (const TkvGridRowViewInfo &row : FRows) {
-        const QRect bounds = QRect(left, row.Bounds.top(), width, row.Bounds.height()).intersected(
-            QRect(left, FRowsAreaBounds.top(), width, FRowsAreaBounds.height()));
+        const QRect bounds =
+            QRect(left, row.Bounds.top(), width, row.Bounds.height())
+                .intersected(QRect(left, FRowsAreaBounds.top(), width, FRowsAreaBounds.height()));
         if (bounds.isEmpty())
             continue;
         TkvGridIndicatorGlyph glyph = TkvGridIndicatorGlyph::None;
@@ -473,7 +475,8 @@ void TkvGridTableViewInfo::CalculateRowCells(const TkvGridRowViewInfo &row) cons
         preview.Borders = {0, 0, 0, horizontalLines ? 1 : 0};
         preview.Item = options.Column();
         preview.RowIndex = row.RowIndex;
-        preview.Text = row.Record && options.Column() ? options.Column()->GetDisplayText(row.Record) : QString();
+        preview.Text =
+            row.Record && options.Column() ? options.Column()->GetDisplayText(row.Record) : QString();
         preview.AlignVert = TkvAlignmentVert::vaTop;
         preview.MultiLine = true;
         preview.EndEllipsis = true;

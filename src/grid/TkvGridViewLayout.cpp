@@ -93,7 +93,7 @@ ItemValues CheckItem(const TkvGridStoredLayout::Item &item, int itemCount)
 
 TkvGridSortMark SortMarkOf(int value)
 {
-    return value == 1 ? TkvGridSortMark::Ascending
+    return value == 1   ? TkvGridSortMark::Ascending
            : value == 2 ? TkvGridSortMark::Descending
                         : TkvGridSortMark::None;
 }
@@ -101,7 +101,7 @@ TkvGridSortMark SortMarkOf(int value)
 } // namespace
 
 std::vector<TkvGridStoredProperty> TkvGridViewLayoutStorage::StoredProperties(TkvGridTableView &view,
-                                                                               int itemIndex)
+                                                                              int itemIndex)
 {
     std::vector<TkvGridStoredProperty> properties;
     TkvGridColumn *column = view.Columns(itemIndex);
@@ -181,8 +181,7 @@ void TkvGridViewLayoutStorage::Restore(TkvGridTableView &view, const std::string
     for (auto &[column, values] : items)
         if (values.Index)
             byIndex.emplace_back(*values.Index, column);
-    std::sort(byIndex.begin(), byIndex.end(),
-              [](const auto &a, const auto &b) { return a.first < b.first; });
+    std::sort(byIndex.begin(), byIndex.end(), [](const auto &a, const auto &b) { return a.first < b.first; });
     for (auto &[index, column] : byIndex)
         column->SetIndex(index);
     source.ResetSorting(false);

@@ -3,11 +3,11 @@
 // notifications keep the layout current.
 #include "GridTestSource.h"
 
+#include "core/Errors.h"
 #include "data/DataSummary.h"
 #include "data/ValueTypes.h"
 #include "grid/TkvGridDataControllerSource.h"
 #include "grid/TkvGridViewLayout.h"
-#include "core/Errors.h"
 
 #include <gtest/gtest.h>
 
@@ -216,7 +216,8 @@ TEST(GridDataController, GroupFootersShowTheFooterPositionedGroupItems)
     std::string footers;
     for (const TkvGridRowViewInfo &row : view.ViewInfo().Rows())
         for (const TkvGridGroupFooterViewInfo &footer : row.GroupFooters)
-            footers += "[" + footer.Cells[0].Text.toStdString() + "|" + footer.Cells[1].Text.toStdString() + "]";
+            footers +=
+                "[" + footer.Cells[0].Text.toStdString() + "|" + footer.Cells[1].Text.toStdString() + "]";
     // One footer per group, after its last data row: the count of its entries under the amount only.
     EXPECT_TRUE(footers == "[1|][2|]" || footers == "[2|][1|]") << footers;
 }

@@ -6,6 +6,7 @@
 
 #include "grid/TkvGridCellText.h"
 #include "grid/TkvGridLookAndFeelPainter.h"
+#include "grid/TkvGridSite.h"
 
 #include <QFontMetrics>
 #include <QImage>
@@ -64,7 +65,8 @@ std::string RowsWithFooters(const TkvGridTableView &view)
     for (const TkvGridRowViewInfo &row : view.ViewInfo().Rows()) {
         if (!text.empty())
             text += "|";
-        text += row.IsGroup ? "G" + std::to_string(row.Level) : "D" + std::to_string(row.Record->RecordIndex());
+        text +=
+            row.IsGroup ? "G" + std::to_string(row.Level) : "D" + std::to_string(row.Record->RecordIndex());
         for (const TkvGridGroupFooterViewInfo &footer : row.GroupFooters) {
             text += "|F" + std::to_string(footer.Level) + "[";
             for (const TkvGridCellViewInfo &cell : footer.Cells)
@@ -116,8 +118,8 @@ TEST(GridPainting, CustomDrawHandlersReplaceOrKeepTheDefaultDrawing)
             done = true;
         }
     };
-    view.OnCustomDrawPartBackground = [&](TkvGridTableView *, QPainter &painter, const TkvGridPartViewInfo &part,
-                                          bool &done) {
+    view.OnCustomDrawPartBackground = [&](TkvGridTableView *, QPainter &painter,
+                                          const TkvGridPartViewInfo &part, bool &done) {
         if (part.Part == TkvGridPartKind::GroupByBox) {
             painter.fillRect(part.Bounds, Drawn);
             done = true;
@@ -264,7 +266,7 @@ TEST(GridPainting, IndicatorShowsTheFocusedAndTheNewItemRow)
 TEST(GridPainting, PreviewCellAutoHeightAndRowSeparatorsMakeRowsTaller)
 {
     auto records = Records();
-    records[0][3] = QString::fromUtf8("很长的备注") .repeated(40);
+    records[0][3] = QString::fromUtf8("很长的备注").repeated(40);
     LedgerGrid grid = MakeLedgerGrid(true, records);
     grid.Source().Reload();
     TkvGridTableView &view = *grid.View;
@@ -310,7 +312,8 @@ TEST(GridPainting, PreviewCellAutoHeightAndRowSeparatorsMakeRowsTaller)
     EXPECT_EQ(row->SeparatorBounds.height(), 4);
     EXPECT_EQ(info.FindRow(2)->Bounds.top(), row->Bounds.bottom() + 1);
     const QImage separated = Paint(view);
-    EXPECT_TRUE(AllColour(separated, row->SeparatorBounds.intersected(info.RowsAreaBounds()), QColor(0, 128, 0)));
+    EXPECT_TRUE(
+        AllColour(separated, row->SeparatorBounds.intersected(info.RowsAreaBounds()), QColor(0, 128, 0)));
 }
 
 TEST(GridPainting, UnfocusedGridShowsAnInvertedFrameOnlyWhenAsked)
@@ -367,7 +370,8 @@ TEST(GridPainting, BackgroundBitmapsAndStyleSheetsFillTheirElements)
     EXPECT_EQ(image.pixelColor(content.right() - 1, content.bottom() - 1), QColor(10, 200, 30));
     // The empty area below the rows is tiled with the Background bitmap.
     const QPoint below(info.RowsAreaBounds().center().x(), info.RowsAreaBounds().bottom() - 10);
-    EXPECT_TRUE(image.pixelColor(below) == QColor(10, 200, 30) || image.pixelColor(below) == QColor(200, 10, 30));
+    EXPECT_TRUE(image.pixelColor(below) == QColor(10, 200, 30) ||
+                image.pixelColor(below) == QColor(200, 10, 30));
 
     // A style sheet fills the slots the view leaves unassigned; the view's own slot wins.
     auto sheet = std::make_shared<TkvGridTableViewStyleSheet>();
@@ -434,4 +438,41 @@ TEST(GridPainting, BestFitLeavesNothingCutAndCountsTheGroupIndentOnce)
         const TkvGridCellViewInfo &cell = info.Cells(row)[0];
         EXPECT_EQ(ShownCellText(cell, cell.TextBounds()), cell.Text);
     }
+}
+
+TEST(GridPainting, BorderStyleFramesTheGridAndPlacesTheViewInside)
+{
+    TkvGrid grid;
+    LedgerGrid ledger = MakeLedgerGrid(true, Records(), &grid);
+    grid.resize(700, 300);
+    grid.show();
+    ledger.Source().Reload();
+    auto render = [&] {
+        QImage image(grid.size(), QImage::Format_ARGB32_Premultiplied);
+        image.fill(Qt::magenta);
+        grid.render(&image);
+        return image;
+    };
+    // The default frame is the look and feel's, which has none: the view reaches the edge.
+    EXPECT_EQ(grid.BorderStyle(), cbsDefault);
+    EXPECT_EQ(grid.Site()->geometry().topLeft(), QPoint(0, 0));
+    grid.SetBorderStyle(cbsSingle);
+    EXPECT_EQ(grid.Site()->geometry().topLeft(), QPoint(1, 1));
+    QImage image = render();
+    const QColor dark = TkvGridLookAndFeelPainter::Default().BorderDarkColor();
+    EXPECT_EQ(image.pixelColor(0, 150), dark);
+    EXPECT_EQ(image.pixelColor(350, grid.height() - 1), dark);
+    EXPECT_NE(image.pixelColor(1, 150), dark);
+    grid.SetBorderStyle(cbsThick);
+    EXPECT_EQ(grid.Site()->geometry().topLeft(), QPoint(2, 2));
+    image = render();
+    EXPECT_EQ(image.pixelColor(0, 150), dark);
+    EXPECT_EQ(image.pixelColor(grid.width() - 1, 150),
+              TkvGridLookAndFeelPainter::Default().BorderLightColor());
+    // The root level's options and styles are the grid's.
+    grid.RootLevelOptions().DetailFrameWidth = 3;
+    EXPECT_EQ(grid.RootLevel().Options().DetailFrameWidth, 3);
+    auto tab = std::make_shared<TkvGridStyle>();
+    grid.RootLevelStyles().Tab = tab;
+    EXPECT_EQ(grid.RootLevel().Styles().Tab, tab);
 }
