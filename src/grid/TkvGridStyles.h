@@ -32,7 +32,7 @@ struct TkvGridViewParams {
     QColor Color;
     QColor TextColor;
     QFont Font;
-    QImage Bitmap; //!< tiled instead of filling with Color when not null
+    QImage Bitmap{}; //!< tiled instead of filling with Color when not null
     friend bool operator==(const TkvGridViewParams &, const TkvGridViewParams &) = default;
 };
 
