@@ -8,7 +8,11 @@
 #include "grid/TkvGridColumn.h"
 #include "grid/TkvGridDataControllerSource.h"
 #include "grid/TkvGridItemDataBinding.h"
+#include "grid/TkvGridLookAndFeelPainter.h"
+#include "grid/TkvGridStyles.h"
 #include "grid/TkvGridTableView.h"
+
+#include <QFontMetrics>
 
 namespace kestrum {
 
@@ -21,6 +25,27 @@ QString utf8(const char *text)
 
 //! The stored filter criteria of both grids: the empty criteria (root and, no children).
 const std::string StoredCriteria("\xFF\xFF\xFF\xFF\x00\x00\x00\x00\x00", 9);
+
+//! A ledger's total can outgrow the amount field's display width (ten digits
+//! and more on a large ledger); the column then widens so the total shows in
+//! full instead of cut short behind an ellipsis. It never narrows, so a width
+//! the user chose stays while the total fits.
+void WidenForFooterTotal(TkvGridTableView &view, TkvGridColumn &column)
+{
+    if (!view.OptionsView().Footer() || column.Index() < 0)
+        return;
+    const QString text = view.DataController().FooterText(column.Index());
+    if (text.isEmpty())
+        return;
+    const QFont font = view.Styles().Resolve(column.Styles().Footer, TkvGridStyleSlot::Footer).Font;
+    const TkvGridLookAndFeelPainter &lookAndFeel = view.LookAndFeelPainter();
+    // The cell's offsets and borders inside the footer, its text margins, and
+    // the footer's own border at the grid's left edge.
+    const int needed = QFontMetrics(font).horizontalAdvance(text) + 2 * lookAndFeel.FooterCellOffset() +
+                       2 * lookAndFeel.FooterBorderWidth() + 2 + 8;
+    if (needed > column.Width())
+        column.SetWidth(needed);
+}
 
 } // namespace
 
@@ -60,6 +85,9 @@ TEntryPageGrid CreateEntryPageGrid(QWidget *parent, const TEntryPageDescription 
         SetSummaryItemColumn(*item, columns[0]);
     }
     view->OptionsView().SetFooter(true);
+    summary.OnAfterSummary = [view, amount = columns[0]](TkvDataSummary *) {
+        WidenForFooterTotal(*view, *amount);
+    };
     // Stored as False: the grid's delete question is the only one.
     view->NavigatorButtons().SetConfirmDelete(false);
     view->Filter()->LoadFromBytes(StoredCriteria);

@@ -12,6 +12,9 @@
 #include "editors/CalcEdit.h"
 #include "editors/DBTextEdit.h"
 #include "editors/DateEdit.h"
+#include "grid/TkvGridColumn.h"
+#include "grid/TkvGridStyles.h"
+#include "grid/TkvGridTableView.h"
 #include "navigator/Navigator.h"
 #include "pages/PqGroupBox.h"
 #include "support/OffscreenSizeHintsFilter.h"
@@ -23,6 +26,7 @@
 
 #include <QComboBox>
 #include <QCoreApplication>
+#include <QFontMetrics>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -301,6 +305,26 @@ TEST_F(EntryPageTest, ShowButtonListsOneMonthWithItsTotal)
         stored(
             "SELECT printf('%.2f', sum(消费金额)) FROM expen WHERE strftime('%Y-%m', 消费日期) = '2006-07'"));
     EXPECT_TRUE(boxes.Boxes.isEmpty()) << boxes.Boxes.join('\n').toStdString();
+}
+
+// Guards the footer total of a large ledger: a ten-digit sum was drawn cut
+// short ("5004650…") in the amount column's stored width.
+TEST_F(EntryPageTest, ATotalWiderThanTheAmountColumnWidensItAndShowsWhole)
+{
+    const int storedWidth = income.Columns[0]->Width();
+    file.Scalar("UPDATE gain SET 本次进帐 = 5004649502.18 WHERE 进帐人 = '工资'");
+    showMonth(income, "2006", "7");
+    ASSERT_EQ(footer(income), "5004649532.43");
+    const auto &cell = income.View->ViewInfo().FooterCells().at(0);
+    const QFont font =
+        income.View->Styles().Resolve(income.Columns[0]->Styles().Footer, TkvGridStyleSlot::Footer).Font;
+    EXPECT_GT(income.Columns[0]->Width(), storedWidth);
+    EXPECT_GE(cell.Bounds.width(), QFontMetrics(font).horizontalAdvance(cell.Text) + 4);
+    // A small total again keeps the wider column: nothing jumps back and forth.
+    const int widened = income.Columns[0]->Width();
+    showMonth(income, "2006", "8");
+    EXPECT_EQ(footer(income), "500.00");
+    EXPECT_EQ(income.Columns[0]->Width(), widened);
 }
 
 TEST_F(EntryPageTest, MonthWithoutEntriesShowsAnEmptyGridAndFooter)
