@@ -7,6 +7,8 @@
 #include "db/DbField.h"
 #include "db/DbQuery.h"
 
+#include <QStringList>
+
 #include <algorithm>
 
 namespace kestrum {
@@ -76,14 +78,6 @@ void TkvDBDataLink::UpdateData()
 
 // ---------------------------------------------------------------------------
 // TkvDBDataModeController
-
-void TkvDBDataModeController::SetGridMode(bool value)
-{
-    if (FGridMode == value)
-        return;
-    FGridMode = value;
-    FController.Restructure();
-}
 
 void TkvDBDataModeController::SetSyncMode(bool value)
 {
@@ -155,13 +149,6 @@ bool TkvDBDataProvider::IsModified() const
 bool TkvDBDataProvider::IsEmpty() const
 {
     return !IsActive() || DataSet()->IsEmpty();
-}
-
-bool TkvDBDataProvider::IsGridMode() const
-{
-    // Grid mode is a switch only: every row is still held in memory, so the
-    // storage keeps all columns and the rules of the loaded mode apply.
-    return false;
 }
 
 bool TkvDBDataProvider::IsSyncMode() const
@@ -286,6 +273,8 @@ Variant TkvDBDataProvider::ReadEditValue(TkvCustomDataField *field, TkvDataEditV
         return Variant::null();
     if (source == TkvDataEditValueSource::evsText)
         return Variant(dbField->Text());
+    if (source == TkvDataEditValueSource::evsKey && dbField->IsLookup() && dbField->DataSet())
+        return dbField->DataSet()->FieldValues(dbField->KeyFields());
     return dbField->Value();
 }
 
@@ -297,7 +286,16 @@ bool TkvDBDataProvider::WriteEditValue(TkvCustomDataField *field, TkvDataEditVal
         return false;
     SetChangingValue(true);
     try {
-        if (source == TkvDataEditValueSource::evsText || dbField->HasSetTextHandler())
+        if (source == TkvDataEditValueSource::evsKey && dbField->IsLookup()) {
+            // A lookup is edited through its key fields.
+            const QStringList names = dbField->KeyFields().split(';', Qt::SkipEmptyParts);
+            const std::vector<Variant> values =
+                value.isArray() ? value.elements() : std::vector<Variant>(names.size(), value);
+            if (std::size_t(names.size()) != values.size())
+                throw EkvInvalidDataControllerOperation("Lookup key values do not match the key fields");
+            for (qsizetype k = 0; k < names.size(); ++k)
+                dbField->DataSet()->FieldByName(names[k].trimmed())->SetValue(values[std::size_t(k)]);
+        } else if (source == TkvDataEditValueSource::evsText || dbField->HasSetTextHandler())
             dbField->SetText(value.isNull() ? QString() : value.toString());
         else
             dbField->SetValue(value);
@@ -312,6 +310,16 @@ bool TkvDBDataProvider::WriteEditValue(TkvCustomDataField *field, TkvDataEditVal
 bool TkvDBDataProvider::CanModifyField(TkvCustomDataField *field) const
 {
     const TDbField *dbField = static_cast<TkvDBDataField *>(field)->Field();
+    if (dbField && dbField->IsLookup()) {
+        // Editable when every key field is.
+        const QStringList names = dbField->KeyFields().split(';', Qt::SkipEmptyParts);
+        for (const QString &name : names) {
+            const TDbField *key = dbField->DataSet() ? dbField->DataSet()->FindField(name.trimmed()) : nullptr;
+            if (!key || !key->CanModify())
+                return false;
+        }
+        return !names.isEmpty();
+    }
     return dbField && dbField->CanModify();
 }
 
@@ -331,7 +339,18 @@ void TkvDBDataProvider::UpdateFields()
 void TkvDBDataProvider::LoadRecords()
 {
     TkvDBDataController &controller = DBDataController();
+    if (IsGridMode()) {
+        LoadWindow();
+        return;
+    }
+    if (FDataLink.BufferCount() != 1)
+        FDataLink.SetBufferCount(1);
+    FWindowFirstRecord = -1;
     TkvDataStorage &storage = controller.Storage();
+    // With key fields, the selected rows and expanded details are found again
+    // by key after the rows were read.
+    TkvSaveObject saved(controller);
+    saved.Save();
     storage.ClearRecords(false);
     FEditingRecordIndex = -1;
     FInternalEditRecord = 0;
@@ -405,7 +424,10 @@ void TkvDBDataProvider::LoadRecords()
     --FLockCount;
     FLoading = false;
     controller.Selection().DropRecordsFrom(storage.RecordCount());
+    if (controller.HasRelations())
+        controller.Relations().DropRecordsFrom(storage.RecordCount());
     FSavedBookmark = TBookmark();
+    saved.Restore();
 }
 
 bool TkvDBDataProvider::ChangeFocusedRecord(int recordIndex)
@@ -417,7 +439,23 @@ bool TkvDBDataProvider::ChangeFocusedRecord(int recordIndex)
         return dataSet->IsEmpty(); // no row while rows exist is refused
     if (recordIndex == FCurrentRecordIndex)
         return true;
+    const bool result = MoveToRecord(recordIndex);
+    RefreshSkippedProviders();
+    return result;
+}
+
+bool TkvDBDataProvider::MoveToRecord(int recordIndex)
+{
+    TDbQuery *dataSet = DataSet();
     TCounterGuard sync(FSyncLockCount);
+    if (IsGridMode()) {
+        // A row of the window: the record set moves to it.
+        const int position = PositionOfRecord(recordIndex);
+        const int current = dataSet->RecNo() - 1;
+        if (position != current)
+            dataSet->MoveBy(position - current);
+        return true;
+    }
     if (IsEditing()) {
         // Leaving the pending entry may move rows (a cancelled insert goes,
         // a saved entry that left the statement's rows goes with a re-run),
@@ -435,6 +473,17 @@ bool TkvDBDataProvider::ChangeFocusedRecord(int recordIndex)
         if (version != FRowsVersion) {
             if (!wanted.IsNull() && dataSet->BookmarkValid(wanted))
                 dataSet->GotoBookmark(wanted); // the scroll updates the current record index
+            return true;
+        }
+    }
+    TkvDBDataController &controller = DBDataController();
+    if (controller.HasKeyFields() && recordIndex < controller.RecordCount()) {
+        // Records are named by key: the record set finds the row itself.
+        const Variant keys = controller.GetRecordKeyValues(recordIndex);
+        const int position = dataSet->FindRowPosition(controller.KeyField()->SubFieldNames(), keys);
+        if (position >= 0) {
+            if (position != dataSet->RecNo() - 1)
+                dataSet->Locate(controller.KeyField()->SubFieldNames(), keys);
             return true;
         }
     }
@@ -473,16 +522,41 @@ void TkvDBDataProvider::DataSetChanged(const TDbRowChange *change)
 {
     if (FDetached || !IsActive())
         return;
-    if (IsOtherProviderBusy(false))
-        return; // that provider's own movement; its end notifies everyone
+    if (FLayoutChangePending && FLockCount == 0 && !FLoading && !IsOtherProviderBusy(false)) {
+        FLayoutChangePending = false;
+        FSkippedDataChange = false;
+        LayoutChanged(); // binds anew and reloads
+        return;
+    }
+    if (IsOtherProviderBusy(false)) {
+        FSkippedDataChange = true; // that provider tells this one when it is done
+        return;
+    }
     if (FLockCount > 0 || IsOtherProviderBusy(true)) {
         SyncFocusFromSource();
         return;
     }
+    FSkippedDataChange = false;
     const TDataSetState state = DataSet()->State();
+    if (IsGridMode()) {
+        // The window is read again; it shows a pending insert in its place.
+        FRefreshRecordIndex = -1;
+        if (state == dsBrowse)
+            FEditingRecordIndex = -1;
+        DBDataController().DataChanged(dckAll, -1, -1);
+        if (state == dsInsert) {
+            FEditingRecordIndex = FCurrentRecordIndex;
+            FInserting = true;
+        }
+        return;
+    }
     if (state == dsBrowse) {
         FEditingRecordIndex = -1;
-        if (!change || !ApplyRowChange(*change))
+        const bool smart = DBDataController().DataModeController().SmartRefresh() &&
+                           DBDataController().HasKeyFields() && FRefreshRecordIndex >= 0;
+        const bool refreshed = smart && SmartRefreshRecord();
+        FRefreshRecordIndex = -1;
+        if (!refreshed && (!change || !ApplyRowChange(*change)))
             DBDataController().DataChanged(dckAll, -1, -1);
     } else if (state == dsInsert && DBDataController().DataModeController().SyncInserts()) {
         CreateInsertedRecord();
@@ -561,6 +635,8 @@ void TkvDBDataProvider::CreateInsertedRecord()
         }
         ++FRowsVersion;
         FEditingRecordIndex = recordIndex;
+        FRefreshRecordIndex = recordIndex;
+        FRefreshInserted = true;
         FInserting = true;
         FCurrentRecordIndex = recordIndex;
         for (const auto &[field, value] : groupingValues)
@@ -579,6 +655,17 @@ void TkvDBDataProvider::DataSetScrolled(int distance)
 {
     if (FDetached)
         return;
+    if (IsGridMode() && !FLoading) {
+        if (FDataLink.FirstRecord() != FWindowFirstRecord ||
+            FDataLink.RecordCount() != DBDataController().RecordCount()) {
+            // The window moved: its rows are read again and the current one focused.
+            DBDataController().DataChanged(dckAll, -1, -1);
+            return;
+        }
+        FCurrentRecordIndex = FDataLink.ActiveRecord();
+        SyncFocusFromSource();
+        return;
+    }
     FCurrentRecordIndex += distance;
     SyncFocusFromSource();
 }
@@ -586,6 +673,8 @@ void TkvDBDataProvider::DataSetScrolled(int distance)
 void TkvDBDataProvider::EditingStarts()
 {
     FEditingRecordIndex = DBDataController().FocusedRecordIndex();
+    FRefreshRecordIndex = FEditingRecordIndex;
+    FRefreshInserted = false;
     DBDataController().Change(chgUpdateRecord);
 }
 
@@ -621,6 +710,10 @@ void TkvDBDataProvider::RecordChanged(TDbField *field)
     TkvDBDataController &controller = DBDataController();
     if (FEditingRecordIndex >= controller.RecordCount())
         return;
+    if (IsGridMode()) {
+        controller.Change(chgUpdateRecord); // its values are read from the record set
+        return;
+    }
     TkvValueDefDBReader reader(DataSet());
     controller.Storage().ReadRecord(FEditingRecordIndex, reader, true);
     controller.Change(chgUpdateRecord);
@@ -630,6 +723,12 @@ void TkvDBDataProvider::LayoutChanged()
 {
     if (FDetached)
         return;
+    if (FLockCount > 0 || FLoading || IsOtherProviderBusy(false)) {
+        // Not now: the next data-set change rebuilds the layout.
+        FLayoutChangePending = true;
+        return;
+    }
+    FLayoutChangePending = false;
     TkvDBDataController &controller = DBDataController();
     controller.BeginBatch();
     try {
