@@ -95,6 +95,8 @@ void TkvDBDataProvider::LoadWindow()
 {
     TkvDBDataController &controller = DBDataController();
     TkvDataStorage &storage = controller.Storage();
+    if (FWindowFirstRecord >= 0)
+        controller.DBSelection().WindowLeaving();
     storage.ClearRecords(false);
     FEditingRecordIndex = -1;
     FInternalEditRecord = 0;

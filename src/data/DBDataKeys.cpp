@@ -184,7 +184,18 @@ TBookmark TkvDBDataSelection::Bookmarks(int index) const
 TBookmark TkvDBDataSelection::AnchorBookmark() const
 {
     CheckGridMode();
+    // The anchor row may have been set since the last change of the rows.
+    const int anchorRow = FController.Selection().AnchorRowIndex();
+    if (anchorRow >= 0 && anchorRow < FController.RowCount())
+        return BookmarkOfRecord(FController.GetRowRecordIndex(anchorRow));
     return FAnchor;
+}
+
+void TkvDBDataSelection::WindowLeaving()
+{
+    const int anchorRow = FController.Selection().AnchorRowIndex();
+    if (FController.DBProvider().IsGridMode() && anchorRow >= 0 && anchorRow < FController.RowCount())
+        FAnchor = BookmarkOfRecord(FController.GetRowRecordIndex(anchorRow));
 }
 
 bool TkvDBDataSelection::IsBookmarkSelected(const TBookmark &bookmark) const

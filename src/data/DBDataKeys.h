@@ -69,6 +69,8 @@ public:
 
     //! The row selection changed: the window's rows are taken again.
     void SelectionChanged();
+    //! The window is about to be read again: the anchor row is remembered.
+    void WindowLeaving();
     //! The window was read again: its rows are selected by bookmark.
     void WindowLoaded();
     void Clear();
