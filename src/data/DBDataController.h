@@ -35,6 +35,11 @@ public:
 
     const QString &KeyFieldNames() const { return FKeyFieldNames; }
     void SetKeyFieldNames(const QString &names);
+    //! Master-detail key names; kept for the stored layout, no relation uses them.
+    const QString &DetailKeyFieldNames() const { return FDetailKeyFieldNames; }
+    void SetDetailKeyFieldNames(const QString &names) { FDetailKeyFieldNames = names; }
+    const QString &MasterKeyFieldNames() const { return FMasterKeyFieldNames; }
+    void SetMasterKeyFieldNames(const QString &names) { FMasterKeyFieldNames = names; }
     //! The internal key field (its sub-fields hold one key part each), or null.
     TkvDBDataField *KeyField() const { return FKeyField; }
     bool HasKeyFields() const { return FKeyField && FKeyField->HasSubFields(); }
@@ -77,6 +82,8 @@ private:
     TkvDBDataModeController FDataModeController;
     TkvDBDataSelection FDBSelection;
     QString FKeyFieldNames;
+    QString FDetailKeyFieldNames;
+    QString FMasterKeyFieldNames;
     TkvDBDataField *FKeyField = nullptr;
 };
 

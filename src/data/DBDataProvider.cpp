@@ -248,6 +248,9 @@ void TkvDBDataProvider::DeleteRecords(const std::vector<int> &recordIndexes)
     if (!IsActive() || recordIndexes.empty())
         return;
     std::vector<int> records = recordIndexes;
+    if (IsGridMode())
+        for (int &record : records)
+            record = PositionOfRecord(record); // a window row: its place in the record set
     std::sort(records.begin(), records.end());
     RunWithControlsDisabled([this, &records] {
         TDbQuery *dataSet = DataSet();

@@ -50,8 +50,11 @@ public:
     void SetSmartRefresh(bool value) { FSmartRefresh = value; }
     bool SyncMode() const { return FSyncMode; }
     void SetSyncMode(bool value);
+    //! Master-detail switches and events: kept and stored, no relation uses them.
     bool DetailInSQLMode() const { return FDetailInSQLMode; }
     void SetDetailInSQLMode(bool value) { FDetailInSQLMode = value; }
+    std::function<void(TkvDBDataController *controller)> OnDetailFirst;
+    std::function<void(TkvDBDataController *controller, bool &isCurrentQuery)> OnDetailIsCurrentQuery;
     bool SyncInserts() const { return FSyncInserts; }
     bool SyncDetails() const { return FSyncDetails; }
 

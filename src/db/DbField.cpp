@@ -190,6 +190,7 @@ bool TDbField::CanModify() const
 void TDbField::SetLookup(const QString &keyFields, TDbQuery *lookupDataSet, const QString &lookupKeyFields,
                          const QString &lookupResultField)
 {
+    FIsLookup = true;
     FKeyFields = keyFields;
     FLookupDataSet = lookupDataSet;
     FLookupKeyFields = lookupKeyFields;

@@ -32,8 +32,8 @@ public:
     const QString &FieldName() const { return FFieldName; }
     TFieldType DataType() const { return FDataType; }
     int Size() const { return FSize; } //!< characters for string fields, else 0
-    TFieldKind FieldKind() const { return FLookupDataSet || !FKeyFields.isEmpty() ? fkLookup : fkData; }
-    bool IsLookup() const { return FieldKind() == fkLookup; }
+    TFieldKind FieldKind() const { return FIsLookup ? fkLookup : fkData; }
+    bool IsLookup() const { return FIsLookup; }
     //! Key field names of a lookup field (";" between names).
     const QString &KeyFields() const { return FKeyFields; }
     //! The record set a lookup field looks its value up in, the fields there
@@ -140,6 +140,7 @@ private:
     bool FCurrency = false;
     bool FRequired = false;
     bool FReadOnly = false;
+    bool FIsLookup = false;
     QString FKeyFields;
     TDbQuery *FLookupDataSet = nullptr;
     QString FLookupKeyFields;

@@ -220,6 +220,13 @@ TEST_F(DBDataModesTest, SelectedRowsAreKeptByBookmarkOnlyInGridMode)
     EXPECT_EQ(Controller.Selection().AnchorRowIndex(), 1);
     Query.GotoBookmark(Controller.GetSelectedBookmark(1));
     EXPECT_EQ(Current(), "礼金");
+
+    // Deleting the window's selected rows deletes those rows of the record set.
+    Controller.GotoLast();
+    Controller.ChangeRowSelection(0, true); // 退税, beside 礼金 selected before
+    Controller.DeleteSelection();
+    EXPECT_EQ(Rows(), "租金,分红,*补贴");
+    EXPECT_EQ(Query.RecordCount(), 8);
 }
 
 // ---------------------------------------------------------------------------
