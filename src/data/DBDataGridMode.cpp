@@ -127,8 +127,8 @@ void TkvDBDataProvider::LoadWindow()
         // values of the items are read from the record set when asked for.
         bool anyStored = false;
         for (int i = 0; i < storage.ValueDefs().Count(); ++i)
-            anyStored = anyStored ||
-                        (storage.ValueDefs().Items(i)->BufferSize() > 0 && storage.ValueDefs().Items(i) != recordNumberDef);
+            anyStored = anyStored || (storage.ValueDefs().Items(i)->BufferSize() > 0 &&
+                                      storage.ValueDefs().Items(i) != recordNumberDef);
         TkvValueDefDBReader reader(dataSet);
         for (int k = 0; k < count; ++k) {
             TReadPositionGuard read(dataSet, FWindowFirstRecord + k);
@@ -200,7 +200,8 @@ bool TkvDBDataProvider::IsEOF() const
     return !IsActive() || DataSet()->Eof();
 }
 
-bool TkvDBDataProvider::LocateByText(TkvCustomDataField *field, const QString &upperText, bool next, bool forward)
+bool TkvDBDataProvider::LocateByText(TkvCustomDataField *field, const QString &upperText, bool next,
+                                     bool forward)
 {
     TDbField *dbField = static_cast<TkvDBDataField *>(field)->Field();
     if (!dbField || !IsActive() || upperText.isEmpty())

@@ -57,8 +57,8 @@ bool TkvDBDataProvider::SmartRefreshRecord()
             controller.Storage().ReadRecord(record, reader, true);
         } else {
             // Found by its key elsewhere, or gone.
-            const int position =
-                dataSet->FindRowPosition(controller.KeyField()->SubFieldNames(), controller.GetRecordKeyValues(record));
+            const int position = dataSet->FindRowPosition(controller.KeyField()->SubFieldNames(),
+                                                          controller.GetRecordKeyValues(record));
             if (position >= 0) {
                 TReadRowGuard read(dataSet, position);
                 controller.Storage().ReadRecord(record, reader, true);
@@ -68,7 +68,8 @@ bool TkvDBDataProvider::SmartRefreshRecord()
                 deleted = true;
             }
         }
-        FCurrentRecordIndex = dataSet->IsEmpty() ? -1 : std::clamp(dataSet->RecNo() - 1, 0, controller.RecordCount() - 1);
+        FCurrentRecordIndex =
+            dataSet->IsEmpty() ? -1 : std::clamp(dataSet->RecNo() - 1, 0, controller.RecordCount() - 1);
         if (!deleted)
             controller.DataChanged(dckRecord, -1, record);
     } catch (...) {

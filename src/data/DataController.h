@@ -229,7 +229,10 @@ public:
     // Master-detail relations (created on first use).
     TkvDataRelationList &Relations();
     bool HasRelations() const { return FRelations && FRelations->Count() > 0; }
-    bool IsDetailExpanded(int recordIndex) const { return FRelations && FRelations->IsDetailExpanded(recordIndex); }
+    bool IsDetailExpanded(int recordIndex) const
+    {
+        return FRelations && FRelations->IsDetailExpanded(recordIndex);
+    }
     //! Expands or collapses the details of a master record.
     void ChangeDetailExpanding(int recordIndex, bool expanded);
 

@@ -34,7 +34,7 @@ class TDbFilterExpression;
 struct TDbLookupFieldDef {
     QString FieldName;
     TFieldType DataType = ftString;
-    QString KeyFields;         //!< fields of this record set (";" between names)
+    QString KeyFields; //!< fields of this record set (";" between names)
     TDbQuery *LookupDataSet = nullptr;
     QString LookupKeyFields;   //!< fields of the lookup record set the keys must equal
     QString LookupResultField; //!< the field of the lookup record set that gives the value

@@ -17,7 +17,8 @@ protected:
         LedgerFixture::SetUp();
         if (HasFatalFailure())
             return;
-        const char *items[] = {"工资", "红包", "利息", "奖金", "稿费", "租金", "分红", "退税", "补贴", "礼金"};
+        const char *items[] = {"工资", "红包", "利息", "奖金", "稿费",
+                               "租金", "分红", "退税", "补贴", "礼金"};
         for (int i = 0; i < 10; ++i) {
             const std::string date = "2024-01-" + std::string(i < 9 ? "0" : "") + std::to_string(i + 1);
             AddGain(10.0 * (i + 1), date.c_str(), items[i]);

@@ -369,7 +369,8 @@ TEST(DataControllerSummaryEdits, FooterFollowsValueEditsInsertsDeletesAndFilters
         std::string text;
         for (int i = 0; i < 5; ++i) {
             const Variant v = summary.FooterValues(i);
-            text += (i ? " " : "") + (v.isNull() ? std::string("Null") : QString::number(v.toDouble()).toStdString());
+            text += (i ? " " : "") +
+                    (v.isNull() ? std::string("Null") : QString::number(v.toDouble()).toStdString());
         }
         return text;
     };

@@ -599,30 +599,44 @@ namespace {
 TEST(DataStorageLayout, EveryKindSideBySideSurvivesNullsAndMiddleInsertsAndDeletes)
 {
     setRegionalSettings(RegionalSettings::simplifiedChinese());
-    const TkvValueTypeClass types[] = {
-        TkvStringValueType::Instance(),   TkvWideStringValueType::Instance(), TkvSmallintValueType::Instance(),
-        TkvIntegerValueType::Instance(),  TkvWordValueType::Instance(),       TkvBooleanValueType::Instance(),
-        TkvFloatValueType::Instance(),    TkvCurrencyValueType::Instance(),   TkvDateTimeValueType::Instance(),
-        TkvLargeIntValueType::Instance(), TkvFMTBcdValueType::Instance(),     TkvSQLTimeStampValueType::Instance(),
-        TkvVariantValueType::Instance()};
+    const TkvValueTypeClass types[] = {TkvStringValueType::Instance(),   TkvWideStringValueType::Instance(),
+                                       TkvSmallintValueType::Instance(), TkvIntegerValueType::Instance(),
+                                       TkvWordValueType::Instance(),     TkvBooleanValueType::Instance(),
+                                       TkvFloatValueType::Instance(),    TkvCurrencyValueType::Instance(),
+                                       TkvDateTimeValueType::Instance(), TkvLargeIntValueType::Instance(),
+                                       TkvFMTBcdValueType::Instance(),   TkvSQLTimeStampValueType::Instance(),
+                                       TkvVariantValueType::Instance()};
     const int columns = int(std::size(types));
     // A value per column and seed; seeds differ per record so that a record
     // that moved to the wrong place shows.
     auto value = [](int column, int seed) -> Variant {
         switch (column) {
-        case 0: return Variant::fromUtf8("收入" + std::to_string(seed));
-        case 1: return Variant(QString::fromUtf8("宽") + QString::number(seed));
-        case 2: return Variant::fromInt16(std::int16_t(-300 - seed));
-        case 3: return Variant(-70000 - seed);
-        case 4: return Variant::fromUInt16(std::uint16_t(65535 - seed));
-        case 5: return Variant(seed % 2 == 0);
-        case 6: return Variant(2.25 + seed);
-        case 7: return Variant(Currency{-15 - seed});
-        case 8: return Variant::fromDate(45000.5 + seed);
-        case 9: return Variant((std::int64_t(1) << 40) + seed);
-        case 10: return Variant(-1234.5 - seed);
-        case 11: return Variant::fromDate(45000.25 + seed);
-        default: return Variant::fromUtf8("变体" + std::to_string(seed));
+        case 0:
+            return Variant::fromUtf8("收入" + std::to_string(seed));
+        case 1:
+            return Variant(QString::fromUtf8("宽") + QString::number(seed));
+        case 2:
+            return Variant::fromInt16(std::int16_t(-300 - seed));
+        case 3:
+            return Variant(-70000 - seed);
+        case 4:
+            return Variant::fromUInt16(std::uint16_t(65535 - seed));
+        case 5:
+            return Variant(seed % 2 == 0);
+        case 6:
+            return Variant(2.25 + seed);
+        case 7:
+            return Variant(Currency{-15 - seed});
+        case 8:
+            return Variant::fromDate(45000.5 + seed);
+        case 9:
+            return Variant((std::int64_t(1) << 40) + seed);
+        case 10:
+            return Variant(-1234.5 - seed);
+        case 11:
+            return Variant::fromDate(45000.25 + seed);
+        default:
+            return Variant::fromUtf8("变体" + std::to_string(seed));
         }
     };
     TkvDataStorage storage;
@@ -634,7 +648,8 @@ TEST(DataStorageLayout, EveryKindSideBySideSurvivesNullsAndMiddleInsertsAndDelet
     auto isNull = [](int column, int seed) { return seed < 0 || (column + seed) % 3 == 0; };
     auto write = [&](int record, int seed) {
         for (int c = 0; c < columns; ++c) {
-            storage.SetValue(record, defs[std::size_t(c)], isNull(c, seed) ? Variant::null() : value(c, seed));
+            storage.SetValue(record, defs[std::size_t(c)],
+                             isNull(c, seed) ? Variant::null() : value(c, seed));
             storage.SetDisplayText(record, defs[std::size_t(c)], QString("t%1").arg(seed));
         }
     };
