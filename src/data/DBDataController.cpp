@@ -3,14 +3,29 @@
 #include "db/DbField.h"
 #include "db/DbQuery.h"
 
+#include <QStringList>
+
 #include <map>
 
 namespace kestrum {
 
 TkvDBDataController::TkvDBDataController(IkvDataControllerOwner *owner)
-    : TkvCustomDataController(owner), FDataModeController(*this)
+    : TkvCustomDataController(owner), FDataModeController(*this), FDBSelection(*this)
 {
     SetProvider(std::make_unique<TkvDBDataProvider>(*this));
+    // Grid mode keeps selected rows by bookmark as the window moves.
+    std::function<void()> rowSelectionChanged = std::move(Selection().OnChanged);
+    Selection().OnChanged = [this, rowSelectionChanged] {
+        if (rowSelectionChanged)
+            rowSelectionChanged();
+        FDBSelection.SelectionChanged();
+    };
+}
+
+void TkvDBDataController::Restructure()
+{
+    FDBSelection.Clear();
+    TkvCustomDataController::Restructure();
 }
 
 TkvDBDataController::~TkvDBDataController()
@@ -82,46 +97,103 @@ void TkvDBDataController::SetKeyFieldNames(const QString &names)
     if (FKeyFieldNames == names)
         return;
     FKeyFieldNames = names;
-    if (FKeyField) {
-        RemoveField(FKeyField);
-        FKeyField = nullptr;
+    BeginBatch();
+    try {
+        if (FKeyField) {
+            TkvDBDataField *parent = FKeyField;
+            FKeyField = nullptr;
+            RemoveSubFields(parent);
+            RemoveField(parent);
+        }
+        const QStringList parts = names.split(';', Qt::SkipEmptyParts);
+        QStringList keyNames;
+        for (const QString &part : parts)
+            if (!part.trimmed().isEmpty())
+                keyNames.append(part.trimmed());
+        if (!keyNames.isEmpty()) {
+            // The parent names the key; each part is read into a typed column.
+            auto *parent = static_cast<TkvDBDataField *>(AddInternalField(TkvValueType::Instance()));
+            parent->SetFieldName(keyNames.join(';'));
+            for (const QString &name : keyNames) {
+                auto *sub = static_cast<TkvDBDataField *>(AddInternalField(TkvStringValueType::Instance()));
+                sub->SetFieldName(name);
+                parent->AddSubField(sub);
+            }
+            FKeyField = parent;
+        }
+        BindFields();
+        DataChanged(dckAll, -1, -1);
+    } catch (...) {
+        EndBatch();
+        throw;
     }
-    if (!names.trimmed().isEmpty()) {
-        auto *field = static_cast<TkvDBDataField *>(AddInternalField(TkvVariantValueType::Instance()));
-        field->SetFieldName(names);
-        FKeyField = field;
+    EndBatch();
+}
+
+void TkvDBDataController::RemoveSubFields(TkvDBDataField *parent)
+{
+    const std::vector<TkvDBDataField *> subFields = parent->SubFields();
+    for (TkvDBDataField *sub : subFields) {
+        parent->RemoveSubField(sub);
+        RemoveField(sub);
     }
-    BindFields();
-    DataChanged(dckAll, -1, -1);
+}
+
+void TkvDBDataController::UpdateLookupSubFields()
+{
+    for (int i = 0; i < ItemCount(); ++i) {
+        auto *field = static_cast<TkvDBDataField *>(FFields->ItemFields(i));
+        const TDbField *dbField = field->Field();
+        QStringList wanted;
+        if (dbField && dbField->IsLookup())
+            for (const QString &name : dbField->KeyFields().split(';', Qt::SkipEmptyParts))
+                wanted.append(name.trimmed());
+        if (field->SubFieldNames() == wanted.join(';'))
+            continue;
+        RemoveSubFields(field);
+        for (const QString &name : wanted) {
+            auto *sub = static_cast<TkvDBDataField *>(AddInternalField(TkvStringValueType::Instance()));
+            sub->SetFieldName(name);
+            field->AddSubField(sub);
+        }
+    }
 }
 
 void TkvDBDataController::BindFields()
 {
     TDbQuery *dataSet = DBProvider().IsActive() ? DataSet() : nullptr;
-    std::map<QString, TkvDBDataField *> firstByName;
-    for (int i = 0; i < FFields->Count(); ++i) {
-        auto *field = static_cast<TkvDBDataField *>(FFields->Items(i));
+    auto bind = [&](TkvDBDataField *field, TkvDBDataField *first) {
         const TkvValueTypeClass oldType = field->ValueTypeClass();
+        // A later column on the same field shares the first one's storage column.
+        field->SetReferenceField(first);
+        TDbField *dbField = nullptr;
+        if (dataSet && !field->FieldName().isEmpty())
+            dbField = dataSet->FindField(field->FieldName());
+        const bool wantsText = !field->IsInternal() && FOwner && FOwner->WantsDisplayText(field->Item());
+        field->ClearFieldDestroyed();
+        field->SetField(dbField, wantsText);
+        if (field->ValueTypeClass() != oldType && !field->IsInternal() && FOwner)
+            FOwner->ItemValueTypeChanged(field->ItemIndex());
+    };
+    // Item fields first: a lookup field's key fields become its sub-fields.
+    std::map<QString, TkvDBDataField *> firstByName;
+    for (int i = 0; i < ItemCount(); ++i) {
+        auto *field = static_cast<TkvDBDataField *>(FFields->ItemFields(i));
         const QString key = field->FieldName().toLower();
         TkvDBDataField *first = nullptr;
-        if (!key.isEmpty() && !field->IsInternal()) {
+        if (!key.isEmpty()) {
             auto [it, inserted] = firstByName.emplace(key, field);
             if (!inserted)
                 first = it->second;
         }
-        // A later column on the same field shares the first one's storage column.
-        field->SetReferenceField(first);
-        TDbField *dbField = nullptr;
-        if (dataSet && !key.isEmpty()) {
-            if (field == FKeyField)
-                dbField = dataSet->FindField(field->FieldName().section(';', 0, 0).trimmed());
-            else
-                dbField = dataSet->FindField(field->FieldName());
-        }
-        field->ClearFieldDestroyed();
-        field->SetField(dbField);
-        if (field->ValueTypeClass() != oldType && !field->IsInternal() && FOwner)
-            FOwner->ItemValueTypeChanged(field->ItemIndex());
+        bind(field, first);
+    }
+    UpdateLookupSubFields();
+    for (int i = ItemCount(); i < FFields->Count(); ++i) {
+        auto *field = static_cast<TkvDBDataField *>(FFields->Items(i));
+        if (field == FKeyField || field == RecordNumberField())
+            continue; // the key's parent and the row number are not read from a field
+        bind(field, nullptr);
     }
 }
 

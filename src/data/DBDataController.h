@@ -1,10 +1,14 @@
 #pragma once
 // The data controller of a record set, and the one a grid view owns.
 #include "data/DBDataField.h"
+#include "data/DBDataKeys.h"
 #include "data/DBDataProvider.h"
 #include "data/DataController.h"
 
 #include <QString>
+
+#include <string>
+#include <unordered_map>
 
 namespace kestrum {
 
@@ -31,6 +35,32 @@ public:
 
     const QString &KeyFieldNames() const { return FKeyFieldNames; }
     void SetKeyFieldNames(const QString &names);
+    //! Master-detail key names; kept for the stored layout, no relation uses them.
+    const QString &DetailKeyFieldNames() const { return FDetailKeyFieldNames; }
+    void SetDetailKeyFieldNames(const QString &names) { FDetailKeyFieldNames = names; }
+    const QString &MasterKeyFieldNames() const { return FMasterKeyFieldNames; }
+    void SetMasterKeyFieldNames(const QString &names) { FMasterKeyFieldNames = names; }
+    //! The internal key field (its sub-fields hold one key part each), or null.
+    TkvDBDataField *KeyField() const { return FKeyField; }
+    bool HasKeyFields() const { return FKeyField && FKeyField->HasSubFields(); }
+    //! The record's key values as one comparable byte string.
+    std::string RecordKey(int recordIndex) const;
+    //! The record's key values as the record set's Locate takes them (one
+    //! value, or an array for several key fields).
+    Variant GetRecordKeyValues(int recordIndex) const;
+    //! Key of every ordinary record to its index (the first record of a key).
+    std::unordered_map<std::string, int> BuildKeyIndex() const;
+    //! The key of the record set's current row, as RecordKey gives it.
+    std::string CurrentRowKey();
+    //! The record whose key equals the record set's current row's, or -1.
+    int FindRecordIndexOfCurrentRow();
+
+    // Selection by bookmark (grid mode only).
+    TkvDBDataSelection &DBSelection() { return FDBSelection; }
+    //! Raise "DataController not in GridMode" outside grid mode.
+    int SelectedBookmarkCount() const { return FDBSelection.BookmarkCount(); }
+    TBookmark GetSelectedBookmark(int index) const { return FDBSelection.Bookmarks(index); }
+    TBookmark SelectionAnchorBookmark() const { return FDBSelection.AnchorBookmark(); }
 
     //! The record set opened or closed: fields re-bound, rows reloaded or cleared.
     void SourceActivityChanged(bool active);
@@ -38,16 +68,23 @@ public:
     void BindFields();
     //! Called when the owner finished loading: bind and, if open, load.
     void Loaded();
-    void Restructure() override { TkvCustomDataController::Restructure(); }
+    void Restructure() override;
 
 protected:
     std::unique_ptr<TkvCustomDataField> CreateField(TkvDataItem item, bool isInternal) override;
     void BeforeReload() override;
 
 private:
+    //! Makes the sub-fields of lookup item fields match their key fields.
+    void UpdateLookupSubFields();
+    void RemoveSubFields(TkvDBDataField *parent);
+
     TkvDBDataModeController FDataModeController;
+    TkvDBDataSelection FDBSelection;
     QString FKeyFieldNames;
-    TkvCustomDataField *FKeyField = nullptr;
+    QString FDetailKeyFieldNames;
+    QString FMasterKeyFieldNames;
+    TkvDBDataField *FKeyField = nullptr;
 };
 
 class TkvGridDBDataController : public TkvDBDataController {

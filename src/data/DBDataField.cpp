@@ -4,6 +4,8 @@
 #include "db/DbField.h"
 #include "db/DbQuery.h"
 
+#include <QStringList>
+
 namespace kestrum {
 
 TkvValueTypeClass ValueTypeClassOfFieldType(TFieldType fieldType)
@@ -38,6 +40,27 @@ TkvValueTypeClass ValueTypeClassOfFieldType(TFieldType fieldType)
     default:
         return TkvVariantValueType::Instance();
     }
+}
+
+bool IsBlobLikeFieldType(TFieldType fieldType)
+{
+    switch (fieldType) {
+    case ftBlob:
+    case ftMemo:
+    case ftBytes:
+    case ftVarBytes:
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool FieldNeedsStoredText(const TDbField *field, bool ownerWantsText)
+{
+    if (field && (IsBlobLikeFieldType(field->DataType()) || field->DataType() == ftBoolean) &&
+        !field->HasGetTextHandler() && field->EditMask().isEmpty())
+        return ownerWantsText;
+    return FieldNeedsStoredText(field);
 }
 
 bool FieldNeedsStoredText(const TDbField *field)
@@ -76,6 +99,34 @@ TkvDBDataField::TkvDBDataField(TkvCustomDataFieldList *fieldList, TkvDataItem it
 TkvDBDataField::~TkvDBDataField()
 {
     Unhook();
+    if (FParentField)
+        FParentField->RemoveSubField(this);
+    for (TkvDBDataField *sub : FSubFields)
+        sub->FParentField = nullptr;
+}
+
+void TkvDBDataField::AddSubField(TkvDBDataField *field)
+{
+    if (!field || field->FParentField == this)
+        return;
+    if (field->FParentField)
+        field->FParentField->RemoveSubField(field);
+    field->FParentField = this;
+    FSubFields.push_back(field);
+}
+
+void TkvDBDataField::RemoveSubField(TkvDBDataField *field)
+{
+    if (std::erase(FSubFields, field))
+        field->FParentField = nullptr;
+}
+
+QString TkvDBDataField::SubFieldNames() const
+{
+    QStringList names;
+    for (const TkvDBDataField *sub : FSubFields)
+        names.append(sub->FieldName());
+    return names.join(';');
 }
 
 void TkvDBDataField::Unhook()
@@ -86,6 +137,11 @@ void TkvDBDataField::Unhook()
 }
 
 void TkvDBDataField::SetField(TDbField *field)
+{
+    SetField(field, false);
+}
+
+void TkvDBDataField::SetField(TDbField *field, bool ownerWantsText)
 {
     if (field != FField) {
         Unhook();
@@ -101,7 +157,7 @@ void TkvDBDataField::SetField(TDbField *field)
     BeginReCreate();
     SetValueTypeClass(FField ? ValueTypeClassOfFieldType(FField->DataType())
                              : TkvStringValueType::Instance());
-    SetTextStored(FieldNeedsStoredText(FField));
+    SetTextStored(FieldNeedsStoredText(FField, ownerWantsText));
     EndReCreate();
 }
 
@@ -124,8 +180,10 @@ Variant TkvValueDefDBReader::GetValue(TkvValueDef *valueDef)
 
 bool TkvValueDefDBReader::IsInternal(TkvValueDef *valueDef)
 {
+    // Internal fields bound to the record set (key parts, lookup keys) are
+    // read with the row; the others (the row number) are the provider's.
     TkvDBDataField *field = FieldOf(valueDef);
-    return field && field->IsInternal();
+    return field && field->IsInternal() && !field->Field();
 }
 
 bool TkvValueDefDBReader::ReadValueInto(TkvValueDef *valueDef, std::byte *buffer, TkvValueHeap &heap)
@@ -133,6 +191,10 @@ bool TkvValueDefDBReader::ReadValueInto(TkvValueDef *valueDef, std::byte *buffer
     TkvDBDataField *field = FieldOf(valueDef);
     if (!field || !field->Field() || field->Field()->DataSet() != FDataSet) {
         valueDef->SetValue(buffer, Variant::null(), heap);
+        return true;
+    }
+    if (field->Field()->IsLookup()) {
+        valueDef->SetValue(buffer, field->Field()->Value(), heap);
         return true;
     }
     // The record set's own cell, without copying it into a new variant.

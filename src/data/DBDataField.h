@@ -7,6 +7,8 @@
 
 #include <QString>
 
+#include <vector>
+
 namespace kestrum {
 
 class TDbField;
@@ -16,6 +18,11 @@ class TDbQuery;
 TkvValueTypeClass ValueTypeClassOfFieldType(TFieldType fieldType);
 //! Whether the field's display text can differ from its value's plain text.
 bool FieldNeedsStoredText(const TDbField *field);
+//! As above; for blob-like and Boolean fields the owner's wish to show the
+//! display text decides.
+bool FieldNeedsStoredText(const TDbField *field, bool ownerWantsText);
+//! Memo, blob and byte fields.
+bool IsBlobLikeFieldType(TFieldType fieldType);
 
 class TkvDBDataField : public TkvCustomDataField {
 public:
@@ -28,14 +35,29 @@ public:
     TDbField *Field() const { return FField; }
     //! Binds (or unbinds with null) and takes the field's value type and text storage.
     void SetField(TDbField *field);
+    //! As above, with the owner's wish for blob-like and Boolean fields.
+    void SetField(TDbField *field, bool ownerWantsText);
     bool IsFieldDestroyed() const { return FFieldDestroyed; }
     void ClearFieldDestroyed() { FFieldDestroyed = false; }
+
+    //! The field this one is a sub-field of (a key part, a lookup key), or null.
+    TkvDBDataField *ParentField() const { return FParentField; }
+    const std::vector<TkvDBDataField *> &SubFields() const { return FSubFields; }
+    bool HasSubFields() const { return !FSubFields.empty(); }
+    //! Registers a sub-field (an internal field of the same list); the list
+    //! owns it, the parent only names it.
+    void AddSubField(TkvDBDataField *field);
+    void RemoveSubField(TkvDBDataField *field);
+    //! The field names of the sub-fields, ";" between them.
+    QString SubFieldNames() const;
 
 private:
     void Unhook();
 
     QString FFieldName;
     TDbField *FField = nullptr;
+    TkvDBDataField *FParentField = nullptr;
+    std::vector<TkvDBDataField *> FSubFields;
     int FFreeNotificationId = 0;
     bool FFieldDestroyed = false;
 };

@@ -7,6 +7,8 @@
 #include "db/DbField.h"
 #include "db/DbQuery.h"
 
+#include <QStringList>
+
 #include <algorithm>
 
 namespace kestrum {
@@ -76,14 +78,6 @@ void TkvDBDataLink::UpdateData()
 
 // ---------------------------------------------------------------------------
 // TkvDBDataModeController
-
-void TkvDBDataModeController::SetGridMode(bool value)
-{
-    if (FGridMode == value)
-        return;
-    FGridMode = value;
-    FController.Restructure();
-}
 
 void TkvDBDataModeController::SetSyncMode(bool value)
 {
@@ -155,13 +149,6 @@ bool TkvDBDataProvider::IsModified() const
 bool TkvDBDataProvider::IsEmpty() const
 {
     return !IsActive() || DataSet()->IsEmpty();
-}
-
-bool TkvDBDataProvider::IsGridMode() const
-{
-    // Grid mode is a switch only: every row is still held in memory, so the
-    // storage keeps all columns and the rules of the loaded mode apply.
-    return false;
 }
 
 bool TkvDBDataProvider::IsSyncMode() const
@@ -261,6 +248,9 @@ void TkvDBDataProvider::DeleteRecords(const std::vector<int> &recordIndexes)
     if (!IsActive() || recordIndexes.empty())
         return;
     std::vector<int> records = recordIndexes;
+    if (IsGridMode())
+        for (int &record : records)
+            record = PositionOfRecord(record); // a window row: its place in the record set
     std::sort(records.begin(), records.end());
     RunWithControlsDisabled([this, &records] {
         TDbQuery *dataSet = DataSet();
@@ -286,6 +276,8 @@ Variant TkvDBDataProvider::ReadEditValue(TkvCustomDataField *field, TkvDataEditV
         return Variant::null();
     if (source == TkvDataEditValueSource::evsText)
         return Variant(dbField->Text());
+    if (source == TkvDataEditValueSource::evsKey && dbField->IsLookup() && dbField->DataSet())
+        return dbField->DataSet()->FieldValues(dbField->KeyFields());
     return dbField->Value();
 }
 
@@ -297,7 +289,16 @@ bool TkvDBDataProvider::WriteEditValue(TkvCustomDataField *field, TkvDataEditVal
         return false;
     SetChangingValue(true);
     try {
-        if (source == TkvDataEditValueSource::evsText || dbField->HasSetTextHandler())
+        if (source == TkvDataEditValueSource::evsKey && dbField->IsLookup()) {
+            // A lookup is edited through its key fields.
+            const QStringList names = dbField->KeyFields().split(';', Qt::SkipEmptyParts);
+            const std::vector<Variant> values =
+                value.isArray() ? value.elements() : std::vector<Variant>(names.size(), value);
+            if (std::size_t(names.size()) != values.size())
+                throw EkvInvalidDataControllerOperation("Lookup key values do not match the key fields");
+            for (qsizetype k = 0; k < names.size(); ++k)
+                dbField->DataSet()->FieldByName(names[k].trimmed())->SetValue(values[std::size_t(k)]);
+        } else if (source == TkvDataEditValueSource::evsText || dbField->HasSetTextHandler())
             dbField->SetText(value.isNull() ? QString() : value.toString());
         else
             dbField->SetValue(value);
@@ -312,143 +313,18 @@ bool TkvDBDataProvider::WriteEditValue(TkvCustomDataField *field, TkvDataEditVal
 bool TkvDBDataProvider::CanModifyField(TkvCustomDataField *field) const
 {
     const TDbField *dbField = static_cast<TkvDBDataField *>(field)->Field();
+    if (dbField && dbField->IsLookup()) {
+        // Editable when every key field is.
+        const QStringList names = dbField->KeyFields().split(';', Qt::SkipEmptyParts);
+        for (const QString &name : names) {
+            const TDbField *key =
+                dbField->DataSet() ? dbField->DataSet()->FindField(name.trimmed()) : nullptr;
+            if (!key || !key->CanModify())
+                return false;
+        }
+        return !names.isEmpty();
+    }
     return dbField && dbField->CanModify();
-}
-
-// ---------------------------------------------------------------------------
-// Loading
-
-bool TkvDBDataProvider::HasFields() const
-{
-    return IsActive() && DataSet()->FieldCount() > 0;
-}
-
-void TkvDBDataProvider::UpdateFields()
-{
-    DBDataController().BindFields();
-}
-
-void TkvDBDataProvider::LoadRecords()
-{
-    TkvDBDataController &controller = DBDataController();
-    TkvDataStorage &storage = controller.Storage();
-    storage.ClearRecords(false);
-    FEditingRecordIndex = -1;
-    FInternalEditRecord = 0;
-    if (!IsActive() || DataSet()->ControlsDisabled()) {
-        FCurrentRecordIndex = -1;
-        return;
-    }
-    TDbQuery *dataSet = DataSet();
-    ++FRowsVersion;
-    FLoading = true;
-    ++FLockCount;
-    dataSet->DisableControls();
-    try {
-        const TDataSetState state = dataSet->State();
-        if (state == dsEdit || state == dsInsert || state == dsSetKey)
-            dataSet->Cancel(); // pending changes are dropped
-
-        FSavedBookmark = dataSet->BookmarkAvailable() ? dataSet->GetBookmark() : TBookmark();
-        FSavedActiveRecord = FDataLink.ActiveRecord();
-        FSavedBof = dataSet->Bof();
-        FSavedEof = dataSet->Eof();
-
-        dataSet->First();
-        bool rebind = false;
-        for (int i = 0; i < controller.Fields().Count(); ++i)
-            rebind =
-                rebind || static_cast<TkvDBDataField *>(controller.Fields().Items(i))->IsFieldDestroyed();
-        if (rebind)
-            controller.BindFields();
-        storage.CheckStructure();
-        storage.ReserveRecords(dataSet->RecordCount());
-
-        TkvValueDefDBReader reader(dataSet);
-        FCurrentRecordIndex = -1;
-        const bool findCurrent = !FSavedBookmark.IsNull();
-        while (!dataSet->Eof()) {
-            const int recordIndex = storage.AppendRecord();
-            storage.ReadRecord(recordIndex, reader, true);
-            if (findCurrent && FCurrentRecordIndex < 0 && dataSet->GetBookmark() == FSavedBookmark)
-                FCurrentRecordIndex = recordIndex;
-            dataSet->Next();
-        }
-
-        try {
-            if (findCurrent && dataSet->BookmarkValid(FSavedBookmark)) {
-                dataSet->GotoBookmark(FSavedBookmark);
-                // The same row of the link's window as before: to the edge, then back.
-                const int moved = dataSet->MoveBy(-FSavedActiveRecord);
-                dataSet->MoveBy(-moved);
-            } else {
-                dataSet->First();
-            }
-            if (FSavedBof && !dataSet->Bof())
-                dataSet->Prior();
-            if (FSavedEof && !dataSet->Eof())
-                dataSet->Next();
-        } catch (const EDatabaseError &) {
-            // The position is a convenience; the rows are loaded.
-        }
-        if (!dataSet->IsEmpty() && (FCurrentRecordIndex < 0 || FCurrentRecordIndex >= storage.RecordCount()))
-            FCurrentRecordIndex = std::clamp(dataSet->RecNo() - 1, 0, storage.RecordCount() - 1);
-        if (dataSet->IsEmpty())
-            FCurrentRecordIndex = -1;
-    } catch (...) {
-        dataSet->EnableControls();
-        --FLockCount;
-        FLoading = false;
-        throw;
-    }
-    dataSet->EnableControls();
-    --FLockCount;
-    FLoading = false;
-    controller.Selection().DropRecordsFrom(storage.RecordCount());
-    FSavedBookmark = TBookmark();
-}
-
-bool TkvDBDataProvider::ChangeFocusedRecord(int recordIndex)
-{
-    if (!IsActive() || FLoading)
-        return true;
-    TDbQuery *dataSet = DataSet();
-    if (recordIndex < 0)
-        return dataSet->IsEmpty(); // no row while rows exist is refused
-    if (recordIndex == FCurrentRecordIndex)
-        return true;
-    TCounterGuard sync(FSyncLockCount);
-    if (IsEditing()) {
-        // Leaving the pending entry may move rows (a cancelled insert goes,
-        // a saved entry that left the statement's rows goes with a re-run),
-        // so the wanted row is held by bookmark, not by its index.
-        int position = recordIndex;
-        if (FInserting && FEditingRecordIndex >= 0) {
-            if (recordIndex == FEditingRecordIndex)
-                return true; // the entry being added is focused already
-            if (recordIndex > FEditingRecordIndex)
-                --position;
-        }
-        const TBookmark wanted = dataSet->BookmarkAt(position);
-        const unsigned version = FRowsVersion;
-        dataSet->CheckBrowseMode();
-        if (version != FRowsVersion) {
-            if (!wanted.IsNull() && dataSet->BookmarkValid(wanted))
-                dataSet->GotoBookmark(wanted); // the scroll updates the current record index
-            return true;
-        }
-    }
-    const int distance = recordIndex - FCurrentRecordIndex;
-    if (distance != 0 && FCurrentRecordIndex >= 0)
-        dataSet->MoveBy(distance);
-    else if (distance != 0)
-        dataSet->SetRecNo(recordIndex + 1);
-    return true;
-}
-
-void TkvDBDataProvider::ResetEditing()
-{
-    EditingEnds();
 }
 
 // ---------------------------------------------------------------------------
@@ -473,16 +349,41 @@ void TkvDBDataProvider::DataSetChanged(const TDbRowChange *change)
 {
     if (FDetached || !IsActive())
         return;
-    if (IsOtherProviderBusy(false))
-        return; // that provider's own movement; its end notifies everyone
+    if (FLayoutChangePending && FLockCount == 0 && !FLoading && !IsOtherProviderBusy(false)) {
+        FLayoutChangePending = false;
+        FSkippedDataChange = false;
+        LayoutChanged(); // binds anew and reloads
+        return;
+    }
+    if (IsOtherProviderBusy(false)) {
+        FSkippedDataChange = true; // that provider tells this one when it is done
+        return;
+    }
     if (FLockCount > 0 || IsOtherProviderBusy(true)) {
         SyncFocusFromSource();
         return;
     }
+    FSkippedDataChange = false;
     const TDataSetState state = DataSet()->State();
+    if (IsGridMode()) {
+        // The window is read again; it shows a pending insert in its place.
+        FRefreshRecordIndex = -1;
+        if (state == dsBrowse)
+            FEditingRecordIndex = -1;
+        DBDataController().DataChanged(dckAll, -1, -1);
+        if (state == dsInsert) {
+            FEditingRecordIndex = FCurrentRecordIndex;
+            FInserting = true;
+        }
+        return;
+    }
     if (state == dsBrowse) {
         FEditingRecordIndex = -1;
-        if (!change || !ApplyRowChange(*change))
+        const bool smart = DBDataController().DataModeController().SmartRefresh() &&
+                           DBDataController().HasKeyFields() && FRefreshRecordIndex >= 0;
+        const bool refreshed = smart && SmartRefreshRecord();
+        FRefreshRecordIndex = -1;
+        if (!refreshed && (!change || !ApplyRowChange(*change)))
             DBDataController().DataChanged(dckAll, -1, -1);
     } else if (state == dsInsert && DBDataController().DataModeController().SyncInserts()) {
         CreateInsertedRecord();
@@ -561,6 +462,8 @@ void TkvDBDataProvider::CreateInsertedRecord()
         }
         ++FRowsVersion;
         FEditingRecordIndex = recordIndex;
+        FRefreshRecordIndex = recordIndex;
+        FRefreshInserted = true;
         FInserting = true;
         FCurrentRecordIndex = recordIndex;
         for (const auto &[field, value] : groupingValues)
@@ -579,6 +482,17 @@ void TkvDBDataProvider::DataSetScrolled(int distance)
 {
     if (FDetached)
         return;
+    if (IsGridMode() && !FLoading) {
+        if (FDataLink.FirstRecord() != FWindowFirstRecord ||
+            FDataLink.RecordCount() != DBDataController().RecordCount()) {
+            // The window moved: its rows are read again and the current one focused.
+            DBDataController().DataChanged(dckAll, -1, -1);
+            return;
+        }
+        FCurrentRecordIndex = FDataLink.ActiveRecord();
+        SyncFocusFromSource();
+        return;
+    }
     FCurrentRecordIndex += distance;
     SyncFocusFromSource();
 }
@@ -586,6 +500,8 @@ void TkvDBDataProvider::DataSetScrolled(int distance)
 void TkvDBDataProvider::EditingStarts()
 {
     FEditingRecordIndex = DBDataController().FocusedRecordIndex();
+    FRefreshRecordIndex = FEditingRecordIndex;
+    FRefreshInserted = false;
     DBDataController().Change(chgUpdateRecord);
 }
 
@@ -621,6 +537,10 @@ void TkvDBDataProvider::RecordChanged(TDbField *field)
     TkvDBDataController &controller = DBDataController();
     if (FEditingRecordIndex >= controller.RecordCount())
         return;
+    if (IsGridMode()) {
+        controller.Change(chgUpdateRecord); // its values are read from the record set
+        return;
+    }
     TkvValueDefDBReader reader(DataSet());
     controller.Storage().ReadRecord(FEditingRecordIndex, reader, true);
     controller.Change(chgUpdateRecord);
@@ -630,6 +550,12 @@ void TkvDBDataProvider::LayoutChanged()
 {
     if (FDetached)
         return;
+    if (FLockCount > 0 || FLoading || IsOtherProviderBusy(false)) {
+        // Not now: the next data-set change rebuilds the layout.
+        FLayoutChangePending = true;
+        return;
+    }
+    FLayoutChangePending = false;
     TkvDBDataController &controller = DBDataController();
     controller.BeginBatch();
     try {

@@ -45,13 +45,16 @@ public:
     bool GridMode() const { return FGridMode; }
     void SetGridMode(bool value);
     int GridModeBufferCount() const { return FGridModeBufferCount; }
-    void SetGridModeBufferCount(int value) { FGridModeBufferCount = value < 0 ? 0 : value; }
+    void SetGridModeBufferCount(int value);
     bool SmartRefresh() const { return FSmartRefresh; }
     void SetSmartRefresh(bool value) { FSmartRefresh = value; }
     bool SyncMode() const { return FSyncMode; }
     void SetSyncMode(bool value);
+    //! Master-detail switches and events: kept and stored, no relation uses them.
     bool DetailInSQLMode() const { return FDetailInSQLMode; }
     void SetDetailInSQLMode(bool value) { FDetailInSQLMode = value; }
+    std::function<void(TkvDBDataController *controller)> OnDetailFirst;
+    std::function<void(TkvDBDataController *controller, bool &isCurrentQuery)> OnDetailIsCurrentQuery;
     bool SyncInserts() const { return FSyncInserts; }
     bool SyncDetails() const { return FSyncDetails; }
 
@@ -88,6 +91,8 @@ public:
     bool IsSyncing() const override { return FSyncLockCount > 0; }
     bool IsLocked() const override { return FLockCount > 0; }
     bool IsLoading() const override { return FLoading; }
+    //! Rows the link's buffer holds in grid mode.
+    int GridModeBufferCount() const;
 
     void Append() override;
     void Insert() override;
@@ -111,6 +116,16 @@ public:
     int EditingRecordIndex() const override { return FEditingRecordIndex; }
     void ResetEditing() override;
 
+    // Grid mode: the records are the rows of the link's buffer window.
+    Variant GetValue(int recordIndex, const TkvCustomDataField *field) override;
+    QString GetDisplayText(int recordIndex, const TkvCustomDataField *field) override;
+    void MoveFirst() override;
+    void MoveLast() override;
+    void MoveBy(int distance) override;
+    bool IsBOF() const override;
+    bool IsEOF() const override;
+    bool LocateByText(TkvCustomDataField *field, const QString &upperText, bool next, bool forward) override;
+
     // Notifications from the link.
     void ActiveChanged(bool active);
     void DataSetChanged(const TDbRowChange *change = nullptr);
@@ -130,6 +145,18 @@ public:
 private:
     //! Another provider of the same record set is locked or moving it.
     bool IsOtherProviderBusy(bool lockedOnly) const;
+    //! Tells the providers that skipped a data-set change while this one
+    //! moved the record set that it is done.
+    void RefreshSkippedProviders();
+    //! Reads the link's buffer window into the storage (grid mode).
+    void LoadWindow();
+    //! The record set's visible position that a window record stands for.
+    int PositionOfRecord(int recordIndex) const;
+    //! Updates only the record that was edited, by key; false when a full
+    //! reload is needed instead.
+    bool SmartRefreshRecord();
+    //! Moves the record set to the record (ChangeFocusedRecord's work).
+    bool MoveToRecord(int recordIndex);
     void CreateInsertedRecord();
     //! Follows one posted, cancelled or deleted row in the controller without
     //! reading the others; false when the records do not match the rows.
@@ -149,6 +176,16 @@ private:
     bool FSavedBof = false;
     bool FSavedEof = false;
     int FEditingRecordIndex = -1;
+    //! The record edited last, kept past the end of editing until the
+    //! data-set change that follows (smart refresh), and whether it was added.
+    int FRefreshRecordIndex = -1;
+    bool FRefreshInserted = false;
+    //! A layout change arrived while this provider could not rebuild.
+    bool FLayoutChangePending = false;
+    //! A data-set change was skipped while another provider moved the record set.
+    bool FSkippedDataChange = false;
+    //! The link's window start when the window was last read.
+    int FWindowFirstRecord = -1;
     int FInternalEditRecord = 0; //!< 0: none
     bool FInserting = false;
     bool FDetached = false;

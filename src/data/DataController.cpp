@@ -19,6 +19,7 @@ TkvCustomDataController::~TkvCustomDataController()
     // The criteria goes first: it reads fields and storage while it is destroyed.
     FFilter = nullptr;
     FOwnedFilter.reset();
+    FRelations.reset();
     FHooks.Summary.reset();
     FHooks.Grouping.reset();
     FHooks.Sorting.reset();
@@ -216,6 +217,8 @@ Variant TkvCustomDataController::GetFieldValue(int recordIndex, const TkvCustomD
     const TkvValueDef *def = field->ValueDef();
     if (!def)
         return Variant::null();
+    if (recordIndex >= 0 && def->BufferSize() == 0 && FStorage->StoredValuesOnly())
+        return FProvider->GetValue(recordIndex, field); // not held in memory
     if (recordIndex < 0 && -recordIndex > FStorage->InternalRecordCount())
         return Variant::null();
     return FStorage->GetValue(recordIndex, def);
@@ -226,6 +229,8 @@ QString TkvCustomDataController::GetFieldDisplayText(int recordIndex, const TkvC
     const TkvValueDef *def = field->ValueDef();
     if (!def)
         return QString();
+    if (recordIndex >= 0 && def->BufferSize() == 0 && FStorage->StoredValuesOnly())
+        return FProvider->GetDisplayText(recordIndex, field);
     if (recordIndex < 0 && -recordIndex > FStorage->InternalRecordCount())
         return QString();
     return FStorage->GetDisplayText(recordIndex, def);
@@ -277,6 +282,8 @@ void TkvCustomDataController::SetRecordCount(int count)
     BeginBatch();
     FStorage->SetRecordCount(count);
     Selection().DropRecordsFrom(count);
+    if (FRelations)
+        FRelations->DropRecordsFrom(count);
     DataChanged(count > oldCount ? dckRecordAdded : dckRecordDeleted, -1, -1);
     EndBatch();
 }
@@ -294,6 +301,8 @@ int TkvCustomDataController::InsertRecord(int recordIndex)
         throw EkvInvalidDataControllerOperation(SRecordIndexError);
     FStorage->InsertRecord(recordIndex);
     FInfo->RecordIndexesShifted(recordIndex, 1);
+    if (FRelations)
+        FRelations->RecordIndexesShifted(recordIndex, 1);
     DataChanged(dckRecordAdded, -1, recordIndex);
     return recordIndex;
 }
@@ -308,6 +317,8 @@ void TkvCustomDataController::DeleteRecord(int recordIndex)
         FHooks.Summary->NoteRecord(recordIndex, true);
     FStorage->DeleteRecord(recordIndex);
     FInfo->RecordIndexesShifted(recordIndex, -1);
+    if (FRelations && recordIndex >= 0)
+        FRelations->RecordIndexesShifted(recordIndex, -1);
     // Selection entries name records by index: later records moved down by one.
     std::vector<TkvDataSelectionEntry> kept;
     for (int i = 0; i < Selection().Count(); ++i) {
@@ -385,12 +396,18 @@ bool TkvCustomDataController::ChangeFocusedRecordIndex(int recordIndex)
 
 void TkvCustomDataController::GotoFirst()
 {
-    ChangeFocusedRowIndex(0);
+    if (FProvider->IsGridMode())
+        FProvider->MoveFirst();
+    else
+        ChangeFocusedRowIndex(0);
 }
 
 void TkvCustomDataController::GotoLast()
 {
-    ChangeFocusedRowIndex(RowCount() - 1);
+    if (FProvider->IsGridMode())
+        FProvider->MoveLast();
+    else
+        ChangeFocusedRowIndex(RowCount() - 1);
 }
 
 void TkvCustomDataController::GotoNext()
@@ -405,6 +422,10 @@ void TkvCustomDataController::GotoPrev()
 
 void TkvCustomDataController::ShiftCursor(int distance)
 {
+    if (FProvider->IsGridMode()) {
+        FProvider->MoveBy(distance);
+        return;
+    }
     if (RowCount() == 0)
         return;
     // From no row, moving starts at the first row.
@@ -414,12 +435,34 @@ void TkvCustomDataController::ShiftCursor(int distance)
 
 bool TkvCustomDataController::IsBOF() const
 {
+    if (FProvider->IsGridMode())
+        return FProvider->IsBOF();
     return FocusedRowIndex() <= 0;
 }
 
 bool TkvCustomDataController::IsEOF() const
 {
+    if (FProvider->IsGridMode())
+        return FProvider->IsEOF();
     return FocusedRowIndex() < 0 || FocusedRowIndex() >= RowCount() - 1;
+}
+
+// ---------------------------------------------------------------------------
+// Relations
+
+TkvDataRelationList &TkvCustomDataController::Relations()
+{
+    if (!FRelations) {
+        FRelations = std::make_unique<TkvDataRelationList>(*this);
+        FRelations->OnChanged = [this] { Change(chgDetail); };
+    }
+    return *FRelations;
+}
+
+void TkvCustomDataController::ChangeDetailExpanding(int recordIndex, bool expanded)
+{
+    CheckRecordIndex(recordIndex);
+    Relations().ChangeDetailExpanding(recordIndex, expanded);
 }
 
 // ---------------------------------------------------------------------------

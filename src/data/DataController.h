@@ -8,6 +8,7 @@
 #include "data/DataControllerTypes.h"
 #include "data/DataField.h"
 #include "data/DataProvider.h"
+#include "data/DataRelations.h"
 #include "data/DataStorage.h"
 #include "data/FilterCriteria.h"
 #include "data/UpdateControlInfo.h"
@@ -36,6 +37,9 @@ public:
     virtual void PostEditorValue() {}
     //! The value type of an item changed (its editor may need other settings).
     virtual void ItemValueTypeChanged(int itemIndex) { (void)itemIndex; }
+    //! Whether a blob-like or Boolean item shows its field's display text
+    //! (which is then stored beside the value).
+    virtual bool WantsDisplayText(TkvDataItem item) const { return (void)item, false; }
     //! Rows the view shows (for the grid-mode buffer).
     virtual int VisibleRowCount() const { return 0; }
     //! The item's ID as stored criteria name it; -1 when the owner numbers no
@@ -116,6 +120,9 @@ public:
     void ItemComparisonModeChanged(int itemIndex);
     //! Asks the provider to re-bind every field.
     void UpdateFields();
+    //! The internal field that holds each record's row number in its source
+    //! while values are not held in memory (grid mode); null otherwise.
+    TkvCustomDataField *RecordNumberField() const { return FRecordNumberField; }
     //! Adds an internal field (after the item fields).
     TkvCustomDataField *AddInternalField(TkvValueTypeClass valueTypeClass);
     void RemoveField(TkvCustomDataField *field);
@@ -219,6 +226,20 @@ public:
     int AddDataChangedListener(std::function<void()> listener);
     void RemoveDataChangedListener(int id);
 
+    // Master-detail relations (created on first use).
+    TkvDataRelationList &Relations();
+    bool HasRelations() const { return FRelations && FRelations->Count() > 0; }
+    bool IsDetailExpanded(int recordIndex) const
+    {
+        return FRelations && FRelations->IsDetailExpanded(recordIndex);
+    }
+    //! Expands or collapses the details of a master record.
+    void ChangeDetailExpanding(int recordIndex, bool expanded);
+
+    //! Whether the storage was structured for another mode than the provider
+    //! works in now (grouping switched grid mode on or off).
+    bool IsStructureStale() const { return FStructuredGridMode != FProvider->IsGridMode(); }
+
     // Incremental search and locating.
     //! The find filter: the item's display text must begin with the text.
     void SetFindFilter(int itemIndex, const QString &text);
@@ -274,6 +295,9 @@ protected:
     std::unique_ptr<TkvCustomDataFieldList> FFields;
     std::unique_ptr<TkvCustomDataProvider> FProvider;
     std::unique_ptr<TkvCustomDataControllerInfo> FInfo;
+    std::unique_ptr<TkvDataRelationList> FRelations;
+    TkvCustomDataField *FRecordNumberField = nullptr;
+    bool FStructuredGridMode = false;
     TkvDataControllerHooks FHooks;
     IkvFilterCriteria *FFilter = nullptr;
     std::unique_ptr<IkvFilterCriteria> FOwnedFilter;

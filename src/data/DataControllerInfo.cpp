@@ -380,6 +380,14 @@ void TkvCustomDataControllerInfo::Update()
     try {
         TkvDataControllerInfoChanges changes = FChanges;
         FChanges = 0;
+        if (FController.IsStructureStale()) {
+            // Grouping switched grid mode on or off: the storage is laid out
+            // for the other mode, so it is made again and every record read.
+            FController.Restructure();
+            FController.DataChanged(dckAll, -1, -1);
+            changes |= FChanges | dcicLoad | dcicSorting | dcicGrouping | dcicSummary;
+            FChanges = 0;
+        }
         IkvDataGrouping *grouping = FController.Grouping();
         if (grouping)
             grouping->BeforeUpdate(changes);

@@ -136,7 +136,19 @@ void TkvCustomDataController::Restructure()
     FProvider->ResetEditing();
     FStorage->ClearRecords(false);
     FInfo->ResetRecords();
-    FStorage->SetStoredValuesOnly(FProvider->IsGridMode() || FProvider->IsCustomSource());
+    if (FRelations)
+        FRelations->CollapseDetails();
+    FStructuredGridMode = FProvider->IsGridMode();
+    const bool fromSource = FStructuredGridMode || FProvider->IsCustomSource();
+    FStorage->SetStoredValuesOnly(fromSource);
+    // Records then stand for rows of the source: each keeps its row number.
+    if (fromSource && !FRecordNumberField) {
+        FRecordNumberField = AddInternalField(TkvIntegerValueType::Instance());
+    } else if (!fromSource && FRecordNumberField) {
+        TkvCustomDataField *field = FRecordNumberField;
+        FRecordNumberField = nullptr;
+        FFields->Remove(field);
+    }
     Change(chgLayout | chgBookmark);
     InfoChanged(dcicLoad | dcicFocusedRecord);
     EndBatch();

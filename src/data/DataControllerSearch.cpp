@@ -39,10 +39,19 @@ bool TkvCustomDataController::IsRecordVisibleByFilters(int recordIndex)
 
 bool TkvCustomDataController::Locate(int itemIndex, const QString &text)
 {
-    GetItemField(itemIndex);
+    TkvCustomDataField *field = GetItemField(itemIndex);
     if (text.isEmpty())
         return false;
     const QString upper = regionalSettings().upper(text);
+    if (FProvider->IsGridMode()) {
+        // Only a window of rows is held: the source searches its own rows.
+        if (!FProvider->LocateByText(field, upper, false, true))
+            return false;
+        FSearchItemIndex = itemIndex;
+        FSearchText = text;
+        Change(chgSearch);
+        return true;
+    }
     const std::vector<int> &records = FInfo->RecordList();
     const int count = int(records.size());
     const int start = std::max(FInfo->RecordListIndexOf(FocusedRecordIndex()), 0);
@@ -69,6 +78,14 @@ bool TkvCustomDataController::LocateNext(bool forward)
     const int itemIndex = FSearchItemIndex;
     const QString text = FSearchText;
     const QString upper = regionalSettings().upper(text);
+    if (FProvider->IsGridMode()) {
+        if (!FProvider->LocateByText(GetItemField(itemIndex), upper, true, forward))
+            return false;
+        FSearchItemIndex = itemIndex;
+        FSearchText = text;
+        Change(chgSearch);
+        return true;
+    }
     const std::vector<int> &records = FInfo->RecordList();
     const int count = int(records.size());
     const int focused = FInfo->RecordListIndexOf(FocusedRecordIndex());

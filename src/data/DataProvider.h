@@ -4,6 +4,8 @@
 #include "core/Variant.h"
 #include "data/DataControllerTypes.h"
 
+#include <QString>
+
 #include <vector>
 
 namespace kestrum {
@@ -84,6 +86,35 @@ public:
     virtual int EditingRecordIndex() const { return -1; }
     //! Ends editing bookkeeping when the controller is restructured.
     virtual void ResetEditing() {}
+
+    // Values that are not held in memory (grid mode, a custom source): read
+    // from the source's row that the record stands for.
+    virtual Variant GetValue(int recordIndex, const TkvCustomDataField *field)
+    {
+        (void)recordIndex, (void)field;
+        return Variant::null();
+    }
+    virtual QString GetDisplayText(int recordIndex, const TkvCustomDataField *field)
+    {
+        (void)recordIndex, (void)field;
+        return QString();
+    }
+
+    // Moving the source itself (grid mode: the rows are its buffer window).
+    virtual void MoveFirst() {}
+    virtual void MoveLast() {}
+    virtual void MoveBy(int distance) { (void)distance; }
+    virtual bool IsBOF() const { return true; }
+    virtual bool IsEOF() const { return true; }
+    //! Incremental search in the source: the first row, from the current one
+    //! on (or after it with `next`), in the direction asked, whose display
+    //! text of the field begins with `upperText` (compared upper-cased); the
+    //! source moves there. Wraps round to the start unless `next` is set.
+    virtual bool LocateByText(TkvCustomDataField *field, const QString &upperText, bool next, bool forward)
+    {
+        (void)field, (void)upperText, (void)next, (void)forward;
+        return false;
+    }
 
 private:
     TkvCustomDataController &FDataController;

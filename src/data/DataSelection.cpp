@@ -66,6 +66,23 @@ void TkvDataSelection::Clear()
     Changed();
 }
 
+void TkvDataSelection::Assign(std::vector<TkvDataSelectionEntry> entries)
+{
+    std::stable_sort(entries.begin(), entries.end(),
+                     [](const TkvDataSelectionEntry &a, const TkvDataSelectionEntry &b) {
+                         return a.RowIndex < b.RowIndex;
+                     });
+    entries.erase(std::unique(entries.begin(), entries.end(),
+                              [](const TkvDataSelectionEntry &a, const TkvDataSelectionEntry &b) {
+                                  return a.RowIndex == b.RowIndex;
+                              }),
+                  entries.end());
+    if (entries.empty() && FItems.empty())
+        return;
+    FItems = std::move(entries);
+    Changed();
+}
+
 void TkvDataSelection::DropRecordsFrom(int recordCount)
 {
     const auto oldSize = FItems.size();

@@ -27,6 +27,9 @@ public:
     void Add(const TkvDataSelectionEntry &entry);
     void RemoveRow(int rowIndex);
     void Clear();
+    //! Replaces every entry at once (one change); row indexes need not be
+    //! final, the next row rebuild derives them again.
+    void Assign(std::vector<TkvDataSelectionEntry> entries);
     //! Drops entries whose record index is not below `recordCount`.
     void DropRecordsFrom(int recordCount);
     //! Re-derives each entry's row index; entries without a row are dropped.

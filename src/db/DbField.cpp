@@ -184,11 +184,35 @@ void TDbField::SetCurrency(bool currency)
 
 bool TDbField::CanModify() const
 {
-    return !FReadOnly && FDataSet && FDataSet->CanModify();
+    return !FReadOnly && !IsLookup() && FDataSet && FDataSet->CanModify();
+}
+
+void TDbField::SetLookup(const QString &keyFields, TDbQuery *lookupDataSet, const QString &lookupKeyFields,
+                         const QString &lookupResultField)
+{
+    FIsLookup = true;
+    FKeyFields = keyFields;
+    FLookupDataSet = lookupDataSet;
+    FLookupKeyFields = lookupKeyFields;
+    FLookupResultField = lookupResultField;
 }
 
 Variant TDbField::Value() const
 {
+    if (IsLookup()) {
+        // The key fields' values of this row, found in the lookup record set
+        // without moving it; Null when a key is null or no row matches.
+        if (!FDataSet || !FDataSet->Active() || !FLookupDataSet || !FLookupDataSet->Active())
+            return Variant::null();
+        const Variant keys = FDataSet->FieldValues(FKeyFields);
+        if (keys.isNull())
+            return Variant::null();
+        if (keys.isArray())
+            for (const Variant &key : keys.elements())
+                if (key.isNull())
+                    return Variant::null();
+        return FLookupDataSet->Lookup(FLookupKeyFields, keys, FLookupResultField);
+    }
     if (!FDataSet || !FDataSet->Active() || FDataSet->FieldCount() <= FIndex ||
         FDataSet->Fields(FIndex) != this)
         return Variant::null();
@@ -206,7 +230,7 @@ void TDbField::SetValue(const Variant &value)
         throw EDatabaseError("字段“" + FFieldName.toStdString() + "”没有所属的数据集。");
     if (!IsEditMode(FDataSet->State()))
         throw EDatabaseError("数据集不在编辑或插入状态。");
-    if (FReadOnly)
+    if (FReadOnly || IsLookup())
         throw EDatabaseError("字段“" + FFieldName.toStdString() + "”不能修改。");
     FDataSet->SetCurrentValue(this, ConvertToField(value, FDataType, FSize, FFieldName));
 }

@@ -32,9 +32,18 @@ public:
     const QString &FieldName() const { return FFieldName; }
     TFieldType DataType() const { return FDataType; }
     int Size() const { return FSize; } //!< characters for string fields, else 0
-    TFieldKind FieldKind() const { return fkData; }
-    bool IsLookup() const { return false; }  //!< no lookup fields are made here
-    QString KeyFields() const { return {}; } //!< key field names of a lookup field
+    TFieldKind FieldKind() const { return FIsLookup ? fkLookup : fkData; }
+    bool IsLookup() const { return FIsLookup; }
+    //! Key field names of a lookup field (";" between names).
+    const QString &KeyFields() const { return FKeyFields; }
+    //! The record set a lookup field looks its value up in, the fields there
+    //! that the key fields' values must equal, and the field that gives the value.
+    TDbQuery *LookupDataSet() const { return FLookupDataSet; }
+    const QString &LookupKeyFields() const { return FLookupKeyFields; }
+    const QString &LookupResultField() const { return FLookupResultField; }
+    //! Makes this a lookup field (set by the record set when it builds it).
+    void SetLookup(const QString &keyFields, TDbQuery *lookupDataSet, const QString &lookupKeyFields,
+                   const QString &lookupResultField);
     //! Name of the table column the field comes from (empty for expressions).
     const QString &Origin() const { return FOrigin; }
     bool IsKey() const { return FIsKey; } //!< the table's key column
@@ -131,6 +140,11 @@ private:
     bool FCurrency = false;
     bool FRequired = false;
     bool FReadOnly = false;
+    bool FIsLookup = false;
+    QString FKeyFields;
+    TDbQuery *FLookupDataSet = nullptr;
+    QString FLookupKeyFields;
+    QString FLookupResultField;
     int FNextListenerId = 1;
     std::map<int, TFreeNotification> FFreeNotifications;
 };

@@ -211,6 +211,7 @@ void TDbQuery::BuildFields(const std::vector<TDbColumnInfo> &columns)
 
     FRetiredFields.clear();
     FFields.clear();
+    FLookupFields.clear();
     for (int i = 0; i < int(columns.size()); ++i) {
         const TDbColumnInfo &column = columns[std::size_t(i)];
         int size = 0;
@@ -228,6 +229,11 @@ void TDbQuery::BuildFields(const std::vector<TDbColumnInfo> &columns)
         if (i == FKeyField || column.origin.isEmpty())
             field->SetReadOnly(true);
         FFields.push_back(std::move(field));
+    }
+    for (const TDbLookupFieldDef &def : FLookupDefs) {
+        auto field = std::make_unique<TDbField>(this, -1, def.FieldName, def.DataType, 0);
+        field->SetLookup(def.KeyFields, def.LookupDataSet, def.LookupKeyFields, def.LookupResultField);
+        FLookupFields.push_back(std::move(field));
     }
 }
 
@@ -274,7 +280,11 @@ void TDbQuery::CloseCursor()
     // still holds one does not touch freed memory; the field list is empty.
     for (auto &field : FFields)
         FRetiredFields.push_back(std::move(field));
+    for (auto &field : FLookupFields)
+        FRetiredFields.push_back(std::move(field));
     FFields.clear();
+    FLookupFields.clear();
+    FReadPosition = -1;
     FStore.reset();
     FAll.clear();
     FOrder.clear();
@@ -318,7 +328,33 @@ TDbField *TDbQuery::FindField(const QString &name) const
     for (const auto &field : FFields)
         if (field->FieldName().compare(name, Qt::CaseInsensitive) == 0)
             return field.get();
+    for (const auto &field : FLookupFields)
+        if (field->FieldName().compare(name, Qt::CaseInsensitive) == 0)
+            return field.get();
     return nullptr;
+}
+
+void TDbQuery::AddLookupField(const TDbLookupFieldDef &def)
+{
+    FLookupDefs.push_back(def);
+}
+
+void TDbQuery::ClearLookupFields()
+{
+    FLookupDefs.clear();
+}
+
+Variant TDbQuery::Lookup(const QString &keyFields, const Variant &keyValues, const QString &resultField) const
+{
+    if (!Active())
+        return Variant::null();
+    const TDbField *result = FindField(resultField);
+    const int position = result ? FindPosition(keyFields, keyValues, 0) : -1;
+    if (position < 0)
+        return Variant::null();
+    if (result->IsLookup() || result->Index() < 0)
+        return Variant::null(); // a lookup of a lookup is not followed
+    return CellValue(*FStore, SlotAt(position), result->Index(), result->DataType());
 }
 
 TDbField *TDbQuery::FieldByName(const QString &name) const
@@ -347,8 +383,28 @@ Variant TDbQuery::FieldValues(const QString &names) const
     return Variant::fromArray(std::move(values));
 }
 
+Variant TDbQuery::ValueAtPosition(int position, int fieldIndex) const
+{
+    if (!FStore || fieldIndex < 0 || fieldIndex >= FieldCount())
+        return Variant::null();
+    if (FState == dsInsert) {
+        // The pending record stands at its insert position; later rows follow it.
+        if (position == FInsertPos)
+            return FEditBuffer[std::size_t(fieldIndex)];
+        if (position > FInsertPos)
+            --position;
+    } else if (FState == dsEdit && position == FPos) {
+        return FEditBuffer[std::size_t(fieldIndex)];
+    }
+    if (position < 0 || position >= VisibleCount())
+        return Variant::null();
+    return CellValue(*FStore, SlotAt(position), fieldIndex, FFields[std::size_t(fieldIndex)]->DataType());
+}
+
 Variant TDbQuery::CurrentValue(int fieldIndex) const
 {
+    if (FReadPosition >= 0 && FReadPosition != CurrentPosition())
+        return ValueAtPosition(FReadPosition, fieldIndex);
     if (IsEditMode(FState))
         return FEditBuffer[std::size_t(fieldIndex)];
     if (!FStore || FPos < 0)
@@ -494,12 +550,33 @@ bool TDbQuery::Locate(const QString &keyFields, const Variant &keyValues, TLocat
         values = keyValues.elements();
     if (fields.empty() || values.size() != fields.size())
         throw EDatabaseError("定位时每个关键字段都需要一个值。");
+    const int position = FindPosition(keyFields, keyValues, options);
+    if (position < 0)
+        return false;
+    ScrollTo(position, false, false);
+    return true;
+}
+
+int TDbQuery::FindPosition(const QString &keyFields, const Variant &keyValues, TLocateOptions options) const
+{
+    std::vector<int> fields;
+    for (const QString &name : keyFields.split(';', Qt::SkipEmptyParts)) {
+        const TDbField *field = FindField(name.trimmed());
+        if (!field || field->Index() < 0)
+            return -1;
+        fields.push_back(field->Index());
+    }
+    std::vector<Variant> values;
+    if (fields.size() == 1 && !keyValues.isArray())
+        values.push_back(keyValues);
+    else if (keyValues.isArray())
+        values = keyValues.elements();
+    if (fields.empty() || values.size() != fields.size())
+        return -1;
     for (int position = 0; position < VisibleCount(); ++position)
-        if (RowMatches(SlotAt(position), fields, values, options)) {
-            ScrollTo(position, false, false);
-            return true;
-        }
-    return false;
+        if (RowMatches(SlotAt(position), fields, values, options))
+            return position;
+    return -1;
 }
 
 // ---- bookmarks ---------------------------------------------------------

@@ -30,6 +30,16 @@ struct TDbStatementPlan;
 struct TDbColumnInfo;
 class TDbFilterExpression;
 
+//! A lookup field the record set makes at every open, after its data fields.
+struct TDbLookupFieldDef {
+    QString FieldName;
+    TFieldType DataType = ftString;
+    QString KeyFields; //!< fields of this record set (";" between names)
+    TDbQuery *LookupDataSet = nullptr;
+    QString LookupKeyFields;   //!< fields of the lookup record set the keys must equal
+    QString LookupResultField; //!< the field of the lookup record set that gives the value
+};
+
 class TDbQuery {
 public:
     using TDataSetNotifyEvent = std::function<void(TDbQuery *dataSet)>;
@@ -82,6 +92,15 @@ public:
     //! value, several give an array.
     Variant FieldValues(const QString &names) const;
     QStringList FieldNames() const;
+    //! Declares a lookup field; it exists from the next open on. Lookup fields
+    //! are found by name but stand outside Fields() (they have no column).
+    void AddLookupField(const TDbLookupFieldDef &def);
+    void ClearLookupFields();
+    int LookupFieldCount() const { return int(FLookupFields.size()); }
+    TDbField *LookupFields(int index) const { return FLookupFields.at(std::size_t(index)).get(); }
+    //! The result field's value of the first row whose key fields equal the
+    //! values, without moving; Null when no row matches.
+    Variant Lookup(const QString &keyFields, const Variant &keyValues, const QString &resultField) const;
 
     // Position. RecNo is 1-based (0 when empty); moves first leave a
     // pending edit through CheckBrowseMode.
@@ -99,6 +118,17 @@ public:
     //! Finds the first row whose fields (names separated by ";") equal the
     //! values (an array for several names) and makes it current.
     bool Locate(const QString &keyFields, const Variant &keyValues, TLocateOptions options = 0);
+    //! The visible position (as RecNo - 1 counts, a pending insert included)
+    //! that field values are read from; -1 reads the current row. A data link
+    //! that shows several rows reads each of them this way without moving.
+    int ReadPosition() const { return FReadPosition; }
+    //! The visible position of the first row whose fields equal the values
+    //! (as Locate finds it), without moving; -1 when none or a name is unknown.
+    int FindRowPosition(const QString &keyFields, const Variant &keyValues, TLocateOptions options = 0) const
+    {
+        return Active() ? FindPosition(keyFields, keyValues, options) : -1;
+    }
+    void SetReadPosition(int position) { FReadPosition = position; }
 
     // Bookmarks.
     bool BookmarkAvailable() const { return Active() && !IsEmpty(); }
@@ -165,6 +195,10 @@ public:
 
 private:
     void CheckActive() const;
+    //! The value of a field at a visible position (see SetReadPosition).
+    Variant ValueAtPosition(int position, int fieldIndex) const;
+    //! Positions and slots of the rows matching the values, for Locate and Lookup.
+    int FindPosition(const QString &keyFields, const Variant &keyValues, TLocateOptions options) const;
     void CheckEditMode() const;
     void CheckCanModify() const;
     void SetState(TDataSetState state);
@@ -210,6 +244,9 @@ private:
     TDataSetState FState = dsInactive;
     std::vector<std::unique_ptr<TDbField>> FFields;
     std::vector<std::unique_ptr<TDbField>> FRetiredFields; // freed at the next open
+    std::vector<TDbLookupFieldDef> FLookupDefs;
+    std::vector<std::unique_ptr<TDbField>> FLookupFields;
+    int FReadPosition = -1;
     std::unique_ptr<TDbRowStore> FStore;
     QString FBaseTable;                                // the table rows are written to ("" when read-only)
     std::vector<QString> FOrigins;                     // table column per field

@@ -1,6 +1,9 @@
 #include "data/DataController.h"
 #include "core/RegionalSettings.h"
 #include "data/DataControllerGroups.h"
+#include "data/DataControllerSummary.h"
+#include "data/DataSorting.h"
+#include "data/DataSummary.h"
 
 #include <gtest/gtest.h>
 
@@ -311,6 +314,131 @@ TEST(DataControllerGroupDelete, DeletingTheFocusedGroupRowDeletesEachRecordOnce)
     controller.ChangeFocusedRowIndex(1);
     controller.DeleteFocused();
     EXPECT_EQ(controller.Recorder->Deleted, "024");
+}
+
+} // namespace
+} // namespace kestrum
+
+namespace kestrum {
+namespace {
+
+// The footer after every kind of edit must be what counting the visible
+// records again gives, whether the rows follow one record or are rebuilt.
+TEST(DataControllerSummaryEdits, FooterFollowsValueEditsInsertsDeletesAndFilters)
+{
+    setRegionalSettings(RegionalSettings::simplifiedChinese());
+    TkvCustomDataController controller;
+    int columns[2] = {};
+    controller.AttachItem(&columns[0])->SetValueTypeClass(TkvFloatValueType::Instance());
+    controller.AttachItem(&columns[1])->SetValueTypeClass(TkvStringValueType::Instance());
+    TkvDataSummary &summary = *DataSummaryOf(controller);
+    const TkvSummaryKind kinds[] = {skSum, skCount, skMin, skMax, skAverage};
+    for (TkvSummaryKind kind : kinds) {
+        TkvDataSummaryItem *item = summary.FooterSummaryItems().Add();
+        item->SetLinkedItem(&columns[0]);
+        item->SetKind(kind);
+    }
+    summary.SetOptions(soNullIgnore);
+    controller.BeginBatch();
+    for (int i = 0; i < 8; ++i) {
+        const int r = controller.AppendRecord();
+        controller.SetValue(r, 0, Variant(double(10 * (i + 1))));
+        controller.SetValue(r, 1, Variant::fromUtf8(i % 2 ? "甲" : "乙"));
+    }
+    controller.EndBatch();
+
+    // Counted again from the visible records: "sum count min max average".
+    auto expected = [&controller] {
+        double sum = 0, min = 1e300, max = -1e300;
+        int count = 0;
+        for (int row = 0; row < controller.RowCount(); ++row) {
+            const Variant v = controller.GetValue(controller.GetRowRecordIndex(row), 0);
+            if (v.isNull())
+                continue;
+            const double d = v.toDouble();
+            sum += d;
+            ++count;
+            min = std::min(min, d);
+            max = std::max(max, d);
+        }
+        if (count == 0)
+            return std::string("Null 0 Null Null Null");
+        return QString("%1 %2 %3 %4 %5").arg(sum).arg(count).arg(min).arg(max).arg(sum / count).toStdString();
+    };
+    auto footer = [&summary] {
+        std::string text;
+        for (int i = 0; i < 5; ++i) {
+            const Variant v = summary.FooterValues(i);
+            text += (i ? " " : "") +
+                    (v.isNull() ? std::string("Null") : QString::number(v.toDouble()).toStdString());
+        }
+        return text;
+    };
+    for (int sorted = 0; sorted < 2; ++sorted) {
+        SCOPED_TRACE(sorted ? "sorted by amount" : "in record order");
+        if (sorted)
+            DataSortingOf(controller)->ApplySortOrder(0, soDescending);
+        EXPECT_EQ(footer(), expected());
+        controller.SetValue(3, 0, Variant(1000.0)); // a new maximum
+        EXPECT_EQ(footer(), expected());
+        controller.SetValue(7, 0, Variant::null()); // leaves every item
+        EXPECT_EQ(footer(), expected());
+        controller.SetValue(7, 0, Variant(-5.0)); // back, as a new minimum
+        EXPECT_EQ(footer(), expected());
+        const int inserted = controller.InsertRecord(2);
+        controller.SetValue(inserted, 0, Variant(333.0));
+        EXPECT_EQ(footer(), expected());
+        controller.DeleteRecord(4); // a record in the middle
+        EXPECT_EQ(footer(), expected());
+        controller.SetFindFilter(1, QString::fromUtf8("甲"));
+        EXPECT_EQ(footer(), expected());
+        controller.SetValue(controller.GetRowRecordIndex(0), 0, Variant(1.5)); // edited while filtered
+        EXPECT_EQ(footer(), expected());
+        controller.ClearFindFilter();
+        EXPECT_EQ(footer(), expected());
+        // Every value gone: the items show nothing.
+        controller.BeginBatch();
+        for (int r = 0; r < controller.RecordCount(); ++r)
+            controller.SetValue(r, 0, Variant::null());
+        controller.EndBatch();
+        EXPECT_EQ(footer(), "Null 0 Null Null Null");
+        for (int r = 0; r < controller.RecordCount(); ++r)
+            controller.SetValue(r, 0, Variant(double(r + 1)));
+        EXPECT_EQ(footer(), expected());
+    }
+}
+
+} // namespace
+} // namespace kestrum
+
+namespace kestrum {
+namespace {
+
+TEST(DataControllerRelations, ExpandedDetailsFollowTheirRecordsThroughInsertsAndDeletes)
+{
+    TkvCustomDataController controller;
+    int column = 0, level = 0;
+    controller.AttachItem(&column);
+    controller.SetRecordCount(6);
+    controller.ChangeDetailExpanding(2, true); // no relation yet: nothing to expand
+    EXPECT_FALSE(controller.IsDetailExpanded(2));
+    EXPECT_FALSE(controller.HasRelations());
+    controller.Relations().Add(&level);
+    EXPECT_THROW(controller.Relations().Add(&level), EkvInvalidDataControllerOperation);
+    EXPECT_THROW(controller.ChangeDetailExpanding(6, true), EkvInvalidDataControllerOperation);
+    controller.ChangeDetailExpanding(2, true);
+    controller.ChangeDetailExpanding(4, true);
+    controller.InsertRecord(0);
+    EXPECT_EQ(controller.Relations().ExpandedRecords(), (std::vector<int>{3, 5}));
+    controller.DeleteRecord(3); // an expanded record goes with its state
+    EXPECT_EQ(controller.Relations().ExpandedRecords(), (std::vector<int>{4}));
+    controller.DeleteRecord(1);
+    EXPECT_TRUE(controller.IsDetailExpanded(3));
+    controller.SetRecordCount(3);
+    EXPECT_TRUE(controller.Relations().ExpandedRecords().empty());
+    controller.ChangeDetailExpanding(1, true);
+    controller.Relations().Remove(controller.Relations().Items(0));
+    EXPECT_FALSE(controller.IsDetailExpanded(1));
 }
 
 } // namespace

@@ -589,3 +589,141 @@ TEST(ValueHeap, LargeBlocksAreReturnedOneByOne)
 
 } // namespace
 } // namespace kestrum
+
+namespace kestrum {
+namespace {
+
+// Every kind of column side by side in one record layout, some storing their
+// display text: values and Nulls survive writes over each other, records
+// inserted and deleted in the middle, and scratch records beside them.
+TEST(DataStorageLayout, EveryKindSideBySideSurvivesNullsAndMiddleInsertsAndDeletes)
+{
+    setRegionalSettings(RegionalSettings::simplifiedChinese());
+    const TkvValueTypeClass types[] = {TkvStringValueType::Instance(),   TkvWideStringValueType::Instance(),
+                                       TkvSmallintValueType::Instance(), TkvIntegerValueType::Instance(),
+                                       TkvWordValueType::Instance(),     TkvBooleanValueType::Instance(),
+                                       TkvFloatValueType::Instance(),    TkvCurrencyValueType::Instance(),
+                                       TkvDateTimeValueType::Instance(), TkvLargeIntValueType::Instance(),
+                                       TkvFMTBcdValueType::Instance(),   TkvSQLTimeStampValueType::Instance(),
+                                       TkvVariantValueType::Instance()};
+    const int columns = int(std::size(types));
+    // A value per column and seed; seeds differ per record so that a record
+    // that moved to the wrong place shows.
+    auto value = [](int column, int seed) -> Variant {
+        switch (column) {
+        case 0:
+            return Variant::fromUtf8("收入" + std::to_string(seed));
+        case 1:
+            return Variant(QString::fromUtf8("宽") + QString::number(seed));
+        case 2:
+            return Variant::fromInt16(std::int16_t(-300 - seed));
+        case 3:
+            return Variant(-70000 - seed);
+        case 4:
+            return Variant::fromUInt16(std::uint16_t(65535 - seed));
+        case 5:
+            return Variant(seed % 2 == 0);
+        case 6:
+            return Variant(2.25 + seed);
+        case 7:
+            return Variant(Currency{-15 - seed});
+        case 8:
+            return Variant::fromDate(45000.5 + seed);
+        case 9:
+            return Variant((std::int64_t(1) << 40) + seed);
+        case 10:
+            return Variant(-1234.5 - seed);
+        case 11:
+            return Variant::fromDate(45000.25 + seed);
+        default:
+            return Variant::fromUtf8("变体" + std::to_string(seed));
+        }
+    };
+    TkvDataStorage storage;
+    std::vector<TkvValueDef *> defs;
+    for (int c = 0; c < columns; ++c)
+        defs.push_back(storage.ValueDefs().Add(types[c], true, nullptr, c % 3 == 1));
+    // seeds[r]: the seed of record r, or -1 for a record never written.
+    std::vector<int> seeds;
+    auto isNull = [](int column, int seed) { return seed < 0 || (column + seed) % 3 == 0; };
+    auto write = [&](int record, int seed) {
+        for (int c = 0; c < columns; ++c) {
+            storage.SetValue(record, defs[std::size_t(c)],
+                             isNull(c, seed) ? Variant::null() : value(c, seed));
+            storage.SetDisplayText(record, defs[std::size_t(c)], QString("t%1").arg(seed));
+        }
+    };
+    auto check = [&](const char *step) {
+        SCOPED_TRACE(step);
+        ASSERT_EQ(storage.RecordCount(), int(seeds.size()));
+        for (int r = 0; r < storage.RecordCount(); ++r)
+            for (int c = 0; c < columns; ++c) {
+                SCOPED_TRACE(std::string(types[c]->ClassName()) + " record " + std::to_string(r));
+                const int seed = seeds[std::size_t(r)];
+                const Variant stored = storage.GetValue(r, defs[std::size_t(c)]);
+                if (isNull(c, seed)) {
+                    EXPECT_TRUE(stored.isNull());
+                    EXPECT_TRUE(storage.IsNull(r, defs[std::size_t(c)]));
+                } else {
+                    EXPECT_EQ(stored.toNarrow(), value(c, seed).toNarrow());
+                }
+                if (c % 3 == 1) {
+                    EXPECT_EQ(storage.GetDisplayText(r, defs[std::size_t(c)]).toStdString(),
+                              seed < 0 ? "" : "t" + std::to_string(seed));
+                }
+            }
+        EXPECT_EQ(storage.CheckConsistency(), "");
+    };
+    for (int r = 0; r < 6; ++r) {
+        storage.AppendRecord();
+        seeds.push_back(r);
+        write(r, r);
+    }
+    check("written");
+
+    storage.InsertRecord(3); // never written: Null everywhere
+    seeds.insert(seeds.begin() + 3, -1);
+    check("inserted in the middle");
+    storage.DeleteRecord(1);
+    seeds.erase(seeds.begin() + 1);
+    check("deleted in the middle");
+
+    // Values over Nulls and Nulls over values in one record.
+    write(1, 7);
+    seeds[1] = 7;
+    write(2, 8);
+    seeds[2] = 8;
+    check("rewritten");
+    write(1, 9); // the Null pattern shifts by one column
+    seeds[1] = 9;
+    check("rewritten again");
+
+    // A scratch record mirrors every column and leaves the others alone.
+    const int scratch = storage.AddInternalRecord();
+    for (int c = 0; c < columns; ++c)
+        storage.SetValue(scratch, defs[std::size_t(c)], value(c, 50));
+    for (int c = 0; c < columns; ++c)
+        EXPECT_EQ(storage.GetValue(scratch, defs[std::size_t(c)]).toNarrow(), value(c, 50).toNarrow());
+    check("beside a scratch record");
+    storage.ReleaseInternalRecord(scratch);
+
+    // Null first, then the values by their own order, in every column.
+    for (int c = 0; c < columns; ++c) {
+        SCOPED_TRACE(types[c]->ClassName());
+        int nullRecord = -1;
+        for (int r = 0; r < storage.RecordCount() && nullRecord < 0; ++r)
+            if (isNull(c, seeds[std::size_t(r)]))
+                nullRecord = r;
+        ASSERT_GE(nullRecord, 0);
+        for (int r = 0; r < storage.RecordCount(); ++r)
+            if (!isNull(c, seeds[std::size_t(r)])) {
+                EXPECT_LT(storage.CompareRecords(nullRecord, r, defs[std::size_t(c)]), 0);
+            }
+    }
+    while (storage.RecordCount() > 0)
+        storage.DeleteRecord(storage.RecordCount() / 2);
+    EXPECT_EQ(storage.CheckConsistency(), "");
+}
+
+} // namespace
+} // namespace kestrum
