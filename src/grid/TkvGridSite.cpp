@@ -5,9 +5,11 @@
 #include "grid/TkvGridFilterDialogs.h"
 #include "grid/TkvGridFilterDropDown.h"
 #include "grid/TkvGridFilterPopup.h"
+#include "grid/TkvGridEditingController.h"
 #include "grid/TkvGridTableController.h"
 #include "grid/TkvGridTablePainter.h"
 #include "grid/TkvGridTableView.h"
+#include "editors/CustomEdit.h"
 #include "ui/ErrorBox.h"
 
 #include <QApplication>
@@ -40,9 +42,11 @@ void TkvGridSite::SetGridView(TkvGridTableView *view)
         FGridView->Controller().SetWindowFactory(nullptr);
         FGridView->Controller().FilterDialogs().ShowColumnFilterDialog = nullptr;
         FGridView->Controller().FilterDialogs().ShowFilterBuilderDialog = nullptr;
+        FGridView->Controller().EditingController().SetSite(nullptr);
     }
     FGridView = view;
     if (view) {
+        view->Controller().EditingController().SetSite(this);
         view->OnWaitCursor = [](bool busy) {
             if (busy)
                 QApplication::setOverrideCursor(Qt::WaitCursor);
@@ -237,6 +241,11 @@ void TkvGridSite::Press(QMouseEvent *event, bool doubleClick)
     // The site takes the keyboard focus before the controller sees the press.
     if (!doubleClick)
         setFocus(Qt::MouseFocusReason);
+    // A cell editor that refused to be left (its text does not validate)
+    // keeps the focus; the press goes no further.
+    const TkvCustomEdit *edit = FGridView->Controller().EditingController().Edit();
+    if (!doubleClick && edit && edit->Focused())
+        return;
     const TkvGridMouseButton button = event->button() == Qt::RightButton    ? TkvGridMouseButton::Right
                                       : event->button() == Qt::MiddleButton ? TkvGridMouseButton::Middle
                                                                             : TkvGridMouseButton::Left;
@@ -343,8 +352,10 @@ void TkvGridSite::focusInEvent(QFocusEvent *event)
 void TkvGridSite::focusOutEvent(QFocusEvent *event)
 {
     QWidget::focusOutEvent(event);
-    // The filter drop-down's popup takes the focus while it is open: that is no loss.
-    if (FGridView && event->reason() != Qt::PopupFocusReason) {
+    // The filter drop-down's popup takes the focus while it is open: that is no loss;
+    // nor is the focus going into the cell editor, which stays within the grid.
+    const QWidget *next = QApplication::focusWidget();
+    if (FGridView && event->reason() != Qt::PopupFocusReason && !(next && isAncestorOf(next))) {
         FGridView->SetFocused(false);
         // Losing the focus loses the mouse: a header action in progress ends.
         FGridView->Controller().CancelHeaderAction();

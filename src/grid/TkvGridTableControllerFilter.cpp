@@ -4,6 +4,7 @@
 // drags use as a container.
 #include "filter/DataFilterCriteria.h"
 #include "grid/TkvGridFilterDropDown.h"
+#include "grid/TkvGridEditingController.h"
 #include "grid/TkvGridTableController.h"
 #include "grid/TkvGridTableView.h"
 
@@ -16,7 +17,8 @@ constexpr int CustomizationFormHeight = 300;
 
 } // namespace
 
-TkvGridTableController::TkvGridTableController(TkvGridTableView *view) : FGridView(view)
+TkvGridTableController::TkvGridTableController(TkvGridTableView *view)
+    : FGridView(view), FEditingController(std::make_unique<TkvGridEditingController>(view))
 {
 }
 
