@@ -389,6 +389,7 @@ void TkvGridEditingController::PostCellValue()
         return;
     if (!FEdit->ValidateEditText(true))
         return;
+    FEdit->SetChangedSinceEntry(true);
     Variant value = FEdit->EditValue();
     if (value.isEmpty())
         value = Variant::null();
@@ -421,10 +422,14 @@ void TkvGridEditingController::CloseCellEditor(bool accept)
     FHiding = true;
     try {
         if (accept) {
+            // Validation takes the text into the value and clears the change
+            // marks; the change still has to be written.
+            const bool changed = FEdit->ChangedSinceEntry();
             if (!FEdit->DeactivateInPlace()) {
                 FHiding = false; // rejected without a message: the editor stays
                 return;
             }
+            FEdit->SetChangedSinceEntry(changed);
             TkvCustomDataController *dataController = DataController();
             if (dataController && dataController->EditState().Contains(desEditing))
                 dataController->UpdateData();

@@ -95,6 +95,7 @@ void TkvGridTableController::SetTopRowIndex(int rowIndex)
     if (viewInfo.IsCalculated() && !viewInfo.IsCalculating()) {
         viewInfo.CalculateRows();
         FGridView->Invalidate(viewInfo.RowsAreaBounds());
+        FEditingController->UpdateEditorBounds();
     }
     if (FGridView->OnScrollBarsChanged)
         FGridView->OnScrollBarsChanged();
