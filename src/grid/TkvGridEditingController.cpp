@@ -10,6 +10,7 @@
 
 #include <QApplication>
 #include <QEvent>
+#include <QPalette>
 #include <QTimer>
 
 namespace kestrum {
@@ -298,9 +299,23 @@ void TkvGridEditingController::PlaceEdit()
     bool found = false;
     const QRect bounds = CellEditBounds(found);
     if (found) {
+        // The editor takes the cell's font and colours, and covers the cell
+        // completely: the cell's own text must not show through it.
         const TkvGridViewParams content = FView->Styles().Params(TkvGridStyleSlot::Content);
         if (FEdit->font() != content.Font)
             FEdit->setFont(content.Font);
+        QPalette palette = FEdit->palette();
+        const QColor color = content.Color.isValid() ? content.Color : palette.color(QPalette::Base);
+        if (palette.color(QPalette::Window) != color || !FEdit->autoFillBackground()) {
+            palette.setColor(QPalette::Window, color);
+            palette.setColor(QPalette::Base, color);
+            if (content.TextColor.isValid()) {
+                palette.setColor(QPalette::Text, content.TextColor);
+                palette.setColor(QPalette::WindowText, content.TextColor);
+            }
+            FEdit->setPalette(palette);
+            FEdit->setAutoFillBackground(true);
+        }
         FEdit->setGeometry(bounds);
         FEditBounds = bounds;
     } else {
@@ -430,10 +445,13 @@ void TkvGridEditingController::CloseCellEditor(bool accept)
                 return;
             }
             FEdit->SetChangedSinceEntry(changed);
+            // Written here rather than from inside the record set's update,
+            // where the record set keeps the change from its own links and the
+            // row would go on showing the old value.
+            PostCellValue();
             TkvCustomDataController *dataController = DataController();
             if (dataController && dataController->EditState().Contains(desEditing))
                 dataController->UpdateData();
-            PostCellValue();
         }
     } catch (...) {
         FHiding = false;

@@ -147,6 +147,7 @@ TEST_F(GridCellEditTest, EnterOpensTheEditorAndEnterWritesTheValueWithoutPosting
     EXPECT_EQ(Editor(), nullptr);
     EXPECT_EQ(FieldText("本次进帐"), "5");
     EXPECT_EQ(Query.State(), dsEdit);
+    EXPECT_EQ(CellText(0, Amount), "5"); // the row shows what the record holds now
     EXPECT_EQ(Stored("本次进帐", 1), "100.0");
     // The next row posts the record.
     View->Controller().KeyDown(TkvGridKey::Down, {});
