@@ -9,7 +9,9 @@
 #include "grid/TkvGridTableView.h"
 
 #include <QApplication>
+#include <QCoreApplication>
 #include <QEvent>
+#include <QMouseEvent>
 #include <QPalette>
 #include <QTimer>
 
@@ -153,7 +155,16 @@ bool TkvGridEditingController::ShowEditByMouse(TkvCustomGridTableItem *item, Tkv
 {
     if (!ShowCellEditor(item, true))
         return false;
-    FEdit->ActivateInPlaceByMouse(QtModifiers(shift), point, leftButtonDown);
+    // A release alone would leave the caret where the editor put it; the
+    // caret goes to the click point, as the press there would have put it.
+    FEdit->ActivateInPlaceByMouse(QtModifiers(shift), point, true);
+    if (!leftButtonDown && FEdit && FEdit->InnerWidget()) {
+        QWidget *inner = FEdit->InnerWidget();
+        const QPointF local = inner->mapFrom(FEdit, FEdit->mapFromParent(point));
+        QMouseEvent release(QEvent::MouseButtonRelease, local, inner->mapToGlobal(local), Qt::LeftButton,
+                            Qt::NoButton, QtModifiers(shift));
+        QCoreApplication::sendEvent(inner, &release);
+    }
     return true;
 }
 

@@ -355,3 +355,20 @@ TEST_F(GridCellEditTest, CellTextComesFromTheColumnsEditorProperties)
     View->Controller().KeyDown(TkvGridKey::Down, {});
     EXPECT_EQ(Stored("本次进帐", 1), "12.5");
 }
+
+TEST_F(GridCellEditTest, ReleaseOnTheFocusedCellOpensTheEditorWithTheCaretAtTheClickPoint)
+{
+    OpenGrid();
+    FocusCell(0, Amount);
+    const QRect cell = CellBounds(1, Item);
+    const QPoint point(cell.right() - 2, cell.center().y());
+    View->Controller().MouseDown(TkvGridMouseButton::Left, point, {}, false);
+    EXPECT_EQ(Editor(), nullptr); // a press on a cell that was not focused only focuses it
+    View->Controller().MouseUp(TkvGridMouseButton::Left, point, {});
+    ASSERT_NE(Editor(), nullptr);
+    auto *line = qobject_cast<QLineEdit *>(Editor()->InnerWidget());
+    ASSERT_NE(line, nullptr);
+    EXPECT_EQ(line->text().toStdString(), "红包");
+    EXPECT_FALSE(line->hasSelectedText());
+    EXPECT_EQ(line->cursorPosition(), 2);
+}
