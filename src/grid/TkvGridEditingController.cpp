@@ -446,6 +446,8 @@ void TkvGridEditingController::CloseCellEditor(bool accept)
         return;
     }
     FHiding = true;
+    // The steps of one close tell of a change once.
+    FEdit->BeginChangeEvents();
     try {
         if (accept) {
             // Validation takes the text into the value and clears the change
@@ -453,6 +455,7 @@ void TkvGridEditingController::CloseCellEditor(bool accept)
             const bool changed = FEdit->ChangedSinceEntry();
             if (!FEdit->DeactivateInPlace()) {
                 FHiding = false; // rejected without a message: the editor stays
+                FEdit->EndChangeEvents();
                 return;
             }
             FEdit->SetChangedSinceEntry(changed);
@@ -466,8 +469,10 @@ void TkvGridEditingController::CloseCellEditor(bool accept)
         }
     } catch (...) {
         FHiding = false;
+        FEdit->EndChangeEvents();
         throw;
     }
+    FEdit->EndChangeEvents();
     TkvCustomGridTableItem *item = FEditingItem;
     FEditingItem = nullptr;
     const int focusedRowIndex = FView->Controller().FocusedRowIndex();

@@ -372,3 +372,61 @@ TEST_F(GridCellEditTest, ReleaseOnTheFocusedCellOpensTheEditorWithTheCaretAtTheC
     EXPECT_FALSE(line->hasSelectedText());
     EXPECT_EQ(line->cursorPosition(), 2);
 }
+
+TEST_F(GridCellEditTest, WithoutImmediateEditorASecondClickOpensTheEditorAfterADelayButADoubleClickDoesNot)
+{
+    OpenGrid();
+    View->OptionsBehavior().SetImmediateEditor(false);
+    FocusCell(0, Amount);
+    const QPoint point = CellBounds(1, Item).center();
+    auto click = [&](bool doubleClick) {
+        View->Controller().MouseDown(TkvGridMouseButton::Left, point, {}, doubleClick);
+        View->Controller().MouseUp(TkvGridMouseButton::Left, point, {});
+    };
+    click(false); // focuses the cell
+    EXPECT_FALSE(Editing().IsDelayedActivationArmed());
+    click(false); // on the focused cell: armed
+    EXPECT_TRUE(Editing().IsDelayedActivationArmed());
+    click(true); // the second press of a double click disarms it and arms nothing
+    EXPECT_FALSE(Editing().IsDelayedActivationArmed());
+    EXPECT_EQ(Editor(), nullptr);
+
+    click(false);
+    ASSERT_TRUE(Editing().IsDelayedActivationArmed());
+    Editing().DelayedActivationFired();
+    ASSERT_NE(Editor(), nullptr);
+    EXPECT_EQ(Editing().EditingItem(), Item);
+    EXPECT_FALSE(Editing().IsDelayedActivationArmed());
+}
+
+TEST_F(GridCellEditTest, ViewEventsFollowTheEditor)
+{
+    OpenGrid();
+    std::string log;
+    View->OnInitEdit = [&](TkvGridTableView *, TkvCustomGridTableItem *item, TkvCustomEdit *edit) {
+        log += "init:" + item->Name().toStdString() + (edit == Editor() ? "" : "?") + " ";
+    };
+    View->OnEditChanged = [&](TkvGridTableView *, TkvCustomGridTableItem *) { log += "changed "; };
+    View->OnEditValueChanged = [&](TkvGridTableView *, TkvCustomGridTableItem *) { log += "value "; };
+    int ownChanges = 0;
+    Item->GetProperties()->OnChange = [&](TkvCustomEdit *) { ++ownChanges; };
+    FocusCell(0, Item);
+    View->Controller().KeyDown(TkvGridKey::Enter, {});
+    EXPECT_EQ(log, "init:item ");
+    Type("z");
+    Press(Qt::Key_Return);
+    // The typed character, then the validated Enter once: its text and its value.
+    EXPECT_EQ(log, "init:item changed changed value ");
+    EXPECT_GE(ownChanges, 2); // the properties' own handler runs too and stays theirs
+    ASSERT_TRUE(Item->GetProperties()->OnChange);
+    // A column that leaves the view closes its open editor as the cell focus leaves it.
+    FocusCell(1, Item);
+    View->Controller().KeyDown(TkvGridKey::Enter, {});
+    Type("w");
+    std::unique_ptr<TkvCustomGridTableItem> removed = View->RemoveItem(Item);
+    EXPECT_EQ(Editor(), nullptr);
+    EXPECT_EQ(Editing().EditingItem(), nullptr);
+    EXPECT_EQ(FieldText("进帐人"), "w");
+    View->Controller().KeyDown(TkvGridKey::Enter, {});
+    EXPECT_NE(Editing().EditingItem(), removed.get());
+}
