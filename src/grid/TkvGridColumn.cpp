@@ -202,7 +202,8 @@ TkvGridEditorItemKind TkvCustomGridTableItem::EffectiveEditorItem() const
 {
     TkvGridEditorItemKind kind;
     // The item's own properties win unless a repository item is assigned.
-    if (!FRepositoryItem && !FPropertiesClassName.isEmpty() && EditorItemKindByClassName(FPropertiesClassName, kind))
+    if (!FRepositoryItem && !FPropertiesClassName.isEmpty() &&
+        EditorItemKindByClassName(FPropertiesClassName, kind))
         return kind;
     if (FRepositoryItem)
         return *FRepositoryItem;
@@ -313,7 +314,8 @@ QString TkvCustomGridTableItem::GetDisplayText(TkvCustomGridRecord *record) cons
         Variant value;
         if (properties->GetBindingValueKind(false) != bvkText && FGridView)
             value = record->Value(FIndex);
-        text = value.isEmpty() ? record->DisplayText(FIndex) : properties->EditValueToDisplayText(value, false);
+        text =
+            value.isEmpty() ? record->DisplayText(FIndex) : properties->EditValueToDisplayText(value, false);
     }
     if (OnGetDisplayText)
         OnGetDisplayText(const_cast<TkvCustomGridTableItem *>(this), record, text);

@@ -191,8 +191,8 @@ void TkvGridEditingController::SetEditingItem(TkvCustomGridTableItem *item)
             CloseCellEditor(false);
         FEditingItem = item;
         if (item) {
-            TkvCustomEditProperties *properties =
-                item->GetPropertiesForRecord(FView->ViewData().Records(FView->Controller().FocusedRowIndex()));
+            TkvCustomEditProperties *properties = item->GetPropertiesForRecord(
+                FView->ViewData().Records(FView->Controller().FocusedRowIndex()));
             try {
                 FEdit = &FEditList.GetEdit(*properties);
             } catch (...) {
@@ -257,7 +257,9 @@ void TkvGridEditingController::HookEdit()
     };
     FEdit->OnHostPostValue = [this](TkvCustomEdit *) { PostCellValue(); };
     FEdit->OnExit = [this](TkvCustomEdit *) { EditExit(); };
-    FEdit->OnKeyDown = [this](TkvCustomEdit *, int &key, Qt::KeyboardModifiers shift) { EditKeyDown(key, shift); };
+    FEdit->OnKeyDown = [this](TkvCustomEdit *, int &key, Qt::KeyboardModifiers shift) {
+        EditKeyDown(key, shift);
+    };
     FEdit->installEventFilter(FKeyBarrier.get());
 }
 
@@ -622,7 +624,8 @@ void TkvGridEditingController::CellMouseDown(TkvCustomGridTableItem *item, int r
 {
     CancelDelayedActivation();
     const TkvGridTableController &controller = FView->Controller();
-    FPressWasFocusedCell = item && item == controller.FocusedItem() && rowIndex == controller.FocusedRowIndex();
+    FPressWasFocusedCell =
+        item && item == controller.FocusedItem() && rowIndex == controller.FocusedRowIndex();
 }
 
 void TkvGridEditingController::CellMouseUp(TkvCustomGridTableItem *item, const QPoint &point,

@@ -102,7 +102,10 @@ public:
     virtual int GetRowIndexByRecordIndex(int recordIndex, bool makeVisible) = 0;
     virtual QString DisplayText(int recordIndex, int itemIndex) const = 0;
     //! The stored value; Empty when the source keeps only texts.
-    virtual Variant Value(int recordIndex, int itemIndex) const { return (void)recordIndex, (void)itemIndex, Variant(); }
+    virtual Variant Value(int recordIndex, int itemIndex) const
+    {
+        return (void)recordIndex, (void)itemIndex, Variant();
+    }
 
     // Grouping.
     virtual int GroupingItemCount() const = 0;

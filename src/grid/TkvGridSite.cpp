@@ -1,5 +1,6 @@
 #include "grid/TkvGridSite.h"
 
+#include "editors/CustomEdit.h"
 #include "grid/TkvGridCellText.h"
 #include "grid/TkvGridCustomizationForm.h"
 #include "grid/TkvGridFilterDialogs.h"
@@ -9,7 +10,6 @@
 #include "grid/TkvGridTableController.h"
 #include "grid/TkvGridTablePainter.h"
 #include "grid/TkvGridTableView.h"
-#include "editors/CustomEdit.h"
 #include "ui/ErrorBox.h"
 
 #include <QApplication>

@@ -38,7 +38,8 @@ protected:
         AddGain(100, "2006-07-05", "工资");
         AddGain(20.5, "2006-07-06", "红包");
         AddGain(7, "2006-07-09", "工资");
-        TkvCustomEdit::SetExceptionHandler([this](const std::exception &error) { Errors.push_back(error.what()); });
+        TkvCustomEdit::SetExceptionHandler(
+            [this](const std::exception &error) { Errors.push_back(error.what()); });
     }
 
     //! The page's grid; the amount column edits with the calculator edit.
@@ -115,9 +116,13 @@ protected:
     void Press(Qt::Key key) { QTest::keyClick(Editor()->InnerWidget(), key); }
     std::string Stored(const char *column, int id)
     {
-        return RawValue(FPath, std::string("SELECT ") + column + " FROM gain WHERE id = " + std::to_string(id));
+        return RawValue(FPath,
+                        std::string("SELECT ") + column + " FROM gain WHERE id = " + std::to_string(id));
     }
-    std::string FieldText(const char *name) { return Query.FieldByName(QString::fromUtf8(name))->AsString().toStdString(); }
+    std::string FieldText(const char *name)
+    {
+        return Query.FieldByName(QString::fromUtf8(name))->AsString().toStdString();
+    }
 
     TDbQuery Query;
     TDbDataSource Source;
