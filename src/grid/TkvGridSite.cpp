@@ -14,6 +14,7 @@
 
 #include <QApplication>
 #include <QHelpEvent>
+#include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
@@ -28,6 +29,8 @@ TkvGridSite::TkvGridSite(QWidget *parent) : QWidget(parent)
     setFocusPolicy(Qt::StrongFocus);
     setAttribute(Qt::WA_OpaquePaintEvent);
     setMouseTracking(true); // the sizing cursor shows over a sizing edge
+    // An input method composes text for the focused cell (its editor opens on the first event).
+    setAttribute(Qt::WA_InputMethodEnabled);
     FDragScrollTimer.setInterval(TkvGridTableController::DragScrollInterval);
     connect(&FDragScrollTimer, &QTimer::timeout, this, [this] { DragScrollTick(); });
 }
@@ -232,6 +235,31 @@ void TkvGridSite::keyPressEvent(QKeyEvent *event)
         consumed = true; // reported; the key goes no further
     if (!consumed)
         QWidget::keyPressEvent(event);
+}
+
+void TkvGridSite::inputMethodEvent(QInputMethodEvent *event)
+{
+    if (!FGridView || (event->commitString().isEmpty() && event->preeditString().isEmpty())) {
+        event->ignore();
+        return;
+    }
+    TkvGridTableController &controller = FGridView->Controller();
+    TkvGridEditingController &editing = controller.EditingController();
+    bool open = false;
+    Guarded([&] {
+        TkvUpdateLock lock(*FGridView);
+        open = editing.FocusedRowKeyDown(TkvGridKey::F2, {});
+    });
+    TkvCustomEdit *edit = editing.Edit();
+    if (!open || !edit || !edit->InnerWidget()) {
+        event->ignore();
+        return;
+    }
+    // The editor has the focus now: this and the rest of the composition go to it.
+    QInputMethodEvent forwarded(event->preeditString(), event->attributes());
+    forwarded.setCommitString(event->commitString(), event->replacementStart(), event->replacementLength());
+    QCoreApplication::sendEvent(edit->InnerWidget(), &forwarded);
+    event->accept();
 }
 
 void TkvGridSite::Press(QMouseEvent *event, bool doubleClick)

@@ -18,6 +18,7 @@
 
 #include <QCoreApplication>
 #include <QDate>
+#include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QTest>
@@ -434,4 +435,18 @@ TEST_F(GridCellEditTest, ViewEventsFollowTheEditor)
     EXPECT_EQ(FieldText("进帐人"), "w");
     View->Controller().KeyDown(TkvGridKey::Enter, {});
     EXPECT_NE(Editing().EditingItem(), removed.get());
+}
+
+TEST_F(GridCellEditTest, InputMethodTextOnAFocusedCellOpensTheEditorWithIt)
+{
+    OpenGrid();
+    FocusCell(0, Item);
+    QInputMethodEvent input;
+    input.setCommitString(QString::fromUtf8("奖金"));
+    QCoreApplication::sendEvent(Grid.Site(), &input);
+    ASSERT_NE(Editor(), nullptr);
+    EXPECT_EQ(Text(), "奖金"); // the committed text replaced the selected one
+    Press(Qt::Key_Return);
+    EXPECT_EQ(Editor(), nullptr);
+    EXPECT_EQ(FieldText("进帐人"), "奖金");
 }
