@@ -279,7 +279,8 @@ void TkvGridTableController::ShowCellEditor()
     FEditingController->ShowEditAndActivate(FFocusedItem);
 }
 
-void TkvGridTableController::ShowEditorOnMouseUp(TkvGridColumn *column, const QPoint &point, bool cellWasFocused)
+void TkvGridTableController::ShowEditorOnMouseUp(TkvGridColumn *column, const QPoint &point,
+                                                 bool cellWasFocused)
 {
     if (FGridView->OptionsBehavior().ImmediateEditor())
         FEditingController->ShowEditByMouse(column, {}, point, false);

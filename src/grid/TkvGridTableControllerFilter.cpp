@@ -3,8 +3,8 @@
 // open), the filter box buttons, and the customization form that header
 // drags use as a container.
 #include "filter/DataFilterCriteria.h"
-#include "grid/TkvGridFilterDropDown.h"
 #include "grid/TkvGridEditingController.h"
+#include "grid/TkvGridFilterDropDown.h"
 #include "grid/TkvGridTableController.h"
 #include "grid/TkvGridTableView.h"
 

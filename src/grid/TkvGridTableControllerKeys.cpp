@@ -3,8 +3,8 @@
 // and then the selection follows the move. Also the row and cell moves
 // those stages use, new records, deleting with confirmation and leaving
 // the grid.
-#include "grid/TkvGridTableController.h"
 #include "grid/TkvGridEditingController.h"
+#include "grid/TkvGridTableController.h"
 
 #include "grid/TkvGridTableView.h"
 #include "grid/TkvGridTableViewInfo.h"
