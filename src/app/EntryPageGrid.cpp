@@ -72,6 +72,8 @@ TEntryPageGrid CreateEntryPageGrid(QWidget *parent, const TEntryPageDescription 
     columns[1]->SetCaption(utf8(description.ItemColumnCaption));
     columns[1]->SetWidth(description.ItemColumnWidth);
     columns[3]->SetWidth(500);
+    // An amount is edited in its cell as in the entry panel: with the calculator edit.
+    columns[0]->SetPropertiesClassName(QStringLiteral("TkvCalcEditProperties"));
 
     // The footer total and every group's total sum the amount field under the amount column.
     TkvDataSummary &summary = *view->Summary();

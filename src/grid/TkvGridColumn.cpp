@@ -1,5 +1,8 @@
 #include "grid/TkvGridColumn.h"
 
+#include "editors/EditProperties.h"
+#include "grid/TkvGridEditorProperties.h"
+
 #include "grid/TkvGridLookAndFeelPainter.h"
 #include "grid/TkvGridTableController.h"
 #include "grid/TkvGridTableView.h"
@@ -28,7 +31,13 @@ TkvCustomGridTableItem::TkvCustomGridTableItem(const QString &name,
 {
 }
 
-TkvCustomGridTableItem::~TkvCustomGridTableItem() = default;
+TkvCustomGridTableItem::~TkvCustomGridTableItem()
+{
+    // The properties go before anything an editor using them might still read.
+    FDefaultProperties.reset();
+    FRepositoryProperties.reset();
+    FProperties.reset();
+}
 
 void TkvCustomGridTableItem::LayoutChanged()
 {
@@ -171,6 +180,8 @@ void TkvCustomGridTableItem::SetPropertiesClassName(const QString &className)
     if (FPropertiesClassName == className)
         return;
     FPropertiesClassName = className;
+    TkvGridEditorItemKind kind;
+    FProperties = EditorItemKindByClassName(className, kind) ? CreateEditorProperties(kind) : nullptr;
     LayoutChanged();
 }
 
@@ -192,11 +203,41 @@ TkvGridEditorItemKind TkvCustomGridTableItem::EffectiveEditorItem() const
     TkvGridEditorItemKind kind;
     // The item's own properties win unless a repository item is assigned.
     if (!FRepositoryItem && !FPropertiesClassName.isEmpty() &&
-        EditRepositoryItemKindByClassName(FPropertiesClassName, kind))
+        EditorItemKindByClassName(FPropertiesClassName, kind))
         return kind;
     if (FRepositoryItem)
         return *FRepositoryItem;
     return DefaultRepositoryItem();
+}
+
+TkvCustomEditProperties *TkvCustomGridTableItem::GetProperties() const
+{
+    if (!FRepositoryItem && FProperties)
+        return FProperties.get();
+    if (FRepositoryItem) {
+        if (!FRepositoryProperties || FRepositoryPropertiesKind != *FRepositoryItem) {
+            FRepositoryProperties = CreateEditorProperties(*FRepositoryItem);
+            FRepositoryPropertiesKind = *FRepositoryItem;
+        }
+        return FRepositoryProperties.get();
+    }
+    const TkvGridEditorItemKind kind = DefaultRepositoryItem();
+    if (!FDefaultProperties || FDefaultPropertiesKind != kind) {
+        FDefaultProperties = CreateEditorProperties(kind);
+        FDefaultPropertiesKind = kind;
+    }
+    return FDefaultProperties.get();
+}
+
+TkvCustomEditProperties *TkvCustomGridTableItem::GetPropertiesForRecord(TkvCustomGridRecord *record) const
+{
+    TkvCustomEditProperties *properties = GetProperties();
+    if (OnGetProperties) {
+        OnGetProperties(const_cast<TkvCustomGridTableItem *>(this), record, properties);
+        if (!properties)
+            properties = GetProperties();
+    }
+    return properties;
 }
 
 bool TkvCustomGridTableItem::CanFocus() const
@@ -264,7 +305,18 @@ bool TkvCustomGridTableItem::ShowEditButtons(bool isFocusedRecord) const
 
 QString TkvCustomGridTableItem::GetDisplayText(TkvCustomGridRecord *record) const
 {
-    QString text = record ? record->DisplayText(FIndex) : QString();
+    QString text;
+    if (record) {
+        // The cell shows what its editor shows while not focused: the field's
+        // own text for text-kind editors, the value formatted by the editor
+        // (a date, an amount through its pattern) for the others.
+        const TkvCustomEditProperties *properties = GetPropertiesForRecord(record);
+        Variant value;
+        if (properties->GetBindingValueKind(false) != bvkText && FGridView)
+            value = record->Value(FIndex);
+        text =
+            value.isEmpty() ? record->DisplayText(FIndex) : properties->EditValueToDisplayText(value, false);
+    }
     if (OnGetDisplayText)
         OnGetDisplayText(const_cast<TkvCustomGridTableItem *>(this), record, text);
     return text;

@@ -22,6 +22,7 @@ class QPainter;
 
 namespace kestrum {
 
+class TkvCustomEditProperties;
 class TkvCustomGridRecord;
 class TkvCustomGridTableView;
 class TkvFilterValueList;
@@ -121,6 +122,15 @@ public:
     void SetRepositoryItem(std::optional<TkvGridEditorItemKind> item);
     TkvGridEditorItemKind EffectiveEditorItem() const;
     TkvGridEditorItemKind DefaultRepositoryItem() const;
+    //! The item's own properties, made from PropertiesClassName; nullptr when
+    //! the name names no editor.
+    TkvCustomEditProperties *Properties() const { return FProperties.get(); }
+    //! The properties in force: the own ones unless a repository item is
+    //! assigned, else the repository item's, else those of the default item
+    //! for the field. Never nullptr.
+    TkvCustomEditProperties *GetProperties() const;
+    //! The properties for one record: OnGetProperties may replace them.
+    TkvCustomEditProperties *GetPropertiesForRecord(TkvCustomGridRecord *record) const;
 
     // Capabilities.
     bool CanEdit() const;
@@ -148,6 +158,9 @@ public:
         OnGetFilterDisplayText;
     //! The item's filter value list after it was built; handlers may add or remove entries.
     std::function<void(TkvCustomGridTableItem *, TkvFilterValueList &valueList)> OnGetFilterValues;
+    //! Per record, the handler may give other properties (it keeps them alive).
+    std::function<void(TkvCustomGridTableItem *, TkvCustomGridRecord *, TkvCustomEditProperties *&)>
+        OnGetProperties;
 
 protected:
     explicit TkvCustomGridTableItem(const QString &name,
@@ -177,7 +190,14 @@ private:
     int FMinWidth = 20;
     std::unique_ptr<TkvCustomGridTableItemOptions> FOptions;
     QString FPropertiesClassName;
+    std::unique_ptr<TkvCustomEditProperties> FProperties;
     std::optional<TkvGridEditorItemKind> FRepositoryItem;
+    // The repository item's and the default item's properties, made when
+    // first asked for and made again when the kind behind them changes.
+    mutable std::unique_ptr<TkvCustomEditProperties> FRepositoryProperties;
+    mutable TkvGridEditorItemKind FRepositoryPropertiesKind = TkvGridEditorItemKind::Mask;
+    mutable std::unique_ptr<TkvCustomEditProperties> FDefaultProperties;
+    mutable TkvGridEditorItemKind FDefaultPropertiesKind = TkvGridEditorItemKind::Mask;
     TkvGridColumnStyles FStyles;
     bool FVisible = false;
     int FVisibleIndex = -1;

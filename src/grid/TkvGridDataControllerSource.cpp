@@ -1,5 +1,7 @@
 #include "grid/TkvGridDataControllerSource.h"
 
+#include "grid/TkvGridEditingController.h"
+
 #include "data/DataControllerGroups.h"
 #include "data/DataControllerSummary.h"
 #include "data/DataSorting.h"
@@ -201,6 +203,13 @@ QString TkvGridDataControllerSource::DisplayText(int recordIndex, int itemIndex)
     if (itemIndex < 0 || itemIndex >= FController->ItemCount())
         return {};
     return FController->GetDisplayText(recordIndex, itemIndex);
+}
+
+Variant TkvGridDataControllerSource::Value(int recordIndex, int itemIndex) const
+{
+    if (itemIndex < 0 || itemIndex >= FController->ItemCount())
+        return Variant();
+    return FController->GetValue(recordIndex, itemIndex);
 }
 
 int TkvGridDataControllerSource::GroupingItemCount() const
@@ -491,6 +500,18 @@ bool TkvGridDataControllerSource::ItemHasFilterCondition(int itemIndex) const
         return false;
     const TkvFilterItemLink link = criteria->ItemField(itemIndex);
     return link && criteria->FindConditionOf(link);
+}
+
+bool TkvGridDataControllerSource::IsWritingEditorValue() const
+{
+    auto *view = dynamic_cast<TkvGridTableView *>(FGridView);
+    return view && view->Controller().EditingController().IsEditing();
+}
+
+void TkvGridDataControllerSource::PostEditorValue()
+{
+    if (auto *view = dynamic_cast<TkvGridTableView *>(FGridView))
+        view->Controller().EditingController().PostCellValue();
 }
 
 } // namespace kestrum

@@ -50,6 +50,7 @@ public:
     int RecordCount() const override { return FController->RecordCount(); }
     int GetRowIndexByRecordIndex(int recordIndex, bool makeVisible) override;
     QString DisplayText(int recordIndex, int itemIndex) const override;
+    Variant Value(int recordIndex, int itemIndex) const override;
     int GroupingItemCount() const override;
     int GroupingItemIndex(int level) const override;
     int ItemGroupIndex(int itemIndex) const override;
@@ -114,6 +115,9 @@ public:
     TkvDataItem ItemByID(int id) const override;
     QString ItemCaption(TkvDataItem item) const override;
     QString ItemFieldName(TkvDataItem item) const override;
+    //! The view's cell editor is open: the record set's update asks it for its value.
+    bool IsWritingEditorValue() const override;
+    void PostEditorValue() override;
 
 private:
     void HandleUpdate(const TkvUpdateControlInfo &info);

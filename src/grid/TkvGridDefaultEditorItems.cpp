@@ -7,7 +7,7 @@ namespace kestrum {
 
 namespace {
 
-constexpr std::array<std::pair<TkvGridEditorItemKind, const char *>, 9> ClassNames{{
+constexpr std::array<std::pair<TkvGridEditorItemKind, const char *>, 11> ClassNames{{
     {TkvGridEditorItemKind::Mask, "TkvEditRepositoryMaskItem"},
     {TkvGridEditorItemKind::Currency, "TkvEditRepositoryCurrencyItem"},
     {TkvGridEditorItemKind::Date, "TkvEditRepositoryDateItem"},
@@ -17,6 +17,8 @@ constexpr std::array<std::pair<TkvGridEditorItemKind, const char *>, 9> ClassNam
     {TkvGridEditorItemKind::Image, "TkvEditRepositoryImageItem"},
     {TkvGridEditorItemKind::Blob, "TkvEditRepositoryBlobItem"},
     {TkvGridEditorItemKind::LookupComboBox, "TkvEditRepositoryLookupComboBoxItem"},
+    {TkvGridEditorItemKind::Calc, "TkvEditRepositoryCalcItem"},
+    {TkvGridEditorItemKind::Text, "TkvEditRepositoryTextItem"},
 }};
 
 } // namespace

@@ -19,6 +19,8 @@ enum class TkvGridEditorItemKind : std::uint8_t {
     Image,
     Blob,
     LookupComboBox,
+    Calc, //!< the calculator edit (not a default of any field type)
+    Text, //!< the plain text edit (not a default of any field type)
 };
 
 //! The class name of the editor repository item of a kind ("TkvEditRepositoryMaskItem", ...).

@@ -4,6 +4,7 @@
 // summaries, focus and selection, and the item bookkeeping that columns
 // trigger. The view owns one; the record-set controller is reached through
 // an adapter, and tests drive the grid with a small table of their own.
+#include "core/Variant.h"
 #include "grid/TkvGridTypes.h"
 
 #include <QString>
@@ -100,6 +101,11 @@ public:
     //! The row showing the record, -1 when none; makeVisible expands collapsed groups.
     virtual int GetRowIndexByRecordIndex(int recordIndex, bool makeVisible) = 0;
     virtual QString DisplayText(int recordIndex, int itemIndex) const = 0;
+    //! The stored value; Empty when the source keeps only texts.
+    virtual Variant Value(int recordIndex, int itemIndex) const
+    {
+        return (void)recordIndex, (void)itemIndex, Variant();
+    }
 
     // Grouping.
     virtual int GroupingItemCount() const = 0;

@@ -1,7 +1,9 @@
 #include "grid/TkvGridSite.h"
 
+#include "editors/CustomEdit.h"
 #include "grid/TkvGridCellText.h"
 #include "grid/TkvGridCustomizationForm.h"
+#include "grid/TkvGridEditingController.h"
 #include "grid/TkvGridFilterDialogs.h"
 #include "grid/TkvGridFilterDropDown.h"
 #include "grid/TkvGridFilterPopup.h"
@@ -12,6 +14,7 @@
 
 #include <QApplication>
 #include <QHelpEvent>
+#include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
@@ -26,6 +29,8 @@ TkvGridSite::TkvGridSite(QWidget *parent) : QWidget(parent)
     setFocusPolicy(Qt::StrongFocus);
     setAttribute(Qt::WA_OpaquePaintEvent);
     setMouseTracking(true); // the sizing cursor shows over a sizing edge
+    // An input method composes text for the focused cell (its editor opens on the first event).
+    setAttribute(Qt::WA_InputMethodEnabled);
     FDragScrollTimer.setInterval(TkvGridTableController::DragScrollInterval);
     connect(&FDragScrollTimer, &QTimer::timeout, this, [this] { DragScrollTick(); });
 }
@@ -40,9 +45,11 @@ void TkvGridSite::SetGridView(TkvGridTableView *view)
         FGridView->Controller().SetWindowFactory(nullptr);
         FGridView->Controller().FilterDialogs().ShowColumnFilterDialog = nullptr;
         FGridView->Controller().FilterDialogs().ShowFilterBuilderDialog = nullptr;
+        FGridView->Controller().EditingController().SetSite(nullptr);
     }
     FGridView = view;
     if (view) {
+        view->Controller().EditingController().SetSite(this);
         view->OnWaitCursor = [](bool busy) {
             if (busy)
                 QApplication::setOverrideCursor(Qt::WaitCursor);
@@ -230,6 +237,31 @@ void TkvGridSite::keyPressEvent(QKeyEvent *event)
         QWidget::keyPressEvent(event);
 }
 
+void TkvGridSite::inputMethodEvent(QInputMethodEvent *event)
+{
+    if (!FGridView || (event->commitString().isEmpty() && event->preeditString().isEmpty())) {
+        event->ignore();
+        return;
+    }
+    TkvGridTableController &controller = FGridView->Controller();
+    TkvGridEditingController &editing = controller.EditingController();
+    bool open = false;
+    Guarded([&] {
+        TkvUpdateLock lock(*FGridView);
+        open = editing.FocusedRowKeyDown(TkvGridKey::F2, {});
+    });
+    TkvCustomEdit *edit = editing.Edit();
+    if (!open || !edit || !edit->InnerWidget()) {
+        event->ignore();
+        return;
+    }
+    // The editor has the focus now: this and the rest of the composition go to it.
+    QInputMethodEvent forwarded(event->preeditString(), event->attributes());
+    forwarded.setCommitString(event->commitString(), event->replacementStart(), event->replacementLength());
+    QCoreApplication::sendEvent(edit->InnerWidget(), &forwarded);
+    event->accept();
+}
+
 void TkvGridSite::Press(QMouseEvent *event, bool doubleClick)
 {
     if (!FGridView)
@@ -237,6 +269,11 @@ void TkvGridSite::Press(QMouseEvent *event, bool doubleClick)
     // The site takes the keyboard focus before the controller sees the press.
     if (!doubleClick)
         setFocus(Qt::MouseFocusReason);
+    // A cell editor that refused to be left (its text does not validate)
+    // keeps the focus; the press goes no further.
+    const TkvCustomEdit *edit = FGridView->Controller().EditingController().Edit();
+    if (!doubleClick && edit && edit->Focused())
+        return;
     const TkvGridMouseButton button = event->button() == Qt::RightButton    ? TkvGridMouseButton::Right
                                       : event->button() == Qt::MiddleButton ? TkvGridMouseButton::Middle
                                                                             : TkvGridMouseButton::Left;
@@ -343,8 +380,10 @@ void TkvGridSite::focusInEvent(QFocusEvent *event)
 void TkvGridSite::focusOutEvent(QFocusEvent *event)
 {
     QWidget::focusOutEvent(event);
-    // The filter drop-down's popup takes the focus while it is open: that is no loss.
-    if (FGridView && event->reason() != Qt::PopupFocusReason) {
+    // The filter drop-down's popup takes the focus while it is open: that is no loss;
+    // nor is the focus going into the cell editor, which stays within the grid.
+    const QWidget *next = QApplication::focusWidget();
+    if (FGridView && event->reason() != Qt::PopupFocusReason && !(next && isAncestorOf(next))) {
         FGridView->SetFocused(false);
         // Losing the focus loses the mouse: a header action in progress ends.
         FGridView->Controller().CancelHeaderAction();

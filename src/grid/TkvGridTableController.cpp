@@ -1,5 +1,7 @@
 #include "grid/TkvGridTableController.h"
 
+#include "grid/TkvGridEditingController.h"
+
 #include "grid/TkvGridTableView.h"
 #include "grid/TkvGridTableViewInfo.h"
 
@@ -22,6 +24,9 @@ void TkvGridTableController::SetFocusedItem(TkvCustomGridTableItem *item)
         MakeFocusedRowVisible();
         return;
     }
+    // An editor open on the old cell writes its value first.
+    if (FEditingController->IsEditing() && FEditingController->EditingItem() != item)
+        FEditingController->CloseCellEditor(true);
     TkvCustomGridTableItem *previous = FFocusedItem;
     FFocusedItem = item;
     // Typing searched in the old column.
@@ -55,6 +60,7 @@ void TkvGridTableController::SetFocusedItem(TkvCustomGridTableItem *item)
 
 void TkvGridTableController::ItemRemoved(TkvCustomGridTableItem *item)
 {
+    FEditingController->ItemRemoving(item);
     if (FFocusedItem == item)
         FFocusedItem = nullptr;
     if (item && (item == static_cast<TkvCustomGridTableItem *>(FDragColumn) ||
@@ -89,6 +95,7 @@ void TkvGridTableController::SetTopRowIndex(int rowIndex)
     if (viewInfo.IsCalculated() && !viewInfo.IsCalculating()) {
         viewInfo.CalculateRows();
         FGridView->Invalidate(viewInfo.RowsAreaBounds());
+        FEditingController->UpdateEditorBounds();
     }
     if (FGridView->OnScrollBarsChanged)
         FGridView->OnScrollBarsChanged();
@@ -155,6 +162,8 @@ void TkvGridTableController::MouseDown(TkvGridMouseButton button, const QPoint &
 {
     TkvUpdateLock lock(*FGridView);
     FDoubleClick = doubleClick;
+    // Any press stops a delayed activation of the editor.
+    FEditingController->CancelDelayedActivation();
     // A second button going down ends a header action without effect.
     if (FHeaderState != TkvGridHeaderState::None)
         CancelHeaderAction();
@@ -190,7 +199,8 @@ void TkvGridTableController::MouseDown(TkvGridMouseButton button, const QPoint &
             break;
         if (doubleClick && record->Expandable())
             record->SetExpanded(!record->Expanded());
-        else if (hit.Kind == TkvGridHitKind::Cell && hit.Column && record->HasCells())
+        else if (hit.Kind == TkvGridHitKind::Cell && hit.Column && record->HasCells() &&
+                 !FEditingController->IsErrorOnExit())
             SetFocusedItem(hit.Column);
         if (FGridView->OptionsSelection().MultiSelect() && FocusedRowIndex() == rowIndex)
             SelectOnPress(rowIndex, shift);
@@ -254,8 +264,37 @@ void TkvGridTableController::SelectOnPress(int rowIndex, TkvGridShiftState shift
     }
 }
 
+bool TkvGridTableController::IsCellEditorOpen() const
+{
+    return FEditingController->IsEditing();
+}
+
+void TkvGridTableController::PostCellValue()
+{
+    FEditingController->PostCellValue();
+}
+
+void TkvGridTableController::ShowCellEditor()
+{
+    FEditingController->ShowEditAndActivate(FFocusedItem);
+}
+
+void TkvGridTableController::ShowEditorOnMouseUp(TkvGridColumn *column, const QPoint &point,
+                                                 bool cellWasFocused)
+{
+    if (FGridView->OptionsBehavior().ImmediateEditor())
+        FEditingController->ShowEditByMouse(column, {}, point, false);
+    else if (cellWasFocused && !FDoubleClick)
+        FEditingController->StartDelayedActivation(column);
+}
+
 void TkvGridTableController::MouseUp(TkvGridMouseButton button, const QPoint &point, TkvGridShiftState shift)
 {
+    if (button == TkvGridMouseButton::Left && FHeaderState == TkvGridHeaderState::None) {
+        const TkvGridHitTest hit = FGridView->ViewInfo().HitTest(point);
+        if (hit.Kind == TkvGridHitKind::Cell && hit.Column && hit.RowIndex == FocusedRowIndex())
+            FEditingController->CellMouseUp(hit.Column, point, shift, FDoubleClick);
+    }
     if (button == TkvGridMouseButton::Left && FHeaderState != TkvGridHeaderState::None &&
         FHeaderState != TkvGridHeaderState::DropDown)
         HeaderMouseUp(point, shift);

@@ -21,6 +21,7 @@ class TkvGridTableView;
 class TkvCustomGridTableItem;
 class TkvGridColumn;
 class TkvGridFilterDropDown;
+class TkvGridEditingController;
 
 //! Holds the view's updates for one input step, so its changes reach the screen once.
 class TkvUpdateLock {
@@ -59,6 +60,8 @@ public:
     TkvGridTableController &operator=(const TkvGridTableController &) = delete;
 
     TkvGridTableView &GridView() const { return *FGridView; }
+    //! The in-place editing of the view's cells.
+    TkvGridEditingController &EditingController() const { return *FEditingController; }
 
     // Focus.
     TkvCustomGridTableItem *FocusedItem() const { return FFocusedItem; }
@@ -119,20 +122,16 @@ public:
     //! The next character is dropped (set after Ctrl+Space toggled a selection).
     bool SuppressNextCharacter() const { return FSuppressNextCharacter; }
 
-    // Cell editor call points. The in-place editing controller overrides these; until one is
-    // attached there is no cell editor and they do nothing.
+    // Cell editor call points, answered by the in-place editing controller.
     //! An in-place editor is open.
-    virtual bool IsCellEditorOpen() const { return false; }
+    virtual bool IsCellEditorOpen() const;
     //! The open editor writes its pending value into the record; a validation error raises.
-    virtual void PostCellValue() {}
+    virtual void PostCellValue();
     //! Opens the editor on the focused cell (a new record keeps the editor open).
-    virtual void ShowCellEditor() {}
+    virtual void ShowCellEditor();
     //! A left release without Shift or Ctrl on the focused data cell that OnCellClick left
     //! unhandled: opens the editor at once (ImmediateEditor) or starts the delayed activation.
-    virtual void ShowEditorOnMouseUp(TkvGridColumn *column, const QPoint &point, bool cellWasFocused)
-    {
-        (void)column, (void)point, (void)cellWasFocused;
-    }
+    virtual void ShowEditorOnMouseUp(TkvGridColumn *column, const QPoint &point, bool cellWasFocused);
 
     // Moves.
     bool FocusNextRow(int fromRowIndex, bool forward);
@@ -255,6 +254,7 @@ private:
     void SelectOnPress(int rowIndex, TkvGridShiftState shift);
 
     TkvGridTableView *FGridView;
+    std::unique_ptr<TkvGridEditingController> FEditingController;
     TkvCustomGridTableItem *FFocusedItem = nullptr;
     int FTopRowIndex = 0;
     int FLeftPos = 0;

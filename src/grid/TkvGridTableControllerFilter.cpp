@@ -3,6 +3,7 @@
 // open), the filter box buttons, and the customization form that header
 // drags use as a container.
 #include "filter/DataFilterCriteria.h"
+#include "grid/TkvGridEditingController.h"
 #include "grid/TkvGridFilterDropDown.h"
 #include "grid/TkvGridTableController.h"
 #include "grid/TkvGridTableView.h"
@@ -16,7 +17,8 @@ constexpr int CustomizationFormHeight = 300;
 
 } // namespace
 
-TkvGridTableController::TkvGridTableController(TkvGridTableView *view) : FGridView(view)
+TkvGridTableController::TkvGridTableController(TkvGridTableView *view)
+    : FGridView(view), FEditingController(std::make_unique<TkvGridEditingController>(view))
 {
 }
 

@@ -3,6 +3,7 @@
 // and then the selection follows the move. Also the row and cell moves
 // those stages use, new records, deleting with confirmation and leaving
 // the grid.
+#include "grid/TkvGridEditingController.h"
 #include "grid/TkvGridTableController.h"
 
 #include "grid/TkvGridTableView.h"
@@ -363,7 +364,8 @@ bool TkvGridTableController::KeyPress(QChar character)
         return true;
     }
     // Otherwise the character belongs to the focused row, which opens the cell editor with it.
-    return false;
+    TkvUpdateLock lock(*FGridView);
+    return FEditingController->FocusedRowKeyPress(character);
 }
 
 // ---------------------------------------------------------------------------
@@ -518,6 +520,10 @@ bool TkvGridTableController::KeyDown(TkvGridKey key, TkvGridShiftState shift)
     bool consumed = IncSearchKeyDown(key, shift);
     if (!consumed)
         consumed = NewItemRowKeyDown(key);
+    // The focused row's keys: Enter and F2 open the cell editor (not for an Enter the editor
+    // handed back), the others expand and collapse.
+    if (!consumed)
+        consumed = FEditingController->FocusedRowKeyDown(key, shift);
     if (!consumed)
         if (TkvCustomGridRecord *record = FGridView->ViewData().Records(FocusedRowIndex()))
             consumed = record->KeyDown(key, shift);

@@ -1,5 +1,7 @@
 #include "grid/TkvGridTableView.h"
 
+#include "grid/TkvGridEditingController.h"
+
 #include "grid/TkvGrid.h"
 #include "grid/TkvGridDataControllerSource.h"
 #include "grid/TkvGridLookAndFeelPainter.h"
@@ -408,6 +410,9 @@ void TkvGridTableView::ExecuteChange(const TkvGridChange &change)
         Invalidate(change.ViewRect);
         break;
     }
+    // An open cell editor follows its cell through every new layout and scroll.
+    if (change.Kind != TkvGridChangeKind::View)
+        FController->EditingController().UpdateEditorBounds();
     if (OnChangeExecuted)
         OnChangeExecuted(change);
 }
@@ -441,6 +446,7 @@ void TkvGridTableView::SourceDataChanged()
     FViewData->Rebuild();
     FViewInfoCache->Resize(FViewData->RecordCount());
     DataChanged();
+    FController->EditingController().RefreshEditor();
 }
 
 void TkvGridTableView::OptionsChanged()
@@ -456,6 +462,7 @@ void TkvGridTableView::SourceLayoutChanged()
 {
     FViewData->Refresh();
     SizeChanged();
+    FController->EditingController().RefreshEditor();
 }
 
 void TkvGridTableView::SourceFocusedRecordChanged(int previousRowIndex, int newRowIndex,
@@ -464,6 +471,17 @@ void TkvGridTableView::SourceFocusedRecordChanged(int previousRowIndex, int newR
     // A Shift range starts from the first row focused after the anchor was lost.
     if (DataController().SelectionAnchor() < 0 && newRowIndex >= 0)
         DataController().SetSelectionAnchor(newRowIndex);
+    // The editor's value went to its record before the focus moved (the
+    // record set asks for it before posting); the editor closes with the move.
+    TkvGridEditingController &editing = FController->EditingController();
+    if (editing.IsEditing() && !OptionsBehavior().AlwaysShowEditor()) {
+        try {
+            editing.CloseCellEditor(true);
+        } catch (const std::exception &) {
+            // A text that does not validate has no record to go to any more.
+            editing.CloseCellEditor(false);
+        }
+    }
     TkvGridChange change;
     change.Kind = TkvGridChangeKind::FocusedRecord;
     change.RowIndex = newRowIndex;
@@ -501,6 +519,7 @@ void TkvGridTableView::SourceUpdateRecord(int recordIndex)
         RecordChanged(rowIndex);
     else
         LayoutChanged();
+    FController->EditingController().RefreshEditor();
 }
 
 std::unique_ptr<TkvGridRowSource> TkvGridTableView::CreateDataController()

@@ -36,6 +36,7 @@ class TkvDataSummary;
 class TkvGridDataControllerSource;
 class TkvDataFilterCriteria;
 class TkvGridDBDataController;
+class TkvCustomEdit;
 
 class TkvCustomGridView {
 public:
@@ -269,6 +270,13 @@ public:
     std::function<void(TkvGridTableView *)> OnDblClick;
     //! The view's navigator buttons (shown with OptionsView.Navigator); they act on this view.
     TkvNavigatorControlButtons &NavigatorButtons() const { return *FNavigatorButtons; }
+    //! Before a cell editor opens; the handler may clear allow.
+    std::function<void(TkvGridTableView *, TkvCustomGridTableItem *, bool &allow)> OnEditing;
+    //! A cell editor was prepared for the item and is about to be shown.
+    std::function<void(TkvGridTableView *, TkvCustomGridTableItem *, TkvCustomEdit *)> OnInitEdit;
+    //! The cell editor's text, and its value, changed.
+    std::function<void(TkvGridTableView *, TkvCustomGridTableItem *)> OnEditChanged;
+    std::function<void(TkvGridTableView *, TkvCustomGridTableItem *)> OnEditValueChanged;
     //! Shows (true) and restores (false) the hourglass cursor around long work; set by the site.
     std::function<void(bool)> OnWaitCursor;
 

@@ -114,6 +114,13 @@ QString TkvCustomGridRecord::DisplayText(int itemIndex) const
     return source.DisplayText(FRowInfo.RecordIndex, itemIndex);
 }
 
+Variant TkvCustomGridRecord::Value(int itemIndex) const
+{
+    if (itemIndex < 0 || (FRowInfo.RecordIndex < 0 && !IsNewItemRecord()))
+        return Variant();
+    return FViewData->DataController().Value(FRowInfo.RecordIndex, itemIndex);
+}
+
 bool TkvCustomGridRecord::KeyDown(TkvGridKey key, TkvGridShiftState)
 {
     if (!Expandable())

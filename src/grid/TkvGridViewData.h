@@ -83,6 +83,8 @@ public:
     //! The nearest row above with a smaller level; none for level 0.
     TkvCustomGridRecord *ParentRecord() const;
     QString DisplayText(int itemIndex) const;
+    //! The stored value of a data row for an item (Empty when unknown).
+    Variant Value(int itemIndex) const;
 
     //! Keys handed to the focused row first; true when consumed.
     virtual bool KeyDown(TkvGridKey key, TkvGridShiftState shift);
