@@ -70,6 +70,10 @@ TkvCustomEditProperties *TkvGridFilterLink::ItemProperties(int index) const
     const TkvGridColumn *column = Column(index);
     if (!column)
         return nullptr;
+    // The column's own editor properties, so a value editor in the dialogs
+    // is the kind of editor the column's cells use, with its settings.
+    if (TkvCustomEditProperties *own = column->GetProperties())
+        return own;
     if (FProperties.size() < std::size_t(FView.ColumnCount()))
         FProperties.resize(std::size_t(FView.ColumnCount()));
     auto &[kind, properties] = FProperties[std::size_t(index)];

@@ -228,4 +228,7 @@ TEST_F(GridFilterDialogTest, TheLinkOffersTheColumnsWithTheirEditorsAndTypes)
     EXPECT_NE(dynamic_cast<TkvMaskEditProperties *>(link.ItemProperties(1)), nullptr);
     EXPECT_EQ(link.IndexOfItemLink(link.ItemLink(2)), 2);
     EXPECT_EQ(&link.Criteria(), Filter);
+    // The dialogs edit values with the editor the column's cells use.
+    for (int index = 0; index < link.ItemCount(); ++index)
+        EXPECT_EQ(link.ItemProperties(index), View->Columns(index)->GetProperties()) << index;
 }

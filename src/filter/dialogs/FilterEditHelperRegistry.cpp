@@ -1,6 +1,7 @@
 #include "filter/dialogs/FilterEditHelperRegistry.h"
 
 #include "editors/CalcEdit.h"
+#include "editors/CurrencyEditProperties.h"
 #include "editors/DateEditProperties.h"
 #include "editors/MaskEditProperties.h"
 #include "editors/TextEditProperties.h"
@@ -89,6 +90,9 @@ void RegisterStandardFilterEditHelpers(TkvFilterEditHelperRegistry &registry)
     registry.Register<TkvCustomCalcEditProperties, TkvCustomPopupEditProperties>(
         std::make_shared<TkvFilterCalcEditHelper>());
     registry.RegisterClass<TkvCalcEditProperties, TkvCustomCalcEditProperties>();
+    registry.Register<TkvCustomCurrencyEditProperties, TkvCustomTextEditProperties>(
+        std::make_shared<TkvFilterCurrencyEditHelper>());
+    registry.RegisterClass<TkvCurrencyEditProperties, TkvCustomCurrencyEditProperties>();
     registry.Register<TkvCustomDateEditProperties, TkvCustomPopupEditProperties>(
         std::make_shared<TkvFilterDateEditHelper>());
     registry.RegisterClass<TkvDateEditProperties, TkvCustomDateEditProperties>();

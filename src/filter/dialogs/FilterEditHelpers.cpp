@@ -1,6 +1,8 @@
 #include "filter/dialogs/FilterEditHelpers.h"
 
 #include "editors/CalcEdit.h"
+#include "editors/CurrencyEdit.h"
+#include "editors/CurrencyEditProperties.h"
 #include "editors/DateEdit.h"
 #include "editors/MaskEdit.h"
 #include "editors/Memo.h"
@@ -148,6 +150,39 @@ void TkvFilterCalcEditHelper::InitializeProperties(TkvCustomEditProperties &targ
     if (const auto *from = dynamic_cast<const TkvCustomCalcEditProperties *>(&source))
         calc->SetPrecision(from->Precision());
     calc->SetQuickClose(true);
+}
+
+// ---- currency edit ----
+
+TkvFilterDialogOperators TkvFilterCurrencyEditHelper::SupportedOperators(const TkvCustomEditProperties &,
+                                                                         TkvFilterOperatorSet set) const
+{
+    return WithBuilderRanges(ComparisonsAndBlanks, set);
+}
+
+std::unique_ptr<TkvCustomEdit> TkvFilterCurrencyEditHelper::CreateEdit(QWidget *parent) const
+{
+    return std::make_unique<TkvFilterValueEdit<TkvCurrencyEdit>>(parent);
+}
+
+void TkvFilterCurrencyEditHelper::InitializeProperties(TkvCustomEditProperties &target,
+                                                       const TkvCustomEditProperties &source) const
+{
+    TkvFilterTextEditHelper::InitializeProperties(target, source);
+    auto *currency = dynamic_cast<TkvCustomCurrencyEditProperties *>(&target);
+    if (!currency)
+        return;
+    if (const auto *from = dynamic_cast<const TkvCustomCurrencyEditProperties *>(&source)) {
+        currency->SetDecimalPlaces(from->DecimalPlaces());
+        currency->SetUseThousandSeparator(from->UseThousandSeparator());
+        if (from->IsDisplayFormatStored())
+            currency->SetDisplayFormat(from->DisplayFormat());
+    }
+    // A filter value may lie outside the column's own range, and may be blank.
+    currency->SetMinValue(0);
+    currency->SetMaxValue(0);
+    currency->SetNullable(true);
+    currency->SetNullString(QString());
 }
 
 // ---- date edit ----

@@ -88,6 +88,18 @@ protected:
                               const TkvCustomEditProperties &source) const override;
 };
 
+//! Currency edit: comparisons and blank tests, with no bounds and Null allowed.
+class TkvFilterCurrencyEditHelper : public TkvFilterTextEditHelper {
+public:
+    TkvFilterDialogOperators SupportedOperators(const TkvCustomEditProperties &properties,
+                                                TkvFilterOperatorSet set) const override;
+
+protected:
+    std::unique_ptr<TkvCustomEdit> CreateEdit(QWidget *parent) const override;
+    void InitializeProperties(TkvCustomEditProperties &target,
+                              const TkvCustomEditProperties &source) const override;
+};
+
 //! Date edit: comparisons and blank tests; the builder adds the periods.
 class TkvFilterDateEditHelper : public TkvFilterTextEditHelper {
 public:

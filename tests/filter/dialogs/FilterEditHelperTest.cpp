@@ -2,6 +2,8 @@
 // each offers, the value editors they make and the wildcard rule on them.
 #include "core/DateTime.h"
 #include "editors/CalcEdit.h"
+#include "editors/CurrencyEdit.h"
+#include "editors/CurrencyEditProperties.h"
 #include "editors/DateEdit.h"
 #include "editors/MaskEdit.h"
 #include "editors/Memo.h"
@@ -164,6 +166,35 @@ TEST(FilterEditHelpers, ValuesGoInAndComeOutWithTheirText)
     editor.GetValue(value, text);
     EXPECT_TRUE(value.isNull());
     EXPECT_TRUE(text.isEmpty());
+}
+
+TEST(FilterEditHelpers, CurrencyColumnsFilterByComparisonsWithoutTheColumnsBounds)
+{
+    TkvCurrencyEditProperties column;
+    column.SetDecimalPlaces(3);
+    column.SetMinValue(1);
+    column.SetMaxValue(100);
+    column.SetNullable(false);
+    const TkvCustomFilterEditHelper *helper = FindFilterEditHelper(column);
+    ASSERT_TRUE(helper && typeid(*helper) == typeid(TkvFilterCurrencyEditHelper));
+    EXPECT_EQ(Codes(helper->SupportedOperators(column, TkvFilterOperatorSet::fosDialog)), "1,2,3,4,5,6,9,10");
+    auto edit = helper->CreateValueEdit(column, nullptr);
+    auto *currency = dynamic_cast<TkvCurrencyEdit *>(edit.get());
+    ASSERT_NE(currency, nullptr);
+    const TkvCurrencyEditProperties &properties = currency->Properties();
+    EXPECT_EQ(properties.DecimalPlaces(), 3);
+    EXPECT_TRUE(properties.Nullable());
+    EXPECT_TRUE(properties.NullString().isEmpty());
+    // A filter for amounts above the column's own maximum must be possible.
+    TkvFilterHelperValueEditor editor(*helper, *edit);
+    editor.SetValue(Variant(2500.5));
+    Variant value;
+    QString text;
+    editor.GetValue(value, text);
+    EXPECT_DOUBLE_EQ(value.toDouble(), 2500.5);
+    editor.SetValue(Variant::null());
+    editor.GetValue(value, text);
+    EXPECT_TRUE(value.isNull());
 }
 
 //! Types text into an editor as the keyboard would.
