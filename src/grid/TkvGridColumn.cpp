@@ -350,7 +350,9 @@ int TkvCustomGridTableItem::CalculateBestFitWidth() const
             ++measured;
         }
     }
-    contentWidth += EditorSupport(EffectiveEditorItem()).ButtonsWidth;
+    // Buttons take room from the text only in cells that show them.
+    if (ShowEditButtons(true))
+        contentWidth += EditorSupport(EffectiveEditorItem()).ButtonsWidth;
     if (contentWidth > 0)
         contentWidth += 2;
     // The cell's text offsets and its grid line.

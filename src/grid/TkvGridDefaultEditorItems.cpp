@@ -97,6 +97,12 @@ TkvGridEditorSupport EditorSupport(TkvGridEditorItemKind kind)
     case TkvGridEditorItemKind::CheckBox:
         support.IncSearch = false;
         break;
+    case TkvGridEditorItemKind::Date:
+    case TkvGridEditorItemKind::Calc:
+    case TkvGridEditorItemKind::LookupComboBox:
+        // One drop-down button, as wide as a scroll bar's arrow.
+        support.ButtonsWidth = EditButtonWidth;
+        break;
     default:
         break;
     }

@@ -40,5 +40,7 @@ struct TkvGridEditorSupport {
     int ButtonsWidth = 0; //!< extra width its buttons take in a cell
 };
 TkvGridEditorSupport EditorSupport(TkvGridEditorItemKind kind);
+//! The width of one edit button drawn in a cell.
+inline constexpr int EditButtonWidth = 17;
 
 } // namespace kestrum

@@ -342,6 +342,9 @@ void TkvGridTablePainter::PaintDataRow(QPainter &painter, const TkvGridRowViewIn
         if (!done) {
             FillBackground(painter, cell.ContentBounds(), cell.Params);
             DrawCellText(painter, cell, cell.TextBounds());
+            if (!cell.EditButtonBounds.isNull())
+                FGridView->LookAndFeelPainter().DrawFilterButton(painter, cell.EditButtonBounds, false,
+                                                                 false);
         }
         painter.setPen(lineColor);
         if (cell.Borders.Right > 0)

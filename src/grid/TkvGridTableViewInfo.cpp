@@ -43,7 +43,10 @@ QRect TkvGridCellViewInfo::ContentBounds() const
 
 QRect TkvGridCellViewInfo::TextBounds() const
 {
-    return ContentBounds().adjusted(TextOffset, TextOffset, -TextOffset, -TextOffset);
+    QRect bounds = ContentBounds().adjusted(TextOffset, TextOffset, -TextOffset, -TextOffset);
+    if (!EditButtonBounds.isNull())
+        bounds.setRight(std::min(bounds.right(), EditButtonBounds.left() - TextOffset - 1));
+    return bounds;
 }
 
 void TkvGridTableViewInfo::Calculate()
@@ -484,7 +487,8 @@ void TkvGridTableViewInfo::SetFilterButtonState(TkvGridHeaderCellViewInfo &cell,
         if (area.Kind != TkvGridHeaderAreaKind::FilterButton)
             continue;
         area.Active = FGridView->DataController().ItemHasFilterCondition(cell.Column->Index());
-        if (controller.FilterDropDownColumn() == cell.Column && controller.FilterDropDownContainer() == container)
+        if (controller.FilterDropDownColumn() == cell.Column &&
+            controller.FilterDropDownContainer() == container)
             area.State = TkvGridCellState::Pressed;
     }
 }

@@ -42,10 +42,11 @@ struct TkvGridCellViewInfo {
     int RowIndex = -1;
     bool Selected = false;    //!< drawn in the selection (or inactive) style
     bool FocusedCell = false; //!< the focused cell of the focused row
+    QRect EditButtonBounds;   //!< the editor's drop-down button, when the cell shows it
 
     //! Bounds minus borders.
     QRect ContentBounds() const;
-    //! Content inset by 2 pixels on every side.
+    //! Content inset by 2 pixels on every side, left of an edit button.
     QRect TextBounds() const;
 };
 

@@ -1,6 +1,7 @@
 // The row half of the table layout: the rows from the top row down the rows
 // area (heights from the cache), each data row's cells made when first asked
 // for, and the row arithmetic that scrolling and paging rely on.
+#include "grid/TkvGridDefaultEditorItems.h"
 #include "grid/TkvGridTableViewInfo.h"
 
 #include "grid/TkvGridLookAndFeelPainter.h"
@@ -441,6 +442,14 @@ void TkvGridTableViewInfo::CalculateRowCells(const TkvGridRowViewInfo &row) cons
         cell.EndEllipsis = options.CellEndEllipsis();
         cell.MultiLine = options.CellAutoHeight() && column->CanAutoHeight();
         cell.FocusedCell = row.Focused && cellSelect && column == focusedItem;
+        if (row.Record && column->ShowEditButtons(row.Focused)) {
+            const int buttonWidth = EditorSupport(column->EffectiveEditorItem()).ButtonsWidth;
+            const QRect content = cell.ContentBounds();
+            // A cell too narrow for the button and some text shows the text.
+            if (buttonWidth > 0 && content.width() > 2 * buttonWidth)
+                cell.EditButtonBounds =
+                    QRect(content.right() - buttonWidth + 1, content.top(), buttonWidth, content.height());
+        }
         if (selection.InvertSelect())
             cell.Selected = rowSelected && !cell.FocusedCell;
         else

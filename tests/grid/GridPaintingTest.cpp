@@ -476,3 +476,41 @@ TEST(GridPainting, BorderStyleFramesTheGridAndPlacesTheViewInside)
     grid.RootLevelStyles().Tab = tab;
     EXPECT_EQ(grid.RootLevel().Styles().Tab, tab);
 }
+
+TEST(GridPainting, EditButtonsShowInTheirCellsAndTakeRoomFromTheText)
+{
+    LedgerGrid grid = MakeLedgerGrid(true, Records());
+    grid.Source().Reload();
+    TkvGridTableView &view = *grid.View;
+    ASSERT_EQ(grid.Date->EffectiveEditorItem(), TkvGridEditorItemKind::Date);
+    const int dateIndex = grid.Date->VisibleIndex();
+    const int plainWidth = grid.Date->CalculateBestFitWidth();
+    view.Controller().SetFocusedRowIndex(1);
+    auto dateCell = [&](int rowIndex) -> const TkvGridCellViewInfo & {
+        const TkvGridTableViewInfo &info = view.ViewInfo();
+        return info.Cells(*info.FindRow(rowIndex))[std::size_t(dateIndex)];
+    };
+    EXPECT_TRUE(dateCell(1).EditButtonBounds.isNull()) << "no buttons by default";
+
+    view.OptionsView().SetShowEditButtons(gsebForFocusedRecord);
+    EXPECT_TRUE(dateCell(0).EditButtonBounds.isNull());
+    const TkvGridCellViewInfo &focused = dateCell(1);
+    ASSERT_FALSE(focused.EditButtonBounds.isNull());
+    EXPECT_EQ(focused.EditButtonBounds.width(), EditButtonWidth);
+    EXPECT_EQ(focused.EditButtonBounds.right(), focused.ContentBounds().right());
+    EXPECT_LT(focused.TextBounds().right(), focused.EditButtonBounds.left());
+    // Text-only columns show no button whatever the option says.
+    EXPECT_TRUE(view.ViewInfo().Cells(*view.ViewInfo().FindRow(1))[0].EditButtonBounds.isNull());
+    // The button face is drawn over the cell's content colour.
+    const QImage image = Paint(view);
+    const QColor face = view.LookAndFeelPainter().HeaderColor();
+    EXPECT_TRUE(HasColour(image, dateCell(1).EditButtonBounds, face));
+    EXPECT_FALSE(HasColour(image, dateCell(0).ContentBounds(), face));
+
+    // Best fit leaves room for the button only while the column shows it.
+    view.OptionsView().SetShowEditButtons(gsebAlways);
+    EXPECT_GT(grid.Date->CalculateBestFitWidth(), plainWidth);
+    grid.Date->Options().SetShowEditButtons(isebNever);
+    EXPECT_EQ(grid.Date->CalculateBestFitWidth(), plainWidth);
+    EXPECT_TRUE(dateCell(1).EditButtonBounds.isNull());
+}
