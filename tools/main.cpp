@@ -2,7 +2,7 @@
 //   kestrum-db init [FILE]   an empty ledger (default Vantorel.mdb)
 //   kestrum-db demo [FILE]   a ledger with a sample household's entries
 //   kestrum-db check [FILE]  whether the ledger can use the file
-#include "LedgerFile.h"
+#include "ledger/LedgerFile.h"
 
 #include "core/Errors.h"
 

@@ -1,6 +1,6 @@
 // Opening a one-million-row ledger table and walking it through the record
 // set, next to a plain SQLite step loop over the same statement.
-#include "LedgerFile.h"
+#include "ledger/LedgerFile.h"
 #include "core/RegionalSettings.h"
 #include "db/DbConnection.h"
 #include "db/DbQuery.h"

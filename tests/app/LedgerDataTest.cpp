@@ -1,7 +1,7 @@
 // Start-up of the data components against real files: the load order, the
 // error boxes when the database cannot be opened, and replace-and-reopen.
 #include "app/LedgerData.h"
-#include "LedgerFile.h"
+#include "ledger/LedgerFile.h"
 #include "core/RegionalSettings.h"
 #include "db/DbDataLink.h"
 #include "db/DbErrors.h"

@@ -1,6 +1,6 @@
 #include "LedgerFileFixture.h"
 
-#include "LedgerFile.h"
+#include "ledger/LedgerFile.h"
 
 #include <sqlite3.h>
 

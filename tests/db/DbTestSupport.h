@@ -1,7 +1,7 @@
 #pragma once
 // Real ledger files in a temporary folder, and a data link that writes down
 // every notification it hears as one string.
-#include "LedgerFile.h"
+#include "ledger/LedgerFile.h"
 #include "core/RegionalSettings.h"
 #include "db/DbConnection.h"
 #include "db/DbDataLink.h"

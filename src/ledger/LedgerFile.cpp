@@ -1,4 +1,4 @@
-#include "LedgerFile.h"
+#include "ledger/LedgerFile.h"
 
 #include "core/Errors.h"
 #include "db/JetFunctions.h"

@@ -1,6 +1,6 @@
 // The kestrum-db command's work: making empty and sample ledgers and
 // checking files, through the functions and through the command itself.
-#include "LedgerFile.h"
+#include "ledger/LedgerFile.h"
 
 #include "core/Errors.h"
 
