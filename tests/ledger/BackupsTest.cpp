@@ -1,0 +1,394 @@
+// Backups of a ledger: rotation, copies that equal their source, failed
+// copies that never push out good ones, restoring with the replaced file
+// kept, the lock that refuses a restore under a running program, and a
+// process killed halfway through a backup.
+#include "ledger/Backups.h"
+#include "ledger/LedgerFile.h"
+#include "ledger/LedgerLock.h"
+
+#include "core/Errors.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+#include <ostream>
+#include <signal.h>
+#include <sqlite3.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+QT_BEGIN_NAMESPACE
+inline void PrintTo(const QString &text, std::ostream *out)
+{
+    *out << '"' << text.toStdString() << '"';
+}
+QT_END_NAMESPACE
+
+namespace kestrum {
+namespace {
+
+std::string Scalar(const QString &path, const char *sql)
+{
+    sqlite3 *db = nullptr;
+    sqlite3_open_v2(path.toUtf8().constData(), &db, SQLITE_OPEN_READWRITE, nullptr);
+    sqlite3_stmt *s = nullptr;
+    std::string result = "<error>";
+    if (sqlite3_prepare_v2(db, sql, -1, &s, nullptr) == SQLITE_OK && sqlite3_step(s) == SQLITE_ROW)
+        result = reinterpret_cast<const char *>(sqlite3_column_text(s, 0));
+    sqlite3_finalize(s);
+    sqlite3_close(db);
+    return result;
+}
+
+void Exec(const QString &path, const char *sql)
+{
+    sqlite3 *db = nullptr;
+    sqlite3_open_v2(path.toUtf8().constData(), &db, SQLITE_OPEN_READWRITE, nullptr);
+    ASSERT_EQ(sqlite3_exec(db, sql, nullptr, nullptr, nullptr), SQLITE_OK) << sqlite3_errmsg(db);
+    sqlite3_close(db);
+}
+
+//! What the ledger holds, in a form to compare.
+std::string Contents(const QString &path)
+{
+    return Scalar(
+        path,
+        "SELECT (SELECT count(*) || '/' || total(本次进帐) || '/' || group_concat(DISTINCT 进帐人) "
+        "FROM gain) || '|' || "
+        "(SELECT count(*) || '/' || total(消费金额) || '/' || group_concat(DISTINCT 消费者) FROM expen)");
+}
+
+QByteArray Bytes(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+}
+
+//! Overwrites a few pages in the middle of the file, as a failing disk would.
+void Damage(const QString &path)
+{
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+    const qint64 pages = file.size() / 4096;
+    ASSERT_GT(pages, 8);
+    ASSERT_TRUE(file.seek(pages / 2 * 4096));
+    file.write(QByteArray(3 * 4096, 'x'));
+}
+
+QDateTime At(int year, int month, int day, int hour = 12)
+{
+    return QDateTime(QDate(year, month, day), QTime(hour, 0));
+}
+
+class Backups : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(FDir.isValid());
+        FLedger = FDir.filePath("Vantorel.mdb");
+        CreateDemoDatabase(FLedger, 2001, 2026);
+    }
+    QStringList Folder() const { return QDir(BackupFolder(FLedger)).entryList(QDir::Files, QDir::Name); }
+    QStringList Names() const
+    {
+        QStringList names;
+        for (const TBackup &backup : ListBackups(FLedger))
+            names.append(QFileInfo(backup.Path).fileName());
+        return names;
+    }
+    QTemporaryDir FDir;
+    QString FLedger;
+};
+
+TEST(BackupRotation, KeepsTheTenNewestAndTheNewestOfEachOfTwelveMonths)
+{
+    const QDateTime now = At(2027, 1, 20);
+    std::vector<QDateTime> times;
+    // Fifteen backups this month, two a day in its last days.
+    for (int i = 0; i < 15; ++i)
+        times.push_back(At(2027, 1, 20 - i / 2, 8 + i % 2 * 10));
+    // One in each month of the last two years, and a second, older one in November.
+    for (int back = 1; back <= 24; ++back)
+        times.push_back(At(2027, 1, 10).addMonths(-back));
+    times.push_back(At(2026, 11, 2));
+    const std::vector<bool> keep = BackupsToKeep(times, now);
+    ASSERT_EQ(keep.size(), times.size());
+    for (size_t i = 0; i < 15; ++i)
+        EXPECT_EQ(keep[i], i < 10) << times[i].toString().toStdString();
+    // Months February 2026 to December 2026 keep their newest; January 2026 is
+    // thirteen months back.
+    for (int back = 1; back <= 24; ++back)
+        EXPECT_EQ(keep[14 + back], back <= 11) << times[14 + back].toString().toStdString();
+    EXPECT_FALSE(keep.back()) << "an older backup of a month that has a newer one";
+
+    // Fewer than ten, however old, all stay; so does the newest of a month
+    // that has only old-looking backups.
+    const std::vector<QDateTime> few = {At(2010, 5, 1), At(2026, 6, 1), At(2026, 6, 2)};
+    EXPECT_EQ(BackupsToKeep(few, now), (std::vector<bool>{true, true, true}));
+    EXPECT_TRUE(BackupsToKeep({}, now).empty());
+}
+
+TEST_F(Backups, ABackupEqualsItsLedgerPassesTheCheckAndIsNamedByItsTime)
+{
+    Exec(FLedger,
+         "INSERT INTO gain (本次进帐, 进帐时间, 进帐人) VALUES (12.5, '2026-12-09 00:00:00', '红包')");
+    const QString path = MakeBackup(FLedger, At(2026, 12, 9, 23).addSecs(15 * 60));
+    EXPECT_EQ(QFileInfo(path).absolutePath(),
+              QFileInfo(FDir.filePath("Vantorel.backups")).absoluteFilePath());
+    EXPECT_EQ(QFileInfo(path).fileName(), "Vantorel-2026-12-09-231500.mdb");
+    EXPECT_EQ(DatabaseProblem(path, false), QString());
+    EXPECT_EQ(Contents(path), Contents(FLedger));
+    EXPECT_NE(Contents(path).find("红包"), std::string::npos);
+    EXPECT_EQ(Folder(), QStringList{"Vantorel-2026-12-09-231500.mdb"}) << "no temporary file stays";
+    EXPECT_TRUE(HasBackupOn(FLedger, QDate(2026, 12, 9)));
+    EXPECT_FALSE(HasBackupOn(FLedger, QDate(2026, 12, 10)));
+
+    // A second one in the same second takes the next free name.
+    const QString second = MakeBackup(FLedger, At(2026, 12, 9, 23).addSecs(15 * 60));
+    EXPECT_EQ(QFileInfo(second).fileName(), "Vantorel-2026-12-09-231501.mdb");
+    EXPECT_EQ(Contents(second), Contents(path));
+    EXPECT_EQ(Names(), (QStringList{"Vantorel-2026-12-09-231501.mdb", "Vantorel-2026-12-09-231500.mdb"}));
+}
+
+TEST_F(Backups, ListingTakesOnlyThisLedgersBackupNamesNewestFirst)
+{
+    QDir().mkpath(BackupFolder(FLedger));
+    for (const char *name :
+         {"Vantorel-2026-01-02-030405.mdb", "Vantorel-2026-11-02-030405.mdb",
+          "Vantorel-2026-05-02-030405.mdb", "Vantorel-abc123.part", "Vantorel-2026-13-40-999999.mdb",
+          "Other-2026-01-02-030405.mdb", "Vantorel-2026-01-02-030405.mdb.part", "notes.txt"}) {
+        QFile file(QDir(BackupFolder(FLedger)).filePath(name));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    }
+    EXPECT_EQ(Names(), (QStringList{"Vantorel-2026-11-02-030405.mdb", "Vantorel-2026-05-02-030405.mdb",
+                                    "Vantorel-2026-01-02-030405.mdb"}));
+}
+
+TEST_F(Backups, NewBackupsRotateOutOldOnesOnlyAfterTheyArrived)
+{
+    for (int day = 1; day <= 12; ++day)
+        MakeBackup(FLedger, At(2026, 12, day));
+    EXPECT_EQ(Names().size(), 10);
+    EXPECT_EQ(Names().back(), "Vantorel-2026-12-03-120000.mdb");
+    // January: December's newest stays beside the ten of January.
+    for (int day = 1; day <= 10; ++day)
+        MakeBackup(FLedger, At(2027, 1, day));
+    EXPECT_EQ(Names().size(), 11);
+    EXPECT_EQ(Names().back(), "Vantorel-2026-12-12-120000.mdb");
+}
+
+TEST_F(Backups, ADamagedLedgersCopyFailsItsCheckAndEveryOlderBackupStays)
+{
+    for (int day = 1; day <= 10; ++day)
+        MakeBackup(FLedger, At(2026, 11, day));
+    const QStringList before = Names();
+    const QByteArray oldest = Bytes(ListBackups(FLedger).back().Path);
+    Damage(FLedger);
+    ASSERT_NE(DatabaseProblem(FLedger, true), QString());
+    EXPECT_THROW(MakeBackup(FLedger, At(2026, 12, 9)), Exception);
+    EXPECT_EQ(Names(), before) << "the failed copy is gone and rotation did not run";
+    QStringList sorted = before;
+    sorted.sort();
+    EXPECT_EQ(Folder(), sorted) << "no temporary file stays";
+    EXPECT_EQ(Bytes(ListBackups(FLedger).back().Path), oldest);
+    EXPECT_EQ(NewestGoodBackup(FLedger).Path, ListBackups(FLedger).front().Path);
+}
+
+TEST_F(Backups, ProblemsNameMissingJunkEmptyAndDamagedFiles)
+{
+    EXPECT_EQ(DatabaseProblem(FLedger, true), QString());
+    EXPECT_EQ(DatabaseProblem(FLedger, false), QString());
+    EXPECT_NE(DatabaseProblem(FDir.filePath("missing.mdb"), true), QString());
+    EXPECT_FALSE(QFile::exists(FDir.filePath("missing.mdb"))) << "a check never makes a file";
+    QFile empty(FDir.filePath("empty.mdb"));
+    ASSERT_TRUE(empty.open(QIODevice::WriteOnly));
+    empty.close();
+    EXPECT_NE(DatabaseProblem(empty.fileName(), true), QString()) << "an empty file holds no ledger";
+    QFile junk(FDir.filePath("junk.mdb"));
+    ASSERT_TRUE(junk.open(QIODevice::WriteOnly));
+    junk.write(QByteArray(8192, 'j'));
+    junk.close();
+    EXPECT_NE(DatabaseProblem(junk.fileName(), true), QString());
+    Damage(FLedger);
+    EXPECT_NE(DatabaseProblem(FLedger, true), QString());
+    EXPECT_NE(DatabaseProblem(FLedger, false), QString());
+}
+
+TEST_F(Backups, NewestGoodBackupPassesOverADamagedNewerOne)
+{
+    const QString good = MakeBackup(FLedger, At(2026, 12, 1));
+    const QString bad = MakeBackup(FLedger, At(2026, 12, 2));
+    Damage(bad);
+    EXPECT_EQ(NewestGoodBackup(FLedger).Path, good);
+    EXPECT_EQ(NewestGoodBackup(FLedger).Time, At(2026, 12, 1));
+    Damage(good);
+    EXPECT_EQ(NewestGoodBackup(FLedger).Path, QString());
+}
+
+TEST_F(Backups, ChangeSinceTheNewestBackupFollowsTheLedgersWrites)
+{
+    EXPECT_TRUE(ChangedSinceNewestBackup(FLedger)) << "no backup yet";
+    MakeBackup(FLedger, QDateTime::currentDateTime().addSecs(1));
+    EXPECT_FALSE(ChangedSinceNewestBackup(FLedger));
+    QFile::remove(ListBackups(FLedger).front().Path);
+    MakeBackup(FLedger, QDateTime::currentDateTime().addSecs(-120));
+    Exec(FLedger, "DELETE FROM gain WHERE id = 1");
+    EXPECT_TRUE(ChangedSinceNewestBackup(FLedger));
+}
+
+TEST_F(Backups, RestorePutsTheBackupInPlaceAndKeepsTheDamagedFileAndItsJournalAside)
+{
+    const std::string saved = Contents(FLedger);
+    const QString backup = MakeBackup(FLedger, At(2026, 12, 9));
+    Exec(FLedger, "DELETE FROM expen");
+    Damage(FLedger);
+    QFile journal(FLedger + "-journal");
+    ASSERT_TRUE(journal.open(QIODevice::WriteOnly));
+    journal.write("left by a crash");
+    journal.close();
+    const QByteArray damaged = Bytes(FLedger);
+
+    const QString aside = RestoreBackup(backup, FLedger, At(2026, 12, 10, 8), "damaged");
+    EXPECT_EQ(QFileInfo(aside).fileName(), "Vantorel.mdb.damaged-20261210-080000");
+    EXPECT_EQ(Bytes(aside), damaged);
+    EXPECT_EQ(Bytes(aside + "-journal"), "left by a crash");
+    EXPECT_FALSE(QFile::exists(FLedger + "-journal")) << "the old journal must not touch the restored file";
+    EXPECT_EQ(Contents(FLedger), saved);
+    EXPECT_EQ(DatabaseProblem(FLedger, false), QString());
+    EXPECT_TRUE(QFile::exists(backup)) << "the backup itself stays";
+
+    // A second restore in the same second never overwrites the first aside file.
+    const QString again = RestoreBackup(backup, FLedger, At(2026, 12, 10, 8), "damaged");
+    EXPECT_EQ(QFileInfo(again).fileName(), "Vantorel.mdb.damaged-20261210-080000-2");
+    EXPECT_EQ(Bytes(aside), damaged);
+
+    // With no ledger at all the backup simply takes its place.
+    QFile::remove(FLedger);
+    EXPECT_EQ(RestoreBackup(backup, FLedger, At(2026, 12, 10, 9), "damaged"), QString());
+    EXPECT_EQ(Contents(FLedger), saved);
+}
+
+TEST_F(Backups, ABadBackupIsNeverRestored)
+{
+    const QString backup = MakeBackup(FLedger, At(2026, 12, 9));
+    Damage(backup);
+    Exec(FLedger, "DELETE FROM gain WHERE id < 5");
+    const QByteArray ledger = Bytes(FLedger);
+    EXPECT_THROW(RestoreBackup(backup, FLedger, At(2026, 12, 10), "replaced"), Exception);
+    EXPECT_THROW(RestoreBackup(FDir.filePath("nothing.mdb"), FLedger, At(2026, 12, 10), "replaced"),
+                 Exception);
+    EXPECT_EQ(Bytes(FLedger), ledger);
+    EXPECT_EQ(QDir(FDir.path()).entryList(QDir::Files), QStringList{"Vantorel.mdb"})
+        << "nothing put aside, no temporary file";
+}
+
+TEST_F(Backups, LockIsSharedByProgramsAndExclusiveForARestore)
+{
+    TLedgerLock first(FLedger), second(FLedger), restorer(FLedger);
+    ASSERT_TRUE(first.LockShared());
+    ASSERT_TRUE(second.LockShared()) << "two programs may have the ledger open";
+    EXPECT_FALSE(restorer.LockExclusive());
+    EXPECT_FALSE(first.LockExclusive());
+    EXPECT_TRUE(first.Held()) << "a failed upgrade keeps the shared lock";
+    EXPECT_FALSE(first.Exclusive());
+    second.Unlock();
+    EXPECT_FALSE(restorer.LockExclusive()) << "first still holds it";
+    EXPECT_TRUE(first.LockExclusive());
+    EXPECT_FALSE(second.LockShared());
+    EXPECT_TRUE(first.LockShared());
+    EXPECT_TRUE(second.LockShared());
+}
+
+TEST_F(Backups, CommandsBackUpAndRestoreButNeverUnderARunningProgram)
+{
+    const QString tool = QStringLiteral(KESTRUM_DB_TOOL);
+    auto run = [&](const QStringList &arguments, QString *output = nullptr) {
+        QProcess process;
+        process.setWorkingDirectory(FDir.path());
+        process.start(tool, arguments);
+        process.waitForFinished(60000);
+        if (output)
+            *output = QString::fromLocal8Bit(process.readAllStandardOutput()).trimmed();
+        return process.exitCode();
+    };
+    QString printed;
+    ASSERT_EQ(run({"backup"}, &printed), 0);
+    ASSERT_EQ(ListBackups(FLedger).size(), 1u);
+    EXPECT_EQ(QFileInfo(printed), QFileInfo(ListBackups(FLedger).front().Path));
+    const std::string saved = Contents(FLedger);
+    Exec(FLedger, "DELETE FROM gain");
+    const QByteArray changed = Bytes(FLedger);
+
+    // The running program's lock (held by this process) refuses the other process.
+    {
+        TLedgerLock program(FLedger);
+        ASSERT_TRUE(program.LockShared());
+        EXPECT_EQ(run({"restore", printed}), 1);
+        EXPECT_EQ(Bytes(FLedger), changed);
+        EXPECT_EQ(QDir(FDir.path()).entryList({"Vantorel.mdb.*"}, QDir::Files),
+                  QStringList{"Vantorel.mdb.lock"});
+    }
+    EXPECT_EQ(run({"restore", printed, "Vantorel.mdb"}), 0);
+    EXPECT_EQ(Contents(FLedger), saved);
+    const QStringList aside = QDir(FDir.path()).entryList({"Vantorel.mdb.replaced-*"}, QDir::Files);
+    ASSERT_EQ(aside.size(), 1);
+    EXPECT_EQ(Bytes(FDir.filePath(aside.front())), changed);
+    EXPECT_EQ(run({"restore"}), 2);
+    EXPECT_EQ(run({"backup", "missing.mdb"}), 1);
+    EXPECT_FALSE(QFile::exists(FDir.filePath("missing.mdb")));
+}
+
+// A backup process killed between two steps: the ledger is as it was, and
+// what is left in the folder is no backup.
+TEST_F(Backups, AProcessKilledDuringABackupLeavesNoBackupAndTheLedgerIntact)
+{
+    const std::string saved = Contents(FLedger);
+    int ready[2];
+    ASSERT_EQ(::pipe(ready), 0);
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        ::close(ready[0]);
+        ::alarm(60); // never outlives a parent that failed before killing it
+        TBackupOptions options;
+        options.PagesPerStep = 1;
+        int steps = 0;
+        options.OnStep = [&](int remaining, int) {
+            if (++steps == 3 && remaining > 0) {
+                const char byte = 'r';
+                (void)!::write(ready[1], &byte, 1);
+                ::pause(); // killed here, halfway
+            }
+        };
+        try {
+            MakeBackup(FLedger, At(2026, 12, 9), options);
+        } catch (const std::exception &e) {
+            std::fprintf(stderr, "child: %s\n", e.what());
+        }
+        ::_exit(0);
+    }
+    ::close(ready[1]);
+    char byte = 0;
+    ASSERT_EQ(::read(ready[0], &byte, 1), 1) << "the child never got halfway";
+    ::close(ready[0]);
+    ::kill(child, SIGKILL);
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    ASSERT_TRUE(WIFSIGNALED(status));
+
+    EXPECT_TRUE(ListBackups(FLedger).empty());
+    EXPECT_FALSE(Folder().isEmpty()) << "the test should have caught the backup halfway";
+    EXPECT_EQ(DatabaseProblem(FLedger, false), QString());
+    EXPECT_EQ(Contents(FLedger), saved);
+    // The next backup works beside the leftover.
+    const QString path = MakeBackup(FLedger, At(2026, 12, 10));
+    EXPECT_EQ(Contents(path), saved);
+    EXPECT_EQ(Names(), QStringList{"Vantorel-2026-12-10-120000.mdb"});
+}
+
+} // namespace
+} // namespace kestrum
