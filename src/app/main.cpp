@@ -5,6 +5,7 @@
 // any event handler ends in the error box, and the program goes on.
 #include "app/AboutBox.h"
 #include "app/LedgerData.h"
+#include "app/LedgerSafekeeping.h"
 #include "app/MainWindow.h"
 #include "core/RegionalSettings.h"
 #include "ui/ErrorBox.h"
@@ -20,6 +21,8 @@ int main(int argc, char **argv)
     setRegionalSettings(RegionalSettings::fromSystemLocale());
     RegisterFontSubstitutions();
 
+    // Outlives the data components: its close backup runs after they closed.
+    TLedgerSafekeeping safekeeping;
     TLedgerData data;
     TDesktopShell shell;
     TForm1 window(data, shell);

@@ -1,0 +1,121 @@
+#include "app/LedgerSafekeeping.h"
+
+#include "app/LedgerData.h"
+#include "db/DbConnection.h"
+#include "ledger/Backups.h"
+#include "ui/ErrorBox.h"
+#include "ui/MessageBox.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+#include <cstdio>
+
+namespace kestrum {
+
+namespace {
+
+//! Backups run without a window to report to: their failures go to the
+//! standard error stream, and the older backups stay.
+void Report(const std::exception &error)
+{
+    std::fprintf(stderr, "kestrum: backup: %s\n", error.what());
+}
+
+} // namespace
+
+QString TLedgerSafekeeping::DefaultLedgerPath()
+{
+    const QString name = TDbConnection::ConnectionStringValue(
+        QString::fromLatin1(TLedgerData::ConnectionString), QStringLiteral("Data Source"));
+    return QDir::current().absoluteFilePath(name);
+}
+
+TLedgerSafekeeping::TLedgerSafekeeping(const QString &ledgerPath, const QDateTime &now)
+    : FLedgerPath(ledgerPath), FLock(ledgerPath)
+{
+    // Without the side file (a folder without write permission) the program
+    // still runs; only a restore could then not tell that it is open.
+    FLock.LockShared();
+    FHealthy = CheckAndOfferRestore(now);
+    if (FHealthy && !HasBackupOn(FLedgerPath, now.date()))
+        StartBackup(now);
+}
+
+TLedgerSafekeeping::~TLedgerSafekeeping()
+{
+    WaitForStartBackup();
+    // A ledger damaged at start is not copied over good backups' turn; one
+    // that stayed as it was needs no second copy.
+    if (!FHealthy || !QFileInfo(FLedgerPath).isFile() || !ChangedSinceNewestBackup(FLedgerPath))
+        return;
+    try {
+        TBackupOptions options;
+        options.Pause = std::chrono::milliseconds(0); // nobody else is waiting now
+        MakeBackup(FLedgerPath, QDateTime::currentDateTime(), options);
+    } catch (const std::exception &error) {
+        Report(error);
+    }
+}
+
+void TLedgerSafekeeping::WaitForStartBackup()
+{
+    if (FStartBackup.joinable())
+        FStartBackup.join();
+}
+
+void TLedgerSafekeeping::StartBackup(const QDateTime &now)
+{
+    // On a large ledger the copy and its check take seconds: a thread of its
+    // own, with its own connections, keeps the window answering.
+    FStartBackup = std::thread([path = FLedgerPath, now] {
+        try {
+            MakeBackup(path, now);
+        } catch (const std::exception &error) {
+            Report(error);
+        }
+    });
+}
+
+bool TLedgerSafekeeping::CheckAndOfferRestore(const QDateTime &now)
+{
+    const bool missing = !QFileInfo::exists(FLedgerPath);
+    // The quick check reads every page but skips comparing indexes with
+    // their tables: it finds damaged pages at a fraction of a second on a
+    // million entries, which a start can afford.
+    if (!missing && DatabaseProblem(FLedgerPath, true).isEmpty())
+        return true;
+    const TBackup backup = NewestGoodBackup(FLedgerPath);
+    if (backup.Path.isEmpty())
+        return false; // the usual error boxes follow when the data components load
+    const QString name = QFileInfo(FLedgerPath).fileName();
+    const QString when = backup.Time.toString(QStringLiteral("yyyy-MM-dd HH:mm"));
+    TMessageBoxRequest question;
+    question.Caption = ApplicationTitle();
+    question.Icon = miQuestion;
+    question.Buttons = {QStringLiteral("是"), QStringLiteral("否")};
+    question.Text = missing
+                        ? QStringLiteral("找不到账本文件“%1”。要从最近的备份（%2）恢复吗？").arg(name, when)
+                        : QStringLiteral("账本文件“%1”已损坏。要从最近的备份（%2）恢复吗？\n\n"
+                                         "损坏的文件不会删除，它改名为“%1.damaged-…”保留在同一文件夹中。")
+                              .arg(name, when);
+    if (ShowMessageBox(nullptr, question) != 0)
+        return false;
+    if (!FLock.LockExclusive()) {
+        ShowErrorBox(
+            nullptr,
+            QStringLiteral("无法恢复账本：%1。请关闭其他正在使用账本的程序后重新启动。").arg(FLock.Error()));
+        return false;
+    }
+    bool restored = false;
+    try {
+        RestoreBackup(backup.Path, FLedgerPath, now, QStringLiteral("damaged"), &FLock);
+        restored = true;
+    } catch (const std::exception &error) {
+        ShowException(nullptr, error);
+    }
+    FLock.LockShared();
+    return restored;
+}
+
+} // namespace kestrum

@@ -1,0 +1,216 @@
+// The ledger's safekeeping at start and close: the question when the file is
+// damaged or gone, what each answer does, the start backup once a day and
+// the close backup only after a change.
+#include "app/LedgerSafekeeping.h"
+#include "app/LedgerData.h"
+#include "ledger/Backups.h"
+#include "ledger/LedgerFile.h"
+#include "ledger/LedgerLock.h"
+#include "ui/MessageBox.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+
+namespace kestrum {
+namespace {
+
+void Exec(const QString &path, const char *sql)
+{
+    sqlite3 *db = nullptr;
+    sqlite3_open_v2(path.toUtf8().constData(), &db, SQLITE_OPEN_READWRITE, nullptr);
+    ASSERT_EQ(sqlite3_exec(db, sql, nullptr, nullptr, nullptr), SQLITE_OK) << sqlite3_errmsg(db);
+    sqlite3_close(db);
+}
+
+std::string Scalar(const QString &path, const char *sql)
+{
+    sqlite3 *db = nullptr;
+    sqlite3_open_v2(path.toUtf8().constData(), &db, SQLITE_OPEN_READONLY, nullptr);
+    sqlite3_stmt *s = nullptr;
+    std::string result = "<error>";
+    if (sqlite3_prepare_v2(db, sql, -1, &s, nullptr) == SQLITE_OK && sqlite3_step(s) == SQLITE_ROW)
+        result = reinterpret_cast<const char *>(sqlite3_column_text(s, 0));
+    sqlite3_finalize(s);
+    sqlite3_close(db);
+    return result;
+}
+
+void Damage(const QString &path)
+{
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+    const qint64 pages = file.size() / 4096;
+    ASSERT_GT(pages, 8);
+    ASSERT_TRUE(file.seek(pages / 2 * 4096));
+    file.write(QByteArray(3 * 4096, 'x'));
+}
+
+class Safekeeping : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(FDir.isValid());
+        FLedger = FDir.filePath("Vantorel.mdb");
+        CreateDemoDatabase(FLedger, 2020, 2026);
+        FPrevious = SetMessageBoxHook([this](const TMessageBoxRequest &request) {
+            FBoxes.append(request.Text);
+            return FAnswer;
+        });
+    }
+    void TearDown() override { SetMessageBoxHook(FPrevious); }
+
+    QStringList Aside() const { return QDir(FDir.path()).entryList({"Vantorel.mdb.damaged-*"}, QDir::Files); }
+
+    QTemporaryDir FDir;
+    QString FLedger;
+    QStringList FBoxes;
+    int FAnswer = 0;
+    TMessageBoxHook FPrevious;
+};
+
+TEST_F(Safekeeping, TheProgramsLedgerIsTheConnectionsFileInTheWorkingFolder)
+{
+    EXPECT_EQ(QFileInfo(TLedgerSafekeeping::DefaultLedgerPath()),
+              QFileInfo(QDir::current().filePath("Vantorel.mdb")));
+}
+
+TEST_F(Safekeeping, AHealthyLedgerGetsOneBackupAtStartAndOneAtCloseOnlyAfterAChange)
+{
+    // The ledger was last written an hour ago.
+    QFile ledger(FLedger);
+    ASSERT_TRUE(ledger.open(QIODevice::ReadWrite));
+    ASSERT_TRUE(
+        ledger.setFileTime(QDateTime::currentDateTime().addSecs(-3600), QFileDevice::FileModificationTime));
+    ledger.close();
+    const QDateTime start = QDateTime::currentDateTime();
+    {
+        TLedgerSafekeeping keeping(FLedger, start);
+        EXPECT_TRUE(keeping.Healthy());
+        keeping.WaitForStartBackup();
+        ASSERT_EQ(ListBackups(FLedger).size(), 1u);
+        EXPECT_EQ(ListBackups(FLedger).front().Time, start.addMSecs(-start.time().msec()));
+        TLedgerLock restorer(FLedger);
+        EXPECT_FALSE(restorer.LockExclusive()) << "the running program announces the open ledger";
+    }
+    EXPECT_EQ(ListBackups(FLedger).size(), 1u) << "nothing changed, no second copy";
+    EXPECT_TRUE(FBoxes.isEmpty());
+
+    {
+        TLedgerSafekeeping keeping(FLedger, start.addSecs(1));
+        keeping.WaitForStartBackup();
+        EXPECT_EQ(ListBackups(FLedger).size(), 1u) << "today's backup exists";
+        Exec(FLedger, "INSERT INTO gain (本次进帐, 进帐时间) VALUES (7, '2026-12-09 00:00:00')");
+    }
+    ASSERT_EQ(ListBackups(FLedger).size(), 2u) << "the close copies the change";
+    EXPECT_EQ(Scalar(ListBackups(FLedger).front().Path, "SELECT count(*) FROM gain WHERE 本次进帐 = 7"), "1");
+    TLedgerLock restorer(FLedger);
+    EXPECT_TRUE(restorer.LockExclusive()) << "the lock goes with the program";
+}
+
+TEST_F(Safekeeping, YesPutsTheNewestGoodBackupInPlaceAndKeepsTheDamagedFile)
+{
+    const std::string rows = Scalar(FLedger, "SELECT count(*) FROM expen");
+    MakeBackup(FLedger, QDateTime(QDate(2026, 12, 8), QTime(23, 15)));
+    Damage(FLedger);
+    QFile damaged(FLedger);
+    ASSERT_TRUE(damaged.open(QIODevice::ReadOnly));
+    const QByteArray damagedBytes = damaged.readAll();
+    damaged.close();
+
+    FAnswer = 0;
+    {
+        TLedgerSafekeeping keeping(FLedger, QDateTime(QDate(2026, 12, 9), QTime(9, 0)));
+        EXPECT_TRUE(keeping.Healthy());
+        ASSERT_EQ(FBoxes.size(), 1);
+        EXPECT_TRUE(FBoxes.front().startsWith(
+            "账本文件“Vantorel.mdb”已损坏。要从最近的备份（2026-12-08 23:15）恢复吗？"))
+            << FBoxes.front().toStdString();
+        EXPECT_EQ(Scalar(FLedger, "SELECT count(*) FROM expen"), rows);
+        ASSERT_EQ(Aside(), QStringList{"Vantorel.mdb.damaged-20261209-090000"});
+        QFile aside(FDir.filePath(Aside().front()));
+        ASSERT_TRUE(aside.open(QIODevice::ReadOnly));
+        EXPECT_EQ(aside.readAll(), damagedBytes);
+
+        // The data components then open the restored file as usual.
+        const QString saved = QDir::currentPath();
+        QDir::setCurrent(FDir.path());
+        {
+            TLedgerData data;
+            data.Loaded([](const std::exception &error) { ADD_FAILURE() << error.what(); });
+            EXPECT_TRUE(data.ADOQuery2.Active());
+            EXPECT_EQ(std::to_string(data.ADOQuery2.RecordCount()), rows);
+        }
+        QDir::setCurrent(saved);
+        keeping.WaitForStartBackup();
+    }
+    EXPECT_EQ(FBoxes.size(), 1);
+}
+
+TEST_F(Safekeeping, NoLeavesADamagedLedgerAsItIsAndMakesNoBackupOfIt)
+{
+    MakeBackup(FLedger, QDateTime(QDate(2026, 12, 8), QTime(23, 15)));
+    Damage(FLedger);
+    FAnswer = 1;
+    {
+        TLedgerSafekeeping keeping(FLedger, QDateTime(QDate(2026, 12, 9), QTime(9, 0)));
+        EXPECT_FALSE(keeping.Healthy());
+        EXPECT_EQ(FBoxes.size(), 1);
+    }
+    EXPECT_TRUE(Aside().isEmpty());
+    EXPECT_NE(DatabaseProblem(FLedger, true), QString());
+    EXPECT_EQ(ListBackups(FLedger).size(), 1u);
+    EXPECT_EQ(FBoxes.size(), 1);
+}
+
+TEST_F(Safekeeping, WithoutAGoodBackupNothingIsAsked)
+{
+    const QString backup = MakeBackup(FLedger, QDateTime(QDate(2026, 12, 8), QTime(23, 15)));
+    Damage(backup);
+    Damage(FLedger);
+    {
+        TLedgerSafekeeping keeping(FLedger);
+        EXPECT_FALSE(keeping.Healthy());
+    }
+    EXPECT_TRUE(FBoxes.isEmpty());
+    EXPECT_EQ(ListBackups(FLedger).size(), 1u);
+    EXPECT_TRUE(Aside().isEmpty());
+}
+
+TEST_F(Safekeeping, AMissingLedgerIsOfferedItsBackupToo)
+{
+    MakeBackup(FLedger, QDateTime(QDate(2026, 12, 8), QTime(23, 15)));
+    QFile::remove(FLedger);
+    FAnswer = 0;
+    TLedgerSafekeeping keeping(FLedger, QDateTime(QDate(2026, 12, 9), QTime(9, 0)));
+    keeping.WaitForStartBackup();
+    ASSERT_EQ(FBoxes.size(), 1);
+    EXPECT_TRUE(FBoxes.front().startsWith(
+        "找不到账本文件“Vantorel.mdb”。要从最近的备份（2026-12-08 23:15）恢复吗？"));
+    EXPECT_EQ(DatabaseProblem(FLedger, false), QString());
+    EXPECT_TRUE(Aside().isEmpty());
+}
+
+TEST_F(Safekeeping, ARestoreIsRefusedWhileAnotherProgramHasTheLedgerOpen)
+{
+    MakeBackup(FLedger, QDateTime(QDate(2026, 12, 8), QTime(23, 15)));
+    Damage(FLedger);
+    TLedgerLock otherProgram(FLedger);
+    ASSERT_TRUE(otherProgram.LockShared());
+    FAnswer = 0;
+    {
+        TLedgerSafekeeping keeping(FLedger, QDateTime(QDate(2026, 12, 9), QTime(9, 0)));
+        EXPECT_FALSE(keeping.Healthy());
+        ASSERT_EQ(FBoxes.size(), 2);
+        EXPECT_TRUE(FBoxes.back().contains("无法恢复账本")) << FBoxes.back().toStdString();
+    }
+    EXPECT_TRUE(Aside().isEmpty());
+    EXPECT_NE(DatabaseProblem(FLedger, true), QString());
+}
+
+} // namespace
+} // namespace kestrum
