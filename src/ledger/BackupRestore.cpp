@@ -63,8 +63,9 @@ QString RestoreBackup(const QString &backupPath, const QString &ledgerPath, cons
             throw Exception("恢复需要独占账本");
         ownLock.emplace(ledgerPath);
         if (!ownLock->LockExclusive())
-            throw Exception("账本" + Shown(ledgerPath) + "正在使用中（" + ownLock->Error().toStdString() +
-                            "），请先关闭记账程序再恢复");
+            throw Exception(ownLock->Busy()
+                                ? "账本" + Shown(ledgerPath) + "正被记账程序打开，请先关闭程序再恢复"
+                                : "无法锁定账本" + Shown(ledgerPath) + "：" + ownLock->Error().toStdString());
     }
 
     const QString restored = CopyBeside(backupPath, ledgerPath);

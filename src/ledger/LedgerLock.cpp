@@ -39,6 +39,7 @@ bool TLedgerLock::LockExclusive()
 bool TLedgerLock::Lock(int operation, THeld held)
 {
     FError.clear();
+    FBusy = false;
     if (FFile < 0) {
         FFile = ::open(QFile::encodeName(FPath).constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
         if (FFile < 0) {
@@ -55,6 +56,7 @@ bool TLedgerLock::Lock(int operation, THeld held)
         return rc == 0 ? 0 : errno;
     };
     if (const int error = attempt(operation)) {
+        FBusy = error == EWOULDBLOCK;
         FError = error == EWOULDBLOCK ? QStringLiteral("账本正被另一个程序使用")
                                       : QString::fromLocal8Bit(std::strerror(error));
         // A converted lock is dropped before the new one is tried: a shared

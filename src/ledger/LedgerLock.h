@@ -32,6 +32,8 @@ public:
     //! Why the last attempt failed: the side file could not be made, or
     //! another program holds the lock.
     const QString &Error() const { return FError; }
+    //! Whether the last attempt failed because another program holds the lock.
+    bool Busy() const { return FBusy; }
 
 private:
     enum THeld { None, SharedHeld, ExclusiveHeld };
@@ -41,6 +43,7 @@ private:
     int FFile = -1;
     THeld FHeld = None;
     QString FError;
+    bool FBusy = false;
 };
 
 } // namespace kestrum

@@ -292,6 +292,7 @@ TEST_F(Backups, LockIsSharedByProgramsAndExclusiveForARestore)
     ASSERT_TRUE(first.LockShared());
     ASSERT_TRUE(second.LockShared()) << "two programs may have the ledger open";
     EXPECT_FALSE(restorer.LockExclusive());
+    EXPECT_TRUE(restorer.Busy());
     EXPECT_FALSE(first.LockExclusive());
     EXPECT_TRUE(first.Held()) << "a failed upgrade keeps the shared lock";
     EXPECT_FALSE(first.Exclusive());

@@ -1,0 +1,116 @@
+// Backups of a ledger of a million income and a million expense rows: the
+// whole backup (online copy in steps, integrity check, rename, rotation)
+// beside a plain copy of the same file made durable, its baseline; and the
+// checks that start-up and backups run, beside reading the file once.
+//
+// The million-row file is /work/data/ledger-1m.mdb unless KESTRUM_LEDGER_1M
+// names another; it is copied first, so the original is never touched.
+#include "ledger/Backups.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <benchmark/benchmark.h>
+
+#include <cstdlib>
+#include <fcntl.h>
+#include <stdexcept>
+#include <unistd.h>
+
+using namespace kestrum;
+
+namespace {
+
+QString SourceLedger()
+{
+    const char *path = std::getenv("KESTRUM_LEDGER_1M");
+    return QString::fromLocal8Bit(path ? path : "/work/data/ledger-1m.mdb");
+}
+
+class Ledger {
+public:
+    Ledger()
+    {
+        if (!QFile::copy(SourceLedger(), Path()))
+            throw std::runtime_error("cannot copy " + SourceLedger().toStdString());
+        QFile(Path()).setPermissions(QFile::ReadOwner | QFile::WriteOwner);
+    }
+    QString Path() const { return FDir.filePath("Vantorel.mdb"); }
+    QString Folder() const { return FDir.path(); }
+
+private:
+    QTemporaryDir FDir;
+};
+
+Ledger &Shared()
+{
+    static Ledger ledger;
+    return ledger;
+}
+
+void BM_Backup(benchmark::State &state)
+{
+    const QString ledger = Shared().Path();
+    QDateTime when = QDateTime::currentDateTime();
+    for (auto _ : state) {
+        const QString path = MakeBackup(ledger, when);
+        state.PauseTiming();
+        QFile::remove(path);
+        when = when.addSecs(1);
+        state.ResumeTiming();
+    }
+    state.SetBytesProcessed(state.iterations() * QFile(ledger).size());
+}
+
+void BM_PlainCopyBaseline(benchmark::State &state)
+{
+    const QString ledger = Shared().Path();
+    const QString copy = Shared().Folder() + "/copy.mdb";
+    for (auto _ : state) {
+        if (!QFile::copy(ledger, copy))
+            state.SkipWithError("copy failed");
+        const int file = ::open(QFile::encodeName(copy).constData(), O_RDONLY);
+        ::fsync(file);
+        ::close(file);
+        state.PauseTiming();
+        QFile::remove(copy);
+        state.ResumeTiming();
+    }
+    state.SetBytesProcessed(state.iterations() * QFile(ledger).size());
+}
+
+void BM_QuickCheck(benchmark::State &state)
+{
+    for (auto _ : state)
+        benchmark::DoNotOptimize(DatabaseProblem(Shared().Path(), true));
+}
+
+void BM_IntegrityCheck(benchmark::State &state)
+{
+    for (auto _ : state)
+        benchmark::DoNotOptimize(DatabaseProblem(Shared().Path(), false));
+}
+
+void BM_ReadFileBaseline(benchmark::State &state)
+{
+    for (auto _ : state) {
+        QFile file(Shared().Path());
+        file.open(QIODevice::ReadOnly);
+        qint64 total = 0;
+        QByteArray chunk;
+        while (!(chunk = file.read(1 << 20)).isEmpty())
+            total += chunk.size();
+        benchmark::DoNotOptimize(total);
+    }
+}
+
+} // namespace
+
+BENCHMARK(BM_Backup)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
+BENCHMARK(BM_PlainCopyBaseline)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
+BENCHMARK(BM_QuickCheck)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
+BENCHMARK(BM_IntegrityCheck)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
+BENCHMARK(BM_ReadFileBaseline)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
+
+BENCHMARK_MAIN();
