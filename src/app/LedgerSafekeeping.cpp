@@ -35,8 +35,10 @@ TLedgerSafekeeping::TLedgerSafekeeping(const QString &ledgerPath, const QDateTim
     : FLedgerPath(ledgerPath), FLock(ledgerPath)
 {
     // Without the side file (a folder without write permission) the program
-    // still runs; only a restore could then not tell that it is open.
-    FLock.LockShared();
+    // still runs; only a restore could then not tell that it is open. A
+    // folder without a ledger gets no side file.
+    if (QFileInfo::exists(FLedgerPath))
+        FLock.LockShared();
     FHealthy = CheckAndOfferRestore(now);
     if (FHealthy && !HasBackupOn(FLedgerPath, now.date()))
         StartBackup(now);

@@ -193,6 +193,19 @@ TEST_F(Safekeeping, AMissingLedgerIsOfferedItsBackupToo)
         "找不到账本文件“Vantorel.mdb”。要从最近的备份（2026-12-08 23:15）恢复吗？"));
     EXPECT_EQ(DatabaseProblem(FLedger, false), QString());
     EXPECT_TRUE(Aside().isEmpty());
+    TLedgerLock restorer(FLedger);
+    EXPECT_FALSE(restorer.LockExclusive()) << "the restored ledger is announced as open";
+}
+
+TEST_F(Safekeeping, AFolderWithoutALedgerOrBackupsIsLeftAsItWas)
+{
+    QFile::remove(FLedger);
+    {
+        TLedgerSafekeeping keeping(FLedger);
+        EXPECT_FALSE(keeping.Healthy());
+    }
+    EXPECT_TRUE(FBoxes.isEmpty());
+    EXPECT_EQ(QDir(FDir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList());
 }
 
 TEST_F(Safekeeping, ARestoreIsRefusedWhileAnotherProgramHasTheLedgerOpen)
