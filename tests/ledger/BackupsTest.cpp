@@ -154,6 +154,34 @@ TEST_F(Backups, ABackupEqualsItsLedgerPassesTheCheckAndIsNamedByItsTime)
     EXPECT_EQ(Names(), (QStringList{"Vantorel-2026-12-09-231501.mdb", "Vantorel-2026-12-09-231500.mdb"}));
 }
 
+// Between two steps the ledger is free: the program can save an entry while
+// a backup runs, and the copy that results holds that entry.
+TEST_F(Backups, TheProgramWritesBetweenStepsAndTheCopyHoldsWhatItWrote)
+{
+    TBackupOptions options;
+    options.PagesPerStep = 4;
+    int steps = 0;
+    int written = SQLITE_ERROR;
+    options.OnStep = [&](int, int) {
+        if (++steps != 2)
+            return;
+        sqlite3 *program = nullptr;
+        sqlite3_open_v2(FLedger.toUtf8().constData(), &program, SQLITE_OPEN_READWRITE, nullptr);
+        sqlite3_busy_timeout(program, 200);
+        written =
+            sqlite3_exec(program,
+                         "INSERT INTO expen (消费金额, 消费日期, 消费者) VALUES (66, '2026-12-09 00:00:00', "
+                         "'半途')",
+                         nullptr, nullptr, nullptr);
+        sqlite3_close(program);
+    };
+    const QString path = MakeBackup(FLedger, At(2026, 12, 9), options);
+    EXPECT_EQ(written, SQLITE_OK) << "the ledger was locked between two steps";
+    EXPECT_GT(steps, 2);
+    EXPECT_EQ(Contents(path), Contents(FLedger));
+    EXPECT_EQ(Scalar(path, "SELECT count(*) FROM expen WHERE 消费者 = '半途'"), "1");
+}
+
 TEST_F(Backups, ListingTakesOnlyThisLedgersBackupNamesNewestFirst)
 {
     QDir().mkpath(BackupFolder(FLedger));
