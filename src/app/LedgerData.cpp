@@ -1,6 +1,7 @@
 #include "app/LedgerData.h"
 
 #include "db/DbErrors.h"
+#include "ledger/Trash.h"
 
 #include <QFileInfo>
 
@@ -71,6 +72,11 @@ void TLedgerData::Loaded(const TErrorHandler &onError)
     step([&] { ADOConnection1.SetConnected(true); });
     step([&] { ADOQuery2.Open(); });
     // DataSource2 likewise; ADOQuery3 stays closed.
+    // A ledger from before the trash gets it now, so that deletes land there.
+    step([&] {
+        if (ADOConnection1.Connected())
+            EnsureTrash(ADOConnection1.Handle());
+    });
     step([&] {
         if (ADOConnection1.ReadOnly())
             throw EDatabaseError("数据库文件“" +

@@ -7,6 +7,7 @@
 #include "app/Maker.h"
 #include "app/SaveQuestion.h"
 #include "app/StatisticsPage.h"
+#include "app/TrashDialog.h"
 #include "pages/PqPageControl.h"
 #include "pages/PqTabSheet.h"
 #include "ui/ErrorBox.h"
@@ -125,6 +126,11 @@ void TForm1::createMenu()
     connect(N9, &QAction::triggered, this, [this] { guarded([this] { N9Click(); }); });
     connect(N5, &QAction::triggered, this, [this] { guarded([this] { N5Click(); }); });
     connect(N7, &QAction::triggered, this, [this] { guarded([this] { N7Click(); }); });
+
+    // The trash of deleted entries, above the separator before "退出".
+    QAction *trash = new QAction(utf8("回收站..."), N1);
+    N1->insertAction(N8, trash);
+    connect(trash, &QAction::triggered, this, [this] { guarded([this] { ShowTrashDialog(*this); }); });
 }
 
 void TForm1::guarded(const std::function<void()> &handler)

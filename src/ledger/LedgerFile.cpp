@@ -2,6 +2,7 @@
 
 #include "core/Errors.h"
 #include "db/JetFunctions.h"
+#include "ledger/Trash.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -87,6 +88,7 @@ void BuildLedgerFile(const QString &path, const std::function<void(sqlite3 *)> &
             Exec(raw, "BEGIN");
             if (sqlite3_exec(raw, LedgerSchemaSql, nullptr, nullptr, nullptr) != SQLITE_OK)
                 Fail(raw, "Cannot create the tables");
+            EnsureTrash(raw);
             if (fill)
                 fill(raw);
             Exec(raw, "COMMIT");

@@ -1,0 +1,476 @@
+#include "ledger/Trash.h"
+
+#include "db/DbErrors.h"
+
+#include <sqlite3.h>
+
+#include <algorithm>
+#include <memory>
+#include <string>
+
+namespace kestrum {
+
+namespace {
+
+struct TTableColumns {
+    const char *Table, *Amount, *Date, *Item, *Remark;
+};
+
+const TTableColumns Tables[] = {{"gain", "本次进帐", "进帐时间", "进帐人", "备注"},
+                                {"expen", "消费金额", "消费日期", "消费者", "备注"}};
+
+const TTableColumns &ColumnsOf(TTrashSource source)
+{
+    return Tables[source == tsGain ? 0 : 1];
+}
+
+// The trash's own columns carry no declared type, so a value keeps the kind
+// it had in its table and goes back unchanged. The entry index serves the
+// insert trigger, which runs for every row any import adds.
+const char *const TrashTableSql = "CREATE TABLE IF NOT EXISTS kestrum_trash ("
+                                  "id INTEGER PRIMARY KEY AUTOINCREMENT, "
+                                  "source TEXT NOT NULL, "
+                                  "original_id INTEGER NOT NULL, "
+                                  "amount, entry_date, item, remark, "
+                                  "deleted_at TEXT NOT NULL);"
+                                  "CREATE INDEX IF NOT EXISTS kestrum_trash_entry "
+                                  "ON kestrum_trash (source, original_id);";
+
+std::string DeletedTriggerName(const TTableColumns &t)
+{
+    return std::string("kestrum_trash_") + t.Table + "_deleted";
+}
+
+std::string InsertedTriggerName(const TTableColumns &t)
+{
+    return std::string("kestrum_trash_") + t.Table + "_inserted";
+}
+
+std::string Quote(const char *column)
+{
+    return std::string("\"") + column + "\"";
+}
+
+// rowid rather than the key's name: it is the key of every table the ledger
+// can use, whatever an older file called it.
+std::string DeletedTriggerSql(const TTableColumns &t)
+{
+    return "CREATE TRIGGER IF NOT EXISTS " + DeletedTriggerName(t) + " AFTER DELETE ON " + t.Table +
+           " BEGIN INSERT INTO kestrum_trash "
+           "(source, original_id, amount, entry_date, item, remark, deleted_at) VALUES ('" +
+           t.Table + "', OLD.rowid, OLD." + Quote(t.Amount) + ", OLD." + Quote(t.Date) + ", OLD." +
+           Quote(t.Item) + ", OLD." + Quote(t.Remark) +
+           ", strftime('%Y-%m-%d %H:%M:%S', 'now', 'localtime')); END;";
+}
+
+// Only the same entry coming back under its old id leaves the trash: a new
+// entry that happens to get a deleted entry's id (a table whose ids are
+// reused) must not take that entry with it.
+std::string InsertedTriggerSql(const TTableColumns &t)
+{
+    return "CREATE TRIGGER IF NOT EXISTS " + InsertedTriggerName(t) + " AFTER INSERT ON " + t.Table +
+           " BEGIN DELETE FROM kestrum_trash WHERE id = (SELECT id FROM kestrum_trash WHERE source = '" +
+           t.Table + "' AND original_id = NEW.rowid AND amount IS NEW." + Quote(t.Amount) +
+           " AND entry_date IS NEW." + Quote(t.Date) + " AND item IS NEW." + Quote(t.Item) +
+           " AND remark IS NEW." + Quote(t.Remark) + " ORDER BY id DESC LIMIT 1); END;";
+}
+
+[[noreturn]] void Fail(sqlite3 *db, const std::string &context)
+{
+    const int code = sqlite3_extended_errcode(db) & 0xff;
+    if (code == SQLITE_BUSY || code == SQLITE_LOCKED)
+        throw EDatabaseError(context + "：数据库正被其他程序使用，请稍后再试。");
+    if (code == SQLITE_READONLY)
+        throw EDatabaseError(context + "：数据库文件是只读的。");
+    throw EDatabaseError(context + "：" + sqlite3_errmsg(db) + "。");
+}
+
+class TStatement {
+public:
+    TStatement(sqlite3 *db, const std::string &sql, const char *context) : FDb(db), FContext(context)
+    {
+        if (sqlite3_prepare_v2(db, sql.c_str(), -1, &FStatement, nullptr) != SQLITE_OK)
+            Fail(db, FContext);
+    }
+    ~TStatement() { sqlite3_finalize(FStatement); }
+    TStatement(const TStatement &) = delete;
+    TStatement &operator=(const TStatement &) = delete;
+
+    sqlite3_stmt *Get() const { return FStatement; }
+    void Bind(int index, std::int64_t value) { sqlite3_bind_int64(FStatement, index, value); }
+    void Bind(int index, sqlite3_value *value) { sqlite3_bind_value(FStatement, index, value); }
+    //! True while there is a row.
+    bool Step()
+    {
+        const int rc = sqlite3_step(FStatement);
+        if (rc == SQLITE_ROW)
+            return true;
+        if (rc != SQLITE_DONE)
+            Fail(FDb, FContext);
+        return false;
+    }
+    void Run()
+    {
+        Step();
+        Reset();
+    }
+    void Reset()
+    {
+        sqlite3_reset(FStatement);
+        sqlite3_clear_bindings(FStatement);
+    }
+    std::int64_t Int(int column) const { return sqlite3_column_int64(FStatement, column); }
+
+private:
+    sqlite3 *FDb;
+    const char *FContext;
+    sqlite3_stmt *FStatement = nullptr;
+};
+
+void Exec(sqlite3 *db, const std::string &sql, const char *context)
+{
+    if (sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr) != SQLITE_OK)
+        Fail(db, context);
+}
+
+//! A write transaction that rolls back unless committed. It takes the write
+//! lock at once (waiting through the busy timeout), so it never fails half
+//! way for want of it; inside a caller's transaction it is a savepoint.
+class TWriteTransaction {
+public:
+    TWriteTransaction(sqlite3 *db, const char *context) : FDb(db), FContext(context)
+    {
+        FOwn = sqlite3_get_autocommit(db) != 0;
+        Exec(db, FOwn ? "BEGIN IMMEDIATE" : "SAVEPOINT kestrum_trash", context);
+    }
+    ~TWriteTransaction()
+    {
+        if (FDone)
+            return;
+        if (FOwn) {
+            sqlite3_exec(FDb, "ROLLBACK", nullptr, nullptr, nullptr);
+        } else {
+            sqlite3_exec(FDb, "ROLLBACK TO kestrum_trash", nullptr, nullptr, nullptr);
+            sqlite3_exec(FDb, "RELEASE kestrum_trash", nullptr, nullptr, nullptr);
+        }
+    }
+    TWriteTransaction(const TWriteTransaction &) = delete;
+    TWriteTransaction &operator=(const TWriteTransaction &) = delete;
+
+    void Commit()
+    {
+        Exec(FDb, FOwn ? "COMMIT" : "RELEASE kestrum_trash", FContext);
+        FDone = true;
+    }
+
+private:
+    sqlite3 *FDb;
+    const char *FContext;
+    bool FOwn = true;
+    bool FDone = false;
+};
+
+bool SchemaHas(sqlite3 *db, const char *type, const std::string &name)
+{
+    TStatement s(db, "SELECT 1 FROM sqlite_master WHERE type = ?1 AND name = ?2", "无法读取数据库结构");
+    sqlite3_bind_text(s.Get(), 1, type, -1, SQLITE_STATIC);
+    sqlite3_bind_text(s.Get(), 2, name.c_str(), -1, SQLITE_TRANSIENT);
+    return s.Step();
+}
+
+Variant ColumnVariant(sqlite3_stmt *s, int column)
+{
+    switch (sqlite3_column_type(s, column)) {
+    case SQLITE_NULL:
+        return Variant::null();
+    case SQLITE_INTEGER:
+        return Variant(std::int64_t(sqlite3_column_int64(s, column)));
+    case SQLITE_FLOAT:
+        return Variant(sqlite3_column_double(s, column));
+    default:
+        return Variant(QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(s, column)),
+                                         sqlite3_column_bytes(s, column)));
+    }
+}
+
+bool SourceOf(const unsigned char *text, TTrashSource &source)
+{
+    const std::string name = text ? reinterpret_cast<const char *>(text) : "";
+    if (name == "gain")
+        source = tsGain;
+    else if (name == "expen")
+        source = tsExpen;
+    else
+        return false;
+    return true;
+}
+
+//! The statements of one restore, prepared once for all its entries.
+class TRestorer {
+public:
+    explicit TRestorer(sqlite3 *db)
+        : FDb(db),
+          FRead(
+              db,
+              "SELECT source, original_id, amount, entry_date, item, remark FROM kestrum_trash WHERE id = ?1",
+              Context),
+          FForget(db, "DELETE FROM kestrum_trash WHERE id = ?1", Context)
+    {
+        for (const TTableColumns &t : Tables) {
+            const std::string columns =
+                Quote(t.Amount) + ", " + Quote(t.Date) + ", " + Quote(t.Item) + ", " + Quote(t.Remark);
+            auto &table = FTables[&t == &Tables[0] ? 0 : 1];
+            table.Same = std::make_unique<TStatement>(db,
+                                                      std::string("SELECT ") + Quote(t.Amount) +
+                                                          " IS ?1 AND " + Quote(t.Date) + " IS ?2 AND " +
+                                                          Quote(t.Item) + " IS ?3 AND " + Quote(t.Remark) +
+                                                          " IS ?4 FROM " + t.Table + " WHERE rowid = ?5",
+                                                      Context);
+            table.InsertWithId =
+                std::make_unique<TStatement>(db,
+                                             std::string("INSERT INTO ") + t.Table + " (rowid, " + columns +
+                                                 ") VALUES (?5, ?1, ?2, ?3, ?4)",
+                                             Context);
+            table.InsertNew = std::make_unique<TStatement>(
+                db, std::string("INSERT INTO ") + t.Table + " (" + columns + ") VALUES (?1, ?2, ?3, ?4)",
+                Context);
+        }
+    }
+
+    TTrashRestoreOutcome Restore(std::int64_t trashId)
+    {
+        TTrashRestoreOutcome outcome;
+        outcome.TrashId = trashId;
+        FRead.Bind(1, trashId);
+        if (!FRead.Step()) {
+            FRead.Reset();
+            outcome.Kind = trkNotInTrash;
+            return outcome;
+        }
+        if (!SourceOf(sqlite3_column_text(FRead.Get(), 0), outcome.Source)) {
+            FRead.Reset();
+            throw EDatabaseError(std::string(Context) + "：回收站中有一条纪录不属于进帐或消费表。");
+        }
+        outcome.OriginalId = FRead.Int(1);
+        // Copies, so that the trash row can go while they are still needed.
+        std::unique_ptr<sqlite3_value, void (*)(sqlite3_value *)> values[4] = {{nullptr, sqlite3_value_free},
+                                                                               {nullptr, sqlite3_value_free},
+                                                                               {nullptr, sqlite3_value_free},
+                                                                               {nullptr, sqlite3_value_free}};
+        for (int i = 0; i < 4; ++i) {
+            values[i].reset(sqlite3_value_dup(sqlite3_column_value(FRead.Get(), i + 2)));
+            if (!values[i]) {
+                FRead.Reset();
+                throw EDatabaseError(std::string(Context) + "：内存不足。");
+            }
+        }
+        FRead.Reset();
+        auto &table = FTables[outcome.Source == tsGain ? 0 : 1];
+        auto bindValues = [&](TStatement &statement) {
+            for (int i = 0; i < 4; ++i)
+                statement.Bind(i + 1, values[i].get());
+        };
+
+        bindValues(*table.Same);
+        table.Same->Bind(5, outcome.OriginalId);
+        const bool idTaken = table.Same->Step();
+        const bool same = idTaken && table.Same->Int(0) != 0;
+        table.Same->Reset();
+
+        // The trash copy goes first, so that the insert trigger finds
+        // nothing of this entry left to take.
+        FForget.Bind(1, trashId);
+        FForget.Run();
+        if (same) {
+            outcome.Kind = trkAlreadyBack;
+            outcome.RestoredId = outcome.OriginalId;
+        } else if (!idTaken) {
+            bindValues(*table.InsertWithId);
+            table.InsertWithId->Bind(5, outcome.OriginalId);
+            table.InsertWithId->Run();
+            outcome.Kind = trkOriginalId;
+            outcome.RestoredId = outcome.OriginalId;
+        } else {
+            bindValues(*table.InsertNew);
+            table.InsertNew->Run();
+            outcome.Kind = trkNewId;
+            outcome.RestoredId = sqlite3_last_insert_rowid(FDb);
+        }
+        return outcome;
+    }
+
+    static constexpr const char *Context = "无法从回收站还原";
+
+private:
+    struct TTableStatements {
+        std::unique_ptr<TStatement> Same, InsertWithId, InsertNew;
+    };
+    sqlite3 *FDb;
+    TStatement FRead, FForget;
+    TTableStatements FTables[2];
+};
+
+TTrashRestoreResult Restore(sqlite3 *db, const std::vector<std::int64_t> *trashIds,
+                            const TTrashRestoreHook &hook)
+{
+    TTrashRestoreResult result;
+    if (!HasTrash(db)) {
+        // Nothing was ever put in a trash the file does not have.
+        if (trashIds)
+            for (const std::int64_t id : *trashIds)
+                result.Outcomes.push_back({id, trkNotInTrash, tsGain, 0, 0});
+        return result;
+    }
+    TWriteTransaction transaction(db, TRestorer::Context);
+    std::vector<std::int64_t> ids;
+    if (trashIds) {
+        ids = *trashIds;
+    } else {
+        TStatement all(db, "SELECT id FROM kestrum_trash", TRestorer::Context);
+        while (all.Step())
+            ids.push_back(all.Int(0));
+    }
+    // Oldest deletion first: of two entries that were deleted under the same
+    // id, the earlier one gets it back.
+    std::sort(ids.begin(), ids.end());
+    ids.erase(std::unique(ids.begin(), ids.end()), ids.end());
+    if (hook.Begin)
+        hook.Begin(db);
+    TRestorer restorer(db);
+    result.Outcomes.reserve(ids.size());
+    for (const std::int64_t id : ids)
+        result.Outcomes.push_back(restorer.Restore(id));
+    if (hook.End)
+        hook.End(db, result);
+    transaction.Commit();
+    return result;
+}
+
+} // namespace
+
+const char *TrashSourceTable(TTrashSource source)
+{
+    return ColumnsOf(source).Table;
+}
+
+bool HasTrash(sqlite3 *db)
+{
+    return SchemaHas(db, "table", "kestrum_trash");
+}
+
+bool EnsureTrash(sqlite3 *db)
+{
+    const char *context = "无法在数据库中建立回收站";
+    std::vector<std::string> missing;
+    bool tableMissing = !HasTrash(db) || !SchemaHas(db, "index", "kestrum_trash_entry");
+    for (const TTableColumns &t : Tables) {
+        // A file without the table has no entries to delete from it.
+        if (!SchemaHas(db, "table", t.Table))
+            continue;
+        if (!SchemaHas(db, "trigger", DeletedTriggerName(t)))
+            missing.push_back(DeletedTriggerSql(t));
+        if (!SchemaHas(db, "trigger", InsertedTriggerName(t)))
+            missing.push_back(InsertedTriggerSql(t));
+    }
+    if (!tableMissing && missing.empty())
+        return true;
+    if (sqlite3_db_readonly(db, "main") == 1)
+        return false;
+    TWriteTransaction transaction(db, context);
+    Exec(db, TrashTableSql, context);
+    for (const std::string &sql : missing)
+        Exec(db, sql, context);
+    transaction.Commit();
+    return true;
+}
+
+std::int64_t TrashCount(sqlite3 *db)
+{
+    if (!HasTrash(db))
+        return 0;
+    TStatement s(db, "SELECT count(*) FROM kestrum_trash", "无法读取回收站");
+    return s.Step() ? s.Int(0) : 0;
+}
+
+std::vector<std::int64_t> TrashIds(sqlite3 *db)
+{
+    std::vector<std::int64_t> ids;
+    if (!HasTrash(db))
+        return ids;
+    // The trash id grows with each deletion, so its order is the order of
+    // deletion even when the clock was set back in between.
+    TStatement s(db, "SELECT id FROM kestrum_trash ORDER BY id DESC", "无法读取回收站");
+    while (s.Step())
+        ids.push_back(s.Int(0));
+    return ids;
+}
+
+std::vector<TTrashEntry> TrashEntries(sqlite3 *db, std::int64_t newestId, std::int64_t oldestId)
+{
+    std::vector<TTrashEntry> entries;
+    if (!HasTrash(db))
+        return entries;
+    TStatement s(db,
+                 "SELECT id, source, original_id, amount, entry_date, item, remark, deleted_at "
+                 "FROM kestrum_trash WHERE id <= ?1 AND id >= ?2 ORDER BY id DESC",
+                 "无法读取回收站");
+    s.Bind(1, newestId);
+    s.Bind(2, oldestId);
+    while (s.Step()) {
+        TTrashEntry entry;
+        if (!SourceOf(sqlite3_column_text(s.Get(), 1), entry.Source))
+            continue; // not an entry of the ledger's tables: nothing to show or restore
+        entry.TrashId = s.Int(0);
+        entry.OriginalId = s.Int(2);
+        entry.Amount = ColumnVariant(s.Get(), 3);
+        entry.Date = ColumnVariant(s.Get(), 4);
+        entry.Item = ColumnVariant(s.Get(), 5);
+        entry.Remark = ColumnVariant(s.Get(), 6);
+        entry.DeletedAt = QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(s.Get(), 7)));
+        entries.push_back(std::move(entry));
+    }
+    return entries;
+}
+
+std::vector<TTrashEntry> ListTrash(sqlite3 *db)
+{
+    return TrashEntries(db, INT64_MAX, INT64_MIN);
+}
+
+int TTrashRestoreResult::Count(TTrashRestoreKind kind) const
+{
+    return int(std::count_if(Outcomes.begin(), Outcomes.end(),
+                             [kind](const TTrashRestoreOutcome &o) { return o.Kind == kind; }));
+}
+
+bool TTrashRestoreResult::Touched(TTrashSource source) const
+{
+    return std::any_of(Outcomes.begin(), Outcomes.end(), [source](const TTrashRestoreOutcome &o) {
+        return o.Source == source && (o.Kind == trkOriginalId || o.Kind == trkNewId);
+    });
+}
+
+TTrashRestoreResult RestoreFromTrash(sqlite3 *db, const std::vector<std::int64_t> &trashIds,
+                                     const TTrashRestoreHook &hook)
+{
+    return Restore(db, &trashIds, hook);
+}
+
+TTrashRestoreResult RestoreAllFromTrash(sqlite3 *db, const TTrashRestoreHook &hook)
+{
+    return Restore(db, nullptr, hook);
+}
+
+std::int64_t EmptyTrash(sqlite3 *db)
+{
+    if (!HasTrash(db))
+        return 0;
+    const char *context = "无法清空回收站";
+    TWriteTransaction transaction(db, context);
+    Exec(db, "DELETE FROM kestrum_trash", context);
+    const std::int64_t removed = sqlite3_changes64(db);
+    transaction.Commit();
+    return removed;
+}
+
+} // namespace kestrum

@@ -1,0 +1,98 @@
+#pragma once
+// The trash of deleted entries. Triggers in the ledger file copy every row
+// deleted from gain or expen into kestrum_trash, in the deleting statement's
+// own transaction, whichever program or connection deletes it. Inserting the
+// same entry again under its old id (an undo of the delete) takes it out of
+// the trash by itself. The functions here list, restore and empty it.
+#include "core/Variant.h"
+
+#include <QString>
+
+#include <cstdint>
+#include <functional>
+#include <vector>
+
+struct sqlite3;
+
+namespace kestrum {
+
+enum TTrashSource : std::uint8_t { tsGain, tsExpen };
+
+//! The table a source names ("gain", "expen").
+const char *TrashSourceTable(TTrashSource source);
+
+//! Adds the trash table, its index and its triggers to a ledger that lacks
+//! them; a ledger that has them is only read. A file opened read-only cannot
+//! get them: the answer is then false, and nothing is raised, since nothing
+//! can be deleted from it either. Raises EDatabaseError when the file refuses
+//! a change it should take (locked, full, damaged).
+bool EnsureTrash(sqlite3 *db);
+
+//! Whether the ledger has the trash table.
+bool HasTrash(sqlite3 *db);
+
+//! One deleted entry. Its values are kept as the table held them.
+struct TTrashEntry {
+    std::int64_t TrashId = 0;
+    TTrashSource Source = tsGain;
+    std::int64_t OriginalId = 0;
+    Variant Amount, Date, Item, Remark; //!< Null, a number or a text
+    QString DeletedAt;                  //!< local time, "YYYY-MM-DD HH:MM:SS"
+};
+
+//! Number of entries in the trash (0 for a ledger without one).
+std::int64_t TrashCount(sqlite3 *db);
+//! Trash ids, newest deletion first: a list can show a large trash page by
+//! page and still select and restore any of it.
+std::vector<std::int64_t> TrashIds(sqlite3 *db);
+//! The entries whose trash ids lie between oldestId and newestId, newest first.
+std::vector<TTrashEntry> TrashEntries(sqlite3 *db, std::int64_t newestId, std::int64_t oldestId);
+//! The whole trash, newest deletion first.
+std::vector<TTrashEntry> ListTrash(sqlite3 *db);
+
+//! What became of one trash entry that was asked back.
+enum TTrashRestoreKind : std::uint8_t {
+    trkOriginalId,  //!< back in its table under its old id
+    trkNewId,       //!< its old id had been given to another entry; back under a new id
+    trkAlreadyBack, //!< the same entry was in its table already; only the trash copy went
+    trkNotInTrash,  //!< no such trash entry (restored or emptied meanwhile); nothing changed
+};
+
+struct TTrashRestoreOutcome {
+    std::int64_t TrashId = 0;
+    TTrashRestoreKind Kind = trkNotInTrash;
+    TTrashSource Source = tsGain;
+    std::int64_t OriginalId = 0;
+    std::int64_t RestoredId = 0; //!< the id the entry has now (0 when not inserted)
+};
+
+struct TTrashRestoreResult {
+    std::vector<TTrashRestoreOutcome> Outcomes; //!< in the order they were restored
+    int Count(TTrashRestoreKind kind) const;
+    //! Entries inserted into their tables again.
+    int Inserted() const { return Count(trkOriginalId) + Count(trkNewId); }
+    bool Touched(TTrashSource source) const;
+};
+
+//! Brackets one restore inside its transaction, for a journal that records
+//! the restore as one user action. Begin runs before the first insert, End
+//! after the last; either may raise, and the restore then rolls back.
+struct TTrashRestoreHook {
+    std::function<void(sqlite3 *)> Begin;
+    std::function<void(sqlite3 *, const TTrashRestoreResult &)> End;
+};
+
+//! Restores the entries with these trash ids (oldest deletion first, each id
+//! once) in one transaction: an entry goes back under its old id when that
+//! is free, otherwise under a new one; an entry whose old id holds the same
+//! values is back already and is not inserted twice. On any failure
+//! everything is rolled back and EDatabaseError raised.
+TTrashRestoreResult RestoreFromTrash(sqlite3 *db, const std::vector<std::int64_t> &trashIds,
+                                     const TTrashRestoreHook &hook = {});
+//! Restores the whole trash in one transaction, as RestoreFromTrash does.
+TTrashRestoreResult RestoreAllFromTrash(sqlite3 *db, const TTrashRestoreHook &hook = {});
+
+//! Removes every entry from the trash for good; returns how many.
+std::int64_t EmptyTrash(sqlite3 *db);
+
+} // namespace kestrum
