@@ -132,8 +132,8 @@ TEST_F(TrashListTest, RowsShowTheEntriesNewestDeletionFirstInTheRegionalFormats)
 
 TEST_F(TrashListTest, ALargeTrashIsReadAPageAtATimeAndEntriesGoneMeanwhileShowEmpty)
 {
-    for (int i = 0; i < 1000; ++i)
-        file.AddExpense(i + 0.5, "2024-05-01", "x");
+    exec("WITH RECURSIVE n(i) AS (SELECT 0 UNION ALL SELECT i + 1 FROM n WHERE i < 999) "
+         "INSERT INTO expen (消费金额, 消费日期, 消费者) SELECT i + 0.5, '2024-05-01 00:00:00', 'x' FROM n");
     ASSERT_TRUE(EnsureTrash(db));
     exec("DELETE FROM expen");
     TTrashList list(db);
