@@ -7,6 +7,7 @@
 #include "ui/MessageBox.h"
 
 #include <QAbstractTableModel>
+#include <QApplication>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QItemSelectionModel>
@@ -72,10 +73,16 @@ TTrashDialog::TTrashDialog(sqlite3 *db, QWidget *parent) : QDialog(parent), FLis
     // Fixed row heights let the view place a million rows without asking for each.
     ListView->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     ListView->verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
-    const int widths[tcColumnCount] = {50, 90, 90, 110, 220, 150};
+    const int widths[tcColumnCount] = {50, 130, 90, 110, 200, 150};
     for (int column = 0; column < tcColumnCount; ++column)
         ListView->setColumnWidth(column, widths[column]);
     ListView->horizontalHeader()->setStretchLastSection(true);
+    FList.Busy = [](bool busy) {
+        if (busy)
+            QApplication::setOverrideCursor(Qt::WaitCursor);
+        else
+            QApplication::restoreOverrideCursor();
+    };
     connect(ListView->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             [this] { selectionChanged(); });
 
@@ -197,8 +204,11 @@ void ConnectTrashDialog(TForm1 &window, TTrashDialog &dialog)
             if (!result.Touched(page.source) || !page.query.Active())
                 continue;
             try {
+                QApplication::setOverrideCursor(Qt::WaitCursor);
                 page.query.Refresh();
+                QApplication::restoreOverrideCursor();
             } catch (const std::exception &error) {
+                QApplication::restoreOverrideCursor();
                 ShowException(&dialog, error);
             }
         }

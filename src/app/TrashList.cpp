@@ -168,21 +168,36 @@ std::optional<TTrashRestoreResult> TTrashList::RestoreAll()
     return Restore(nullptr);
 }
 
+template <typename TWork> auto TTrashList::Busily(TWork work)
+{
+    struct TBusy {
+        TTrashList &list;
+        explicit TBusy(TTrashList &l) : list(l)
+        {
+            if (list.Busy)
+                list.Busy(true);
+        }
+        ~TBusy()
+        {
+            // Another program may have changed the trash meanwhile, and a
+            // failed change was rolled back: either way read it again.
+            list.Reload();
+            if (list.Busy)
+                list.Busy(false);
+        }
+    } busy(*this);
+    return work();
+}
+
 std::optional<TTrashRestoreResult> TTrashList::Restore(const std::vector<std::int64_t> *trashIds)
 {
     if (BeforeRestore && !BeforeRestore())
         return std::nullopt;
-    TTrashRestoreResult result;
-    try {
-        result =
-            trashIds ? RestoreFromTrash(FDb, *trashIds, RestoreHook) : RestoreAllFromTrash(FDb, RestoreHook);
-    } catch (...) {
-        // Rolled back; another program may have changed the trash meanwhile.
-        Reload();
-        throw;
-    }
+    const TTrashRestoreResult result = Busily([&] {
+        return trashIds ? RestoreFromTrash(FDb, *trashIds, RestoreHook)
+                        : RestoreAllFromTrash(FDb, RestoreHook);
+    });
     // The entries are back whatever a listener does next.
-    Reload();
     if (AfterRestore)
         AfterRestore(result);
     return result;
@@ -190,15 +205,7 @@ std::optional<TTrashRestoreResult> TTrashList::Restore(const std::vector<std::in
 
 std::int64_t TTrashList::Empty()
 {
-    std::int64_t removed = 0;
-    try {
-        removed = EmptyTrash(FDb);
-    } catch (...) {
-        Reload();
-        throw;
-    }
-    Reload();
-    return removed;
+    return Busily([&] { return EmptyTrash(FDb); });
 }
 
 QString TTrashList::RestoreReport(const TTrashRestoreResult &result)

@@ -54,6 +54,9 @@ public:
     std::function<bool()> BeforeRestore;
     //! Runs after a restore that committed, once the list has reloaded.
     std::function<void(const TTrashRestoreResult &)> AfterRestore;
+    //! Told when the database work of a restore or an empty starts (true)
+    //! and ends (false), so that a view can show it is busy.
+    std::function<void(bool busy)> Busy;
     //! Passed to every restore (a journal records it as one action).
     TTrashRestoreHook RestoreHook;
 
@@ -73,6 +76,9 @@ public:
 private:
     std::optional<TTrashRestoreResult> Restore(const std::vector<std::int64_t> *trashIds);
     const std::vector<TTrashEntry> &Page(int page);
+    //! Runs work between the two Busy calls; reloads the list after it,
+    //! whether it succeeded or raised.
+    template <typename TWork> auto Busily(TWork work);
 
     sqlite3 *FDb;
     std::vector<std::int64_t> FIds; //!< newest deletion first
