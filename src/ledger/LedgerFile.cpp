@@ -2,6 +2,7 @@
 
 #include "core/Errors.h"
 #include "db/JetFunctions.h"
+#include "ledger/Journal.h"
 #include "ledger/Trash.h"
 
 #include <QFile>
@@ -91,6 +92,9 @@ void BuildLedgerFile(const QString &path, const std::function<void(sqlite3 *)> &
             EnsureTrash(raw);
             if (fill)
                 fill(raw);
+            // After the sample rows: they are where the ledger starts, not
+            // something its user did and could undo.
+            EnsureJournal(raw);
             Exec(raw, "COMMIT");
             if (sqlite3_close(db.release()) != SQLITE_OK)
                 throw Exception("Cannot finish '" + path.toStdString() + "'");

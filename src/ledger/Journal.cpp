@@ -1,0 +1,433 @@
+#include "ledger/Journal.h"
+
+#include "core/Errors.h"
+
+#include <QStringList>
+
+#include <sqlite3.h>
+
+#include <memory>
+
+namespace kestrum {
+
+namespace {
+
+using Statement = std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt *)>;
+
+[[noreturn]] void Fail(sqlite3 *db, const std::string &what)
+{
+    throw Exception(what + ": " + sqlite3_errmsg(db));
+}
+
+Statement Prepare(sqlite3 *db, const std::string &sql)
+{
+    sqlite3_stmt *statement = nullptr;
+    if (sqlite3_prepare_v2(db, sql.c_str(), int(sql.size()), &statement, nullptr) != SQLITE_OK)
+        Fail(db, "journal");
+    return Statement(statement, sqlite3_finalize);
+}
+
+void Exec(sqlite3 *db, const std::string &sql)
+{
+    if (sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr) != SQLITE_OK)
+        Fail(db, "journal");
+}
+
+// The ids are plain row ids, not AUTOINCREMENT: the journal only grows, and
+// keeping a sequence would cost every write another update.
+const char *const JournalTablesSql =
+    "CREATE TABLE IF NOT EXISTS kestrum_journal_action ("
+    "id INTEGER PRIMARY KEY, kind INTEGER NOT NULL DEFAULT 0, state INTEGER NOT NULL DEFAULT 0, "
+    "target INTEGER, label TEXT, at TEXT);"
+    // Only actions that can be redone are in here: finding the next one and
+    // dropping them all when something new is done stay cheap.
+    "CREATE INDEX IF NOT EXISTS kestrum_journal_action_undone ON kestrum_journal_action(id) WHERE state = 1;"
+    // Holds a row only inside a transaction that opened an action.
+    "CREATE TABLE IF NOT EXISTS kestrum_journal_open ("
+    "id INTEGER PRIMARY KEY CHECK (id = 1), action_id INTEGER NOT NULL);"
+    "CREATE TABLE IF NOT EXISTS kestrum_journal ("
+    "id INTEGER PRIMARY KEY, action_id INTEGER NOT NULL, tbl TEXT NOT NULL, row_id INTEGER NOT NULL, "
+    "kind TEXT NOT NULL, at TEXT NOT NULL, "
+    "old_amount, old_date, old_item, old_remark, new_amount, new_date, new_item, new_remark);"
+    "CREATE INDEX IF NOT EXISTS kestrum_journal_by_action ON kestrum_journal(action_id);";
+
+struct TLedgerTable {
+    const char *Name;
+    const char *Columns[4]; // amount, date, item, remark
+};
+
+const TLedgerTable LedgerTables[] = {{"gain", {"本次进帐", "进帐时间", "进帐人", "备注"}},
+                                     {"expen", {"消费金额", "消费日期", "消费者", "备注"}}};
+
+const char *const TriggerSuffixes[] = {"insert", "update", "rekey", "delete"};
+
+std::string TriggerName(const TLedgerTable &table, const char *suffix)
+{
+    return std::string("kestrum_journal_") + table.Name + "_" + suffix;
+}
+
+std::string Quoted(const std::string &name)
+{
+    std::string quoted = "\"";
+    for (char c : name) {
+        quoted += c;
+        if (c == '"')
+            quoted += '"';
+    }
+    return quoted + "\"";
+}
+
+//! The table's INTEGER PRIMARY KEY column when it has one and the four
+//! ledger columns; empty otherwise.
+std::string JournalKey(sqlite3 *db, const TLedgerTable &table)
+{
+    Statement info =
+        Prepare(db, std::string("SELECT name, type, pk FROM pragma_table_info('") + table.Name + "')");
+    std::string key;
+    int found = 0;
+    while (sqlite3_step(info.get()) == SQLITE_ROW) {
+        const std::string name = reinterpret_cast<const char *>(sqlite3_column_text(info.get(), 0));
+        const char *type = reinterpret_cast<const char *>(sqlite3_column_text(info.get(), 1));
+        if (sqlite3_column_int(info.get(), 2) == 1 && type && sqlite3_stricmp(type, "INTEGER") == 0)
+            key = name;
+        for (const char *column : table.Columns)
+            if (name == column)
+                ++found;
+    }
+    return found == 4 ? key : std::string();
+}
+
+bool TriggerExists(sqlite3 *db, const std::string &name)
+{
+    Statement find = Prepare(db, "SELECT 1 FROM sqlite_master WHERE type = 'trigger' AND name = ?1");
+    sqlite3_bind_text(find.get(), 1, name.c_str(), int(name.size()), SQLITE_TRANSIENT);
+    return sqlite3_step(find.get()) == SQLITE_ROW;
+}
+
+//! The statements every trigger starts with: with no action open, the row
+//! is an action of its own, and a new action means nothing can be redone.
+const char *const NewActionSql =
+    "UPDATE kestrum_journal_action SET state = 2 WHERE state = 1 "
+    "AND NOT EXISTS (SELECT 1 FROM kestrum_journal_open);"
+    "INSERT INTO kestrum_journal_action (kind, state, at) SELECT 0, 0, datetime('now', 'localtime') "
+    "WHERE NOT EXISTS (SELECT 1 FROM kestrum_journal_open);";
+
+std::string JournalInsertSql(const TLedgerTable &table, const std::string &key, char kind, const char *before,
+                             const char *after)
+{
+    std::string columns = "action_id, tbl, row_id, kind, at";
+    std::string values = "coalesce((SELECT action_id FROM kestrum_journal_open), "
+                         "(SELECT max(id) FROM kestrum_journal_action)), '" +
+                         std::string(table.Name) + "', " + (after ? after : before) + "." + Quoted(key) +
+                         ", '" + kind + "', datetime('now', 'localtime')";
+    const char *const names[] = {"amount", "date", "item", "remark"};
+    for (int i = 0; i < 4; ++i) {
+        if (before) {
+            columns += std::string(", old_") + names[i];
+            values += std::string(", ") + before + "." + Quoted(table.Columns[i]);
+        }
+        if (after) {
+            columns += std::string(", new_") + names[i];
+            values += std::string(", ") + after + "." + Quoted(table.Columns[i]);
+        }
+    }
+    return "INSERT INTO kestrum_journal (" + columns + ") VALUES (" + values + ");";
+}
+
+std::string TriggerSql(const TLedgerTable &table, const std::string &key, const char *suffix)
+{
+    const std::string head = "CREATE TRIGGER IF NOT EXISTS " + TriggerName(table, suffix);
+    const std::string on = std::string(" ON ") + table.Name;
+    const std::string k = Quoted(key);
+    const std::string what = suffix;
+    if (what == "insert")
+        return head + " AFTER INSERT" + on + " BEGIN " + NewActionSql +
+               JournalInsertSql(table, key, 'I', nullptr, "NEW") + " END";
+    if (what == "update")
+        return head + " AFTER UPDATE" + on + " WHEN OLD." + k + " = NEW." + k + " BEGIN " + NewActionSql +
+               JournalInsertSql(table, key, 'U', "OLD", "NEW") + " END";
+    if (what == "rekey") // a changed key: the old row went, a new one came
+        return head + " AFTER UPDATE" + on + " WHEN OLD." + k + " <> NEW." + k + " BEGIN " + NewActionSql +
+               JournalInsertSql(table, key, 'D', "OLD", nullptr) +
+               JournalInsertSql(table, key, 'I', nullptr, "NEW") + " END";
+    return head + " AFTER DELETE" + on + " BEGIN " + NewActionSql +
+           JournalInsertSql(table, key, 'D', "OLD", nullptr) + " END";
+}
+
+TJournalValue ColumnValueOf(sqlite3_stmt *s, int column)
+{
+    TJournalValue value;
+    value.Type = sqlite3_column_type(s, column);
+    switch (value.Type) {
+    case SQLITE_INTEGER:
+        value.Integer = sqlite3_column_int64(s, column);
+        break;
+    case SQLITE_FLOAT:
+        value.Real = sqlite3_column_double(s, column);
+        break;
+    case SQLITE_TEXT:
+    case SQLITE_BLOB: {
+        const void *bytes = value.Type == SQLITE_TEXT
+                                ? static_cast<const void *>(sqlite3_column_text(s, column))
+                                : sqlite3_column_blob(s, column);
+        value.Bytes.assign(static_cast<const char *>(bytes), std::size_t(sqlite3_column_bytes(s, column)));
+        break;
+    }
+    default:
+        break;
+    }
+    return value;
+}
+
+QString Text(sqlite3_stmt *s, int column)
+{
+    return QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(s, column)));
+}
+
+const char *const RowSelectSql =
+    "SELECT j.id, j.action_id, coalesce(a.kind, 0), coalesce(a.target, 0), j.tbl, j.row_id, j.kind, j.at, "
+    "j.old_amount, j.old_date, j.old_item, j.old_remark, j.new_amount, j.new_date, j.new_item, j.new_remark "
+    "FROM kestrum_journal j LEFT JOIN kestrum_journal_action a ON a.id = j.action_id ";
+
+TJournalRow ReadRow(sqlite3_stmt *s)
+{
+    TJournalRow row;
+    row.Id = sqlite3_column_int64(s, 0);
+    row.Action = sqlite3_column_int64(s, 1);
+    row.ActionKind = sqlite3_column_int(s, 2);
+    row.ActionTarget = sqlite3_column_int64(s, 3);
+    row.Table = Text(s, 4);
+    row.Row = sqlite3_column_int64(s, 5);
+    const unsigned char *kind = sqlite3_column_text(s, 6);
+    row.Kind = TJournalKind(kind ? char(kind[0]) : 'U');
+    row.Time = Text(s, 7);
+    for (int i = 0; i < 4; ++i) {
+        row.Before[i] = ColumnValueOf(s, 8 + i);
+        row.After[i] = ColumnValueOf(s, 12 + i);
+    }
+    return row;
+}
+
+bool JournalTableExists(sqlite3 *db)
+{
+    Statement find =
+        Prepare(db, "SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = 'kestrum_journal'");
+    return sqlite3_step(find.get()) == SQLITE_ROW;
+}
+
+} // namespace
+
+TJournalValue JournalColumnValue(sqlite3_stmt *statement, int column)
+{
+    return ColumnValueOf(statement, column);
+}
+
+void BindJournalValue(sqlite3_stmt *statement, int parameter, const TJournalValue &value)
+{
+    switch (value.Type) {
+    case SQLITE_INTEGER:
+        sqlite3_bind_int64(statement, parameter, value.Integer);
+        break;
+    case SQLITE_FLOAT:
+        sqlite3_bind_double(statement, parameter, value.Real);
+        break;
+    case SQLITE_TEXT:
+        sqlite3_bind_text(statement, parameter, value.Bytes.data(), int(value.Bytes.size()),
+                          SQLITE_TRANSIENT);
+        break;
+    case SQLITE_BLOB:
+        sqlite3_bind_blob(statement, parameter, value.Bytes.data(), int(value.Bytes.size()),
+                          SQLITE_TRANSIENT);
+        break;
+    default:
+        sqlite3_bind_null(statement, parameter);
+        break;
+    }
+}
+
+bool JournalTableOf(sqlite3 *db, const QString &table, TJournalTable &info)
+{
+    for (const TLedgerTable &ledger : LedgerTables) {
+        if (table != QString::fromUtf8(ledger.Name))
+            continue;
+        info.Key = JournalKey(db, ledger);
+        for (int i = 0; i < 4; ++i)
+            info.Columns[i] = ledger.Columns[i];
+        return !info.Key.empty();
+    }
+    return false;
+}
+
+bool HasJournal(sqlite3 *db)
+{
+    for (const TLedgerTable &table : LedgerTables)
+        for (const char *suffix : TriggerSuffixes)
+            if (!TriggerExists(db, TriggerName(table, suffix)))
+                return false;
+    return true;
+}
+
+void EnsureJournal(sqlite3 *db)
+{
+    if (sqlite3_db_readonly(db, "main") == 1 || HasJournal(db))
+        return;
+    // A savepoint works alone and inside a caller's transaction alike.
+    Exec(db, "SAVEPOINT kestrum_journal_setup");
+    try {
+        Exec(db, JournalTablesSql);
+        for (const TLedgerTable &table : LedgerTables) {
+            const std::string key = JournalKey(db, table);
+            if (key.empty())
+                continue; // not a ledger table: nothing here could be undone
+            for (const char *suffix : TriggerSuffixes)
+                Exec(db, TriggerSql(table, key, suffix));
+        }
+        Exec(db, "RELEASE kestrum_journal_setup");
+    } catch (...) {
+        sqlite3_exec(db, "ROLLBACK TO kestrum_journal_setup; RELEASE kestrum_journal_setup", nullptr, nullptr,
+                     nullptr);
+        throw;
+    }
+}
+
+void DropJournalTriggers(sqlite3 *db)
+{
+    for (const TLedgerTable &table : LedgerTables)
+        for (const char *suffix : TriggerSuffixes)
+            Exec(db, "DROP TRIGGER IF EXISTS " + TriggerName(table, suffix));
+}
+
+std::vector<TJournalRow> ReadActionRows(sqlite3 *db, std::int64_t action)
+{
+    Statement select = Prepare(db, std::string(RowSelectSql) + "WHERE j.action_id = ?1 ORDER BY j.id");
+    sqlite3_bind_int64(select.get(), 1, action);
+    std::vector<TJournalRow> rows;
+    int step;
+    while ((step = sqlite3_step(select.get())) == SQLITE_ROW)
+        rows.push_back(ReadRow(select.get()));
+    if (step != SQLITE_DONE)
+        Fail(db, "journal");
+    return rows;
+}
+
+void ForEachJournalRow(sqlite3 *db, bool newestFirst, const std::function<bool(const TJournalRow &)> &row)
+{
+    if (!JournalTableExists(db))
+        return;
+    Statement select =
+        Prepare(db, std::string(RowSelectSql) + "ORDER BY j.id " + (newestFirst ? "DESC" : "ASC"));
+    int step;
+    while ((step = sqlite3_step(select.get())) == SQLITE_ROW)
+        if (!row(ReadRow(select.get())))
+            return;
+    if (step != SQLITE_DONE)
+        Fail(db, "journal");
+}
+
+std::int64_t OpenJournalAction(sqlite3 *db, const QString &label, int kind, std::int64_t target)
+{
+    if (sqlite3_get_autocommit(db))
+        throw Exception("a journal action opens only inside a write transaction");
+    if (kind == jaDo)
+        Exec(db, "UPDATE kestrum_journal_action SET state = 2 WHERE state = 1");
+    Statement insert = Prepare(db, "INSERT INTO kestrum_journal_action (kind, state, target, label, at) "
+                                   "VALUES (?1, ?2, ?3, ?4, datetime('now', 'localtime'))");
+    sqlite3_bind_int(insert.get(), 1, kind);
+    sqlite3_bind_int(insert.get(), 2, kind == jaDo ? 0 : 3);
+    if (target != 0)
+        sqlite3_bind_int64(insert.get(), 3, target);
+    if (!label.isEmpty()) {
+        const QByteArray text = label.toUtf8();
+        sqlite3_bind_text(insert.get(), 4, text.constData(), int(text.size()), SQLITE_TRANSIENT);
+    }
+    if (sqlite3_step(insert.get()) != SQLITE_DONE)
+        Fail(db, "journal");
+    const std::int64_t action = sqlite3_last_insert_rowid(db);
+    Statement open =
+        Prepare(db, "INSERT OR REPLACE INTO kestrum_journal_open (id, action_id) VALUES (1, ?1)");
+    sqlite3_bind_int64(open.get(), 1, action);
+    if (sqlite3_step(open.get()) != SQLITE_DONE)
+        Fail(db, "journal");
+    return action;
+}
+
+void CloseJournalAction(sqlite3 *db)
+{
+    Exec(db, "DELETE FROM kestrum_journal_open");
+}
+
+QString JournalKindWord(TJournalKind kind)
+{
+    switch (kind) {
+    case TJournalKind::Insert:
+        return QString::fromUtf8("录入");
+    case TJournalKind::Update:
+        return QString::fromUtf8("修改");
+    case TJournalKind::Delete:
+        return QString::fromUtf8("删除");
+    }
+    return {};
+}
+
+QString JournalAmountText(const TJournalValue &value)
+{
+    double amount = 0;
+    if (value.Type == SQLITE_INTEGER)
+        return QString::number(value.Integer);
+    if (value.Type == SQLITE_FLOAT)
+        amount = value.Real;
+    else if (value.Type == SQLITE_TEXT)
+        return QString::fromStdString(value.Bytes);
+    else
+        return {};
+    QString text = QString::number(amount, 'f', 2);
+    while (text.endsWith('0'))
+        text.chop(1);
+    if (text.endsWith('.'))
+        text.chop(1);
+    return text == QStringLiteral("-0") ? QStringLiteral("0") : text;
+}
+
+QString JournalActionLabel(const std::vector<TJournalRow> &rows)
+{
+    if (rows.empty())
+        return {};
+    if (rows.size() == 1) {
+        const TJournalRow &row = rows.front();
+        const TJournalValue *values = row.Kind == TJournalKind::Delete ? row.Before : row.After;
+        QStringList parts{JournalKindWord(row.Kind)};
+        if (values[2].Type == SQLITE_TEXT && !values[2].Bytes.empty())
+            parts.append(QString::fromStdString(values[2].Bytes));
+        const QString amount = JournalAmountText(values[0]);
+        if (!amount.isEmpty())
+            parts.append(amount);
+        return parts.join(' ');
+    }
+    bool oneKind = true;
+    for (const TJournalRow &row : rows)
+        oneKind = oneKind && row.Kind == rows.front().Kind;
+    const QString word = oneKind ? JournalKindWord(rows.front().Kind) : QString::fromUtf8("更改");
+    return word + ' ' + QString::number(rows.size()) + QString::fromUtf8(" 条纪录");
+}
+
+QString JournalHistoryLine(const TJournalRow &row)
+{
+    QString action = QString::number(row.Action);
+    if (row.ActionKind == jaUndo)
+        action += QString::fromUtf8(" 撤销#") + QString::number(row.ActionTarget);
+    else if (row.ActionKind == jaRedo)
+        action += QString::fromUtf8(" 重做#") + QString::number(row.ActionTarget);
+    const TJournalValue *values = row.Kind == TJournalKind::Delete ? row.Before : row.After;
+    const QString item = values[2].Type == SQLITE_TEXT ? QString::fromStdString(values[2].Bytes) : QString();
+    return QStringList{row.Time,
+                       QString::fromUtf8("操作") + action,
+                       JournalKindWord(row.Kind),
+                       row.Table,
+                       QString::number(row.Row),
+                       item.isEmpty() ? QStringLiteral("-") : item,
+                       JournalAmountText(values[0]).isEmpty() ? QStringLiteral("-")
+                                                              : JournalAmountText(values[0])}
+        .join(QStringLiteral("  "));
+}
+
+} // namespace kestrum

@@ -1,0 +1,77 @@
+#pragma once
+// Undo and redo of whole actions, read from a ledger file's journal, so
+// that they survive a restart and see what other processes did. Each undo
+// or redo is one transaction whose rows form an action of its own kind:
+// they never become history to undo. Actions done by users are undone
+// newest first and redone oldest first; doing something new drops the redo
+// list. A row that another writer changed since refuses the whole undo or
+// redo, and nothing is written.
+#include "core/Errors.h"
+#include "ledger/Journal.h"
+
+#include <QString>
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <vector>
+
+struct sqlite3;
+
+namespace kestrum {
+
+//! An undo or redo that was refused; nothing was written.
+class EUndoRefused : public Exception {
+public:
+    explicit EUndoRefused(const std::string &message) : Exception(message) {}
+};
+
+struct TUndoAction {
+    std::int64_t Id = 0;
+    QString Label; //!< "删除 工资 8600"
+};
+
+//! Steps of an undo or redo, for tests that stop the process between them.
+enum class TUndoStep { Began, RowWritten, Marked, Committed };
+
+class TUndoHistory {
+public:
+    //! Not owned; the connection needs the journal (EnsureJournal).
+    explicit TUndoHistory(sqlite3 *db) : FDb(db) {}
+
+    //! The action an undo would take back; none when there is nothing.
+    std::optional<TUndoAction> NextUndo() const;
+    std::optional<TUndoAction> NextRedo() const;
+
+    //! Undoes the newest action. When `expected` is given and another action
+    //! came since (another process), it is refused: the user undoes what the
+    //! menu named or nothing. Raises EUndoRefused with the reason, and
+    //! Exception when the file fails. Returns what was undone.
+    TUndoAction Undo(std::int64_t expected = 0);
+    TUndoAction Redo(std::int64_t expected = 0);
+
+    //! Joins actions that one user gesture made in several transactions
+    //! (a delete of several selected entries) into the newest of them.
+    //! Only actions that are still done and undoable are joined.
+    void JoinActions(const std::vector<std::int64_t> &actions);
+
+    //! The action of the newest journal row of `table` with that kind
+    //! (0 when there is none).
+    std::int64_t LastActionOf(const QString &table, TJournalKind kind) const;
+
+    //! Test seam: called at each step.
+    std::function<void(TUndoStep)> OnStep;
+
+private:
+    std::optional<TUndoAction> Describe(std::int64_t action) const;
+    TUndoAction Apply(bool undo, std::int64_t expected);
+    void Step(TUndoStep step) const
+    {
+        if (OnStep)
+            OnStep(step);
+    }
+
+    sqlite3 *FDb;
+};
+
+} // namespace kestrum

@@ -1,0 +1,302 @@
+// The journal and undo/redo: what every writer leaves in the journal, how
+// actions are labelled and grouped, undo/redo order across connections,
+// refusals that write nothing, and older files that get the journal.
+#include "JournalTestSupport.h"
+
+#include "core/Errors.h"
+#include "db/DbConnection.h"
+#include "db/DbField.h"
+#include "db/DbQuery.h"
+#include "ledger/UndoHistory.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <sys/stat.h>
+
+namespace kestrum {
+namespace {
+
+using namespace journaltest;
+
+class Journal : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(FDir.isValid());
+        CreateLedgerDatabase(Path());
+        FDb = Open(Path());
+    }
+    void TearDown() override { sqlite3_close(FDb); }
+    QString Path() const { return FDir.filePath("Vantorel.mdb"); }
+    std::string Label(const std::optional<TUndoAction> &action)
+    {
+        return action ? action->Label.toStdString() : std::string("<none>");
+    }
+
+    QTemporaryDir FDir;
+    sqlite3 *FDb = nullptr;
+};
+
+TEST_F(Journal, RecordSetWritesAreJournaledWithTheirValuesAndLabels)
+{
+    TDbConnection connection;
+    connection.SetConnectionString("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" + Path());
+    TDbQuery query;
+    query.SetConnection(&connection);
+    query.SetSQL({QStringLiteral("select * from gain")});
+    query.Open();
+    query.Append();
+    query.FieldByName(QString::fromUtf8("本次进帐"))->SetAsFloat(8600);
+    query.FieldByName(QString::fromUtf8("进帐人"))->SetAsString(QString::fromUtf8("工资"));
+    query.Post();
+    TUndoHistory history(FDb);
+    EXPECT_EQ(Label(history.NextUndo()), "录入 工资 8600");
+
+    query.Edit();
+    query.FieldByName(QString::fromUtf8("本次进帐"))->SetAsFloat(8650.5);
+    query.Post();
+    EXPECT_EQ(Label(history.NextUndo()), "修改 工资 8650.5");
+    query.Delete();
+    EXPECT_EQ(Label(history.NextUndo()), "删除 工资 8650.5");
+
+    std::vector<TJournalRow> rows;
+    ForEachJournalRow(FDb, false, [&](const TJournalRow &row) {
+        rows.push_back(row);
+        return true;
+    });
+    ASSERT_EQ(rows.size(), 3u);
+    EXPECT_EQ(rows[0].Kind, TJournalKind::Insert);
+    EXPECT_EQ(rows[1].Kind, TJournalKind::Update);
+    EXPECT_EQ(rows[2].Kind, TJournalKind::Delete);
+    EXPECT_EQ(rows[1].Before[0].Real, 8600);
+    EXPECT_EQ(rows[1].After[0].Real, 8650.5);
+    EXPECT_EQ(rows[2].Before[2].Bytes, "工资");
+    EXPECT_EQ(rows[2].After[0].Type, SQLITE_NULL);
+    // Three writes outside any action: three actions.
+    EXPECT_NE(rows[0].Action, rows[1].Action);
+    EXPECT_NE(rows[1].Action, rows[2].Action);
+    EXPECT_FALSE(rows[0].Time.isEmpty());
+    EXPECT_EQ(Replay(FDb), DumpTables(FDb));
+    // The history line names time, action, kind, table, id, item and amount.
+    const QString line = JournalHistoryLine(rows[2]);
+    EXPECT_TRUE(line.contains(QString::fromUtf8("删除  gain  1  工资  8650.5"))) << line.toStdString();
+}
+
+TEST_F(Journal, UndoAndRedoWholeActionsInOrderAndSurviveReopening)
+{
+    InsertGain(FDb, 8600, "工资");
+    InsertGain(FDb, 5200, "工资");
+    Exec(FDb, "BEGIN IMMEDIATE");
+    OpenJournalAction(FDb, QString::fromUtf8("导入 2 条纪录"));
+    Exec(FDb, "UPDATE gain SET 本次进帐 = 9000 WHERE id = 1");
+    Exec(FDb, "INSERT INTO expen (消费金额, 消费者) VALUES (35, '伙食')");
+    CloseJournalAction(FDb);
+    Exec(FDb, "COMMIT");
+    const TTables afterAll = DumpTables(FDb);
+    {
+        TUndoHistory history(FDb);
+        EXPECT_EQ(Label(history.NextUndo()), "导入 2 条纪录");
+        EXPECT_EQ(Label(history.NextRedo()), "<none>");
+        history.Undo();
+    }
+    // Another connection (the program after a restart) sees the same stacks.
+    sqlite3_close(FDb);
+    FDb = Open(Path());
+    TUndoHistory history(FDb);
+    EXPECT_EQ(Scalar(FDb, "SELECT 本次进帐 FROM gain WHERE id = 1"), "8600.0");
+    EXPECT_EQ(Scalar(FDb, "SELECT count(*) FROM expen"), "0");
+    EXPECT_EQ(Label(history.NextUndo()), "录入 工资 5200");
+    EXPECT_EQ(Label(history.NextRedo()), "导入 2 条纪录");
+    history.Undo();
+    history.Undo();
+    EXPECT_EQ(Scalar(FDb, "SELECT count(*) FROM gain"), "0");
+    EXPECT_EQ(Label(history.NextUndo()), "<none>");
+    EXPECT_THROW(history.Undo(), EUndoRefused);
+    // Redo is oldest first.
+    EXPECT_EQ(Label(history.NextRedo()), "录入 工资 8600");
+    history.Redo();
+    history.Redo();
+    history.Redo();
+    EXPECT_EQ(DumpTables(FDb), afterAll);
+    EXPECT_THROW(history.Redo(), EUndoRefused);
+    // Undo and redo rows are in the journal, so replaying it still gives the tables.
+    EXPECT_EQ(Replay(FDb), DumpTables(FDb));
+    // ... but they are not history to undo: the next undo is the import again.
+    EXPECT_EQ(Label(history.NextUndo()), "导入 2 条纪录");
+}
+
+TEST_F(Journal, SomethingNewAfterUndoDropsTheRedoListWhoeverWritesIt)
+{
+    InsertGain(FDb, 1, "a");
+    InsertGain(FDb, 2, "b");
+    TUndoHistory history(FDb);
+    history.Undo();
+    EXPECT_EQ(Label(history.NextRedo()), "录入 b 2");
+    InsertGain(FDb, 3, "c"); // a plain writer, outside any action
+    EXPECT_EQ(Label(history.NextRedo()), "<none>");
+    history.Undo();
+    EXPECT_EQ(Label(history.NextRedo()), "录入 c 3");
+    Exec(FDb, "BEGIN IMMEDIATE");
+    OpenJournalAction(FDb, QString::fromUtf8("导入"));
+    Exec(FDb, "DELETE FROM gain WHERE id = 1");
+    CloseJournalAction(FDb);
+    Exec(FDb, "COMMIT");
+    EXPECT_EQ(Label(history.NextRedo()), "<none>");
+    EXPECT_EQ(Label(history.NextUndo()), "导入");
+}
+
+TEST_F(Journal, JoinedDeletesAreOneActionWithACountedLabel)
+{
+    for (int i = 1; i <= 4; ++i)
+        InsertGain(FDb, 100 * i, "x");
+    TUndoHistory history(FDb);
+    std::vector<std::int64_t> actions;
+    for (int id : {1, 2, 4}) {
+        Exec(FDb, "DELETE FROM gain WHERE id = " + std::to_string(id));
+        actions.push_back(history.LastActionOf(QStringLiteral("gain"), TJournalKind::Delete));
+    }
+    history.JoinActions(actions);
+    EXPECT_EQ(Label(history.NextUndo()), "删除 3 条纪录");
+    history.Undo();
+    EXPECT_EQ(Scalar(FDb, "SELECT group_concat(id) FROM gain"), "1,2,3,4");
+    EXPECT_EQ(Label(history.NextUndo()), "录入 x 400");
+    history.Redo();
+    EXPECT_EQ(Scalar(FDb, "SELECT group_concat(id) FROM gain"), "3");
+    EXPECT_EQ(Replay(FDb), DumpTables(FDb));
+}
+
+TEST_F(Journal, ARowChangedBehindTheJournalsBackRefusesTheUndoAndWritesNothing)
+{
+    InsertGain(FDb, 8600, "工资");
+    Exec(FDb, "UPDATE gain SET 进帐人 = '奖金' WHERE id = 1");
+    // A writer that bypasses the journal (an old copy of the program that
+    // dropped the triggers while it wrote).
+    sqlite3 *other = Open(Path());
+    Exec(other, "BEGIN IMMEDIATE");
+    DropJournalTriggers(other);
+    Exec(other, "UPDATE gain SET 本次进帐 = 1 WHERE id = 1");
+    EnsureJournal(other);
+    Exec(other, "COMMIT");
+    const std::string journalRows = Scalar(FDb, "SELECT count(*) FROM kestrum_journal");
+    TUndoHistory history(FDb);
+    try {
+        history.Undo();
+        ADD_FAILURE() << "undo went through";
+    } catch (const EUndoRefused &refused) {
+        EXPECT_EQ(refused.message(), "撤销失败：该纪录已被其他程序修改。");
+    }
+    EXPECT_EQ(Scalar(FDb, "SELECT 进帐人 || '/' || 本次进帐 FROM gain"), "奖金/1.0");
+    EXPECT_EQ(Scalar(FDb, "SELECT count(*) FROM kestrum_journal"), journalRows);
+    EXPECT_EQ(Scalar(FDb, "SELECT count(*) FROM kestrum_journal_open"), "0");
+    EXPECT_EQ(Label(history.NextUndo()), "修改 奖金 8600");
+
+    // A deleted row whose id was taken meanwhile cannot come back.
+    Exec(FDb, "DELETE FROM gain WHERE id = 1");
+    Exec(other, "BEGIN IMMEDIATE");
+    DropJournalTriggers(other);
+    Exec(other, "INSERT INTO gain (id, 本次进帐) VALUES (1, 7)");
+    EnsureJournal(other);
+    Exec(other, "COMMIT");
+    EXPECT_THROW(history.Undo(), EUndoRefused);
+    EXPECT_EQ(Scalar(FDb, "SELECT 本次进帐 FROM gain WHERE id = 1"), "7.0");
+    sqlite3_close(other);
+}
+
+TEST_F(Journal, AnUndoOfWhatTheMenuNamedIsRefusedWhenAnotherConnectionActedSince)
+{
+    InsertGain(FDb, 8600, "工资");
+    TUndoHistory mine(FDb);
+    const std::int64_t shown = mine.NextUndo()->Id;
+    sqlite3 *other = Open(Path());
+    Exec(other, "UPDATE gain SET 进帐人 = '奖金' WHERE id = 1"); // the other edits the same row
+    EXPECT_THROW(mine.Undo(shown), EUndoRefused);
+    EXPECT_EQ(Scalar(FDb, "SELECT 进帐人 FROM gain WHERE id = 1"), "奖金");
+    // The other's own undo history goes on: it undoes its edit.
+    TUndoHistory theirs(other);
+    EXPECT_EQ(theirs.Undo().Label.toStdString(), "修改 奖金 8600");
+    // Now my insert is the newest action again and my undo goes through.
+    EXPECT_EQ(mine.Undo(shown).Label.toStdString(), "录入 工资 8600");
+    EXPECT_EQ(Scalar(FDb, "SELECT count(*) FROM gain"), "0");
+    EXPECT_EQ(Replay(FDb), DumpTables(FDb));
+    sqlite3_close(other);
+}
+
+TEST_F(Journal, OlderFilesGetTheJournalWithoutLosingRowsAndReadOnlyFilesAreLeftAlone)
+{
+    const QString old = FDir.filePath("old.mdb");
+    sqlite3 *db = nullptr;
+    sqlite3_open(old.toUtf8().constData(), &db);
+    Exec(db, LedgerSchemaSql);
+    Exec(db, "INSERT INTO gain (本次进帐, 进帐人) VALUES (8600, '工资')");
+    EXPECT_FALSE(HasJournal(db));
+    EnsureJournal(db);
+    EXPECT_TRUE(HasJournal(db));
+    EnsureJournal(db); // twice is harmless
+    EXPECT_EQ(Scalar(db, "SELECT count(*) FROM gain"), "1");
+    EXPECT_EQ(Scalar(db, "SELECT count(*) FROM kestrum_journal"), "0"); // old rows are where it starts
+    Exec(db, "DELETE FROM gain");
+    TUndoHistory history(db);
+    history.Undo();
+    EXPECT_EQ(Scalar(db, "SELECT 进帐人 FROM gain"), "工资");
+    sqlite3_close(db);
+
+    // A table without the ledger's columns gets no triggers and stays writable.
+    const QString odd = FDir.filePath("odd.mdb");
+    sqlite3_open(odd.toUtf8().constData(), &db);
+    Exec(db, "CREATE TABLE gain (id INTEGER PRIMARY KEY, x); CREATE TABLE expen (id INTEGER PRIMARY KEY, "
+             "消费金额, 消费日期, 消费者, 备注)");
+    EnsureJournal(db);
+    Exec(db, "INSERT INTO gain (x) VALUES (1)");
+    Exec(db, "INSERT INTO expen (消费金额) VALUES (2)");
+    EXPECT_EQ(Scalar(db, "SELECT group_concat(tbl) FROM kestrum_journal"), "expen");
+    sqlite3_close(db);
+
+    // A file that can only be read: nothing to add, no failure.
+    const QString readOnly = FDir.filePath("ro.mdb");
+    sqlite3_open(readOnly.toUtf8().constData(), &db);
+    Exec(db, LedgerSchemaSql);
+    sqlite3_close(db);
+    ::chmod(readOnly.toUtf8().constData(), 0444);
+    sqlite3_open_v2(readOnly.toUtf8().constData(), &db, SQLITE_OPEN_READONLY, nullptr);
+    EXPECT_NO_THROW(EnsureJournal(db));
+    EXPECT_FALSE(HasJournal(db));
+    sqlite3_close(db);
+}
+
+TEST_F(Journal, ChangingAnEntrysKeyIsADeleteAndAnInsertThatUndoTakesBack)
+{
+    InsertGain(FDb, 8600, "工资");
+    Exec(FDb, "UPDATE gain SET id = 10 WHERE id = 1");
+    EXPECT_EQ(Replay(FDb), DumpTables(FDb));
+    TUndoHistory history(FDb);
+    EXPECT_EQ(Label(history.NextUndo()), "更改 2 条纪录");
+    history.Undo();
+    EXPECT_EQ(Scalar(FDb, "SELECT group_concat(id) FROM gain"), "1");
+}
+
+TEST(JournalText, AmountsReadAsTypedAndLabelsNameWhatWasDone)
+{
+    auto real = [](double v) {
+        TJournalValue value;
+        value.Type = SQLITE_FLOAT;
+        value.Real = v;
+        return value;
+    };
+    EXPECT_EQ(JournalAmountText(real(8600)).toStdString(), "8600");
+    EXPECT_EQ(JournalAmountText(real(35.5)).toStdString(), "35.5");
+    EXPECT_EQ(JournalAmountText(real(0.1 + 0.2)).toStdString(), "0.3");
+    EXPECT_EQ(JournalAmountText(real(-0.001)).toStdString(), "0");
+    EXPECT_EQ(JournalAmountText(TJournalValue()).toStdString(), "");
+    TJournalRow row;
+    row.Kind = TJournalKind::Insert;
+    row.After[0] = real(12);
+    EXPECT_EQ(JournalActionLabel({row}).toStdString(), "录入 12"); // no item: no gap
+    TJournalRow deleted = row;
+    deleted.Kind = TJournalKind::Delete;
+    EXPECT_EQ(JournalActionLabel({deleted, deleted}).toStdString(), "删除 2 条纪录");
+    EXPECT_EQ(JournalActionLabel({row, deleted}).toStdString(), "更改 2 条纪录");
+}
+
+} // namespace
+} // namespace kestrum
