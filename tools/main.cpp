@@ -4,7 +4,9 @@
 //   kestrum-db check [FILE]  whether the ledger can use the file
 //   kestrum-db backup [FILE]           a backup into the ledger's backups folder
 //   kestrum-db restore BACKUP [FILE]   a backup in the ledger's place
+//   kestrum-db history [FILE]          the journal of entry changes, newest first
 #include "ledger/Backups.h"
+#include "ledger/Journal.h"
 #include "ledger/LedgerFile.h"
 
 #include "core/Errors.h"
@@ -13,8 +15,11 @@
 #include <QDateTime>
 #include <QString>
 
+#include <sqlite3.h>
+
 #include <cstdio>
 #include <cstring>
+#include <memory>
 
 using namespace kestrum;
 
@@ -22,10 +27,11 @@ namespace {
 
 int Usage()
 {
-    std::fprintf(stderr, "usage: kestrum-db init|demo|check [FILE]\n"
+    std::fprintf(stderr, "usage: kestrum-db init|demo|check|history [FILE]\n"
                          "  init   create an empty ledger database (refuses to overwrite)\n"
                          "  demo   create a ledger database with a sample household's entries\n"
                          "  check  report whether a file is a usable ledger database\n"
+                         "  history  list the journal of entry changes, newest first\n"
                          "usage: kestrum-db backup [FILE] | restore BACKUP [FILE]\n"
                          "  backup   copy the ledger into its backups folder and print the copy's path\n"
                          "  restore  put a backup in the ledger's place; the replaced file is kept\n"
@@ -53,6 +59,26 @@ int Restore(int argc, char **argv)
         std::fprintf(stderr, "kestrum-db: %s\n", e.what());
         return 1;
     }
+}
+
+//! One line per journal row: time, action, kind, table, id, item, amount.
+int PrintHistory(const QString &file)
+{
+    sqlite3 *db = nullptr;
+    const int rc = sqlite3_open_v2(file.toUtf8().constData(), &db, SQLITE_OPEN_READONLY, nullptr);
+    std::unique_ptr<sqlite3, int (*)(sqlite3 *)> closer(db, sqlite3_close);
+    if (rc != SQLITE_OK)
+        throw Exception("cannot open '" + file.toStdString() + "': " + sqlite3_errmsg(db));
+    sqlite3_busy_timeout(db, 3000);
+    int rows = 0;
+    ForEachJournalRow(db, true, [&rows](const TJournalRow &row) {
+        std::printf("%s\n", JournalHistoryLine(row).toUtf8().constData());
+        ++rows;
+        return true;
+    });
+    if (rows == 0)
+        std::printf("%s: the journal is empty\n", file.toLocal8Bit().constData());
+    return 0;
 }
 
 } // namespace
@@ -85,6 +111,8 @@ int main(int argc, char **argv)
             std::printf("%s\n", MakeBackup(file, QDateTime::currentDateTime()).toLocal8Bit().constData());
             return 0;
         }
+        if (std::strcmp(command, "history") == 0)
+            return PrintHistory(file);
         if (std::strcmp(command, "check") == 0) {
             const TLedgerCheck check = CheckLedgerDatabase(file);
             for (const QString &problem : check.Problems)

@@ -1,6 +1,7 @@
 #include "app/LedgerData.h"
 
 #include "db/DbErrors.h"
+#include "ledger/Journal.h"
 #include "ledger/Trash.h"
 
 #include <QFileInfo>
@@ -68,6 +69,15 @@ void TLedgerData::Loaded(const TErrorHandler &onError)
         }
     };
     step([&] { ADOQuery1.Open(); });
+    // Files from before the journal get it now (undo and redo read it).
+    step([&] {
+        try {
+            if (ADOConnection1.Connected())
+                EnsureJournal(ADOConnection1.Handle());
+        } catch (const std::exception &error) {
+            throw EDatabaseError(std::string("账目可以照常录入，但撤销和重做无法使用：") + error.what());
+        }
+    });
     // DataSource1 has nothing left to do.
     step([&] { ADOConnection1.SetConnected(true); });
     step([&] { ADOQuery2.Open(); });

@@ -8,6 +8,7 @@
 #include "app/SaveQuestion.h"
 #include "app/StatisticsPage.h"
 #include "app/TrashDialog.h"
+#include "app/UndoCommands.h"
 #include "pages/PqPageControl.h"
 #include "pages/PqTabSheet.h"
 #include "ui/ErrorBox.h"
@@ -131,6 +132,12 @@ void TForm1::createMenu()
     QAction *trash = new QAction(utf8("回收站..."), N1);
     N1->insertAction(N8, trash);
     connect(trash, &QAction::triggered, this, [this] { guarded([this] { ShowTrashDialog(*this); }); });
+
+    auto *income = static_cast<TEntryPage *>(IncomePage);
+    auto *expense = static_cast<TEntryPage *>(ExpensePage);
+    UndoCommands = new TUndoCommands(FData, N1, N8, this,
+                                     {[income] { return income->SettlePendingEntry(); },
+                                      [expense] { return expense->SettlePendingEntry(); }});
 }
 
 void TForm1::guarded(const std::function<void()> &handler)

@@ -24,6 +24,7 @@ class TPqPageControl;
 class TPqTabSheet;
 class TShell;
 class TStatisticsPage;
+class TUndoCommands;
 
 class TForm1 : public QMainWindow {
     Q_OBJECT
@@ -58,6 +59,7 @@ public:
 
     QMenu *N1, *N4, *N6;
     QAction *N3, *N2, *N8, *N9, *N5, *N7;
+    TUndoCommands *UndoCommands = nullptr; //!< "撤销" and "重做" in N1
 
     void FormShow();
     void FormClose();

@@ -138,6 +138,58 @@ TEST_P(KilledWrites, EveryStepLeavesASoundFileWhoseJournalReplaysToItsTables)
 INSTANTIATE_TEST_SUITE_P(Journal, KilledWrites,
                          ::testing::Values(TOperation::Post, TOperation::Delete, TOperation::Undo));
 
+TEST(JournalProcesses, WritersUndoingAndRedoingAtOnceKeepTheJournalEqualToTheTables)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("shared.mdb");
+    CreateLedgerDatabase(path);
+    std::vector<pid_t> children;
+    for (int writer = 0; writer < 3; ++writer) {
+        const pid_t child = fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            sqlite3 *db = Open(path);
+            sqlite3_busy_timeout(db, 20000);
+            TUndoHistory history(db);
+            std::mt19937 random{unsigned(writer)};
+            int failures = 0;
+            for (int i = 0; i < 150; ++i) {
+                const int what = int(random() % 10);
+                try {
+                    if (what < 4) {
+                        InsertGain(db, double(random() % 1000), "x");
+                    } else if (what < 6) {
+                        Exec(db,
+                             "UPDATE gain SET 本次进帐 = 本次进帐 + 1 WHERE id = (SELECT max(id) FROM gain)");
+                    } else if (what < 7) {
+                        Exec(db, "DELETE FROM gain WHERE id = (SELECT min(id) FROM gain)");
+                    } else if (const auto next = what < 9 ? history.NextUndo() : history.NextRedo()) {
+                        // As the menu does: what it named, or nothing.
+                        what < 9 ? history.Undo(next->Id) : history.Redo(next->Id);
+                    }
+                } catch (const EUndoRefused &) {
+                    // Another writer came between reading and undoing.
+                } catch (const std::exception &) {
+                    ++failures;
+                }
+            }
+            sqlite3_close(db);
+            _exit(failures == 0 && !::testing::Test::HasFailure() ? 0 : 1);
+        }
+        children.push_back(child);
+    }
+    for (pid_t child : children) {
+        int status = 0;
+        ASSERT_EQ(waitpid(child, &status, 0), child);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    }
+    sqlite3 *db = Open(path);
+    EXPECT_EQ(Scalar(db, "PRAGMA integrity_check"), "ok");
+    EXPECT_EQ(Replay(db), DumpTables(db));
+    EXPECT_EQ(Scalar(db, "SELECT count(*) FROM kestrum_journal_open"), "0");
+    sqlite3_close(db);
+}
+
 // A model of the ledger and of what can be undone, kept by hand beside the file.
 struct TChange {
     bool Gain;

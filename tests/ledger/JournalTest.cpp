@@ -10,6 +10,7 @@
 #include "ledger/UndoHistory.h"
 
 #include <QFile>
+#include <QProcess>
 #include <QTemporaryDir>
 
 #include <sys/stat.h>
@@ -273,6 +274,29 @@ TEST_F(Journal, ChangingAnEntrysKeyIsADeleteAndAnInsertThatUndoTakesBack)
     EXPECT_EQ(Label(history.NextUndo()), "更改 2 条纪录");
     history.Undo();
     EXPECT_EQ(Scalar(FDb, "SELECT group_concat(id) FROM gain"), "1");
+}
+
+TEST_F(Journal, HistoryCommandListsTheJournalNewestFirst)
+{
+    InsertGain(FDb, 8600, "工资");
+    Exec(FDb, "DELETE FROM gain");
+    TUndoHistory(FDb).Undo();
+    QProcess process;
+    process.start(QStringLiteral(KESTRUM_DB_TOOL), {QStringLiteral("history"), Path()});
+    ASSERT_TRUE(process.waitForFinished(20000));
+    EXPECT_EQ(process.exitCode(), 0);
+    const QStringList lines =
+        QString::fromUtf8(process.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
+    ASSERT_EQ(lines.size(), 3) << lines.join('\n').toStdString();
+    EXPECT_TRUE(lines[0].contains(QString::fromUtf8("撤销#2  录入  gain  1  工资  8600")))
+        << lines[0].toStdString();
+    EXPECT_TRUE(lines[1].contains(QString::fromUtf8("删除  gain  1  工资  8600"))) << lines[1].toStdString();
+    EXPECT_TRUE(lines[2].contains(QString::fromUtf8("录入  gain  1  工资  8600"))) << lines[2].toStdString();
+
+    process.start(QStringLiteral(KESTRUM_DB_TOOL), {QStringLiteral("history"), FDir.filePath("missing.mdb")});
+    ASSERT_TRUE(process.waitForFinished(20000));
+    EXPECT_EQ(process.exitCode(), 1);
+    EXPECT_FALSE(QFile::exists(FDir.filePath("missing.mdb")));
 }
 
 TEST(JournalText, AmountsReadAsTypedAndLabelsNameWhatWasDone)

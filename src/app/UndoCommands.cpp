@@ -1,0 +1,189 @@
+#include "app/UndoCommands.h"
+
+#include "app/LedgerData.h"
+#include "ledger/Journal.h"
+#include "ledger/UndoHistory.h"
+#include "ui/Beep.h"
+#include "ui/ErrorBox.h"
+
+#include <QAction>
+#include <QEvent>
+#include <QMenu>
+#include <QTimer>
+#include <QWidget>
+
+namespace kestrum {
+
+namespace {
+
+QString utf8(const char *text)
+{
+    return QString::fromUtf8(text);
+}
+
+} // namespace
+
+TUndoCommands::TUndoCommands(TLedgerData &data, QMenu *menu, QAction *before, QWidget *window,
+                             std::vector<TSettleStep> settle)
+    : QObject(window), FData(data), FWindow(window), FSettle(std::move(settle))
+{
+    FUndo = new QAction(utf8("撤销"), this);
+    FRedo = new QAction(utf8("重做"), this);
+    FUndo->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Z));
+    FRedo->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Y));
+    // A text box with the focus keeps Ctrl+Z for its own typing: Qt offers
+    // it the key first, and line and text edits take their undo keys.
+    for (QAction *action : {FUndo, FRedo})
+        action->setShortcutContext(Qt::WindowShortcut);
+    menu->insertSeparator(before);
+    menu->insertAction(before, FUndo);
+    menu->insertAction(before, FRedo);
+    connect(FUndo, &QAction::triggered, this, [this] { Undo(); });
+    connect(FRedo, &QAction::triggered, this, [this] { Redo(); });
+    connect(menu, &QMenu::aboutToShow, this, [this] { UpdateItems(); });
+    // Other programs may write the file: look again whenever the window
+    // comes back to the front.
+    window->installEventFilter(this);
+    FListener = FData.AddLedgerChangedListener([this] { UpdateItems(); });
+
+    // Deletes of the pages' record sets: several in one go (the grid's
+    // delete of all selected entries) become one action.
+    const struct {
+        TDbQuery &query;
+        const char *table;
+    } pages[] = {{FData.ADOQuery1, "gain"}, {FData.ADOQuery2, "expen"}};
+    for (const auto &page : pages) {
+        const char *table = page.table;
+        page.query.AfterDelete = [this, table,
+                                  before = std::move(page.query.AfterDelete)](TDbQuery *dataSet) {
+            noteDelete(table);
+            if (before)
+                before(dataSet);
+        };
+    }
+    UpdateItems();
+}
+
+TUndoCommands::~TUndoCommands()
+{
+    FData.RemoveLedgerChangedListener(FListener);
+}
+
+bool TUndoCommands::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == FWindow && (event->type() == QEvent::WindowActivate || event->type() == QEvent::Show))
+        UpdateItems();
+    return QObject::eventFilter(watched, event);
+}
+
+void TUndoCommands::UpdateItems()
+{
+    FUndoId = FRedoId = 0;
+    QString undoText = utf8("撤销"), redoText = utf8("重做");
+    sqlite3 *db = FData.ADOConnection1.Handle();
+    if (db && HasJournal(db)) {
+        try {
+            TUndoHistory history(db);
+            if (const auto next = history.NextUndo()) {
+                FUndoId = next->Id;
+                undoText += ' ' + next->Label;
+            }
+            if (const auto next = history.NextRedo()) {
+                FRedoId = next->Id;
+                redoText += ' ' + next->Label;
+            }
+        } catch (const std::exception &) {
+            // A file that cannot be read now (locked by another program) has
+            // nothing to offer; the next look may find it again.
+        }
+    }
+    // Menus take "&" as a mnemonic mark: an item named "R&D" keeps it.
+    FUndo->setText(undoText.replace('&', QStringLiteral("&&")));
+    FRedo->setText(redoText.replace('&', QStringLiteral("&&")));
+    FUndo->setEnabled(FUndoId != 0);
+    FRedo->setEnabled(FRedoId != 0);
+}
+
+void TUndoCommands::Undo()
+{
+    run(true);
+}
+
+void TUndoCommands::Redo()
+{
+    run(false);
+}
+
+void TUndoCommands::run(bool undo)
+{
+    // A delete gesture still waiting to be joined is joined first, so that
+    // the undo takes it back whole.
+    joinDeletes();
+    for (const TSettleStep &settle : FSettle)
+        if (!settle())
+            return;
+    sqlite3 *db = FData.ADOConnection1.Handle();
+    const std::int64_t expected = undo ? FUndoId : FRedoId;
+    if (!db || expected == 0) {
+        UpdateItems();
+        MessageBeep();
+        return;
+    }
+    try {
+        TUndoHistory history(db);
+        if (undo)
+            history.Undo(expected);
+        else
+            history.Redo(expected);
+    } catch (const std::exception &error) {
+        UpdateItems();
+        ShowException(FWindow, error);
+        return;
+    }
+    // Both pages read their entries again (keeping their month and their
+    // current row); the statistics and the items hear of it through the
+    // ledger's change notification.
+    for (TDbQuery *query : {&FData.ADOQuery1, &FData.ADOQuery2}) {
+        try {
+            if (query->Active())
+                query->Refresh();
+        } catch (const std::exception &error) {
+            ShowException(FWindow, error);
+        }
+    }
+    FData.LedgerChanged();
+}
+
+void TUndoCommands::noteDelete(const char *table)
+{
+    sqlite3 *db = FData.ADOConnection1.Handle();
+    if (!db || !HasJournal(db))
+        return;
+    try {
+        const std::int64_t action =
+            TUndoHistory(db).LastActionOf(QString::fromUtf8(table), TJournalKind::Delete);
+        if (action == 0)
+            return;
+        if (FDeleteGesture.empty())
+            QTimer::singleShot(0, this, [this] { joinDeletes(); });
+        FDeleteGesture.push_back(action);
+    } catch (const std::exception &) {
+        // The delete went through; it stays an action of its own.
+    }
+}
+
+void TUndoCommands::joinDeletes()
+{
+    std::vector<std::int64_t> gesture;
+    gesture.swap(FDeleteGesture);
+    if (gesture.size() < 2)
+        return;
+    try {
+        TUndoHistory(FData.ADOConnection1.Handle()).JoinActions(gesture);
+    } catch (const std::exception &) {
+        // Each delete stays an action of its own: still undoable one by one.
+    }
+    UpdateItems();
+}
+
+} // namespace kestrum

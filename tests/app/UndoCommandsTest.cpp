@@ -1,0 +1,183 @@
+// The menu's undo and redo in the running window: item texts, reloading the
+// pages and the statistics, one action for a multi-row delete, a pending
+// entry settled first, a refusal shown, and Ctrl+Z left to a text box.
+#include "app/UndoCommands.h"
+#include "LedgerFileFixture.h"
+#include "app/EntryPage.h"
+#include "app/LedgerData.h"
+#include "app/MainWindow.h"
+#include "core/RegionalSettings.h"
+#include "db/DbField.h"
+#include "db/DbQuery.h"
+#include "editors/DBTextEdit.h"
+#include "ledger/Journal.h"
+#include "pages/PqPageControl.h"
+#include "support/OffscreenSizeHintsFilter.h"
+#include "ui/FakeShell.h"
+#include "ui/MessageBox.h"
+
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QLineEdit>
+#include <QMenu>
+#include <QTest>
+
+#include <deque>
+
+namespace kestrum {
+namespace {
+
+QString utf8(const char *text)
+{
+    return QString::fromUtf8(text);
+}
+
+class UndoCommandsTest : public testing::Test {
+protected:
+    UndoCommandsTest()
+    {
+        setRegionalSettings(RegionalSettings::simplifiedChinese());
+        file.AddIncome(8600, "2024-01-10", "工资");
+        file.AddIncome(5200, "2024-01-15", "工资");
+        file.AddIncome(300, "2024-01-20", "利息");
+        data.ADOConnection1.SetConnectionString(file.ConnectionString());
+        data.Loaded([](const std::exception &) {});
+        previousHook = SetMessageBoxHook([this](const TMessageBoxRequest &request) {
+            boxes << request.Text;
+            if (answers.empty())
+                return 0;
+            const int answer = answers.front();
+            answers.pop_front();
+            return answer;
+        });
+        changes = data.AddLedgerChangedListener([this] { ++ledgerChanges; });
+    }
+    ~UndoCommandsTest() override
+    {
+        data.RemoveLedgerChangedListener(changes);
+        SetMessageBoxHook(previousHook);
+    }
+    TUndoCommands &commands() { return *window.UndoCommands; }
+    QString undoText()
+    {
+        commands().UpdateItems();
+        return commands().UndoAction()->text() + (commands().UndoAction()->isEnabled() ? "" : "(off)");
+    }
+    QString redoText()
+    {
+        commands().UpdateItems();
+        return commands().RedoAction()->text() + (commands().RedoAction()->isEnabled() ? "" : "(off)");
+    }
+
+    test::OffscreenSizeHintsFilter sizeHints;
+    TLedgerFile file;
+    TLedgerData data;
+    TFakeShell shell;
+    TForm1 window{data, shell};
+    QStringList boxes;
+    std::deque<int> answers;
+    TMessageBoxHook previousHook;
+    int changes = 0;
+    int ledgerChanges = 0;
+};
+
+TEST_F(UndoCommandsTest, ItemsSitInTheEntryMenuWithTheirKeysAndNameWhatTheyWillDo)
+{
+    QStringList items;
+    for (QAction *action : window.N1->actions())
+        items << (action->isSeparator() ? "-" : action->text());
+    EXPECT_EQ(items.join(' '), utf8("进帐纪录 消费纪录 回收站... - 撤销 重做 - 退出"));
+    EXPECT_EQ(commands().UndoAction()->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_Z));
+    EXPECT_EQ(commands().RedoAction()->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_Y));
+    // The rows that were there before the journal are not history.
+    EXPECT_EQ(undoText(), utf8("撤销(off)"));
+    EXPECT_EQ(redoText(), utf8("重做(off)"));
+
+    data.ADOQuery1.First();
+    data.ADOQuery1.Delete();
+    EXPECT_EQ(undoText(), utf8("撤销 删除 工资 8600"));
+    commands().UndoAction()->trigger();
+    EXPECT_EQ(data.ADOQuery1.RecordCount(), 3); // the page reads its entries again
+    EXPECT_EQ(file.Scalar("SELECT count(*) FROM gain"), "3");
+    EXPECT_GE(ledgerChanges, 2); // the delete, and the undo: the statistics hear both
+    EXPECT_EQ(undoText(), utf8("撤销(off)"));
+    EXPECT_EQ(redoText(), utf8("重做 删除 工资 8600"));
+    commands().RedoAction()->trigger();
+    EXPECT_EQ(data.ADOQuery1.RecordCount(), 2);
+    EXPECT_TRUE(boxes.isEmpty()) << boxes.join('\n').toStdString();
+}
+
+TEST_F(UndoCommandsTest, DeletesInOneGoAreOneActionToUndo)
+{
+    data.ADOQuery1.First();
+    data.ADOQuery1.Delete();
+    data.ADOQuery1.Delete(); // as the grid deletes its selected rows, one after the other
+    QCoreApplication::processEvents();
+    EXPECT_EQ(undoText(), utf8("撤销 删除 2 条纪录"));
+    commands().Undo();
+    EXPECT_EQ(file.Scalar("SELECT count(*) FROM gain"), "3");
+    // A later single delete stays on its own.
+    data.ADOQuery1.Last();
+    data.ADOQuery1.Delete();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(undoText(), utf8("撤销 删除 利息 300"));
+}
+
+TEST_F(UndoCommandsTest, APendingEntryIsSettledFirstAndStayingCancelsTheUndo)
+{
+    data.ADOQuery1.First();
+    data.ADOQuery1.Delete();
+    data.ADOQuery1.Edit();
+    data.ADOQuery1.FieldByName(utf8("进帐人"))->SetAsString(utf8("奖金"));
+    answers = {2}; // "取消": stay with the entry
+    commands().Undo();
+    EXPECT_EQ(boxes.value(0), utf8("正在录入的记录已修改，是否保存？"));
+    EXPECT_EQ(file.Scalar("SELECT count(*) FROM gain"), "2");
+    EXPECT_EQ(data.ADOQuery1.State(), dsEdit);
+    answers = {1}; // "否": drop the change, then undo
+    commands().Undo();
+    EXPECT_EQ(file.Scalar("SELECT count(*) FROM gain"), "3");
+    EXPECT_EQ(data.ADOQuery1.State(), dsBrowse);
+}
+
+TEST_F(UndoCommandsTest, AnActionByAnotherProgramSinceTheMenuWasReadIsNotUndoneBlindly)
+{
+    data.ADOQuery1.First();
+    data.ADOQuery1.Delete();
+    EXPECT_EQ(undoText(), utf8("撤销 删除 工资 8600"));
+    file.AddExpense(12, "2024-01-02", "午饭"); // another program, after the menu was read
+    commands().Undo();
+    ASSERT_EQ(boxes.size(), 1);
+    EXPECT_TRUE(boxes[0].startsWith(utf8("撤销失败："))) << boxes[0].toStdString();
+    EXPECT_EQ(file.Scalar("SELECT count(*) FROM gain"), "2");
+    EXPECT_EQ(file.Scalar("SELECT count(*) FROM expen"), "1");
+    // The items now name the other program's action.
+    EXPECT_EQ(commands().UndoAction()->text(), utf8("撤销 录入 午饭 12"));
+}
+
+TEST_F(UndoCommandsTest, CtrlZInATextBoxUndoesTypingAndElsewhereUndoesTheLedger)
+{
+    window.show();
+    QApplication::setActiveWindow(&window);
+    data.ADOQuery1.First();
+    data.ADOQuery1.Delete();
+    commands().UpdateItems();
+    auto *page = static_cast<TEntryPage *>(window.IncomePage);
+    auto *box = page->ItemEdit->findChild<QLineEdit *>();
+    ASSERT_NE(box, nullptr);
+    box->setFocus();
+    box->selectAll();
+    QTest::keyClicks(box, "abc");
+    QTest::keyClick(box, Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_NE(box->text(), QStringLiteral("abc")); // its own typing went back
+    EXPECT_EQ(file.Scalar("SELECT count(*) FROM gain"), "2");
+    data.ADOQuery1.Cancel();
+    window.PqPageControl1->setFocus();
+    QTest::keyClick(window.PqPageControl1, Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(file.Scalar("SELECT count(*) FROM gain"), "3");
+}
+
+} // namespace
+} // namespace kestrum
