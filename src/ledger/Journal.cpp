@@ -47,7 +47,7 @@ const char *const JournalTablesSql =
     "id INTEGER PRIMARY KEY CHECK (id = 1), action_id INTEGER NOT NULL);"
     "CREATE TABLE IF NOT EXISTS kestrum_journal ("
     "id INTEGER PRIMARY KEY, action_id INTEGER NOT NULL, tbl TEXT NOT NULL, row_id INTEGER NOT NULL, "
-    "kind TEXT NOT NULL, at TEXT NOT NULL, "
+    "kind TEXT NOT NULL, "
     "old_amount, old_date, old_item, old_remark, new_amount, new_date, new_item, new_remark);"
     "CREATE INDEX IF NOT EXISTS kestrum_journal_by_action ON kestrum_journal(action_id);";
 
@@ -59,7 +59,12 @@ struct TLedgerTable {
 const TLedgerTable LedgerTables[] = {{"gain", {"本次进帐", "进帐时间", "进帐人", "备注"}},
                                      {"expen", {"消费金额", "消费日期", "消费者", "备注"}}};
 
-const char *const TriggerSuffixes[] = {"insert", "update", "rekey", "delete"};
+// Each change has two triggers, of which exactly one fires: one for a
+// write inside an open action, one for a write that is an action of its
+// own. Their conditions are looked up once per row, which keeps a bulk
+// insert inside one action down to the journal row itself.
+const char *const TriggerSuffixes[] = {"insert",       "update",       "rekey",       "delete",
+                                       "insert_alone", "update_alone", "rekey_alone", "delete_alone"};
 
 std::string TriggerName(const TLedgerTable &table, const char *suffix)
 {
@@ -104,22 +109,21 @@ bool TriggerExists(sqlite3 *db, const std::string &name)
     return sqlite3_step(find.get()) == SQLITE_ROW;
 }
 
-//! The statements every trigger starts with: with no action open, the row
-//! is an action of its own, and a new action means nothing can be redone.
-const char *const NewActionSql =
-    "UPDATE kestrum_journal_action SET state = 2 WHERE state = 1 "
-    "AND NOT EXISTS (SELECT 1 FROM kestrum_journal_open);"
-    "INSERT INTO kestrum_journal_action (kind, state, at) SELECT 0, 0, datetime('now', 'localtime') "
-    "WHERE NOT EXISTS (SELECT 1 FROM kestrum_journal_open);";
+//! A write with no action open is an action of its own, and a new action
+//! means nothing can be redone any more.
+const char *const NewActionSql = "UPDATE kestrum_journal_action SET state = 2 WHERE state = 1;"
+                                 "INSERT INTO kestrum_journal_action (kind, state, at) "
+                                 "VALUES (0, 0, datetime('now', 'localtime'));";
 
-std::string JournalInsertSql(const TLedgerTable &table, const std::string &key, char kind, const char *before,
-                             const char *after)
+//! The row's time is its action's: one transaction, one moment.
+std::string JournalInsertSql(const TLedgerTable &table, const std::string &key, bool alone, char kind,
+                             const char *before, const char *after)
 {
-    std::string columns = "action_id, tbl, row_id, kind, at";
-    std::string values = "coalesce((SELECT action_id FROM kestrum_journal_open), "
-                         "(SELECT max(id) FROM kestrum_journal_action)), '" +
-                         std::string(table.Name) + "', " + (after ? after : before) + "." + Quoted(key) +
-                         ", '" + kind + "', datetime('now', 'localtime')";
+    std::string columns = "action_id, tbl, row_id, kind";
+    std::string values = std::string(alone ? "(SELECT max(id) FROM kestrum_journal_action)"
+                                           : "(SELECT action_id FROM kestrum_journal_open)") +
+                         ", '" + table.Name + "', " + (after ? after : before) + "." + Quoted(key) + ", '" +
+                         kind + "'";
     const char *const names[] = {"amount", "date", "item", "remark"};
     for (int i = 0; i < 4; ++i) {
         if (before) {
@@ -134,24 +138,28 @@ std::string JournalInsertSql(const TLedgerTable &table, const std::string &key, 
     return "INSERT INTO kestrum_journal (" + columns + ") VALUES (" + values + ");";
 }
 
-std::string TriggerSql(const TLedgerTable &table, const std::string &key, const char *suffix)
+std::string TriggerSql(const TLedgerTable &table, const std::string &key, const std::string &suffix)
 {
-    const std::string head = "CREATE TRIGGER IF NOT EXISTS " + TriggerName(table, suffix);
+    const bool alone = suffix.ends_with("_alone");
+    const std::string event = alone ? suffix.substr(0, suffix.size() - 6) : suffix;
+    const std::string head = "CREATE TRIGGER IF NOT EXISTS " + TriggerName(table, suffix.c_str());
     const std::string on = std::string(" ON ") + table.Name;
     const std::string k = Quoted(key);
-    const std::string what = suffix;
-    if (what == "insert")
-        return head + " AFTER INSERT" + on + " BEGIN " + NewActionSql +
-               JournalInsertSql(table, key, 'I', nullptr, "NEW") + " END";
-    if (what == "update")
-        return head + " AFTER UPDATE" + on + " WHEN OLD." + k + " = NEW." + k + " BEGIN " + NewActionSql +
-               JournalInsertSql(table, key, 'U', "OLD", "NEW") + " END";
-    if (what == "rekey") // a changed key: the old row went, a new one came
-        return head + " AFTER UPDATE" + on + " WHEN OLD." + k + " <> NEW." + k + " BEGIN " + NewActionSql +
-               JournalInsertSql(table, key, 'D', "OLD", nullptr) +
-               JournalInsertSql(table, key, 'I', nullptr, "NEW") + " END";
-    return head + " AFTER DELETE" + on + " BEGIN " + NewActionSql +
-           JournalInsertSql(table, key, 'D', "OLD", nullptr) + " END";
+    const std::string open = alone ? "NOT EXISTS (SELECT 1 FROM kestrum_journal_open)"
+                                   : "EXISTS (SELECT 1 FROM kestrum_journal_open)";
+    const std::string begin = std::string(" BEGIN ") + (alone ? NewActionSql : "");
+    if (event == "insert")
+        return head + " AFTER INSERT" + on + " WHEN " + open + begin +
+               JournalInsertSql(table, key, alone, 'I', nullptr, "NEW") + " END";
+    if (event == "update")
+        return head + " AFTER UPDATE" + on + " WHEN OLD." + k + " = NEW." + k + " AND " + open + begin +
+               JournalInsertSql(table, key, alone, 'U', "OLD", "NEW") + " END";
+    if (event == "rekey") // a changed key: the old row went, a new one came
+        return head + " AFTER UPDATE" + on + " WHEN OLD." + k + " <> NEW." + k + " AND " + open + begin +
+               JournalInsertSql(table, key, alone, 'D', "OLD", nullptr) +
+               JournalInsertSql(table, key, alone, 'I', nullptr, "NEW") + " END";
+    return head + " AFTER DELETE" + on + " WHEN " + open + begin +
+           JournalInsertSql(table, key, alone, 'D', "OLD", nullptr) + " END";
 }
 
 TJournalValue ColumnValueOf(sqlite3_stmt *s, int column)
@@ -185,7 +193,7 @@ QString Text(sqlite3_stmt *s, int column)
 }
 
 const char *const RowSelectSql =
-    "SELECT j.id, j.action_id, coalesce(a.kind, 0), coalesce(a.target, 0), j.tbl, j.row_id, j.kind, j.at, "
+    "SELECT j.id, j.action_id, coalesce(a.kind, 0), coalesce(a.target, 0), j.tbl, j.row_id, j.kind, a.at, "
     "j.old_amount, j.old_date, j.old_item, j.old_remark, j.new_amount, j.new_date, j.new_item, j.new_remark "
     "FROM kestrum_journal j LEFT JOIN kestrum_journal_action a ON a.id = j.action_id ";
 
