@@ -21,7 +21,9 @@ for ((round = 1; round <= rounds; round++)); do
   for i in $(seq 1 50); do
     echo "INSERT INTO gain (本次进帐, 进帐人) VALUES ($RANDOM, 'shell');"
     echo "UPDATE gain SET 本次进帐 = 本次进帐 + 1 WHERE id = (SELECT max(id) FROM gain);"
-    [ $((RANDOM % 3)) -eq 0 ] && echo "DELETE FROM gain WHERE id = (SELECT min(id) FROM gain);"
+    if [ $((RANDOM % 3)) -eq 0 ]; then
+      echo "DELETE FROM gain WHERE id = (SELECT min(id) FROM gain);"
+    fi
   done | sqlite3 -cmd '.timeout 20000' "$work/Vantorel.mdb" &
   shell=$!
   "$tests" --gtest_brief=1 \
