@@ -361,6 +361,11 @@ std::int64_t OpenJournalAction(sqlite3 *db, const QString &label, int kind, std:
 
 void CloseJournalAction(sqlite3 *db)
 {
+    // An action that wrote nothing (an import of an empty file) is nothing
+    // to undo.
+    Exec(db, "DELETE FROM kestrum_journal_action WHERE id = (SELECT action_id FROM kestrum_journal_open) "
+             "AND NOT EXISTS (SELECT 1 FROM kestrum_journal WHERE action_id = "
+             "(SELECT action_id FROM kestrum_journal_open))");
     Exec(db, "DELETE FROM kestrum_journal_open");
 }
 

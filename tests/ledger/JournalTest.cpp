@@ -145,6 +145,12 @@ TEST_F(Journal, SomethingNewAfterUndoDropsTheRedoListWhoeverWritesIt)
     Exec(FDb, "COMMIT");
     EXPECT_EQ(Label(history.NextRedo()), "<none>");
     EXPECT_EQ(Label(history.NextUndo()), "导入");
+    // An action that wrote nothing leaves nothing to undo.
+    Exec(FDb, "BEGIN IMMEDIATE");
+    OpenJournalAction(FDb, QString::fromUtf8("导入 0 条纪录"));
+    CloseJournalAction(FDb);
+    Exec(FDb, "COMMIT");
+    EXPECT_EQ(Label(history.NextUndo()), "导入");
 }
 
 TEST_F(Journal, JoinedDeletesAreOneActionWithACountedLabel)
