@@ -3,6 +3,7 @@
 #include "app/EntryPage.h"
 #include "app/LedgerData.h"
 #include "app/MainWindow.h"
+#include "app/UndoCommands.h"
 #include "ui/ErrorBox.h"
 #include "ui/MessageBox.h"
 
@@ -190,6 +191,7 @@ void ConnectTrashDialog(TForm1 &window, TTrashDialog &dialog)
     auto *income = static_cast<TEntryPage *>(window.IncomePage);
     auto *expense = static_cast<TEntryPage *>(window.ExpensePage);
     TTrashList &list = dialog.List();
+    list.RestoreHook = JournalRestoreHook();
     list.BeforeRestore = [income, expense] {
         return (!income || income->SettlePendingEntry()) && (!expense || expense->SettlePendingEntry());
     };

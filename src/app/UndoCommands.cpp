@@ -23,6 +23,23 @@ QString utf8(const char *text)
 
 } // namespace
 
+TTrashRestoreHook JournalRestoreHook()
+{
+    TTrashRestoreHook hook;
+    hook.Begin = [](sqlite3 *db) {
+        if (HasJournal(db))
+            OpenJournalAction(db, utf8("从回收站恢复"));
+    };
+    hook.End = [](sqlite3 *db, const TTrashRestoreResult &result) {
+        if (!HasJournal(db))
+            return;
+        SetJournalActionLabel(db,
+                              utf8("从回收站恢复 ") + QString::number(result.Inserted()) + utf8(" 条纪录"));
+        CloseJournalAction(db); // nothing went back: nothing to undo
+    };
+    return hook;
+}
+
 TUndoCommands::TUndoCommands(TLedgerData &data, QMenu *menu, QAction *before, QWidget *window,
                              std::vector<TSettleStep> settle)
     : QObject(window), FData(data), FWindow(window), FSettle(std::move(settle))

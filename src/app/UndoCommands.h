@@ -5,6 +5,8 @@
 // first, as before any other reload; afterwards both pages read their
 // entries again and the statistics hear that the ledger changed. A delete
 // of several selected entries becomes one action.
+#include "ledger/Trash.h"
+
 #include <QObject>
 
 #include <cstdint>
@@ -19,6 +21,10 @@ namespace kestrum {
 
 class TDbQuery;
 class TLedgerData;
+
+//! Makes a restore from the trash one action of the journal, named
+//! "从回收站恢复 3 条纪录", instead of one action per entry that went back.
+TTrashRestoreHook JournalRestoreHook();
 
 class TUndoCommands : public QObject {
 public:

@@ -369,6 +369,16 @@ void CloseJournalAction(sqlite3 *db)
     Exec(db, "DELETE FROM kestrum_journal_open");
 }
 
+void SetJournalActionLabel(sqlite3 *db, const QString &label)
+{
+    Statement update = Prepare(db, "UPDATE kestrum_journal_action SET label = ?1 "
+                                   "WHERE id = (SELECT action_id FROM kestrum_journal_open)");
+    const QByteArray text = label.toUtf8();
+    sqlite3_bind_text(update.get(), 1, text.constData(), int(text.size()), SQLITE_TRANSIENT);
+    if (sqlite3_step(update.get()) != SQLITE_DONE)
+        Fail(db, "journal");
+}
+
 QString JournalKindWord(TJournalKind kind)
 {
     switch (kind) {

@@ -86,6 +86,8 @@ void ForEachJournalRow(sqlite3 *db, bool newestFirst, const std::function<bool(c
 //! action by a user (jaDo) drops what could be redone.
 std::int64_t OpenJournalAction(sqlite3 *db, const QString &label, int kind = jaDo, std::int64_t target = 0);
 void CloseJournalAction(sqlite3 *db);
+//! Names the open action once its writes show what it was.
+void SetJournalActionLabel(sqlite3 *db, const QString &label);
 
 //! "录入", "修改" or "删除".
 QString JournalKindWord(TJournalKind kind);

@@ -10,7 +10,7 @@
 #include "db/DbField.h"
 #include "db/DbQuery.h"
 #include "editors/DBTextEdit.h"
-#include "ledger/Journal.h"
+#include "ledger/Trash.h"
 #include "pages/PqPageControl.h"
 #include "support/OffscreenSizeHintsFilter.h"
 #include "ui/FakeShell.h"
@@ -123,6 +123,25 @@ TEST_F(UndoCommandsTest, DeletesInOneGoAreOneActionToUndo)
     data.ADOQuery1.Delete();
     QCoreApplication::processEvents();
     EXPECT_EQ(undoText(), utf8("撤销 删除 利息 300"));
+}
+
+TEST_F(UndoCommandsTest, ARestoreFromTheTrashIsOneActionToUndo)
+{
+    data.ADOQuery1.First();
+    data.ADOQuery1.Delete();
+    data.ADOQuery1.Delete();
+    QCoreApplication::processEvents();
+    sqlite3 *db = data.ADOConnection1.Handle();
+    const TTrashRestoreResult restored = RestoreAllFromTrash(db, JournalRestoreHook());
+    ASSERT_EQ(restored.Inserted(), 2);
+    EXPECT_EQ(undoText(), utf8("撤销 从回收站恢复 2 条纪录"));
+    commands().Undo();
+    EXPECT_EQ(file.Scalar("SELECT count(*) FROM gain"), "1");
+    EXPECT_EQ(undoText(), utf8("撤销 删除 2 条纪录"));
+    // A restore that put nothing back leaves nothing to undo.
+    EmptyTrash(db);
+    RestoreAllFromTrash(db, JournalRestoreHook());
+    EXPECT_EQ(undoText(), utf8("撤销 删除 2 条纪录"));
 }
 
 TEST_F(UndoCommandsTest, APendingEntryIsSettledFirstAndStayingCancelsTheUndo)
