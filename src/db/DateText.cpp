@@ -99,23 +99,23 @@ std::string DaysToIsoText(double days)
     return buffer;
 }
 
-std::optional<double> IsoTextToDays(std::string_view text)
+std::optional<TIsoDateTime> ParseIsoText(std::string_view text)
 {
-    int year, month, day;
-    if (text.size() < 10 || !DigitsAt(text, 0, 4, year) || text[4] != '-' || !DigitsAt(text, 5, 2, month) ||
-        text[7] != '-' || !DigitsAt(text, 8, 2, day))
+    TIsoDateTime parts;
+    if (text.size() < 10 || !DigitsAt(text, 0, 4, parts.Year) || text[4] != '-' ||
+        !DigitsAt(text, 5, 2, parts.Month) || text[7] != '-' || !DigitsAt(text, 8, 2, parts.Day))
         return std::nullopt;
-    if (year < 1 || month < 1 || month > 12 || day < 1 || day > DaysInMonth(year, month))
+    if (parts.Year < 1 || parts.Month < 1 || parts.Month > 12 || parts.Day < 1 ||
+        parts.Day > DaysInMonth(parts.Year, parts.Month))
         return std::nullopt;
-    int hour = 0, minute = 0, second = 0, milli = 0;
     std::size_t pos = 10;
     if (pos < text.size()) {
-        if ((text[pos] != ' ' && text[pos] != 'T') || !DigitsAt(text, pos + 1, 2, hour) ||
-            text.size() < pos + 6 || text[pos + 3] != ':' || !DigitsAt(text, pos + 4, 2, minute))
+        if ((text[pos] != ' ' && text[pos] != 'T') || !DigitsAt(text, pos + 1, 2, parts.Hour) ||
+            text.size() < pos + 6 || text[pos + 3] != ':' || !DigitsAt(text, pos + 4, 2, parts.Minute))
             return std::nullopt;
         pos += 6;
         if (pos < text.size()) {
-            if (text[pos] != ':' || !DigitsAt(text, pos + 1, 2, second))
+            if (text[pos] != ':' || !DigitsAt(text, pos + 1, 2, parts.Second))
                 return std::nullopt;
             pos += 3;
             if (pos < text.size()) {
@@ -126,16 +126,26 @@ std::optional<double> IsoTextToDays(std::string_view text)
                 for (std::size_t i = pos + 1; i < text.size(); ++i) {
                     if (text[i] < '0' || text[i] > '9')
                         return std::nullopt;
-                    milli += (text[i] - '0') * scale;
+                    parts.Milli += (text[i] - '0') * scale;
                     scale /= 10;
                 }
             }
         }
-        if (hour > 23 || minute > 59 || second > 59)
+        if (parts.Hour > 23 || parts.Minute > 59 || parts.Second > 59)
             return std::nullopt;
     }
-    const double date = EncodeDays(year, month, day);
-    const double time = (hour * 3600000.0 + minute * 60000.0 + second * 1000.0 + milli) / 86400000.0;
+    return parts;
+}
+
+std::optional<double> IsoTextToDays(std::string_view text)
+{
+    const auto parts = ParseIsoText(text);
+    if (!parts)
+        return std::nullopt;
+    const double date = EncodeDays(parts->Year, parts->Month, parts->Day);
+    const double time =
+        (parts->Hour * 3600000.0 + parts->Minute * 60000.0 + parts->Second * 1000.0 + parts->Milli) /
+        86400000.0;
     return date >= 0 ? date + time : date - time;
 }
 

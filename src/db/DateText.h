@@ -11,8 +11,14 @@ namespace kestrum {
 //! "YYYY-MM-DD HH:MM:SS", with ".fff" only when there are milliseconds.
 //! Raises EDatabaseError for a date outside years 1..9999.
 std::string DaysToIsoText(double days);
+//! The parts of a date text, as written.
+struct TIsoDateTime {
+    int Year = 0, Month = 0, Day = 0, Hour = 0, Minute = 0, Second = 0, Milli = 0;
+};
 //! Accepts "YYYY-MM-DD", optionally followed by " " or "T" and "HH:MM",
 //! ":SS" and ".fff"; nothing else.
+std::optional<TIsoDateTime> ParseIsoText(std::string_view text);
+//! The days of a text that ParseIsoText accepts.
 std::optional<double> IsoTextToDays(std::string_view text);
 //! Days of a proleptic Gregorian calendar date.
 double EncodeDays(int year, int month, int day);

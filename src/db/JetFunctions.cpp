@@ -13,62 +13,74 @@ namespace {
 
 enum Part { kYear, kMonth, kDay, kHour, kMinute, kSecond };
 
+long long PartOf(const TIsoDateTime &date, Part part)
+{
+    switch (part) {
+    case kYear:
+        return date.Year;
+    case kMonth:
+        return date.Month;
+    case kDay:
+        return date.Day;
+    case kHour:
+        return date.Hour;
+    case kMinute:
+        return date.Minute;
+    case kSecond:
+        return date.Second;
+    }
+    return 0;
+}
+
+// A number of days since 1899-12-30 broken into its parts; false when it is
+// no date of years 1 to 9999.
+bool DaysToParts(double days, TIsoDateTime &date)
+{
+    if (!std::isfinite(days) || days < -693593.0 || days >= 2958466.0)
+        return false;
+    DecodeDays(days, date.Year, date.Month, date.Day);
+    const long long ms = std::llround(std::fabs(days - std::trunc(days)) * 86400000.0) % 86400000LL;
+    date.Hour = int(ms / 3600000);
+    date.Minute = int(ms / 60000 % 60);
+    date.Second = int(ms / 1000 % 60);
+    return true;
+}
+
 // A date argument is ISO text as stored, or a number of days since
 // 1899-12-30. Anything else (and NULL) gives NULL, so a malformed value in
 // the file drops out of a selection instead of failing every statement.
-bool ArgumentDays(sqlite3_value *value, double &days)
-{
-    switch (sqlite3_value_type(value)) {
-    case SQLITE_INTEGER:
-    case SQLITE_FLOAT:
-        days = sqlite3_value_double(value);
-        return std::isfinite(days);
-    case SQLITE_TEXT: {
-        const auto *text = reinterpret_cast<const char *>(sqlite3_value_text(value));
-        const auto parsed = IsoTextToDays(std::string_view(text, std::size_t(sqlite3_value_bytes(value))));
-        if (!parsed)
-            return false;
-        days = *parsed;
-        return true;
-    }
-    default:
-        return false;
-    }
-}
-
+// Stored text is read straight from its digits: these run once per row of a
+// table, and going through the day count would only give the same parts back.
 void DatePart(sqlite3_context *context, int argc, sqlite3_value **argv)
 {
-    double days;
-    if (argc != 1 || !ArgumentDays(argv[0], days) || days < -693593.0 || days >= 2958466.0) {
+    TIsoDateTime date;
+    bool valid = false;
+    if (argc == 1) {
+        switch (sqlite3_value_type(argv[0])) {
+        case SQLITE_INTEGER:
+        case SQLITE_FLOAT:
+            valid = DaysToParts(sqlite3_value_double(argv[0]), date);
+            break;
+        case SQLITE_TEXT: {
+            const auto *text = reinterpret_cast<const char *>(sqlite3_value_text(argv[0]));
+            const auto parsed =
+                ParseIsoText(std::string_view(text, std::size_t(sqlite3_value_bytes(argv[0]))));
+            if (parsed) {
+                date = *parsed;
+                valid = true;
+            }
+            break;
+        }
+        default:
+            break;
+        }
+    }
+    if (!valid) {
         sqlite3_result_null(context);
         return;
     }
     const auto part = Part(reinterpret_cast<std::intptr_t>(sqlite3_user_data(context)));
-    int year, month, day;
-    DecodeDays(days, year, month, day);
-    const long long ms = std::llround(std::fabs(days - std::trunc(days)) * 86400000.0) % 86400000LL;
-    long long result = 0;
-    switch (part) {
-    case kYear:
-        result = year;
-        break;
-    case kMonth:
-        result = month;
-        break;
-    case kDay:
-        result = day;
-        break;
-    case kHour:
-        result = ms / 3600000;
-        break;
-    case kMinute:
-        result = ms / 60000 % 60;
-        break;
-    case kSecond:
-        result = ms / 1000 % 60;
-        break;
-    }
-    sqlite3_result_int64(context, result);
+    sqlite3_result_int64(context, PartOf(date, part));
 }
 
 } // namespace
