@@ -2,10 +2,13 @@
 
 #include "db/DbField.h"
 #include "db/DbQuery.h"
-
-#include <QSet>
+#include "db/DbRowReader.h"
 
 #include <algorithm>
+#include <cmath>
+#include <string>
+#include <string_view>
+#include <unordered_map>
 
 namespace kestrum {
 
@@ -16,34 +19,65 @@ QString utf8(const char *text)
     return QString::fromUtf8(text);
 }
 
-// One pass over each table for the whole year. The year is compared through
-// year(), as the labels' statements compare it, so both select the same
-// entries whatever form a date is stored in. The window sums add the groups'
-// sums up again inside the database: the month's total and the item's year
-// total come out of the same statement as the groups. Items are told apart
-// without the spaces around them, and entries without one count as one item.
-const char *const IncomeByMonth = "select month(进帐时间) as m, sum(本次进帐) as s from gain "
-                                  "where year(进帐时间)= :a group by month(进帐时间)";
-const char *const ExpenseByMonthAndItem =
-    "select month(消费日期) as m, coalesce(trim(消费者), '') as item, sum(消费金额) as s, "
-    "sum(sum(消费金额)) over (partition by month(消费日期)) as ms, "
-    "sum(sum(消费金额)) over (partition by coalesce(trim(消费者), '')) as ys "
-    "from expen where year(消费日期)= :c group by month(消费日期), coalesce(trim(消费者), '')";
+// One pass over each table for the whole year, each row added up here as it
+// is read: grouping in the database would first sort the year's rows, which
+// costs more than reading them. The year is compared through year(), as the
+// labels' statements compare it, so both select the same entries whatever
+// form a date is stored in. Items are told apart without the spaces around
+// them, and entries without one count as one item.
+const char *const IncomeRows =
+    "select month(进帐时间) as m, 本次进帐 as s from gain where year(进帐时间)= :a";
+const char *const ExpenseRows =
+    "select month(消费日期) as m, coalesce(trim(消费者), '') as item, 消费金额 as s "
+    "from expen where year(消费日期)= :c";
 
-//! The month of a result row as an index 0..11, or -1 when it is none.
-int MonthIndex(TDbQuery &query)
+//! A running total that carries each addition's rounding error along, so a
+//! year of rows adds up to what the database's sum() gives, to the cent.
+class TRunningSum {
+public:
+    void Add(double value)
+    {
+        const double sum = FSum + value;
+        FError += std::fabs(FSum) >= std::fabs(value) ? (FSum - sum) + value : (value - sum) + FSum;
+        FSum = sum;
+    }
+    TCents Cents() const { return SumToCents(Variant(FSum + FError)); }
+
+private:
+    double FSum = 0;
+    double FError = 0;
+};
+
+//! The month of a row as an index 0..11, or -1 when it is none.
+int MonthIndex(const TDbRowReader &row)
 {
-    const Variant month = query.FieldByName(QStringLiteral("m"))->Value();
-    if (month.isNull())
+    if (row.IsNull(0))
         return -1;
-    const std::int64_t number = month.toInt64();
-    return number >= 1 && number <= 12 ? int(number - 1) : -1;
+    const std::int64_t month = row.Integer(0);
+    return month >= 1 && month <= 12 ? int(month - 1) : -1;
 }
 
-TCents Cents(TDbQuery &query, const char *field)
+//! The query set to statement with one parameter, closed: ready to scan.
+void Prepare(TDbQuery &query, const char *statement, const QString &parameter, const QString &text)
 {
-    return SumToCents(query.FieldByName(QString::fromLatin1(field))->Value());
+    query.Close();
+    query.ClearSQL();
+    query.AddSQL(utf8(statement));
+    query.ParamByName(parameter)->SetValue(Variant(text));
 }
+
+//! Looks items up by their bytes as read, without making a string per row.
+struct TItemHash {
+    using is_transparent = void;
+    std::size_t operator()(std::string_view item) const { return std::hash<std::string_view>()(item); }
+};
+
+struct TItemSums {
+    std::string Item;
+    TRunningSum Year;
+    std::array<TRunningSum, 12> Months;
+    std::array<bool, 12> InMonth{};
+};
 
 void SortLargestFirst(std::vector<TItemAmount> &items)
 {
@@ -108,36 +142,55 @@ TYearTotals TLedgerTotals::Year(const QString &yearText)
     TYearTotals totals;
     totals.Year = yearText;
 
-    TLedgerData::ReplaceAndReopen(FQuery, utf8(IncomeByMonth), {{QStringLiteral("a"), yearText}});
-    for (FQuery.First(); !FQuery.Eof(); FQuery.Next()) {
-        const int month = MonthIndex(FQuery);
+    std::array<TRunningSum, 12> income, expense;
+    Prepare(FQuery, IncomeRows, QStringLiteral("a"), yearText);
+    FQuery.Scan([&](const TDbRowReader &row) {
+        const int month = MonthIndex(row);
         if (month < 0)
-            continue;
-        totals.Months[std::size_t(month)].Income = Cents(FQuery, "s");
+            return;
         totals.Empty = false;
-    }
+        if (!row.IsNull(1))
+            income[std::size_t(month)].Add(row.Float(1));
+    });
 
-    TLedgerData::ReplaceAndReopen(FQuery, utf8(ExpenseByMonthAndItem), {{QStringLiteral("c"), yearText}});
-    QSet<QString> itemsSeen;
-    for (FQuery.First(); !FQuery.Eof(); FQuery.Next()) {
-        const int month = MonthIndex(FQuery);
+    std::vector<TItemSums> items;
+    std::unordered_map<std::string, std::size_t, TItemHash, std::equal_to<>> itemIndex;
+    Prepare(FQuery, ExpenseRows, QStringLiteral("c"), yearText);
+    FQuery.Scan([&](const TDbRowReader &row) {
+        const int month = MonthIndex(row);
         if (month < 0)
-            continue;
+            return;
         totals.Empty = false;
-        QString item = FQuery.FieldByName(QStringLiteral("item"))->Value().toString();
-        if (item.isEmpty())
-            item = NoItemName();
-        totals.Months[std::size_t(month)].Expense = Cents(FQuery, "ms");
-        totals.MonthExpenseByItem[std::size_t(month)].push_back({item, Cents(FQuery, "s")});
-        if (!itemsSeen.contains(item)) {
-            itemsSeen.insert(item);
-            totals.ExpenseByItem.push_back({item, Cents(FQuery, "ys")});
+        const std::string_view name = row.Text(1);
+        auto found = itemIndex.find(name);
+        if (found == itemIndex.end()) {
+            found = itemIndex.emplace(std::string(name), items.size()).first;
+            items.push_back({std::string(name), {}, {}, {}});
         }
+        TItemSums &item = items[found->second];
+        item.InMonth[std::size_t(month)] = true;
+        if (row.IsNull(2))
+            return;
+        const double amount = row.Float(2);
+        expense[std::size_t(month)].Add(amount);
+        item.Months[std::size_t(month)].Add(amount);
+        item.Year.Add(amount);
+    });
+
+    for (std::size_t month = 0; month < 12; ++month) {
+        totals.Months[month].Income = income[month].Cents();
+        totals.Months[month].Expense = expense[month].Cents();
     }
-    FQuery.Close();
+    for (const TItemSums &item : items) {
+        const QString name = item.Item.empty() ? NoItemName() : QString::fromUtf8(item.Item);
+        totals.ExpenseByItem.push_back({name, item.Year.Cents()});
+        for (std::size_t month = 0; month < 12; ++month)
+            if (item.InMonth[month])
+                totals.MonthExpenseByItem[month].push_back({name, item.Months[month].Cents()});
+    }
     SortLargestFirst(totals.ExpenseByItem);
-    for (auto &items : totals.MonthExpenseByItem)
-        SortLargestFirst(items);
+    for (auto &monthItems : totals.MonthExpenseByItem)
+        SortLargestFirst(monthItems);
     return totals;
 }
 

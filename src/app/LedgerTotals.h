@@ -1,8 +1,9 @@
 #pragma once
 // The sums behind the statistics page, all in one place: the page's value
 // labels and its charts read their amounts through here, so a label and a
-// chart never disagree on a cent. Every total is summed by the database, with
-// the year and month bound as parameters; nothing here walks the entries.
+// chart never disagree on a cent. Every total comes from the database's rows,
+// selected with the year and month bound as parameters; the entry pages'
+// rows in memory are never read.
 #include "app/LedgerData.h"
 #include "app/StatisticsText.h"
 #include "core/Variant.h"
@@ -65,7 +66,7 @@ public:
 
     //! Income and expense per month, and expense per item, of the year that
     //! yearText names (bound as the labels bind it: any text the engine takes
-    //! as a year). Two statements, one per table. Raises what they raise.
+    //! as a year). One pass over each table. Raises what they raise.
     TYearTotals Year(const QString &yearText);
 
 private:

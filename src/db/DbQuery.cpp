@@ -6,6 +6,7 @@
 #include "db/DbDataSource.h"
 #include "db/DbErrors.h"
 #include "db/DbFilter.h"
+#include "db/DbRowReader.h"
 #include "db/FieldValues.h"
 #include "db/ParameterBinding.h"
 #include "db/RowStore.h"
@@ -133,7 +134,7 @@ void TDbQuery::Close()
     SetActive(false);
 }
 
-std::unique_ptr<TDbRowStore> TDbQuery::RunStatement(std::vector<TDbColumnInfo> &columns) const
+TDbQuery::TStatementHandle TDbQuery::PrepareStatement() const
 {
     if (!FConnection)
         throw EDatabaseError(ContextName().toStdString() + "没有连接到数据库。");
@@ -146,7 +147,7 @@ std::unique_ptr<TDbRowStore> TDbQuery::RunStatement(std::vector<TDbColumnInfo> &
     const char *tail = nullptr;
     if (sqlite3_prepare_v2(db, FPlan->sql.c_str(), int(FPlan->sql.size()), &statement, &tail) != SQLITE_OK)
         FConnection->RaiseLastError("语句无法执行");
-    std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt *)> guard(statement, sqlite3_finalize);
+    TStatementHandle guard(statement, sqlite3_finalize);
     if (!statement)
         throw EDatabaseError("语句是空的。");
     for (const char *p = tail; p && *p; ++p)
@@ -157,7 +158,13 @@ std::unique_ptr<TDbRowStore> TDbQuery::RunStatement(std::vector<TDbColumnInfo> &
     if (!sqlite3_stmt_readonly(statement) || sqlite3_column_count(statement) == 0)
         throw EDatabaseError("该语句不返回行；记录集只能执行 SELECT 语句。");
     BindParameters(db, statement, *FPlan, FParameters);
+    return guard;
+}
 
+std::unique_ptr<TDbRowStore> TDbQuery::RunStatement(std::vector<TDbColumnInfo> &columns) const
+{
+    const TStatementHandle guard = PrepareStatement();
+    sqlite3_stmt *statement = guard.get();
     const int count = sqlite3_column_count(statement);
     columns.clear();
     for (int i = 0; i < count; ++i) {
@@ -179,6 +186,20 @@ std::unique_ptr<TDbRowStore> TDbQuery::RunStatement(std::vector<TDbColumnInfo> &
         store->AddFromStatement(statement);
     }
     return store;
+}
+
+void TDbQuery::Scan(const std::function<void(const TDbRowReader &row)> &onRow) const
+{
+    const TStatementHandle guard = PrepareStatement();
+    const TDbRowReader row(guard.get());
+    for (;;) {
+        const int rc = sqlite3_step(guard.get());
+        if (rc == SQLITE_DONE)
+            break;
+        if (rc != SQLITE_ROW)
+            FConnection->RaiseLastError("语句执行失败");
+        onRow(row);
+    }
 }
 
 void TDbQuery::BuildFields(const std::vector<TDbColumnInfo> &columns)

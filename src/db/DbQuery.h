@@ -25,6 +25,7 @@ namespace kestrum {
 
 class TDbConnection;
 class TDbDataSource;
+class TDbRowReader;
 class TDbRowStore;
 struct TDbStatementPlan;
 struct TDbColumnInfo;
@@ -77,6 +78,11 @@ public:
     // it raises EDatabaseError and stays closed. Close drops a pending record.
     void Open();
     void Close();
+    //! Runs the statement with its parameters as Open would, but keeps no
+    //! rows: each is handed to onRow as it is read. For totals over a large
+    //! table; the record set's own state is not touched. Raises what Open
+    //! raises, and what onRow raises.
+    void Scan(const std::function<void(const TDbRowReader &row)> &onRow) const;
     bool Active() const { return FState != dsInactive; }
     void SetActive(bool active);
     TDataSetState State() const { return FState; }
@@ -204,6 +210,9 @@ private:
     void SetState(TDataSetState state);
     void OpenCursor();
     void CloseCursor();
+    using TStatementHandle = std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt *)>;
+    //! The statement prepared and its parameters bound, ready to step.
+    TStatementHandle PrepareStatement() const;
     std::unique_ptr<TDbRowStore> RunStatement(std::vector<TDbColumnInfo> &columns) const;
     void BuildFields(const std::vector<TDbColumnInfo> &columns);
     void ScrollTo(int position, bool bof, bool eof);

@@ -159,6 +159,45 @@ TEST_F(LedgerTotalsTest, ItemsWithoutANameOrWithSpacesAroundCountAsOne)
     EXPECT_EQ(year.Months[4].Expense, 1500);
 }
 
+// The charts select a year's entries exactly as the labels' year() does:
+// dates stored as day numbers count, text that is no date and entries
+// without an amount add nothing, and the figures equal the labels'.
+TEST_F(LedgerTotalsTest, DatesInEveryStoredFormCountAsTheLabelsCountThem)
+{
+    file.AddExpense(10.25, "2018-03-05", "伙食");
+    file.Scalar("INSERT INTO expen (\"消费金额\", \"消费日期\", \"消费者\") VALUES (20, '2018-03-31 "
+                "23:59:59', '伙食')");
+    file.Scalar(
+        "INSERT INTO expen (\"消费金额\", \"消费日期\", \"消费者\") VALUES (5, 43165.75, '交通')"); // 2018-03-06
+    file.Scalar("INSERT INTO expen (\"消费金额\", \"消费日期\", \"消费者\") VALUES (7, '2018-3-7', '交通')");
+    file.Scalar(
+        "INSERT INTO expen (\"消费金额\", \"消费日期\", \"消费者\") VALUES (NULL, '2018-04-01', '水电')");
+    file.Scalar("INSERT INTO gain (\"本次进帐\", \"进帐时间\") VALUES (100, 43101)"); // 2018-01-01
+    file.AddIncome(0.1, "2018-01-02");
+    file.AddIncome(0.2, "2018-01-03");
+    file.AddIncome(50, "2019-01-01");
+
+    TLedgerTotals totals(query);
+    const TYearTotals year = totals.Year("2018");
+    EXPECT_EQ(year.Months[0].Income, 10030);
+    EXPECT_EQ(year.Months[2].Expense, 3525);
+    EXPECT_EQ(year.Months[3].Expense, 0);
+    EXPECT_EQ(ItemsText(year.MonthExpenseByItem[2]), utf8("伙食=30.25 交通=5"));
+    EXPECT_EQ(ItemsText(year.MonthExpenseByItem[3]), utf8("水电=0")) << "an entry without an amount";
+    EXPECT_EQ(ItemsText(year.ExpenseByItem), utf8("伙食=30.25 交通=5 水电=0"));
+
+    TStatisticsPage page(&query);
+    page.ComboBox1->setCurrentText("2018");
+    for (int month : {1, 3}) {
+        page.ComboBox2->setCurrentText(QString::number(month));
+        page.Button1Click();
+        const TMonthAmounts &amounts = year.Months[std::size_t(month - 1)];
+        EXPECT_EQ(page.m1->text() + '|' + page.m2->text(),
+                  CentsToText(amounts.Income) + '|' + CentsToText(amounts.Expense));
+    }
+    EXPECT_TRUE(boxes.Boxes().isEmpty());
+}
+
 // Random two-decimal amounts over several years: every month's figures and
 // every item's total must equal the database's own sum to the cent, and the
 // month figures must read exactly as the month box's labels do.

@@ -3,6 +3,7 @@
 #include "DbTestSupport.h"
 
 #include "db/DbErrors.h"
+#include "db/DbRowReader.h"
 
 namespace kestrum::test {
 namespace {
@@ -189,6 +190,43 @@ TEST_F(Catalogue, MissingParameterNameIsAnError)
     EXPECT_EQ(query.ParamByName("B")->Name(), "b");
     EXPECT_THROW(query.ParamByName("c"), EDatabaseError);
     EXPECT_EQ(query.Parameters().FindParam("c"), nullptr);
+}
+
+// A scan runs the statement as an open would (parameters converted the
+// same way, writing statements refused) but keeps nothing and leaves the
+// record set as it was.
+TEST_F(Catalogue, ScanHandsOverEveryRowAndKeepsNone)
+{
+    TDbQuery query;
+    query.SetConnection(&FConnection);
+    query.SetSQL({"select month(进帐时间) as m, 进帐人, 本次进帐, 备注 from gain where year(进帐时间)= :a "
+                  "order by id"});
+    query.ParamByName("a")->SetValue(Variant(QStringLiteral("2024")));
+    std::string rows;
+    query.Scan([&](const TDbRowReader &row) {
+        ASSERT_EQ(row.ColumnCount(), 4);
+        rows += std::to_string(row.Integer(0)) + ',' + std::string(row.Text(1)) + ',' +
+                std::to_string(row.Float(2)) + ',' + (row.IsNull(3) ? "null" : std::string(row.Text(3))) +
+                '|';
+    });
+    EXPECT_EQ(rows, "7,工资,8600.000000,null|7,奖金,1500.500000,季度奖|8,工资,8600.000000,null|");
+    EXPECT_FALSE(query.Active());
+
+    query.ParamByName("a")->SetValue(Variant(QStringLiteral("abc")));
+    EXPECT_THROW(query.Scan([](const TDbRowReader &) {}), EDatabaseError);
+    query.SetSQL({"delete from gain"});
+    EXPECT_THROW(query.Scan([](const TDbRowReader &) {}), EDatabaseError);
+    EXPECT_EQ(RawValue(FPath, "select count(*) from gain"), "4") << "a scan never writes";
+
+    // An open record set keeps its rows and its place through a scan of its statement.
+    query.SetSQL({"select * from expen order by id"});
+    query.Open();
+    query.Next();
+    int scanned = 0;
+    query.Scan([&](const TDbRowReader &) { ++scanned; });
+    EXPECT_EQ(scanned, 4);
+    EXPECT_EQ(query.RecNo(), 2);
+    EXPECT_EQ(query.RecordCount(), 4);
 }
 
 } // namespace
