@@ -8,8 +8,7 @@
 //       opens), -filled.png (two conditions entered), -over-grid.png (the filled dialog over the
 //       window), -filtered.png (the window after OK) and -date.png (the date column's dialog)
 #include "app/EntryPage.h"
-#include "app/LedgerData.h"
-#include "app/MainWindow.h"
+#include "app/ShotWindow.h"
 #include "core/RegionalSettings.h"
 #include "editors/CustomEdit.h"
 #include "filter/DataFilterCriteria.h"
@@ -19,7 +18,6 @@
 #include "grid/TkvGridFilterLink.h"
 #include "grid/TkvGridTableView.h"
 #include "ui/Fonts.h"
-#include "ui/Shell.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -32,22 +30,6 @@
 using namespace kestrum;
 
 namespace {
-
-//! Answers every web page as opened, so no failure box covers the picture.
-class TQuietShell : public TShell {
-public:
-    int ShellExecute(const QString &, const QString &) override { return ShellSucceeded; }
-};
-
-bool Save(const QPixmap &picture, const QString &file)
-{
-    if (!picture.save(file, "PNG")) {
-        std::fprintf(stderr, "cannot write %s\n", qPrintable(file));
-        return false;
-    }
-    std::printf("%s\n", qPrintable(file));
-    return true;
-}
 
 void Type(TkvCustomEdit &edit, const QString &text)
 {
@@ -86,13 +68,8 @@ int main(int argc, char **argv)
     setRegionalSettings(RegionalSettings::simplifiedChinese());
     RegisterFontSubstitutions();
 
-    TLedgerData data;
-    TQuietShell shell;
-    TForm1 window(data, shell);
-    data.Loaded([](const std::exception &error) { std::fprintf(stderr, "%s\n", error.what()); });
-    window.setWindowState(Qt::WindowNoState);
-    window.resize(1000, 640);
-    window.show();
+    TShotWindow shot;
+    TForm1 &window = shot.Window;
     window.N3Click();
     QApplication::processEvents();
 
@@ -117,7 +94,7 @@ int main(int argc, char **argv)
     QApplication::processEvents();
 
     const QString prefix = QString::fromLocal8Bit(argv[1]);
-    if (!Save(dialog.grab(), prefix + "-opened.png"))
+    if (!SavePicture(dialog.grab(), prefix + "-opened.png"))
         return 1;
 
     Type(*dialog.Edit1, QString::fromUtf8("工%"));
@@ -126,7 +103,7 @@ int main(int argc, char **argv)
     dialog.rbOr->setChecked(true);
     QApplication::processEvents();
     const QPixmap filled = dialog.grab();
-    if (!Save(filled, prefix + "-filled.png"))
+    if (!SavePicture(filled, prefix + "-filled.png"))
         return 1;
 
     QPixmap over = window.grab();
@@ -136,7 +113,7 @@ int main(int argc, char **argv)
         painter.drawPixmap((over.width() - framed.width()) / 2, (over.height() - framed.height()) / 2,
                            framed);
     }
-    if (!Save(over, prefix + "-over-grid.png"))
+    if (!SavePicture(over, prefix + "-over-grid.png"))
         return 1;
 
     if (!dialog.ExecuteOK()) {
@@ -144,7 +121,7 @@ int main(int argc, char **argv)
         return 1;
     }
     QApplication::processEvents();
-    if (!Save(window.grab(), prefix + "-filtered.png"))
+    if (!SavePicture(window.grab(), prefix + "-filtered.png"))
         return 1;
 
     // The date column's dialog: a date edit with its drop-down beside each list.
@@ -155,5 +132,5 @@ int main(int argc, char **argv)
                                link.ItemValueTypeClass(dateIndex), link.ItemCaption(dateIndex), &window);
     dateDialog.show();
     QApplication::processEvents();
-    return Save(dateDialog.grab(), prefix + "-date.png") ? 0 : 1;
+    return SavePicture(dateDialog.grab(), prefix + "-date.png") ? 0 : 1;
 }

@@ -8,14 +8,11 @@
 //
 //   kestrum-pageshot OUTPUT_PREFIX   writes OUTPUT_PREFIX-income.png, -expense.png,
 //                                    -statistics.png and -statistics-large.png
-#include "app/LedgerData.h"
-#include "app/MainWindow.h"
+#include "app/ShotWindow.h"
 #include "app/StatisticsPage.h"
 #include "core/RegionalSettings.h"
 #include "db/DbField.h"
-#include "ui/ErrorBox.h"
 #include "ui/Fonts.h"
-#include "ui/Shell.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -28,21 +25,10 @@ using namespace kestrum;
 
 namespace {
 
-//! Answers every web page as opened, so no failure box covers the picture.
-class TQuietShell : public TShell {
-public:
-    int ShellExecute(const QString &, const QString &) override { return ShellSucceeded; }
-};
-
 bool Save(TForm1 &window, const QString &file)
 {
     QApplication::processEvents();
-    if (!window.grab().save(file, "PNG")) {
-        std::fprintf(stderr, "cannot write %s\n", qPrintable(file));
-        return false;
-    }
-    std::printf("%s\n", qPrintable(file));
-    return true;
+    return SavePicture(window.grab(), file);
 }
 
 //! The pickers on the year and month of the newest expense, so that the
@@ -80,13 +66,8 @@ int main(int argc, char **argv)
     setRegionalSettings(RegionalSettings::simplifiedChinese());
     RegisterFontSubstitutions();
 
-    TLedgerData data;
-    TQuietShell shell;
-    TForm1 window(data, shell);
-    data.Loaded([](const std::exception &error) { std::fprintf(stderr, "%s\n", error.what()); });
-    window.setWindowState(Qt::WindowNoState);
-    window.resize(1000, 640);
-    window.show();
+    TShotWindow shot;
+    TForm1 &window = shot.Window;
 
     const QString prefix = QString::fromLocal8Bit(argv[1]);
     const std::pair<void (TForm1::*)(), const char *> pages[] = {{&TForm1::N3Click, "income"},
@@ -98,7 +79,7 @@ int main(int argc, char **argv)
     }
 
     window.N5Click();
-    ShowNewestMonth(data, *window.StatisticsPage);
+    ShowNewestMonth(shot.Data, *window.StatisticsPage);
     window.resize(1024, 700);
     if (!Save(window, prefix + "-statistics.png"))
         return 1;
