@@ -161,82 +161,62 @@ QString TkvFilterOperator::ValueExpressionText() const
 
 // Comparison operators.
 
-bool TkvFilterEqualOperator::Evaluate(const Variant &v, const Variant &k) const
+namespace {
+
+struct TComparison {
+    bool (*Test)(const Variant &v, const Variant &k);
+    const char *CaptionWord;
+    const char *ExpressionOperator;
+    const char *ClassName;
+};
+
+// By operator code, ocEqual first.
+const TComparison Comparisons[] = {
+    {[](const Variant &v, const Variant &k) { return VariantsEqual(v, k); }, "等于", "=",
+     "TkvFilterEqualOperator"},
+    {[](const Variant &v, const Variant &k) { return !VariantsEqual(v, k); }, "不等于", "<>",
+     "TkvFilterNotEqualOperator"},
+    {[](const Variant &v, const Variant &k) { return CompareVariants(v, k) < 0; }, "小于", "<",
+     "TkvFilterLessOperator"},
+    {[](const Variant &v, const Variant &k) { return CompareVariants(v, k) <= 0; }, "小与等于",
+     "<=", "TkvFilterLessEqualOperator"},
+    {[](const Variant &v, const Variant &k) { return CompareVariants(v, k) > 0; }, "大于", ">",
+     "TkvFilterGreaterOperator"},
+    {[](const Variant &v, const Variant &k) { return CompareVariants(v, k) >= 0; }, "大于等于",
+     ">=", "TkvFilterGreaterEqualOperator"},
+};
+
+const TComparison &ComparisonOf(TkvFilterOperatorCode code)
 {
-    return VariantsEqual(v, k);
-}
-QString TkvFilterEqualOperator::CaptionWord() const
-{
-    return Word("等于");
-}
-QString TkvFilterEqualOperator::ExpressionOperator() const
-{
-    return QStringLiteral("=");
+    return Comparisons[code - ocEqual];
 }
 
-bool TkvFilterNotEqualOperator::Evaluate(const Variant &v, const Variant &k) const
+} // namespace
+
+TkvFilterComparisonOperator::TkvFilterComparisonOperator(TkvFilterCriteriaItem &criteriaItem,
+                                                         TkvFilterOperatorCode code)
+    : TkvFilterOperator(criteriaItem), FCode(code >= ocEqual && code <= ocGreaterEqual ? code : ocEqual)
 {
-    return !VariantsEqual(v, k);
-}
-QString TkvFilterNotEqualOperator::CaptionWord() const
-{
-    return Word("不等于");
-}
-QString TkvFilterNotEqualOperator::ExpressionOperator() const
-{
-    return QStringLiteral("<>");
 }
 
-bool TkvFilterLessOperator::Evaluate(const Variant &v, const Variant &k) const
+bool TkvFilterComparisonOperator::Evaluate(const Variant &v, const Variant &k) const
 {
-    return CompareVariants(v, k) < 0;
-}
-QString TkvFilterLessOperator::CaptionWord() const
-{
-    return Word("小于");
-}
-QString TkvFilterLessOperator::ExpressionOperator() const
-{
-    return QStringLiteral("<");
+    return ComparisonOf(FCode).Test(v, k);
 }
 
-bool TkvFilterLessEqualOperator::Evaluate(const Variant &v, const Variant &k) const
+QString TkvFilterComparisonOperator::CaptionWord() const
 {
-    return CompareVariants(v, k) <= 0;
-}
-QString TkvFilterLessEqualOperator::CaptionWord() const
-{
-    return Word("小与等于");
-}
-QString TkvFilterLessEqualOperator::ExpressionOperator() const
-{
-    return QStringLiteral("<=");
+    return Word(ComparisonOf(FCode).CaptionWord);
 }
 
-bool TkvFilterGreaterOperator::Evaluate(const Variant &v, const Variant &k) const
+QString TkvFilterComparisonOperator::ExpressionOperator() const
 {
-    return CompareVariants(v, k) > 0;
-}
-QString TkvFilterGreaterOperator::CaptionWord() const
-{
-    return Word("大于");
-}
-QString TkvFilterGreaterOperator::ExpressionOperator() const
-{
-    return QStringLiteral(">");
+    return QString::fromLatin1(ComparisonOf(FCode).ExpressionOperator);
 }
 
-bool TkvFilterGreaterEqualOperator::Evaluate(const Variant &v, const Variant &k) const
+const char *TkvFilterComparisonOperator::ClassName() const
 {
-    return CompareVariants(v, k) >= 0;
-}
-QString TkvFilterGreaterEqualOperator::CaptionWord() const
-{
-    return Word("大于等于");
-}
-QString TkvFilterGreaterEqualOperator::ExpressionOperator() const
-{
-    return QStringLiteral(">=");
+    return ComparisonOf(FCode).ClassName;
 }
 
 // Like.
@@ -467,17 +447,12 @@ std::unique_ptr<TkvFilterOperator> CreateFilterOperator(TkvFilterCriteriaItem &c
         return std::make_unique<TkvFilterNotNullOperator>(criteriaItem);
     switch (code) {
     case ocEqual:
-        return std::make_unique<TkvFilterEqualOperator>(criteriaItem);
     case ocNotEqual:
-        return std::make_unique<TkvFilterNotEqualOperator>(criteriaItem);
     case ocLess:
-        return std::make_unique<TkvFilterLessOperator>(criteriaItem);
     case ocLessEqual:
-        return std::make_unique<TkvFilterLessEqualOperator>(criteriaItem);
     case ocGreater:
-        return std::make_unique<TkvFilterGreaterOperator>(criteriaItem);
     case ocGreaterEqual:
-        return std::make_unique<TkvFilterGreaterEqualOperator>(criteriaItem);
+        return std::make_unique<TkvFilterComparisonOperator>(criteriaItem, code);
     case ocLike:
         return std::make_unique<TkvFilterLikeOperator>(criteriaItem);
     case ocNotLike:
@@ -493,7 +468,7 @@ std::unique_ptr<TkvFilterOperator> CreateFilterOperator(TkvFilterCriteriaItem &c
     default:
         if (IsDateOperatorCode(code))
             return std::make_unique<TkvFilterDateOperator>(criteriaItem, code);
-        return std::make_unique<TkvFilterEqualOperator>(criteriaItem);
+        return std::make_unique<TkvFilterComparisonOperator>(criteriaItem, ocEqual);
     }
 }
 

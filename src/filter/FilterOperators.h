@@ -45,58 +45,20 @@ protected:
     TkvFilterCriteriaItem &FCriteriaItem;
 };
 
-class TkvFilterEqualOperator : public TkvFilterOperator {
+//! The six comparisons, equal to greater or equal: they differ only in their
+//! test and their words, which a table gives by the operator code.
+class TkvFilterComparisonOperator : public TkvFilterOperator {
 public:
-    using TkvFilterOperator::TkvFilterOperator;
+    //! code: ocEqual to ocGreaterEqual.
+    TkvFilterComparisonOperator(TkvFilterCriteriaItem &criteriaItem, TkvFilterOperatorCode code);
     bool Evaluate(const Variant &v, const Variant &k) const override;
     QString CaptionWord() const override;
     QString ExpressionOperator() const override;
-    const char *ClassName() const override { return "TkvFilterEqualOperator"; }
-};
+    const char *ClassName() const override;
+    TkvFilterOperatorCode Code() const { return FCode; }
 
-class TkvFilterNotEqualOperator : public TkvFilterOperator {
-public:
-    using TkvFilterOperator::TkvFilterOperator;
-    bool Evaluate(const Variant &v, const Variant &k) const override;
-    QString CaptionWord() const override;
-    QString ExpressionOperator() const override;
-    const char *ClassName() const override { return "TkvFilterNotEqualOperator"; }
-};
-
-class TkvFilterLessOperator : public TkvFilterOperator {
-public:
-    using TkvFilterOperator::TkvFilterOperator;
-    bool Evaluate(const Variant &v, const Variant &k) const override;
-    QString CaptionWord() const override;
-    QString ExpressionOperator() const override;
-    const char *ClassName() const override { return "TkvFilterLessOperator"; }
-};
-
-class TkvFilterLessEqualOperator : public TkvFilterOperator {
-public:
-    using TkvFilterOperator::TkvFilterOperator;
-    bool Evaluate(const Variant &v, const Variant &k) const override;
-    QString CaptionWord() const override;
-    QString ExpressionOperator() const override;
-    const char *ClassName() const override { return "TkvFilterLessEqualOperator"; }
-};
-
-class TkvFilterGreaterOperator : public TkvFilterOperator {
-public:
-    using TkvFilterOperator::TkvFilterOperator;
-    bool Evaluate(const Variant &v, const Variant &k) const override;
-    QString CaptionWord() const override;
-    QString ExpressionOperator() const override;
-    const char *ClassName() const override { return "TkvFilterGreaterOperator"; }
-};
-
-class TkvFilterGreaterEqualOperator : public TkvFilterOperator {
-public:
-    using TkvFilterOperator::TkvFilterOperator;
-    bool Evaluate(const Variant &v, const Variant &k) const override;
-    QString CaptionWord() const override;
-    QString ExpressionOperator() const override;
-    const char *ClassName() const override { return "TkvFilterGreaterEqualOperator"; }
+private:
+    TkvFilterOperatorCode FCode;
 };
 
 class TkvFilterLikeOperator : public TkvFilterOperator {
