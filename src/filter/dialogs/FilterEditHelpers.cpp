@@ -22,25 +22,21 @@ Ops WithBuilderRanges(Ops dialogSet, TkvFilterOperatorSet set)
     return set == TkvFilterOperatorSet::fosBuilder ? dialogSet | RangesAndLists : dialogSet;
 }
 
-} // namespace
+//! The value editor of a kind: its own editor, refusing the wildcards.
+template <class Edit> std::unique_ptr<TkvCustomEdit> CreateValueEdit(QWidget *parent)
+{
+    return std::make_unique<TkvFilterValueEdit<Edit>>(parent);
+}
 
 // ---- text edit ----
 
-TkvFilterDialogOperators TkvFilterTextEditHelper::SupportedOperators(const TkvCustomEditProperties &,
-                                                                     TkvFilterOperatorSet set) const
+Ops TextOperators(const TkvCustomEditProperties &, TkvFilterOperatorSet set)
 {
     return WithBuilderRanges(Ops::Range(fdoEqual, fdoNonBlanks), set);
 }
 
-std::unique_ptr<TkvCustomEdit> TkvFilterTextEditHelper::CreateEdit(QWidget *parent) const
+void CopyTextSettings(TkvCustomEditProperties &target, const TkvCustomEditProperties &source)
 {
-    return std::make_unique<TkvFilterValueEdit<TkvTextEdit>>(parent);
-}
-
-void TkvFilterTextEditHelper::InitializeProperties(TkvCustomEditProperties &target,
-                                                   const TkvCustomEditProperties &source) const
-{
-    TkvCustomFilterEditHelper::InitializeProperties(target, source);
     auto *text = dynamic_cast<TkvCustomTextEditProperties *>(&target);
     if (!text)
         return;
@@ -61,21 +57,14 @@ void TkvFilterTextEditHelper::InitializeProperties(TkvCustomEditProperties &targ
 
 // ---- memo ----
 
-TkvFilterDialogOperators TkvFilterMemoHelper::SupportedOperators(const TkvCustomEditProperties &,
-                                                                 TkvFilterOperatorSet) const
+Ops MemoOperators(const TkvCustomEditProperties &, TkvFilterOperatorSet)
 {
     return Ops::Range(fdoLike, fdoNonBlanks);
 }
 
-std::unique_ptr<TkvCustomEdit> TkvFilterMemoHelper::CreateEdit(QWidget *parent) const
+void CopyMemoSettings(TkvCustomEditProperties &target, const TkvCustomEditProperties &source)
 {
-    return std::make_unique<TkvFilterValueEdit<TkvMemo>>(parent);
-}
-
-void TkvFilterMemoHelper::InitializeProperties(TkvCustomEditProperties &target,
-                                               const TkvCustomEditProperties &source) const
-{
-    TkvFilterTextEditHelper::InitializeProperties(target, source);
+    CopyTextSettings(target, source);
     auto *memo = dynamic_cast<TkvMemoProperties *>(&target);
     const auto *from = dynamic_cast<const TkvMemoProperties *>(&source);
     if (!memo || !from)
@@ -88,25 +77,17 @@ void TkvFilterMemoHelper::InitializeProperties(TkvCustomEditProperties &target,
 
 // ---- mask edit ----
 
-TkvFilterDialogOperators
-TkvFilterMaskEditHelper::SupportedOperators(const TkvCustomEditProperties &properties,
-                                            TkvFilterOperatorSet set) const
+Ops MaskOperators(const TkvCustomEditProperties &properties, TkvFilterOperatorSet set)
 {
     const auto *mask = dynamic_cast<const TkvCustomMaskEditProperties *>(&properties);
     if (mask && mask->HasMask())
         return WithBuilderRanges(ComparisonsAndBlanks, set);
-    return TkvFilterTextEditHelper::SupportedOperators(properties, set);
+    return TextOperators(properties, set);
 }
 
-std::unique_ptr<TkvCustomEdit> TkvFilterMaskEditHelper::CreateEdit(QWidget *parent) const
+void CopyMaskSettings(TkvCustomEditProperties &target, const TkvCustomEditProperties &source)
 {
-    return std::make_unique<TkvFilterValueEdit<TkvMaskEdit>>(parent);
-}
-
-void TkvFilterMaskEditHelper::InitializeProperties(TkvCustomEditProperties &target,
-                                                   const TkvCustomEditProperties &source) const
-{
-    TkvFilterTextEditHelper::InitializeProperties(target, source);
+    CopyTextSettings(target, source);
     auto *mask = dynamic_cast<TkvCustomMaskEditProperties *>(&target);
     const auto *from = dynamic_cast<const TkvCustomMaskEditProperties *>(&source);
     if (!mask || !from)
@@ -129,21 +110,14 @@ void TkvFilterMaskEditHelper::InitializeProperties(TkvCustomEditProperties &targ
 
 // ---- calculator edit ----
 
-TkvFilterDialogOperators TkvFilterCalcEditHelper::SupportedOperators(const TkvCustomEditProperties &,
-                                                                     TkvFilterOperatorSet set) const
+Ops CalcOperators(const TkvCustomEditProperties &, TkvFilterOperatorSet set)
 {
     return WithBuilderRanges(ComparisonsAndBlanks, set);
 }
 
-std::unique_ptr<TkvCustomEdit> TkvFilterCalcEditHelper::CreateEdit(QWidget *parent) const
+void CopyCalcSettings(TkvCustomEditProperties &target, const TkvCustomEditProperties &source)
 {
-    return std::make_unique<TkvFilterValueEdit<TkvCalcEdit>>(parent);
-}
-
-void TkvFilterCalcEditHelper::InitializeProperties(TkvCustomEditProperties &target,
-                                                   const TkvCustomEditProperties &source) const
-{
-    TkvFilterTextEditHelper::InitializeProperties(target, source);
+    CopyTextSettings(target, source);
     auto *calc = dynamic_cast<TkvCustomCalcEditProperties *>(&target);
     if (!calc)
         return;
@@ -154,21 +128,14 @@ void TkvFilterCalcEditHelper::InitializeProperties(TkvCustomEditProperties &targ
 
 // ---- currency edit ----
 
-TkvFilterDialogOperators TkvFilterCurrencyEditHelper::SupportedOperators(const TkvCustomEditProperties &,
-                                                                         TkvFilterOperatorSet set) const
+Ops CurrencyOperators(const TkvCustomEditProperties &, TkvFilterOperatorSet set)
 {
     return WithBuilderRanges(ComparisonsAndBlanks, set);
 }
 
-std::unique_ptr<TkvCustomEdit> TkvFilterCurrencyEditHelper::CreateEdit(QWidget *parent) const
+void CopyCurrencySettings(TkvCustomEditProperties &target, const TkvCustomEditProperties &source)
 {
-    return std::make_unique<TkvFilterValueEdit<TkvCurrencyEdit>>(parent);
-}
-
-void TkvFilterCurrencyEditHelper::InitializeProperties(TkvCustomEditProperties &target,
-                                                       const TkvCustomEditProperties &source) const
-{
-    TkvFilterTextEditHelper::InitializeProperties(target, source);
+    CopyTextSettings(target, source);
     auto *currency = dynamic_cast<TkvCustomCurrencyEditProperties *>(&target);
     if (!currency)
         return;
@@ -187,23 +154,16 @@ void TkvFilterCurrencyEditHelper::InitializeProperties(TkvCustomEditProperties &
 
 // ---- date edit ----
 
-TkvFilterDialogOperators TkvFilterDateEditHelper::SupportedOperators(const TkvCustomEditProperties &,
-                                                                     TkvFilterOperatorSet set) const
+Ops DateOperators(const TkvCustomEditProperties &, TkvFilterOperatorSet set)
 {
     if (set == TkvFilterOperatorSet::fosBuilder)
         return ComparisonsAndBlanks | Ops::Range(fdoBetween, fdoNextYear);
     return ComparisonsAndBlanks;
 }
 
-std::unique_ptr<TkvCustomEdit> TkvFilterDateEditHelper::CreateEdit(QWidget *parent) const
+void CopyDateSettings(TkvCustomEditProperties &target, const TkvCustomEditProperties &source)
 {
-    return std::make_unique<TkvFilterValueEdit<TkvDateEdit>>(parent);
-}
-
-void TkvFilterDateEditHelper::InitializeProperties(TkvCustomEditProperties &target,
-                                                   const TkvCustomEditProperties &source) const
-{
-    TkvFilterTextEditHelper::InitializeProperties(target, source);
+    CopyTextSettings(target, source);
     auto *date = dynamic_cast<TkvCustomDateEditProperties *>(&target);
     if (!date)
         return;
@@ -218,6 +178,54 @@ void TkvFilterDateEditHelper::InitializeProperties(TkvCustomEditProperties &targ
     date->SetDateOnError(deNull);
     date->SetInputKind(ikRegExpr);
     date->SetSaveTime(true);
+}
+
+const TkvFilterEditKind TextKind{TextOperators, CreateValueEdit<TkvTextEdit>, CopyTextSettings};
+const TkvFilterEditKind MemoKind{MemoOperators, CreateValueEdit<TkvMemo>, CopyMemoSettings};
+const TkvFilterEditKind MaskKind{MaskOperators, CreateValueEdit<TkvMaskEdit>, CopyMaskSettings};
+const TkvFilterEditKind CalcKind{CalcOperators, CreateValueEdit<TkvCalcEdit>, CopyCalcSettings};
+const TkvFilterEditKind CurrencyKind{CurrencyOperators, CreateValueEdit<TkvCurrencyEdit>,
+                                     CopyCurrencySettings};
+const TkvFilterEditKind DateKind{DateOperators, CreateValueEdit<TkvDateEdit>, CopyDateSettings};
+
+} // namespace
+
+TkvFilterTextEditHelper::TkvFilterTextEditHelper() : FKind(TextKind)
+{
+}
+TkvFilterMemoHelper::TkvFilterMemoHelper() : TkvFilterTextEditHelper(MemoKind)
+{
+}
+TkvFilterMaskEditHelper::TkvFilterMaskEditHelper() : TkvFilterTextEditHelper(MaskKind)
+{
+}
+TkvFilterCalcEditHelper::TkvFilterCalcEditHelper() : TkvFilterTextEditHelper(CalcKind)
+{
+}
+TkvFilterCurrencyEditHelper::TkvFilterCurrencyEditHelper() : TkvFilterTextEditHelper(CurrencyKind)
+{
+}
+TkvFilterDateEditHelper::TkvFilterDateEditHelper() : TkvFilterTextEditHelper(DateKind)
+{
+}
+
+TkvFilterDialogOperators
+TkvFilterTextEditHelper::SupportedOperators(const TkvCustomEditProperties &properties,
+                                            TkvFilterOperatorSet set) const
+{
+    return FKind.Operators(properties, set);
+}
+
+std::unique_ptr<TkvCustomEdit> TkvFilterTextEditHelper::CreateEdit(QWidget *parent) const
+{
+    return FKind.CreateEdit(parent);
+}
+
+void TkvFilterTextEditHelper::InitializeProperties(TkvCustomEditProperties &target,
+                                                   const TkvCustomEditProperties &source) const
+{
+    TkvCustomFilterEditHelper::InitializeProperties(target, source);
+    FKind.CopySettings(target, source);
 }
 
 } // namespace kestrum

@@ -39,77 +39,64 @@ private:
     QString FRefusedChars;
 };
 
+//! What tells one editor kind's helper from another's: the operators it
+//! offers, the value editor it makes, and the settings it copies from the
+//! column's editor onto that value editor's (after the text settings that
+//! every kind copies).
+struct TkvFilterEditKind {
+    TkvFilterDialogOperators (*Operators)(const TkvCustomEditProperties &properties,
+                                          TkvFilterOperatorSet set);
+    std::unique_ptr<TkvCustomEdit> (*CreateEdit)(QWidget *parent);
+    void (*CopySettings)(TkvCustomEditProperties &target, const TkvCustomEditProperties &source);
+};
+
 //! Text edit (and the kinds built like it): every operator of the dialog.
+//! The other kinds are text edits too and answer from their own kind's table.
 class TkvFilterTextEditHelper : public TkvCustomFilterEditHelper {
 public:
+    TkvFilterTextEditHelper();
     TkvFilterDialogOperators SupportedOperators(const TkvCustomEditProperties &properties,
                                                 TkvFilterOperatorSet set) const override;
 
 protected:
+    explicit TkvFilterTextEditHelper(const TkvFilterEditKind &kind) : FKind(kind) {}
     std::unique_ptr<TkvCustomEdit> CreateEdit(QWidget *parent) const override;
     void InitializeProperties(TkvCustomEditProperties &target,
                               const TkvCustomEditProperties &source) const override;
+
+private:
+    const TkvFilterEditKind &FKind;
 };
 
 //! Memo: only pattern and blank tests make sense on long texts.
 class TkvFilterMemoHelper : public TkvFilterTextEditHelper {
 public:
-    TkvFilterDialogOperators SupportedOperators(const TkvCustomEditProperties &properties,
-                                                TkvFilterOperatorSet set) const override;
-
-protected:
-    std::unique_ptr<TkvCustomEdit> CreateEdit(QWidget *parent) const override;
-    void InitializeProperties(TkvCustomEditProperties &target,
-                              const TkvCustomEditProperties &source) const override;
+    TkvFilterMemoHelper();
 };
 
 //! Mask edit: like a text edit; with a mask set the text is fixed in shape,
 //! so patterns are not offered.
 class TkvFilterMaskEditHelper : public TkvFilterTextEditHelper {
 public:
-    TkvFilterDialogOperators SupportedOperators(const TkvCustomEditProperties &properties,
-                                                TkvFilterOperatorSet set) const override;
-
-protected:
-    std::unique_ptr<TkvCustomEdit> CreateEdit(QWidget *parent) const override;
-    void InitializeProperties(TkvCustomEditProperties &target,
-                              const TkvCustomEditProperties &source) const override;
+    TkvFilterMaskEditHelper();
 };
 
 //! Calculator edit: comparisons and blank tests.
 class TkvFilterCalcEditHelper : public TkvFilterTextEditHelper {
 public:
-    TkvFilterDialogOperators SupportedOperators(const TkvCustomEditProperties &properties,
-                                                TkvFilterOperatorSet set) const override;
-
-protected:
-    std::unique_ptr<TkvCustomEdit> CreateEdit(QWidget *parent) const override;
-    void InitializeProperties(TkvCustomEditProperties &target,
-                              const TkvCustomEditProperties &source) const override;
+    TkvFilterCalcEditHelper();
 };
 
 //! Currency edit: comparisons and blank tests, with no bounds and Null allowed.
 class TkvFilterCurrencyEditHelper : public TkvFilterTextEditHelper {
 public:
-    TkvFilterDialogOperators SupportedOperators(const TkvCustomEditProperties &properties,
-                                                TkvFilterOperatorSet set) const override;
-
-protected:
-    std::unique_ptr<TkvCustomEdit> CreateEdit(QWidget *parent) const override;
-    void InitializeProperties(TkvCustomEditProperties &target,
-                              const TkvCustomEditProperties &source) const override;
+    TkvFilterCurrencyEditHelper();
 };
 
 //! Date edit: comparisons and blank tests; the builder adds the periods.
 class TkvFilterDateEditHelper : public TkvFilterTextEditHelper {
 public:
-    TkvFilterDialogOperators SupportedOperators(const TkvCustomEditProperties &properties,
-                                                TkvFilterOperatorSet set) const override;
-
-protected:
-    std::unique_ptr<TkvCustomEdit> CreateEdit(QWidget *parent) const override;
-    void InitializeProperties(TkvCustomEditProperties &target,
-                              const TkvCustomEditProperties &source) const override;
+    TkvFilterDateEditHelper();
 };
 
 } // namespace kestrum
