@@ -8,6 +8,21 @@
 
 namespace kestrum {
 
+namespace {
+
+//! The values to find, one per key field: a single value for one field, an
+//! array's elements for several.
+std::vector<Variant> KeyValues(const Variant &keyValues, std::size_t fieldCount)
+{
+    if (keyValues.isArray())
+        return keyValues.elements();
+    if (fieldCount == 1)
+        return {keyValues};
+    return {};
+}
+
+} // namespace
+
 // ---- by field values ---------------------------------------------------
 
 Variant TDbQuery::Lookup(const QString &keyFields, const Variant &keyValues, const QString &resultField) const
@@ -68,11 +83,7 @@ bool TDbQuery::Locate(const QString &keyFields, const Variant &keyValues, TLocat
     std::vector<int> fields;
     for (const QString &name : keyFields.split(';', Qt::SkipEmptyParts))
         fields.push_back(FieldByName(name.trimmed())->Index());
-    std::vector<Variant> values;
-    if (fields.size() == 1 && !keyValues.isArray())
-        values.push_back(keyValues);
-    else if (keyValues.isArray())
-        values = keyValues.elements();
+    const std::vector<Variant> values = KeyValues(keyValues, fields.size());
     if (fields.empty() || values.size() != fields.size())
         throw EDatabaseError("定位时每个关键字段都需要一个值。");
     const int position = FindPosition(keyFields, keyValues, options);
@@ -91,11 +102,7 @@ int TDbQuery::FindPosition(const QString &keyFields, const Variant &keyValues, T
             return -1;
         fields.push_back(field->Index());
     }
-    std::vector<Variant> values;
-    if (fields.size() == 1 && !keyValues.isArray())
-        values.push_back(keyValues);
-    else if (keyValues.isArray())
-        values = keyValues.elements();
+    const std::vector<Variant> values = KeyValues(keyValues, fields.size());
     if (fields.empty() || values.size() != fields.size())
         return -1;
     for (int position = 0; position < VisibleCount(); ++position)
