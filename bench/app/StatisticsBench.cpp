@@ -102,7 +102,7 @@ void BM_YearSums(benchmark::State &state)
     CheckNoError(state, page.y3);
 }
 
-//! The charts' figures of one year: two grouped statements.
+//! The charts' figures of one year: one pass over each table.
 void BM_ChartYearTotals(benchmark::State &state)
 {
     TDbQuery &query = statistics().Query();
