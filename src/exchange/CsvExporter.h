@@ -1,0 +1,48 @@
+#pragma once
+// Writing the ledger's entries to one CSV file that a spreadsheet opens and
+// the CSV reader reads back: UTF-8 with a byte-order mark, comma-separated,
+// the columns 类型 (收入 or 支出), 金额 (two decimals), 日期 (yyyy-MM-dd,
+// with " HH:mm:ss" when the entry has a time of day), 项目 and 备注;
+// income first, then expenses, each in date order.
+#include "exchange/ForeignEntry.h"
+
+#include <QDate>
+#include <QString>
+
+struct sqlite3;
+
+namespace kestrum {
+
+struct TExportOptions {
+    QDate From; //!< first day written; invalid for no lower bound
+    QDate To;   //!< last day written; invalid for no upper bound
+    bool Income = true;
+    bool Expense = true;
+    //! Replace a file that exists; otherwise such a file is an error and is
+    //! left untouched.
+    bool Overwrite = false;
+};
+
+struct TExportResult {
+    bool Cancelled = false; //!< the progress callback said stop; no file was written
+    int IncomeRows = 0;
+    int ExpenseRows = 0;
+    //! Rows without an amount or a date are written with the cell empty; the
+    //! reader would refuse them, so they are counted for a warning.
+    int IncompleteRows = 0;
+};
+
+//! The CSV header line, without the line end.
+extern const char *const CsvExportHeader;
+
+//! Writes the file under a temporary name beside `csvPath` and renames it
+//! into place when complete, so a failure never leaves a half-written file
+//! or harms one that was there. Raises Exception on failure (a missing
+//! ledger, an unwritable folder, an existing file without Overwrite, From
+//! after To).
+TExportResult ExportCsv(const QString &ledgerPath, const QString &csvPath, const TExportOptions &options = {},
+                        const TProgressCallback &progress = {});
+TExportResult ExportCsv(sqlite3 *db, const QString &csvPath, const TExportOptions &options = {},
+                        const TProgressCallback &progress = {});
+
+} // namespace kestrum

@@ -1,0 +1,77 @@
+#pragma once
+// An entry read from a file made elsewhere (a bank's CSV, a QIF export, an
+// old Access ledger), on its way into the ledger, and the interface that
+// every reader of such files offers the importer.
+#include "core/Errors.h"
+
+#include <QDate>
+#include <QString>
+#include <QStringList>
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+namespace kestrum {
+
+//! Which table an entry goes to: income to `gain`, expense to `expen`.
+enum TEntryKind : std::uint8_t { ekIncome, ekExpense };
+
+struct TForeignEntry {
+    TEntryKind Kind = ekExpense;
+    //! The amount in cents, never negative: the kind carries the direction.
+    std::int64_t Cents = 0;
+    QDate Date;
+    //! Time of day in seconds after midnight; 0 for a bare date.
+    int Seconds = 0;
+    std::string Item;   //!< UTF-8; goes to 进帐人 or 消费者
+    std::string Remark; //!< UTF-8; goes to 备注
+    //! The 1-based line of the source where the entry begins; 0 when the
+    //! source has no lines (a database table).
+    int Line = 0;
+};
+
+//! A record that cannot become an entry, and why (a line of its own).
+struct TBadRecord {
+    int Line = 0; //!< as TForeignEntry::Line
+    QString Reason;
+};
+
+//! A failure that stops a whole file: it cannot be read, it is no text, its
+//! encoding is unknown, its header names no amount or date, a quote is never
+//! closed. The message names the file's line where there is one.
+class EImportError : public Exception {
+public:
+    explicit EImportError(const std::string &message) : Exception(message) {}
+};
+
+//! Called now and then with the share of the work done (0 to 1); returning
+//! false asks the work to stop (an import then keeps nothing).
+using TProgressCallback = std::function<bool(double fraction)>;
+
+//! A reader of one foreign file. The importer pulls entries one by one; a
+//! reader raises EImportError for faults of the whole file and reports a
+//! record it cannot read as a bad record, then goes on with the next one.
+class TEntrySource {
+public:
+    enum TStep : std::uint8_t {
+        esEntry, //!< `entry` holds the next entry
+        esBad,   //!< `bad` tells of a record that was passed over
+        esEnd,   //!< nothing more
+    };
+
+    virtual ~TEntrySource() = default;
+
+    //! Reads the next record. Fields of `entry` are all set on esEntry (the
+    //! strings are reused, so a reader may keep their capacity).
+    virtual TStep Next(TForeignEntry &entry, TBadRecord &bad) = 0;
+    //! The share of the source read so far, 0 to 1.
+    virtual double Progress() const = 0;
+    //! What is being read, for messages: "CSV (UTF-8, comma)", "QIF".
+    virtual QString Description() const = 0;
+    //! Choices the reader made that the user should hear of (a category taken
+    //! as the item, splits left out). Complete once Next has returned esEnd.
+    virtual QStringList Notes() const { return {}; }
+};
+
+} // namespace kestrum

@@ -1,0 +1,81 @@
+#include "exchange/ForeignFormat.h"
+
+#include "exchange/CsvReader.h"
+#include "exchange/QifReader.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+#include <cstring>
+
+namespace kestrum {
+
+namespace {
+
+bool StartsWith(const QByteArray &bytes, qsizetype at, const char *text)
+{
+    return bytes.mid(at, qsizetype(std::strlen(text))) == text;
+}
+
+//! True when the first non-blank bytes (after a UTF-8 byte-order mark) begin a
+//! QIF header line.
+bool LooksLikeQif(const QByteArray &head)
+{
+    qsizetype at = head.startsWith("\xEF\xBB\xBF") ? 3 : 0;
+    while (at < head.size() && (head[at] == ' ' || head[at] == '\t' || head[at] == '\r' || head[at] == '\n'))
+        ++at;
+    if (at >= head.size() || head[at] != '!')
+        return false;
+    const QByteArray line = head.mid(at, 16).toLower();
+    return line.startsWith("!type:") || line.startsWith("!account") || line.startsWith("!option:") ||
+           line.startsWith("!clear:");
+}
+
+} // namespace
+
+TForeignFormat DetectForeignFormat(const QByteArray &head, const QString &fileName)
+{
+    if (head.size() >= 19 && (StartsWith(head, 4, "Standard Jet DB") || StartsWith(head, 4, "Standard ACE DB")))
+        return ffAccess;
+    if (head.startsWith(QByteArray("SQLite format 3\0", 16)))
+        return ffSqlite;
+    if (LooksLikeQif(head))
+        return ffQif;
+    if (head.isEmpty())
+        return ffUnknown;
+    const QString suffix = QFileInfo(fileName).suffix().toLower();
+    if (suffix == QLatin1String("qif"))
+        return ffQif;
+    // UTF-16 text has NULs; anything else with a NUL is no text.
+    const bool utf16 = head.startsWith("\xFF\xFE") || head.startsWith("\xFE\xFF");
+    if (!utf16 && head.contains('\0'))
+        return ffUnknown;
+    return ffCsv;
+}
+
+TForeignFormat DetectForeignFormatOfFile(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return ffUnknown;
+    return DetectForeignFormat(file.read(4096), path);
+}
+
+QString ForeignFormatName(TForeignFormat format)
+{
+    switch (format) {
+    case ffCsv:
+        return QStringLiteral("CSV");
+    case ffQif:
+        return QStringLiteral("QIF");
+    case ffAccess:
+        return QStringLiteral("Access");
+    case ffSqlite:
+        return QStringLiteral("SQLite");
+    case ffUnknown:
+        break;
+    }
+    return QStringLiteral("unknown");
+}
+
+} // namespace kestrum

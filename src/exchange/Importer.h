@@ -1,0 +1,72 @@
+#pragma once
+// Putting foreign entries into a ledger: all of a file or none of it, in one
+// transaction. An entry equal to one already in the ledger (same table, date
+// and time, amount to the cent, item and remark) is taken for the same entry
+// read again and skipped; each entry of the ledger answers for one entry of
+// the file, so a file that repeats an entry twice where the ledger has it
+// once adds it once. Repeats within a file alone are real entries (two equal
+// coffees on one day) and all come in.
+#include "exchange/ForeignEntry.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <vector>
+
+struct sqlite3;
+
+namespace kestrum {
+
+enum TBadRecordPolicy : std::uint8_t {
+    bpReject, //!< a bad record stops the file: nothing of it comes in
+    bpSkip,   //!< bad records are passed over, the others come in
+};
+
+enum TDuplicatePolicy : std::uint8_t {
+    dpSkip, //!< entries the ledger holds already are left out
+    dpKeep, //!< every entry comes in
+};
+
+struct TImportOptions {
+    TBadRecordPolicy BadRecords = bpReject;
+    TDuplicatePolicy Duplicates = dpSkip;
+};
+
+enum TImportOutcome : std::uint8_t {
+    ioImported,  //!< committed (perhaps nothing, when every entry was a duplicate)
+    ioRejected,  //!< bad records and bpReject: nothing was kept
+    ioCancelled, //!< the progress callback said stop: nothing was kept
+};
+
+struct TImportResult {
+    TImportOutcome Outcome = ioImported;
+    QString Source; //!< the reader's description
+    int IncomeAdded = 0;
+    int ExpenseAdded = 0;
+    int DuplicatesSkipped = 0;
+    //! The lines of the skipped duplicates, the first MaxListed of them.
+    std::vector<int> DuplicateLines;
+    //! Every bad record counted, the first MaxListed of them listed.
+    int BadCount = 0;
+    std::vector<TBadRecord> BadRecords;
+    QStringList Notes; //!< the reader's notes
+    static constexpr int MaxListed = 1000;
+
+    int Added() const { return IncomeAdded + ExpenseAdded; }
+    //! Lines for a message or the command's output: what came in, what was
+    //! skipped and why, bad records with their lines.
+    QStringList Report() const;
+};
+
+//! Imports into the ledger file at `ledgerPath` (which must exist and hold
+//! the gain and expen tables). Raises EImportError when the reader fails for
+//! the whole file, and Exception when the ledger cannot be opened or written;
+//! either way the ledger is left as it was.
+TImportResult ImportEntries(const QString &ledgerPath, TEntrySource &source, const TImportOptions &options = {},
+                            const TProgressCallback &progress = {});
+//! The same over an open connection (the program's own), which must not be
+//! inside a transaction.
+TImportResult ImportEntries(sqlite3 *db, TEntrySource &source, const TImportOptions &options = {},
+                            const TProgressCallback &progress = {});
+
+} // namespace kestrum
