@@ -44,10 +44,14 @@ enum TCsvKindRule : std::uint8_t {
 struct TCsvOptions {
     TCsvEncoding Encoding = ceAuto;
     char Separator = 0; //!< ',', ';' or '\t'; 0 to detect
+    static constexpr int NoHeaderRow = -1;
+    static constexpr int DetectHeaderRow = -2;
     //! The record (0-based, counting records, not lines) that holds the
     //! column names; the records before it are passed over (a bank's title
-    //! lines). -1 when the file has no header row: every record is data.
-    int HeaderRow = 0;
+    //! lines). NoHeaderRow when every record is data; DetectHeaderRow to
+    //! look for the first record whose names map an amount and a date, or
+    //! failing that for data in the first record.
+    int HeaderRow = DetectHeaderRow;
     //! One role per column, in file order. Empty: mapped from the header's
     //! names. Columns past the list's end are ignored.
     QList<TCsvColumnRole> Mapping;

@@ -1,0 +1,356 @@
+#include "exchange/CsvReader.h"
+
+#include "exchange/CsvColumns.h"
+#include "exchange/CsvRecords.h"
+#include "exchange/ExchangeText.h"
+
+#include <QFile>
+
+#include <array>
+
+namespace kestrum {
+
+using namespace exchange;
+
+namespace {
+
+constexpr int HeaderSearchRows = 10;
+constexpr int GuessRows = 30;
+
+bool IsBlankRecord(const std::vector<std::string> &cells, std::size_t count)
+{
+    for (std::size_t i = 0; i < count; ++i)
+        if (!Trimmed(cells[i]).empty())
+            return false;
+    return true;
+}
+
+QString SeparatorName(char separator)
+{
+    switch (separator) {
+    case ',':
+        return QStringLiteral("comma");
+    case ';':
+        return QStringLiteral("semicolon");
+    case '\t':
+        return QStringLiteral("tab");
+    }
+    return QStringLiteral("'%1'").arg(QLatin1Char(separator));
+}
+
+TTextEncoding ToTextEncoding(TCsvEncoding encoding)
+{
+    switch (encoding) {
+    case ceGb18030:
+        return teGb18030;
+    case ceUtf16:
+        return teUtf16;
+    default:
+        return teUtf8;
+    }
+}
+
+TCsvEncoding ToCsvEncoding(TTextEncoding encoding)
+{
+    switch (encoding) {
+    case teGb18030:
+        return ceGb18030;
+    case teUtf16:
+        return ceUtf16;
+    case teUtf8:
+        break;
+    }
+    return ceUtf8;
+}
+
+//! A spreadsheet runs a cell that starts with = + - @ as a formula, so the
+//! export writes such text after an apostrophe; reading takes it off again.
+std::string_view WithoutFormulaGuard(std::string_view text)
+{
+    if (text.size() >= 2 && text[0] == '\'' &&
+        (text[1] == '=' || text[1] == '+' || text[1] == '-' || text[1] == '@' || text[1] == '\''))
+        return text.substr(1);
+    return text;
+}
+
+//! What the preview and the reader both work out before the first entry.
+struct TResolved {
+    TCsvOptions Options;
+    bool ByteOrderMark = false;
+    QByteArray Text; //!< UTF-8
+    QStringList Headers;
+    QList<QStringList> Sample; //!< the first non-blank records, header rows included
+    int HeaderLine = 0;
+    QStringList Problems;
+};
+
+TResolved Resolve(const QByteArray &data, const TCsvOptions &given, int rowCount)
+{
+    TResolved r;
+    r.Options = given;
+    TTextEncoding encoding = ToTextEncoding(given.Encoding);
+    if (given.Encoding == ceAuto)
+        encoding = DetectEncoding(data, r.ByteOrderMark);
+    else
+        r.ByteOrderMark = data.startsWith("\xEF\xBB\xBF") || data.startsWith("\xFF\xFE") || data.startsWith("\xFE\xFF");
+    r.Options.Encoding = ToCsvEncoding(encoding);
+    r.Text = DecodeToUtf8(data, encoding);
+    const std::string_view text(r.Text.constData(), std::size_t(r.Text.size()));
+    if (r.Options.Separator == 0)
+        r.Options.Separator = DetectSeparator(text);
+
+    TCsvRecordReader reader(text, r.Options.Separator);
+    std::vector<std::string> cells;
+    std::size_t count = 0;
+    int line = 0;
+    QList<int> lines;
+    const int wanted = std::max(0, given.HeaderRow) + std::max(rowCount, GuessRows) + HeaderSearchRows + 1;
+    try {
+        while (r.Sample.size() < wanted && reader.Next(cells, count, line)) {
+            if (IsBlankRecord(cells, count))
+                continue;
+            QStringList row;
+            for (std::size_t i = 0; i < count; ++i)
+                row += QString::fromStdString(std::string(Trimmed(cells[i])));
+            r.Sample += row;
+            lines += line;
+        }
+    } catch (const EImportError &e) {
+        r.Problems += QString::fromStdString(e.what());
+    }
+    if (r.Sample.isEmpty()) {
+        r.Problems += QStringLiteral("the file holds no records");
+        if (r.Options.HeaderRow == TCsvOptions::DetectHeaderRow)
+            r.Options.HeaderRow = 0;
+        return r;
+    }
+
+    QList<TCsvColumnRole> mapping = given.Mapping;
+    if (r.Options.HeaderRow == TCsvOptions::DetectHeaderRow) {
+        for (int i = 0; i < std::min<int>(HeaderSearchRows, int(r.Sample.size())); ++i)
+            if (MappingProblems(MapHeaders(r.Sample[i]), {}).isEmpty()) {
+                r.Options.HeaderRow = i;
+                break;
+            }
+        if (r.Options.HeaderRow == TCsvOptions::DetectHeaderRow) {
+            const QList<QStringList> rows = r.Sample.mid(0, GuessRows);
+            const QList<TCsvColumnRole> guessed = GuessRolesFromData(rows);
+            r.Options.HeaderRow = guessed.isEmpty() ? 0 : TCsvOptions::NoHeaderRow;
+            if (mapping.isEmpty() && !guessed.isEmpty())
+                mapping = guessed;
+        }
+    }
+    if (r.Options.HeaderRow >= 0) {
+        if (r.Options.HeaderRow >= r.Sample.size()) {
+            r.Problems += QStringLiteral("the file has no record %1 to take the column names from")
+                              .arg(r.Options.HeaderRow + 1);
+            return r;
+        }
+        r.Headers = r.Sample[r.Options.HeaderRow];
+        r.HeaderLine = lines[r.Options.HeaderRow];
+        if (mapping.isEmpty())
+            mapping = MapHeaders(r.Headers);
+    } else if (mapping.isEmpty()) {
+        mapping = GuessRolesFromData(r.Sample.mid(0, GuessRows));
+    }
+    r.Options.Mapping = mapping;
+    for (const QString &problem : MappingProblems(mapping, r.Headers))
+        r.Problems += r.HeaderLine > 0 ? QStringLiteral("line %1: %2").arg(r.HeaderLine).arg(problem) : problem;
+    return r;
+}
+
+} // namespace
+
+TCsvPreview PreviewCsv(const QByteArray &data, const TCsvOptions &given, int rowCount)
+{
+    TResolved resolved = Resolve(data, given, rowCount);
+    TCsvPreview preview;
+    preview.Options = resolved.Options;
+    preview.HasByteOrderMark = resolved.ByteOrderMark;
+    preview.Headers = resolved.Headers;
+    const int first = std::max(0, resolved.Options.HeaderRow + 1);
+    preview.Rows = resolved.Sample.mid(first, rowCount);
+    preview.Problems = resolved.Problems;
+    return preview;
+}
+
+TCsvPreview PreviewCsvFile(const QString &path, const TCsvOptions &given, int rowCount)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        throw EImportError("cannot open '" + path.toStdString() + "': " + file.errorString().toStdString());
+    constexpr qint64 PreviewBytes = 1 << 20;
+    QByteArray head = file.read(PreviewBytes);
+    // Only whole lines, so that no character is cut in two.
+    if (!file.atEnd()) {
+        const qsizetype end = head.lastIndexOf('\n');
+        if (end > 0)
+            head.truncate(end + 1);
+    }
+    return PreviewCsv(head, given, rowCount);
+}
+
+struct TCsvEntrySource::TState {
+    TCsvOptions Options;
+    QByteArray Text;
+    QString Description;
+    QStringList Notes;
+    std::array<int, 8> Column{}; //!< the column of each role, -1 for none
+    TCsvRecordReader Reader{{}, ','};
+    std::vector<std::string> Cells;
+    std::size_t Count = 0;
+    int RecordsToPass = 0; //!< non-blank records before the first data record
+
+    std::string_view Cell(TCsvColumnRole role) const
+    {
+        const int column = Column[role];
+        if (column < 0 || std::size_t(column) >= Count)
+            return {};
+        return Trimmed(Cells[std::size_t(column)]);
+    }
+    bool Has(TCsvColumnRole role) const { return Column[role] >= 0; }
+    TStep Parse(TForeignEntry &entry, TBadRecord &bad);
+};
+
+TCsvEntrySource::TCsvEntrySource(const QByteArray &data, const TCsvOptions &options) : FState(new TState)
+{
+    TResolved resolved = Resolve(data, options, 0);
+    if (!resolved.Problems.isEmpty())
+        throw EImportError(resolved.Problems.join(QStringLiteral("; ")).toStdString());
+    TState &s = *FState;
+    s.Options = resolved.Options;
+    s.Text = std::move(resolved.Text);
+    s.Reader = TCsvRecordReader(std::string_view(s.Text.constData(), std::size_t(s.Text.size())),
+                                s.Options.Separator);
+    s.RecordsToPass = s.Options.HeaderRow + 1;
+    s.Column.fill(-1);
+    QStringList unread;
+    for (qsizetype c = 0; c < s.Options.Mapping.size(); ++c)
+        if (s.Options.Mapping[c] != crIgnore)
+            s.Column[s.Options.Mapping[c]] = int(c);
+    for (qsizetype c = 0; c < resolved.Headers.size(); ++c)
+        if ((c >= s.Options.Mapping.size() || s.Options.Mapping[c] == crIgnore) && !resolved.Headers[c].isEmpty())
+            unread += resolved.Headers[c];
+    if (!unread.isEmpty())
+        s.Notes += QStringLiteral("columns not read: %1").arg(unread.join(QStringLiteral(", ")));
+    s.Description = QStringLiteral("CSV (%1, %2)")
+                        .arg(EncodingName(ToTextEncoding(s.Options.Encoding)), SeparatorName(s.Options.Separator));
+}
+
+std::unique_ptr<TCsvEntrySource> TCsvEntrySource::FromFile(const QString &path, const TCsvOptions &options)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        throw EImportError("cannot open '" + path.toStdString() + "': " + file.errorString().toStdString());
+    const QByteArray data = file.readAll();
+    if (file.error() != QFileDevice::NoError)
+        throw EImportError("cannot read '" + path.toStdString() + "': " + file.errorString().toStdString());
+    return std::make_unique<TCsvEntrySource>(data, options);
+}
+
+TCsvEntrySource::~TCsvEntrySource() = default;
+
+TEntrySource::TStep TCsvEntrySource::Next(TForeignEntry &entry, TBadRecord &bad)
+{
+    TState &s = *FState;
+    int line = 0;
+    while (s.Reader.Next(s.Cells, s.Count, line)) {
+        if (IsBlankRecord(s.Cells, s.Count))
+            continue;
+        if (s.RecordsToPass > 0) {
+            --s.RecordsToPass;
+            continue;
+        }
+        entry.Line = bad.Line = line;
+        return s.Parse(entry, bad);
+    }
+    return esEnd;
+}
+
+TEntrySource::TStep TCsvEntrySource::TState::Parse(TForeignEntry &entry, TBadRecord &bad)
+{
+    auto reject = [&](const QString &reason) {
+        bad.Reason = reason;
+        return esBad;
+    };
+    TAmount amount;
+    QString reason;
+    bool kindFromColumn = false;
+    if (Has(crAmount)) {
+        if (!ParseAmount(Cell(crAmount), amount, reason))
+            return reject(reason);
+    } else {
+        const std::string_view income = Cell(crIncomeAmount);
+        const std::string_view expense = Cell(crExpenseAmount);
+        TAmount incomeAmount, expenseAmount;
+        if (!income.empty() && !ParseAmount(income, incomeAmount, reason))
+            return reject(reason);
+        if (!expense.empty() && !ParseAmount(expense, expenseAmount, reason))
+            return reject(reason);
+        if (income.empty() && expense.empty())
+            return reject(QStringLiteral("no amount"));
+        if (incomeAmount.Cents != 0 && expenseAmount.Cents != 0)
+            return reject(QStringLiteral("both an income and an expense amount"));
+        if (incomeAmount.Negative || expenseAmount.Negative)
+            return reject(QStringLiteral("a negative amount in an income or expense column"));
+        const bool isIncome = incomeAmount.Cents != 0 || (expenseAmount.Cents == 0 && !income.empty());
+        entry.Kind = isIncome ? ekIncome : ekExpense;
+        amount = isIncome ? incomeAmount : expenseAmount;
+        kindFromColumn = true;
+    }
+    const std::string_view type = Cell(crType);
+    if (!type.empty()) {
+        TEntryKind kind = ekIncome;
+        if (!ParseKindWord(type, kind))
+            return reject(QStringLiteral("unknown type '%1' (收入 or 支出 expected)")
+                              .arg(QString::fromUtf8(type.data(), qsizetype(type.size()))));
+        // A negative expense is the bank's way of writing money out; a
+        // negative income says the opposite of its type.
+        if (kind == ekIncome && amount.Negative)
+            return reject(QStringLiteral("a negative amount on an income row"));
+        if (kindFromColumn && kind != entry.Kind)
+            return reject(QStringLiteral("the type says the opposite of the amount's column"));
+        entry.Kind = kind;
+    } else if (!kindFromColumn) {
+        switch (Options.KindRule) {
+        case ckBySign:
+            entry.Kind = amount.Negative ? ekExpense : ekIncome;
+            break;
+        case ckAllIncome:
+            entry.Kind = ekIncome;
+            break;
+        case ckAllExpense:
+            entry.Kind = ekExpense;
+            break;
+        }
+    }
+    entry.Cents = amount.Cents;
+    if (!ParseDate(Cell(crDate), entry.Date, entry.Seconds, reason))
+        return reject(reason);
+    entry.Item.assign(WithoutFormulaGuard(Cell(crItem)));
+    entry.Remark.assign(WithoutFormulaGuard(Cell(crRemark)));
+    return esEntry;
+}
+
+double TCsvEntrySource::Progress() const
+{
+    const std::size_t size = FState->Reader.Size();
+    return size == 0 ? 1.0 : double(FState->Reader.Position()) / double(size);
+}
+
+QString TCsvEntrySource::Description() const
+{
+    return FState->Description;
+}
+
+QStringList TCsvEntrySource::Notes() const
+{
+    return FState->Notes;
+}
+
+const TCsvOptions &TCsvEntrySource::Options() const
+{
+    return FState->Options;
+}
+
+} // namespace kestrum

@@ -1,0 +1,210 @@
+#include "exchange/ExchangeText.h"
+
+#include <cctype>
+#include <cstdio>
+
+namespace kestrum::exchange {
+
+namespace {
+
+bool StartsWith(std::string_view text, std::string_view prefix)
+{
+    return text.substr(0, prefix.size()) == prefix;
+}
+
+bool EndsWith(std::string_view text, std::string_view suffix)
+{
+    return text.size() >= suffix.size() && text.substr(text.size() - suffix.size()) == suffix;
+}
+
+bool StartsWithNoCase(std::string_view text, std::string_view prefix)
+{
+    if (text.size() < prefix.size())
+        return false;
+    for (std::size_t i = 0; i < prefix.size(); ++i)
+        if (std::tolower(static_cast<unsigned char>(text[i])) != prefix[i])
+            return false;
+    return true;
+}
+
+//! Length of a blank at the start of text: ASCII blanks, U+00A0, U+3000.
+std::size_t LeadingBlank(std::string_view text)
+{
+    if (text.empty())
+        return 0;
+    const char c = text.front();
+    if (c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f' || c == '\v')
+        return 1;
+    if (StartsWith(text, "\xC2\xA0"))
+        return 2;
+    if (StartsWith(text, "\xE3\x80\x80"))
+        return 3;
+    return 0;
+}
+
+std::size_t TrailingBlank(std::string_view text)
+{
+    if (text.empty())
+        return 0;
+    const char c = text.back();
+    if (c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f' || c == '\v')
+        return 1;
+    if (EndsWith(text, "\xC2\xA0"))
+        return 2;
+    if (EndsWith(text, "\xE3\x80\x80"))
+        return 3;
+    return 0;
+}
+
+QString Quoted(std::string_view text)
+{
+    return QStringLiteral("'") + QString::fromUtf8(text.data(), qsizetype(text.size())) + QStringLiteral("'");
+}
+
+} // namespace
+
+std::string_view Trimmed(std::string_view text)
+{
+    while (std::size_t n = LeadingBlank(text))
+        text.remove_prefix(n);
+    while (std::size_t n = TrailingBlank(text))
+        text.remove_suffix(n);
+    return text;
+}
+
+bool ParseAmount(std::string_view text, TAmount &amount, QString &reason)
+{
+    std::string_view s = Trimmed(text);
+    auto fail = [&](const QString &why) {
+        reason = why;
+        return false;
+    };
+    auto bad = [&] { return fail(QStringLiteral("bad amount %1").arg(Quoted(Trimmed(text)))); };
+    if (s.empty())
+        return fail(QStringLiteral("no amount"));
+    bool negative = false;
+    bool parentheses = false;
+    if (s.front() == '(' && s.back() == ')') {
+        parentheses = negative = true;
+        s = Trimmed(s.substr(1, s.size() - 2));
+    }
+    // Signs and currency marks, in either order, before the digits.
+    bool signSeen = false;
+    for (;;) {
+        if (StartsWith(s, "-") || StartsWith(s, "+") || StartsWith(s, "\xE2\x88\x92")) {
+            if (signSeen || parentheses)
+                return bad();
+            signSeen = true;
+            negative = s.front() != '+';
+            s.remove_prefix(s.front() == '-' || s.front() == '+' ? 1 : 3);
+        } else if (StartsWith(s, "\xEF\xBF\xA5")) { // fullwidth yen sign
+            s.remove_prefix(3);
+        } else if (StartsWith(s, "\xC2\xA5")) { // yen sign
+            s.remove_prefix(2);
+        } else if (StartsWith(s, "$")) {
+            s.remove_prefix(1);
+        } else if (StartsWithNoCase(s, "rmb") || StartsWithNoCase(s, "cny")) {
+            s.remove_prefix(3);
+        } else {
+            break;
+        }
+        s = Trimmed(s);
+    }
+    if (EndsWith(s, "\xE5\x85\x83")) // 元
+        s = Trimmed(s.substr(0, s.size() - 3));
+    // Some banks put the minus after the number.
+    if (!s.empty() && s.back() == '-' && !signSeen && !parentheses) {
+        negative = true;
+        s = Trimmed(s.substr(0, s.size() - 1));
+    }
+
+    std::size_t at = 0;
+    auto digits = [&] {
+        const std::size_t start = at;
+        while (at < s.size() && s[at] >= '0' && s[at] <= '9')
+            ++at;
+        return s.substr(start, at - start);
+    };
+    std::string whole(digits());
+    if (at < s.size() && s[at] == ',') {
+        // Thousands: a first group of one to three digits, then groups of three.
+        if (whole.empty() || whole.size() > 3)
+            return bad();
+        while (at < s.size() && s[at] == ',') {
+            ++at;
+            const std::string_view group = digits();
+            if (group.size() != 3)
+                return bad();
+            whole += group;
+        }
+    }
+    std::string_view fraction;
+    if (at < s.size() && s[at] == '.') {
+        ++at;
+        fraction = digits();
+    }
+    if (at != s.size() || (whole.empty() && fraction.empty()))
+        return bad();
+    const std::size_t firstDigit = whole.find_first_not_of('0');
+    const std::string_view significant =
+        firstDigit == std::string::npos ? std::string_view() : std::string_view(whole).substr(firstDigit);
+    if (significant.size() > 13)
+        return fail(QStringLiteral("amount %1 is too large").arg(Quoted(Trimmed(text))));
+    if (fraction.size() > 2 && fraction.substr(2).find_first_not_of('0') != std::string_view::npos)
+        return fail(QStringLiteral("amount %1 has more than two decimals").arg(Quoted(Trimmed(text))));
+    std::int64_t cents = 0;
+    for (char c : significant)
+        cents = cents * 10 + (c - '0');
+    cents *= 100;
+    if (!fraction.empty())
+        cents += (fraction[0] - '0') * 10;
+    if (fraction.size() > 1)
+        cents += fraction[1] - '0';
+    amount.Cents = cents;
+    amount.Negative = negative && cents != 0;
+    return true;
+}
+
+bool ParseKindWord(std::string_view text, TEntryKind &kind)
+{
+    std::string word(Trimmed(text));
+    for (char &c : word)
+        c = char(std::tolower(static_cast<unsigned char>(c)));
+    static constexpr std::string_view income[] = {
+        "收入", "收",     "进帐", "进账",   "入账",   "入帐", "存入", "收款", "转入",   "income",
+        "in",   "credit", "cr",   "deposit", "gain", "+",    "收益", "进",   "received"};
+    static constexpr std::string_view expense[] = {
+        "支出",    "支",    "消费", "出账",       "出帐",    "支付", "付款",  "取出",
+        "转出",    "expense", "expenses", "out", "debit", "dr",   "withdrawal", "payment",
+        "expen",   "-",     "花费", "出",         "paid",    "spent"};
+    for (std::string_view w : income)
+        if (word == w) {
+            kind = ekIncome;
+            return true;
+        }
+    for (std::string_view w : expense)
+        if (word == w) {
+            kind = ekExpense;
+            return true;
+        }
+    return false;
+}
+
+std::string LedgerDateText(const QDate &date, int seconds)
+{
+    int year = 0, month = 0, day = 0;
+    date.getDate(&year, &month, &day);
+    char text[32];
+    std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d", year, month, day, seconds / 3600,
+                  seconds / 60 % 60, seconds % 60);
+    return text;
+}
+
+std::string LineMessage(int line, const QString &text)
+{
+    if (line <= 0)
+        return text.toStdString();
+    return "line " + std::to_string(line) + ": " + text.toStdString();
+}
+
+} // namespace kestrum::exchange

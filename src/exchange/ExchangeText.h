@@ -1,0 +1,65 @@
+#pragma once
+// The cell-level parsing that every reader shares: amounts, dates, the words
+// of a type column, and turning a file's bytes into UTF-8 text.
+#include "exchange/ForeignEntry.h"
+
+#include <QByteArray>
+#include <QDate>
+#include <QString>
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace kestrum::exchange {
+
+//! Leading and trailing blanks (ASCII blanks, no-break and ideographic spaces) off.
+std::string_view Trimmed(std::string_view text);
+
+struct TAmount {
+    std::int64_t Cents = 0; //!< never negative
+    bool Negative = false;  //!< a leading or trailing "-", or parentheses
+};
+
+//! Reads "1,234.50", "-12", "(12.50)", "￥12.5", "¥ 12", "12.50元", "+3".
+//! Groups of thousands must have three digits; decimals past the cent must be
+//! zeros. On failure returns false and says why in `reason`.
+bool ParseAmount(std::string_view text, TAmount &amount, QString &reason);
+
+//! Reads yyyy-M-d, yyyy/M/d, yyyy.M.d, yyyy年M月d日 and yyyyMMdd, each maybe
+//! followed by a time (" H:mm", "THH:mm:ss", fractions and a zone offset,
+//! which is dropped: the time is taken as written).
+bool ParseDate(std::string_view text, QDate &date, int &seconds, QString &reason);
+
+//! A day-month-year or month-day-year date as QIF files write them:
+//! "1/31/2024", "1/31'24", " 1/ 5'04", "01-31-24", "31.01.2024"; falls back
+//! to ParseDate for year-first forms.
+enum TDayMonthOrder : std::uint8_t { dmMonthFirst, dmDayFirst };
+bool ParseNumericDate(std::string_view text, TDayMonthOrder order, QDate &date, int &seconds, QString &reason);
+//! Which orders can read `text`: bit 0 month first, bit 1 day first; 0 when
+//! neither does, 3 when both do.
+int NumericDateOrders(std::string_view text);
+
+//! The kind a type cell names ("收入", "支出", "income", "debit", ...);
+//! false for a word it does not know.
+bool ParseKindWord(std::string_view text, TEntryKind &kind);
+
+//! "yyyy-MM-dd HH:mm:ss", as the ledger stores dates.
+std::string LedgerDateText(const QDate &date, int seconds);
+
+//! The encodings a file's bytes may be in.
+enum TTextEncoding : std::uint8_t { teUtf8, teGb18030, teUtf16 };
+
+//! Finds the encoding: a byte-order mark first, then UTF-8 when the bytes are
+//! valid UTF-8, then GB18030. Raises EImportError for bytes that are no text
+//! (NULs, control bytes) or that neither encoding reads, naming the line.
+TTextEncoding DetectEncoding(const QByteArray &data, bool &byteOrderMark);
+//! The text as UTF-8 without a byte-order mark. Raises EImportError when the
+//! bytes are not valid in `encoding`, naming the line of the first bad byte.
+QByteArray DecodeToUtf8(const QByteArray &data, TTextEncoding encoding);
+QString EncodingName(TTextEncoding encoding);
+
+//! Formats a message naming a line: "line 12: ...".
+std::string LineMessage(int line, const QString &text);
+
+} // namespace kestrum::exchange
