@@ -78,4 +78,29 @@ QString ForeignFormatName(TForeignFormat format)
     return QStringLiteral("unknown");
 }
 
+std::unique_ptr<TEntrySource> OpenEntrySource(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        throw EImportError("cannot open '" + path.toStdString() + "': " + file.errorString().toStdString());
+    const QByteArray data = file.readAll();
+    if (file.error() != QFileDevice::NoError)
+        throw EImportError("cannot read '" + path.toStdString() + "': " + file.errorString().toStdString());
+    switch (DetectForeignFormat(data.left(4096), path)) {
+    case ffCsv:
+        return std::make_unique<TCsvEntrySource>(data);
+    case ffQif:
+        return std::make_unique<TQifEntrySource>(data);
+    case ffAccess:
+        throw EImportError("'" + path.toStdString() + "' is an Access database, not a CSV or QIF file");
+    case ffSqlite:
+        throw EImportError("'" + path.toStdString() + "' is an SQLite database, not a CSV or QIF file");
+    case ffUnknown:
+        break;
+    }
+    if (data.isEmpty())
+        throw EImportError("'" + path.toStdString() + "' is empty");
+    throw EImportError("'" + path.toStdString() + "' is not text: neither a CSV nor a QIF file");
+}
+
 } // namespace kestrum

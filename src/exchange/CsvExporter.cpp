@@ -1,0 +1,216 @@
+#include "exchange/CsvExporter.h"
+
+#include "exchange/ExchangeText.h"
+
+#include <QFileInfo>
+#include <QSaveFile>
+
+#include <sqlite3.h>
+
+#include <cmath>
+#include <cstdio>
+#include <memory>
+
+namespace kestrum {
+
+using namespace exchange;
+
+const char *const CsvExportHeader = "类型,金额,日期,项目,备注";
+
+namespace {
+
+using TStatement = std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt *)>;
+
+struct TTable {
+    const char *Name;
+    const char *Amount;
+    const char *Date;
+    const char *Item;
+    const char *Type;
+};
+constexpr TTable Tables[2] = {
+    {"gain", "本次进帐", "进帐时间", "进帐人", "收入"},
+    {"expen", "消费金额", "消费日期", "消费者", "支出"},
+};
+
+[[noreturn]] void Fail(sqlite3 *db, const std::string &what)
+{
+    throw Exception(what + ": " + sqlite3_errmsg(db));
+}
+
+//! Appends a text cell, quoted when it holds a separator, a quote, a line end
+//! or blanks at its ends (which a reader would trim); after an apostrophe when
+//! a spreadsheet would take it for a formula.
+void AppendText(std::string &out, std::string_view text)
+{
+    const bool formula = !text.empty() && (text[0] == '=' || text[0] == '+' || text[0] == '-' || text[0] == '@' ||
+                                           (text[0] == '\'' && text.size() > 1 &&
+                                            (text[1] == '=' || text[1] == '+' || text[1] == '-' ||
+                                             text[1] == '@' || text[1] == '\'')));
+    const bool quote = text.find_first_of(",\"\r\n") != std::string_view::npos ||
+                       (!text.empty() && Trimmed(text).size() != text.size());
+    if (quote)
+        out += '"';
+    if (formula)
+        out += '\'';
+    for (char c : text) {
+        if (c == '"')
+            out += '"';
+        out += c;
+    }
+    if (quote)
+        out += '"';
+}
+
+void AppendAmount(std::string &out, std::int64_t cents)
+{
+    char text[32];
+    const std::int64_t magnitude = cents < 0 ? -cents : cents;
+    const int length = std::snprintf(text, sizeof text, "%s%lld.%02lld", cents < 0 ? "-" : "",
+                                     static_cast<long long>(magnitude / 100), static_cast<long long>(magnitude % 100));
+    out.append(text, std::size_t(length));
+}
+
+//! The ledger's date text as the export writes it: yyyy-MM-dd, with the time
+//! when there is one. Text that is no date is written as it is.
+void AppendDate(std::string &out, std::string_view stored)
+{
+    QDate date;
+    int seconds = 0;
+    QString reason;
+    if (!ParseDate(stored, date, seconds, reason)) {
+        AppendText(out, stored);
+        return;
+    }
+    const std::string text = LedgerDateText(date, seconds);
+    out.append(text, 0, seconds == 0 ? 10 : text.size());
+}
+
+std::string_view ColumnText(sqlite3_stmt *statement, int column)
+{
+    const auto *text = reinterpret_cast<const char *>(sqlite3_column_text(statement, column));
+    return text ? std::string_view(text, std::size_t(sqlite3_column_bytes(statement, column))) : std::string_view();
+}
+
+} // namespace
+
+TExportResult ExportCsv(sqlite3 *db, const QString &csvPath, const TExportOptions &options,
+                        const TProgressCallback &progress)
+{
+    if (options.From.isValid() && options.To.isValid() && options.From > options.To)
+        throw Exception("The first day " + options.From.toString(Qt::ISODate).toStdString() +
+                        " comes after the last day " + options.To.toString(Qt::ISODate).toStdString());
+    if (!options.Overwrite && QFileInfo::exists(csvPath))
+        throw Exception("'" + csvPath.toStdString() + "' exists already; it is left as it is");
+
+    // One read transaction, so that both tables are seen at the same moment.
+    const bool ownRead = sqlite3_get_autocommit(db) != 0;
+    if (ownRead && sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr) != SQLITE_OK)
+        Fail(db, "Cannot read the ledger");
+    std::unique_ptr<sqlite3, void (*)(sqlite3 *)> endRead(
+        ownRead ? db : nullptr, [](sqlite3 *d) { sqlite3_exec(d, "COMMIT", nullptr, nullptr, nullptr); });
+
+    // Dates are ISO text, so text order is date order: [From, the day after To).
+    const std::string from = options.From.isValid() ? LedgerDateText(options.From, 0) : std::string();
+    const std::string until = options.To.isValid() ? LedgerDateText(options.To.addDays(1), 0) : std::string();
+    std::int64_t total = 0;
+    TStatement statements[2] = {TStatement(nullptr, sqlite3_finalize), TStatement(nullptr, sqlite3_finalize)};
+    for (const TEntryKind kind : {ekIncome, ekExpense}) {
+        if (!(kind == ekIncome ? options.Income : options.Expense))
+            continue;
+        const TTable &t = Tables[kind];
+        std::string where;
+        if (!from.empty())
+            where += std::string(" AND \"") + t.Date + "\" >= ?1";
+        if (!until.empty())
+            where += std::string(" AND \"") + t.Date + "\" < ?2";
+        if (!where.empty())
+            where = " WHERE" + where.substr(4);
+        const std::string sql = std::string("SELECT \"") + t.Amount + "\", \"" + t.Date + "\", \"" + t.Item +
+                                "\", \"备注\" FROM " + t.Name + where + " ORDER BY \"" + t.Date + "\", id";
+        sqlite3_stmt *statement = nullptr;
+        if (sqlite3_prepare_v2(db, sql.c_str(), -1, &statement, nullptr) != SQLITE_OK)
+            Fail(db, "The file is not a ledger");
+        statements[kind].reset(statement);
+        sqlite3_bind_text(statement, 1, from.data(), int(from.size()), SQLITE_STATIC);
+        sqlite3_bind_text(statement, 2, until.data(), int(until.size()), SQLITE_STATIC);
+        if (progress) {
+            const std::string count = "SELECT count(*) FROM " + std::string(t.Name) + where;
+            sqlite3_stmt *counting = nullptr;
+            if (sqlite3_prepare_v2(db, count.c_str(), -1, &counting, nullptr) == SQLITE_OK) {
+                sqlite3_bind_text(counting, 1, from.data(), int(from.size()), SQLITE_STATIC);
+                sqlite3_bind_text(counting, 2, until.data(), int(until.size()), SQLITE_STATIC);
+                if (sqlite3_step(counting) == SQLITE_ROW)
+                    total += sqlite3_column_int64(counting, 0);
+            }
+            sqlite3_finalize(counting);
+        }
+    }
+
+    QSaveFile file(csvPath);
+    if (!file.open(QIODevice::WriteOnly))
+        throw Exception("Cannot write '" + csvPath.toStdString() + "': " + file.errorString().toStdString());
+    TExportResult result;
+    std::string out = "\xEF\xBB\xBF";
+    out += CsvExportHeader;
+    out += "\r\n";
+    std::int64_t written = 0;
+    auto flush = [&] {
+        if (file.write(out.data(), qint64(out.size())) != qint64(out.size()))
+            throw Exception("Cannot write '" + csvPath.toStdString() + "': " + file.errorString().toStdString());
+        out.clear();
+    };
+    for (const TEntryKind kind : {ekIncome, ekExpense}) {
+        sqlite3_stmt *statement = statements[kind].get();
+        if (!statement)
+            continue;
+        int rc = SQLITE_ROW;
+        while ((rc = sqlite3_step(statement)) == SQLITE_ROW) {
+            out += Tables[kind].Type;
+            out += ',';
+            const bool hasAmount = sqlite3_column_type(statement, 0) != SQLITE_NULL;
+            if (hasAmount)
+                AppendAmount(out, std::llround(sqlite3_column_double(statement, 0) * 100.0));
+            out += ',';
+            const std::string_view date = ColumnText(statement, 1);
+            AppendDate(out, date);
+            out += ',';
+            AppendText(out, ColumnText(statement, 2));
+            out += ',';
+            AppendText(out, ColumnText(statement, 3));
+            out += "\r\n";
+            if (!hasAmount || date.empty())
+                ++result.IncompleteRows;
+            ++(kind == ekIncome ? result.IncomeRows : result.ExpenseRows);
+            if (out.size() >= (1 << 20))
+                flush();
+            if (progress && (++written & 1023) == 0 && !progress(total ? double(written) / double(total) : 1.0)) {
+                file.cancelWriting();
+                return TExportResult{true, 0, 0, 0};
+            }
+        }
+        if (rc != SQLITE_DONE)
+            Fail(db, "Cannot read the ledger's entries");
+    }
+    flush();
+    if (!file.commit())
+        throw Exception("Cannot write '" + csvPath.toStdString() + "': " + file.errorString().toStdString());
+    if (progress)
+        progress(1.0);
+    return result;
+}
+
+TExportResult ExportCsv(const QString &ledgerPath, const QString &csvPath, const TExportOptions &options,
+                        const TProgressCallback &progress)
+{
+    sqlite3 *raw = nullptr;
+    const int rc = sqlite3_open_v2(ledgerPath.toUtf8().constData(), &raw, SQLITE_OPEN_READONLY, nullptr);
+    std::unique_ptr<sqlite3, int (*)(sqlite3 *)> db(raw, sqlite3_close);
+    if (rc != SQLITE_OK)
+        throw Exception("Cannot open the ledger '" + ledgerPath.toStdString() +
+                        "': " + (raw ? sqlite3_errmsg(raw) : "out of memory"));
+    sqlite3_busy_timeout(raw, 5000);
+    return ExportCsv(raw, csvPath, options, progress);
+}
+
+} // namespace kestrum

@@ -1,0 +1,230 @@
+#include "exchange/Importer.h"
+
+#include "exchange/ExchangeText.h"
+
+#include <sqlite3.h>
+
+#include <cmath>
+#include <memory>
+#include <unordered_map>
+
+namespace kestrum {
+
+using namespace exchange;
+
+namespace {
+
+struct TTable {
+    const char *Name;
+    const char *Amount;
+    const char *Date;
+    const char *Item;
+};
+constexpr TTable Tables[2] = {
+    {"gain", "本次进帐", "进帐时间", "进帐人"}, // ekIncome
+    {"expen", "消费金额", "消费日期", "消费者"}, // ekExpense
+};
+
+using TStatement = std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt *)>;
+
+[[noreturn]] void Fail(sqlite3 *db, const std::string &what)
+{
+    throw Exception(what + ": " + sqlite3_errmsg(db));
+}
+
+TStatement Prepare(sqlite3 *db, const std::string &sql, const char *what)
+{
+    sqlite3_stmt *statement = nullptr;
+    if (sqlite3_prepare_v2(db, sql.c_str(), -1, &statement, nullptr) != SQLITE_OK)
+        Fail(db, what);
+    return TStatement(statement, sqlite3_finalize);
+}
+
+//! Two entries are the same entry when these match.
+void AppendKey(std::string &key, TEntryKind kind, std::int64_t cents, std::string_view date, std::string_view item,
+               std::string_view remark)
+{
+    key.clear();
+    key += char('0' + kind);
+    key += std::to_string(cents);
+    key += '\x1f';
+    key += date;
+    key += '\x1f';
+    key += item;
+    key += '\x1f';
+    key += remark;
+}
+
+std::string_view ColumnText(sqlite3_stmt *statement, int column)
+{
+    const auto *text = reinterpret_cast<const char *>(sqlite3_column_text(statement, column));
+    return text ? std::string_view(text, std::size_t(sqlite3_column_bytes(statement, column))) : std::string_view();
+}
+
+//! How many times each entry is in the ledger already.
+std::unordered_map<std::string, int> LedgerKeys(sqlite3 *db)
+{
+    std::unordered_map<std::string, int> keys;
+    std::string key;
+    for (const TEntryKind kind : {ekIncome, ekExpense}) {
+        const TTable &t = Tables[kind];
+        const std::string sql = std::string("SELECT \"") + t.Amount + "\", \"" + t.Date + "\", \"" + t.Item +
+                                "\", \"备注\" FROM " + t.Name;
+        TStatement select = Prepare(db, sql, "Cannot read the ledger's entries");
+        int rc = SQLITE_ROW;
+        while ((rc = sqlite3_step(select.get())) == SQLITE_ROW) {
+            if (sqlite3_column_type(select.get(), 0) == SQLITE_NULL)
+                continue; // an imported entry always has an amount
+            const std::int64_t cents = std::llround(sqlite3_column_double(select.get(), 0) * 100.0);
+            // The program may store fractions of a second or a bare date;
+            // compare in the form an import writes.
+            const std::string_view stored = ColumnText(select.get(), 1);
+            QDate date;
+            int seconds = 0;
+            QString reason;
+            const std::string dateText =
+                ParseDate(stored, date, seconds, reason) ? LedgerDateText(date, seconds) : std::string(stored);
+            AppendKey(key, kind, cents < 0 ? -cents : cents, dateText, ColumnText(select.get(), 2),
+                      ColumnText(select.get(), 3));
+            if (cents >= 0)
+                ++keys[key];
+        }
+        if (rc != SQLITE_DONE)
+            Fail(db, "Cannot read the ledger's entries");
+    }
+    return keys;
+}
+
+void BindText(sqlite3_stmt *statement, int index, const std::string &text)
+{
+    if (text.empty())
+        sqlite3_bind_null(statement, index);
+    else
+        sqlite3_bind_text(statement, index, text.data(), int(text.size()), SQLITE_STATIC);
+}
+
+//! Rolls back unless committed, whatever leaves the import.
+class TTransaction {
+public:
+    explicit TTransaction(sqlite3 *db) : FDb(db)
+    {
+        if (sqlite3_exec(db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr) != SQLITE_OK)
+            Fail(db, "Cannot begin writing to the ledger");
+    }
+    ~TTransaction()
+    {
+        if (!FDone)
+            sqlite3_exec(FDb, "ROLLBACK", nullptr, nullptr, nullptr);
+    }
+    void Commit()
+    {
+        if (sqlite3_exec(FDb, "COMMIT", nullptr, nullptr, nullptr) != SQLITE_OK)
+            Fail(FDb, "Cannot finish writing to the ledger");
+        FDone = true;
+    }
+
+private:
+    sqlite3 *FDb;
+    bool FDone = false;
+};
+
+} // namespace
+
+TImportResult ImportEntries(sqlite3 *db, TEntrySource &source, const TImportOptions &options,
+                            const TProgressCallback &progress)
+{
+    if (!sqlite3_get_autocommit(db))
+        throw Exception("Cannot import while the ledger is in the middle of another change");
+    TImportResult result;
+    result.Source = source.Description();
+    TStatement inserts[2] = {TStatement(nullptr, sqlite3_finalize), TStatement(nullptr, sqlite3_finalize)};
+    for (const TEntryKind kind : {ekIncome, ekExpense}) {
+        const TTable &t = Tables[kind];
+        inserts[kind] = Prepare(db,
+                                std::string("INSERT INTO ") + t.Name + " (\"" + t.Amount + "\", \"" + t.Date +
+                                    "\", \"" + t.Item + "\", \"备注\") VALUES (?1, ?2, ?3, ?4)",
+                                "The file is not a ledger");
+    }
+    TTransaction transaction(db);
+    std::unordered_map<std::string, int> existing;
+    if (options.Duplicates == dpSkip)
+        existing = LedgerKeys(db);
+
+    TForeignEntry entry;
+    TBadRecord bad;
+    std::string key;
+    std::string dateText;
+    bool rejecting = false;
+    unsigned sinceProgress = 1024; // the first record asks at once
+    for (;;) {
+        if (progress && ++sinceProgress >= 1024) {
+            sinceProgress = 0;
+            if (!progress(source.Progress())) {
+                result.Outcome = ioCancelled;
+                result.IncomeAdded = result.ExpenseAdded = 0;
+                return result; // the transaction rolls back
+            }
+        }
+        const TEntrySource::TStep step = source.Next(entry, bad);
+        if (step == TEntrySource::esEnd)
+            break;
+        if (step == TEntrySource::esBad) {
+            ++result.BadCount;
+            if (result.BadRecords.size() < std::size_t(TImportResult::MaxListed))
+                result.BadRecords.push_back(bad);
+            // Go on reading, so that the user hears of every bad record at once.
+            rejecting = rejecting || options.BadRecords == bpReject;
+            continue;
+        }
+        if (rejecting)
+            continue;
+        dateText = LedgerDateText(entry.Date, entry.Seconds);
+        if (options.Duplicates == dpSkip) {
+            AppendKey(key, entry.Kind, entry.Cents, dateText, entry.Item, entry.Remark);
+            const auto found = existing.find(key);
+            if (found != existing.end() && found->second > 0) {
+                --found->second;
+                ++result.DuplicatesSkipped;
+                if (result.DuplicateLines.size() < std::size_t(TImportResult::MaxListed))
+                    result.DuplicateLines.push_back(entry.Line);
+                continue;
+            }
+        }
+        sqlite3_stmt *insert = inserts[entry.Kind].get();
+        sqlite3_bind_double(insert, 1, double(entry.Cents) / 100.0);
+        sqlite3_bind_text(insert, 2, dateText.data(), int(dateText.size()), SQLITE_STATIC);
+        BindText(insert, 3, entry.Item);
+        BindText(insert, 4, entry.Remark);
+        if (sqlite3_step(insert) != SQLITE_DONE)
+            Fail(db, LineMessage(entry.Line, QStringLiteral("Cannot add the entry")));
+        sqlite3_reset(insert);
+        ++(entry.Kind == ekIncome ? result.IncomeAdded : result.ExpenseAdded);
+    }
+    result.Notes = source.Notes();
+    if (rejecting) {
+        result.Outcome = ioRejected;
+        result.IncomeAdded = result.ExpenseAdded = 0;
+        result.DuplicatesSkipped = 0;
+        result.DuplicateLines.clear();
+        return result;
+    }
+    transaction.Commit();
+    if (progress)
+        progress(1.0);
+    return result;
+}
+
+TImportResult ImportEntries(const QString &ledgerPath, TEntrySource &source, const TImportOptions &options,
+                            const TProgressCallback &progress)
+{
+    sqlite3 *raw = nullptr;
+    const int rc = sqlite3_open_v2(ledgerPath.toUtf8().constData(), &raw, SQLITE_OPEN_READWRITE, nullptr);
+    std::unique_ptr<sqlite3, int (*)(sqlite3 *)> db(raw, sqlite3_close);
+    if (rc != SQLITE_OK)
+        throw Exception("Cannot open the ledger '" + ledgerPath.toStdString() +
+                        "': " + (raw ? sqlite3_errmsg(raw) : "out of memory"));
+    sqlite3_busy_timeout(raw, 5000);
+    return ImportEntries(raw, source, options, progress);
+}
+
+} // namespace kestrum
