@@ -1,10 +1,6 @@
-// kestrum-db: makes and checks ledger database files.
-//   kestrum-db init [FILE]   an empty ledger (default Vantorel.mdb)
-//   kestrum-db demo [FILE]   a ledger with a sample household's entries
-//   kestrum-db check [FILE]  whether the ledger can use the file
-//   kestrum-db backup [FILE]           a backup into the ledger's backups folder
-//   kestrum-db restore BACKUP [FILE]   a backup in the ledger's place
-//   kestrum-db history [FILE]          the journal of entry changes, newest first
+// kestrum-db: makes and checks ledger database files, and moves entries in
+// and out of them (kestrum-db --help lists the commands).
+#include "ExchangeCommands.h"
 #include "ledger/Backups.h"
 #include "ledger/Journal.h"
 #include "ledger/LedgerFile.h"
@@ -14,6 +10,7 @@
 #include <QDate>
 #include <QDateTime>
 #include <QString>
+#include <QStringList>
 
 #include <sqlite3.h>
 
@@ -25,19 +22,62 @@ using namespace kestrum;
 
 namespace {
 
+struct TUsageLine {
+    const char *Synopsis;
+    const char *Summary;
+};
+
+// One line per command, in the order --help lists them.
+const TUsageLine UsageLines[] = {
+    {"init [FILE]", "create an empty ledger database (refuses to overwrite)"},
+    {"demo [FILE]", "create a ledger database with a sample household's entries"},
+    {"check [FILE]", "report whether a file is a usable ledger database"},
+    {"backup [FILE]", "copy the ledger into its backups folder and print the copy's path"},
+    {"restore BACKUP [FILE]", "put a backup in the ledger's place; the replaced file is kept beside it; "
+                              "refused while the ledger program has it open"},
+    {"history [FILE]", "list the journal of entry changes, newest first"},
+    {"import [--skip-bad] [--keep-duplicates] [--all-income|--all-expense] [--day-first|--month-first] "
+     "FILE [LEDGER]",
+     "add the entries of a CSV or QIF file, all or none; entries the ledger holds already are skipped "
+     "unless --keep-duplicates; a bad record stops the import unless --skip-bad; --all-income or "
+     "--all-expense for a CSV file whose amounts carry no sign and no type column; --day-first or "
+     "--month-first for QIF dates like 3/4/2024"},
+    {"export [--from DATE] [--to DATE] [--income-only|--expense-only] [--force] FILE.csv [LEDGER]",
+     "write the entries (dated from DATE to DATE, yyyy-mm-dd, both included) to a CSV file in UTF-8 "
+     "with a type column; --force replaces a file that exists"},
+};
+
+int Usage(std::FILE *stream, int code)
+{
+    std::fprintf(stream, "usage:\n");
+    for (const TUsageLine &line : UsageLines) {
+        std::fprintf(stream, "  kestrum-db %s\n", line.Synopsis);
+        // The summary wrapped at word ends, indented under the command.
+        const char *text = line.Summary;
+        while (*text) {
+            std::size_t length = std::strlen(text);
+            if (length > 72) {
+                length = 72;
+                while (length > 0 && text[length] != ' ')
+                    --length;
+                if (length == 0)
+                    length = std::strlen(text);
+            }
+            std::fprintf(stream, "      %.*s\n", int(length), text);
+            text += length;
+            while (*text == ' ')
+                ++text;
+        }
+    }
+    std::fprintf(stream, "  kestrum-db --help\n      show this text\n"
+                         "FILE and LEDGER default to Vantorel.mdb in the working folder.\n"
+                         "Exit status: 0 done, 1 failed (the reason on stderr), 2 wrong usage.\n");
+    return code;
+}
+
 int Usage()
 {
-    std::fprintf(stderr, "usage: kestrum-db init|demo|check|history [FILE]\n"
-                         "  init   create an empty ledger database (refuses to overwrite)\n"
-                         "  demo   create a ledger database with a sample household's entries\n"
-                         "  check  report whether a file is a usable ledger database\n"
-                         "  history  list the journal of entry changes, newest first\n"
-                         "usage: kestrum-db backup [FILE] | restore BACKUP [FILE]\n"
-                         "  backup   copy the ledger into its backups folder and print the copy's path\n"
-                         "  restore  put a backup in the ledger's place; the replaced file is kept\n"
-                         "           beside it; refused while the ledger program has it open\n"
-                         "FILE defaults to Vantorel.mdb in the working folder.\n");
-    return 2;
+    return Usage(stderr, 2);
 }
 
 //! restore BACKUP [FILE]: checks the backup, keeps the current file aside.
@@ -85,11 +125,23 @@ int PrintHistory(const QString &file)
 
 int main(int argc, char **argv)
 {
-    if (argc >= 3 && std::strcmp(argv[1], "restore") == 0)
-        return Restore(argc, argv);
-    if (argc < 2 || argc > 3)
+    if (argc < 2)
         return Usage();
     const char *command = argv[1];
+    if (std::strcmp(command, "--help") == 0 || std::strcmp(command, "-h") == 0 ||
+        std::strcmp(command, "help") == 0)
+        return Usage(stdout, 0);
+    QStringList arguments;
+    for (int i = 2; i < argc; ++i)
+        arguments += QString::fromLocal8Bit(argv[i]);
+    if (argc >= 3 && std::strcmp(command, "restore") == 0)
+        return Restore(argc, argv);
+    if (std::strcmp(command, "import") == 0)
+        return tools::RunImport(arguments);
+    if (std::strcmp(command, "export") == 0)
+        return tools::RunExport(arguments);
+    if (argc > 3)
+        return Usage();
     const QString file = argc == 3 ? QString::fromLocal8Bit(argv[2]) : QStringLiteral("Vantorel.mdb");
     try {
         if (std::strcmp(command, "init") == 0) {

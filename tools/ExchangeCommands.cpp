@@ -1,0 +1,157 @@
+#include "ExchangeCommands.h"
+
+#include "exchange/CsvExporter.h"
+#include "exchange/CsvReader.h"
+#include "exchange/ExchangeText.h"
+#include "exchange/ForeignFormat.h"
+#include "exchange/Importer.h"
+#include "exchange/QifReader.h"
+
+#include <QFileInfo>
+
+#include <cstdio>
+
+namespace kestrum::tools {
+
+namespace {
+
+const QString DefaultLedger = QStringLiteral("Vantorel.mdb");
+
+void Print(std::FILE *stream, const QString &line)
+{
+    std::fprintf(stream, "%s\n", line.toLocal8Bit().constData());
+}
+
+int UsageError(const QString &command, const QString &message)
+{
+    Print(stderr, QStringLiteral("kestrum-db %1: %2 (see kestrum-db --help)").arg(command, message));
+    return 2;
+}
+
+int Failure(const QString &command, const QString &message)
+{
+    Print(stderr, QStringLiteral("kestrum-db %1: %2").arg(command, message));
+    return 1;
+}
+
+bool LedgerMissing(const QString &command, const QString &ledger)
+{
+    if (QFileInfo::exists(ledger))
+        return false;
+    Failure(command, QStringLiteral("no ledger '%1' (make one with: kestrum-db init %1)").arg(ledger));
+    return true;
+}
+
+} // namespace
+
+int RunImport(const QStringList &arguments)
+{
+    const QString command = QStringLiteral("import");
+    TImportOptions options;
+    TCsvOptions csv;
+    TQifOptions qif;
+    QStringList files;
+    for (const QString &argument : arguments) {
+        if (argument == QLatin1String("--skip-bad"))
+            options.BadRecords = bpSkip;
+        else if (argument == QLatin1String("--keep-duplicates"))
+            options.Duplicates = dpKeep;
+        else if (argument == QLatin1String("--all-income"))
+            csv.KindRule = ckAllIncome;
+        else if (argument == QLatin1String("--all-expense"))
+            csv.KindRule = ckAllExpense;
+        else if (argument == QLatin1String("--day-first"))
+            qif.DateOrder = qdDayFirst;
+        else if (argument == QLatin1String("--month-first"))
+            qif.DateOrder = qdMonthFirst;
+        else if (argument.startsWith(QLatin1String("--")))
+            return UsageError(command, QStringLiteral("unknown option '%1'").arg(argument));
+        else
+            files += argument;
+    }
+    if (files.isEmpty() || files.size() > 2)
+        return UsageError(command, QStringLiteral("give the file to import and, if not Vantorel.mdb, the ledger"));
+    const QString file = files[0];
+    const QString ledger = files.size() > 1 ? files[1] : DefaultLedger;
+    if (LedgerMissing(command, ledger))
+        return 1;
+    try {
+        std::unique_ptr<TEntrySource> source;
+        switch (DetectForeignFormatOfFile(file)) {
+        case ffQif:
+            source = TQifEntrySource::FromFile(file, qif);
+            break;
+        case ffCsv:
+            source = TCsvEntrySource::FromFile(file, csv);
+            break;
+        default:
+            source = OpenEntrySource(file); // says what the file is instead
+            break;
+        }
+        const TImportResult result = ImportEntries(ledger, *source, options);
+        const QStringList report = result.Report();
+        std::FILE *stream = result.Outcome == ioImported ? stdout : stderr;
+        for (const QString &line : report)
+            Print(stream, result.Outcome == ioImported ? line : QStringLiteral("kestrum-db import: ") + line);
+        return result.Outcome == ioImported ? 0 : 1;
+    } catch (const std::exception &e) {
+        return Failure(command, QStringLiteral("%1: %2; nothing imported").arg(file, QString::fromUtf8(e.what())));
+    }
+}
+
+int RunExport(const QStringList &arguments)
+{
+    const QString command = QStringLiteral("export");
+    TExportOptions options;
+    QStringList files;
+    for (qsizetype i = 0; i < arguments.size(); ++i) {
+        const QString &argument = arguments[i];
+        if (argument == QLatin1String("--from") || argument == QLatin1String("--to")) {
+            if (i + 1 >= arguments.size())
+                return UsageError(command, QStringLiteral("%1 needs a date").arg(argument));
+            const std::string text = arguments[++i].toStdString();
+            QDate date;
+            int seconds = 0;
+            QString reason;
+            if (!exchange::ParseDate(text, date, seconds, reason) || seconds != 0)
+                return UsageError(command, QStringLiteral("%1: %2 (yyyy-mm-dd expected)").arg(argument, reason));
+            (argument == QLatin1String("--from") ? options.From : options.To) = date;
+        } else if (argument == QLatin1String("--force")) {
+            options.Overwrite = true;
+        } else if (argument == QLatin1String("--income-only")) {
+            options.Expense = false;
+        } else if (argument == QLatin1String("--expense-only")) {
+            options.Income = false;
+        } else if (argument.startsWith(QLatin1String("--"))) {
+            return UsageError(command, QStringLiteral("unknown option '%1'").arg(argument));
+        } else {
+            files += argument;
+        }
+    }
+    if (files.isEmpty() || files.size() > 2)
+        return UsageError(command, QStringLiteral("give the CSV file to write and, if not Vantorel.mdb, the ledger"));
+    if (!options.Income && !options.Expense)
+        return UsageError(command, QStringLiteral("--income-only and --expense-only leave nothing to export"));
+    if (options.From.isValid() && options.To.isValid() && options.From > options.To)
+        return UsageError(command, QStringLiteral("--from comes after --to"));
+    const QString file = files[0];
+    const QString ledger = files.size() > 1 ? files[1] : DefaultLedger;
+    if (LedgerMissing(command, ledger))
+        return 1;
+    try {
+        const TExportResult result = ExportCsv(ledger, file, options);
+        Print(stdout, QStringLiteral("exported %1 entries to %2: %3 income, %4 expense")
+                          .arg(result.IncomeRows + result.ExpenseRows)
+                          .arg(file)
+                          .arg(result.IncomeRows)
+                          .arg(result.ExpenseRows));
+        if (result.IncompleteRows > 0)
+            Print(stdout, QStringLiteral("note: %1 entries have no amount or no date; their cells are empty")
+                              .arg(result.IncompleteRows));
+        return 0;
+    } catch (const std::exception &e) {
+        return Failure(command, QString::fromUtf8(e.what()));
+    }
+}
+
+} // namespace kestrum::tools
