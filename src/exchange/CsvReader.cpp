@@ -206,7 +206,8 @@ struct TCsvEntrySource::TState {
         const int column = Column[role];
         if (column < 0 || std::size_t(column) >= Count)
             return {};
-        return Trimmed(Cells[std::size_t(column)]);
+        const std::string &cell = Cells[std::size_t(column)];
+        return Reader.Quoted(std::size_t(column)) ? std::string_view(cell) : Trimmed(cell);
     }
     bool Has(TCsvColumnRole role) const { return Column[role] >= 0; }
     TStep Parse(TForeignEntry &entry, TBadRecord &bad);

@@ -22,11 +22,15 @@ bool TCsvRecordReader::Next(std::vector<std::string> &cells, std::size_t &count,
             cells.emplace_back();
         std::string &cell = cells[count++];
         cell.clear();
+        if (FQuoted.size() < count)
+            FQuoted.resize(count);
+        FQuoted[count - 1] = false;
         std::size_t p = FAt;
         while (p < size && (text[p] == ' ' || (text[p] == '\t' && FSeparator != '\t')))
             ++p;
         if (p < size && text[p] == '"') {
             const int openedOn = FLine;
+            FQuoted[count - 1] = true;
             FAt = p + 1;
             for (;;) {
                 const void *quote = std::memchr(text + FAt, '"', size - FAt);

@@ -19,6 +19,9 @@ public:
     //! Cells past count keep their storage for the next call. False at the
     //! end. Raises EImportError when a quote is never closed.
     bool Next(std::vector<std::string> &cells, std::size_t &count, int &line);
+    //! Whether cell `index` of the last record was quoted: its text is then
+    //! exact, blanks at its ends included.
+    bool Quoted(std::size_t index) const { return index < FQuoted.size() && FQuoted[index]; }
     std::size_t Position() const { return FAt; }
     std::size_t Size() const { return FText.size(); }
 
@@ -27,6 +30,7 @@ private:
     char FSeparator;
     std::size_t FAt = 0;
     int FLine = 1;
+    std::vector<bool> FQuoted;
 };
 
 //! The separator that splits the first records of `text` most evenly: a

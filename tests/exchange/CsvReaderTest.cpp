@@ -1,0 +1,179 @@
+// The CSV reader over files as banks, spreadsheets and this program write them.
+#include "exchange/CsvReader.h"
+
+#include "ExchangeTestSupport.h"
+
+#include <QStringEncoder>
+
+#include <gtest/gtest.h>
+
+namespace kestrum {
+namespace {
+
+std::string Csv(const QByteArray &text, const TCsvOptions &options = {})
+{
+    try {
+        TCsvEntrySource source(text, options);
+        return ReadAll(source);
+    } catch (const EImportError &e) {
+        return std::string("error: ") + e.what();
+    }
+}
+
+TEST(CsvQuoting, QuotedCellsHoldSeparatorsQuotesAndLineEnds)
+{
+    EXPECT_EQ(Csv("日期,金额,项目,备注\n"
+                  "2024-1-5,-12.50,\"超市, 日用\",\"两行\n备注 \"\"引号\"\"\"\n"
+                  "2024-1-6,3,\"\",x\n"),
+              "E1250 2024-01-05 超市, 日用|两行\n备注 \"引号\"@2; I300 2024-01-06 |x@4");
+    // Blanks before an opening quote, text after a closing one, CR LF and lone CR.
+    EXPECT_EQ(Csv("date,amount,item\r\n2024-01-05, \"-1,000\" ,a\"b\"\r2024-01-06,1,\"c\"d\r\n"),
+              "E100000 2024-01-05 a\"b\"|@2; I100 2024-01-06 cd|@3");
+}
+
+TEST(CsvQuoting, AQuoteLeftOpenStopsTheFileAtTheLineItOpened)
+{
+    EXPECT_EQ(Csv("date,amount,item\n2024-01-05,1,ok\n2024-01-06,2,\"never closed\n2024-01-07,3,x\n"),
+              "error: line 3: a quote opened here is never closed (the file ends inside it)");
+}
+
+TEST(CsvSeparators, CommaSemicolonAndTabAreDetected)
+{
+    EXPECT_EQ(Csv("date;amount;item\n2024-01-05;1,234.00;a,b\n"), "I123400 2024-01-05 a,b|@2");
+    EXPECT_EQ(Csv("date\tamount\titem\n2024-01-05\t1,234.00\ta;b\n"), "I123400 2024-01-05 a;b|@2");
+    TCsvOptions forced;
+    forced.Separator = ';';
+    EXPECT_EQ(Csv("date;amount\n2024-01-05;7\n", forced), "I700 2024-01-05 |@2");
+    EXPECT_EQ(PreviewCsv("a,b\n1,2\n").Options.Separator, ',');
+}
+
+TEST(CsvEncodings, Utf8WithAndWithoutMarkGb18030AndUtf16ReadAlike)
+{
+    const QString text = QStringLiteral("日期,金额,项目\n2024-01-05,-8,早餐\n");
+    const std::string expected = "E800 2024-01-05 早餐|@2";
+    EXPECT_EQ(Csv(text.toUtf8()), expected);
+    EXPECT_EQ(Csv("\xEF\xBB\xBF" + text.toUtf8()), expected);
+    QStringEncoder gb("GB18030");
+    const QByteArray gbBytes = gb.encode(text);
+    EXPECT_EQ(Csv(gbBytes), expected);
+    EXPECT_EQ(PreviewCsv(gbBytes).Options.Encoding, ceGb18030);
+    QByteArray utf16("\xFF\xFE", 2);
+    utf16.append(reinterpret_cast<const char *>(text.utf16()), text.size() * 2);
+    EXPECT_EQ(Csv(utf16), expected);
+    // A forced encoding that the bytes are not in is an error, not garbage.
+    TCsvOptions utf8;
+    utf8.Encoding = ceUtf8;
+    EXPECT_EQ(Csv(gbBytes, utf8), "error: line 1: the text is not valid UTF-8");
+}
+
+TEST(CsvHeaders, ChineseAndEnglishNamesMapToRoles)
+{
+    EXPECT_EQ(Csv("交易日期,交易金额,摘要,附言,收/支\n2024-01-05,12,工资,一月,收入\n2024-01-06,5,午饭,,支出\n"),
+              "I1200 2024-01-05 工资|一月@2; E500 2024-01-06 午饭|@3");
+    EXPECT_EQ(Csv("Date,Payee,Memo,Amount (CNY),Type\n2024-01-05,Shop,x,12.00,expense\n"),
+              "E1200 2024-01-05 Shop|x@2");
+    // A category is the item only when no column names one.
+    EXPECT_EQ(Csv("date,category,amount\n2024-01-05,Food,-3\n"), "E300 2024-01-05 Food|@2");
+    EXPECT_EQ(Csv("date,category,amount,description\n2024-01-05,Food,-3,Bread\n"), "E300 2024-01-05 Bread|@2");
+    EXPECT_EQ(CsvRoleOfHeader(QStringLiteral(" 金额（元） ")), crAmount);
+    EXPECT_EQ(CsvRoleOfHeader(QStringLiteral("余额")), crIgnore);
+    EXPECT_TRUE(CsvRoleNames(crRemark).contains(QStringLiteral("memo")));
+}
+
+TEST(CsvHeaders, TitleLinesBeforeTheHeaderArePassedOver)
+{
+    const QByteArray bank = "某某银行 交易明细\n账号:6222 0000\n\n"
+                            "交易时间,交易对方,收入金额,支出金额,余额,交易号\n"
+                            "2024-01-05 09:15:00,公司,\"8,600.00\",,9000.00,A1\n"
+                            "2024-01-06 12:00:00,食堂,,25.50,8974.50,A2\n";
+    EXPECT_EQ(Csv(bank), "I860000 2024-01-05+33300 公司|@5; E2550 2024-01-06+43200 食堂|@6");
+    const TCsvPreview preview = PreviewCsv(bank);
+    EXPECT_EQ(preview.Options.HeaderRow, 2);
+    EXPECT_EQ(preview.Headers.join('|').toStdString(), "交易时间|交易对方|收入金额|支出金额|余额|交易号");
+    EXPECT_EQ(preview.Rows.size(), 2);
+    EXPECT_TRUE(preview.Problems.isEmpty());
+    TCsvEntrySource source(bank);
+    ReadAll(source);
+    EXPECT_EQ(source.Notes().join('|').toStdString(), "columns not read: 余额, 交易号");
+}
+
+TEST(CsvHeaders, AFileWithoutHeaderIsMappedFromItsCells)
+{
+    const QByteArray rows = "2024-01-05,午饭,-25.5,食堂\n2024-01-06,工资,8600,\n";
+    const TCsvPreview preview = PreviewCsv(rows);
+    EXPECT_EQ(preview.Options.HeaderRow, TCsvOptions::NoHeaderRow);
+    EXPECT_EQ(preview.Options.Mapping, (QList<TCsvColumnRole>{crDate, crItem, crAmount, crRemark}));
+    EXPECT_EQ(Csv(rows), "E2550 2024-01-05 午饭|食堂@1; I860000 2024-01-06 工资|@2");
+}
+
+TEST(CsvHeaders, TheUsersMappingWins)
+{
+    TCsvOptions options;
+    options.HeaderRow = 0;
+    options.Mapping = {crRemark, crDate, crIgnore, crAmount};
+    EXPECT_EQ(Csv("x,y,z,w\nnote,2024-01-05,ignored,-1\n", options), "E100 2024-01-05 |note@2");
+    options.Mapping = {crRemark, crDate, crAmount, crAmount};
+    EXPECT_EQ(Csv("x,y,z,w\nnote,2024-01-05,1,-1\n", options), "error: line 1: 2 columns are taken as 金额; one is enough");
+}
+
+TEST(CsvHeaders, AHeaderThatMapsNothingIsRefusedNamingItsColumns)
+{
+    EXPECT_EQ(Csv("foo,bar\nx,y\n"),
+              "error: line 1: no column is taken as the date (columns: foo, bar); line 1: no column is taken as the "
+              "amount (columns: foo, bar)");
+    const TCsvPreview preview = PreviewCsv("foo,bar\nx,y\n");
+    EXPECT_EQ(preview.Problems.size(), 2);
+    EXPECT_EQ(preview.Rows.size(), 1) << "the preview still shows the rows so the user can map them";
+}
+
+TEST(CsvKinds, SignTypeColumnAndSplitColumnsDecide)
+{
+    const QByteArray signed_ = "日期,金额\n2024-01-05,-1\n2024-01-05,2\n2024-01-05,(3)\n";
+    EXPECT_EQ(Csv(signed_), "E100 2024-01-05 |@2; I200 2024-01-05 |@3; E300 2024-01-05 |@4");
+    TCsvOptions allExpense;
+    allExpense.KindRule = ckAllExpense;
+    EXPECT_EQ(Csv(signed_, allExpense), "E100 2024-01-05 |@2; E200 2024-01-05 |@3; E300 2024-01-05 |@4");
+    // A type column decides; a negative expense is the usual way of writing it,
+    // a negative income contradicts its type.
+    EXPECT_EQ(Csv("日期,金额,类型\n2024-01-05,-1,支出\n2024-01-05,1,消费\n2024-01-05,-1,收入\n2024-01-05,1,\n"
+                  "2024-01-05,1,转账\n"),
+              "E100 2024-01-05 |@2; E100 2024-01-05 |@3; !4 a negative amount on an income row; "
+              "I100 2024-01-05 |@5; !6 unknown type '转账' (收入 or 支出 expected)");
+    EXPECT_EQ(Csv("日期,收入,支出\n2024-01-05,5,\n2024-01-05,,6\n2024-01-05,,\n2024-01-05,1,2\n2024-01-05,0,2\n"),
+              "I500 2024-01-05 |@2; E600 2024-01-05 |@3; !4 no amount; !5 both an income and an expense amount; "
+              "E200 2024-01-05 |@6");
+}
+
+TEST(CsvBadRecords, EachBadRowIsReportedWithItsLineAndTheRestGoesOn)
+{
+    EXPECT_EQ(Csv("日期,金额,项目\n2024-2-30,1,a\n2024-02-01,12..5,b\n\n2024-02-02,,c\n,4,d\n2024-02-03,5\n"),
+              "!2 impossible date '2024-2-30'; !3 bad amount '12..5'; !5 no amount; !6 no date; "
+              "I500 2024-02-03 |@7");
+}
+
+TEST(CsvBadInput, FilesThatAreNoCsvAreRefusedClearly)
+{
+    EXPECT_EQ(Csv(""), "error: the file holds no records");
+    EXPECT_EQ(Csv("\n\n ,, \n"), "error: the file holds no records");
+    EXPECT_EQ(Csv(QByteArray("date,amount\n\0\x01\x02", 15)), "error: line 2: the file is not text (it holds NUL bytes)");
+    EXPECT_EQ(Csv("date,amount\n2024-01-01,1\n\x81\x20\xFF\n"),
+              "error: line 3: unknown encoding: the text is neither UTF-8 nor GB18030");
+}
+
+TEST(CsvFormulas, AGuardingApostropheComesOffButOtherApostrophesStay)
+{
+    EXPECT_EQ(Csv("日期,金额,项目,备注\n2024-01-05,1,'=SUM(A1),'-退款\n2024-01-05,1,'x,''=y\n"),
+              "I100 2024-01-05 =SUM(A1)|-退款@2; I100 2024-01-05 'x|'=y@3");
+}
+
+TEST(CsvProgress, RisesToOneAsTheFileIsRead)
+{
+    TCsvEntrySource source("date,amount\n2024-01-01,1\n2024-01-02,2\n");
+    EXPECT_LT(source.Progress(), 0.5);
+    ReadAll(source);
+    EXPECT_DOUBLE_EQ(source.Progress(), 1.0);
+    EXPECT_EQ(source.Description().toStdString(), "CSV (UTF-8, comma)");
+}
+
+} // namespace
+} // namespace kestrum

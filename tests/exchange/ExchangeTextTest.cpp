@@ -1,0 +1,175 @@
+// Cells as exports write them: amounts, dates, type words, and the
+// encoding of a file's bytes.
+#include "exchange/ExchangeText.h"
+
+#include <QStringEncoder>
+
+#include <gtest/gtest.h>
+
+namespace kestrum::exchange {
+namespace {
+
+std::string Amount(const char *text)
+{
+    TAmount amount;
+    QString reason;
+    if (!ParseAmount(text, amount, reason))
+        return "error: " + reason.toStdString();
+    return (amount.Negative ? "-" : "") + std::to_string(amount.Cents);
+}
+
+TEST(Amounts, ReadEveryCommonWriting)
+{
+    EXPECT_EQ(Amount("12"), "1200");
+    EXPECT_EQ(Amount(" 12.5 "), "1250");
+    EXPECT_EQ(Amount("1,234.56"), "123456");
+    EXPECT_EQ(Amount("1,234,567.8"), "123456780");
+    EXPECT_EQ(Amount("-12.30"), "-1230");
+    EXPECT_EQ(Amount("+12.30"), "1230");
+    EXPECT_EQ(Amount("(12.30)"), "-1230");
+    EXPECT_EQ(Amount("(￥1,200.00)"), "-120000");
+    EXPECT_EQ(Amount("￥12.30"), "1230");
+    EXPECT_EQ(Amount("¥ 12.30"), "1230");
+    EXPECT_EQ(Amount("-￥12.30"), "-1230");
+    EXPECT_EQ(Amount("￥-12.30"), "-1230");
+    EXPECT_EQ(Amount("12.30元"), "1230");
+    EXPECT_EQ(Amount("RMB 5"), "500");
+    EXPECT_EQ(Amount("12.30-"), "-1230");
+    EXPECT_EQ(Amount(".5"), "50");
+    EXPECT_EQ(Amount("12.5000"), "1250");
+    EXPECT_EQ(Amount("-0.00"), "0") << "a zero has no direction";
+    EXPECT_EQ(Amount("9999999999999.99"), "999999999999999");
+}
+
+TEST(Amounts, RefuseWhatIsNoAmountWithAReason)
+{
+    EXPECT_EQ(Amount(""), "error: no amount");
+    EXPECT_EQ(Amount("12..5"), "error: bad amount '12..5'");
+    EXPECT_EQ(Amount("1,23.00"), "error: bad amount '1,23.00'");
+    EXPECT_EQ(Amount("12,50"), "error: bad amount '12,50'") << "a decimal comma is not a thousands separator";
+    EXPECT_EQ(Amount("1234,567"), "error: bad amount '1234,567'");
+    EXPECT_EQ(Amount("abc"), "error: bad amount 'abc'");
+    EXPECT_EQ(Amount("--5"), "error: bad amount '--5'");
+    EXPECT_EQ(Amount("(-5)"), "error: bad amount '(-5)'");
+    EXPECT_EQ(Amount("1.2E+03"), "error: bad amount '1.2E+03'");
+    EXPECT_EQ(Amount("12.345"), "error: amount '12.345' has more than two decimals");
+    EXPECT_EQ(Amount("99999999999999"), "error: amount '99999999999999' is too large");
+    EXPECT_EQ(Amount("-"), "error: bad amount '-'");
+}
+
+std::string Date(const char *text)
+{
+    QDate date;
+    int seconds = 0;
+    QString reason;
+    if (!ParseDate(text, date, seconds, reason))
+        return "error: " + reason.toStdString();
+    return LedgerDateText(date, seconds);
+}
+
+TEST(Dates, ReadYearFirstFormsWithOrWithoutATime)
+{
+    EXPECT_EQ(Date("2024-1-5"), "2024-01-05 00:00:00");
+    EXPECT_EQ(Date("2024/01/05"), "2024-01-05 00:00:00");
+    EXPECT_EQ(Date("2024.1.05"), "2024-01-05 00:00:00");
+    EXPECT_EQ(Date("20240105"), "2024-01-05 00:00:00");
+    EXPECT_EQ(Date("2024年1月5日"), "2024-01-05 00:00:00");
+    EXPECT_EQ(Date("2024-01-05T08:30:15"), "2024-01-05 08:30:15");
+    EXPECT_EQ(Date("2024-01-05 8:30"), "2024-01-05 08:30:00");
+    EXPECT_EQ(Date("2024-01-05T08:30:15.250Z"), "2024-01-05 08:30:15");
+    EXPECT_EQ(Date("2024-01-05T23:59:59+08:00"), "2024-01-05 23:59:59") << "the zone is dropped, the time kept";
+    EXPECT_EQ(Date(" 2024-02-29 "), "2024-02-29 00:00:00");
+}
+
+TEST(Dates, RefuseImpossibleAndMalformedDates)
+{
+    EXPECT_EQ(Date("2024-2-30"), "error: impossible date '2024-2-30'");
+    EXPECT_EQ(Date("2023-02-29"), "error: impossible date '2023-02-29'");
+    EXPECT_EQ(Date("2024-13-01"), "error: impossible date '2024-13-01'");
+    EXPECT_EQ(Date("20241301"), "error: impossible date '20241301'");
+    EXPECT_EQ(Date("2024-01-05 25:00"), "error: impossible time in '2024-01-05 25:00'");
+    EXPECT_EQ(Date("2024-01/05"), "error: bad date '2024-01/05'");
+    EXPECT_EQ(Date("24-1-5"), "error: bad date '24-1-5'");
+    EXPECT_EQ(Date("2024-01-05x"), "error: bad date '2024-01-05x'");
+    EXPECT_EQ(Date("202401051"), "error: bad date '202401051'");
+    EXPECT_EQ(Date(""), "error: no date");
+}
+
+std::string QifDate(const char *text, TDayMonthOrder order = dmMonthFirst)
+{
+    QDate date;
+    int seconds = 0;
+    QString reason;
+    if (!ParseNumericDate(text, order, date, seconds, reason))
+        return "error: " + reason.toStdString();
+    return date.toString(Qt::ISODate).toStdString();
+}
+
+TEST(Dates, ReadQifFormsInEitherOrder)
+{
+    EXPECT_EQ(QifDate("1/31/2024"), "2024-01-31");
+    EXPECT_EQ(QifDate("1/31'24"), "2024-01-31");
+    EXPECT_EQ(QifDate(" 1/ 5' 4"), "2004-01-05");
+    EXPECT_EQ(QifDate("12/25/98"), "1998-12-25");
+    EXPECT_EQ(QifDate("01-31-24"), "2024-01-31");
+    EXPECT_EQ(QifDate("2024-01-31"), "2024-01-31");
+    EXPECT_EQ(QifDate("31.01.2024", dmDayFirst), "2024-01-31");
+    EXPECT_EQ(QifDate("3/4/2024", dmDayFirst), "2024-04-03");
+    EXPECT_EQ(QifDate("31/1/2024"), "error: impossible date '31/1/2024'");
+    EXPECT_EQ(QifDate("1/2"), "error: bad date '1/2'");
+    EXPECT_EQ(NumericDateOrders("3/4/2024"), 3);
+    EXPECT_EQ(NumericDateOrders("31/1/2024"), 2);
+    EXPECT_EQ(NumericDateOrders("1/31/2024"), 1);
+    EXPECT_EQ(NumericDateOrders("x"), 0);
+}
+
+TEST(TypeWords, NameIncomeOrExpenseInChineseAndEnglish)
+{
+    auto kind = [](const char *word) {
+        TEntryKind k = ekIncome;
+        return ParseKindWord(word, k) ? (k == ekIncome ? "income" : "expense") : "unknown";
+    };
+    for (const char *word : {"收入", "进帐", "进账", "Income", " CREDIT ", "收"})
+        EXPECT_STREQ(kind(word), "income") << word;
+    for (const char *word : {"支出", "消费", "expense", "Debit", "支"})
+        EXPECT_STREQ(kind(word), "expense") << word;
+    for (const char *word : {"", "不计收支", "transfer", "收入支出"})
+        EXPECT_STREQ(kind(word), "unknown") << word;
+}
+
+TEST(Encodings, DetectUtf8Gb18030AndUtf16AndRefuseNonText)
+{
+    bool bom = false;
+    EXPECT_EQ(DetectEncoding("a,b\n", bom), teUtf8);
+    EXPECT_FALSE(bom);
+    EXPECT_EQ(DetectEncoding("\xEF\xBB\xBF金额\n", bom), teUtf8);
+    EXPECT_TRUE(bom);
+    QStringEncoder gb("GB18030");
+    const QByteArray gbText = gb.encode(QStringLiteral("金额,日期\n12,2024-1-1\n"));
+    EXPECT_EQ(DetectEncoding(gbText, bom), teGb18030);
+    EXPECT_EQ(QString::fromUtf8(DecodeToUtf8(gbText, teGb18030)), QStringLiteral("金额,日期\n12,2024-1-1\n"));
+    QByteArray utf16("\xFF\xFE", 2);
+    const QString text = QStringLiteral("金额\n");
+    utf16.append(reinterpret_cast<const char *>(text.utf16()), text.size() * 2);
+    EXPECT_EQ(DetectEncoding(utf16, bom), teUtf16);
+    EXPECT_EQ(DecodeToUtf8(utf16, teUtf16), QByteArray("金额\n"));
+
+    auto failure = [](const QByteArray &bytes) {
+        bool b = false;
+        try {
+            DetectEncoding(bytes, b);
+        } catch (const EImportError &e) {
+            return std::string(e.what());
+        }
+        return std::string("no error");
+    };
+    EXPECT_EQ(failure(QByteArray("a,b\nc\0d", 7)), "line 2: the file is not text (it holds NUL bytes)");
+    EXPECT_EQ(failure("ok\nok\n\x80\x80\xFF\n"),
+              "line 3: unknown encoding: the text is neither UTF-8 nor GB18030");
+    EXPECT_EQ(failure(QByteArray(200, '\x01')), "the file is not text (it holds many control bytes)");
+    EXPECT_THROW(DecodeToUtf8("\xC3\x28", teUtf8), EImportError);
+    EXPECT_THROW(DecodeToUtf8(QByteArray("\xFF\xFE\x41", 3), teUtf16), EImportError);
+}
+
+} // namespace
+} // namespace kestrum::exchange
