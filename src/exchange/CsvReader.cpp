@@ -94,7 +94,7 @@ TResolved Resolve(const QByteArray &data, const TCsvOptions &given, int rowCount
     else
         r.ByteOrderMark = data.startsWith("\xEF\xBB\xBF") || data.startsWith("\xFF\xFE") || data.startsWith("\xFE\xFF");
     r.Options.Encoding = ToCsvEncoding(encoding);
-    r.Text = DecodeToUtf8(data, encoding);
+    r.Text = DecodeToUtf8(data, encoding, given.Encoding == ceAuto && !r.ByteOrderMark);
     const std::string_view text(r.Text.constData(), std::size_t(r.Text.size()));
     if (r.Options.Separator == 0)
         r.Options.Separator = DetectSeparator(text);

@@ -56,7 +56,9 @@ enum TTextEncoding : std::uint8_t { teUtf8, teGb18030, teUtf16 };
 TTextEncoding DetectEncoding(const QByteArray &data, bool &byteOrderMark);
 //! The text as UTF-8 without a byte-order mark. Raises EImportError when the
 //! bytes are not valid in `encoding`, naming the line of the first bad byte.
-QByteArray DecodeToUtf8(const QByteArray &data, TTextEncoding encoding);
+//! `checked`: DetectEncoding found `encoding` for these bytes without a
+//! byte-order mark, so they are known to be valid in it.
+QByteArray DecodeToUtf8(const QByteArray &data, TTextEncoding encoding, bool checked = false);
 QString EncodingName(TTextEncoding encoding);
 
 //! Formats a message naming a line: "line 12: ...".

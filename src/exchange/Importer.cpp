@@ -179,7 +179,7 @@ TImportResult ImportEntries(sqlite3 *db, TEntrySource &source, const TImportOpti
         if (rejecting)
             continue;
         dateText = LedgerDateText(entry.Date, entry.Seconds);
-        if (options.Duplicates == dpSkip) {
+        if (!existing.empty()) {
             AppendKey(key, entry.Kind, entry.Cents, dateText, entry.Item, entry.Remark);
             const auto found = existing.find(key);
             if (found != existing.end() && found->second > 0) {

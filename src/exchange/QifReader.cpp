@@ -91,7 +91,7 @@ TQifEntrySource::TQifEntrySource(const QByteArray &data, const TQifOptions &opti
     TState &s = *FState;
     bool byteOrderMark = false;
     const TTextEncoding encoding = DetectEncoding(data, byteOrderMark);
-    s.Text = DecodeToUtf8(data, encoding);
+    s.Text = DecodeToUtf8(data, encoding, !byteOrderMark);
     s.Encoding = EncodingName(encoding);
 
     std::string_view line;

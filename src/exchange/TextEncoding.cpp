@@ -137,10 +137,12 @@ TTextEncoding DetectEncoding(const QByteArray &data, bool &byteOrderMark)
                                    QStringLiteral("unknown encoding: the text is neither UTF-8 nor GB18030")));
 }
 
-QByteArray DecodeToUtf8(const QByteArray &data, TTextEncoding encoding)
+QByteArray DecodeToUtf8(const QByteArray &data, TTextEncoding encoding, bool checked)
 {
     switch (encoding) {
     case teUtf8: {
+        if (checked)
+            return data;
         QByteArray text = data.startsWith("\xEF\xBB\xBF") ? data.mid(3) : data;
         CheckIsText(text);
         if (const qsizetype bad = FirstBadUtf8(text.constData(), text.size()); bad >= 0)
@@ -148,8 +150,9 @@ QByteArray DecodeToUtf8(const QByteArray &data, TTextEncoding encoding)
         return text;
     }
     case teGb18030: {
-        CheckIsText(data);
-        if (const qsizetype bad = FirstBadGb18030(data); bad >= 0)
+        if (!checked)
+            CheckIsText(data);
+        if (const qsizetype bad = checked ? -1 : FirstBadGb18030(data); bad >= 0)
             throw EImportError(LineMessage(LineAt(data, bad), QStringLiteral("the text is not valid GB18030")));
         QStringDecoder decoder("GB18030", QStringDecoder::Flag::Stateless);
         if (!decoder.isValid())
