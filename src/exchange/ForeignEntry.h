@@ -29,6 +29,11 @@ struct TForeignEntry {
     //! The 1-based line of the source where the entry begins; 0 when the
     //! source has no lines (a database table).
     int Line = 0;
+    //! A ledger entry may lack an amount or a date (the program lets the user
+    //! save one so); a reader of another ledger sets these to keep such an
+    //! entry as it is. Readers of bank files always give both.
+    bool HasAmount = true;
+    bool HasDate = true;
 };
 
 //! A record that cannot become an entry, and why (a line of its own).

@@ -73,9 +73,11 @@ std::unordered_map<std::string, int> LedgerKeys(sqlite3 *db)
         TStatement select = Prepare(db, sql, "Cannot read the ledger's entries");
         int rc = SQLITE_ROW;
         while ((rc = sqlite3_step(select.get())) == SQLITE_ROW) {
-            if (sqlite3_column_type(select.get(), 0) == SQLITE_NULL)
-                continue; // an imported entry always has an amount
-            const std::int64_t cents = std::llround(sqlite3_column_double(select.get(), 0) * 100.0);
+            const bool hasAmount = sqlite3_column_type(select.get(), 0) != SQLITE_NULL;
+            const std::int64_t cents =
+                hasAmount ? std::llround(sqlite3_column_double(select.get(), 0) * 100.0) : -1;
+            if (hasAmount && cents < 0)
+                continue; // an import never brings a negative amount
             // The program may store fractions of a second or a bare date;
             // compare in the form an import writes.
             const std::string_view stored = ColumnText(select.get(), 1);
@@ -84,10 +86,8 @@ std::unordered_map<std::string, int> LedgerKeys(sqlite3 *db)
             QString reason;
             const std::string dateText =
                 ParseDate(stored, date, seconds, reason) ? LedgerDateText(date, seconds) : std::string(stored);
-            AppendKey(key, kind, cents < 0 ? -cents : cents, dateText, ColumnText(select.get(), 2),
-                      ColumnText(select.get(), 3));
-            if (cents >= 0)
-                ++keys[key];
+            AppendKey(key, kind, cents, dateText, ColumnText(select.get(), 2), ColumnText(select.get(), 3));
+            ++keys[key];
         }
         if (rc != SQLITE_DONE)
             Fail(db, "Cannot read the ledger's entries");
@@ -176,11 +176,26 @@ TImportResult ImportEntries(sqlite3 *db, TEntrySource &source, const TImportOpti
             rejecting = rejecting || options.BadRecords == bpReject;
             continue;
         }
+        // Readers outside this module are held to the same promises.
+        if ((entry.HasAmount && entry.Cents < 0) || (entry.HasDate && !entry.Date.isValid()) ||
+            entry.Seconds < 0 || entry.Seconds >= 86400) {
+            bad.Line = entry.Line;
+            bad.Reason = entry.HasDate && !entry.Date.isValid() ? QStringLiteral("no valid date")
+                                                                : QStringLiteral("a negative amount or a bad time");
+            ++result.BadCount;
+            if (result.BadRecords.size() < std::size_t(TImportResult::MaxListed))
+                result.BadRecords.push_back(bad);
+            rejecting = rejecting || options.BadRecords == bpReject;
+            continue;
+        }
         if (rejecting)
             continue;
-        dateText = LedgerDateText(entry.Date, entry.Seconds);
+        if (entry.HasDate)
+            dateText = LedgerDateText(entry.Date, entry.Seconds);
+        else
+            dateText.clear();
         if (!existing.empty()) {
-            AppendKey(key, entry.Kind, entry.Cents, dateText, entry.Item, entry.Remark);
+            AppendKey(key, entry.Kind, entry.HasAmount ? entry.Cents : -1, dateText, entry.Item, entry.Remark);
             const auto found = existing.find(key);
             if (found != existing.end() && found->second > 0) {
                 --found->second;
@@ -191,8 +206,14 @@ TImportResult ImportEntries(sqlite3 *db, TEntrySource &source, const TImportOpti
             }
         }
         sqlite3_stmt *insert = inserts[entry.Kind].get();
-        sqlite3_bind_double(insert, 1, double(entry.Cents) / 100.0);
-        sqlite3_bind_text(insert, 2, dateText.data(), int(dateText.size()), SQLITE_STATIC);
+        if (entry.HasAmount)
+            sqlite3_bind_double(insert, 1, double(entry.Cents) / 100.0);
+        else
+            sqlite3_bind_null(insert, 1);
+        if (entry.HasDate)
+            sqlite3_bind_text(insert, 2, dateText.data(), int(dateText.size()), SQLITE_STATIC);
+        else
+            sqlite3_bind_null(insert, 2);
         BindText(insert, 3, entry.Item);
         BindText(insert, 4, entry.Remark);
         if (sqlite3_step(insert) != SQLITE_DONE)

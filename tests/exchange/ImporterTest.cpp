@@ -31,10 +31,11 @@ protected:
         std::string out;
         sqlite3 *db = nullptr;
         sqlite3_open(ledger.toUtf8().constData(), &db);
-        const char *sql = "SELECT 'I' || printf('%.2f', 本次进帐) || ' ' || 进帐时间 || ' ' || ifnull(进帐人, '<null>') || "
-                          "'|' || ifnull(备注, '<null>') FROM gain UNION ALL "
-                          "SELECT 'E' || printf('%.2f', 消费金额) || ' ' || 消费日期 || ' ' || ifnull(消费者, '<null>') || "
-                          "'|' || ifnull(备注, '<null>') FROM expen ORDER BY 1";
+        const char *sql =
+            "SELECT 'I' || iif(本次进帐 IS NULL, '<null>', printf('%.2f', 本次进帐)) || ' ' || ifnull(进帐时间, '<null>') || ' ' || "
+            "ifnull(进帐人, '<null>') || '|' || ifnull(备注, '<null>') FROM gain UNION ALL "
+            "SELECT 'E' || iif(消费金额 IS NULL, '<null>', printf('%.2f', 消费金额)) || ' ' || ifnull(消费日期, '<null>') || ' ' || "
+            "ifnull(消费者, '<null>') || '|' || ifnull(备注, '<null>') FROM expen ORDER BY 1";
         sqlite3_stmt *s = nullptr;
         sqlite3_prepare_v2(db, sql, -1, &s, nullptr);
         while (sqlite3_step(s) == SQLITE_ROW) {
@@ -183,6 +184,57 @@ TEST_F(Ledgers, ALedgerThatCannotBeUsedIsAnErrorAndNoFileIsMade)
     EXPECT_FALSE(QFile::exists(Path("missing.mdb")));
     Exec(Path("other.db"), "CREATE TABLE t (x)");
     EXPECT_THROW(ImportEntries(Path("other.db"), source), Exception);
+}
+
+//! A reader of another ledger, as a database reader would give entries.
+class TListSource : public TEntrySource {
+public:
+    explicit TListSource(std::vector<TForeignEntry> entries) : FEntries(std::move(entries)) {}
+    TStep Next(TForeignEntry &entry, TBadRecord &) override
+    {
+        if (FNext >= FEntries.size())
+            return esEnd;
+        entry = FEntries[FNext++];
+        return esEntry;
+    }
+    double Progress() const override { return FEntries.empty() ? 1.0 : double(FNext) / FEntries.size(); }
+    QString Description() const override { return QStringLiteral("list"); }
+
+private:
+    std::vector<TForeignEntry> FEntries;
+    std::size_t FNext = 0;
+};
+
+TEST_F(Ledgers, EntriesWithoutAmountOrDateFromAnotherLedgerComeInAsTheyAre)
+{
+    TForeignEntry noAmount;
+    noAmount.Kind = ekIncome;
+    noAmount.HasAmount = false;
+    noAmount.Date = QDate(2024, 1, 5);
+    noAmount.Item = "待填";
+    TForeignEntry noDate;
+    noDate.Cents = 250;
+    noDate.HasDate = false;
+    TListSource source({noAmount, noDate});
+    EXPECT_EQ(ImportEntries(Ledger(), source).Added(), 2);
+    EXPECT_EQ(Entries(Ledger()), "E2.50 <null> <null>|<null>; I<null> 2024-01-05 00:00:00 待填|<null>");
+    TListSource again({noAmount, noDate});
+    EXPECT_EQ(ImportEntries(Ledger(), again).DuplicatesSkipped, 2);
+}
+
+TEST_F(Ledgers, AnEntryThatBreaksTheReadersPromisesIsABadRecord)
+{
+    // Guards against a reader that hands over an entry with no valid date.
+    TForeignEntry broken;
+    broken.Cents = 100;
+    broken.Line = 7;
+    TListSource source({broken});
+    const TImportResult result = ImportEntries(Ledger(), source);
+    EXPECT_EQ(result.Outcome, ioRejected);
+    ASSERT_EQ(result.BadRecords.size(), 1u);
+    EXPECT_EQ(result.BadRecords[0].Line, 7);
+    EXPECT_EQ(result.BadRecords[0].Reason.toStdString(), "no valid date");
+    EXPECT_EQ(CheckLedgerDatabase(Ledger()).GainRows + CheckLedgerDatabase(Ledger()).ExpenRows, 0);
 }
 
 TEST_F(Ledgers, ExportWritesOneTypedCsvThatSpreadsheetsOpen)
