@@ -70,7 +70,8 @@ int RunImport(const QStringList &arguments)
             files += argument;
     }
     if (files.isEmpty() || files.size() > 2)
-        return UsageError(command, QStringLiteral("give the file to import and, if not Vantorel.mdb, the ledger"));
+        return UsageError(command,
+                          QStringLiteral("give the file to import and, if not Vantorel.mdb, the ledger"));
     const QString file = files[0];
     const QString ledger = files.size() > 1 ? files[1] : DefaultLedger;
     if (LedgerMissing(command, ledger))
@@ -95,7 +96,8 @@ int RunImport(const QStringList &arguments)
             Print(stream, result.Outcome == ioImported ? line : QStringLiteral("kestrum-db import: ") + line);
         return result.Outcome == ioImported ? 0 : 1;
     } catch (const std::exception &e) {
-        return Failure(command, QStringLiteral("%1: %2; nothing imported").arg(file, QString::fromUtf8(e.what())));
+        return Failure(command,
+                       QStringLiteral("%1: %2; nothing imported").arg(file, QString::fromUtf8(e.what())));
     }
 }
 
@@ -114,7 +116,8 @@ int RunExport(const QStringList &arguments)
             int seconds = 0;
             QString reason;
             if (!exchange::ParseDate(text, date, seconds, reason) || seconds != 0)
-                return UsageError(command, QStringLiteral("%1: %2 (yyyy-mm-dd expected)").arg(argument, reason));
+                return UsageError(command,
+                                  QStringLiteral("%1: %2 (yyyy-mm-dd expected)").arg(argument, reason));
             (argument == QLatin1String("--from") ? options.From : options.To) = date;
         } else if (argument == QLatin1String("--force")) {
             options.Overwrite = true;
@@ -129,9 +132,11 @@ int RunExport(const QStringList &arguments)
         }
     }
     if (files.isEmpty() || files.size() > 2)
-        return UsageError(command, QStringLiteral("give the CSV file to write and, if not Vantorel.mdb, the ledger"));
+        return UsageError(command,
+                          QStringLiteral("give the CSV file to write and, if not Vantorel.mdb, the ledger"));
     if (!options.Income && !options.Expense)
-        return UsageError(command, QStringLiteral("--income-only and --expense-only leave nothing to export"));
+        return UsageError(command,
+                          QStringLiteral("--income-only and --expense-only leave nothing to export"));
     if (options.From.isValid() && options.To.isValid() && options.From > options.To)
         return UsageError(command, QStringLiteral("--from comes after --to"));
     const QString file = files[0];

@@ -113,8 +113,9 @@ void BM_SqliteShellImport(benchmark::State &state)
         state.PauseTiming();
         std::remove(db.c_str());
         state.ResumeTiming();
-        if (Shell("sqlite3 '" + db + "' 'CREATE TABLE t (类型, 金额 REAL, 日期, 项目, 备注)' '.import --csv --skip 1 " +
-                  csv + " t'") != 0)
+        if (Shell("sqlite3 '" + db +
+                  "' 'CREATE TABLE t (类型, 金额 REAL, 日期, 项目, 备注)' '.import --csv --skip 1 " + csv +
+                  " t'") != 0)
             state.SkipWithError("sqlite3 failed");
     }
     state.SetItemsProcessed(state.iterations() * kRows);
@@ -141,9 +142,10 @@ void BM_SqliteShellOutput(benchmark::State &state)
 {
     const std::string ledger = MillionRowLedger().toStdString();
     const std::string csv = Dir().filePath("shell.csv").toStdString();
-    const std::string query =
-        "SELECT '收入', printf('%.2f', 本次进帐), substr(进帐时间, 1, 10), 进帐人, 备注 FROM gain ORDER BY 进帐时间, id;"
-        "SELECT '支出', printf('%.2f', 消费金额), substr(消费日期, 1, 10), 消费者, 备注 FROM expen ORDER BY 消费日期, id;";
+    const std::string query = "SELECT '收入', printf('%.2f', 本次进帐), substr(进帐时间, 1, 10), 进帐人, "
+                              "备注 FROM gain ORDER BY 进帐时间, id;"
+                              "SELECT '支出', printf('%.2f', 消费金额), substr(消费日期, 1, 10), 消费者, "
+                              "备注 FROM expen ORDER BY 消费日期, id;";
     for (auto _ : state) {
         if (Shell("sqlite3 -csv '" + ledger + "' '.output " + csv + "' \"" + query + "\"") != 0)
             state.SkipWithError("sqlite3 failed");

@@ -15,25 +15,34 @@ struct TRoleNames {
 const std::vector<TRoleNames> &RoleNameTable()
 {
     static const std::vector<TRoleNames> table = {
-        {crAmount, false,
-         {"金额", "交易金额", "发生额", "交易额", "收支金额", "本次进帐", "消费金额", "amount", "sum", "value"}},
-        {crDate, false,
-         {"日期", "交易日期", "记账日期", "发生日期", "交易日", "进帐时间", "消费日期", "date", "transactiondate",
-          "posteddate", "postingdate", "bookingdate"}},
+        {crAmount,
+         false,
+         {"金额", "交易金额", "发生额", "交易额", "收支金额", "本次进帐", "消费金额", "amount", "sum",
+          "value"}},
+        {crDate,
+         false,
+         {"日期", "交易日期", "记账日期", "发生日期", "交易日", "进帐时间", "消费日期", "date",
+          "transactiondate", "posteddate", "postingdate", "bookingdate"}},
         {crDate, true, {"时间", "交易时间", "记账时间", "交易创建时间", "付款时间", "time", "datetime"}},
-        {crItem, false,
-         {"项目", "进帐人", "消费者", "进帐项", "消费项", "摘要", "名称", "商品", "商品名称", "交易对方", "对方",
-          "用途", "item", "payee", "description", "name", "merchant", "counterparty"}},
+        {crItem,
+         false,
+         {"项目", "进帐人", "消费者", "进帐项", "消费项", "摘要", "名称", "商品", "商品名称", "交易对方",
+          "对方", "用途", "item", "payee", "description", "name", "merchant", "counterparty"}},
         {crItem, true, {"分类", "类别", "category"}},
-        {crRemark, false, {"备注", "说明", "附言", "留言", "remark", "remarks", "memo", "note", "notes", "comment"}},
-        {crType, false,
+        {crRemark,
+         false,
+         {"备注", "说明", "附言", "留言", "remark", "remarks", "memo", "note", "notes", "comment"}},
+        {crType,
+         false,
          {"类型", "收支", "收/支", "收支类型", "收支方向", "方向", "借贷标志", "type", "kind", "direction"}},
-        {crIncomeAmount, false,
-         {"收入", "收入金额", "进帐", "存入", "存入金额", "贷方金额", "credit", "credits", "deposit", "deposits",
-          "income", "moneyin", "paidin"}},
-        {crExpenseAmount, false,
-         {"支出", "支出金额", "消费", "取出", "取出金额", "借方金额", "debit", "debits", "withdrawal", "withdrawals",
-          "expense", "moneyout", "paidout"}},
+        {crIncomeAmount,
+         false,
+         {"收入", "收入金额", "进帐", "存入", "存入金额", "贷方金额", "credit", "credits", "deposit",
+          "deposits", "income", "moneyin", "paidin"}},
+        {crExpenseAmount,
+         false,
+         {"支出", "支出金额", "消费", "取出", "取出金额", "借方金额", "debit", "debits", "withdrawal",
+          "withdrawals", "expense", "moneyout", "paidout"}},
     };
     return table;
 }
@@ -174,7 +183,8 @@ QList<TCsvColumnRole> GuessRolesFromData(const QList<QStringList> &rows)
 QStringList MappingProblems(const QList<TCsvColumnRole> &mapping, const QStringList &headers)
 {
     QStringList problems;
-    const QString columns = headers.isEmpty() ? QString() : QStringLiteral(" (columns: %1)").arg(headers.join(", "));
+    const QString columns =
+        headers.isEmpty() ? QString() : QStringLiteral(" (columns: %1)").arg(headers.join(", "));
     if (!mapping.contains(crDate))
         problems += QStringLiteral("no column is taken as the date%1").arg(columns);
     const bool split = mapping.contains(crIncomeAmount) || mapping.contains(crExpenseAmount);

@@ -43,10 +43,11 @@ constexpr TTable Tables[2] = {
 //! a spreadsheet would take it for a formula.
 void AppendText(std::string &out, std::string_view text)
 {
-    const bool formula = !text.empty() && (text[0] == '=' || text[0] == '+' || text[0] == '-' || text[0] == '@' ||
-                                           (text[0] == '\'' && text.size() > 1 &&
-                                            (text[1] == '=' || text[1] == '+' || text[1] == '-' ||
-                                             text[1] == '@' || text[1] == '\'')));
+    const bool formula =
+        !text.empty() &&
+        (text[0] == '=' || text[0] == '+' || text[0] == '-' || text[0] == '@' ||
+         (text[0] == '\'' && text.size() > 1 &&
+          (text[1] == '=' || text[1] == '+' || text[1] == '-' || text[1] == '@' || text[1] == '\'')));
     const bool quote = text.find_first_of(",\"\r\n") != std::string_view::npos ||
                        (!text.empty() && Trimmed(text).size() != text.size());
     if (quote)
@@ -66,8 +67,9 @@ void AppendAmount(std::string &out, std::int64_t cents)
 {
     char text[32];
     const std::int64_t magnitude = cents < 0 ? -cents : cents;
-    const int length = std::snprintf(text, sizeof text, "%s%lld.%02lld", cents < 0 ? "-" : "",
-                                     static_cast<long long>(magnitude / 100), static_cast<long long>(magnitude % 100));
+    const int length =
+        std::snprintf(text, sizeof text, "%s%lld.%02lld", cents < 0 ? "-" : "",
+                      static_cast<long long>(magnitude / 100), static_cast<long long>(magnitude % 100));
     out.append(text, std::size_t(length));
 }
 
@@ -89,7 +91,8 @@ void AppendDate(std::string &out, std::string_view stored)
 std::string_view ColumnText(sqlite3_stmt *statement, int column)
 {
     const auto *text = reinterpret_cast<const char *>(sqlite3_column_text(statement, column));
-    return text ? std::string_view(text, std::size_t(sqlite3_column_bytes(statement, column))) : std::string_view();
+    return text ? std::string_view(text, std::size_t(sqlite3_column_bytes(statement, column)))
+                : std::string_view();
 }
 
 } // namespace
@@ -157,7 +160,8 @@ TExportResult ExportCsv(sqlite3 *db, const QString &csvPath, const TExportOption
     std::int64_t written = 0;
     auto flush = [&] {
         if (file.write(out.data(), qint64(out.size())) != qint64(out.size()))
-            throw Exception("Cannot write '" + csvPath.toStdString() + "': " + file.errorString().toStdString());
+            throw Exception("Cannot write '" + csvPath.toStdString() +
+                            "': " + file.errorString().toStdString());
         out.clear();
     };
     for (const TEntryKind kind : {ekIncome, ekExpense}) {
@@ -184,7 +188,8 @@ TExportResult ExportCsv(sqlite3 *db, const QString &csvPath, const TExportOption
             ++(kind == ekIncome ? result.IncomeRows : result.ExpenseRows);
             if (out.size() >= (1 << 20))
                 flush();
-            if (progress && (++written & 1023) == 0 && !progress(total ? double(written) / double(total) : 1.0)) {
+            if (progress && (++written & 1023) == 0 &&
+                !progress(total ? double(written) / double(total) : 1.0)) {
                 file.cancelWriting();
                 return TExportResult{true, 0, 0, 0};
             }

@@ -92,7 +92,8 @@ TResolved Resolve(const QByteArray &data, const TCsvOptions &given, int rowCount
     if (given.Encoding == ceAuto)
         encoding = DetectEncoding(data, r.ByteOrderMark);
     else
-        r.ByteOrderMark = data.startsWith("\xEF\xBB\xBF") || data.startsWith("\xFF\xFE") || data.startsWith("\xFE\xFF");
+        r.ByteOrderMark =
+            data.startsWith("\xEF\xBB\xBF") || data.startsWith("\xFF\xFE") || data.startsWith("\xFE\xFF");
     r.Options.Encoding = ToCsvEncoding(encoding);
     r.Text = DecodeToUtf8(data, encoding, given.Encoding == ceAuto && !r.ByteOrderMark);
     const std::string_view text(r.Text.constData(), std::size_t(r.Text.size()));
@@ -155,7 +156,8 @@ TResolved Resolve(const QByteArray &data, const TCsvOptions &given, int rowCount
     }
     r.Options.Mapping = mapping;
     for (const QString &problem : MappingProblems(mapping, r.Headers))
-        r.Problems += r.HeaderLine > 0 ? QStringLiteral("line %1: %2").arg(r.HeaderLine).arg(problem) : problem;
+        r.Problems +=
+            r.HeaderLine > 0 ? QStringLiteral("line %1: %2").arg(r.HeaderLine).arg(problem) : problem;
     return r;
 }
 
@@ -230,12 +232,14 @@ TCsvEntrySource::TCsvEntrySource(const QByteArray &data, const TCsvOptions &opti
         if (s.Options.Mapping[c] != crIgnore)
             s.Column[s.Options.Mapping[c]] = int(c);
     for (qsizetype c = 0; c < resolved.Headers.size(); ++c)
-        if ((c >= s.Options.Mapping.size() || s.Options.Mapping[c] == crIgnore) && !resolved.Headers[c].isEmpty())
+        if ((c >= s.Options.Mapping.size() || s.Options.Mapping[c] == crIgnore) &&
+            !resolved.Headers[c].isEmpty())
             unread += resolved.Headers[c];
     if (!unread.isEmpty())
         s.Notes += QStringLiteral("columns not read: %1").arg(unread.join(QStringLiteral(", ")));
-    s.Description = QStringLiteral("CSV (%1, %2)")
-                        .arg(EncodingName(ToTextEncoding(s.Options.Encoding)), SeparatorName(s.Options.Separator));
+    s.Description =
+        QStringLiteral("CSV (%1, %2)")
+            .arg(EncodingName(ToTextEncoding(s.Options.Encoding)), SeparatorName(s.Options.Separator));
 }
 
 std::unique_ptr<TCsvEntrySource> TCsvEntrySource::FromFile(const QString &path, const TCsvOptions &options)

@@ -36,7 +36,8 @@ bool TCsvRecordReader::Next(std::vector<std::string> &cells, std::size_t &count,
                 const void *quote = std::memchr(text + FAt, '"', size - FAt);
                 if (!quote)
                     throw EImportError(LineMessage(
-                        openedOn, QStringLiteral("a quote opened here is never closed (the file ends inside it)")));
+                        openedOn,
+                        QStringLiteral("a quote opened here is never closed (the file ends inside it)")));
                 const std::size_t q = static_cast<const char *>(quote) - text;
                 cell.append(text + FAt, q - FAt);
                 FLine += int(std::count(text + FAt, text + q, '\n'));

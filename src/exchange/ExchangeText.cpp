@@ -176,12 +176,12 @@ bool ParseKindWord(std::string_view text, TEntryKind &kind)
     for (char &c : word)
         c = char(std::tolower(static_cast<unsigned char>(c)));
     static constexpr std::string_view income[] = {
-        "收入", "收",     "进帐", "进账",   "入账",   "入帐", "存入", "收款", "转入",   "income",
+        "收入", "收",     "进帐", "进账",    "入账", "入帐", "存入", "收款", "转入",    "income",
         "in",   "credit", "cr",   "deposit", "gain", "+",    "收益", "进",   "received"};
     static constexpr std::string_view expense[] = {
-        "支出",    "支",    "消费", "出账",       "出帐",    "支付", "付款",  "取出",
-        "转出",    "expense", "expenses", "out", "debit", "dr",   "withdrawal", "payment",
-        "expen",   "-",     "花费", "出",         "paid",    "spent"};
+        "支出",  "支",      "消费",     "出账", "出帐",  "支付", "付款",       "取出",
+        "转出",  "expense", "expenses", "out",  "debit", "dr",   "withdrawal", "payment",
+        "expen", "-",       "花费",     "出",   "paid",  "spent"};
     for (std::string_view w : income)
         if (word == w) {
             kind = ekIncome;

@@ -35,7 +35,8 @@ bool ParseDate(std::string_view text, QDate &date, int &seconds, QString &reason
 //! "1/31/2024", "1/31'24", " 1/ 5'04", "01-31-24", "31.01.2024"; falls back
 //! to ParseDate for year-first forms.
 enum TDayMonthOrder : std::uint8_t { dmMonthFirst, dmDayFirst };
-bool ParseNumericDate(std::string_view text, TDayMonthOrder order, QDate &date, int &seconds, QString &reason);
+bool ParseNumericDate(std::string_view text, TDayMonthOrder order, QDate &date, int &seconds,
+                      QString &reason);
 //! Which orders can read `text`: bit 0 month first, bit 1 day first; 0 when
 //! neither does, 3 when both do.
 int NumericDateOrders(std::string_view text);

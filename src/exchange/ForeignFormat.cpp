@@ -35,7 +35,8 @@ bool LooksLikeQif(const QByteArray &head)
 
 TForeignFormat DetectForeignFormat(const QByteArray &head, const QString &fileName)
 {
-    if (head.size() >= 19 && (StartsWith(head, 4, "Standard Jet DB") || StartsWith(head, 4, "Standard ACE DB")))
+    if (head.size() >= 19 &&
+        (StartsWith(head, 4, "Standard Jet DB") || StartsWith(head, 4, "Standard ACE DB")))
         return ffAccess;
     if (head.startsWith(QByteArray("SQLite format 3\0", 16)))
         return ffSqlite;

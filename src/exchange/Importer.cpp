@@ -21,7 +21,7 @@ struct TTable {
     const char *Item;
 };
 constexpr TTable Tables[2] = {
-    {"gain", "本次进帐", "进帐时间", "进帐人"}, // ekIncome
+    {"gain", "本次进帐", "进帐时间", "进帐人"},  // ekIncome
     {"expen", "消费金额", "消费日期", "消费者"}, // ekExpense
 };
 
@@ -41,8 +41,8 @@ TStatement Prepare(sqlite3 *db, const std::string &sql, const char *what)
 }
 
 //! Two entries are the same entry when these match.
-void AppendKey(std::string &key, TEntryKind kind, std::int64_t cents, std::string_view date, std::string_view item,
-               std::string_view remark)
+void AppendKey(std::string &key, TEntryKind kind, std::int64_t cents, std::string_view date,
+               std::string_view item, std::string_view remark)
 {
     key.clear();
     key += char('0' + kind);
@@ -58,7 +58,8 @@ void AppendKey(std::string &key, TEntryKind kind, std::int64_t cents, std::strin
 std::string_view ColumnText(sqlite3_stmt *statement, int column)
 {
     const auto *text = reinterpret_cast<const char *>(sqlite3_column_text(statement, column));
-    return text ? std::string_view(text, std::size_t(sqlite3_column_bytes(statement, column))) : std::string_view();
+    return text ? std::string_view(text, std::size_t(sqlite3_column_bytes(statement, column)))
+                : std::string_view();
 }
 
 //! How many times each entry is in the ledger already.
@@ -84,8 +85,9 @@ std::unordered_map<std::string, int> LedgerKeys(sqlite3 *db)
             QDate date;
             int seconds = 0;
             QString reason;
-            const std::string dateText =
-                ParseDate(stored, date, seconds, reason) ? LedgerDateText(date, seconds) : std::string(stored);
+            const std::string dateText = ParseDate(stored, date, seconds, reason)
+                                             ? LedgerDateText(date, seconds)
+                                             : std::string(stored);
             AppendKey(key, kind, cents, dateText, ColumnText(select.get(), 2), ColumnText(select.get(), 3));
             ++keys[key];
         }
@@ -180,8 +182,9 @@ TImportResult ImportEntries(sqlite3 *db, TEntrySource &source, const TImportOpti
         if ((entry.HasAmount && entry.Cents < 0) || (entry.HasDate && !entry.Date.isValid()) ||
             entry.Seconds < 0 || entry.Seconds >= 86400) {
             bad.Line = entry.Line;
-            bad.Reason = entry.HasDate && !entry.Date.isValid() ? QStringLiteral("no valid date")
-                                                                : QStringLiteral("a negative amount or a bad time");
+            bad.Reason = entry.HasDate && !entry.Date.isValid()
+                             ? QStringLiteral("no valid date")
+                             : QStringLiteral("a negative amount or a bad time");
             ++result.BadCount;
             if (result.BadRecords.size() < std::size_t(TImportResult::MaxListed))
                 result.BadRecords.push_back(bad);
@@ -195,7 +198,8 @@ TImportResult ImportEntries(sqlite3 *db, TEntrySource &source, const TImportOpti
         else
             dateText.clear();
         if (!existing.empty()) {
-            AppendKey(key, entry.Kind, entry.HasAmount ? entry.Cents : -1, dateText, entry.Item, entry.Remark);
+            AppendKey(key, entry.Kind, entry.HasAmount ? entry.Cents : -1, dateText, entry.Item,
+                      entry.Remark);
             const auto found = existing.find(key);
             if (found != existing.end() && found->second > 0) {
                 --found->second;

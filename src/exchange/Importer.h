@@ -62,8 +62,8 @@ struct TImportResult {
 //! the gain and expen tables). Raises EImportError when the reader fails for
 //! the whole file, and Exception when the ledger cannot be opened or written;
 //! either way the ledger is left as it was.
-TImportResult ImportEntries(const QString &ledgerPath, TEntrySource &source, const TImportOptions &options = {},
-                            const TProgressCallback &progress = {});
+TImportResult ImportEntries(const QString &ledgerPath, TEntrySource &source,
+                            const TImportOptions &options = {}, const TProgressCallback &progress = {});
 //! The same over an open connection (the program's own), which must not be
 //! inside a transaction.
 TImportResult ImportEntries(sqlite3 *db, TEntrySource &source, const TImportOptions &options = {},

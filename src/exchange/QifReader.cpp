@@ -169,8 +169,8 @@ void TQifEntrySource::TState::EnterSection(std::string_view header)
         Section = qsTransactions;
     else if (type == "invst")
         Section = qsInvestment;
-    else if (type == "cat" || type == "class" || type == "memorized" || type == "prices" || type == "security" ||
-             type == "template")
+    else if (type == "cat" || type == "class" || type == "memorized" || type == "prices" ||
+             type == "security" || type == "template")
         Section = qsList;
     else
         Section = qsUnknown;
@@ -267,7 +267,8 @@ TEntrySource::TStep TQifEntrySource::TState::Close(TForeignEntry &entry, TBadRec
         return esBad;
     case qsNone:
     case qsUnknown:
-        bad.Reason = QStringLiteral("records of section %1 are not read").arg(QString::fromStdString(SectionName));
+        bad.Reason =
+            QStringLiteral("records of section %1 are not read").arg(QString::fromStdString(SectionName));
         return esBad;
     }
     const std::string &amountText = !r.Total.empty() ? r.Total : r.Amount;
@@ -316,10 +317,12 @@ QStringList TQifEntrySource::Notes() const
     if (s.DayFirstGuessed)
         notes += QStringLiteral("dates were read day first (31/1/2024), as only that reads them all");
     if (s.CategoryAsItem > 0)
-        notes += QStringLiteral("%1 entries without a payee took their category as the item").arg(s.CategoryAsItem);
+        notes += QStringLiteral("%1 entries without a payee took their category as the item")
+                     .arg(s.CategoryAsItem);
     if (s.CategoryDropped > 0)
-        notes += QStringLiteral("%1 entries with a payee kept the payee as the item; their category was not kept")
-                     .arg(s.CategoryDropped);
+        notes +=
+            QStringLiteral("%1 entries with a payee kept the payee as the item; their category was not kept")
+                .arg(s.CategoryDropped);
     if (s.Splits > 0)
         notes += QStringLiteral("%1 split entries came in whole, one entry each; their splits were not kept")
                      .arg(s.Splits);

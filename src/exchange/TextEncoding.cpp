@@ -102,7 +102,8 @@ qsizetype FirstBadGb18030(const QByteArray &data)
 void CheckIsText(const QByteArray &data)
 {
     if (const qsizetype nul = data.indexOf('\0'); nul >= 0)
-        throw EImportError(LineMessage(LineAt(data, nul), QStringLiteral("the file is not text (it holds NUL bytes)")));
+        throw EImportError(
+            LineMessage(LineAt(data, nul), QStringLiteral("the file is not text (it holds NUL bytes)")));
     const qsizetype sample = std::min<qsizetype>(data.size(), 65536);
     qsizetype controls = 0;
     for (qsizetype i = 0; i < sample; ++i) {
@@ -133,8 +134,8 @@ TTextEncoding DetectEncoding(const QByteArray &data, bool &byteOrderMark)
         return teUtf8;
     if (FirstBadGb18030(data) < 0)
         return teGb18030;
-    throw EImportError(LineMessage(LineAt(data, badUtf8),
-                                   QStringLiteral("unknown encoding: the text is neither UTF-8 nor GB18030")));
+    throw EImportError(LineMessage(
+        LineAt(data, badUtf8), QStringLiteral("unknown encoding: the text is neither UTF-8 nor GB18030")));
 }
 
 QByteArray DecodeToUtf8(const QByteArray &data, TTextEncoding encoding, bool checked)
@@ -153,7 +154,8 @@ QByteArray DecodeToUtf8(const QByteArray &data, TTextEncoding encoding, bool che
         if (!checked)
             CheckIsText(data);
         if (const qsizetype bad = checked ? -1 : FirstBadGb18030(data); bad >= 0)
-            throw EImportError(LineMessage(LineAt(data, bad), QStringLiteral("the text is not valid GB18030")));
+            throw EImportError(
+                LineMessage(LineAt(data, bad), QStringLiteral("the text is not valid GB18030")));
         QStringDecoder decoder("GB18030", QStringDecoder::Flag::Stateless);
         if (!decoder.isValid())
             throw EImportError("GB18030 text cannot be read on this system");

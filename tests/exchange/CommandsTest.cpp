@@ -43,8 +43,8 @@ TEST_F(Commands, HelpListsEveryCommandAndWrongUsageExitsWithTwo)
 {
     const TRun help = Run({"--help"});
     EXPECT_EQ(help.Code, 0);
-    for (const char *command : {"init", "demo", "check", "import", "export", "--skip-bad", "--keep-duplicates",
-                                "--from", "--to"})
+    for (const char *command :
+         {"init", "demo", "check", "import", "export", "--skip-bad", "--keep-duplicates", "--from", "--to"})
         EXPECT_NE(help.Out.find(command), std::string::npos) << command;
     EXPECT_EQ(Run({}).Code, 2);
     EXPECT_EQ(Run({"frobnicate"}).Code, 2);

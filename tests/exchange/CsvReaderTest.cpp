@@ -68,13 +68,15 @@ TEST(CsvEncodings, Utf8WithAndWithoutMarkGb18030AndUtf16ReadAlike)
 
 TEST(CsvHeaders, ChineseAndEnglishNamesMapToRoles)
 {
-    EXPECT_EQ(Csv("交易日期,交易金额,摘要,附言,收/支\n2024-01-05,12,工资,一月,收入\n2024-01-06,5,午饭,,支出\n"),
-              "I1200 2024-01-05 工资|一月@2; E500 2024-01-06 午饭|@3");
+    EXPECT_EQ(
+        Csv("交易日期,交易金额,摘要,附言,收/支\n2024-01-05,12,工资,一月,收入\n2024-01-06,5,午饭,,支出\n"),
+        "I1200 2024-01-05 工资|一月@2; E500 2024-01-06 午饭|@3");
     EXPECT_EQ(Csv("Date,Payee,Memo,Amount (CNY),Type\n2024-01-05,Shop,x,12.00,expense\n"),
               "E1200 2024-01-05 Shop|x@2");
     // A category is the item only when no column names one.
     EXPECT_EQ(Csv("date,category,amount\n2024-01-05,Food,-3\n"), "E300 2024-01-05 Food|@2");
-    EXPECT_EQ(Csv("date,category,amount,description\n2024-01-05,Food,-3,Bread\n"), "E300 2024-01-05 Bread|@2");
+    EXPECT_EQ(Csv("date,category,amount,description\n2024-01-05,Food,-3,Bread\n"),
+              "E300 2024-01-05 Bread|@2");
     EXPECT_EQ(CsvRoleOfHeader(QStringLiteral(" 金额（元） ")), crAmount);
     EXPECT_EQ(CsvRoleOfHeader(QStringLiteral("余额")), crIgnore);
     EXPECT_TRUE(CsvRoleNames(crRemark).contains(QStringLiteral("memo")));
@@ -113,14 +115,15 @@ TEST(CsvHeaders, TheUsersMappingWins)
     options.Mapping = {crRemark, crDate, crIgnore, crAmount};
     EXPECT_EQ(Csv("x,y,z,w\nnote,2024-01-05,ignored,-1\n", options), "E100 2024-01-05 |note@2");
     options.Mapping = {crRemark, crDate, crAmount, crAmount};
-    EXPECT_EQ(Csv("x,y,z,w\nnote,2024-01-05,1,-1\n", options), "error: line 1: 2 columns are taken as 金额; one is enough");
+    EXPECT_EQ(Csv("x,y,z,w\nnote,2024-01-05,1,-1\n", options),
+              "error: line 1: 2 columns are taken as 金额; one is enough");
 }
 
 TEST(CsvHeaders, AHeaderThatMapsNothingIsRefusedNamingItsColumns)
 {
-    EXPECT_EQ(Csv("foo,bar\nx,y\n"),
-              "error: line 1: no column is taken as the date (columns: foo, bar); line 1: no column is taken as the "
-              "amount (columns: foo, bar)");
+    EXPECT_EQ(Csv("foo,bar\nx,y\n"), "error: line 1: no column is taken as the date (columns: foo, bar); "
+                                     "line 1: no column is taken as the "
+                                     "amount (columns: foo, bar)");
     const TCsvPreview preview = PreviewCsv("foo,bar\nx,y\n");
     EXPECT_EQ(preview.Problems.size(), 2);
     EXPECT_EQ(preview.Rows.size(), 1) << "the preview still shows the rows so the user can map them";
@@ -139,9 +142,10 @@ TEST(CsvKinds, SignTypeColumnAndSplitColumnsDecide)
                   "2024-01-05,1,转账\n"),
               "E100 2024-01-05 |@2; E100 2024-01-05 |@3; !4 a negative amount on an income row; "
               "I100 2024-01-05 |@5; !6 unknown type '转账' (收入 or 支出 expected)");
-    EXPECT_EQ(Csv("日期,收入,支出\n2024-01-05,5,\n2024-01-05,,6\n2024-01-05,,\n2024-01-05,1,2\n2024-01-05,0,2\n"),
-              "I500 2024-01-05 |@2; E600 2024-01-05 |@3; !4 no amount; !5 both an income and an expense amount; "
-              "E200 2024-01-05 |@6");
+    EXPECT_EQ(
+        Csv("日期,收入,支出\n2024-01-05,5,\n2024-01-05,,6\n2024-01-05,,\n2024-01-05,1,2\n2024-01-05,0,2\n"),
+        "I500 2024-01-05 |@2; E600 2024-01-05 |@3; !4 no amount; !5 both an income and an expense amount; "
+        "E200 2024-01-05 |@6");
 }
 
 TEST(CsvBadRecords, EachBadRowIsReportedWithItsLineAndTheRestGoesOn)
@@ -155,7 +159,8 @@ TEST(CsvBadInput, FilesThatAreNoCsvAreRefusedClearly)
 {
     EXPECT_EQ(Csv(""), "error: the file holds no records");
     EXPECT_EQ(Csv("\n\n ,, \n"), "error: the file holds no records");
-    EXPECT_EQ(Csv(QByteArray("date,amount\n\0\x01\x02", 15)), "error: line 2: the file is not text (it holds NUL bytes)");
+    EXPECT_EQ(Csv(QByteArray("date,amount\n\0\x01\x02", 15)),
+              "error: line 2: the file is not text (it holds NUL bytes)");
     EXPECT_EQ(Csv("date,amount\n2024-01-01,1\n\x81\x20\xFF\n"),
               "error: line 3: unknown encoding: the text is neither UTF-8 nor GB18030");
 }

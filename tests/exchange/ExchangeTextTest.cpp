@@ -77,7 +77,8 @@ TEST(Dates, ReadYearFirstFormsWithOrWithoutATime)
     EXPECT_EQ(Date("2024-01-05T08:30:15"), "2024-01-05 08:30:15");
     EXPECT_EQ(Date("2024-01-05 8:30"), "2024-01-05 08:30:00");
     EXPECT_EQ(Date("2024-01-05T08:30:15.250Z"), "2024-01-05 08:30:15");
-    EXPECT_EQ(Date("2024-01-05T23:59:59+08:00"), "2024-01-05 23:59:59") << "the zone is dropped, the time kept";
+    EXPECT_EQ(Date("2024-01-05T23:59:59+08:00"), "2024-01-05 23:59:59")
+        << "the zone is dropped, the time kept";
     EXPECT_EQ(Date(" 2024-02-29 "), "2024-02-29 00:00:00");
 }
 

@@ -1,8 +1,8 @@
 // Importing into a ledger file (all or nothing, duplicates, cancel) and
 // exporting from it, with round trips through both formats.
+#include "exchange/Importer.h"
 #include "exchange/CsvExporter.h"
 #include "exchange/CsvReader.h"
-#include "exchange/Importer.h"
 #include "exchange/QifReader.h"
 #include "ledger/LedgerFile.h"
 
@@ -31,11 +31,12 @@ protected:
         std::string out;
         sqlite3 *db = nullptr;
         sqlite3_open(ledger.toUtf8().constData(), &db);
-        const char *sql =
-            "SELECT 'I' || iif(本次进帐 IS NULL, '<null>', printf('%.2f', 本次进帐)) || ' ' || ifnull(进帐时间, '<null>') || ' ' || "
-            "ifnull(进帐人, '<null>') || '|' || ifnull(备注, '<null>') FROM gain UNION ALL "
-            "SELECT 'E' || iif(消费金额 IS NULL, '<null>', printf('%.2f', 消费金额)) || ' ' || ifnull(消费日期, '<null>') || ' ' || "
-            "ifnull(消费者, '<null>') || '|' || ifnull(备注, '<null>') FROM expen ORDER BY 1";
+        const char *sql = "SELECT 'I' || iif(本次进帐 IS NULL, '<null>', printf('%.2f', 本次进帐)) || ' ' || "
+                          "ifnull(进帐时间, '<null>') || ' ' || "
+                          "ifnull(进帐人, '<null>') || '|' || ifnull(备注, '<null>') FROM gain UNION ALL "
+                          "SELECT 'E' || iif(消费金额 IS NULL, '<null>', printf('%.2f', 消费金额)) || ' ' || "
+                          "ifnull(消费日期, '<null>') || ' ' || "
+                          "ifnull(消费者, '<null>') || '|' || ifnull(备注, '<null>') FROM expen ORDER BY 1";
         sqlite3_stmt *s = nullptr;
         sqlite3_prepare_v2(db, sql, -1, &s, nullptr);
         while (sqlite3_step(s) == SQLITE_ROW) {
@@ -72,11 +73,13 @@ protected:
 
 TEST_F(Ledgers, ImportPutsEachEntryInItsTableWithAPositiveAmount)
 {
-    const TImportResult result = ImportCsv("日期,金额,项目,备注\n2024-01-05,8600,工资,\n2024-01-06 12:30,-25.5,午饭,食堂\n");
+    const TImportResult result =
+        ImportCsv("日期,金额,项目,备注\n2024-01-05,8600,工资,\n2024-01-06 12:30,-25.5,午饭,食堂\n");
     EXPECT_EQ(result.Outcome, ioImported);
     EXPECT_EQ(result.IncomeAdded, 1);
     EXPECT_EQ(result.ExpenseAdded, 1);
-    EXPECT_EQ(Entries(Ledger()), "E25.50 2024-01-06 12:30:00 午饭|食堂; I8600.00 2024-01-05 00:00:00 工资|<null>");
+    EXPECT_EQ(Entries(Ledger()),
+              "E25.50 2024-01-06 12:30:00 午饭|食堂; I8600.00 2024-01-05 00:00:00 工资|<null>");
     EXPECT_EQ(result.Report().join('|').toStdString(),
               "imported 2 entries from CSV (UTF-8, comma): 1 income, 1 expense");
 }
@@ -90,7 +93,8 @@ TEST_F(Ledgers, EntriesTheLedgerHoldsAreSkippedOneForOne)
     EXPECT_EQ(again.DuplicatesSkipped, 3);
     EXPECT_EQ(again.DuplicateLines, (std::vector<int>{2, 3, 4}));
     // The ledger holds the coffee once more than before: a file with three gets one in.
-    EXPECT_EQ(ImportCsv("日期,金额,项目\n2024-01-05,-3,咖啡\n2024-01-05,-3,咖啡\n2024-01-05,-3,咖啡\n").Added(), 1);
+    EXPECT_EQ(
+        ImportCsv("日期,金额,项目\n2024-01-05,-3,咖啡\n2024-01-05,-3,咖啡\n2024-01-05,-3,咖啡\n").Added(), 1);
     // The same amount as income is another entry; so is another remark.
     EXPECT_EQ(ImportCsv("日期,金额,项目,备注\n2024-01-05,3,咖啡,\n2024-01-05,-3,咖啡,找零\n").Added(), 2);
     TImportOptions keep;
@@ -101,8 +105,10 @@ TEST_F(Ledgers, EntriesTheLedgerHoldsAreSkippedOneForOne)
 TEST_F(Ledgers, EntriesTypedInTheProgramCountAsDuplicatesToo)
 {
     // The program stores bare dates, fractions of seconds and amounts as REAL.
-    Exec(Ledger(), "INSERT INTO expen (消费金额, 消费日期, 消费者, 备注) VALUES (0.1 + 0.2, '2024-01-05', '糖', NULL);"
-                   "INSERT INTO gain (本次进帐, 进帐时间, 进帐人, 备注) VALUES (10, '2024-01-06 08:00:00.000', '利息', '');");
+    Exec(Ledger(),
+         "INSERT INTO expen (消费金额, 消费日期, 消费者, 备注) VALUES (0.1 + 0.2, '2024-01-05', '糖', NULL);"
+         "INSERT INTO gain (本次进帐, 进帐时间, 进帐人, 备注) VALUES (10, '2024-01-06 08:00:00.000', '利息', "
+         "'');");
     const TImportResult result =
         ImportCsv("日期,金额,项目\n2024-01-05,-0.30,糖\n2024-01-06 08:00:00,10,利息\n2024-01-06,10,利息\n");
     EXPECT_EQ(result.DuplicatesSkipped, 2);
@@ -125,7 +131,8 @@ TEST_F(Ledgers, ABadRecordKeepsTheWholeFileOutUnlessBadRecordsAreSkipped)
     const TImportResult skipped = ImportCsv(file, skip);
     EXPECT_EQ(skipped.Outcome, ioImported);
     EXPECT_EQ(skipped.Added(), 2);
-    EXPECT_EQ(Entries(Ledger()), "I1.00 2024-01-05 00:00:00 <null>|<null>; I4.00 2024-01-08 00:00:00 <null>|<null>");
+    EXPECT_EQ(Entries(Ledger()),
+              "I1.00 2024-01-05 00:00:00 <null>|<null>; I4.00 2024-01-08 00:00:00 <null>|<null>");
     EXPECT_EQ(skipped.Report()[1].toStdString(), "skipped 2 bad record(s)");
 }
 
@@ -141,7 +148,8 @@ TEST_F(Ledgers, AFaultFoundLateInTheFileLeavesTheLedgerAsItWas)
             try {
                 ImportEntries(Ledger(), source);
             } catch (const EImportError &e) {
-                EXPECT_STREQ(e.what(), "line 502: a quote opened here is never closed (the file ends inside it)");
+                EXPECT_STREQ(e.what(),
+                             "line 502: a quote opened here is never closed (the file ends inside it)");
                 throw;
             }
         },
@@ -239,27 +247,33 @@ TEST_F(Ledgers, AnEntryThatBreaksTheReadersPromisesIsABadRecord)
 
 TEST_F(Ledgers, ExportWritesOneTypedCsvThatSpreadsheetsOpen)
 {
-    Exec(Ledger(), "INSERT INTO gain (本次进帐, 进帐时间, 进帐人, 备注) VALUES (8600, '2024-01-10 00:00:00', '工资', NULL);"
-                   "INSERT INTO expen (消费金额, 消费日期, 消费者, 备注) VALUES (12.3, '2024-01-05 12:30:00', '午饭, 二人', "
+    Exec(Ledger(), "INSERT INTO gain (本次进帐, 进帐时间, 进帐人, 备注) VALUES (8600, '2024-01-10 00:00:00', "
+                   "'工资', NULL);"
+                   "INSERT INTO expen (消费金额, 消费日期, 消费者, 备注) VALUES (12.3, '2024-01-05 "
+                   "12:30:00', '午饭, 二人', "
                    "'说\"好\"的\n两行');"
-                   "INSERT INTO expen (消费金额, 消费日期, 消费者, 备注) VALUES (5, '2024-02-01 00:00:00', '=1+1', ' x');"
+                   "INSERT INTO expen (消费金额, 消费日期, 消费者, 备注) VALUES (5, '2024-02-01 00:00:00', "
+                   "'=1+1', ' x');"
                    "INSERT INTO expen (消费金额, 消费日期, 消费者, 备注) VALUES (NULL, NULL, '空', NULL);");
     const TExportResult result = ExportCsv(Ledger(), Path("out.csv"));
     EXPECT_EQ(result.IncomeRows, 1);
     EXPECT_EQ(result.ExpenseRows, 3);
     EXPECT_EQ(result.IncompleteRows, 1);
-    EXPECT_EQ(ReadFile(Path("out.csv")), "\xEF\xBB\xBF类型,金额,日期,项目,备注\r\n"
-                                         "收入,8600.00,2024-01-10,工资,\r\n"
-                                         "支出,,,空,\r\n"
-                                         "支出,12.30,2024-01-05 12:30:00,\"午饭, 二人\",\"说\"\"好\"\"的\n两行\"\r\n"
-                                         "支出,5.00,2024-02-01,'=1+1,\" x\"\r\n");
+    EXPECT_EQ(ReadFile(Path("out.csv")),
+              "\xEF\xBB\xBF类型,金额,日期,项目,备注\r\n"
+              "收入,8600.00,2024-01-10,工资,\r\n"
+              "支出,,,空,\r\n"
+              "支出,12.30,2024-01-05 12:30:00,\"午饭, 二人\",\"说\"\"好\"\"的\n两行\"\r\n"
+              "支出,5.00,2024-02-01,'=1+1,\" x\"\r\n");
 }
 
 TEST_F(Ledgers, ExportKeepsToItsDatesAndNeverHarmsAFileThatExists)
 {
-    Exec(Ledger(), "INSERT INTO gain (本次进帐, 进帐时间) VALUES (1, '2024-01-31 23:59:59'), (2, '2024-02-01 00:00:00'),"
-                   "(3, '2024-02-29 18:00:00'), (4, '2024-03-01 00:00:00');"
-                   "INSERT INTO expen (消费金额, 消费日期) VALUES (5, '2024-02-10 00:00:00');");
+    Exec(
+        Ledger(),
+        "INSERT INTO gain (本次进帐, 进帐时间) VALUES (1, '2024-01-31 23:59:59'), (2, '2024-02-01 00:00:00'),"
+        "(3, '2024-02-29 18:00:00'), (4, '2024-03-01 00:00:00');"
+        "INSERT INTO expen (消费金额, 消费日期) VALUES (5, '2024-02-10 00:00:00');");
     TExportOptions february;
     february.From = QDate(2024, 2, 1);
     february.To = QDate(2024, 2, 29);

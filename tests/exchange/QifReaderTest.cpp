@@ -32,9 +32,10 @@ TEST(QifRecords, BankCashAndCardSectionsGiveEntries)
                   qdAuto, &notes),
               "E123456 2024-01-31 Grocer|weekly shop@2; I50000 2024-02-01 Salary|@10; E300 2004-02-03 |@15; "
               "E2050 1998-12-24 Shop|@19");
-    EXPECT_EQ(notes.join('|').toStdString(),
-              "1 entries without a payee took their category as the item|1 entries with a payee kept the payee as "
-              "the item; their category was not kept");
+    EXPECT_EQ(
+        notes.join('|').toStdString(),
+        "1 entries without a payee took their category as the item|1 entries with a payee kept the payee as "
+        "the item; their category was not kept");
 }
 
 TEST(QifRecords, AccountListsAndCategoryListsArePassedOverInvestmentsAreBad)
@@ -77,8 +78,10 @@ TEST(QifBadInput, FilesThatAreNoQifAreRefused)
 {
     EXPECT_EQ(Qif(""), "error: the file is empty");
     EXPECT_EQ(Qif("\n \n"), "error: the file is empty");
-    EXPECT_EQ(Qif("D1/2/2024\nT5\n^\n"), "error: line 1: not a QIF file: it does not begin with a !Type line");
-    EXPECT_EQ(Qif(QByteArray("!Type:Bank\n\0\0", 13)), "error: line 2: the file is not text (it holds NUL bytes)");
+    EXPECT_EQ(Qif("D1/2/2024\nT5\n^\n"),
+              "error: line 1: not a QIF file: it does not begin with a !Type line");
+    EXPECT_EQ(Qif(QByteArray("!Type:Bank\n\0\0", 13)),
+              "error: line 2: the file is not text (it holds NUL bytes)");
 }
 
 } // namespace
