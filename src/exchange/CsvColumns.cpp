@@ -32,9 +32,9 @@ const std::vector<TRoleNames> &RoleNameTable()
         {crRemark,
          false,
          {"备注", "说明", "附言", "留言", "remark", "remarks", "memo", "note", "notes", "comment"}},
-        {crType,
-         false,
-         {"类型", "收支", "收/支", "收支类型", "收支方向", "方向", "借贷标志", "type", "kind", "direction"}},
+        {crType, false, {"收支", "收/支", "收支类型", "收支方向", "方向", "借贷标志", "direction"}},
+        // Some exports call the kind of transaction its type ("即时到账交易").
+        {crType, true, {"类型", "type", "kind"}},
         {crIncomeAmount,
          false,
          {"收入", "收入金额", "进帐", "存入", "存入金额", "贷方金额", "credit", "credits", "deposit",

@@ -77,6 +77,10 @@ TEST(CsvHeaders, ChineseAndEnglishNamesMapToRoles)
     EXPECT_EQ(Csv("date,category,amount\n2024-01-05,Food,-3\n"), "E300 2024-01-05 Food|@2");
     EXPECT_EQ(Csv("date,category,amount,description\n2024-01-05,Food,-3,Bread\n"),
               "E300 2024-01-05 Bread|@2");
+    // A payment service's export: the direction column wins over a column of transaction kinds.
+    EXPECT_EQ(Csv("交易创建时间,类型,交易对方,商品名称,金额（元）,收/支,备注\n"
+                  "2024-01-05 10:00:00,即时到账交易,小店,面包,¥12.00,支出,\n"),
+              "E1200 2024-01-05+36000 小店|@2");
     EXPECT_EQ(CsvRoleOfHeader(QStringLiteral(" 金额（元） ")), crAmount);
     EXPECT_EQ(CsvRoleOfHeader(QStringLiteral("余额")), crIgnore);
     EXPECT_TRUE(CsvRoleNames(crRemark).contains(QStringLiteral("memo")));
