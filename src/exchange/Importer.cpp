@@ -1,6 +1,7 @@
 #include "exchange/Importer.h"
 
 #include "exchange/ExchangeText.h"
+#include "ledger/Journal.h"
 
 #include <sqlite3.h>
 
@@ -148,6 +149,11 @@ TImportResult ImportEntries(sqlite3 *db, TEntrySource &source, const TImportOpti
                                 "The file is not a ledger");
     }
     TTransaction transaction(db);
+    // The whole import is one action of the ledger's history: one undo takes
+    // it all back, as it came in all at once.
+    const bool journaled = HasJournal(db);
+    if (journaled)
+        OpenJournalAction(db, QStringLiteral("导入"));
     std::unordered_map<std::string, int> existing;
     if (options.Duplicates == dpSkip)
         existing = LedgerKeys(db);
@@ -232,6 +238,10 @@ TImportResult ImportEntries(sqlite3 *db, TEntrySource &source, const TImportOpti
         result.DuplicatesSkipped = 0;
         result.DuplicateLines.clear();
         return result;
+    }
+    if (journaled) {
+        SetJournalActionLabel(db, QStringLiteral("导入 %1 条纪录").arg(result.Added()));
+        CloseJournalAction(db);
     }
     transaction.Commit();
     if (progress)

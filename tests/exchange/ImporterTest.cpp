@@ -5,6 +5,7 @@
 #include "exchange/CsvReader.h"
 #include "exchange/QifReader.h"
 #include "ledger/LedgerFile.h"
+#include "ledger/UndoHistory.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -82,6 +83,30 @@ TEST_F(Ledgers, ImportPutsEachEntryInItsTableWithAPositiveAmount)
               "E25.50 2024-01-06 12:30:00 午饭|食堂; I8600.00 2024-01-05 00:00:00 工资|<null>");
     EXPECT_EQ(result.Report().join('|').toStdString(),
               "imported 2 entries from CSV (UTF-8, comma): 1 income, 1 expense");
+}
+
+TEST_F(Ledgers, OneUndoTakesBackAWholeImport)
+{
+    Exec(Ledger(), "INSERT INTO gain (本次进帐, 进帐时间, 进帐人) VALUES (1, '2024-01-01 00:00:00', '早先')");
+    const TImportResult result =
+        ImportCsv("日期,金额,项目\n2024-01-05,-3,咖啡\n2024-01-06,100,红包\n2024-01-07,-4,面包\n");
+    ASSERT_EQ(result.Added(), 3);
+    sqlite3 *db = nullptr;
+    ASSERT_EQ(sqlite3_open(Ledger().toUtf8().constData(), &db), SQLITE_OK);
+    {
+        TUndoHistory history(db);
+        const auto next = history.NextUndo();
+        ASSERT_TRUE(next.has_value());
+        EXPECT_EQ(next->Label.toStdString(), "导入 3 条纪录");
+        history.Undo();
+    }
+    sqlite3_close(db);
+    EXPECT_EQ(Entries(Ledger()), "I1.00 2024-01-01 00:00:00 早先|<null>");
+    // A rejected import leaves no action behind.
+    ImportCsv("日期,金额\n2024-2-30,1\n");
+    sqlite3_open(Ledger().toUtf8().constData(), &db);
+    EXPECT_NE(TUndoHistory(db).NextUndo()->Label.toStdString(), "导入 0 条纪录");
+    sqlite3_close(db);
 }
 
 TEST_F(Ledgers, EntriesTheLedgerHoldsAreSkippedOneForOne)
