@@ -151,9 +151,25 @@ TImportResult ImportEntries(sqlite3 *db, TEntrySource &source, const TImportOpti
     TTransaction transaction(db);
     // The whole import is one action of the ledger's history: one undo takes
     // it all back, as it came in all at once.
+    // Its journal is written in one statement per table at the end rather
+    // than by a trigger per row; the dropped triggers come back before the
+    // commit, and a rollback brings them back too.
     const bool journaled = HasJournal(db);
-    if (journaled)
+    std::int64_t lastKeys[2] = {0, 0};
+    if (journaled) {
         OpenJournalAction(db, QStringLiteral("导入"));
+        for (const TEntryKind kind : {ekIncome, ekExpense}) {
+            TJournalTable table;
+            JournalTableOf(db, QString::fromUtf8(Tables[kind].Name), table);
+            TStatement last =
+                Prepare(db, "SELECT ifnull(max(\"" + table.Key + "\"), 0) FROM " + Tables[kind].Name,
+                        "Cannot read the ledger");
+            if (sqlite3_step(last.get()) != SQLITE_ROW)
+                Fail(db, "Cannot read the ledger");
+            lastKeys[kind] = sqlite3_column_int64(last.get(), 0);
+        }
+        DropJournalTriggers(db);
+    }
     std::unordered_map<std::string, int> existing;
     if (options.Duplicates == dpSkip)
         existing = LedgerKeys(db);
@@ -240,6 +256,9 @@ TImportResult ImportEntries(sqlite3 *db, TEntrySource &source, const TImportOpti
         return result;
     }
     if (journaled) {
+        for (const TEntryKind kind : {ekIncome, ekExpense})
+            JournalInsertedRows(db, QString::fromUtf8(Tables[kind].Name), lastKeys[kind]);
+        EnsureJournal(db);
         SetJournalActionLabel(db, QStringLiteral("导入 %1 条纪录").arg(result.Added()));
         CloseJournalAction(db);
     }
@@ -259,6 +278,9 @@ TImportResult ImportEntries(const QString &ledgerPath, TEntrySource &source, con
         throw Exception("Cannot open the ledger '" + ledgerPath.toStdString() +
                         "': " + (raw ? sqlite3_errmsg(raw) : "out of memory"));
     sqlite3_busy_timeout(raw, 5000);
+    // A big import touches many pages in its one transaction; a page cache
+    // that holds them saves spilling them to the file and reading them back.
+    sqlite3_exec(raw, "PRAGMA cache_size = -131072", nullptr, nullptr, nullptr);
     return ImportEntries(raw, source, options, progress);
 }
 

@@ -305,6 +305,28 @@ void DropJournalTriggers(sqlite3 *db)
             Exec(db, "DROP TRIGGER IF EXISTS " + TriggerName(table, suffix));
 }
 
+void JournalInsertedRows(sqlite3 *db, const QString &table, std::int64_t afterKey)
+{
+    for (const TLedgerTable &ledger : LedgerTables) {
+        if (table != QString::fromUtf8(ledger.Name))
+            continue;
+        const std::string key = JournalKey(db, ledger);
+        if (key.empty())
+            return;
+        // The trigger's own statement, reading every new row at once.
+        std::string sql = JournalInsertSql(ledger, key, false, 'I', nullptr, "NEW");
+        const std::size_t values = sql.find(" VALUES (");
+        sql = sql.substr(0, values) + " SELECT " + sql.substr(values + 9, sql.size() - values - 9 - 2) +
+              " FROM " + ledger.Name + " AS NEW WHERE NEW." + Quoted(key) + " > ?1 ORDER BY NEW." +
+              Quoted(key);
+        Statement insert = Prepare(db, sql);
+        sqlite3_bind_int64(insert.get(), 1, afterKey);
+        if (sqlite3_step(insert.get()) != SQLITE_DONE)
+            Fail(db, "journal");
+        return;
+    }
+}
+
 std::vector<TJournalRow> ReadActionRows(sqlite3 *db, std::int64_t action)
 {
     Statement select = Prepare(db, std::string(RowSelectSql) + "WHERE j.action_id = ?1 ORDER BY j.id");

@@ -89,6 +89,13 @@ void CloseJournalAction(sqlite3 *db);
 //! Names the open action once its writes show what it was.
 void SetJournalActionLabel(sqlite3 *db, const QString &label);
 
+//! Journals, as rows of the open action, the rows that `table` got with keys
+//! above `afterKey` while the triggers were dropped (DropJournalTriggers
+//! inside the same transaction): a bulk import writes its journal in one
+//! statement instead of a trigger per row, then restores the triggers with
+//! EnsureJournal before it commits.
+void JournalInsertedRows(sqlite3 *db, const QString &table, std::int64_t afterKey);
+
 //! "录入", "修改" or "删除".
 QString JournalKindWord(TJournalKind kind);
 //! An amount as the user typed it: "8600", "35.5"; empty for no number.

@@ -109,6 +109,52 @@ TEST_F(Ledgers, OneUndoTakesBackAWholeImport)
     sqlite3_close(db);
 }
 
+TEST_F(Ledgers, TheImportsJournalReadsAsTheTriggersWouldHaveWrittenIt)
+{
+    // Guards the journal rows that the import writes itself while the
+    // triggers are dropped, and the triggers' return however it ends.
+    const QByteArray file = "日期,金额,项目,备注\n2024-01-05,-3,咖啡,\n2024-01-06 08:00,100,红包,\"新年\"\n";
+    ASSERT_EQ(ImportCsv(file).Added(), 2);
+    const QString byTriggers = Path("triggers.mdb");
+    CreateLedgerDatabase(byTriggers);
+    Exec(byTriggers,
+         "INSERT INTO expen (消费金额, 消费日期, 消费者) VALUES (3.0, '2024-01-05 00:00:00', '咖啡');"
+         "INSERT INTO gain (本次进帐, 进帐时间, 进帐人, 备注) VALUES (100.0, '2024-01-06 08:00:00', '红包', "
+         "'新年');");
+    auto journal = [](const QString &ledger) {
+        std::string out;
+        sqlite3 *db = nullptr;
+        sqlite3_open(ledger.toUtf8().constData(), &db);
+        sqlite3_stmt *s = nullptr;
+        sqlite3_prepare_v2(db,
+                           "SELECT tbl || row_id || kind || quote(old_amount) || quote(new_amount) || "
+                           "quote(new_date) || quote(new_item) || quote(new_remark) FROM kestrum_journal "
+                           "ORDER BY tbl, row_id",
+                           -1, &s, nullptr);
+        while (sqlite3_step(s) == SQLITE_ROW)
+            out += reinterpret_cast<const char *>(sqlite3_column_text(s, 0)) + std::string("; ");
+        sqlite3_finalize(s);
+        sqlite3_close(db);
+        return out;
+    };
+    EXPECT_EQ(journal(Ledger()), journal(byTriggers));
+    EXPECT_NE(journal(Ledger()), "");
+    auto hasTriggers = [this] {
+        sqlite3 *db = nullptr;
+        sqlite3_open(Ledger().toUtf8().constData(), &db);
+        const bool has = HasJournal(db);
+        sqlite3_close(db);
+        return has;
+    };
+    EXPECT_TRUE(hasTriggers());
+    ImportCsv("日期,金额\n2024-2-30,1\n");
+    EXPECT_TRUE(hasTriggers()) << "after a rejected import";
+    ImportCsv("日期,金额\n2024-02-01,1\n", {}, [](double) { return false; });
+    EXPECT_TRUE(hasTriggers()) << "after a cancelled import";
+    Exec(Ledger(), "DELETE FROM gain");
+    EXPECT_NE(journal(Ledger()).find("gain1D"), std::string::npos) << "a later write is journaled again";
+}
+
 TEST_F(Ledgers, EntriesTheLedgerHoldsAreSkippedOneForOne)
 {
     const QByteArray file = "日期,金额,项目\n2024-01-05,-3,咖啡\n2024-01-05,-3,咖啡\n2024-01-06,-4,面包\n";
