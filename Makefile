@@ -1,9 +1,9 @@
-# The two set-up commands: `make run` and `make test`.
+# The set-up commands: `make run`, `make test` and `make package` (a .deb).
 BUILD_DIR ?= build
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?=
 
-.PHONY: run test deps build clean
+.PHONY: run test package deps build clean
 
 deps:
 	@scripts/install-deps.sh
@@ -17,6 +17,9 @@ run: build
 
 test: build
 	cd $(BUILD_DIR) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
+
+package: build
+	cd $(BUILD_DIR) && cpack -G DEB
 
 clean:
 	rm -rf $(BUILD_DIR)

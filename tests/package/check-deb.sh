@@ -1,0 +1,53 @@
+#!/usr/bin/env bash
+# Builds the Debian package from the build folder into a temporary folder,
+# checks its contents and dependencies, unpacks it into a temporary root and
+# runs the packaged kestrum-db from there.
+set -euo pipefail
+
+build_dir=$(cd "$1" && pwd)
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+
+fail() { echo "FAIL: $*" >&2; exit 1; }
+
+(cd "$build_dir" && cpack -G DEB -B "$work/out" >"$work/cpack.log" 2>&1) ||
+  { cat "$work/cpack.log" >&2; fail "cpack could not build the package"; }
+shopt -s nullglob
+debs=("$work"/out/*.deb)
+[ ${#debs[@]} -eq 1 ] || fail "expected one .deb, found ${#debs[@]}"
+deb=${debs[0]}
+
+contents=$(dpkg-deb -c "$deb")
+for path in ./usr/bin/kestrum ./usr/bin/kestrum-db \
+            ./usr/share/applications/kestrum.desktop \
+            ./usr/share/icons/hicolor/scalable/apps/kestrum.svg \
+            ./usr/share/man/man1/kestrum-db.1.gz ./usr/share/man/man1/kestrum.1.gz; do
+  grep -q " $path\$" <<<"$contents" || fail "$path is not in the package"
+done
+# Nothing of the build (tests, benchmarks, screenshot tools) comes along.
+extra=$(grep -E '\./usr/bin/.' <<<"$contents" | grep -v -E ' \./usr/bin/(kestrum|kestrum-db)$' || true)
+[ -z "$extra" ] || fail "unexpected programs in the package: $extra"
+
+depends=$(dpkg-deb -f "$deb" Depends)
+for lib in libqt6widgets6 libqt6charts6 libsqlite3-0 libmdb3; do
+  grep -q "$lib" <<<"$depends" || fail "Depends lacks $lib: $depends"
+done
+
+dpkg -x "$deb" "$work/root"
+grep -q '^Categories=Office;Finance;$' "$work/root/usr/share/applications/kestrum.desktop" ||
+  fail "the desktop entry lacks its categories"
+zcat "$work/root/usr/share/man/man1/kestrum-db.1.gz" | grep -q '^\.TH KESTRUM-DB 1' ||
+  fail "the kestrum-db man page is not a section 1 page"
+
+status=0
+help=$("$work/root/usr/bin/kestrum-db" --help 2>&1) || status=$?
+for command in init demo check; do
+  grep -q "$command" <<<"$help" || fail "kestrum-db --help does not name '$command': $help"
+done
+[ "$status" -eq 0 ] || [ "$status" -eq 2 ] || fail "kestrum-db --help exited with $status"
+
+# The packaged command works on its own: it makes and checks a ledger.
+(cd "$work" && "$work/root/usr/bin/kestrum-db" init ledger.mdb >/dev/null &&
+   "$work/root/usr/bin/kestrum-db" check ledger.mdb >/dev/null) ||
+  fail "the packaged kestrum-db cannot make and check a ledger"
+echo "package ok: $(basename "$deb")"
