@@ -1,0 +1,308 @@
+#include "exchange/JetMdbFile.h"
+
+#include "core/DateTime.h"
+#include "exchange/ForeignEntry.h"
+
+#include <QByteArray>
+#include <QFile>
+#include <QFileInfo>
+
+// glib must come first: mdbtools.h uses its types without including it.
+#include <glib.h>
+
+#include <mdbtools.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <strings.h>
+
+namespace kestrum {
+
+namespace {
+
+// libmdb writes every value as text into the bound buffers; dates come in
+// this form and are parsed back to the day number.
+const char *const DateFormat = "%Y-%m-%d %H:%M:%S";
+
+//! Numbers arrive as printf made them; a decimal comma (from a locale that
+//! writes one) is read as a point. No grouping is ever written.
+bool ParseNumber(const char *text, double &number)
+{
+    QByteArray bytes(text);
+    if (!bytes.contains('.'))
+        bytes.replace(',', '.');
+    bool ok = false;
+    number = bytes.trimmed().toDouble(&ok);
+    return ok;
+}
+
+//! Money arrives with up to four decimals ("-12.3400"); read exactly.
+bool ParseMoney(const char *text, std::int64_t &tenThousandths)
+{
+    const char *p = text;
+    while (*p == ' ')
+        ++p;
+    const bool negative = *p == '-';
+    if (*p == '-' || *p == '+')
+        ++p;
+    std::int64_t whole = 0;
+    int digits = 0;
+    for (; *p >= '0' && *p <= '9'; ++p, ++digits) {
+        if (whole > (INT64_MAX - 9) / 10 / 10000)
+            return false;
+        whole = whole * 10 + (*p - '0');
+    }
+    std::int64_t fraction = 0;
+    int places = 0;
+    if (*p == '.' || *p == ',') {
+        for (++p; *p >= '0' && *p <= '9'; ++p) {
+            if (places == 4)
+                return false; // Jet keeps four places; more is no money value
+            fraction = fraction * 10 + (*p - '0');
+            ++places, ++digits;
+        }
+    }
+    if (digits == 0 || *p != '\0')
+        return false;
+    for (; places < 4; ++places)
+        fraction *= 10;
+    tenThousandths = whole * 10000 + fraction;
+    if (negative)
+        tenThousandths = -tenThousandths;
+    return true;
+}
+
+bool ParseDate(const char *text, double &days)
+{
+    int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
+    char end = 0;
+    if (std::sscanf(text, "%d-%d-%d %d:%d:%d%c", &year, &month, &day, &hour, &minute, &second, &end) != 6)
+        return false;
+    double date = 0, time = 0;
+    if (!TryEncodeDate(year, month, day, date) || !TryEncodeTime(hour, minute, second, 0, time))
+        return false;
+    days = ComposeDateTime(date, time);
+    return true;
+}
+
+class TMdbCursor : public TJetRowCursor {
+public:
+    TMdbCursor(MdbTableDef *table, std::string tableName) : FTable(table), FTableName(std::move(tableName))
+    {
+        mdb_read_columns(FTable);
+        mdb_rewind_table(FTable);
+        const unsigned count = FTable->num_cols;
+        FBuffers.resize(count);
+        FLengths.assign(count, 0);
+        FTypes.resize(count);
+        for (unsigned i = 0; i < count; ++i) {
+            auto *column = static_cast<MdbColumn *>(g_ptr_array_index(FTable->columns, i));
+            FColumns.emplace_back(column->name);
+            FTypes[i] = column->col_type;
+            FBuffers[i].assign(TJetMdbFile::TextLimit + 1, '\0');
+            mdb_bind_column(FTable, int(i) + 1, FBuffers[i].data(), &FLengths[i]);
+        }
+    }
+    ~TMdbCursor() override { mdb_free_tabledef(FTable); }
+
+    const std::vector<std::string> &Columns() const override { return FColumns; }
+    std::int64_t RowCount() const override { return FTable->num_rows; }
+
+    bool Next(TJetRow &row) override
+    {
+        if (!mdb_fetch_row(FTable))
+            return false;
+        row.resize(FColumns.size());
+        for (std::size_t i = 0; i < FColumns.size(); ++i)
+            row[i] = Value(i);
+        return true;
+    }
+
+private:
+    //! Fixed-size numbers, money and dates straight from the row's bytes:
+    //! exact, free of the locale printf uses, and right for dates before
+    //! 1900, which libmdb's text form gets wrong ("1900-01-00").
+    bool RawValue(std::size_t i, TJetValue &value) const
+    {
+        const auto *column = static_cast<const MdbColumn *>(g_ptr_array_index(FTable->columns, guint(i)));
+        const unsigned char *bytes = FTable->entry->mdb->pg_buf + column->cur_value_start;
+        const int length = column->cur_value_len;
+        if (column->cur_value_start <= 0 || column->cur_value_start + length > int(MDB_PGSIZE))
+            return false;
+        const auto little = [bytes](int count) {
+            std::uint64_t bits = 0;
+            for (int k = count - 1; k >= 0; --k)
+                bits = bits << 8 | bytes[k];
+            return bits;
+        };
+        switch (FTypes[i]) {
+        case MDB_BYTE:
+            if (length != 1)
+                return false;
+            value = TJetValue::FromNumber(bytes[0]);
+            return true;
+        case MDB_INT:
+            if (length != 2)
+                return false;
+            value = TJetValue::FromNumber(std::int16_t(little(2)));
+            return true;
+        case MDB_LONGINT:
+            if (length != 4)
+                return false;
+            value = TJetValue::FromNumber(std::int32_t(little(4)));
+            return true;
+        case MDB_FLOAT: {
+            if (length != 4)
+                return false;
+            const std::uint32_t bits = std::uint32_t(little(4));
+            float number;
+            std::memcpy(&number, &bits, sizeof number);
+            // Through its shortest decimal form, so 0.1f reads as 0.1.
+            value = TJetValue::FromNumber(QByteArray::number(number, 'g', 7).toDouble());
+            return true;
+        }
+        case MDB_DOUBLE:
+        case MDB_DATETIME: {
+            if (length != 8)
+                return false;
+            const std::uint64_t bits = little(8);
+            double number;
+            std::memcpy(&number, &bits, sizeof number);
+            value = FTypes[i] == MDB_DATETIME ? TJetValue::FromDate(number) : TJetValue::FromNumber(number);
+            return true;
+        }
+        case MDB_MONEY:
+            if (length != 8)
+                return false;
+            value = TJetValue::FromCurrency(std::int64_t(little(8)));
+            return true;
+        default:
+            return false;
+        }
+    }
+
+    TJetValue Value(std::size_t i) const
+    {
+        const char *text = FBuffers[i].data();
+        // libmdb gives an empty text for a null of any type; an empty text
+        // column reads the same, and nothing tells the two apart.
+        if (FLengths[i] == 0 || text[0] == '\0')
+            return TJetValue::Null();
+        TJetValue raw;
+        if (RawValue(i, raw))
+            return raw;
+        switch (FTypes[i]) {
+        case MDB_BOOL:
+        case MDB_BYTE:
+        case MDB_INT:
+        case MDB_LONGINT:
+        case MDB_FLOAT:
+        case MDB_DOUBLE:
+        case MDB_NUMERIC: {
+            double number = 0;
+            if (ParseNumber(text, number))
+                return TJetValue::FromNumber(number);
+            break;
+        }
+        case MDB_MONEY: {
+            std::int64_t money = 0;
+            if (ParseMoney(text, money))
+                return TJetValue::FromCurrency(money);
+            break;
+        }
+        case MDB_DATETIME: {
+            double days = 0;
+            if (ParseDate(text, days))
+                return TJetValue::FromDate(days);
+            break;
+        }
+        default:
+            break;
+        }
+        // Texts, memos, and anything whose text form is not as expected: the
+        // ledger's mapping says what it makes of a text where it wants more.
+        TJetValue value = TJetValue::FromText(text);
+        value.Truncated = std::strlen(text) >= TJetMdbFile::TextLimit - 8;
+        return value;
+    }
+
+    MdbTableDef *FTable;
+    std::string FTableName;
+    std::vector<std::string> FColumns;
+    std::vector<int> FTypes;
+    std::vector<std::vector<char>> FBuffers;
+    std::vector<int> FLengths;
+};
+
+} // namespace
+
+struct TJetMdbFile::TImpl {
+    MdbHandle *Mdb = nullptr;
+    std::string Path;
+};
+
+TJetMdbFile::TJetMdbFile(const QString &path) : FImpl(std::make_unique<TImpl>())
+{
+    FImpl->Path = path.toStdString();
+    if (!QFileInfo(path).isFile())
+        throw EImportError("“" + FImpl->Path + "”不存在或不是文件");
+    QFile probe(path);
+    if (!probe.open(QIODevice::ReadOnly))
+        throw EImportError("无法读取“" + FImpl->Path + "”：" + probe.errorString().toStdString());
+    probe.close();
+    // Jet 3 files keep their texts in the code page of the Windows they were
+    // written on; this ledger's were Chinese. libmdb reads the choice from
+    // the environment when it opens a file; a choice made there wins.
+    ::setenv("MDB_JET3_CHARSET", "CP936", 0);
+    FImpl->Mdb = mdb_open(QFile::encodeName(path).constData(), MDB_NOFLAGS);
+    if (!FImpl->Mdb)
+        throw EImportError("“" + FImpl->Path + "”不是可以读取的 Access 数据库");
+    mdb_set_bind_size(FImpl->Mdb, TextLimit + 1);
+    mdb_set_date_fmt(FImpl->Mdb, DateFormat);
+    if (!mdb_read_catalog(FImpl->Mdb, MDB_TABLE)) {
+        mdb_close(FImpl->Mdb);
+        throw EImportError("无法读取“" + FImpl->Path + "”的表目录");
+    }
+}
+
+TJetMdbFile::~TJetMdbFile()
+{
+    mdb_close(FImpl->Mdb);
+}
+
+std::string TJetMdbFile::Description() const
+{
+    switch (FImpl->Mdb->f->jet_version) {
+    case MDB_VER_JET3:
+        return "Access 97 (Jet 3)";
+    case MDB_VER_JET4:
+        return "Access 2000 (Jet 4)";
+    default:
+        return "Access 2007 or later (ACE)";
+    }
+}
+
+bool TJetMdbFile::HasTable(const std::string &table)
+{
+    GPtrArray *catalog = FImpl->Mdb->catalog;
+    for (guint i = 0; catalog && i < catalog->len; ++i) {
+        auto *entry = static_cast<MdbCatalogEntry *>(g_ptr_array_index(catalog, i));
+        if (entry->object_type == MDB_TABLE && ::strcasecmp(entry->object_name, table.c_str()) == 0)
+            return true;
+    }
+    return false;
+}
+
+std::unique_ptr<TJetRowCursor> TJetMdbFile::OpenTable(const std::string &table)
+{
+    if (!HasTable(table))
+        throw EImportError("“" + FImpl->Path + "”中没有表 " + table);
+    std::string name = table;
+    MdbTableDef *definition = mdb_read_table_by_name(FImpl->Mdb, name.data(), MDB_TABLE);
+    if (!definition)
+        throw EImportError("无法读取“" + FImpl->Path + "”中的表 " + table);
+    return std::make_unique<TMdbCursor>(definition, table);
+}
+
+} // namespace kestrum
