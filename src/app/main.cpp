@@ -4,6 +4,7 @@
 // happened; the message loop runs until it closes. An exception that leaves
 // any event handler ends in the error box, and the program goes on.
 #include "app/AboutBox.h"
+#include "app/AccessConversion.h"
 #include "app/LedgerData.h"
 #include "app/LedgerSafekeeping.h"
 #include "app/MainWindow.h"
@@ -20,6 +21,7 @@ int main(int argc, char **argv)
     TGuardedApplication app(argc, argv);
     setRegionalSettings(RegionalSettings::fromSystemLocale());
     RegisterFontSubstitutions();
+    OfferAccessConversion(QStringLiteral("Vantorel.mdb"));
 
     // Outlives the data components: its close backup runs after they closed.
     TLedgerSafekeeping safekeeping;

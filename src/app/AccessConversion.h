@@ -1,0 +1,36 @@
+#pragma once
+// A ledger file from the old Windows program is an Access (Jet) database.
+// At start the program offers to convert it: the original is renamed aside,
+// unchanged, and a new ledger with the same entries takes its place.
+#include <QString>
+#include <QStringList>
+
+class QWidget;
+
+namespace kestrum {
+
+enum TAccessConversionOutcome {
+    acNotAccess, //!< no file, or a file of this program: nothing to do
+    acDeclined,  //!< the user said no; nothing was changed
+    acConverted, //!< the new ledger is in place, the original kept aside
+    acFailed,    //!< nothing was changed; the box said why
+};
+
+struct TAccessConversion {
+    TAccessConversionOutcome Outcome = acNotAccess;
+    QString KeptAs; //!< where the original now is (acConverted)
+    int Income = 0;
+    int Expense = 0;
+    QStringList Notes; //!< what the reading chose that the user should hear of
+};
+
+//! The name the original gets: "Vantorel.access.mdb" beside it, or
+//! "Vantorel.access-2.mdb" and so on when that is taken.
+QString AccessOriginalName(const QString &ledgerPath);
+
+//! When `ledgerPath` is a Jet file, asks whether to convert it and does so
+//! on yes, telling the outcome in a box. The boxes go through
+//! ShowMessageBox, so tests answer them with a hook.
+TAccessConversion OfferAccessConversion(const QString &ledgerPath, QWidget *parent = nullptr);
+
+} // namespace kestrum

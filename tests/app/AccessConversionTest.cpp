@@ -1,0 +1,202 @@
+// Converting an old Access ledger at start: the question, the answer, and the
+// files afterwards. The boxes are answered by a hook: no display is needed.
+#include "app/AccessConversion.h"
+
+#include "core/DateTime.h"
+#include "ledger/LedgerFile.h"
+#include "support/JetFileWriter.h"
+#include "ui/MessageBox.h"
+
+#include <QCryptographicHash>
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+
+using namespace kestrum;
+using namespace kestrum::test;
+
+namespace {
+
+TJetValue Num(double value)
+{
+    return TJetValue::FromNumber(value);
+}
+TJetValue Text(const char *value)
+{
+    return TJetValue::FromText(value);
+}
+TJetValue Day(int year, int month, int day)
+{
+    return TJetValue::FromDate(EncodeDate(year, month, day));
+}
+
+//! Answers every box with the button `answer` and keeps "icon|text" of each.
+class TAnswering {
+public:
+    explicit TAnswering(int answer)
+    {
+        FPrevious = SetMessageBoxHook([this, answer](const TMessageBoxRequest &request) {
+            Boxes << QStringLiteral("%1|%2").arg(request.Icon).arg(request.Text);
+            return request.Buttons.size() > 1 ? answer : 0;
+        });
+    }
+    ~TAnswering() { SetMessageBoxHook(FPrevious); }
+    QStringList Boxes;
+
+private:
+    TMessageBoxHook FPrevious;
+};
+
+constexpr int Yes = 0, No = 1;
+
+class AccessConversion : public ::testing::Test {
+protected:
+    QString Path(const QString &name) const { return FDir.filePath(name); }
+    QString Ledger() const { return Path(QStringLiteral("Vantorel.mdb")); }
+
+    void WriteOldLedger(std::vector<TJetRow> income, std::vector<TJetRow> expense)
+    {
+        ASSERT_TRUE(WriteJet4File(Ledger(), {OldLedgerTable("gain", std::move(income), jtMoney),
+                                             OldLedgerTable("expen", std::move(expense))}));
+    }
+
+    QByteArray Digest(const QString &path) const
+    {
+        QFile file(path);
+        if (!file.open(QIODevice::ReadOnly))
+            return {};
+        return QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha256);
+    }
+
+    QStringList Files() const { return QDir(FDir.path()).entryList(QDir::Files, QDir::Name); }
+
+    //! The rows of a table of the new ledger, one line each.
+    std::string Rows(const char *sql) const
+    {
+        sqlite3 *db = nullptr;
+        EXPECT_EQ(sqlite3_open_v2(Ledger().toUtf8().constData(), &db, SQLITE_OPEN_READONLY, nullptr), SQLITE_OK);
+        std::string out;
+        sqlite3_exec(
+            db, sql,
+            [](void *target, int columns, char **values, char **) {
+                auto &text = *static_cast<std::string *>(target);
+                for (int i = 0; i < columns; ++i)
+                    text += std::string(values[i] ? values[i] : "NULL") + (i + 1 < columns ? "|" : "\n");
+                return 0;
+            },
+            &out, nullptr);
+        sqlite3_close(db);
+        return out;
+    }
+
+    QTemporaryDir FDir;
+};
+
+} // namespace
+
+TEST_F(AccessConversion, NothingIsAskedWithoutAnAccessFile)
+{
+    TAnswering answering(Yes);
+    EXPECT_EQ(OfferAccessConversion(Ledger()).Outcome, acNotAccess) << "no file at all";
+    CreateLedgerDatabase(Ledger());
+    const QByteArray before = Digest(Ledger());
+    EXPECT_EQ(OfferAccessConversion(Ledger()).Outcome, acNotAccess) << "a ledger of this program";
+    EXPECT_TRUE(answering.Boxes.isEmpty());
+    EXPECT_EQ(Digest(Ledger()), before);
+}
+
+TEST_F(AccessConversion, NoLeavesEverythingAsItWas)
+{
+    WriteOldLedger({{TJetValue::FromCurrency(10000), Day(2024, 1, 1), Text("a"), Text("b")}}, {});
+    const QByteArray before = Digest(Ledger());
+    TAnswering answering(No);
+    EXPECT_EQ(OfferAccessConversion(Ledger()).Outcome, acDeclined);
+    ASSERT_EQ(answering.Boxes.size(), 1);
+    EXPECT_EQ(answering.Boxes[0].toStdString(),
+              "2|Vantorel.mdb 是旧版 Access 账本。要把它转换为新账本吗？原文件将改名保留。");
+    EXPECT_EQ(Files(), QStringList{QStringLiteral("Vantorel.mdb")});
+    EXPECT_EQ(Digest(Ledger()), before);
+}
+
+TEST_F(AccessConversion, YesKeepsTheOriginalAsideAndBringsEveryEntryOver)
+{
+    WriteOldLedger({{TJetValue::FromCurrency(35000000), Day(2023, 5, 1), Text("工资"), Text("五月")},
+                    {TJetValue::FromCurrency(12345), Day(2023, 5, 20), Text("利息"), TJetValue::Null()}},
+                   {{Num(18.5), Day(2023, 5, 2), Text("午饭"), TJetValue::Null()},
+                    {Num(18.5), Day(2023, 5, 2), Text("午饭"), TJetValue::Null()},
+                    {TJetValue::Null(), Day(2023, 5, 3), Text("记不清"), Text("金额忘了")}});
+    const QByteArray original = Digest(Ledger());
+    TAnswering answering(Yes);
+    const TAccessConversion conversion = OfferAccessConversion(Ledger());
+    ASSERT_EQ(conversion.Outcome, acConverted) << answering.Boxes.join("\n").toStdString();
+    EXPECT_EQ(conversion.Income, 2);
+    EXPECT_EQ(conversion.Expense, 3) << "repeated entries of the old ledger are its own entries";
+    EXPECT_EQ(conversion.KeptAs, Path(QStringLiteral("Vantorel.access.mdb")));
+    ASSERT_EQ(answering.Boxes.size(), 2);
+    EXPECT_EQ(answering.Boxes[1].toStdString(), "1|已转换 2 条收入和 3 条支出记录。原文件已改名为 Vantorel.access.mdb。\n"
+                                                "1 条记录没有金额，按 0 转换。\n"
+                                                "1 个金额多于两位小数，已四舍五入到分。");
+
+    EXPECT_EQ(Files(), (QStringList{QStringLiteral("Vantorel.access.mdb"), QStringLiteral("Vantorel.mdb")}));
+    EXPECT_EQ(Digest(conversion.KeptAs), original) << "the original must stay as it was";
+    EXPECT_TRUE(CheckLedgerDatabase(Ledger()).Usable);
+    EXPECT_EQ(Rows("SELECT 本次进帐, 进帐时间, 进帐人, 备注 FROM gain ORDER BY id"),
+              "3500.0|2023-05-01 00:00:00|工资|五月\n"
+              "1.23|2023-05-20 00:00:00|利息|\n");
+    EXPECT_EQ(Rows("SELECT 消费金额, 消费日期, 消费者, 备注 FROM expen ORDER BY id"),
+              "18.5|2023-05-02 00:00:00|午饭|\n"
+              "18.5|2023-05-02 00:00:00|午饭|\n"
+              "0.0|2023-05-03 00:00:00|记不清|金额忘了\n");
+}
+
+TEST_F(AccessConversion, AnOriginalNameThatIsTakenIsNeverOverwritten)
+{
+    QFile taken(Path(QStringLiteral("Vantorel.access.mdb")));
+    ASSERT_TRUE(taken.open(QIODevice::WriteOnly));
+    taken.write("an earlier original");
+    taken.close();
+    WriteOldLedger({}, {{Num(1), Day(2024, 2, 2), Text("x"), TJetValue::Null()}});
+    const QByteArray original = Digest(Ledger());
+    TAnswering answering(Yes);
+    const TAccessConversion conversion = OfferAccessConversion(Ledger());
+    ASSERT_EQ(conversion.Outcome, acConverted);
+    EXPECT_EQ(conversion.KeptAs, Path(QStringLiteral("Vantorel.access-2.mdb")));
+    EXPECT_EQ(Digest(conversion.KeptAs), original);
+    QFile earlier(Path(QStringLiteral("Vantorel.access.mdb")));
+    ASSERT_TRUE(earlier.open(QIODevice::ReadOnly));
+    EXPECT_EQ(earlier.readAll(), "an earlier original");
+    EXPECT_EQ(AccessOriginalName(Ledger()), Path(QStringLiteral("Vantorel.access-3.mdb")));
+}
+
+TEST_F(AccessConversion, AFailureSaysWhyAndLeavesTheFilesAsTheyWere)
+{
+    // A row that cannot come over stops the whole conversion.
+    WriteOldLedger({{TJetValue::FromCurrency(10000), Day(2024, 1, 1), Text("ok"), TJetValue::Null()}},
+                   {{Num(-5), Day(2024, 1, 2), Text("退货"), TJetValue::Null()},
+                    {Num(5), TJetValue::Null(), Text("无日期"), TJetValue::Null()}});
+    const QByteArray before = Digest(Ledger());
+    {
+        TAnswering answering(Yes);
+        EXPECT_EQ(OfferAccessConversion(Ledger()).Outcome, acFailed);
+        ASSERT_EQ(answering.Boxes.size(), 2);
+        EXPECT_EQ(answering.Boxes[1].toStdString(), "4|转换没有完成，Vantorel.mdb 保持原样。\n"
+                                                    "2 条记录无法转换：\n"
+                                                    "expen 表第 1 行：金额是负数（-5）\n"
+                                                    "expen 表第 2 行：没有日期");
+        EXPECT_EQ(Files(), QStringList{QStringLiteral("Vantorel.mdb")}) << "nothing may be left behind";
+        EXPECT_EQ(Digest(Ledger()), before);
+    }
+    // An Access file that is no ledger of the old program.
+    ASSERT_TRUE(QFile::remove(Ledger()));
+    ASSERT_TRUE(WriteJet4File(Ledger(), {OldLedgerTable("gain", {})}));
+    const QByteArray other = Digest(Ledger());
+    TAnswering answering(Yes);
+    EXPECT_EQ(OfferAccessConversion(Ledger()).Outcome, acFailed);
+    ASSERT_EQ(answering.Boxes.size(), 2);
+    EXPECT_TRUE(answering.Boxes[1].contains(QStringLiteral("没有表 expen"))) << answering.Boxes[1].toStdString();
+    EXPECT_EQ(Files(), QStringList{QStringLiteral("Vantorel.mdb")});
+    EXPECT_EQ(Digest(Ledger()), other);
+}
