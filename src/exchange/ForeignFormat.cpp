@@ -1,6 +1,7 @@
 #include "exchange/ForeignFormat.h"
 
 #include "exchange/CsvReader.h"
+#include "exchange/JetLedgerSource.h"
 #include "exchange/QifReader.h"
 
 #include <QFile>
@@ -93,7 +94,7 @@ std::unique_ptr<TEntrySource> OpenEntrySource(const QString &path)
     case ffQif:
         return std::make_unique<TQifEntrySource>(data);
     case ffAccess:
-        throw EImportError("'" + path.toStdString() + "' is an Access database, not a CSV or QIF file");
+        return OpenJetLedgerSource(path); // an old ledger of the Access program
     case ffSqlite:
         throw EImportError("'" + path.toStdString() + "' is an SQLite database, not a CSV or QIF file");
     case ffUnknown:

@@ -283,23 +283,34 @@ std::string TJetMdbFile::Description() const
     }
 }
 
-bool TJetMdbFile::HasTable(const std::string &table)
+namespace {
+
+MdbCatalogEntry *FindTable(MdbHandle *mdb, const std::string &table)
 {
-    GPtrArray *catalog = FImpl->Mdb->catalog;
+    GPtrArray *catalog = mdb->catalog;
     for (guint i = 0; catalog && i < catalog->len; ++i) {
         auto *entry = static_cast<MdbCatalogEntry *>(g_ptr_array_index(catalog, i));
         if (entry->object_type == MDB_TABLE && ::strcasecmp(entry->object_name, table.c_str()) == 0)
-            return true;
+            return entry;
     }
-    return false;
+    return nullptr;
+}
+
+} // namespace
+
+bool TJetMdbFile::HasTable(const std::string &table)
+{
+    return FindTable(FImpl->Mdb, table) != nullptr;
 }
 
 std::unique_ptr<TJetRowCursor> TJetMdbFile::OpenTable(const std::string &table)
 {
-    if (!HasTable(table))
+    // Not mdb_read_table_by_name: it reads the catalogue again and so frees
+    // the entries that the tables opened before still point to.
+    MdbCatalogEntry *entry = FindTable(FImpl->Mdb, table);
+    if (!entry)
         throw EImportError("“" + FImpl->Path + "”中没有表 " + table);
-    std::string name = table;
-    MdbTableDef *definition = mdb_read_table_by_name(FImpl->Mdb, name.data(), MDB_TABLE);
+    MdbTableDef *definition = mdb_read_table(entry);
     if (!definition)
         throw EImportError("无法读取“" + FImpl->Path + "”中的表 " + table);
     return std::make_unique<TMdbCursor>(definition, table);

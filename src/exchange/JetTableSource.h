@@ -48,6 +48,8 @@ public:
     //! regard to case, as the Jet engine compares them.
     virtual bool HasTable(const std::string &table) = 0;
     //! Raises kestrum::Exception when the table is missing or unreadable.
+    //! Several cursors may be open at once, but the rows are read one table
+    //! after the other: a file reader may share one page buffer among them.
     virtual std::unique_ptr<TJetRowCursor> OpenTable(const std::string &table) = 0;
 };
 

@@ -145,10 +145,10 @@ TEST_F(AccessConversion, YesKeepsTheOriginalAsideAndBringsEveryEntryOver)
     EXPECT_TRUE(CheckLedgerDatabase(Ledger()).Usable);
     EXPECT_EQ(Rows("SELECT 本次进帐, 进帐时间, 进帐人, 备注 FROM gain ORDER BY id"),
               "3500.0|2023-05-01 00:00:00|工资|五月\n"
-              "1.23|2023-05-20 00:00:00|利息|\n");
+              "1.23|2023-05-20 00:00:00|利息|NULL\n");
     EXPECT_EQ(Rows("SELECT 消费金额, 消费日期, 消费者, 备注 FROM expen ORDER BY id"),
-              "18.5|2023-05-02 00:00:00|午饭|\n"
-              "18.5|2023-05-02 00:00:00|午饭|\n"
+              "18.5|2023-05-02 00:00:00|午饭|NULL\n"
+              "18.5|2023-05-02 00:00:00|午饭|NULL\n"
               "0.0|2023-05-03 00:00:00|记不清|金额忘了\n");
 }
 

@@ -4,6 +4,7 @@
 
 #include "core/DateTime.h"
 #include "exchange/ForeignEntry.h"
+#include "exchange/ForeignFormat.h"
 #include "exchange/JetFileHeader.h"
 #include "exchange/JetLedgerSource.h"
 #include "support/JetFileWriter.h"
@@ -129,6 +130,31 @@ TEST_F(JetMdbFile, ReadsTablesThatSpanManyPagesInOrder)
     EXPECT_EQ(count, 700);
 }
 
+TEST_F(JetMdbFile, TablesOpenedTogetherAreReadOneAfterTheOther)
+{
+    // Guards against a table opened later freeing what an earlier one reads.
+    std::vector<TJetRow> income, expense;
+    for (int i = 0; i < 300; ++i) {
+        income.push_back({Num(i), Day(2022, 1, 1), Text(("收" + std::to_string(i)).c_str()), TJetValue::Null()});
+        expense.push_back({Num(i), Day(2022, 1, 2), Text(("支" + std::to_string(i)).c_str()), TJetValue::Null()});
+    }
+    ASSERT_TRUE(WriteJet4File(Path("two.mdb"), {OldLedgerTable("gain", income), OldLedgerTable("expen", expense)}));
+    TJetMdbFile file(Path("two.mdb"));
+    std::unique_ptr<TJetRowCursor> gain = file.OpenTable("gain");
+    std::unique_ptr<TJetRowCursor> expen = file.OpenTable("expen");
+    std::unique_ptr<TJetRowCursor> again = file.OpenTable("GAIN");
+    for (TJetRowCursor *cursor : {gain.get(), expen.get(), again.get()}) {
+        TJetRow row;
+        int count = 0;
+        const std::string prefix = cursor == expen.get() ? "支" : "收";
+        while (cursor->Next(row)) {
+            ASSERT_EQ(row.at(3).Text, prefix + std::to_string(count));
+            ++count;
+        }
+        EXPECT_EQ(count, 300);
+    }
+}
+
 TEST_F(JetMdbFile, AnOldLedgerBecomesEntriesAndTheFileIsLeftUntouched)
 {
     ASSERT_TRUE(WriteJet4File(
@@ -162,6 +188,23 @@ TEST_F(JetMdbFile, AnOldLedgerBecomesEntriesAndTheFileIsLeftUntouched)
                    "! expen 表第 2 行：金额是负数（-2）\n");
     source.reset();
     EXPECT_EQ(digest(), before) << "reading changed the Access file";
+}
+
+TEST_F(JetMdbFile, TheImportOpensAnOldLedgerLikeAnyForeignFile)
+{
+    ASSERT_TRUE(WriteJet4File(Path("old.mdb"), {OldLedgerTable("gain", {}),
+                                                OldLedgerTable("expen", {{Num(3), Day(2020, 2, 29), Text("茶"),
+                                                                          TJetValue::Null()}})}));
+    EXPECT_EQ(DetectForeignFormatOfFile(Path("old.mdb")), ffAccess);
+    std::unique_ptr<TEntrySource> source = OpenEntrySource(Path("old.mdb"));
+    TForeignEntry entry;
+    TBadRecord bad;
+    ASSERT_EQ(source->Next(entry, bad), TEntrySource::esEntry);
+    EXPECT_EQ(entry.Kind, ekExpense);
+    EXPECT_EQ(entry.Cents, 300);
+    EXPECT_EQ(entry.Date, QDate(2020, 2, 29));
+    EXPECT_EQ(source->Next(entry, bad), TEntrySource::esEnd);
+    EXPECT_EQ(source->Description().toStdString(), "Access 2000 (Jet 4)");
 }
 
 TEST_F(JetMdbFile, FilesThatAreNoJetDatabaseAreRefused)

@@ -41,10 +41,15 @@ zcat "$work/root/usr/share/man/man1/kestrum-db.1.gz" | grep -q '^\.TH KESTRUM-DB
 
 status=0
 help=$("$work/root/usr/bin/kestrum-db" --help 2>&1) || status=$?
-for command in init demo check; do
-  grep -q "$command" <<<"$help" || fail "kestrum-db --help does not name '$command': $help"
+[ "$status" -eq 0 ] || fail "kestrum-db --help exited with $status: $help"
+for command in init demo check import export; do
+  grep -q "kestrum-db $command" <<<"$help" || fail "kestrum-db --help does not name '$command': $help"
 done
-[ "$status" -eq 0 ] || [ "$status" -eq 2 ] || fail "kestrum-db --help exited with $status"
+# Every command the program knows has its place in the man page.
+manual=$(zcat "$work/root/usr/share/man/man1/kestrum-db.1.gz")
+for command in $(grep -o -E '^  kestrum-db [a-z]+' <<<"$help" | awk '{print $2}'); do
+  grep -q -E '^(\\fB|\.BI? )'"$command" <<<"$manual" || fail "the man page lacks the command '$command'"
+done
 
 # The packaged command works on its own: it makes and checks a ledger.
 (cd "$work" && "$work/root/usr/bin/kestrum-db" init ledger.mdb >/dev/null &&
