@@ -90,9 +90,10 @@ class TMdbCursor : public TJetRowCursor {
 public:
     TMdbCursor(MdbTableDef *table, std::string tableName) : FTable(table), FTableName(std::move(tableName))
     {
-        mdb_read_columns(FTable);
         mdb_rewind_table(FTable);
-        const unsigned count = FTable->num_cols;
+        // The column list, not the count the definition claims: a damaged
+        // definition may claim more columns than could be read.
+        const unsigned count = FTable->columns->len;
         FBuffers.resize(count);
         FLengths.assign(count, 0);
         FTypes.resize(count);
@@ -313,6 +314,10 @@ std::unique_ptr<TJetRowCursor> TJetMdbFile::OpenTable(const std::string &table)
     MdbTableDef *definition = mdb_read_table(entry);
     if (!definition)
         throw EImportError("无法读取“" + FImpl->Path + "”中的表 " + table);
+    if (!mdb_read_columns(definition) || !definition->columns) {
+        mdb_free_tabledef(definition);
+        throw EImportError("无法读取“" + FImpl->Path + "”中表 " + table + " 的列");
+    }
     return std::make_unique<TMdbCursor>(definition, table);
 }
 
