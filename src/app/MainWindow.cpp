@@ -2,6 +2,7 @@
 
 #include "app/AboutBox.h"
 #include "app/EntryPage.h"
+#include "app/ImportCommands.h"
 #include "app/LedgerData.h"
 #include "app/LedgerImages.h"
 #include "app/Maker.h"
@@ -138,6 +139,7 @@ void TForm1::createMenu()
     UndoCommands = new TUndoCommands(FData, N1, N8, this,
                                      {[income] { return income->SettlePendingEntry(); },
                                       [expense] { return expense->SettlePendingEntry(); }});
+    new TLedgerExchangeCommands(*this); // "导入..." and "导出..." before "退出"
 }
 
 void TForm1::guarded(const std::function<void()> &handler)

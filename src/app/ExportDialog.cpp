@@ -1,0 +1,120 @@
+#include "app/ExportDialog.h"
+
+#include <QButtonGroup>
+#include <QComboBox>
+#include <QDateEdit>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSpinBox>
+#include <QVBoxLayout>
+
+namespace kestrum {
+
+namespace {
+
+QString utf8(const char *text)
+{
+    return QString::fromUtf8(text);
+}
+
+} // namespace
+
+TExportDialog::TExportDialog(const TExportRange &range, QWidget *parent) : QDialog(parent), FRange(range)
+{
+    setWindowTitle(utf8("导出"));
+
+    AllButton = new QRadioButton(utf8("全部"), this);
+    ThisMonthButton = new QRadioButton(utf8("本月"), this);
+    MonthButton = new QRadioButton(utf8("月份:"), this);
+    RangeButton = new QRadioButton(utf8("日期:"), this);
+    auto *choices = new QButtonGroup(this);
+    choices->addButton(AllButton, ecAll);
+    choices->addButton(ThisMonthButton, ecThisMonth);
+    choices->addButton(MonthButton, ecMonth);
+    choices->addButton(RangeButton, ecRange);
+
+    YearSpin = new QSpinBox(this);
+    YearSpin->setRange(TExportRange::FirstYear, TExportRange::LastYear);
+    YearSpin->setValue(FRange.Year());
+    MonthCombo = new QComboBox(this);
+    for (int month = 1; month <= 12; ++month)
+        MonthCombo->addItem(QString::number(month), month);
+    MonthCombo->setCurrentIndex(FRange.Month() - 1);
+
+    FromEdit = new QDateEdit(FRange.RangeFrom(), this);
+    ToEdit = new QDateEdit(FRange.RangeTo(), this);
+    for (QDateEdit *edit : {FromEdit, ToEdit}) {
+        edit->setDisplayFormat(QStringLiteral("yyyy-MM-dd"));
+        edit->setCalendarPopup(true);
+    }
+
+    ProblemLabel = new QLabel(this);
+    ProblemLabel->setStyleSheet(QStringLiteral("color: #b00000"));
+    ExportButton = new QPushButton(utf8("导出"), this);
+    ExportButton->setDefault(true);
+    CancelButton = new QPushButton(utf8("取消"), this);
+
+    auto *grid = new QGridLayout;
+    grid->addWidget(AllButton, 0, 0, 1, 4);
+    grid->addWidget(ThisMonthButton, 1, 0, 1, 4);
+    grid->addWidget(MonthButton, 2, 0);
+    grid->addWidget(YearSpin, 2, 1);
+    grid->addWidget(new QLabel(utf8("年"), this), 2, 2);
+    auto *monthRow = new QHBoxLayout;
+    monthRow->addWidget(MonthCombo);
+    monthRow->addWidget(new QLabel(utf8("月"), this));
+    grid->addLayout(monthRow, 2, 3);
+    grid->addWidget(RangeButton, 3, 0);
+    grid->addWidget(FromEdit, 3, 1);
+    grid->addWidget(new QLabel(utf8("至"), this), 3, 2);
+    grid->addWidget(ToEdit, 3, 3);
+    auto *buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(ExportButton);
+    buttons->addWidget(CancelButton);
+    auto *layout = new QVBoxLayout(this);
+    layout->addLayout(grid);
+    layout->addWidget(ProblemLabel);
+    layout->addLayout(buttons);
+
+    connect(choices, &QButtonGroup::idClicked, this, [this](int id) {
+        FRange.SetChoice(static_cast<TExportChoice>(id));
+        sync();
+    });
+    connect(YearSpin, &QSpinBox::valueChanged, this, [this](int year) {
+        FRange.SetYear(year);
+        sync();
+    });
+    connect(MonthCombo, &QComboBox::currentIndexChanged, this, [this](int index) {
+        FRange.SetMonth(index + 1);
+        sync();
+    });
+    connect(FromEdit, &QDateEdit::dateChanged, this, [this](const QDate &date) {
+        FRange.SetRangeFrom(date);
+        sync();
+    });
+    connect(ToEdit, &QDateEdit::dateChanged, this, [this](const QDate &date) {
+        FRange.SetRangeTo(date);
+        sync();
+    });
+    connect(ExportButton, &QPushButton::clicked, this, &QDialog::accept);
+    connect(CancelButton, &QPushButton::clicked, this, &QDialog::reject);
+
+    choices->button(FRange.Choice())->setChecked(true);
+    sync();
+}
+
+void TExportDialog::sync()
+{
+    YearSpin->setEnabled(FRange.MonthPickersEnabled());
+    MonthCombo->setEnabled(FRange.MonthPickersEnabled());
+    FromEdit->setEnabled(FRange.RangePickersEnabled());
+    ToEdit->setEnabled(FRange.RangePickersEnabled());
+    ProblemLabel->setText(FRange.Problem());
+    ExportButton->setEnabled(FRange.CanExport());
+}
+
+} // namespace kestrum

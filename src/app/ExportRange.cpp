@@ -1,0 +1,121 @@
+#include "app/ExportRange.h"
+
+namespace kestrum {
+
+namespace {
+
+QString utf8(const char *text)
+{
+    return QString::fromUtf8(text);
+}
+
+} // namespace
+
+TExportRange::TExportRange(const QDate &today, const QString &shownYear, const QString &shownMonth)
+    : FToday(today), FYear(today.year()), FMonth(today.month())
+{
+    // The pages' year edit and month list take any text; only a real month
+    // replaces today's as the pickers' start.
+    bool yearOk = false;
+    bool monthOk = false;
+    const int year = shownYear.trimmed().toInt(&yearOk);
+    const int month = shownMonth.trimmed().toInt(&monthOk);
+    if (yearOk && monthOk && year >= FirstYear && year <= LastYear && month >= 1 && month <= 12) {
+        FYear = year;
+        FMonth = month;
+    }
+    FRangeFrom = QDate(FYear, FMonth, 1);
+    FRangeTo = FRangeFrom.addMonths(1).addDays(-1);
+}
+
+QDate TExportRange::From() const
+{
+    switch (FChoice) {
+    case ecAll:
+        return QDate();
+    case ecThisMonth:
+        return QDate(FToday.year(), FToday.month(), 1);
+    case ecMonth:
+        return QDate(FYear, FMonth, 1);
+    case ecRange:
+        return FRangeFrom;
+    }
+    return QDate();
+}
+
+QDate TExportRange::To() const
+{
+    switch (FChoice) {
+    case ecAll:
+        return QDate();
+    case ecThisMonth:
+    case ecMonth: {
+        const QDate first = From();
+        return first.isValid() ? first.addMonths(1).addDays(-1) : QDate();
+    }
+    case ecRange:
+        return FRangeTo;
+    }
+    return QDate();
+}
+
+QString TExportRange::Problem() const
+{
+    switch (FChoice) {
+    case ecAll:
+    case ecThisMonth:
+        return QString();
+    case ecMonth:
+        if (FYear < FirstYear || FYear > LastYear)
+            return utf8("年份应在%1到%2之间。").arg(FirstYear).arg(LastYear);
+        if (FMonth < 1 || FMonth > 12)
+            return utf8("月份应在1到12之间。");
+        return QString();
+    case ecRange:
+        if (!FRangeFrom.isValid() || !FRangeTo.isValid())
+            return utf8("请选择起止日期。");
+        if (FRangeFrom > FRangeTo)
+            return utf8("起始日期晚于结束日期。");
+        return QString();
+    }
+    return QString();
+}
+
+QString TExportRange::SuggestedFileName() const
+{
+    const QDate from = From();
+    const QDate to = To();
+    switch (FChoice) {
+    case ecAll:
+        return QStringLiteral("Kestrum.csv");
+    case ecThisMonth:
+    case ecMonth:
+        if (from.isValid())
+            return from.toString(QStringLiteral("'Kestrum-'yyyy-MM'.csv'"));
+        break;
+    case ecRange:
+        if (from.isValid() && to.isValid())
+            return QStringLiteral("Kestrum-%1-%2.csv")
+                .arg(from.toString(QStringLiteral("yyyyMMdd")), to.toString(QStringLiteral("yyyyMMdd")));
+        break;
+    }
+    return QStringLiteral("Kestrum.csv");
+}
+
+QString TExportRange::Description() const
+{
+    const QDate from = From();
+    const QDate to = To();
+    switch (FChoice) {
+    case ecAll:
+        return utf8("全部纪录");
+    case ecThisMonth:
+    case ecMonth:
+        return utf8("%1年%2月").arg(from.year()).arg(from.month());
+    case ecRange:
+        return utf8("%1至%2").arg(from.toString(Qt::ISODate), to.toString(Qt::ISODate));
+    }
+    return QString();
+}
+
+} // namespace kestrum

@@ -1,0 +1,259 @@
+#include "app/ImportCommands.h"
+
+#include "app/BackgroundJob.h"
+#include "app/EntryPage.h"
+#include "app/ExportDialog.h"
+#include "app/ExportRange.h"
+#include "app/ImportDialog.h"
+#include "app/ImportPreview.h"
+#include "app/LedgerData.h"
+#include "app/MainWindow.h"
+#include "db/DbQuery.h"
+#include "exchange/CsvExporter.h"
+#include "exchange/Importer.h"
+#include "ui/ErrorBox.h"
+#include "ui/MessageBox.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QLineEdit>
+#include <QMenu>
+#include <QTimer>
+
+namespace kestrum {
+
+namespace {
+
+QString utf8(const char *text)
+{
+    return QString::fromUtf8(text);
+}
+
+//! How many bad lines a message lists before it says "...".
+constexpr int ListedInMessage = 10;
+
+} // namespace
+
+TLedgerExchangeCommands::TLedgerExchangeCommands(TForm1 &window)
+    : QObject(&window), FWindow(window), Today([] { return QDate::currentDate(); })
+{
+    setObjectName(QStringLiteral("LedgerExchange"));
+    ImportAction = new QAction(utf8("导入..."), this);
+    ExportAction = new QAction(utf8("导出..."), this);
+    QMenu *menu = window.N1;
+    menu->insertAction(window.N9, ImportAction);
+    menu->insertAction(window.N9, ExportAction);
+    menu->insertSeparator(window.N9);
+    const auto guarded = [this](void (TLedgerExchangeCommands::*handler)()) {
+        return [this, handler] {
+            try {
+                (this->*handler)();
+            } catch (const std::exception &error) {
+                ShowException(&FWindow, error);
+            }
+        };
+    };
+    connect(ImportAction, &QAction::triggered, this, guarded(&TLedgerExchangeCommands::ImportClick));
+    connect(ExportAction, &QAction::triggered, this, guarded(&TLedgerExchangeCommands::ExportClick));
+    FFolder = QDir::homePath();
+    installDialogs();
+}
+
+void TLedgerExchangeCommands::installDialogs()
+{
+    ChooseImportFile = [this] {
+        QString filters = utf8("CSV和QIF文件 (*.csv *.txt *.tsv *.qif)");
+        if (AccessFilesReadable())
+            filters += utf8(";;Access文件 (*.mdb *.accdb)");
+        filters += utf8(";;所有文件 (*)");
+        return QFileDialog::getOpenFileName(&FWindow, utf8("导入"), FFolder, filters);
+    };
+    ConfirmImport = [this](TImportPreview &preview) {
+        TImportDialog dialog(preview, &FWindow);
+        // The whole file is checked once the dialog is up, under its own progress.
+        QTimer::singleShot(0, &dialog, [&dialog] { dialog.Rescan(); });
+        return dialog.exec() == QDialog::Accepted;
+    };
+    ChooseExportRange = [this](TExportRange &range) {
+        TExportDialog dialog(range, &FWindow);
+        if (dialog.exec() != QDialog::Accepted)
+            return false;
+        range = dialog.Range();
+        return true;
+    };
+    ChooseExportFile = [this](const QString &suggestedName) {
+        QString path = QFileDialog::getSaveFileName(&FWindow, utf8("导出"), QDir(FFolder).filePath(suggestedName),
+                                                    utf8("CSV文件 (*.csv)"));
+        if (!path.isEmpty() && QFileInfo(path).suffix().isEmpty())
+            path += QStringLiteral(".csv");
+        return path;
+    };
+}
+
+bool TLedgerExchangeCommands::settlePendingEntries()
+{
+    for (QWidget *widget : {FWindow.IncomePage, FWindow.ExpensePage})
+        if (auto *page = qobject_cast<TEntryPage *>(widget))
+            if (!page->SettlePendingEntry())
+                return false;
+    return true;
+}
+
+QString TLedgerExchangeCommands::ledgerPath() const
+{
+    TDbConnection &connection = FWindow.Data().ADOConnection1;
+    if (!connection.Connected())
+        throw Exception("账本数据库没有打开，无法导入或导出。");
+    return QFileInfo(connection.DataSourceName()).absoluteFilePath();
+}
+
+void TLedgerExchangeCommands::reloadPages()
+{
+    TLedgerData &data = FWindow.Data();
+    QStringList failures;
+    for (TDbQuery *query : {&data.ADOQuery1, &data.ADOQuery2}) {
+        if (!query->Active())
+            continue;
+        try {
+            query->Refresh();
+        } catch (const std::exception &error) {
+            failures << QString::fromUtf8(error.what());
+        }
+    }
+    data.LedgerChanged();
+    if (!failures.isEmpty())
+        ShowErrorBox(&FWindow, utf8("纪录已导入，但列表未能刷新：") + failures.join(QLatin1Char('\n')));
+}
+
+void TLedgerExchangeCommands::ImportClick()
+{
+    if (!settlePendingEntries())
+        return;
+    const QString ledger = ledgerPath();
+    const QString path = ChooseImportFile();
+    if (path.isEmpty())
+        return;
+    FFolder = QFileInfo(path).absolutePath();
+
+    TImportPreview preview(path);
+    if (!ConfirmImport(preview))
+        return;
+    // The dialog may have waited long: ask again about what the pages hold.
+    if (!settlePendingEntries())
+        return;
+
+    std::unique_ptr<TEntrySource> source = preview.MakeSource();
+    const TImportOptions options = preview.Options();
+    TImportResult result;
+    bool cancelled = false;
+    try {
+        cancelled = RunWithProgress(&FWindow, utf8("正在导入“%1”...").arg(QFileInfo(path).fileName()),
+                                    [&](TJobProgress &progress) {
+                                        result = ImportEntries(ledger, *source, options, [&](double fraction) {
+                                            return progress.Report(fraction);
+                                        });
+                                    });
+    } catch (const std::exception &error) {
+        ShowErrorBox(&FWindow, utf8("导入失败，没有导入任何纪录。\n") + QString::fromUtf8(error.what()));
+        return;
+    }
+    if (result.Outcome == ioCancelled || (cancelled && result.Added() == 0)) {
+        ShowMessage(&FWindow, utf8("导入已取消，没有导入任何纪录。"));
+        return;
+    }
+    if (result.Outcome == ioRejected) {
+        ShowErrorBox(&FWindow, ImportMessage(result));
+        return;
+    }
+    if (result.Added() > 0)
+        reloadPages();
+    ShowMessage(&FWindow, ImportMessage(result));
+}
+
+QString TLedgerExchangeCommands::ImportMessage(const TImportResult &result)
+{
+    QStringList lines;
+    if (result.Outcome == ioRejected) {
+        lines << utf8("文件中有%1行无法读取，没有导入任何纪录：").arg(result.BadCount);
+    } else {
+        lines << utf8("已导入%1条纪录：收入%2条，支出%3条。")
+                     .arg(result.Added())
+                     .arg(result.IncomeAdded)
+                     .arg(result.ExpenseAdded);
+        if (result.DuplicatesSkipped > 0)
+            lines << utf8("账本中已有的%1条纪录没有再导入。").arg(result.DuplicatesSkipped);
+        if (result.BadCount > 0)
+            lines << utf8("跳过了%1行无法读取的纪录：").arg(result.BadCount);
+    }
+    const int listed = std::min<int>(ListedInMessage, static_cast<int>(result.BadRecords.size()));
+    for (int index = 0; index < listed; ++index) {
+        const TBadRecord &bad = result.BadRecords[static_cast<std::size_t>(index)];
+        lines << utf8("第%1行：%2").arg(bad.Line).arg(bad.Reason);
+    }
+    if (result.BadCount > listed)
+        lines << utf8("……另有%1行").arg(result.BadCount - listed);
+    lines << result.Notes;
+    return lines.join(QLatin1Char('\n'));
+}
+
+void TLedgerExchangeCommands::ExportClick()
+{
+    if (!settlePendingEntries())
+        return;
+    const QString ledger = ledgerPath();
+
+    // The month pickers start on the month the active entry page shows.
+    auto *page = qobject_cast<TEntryPage *>(FWindow.IncomePage);
+    if (auto *expense = qobject_cast<TEntryPage *>(FWindow.ExpensePage); expense && expense->isVisible())
+        page = expense;
+    TExportRange range(Today(), page ? page->YearEdit->text() : QString(),
+                       page ? page->MonthCombo->currentText() : QString());
+    if (!ChooseExportRange(range) || !range.CanExport())
+        return;
+    const QString path = ChooseExportFile(range.SuggestedFileName());
+    if (path.isEmpty())
+        return;
+    FFolder = QFileInfo(path).absolutePath();
+
+    TExportOptions options;
+    options.From = range.From();
+    options.To = range.To();
+    options.Overwrite = true; // the save dialog asked already
+    TExportResult result;
+    bool cancelled = false;
+    try {
+        cancelled = RunWithProgress(&FWindow, utf8("正在导出到“%1”...").arg(QFileInfo(path).fileName()),
+                                    [&](TJobProgress &progress) {
+                                        result = ExportCsv(ledger, path, options, [&](double fraction) {
+                                            return progress.Report(fraction);
+                                        });
+                                    });
+    } catch (const std::exception &error) {
+        ShowErrorBox(&FWindow, utf8("导出失败：") + QString::fromUtf8(error.what()));
+        return;
+    }
+    if (result.Cancelled || cancelled) {
+        ShowMessage(&FWindow, utf8("导出已取消，没有写入文件。"));
+        return;
+    }
+    ShowMessage(&FWindow, ExportMessage(result, range.Description(), path));
+}
+
+QString TLedgerExchangeCommands::ExportMessage(const TExportResult &result, const QString &what,
+                                               const QString &path)
+{
+    QString text = utf8("已导出%1的%2条纪录（收入%3条，支出%4条）到\n%5")
+                       .arg(what)
+                       .arg(result.IncomeRows + result.ExpenseRows)
+                       .arg(result.IncomeRows)
+                       .arg(result.ExpenseRows)
+                       .arg(QDir::toNativeSeparators(path));
+    if (result.IncompleteRows > 0)
+        text += utf8("\n其中%1条没有金额或日期，导出时留空。").arg(result.IncompleteRows);
+    return text;
+}
+
+} // namespace kestrum

@@ -1,0 +1,325 @@
+#include "app/ImportPreview.h"
+
+#include "exchange/QifReader.h"
+
+#include <QFile>
+#include <QTime>
+
+#include <algorithm>
+
+namespace kestrum {
+
+namespace {
+
+QString utf8(const char *text)
+{
+    return QString::fromUtf8(text);
+}
+
+TEntrySourceFactory &AccessFactory()
+{
+    static TEntrySourceFactory factory;
+    return factory;
+}
+
+[[noreturn]] void Fail(const QString &message)
+{
+    throw EImportError(message.toStdString());
+}
+
+QString AmountText(std::int64_t cents)
+{
+    return QStringLiteral("%1.%2").arg(cents / 100).arg(cents % 100, 2, 10, QLatin1Char('0'));
+}
+
+} // namespace
+
+void SetAccessEntrySourceFactory(TEntrySourceFactory factory)
+{
+    AccessFactory() = std::move(factory);
+}
+
+bool AccessFilesReadable()
+{
+    return static_cast<bool>(AccessFactory());
+}
+
+TPreviewRow PreviewRowOf(const TForeignEntry &entry)
+{
+    TPreviewRow row;
+    row.Line = entry.Line;
+    row.Kind = entry.Kind == ekIncome ? utf8("收入") : utf8("支出");
+    row.Date = entry.Date.toString(Qt::ISODate);
+    if (entry.Seconds > 0)
+        row.Date += QLatin1Char(' ') + QTime(0, 0).addSecs(entry.Seconds).toString(QStringLiteral("HH:mm:ss"));
+    row.Amount = AmountText(entry.Cents);
+    row.Item = QString::fromStdString(entry.Item);
+    row.Remark = QString::fromStdString(entry.Remark);
+    return row;
+}
+
+TImportPreview::TImportPreview(const QString &path, int rowCount) : FPath(path), FRowCount(rowCount)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        Fail(utf8("无法打开文件“%1”：%2").arg(path, file.errorString()));
+    const QByteArray head = file.read(4096);
+    if (head.isEmpty())
+        Fail(utf8("文件“%1”是空的，没有可以导入的纪录。").arg(path));
+    FFormat = DetectForeignFormat(head, path);
+    switch (FFormat) {
+    case ffCsv:
+    case ffQif:
+        FData = head + file.readAll();
+        if (file.error() != QFileDevice::NoError)
+            Fail(utf8("读取文件“%1”失败：%2").arg(path, file.errorString()));
+        break;
+    case ffAccess:
+        if (!AccessFilesReadable())
+            Fail(utf8("“%1”是Access数据库文件，本程序无法读取。请先把它导出为CSV文件。").arg(path));
+        break;
+    case ffSqlite:
+        Fail(utf8("“%1”是SQLite数据库文件，不是可以导入的CSV或QIF文件。").arg(path));
+    case ffUnknown:
+        Fail(utf8("无法识别文件“%1”的格式：只能导入CSV和QIF文件。").arg(path));
+    }
+    reload();
+}
+
+TImportPreview::~TImportPreview() = default;
+
+void TImportPreview::reload()
+{
+    if (FFormat == ffCsv)
+        FCsv = PreviewCsv(FData, FCsv.Options, FRowCount);
+    readRows();
+    FScan = TImportScan();
+}
+
+std::unique_ptr<TEntrySource> TImportPreview::MakeSource() const
+{
+    switch (FFormat) {
+    case ffCsv:
+        return std::make_unique<TCsvEntrySource>(FData, FCsv.Options);
+    case ffQif:
+        return std::make_unique<TQifEntrySource>(FData);
+    case ffAccess:
+        if (AccessFilesReadable())
+            return AccessFactory()(FPath);
+        break;
+    case ffSqlite:
+    case ffUnknown:
+        break;
+    }
+    Fail(utf8("无法读取文件“%1”。").arg(FPath));
+}
+
+void TImportPreview::readRows()
+{
+    FRows.clear();
+    FProblems = FFormat == ffCsv ? FCsv.Problems : QStringList();
+    FDescription = ForeignFormatName(FFormat);
+    try {
+        std::unique_ptr<TEntrySource> source = MakeSource();
+        FDescription = source->Description();
+        TForeignEntry entry;
+        TBadRecord bad;
+        while (static_cast<int>(FRows.size()) < FRowCount) {
+            const TEntrySource::TStep step = source->Next(entry, bad);
+            if (step == TEntrySource::esEnd)
+                break;
+            if (step == TEntrySource::esEntry) {
+                FRows.push_back(PreviewRowOf(entry));
+            } else {
+                TPreviewRow row;
+                row.Line = bad.Line;
+                row.Problem = bad.Reason;
+                FRows.push_back(row);
+            }
+        }
+    } catch (const std::exception &error) {
+        const QString message = QString::fromUtf8(error.what());
+        if (!FProblems.contains(message))
+            FProblems << message;
+    }
+}
+
+QString TImportPreview::EncodingText() const
+{
+    switch (FCsv.Options.Encoding) {
+    case ceUtf8:
+        return FCsv.HasByteOrderMark ? utf8("UTF-8 (带BOM)") : QStringLiteral("UTF-8");
+    case ceGb18030:
+        return QStringLiteral("GB18030");
+    case ceUtf16:
+        return QStringLiteral("UTF-16");
+    case ceAuto:
+        break;
+    }
+    return utf8("自动");
+}
+
+QString TImportPreview::SeparatorText() const
+{
+    switch (FCsv.Options.Separator) {
+    case ',':
+        return utf8("逗号");
+    case ';':
+        return utf8("分号");
+    case '\t':
+        return utf8("制表符");
+    default:
+        return utf8("自动");
+    }
+}
+
+void TImportPreview::SetEncoding(TCsvEncoding encoding)
+{
+    if (FFormat != ffCsv || encoding == FCsv.Options.Encoding)
+        return;
+    // Other bytes give other header names: the columns are mapped anew.
+    TCsvOptions given = FCsv.Options;
+    given.Encoding = encoding;
+    given.Mapping.clear();
+    FCsv.Options = given;
+    reload();
+}
+
+void TImportPreview::SetSeparator(char separator)
+{
+    if (FFormat != ffCsv || separator == FCsv.Options.Separator)
+        return;
+    TCsvOptions given = FCsv.Options;
+    given.Separator = separator;
+    given.Mapping.clear();
+    FCsv.Options = given;
+    reload();
+}
+
+void TImportPreview::SetKindRule(TCsvKindRule rule)
+{
+    if (FFormat != ffCsv || rule == FCsv.Options.KindRule)
+        return;
+    FCsv.Options.KindRule = rule;
+    reload();
+}
+
+bool TImportPreview::KindRuleApplies() const
+{
+    if (FFormat != ffCsv)
+        return false;
+    const QList<TCsvColumnRole> &mapping = FCsv.Options.Mapping;
+    return !mapping.contains(crType) && !mapping.contains(crIncomeAmount) && !mapping.contains(crExpenseAmount);
+}
+
+int TImportPreview::ColumnCount() const
+{
+    if (FFormat != ffCsv)
+        return 0;
+    qsizetype count = std::max(FCsv.Headers.size(), FCsv.Options.Mapping.size());
+    for (const QStringList &row : FCsv.Rows)
+        count = std::max(count, row.size());
+    return static_cast<int>(count);
+}
+
+QString TImportPreview::ColumnHeader(int column) const
+{
+    if (column >= 0 && column < FCsv.Headers.size() && !FCsv.Headers[column].trimmed().isEmpty())
+        return FCsv.Headers[column];
+    return utf8("第%1列").arg(column + 1);
+}
+
+TCsvColumnRole TImportPreview::ColumnRole(int column) const
+{
+    const QList<TCsvColumnRole> &mapping = FCsv.Options.Mapping;
+    return column >= 0 && column < mapping.size() ? mapping[column] : crIgnore;
+}
+
+void TImportPreview::SetColumnRole(int column, TCsvColumnRole role)
+{
+    if (FFormat != ffCsv || column < 0 || column >= ColumnCount() || ColumnRole(column) == role)
+        return;
+    QList<TCsvColumnRole> &mapping = FCsv.Options.Mapping;
+    if (mapping.size() <= column)
+        mapping.resize(column + 1, crIgnore);
+    // A role that says what the one column of its kind is moves to the new
+    // column: two date columns would leave the reader to pick one silently.
+    if (role != crIgnore && role != crRemark)
+        std::replace(mapping.begin(), mapping.end(), role, crIgnore);
+    mapping[column] = role;
+    reload();
+}
+
+const std::vector<TCsvColumnRole> &TImportPreview::RoleChoices()
+{
+    static const std::vector<TCsvColumnRole> choices = {crIgnore, crDate,   crAmount,       crItem,
+                                                        crRemark, crType,   crIncomeAmount, crExpenseAmount};
+    return choices;
+}
+
+TImportScan TImportPreview::ScanAll(const std::function<std::unique_ptr<TEntrySource>()> &makeSource,
+                                    TJobProgress &progress)
+{
+    TImportScan scan;
+    try {
+        std::unique_ptr<TEntrySource> source = makeSource();
+        TForeignEntry entry;
+        TBadRecord bad;
+        for (int count = 1;; ++count) {
+            const TEntrySource::TStep step = source->Next(entry, bad);
+            if (step == TEntrySource::esEnd)
+                break;
+            if (step == TEntrySource::esEntry) {
+                ++(entry.Kind == ekIncome ? scan.Income : scan.Expense);
+            } else {
+                ++scan.BadCount;
+                if (static_cast<int>(scan.BadRecords.size()) < TImportScan::MaxListed)
+                    scan.BadRecords.push_back(bad);
+            }
+            if (count % 4096 == 0 && !progress.Report(source->Progress()))
+                return TImportScan(); // not done: the dialog says so
+        }
+        scan.Done = true;
+    } catch (const std::exception &error) {
+        scan.Failure = QString::fromUtf8(error.what());
+        scan.Done = true;
+    }
+    return scan;
+}
+
+QString TImportPreview::ImportBlocker() const
+{
+    if (!FProblems.isEmpty())
+        return FProblems.join(QLatin1Char('\n'));
+    if (FScan.Done && !FScan.Failure.isEmpty())
+        return FScan.Failure;
+    if (FScan.Done && FScan.Income + FScan.Expense == 0)
+        return utf8("文件中没有可以导入的纪录。");
+    if (FScan.Done && FScan.BadCount > 0 && !SkipBadRows())
+        return utf8("有%1行无法读取：勾选“跳过错误的行”，或改变各列的对应。").arg(FScan.BadCount);
+    if (!FScan.Done) {
+        const bool badSeen = std::any_of(FRows.begin(), FRows.end(),
+                                         [](const TPreviewRow &row) { return !row.Problem.isEmpty(); });
+        if (badSeen && !SkipBadRows())
+            return utf8("有无法读取的行：勾选“跳过错误的行”，或改变各列的对应。");
+        if (FRows.empty())
+            return utf8("文件中没有可以导入的纪录。");
+    }
+    return QString();
+}
+
+QString TImportPreview::Summary() const
+{
+    if (!FScan.Done)
+        return utf8("显示前%1条纪录。").arg(FRows.size());
+    if (!FScan.Failure.isEmpty())
+        return FScan.Failure;
+    QString text = utf8("全文件：收入%1条，支出%2条").arg(FScan.Income).arg(FScan.Expense);
+    if (FScan.BadCount > 0)
+        text += SkipBadRows() ? utf8("；%1行无法读取，将跳过").arg(FScan.BadCount)
+                              : utf8("；%1行无法读取").arg(FScan.BadCount);
+    text += ImportDuplicates() ? utf8("；账本中已有的纪录也将导入。") : utf8("；账本中已有的纪录将跳过。");
+    return text;
+}
+
+} // namespace kestrum

@@ -1,0 +1,128 @@
+#pragma once
+// What the import dialog shows before anything is written: the picked file's
+// format, how a CSV file is read (encoding, separator, what each column
+// holds, which the user may change), the first records as they will come in,
+// and, over the whole file, how many entries there are and which records
+// will be passed over and why. Plain logic: tests drive it without a display.
+#include "app/BackgroundJob.h"
+#include "exchange/CsvReader.h"
+#include "exchange/ForeignFormat.h"
+#include "exchange/Importer.h"
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+#include <memory>
+#include <vector>
+
+namespace kestrum {
+
+//! Opens a reader for a file of a format the exchange module does not read
+//! itself (an old Access ledger); set by whoever provides one.
+using TEntrySourceFactory = std::function<std::unique_ptr<TEntrySource>(const QString &path)>;
+void SetAccessEntrySourceFactory(TEntrySourceFactory factory);
+bool AccessFilesReadable();
+
+//! One record as the dialog lists it.
+struct TPreviewRow {
+    int Line = 0;
+    QString Kind, Date, Amount, Item, Remark;
+    QString Problem; //!< why the record is passed over; empty for an entry
+};
+
+//! Counts over the whole file, as the reader sees it with the current choices.
+struct TImportScan {
+    bool Done = false;
+    int Income = 0;
+    int Expense = 0;
+    int BadCount = 0;
+    std::vector<TBadRecord> BadRecords; //!< the first MaxListed
+    QString Failure;                    //!< the file as a whole cannot be read
+    static constexpr int MaxListed = 200;
+};
+
+class TImportPreview {
+public:
+    //! Reads the file's beginning and guesses how to read it. Raises
+    //! EImportError for a file that is no ledger data (binary, empty, an
+    //! SQLite file) or cannot be opened.
+    explicit TImportPreview(const QString &path, int rowCount = 50);
+    ~TImportPreview();
+
+    const QString &Path() const { return FPath; }
+    TForeignFormat Format() const { return FFormat; }
+    //! The reader's description ("CSV (UTF-8, comma)").
+    QString SourceDescription() const { return FDescription; }
+
+    // CSV only: how the text is read. Changing any of it reads the preview again.
+    bool HasCsvSettings() const { return FFormat == ffCsv; }
+    QString EncodingText() const;
+    QString SeparatorText() const;
+    TCsvEncoding Encoding() const { return FCsv.Options.Encoding; }
+    char Separator() const { return FCsv.Options.Separator; }
+    void SetEncoding(TCsvEncoding encoding);
+    void SetSeparator(char separator);
+    TCsvKindRule KindRule() const { return FCsv.Options.KindRule; }
+    void SetKindRule(TCsvKindRule rule);
+    //! Whether the amount column's sign decides the kind (no type column and
+    //! no separate income and expense amount columns).
+    bool KindRuleApplies() const;
+
+    int ColumnCount() const;
+    //! The column's name in the header row, or "第n列" without one.
+    QString ColumnHeader(int column) const;
+    TCsvColumnRole ColumnRole(int column) const;
+    void SetColumnRole(int column, TCsvColumnRole role);
+    static const std::vector<TCsvColumnRole> &RoleChoices();
+
+    //! The first records as the reader reads them with the current choices.
+    const std::vector<TPreviewRow> &Rows() const { return FRows; }
+    //! Why the file would not import as it is read now ("no amount column").
+    const QStringList &Problems() const { return FProblems; }
+
+    // What the user chose for records that do not come in.
+    bool SkipBadRows() const { return FOptions.BadRecords == bpSkip; }
+    void SetSkipBadRows(bool skip) { FOptions.BadRecords = skip ? bpSkip : bpReject; }
+    bool ImportDuplicates() const { return FOptions.Duplicates == dpKeep; }
+    void SetImportDuplicates(bool keep) { FOptions.Duplicates = keep ? dpKeep : dpSkip; }
+    const TImportOptions &Options() const { return FOptions; }
+
+    //! Reads the whole file with the current choices (on a worker thread:
+    //! touches nothing of this object but the path and the options copied
+    //! by MakeSource). Raises nothing: a failure is in the scan.
+    static TImportScan ScanAll(const std::function<std::unique_ptr<TEntrySource>()> &makeSource,
+                               TJobProgress &progress);
+    void SetScan(TImportScan scan) { FScan = std::move(scan); }
+    const TImportScan &Scan() const { return FScan; }
+
+    //! A fresh reader with the current choices; raises EImportError.
+    std::unique_ptr<TEntrySource> MakeSource() const;
+
+    //! Why the import button is off ("" when it is on).
+    QString ImportBlocker() const;
+    bool CanImport() const { return ImportBlocker().isEmpty(); }
+    //! The line under the preview: what the file holds and what is skipped.
+    QString Summary() const;
+
+private:
+    void reload();
+    void readRows();
+
+    QString FPath;
+    QByteArray FData; //!< the whole file, read once (shared with the readers)
+    int FRowCount;
+    TForeignFormat FFormat = ffUnknown;
+    QString FDescription;
+    TCsvPreview FCsv;
+    std::vector<TPreviewRow> FRows;
+    QStringList FProblems;
+    TImportOptions FOptions;
+    TImportScan FScan;
+};
+
+//! An entry's cells as the dialog shows them.
+TPreviewRow PreviewRowOf(const TForeignEntry &entry);
+
+} // namespace kestrum

@@ -1,0 +1,124 @@
+#include "app/ExportDialog.h"
+#include "app/ExportRange.h"
+
+#include <gtest/gtest.h>
+
+#include <QComboBox>
+#include <QDateEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSpinBox>
+
+namespace kestrum {
+namespace {
+
+QString span(const TExportRange &range)
+{
+    const auto text = [](const QDate &date) { return date.isValid() ? date.toString(Qt::ISODate) : "open"; };
+    return text(range.From()) + ".." + text(range.To());
+}
+
+const QDate Today(2024, 3, 14);
+
+TEST(ExportRange, PickersStartOnTheMonthThePagesShowOrOnTodayWhenThatIsNoMonth)
+{
+    struct Case {
+        const char *year, *month, *expected;
+    } cases[] = {
+        {"2006", "7", "2006-07-01..2006-07-31"},
+        {" 2023 ", "2", "2023-02-01..2023-02-28"},
+        {"2024", "2", "2024-02-01..2024-02-29"}, // leap year
+        {"2006", "13", "2024-03-01..2024-03-31"},
+        {"abc", "7", "2024-03-01..2024-03-31"},
+        {"2006", "", "2024-03-01..2024-03-31"},
+        {"99999", "1", "2024-03-01..2024-03-31"},
+    };
+    for (const Case &c : cases) {
+        TExportRange range(Today, c.year, c.month);
+        EXPECT_EQ(span(range), c.expected) << c.year << '/' << c.month;
+        range.SetChoice(ecRange); // the range starts on the same month
+        EXPECT_EQ(span(range), c.expected) << c.year << '/' << c.month;
+    }
+}
+
+TEST(ExportRange, EachChoiceStandsForItsDatesAndEnablesItsOwnPickers)
+{
+    TExportRange range(Today, "2006", "12");
+    range.SetChoice(ecAll);
+    EXPECT_EQ(span(range), "open..open");
+    EXPECT_FALSE(range.MonthPickersEnabled() || range.RangePickersEnabled());
+    range.SetChoice(ecThisMonth);
+    EXPECT_EQ(span(range), "2024-03-01..2024-03-31");
+    EXPECT_FALSE(range.MonthPickersEnabled() || range.RangePickersEnabled());
+    range.SetChoice(ecMonth);
+    EXPECT_EQ(span(range), "2006-12-01..2006-12-31");
+    EXPECT_TRUE(range.MonthPickersEnabled() && !range.RangePickersEnabled());
+    range.SetChoice(ecRange);
+    range.SetRangeFrom(QDate(2005, 1, 1));
+    EXPECT_EQ(span(range), "2005-01-01..2006-12-31");
+    EXPECT_TRUE(!range.MonthPickersEnabled() && range.RangePickersEnabled());
+}
+
+TEST(ExportRange, ImpossibleChoicesAreRefusedWithAReason)
+{
+    TExportRange range(Today, "2006", "7");
+    EXPECT_TRUE(range.CanExport());
+    range.SetMonth(13);
+    EXPECT_EQ(range.Problem(), QString::fromUtf8("月份应在1到12之间。"));
+    range.SetMonth(7);
+    range.SetYear(1899);
+    EXPECT_FALSE(range.CanExport());
+    range.SetChoice(ecAll); // the month pickers no longer matter
+    EXPECT_TRUE(range.CanExport());
+
+    range.SetChoice(ecRange);
+    range.SetRangeFrom(QDate(2006, 8, 1));
+    range.SetRangeTo(QDate(2006, 7, 31));
+    EXPECT_EQ(range.Problem(), QString::fromUtf8("起始日期晚于结束日期。"));
+    range.SetRangeTo(QDate(2006, 8, 1)); // one day is a range
+    EXPECT_TRUE(range.CanExport());
+    range.SetRangeTo(QDate());
+    EXPECT_FALSE(range.CanExport());
+}
+
+TEST(ExportRange, FileNameAndDescriptionFollowTheChoice)
+{
+    TExportRange range(Today, "2006", "7");
+    EXPECT_EQ(range.SuggestedFileName(), "Kestrum-2006-07.csv");
+    EXPECT_EQ(range.Description(), QString::fromUtf8("2006年7月"));
+    range.SetChoice(ecAll);
+    EXPECT_EQ(range.SuggestedFileName(), "Kestrum.csv");
+    range.SetChoice(ecRange);
+    EXPECT_EQ(range.SuggestedFileName(), "Kestrum-20060701-20060731.csv");
+    EXPECT_EQ(range.Description(), QString::fromUtf8("2006-07-01至2006-07-31"));
+}
+
+TEST(ExportDialog, WidgetsPassThePicksOnAndTheExportButtonFollowsTheProblem)
+{
+    TExportDialog dialog(TExportRange(Today, "2006", "7"));
+    EXPECT_TRUE(dialog.MonthButton->isChecked());
+    EXPECT_EQ(dialog.YearSpin->value(), 2006);
+    EXPECT_EQ(dialog.MonthCombo->currentText(), "7");
+    EXPECT_TRUE(dialog.YearSpin->isEnabled());
+    EXPECT_FALSE(dialog.FromEdit->isEnabled());
+
+    dialog.MonthCombo->setCurrentIndex(1);
+    dialog.YearSpin->setValue(2008);
+    EXPECT_EQ(span(dialog.Range()), "2008-02-01..2008-02-29");
+
+    dialog.RangeButton->click();
+    EXPECT_FALSE(dialog.YearSpin->isEnabled());
+    EXPECT_TRUE(dialog.ToEdit->isEnabled());
+    dialog.FromEdit->setDate(QDate(2006, 9, 1));
+    EXPECT_FALSE(dialog.ExportButton->isEnabled());
+    dialog.ToEdit->setDate(QDate(2006, 9, 30));
+    EXPECT_TRUE(dialog.ExportButton->isEnabled());
+    EXPECT_EQ(span(dialog.Range()), "2006-09-01..2006-09-30");
+
+    dialog.AllButton->click();
+    EXPECT_EQ(dialog.Range().Choice(), ecAll);
+    EXPECT_FALSE(dialog.FromEdit->isEnabled());
+}
+
+} // namespace
+} // namespace kestrum

@@ -1,0 +1,231 @@
+// The menu's import and export against a real ledger file and the main
+// window's own record sets: what lands in the file, what the pages and the
+// statistics see afterwards, and the messages.
+#include "app/ImportCommands.h"
+#include "LedgerFileFixture.h"
+#include "app/EntryPage.h"
+#include "app/ExportRange.h"
+#include "app/ImportPreview.h"
+#include "app/LedgerData.h"
+#include "app/MainWindow.h"
+#include "core/RegionalSettings.h"
+#include "db/DbQuery.h"
+#include "editors/DBTextEdit.h"
+#include "ui/FakeShell.h"
+#include "ui/MessageBox.h"
+
+#include <gtest/gtest.h>
+
+#include <QComboBox>
+#include <QFile>
+#include <QLineEdit>
+#include <QMenu>
+#include <QTemporaryDir>
+
+namespace kestrum {
+namespace {
+
+QString utf8(const char *text)
+{
+    return QString::fromUtf8(text);
+}
+
+class ImportCommandsTest : public testing::Test {
+protected:
+    ImportCommandsTest()
+    {
+        setRegionalSettings(RegionalSettings::simplifiedChinese());
+        file.AddIncome(1000, "2006-07-01", "工资");
+        file.AddExpense(12.5, "2006-07-02", "午饭");
+        file.AddExpense(45, "2006-09-01", "书");
+        data.ADOConnection1.SetConnectionString(file.ConnectionString());
+        data.Loaded([](const std::exception &error) { ADD_FAILURE() << error.what(); });
+        commands = window.findChild<TLedgerExchangeCommands *>();
+        commands->Today = [] { return QDate(2006, 9, 20); };
+        commands->ChooseImportFile = [this] { return importFile; };
+        commands->ConfirmImport = [this](TImportPreview &preview) {
+            ++previews;
+            preview.SetSkipBadRows(skipBad);
+            return confirm;
+        };
+        commands->ChooseExportRange = [this](TExportRange &range) {
+            shownMonth = range.From();
+            if (exportRange)
+                exportRange(range);
+            return true;
+        };
+        commands->ChooseExportFile = [this](const QString &suggested) {
+            suggestedName = suggested;
+            return exportFile;
+        };
+        data.AddLedgerChangedListener([this] { ++ledgerChanges; });
+    }
+
+    QString write(const char *name, const QByteArray &bytes)
+    {
+        const QString path = dir.filePath(name);
+        QFile out(path);
+        EXPECT_TRUE(out.open(QIODevice::WriteOnly));
+        out.write(bytes);
+        return path;
+    }
+    static QByteArray read(const QString &path)
+    {
+        QFile in(path);
+        return in.open(QIODevice::ReadOnly) ? in.readAll() : QByteArray("<missing>");
+    }
+    std::string stored(const std::string &sql) const { return file.Scalar(sql); }
+    TEntryPage &page(QWidget *widget) { return *qobject_cast<TEntryPage *>(widget); }
+
+    TLedgerFile file;
+    TLedgerData data;
+    TFakeShell shell;
+    TForm1 window{data, shell};
+    TLedgerExchangeCommands *commands = nullptr;
+    TMessageBoxRecorder boxes;
+    QTemporaryDir dir;
+    QString importFile;
+    bool confirm = true;
+    bool skipBad = false;
+    int previews = 0;
+    int ledgerChanges = 0;
+    QDate shownMonth;
+    std::function<void(TExportRange &)> exportRange;
+    QString suggestedName;
+    QString exportFile;
+};
+
+TEST_F(ImportCommandsTest, ImportedEntriesReachTheFileThePagesAndTheStatistics)
+{
+    ASSERT_NE(commands, nullptr);
+    importFile = write("in.csv", "日期,金额,项目,备注\n"
+                                 "2006-07-05,-8.00,早饭,\n"
+                                 "2006-07-06,200,奖金,年中\n"
+                                 "2006-07-07,-3.5,公交,\n");
+    commands->ImportAction->trigger();
+    EXPECT_EQ(previews, 1);
+    EXPECT_EQ(stored("select count(*) from gain"), "2");
+    EXPECT_EQ(stored("select count(*) from expen"), "4");
+    EXPECT_EQ(stored("select 备注 from gain where 进帐人='奖金'"), "年中");
+    EXPECT_EQ(data.ADOQuery1.RecordCount(), 2) << "the income page did not read its entries again";
+    EXPECT_EQ(data.ADOQuery2.RecordCount(), 4);
+    EXPECT_EQ(ledgerChanges, 1);
+    ASSERT_EQ(boxes.Boxes().size(), 1);
+    EXPECT_TRUE(boxes.Boxes()[0].contains(utf8("已导入3条纪录：收入1条，支出2条。"))) << boxes.Boxes()[0].toStdString();
+
+    // The same file again: every entry is in the ledger already.
+    boxes.Clear();
+    commands->ImportAction->trigger();
+    EXPECT_EQ(stored("select count(*) from expen"), "4");
+    EXPECT_EQ(ledgerChanges, 1) << "nothing changed, nothing to tell";
+    ASSERT_EQ(boxes.Boxes().size(), 1);
+    EXPECT_TRUE(boxes.Boxes()[0].contains(utf8("已有的3条"))) << boxes.Boxes()[0].toStdString();
+}
+
+TEST_F(ImportCommandsTest, ABadLineRejectsTheWholeFileAndTheBoxNamesIt)
+{
+    importFile = write("bad.csv", "日期,金额,项目\n2006-07-05,-8,早饭\n2006-02-30,-1,x\n");
+    commands->ImportAction->trigger();
+    EXPECT_EQ(stored("select count(*) from expen"), "2");
+    EXPECT_EQ(ledgerChanges, 0);
+    ASSERT_EQ(boxes.Boxes().size(), 1);
+    EXPECT_TRUE(boxes.Boxes()[0].contains(utf8("第3行"))) << boxes.Boxes()[0].toStdString();
+    EXPECT_TRUE(boxes.Boxes()[0].contains(utf8("没有导入任何纪录"))) << boxes.Boxes()[0].toStdString();
+
+    boxes.Clear();
+    skipBad = true;
+    commands->ImportAction->trigger();
+    EXPECT_EQ(stored("select count(*) from expen"), "3");
+    ASSERT_EQ(boxes.Boxes().size(), 1);
+    EXPECT_TRUE(boxes.Boxes()[0].contains(utf8("第3行"))) << boxes.Boxes()[0].toStdString();
+}
+
+TEST_F(ImportCommandsTest, NothingIsReadWhenTheUserStopsAtAnyQuestion)
+{
+    importFile = write("in.csv", "日期,金额,项目\n2006-07-05,-8,早饭\n");
+    confirm = false;
+    commands->ImportAction->trigger();
+    EXPECT_EQ(previews, 1);
+    EXPECT_EQ(stored("select count(*) from expen"), "2");
+
+    importFile.clear(); // the file dialog was cancelled
+    commands->ImportAction->trigger();
+    EXPECT_EQ(previews, 1);
+    EXPECT_TRUE(boxes.Boxes().isEmpty());
+}
+
+TEST_F(ImportCommandsTest, AnEntryBeingEditedIsSettledFirstAndStayingCancelsTheImport)
+{
+    importFile = write("in.csv", "日期,金额,项目\n2006-07-05,-8,早饭\n");
+    TEntryPage &expense = page(window.ExpensePage);
+    data.ADOQuery2.Edit();
+    data.ADOQuery2.FieldByName(utf8("消费者"))->SetValue(Variant(utf8("晚饭")));
+    int asked = 0;
+    const TMessageBoxHook previous = SetMessageBoxHook([&](const TMessageBoxRequest &request) {
+        ++asked;
+        EXPECT_TRUE(request.Text.contains(utf8("是否保存")));
+        return 2; // 取消: stay with the entry
+    });
+    commands->ImportAction->trigger();
+    SetMessageBoxHook(previous);
+    EXPECT_EQ(asked, 1);
+    EXPECT_EQ(previews, 0);
+    EXPECT_EQ(data.ADOQuery2.State(), dsEdit) << "the entry being edited was lost";
+    EXPECT_EQ(stored("select count(*) from expen"), "2");
+    (void)expense;
+}
+
+TEST_F(ImportCommandsTest, FilesThatCannotBeReadAreReportedAndChangeNothing)
+{
+    importFile = write("x.csv", QByteArray("\x00\x01\x02\x03", 4));
+    commands->ImportAction->trigger();
+    EXPECT_EQ(previews, 0);
+    ASSERT_EQ(boxes.Boxes().size(), 1);
+    EXPECT_TRUE(boxes.Boxes()[0].contains("x.csv"));
+    EXPECT_EQ(stored("select count(*) from expen"), "2");
+}
+
+TEST_F(ImportCommandsTest, ExportingAMonthWritesOnlyThatMonthAndSaysHowMany)
+{
+    page(window.IncomePage).YearEdit->setText("2006");
+    page(window.IncomePage).MonthCombo->setCurrentText("7");
+    exportFile = dir.filePath("july.csv");
+    commands->ExportAction->trigger();
+    EXPECT_EQ(shownMonth, QDate(2006, 7, 1)) << "the pickers start on the page's month";
+    EXPECT_EQ(suggestedName, "Kestrum-2006-07.csv");
+    const QString text = QString::fromUtf8(read(exportFile));
+    EXPECT_TRUE(text.contains(utf8("工资")));
+    EXPECT_TRUE(text.contains(utf8("午饭")));
+    EXPECT_FALSE(text.contains(utf8("书"))) << "September is not July";
+    ASSERT_EQ(boxes.Boxes().size(), 1);
+    EXPECT_TRUE(boxes.Boxes()[0].contains(utf8("已导出2006年7月的2条纪录（收入1条，支出1条）"))) << boxes.Boxes()[0].toStdString();
+    EXPECT_EQ(ledgerChanges, 0);
+}
+
+TEST_F(ImportCommandsTest, ExportThenImportIntoTheSameLedgerFindsEveryEntryThere)
+{
+    exportRange = [](TExportRange &range) { range.SetChoice(ecAll); };
+    exportFile = dir.filePath("all.csv");
+    commands->ExportAction->trigger();
+    EXPECT_EQ(suggestedName, "Kestrum.csv");
+    boxes.Clear();
+    importFile = exportFile;
+    commands->ImportAction->trigger();
+    ASSERT_EQ(boxes.Boxes().size(), 1);
+    EXPECT_TRUE(boxes.Boxes()[0].contains(utf8("已导入0条"))) << boxes.Boxes()[0].toStdString();
+    EXPECT_EQ(stored("select count(*) from gain"), "1");
+    EXPECT_EQ(stored("select count(*) from expen"), "2");
+}
+
+TEST_F(ImportCommandsTest, ExportIsRefusedWhenTheLedgerIsNotOpen)
+{
+    data.ADOConnection1.Close();
+    exportFile = dir.filePath("none.csv");
+    commands->ExportAction->trigger();
+    ASSERT_EQ(boxes.Boxes().size(), 1);
+    EXPECT_TRUE(boxes.Boxes()[0].contains(utf8("没有打开")));
+    EXPECT_FALSE(QFile::exists(exportFile));
+}
+
+} // namespace
+} // namespace kestrum

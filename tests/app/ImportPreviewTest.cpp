@@ -1,0 +1,246 @@
+#include "app/ImportDialog.h"
+#include "app/ImportPreview.h"
+
+#include <gtest/gtest.h>
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFile>
+#include <QLabel>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QTemporaryDir>
+
+namespace kestrum {
+namespace {
+
+QString utf8(const char *text)
+{
+    return QString::fromUtf8(text);
+}
+
+class ImportPreviewTest : public testing::Test {
+protected:
+    QString write(const char *name, const QByteArray &bytes)
+    {
+        const QString path = dir.filePath(name);
+        QFile file(path);
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(bytes);
+        return path;
+    }
+
+    //! The preview's rows as "line kind date amount item|..." ("line !reason" for a bad one).
+    static QString rows(const TImportPreview &preview)
+    {
+        QStringList texts;
+        for (const TPreviewRow &row : preview.Rows())
+            texts << (row.Problem.isEmpty()
+                          ? QStringList{QString::number(row.Line), row.Kind, row.Date, row.Amount, row.Item}.join(' ')
+                          : QString::number(row.Line) + " !");
+        return texts.join('|');
+    }
+
+    static void scan(TImportPreview &preview)
+    {
+        TJobProgress progress;
+        preview.SetScan(TImportPreview::ScanAll([&] { return preview.MakeSource(); }, progress));
+    }
+
+    QTemporaryDir dir;
+};
+
+TEST_F(ImportPreviewTest, ReadsAHeaderedCsvFileAsItWillComeIn)
+{
+    const QString path = write("bank.csv", "日期,金额,项目,备注\n"
+                                           "2024-01-10,-12.50,午饭,和同事\n"
+                                           "2024-01-15,\"1,000.00\",工资,\n");
+    TImportPreview preview(path);
+    EXPECT_EQ(preview.Format(), ffCsv);
+    EXPECT_TRUE(preview.HasCsvSettings());
+    EXPECT_EQ(preview.EncodingText(), "UTF-8");
+    EXPECT_EQ(preview.SeparatorText(), utf8("逗号"));
+    ASSERT_EQ(preview.ColumnCount(), 4);
+    EXPECT_EQ(preview.ColumnHeader(1), utf8("金额"));
+    EXPECT_EQ(preview.ColumnRole(0), crDate);
+    EXPECT_EQ(preview.ColumnRole(1), crAmount);
+    EXPECT_EQ(preview.ColumnRole(2), crItem);
+    EXPECT_EQ(preview.ColumnRole(3), crRemark);
+    EXPECT_EQ(rows(preview), utf8("2 支出 2024-01-10 12.50 午饭|3 收入 2024-01-15 1000.00 工资"));
+    EXPECT_EQ(preview.Rows()[0].Remark, utf8("和同事"));
+    EXPECT_TRUE(preview.Problems().isEmpty());
+    EXPECT_TRUE(preview.CanImport());
+    EXPECT_TRUE(preview.KindRuleApplies());
+}
+
+TEST_F(ImportPreviewTest, ChangingAColumnsRoleReadsThePreviewAgain)
+{
+    const QString path = write("plain.csv", "2024-03-01;8,50;Kaffee\n2024-03-02;20;Brot\n");
+    TImportPreview preview(path);
+    EXPECT_EQ(preview.SeparatorText(), utf8("分号"));
+    EXPECT_EQ(preview.ColumnHeader(2), utf8("第3列"));
+
+    preview.SetColumnRole(2, crRemark);
+    EXPECT_EQ(preview.ColumnRole(2), crRemark);
+    EXPECT_EQ(preview.Rows().at(0).Remark, "Kaffee");
+    EXPECT_EQ(preview.Rows().at(0).Item, "");
+
+    // One column per role: giving the date role to another column takes it from the first.
+    preview.SetColumnRole(2, crDate);
+    EXPECT_EQ(preview.ColumnRole(0), crIgnore);
+    EXPECT_EQ(preview.ColumnRole(2), crDate);
+    EXPECT_FALSE(preview.CanImport()) << "the dates of column 3 do not read";
+
+    preview.SetColumnRole(0, crDate);
+    preview.SetColumnRole(2, crItem);
+    preview.SetKindRule(ckAllExpense);
+    EXPECT_EQ(rows(preview), utf8("1 支出 2024-03-01 8.50 Kaffee|2 支出 2024-03-02 20.00 Brot"));
+}
+
+TEST_F(ImportPreviewTest, TheKindRuleOnlyAppliesWithoutATypeColumn)
+{
+    TImportPreview preview(write("typed.csv", "类型,金额,日期\n收入,5,2024-01-01\n支出,7,2024-01-02\n"));
+    EXPECT_EQ(preview.ColumnRole(0), crType);
+    EXPECT_FALSE(preview.KindRuleApplies());
+    EXPECT_EQ(rows(preview), utf8("2 收入 2024-01-01 5.00 |3 支出 2024-01-02 7.00 "));
+    preview.SetColumnRole(0, crIgnore);
+    EXPECT_TRUE(preview.KindRuleApplies());
+}
+
+TEST_F(ImportPreviewTest, BadRecordsBlockTheImportUntilTheUserSkipsThem)
+{
+    TImportPreview preview(write("bad.csv", "日期,金额,项目\n"
+                                            "2024-02-30,5,x\n"
+                                            "2024-02-01,12..5,y\n"
+                                            "2024-02-02,3,z\n"));
+    EXPECT_EQ(rows(preview), "2 !|3 !|4 " + utf8("支出") + " 2024-02-02 3.00 z");
+    EXPECT_FALSE(preview.Rows()[0].Problem.isEmpty());
+    EXPECT_FALSE(preview.CanImport());
+
+    scan(preview);
+    EXPECT_EQ(preview.Scan().Expense + preview.Scan().Income, 1);
+    EXPECT_EQ(preview.Scan().BadCount, 2);
+    ASSERT_EQ(preview.Scan().BadRecords.size(), 2u);
+    EXPECT_EQ(preview.Scan().BadRecords[1].Line, 3);
+    EXPECT_TRUE(preview.ImportBlocker().contains(utf8("跳过错误的行")));
+    EXPECT_TRUE(preview.Summary().contains("2"));
+
+    preview.SetSkipBadRows(true);
+    EXPECT_TRUE(preview.CanImport());
+    EXPECT_TRUE(preview.Summary().contains(utf8("将跳过")));
+    EXPECT_EQ(preview.Options().BadRecords, bpSkip);
+}
+
+TEST_F(ImportPreviewTest, TheScanCountsTheWholeFileNotOnlyThePreviewRows)
+{
+    QByteArray text = "日期,金额,项目\n";
+    for (int day = 0; day < 5000; ++day)
+        text += QDate(2020, 1, 1).addDays(day).toString(Qt::ISODate).toUtf8() + (day % 3 ? ",-1" : ",2") + ",x\n";
+    text += "2033-13-01,1,bad\n";
+    TImportPreview preview(write("long.csv", text), 20);
+    EXPECT_EQ(preview.Rows().size(), 20u);
+    EXPECT_TRUE(preview.CanImport()) << "the bad line is past the preview";
+    scan(preview);
+    EXPECT_EQ(preview.Scan().Income, 1667);
+    EXPECT_EQ(preview.Scan().Expense, 3333);
+    ASSERT_EQ(preview.Scan().BadCount, 1);
+    EXPECT_EQ(preview.Scan().BadRecords[0].Line, 5002);
+    EXPECT_FALSE(preview.CanImport());
+
+    // A change of the choices forgets the counts of the old ones.
+    preview.SetColumnRole(2, crRemark);
+    EXPECT_FALSE(preview.Scan().Done);
+}
+
+TEST_F(ImportPreviewTest, ACancelledScanLeavesNoCounts)
+{
+    TImportPreview preview(write("many.csv", QByteArray("2024-01-01,1,x\n").repeated(10000)));
+    TJobProgress progress;
+    progress.RequestCancel();
+    const TImportScan scan = TImportPreview::ScanAll([&] { return preview.MakeSource(); }, progress);
+    EXPECT_FALSE(scan.Done);
+    EXPECT_EQ(scan.Income + scan.Expense, 0);
+}
+
+TEST_F(ImportPreviewTest, QifFilesPreviewWithoutColumns)
+{
+    TImportPreview preview(write("bank.qif", "!Type:Bank\nD01/10/2024\nT-12.50\nP午饭\n^\nD01/15/2024\nT1000\nP工资\n^\n"));
+    EXPECT_EQ(preview.Format(), ffQif);
+    EXPECT_FALSE(preview.HasCsvSettings());
+    EXPECT_EQ(preview.ColumnCount(), 0);
+    EXPECT_EQ(rows(preview), utf8("2 支出 2024-01-10 12.50 午饭|6 收入 2024-01-15 1000.00 工资"));
+}
+
+TEST_F(ImportPreviewTest, FilesThatHoldNoEntriesAreRefusedWithTheirName)
+{
+    struct Case {
+        const char *name;
+        QByteArray bytes;
+        const char *says;
+    } cases[] = {
+        {"empty.csv", "", "空"},
+        {"binary.csv", QByteArray("\x01\x02\x00\x03\xff\x00", 6), "格式"},
+        {"ledger.csv", QByteArray("SQLite format 3\0......", 22), "SQLite"},
+    };
+    for (const Case &c : cases) {
+        const QString path = write(c.name, c.bytes);
+        try {
+            TImportPreview preview(path);
+            ADD_FAILURE() << c.name << " was taken";
+        } catch (const EImportError &error) {
+            const QString message = QString::fromUtf8(error.what());
+            EXPECT_TRUE(message.contains(path)) << message.toStdString();
+            EXPECT_TRUE(message.contains(utf8(c.says))) << message.toStdString();
+        }
+    }
+    EXPECT_THROW(TImportPreview(dir.filePath("missing.csv")), EImportError);
+}
+
+TEST_F(ImportPreviewTest, AccessFilesNeedAReader)
+{
+    QByteArray jet(2048, '\0');
+    jet.replace(4, 15, "Standard Jet DB");
+    const QString path = write("old.mdb", jet);
+    SetAccessEntrySourceFactory({});
+    EXPECT_THROW(TImportPreview preview(path), EImportError);
+}
+
+TEST_F(ImportPreviewTest, DialogShowsTheMappingAndFollowsTheUsersPicks)
+{
+    TImportPreview preview(write("d.csv", "日期,金额,项目\n2024-01-10,-3,a\nbad,1,b\n"));
+    TImportDialog dialog(preview);
+    int scans = 0;
+    dialog.RunScan = [&](TImportPreview &scanned) {
+        ++scans;
+        scan(scanned);
+    };
+    dialog.Rescan();
+    EXPECT_EQ(scans, 1);
+    ASSERT_EQ(dialog.MappingTable->columnCount(), 3);
+    EXPECT_EQ(dialog.MappingTable->horizontalHeaderItem(1)->text(), utf8("金额"));
+    EXPECT_EQ(dialog.MappingCombo(1)->currentText(), CsvRoleCaption(crAmount));
+    EXPECT_EQ(dialog.PreviewTable->rowCount(), 2);
+    EXPECT_EQ(dialog.PreviewTable->item(0, 3)->text(), "3.00");
+    EXPECT_FALSE(dialog.PreviewTable->item(1, 6)->text().isEmpty()) << "the bad row says why";
+    EXPECT_FALSE(dialog.ImportButton->isEnabled());
+    EXPECT_EQ(dialog.SkippedTable->rowCount(), 1);
+    EXPECT_EQ(dialog.SkippedTable->item(0, 0)->text(), "3");
+
+    dialog.SkipBadRowsCheck->setChecked(true);
+    EXPECT_TRUE(dialog.ImportButton->isEnabled());
+    dialog.ImportDuplicatesCheck->setChecked(true);
+    EXPECT_TRUE(preview.ImportDuplicates());
+
+    // Picking a role in a column's box reads the file again and scans it again.
+    QComboBox *itemBox = dialog.MappingCombo(2);
+    itemBox->setCurrentIndex(itemBox->findData(int(crRemark)));
+    EXPECT_EQ(preview.ColumnRole(2), crRemark);
+    EXPECT_EQ(dialog.PreviewTable->item(0, 5)->text(), "a");
+    EXPECT_EQ(scans, 2);
+
+    dialog.KindRuleCombo->setCurrentIndex(dialog.KindRuleCombo->findData(int(ckAllIncome)));
+    EXPECT_EQ(dialog.PreviewTable->item(0, 1)->text(), utf8("收入"));
+}
+
+} // namespace
+} // namespace kestrum
