@@ -38,7 +38,7 @@ constexpr int ListedInMessage = 10;
 } // namespace
 
 TLedgerExchangeCommands::TLedgerExchangeCommands(TForm1 &window)
-    : QObject(&window), FWindow(window), Today([] { return QDate::currentDate(); })
+    : QObject(&window), Today([] { return QDate::currentDate(); }), FWindow(window)
 {
     setObjectName(QStringLiteral("LedgerExchange"));
     ImportAction = new QAction(utf8("导入..."), this);

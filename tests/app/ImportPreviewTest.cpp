@@ -75,7 +75,7 @@ TEST_F(ImportPreviewTest, ReadsAHeaderedCsvFileAsItWillComeIn)
 
 TEST_F(ImportPreviewTest, ChangingAColumnsRoleReadsThePreviewAgain)
 {
-    const QString path = write("plain.csv", "2024-03-01;8,50;Kaffee\n2024-03-02;20;Brot\n");
+    const QString path = write("plain.csv", "2024-03-01;8.50;Kaffee\n2024-03-02;20;Brot\n");
     TImportPreview preview(path);
     EXPECT_EQ(preview.SeparatorText(), utf8("分号"));
     EXPECT_EQ(preview.ColumnHeader(2), utf8("第3列"));
@@ -113,7 +113,7 @@ TEST_F(ImportPreviewTest, BadRecordsBlockTheImportUntilTheUserSkipsThem)
                                             "2024-02-30,5,x\n"
                                             "2024-02-01,12..5,y\n"
                                             "2024-02-02,3,z\n"));
-    EXPECT_EQ(rows(preview), "2 !|3 !|4 " + utf8("支出") + " 2024-02-02 3.00 z");
+    EXPECT_EQ(rows(preview), "2 !|3 !|4 " + utf8("收入") + " 2024-02-02 3.00 z");
     EXPECT_FALSE(preview.Rows()[0].Problem.isEmpty());
     EXPECT_FALSE(preview.CanImport());
 
