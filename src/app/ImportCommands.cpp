@@ -139,6 +139,7 @@ void TLedgerExchangeCommands::ImportClick()
     FFolder = QFileInfo(path).absolutePath();
 
     TImportPreview preview(path);
+    preview.SetLedgerPath(ledger);
     if (!ConfirmImport(preview))
         return;
     // The dialog may have waited long: ask again about what the pages hold.

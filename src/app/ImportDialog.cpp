@@ -138,10 +138,11 @@ TImportDialog::TImportDialog(TImportPreview &preview, QWidget *parent) : QDialog
     RunScan = [this](TImportPreview &scanned) {
         TImportScan scan;
         const auto makeSource = [&scanned] { return scanned.MakeSource(); };
+        const QString ledger = scanned.LedgerPath();
         // The source is made on the worker from the preview's settings; the
         // dialog is blocked meanwhile, so nothing changes them under it.
         RunWithProgress(this, utf8("正在检查文件..."),
-                        [&](TJobProgress &progress) { scan = TImportPreview::ScanAll(makeSource, progress); });
+                        [&](TJobProgress &progress) { scan = TImportPreview::ScanAll(makeSource, ledger, progress); });
         scanned.SetScan(std::move(scan));
     };
 

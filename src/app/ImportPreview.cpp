@@ -1,5 +1,7 @@
 #include "app/ImportPreview.h"
 
+#include "app/ImportDryRun.h"
+
 #include "exchange/QifReader.h"
 
 #include <QFile>
@@ -258,11 +260,27 @@ const std::vector<TCsvColumnRole> &TImportPreview::RoleChoices()
 }
 
 TImportScan TImportPreview::ScanAll(const std::function<std::unique_ptr<TEntrySource>()> &makeSource,
-                                    TJobProgress &progress)
+                                    const QString &ledgerPath, TJobProgress &progress)
 {
     TImportScan scan;
     try {
         std::unique_ptr<TEntrySource> source = makeSource();
+        if (!ledgerPath.isEmpty()) {
+            const TImportResult result = DryRunImport(ledgerPath, *source, [&](double fraction) {
+                return progress.Report(fraction);
+            });
+            if (result.Outcome == ioCancelled)
+                return TImportScan();
+            scan.Income = result.IncomeAdded;
+            scan.Expense = result.ExpenseAdded;
+            scan.DuplicatesKnown = true;
+            scan.Duplicates = result.DuplicatesSkipped;
+            scan.BadCount = result.BadCount;
+            const std::size_t listed = std::min<std::size_t>(result.BadRecords.size(), TImportScan::MaxListed);
+            scan.BadRecords.assign(result.BadRecords.begin(), result.BadRecords.begin() + std::ptrdiff_t(listed));
+            scan.Done = true;
+            return scan;
+        }
         TForeignEntry entry;
         TBadRecord bad;
         for (int count = 1;; ++count) {
@@ -281,6 +299,7 @@ TImportScan TImportPreview::ScanAll(const std::function<std::unique_ptr<TEntrySo
         }
         scan.Done = true;
     } catch (const std::exception &error) {
+        scan = TImportScan();
         scan.Failure = QString::fromUtf8(error.what());
         scan.Done = true;
     }
@@ -293,8 +312,10 @@ QString TImportPreview::ImportBlocker() const
         return FProblems.join(QLatin1Char('\n'));
     if (FScan.Done && !FScan.Failure.isEmpty())
         return FScan.Failure;
-    if (FScan.Done && FScan.Income + FScan.Expense == 0)
+    if (FScan.Done && FScan.Income + FScan.Expense + FScan.Duplicates == 0)
         return utf8("文件中没有可以导入的纪录。");
+    if (FScan.Done && FScan.Income + FScan.Expense == 0 && !ImportDuplicates())
+        return utf8("文件中的纪录账本里都已经有了：勾选“导入重复的纪录”才会再导入。");
     if (FScan.Done && FScan.BadCount > 0 && !SkipBadRows())
         return utf8("有%1行无法读取：勾选“跳过错误的行”，或改变各列的对应。").arg(FScan.BadCount);
     if (!FScan.Done) {
@@ -315,11 +336,13 @@ QString TImportPreview::Summary() const
     if (!FScan.Failure.isEmpty())
         return FScan.Failure;
     QString text = utf8("全文件：收入%1条，支出%2条").arg(FScan.Income).arg(FScan.Expense);
+    if (FScan.DuplicatesKnown && FScan.Duplicates > 0)
+        text += ImportDuplicates() ? utf8("；另有%1条账本中已有，也将导入").arg(FScan.Duplicates)
+                                   : utf8("；另有%1条账本中已有，将跳过").arg(FScan.Duplicates);
     if (FScan.BadCount > 0)
         text += SkipBadRows() ? utf8("；%1行无法读取，将跳过").arg(FScan.BadCount)
                               : utf8("；%1行无法读取").arg(FScan.BadCount);
-    text += ImportDuplicates() ? utf8("；账本中已有的纪录也将导入。") : utf8("；账本中已有的纪录将跳过。");
-    return text;
+    return text + utf8("。");
 }
 
 } // namespace kestrum

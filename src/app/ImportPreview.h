@@ -32,11 +32,14 @@ struct TPreviewRow {
     QString Problem; //!< why the record is passed over; empty for an entry
 };
 
-//! Counts over the whole file, as the reader sees it with the current choices.
+//! Counts over the whole file, as the importer would see it with the current
+//! choices; without a ledger to compare with, duplicates are not known.
 struct TImportScan {
     bool Done = false;
-    int Income = 0;
+    int Income = 0;  //!< entries that would come in (duplicates not counted when known)
     int Expense = 0;
+    bool DuplicatesKnown = false;
+    int Duplicates = 0; //!< entries the ledger holds already
     int BadCount = 0;
     std::vector<TBadRecord> BadRecords; //!< the first MaxListed
     QString Failure;                    //!< the file as a whole cannot be read
@@ -52,6 +55,9 @@ public:
     ~TImportPreview();
 
     const QString &Path() const { return FPath; }
+    //! The ledger the entries would go to: the scan counts its duplicates.
+    const QString &LedgerPath() const { return FLedgerPath; }
+    void SetLedgerPath(const QString &path) { FLedgerPath = path; }
     TForeignFormat Format() const { return FFormat; }
     //! The reader's description ("CSV (UTF-8, comma)").
     QString SourceDescription() const { return FDescription; }
@@ -89,11 +95,13 @@ public:
     void SetImportDuplicates(bool keep) { FOptions.Duplicates = keep ? dpKeep : dpSkip; }
     const TImportOptions &Options() const { return FOptions; }
 
-    //! Reads the whole file with the current choices (on a worker thread:
-    //! touches nothing of this object but the path and the options copied
-    //! by MakeSource). Raises nothing: a failure is in the scan.
+    //! Reads the whole file with the current choices and, when ledgerPath
+    //! names the ledger, runs the import without keeping it to count the
+    //! duplicates. Runs on a worker thread: it touches nothing of the
+    //! preview but what makeSource reads. Raises nothing: a failure is in
+    //! the scan; a cancel leaves it not done.
     static TImportScan ScanAll(const std::function<std::unique_ptr<TEntrySource>()> &makeSource,
-                               TJobProgress &progress);
+                               const QString &ledgerPath, TJobProgress &progress);
     void SetScan(TImportScan scan) { FScan = std::move(scan); }
     const TImportScan &Scan() const { return FScan; }
 
@@ -111,6 +119,7 @@ private:
     void readRows();
 
     QString FPath;
+    QString FLedgerPath;
     QByteArray FData; //!< the whole file, read once (shared with the readers)
     int FRowCount;
     TForeignFormat FFormat = ffUnknown;

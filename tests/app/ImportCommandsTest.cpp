@@ -122,6 +122,39 @@ TEST_F(ImportCommandsTest, ImportedEntriesReachTheFileThePagesAndTheStatistics)
     EXPECT_TRUE(boxes.Boxes()[0].contains(utf8("已有的3条"))) << boxes.Boxes()[0].toStdString();
 }
 
+TEST_F(ImportCommandsTest, ThePreviewCountsWhatTheImportWouldDoAndLeavesTheLedgerAsItWas)
+{
+    const QString csv = write("mixed.csv", "日期,金额,项目\n"
+                                           "2006-07-02,-12.50,午饭\n" // in the ledger already
+                                           "2006-07-02,-12.50,午饭\n" // a second lunch that day
+                                           "2006-07-03,-4,茶\n"
+                                           "2006-07-04,9,退款\n"
+                                           "2006-13-01,1,x\n");
+    TImportPreview preview(csv);
+    preview.SetLedgerPath(file.Path());
+    TJobProgress progress;
+    preview.SetScan(TImportPreview::ScanAll([&] { return preview.MakeSource(); }, preview.LedgerPath(), progress));
+    const TImportScan &scan = preview.Scan();
+    ASSERT_TRUE(scan.Done);
+    EXPECT_TRUE(scan.Failure.isEmpty()) << scan.Failure.toStdString();
+    EXPECT_TRUE(scan.DuplicatesKnown);
+    EXPECT_EQ(scan.Duplicates, 1);
+    EXPECT_EQ(scan.Expense, 2);
+    EXPECT_EQ(scan.Income, 1);
+    EXPECT_EQ(scan.BadCount, 1);
+    EXPECT_TRUE(preview.Summary().contains(utf8("另有1条账本中已有，将跳过"))) << preview.Summary().toStdString();
+    EXPECT_EQ(stored("select count(*) from expen"), "2");
+    EXPECT_EQ(stored("select count(*) from gain"), "1");
+    EXPECT_EQ(stored("select count(*) from sqlite_master where name like 'sqlite_temp%' or type='table'"), "3")
+        << "only gain, expen and the key sequence are in the file";
+
+    // The pages' own connection still writes: the dry run left no lock behind.
+    data.ADOQuery2.Append();
+    data.ADOQuery2.FieldByName(utf8("消费金额"))->SetValue(Variant(1.0));
+    data.ADOQuery2.Post();
+    EXPECT_EQ(stored("select count(*) from expen"), "3");
+}
+
 TEST_F(ImportCommandsTest, ABadLineRejectsTheWholeFileAndTheBoxNamesIt)
 {
     importFile = write("bad.csv", "日期,金额,项目\n2006-07-05,-8,早饭\n2006-02-30,-1,x\n");

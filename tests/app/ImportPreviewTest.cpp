@@ -44,7 +44,7 @@ protected:
     static void scan(TImportPreview &preview)
     {
         TJobProgress progress;
-        preview.SetScan(TImportPreview::ScanAll([&] { return preview.MakeSource(); }, progress));
+        preview.SetScan(TImportPreview::ScanAll([&] { return preview.MakeSource(); }, QString(), progress));
     }
 
     QTemporaryDir dir;
@@ -157,7 +157,7 @@ TEST_F(ImportPreviewTest, ACancelledScanLeavesNoCounts)
     TImportPreview preview(write("many.csv", QByteArray("2024-01-01,1,x\n").repeated(10000)));
     TJobProgress progress;
     progress.RequestCancel();
-    const TImportScan scan = TImportPreview::ScanAll([&] { return preview.MakeSource(); }, progress);
+    const TImportScan scan = TImportPreview::ScanAll([&] { return preview.MakeSource(); }, QString(), progress);
     EXPECT_FALSE(scan.Done);
     EXPECT_EQ(scan.Income + scan.Expense, 0);
 }
