@@ -16,12 +16,16 @@
 
 #include <QAction>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QLineEdit>
 #include <QMenu>
+#include <QProgressDialog>
 #include <QTimer>
+
+#include <memory>
 
 namespace kestrum {
 
@@ -34,6 +38,9 @@ QString utf8(const char *text)
 
 //! How many bad lines a message lists before it says "...".
 constexpr int ListedInMessage = 10;
+
+//! From this many entries on, reading the lists again is announced.
+constexpr int LargeLedgerRows = 100000;
 
 } // namespace
 
@@ -110,9 +117,21 @@ QString TLedgerExchangeCommands::ledgerPath() const
     return QFileInfo(connection.DataSourceName()).absoluteFilePath();
 }
 
-void TLedgerExchangeCommands::reloadPages()
+void TLedgerExchangeCommands::reloadPages(int added)
 {
     TLedgerData &data = FWindow.Data();
+    // The record sets belong to this thread and read every row again; on a
+    // large ledger that takes a while, so the user is told what is going on.
+    std::unique_ptr<QProgressDialog> notice;
+    if (data.ADOQuery1.RecordCount() + data.ADOQuery2.RecordCount() + added >= LargeLedgerRows) {
+        notice = std::make_unique<QProgressDialog>(utf8("正在重新读取收入和支出列表..."), QString(), 0, 0, &FWindow);
+        notice->setWindowTitle(QStringLiteral("Kestrum"));
+        notice->setWindowModality(Qt::WindowModal);
+        notice->setCancelButton(nullptr);
+        notice->setMinimumDuration(0);
+        notice->show();
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    }
     QStringList failures;
     for (TDbQuery *query : {&data.ADOQuery1, &data.ADOQuery2}) {
         if (!query->Active())
@@ -124,6 +143,7 @@ void TLedgerExchangeCommands::reloadPages()
         }
     }
     data.LedgerChanged();
+    notice.reset();
     if (!failures.isEmpty())
         ShowErrorBox(&FWindow, utf8("纪录已导入，但列表未能刷新：") + failures.join(QLatin1Char('\n')));
 }
@@ -170,7 +190,7 @@ void TLedgerExchangeCommands::ImportClick()
         return;
     }
     if (result.Added() > 0)
-        reloadPages();
+        reloadPages(result.Added());
     ShowMessage(&FWindow, ImportMessage(result));
 }
 

@@ -57,7 +57,7 @@ private:
     //! The ledger file of the window's connection; raises when it is not open.
     QString ledgerPath() const;
     //! The record sets read the file again; the statistics are told.
-    void reloadPages();
+    void reloadPages(int added);
     void installDialogs();
 
     TForm1 &FWindow;

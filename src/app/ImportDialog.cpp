@@ -10,6 +10,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
+#include <QStyle>
 #include <QTableWidget>
 #include <QVBoxLayout>
 
@@ -66,7 +67,14 @@ TImportDialog::TImportDialog(TImportPreview &preview, QWidget *parent) : QDialog
     MappingTable = new QTableWidget(1, 0, this);
     MappingTable->verticalHeader()->hide();
     MappingTable->setSelectionMode(QAbstractItemView::NoSelection);
-    MappingTable->setFixedHeight(MappingTable->horizontalHeader()->sizeHint().height() + 34);
+    {
+        // One row of combo boxes, and room for the scroll bar that many columns need.
+        const int rowHeight = QComboBox().sizeHint().height() + 6;
+        MappingTable->verticalHeader()->setDefaultSectionSize(rowHeight);
+        MappingTable->setFixedHeight(MappingTable->horizontalHeader()->sizeHint().height() + rowHeight +
+                                     MappingTable->style()->pixelMetric(QStyle::PM_ScrollBarExtent) +
+                                     2 * MappingTable->frameWidth() + 2);
+    }
 
     PreviewTable = MakeTable(this, {utf8("行"), utf8("收支"), utf8("日期"), utf8("金额"), utf8("项目"),
                                     utf8("备注"), utf8("问题")});
@@ -242,6 +250,9 @@ void TImportDialog::showRows()
         }
     }
     PreviewTable->resizeColumnsToContents();
+    // Sizing to the contents stops the last column from filling the rest.
+    PreviewTable->horizontalHeader()->setStretchLastSection(false);
+    PreviewTable->horizontalHeader()->setStretchLastSection(true);
 }
 
 void TImportDialog::showScan()
