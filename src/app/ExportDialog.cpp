@@ -49,6 +49,7 @@ TExportDialog::TExportDialog(const TExportRange &range, QWidget *parent) : QDial
     for (QDateEdit *edit : {FromEdit, ToEdit}) {
         edit->setDisplayFormat(QStringLiteral("yyyy-MM-dd"));
         edit->setCalendarPopup(true);
+        edit->setMinimumWidth(edit->fontMetrics().horizontalAdvance(QStringLiteral("0000-00-00")) + 40);
     }
 
     ProblemLabel = new QLabel(this);
