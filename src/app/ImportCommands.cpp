@@ -72,10 +72,8 @@ TLedgerExchangeCommands::TLedgerExchangeCommands(TForm1 &window)
 void TLedgerExchangeCommands::installDialogs()
 {
     ChooseImportFile = [this] {
-        QString filters = utf8("CSV和QIF文件 (*.csv *.txt *.tsv *.qif)");
-        if (AccessFilesReadable())
-            filters += utf8(";;Access文件 (*.mdb *.accdb)");
-        filters += utf8(";;所有文件 (*)");
+        const QString filters =
+            utf8("CSV和QIF文件 (*.csv *.txt *.tsv *.qif);;旧版Access账本 (*.mdb);;所有文件 (*)");
         return QFileDialog::getOpenFileName(&FWindow, utf8("导入"), FFolder, filters);
     };
     ConfirmImport = [this](TImportPreview &preview) {

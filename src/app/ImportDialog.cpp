@@ -138,6 +138,7 @@ TImportDialog::TImportDialog(TImportPreview &preview, QWidget *parent) : QDialog
     });
     connect(ImportDuplicatesCheck, &QCheckBox::toggled, this, [this](bool on) {
         FPreview.SetImportDuplicates(on);
+        showRows();
         showScan();
     });
     connect(ImportButton, &QPushButton::clicked, this, &QDialog::accept);
@@ -171,6 +172,7 @@ void TImportDialog::Rescan()
 {
     if (RunScan)
         RunScan(FPreview);
+    showRows(); // rows the ledger holds already are marked
     showScan();
 }
 
@@ -239,13 +241,16 @@ void TImportDialog::showRows()
                                    row.Amount,
                                    row.Item,
                                    row.Remark,
-                                   row.Problem};
+                                   FPreview.RowNote(row)};
+        const bool duplicate = FPreview.IsDuplicate(row);
         for (int column = 0; column < cells.size(); ++column) {
             QTableWidgetItem *item = Cell(cells[column]);
             if (column == 3)
                 item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
             if (!row.Problem.isEmpty())
                 item->setForeground(QColor(0xb0, 0, 0));
+            else if (duplicate)
+                item->setForeground(QColor(0x80, 0x80, 0x80));
             PreviewTable->setItem(index, column, item);
         }
     }

@@ -18,12 +18,6 @@ QString utf8(const char *text)
     return QString::fromUtf8(text);
 }
 
-TEntrySourceFactory &AccessFactory()
-{
-    static TEntrySourceFactory factory;
-    return factory;
-}
-
 [[noreturn]] void Fail(const QString &message)
 {
     throw EImportError(message.toStdString());
@@ -35,16 +29,6 @@ QString AmountText(std::int64_t cents)
 }
 
 } // namespace
-
-void SetAccessEntrySourceFactory(TEntrySourceFactory factory)
-{
-    AccessFactory() = std::move(factory);
-}
-
-bool AccessFilesReadable()
-{
-    return static_cast<bool>(AccessFactory());
-}
 
 TPreviewRow PreviewRowOf(const TForeignEntry &entry)
 {
@@ -77,14 +61,15 @@ TImportPreview::TImportPreview(const QString &path, int rowCount) : FPath(path),
             Fail(utf8("读取文件“%1”失败：%2").arg(path, file.errorString()));
         break;
     case ffAccess:
-        if (!AccessFilesReadable())
-            Fail(utf8("“%1”是Access数据库文件，本程序无法读取。请先把它导出为CSV文件。").arg(path));
+        // An old ledger of the Access program: read through its own reader.
         break;
     case ffSqlite:
         Fail(utf8("“%1”是SQLite数据库文件，不是可以导入的CSV或QIF文件。").arg(path));
     case ffUnknown:
         Fail(utf8("无法识别文件“%1”的格式：只能导入CSV和QIF文件。").arg(path));
     }
+    if (FFormat == ffAccess)
+        MakeSource(); // an Access file that cannot be read is refused here, with its reason
     reload();
 }
 
@@ -106,8 +91,11 @@ std::unique_ptr<TEntrySource> TImportPreview::MakeSource() const
     case ffQif:
         return std::make_unique<TQifEntrySource>(FData);
     case ffAccess:
-        if (AccessFilesReadable())
-            return AccessFactory()(FPath);
+        try {
+            return OpenEntrySource(FPath);
+        } catch (const std::exception &error) {
+            Fail(utf8("无法读取Access文件“%1”：%2").arg(FPath, QString::fromUtf8(error.what())));
+        }
         break;
     case ffSqlite:
     case ffUnknown:
@@ -275,6 +263,8 @@ TImportScan TImportPreview::ScanAll(const std::function<std::unique_ptr<TEntrySo
             scan.Expense = result.ExpenseAdded;
             scan.DuplicatesKnown = true;
             scan.Duplicates = result.DuplicatesSkipped;
+            scan.DuplicateLines = result.DuplicateLines;
+            std::sort(scan.DuplicateLines.begin(), scan.DuplicateLines.end());
             scan.BadCount = result.BadCount;
             const std::size_t listed = std::min<std::size_t>(result.BadRecords.size(), TImportScan::MaxListed);
             scan.BadRecords.assign(result.BadRecords.begin(), result.BadRecords.begin() + std::ptrdiff_t(listed));
@@ -304,6 +294,21 @@ TImportScan TImportPreview::ScanAll(const std::function<std::unique_ptr<TEntrySo
         scan.Done = true;
     }
     return scan;
+}
+
+bool TImportPreview::IsDuplicate(const TPreviewRow &row) const
+{
+    return row.Problem.isEmpty() && row.Line > 0 &&
+           std::binary_search(FScan.DuplicateLines.begin(), FScan.DuplicateLines.end(), row.Line);
+}
+
+QString TImportPreview::RowNote(const TPreviewRow &row) const
+{
+    if (!row.Problem.isEmpty())
+        return row.Problem;
+    if (IsDuplicate(row))
+        return ImportDuplicates() ? utf8("账本中已有，仍将导入") : utf8("账本中已有，将跳过");
+    return QString();
 }
 
 QString TImportPreview::ImportBlocker() const

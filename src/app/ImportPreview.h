@@ -19,12 +19,6 @@
 
 namespace kestrum {
 
-//! Opens a reader for a file of a format the exchange module does not read
-//! itself (an old Access ledger); set by whoever provides one.
-using TEntrySourceFactory = std::function<std::unique_ptr<TEntrySource>(const QString &path)>;
-void SetAccessEntrySourceFactory(TEntrySourceFactory factory);
-bool AccessFilesReadable();
-
 //! One record as the dialog lists it.
 struct TPreviewRow {
     int Line = 0;
@@ -40,6 +34,7 @@ struct TImportScan {
     int Expense = 0;
     bool DuplicatesKnown = false;
     int Duplicates = 0; //!< entries the ledger holds already
+    std::vector<int> DuplicateLines; //!< their lines, ascending (the first thousand)
     int BadCount = 0;
     std::vector<TBadRecord> BadRecords; //!< the first MaxListed
     QString Failure;                    //!< the file as a whole cannot be read
@@ -85,6 +80,10 @@ public:
 
     //! The first records as the reader reads them with the current choices.
     const std::vector<TPreviewRow> &Rows() const { return FRows; }
+    //! What the dialog says beside a row: why it is passed over, or that the
+    //! ledger holds it already ("" for a row that comes in).
+    QString RowNote(const TPreviewRow &row) const;
+    bool IsDuplicate(const TPreviewRow &row) const;
     //! Why the file would not import as it is read now ("no amount column").
     const QStringList &Problems() const { return FProblems; }
 
