@@ -43,7 +43,8 @@ int main(int argc, char **argv)
         if (!importDialog.grab().save(prefix + QStringLiteral("-import.png")))
             throw std::runtime_error("cannot write the import picture");
 
-        TExportDialog exportDialog(TExportRange(QDate(2024, 3, 14), QStringLiteral("2024"), QStringLiteral("2")));
+        TExportDialog exportDialog(
+            TExportRange(QDate(2024, 3, 14), QStringLiteral("2024"), QStringLiteral("2")));
         exportDialog.show();
         QApplication::processEvents();
         if (!exportDialog.grab().save(prefix + QStringLiteral("-export.png")))

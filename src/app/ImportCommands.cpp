@@ -90,8 +90,8 @@ void TLedgerExchangeCommands::installDialogs()
         return true;
     };
     ChooseExportFile = [this](const QString &suggestedName) {
-        QString path = QFileDialog::getSaveFileName(&FWindow, utf8("导出"), QDir(FFolder).filePath(suggestedName),
-                                                    utf8("CSV文件 (*.csv)"));
+        QString path = QFileDialog::getSaveFileName(
+            &FWindow, utf8("导出"), QDir(FFolder).filePath(suggestedName), utf8("CSV文件 (*.csv)"));
         if (!path.isEmpty() && QFileInfo(path).suffix().isEmpty())
             path += QStringLiteral(".csv");
         return path;
@@ -122,7 +122,8 @@ void TLedgerExchangeCommands::reloadPages(int added)
     // large ledger that takes a while, so the user is told what is going on.
     std::unique_ptr<QProgressDialog> notice;
     if (data.ADOQuery1.RecordCount() + data.ADOQuery2.RecordCount() + added >= LargeLedgerRows) {
-        notice = std::make_unique<QProgressDialog>(utf8("正在重新读取收入和支出列表..."), QString(), 0, 0, &FWindow);
+        notice = std::make_unique<QProgressDialog>(utf8("正在重新读取收入和支出列表..."), QString(), 0, 0,
+                                                   &FWindow);
         notice->setWindowTitle(QStringLiteral("Kestrum"));
         notice->setWindowModality(Qt::WindowModal);
         notice->setCancelButton(nullptr);
@@ -169,12 +170,11 @@ void TLedgerExchangeCommands::ImportClick()
     TImportResult result;
     bool cancelled = false;
     try {
-        cancelled = RunWithProgress(&FWindow, utf8("正在导入“%1”...").arg(QFileInfo(path).fileName()),
-                                    [&](TJobProgress &progress) {
-                                        result = ImportEntries(ledger, *source, options, [&](double fraction) {
-                                            return progress.Report(fraction);
-                                        });
-                                    });
+        cancelled = RunWithProgress(
+            &FWindow, utf8("正在导入“%1”...").arg(QFileInfo(path).fileName()), [&](TJobProgress &progress) {
+                result = ImportEntries(ledger, *source, options,
+                                       [&](double fraction) { return progress.Report(fraction); });
+            });
     } catch (const std::exception &error) {
         ShowErrorBox(&FWindow, utf8("导入失败，没有导入任何纪录。\n") + QString::fromUtf8(error.what()));
         return;
@@ -244,12 +244,11 @@ void TLedgerExchangeCommands::ExportClick()
     TExportResult result;
     bool cancelled = false;
     try {
-        cancelled = RunWithProgress(&FWindow, utf8("正在导出到“%1”...").arg(QFileInfo(path).fileName()),
-                                    [&](TJobProgress &progress) {
-                                        result = ExportCsv(ledger, path, options, [&](double fraction) {
-                                            return progress.Report(fraction);
-                                        });
-                                    });
+        cancelled = RunWithProgress(
+            &FWindow, utf8("正在导出到“%1”...").arg(QFileInfo(path).fileName()), [&](TJobProgress &progress) {
+                result = ExportCsv(ledger, path, options,
+                                   [&](double fraction) { return progress.Report(fraction); });
+            });
     } catch (const std::exception &error) {
         ShowErrorBox(&FWindow, utf8("导出失败：") + QString::fromUtf8(error.what()));
         return;

@@ -150,8 +150,9 @@ TImportDialog::TImportDialog(TImportPreview &preview, QWidget *parent) : QDialog
         const QString ledger = scanned.LedgerPath();
         // The source is made on the worker from the preview's settings; the
         // dialog is blocked meanwhile, so nothing changes them under it.
-        RunWithProgress(this, utf8("正在检查文件..."),
-                        [&](TJobProgress &progress) { scan = TImportPreview::ScanAll(makeSource, ledger, progress); });
+        RunWithProgress(this, utf8("正在检查文件..."), [&](TJobProgress &progress) {
+            scan = TImportPreview::ScanAll(makeSource, ledger, progress);
+        });
         scanned.SetScan(std::move(scan));
     };
 

@@ -13,6 +13,7 @@ namespace kestrum {
 //! file is only read). Bad records are passed over and counted, entries the
 //! ledger holds already are counted as duplicates. Raises what the importer
 //! raises; a cancel through progress gives ioCancelled.
-TImportResult DryRunImport(const QString &ledgerPath, TEntrySource &source, const TProgressCallback &progress);
+TImportResult DryRunImport(const QString &ledgerPath, TEntrySource &source,
+                           const TProgressCallback &progress);
 
 } // namespace kestrum

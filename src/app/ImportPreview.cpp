@@ -37,7 +37,8 @@ TPreviewRow PreviewRowOf(const TForeignEntry &entry)
     row.Kind = entry.Kind == ekIncome ? utf8("收入") : utf8("支出");
     row.Date = entry.Date.toString(Qt::ISODate);
     if (entry.Seconds > 0)
-        row.Date += QLatin1Char(' ') + QTime(0, 0).addSecs(entry.Seconds).toString(QStringLiteral("HH:mm:ss"));
+        row.Date +=
+            QLatin1Char(' ') + QTime(0, 0).addSecs(entry.Seconds).toString(QStringLiteral("HH:mm:ss"));
     row.Amount = AmountText(entry.Cents);
     row.Item = QString::fromStdString(entry.Item);
     row.Remark = QString::fromStdString(entry.Remark);
@@ -199,7 +200,8 @@ bool TImportPreview::KindRuleApplies() const
     if (FFormat != ffCsv)
         return false;
     const QList<TCsvColumnRole> &mapping = FCsv.Options.Mapping;
-    return !mapping.contains(crType) && !mapping.contains(crIncomeAmount) && !mapping.contains(crExpenseAmount);
+    return !mapping.contains(crType) && !mapping.contains(crIncomeAmount) &&
+           !mapping.contains(crExpenseAmount);
 }
 
 int TImportPreview::ColumnCount() const
@@ -242,8 +244,8 @@ void TImportPreview::SetColumnRole(int column, TCsvColumnRole role)
 
 const std::vector<TCsvColumnRole> &TImportPreview::RoleChoices()
 {
-    static const std::vector<TCsvColumnRole> choices = {crIgnore, crDate,   crAmount,       crItem,
-                                                        crRemark, crType,   crIncomeAmount, crExpenseAmount};
+    static const std::vector<TCsvColumnRole> choices = {crIgnore, crDate, crAmount,       crItem,
+                                                        crRemark, crType, crIncomeAmount, crExpenseAmount};
     return choices;
 }
 
@@ -254,9 +256,8 @@ TImportScan TImportPreview::ScanAll(const std::function<std::unique_ptr<TEntrySo
     try {
         std::unique_ptr<TEntrySource> source = makeSource();
         if (!ledgerPath.isEmpty()) {
-            const TImportResult result = DryRunImport(ledgerPath, *source, [&](double fraction) {
-                return progress.Report(fraction);
-            });
+            const TImportResult result =
+                DryRunImport(ledgerPath, *source, [&](double fraction) { return progress.Report(fraction); });
             if (result.Outcome == ioCancelled)
                 return TImportScan();
             scan.Income = result.IncomeAdded;
@@ -266,8 +267,10 @@ TImportScan TImportPreview::ScanAll(const std::function<std::unique_ptr<TEntrySo
             scan.DuplicateLines = result.DuplicateLines;
             std::sort(scan.DuplicateLines.begin(), scan.DuplicateLines.end());
             scan.BadCount = result.BadCount;
-            const std::size_t listed = std::min<std::size_t>(result.BadRecords.size(), TImportScan::MaxListed);
-            scan.BadRecords.assign(result.BadRecords.begin(), result.BadRecords.begin() + std::ptrdiff_t(listed));
+            const std::size_t listed =
+                std::min<std::size_t>(result.BadRecords.size(), TImportScan::MaxListed);
+            scan.BadRecords.assign(result.BadRecords.begin(),
+                                   result.BadRecords.begin() + std::ptrdiff_t(listed));
             scan.Done = true;
             return scan;
         }

@@ -30,10 +30,10 @@ struct TPreviewRow {
 //! choices; without a ledger to compare with, duplicates are not known.
 struct TImportScan {
     bool Done = false;
-    int Income = 0;  //!< entries that would come in (duplicates not counted when known)
+    int Income = 0; //!< entries that would come in (duplicates not counted when known)
     int Expense = 0;
     bool DuplicatesKnown = false;
-    int Duplicates = 0; //!< entries the ledger holds already
+    int Duplicates = 0;              //!< entries the ledger holds already
     std::vector<int> DuplicateLines; //!< their lines, ascending (the first thousand)
     int BadCount = 0;
     std::vector<TBadRecord> BadRecords; //!< the first MaxListed

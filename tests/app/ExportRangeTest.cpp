@@ -1,5 +1,5 @@
-#include "app/ExportDialog.h"
 #include "app/ExportRange.h"
+#include "app/ExportDialog.h"
 
 #include <gtest/gtest.h>
 
@@ -25,13 +25,10 @@ TEST(ExportRange, PickersStartOnTheMonthThePagesShowOrOnTodayWhenThatIsNoMonth)
     struct Case {
         const char *year, *month, *expected;
     } cases[] = {
-        {"2006", "7", "2006-07-01..2006-07-31"},
-        {" 2023 ", "2", "2023-02-01..2023-02-28"},
+        {"2006", "7", "2006-07-01..2006-07-31"},  {" 2023 ", "2", "2023-02-01..2023-02-28"},
         {"2024", "2", "2024-02-01..2024-02-29"}, // leap year
-        {"2006", "13", "2024-03-01..2024-03-31"},
-        {"abc", "7", "2024-03-01..2024-03-31"},
-        {"2006", "", "2024-03-01..2024-03-31"},
-        {"99999", "1", "2024-03-01..2024-03-31"},
+        {"2006", "13", "2024-03-01..2024-03-31"}, {"abc", "7", "2024-03-01..2024-03-31"},
+        {"2006", "", "2024-03-01..2024-03-31"},   {"99999", "1", "2024-03-01..2024-03-31"},
     };
     for (const Case &c : cases) {
         TExportRange range(Today, c.year, c.month);

@@ -111,7 +111,8 @@ TEST_F(ImportCommandsTest, ImportedEntriesReachTheFileThePagesAndTheStatistics)
     EXPECT_EQ(data.ADOQuery2.RecordCount(), 4);
     EXPECT_EQ(ledgerChanges, 1);
     ASSERT_EQ(boxes.Boxes().size(), 1);
-    EXPECT_TRUE(boxes.Boxes()[0].contains(utf8("已导入3条纪录：收入1条，支出2条。"))) << boxes.Boxes()[0].toStdString();
+    EXPECT_TRUE(boxes.Boxes()[0].contains(utf8("已导入3条纪录：收入1条，支出2条。")))
+        << boxes.Boxes()[0].toStdString();
 
     // The same file again: every entry is in the ledger already.
     boxes.Clear();
@@ -135,7 +136,8 @@ TEST_F(ImportCommandsTest, ThePreviewCountsWhatTheImportWouldDoAndLeavesTheLedge
     TImportPreview preview(csv);
     preview.SetLedgerPath(file.Path());
     TJobProgress progress;
-    preview.SetScan(TImportPreview::ScanAll([&] { return preview.MakeSource(); }, preview.LedgerPath(), progress));
+    preview.SetScan(
+        TImportPreview::ScanAll([&] { return preview.MakeSource(); }, preview.LedgerPath(), progress));
     const TImportScan &scan = preview.Scan();
     ASSERT_TRUE(scan.Done);
     EXPECT_TRUE(scan.Failure.isEmpty()) << scan.Failure.toStdString();
@@ -144,7 +146,8 @@ TEST_F(ImportCommandsTest, ThePreviewCountsWhatTheImportWouldDoAndLeavesTheLedge
     EXPECT_EQ(scan.Expense, 2);
     EXPECT_EQ(scan.Income, 1);
     EXPECT_EQ(scan.BadCount, 1);
-    EXPECT_TRUE(preview.Summary().contains(utf8("另有1条账本中已有，将跳过"))) << preview.Summary().toStdString();
+    EXPECT_TRUE(preview.Summary().contains(utf8("另有1条账本中已有，将跳过")))
+        << preview.Summary().toStdString();
     // The ledger's one lunch answers for the first lunch of the file only.
     ASSERT_GE(preview.Rows().size(), 2u);
     EXPECT_EQ(preview.RowNote(preview.Rows()[0]), utf8("账本中已有，将跳过"));
@@ -238,7 +241,8 @@ TEST_F(ImportCommandsTest, ExportingAMonthWritesOnlyThatMonthAndSaysHowMany)
     EXPECT_TRUE(text.contains(utf8("午饭")));
     EXPECT_FALSE(text.contains(utf8("书"))) << "September is not July";
     ASSERT_EQ(boxes.Boxes().size(), 1);
-    EXPECT_TRUE(boxes.Boxes()[0].contains(utf8("已导出2006年7月的2条纪录（收入1条，支出1条）"))) << boxes.Boxes()[0].toStdString();
+    EXPECT_TRUE(boxes.Boxes()[0].contains(utf8("已导出2006年7月的2条纪录（收入1条，支出1条）")))
+        << boxes.Boxes()[0].toStdString();
     EXPECT_EQ(ledgerChanges, 0);
 }
 

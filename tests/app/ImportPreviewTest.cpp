@@ -1,5 +1,5 @@
-#include "app/ImportDialog.h"
 #include "app/ImportPreview.h"
+#include "app/ImportDialog.h"
 
 #include <gtest/gtest.h>
 
@@ -36,7 +36,8 @@ protected:
         QStringList texts;
         for (const TPreviewRow &row : preview.Rows())
             texts << (row.Problem.isEmpty()
-                          ? QStringList{QString::number(row.Line), row.Kind, row.Date, row.Amount, row.Item}.join(' ')
+                          ? QStringList{QString::number(row.Line), row.Kind, row.Date, row.Amount, row.Item}
+                                .join(' ')
                           : QString::number(row.Line) + " !");
         return texts.join('|');
     }
@@ -135,7 +136,8 @@ TEST_F(ImportPreviewTest, TheScanCountsTheWholeFileNotOnlyThePreviewRows)
 {
     QByteArray text = "日期,金额,项目\n";
     for (int day = 0; day < 5000; ++day)
-        text += QDate(2020, 1, 1).addDays(day).toString(Qt::ISODate).toUtf8() + (day % 3 ? ",-1" : ",2") + ",x\n";
+        text +=
+            QDate(2020, 1, 1).addDays(day).toString(Qt::ISODate).toUtf8() + (day % 3 ? ",-1" : ",2") + ",x\n";
     text += "2033-13-01,1,bad\n";
     TImportPreview preview(write("long.csv", text), 20);
     EXPECT_EQ(preview.Rows().size(), 20u);
@@ -157,14 +159,16 @@ TEST_F(ImportPreviewTest, ACancelledScanLeavesNoCounts)
     TImportPreview preview(write("many.csv", QByteArray("2024-01-01,1,x\n").repeated(10000)));
     TJobProgress progress;
     progress.RequestCancel();
-    const TImportScan scan = TImportPreview::ScanAll([&] { return preview.MakeSource(); }, QString(), progress);
+    const TImportScan scan =
+        TImportPreview::ScanAll([&] { return preview.MakeSource(); }, QString(), progress);
     EXPECT_FALSE(scan.Done);
     EXPECT_EQ(scan.Income + scan.Expense, 0);
 }
 
 TEST_F(ImportPreviewTest, QifFilesPreviewWithoutColumns)
 {
-    TImportPreview preview(write("bank.qif", "!Type:Bank\nD01/10/2024\nT-12.50\nP午饭\n^\nD01/15/2024\nT1000\nP工资\n^\n"));
+    TImportPreview preview(
+        write("bank.qif", "!Type:Bank\nD01/10/2024\nT-12.50\nP午饭\n^\nD01/15/2024\nT1000\nP工资\n^\n"));
     EXPECT_EQ(preview.Format(), ffQif);
     EXPECT_FALSE(preview.HasCsvSettings());
     EXPECT_EQ(preview.ColumnCount(), 0);
