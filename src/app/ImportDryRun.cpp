@@ -2,6 +2,8 @@
 
 #include "core/Errors.h"
 
+#include <QUrl>
+
 #include <sqlite3.h>
 
 #include <memory>
@@ -10,23 +12,32 @@ namespace kestrum {
 
 TImportResult DryRunImport(const QString &ledgerPath, TEntrySource &source, const TProgressCallback &progress)
 {
+    // The importer works on a database in memory that holds copies of the
+    // two tables; the ledger is attached read-only for the copy and detached
+    // before the import begins, so nothing here can write the file (nor its
+    // journal, whose triggers stay behind).
     sqlite3 *raw = nullptr;
-    // Opened for writing only because the importer begins an immediate
-    // transaction; every statement below names or finds the temp copies.
-    const int rc = sqlite3_open_v2(ledgerPath.toUtf8().constData(), &raw, SQLITE_OPEN_READWRITE, nullptr);
+    const int rc = sqlite3_open_v2(":memory:", &raw, SQLITE_OPEN_READWRITE | SQLITE_OPEN_URI, nullptr);
     std::unique_ptr<sqlite3, int (*)(sqlite3 *)> db(raw, sqlite3_close);
     const auto fail = [&](const char *what) {
         throw Exception(std::string(what) + ": " + (raw ? sqlite3_errmsg(raw) : "out of memory"));
     };
     if (rc != SQLITE_OK)
-        fail("Cannot open the ledger");
+        fail("Cannot check the import");
     sqlite3_busy_timeout(raw, 5000);
-    // Unqualified names find the temp schema first: the importer reads the
-    // ledger's entries from the copies and writes its new ones there.
+    sqlite3_stmt *attach = nullptr;
+    if (sqlite3_prepare_v2(raw, "ATTACH DATABASE ?1 AS ledger", -1, &attach, nullptr) != SQLITE_OK)
+        fail("Cannot read the ledger");
+    const QByteArray uri = "file:" + QUrl::toPercentEncoding(ledgerPath, "/") + "?mode=ro";
+    sqlite3_bind_text(attach, 1, uri.constData(), int(uri.size()), SQLITE_TRANSIENT);
+    const int attached = sqlite3_step(attach);
+    sqlite3_finalize(attach);
+    if (attached != SQLITE_DONE)
+        fail("Cannot read the ledger");
     if (sqlite3_exec(raw,
-                     "PRAGMA temp_store = MEMORY;"
-                     "CREATE TEMP TABLE gain AS SELECT * FROM main.gain;"
-                     "CREATE TEMP TABLE expen AS SELECT * FROM main.expen;",
+                     "CREATE TABLE main.gain AS SELECT * FROM ledger.gain;"
+                     "CREATE TABLE main.expen AS SELECT * FROM ledger.expen;"
+                     "DETACH DATABASE ledger;",
                      nullptr, nullptr, nullptr) != SQLITE_OK)
         fail("Cannot read the ledger");
     TImportOptions options;

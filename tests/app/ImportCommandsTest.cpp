@@ -8,6 +8,7 @@
 #include "app/ImportPreview.h"
 #include "app/LedgerData.h"
 #include "app/MainWindow.h"
+#include "app/UndoCommands.h"
 #include "core/RegionalSettings.h"
 #include "db/DbQuery.h"
 #include "editors/DBTextEdit.h"
@@ -163,6 +164,30 @@ TEST_F(ImportCommandsTest, ThePreviewCountsWhatTheImportWouldDoAndLeavesTheLedge
     data.ADOQuery2.FieldByName(utf8("消费金额"))->SetValue(Variant(1.0));
     data.ADOQuery2.Post();
     EXPECT_EQ(stored("select count(*) from expen"), "3");
+}
+
+// An import used to leave one journal action per entry, so that undo took
+// back a single entry of it and a large file made a million actions.
+TEST_F(ImportCommandsTest, AnImportIsOneActionOfTheJournal)
+{
+    const std::string actions = "select count(*) from kestrum_journal_action";
+    const std::string before = stored(actions);
+    importFile =
+        write("in.csv", "日期,金额,项目\n2006-07-05,-8,早饭\n2006-07-06,-9,午饭\n2006-07-07,5,退款\n");
+    commands->ImportAction->trigger();
+    ASSERT_EQ(stored("select count(*) from expen"), "4");
+    EXPECT_EQ(std::stoi(stored(actions)), std::stoi(before) + 1);
+    EXPECT_EQ(stored("select label from kestrum_journal_action order by id desc limit 1"), "导入 3 条纪录");
+    EXPECT_EQ(stored("select count(distinct action_id) from kestrum_journal"), "1");
+
+    // One undo takes the whole import back, and the pages follow.
+    window.UndoCommands->UpdateItems();
+    EXPECT_TRUE(window.UndoCommands->UndoAction()->text().contains(utf8("导入 3 条纪录")))
+        << window.UndoCommands->UndoAction()->text().toStdString();
+    window.UndoCommands->UndoAction()->trigger();
+    EXPECT_EQ(stored("select count(*) from expen"), "2");
+    EXPECT_EQ(stored("select count(*) from gain"), "1");
+    EXPECT_EQ(data.ADOQuery2.RecordCount(), 2);
 }
 
 TEST_F(ImportCommandsTest, ABadLineRejectsTheWholeFileAndTheBoxNamesIt)
