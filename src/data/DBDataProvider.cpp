@@ -378,13 +378,18 @@ void TkvDBDataProvider::DataSetChanged(const TDbRowChange *change)
         return;
     }
     if (state == dsBrowse) {
+        if (FEditingRecordIndex != -1)
+            EditingEnds(); // the link tells of the state after this change
         FEditingRecordIndex = -1;
         const bool smart = DBDataController().DataModeController().SmartRefresh() &&
                            DBDataController().HasKeyFields() && FRefreshRecordIndex >= 0;
         const bool refreshed = smart && SmartRefreshRecord();
         FRefreshRecordIndex = -1;
-        if (!refreshed && (!change || !ApplyRowChange(*change)))
+        if (!refreshed && (!change || !ApplyRowChange(*change))) {
+            FNewItemEnded = false;
             DBDataController().DataChanged(dckAll, -1, -1);
+        }
+        FNewItemEnded = false;
     } else if (state == dsInsert && DBDataController().DataModeController().SyncInserts()) {
         CreateInsertedRecord();
     }
@@ -401,6 +406,33 @@ bool TkvDBDataProvider::ApplyRowChange(const TDbRowChange &change)
     const int rows = dataSet->RecordCount();
     const int position = change.Position;
     const int current = dataSet->IsEmpty() ? -1 : dataSet->RecNo() - 1;
+    if (FNewItemEnded) {
+        // The entry of the new-item row: no row stood for it until now.
+        FNewItemEnded = false;
+        if (change.Kind == TDbRowChange::rcInsertCancelled) {
+            if (controller.RecordCount() != rows)
+                return false;
+            FCurrentRecordIndex = current;
+            controller.Change(chgUpdateRecord);
+            return true;
+        }
+        if (change.Kind != TDbRowChange::rcInserted || controller.RecordCount() + 1 != rows ||
+            position != current || position > controller.RecordCount())
+            return false;
+        controller.BeginBatch();
+        try {
+            ++FRowsVersion;
+            controller.InsertRecord(position);
+            TkvValueDefDBReader reader(dataSet);
+            controller.Storage().ReadRecord(position, reader, true);
+            FCurrentRecordIndex = current;
+        } catch (...) {
+            controller.EndBatch();
+            throw;
+        }
+        controller.EndBatch();
+        return true;
+    }
     const bool rowGone =
         change.Kind == TDbRowChange::rcDeleted || change.Kind == TDbRowChange::rcInsertCancelled;
     if (controller.RecordCount() != rows + (rowGone ? 1 : 0) || position < 0 ||
@@ -436,6 +468,18 @@ void TkvDBDataProvider::CreateInsertedRecord()
     TDbQuery *dataSet = DataSet();
     if (FInserting && FEditingRecordIndex >= 0)
         return; // the placeholder exists already
+    if (controller.NewItemRowFocused()) {
+        // An entry begun on the owner's new-item row is edited in the
+        // new-item record; the rows get it when it is posted.
+        const int recordIndex = controller.NewItemRecordIndex();
+        FEditingRecordIndex = recordIndex;
+        FRefreshRecordIndex = -1;
+        FInserting = true;
+        TkvValueDefDBReader reader(dataSet);
+        controller.Storage().ReadRecord(recordIndex, reader, true);
+        controller.Change(chgUpdateRecord);
+        return;
+    }
     // The grouping values of the record beside the insert position (the one
     // focused before the insert), so that a new row lands in the focused group.
     std::vector<std::pair<TDbField *, Variant>> groupingValues;
@@ -507,6 +551,14 @@ void TkvDBDataProvider::EditingStarts()
 
 void TkvDBDataProvider::EditingEnds()
 {
+    TkvDBDataController &controller = DBDataController();
+    // Only the new-item record is edited as an internal record.
+    const int newItemRecord = FEditingRecordIndex < -1 ? controller.NewItemRecordIndex() : 0;
+    if (FEditingRecordIndex != -1 && FEditingRecordIndex == newItemRecord) {
+        // The new-item row is empty again for the next entry.
+        controller.ClearRecordValues(newItemRecord);
+        FNewItemEnded = true;
+    }
     FEditingRecordIndex = -1;
     FInserting = false;
     if (FInternalEditRecord != 0) {
@@ -532,7 +584,8 @@ void TkvDBDataProvider::EditingChanged()
 void TkvDBDataProvider::RecordChanged(TDbField *field)
 {
     (void)field;
-    if (FDetached || !IsEditing() || FEditingRecordIndex < 0)
+    // The new-item record is an internal one: below -1.
+    if (FDetached || !IsEditing() || FEditingRecordIndex == -1)
         return;
     TkvDBDataController &controller = DBDataController();
     if (FEditingRecordIndex >= controller.RecordCount())

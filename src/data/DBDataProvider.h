@@ -188,6 +188,9 @@ private:
     int FWindowFirstRecord = -1;
     int FInternalEditRecord = 0; //!< 0: none
     bool FInserting = false;
+    //! The entry of the new-item row ended; the data-set change that follows
+    //! adds its posted row, or only repaints after a cancel.
+    bool FNewItemEnded = false;
     bool FDetached = false;
     //! Counts changes that move records to other indexes (reloads, inserts
     //! and deletes), so a focus move can tell that its index went stale.

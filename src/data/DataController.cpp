@@ -212,6 +212,18 @@ void TkvCustomDataController::CheckRecordIndex(int recordIndex) const
         throw EkvInvalidDataControllerOperation(SRecordIndexError);
 }
 
+void TkvCustomDataController::ClearRecordValues(int recordIndex)
+{
+    for (int i = 0; i < ItemCount(); ++i) {
+        const TkvValueDef *def = GetItemField(i)->ValueDef();
+        if (!def)
+            continue;
+        FStorage->SetValue(recordIndex, def, Variant::null());
+        if (def->TextStored())
+            FStorage->SetDisplayText(recordIndex, def, QString());
+    }
+}
+
 Variant TkvCustomDataController::GetFieldValue(int recordIndex, const TkvCustomDataField *field) const
 {
     const TkvValueDef *def = field->ValueDef();
@@ -377,6 +389,20 @@ bool TkvCustomDataController::ChangeFocusedRowIndex(int rowIndex)
     BeginBatch();
     bool result = false;
     try {
+        if (NewItemRowFocused() && std::clamp(rowIndex, -1, RowCount() - 1) >= 0) {
+            // Leaving the new-item row ends its entry first; a posted entry
+            // joins the rows, so the row asked for is found again by its record.
+            const TkvRowInfo target = GetRowInfo(std::clamp(rowIndex, 0, RowCount() - 1));
+            const int rowCount = RowCount();
+            FinishEditing();
+            if (RowCount() != rowCount) {
+                const int found = FInfo->RowIndexOfRecordAtLevel(
+                    target.RecordIndex, target.IsGroupRow ? target.Level : -1, false);
+                if (found >= 0)
+                    rowIndex = found;
+            }
+            FInfo->SetNewItemRowFocused(false);
+        }
         result = FInfo->ChangeFocusedRowIndex(rowIndex);
     } catch (...) {
         EndBatch();

@@ -147,6 +147,8 @@ public:
     int AppendRecord();
     int InsertRecord(int recordIndex);
     void DeleteRecord(int recordIndex);
+    //! Every item value of the record becomes Null (its display text empty).
+    void ClearRecordValues(int recordIndex);
     //! Raises "RecordIndex out of range" unless 0 <= index < count or the new-item record.
     void CheckRecordIndex(int recordIndex) const;
 
@@ -157,7 +159,11 @@ public:
     int GetRowRecordIndex(int rowIndex) const { return GetRowInfo(rowIndex).RecordIndex; }
     int GetRowIndexByRecordIndex(int recordIndex, bool makeVisible);
     int FocusedRowIndex() const { return FInfo->FocusingInfo().RowIndex; }
-    int FocusedRecordIndex() const { return FInfo->FocusingInfo().RecordIndex; }
+    //! The focused record; the new-item record while the new-item row has the focus.
+    int FocusedRecordIndex() const
+    {
+        return NewItemRowFocused() ? NewItemRecordIndex() : FInfo->FocusingInfo().RecordIndex;
+    }
     bool ChangeFocusedRowIndex(int rowIndex);
     bool ChangeFocusedRecordIndex(int recordIndex);
     void SetFocusedRowIndex(int rowIndex) { ChangeFocusedRowIndex(rowIndex); }
@@ -202,7 +208,17 @@ public:
     //! The record being edited or inserted (-1 none).
     int EditingRecordIndex() const;
     //! The internal record of the owner's new-item row (allocated on first use).
-    int NewItemRecordIndex();
+    int NewItemRecordIndex() const;
+    //! The owner's new-item row has the focus: no row is focused and the record
+    //! set stays where it was; the first edit begins an entry there (the record
+    //! set appends), posting adds it to the rows and the row keeps the focus.
+    bool NewItemRowFocused() const { return FInfo->FocusingInfo().NewItemRowFocused; }
+    //! Focuses the new-item row (a record being edited is posted first, or
+    //! cancelled when unchanged) or leaves it (its entry is posted, or
+    //! cancelled when unchanged, and no row is focused); false when refused.
+    bool SetNewItemRowFocused(bool focused);
+    //! An entry begun on the new-item row is being edited.
+    bool IsEditingNewItem() const;
 
     // Update brackets and notification.
     void BeginBatch();
@@ -289,6 +305,8 @@ protected:
             DeliverChanges();
     }
     void SearchFocusedRecordChanged();
+    //! The entry that is being edited is posted, or cancelled when unchanged.
+    void FinishEditing();
     bool FieldNeedsDisplayText(const TkvCustomDataField *field) const;
 
     std::unique_ptr<TkvDataStorage> FStorage;
@@ -318,7 +336,7 @@ protected:
     bool FInSortingChanged = false;
     bool FDelivering = false;
     int FDeliveredSelectedRow = -1; //!< the single selected row told last (-1 none or several)
-    int FNewItemRecordIndex = 0;    //!< 0 = none yet (internal indexes are negative)
+    mutable int FNewItemRecordIndex = 0; //!< 0 = none yet (internal indexes are negative)
 
     int FFindFilterItemIndex = -1;
     QString FFindFilterText;

@@ -47,11 +47,53 @@ int TkvCustomDataController::EditingRecordIndex() const
     return FProvider->EditingRecordIndex();
 }
 
-int TkvCustomDataController::NewItemRecordIndex()
+int TkvCustomDataController::NewItemRecordIndex() const
 {
-    if (FNewItemRecordIndex == 0)
-        FNewItemRecordIndex = FStorage->AddInternalRecord();
+    if (FNewItemRecordIndex == 0) {
+        // -1 means "no record" to every caller: the first internal record
+        // stays reserved so that the new-item record never reads as none.
+        int recordIndex = FStorage->AddInternalRecord();
+        if (recordIndex == -1)
+            recordIndex = FStorage->AddInternalRecord();
+        FNewItemRecordIndex = recordIndex;
+    }
     return FNewItemRecordIndex;
+}
+
+bool TkvCustomDataController::IsEditingNewItem() const
+{
+    return FNewItemRecordIndex != 0 && FProvider->EditingRecordIndex() == FNewItemRecordIndex &&
+           EditState().Contains(desInserting);
+}
+
+void TkvCustomDataController::FinishEditing()
+{
+    if (!EditState().Contains(desEditing))
+        return;
+    UpdateData(); // values still in editors count
+    if (FProvider->IsModified())
+        Post();
+    else
+        Cancel();
+}
+
+bool TkvCustomDataController::SetNewItemRowFocused(bool focused)
+{
+    if (NewItemRowFocused() == focused)
+        return true;
+    BeginBatch();
+    try {
+        // Whatever is being edited ends before the focus moves, as on any row change.
+        FinishEditing();
+        if (focused)
+            NewItemRecordIndex();
+        FInfo->SetNewItemRowFocused(focused);
+    } catch (...) {
+        EndBatch();
+        throw;
+    }
+    EndBatch();
+    return NewItemRowFocused() == focused;
 }
 
 void TkvCustomDataController::Append()
@@ -68,7 +110,12 @@ void TkvCustomDataController::Insert()
 
 void TkvCustomDataController::Edit()
 {
-    if (FProvider->CanModify())
+    if (!FProvider->CanModify())
+        return;
+    // On the new-item row an edit begins a new entry.
+    if (NewItemRowFocused())
+        FProvider->Append();
+    else
         FProvider->Edit();
 }
 
@@ -122,7 +169,11 @@ void TkvCustomDataController::UpdateData()
 
 Variant TkvCustomDataController::ReadEditValue(int itemIndex, TkvDataEditValueSource source)
 {
-    return FProvider->ReadEditValue(GetItemField(itemIndex), source);
+    TkvCustomDataField *field = GetItemField(itemIndex);
+    // The new-item row shows nothing until an entry is begun there.
+    if (NewItemRowFocused() && !IsEditingNewItem())
+        return source == TkvDataEditValueSource::evsText ? Variant(QString()) : Variant::null();
+    return FProvider->ReadEditValue(field, source);
 }
 
 bool TkvCustomDataController::WriteEditValue(int itemIndex, const Variant &value,
@@ -131,8 +182,8 @@ bool TkvCustomDataController::WriteEditValue(int itemIndex, const Variant &value
     TkvCustomDataField *field = GetItemField(itemIndex);
     if (!FProvider->CanModify() || !FProvider->CanModifyField(field))
         return false;
-    if (!EditState().Contains(desEditing))
-        FProvider->Edit();
+    if (!EditState().Contains(desEditing) || (NewItemRowFocused() && !IsEditingNewItem()))
+        Edit();
     return FProvider->WriteEditValue(field, source, value);
 }
 

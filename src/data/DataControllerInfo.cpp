@@ -127,25 +127,46 @@ bool TkvCustomDataControllerInfo::ChangeFocusedRowIndex(int rowIndex)
     return true;
 }
 
+int TkvCustomDataControllerInfo::RowIndexOfRecordAtLevel(int recordIndex, int level, bool makeVisible)
+{
+    if (recordIndex < 0 || RecordListIndexOf(recordIndex) < 0)
+        return -1;
+    if (!IsGrouped(FController))
+        return RecordListIndexOf(recordIndex);
+    IkvDataGrouping *grouping = FController.Grouping();
+    // A focused group row keeps its level; otherwise the data row.
+    if (level < 0 || level >= grouping->LevelCount())
+        level = grouping->LevelCount();
+    return grouping->RowIndexByRecordIndex(recordIndex, level, makeVisible);
+}
+
+void TkvCustomDataControllerInfo::SetNewItemRowFocused(bool focused)
+{
+    if (FFocusingInfo.NewItemRowFocused == focused)
+        return;
+    FFocusingInfo.PrevRecordIndex = FFocusingInfo.RecordIndex;
+    FFocusingInfo.NewItemRowFocused = focused;
+    FFocusingInfo.RowIndex = -1;
+    DeriveFocusFromRow();
+    Change(dcicFocusedRow | dcicFocusedRecord);
+    if (!FController.MultiSelect())
+        SelectFocusedRow();
+}
+
 void TkvCustomDataControllerInfo::RestoreFocus()
 {
+    if (FFocusingInfo.NewItemRowFocused) {
+        // The new-item row keeps the focus whatever the record set stands on
+        // (a posted entry from it lands among the rows, the row stays for the next).
+        FFocusingInfo.RowIndex = -1;
+        DeriveFocusFromRow();
+        return;
+    }
     int recordIndex = FFocusingInfo.RecordIndex;
     TkvCustomDataProvider &provider = FController.Provider();
     if (provider.IsSyncMode() && provider.IsActive())
         recordIndex = provider.CurrentRecordIndex();
-    int rowIndex = -1;
-    if (recordIndex >= 0 && RecordListIndexOf(recordIndex) >= 0) {
-        if (IsGrouped(FController)) {
-            IkvDataGrouping *grouping = FController.Grouping();
-            // A focused group row keeps its level; otherwise the data row.
-            const int level = FFocusingInfo.Level >= 0 && FFocusingInfo.Level < grouping->LevelCount()
-                                  ? FFocusingInfo.Level
-                                  : grouping->LevelCount();
-            rowIndex = grouping->RowIndexByRecordIndex(recordIndex, level, true);
-        } else {
-            rowIndex = RecordListIndexOf(recordIndex);
-        }
-    }
+    const int rowIndex = RowIndexOfRecordAtLevel(recordIndex, FFocusingInfo.Level, true);
     FFocusingInfo.RowIndex = rowIndex;
     DeriveFocusFromRow();
     if (!FFocusingInfo.SameFocus(FPrevFocusingInfo, false) ||

@@ -46,6 +46,12 @@ public:
     bool ChangeFocusedRowIndex(int rowIndex);
     //! Focus restore after a rebuild, from the record (and level) focused.
     void RestoreFocus();
+    //! The owner's new-item row takes the focus (no row is focused then) or
+    //! gives it up; leaving it focuses nothing until a row is asked for.
+    void SetNewItemRowFocused(bool focused);
+    //! The row that shows a record at a level (a group row for a level above
+    //! the data rows), -1 when none.
+    int RowIndexOfRecordAtLevel(int recordIndex, int level, bool makeVisible);
     //! Takes the current focusing info as the delivered one.
     void FocusDelivered();
 

@@ -236,7 +236,8 @@ void TkvCustomDataController::DeliverChanges()
                     send(TkvFocusedRowChangedInfo(before.RowIndex, now.RowIndex));
                 // Told whenever a record is or was focused, also when only its row
                 // moved (a sort): the view scrolls to it and repaints both rows.
-                if (before.RecordIndex >= 0 || now.RecordIndex >= 0 || before.Changed) {
+                if (before.RecordIndex >= 0 || now.RecordIndex >= 0 || before.Changed ||
+                    before.NewItemRowFocused != now.NewItemRowFocused) {
                     send(TkvFocusedRecordChangedInfo(before.RecordIndex, now.RecordIndex, before.RowIndex,
                                                      now.RowIndex,
                                                      before.NewItemRowFocused != now.NewItemRowFocused));

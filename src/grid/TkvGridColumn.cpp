@@ -249,10 +249,13 @@ bool TkvCustomGridTableItem::CanEdit() const
 {
     if (!CanFocus() || !FGridView->OptionsData().Editing() || !FOptions->Editing())
         return false;
-    const int focusedRowIndex = FGridView->DataController().FocusedRowIndex();
+    const TkvGridRowSource &source = FGridView->DataController();
+    // The new-item row has cells of its own: editing there begins an entry.
+    if (FGridView->OptionsView().NewItemRow() && source.NewItemRowFocused())
+        return source.CanEdit();
+    const int focusedRowIndex = source.FocusedRowIndex();
     if (focusedRowIndex < 0)
         return false;
-    const TkvGridRowSource &source = FGridView->DataController();
     const bool hasCell = source.GetRowInfo(focusedRowIndex).Level >= source.GroupingItemCount();
     return hasCell && source.CanEdit();
 }

@@ -75,6 +75,8 @@ public:
     bool IsEditing() const override { return FController->IsEditing(); }
     int EditingRecordIndex() const override { return FController->EditingRecordIndex(); }
     int NewItemRecordIndex() const override;
+    bool NewItemRowFocused() const override { return FController->NewItemRowFocused(); }
+    bool SetNewItemRowFocused(bool focused) override { return FController->SetNewItemRowFocused(focused); }
     bool CanEdit() const override;
     void BeginBatch() override { FController->BeginBatch(); }
     void EndBatch() override { FController->EndBatch(); }

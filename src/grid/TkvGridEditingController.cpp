@@ -191,8 +191,8 @@ void TkvGridEditingController::SetEditingItem(TkvCustomGridTableItem *item)
             CloseCellEditor(false);
         FEditingItem = item;
         if (item) {
-            TkvCustomEditProperties *properties = item->GetPropertiesForRecord(
-                FView->ViewData().Records(FView->Controller().FocusedRowIndex()));
+            TkvCustomEditProperties *properties =
+                item->GetPropertiesForRecord(FView->Controller().FocusedRecord());
             try {
                 FEdit = &FEditList.GetEdit(*properties);
             } catch (...) {
@@ -289,7 +289,14 @@ QRect TkvGridEditingController::CellEditBounds(bool &found) const
     const TkvGridTableViewInfo &viewInfo = FView->ViewInfo();
     if (!FEditingItem || !viewInfo.IsCalculated())
         return {};
-    const TkvGridRowViewInfo *row = viewInfo.FindRow(FView->Controller().FocusedRowIndex());
+    const TkvGridRowViewInfo *row = nullptr;
+    if (FView->Controller().IsNewItemRowFocused()) {
+        for (const TkvGridRowViewInfo &candidate : viewInfo.Rows())
+            if (candidate.IsNewItemRow)
+                row = &candidate;
+    } else {
+        row = viewInfo.FindRow(FView->Controller().FocusedRowIndex());
+    }
     if (!row)
         return {};
     for (const TkvGridCellViewInfo &cell : viewInfo.Cells(*row)) {
@@ -381,6 +388,29 @@ void TkvGridEditingController::RefreshEditor()
     if (!FEdit || !FEditingItem || FHiding || FInitiatingEditing || FPosting || FPreparing)
         return;
     ReloadCellValue();
+}
+
+void TkvGridEditingController::ShowEditorAlways()
+{
+    if (!FView->OptionsBehavior().AlwaysShowEditor() || !FReshowAllowed || FHiding || FPreparing ||
+        FSettingEditingItem || FInitiatingEditing || FPosting)
+        return;
+    TkvGridTableController &controller = FView->Controller();
+    TkvCustomGridTableItem *item = controller.FocusedItem();
+    TkvCustomGridRecord *record = controller.FocusedRecord();
+    if (!item || !record || !record->HasCells()) {
+        // A group row or no row: no cell to stand on. Its value was written
+        // before the focus left its record.
+        if (FEditingItem)
+            CloseCellEditor(false);
+        return;
+    }
+    if (FEditingItem == item && FEdit) {
+        ReloadCellValue();
+        FBoundsUpdateNeeded = true;
+        return;
+    }
+    ShowEditAndActivate(item);
 }
 
 bool TkvGridEditingController::InitiateEditing()
@@ -484,12 +514,19 @@ void TkvGridEditingController::CloseCellEditor(bool accept)
     UnhookEdit();
     if (edit->Focused() && GridHasFocus()) {
         edit->ClearChangeFlags();
-        if (FSite)
-            FSite->setFocus(Qt::OtherFocusReason);
-        // Without window activation the focus events may not come.
-        if (edit->Focused())
-            edit->DoExit();
-        FView->SetFocused(true);
+        FReshowAllowed = false;
+        try {
+            if (FSite)
+                FSite->setFocus(Qt::OtherFocusReason);
+            // Without window activation the focus events may not come.
+            if (edit->Focused())
+                edit->DoExit();
+            FView->SetFocused(true);
+        } catch (...) {
+            FReshowAllowed = true;
+            throw;
+        }
+        FReshowAllowed = true;
     }
     edit->hide();
     FEdit = nullptr;

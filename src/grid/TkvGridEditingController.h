@@ -71,6 +71,11 @@ public:
     //! The data controller's rows or the record changed: the value is read
     //! again (not while the editor closes, asks to edit or writes).
     void RefreshEditor();
+    //! Under AlwaysShowEditor the editor stands on the focused cell after
+    //! every move of the focus: opened there, or, open on that column
+    //! already, loaded from the record now focused. Not while the editor
+    //! gives the keyboard focus back to the grid.
+    void ShowEditorAlways();
     //! The view was laid out again: the editor follows its cell.
     void UpdateEditorBounds();
     //! The rectangle the editor is placed at (empty while none is open).
@@ -142,6 +147,9 @@ private:
     bool FBoundsUpdateNeeded = false;
     bool FErrorOnExit = false;
     bool FForwardingEnter = false;
+    //! The re-show permission: cleared while a closing editor hands the
+    //! keyboard focus back to the grid site.
+    bool FReshowAllowed = true;
     bool FPressWasFocusedCell = false;
     TkvEditNotifyEvent FSavedOnChange;
     TkvEditNotifyEvent FSavedOnEditValueChanged;

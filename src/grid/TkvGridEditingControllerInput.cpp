@@ -80,7 +80,7 @@ bool TkvGridEditingController::FocusedRowKeyDown(TkvGridKey key, TkvGridShiftSta
     if (shift.Ctrl || shift.Alt || (shift.Shift && key != TkvGridKey::Enter))
         return false;
     TkvGridTableController &controller = FView->Controller();
-    TkvCustomGridRecord *record = FView->ViewData().Records(controller.FocusedRowIndex());
+    TkvCustomGridRecord *record = controller.FocusedRecord();
     if (!record || !record->HasCells() || !controller.FocusedItem())
         return false;
     return ShowEditAndActivate(controller.FocusedItem());
@@ -92,7 +92,7 @@ bool TkvGridEditingController::FocusedRowKeyPress(QChar ch)
     if (code != 8 && code != 22 && code != 24 && code < 32)
         return false;
     TkvGridTableController &controller = FView->Controller();
-    TkvCustomGridRecord *record = FView->ViewData().Records(controller.FocusedRowIndex());
+    TkvCustomGridRecord *record = controller.FocusedRecord();
     if (!record || !record->HasCells() || !controller.FocusedItem())
         return false;
     ShowEditByKey(controller.FocusedItem(), ch);

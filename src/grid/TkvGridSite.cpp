@@ -373,8 +373,11 @@ void TkvGridSite::wheelEvent(QWheelEvent *event)
 void TkvGridSite::focusInEvent(QFocusEvent *event)
 {
     QWidget::focusInEvent(event);
-    if (FGridView)
+    if (FGridView) {
         FGridView->SetFocused(true);
+        // Coming into the grid shows the editor on the focused cell under AlwaysShowEditor.
+        Guarded([&] { FGridView->Controller().EditingController().ShowEditorAlways(); });
+    }
 }
 
 void TkvGridSite::focusOutEvent(QFocusEvent *event)

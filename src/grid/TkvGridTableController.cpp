@@ -56,6 +56,7 @@ void TkvGridTableController::SetFocusedItem(TkvCustomGridTableItem *item)
         FGridView->RecordChanged(focusedRowIndex);
     if (FGridView->OnFocusedItemChanged)
         FGridView->OnFocusedItemChanged(FGridView, previous, item);
+    FEditingController->ShowEditorAlways();
 }
 
 void TkvGridTableController::ItemRemoved(TkvCustomGridTableItem *item)
@@ -142,13 +143,20 @@ void TkvGridTableController::MakeRowVisible(int rowIndex)
         SetTopRowIndex(viewInfo.TopRowIndexForBottomRow(rowIndex));
 }
 
-bool TkvGridTableController::FocusedRowHasCells() const
+bool TkvGridTableController::IsNewItemRowFocused() const
+{
+    return FGridView->OptionsView().NewItemRow() && FGridView->DataController().NewItemRowFocused();
+}
+
+TkvCustomGridRecord *TkvGridTableController::FocusedRecord() const
 {
     TkvGridViewData &viewData = FGridView->ViewData();
-    TkvCustomGridRecord *record =
-        FGridView->OptionsView().NewItemRow() && FGridView->DataController().NewItemRowFocused()
-            ? viewData.NewItemRecord()
-            : viewData.Records(FocusedRowIndex());
+    return IsNewItemRowFocused() ? viewData.NewItemRecord() : viewData.Records(FocusedRowIndex());
+}
+
+bool TkvGridTableController::FocusedRowHasCells() const
+{
+    TkvCustomGridRecord *record = FocusedRecord();
     return record && record->HasCells();
 }
 
@@ -210,6 +218,17 @@ void TkvGridTableController::MouseDown(TkvGridMouseButton button, const QPoint &
         }
         break;
     }
+    case TkvGridHitKind::NewItemRow:
+        if (button == TkvGridMouseButton::Middle)
+            break;
+        FPressedCellColumn = hit.Column;
+        FPressedCellWasFocused = IsNewItemRowFocused() && hit.Column && hit.Column == FFocusedItem;
+        // Focusing it ends an entry being edited on another row, as any row change does.
+        if (!FGridView->DataController().SetNewItemRowFocused(true))
+            break;
+        if (hit.Column && !FEditingController->IsErrorOnExit())
+            SetFocusedItem(hit.Column);
+        break;
     case TkvGridHitKind::Header:
         if (button == TkvGridMouseButton::Left && !doubleClick)
             HeaderMouseDown(hit.Column, TkvGridHeaderContainer::HeaderRow, point, shift);
@@ -293,6 +312,8 @@ void TkvGridTableController::MouseUp(TkvGridMouseButton button, const QPoint &po
     if (button == TkvGridMouseButton::Left && FHeaderState == TkvGridHeaderState::None) {
         const TkvGridHitTest hit = FGridView->ViewInfo().HitTest(point);
         if (hit.Kind == TkvGridHitKind::Cell && hit.Column && hit.RowIndex == FocusedRowIndex())
+            FEditingController->CellMouseUp(hit.Column, point, shift, FDoubleClick);
+        else if (hit.Kind == TkvGridHitKind::NewItemRow && hit.Column && IsNewItemRowFocused())
             FEditingController->CellMouseUp(hit.Column, point, shift, FDoubleClick);
     }
     if (button == TkvGridMouseButton::Left && FHeaderState != TkvGridHeaderState::None &&

@@ -68,6 +68,10 @@ public:
     void SetFocusedItem(TkvCustomGridTableItem *item);
     int FocusedRowIndex() const;
     bool SetFocusedRowIndex(int rowIndex);
+    //! The focused row object: the new-item row while it has the focus; nullptr when none.
+    TkvCustomGridRecord *FocusedRecord() const;
+    //! Whether the new-item row is shown and has the focus.
+    bool IsNewItemRowFocused() const;
     //! Forgets an item that leaves the view.
     void ItemRemoved(TkvCustomGridTableItem *item);
 

@@ -525,7 +525,7 @@ bool TkvGridTableController::KeyDown(TkvGridKey key, TkvGridShiftState shift)
     if (!consumed)
         consumed = FEditingController->FocusedRowKeyDown(key, shift);
     if (!consumed)
-        if (TkvCustomGridRecord *record = FGridView->ViewData().Records(FocusedRowIndex()))
+        if (TkvCustomGridRecord *record = FocusedRecord())
             consumed = record->KeyDown(key, shift);
     if (!consumed)
         consumed = RecordKeyDown(key, shift);

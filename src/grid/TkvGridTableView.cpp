@@ -447,6 +447,8 @@ void TkvGridTableView::SourceDataChanged()
     FViewInfoCache->Resize(FViewData->RecordCount());
     DataChanged();
     FController->EditingController().RefreshEditor();
+    // The focused row may have become another kind of row (a group row) in place.
+    FController->EditingController().ShowEditorAlways();
 }
 
 void TkvGridTableView::OptionsChanged()
@@ -463,6 +465,7 @@ void TkvGridTableView::SourceLayoutChanged()
     FViewData->Refresh();
     SizeChanged();
     FController->EditingController().RefreshEditor();
+    FController->EditingController().ShowEditorAlways();
 }
 
 void TkvGridTableView::SourceFocusedRecordChanged(int previousRowIndex, int newRowIndex,
@@ -488,6 +491,8 @@ void TkvGridTableView::SourceFocusedRecordChanged(int previousRowIndex, int newR
     change.PreviousFocusedRowIndex = previousRowIndex;
     change.NewItemRowFocusChanged = newItemRowFocusChanged;
     PostChange(change);
+    // Under AlwaysShowEditor the editor moves to the new row with its value.
+    editing.ShowEditorAlways();
     if (OnFocusedRecordChanged)
         OnFocusedRecordChanged(this, FViewData->Records(previousRowIndex), FViewData->Records(newRowIndex),
                                newItemRowFocusChanged);

@@ -42,8 +42,9 @@ bool TkvCustomGridRecord::Focused() const
 {
     const TkvGridRowSource &source = FViewData->DataController();
     if (IsNewItemRecord())
-        return source.FocusedRowIndex() < 0 && source.EditingRecordIndex() == source.NewItemRecordIndex() &&
-               source.IsEditing();
+        return source.NewItemRowFocused() ||
+               (source.FocusedRowIndex() < 0 && source.EditingRecordIndex() == source.NewItemRecordIndex() &&
+                source.IsEditing());
     return FIndex >= 0 && source.FocusedRowIndex() == FIndex;
 }
 
