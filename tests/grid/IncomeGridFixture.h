@@ -32,8 +32,7 @@ protected:
 
     //! Builds the view over "select * from gain" and opens the query. The
     //! setup runs between loading and opening, for options a test wants set.
-    template <typename Setup>
-    void OpenGrid(QSize size, Setup &&setup)
+    template <typename Setup> void OpenGrid(QSize size, Setup &&setup)
     {
         Query.SetConnection(&FConnection);
         Query.AddSQL("select * from gain");
@@ -88,8 +87,8 @@ protected:
     //! The table's items (or another column) in id order, joined by ",".
     std::string StoredColumn(const char *column = "进帐人")
     {
-        return RawValue(FPath, std::string("select group_concat(") + column + ", ',') from (select " + column +
-                                   " from gain order by id)");
+        return RawValue(FPath, std::string("select group_concat(") + column + ", ',') from (select " +
+                                   column + " from gain order by id)");
     }
     //! The laid-out text of a cell, "<none>" when the row is not laid out.
     std::string CellText(int rowIndex, TkvGridColumn *column) const
