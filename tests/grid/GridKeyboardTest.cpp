@@ -3,6 +3,7 @@
 // record; clicks while a record is edited; Insert, Delete with and without
 // the question, Esc, leaving the grid; incremental search.
 #include "GridTestSource.h"
+#include "IncomeGridFixture.h"
 #include "grid/TkvGridEditingController.h"
 
 #include "db/DbConnection.h"
@@ -28,40 +29,20 @@ constexpr TkvGridShiftState NoShift{};
 constexpr TkvGridShiftState ShiftKey{true, false, false};
 constexpr TkvGridShiftState Ctrl{false, true, false};
 
-class GridKeysTest : public LedgerFixture {
+class GridKeysTest : public IncomeGridFixture {
 protected:
     void SetUp() override
     {
-        LedgerFixture::SetUp();
+        IncomeGridFixture::SetUp();
         if (HasFatalFailure())
             return;
         AddGain(10, "2006-07-01", "apple");
         AddGain(20, "2006-07-02", "banana");
         AddGain(30, "2006-07-03", "apricot");
         AddGain(40, "2006-07-04", "banana");
-        Query.SetConnection(&FConnection);
-        Query.AddSQL("select * from gain");
-        Source.SetDataSet(&Query);
-        View = Grid.CreateView<TkvGridDBTableView>();
-        View->BeginLoading();
-        Amount = View->CreateColumn("amount");
-        Amount->DataBinding()->SetFieldName(QString::fromUtf8("本次进帐"));
-        Item = View->CreateColumn("item");
-        Item->DataBinding()->SetFieldName(QString::fromUtf8("进帐人"));
-        Date = View->CreateColumn("date");
-        Date->DataBinding()->SetFieldName(QString::fromUtf8("进帐时间"));
-        View->DBDataController()->SetDataSource(&Source);
-        View->EndLoading();
-        Grid.RootLevel().Add()->SetGridView(View);
-        Grid.resize(800, 400);
-        View->SetBounds(QRect(0, 0, 800, 400));
-        Query.Open();
+        OpenGrid(QSize(800, 400));
     }
 
-    void TearDown() override { Query.Close(); }
-
-    TkvGridTableController &Controller() const { return View->Controller(); }
-    int FocusedRow() const { return View->DataController().FocusedRowIndex(); }
     //! The amount of the record set's current row (the focused record).
     QString CurrentAmount() { return Query.FieldByName(QString::fromUtf8("本次进帐"))->AsString(); }
     QString CurrentItem() { return Query.FieldByName(QString::fromUtf8("进帐人"))->AsString(); }
@@ -96,13 +77,6 @@ protected:
         return View->ViewInfo().Cells(*row)[std::size_t(visibleColumn)].Bounds.center();
     }
 
-    TDbQuery Query;
-    TDbDataSource Source;
-    TkvGrid Grid;
-    TkvGridDBTableView *View = nullptr;
-    TkvGridDBColumn *Amount = nullptr;
-    TkvGridDBColumn *Item = nullptr;
-    TkvGridDBColumn *Date = nullptr;
 };
 
 } // namespace
