@@ -183,19 +183,19 @@ QList<TCsvColumnRole> GuessRolesFromData(const QList<QStringList> &rows)
 QStringList MappingProblems(const QList<TCsvColumnRole> &mapping, const QStringList &headers)
 {
     QStringList problems;
-    const QString columns =
-        headers.isEmpty() ? QString() : QStringLiteral(" (columns: %1)").arg(headers.join(", "));
+    const QString columns = headers.isEmpty()
+                                ? QString()
+                                : QStringLiteral("（文件的列：%1）").arg(headers.join(QStringLiteral("、")));
     if (!mapping.contains(crDate))
-        problems += QStringLiteral("no column is taken as the date%1").arg(columns);
+        problems += QStringLiteral("没有哪一列被当作日期%1").arg(columns);
     const bool split = mapping.contains(crIncomeAmount) || mapping.contains(crExpenseAmount);
     if (!mapping.contains(crAmount) && !split)
-        problems += QStringLiteral("no column is taken as the amount%1").arg(columns);
+        problems += QStringLiteral("没有哪一列被当作金额%1").arg(columns);
     if (mapping.contains(crAmount) && split)
-        problems += QStringLiteral("an amount column and income or expense amount columns are both chosen; "
-                                   "choose one or the other");
+        problems += QStringLiteral("既选了金额列，又选了收入金额或支出金额列；只能选其中一种");
     for (TCsvColumnRole role : {crAmount, crDate, crItem, crRemark, crType, crIncomeAmount, crExpenseAmount})
         if (mapping.count(role) > 1)
-            problems += QStringLiteral("%1 columns are taken as %2; one is enough")
+            problems += QStringLiteral("有%1列被当作%2；只需要一列")
                             .arg(mapping.count(role))
                             .arg(CsvRoleCaption(role));
     return problems;

@@ -35,7 +35,7 @@ constexpr TTable Tables[2] = {
 
 [[noreturn]] void Fail(sqlite3 *db, const std::string &what)
 {
-    throw Exception(what + ": " + sqlite3_errmsg(db));
+    throw Exception(what + "：" + LedgerProblem(db));
 }
 
 //! Appends a text cell, quoted when it holds a separator, a quote, a line end
@@ -101,15 +101,16 @@ TExportResult ExportCsv(sqlite3 *db, const QString &csvPath, const TExportOption
                         const TProgressCallback &progress)
 {
     if (options.From.isValid() && options.To.isValid() && options.From > options.To)
-        throw Exception("The first day " + options.From.toString(Qt::ISODate).toStdString() +
-                        " comes after the last day " + options.To.toString(Qt::ISODate).toStdString());
+        throw Exception(QStringLiteral("起始日期%1晚于结束日期%2")
+                            .arg(options.From.toString(Qt::ISODate), options.To.toString(Qt::ISODate))
+                            .toStdString());
     if (!options.Overwrite && QFileInfo::exists(csvPath))
-        throw Exception("'" + csvPath.toStdString() + "' exists already; it is left as it is");
+        throw Exception(QStringLiteral("文件%1已经存在，没有改动它").arg(QuotedValue(csvPath)).toStdString());
 
     // One read transaction, so that both tables are seen at the same moment.
     const bool ownRead = sqlite3_get_autocommit(db) != 0;
     if (ownRead && sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr) != SQLITE_OK)
-        Fail(db, "Cannot read the ledger");
+        Fail(db, "无法读取账本");
     std::unique_ptr<sqlite3, void (*)(sqlite3 *)> endRead(
         ownRead ? db : nullptr, [](sqlite3 *d) { sqlite3_exec(d, "COMMIT", nullptr, nullptr, nullptr); });
 
@@ -133,7 +134,7 @@ TExportResult ExportCsv(sqlite3 *db, const QString &csvPath, const TExportOption
                                 "\", \"备注\" FROM " + t.Name + where + " ORDER BY \"" + t.Date + "\", id";
         sqlite3_stmt *statement = nullptr;
         if (sqlite3_prepare_v2(db, sql.c_str(), -1, &statement, nullptr) != SQLITE_OK)
-            Fail(db, "The file is not a ledger");
+            Fail(db, "这个文件不是账本");
         statements[kind].reset(statement);
         sqlite3_bind_text(statement, 1, from.data(), int(from.size()), SQLITE_STATIC);
         sqlite3_bind_text(statement, 2, until.data(), int(until.size()), SQLITE_STATIC);
@@ -152,7 +153,7 @@ TExportResult ExportCsv(sqlite3 *db, const QString &csvPath, const TExportOption
 
     QSaveFile file(csvPath);
     if (!file.open(QIODevice::WriteOnly))
-        throw Exception("Cannot write '" + csvPath.toStdString() + "': " + file.errorString().toStdString());
+        throw Exception(CannotWrite(csvPath, file));
     TExportResult result;
     std::string out = "\xEF\xBB\xBF";
     out += CsvExportHeader;
@@ -160,8 +161,7 @@ TExportResult ExportCsv(sqlite3 *db, const QString &csvPath, const TExportOption
     std::int64_t written = 0;
     auto flush = [&] {
         if (file.write(out.data(), qint64(out.size())) != qint64(out.size()))
-            throw Exception("Cannot write '" + csvPath.toStdString() +
-                            "': " + file.errorString().toStdString());
+            throw Exception(CannotWrite(csvPath, file));
         out.clear();
     };
     for (const TEntryKind kind : {ekIncome, ekExpense}) {
@@ -195,11 +195,11 @@ TExportResult ExportCsv(sqlite3 *db, const QString &csvPath, const TExportOption
             }
         }
         if (rc != SQLITE_DONE)
-            Fail(db, "Cannot read the ledger's entries");
+            Fail(db, "无法读取账本中的纪录");
     }
     flush();
     if (!file.commit())
-        throw Exception("Cannot write '" + csvPath.toStdString() + "': " + file.errorString().toStdString());
+        throw Exception(CannotWrite(csvPath, file));
     if (progress)
         progress(1.0);
     return result;
@@ -212,8 +212,7 @@ TExportResult ExportCsv(const QString &ledgerPath, const QString &csvPath, const
     const int rc = sqlite3_open_v2(ledgerPath.toUtf8().constData(), &raw, SQLITE_OPEN_READONLY, nullptr);
     std::unique_ptr<sqlite3, int (*)(sqlite3 *)> db(raw, sqlite3_close);
     if (rc != SQLITE_OK)
-        throw Exception("Cannot open the ledger '" + ledgerPath.toStdString() +
-                        "': " + (raw ? sqlite3_errmsg(raw) : "out of memory"));
+        throw Exception(CannotOpenLedger(ledgerPath, raw));
     sqlite3_busy_timeout(raw, 5000);
     return ExportCsv(raw, csvPath, options, progress);
 }

@@ -29,13 +29,13 @@ QString SeparatorName(char separator)
 {
     switch (separator) {
     case ',':
-        return QStringLiteral("comma");
+        return QStringLiteral("逗号分隔");
     case ';':
-        return QStringLiteral("semicolon");
+        return QStringLiteral("分号分隔");
     case '\t':
-        return QStringLiteral("tab");
+        return QStringLiteral("制表符分隔");
     }
-    return QStringLiteral("'%1'").arg(QLatin1Char(separator));
+    return QStringLiteral("以%1分隔").arg(QuotedValue(QString(QLatin1Char(separator))));
 }
 
 TTextEncoding ToTextEncoding(TCsvEncoding encoding)
@@ -120,7 +120,7 @@ TResolved Resolve(const QByteArray &data, const TCsvOptions &given, int rowCount
         r.Problems += QString::fromStdString(e.what());
     }
     if (r.Sample.isEmpty()) {
-        r.Problems += QStringLiteral("the file holds no records");
+        r.Problems += QStringLiteral("文件中没有任何纪录");
         if (r.Options.HeaderRow == TCsvOptions::DetectHeaderRow)
             r.Options.HeaderRow = 0;
         return r;
@@ -143,8 +143,7 @@ TResolved Resolve(const QByteArray &data, const TCsvOptions &given, int rowCount
     }
     if (r.Options.HeaderRow >= 0) {
         if (r.Options.HeaderRow >= r.Sample.size()) {
-            r.Problems += QStringLiteral("the file has no record %1 to take the column names from")
-                              .arg(r.Options.HeaderRow + 1);
+            r.Problems += QStringLiteral("文件没有第%1条纪录，无法从中取列名").arg(r.Options.HeaderRow + 1);
             return r;
         }
         r.Headers = r.Sample[r.Options.HeaderRow];
@@ -156,8 +155,7 @@ TResolved Resolve(const QByteArray &data, const TCsvOptions &given, int rowCount
     }
     r.Options.Mapping = mapping;
     for (const QString &problem : MappingProblems(mapping, r.Headers))
-        r.Problems +=
-            r.HeaderLine > 0 ? QStringLiteral("line %1: %2").arg(r.HeaderLine).arg(problem) : problem;
+        r.Problems += LineText(r.HeaderLine, problem);
     return r;
 }
 
@@ -180,7 +178,7 @@ TCsvPreview PreviewCsvFile(const QString &path, const TCsvOptions &given, int ro
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
-        throw EImportError("cannot open '" + path.toStdString() + "': " + file.errorString().toStdString());
+        throw EImportError(CannotOpen(path, file));
     constexpr qint64 PreviewBytes = 1 << 20;
     QByteArray head = file.read(PreviewBytes);
     // Only whole lines, so that no character is cut in two.
@@ -219,7 +217,7 @@ TCsvEntrySource::TCsvEntrySource(const QByteArray &data, const TCsvOptions &opti
 {
     TResolved resolved = Resolve(data, options, 0);
     if (!resolved.Problems.isEmpty())
-        throw EImportError(resolved.Problems.join(QStringLiteral("; ")).toStdString());
+        throw EImportError(resolved.Problems.join(QStringLiteral("；")).toStdString());
     TState &s = *FState;
     s.Options = resolved.Options;
     s.Text = std::move(resolved.Text);
@@ -236,9 +234,9 @@ TCsvEntrySource::TCsvEntrySource(const QByteArray &data, const TCsvOptions &opti
             !resolved.Headers[c].isEmpty())
             unread += resolved.Headers[c];
     if (!unread.isEmpty())
-        s.Notes += QStringLiteral("columns not read: %1").arg(unread.join(QStringLiteral(", ")));
+        s.Notes += QStringLiteral("没有读取的列：%1").arg(unread.join(QStringLiteral("、")));
     s.Description =
-        QStringLiteral("CSV (%1, %2)")
+        QStringLiteral("CSV（%1，%2）")
             .arg(EncodingName(ToTextEncoding(s.Options.Encoding)), SeparatorName(s.Options.Separator));
 }
 
@@ -246,10 +244,10 @@ std::unique_ptr<TCsvEntrySource> TCsvEntrySource::FromFile(const QString &path, 
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
-        throw EImportError("cannot open '" + path.toStdString() + "': " + file.errorString().toStdString());
+        throw EImportError(CannotOpen(path, file));
     const QByteArray data = file.readAll();
     if (file.error() != QFileDevice::NoError)
-        throw EImportError("cannot read '" + path.toStdString() + "': " + file.errorString().toStdString());
+        throw EImportError(CannotRead(path, file));
     return std::make_unique<TCsvEntrySource>(data, options);
 }
 
@@ -293,11 +291,11 @@ TEntrySource::TStep TCsvEntrySource::TState::Parse(TForeignEntry &entry, TBadRec
         if (!expense.empty() && !ParseAmount(expense, expenseAmount, reason))
             return reject(reason);
         if (income.empty() && expense.empty())
-            return reject(QStringLiteral("no amount"));
+            return reject(QStringLiteral("没有金额"));
         if (incomeAmount.Cents != 0 && expenseAmount.Cents != 0)
-            return reject(QStringLiteral("both an income and an expense amount"));
+            return reject(QStringLiteral("收入金额和支出金额都填了"));
         if (incomeAmount.Negative || expenseAmount.Negative)
-            return reject(QStringLiteral("a negative amount in an income or expense column"));
+            return reject(QStringLiteral("收入金额或支出金额列中的金额是负数"));
         const bool isIncome = incomeAmount.Cents != 0 || (expenseAmount.Cents == 0 && !income.empty());
         entry.Kind = isIncome ? ekIncome : ekExpense;
         amount = isIncome ? incomeAmount : expenseAmount;
@@ -307,14 +305,13 @@ TEntrySource::TStep TCsvEntrySource::TState::Parse(TForeignEntry &entry, TBadRec
     if (!type.empty()) {
         TEntryKind kind = ekIncome;
         if (!ParseKindWord(type, kind))
-            return reject(QStringLiteral("unknown type '%1' (收入 or 支出 expected)")
-                              .arg(QString::fromUtf8(type.data(), qsizetype(type.size()))));
+            return reject(QStringLiteral("类型无法识别：%1（应为“收入”或“支出”）").arg(QuotedValue(type)));
         // A negative expense is the bank's way of writing money out; a
         // negative income says the opposite of its type.
         if (kind == ekIncome && amount.Negative)
-            return reject(QStringLiteral("a negative amount on an income row"));
+            return reject(QStringLiteral("收入的金额是负数"));
         if (kindFromColumn && kind != entry.Kind)
-            return reject(QStringLiteral("the type says the opposite of the amount's column"));
+            return reject(QStringLiteral("类型与金额所在的列相反"));
         entry.Kind = kind;
     } else if (!kindFromColumn) {
         switch (Options.KindRule) {

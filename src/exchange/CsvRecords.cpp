@@ -35,9 +35,8 @@ bool TCsvRecordReader::Next(std::vector<std::string> &cells, std::size_t &count,
             for (;;) {
                 const void *quote = std::memchr(text + FAt, '"', size - FAt);
                 if (!quote)
-                    throw EImportError(LineMessage(
-                        openedOn,
-                        QStringLiteral("a quote opened here is never closed (the file ends inside it)")));
+                    throw EImportError(
+                        LineMessage(openedOn, QStringLiteral("这里开始的引号没有结束（文件在引号内结束）")));
                 const std::size_t q = static_cast<const char *>(quote) - text;
                 cell.append(text + FAt, q - FAt);
                 FLine += int(std::count(text + FAt, text + q, '\n'));

@@ -53,11 +53,6 @@ private:
     std::size_t FAt = 0;
 };
 
-QString Quoted(std::string_view text)
-{
-    return QStringLiteral("'") + QString::fromUtf8(text.data(), qsizetype(text.size())) + QStringLiteral("'");
-}
-
 //! " HH:mm[:ss[.fff]][Z|+hh[:]mm]" after a date; true when the rest is such a time or nothing.
 bool ParseTimeTail(TScanner &scan, int &seconds, bool &timeValid)
 {
@@ -104,7 +99,8 @@ bool ParseDate(std::string_view text, QDate &date, int &seconds, QString &reason
 {
     const std::string_view s = Trimmed(text);
     auto bad = [&] {
-        reason = s.empty() ? QStringLiteral("no date") : QStringLiteral("bad date %1").arg(Quoted(s));
+        reason =
+            s.empty() ? QStringLiteral("没有日期") : QStringLiteral("日期无法识别：%1").arg(QuotedValue(s));
         return false;
     };
     TScanner scan(s);
@@ -147,11 +143,11 @@ bool ParseDate(std::string_view text, QDate &date, int &seconds, QString &reason
     if (!ParseTimeTail(scan, seconds, timeValid))
         return bad();
     if (!QDate::isValid(year, month, day) || year < 1) {
-        reason = QStringLiteral("impossible date %1").arg(Quoted(s));
+        reason = QStringLiteral("日期不存在：%1").arg(QuotedValue(s));
         return false;
     }
     if (!timeValid) {
-        reason = QStringLiteral("impossible time in %1").arg(Quoted(s));
+        reason = QStringLiteral("时间不存在：%1").arg(QuotedValue(s));
         return false;
     }
     date = QDate(year, month, day);
@@ -210,13 +206,14 @@ bool ParseNumericDate(std::string_view text, TDayMonthOrder order, QDate &date, 
         return ParseDate(s, date, seconds, reason);
     int first = 0, second = 0, year = 0;
     if (!SplitNumericDate(s, first, second, year)) {
-        reason = s.empty() ? QStringLiteral("no date") : QStringLiteral("bad date %1").arg(Quoted(s));
+        reason =
+            s.empty() ? QStringLiteral("没有日期") : QStringLiteral("日期无法识别：%1").arg(QuotedValue(s));
         return false;
     }
     const int month = order == dmMonthFirst ? first : second;
     const int day = order == dmMonthFirst ? second : first;
     if (!QDate::isValid(year, month, day)) {
-        reason = QStringLiteral("impossible date %1").arg(Quoted(s));
+        reason = QStringLiteral("日期不存在：%1").arg(QuotedValue(s));
         return false;
     }
     date = QDate(year, month, day);

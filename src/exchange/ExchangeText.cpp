@@ -55,11 +55,6 @@ std::size_t TrailingBlank(std::string_view text)
     return 0;
 }
 
-QString Quoted(std::string_view text)
-{
-    return QStringLiteral("'") + QString::fromUtf8(text.data(), qsizetype(text.size())) + QStringLiteral("'");
-}
-
 } // namespace
 
 std::string_view Trimmed(std::string_view text)
@@ -78,9 +73,9 @@ bool ParseAmount(std::string_view text, TAmount &amount, QString &reason)
         reason = why;
         return false;
     };
-    auto bad = [&] { return fail(QStringLiteral("bad amount %1").arg(Quoted(Trimmed(text)))); };
+    auto bad = [&] { return fail(QStringLiteral("金额无法识别：%1").arg(QuotedValue(Trimmed(text)))); };
     if (s.empty())
-        return fail(QStringLiteral("no amount"));
+        return fail(QStringLiteral("没有金额"));
     bool negative = false;
     bool parentheses = false;
     if (s.front() == '(' && s.back() == ')') {
@@ -148,9 +143,9 @@ bool ParseAmount(std::string_view text, TAmount &amount, QString &reason)
     const std::string_view significant =
         firstDigit == std::string::npos ? std::string_view() : std::string_view(whole).substr(firstDigit);
     if (significant.size() > 13)
-        return fail(QStringLiteral("amount %1 is too large").arg(Quoted(Trimmed(text))));
+        return fail(QStringLiteral("金额太大：%1").arg(QuotedValue(Trimmed(text))));
     if (fraction.size() > 2 && fraction.substr(2).find_first_not_of('0') != std::string_view::npos)
-        return fail(QStringLiteral("amount %1 has more than two decimals").arg(Quoted(Trimmed(text))));
+        return fail(QStringLiteral("金额的小数超过两位：%1").arg(QuotedValue(Trimmed(text))));
     std::int64_t cents = 0;
     for (char c : significant)
         cents = cents * 10 + (c - '0');
@@ -212,13 +207,6 @@ std::string LedgerDateText(const QDate &date, int seconds)
     put(14, seconds / 60 % 60, 2);
     put(17, seconds % 60, 2);
     return text;
-}
-
-std::string LineMessage(int line, const QString &text)
-{
-    if (line <= 0)
-        return text.toStdString();
-    return "line " + std::to_string(line) + ": " + text.toStdString();
 }
 
 } // namespace kestrum::exchange

@@ -1,6 +1,7 @@
 #pragma once
 // The cell-level parsing that every reader shares: amounts, dates, the words
 // of a type column, and turning a file's bytes into UTF-8 text.
+#include "exchange/ExchangeMessages.h"
 #include "exchange/ForeignEntry.h"
 
 #include <QByteArray>
@@ -61,8 +62,5 @@ TTextEncoding DetectEncoding(const QByteArray &data, bool &byteOrderMark);
 //! byte-order mark, so they are known to be valid in it.
 QByteArray DecodeToUtf8(const QByteArray &data, TTextEncoding encoding, bool checked = false);
 QString EncodingName(TTextEncoding encoding);
-
-//! Formats a message naming a line: "line 12: ...".
-std::string LineMessage(int line, const QString &text);
 
 } // namespace kestrum::exchange

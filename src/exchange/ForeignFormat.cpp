@@ -1,6 +1,7 @@
 #include "exchange/ForeignFormat.h"
 
 #include "exchange/CsvReader.h"
+#include "exchange/ExchangeMessages.h"
 #include "exchange/JetLedgerSource.h"
 #include "exchange/QifReader.h"
 
@@ -77,17 +78,17 @@ QString ForeignFormatName(TForeignFormat format)
     case ffUnknown:
         break;
     }
-    return QStringLiteral("unknown");
+    return QStringLiteral("未知格式");
 }
 
 std::unique_ptr<TEntrySource> OpenEntrySource(const QString &path)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
-        throw EImportError("cannot open '" + path.toStdString() + "': " + file.errorString().toStdString());
+        throw EImportError(exchange::CannotOpen(path, file));
     const QByteArray data = file.readAll();
     if (file.error() != QFileDevice::NoError)
-        throw EImportError("cannot read '" + path.toStdString() + "': " + file.errorString().toStdString());
+        throw EImportError(exchange::CannotRead(path, file));
     switch (DetectForeignFormat(data.left(4096), path)) {
     case ffCsv:
         return std::make_unique<TCsvEntrySource>(data);
@@ -96,13 +97,17 @@ std::unique_ptr<TEntrySource> OpenEntrySource(const QString &path)
     case ffAccess:
         return OpenJetLedgerSource(path); // an old ledger of the Access program
     case ffSqlite:
-        throw EImportError("'" + path.toStdString() + "' is an SQLite database, not a CSV or QIF file");
+        throw EImportError(QStringLiteral("%1是 SQLite 数据库，不是 CSV 或 QIF 文件")
+                               .arg(exchange::QuotedValue(path))
+                               .toStdString());
     case ffUnknown:
         break;
     }
     if (data.isEmpty())
-        throw EImportError("'" + path.toStdString() + "' is empty");
-    throw EImportError("'" + path.toStdString() + "' is not text: neither a CSV nor a QIF file");
+        throw EImportError(QStringLiteral("文件%1是空的").arg(exchange::QuotedValue(path)).toStdString());
+    throw EImportError(QStringLiteral("%1不是文本文件，既不是 CSV 也不是 QIF 文件")
+                           .arg(exchange::QuotedValue(path))
+                           .toStdString());
 }
 
 } // namespace kestrum

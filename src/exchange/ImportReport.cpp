@@ -1,4 +1,5 @@
 // The words that tell the user what an import did.
+#include "exchange/ExchangeMessages.h"
 #include "exchange/Importer.h"
 
 namespace kestrum {
@@ -10,9 +11,9 @@ QString LineList(const std::vector<int> &lines, int total)
     QStringList listed;
     for (std::size_t i = 0; i < lines.size() && i < 20; ++i)
         listed += QString::number(lines[i]);
-    QString text = listed.join(QStringLiteral(", "));
+    QString text = listed.join(QStringLiteral("、"));
     if (total > int(listed.size()))
-        text += QStringLiteral(", ...");
+        text += QStringLiteral("……");
     return text;
 }
 
@@ -23,33 +24,33 @@ QStringList TImportResult::Report() const
     QStringList lines;
     switch (Outcome) {
     case ioImported:
-        lines += QStringLiteral("imported %1 entries from %2: %3 income, %4 expense")
+        lines += QStringLiteral("从%2导入了%1条纪录：收入%3条，支出%4条")
                      .arg(Added())
                      .arg(Source)
                      .arg(IncomeAdded)
                      .arg(ExpenseAdded);
         break;
     case ioRejected:
-        lines += QStringLiteral("nothing imported from %1: %2 bad record(s); fix them, or skip bad records")
+        lines += QStringLiteral("没有从%1导入任何纪录：有%2条纪录有误；请改正它们，或者跳过有误的纪录")
                      .arg(Source)
                      .arg(BadCount);
         break;
     case ioCancelled:
-        lines += QStringLiteral("import cancelled; nothing imported");
+        lines += QStringLiteral("导入已取消，没有导入任何纪录");
         break;
     }
     if (DuplicatesSkipped > 0)
-        lines += QStringLiteral("skipped %1 entries the ledger holds already (lines %2)")
+        lines += QStringLiteral("跳过了%1条账本中已有的纪录（第%2行）")
                      .arg(DuplicatesSkipped)
                      .arg(LineList(DuplicateLines, DuplicatesSkipped));
     if (Outcome == ioImported && BadCount > 0)
-        lines += QStringLiteral("skipped %1 bad record(s)").arg(BadCount);
+        lines += QStringLiteral("跳过了%1条有误的纪录").arg(BadCount);
     for (const TBadRecord &bad : BadRecords)
-        lines += bad.Line > 0 ? QStringLiteral("line %1: %2").arg(bad.Line).arg(bad.Reason) : bad.Reason;
+        lines += exchange::LineText(bad.Line, bad.Reason);
     if (BadCount > int(BadRecords.size()))
-        lines += QStringLiteral("... and %1 more bad record(s)").arg(BadCount - int(BadRecords.size()));
+        lines += QStringLiteral("……另有%1条有误的纪录").arg(BadCount - int(BadRecords.size()));
     for (const QString &note : Notes)
-        lines += QStringLiteral("note: %1").arg(note);
+        lines += QStringLiteral("注意：%1").arg(note);
     return lines;
 }
 

@@ -30,7 +30,7 @@ using TStatement = std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt *)>;
 
 [[noreturn]] void Fail(sqlite3 *db, const std::string &what)
 {
-    throw Exception(what + ": " + sqlite3_errmsg(db));
+    throw Exception(what + "：" + LedgerProblem(db));
 }
 
 TStatement Prepare(sqlite3 *db, const std::string &sql, const char *what)
@@ -72,7 +72,7 @@ std::unordered_map<std::string, int> LedgerKeys(sqlite3 *db)
         const TTable &t = Tables[kind];
         const std::string sql = std::string("SELECT \"") + t.Amount + "\", \"" + t.Date + "\", \"" + t.Item +
                                 "\", \"备注\" FROM " + t.Name;
-        TStatement select = Prepare(db, sql, "Cannot read the ledger's entries");
+        TStatement select = Prepare(db, sql, "无法读取账本中的纪录");
         int rc = SQLITE_ROW;
         while ((rc = sqlite3_step(select.get())) == SQLITE_ROW) {
             const bool hasAmount = sqlite3_column_type(select.get(), 0) != SQLITE_NULL;
@@ -93,7 +93,7 @@ std::unordered_map<std::string, int> LedgerKeys(sqlite3 *db)
             ++keys[key];
         }
         if (rc != SQLITE_DONE)
-            Fail(db, "Cannot read the ledger's entries");
+            Fail(db, "无法读取账本中的纪录");
     }
     return keys;
 }
@@ -112,7 +112,7 @@ public:
     explicit TTransaction(sqlite3 *db) : FDb(db)
     {
         if (sqlite3_exec(db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr) != SQLITE_OK)
-            Fail(db, "Cannot begin writing to the ledger");
+            Fail(db, "无法开始写入账本");
     }
     ~TTransaction()
     {
@@ -122,7 +122,7 @@ public:
     void Commit()
     {
         if (sqlite3_exec(FDb, "COMMIT", nullptr, nullptr, nullptr) != SQLITE_OK)
-            Fail(FDb, "Cannot finish writing to the ledger");
+            Fail(FDb, "无法完成写入账本，没有导入任何纪录");
         FDone = true;
     }
 
@@ -137,7 +137,7 @@ TImportResult ImportEntries(sqlite3 *db, TEntrySource &source, const TImportOpti
                             const TProgressCallback &progress)
 {
     if (!sqlite3_get_autocommit(db))
-        throw Exception("Cannot import while the ledger is in the middle of another change");
+        throw Exception("账本正在进行另一项修改，现在不能导入");
     TImportResult result;
     result.Source = source.Description();
     TStatement inserts[2] = {TStatement(nullptr, sqlite3_finalize), TStatement(nullptr, sqlite3_finalize)};
@@ -146,7 +146,7 @@ TImportResult ImportEntries(sqlite3 *db, TEntrySource &source, const TImportOpti
         inserts[kind] = Prepare(db,
                                 std::string("INSERT INTO ") + t.Name + " (\"" + t.Amount + "\", \"" + t.Date +
                                     "\", \"" + t.Item + "\", \"备注\") VALUES (?1, ?2, ?3, ?4)",
-                                "The file is not a ledger");
+                                "这个文件不是账本");
     }
     TTransaction transaction(db);
     // The whole import is one action of the ledger's history: one undo takes
@@ -161,11 +161,10 @@ TImportResult ImportEntries(sqlite3 *db, TEntrySource &source, const TImportOpti
         for (const TEntryKind kind : {ekIncome, ekExpense}) {
             TJournalTable table;
             JournalTableOf(db, QString::fromUtf8(Tables[kind].Name), table);
-            TStatement last =
-                Prepare(db, "SELECT ifnull(max(\"" + table.Key + "\"), 0) FROM " + Tables[kind].Name,
-                        "Cannot read the ledger");
+            TStatement last = Prepare(
+                db, "SELECT ifnull(max(\"" + table.Key + "\"), 0) FROM " + Tables[kind].Name, "无法读取账本");
             if (sqlite3_step(last.get()) != SQLITE_ROW)
-                Fail(db, "Cannot read the ledger");
+                Fail(db, "无法读取账本");
             lastKeys[kind] = sqlite3_column_int64(last.get(), 0);
         }
         DropJournalTriggers(db);
@@ -204,9 +203,8 @@ TImportResult ImportEntries(sqlite3 *db, TEntrySource &source, const TImportOpti
         if ((entry.HasAmount && entry.Cents < 0) || (entry.HasDate && !entry.Date.isValid()) ||
             entry.Seconds < 0 || entry.Seconds >= 86400) {
             bad.Line = entry.Line;
-            bad.Reason = entry.HasDate && !entry.Date.isValid()
-                             ? QStringLiteral("no valid date")
-                             : QStringLiteral("a negative amount or a bad time");
+            bad.Reason = entry.HasDate && !entry.Date.isValid() ? QStringLiteral("日期无效")
+                                                                : QStringLiteral("金额是负数或时间无效");
             ++result.BadCount;
             if (result.BadRecords.size() < std::size_t(TImportResult::MaxListed))
                 result.BadRecords.push_back(bad);
@@ -243,7 +241,7 @@ TImportResult ImportEntries(sqlite3 *db, TEntrySource &source, const TImportOpti
         BindText(insert, 3, entry.Item);
         BindText(insert, 4, entry.Remark);
         if (sqlite3_step(insert) != SQLITE_DONE)
-            Fail(db, LineMessage(entry.Line, QStringLiteral("Cannot add the entry")));
+            Fail(db, LineMessage(entry.Line, QStringLiteral("无法添加这条纪录")));
         sqlite3_reset(insert);
         ++(entry.Kind == ekIncome ? result.IncomeAdded : result.ExpenseAdded);
     }
@@ -275,8 +273,7 @@ TImportResult ImportEntries(const QString &ledgerPath, TEntrySource &source, con
     const int rc = sqlite3_open_v2(ledgerPath.toUtf8().constData(), &raw, SQLITE_OPEN_READWRITE, nullptr);
     std::unique_ptr<sqlite3, int (*)(sqlite3 *)> db(raw, sqlite3_close);
     if (rc != SQLITE_OK)
-        throw Exception("Cannot open the ledger '" + ledgerPath.toStdString() +
-                        "': " + (raw ? sqlite3_errmsg(raw) : "out of memory"));
+        throw Exception(CannotOpenLedger(ledgerPath, raw));
     sqlite3_busy_timeout(raw, 5000);
     // A big import touches many pages in its one transaction; a page cache
     // that holds them saves spilling them to the file and reading them back.

@@ -1,6 +1,7 @@
 #include "exchange/JetMdbFile.h"
 
 #include "core/DateTime.h"
+#include "exchange/ExchangeMessages.h"
 #include "exchange/ForeignEntry.h"
 
 #include <QByteArray>
@@ -250,7 +251,7 @@ TJetMdbFile::TJetMdbFile(const QString &path) : FImpl(std::make_unique<TImpl>())
         throw EImportError("“" + FImpl->Path + "”不存在或不是文件");
     QFile probe(path);
     if (!probe.open(QIODevice::ReadOnly))
-        throw EImportError("无法读取“" + FImpl->Path + "”：" + probe.errorString().toStdString());
+        throw EImportError(exchange::CannotRead(path, probe));
     probe.close();
     // Jet 3 files keep their texts in the code page of the Windows they were
     // written on; this ledger's were Chinese. libmdb reads the choice from

@@ -114,10 +114,10 @@ TQifEntrySource::TQifEntrySource(const QByteArray &data, const TQifOptions &opti
         }
     }
     if (firstLine == 0)
-        throw EImportError("the file is empty");
+        throw EImportError("文件是空的");
     if (!headerFirst)
         throw EImportError(
-            LineMessage(firstLine, QStringLiteral("not a QIF file: it does not begin with a !Type line")));
+            LineMessage(firstLine, QStringLiteral("不是 QIF 文件：文件不是以 !Type 行开头的")));
     switch (options.DateOrder) {
     case qdMonthFirst:
         s.Order = dmMonthFirst;
@@ -139,10 +139,10 @@ std::unique_ptr<TQifEntrySource> TQifEntrySource::FromFile(const QString &path, 
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
-        throw EImportError("cannot open '" + path.toStdString() + "': " + file.errorString().toStdString());
+        throw EImportError(CannotOpen(path, file));
     const QByteArray data = file.readAll();
     if (file.error() != QFileDevice::NoError)
-        throw EImportError("cannot read '" + path.toStdString() + "': " + file.errorString().toStdString());
+        throw EImportError(CannotRead(path, file));
     return std::make_unique<TQifEntrySource>(data, options);
 }
 
@@ -192,7 +192,7 @@ TEntrySource::TStep TQifEntrySource::Next(TForeignEntry &entry, TBadRecord &bad)
             s.EnterSection(trimmed);
             if (cut) {
                 bad.Line = cutLine;
-                bad.Reason = QStringLiteral("the record has no closing ^ before line %1").arg(s.Line);
+                bad.Reason = QStringLiteral("这条纪录在第%1行之前没有用 ^ 结束").arg(s.Line);
                 return esBad;
             }
             continue;
@@ -242,7 +242,7 @@ TEntrySource::TStep TQifEntrySource::Next(TForeignEntry &entry, TBadRecord &bad)
     }
     if (s.Record.Open && s.Section == qsTransactions) {
         bad.Line = s.Record.Line;
-        bad.Reason = QStringLiteral("the file ends inside this record (no closing ^)");
+        bad.Reason = QStringLiteral("文件在这条纪录中间结束（没有用 ^ 结束）");
         s.Record.Clear();
         return esBad;
     }
@@ -263,12 +263,11 @@ TEntrySource::TStep TQifEntrySource::TState::Close(TForeignEntry &entry, TBadRec
         ++Passed;
         return esEnd;
     case qsInvestment:
-        bad.Reason = QStringLiteral("investment transactions are not read");
+        bad.Reason = QStringLiteral("不读取投资交易");
         return esBad;
     case qsNone:
     case qsUnknown:
-        bad.Reason =
-            QStringLiteral("records of section %1 are not read").arg(QString::fromStdString(SectionName));
+        bad.Reason = QStringLiteral("不读取 %1 部分的纪录").arg(QString::fromStdString(SectionName));
         return esBad;
     }
     const std::string &amountText = !r.Total.empty() ? r.Total : r.Amount;
@@ -307,7 +306,7 @@ double TQifEntrySource::Progress() const
 
 QString TQifEntrySource::Description() const
 {
-    return QStringLiteral("QIF (%1)").arg(FState->Encoding);
+    return QStringLiteral("QIF（%1）").arg(FState->Encoding);
 }
 
 QStringList TQifEntrySource::Notes() const
@@ -315,19 +314,16 @@ QStringList TQifEntrySource::Notes() const
     const TState &s = *FState;
     QStringList notes;
     if (s.DayFirstGuessed)
-        notes += QStringLiteral("dates were read day first (31/1/2024), as only that reads them all");
+        notes += QStringLiteral("日期按“日/月/年”读取（如 31/1/2024），因为只有这样才能读出全部日期");
     if (s.CategoryAsItem > 0)
-        notes += QStringLiteral("%1 entries without a payee took their category as the item")
-                     .arg(s.CategoryAsItem);
+        notes += QStringLiteral("%1条没有收付款人的纪录以类别作为项目").arg(s.CategoryAsItem);
     if (s.CategoryDropped > 0)
         notes +=
-            QStringLiteral("%1 entries with a payee kept the payee as the item; their category was not kept")
-                .arg(s.CategoryDropped);
+            QStringLiteral("%1条有收付款人的纪录以收付款人作为项目，没有保留类别").arg(s.CategoryDropped);
     if (s.Splits > 0)
-        notes += QStringLiteral("%1 split entries came in whole, one entry each; their splits were not kept")
-                     .arg(s.Splits);
+        notes += QStringLiteral("%1条拆分纪录各按一条整体导入，没有保留拆分").arg(s.Splits);
     if (s.Passed > 0)
-        notes += QStringLiteral("%1 account or list records were passed over").arg(s.Passed);
+        notes += QStringLiteral("跳过了%1条账户或列表纪录").arg(s.Passed);
     return notes;
 }
 

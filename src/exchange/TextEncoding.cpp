@@ -102,8 +102,7 @@ qsizetype FirstBadGb18030(const QByteArray &data)
 void CheckIsText(const QByteArray &data)
 {
     if (const qsizetype nul = data.indexOf('\0'); nul >= 0)
-        throw EImportError(
-            LineMessage(LineAt(data, nul), QStringLiteral("the file is not text (it holds NUL bytes)")));
+        throw EImportError(LineMessage(LineAt(data, nul), QStringLiteral("文件不是文本（含有 NUL 字节）")));
     const qsizetype sample = std::min<qsizetype>(data.size(), 65536);
     qsizetype controls = 0;
     for (qsizetype i = 0; i < sample; ++i) {
@@ -112,7 +111,7 @@ void CheckIsText(const QByteArray &data)
             ++controls;
     }
     if (controls > 8 && controls * 100 > sample)
-        throw EImportError("the file is not text (it holds many control bytes)");
+        throw EImportError("文件不是文本（含有许多控制字符）");
 }
 
 } // namespace
@@ -134,8 +133,8 @@ TTextEncoding DetectEncoding(const QByteArray &data, bool &byteOrderMark)
         return teUtf8;
     if (FirstBadGb18030(data) < 0)
         return teGb18030;
-    throw EImportError(LineMessage(
-        LineAt(data, badUtf8), QStringLiteral("unknown encoding: the text is neither UTF-8 nor GB18030")));
+    throw EImportError(LineMessage(LineAt(data, badUtf8),
+                                   QStringLiteral("无法识别的编码：文本既不是 UTF-8 也不是 GB18030")));
 }
 
 QByteArray DecodeToUtf8(const QByteArray &data, TTextEncoding encoding, bool checked)
@@ -147,35 +146,34 @@ QByteArray DecodeToUtf8(const QByteArray &data, TTextEncoding encoding, bool che
         QByteArray text = data.startsWith("\xEF\xBB\xBF") ? data.mid(3) : data;
         CheckIsText(text);
         if (const qsizetype bad = FirstBadUtf8(text.constData(), text.size()); bad >= 0)
-            throw EImportError(LineMessage(LineAt(text, bad), QStringLiteral("the text is not valid UTF-8")));
+            throw EImportError(LineMessage(LineAt(text, bad), QStringLiteral("文本不是有效的 UTF-8")));
         return text;
     }
     case teGb18030: {
         if (!checked)
             CheckIsText(data);
         if (const qsizetype bad = checked ? -1 : FirstBadGb18030(data); bad >= 0)
-            throw EImportError(
-                LineMessage(LineAt(data, bad), QStringLiteral("the text is not valid GB18030")));
+            throw EImportError(LineMessage(LineAt(data, bad), QStringLiteral("文本不是有效的 GB18030")));
         QStringDecoder decoder("GB18030", QStringDecoder::Flag::Stateless);
         if (!decoder.isValid())
-            throw EImportError("GB18030 text cannot be read on this system");
+            throw EImportError("这个系统无法读取 GB18030 文本");
         const QString text = decoder.decode(data);
         if (decoder.hasError())
-            throw EImportError("the text is not valid GB18030");
+            throw EImportError("文本不是有效的 GB18030");
         return text.toUtf8();
     }
     case teUtf16: {
         const bool bigEndian = data.startsWith("\xFE\xFF");
         const bool littleEndian = data.startsWith("\xFF\xFE");
         if (!bigEndian && !littleEndian)
-            throw EImportError("UTF-16 text needs a byte-order mark");
+            throw EImportError("UTF-16 文本缺少字节顺序标记（BOM）");
         if (data.size() % 2 != 0)
-            throw EImportError("the UTF-16 text ends in the middle of a character");
+            throw EImportError("UTF-16 文本在一个字符的中间结束");
         QStringDecoder decoder(bigEndian ? QStringConverter::Utf16BE : QStringConverter::Utf16LE,
                                QStringDecoder::Flag::Stateless);
         const QString text = decoder.decode(QByteArrayView(data).sliced(2));
         if (decoder.hasError())
-            throw EImportError("the text is not valid UTF-16");
+            throw EImportError("文本不是有效的 UTF-16");
         QByteArray utf8 = text.toUtf8();
         CheckIsText(utf8);
         return utf8;

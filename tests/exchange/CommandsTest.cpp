@@ -63,19 +63,19 @@ TEST_F(Commands, ImportAndExportWorkOnTheLedgerInTheWorkingFolder)
     Write("bank.csv", "日期,金额,项目\n2024-01-05,-3,咖啡\n2024-01-06,100,红包\n");
     TRun run = Run({"import", "bank.csv"});
     EXPECT_EQ(run.Code, 0) << run.Err;
-    EXPECT_EQ(run.Out, "imported 2 entries from CSV (UTF-8, comma): 1 income, 1 expense\n");
+    EXPECT_EQ(run.Out, "从CSV（UTF-8，逗号分隔）导入了2条纪录：收入1条，支出1条\n");
     run = Run({"import", "bank.csv"});
     EXPECT_EQ(run.Code, 0);
-    EXPECT_NE(run.Out.find("skipped 2 entries the ledger holds already (lines 2, 3)"), std::string::npos);
+    EXPECT_NE(run.Out.find("跳过了2条账本中已有的纪录（第2、3行）"), std::string::npos);
     run = Run({"import", "--keep-duplicates", "bank.csv"});
-    EXPECT_NE(run.Out.find("imported 2 entries"), std::string::npos);
+    EXPECT_NE(run.Out.find("导入了2条纪录"), std::string::npos);
 
     run = Run({"export", "--from", "2024-01-06", "out.csv"});
     EXPECT_EQ(run.Code, 0) << run.Err;
     EXPECT_EQ(run.Out, "exported 2 entries to out.csv: 2 income, 0 expense\n");
     run = Run({"export", "out.csv"});
     EXPECT_EQ(run.Code, 1);
-    EXPECT_NE(run.Err.find("exists already"), std::string::npos);
+    EXPECT_NE(run.Err.find("已经存在"), std::string::npos);
     EXPECT_EQ(Run({"export", "--force", "out.csv"}).Code, 0);
 }
 
@@ -85,17 +85,17 @@ TEST_F(Commands, ABadFileImportsNothingAndSaysWhyWithExitOne)
     Write("bad.csv", "日期,金额\n2024-01-05,1\n2024-2-30,2\n");
     TRun run = Run({"import", "bad.csv", "my.mdb"});
     EXPECT_EQ(run.Code, 1);
-    EXPECT_NE(run.Err.find("line 3: impossible date '2024-2-30'"), std::string::npos) << run.Err;
+    EXPECT_NE(run.Err.find("第3行：日期不存在：“2024-2-30”"), std::string::npos) << run.Err;
     EXPECT_EQ(CheckLedgerDatabase(Path("my.mdb")).GainRows, 0);
     run = Run({"import", "--skip-bad", "bad.csv", "my.mdb"});
     EXPECT_EQ(run.Code, 0);
-    EXPECT_NE(run.Out.find("skipped 1 bad record(s)"), std::string::npos);
+    EXPECT_NE(run.Out.find("跳过了1条有误的纪录"), std::string::npos);
     EXPECT_EQ(CheckLedgerDatabase(Path("my.mdb")).GainRows, 1);
 
     Write("cut.csv", "日期,金额\n2024-01-05,\"1\n");
     run = Run({"import", "cut.csv", "my.mdb"});
     EXPECT_EQ(run.Code, 1);
-    EXPECT_NE(run.Err.find("never closed"), std::string::npos) << run.Err;
+    EXPECT_NE(run.Err.find("引号没有结束"), std::string::npos) << run.Err;
     Write("empty.csv", "");
     EXPECT_EQ(Run({"import", "empty.csv", "my.mdb"}).Code, 1);
     EXPECT_EQ(Run({"import", "my.mdb", "my.mdb"}).Code, 1) << "a database is no file to import";
@@ -115,8 +115,8 @@ TEST_F(Commands, QifFilesAreRecognisedByTheirHeader)
     EXPECT_EQ(run.Code, 1) << "31 is no month";
     run = Run({"import", "money.txt", "my.mdb"});
     EXPECT_EQ(run.Code, 0) << run.Err;
-    EXPECT_NE(run.Out.find("from QIF (UTF-8): 0 income, 1 expense"), std::string::npos) << run.Out;
-    EXPECT_NE(run.Out.find("note: dates were read day first"), std::string::npos);
+    EXPECT_NE(run.Out.find("从QIF（UTF-8）导入了1条纪录：收入0条，支出1条"), std::string::npos) << run.Out;
+    EXPECT_NE(run.Out.find("注意：日期按“日/月/年”读取"), std::string::npos);
 }
 
 } // namespace

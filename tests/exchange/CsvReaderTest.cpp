@@ -34,7 +34,7 @@ TEST(CsvQuoting, QuotedCellsHoldSeparatorsQuotesAndLineEnds)
 TEST(CsvQuoting, AQuoteLeftOpenStopsTheFileAtTheLineItOpened)
 {
     EXPECT_EQ(Csv("date,amount,item\n2024-01-05,1,ok\n2024-01-06,2,\"never closed\n2024-01-07,3,x\n"),
-              "error: line 3: a quote opened here is never closed (the file ends inside it)");
+              "error: 第3行：这里开始的引号没有结束（文件在引号内结束）");
 }
 
 TEST(CsvSeparators, CommaSemicolonAndTabAreDetected)
@@ -63,7 +63,7 @@ TEST(CsvEncodings, Utf8WithAndWithoutMarkGb18030AndUtf16ReadAlike)
     // A forced encoding that the bytes are not in is an error, not garbage.
     TCsvOptions utf8;
     utf8.Encoding = ceUtf8;
-    EXPECT_EQ(Csv(gbBytes, utf8), "error: line 1: the text is not valid UTF-8");
+    EXPECT_EQ(Csv(gbBytes, utf8), "error: 第1行：文本不是有效的 UTF-8");
 }
 
 TEST(CsvHeaders, ChineseAndEnglishNamesMapToRoles)
@@ -100,7 +100,7 @@ TEST(CsvHeaders, TitleLinesBeforeTheHeaderArePassedOver)
     EXPECT_TRUE(preview.Problems.isEmpty());
     TCsvEntrySource source(bank);
     ReadAll(source);
-    EXPECT_EQ(source.Notes().join('|').toStdString(), "columns not read: 余额, 交易号");
+    EXPECT_EQ(source.Notes().join('|').toStdString(), "没有读取的列：余额、交易号");
 }
 
 TEST(CsvHeaders, AFileWithoutHeaderIsMappedFromItsCells)
@@ -119,15 +119,13 @@ TEST(CsvHeaders, TheUsersMappingWins)
     options.Mapping = {crRemark, crDate, crIgnore, crAmount};
     EXPECT_EQ(Csv("x,y,z,w\nnote,2024-01-05,ignored,-1\n", options), "E100 2024-01-05 |note@2");
     options.Mapping = {crRemark, crDate, crAmount, crAmount};
-    EXPECT_EQ(Csv("x,y,z,w\nnote,2024-01-05,1,-1\n", options),
-              "error: line 1: 2 columns are taken as 金额; one is enough");
+    EXPECT_EQ(Csv("x,y,z,w\nnote,2024-01-05,1,-1\n", options), "error: 第1行：有2列被当作金额；只需要一列");
 }
 
 TEST(CsvHeaders, AHeaderThatMapsNothingIsRefusedNamingItsColumns)
 {
-    EXPECT_EQ(Csv("foo,bar\nx,y\n"), "error: line 1: no column is taken as the date (columns: foo, bar); "
-                                     "line 1: no column is taken as the "
-                                     "amount (columns: foo, bar)");
+    EXPECT_EQ(Csv("foo,bar\nx,y\n"), "error: 第1行：没有哪一列被当作日期（文件的列：foo、bar）；"
+                                     "第1行：没有哪一列被当作金额（文件的列：foo、bar）");
     const TCsvPreview preview = PreviewCsv("foo,bar\nx,y\n");
     EXPECT_EQ(preview.Problems.size(), 2);
     EXPECT_EQ(preview.Rows.size(), 1) << "the preview still shows the rows so the user can map them";
@@ -144,29 +142,28 @@ TEST(CsvKinds, SignTypeColumnAndSplitColumnsDecide)
     // a negative income contradicts its type.
     EXPECT_EQ(Csv("日期,金额,类型\n2024-01-05,-1,支出\n2024-01-05,1,消费\n2024-01-05,-1,收入\n2024-01-05,1,\n"
                   "2024-01-05,1,转账\n"),
-              "E100 2024-01-05 |@2; E100 2024-01-05 |@3; !4 a negative amount on an income row; "
-              "I100 2024-01-05 |@5; !6 unknown type '转账' (收入 or 支出 expected)");
+              "E100 2024-01-05 |@2; E100 2024-01-05 |@3; !4 收入的金额是负数; "
+              "I100 2024-01-05 |@5; !6 类型无法识别：“转账”（应为“收入”或“支出”）");
     EXPECT_EQ(
         Csv("日期,收入,支出\n2024-01-05,5,\n2024-01-05,,6\n2024-01-05,,\n2024-01-05,1,2\n2024-01-05,0,2\n"),
-        "I500 2024-01-05 |@2; E600 2024-01-05 |@3; !4 no amount; !5 both an income and an expense amount; "
+        "I500 2024-01-05 |@2; E600 2024-01-05 |@3; !4 没有金额; !5 收入金额和支出金额都填了; "
         "E200 2024-01-05 |@6");
 }
 
 TEST(CsvBadRecords, EachBadRowIsReportedWithItsLineAndTheRestGoesOn)
 {
     EXPECT_EQ(Csv("日期,金额,项目\n2024-2-30,1,a\n2024-02-01,12..5,b\n\n2024-02-02,,c\n,4,d\n2024-02-03,5\n"),
-              "!2 impossible date '2024-2-30'; !3 bad amount '12..5'; !5 no amount; !6 no date; "
+              "!2 日期不存在：“2024-2-30”; !3 金额无法识别：“12..5”; !5 没有金额; !6 没有日期; "
               "I500 2024-02-03 |@7");
 }
 
 TEST(CsvBadInput, FilesThatAreNoCsvAreRefusedClearly)
 {
-    EXPECT_EQ(Csv(""), "error: the file holds no records");
-    EXPECT_EQ(Csv("\n\n ,, \n"), "error: the file holds no records");
-    EXPECT_EQ(Csv(QByteArray("date,amount\n\0\x01\x02", 15)),
-              "error: line 2: the file is not text (it holds NUL bytes)");
+    EXPECT_EQ(Csv(""), "error: 文件中没有任何纪录");
+    EXPECT_EQ(Csv("\n\n ,, \n"), "error: 文件中没有任何纪录");
+    EXPECT_EQ(Csv(QByteArray("date,amount\n\0\x01\x02", 15)), "error: 第2行：文件不是文本（含有 NUL 字节）");
     EXPECT_EQ(Csv("date,amount\n2024-01-01,1\n\x81\x20\xFF\n"),
-              "error: line 3: unknown encoding: the text is neither UTF-8 nor GB18030");
+              "error: 第3行：无法识别的编码：文本既不是 UTF-8 也不是 GB18030");
 }
 
 TEST(CsvFormulas, AGuardingApostropheComesOffButOtherApostrophesStay)
@@ -181,7 +178,7 @@ TEST(CsvProgress, RisesToOneAsTheFileIsRead)
     EXPECT_LT(source.Progress(), 0.5);
     ReadAll(source);
     EXPECT_DOUBLE_EQ(source.Progress(), 1.0);
-    EXPECT_EQ(source.Description().toStdString(), "CSV (UTF-8, comma)");
+    EXPECT_EQ(source.Description().toStdString(), "CSV（UTF-8，逗号分隔）");
 }
 
 } // namespace

@@ -43,18 +43,19 @@ TEST(Amounts, ReadEveryCommonWriting)
 
 TEST(Amounts, RefuseWhatIsNoAmountWithAReason)
 {
-    EXPECT_EQ(Amount(""), "error: no amount");
-    EXPECT_EQ(Amount("12..5"), "error: bad amount '12..5'");
-    EXPECT_EQ(Amount("1,23.00"), "error: bad amount '1,23.00'");
-    EXPECT_EQ(Amount("12,50"), "error: bad amount '12,50'") << "a decimal comma is not a thousands separator";
-    EXPECT_EQ(Amount("1234,567"), "error: bad amount '1234,567'");
-    EXPECT_EQ(Amount("abc"), "error: bad amount 'abc'");
-    EXPECT_EQ(Amount("--5"), "error: bad amount '--5'");
-    EXPECT_EQ(Amount("(-5)"), "error: bad amount '(-5)'");
-    EXPECT_EQ(Amount("1.2E+03"), "error: bad amount '1.2E+03'");
-    EXPECT_EQ(Amount("12.345"), "error: amount '12.345' has more than two decimals");
-    EXPECT_EQ(Amount("99999999999999"), "error: amount '99999999999999' is too large");
-    EXPECT_EQ(Amount("-"), "error: bad amount '-'");
+    EXPECT_EQ(Amount(""), "error: 没有金额");
+    EXPECT_EQ(Amount("12..5"), "error: 金额无法识别：“12..5”");
+    EXPECT_EQ(Amount("1,23.00"), "error: 金额无法识别：“1,23.00”");
+    EXPECT_EQ(Amount("12,50"), "error: 金额无法识别：“12,50”")
+        << "a decimal comma is not a thousands separator";
+    EXPECT_EQ(Amount("1234,567"), "error: 金额无法识别：“1234,567”");
+    EXPECT_EQ(Amount("abc"), "error: 金额无法识别：“abc”");
+    EXPECT_EQ(Amount("--5"), "error: 金额无法识别：“--5”");
+    EXPECT_EQ(Amount("(-5)"), "error: 金额无法识别：“(-5)”");
+    EXPECT_EQ(Amount("1.2E+03"), "error: 金额无法识别：“1.2E+03”");
+    EXPECT_EQ(Amount("12.345"), "error: 金额的小数超过两位：“12.345”");
+    EXPECT_EQ(Amount("99999999999999"), "error: 金额太大：“99999999999999”");
+    EXPECT_EQ(Amount("-"), "error: 金额无法识别：“-”");
 }
 
 std::string Date(const char *text)
@@ -84,16 +85,16 @@ TEST(Dates, ReadYearFirstFormsWithOrWithoutATime)
 
 TEST(Dates, RefuseImpossibleAndMalformedDates)
 {
-    EXPECT_EQ(Date("2024-2-30"), "error: impossible date '2024-2-30'");
-    EXPECT_EQ(Date("2023-02-29"), "error: impossible date '2023-02-29'");
-    EXPECT_EQ(Date("2024-13-01"), "error: impossible date '2024-13-01'");
-    EXPECT_EQ(Date("20241301"), "error: impossible date '20241301'");
-    EXPECT_EQ(Date("2024-01-05 25:00"), "error: impossible time in '2024-01-05 25:00'");
-    EXPECT_EQ(Date("2024-01/05"), "error: bad date '2024-01/05'");
-    EXPECT_EQ(Date("24-1-5"), "error: bad date '24-1-5'");
-    EXPECT_EQ(Date("2024-01-05x"), "error: bad date '2024-01-05x'");
-    EXPECT_EQ(Date("202401051"), "error: bad date '202401051'");
-    EXPECT_EQ(Date(""), "error: no date");
+    EXPECT_EQ(Date("2024-2-30"), "error: 日期不存在：“2024-2-30”");
+    EXPECT_EQ(Date("2023-02-29"), "error: 日期不存在：“2023-02-29”");
+    EXPECT_EQ(Date("2024-13-01"), "error: 日期不存在：“2024-13-01”");
+    EXPECT_EQ(Date("20241301"), "error: 日期不存在：“20241301”");
+    EXPECT_EQ(Date("2024-01-05 25:00"), "error: 时间不存在：“2024-01-05 25:00”");
+    EXPECT_EQ(Date("2024-01/05"), "error: 日期无法识别：“2024-01/05”");
+    EXPECT_EQ(Date("24-1-5"), "error: 日期无法识别：“24-1-5”");
+    EXPECT_EQ(Date("2024-01-05x"), "error: 日期无法识别：“2024-01-05x”");
+    EXPECT_EQ(Date("202401051"), "error: 日期无法识别：“202401051”");
+    EXPECT_EQ(Date(""), "error: 没有日期");
 }
 
 std::string QifDate(const char *text, TDayMonthOrder order = dmMonthFirst)
@@ -116,8 +117,8 @@ TEST(Dates, ReadQifFormsInEitherOrder)
     EXPECT_EQ(QifDate("2024-01-31"), "2024-01-31");
     EXPECT_EQ(QifDate("31.01.2024", dmDayFirst), "2024-01-31");
     EXPECT_EQ(QifDate("3/4/2024", dmDayFirst), "2024-04-03");
-    EXPECT_EQ(QifDate("31/1/2024"), "error: impossible date '31/1/2024'");
-    EXPECT_EQ(QifDate("1/2"), "error: bad date '1/2'");
+    EXPECT_EQ(QifDate("31/1/2024"), "error: 日期不存在：“31/1/2024”");
+    EXPECT_EQ(QifDate("1/2"), "error: 日期无法识别：“1/2”");
     EXPECT_EQ(NumericDateOrders("3/4/2024"), 3);
     EXPECT_EQ(NumericDateOrders("31/1/2024"), 2);
     EXPECT_EQ(NumericDateOrders("1/31/2024"), 1);
@@ -164,10 +165,9 @@ TEST(Encodings, DetectUtf8Gb18030AndUtf16AndRefuseNonText)
         }
         return std::string("no error");
     };
-    EXPECT_EQ(failure(QByteArray("a,b\nc\0d", 7)), "line 2: the file is not text (it holds NUL bytes)");
-    EXPECT_EQ(failure("ok\nok\n\x80\x80\xFF\n"),
-              "line 3: unknown encoding: the text is neither UTF-8 nor GB18030");
-    EXPECT_EQ(failure(QByteArray(200, '\x01')), "the file is not text (it holds many control bytes)");
+    EXPECT_EQ(failure(QByteArray("a,b\nc\0d", 7)), "第2行：文件不是文本（含有 NUL 字节）");
+    EXPECT_EQ(failure("ok\nok\n\x80\x80\xFF\n"), "第3行：无法识别的编码：文本既不是 UTF-8 也不是 GB18030");
+    EXPECT_EQ(failure(QByteArray(200, '\x01')), "文件不是文本（含有许多控制字符）");
     EXPECT_THROW(DecodeToUtf8("\xC3\x28", teUtf8), EImportError);
     EXPECT_THROW(DecodeToUtf8(QByteArray("\xFF\xFE\x41", 3), teUtf16), EImportError);
 }

@@ -82,7 +82,7 @@ TEST_F(Ledgers, ImportPutsEachEntryInItsTableWithAPositiveAmount)
     EXPECT_EQ(Entries(Ledger()),
               "E25.50 2024-01-06 12:30:00 午饭|食堂; I8600.00 2024-01-05 00:00:00 工资|<null>");
     EXPECT_EQ(result.Report().join('|').toStdString(),
-              "imported 2 entries from CSV (UTF-8, comma): 1 income, 1 expense");
+              "从CSV（UTF-8，逗号分隔）导入了2条纪录：收入1条，支出1条");
 }
 
 TEST_F(Ledgers, OneUndoTakesBackAWholeImport)
@@ -195,8 +195,8 @@ TEST_F(Ledgers, ABadRecordKeepsTheWholeFileOutUnlessBadRecordsAreSkipped)
     EXPECT_EQ(rejected.BadCount, 2);
     EXPECT_EQ(Entries(Ledger()), "");
     EXPECT_EQ(rejected.Report().join('|').toStdString(),
-              "nothing imported from CSV (UTF-8, comma): 2 bad record(s); fix them, or skip bad records|"
-              "line 3: impossible date '2024-2-30'|line 4: bad amount '12..5'");
+              "没有从CSV（UTF-8，逗号分隔）导入任何纪录：有2条纪录有误；请改正它们，或者跳过有误的纪录|"
+              "第3行：日期不存在：“2024-2-30”|第4行：金额无法识别：“12..5”");
     TImportOptions skip;
     skip.BadRecords = bpSkip;
     const TImportResult skipped = ImportCsv(file, skip);
@@ -204,7 +204,7 @@ TEST_F(Ledgers, ABadRecordKeepsTheWholeFileOutUnlessBadRecordsAreSkipped)
     EXPECT_EQ(skipped.Added(), 2);
     EXPECT_EQ(Entries(Ledger()),
               "I1.00 2024-01-05 00:00:00 <null>|<null>; I4.00 2024-01-08 00:00:00 <null>|<null>");
-    EXPECT_EQ(skipped.Report()[1].toStdString(), "skipped 2 bad record(s)");
+    EXPECT_EQ(skipped.Report()[1].toStdString(), "跳过了2条有误的纪录");
 }
 
 TEST_F(Ledgers, AFaultFoundLateInTheFileLeavesTheLedgerAsItWas)
@@ -219,8 +219,7 @@ TEST_F(Ledgers, AFaultFoundLateInTheFileLeavesTheLedgerAsItWas)
             try {
                 ImportEntries(Ledger(), source);
             } catch (const EImportError &e) {
-                EXPECT_STREQ(e.what(),
-                             "line 502: a quote opened here is never closed (the file ends inside it)");
+                EXPECT_STREQ(e.what(), "第502行：这里开始的引号没有结束（文件在引号内结束）");
                 throw;
             }
         },
@@ -312,7 +311,7 @@ TEST_F(Ledgers, AnEntryThatBreaksTheReadersPromisesIsABadRecord)
     EXPECT_EQ(result.Outcome, ioRejected);
     ASSERT_EQ(result.BadRecords.size(), 1u);
     EXPECT_EQ(result.BadRecords[0].Line, 7);
-    EXPECT_EQ(result.BadRecords[0].Reason.toStdString(), "no valid date");
+    EXPECT_EQ(result.BadRecords[0].Reason.toStdString(), "日期无效");
     EXPECT_EQ(CheckLedgerDatabase(Ledger()).GainRows + CheckLedgerDatabase(Ledger()).ExpenRows, 0);
 }
 

@@ -32,10 +32,8 @@ TEST(QifRecords, BankCashAndCardSectionsGiveEntries)
                   qdAuto, &notes),
               "E123456 2024-01-31 Grocer|weekly shop@2; I50000 2024-02-01 Salary|@10; E300 2004-02-03 |@15; "
               "E2050 1998-12-24 Shop|@19");
-    EXPECT_EQ(
-        notes.join('|').toStdString(),
-        "1 entries without a payee took their category as the item|1 entries with a payee kept the payee as "
-        "the item; their category was not kept");
+    EXPECT_EQ(notes.join('|').toStdString(),
+              "1条没有收付款人的纪录以类别作为项目|1条有收付款人的纪录以收付款人作为项目，没有保留类别");
 }
 
 TEST(QifRecords, AccountListsAndCategoryListsArePassedOverInvestmentsAreBad)
@@ -47,11 +45,10 @@ TEST(QifRecords, AccountListsAndCategoryListsArePassedOverInvestmentsAreBad)
                   "!Type:Invst\nD1/3/2024\nNBuy\nT-100\n^\n"
                   "!Type:Weird\nD1/3/2024\nT1\n^\n",
                   qdAuto, &notes),
-              "E500 2024-01-02 Bus|@15; !22 investment transactions are not read; "
-              "!27 records of section !Type:Weird are not read");
-    EXPECT_EQ(notes.join('|').toStdString(),
-              "1 split entries came in whole, one entry each; their splits were not kept|"
-              "3 account or list records were passed over");
+              "E500 2024-01-02 Bus|@15; !22 不读取投资交易; "
+              "!27 不读取 !Type:Weird 部分的纪录");
+    EXPECT_EQ(notes.join('|').toStdString(), "1条拆分纪录各按一条整体导入，没有保留拆分|"
+                                             "跳过了3条账户或列表纪录");
 }
 
 TEST(QifDates, DayFirstIsChosenOnlyWhenNothingElseReadsTheFile)
@@ -59,8 +56,8 @@ TEST(QifDates, DayFirstIsChosenOnlyWhenNothingElseReadsTheFile)
     const QByteArray dayFirst = "!Type:Bank\nD3/4/2024\nT1\n^\nD31/1/2024\nT2\n^\n";
     QStringList notes;
     EXPECT_EQ(Qif(dayFirst, qdAuto, &notes), "I100 2024-04-03 |@2; I200 2024-01-31 |@5");
-    EXPECT_TRUE(notes.join('|').contains("day first"));
-    EXPECT_EQ(Qif(dayFirst, qdMonthFirst), "I100 2024-03-04 |@2; !5 impossible date '31/1/2024'");
+    EXPECT_TRUE(notes.join('|').contains(QStringLiteral("日/月/年")));
+    EXPECT_EQ(Qif(dayFirst, qdMonthFirst), "I100 2024-03-04 |@2; !5 日期不存在：“31/1/2024”");
     EXPECT_EQ(Qif("!Type:Bank\nD3/4/2024\nT1\n^\n"), "I100 2024-03-04 |@2");
 }
 
@@ -68,20 +65,18 @@ TEST(QifBadRecords, MissingFieldsAndCutRecordsAreReportedWithTheirLine)
 {
     EXPECT_EQ(Qif("!Type:Bank\nD1/2/2024\nPNo amount\n^\nT5\n^\nD2/30/2024\nT5\n^\nD1/2/2024\nT12..5\n^\n"
                   "D1/2/2024\nT7\n"),
-              "!2 no amount; !5 no date; !7 impossible date '2/30/2024'; !10 bad amount '12..5'; "
-              "!13 the file ends inside this record (no closing ^)");
+              "!2 没有金额; !5 没有日期; !7 日期不存在：“2/30/2024”; !10 金额无法识别：“12..5”; "
+              "!13 文件在这条纪录中间结束（没有用 ^ 结束）");
     EXPECT_EQ(Qif("!Type:Bank\nD1/2/2024\nT7\n!Type:Cash\nD1/3/2024\nT8\n^\n"),
-              "!2 the record has no closing ^ before line 4; I800 2024-01-03 |@5");
+              "!2 这条纪录在第4行之前没有用 ^ 结束; I800 2024-01-03 |@5");
 }
 
 TEST(QifBadInput, FilesThatAreNoQifAreRefused)
 {
-    EXPECT_EQ(Qif(""), "error: the file is empty");
-    EXPECT_EQ(Qif("\n \n"), "error: the file is empty");
-    EXPECT_EQ(Qif("D1/2/2024\nT5\n^\n"),
-              "error: line 1: not a QIF file: it does not begin with a !Type line");
-    EXPECT_EQ(Qif(QByteArray("!Type:Bank\n\0\0", 13)),
-              "error: line 2: the file is not text (it holds NUL bytes)");
+    EXPECT_EQ(Qif(""), "error: 文件是空的");
+    EXPECT_EQ(Qif("\n \n"), "error: 文件是空的");
+    EXPECT_EQ(Qif("D1/2/2024\nT5\n^\n"), "error: 第1行：不是 QIF 文件：文件不是以 !Type 行开头的");
+    EXPECT_EQ(Qif(QByteArray("!Type:Bank\n\0\0", 13)), "error: 第2行：文件不是文本（含有 NUL 字节）");
 }
 
 } // namespace
