@@ -2,6 +2,7 @@
 
 #include "app/ImportDryRun.h"
 
+#include "exchange/ExchangeMessages.h"
 #include "exchange/QifReader.h"
 
 #include <QFile>
@@ -49,7 +50,7 @@ TImportPreview::TImportPreview(const QString &path, int rowCount) : FPath(path),
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
-        Fail(utf8("无法打开文件“%1”：%2").arg(path, file.errorString()));
+        Fail(utf8("无法打开文件“%1”：%2").arg(path, exchange::FileProblem(file, false)));
     const QByteArray head = file.read(4096);
     if (head.isEmpty())
         Fail(utf8("文件“%1”是空的，没有可以导入的纪录。").arg(path));
@@ -59,7 +60,7 @@ TImportPreview::TImportPreview(const QString &path, int rowCount) : FPath(path),
     case ffQif:
         FData = head + file.readAll();
         if (file.error() != QFileDevice::NoError)
-            Fail(utf8("读取文件“%1”失败：%2").arg(path, file.errorString()));
+            Fail(utf8("读取文件“%1”失败：%2").arg(path, exchange::FileProblem(file, false)));
         break;
     case ffAccess:
         // An old ledger of the Access program: read through its own reader.

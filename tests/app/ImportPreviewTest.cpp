@@ -198,6 +198,14 @@ TEST_F(ImportPreviewTest, FilesThatHoldNoEntriesAreRefusedWithTheirName)
         }
     }
     EXPECT_THROW(TImportPreview(dir.filePath("missing.csv")), EImportError);
+    try {
+        TImportPreview preview(dir.filePath("missing.csv"));
+    } catch (const EImportError &error) {
+        const QString message = QString::fromUtf8(error.what());
+        EXPECT_TRUE(message.contains(dir.filePath("missing.csv"))) << error.what();
+        EXPECT_TRUE(message.contains(utf8("文件不存在")))
+            << "the reason in the user's words: " << error.what();
+    }
 }
 
 TEST_F(ImportPreviewTest, AnAccessFileThatCannotBeReadIsRefusedWithItsName)
