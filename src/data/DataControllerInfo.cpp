@@ -197,6 +197,25 @@ void TkvCustomDataControllerInfo::SelectFocusedRow()
     FController.EndBatch();
 }
 
+// A reload keeps selection entries by record index, so when records come or
+// go before the selected one, the entry lands on another record while the
+// focus follows the record it was on. With one row selectable at a time the
+// selected row is the focused row: anything else shows two highlighted rows,
+// one of them an entry the user never chose.
+void TkvCustomDataControllerInfo::KeepSingleSelectionOnFocus()
+{
+    if (FController.MultiSelect() || FSelection.Count() == 0)
+        return;
+    const int focused = FFocusingInfo.RowIndex;
+    if (FSelection.Count() == 1 && FSelection.Items(0).RowIndex == focused)
+        return;
+    FSelection.Clear();
+    if (focused >= 0) {
+        const TkvRowInfo row = GetRowInfo(focused);
+        FSelection.Add({focused, row.RecordIndex, row.Level, row.IsGroupRow});
+    }
+}
+
 // ---------------------------------------------------------------------------
 // Updating
 
@@ -441,6 +460,7 @@ void TkvCustomDataControllerInfo::Update()
             grouping->Build(FRecordList);
         RestoreFocus();
         UpdateSelectionRowIndexes();
+        KeepSingleSelectionOnFocus();
         if (grouping)
             grouping->AfterUpdate();
         changes |= FChanges;

@@ -94,6 +94,9 @@ private:
     //! Moves every selection entry to the row that now shows its record (or
     //! its group); entries without a visible row are dropped.
     void UpdateSelectionRowIndexes();
+    //! Without multi-select, makes a selection that drifted off the focused
+    //! row the focused row again.
+    void KeepSingleSelectionOnFocus();
     void DeriveFocusFromRow();
 
     //! After every change of the record list: positions are found again.

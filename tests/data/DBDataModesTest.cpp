@@ -291,6 +291,21 @@ TEST_F(DBDataModesTest, WithoutKeyFieldsTheSelectionStaysByRecordIndex)
     EXPECT_EQ(Selected(), "红包");
 }
 
+// With one row selectable, the selection is the focused row also after a
+// reload that put an entry before it (an undo re-inserting an older entry).
+TEST_F(DBDataModesTest, SingleSelectionFollowsTheFocusedRecordAcrossAReload)
+{
+    Query.Open();
+    Controller.ChangeFocusedRowIndex(2);
+    ASSERT_EQ(Selected(), "利息");
+    AddGain(1, "2023-12-01", "早一");
+    Query.Refresh();
+    EXPECT_EQ(Current(), "利息");
+    EXPECT_EQ(Selected(), "利息");
+    ASSERT_EQ(Controller.Selection().Count(), 1);
+    EXPECT_EQ(Controller.Selection().Items(0).RowIndex, Controller.FocusedRowIndex());
+}
+
 // ---------------------------------------------------------------------------
 // Smart refresh
 
