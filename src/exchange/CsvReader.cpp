@@ -3,6 +3,7 @@
 #include "exchange/CsvColumns.h"
 #include "exchange/CsvRecords.h"
 #include "exchange/ExchangeText.h"
+#include "exchange/ImportFile.h"
 
 #include <QFile>
 
@@ -242,13 +243,7 @@ TCsvEntrySource::TCsvEntrySource(const QByteArray &data, const TCsvOptions &opti
 
 std::unique_ptr<TCsvEntrySource> TCsvEntrySource::FromFile(const QString &path, const TCsvOptions &options)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        throw EImportError(CannotOpen(path, file));
-    const QByteArray data = file.readAll();
-    if (file.error() != QFileDevice::NoError)
-        throw EImportError(CannotRead(path, file));
-    return std::make_unique<TCsvEntrySource>(data, options);
+    return std::make_unique<TCsvEntrySource>(ReadImportFile(path), options);
 }
 
 TCsvEntrySource::~TCsvEntrySource() = default;

@@ -2,6 +2,7 @@
 
 #include "exchange/CsvReader.h"
 #include "exchange/ExchangeMessages.h"
+#include "exchange/ImportFile.h"
 #include "exchange/JetLedgerSource.h"
 #include "exchange/QifReader.h"
 
@@ -83,12 +84,7 @@ QString ForeignFormatName(TForeignFormat format)
 
 std::unique_ptr<TEntrySource> OpenEntrySource(const QString &path)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        throw EImportError(exchange::CannotOpen(path, file));
-    const QByteArray data = file.readAll();
-    if (file.error() != QFileDevice::NoError)
-        throw EImportError(exchange::CannotRead(path, file));
+    const QByteArray data = ReadImportFile(path);
     switch (DetectForeignFormat(data.left(4096), path)) {
     case ffCsv:
         return std::make_unique<TCsvEntrySource>(data);

@@ -1,8 +1,7 @@
 #include "exchange/QifReader.h"
 
 #include "exchange/ExchangeText.h"
-
-#include <QFile>
+#include "exchange/ImportFile.h"
 
 namespace kestrum {
 
@@ -137,13 +136,7 @@ TQifEntrySource::TQifEntrySource(const QByteArray &data, const TQifOptions &opti
 
 std::unique_ptr<TQifEntrySource> TQifEntrySource::FromFile(const QString &path, const TQifOptions &options)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        throw EImportError(CannotOpen(path, file));
-    const QByteArray data = file.readAll();
-    if (file.error() != QFileDevice::NoError)
-        throw EImportError(CannotRead(path, file));
-    return std::make_unique<TQifEntrySource>(data, options);
+    return std::make_unique<TQifEntrySource>(ReadImportFile(path), options);
 }
 
 TQifEntrySource::~TQifEntrySource() = default;
