@@ -1,6 +1,7 @@
 #include "ledger/Journal.h"
 
 #include "core/Errors.h"
+#include "ledger/JournalSql.h"
 
 #include <QStringList>
 
@@ -12,26 +13,7 @@ namespace kestrum {
 
 namespace {
 
-using Statement = std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt *)>;
-
-[[noreturn]] void Fail(sqlite3 *db, const std::string &what)
-{
-    throw Exception(what + ": " + sqlite3_errmsg(db));
-}
-
-Statement Prepare(sqlite3 *db, const std::string &sql)
-{
-    sqlite3_stmt *statement = nullptr;
-    if (sqlite3_prepare_v2(db, sql.c_str(), int(sql.size()), &statement, nullptr) != SQLITE_OK)
-        Fail(db, "journal");
-    return Statement(statement, sqlite3_finalize);
-}
-
-void Exec(sqlite3 *db, const std::string &sql)
-{
-    if (sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr) != SQLITE_OK)
-        Fail(db, "journal");
-}
+using namespace journal_sql;
 
 // The ids are plain row ids, not AUTOINCREMENT: the journal only grows, and
 // keeping a sequence would cost every write another update.
@@ -69,17 +51,6 @@ const char *const TriggerSuffixes[] = {"insert",       "update",       "rekey", 
 std::string TriggerName(const TLedgerTable &table, const char *suffix)
 {
     return std::string("kestrum_journal_") + table.Name + "_" + suffix;
-}
-
-std::string Quoted(const std::string &name)
-{
-    std::string quoted = "\"";
-    for (char c : name) {
-        quoted += c;
-        if (c == '"')
-            quoted += '"';
-    }
-    return quoted + "\"";
 }
 
 //! The table's INTEGER PRIMARY KEY column when it has one and the four

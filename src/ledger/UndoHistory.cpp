@@ -1,5 +1,7 @@
 #include "ledger/UndoHistory.h"
 
+#include "ledger/JournalSql.h"
+
 #include <sqlite3.h>
 
 #include <memory>
@@ -9,21 +11,7 @@ namespace kestrum {
 
 namespace {
 
-using Statement = std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt *)>;
-
-Statement Prepare(sqlite3 *db, const std::string &sql)
-{
-    sqlite3_stmt *statement = nullptr;
-    if (sqlite3_prepare_v2(db, sql.c_str(), int(sql.size()), &statement, nullptr) != SQLITE_OK)
-        throw Exception(std::string("journal: ") + sqlite3_errmsg(db));
-    return Statement(statement, sqlite3_finalize);
-}
-
-void Exec(sqlite3 *db, const char *sql)
-{
-    if (sqlite3_exec(db, sql, nullptr, nullptr, nullptr) != SQLITE_OK)
-        throw Exception(std::string("journal: ") + sqlite3_errmsg(db));
-}
+using namespace journal_sql;
 
 std::int64_t Scalar(sqlite3 *db, const std::string &sql, std::int64_t bound = 0)
 {
@@ -36,17 +24,6 @@ std::int64_t Scalar(sqlite3 *db, const std::string &sql, std::int64_t bound = 0)
     if (step != SQLITE_DONE)
         throw Exception(std::string("journal: ") + sqlite3_errmsg(db));
     return 0;
-}
-
-std::string Quoted(const std::string &name)
-{
-    std::string quoted = "\"";
-    for (char c : name) {
-        quoted += c;
-        if (c == '"')
-            quoted += '"';
-    }
-    return quoted + "\"";
 }
 
 const char *const NewestDoneSql =
