@@ -9,18 +9,11 @@
 # BUILD_DIR defaults to "build", OUTPUT_PREFIX to "kestrum-exchange": the
 # script writes OUTPUT_PREFIX-import.png and OUTPUT_PREFIX-export.png.
 set -euo pipefail
+# shellcheck source=scripts/screenshot-common.sh
+source "$(dirname "$0")/screenshot-common.sh"
 
-build_dir=$(realpath "${1:-build}")
 prefix=$(realpath -m "${2:-kestrum-exchange}")
-shooter="$build_dir/src/app/kestrum-exchangeshot"
-dbtool="$build_dir/tools/kestrum-db"
-for file in "$shooter" "$dbtool"; do
-  [ -x "$file" ] || { echo "missing $file: build first (make build)" >&2; exit 1; }
-done
-
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-"$dbtool" demo "$work/Vantorel.mdb" > /dev/null
+shot_prepare "${1:-build}" kestrum-exchangeshot
 # The first entry of the demo ledger, to show up as a duplicate.
 first=$(sqlite3 "$work/Vantorel.mdb" \
   "select substr(消费日期,1,10)||',-'||printf('%.2f',消费金额)||','||消费者||','||ifnull(备注,'') from expen order by id limit 1" 2>/dev/null || true)

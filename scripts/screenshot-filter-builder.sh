@@ -8,17 +8,10 @@
 #
 # BUILD_DIR defaults to "build", OUTPUT to "kestrum-filter-builder.png".
 set -euo pipefail
+# shellcheck source=scripts/screenshot-common.sh
+source "$(dirname "$0")/screenshot-common.sh"
 
-build_dir=$(realpath "${1:-build}")
 output=$(realpath -m "${2:-kestrum-filter-builder.png}")
-shooter="$build_dir/src/app/kestrum-filtershot"
-dbtool="$build_dir/tools/kestrum-db"
-for file in "$shooter" "$dbtool"; do
-  [ -x "$file" ] || { echo "missing $file: build first (make build)" >&2; exit 1; }
-done
-
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-"$dbtool" demo "$work/Vantorel.mdb" > /dev/null
+shot_prepare "${1:-build}" kestrum-filtershot
 cd "$work"
 QT_QPA_PLATFORM=offscreen "$shooter" "$output"

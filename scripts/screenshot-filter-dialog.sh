@@ -10,17 +10,10 @@
 # script writes OUTPUT_PREFIX-opened.png, -filled.png, -over-grid.png and
 # -filtered.png and -date.png.
 set -euo pipefail
+# shellcheck source=scripts/screenshot-common.sh
+source "$(dirname "$0")/screenshot-common.sh"
 
-build_dir=$(realpath "${1:-build}")
 prefix=$(realpath -m "${2:-kestrum-filter-dialog}")
-shooter="$build_dir/src/app/kestrum-filterdialogshot"
-dbtool="$build_dir/tools/kestrum-db"
-for file in "$shooter" "$dbtool"; do
-  [ -x "$file" ] || { echo "missing $file: build first (make build)" >&2; exit 1; }
-done
-
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-"$dbtool" demo "$work/Vantorel.mdb" > /dev/null
+shot_prepare "${1:-build}" kestrum-filterdialogshot
 cd "$work"
 QT_QPA_PLATFORM=offscreen "$shooter" "$prefix"

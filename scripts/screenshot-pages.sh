@@ -12,17 +12,10 @@
 # OUTPUT_PREFIX-statistics.png (1024x700) and -statistics-large.png (a
 # maximized window on a 1920x1080 screen).
 set -euo pipefail
+# shellcheck source=scripts/screenshot-common.sh
+source "$(dirname "$0")/screenshot-common.sh"
 
-build_dir=$(realpath "${1:-build}")
 prefix=$(realpath -m "${2:-kestrum-page}")
-shooter="$build_dir/src/app/kestrum-pageshot"
-dbtool="$build_dir/tools/kestrum-db"
-for file in "$shooter" "$dbtool"; do
-  [ -x "$file" ] || { echo "missing $file: build first (make build)" >&2; exit 1; }
-done
-
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-"$dbtool" demo "$work/Vantorel.mdb" > /dev/null
+shot_prepare "${1:-build}" kestrum-pageshot
 cd "$work"
 QT_QPA_PLATFORM=offscreen "$shooter" "$prefix"
