@@ -6,6 +6,7 @@
 #include "ledger/Backups.h"
 #include "ledger/LedgerFile.h"
 #include "ledger/LedgerLock.h"
+#include "support/LedgerFileEdits.h"
 #include "ui/MessageBox.h"
 
 #include <QDir>
@@ -19,36 +20,9 @@
 namespace kestrum {
 namespace {
 
-void Exec(const QString &path, const char *sql)
-{
-    sqlite3 *db = nullptr;
-    sqlite3_open_v2(path.toUtf8().constData(), &db, SQLITE_OPEN_READWRITE, nullptr);
-    ASSERT_EQ(sqlite3_exec(db, sql, nullptr, nullptr, nullptr), SQLITE_OK) << sqlite3_errmsg(db);
-    sqlite3_close(db);
-}
-
-std::string Scalar(const QString &path, const char *sql)
-{
-    sqlite3 *db = nullptr;
-    sqlite3_open_v2(path.toUtf8().constData(), &db, SQLITE_OPEN_READONLY, nullptr);
-    sqlite3_stmt *s = nullptr;
-    std::string result = "<error>";
-    if (sqlite3_prepare_v2(db, sql, -1, &s, nullptr) == SQLITE_OK && sqlite3_step(s) == SQLITE_ROW)
-        result = reinterpret_cast<const char *>(sqlite3_column_text(s, 0));
-    sqlite3_finalize(s);
-    sqlite3_close(db);
-    return result;
-}
-
-void Damage(const QString &path)
-{
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::ReadWrite));
-    const qint64 pages = file.size() / 4096;
-    ASSERT_GT(pages, 8);
-    ASSERT_TRUE(file.seek(pages / 2 * 4096));
-    file.write(QByteArray(3 * 4096, 'x'));
-}
+using test::DamageFile;
+using test::ExecOnFile;
+using test::ScalarOfFile;
 
 class Safekeeping : public ::testing::Test {
 protected:
@@ -104,19 +78,20 @@ TEST_F(Safekeeping, AHealthyLedgerGetsOneBackupAtStartAndOneAtCloseOnlyAfterACha
         TLedgerSafekeeping keeping(FLedger, start.addSecs(1));
         keeping.WaitForStartBackup();
         EXPECT_EQ(ListBackups(FLedger).size(), 1u) << "today's backup exists";
-        Exec(FLedger, "INSERT INTO gain (本次进帐, 进帐时间) VALUES (7, '2026-12-09 00:00:00')");
+        ExecOnFile(FLedger, "INSERT INTO gain (本次进帐, 进帐时间) VALUES (7, '2026-12-09 00:00:00')");
     }
     ASSERT_EQ(ListBackups(FLedger).size(), 2u) << "the close copies the change";
-    EXPECT_EQ(Scalar(ListBackups(FLedger).front().Path, "SELECT count(*) FROM gain WHERE 本次进帐 = 7"), "1");
+    EXPECT_EQ(ScalarOfFile(ListBackups(FLedger).front().Path, "SELECT count(*) FROM gain WHERE 本次进帐 = 7"),
+              "1");
     TLedgerLock restorer(FLedger);
     EXPECT_TRUE(restorer.LockExclusive()) << "the lock goes with the program";
 }
 
 TEST_F(Safekeeping, YesPutsTheNewestGoodBackupInPlaceAndKeepsTheDamagedFile)
 {
-    const std::string rows = Scalar(FLedger, "SELECT count(*) FROM expen");
+    const std::string rows = ScalarOfFile(FLedger, "SELECT count(*) FROM expen");
     MakeBackup(FLedger, QDateTime(QDate(2026, 12, 8), QTime(23, 15)));
-    Damage(FLedger);
+    DamageFile(FLedger);
     QFile damaged(FLedger);
     ASSERT_TRUE(damaged.open(QIODevice::ReadOnly));
     const QByteArray damagedBytes = damaged.readAll();
@@ -130,7 +105,7 @@ TEST_F(Safekeeping, YesPutsTheNewestGoodBackupInPlaceAndKeepsTheDamagedFile)
         EXPECT_TRUE(FBoxes.front().startsWith(
             "账本文件“Vantorel.mdb”已损坏。要从最近的备份（2026-12-08 23:15）恢复吗？"))
             << FBoxes.front().toStdString();
-        EXPECT_EQ(Scalar(FLedger, "SELECT count(*) FROM expen"), rows);
+        EXPECT_EQ(ScalarOfFile(FLedger, "SELECT count(*) FROM expen"), rows);
         ASSERT_EQ(Aside(), QStringList{"Vantorel.mdb.damaged-20261209-090000"});
         QFile aside(FDir.filePath(Aside().front()));
         ASSERT_TRUE(aside.open(QIODevice::ReadOnly));
@@ -154,7 +129,7 @@ TEST_F(Safekeeping, YesPutsTheNewestGoodBackupInPlaceAndKeepsTheDamagedFile)
 TEST_F(Safekeeping, NoLeavesADamagedLedgerAsItIsAndMakesNoBackupOfIt)
 {
     MakeBackup(FLedger, QDateTime(QDate(2026, 12, 8), QTime(23, 15)));
-    Damage(FLedger);
+    DamageFile(FLedger);
     FAnswer = 1;
     {
         TLedgerSafekeeping keeping(FLedger, QDateTime(QDate(2026, 12, 9), QTime(9, 0)));
@@ -170,8 +145,8 @@ TEST_F(Safekeeping, NoLeavesADamagedLedgerAsItIsAndMakesNoBackupOfIt)
 TEST_F(Safekeeping, WithoutAGoodBackupNothingIsAsked)
 {
     const QString backup = MakeBackup(FLedger, QDateTime(QDate(2026, 12, 8), QTime(23, 15)));
-    Damage(backup);
-    Damage(FLedger);
+    DamageFile(backup);
+    DamageFile(FLedger);
     {
         TLedgerSafekeeping keeping(FLedger);
         EXPECT_FALSE(keeping.Healthy());
@@ -211,7 +186,7 @@ TEST_F(Safekeeping, AFolderWithoutALedgerOrBackupsIsLeftAsItWas)
 TEST_F(Safekeeping, ARestoreIsRefusedWhileAnotherProgramHasTheLedgerOpen)
 {
     MakeBackup(FLedger, QDateTime(QDate(2026, 12, 8), QTime(23, 15)));
-    Damage(FLedger);
+    DamageFile(FLedger);
     TLedgerLock otherProgram(FLedger);
     ASSERT_TRUE(otherProgram.LockShared());
     FAnswer = 0;

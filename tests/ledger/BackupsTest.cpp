@@ -7,6 +7,7 @@
 #include "ledger/LedgerLock.h"
 
 #include "core/Errors.h"
+#include "support/LedgerFileEdits.h"
 
 #include <QDir>
 #include <QFile>
@@ -31,31 +32,14 @@ QT_END_NAMESPACE
 namespace kestrum {
 namespace {
 
-std::string Scalar(const QString &path, const char *sql)
-{
-    sqlite3 *db = nullptr;
-    sqlite3_open_v2(path.toUtf8().constData(), &db, SQLITE_OPEN_READWRITE, nullptr);
-    sqlite3_stmt *s = nullptr;
-    std::string result = "<error>";
-    if (sqlite3_prepare_v2(db, sql, -1, &s, nullptr) == SQLITE_OK && sqlite3_step(s) == SQLITE_ROW)
-        result = reinterpret_cast<const char *>(sqlite3_column_text(s, 0));
-    sqlite3_finalize(s);
-    sqlite3_close(db);
-    return result;
-}
-
-void Exec(const QString &path, const char *sql)
-{
-    sqlite3 *db = nullptr;
-    sqlite3_open_v2(path.toUtf8().constData(), &db, SQLITE_OPEN_READWRITE, nullptr);
-    ASSERT_EQ(sqlite3_exec(db, sql, nullptr, nullptr, nullptr), SQLITE_OK) << sqlite3_errmsg(db);
-    sqlite3_close(db);
-}
+using test::DamageFile;
+using test::ExecOnFile;
+using test::ScalarOfFile;
 
 //! What the ledger holds, in a form to compare.
 std::string Contents(const QString &path)
 {
-    return Scalar(
+    return ScalarOfFile(
         path,
         "SELECT (SELECT count(*) || '/' || total(本次进帐) || '/' || group_concat(DISTINCT 进帐人) "
         "FROM gain) || '|' || "
@@ -66,17 +50,6 @@ QByteArray Bytes(const QString &path)
 {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
-}
-
-//! Overwrites a few pages in the middle of the file, as a failing disk would.
-void Damage(const QString &path)
-{
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::ReadWrite));
-    const qint64 pages = file.size() / 4096;
-    ASSERT_GT(pages, 8);
-    ASSERT_TRUE(file.seek(pages / 2 * 4096));
-    file.write(QByteArray(3 * 4096, 'x'));
 }
 
 QDateTime At(int year, int month, int day, int hour = 12)
@@ -134,8 +107,8 @@ TEST(BackupRotation, KeepsTheTenNewestAndTheNewestOfEachOfTwelveMonths)
 
 TEST_F(Backups, ABackupEqualsItsLedgerPassesTheCheckAndIsNamedByItsTime)
 {
-    Exec(FLedger,
-         "INSERT INTO gain (本次进帐, 进帐时间, 进帐人) VALUES (12.5, '2026-12-09 00:00:00', '红包')");
+    ExecOnFile(FLedger,
+               "INSERT INTO gain (本次进帐, 进帐时间, 进帐人) VALUES (12.5, '2026-12-09 00:00:00', '红包')");
     const QString path = MakeBackup(FLedger, At(2026, 12, 9, 23).addSecs(15 * 60));
     EXPECT_EQ(QFileInfo(path).absolutePath(),
               QFileInfo(FDir.filePath("Vantorel.backups")).absoluteFilePath());
@@ -179,7 +152,7 @@ TEST_F(Backups, TheProgramWritesBetweenStepsAndTheCopyHoldsWhatItWrote)
     EXPECT_EQ(written, SQLITE_OK) << "the ledger was locked between two steps";
     EXPECT_GT(steps, 2);
     EXPECT_EQ(Contents(path), Contents(FLedger));
-    EXPECT_EQ(Scalar(path, "SELECT count(*) FROM expen WHERE 消费者 = '半途'"), "1");
+    EXPECT_EQ(ScalarOfFile(path, "SELECT count(*) FROM expen WHERE 消费者 = '半途'"), "1");
 }
 
 TEST_F(Backups, ListingTakesOnlyThisLedgersBackupNamesNewestFirst)
@@ -215,7 +188,7 @@ TEST_F(Backups, ADamagedLedgersCopyFailsItsCheckAndEveryOlderBackupStays)
         MakeBackup(FLedger, At(2026, 11, day));
     const QStringList before = Names();
     const QByteArray oldest = Bytes(ListBackups(FLedger).back().Path);
-    Damage(FLedger);
+    DamageFile(FLedger);
     ASSERT_NE(DatabaseProblem(FLedger, true), QString());
     EXPECT_THROW(MakeBackup(FLedger, At(2026, 12, 9)), Exception);
     EXPECT_EQ(Names(), before) << "the failed copy is gone and rotation did not run";
@@ -241,7 +214,7 @@ TEST_F(Backups, ProblemsNameMissingJunkEmptyAndDamagedFiles)
     junk.write(QByteArray(8192, 'j'));
     junk.close();
     EXPECT_NE(DatabaseProblem(junk.fileName(), true), QString());
-    Damage(FLedger);
+    DamageFile(FLedger);
     EXPECT_NE(DatabaseProblem(FLedger, true), QString());
     EXPECT_NE(DatabaseProblem(FLedger, false), QString());
 }
@@ -250,10 +223,10 @@ TEST_F(Backups, NewestGoodBackupPassesOverADamagedNewerOne)
 {
     const QString good = MakeBackup(FLedger, At(2026, 12, 1));
     const QString bad = MakeBackup(FLedger, At(2026, 12, 2));
-    Damage(bad);
+    DamageFile(bad);
     EXPECT_EQ(NewestGoodBackup(FLedger).Path, good);
     EXPECT_EQ(NewestGoodBackup(FLedger).Time, At(2026, 12, 1));
-    Damage(good);
+    DamageFile(good);
     EXPECT_EQ(NewestGoodBackup(FLedger).Path, QString());
 }
 
@@ -264,7 +237,7 @@ TEST_F(Backups, ChangeSinceTheNewestBackupFollowsTheLedgersWrites)
     EXPECT_FALSE(ChangedSinceNewestBackup(FLedger));
     QFile::remove(ListBackups(FLedger).front().Path);
     MakeBackup(FLedger, QDateTime::currentDateTime().addSecs(-120));
-    Exec(FLedger, "DELETE FROM gain WHERE id = 1");
+    ExecOnFile(FLedger, "DELETE FROM gain WHERE id = 1");
     EXPECT_TRUE(ChangedSinceNewestBackup(FLedger));
 }
 
@@ -272,8 +245,8 @@ TEST_F(Backups, RestorePutsTheBackupInPlaceAndKeepsTheDamagedFileAndItsJournalAs
 {
     const std::string saved = Contents(FLedger);
     const QString backup = MakeBackup(FLedger, At(2026, 12, 9));
-    Exec(FLedger, "DELETE FROM expen");
-    Damage(FLedger);
+    ExecOnFile(FLedger, "DELETE FROM expen");
+    DamageFile(FLedger);
     QFile journal(FLedger + "-journal");
     ASSERT_TRUE(journal.open(QIODevice::WriteOnly));
     journal.write("left by a crash");
@@ -303,8 +276,8 @@ TEST_F(Backups, RestorePutsTheBackupInPlaceAndKeepsTheDamagedFileAndItsJournalAs
 TEST_F(Backups, ABadBackupIsNeverRestored)
 {
     const QString backup = MakeBackup(FLedger, At(2026, 12, 9));
-    Damage(backup);
-    Exec(FLedger, "DELETE FROM gain WHERE id < 5");
+    DamageFile(backup);
+    ExecOnFile(FLedger, "DELETE FROM gain WHERE id < 5");
     const QByteArray ledger = Bytes(FLedger);
     EXPECT_THROW(RestoreBackup(backup, FLedger, At(2026, 12, 10), "replaced"), Exception);
     EXPECT_THROW(RestoreBackup(FDir.filePath("nothing.mdb"), FLedger, At(2026, 12, 10), "replaced"),
@@ -349,7 +322,7 @@ TEST_F(Backups, CommandsBackUpAndRestoreButNeverUnderARunningProgram)
     ASSERT_EQ(ListBackups(FLedger).size(), 1u);
     EXPECT_EQ(QFileInfo(printed), QFileInfo(ListBackups(FLedger).front().Path));
     const std::string saved = Contents(FLedger);
-    Exec(FLedger, "DELETE FROM gain");
+    ExecOnFile(FLedger, "DELETE FROM gain");
     const QByteArray changed = Bytes(FLedger);
 
     // The running program's lock (held by this process) refuses the other process.

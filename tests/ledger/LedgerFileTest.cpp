@@ -3,6 +3,7 @@
 #include "ledger/LedgerFile.h"
 
 #include "core/Errors.h"
+#include "support/LedgerFileEdits.h"
 
 #include <QDate>
 #include <QDir>
@@ -17,18 +18,7 @@
 namespace kestrum {
 namespace {
 
-std::string Scalar(const QString &path, const char *sql)
-{
-    sqlite3 *db = nullptr;
-    sqlite3_open(path.toUtf8().constData(), &db);
-    sqlite3_stmt *s = nullptr;
-    std::string result = "<error>";
-    if (sqlite3_prepare_v2(db, sql, -1, &s, nullptr) == SQLITE_OK && sqlite3_step(s) == SQLITE_ROW)
-        result = reinterpret_cast<const char *>(sqlite3_column_text(s, 0));
-    sqlite3_finalize(s);
-    sqlite3_close(db);
-    return result;
-}
+using test::ScalarOfFile;
 
 class LedgerFiles : public ::testing::Test {
 protected:
@@ -50,7 +40,7 @@ TEST_F(LedgerFiles, InitMakesAnEmptyUsableLedgerAndNeverOverwrites)
     sqlite3_close(db);
     EXPECT_THROW(CreateLedgerDatabase(Path()), Exception);
     EXPECT_THROW(CreateDemoDatabase(Path(), 2024, 2024), Exception);
-    EXPECT_EQ(Scalar(Path(), "SELECT count(*) FROM gain"), "1");
+    EXPECT_EQ(ScalarOfFile(Path(), "SELECT count(*) FROM gain"), "1");
 }
 
 TEST_F(LedgerFiles, NewLedgerGetsTheModeOfAnyNewFileNotATemporaryFilesMode)
@@ -74,16 +64,18 @@ TEST_F(LedgerFiles, DemoHoldsASampleHouseholdOverTheYears)
     EXPECT_TRUE(check.Problems.isEmpty()) << check.Problems.join('\n').toStdString();
     EXPECT_GE(check.GainRows, 3 * 12 * 2);
     EXPECT_GT(check.ExpenRows, check.GainRows);
-    EXPECT_EQ(Scalar(Path(), "SELECT count(DISTINCT substr(进帐时间, 1, 4)) FROM gain"), "3");
-    EXPECT_EQ(Scalar(Path(), "SELECT count(*) FROM expen WHERE 消费者 = '房租'"), "36");
-    EXPECT_EQ(Scalar(Path(), "SELECT min(typeof(消费金额)) || max(typeof(消费金额)) FROM expen"), "realreal");
+    EXPECT_EQ(ScalarOfFile(Path(), "SELECT count(DISTINCT substr(进帐时间, 1, 4)) FROM gain"), "3");
+    EXPECT_EQ(ScalarOfFile(Path(), "SELECT count(*) FROM expen WHERE 消费者 = '房租'"), "36");
+    EXPECT_EQ(ScalarOfFile(Path(), "SELECT min(typeof(消费金额)) || max(typeof(消费金额)) FROM expen"),
+              "realreal");
     // Income exceeds spending in a household that saves.
-    EXPECT_EQ(Scalar(Path(), "SELECT (SELECT sum(本次进帐) FROM gain) > (SELECT sum(消费金额) FROM expen)"),
-              "1");
+    EXPECT_EQ(
+        ScalarOfFile(Path(), "SELECT (SELECT sum(本次进帐) FROM gain) > (SELECT sum(消费金额) FROM expen)"),
+        "1");
     // The same seed gives the same file contents.
     CreateDemoDatabase(Path("again.mdb"), 2024, 2026);
-    EXPECT_EQ(Scalar(Path(), "SELECT sum(消费金额) FROM expen"),
-              Scalar(Path("again.mdb"), "SELECT sum(消费金额) FROM expen"));
+    EXPECT_EQ(ScalarOfFile(Path(), "SELECT sum(消费金额) FROM expen"),
+              ScalarOfFile(Path("again.mdb"), "SELECT sum(消费金额) FROM expen"));
 }
 
 TEST_F(LedgerFiles, CheckNamesWhatIsWrong)
@@ -146,13 +138,13 @@ TEST_F(LedgerFiles, DemoEndsOnItsLastDay)
         const std::string table = t.name, amount = '"' + std::string(t.amount) + '"',
                           date = '"' + std::string(t.date) + '"';
         const std::string last = "SELECT max(" + date + ") FROM " + table;
-        EXPECT_LE(Scalar(Path(), last.c_str()), "2026-03-15 00:00:00") << table;
-        EXPECT_GE(Scalar(Path(), last.c_str()), "2026-03-01 00:00:00") << table;
+        EXPECT_LE(ScalarOfFile(Path(), last.c_str()), "2026-03-15 00:00:00") << table;
+        EXPECT_GE(ScalarOfFile(Path(), last.c_str()), "2026-03-01 00:00:00") << table;
         // The same rows as the whole sample has up to that day.
         const std::string cut = "SELECT count(*) || '/' || total(" + amount + ") FROM " + table;
         const std::string upTo = "SELECT count(*) || '/' || total(" + amount + ") FROM " + table + " WHERE " +
                                  date + " <= '2026-03-15 23:59:59'";
-        EXPECT_EQ(Scalar(Path(), cut.c_str()), Scalar(Path("whole.mdb"), upTo.c_str())) << table;
+        EXPECT_EQ(ScalarOfFile(Path(), cut.c_str()), ScalarOfFile(Path("whole.mdb"), upTo.c_str())) << table;
     }
 }
 
@@ -175,8 +167,8 @@ TEST_F(LedgerFiles, CommandLine)
     EXPECT_EQ(run({"check", "demo.mdb"}), 0);
     // The sample ends today: no entry from the future.
     const std::string today = QDate::currentDate().toString(Qt::ISODate).toStdString() + " 00:00:00";
-    EXPECT_LE(Scalar(Path("demo.mdb"), "SELECT max(\"进帐时间\") FROM gain"), today);
-    EXPECT_LE(Scalar(Path("demo.mdb"), "SELECT max(\"消费日期\") FROM expen"), today);
+    EXPECT_LE(ScalarOfFile(Path("demo.mdb"), "SELECT max(\"进帐时间\") FROM gain"), today);
+    EXPECT_LE(ScalarOfFile(Path("demo.mdb"), "SELECT max(\"消费日期\") FROM expen"), today);
     EXPECT_EQ(run({"frobnicate"}), 2);
 }
 
