@@ -20,19 +20,6 @@ using namespace kestrum::test;
 
 namespace {
 
-TJetValue Num(double value)
-{
-    return TJetValue::FromNumber(value);
-}
-TJetValue Text(const char *value)
-{
-    return TJetValue::FromText(value);
-}
-TJetValue Day(int year, int month, int day)
-{
-    return TJetValue::FromDate(EncodeDate(year, month, day));
-}
-
 //! Answers every box with the button `answer` and keeps "icon|text" of each.
 class TAnswering {
 public:

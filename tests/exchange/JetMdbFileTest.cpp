@@ -21,19 +21,6 @@ using namespace kestrum::test;
 
 namespace {
 
-TJetValue Num(double value)
-{
-    return TJetValue::FromNumber(value);
-}
-TJetValue Text(const char *value)
-{
-    return TJetValue::FromText(value);
-}
-TJetValue Day(int year, int month, int day, int hour = 0, int minute = 0, int second = 0)
-{
-    return TJetValue::FromDate(ComposeDateTime(EncodeDate(year, month, day), EncodeTime(hour, minute, second)));
-}
-
 std::string Shown(const TJetValue &value)
 {
     switch (value.Kind) {

@@ -2,6 +2,7 @@
 // Writes small Access (Jet 4) database files for tests: a table catalogue and
 // plain tables of numbers, money, dates, texts and short memos, with no
 // indexes. Enough for libmdb to read them as Access wrote them.
+#include "core/DateTime.h"
 #include "exchange/JetTableSource.h"
 
 #include <QByteArray>
@@ -33,6 +34,21 @@ struct TJetTableDef {
     //! jvCurrency for money, jvDate for dates, jvText for texts and memos.
     std::vector<TJetRow> Rows;
 };
+
+//! Short names for the values of a test table's rows.
+inline TJetValue Num(double value)
+{
+    return TJetValue::FromNumber(value);
+}
+inline TJetValue Text(const char *value)
+{
+    return TJetValue::FromText(value);
+}
+inline TJetValue Day(int year, int month, int day, int hour = 0, int minute = 0, int second = 0)
+{
+    return TJetValue::FromDate(
+        ComposeDateTime(EncodeDate(year, month, day), EncodeTime(hour, minute, second)));
+}
 
 //! The bytes of a Jet 4 file holding the tables.
 QByteArray Jet4FileBytes(const std::vector<TJetTableDef> &tables);
