@@ -12,6 +12,7 @@
 #include "core/RegionalSettings.h"
 #include "db/DbQuery.h"
 #include "editors/DBTextEdit.h"
+#include "support/TestFiles.h"
 #include "ui/FakeShell.h"
 #include "ui/MessageBox.h"
 
@@ -62,19 +63,8 @@ protected:
         data.AddLedgerChangedListener([this] { ++ledgerChanges; });
     }
 
-    QString write(const char *name, const QByteArray &bytes)
-    {
-        const QString path = dir.filePath(name);
-        QFile out(path);
-        EXPECT_TRUE(out.open(QIODevice::WriteOnly));
-        out.write(bytes);
-        return path;
-    }
-    static QByteArray read(const QString &path)
-    {
-        QFile in(path);
-        return in.open(QIODevice::ReadOnly) ? in.readAll() : QByteArray("<missing>");
-    }
+    QString write(const char *name, const QByteArray &bytes) { return test::WriteTestFile(dir, name, bytes); }
+    static QByteArray read(const QString &path) { return test::ReadTestFile(path); }
     std::string stored(const std::string &sql) const { return file.Scalar(sql); }
     TEntryPage &page(QWidget *widget) { return *qobject_cast<TEntryPage *>(widget); }
 

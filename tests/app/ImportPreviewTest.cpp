@@ -1,11 +1,11 @@
 #include "app/ImportPreview.h"
 #include "app/ImportDialog.h"
+#include "support/TestFiles.h"
 
 #include <gtest/gtest.h>
 
 #include <QCheckBox>
 #include <QComboBox>
-#include <QFile>
 #include <QLabel>
 #include <QPushButton>
 #include <QTableWidget>
@@ -21,14 +21,7 @@ QString utf8(const char *text)
 
 class ImportPreviewTest : public testing::Test {
 protected:
-    QString write(const char *name, const QByteArray &bytes)
-    {
-        const QString path = dir.filePath(name);
-        QFile file(path);
-        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(bytes);
-        return path;
-    }
+    QString write(const char *name, const QByteArray &bytes) { return test::WriteTestFile(dir, name, bytes); }
 
     //! The preview's rows as "line kind date amount item|..." ("line !reason" for a bad one).
     static QString rows(const TImportPreview &preview)
