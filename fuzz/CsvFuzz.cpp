@@ -2,23 +2,14 @@
 // options (detected or forced encoding, separator, header row, kind rule);
 // the rest is the file. Only EImportError may leave the reader, and every
 // entry it gives must be whole.
+#include "EntrySourceFuzz.h"
 #include "exchange/CsvReader.h"
 
 #include <cstddef>
 #include <cstdint>
-#include <cstdlib>
 
 using namespace kestrum;
-
-namespace {
-
-void Check(bool condition)
-{
-    if (!condition)
-        std::abort();
-}
-
-} // namespace
+using fuzz::Check;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
 {
@@ -40,25 +31,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     }
     try {
         TCsvEntrySource source(bytes, options);
-        TForeignEntry entry;
-        TBadRecord bad;
-        int lastLine = 0;
-        for (;;) {
-            const TEntrySource::TStep step = source.Next(entry, bad);
-            if (step == TEntrySource::esEnd)
-                break;
-            const int line = step == TEntrySource::esEntry ? entry.Line : bad.Line;
-            Check(line > lastLine);
-            lastLine = line;
-            if (step == TEntrySource::esEntry) {
-                Check(entry.Cents >= 0);
-                Check(entry.Date.isValid());
-                Check(entry.Seconds >= 0 && entry.Seconds < 86400);
-            } else {
-                Check(!bad.Reason.isEmpty());
-            }
-            Check(source.Progress() >= 0.0 && source.Progress() <= 1.0);
-        }
+        fuzz::DrainEntrySource(source);
     } catch (const EImportError &) {
     }
     return 0;

@@ -1,0 +1,42 @@
+#pragma once
+// What every fuzz target of a foreign-file reader asks of the reader: only
+// EImportError may leave it, and every entry it gives must be whole.
+#include "exchange/ForeignEntry.h"
+
+#include <cstdlib>
+
+namespace kestrum::fuzz {
+
+inline void Check(bool condition)
+{
+    if (!condition)
+        std::abort();
+}
+
+//! Reads the source to its end, checking each entry, bad record and the
+//! progress on the way; lines only ever go forward.
+inline void DrainEntrySource(TEntrySource &source)
+{
+    TForeignEntry entry;
+    TBadRecord bad;
+    int lastLine = 0;
+    for (;;) {
+        const TEntrySource::TStep step = source.Next(entry, bad);
+        if (step == TEntrySource::esEnd)
+            break;
+        const int line = step == TEntrySource::esEntry ? entry.Line : bad.Line;
+        Check(line > lastLine);
+        lastLine = line;
+        if (step == TEntrySource::esEntry) {
+            Check(entry.Cents >= 0);
+            Check(entry.Date.isValid());
+            Check(entry.Seconds >= 0 && entry.Seconds < 86400);
+        } else {
+            Check(!bad.Reason.isEmpty());
+        }
+        Check(source.Progress() >= 0.0 && source.Progress() <= 1.0);
+    }
+    source.Notes();
+}
+
+} // namespace kestrum::fuzz
