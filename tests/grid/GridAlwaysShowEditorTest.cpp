@@ -24,9 +24,7 @@ protected:
         IncomeGridFixture::SetUp();
         if (HasFatalFailure())
             return;
-        AddGain(100, "2006-07-05", "工资");
-        AddGain(20.5, "2006-07-06", "红包");
-        AddGain(7, "2006-07-09", "奖金");
+        AddThreeIncomes();
     }
 
     void Open(bool alwaysShowEditor)

@@ -58,6 +58,15 @@ protected:
         OpenGrid(size, [] {});
     }
 
+    //! Three incomes of July 2006, in this order: 100 工资 on the 5th, 20.5
+    //! 红包 on the 6th and 7 奖金 on the 9th.
+    void AddThreeIncomes()
+    {
+        AddGain(100, "2006-07-05", "工资");
+        AddGain(20.5, "2006-07-06", "红包");
+        AddGain(7, "2006-07-09", "奖金");
+    }
+
     TkvGridTableController &Controller() const { return View->Controller(); }
     TkvGridEditingController &Editing() const { return View->Controller().EditingController(); }
     TkvCustomEdit *Editor() const { return Editing().Edit(); }
