@@ -170,10 +170,8 @@ void TImportPreview::SetEncoding(TCsvEncoding encoding)
     if (FFormat != ffCsv || encoding == FCsv.Options.Encoding)
         return;
     // Other bytes give other header names: the columns are mapped anew.
-    TCsvOptions given = FCsv.Options;
-    given.Encoding = encoding;
-    given.Mapping.clear();
-    FCsv.Options = given;
+    FCsv.Options.Encoding = encoding;
+    FCsv.Options.Mapping.clear();
     reload();
 }
 
@@ -181,10 +179,8 @@ void TImportPreview::SetSeparator(char separator)
 {
     if (FFormat != ffCsv || separator == FCsv.Options.Separator)
         return;
-    TCsvOptions given = FCsv.Options;
-    given.Separator = separator;
-    given.Mapping.clear();
-    FCsv.Options = given;
+    FCsv.Options.Separator = separator;
+    FCsv.Options.Mapping.clear();
     reload();
 }
 
