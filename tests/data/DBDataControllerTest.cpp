@@ -1,4 +1,5 @@
 #include "data/DBDataController.h"
+#include "IncomeControllerFixture.h"
 #include "core/Codepage.h"
 #include "core/RegionalSettings.h"
 #include "data/DataControllerGroups.h"
@@ -17,30 +18,18 @@ namespace {
 
 //! The income table of a ledger file, a query over it and a grid's controller
 //! with the four ledger columns bound by name.
-class DBDataControllerTest : public test::LedgerFixture {
+class DBDataControllerTest : public test::IncomeControllerFixture {
 protected:
     void SetUp() override
     {
-        LedgerFixture::SetUp();
+        IncomeControllerFixture::SetUp();
         if (HasFatalFailure())
             return;
         AddGain(100, "2024-01-05", "工资");
         AddGain(20.5, "2024-01-06", "红包");
         AddGain(7, "2024-02-01", "利息");
-        Query.SetConnection(&FConnection);
-        Query.AddSQL("select * from gain");
-        Source.SetDataSet(&Query);
-        const char *names[] = {"本次进帐", "进帐时间", "进帐人", "备注"};
-        for (int i = 0; i < 4; ++i) {
-            Controller.AttachItem(&Columns[i]);
-            Controller.ChangeFieldName(i, QString::fromUtf8(names[i]));
-        }
-        Controller.SetUpdateControlHandler(
-            [this](const TkvUpdateControlInfo &info) { Log += (Log.empty() ? "" : " ") + info.Describe(); });
-        Controller.SetDataSource(&Source);
+        BindIncome("select * from gain");
     }
-
-    void TearDown() override { Query.Close(); }
 
     //! The item column of the visible rows, "*" marking the focused one.
     std::string Rows()
@@ -60,12 +49,6 @@ protected:
     {
         return Query.Active() ? Query.FieldByName("进帐人")->AsString().toStdString() : "";
     }
-
-    TDbQuery Query;
-    TDbDataSource Source;
-    int Columns[4] = {};
-    TkvGridDBDataController Controller;
-    std::string Log;
 };
 
 TEST_F(DBDataControllerTest, OpeningLoadsEveryRowWithTypedColumns)

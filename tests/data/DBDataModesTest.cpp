@@ -1,6 +1,7 @@
 // The record-set controller's modes over a real ledger file: grid mode (only
 // the buffer window held), key fields, smart refresh, lookups, and providers
 // that share a record set.
+#include "IncomeControllerFixture.h"
 #include "data/DBDataController.h"
 #include "data/DataControllerGroups.h"
 #include "db/DbTestSupport.h"
@@ -10,11 +11,11 @@
 namespace kestrum {
 namespace {
 
-class DBDataModesTest : public test::LedgerFixture {
+class DBDataModesTest : public test::IncomeControllerFixture {
 protected:
     void SetUp() override
     {
-        LedgerFixture::SetUp();
+        IncomeControllerFixture::SetUp();
         if (HasFatalFailure())
             return;
         const char *items[] = {"工资", "红包", "利息", "奖金", "稿费",
@@ -23,20 +24,8 @@ protected:
             const std::string date = "2024-01-" + std::string(i < 9 ? "0" : "") + std::to_string(i + 1);
             AddGain(10.0 * (i + 1), date.c_str(), items[i]);
         }
-        Query.SetConnection(&FConnection);
-        Query.AddSQL("select * from gain order by 进帐时间");
-        Source.SetDataSet(&Query);
-        const char *names[] = {"本次进帐", "进帐时间", "进帐人", "备注"};
-        for (int i = 0; i < 4; ++i) {
-            Controller.AttachItem(&Columns[i]);
-            Controller.ChangeFieldName(i, QString::fromUtf8(names[i]));
-        }
-        Controller.SetUpdateControlHandler(
-            [this](const TkvUpdateControlInfo &info) { Log += (Log.empty() ? "" : " ") + info.Describe(); });
-        Controller.SetDataSource(&Source);
+        BindIncome("select * from gain order by 进帐时间");
     }
-
-    void TearDown() override { Query.Close(); }
 
     //! The item column of the rows, "*" marking the focused one.
     std::string Rows(TkvCustomDataController &controller, int item = 2)
@@ -65,12 +54,6 @@ protected:
             text += (text.empty() ? "" : ",") + Controller.GetDisplayText(record, 2).toStdString();
         return text;
     }
-
-    TDbQuery Query;
-    TDbDataSource Source;
-    int Columns[4] = {};
-    TkvGridDBDataController Controller;
-    std::string Log;
 };
 
 // ---------------------------------------------------------------------------
