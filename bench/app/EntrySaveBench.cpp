@@ -4,8 +4,8 @@
 // re-query (the statement run again and every row reloaded into the grid),
 // which every save, delete and cancel used to cost.
 //
-// The million-row file is /work/data/ledger-1m.mdb unless KESTRUM_LEDGER_1M
-// names another; it is copied first, so the original is never written.
+// The ledger is generated for the run (see BenchLedger.h); KESTRUM_LEDGER_1M
+// may name a real one to copy instead.
 #include "app/EntryPage.h"
 #include "app/LedgerData.h"
 #include "core/RegionalSettings.h"
@@ -20,6 +20,8 @@
 #include <QFile>
 #include <QTemporaryDir>
 
+#include "BenchLedger.h"
+
 #include <benchmark/benchmark.h>
 #include <sqlite3.h>
 
@@ -31,12 +33,6 @@
 using namespace kestrum;
 
 namespace {
-
-QString sourceLedger()
-{
-    const char *path = std::getenv("KESTRUM_LEDGER_1M");
-    return QString::fromLocal8Bit(path ? path : "/work/data/ledger-1m.mdb");
-}
 
 void exec(sqlite3 *db, const char *sql)
 {
@@ -54,9 +50,7 @@ public:
     explicit OpenLedger(int rows)
     {
         const QString file = FDir.filePath("Vantorel.mdb");
-        if (!QFile::copy(sourceLedger(), file))
-            throw std::runtime_error("cannot copy " + sourceLedger().toStdString());
-        QFile(file).setPermissions(QFile::ReadOwner | QFile::WriteOwner);
+        bench::MakeBenchLedger(file);
         if (rows > 0) {
             // The first rows of the same ledger, in the same schema.
             sqlite3 *db = nullptr;
@@ -192,8 +186,9 @@ void BM_PostSortedByAmount(benchmark::State &state)
 void BM_PostLeavingTheMonth(benchmark::State &state)
 {
     OpenLedger &page = ledger(sizeOf(state));
-    TLedgerData::ReplaceAndReopen(page.Query(), QString::fromUtf8(IncomePageDescription().MonthStatement),
-                                  {{QStringLiteral("b"), QStringLiteral("2016")}, {QStringLiteral("c"), "1"}});
+    TLedgerData::ReplaceAndReopen(
+        page.Query(), QString::fromUtf8(IncomePageDescription().MonthStatement),
+        {{QStringLiteral("b"), QStringLiteral("2016")}, {QStringLiteral("c"), "1"}});
     TDbField *date = page.Query().FieldByName(QString::fromUtf8("进帐时间"));
     for (auto _ : state) {
         state.PauseTiming();
@@ -225,7 +220,6 @@ BENCHMARK(BM_FullRequery)->Arg(1000)->Arg(0)->Iterations(3)->Unit(benchmark::kMi
 // Last: the sorting and then the month view stay on the page for what runs after them.
 BENCHMARK(BM_PostSortedByAmount)->Arg(1000)->Arg(0)->Iterations(20)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_PostLeavingTheMonth)->Arg(1000)->Arg(0)->Iterations(3)->Unit(benchmark::kMillisecond);
-
 
 } // namespace
 

@@ -3,8 +3,8 @@
 // figure summed again, then drawn), beside the page's own sum statements,
 // which every press of its buttons runs, in the same run.
 //
-// The million-row file is /work/data/ledger-1m.mdb unless KESTRUM_LEDGER_1M
-// names another; it is copied first, so the original is never written.
+// The ledger is generated for the run (see BenchLedger.h); KESTRUM_LEDGER_1M
+// may name a real one to copy instead.
 #include "app/LedgerTotals.h"
 #include "app/StatisticsPage.h"
 #include "core/RegionalSettings.h"
@@ -17,6 +17,8 @@
 #include <QLabel>
 #include <QTemporaryDir>
 
+#include "BenchLedger.h"
+
 #include <benchmark/benchmark.h>
 
 #include <cstdlib>
@@ -27,12 +29,6 @@ using namespace kestrum;
 
 namespace {
 
-QString sourceLedger()
-{
-    const char *path = std::getenv("KESTRUM_LEDGER_1M");
-    return QString::fromLocal8Bit(path ? path : "/work/data/ledger-1m.mdb");
-}
-
 //! A copy of the ledger with the statistics page open on it, its pickers on
 //! a year and month that hold entries.
 class OpenStatistics {
@@ -40,9 +36,7 @@ public:
     OpenStatistics()
     {
         const QString file = FDir.filePath("Vantorel.mdb");
-        if (!QFile::copy(sourceLedger(), file))
-            throw std::runtime_error("cannot copy " + sourceLedger().toStdString());
-        QFile(file).setPermissions(QFile::ReadOwner | QFile::WriteOwner);
+        bench::MakeBenchLedger(file);
         FConnection.SetConnectionString("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" + file);
         FQuery.SetConnection(&FConnection);
         FQuery.SetCursorType(ctKeyset);

@@ -3,13 +3,15 @@
 // beside a plain copy of the same file made durable, its baseline; and the
 // checks that start-up and backups run, beside reading the file once.
 //
-// The million-row file is /work/data/ledger-1m.mdb unless KESTRUM_LEDGER_1M
-// names another; it is copied first, so the original is never touched.
+// The ledger is generated for the run (see BenchLedger.h); KESTRUM_LEDGER_1M
+// may name a real one to copy instead.
 #include "ledger/Backups.h"
 
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+
+#include "BenchLedger.h"
 
 #include <benchmark/benchmark.h>
 
@@ -22,20 +24,9 @@ using namespace kestrum;
 
 namespace {
 
-QString SourceLedger()
-{
-    const char *path = std::getenv("KESTRUM_LEDGER_1M");
-    return QString::fromLocal8Bit(path ? path : "/work/data/ledger-1m.mdb");
-}
-
 class Ledger {
 public:
-    Ledger()
-    {
-        if (!QFile::copy(SourceLedger(), Path()))
-            throw std::runtime_error("cannot copy " + SourceLedger().toStdString());
-        QFile(Path()).setPermissions(QFile::ReadOwner | QFile::WriteOwner);
-    }
+    Ledger() { bench::MakeBenchLedger(Path()); }
     QString Path() const { return FDir.filePath("Vantorel.mdb"); }
     QString Folder() const { return FDir.path(); }
 
