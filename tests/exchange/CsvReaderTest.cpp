@@ -184,6 +184,9 @@ TEST(CsvAmounts, AnAmountThatReadsEitherWayIsReadAsTheFileWritesOthersOrRefused)
     EXPECT_EQ(european.Notes().join('|').toStdString(),
               "有1条金额（第一条在第2行：“-1.500”）的分隔符本身有两种读法，按第3行“1.234,56”的写法，以“,"
               "”为小数点读取");
+    EXPECT_EQ(Csv("2024-01-05;1.500\n2024-01-06;1.234,56\n"),
+              "I150000 2024-01-05 |@1; I123456 2024-01-06 |@2")
+        << "without a header row";
     EXPECT_EQ(Csv("日期,金额\n2024-01-05,1.500\n2024-01-06,\"2,000.50\"\n"),
               "I150 2024-01-05 |@2; I200050 2024-01-06 |@3");
     EXPECT_EQ(
