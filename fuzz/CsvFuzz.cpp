@@ -1,6 +1,6 @@
 // Feeds random bytes to the CSV preview and reader. The first byte picks the
-// options (detected or forced encoding, separator, header row, kind rule);
-// the rest is the file. Only EImportError may leave the reader, and every
+// options (detected or forced encoding, separator, header row, kind rule or
+// the ledger's own export); the rest is the file. Only EImportError may leave the reader, and every
 // entry it gives must be whole.
 #include "EntrySourceFuzz.h"
 #include "exchange/CsvReader.h"
@@ -23,6 +23,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     options.Separator = separators[(choice >> 2) & 3];
     options.HeaderRow = int((choice >> 4) & 3) - 2;
     options.KindRule = TCsvKindRule((choice >> 6) % 3);
+    // The one choice the kind rule leaves over reads the file as the ledger's own export.
+    options.AmountRule = (choice >> 6) == 3 ? caLedger : caDetect;
     try {
         const TCsvPreview preview = PreviewCsv(bytes, options, 5);
         Check(preview.Rows.size() <= 5);

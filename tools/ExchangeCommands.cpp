@@ -153,6 +153,16 @@ int RunExport(const QStringList &arguments)
         if (result.IncompleteRows > 0)
             Print(stdout, QStringLiteral("note: %1 entries have no amount or no date; their cells are empty")
                               .arg(result.IncompleteRows));
+        if (result.NonNumberAmounts > 0) {
+            QStringList lines;
+            for (int line : result.NonNumberLines)
+                lines += QString::number(line);
+            Print(stdout,
+                  QStringLiteral("note: %1 entries hold text that is no number as their amount; it is "
+                                 "written as it is and will not import as an amount (lines %2)")
+                      .arg(result.NonNumberAmounts)
+                      .arg(lines.join(QStringLiteral(", "))));
+        }
         return 0;
     } catch (const std::exception &e) {
         return Failure(command, QString::fromUtf8(e.what()));

@@ -271,6 +271,14 @@ QString TLedgerExchangeCommands::ExportMessage(const TExportResult &result, cons
                        .arg(QDir::toNativeSeparators(path));
     if (result.IncompleteRows > 0)
         text += utf8("\n其中%1条没有金额或日期，导出时留空。").arg(result.IncompleteRows);
+    if (result.NonNumberAmounts > 0) {
+        QStringList lines;
+        for (int line : result.NonNumberLines)
+            lines += QString::number(line);
+        text += utf8("\n有%1条纪录的金额不是数字，按原文写出，再导入时不能当作金额（文件第%2行）。")
+                    .arg(result.NonNumberAmounts)
+                    .arg(lines.join(utf8("、")));
+    }
     return text;
 }
 

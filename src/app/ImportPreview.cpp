@@ -3,6 +3,7 @@
 #include "app/ImportDryRun.h"
 
 #include "exchange/ExchangeMessages.h"
+#include "exchange/LedgerAmount.h"
 #include "exchange/QifReader.h"
 
 #include <QFile>
@@ -24,9 +25,11 @@ QString utf8(const char *text)
     throw EImportError(message.toStdString());
 }
 
-QString AmountText(std::int64_t cents)
+QString AmountText(const TForeignEntry &entry)
 {
-    return QStringLiteral("%1.%2").arg(cents / 100).arg(cents % 100, 2, 10, QLatin1Char('0'));
+    std::string text;
+    exchange::AppendLedgerAmount(text, entry.Exact ? *entry.Exact : double(entry.Cents) / 100.0);
+    return QString::fromStdString(text);
 }
 
 } // namespace
@@ -40,7 +43,7 @@ TPreviewRow PreviewRowOf(const TForeignEntry &entry)
     if (entry.Seconds > 0)
         row.Date +=
             QLatin1Char(' ') + QTime(0, 0).addSecs(entry.Seconds).toString(QStringLiteral("HH:mm:ss"));
-    row.Amount = AmountText(entry.Cents);
+    row.Amount = entry.HasAmount ? AmountText(entry) : QString();
     row.Item = QString::fromStdString(entry.Item);
     row.Remark = QString::fromStdString(entry.Remark);
     return row;

@@ -156,7 +156,9 @@ QList<TCsvColumnRole> GuessRolesFromData(const QList<QStringList> &rows)
             TEntryKind kind = ekIncome;
             if (!ParseDate(cell, date, seconds, reason))
                 kinds[c] &= ~kDate;
-            if (!ParseAmount(cell, amount, reason))
+            // "1.500" reads either way; the reader settles which from the file.
+            if (!ParseAmount(cell, amount, reason, DecimalMarkOf(cell)) &&
+                !ParseAmount(cell, amount, reason, dmComma))
                 kinds[c] &= ~kAmount;
             if (!ParseKindWord(cell, kind))
                 kinds[c] &= ~kType;

@@ -1,14 +1,14 @@
 #include "exchange/CsvExporter.h"
 
 #include "exchange/ExchangeText.h"
+#include "exchange/LedgerAmount.h"
 
 #include <QFileInfo>
 #include <QSaveFile>
 
 #include <sqlite3.h>
 
-#include <cmath>
-#include <cstdio>
+#include <algorithm>
 #include <memory>
 
 namespace kestrum {
@@ -44,10 +44,8 @@ constexpr TTable Tables[2] = {
 void AppendText(std::string &out, std::string_view text)
 {
     const bool formula =
-        !text.empty() &&
-        (text[0] == '=' || text[0] == '+' || text[0] == '-' || text[0] == '@' ||
-         (text[0] == '\'' && text.size() > 1 &&
-          (text[1] == '=' || text[1] == '+' || text[1] == '-' || text[1] == '@' || text[1] == '\'')));
+        !text.empty() && (StartsFormula(text[0]) || (text[0] == '\'' && text.size() > 1 &&
+                                                     (StartsFormula(text[1]) || text[1] == '\'')));
     const bool quote = text.find_first_of(",\"\r\n") != std::string_view::npos ||
                        (!text.empty() && Trimmed(text).size() != text.size());
     if (quote)
@@ -63,14 +61,11 @@ void AppendText(std::string &out, std::string_view text)
         out += '"';
 }
 
-void AppendAmount(std::string &out, std::int64_t cents)
+//! The lines a cell adds to the file; such a cell is quoted, and a reader
+//! counts the line feeds inside quotes.
+int LineEnds(std::string_view text)
 {
-    char text[32];
-    const std::int64_t magnitude = cents < 0 ? -cents : cents;
-    const int length =
-        std::snprintf(text, sizeof text, "%s%lld.%02lld", cents < 0 ? "-" : "",
-                      static_cast<long long>(magnitude / 100), static_cast<long long>(magnitude % 100));
-    out.append(text, std::size_t(length));
+    return int(std::count(text.begin(), text.end(), '\n'));
 }
 
 //! The ledger's date text as the export writes it: yyyy-MM-dd, with the time
@@ -159,6 +154,7 @@ TExportResult ExportCsv(sqlite3 *db, const QString &csvPath, const TExportOption
     out += CsvExportHeader;
     out += "\r\n";
     std::int64_t written = 0;
+    int line = 2; // the file's line of the row being written, after the header
     auto flush = [&] {
         if (file.write(out.data(), qint64(out.size())) != qint64(out.size()))
             throw Exception(CannotWrite(csvPath, file));
@@ -172,17 +168,30 @@ TExportResult ExportCsv(sqlite3 *db, const QString &csvPath, const TExportOption
         while ((rc = sqlite3_step(statement)) == SQLITE_ROW) {
             out += Tables[kind].Type;
             out += ',';
-            const bool hasAmount = sqlite3_column_type(statement, 0) != SQLITE_NULL;
-            if (hasAmount)
-                AppendAmount(out, std::llround(sqlite3_column_double(statement, 0) * 100.0));
+            const int amountType = sqlite3_column_type(statement, 0);
+            const bool hasAmount = amountType != SQLITE_NULL;
+            // Text in the amount column (another program may put it there)
+            // is written as it is, not as the 0.00 that it converts to.
+            const bool number = (amountType == SQLITE_FLOAT || amountType == SQLITE_INTEGER) &&
+                                AppendLedgerAmount(out, sqlite3_column_double(statement, 0));
+            if (hasAmount && !number) {
+                AppendText(out, ColumnText(statement, 0));
+                ++result.NonNumberAmounts;
+                if (result.NonNumberLines.size() < std::size_t(TExportResult::MaxListed))
+                    result.NonNumberLines.push_back(line);
+            }
             out += ',';
             const std::string_view date = ColumnText(statement, 1);
             AppendDate(out, date);
             out += ',';
-            AppendText(out, ColumnText(statement, 2));
+            const std::string_view item = ColumnText(statement, 2);
+            AppendText(out, item);
             out += ',';
-            AppendText(out, ColumnText(statement, 3));
+            const std::string_view remark = ColumnText(statement, 3);
+            AppendText(out, remark);
             out += "\r\n";
+            line += 1 + LineEnds(item) + LineEnds(remark) +
+                    (hasAmount && !number ? LineEnds(ColumnText(statement, 0)) : 0);
             if (!hasAmount || date.empty())
                 ++result.IncompleteRows;
             ++(kind == ekIncome ? result.IncomeRows : result.ExpenseRows);
@@ -191,7 +200,9 @@ TExportResult ExportCsv(sqlite3 *db, const QString &csvPath, const TExportOption
             if (progress && (++written & 1023) == 0 &&
                 !progress(total ? double(written) / double(total) : 1.0)) {
                 file.cancelWriting();
-                return TExportResult{true, 0, 0, 0};
+                TExportResult cancelled;
+                cancelled.Cancelled = true;
+                return cancelled;
             }
         }
         if (rc != SQLITE_DONE)

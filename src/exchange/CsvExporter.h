@@ -1,13 +1,17 @@
 #pragma once
 // Writing the ledger's entries to one CSV file that a spreadsheet opens and
 // the CSV reader reads back: UTF-8 with a byte-order mark, comma-separated,
-// the columns 类型 (收入 or 支出), 金额 (two decimals), 日期 (yyyy-MM-dd,
-// with " HH:mm:ss" when the entry has a time of day), 项目 and 备注;
-// income first, then expenses, each in date order.
+// the columns 类型 (收入 or 支出), 金额 (as the ledger holds it, sign and
+// all: two decimals for whole cents, else every digit it takes to read back
+// the same amount), 日期 (yyyy-MM-dd, with " HH:mm:ss" when the entry has a
+// time of day), 项目 and 备注; income first, then expenses, each in date
+// order. Read back, the file gives the same entries again.
 #include "exchange/ForeignEntry.h"
 
 #include <QDate>
 #include <QString>
+
+#include <vector>
 
 struct sqlite3;
 
@@ -27,9 +31,15 @@ struct TExportResult {
     bool Cancelled = false; //!< the progress callback said stop; no file was written
     int IncomeRows = 0;
     int ExpenseRows = 0;
-    //! Rows without an amount or a date are written with the cell empty; the
-    //! reader would refuse them, so they are counted for a warning.
+    //! Rows without an amount or a date are written with the cell empty (the
+    //! reader takes them back so), counted for the user to hear of.
     int IncompleteRows = 0;
+    //! Rows whose amount is no number (text that another program put in the
+    //! column, an infinity): written as they are, which no reader takes for
+    //! an amount. Counted; the file's lines of the first MaxListed listed.
+    int NonNumberAmounts = 0;
+    std::vector<int> NonNumberLines;
+    static constexpr int MaxListed = 1000;
 };
 
 //! The CSV header line, without the line end.

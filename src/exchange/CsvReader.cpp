@@ -1,13 +1,16 @@
 #include "exchange/CsvReader.h"
 
 #include "exchange/CsvColumns.h"
+#include "exchange/CsvExporter.h"
 #include "exchange/CsvRecords.h"
 #include "exchange/ExchangeText.h"
 #include "exchange/ImportFile.h"
+#include "exchange/LedgerAmount.h"
 
 #include <QFile>
 
 #include <array>
+#include <cmath>
 
 namespace kestrum {
 
@@ -64,15 +67,48 @@ TCsvEncoding ToCsvEncoding(TTextEncoding encoding)
     return ceUtf8;
 }
 
-//! A spreadsheet runs a cell that starts with = + - @ as a formula, so the
-//! export writes such text after an apostrophe; reading takes it off again.
+//! Takes off the apostrophe that the export writes before text a
+//! spreadsheet would run as a formula.
 std::string_view WithoutFormulaGuard(std::string_view text)
 {
-    if (text.size() >= 2 && text[0] == '\'' &&
-        (text[1] == '=' || text[1] == '+' || text[1] == '-' || text[1] == '@' || text[1] == '\''))
+    if (text.size() >= 2 && text[0] == '\'' && (StartsFormula(text[1]) || text[1] == '\''))
         return text.substr(1);
     return text;
 }
+
+//! The first amount of the file that shows each decimal mark by its own
+//! separators, so that an amount like "1.500" can be read the file's way.
+struct TMarkEvidence {
+    int PointLine = 0;
+    std::string PointText;
+    int CommaLine = 0;
+    std::string CommaText;
+    bool Scanned = false; //!< the whole file was looked through
+    int Settled = 0;      //!< amounts read the file's way that alone read either way
+    int SettledLine = 0;
+    std::string SettledText;
+
+    TDecimalMark Mark() const
+    {
+        if ((PointLine != 0) == (CommaLine != 0))
+            return dmUnsettled;
+        return PointLine != 0 ? dmPoint : dmComma;
+    }
+    bool Mixed() const { return PointLine != 0 && CommaLine != 0; }
+    void Observe(std::string_view cell, int line)
+    {
+        const TDecimalMark mark = DecimalMarkOf(cell);
+        int &seenLine = mark == dmPoint ? PointLine : CommaLine;
+        if (mark == dmUnsettled || seenLine != 0)
+            return;
+        TAmount amount;
+        QString reason;
+        if (!ParseAmount(cell, amount, reason, mark))
+            return;
+        seenLine = line;
+        (mark == dmPoint ? PointText : CommaText).assign(Trimmed(cell));
+    }
+};
 
 //! What the preview and the reader both work out before the first entry.
 struct TResolved {
@@ -149,12 +185,17 @@ TResolved Resolve(const QByteArray &data, const TCsvOptions &given, int rowCount
         }
         r.Headers = r.Sample[r.Options.HeaderRow];
         r.HeaderLine = lines[r.Options.HeaderRow];
+        if (r.Options.AmountRule == caDetect &&
+            r.Headers.join(QLatin1Char(',')) == QString::fromUtf8(CsvExportHeader))
+            r.Options.AmountRule = caLedger;
         if (mapping.isEmpty())
             mapping = MapHeaders(r.Headers);
     } else if (mapping.isEmpty()) {
         mapping = GuessRolesFromData(r.Sample.mid(0, GuessRows));
     }
     r.Options.Mapping = mapping;
+    if (r.Options.AmountRule == caDetect)
+        r.Options.AmountRule = caDirection;
     for (const QString &problem : MappingProblems(mapping, r.Headers))
         r.Problems += LineText(r.HeaderLine, problem);
     return r;
@@ -201,6 +242,7 @@ struct TCsvEntrySource::TState {
     std::vector<std::string> Cells;
     std::size_t Count = 0;
     int RecordsToPass = 0; //!< non-blank records before the first data record
+    TMarkEvidence Marks;
 
     std::string_view Cell(TCsvColumnRole role) const
     {
@@ -211,8 +253,66 @@ struct TCsvEntrySource::TState {
         return Reader.Quoted(std::size_t(column)) ? std::string_view(cell) : Trimmed(cell);
     }
     bool Has(TCsvColumnRole role) const { return Column[role] >= 0; }
-    TStep Parse(TForeignEntry &entry, TBadRecord &bad);
+    TStep Parse(TForeignEntry &entry, TBadRecord &bad, int line);
+    TStep ParseLedgerExport(TForeignEntry &entry, TBadRecord &bad);
+    bool ReadAmount(std::string_view cell, int line, TAmount &amount, QString &reason);
+    void ScanMarks();
 };
+
+bool TCsvEntrySource::TState::ReadAmount(std::string_view cell, int line, TAmount &amount, QString &reason)
+{
+    Marks.Observe(cell, line);
+    const TDecimalMark own = DecimalMarkOf(cell);
+    const TDecimalMark mark = Marks.Mark();
+    if (mark != dmUnsettled) {
+        if (own == dmUnsettled && Trimmed(cell).find_first_of(".,") != std::string_view::npos &&
+            Marks.Settled++ == 0) {
+            Marks.SettledLine = line;
+            Marks.SettledText.assign(Trimmed(cell));
+        }
+        return ParseAmount(cell, amount, reason, mark);
+    }
+    // Nothing settled, or a file that writes both ways: an amount whose own
+    // separators tell is read so.
+    if (ParseAmount(cell, amount, reason, own))
+        return true;
+    TAmount asPoint, asComma;
+    QString unused;
+    if (own != dmUnsettled || !ParseAmount(cell, asPoint, unused, dmPoint) ||
+        !ParseAmount(cell, asComma, unused, dmComma))
+        return false; // no amount either way
+    // Either reading fits this amount: the file's other amounts may tell.
+    if (!Marks.Scanned) {
+        ScanMarks();
+        if (Marks.Mark() != dmUnsettled)
+            return ReadAmount(cell, line, amount, reason);
+    }
+    if (Marks.Mixed())
+        reason += QStringLiteral("；") +
+                  MixedDecimalMarks(Marks.PointLine, Marks.PointText, Marks.CommaLine, Marks.CommaText);
+    return false;
+}
+
+void TCsvEntrySource::TState::ScanMarks()
+{
+    Marks.Scanned = true;
+    TCsvRecordReader reader(std::string_view(Text.constData(), std::size_t(Text.size())), Options.Separator);
+    std::vector<std::string> cells;
+    std::size_t count = 0;
+    int line = 0;
+    int toPass = Options.HeaderRow + 1;
+    while (!Marks.Mixed() && reader.Next(cells, count, line)) {
+        if (IsBlankRecord(cells, count))
+            continue;
+        if (toPass > 0) {
+            --toPass;
+            continue;
+        }
+        for (const TCsvColumnRole role : {crAmount, crIncomeAmount, crExpenseAmount})
+            if (Column[role] >= 0 && std::size_t(Column[role]) < count)
+                Marks.Observe(cells[std::size_t(Column[role])], line);
+    }
+}
 
 TCsvEntrySource::TCsvEntrySource(const QByteArray &data, const TCsvOptions &options) : FState(new TState)
 {
@@ -260,30 +360,80 @@ TEntrySource::TStep TCsvEntrySource::Next(TForeignEntry &entry, TBadRecord &bad)
             continue;
         }
         entry.Line = bad.Line = line;
-        return s.Parse(entry, bad);
+        return s.Options.AmountRule == caLedger ? s.ParseLedgerExport(entry, bad) : s.Parse(entry, bad, line);
+    }
+    if (s.Marks.Settled > 0) {
+        const bool point = s.Marks.Mark() == dmPoint;
+        s.Notes += DecimalMarkNote(point ? '.' : ',', s.Marks.Settled, s.Marks.SettledLine,
+                                   s.Marks.SettledText, point ? s.Marks.PointLine : s.Marks.CommaLine,
+                                   point ? s.Marks.PointText : s.Marks.CommaText);
+        s.Marks.Settled = 0;
     }
     return esEnd;
 }
 
-TEntrySource::TStep TCsvEntrySource::TState::Parse(TForeignEntry &entry, TBadRecord &bad)
+TEntrySource::TStep TCsvEntrySource::TState::ParseLedgerExport(TForeignEntry &entry, TBadRecord &bad)
 {
     auto reject = [&](const QString &reason) {
         bad.Reason = reason;
         return esBad;
     };
+    entry.Exact.reset();
+    const std::string_view type = Cell(crType);
+    if (!ParseKindWord(type, entry.Kind))
+        return reject(type.empty()
+                          ? QStringLiteral("没有类型（应为“收入”或“支出”）")
+                          : QStringLiteral("类型无法识别：%1（应为“收入”或“支出”）").arg(QuotedValue(type)));
+    // The amount as the ledger held it: exact text first, then as a person
+    // may have retyped it in a spreadsheet.
+    const std::string_view amountText = Cell(crAmount);
+    entry.HasAmount = !amountText.empty();
+    entry.Cents = 0;
+    double exact = 0;
+    QString reason;
+    if (entry.HasAmount && ParseLedgerAmount(amountText, exact)) {
+        if (!WholeCents(exact, entry.Cents)) {
+            entry.Exact = exact;
+            entry.Cents = std::fabs(exact) < 9e16 ? std::llround(exact * 100.0) : 0;
+        }
+    } else if (entry.HasAmount) {
+        TAmount amount;
+        if (!ParseAmount(amountText, amount, reason, dmPoint))
+            return reject(reason);
+        entry.Cents = amount.Negative ? -amount.Cents : amount.Cents;
+    }
+    const std::string_view date = Cell(crDate);
+    entry.HasDate = !date.empty();
+    entry.Date = QDate();
+    entry.Seconds = 0;
+    if (entry.HasDate && !ParseDate(date, entry.Date, entry.Seconds, reason))
+        return reject(reason);
+    entry.Item.assign(WithoutFormulaGuard(Cell(crItem)));
+    entry.Remark.assign(WithoutFormulaGuard(Cell(crRemark)));
+    return esEntry;
+}
+
+TEntrySource::TStep TCsvEntrySource::TState::Parse(TForeignEntry &entry, TBadRecord &bad, int line)
+{
+    auto reject = [&](const QString &reason) {
+        bad.Reason = reason;
+        return esBad;
+    };
+    entry.Exact.reset();
+    entry.HasAmount = entry.HasDate = true;
     TAmount amount;
     QString reason;
     bool kindFromColumn = false;
     if (Has(crAmount)) {
-        if (!ParseAmount(Cell(crAmount), amount, reason))
+        if (!ReadAmount(Cell(crAmount), line, amount, reason))
             return reject(reason);
     } else {
         const std::string_view income = Cell(crIncomeAmount);
         const std::string_view expense = Cell(crExpenseAmount);
         TAmount incomeAmount, expenseAmount;
-        if (!income.empty() && !ParseAmount(income, incomeAmount, reason))
+        if (!income.empty() && !ReadAmount(income, line, incomeAmount, reason))
             return reject(reason);
-        if (!expense.empty() && !ParseAmount(expense, expenseAmount, reason))
+        if (!expense.empty() && !ReadAmount(expense, line, expenseAmount, reason))
             return reject(reason);
         if (income.empty() && expense.empty())
             return reject(QStringLiteral("没有金额"));
@@ -301,13 +451,13 @@ TEntrySource::TStep TCsvEntrySource::TState::Parse(TForeignEntry &entry, TBadRec
         TEntryKind kind = ekIncome;
         if (!ParseKindWord(type, kind))
             return reject(QStringLiteral("类型无法识别：%1（应为“收入”或“支出”）").arg(QuotedValue(type)));
-        // A negative expense is the bank's way of writing money out; a
-        // negative income says the opposite of its type.
-        if (kind == ekIncome && amount.Negative)
-            return reject(QStringLiteral("收入的金额是负数"));
         if (kindFromColumn && kind != entry.Kind)
             return reject(QStringLiteral("类型与金额所在的列相反"));
         entry.Kind = kind;
+        // A negative expense is the bank's way of writing money out; a
+        // negative income is money given back from an income, kept as such.
+        if (kind == ekIncome && amount.Negative)
+            amount.Cents = -amount.Cents;
     } else if (!kindFromColumn) {
         switch (Options.KindRule) {
         case ckBySign:

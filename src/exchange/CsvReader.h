@@ -41,6 +41,16 @@ enum TCsvKindRule : std::uint8_t {
     ckAllExpense, //!< every row is an expense (amounts taken without their sign)
 };
 
+//! What the amount cells mean beside a type column.
+enum TCsvAmountRule : std::uint8_t {
+    caDetect,    //!< caLedger for a file with the ledger's own export header, else caDirection
+    caDirection, //!< a bank's: the type says the direction, and a minus on an expense only repeats it
+    //! The ledger's own export: each amount is the entry's, sign and every
+    //! decimal kept ("支出,-50.00" is a refund of 50); an empty amount or date
+    //! cell is an entry without one.
+    caLedger,
+};
+
 struct TCsvOptions {
     TCsvEncoding Encoding = ceAuto;
     char Separator = 0; //!< ',', ';' or '\t'; 0 to detect
@@ -56,6 +66,7 @@ struct TCsvOptions {
     //! names. Columns past the list's end are ignored.
     QList<TCsvColumnRole> Mapping;
     TCsvKindRule KindRule = ckBySign;
+    TCsvAmountRule AmountRule = caDetect;
 };
 
 //! What the preview found: the options it would read with, and the first rows.

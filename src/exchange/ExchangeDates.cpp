@@ -1,6 +1,8 @@
 // Dates in the forms that exports write them.
 #include "exchange/ExchangeText.h"
 
+#include <QDateTime>
+
 namespace kestrum::exchange {
 
 namespace {
@@ -53,10 +55,14 @@ private:
     std::size_t FAt = 0;
 };
 
-//! " HH:mm[:ss[.fff]][Z|+hh[:]mm]" after a date; true when the rest is such a time or nothing.
-bool ParseTimeTail(TScanner &scan, int &seconds, bool &timeValid)
+//! " HH:mm[:ss[.fff]][Z|+hh[:]mm]" after a date; true when the rest is such
+//! a time or nothing. `zoned` tells whether a zone was given, `offset` its
+//! seconds ahead of UTC.
+bool ParseTimeTail(TScanner &scan, int &seconds, bool &timeValid, bool &zoned, int &offset)
 {
     timeValid = true;
+    zoned = false;
+    offset = 0;
     seconds = 0;
     if (scan.AtEnd())
         return true;
@@ -75,15 +81,24 @@ bool ParseTimeTail(TScanner &scan, int &seconds, bool &timeValid)
                 return false;
         }
     }
-    // A zone is dropped: the entry keeps the wall-clock time it was written with.
-    if (!scan.Take('Z') && (scan.Peek() == '+' || scan.Peek() == '-')) {
+    if (scan.Take('Z')) {
+        zoned = true;
+    } else if (scan.Peek() == '+' || scan.Peek() == '-') {
+        const bool behind = scan.Peek() == '-';
         scan.Take(scan.Peek());
         int zoneHour = 0, zoneMinute = 0;
-        if (!scan.Number(2, 2, zoneHour))
+        if (scan.Number(4, 4, zoneHour)) { // "+0800"
+            zoneMinute = zoneHour % 100;
+            zoneHour /= 100;
+        } else if (!scan.Number(2, 2, zoneHour)) {
             return false;
-        scan.Take(':');
-        if (!scan.AtEnd() && !scan.Number(2, 2, zoneMinute))
+        } else if (scan.Take(':') && !scan.Number(2, 2, zoneMinute)) {
             return false;
+        }
+        if (zoneHour > 23 || zoneMinute > 59)
+            return false;
+        zoned = true;
+        offset = (behind ? -1 : 1) * (zoneHour * 3600 + zoneMinute * 60);
     }
     scan.SkipSpaces();
     if (!scan.AtEnd())
@@ -95,7 +110,7 @@ bool ParseTimeTail(TScanner &scan, int &seconds, bool &timeValid)
 
 } // namespace
 
-bool ParseDate(std::string_view text, QDate &date, int &seconds, QString &reason)
+bool ParseDate(std::string_view text, QDate &date, int &seconds, QString &reason, const QTimeZone *zone)
 {
     const std::string_view s = Trimmed(text);
     auto bad = [&] {
@@ -140,7 +155,9 @@ bool ParseDate(std::string_view text, QDate &date, int &seconds, QString &reason
             scan.Take("日");
     }
     bool timeValid = true;
-    if (!ParseTimeTail(scan, seconds, timeValid))
+    bool zoned = false;
+    int offset = 0;
+    if (!ParseTimeTail(scan, seconds, timeValid, zoned, offset))
         return bad();
     if (!QDate::isValid(year, month, day) || year < 1) {
         reason = QStringLiteral("日期不存在：%1").arg(QuotedValue(s));
@@ -151,6 +168,18 @@ bool ParseDate(std::string_view text, QDate &date, int &seconds, QString &reason
         return false;
     }
     date = QDate(year, month, day);
+    if (zoned) {
+        // A moment in another zone belongs to the day it was here: 23:30 UTC
+        // on the last of a month is the next month in Beijing.
+        const QDateTime moment = QDateTime(date, QTime(0, 0).addSecs(seconds), Qt::UTC).addSecs(-offset);
+        const QDateTime here = zone ? moment.toTimeZone(*zone) : moment.toLocalTime();
+        date = here.date();
+        seconds = here.time().msecsSinceStartOfDay() / 1000;
+        if (!date.isValid() || date.year() < 1) {
+            reason = QStringLiteral("日期不存在：%1").arg(QuotedValue(s));
+            return false;
+        }
+    }
     return true;
 }
 

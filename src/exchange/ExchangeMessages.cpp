@@ -30,6 +30,36 @@ std::string LineMessage(int line, const QString &text)
     return LineText(line, text).toStdString();
 }
 
+QString AmbiguousAmount(std::string_view text)
+{
+    return QStringLiteral(
+               "金额%1无法确定：其中的“.”可能是小数点，也可能是千位分隔符，文件中的其他金额也看不出是哪一种")
+        .arg(QuotedValue(text));
+}
+
+QString MixedDecimalMarks(int pointLine, std::string_view pointText, int commaLine,
+                          std::string_view commaText)
+{
+    return QStringLiteral("文件中的金额有两种写法：第%1行的%2以“.”为小数点，第%3行的%4以“,”为小数点")
+        .arg(pointLine)
+        .arg(QuotedValue(pointText))
+        .arg(commaLine)
+        .arg(QuotedValue(commaText));
+}
+
+QString DecimalMarkNote(char decimal, int count, int line, std::string_view text, int evidenceLine,
+                        std::string_view evidence)
+{
+    return QStringLiteral(
+               "有%1条金额（第一条在第%2行：%3）的分隔符本身有两种读法，按第%4行%5的写法，以“%6”为小数点读取")
+        .arg(count)
+        .arg(line)
+        .arg(QuotedValue(text))
+        .arg(evidenceLine)
+        .arg(QuotedValue(evidence))
+        .arg(QLatin1Char(decimal));
+}
+
 QString FileProblem(const QFileDevice &file, bool writing)
 {
     const QFileInfo info(file.fileName());

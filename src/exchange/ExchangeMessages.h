@@ -21,6 +21,18 @@ QString QuotedValue(const QString &text);
 QString LineText(int line, const QString &text);
 std::string LineMessage(int line, const QString &text);
 
+//! An amount like "1.500", whose dot may be a decimal point or a thousands
+//! separator; the file's other amounts did not tell which.
+QString AmbiguousAmount(std::string_view text);
+//! The file writes amounts both ways: "." before the cents on one line, ","
+//! on another; `pointLine` and `commaLine` name the first of each.
+QString MixedDecimalMarks(int pointLine, std::string_view pointText, int commaLine,
+                          std::string_view commaText);
+//! How `count` amounts like "1.500" (the first on `line`) were read, and
+//! which line of the file settled it.
+QString DecimalMarkNote(char decimal, int count, int line, std::string_view text, int evidenceLine,
+                        std::string_view evidence);
+
 //! Why a file could not be opened, read or written, from the file's error and
 //! what is on the disk: "文件不存在", "没有读取的权限", ...
 QString FileProblem(const QFileDevice &file, bool writing);

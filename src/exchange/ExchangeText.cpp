@@ -66,7 +66,24 @@ std::string_view Trimmed(std::string_view text)
     return text;
 }
 
-bool ParseAmount(std::string_view text, TAmount &amount, QString &reason)
+namespace {
+
+//! "1.500": a dot that a thousands separator could have written as well as a
+//! decimal point, with no other mark beside it to tell which.
+bool AmbiguousDot(std::string_view body)
+{
+    const std::size_t dot = body.find('.');
+    if (dot == std::string_view::npos || dot == 0 || dot > 3 || body[0] == '0' || body.size() != dot + 4)
+        return false;
+    for (std::size_t i = 0; i < body.size(); ++i)
+        if (i != dot && (body[i] < '0' || body[i] > '9'))
+            return false;
+    return true;
+}
+
+} // namespace
+
+bool ParseAmount(std::string_view text, TAmount &amount, QString &reason, TDecimalMark mark)
 {
     std::string_view s = Trimmed(text);
     auto fail = [&](const QString &why) {
@@ -111,6 +128,11 @@ bool ParseAmount(std::string_view text, TAmount &amount, QString &reason)
         negative = true;
         s = Trimmed(s.substr(0, s.size() - 1));
     }
+    // Read "1.500" as 1.50 and a European file's 1500 becomes a thousandth of itself.
+    if (mark == dmUnsettled && AmbiguousDot(s))
+        return fail(AmbiguousAmount(Trimmed(text)));
+    const char group = mark == dmComma ? '.' : ',';
+    const char point = mark == dmComma ? ',' : '.';
 
     std::size_t at = 0;
     auto digits = [&] {
@@ -120,20 +142,20 @@ bool ParseAmount(std::string_view text, TAmount &amount, QString &reason)
         return s.substr(start, at - start);
     };
     std::string whole(digits());
-    if (at < s.size() && s[at] == ',') {
+    if (at < s.size() && s[at] == group) {
         // Thousands: a first group of one to three digits, then groups of three.
         if (whole.empty() || whole.size() > 3)
             return bad();
-        while (at < s.size() && s[at] == ',') {
+        while (at < s.size() && s[at] == group) {
             ++at;
-            const std::string_view group = digits();
-            if (group.size() != 3)
+            const std::string_view thousands = digits();
+            if (thousands.size() != 3)
                 return bad();
-            whole += group;
+            whole += thousands;
         }
     }
     std::string_view fraction;
-    if (at < s.size() && s[at] == '.') {
+    if (at < s.size() && s[at] == point) {
         ++at;
         fraction = digits();
     }
@@ -157,6 +179,30 @@ bool ParseAmount(std::string_view text, TAmount &amount, QString &reason)
     amount.Cents = cents;
     amount.Negative = negative && cents != 0;
     return true;
+}
+
+TDecimalMark DecimalMarkOf(std::string_view text)
+{
+    const std::string_view s = Trimmed(text);
+    const std::size_t first = s.find_first_of(".,");
+    if (first == std::string_view::npos)
+        return dmUnsettled;
+    const std::size_t last = s.find_last_of(".,");
+    auto markOf = [](char decimal) { return decimal == '.' ? dmPoint : dmComma; };
+    if (s.find(s[first] == '.' ? ',' : '.') != std::string_view::npos)
+        return markOf(s[last]); // both kinds: the last one is before the cents
+    if (first != last)
+        return markOf(s[first] == '.' ? ',' : '.'); // one kind, repeated: thousands
+    std::size_t before = first;
+    while (before > 0 && s[before - 1] >= '0' && s[before - 1] <= '9')
+        --before;
+    std::size_t after = first + 1;
+    while (after < s.size() && s[after] >= '0' && s[after] <= '9')
+        ++after;
+    const std::size_t wholeDigits = first - before;
+    if (after - first - 1 == 3 && wholeDigits >= 1 && wholeDigits <= 3 && s[before] != '0')
+        return dmUnsettled; // "1.500", "1,500": a group or three decimals
+    return markOf(s[first]);
 }
 
 bool ParseKindWord(std::string_view text, TEntryKind &kind)

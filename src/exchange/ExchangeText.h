@@ -7,6 +7,7 @@
 #include <QByteArray>
 #include <QDate>
 #include <QString>
+#include <QTimeZone>
 
 #include <cstdint>
 #include <string>
@@ -22,15 +23,40 @@ struct TAmount {
     bool Negative = false;  //!< a leading or trailing "-", or parentheses
 };
 
+//! Which character a file writes before the cents.
+enum TDecimalMark : std::uint8_t {
+    dmUnsettled, //!< nothing told yet: "." before the cents, "," between thousands
+    dmPoint,     //!< "1,234.50"
+    dmComma,     //!< "1.234,50", as much of Europe writes
+};
+
 //! Reads "1,234.50", "-12", "(12.50)", "￥12.5", "¥ 12", "12.50元", "+3".
 //! Groups of thousands must have three digits; decimals past the cent must be
-//! zeros. On failure returns false and says why in `reason`.
-bool ParseAmount(std::string_view text, TAmount &amount, QString &reason);
+//! zeros. With dmComma the roles of "." and "," swap ("1.234,50"). With
+//! dmUnsettled an amount like "1.500", whose dot may be a decimal point or a
+//! thousands separator (1.5 or 1500), is refused: only the file's other
+//! amounts can tell. On failure returns false and says why in `reason`.
+bool ParseAmount(std::string_view text, TAmount &amount, QString &reason, TDecimalMark mark = dmUnsettled);
+//! What an amount's own separators tell of the file's decimal mark:
+//! dmPoint for "12.5" or "1,234,567", dmComma for "12,50" or "1.234.567",
+//! dmUnsettled when they tell nothing ("1.500", "1,500", "12").
+TDecimalMark DecimalMarkOf(std::string_view text);
+
+//! A spreadsheet runs a cell that starts with one of these as a formula (a
+//! tab or a carriage return is dropped before it looks), so an export writes
+//! such text after an apostrophe and the reader takes it off again.
+inline bool StartsFormula(char c)
+{
+    return c == '=' || c == '+' || c == '-' || c == '@' || c == '\t' || c == '\r';
+}
 
 //! Reads yyyy-M-d, yyyy/M/d, yyyy.M.d, yyyy年M月d日 and yyyyMMdd, each maybe
-//! followed by a time (" H:mm", "THH:mm:ss", fractions and a zone offset,
-//! which is dropped: the time is taken as written).
-bool ParseDate(std::string_view text, QDate &date, int &seconds, QString &reason);
+//! followed by a time (" H:mm", "THH:mm:ss", fractions dropped). A time with
+//! a zone ("Z", "+08:00") is a moment, given as the date and time it was in
+//! `zone` (the machine's local zone when null); a time without one is taken
+//! as written.
+bool ParseDate(std::string_view text, QDate &date, int &seconds, QString &reason,
+               const QTimeZone *zone = nullptr);
 
 //! A day-month-year or month-day-year date as QIF files write them:
 //! "1/31/2024", "1/31'24", " 1/ 5'04", "01-31-24", "31.01.2024"; falls back

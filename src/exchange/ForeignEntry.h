@@ -10,6 +10,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 
 namespace kestrum {
@@ -19,8 +20,15 @@ enum TEntryKind : std::uint8_t { ekIncome, ekExpense };
 
 struct TForeignEntry {
     TEntryKind Kind = ekExpense;
-    //! The amount in cents, never negative: the kind carries the direction.
+    //! The amount in cents. The kind says the table; a negative amount is a
+    //! refund or a correction there, as the ledger's amount editor lets a
+    //! user write one.
     std::int64_t Cents = 0;
+    //! Set when the amount is no whole number of cents (a quotient that the
+    //! calculator stored) or past what cents hold: then it is the amount,
+    //! exactly as the ledger held it, and Cents is only near it. Only a
+    //! reader of the ledger's own export sets it.
+    std::optional<double> Exact;
     QDate Date;
     //! Time of day in seconds after midnight; 0 for a bare date.
     int Seconds = 0;

@@ -1,6 +1,7 @@
 #include "exchange/Importer.h"
 
 #include "exchange/ExchangeText.h"
+#include "exchange/LedgerAmount.h"
 #include "ledger/Journal.h"
 
 #include <sqlite3.h>
@@ -41,13 +42,17 @@ TStatement Prepare(sqlite3 *db, const std::string &sql, const char *what)
     return TStatement(statement, sqlite3_finalize);
 }
 
-//! Two entries are the same entry when these match.
-void AppendKey(std::string &key, TEntryKind kind, std::int64_t cents, std::string_view date,
+//! Two entries are the same entry when these match. `amount` is null for
+//! an entry without one.
+void AppendKey(std::string &key, TEntryKind kind, const double *amount, std::string_view date,
                std::string_view item, std::string_view remark)
 {
     key.clear();
     key += char('0' + kind);
-    key += std::to_string(cents);
+    if (amount)
+        AppendAmountKey(key, *amount);
+    else
+        key += "null";
     key += '\x1f';
     key += date;
     key += '\x1f';
@@ -75,11 +80,10 @@ std::unordered_map<std::string, int> LedgerKeys(sqlite3 *db)
         TStatement select = Prepare(db, sql, "无法读取账本中的纪录");
         int rc = SQLITE_ROW;
         while ((rc = sqlite3_step(select.get())) == SQLITE_ROW) {
-            const bool hasAmount = sqlite3_column_type(select.get(), 0) != SQLITE_NULL;
-            const std::int64_t cents =
-                hasAmount ? std::llround(sqlite3_column_double(select.get(), 0) * 100.0) : -1;
-            if (hasAmount && cents < 0)
-                continue; // an import never brings a negative amount
+            const int amountType = sqlite3_column_type(select.get(), 0);
+            if (amountType != SQLITE_NULL && amountType != SQLITE_FLOAT && amountType != SQLITE_INTEGER)
+                continue; // text in the amount column: no import brings such an entry
+            const double amount = sqlite3_column_double(select.get(), 0);
             // The program may store fractions of a second or a bare date;
             // compare in the form an import writes.
             const std::string_view stored = ColumnText(select.get(), 1);
@@ -89,7 +93,8 @@ std::unordered_map<std::string, int> LedgerKeys(sqlite3 *db)
             const std::string dateText = ParseDate(stored, date, seconds, reason)
                                              ? LedgerDateText(date, seconds)
                                              : std::string(stored);
-            AppendKey(key, kind, cents, dateText, ColumnText(select.get(), 2), ColumnText(select.get(), 3));
+            AppendKey(key, kind, amountType == SQLITE_NULL ? nullptr : &amount, dateText,
+                      ColumnText(select.get(), 2), ColumnText(select.get(), 3));
             ++keys[key];
         }
         if (rc != SQLITE_DONE)
@@ -200,11 +205,11 @@ TImportResult ImportEntries(sqlite3 *db, TEntrySource &source, const TImportOpti
             continue;
         }
         // Readers outside this module are held to the same promises.
-        if ((entry.HasAmount && entry.Cents < 0) || (entry.HasDate && !entry.Date.isValid()) ||
-            entry.Seconds < 0 || entry.Seconds >= 86400) {
+        if ((entry.HasAmount && entry.Exact && !std::isfinite(*entry.Exact)) ||
+            (entry.HasDate && !entry.Date.isValid()) || entry.Seconds < 0 || entry.Seconds >= 86400) {
             bad.Line = entry.Line;
             bad.Reason = entry.HasDate && !entry.Date.isValid() ? QStringLiteral("日期无效")
-                                                                : QStringLiteral("金额是负数或时间无效");
+                                                                : QStringLiteral("金额或时间无效");
             ++result.BadCount;
             if (result.BadRecords.size() < std::size_t(TImportResult::MaxListed))
                 result.BadRecords.push_back(bad);
@@ -217,8 +222,9 @@ TImportResult ImportEntries(sqlite3 *db, TEntrySource &source, const TImportOpti
             dateText = LedgerDateText(entry.Date, entry.Seconds);
         else
             dateText.clear();
+        const double amount = entry.Exact ? *entry.Exact : double(entry.Cents) / 100.0;
         if (!existing.empty()) {
-            AppendKey(key, entry.Kind, entry.HasAmount ? entry.Cents : -1, dateText, entry.Item,
+            AppendKey(key, entry.Kind, entry.HasAmount ? &amount : nullptr, dateText, entry.Item,
                       entry.Remark);
             const auto found = existing.find(key);
             if (found != existing.end() && found->second > 0) {
@@ -231,7 +237,7 @@ TImportResult ImportEntries(sqlite3 *db, TEntrySource &source, const TImportOpti
         }
         sqlite3_stmt *insert = inserts[entry.Kind].get();
         if (entry.HasAmount)
-            sqlite3_bind_double(insert, 1, double(entry.Cents) / 100.0);
+            sqlite3_bind_double(insert, 1, amount);
         else
             sqlite3_bind_null(insert, 1);
         if (entry.HasDate)

@@ -3,9 +3,11 @@
 
 #include <QFile>
 #include <QProcess>
+#include <QProcessEnvironment>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 
 namespace kestrum {
 namespace {
@@ -105,6 +107,111 @@ TEST_F(Commands, ABadFileImportsNothingAndSaysWhyWithExitOne)
     EXPECT_NE(run.Err.find("kestrum-db init"), std::string::npos);
     EXPECT_FALSE(QFile::exists(Path("none.mdb")));
     EXPECT_EQ(CheckLedgerDatabase(Path("my.mdb")).GainRows, 1);
+}
+
+TEST_F(Commands, ALedgerExportedAndImportedIntoAnEmptyLedgerGivesBackTheSameRows)
+{
+    // Guards against signs, decimals past the cent, large amounts, undated
+    // entries and multi-line remarks changing on the way out and back in.
+    ASSERT_EQ(Run({"init"}).Code, 0);
+    sqlite3 *db = nullptr;
+    ASSERT_EQ(sqlite3_open(Path("Vantorel.mdb").toUtf8().constData(), &db), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(db,
+                           "INSERT INTO gain (本次进帐, 进帐时间, 进帐人, 备注) VALUES "
+                           "(-20, '2024-01-05 00:00:00', '工资冲正', NULL),"
+                           "(10.0 / 3, '2024-01-11 09:30:00', '三人分', '第一行\n第二行'),"
+                           "(1e17, NULL, '很大', NULL);"
+                           "INSERT INTO expen (消费金额, 消费日期, 消费者, 备注) VALUES "
+                           "(-50, '2024-01-06 00:00:00', '退货', '退回\r\n两行'),"
+                           "(0.1 + 0.2, NULL, '糖', NULL);",
+                           nullptr, nullptr, nullptr),
+              SQLITE_OK);
+    sqlite3_close(db);
+    TRun run = Run({"export", "all.csv"});
+    ASSERT_EQ(run.Code, 0) << run.Err;
+    ASSERT_EQ(Run({"init", "copy.mdb"}).Code, 0);
+    run = Run({"import", "all.csv", "copy.mdb"});
+    EXPECT_EQ(run.Code, 0) << run.Err;
+    auto missing = [this](const char *ledger, const char *other) {
+        sqlite3 *d = nullptr;
+        sqlite3_open(Path(ledger).toUtf8().constData(), &d);
+        const std::string attach = "ATTACH '" + Path(other).toStdString() + "' AS other";
+        sqlite3_exec(d, attach.c_str(), nullptr, nullptr, nullptr);
+        std::string out;
+        sqlite3_stmt *s = nullptr;
+        sqlite3_prepare_v2(
+            d,
+            "SELECT quote(a) || ' ' || quote(b) || ' ' || quote(c) FROM (SELECT * FROM ("
+            "SELECT 'I' AS t, 本次进帐 AS a, 进帐时间 AS b, 进帐人 || '|' || ifnull(备注, '') AS c "
+            "FROM main.gain UNION ALL SELECT 'E', 消费金额, 消费日期, 消费者 || '|' || ifnull(备注, '') "
+            "FROM main.expen) EXCEPT SELECT * FROM (SELECT 'I', 本次进帐, 进帐时间, 进帐人 || '|' || "
+            "ifnull(备注, '') FROM other.gain UNION ALL SELECT 'E', 消费金额, 消费日期, 消费者 || '|' || "
+            "ifnull(备注, '') FROM other.expen))",
+            -1, &s, nullptr);
+        while (sqlite3_step(s) == SQLITE_ROW)
+            out += reinterpret_cast<const char *>(sqlite3_column_text(s, 0)) + std::string("; ");
+        sqlite3_finalize(s);
+        sqlite3_close(d);
+        return out;
+    };
+    EXPECT_EQ(missing("Vantorel.mdb", "copy.mdb"), "");
+    EXPECT_EQ(missing("copy.mdb", "Vantorel.mdb"), "");
+    EXPECT_EQ(CheckLedgerDatabase(Path("copy.mdb")).GainRows, 3);
+    EXPECT_EQ(CheckLedgerDatabase(Path("copy.mdb")).ExpenRows, 2);
+}
+
+TEST_F(Commands, AmountsAndZonedTimesAreReadAsTheFileMeansThem)
+{
+    // Guards against "1.500" read as 1.50, and a UTC time kept as the local one.
+    CreateLedgerDatabase(Path("my.mdb"));
+    Write("euro.csv", "日期;金额\n2026-01-05;1.500\n2026-01-06;1.234,56\n");
+    TRun run = Run({"import", "euro.csv", "my.mdb"});
+    EXPECT_EQ(run.Code, 0) << run.Err;
+    Write("alone.csv", "date,amount\n2026-01-05,2.500\n");
+    run = Run({"import", "alone.csv", "my.mdb"});
+    EXPECT_EQ(run.Code, 1);
+    EXPECT_NE(run.Err.find("第2行：金额“2.500”无法确定"), std::string::npos) << run.Err;
+    Write("utc.csv", "date,amount\n2026-01-31T23:30:00Z,7\n");
+    QProcess process;
+    process.setWorkingDirectory(FDir.path());
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("TZ"), QStringLiteral("Asia/Shanghai"));
+    process.setProcessEnvironment(environment);
+    process.start(QStringLiteral(KESTRUM_DB_TOOL), {"import", "utc.csv", "my.mdb"});
+    ASSERT_TRUE(process.waitForFinished(60000));
+    EXPECT_EQ(process.exitCode(), 0) << process.readAllStandardError().toStdString();
+
+    sqlite3 *db = nullptr;
+    sqlite3_open(Path("my.mdb").toUtf8().constData(), &db);
+    sqlite3_stmt *s = nullptr;
+    sqlite3_prepare_v2(db, "SELECT group_concat(本次进帐 || '@' || 进帐时间, '; ') FROM gain", -1, &s,
+                       nullptr);
+    ASSERT_EQ(sqlite3_step(s), SQLITE_ROW);
+    EXPECT_STREQ(reinterpret_cast<const char *>(sqlite3_column_text(s, 0)),
+                 "1500.0@2026-01-05 00:00:00; 1234.56@2026-01-06 00:00:00; 7.0@2026-02-01 07:30:00");
+    sqlite3_finalize(s);
+    sqlite3_close(db);
+}
+
+TEST_F(Commands, ExportNamesAmountsThatAreNoNumberAndGuardsTabLedFormulas)
+{
+    // Guards against text in the amount column written as 0.00, and a
+    // formula behind a tab reaching a spreadsheet.
+    CreateLedgerDatabase(Path("my.mdb"));
+    sqlite3 *db = nullptr;
+    sqlite3_open(Path("my.mdb").toUtf8().constData(), &db);
+    sqlite3_exec(db,
+                 "INSERT INTO expen (消费金额, 消费日期, 消费者) VALUES ('十二元', '2024-01-06 00:00:00', "
+                 "char(9) || '=1+1')",
+                 nullptr, nullptr, nullptr);
+    sqlite3_close(db);
+    const TRun run = Run({"export", "out.csv", "my.mdb"});
+    EXPECT_EQ(run.Code, 0) << run.Err;
+    EXPECT_NE(run.Out.find("note: 1 entries hold text that is no number as their amount"), std::string::npos)
+        << run.Out;
+    QFile file(Path("out.csv"));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(file.readAll().endsWith("支出,十二元,2024-01-06,\"'\t=1+1\",\r\n"));
 }
 
 TEST_F(Commands, QifFilesAreRecognisedByTheirHeader)

@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <ctime>
+
 namespace kestrum {
 namespace {
 
@@ -138,16 +140,82 @@ TEST(CsvKinds, SignTypeColumnAndSplitColumnsDecide)
     TCsvOptions allExpense;
     allExpense.KindRule = ckAllExpense;
     EXPECT_EQ(Csv(signed_, allExpense), "E100 2024-01-05 |@2; E200 2024-01-05 |@3; E300 2024-01-05 |@4");
-    // A type column decides; a negative expense is the usual way of writing it,
-    // a negative income contradicts its type.
+    // A type column decides; a negative expense is the usual way of writing
+    // it, a negative income is money given back and stays negative.
     EXPECT_EQ(Csv("日期,金额,类型\n2024-01-05,-1,支出\n2024-01-05,1,消费\n2024-01-05,-1,收入\n2024-01-05,1,\n"
                   "2024-01-05,1,转账\n"),
-              "E100 2024-01-05 |@2; E100 2024-01-05 |@3; !4 收入的金额是负数; "
+              "E100 2024-01-05 |@2; E100 2024-01-05 |@3; I-100 2024-01-05 |@4; "
               "I100 2024-01-05 |@5; !6 类型无法识别：“转账”（应为“收入”或“支出”）");
     EXPECT_EQ(
         Csv("日期,收入,支出\n2024-01-05,5,\n2024-01-05,,6\n2024-01-05,,\n2024-01-05,1,2\n2024-01-05,0,2\n"),
         "I500 2024-01-05 |@2; E600 2024-01-05 |@3; !4 没有金额; !5 收入金额和支出金额都填了; "
         "E200 2024-01-05 |@6");
+}
+
+TEST(CsvKinds, TheLedgersOwnExportKeepsEverySignDecimalAndEmptyCell)
+{
+    // Guards against an exported refund (an expense of -50) coming back as +50.
+    const QByteArray exported = "\xEF\xBB\xBF类型,金额,日期,项目,备注\r\n"
+                                "收入,-20.00,2024-01-05,冲正,\r\n"
+                                "支出,-50.00,2024-01-06,退款,\r\n"
+                                "支出,3.3333333333333335,,三分之一,\r\n"
+                                "支出,,2024-01-07 08:00:00,'\t=1,\r\n"
+                                "支出,100000000000000000,2024-01-08,大,\r\n"
+                                "支出,\"1,234.5\",2024-01-09,改过,\r\n";
+    TCsvEntrySource source(exported);
+    EXPECT_EQ(source.Options().AmountRule, caLedger);
+    EXPECT_EQ(ReadAll(source), "I-2000 2024-01-05 冲正|@2; E-5000 2024-01-06 退款|@3; "
+                               "E=3.3333333333333335 nodate 三分之一|@4; E- 2024-01-07+28800 \t=1|@5; "
+                               "E=1e+17 2024-01-08 大|@6; E123450 2024-01-09 改过|@7");
+    // A bank's file of the same shape but other names keeps the bank's reading.
+    EXPECT_EQ(Csv("收支,金额,日期\n支出,-50.00,2024-01-06\n"), "E5000 2024-01-06 |@2");
+    TCsvOptions bank;
+    bank.AmountRule = caDirection;
+    EXPECT_NE(Csv(exported, bank).find("E5000 2024-01-06 退款|@3; !4 金额的小数超过两位"), std::string::npos);
+}
+
+TEST(CsvAmounts, AnAmountThatReadsEitherWayIsReadAsTheFileWritesOthersOrRefused)
+{
+    // Guards against "1.500" read as 1.50 in a file that writes 1.234,56.
+    EXPECT_EQ(Csv("日期;金额\n2024-01-05;-1.500\n2024-01-06;1.234,56\n2024-01-07;12,5\n"),
+              "E150000 2024-01-05 |@2; I123456 2024-01-06 |@3; I1250 2024-01-07 |@4");
+    TCsvEntrySource european("日期;金额\n2024-01-05;-1.500\n2024-01-06;1.234,56\n");
+    ReadAll(european);
+    EXPECT_EQ(european.Notes().join('|').toStdString(),
+              "有1条金额（第一条在第2行：“-1.500”）的分隔符本身有两种读法，按第3行“1.234,56”的写法，以“,"
+              "”为小数点读取");
+    EXPECT_EQ(Csv("2024-01-05;1.500\n2024-01-06;1.234,56\n"),
+              "I150000 2024-01-05 |@1; I123456 2024-01-06 |@2")
+        << "without a header row";
+    EXPECT_EQ(Csv("日期,金额\n2024-01-05,1.500\n2024-01-06,\"2,000.50\"\n"),
+              "I150 2024-01-05 |@2; I200050 2024-01-06 |@3");
+    EXPECT_EQ(
+        Csv("日期,金额\n2024-01-05,1.500\n2024-01-06,2\n"),
+        "!2 "
+        "金额“1.500”无法确定：其中的“.”可能是小数点，也可能是千位分隔符，文件中的其他金额也看不出是哪一种; "
+        "I200 2024-01-06 |@3");
+    EXPECT_EQ(
+        Csv("日期;金额\n2024-01-05;1.500\n2024-01-06;2.50\n2024-01-07;3,5\n"),
+        "!2 "
+        "金额“1.500”无法确定：其中的“.”可能是小数点，也可能是千位分隔符，文件中的其他金额也看不出是哪一种；"
+        "文件中的金额有两种写法：第3行的“2.50”以“.”为小数点，第4行的“3,5”以“,”为小数点; "
+        "I250 2024-01-06 |@3; I350 2024-01-07 |@4");
+}
+
+TEST(CsvDates, ATimeWithAZoneLandsOnTheLocalDay)
+{
+    // Guards against 23:30 UTC on the last of January staying in January in Beijing.
+    const QByteArray saved = qgetenv("TZ");
+    qputenv("TZ", "Asia/Shanghai");
+    tzset();
+    const std::string read = Csv("日期,金额\n2026-01-31T23:30:00Z,1\n2026-01-31T23:30:00+08:00,2\n"
+                                 "2026-01-31T23:30:00,3\n");
+    if (saved.isNull())
+        qunsetenv("TZ");
+    else
+        qputenv("TZ", saved);
+    tzset();
+    EXPECT_EQ(read, "I100 2026-02-01+27000 |@2; I200 2026-01-31+84600 |@3; I300 2026-01-31+84600 |@4");
 }
 
 TEST(CsvBadRecords, EachBadRowIsReportedWithItsLineAndTheRestGoesOn)
@@ -168,8 +236,9 @@ TEST(CsvBadInput, FilesThatAreNoCsvAreRefusedClearly)
 
 TEST(CsvFormulas, AGuardingApostropheComesOffButOtherApostrophesStay)
 {
-    EXPECT_EQ(Csv("日期,金额,项目,备注\n2024-01-05,1,'=SUM(A1),'-退款\n2024-01-05,1,'x,''=y\n"),
-              "I100 2024-01-05 =SUM(A1)|-退款@2; I100 2024-01-05 'x|'=y@3");
+    EXPECT_EQ(Csv("日期,金额,项目,备注\n2024-01-05,1,'=SUM(A1),'-退款\n2024-01-05,1,'x,''=y\n"
+                  "2024-01-05,1,\"'\t=1\",\"'\r@x\"\n"),
+              "I100 2024-01-05 =SUM(A1)|-退款@2; I100 2024-01-05 'x|'=y@3; I100 2024-01-05 \t=1|\r@x@4");
 }
 
 TEST(CsvProgress, RisesToOneAsTheFileIsRead)

@@ -1,19 +1,22 @@
 // Cells as exports write them: amounts, dates, type words, and the
 // encoding of a file's bytes.
 #include "exchange/ExchangeText.h"
+#include "exchange/LedgerAmount.h"
 
 #include <QStringEncoder>
 
 #include <gtest/gtest.h>
 
+#include <limits>
+
 namespace kestrum::exchange {
 namespace {
 
-std::string Amount(const char *text)
+std::string Amount(const char *text, TDecimalMark mark = dmUnsettled)
 {
     TAmount amount;
     QString reason;
-    if (!ParseAmount(text, amount, reason))
+    if (!ParseAmount(text, amount, reason, mark))
         return "error: " + reason.toStdString();
     return (amount.Negative ? "-" : "") + std::to_string(amount.Cents);
 }
@@ -41,6 +44,72 @@ TEST(Amounts, ReadEveryCommonWriting)
     EXPECT_EQ(Amount("9999999999999.99"), "999999999999999");
 }
 
+TEST(Amounts, ADotThatMayBeEitherMarkIsReadOnlyOnceTheFileTells)
+{
+    // Guards against "1.500" read as 1.50 where the file meant 1500.
+    EXPECT_EQ(Amount("1.500"), "error: 金额“1.500”无法确定：其中的“.”可能是小数点，也可能是千位分隔符，"
+                               "文件中的其他金额也看不出是哪一种");
+    EXPECT_EQ(Amount("-￥12.340"),
+              "error: 金额“-￥12.340”无法确定：其中的“.”可能是小数点，也可能是千位分隔符，"
+              "文件中的其他金额也看不出是哪一种");
+    EXPECT_EQ(Amount("1.500", dmPoint), "150");
+    EXPECT_EQ(Amount("1.500", dmComma), "150000");
+    EXPECT_EQ(Amount("-1.234.567,8", dmComma), "-123456780");
+    EXPECT_EQ(Amount("12,5", dmComma), "1250");
+    EXPECT_EQ(Amount("1,500", dmComma), "150");
+    EXPECT_EQ(Amount("1,234.56", dmComma), "error: 金额无法识别：“1,234.56”");
+    // What needs no other row: a whole part that no group could be, a
+    // leading zero, two or four decimals.
+    EXPECT_EQ(Amount("1234.500"), "123450");
+    EXPECT_EQ(Amount("0.500"), "50");
+    EXPECT_EQ(Amount("1.50"), "150");
+    EXPECT_EQ(Amount("1,500"), "150000");
+
+    EXPECT_EQ(DecimalMarkOf("12.5"), dmPoint);
+    EXPECT_EQ(DecimalMarkOf("1,234.50"), dmPoint);
+    EXPECT_EQ(DecimalMarkOf("1,234,567"), dmPoint);
+    EXPECT_EQ(DecimalMarkOf("-12,50 元"), dmComma);
+    EXPECT_EQ(DecimalMarkOf("1.234,50"), dmComma);
+    EXPECT_EQ(DecimalMarkOf("1.234.567"), dmComma);
+    for (const char *silent : {"1.500", "1,500", "12", "(123.456)", ""})
+        EXPECT_EQ(DecimalMarkOf(silent), dmUnsettled) << silent;
+}
+
+TEST(LedgerAmounts, EveryFiniteAmountReadsBackToTheSameDouble)
+{
+    auto written = [](double amount) {
+        std::string text;
+        return AppendLedgerAmount(text, amount) ? text : std::string("<none>");
+    };
+    EXPECT_EQ(written(-50), "-50.00");
+    EXPECT_EQ(written(0.07), "0.07");
+    EXPECT_EQ(written(10.0 / 3), "3.3333333333333335");
+    EXPECT_EQ(written(0.1 + 0.2), "0.30000000000000004");
+    EXPECT_EQ(written(1e17), "100000000000000000");
+    EXPECT_EQ(written(-9.5e16), "-95000000000000000");
+    EXPECT_EQ(written(std::numeric_limits<double>::infinity()), "<none>");
+    for (const double amount : {0.0, -50.0, 0.07, 10.0 / 3, -10.0 / 3, 0.1 + 0.2, 1234567.89, 99999999999.99,
+                                1e11 + 0.01, 9.3e18, -7.125e15, 1e300, -1.7976931348623157e308, 5e-324}) {
+        const std::string text = written(amount);
+        double back = 0;
+        ASSERT_TRUE(ParseLedgerAmount(text, back)) << text;
+        EXPECT_EQ(back, amount) << text;
+    }
+    double unused = 0;
+    for (const char *text : {"", "-", "1.", ".5", "+1", "1e5", "1,000", " 1", "inf", "nan", "1.2.3"})
+        EXPECT_FALSE(ParseLedgerAmount(text, unused)) << text;
+
+    auto key = [](double amount) {
+        std::string text;
+        AppendAmountKey(text, amount);
+        return text;
+    };
+    EXPECT_EQ(key(0.1 + 0.2), key(0.30)) << "what a sum of decimals leaves is no other amount";
+    EXPECT_EQ(key(-3), "-300");
+    EXPECT_NE(key(10.0 / 3), key(3.33));
+    EXPECT_NE(key(1e17), key(1e17 + 16));
+}
+
 TEST(Amounts, RefuseWhatIsNoAmountWithAReason)
 {
     EXPECT_EQ(Amount(""), "error: 没有金额");
@@ -53,17 +122,18 @@ TEST(Amounts, RefuseWhatIsNoAmountWithAReason)
     EXPECT_EQ(Amount("--5"), "error: 金额无法识别：“--5”");
     EXPECT_EQ(Amount("(-5)"), "error: 金额无法识别：“(-5)”");
     EXPECT_EQ(Amount("1.2E+03"), "error: 金额无法识别：“1.2E+03”");
-    EXPECT_EQ(Amount("12.345"), "error: 金额的小数超过两位：“12.345”");
+    EXPECT_EQ(Amount("12.3456"), "error: 金额的小数超过两位：“12.3456”");
+    EXPECT_EQ(Amount("12.345", dmPoint), "error: 金额的小数超过两位：“12.345”");
     EXPECT_EQ(Amount("99999999999999"), "error: 金额太大：“99999999999999”");
     EXPECT_EQ(Amount("-"), "error: 金额无法识别：“-”");
 }
 
-std::string Date(const char *text)
+std::string Date(const char *text, const QTimeZone &zone = QTimeZone::utc())
 {
     QDate date;
     int seconds = 0;
     QString reason;
-    if (!ParseDate(text, date, seconds, reason))
+    if (!ParseDate(text, date, seconds, reason, &zone))
         return "error: " + reason.toStdString();
     return LedgerDateText(date, seconds);
 }
@@ -78,9 +148,22 @@ TEST(Dates, ReadYearFirstFormsWithOrWithoutATime)
     EXPECT_EQ(Date("2024-01-05T08:30:15"), "2024-01-05 08:30:15");
     EXPECT_EQ(Date("2024-01-05 8:30"), "2024-01-05 08:30:00");
     EXPECT_EQ(Date("2024-01-05T08:30:15.250Z"), "2024-01-05 08:30:15");
-    EXPECT_EQ(Date("2024-01-05T23:59:59+08:00"), "2024-01-05 23:59:59")
-        << "the zone is dropped, the time kept";
     EXPECT_EQ(Date(" 2024-02-29 "), "2024-02-29 00:00:00");
+}
+
+TEST(Dates, ATimeWithAZoneIsTheMomentAsItWasInTheLocalZone)
+{
+    // Guards against keeping the wall-clock time of another zone, which can
+    // move an entry into another month.
+    const QTimeZone beijing("Asia/Shanghai");
+    ASSERT_TRUE(beijing.isValid());
+    EXPECT_EQ(Date("2026-01-31T23:30:00Z", beijing), "2026-02-01 07:30:00");
+    EXPECT_EQ(Date("2026-01-31T23:30:00+08:00", beijing), "2026-01-31 23:30:00");
+    EXPECT_EQ(Date("2026-02-01T01:00:00+0800"), "2026-01-31 17:00:00");
+    EXPECT_EQ(Date("2026-01-01T00:30:00.5-05:00"), "2026-01-01 05:30:00");
+    EXPECT_EQ(Date("2026-01-31T23:30:00", beijing), "2026-01-31 23:30:00") << "no zone: kept as written";
+    EXPECT_EQ(Date("2026-01-31 23:30", beijing), "2026-01-31 23:30:00");
+    EXPECT_EQ(Date("2026-01-31T23:30:00+25:00"), "error: 日期无法识别：“2026-01-31T23:30:00+25:00”");
 }
 
 TEST(Dates, RefuseImpossibleAndMalformedDates)

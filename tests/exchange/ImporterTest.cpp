@@ -392,6 +392,90 @@ TEST_F(Ledgers, ExportThenImportIntoAnEmptyLedgerGivesTheSameEntries)
     EXPECT_NE(Entries(Ledger()).find("'=已加撇号|  前后空格  "), std::string::npos);
 }
 
+//! The rows of `table` in one ledger that the other lacks, compared by SQL
+//! value (a REAL to its last bit, text to its last byte, NULL as NULL).
+std::string RowsOnlyIn(const QString &ledger, const QString &other, const char *table)
+{
+    sqlite3 *db = nullptr;
+    sqlite3_open(ledger.toUtf8().constData(), &db);
+    const std::string attach = "ATTACH '" + other.toStdString() + "' AS other";
+    sqlite3_exec(db, attach.c_str(), nullptr, nullptr, nullptr);
+    const std::string sql =
+        std::string("SELECT printf('%!.20g', a) || ' ' || typeof(a) || ' ' || quote(d) || ' ' || "
+                    "quote(i) || ' ' || quote(r) FROM (SELECT * FROM (SELECT 2 AS c, * FROM ") +
+        table + " EXCEPT SELECT 2, * FROM other." + table + "))";
+    std::string out;
+    sqlite3_stmt *s = nullptr;
+    if (sqlite3_prepare_v2(db, sql.c_str(), -1, &s, nullptr) != SQLITE_OK)
+        return sqlite3_errmsg(db);
+    while (sqlite3_step(s) == SQLITE_ROW)
+        out += reinterpret_cast<const char *>(sqlite3_column_text(s, 0)) + std::string("; ");
+    sqlite3_finalize(s);
+    sqlite3_close(db);
+    return out;
+}
+
+TEST_F(Ledgers, EveryValueTheLedgerHoldsComesBackFromItsExportExactly)
+{
+    // Guards against refunds changing sign, quotients rounded to the cent,
+    // large amounts overflowing and undated entries refused on the way out
+    // and back in.
+    const QString source = Path("source.mdb");
+    CreateLedgerDatabase(source);
+    Exec(source,
+         "CREATE VIEW gain_rows AS SELECT 本次进帐 AS a, 进帐时间 AS d, 进帐人 AS i, 备注 AS r FROM gain;"
+         "CREATE VIEW expen_rows AS SELECT 消费金额 AS a, 消费日期 AS d, 消费者 AS i, 备注 AS r FROM expen;"
+         "INSERT INTO gain (本次进帐, 进帐时间, 进帐人, 备注) VALUES "
+         "(-20, '2024-01-05 00:00:00', '工资冲正', NULL),"
+         "(8600, '2024-01-10 00:00:00', '工资', '一月'),"
+         "(10.0 / 3, '2024-01-11 09:30:00', '三人分', NULL),"
+         "(1e17, '2024-01-12 00:00:00', '很大', NULL),"
+         "(9.3e18, NULL, '更大，没有日期', NULL);"
+         "INSERT INTO expen (消费金额, 消费日期, 消费者, 备注) VALUES "
+         "(-50, '2024-01-06 00:00:00', '退货', '退回\r\n两行'),"
+         "(50, '2024-01-06 00:00:00', '退货', '退回\r\n两行'),"
+         "(0.1 + 0.2, '2024-01-07 00:00:00', '糖', NULL),"
+         "(-7.125e15, '2024-01-08 00:00:00', '负的大数', NULL),"
+         "(12.3, NULL, '没有日期', '多行\n备注\n'),"
+         "(NULL, '2024-01-09 00:00:00', '没有金额', NULL),"
+         "(1, '2024-01-10 00:00:00', char(9) || '=1+1', char(13) || '@SUM(A1)');");
+    const TExportResult exported = ExportCsv(source, Path("all.csv"));
+    EXPECT_EQ(exported.IncomeRows + exported.ExpenseRows, 12);
+    const auto reader = TCsvEntrySource::FromFile(Path("all.csv"));
+    const TImportResult imported = ImportEntries(Ledger(), *reader);
+    ASSERT_EQ(imported.Outcome, ioImported) << imported.Report().join('|').toStdString();
+    EXPECT_EQ(imported.Added(), 12);
+    Exec(Ledger(),
+         "CREATE VIEW gain_rows AS SELECT 本次进帐 AS a, 进帐时间 AS d, 进帐人 AS i, 备注 AS r FROM gain;"
+         "CREATE VIEW expen_rows AS SELECT 消费金额 AS a, 消费日期 AS d, 消费者 AS i, 备注 AS r FROM expen;");
+    for (const char *table : {"gain_rows", "expen_rows"}) {
+        EXPECT_EQ(RowsOnlyIn(source, Ledger(), table), "") << table;
+        EXPECT_EQ(RowsOnlyIn(Ledger(), source, table), "") << table;
+    }
+    // Read again, every entry is one the ledger holds, refunds too.
+    const auto again = TCsvEntrySource::FromFile(Path("all.csv"));
+    const TImportResult repeated = ImportEntries(Ledger(), *again);
+    EXPECT_EQ(repeated.Added(), 0);
+    EXPECT_EQ(repeated.DuplicatesSkipped, 12);
+}
+
+TEST_F(Ledgers, ExportGuardsFormulasAndNeverWritesTextAsAZeroAmount)
+{
+    // Guards against a tab- or CR-led formula reaching a spreadsheet, and
+    // against text in the amount column exported as 0.00.
+    Exec(Ledger(), "INSERT INTO expen (消费金额, 消费日期, 消费者, 备注) VALUES "
+                   "(1, '2024-01-05 00:00:00', char(9) || '=cmd', char(13) || '+1'),"
+                   "('十二元', '2024-01-06 00:00:00', '文字金额', '第一行\n第二行'),"
+                   "(9e999, '2024-01-07 00:00:00', '无穷', NULL);");
+    const TExportResult result = ExportCsv(Ledger(), Path("out.csv"));
+    EXPECT_EQ(ReadFile(Path("out.csv")), "\xEF\xBB\xBF类型,金额,日期,项目,备注\r\n"
+                                         "支出,1.00,2024-01-05,\"'\t=cmd\",\"'\r+1\"\r\n"
+                                         "支出,十二元,2024-01-06,文字金额,\"第一行\n第二行\"\r\n"
+                                         "支出,Inf,2024-01-07,无穷,\r\n");
+    EXPECT_EQ(result.NonNumberAmounts, 2);
+    EXPECT_EQ(result.NonNumberLines, (std::vector<int>{3, 5}));
+}
+
 TEST_F(Ledgers, QifImportedThenExportedReadsAsTheQifSaid)
 {
     TQifEntrySource source("!Type:Bank\nD1/31/2024\nT-1,234.56\nPGrocer\nMweekly, big\n^\n"
