@@ -14,6 +14,9 @@
 #include "ui/GuardedApplication.h"
 #include "ui/Shell.h"
 
+#include <QPointer>
+#include <QStatusBar>
+
 using namespace kestrum;
 
 int main(int argc, char **argv)
@@ -33,6 +36,20 @@ int main(int argc, char **argv)
     TForm2 about(&shell);
     window.SetAboutBox(&about);
 
+    // A failed start backup becomes a line in the status bar; the window may
+    // be gone by the time the backup's thread reports.
+    safekeeping.SetFailureReporter([target = QPointer<TForm1>(&window)](const QString &message) {
+        QMetaObject::invokeMethod(
+            qApp,
+            [target, message] {
+                if (target)
+                    target->statusBar()->showMessage(message);
+            },
+            Qt::QueuedConnection);
+    });
+
     window.show();
-    return app.exec();
+    const int code = app.exec();
+    safekeeping.SetFailureReporter({});
+    return code;
 }
