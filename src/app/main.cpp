@@ -14,6 +14,7 @@
 #include "ui/GuardedApplication.h"
 #include "ui/Shell.h"
 
+#include <QLabel>
 #include <QPointer>
 #include <QStatusBar>
 
@@ -42,8 +43,17 @@ int main(int argc, char **argv)
         QMetaObject::invokeMethod(
             qApp,
             [target, message] {
-                if (target)
-                    target->statusBar()->showMessage(message);
+                if (!target)
+                    return;
+                // A widget of its own, not a passing message that the
+                // menus' hints would wipe away.
+                auto *line = target->statusBar()->findChild<QLabel *>(QStringLiteral("BackupFailure"));
+                if (!line) {
+                    line = new QLabel(target->statusBar());
+                    line->setObjectName(QStringLiteral("BackupFailure"));
+                    target->statusBar()->addWidget(line, 1);
+                }
+                line->setText(line->text().isEmpty() ? message : line->text() + ' ' + message);
             },
             Qt::QueuedConnection);
     });
