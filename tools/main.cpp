@@ -9,11 +9,13 @@
 
 #include <QDate>
 #include <QDateTime>
+#include <QDir>
 #include <QString>
 #include <QStringList>
 
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -31,7 +33,8 @@ struct TUsageLine {
 const TUsageLine UsageLines[] = {
     {"init [FILE]", "create an empty ledger database (refuses to overwrite)"},
     {"demo [FILE]", "create a ledger database with a sample household's entries"},
-    {"check [FILE]", "report whether a file is a usable ledger database"},
+    {"check [FILE]", "report whether a file is a usable ledger database, and the age of its newest good "
+                     "backup"},
     {"backup [FILE]", "copy the ledger into its backups folder and print the copy's path"},
     {"restore BACKUP [FILE]", "put a backup in the ledger's place; the replaced file is kept beside it; "
                               "refused while the ledger program has it open"},
@@ -99,6 +102,37 @@ int Restore(int argc, char **argv)
         std::fprintf(stderr, "kestrum-db: %s\n", e.what());
         return 1;
     }
+}
+
+//! How long ago a backup was taken, in words: its marker's time, or for an
+//! older backup the time in its name.
+std::string BackupAge(const TBackup &backup, const QDateTime &now)
+{
+    const QDateTime taken = backup.Marker.TakenAt.isValid() ? backup.Marker.TakenAt : backup.Time;
+    const qint64 seconds = taken.secsTo(now);
+    const std::string when = taken.toString(QStringLiteral("yyyy-MM-dd HH:mm")).toStdString();
+    if (seconds < -60)
+        return "taken " + when + ", a time in the future: check the computer's clock";
+    if (seconds < 2 * 3600)
+        return "taken " + when + ", " + std::to_string(std::max<qint64>(0, seconds / 60)) + " minutes ago";
+    if (seconds < 2 * 86400)
+        return "taken " + when + ", " + std::to_string(seconds / 3600) + " hours ago";
+    return "taken " + when + ", " + std::to_string(seconds / 86400) + " days ago";
+}
+
+//! The newest backup that passes the integrity check, and how old it is.
+void PrintNewestBackup(const QString &file)
+{
+    const QByteArray name = file.toLocal8Bit();
+    const TBackup newest = NewestGoodBackup(file);
+    if (newest.Path.isEmpty()) {
+        std::printf("%s: no good backup in %s\n", name.constData(),
+                    QDir::toNativeSeparators(QDir::cleanPath(BackupFolder(file))).toLocal8Bit().constData());
+        return;
+    }
+    std::printf("%s: newest good backup %s, %s\n", name.constData(),
+                QDir::toNativeSeparators(newest.Path).toLocal8Bit().constData(),
+                BackupAge(newest, QDateTime::currentDateTime()).c_str());
 }
 
 //! One line per journal row: time, action, kind, table, id, item, amount.
@@ -169,6 +203,7 @@ int main(int argc, char **argv)
             const TLedgerCheck check = CheckLedgerDatabase(file);
             for (const QString &problem : check.Problems)
                 std::printf("%s: %s\n", file.toLocal8Bit().constData(), problem.toLocal8Bit().constData());
+            PrintNewestBackup(file);
             if (!check.Usable) {
                 std::printf("%s: not a usable ledger\n", file.toLocal8Bit().constData());
                 return 1;

@@ -13,16 +13,49 @@
 
 namespace kestrum {
 
-namespace {
-
-//! Backups run without a window to report to: their failures go to the
-//! standard error stream, and the older backups stay.
-void Report(const std::exception &error)
+void TLedgerSafekeeping::SetFailureReporter(TReporter reporter)
 {
-    std::fprintf(stderr, "kestrum: backup: %s\n", error.what());
+    std::vector<QString> unreported;
+    {
+        std::lock_guard lock(FReportMutex);
+        FReporter = std::move(reporter);
+        if (!FReporter)
+            return;
+        unreported.swap(FUnreported);
+        reporter = FReporter;
+    }
+    for (const QString &message : unreported)
+        reporter(message);
 }
 
-} // namespace
+void TLedgerSafekeeping::ReportFailure(const std::exception &error, bool atClose)
+{
+    // The standard error stream keeps every failure for whoever looks there.
+    std::fprintf(stderr, "kestrum: backup: %s\n", error.what());
+    const TFailureKind kind = dynamic_cast<const EBackupCheckFailed *>(&error) ? fkCheck : fkCopy;
+    const QString reason = QString::fromUtf8(error.what());
+    QString message;
+    if (kind == fkCheck)
+        message = QStringLiteral("备份没有成功：新备份没有通过完整性检查，账本文件可能已损坏。"
+                                 "旧的备份都保留着。请用“kestrum-db check”检查账本。");
+    else
+        message = QStringLiteral("备份没有成功：%1。旧的备份都保留着。").arg(reason);
+    TReporter reporter;
+    {
+        std::lock_guard lock(FReportMutex);
+        if (!FToldKinds.insert(kind).second)
+            return; // the user heard of this kind of failure in this run already
+        if (!atClose && !FReporter) {
+            FUnreported.push_back(message);
+            return;
+        }
+        reporter = FReporter;
+    }
+    if (atClose)
+        ShowErrorBox(nullptr, message);
+    else
+        reporter(message);
+}
 
 QString TLedgerSafekeeping::DefaultLedgerPath()
 {
@@ -47,6 +80,14 @@ TLedgerSafekeeping::TLedgerSafekeeping(const QString &ledgerPath, const QDateTim
 TLedgerSafekeeping::~TLedgerSafekeeping()
 {
     WaitForStartBackup();
+    // A start failure that no window heard of is told now.
+    std::vector<QString> unreported;
+    {
+        std::lock_guard lock(FReportMutex);
+        unreported.swap(FUnreported);
+    }
+    for (const QString &message : unreported)
+        ShowErrorBox(nullptr, message);
     // A ledger damaged at start is not copied over good backups' turn; one
     // that stayed as it was needs no second copy.
     if (!FHealthy || !QFileInfo(FLedgerPath).isFile() || !ChangedSinceNewestBackup(FLedgerPath))
@@ -56,7 +97,7 @@ TLedgerSafekeeping::~TLedgerSafekeeping()
         options.Pause = std::chrono::milliseconds(0); // nobody else is waiting now
         MakeBackup(FLedgerPath, QDateTime::currentDateTime(), options);
     } catch (const std::exception &error) {
-        Report(error);
+        ReportFailure(error, true);
     }
 }
 
@@ -70,11 +111,11 @@ void TLedgerSafekeeping::StartBackup(const QDateTime &now)
 {
     // On a large ledger the copy and its check take seconds: a thread of its
     // own, with its own connections, keeps the window answering.
-    FStartBackup = std::thread([path = FLedgerPath, now] {
+    FStartBackup = std::thread([this, path = FLedgerPath, now] {
         try {
             MakeBackup(path, now);
         } catch (const std::exception &error) {
-            Report(error);
+            ReportFailure(error, false);
         }
     });
 }

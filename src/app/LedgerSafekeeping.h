@@ -5,13 +5,20 @@
 // to put the newest good backup in its place (the damaged file is kept
 // aside). A healthy ledger gets its first backup of the day in the
 // background; after the data components closed, the destructor makes one
-// more backup when the ledger changed since the newest one.
+// more backup when the ledger changed since the newest one. A backup that
+// fails is told to the user once per kind of failure and run: the start's
+// through the reporter (a line in the window's status bar), the close's in
+// a box, since the window is gone by then.
 #include "ledger/LedgerLock.h"
 
 #include <QDateTime>
 #include <QString>
 
+#include <functional>
+#include <mutex>
+#include <set>
 #include <thread>
+#include <vector>
 
 namespace kestrum {
 
@@ -31,7 +38,17 @@ public:
     //! Waits for the backup made at start, if one runs.
     void WaitForStartBackup();
 
+    using TReporter = std::function<void(const QString &message)>;
+    //! Where the start backup's failure goes; called at once with one that
+    //! happened already, later from the backup's own thread.
+    void SetFailureReporter(TReporter reporter);
+
+    //! What went wrong, for the one message per kind.
+    enum TFailureKind { fkCopy, fkCheck };
+
 private:
+    void ReportFailure(const std::exception &error, bool atClose);
+
     bool CheckAndOfferRestore(const QDateTime &now);
     void StartBackup(const QDateTime &now);
 
@@ -39,6 +56,10 @@ private:
     TLedgerLock FLock;
     bool FHealthy = false;
     std::thread FStartBackup;
+    std::mutex FReportMutex; //!< the start backup's thread reports too
+    TReporter FReporter;
+    std::vector<QString> FUnreported;
+    std::set<TFailureKind> FToldKinds;
 };
 
 } // namespace kestrum

@@ -1,5 +1,6 @@
 #include "app/UndoCommands.h"
 
+#include "app/BackgroundJob.h"
 #include "app/LedgerData.h"
 #include "ledger/Journal.h"
 #include "ledger/UndoHistory.h"
@@ -7,10 +8,17 @@
 #include "ui/ErrorBox.h"
 
 #include <QAction>
+#include <QCoreApplication>
 #include <QEvent>
+#include <QFileInfo>
 #include <QMenu>
+#include <QProgressDialog>
 #include <QTimer>
 #include <QWidget>
+
+#include <sqlite3.h>
+
+#include <memory>
 
 namespace kestrum {
 
@@ -20,6 +28,9 @@ QString utf8(const char *text)
 {
     return QString::fromUtf8(text);
 }
+
+//! From this many entries on, reading the pages again is announced.
+constexpr std::int64_t LargeUndo = 100000;
 
 } // namespace
 
@@ -96,6 +107,8 @@ bool TUndoCommands::eventFilter(QObject *watched, QEvent *event)
 void TUndoCommands::UpdateItems()
 {
     FUndoId = FRedoId = 0;
+    FUndoLabel.clear();
+    FRedoLabel.clear();
     QString undoText = utf8("撤销"), redoText = utf8("重做");
     sqlite3 *db = FData.ADOConnection1.Handle();
     if (db && HasJournal(db)) {
@@ -103,10 +116,12 @@ void TUndoCommands::UpdateItems()
             TUndoHistory history(db);
             if (const auto next = history.NextUndo()) {
                 FUndoId = next->Id;
+                FUndoLabel = next->Label;
                 undoText += ' ' + next->Label;
             }
             if (const auto next = history.NextRedo()) {
                 FRedoId = next->Id;
+                FRedoLabel = next->Label;
                 redoText += ' ' + next->Label;
             }
         } catch (const std::exception &) {
@@ -141,25 +156,67 @@ void TUndoCommands::run(bool undo)
             return;
     sqlite3 *db = FData.ADOConnection1.Handle();
     const std::int64_t expected = undo ? FUndoId : FRedoId;
+    FPendingLabel = undo ? FUndoLabel : FRedoLabel;
     if (!db || expected == 0) {
         UpdateItems();
         MessageBeep();
         return;
     }
+    // An action may hold a million entries (an import): the undo runs on a
+    // worker with its own connection to the file, under a progress dialog
+    // that can cancel it, while the window goes on painting.
+    const QString ledger = QFileInfo(FData.ADOConnection1.DataSourceName()).absoluteFilePath();
+    const QString label = (undo ? utf8("正在撤销") : utf8("正在重做")) +
+                          (FPendingLabel.isEmpty() ? QString() : utf8("“%1”").arg(FPendingLabel)) +
+                          utf8("...");
+    bool written = false;
+    std::int64_t entries = 0;
     try {
-        TUndoHistory history(db);
-        if (undo)
-            history.Undo(expected);
-        else
-            history.Redo(expected);
+        RunWithProgress(FWindow, label, [&](TJobProgress &progress) {
+            sqlite3 *raw = nullptr;
+            const int rc = sqlite3_open_v2(ledger.toUtf8().constData(), &raw, SQLITE_OPEN_READWRITE, nullptr);
+            std::unique_ptr<sqlite3, int (*)(sqlite3 *)> connection(raw, sqlite3_close);
+            if (rc != SQLITE_OK)
+                throw Exception(std::string(undo ? "撤销失败：" : "重做失败：") +
+                                (raw ? sqlite3_errmsg(raw) : sqlite3_errstr(rc)));
+            sqlite3_busy_timeout(raw, 5000);
+            sqlite3_exec(raw, "PRAGMA cache_size = -131072", nullptr, nullptr, nullptr);
+            TUndoHistory history(raw);
+            history.OnProgress = [&progress](double fraction) { return progress.Report(fraction); };
+            if (undo)
+                history.Undo(expected);
+            else
+                history.Redo(expected);
+            written = true;
+            entries = history.LastEntryCount();
+        });
+    } catch (const EUndoCancelled &) {
+        UpdateItems(); // nothing was written
+        return;
     } catch (const std::exception &error) {
         UpdateItems();
         ShowException(FWindow, error);
         return;
     }
+    if (!written) {
+        UpdateItems();
+        return;
+    }
     // Both pages read their entries again (keeping their month and their
     // current row); the statistics and the items hear of it through the
-    // ledger's change notification.
+    // ledger's change notification. Reading a large ledger again takes a
+    // while: the user is told what is going on.
+    std::unique_ptr<QProgressDialog> notice;
+    if (entries >= LargeUndo) {
+        notice = std::make_unique<QProgressDialog>(utf8("正在重新读取收入和支出列表..."), QString(), 0, 0,
+                                                   FWindow);
+        notice->setWindowTitle(QStringLiteral("Kestrum"));
+        notice->setWindowModality(Qt::WindowModal);
+        notice->setCancelButton(nullptr);
+        notice->setMinimumDuration(0);
+        notice->show();
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    }
     for (TDbQuery *query : {&FData.ADOQuery1, &FData.ADOQuery2}) {
         try {
             if (query->Active())

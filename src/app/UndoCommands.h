@@ -4,7 +4,8 @@
 // name it ("撤销 删除 工资 8600"). An entry being added or edited is settled
 // first, as before any other reload; afterwards both pages read their
 // entries again and the statistics hear that the ledger changed. A delete
-// of several selected entries becomes one action.
+// of several selected entries becomes one action. The undo or redo itself
+// runs on a worker under a progress dialog that can cancel it.
 #include "ledger/Trash.h"
 
 #include <QObject>
@@ -59,6 +60,7 @@ private:
     QAction *FRedo;
     std::int64_t FUndoId = 0;
     std::int64_t FRedoId = 0;
+    QString FUndoLabel, FRedoLabel, FPendingLabel;
     std::vector<std::int64_t> FDeleteGesture;
     int FListener = 0;
 };

@@ -14,6 +14,10 @@
 #include "ui/GuardedApplication.h"
 #include "ui/Shell.h"
 
+#include <QLabel>
+#include <QPointer>
+#include <QStatusBar>
+
 using namespace kestrum;
 
 int main(int argc, char **argv)
@@ -33,6 +37,29 @@ int main(int argc, char **argv)
     TForm2 about(&shell);
     window.SetAboutBox(&about);
 
+    // A failed start backup becomes a line in the status bar; the window may
+    // be gone by the time the backup's thread reports.
+    safekeeping.SetFailureReporter([target = QPointer<TForm1>(&window)](const QString &message) {
+        QMetaObject::invokeMethod(
+            qApp,
+            [target, message] {
+                if (!target)
+                    return;
+                // A widget of its own, not a passing message that the
+                // menus' hints would wipe away.
+                auto *line = target->statusBar()->findChild<QLabel *>(QStringLiteral("BackupFailure"));
+                if (!line) {
+                    line = new QLabel(target->statusBar());
+                    line->setObjectName(QStringLiteral("BackupFailure"));
+                    target->statusBar()->addWidget(line, 1);
+                }
+                line->setText(line->text().isEmpty() ? message : line->text() + ' ' + message);
+            },
+            Qt::QueuedConnection);
+    });
+
     window.show();
-    return app.exec();
+    const int code = app.exec();
+    safekeeping.SetFailureReporter({});
+    return code;
 }

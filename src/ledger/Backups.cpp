@@ -138,18 +138,23 @@ std::vector<TBackup> ListBackups(const QString &ledgerPath)
             continue;
         const QDateTime time = QDateTime::fromString(match.captured(1), QString::fromLatin1(TimeFormat));
         if (time.isValid())
-            backups.push_back({file.absoluteFilePath(), time});
+            backups.push_back({file.absoluteFilePath(), time, ReadBackupMarker(file.absoluteFilePath())});
     }
-    std::sort(backups.begin(), backups.end(),
-              [](const TBackup &a, const TBackup &b) { return a.Time > b.Time; });
+    std::sort(backups.begin(), backups.end(), [](const TBackup &a, const TBackup &b) {
+        if (a.Marker.Sequence != b.Marker.Sequence)
+            return a.Marker.Sequence > b.Marker.Sequence;
+        return a.Time > b.Time;
+    });
     return backups;
 }
 
-std::vector<bool> BackupsToKeep(const std::vector<QDateTime> &times, const QDateTime &now)
+namespace {
+
+//! Keeps the first ten of `order` and the first of each of the last twelve
+//! months that `order` reaches.
+std::vector<bool> KeepRanked(const std::vector<QDateTime> &times, const std::vector<size_t> &order,
+                             const QDateTime &now)
 {
-    std::vector<size_t> order(times.size());
-    std::iota(order.begin(), order.end(), size_t(0));
-    std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) { return times[a] > times[b]; });
     const QDate today = now.date();
     const int thisMonth = today.year() * 12 + today.month() - 1;
     std::set<int> monthsSeen;
@@ -163,6 +168,23 @@ std::vector<bool> BackupsToKeep(const std::vector<QDateTime> &times, const QDate
             keep[order[rank]] = true;
     }
     return keep;
+}
+
+} // namespace
+
+std::vector<bool> BackupsToKeep(const std::vector<QDateTime> &times, const QDateTime &now)
+{
+    std::vector<size_t> order(times.size());
+    std::iota(order.begin(), order.end(), size_t(0));
+    std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) { return times[a] > times[b]; });
+    return KeepRanked(times, order, now);
+}
+
+std::vector<bool> BackupsToKeepInOrder(const std::vector<QDateTime> &timesNewestFirst, const QDateTime &now)
+{
+    std::vector<size_t> order(timesNewestFirst.size());
+    std::iota(order.begin(), order.end(), size_t(0));
+    return KeepRanked(timesNewestFirst, order, now);
 }
 
 QString DatabaseProblem(const QString &path, bool quick)
@@ -237,7 +259,15 @@ QString MakeBackup(const QString &ledgerPath, const QDateTime &now, const TBacku
             // journal; it is synced once, when complete.
             sqlite3_exec(target.get(), "PRAGMA journal_mode=OFF; PRAGMA synchronous=OFF", nullptr, nullptr,
                          nullptr);
+            // The state before the copy: a write that lands during the copy
+            // makes the next close see a change, one copy too many at most.
+            TBackupMarker marker = LedgerState(source.get(), ledgerPath);
+            marker.TakenAt = now;
+            marker.Sequence = 1;
+            for (const TBackup &older : ListBackups(ledgerPath))
+                marker.Sequence = std::max(marker.Sequence, older.Marker.Sequence + 1);
             CopyPages(source.get(), target.get(), options);
+            WriteBackupMarker(target.get(), marker);
             if (sqlite3_close(target.release()) != SQLITE_OK)
                 throw Exception("备份无法完成");
         }
@@ -245,8 +275,8 @@ QString MakeBackup(const QString &ledgerPath, const QDateTime &now, const TBacku
             throw Exception("备份无法写入磁盘");
         const QString problem = DatabaseProblem(part, false);
         if (!problem.isEmpty())
-            throw Exception("新备份没有通过完整性检查（账本文件可能已损坏），旧的备份都保留着：" +
-                            Utf8(problem));
+            throw EBackupCheckFailed("新备份没有通过完整性检查（账本文件可能已损坏），旧的备份都保留着：" +
+                                     Utf8(problem));
 
         // Never over an existing backup: a second backup within the same
         // second takes the next free second.
@@ -273,7 +303,7 @@ void RotateBackups(const QString &ledgerPath, const QDateTime &now, const QStrin
     std::vector<QDateTime> times;
     for (const TBackup &backup : backups)
         times.push_back(backup.Time);
-    const std::vector<bool> kept = BackupsToKeep(times, now);
+    const std::vector<bool> kept = BackupsToKeepInOrder(times, now);
     for (size_t i = 0; i < backups.size(); ++i)
         if (!kept[i] && QFileInfo(backups[i].Path) != QFileInfo(keep))
             QFile::remove(backups[i].Path);
@@ -289,9 +319,22 @@ bool HasBackupOn(const QString &ledgerPath, const QDate &day)
 bool ChangedSinceNewestBackup(const QString &ledgerPath)
 {
     const std::vector<TBackup> backups = ListBackups(ledgerPath);
+    if (backups.empty())
+        return true;
+    const TBackup &newest = backups.front();
+    if (newest.Marker.HasMarker()) {
+        try {
+            Database ledger = Open(ledgerPath, SQLITE_OPEN_READONLY);
+            return !SameLedgerState(newest.Marker, LedgerState(ledger.get(), ledgerPath));
+        } catch (const Exception &) {
+            return true; // a ledger that cannot be read now: the backup will say why
+        }
+    }
     // A name keeps whole seconds: a write in the second of the backup counts
-    // as a change, which costs at most one copy too many.
-    return backups.empty() || QFileInfo(ledgerPath).lastModified() >= backups.front().Time;
+    // as a change, which costs at most one copy too many. A name in the
+    // future was written by a wrong clock and proves nothing.
+    const QDateTime modified = QFileInfo(ledgerPath).lastModified();
+    return newest.Time > QDateTime::currentDateTime() || modified >= newest.Time;
 }
 
 TBackup NewestGoodBackup(const QString &ledgerPath)

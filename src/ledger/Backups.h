@@ -4,11 +4,18 @@
 // one file per backup named by the moment it was taken
 // ("Vantorel-2026-12-09-231500.mdb"), so that the names sort by time.
 //
+// Each backup holds a marker (BackupMarker.h): backups are ordered by the
+// sequence in it, not by their names, and "changed since the newest backup"
+// compares the ledger with the state the marker recorded.
+//
 // A backup is copied with SQLite's online backup API in short steps (other
 // connections may read and write the ledger between them), written under a
 // temporary name, checked, and only then renamed into place; only after that
 // are older backups dropped. A crash halfway leaves at most a ".part" file,
 // which never counts as a backup and is cleared away later.
+#include "core/Errors.h"
+#include "ledger/BackupMarker.h"
+
 #include <QDate>
 #include <QDateTime>
 #include <QString>
@@ -28,17 +35,23 @@ QString BackupFileName(const QString &ledgerPath, const QDateTime &time);
 
 struct TBackup {
     QString Path;
-    QDateTime Time; //!< read from the name
+    QDateTime Time;       //!< read from the name
+    TBackupMarker Marker; //!< read from the file; none for a backup from before markers
 };
 
-//! The ledger's backups, newest first. Files whose names are not backup
-//! names of this ledger (temporary files, other ledgers' backups) are left out.
+//! The ledger's backups, newest first: by the sequence they hold, those
+//! without one after all that have one, by their names. Files whose names
+//! are not backup names of this ledger (temporary files, other ledgers'
+//! backups) are left out.
 std::vector<TBackup> ListBackups(const QString &ledgerPath);
 
 //! Rotation: of backups taken at `times`, the ones to keep at `now` are the
 //! ten newest and the newest of each of the twelve months up to now's month.
 //! Answers one flag per time, in the order given.
 std::vector<bool> BackupsToKeep(const std::vector<QDateTime> &times, const QDateTime &now);
+//! The same for backups already listed newest first (ListBackups): the ten
+//! first are kept whatever their names say.
+std::vector<bool> BackupsToKeepInOrder(const std::vector<QDateTime> &timesNewestFirst, const QDateTime &now);
 
 //! Runs SQLite's integrity check (or the quicker check that skips index
 //! contents) on a file without changing it; "" when it answers "ok",
@@ -53,6 +66,13 @@ struct TBackupOptions {
     std::function<void(int remaining, int total)> OnStep;
 };
 
+//! A new backup that failed its integrity check: the ledger itself may be
+//! damaged, which the user has to hear of in other words than of a full disk.
+class EBackupCheckFailed : public Exception {
+public:
+    explicit EBackupCheckFailed(const std::string &message) : Exception(message) {}
+};
+
 //! Makes a backup of the ledger as it is at `now` and returns its path, then
 //! drops the backups that rotation no longer keeps. Raises Exception when the
 //! ledger cannot be read, the copy fails or fails its integrity check: the new
@@ -65,7 +85,9 @@ void RotateBackups(const QString &ledgerPath, const QDateTime &now, const QStrin
 //! Whether a backup taken on `day` exists.
 bool HasBackupOn(const QString &ledgerPath, const QDate &day);
 //! Whether the ledger was written after the newest backup was taken (true
-//! when there is none): a ledger left as it was needs no second copy.
+//! when there is none): a ledger left as it was needs no second copy. A
+//! newest backup without a marker goes by the file's time against its name,
+//! and a name in the future counts as changed.
 bool ChangedSinceNewestBackup(const QString &ledgerPath);
 
 //! The newest backup that passes the integrity check (Path empty when none).

@@ -2,6 +2,7 @@
 
 #include "core/Errors.h"
 #include "ledger/JournalSql.h"
+#include "ledger/ReplacedRows.h"
 
 #include <QStringList>
 
@@ -80,6 +81,28 @@ bool TriggerExists(sqlite3 *db, const std::string &name)
     return sqlite3_step(find.get()) == SQLITE_ROW;
 }
 
+//! Triggers that a row may replace another through: an insert, and an
+//! update that changes the key.
+bool MayReplace(const char *suffix)
+{
+    return std::string(suffix).starts_with("insert") || std::string(suffix).starts_with("rekey");
+}
+
+//! Whether the trigger exists as this version writes it: files from before
+//! the journal took replaced rows have insert and rekey triggers that miss them.
+bool TriggerIsCurrent(sqlite3 *db, const TLedgerTable &table, const char *suffix)
+{
+    const std::string name = TriggerName(table, suffix);
+    Statement find = Prepare(db, "SELECT sql FROM sqlite_master WHERE type = 'trigger' AND name = ?1");
+    sqlite3_bind_text(find.get(), 1, name.c_str(), int(name.size()), SQLITE_TRANSIENT);
+    if (sqlite3_step(find.get()) != SQLITE_ROW)
+        return false;
+    const unsigned char *sql = sqlite3_column_text(find.get(), 0);
+    return !MayReplace(suffix) ||
+           (sql &&
+            std::string(reinterpret_cast<const char *>(sql)).find(ReplacedRowsTable) != std::string::npos);
+}
+
 //! A write with no action open is an action of its own, and a new action
 //! means nothing can be redone any more.
 const char *const NewActionSql = "UPDATE kestrum_journal_action SET state = 2 WHERE state = 1;"
@@ -109,6 +132,19 @@ std::string JournalInsertSql(const TLedgerTable &table, const std::string &key, 
     return "INSERT INTO kestrum_journal (" + columns + ") VALUES (" + values + ");";
 }
 
+//! The row that a REPLACE conflict took out of the way of NEW, as a
+//! delete of the same action, journaled before the row that took its place.
+std::string JournalReplacedSql(const TLedgerTable &table, const std::string &key, bool alone)
+{
+    return std::string("INSERT INTO kestrum_journal (action_id, tbl, row_id, kind, old_amount, old_date, "
+                       "old_item, old_remark) SELECT ") +
+           (alone ? "(SELECT max(id) FROM kestrum_journal_action)"
+                  : "(SELECT action_id FROM kestrum_journal_open)") +
+           ", '" + table.Name +
+           "', row_id, 'D', amount, entry_date, item, remark FROM kestrum_replaced WHERE " +
+           ReplacedRowCondition(table.Name, "NEW." + Quoted(key)) + ";";
+}
+
 std::string TriggerSql(const TLedgerTable &table, const std::string &key, const std::string &suffix)
 {
     const bool alone = suffix.ends_with("_alone");
@@ -120,13 +156,14 @@ std::string TriggerSql(const TLedgerTable &table, const std::string &key, const 
                                    : "EXISTS (SELECT 1 FROM kestrum_journal_open)";
     const std::string begin = std::string(" BEGIN ") + (alone ? NewActionSql : "");
     if (event == "insert")
-        return head + " AFTER INSERT" + on + " WHEN " + open + begin +
+        return head + " AFTER INSERT" + on + " WHEN " + open + begin + JournalReplacedSql(table, key, alone) +
                JournalInsertSql(table, key, alone, 'I', nullptr, "NEW") + " END";
     if (event == "update")
         return head + " AFTER UPDATE" + on + " WHEN OLD." + k + " = NEW." + k + " AND " + open + begin +
                JournalInsertSql(table, key, alone, 'U', "OLD", "NEW") + " END";
     if (event == "rekey") // a changed key: the old row went, a new one came
         return head + " AFTER UPDATE" + on + " WHEN OLD." + k + " <> NEW." + k + " AND " + open + begin +
+               JournalReplacedSql(table, key, alone) +
                JournalInsertSql(table, key, alone, 'D', "OLD", nullptr) +
                JournalInsertSql(table, key, alone, 'I', nullptr, "NEW") + " END";
     return head + " AFTER DELETE" + on + " WHEN " + open + begin +
@@ -246,9 +283,21 @@ bool HasJournal(sqlite3 *db)
     return true;
 }
 
+bool JournalIsCurrent(sqlite3 *db)
+{
+    for (const TLedgerTable &table : LedgerTables) {
+        if (!ReplacedRowsSetupSql(db, table.Name, table.Columns).empty())
+            return false;
+        for (const char *suffix : TriggerSuffixes)
+            if (!TriggerIsCurrent(db, table, suffix))
+                return false;
+    }
+    return true;
+}
+
 void EnsureJournal(sqlite3 *db)
 {
-    if (sqlite3_db_readonly(db, "main") == 1 || HasJournal(db))
+    if (sqlite3_db_readonly(db, "main") == 1 || JournalIsCurrent(db))
         return;
     // A savepoint works alone and inside a caller's transaction alike.
     Exec(db, "SAVEPOINT kestrum_journal_setup");
@@ -258,8 +307,13 @@ void EnsureJournal(sqlite3 *db)
             const std::string key = JournalKey(db, table);
             if (key.empty())
                 continue; // not a ledger table: nothing here could be undone
-            for (const char *suffix : TriggerSuffixes)
+            for (const std::string &sql : ReplacedRowsSetupSql(db, table.Name, table.Columns))
+                Exec(db, sql);
+            for (const char *suffix : TriggerSuffixes) {
+                if (!TriggerIsCurrent(db, table, suffix))
+                    Exec(db, "DROP TRIGGER IF EXISTS " + TriggerName(table, suffix));
                 Exec(db, TriggerSql(table, key, suffix));
+            }
         }
         Exec(db, "RELEASE kestrum_journal_setup");
     } catch (...) {

@@ -28,6 +28,9 @@ void EnsureJournal(sqlite3 *db);
 
 //! Whether the file has the journal's triggers on both tables.
 bool HasJournal(sqlite3 *db);
+//! Whether it has them as this version writes them (rows replaced by a
+//! REPLACE conflict included); EnsureJournal brings older ones up to date.
+bool JournalIsCurrent(sqlite3 *db);
 
 //! Drops the journal's triggers (the tables stay): for measuring writes
 //! without them and for a copy of a file that should not record history.

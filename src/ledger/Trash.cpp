@@ -1,6 +1,7 @@
 #include "ledger/Trash.h"
 
 #include "db/DbErrors.h"
+#include "ledger/ReplacedRows.h"
 
 #include <sqlite3.h>
 
@@ -61,6 +62,29 @@ std::string DeletedTriggerSql(const TTableColumns &t)
            t.Table + "', OLD.rowid, OLD." + Quote(t.Amount) + ", OLD." + Quote(t.Date) + ", OLD." +
            Quote(t.Item) + ", OLD." + Quote(t.Remark) +
            ", strftime('%Y-%m-%d %H:%M:%S', 'now', 'localtime')); END;";
+}
+
+std::string ReplacedTriggerName(const TTableColumns &t, bool update)
+{
+    return std::string("kestrum_trash_") + t.Table + (update ? "_rekey_replaced" : "_replaced");
+}
+
+// A row that a REPLACE conflict deleted (no DELETE trigger fires for it) is
+// a deleted entry like any other, unless the row that took its place holds
+// the same values: then nothing was lost.
+std::string ReplacedTriggerSql(const TTableColumns &t, bool update)
+{
+    return "CREATE TRIGGER IF NOT EXISTS " + ReplacedTriggerName(t, update) +
+           (update ? " AFTER UPDATE ON " : " AFTER INSERT ON ") + t.Table +
+           (update ? " WHEN OLD.rowid <> NEW.rowid" : "") +
+           " BEGIN INSERT INTO kestrum_trash "
+           "(source, original_id, amount, entry_date, item, remark, deleted_at) SELECT '" +
+           t.Table +
+           "', row_id, amount, entry_date, item, remark, "
+           "strftime('%Y-%m-%d %H:%M:%S', 'now', 'localtime') FROM kestrum_replaced WHERE " +
+           ReplacedRowCondition(t.Table, "NEW.rowid") + " AND NOT (amount IS NEW." + Quote(t.Amount) +
+           " AND entry_date IS NEW." + Quote(t.Date) + " AND item IS NEW." + Quote(t.Item) +
+           " AND remark IS NEW." + Quote(t.Remark) + "); END;";
 }
 
 // Only the same entry coming back under its old id leaves the trash: a new
@@ -371,6 +395,12 @@ bool EnsureTrash(sqlite3 *db)
             missing.push_back(DeletedTriggerSql(t));
         if (!SchemaHas(db, "trigger", InsertedTriggerName(t)))
             missing.push_back(InsertedTriggerSql(t));
+        const char *const columns[4] = {t.Amount, t.Date, t.Item, t.Remark};
+        for (std::string &sql : ReplacedRowsSetupSql(db, t.Table, columns))
+            missing.push_back(std::move(sql));
+        for (const bool update : {false, true})
+            if (!SchemaHas(db, "trigger", ReplacedTriggerName(t, update)))
+                missing.push_back(ReplacedTriggerSql(t, update));
     }
     if (!tableMissing && missing.empty())
         return true;
@@ -382,6 +412,12 @@ bool EnsureTrash(sqlite3 *db)
         Exec(db, sql, context);
     transaction.Commit();
     return true;
+}
+
+void DropTrashDeleteTriggers(sqlite3 *db)
+{
+    for (const TTableColumns &t : Tables)
+        Exec(db, "DROP TRIGGER IF EXISTS " + DeletedTriggerName(t), "无法修改回收站");
 }
 
 std::int64_t TrashCount(sqlite3 *db)

@@ -28,6 +28,11 @@ const char *TrashSourceTable(TTrashSource source);
 //! a change it should take (locked, full, damaged).
 bool EnsureTrash(sqlite3 *db);
 
+//! Drops the triggers that copy deleted rows into the trash, for a writer
+//! whose deletes are not deletions by anyone (an undo of an insert) inside
+//! its own transaction; EnsureTrash brings them back before it commits.
+void DropTrashDeleteTriggers(sqlite3 *db);
+
 //! Whether the ledger has the trash table.
 bool HasTrash(sqlite3 *db);
 

@@ -26,6 +26,12 @@ public:
     explicit EUndoRefused(const std::string &message) : Exception(message) {}
 };
 
+//! An undo or redo that the user stopped through OnProgress; nothing was written.
+class EUndoCancelled : public Exception {
+public:
+    EUndoCancelled() : Exception("撤销或重做已取消。") {}
+};
+
 struct TUndoAction {
     std::int64_t Id = 0;
     QString Label; //!< "删除 工资 8600"
@@ -50,6 +56,9 @@ public:
     TUndoAction Undo(std::int64_t expected = 0);
     TUndoAction Redo(std::int64_t expected = 0);
 
+    //! The number of entries the last undo or redo wrote back.
+    std::int64_t LastEntryCount() const { return FLastEntries; }
+
     //! Joins actions that one user gesture made in several transactions
     //! (a delete of several selected entries) into the newest of them.
     //! Only actions that are still done and undoable are joined.
@@ -61,6 +70,9 @@ public:
 
     //! Test seam: called at each step.
     std::function<void(TUndoStep)> OnStep;
+    //! Told how far an undo or redo got (0 to 1) while its statements run;
+    //! answering false stops it, rolls it back and raises EUndoCancelled.
+    std::function<bool(double)> OnProgress;
 
 private:
     std::optional<TUndoAction> Describe(std::int64_t action) const;
@@ -72,6 +84,7 @@ private:
     }
 
     sqlite3 *FDb;
+    std::int64_t FLastEntries = 0;
 };
 
 } // namespace kestrum

@@ -200,5 +200,54 @@ TEST_F(Safekeeping, ARestoreIsRefusedWhileAnotherProgramHasTheLedgerOpen)
     EXPECT_NE(DatabaseProblem(FLedger, true), QString());
 }
 
+// Guards against backups that failed silently (the standard error stream
+// only): the start's failure reaches the window's status line once, the
+// same kind at close asks nothing more, and a start failure no window heard
+// of is shown in a box at close.
+TEST_F(Safekeeping, AFailedStartBackupIsToldOnceAndOneNoWindowHeardOfAtClose)
+{
+    // A file where the backups' folder should be: no backup can be made.
+    QFile blocker(BackupFolder(FLedger));
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    QStringList reported;
+    {
+        TLedgerSafekeeping keeping(FLedger, QDateTime::currentDateTime());
+        keeping.SetFailureReporter([&](const QString &message) { reported << message; });
+        keeping.WaitForStartBackup();
+        ASSERT_EQ(reported.size(), 1);
+        EXPECT_TRUE(reported.front().startsWith("备份没有成功：")) << reported.front().toStdString();
+        EXPECT_TRUE(reported.front().contains("旧的备份都保留着")) << reported.front().toStdString();
+        ExecOnFile(FLedger, "INSERT INTO gain (本次进帐, 进帐时间) VALUES (7, '2026-12-09 00:00:00')");
+    }
+    EXPECT_EQ(reported.size(), 1);
+    EXPECT_TRUE(FBoxes.isEmpty()) << "the same kind of failure was told already";
+
+    {
+        TLedgerSafekeeping keeping(FLedger, QDateTime::currentDateTime());
+        keeping.WaitForStartBackup();
+    }
+    ASSERT_EQ(FBoxes.size(), 1) << "the start failure was shown nowhere";
+    EXPECT_TRUE(FBoxes.front().startsWith("备份没有成功：")) << FBoxes.front().toStdString();
+}
+
+TEST_F(Safekeeping, AFailedCloseBackupIsShownInABox)
+{
+    const QDateTime start = QDateTime::currentDateTime();
+    {
+        TLedgerSafekeeping keeping(FLedger, start);
+        keeping.SetFailureReporter([](const QString &message) { ADD_FAILURE() << message.toStdString(); });
+        keeping.WaitForStartBackup();
+        ASSERT_EQ(ListBackups(FLedger).size(), 1u);
+        ExecOnFile(FLedger, "INSERT INTO gain (本次进帐, 进帐时间) VALUES (7, '2026-12-09 00:00:00')");
+        // The folder goes away and a file takes its place before the close.
+        ASSERT_TRUE(QDir(BackupFolder(FLedger)).removeRecursively());
+        QFile blocker(BackupFolder(FLedger));
+        ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    }
+    ASSERT_EQ(FBoxes.size(), 1);
+    EXPECT_TRUE(FBoxes.front().startsWith("备份没有成功：")) << FBoxes.front().toStdString();
+}
+
 } // namespace
 } // namespace kestrum

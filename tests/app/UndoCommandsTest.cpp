@@ -10,6 +10,7 @@
 #include "db/DbField.h"
 #include "db/DbQuery.h"
 #include "editors/DBTextEdit.h"
+#include "ledger/Journal.h"
 #include "ledger/Trash.h"
 #include "pages/PqPageControl.h"
 #include "support/OffscreenSizeHintsFilter.h"
@@ -17,6 +18,7 @@
 #include "ui/MessageBox.h"
 
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 
 #include <QAction>
 #include <QApplication>
@@ -196,6 +198,34 @@ TEST_F(UndoCommandsTest, CtrlZInATextBoxUndoesTypingAndElsewhereUndoesTheLedger)
     window.PqPageControl1->setFocus();
     QTest::keyClick(window.PqPageControl1, Qt::Key_Z, Qt::ControlModifier);
     EXPECT_EQ(file.Scalar("SELECT count(*) FROM gain"), "3");
+}
+
+// Guards against an undo of an import that filled the trash with every
+// entry it took out, and ran a statement per entry on the window's thread.
+TEST_F(UndoCommandsTest, AnImportIsUndoneOnAWorkerAndItsEntriesStayOutOfTheTrash)
+{
+    sqlite3 *db = data.ADOConnection1.Handle();
+    ASSERT_EQ(sqlite3_exec(db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), SQLITE_OK);
+    OpenJournalAction(db, utf8("导入 5000 条纪录"));
+    ASSERT_EQ(sqlite3_exec(
+                  db,
+                  "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 5000) "
+                  "INSERT INTO gain (本次进帐, 进帐时间, 进帐人) SELECT i, '2024-02-01 00:00:00', 'x' FROM n",
+                  nullptr, nullptr, nullptr),
+              SQLITE_OK);
+    CloseJournalAction(db);
+    ASSERT_EQ(sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr), SQLITE_OK);
+    data.ADOQuery1.Refresh();
+    ASSERT_EQ(data.ADOQuery1.RecordCount(), 5003);
+    EXPECT_EQ(undoText(), utf8("撤销 导入 5000 条纪录"));
+    commands().Undo();
+    EXPECT_EQ(data.ADOQuery1.RecordCount(), 3);
+    EXPECT_EQ(file.Scalar("SELECT count(*) FROM gain"), "3");
+    EXPECT_EQ(TrashCount(db), 0) << "undone inserts were never deleted by anyone";
+    EXPECT_EQ(redoText(), utf8("重做 导入 5000 条纪录"));
+    commands().Redo();
+    EXPECT_EQ(data.ADOQuery1.RecordCount(), 5003);
+    EXPECT_TRUE(boxes.isEmpty()) << boxes.join('\n').toStdString();
 }
 
 } // namespace

@@ -392,5 +392,85 @@ TEST_F(Backups, AProcessKilledDuringABackupLeavesNoBackupAndTheLedgerIntact)
     EXPECT_EQ(Names(), QStringList{"Vantorel-2026-12-10-120000.mdb"});
 }
 
+// Guards against ordering backups by names a clock wrote: a copy named in
+// the future (a clock set wrong once) stayed "the newest" for good, so the
+// close never saw a change again and the start offered that stale copy.
+TEST_F(Backups, ABackupNamedInTheFutureIsNotTheNewestOnceANewerCopyExists)
+{
+    const QDateTime now = QDateTime::currentDateTime();
+    const QString future = MakeBackup(FLedger, now.addYears(5));
+    EXPECT_FALSE(ChangedSinceNewestBackup(FLedger));
+    ExecOnFile(FLedger,
+               "INSERT INTO gain (本次进帐, 进帐时间, 进帐人) VALUES (1, '2026-12-09 00:00:00', '改')");
+    EXPECT_TRUE(ChangedSinceNewestBackup(FLedger)) << "a change after a copy named in the future";
+    const QString current = MakeBackup(FLedger, now);
+    ASSERT_EQ(ListBackups(FLedger).size(), 2u);
+    EXPECT_EQ(ListBackups(FLedger).front().Path, current);
+    EXPECT_EQ(NewestGoodBackup(FLedger).Path, current);
+    EXPECT_FALSE(ChangedSinceNewestBackup(FLedger));
+    EXPECT_EQ(ScalarOfFile(NewestGoodBackup(FLedger).Path, "SELECT count(*) FROM gain WHERE 进帐人 = '改'"),
+              "1");
+    EXPECT_EQ(ListBackups(FLedger).back().Path, future);
+}
+
+// Guards against the hour that repeats when the clocks go back: a copy
+// taken in its second pass has an earlier name than one of its first pass.
+TEST_F(Backups, TheRepeatedHourOfAClockChangeKeepsTheOrderBackupsWereTakenIn)
+{
+    const QDateTime firstPass(QDate(2026, 10, 25), QTime(2, 45));
+    const QDateTime secondPass(QDate(2026, 10, 25), QTime(2, 15));
+    MakeBackup(FLedger, firstPass);
+    ExecOnFile(FLedger, "DELETE FROM gain WHERE id = 1");
+    const QString later = MakeBackup(FLedger, secondPass);
+    EXPECT_EQ(ListBackups(FLedger).front().Path, later);
+    EXPECT_EQ(ListBackups(FLedger).front().Marker.Sequence, 2);
+    EXPECT_FALSE(ChangedSinceNewestBackup(FLedger));
+    EXPECT_EQ(ScalarOfFile(NewestGoodBackup(FLedger).Path, "SELECT count(*) FROM gain WHERE id = 1"), "0");
+}
+
+// Backups from before the marker stay readable: they count as older than
+// every marked one and go by their names among themselves; one named in the
+// future proves no ledger unchanged.
+TEST_F(Backups, BackupsWithoutAMarkerAreOlderThanMarkedOnesAndGoByTheirNames)
+{
+    const QDateTime now = QDateTime::currentDateTime();
+    const QString oldFuture = MakeBackup(FLedger, now.addYears(1));
+    const QString oldPast = MakeBackup(FLedger, now.addDays(-3));
+    for (const QString &path : {oldFuture, oldPast})
+        ExecOnFile(path, "DROP TABLE kestrum_backup");
+    EXPECT_EQ(ListBackups(FLedger).front().Path, oldFuture);
+    EXPECT_FALSE(ListBackups(FLedger).front().Marker.HasMarker());
+    EXPECT_TRUE(ChangedSinceNewestBackup(FLedger)) << "an unmarked name in the future proves nothing";
+    const QString marked = MakeBackup(FLedger, now.addDays(-1));
+    EXPECT_EQ(ListBackups(FLedger).front().Path, marked);
+    EXPECT_EQ(ListBackups(FLedger).front().Marker.Sequence, 1);
+    EXPECT_EQ(ListBackups(FLedger)[1].Path, oldFuture);
+    EXPECT_FALSE(ChangedSinceNewestBackup(FLedger));
+    EXPECT_EQ(DatabaseProblem(oldPast, false), QString());
+}
+
+// Guards against a check that said nothing of backups: the user learns
+// how old the newest good one is, or that there is none.
+TEST_F(Backups, CheckCommandReportsTheNewestGoodBackupsAge)
+{
+    auto check = [&] {
+        QProcess process;
+        process.setWorkingDirectory(FDir.path());
+        process.start(QStringLiteral(KESTRUM_DB_TOOL), {QStringLiteral("check")});
+        process.waitForFinished(60000);
+        return QString::fromLocal8Bit(process.readAllStandardOutput());
+    };
+    EXPECT_TRUE(check().contains("Vantorel.mdb: no good backup in Vantorel.backups"))
+        << check().toStdString();
+    const QString good = MakeBackup(FLedger, QDateTime::currentDateTime().addDays(-3).addSecs(-60));
+    const QString damaged = MakeBackup(FLedger, QDateTime::currentDateTime().addSecs(-60));
+    DamageFile(damaged);
+    const QString output = check();
+    EXPECT_TRUE(output.contains("newest good backup " + QDir::toNativeSeparators(good)))
+        << output.toStdString();
+    EXPECT_TRUE(output.contains("3 days ago")) << output.toStdString();
+    EXPECT_TRUE(output.contains("usable ledger")) << output.toStdString();
+}
+
 } // namespace
 } // namespace kestrum

@@ -168,10 +168,14 @@ TEST_F(Trash, EnsureTrashEquipsAnOlderFileOnceAndLeavesAReadOnlyFileAlone)
     EXPECT_TRUE(EnsureTrash(db));
     const std::string schema =
         Rows(db, "SELECT type, name FROM sqlite_master WHERE name LIKE 'kestrum%' ORDER BY name");
-    EXPECT_EQ(
-        schema,
-        "table|kestrum_trash;index|kestrum_trash_entry;trigger|kestrum_trash_expen_deleted;"
-        "trigger|kestrum_trash_expen_inserted;trigger|kestrum_trash_gain_deleted;trigger|kestrum_trash_gain_inserted");
+    EXPECT_EQ(schema, "table|kestrum_replaced;trigger|kestrum_replaced_expen_insert;"
+                      "trigger|kestrum_replaced_expen_update;trigger|kestrum_replaced_gain_insert;"
+                      "trigger|kestrum_replaced_gain_update;"
+                      "table|kestrum_trash;index|kestrum_trash_entry;trigger|kestrum_trash_expen_deleted;"
+                      "trigger|kestrum_trash_expen_inserted;trigger|kestrum_trash_expen_rekey_replaced;"
+                      "trigger|kestrum_trash_expen_replaced;trigger|kestrum_trash_gain_deleted;"
+                      "trigger|kestrum_trash_gain_inserted;trigger|kestrum_trash_gain_rekey_replaced;"
+                      "trigger|kestrum_trash_gain_replaced");
     EXPECT_TRUE(EnsureTrash(db));
     EXPECT_EQ(Rows(db, "SELECT type, name FROM sqlite_master WHERE name LIKE 'kestrum%' ORDER BY name"),
               schema);
