@@ -369,6 +369,10 @@ TLedgerExamination ExamineLedgerFile(const QString &path, std::chrono::milliseco
     sqlite3_busy_timeout(raw, int(busyWait.count()));
     const auto failure = [&](int rc) {
         const QString detail = QString::fromUtf8(sqlite3_errmsg(raw));
+        // Locks that the file system refused say nothing about the pages.
+        if (rc == SQLITE_IOERR_LOCK || rc == SQLITE_IOERR_RDLOCK || rc == SQLITE_IOERR_UNLOCK ||
+            rc == SQLITE_IOERR_CHECKRESERVEDLOCK)
+            return found(TLedgerCondition::NotAccessible, detail);
         switch (rc & 0xff) {
         case SQLITE_BUSY:
         case SQLITE_LOCKED:
