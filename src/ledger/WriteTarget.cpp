@@ -195,8 +195,9 @@ TWriteTargetCheck CheckWriteTarget(const QString &target, const QString &readLed
             TWriteRefusal::Database,
             QStringLiteral("它是一个数据库文件（可能是账本或账本的备份），不会被覆盖。请另选一个文件名。"));
     if (HeldByAnotherProgram(target))
-        return refuse(TWriteRefusal::InUse,
-                      QStringLiteral("另一个程序正把它作为账本打开。请另选一个文件名。"));
+        return refuse(
+            TWriteRefusal::InUse,
+            QStringLiteral("另一个程序正打开并锁定着它（例如把它作为账本打开）。请另选一个文件名。"));
     return check;
 }
 

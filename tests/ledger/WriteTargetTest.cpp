@@ -123,7 +123,7 @@ TEST_F(WriteTarget, AFileAnotherProgramHoldsOpenIsRefused)
         ASSERT_TRUE(program.LockShared());
         const TWriteTargetCheck check = CheckWriteTarget(Path("held.csv"), FLedger);
         EXPECT_EQ(check.Refusal, TWriteRefusal::InUse);
-        EXPECT_TRUE(check.Message.contains("另一个程序正把它作为账本打开")) << check.Message.toStdString();
+        EXPECT_TRUE(check.Message.contains("另一个程序正打开并锁定着它")) << check.Message.toStdString();
     }
     EXPECT_TRUE(CheckWriteTarget(Path("held.csv"), FLedger).Allowed()) << "free again once it closed";
 
