@@ -6,6 +6,7 @@
 #include "exchange/ForeignFormat.h"
 #include "exchange/Importer.h"
 #include "exchange/QifReader.h"
+#include "ledger/LedgerLock.h"
 
 #include <QFileInfo>
 
@@ -76,6 +77,13 @@ int RunImport(const QStringList &arguments)
     const QString ledger = files.size() > 1 ? files[1] : DefaultLedger;
     if (LedgerMissing(command, ledger))
         return 1;
+    // Like the program, the import announces that it has the ledger open, so
+    // that a restore cannot swap the file while entries go in. Without the
+    // side file (a folder it may not write) it goes on, as the program does.
+    TLedgerLock lock(ledger);
+    if (!lock.LockShared() && lock.Busy())
+        return Failure(command,
+                       QStringLiteral("'%1' is being restored from a backup; nothing imported").arg(ledger));
     try {
         std::unique_ptr<TEntrySource> source;
         switch (DetectForeignFormatOfFile(file)) {

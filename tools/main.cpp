@@ -37,7 +37,7 @@ const TUsageLine UsageLines[] = {
                      "backup"},
     {"backup [FILE]", "copy the ledger into its backups folder and print the copy's path"},
     {"restore BACKUP [FILE]", "put a backup in the ledger's place; the replaced file is kept beside it; "
-                              "refused while the ledger program has it open"},
+                              "refused while the ledger program has it open or another program writes it"},
     {"history [FILE]", "list the journal of entry changes, newest first"},
     {"import [--skip-bad] [--keep-duplicates] [--all-income|--all-expense] [--day-first|--month-first] "
      "FILE [LEDGER]",
@@ -47,7 +47,8 @@ const TUsageLine UsageLines[] = {
      "--month-first for QIF dates like 3/4/2024"},
     {"export [--from DATE] [--to DATE] [--income-only|--expense-only] [--force] FILE.csv [LEDGER]",
      "write the entries (dated from DATE to DATE, yyyy-mm-dd, both included) to a CSV file in UTF-8 "
-     "with a type column; --force replaces a file that exists"},
+     "with a type column; --force replaces a file that exists, but never the ledger, a database or a file "
+     "another program has open"},
 };
 
 int Usage(std::FILE *stream, int code)

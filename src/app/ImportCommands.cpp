@@ -11,6 +11,7 @@
 #include "db/DbQuery.h"
 #include "exchange/CsvExporter.h"
 #include "exchange/Importer.h"
+#include "ledger/WriteTarget.h"
 #include "ui/ErrorBox.h"
 #include "ui/MessageBox.h"
 
@@ -236,6 +237,12 @@ void TLedgerExchangeCommands::ExportClick()
     if (path.isEmpty())
         return;
     FFolder = QFileInfo(path).absolutePath();
+    // The save dialog asked whether to replace an existing file; the ledger,
+    // a backup or a file another program has open is never replaced.
+    if (const TWriteTargetCheck target = CheckWriteTarget(path, ledger); !target.Allowed()) {
+        ShowErrorBox(&FWindow, target.Message);
+        return;
+    }
 
     TExportOptions options;
     options.From = range.From();

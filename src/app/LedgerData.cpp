@@ -2,6 +2,7 @@
 
 #include "db/DbErrors.h"
 #include "ledger/Journal.h"
+#include "ledger/LedgerFile.h"
 #include "ledger/Trash.h"
 
 #include <QFileInfo>
@@ -69,10 +70,15 @@ void TLedgerData::Loaded(const TErrorHandler &onError)
         }
     };
     step([&] { ADOQuery1.Open(); });
+    // Our own tables go only into a file that is a ledger: any other database
+    // (or an empty file) that happens to bear the ledger's name stays as it was.
+    const auto isLedger = [this] {
+        return ADOConnection1.Connected() && HoldsLedgerTables(ADOConnection1.Handle());
+    };
     // Files from before the journal get it now (undo and redo read it).
     step([&] {
         try {
-            if (ADOConnection1.Connected())
+            if (isLedger())
                 EnsureJournal(ADOConnection1.Handle());
         } catch (const std::exception &error) {
             throw EDatabaseError(std::string("账目可以照常录入，但撤销和重做无法使用：") + error.what());
@@ -84,7 +90,7 @@ void TLedgerData::Loaded(const TErrorHandler &onError)
     // DataSource2 likewise; ADOQuery3 stays closed.
     // A ledger from before the trash gets it now, so that deletes land there.
     step([&] {
-        if (ADOConnection1.Connected())
+        if (isLedger())
             EnsureTrash(ADOConnection1.Handle());
     });
     step([&] {

@@ -3,6 +3,7 @@
 #include "app/LedgerData.h"
 #include "db/DbConnection.h"
 #include "ledger/Backups.h"
+#include "ledger/LedgerFile.h"
 #include "ui/ErrorBox.h"
 #include "ui/MessageBox.h"
 
@@ -64,7 +65,8 @@ QString TLedgerSafekeeping::DefaultLedgerPath()
     return QDir::current().absoluteFilePath(name);
 }
 
-TLedgerSafekeeping::TLedgerSafekeeping(const QString &ledgerPath, const QDateTime &now)
+TLedgerSafekeeping::TLedgerSafekeeping(const QString &ledgerPath, const QDateTime &now,
+                                       std::chrono::milliseconds busyWait)
     : FLedgerPath(ledgerPath), FLock(ledgerPath)
 {
     // Without the side file (a folder without write permission) the program
@@ -72,7 +74,7 @@ TLedgerSafekeeping::TLedgerSafekeeping(const QString &ledgerPath, const QDateTim
     // folder without a ledger gets no side file.
     if (QFileInfo::exists(FLedgerPath))
         FLock.LockShared();
-    FHealthy = CheckAndOfferRestore(now);
+    FHealthy = CheckAndOfferRestore(now, busyWait);
     if (FHealthy && !HasBackupOn(FLedgerPath, now.date()))
         StartBackup(now);
 }
@@ -120,18 +122,37 @@ void TLedgerSafekeeping::StartBackup(const QDateTime &now)
     });
 }
 
-bool TLedgerSafekeeping::CheckAndOfferRestore(const QDateTime &now)
+bool TLedgerSafekeeping::CheckAndOfferRestore(const QDateTime &now, std::chrono::milliseconds busyWait)
 {
-    const bool missing = !QFileInfo::exists(FLedgerPath);
     // The quick check reads every page but skips comparing indexes with
     // their tables: it finds damaged pages at a fraction of a second on a
     // million entries, which a start can afford.
-    if (!missing && DatabaseProblem(FLedgerPath, true).isEmpty())
+    const TLedgerExamination examination = ExamineLedgerFile(FLedgerPath, busyWait);
+    if (examination.Condition == TLedgerCondition::Sound)
         return true;
+    const QString name = QFileInfo(FLedgerPath).fileName();
+    if (examination.Condition == TLedgerCondition::InUse) {
+        // A restore would swap a good file for an older copy while the other
+        // program goes on writing into the one put aside.
+        TMessageBoxRequest notice;
+        notice.Caption = ApplicationTitle();
+        notice.Icon = miInformation;
+        notice.Buttons = {QStringLiteral("确定")};
+        notice.Text = QStringLiteral("账本文件“%1”正被另一个程序使用（数据库已被锁定），现在无法检查它。"
+                                     "这不是损坏，账本没有任何改动。\n\n"
+                                     "如果接下来无法打开账本，请等那个程序完成或关闭它，然后重新启动本程序。")
+                          .arg(name);
+        ShowMessageBox(nullptr, notice);
+        return false;
+    }
+    // A file this user may not open is no damage a backup mends; the data
+    // components' error boxes say what is wrong.
+    if (!examination.Damaged())
+        return false;
+    const bool missing = examination.Condition == TLedgerCondition::Missing;
     const TBackup backup = NewestGoodBackup(FLedgerPath);
     if (backup.Path.isEmpty())
         return false; // the usual error boxes follow when the data components load
-    const QString name = QFileInfo(FLedgerPath).fileName();
     const QString when = backup.Time.toString(QStringLiteral("yyyy-MM-dd HH:mm"));
     TMessageBoxRequest question;
     question.Caption = ApplicationTitle();

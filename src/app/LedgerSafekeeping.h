@@ -3,7 +3,8 @@
 // components load, it announces that the ledger is open (a shared lock on
 // "<ledger>.lock"), checks the file, and when it is damaged or gone offers
 // to put the newest good backup in its place (the damaged file is kept
-// aside). A healthy ledger gets its first backup of the day in the
+// aside). A file that another program keeps locked is in use, not damaged:
+// the user is told so and nothing is offered. A healthy ledger gets its first backup of the day in the
 // background; after the data components closed, the destructor makes one
 // more backup when the ledger changed since the newest one. A backup that
 // fails is told to the user once per kind of failure and run: the start's
@@ -14,6 +15,7 @@
 #include <QDateTime>
 #include <QString>
 
+#include <chrono>
 #include <functional>
 #include <mutex>
 #include <set>
@@ -27,8 +29,11 @@ public:
     //! The ledger the program opens: its connection's file in the working folder.
     static QString DefaultLedgerPath();
 
+    //! `busyWait` is how long the check waits for a connection that keeps
+    //! the ledger locked before it calls the ledger in use.
     explicit TLedgerSafekeeping(const QString &ledgerPath = DefaultLedgerPath(),
-                                const QDateTime &now = QDateTime::currentDateTime());
+                                const QDateTime &now = QDateTime::currentDateTime(),
+                                std::chrono::milliseconds busyWait = std::chrono::milliseconds(5000));
     ~TLedgerSafekeeping();
     TLedgerSafekeeping(const TLedgerSafekeeping &) = delete;
     TLedgerSafekeeping &operator=(const TLedgerSafekeeping &) = delete;
@@ -49,7 +54,7 @@ public:
 private:
     void ReportFailure(const std::exception &error, bool atClose);
 
-    bool CheckAndOfferRestore(const QDateTime &now);
+    bool CheckAndOfferRestore(const QDateTime &now, std::chrono::milliseconds busyWait);
     void StartBackup(const QDateTime &now);
 
     QString FLedgerPath;

@@ -4,6 +4,9 @@
 #include "app/LedgerData.h"
 #include "app/MainWindow.h"
 #include "app/UndoCommands.h"
+#include "core/Errors.h"
+#include "ledger/LedgerFile.h"
+#include "ledger/Trash.h"
 #include "ui/ErrorBox.h"
 #include "ui/MessageBox.h"
 
@@ -225,6 +228,9 @@ void ShowTrashDialog(TForm1 &window)
     // goes to the error box like every other attempt.
     data.ADOConnection1.Open();
     sqlite3 *db = data.ADOConnection1.Handle();
+    // The trash table goes only into a ledger, never into a file we did not recognise.
+    if (!HoldsLedgerTables(db))
+        throw Exception("这个数据库文件不是账本（没有收入表 gain 和支出表 expen），无法打开回收站。");
     EnsureTrash(db);
     TTrashDialog dialog(db, &window);
     ConnectTrashDialog(window, dialog);

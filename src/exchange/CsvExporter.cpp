@@ -2,6 +2,7 @@
 
 #include "exchange/ExchangeText.h"
 #include "exchange/LedgerAmount.h"
+#include "ledger/WriteTarget.h"
 
 #include <QFileInfo>
 #include <QSaveFile>
@@ -99,6 +100,10 @@ TExportResult ExportCsv(sqlite3 *db, const QString &csvPath, const TExportOption
         throw Exception(QStringLiteral("起始日期%1晚于结束日期%2")
                             .arg(options.From.toString(Qt::ISODate), options.To.toString(Qt::ISODate))
                             .toStdString());
+    // Whatever Overwrite says, never over the ledger being read, a database
+    // or a file another program has open.
+    const char *ledgerPath = sqlite3_db_filename(db, "main");
+    RequireWriteTarget(csvPath, ledgerPath ? QString::fromUtf8(ledgerPath) : QString());
     if (!options.Overwrite && QFileInfo::exists(csvPath))
         throw Exception(QStringLiteral("文件%1已经存在，没有改动它").arg(QuotedValue(csvPath)).toStdString());
 

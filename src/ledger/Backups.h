@@ -96,11 +96,14 @@ TBackup NewestGoodBackup(const QString &ledgerPath);
 //! Puts a backup in the ledger's place. The backup is checked first; the
 //! ledger must not be open in any program: `heldLock` is the caller's own
 //! lock, held exclusively, or without one the lock is taken here and the
-//! restore is refused while another program holds it. The current file (with
-//! a journal SQLite left beside it) is renamed aside to
-//! "<ledger>.<asideWord>-<time>", never overwritten or deleted. Returns the
+//! restore is refused while another program holds it, and while any
+//! connection writes the ledger. The current file (with a journal SQLite left
+//! beside it) is kept aside as "<ledger>.<asideWord>-<time>", never
+//! overwritten or deleted; the steps are in BackupRestore.h. Returns the
 //! name it was put aside under ("" when there was no ledger). Raises
-//! Exception, with the ledger as it was, when anything fails.
+//! Exception, with the ledger as it was, when anything before the swap
+//! fails; a folder that cannot be synced afterwards is reported with the
+//! restored file in place.
 QString RestoreBackup(const QString &backupPath, const QString &ledgerPath, const QDateTime &now,
                       const QString &asideWord, TLedgerLock *heldLock = nullptr);
 

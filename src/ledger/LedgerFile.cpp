@@ -313,4 +313,100 @@ TLedgerCheck CheckLedgerDatabase(const QString &path)
     return check;
 }
 
+namespace {
+
+//! How many of the two ledger tables the database holds; SQLite's result code.
+int CountLedgerTables(sqlite3 *db, int &count)
+{
+    count = 0;
+    sqlite3_stmt *raw = nullptr;
+    int rc =
+        sqlite3_prepare_v2(db,
+                           "SELECT count(*) FROM main.sqlite_master WHERE type = 'table' AND lower(name) IN "
+                           "('gain', 'expen')",
+                           -1, &raw, nullptr);
+    if (rc != SQLITE_OK)
+        return rc;
+    std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt *)> statement(raw, sqlite3_finalize);
+    rc = sqlite3_step(raw);
+    if (rc != SQLITE_ROW)
+        return rc;
+    count = sqlite3_column_int(raw, 0);
+    return SQLITE_OK;
+}
+
+} // namespace
+
+bool HoldsLedgerTables(sqlite3 *db)
+{
+    int count = 0;
+    return CountLedgerTables(db, count) == SQLITE_OK && count == 2;
+}
+
+TLedgerExamination ExamineLedgerFile(const QString &path, std::chrono::milliseconds busyWait)
+{
+    TLedgerExamination examination;
+    const auto found = [&](TLedgerCondition condition, const QString &detail = QString()) {
+        examination.Condition = condition;
+        examination.Detail = detail;
+        return examination;
+    };
+    const QFileInfo file(path);
+    if (!file.exists())
+        return found(TLedgerCondition::Missing);
+    if (!file.isFile())
+        return found(TLedgerCondition::NotAccessible, QStringLiteral("不是文件"));
+    // Read-write like the program's own connection, so that a journal a
+    // crash left is rolled back rather than read past; never created.
+    sqlite3 *raw = nullptr;
+    const int opened =
+        sqlite3_open_v2(QFile::encodeName(path).constData(), &raw, SQLITE_OPEN_READWRITE, nullptr);
+    Database db(raw, sqlite3_close);
+    if (opened != SQLITE_OK)
+        return found(TLedgerCondition::NotAccessible,
+                     QString::fromUtf8(raw ? sqlite3_errmsg(raw) : sqlite3_errstr(opened)));
+    sqlite3_extended_result_codes(raw, 1);
+    sqlite3_busy_timeout(raw, int(busyWait.count()));
+    const auto failure = [&](int rc) {
+        const QString detail = QString::fromUtf8(sqlite3_errmsg(raw));
+        // Locks that the file system refused say nothing about the pages.
+        if (rc == SQLITE_IOERR_LOCK || rc == SQLITE_IOERR_RDLOCK || rc == SQLITE_IOERR_UNLOCK ||
+            rc == SQLITE_IOERR_CHECKRESERVEDLOCK)
+            return found(TLedgerCondition::NotAccessible, detail);
+        switch (rc & 0xff) {
+        case SQLITE_BUSY:
+        case SQLITE_LOCKED:
+            return found(TLedgerCondition::InUse, detail);
+        case SQLITE_NOTADB:
+            return found(TLedgerCondition::NotADatabase, detail);
+        case SQLITE_CORRUPT:
+        case SQLITE_IOERR:
+        case SQLITE_FORMAT:
+            return found(TLedgerCondition::Damaged, detail);
+        default: // permissions, a read-only folder with a journal to roll back, memory
+            return found(TLedgerCondition::NotAccessible, detail);
+        }
+    };
+    sqlite3_stmt *rawStatement = nullptr;
+    int rc = sqlite3_prepare_v2(raw, "PRAGMA quick_check", -1, &rawStatement, nullptr);
+    if (rc != SQLITE_OK)
+        return failure(rc);
+    std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt *)> statement(rawStatement, sqlite3_finalize);
+    QStringList answers;
+    while ((rc = sqlite3_step(rawStatement)) == SQLITE_ROW)
+        answers.append(
+            QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(rawStatement, 0))));
+    if (rc != SQLITE_DONE)
+        return failure(rc);
+    statement.reset();
+    if (answers != QStringList{QStringLiteral("ok")})
+        return found(TLedgerCondition::Damaged, answers.join('\n'));
+    int tables = 0;
+    if (rc = CountLedgerTables(raw, tables); rc != SQLITE_OK)
+        return failure(rc);
+    if (tables != 2)
+        return found(TLedgerCondition::NotALedger, QStringLiteral("文件中没有账本的表 gain 和 expen"));
+    return examination;
+}
+
 } // namespace kestrum

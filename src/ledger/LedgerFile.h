@@ -5,6 +5,10 @@
 #include <QString>
 #include <QStringList>
 
+#include <chrono>
+
+struct sqlite3;
+
 namespace kestrum {
 
 //! The two tables with a row-id key, amounts as REAL and dates as ISO text.
@@ -30,5 +34,40 @@ struct TLedgerCheck {
 
 //! Reads a file without changing it and says whether the ledger can use it.
 TLedgerCheck CheckLedgerDatabase(const QString &path);
+
+//! What a look at the ledger file at start finds. Only damage (a missing
+//! file, one that is no database, fails the quick check or lacks the tables)
+//! is worth putting a backup in its place; a file that another program
+//! keeps locked is in use, not damaged.
+enum class TLedgerCondition {
+    Sound,         //!< a database holding the tables gain and expen
+    Missing,       //!< no file at the path
+    NotADatabase,  //!< a file SQLite does not recognise
+    Damaged,       //!< a database that fails the quick check or cannot be read
+    NotALedger,    //!< a sound database without the ledger's tables (an empty file too)
+    InUse,         //!< locked by another connection for longer than the wait
+    NotAccessible, //!< a folder, or a file this user may not open
+};
+
+struct TLedgerExamination {
+    TLedgerCondition Condition = TLedgerCondition::Sound;
+    QString Detail; //!< SQLite's answer when it is not sound
+    //! Whether putting a backup in the file's place could help.
+    bool Damaged() const
+    {
+        return Condition == TLedgerCondition::Missing || Condition == TLedgerCondition::NotADatabase ||
+               Condition == TLedgerCondition::Damaged || Condition == TLedgerCondition::NotALedger;
+    }
+};
+
+//! Looks at the file without changing it (SQLite may roll back a journal a
+//! crash left, as any connection would), waiting up to `busyWait` for a
+//! connection that keeps it locked.
+TLedgerExamination ExamineLedgerFile(const QString &path,
+                                     std::chrono::milliseconds busyWait = std::chrono::milliseconds(5000));
+
+//! Whether the open database holds both ledger tables, gain and expen: only
+//! such a file gets the program's own tables (journal, trash) added.
+bool HoldsLedgerTables(sqlite3 *db);
 
 } // namespace kestrum

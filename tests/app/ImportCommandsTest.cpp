@@ -286,5 +286,24 @@ TEST_F(ImportCommandsTest, ExportIsRefusedWhenTheLedgerIsNotOpen)
     EXPECT_FALSE(QFile::exists(exportFile));
 }
 
+// The export once wrote its CSV text over the ledger it was reading.
+TEST_F(ImportCommandsTest, ExportNeverWritesOverTheOpenLedgerOrAnyDatabase)
+{
+    exportRange = [](TExportRange &range) { range.SetChoice(ecAll); };
+    const QByteArray ledger = read(file.Path());
+    ASSERT_TRUE(QFile::link(file.Path(), dir.filePath("ledger.csv")));
+    ASSERT_TRUE(QFile::copy(file.Path(), dir.filePath("copy.csv")));
+    for (const QString &target : {file.Path(), dir.filePath("ledger.csv"), dir.filePath("copy.csv")}) {
+        boxes.Clear();
+        exportFile = target;
+        commands->ExportAction->trigger();
+        ASSERT_EQ(boxes.Boxes().size(), 1) << target.toStdString();
+        EXPECT_TRUE(boxes.Boxes()[0].contains(utf8("|不能写入“"))) << boxes.Boxes()[0].toStdString();
+    }
+    EXPECT_EQ(read(file.Path()), ledger);
+    EXPECT_EQ(read(dir.filePath("copy.csv")), ledger);
+    EXPECT_EQ(stored("select count(*) from expen"), "2");
+}
+
 } // namespace
 } // namespace kestrum

@@ -6,6 +6,7 @@
 #include "ledger/Backups.h"
 #include "ledger/LedgerFile.h"
 #include "ledger/LedgerLock.h"
+#include "ledger/LockingChild.h"
 #include "support/LedgerFileEdits.h"
 #include "ui/MessageBox.h"
 
@@ -247,6 +248,79 @@ TEST_F(Safekeeping, AFailedCloseBackupIsShownInABox)
     }
     ASSERT_EQ(FBoxes.size(), 1);
     EXPECT_TRUE(FBoxes.front().startsWith("备份没有成功：")) << FBoxes.front().toStdString();
+}
+
+// A ledger that another program kept locked was called damaged, and "yes"
+// swapped the good file for an older backup.
+TEST_F(Safekeeping, ALockedLedgerIsInUseNotDamagedAndIsLeftAsItIs)
+{
+    MakeBackup(FLedger, QDateTime(QDate(2026, 12, 8), QTime(23, 15)));
+    FAnswer = 0;
+    // A transaction that keeps the file locked, and a connection in exclusive
+    // locking mode that keeps its lock after writing.
+    for (const char *sql :
+         {"BEGIN EXCLUSIVE",
+          "PRAGMA locking_mode = EXCLUSIVE; BEGIN; DELETE FROM gain WHERE id = 1; COMMIT"}) {
+        test::TLockingChild otherProgram(FLedger, sql);
+        ASSERT_TRUE(otherProgram.Running());
+        QFile file(FLedger);
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        const QByteArray bytes = file.readAll();
+        file.close();
+        FBoxes.clear();
+        {
+            TLedgerSafekeeping keeping(FLedger, QDateTime(QDate(2026, 12, 9), QTime(9, 0)),
+                                       std::chrono::milliseconds(100));
+            EXPECT_FALSE(keeping.Healthy());
+            ASSERT_EQ(FBoxes.size(), 1) << sql;
+            EXPECT_TRUE(FBoxes.front().startsWith("账本文件“Vantorel.mdb”正被另一个程序使用"))
+                << FBoxes.front().toStdString();
+            EXPECT_FALSE(FBoxes.front().contains("恢复"));
+        }
+        EXPECT_TRUE(Aside().isEmpty()) << sql;
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        EXPECT_EQ(file.readAll(), bytes) << sql;
+        file.close();
+        EXPECT_EQ(ListBackups(FLedger).size(), 1u) << "no backup of a file that could not be checked";
+    }
+}
+
+// Start-up used to add its journal and trash tables to any database it was
+// given; a file that is no ledger stays byte for byte as it was.
+TEST_F(Safekeeping, AFileThatIsNoLedgerIsNeverChangedAtStart)
+{
+    const QString saved = QDir::currentPath();
+    QDir::setCurrent(FDir.path());
+    for (const char *sql : {"", "CREATE TABLE notes (text); INSERT INTO notes VALUES ('keep me')",
+                            "CREATE TABLE gain (id INTEGER PRIMARY KEY, 本次进帐 REAL)"}) {
+        QFile::remove(FLedger);
+        {
+            QFile empty(FLedger);
+            ASSERT_TRUE(empty.open(QIODevice::WriteOnly));
+        }
+        if (*sql)
+            ExecOnFile(FLedger, sql);
+        QFile file(FLedger);
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        const QByteArray bytes = file.readAll();
+        file.close();
+        FBoxes.clear();
+        {
+            TLedgerSafekeeping keeping(FLedger);
+            EXPECT_FALSE(keeping.Healthy());
+            QStringList errors;
+            TLedgerData data;
+            data.Loaded(
+                [&errors](const std::exception &error) { errors.append(QString::fromUtf8(error.what())); });
+            EXPECT_FALSE(errors.isEmpty()) << sql;
+        }
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        EXPECT_EQ(file.readAll(), bytes) << sql;
+        file.close();
+        EXPECT_EQ(ScalarOfFile(FLedger, "SELECT count(*) FROM sqlite_master WHERE name LIKE 'kestrum%'"),
+                  "0");
+    }
+    QDir::setCurrent(saved);
 }
 
 } // namespace

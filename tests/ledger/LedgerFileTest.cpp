@@ -3,11 +3,13 @@
 #include "ledger/LedgerFile.h"
 
 #include "core/Errors.h"
+#include "ledger/LockingChild.h"
 #include "support/LedgerFileEdits.h"
 
 #include <QDate>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
 
@@ -170,6 +172,48 @@ TEST_F(LedgerFiles, CommandLine)
     EXPECT_LE(ScalarOfFile(Path("demo.mdb"), "SELECT max(\"进帐时间\") FROM gain"), today);
     EXPECT_LE(ScalarOfFile(Path("demo.mdb"), "SELECT max(\"消费日期\") FROM expen"), today);
     EXPECT_EQ(run({"frobnicate"}), 2);
+}
+
+// A locked ledger was once judged damaged and offered a restore over it.
+TEST_F(LedgerFiles, ExaminationTellsDamageFromAFileInUse)
+{
+    CreateDemoDatabase(Path(), 2025, 2026);
+    ASSERT_TRUE(QFile::copy(Path(), Path("damaged.mdb")));
+    test::DamageFile(Path("damaged.mdb"));
+    {
+        QFile junk(Path("junk.mdb"));
+        ASSERT_TRUE(junk.open(QIODevice::WriteOnly));
+        junk.write(QByteArray(8192, 'j'));
+        QFile empty(Path("empty.mdb"));
+        ASSERT_TRUE(empty.open(QIODevice::WriteOnly));
+    }
+    sqlite3 *db = nullptr;
+    sqlite3_open(Path("foreign.mdb").toUtf8().constData(), &db);
+    sqlite3_exec(db, "CREATE TABLE gain (x); CREATE TABLE notes (y)", nullptr, nullptr, nullptr);
+    sqlite3_close(db);
+    ASSERT_TRUE(QDir(FDir.path()).mkdir("folder.mdb"));
+
+    using C = TLedgerCondition;
+    const struct {
+        const char *name;
+        C condition;
+        bool damaged;
+    } cases[] = {{"Vantorel.mdb", C::Sound, false},      {"missing.mdb", C::Missing, true},
+                 {"junk.mdb", C::NotADatabase, true},    {"damaged.mdb", C::Damaged, true},
+                 {"empty.mdb", C::NotALedger, true},     {"foreign.mdb", C::NotALedger, true},
+                 {"folder.mdb", C::NotAccessible, false}};
+    for (const auto &c : cases) {
+        const TLedgerExamination examination = ExamineLedgerFile(Path(c.name), std::chrono::milliseconds(50));
+        EXPECT_EQ(examination.Condition, c.condition) << c.name << ": " << examination.Detail.toStdString();
+        EXPECT_EQ(examination.Damaged(), c.damaged) << c.name;
+    }
+    EXPECT_EQ(QFileInfo(Path("empty.mdb")).size(), 0) << "looking changes nothing";
+
+    test::TLockingChild otherProgram(Path(), "BEGIN EXCLUSIVE");
+    ASSERT_TRUE(otherProgram.Running());
+    const TLedgerExamination locked = ExamineLedgerFile(Path(), std::chrono::milliseconds(50));
+    EXPECT_EQ(locked.Condition, C::InUse) << locked.Detail.toStdString();
+    EXPECT_FALSE(locked.Damaged());
 }
 
 } // namespace
