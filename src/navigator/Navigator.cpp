@@ -69,6 +69,9 @@ void TkvCustomNavigator::ButtonsChanged()
     Relayout();
     UpdateButtonsState();
     update();
+    // A hint on screen follows its button's new text, or goes with a hidden button.
+    if (!FShownHint.isEmpty())
+        HintTimerFired();
 }
 
 void TkvCustomNavigator::Relayout()
