@@ -118,8 +118,9 @@ void TkvCustomNavigator::ClickButton(int index)
 
 void TkvCustomNavigator::paintEvent(QPaintEvent *)
 {
+    // No fill of its own: the bar shows whatever its parent draws behind it
+    // (a themed group box tints its inside).
     QPainter painter(this);
-    painter.fillRect(rect(), SystemColor(clBtnFace));
     const TImageList &glyphs = NavigatorGlyphs();
     const TImageList *images = FButtons->Images();
     for (const TkvNavigatorButtonViewInfo &info : FViewInfo.ButtonInfos()) {

@@ -143,6 +143,19 @@ TEST_F(NavigatorWidgetTest, ButtonSettingsLayTheBarOutAgainAtOnce)
     FNavigator.Buttons().SetImages(nullptr);
 }
 
+// Guards against the bar painting a lighter rectangle over its parent's background.
+TEST_F(NavigatorWidgetTest, BarShowsItsParentsBackgroundBetweenTheGlyphs)
+{
+    QPalette palette = FForm.palette();
+    palette.setColor(QPalette::Window, QColor(200, 0, 200));
+    FForm.setPalette(palette);
+    FForm.setAutoFillBackground(true);
+    FForm.resize(300, 60);
+    FNavigator.move(10, 10);
+    const QImage image = FForm.grab().toImage();
+    EXPECT_EQ(QColor(image.pixel(FNavigator.geometry().topLeft() + QPoint(1, 1))), QColor(200, 0, 200));
+}
+
 TEST_F(NavigatorWidgetTest, DataSourceGoingAwayDisablesTheBar)
 {
     auto source = std::make_unique<TDbDataSource>();
