@@ -69,6 +69,9 @@ void TkvCustomNavigator::ButtonsChanged()
     Relayout();
     UpdateButtonsState();
     update();
+    // A hint on screen follows its button's new text, or goes with a hidden button.
+    if (!FShownHint.isEmpty())
+        HintTimerFired();
 }
 
 void TkvCustomNavigator::Relayout()
@@ -115,8 +118,9 @@ void TkvCustomNavigator::ClickButton(int index)
 
 void TkvCustomNavigator::paintEvent(QPaintEvent *)
 {
+    // No fill of its own: the bar shows whatever its parent draws behind it
+    // (a themed group box tints its inside).
     QPainter painter(this);
-    painter.fillRect(rect(), SystemColor(clBtnFace));
     const TImageList &glyphs = NavigatorGlyphs();
     const TImageList *images = FButtons->Images();
     for (const TkvNavigatorButtonViewInfo &info : FViewInfo.ButtonInfos()) {

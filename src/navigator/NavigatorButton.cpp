@@ -1,5 +1,7 @@
 #include "navigator/NavigatorButton.h"
 
+#include "navigator/NavigatorButtons.h"
+
 namespace kestrum {
 
 QString DefaultNavigatorHint(int index)
@@ -12,6 +14,12 @@ QString DefaultNavigatorHint(int index)
     if (index < 0 || index >= kvNavigatorButtonCount)
         return QString();
     return QString::fromLatin1(hints[index]);
+}
+
+void TkvNavigatorButton::Changed()
+{
+    if (FOwner)
+        FOwner->ButtonChanged();
 }
 
 } // namespace kestrum

@@ -5,21 +5,27 @@ namespace kestrum {
 namespace {
 
 template <std::size_t... I>
-std::array<TkvNavigatorButton, sizeof...(I)> MakeButtons(std::index_sequence<I...>)
+std::array<TkvNavigatorButton, sizeof...(I)> MakeButtons(TkvCustomNavigatorButtons *owner,
+                                                         std::index_sequence<I...>)
 {
-    return {TkvNavigatorButton(int(I))...};
+    return {TkvNavigatorButton(owner, int(I))...};
 }
 
 } // namespace
 
 TkvCustomNavigatorButtons::TkvCustomNavigatorButtons()
-    : FButtons(MakeButtons(std::make_index_sequence<kvNavigatorButtonCount>()))
+    : FButtons(MakeButtons(this, std::make_index_sequence<kvNavigatorButtonCount>()))
 {
 }
 
 void TkvCustomNavigatorButtons::SetImages(TImageList *images)
 {
     FImages = images;
+    ButtonChanged();
+}
+
+void TkvCustomNavigatorButtons::ButtonChanged()
+{
     if (OnChanged)
         OnChanged();
 }

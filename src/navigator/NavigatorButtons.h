@@ -56,8 +56,11 @@ public:
     //! done) the default action.
     void ClickButton(int index);
 
+    //! A button's visibility, enabling, image or hint changed.
+    void ButtonChanged();
+
     TkvNavigatorButtonClickEvent OnButtonClick;
-    //! Told when the buttons' look changed (visibility, images).
+    //! Told when the buttons' layout or look changed (a button's settings, the images).
     std::function<void()> OnChanged;
 
 protected:

@@ -5,6 +5,8 @@
 #include <QKeySequence>
 #include <QPainter>
 #include <QShortcutEvent>
+#include <QStyle>
+#include <QStyleOptionGroupBox>
 
 namespace kestrum {
 
@@ -19,6 +21,23 @@ QWidget *firstFocusableChild(QWidget *container)
             return widget;
     }
     return nullptr;
+}
+
+//! The classic Windows style stands for a platform without visual themes.
+bool ThemesActive(const QStyle &style)
+{
+    return style.name().compare(QLatin1String("windows"), Qt::CaseInsensitive) != 0;
+}
+
+//! One 3-D edge: top and left lines in `topLeft`, bottom and right in `bottomRight`.
+void DrawBevel(QPainter &painter, const QRect &rect, const QColor &topLeft, const QColor &bottomRight)
+{
+    painter.setPen(topLeft);
+    painter.drawLine(rect.topLeft(), rect.topRight());
+    painter.drawLine(rect.topLeft(), rect.bottomLeft());
+    painter.setPen(bottomRight);
+    painter.drawLine(rect.bottomLeft(), rect.bottomRight());
+    painter.drawLine(rect.topRight(), rect.bottomRight());
 }
 
 } // namespace
@@ -79,6 +98,17 @@ void TPqGroupBox::SetFlatColorAdjustment(int adjustment)
     update();
 }
 
+void TPqGroupBox::SetThemeAware(bool themeAware)
+{
+    FThemeAware = themeAware;
+    update();
+}
+
+TPqGroupFrame TPqGroupBox::Frame() const
+{
+    return PqGroupBoxFrame(FGroupStyle, FBorderOuter, FThemeAware && ThemesActive(*style()));
+}
+
 void TPqGroupBox::SetTransparent(bool transparent)
 {
     FTransparent = transparent;
@@ -136,7 +166,7 @@ void TPqGroupBox::changeEvent(QEvent *event)
 {
     if (event->type() == QEvent::FontChange || event->type() == QEvent::LayoutDirectionChange)
         layoutChanged();
-    else if (event->type() == QEvent::EnabledChange)
+    else if (event->type() == QEvent::EnabledChange || event->type() == QEvent::StyleChange)
         update();
     QWidget::changeEvent(event);
 }
@@ -144,44 +174,15 @@ void TPqGroupBox::changeEvent(QEvent *event)
 void TPqGroupBox::paintEvent(QPaintEvent *)
 {
     QPainter painter(this);
-    const TPqGroupBoxGeometry geometry = Geometry();
     if (!FTransparent)
         painter.fillRect(rect(), FColor);
-
-    const QRect frame = geometry.FrameRect;
-    const QColor outline = LightenColor(FFlatColor, FFlatColorAdjustment);
-    switch (FGroupStyle) {
-    case gsFlat:
-        DrawFrameRect(painter, frame, outline);
-        // Each corner is cut by a dot set diagonally inside it.
-        painter.setPen(FTransparent ? palette().color(QPalette::Window) : FColor);
-        painter.drawPoint(frame.topLeft());
-        painter.drawPoint(frame.topRight());
-        painter.drawPoint(frame.bottomLeft());
-        painter.drawPoint(frame.bottomRight());
-        painter.setPen(outline);
-        painter.drawPoint(frame.topLeft() + QPoint(1, 1));
-        painter.drawPoint(frame.topRight() + QPoint(-1, 1));
-        painter.drawPoint(frame.bottomLeft() + QPoint(1, -1));
-        painter.drawPoint(frame.bottomRight() + QPoint(-1, -1));
-        break;
-    case gsStandard:
-        if (FBorderOuter == fsFlat || FBorderOuter == fsFlatBold)
-            DrawFrameRect(painter, frame, outline);
-        else
-            DrawGroove(painter, frame);
-        break;
-    case gsTopLine: {
-        painter.setPen(outline);
-        const int y = frame.top();
-        painter.drawLine(frame.left() + 2, y, frame.right() - 2, y);
-        if (FBorderOuter == fsFlatBold)
-            painter.drawLine(frame.left() + 2, y + 1, frame.right() - 2, y + 1);
-        break;
+    const TPqGroupFrame frame = Frame();
+    if (frame == TPqGroupFrame::Themed) {
+        paintThemed(painter);
+        return;
     }
-    case gsCustom:
-        break;
-    }
+    const TPqGroupBoxGeometry geometry = Geometry();
+    paintFrame(painter, frame, geometry.FrameRect);
 
     if (geometry.CaptionRect.isNull())
         return;
@@ -197,6 +198,89 @@ void TPqGroupBox::paintEvent(QPaintEvent *)
         painter.drawText(caption.translated(1, 1), flags, FCaption);
         painter.setPen(SystemColor(clBtnShadow));
         painter.drawText(caption, flags, FCaption);
+    }
+}
+
+void TPqGroupBox::paintThemed(QPainter &painter)
+{
+    // The style places and draws the frame and the caption the way its own
+    // group boxes look, normal or disabled.
+    QStyleOptionGroupBox option;
+    option.initFrom(this);
+    option.text = FCaption;
+    option.lineWidth = 1;
+    option.midLineWidth = 0;
+    option.textColor = palette().color(QPalette::WindowText);
+    option.subControls = QStyle::SC_GroupBoxFrame;
+    if (!FCaption.isEmpty())
+        option.subControls |= QStyle::SC_GroupBoxLabel;
+    switch (FAlignment) {
+    case TPqCaptionAlignment::taLeftJustify:
+        option.textAlignment = Qt::AlignLeft;
+        break;
+    case TPqCaptionAlignment::taRightJustify:
+        option.textAlignment = Qt::AlignRight;
+        break;
+    case TPqCaptionAlignment::taCenter:
+        option.textAlignment = Qt::AlignHCenter;
+        break;
+    }
+    style()->drawComplexControl(QStyle::CC_GroupBox, &option, &painter, this);
+}
+
+void TPqGroupBox::paintFrame(QPainter &painter, TPqGroupFrame frame, const QRect &rect)
+{
+    const QColor outline = LightenColor(FFlatColor, FFlatColorAdjustment);
+    const QColor light = SystemColor(clBtnHighlight);
+    const QColor dark = SystemColor(clBtnShadow);
+    switch (frame) {
+    case TPqGroupFrame::Themed:
+    case TPqGroupFrame::None:
+        break;
+    case TPqGroupFrame::FlatCutCorners:
+        DrawFrameRect(painter, rect, outline);
+        // Each corner is cut by a dot set diagonally inside it.
+        painter.setPen(FTransparent ? palette().color(QPalette::Window) : FColor);
+        painter.drawPoint(rect.topLeft());
+        painter.drawPoint(rect.topRight());
+        painter.drawPoint(rect.bottomLeft());
+        painter.drawPoint(rect.bottomRight());
+        painter.setPen(outline);
+        painter.drawPoint(rect.topLeft() + QPoint(1, 1));
+        painter.drawPoint(rect.topRight() + QPoint(-1, 1));
+        painter.drawPoint(rect.bottomLeft() + QPoint(1, -1));
+        painter.drawPoint(rect.bottomRight() + QPoint(-1, -1));
+        break;
+    case TPqGroupFrame::Flat:
+        DrawFrameRect(painter, rect, outline);
+        break;
+    case TPqGroupFrame::FlatBold:
+        DrawFrameRect(painter, rect, outline);
+        DrawFrameRect(painter, rect.adjusted(1, 1, -1, -1), outline);
+        break;
+    case TPqGroupFrame::Groove:
+        DrawBevel(painter, rect, dark, light);
+        DrawBevel(painter, rect.adjusted(1, 1, -1, -1), light, dark);
+        break;
+    case TPqGroupFrame::Bump:
+        DrawBevel(painter, rect, light, dark);
+        DrawBevel(painter, rect.adjusted(1, 1, -1, -1), dark, light);
+        break;
+    case TPqGroupFrame::Lowered:
+        DrawBevel(painter, rect, dark, light);
+        break;
+    case TPqGroupFrame::Raised:
+        DrawBevel(painter, rect, light, dark);
+        break;
+    case TPqGroupFrame::TopLine:
+    case TPqGroupFrame::TopLineBold: {
+        painter.setPen(outline);
+        const int y = rect.top();
+        painter.drawLine(rect.left() + 2, y, rect.right() - 2, y);
+        if (frame == TPqGroupFrame::TopLineBold)
+            painter.drawLine(rect.left() + 2, y + 1, rect.right() - 2, y + 1);
+        break;
+    }
     }
 }
 

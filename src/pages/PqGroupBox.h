@@ -5,6 +5,8 @@
 #include <QColor>
 #include <QWidget>
 
+class QPainter;
+
 namespace kestrum {
 
 class TPqGroupBox : public QWidget {
@@ -26,10 +28,13 @@ public:
     void SetFlatColor(const QColor &color);
     int FlatColorAdjustment() const { return FFlatColorAdjustment; }
     void SetFlatColorAdjustment(int adjustment);
-    //! Qt offers no platform theme services here, so the box always draws itself;
-    //! the setting is kept for layouts that store it.
+    //! With themes active (any widget style but the classic Windows one), a
+    //! theme-aware box is drawn by the style as a group box; otherwise it draws
+    //! its own frame by GroupStyle and BorderOuter.
     bool ThemeAware() const { return FThemeAware; }
-    void SetThemeAware(bool themeAware) { FThemeAware = themeAware; }
+    void SetThemeAware(bool themeAware);
+    //! The frame the box draws now.
+    TPqGroupFrame Frame() const;
     bool Transparent() const { return FTransparent; }
     void SetTransparent(bool transparent);
     TPqCaptionAlignment Alignment() const { return FAlignment; }
@@ -48,6 +53,8 @@ protected:
 
 private:
     void layoutChanged();
+    void paintThemed(QPainter &painter);
+    void paintFrame(QPainter &painter, TPqGroupFrame frame, const QRect &rect);
 
     QString FCaption;
     TPqGroupStyle FGroupStyle = gsFlat;

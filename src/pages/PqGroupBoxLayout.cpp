@@ -40,4 +40,36 @@ TPqGroupBoxGeometry PqGroupBoxLayout(const QRect &bounds, TPqGroupStyle style, T
     return geometry;
 }
 
+TPqGroupFrame PqGroupBoxFrame(TPqGroupStyle style, TPqFrameStyle borderOuter, bool themed)
+{
+    if (themed)
+        return TPqGroupFrame::Themed;
+    switch (style) {
+    case gsFlat:
+        return TPqGroupFrame::FlatCutCorners;
+    case gsStandard:
+        switch (borderOuter) {
+        case fsNone:
+        case fsGroove:
+            return TPqGroupFrame::Groove;
+        case fsFlat:
+            return TPqGroupFrame::Flat;
+        case fsFlatBold:
+            return TPqGroupFrame::FlatBold;
+        case fsLowered:
+            return TPqGroupFrame::Lowered;
+        case fsRaised:
+            return TPqGroupFrame::Raised;
+        case fsBump:
+            return TPqGroupFrame::Bump;
+        }
+        return TPqGroupFrame::Groove;
+    case gsTopLine:
+        return borderOuter == fsFlatBold ? TPqGroupFrame::TopLineBold : TPqGroupFrame::TopLine;
+    case gsCustom:
+        return TPqGroupFrame::None;
+    }
+    return TPqGroupFrame::None;
+}
+
 } // namespace kestrum

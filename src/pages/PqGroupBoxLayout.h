@@ -19,4 +19,24 @@ struct TPqGroupBoxGeometry {
 TPqGroupBoxGeometry PqGroupBoxLayout(const QRect &bounds, TPqGroupStyle style, TPqCaptionAlignment alignment,
                                      QSize captionSize, int textHeight, int borderWidth, bool rightToLeft);
 
+//! How a group box's frame is drawn.
+enum class TPqGroupFrame {
+    Themed,         //!< the platform theme's group box, caption included
+    FlatCutCorners, //!< one flat line with each corner cut by a pixel
+    Flat,           //!< one flat line
+    FlatBold,       //!< two flat lines
+    Groove,         //!< sunken outer edge, raised inner edge
+    Bump,           //!< raised outer edge, sunken inner edge
+    Lowered,        //!< one sunken edge
+    Raised,         //!< one raised edge
+    TopLine,        //!< a line along the top only
+    TopLineBold,    //!< two lines along the top only
+    None,           //!< no frame
+};
+
+//! themed: ThemeAware is on and the platform draws themed controls; it wins
+//! over every style. A standard box is grooved unless BorderOuter names
+//! another border.
+TPqGroupFrame PqGroupBoxFrame(TPqGroupStyle style, TPqFrameStyle borderOuter, bool themed);
+
 } // namespace kestrum

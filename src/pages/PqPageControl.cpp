@@ -32,6 +32,32 @@ QWidget *firstFocusableChild(QWidget *container)
     return nullptr;
 }
 
+enum TPqPageKey { pkNone, pkNextPage, pkPriorPage };
+
+//! Ctrl+Tab goes to the next page, Ctrl+Shift+Tab (which arrives as Backtab on
+//! most platforms) to the previous one.
+TPqPageKey PageKeyOf(const QKeyEvent &event)
+{
+    const Qt::KeyboardModifiers modifiers = event.modifiers() & ~Qt::KeypadModifier;
+    if (!(modifiers & Qt::ControlModifier) || (modifiers & (Qt::AltModifier | Qt::MetaModifier)))
+        return pkNone;
+    if (event.key() == Qt::Key_Backtab)
+        return pkPriorPage;
+    if (event.key() == Qt::Key_Tab)
+        return (modifiers & Qt::ShiftModifier) ? pkPriorPage : pkNextPage;
+    return pkNone;
+}
+
+//! The page control nearest above `widget` in its window, nullptr when none.
+TPqPageControl *EnclosingPageControl(QWidget *widget)
+{
+    for (; widget; widget = widget->isWindow() ? nullptr : widget->parentWidget()) {
+        if (auto *control = qobject_cast<TPqPageControl *>(widget))
+            return control;
+    }
+    return nullptr;
+}
+
 } // namespace
 
 TPqPageControl::TPqPageControl(QWidget *parent) : QWidget(parent), FModel(*this)
@@ -50,6 +76,11 @@ TPqPageControl::TPqPageControl(QWidget *parent) : QWidget(parent), FModel(*this)
     connect(&FHotTrackTimer, &QTimer::timeout, this,
             [this] { FModel.HotTrackTick(mapFromGlobal(QCursor::pos())); });
     updateMeasure();
+    // The editors on the pages take every key first and some (a memo, a line
+    // edit inside an editor) swallow Ctrl+Tab; watching the application's key
+    // presses lets the page keys work whichever control on the pages has the
+    // focus.
+    qApp->installEventFilter(this);
 }
 
 TPqPageControl::~TPqPageControl()
@@ -315,6 +346,34 @@ bool TPqPageControl::event(QEvent *event)
     return QWidget::event(event);
 }
 
+bool TPqPageControl::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() == QEvent::KeyPress && takePageKey(watched, static_cast<QKeyEvent *>(event)))
+        return true;
+    return QWidget::eventFilter(watched, event);
+}
+
+bool TPqPageControl::takePageKey(QObject *receiver, QKeyEvent *event)
+{
+    const TPqPageKey pageKey = PageKeyOf(*event);
+    if (pageKey == pkNone || !receiver->isWidgetType())
+        return false;
+    auto *widget = static_cast<QWidget *>(receiver);
+    // A nested page control switches its own pages.
+    if (EnclosingPageControl(widget) != this)
+        return false;
+    // A control that has a use for the key claims it the way Qt asks before
+    // shortcuts: by accepting the shortcut override.
+    QKeyEvent overrideEvent(QEvent::ShortcutOverride, event->key(), event->modifiers(), event->text());
+    overrideEvent.ignore();
+    QCoreApplication::sendEvent(widget, &overrideEvent);
+    if (overrideEvent.isAccepted())
+        return false;
+    SelectNextPage(pageKey == pkNextPage);
+    event->accept();
+    return true;
+}
+
 void TPqPageControl::paintEvent(QPaintEvent *)
 {
     QPainter painter(this);
@@ -360,13 +419,7 @@ void TPqPageControl::keyPressEvent(QKeyEvent *event)
 {
     const int key = event->key();
     const bool control = event->modifiers() & Qt::ControlModifier;
-    // Ctrl+Tab arrives here from any focused control on the pages that did not use it.
-    if (control && (key == Qt::Key_Tab || key == Qt::Key_Backtab)) {
-        const bool backwards = key == Qt::Key_Backtab || (event->modifiers() & Qt::ShiftModifier);
-        SelectNextPage(!backwards);
-        event->accept();
-        return;
-    }
+    // Ctrl+Tab never gets here: the application-wide key watch takes it first.
     // Tab keys count only when the control itself holds the focus, not when a
     // control on a page let an arrow key pass up to us.
     const bool ownKey = hasFocus() || window()->focusWidget() == this;

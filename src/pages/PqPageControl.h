@@ -11,6 +11,7 @@
 #include <functional>
 #include <vector>
 
+class QKeyEvent;
 class QPainter;
 
 namespace kestrum {
@@ -122,6 +123,7 @@ public:
 
 protected:
     bool event(QEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
     void paintEvent(QPaintEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
     void mousePressEvent(QMouseEvent *event) override;
@@ -144,6 +146,9 @@ private:
     void switchPage(TPqTabSheet *page);
     void updateMeasure();
     void regrabAccelerators();
+    //! Ctrl+Tab pressed on a control inside this one (and in no nested page
+    //! control): switches the page. True when the key was taken.
+    bool takePageKey(QObject *receiver, QKeyEvent *event);
 
     // TPqTabControlHost
     void DoChanging(int newIndex, bool &allowChange) override;

@@ -73,17 +73,6 @@ void FillGradient(QPainter &painter, const QRect &rect, const QColor &from, cons
     painter.fillRect(rect, gradient);
 }
 
-void DrawGroove(QPainter &painter, const QRect &rect)
-{
-    painter.save();
-    painter.setBrush(Qt::NoBrush);
-    painter.setPen(SystemColor(clBtnHighlight));
-    painter.drawRect(rect.adjusted(1, 1, 0, 0));
-    painter.setPen(SystemColor(clBtnShadow));
-    painter.drawRect(rect.adjusted(0, 0, -1, -1));
-    painter.restore();
-}
-
 void DrawFrameRect(QPainter &painter, const QRect &rect, const QColor &color)
 {
     painter.save();

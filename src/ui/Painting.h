@@ -27,8 +27,6 @@ void BlendLine(QPainter &painter, const QLine &line, double opacity);
 void FillGradient(QPainter &painter, const QRect &rect, const QColor &from, const QColor &to,
                   Qt::Orientation orientation);
 
-//! A sunken 3-D edge (grooved when both lines are drawn inside each other).
-void DrawGroove(QPainter &painter, const QRect &rect);
 //! A one-pixel rectangle in `color`.
 void DrawFrameRect(QPainter &painter, const QRect &rect, const QColor &color);
 

@@ -109,6 +109,24 @@ TEST_F(NavigatorViewInfoTest, ArrowKeysMoveTheFocusAmongVisibleButtonsAndSpaceCl
     EXPECT_EQ(FViewInfo.KeyDown(Qt::Key_Space), -1);
 }
 
+// Guards against button settings that changed silently, leaving the bar's
+// layout and look as they were.
+TEST_F(NavigatorViewInfoTest, EachButtonSettingThatChangesTellsTheOwnerOnce)
+{
+    int told = 0;
+    FButtons.OnChanged = [&] { ++told; };
+    FButtons.Delete().SetVisible(false);
+    FButtons.Insert().SetEnabled(false);
+    FButtons.Cancel().SetImageIndex(3);
+    FButtons.Post().SetHint(QStringLiteral("save"));
+    EXPECT_EQ(told, 4);
+    FButtons.Delete().SetVisible(false);
+    FButtons.Insert().SetEnabled(false);
+    FButtons.Cancel().SetImageIndex(3);
+    FButtons.Post().SetHint(QStringLiteral("save"));
+    EXPECT_EQ(told, 4) << "setting a value again changes nothing";
+}
+
 TEST(NavigatorButton, HintFallsBackToTheDefault)
 {
     TkvCustomNavigatorButtons buttons;

@@ -7,6 +7,7 @@
 #include <QApplication>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QTest>
 
 namespace kestrum {
@@ -82,6 +83,78 @@ TEST_F(PqPageControlWidget, CtrlTabCyclesOverVisibleTabsOnly)
         visited += QString::number(activeIndex());
     }
     EXPECT_EQ(visited, "1201021");
+}
+
+// A text box that takes every key it gets, as an editor on a page does.
+class KeyEatingEdit : public QLineEdit {
+public:
+    using QLineEdit::QLineEdit;
+
+protected:
+    void keyPressEvent(QKeyEvent *event) override { event->accept(); }
+};
+
+// Guards against Ctrl+Tab being swallowed by a control on a page that takes
+// every key it gets (the editors' line edits and memo) instead of switching pages.
+TEST_F(PqPageControlWidget, CtrlTabSwitchesPagesFromControlsThatEatEveryKey)
+{
+    auto *eating = new KeyEatingEdit(sheets[0]);
+    auto *deepBox = new QWidget(sheets[1]);
+    auto *deepEating = new KeyEatingEdit(deepBox);
+    QTest::keyClick(eating, Qt::Key_Tab, Qt::ControlModifier);
+    EXPECT_EQ(activeIndex(), 1);
+    QTest::keyClick(deepEating, Qt::Key_Tab, Qt::ControlModifier);
+    EXPECT_EQ(activeIndex(), 2);
+    QTest::keyClick(edit, Qt::Key_Backtab, Qt::ControlModifier | Qt::ShiftModifier);
+    EXPECT_EQ(activeIndex(), 1);
+    QTest::keyClick(deepEating, Qt::Key_Tab, Qt::ControlModifier | Qt::ShiftModifier);
+    EXPECT_EQ(activeIndex(), 0);
+    auto *memo = new QPlainTextEdit(sheets[0]);
+    QTest::keyClick(memo, Qt::Key_Tab, Qt::ControlModifier);
+    EXPECT_EQ(activeIndex(), 1);
+    EXPECT_EQ(memo->toPlainText(), "") << "no tab typed";
+}
+
+// A control that claims Ctrl+Tab for itself keeps it.
+class TabClaimingEdit : public QLineEdit {
+public:
+    using QLineEdit::QLineEdit;
+    int Pressed = 0;
+
+protected:
+    bool event(QEvent *event) override
+    {
+        if (event->type() == QEvent::ShortcutOverride) {
+            event->accept();
+            return true;
+        }
+        return QLineEdit::event(event);
+    }
+    void keyPressEvent(QKeyEvent *event) override
+    {
+        ++Pressed;
+        event->accept();
+    }
+};
+
+TEST_F(PqPageControlWidget, CtrlTabStaysWithAControlThatClaimsIt)
+{
+    auto *claiming = new TabClaimingEdit(sheets[0]);
+    QTest::keyClick(claiming, Qt::Key_Tab, Qt::ControlModifier);
+    EXPECT_EQ(activeIndex(), 0);
+    EXPECT_GT(claiming->Pressed, 0);
+}
+
+TEST_F(PqPageControlWidget, CtrlTabInANestedPageControlSwitchesOnlyItsPages)
+{
+    auto *inner = new TPqPageControl(sheets[0]);
+    auto *first = new TPqTabSheet(inner);
+    auto *second = new TPqTabSheet(inner);
+    inner->SetActivePage(first);
+    auto *innerEdit = new QPlainTextEdit(first);
+    QTest::keyClick(innerEdit, Qt::Key_Tab, Qt::ControlModifier);
+    EXPECT_EQ(inner->ActivePage(), second);
+    EXPECT_EQ(activeIndex(), 0);
 }
 
 TEST_F(PqPageControlWidget, HiddenPageShownFromCodeSelectsNoTab)
