@@ -19,7 +19,9 @@ enum TEntryKind : std::uint8_t { ekIncome, ekExpense };
 
 struct TForeignEntry {
     TEntryKind Kind = ekExpense;
-    //! The amount in cents, never negative: the kind carries the direction.
+    //! The amount in cents. The kind carries the direction; a negative
+    //! amount is one the source holds so (an old ledger's refund booked as a
+    //! negative expense) and comes in as it is.
     std::int64_t Cents = 0;
     QDate Date;
     //! Time of day in seconds after midnight; 0 for a bare date.

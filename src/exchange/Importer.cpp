@@ -200,11 +200,10 @@ TImportResult ImportEntries(sqlite3 *db, TEntrySource &source, const TImportOpti
             continue;
         }
         // Readers outside this module are held to the same promises.
-        if ((entry.HasAmount && entry.Cents < 0) || (entry.HasDate && !entry.Date.isValid()) ||
-            entry.Seconds < 0 || entry.Seconds >= 86400) {
+        if ((entry.HasDate && !entry.Date.isValid()) || entry.Seconds < 0 || entry.Seconds >= 86400) {
             bad.Line = entry.Line;
             bad.Reason = entry.HasDate && !entry.Date.isValid() ? QStringLiteral("日期无效")
-                                                                : QStringLiteral("金额是负数或时间无效");
+                                                                : QStringLiteral("时间无效");
             ++result.BadCount;
             if (result.BadRecords.size() < std::size_t(TImportResult::MaxListed))
                 result.BadRecords.push_back(bad);
