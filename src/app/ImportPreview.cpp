@@ -59,7 +59,7 @@ QString EncodingNote(const QByteArray &data)
     if (guess.Basis != exchange::ebPlausibility)
         return QString();
     return utf8("这个文件按 UTF-8 和 GB18030 都能读：按 %1 读是“%2”，按 %3 读是“%4”；"
-                "选了读来像中文的 %1。如果不对，请改选编码。")
+                "按内容选了读来更合理的 %1。如果不对，请改选编码。")
         .arg(exchange::EncodingName(guess.Encoding), guess.Sample, exchange::EncodingName(guess.Other),
              guess.OtherSample);
 }
