@@ -124,7 +124,9 @@ void TQifEntrySource::TState::Prescan(TQifDateOrder order)
             continue;
         dates.Add(record.Date, record.Line);
         std::string_view account;
-        if (read == TQifRecordReader::qrRecord && !BracketedAccount(record.Category, account) &&
+        // Records of a file that names no account (a single bank export) pair with nothing.
+        if (read == TQifRecordReader::qrRecord && !record.Account.empty() &&
+            !BracketedAccount(record.Category, account) &&
             ParseAmount(!record.Total.empty() ? record.Total : record.Amount, amount, reason))
             Pairs.Add(record, amount.Negative ? -amount.Cents : amount.Cents);
     }
