@@ -124,7 +124,8 @@ TImportDialog::TImportDialog(TImportPreview &preview, QWidget *parent) : QDialog
     layout->addLayout(file);
     layout->addLayout(settings);
     layout->addWidget(NotesLabel);
-    layout->addWidget(new QLabel(utf8("各列的内容:"), this));
+    MappingLabel = new QLabel(utf8("各列的内容:"), this);
+    layout->addWidget(MappingLabel);
     layout->addWidget(MappingTable);
     layout->addWidget(new QLabel(utf8("将导入的纪录:"), this));
     layout->addWidget(PreviewTable, 1);
@@ -217,6 +218,7 @@ void TImportDialog::showSettings()
     DateOrderCombo->setEnabled(qif);
     ImportTransfersCheck->setVisible(qif);
     MappingTable->setVisible(csv);
+    MappingLabel->setVisible(csv);
     if (FPreview.HasEncodingChoice())
         EncodingCombo->setCurrentIndex(EncodingCombo->findData(int(FPreview.Encoding())));
     if (csv) {

@@ -38,6 +38,7 @@ public:
     QComboBox *KindRuleCombo;
     QComboBox *DateOrderCombo; //!< QIF: automatic, month first, day first
     QLabel *NotesLabel; //!< how the file is read: encoding judged, dates either way, transfers left out
+    QLabel *MappingLabel;
     QTableWidget *MappingTable; //!< one row: a role combo box under each column's name
     QTableWidget *PreviewTable;
     QLabel *SummaryLabel;

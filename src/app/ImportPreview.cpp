@@ -56,12 +56,7 @@ QString EncodingNote(const QByteArray &data)
     } catch (const EImportError &) {
         return QString(); // the reader says why
     }
-    if (guess.Basis != exchange::ebPlausibility)
-        return QString();
-    return utf8("这个文件按 UTF-8 和 GB18030 都能读：按 %1 读是“%2”，按 %3 读是“%4”；"
-                "按内容选了读来更合理的 %1。如果不对，请改选编码。")
-        .arg(exchange::EncodingName(guess.Encoding), guess.Sample, exchange::EncodingName(guess.Other),
-             guess.OtherSample);
+    return exchange::EncodingGuessNote(guess);
 }
 
 } // namespace

@@ -257,6 +257,8 @@ QStringList TQifEntrySource::Notes() const
 {
     const TState &s = *FState;
     QStringList notes;
+    if (const QString encoding = EncodingGuessNote(s.Encoding); !encoding.isEmpty())
+        notes += encoding;
     if (const QString dates = DateNote(); !dates.isEmpty())
         notes += dates;
     const int openings = s.TransferCounts[TQifTransfer::tkOpeningBalance];

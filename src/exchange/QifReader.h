@@ -76,8 +76,7 @@ public:
     //! The order the dates are read in, and why.
     exchange::TDayMonthOrder DateOrder() const;
     TQifDateEvidence DateEvidence() const;
-    //! What the user should hear of the order ("" when nothing); also the
-    //! first of Notes().
+    //! What the user should hear of the order ("" when nothing); also in Notes().
     QString DateNote() const;
     //! The opening balances and transfers read so far (left out or, with
     //! qtImport, imported), the first MaxListed of them; and their count.

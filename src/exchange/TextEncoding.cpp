@@ -296,6 +296,15 @@ TEncodingGuess GuessEncoding(const QByteArray &data)
                                    QStringLiteral("无法识别的编码：文本既不是 UTF-8 也不是 GB18030")));
 }
 
+QString EncodingGuessNote(const TEncodingGuess &guess)
+{
+    if (guess.Basis != ebPlausibility)
+        return QString();
+    return QStringLiteral("这个文件按 UTF-8 和 GB18030 都能读：按 %1 读是“%2”，按 %3 读是“%4”；"
+                          "按内容选了读来更合理的 %1。如果不对，请改选编码。")
+        .arg(EncodingName(guess.Encoding), guess.Sample, EncodingName(guess.Other), guess.OtherSample);
+}
+
 TTextEncoding DetectEncoding(const QByteArray &data, bool &byteOrderMark)
 {
     const TEncodingGuess guess = GuessEncoding(data);

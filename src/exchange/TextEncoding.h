@@ -33,6 +33,10 @@ struct TEncodingGuess {
 //! Raises EImportError as DetectEncoding does.
 TEncodingGuess GuessEncoding(const QByteArray &data);
 
+//! What the user should hear of a guess made by judging the text (with
+//! both readings), or "" for one the bytes settled.
+QString EncodingGuessNote(const TEncodingGuess &guess);
+
 //! How unlikely a text is as lines of a Chinese household ledger.
 struct TTextJudgement {
     //! About 0 per character for ASCII, common hanzi and Chinese

@@ -139,6 +139,12 @@ TEST_F(Commands, QifReportSaysWhenTheDateOrderIsOpenAndWhatWasLeftOut)
     EXPECT_EQ(run.Code, 0) << run.Err;
     EXPECT_NE(run.Out.find("导入了3条纪录：收入1条，支出2条"), std::string::npos) << run.Out;
     EXPECT_EQ(run.Out.find("--day-first"), std::string::npos) << run.Out;
+
+    // 医药 in GBK, bytes that are valid UTF-8 too: the report names the encoding and both readings.
+    Write("gbk.qif", "!Type:Bank\nD2024-01-13\nT-5\nP\xD2\xBD\xD2\xA9\n^\n");
+    run = Run({"import", "gbk.qif", "my.mdb"});
+    EXPECT_NE(run.Out.find("从QIF（GB18030）导入了1条纪录"), std::string::npos) << run.Out;
+    EXPECT_NE(run.Out.find("按 GB18030 读是“医药”，按 UTF-8 读是“ҽҩ”"), std::string::npos) << run.Out;
 }
 
 } // namespace
