@@ -50,7 +50,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
             if (step == TEntrySource::esEnd)
                 break;
             if (step == TEntrySource::esEntry)
-                Check(entry.Date.isValid() && entry.Cents >= 0 && entry.Seconds >= 0 && entry.Seconds < 86400);
+                Check((entry.HasDate ? entry.Date.isValid() : entry.Seconds == 0) &&
+                      (entry.HasAmount || entry.Cents == 0) && entry.Seconds >= 0 && entry.Seconds < 86400);
             else
                 Check(!bad.Reason.isEmpty());
             const double progress = source->Progress();

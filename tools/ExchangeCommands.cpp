@@ -43,6 +43,22 @@ bool LedgerMissing(const QString &command, const QString &ledger)
     return true;
 }
 
+//! What the user of the command can do about a QIF file's choices: the
+//! options that read it the other way.
+QStringList QifCommandHints(const TQifEntrySource &source, const TQifOptions &options)
+{
+    QStringList hints;
+    if (source.DateEvidence() == qeEitherWay || source.DateEvidence() == qeMixed)
+        hints +=
+            QStringLiteral("注意：日期顺序无法从文件确定；如果文件是按日/月/年写的，请在程序中撤销这次导入，"
+                           "再加 --day-first 导入（加 --month-first 则不再提示）");
+    const int left =
+        source.TransferCount(TQifTransfer::tkOpeningBalance) + source.TransferCount(TQifTransfer::tkTransfer);
+    if (options.Transfers == qtSkip && left > 0)
+        hints += QStringLiteral("注意：要导入这些期初余额和转账，请加 --include-transfers");
+    return hints;
+}
+
 } // namespace
 
 int RunImport(const QStringList &arguments)
@@ -65,6 +81,8 @@ int RunImport(const QStringList &arguments)
             qif.DateOrder = qdDayFirst;
         else if (argument == QLatin1String("--month-first"))
             qif.DateOrder = qdMonthFirst;
+        else if (argument == QLatin1String("--include-transfers"))
+            qif.Transfers = qtImport;
         else if (argument.startsWith(QLatin1String("--")))
             return UsageError(command, QStringLiteral("unknown option '%1'").arg(argument));
         else
@@ -86,10 +104,14 @@ int RunImport(const QStringList &arguments)
                        QStringLiteral("'%1' is being restored from a backup; nothing imported").arg(ledger));
     try {
         std::unique_ptr<TEntrySource> source;
+        const TQifEntrySource *qifSource = nullptr;
         switch (DetectForeignFormatOfFile(file)) {
-        case ffQif:
-            source = TQifEntrySource::FromFile(file, qif);
+        case ffQif: {
+            std::unique_ptr<TQifEntrySource> reader = TQifEntrySource::FromFile(file, qif);
+            qifSource = reader.get();
+            source = std::move(reader);
             break;
+        }
         case ffCsv:
             source = TCsvEntrySource::FromFile(file, csv);
             break;
@@ -98,7 +120,9 @@ int RunImport(const QStringList &arguments)
             break;
         }
         const TImportResult result = ImportEntries(ledger, *source, options);
-        const QStringList report = result.Report();
+        QStringList report = result.Report();
+        if (qifSource)
+            report += QifCommandHints(*qifSource, qif);
         std::FILE *stream = result.Outcome == ioImported ? stdout : stderr;
         for (const QString &line : report)
             Print(stream, result.Outcome == ioImported ? line : QStringLiteral("kestrum-db import: ") + line);

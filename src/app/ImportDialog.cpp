@@ -63,6 +63,13 @@ TImportDialog::TImportDialog(TImportPreview &preview, QWidget *parent) : QDialog
     KindRuleCombo->addItem(utf8("负数为支出"), int(ckBySign));
     KindRuleCombo->addItem(utf8("全部为收入"), int(ckAllIncome));
     KindRuleCombo->addItem(utf8("全部为支出"), int(ckAllExpense));
+    DateOrderCombo = new QComboBox(this);
+    DateOrderCombo->addItem(utf8("自动"), int(qdAuto));
+    DateOrderCombo->addItem(utf8("月/日/年"), int(qdMonthFirst));
+    DateOrderCombo->addItem(utf8("日/月/年"), int(qdDayFirst));
+    NotesLabel = new QLabel(this);
+    NotesLabel->setWordWrap(true);
+    NotesLabel->setStyleSheet(QStringLiteral("color: #805000"));
 
     MappingTable = new QTableWidget(1, 0, this);
     MappingTable->verticalHeader()->hide();
@@ -88,6 +95,7 @@ TImportDialog::TImportDialog(TImportPreview &preview, QWidget *parent) : QDialog
 
     SkipBadRowsCheck = new QCheckBox(utf8("跳过错误的行"), this);
     ImportDuplicatesCheck = new QCheckBox(utf8("导入重复的纪录"), this);
+    ImportTransfersCheck = new QCheckBox(utf8("导入期初余额和账户间转账"), this);
     ImportButton = new QPushButton(utf8("导入"), this);
     ImportButton->setDefault(true);
     CancelButton = new QPushButton(utf8("取消"), this);
@@ -99,6 +107,8 @@ TImportDialog::TImportDialog(TImportPreview &preview, QWidget *parent) : QDialog
     settings->addWidget(SeparatorCombo);
     settings->addWidget(new QLabel(utf8("收支:"), this));
     settings->addWidget(KindRuleCombo);
+    settings->addWidget(new QLabel(utf8("日期顺序:"), this));
+    settings->addWidget(DateOrderCombo);
     settings->addStretch();
     auto *file = new QFormLayout;
     file->addRow(utf8("文件:"), FileLabel);
@@ -106,13 +116,16 @@ TImportDialog::TImportDialog(TImportPreview &preview, QWidget *parent) : QDialog
     auto *choices = new QHBoxLayout;
     choices->addWidget(SkipBadRowsCheck);
     choices->addWidget(ImportDuplicatesCheck);
+    choices->addWidget(ImportTransfersCheck);
     choices->addStretch();
     choices->addWidget(ImportButton);
     choices->addWidget(CancelButton);
     auto *layout = new QVBoxLayout(this);
     layout->addLayout(file);
     layout->addLayout(settings);
-    layout->addWidget(new QLabel(utf8("各列的内容:"), this));
+    layout->addWidget(NotesLabel);
+    MappingLabel = new QLabel(utf8("各列的内容:"), this);
+    layout->addWidget(MappingLabel);
     layout->addWidget(MappingTable);
     layout->addWidget(new QLabel(utf8("将导入的纪录:"), this));
     layout->addWidget(PreviewTable, 1);
@@ -132,6 +145,7 @@ TImportDialog::TImportDialog(TImportPreview &preview, QWidget *parent) : QDialog
     picked(EncodingCombo, [this](int value) { FPreview.SetEncoding(static_cast<TCsvEncoding>(value)); });
     picked(SeparatorCombo, [this](int value) { FPreview.SetSeparator(static_cast<char>(value)); });
     picked(KindRuleCombo, [this](int value) { FPreview.SetKindRule(static_cast<TCsvKindRule>(value)); });
+    picked(DateOrderCombo, [this](int value) { FPreview.SetDateOrder(static_cast<TQifDateOrder>(value)); });
     connect(SkipBadRowsCheck, &QCheckBox::toggled, this, [this](bool on) {
         FPreview.SetSkipBadRows(on);
         showScan();
@@ -140,6 +154,12 @@ TImportDialog::TImportDialog(TImportPreview &preview, QWidget *parent) : QDialog
         FPreview.SetImportDuplicates(on);
         showRows();
         showScan();
+    });
+    connect(ImportTransfersCheck, &QCheckBox::toggled, this, [this](bool on) {
+        if (FShowing)
+            return;
+        FPreview.SetImportTransfers(on);
+        changed();
     });
     connect(ImportButton, &QPushButton::clicked, this, &QDialog::accept);
     connect(CancelButton, &QPushButton::clicked, this, &QDialog::reject);
@@ -191,14 +211,24 @@ void TImportDialog::showSettings()
     FShowing = true;
     FormatLabel->setText(FPreview.SourceDescription());
     const bool csv = FPreview.HasCsvSettings();
-    for (QComboBox *combo : {EncodingCombo, SeparatorCombo, KindRuleCombo})
+    const bool qif = FPreview.HasQifSettings();
+    for (QComboBox *combo : {SeparatorCombo, KindRuleCombo})
         combo->setEnabled(csv);
+    EncodingCombo->setEnabled(FPreview.HasEncodingChoice());
+    DateOrderCombo->setEnabled(qif);
+    ImportTransfersCheck->setVisible(qif);
     MappingTable->setVisible(csv);
-    if (csv) {
+    MappingLabel->setVisible(csv);
+    if (FPreview.HasEncodingChoice())
         EncodingCombo->setCurrentIndex(EncodingCombo->findData(int(FPreview.Encoding())));
+    if (csv) {
         SeparatorCombo->setCurrentIndex(SeparatorCombo->findData(int(FPreview.Separator())));
         KindRuleCombo->setCurrentIndex(KindRuleCombo->findData(int(FPreview.KindRule())));
         KindRuleCombo->setEnabled(FPreview.KindRuleApplies());
+    }
+    if (qif) {
+        DateOrderCombo->setCurrentIndex(DateOrderCombo->findData(int(FPreview.DateOrder())));
+        ImportTransfersCheck->setChecked(FPreview.ImportTransfers());
     }
     FShowing = false;
 }
@@ -243,14 +273,14 @@ void TImportDialog::showRows()
                                    row.Item,
                                    row.Remark,
                                    FPreview.RowNote(row)};
-        const bool duplicate = FPreview.IsDuplicate(row);
+        const bool grey = FPreview.IsDuplicate(row) || row.LeftOut;
         for (int column = 0; column < cells.size(); ++column) {
             QTableWidgetItem *item = Cell(cells[column]);
             if (column == 3)
                 item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
             if (!row.Problem.isEmpty())
                 item->setForeground(QColor(0xb0, 0, 0));
-            else if (duplicate)
+            else if (grey)
                 item->setForeground(QColor(0x80, 0x80, 0x80));
             PreviewTable->setItem(index, column, item);
         }
@@ -263,6 +293,9 @@ void TImportDialog::showRows()
 
 void TImportDialog::showScan()
 {
+    const QStringList notes = FPreview.Notes();
+    NotesLabel->setText(notes.join(QLatin1Char('\n')));
+    NotesLabel->setVisible(!notes.isEmpty());
     SummaryLabel->setText(FPreview.Summary());
     const QString blocker = FPreview.ImportBlocker();
     ProblemLabel->setText(blocker);

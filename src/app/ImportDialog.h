@@ -1,8 +1,9 @@
 #pragma once
 // The import dialog: the picked file as it will be read, with a combo box
 // per column for what the column holds, the encoding and separator, the
-// first records, what will be passed over, and the two choices for records
-// that do not come in. The logic is TImportPreview's; the dialog shows it
+// first records, what will be passed over, and the choices for records
+// that do not come in; for a QIF file the order of day and month and whether
+// opening balances and transfers between accounts come in. The logic is TImportPreview's; the dialog shows it
 // and passes the user's picks on.
 #include <QDialog>
 
@@ -35,6 +36,9 @@ public:
     QComboBox *EncodingCombo;
     QComboBox *SeparatorCombo;
     QComboBox *KindRuleCombo;
+    QComboBox *DateOrderCombo; //!< QIF: automatic, month first, day first
+    QLabel *NotesLabel; //!< how the file is read: encoding judged, dates either way, transfers left out
+    QLabel *MappingLabel;
     QTableWidget *MappingTable; //!< one row: a role combo box under each column's name
     QTableWidget *PreviewTable;
     QLabel *SummaryLabel;
@@ -42,6 +46,7 @@ public:
     QTableWidget *SkippedTable; //!< the records that cannot be read: line and reason
     QCheckBox *SkipBadRowsCheck;
     QCheckBox *ImportDuplicatesCheck;
+    QCheckBox *ImportTransfersCheck; //!< QIF: opening balances and transfers between accounts come in
     QPushButton *ImportButton;
     QPushButton *CancelButton;
 

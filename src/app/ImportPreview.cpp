@@ -5,6 +5,7 @@
 #include "exchange/ExchangeMessages.h"
 #include "exchange/LedgerAmount.h"
 #include "exchange/QifReader.h"
+#include "exchange/TextEncoding.h"
 
 #include <QFile>
 #include <QTime>
@@ -30,6 +31,31 @@ QString AmountText(const TForeignEntry &entry)
     std::string text;
     exchange::AppendLedgerAmount(text, entry.Exact ? *entry.Exact : double(entry.Cents) / 100.0);
     return QString::fromStdString(text);
+}
+
+TCsvEncoding CsvEncodingOf(exchange::TTextEncoding encoding)
+{
+    switch (encoding) {
+    case exchange::teUtf8:
+        return ceUtf8;
+    case exchange::teGb18030:
+        return ceGb18030;
+    case exchange::teUtf16:
+        return ceUtf16;
+    }
+    return ceAuto;
+}
+
+//! What the user should know of an encoding chosen by judging the text.
+QString EncodingNote(const QByteArray &data)
+{
+    exchange::TEncodingGuess guess;
+    try {
+        guess = exchange::GuessEncoding(data);
+    } catch (const EImportError &) {
+        return QString(); // the reader says why
+    }
+    return exchange::EncodingGuessNote(guess);
 }
 
 } // namespace
@@ -75,6 +101,8 @@ TImportPreview::TImportPreview(const QString &path, int rowCount) : FPath(path),
     }
     if (FFormat == ffAccess)
         MakeSource(); // an Access file that cannot be read is refused here, with its reason
+    if (HasEncodingChoice())
+        FEncodingNote = EncodingNote(FData);
     reload();
 }
 
@@ -94,7 +122,7 @@ std::unique_ptr<TEntrySource> TImportPreview::MakeSource() const
     case ffCsv:
         return std::make_unique<TCsvEntrySource>(FData, FCsv.Options);
     case ffQif:
-        return std::make_unique<TQifEntrySource>(FData);
+        return std::make_unique<TQifEntrySource>(FData, FQif);
     case ffAccess:
         try {
             return OpenEntrySource(FPath);
@@ -112,11 +140,16 @@ std::unique_ptr<TEntrySource> TImportPreview::MakeSource() const
 void TImportPreview::readRows()
 {
     FRows.clear();
+    FReadNotes.clear();
     FProblems = FFormat == ffCsv ? FCsv.Problems : QStringList();
     FDescription = ForeignFormatName(FFormat);
     try {
         std::unique_ptr<TEntrySource> source = MakeSource();
         FDescription = source->Description();
+        if (FFormat == ffQif) {
+            readQifRows(static_cast<TQifEntrySource &>(*source));
+            return;
+        }
         TForeignEntry entry;
         TBadRecord bad;
         while (static_cast<int>(FRows.size()) < FRowCount) {
@@ -137,6 +170,82 @@ void TImportPreview::readRows()
         if (!FProblems.contains(message))
             FProblems << message;
     }
+}
+
+//! As readRows, with the opening balances and transfers between accounts
+//! listed where they stand, marked as left out or as coming in.
+void TImportPreview::readQifRows(TQifEntrySource &source)
+{
+    FQifEncoding = source.Encoding().Encoding;
+    if (const QString note = source.DateNote(); !note.isEmpty())
+        FReadNotes << note;
+    const auto transferRow = [](const TQifTransfer &transfer, bool imported) {
+        TPreviewRow row = PreviewRowOf(transfer.Entry);
+        row.Note = QifTransferText(transfer) + (imported ? utf8("，仍将导入") : utf8("，不导入"));
+        row.LeftOut = !imported;
+        return row;
+    };
+    const bool importing = ImportTransfers();
+    std::size_t listed = 0; // the transfers already in the rows
+    TForeignEntry entry;
+    TBadRecord bad;
+    while (static_cast<int>(FRows.size()) < FRowCount) {
+        const TEntrySource::TStep step = source.Next(entry, bad);
+        const std::vector<TQifTransfer> &transfers = source.Transfers();
+        // Left-out transfers were passed on the way to this record.
+        if (!importing)
+            for (; listed < transfers.size(); ++listed)
+                FRows.push_back(transferRow(transfers[listed], false));
+        if (step == TEntrySource::esEnd)
+            break;
+        if (step == TEntrySource::esEntry) {
+            if (importing && listed < transfers.size() && transfers.back().Entry.Line == entry.Line) {
+                FRows.push_back(transferRow(transfers.back(), true));
+                listed = transfers.size();
+            } else {
+                FRows.push_back(PreviewRowOf(entry));
+            }
+        } else {
+            TPreviewRow row;
+            row.Line = bad.Line;
+            row.Problem = bad.Reason;
+            FRows.push_back(row);
+        }
+    }
+}
+
+QStringList TImportPreview::Notes() const
+{
+    QStringList notes;
+    if (!FEncodingNote.isEmpty() && Encoding() != ceUtf16)
+        notes << FEncodingNote;
+    for (const QString &note : FScan.Done ? FScan.Notes : FReadNotes)
+        if (!notes.contains(note))
+            notes << note;
+    return notes;
+}
+
+TCsvEncoding TImportPreview::Encoding() const
+{
+    if (FFormat == ffQif)
+        return FQif.Encoding ? CsvEncodingOf(*FQif.Encoding) : CsvEncodingOf(FQifEncoding);
+    return FCsv.Options.Encoding;
+}
+
+void TImportPreview::SetDateOrder(TQifDateOrder order)
+{
+    if (FFormat != ffQif || order == FQif.DateOrder)
+        return;
+    FQif.DateOrder = order;
+    reload();
+}
+
+void TImportPreview::SetImportTransfers(bool import)
+{
+    if (FFormat != ffQif || import == ImportTransfers())
+        return;
+    FQif.Transfers = import ? qtImport : qtSkip;
+    reload();
 }
 
 QString TImportPreview::EncodingText() const
@@ -170,6 +279,24 @@ QString TImportPreview::SeparatorText() const
 
 void TImportPreview::SetEncoding(TCsvEncoding encoding)
 {
+    if (FFormat == ffQif && encoding != Encoding()) {
+        switch (encoding) {
+        case ceUtf8:
+            FQif.Encoding = exchange::teUtf8;
+            break;
+        case ceGb18030:
+            FQif.Encoding = exchange::teGb18030;
+            break;
+        case ceUtf16:
+            FQif.Encoding = exchange::teUtf16;
+            break;
+        case ceAuto:
+            FQif.Encoding.reset();
+            break;
+        }
+        reload();
+        return;
+    }
     if (FFormat != ffCsv || encoding == FCsv.Options.Encoding)
         return;
     // Other bytes give other header names: the columns are mapped anew.
@@ -271,6 +398,7 @@ TImportScan TImportPreview::ScanAll(const std::function<std::unique_ptr<TEntrySo
                 std::min<std::size_t>(result.BadRecords.size(), TImportScan::MaxListed);
             scan.BadRecords.assign(result.BadRecords.begin(),
                                    result.BadRecords.begin() + std::ptrdiff_t(listed));
+            scan.Notes = result.Notes;
             scan.Done = true;
             return scan;
         }
@@ -290,6 +418,7 @@ TImportScan TImportPreview::ScanAll(const std::function<std::unique_ptr<TEntrySo
             if (count % 4096 == 0 && !progress.Report(source->Progress()))
                 return TImportScan(); // not done: the dialog says so
         }
+        scan.Notes = source->Notes();
         scan.Done = true;
     } catch (const std::exception &error) {
         scan = TImportScan();
@@ -301,7 +430,7 @@ TImportScan TImportPreview::ScanAll(const std::function<std::unique_ptr<TEntrySo
 
 bool TImportPreview::IsDuplicate(const TPreviewRow &row) const
 {
-    return row.Problem.isEmpty() && row.Line > 0 &&
+    return row.Problem.isEmpty() && !row.LeftOut && row.Line > 0 &&
            std::binary_search(FScan.DuplicateLines.begin(), FScan.DuplicateLines.end(), row.Line);
 }
 
@@ -309,6 +438,8 @@ QString TImportPreview::RowNote(const TPreviewRow &row) const
 {
     if (!row.Problem.isEmpty())
         return row.Problem;
+    if (!row.Note.isEmpty())
+        return row.Note;
     if (IsDuplicate(row))
         return ImportDuplicates() ? utf8("账本中已有，仍将导入") : utf8("账本中已有，将跳过");
     return QString();

@@ -8,6 +8,7 @@
 #include "exchange/CsvReader.h"
 #include "exchange/ForeignFormat.h"
 #include "exchange/Importer.h"
+#include "exchange/QifReader.h"
 
 #include <QByteArray>
 #include <QString>
@@ -24,6 +25,10 @@ struct TPreviewRow {
     int Line = 0;
     QString Kind, Date, Amount, Item, Remark;
     QString Problem; //!< why the record is passed over; empty for an entry
+    //! What the record is though it reads well: "期初余额，不导入" for an
+    //! opening balance that is left out.
+    QString Note;
+    bool LeftOut = false; //!< read well, but not imported with the current choices
 };
 
 //! Counts over the whole file, as the importer would see it with the current
@@ -38,6 +43,7 @@ struct TImportScan {
     int BadCount = 0;
     std::vector<TBadRecord> BadRecords; //!< the first MaxListed
     QString Failure;                    //!< the file as a whole cannot be read
+    QStringList Notes;                  //!< the reader's, over the whole file
     static constexpr int MaxListed = 200;
 };
 
@@ -61,9 +67,25 @@ public:
     bool HasCsvSettings() const { return FFormat == ffCsv; }
     QString EncodingText() const;
     QString SeparatorText() const;
-    TCsvEncoding Encoding() const { return FCsv.Options.Encoding; }
     char Separator() const { return FCsv.Options.Separator; }
+
+    // CSV and QIF: the text's encoding, as found or as the user picked it.
+    bool HasEncodingChoice() const { return FFormat == ffCsv || FFormat == ffQif; }
+    TCsvEncoding Encoding() const;
     void SetEncoding(TCsvEncoding encoding);
+
+    // QIF only: the order of day and month, and whether opening balances
+    // and transfers between the file's accounts come in.
+    bool HasQifSettings() const { return FFormat == ffQif; }
+    TQifDateOrder DateOrder() const { return FQif.DateOrder; }
+    void SetDateOrder(TQifDateOrder order);
+    bool ImportTransfers() const { return FQif.Transfers == qtImport; }
+    void SetImportTransfers(bool import);
+
+    //! What the user should know of how the file is read: an encoding found
+    //! by judging the text, dates that read either way, opening balances and
+    //! transfers left out (over the whole file once it is scanned).
+    QStringList Notes() const;
     void SetSeparator(char separator);
     TCsvKindRule KindRule() const { return FCsv.Options.KindRule; }
     void SetKindRule(TCsvKindRule rule);
@@ -116,6 +138,7 @@ public:
 private:
     void reload();
     void readRows();
+    void readQifRows(TQifEntrySource &source);
 
     QString FPath;
     QString FLedgerPath;
@@ -124,6 +147,10 @@ private:
     TForeignFormat FFormat = ffUnknown;
     QString FDescription;
     TCsvPreview FCsv;
+    TQifOptions FQif;
+    exchange::TTextEncoding FQifEncoding = exchange::teUtf8; //!< the one the QIF reader used
+    QString FEncodingNote;
+    QStringList FReadNotes; //!< the reader's notes that hold before the whole file is read
     std::vector<TPreviewRow> FRows;
     QStringList FProblems;
     TImportOptions FOptions;

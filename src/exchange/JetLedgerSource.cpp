@@ -71,7 +71,26 @@ struct TJetLedgerSource::TTable {
     std::array<std::size_t, 4> Index{}; //!< column of each role in the cursor's rows
 };
 
-TJetLedgerSource::TJetLedgerSource(TJetTableSource &tables) : FTables(tables) {}
+QString TJetLedgerSource::TRowList::Text() const
+{
+    QString text = Rows.join(QStringLiteral("、"));
+    if (Count > Rows.size())
+        text += QStringLiteral("……");
+    return text;
+}
+
+void TJetLedgerSource::Remember(TRowList &list) const
+{
+    ++list.Count;
+    if (list.Rows.size() < TRowList::MaxListed)
+        list.Rows << QStringLiteral("%1 表第 %2 行")
+                         .arg(QString::fromLatin1(FOpen[FTableIndex].Definition->Name))
+                         .arg(FRowNumber);
+}
+
+TJetLedgerSource::TJetLedgerSource(TJetTableSource &tables) : FTables(tables)
+{
+}
 
 TJetLedgerSource::~TJetLedgerSource() = default;
 
@@ -143,23 +162,28 @@ bool TJetLedgerSource::Convert(const TJetRow &row, TForeignEntry &entry, QString
     entry.Kind = table.Definition->Kind;
     entry.Line = 0;
 
+    // The old program let an entry be saved without an amount or a date, and
+    // with a negative amount (a refund booked as a negative expense): such an
+    // entry comes over as it is, and the notes list where.
+    entry.HasAmount = entry.HasDate = true;
     const TJetValue &amount = row[table.Index[rlAmount]];
     switch (amount.Kind) {
     case TJetValue::jvNull:
-        // The old program saved entries without an amount; they count as
-        // nothing in every sum, as 0 does.
+        entry.HasAmount = false;
         entry.Cents = 0;
-        ++FNoAmount;
+        Remember(FNoAmount);
         break;
-    case TJetValue::jvCurrency:
-        if (amount.Currency < 0) {
-            reason = QStringLiteral("金额是负数（%1）").arg(Shown(amount));
-            return false;
-        }
-        entry.Cents = (amount.Currency + 50) / 100;
-        if (amount.Currency % 100 != 0)
+    case TJetValue::jvCurrency: {
+        // Ten-thousandths to cents, halves away from zero as for positive amounts.
+        const std::uint64_t magnitude =
+            amount.Currency < 0 ? 0 - std::uint64_t(amount.Currency) : std::uint64_t(amount.Currency);
+        entry.Cents = std::int64_t((magnitude + 50) / 100);
+        if (amount.Currency < 0)
+            entry.Cents = -entry.Cents;
+        if (magnitude % 100 != 0)
             ++FRounded;
         break;
+    }
     case TJetValue::jvNumber:
     case TJetValue::jvText: {
         double number = amount.Number;
@@ -171,19 +195,15 @@ bool TJetLedgerSource::Convert(const TJetRow &row, TForeignEntry &entry, QString
                 return false;
             }
         }
-        if (!std::isfinite(number) || number > MaxAmount) {
+        if (!std::isfinite(number) || std::fabs(number) > MaxAmount) {
             reason = QStringLiteral("金额太大（%1）").arg(Shown(amount));
-            return false;
-        }
-        if (number < 0) {
-            reason = QStringLiteral("金额是负数（%1）").arg(Shown(amount));
             return false;
         }
         // Through fifteen digits first, so that 2.345 (2.34499... in binary)
         // rounds up as written.
         const double cents = QByteArray::number(number * 100.0, 'g', 15).toDouble();
         entry.Cents = std::llround(cents);
-        if (std::fabs(cents - double(entry.Cents)) > 1e-6 * std::max(1.0, cents))
+        if (std::fabs(cents - double(entry.Cents)) > 1e-6 * std::max(1.0, std::fabs(cents)))
             ++FRounded;
         break;
     }
@@ -191,13 +211,18 @@ bool TJetLedgerSource::Convert(const TJetRow &row, TForeignEntry &entry, QString
         reason = QStringLiteral("金额是日期（%1）").arg(AsText(amount));
         return false;
     }
+    if (entry.HasAmount && entry.Cents < 0)
+        Remember(FNegative);
 
     const TJetValue &date = row[table.Index[rlDate]];
     double days = 0;
     switch (date.Kind) {
     case TJetValue::jvNull:
-        reason = QStringLiteral("没有日期");
-        return false;
+        entry.HasDate = false;
+        entry.Date = QDate();
+        entry.Seconds = 0;
+        Remember(FNoDate);
+        break;
     case TJetValue::jvDate:
     case TJetValue::jvNumber:
         days = date.Number;
@@ -213,17 +238,20 @@ bool TJetLedgerSource::Convert(const TJetRow &row, TForeignEntry &entry, QString
         return false;
     }
     DateTimeParts parts;
-    if (!TryDecodeDateTime(days, parts)) {
-        reason = QStringLiteral("日期不对（%1）").arg(Shown(date));
-        return false;
+    if (entry.HasDate) {
+        if (!TryDecodeDateTime(days, parts)) {
+            reason = QStringLiteral("日期不对（%1）").arg(Shown(date));
+            return false;
+        }
+        entry.Date = QDate(parts.year, parts.month, parts.day);
+        entry.Seconds = parts.hour * 3600 + parts.minute * 60 + parts.second;
     }
-    entry.Date = QDate(parts.year, parts.month, parts.day);
-    entry.Seconds = parts.hour * 3600 + parts.minute * 60 + parts.second;
 
     const TJetValue &item = row[table.Index[rlItem]];
     const TJetValue &remark = row[table.Index[rlRemark]];
     if (item.Truncated || remark.Truncated) {
-        reason = QStringLiteral("%1太长，读不全").arg(item.Truncated ? QStringLiteral("项目") : QStringLiteral("备注"));
+        reason = QStringLiteral("%1太长，读不全")
+                     .arg(item.Truncated ? QStringLiteral("项目") : QStringLiteral("备注"));
         return false;
     }
     entry.Item = item.Kind == TJetValue::jvText ? item.Text : AsText(item).toStdString();
@@ -248,8 +276,18 @@ QString TJetLedgerSource::Description() const
 QStringList TJetLedgerSource::Notes() const
 {
     QStringList notes;
-    if (FNoAmount > 0)
-        notes << QStringLiteral("%1 条记录没有金额，按 0 转换。").arg(FNoAmount);
+    if (FNoAmount.Count > 0)
+        notes << QStringLiteral("%1 条记录没有金额，照原样转换为空金额（不当作 0）：%2。")
+                     .arg(FNoAmount.Count)
+                     .arg(FNoAmount.Text());
+    if (FNoDate.Count > 0)
+        notes << QStringLiteral("%1 条记录没有日期，照原样转换为空日期：%2。")
+                     .arg(FNoDate.Count)
+                     .arg(FNoDate.Text());
+    if (FNegative.Count > 0)
+        notes << QStringLiteral("%1 条记录的金额是负数（如退款），照原样转换：%2。")
+                     .arg(FNegative.Count)
+                     .arg(FNegative.Text());
     if (FRounded > 0)
         notes << QStringLiteral("%1 个金额多于两位小数，已四舍五入到分。").arg(FRounded);
     if (!FUnusedColumns.isEmpty())

@@ -1,7 +1,9 @@
 #pragma once
 // The entries of an old Access ledger: the income table `gain` (本次进帐,
 // 进帐时间, 进帐人, 备注) and the expense table `expen` (消费金额, 消费日期,
-// 消费者, 备注), read from a table source and handed to the importer.
+// 消费者, 备注), read from a table source and handed to the importer. An
+// entry comes over as the old file holds it: without an amount or a date,
+// or with a negative amount, when the old program saved it so.
 #include "exchange/ForeignEntry.h"
 #include "exchange/JetTableSource.h"
 
@@ -38,7 +40,18 @@ private:
     std::int64_t FRowNumber = 0; //!< 1-based within the current table
     std::int64_t FRowsRead = 0;
     std::int64_t FRowsTotal = 0;
-    int FNoAmount = 0;
+    //! Rows that come over as the old file holds them though the user should
+    //! hear of them: "gain 表第 3 行", the first MaxListed of them.
+    struct TRowList {
+        int Count = 0;
+        QStringList Rows;
+        static constexpr int MaxListed = 20;
+        QString Text() const;
+    };
+    void Remember(TRowList &list) const;
+    TRowList FNoAmount;
+    TRowList FNoDate;
+    TRowList FNegative;
     int FRounded = 0;
     QStringList FUnusedColumns;
 };

@@ -2,6 +2,11 @@
 
 #include "exchange/ExchangeText.h"
 #include "exchange/ImportFile.h"
+#include "exchange/QifDateScan.h"
+#include "exchange/QifSyntax.h"
+#include "exchange/QifTransferPairs.h"
+
+#include <array>
 
 namespace kestrum {
 
@@ -9,129 +14,124 @@ using namespace exchange;
 
 namespace {
 
-enum TSection : std::uint8_t {
-    qsNone,
-    qsTransactions, //!< bank, cash, credit card, other asset or liability
-    qsAccounts,     //!< the account list after "!Account"
-    qsList,         //!< categories, classes, memorized transactions and other lists
-    qsInvestment,
-    qsUnknown,
-};
-
-//! The fields of one record, between two "^" lines.
-struct TQifRecord {
-    int Line = 0;
-    bool Open = false;
-    std::string Date, Total, Amount, Payee, Memo, Category;
-    bool Split = false;
-
-    void Clear()
-    {
-        Line = 0;
-        Open = false;
-        Date.clear();
-        Total.clear();
-        Amount.clear();
-        Payee.clear();
-        Memo.clear();
-        Category.clear();
-        Split = false;
-    }
-};
-
-std::string Lower(std::string_view text)
+//! The account a category in brackets names ("[Savings]", "[Savings]/Class"); false for a category.
+bool BracketedAccount(std::string_view category, std::string_view &account)
 {
-    std::string lower(text);
-    for (char &c : lower)
-        if (c >= 'A' && c <= 'Z')
-            c = char(c - 'A' + 'a');
-    return lower;
+    if (category.empty() || category.front() != '[')
+        return false;
+    const std::size_t close = category.find(']');
+    if (close == std::string_view::npos)
+        return false;
+    account = Trimmed(category.substr(1, close - 1));
+    return true;
+}
+
+//! The payees that programs give an account's first balance.
+bool IsOpeningBalancePayee(std::string_view payee)
+{
+    static constexpr std::array<std::string_view, 5> Names = {"opening balance", "initial balance",
+                                                              "期初余额", "初始余额", "期初"};
+    const std::string lower = QifLower(Trimmed(payee));
+    for (std::string_view name : Names)
+        if (lower == name)
+            return true;
+    return false;
+}
+
+QString LineList(const std::vector<int> &lines, int count)
+{
+    QStringList listed;
+    for (std::size_t i = 0; i < lines.size() && i < 20; ++i)
+        listed += QString::number(lines[i]);
+    QString text = listed.join(QStringLiteral("、"));
+    if (count > int(listed.size()))
+        text += QStringLiteral("……");
+    return text;
+}
+
+//! The first non-blank line must be a "!" header.
+void CheckQifStart(const QByteArray &text)
+{
+    const char *at = text.constData();
+    const char *end = at + text.size();
+    int line = 1;
+    for (; at < end; ++at) {
+        if (*at == '\n')
+            ++line;
+        else if (*at != ' ' && *at != '\t' && *at != '\r')
+            break;
+    }
+    if (at == end)
+        throw EImportError("文件是空的");
+    if (*at != '!')
+        throw EImportError(LineMessage(line, QStringLiteral("不是 QIF 文件：文件不是以 !Type 行开头的")));
 }
 
 } // namespace
 
 struct TQifEntrySource::TState {
     QByteArray Text;
-    std::size_t At = 0;
-    int Line = 0;
-    TDayMonthOrder Order = dmMonthFirst;
-    TSection Section = qsNone;
-    std::string SectionName;
+    std::unique_ptr<TQifRecordReader> Reader;
     TQifRecord Record;
-    QString Encoding;
-    bool DayFirstGuessed = false;
+    TQifDateScan Dates;
+    TQifTransferPairs Pairs;
+    TQifTransfers TransferPolicy = qtSkip;
+    TEncodingGuess Encoding;
     int CategoryAsItem = 0;
     int CategoryDropped = 0;
     int Splits = 0;
     int Passed = 0;
+    std::vector<TQifTransfer> Transfers;
+    std::array<int, 2> TransferCounts{};
+    std::array<std::vector<int>, 2> TransferLines;
 
-    //! The next line without its line end; false at the end of the text.
-    bool NextLine(std::string_view &line)
-    {
-        if (At >= std::size_t(Text.size()))
-            return false;
-        const std::string_view text(Text.constData(), std::size_t(Text.size()));
-        std::size_t end = text.find('\n', At);
-        if (end == std::string_view::npos)
-            end = text.size();
-        line = text.substr(At, end - At);
-        if (!line.empty() && line.back() == '\r')
-            line.remove_suffix(1);
-        At = end + 1;
-        ++Line;
-        return true;
-    }
-    void EnterSection(std::string_view header);
+    void Prescan(TQifDateOrder order);
     TStep Close(TForeignEntry &entry, TBadRecord &bad);
+    bool IsTransfer(const TQifRecord &r, const TForeignEntry &entry);
 };
 
 TQifEntrySource::TQifEntrySource(const QByteArray &data, const TQifOptions &options) : FState(new TState)
 {
     TState &s = *FState;
-    bool byteOrderMark = false;
-    const TTextEncoding encoding = DetectEncoding(data, byteOrderMark);
-    s.Text = DecodeToUtf8(data, encoding, !byteOrderMark);
-    s.Encoding = EncodingName(encoding);
+    if (options.Encoding) {
+        s.Encoding.Encoding = *options.Encoding;
+        s.Encoding.ByteOrderMark = *options.Encoding != teGb18030 && data.startsWith("\xEF\xBB\xBF");
+        s.Text = DecodeToUtf8(data, *options.Encoding);
+    } else {
+        s.Encoding = GuessEncoding(data);
+        s.Text = DecodeToUtf8(data, s.Encoding.Encoding, !s.Encoding.ByteOrderMark);
+    }
+    s.TransferPolicy = options.Transfers;
+    CheckQifStart(s.Text);
+    s.Prescan(options.DateOrder);
+    s.Reader = std::make_unique<TQifRecordReader>(s.Text);
+}
 
-    std::string_view line;
-    int firstLine = 0;
-    int monthFirst = 0, dayFirst = 0, dates = 0;
-    bool headerFirst = false;
-    while (s.NextLine(line)) {
-        const std::string_view trimmed = Trimmed(line);
-        if (trimmed.empty())
+//! One pass over the whole file before the first entry: the order of its
+//! dates, and the transfers it wrote as two plain records.
+void TQifEntrySource::TState::Prescan(TQifDateOrder order)
+{
+    TQifRecordReader reader(Text);
+    TQifDateTally dates;
+    TQifRecord record;
+    TAmount amount;
+    QString reason;
+    for (;;) {
+        const TQifRecordReader::TRead read = reader.Next(record);
+        if (read == TQifRecordReader::qrEnd)
+            break;
+        if (record.Section != qsTransactions)
             continue;
-        if (firstLine == 0) {
-            firstLine = s.Line;
-            headerFirst = trimmed.front() == '!';
-        }
-        if (trimmed.front() == 'D') {
-            const int orders = NumericDateOrders(trimmed.substr(1));
-            ++dates;
-            monthFirst += orders & 1;
-            dayFirst += (orders & 2) >> 1;
-        }
+        dates.Add(record.Date, record.Line);
+        std::string_view account;
+        // Records of a file that names no account (a single bank export) pair with nothing.
+        if (read == TQifRecordReader::qrRecord && !record.Account.empty() &&
+            !BracketedAccount(record.Category, account) &&
+            ParseAmount(!record.Total.empty() ? record.Total : record.Amount, amount, reason))
+            Pairs.Add(record, amount.Negative ? -amount.Cents : amount.Cents);
     }
-    if (firstLine == 0)
-        throw EImportError("文件是空的");
-    if (!headerFirst)
-        throw EImportError(
-            LineMessage(firstLine, QStringLiteral("不是 QIF 文件：文件不是以 !Type 行开头的")));
-    switch (options.DateOrder) {
-    case qdMonthFirst:
-        s.Order = dmMonthFirst;
-        break;
-    case qdDayFirst:
-        s.Order = dmDayFirst;
-        break;
-    case qdAuto:
-        // Month first, as Quicken writes, unless only day first reads them all.
-        s.DayFirstGuessed = monthFirst < dates && dayFirst == dates;
-        s.Order = s.DayFirstGuessed ? dmDayFirst : dmMonthFirst;
-        break;
-    }
-    s.At = 0;
-    s.Line = 0;
+    Dates = dates.Finish(order);
+    Pairs.Finish();
 }
 
 std::unique_ptr<TQifEntrySource> TQifEntrySource::FromFile(const QString &path, const TQifOptions &options)
@@ -141,106 +141,27 @@ std::unique_ptr<TQifEntrySource> TQifEntrySource::FromFile(const QString &path, 
 
 TQifEntrySource::~TQifEntrySource() = default;
 
-void TQifEntrySource::TState::EnterSection(std::string_view header)
-{
-    const std::string name = Lower(Trimmed(header));
-    if (name.rfind("!option:", 0) == 0 || name.rfind("!clear:", 0) == 0)
-        return;
-    SectionName = std::string(Trimmed(header));
-    if (name == "!account") {
-        Section = qsAccounts;
-        return;
-    }
-    if (name.rfind("!type:", 0) != 0) {
-        Section = qsUnknown;
-        return;
-    }
-    std::string type = name.substr(6);
-    while (!type.empty() && type.back() == ' ')
-        type.pop_back();
-    if (type == "bank" || type == "cash" || type == "ccard" || type == "oth a" || type == "oth l")
-        Section = qsTransactions;
-    else if (type == "invst")
-        Section = qsInvestment;
-    else if (type == "cat" || type == "class" || type == "memorized" || type == "prices" ||
-             type == "security" || type == "template")
-        Section = qsList;
-    else
-        Section = qsUnknown;
-}
-
 TEntrySource::TStep TQifEntrySource::Next(TForeignEntry &entry, TBadRecord &bad)
 {
     TState &s = *FState;
-    std::string_view line;
-    while (s.NextLine(line)) {
-        const std::string_view trimmed = Trimmed(line);
-        if (trimmed.empty())
-            continue;
-        if (trimmed.front() == '!') {
-            // A header in the middle of a record: that record was cut short.
-            const bool cut = s.Record.Open && s.Section == qsTransactions;
-            const int cutLine = s.Record.Line;
-            s.Record.Clear();
-            s.EnterSection(trimmed);
-            if (cut) {
-                bad.Line = cutLine;
-                bad.Reason = QStringLiteral("这条纪录在第%1行之前没有用 ^ 结束").arg(s.Line);
-                return esBad;
-            }
-            continue;
-        }
-        if (trimmed.front() == '^') {
-            if (!s.Record.Open)
+    for (;;) {
+        switch (s.Reader->Next(s.Record)) {
+        case TQifRecordReader::qrEnd:
+            return esEnd;
+        case TQifRecordReader::qrCut:
+            if (s.Record.Section != qsTransactions)
                 continue;
-            const TStep step = s.Close(entry, bad);
-            s.Record.Clear();
-            if (step != esEnd)
+            bad.Line = s.Record.Line;
+            bad.Reason = s.Reader->CutAt() > 0
+                             ? QStringLiteral("这条纪录在第%1行之前没有用 ^ 结束").arg(s.Reader->CutAt())
+                             : QStringLiteral("文件在这条纪录中间结束（没有用 ^ 结束）");
+            return esBad;
+        case TQifRecordReader::qrRecord:
+            if (const TStep step = s.Close(entry, bad); step != esEnd)
                 return step;
             continue;
         }
-        TQifRecord &r = s.Record;
-        if (!r.Open) {
-            r.Open = true;
-            r.Line = s.Line;
-        }
-        const std::string_view value = trimmed.substr(1);
-        switch (trimmed.front()) {
-        case 'D':
-            r.Date.assign(value);
-            break;
-        case 'T':
-            r.Total.assign(value);
-            break;
-        case 'U':
-            r.Amount.assign(value);
-            break;
-        case 'P':
-            r.Payee.assign(Trimmed(value));
-            break;
-        case 'M':
-            r.Memo.assign(Trimmed(value));
-            break;
-        case 'L':
-            r.Category.assign(Trimmed(value));
-            break;
-        case 'S':
-        case 'E':
-        case '$':
-            r.Split = true;
-            break;
-        default: // check number, cleared flag, address: nothing the ledger keeps
-            break;
-        }
     }
-    if (s.Record.Open && s.Section == qsTransactions) {
-        bad.Line = s.Record.Line;
-        bad.Reason = QStringLiteral("文件在这条纪录中间结束（没有用 ^ 结束）");
-        s.Record.Clear();
-        return esBad;
-    }
-    s.Record.Clear();
-    return esEnd;
 }
 
 //! The record that a "^" line ends.
@@ -248,7 +169,7 @@ TEntrySource::TStep TQifEntrySource::TState::Close(TForeignEntry &entry, TBadRec
 {
     const TQifRecord &r = Record;
     bad.Line = entry.Line = r.Line;
-    switch (Section) {
+    switch (r.Section) {
     case qsTransactions:
         break;
     case qsAccounts:
@@ -260,7 +181,8 @@ TEntrySource::TStep TQifEntrySource::TState::Close(TForeignEntry &entry, TBadRec
         return esBad;
     case qsNone:
     case qsUnknown:
-        bad.Reason = QStringLiteral("不读取 %1 部分的纪录").arg(QString::fromStdString(SectionName));
+    case qsKeep:
+        bad.Reason = QStringLiteral("不读取 %1 部分的纪录").arg(QString::fromStdString(r.SectionName));
         return esBad;
     }
     const std::string &amountText = !r.Total.empty() ? r.Total : r.Amount;
@@ -270,44 +192,90 @@ TEntrySource::TStep TQifEntrySource::TState::Close(TForeignEntry &entry, TBadRec
         bad.Reason = reason;
         return esBad;
     }
-    if (!ParseNumericDate(r.Date, Order, entry.Date, entry.Seconds, reason)) {
+    if (!ParseNumericDate(r.Date, Dates.Order, entry.Date, entry.Seconds, reason)) {
         bad.Reason = reason;
         return esBad;
     }
     entry.Kind = amount.Negative ? ekExpense : ekIncome;
     entry.Cents = amount.Cents;
-    if (!r.Payee.empty()) {
-        entry.Item = r.Payee;
-        if (!r.Category.empty())
-            ++CategoryDropped;
-    } else {
-        entry.Item = r.Category;
-        if (!r.Category.empty())
-            ++CategoryAsItem;
-    }
+    entry.HasAmount = entry.HasDate = true;
+    entry.Item = !r.Payee.empty() ? r.Payee : r.Category;
     entry.Remark = r.Memo;
+    if (IsTransfer(r, entry) && TransferPolicy == qtSkip)
+        return esEnd;
+    if (!r.Payee.empty() && !r.Category.empty())
+        ++CategoryDropped;
+    else if (r.Payee.empty() && !r.Category.empty())
+        ++CategoryAsItem;
     if (r.Split)
         ++Splits;
     return esEntry;
 }
 
+//! Records an opening balance or a transfer between accounts; false for income or expense.
+bool TQifEntrySource::TState::IsTransfer(const TQifRecord &r, const TForeignEntry &entry)
+{
+    std::string_view other;
+    const bool bracketed = BracketedAccount(r.Category, other);
+    const bool blank = r.Payee.empty() && r.Category.empty() && r.Memo.empty();
+    TQifTransfer transfer;
+    // Quicken gives an account's first record the account itself as
+    // category; Skrooge writes it as a blank first record of the account.
+    if ((bracketed && !r.Account.empty() && other == r.Account) ||
+        (IsOpeningBalancePayee(r.Payee) && (bracketed || r.Category.empty())) ||
+        (r.FirstOfList && blank && !r.Account.empty()))
+        transfer.Kind = TQifTransfer::tkOpeningBalance;
+    else if (bracketed || Pairs.Contains(r.Line))
+        transfer.Kind = TQifTransfer::tkTransfer;
+    else
+        return false;
+    const int kind = transfer.Kind;
+    ++TransferCounts[kind];
+    if (TransferLines[kind].size() < 20)
+        TransferLines[kind].push_back(r.Line);
+    if (Transfers.size() < std::size_t(MaxListed)) {
+        transfer.Entry = entry;
+        transfer.Account = QString::fromStdString(r.Account);
+        if (transfer.Kind == TQifTransfer::tkTransfer)
+            transfer.OtherAccount = QString::fromUtf8(other.data(), qsizetype(other.size()));
+        Transfers.push_back(std::move(transfer));
+    }
+    return true;
+}
+
 double TQifEntrySource::Progress() const
 {
-    const auto size = std::size_t(FState->Text.size());
-    return size == 0 ? 1.0 : double(std::min(FState->At, size)) / double(size);
+    return FState->Reader->Progress();
 }
 
 QString TQifEntrySource::Description() const
 {
-    return QStringLiteral("QIF（%1）").arg(FState->Encoding);
+    return QStringLiteral("QIF（%1）").arg(EncodingName(FState->Encoding.Encoding));
 }
 
 QStringList TQifEntrySource::Notes() const
 {
     const TState &s = *FState;
     QStringList notes;
-    if (s.DayFirstGuessed)
-        notes += QStringLiteral("日期按“日/月/年”读取（如 31/1/2024），因为只有这样才能读出全部日期");
+    if (const QString encoding = EncodingGuessNote(s.Encoding); !encoding.isEmpty())
+        notes += encoding;
+    if (const QString dates = DateNote(); !dates.isEmpty())
+        notes += dates;
+    const int openings = s.TransferCounts[TQifTransfer::tkOpeningBalance];
+    const int transfers = s.TransferCounts[TQifTransfer::tkTransfer];
+    if (s.TransferPolicy == qtSkip) {
+        if (openings > 0)
+            notes += QStringLiteral("没有导入%1条期初余额（第%2行）：那是账户里原有的钱，不是收入")
+                         .arg(openings)
+                         .arg(LineList(s.TransferLines[TQifTransfer::tkOpeningBalance], openings));
+        if (transfers > 0)
+            notes += QStringLiteral("没有导入%1条账户之间的转账（第%2行）：钱只是换了账户，不是收入或支出")
+                         .arg(transfers)
+                         .arg(LineList(s.TransferLines[TQifTransfer::tkTransfer], transfers));
+    } else if (openings + transfers > 0) {
+        notes +=
+            QStringLiteral("%1条期初余额和%2条账户之间的转账按收入或支出导入了").arg(openings).arg(transfers);
+    }
     if (s.CategoryAsItem > 0)
         notes += QStringLiteral("%1条没有收付款人的纪录以类别作为项目").arg(s.CategoryAsItem);
     if (s.CategoryDropped > 0)
@@ -318,6 +286,45 @@ QStringList TQifEntrySource::Notes() const
     if (s.Passed > 0)
         notes += QStringLiteral("跳过了%1条账户或列表纪录").arg(s.Passed);
     return notes;
+}
+
+const TEncodingGuess &TQifEntrySource::Encoding() const
+{
+    return FState->Encoding;
+}
+
+TDayMonthOrder TQifEntrySource::DateOrder() const
+{
+    return FState->Dates.Order;
+}
+
+TQifDateEvidence TQifEntrySource::DateEvidence() const
+{
+    return FState->Dates.Evidence;
+}
+
+QString TQifEntrySource::DateNote() const
+{
+    return QifDateNote(FState->Dates);
+}
+
+const std::vector<TQifTransfer> &TQifEntrySource::Transfers() const
+{
+    return FState->Transfers;
+}
+
+int TQifEntrySource::TransferCount(TQifTransfer::TKind kind) const
+{
+    return FState->TransferCounts[kind];
+}
+
+QString QifTransferText(const TQifTransfer &transfer)
+{
+    if (transfer.Kind == TQifTransfer::tkOpeningBalance)
+        return QStringLiteral("期初余额");
+    const QString other = QuotedValue(transfer.OtherAccount);
+    return transfer.Entry.Kind == ekExpense ? QStringLiteral("转到%1").arg(other)
+                                            : QStringLiteral("从%1转入").arg(other);
 }
 
 } // namespace kestrum

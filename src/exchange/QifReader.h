@@ -2,13 +2,19 @@
 // Reading entries from a QIF file (Quicken interchange format): the bank,
 // cash and credit-card sections. Positive amounts are income, negative ones
 // expenses. The payee becomes the item; without a payee, the category does.
-// The memo becomes the remark.
+// The memo becomes the remark. An opening balance and a transfer between two
+// accounts (a category in brackets, "[Savings]") move money the household
+// has already; they are no income or expense, and are left out unless asked
+// for.
 #include "exchange/ForeignEntry.h"
+#include "exchange/TextEncoding.h"
 
 #include <QByteArray>
 #include <QString>
 
 #include <memory>
+#include <optional>
+#include <vector>
 
 namespace kestrum {
 
@@ -19,8 +25,38 @@ enum TQifDateOrder : std::uint8_t {
     qdDayFirst,   //!< 3/4/2024 is 3 April
 };
 
+//! What the file's transaction dates say about their order.
+enum TQifDateEvidence : std::uint8_t {
+    qeGiven,     //!< the order was given, not looked for
+    qeSettled,   //!< no date reads differently in the other order (or there are none)
+    qeDayFirst,  //!< only day first reads every date, so day first was taken
+    qeEitherWay, //!< every date reads either way and some differ: month first was taken
+    qeMixed,     //!< some dates read only one way, some only the other
+};
+
+//! Opening balances and transfers between accounts.
+enum TQifTransfers : std::uint8_t {
+    qtSkip,   //!< left out, and listed
+    qtImport, //!< imported as income or expense like any other record
+};
+
 struct TQifOptions {
     TQifDateOrder DateOrder = qdAuto;
+    //! Empty: found from the bytes (GuessEncoding).
+    std::optional<exchange::TTextEncoding> Encoding;
+    TQifTransfers Transfers = qtSkip;
+};
+
+//! A record that moves money between the household's own accounts.
+struct TQifTransfer {
+    enum TKind : std::uint8_t {
+        tkOpeningBalance, //!< an account's balance when it was set up
+        tkTransfer,       //!< to or from another account
+    };
+    TKind Kind = tkTransfer;
+    TForeignEntry Entry;  //!< as it would come in
+    QString Account;      //!< the account whose list holds it ("" when the file names none)
+    QString OtherAccount; //!< the bracketed account of a transfer
 };
 
 class TQifEntrySource : public TEntrySource {
@@ -36,9 +72,24 @@ public:
     QString Description() const override;
     QStringList Notes() const override;
 
+    const exchange::TEncodingGuess &Encoding() const;
+    //! The order the dates are read in, and why.
+    exchange::TDayMonthOrder DateOrder() const;
+    TQifDateEvidence DateEvidence() const;
+    //! What the user should hear of the order ("" when nothing); also in Notes().
+    QString DateNote() const;
+    //! The opening balances and transfers read so far (left out or, with
+    //! qtImport, imported), the first MaxListed of them; and their count.
+    const std::vector<TQifTransfer> &Transfers() const;
+    int TransferCount(TQifTransfer::TKind kind) const;
+    static constexpr int MaxListed = 200;
+
 private:
     struct TState;
     std::unique_ptr<TState> FState;
 };
+
+//! "期初余额" or "转到“储蓄”" / "从“储蓄”转入": what a transfer is, for lists.
+QString QifTransferText(const TQifTransfer &transfer);
 
 } // namespace kestrum

@@ -64,7 +64,8 @@ protected:
     std::string Rows(const char *sql) const
     {
         sqlite3 *db = nullptr;
-        EXPECT_EQ(sqlite3_open_v2(Ledger().toUtf8().constData(), &db, SQLITE_OPEN_READONLY, nullptr), SQLITE_OK);
+        EXPECT_EQ(sqlite3_open_v2(Ledger().toUtf8().constData(), &db, SQLITE_OPEN_READONLY, nullptr),
+                  SQLITE_OK);
         std::string out;
         sqlite3_exec(
             db, sql,
@@ -123,9 +124,10 @@ TEST_F(AccessConversion, YesKeepsTheOriginalAsideAndBringsEveryEntryOver)
     EXPECT_EQ(conversion.Expense, 3) << "repeated entries of the old ledger are its own entries";
     EXPECT_EQ(conversion.KeptAs, Path(QStringLiteral("Vantorel.access.mdb")));
     ASSERT_EQ(answering.Boxes.size(), 2);
-    EXPECT_EQ(answering.Boxes[1].toStdString(), "1|已转换 2 条收入和 3 条支出记录。原文件已改名为 Vantorel.access.mdb。\n"
-                                                "1 条记录没有金额，按 0 转换。\n"
-                                                "1 个金额多于两位小数，已四舍五入到分。");
+    EXPECT_EQ(answering.Boxes[1].toStdString(),
+              "1|已转换 2 条收入和 3 条支出记录。原文件已改名为 Vantorel.access.mdb。\n"
+              "1 条记录没有金额，照原样转换为空金额（不当作 0）：expen 表第 3 行。\n"
+              "1 个金额多于两位小数，已四舍五入到分。");
 
     EXPECT_EQ(Files(), (QStringList{QStringLiteral("Vantorel.access.mdb"), QStringLiteral("Vantorel.mdb")}));
     EXPECT_EQ(Digest(conversion.KeptAs), original) << "the original must stay as it was";
@@ -136,7 +138,8 @@ TEST_F(AccessConversion, YesKeepsTheOriginalAsideAndBringsEveryEntryOver)
     EXPECT_EQ(Rows("SELECT 消费金额, 消费日期, 消费者, 备注 FROM expen ORDER BY id"),
               "18.5|2023-05-02 00:00:00|午饭|NULL\n"
               "18.5|2023-05-02 00:00:00|午饭|NULL\n"
-              "0.0|2023-05-03 00:00:00|记不清|金额忘了\n");
+              "NULL|2023-05-03 00:00:00|记不清|金额忘了\n")
+        << "a missing amount stays missing, not 0.00";
 }
 
 TEST_F(AccessConversion, AnOriginalNameThatIsTakenIsNeverOverwritten)
@@ -158,12 +161,31 @@ TEST_F(AccessConversion, AnOriginalNameThatIsTakenIsNeverOverwritten)
     EXPECT_EQ(AccessOriginalName(Ledger()), Path(QStringLiteral("Vantorel.access-3.mdb")));
 }
 
+// Regression: one refund or one undated entry refused the whole old ledger.
+TEST_F(AccessConversion, RefundsAndUndatedEntriesComeOverAsTheOldFileHoldsThem)
+{
+    WriteOldLedger({{TJetValue::FromCurrency(10000), Day(2024, 1, 1), Text("ok"), TJetValue::Null()}},
+                   {{Num(-5), Day(2024, 1, 2), Text("退货"), TJetValue::Null()},
+                    {Num(5), TJetValue::Null(), Text("无日期"), TJetValue::Null()}});
+    TAnswering answering(Yes);
+    const TAccessConversion conversion = OfferAccessConversion(Ledger());
+    ASSERT_EQ(conversion.Outcome, acConverted) << answering.Boxes.join("\n").toStdString();
+    ASSERT_EQ(answering.Boxes.size(), 2);
+    EXPECT_EQ(answering.Boxes[1].toStdString(),
+              "1|已转换 1 条收入和 2 条支出记录。原文件已改名为 Vantorel.access.mdb。\n"
+              "1 条记录没有日期，照原样转换为空日期：expen 表第 2 行。\n"
+              "1 条记录的金额是负数（如退款），照原样转换：expen 表第 1 行。");
+    EXPECT_EQ(Rows("SELECT 消费金额, 消费日期, 消费者 FROM expen ORDER BY id"),
+              "-5.0|2024-01-02 00:00:00|退货\n"
+              "5.0|NULL|无日期\n");
+}
+
 TEST_F(AccessConversion, AFailureSaysWhyAndLeavesTheFilesAsTheyWere)
 {
     // A row that cannot come over stops the whole conversion.
     WriteOldLedger({{TJetValue::FromCurrency(10000), Day(2024, 1, 1), Text("ok"), TJetValue::Null()}},
-                   {{Num(-5), Day(2024, 1, 2), Text("退货"), TJetValue::Null()},
-                    {Num(5), TJetValue::Null(), Text("无日期"), TJetValue::Null()}});
+                   {{Num(1e300), Day(2024, 1, 2), Text("太多"), TJetValue::Null()},
+                    {Num(5), TJetValue::FromDate(1e9), Text("日期不对"), TJetValue::Null()}});
     const QByteArray before = Digest(Ledger());
     {
         TAnswering answering(Yes);
@@ -171,8 +193,8 @@ TEST_F(AccessConversion, AFailureSaysWhyAndLeavesTheFilesAsTheyWere)
         ASSERT_EQ(answering.Boxes.size(), 2);
         EXPECT_EQ(answering.Boxes[1].toStdString(), "4|转换没有完成，Vantorel.mdb 保持原样。\n"
                                                     "2 条记录无法转换：\n"
-                                                    "expen 表第 1 行：金额是负数（-5）\n"
-                                                    "expen 表第 2 行：没有日期");
+                                                    "expen 表第 1 行：金额太大（1e+300）\n"
+                                                    "expen 表第 2 行：日期不对（1000000000）");
         EXPECT_EQ(Files(), QStringList{QStringLiteral("Vantorel.mdb")}) << "nothing may be left behind";
         EXPECT_EQ(Digest(Ledger()), before);
     }
@@ -183,7 +205,8 @@ TEST_F(AccessConversion, AFailureSaysWhyAndLeavesTheFilesAsTheyWere)
     TAnswering answering(Yes);
     EXPECT_EQ(OfferAccessConversion(Ledger()).Outcome, acFailed);
     ASSERT_EQ(answering.Boxes.size(), 2);
-    EXPECT_TRUE(answering.Boxes[1].contains(QStringLiteral("没有表 expen"))) << answering.Boxes[1].toStdString();
+    EXPECT_TRUE(answering.Boxes[1].contains(QStringLiteral("没有表 expen")))
+        << answering.Boxes[1].toStdString();
     EXPECT_EQ(Files(), QStringList{QStringLiteral("Vantorel.mdb")});
     EXPECT_EQ(Digest(Ledger()), other);
 }

@@ -8,6 +8,7 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QPushButton>
+#include <QStringEncoder>
 #include <QTableWidget>
 #include <QTemporaryDir>
 
@@ -17,6 +18,12 @@ namespace {
 QString utf8(const char *text)
 {
     return QString::fromUtf8(text);
+}
+
+QByteArray Gbk(const char *text)
+{
+    QStringEncoder encoder("GB18030");
+    return encoder.encode(QString::fromUtf8(text));
 }
 
 class ImportPreviewTest : public testing::Test {
@@ -249,6 +256,81 @@ TEST_F(ImportPreviewTest, DialogShowsTheMappingAndFollowsTheUsersPicks)
 
     dialog.KindRuleCombo->setCurrentIndex(dialog.KindRuleCombo->findData(int(ckAllIncome)));
     EXPECT_EQ(dialog.PreviewTable->item(0, 1)->text(), utf8("收入"));
+}
+
+// Regression: a short GBK file that is valid UTF-8 was read as UTF-8 ("ҽҩ"), and a QIF file's encoding could
+// not be changed.
+TEST_F(ImportPreviewTest, AnEncodingJudgedByTheTextIsShownAndCanBeChanged)
+{
+    TImportPreview csv(write("gbk.csv", Gbk("-12.50,2024-01-02,医药\n-3,2024-01-03,鞋\n")));
+    EXPECT_EQ(csv.Encoding(), ceGb18030);
+    EXPECT_EQ(rows(csv), utf8("1 支出 2024-01-02 12.50 医药|2 支出 2024-01-03 3.00 鞋"));
+    ASSERT_EQ(csv.Notes().size(), 1);
+    EXPECT_TRUE(csv.Notes()[0].contains(utf8("按 GB18030 读是“医药 / 鞋”，按 UTF-8 读是“ҽҩ / Ь”")))
+        << csv.Notes()[0].toStdString();
+    csv.SetEncoding(ceUtf8);
+    EXPECT_EQ(rows(csv), utf8("1 支出 2024-01-02 12.50 ҽҩ|2 支出 2024-01-03 3.00 Ь"));
+
+    TImportPreview qif(write("gbk.qif", Gbk("!Type:Bank\nD1/13/2024\nT-5\nP医药\n^\n")));
+    EXPECT_TRUE(qif.HasEncodingChoice());
+    EXPECT_EQ(qif.Encoding(), ceGb18030);
+    EXPECT_EQ(rows(qif), utf8("2 支出 2024-01-13 5.00 医药"));
+    qif.SetEncoding(ceUtf8);
+    EXPECT_EQ(qif.Encoding(), ceUtf8);
+    EXPECT_EQ(rows(qif), utf8("2 支出 2024-01-13 5.00 ҽҩ"));
+    EXPECT_EQ(qif.SourceDescription(), utf8("QIF（UTF-8）"));
+}
+
+// Regression: QIF dates that read either way were taken month first without a word, and the dialog had no
+// choice.
+TEST_F(ImportPreviewTest, QifDatesThatReadEitherWayAreSaidSoAndTheOrderCanBePicked)
+{
+    TImportPreview preview(
+        write("dates.qif", "!Type:Bank\nD05/02/2024\nT-5\nPa\n^\nD03/04/2024\nT-6\nPb\n^\n"));
+    EXPECT_EQ(rows(preview),
+              "2 " + utf8("支出") + " 2024-05-02 5.00 a|6 " + utf8("支出") + " 2024-03-04 6.00 b");
+    ASSERT_EQ(preview.Notes().size(), 1);
+    EXPECT_TRUE(preview.Notes()[0].contains(utf8("请改选日期顺序")));
+    TImportDialog dialog(preview);
+    dialog.RunScan = [](TImportPreview &scanned) { scan(scanned); };
+    EXPECT_TRUE(dialog.DateOrderCombo->isEnabled());
+    EXPECT_TRUE(dialog.EncodingCombo->isEnabled());
+    EXPECT_FALSE(dialog.SeparatorCombo->isEnabled());
+    EXPECT_FALSE(dialog.NotesLabel->isHidden());
+    dialog.DateOrderCombo->setCurrentIndex(dialog.DateOrderCombo->findData(int(qdDayFirst)));
+    EXPECT_EQ(preview.DateOrder(), qdDayFirst);
+    EXPECT_EQ(dialog.PreviewTable->item(0, 2)->text(), "2024-02-05");
+    EXPECT_TRUE(preview.Notes().isEmpty()) << "the order is the user's now";
+}
+
+// Regression: QIF opening balances and transfers between the file's accounts came in as income and expense.
+TEST_F(ImportPreviewTest, QifOpeningBalancesAndTransfersAreListedLeftOutAndCanBeTakenIn)
+{
+    TImportPreview preview(write("accounts.qif", "!Account\nNChecking\nTBank\n^\n!Type:Bank\n"
+                                                 "D1/13/2024\nT1000\nPOpening Balance\nL[Checking]\n^\n"
+                                                 "D1/14/2024\nT-200\nPTo savings\nL[Savings]\n^\n"
+                                                 "D1/15/2024\nT-5\nPBus\n^\n"));
+    const auto notes = [&] {
+        QStringList texts;
+        for (const TPreviewRow &row : preview.Rows())
+            texts << QString::number(row.Line) + QStringLiteral(":") + preview.RowNote(row);
+        return texts.join('|');
+    };
+    EXPECT_EQ(notes(), utf8("6:期初余额，不导入|11:转到“Savings”，不导入|16:"));
+    TImportDialog dialog(preview);
+    dialog.RunScan = [](TImportPreview &scanned) { scan(scanned); };
+    dialog.Rescan();
+    EXPECT_EQ(preview.Scan().Income + preview.Scan().Expense, 1);
+    EXPECT_TRUE(dialog.NotesLabel->text().contains(utf8("没有导入1条期初余额（第6行）")))
+        << dialog.NotesLabel->text().toStdString();
+    EXPECT_EQ(dialog.PreviewTable->item(0, 6)->text(), utf8("期初余额，不导入"));
+    EXPECT_FALSE(dialog.ImportTransfersCheck->isHidden());
+
+    dialog.ImportTransfersCheck->setChecked(true);
+    EXPECT_TRUE(preview.ImportTransfers());
+    EXPECT_EQ(notes(), utf8("6:期初余额，仍将导入|11:转到“Savings”，仍将导入|16:"));
+    EXPECT_EQ(preview.Scan().Income, 1);
+    EXPECT_EQ(preview.Scan().Expense, 2);
 }
 
 } // namespace

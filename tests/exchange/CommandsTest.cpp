@@ -45,8 +45,8 @@ TEST_F(Commands, HelpListsEveryCommandAndWrongUsageExitsWithTwo)
 {
     const TRun help = Run({"--help"});
     EXPECT_EQ(help.Code, 0);
-    for (const char *command :
-         {"init", "demo", "check", "import", "export", "--skip-bad", "--keep-duplicates", "--from", "--to"})
+    for (const char *command : {"init", "demo", "check", "import", "export", "--skip-bad",
+                                "--keep-duplicates", "--from", "--to", "--include-transfers"})
         EXPECT_NE(help.Out.find(command), std::string::npos) << command;
     EXPECT_EQ(Run({}).Code, 2);
     EXPECT_EQ(Run({"frobnicate"}).Code, 2);
@@ -224,6 +224,34 @@ TEST_F(Commands, QifFilesAreRecognisedByTheirHeader)
     EXPECT_EQ(run.Code, 0) << run.Err;
     EXPECT_NE(run.Out.find("从QIF（UTF-8）导入了1条纪录：收入0条，支出1条"), std::string::npos) << run.Out;
     EXPECT_NE(run.Out.find("注意：日期按“日/月/年”读取"), std::string::npos);
+}
+
+// Regression: the report said nothing of dates that read either way, nor of opening balances and transfers.
+TEST_F(Commands, QifReportSaysWhenTheDateOrderIsOpenAndWhatWasLeftOut)
+{
+    CreateLedgerDatabase(Path("my.mdb"));
+    Write("either.qif", "!Account\nNChecking\nTBank\n^\n!Type:Bank\n"
+                        "D05/02/2024\nT100\nPOpening Balance\nL[Checking]\n^\n"
+                        "D06/02/2024\nT-5\nPBus\n^\nD07/02/2024\nT-20\nL[Savings]\n^\n");
+    TRun run = Run({"import", "either.qif", "my.mdb"});
+    EXPECT_EQ(run.Code, 0) << run.Err;
+    EXPECT_NE(run.Out.find("导入了1条纪录：收入0条，支出1条"), std::string::npos) << run.Out;
+    EXPECT_NE(run.Out.find("每个日期都既能按“月/日/年”也能按“日/月/年”读取"), std::string::npos) << run.Out;
+    EXPECT_NE(run.Out.find("--day-first"), std::string::npos) << run.Out;
+    EXPECT_NE(run.Out.find("没有导入1条期初余额（第6行）"), std::string::npos) << run.Out;
+    EXPECT_NE(run.Out.find("没有导入1条账户之间的转账（第15行）"), std::string::npos) << run.Out;
+    EXPECT_NE(run.Out.find("--include-transfers"), std::string::npos) << run.Out;
+
+    run = Run({"import", "--day-first", "--include-transfers", "--keep-duplicates", "either.qif", "my.mdb"});
+    EXPECT_EQ(run.Code, 0) << run.Err;
+    EXPECT_NE(run.Out.find("导入了3条纪录：收入1条，支出2条"), std::string::npos) << run.Out;
+    EXPECT_EQ(run.Out.find("--day-first"), std::string::npos) << run.Out;
+
+    // 医药 in GBK, bytes that are valid UTF-8 too: the report names the encoding and both readings.
+    Write("gbk.qif", "!Type:Bank\nD2024-01-13\nT-5\nP\xD2\xBD\xD2\xA9\n^\n");
+    run = Run({"import", "gbk.qif", "my.mdb"});
+    EXPECT_NE(run.Out.find("从QIF（GB18030）导入了1条纪录"), std::string::npos) << run.Out;
+    EXPECT_NE(run.Out.find("按 GB18030 读是“医药”，按 UTF-8 读是“ҽҩ”"), std::string::npos) << run.Out;
 }
 
 } // namespace

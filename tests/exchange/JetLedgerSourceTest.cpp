@@ -74,7 +74,8 @@ TFakeTable Expen(std::vector<TJetRow> rows)
 }
 
 //! Every step as one line: "+ 1250 2024-01-10 0 工资 一月" for an income entry,
-//! "- ..." for an expense, "! reason" for a bad record.
+//! "- ..." for an expense ("null" for a missing amount or date), "! reason"
+//! for a bad record.
 std::string ReadAll(TEntrySource &source)
 {
     std::string out;
@@ -88,9 +89,10 @@ std::string ReadAll(TEntrySource &source)
             out += "! " + bad.Reason.toStdString() + "\n";
             continue;
         }
-        out += (entry.Kind == ekIncome ? "+ " : "- ") + std::to_string(entry.Cents) + " " +
-               entry.Date.toString(Qt::ISODate).toStdString() + " " + std::to_string(entry.Seconds) + " " +
-               entry.Item + " " + entry.Remark + "\n";
+        out += (entry.Kind == ekIncome ? "+ " : "- ") +
+               (entry.HasAmount ? std::to_string(entry.Cents) : std::string("null")) + " " +
+               (entry.HasDate ? entry.Date.toString(Qt::ISODate).toStdString() : std::string("null")) + " " +
+               std::to_string(entry.Seconds) + " " + entry.Item + " " + entry.Remark + "\n";
     }
 }
 
@@ -140,19 +142,32 @@ TEST(JetLedgerSource, AmountsOfEveryJetKind)
     });
     tables.Tables["expen"] = Expen({});
     TJetLedgerSource source(tables);
+    // Regression: a negative amount stopped the whole conversion, a missing one became 0.00.
     EXPECT_EQ(ReadAll(source), "+ 1235 2024-01-01 0 money \n"
                                "+ 1 2024-01-01 0 cent \n"
                                "+ 30 2024-01-01 0 double \n"
                                "+ 750 2024-01-01 0 text \n"
-                               "+ 0 2024-01-01 0 none \n"
-                               "! gain 表第 6 行：金额是负数（-3）\n"
-                               "! gain 表第 7 行：金额是负数（-5.0000）\n"
+                               "+ null 2024-01-01 0 none \n"
+                               "+ -300 2024-01-01 0 negative \n"
+                               "+ -500 2024-01-01 0 negative money \n"
                                "! gain 表第 8 行：金额不是数字（abc）\n"
                                "! gain 表第 9 行：金额是日期（2024-1-1）\n"
                                "! gain 表第 10 行：金额太大（1e+300）\n"
                                "+ 235 2024-01-01 0 sub-cent \n");
-    EXPECT_EQ(source.Notes().join("|").toStdString(), "1 条记录没有金额，按 0 转换。|"
-                                                      "2 个金额多于两位小数，已四舍五入到分。");
+    EXPECT_EQ(source.Notes().join("|").toStdString(),
+              "1 条记录没有金额，照原样转换为空金额（不当作 0）：gain 表第 5 行。|"
+              "2 条记录的金额是负数（如退款），照原样转换：gain 表第 6 行、gain 表第 7 行。|"
+              "2 个金额多于两位小数，已四舍五入到分。");
+
+    // Negative ten-thousandths round away from zero as positive ones do.
+    TFakeTables halves;
+    halves.Tables["gain"] =
+        Gain({{Num(1), TJetValue::FromCurrency(-123450), Date(2024, 1, 1), Text("a"), Null},
+              {Num(2), TJetValue::FromCurrency(123450), Date(2024, 1, 1), Text("b"), Null},
+              {Num(3), Num(-2.345), Date(2024, 1, 1), Text("c"), Null}});
+    halves.Tables["expen"] = Expen({});
+    TJetLedgerSource rounded(halves);
+    EXPECT_EQ(ReadAll(rounded), "+ -1235 2024-01-01 0 a \n+ 1235 2024-01-01 0 b \n+ -235 2024-01-01 0 c \n");
 }
 
 TEST(JetLedgerSource, DatesAsJetDayNumbersAsTextAndMissing)
@@ -175,9 +190,12 @@ TEST(JetLedgerSource, DatesAsJetDayNumbersAsTextAndMissing)
                                "- 100 1900-01-01 43200 double \n"
                                "- 100 2024-01-10 0 stored text \n"
                                "- 100 2024-07-05 30600 short text \n"
-                               "! expen 表第 6 行：没有日期\n"
+                               "- 100 null 0 none \n"
                                "! expen 表第 7 行：日期不对（明天）\n"
                                "! expen 表第 8 行：日期不对（1000000000）\n");
+    // Regression: an undated entry stopped the whole conversion.
+    EXPECT_EQ(source.Notes().join("|").toStdString(),
+              "1 条记录没有日期，照原样转换为空日期：expen 表第 6 行。");
 }
 
 TEST(JetLedgerSource, ItemsAndRemarksOfOtherKindsBecomeTextAndCutTextsAreBad)

@@ -8,10 +8,14 @@
 namespace kestrum {
 namespace {
 
-std::string Qif(const QByteArray &text, TQifDateOrder order = qdAuto, QStringList *notes = nullptr)
+std::string Qif(const QByteArray &text, TQifDateOrder order = qdAuto, QStringList *notes = nullptr,
+                TQifTransfers transfers = qtSkip)
 {
     try {
-        TQifEntrySource source(text, TQifOptions{order});
+        TQifOptions options;
+        options.DateOrder = order;
+        options.Transfers = transfers;
+        TQifEntrySource source(text, options);
         std::string out = ReadAll(source);
         if (notes)
             *notes = source.Notes();
@@ -41,11 +45,11 @@ TEST(QifRecords, AccountListsAndCategoryListsArePassedOverInvestmentsAreBad)
     QStringList notes;
     EXPECT_EQ(Qif("!Option:AutoSwitch\n!Account\nNChecking\nTBank\n^\nNSavings\nTBank\n^\n!Clear:AutoSwitch\n"
                   "!Type:Cat\nNFood\nE\n^\n"
-                  "!Type:Bank\nD1/2/2024\nT-5\nPBus\nSTravel\n$-5\n^\n"
+                  "!Type:Bank\nD1/20/2024\nT-5\nPBus\nSTravel\n$-5\n^\n"
                   "!Type:Invst\nD1/3/2024\nNBuy\nT-100\n^\n"
                   "!Type:Weird\nD1/3/2024\nT1\n^\n",
                   qdAuto, &notes),
-              "E500 2024-01-02 Bus|@15; !22 不读取投资交易; "
+              "E500 2024-01-20 Bus|@15; !22 不读取投资交易; "
               "!27 不读取 !Type:Weird 部分的纪录");
     EXPECT_EQ(notes.join('|').toStdString(), "1条拆分纪录各按一条整体导入，没有保留拆分|"
                                              "跳过了3条账户或列表纪录");
@@ -59,6 +63,98 @@ TEST(QifDates, DayFirstIsChosenOnlyWhenNothingElseReadsTheFile)
     EXPECT_TRUE(notes.join('|').contains(QStringLiteral("日/月/年")));
     EXPECT_EQ(Qif(dayFirst, qdMonthFirst), "I100 2024-03-04 |@2; !5 日期不存在：“31/1/2024”");
     EXPECT_EQ(Qif("!Type:Bank\nD3/4/2024\nT1\n^\n"), "I100 2024-03-04 |@2");
+}
+
+// Regression: the descriptions ("D" lines) of accounts and categories were counted as dates.
+TEST(QifDates, OnlyTransactionDatesDecideTheOrder)
+{
+    const QByteArray file =
+        "!Account\nNChecking\nTBank\nDMain account\n^\n!Type:Cat\nNFood\nDGroceries\nE\n^\n"
+        "!Type:Bank\nD31/01/2024\nT-5\nPShop\n^\nD05/02/2024\nT-6\nPBus\n^\n";
+    EXPECT_EQ(Qif(file), "E500 2024-01-31 Shop|@12; E600 2024-02-05 Bus|@16");
+    TQifEntrySource source(file);
+    EXPECT_EQ(source.DateEvidence(), qeDayFirst);
+}
+
+// Regression: a file whose every date reads either way was read month first without a word.
+TEST(QifDates, DatesThatReadEitherWayAreSaidSoAndTheGivenOrderWins)
+{
+    const QByteArray file = "!Type:Bank\nD05/02/2024\nT-5\n^\nD1/1/2024\nT1\n^\nD03/04/2024\nT-6\n^\n";
+    QStringList notes;
+    EXPECT_EQ(Qif(file, qdAuto, &notes), "E500 2024-05-02 |@2; I100 2024-01-01 |@5; E600 2024-03-04 |@8");
+    ASSERT_FALSE(notes.isEmpty());
+    EXPECT_EQ(notes[0].toStdString(), "文件中的每个日期都既能按“月/日/年”也能按“日/月/"
+                                      "年”读取，例如第2行的“05/02/2024”按月/日/年是2024-05-02，"
+                                      "按日/月/年是2024-02-05；现按“月/日/年”读取，如果不对，请改选日期顺序");
+    EXPECT_EQ(TQifEntrySource(file).DateEvidence(), qeEitherWay);
+    notes.clear();
+    EXPECT_EQ(Qif(file, qdDayFirst, &notes), "E500 2024-02-05 |@2; I100 2024-01-01 |@5; E600 2024-04-03 |@8");
+    EXPECT_TRUE(notes.isEmpty()) << notes.join('|').toStdString();
+
+    // One date that only reads month first settles it; dates that contradict each other are said so.
+    EXPECT_EQ(TQifEntrySource(file + "D12/31/2024\nT1\n^\n").DateEvidence(), qeSettled);
+    EXPECT_EQ(TQifEntrySource("!Type:Bank\nD2024-05-02\nT1\n^\nD1/1/24\nT1\n^\n").DateEvidence(), qeSettled);
+    TQifEntrySource mixed("!Type:Bank\nD31/1/2024\nT1\n^\nD1/31/2024\nT1\n^\n");
+    EXPECT_EQ(mixed.DateEvidence(), qeMixed);
+    EXPECT_TRUE(mixed.DateNote().contains(QStringLiteral("“31/1/2024”"))) << mixed.DateNote().toStdString();
+}
+
+// Regression: opening balances and transfers between the file's accounts came in as income and expense.
+TEST(QifTransfers, QuickenOpeningBalancesAndBracketedTransfersAreLeftOutAndListed)
+{
+    const QByteArray file = "!Account\nNChecking\nTBank\n^\n!Type:Bank\n"
+                            "D1/13/2024\nT1,000.00\nPOpening Balance\nL[Checking]\n^\n"
+                            "D1/14/2024\nT-200\nPTo savings\nL[Savings]/Q1\n^\n"
+                            "D1/15/2024\nT-5\nPBus\nLTravel\n^\n"
+                            "!Account\nNSavings\nTBank\n^\n!Type:Bank\n"
+                            "D1/14/2024\nT200\nL[Checking]\n^\n";
+    QStringList notes;
+    EXPECT_EQ(Qif(file, qdAuto, &notes), "E500 2024-01-15 Bus|@16");
+    EXPECT_EQ(notes.join('|').toStdString(),
+              "没有导入1条期初余额（第6行）：那是账户里原有的钱，不是收入|"
+              "没有导入2条账户之间的转账（第11、26行）：钱只是换了账户，不是收入或支出|"
+              "1条有收付款人的纪录以收付款人作为项目，没有保留类别|跳过了2条账户或列表纪录");
+    TQifEntrySource source(file);
+    ReadAll(source);
+    std::string listed;
+    for (const TQifTransfer &transfer : source.Transfers())
+        listed += QifTransferText(transfer).toStdString() + " " + transfer.Account.toStdString() + " " +
+                  std::to_string(transfer.Entry.Cents) + "@" + std::to_string(transfer.Entry.Line) + "; ";
+    EXPECT_EQ(
+        listed,
+        "期初余额 Checking 100000@6; 转到“Savings” Checking 20000@11; 从“Checking”转入 Savings 20000@26; ");
+
+    notes.clear();
+    EXPECT_EQ(
+        Qif(file, qdAuto, &notes, qtImport),
+        "I100000 2024-01-13 Opening Balance|@6; E20000 2024-01-14 To savings|@11; E500 2024-01-15 Bus|@16; "
+        "I20000 2024-01-14 [Checking]|@26");
+    EXPECT_TRUE(notes.join('|').contains(QStringLiteral("1条期初余额和2条账户之间的转账按收入或支出导入了")));
+}
+
+// Regression: Skrooge writes a blank first record per account and a transfer as two plain records.
+TEST(QifTransfers, BlankFirstRecordsAndMatchingPairsAcrossAccountsAreTransfers)
+{
+    const QByteArray file = "!Type:Cat\nNSavings\nI\n^\n"
+                            "!Account\nNCheque account\nTBank\nD\n^\n!Type:Bank\n"
+                            "D2026-12-10\nT50\nCR\n^\n"                             // line 11: opening
+                            "D2022-01-29\nT-20\nPMe\nMfor hard time\nLSavings\n^\n" // 15: transfer out
+                            "D2022-01-29\nT-20\nPMe\nMfor hard time\nLSavings\n^\n" // 21: no partner
+                            "D2022-01-30\nT-20\nPShop\n^\n"                         // 27
+                            "!Account\nNSaving account\nTBank\nD\n^\n!Type:Bank\n"
+                            "D2026-12-10\nT1000\nCR\n^\n"                          // 37: opening
+                            "D2022-01-29\nT20\nPMe\nMfor hard time\nLSavings\n^\n" // 41: transfer in
+                            "D2022-01-30\nT20\nPSomeone else\n^\n";                // 47
+    QStringList notes;
+    EXPECT_EQ(Qif(file, qdAuto, &notes), "E2000 2022-01-29 Me|for hard time@21; E2000 2022-01-30 Shop|@27; "
+                                         "I2000 2022-01-30 Someone else|@47");
+    EXPECT_EQ(notes.value(0).toStdString(),
+              "没有导入2条期初余额（第11、37行）：那是账户里原有的钱，不是收入");
+    EXPECT_EQ(notes.value(1).toStdString(),
+              "没有导入2条账户之间的转账（第15、41行）：钱只是换了账户，不是收入或支出");
+    // Equal and opposite records within one account are no transfer.
+    EXPECT_EQ(Qif("!Account\nNCash\nTCash\n^\n!Type:Cash\nD1/5/2024\nT-3\nPTea\n^\nD1/5/2024\nT3\nPTea\n^\n"),
+              "E300 2024-01-05 Tea|@6; I300 2024-01-05 Tea|@10");
 }
 
 TEST(QifBadRecords, MissingFieldsAndCutRecordsAreReportedWithTheirLine)
