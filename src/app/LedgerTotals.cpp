@@ -1,5 +1,6 @@
 #include "app/LedgerTotals.h"
 
+#include "core/MoneySum.h"
 #include "db/DbField.h"
 #include "db/DbQuery.h"
 #include "db/DbRowReader.h"
@@ -31,21 +32,15 @@ const char *const ExpenseRows =
     "select month(消费日期) as m, coalesce(trim(消费者), '') as item, 消费金额 as s "
     "from expen where year(消费日期)= :c";
 
-//! A running total that carries each addition's rounding error along, so a
-//! year of rows adds up to what the database's sum() gives, to the cent.
+//! A running total that adds amounts exactly, so a year of rows adds up to
+//! what the database's sum() gives.
 class TRunningSum {
 public:
-    void Add(double value)
-    {
-        const double sum = FSum + value;
-        FError += std::fabs(FSum) >= std::fabs(value) ? (FSum - sum) + value : (value - sum) + FSum;
-        FSum = sum;
-    }
-    TCents Cents() const { return SumToCents(Variant(FSum + FError)); }
+    void Add(double value) { FSum.Add(value); }
+    TCents Cents() const { return SumToCents(Variant(FSum.Value())); }
 
 private:
-    double FSum = 0;
-    double FError = 0;
+    TMoneySum FSum;
 };
 
 //! The month of a row as an index 0..11, or -1 when it is none.

@@ -66,7 +66,8 @@ QString SurplusText(const QString &incomeText, const QString &expenseText)
 
 namespace {
 
-const double NoFractionLeft = 4503599627370496.0; // 2^52
+//! The decimals an amount is stored with: the currency type's four.
+const int AmountDecimals = 4;
 
 std::int64_t PowerOfTen(int exponent)
 {
@@ -123,12 +124,18 @@ TCents SumToCents(const Variant &value)
         else if (!TryTextToFloat(value.toString(), number, regionalSettings()))
             throw EConvertError("'" + value.toString().toStdString() +
                                 "' is not a valid floating point value");
-        // The same product RoundToDecimals rounds, so a label and a chart
-        // never disagree on a cent.
-        const double scaled = std::round(number * double(scale));
-        if (!std::isfinite(scaled) || std::fabs(scaled) >= 9.2e18)
+        // First to the four decimals an amount holds (the double's binary
+        // noise goes: 1.005 is 10050 units, not 100.4999... cents), then half
+        // away from zero to the currency's, as the grid's footer rounds it.
+        const double units = std::round(number * 10000.0);
+        if (!std::isfinite(units) || std::fabs(units) >= 9.2e18)
             RaiseTooLarge(value);
-        return TCents(scaled);
+        const std::int64_t divisor = PowerOfTen(4 - decimals);
+        const std::int64_t half = divisor / 2;
+        const std::int64_t scaledUnits = std::int64_t(units);
+        return divisor == 1
+                   ? scaledUnits
+                   : (scaledUnits >= 0 ? (scaledUnits + half) / divisor : (scaledUnits - half) / divisor);
     }
     }
 }
@@ -183,14 +190,11 @@ QString SumToText(const Variant &value)
 {
     switch (value.type()) {
     case VarType::Float32:
-    case VarType::Float64: {
-        const double number = value.toDouble();
-        // A sum this large has no cents left to round: its general form is it.
-        if (!std::isfinite(number) ||
-            std::fabs(number) * double(PowerOfTen(CurrencyDecimals())) >= NoFractionLeft)
-            return FormatGeneral(number);
-        return CentsToText(SumToCents(value));
-    }
+    case VarType::Float64:
+        // Every decimal an amount may hold (four) stays: a sub-cent total
+        // reads as it is (10.125), the same figure the grid's footer formats.
+        // Only the binary noise of a sum past those decimals goes.
+        return FormatGeneral(RoundToDecimals(value.toDouble(), AmountDecimals));
     case VarType::Currency:
         return CurrencyToText(value.toCurrency());
     default:

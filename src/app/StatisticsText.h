@@ -15,9 +15,10 @@ namespace kestrum {
 //! shows, in a label or in a chart, is the same exact number.
 using TCents = std::int64_t;
 
-//! A sum as the statistics show it, in the regional currency's smallest unit:
-//! a floating sum rounded half away from zero (so the binary noise of adding
-//! fractions goes), an integer or currency sum scaled exactly. Null is 0.
+//! A sum in the regional currency's smallest unit, for the charts: a floating
+//! sum is read to the four decimals an amount holds and then rounded half away
+//! from zero (as a footer's "0.00" rounds it), an integer or currency sum is
+//! scaled exactly. Null is 0.
 //! Raises EConvertError for a value beyond the 64-bit range or not a number.
 TCents SumToCents(const Variant &value);
 
@@ -34,9 +35,9 @@ QString CentsToCurrencyText(TCents amount);
 //! The variant-to-text conversion of a sum: decimal digits for an integer, the
 //! general format (15 significant digits) for a floating value, the plain
 //! decimal form for currency, the text form otherwise. Null is not passed here.
-//! A floating sum of amounts is money: it is first rounded to the regional
-//! currency's decimals, which drops the noise that adding binary fractions
-//! leaves ("1247683.30000003").
+//! A floating sum of amounts is money: it is first rounded to the four
+//! decimals an amount holds, which drops the noise that adding binary
+//! fractions leaves ("1247683.30000003") but keeps a sub-cent total (10.125).
 QString SumToText(const Variant &value);
 
 //! The surplus of two value labels: income minus expense, read back from the

@@ -363,6 +363,8 @@ bool TkvDataSummary::FollowFooterRecord(const std::vector<Variant> *oldValues,
         return false;
     const bool nullIgnore = FOptions & soNullIgnore;
     std::vector<Variant> values = FFooterValues.elements();
+    std::vector<std::optional<TMoneySum>> moneySums = FFooterMoneySums;
+    moneySums.resize(std::size_t(count));
     for (int i = 0; i < count; ++i) {
         const TkvDataSummaryItem *item = FFooterSummaryItems.Items(i);
         if (item->Kind() == skNone || !item->GetSummaryField())
@@ -390,7 +392,15 @@ bool TkvDataSummary::FollowFooterRecord(const std::vector<Variant> *oldValues,
             if (part && part->type() != value.type())
                 return false;
         if (value.type() == VarType::Float64) {
-            value = Variant(value.toDouble() - (out ? out->toDouble() : 0.0) + (in ? in->toDouble() : 0.0));
+            // Only the exact total can take a record out again without drift.
+            std::optional<TMoneySum> &money = moneySums[std::size_t(i)];
+            if (!money)
+                return false;
+            if (out)
+                money->Subtract(out->toDouble());
+            if (in)
+                money->Add(in->toDouble());
+            value = Variant(money->Value());
         } else if (value.type() == VarType::Currency) {
             std::int64_t scaled = value.toCurrency().scaled;
             if ((out && __builtin_sub_overflow(scaled, out->toCurrency().scaled, &scaled)) ||
@@ -402,6 +412,7 @@ bool TkvDataSummary::FollowFooterRecord(const std::vector<Variant> *oldValues,
         }
     }
     FFooterValues = Variant::fromArray(std::move(values));
+    FFooterMoneySums = std::move(moneySums);
     return true;
 }
 
@@ -433,8 +444,10 @@ void TkvDataSummary::CalculateFooter()
     static const std::vector<int> noRecords;
     const std::vector<int> &records = FHost->SummaryGridMode() ? noRecords : FHost->SummaryRecordList();
     // Computed aside first, so a failing variant operation keeps the old values.
-    FFooterValues =
-        CalculateSummaryItems(*FHost, FFooterSummaryItems, FOptions, records, 0, int(records.size()));
+    std::vector<std::optional<TMoneySum>> moneySums;
+    FFooterValues = CalculateSummaryItems(*FHost, FFooterSummaryItems, FOptions, records, 0,
+                                          int(records.size()), &moneySums);
+    FFooterMoneySums = std::move(moneySums);
 }
 
 void TkvDataSummary::CalculateGroups()

@@ -1,5 +1,6 @@
 #pragma once
 // Footer and group summaries of a data controller, and their texts.
+#include "core/MoneySum.h"
 #include "core/Variant.h"
 #include "data/SummaryKinds.h"
 
@@ -7,6 +8,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <vector>
 
 namespace kestrum {
@@ -292,6 +294,9 @@ private:
     std::vector<std::unique_ptr<TkvDataSummaryGroup>> FSummaryGroups;
     TkvSummaryOptions FOptions = 0;
     Variant FFooterValues;
+    //! The exact totals behind floating footer sums, per item (none where
+    //! the sum is not one), so a followed record changes them without drift.
+    std::vector<std::optional<TMoneySum>> FFooterMoneySums;
     int FLockCount = 0;
     bool FInAfterSummary = false;
     bool FAfterSummaryPending = false;

@@ -1,9 +1,9 @@
 #include "data/SummaryCalculator.h"
 
 #include "core/Errors.h"
+#include "core/VariantCompare.h"
 #include "data/DataStorage.h"
 #include "data/DataSummary.h"
-#include "core/VariantCompare.h"
 
 #include <cstring>
 #include <limits>
@@ -66,7 +66,26 @@ namespace {
 struct Accumulator {
     Variant result; // Empty while unassigned
     int count = 0;
+    //! While every value summed so far is a double: their exact total, which
+    //! `result` carries rounded once.
+    TMoneySum money;
+    bool moneyExact = true;
 };
+
+//! A sum or average step: doubles are totalled exactly, anything else takes
+//! the variant rule (and the exact total is no longer the result's).
+void addToSum(Accumulator &acc, const Variant &value, bool handlerSeesResult)
+{
+    // While exact, an Int32 result can only be the 0 a Null start gave.
+    if (!handlerSeesResult && acc.moneyExact && value.type() == VarType::Float64 &&
+        (acc.result.type() == VarType::Float64 || acc.result.type() == VarType::Int32)) {
+        acc.money.Add(value.toDouble());
+        acc.result = Variant(acc.money.Value());
+        return;
+    }
+    acc.moneyExact = false;
+    acc.result = SummaryAdd(acc.result, value);
+}
 
 //! The accumulation rule for one record and one item.
 void accumulate(const TkvDataSummaryItems &items, TkvDataSummaryItem &item, int recordIndex, Variant value,
@@ -88,13 +107,19 @@ void accumulate(const TkvDataSummaryItems &items, TkvDataSummaryItem &item, int 
         if (kind != skCount && !(value.isNull() && (kind == skMin || kind == skMax))) {
             acc.result = value;
             if (acc.result.isNull() && (kind == skSum || kind == skAverage))
-                acc.result = Variant(0);
+                acc.result = Variant(0); // the empty exact total stands for it
+            else if (acc.result.type() == VarType::Float64)
+                acc.money.Add(acc.result.toDouble());
+            else
+                acc.moneyExact = false;
         }
     } else if (!value.isNull() && !acc.result.isNull()) {
         switch (kind) {
         case skSum:
         case skAverage:
-            acc.result = SummaryAdd(acc.result, value);
+            // A handler may have changed the running result: then the
+            // exact total no longer stands for it.
+            addToSum(acc, value, bool(items.OnSummary));
             break;
         case skMin:
             if (VariantLess(value, acc.result))
@@ -156,14 +181,16 @@ public:
 
     static Variant Calculate(TkvSummaryHost &host, const TkvDataStorage &storage, const TkvValueDef *def,
                              TkvSummaryKind kind, TkvSummaryOptions options,
-                             const std::vector<int> &recordList, int begin, int end)
+                             const std::vector<int> &recordList, int begin, int end,
+                             std::optional<TMoneySum> *money)
     {
         const TkvDeclaredVarType type = def->ValueTypeClass()->GetVarType();
         const bool real = type == TkvDeclaredVarType::Float || type == TkvDeclaredVarType::DateTime;
         const bool nullIgnore = options & soNullIgnore;
         const bool selectedOnly = options & soSelectedRecords;
         bool assigned = false, anyValue = false, leftInt32 = false;
-        double realSum = 0;
+        double realSum = 0; // date-times
+        TMoneySum moneySum; // floating amounts, exact to four decimals
         std::int64_t intSum = 0;
         const void *best = nullptr; // min / max
         int count = 0;
@@ -187,7 +214,9 @@ public:
             case skAverage:
                 // 0 + value keeps the value's type, so a Null start changes nothing.
                 assigned = anyValue = true;
-                if (real) {
+                if (type == TkvDeclaredVarType::Float) {
+                    moneySum.Add(readValue<double>(pointer.Value));
+                } else if (real) {
                     realSum += readValue<double>(pointer.Value);
                 } else {
                     std::int64_t value = type == TkvDeclaredVarType::Integer
@@ -231,13 +260,15 @@ public:
         else if (type == TkvDeclaredVarType::DateTime)
             sum = Variant::fromDate(realSum);
         else if (type == TkvDeclaredVarType::Float)
-            sum = Variant(realSum);
+            sum = Variant(moneySum.Value());
         else if (type == TkvDeclaredVarType::Currency)
             sum = Variant(Currency{intSum});
         else if (type == TkvDeclaredVarType::Integer && !leftInt32)
             sum = Variant(int(intSum));
         else
             sum = Variant(intSum);
+        if (money && kind == skSum && type == TkvDeclaredVarType::Float)
+            *money = moneySum;
         if (kind == skAverage && count > 0) {
             double average = sum.toDouble() / count;
             return sum.type() == VarType::Date ? Variant::fromDate(average) : Variant(average);
@@ -250,12 +281,15 @@ public:
 
 Variant CalculateSummaryItems(TkvSummaryHost &host, const TkvDataSummaryItems &items,
                               TkvSummaryOptions options, const std::vector<int> &recordList, int begin,
-                              int end)
+                              int end, std::vector<std::optional<TMoneySum>> *moneySums)
 {
     const int itemCount = items.Count();
     std::vector<Variant> results(itemCount);
     std::vector<char> done(itemCount, 0);
     const TkvDataStorage *storage = host.SummaryStorage();
+    if (moneySums)
+        moneySums->assign(std::size_t(itemCount), std::nullopt);
+    auto moneyOf = [moneySums](int i) { return moneySums ? &(*moneySums)[std::size_t(i)] : nullptr; };
     // Without an OnSummary handler, items are independent, so each numeric
     // column is read on its own without variants.
     if (!items.OnSummary && storage) {
@@ -270,7 +304,7 @@ Variant CalculateSummaryItems(TkvSummaryHost &host, const TkvDataSummaryItems &i
             if (!TypedColumnSummary::Applies(def, item->Kind()))
                 continue;
             results[i] = TypedColumnSummary::Calculate(host, *storage, def, item->Kind(), options, recordList,
-                                                       begin, end);
+                                                       begin, end, moneyOf(i));
             done[i] = !results[i].isEmpty();
         }
     }
@@ -295,9 +329,15 @@ Variant CalculateSummaryItems(TkvSummaryHost &host, const TkvDataSummaryItems &i
                            accumulators[i], options);
             }
         }
-        for (int i = 0; i < itemCount; ++i)
-            if (!done[i])
-                results[i] = finish(*items.Items(i), accumulators[i]);
+        for (int i = 0; i < itemCount; ++i) {
+            if (done[i])
+                continue;
+            results[i] = finish(*items.Items(i), accumulators[i]);
+            const Accumulator &acc = accumulators[std::size_t(i)];
+            if (moneyOf(i) && !items.OnSummary && items.Items(i)->Kind() == skSum && acc.moneyExact &&
+                results[i].type() == VarType::Float64)
+                *moneyOf(i) = acc.money;
+        }
     }
     return Variant::fromArray(std::move(results));
 }

@@ -2,6 +2,7 @@
 
 #include "db/DateText.h"
 #include "db/DbErrors.h"
+#include "db/MoneySumFunctions.h"
 
 #include <sqlite3.h>
 
@@ -100,6 +101,7 @@ void RegisterJetFunctions(sqlite3 *db)
             throw EDatabaseError(std::string("无法注册 SQL 函数 ") + f.name + "：" + sqlite3_errmsg(db) +
                                  "。");
     }
+    RegisterMoneySumFunctions(db);
 }
 
 } // namespace kestrum

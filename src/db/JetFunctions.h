@@ -1,6 +1,7 @@
 #pragma once
 // SQL functions that the ledger's statements call as the Jet engine knows
-// them: year(), month(), day(), hour(), minute(), second() of a date.
+// them: year(), month(), day(), hour(), minute(), second() of a date, and
+// sum() and total() that add money exactly (MoneySumFunctions.h).
 struct sqlite3;
 
 namespace kestrum {

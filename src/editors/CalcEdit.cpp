@@ -37,9 +37,23 @@ void TkvCustomCalcEditProperties::SetPrecision(int value)
 void TkvCustomCalcEditProperties::CheckDisplayValue(QString &displayValue, QString &errorText,
                                                     TkvCustomEdit *edit, bool &error)
 {
-    // The text was filtered while typing; only OnValidate may object.
-    error = false;
+    // Typing is filtered, but the calculator writes "错误" and a lone "-" is
+    // a legal start: a text that is no number must not reach the field,
+    // which it would empty.
+    error = !IsNumberText(displayValue);
+    if (error)
+        errorText = GetValidationErrorText(vekInvalidInput);
     TkvCustomMaskEditProperties::CheckDisplayValue(displayValue, errorText, edit, error);
+}
+
+bool TkvCustomCalcEditProperties::IsNumberText(const QString &displayValue)
+{
+    QString text = displayValue.trimmed();
+    if (text.isEmpty())
+        return true; // Null
+    text.remove(regionalSettings().thousandSeparator);
+    long double value = 0;
+    return ParseCalcNumber(text, value) && std::isfinite(double(value));
 }
 
 TkvBindingValueKind TkvCustomCalcEditProperties::GetBindingValueKind(bool focused) const
@@ -55,7 +69,7 @@ Variant TkvCustomCalcEditProperties::DisplayToEditValue(const QString &displayVa
     text.remove(regionalSettings().thousandSeparator);
     long double value = 0;
     if (!ParseCalcNumber(text, value) || !std::isfinite(double(value)))
-        return Variant(); // unassigned: the binding empties the field
+        return Variant(); // unassigned; validation keeps such a text from being stored
     return Variant(double(value));
 }
 

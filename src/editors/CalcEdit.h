@@ -18,6 +18,8 @@ public:
     bool QuickClose() const { return FQuickClose; }
     void SetQuickClose(bool value) { FQuickClose = value; }
 
+    //! Refuses a text that is no number (the calculator's "错误", a lone "-")
+    //! with the invalid-input text; OnValidate may still decide.
     void CheckDisplayValue(QString &displayValue, QString &errorText, TkvCustomEdit *edit,
                            bool &error) override;
     TkvBindingValueKind GetBindingValueKind(bool focused) const override;
@@ -26,6 +28,9 @@ public:
     std::unique_ptr<TkvCustomEdit> CreateInplaceEditor() const override;
 
 private:
+    //! Empty (Null) or a number with the regional separators.
+    static bool IsNumberText(const QString &displayValue);
+
     int FPrecision = 13;
     bool FQuickClose = false;
     int FFormatListener = 0;

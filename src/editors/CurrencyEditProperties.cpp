@@ -103,8 +103,13 @@ Variant TkvCustomCurrencyEditProperties::EmptyValue() const
 void TkvCustomCurrencyEditProperties::CheckDisplayValue(QString &displayValue, QString &errorText,
                                                         TkvCustomEdit *edit, bool &error)
 {
-    // The text was filtered while typing; the range and OnValidate remain.
-    error = false;
+    // Typing is filtered, but a lone "-" (or "1E") is a legal start that is
+    // no number: it would store Null (or 0) over the amount without a word.
+    double number = 0;
+    error = !displayValue.isEmpty() && !(!FNullString.isEmpty() && displayValue == FNullString) &&
+            !ReadNumber(displayValue, number);
+    if (error)
+        errorText = GetValidationErrorText(vekInvalidInput);
     TkvCustomTextEditProperties::CheckDisplayValue(displayValue, errorText, edit, error);
 }
 

@@ -172,8 +172,17 @@ void TkvEditFieldDataLink::UpdateData()
     if (!FModified || !FField)
         return;
     TkvCustomEdit &edit = FBinding.Edit();
-    if (edit.ValidateEditText(false))
-        FBinding.WriteToField(edit.EditValue());
+    if (!edit.ValidateEditText(false)) {
+        // The record set is about to post: a pending text that does not
+        // validate must stop it with the editor's error. Skipping it would
+        // post the old value and the reload would then drop what was typed.
+        // The link stays modified, so the next post asks again.
+        if (!edit.ValidateEditText(true))
+            throw EkvEditValidationError(
+                edit.Properties().GetValidationErrorText(vekInvalidInput).toStdString());
+        return;
+    }
+    FBinding.WriteToField(edit.EditValue());
     if (FBinding.RefreshCount() == 0)
         FModified = false;
 }

@@ -328,6 +328,32 @@ TEST_F(DBDataControllerTest, FooterFollowsAnEditThatOutlivesASort)
     EXPECT_EQ(summary.FooterText(0).toStdString(), "227.50");
 }
 
+// Guards against a footer total that drifts as posts add and take out doubles.
+TEST_F(DBDataControllerTest, FooterOfALedgerStaysExactThroughManyPosts)
+{
+    test::RawExec(FPath,
+                  "DELETE FROM gain; INSERT INTO gain (本次进帐, 进帐时间, 进帐人) "
+                  "VALUES (1000000000, '2024-01-01', '房'); "
+                  "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 2000) "
+                  "INSERT INTO gain (本次进帐, 进帐时间, 进帐人) SELECT 0.03, '2024-01-02', '茶' FROM n");
+    TkvDataSummary &summary = *DataSummaryOf(Controller);
+    TkvDataSummaryItem *total = summary.FooterSummaryItems().Add();
+    static_cast<TkvDBDataSummaryItem *>(total)->SetFieldName(QString::fromUtf8("本次进帐"));
+    total->SetKind(skSum);
+    Query.Open();
+    EXPECT_EQ(summary.FooterValues(0).toDouble(), 1000000060.0);
+    Controller.ChangeFocusedRowIndex(1);
+    for (int i = 0; i < 40; ++i) {
+        Query.Edit();
+        Query.FieldByName("本次进帐")->SetValue(Variant(i % 2 ? 0.03 : 0.07));
+        Query.Post();
+    }
+    EXPECT_EQ(summary.FooterValues(0).toDouble(), 1000000060.0); // followed, not recomputed
+    EXPECT_EQ(summary.FooterText(0).toStdString(), "1000000060.00");
+    Query.Refresh();
+    EXPECT_EQ(summary.FooterValues(0).toDouble(), 1000000060.0);
+}
+
 // A filtered list: a post whose new values fail the filter takes the row out
 // of the list, one whose values pass it brings it back.
 TEST_F(DBDataControllerTest, PostedRowIsFilteredAgainAlone)

@@ -273,6 +273,46 @@ TEST(DataSummary, FieldNameChoosesTheSummedFieldOnceItResolves)
     EXPECT_EQ(item->NamedField(), nullptr);
 }
 
+// Guards against footer and group sums of floating amounts that add doubles and miss the cent.
+TEST(DataSummary, FloatingSumsAreExactToTheCentInFooterAndGroups)
+{
+    Host host;
+    host.AddColumn(TkvFloatValueType::Instance());
+    host.AddColumn(TkvStringValueType::Instance());
+    TkvDataSummary summary(&host);
+    footer(summary, 0, skSum);
+    footer(summary, 0, skAverage);
+    TkvDataSummaryItem *groupSum = summary.DefaultGroupSummaryItems().Add();
+    groupSum->SetLinkedItem(column(0));
+    groupSum->SetKind(skSum);
+    host.AddRecord({Variant::null(), Variant::fromUtf8("b")}); // a Null start is a sum of 0
+    host.AddRecord({Variant(1000000000.00), Variant::fromUtf8("b")});
+    for (int i = 0; i < 999999; ++i)
+        host.AddRecord({Variant(0.03), Variant::fromUtf8(i % 2 ? "a" : "b")});
+    // Without variants and through the variant rule alike.
+    EXPECT_EQ(footerTexts(host, summary), "1000029999.97|AVG=1000.03");
+    EXPECT_EQ(summary.FooterValues(0).toDouble(), 1000029999.97);
+    host.GroupBy(1);
+    summary.Recalculate();
+    EXPECT_EQ(summary.GroupRowSummary(0).toStdString(), "(SUM=14999.97)"); // 499999 rows of 0.03
+    EXPECT_EQ(summary.GroupRowSummary(1).toStdString(), "(SUM=1000015000.00)");
+}
+
+// Guards against sub-cent amounts whose sum differs by a rounding step between summaries.
+TEST(DataSummary, SubCentAmountsSumToTheirDecimalTotal)
+{
+    Host host;
+    host.AddColumn(TkvFloatValueType::Instance());
+    TkvDataSummary summary(&host);
+    footer(summary, 0, skSum);
+    TkvDataSummaryItem *exact = footer(summary, 0, skSum);
+    exact->SetFormat("0.0000");
+    for (double amount : {10.125, 0.1, 0.2, 0.0001, -0.3})
+        host.AddRecord({Variant(amount)});
+    EXPECT_EQ(footerTexts(host, summary), "10.13|10.1251");
+    EXPECT_EQ(summary.FooterValues(0).toDouble(), 10.1251); // not 10.125100000000002
+}
+
 TEST(DataSummary, SummaryAddKeepsTypes)
 {
     EXPECT_EQ(SummaryAdd(Variant(2147483647), Variant(1)).type(), VarType::Int64);

@@ -99,6 +99,48 @@ TEST_F(CalcEditTest, BoundEditorStoresTheResultOnlyOnEnter)
     EXPECT_TRUE(FErrors.empty());
 }
 
+// Guards against a calculator error or a lone "-" that empties the stored amount without a word.
+TEST_F(CalcEditTest, ATextThatIsNoNumberIsRefusedAndTheAmountStays)
+{
+    const char *const invalid = "Invalid input value. Use escape key to abandon changes";
+    TkvDBCalcEdit edit;
+    edit.DataBinding().SetDataSource(&FSource);
+    edit.DataBinding().SetDataField(QString::fromUtf8("本次进帐"));
+    edit.DoEnter();
+    edit.DropDown();
+    Calculate(edit, "/0=");
+    edit.CloseUp();
+    ASSERT_EQ(edit.Text().toStdString(), "错误");
+    Press(edit, Qt::Key_Return);
+    ASSERT_EQ(FErrors.size(), 1u);
+    EXPECT_EQ(FErrors[0], invalid);
+    EXPECT_EQ(edit.Text().toStdString(), "错误");
+    EXPECT_DOUBLE_EQ(Field("本次进帐").Value().toDouble(), 120.5);
+    // Posting asks the editor for its text first, and fails with its error.
+    EXPECT_THROW(FQuery->Post(), EkvEditValidationError);
+    EXPECT_EQ(FQuery->State(), dsEdit);
+    EXPECT_EQ(edit.Text().toStdString(), "错误");
+
+    // A lone minus sign is no number either.
+    Press(edit, Qt::Key_Escape);
+    ASSERT_EQ(edit.Text().toStdString(), "120.5");
+    edit.SelectAll();
+    Type(edit, "-");
+    ASSERT_EQ(edit.Text().toStdString(), "-");
+    Press(edit, Qt::Key_Return);
+    ASSERT_EQ(FErrors.size(), 2u);
+    EXPECT_EQ(FErrors[1], invalid);
+    EXPECT_THROW(edit.DoExit(), EkvEditValidationError); // leaving refuses it too
+    EXPECT_THROW(FQuery->Post(), EkvEditValidationError);
+    EXPECT_EQ(RawValue(FPath, "SELECT 本次进帐 FROM gain WHERE id = 1"), "120.5");
+
+    // Once corrected, the post goes through.
+    edit.SelectAll();
+    Type(edit, "99");
+    FQuery->Post();
+    EXPECT_EQ(RawValue(FPath, "SELECT 本次进帐 FROM gain WHERE id = 1"), "99.0");
+}
+
 TEST_F(CalcEditTest, FocusChangesWithoutTypingFireNoChangeEvents)
 {
     // Focused, the binding reads the amount as a number; unfocused, as the

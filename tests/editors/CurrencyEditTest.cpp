@@ -141,6 +141,27 @@ TEST_F(CurrencyEditTest, EmptyTextIsNullOrZeroAndTheNullStringReadsBackAsNull)
     EXPECT_DOUBLE_EQ(edit.Value(), 0);
 }
 
+// Guards against a lone "-" that stores Null over the amount without a word.
+TEST_F(CurrencyEditTest, ATextThatIsNoNumberIsRefusedAndTheValueStays)
+{
+    TkvCurrencyEdit edit;
+    edit.SetValue(120.5);
+    edit.DoEnter();
+    Type(edit, "-"); // the whole text was selected on entry
+    ASSERT_EQ(Shown(edit), "-");
+    int key = Qt::Key_Return;
+    try {
+        edit.KeyDown(key, Qt::NoModifier);
+        ADD_FAILURE() << "the text was taken";
+    } catch (const EkvEditValidationError &error) {
+        EXPECT_STREQ(error.what(), "Invalid input value. Use escape key to abandon changes");
+    }
+    EXPECT_DOUBLE_EQ(edit.Value(), 120.5);
+    EXPECT_THROW(edit.DoExit(), EkvEditValidationError);
+    EXPECT_DOUBLE_EQ(edit.Value(), 120.5);
+    EXPECT_EQ(Shown(edit), "-");
+}
+
 TEST_F(CurrencyEditTest, RangeClampsTheValueAndRejectsATypedAmountOutside)
 {
     TkvCurrencyEdit edit;

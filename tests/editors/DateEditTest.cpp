@@ -162,6 +162,35 @@ TEST_F(DateEditTest, TimeOfDayKeptIsTheShownRecordsNotAnEarlierOnes)
     EXPECT_TRUE(FErrors.empty());
 }
 
+// Guards against a pending invalid date that a post made while the editor keeps the focus drops.
+TEST_F(DateEditTest, APostWhileTheEditorHoldsAnInvalidDateFailsWithItsError)
+{
+    TkvDBDateEdit edit;
+    edit.DataBinding().SetDataSource(&FSource);
+    edit.DataBinding().SetDataField(QString::fromUtf8("进帐时间"));
+    edit.DoEnter();
+    edit.SelectAll();
+    Type(edit, "2024-2-30");
+    ASSERT_EQ(FQuery->State(), dsEdit);
+    try {
+        FQuery->Post(); // a save that does not move the focus
+        ADD_FAILURE() << "the post went through";
+    } catch (const EkvEditValidationError &error) {
+        EXPECT_STREQ(error.what(), "错误的日期");
+    }
+    EXPECT_EQ(FQuery->State(), dsEdit);
+    EXPECT_EQ(edit.Text().toStdString(), "2024-2-30");
+    EXPECT_EQ(RawValue(FPath, "SELECT 进帐时间 FROM gain WHERE id = 1").substr(0, 10), "2006-07-01");
+    // Moving the record set on posts too, and fails the same way.
+    EXPECT_THROW(FQuery->Next(), EkvEditValidationError);
+    EXPECT_EQ(edit.Text().toStdString(), "2024-2-30");
+    edit.SelectAll();
+    Type(edit, "2024-2-29");
+    FQuery->Post();
+    EXPECT_EQ(RawValue(FPath, "SELECT 进帐时间 FROM gain WHERE id = 1").substr(0, 10), "2024-02-29");
+    EXPECT_TRUE(FErrors.empty());
+}
+
 TEST_F(DateEditTest, WithoutSaveTimeAssignedAndReloadedValuesAreCutToTheDay)
 {
     TkvDateEdit edit;
