@@ -169,6 +169,13 @@ TEntryPage::TEntryPage(const TEntryPageDescription &description, TDbDataSource &
     Splitter->setSizes({EntryBoxHeight, 1 << 16});
     arrangeTabOrder();
 
+    WatchEntryGridFocus(*View, [this] { FollowGridFocus(); });
+    Navigator->Buttons().OnButtonClick = [this](TkvCustomNavigatorButtons *, int index, bool &done) {
+        // A click that arrives before the buttons were repainted disabled.
+        if (FEntryHidden && (index == nbDelete || index == nbEdit))
+            done = true;
+    };
+
     if (TDbQuery *query = DataSet()) {
         // Whoever listened before (the ledger's change notification) still hears of the save.
         query->AfterPost = [this, before = std::move(query->AfterPost)](TDbQuery *dataSet) {
@@ -193,6 +200,28 @@ void TEntryPage::EntrySaved(TDbQuery &dataSet)
         // user enter the entry a second time.
         ShowErrorBox(this, utf8("记录已保存，但列表未能刷新：") + QString::fromUtf8(error.what()));
     }
+}
+
+bool TEntryPage::IsEntryHiddenByGrid() const
+{
+    const TDbQuery *query = DataSet();
+    return query && query->Active() && query->State() == dsBrowse && !query->IsEmpty() &&
+           !EntryGridHasFocusedRow(*View);
+}
+
+void TEntryPage::FollowGridFocus()
+{
+    const bool hidden = IsEntryHiddenByGrid();
+    if (hidden == FEntryHidden)
+        return;
+    FEntryHidden = hidden;
+    TDbDataSource *source = hidden ? nullptr : &FSource;
+    AmountEdit->DataBinding().SetDataSource(source);
+    DateEdit->DataBinding().SetDataSource(source);
+    ItemEdit->DataBinding().SetDataSource(source);
+    RemarkMemo->DataBinding().SetDataSource(source);
+    Navigator->Buttons().Delete().SetEnabled(!hidden);
+    Navigator->UpdateButtonsState();
 }
 
 TEntryPage::~TEntryPage() = default;

@@ -113,10 +113,17 @@ private:
     void arrangeTabOrder();
     //! After a post: the list follows the saved entry.
     void EntrySaved(TDbQuery &dataSet);
+    //! The editors and the navigator act on the grid's focused row: when the
+    //! filter hides the record set's current entry (no row is focused), the
+    //! editors let go of it (they show nothing and take no input) and it
+    //! cannot be deleted; they take it again once a row is focused.
+    void FollowGridFocus();
+    bool IsEntryHiddenByGrid() const;
 
     const TEntryPageDescription &FDescription;
     QWidget *FGridWidget = nullptr;
     TDbDataSource &FSource;
+    bool FEntryHidden = false;
 };
 
 } // namespace kestrum

@@ -104,4 +104,21 @@ TEntryPageGrid CreateEntryPageGrid(QWidget *parent, const TEntryPageDescription 
     return result;
 }
 
+bool EntryGridHasFocusedRow(const TkvGridDBTableView &view)
+{
+    return view.DataController().FocusedRowIndex() >= 0;
+}
+
+void WatchEntryGridFocus(TkvGridDBTableView &view, std::function<void()> changed)
+{
+    view.DBDataController()->AddDataChangedListener(changed);
+    view.OnFocusedRecordChanged = [changed, before = std::move(view.OnFocusedRecordChanged)](
+                                      TkvCustomGridTableView *sender, TkvCustomGridRecord *prev,
+                                      TkvCustomGridRecord *focused, bool newItemRowFocusingChanged) {
+        if (before)
+            before(sender, prev, focused, newItemRowFocusingChanged);
+        changed();
+    };
+}
+
 } // namespace kestrum

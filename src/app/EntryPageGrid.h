@@ -4,6 +4,7 @@
 #include <QRect>
 
 #include <array>
+#include <functional>
 
 class QWidget;
 
@@ -28,5 +29,12 @@ struct TEntryPageGrid {
 //! columns, the footer total and the default group total of the amount.
 TEntryPageGrid CreateEntryPageGrid(QWidget *parent, const TEntryPageDescription &description,
                                    TDbDataSource &source);
+
+//! Whether a row of the grid has the focus (none does when the filter hides
+//! the record set's current entry).
+bool EntryGridHasFocusedRow(const TkvGridDBTableView &view);
+//! Calls `changed` after the grid's rows were built again or its focused
+//! row moved.
+void WatchEntryGridFocus(TkvGridDBTableView &view, std::function<void()> changed);
 
 } // namespace kestrum

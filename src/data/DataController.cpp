@@ -57,6 +57,7 @@ void TkvCustomDataController::AdoptFilter(std::unique_ptr<IkvFilterCriteria> cri
 
 void TkvCustomDataController::FilterChanged()
 {
+    FInfo->FilterChanged();
     BeginBatch();
     InfoChanged(dcicLoad | dcicSummary | dcicSorting | dcicGrouping);
     Change(chgData);

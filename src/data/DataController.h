@@ -299,11 +299,7 @@ protected:
     //! Called by the row builder after it rebuilt the rows.
     void RowsUpdated(TkvDataControllerInfoChanges changes);
     void DeliverChanges();
-    void CheckChange()
-    {
-        if (!IsLocked())
-            DeliverChanges();
-    }
+    void CheckChange();
     void SearchFocusedRecordChanged();
     //! The entry that is being edited is posted, or cancelled when unchanged.
     void FinishEditing();
@@ -335,7 +331,7 @@ protected:
     bool FEventsDeferred = false;
     bool FInSortingChanged = false;
     bool FDelivering = false;
-    int FDeliveredSelectedRow = -1; //!< the single selected row told last (-1 none or several)
+    int FDeliveredSelectedRow = -1;      //!< the single selected row told last (-1 none or several)
     mutable int FNewItemRecordIndex = 0; //!< 0 = none yet (internal indexes are negative)
 
     int FFindFilterItemIndex = -1;

@@ -3,6 +3,7 @@
 #include "data/DataController.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace kestrum {
 
@@ -255,6 +256,7 @@ void TkvCustomDataControllerInfo::ResetRecords()
 {
     FRecordChangePending = false;
     FRecordList.clear();
+    FListRecordCount = 0;
     RecordListChanged();
     FSelection.Clear();
     FFocusingInfo = TkvDataFocusingInfo();
@@ -304,6 +306,12 @@ bool TkvCustomDataControllerInfo::FollowChangedRecord(bool &wasListed, bool &isL
     if (IsGrouped(FController) || record < 0 ||
         record >= FController.RecordCount() + (kind == dckRecordDeleted))
         return false;
+    // Tested before the list is touched: a condition that cannot be
+    // evaluated leaves the list as it was.
+    const bool listedNow =
+        kind != dckRecordDeleted && (record == FController.Provider().EditingRecordIndex() ||
+                                     FController.IsRecordVisibleByFilters(record));
+    FListRecordCount = FController.RecordCount();
     std::vector<int> &list = FRecordList;
     const bool recordOrder = IsListInRecordOrder();
     const bool identity = recordOrder && record < int(list.size()) && list[std::size_t(record)] == record;
@@ -325,8 +333,7 @@ bool TkvCustomDataControllerInfo::FollowChangedRecord(bool &wasListed, bool &isL
                 --*it;
         return true;
     }
-    isListed =
-        record == FController.Provider().EditingRecordIndex() || FController.IsRecordVisibleByFilters(record);
+    isListed = listedNow;
     if (recordOrder) {
         // Its place does not depend on its values.
         if (isListed && !wasListed)
@@ -346,16 +353,15 @@ bool TkvCustomDataControllerInfo::FollowChangedRecord(bool &wasListed, bool &isL
     return true;
 }
 
-void TkvCustomDataControllerInfo::RebuildRecordList()
+std::vector<int> TkvCustomDataControllerInfo::FilteredRecordList()
 {
-    RecordListChanged();
     const int count = FController.RecordCount();
-    FRecordList.resize(std::size_t(count));
+    std::vector<int> list(std::size_t(std::max(count, 0)));
     for (int i = 0; i < count; ++i)
-        FRecordList[std::size_t(i)] = i;
+        list[std::size_t(i)] = i;
     const bool findFilter = FController.FindFilterItemIndex() >= 0 && !FController.FindFilterText().isEmpty();
     if (!findFilter && FController.Filter().IsEmpty())
-        return;
+        return list;
     const int editingRecord = FController.Provider().EditingRecordIndex();
     // One pass that moves every kept record down over the dropped ones, so
     // dropping half a million records costs no more than keeping them.
@@ -363,12 +369,45 @@ void TkvCustomDataControllerInfo::RebuildRecordList()
     if (findFilter) {
         for (int recordIndex = 0; recordIndex < count; ++recordIndex)
             if (recordIndex == editingRecord || FController.IsRecordVisibleByFilters(recordIndex))
-                FRecordList[kept++] = recordIndex;
+                list[kept++] = recordIndex;
     } else {
         // Only the criteria decide: they get every record at once.
-        kept = FController.Filter().FilterRecords(count, editingRecord, FRecordList.data());
+        kept = FController.Filter().FilterRecords(count, editingRecord, list.data());
     }
-    FRecordList.resize(kept);
+    list.resize(kept);
+    return list;
+}
+
+void TkvCustomDataControllerInfo::RebuildRecordList()
+{
+    std::vector<int> list = FilteredRecordList();
+    RecordListChanged();
+    FRecordList = std::move(list);
+    FListRecordCount = FController.RecordCount();
+    FFilterState = TkvFilterState::Evaluating;
+}
+
+bool TkvCustomDataControllerInfo::KeepListAfterFilterError()
+{
+    if (FFilterState == TkvFilterState::Evaluating)
+        FFilterError = std::current_exception();
+    FFilterState = TkvFilterState::Failed;
+    const int count = FController.RecordCount();
+    if (FListRecordCount == count)
+        return false;
+    // The records were read again since the list was built: its indexes may
+    // name records that are gone, so nothing is hidden until a filter works.
+    RecordListChanged();
+    FRecordList.resize(std::size_t(std::max(count, 0)));
+    for (int i = 0; i < count; ++i)
+        FRecordList[std::size_t(i)] = i;
+    FListRecordCount = count;
+    return true;
+}
+
+std::exception_ptr TkvCustomDataControllerInfo::TakeFilterError()
+{
+    return std::exchange(FFilterError, nullptr);
 }
 
 void TkvCustomDataControllerInfo::UpdateSelectionRowIndexes()
@@ -436,7 +475,13 @@ void TkvCustomDataControllerInfo::Update()
             changes |= dcicSummary; // the rebuild covers the record, the summaries must too
         } else if (FRecordChangePending) {
             const std::size_t oldCount = FRecordList.size();
-            if (!FollowChangedRecord(wasListed, isListed)) {
+            bool followed = false;
+            try {
+                followed = FollowChangedRecord(wasListed, isListed);
+            } catch (const Exception &) {
+                followed = false; // the rebuild below meets the same error and keeps the rows whole
+            }
+            if (!followed) {
                 changes |= dcicLoad | dcicSorting | dcicSummary;
             } else {
                 followSummary = !(changes & dcicSummary);
@@ -448,7 +493,13 @@ void TkvCustomDataControllerInfo::Update()
         FRecordChangePending = false;
         if (changes & dcicLoad) {
             const std::size_t oldCount = FRecordList.size();
-            RebuildRecordList();
+            try {
+                RebuildRecordList();
+            } catch (const Exception &) {
+                // The rows stay whole; the error is raised when the update is done.
+                if (KeepListAfterFilterError())
+                    changes |= dcicSorting | dcicGrouping;
+            }
             if (FRecordList.size() < oldCount && FSelection.Count() > 0)
                 FSelection.Clear();
         }

@@ -4,6 +4,7 @@
 #include "data/DataControllerTypes.h"
 #include "data/DataSelection.h"
 
+#include <exception>
 #include <vector>
 
 namespace kestrum {
@@ -82,9 +83,27 @@ public:
     //! for a rebuild.
     bool RecordChanged(TkvDataChangeKind kind, int recordIndex);
 
+    //! The criteria changed: an evaluation error is reported again.
+    void FilterChanged() { FFilterState = TkvFilterState::Evaluating; }
+    //! The evaluation error of the last update, to be raised once the update
+    //! has delivered its rows (null when none is due).
+    std::exception_ptr TakeFilterError();
+
 private:
+    //! How the filter fared: an error is raised the first time and not again
+    //! until the criteria changes, so that a save whose reload runs into the
+    //! same error does not report a failure after the data was written.
+    enum class TkvFilterState { Evaluating, Failed };
+
     void Update();
     void RebuildRecordList();
+    //! The filtered record list, built aside: an evaluation error raises and
+    //! leaves the current list as it was.
+    std::vector<int> FilteredRecordList();
+    //! The rebuild failed (called while its error is handled): keeps the
+    //! current list when it still names the records there are, else lists
+    //! every record. True when the list changed.
+    bool KeepListAfterFilterError();
     //! Applies the change noted by RecordChanged, telling whether the record
     //! was listed before and is now; false when a rebuild must run.
     bool FollowChangedRecord(bool &wasListed, bool &isListed);
@@ -104,6 +123,10 @@ private:
 
     TkvCustomDataController &FController;
     std::vector<int> FRecordList;
+    //! The record count the list was built for.
+    int FListRecordCount = 0;
+    TkvFilterState FFilterState = TkvFilterState::Evaluating;
+    std::exception_ptr FFilterError;
     // Position of each record index in the record list (-1: filtered out),
     // built on first use after a change: a scroll of the record set looks
     // the focused record up every time.

@@ -39,8 +39,17 @@ void TkvCustomDataController::BeginBatch()
 void TkvCustomDataController::EndBatch()
 {
     FInfo->EndUpdate();
-    if (!IsLocked())
-        DeliverChanges();
+    CheckChange();
+}
+
+void TkvCustomDataController::CheckChange()
+{
+    if (IsLocked())
+        return;
+    DeliverChanges();
+    // The rows went out whole; a filter that could not be evaluated says so now.
+    if (std::exception_ptr error = FInfo->TakeFilterError())
+        std::rethrow_exception(error);
 }
 
 void TkvCustomDataController::Change(TkvDataControllerChanges changes)

@@ -184,7 +184,40 @@ bool TkvDataFilterCriteria::CanChange() const
 
 void TkvDataFilterCriteria::DoChanged()
 {
-    FDataController.FilterChanged();
+    try {
+        FDataController.FilterChanged();
+    } catch (const Exception &) {
+        RestoreApplied();
+        throw;
+    }
+    NoteApplied();
+}
+
+void TkvDataFilterCriteria::NoteApplied()
+{
+    try {
+        FApplied = TkvAppliedFilter{SaveToBytes(), FActive, Options()};
+    } catch (const Exception &) {
+        FApplied.reset(); // a tree that cannot be written cannot be gone back to either
+    }
+}
+
+void TkvDataFilterCriteria::RestoreApplied()
+{
+    const TkvAppliedFilter applied = FApplied.value_or(TkvAppliedFilter{});
+    // Quietly: the rows were left as this state filtered them.
+    BeginBatch();
+    try {
+        SetOptions(applied.Options);
+        if (applied.Tree.empty())
+            ClearTree();
+        else
+            LoadFromBytes(applied.Tree);
+    } catch (const Exception &) {
+        ClearTree();
+    }
+    FActive = applied.Active;
+    EndBatchQuietly();
 }
 
 // ---------------------------------------------------------------------------

@@ -8,6 +8,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <string>
 
 namespace kestrum {
 
@@ -95,8 +96,20 @@ protected:
     void DoChanged() override;
 
 private:
+    //! What filtered the rows last: a change whose conditions cannot be
+    //! evaluated goes back to it, so that the criteria still describes the
+    //! rows shown and later reloads do not meet the same error.
+    struct TkvAppliedFilter {
+        std::string Tree;
+        bool Active = false;
+        TkvFilterCriteriaOptions Options;
+    };
+    void NoteApplied();
+    void RestoreApplied();
+
     TkvCustomDataController &FDataController;
     bool FActive = false;
+    std::optional<TkvAppliedFilter> FApplied;
 };
 
 //! `OnBeforeChange`: the record set and the filter expression, before the criteria applies.

@@ -144,6 +144,13 @@ void TkvFilterCriteria::EndBatch()
         Changed();
 }
 
+void TkvFilterCriteria::EndBatchQuietly()
+{
+    if (FLockCount > 0)
+        --FLockCount;
+    PrepareOperators();
+}
+
 void TkvFilterCriteria::Changed()
 {
     ++FGeneration;

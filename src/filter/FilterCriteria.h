@@ -137,6 +137,9 @@ protected:
     virtual void BeforeChange() {}
     //! Tells the owner that the filter changed.
     virtual void DoChanged() {}
+    //! Closes a batch without running the change path (the owner's state
+    //! already matches what the batch put back); the operators are prepared.
+    void EndBatchQuietly();
 
     bool FDestroying = false;
 

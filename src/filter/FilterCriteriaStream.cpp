@@ -4,6 +4,8 @@
 #include "core/VariantStream.h"
 #include "filter/FilterCriteria.h"
 
+#include <optional>
+
 namespace kestrum {
 
 namespace {
@@ -84,8 +86,10 @@ void TkvFilterCriteria::ReadNodes(BinaryReader &reader, TkvFilterCriteriaItemLis
 void TkvFilterCriteria::ReadCriteria(BinaryReader &reader)
 {
     // The nodes are read into a detached root first, so that a malformed
-    // stream leaves the criteria exactly as it was.
-    TkvFilterCriteriaItemList root(nullptr, bcAnd, this);
+    // stream leaves the criteria exactly as it was. The root is made with its
+    // bool code: setting it afterwards would run the change path on the tree
+    // the criteria still holds.
+    std::optional<TkvFilterCriteriaItemList> root;
     try {
         TkvFilterBoolCode boolCode = bcAnd;
         std::int32_t count = reader.readI32();
@@ -95,8 +99,8 @@ void TkvFilterCriteria::ReadCriteria(BinaryReader &reader)
         }
         if (count < 0)
             throw EReadError();
-        ReadNodes(reader, root, count, 0);
-        root.SetBoolOperatorKind(boolCode);
+        root.emplace(nullptr, boolCode, this);
+        ReadNodes(reader, *root, count, 0);
     } catch (const EReadError &) {
         throw;
     } catch (const Exception &) {
@@ -104,9 +108,9 @@ void TkvFilterCriteria::ReadCriteria(BinaryReader &reader)
     }
     BeginBatch();
     FRoot->ClearItems();
-    FRoot->SetBoolOperatorKind(root.BoolOperatorKind());
-    while (root.Count() > 0)
-        FRoot->AddItem(root.TakeItem(root.Items(0)));
+    FRoot->SetBoolOperatorKind(root->BoolOperatorKind());
+    while (root->Count() > 0)
+        FRoot->AddItem(root->TakeItem(root->Items(0)));
     Changed();
     EndBatch();
 }

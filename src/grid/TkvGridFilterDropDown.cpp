@@ -112,6 +112,16 @@ void ApplyFilterEntry(TkvGridTableView &view, TkvGridColumn &column, const TkvFi
     // Removing nothing is no change: the rows are not filtered again.
     if (entry.Kind == vkAll && !criteria->FindConditionOf(link))
         return;
+    if (entry.Kind == vkCustom) {
+        // The hook chooses between the custom dialog and the filter builder.
+        // The dialog runs outside the bracket: the builder's 应用 must reach
+        // the rows while it is open.
+        const bool applied = dialogs.ShowColumnFilterDialog && dialogs.ShowColumnFilterDialog(view, column);
+        TkvCriteriaBatch batch(*criteria);
+        if (applied)
+            criteria->SetActive(true);
+        return;
+    }
     const QString nullText = QString::fromUtf8("空");
     TkvCriteriaBatch batch(*criteria);
     switch (entry.Kind) {
@@ -119,9 +129,6 @@ void ApplyFilterEntry(TkvGridTableView &view, TkvGridColumn &column, const TkvFi
         criteria->RemoveConditionsOf(link);
         break;
     case vkCustom:
-        // The hook chooses between the custom dialog and the filter builder.
-        if (dialogs.ShowColumnFilterDialog && dialogs.ShowColumnFilterDialog(view, column))
-            criteria->SetActive(true);
         break;
     case vkBlanks:
         criteria->SetActive(true);

@@ -5,7 +5,9 @@
 #include "editors/MaskEditProperties.h"
 #include "editors/TextEditProperties.h"
 #include "filter/DataFilterCriteria.h"
+#include "grid/TkvGridColumn.h"
 #include "grid/TkvGridDataControllerSource.h"
+#include "grid/TkvGridTableController.h"
 #include "grid/TkvGridTableView.h"
 
 #include <stdexcept>
@@ -107,6 +109,18 @@ TkvFilterItemLink TkvGridFilterLink::ItemLink(int index) const
 TkvFilterCriteria &TkvGridFilterLink::Criteria()
 {
     return FCriteria;
+}
+
+bool TkvGridFilterLink::IsItemOffered(int index) const
+{
+    const TkvGridColumn *column = Column(index);
+    return column && column->Visible() && column->IsFilterBuilderItem();
+}
+
+int TkvGridFilterLink::CurrentItem() const
+{
+    const TkvCustomGridTableItem *focused = FView.Controller().FocusedItem();
+    return focused ? focused->Index() : -1;
 }
 
 } // namespace kestrum

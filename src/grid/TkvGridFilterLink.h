@@ -32,6 +32,10 @@ public:
     int ItemID(int index) const override;
     TkvFilterItemLink ItemLink(int index) const override;
     TkvFilterCriteria &Criteria() override;
+    //! Shown columns whose editor kind and options allow filtering.
+    bool IsItemOffered(int index) const override;
+    //! The focused column.
+    int CurrentItem() const override;
 
     TkvGridColumn *Column(int index) const;
 

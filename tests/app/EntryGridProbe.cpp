@@ -1,6 +1,7 @@
 #include "EntryGridProbe.h"
 
 #include "app/EntryPage.h"
+#include "filter/DataFilterCriteria.h"
 #include "grid/TkvGrid.h"
 #include "grid/TkvGridColumn.h"
 #include "grid/TkvGridRowSource.h"
@@ -60,6 +61,15 @@ bool ClickGridRow(const TEntryPage &page, int rowIndex)
 void PressGridKey(const TEntryPage &page, int qtKey)
 {
     QTest::keyClick(page.Grid->Site(), Qt::Key(qtKey));
+}
+
+void FilterGridItem(const TEntryPage &page, const QString &item)
+{
+    TkvDataFilterCriteria &filter = *page.View->Filter();
+    filter.BeginBatch();
+    filter.AddItemCondition(nullptr, page.Columns[1], ocEqual, Variant(item), item, true);
+    filter.SetActive(true);
+    filter.EndBatch();
 }
 
 } // namespace kestrum::probe

@@ -22,6 +22,8 @@ bool GridNavigatorConfirmsDelete(const TEntryPage &page);
 bool ClickGridRow(const TEntryPage &page, int rowIndex);
 //! Presses a key (a Qt key code) in the grid.
 void PressGridKey(const TEntryPage &page, int qtKey);
+//! Filters the grid to the rows whose item column equals the text.
+void FilterGridItem(const TEntryPage &page, const QString &item);
 
 } // namespace probe
 } // namespace kestrum

@@ -287,6 +287,45 @@ TEST_F(EntryPageTest, DeleteKeyInTheGridAsksTheGridsQuestionOnce)
     EXPECT_EQ(stored("SELECT count(*) FROM gain"), "3");
 }
 
+// With a filter on, the editors and − acted on the entry the filter hides.
+TEST_F(EntryPageTest, AnEntryTheFilterHidesIsNeitherShownNorEditedNorDeleted)
+{
+    clickRow(income, 0);
+    ASSERT_EQ(query(income).FieldByName(utf8("进帐人"))->AsString(), utf8("工资"));
+    probe::FilterGridItem(income, utf8("利息"));
+    ASSERT_EQ(rows(income), 1);
+    ASSERT_EQ(probe::GridFocusedRow(income), -1); // the record set still stands on 工资
+    EXPECT_EQ(income.ItemEdit->DisplayText(), QString());
+    EXPECT_EQ(income.AmountEdit->DisplayText(), QString());
+    EXPECT_FALSE(income.Navigator->ButtonShownEnabled(nbDelete));
+    EXPECT_TRUE(income.Navigator->ButtonShownEnabled(nbInsert));
+
+    boxes.Answers = {0}; // OK, were it asked
+    press(income, nbDelete);
+    EXPECT_EQ(stored("SELECT count(*) FROM gain"), "4");
+    Fill(*income.ItemEdit, "x");
+    Fill(*income.AmountEdit, "1");
+    EXPECT_EQ(query(income).State(), dsBrowse);
+    press(income, nbPost);
+    EXPECT_EQ(stored("SELECT 本次进帐 || 进帐人 FROM gain WHERE id = 1"), "1000.0工资");
+
+    // The row the user can see is the one they act on.
+    clickRow(income, 0);
+    EXPECT_EQ(income.ItemEdit->DisplayText(), utf8("利息"));
+    EXPECT_TRUE(income.Navigator->ButtonShownEnabled(nbDelete));
+    boxes.Answers = {0};
+    press(income, nbDelete);
+    EXPECT_EQ(stored("SELECT count(*) FROM gain WHERE 进帐人 = '利息'"), "0");
+    EXPECT_EQ(stored("SELECT count(*) FROM gain WHERE 进帐人 = '工资'"), "1");
+
+    // A new entry is shown and saved as ever; the filter off shows the hidden entry again.
+    press(income, nbInsert);
+    Fill(*income.AmountEdit, "5");
+    Fill(*income.ItemEdit, "利息");
+    press(income, nbPost);
+    EXPECT_EQ(stored("SELECT count(*) FROM gain WHERE 进帐人 = '利息'"), "1");
+}
+
 TEST_F(EntryPageTest, ShowButtonListsOneMonthWithItsTotal)
 {
     showMonth(income, "2006", "7");

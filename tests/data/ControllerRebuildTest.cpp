@@ -190,5 +190,63 @@ TEST_F(ControllerRebuildTest, ComparisonModeChangeOfAGroupedFieldClearsTheSelect
     EXPECT_EQ(Controller.SelectedRowCount(), 1);
 }
 
+// --- a filter that cannot be evaluated ------------------------------------------------
+
+//! Keeps the records of even index; raises a conversion error while failing.
+class ThrowingCriteria : public IkvFilterCriteria {
+public:
+    bool Failing = false;
+    bool IsEmpty() const override { return false; }
+    bool DoFilterRecord(int recordIndex) override
+    {
+        if (Failing)
+            throw EVariantConversionError();
+        return recordIndex % 2 == 0;
+    }
+};
+
+// A failing filter rewrote the front of the record list in place, and raised again at every
+// later reload (a save whose data was written then reported failure).
+TEST_F(ControllerRebuildTest, AFilterErrorIsRaisedOnceAndTheRowsStayWhole)
+{
+    ThrowingCriteria criteria;
+    Controller.SetFilter(&criteria);
+    Groups().PlaceInGrouping(Item, 0); // [a] 1 3 [b] 0 2, collapsed
+    const auto rows = [&] {
+        std::string text;
+        for (int r = 0; r < Controller.RowCount(); ++r) {
+            const TkvRowInfo row = Controller.GetRowInfo(r);
+            EXPECT_TRUE(row.RecordIndex >= 0 && row.RecordIndex < Controller.RecordCount()) << r;
+            text += (r ? " " : "") + std::string(row.IsGroupRow ? "g" : "") + std::to_string(row.RecordIndex);
+        }
+        return text;
+    };
+    Groups().FullExpand();
+    ASSERT_EQ(rows(), "g0 0 2");
+    criteria.Failing = true;
+    EXPECT_THROW(Controller.FilterChanged(), EVariantConversionError);
+    EXPECT_EQ(rows(), "g0 0 2");
+    EXPECT_EQ(DataNotices > 0, true) << "the rows went out before the error";
+
+    // Records come and go: no second error, and the rows name only records there are.
+    Controller.BeginBatch();
+    const int added = Controller.AppendRecord();
+    Controller.SetValue(added, Amount, Variant(5.0));
+    Controller.SetValue(added, Item, Variant::fromUtf8("c"));
+    EXPECT_NO_THROW(Controller.EndBatch());
+    EXPECT_NO_THROW(Controller.DeleteRecord(0));
+    EXPECT_NO_THROW(Controller.DeleteRecord(0));
+    rows();
+    EXPECT_EQ(Controller.RecordCount(), 3);
+
+    // Once the criteria changes its error is told again, and a working one filters.
+    EXPECT_THROW(Controller.FilterChanged(), EVariantConversionError);
+    criteria.Failing = false;
+    Controller.FilterChanged();
+    Groups().FullExpand();
+    EXPECT_EQ(rows(), "g0 0 g2 2"); // records 0 (b) and 2 (c) of the three left
+    Controller.SetFilter(nullptr);
+}
+
 } // namespace
 } // namespace kestrum

@@ -3,6 +3,7 @@
 // record set's own filter takes over when asked to.
 #include "core/RegionalSettings.h"
 #include "data/DBDataController.h"
+#include "data/DataControllerGroups.h"
 #include "db/DbConnection.h"
 #include "db/DbDataSource.h"
 #include "db/DbField.h"
@@ -115,6 +116,61 @@ TEST_F(FilterControllerTest, RecordSetFilterTakesOverWhenAsked)
     EXPECT_EQ(Query.Filter().toStdString(), "(进帐人 LIKE '%工%')");
     // The in-memory filter is off; the rows are what the record set shows.
     EXPECT_TRUE(Filter->IsEmpty());
+}
+
+// A condition that cannot be evaluated once corrupted the rows and made every later save fail.
+TEST_F(FilterControllerTest, ConditionThatCannotBeEvaluatedLeavesRowsAndCriteriaAndLaterSavesWork)
+{
+    Filter->AppendCondition(nullptr, Controller.GetItemField(2), ocNotEqual, Variant::fromUtf8("红包"),
+                            "红包");
+    Filter->SetActive(true);
+    ASSERT_EQ(Rows(), "工资,利息");
+    const std::string caption = Filter->CaptionText().toStdString();
+    int changes = 0;
+    Filter->OnChanged = [&](TkvFilterCriteria *) { ++changes; };
+
+    // An amount compared with a text that is no number.
+    EXPECT_THROW(Filter->AppendCondition(nullptr, Controller.GetItemField(0), ocEqual,
+                                         Variant::fromUtf8("abc"), "abc"),
+                 EVariantConversionError);
+    EXPECT_EQ(Rows(), "工资,利息");
+    EXPECT_EQ(Filter->CaptionText().toStdString(), caption); // the criteria still says what the rows show
+    EXPECT_EQ(changes, 0);
+
+    // A later entry is saved and says so; the filter still applies.
+    Controller.Append();
+    Query.FieldByName("本次进帐")->SetValue(Variant(3.0));
+    Query.FieldByName("进帐人")->SetText(QString::fromUtf8("奖金"));
+    EXPECT_NO_THROW(Controller.Post());
+    EXPECT_EQ(test::RawValue(Path, "SELECT count(*) FROM gain"), "4");
+    EXPECT_EQ(Rows(), "工资,利息,奖金");
+    EXPECT_NO_THROW(Query.Delete());
+    EXPECT_EQ(test::RawValue(Path, "SELECT count(*) FROM gain"), "3");
+}
+
+// With grouping on, a failing filter left the group tree pointing past a shorter record list.
+TEST_F(FilterControllerTest, FailingFilterKeepsGroupedRowsWholeThroughReloads)
+{
+    DataGroupsOf(Controller)->PlaceInGrouping(2, 0);
+    const int rowsBefore = Controller.RowCount();
+    ASSERT_EQ(rowsBefore, 3); // three collapsed groups
+    Filter->SetActive(true);
+    EXPECT_THROW(Filter->AppendCondition(nullptr, Controller.GetItemField(0), ocEqual,
+                                         Variant::fromUtf8("abc"), "abc"),
+                 EVariantConversionError);
+    const auto expectRowsName = [&] {
+        for (int r = 0; r < Controller.RowCount(); ++r) {
+            const int record = Controller.GetRowInfo(r).RecordIndex;
+            EXPECT_TRUE(record >= 0 && record < Controller.RecordCount()) << "row " << r << ": " << record;
+        }
+    };
+    EXPECT_EQ(Controller.RowCount(), rowsBefore);
+    expectRowsName();
+    // A delete makes the list shorter; the groups follow it.
+    Controller.ChangeFocusedRowIndex(0);
+    EXPECT_NO_THROW(Query.Delete());
+    EXPECT_EQ(Controller.RowCount(), 2);
+    expectRowsName();
 }
 
 } // namespace

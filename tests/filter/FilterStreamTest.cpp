@@ -4,6 +4,8 @@
 
 #include "core/Errors.h"
 
+#include <vector>
+
 namespace kestrum::testing_filter {
 namespace {
 
@@ -106,6 +108,33 @@ TEST_F(FilterStreamTest, WriteReadWriteKeepsTheBytes)
     EXPECT_EQ(Hex(second), Hex(first));
     copy.LoadFromBytes(second);
     EXPECT_EQ(Hex(copy.SaveToBytes()), Hex(first));
+}
+
+// Reading a stream whose root is not "and" once ran the change path on the old tree first.
+TEST_F(FilterStreamTest, ARootOtherThanAndIsReadWithOneChangeOnTheNewTree)
+{
+    Add(Variant(1.0), Day(2024, 7, 1), Text("a"));
+    Add(Variant(2.0), Day(2024, 7, 2), Text("b"));
+    Add(Variant(3.0), Day(2024, 7, 3), Text("c"));
+    Filter->Root().SetBoolOperatorKind(bcOr);
+    Filter->AppendCondition(nullptr, Item(), ocEqual, Text("b"), "b");
+    Filter->AppendCondition(nullptr, Item(), ocEqual, Text("c"), "c");
+    const std::string stream = Filter->SaveToBytes();
+    Filter->ClearTree();
+    Filter->AppendCondition(nullptr, Item(), ocEqual, Text("a"), "a");
+    Filter->SetActive(true);
+    ASSERT_EQ(Rows(), "0");
+    std::vector<std::string> seen;
+    Filter->OnChanged = [&](TkvFilterCriteria *criteria) {
+        seen.push_back(criteria->CaptionText().toStdString() + " | " + Rows());
+    };
+    Filter->LoadFromBytes(stream);
+    EXPECT_EQ(seen, std::vector<std::string>{"(进帐项 = b) 或 (进帐项 = c) | 1,2"});
+    seen.clear();
+    Filter->ClearTree();
+    Filter->LoadFromBytes(Bytes({0xFF, 0xFF, 0xFF, 0xFF, bcNotAnd, 0, 0, 0, 0}));
+    EXPECT_EQ(Filter->Root().BoolOperatorKind(), bcNotAnd);
+    EXPECT_EQ(seen.size(), 2u) << "one for the clear, one for the read";
 }
 
 TEST_F(FilterStreamTest, MalformedStreamChangesNothing)

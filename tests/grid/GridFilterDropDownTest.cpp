@@ -281,6 +281,26 @@ TEST(GridFilterDropDownApply, TheCustomEntryGoesThroughTheColumnDialogHookWhatev
     EXPECT_FALSE(grid.DropDown().IsOpen());
 }
 
+// The builder's 应用, opened from the drop-down, reached the rows only after the dialog closed.
+TEST(GridFilterDropDownApply, AnApplyInsideTheColumnDialogReachesTheRowsAtOnce)
+{
+    FilterGrid grid = MakeLedger();
+    TkvDataFilterCriteria &filter = grid.Filter();
+    int seenInDialog = -1;
+    grid.Ctl().FilterDialogs().ShowColumnFilterDialog = [&](TkvGridTableView &, TkvGridColumn &) {
+        // What 应用 does: the tree goes in and the filter is switched on.
+        filter.AddItemCondition(nullptr, grid.Link(grid.Item), ocEqual, Variant(QString::fromUtf8("工资")),
+                                {}, true);
+        filter.SetActive(true);
+        seenInDialog = grid.VisibleRecords();
+        return false; // then 退出
+    };
+    grid.Choose(grid.Item, "(用户定制搜索)");
+    EXPECT_EQ(seenInDialog, 2);
+    EXPECT_EQ(grid.VisibleRecords(), 2) << "what was applied stays";
+    EXPECT_TRUE(filter.Active());
+}
+
 //! The shapes the custom dialog takes and those left to the builder, as the
 //! dialog module's rule decides for the hook.
 TEST(GridFilterDropDownApply, ShapesTheCustomDialogCanShow)

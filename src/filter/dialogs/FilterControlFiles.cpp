@@ -19,6 +19,7 @@ TkvFilterFileResult TkvFilterControlModel::OpenFilterFile(const QString &fileNam
     if (!scratch.AllItemsResolved())
         return TkvFilterFileResult::Failure(cannotBuild);
     try {
+        CheckValues(scratch);
         BuildRowsFromCriteria(scratch);
     } catch (const Exception &error) {
         return TkvFilterFileResult::Failure(QString::fromUtf8(error.what()));

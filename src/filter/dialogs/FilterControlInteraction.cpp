@@ -213,6 +213,8 @@ TkvFilterControlActivation TkvFilterControlModel::ActivatePart(const TkvFilterCo
         result.What = TkvFilterControlActivation::List;
         const TkvFilterControlConditionRow *condition = AsCondition(part.Row);
         for (int index = 0; FLink && index < FLink->ItemCount(); ++index) {
+            if (index != condition->ItemIndex && !FLink->IsItemOffered(index))
+                continue;
             if (index == condition->ItemIndex)
                 result.CurrentEntry = int(result.ListEntries.size());
             result.ListEntries.push_back({FLink->ItemCaption(index), index});
@@ -281,7 +283,7 @@ void TkvFilterControlModel::ChooseListEntry(const TkvFilterControlFocus &part, i
     TkvFilterControlConditionRow *condition = AsCondition(part.Row);
     if (!condition)
         return;
-    if (part.Part == fpkField && code != condition->ItemIndex)
+    if (part.Part == fpkField && code != condition->ItemIndex && FLink && FLink->IsItemOffered(code))
         SetConditionItem(*condition, code);
     else if (part.Part == fpkOperator && IsValidFilterDialogOperator(code) &&
              condition->SupportedOperators.Contains(TkvFilterDialogOperator(code)))

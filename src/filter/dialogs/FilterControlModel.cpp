@@ -143,7 +143,10 @@ QString TkvFilterControlModel::ValueText(const TkvFilterControlConditionRow &con
     const TkvFilterControlValue &value = condition.Values[std::size_t(valueIndex)];
     if (IsNoValue(value.Value))
         return FNullString;
-    return value.DisplayText.isEmpty() ? SafeDisplayText(value.Value) : value.DisplayText;
+    const QString text = value.DisplayText.isEmpty() ? SafeDisplayText(value.Value) : value.DisplayText;
+    // An empty text shows as no value does: a part with nothing to show
+    // would be too narrow to click.
+    return text.isEmpty() ? FNullString : text;
 }
 
 QString TkvFilterControlModel::RowsText() const
@@ -177,8 +180,8 @@ void TkvFilterControlModel::ClearRows()
 TkvFilterControlConditionRow *TkvFilterControlModel::AddCondition(TkvFilterControlGroupRow &group)
 {
     auto *condition = group.Add(std::make_unique<TkvFilterControlConditionRow>(&group));
-    if (FLink && FLink->ItemCount() > 0)
-        SetConditionItem(*condition, 0);
+    if (FLink)
+        SetConditionItem(*condition, FLink->NewConditionItem());
     FFocus = {condition, fpkField, -1};
     Changed();
     return condition;
@@ -269,17 +272,58 @@ void TkvFilterControlModel::PostValue(TkvFilterControlConditionRow &condition, i
     if (stored.isEmpty() || (!stringItem && IsEmptyString(stored)))
         stored = Variant::null();
     const bool like = condition.Operator == fdoLike || condition.Operator == fdoNotLike;
-    if (!stored.isNull() && !like && valueType) {
-        if (!valueType->IsValueValid(stored))
-            throw EkvFilterControlValueError();
-        try {
-            stored = AsItemKind(stored, valueType);
-        } catch (const Exception &) {
+    if (!FitsItem(stored, valueType, like))
+        throw EkvFilterControlValueError();
+    if (!stored.isNull() && !like && valueType)
+        stored = AsItemKind(stored, valueType);
+    condition.Values[std::size_t(valueIndex)] = {stored, stored.isNull() ? QString() : displayText};
+    Changed();
+}
+
+bool TkvFilterControlModel::FitsItem(const Variant &value, TkvValueTypeClass valueType, bool like) const
+{
+    if (like || !valueType || value.isNull() || value.isEmpty())
+        return true;
+    if (!valueType->IsStringType() && IsEmptyString(value))
+        return true; // read as Null
+    if (!valueType->IsValueValid(value))
+        return false;
+    try {
+        AsItemKind(value, valueType);
+    } catch (const Exception &) {
+        return false;
+    }
+    return true;
+}
+
+void TkvFilterControlModel::CheckValues(const TkvFilterCriteria &criteria) const
+{
+    CheckListValues(criteria.Root());
+}
+
+void TkvFilterControlModel::CheckListValues(const TkvFilterCriteriaItemList &list) const
+{
+    for (int i = 0; i < list.Count(); ++i) {
+        const TkvCustomFilterCriteriaItem *node = list.Items(i);
+        if (node->IsItemList()) {
+            CheckListValues(*static_cast<const TkvFilterCriteriaItemList *>(node));
+            continue;
+        }
+        const auto *leaf = static_cast<const TkvFilterCriteriaItem *>(node);
+        const int itemIndex = FLink && leaf->ItemLink() ? FLink->IndexOfItemLink(leaf->ItemLink()) : -1;
+        if (itemIndex < 0)
+            continue;
+        const TkvValueTypeClass valueType = FLink->ItemValueTypeClass(itemIndex);
+        const bool like = leaf->OperatorKind() == ocLike || leaf->OperatorKind() == ocNotLike;
+        const Variant &value = leaf->Value();
+        if (value.isArray()) {
+            for (const Variant &element : value.elements())
+                if (!FitsItem(element, valueType, like))
+                    throw EkvFilterControlValueError();
+        } else if (!FitsItem(value, valueType, like)) {
             throw EkvFilterControlValueError();
         }
     }
-    condition.Values[std::size_t(valueIndex)] = {stored, stored.isNull() ? QString() : displayText};
-    Changed();
 }
 
 void TkvFilterControlModel::AddValue(TkvFilterControlConditionRow &condition)
@@ -515,6 +559,7 @@ void TkvFilterControlModel::ReadTreeStream(const std::string &bytes)
     scratch.LoadFromBytes(bytes);
     if (!scratch.AllItemsResolved())
         throw EkvFilterControlError();
+    CheckValues(scratch);
     BuildRowsFromCriteria(scratch);
     FCriteria->LoadFromBytes(bytes);
 }

@@ -3,6 +3,7 @@
 // a key or a click on a part does, the commands of the row menus and lists,
 // and the two directions between the rows and a criteria. The widget paints
 // what this holds and turns Qt events into these calls.
+#include "data/ValueTypes.h"
 #include "filter/dialogs/FilterControlCriteria.h"
 #include "filter/dialogs/FilterControlRows.h"
 #include "filter/dialogs/FilterFile.h"
@@ -153,6 +154,10 @@ public:
     //! Reads a criteria stream into the rows; raises the stream's read error or
     //! EkvFilterControlError and leaves the rows as they were.
     void ReadTreeStream(const std::string &bytes);
+    //! Raises EkvFilterControlValueError ("错误值") when a condition of the
+    //! criteria holds a value its item cannot hold, by the check a typed
+    //! value gets.
+    void CheckValues(const TkvFilterCriteria &criteria) const;
     //! Loads a ".flt" file into the rows; on failure the rows stay as they were.
     TkvFilterFileResult OpenFilterFile(const QString &fileName);
     //! Saves the edited tree to a ".flt" file; a value that does not fit its
@@ -180,6 +185,9 @@ private:
     void BuildRows(const TkvFilterCriteriaItemList &list, TkvFilterControlGroupRow &group);
     void BuildList(TkvFilterCriteriaItemList *list, const TkvFilterControlGroupRow &group);
     bool IsComplete(const TkvFilterControlGroupRow &group) const;
+    void CheckListValues(const TkvFilterCriteriaItemList &list) const;
+    //! Whether a value fits the item (Null always does).
+    bool FitsItem(const Variant &value, TkvValueTypeClass valueType, bool like) const;
     void AddLeaf(TkvFilterCriteriaItemList *list, const TkvFilterControlConditionRow &condition);
     void ValidateFocus();
     //! The link's criteria (settings and tree) into the control's own.

@@ -27,6 +27,15 @@ public:
     virtual TkvFilterItemLink ItemLink(int index) const = 0;
     virtual TkvFilterCriteria &Criteria() = 0;
 
+    //! Whether a condition may be set to the item: the builder's field list
+    //! offers only these (a condition already on another item keeps it).
+    virtual bool IsItemOffered(int index) const { return index >= 0 && index < ItemCount(); }
+    //! The item the user works on (a grid's focused column), or -1.
+    virtual int CurrentItem() const { return -1; }
+    //! The item a new condition starts on: the current item when it is
+    //! offered, else the first item offered; -1 when none is.
+    int NewConditionItem() const;
+
     //! The item whose link is `itemLink`, or -1.
     int IndexOfItemLink(TkvFilterItemLink itemLink) const;
     //! The item whose ID is `id`, or -1.

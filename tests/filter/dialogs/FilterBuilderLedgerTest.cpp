@@ -7,8 +7,10 @@
 #include "filter/dialogs/FilterBuilderDialog.h"
 #include "filter/dialogs/FilterLink.h"
 #include "grid/TkvGrid.h"
+#include "grid/TkvGridColumn.h"
 #include "grid/TkvGridDataControllerSource.h"
 #include "grid/TkvGridFilterLink.h"
+#include "grid/TkvGridTableController.h"
 #include "grid/TkvGridTableView.h"
 #include "grid/TkvGridViewData.h"
 #include "ui/MessageBox.h"
@@ -118,6 +120,35 @@ TEST_F(FilterBuilderLedgerTest, AConditionEnteredWithKeysFiltersTheGridOnOk)
     EXPECT_TRUE(View->Filter()->Active());
     EXPECT_EQ(GridRows(), 2);
     EXPECT_EQ(View->Filter()->CaptionText().toStdString(), "(进帐项 = 工资)");
+}
+
+// The field list offered hidden columns and those that cannot be filtered, and a
+// new condition started on the first column whatever column was focused.
+TEST_F(FilterBuilderLedgerTest, TheFieldListOffersShownFilterableColumnsAndStartsOnTheFocusedOne)
+{
+    auto *remark = View->CreateColumn("");
+    remark->DataBinding()->SetFieldName(QString::fromUtf8("备注"));
+    View->Columns(0)->SetVisible(false);             // the amount is not shown
+    View->Columns(2)->Options().SetFiltering(false); // the date may not be filtered
+    TkvFilterControlModel model;
+    model.SetLink(Link.get());
+    TkvFilterControlConditionRow *first = model.AddCondition(model.Root());
+    EXPECT_EQ(model.FieldText(*first).toStdString(), "进帐项") << "the first column offered";
+    const TkvFilterControlActivation list = model.ActivatePart({first, fpkField, -1});
+    std::string captions;
+    for (const TkvFilterControlListEntry &entry : list.ListEntries)
+        captions += entry.Caption.toStdString() + ";";
+    EXPECT_EQ(captions, "进帐项;备注;");
+    View->Controller().SetFocusedItem(remark);
+    TkvFilterControlConditionRow *second = model.AddCondition(model.Root());
+    EXPECT_EQ(model.FieldText(*second).toStdString(), "备注") << "the focused column";
+    View->Controller().SetFocusedItem(View->Columns(2));
+    EXPECT_EQ(model.FieldText(*model.AddCondition(model.Root())).toStdString(), "进帐项");
+    // A condition on a column no longer offered still shows as it is.
+    View->Filter()->AppendCondition(nullptr, View->Columns(0), ocGreater, Variant(50.0),
+                                    QStringLiteral("50"));
+    model.SetLink(Link.get());
+    EXPECT_EQ(model.RowsText().toStdString(), "与 <根>\n  本次进帐 大于 50");
 }
 
 TEST_F(FilterBuilderLedgerTest, AValueTheColumnCannotHoldKeepsTheDialogOpen)

@@ -149,6 +149,16 @@ TEST_F(FilterControlModelTest, EmptyValuesReadAsNullAndTheirTextAsEmpty)
     EXPECT_EQ(Leaf(1).DisplayValue().toStdString(), "");
 }
 
+// An empty text value showed as a part two pixels wide that no click could reach.
+TEST_F(FilterControlModelTest, AnEmptyTextValueShowsTheNullString)
+{
+    Add(Model.Root(), 2, fdoEqual, {""});
+    EXPECT_EQ(RowsText(), "与 <根>\n  进帐项 等于 <空>");
+    TkvFilterControlConditionRow &item = Condition(1);
+    Model.PostValue(item, 0, Text("a"), QString());
+    EXPECT_EQ(RowsText(), "与 <根>\n  进帐项 等于 a") << "a value without a display text shows its own text";
+}
+
 TEST_F(FilterControlModelTest, AValueTheItemCannotHoldIsRefused)
 {
     TkvFilterControlConditionRow &condition = Add(Model.Root(), 0, fdoEqual, {"5"});
@@ -209,7 +219,8 @@ TEST_F(FilterControlModelTest, ValuesThatAreNoTextStillBuild)
     Filter->AppendCondition(nullptr, Item(), ocLess, bytes, QString());
     Filter->AppendCondition(nullptr, Item(), ocInList, Variant::fromArray({bytes}), QString());
     Model.SetLink(&Link);
-    EXPECT_EQ(RowsText(), "与 <根>\n  进帐项 小于 \n  进帐项 在之中 ");
+    // Shown as no value is, so that the part can still be clicked.
+    EXPECT_EQ(RowsText(), "与 <根>\n  进帐项 小于 <空>\n  进帐项 在之中 <空>");
     ASSERT_TRUE(Model.BuildCriteria());
     EXPECT_EQ(Leaf(0).DisplayValue().toStdString(), "");
 }

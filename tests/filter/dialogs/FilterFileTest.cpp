@@ -113,6 +113,32 @@ TEST_F(FilterFileTest, BadFilesAreRefusedAndTheRowsStay)
     EXPECT_EQ(Model.RowsText().toStdString(), rows);
 }
 
+// Values read from a filter file went in without the check typed values get.
+TEST_F(FilterFileTest, AValueThatDoesNotFitItsColumnIsRefusedWhenOpened)
+{
+    const std::string rows = Model.RowsText().toStdString();
+    const auto fileWith = [&](TkvFilterOperatorCode code, const Variant &value) {
+        TkvFilterControlCriteria criteria(&Link);
+        criteria.AppendCondition(nullptr, Link.ItemLink(2), ocEqual, Text("工资"), QString::fromUtf8("工资"));
+        criteria.AppendCondition(nullptr, Link.ItemLink(0), code, value, QStringLiteral("x"));
+        const QString path = PathOf("values.flt");
+        WriteRaw(path, criteria.SaveToBytes());
+        return path;
+    };
+    for (const auto &[code, value] : {std::pair{ocNotEqual, Text("abc")},
+                                      std::pair{ocBetween, Variant::fromArray({Text("5"), Text("abc")})},
+                                      std::pair{ocInList, Variant::fromArray({Variant(1.0), Text("x")})}}) {
+        const TkvFilterFileResult result = Model.OpenFilterFile(fileWith(code, value));
+        EXPECT_FALSE(result) << int(code);
+        EXPECT_EQ(result.Message.toStdString(), "错误值") << int(code);
+        EXPECT_EQ(Model.RowsText().toStdString(), rows) << int(code);
+    }
+    // A text that is a number fits an amount, as it does when typed.
+    ASSERT_TRUE(Model.OpenFilterFile(fileWith(ocNotEqual, Text("12.5"))));
+    EXPECT_EQ(Model.RowsText().toStdString(), "与 <根>\n  进帐项 等于 工资\n  金额 不等于 x");
+    EXPECT_THROW(Model.ReadTreeStream(ReadRaw(fileWith(ocLess, Text("abc")))), EkvFilterControlValueError);
+}
+
 TEST_F(FilterFileTest, AFilterNeedsItemsToOpen)
 {
     const QString path = PathOf("a.flt");
