@@ -32,22 +32,22 @@ public:
     }
     int columnCount(const QModelIndex &parent = {}) const override
     {
-        return parent.isValid() ? 0 : tcColumnCount;
+        return parent.isValid() ? 0 : TrashColumnCount;
     }
     QVariant data(const QModelIndex &index, int role) const override
     {
         if (!index.isValid())
             return {};
         if (role == Qt::DisplayRole)
-            return FList.Text(index.row(), index.column());
-        if (role == Qt::TextAlignmentRole && index.column() == tcAmount)
+            return FList.Text(index.row(), TTrashColumn(index.column()));
+        if (role == Qt::TextAlignmentRole && TTrashColumn(index.column()) == TTrashColumn::Amount)
             return QVariant(Qt::AlignRight | Qt::AlignVCenter);
         return {};
     }
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override
     {
         if (orientation == Qt::Horizontal && role == Qt::DisplayRole)
-            return TTrashList::ColumnCaption(section);
+            return TTrashList::ColumnCaption(TTrashColumn(section));
         return {};
     }
     void Reset()
@@ -77,8 +77,8 @@ TTrashDialog::TTrashDialog(sqlite3 *db, QWidget *parent) : QDialog(parent), FLis
     // Fixed row heights let the view place a million rows without asking for each.
     ListView->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     ListView->verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
-    const int widths[tcColumnCount] = {50, 130, 90, 110, 200, 150};
-    for (int column = 0; column < tcColumnCount; ++column)
+    const int widths[TrashColumnCount] = {50, 130, 90, 110, 200, 150};
+    for (int column = 0; column < TrashColumnCount; ++column)
         ListView->setColumnWidth(column, widths[column]);
     ListView->horizontalHeader()->setStretchLastSection(true);
     FList.Busy = [](bool busy) {

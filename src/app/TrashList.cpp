@@ -66,20 +66,20 @@ void TTrashList::Reload()
     FIds = TrashIds(FDb);
 }
 
-QString TTrashList::ColumnCaption(int column)
+QString TTrashList::ColumnCaption(TTrashColumn column)
 {
     switch (column) {
-    case tcKind:
+    case TTrashColumn::Kind:
         return QString::fromUtf8("类别");
-    case tcDate:
+    case TTrashColumn::Date:
         return QString::fromUtf8("日期");
-    case tcAmount:
+    case TTrashColumn::Amount:
         return QString::fromUtf8("金额");
-    case tcItem:
+    case TTrashColumn::Item:
         return QString::fromUtf8("项目");
-    case tcRemark:
+    case TTrashColumn::Remark:
         return QString::fromUtf8("备注");
-    case tcDeletedAt:
+    case TTrashColumn::DeletedAt:
         return QString::fromUtf8("删除时间");
     default:
         return {};
@@ -117,23 +117,23 @@ const TTrashEntry *TTrashList::Entry(int row)
     return at != entries.end() && at->TrashId == id ? &*at : nullptr;
 }
 
-QString TTrashList::Text(int row, int column)
+QString TTrashList::Text(int row, TTrashColumn column)
 {
     const TTrashEntry *entry = Entry(row);
     if (!entry)
         return {};
     switch (column) {
-    case tcKind:
+    case TTrashColumn::Kind:
         return QString::fromUtf8(entry->Source == tsGain ? "进帐" : "消费");
-    case tcDate:
+    case TTrashColumn::Date:
         return DateText(entry->Date);
-    case tcAmount:
+    case TTrashColumn::Amount:
         return AmountText(entry->Amount);
-    case tcItem:
+    case TTrashColumn::Item:
         return OneLine(entry->Item);
-    case tcRemark:
+    case TTrashColumn::Remark:
         return OneLine(entry->Remark);
-    case tcDeletedAt:
+    case TTrashColumn::DeletedAt:
         return DateText(Variant(entry->DeletedAt));
     default:
         return {};

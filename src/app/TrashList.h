@@ -19,7 +19,9 @@ struct sqlite3;
 
 namespace kestrum {
 
-enum TTrashColumn { tcKind, tcDate, tcAmount, tcItem, tcRemark, tcDeletedAt, tcColumnCount };
+//! The columns of the trash list, in the order the dialog shows them.
+enum class TTrashColumn { Kind, Date, Amount, Item, Remark, DeletedAt };
+inline constexpr int TrashColumnCount = int(TTrashColumn::DeletedAt) + 1;
 
 class TTrashList {
 public:
@@ -32,11 +34,11 @@ public:
     //! Reads the trash again; the selection is cleared.
     void Reload();
     int RowCount() const { return int(FIds.size()); }
-    static QString ColumnCaption(int column);
+    static QString ColumnCaption(TTrashColumn column);
     //! The text of a cell: kind "进帐" or "消费", dates and amounts in the
     //! regional formats, a remark on one line. An entry that left the trash
     //! since the last reload shows empty cells.
-    QString Text(int row, int column);
+    QString Text(int row, TTrashColumn column);
     //! The entry of a row (nullptr when it left the trash since the reload).
     const TTrashEntry *Entry(int row);
     std::int64_t TrashId(int row) const { return FIds.at(std::size_t(row)); }

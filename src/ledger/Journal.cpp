@@ -210,7 +210,7 @@ TJournalRow ReadRow(sqlite3_stmt *s)
     TJournalRow row;
     row.Id = sqlite3_column_int64(s, 0);
     row.Action = sqlite3_column_int64(s, 1);
-    row.ActionKind = sqlite3_column_int(s, 2);
+    row.ActionKind = static_cast<TJournalActionKind>(sqlite3_column_int(s, 2));
     row.ActionTarget = sqlite3_column_int64(s, 3);
     row.Table = Text(s, 4);
     row.Row = sqlite3_column_int64(s, 5);
@@ -379,16 +379,17 @@ void ForEachJournalRow(sqlite3 *db, bool newestFirst, const std::function<bool(c
         Fail(db, "journal");
 }
 
-std::int64_t OpenJournalAction(sqlite3 *db, const QString &label, int kind, std::int64_t target)
+std::int64_t OpenJournalAction(sqlite3 *db, const QString &label, TJournalActionKind kind,
+                               std::int64_t target)
 {
     if (sqlite3_get_autocommit(db))
         throw Exception("a journal action opens only inside a write transaction");
-    if (kind == jaDo)
+    if (kind == TJournalActionKind::Do)
         Exec(db, "UPDATE kestrum_journal_action SET state = 2 WHERE state = 1");
     Statement insert = Prepare(db, "INSERT INTO kestrum_journal_action (kind, state, target, label, at) "
                                    "VALUES (?1, ?2, ?3, ?4, datetime('now', 'localtime'))");
-    sqlite3_bind_int(insert.get(), 1, kind);
-    sqlite3_bind_int(insert.get(), 2, kind == jaDo ? 0 : 3);
+    sqlite3_bind_int(insert.get(), 1, static_cast<int>(kind));
+    sqlite3_bind_int(insert.get(), 2, kind == TJournalActionKind::Do ? 0 : 3);
     if (target != 0)
         sqlite3_bind_int64(insert.get(), 3, target);
     if (!label.isEmpty()) {
@@ -483,9 +484,9 @@ QString JournalActionLabel(const std::vector<TJournalRow> &rows)
 QString JournalHistoryLine(const TJournalRow &row)
 {
     QString action = QString::number(row.Action);
-    if (row.ActionKind == jaUndo)
+    if (row.ActionKind == TJournalActionKind::Undo)
         action += QString::fromUtf8(" 撤销#") + QString::number(row.ActionTarget);
-    else if (row.ActionKind == jaRedo)
+    else if (row.ActionKind == TJournalActionKind::Redo)
         action += QString::fromUtf8(" 重做#") + QString::number(row.ActionTarget);
     const TJournalValue *values = row.Kind == TJournalKind::Delete ? row.Before : row.After;
     const QString item = values[2].Type == SQLITE_TEXT ? QString::fromStdString(values[2].Bytes) : QString();

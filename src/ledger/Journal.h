@@ -59,14 +59,18 @@ bool JournalTableOf(sqlite3 *db, const QString &table, TJournalTable &info);
 
 enum class TJournalKind : char { Insert = 'I', Update = 'U', Delete = 'D' };
 
-//! What an action was: done by a user or writer, or an undo/redo of one.
-enum TJournalActionKind { jaDo = 0, jaUndo = 1, jaRedo = 2 };
+//! What an action was; the values are stored in the journal.
+enum class TJournalActionKind {
+    Do = 0,   //!< done by a user or another writer
+    Undo = 1, //!< the undo of an earlier action
+    Redo = 2, //!< the redo of an undone action
+};
 
 //! One journal row. Values are amount, date, item and remark, in that order.
 struct TJournalRow {
     std::int64_t Id = 0;
     std::int64_t Action = 0;
-    int ActionKind = jaDo;
+    TJournalActionKind ActionKind = TJournalActionKind::Do;
     std::int64_t ActionTarget = 0; //!< for an undo or redo: the action it undid or redid
     QString Table;
     std::int64_t Row = 0;
@@ -86,8 +90,9 @@ void ForEachJournalRow(sqlite3 *db, bool newestFirst, const std::function<bool(c
 //! Opens an action with a label for the rows that follow, until
 //! CloseJournalAction; both must run inside one write transaction, so that
 //! a process that dies leaves no action open. Returns the action's id. An
-//! action by a user (jaDo) drops what could be redone.
-std::int64_t OpenJournalAction(sqlite3 *db, const QString &label, int kind = jaDo, std::int64_t target = 0);
+//! action by a user (TJournalActionKind::Do) drops what could be redone.
+std::int64_t OpenJournalAction(sqlite3 *db, const QString &label,
+                               TJournalActionKind kind = TJournalActionKind::Do, std::int64_t target = 0);
 void CloseJournalAction(sqlite3 *db);
 //! Names the open action once its writes show what it was.
 void SetJournalActionLabel(sqlite3 *db, const QString &label);

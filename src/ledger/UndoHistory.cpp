@@ -388,7 +388,7 @@ TUndoAction TUndoHistory::Apply(bool undo, std::int64_t expected)
         FLastEntries = writer.Read(action);
         const std::vector<TJournalTable> tables = writer.Tables();
         writer.Check(tables);
-        OpenJournalAction(FDb, {}, undo ? jaUndo : jaRedo, action);
+        OpenJournalAction(FDb, {}, undo ? TJournalActionKind::Undo : TJournalActionKind::Redo, action);
         Step(TUndoStep::Began);
         // The journal's triggers would write a row per entry; the undo writes
         // its rows in one statement instead, and the triggers are back before

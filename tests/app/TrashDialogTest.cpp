@@ -73,8 +73,8 @@ protected:
     static QString row(TTrashList &list, int rowIndex)
     {
         QStringList cells;
-        for (int column = 0; column < tcColumnCount; ++column)
-            cells << list.Text(rowIndex, column);
+        for (int column = 0; column < TrashColumnCount; ++column)
+            cells << list.Text(rowIndex, TTrashColumn(column));
         return cells.join('|');
     }
 
@@ -91,14 +91,14 @@ TEST_F(TrashListTest, ALedgerWithoutTrashOrWithAnEmptyOneShowsNothingAndOffersNo
     ASSERT_TRUE(EnsureTrash(db));
     list.Reload();
     EXPECT_EQ(list.RowCount(), 0);
-    EXPECT_EQ(list.Text(0, tcKind), "");
+    EXPECT_EQ(list.Text(0, TTrashColumn::Kind), "");
     EXPECT_FALSE(list.RestoreSelected().has_value());
 
     TTrashDialog dialog(db);
     EXPECT_EQ(dialog.windowTitle(), utf8("回收站"));
     EXPECT_EQ(dialog.ListView->model()->rowCount(), 0);
     QStringList captions;
-    for (int column = 0; column < tcColumnCount; ++column)
+    for (int column = 0; column < TrashColumnCount; ++column)
         captions << dialog.ListView->model()->headerData(column, Qt::Horizontal).toString();
     EXPECT_EQ(captions.join(' '), utf8("类别 日期 金额 项目 备注 删除时间"));
     EXPECT_FALSE(dialog.RestoreButton->isEnabled());
@@ -126,8 +126,8 @@ TEST_F(TrashListTest, RowsShowTheEntriesNewestDeletionFirstInTheRegionalFormats)
     european.shortDateFormat = "dd.MM.yyyy";
     european.dateSeparator = '.';
     setRegionalSettings(european);
-    EXPECT_EQ(list.Text(2, tcAmount), "8600,5");
-    EXPECT_EQ(list.Text(2, tcDate), "10.01.2024");
+    EXPECT_EQ(list.Text(2, TTrashColumn::Amount), "8600,5");
+    EXPECT_EQ(list.Text(2, TTrashColumn::Date), "10.01.2024");
 }
 
 TEST_F(TrashListTest, ALargeTrashIsReadAPageAtATimeAndEntriesGoneMeanwhileShowEmpty)
@@ -139,12 +139,13 @@ TEST_F(TrashListTest, ALargeTrashIsReadAPageAtATimeAndEntriesGoneMeanwhileShowEm
     TTrashList list(db);
     ASSERT_EQ(list.RowCount(), 1000);
     // Newest deletion first: the rows were deleted in id order.
-    EXPECT_EQ(list.Text(0, tcAmount), "999.5");
-    EXPECT_EQ(list.Text(999, tcAmount), "0.5");
-    EXPECT_EQ(list.Text(TTrashList::PageSize, tcAmount), QString::number(999 - TTrashList::PageSize) + ".5");
+    EXPECT_EQ(list.Text(0, TTrashColumn::Amount), "999.5");
+    EXPECT_EQ(list.Text(999, TTrashColumn::Amount), "0.5");
+    EXPECT_EQ(list.Text(TTrashList::PageSize, TTrashColumn::Amount),
+              QString::number(999 - TTrashList::PageSize) + ".5");
     for (int r = 0; r < 1000; r += 7) // scrolls through more pages than are kept
-        ASSERT_EQ(list.Text(r, tcAmount), QString::number(999 - r) + ".5") << r;
-    EXPECT_EQ(list.Text(3, tcAmount), "996.5");
+        ASSERT_EQ(list.Text(r, TTrashColumn::Amount), QString::number(999 - r) + ".5") << r;
+    EXPECT_EQ(list.Text(3, TTrashColumn::Amount), "996.5");
 
     // Another program restores two entries after the list was read.
     sqlite3 *other = nullptr;
@@ -202,7 +203,7 @@ TEST_F(TrashListTest, SelectionEnablesRestoreAndRestoreRunsTheWindowsStepsAround
     EXPECT_TRUE(TTrashList::RestoreReport(*result).isEmpty());
     EXPECT_EQ(file.Scalar("SELECT group_concat(进帐人) FROM gain"), "a");
     EXPECT_EQ(file.Scalar("SELECT group_concat(消费者) FROM expen"), "c");
-    EXPECT_EQ(list.Text(0, tcItem), "b");
+    EXPECT_EQ(list.Text(0, TTrashColumn::Item), "b");
     EXPECT_FALSE(list.CanRestoreSelected()); // the selection went with the rows
 }
 
@@ -223,14 +224,14 @@ TEST_F(TrashListTest, TheDialogRestoresTheSelectedRowsAndEmptiesOnlyAfterTheQues
 
     // Rows 0 and 2 (c and a), as a control-click would select them.
     QItemSelection selection;
-    selection.select(view->model()->index(0, 0), view->model()->index(0, tcColumnCount - 1));
-    selection.select(view->model()->index(2, 0), view->model()->index(2, tcColumnCount - 1));
+    selection.select(view->model()->index(0, 0), view->model()->index(0, TrashColumnCount - 1));
+    selection.select(view->model()->index(2, 0), view->model()->index(2, TrashColumnCount - 1));
     view->selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect);
     EXPECT_TRUE(dialog.RestoreButton->isEnabled());
     dialog.RestoreButton->click();
     EXPECT_EQ(file.Scalar("SELECT group_concat(进帐人) FROM (SELECT 进帐人 FROM gain ORDER BY id)"), "a,c");
     ASSERT_EQ(view->model()->rowCount(), 1);
-    EXPECT_EQ(view->model()->index(0, tcItem).data().toString(), "b");
+    EXPECT_EQ(view->model()->index(0, int(TTrashColumn::Item)).data().toString(), "b");
     EXPECT_FALSE(dialog.RestoreButton->isEnabled());
     EXPECT_TRUE(answers.Boxes.isEmpty());
 

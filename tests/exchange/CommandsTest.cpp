@@ -48,6 +48,8 @@ TEST_F(Commands, HelpListsEveryCommandAndWrongUsageExitsWithTwo)
     for (const char *command : {"init", "demo", "check", "import", "export", "--skip-bad",
                                 "--keep-duplicates", "--from", "--to", "--include-transfers"})
         EXPECT_NE(help.Out.find(command), std::string::npos) << command;
+    // The help once named only CSV and QIF, though import reads old Access ledgers too.
+    EXPECT_NE(help.Out.find("Access"), std::string::npos) << help.Out;
     EXPECT_EQ(Run({}).Code, 2);
     EXPECT_EQ(Run({"frobnicate"}).Code, 2);
     const TRun unknown = Run({"import", "--bogus", "a.csv"});
