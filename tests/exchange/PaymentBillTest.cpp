@@ -1,5 +1,6 @@
 // The bill exports of the payment apps (Alipay in GBK, WeChat Pay in UTF-8),
 // read as they come, preamble and all, and imported into a ledger.
+#include "exchange/PaymentBill.h"
 #include "exchange/CsvReader.h"
 #include "exchange/Importer.h"
 #include "ledger/LedgerFile.h"
@@ -168,6 +169,34 @@ TEST(PaymentBills, ImportIsOneActionWithTheSkippedRowsInTheReport)
     ASSERT_EQ(report.size(), 5) << report.join('|').toStdString();
     EXPECT_EQ(report[0].toStdString(), "从微信支付账单（UTF-8，逗号分隔）导入了8条纪录：收入2条，支出6条");
     EXPECT_TRUE(report[3].startsWith(QStringLiteral("注意：跳过了2笔已关闭或已全额退款的交易")));
+}
+
+TEST(PaymentBills, RowsAreSortedByDirectionAndState)
+{
+    using namespace exchange;
+    struct TCase {
+        const char *Direction, *State, *TradeType, *Goods;
+        TBillRowClass Expected;
+    };
+    const TCase cases[] = {
+        {"支出", "支付成功", "商户消费", "咖啡", brExpense},
+        {" 收入 ", "已存入零钱", "微信红包", "/", brIncome},
+        {"/", "提现已到账", "零钱提现", "/", brNeutral},
+        {"不计收支", "交易成功", "投资理财", "余额宝-自动转入", brNeutral},
+        {"", "交易成功", "", "", brNeutral},
+        // A trade refunded in part stays the expense it was; its refund is a row of its own.
+        {"支出", "已退款(¥20.00)", "商户消费", "购物", brExpense},
+        {"收入", "已退款", "商户消费-退款", "购物", brRefund},
+        {"不计收支", "退款成功", "日用百货", "退款-洗衣液", brRefund},
+        {"不计收支", "交易成功", "退款", "洗衣液", brRefund},
+        {"支出", "交易关闭", "服饰装扮", "连衣裙", brClosed},
+        {"支出", "已全额退款", "商户消费", "午餐", brClosed},
+        {"收入", "已全额退款", "商户消费-退款", "午餐", brClosed},
+        {"支出", "支付失败", "商户消费", "午餐", brClosed},
+    };
+    for (const TCase &c : cases)
+        EXPECT_EQ(ClassifyBillRow(c.Direction, c.State, c.TradeType, c.Goods), c.Expected)
+            << c.Direction << " " << c.State << " " << c.TradeType << " " << c.Goods;
 }
 
 } // namespace
