@@ -104,6 +104,54 @@ void BM_ImportCsvAllDuplicates(benchmark::State &state)
 }
 BENCHMARK(BM_ImportCsvAllDuplicates)->Unit(benchmark::kMillisecond)->Iterations(2)->UseRealTime();
 
+// A WeChat Pay bill as the app exports it: a preamble, "¥" amounts, order
+// numbers ending in tabs, and among the expenses incomes, neutral rows
+// (top-ups), fully refunded trades and refunds. Should stay under 2 s.
+constexpr int kBillRows = 100000;
+
+const QString &WechatBill()
+{
+    static const QString path = [] {
+        const QString file = Dir().filePath("wechat-bill.csv");
+        std::FILE *out = std::fopen(file.toUtf8().constData(), "wb");
+        std::fputs("\xEF\xBB\xBF微信支付账单明细,,,,,,,,,,\n微信昵称：[测试],,,,,,,,,,\n", out);
+        for (int i = 0; i < 12; ++i)
+            std::fputs(",,,,,,,,,,\n", out);
+        std::fputs(
+            "----------------------微信支付账单明细列表--------------------,,,,,,,,,,\n"
+            "交易时间,交易类型,交易对方,商品,收/支,金额(元),支付方式,当前状态,交易单号,商户单号,备注\n",
+            out);
+        static const char *const shops[] = {"瑞幸咖啡", "美团外卖", "滴滴出行", "某某超市", "国家电网"};
+        for (int i = 0; i < kBillRows; ++i) {
+            const char *direction = i % 7 == 0 ? "收入" : (i % 11 == 0 ? "/" : "支出");
+            const char *state = i % 13 == 0 ? "已全额退款" : (i % 17 == 0 ? "已退款" : "支付成功");
+            std::fprintf(
+                out, "2024-%02d-%02d %02d:%02d:00,%s,%s,商品%d,%s,¥%d.%02d,零钱,%s,4200%020d\t,M%d\t,/ \n",
+                1 + i % 12, 1 + i % 28, i % 24, i % 60, i % 17 == 0 ? "商户消费-退款" : "商户消费",
+                shops[i % 5], i % 50, direction, 1 + i % 900, i % 100, state, i, i);
+        }
+        std::fclose(out);
+        return file;
+    }();
+    return path;
+}
+
+void BM_ImportWechatBill(benchmark::State &state)
+{
+    const QString bill = WechatBill();
+    for (auto _ : state) {
+        state.PauseTiming();
+        const QString ledger = FreshLedger("bill.mdb");
+        state.ResumeTiming();
+        const auto source = TCsvEntrySource::FromFile(bill);
+        const TImportResult result = ImportEntries(ledger, *source);
+        if (result.Outcome != ioImported || result.Added() < kBillRows / 2)
+            state.SkipWithError("the bill did not come in");
+    }
+    state.SetItemsProcessed(state.iterations() * kBillRows);
+}
+BENCHMARK(BM_ImportWechatBill)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
+
 // Baseline: the sqlite3 shell reads the same file into a table of text columns.
 void BM_SqliteShellImport(benchmark::State &state)
 {

@@ -74,14 +74,8 @@ TImportDialog::TImportDialog(TImportPreview &preview, QWidget *parent) : QDialog
     MappingTable = new QTableWidget(1, 0, this);
     MappingTable->verticalHeader()->hide();
     MappingTable->setSelectionMode(QAbstractItemView::NoSelection);
-    {
-        // One row of combo boxes, and room for the scroll bar that many columns need.
-        const int rowHeight = QComboBox().sizeHint().height() + 6;
-        MappingTable->verticalHeader()->setDefaultSectionSize(rowHeight);
-        MappingTable->setFixedHeight(MappingTable->horizontalHeader()->sizeHint().height() + rowHeight +
-                                     MappingTable->style()->pixelMetric(QStyle::PM_ScrollBarExtent) +
-                                     2 * MappingTable->frameWidth() + 2);
-    }
+    MappingTable->verticalHeader()->setDefaultSectionSize(QComboBox().sizeHint().height() + 6);
+    fitMappingTable();
 
     PreviewTable = MakeTable(this, {utf8("行"), utf8("收支"), utf8("日期"), utf8("金额"), utf8("项目"),
                                     utf8("备注"), utf8("问题")});
@@ -257,7 +251,18 @@ void TImportDialog::showMapping()
         combo->setCurrentIndex(combo->findData(int(FPreview.ColumnRole(column))));
     }
     MappingTable->setHorizontalHeaderLabels(headers);
+    fitMappingTable();
     FShowing = false;
+}
+
+//! One row of combo boxes, and room for the scroll bar that many columns need. Measured again once the
+//! header holds names: without any its height is next to nothing, and the scroll bar took the row's place.
+void TImportDialog::fitMappingTable()
+{
+    MappingTable->setFixedHeight(MappingTable->horizontalHeader()->sizeHint().height() +
+                                 MappingTable->verticalHeader()->defaultSectionSize() +
+                                 MappingTable->style()->pixelMetric(QStyle::PM_ScrollBarExtent) +
+                                 2 * MappingTable->frameWidth() + 2);
 }
 
 void TImportDialog::showRows()

@@ -54,6 +54,7 @@ public:
     QComboBox *MappingCombo(int column) const;
 
 private:
+    void fitMappingTable();
     void changed();
     void showSettings();
     void showMapping();

@@ -6,6 +6,7 @@
 #include "exchange/ExchangeText.h"
 #include "exchange/ImportFile.h"
 #include "exchange/LedgerAmount.h"
+#include "exchange/PaymentBill.h"
 
 #include <QFile>
 
@@ -18,7 +19,11 @@ using namespace exchange;
 
 namespace {
 
-constexpr int HeaderSearchRows = 10;
+// Payment apps write some twenty lines of account and export details above
+// their header row.
+constexpr int HeaderSearchRows = 40;
+//! The most characters an item of a bill keeps (a counterparty may be a long shop name).
+constexpr int BillItemLength = 50;
 constexpr int GuessRows = 30;
 
 bool IsBlankRecord(const std::vector<std::string> &cells, std::size_t count)
@@ -118,6 +123,7 @@ struct TResolved {
     QStringList Headers;
     QList<QStringList> Sample; //!< the first non-blank records, header rows included
     int HeaderLine = 0;
+    TPaymentBillLayout Bill;
     QStringList Problems;
 };
 
@@ -188,8 +194,9 @@ TResolved Resolve(const QByteArray &data, const TCsvOptions &given, int rowCount
         if (r.Options.AmountRule == caDetect &&
             r.Headers.join(QLatin1Char(',')) == QString::fromUtf8(CsvExportHeader))
             r.Options.AmountRule = caLedger;
+        r.Bill = PaymentBillLayoutOf(r.Headers);
         if (mapping.isEmpty())
-            mapping = MapHeaders(r.Headers);
+            mapping = r.Bill.Kind != pbNone ? PaymentBillMapping(r.Bill, r.Headers) : MapHeaders(r.Headers);
     } else if (mapping.isEmpty()) {
         mapping = GuessRolesFromData(r.Sample.mid(0, GuessRows));
     }
@@ -243,6 +250,17 @@ struct TCsvEntrySource::TState {
     std::size_t Count = 0;
     int RecordsToPass = 0; //!< non-blank records before the first data record
     TMarkEvidence Marks;
+    //! A payment app's bill read by its own rules (Kind pbNone: any other CSV).
+    TPaymentBillLayout Bill;
+    TPaymentBillTally Tally;
+    TBillRowClass RowClass = brExpense;
+
+    std::string_view At(int column) const
+    {
+        if (column < 0 || std::size_t(column) >= Count)
+            return {};
+        return Trimmed(Cells[std::size_t(column)]);
+    }
 
     std::string_view Cell(TCsvColumnRole role) const
     {
@@ -255,6 +273,9 @@ struct TCsvEntrySource::TState {
     bool Has(TCsvColumnRole role) const { return Column[role] >= 0; }
     TStep Parse(TForeignEntry &entry, TBadRecord &bad, int line);
     TStep ParseLedgerExport(TForeignEntry &entry, TBadRecord &bad);
+    bool BillRowIsEntry(int line);
+    TStep ParseBillRow(TForeignEntry &entry, TBadRecord &bad, int line);
+    void FindClosedTrades();
     bool ReadAmount(std::string_view cell, int line, TAmount &amount, QString &reason);
     void ScanMarks();
 };
@@ -334,11 +355,21 @@ TCsvEntrySource::TCsvEntrySource(const QByteArray &data, const TCsvOptions &opti
         if ((c >= s.Options.Mapping.size() || s.Options.Mapping[c] == crIgnore) &&
             !resolved.Headers[c].isEmpty())
             unread += resolved.Headers[c];
+    if (!resolved.Headers.isEmpty() && s.Options.AmountRule != caLedger && s.Column[crType] >= 0 &&
+        s.Column[crAmount] >= 0)
+        s.Bill = resolved.Bill;
+    if (s.Bill.Kind != pbNone) {
+        for (const int used :
+             {s.Bill.Counterparty, s.Bill.Goods, s.Bill.TradeType, s.Bill.State, s.Bill.Note})
+            if (used >= 0 && used < resolved.Headers.size())
+                unread.removeAll(resolved.Headers[used]);
+        s.FindClosedTrades();
+    }
     if (!unread.isEmpty())
         s.Notes += QStringLiteral("没有读取的列：%1").arg(unread.join(QStringLiteral("、")));
-    s.Description =
-        QStringLiteral("CSV（%1，%2）")
-            .arg(EncodingName(ToTextEncoding(s.Options.Encoding)), SeparatorName(s.Options.Separator));
+    s.Description = QStringLiteral("%1（%2，%3）")
+                        .arg(PaymentBillName(s.Bill.Kind), EncodingName(ToTextEncoding(s.Options.Encoding)),
+                             SeparatorName(s.Options.Separator));
 }
 
 std::unique_ptr<TCsvEntrySource> TCsvEntrySource::FromFile(const QString &path, const TCsvOptions &options)
@@ -358,6 +389,12 @@ TEntrySource::TStep TCsvEntrySource::Next(TForeignEntry &entry, TBadRecord &bad)
         if (s.RecordsToPass > 0) {
             --s.RecordsToPass;
             continue;
+        }
+        if (s.Bill.Kind != pbNone) {
+            if (!s.BillRowIsEntry(line))
+                continue;
+            entry.Line = bad.Line = line;
+            return s.ParseBillRow(entry, bad, line);
         }
         entry.Line = bad.Line = line;
         return s.Options.AmountRule == caLedger ? s.ParseLedgerExport(entry, bad) : s.Parse(entry, bad, line);
@@ -479,6 +516,93 @@ TEntrySource::TStep TCsvEntrySource::TState::Parse(TForeignEntry &entry, TBadRec
     return esEntry;
 }
 
+//! Before the first entry: the trades the bill shows as closed, so that a
+//! refund of one, which may stand above it, is left out with it.
+void TCsvEntrySource::TState::FindClosedTrades()
+{
+    TCsvRecordReader reader(std::string_view(Text.constData(), std::size_t(Text.size())), Options.Separator);
+    std::swap(reader, Reader);
+    int line = 0;
+    int toPass = Options.HeaderRow + 1;
+    while (Reader.Next(Cells, Count, line)) {
+        if (IsBlankRecord(Cells, Count) || toPass-- > 0)
+            continue;
+        TAmount amount;
+        QString reason;
+        if (ClassifyBillRow(Cell(crType), At(Bill.State), At(Bill.TradeType), At(Bill.Goods)) == brClosed &&
+            ParseAmount(Cell(crAmount), amount, reason, dmPoint))
+            Tally.AddClosedTrade(At(Bill.Counterparty), amount.Cents, line);
+    }
+    std::swap(reader, Reader);
+    Count = 0;
+}
+
+//! Sorts a bill's row; false, with the row counted or listed, for one that is no entry.
+bool TCsvEntrySource::TState::BillRowIsEntry(int line)
+{
+    RowClass = ClassifyBillRow(Cell(crType), At(Bill.State), At(Bill.TradeType), At(Bill.Goods));
+    const std::string_view amountText = Cell(crAmount);
+    TAmount amount;
+    QString reason;
+    const bool amountRead = ParseAmount(amountText, amount, reason, dmPoint);
+    const std::string shown = amountRead ? std::string(AmountText(amount.Cents)) : std::string(amountText);
+    switch (RowClass) {
+    case brNeutral:
+        Tally.CountNeutral(line);
+        return false;
+    case brClosed:
+        Tally.ListClosed(line, At(Bill.Counterparty), shown, At(Bill.State));
+        return false;
+    case brRefund:
+        if (amountRead)
+            if (const int tradeLine = Tally.TakeClosedTrade(At(Bill.Counterparty), amount.Cents)) {
+                Tally.ListRefundOfClosed(line, At(Bill.Counterparty), shown, At(Bill.State), tradeLine);
+                return false;
+            }
+        return true;
+    case brIncome:
+    case brExpense:
+        break;
+    }
+    return true;
+}
+
+TEntrySource::TStep TCsvEntrySource::TState::ParseBillRow(TForeignEntry &entry, TBadRecord &bad, int line)
+{
+    entry.Exact.reset();
+    entry.HasAmount = entry.HasDate = true;
+    TAmount amount;
+    QString reason;
+    // The direction column says the kind; a minus in the amount only repeats it.
+    if (!ParseAmount(Cell(crAmount), amount, reason, dmPoint) ||
+        !ParseDate(Cell(crDate), entry.Date, entry.Seconds, reason)) {
+        bad.Reason = reason;
+        return esBad;
+    }
+    entry.Kind = RowClass == brIncome ? ekIncome : ekExpense;
+    entry.Cents = RowClass == brRefund ? -amount.Cents : amount.Cents;
+    if (RowClass == brRefund)
+        Tally.CountRefund(line);
+    auto given = [](std::string_view text) { return !text.empty() && text != "/"; };
+    const std::string_view counterparty = At(Bill.Counterparty);
+    std::string_view goods = Cell(crRemark);
+    if (!given(goods) && Bill.Kind == pbWechat)
+        goods = At(Bill.TradeType); // "微信红包", "转账": what the row was, where no goods are named
+    std::string_view item = Cell(crItem);
+    if (!given(item))
+        item = given(counterparty) ? counterparty : goods;
+    entry.Item.assign(given(item) ? item : std::string_view());
+    CutToCharacters(entry.Item, BillItemLength);
+    entry.Remark.clear();
+    for (const std::string_view part : {goods, counterparty, At(Bill.Note)})
+        if (given(part)) {
+            if (!entry.Remark.empty())
+                entry.Remark += "；";
+            entry.Remark += part;
+        }
+    return esEntry;
+}
+
 double TCsvEntrySource::Progress() const
 {
     const std::size_t size = FState->Reader.Size();
@@ -492,7 +616,7 @@ QString TCsvEntrySource::Description() const
 
 QStringList TCsvEntrySource::Notes() const
 {
-    return FState->Notes;
+    return FState->Notes + FState->Tally.Notes();
 }
 
 const TCsvOptions &TCsvEntrySource::Options() const

@@ -6,9 +6,11 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
 #include <QStringEncoder>
+#include <QStyle>
 #include <QTableWidget>
 #include <QTemporaryDir>
 
@@ -331,6 +333,34 @@ TEST_F(ImportPreviewTest, QifOpeningBalancesAndTransfersAreListedLeftOutAndCanBe
     EXPECT_EQ(notes(), utf8("6:期初余额，仍将导入|11:转到“Savings”，仍将导入|16:"));
     EXPECT_EQ(preview.Scan().Income, 1);
     EXPECT_EQ(preview.Scan().Expense, 2);
+}
+
+// Regression: with a file of many columns (every payment app's bill) the scroll bar covered the row of role
+// choices, so the user could not see or change what a column was read as.
+TEST_F(ImportPreviewTest, BillShowsItsRoleChoicesAboveTheScrollBarAndItsLeftOutRowsInTheNotes)
+{
+    TImportPreview preview(write(
+        "wechat.csv",
+        "微信支付账单明细,,,,,,,,,,\n"
+        "----------------------微信支付账单明细列表--------------------,,,,,,,,,,\n"
+        "交易时间,交易类型,交易对方,商品,收/支,金额(元),支付方式,当前状态,交易单号,商户单号,备注\n"
+        "2024-03-28 12:01:02,商户消费,瑞幸咖啡,生椰拿铁,支出,¥15.90,零钱,支付成功,42\t,10\t,/\n"
+        "2024-03-26 10:00:00,零钱提现,招商银行(1234),/,/,¥500.00,招商银行(1234),提现已到账,10\t,/\t,/\n"));
+    EXPECT_EQ(preview.SourceDescription(), utf8("微信支付账单（UTF-8，逗号分隔）"));
+    EXPECT_EQ(rows(preview), "4 " + utf8("支出 2024-03-28 12:01:02 15.90 瑞幸咖啡"));
+    TImportDialog dialog(preview);
+    dialog.RunScan = [](TImportPreview &scanned) { scan(scanned); };
+    dialog.Rescan();
+    EXPECT_TRUE(dialog.NotesLabel->text().contains(utf8("有1条纪录不计收支")))
+        << dialog.NotesLabel->text().toStdString();
+    QTableWidget &table = *dialog.MappingTable;
+    ASSERT_EQ(table.columnCount(), 11);
+    QWidget *combo = table.cellWidget(0, 0);
+    ASSERT_TRUE(combo);
+    // What is left of the table under its header's names and over a scroll bar holds a row of choices.
+    const int room = table.height() - table.horizontalHeader()->sizeHint().height() -
+                     table.style()->pixelMetric(QStyle::PM_ScrollBarExtent) - 2 * table.frameWidth();
+    EXPECT_GE(room, combo->sizeHint().height());
 }
 
 } // namespace
