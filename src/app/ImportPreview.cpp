@@ -3,6 +3,7 @@
 #include "app/ImportDryRun.h"
 
 #include "exchange/ExchangeMessages.h"
+#include "exchange/HomeBankReader.h"
 #include "exchange/LedgerAmount.h"
 #include "exchange/QifReader.h"
 #include "exchange/TextEncoding.h"
@@ -87,6 +88,7 @@ TImportPreview::TImportPreview(const QString &path, int rowCount) : FPath(path),
     switch (FFormat) {
     case ffCsv:
     case ffQif:
+    case ffHomeBank:
         FData = head + file.readAll();
         if (file.error() != QFileDevice::NoError)
             Fail(utf8("读取文件“%1”失败：%2").arg(path, exchange::FileProblem(file, false)));
@@ -123,6 +125,8 @@ std::unique_ptr<TEntrySource> TImportPreview::MakeSource() const
         return std::make_unique<TCsvEntrySource>(FData, FCsv.Options);
     case ffQif:
         return std::make_unique<TQifEntrySource>(FData, FQif);
+    case ffHomeBank:
+        return std::make_unique<THomeBankEntrySource>(FData);
     case ffAccess:
         try {
             return OpenEntrySource(FPath);

@@ -2,6 +2,7 @@
 
 #include "exchange/CsvReader.h"
 #include "exchange/ExchangeMessages.h"
+#include "exchange/HomeBankReader.h"
 #include "exchange/ImportFile.h"
 #include "exchange/JetLedgerSource.h"
 #include "exchange/QifReader.h"
@@ -45,11 +46,15 @@ TForeignFormat DetectForeignFormat(const QByteArray &head, const QString &fileNa
         return ffSqlite;
     if (LooksLikeQif(head))
         return ffQif;
+    if (LooksLikeHomeBank(head))
+        return ffHomeBank;
     if (head.isEmpty())
         return ffUnknown;
     const QString suffix = QFileInfo(fileName).suffix().toLower();
     if (suffix == QLatin1String("qif"))
         return ffQif;
+    if (suffix == QLatin1String("xhb"))
+        return ffHomeBank; // its reader says what is wrong with it
     // UTF-16 text has NULs; anything else with a NUL is no text.
     const bool utf16 = head.startsWith("\xFF\xFE") || head.startsWith("\xFE\xFF");
     if (!utf16 && head.contains('\0'))
@@ -76,6 +81,8 @@ QString ForeignFormatName(TForeignFormat format)
         return QStringLiteral("Access");
     case ffSqlite:
         return QStringLiteral("SQLite");
+    case ffHomeBank:
+        return QStringLiteral("HomeBank");
     case ffUnknown:
         break;
     }
@@ -90,6 +97,8 @@ std::unique_ptr<TEntrySource> OpenEntrySource(const QString &path)
         return std::make_unique<TCsvEntrySource>(data);
     case ffQif:
         return std::make_unique<TQifEntrySource>(data);
+    case ffHomeBank:
+        return std::make_unique<THomeBankEntrySource>(data);
     case ffAccess:
         return OpenJetLedgerSource(path); // an old ledger of the Access program
     case ffSqlite:

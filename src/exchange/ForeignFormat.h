@@ -10,11 +10,12 @@
 namespace kestrum {
 
 enum TForeignFormat : std::uint8_t {
-    ffUnknown, //!< empty, binary or not a format this program reads
-    ffCsv,     //!< text, read as CSV
-    ffQif,     //!< starts with a "!Type:" or "!Account" line
-    ffAccess,  //!< a Jet (Access) database file
-    ffSqlite,  //!< an SQLite file (a ledger of this program)
+    ffUnknown,  //!< empty, binary or not a format this program reads
+    ffCsv,      //!< text, read as CSV
+    ffQif,      //!< starts with a "!Type:" or "!Account" line
+    ffAccess,   //!< a Jet (Access) database file
+    ffSqlite,   //!< an SQLite file (a ledger of this program)
+    ffHomeBank, //!< a HomeBank ledger (XML with a "homebank" root)
 };
 
 //! Judges by the first bytes of the file (`head`, a few kilobytes), then by
@@ -23,7 +24,7 @@ TForeignFormat DetectForeignFormat(const QByteArray &head, const QString &fileNa
 TForeignFormat DetectForeignFormatOfFile(const QString &path);
 QString ForeignFormatName(TForeignFormat format); //!< "CSV", "QIF", "Access", ...
 
-//! A reader with detected settings for a CSV or QIF file. Raises EImportError
+//! A reader with detected settings for a CSV, QIF or HomeBank file. Raises EImportError
 //! for other formats (with a message saying what the file is) and for files
 //! that cannot be read.
 std::unique_ptr<TEntrySource> OpenEntrySource(const QString &path);
