@@ -14,9 +14,15 @@ inline void Check(bool condition)
         std::abort();
 }
 
+//! Whether records of a source may share a line.
+enum TLineSharing : unsigned char {
+    lsOwn,    //!< each record begins on a later line than the one before
+    lsShared, //!< several entries may come from one record (the parts of a split)
+};
+
 //! Reads the source to its end, checking each entry, bad record and the
 //! progress on the way; lines only ever go forward.
-inline void DrainEntrySource(TEntrySource &source)
+inline void DrainEntrySource(TEntrySource &source, TLineSharing lines = lsOwn)
 {
     TForeignEntry entry;
     TBadRecord bad;
@@ -26,7 +32,7 @@ inline void DrainEntrySource(TEntrySource &source)
         if (step == TEntrySource::esEnd)
             break;
         const int line = step == TEntrySource::esEntry ? entry.Line : bad.Line;
-        Check(line > lastLine);
+        Check(lines == lsShared ? line >= lastLine : line > lastLine);
         lastLine = line;
         if (step == TEntrySource::esEntry) {
             // A refund is a negative amount; the ledger's own export may give

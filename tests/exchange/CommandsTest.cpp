@@ -83,6 +83,26 @@ TEST_F(Commands, ImportAndExportWorkOnTheLedgerInTheWorkingFolder)
     EXPECT_EQ(Run({"export", "--force", "out.csv"}).Code, 0);
 }
 
+// Guards against a HomeBank file being read as a CSV table and refused.
+TEST_F(Commands, AHomeBankLedgerImportsWholeOrNotAtAll)
+{
+    CreateLedgerDatabase(Path("my.mdb"));
+    ASSERT_TRUE(QFile::copy(QStringLiteral(KESTRUM_HOMEBANK_DIR "/example.xhb"), Path("example.xhb")));
+    TRun run = Run({"import", "example.xhb", "my.mdb"});
+    EXPECT_EQ(run.Code, 0) << run.Err;
+    EXPECT_EQ(run.Out.substr(0, run.Out.find('\n')), "从HomeBank导入了188条纪录：收入27条，支出161条");
+    EXPECT_NE(run.Out.find("没有导入26条账户之间的转账"), std::string::npos) << run.Out;
+    EXPECT_EQ(CheckLedgerDatabase(Path("my.mdb")).GainRows, 27);
+    // A damaged transaction keeps the whole file out.
+    Write("bad.xhb", "<?xml version=\"1.0\"?>\n<homebank v=\"1.4\">\n"
+                     "<ope date=\"739000\" amount=\"5\" account=\"1\"/>\n"
+                     "<ope date=\"x\" amount=\"5\" account=\"1\"/>\n</homebank>\n");
+    run = Run({"import", "bad.xhb", "my.mdb"});
+    EXPECT_EQ(run.Code, 1);
+    EXPECT_NE(run.Err.find("第4行：日期无效：“x”"), std::string::npos) << run.Err;
+    EXPECT_EQ(CheckLedgerDatabase(Path("my.mdb")).GainRows, 27);
+}
+
 TEST_F(Commands, ABadFileImportsNothingAndSaysWhyWithExitOne)
 {
     CreateLedgerDatabase(Path("my.mdb"));
