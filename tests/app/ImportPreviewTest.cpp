@@ -177,6 +177,26 @@ TEST_F(ImportPreviewTest, QifFilesPreviewWithoutColumns)
     EXPECT_EQ(rows(preview), utf8("2 支出 2024-01-10 12.50 午饭|6 收入 2024-01-15 1000.00 工资"));
 }
 
+// Guards against a HomeBank file being previewed as a CSV table that has no date column.
+TEST_F(ImportPreviewTest, HomeBankFilesPreviewWithCategoriesAsItemsAndScanWhole)
+{
+    const QString path =
+        write("home.xhb", "<?xml version=\"1.0\"?>\n<homebank v=\"1.4\">\n"
+                          "<cat key=\"1\" name=\"餐饮\"/>\n<cat key=\"2\" parent=\"1\" name=\"午饭\"/>\n"
+                          "<ope date=\"739000\" amount=\"-12.5\" account=\"1\" category=\"2\"/>\n"
+                          "<ope date=\"739001\" amount=\"-100\" account=\"1\" dst_account=\"2\"/>\n"
+                          "<ope date=\"739002\" amount=\"1000\" account=\"2\" category=\"1\"/>\n"
+                          "</homebank>\n");
+    TImportPreview preview(path);
+    EXPECT_EQ(preview.Format(), ffHomeBank);
+    EXPECT_FALSE(preview.HasCsvSettings());
+    EXPECT_EQ(rows(preview), utf8("5 支出 2024-04-24 12.50 餐饮:午饭|7 收入 2024-04-26 1000.00 餐饮"));
+    scan(preview);
+    EXPECT_EQ(preview.Scan().Income, 1);
+    EXPECT_EQ(preview.Scan().Expense, 1);
+    EXPECT_TRUE(preview.CanImport());
+}
+
 TEST_F(ImportPreviewTest, FilesThatHoldNoEntriesAreRefusedWithTheirName)
 {
     struct Case {
