@@ -41,8 +41,9 @@ const TUsageLine UsageLines[] = {
     {"history [FILE]", "list the journal of entry changes, newest first"},
     {"import [--skip-bad] [--keep-duplicates] [--all-income|--all-expense] [--day-first|--month-first] "
      "[--include-transfers] FILE [LEDGER]",
-     "add the entries of a CSV or QIF file or of an old Access ledger, all or none; entries the ledger holds "
-     "already are skipped unless --keep-duplicates; a bad record stops the import unless --skip-bad; "
+     "add the entries of a CSV, QIF or HomeBank (.xhb) file or of an old Access ledger, all or none; entries "
+     "the ledger holds already are skipped unless --keep-duplicates; a bad record stops the import unless "
+     "--skip-bad; "
      "--all-income or --all-expense for a CSV file whose amounts carry no sign and no type column; "
      "--day-first or --month-first for QIF dates like 3/4/2024; --include-transfers imports a QIF file's "
      "opening balances and transfers between its accounts, which are left out otherwise"},

@@ -105,7 +105,8 @@ std::vector<QStringView> SplitParts(QStringView text)
 
 struct THomeBankEntrySource::TState {
     QByteArray Data;
-    QXmlStreamReader Xml;
+    //! The second pass, over the same bytes as the first.
+    std::unique_ptr<QXmlStreamReader> Xml;
     int BaseCurrency = 0;
     std::unordered_map<int, std::string> Payees;
     std::unordered_map<int, TCategory> Categories;
@@ -207,7 +208,7 @@ THomeBankEntrySource::THomeBankEntrySource(const QByteArray &data) : FState(new 
     if (s.Data.trimmed().isEmpty())
         throw EImportError("文件是空的");
     s.ReadLists();
-    s.Xml.addData(s.Data);
+    s.Xml = std::make_unique<QXmlStreamReader>(s.Data);
 }
 
 std::unique_ptr<THomeBankEntrySource> THomeBankEntrySource::FromFile(const QString &path)
@@ -227,13 +228,13 @@ TEntrySource::TStep THomeBankEntrySource::Next(TForeignEntry &entry, TBadRecord 
         }
         if (s.Ended)
             return esEnd;
-        if (s.Xml.atEnd()) {
+        if (s.Xml->atEnd()) {
             s.Ended = true;
             continue;
         }
-        if (s.Xml.readNext() == QXmlStreamReader::Invalid)
-            s.FailXml(s.Xml);
-        if (s.Xml.tokenType() != QXmlStreamReader::StartElement || s.Xml.name() != QLatin1StringView("ope"))
+        if (s.Xml->readNext() == QXmlStreamReader::Invalid)
+            s.FailXml(*s.Xml);
+        if (s.Xml->tokenType() != QXmlStreamReader::StartElement || s.Xml->name() != QLatin1StringView("ope"))
             continue;
         if (const TStep step = s.ReadTransaction(bad); step == esBad)
             return step;
@@ -242,8 +243,8 @@ TEntrySource::TStep THomeBankEntrySource::Next(TForeignEntry &entry, TBadRecord 
 
 TEntrySource::TStep THomeBankEntrySource::TState::ReadTransaction(TBadRecord &bad)
 {
-    const QXmlStreamAttributes a = Xml.attributes();
-    Line = bad.Line = int(Xml.lineNumber());
+    const QXmlStreamAttributes a = Xml->attributes();
+    Line = bad.Line = int(Xml->lineNumber());
     Parts.clear();
     NextPart = 0;
     const QStringView dateText = a.value(QLatin1StringView("date"));
@@ -336,7 +337,7 @@ double THomeBankEntrySource::Progress() const
     const TState &s = *FState;
     if (s.Ended)
         return 1.0;
-    const double done = double(s.Xml.characterOffset()) / double(std::max<qsizetype>(s.Data.size(), 1));
+    const double done = double(s.Xml->characterOffset()) / double(std::max<qsizetype>(s.Data.size(), 1));
     return std::clamp(done, 0.0, 1.0);
 }
 

@@ -50,6 +50,7 @@ TEST_F(Commands, HelpListsEveryCommandAndWrongUsageExitsWithTwo)
         EXPECT_NE(help.Out.find(command), std::string::npos) << command;
     // The help once named only CSV and QIF, though import reads old Access ledgers too.
     EXPECT_NE(help.Out.find("Access"), std::string::npos) << help.Out;
+    EXPECT_NE(help.Out.find("HomeBank"), std::string::npos) << help.Out;
     EXPECT_EQ(Run({}).Code, 2);
     EXPECT_EQ(Run({"frobnicate"}).Code, 2);
     const TRun unknown = Run({"import", "--bogus", "a.csv"});
