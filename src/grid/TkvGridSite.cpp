@@ -59,7 +59,7 @@ void TkvGridSite::SetGridView(TkvGridTableView *view)
         view->Controller().SetDragThreshold(QApplication::startDragDistance() / 2);
         view->Controller().SetDialogParent(this);
         view->Controller().FilterDialogs().ShowColumnFilterDialog = [this](TkvGridTableView &grid,
-                                                                           TkvGridColumn &column) {
+                                                                          TkvGridColumn &column) {
             return ShowGridColumnFilterDialog(grid, column, this);
         };
         view->Controller().FilterDialogs().ShowFilterBuilderDialog = [this](TkvGridTableView &grid) {

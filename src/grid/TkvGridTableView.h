@@ -4,8 +4,8 @@
 // visible list; the column table view and the record-set table view.
 #include "grid/TkvGridChangeQueue.h"
 #include "grid/TkvGridColumn.h"
-#include "grid/TkvGridCustomDraw.h"
 #include "grid/TkvGridNavigatorButtons.h"
+#include "grid/TkvGridCustomDraw.h"
 #include "grid/TkvGridOptions.h"
 #include "grid/TkvGridRowSource.h"
 #include "grid/TkvGridStyles.h"
