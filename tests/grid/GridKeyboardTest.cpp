@@ -76,6 +76,7 @@ protected:
         const TkvGridRowViewInfo *row = View->ViewInfo().FindRow(rowIndex);
         return View->ViewInfo().Cells(*row)[std::size_t(visibleColumn)].Bounds.center();
     }
+
 };
 
 } // namespace
