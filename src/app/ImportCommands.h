@@ -5,6 +5,8 @@
 // worker thread with their own connection to the ledger file under a
 // progress dialog, while the window's record sets wait; afterwards the pages
 // read their entries again and the statistics hear of the change.
+#include "exchange/ExportLayout.h"
+
 #include <QDate>
 #include <QObject>
 #include <QString>
@@ -49,7 +51,8 @@ public:
 
     //! The message after an import or an export.
     static QString ImportMessage(const TImportResult &result);
-    static QString ExportMessage(const TExportResult &result, const QString &what, const QString &path);
+    static QString ExportMessage(const TExportResult &result, const QString &what, const QString &path,
+                                 TExportFormat format = xfCsv);
 
 private:
     //! Saves or drops what the pages are editing, as the user answers.

@@ -363,7 +363,8 @@ QStringList TQifEntrySource::Notes() const
     }
     static const QString FieldNames[3] = {QStringLiteral("类别"), QStringLiteral("收付款人"),
                                           QStringLiteral("商品说明")};
-    if (s.ItemFallbacks > 0)
+    // A file without the field at all needs no word on each record.
+    if (s.ItemFallbacks > 0 && s.Fields[s.ItemSource])
         notes += QStringLiteral("%1条纪录没有%2，项目取自其他栏目")
                      .arg(s.ItemFallbacks)
                      .arg(FieldNames[s.ItemSource]);

@@ -50,8 +50,7 @@ TEST(QifRecords, AccountListsAndCategoryListsArePassedOverInvestmentsAreBad)
                   qdAuto, &notes),
               "E500 2024-01-20 Bus|@15; !22 不读取投资交易; "
               "!27 不读取 !Type:Weird 部分的纪录");
-    EXPECT_EQ(notes.join('|').toStdString(), "1条纪录没有类别，项目取自其他栏目|"
-                                             "1条拆分纪录各按一条整体导入，没有保留拆分|"
+    EXPECT_EQ(notes.join('|').toStdString(), "1条拆分纪录各按一条整体导入，没有保留拆分|"
                                              "跳过了3条账户或列表纪录");
 }
 
