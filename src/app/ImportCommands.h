@@ -1,7 +1,7 @@
 #pragma once
 // The menu's import and export: "导入..." reads entries from a CSV or QIF
 // file into the ledger after showing them in the import dialog; "导出..."
-// writes a month, a range or the whole ledger to a CSV file. Both run on a
+// writes a month, a range or the whole ledger to a CSV or QIF file. Both run on a
 // worker thread with their own connection to the ledger file under a
 // progress dialog, while the window's record sets wait; afterwards the pages
 // read their entries again and the statistics hear of the change.
