@@ -254,8 +254,8 @@ TEntrySource::TStep TQifEntrySource::TState::Close(TForeignEntry &entry, TBadRec
 }
 
 //! The chosen field gives the item (else the category or the payee, whichever
-//! the record has); the remaining fields, in the order payee, memo, category, go to the
-//! remark, so that none is lost. An item longer than the ledger's column is
+//! the record has); the remaining fields, in the order payee, memo, category,
+//! go to the remark, so that none is lost. An item longer than the ledger's column is
 //! shortened, and then it stands whole in the remark as well.
 void TQifEntrySource::TState::ItemAndRemark(const TQifRecord &r, TForeignEntry &entry)
 {
@@ -283,7 +283,6 @@ void TQifEntrySource::TState::ItemAndRemark(const TQifRecord &r, TForeignEntry &
     entry.Item.clear();
     entry.Remark.clear();
     ItemFellBack = from >= 0 && from != ItemSource;
-    ItemShortened = false;
     const bool shorten = from >= 0 && Utf8Length(Parts[from]) > QifItemLimit;
     if (from >= 0)
         entry.Item = shorten ? ShortenedItem(Parts[from]) : Parts[from];
