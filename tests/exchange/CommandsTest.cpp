@@ -256,5 +256,28 @@ TEST_F(Commands, QifReportSaysWhenTheDateOrderIsOpenAndWhatWasLeftOut)
     EXPECT_NE(run.Out.find("按 GB18030 读是“医药”，按 UTF-8 读是“ҽҩ”"), std::string::npos) << run.Out;
 }
 
+// Regression: a QIF file's categories never reached the ledger, and the command had no say in it.
+TEST_F(Commands, QifItemsComeFromTheCategoryUnlessTheOptionSaysOtherwise)
+{
+    CreateLedgerDatabase(Path("my.mdb"));
+    Write("cats.qif", "!Type:Bank\nD2024-01-13\nT-25.5\nPShop\nLFood:Groceries\n^\n");
+    TRun run = Run({"import", "cats.qif", "my.mdb"});
+    ASSERT_EQ(run.Code, 0) << run.Err;
+    run = Run({"import", "--item=payee", "--keep-duplicates", "cats.qif", "my.mdb"});
+    ASSERT_EQ(run.Code, 0) << run.Err;
+    EXPECT_EQ(Run({"import", "--item=shop", "cats.qif", "my.mdb"}).Code, 2);
+    sqlite3 *db = nullptr;
+    sqlite3_open(Path("my.mdb").toUtf8().constData(), &db);
+    sqlite3_stmt *s = nullptr;
+    sqlite3_prepare_v2(
+        db, "SELECT group_concat(消费者 || '|' || 备注, '; ') FROM (SELECT * FROM expen ORDER BY id)", -1, &s,
+        nullptr);
+    ASSERT_EQ(sqlite3_step(s), SQLITE_ROW);
+    EXPECT_EQ(std::string(reinterpret_cast<const char *>(sqlite3_column_text(s, 0))),
+              "Food:Groceries|Shop; Shop|Food:Groceries");
+    sqlite3_finalize(s);
+    sqlite3_close(db);
+}
+
 } // namespace
 } // namespace kestrum
