@@ -1,5 +1,6 @@
 // kestrum-db export --format qif|csv-en: files other finance programs read,
 // and what those layouts cannot carry, reported.
+#include "ToolFolder.h"
 #include "ledger/LedgerFile.h"
 
 #include <QFile>
@@ -19,66 +20,11 @@
 namespace kestrum {
 namespace {
 
-struct TRun {
-    int Code = -1;
-    std::string Out;
-    std::string Err;
-};
+using test::TRun;
 
-class ForeignExport : public ::testing::Test {
+class ForeignExport : public test::ToolFolder {
 protected:
-    void SetUp() override { ASSERT_TRUE(FDir.isValid()); }
-    QString Path(const char *name) const { return FDir.filePath(name); }
-    TRun Run(const QString &program, const QStringList &arguments)
-    {
-        QProcess process;
-        process.setWorkingDirectory(FDir.path());
-        process.start(program, arguments);
-        EXPECT_TRUE(process.waitForFinished(120000));
-        return {process.exitCode(), process.readAllStandardOutput().toStdString(),
-                process.readAllStandardError().toStdString()};
-    }
-    TRun Db(const QStringList &arguments) { return Run(QStringLiteral(KESTRUM_DB_TOOL), arguments); }
-    void Sql(const char *ledger, const char *sql)
-    {
-        sqlite3 *db = nullptr;
-        ASSERT_EQ(sqlite3_open(Path(ledger).toUtf8().constData(), &db), SQLITE_OK);
-        EXPECT_EQ(sqlite3_exec(db, sql, nullptr, nullptr, nullptr), SQLITE_OK) << sqlite3_errmsg(db);
-        sqlite3_close(db);
-    }
-    std::string Read(const char *name)
-    {
-        QFile file(Path(name));
-        EXPECT_TRUE(file.open(QIODevice::ReadOnly)) << name;
-        return file.readAll().toStdString();
-    }
-    //! The rows of one ledger that the other lacks, as "I 12.5 '2024-01-05 00:00:00' item|remark; ".
-    std::string Missing(const char *ledger, const char *other)
-    {
-        sqlite3 *d = nullptr;
-        sqlite3_open(Path(ledger).toUtf8().constData(), &d);
-        const std::string attach = "ATTACH '" + Path(other).toStdString() + "' AS other";
-        sqlite3_exec(d, attach.c_str(), nullptr, nullptr, nullptr);
-        std::string out;
-        sqlite3_stmt *s = nullptr;
-        sqlite3_prepare_v2(
-            d,
-            "SELECT t || ' ' || quote(a) || ' ' || quote(b) || ' ' || c FROM (SELECT * FROM ("
-            "SELECT 'I' AS t, 本次进帐 AS a, 进帐时间 AS b, ifnull(进帐人, '') || '|' || ifnull(备注, '') AS "
-            "c "
-            "FROM main.gain UNION ALL SELECT 'E', 消费金额, 消费日期, ifnull(消费者, '') || '|' || "
-            "ifnull(备注, '') FROM main.expen) EXCEPT SELECT * FROM (SELECT 'I', 本次进帐, 进帐时间, "
-            "ifnull(进帐人, '') || '|' || ifnull(备注, '') FROM other.gain UNION ALL SELECT 'E', 消费金额, "
-            "消费日期, ifnull(消费者, '') || '|' || ifnull(备注, '') FROM other.expen))",
-            -1, &s, nullptr);
-        while (sqlite3_step(s) == SQLITE_ROW)
-            out += reinterpret_cast<const char *>(sqlite3_column_text(s, 0)) + std::string("; ");
-        sqlite3_finalize(s);
-        sqlite3_close(d);
-        return out;
-    }
-
-    QTemporaryDir FDir;
+    TRun Run(const QString &program, const QStringList &arguments) { return RunProgram(program, arguments); }
 };
 
 // What QIF can carry: amounts in cents of both kinds, category paths, items
