@@ -59,6 +59,53 @@ QStringList QifCommandHints(const TQifEntrySource &source, const TQifOptions &op
     return hints;
 }
 
+//! What the export could not write as the ledger holds it.
+QStringList ExportLossNotes(const TExportResult &result, TExportFormat format)
+{
+    QStringList notes;
+    if (result.IncompleteRows > 0)
+        notes += format == xfCsv
+                     ? QStringLiteral("%1 entries have no amount or no date; their cells are empty")
+                           .arg(result.IncompleteRows)
+                     : QStringLiteral("%1 entries have no amount or no readable date; this format cannot "
+                                      "hold them, so they are not in the file")
+                           .arg(result.IncompleteRows);
+    if (result.NonNumberAmounts > 0) {
+        if (format == xfCsv) {
+            QStringList lines;
+            for (int line : result.NonNumberLines)
+                lines += QString::number(line);
+            notes += QStringLiteral("%1 entries hold text that is no number as their amount; it is "
+                                    "written as it is and will not import as an amount (lines %2)")
+                         .arg(result.NonNumberAmounts)
+                         .arg(lines.join(QStringLiteral(", ")));
+        } else {
+            notes += QStringLiteral("%1 entries hold text that is no number as their amount; they are not "
+                                    "in the file")
+                         .arg(result.NonNumberAmounts);
+        }
+    }
+    if (result.RoundedAmounts > 0)
+        notes += QStringLiteral("%1 amounts between two cents were rounded to the cent")
+                     .arg(result.RoundedAmounts);
+    if (result.TimesDropped > 0)
+        notes += QStringLiteral("%1 entries have a time of day, which this format cannot hold; only the day "
+                                "is written")
+                     .arg(result.TimesDropped);
+    if (result.RemarksJoined > 0)
+        notes += QStringLiteral("%1 remarks over several lines were written on one line")
+                     .arg(result.RemarksJoined);
+    if (result.ItemsAsPayee > 0)
+        notes += QStringLiteral("%1 items starting with '[' or holding '/' were written as the payee, not "
+                                "the category (other programs would read a transfer or a class)")
+                     .arg(result.ItemsAsPayee);
+    if (result.KindsByFlip > 0)
+        notes += QStringLiteral("%1 entries have a negative amount (a refund or correction); the sign tells "
+                                "income from expense here, so they read back as the other kind")
+                     .arg(result.KindsByFlip);
+    return notes;
+}
+
 } // namespace
 
 int RunImport(const QStringList &arguments)
@@ -83,6 +130,12 @@ int RunImport(const QStringList &arguments)
             qif.DateOrder = qdMonthFirst;
         else if (argument == QLatin1String("--include-transfers"))
             qif.Transfers = qtImport;
+        else if (argument == QLatin1String("--item=category"))
+            qif.Item = qiCategory;
+        else if (argument == QLatin1String("--item=payee"))
+            qif.Item = qiPayee;
+        else if (argument == QLatin1String("--item=memo"))
+            qif.Item = qiMemo;
         else if (argument.startsWith(QLatin1String("--")))
             return UsageError(command, QStringLiteral("unknown option '%1'").arg(argument));
         else
@@ -151,6 +204,16 @@ int RunExport(const QStringList &arguments)
                 return UsageError(command,
                                   QStringLiteral("%1: %2 (yyyy-mm-dd expected)").arg(argument, reason));
             (argument == QLatin1String("--from") ? options.From : options.To) = date;
+        } else if (argument == QLatin1String("--format")) {
+            const QString format = i + 1 < arguments.size() ? arguments[++i] : QString();
+            if (format == QLatin1String("csv"))
+                options.Format = xfCsv;
+            else if (format == QLatin1String("csv-en"))
+                options.Format = xfCsvEnglish;
+            else if (format == QLatin1String("qif"))
+                options.Format = xfQif;
+            else
+                return UsageError(command, QStringLiteral("--format takes qif, csv-en or csv"));
         } else if (argument == QLatin1String("--force")) {
             options.Overwrite = true;
         } else if (argument == QLatin1String("--income-only")) {
@@ -165,7 +228,7 @@ int RunExport(const QStringList &arguments)
     }
     if (files.isEmpty() || files.size() > 2)
         return UsageError(command,
-                          QStringLiteral("give the CSV file to write and, if not Vantorel.mdb, the ledger"));
+                          QStringLiteral("give the file to write and, if not Vantorel.mdb, the ledger"));
     if (!options.Income && !options.Expense)
         return UsageError(command,
                           QStringLiteral("--income-only and --expense-only leave nothing to export"));
@@ -182,19 +245,8 @@ int RunExport(const QStringList &arguments)
                           .arg(file)
                           .arg(result.IncomeRows)
                           .arg(result.ExpenseRows));
-        if (result.IncompleteRows > 0)
-            Print(stdout, QStringLiteral("note: %1 entries have no amount or no date; their cells are empty")
-                              .arg(result.IncompleteRows));
-        if (result.NonNumberAmounts > 0) {
-            QStringList lines;
-            for (int line : result.NonNumberLines)
-                lines += QString::number(line);
-            Print(stdout,
-                  QStringLiteral("note: %1 entries hold text that is no number as their amount; it is "
-                                 "written as it is and will not import as an amount (lines %2)")
-                      .arg(result.NonNumberAmounts)
-                      .arg(lines.join(QStringLiteral(", "))));
-        }
+        for (const QString &note : ExportLossNotes(result, options.Format))
+            Print(stdout, QStringLiteral("note: ") + note);
         return 0;
     } catch (const std::exception &e) {
         return Failure(command, QString::fromUtf8(e.what()));

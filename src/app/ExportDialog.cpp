@@ -52,6 +52,12 @@ TExportDialog::TExportDialog(const TExportRange &range, QWidget *parent) : QDial
         edit->setMinimumWidth(edit->fontMetrics().horizontalAdvance(QStringLiteral("0000-00-00")) + 40);
     }
 
+    FormatCombo = new QComboBox(this);
+    FormatCombo->addItem(utf8("CSV（中文表头，本程序和电子表格）"), int(xfCsv));
+    FormatCombo->addItem(utf8("CSV（英文表头 date,amount,category,memo，其他记账程序）"), int(xfCsvEnglish));
+    FormatCombo->addItem(utf8("QIF（HomeBank、GnuCash、KMyMoney、Skrooge）"), int(xfQif));
+    FormatCombo->setCurrentIndex(FormatCombo->findData(int(FRange.Format())));
+
     ProblemLabel = new QLabel(this);
     ProblemLabel->setStyleSheet(QStringLiteral("color: #b00000"));
     ExportButton = new QPushButton(utf8("导出"), this);
@@ -72,6 +78,8 @@ TExportDialog::TExportDialog(const TExportRange &range, QWidget *parent) : QDial
     grid->addWidget(FromEdit, 3, 1);
     grid->addWidget(new QLabel(utf8("至"), this), 3, 2);
     grid->addWidget(ToEdit, 3, 3);
+    grid->addWidget(new QLabel(utf8("格式:"), this), 4, 0);
+    grid->addWidget(FormatCombo, 4, 1, 1, 3);
     auto *buttons = new QHBoxLayout;
     buttons->addStretch();
     buttons->addWidget(ExportButton);
@@ -101,6 +109,8 @@ TExportDialog::TExportDialog(const TExportRange &range, QWidget *parent) : QDial
         FRange.SetRangeTo(date);
         sync();
     });
+    connect(FormatCombo, &QComboBox::currentIndexChanged, this,
+            [this] { FRange.SetFormat(static_cast<TExportFormat>(FormatCombo->currentData().toInt())); });
     connect(ExportButton, &QPushButton::clicked, this, &QDialog::accept);
     connect(CancelButton, &QPushButton::clicked, this, &QDialog::reject);
 

@@ -1,5 +1,5 @@
 #pragma once
-// The export dialog: which entries go into the CSV file. The choice lives in
+// The export dialog: which entries go into the file, and in which layout. The choice lives in
 // a TExportRange; the widgets only show it and pass the user's picks on.
 #include "app/ExportRange.h"
 
@@ -29,6 +29,7 @@ public:
     QComboBox *MonthCombo;
     QDateEdit *FromEdit;
     QDateEdit *ToEdit;
+    QComboBox *FormatCombo; //!< the layout: the Chinese CSV, the English CSV or QIF
     QLabel *ProblemLabel;
     QPushButton *ExportButton;
     QPushButton *CancelButton;

@@ -83,6 +83,14 @@ QString TExportRange::Problem() const
 
 QString TExportRange::SuggestedFileName() const
 {
+    QString name = suggestedCsvName();
+    if (FFormat == xfQif)
+        name.replace(name.size() - 4, 4, QStringLiteral(".qif"));
+    return name;
+}
+
+QString TExportRange::suggestedCsvName() const
+{
     const QDate from = From();
     const QDate to = To();
     switch (FChoice) {

@@ -3,6 +3,8 @@
 // by year and month, or a range of dates. Plain logic, so that the dates a
 // choice stands for and the enabling of the dialog's controls are tested
 // without a display.
+#include "exchange/ExportLayout.h"
+
 #include <QDate>
 #include <QString>
 
@@ -42,7 +44,11 @@ public:
     bool MonthPickersEnabled() const { return FChoice == ecMonth; }
     bool RangePickersEnabled() const { return FChoice == ecRange; }
 
-    //! The file name the save dialog proposes ("Kestrum-2024-03.csv").
+    //! The layout written: the Chinese CSV, the English one, or QIF.
+    TExportFormat Format() const { return FFormat; }
+    void SetFormat(TExportFormat format) { FFormat = format; }
+
+    //! The file name the save dialog proposes ("Kestrum-2024-03.csv", ".qif" for QIF).
     QString SuggestedFileName() const;
     //! The choice in words, for the closing message ("2024年3月").
     QString Description() const;
@@ -51,7 +57,10 @@ public:
     static constexpr int LastYear = 9999;
 
 private:
+    QString suggestedCsvName() const;
+
     QDate FToday;
+    TExportFormat FFormat = xfCsv;
     TExportChoice FChoice = ecMonth;
     int FYear;
     int FMonth;

@@ -91,10 +91,12 @@ void TLedgerExchangeCommands::installDialogs()
         return true;
     };
     ChooseExportFile = [this](const QString &suggestedName) {
+        const QString suffix = QFileInfo(suggestedName).suffix();
         QString path = QFileDialog::getSaveFileName(
-            &FWindow, utf8("导出"), QDir(FFolder).filePath(suggestedName), utf8("CSV文件 (*.csv)"));
+            &FWindow, utf8("导出"), QDir(FFolder).filePath(suggestedName),
+            suffix == QLatin1String("qif") ? utf8("QIF文件 (*.qif)") : utf8("CSV文件 (*.csv)"));
         if (!path.isEmpty() && QFileInfo(path).suffix().isEmpty())
-            path += QStringLiteral(".csv");
+            path += QLatin1Char('.') + suffix;
         return path;
     };
 }
@@ -248,6 +250,7 @@ void TLedgerExchangeCommands::ExportClick()
     options.From = range.From();
     options.To = range.To();
     options.Overwrite = true; // the save dialog asked already
+    options.Format = range.Format();
     TExportResult result;
     bool cancelled = false;
     try {
@@ -264,11 +267,38 @@ void TLedgerExchangeCommands::ExportClick()
         ShowMessage(&FWindow, utf8("导出已取消，没有写入文件。"));
         return;
     }
-    ShowMessage(&FWindow, ExportMessage(result, range.Description(), path));
+    ShowMessage(&FWindow, ExportMessage(result, range.Description(), path, options.Format));
 }
 
+namespace {
+
+//! What QIF and the English CSV could not carry, each on a line of its own.
+QString ForeignLayoutNotes(const TExportResult &result)
+{
+    QString text;
+    if (result.IncompleteRows > 0)
+        text += utf8("\n%1条纪录没有金额或日期，这种格式无法写入，没有导出。").arg(result.IncompleteRows);
+    if (result.NonNumberAmounts > 0)
+        text += utf8("\n%1条纪录的金额不是数字，没有导出。").arg(result.NonNumberAmounts);
+    if (result.RoundedAmounts > 0)
+        text += utf8("\n%1个金额不是整分，四舍五入到了分。").arg(result.RoundedAmounts);
+    if (result.TimesDropped > 0)
+        text += utf8("\n%1条纪录带有时刻，这种格式只写日期。").arg(result.TimesDropped);
+    if (result.RemarksJoined > 0)
+        text += utf8("\n%1条多行备注合成了一行。").arg(result.RemarksJoined);
+    if (result.ItemsAsPayee > 0)
+        text += utf8("\n%1个以“[”开头或含“/”的项目写成了收付款人（其他程序会把它当作转账或类）。")
+                    .arg(result.ItemsAsPayee);
+    if (result.KindsByFlip > 0)
+        text += utf8("\n%1条纪录的金额是负数（退款或冲正）；这种格式以正负分收支，再导入时会成为另一类。")
+                    .arg(result.KindsByFlip);
+    return text;
+}
+
+} // namespace
+
 QString TLedgerExchangeCommands::ExportMessage(const TExportResult &result, const QString &what,
-                                               const QString &path)
+                                               const QString &path, TExportFormat format)
 {
     QString text = utf8("已导出%1的%2条纪录（收入%3条，支出%4条）到\n%5")
                        .arg(what)
@@ -276,6 +306,10 @@ QString TLedgerExchangeCommands::ExportMessage(const TExportResult &result, cons
                        .arg(result.IncomeRows)
                        .arg(result.ExpenseRows)
                        .arg(QDir::toNativeSeparators(path));
+    if (format != xfCsv) {
+        text += ForeignLayoutNotes(result);
+        return text;
+    }
     if (result.IncompleteRows > 0)
         text += utf8("\n其中%1条没有金额或日期，导出时留空。").arg(result.IncompleteRows);
     if (result.NonNumberAmounts > 0) {

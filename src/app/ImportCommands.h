@@ -1,10 +1,12 @@
 #pragma once
 // The menu's import and export: "导入..." reads entries from a CSV or QIF
 // file into the ledger after showing them in the import dialog; "导出..."
-// writes a month, a range or the whole ledger to a CSV file. Both run on a
+// writes a month, a range or the whole ledger to a CSV or QIF file. Both run on a
 // worker thread with their own connection to the ledger file under a
 // progress dialog, while the window's record sets wait; afterwards the pages
 // read their entries again and the statistics hear of the change.
+#include "exchange/ExportLayout.h"
+
 #include <QDate>
 #include <QObject>
 #include <QString>
@@ -49,7 +51,8 @@ public:
 
     //! The message after an import or an export.
     static QString ImportMessage(const TImportResult &result);
-    static QString ExportMessage(const TExportResult &result, const QString &what, const QString &path);
+    static QString ExportMessage(const TExportResult &result, const QString &what, const QString &path,
+                                 TExportFormat format = xfCsv);
 
 private:
     //! Saves or drops what the pages are editing, as the user answers.

@@ -87,6 +87,9 @@ TImportDialog::TImportDialog(TImportPreview &preview, QWidget *parent) : QDialog
     SkippedTable = MakeTable(this, {utf8("行"), utf8("无法读取的原因")});
     SkippedTable->setMaximumHeight(110);
 
+    ItemSourceLabel = new QLabel(utf8("项目取自:"), this);
+    ItemSourceCombo = new QComboBox(this);
+
     SkipBadRowsCheck = new QCheckBox(utf8("跳过错误的行"), this);
     ImportDuplicatesCheck = new QCheckBox(utf8("导入重复的纪录"), this);
     ImportTransfersCheck = new QCheckBox(utf8("导入期初余额和账户间转账"), this);
@@ -103,6 +106,8 @@ TImportDialog::TImportDialog(TImportPreview &preview, QWidget *parent) : QDialog
     settings->addWidget(KindRuleCombo);
     settings->addWidget(new QLabel(utf8("日期顺序:"), this));
     settings->addWidget(DateOrderCombo);
+    settings->addWidget(ItemSourceLabel);
+    settings->addWidget(ItemSourceCombo);
     settings->addStretch();
     auto *file = new QFormLayout;
     file->addRow(utf8("文件:"), FileLabel);
@@ -140,6 +145,8 @@ TImportDialog::TImportDialog(TImportPreview &preview, QWidget *parent) : QDialog
     picked(SeparatorCombo, [this](int value) { FPreview.SetSeparator(static_cast<char>(value)); });
     picked(KindRuleCombo, [this](int value) { FPreview.SetKindRule(static_cast<TCsvKindRule>(value)); });
     picked(DateOrderCombo, [this](int value) { FPreview.SetDateOrder(static_cast<TQifDateOrder>(value)); });
+    picked(ItemSourceCombo,
+           [this](int value) { FPreview.SetItemSource(static_cast<TQifItemSource>(value)); });
     connect(SkipBadRowsCheck, &QCheckBox::toggled, this, [this](bool on) {
         FPreview.SetSkipBadRows(on);
         showScan();
@@ -223,7 +230,13 @@ void TImportDialog::showSettings()
     if (qif) {
         DateOrderCombo->setCurrentIndex(DateOrderCombo->findData(int(FPreview.DateOrder())));
         ImportTransfersCheck->setChecked(FPreview.ImportTransfers());
+        ItemSourceCombo->clear();
+        for (const TQifItemSource source : FPreview.ItemChoices())
+            ItemSourceCombo->addItem(TImportPreview::ItemSourceName(source), int(source));
+        ItemSourceCombo->setCurrentIndex(ItemSourceCombo->findData(int(FPreview.ItemSource())));
     }
+    ItemSourceLabel->setVisible(qif);
+    ItemSourceCombo->setVisible(qif);
     FShowing = false;
 }
 

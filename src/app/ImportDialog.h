@@ -37,6 +37,8 @@ public:
     QComboBox *SeparatorCombo;
     QComboBox *KindRuleCombo;
     QComboBox *DateOrderCombo; //!< QIF: automatic, month first, day first
+    QLabel *ItemSourceLabel;
+    QComboBox *ItemSourceCombo; //!< QIF: the field that gives the item (of those the file has)
     QLabel *NotesLabel; //!< how the file is read: encoding judged, dates either way, transfers left out
     QLabel *MappingLabel;
     QTableWidget *MappingTable; //!< one row: a role combo box under each column's name

@@ -112,8 +112,17 @@ TImportPreview::~TImportPreview() = default;
 
 void TImportPreview::reload()
 {
-    if (FFormat == ffCsv)
-        FCsv = PreviewCsv(FData, FCsv.Options, FRowCount);
+    if (FFormat == ffCsv) {
+        try {
+            FCsv = PreviewCsv(FData, FCsv.Options, FRowCount);
+        } catch (const EImportError &error) {
+            // Bytes the picked encoding cannot read: said once, as the file's problem.
+            TCsvPreview unread;
+            unread.Options = FCsv.Options;
+            unread.Problems << QString::fromUtf8(error.what());
+            FCsv = std::move(unread);
+        }
+    }
     readRows();
     FScan = TImportScan();
 }
@@ -181,6 +190,10 @@ void TImportPreview::readRows()
 void TImportPreview::readQifRows(TQifEntrySource &source)
 {
     FQifEncoding = source.Encoding().Encoding;
+    FQifFields.clear();
+    for (const TQifItemSource field : {qiCategory, qiPayee, qiMemo})
+        if (source.HasField(field))
+            FQifFields.push_back(field);
     if (const QString note = source.DateNote(); !note.isEmpty())
         FReadNotes << note;
     const auto transferRow = [](const TQifTransfer &transfer, bool imported) {
@@ -250,6 +263,36 @@ void TImportPreview::SetImportTransfers(bool import)
         return;
     FQif.Transfers = import ? qtImport : qtSkip;
     reload();
+}
+
+void TImportPreview::SetItemSource(TQifItemSource source)
+{
+    if (FFormat != ffQif || source == FQif.Item)
+        return;
+    FQif.Item = source;
+    reload();
+}
+
+std::vector<TQifItemSource> TImportPreview::ItemChoices() const
+{
+    std::vector<TQifItemSource> choices;
+    for (const TQifItemSource field : {qiCategory, qiPayee, qiMemo})
+        if (field == FQif.Item || std::find(FQifFields.begin(), FQifFields.end(), field) != FQifFields.end())
+            choices.push_back(field);
+    return choices;
+}
+
+QString TImportPreview::ItemSourceName(TQifItemSource source)
+{
+    switch (source) {
+    case qiCategory:
+        return utf8("类别");
+    case qiPayee:
+        return utf8("收付款人");
+    case qiMemo:
+        return utf8("商品说明");
+    }
+    return {};
 }
 
 QString TImportPreview::EncodingText() const
@@ -477,7 +520,7 @@ QString TImportPreview::Summary() const
     if (!FScan.Done)
         return utf8("显示前%1条纪录。").arg(FRows.size());
     if (!FScan.Failure.isEmpty())
-        return FScan.Failure;
+        return FProblems.contains(FScan.Failure) ? QString() : FScan.Failure; // shown as the problem already
     QString text = utf8("全文件：收入%1条，支出%2条").arg(FScan.Income).arg(FScan.Expense);
     if (FScan.DuplicatesKnown && FScan.Duplicates > 0)
         text += ImportDuplicates() ? utf8("；另有%1条账本中已有，也将导入").arg(FScan.Duplicates)

@@ -81,6 +81,12 @@ public:
     void SetDateOrder(TQifDateOrder order);
     bool ImportTransfers() const { return FQif.Transfers == qtImport; }
     void SetImportTransfers(bool import);
+    //! QIF: which field gives the item. The choices are the fields the file
+    //! has (the current one always among them).
+    TQifItemSource ItemSource() const { return FQif.Item; }
+    void SetItemSource(TQifItemSource source);
+    std::vector<TQifItemSource> ItemChoices() const;
+    static QString ItemSourceName(TQifItemSource source);
 
     //! What the user should know of how the file is read: an encoding found
     //! by judging the text, dates that read either way, opening balances and
@@ -149,6 +155,7 @@ private:
     TCsvPreview FCsv;
     TQifOptions FQif;
     exchange::TTextEncoding FQifEncoding = exchange::teUtf8; //!< the one the QIF reader used
+    std::vector<TQifItemSource> FQifFields;                  //!< the fields the file has
     QString FEncodingNote;
     QStringList FReadNotes; //!< the reader's notes that hold before the whole file is read
     std::vector<TPreviewRow> FRows;

@@ -8,11 +8,15 @@
 #include "ui/ErrorBox.h"
 
 #include <QAction>
-#include <QCoreApplication>
+#include <QApplication>
 #include <QEvent>
 #include <QFileInfo>
+#include <QKeyEvent>
+#include <QLineEdit>
 #include <QMenu>
+#include <QPlainTextEdit>
 #include <QProgressDialog>
+#include <QTextEdit>
 #include <QTimer>
 #include <QWidget>
 
@@ -31,6 +35,25 @@ QString utf8(const char *text)
 
 //! From this many entries on, reading the pages again is announced.
 constexpr std::int64_t LargeUndo = 100000;
+//! Whether a text box has typing of its own to take back (undo) or do
+//! again; false for anything that is no text box.
+bool HasOwnStep(const QObject *object, bool undo)
+{
+    if (const auto *line = qobject_cast<const QLineEdit *>(object))
+        return !line->isReadOnly() && (undo ? line->isUndoAvailable() : line->isRedoAvailable());
+    const QTextDocument *document = nullptr;
+    bool readOnly = false;
+    if (const auto *plain = qobject_cast<const QPlainTextEdit *>(object)) {
+        document = plain->document();
+        readOnly = plain->isReadOnly();
+    } else if (const auto *rich = qobject_cast<const QTextEdit *>(object)) {
+        document = rich->document();
+        readOnly = rich->isReadOnly();
+    }
+    if (!document)
+        return true; // not a text box: whatever it does with the key stays its own
+    return !readOnly && (undo ? document->isUndoAvailable() : document->isRedoAvailable());
+}
 
 } // namespace
 
@@ -72,6 +95,9 @@ TUndoCommands::TUndoCommands(TLedgerData &data, QMenu *menu, QAction *before, QW
     // Other programs may write the file: look again whenever the window
     // comes back to the front.
     window->installEventFilter(this);
+    // A text box claims Ctrl+Z and Ctrl+Y before the window sees them, also
+    // when it has nothing to take back; then they are the ledger's.
+    qApp->installEventFilter(this);
     FListener = FData.AddLedgerChangedListener([this] { UpdateItems(); });
 
     // Deletes of the pages' record sets: several in one go (the grid's
@@ -99,6 +125,18 @@ TUndoCommands::~TUndoCommands()
 
 bool TUndoCommands::eventFilter(QObject *watched, QEvent *event)
 {
+    if (event->type() == QEvent::ShortcutOverride) {
+        const auto *key = static_cast<const QKeyEvent *>(event);
+        const QKeyCombination combination = key->keyCombination();
+        const bool undo = combination == FUndo->shortcut()[0];
+        const bool redo = combination == FRedo->shortcut()[0];
+        auto *widget = qobject_cast<QWidget *>(watched);
+        if ((undo || redo) && widget && FWindow->isAncestorOf(widget) && !HasOwnStep(widget, undo)) {
+            // Left unclaimed, the key goes on to the menu's item.
+            event->ignore();
+            return true;
+        }
+    }
     if (watched == FWindow && (event->type() == QEvent::WindowActivate || event->type() == QEvent::Show))
         UpdateItems();
     return QObject::eventFilter(watched, event);

@@ -2,6 +2,7 @@
 
 #include "core/RegionalSettings.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <limits>
@@ -10,15 +11,19 @@ namespace kestrum {
 
 namespace {
 
-template <typename T> DecimalDigits shortestDigitsOf(T value)
+template <typename T> DecimalDigits digitsOf(T value, int significantDigits)
 {
     DecimalDigits result;
     result.negative = std::signbit(value);
     if (value == 0)
         return result;
     char buffer[64];
+    // Without a precision to_chars gives the shortest form that reads back.
     auto [end, ec] =
-        std::to_chars(buffer, buffer + sizeof buffer, std::fabs(value), std::chars_format::scientific);
+        significantDigits > 0
+            ? std::to_chars(buffer, buffer + sizeof buffer, std::fabs(value), std::chars_format::scientific,
+                            significantDigits - 1)
+            : std::to_chars(buffer, buffer + sizeof buffer, std::fabs(value), std::chars_format::scientific);
     (void)ec;
     std::string_view text(buffer, static_cast<std::size_t>(end - buffer));
     std::size_t ePos = text.find('e');
@@ -34,6 +39,11 @@ template <typename T> DecimalDigits shortestDigitsOf(T value)
         result.digits.pop_back();
     result.pointPos = exponent + 1;
     return result;
+}
+
+template <typename T> DecimalDigits shortestDigitsOf(T value)
+{
+    return digitsOf(value, 0);
 }
 
 QString generalText(const DecimalDigits &d, QChar decimalSeparator)
@@ -98,6 +108,14 @@ QString FloatToText(double value, const RegionalSettings &settings)
 QString FloatToText(double value)
 {
     return FloatToText(value, regionalSettings());
+}
+
+QString FloatToText(double value, int significantDigits)
+{
+    if (!std::isfinite(value))
+        return specialText(value);
+    return generalText(digitsOf(value, std::clamp(significantDigits, 1, 17)),
+                       regionalSettings().decimalSeparator);
 }
 
 QString Float32ToText(float value)

@@ -15,6 +15,10 @@ struct RegionalSettings;
 //! "NAN", "INF", "-INF" for the special values.
 QString FloatToText(double value, const RegionalSettings &settings);
 QString FloatToText(double value);
+//! General form with at most `significantDigits` digits, the way a number is
+//! shown to a user: a sum of binary fractions such as 316.78999999999996 or
+//! 0.1 + 0.2 reads "316.79" and "0.3" at fifteen digits.
+QString FloatToText(double value, int significantDigits);
 //! The same for a single-precision value (its own shortest digits: "0.1").
 QString Float32ToText(float value);
 //! Up to four decimals without trailing zeros: "12.5", "-0.0001".

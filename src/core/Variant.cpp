@@ -476,6 +476,11 @@ QString Variant::displayText() const
 {
     if (FType == VarType::Null || FType == VarType::Empty)
         return QString();
+    // What a user reads: fifteen significant digits, so an amount worked out
+    // by arithmetic (316.76 + 0.03) shows "316.79", not its binary remainder.
+    // toString keeps the shortest text that reads back to the same value.
+    if (FType == VarType::Float64)
+        return FloatToText(FDouble, 15);
     return toString();
 }
 

@@ -79,11 +79,13 @@ void TkvCustomDataControllerInfo::DeriveFocusFromRow()
     if (FFocusingInfo.RowIndex < 0) {
         FFocusingInfo.RecordIndex = -1;
         FFocusingInfo.Level = -1;
+        FFocusingInfo.IsGroupRow = false;
         return;
     }
     const TkvRowInfo row = GetRowInfo(FFocusingInfo.RowIndex);
     FFocusingInfo.RecordIndex = row.RecordIndex;
     FFocusingInfo.Level = row.Level;
+    FFocusingInfo.IsGroupRow = row.IsGroupRow;
 }
 
 void TkvCustomDataControllerInfo::ClampFocus(TkvDataFocusingInfo &info) const
@@ -167,7 +169,7 @@ void TkvCustomDataControllerInfo::RestoreFocus()
     TkvCustomDataProvider &provider = FController.Provider();
     if (provider.IsSyncMode() && provider.IsActive())
         recordIndex = provider.CurrentRecordIndex();
-    const int rowIndex = RowIndexOfRecordAtLevel(recordIndex, FFocusingInfo.Level, true);
+    const int rowIndex = RowIndexOfRecordAtLevel(recordIndex, FFocusingInfo.RestoreLevel(), true);
     FFocusingInfo.RowIndex = rowIndex;
     DeriveFocusFromRow();
     if (!FFocusingInfo.SameFocus(FPrevFocusingInfo, false) ||

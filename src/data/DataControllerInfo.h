@@ -15,15 +15,21 @@ struct TkvDataFocusingInfo {
     int RowIndex = -1;
     int RecordIndex = -1;
     int Level = -1; //!< -1 when nothing is focused
+    //! A group row has the focus. A data row's level is only the grouping level
+    //! count of the moment: once grouping changes it would name a group row.
+    bool IsGroupRow = false;
     int PrevRecordIndex = -1;
     bool Changed = false;
     bool NewItemRowFocused = false;
 
     bool SameFocus(const TkvDataFocusingInfo &other, bool compareRow) const
     {
-        return RecordIndex == other.RecordIndex && Level == other.Level &&
+        return RecordIndex == other.RecordIndex && Level == other.Level && IsGroupRow == other.IsGroupRow &&
                (!compareRow || RowIndex == other.RowIndex);
     }
+    //! The level to look the focused record up at after a rebuild: the group
+    //! row's, or -1 for the data row.
+    int RestoreLevel() const { return IsGroupRow ? Level : -1; }
 };
 
 class TkvCustomDataControllerInfo {

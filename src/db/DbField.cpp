@@ -241,7 +241,10 @@ QString TDbField::AsString() const
     if (value.isNull())
         return {};
     if (FDataType == ftFloat || FDataType == ftFMTBcd)
-        return FloatToText(value.toDouble()); // "1234.5", never "1234.50000000001"
+        // Fifteen significant digits, as numbers are shown everywhere else: an
+        // amount worked out as 316.76 + 0.03 reads "316.79", not its binary
+        // remainder "316.78999999999996". Exports write exact values their own way.
+        return FloatToText(value.toDouble(), 15);
     return value.toString();
 }
 

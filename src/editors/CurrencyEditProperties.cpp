@@ -31,8 +31,8 @@ QString TkvCustomCurrencyEditProperties::DisplayFormat() const
 {
     if (FAssignedValues.DisplayFormat)
         return FDisplayFormat;
-    if (Owner()) {
-        QString fieldFormat = Owner()->DataBinding().DefaultValuesProvider().DefaultDisplayFormat();
+    if (const IkvEditDefaultValuesProvider *provider = DefaultValuesProvider()) {
+        QString fieldFormat = provider->DefaultDisplayFormat();
         if (!fieldFormat.isEmpty())
             return fieldFormat;
     }

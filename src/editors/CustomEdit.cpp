@@ -295,15 +295,19 @@ bool TkvCustomEdit::IsReadOnly() const
 {
     if (Properties().ReadOnlyAssigned())
         return Properties().ReadOnly();
-    if (FIsInplace)
-        return false;
+    if (FIsInplace) {
+        // The host hands the properties its field's defaults; without them an
+        // in-place editor edits.
+        const IkvEditDefaultValuesProvider *provider = Properties().HandedDefaultValuesProvider();
+        return provider && provider->DefaultReadOnly();
+    }
     return FDataBinding->DefaultValuesProvider().DefaultReadOnly();
 }
 
 bool TkvCustomEdit::CanChangeValue() const
 {
     if (FIsInplace)
-        return !Properties().ReadOnly();
+        return !IsReadOnly();
     if (Properties().ReadOnlyAssigned())
         return !Properties().ReadOnly();
     return FDataBinding->DefaultValuesProvider().CanSetEditMode() && FDataBinding->CanAutoEdit();

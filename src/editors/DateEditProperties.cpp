@@ -84,8 +84,8 @@ QString TkvCustomDateEditProperties::EmptyText() const
 
 TkvBindingValueKind TkvCustomDateEditProperties::GetBindingValueKind(bool focused) const
 {
-    TkvCustomEdit *edit = Owner();
-    if (!focused && edit && edit->DataBinding().DefaultValuesProvider().IsDisplayFormatDefined())
+    const IkvEditDefaultValuesProvider *provider = DefaultValuesProvider();
+    if (!focused && provider && provider->IsDisplayFormatDefined())
         return bvkText;
     return bvkValue;
 }

@@ -1,6 +1,7 @@
 #include "editors/EditProperties.h"
 
 #include "editors/CustomEdit.h"
+#include "editors/EditDataBinding.h"
 
 namespace kestrum {
 
@@ -50,6 +51,13 @@ void TkvCustomEditProperties::Changed()
 {
     if (FOwner)
         FOwner->PropertiesChanged();
+}
+
+const IkvEditDefaultValuesProvider *TkvCustomEditProperties::DefaultValuesProvider() const
+{
+    if (FHandedProvider)
+        return FHandedProvider;
+    return FOwner ? &FOwner->DataBinding().DefaultValuesProvider() : nullptr;
 }
 
 void TkvCustomEditProperties::SetAutoSelect(bool value)

@@ -15,6 +15,7 @@
 namespace kestrum {
 
 class TkvCustomEdit;
+class IkvEditDefaultValuesProvider;
 
 //! Horizontal alignment is the record-set layer's TAlignment (taLeftJustify,
 //! taRightJustify, taCenter), so a field's alignment applies as it is.
@@ -69,6 +70,16 @@ public:
     void SetOwner(TkvCustomEdit *owner) { FOwner = owner; }
     //! Tells the owner that a property changed (inner control, repaint).
     void Changed();
+
+    //! Defaults of the source the values come from (maximum length, formats,
+    //! read-only) handed by whoever lends these properties: a grid column
+    //! hands its field's, since its in-place editor has no binding of its
+    //! own. Null when none was handed.
+    IkvEditDefaultValuesProvider *HandedDefaultValuesProvider() const { return FHandedProvider; }
+    void SetDefaultValuesProvider(IkvEditDefaultValuesProvider *provider) { FHandedProvider = provider; }
+    //! Where the defaults come from: the handed provider, else the owner's
+    //! binding's; null without either.
+    const IkvEditDefaultValuesProvider *DefaultValuesProvider() const;
 
     //! Listeners told when the properties object goes away (in-place editor
     //! lists, hosts); AddFreeNotification returns an id for removal.
@@ -135,6 +146,7 @@ public:
 
 private:
     TkvCustomEdit *FOwner = nullptr;
+    IkvEditDefaultValuesProvider *FHandedProvider = nullptr;
     int FNextListenerId = 1;
     std::vector<std::pair<int, std::function<void(TkvCustomEditProperties *)>>> FFreeNotifications;
     bool FAutoSelect = true;

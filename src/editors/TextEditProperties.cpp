@@ -48,9 +48,8 @@ int TkvCustomTextEditProperties::EffectiveMaxLength() const
 {
     if (FMaxLengthAssigned)
         return FMaxLength;
-    if (Owner())
-        return Owner()->DataBinding().DefaultValuesProvider().DefaultMaxLength();
-    return 0;
+    const IkvEditDefaultValuesProvider *provider = DefaultValuesProvider();
+    return provider ? provider->DefaultMaxLength() : 0;
 }
 
 QString TkvCustomTextEditProperties::ApplyCharCase(const QString &text) const

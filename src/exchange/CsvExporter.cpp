@@ -1,7 +1,6 @@
 #include "exchange/CsvExporter.h"
 
 #include "exchange/ExchangeText.h"
-#include "exchange/LedgerAmount.h"
 #include "ledger/WriteTarget.h"
 
 #include <QFileInfo>
@@ -10,6 +9,7 @@
 #include <sqlite3.h>
 
 #include <algorithm>
+#include <cmath>
 #include <memory>
 
 namespace kestrum {
@@ -27,61 +27,15 @@ struct TTable {
     const char *Amount;
     const char *Date;
     const char *Item;
-    const char *Type;
 };
 constexpr TTable Tables[2] = {
-    {"gain", "本次进帐", "进帐时间", "进帐人", "收入"},
-    {"expen", "消费金额", "消费日期", "消费者", "支出"},
+    {"gain", "本次进帐", "进帐时间", "进帐人"},
+    {"expen", "消费金额", "消费日期", "消费者"},
 };
 
 [[noreturn]] void Fail(sqlite3 *db, const std::string &what)
 {
     throw Exception(what + "：" + LedgerProblem(db));
-}
-
-//! Appends a text cell, quoted when it holds a separator, a quote, a line end
-//! or blanks at its ends (which a reader would trim); after an apostrophe when
-//! a spreadsheet would take it for a formula.
-void AppendText(std::string &out, std::string_view text)
-{
-    const bool formula =
-        !text.empty() && (StartsFormula(text[0]) || (text[0] == '\'' && text.size() > 1 &&
-                                                     (StartsFormula(text[1]) || text[1] == '\'')));
-    const bool quote = text.find_first_of(",\"\r\n") != std::string_view::npos ||
-                       (!text.empty() && Trimmed(text).size() != text.size());
-    if (quote)
-        out += '"';
-    if (formula)
-        out += '\'';
-    for (char c : text) {
-        if (c == '"')
-            out += '"';
-        out += c;
-    }
-    if (quote)
-        out += '"';
-}
-
-//! The lines a cell adds to the file; such a cell is quoted, and a reader
-//! counts the line feeds inside quotes.
-int LineEnds(std::string_view text)
-{
-    return int(std::count(text.begin(), text.end(), '\n'));
-}
-
-//! The ledger's date text as the export writes it: yyyy-MM-dd, with the time
-//! when there is one. Text that is no date is written as it is.
-void AppendDate(std::string &out, std::string_view stored)
-{
-    QDate date;
-    int seconds = 0;
-    QString reason;
-    if (!ParseDate(stored, date, seconds, reason)) {
-        AppendText(out, stored);
-        return;
-    }
-    const std::string text = LedgerDateText(date, seconds);
-    out.append(text, 0, seconds == 0 ? 10 : text.size());
 }
 
 std::string_view ColumnText(sqlite3_stmt *statement, int column)
@@ -155,9 +109,7 @@ TExportResult ExportCsv(sqlite3 *db, const QString &csvPath, const TExportOption
     if (!file.open(QIODevice::WriteOnly))
         throw Exception(CannotWrite(csvPath, file));
     TExportResult result;
-    std::string out = "\xEF\xBB\xBF";
-    out += CsvExportHeader;
-    out += "\r\n";
+    std::string out = ExportPreamble(options.Format);
     std::int64_t written = 0;
     int line = 2; // the file's line of the row being written, after the header
     auto flush = [&] {
@@ -171,35 +123,21 @@ TExportResult ExportCsv(sqlite3 *db, const QString &csvPath, const TExportOption
             continue;
         int rc = SQLITE_ROW;
         while ((rc = sqlite3_step(statement)) == SQLITE_ROW) {
-            out += Tables[kind].Type;
-            out += ',';
-            const int amountType = sqlite3_column_type(statement, 0);
-            const bool hasAmount = amountType != SQLITE_NULL;
-            // Text in the amount column (another program may put it there)
-            // is written as it is, not as the 0.00 that it converts to.
-            const bool number = (amountType == SQLITE_FLOAT || amountType == SQLITE_INTEGER) &&
-                                AppendLedgerAmount(out, sqlite3_column_double(statement, 0));
-            if (hasAmount && !number) {
-                AppendText(out, ColumnText(statement, 0));
-                ++result.NonNumberAmounts;
-                if (result.NonNumberLines.size() < std::size_t(TExportResult::MaxListed))
-                    result.NonNumberLines.push_back(line);
-            }
-            out += ',';
-            const std::string_view date = ColumnText(statement, 1);
-            AppendDate(out, date);
-            out += ',';
-            const std::string_view item = ColumnText(statement, 2);
-            AppendText(out, item);
-            out += ',';
-            const std::string_view remark = ColumnText(statement, 3);
-            AppendText(out, remark);
-            out += "\r\n";
-            line += 1 + LineEnds(item) + LineEnds(remark) +
-                    (hasAmount && !number ? LineEnds(ColumnText(statement, 0)) : 0);
-            if (!hasAmount || date.empty())
-                ++result.IncompleteRows;
-            ++(kind == ekIncome ? result.IncomeRows : result.ExpenseRows);
+            TExportRow row;
+            row.Kind = kind;
+            row.AmountType = sqlite3_column_type(statement, 0);
+            if (row.AmountType == SQLITE_FLOAT || row.AmountType == SQLITE_INTEGER)
+                row.Amount = sqlite3_column_double(statement, 0);
+            // Text, or an infinity, is written as SQLite spells it.
+            if (row.AmountType != SQLITE_NULL &&
+                (row.AmountType == SQLITE_TEXT || row.AmountType == SQLITE_BLOB ||
+                 !std::isfinite(row.Amount)))
+                row.AmountText = ColumnText(statement, 0);
+            row.Date = ColumnText(statement, 1);
+            row.Item = ColumnText(statement, 2);
+            row.Remark = ColumnText(statement, 3);
+            if (AppendExportRow(out, options.Format, row, result, line))
+                ++(kind == ekIncome ? result.IncomeRows : result.ExpenseRows);
             if (out.size() >= (1 << 20))
                 flush();
             if (progress && (++written & 1023) == 0 &&

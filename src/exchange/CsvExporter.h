@@ -5,7 +5,9 @@
 // all: two decimals for whole cents, else every digit it takes to read back
 // the same amount), 日期 (yyyy-MM-dd, with " HH:mm:ss" when the entry has a
 // time of day), 项目 and 备注; income first, then expenses, each in date
-// order. Read back, the file gives the same entries again.
+// order. Read back, the file gives the same entries again. The same rows
+// go out as QIF or as a CSV with English headers for other programs.
+#include "exchange/ExportLayout.h"
 #include "exchange/ForeignEntry.h"
 
 #include <QDate>
@@ -25,21 +27,14 @@ struct TExportOptions {
     //! Replace a file that exists; otherwise such a file is an error and is
     //! left untouched.
     bool Overwrite = false;
+    TExportFormat Format = xfCsv;
 };
 
-struct TExportResult {
+//! What was written, and what the layout could not carry (TExportLosses).
+struct TExportResult : TExportLosses {
     bool Cancelled = false; //!< the progress callback said stop; no file was written
-    int IncomeRows = 0;
+    int IncomeRows = 0;     //!< written; rows the layout cannot hold are counted in the losses
     int ExpenseRows = 0;
-    //! Rows without an amount or a date are written with the cell empty (the
-    //! reader takes them back so), counted for the user to hear of.
-    int IncompleteRows = 0;
-    //! Rows whose amount is no number (text that another program put in the
-    //! column, an infinity): written as they are, which no reader takes for
-    //! an amount. Counted; the file's lines of the first MaxListed listed.
-    int NonNumberAmounts = 0;
-    std::vector<int> NonNumberLines;
-    static constexpr int MaxListed = 1000;
 };
 
 //! The CSV header line, without the line end.

@@ -498,7 +498,10 @@ TEntrySource::TStep TCsvEntrySource::TState::Parse(TForeignEntry &entry, TBadRec
     } else if (!kindFromColumn) {
         switch (Options.KindRule) {
         case ckBySign:
-            entry.Kind = amount.Negative ? ekExpense : ekIncome;
+            // "-0.00" is an expense of nothing (as signed-amount exports write one).
+            entry.Kind = amount.Negative || (amount.Cents == 0 && Trimmed(Cell(crAmount)).starts_with('-'))
+                             ? ekExpense
+                             : ekIncome;
             break;
         case ckAllIncome:
             entry.Kind = ekIncome;

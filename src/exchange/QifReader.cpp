@@ -38,6 +38,38 @@ bool IsOpeningBalancePayee(std::string_view payee)
     return false;
 }
 
+//! Characters, not bytes, of UTF-8 text.
+int Utf8Length(std::string_view text)
+{
+    int count = 0;
+    for (const char c : text)
+        count += (static_cast<unsigned char>(c) & 0xC0) != 0x80 ? 1 : 0;
+    return count;
+}
+
+//! The byte offset after `characters` characters of UTF-8 text.
+std::size_t Utf8Prefix(std::string_view text, int characters)
+{
+    std::size_t at = 0;
+    for (int n = 0; at < text.size(); ++at)
+        if ((static_cast<unsigned char>(text[at]) & 0xC0) != 0x80 && n++ == characters)
+            break;
+    return at;
+}
+
+//! An item cut to QifItemLimit characters: a category path keeps its most
+//! specific parts ("…:Groceries:Organic"), other text its beginning ("Lorem…").
+std::string ShortenedItem(std::string_view item)
+{
+    static constexpr std::string_view Ellipsis = "…";
+    std::string_view tail = item;
+    for (std::size_t colon; Utf8Length(tail) + 2 > QifItemLimit && (colon = tail.find(':')) != tail.npos;)
+        tail = tail.substr(colon + 1);
+    if (tail.size() < item.size() && !tail.empty() && Utf8Length(tail) + 2 <= QifItemLimit)
+        return std::string(Ellipsis) + ":" + std::string(tail);
+    return std::string(item.substr(0, Utf8Prefix(item, QifItemLimit - 1))) + std::string(Ellipsis);
+}
+
 QString LineList(const std::vector<int> &lines, int count)
 {
     QStringList listed;
@@ -77,8 +109,13 @@ struct TQifEntrySource::TState {
     TQifTransferPairs Pairs;
     TQifTransfers TransferPolicy = qtSkip;
     TEncodingGuess Encoding;
-    int CategoryAsItem = 0;
-    int CategoryDropped = 0;
+    TQifItemSource ItemSource = qiCategory;
+    std::array<bool, 3> Fields{};
+    int ItemFallbacks = 0;
+    int ItemsShortened = 0;
+    std::string Parts[3];
+    bool ItemFellBack = false; //!< of the record just read
+    bool ItemShortened = false;
     int Splits = 0;
     int Passed = 0;
     std::vector<TQifTransfer> Transfers;
@@ -88,6 +125,7 @@ struct TQifEntrySource::TState {
     void Prescan(TQifDateOrder order);
     TStep Close(TForeignEntry &entry, TBadRecord &bad);
     bool IsTransfer(const TQifRecord &r, const TForeignEntry &entry);
+    void ItemAndRemark(const TQifRecord &r, TForeignEntry &entry);
 };
 
 TQifEntrySource::TQifEntrySource(const QByteArray &data, const TQifOptions &options) : FState(new TState)
@@ -102,6 +140,7 @@ TQifEntrySource::TQifEntrySource(const QByteArray &data, const TQifOptions &opti
         s.Text = DecodeToUtf8(data, s.Encoding.Encoding, !s.Encoding.ByteOrderMark);
     }
     s.TransferPolicy = options.Transfers;
+    s.ItemSource = options.Item;
     CheckQifStart(s.Text);
     s.Prescan(options.DateOrder);
     s.Reader = std::make_unique<TQifRecordReader>(s.Text);
@@ -123,6 +162,9 @@ void TQifEntrySource::TState::Prescan(TQifDateOrder order)
         if (record.Section != qsTransactions)
             continue;
         dates.Add(record.Date, record.Line);
+        Fields[qiCategory] = Fields[qiCategory] || !record.Category.empty();
+        Fields[qiPayee] = Fields[qiPayee] || !record.Payee.empty();
+        Fields[qiMemo] = Fields[qiMemo] || !record.Memo.empty();
         std::string_view account;
         // Records of a file that names no account (a single bank export) pair with nothing.
         if (read == TQifRecordReader::qrRecord && !record.Account.empty() &&
@@ -196,20 +238,62 @@ TEntrySource::TStep TQifEntrySource::TState::Close(TForeignEntry &entry, TBadRec
         bad.Reason = reason;
         return esBad;
     }
-    entry.Kind = amount.Negative ? ekExpense : ekIncome;
+    // "-0.00" is an expense of nothing (Kestrum writes one so), not an income.
+    const bool minus = amount.Negative || (amount.Cents == 0 && Trimmed(amountText).starts_with('-'));
+    entry.Kind = minus ? ekExpense : ekIncome;
     entry.Cents = amount.Cents;
     entry.HasAmount = entry.HasDate = true;
-    entry.Item = !r.Payee.empty() ? r.Payee : r.Category;
-    entry.Remark = r.Memo;
+    ItemAndRemark(r, entry);
     if (IsTransfer(r, entry) && TransferPolicy == qtSkip)
         return esEnd;
-    if (!r.Payee.empty() && !r.Category.empty())
-        ++CategoryDropped;
-    else if (r.Payee.empty() && !r.Category.empty())
-        ++CategoryAsItem;
+    ItemFallbacks += ItemFellBack ? 1 : 0;
+    ItemsShortened += ItemShortened ? 1 : 0;
     if (r.Split)
         ++Splits;
     return esEntry;
+}
+
+//! The chosen field gives the item (else the category or the payee, whichever
+//! the record has); the remaining fields, in the order payee, memo, category,
+//! go to the remark, so that none is lost. An item longer than the ledger's column is
+//! shortened, and then it stands whole in the remark as well.
+void TQifEntrySource::TState::ItemAndRemark(const TQifRecord &r, TForeignEntry &entry)
+{
+    // "Food:Groceries/Business", "[Savings]/Business": what follows the
+    // category (or the account of a transfer, which comes in only when asked
+    // for) is the class.
+    std::string_view category = r.Category;
+    std::string_view account;
+    category = BracketedAccount(category, account) ? category.substr(0, category.find(']') + 1)
+                                                   : Trimmed(category.substr(0, category.find('/')));
+    Parts[qiCategory].assign(category);
+    Parts[qiPayee].assign(r.Payee);
+    Parts[qiMemo].assign(r.Memo);
+    // The memo is the item only when asked for: a record that has nothing
+    // else keeps its memo as the remark.
+    static constexpr int None = -1;
+    static constexpr int Order[3][3] = {
+        {qiCategory, qiPayee, None}, {qiPayee, qiCategory, None}, {qiMemo, qiPayee, qiCategory}};
+    int from = -1;
+    for (const int field : Order[ItemSource])
+        if (field != None && !Parts[field].empty()) {
+            from = field;
+            break;
+        }
+    entry.Item.clear();
+    entry.Remark.clear();
+    ItemFellBack = from >= 0 && from != ItemSource;
+    const bool shorten = from >= 0 && Utf8Length(Parts[from]) > QifItemLimit;
+    if (from >= 0)
+        entry.Item = shorten ? ShortenedItem(Parts[from]) : Parts[from];
+    ItemShortened = shorten;
+    for (const TQifItemSource field : {qiPayee, qiMemo, qiCategory}) {
+        if (Parts[field].empty() || (field == from && !shorten))
+            continue;
+        if (!entry.Remark.empty())
+            entry.Remark += "；";
+        entry.Remark += Parts[field];
+    }
 }
 
 //! Records an opening balance or a transfer between accounts; false for income or expense.
@@ -276,16 +360,27 @@ QStringList TQifEntrySource::Notes() const
         notes +=
             QStringLiteral("%1条期初余额和%2条账户之间的转账按收入或支出导入了").arg(openings).arg(transfers);
     }
-    if (s.CategoryAsItem > 0)
-        notes += QStringLiteral("%1条没有收付款人的纪录以类别作为项目").arg(s.CategoryAsItem);
-    if (s.CategoryDropped > 0)
-        notes +=
-            QStringLiteral("%1条有收付款人的纪录以收付款人作为项目，没有保留类别").arg(s.CategoryDropped);
+    static const QString FieldNames[3] = {QStringLiteral("类别"), QStringLiteral("收付款人"),
+                                          QStringLiteral("商品说明")};
+    // A file without the field at all needs no word on each record.
+    if (s.ItemFallbacks > 0 && s.Fields[s.ItemSource])
+        notes += QStringLiteral("%1条纪录没有%2，项目取自其他栏目")
+                     .arg(s.ItemFallbacks)
+                     .arg(FieldNames[s.ItemSource]);
+    if (s.ItemsShortened > 0)
+        notes += QStringLiteral("%1条纪录的项目超过%2个字，缩短了；全文写在备注里")
+                     .arg(s.ItemsShortened)
+                     .arg(QifItemLimit);
     if (s.Splits > 0)
         notes += QStringLiteral("%1条拆分纪录各按一条整体导入，没有保留拆分").arg(s.Splits);
     if (s.Passed > 0)
         notes += QStringLiteral("跳过了%1条账户或列表纪录").arg(s.Passed);
     return notes;
+}
+
+bool TQifEntrySource::HasField(TQifItemSource field) const
+{
+    return FState->Fields[field];
 }
 
 const TEncodingGuess &TQifEntrySource::Encoding() const

@@ -1,11 +1,12 @@
 #pragma once
 // Reading entries from a QIF file (Quicken interchange format): the bank,
 // cash and credit-card sections. Positive amounts are income, negative ones
-// expenses. The payee becomes the item; without a payee, the category does.
-// The memo becomes the remark. An opening balance and a transfer between two
-// accounts (a category in brackets, "[Savings]") move money the household
-// has already; they are no income or expense, and are left out unless asked
-// for.
+// expenses. The category (its full path, "Food:Groceries") becomes the item,
+// so that statistics by item show what the money went to; the payee and the
+// memo go to the remark. The user may take the item from the payee or the
+// memo instead; a record without that field falls back to the others. An opening balance and a transfer
+// between two accounts (a category in brackets, "[Savings]") move money the household has already; they are
+// no income or expense, and are left out unless asked for.
 #include "exchange/ForeignEntry.h"
 #include "exchange/TextEncoding.h"
 
@@ -40,12 +41,23 @@ enum TQifTransfers : std::uint8_t {
     qtImport, //!< imported as income or expense like any other record
 };
 
+//! Which field of a record gives the item.
+enum TQifItemSource : std::uint8_t {
+    qiCategory, //!< L, without the class after "/"
+    qiPayee,    //!< P
+    qiMemo,     //!< M
+};
+
 struct TQifOptions {
     TQifDateOrder DateOrder = qdAuto;
     //! Empty: found from the bytes (GuessEncoding).
     std::optional<exchange::TTextEncoding> Encoding;
     TQifTransfers Transfers = qtSkip;
+    TQifItemSource Item = qiCategory;
 };
+
+//! The longest item the ledger's column takes, in characters.
+constexpr int QifItemLimit = 50;
 
 //! A record that moves money between the household's own accounts.
 struct TQifTransfer {
@@ -76,6 +88,9 @@ public:
     //! The order the dates are read in, and why.
     exchange::TDayMonthOrder DateOrder() const;
     TQifDateEvidence DateEvidence() const;
+    //! Whether some transaction of the file has the field (known before the
+    //! first entry is read).
+    bool HasField(TQifItemSource field) const;
     //! What the user should hear of the order ("" when nothing); also in Notes().
     QString DateNote() const;
     //! The opening balances and transfers read so far (left out or, with

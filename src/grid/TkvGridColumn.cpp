@@ -212,21 +212,35 @@ TkvGridEditorItemKind TkvCustomGridTableItem::EffectiveEditorItem() const
 
 TkvCustomEditProperties *TkvCustomGridTableItem::GetProperties() const
 {
-    if (!FRepositoryItem && FProperties)
-        return FProperties.get();
-    if (FRepositoryItem) {
+    TkvCustomEditProperties *properties = nullptr;
+    if (!FRepositoryItem && FProperties) {
+        properties = FProperties.get();
+    } else if (FRepositoryItem) {
         if (!FRepositoryProperties || FRepositoryPropertiesKind != *FRepositoryItem) {
             FRepositoryProperties = CreateEditorProperties(*FRepositoryItem);
             FRepositoryPropertiesKind = *FRepositoryItem;
         }
-        return FRepositoryProperties.get();
+        properties = FRepositoryProperties.get();
+    } else {
+        const TkvGridEditorItemKind kind = DefaultRepositoryItem();
+        if (!FDefaultProperties || FDefaultPropertiesKind != kind) {
+            FDefaultProperties = CreateEditorProperties(kind);
+            FDefaultPropertiesKind = kind;
+        }
+        properties = FDefaultProperties.get();
     }
-    const TkvGridEditorItemKind kind = DefaultRepositoryItem();
-    if (!FDefaultProperties || FDefaultPropertiesKind != kind) {
-        FDefaultProperties = CreateEditorProperties(kind);
-        FDefaultPropertiesKind = kind;
-    }
-    return FDefaultProperties.get();
+    // The properties take their defaults (maximum length, formats, read-only)
+    // from the field behind the item, as a bound editor takes them from its own.
+    properties->SetDefaultValuesProvider(FDataBinding ? &FDataBinding->DefaultValuesProvider() : nullptr);
+    return properties;
+}
+
+void TkvCustomGridTableItem::ForgetDefaultValuesProvider()
+{
+    for (TkvCustomEditProperties *properties :
+         {FProperties.get(), FRepositoryProperties.get(), FDefaultProperties.get()})
+        if (properties)
+            properties->SetDefaultValuesProvider(nullptr);
 }
 
 TkvCustomEditProperties *TkvCustomGridTableItem::GetPropertiesForRecord(TkvCustomGridRecord *record) const

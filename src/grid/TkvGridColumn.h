@@ -131,6 +131,8 @@ public:
     TkvCustomEditProperties *GetProperties() const;
     //! The properties for one record: OnGetProperties may replace them.
     TkvCustomEditProperties *GetPropertiesForRecord(TkvCustomGridRecord *record) const;
+    //! The data binding goes: its field's defaults must not outlive it in the properties.
+    void ForgetDefaultValuesProvider();
 
     // Capabilities.
     bool CanEdit() const;

@@ -3,6 +3,7 @@
 #include "grid/TkvGridEditingController.h"
 
 #include "data/DataControllerGroups.h"
+#include "data/DataControllerInfo.h"
 #include "data/DataControllerSummary.h"
 #include "data/DataSorting.h"
 #include "db/DbField.h"
@@ -176,6 +177,12 @@ TkvGridFieldInfo TkvGridDataControllerSource::FieldInfo(int itemIndex) const
     info.Kind = GridFieldKind(field->DataType());
     info.IsLookup = field->IsLookup();
     info.IsCurrency = field->Currency();
+    info.ReadOnly = !field->CanModify();
+    if (field->DataType() == ftString || field->DataType() == ftFixedChar ||
+        field->DataType() == ftWideString)
+        info.MaxLength = field->Size();
+    info.DisplayFormat = field->DisplayFormat();
+    info.EditFormat = field->EditFormat();
     return info;
 }
 
@@ -421,6 +428,22 @@ int TkvGridDataControllerSource::VisibleRowCount() const
     return 0;
 }
 
+int TkvGridDataControllerSource::PreviousFocusRowNow(int prevRowIndex) const
+{
+    // The previous focus is told as the row it stood on; when the rows were
+    // rebuilt meanwhile (a post that sorted the record elsewhere), that row now
+    // shows another record, and the previous record is found where it is now.
+    const TkvDataFocusingInfo &previous = FController->Info().PrevFocusingInfo();
+    if (previous.RecordIndex < 0 || prevRowIndex < 0)
+        return prevRowIndex;
+    if (prevRowIndex < FController->RowCount()) {
+        const TkvRowInfo row = FController->GetRowInfo(prevRowIndex);
+        if (row.RecordIndex == previous.RecordIndex && row.IsGroupRow == previous.IsGroupRow)
+            return prevRowIndex;
+    }
+    return FController->Info().RowIndexOfRecordAtLevel(previous.RecordIndex, previous.RestoreLevel(), false);
+}
+
 void TkvGridDataControllerSource::HandleUpdate(const TkvUpdateControlInfo &info)
 {
     if (!FListener)
@@ -435,14 +458,16 @@ void TkvGridDataControllerSource::HandleUpdate(const TkvUpdateControlInfo &info)
     } else if (auto *row = dynamic_cast<const TkvFocusedRowChangedInfo *>(&info)) {
         FDeliveredPrevRow = row->PrevFocusedRowIndex;
         FDeliveredRow = row->FocusedRowIndex;
-        FListener->SourceFocusedRecordChanged(row->PrevFocusedRowIndex, row->FocusedRowIndex, false);
+        FListener->SourceFocusedRecordChanged(PreviousFocusRowNow(row->PrevFocusedRowIndex),
+                                              row->FocusedRowIndex, false);
     } else if (auto *focused = dynamic_cast<const TkvFocusedRecordChangedInfo *>(&info)) {
         // A row change delivered just before already told the view about these rows.
         const bool told = focused->PrevFocusedRowIndex == FDeliveredPrevRow &&
                           focused->FocusedRowIndex == FDeliveredRow && !focused->NewItemRowFocusingChanged;
         FDeliveredPrevRow = FDeliveredRow = -2;
         if (!told)
-            FListener->SourceFocusedRecordChanged(focused->PrevFocusedRowIndex, focused->FocusedRowIndex,
+            FListener->SourceFocusedRecordChanged(PreviousFocusRowNow(focused->PrevFocusedRowIndex),
+                                                  focused->FocusedRowIndex,
                                                   focused->NewItemRowFocusingChanged);
     } else if (auto *selection = dynamic_cast<const TkvSelectionChangedInfo *>(&info)) {
         std::vector<int> rows;

@@ -123,6 +123,8 @@ public:
 
 private:
     void HandleUpdate(const TkvUpdateControlInfo &info);
+    //! The row that shows the previously focused record now.
+    int PreviousFocusRowNow(int prevRowIndex) const;
     TkvDataItem ItemAt(int itemIndex) const;
     void UpdateItemIndexes();
 

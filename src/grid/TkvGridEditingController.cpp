@@ -37,7 +37,9 @@ TkvDataEditValueSource EditValueSource(TkvBindingValueKind kind)
 
 //! Keys the in-place editor leaves unhandled would travel on to its parent,
 //! the grid site, and act on the grid (an Esc there cancels the record). An
-//! editor's keys end at the editor.
+//! editor's keys end at the editor, also the one that closed it: the barrier
+//! stays while the editor belongs to the site, since the key that closes the
+//! editor is still on its way up when the editor lets go of the grid.
 class TKeyBarrier : public QObject {
 public:
     bool eventFilter(QObject *, QEvent *event) override
@@ -98,8 +100,10 @@ void TkvGridEditingController::SetSite(QWidget *site)
     }
     // The list owns its editors: none may stay a child of a site that goes.
     for (const QPointer<TkvCustomEdit> &edit : FSitedEdits)
-        if (edit && edit->parentWidget() == FSite)
+        if (edit && edit->parentWidget() == FSite) {
+            edit->removeEventFilter(FKeyBarrier.get());
             edit->setParent(nullptr);
+        }
     FSitedEdits.clear();
     FSite = site;
 }
@@ -231,8 +235,12 @@ void TkvGridEditingController::PrepareEdit()
         };
         if (FSite && FEdit->parentWidget() != FSite) {
             FEdit->setParent(FSite);
+            FEdit->installEventFilter(FKeyBarrier.get());
             FSitedEdits.emplace_back(FEdit);
         }
+        // The field behind the column may have changed since the editor was
+        // made (its maximum length, read-only state): the editor takes it now.
+        FEdit->PropertiesChanged();
         FPlaced = false;
         PlaceEdit();
         ReloadCellValue();
@@ -260,7 +268,6 @@ void TkvGridEditingController::HookEdit()
     FEdit->OnKeyDown = [this](TkvCustomEdit *, int &key, Qt::KeyboardModifiers shift) {
         EditKeyDown(key, shift);
     };
-    FEdit->installEventFilter(FKeyBarrier.get());
 }
 
 void TkvGridEditingController::UnhookEdit()
@@ -272,7 +279,6 @@ void TkvGridEditingController::UnhookEdit()
     FEdit->OnHostPostValue = nullptr;
     FEdit->OnExit = nullptr;
     FEdit->OnKeyDown = nullptr;
-    FEdit->removeEventFilter(FKeyBarrier.get());
     if (FEditProperties) {
         FEditProperties->OnChange = FSavedOnChange;
         FEditProperties->OnEditValueChanged = FSavedOnEditValueChanged;
@@ -436,17 +442,19 @@ bool TkvGridEditingController::InitiateEditing()
     return result;
 }
 
-void TkvGridEditingController::PostCellValue()
+bool TkvGridEditingController::PostCellValue()
 {
     if (!FEditingItem || !FEdit || !FEdit->ChangedSinceEntry() || FPosting)
-        return;
+        return true;
     TkvCustomDataController *dataController = DataController();
     // The value belongs to the record it was loaded from; once the focus has
     // left that record it is nobody's to write.
     if (!dataController || dataController->FocusedRecordIndex() != FEditingRecordIndex)
-        return;
+        return true;
+    // Refused without a message: nothing is written, and whatever was to
+    // follow the write (a move to another row) must not happen either.
     if (!FEdit->ValidateEditText(true))
-        return;
+        return false;
     FEdit->SetChangedSinceEntry(true);
     Variant value = FEdit->EditValue();
     if (value.isEmpty())
@@ -460,9 +468,10 @@ void TkvGridEditingController::PostCellValue()
         throw;
     }
     FPosting = false;
-    // Written once: a later close or row move does not write it again.
+    // The change is in the record now; the editor still differs from what it
+    // showed when it opened, so its first Esc only closes it.
     FEdit->SetHasPendingChange(false);
-    FEdit->SetChangedSinceEntry(false);
+    return true;
 }
 
 // ---- closing ----
@@ -494,7 +503,13 @@ void TkvGridEditingController::CloseCellEditor(bool accept)
             // Written here rather than from inside the record set's update,
             // where the record set keeps the change from its own links and the
             // row would go on showing the old value.
-            PostCellValue();
+            if (!PostCellValue()) {
+                FHiding = false; // rejected without a message: the editor stays
+                FEdit->EndChangeEvents();
+                return;
+            }
+            // Written: the record's own update below has nothing more to take.
+            FEdit->SetChangedSinceEntry(false);
             TkvCustomDataController *dataController = DataController();
             if (dataController && dataController->EditState().Contains(desEditing))
                 dataController->UpdateData();

@@ -64,8 +64,9 @@ public:
     //! validation error raises and the editor stays open.
     void CloseCellEditor(bool accept);
     //! Writes the editor's value into the record when it changed since the
-    //! editor opened (never posts the record).
-    void PostCellValue();
+    //! editor opened (never posts the record). False when the text was
+    //! refused without a message: nothing was written and the caller stops.
+    bool PostCellValue();
     //! Puts the record's current value for the editing item into the editor.
     void ReloadCellValue();
     //! The data controller's rows or the record changed: the value is read
@@ -87,9 +88,10 @@ public:
     //! The focused row's characters: Backspace, Ctrl+V, Ctrl+X and printable
     //! characters open the editor with that character.
     bool FocusedRowKeyPress(QChar ch);
-    //! A press on a data cell, before it moves the focus: any press cancels
-    //! the delayed activation; whether the cell was focused already is noted.
-    void CellMouseDown(TkvCustomGridTableItem *item, int rowIndex);
+    //! A press, before it moves the focus: any press cancels the delayed
+    //! activation; for a data cell (item) whether it had the focus is noted
+    //! for its release.
+    void CellMouseDown(TkvCustomGridTableItem *item, bool wasFocusedCell);
     //! A release of the left button on a data cell (mouse steps of the
     //! controller): opens the editor at once, or arms the delayed activation
     //! without ImmediateEditor.
@@ -150,6 +152,7 @@ private:
     //! The re-show permission: cleared while a closing editor hands the
     //! keyboard focus back to the grid site.
     bool FReshowAllowed = true;
+    TkvCustomGridTableItem *FPressedItem = nullptr;
     bool FPressWasFocusedCell = false;
     TkvEditNotifyEvent FSavedOnChange;
     TkvEditNotifyEvent FSavedOnEditValueChanged;

@@ -101,24 +101,26 @@ bool TkvGridEditingController::FocusedRowKeyPress(QChar ch)
 
 // ---- mouse and delayed activation ----
 
-void TkvGridEditingController::CellMouseDown(TkvCustomGridTableItem *item, int rowIndex)
+void TkvGridEditingController::CellMouseDown(TkvCustomGridTableItem *item, bool wasFocusedCell)
 {
     CancelDelayedActivation();
-    const TkvGridTableController &controller = FView->Controller();
-    FPressWasFocusedCell =
-        item && item == controller.FocusedItem() && rowIndex == controller.FocusedRowIndex();
+    FPressedItem = item;
+    FPressWasFocusedCell = item && wasFocusedCell;
 }
 
 void TkvGridEditingController::CellMouseUp(TkvCustomGridTableItem *item, const QPoint &point,
                                            TkvGridShiftState shift, bool doubleClick)
 {
+    const bool pressWasFocusedCell = FPressWasFocusedCell && item == FPressedItem;
+    FPressedItem = nullptr;
+    FPressWasFocusedCell = false;
     if (shift.Shift || shift.Ctrl || !item || item != FView->Controller().FocusedItem())
         return;
     if (item == FEditingItem && FEdit)
         return;
     if (FView->OptionsBehavior().ImmediateEditor())
         ShowEditByMouse(item, shift, point, false);
-    else if (FPressWasFocusedCell && !doubleClick)
+    else if (pressWasFocusedCell && !doubleClick)
         StartDelayedActivation(item);
 }
 
@@ -163,6 +165,8 @@ void TkvGridEditingController::ItemRemoving(TkvCustomGridTableItem *item)
 {
     if (item == FDelayedItem)
         CancelDelayedActivation();
+    if (item == FPressedItem)
+        FPressedItem = nullptr;
     if (item == FEditingItem)
         CloseCellEditor(false);
 }

@@ -1,9 +1,5 @@
 #include "grid/TkvGridFilterLink.h"
 
-#include "editors/CalcEdit.h"
-#include "editors/DateEditProperties.h"
-#include "editors/MaskEditProperties.h"
-#include "editors/TextEditProperties.h"
 #include "filter/DataFilterCriteria.h"
 #include "grid/TkvGridColumn.h"
 #include "grid/TkvGridDataControllerSource.h"
@@ -13,22 +9,6 @@
 #include <stdexcept>
 
 namespace kestrum {
-
-std::unique_ptr<TkvCustomEditProperties> CreateGridEditorProperties(TkvGridEditorItemKind kind)
-{
-    switch (kind) {
-    case TkvGridEditorItemKind::Mask:
-    // Money columns take the mask edit until the currency edit joins the editor kinds.
-    case TkvGridEditorItemKind::Currency:
-        return std::make_unique<TkvMaskEditProperties>();
-    case TkvGridEditorItemKind::Date:
-        return std::make_unique<TkvDateEditProperties>();
-    case TkvGridEditorItemKind::Memo:
-        return std::make_unique<TkvMemoProperties>();
-    default:
-        return std::make_unique<TkvCustomEditProperties>();
-    }
-}
 
 TkvGridFilterLink::TkvGridFilterLink(TkvGridTableView &view)
     : FView(view), FCriteria([&view]() -> TkvDataFilterCriteria & {
@@ -69,22 +49,10 @@ QString TkvGridFilterLink::ItemFieldName(int index) const
 
 TkvCustomEditProperties *TkvGridFilterLink::ItemProperties(int index) const
 {
+    // The column's properties in force, so a value editor in the dialogs is
+    // the kind of editor the column's cells use, with its settings.
     const TkvGridColumn *column = Column(index);
-    if (!column)
-        return nullptr;
-    // The column's own editor properties, so a value editor in the dialogs
-    // is the kind of editor the column's cells use, with its settings.
-    if (TkvCustomEditProperties *own = column->GetProperties())
-        return own;
-    if (FProperties.size() < std::size_t(FView.ColumnCount()))
-        FProperties.resize(std::size_t(FView.ColumnCount()));
-    auto &[kind, properties] = FProperties[std::size_t(index)];
-    const TkvGridEditorItemKind columnKind = column->EffectiveEditorItem();
-    if (!properties || kind != columnKind) {
-        properties = CreateGridEditorProperties(columnKind);
-        kind = columnKind;
-    }
-    return properties.get();
+    return column ? column->GetProperties() : nullptr;
 }
 
 TkvValueTypeClass TkvGridFilterLink::ItemValueTypeClass(int index) const

@@ -3,10 +3,6 @@
 // names, editor properties and value types of the columns, and the data
 // controller's criteria with the columns' fields as its item links.
 #include "filter/dialogs/FilterLink.h"
-#include "grid/TkvGridDefaultEditorItems.h"
-
-#include <memory>
-#include <vector>
 
 namespace kestrum {
 
@@ -42,14 +38,6 @@ public:
 private:
     TkvGridTableView &FView;
     TkvDataFilterCriteria &FCriteria;
-    //! Properties made for the columns' editor kinds, kept while the link lives.
-    mutable std::vector<std::pair<TkvGridEditorItemKind, std::unique_ptr<TkvCustomEditProperties>>>
-        FProperties;
 };
-
-//! Editor properties of a column's editor kind, with default settings. Kinds
-//! without an editor class of their own get the plain base properties, for
-//! which no filter edit helper exists.
-std::unique_ptr<TkvCustomEditProperties> CreateGridEditorProperties(TkvGridEditorItemKind kind);
 
 } // namespace kestrum

@@ -7,6 +7,57 @@
 
 namespace kestrum {
 
+bool TkvGridItemDefaultValuesProvider::CanSetEditMode() const
+{
+    return !DefaultReadOnly();
+}
+
+bool TkvGridItemDefaultValuesProvider::IsDataAvailable() const
+{
+    return FBinding.Field().Exists;
+}
+
+bool TkvGridItemDefaultValuesProvider::DefaultReadOnly() const
+{
+    const TkvGridFieldInfo field = FBinding.Field();
+    return field.Exists && field.ReadOnly;
+}
+
+QString TkvGridItemDefaultValuesProvider::DefaultDisplayFormat() const
+{
+    return FBinding.Field().DisplayFormat;
+}
+
+QString TkvGridItemDefaultValuesProvider::DefaultEditFormat() const
+{
+    return FBinding.Field().EditFormat;
+}
+
+bool TkvGridItemDefaultValuesProvider::IsDisplayFormatDefined() const
+{
+    return !DefaultDisplayFormat().isEmpty();
+}
+
+std::optional<TkvEditAlignmentHorz> TkvGridItemDefaultValuesProvider::DefaultAlignment() const
+{
+    const TkvGridFieldInfo field = FBinding.Field();
+    if (!field.Exists)
+        return std::nullopt;
+    switch (field.Alignment) {
+    case TkvGridAlignmentHorz::RightJustify:
+        return taRightJustify;
+    case TkvGridAlignmentHorz::Center:
+        return taCenter;
+    default:
+        return taLeftJustify;
+    }
+}
+
+int TkvGridItemDefaultValuesProvider::DefaultMaxLength() const
+{
+    return FBinding.Field().MaxLength;
+}
+
 QString TkvGridItemDBDataBinding::FieldName() const
 {
     TkvCustomGridTableView *view = Item()->GridView();

@@ -2,6 +2,7 @@
 // An item's link to its data controller field. The base binding knows no
 // field: its default caption is empty and its default width 64 pixels. The
 // record-set binding finds its field by name through the view's controller.
+#include "editors/EditDataBinding.h"
 #include "grid/TkvGridDefaultEditorItems.h"
 #include "grid/TkvGridRowSource.h"
 
@@ -10,6 +11,28 @@
 namespace kestrum {
 
 class TkvCustomGridTableItem;
+class TkvGridItemDataBinding;
+
+//! The field's defaults for the editor properties a column lends to its
+//! in-place editor: maximum length, formats, read-only state and alignment,
+//! read from the field each time, so a reopened record set is followed.
+class TkvGridItemDefaultValuesProvider : public TkvCustomEditDefaultValuesProvider {
+public:
+    explicit TkvGridItemDefaultValuesProvider(const TkvGridItemDataBinding &binding) : FBinding(binding) {}
+
+    bool CanSetEditMode() const override;
+    bool IsDataAvailable() const override;
+    //! A field that cannot be modified; without a field the editor edits.
+    bool DefaultReadOnly() const override;
+    QString DefaultDisplayFormat() const override;
+    QString DefaultEditFormat() const override;
+    bool IsDisplayFormatDefined() const override;
+    std::optional<TkvEditAlignmentHorz> DefaultAlignment() const override;
+    int DefaultMaxLength() const override;
+
+private:
+    const TkvGridItemDataBinding &FBinding;
+};
 
 class TkvGridItemDataBinding {
 public:
@@ -28,9 +51,12 @@ public:
     TkvGridEditorItemKind DefaultRepositoryItem() const { return DefaultEditorItemForField(Field()); }
     //! The alignment the field's values take (numbers right, text left).
     TkvGridAlignmentHorz DefaultAlignment() const { return Field().Alignment; }
+    //! What the item hands the editor properties it lends.
+    IkvEditDefaultValuesProvider &DefaultValuesProvider() { return FDefaultValuesProvider; }
 
 private:
     TkvCustomGridTableItem *FItem;
+    TkvGridItemDefaultValuesProvider FDefaultValuesProvider{*this};
 };
 
 class TkvGridItemDBDataBinding : public TkvGridItemDataBinding {

@@ -61,7 +61,10 @@ struct TkvGridFieldInfo {
     TkvGridFieldKind Kind = TkvGridFieldKind::Unknown;
     bool IsLookup = false;
     bool IsCurrency = false; //!< a BCD field flagged as currency (otherwise a floating BCD)
-    bool ReadOnly = false;
+    bool ReadOnly = false;   //!< the field cannot be modified
+    int MaxLength = 0;       //!< characters a string field holds; 0 for no limit
+    QString DisplayFormat;   //!< the field's own display and edit formats; empty when none
+    QString EditFormat;
 };
 
 //! The controller's notices, delivered to the view that owns the source.

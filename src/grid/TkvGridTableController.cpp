@@ -1,6 +1,7 @@
 #include "grid/TkvGridTableController.h"
 
 #include "grid/TkvGridEditingController.h"
+#include "grid/TkvGridFilterDropDown.h"
 
 #include "grid/TkvGridTableView.h"
 #include "grid/TkvGridTableViewInfo.h"
@@ -64,6 +65,9 @@ void TkvGridTableController::ItemRemoved(TkvCustomGridTableItem *item)
     FEditingController->ItemRemoving(item);
     if (FFocusedItem == item)
         FFocusedItem = nullptr;
+    // A drop-down open for the column closes with it: its list and its button belong to the column.
+    if (FFilterDropDown && item && FFilterDropDown->Column() == item)
+        FFilterDropDown->Close();
     if (item && (item == static_cast<TkvCustomGridTableItem *>(FDragColumn) ||
                  item == static_cast<TkvCustomGridTableItem *>(FSizingColumn)))
         ResetHeaderState();
@@ -76,7 +80,12 @@ int TkvGridTableController::FocusedRowIndex() const
 
 bool TkvGridTableController::SetFocusedRowIndex(int rowIndex)
 {
-    return FGridView->DataController().ChangeFocusedRowIndex(rowIndex);
+    TkvGridRowSource &source = FGridView->DataController();
+    // The cell's value goes to its record before the focus leaves it; a text
+    // the editor refuses keeps the focus (and the editor) where they are.
+    if (rowIndex != source.FocusedRowIndex() && !PostCellValue())
+        return false;
+    return source.ChangeFocusedRowIndex(rowIndex);
 }
 
 void TkvGridTableController::SetTopRowIndex(int rowIndex)
@@ -170,8 +179,9 @@ void TkvGridTableController::MouseDown(TkvGridMouseButton button, const QPoint &
 {
     TkvUpdateLock lock(*FGridView);
     FDoubleClick = doubleClick;
-    // Any press stops a delayed activation of the editor.
-    FEditingController->CancelDelayedActivation();
+    // Any press stops a delayed activation of the editor; a press on a data cell tells
+    // below whether that cell had the focus.
+    FEditingController->CellMouseDown(nullptr, false);
     // A second button going down ends a header action without effect.
     if (FHeaderState != TkvGridHeaderState::None)
         CancelHeaderAction();
@@ -192,9 +202,15 @@ void TkvGridTableController::MouseDown(TkvGridMouseButton button, const QPoint &
             if (!record || !record->CanFocus())
                 break;
         }
+        // A cell that shows edit buttons opens its editor on the press already (a second
+        // click on the button then finds it open); others wait for the release.
+        bool editOnPress = false;
         if (hit.Kind == TkvGridHitKind::Cell) {
             FPressedCellColumn = hit.Column;
             FPressedCellWasFocused = hit.RowIndex == FocusedRowIndex() && hit.Column == FFocusedItem;
+            FEditingController->CellMouseDown(hit.Column, FPressedCellWasFocused);
+            editOnPress = hit.Column && hit.Column->ShowEditButtons(hit.RowIndex == FocusedRowIndex()) &&
+                          (FGridView->OptionsBehavior().ImmediateEditor() || FPressedCellWasFocused);
         }
         // Focusing may post the edited record: the rows are rebuilt (every row object goes) and,
         // sorted or grouped, the pressed record may now stand on another row. The source finds
@@ -208,8 +224,12 @@ void TkvGridTableController::MouseDown(TkvGridMouseButton button, const QPoint &
         if (doubleClick && record->Expandable())
             record->SetExpanded(!record->Expanded());
         else if (hit.Kind == TkvGridHitKind::Cell && hit.Column && record->HasCells() &&
-                 !FEditingController->IsErrorOnExit())
+                 !FEditingController->IsErrorOnExit()) {
             SetFocusedItem(hit.Column);
+            if (editOnPress && button == TkvGridMouseButton::Left && !shift.Shift && !shift.Ctrl &&
+                FFocusedItem == hit.Column)
+                FEditingController->ShowEditByMouse(hit.Column, shift, point, true);
+        }
         if (FGridView->OptionsSelection().MultiSelect() && FocusedRowIndex() == rowIndex)
             SelectOnPress(rowIndex, shift);
         if (button == TkvGridMouseButton::Left && FGridView->OptionsBehavior().PullFocusing()) {
@@ -223,6 +243,7 @@ void TkvGridTableController::MouseDown(TkvGridMouseButton button, const QPoint &
             break;
         FPressedCellColumn = hit.Column;
         FPressedCellWasFocused = IsNewItemRowFocused() && hit.Column && hit.Column == FFocusedItem;
+        FEditingController->CellMouseDown(hit.Column, FPressedCellWasFocused);
         // Focusing it ends an entry being edited on another row, as any row change does.
         if (!FGridView->DataController().SetNewItemRowFocused(true))
             break;
@@ -288,9 +309,9 @@ bool TkvGridTableController::IsCellEditorOpen() const
     return FEditingController->IsEditing();
 }
 
-void TkvGridTableController::PostCellValue()
+bool TkvGridTableController::PostCellValue()
 {
-    FEditingController->PostCellValue();
+    return FEditingController->PostCellValue();
 }
 
 void TkvGridTableController::ShowCellEditor()
@@ -299,21 +320,17 @@ void TkvGridTableController::ShowCellEditor()
 }
 
 void TkvGridTableController::ShowEditorOnMouseUp(TkvGridColumn *column, const QPoint &point,
-                                                 bool cellWasFocused)
+                                                 TkvGridShiftState shift)
 {
-    if (FGridView->OptionsBehavior().ImmediateEditor())
-        FEditingController->ShowEditByMouse(column, {}, point, false);
-    else if (cellWasFocused && !FDoubleClick)
-        FEditingController->StartDelayedActivation(column);
+    FEditingController->CellMouseUp(column, point, shift, FDoubleClick);
 }
 
 void TkvGridTableController::MouseUp(TkvGridMouseButton button, const QPoint &point, TkvGridShiftState shift)
 {
+    // The new-item row's cells have no click event: their release goes straight to the editor.
     if (button == TkvGridMouseButton::Left && FHeaderState == TkvGridHeaderState::None) {
         const TkvGridHitTest hit = FGridView->ViewInfo().HitTest(point);
-        if (hit.Kind == TkvGridHitKind::Cell && hit.Column && hit.RowIndex == FocusedRowIndex())
-            FEditingController->CellMouseUp(hit.Column, point, shift, FDoubleClick);
-        else if (hit.Kind == TkvGridHitKind::NewItemRow && hit.Column && IsNewItemRowFocused())
+        if (hit.Kind == TkvGridHitKind::NewItemRow && hit.Column && IsNewItemRowFocused())
             FEditingController->CellMouseUp(hit.Column, point, shift, FDoubleClick);
     }
     if (button == TkvGridMouseButton::Left && FHeaderState != TkvGridHeaderState::None &&
@@ -326,7 +343,7 @@ void TkvGridTableController::MouseUp(TkvGridMouseButton button, const QPoint &po
     FPullFocusing = false;
     FPullScrollDirection = 0;
     const TkvGridHitTest hit = FGridView->ViewInfo().HitTest(point);
-    TkvGridColumn *pressedColumn = std::exchange(FPressedCellColumn, nullptr);
+    FPressedCellColumn = nullptr;
     const int deferredRow = std::exchange(FDeferredSelectRow, -1);
     if (hit.Kind == TkvGridHitKind::Cell && hit.Column) {
         bool handled = false;
@@ -337,9 +354,10 @@ void TkvGridTableController::MouseUp(TkvGridMouseButton button, const QPoint &po
                 FGridView->OnCellClick(FGridView, cells[std::size_t(hit.VisibleColumnIndex)], button, shift,
                                        handled);
         }
+        // The handler may keep the editor shut: it runs before the editor opens.
         if (!handled && button == TkvGridMouseButton::Left && !shift.Shift && !shift.Ctrl &&
             hit.RowIndex == FocusedRowIndex() && hit.Column == FFocusedItem && !IsCellEditorOpen())
-            ShowEditorOnMouseUp(hit.Column, point, pressedColumn == hit.Column && FPressedCellWasFocused);
+            ShowEditorOnMouseUp(hit.Column, point, shift);
     }
     if (FGridView->OptionsSelection().MultiSelect() && button == TkvGridMouseButton::Left &&
         deferredRow >= 0 && hit.RowIndex == deferredRow &&

@@ -129,13 +129,14 @@ public:
     // Cell editor call points, answered by the in-place editing controller.
     //! An in-place editor is open.
     virtual bool IsCellEditorOpen() const;
-    //! The open editor writes its pending value into the record; a validation error raises.
-    virtual void PostCellValue();
+    //! The open editor writes its pending value into the record; a validation error raises,
+    //! a refusal without a message answers false (a move that was to follow stops).
+    virtual bool PostCellValue();
     //! Opens the editor on the focused cell (a new record keeps the editor open).
     virtual void ShowCellEditor();
     //! A left release without Shift or Ctrl on the focused data cell that OnCellClick left
     //! unhandled: opens the editor at once (ImmediateEditor) or starts the delayed activation.
-    virtual void ShowEditorOnMouseUp(TkvGridColumn *column, const QPoint &point, bool cellWasFocused);
+    virtual void ShowEditorOnMouseUp(TkvGridColumn *column, const QPoint &point, TkvGridShiftState shift);
 
     // Moves.
     bool FocusNextRow(int fromRowIndex, bool forward);

@@ -94,7 +94,8 @@ bool TkvGridTableController::FocusNextRow(int fromRowIndex, bool forward)
     TkvGridRowSource &source = FGridView->DataController();
     if (source.IsEditing()) {
         const bool fromFocusedRow = fromRowIndex == source.FocusedRowIndex();
-        PostCellValue();
+        if (!PostCellValue())
+            return false;
         if (source.IsModified()) {
             // Posting may sort or regroup the record to another row: the row to move to is
             // found from where the record is now, not from where it was.

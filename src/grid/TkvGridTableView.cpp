@@ -218,6 +218,7 @@ std::unique_ptr<TkvCustomGridTableItem> TkvCustomGridTableView::RemoveItem(TkvCu
     FItems.erase(found);
     removed->FIndex = -1;
     RenumberItems();
+    removed->ForgetDefaultValuesProvider();
     removed->FDataBinding.reset();
     DataController().ItemRemoved(oldIndex);
     // The counter steps back only when the last ID issued is released.

@@ -284,6 +284,10 @@ private:
     int FGroupFooterHeight = 0;
     std::vector<TkvGridIndicatorCellViewInfo> FIndicatorCells;
     std::vector<int> FHeaderCellWidths;
+    //! The visible columns the last layout gave widths to. Cells may be built
+    //! between a column being shown and the next layout; a column shown since
+    //! has no cell until then.
+    int LaidOutColumnCount() const;
     std::vector<TkvGridHeaderCellViewInfo> FHeaderCells;
     std::vector<TkvGridHeaderCellViewInfo> FGroupByBoxHeaders;
     std::vector<TkvGridCellViewInfo> FFooterCells;

@@ -220,13 +220,18 @@ void TkvGridTableViewInfo::CalculateRowParts(TkvGridRowViewInfo &row, int dataHe
         row.SeparatorBounds = QRect(left, row.Bounds.bottom() - separator + 1, FDataWidth, separator);
 }
 
+int TkvGridTableViewInfo::LaidOutColumnCount() const
+{
+    return std::min(FGridView->VisibleColumnCount(), static_cast<int>(FHeaderCellWidths.size()));
+}
+
 void TkvGridTableViewInfo::CalculateGroupFooters(TkvGridRowViewInfo &row) const
 {
     const TkvGridRowSource &source = FGridView->DataController();
     const TkvGridLookAndFeelPainter &lookAndFeel = FGridView->LookAndFeelPainter();
     const int offset = lookAndFeel.FooterCellOffset();
     const int border = lookAndFeel.FooterBorderWidth();
-    const int count = FGridView->VisibleColumnCount();
+    const int count = LaidOutColumnCount();
     for (TkvGridGroupFooterViewInfo &footer : row.GroupFooters) {
         footer.Cells.clear();
         int x = row.Bounds.left();
@@ -422,7 +427,7 @@ void TkvGridTableViewInfo::CalculateRowCells(const TkvGridRowViewInfo &row) cons
         rowSelected = false;
     TkvCustomGridTableItem *focusedItem = FGridView->Controller().FocusedItem();
     const bool cellSelect = selection.CellSelect();
-    const int count = FGridView->VisibleColumnCount();
+    const int count = LaidOutColumnCount();
     row.Cells.reserve(static_cast<std::size_t>(count));
     int x = row.Bounds.left();
     for (int i = 0; i < count; ++i) {

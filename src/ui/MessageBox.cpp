@@ -47,6 +47,11 @@ int ShowMessageBox(QWidget *parent, const TMessageBoxRequest &request)
         buttons << button;
     }
     box.exec();
+    // The window the box asked for takes the keyboard back, so that its keys
+    // (Ctrl+Z right after a delete was confirmed) work at once: not every
+    // window manager, and no manager at all, hands it back by itself.
+    if (QWidget *window = parent ? parent->window() : nullptr; window && window->isVisible())
+        window->activateWindow();
     return int(buttons.indexOf(box.clickedButton()));
 }
 

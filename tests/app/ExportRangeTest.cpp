@@ -117,5 +117,17 @@ TEST(ExportDialog, WidgetsPassThePicksOnAndTheExportButtonFollowsTheProblem)
     EXPECT_FALSE(dialog.FromEdit->isEnabled());
 }
 
+// Regression: the export wrote only the Chinese CSV, which no other finance program reads.
+TEST(ExportDialog, TheLayoutIsPickedInTheDialogAndNamesTheFile)
+{
+    TExportDialog dialog(TExportRange(Today, "2006", "7"));
+    EXPECT_EQ(dialog.Range().Format(), xfCsv);
+    dialog.FormatCombo->setCurrentIndex(dialog.FormatCombo->findData(int(xfQif)));
+    EXPECT_EQ(dialog.Range().Format(), xfQif);
+    EXPECT_EQ(dialog.Range().SuggestedFileName(), "Kestrum-2006-07.qif");
+    dialog.FormatCombo->setCurrentIndex(dialog.FormatCombo->findData(int(xfCsvEnglish)));
+    EXPECT_EQ(dialog.Range().SuggestedFileName(), "Kestrum-2006-07.csv");
+}
+
 } // namespace
 } // namespace kestrum

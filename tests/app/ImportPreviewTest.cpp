@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QHeaderView>
@@ -381,6 +382,56 @@ TEST_F(ImportPreviewTest, BillShowsItsRoleChoicesAboveTheScrollBarAndItsLeftOutR
     const int room = table.height() - table.horizontalHeader()->sizeHint().height() -
                      table.style()->pixelMetric(QStyle::PM_ScrollBarExtent) - 2 * table.frameWidth();
     EXPECT_GE(room, combo->sizeHint().height());
+}
+
+// Regression: a QIF file's categories were dropped (the payee became the item) and could not be chosen.
+TEST_F(ImportPreviewTest, TheDialogLetsTheUserPickWhichQifFieldGivesTheItemAndShowsTheEffect)
+{
+    TImportPreview preview(write("cats.qif",
+                                 "!Type:Bank\nD2024-01-13\nT-25.5\nP华联超市\nLFood:Groceries\n^\n"
+                                 "D2024-01-14\nT-3\nP地铁\n^\n"));
+    const auto items = [&preview] {
+        QStringList texts;
+        for (const TPreviewRow &row : preview.Rows())
+            texts << row.Item + "|" + row.Remark;
+        return texts.join(';');
+    };
+    EXPECT_EQ(items(), utf8("Food:Groceries|华联超市;地铁|"));
+    TImportDialog dialog(preview);
+    dialog.RunScan = [](TImportPreview &scanned) { scan(scanned); };
+    ASSERT_FALSE(dialog.ItemSourceCombo->isHidden());
+    // The file has no memo: only the fields it has are offered.
+    ASSERT_EQ(dialog.ItemSourceCombo->count(), 2);
+    EXPECT_EQ(dialog.ItemSourceCombo->itemText(0), utf8("类别"));
+    EXPECT_EQ(dialog.ItemSourceCombo->itemText(1), utf8("收付款人"));
+    dialog.ItemSourceCombo->setCurrentIndex(1);
+    EXPECT_EQ(preview.ItemSource(), qiPayee);
+    EXPECT_EQ(items(), utf8("华联超市|Food:Groceries;地铁|"));
+    EXPECT_EQ(dialog.PreviewTable->item(0, 4)->text(), utf8("华联超市"));
+    EXPECT_EQ(preview.MakeSource()->Description(), utf8("QIF（UTF-8）"));
+
+    TImportPreview csv(write("plain.csv", "日期,金额,项目\n2024-01-10,-12.50,午饭\n"));
+    TImportDialog csvDialog(csv);
+    csvDialog.RunScan = [](TImportPreview &scanned) { scan(scanned); };
+    EXPECT_TRUE(csvDialog.ItemSourceCombo->isHidden());
+}
+
+// Regression: an encoding the file is not in showed its error twice in red, or escaped the dialog.
+TEST_F(ImportPreviewTest, AnEncodingThatFailsIsSaidOnceAndWhole)
+{
+    TImportPreview preview(write("gbk.csv", Gbk("日期,金额,项目\n2024-01-02,-12.50,医药费\n")));
+    TImportDialog dialog(preview);
+    dialog.RunScan = [](TImportPreview &scanned) { scan(scanned); };
+    for (const TCsvEncoding encoding : {ceUtf8, ceUtf16}) {
+        dialog.EncodingCombo->setCurrentIndex(dialog.EncodingCombo->findData(int(encoding)));
+        const QString problem = dialog.ProblemLabel->text();
+        EXPECT_FALSE(dialog.ProblemLabel->isHidden());
+        EXPECT_TRUE(problem.contains(encoding == ceUtf8 ? utf8("不是有效的 UTF-8") : utf8("UTF-16")))
+            << problem.toStdString();
+        const QString shown = dialog.NotesLabel->text() + "\n" + dialog.SummaryLabel->text() + "\n" + problem;
+        EXPECT_EQ(shown.count(problem), 1) << shown.toStdString();
+        EXPECT_FALSE(dialog.ImportButton->isEnabled());
+    }
 }
 
 } // namespace

@@ -24,6 +24,7 @@
 #include <QApplication>
 #include <QLineEdit>
 #include <QMenu>
+#include <QPlainTextEdit>
 #include <QTest>
 
 #include <deque>
@@ -225,6 +226,32 @@ TEST_F(UndoCommandsTest, AnImportIsUndoneOnAWorkerAndItsEntriesStayOutOfTheTrash
     EXPECT_EQ(redoText(), utf8("重做 导入 5000 条纪录"));
     commands().Redo();
     EXPECT_EQ(data.ADOQuery1.RecordCount(), 5003);
+    EXPECT_TRUE(boxes.isEmpty()) << boxes.join('\n').toStdString();
+}
+
+// Guards: Ctrl+Z and Ctrl+Y did nothing while the caret was in an editor with nothing of its own to undo.
+TEST_F(UndoCommandsTest, CtrlZAndCtrlYInAnEditorWithNothingToTakeBackReachTheLedger)
+{
+    window.show();
+    QApplication::setActiveWindow(&window);
+    data.ADOQuery1.First();
+    data.ADOQuery1.Delete();
+    commands().UpdateItems();
+    auto *page = static_cast<TEntryPage *>(window.IncomePage);
+    auto *box = page->ItemEdit->findChild<QLineEdit *>();
+    ASSERT_NE(box, nullptr);
+    box->setFocus();
+    ASSERT_FALSE(box->isUndoAvailable());
+    QTest::keyClick(box, Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(file.Scalar("SELECT count(*) FROM gain"), "3");
+    QTest::keyClick(box, Qt::Key_Y, Qt::ControlModifier);
+    EXPECT_EQ(file.Scalar("SELECT count(*) FROM gain"), "2");
+    // The memo of the remark, the same.
+    auto *memo = page->RemarkMemo->findChild<QPlainTextEdit *>();
+    ASSERT_NE(memo, nullptr);
+    memo->setFocus();
+    QTest::keyClick(memo, Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(file.Scalar("SELECT count(*) FROM gain"), "3");
     EXPECT_TRUE(boxes.isEmpty()) << boxes.join('\n').toStdString();
 }
 

@@ -59,6 +59,26 @@ TEST(NumberText, ShortestRoundTripGeneralForm)
     EXPECT_EQ(Float32ToText(16777216.0f), "16777216");
 }
 
+// Guards against amounts shown with their binary remainder ("316.78999999999996").
+TEST(NumberText, FifteenSignificantDigitsHideBinaryRemainders)
+{
+    struct Row {
+        double value;
+        const char *expected;
+    } rows[] = {
+        {31676 / 100.0 + 0.03, "316.79"},
+        {0.1 + 0.2, "0.3"},
+        {10.0 / 3, "3.33333333333333"},
+        {-1234.5, "-1234.5"},
+        {123456789012345, "123456789012345"},
+        {1e15, "1E15"},
+        {0.00001, "1E-5"},
+        {0.0, "0"},
+    };
+    for (const Row &row : rows)
+        EXPECT_EQ(FloatToText(row.value, 15).toStdString(), row.expected);
+}
+
 TEST(NumberText, ParsesWhatUsersType)
 {
     struct Row {

@@ -41,6 +41,18 @@ TEST(Variant, TextFormsFollowRegionalSettings)
     EXPECT_THROW(Variant::null().toString(), EVariantTypeError);
 }
 
+// Guards against grid cells that showed an amount worked out by arithmetic as
+// "316.78999999999996": the text shown reads fifteen digits, the text for
+// conversions still reads back to the same value.
+TEST(Variant, DisplayTextHidesABinaryRemainderThatToStringKeeps)
+{
+    const Variant amount(31676 / 100.0 + 0.03);
+    EXPECT_EQ(amount.displayText(), "316.79");
+    EXPECT_EQ(amount.toString(), "316.78999999999996");
+    EXPECT_EQ(Variant(0.1 + 0.2).displayText(), "0.3");
+    EXPECT_EQ(Variant(1234.5).displayText(), "1234.5");
+}
+
 TEST(Variant, TextConvertsToNumbersAndDates)
 {
     EXPECT_EQ(Variant("1,234.5").toDouble(), 1234.5);

@@ -316,6 +316,40 @@ TEST(DataControllerGroupDelete, DeletingTheFocusedGroupRowDeletesEachRecordOnce)
     EXPECT_EQ(controller.Recorder->Deleted, "024");
 }
 
+// Guards: turning grouping on moved the focus of a data row to the outermost group row.
+TEST(DataControllerGroupFocus, GroupingKeepsAFocusedDataRowOnItsRecordsDataRow)
+{
+    TkvCustomDataController controller;
+    int columns[2] = {};
+    controller.AttachItem(&columns[0])->SetValueTypeClass(TkvStringValueType::Instance());
+    controller.AttachItem(&columns[1])->SetValueTypeClass(TkvIntegerValueType::Instance());
+    controller.BeginBatch();
+    const std::pair<const char *, int> records[] = {{"b", 1}, {"a", 2}, {"b", 3}, {"c", 4}};
+    for (const auto &[item, month] : records) {
+        const int recordIndex = controller.AppendRecord();
+        controller.SetValue(recordIndex, 0, Variant::fromUtf8(item));
+        controller.SetValue(recordIndex, 1, Variant(month));
+    }
+    controller.EndBatch();
+    controller.ChangeFocusedRowIndex(2);
+    auto focused = [&] {
+        const TkvRowInfo row = controller.GetRowInfo(controller.FocusedRowIndex());
+        return std::string(row.IsGroupRow ? "group" : "data") + ":" + std::to_string(row.Level) + ":" +
+               std::to_string(controller.FocusedRecordIndex());
+    };
+    ASSERT_EQ(focused(), "data:0:2");
+    DataGroupsOf(controller)->PlaceInGrouping(0, 0); // by item: the group b opens to show it
+    EXPECT_EQ(focused(), "data:1:2");
+    DataGroupsOf(controller)->PlaceInGrouping(1, 1); // then by month, one level deeper
+    EXPECT_EQ(focused(), "data:2:2");
+    // A focused group row keeps its level through a change of the grouping below it.
+    DataGroupsOf(controller)->SetExpanded(0, false, true);
+    controller.ChangeFocusedRowIndex(0); // the group a
+    ASSERT_EQ(focused(), "group:0:1");
+    DataGroupsOf(controller)->PlaceInGrouping(1, -1);
+    EXPECT_EQ(focused(), "group:0:1");
+}
+
 } // namespace
 } // namespace kestrum
 

@@ -61,6 +61,19 @@ TEST_F(FieldText, NumbersShowTheDisplayFormatAndEditTheEditFormat)
     EXPECT_EQ(amount.DisplayText(), QString::fromUtf8("￥1,500.50"));
 }
 
+// Guards against a grid cell showing an amount worked out by arithmetic as
+// "316.78999999999996": without a display format a number shows fifteen digits.
+TEST_F(FieldText, AnAmountWithABinaryRemainderShowsFifteenDigits)
+{
+    TDbField &amount = Amount();
+    FQuery->Edit();
+    amount.SetValue(Variant(31676 / 100.0 + 0.03));
+    EXPECT_EQ(amount.DisplayText(), "316.79");
+    EXPECT_EQ(amount.AsString(), "316.79");
+    EXPECT_EQ(amount.Text(), "316.79");
+    FQuery->Cancel();
+}
+
 TEST_F(FieldText, GetTextHandlersSeeTheFormattedText)
 {
     TDbField &amount = Amount();

@@ -1,4 +1,5 @@
 // kestrum-db import and export, run as the user runs them.
+#include "ToolFolder.h"
 #include "ledger/LedgerFile.h"
 
 #include <QFile>
@@ -12,33 +13,14 @@
 namespace kestrum {
 namespace {
 
-struct TRun {
-    int Code = -1;
-    std::string Out;
-    std::string Err;
-};
+using test::TRun;
 
-class Commands : public ::testing::Test {
+class Commands : public test::ToolFolder {
 protected:
-    void SetUp() override { ASSERT_TRUE(FDir.isValid()); }
-    QString Path(const char *name) const { return FDir.filePath(name); }
     TRun Run(const QStringList &arguments)
     {
-        QProcess process;
-        process.setWorkingDirectory(FDir.path());
-        process.start(QStringLiteral(KESTRUM_DB_TOOL), arguments);
-        EXPECT_TRUE(process.waitForFinished(60000));
-        return {process.exitCode(), process.readAllStandardOutput().toStdString(),
-                process.readAllStandardError().toStdString()};
+        return RunProgram(QStringLiteral(KESTRUM_DB_TOOL), arguments, 60000);
     }
-    void Write(const char *name, const QByteArray &text)
-    {
-        QFile file(Path(name));
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(text);
-    }
-
-    QTemporaryDir FDir;
 };
 
 TEST_F(Commands, HelpListsEveryCommandAndWrongUsageExitsWithTwo)
@@ -155,30 +137,8 @@ TEST_F(Commands, ALedgerExportedAndImportedIntoAnEmptyLedgerGivesBackTheSameRows
     ASSERT_EQ(Run({"init", "copy.mdb"}).Code, 0);
     run = Run({"import", "all.csv", "copy.mdb"});
     EXPECT_EQ(run.Code, 0) << run.Err;
-    auto missing = [this](const char *ledger, const char *other) {
-        sqlite3 *d = nullptr;
-        sqlite3_open(Path(ledger).toUtf8().constData(), &d);
-        const std::string attach = "ATTACH '" + Path(other).toStdString() + "' AS other";
-        sqlite3_exec(d, attach.c_str(), nullptr, nullptr, nullptr);
-        std::string out;
-        sqlite3_stmt *s = nullptr;
-        sqlite3_prepare_v2(
-            d,
-            "SELECT quote(a) || ' ' || quote(b) || ' ' || quote(c) FROM (SELECT * FROM ("
-            "SELECT 'I' AS t, 本次进帐 AS a, 进帐时间 AS b, 进帐人 || '|' || ifnull(备注, '') AS c "
-            "FROM main.gain UNION ALL SELECT 'E', 消费金额, 消费日期, 消费者 || '|' || ifnull(备注, '') "
-            "FROM main.expen) EXCEPT SELECT * FROM (SELECT 'I', 本次进帐, 进帐时间, 进帐人 || '|' || "
-            "ifnull(备注, '') FROM other.gain UNION ALL SELECT 'E', 消费金额, 消费日期, 消费者 || '|' || "
-            "ifnull(备注, '') FROM other.expen))",
-            -1, &s, nullptr);
-        while (sqlite3_step(s) == SQLITE_ROW)
-            out += reinterpret_cast<const char *>(sqlite3_column_text(s, 0)) + std::string("; ");
-        sqlite3_finalize(s);
-        sqlite3_close(d);
-        return out;
-    };
-    EXPECT_EQ(missing("Vantorel.mdb", "copy.mdb"), "");
-    EXPECT_EQ(missing("copy.mdb", "Vantorel.mdb"), "");
+    EXPECT_EQ(Missing("Vantorel.mdb", "copy.mdb"), "");
+    EXPECT_EQ(Missing("copy.mdb", "Vantorel.mdb"), "");
     EXPECT_EQ(CheckLedgerDatabase(Path("copy.mdb")).GainRows, 3);
     EXPECT_EQ(CheckLedgerDatabase(Path("copy.mdb")).ExpenRows, 2);
 }
@@ -275,6 +235,29 @@ TEST_F(Commands, QifReportSaysWhenTheDateOrderIsOpenAndWhatWasLeftOut)
     run = Run({"import", "gbk.qif", "my.mdb"});
     EXPECT_NE(run.Out.find("从QIF（GB18030）导入了1条纪录"), std::string::npos) << run.Out;
     EXPECT_NE(run.Out.find("按 GB18030 读是“医药”，按 UTF-8 读是“ҽҩ”"), std::string::npos) << run.Out;
+}
+
+// Regression: a QIF file's categories never reached the ledger, and the command had no say in it.
+TEST_F(Commands, QifItemsComeFromTheCategoryUnlessTheOptionSaysOtherwise)
+{
+    CreateLedgerDatabase(Path("my.mdb"));
+    Write("cats.qif", "!Type:Bank\nD2024-01-13\nT-25.5\nPShop\nLFood:Groceries\n^\n");
+    TRun run = Run({"import", "cats.qif", "my.mdb"});
+    ASSERT_EQ(run.Code, 0) << run.Err;
+    run = Run({"import", "--item=payee", "--keep-duplicates", "cats.qif", "my.mdb"});
+    ASSERT_EQ(run.Code, 0) << run.Err;
+    EXPECT_EQ(Run({"import", "--item=shop", "cats.qif", "my.mdb"}).Code, 2);
+    sqlite3 *db = nullptr;
+    sqlite3_open(Path("my.mdb").toUtf8().constData(), &db);
+    sqlite3_stmt *s = nullptr;
+    sqlite3_prepare_v2(
+        db, "SELECT group_concat(消费者 || '|' || 备注, '; ') FROM (SELECT * FROM expen ORDER BY id)", -1, &s,
+        nullptr);
+    ASSERT_EQ(sqlite3_step(s), SQLITE_ROW);
+    EXPECT_EQ(std::string(reinterpret_cast<const char *>(sqlite3_column_text(s, 0))),
+              "Food:Groceries|Shop; Shop|Food:Groceries");
+    sqlite3_finalize(s);
+    sqlite3_close(db);
 }
 
 } // namespace

@@ -34,10 +34,9 @@ TEST(QifRecords, BankCashAndCardSectionsGiveEntries)
                   "!Type:Cash\r\nD 2/ 3' 4\r\nT-3\r\n^\r\n"
                   "!Type:CCard\nD12/24/98\nT-20.5\nPShop\n^\n",
                   qdAuto, &notes),
-              "E123456 2024-01-31 Grocer|weekly shop@2; I50000 2024-02-01 Salary|@10; E300 2004-02-03 |@15; "
-              "E2050 1998-12-24 Shop|@19");
-    EXPECT_EQ(notes.join('|').toStdString(),
-              "1条没有收付款人的纪录以类别作为项目|1条有收付款人的纪录以收付款人作为项目，没有保留类别");
+              "E123456 2024-01-31 Food:Groceries|Grocer；weekly shop@2; I50000 2024-02-01 Salary|@10; "
+              "E300 2004-02-03 |@15; E2050 1998-12-24 Shop|@19");
+    EXPECT_EQ(notes.join('|').toStdString(), "1条纪录没有类别，项目取自其他栏目");
 }
 
 TEST(QifRecords, AccountListsAndCategoryListsArePassedOverInvestmentsAreBad)
@@ -53,6 +52,53 @@ TEST(QifRecords, AccountListsAndCategoryListsArePassedOverInvestmentsAreBad)
               "!27 不读取 !Type:Weird 部分的纪录");
     EXPECT_EQ(notes.join('|').toStdString(), "1条拆分纪录各按一条整体导入，没有保留拆分|"
                                              "跳过了3条账户或列表纪录");
+}
+
+// Regression: a record's category was dropped whenever it had a payee, so statistics by item showed shops.
+TEST(QifItems, TheCategoryPathIsTheItemAndThePayeeAndMemoGoToTheRemark)
+{
+    QStringList notes;
+    EXPECT_EQ(Qif("!Type:Bank\nD2024-03-01\nT-12.50\nP华联超市\nM周末采购\nLFood:Groceries/Family\n^\n"
+                  "D2024-03-02\nT-3\nP地铁\n^\n"
+                  "D2024-03-03\nT8000\nL工资\n^\n",
+                  qdAuto, &notes),
+              "E1250 2024-03-01 Food:Groceries|华联超市；周末采购@2; E300 2024-03-02 地铁|@8; "
+              "I800000 2024-03-03 工资|@12");
+    EXPECT_EQ(notes.last().toStdString(), "1条纪录没有类别，项目取自其他栏目");
+}
+
+TEST(QifItems, TheUserPicksPayeeOrMemoAndLongItemsAreShortenedWithTheWholeTextKept)
+{
+    const QByteArray file = "!Type:Bank\nD2024-03-01\nT-12.50\nP华联超市\nM周末采购\nLFood:Groceries\n^\n"
+                            "D2024-03-02\nT-3\nMbus\nLTravel\n^\n";
+    const auto read = [](const QByteArray &text, TQifItemSource item, QStringList *notes = nullptr) {
+        TQifOptions options;
+        options.Item = item;
+        TQifEntrySource source(text, options);
+        std::string out = ReadAll(source);
+        if (notes)
+            *notes = source.Notes();
+        EXPECT_TRUE(source.HasField(qiCategory) && source.HasField(qiPayee) && source.HasField(qiMemo));
+        return out;
+    };
+    EXPECT_EQ(read(file, qiPayee),
+              "E1250 2024-03-01 华联超市|周末采购；Food:Groceries@2; E300 2024-03-02 Travel|bus@8");
+    EXPECT_EQ(read(file, qiMemo),
+              "E1250 2024-03-01 周末采购|华联超市；Food:Groceries@2; E300 2024-03-02 bus|Travel@8");
+
+    // 60 characters of path: the most specific parts stay; 60 of plain text: the start stays.
+    const std::string path = "Household:" + std::string(20, 'a') + ":" + std::string(20, 'b') + ":Organic";
+    const std::string plain(30, 'x');
+    const std::string longPayee = plain + "一二三四五六七八九十一二三四五六七八九十一二三四五六七八九十";
+    QStringList notes;
+    EXPECT_EQ(read(QByteArray("!Type:Bank\nD2024-03-01\nT-1\nPp\nMm\nL") + path.c_str() +
+                       "\n^\nD2024-03-02\nT-2\nP" + longPayee.c_str() + "\n^\n",
+                   qiCategory, &notes),
+              "E100 2024-03-01 …:" + std::string(20, 'b') + ":Organic|p；m；" + path +
+                  "@2; E200 2024-03-02 " + plain + "一二三四五六七八九十一二三四五六七八九…|" + longPayee +
+                  "@8");
+    EXPECT_EQ(notes.join('|').toStdString(),
+              "1条纪录没有类别，项目取自其他栏目|2条纪录的项目超过50个字，缩短了；全文写在备注里");
 }
 
 TEST(QifDates, DayFirstIsChosenOnlyWhenNothingElseReadsTheFile)
@@ -109,11 +155,11 @@ TEST(QifTransfers, QuickenOpeningBalancesAndBracketedTransfersAreLeftOutAndListe
                             "!Account\nNSavings\nTBank\n^\n!Type:Bank\n"
                             "D1/14/2024\nT200\nL[Checking]\n^\n";
     QStringList notes;
-    EXPECT_EQ(Qif(file, qdAuto, &notes), "E500 2024-01-15 Bus|@16");
+    EXPECT_EQ(Qif(file, qdAuto, &notes), "E500 2024-01-15 Travel|Bus@16");
     EXPECT_EQ(notes.join('|').toStdString(),
               "没有导入1条期初余额（第6行）：那是账户里原有的钱，不是收入|"
               "没有导入2条账户之间的转账（第11、26行）：钱只是换了账户，不是收入或支出|"
-              "1条有收付款人的纪录以收付款人作为项目，没有保留类别|跳过了2条账户或列表纪录");
+              "跳过了2条账户或列表纪录");
     TQifEntrySource source(file);
     ReadAll(source);
     std::string listed;
@@ -125,10 +171,9 @@ TEST(QifTransfers, QuickenOpeningBalancesAndBracketedTransfersAreLeftOutAndListe
         "期初余额 Checking 100000@6; 转到“Savings” Checking 20000@11; 从“Checking”转入 Savings 20000@26; ");
 
     notes.clear();
-    EXPECT_EQ(
-        Qif(file, qdAuto, &notes, qtImport),
-        "I100000 2024-01-13 Opening Balance|@6; E20000 2024-01-14 To savings|@11; E500 2024-01-15 Bus|@16; "
-        "I20000 2024-01-14 [Checking]|@26");
+    EXPECT_EQ(Qif(file, qdAuto, &notes, qtImport),
+              "I100000 2024-01-13 [Checking]|Opening Balance@6; E20000 2024-01-14 [Savings]|To savings@11; "
+              "E500 2024-01-15 Travel|Bus@16; I20000 2024-01-14 [Checking]|@26");
     EXPECT_TRUE(notes.join('|').contains(QStringLiteral("1条期初余额和2条账户之间的转账按收入或支出导入了")));
 }
 
@@ -146,8 +191,9 @@ TEST(QifTransfers, BlankFirstRecordsAndMatchingPairsAcrossAccountsAreTransfers)
                             "D2022-01-29\nT20\nPMe\nMfor hard time\nLSavings\n^\n" // 41: transfer in
                             "D2022-01-30\nT20\nPSomeone else\n^\n";                // 47
     QStringList notes;
-    EXPECT_EQ(Qif(file, qdAuto, &notes), "E2000 2022-01-29 Me|for hard time@21; E2000 2022-01-30 Shop|@27; "
-                                         "I2000 2022-01-30 Someone else|@47");
+    EXPECT_EQ(Qif(file, qdAuto, &notes),
+              "E2000 2022-01-29 Savings|Me；for hard time@21; E2000 2022-01-30 Shop|@27; "
+              "I2000 2022-01-30 Someone else|@47");
     EXPECT_EQ(notes.value(0).toStdString(),
               "没有导入2条期初余额（第11、37行）：那是账户里原有的钱，不是收入");
     EXPECT_EQ(notes.value(1).toStdString(),

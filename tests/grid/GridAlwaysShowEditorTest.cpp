@@ -150,3 +150,22 @@ TEST_F(GridAlwaysShowEditorTest, WithoutTheOptionMovesOpenNoEditor)
     Controller().KeyDown(TkvGridKey::Down, NoShift);
     EXPECT_EQ(Editor(), nullptr);
 }
+
+// Guards: cells built between showing a column and the next layout read a width that layout had not made yet.
+TEST_F(GridAlwaysShowEditorTest, AColumnShownWhileUpdatesAreHeldGetsItsEditorOnceLaidOut)
+{
+    OpenGrid(QSize(800, 400), [&] {
+        View->OptionsBehavior().SetAlwaysShowEditor(true);
+        for (TkvGridColumn *column : {Amount, Item, Date})
+            column->SetVisible(false);
+    });
+    View->SetFocused(true);
+    ASSERT_EQ(Controller().FocusedItem(), nullptr);
+    View->BeginUpdate();
+    Item->SetVisible(true); // takes the cell focus, and the editor comes with it
+    ASSERT_NE(Editor(), nullptr);
+    EXPECT_EQ(Editing().EditingItem(), Item);
+    View->EndUpdate();
+    EXPECT_TRUE(EditorOn(Item));
+    EXPECT_EQ(EditorText(), "工资");
+}

@@ -408,3 +408,18 @@ TEST(GridFilterDropDownInput, AGroupByBoxHeadersButtonOpensTheListBelowThatHeade
 }
 
 } // namespace
+
+// Guards: a column removed while its drop-down was open stayed the drop-down's column.
+TEST(GridFilterDropDownColumn, RemovingTheColumnWhileItsListIsOpenClosesTheList)
+{
+    FilterGrid grid = MakeFilterGrid({{1, "b"}, {2, "a"}});
+    grid.OpenDropDown(grid.Item);
+    ASSERT_TRUE(grid.DropDown().IsOpen());
+    std::unique_ptr<TkvCustomGridTableItem> removed = grid.View->RemoveItem(grid.Item);
+    EXPECT_FALSE(grid.DropDown().IsOpen());
+    EXPECT_EQ(grid.DropDown().Column(), nullptr);
+    EXPECT_EQ(grid.Ctl().FilterDropDownColumn(), nullptr);
+    EXPECT_EQ(grid.Ctl().HeaderState(), TkvGridHeaderState::None);
+    EXPECT_FALSE(grid.DropDown().KeyDown(TkvGridKey::Enter)); // nothing left to apply
+    EXPECT_EQ(grid.Changes, 0);
+}
