@@ -315,6 +315,12 @@ std::unique_ptr<TJetRowCursor> TJetMdbFile::OpenTable(const std::string &table)
     MdbTableDef *definition = mdb_read_table(entry);
     if (!definition)
         throw EImportError("无法读取“" + FImpl->Path + "”中的表 " + table);
+    // A damaged definition can leave the table without its page map; libmdb
+    // would then read through a null map on the first row.
+    if (!definition->usage_map || definition->map_sz == 0) {
+        mdb_free_tabledef(definition);
+        throw EImportError("“" + FImpl->Path + "”中的表 " + table + " 已损坏，无法读取");
+    }
     if (!mdb_read_columns(definition) || !definition->columns) {
         mdb_free_tabledef(definition);
         throw EImportError("无法读取“" + FImpl->Path + "”中表 " + table + " 的列");

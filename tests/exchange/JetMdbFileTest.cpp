@@ -216,8 +216,9 @@ TEST_F(JetMdbFile, FilesThatAreNoJetDatabaseAreRefused)
 TEST(JetMdbFileCorpus, DamagedFilesAreReadOrRefusedButNeverCrash)
 {
     // Guards against damaged files the fuzzer found (a table definition whose
-    // columns cannot be read crashed the reader): each one either reads to
-    // its end or is refused with an import error.
+    // columns cannot be read, or whose page map is missing, crashed the
+    // reader): each one either reads to its end or is refused with an import
+    // error.
     const QDir corpus(QStringLiteral(KESTRUM_JET_CORPUS));
     const QStringList names = corpus.entryList(QDir::Files, QDir::Name);
     ASSERT_GE(names.size(), 2);
