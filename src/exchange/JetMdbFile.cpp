@@ -128,10 +128,12 @@ private:
     bool RawValue(std::size_t i, TJetValue &value) const
     {
         const auto *column = static_cast<const MdbColumn *>(g_ptr_array_index(FTable->columns, guint(i)));
-        const unsigned char *bytes = FTable->entry->mdb->pg_buf + column->cur_value_start;
         const int length = column->cur_value_len;
-        if (column->cur_value_start <= 0 || column->cur_value_start + length > int(MDB_PGSIZE))
+        // A damaged row can claim a value outside the page: checked before any
+        // pointer into the page is formed.
+        if (column->cur_value_start <= 0 || length < 0 || column->cur_value_start + length > int(MDB_PGSIZE))
             return false;
+        const unsigned char *bytes = FTable->entry->mdb->pg_buf + column->cur_value_start;
         const auto little = [bytes](int count) {
             std::uint64_t bits = 0;
             for (int k = count - 1; k >= 0; --k)
