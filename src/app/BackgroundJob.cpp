@@ -1,5 +1,6 @@
 #include "app/BackgroundJob.h"
 
+#include <QCoreApplication>
 #include <QEventLoop>
 #include <QProgressDialog>
 #include <QTimer>
@@ -86,6 +87,18 @@ bool RunWithProgress(QWidget *parent, const QString &label, const TBackgroundJob
     dialog.hide();
     job.Wait();
     return cancelled;
+}
+
+std::unique_ptr<QProgressDialog> ShowBusyNotice(QWidget *parent, const QString &label)
+{
+    auto notice = std::make_unique<QProgressDialog>(label, QString(), 0, 0, parent);
+    notice->setWindowTitle(QStringLiteral("Kestrum"));
+    notice->setWindowModality(Qt::WindowModal);
+    notice->setCancelButton(nullptr);
+    notice->setMinimumDuration(0);
+    notice->show();
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    return notice;
 }
 
 } // namespace kestrum

@@ -9,8 +9,10 @@
 #include <atomic>
 #include <exception>
 #include <functional>
+#include <memory>
 #include <thread>
 
+class QProgressDialog;
 class QWidget;
 
 namespace kestrum {
@@ -59,5 +61,11 @@ private:
 //! when the worker is done, whether it finished or stopped for a cancel, and
 //! raises what the worker raised. Answers whether the user cancelled.
 bool RunWithProgress(QWidget *parent, const QString &label, const TBackgroundJob::TWork &work);
+
+//! A busy notice without a cancel button, shown at once and painted before
+//! work on the window's own thread that takes a while (reading the income
+//! and expense lists again after a large import or undo); it goes when the
+//! returned dialog is destroyed.
+std::unique_ptr<QProgressDialog> ShowBusyNotice(QWidget *parent, const QString &label);
 
 } // namespace kestrum

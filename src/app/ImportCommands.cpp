@@ -124,16 +124,8 @@ void TLedgerExchangeCommands::reloadPages(int added)
     // The record sets belong to this thread and read every row again; on a
     // large ledger that takes a while, so the user is told what is going on.
     std::unique_ptr<QProgressDialog> notice;
-    if (data.ADOQuery1.RecordCount() + data.ADOQuery2.RecordCount() + added >= LargeLedgerRows) {
-        notice = std::make_unique<QProgressDialog>(utf8("正在重新读取收入和支出列表..."), QString(), 0, 0,
-                                                   &FWindow);
-        notice->setWindowTitle(QStringLiteral("Kestrum"));
-        notice->setWindowModality(Qt::WindowModal);
-        notice->setCancelButton(nullptr);
-        notice->setMinimumDuration(0);
-        notice->show();
-        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-    }
+    if (data.ADOQuery1.RecordCount() + data.ADOQuery2.RecordCount() + added >= LargeLedgerRows)
+        notice = ShowBusyNotice(&FWindow, utf8("正在重新读取收入和支出列表..."));
     QStringList failures;
     for (TDbQuery *query : {&data.ADOQuery1, &data.ADOQuery2}) {
         if (!query->Active())

@@ -245,16 +245,8 @@ void TUndoCommands::run(bool undo)
     // ledger's change notification. Reading a large ledger again takes a
     // while: the user is told what is going on.
     std::unique_ptr<QProgressDialog> notice;
-    if (entries >= LargeUndo) {
-        notice = std::make_unique<QProgressDialog>(utf8("正在重新读取收入和支出列表..."), QString(), 0, 0,
-                                                   FWindow);
-        notice->setWindowTitle(QStringLiteral("Kestrum"));
-        notice->setWindowModality(Qt::WindowModal);
-        notice->setCancelButton(nullptr);
-        notice->setMinimumDuration(0);
-        notice->show();
-        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-    }
+    if (entries >= LargeUndo)
+        notice = ShowBusyNotice(FWindow, utf8("正在重新读取收入和支出列表..."));
     for (TDbQuery *query : {&FData.ADOQuery1, &FData.ADOQuery2}) {
         try {
             if (query->Active())
