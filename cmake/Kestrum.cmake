@@ -8,7 +8,9 @@ endfunction()
 
 # kestrum_test(NAME SOURCES ... DEPS ... [WIDGETS]): one GoogleTest executable.
 # WIDGETS tests get a QApplication on the offscreen platform, a private
-# XDG_RUNTIME_DIR and Qt warnings turned into failures.
+# XDG_RUNTIME_DIR and Qt warnings turned into failures. Every test gets a data
+# folder of the build's own, so that nothing a test starts (the program, the
+# command-line tool) finds or makes a ledger in the user's real one.
 function(kestrum_test name)
   cmake_parse_arguments(ARG "WIDGETS" "" "SOURCES;DEPS" ${ARGN})
   add_executable(${name} ${ARG_SOURCES})
@@ -20,7 +22,7 @@ function(kestrum_test name)
   endif()
   add_test(NAME ${name} COMMAND ${name})
   set_tests_properties(${name} PROPERTIES
-    ENVIRONMENT "QT_QPA_PLATFORM=offscreen"
+    ENVIRONMENT "QT_QPA_PLATFORM=offscreen;XDG_DATA_HOME=${CMAKE_BINARY_DIR}/test-data-home"
     WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR})
 endfunction()
 

@@ -6,6 +6,7 @@
 #include "exchange/ForeignFormat.h"
 #include "exchange/Importer.h"
 #include "exchange/QifReader.h"
+#include "ledger/LedgerLocation.h"
 #include "ledger/LedgerLock.h"
 
 #include <QFileInfo>
@@ -15,8 +16,6 @@
 namespace kestrum::tools {
 
 namespace {
-
-const QString DefaultLedger = QStringLiteral("Vantorel.mdb");
 
 void Print(std::FILE *stream, const QString &line)
 {
@@ -145,7 +144,7 @@ int RunImport(const QStringList &arguments)
         return UsageError(command,
                           QStringLiteral("give the file to import and, if not Vantorel.mdb, the ledger"));
     const QString file = files[0];
-    const QString ledger = files.size() > 1 ? files[1] : DefaultLedger;
+    const QString ledger = files.size() > 1 ? files[1] : DefaultLedgerPath();
     if (LedgerMissing(command, ledger))
         return 1;
     // Like the program, the import announces that it has the ledger open, so
@@ -235,7 +234,7 @@ int RunExport(const QStringList &arguments)
     if (options.From.isValid() && options.To.isValid() && options.From > options.To)
         return UsageError(command, QStringLiteral("--from comes after --to"));
     const QString file = files[0];
-    const QString ledger = files.size() > 1 ? files[1] : DefaultLedger;
+    const QString ledger = files.size() > 1 ? files[1] : DefaultLedgerPath();
     if (LedgerMissing(command, ledger))
         return 1;
     try {

@@ -4,12 +4,14 @@
 #include "ledger/Backups.h"
 #include "ledger/Journal.h"
 #include "ledger/LedgerFile.h"
+#include "ledger/LedgerLocation.h"
 
 #include "core/Errors.h"
 
 #include <QDate>
 #include <QDateTime>
 #include <QDir>
+#include <QFileInfo>
 #include <QString>
 #include <QStringList>
 
@@ -39,6 +41,7 @@ const TUsageLine UsageLines[] = {
     {"restore BACKUP [FILE]", "put a backup in the ledger's place; the replaced file is kept beside it; "
                               "refused while the ledger program has it open or another program writes it"},
     {"history [FILE]", "list the journal of entry changes, newest first"},
+    {"where", "print which ledger file and backups folder a plain kestrum (and this command) would use"},
     {"import [--skip-bad] [--keep-duplicates] [--all-income|--all-expense] [--day-first|--month-first] "
      "[--include-transfers] [--item=category|payee|memo] FILE [LEDGER]",
      "add the entries of a CSV, QIF or HomeBank (.xhb) file or of an old Access ledger, all or none; "
@@ -80,9 +83,12 @@ int Usage(std::FILE *stream, int code)
                 ++text;
         }
     }
-    std::fprintf(stream, "  kestrum-db --help\n      show this text\n"
-                         "FILE and LEDGER default to Vantorel.mdb in the working folder.\n"
-                         "Exit status: 0 done, 1 failed (the reason on stderr), 2 wrong usage.\n");
+    std::fprintf(stream,
+                 "  kestrum-db --help\n      show this text\n"
+                 "init and demo make FILE in the working folder (Vantorel.mdb by default). Elsewhere\n"
+                 "FILE and LEDGER default to Vantorel.mdb in the working folder when there is one,\n"
+                 "else to Vantorel.mdb in the user's data folder (see: kestrum-db where).\n"
+                 "Exit status: 0 done, 1 failed (the reason on stderr), 2 wrong usage.\n");
     return code;
 }
 
@@ -97,7 +103,7 @@ int Restore(int argc, char **argv)
     if (argc > 4)
         return Usage();
     const QString backup = QString::fromLocal8Bit(argv[2]);
-    const QString file = argc == 4 ? QString::fromLocal8Bit(argv[3]) : QStringLiteral("Vantorel.mdb");
+    const QString file = argc == 4 ? QString::fromLocal8Bit(argv[3]) : DefaultLedgerPath();
     try {
         const QString aside =
             RestoreBackup(backup, file, QDateTime::currentDateTime(), QStringLiteral("replaced"));
@@ -163,6 +169,19 @@ int PrintHistory(const QString &file)
     return 0;
 }
 
+//! where: the ledger and backups folder a plain kestrum would use, and why.
+int Where()
+{
+    const TLedgerChoice choice = ChooseLedger();
+    const char *why = choice.Source == TLedgerSource::WorkingFolder ? "found in the working folder"
+                                                                    : "the user's data folder";
+    const char *state = QFileInfo::exists(choice.LedgerPath) ? "" : ", not made yet";
+    std::printf("ledger: %s (%s%s)\nbackups: %s\n",
+                QDir::toNativeSeparators(choice.LedgerPath).toLocal8Bit().constData(), why, state,
+                QDir::toNativeSeparators(choice.BackupFolder).toLocal8Bit().constData());
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -182,9 +201,17 @@ int main(int argc, char **argv)
         return tools::RunImport(arguments);
     if (std::strcmp(command, "export") == 0)
         return tools::RunExport(arguments);
+    if (std::strcmp(command, "where") == 0)
+        return argc == 2 ? Where() : Usage();
     if (argc > 3)
         return Usage();
-    const QString file = argc == 3 ? QString::fromLocal8Bit(argv[2]) : QStringLiteral("Vantorel.mdb");
+    // A new ledger is made in the working folder, where a plain kestrum
+    // started there then finds it; the other commands work on the ledger a
+    // plain kestrum would open.
+    const bool makes = std::strcmp(command, "init") == 0 || std::strcmp(command, "demo") == 0;
+    const QString file = argc == 3 ? QString::fromLocal8Bit(argv[2])
+                         : makes   ? DefaultLedgerFileName()
+                                   : DefaultLedgerPath();
     try {
         if (std::strcmp(command, "init") == 0) {
             CreateLedgerDatabase(file);

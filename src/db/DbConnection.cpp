@@ -51,19 +51,57 @@ void TDbConnection::SetConnectionString(const QString &text)
 
 QString TDbConnection::ConnectionStringValue(const QString &connectionString, const QString &key)
 {
-    for (const QString &part : connectionString.split(';', Qt::SkipEmptyParts)) {
-        const qsizetype equals = part.indexOf('=');
+    const qsizetype length = connectionString.size();
+    qsizetype at = 0;
+    while (at < length) {
+        const qsizetype equals = connectionString.indexOf('=', at);
+        const qsizetype semicolon = connectionString.indexOf(';', at);
         if (equals < 0)
+            break;
+        if (semicolon >= 0 && semicolon < equals) {
+            at = semicolon + 1; // a part without a value
             continue;
-        if (part.left(equals).trimmed().compare(key, Qt::CaseInsensitive) == 0) {
-            QString value = part.mid(equals + 1).trimmed();
-            if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
-                value.back() == value.front())
-                value = value.mid(1, value.size() - 2);
-            return value;
         }
+        const QString name = connectionString.mid(at, equals - at).trimmed();
+        at = equals + 1;
+        while (at < length && connectionString[at].isSpace())
+            ++at;
+        QString value;
+        if (at < length && (connectionString[at] == '"' || connectionString[at] == '\'')) {
+            const QChar quote = connectionString[at++];
+            for (; at < length; ++at) {
+                if (connectionString[at] != quote) {
+                    value += connectionString[at];
+                } else if (at + 1 < length && connectionString[at + 1] == quote) {
+                    value += quote;
+                    ++at;
+                } else {
+                    ++at;
+                    break;
+                }
+            }
+            const qsizetype end = connectionString.indexOf(';', at);
+            at = end < 0 ? length : end + 1;
+        } else {
+            const qsizetype end = connectionString.indexOf(';', at);
+            value = connectionString.mid(at, (end < 0 ? length : end) - at).trimmed();
+            at = end < 0 ? length : end + 1;
+        }
+        if (name.compare(key, Qt::CaseInsensitive) == 0)
+            return value;
     }
     return {};
+}
+
+QString TDbConnection::QuotedConnectionStringValue(const QString &value)
+{
+    const bool plain =
+        !value.contains(';') && !value.startsWith('"') && !value.startsWith('\'') && value.trimmed() == value;
+    if (plain)
+        return value;
+    QString quoted = value;
+    quoted.replace('"', QStringLiteral("\"\""));
+    return '"' + quoted + '"';
 }
 
 QString TDbConnection::DataSourceName() const
@@ -93,7 +131,9 @@ void TDbConnection::Open()
     sqlite3 *db = nullptr;
     // Never SQLITE_OPEN_CREATE: the program must not make a database by itself.
     // A connection serves one thread, so SQLite need not lock around each call.
-    int rc = sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr);
+    // A connection for reading only (a backup shown to look at) never writes.
+    const int access = FMode == cmRead ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE;
+    int rc = sqlite3_open_v2(path.c_str(), &db, access | SQLITE_OPEN_NOMUTEX, nullptr);
     if (rc != SQLITE_OK) {
         const std::string message = db ? sqlite3_errmsg(db) : sqlite3_errstr(rc);
         sqlite3_close(db);

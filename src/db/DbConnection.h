@@ -52,7 +52,12 @@ public:
     //! The "Data Source" of the connection string ("" when it names none).
     QString DataSourceName() const;
     //! Splits "Key=Value;Key=Value" and returns the value of key (case ignored).
+    //! A value may be quoted with " or ' (a doubled quote inside stands for
+    //! one), so that it can hold a semicolon: a folder named "a;b".
     static QString ConnectionStringValue(const QString &connectionString, const QString &key);
+    //! The value as it must be written into a connection string so that
+    //! ConnectionStringValue gives it back unchanged.
+    static QString QuotedConnectionStringValue(const QString &value);
 
     // Connecting. Open raises EDatabaseError when the file is missing, not a
     // database, damaged or locked; the connection then stays closed.

@@ -91,7 +91,8 @@ struct TDbRowChange {
     int Position; //!< visible position, 0-based
 };
 
-//! Share mode of a connection (only deny-none is used by the ledger).
+//! Share mode of a connection: the ledger uses deny-none, and cmRead for a
+//! file it only shows (the connection then opens it for reading only).
 enum TConnectMode : std::uint8_t {
     cmUnknown,
     cmRead,

@@ -11,6 +11,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
+#include <QProcessEnvironment>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -153,8 +154,13 @@ TEST_F(LedgerFiles, DemoEndsOnItsLastDay)
 TEST_F(LedgerFiles, CommandLine)
 {
     const QString tool = QStringLiteral(KESTRUM_DB_TOOL);
+    // A data folder of its own, empty: "check" without a ledger in the
+    // working folder looks there.
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("XDG_DATA_HOME"), FDir.filePath(QStringLiteral("data")));
     auto run = [&](const QStringList &arguments) {
         QProcess process;
+        process.setProcessEnvironment(environment);
         process.setWorkingDirectory(FDir.path());
         process.start(tool, arguments);
         process.waitForFinished(60000);
