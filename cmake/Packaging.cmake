@@ -43,7 +43,7 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 # SQLite, libmdb) from the libraries the binaries link.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # The CJK fonts the captions are drawn with.
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-noto-cjk | fonts-arphic-uming")
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-noto-cjk | fonts-arphic-uming, qt6-translations-l10n")
 include(CPack)
 
 # Builds the package, unpacks it and runs the packaged command.

@@ -11,6 +11,7 @@ packages=(
   mdbtools-dev dpkg-dev
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   fonts-arphic-uming fonts-noto-cjk
+  qt6-translations-l10n
 )
 
 missing=()

@@ -15,7 +15,9 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QItemSelectionModel>
+#include <QLabel>
 #include <QPushButton>
+#include <QStackedWidget>
 #include <QTableView>
 #include <QVBoxLayout>
 
@@ -107,8 +109,14 @@ TTrashDialog::TTrashDialog(sqlite3 *db, QWidget *parent) : QDialog(parent), FLis
     buttons->addWidget(EmptyButton);
     buttons->addStretch();
     buttons->addWidget(CloseButton);
+    EmptyNotice = new QLabel(QString::fromUtf8("回收站是空的。"), this);
+    EmptyNotice->setObjectName(QStringLiteral("EmptyNotice"));
+    EmptyNotice->setAlignment(Qt::AlignCenter);
+    FListOrNotice = new QStackedWidget(this);
+    FListOrNotice->addWidget(ListView);
+    FListOrNotice->addWidget(EmptyNotice);
     auto *layout = new QVBoxLayout(this);
-    layout->addWidget(ListView);
+    layout->addWidget(FListOrNotice);
     layout->addLayout(buttons);
     updateButtons();
 }
@@ -186,6 +194,7 @@ void TTrashDialog::updateButtons()
     RestoreButton->setEnabled(FList.CanRestoreSelected());
     RestoreAllButton->setEnabled(FList.CanRestoreAll());
     EmptyButton->setEnabled(FList.CanEmpty());
+    FListOrNotice->setCurrentWidget(FList.RowCount() == 0 ? static_cast<QWidget *>(EmptyNotice) : ListView);
 }
 
 void ConnectTrashDialog(TForm1 &window, TTrashDialog &dialog)

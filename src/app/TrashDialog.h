@@ -7,7 +7,9 @@
 
 #include <QDialog>
 
+class QLabel;
 class QPushButton;
+class QStackedWidget;
 class QTableView;
 
 namespace kestrum {
@@ -24,6 +26,9 @@ public:
     TTrashList &List() { return FList; }
 
     QTableView *ListView;
+    //! "回收站是空的。", shown in the list's place when nothing is in the
+    //! trash: an empty grid looked like a list that failed to load.
+    QLabel *EmptyNotice;
     QPushButton *RestoreButton;    //!< "还原"
     QPushButton *RestoreAllButton; //!< "全部还原"
     QPushButton *EmptyButton;      //!< "清空回收站"
@@ -43,6 +48,7 @@ private:
     TTrashList FList;
     class TModel;
     TModel *FModel;
+    QStackedWidget *FListOrNotice;
 };
 
 //! Ties a trash dialog to the window: a restore first settles an entry being

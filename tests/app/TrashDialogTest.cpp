@@ -13,6 +13,7 @@
 #include "ui/FakeShell.h"
 #include "ui/MessageBox.h"
 
+#include <QLabel>
 #include <QItemSelectionModel>
 #include <QPushButton>
 #include <QTableView>
@@ -218,6 +219,8 @@ TEST_F(TrashListTest, TheDialogRestoresTheSelectedRowsAndEmptiesOnlyAfterTheQues
     TTrashDialog dialog(db);
     QTableView *view = dialog.ListView;
     ASSERT_EQ(view->model()->rowCount(), 3);
+    EXPECT_TRUE(view->isVisibleTo(&dialog));
+    EXPECT_FALSE(dialog.EmptyNotice->isVisibleTo(&dialog));
     EXPECT_FALSE(dialog.RestoreButton->isEnabled());
     EXPECT_TRUE(dialog.RestoreAllButton->isEnabled());
     EXPECT_TRUE(dialog.EmptyButton->isEnabled());
@@ -248,6 +251,10 @@ TEST_F(TrashListTest, TheDialogRestoresTheSelectedRowsAndEmptiesOnlyAfterTheQues
     EXPECT_EQ(file.Scalar("SELECT count(*) FROM gain"), "2");
     EXPECT_FALSE(dialog.RestoreAllButton->isEnabled());
     EXPECT_FALSE(dialog.EmptyButton->isEnabled());
+    // An empty trash said nothing: a blank grid, as if it had failed to load.
+    EXPECT_TRUE(dialog.EmptyNotice->isVisibleTo(&dialog));
+    EXPECT_EQ(dialog.EmptyNotice->text(), utf8("回收站是空的。"));
+    EXPECT_FALSE(view->isVisibleTo(&dialog));
 }
 
 TEST_F(TrashListTest, AFailedRestoreIsShownAndTheDialogGoesOn)
