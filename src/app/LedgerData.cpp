@@ -5,6 +5,7 @@
 #include "ledger/LedgerFile.h"
 #include "ledger/Trash.h"
 
+#include <QDir>
 #include <QFileInfo>
 
 #include <vector>
@@ -14,9 +15,19 @@ namespace kestrum {
 const char *const TLedgerData::ConnectionString =
     "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=Vantorel.mdb;Persist Security Info=True";
 
-TLedgerData::TLedgerData()
+QString TLedgerData::ConnectionStringFor(const QString &ledgerPath)
 {
-    ADOConnection1.SetConnectionString(QString::fromLatin1(ConnectionString));
+    QString text = QString::fromLatin1(ConnectionString);
+    const QString stored = TDbConnection::ConnectionStringValue(text, QStringLiteral("Data Source"));
+    return text.replace(QStringLiteral("Data Source=") + stored,
+                        QStringLiteral("Data Source=") +
+                            TDbConnection::QuotedConnectionStringValue(ledgerPath));
+}
+
+TLedgerData::TLedgerData(const QString &ledgerPath)
+{
+    ADOConnection1.SetConnectionString(ledgerPath.isEmpty() ? QString::fromLatin1(ConnectionString)
+                                                            : ConnectionStringFor(ledgerPath));
     ADOConnection1.SetProvider(QStringLiteral("Microsoft.Jet.OLEDB.4.0"));
     ADOConnection1.SetLoginPrompt(false);
     ADOConnection1.SetMode(cmShareDenyNone);
@@ -59,6 +70,21 @@ TLedgerData::~TLedgerData()
     ADOConnection1.Close();
 }
 
+QString TLedgerData::LedgerPath() const
+{
+    return QDir::current().absoluteFilePath(ADOConnection1.DataSourceName());
+}
+
+void TLedgerData::SwitchTo(const QString &ledgerPath, bool readOnly)
+{
+    ADOQuery3.Close();
+    ADOQuery2.Close();
+    ADOQuery1.Close();
+    ADOConnection1.Close();
+    ADOConnection1.SetMode(readOnly ? cmRead : cmShareDenyNone);
+    ADOConnection1.SetConnectionString(ConnectionStringFor(ledgerPath));
+}
+
 void TLedgerData::Loaded(const TErrorHandler &onError)
 {
     const auto step = [&](const std::function<void()> &finish) {
@@ -72,8 +98,10 @@ void TLedgerData::Loaded(const TErrorHandler &onError)
     step([&] { ADOQuery1.Open(); });
     // Our own tables go only into a file that is a ledger: any other database
     // (or an empty file) that happens to bear the ledger's name stays as it was.
+    // A file shown for reading only gets nothing added either.
     const auto isLedger = [this] {
-        return ADOConnection1.Connected() && HoldsLedgerTables(ADOConnection1.Handle());
+        return ADOConnection1.Connected() && !ADOConnection1.ReadOnly() &&
+               HoldsLedgerTables(ADOConnection1.Handle());
     };
     // Files from before the journal get it now (undo and redo read it).
     step([&] {
@@ -94,7 +122,7 @@ void TLedgerData::Loaded(const TErrorHandler &onError)
             EnsureTrash(ADOConnection1.Handle());
     });
     step([&] {
-        if (ADOConnection1.ReadOnly())
+        if (ADOConnection1.ReadOnly() && ADOConnection1.Mode() != cmRead)
             throw EDatabaseError("数据库文件“" +
                                  QFileInfo(ADOConnection1.DataSourceName()).fileName().toStdString() +
                                  "”只能以只读方式打开：账目可以查看和统计，但不能添加、修改或删除。"

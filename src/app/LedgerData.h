@@ -1,8 +1,8 @@
 #pragma once
-// The ledger's data components: one connection to Vantorel.mdb in the
-// working folder, the income and expense record sets with their data
-// sources, and the statistics record set. The main window owns one of these
-// and binds its pages to DataSource1 and DataSource2.
+// The ledger's data components: one connection to the ledger file
+// (Vantorel.mdb in the working folder unless another is named), the income and expense record sets with their
+// data sources, and the statistics record set. The main window owns one of these and binds its pages to
+// DataSource1 and DataSource2.
 #include "db/DbConnection.h"
 #include "db/DbDataSource.h"
 #include "db/DbQuery.h"
@@ -22,9 +22,12 @@ public:
     using TParameterTexts = std::vector<std::pair<QString, QString>>;
 
     static const char *const ConnectionString;
+    //! ConnectionString with its data source replaced by ledgerPath.
+    static QString ConnectionStringFor(const QString &ledgerPath);
 
-    //! Every component gets its stored settings; nothing is opened yet.
-    TLedgerData();
+    //! Every component gets its stored settings; nothing is opened yet. The
+    //! connection names ledgerPath when it is given, else the stored file.
+    explicit TLedgerData(const QString &ledgerPath = QString());
     ~TLedgerData(); // closes the record sets, then the connection
 
     // Declared in this order so that the connection outlives its record sets.
@@ -34,6 +37,13 @@ public:
     TDbQuery ADOQuery2; //!< "select * from expen"
     TDbDataSource DataSource2;
     TDbQuery ADOQuery3; //!< statistics; no statement until used
+
+    //! The ledger file the connection names, as an absolute path.
+    QString LedgerPath() const;
+    //! Closes the record sets, then the connection, and names another file
+    //! (opened for reading only when readOnly); Loaded opens it. A pending
+    //! record is dropped: settle it first.
+    void SwitchTo(const QString &ledgerPath, bool readOnly);
 
     //! Finishes loading in stored order: ADOQuery1 (opening it connects),
     //! DataSource1, ADOConnection1, ADOQuery2, DataSource2, ADOQuery3. A

@@ -106,8 +106,7 @@ void TForm1::createEntryPages()
     ComboBox5 = income->MonthCombo;
     ComboBox4 = expense->MonthCombo;
     // Closing asks about an entry with changes on either page before it is lost.
-    new TPendingEntryCloseGuard(this, {[income] { return income->SettlePendingEntry(); },
-                                       [expense] { return expense->SettlePendingEntry(); }});
+    new TPendingEntryCloseGuard(this, SettleSteps());
 }
 
 void TForm1::createMenu()
@@ -134,12 +133,16 @@ void TForm1::createMenu()
     N1->insertAction(N8, trash);
     connect(trash, &QAction::triggered, this, [this] { guarded([this] { ShowTrashDialog(*this); }); });
 
+    UndoCommands = new TUndoCommands(FData, N1, N8, this, SettleSteps());
+    new TLedgerExchangeCommands(*this); // "导入..." and "导出..." before "退出"
+}
+
+std::vector<std::function<bool()>> TForm1::SettleSteps() const
+{
     auto *income = static_cast<TEntryPage *>(IncomePage);
     auto *expense = static_cast<TEntryPage *>(ExpensePage);
-    UndoCommands = new TUndoCommands(FData, N1, N8, this,
-                                     {[income] { return income->SettlePendingEntry(); },
-                                      [expense] { return expense->SettlePendingEntry(); }});
-    new TLedgerExchangeCommands(*this); // "导入..." and "导出..." before "退出"
+    return {[income] { return !income || income->SettlePendingEntry(); },
+            [expense] { return !expense || expense->SettlePendingEntry(); }};
 }
 
 void TForm1::guarded(const std::function<void()> &handler)

@@ -11,6 +11,7 @@
 
 #include <functional>
 #include <memory>
+#include <vector>
 
 class QAction;
 class QComboBox;
@@ -35,6 +36,10 @@ public:
     ~TForm1() override;
 
     TLedgerData &Data() const { return FData; }
+    //! One step per entry page that settles its pending entry (asks to save
+    //! or discard it); a step answering false means the user stays with it.
+    //! Run before anything closes or reloads the record sets.
+    std::vector<std::function<bool()>> SettleSteps() const;
 
     //! Today's local date; tests pin it.
     void SetClock(std::function<QDate()> today) { FToday = std::move(today); }

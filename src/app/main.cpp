@@ -6,40 +6,81 @@
 #include "app/AboutBox.h"
 #include "app/AccessConversion.h"
 #include "app/LedgerData.h"
+#include "app/LedgerFileCommands.h"
 #include "app/LedgerSafekeeping.h"
+#include "app/LedgerSwitcher.h"
 #include "app/MainWindow.h"
 #include "core/RegionalSettings.h"
+#include "ledger/LedgerLocation.h"
 #include "ui/ErrorBox.h"
 #include "ui/Fonts.h"
 #include "ui/GuardedApplication.h"
 #include "ui/Shell.h"
+#include "ui/Translations.h"
 
 #include <QLabel>
 #include <QPointer>
 #include <QStatusBar>
 
+#include <cstdio>
+#include <cstring>
+#include <memory>
+
 using namespace kestrum;
+
+namespace {
+
+int Usage(std::FILE *stream, int code)
+{
+    std::fprintf(stream, "usage: kestrum [FILE]\n"
+                         "Opens the ledger FILE; without it Vantorel.mdb in the working folder when there\n"
+                         "is one, else the one in the user's data folder (made on first start).\n");
+    return code;
+}
+
+} // namespace
 
 int main(int argc, char **argv)
 {
+    // Asked before the application object, which needs a display.
+    for (int i = 1; i < argc; ++i)
+        if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0)
+            return Usage(stdout, 0);
     TGuardedApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("kestrum"));
+    // Qt's own dialogs (files, progress, standard buttons) speak the
+    // ledger's language; the texts the program sets itself stay as they are.
+    InstallQtTranslations(app);
     setRegionalSettings(RegionalSettings::fromSystemLocale());
     RegisterFontSubstitutions();
-    OfferAccessConversion(QStringLiteral("Vantorel.mdb"));
+
+    // Qt took its own options out of the arguments already.
+    const QStringList arguments = QCoreApplication::arguments().mid(1);
+    if (arguments.size() > 1 || (!arguments.isEmpty() && arguments.front().startsWith('-')))
+        return Usage(stderr, 2);
+    const TLedgerChoice ledger = ChooseLedger(arguments.value(0));
+    try {
+        PrepareLedger(ledger);
+    } catch (const std::exception &error) {
+        ShowException(nullptr, error);
+    }
+    OfferAccessConversion(ledger.LedgerPath);
 
     // Outlives the data components: its close backup runs after they closed.
-    TLedgerSafekeeping safekeeping;
-    TLedgerData data;
+    // Opening another ledger replaces it.
+    auto safekeeping = std::make_unique<TLedgerSafekeeping>(ledger.LedgerPath);
+    TLedgerData data(ledger.LedgerPath);
     TDesktopShell shell;
     TForm1 window(data, shell);
+    const auto reportError = [](const std::exception &error) { ShowException(nullptr, error); };
     // The pages are bound first so that they hear the record sets open.
-    data.Loaded([](const std::exception &error) { ShowException(nullptr, error); });
+    data.Loaded(reportError);
     TForm2 about(&shell);
     window.SetAboutBox(&about);
 
     // A failed start backup becomes a line in the status bar; the window may
     // be gone by the time the backup's thread reports.
-    safekeeping.SetFailureReporter([target = QPointer<TForm1>(&window)](const QString &message) {
+    const auto reportBackupFailure = [target = QPointer<TForm1>(&window)](const QString &message) {
         QMetaObject::invokeMethod(
             qApp,
             [target, message] {
@@ -56,10 +97,27 @@ int main(int argc, char **argv)
                 line->setText(line->text().isEmpty() ? message : line->text() + ' ' + message);
             },
             Qt::QueuedConnection);
+    };
+    safekeeping->SetFailureReporter(reportBackupFailure);
+
+    TLedgerSwitcher switcher(data, safekeeping);
+    switcher.SetDialogParent(&window);
+    switcher.SetErrorHandler(reportError);
+    switcher.SetSettleSteps(window.SettleSteps());
+    switcher.SetSafekeepingFactory([&window, reportBackupFailure](const QString &path) {
+        // A line about the previous ledger's backups no longer applies.
+        // (statusBar() would make a bar where there is none.)
+        if (auto *line = window.findChild<QLabel *>(QStringLiteral("BackupFailure")))
+            line->clear();
+        auto made = std::make_unique<TLedgerSafekeeping>(path);
+        made->SetFailureReporter(reportBackupFailure);
+        return made;
     });
+    new TLedgerFileCommands(window, switcher);
 
     window.show();
     const int code = app.exec();
-    safekeeping.SetFailureReporter({});
+    if (safekeeping)
+        safekeeping->SetFailureReporter({});
     return code;
 }
