@@ -4,7 +4,7 @@
 #include "app/StatisticsPage.h"
 #include "pages/PqPageControl.h"
 #include "pages/PqTabSheet.h"
-#include "ui/FakeShell.h"
+#include "support/FakeShell.h"
 #include "ui/MessageBox.h"
 
 #include <gtest/gtest.h>

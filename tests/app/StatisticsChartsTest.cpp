@@ -12,7 +12,7 @@
 #include "db/DbConnection.h"
 #include "db/DbField.h"
 #include "db/DbQuery.h"
-#include "ui/FakeShell.h"
+#include "support/FakeShell.h"
 #include "ui/MessageBox.h"
 
 #include <gtest/gtest.h>

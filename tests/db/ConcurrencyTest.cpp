@@ -1,6 +1,6 @@
 // Two programs on one file, a process killed in the middle of a write, and
 // files that cannot be opened.
-#include "DbTestSupport.h"
+#include "support/DbTestSupport.h"
 
 #include "db/DbErrors.h"
 

@@ -1,7 +1,7 @@
 #pragma once
 // A small table in a fresh SQLite file, and its rows read into a row store
 // the way a record set reads them.
-#include "DbTestSupport.h"
+#include "support/DbTestSupport.h"
 
 #include "db/ColumnInfo.h"
 #include "db/QueryStatement.h"

@@ -1,6 +1,6 @@
 // The navigator bar as a widget: it sizes itself, clicks with the mouse,
 // and hands record-set errors to the error handler.
-#include "db/DbTestSupport.h"
+#include "support/DbTestSupport.h"
 #include "navigator/Navigator.h"
 #include "ui/ImageList.h"
 #include "ui/MessageBox.h"
