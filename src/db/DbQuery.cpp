@@ -107,58 +107,18 @@ void TDbQuery::Scan(const std::function<void(const TDbRowReader &row)> &onRow) c
     FStatement.Scan(FConnection, ContextName(), onRow);
 }
 
-void TDbQuery::BuildFields(const std::vector<TDbColumnInfo> &columns, const TDbRowStore &store)
-{
-    FWriter.Describe(FConnection->Handle(), columns);
-    const int keyField = FWriter.KeyField();
-    FRetiredFields.clear();
-    FFields.clear();
-    FLookupFields.clear();
-    for (int i = 0; i < int(columns.size()); ++i) {
-        const TDbColumnInfo &column = columns[std::size_t(i)];
-        int size = 0;
-        TFieldType type = MapDeclaredType(column.declared, size);
-        if (i == keyField)
-            type = ftAutoInc;
-        if (type == ftUnknown)
-            type = InferFieldType(store, i);
-        // Duplicate names (a join) get a suffix so each can be found by name.
-        QString name = column.name;
-        for (int n = 1; FindField(name); ++n)
-            name = column.name + '_' + QString::number(n);
-        auto field = std::make_unique<TDbField>(this, i, name, type, size);
-        field->SetOrigin(column.origin, i == keyField);
-        if (i == keyField || column.origin.isEmpty())
-            field->SetReadOnly(true);
-        FFields.push_back(std::move(field));
-    }
-    for (const TDbLookupFieldDef &def : FLookupDefs) {
-        auto field = std::make_unique<TDbField>(this, -1, def.FieldName, def.DataType, 0);
-        field->SetLookup(def.KeyFields, def.LookupDataSet, def.LookupKeyFields, def.LookupResultField);
-        FLookupFields.push_back(std::move(field));
-    }
-}
-
-std::vector<TFieldType> TDbQuery::FieldTypes() const
-{
-    std::vector<TFieldType> types;
-    types.reserve(FFields.size());
-    for (const auto &field : FFields)
-        types.push_back(field->DataType());
-    return types;
-}
-
 void TDbQuery::OpenCursor()
 {
     std::vector<TDbColumnInfo> columns;
     std::unique_ptr<TDbRowStore> store = FStatement.Run(FConnection, ContextName(), columns);
-    BuildFields(columns, *store);
+    FWriter.Describe(FConnection->Handle(), columns);
+    FFields.Build(this, columns, *store, FWriter.KeyField());
     FRows.Load(std::move(store), FWriter.KeyField());
     std::unique_ptr<TDbFilterExpression> expression;
     try {
         expression = FFilter.Parse(FFilter.Enabled(), *this);
     } catch (...) {
-        FFields.clear();
+        FFields.DropData();
         FRows.Clear();
         throw;
     }
@@ -177,14 +137,7 @@ void TDbQuery::CloseCursor()
     // A pending record is dropped, not posted.
     FEdit.Clear();
     SetState(dsInactive);
-    // Field objects stay alive until the next open so that a listener that
-    // still holds one does not touch freed memory; the field list is empty.
-    for (auto &field : FFields)
-        FRetiredFields.push_back(std::move(field));
-    for (auto &field : FLookupFields)
-        FRetiredFields.push_back(std::move(field));
-    FFields.clear();
-    FLookupFields.clear();
+    FFields.Retire();
     FReadPosition = -1;
     FRows.Clear();
     FFilter.Forget();
@@ -219,23 +172,17 @@ void TDbQuery::SetState(TDataSetState state)
 
 TDbField *TDbQuery::FindField(const QString &name) const
 {
-    for (const auto &field : FFields)
-        if (field->FieldName().compare(name, Qt::CaseInsensitive) == 0)
-            return field.get();
-    for (const auto &field : FLookupFields)
-        if (field->FieldName().compare(name, Qt::CaseInsensitive) == 0)
-            return field.get();
-    return nullptr;
+    return FFields.Find(name);
 }
 
 void TDbQuery::AddLookupField(const TDbLookupFieldDef &def)
 {
-    FLookupDefs.push_back(def);
+    FFields.AddLookup(def);
 }
 
 void TDbQuery::ClearLookupFields()
 {
-    FLookupDefs.clear();
+    FFields.ClearLookups();
 }
 
 TDbField *TDbQuery::FieldByName(const QString &name) const
@@ -247,10 +194,7 @@ TDbField *TDbQuery::FieldByName(const QString &name) const
 
 QStringList TDbQuery::FieldNames() const
 {
-    QStringList names;
-    for (const auto &field : FFields)
-        names.append(field->FieldName());
-    return names;
+    return FFields.Names();
 }
 
 Variant TDbQuery::FieldValues(const QString &names) const
@@ -279,8 +223,7 @@ Variant TDbQuery::ValueAtPosition(int position, int fieldIndex) const
     }
     if (position < 0 || position >= VisibleCount())
         return Variant::null();
-    return CellValue(FRows.Store(), SlotAt(position), fieldIndex,
-                     FFields[std::size_t(fieldIndex)]->DataType());
+    return CellValue(FRows.Store(), SlotAt(position), fieldIndex, FFields.TypeOf(fieldIndex));
 }
 
 Variant TDbQuery::CurrentValue(int fieldIndex) const
@@ -291,8 +234,7 @@ Variant TDbQuery::CurrentValue(int fieldIndex) const
         return FEdit.Value(fieldIndex);
     if (!FRows.Loaded() || FCursor.Position() < 0)
         return Variant::null();
-    return CellValue(FRows.Store(), SlotAt(FCursor.Position()), fieldIndex,
-                     FFields[std::size_t(fieldIndex)]->DataType());
+    return CellValue(FRows.Store(), SlotAt(FCursor.Position()), fieldIndex, FFields.TypeOf(fieldIndex));
 }
 
 Variant TDbQuery::Lookup(const QString &keyFields, const Variant &keyValues, const QString &resultField) const
@@ -493,9 +435,9 @@ void TDbQuery::Edit()
     CheckCanModify();
     const int slot = SlotAt(FCursor.Position());
     std::vector<Variant> values;
-    values.reserve(FFields.size());
-    for (const auto &field : FFields)
-        values.push_back(CellValue(FRows.Store(), slot, field->Index(), field->DataType()));
+    values.reserve(std::size_t(FieldCount()));
+    for (int i = 0; i < FieldCount(); ++i)
+        values.push_back(CellValue(FRows.Store(), slot, i, FFields.TypeOf(i)));
     FEdit.BeginEdit(std::move(values));
     SetState(dsEdit);
     DataEvent(TDataEvent::RecordChange, 0);
@@ -638,15 +580,15 @@ bool TDbQuery::StatementSelectsCurrentRow() const
     const int slot = SlotAt(FCursor.Position());
     if (FRows.Store().Kind(slot, keyField) != TDbCellKind::Integer)
         return false;
-    return FStatement.SelectsRow(*FConnection, FFields[std::size_t(keyField)]->FieldName(), FRows.Store(),
-                                 slot, keyField);
+    return FStatement.SelectsRow(*FConnection, FFields.At(keyField)->FieldName(), FRows.Store(), slot,
+                                 keyField);
 }
 
 void TDbQuery::WriteInsert()
 {
     CheckCanModify();
-    const TDbRowStore row =
-        FWriter.Insert(*FConnection, FEdit.InsertedFields(FWriter.KeyField()), FEdit.Values(), FieldTypes());
+    const TDbRowStore row = FWriter.Insert(*FConnection, FEdit.InsertedFields(FWriter.KeyField()),
+                                           FEdit.Values(), FFields.Types());
     // The new row stands where it was inserted, among all rows.
     const int slot = FRows.AddRow(row, FEdit.InsertPosition());
     ApplyFilter();
@@ -663,7 +605,7 @@ void TDbQuery::WriteUpdate()
     CheckCanModify();
     const int slot = SlotAt(FCursor.Position());
     const TDbRowStore row =
-        FWriter.Update(*FConnection, FRows.Store(), slot, written, FEdit.Values(), FieldTypes());
+        FWriter.Update(*FConnection, FRows.Store(), slot, written, FEdit.Values(), FFields.Types());
     FRows.ReplaceRow(slot, row);
     if (FFilter.Narrows()) {
         ApplyFilter();
@@ -678,7 +620,7 @@ void TDbQuery::WriteUpdate()
 void TDbQuery::ApplyFilter()
 {
     if (FFilter.Narrows()) {
-        const std::vector<TFieldType> types = FieldTypes();
+        const std::vector<TFieldType> types = FFields.Types();
         const TDbRowStore &store = FRows.Store();
         FRows.ShowWhere([&](int slot) { return FFilter.Keeps(store, slot, types); });
     } else {

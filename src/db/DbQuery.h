@@ -10,7 +10,7 @@
 // (TDbQueryStatement), the loaded rows and their visible order
 // (TDbRowOrder), the cursor over them (TDbCursor), the pending record
 // (TDbEditBuffer), the writer to the base table (TDbRowWriter), the filter
-// (TDbRowFilter), key matching (TDbKeyMatch) and its listeners
+// (TDbRowFilter), its fields (TDbFieldList), key matching (TDbKeyMatch) and its listeners
 // (TDbDataSourceList). It keeps them in step and tells the listeners.
 #include "core/Variant.h"
 #include "db/Bookmark.h"
@@ -20,6 +20,7 @@
 #include "db/DbParameters.h"
 #include "db/DbTypes.h"
 #include "db/EditBuffer.h"
+#include "db/FieldList.h"
 #include "db/QueryStatement.h"
 #include "db/RowFilter.h"
 #include "db/RowOrder.h"
@@ -38,16 +39,6 @@ class TDbConnection;
 class TDbDataSource;
 class TDbRowReader;
 struct TDbColumnInfo;
-
-//! A lookup field the record set makes at every open, after its data fields.
-struct TDbLookupFieldDef {
-    QString FieldName;
-    TFieldType DataType = ftString;
-    QString KeyFields; //!< fields of this record set (";" between names)
-    TDbQuery *LookupDataSet = nullptr;
-    QString LookupKeyFields;   //!< fields of the lookup record set the keys must equal
-    QString LookupResultField; //!< the field of the lookup record set that gives the value
-};
 
 class TDbQuery {
 public:
@@ -96,8 +87,8 @@ public:
     TDataSetState State() const { return FState; }
 
     // Fields (valid while open; a reopen makes new field objects).
-    int FieldCount() const { return int(FFields.size()); }
-    TDbField *Fields(int index) const { return FFields.at(std::size_t(index)).get(); }
+    int FieldCount() const { return FFields.Count(); }
+    TDbField *Fields(int index) const { return FFields.At(index); }
     //! Ignores case; raises EDatabaseError "Field 'x' not found" when missing.
     TDbField *FieldByName(const QString &name) const;
     //! Ignores case; nullptr when missing.
@@ -110,8 +101,8 @@ public:
     //! are found by name but stand outside Fields() (they have no column).
     void AddLookupField(const TDbLookupFieldDef &def);
     void ClearLookupFields();
-    int LookupFieldCount() const { return int(FLookupFields.size()); }
-    TDbField *LookupFields(int index) const { return FLookupFields.at(std::size_t(index)).get(); }
+    int LookupFieldCount() const { return FFields.LookupCount(); }
+    TDbField *LookupFields(int index) const { return FFields.LookupAt(index); }
     //! The result field's value of the first row whose key fields equal the
     //! values, without moving; Null when no row matches.
     Variant Lookup(const QString &keyFields, const Variant &keyValues, const QString &resultField) const;
@@ -218,8 +209,6 @@ private:
     void SetState(TDataSetState state);
     void OpenCursor();
     void CloseCursor();
-    void BuildFields(const std::vector<TDbColumnInfo> &columns, const TDbRowStore &store);
-    std::vector<TFieldType> FieldTypes() const;
     //! Moves the cursor, telling listeners when the row changed.
     void ScrollTo(const TDbCursor &cursor);
     void BeginInsertAppend(bool append);
@@ -243,10 +232,7 @@ private:
     TDbQueryStatement FStatement;
 
     TDataSetState FState = dsInactive;
-    std::vector<std::unique_ptr<TDbField>> FFields;
-    std::vector<std::unique_ptr<TDbField>> FRetiredFields; // freed at the next open
-    std::vector<TDbLookupFieldDef> FLookupDefs;
-    std::vector<std::unique_ptr<TDbField>> FLookupFields;
+    TDbFieldList FFields;
     int FReadPosition = -1;
     std::uint64_t FIdentity;
     TDbRowWriter FWriter;
