@@ -19,7 +19,7 @@ void TDbDataSourceList::Detach(TDbDataSource *source)
 
 void TDbDataSourceList::DataSetDestroying()
 {
-    // A source detaches itself while told, so the loop runs over a copy.
+    // A source may detach itself while it is told, so the loop runs over a copy.
     for (TDbDataSource *source : std::vector<TDbDataSource *>(FSources))
         source->DataSetDestroying();
 }

@@ -6,11 +6,11 @@
 // that another process changed since it was read (optimistic locking).
 // Every change reaches the attached data sources' data links.
 //
-// The record set is the face of several parts it holds: the statement
-// (TDbQueryStatement), the loaded rows and their visible order
-// (TDbRowOrder), the cursor over them (TDbCursor), the pending record
-// (TDbEditBuffer), the writer to the base table (TDbRowWriter), the filter
-// (TDbRowFilter), its fields (TDbFieldList), key matching (TDbKeyMatch) and its listeners
+// The record set is the face of the parts it holds: the statement
+// (TDbQueryStatement), its fields (TDbFieldList), the loaded rows and their
+// visible order (TDbRowOrder), the cursor over them (TDbCursor), the pending
+// record (TDbEditBuffer), the writer to the base table (TDbRowWriter), the
+// filter (TDbRowFilter), key matching (TDbKeyMatch) and its listeners
 // (TDbDataSourceList). It keeps them in step and tells the listeners.
 #include "core/Variant.h"
 #include "db/Bookmark.h"
