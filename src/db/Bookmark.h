@@ -17,7 +17,7 @@ public:
     friend bool operator==(const TBookmark &, const TBookmark &) = default;
 
 private:
-    friend class TDbQuery;
+    friend class TDbRowOrder;
     enum Kind : std::uint8_t { kNone, kKey, kSlot };
     Kind FKind = kNone;
     std::uint64_t FOwner = 0;      // the record set that took it

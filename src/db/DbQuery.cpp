@@ -1,22 +1,19 @@
 #include "db/DbQuery.h"
 
 #include "db/ColumnInfo.h"
-
 #include "db/DbConnection.h"
 #include "db/DbDataSource.h"
 #include "db/DbErrors.h"
 #include "db/DbFilter.h"
 #include "db/DbRowReader.h"
 #include "db/FieldValues.h"
-#include "db/ParameterBinding.h"
+#include "db/KeyMatch.h"
 #include "db/RowStore.h"
-#include "db/SqlStatement.h"
 
 #include <sqlite3.h>
 
 #include <algorithm>
 #include <atomic>
-#include <numeric>
 
 namespace kestrum {
 
@@ -28,35 +25,9 @@ std::uint64_t NextIdentity()
     return ++counter;
 }
 
-QString Utf8Column(const char *text)
-{
-    return text ? QString::fromUtf8(text) : QString();
-}
-
-// The table's key: its one INTEGER PRIMARY KEY column (the row id), or "".
-QString TableKeyColumn(sqlite3 *db, const QString &table)
-{
-    sqlite3_stmt *info = nullptr;
-    QString key;
-    int keys = 0;
-    if (sqlite3_prepare_v2(db, "SELECT name, type FROM pragma_table_info(?1) WHERE pk > 0", -1, &info,
-                           nullptr) == SQLITE_OK) {
-        const QByteArray utf8 = table.toUtf8();
-        sqlite3_bind_text(info, 1, utf8.constData(), int(utf8.size()), SQLITE_TRANSIENT);
-        while (sqlite3_step(info) == SQLITE_ROW) {
-            ++keys;
-            const QString type = Utf8Column(reinterpret_cast<const char *>(sqlite3_column_text(info, 1)));
-            if (type.compare(QLatin1String("INTEGER"), Qt::CaseInsensitive) == 0)
-                key = Utf8Column(reinterpret_cast<const char *>(sqlite3_column_text(info, 0)));
-        }
-    }
-    sqlite3_finalize(info);
-    return keys == 1 ? key : QString();
-}
-
 } // namespace
 
-TDbQuery::TDbQuery() : FPlan(std::make_unique<TDbStatementPlan>()), FIdentity(NextIdentity())
+TDbQuery::TDbQuery() : FIdentity(NextIdentity()), FRows(FIdentity)
 {
 }
 
@@ -66,8 +37,7 @@ TDbQuery::~TDbQuery()
         Close();
     } catch (...) { // a listener's failure must not escape a destructor
     }
-    for (TDbDataSource *source : std::vector<TDbDataSource *>(FDataSources))
-        source->DataSetDestroying();
+    FSources.DataSetDestroying();
     if (FConnection)
         FConnection->DetachDataSet(this);
 }
@@ -100,14 +70,12 @@ void TDbQuery::SetSQL(const QStringList &lines)
 {
     // Rows of another statement must not stay on show under this one.
     Close();
-    FSQL = lines;
-    *FPlan = ParseStatement(SQLText());
-    FParameters.Rebuild(FPlan->names);
+    FStatement.SetLines(lines);
 }
 
 void TDbQuery::AddSQL(const QString &line)
 {
-    QStringList lines = FSQL;
+    QStringList lines = FStatement.Lines();
     lines.append(line);
     SetSQL(lines);
 }
@@ -134,155 +102,29 @@ void TDbQuery::Close()
     SetActive(false);
 }
 
-TDbQuery::TStatementHandle TDbQuery::PrepareStatement() const
-{
-    if (!FConnection)
-        throw EDatabaseError(ContextName().toStdString() + "没有连接到数据库。");
-    if (SQLText().trimmed().isEmpty())
-        throw EDatabaseError(ContextName().toStdString() + "没有 SQL 语句。");
-    FConnection->Open();
-    sqlite3 *db = FConnection->Handle();
-
-    sqlite3_stmt *statement = nullptr;
-    const char *tail = nullptr;
-    if (sqlite3_prepare_v2(db, FPlan->sql.c_str(), int(FPlan->sql.size()), &statement, &tail) != SQLITE_OK)
-        FConnection->RaiseLastError("语句无法执行");
-    TStatementHandle guard(statement, sqlite3_finalize);
-    if (!statement)
-        throw EDatabaseError("语句是空的。");
-    for (const char *p = tail; p && *p; ++p)
-        if (*p != ' ' && *p != '\t' && *p != '\r' && *p != '\n' && *p != ';')
-            throw EDatabaseError("一次只能执行一条语句。");
-    // A record set reads; a statement that writes must not run as a side
-    // effect of opening one.
-    if (!sqlite3_stmt_readonly(statement) || sqlite3_column_count(statement) == 0)
-        throw EDatabaseError("该语句不返回行；记录集只能执行 SELECT 语句。");
-    BindParameters(db, statement, *FPlan, FParameters);
-    return guard;
-}
-
-std::unique_ptr<TDbRowStore> TDbQuery::RunStatement(std::vector<TDbColumnInfo> &columns) const
-{
-    const TStatementHandle guard = PrepareStatement();
-    sqlite3_stmt *statement = guard.get();
-    const int count = sqlite3_column_count(statement);
-    columns.clear();
-    for (int i = 0; i < count; ++i) {
-        TDbColumnInfo column;
-        column.name = Utf8Column(sqlite3_column_name(statement, i));
-        column.table = Utf8Column(sqlite3_column_table_name(statement, i));
-        column.origin = Utf8Column(sqlite3_column_origin_name(statement, i));
-        const char *declared = sqlite3_column_decltype(statement, i);
-        column.declared = declared ? declared : "";
-        columns.push_back(std::move(column));
-    }
-    auto store = std::make_unique<TDbRowStore>(count);
-    for (;;) {
-        const int rc = sqlite3_step(statement);
-        if (rc == SQLITE_DONE)
-            break;
-        if (rc != SQLITE_ROW)
-            FConnection->RaiseLastError("语句执行失败");
-        store->AddFromStatement(statement);
-    }
-    return store;
-}
-
 void TDbQuery::Scan(const std::function<void(const TDbRowReader &row)> &onRow) const
 {
-    const TStatementHandle guard = PrepareStatement();
-    const TDbRowReader row(guard.get());
-    for (;;) {
-        const int rc = sqlite3_step(guard.get());
-        if (rc == SQLITE_DONE)
-            break;
-        if (rc != SQLITE_ROW)
-            FConnection->RaiseLastError("语句执行失败");
-        onRow(row);
-    }
-}
-
-void TDbQuery::BuildFields(const std::vector<TDbColumnInfo> &columns)
-{
-    sqlite3 *db = FConnection->Handle();
-    // Writable when every column comes from one table and the result holds
-    // that table's key, so each row can be found again.
-    FBaseTable.clear();
-    FKeyField = -1;
-    FOrigins.clear();
-    QString table;
-    bool oneTable = !columns.empty();
-    for (const TDbColumnInfo &column : columns) {
-        if (column.table.isEmpty() || (!table.isEmpty() && column.table != table))
-            oneTable = false;
-        table = column.table;
-        FOrigins.push_back(column.origin);
-    }
-    if (oneTable) {
-        const QString key = TableKeyColumn(db, table);
-        for (int i = 0; i < int(columns.size()) && !key.isEmpty(); ++i)
-            if (columns[std::size_t(i)].origin.compare(key, Qt::CaseInsensitive) == 0)
-                FKeyField = i;
-        std::vector<QString> sorted = FOrigins;
-        std::sort(sorted.begin(), sorted.end());
-        const bool distinct = std::adjacent_find(sorted.begin(), sorted.end()) == sorted.end();
-        if (FKeyField >= 0 && distinct)
-            FBaseTable = table;
-    }
-
-    FRetiredFields.clear();
-    FFields.clear();
-    FLookupFields.clear();
-    for (int i = 0; i < int(columns.size()); ++i) {
-        const TDbColumnInfo &column = columns[std::size_t(i)];
-        int size = 0;
-        TFieldType type = MapDeclaredType(column.declared, size);
-        if (i == FKeyField)
-            type = ftAutoInc;
-        if (type == ftUnknown)
-            type = InferFieldType(*FStore, i);
-        // Duplicate names (a join) get a suffix so each can be found by name.
-        QString name = column.name;
-        for (int n = 1; FindField(name); ++n)
-            name = column.name + '_' + QString::number(n);
-        auto field = std::make_unique<TDbField>(this, i, name, type, size);
-        field->SetOrigin(column.origin, i == FKeyField);
-        if (i == FKeyField || column.origin.isEmpty())
-            field->SetReadOnly(true);
-        FFields.push_back(std::move(field));
-    }
-    for (const TDbLookupFieldDef &def : FLookupDefs) {
-        auto field = std::make_unique<TDbField>(this, -1, def.FieldName, def.DataType, 0);
-        field->SetLookup(def.KeyFields, def.LookupDataSet, def.LookupKeyFields, def.LookupResultField);
-        FLookupFields.push_back(std::move(field));
-    }
+    FStatement.Scan(FConnection, ContextName(), onRow);
 }
 
 void TDbQuery::OpenCursor()
 {
     std::vector<TDbColumnInfo> columns;
-    std::unique_ptr<TDbRowStore> store = RunStatement(columns);
-    FStore = std::move(store);
-    BuildFields(columns);
-    ++FGeneration;
-    FAll.resize(std::size_t(FStore->SlotCount()));
-    std::iota(FAll.begin(), FAll.end(), 0);
-    FKeysValid = false;
-    FFilterExpression.reset();
-    if (FFiltered && !FFilter.trimmed().isEmpty()) {
-        try {
-            FFilterExpression = TDbFilterExpression::Parse(FFilter, *this);
-        } catch (...) {
-            FFields.clear();
-            FStore.reset();
-            FAll.clear();
-            throw;
-        }
+    std::unique_ptr<TDbRowStore> store = FStatement.Run(FConnection, ContextName(), columns);
+    FWriter.Describe(FConnection->Handle(), columns);
+    FFields.Build(this, columns, *store, FWriter.KeyField());
+    FRows.Load(std::move(store), FWriter.KeyField());
+    std::unique_ptr<TDbFilterExpression> expression;
+    try {
+        expression = FFilter.Parse(FFilter.Enabled(), *this);
+    } catch (...) {
+        FFields.DropData();
+        FRows.Clear();
+        throw;
     }
+    FFilter.Use(FFilter.Enabled(), std::move(expression));
     ApplyFilter();
-    FPos = FOrder.empty() ? -1 : 0;
-    FBof = true;
-    FEof = FOrder.empty();
+    FCursor = TDbCursor::AtFirst(VisibleCount());
     SetState(dsBrowse);
     if (AfterOpen)
         AfterOpen(this);
@@ -293,30 +135,14 @@ void TDbQuery::CloseCursor()
     if (BeforeClose)
         BeforeClose(this);
     // A pending record is dropped, not posted.
-    FEditBuffer.clear();
-    FChanged.clear();
-    FInsertPos = -1;
+    FEdit.Clear();
     SetState(dsInactive);
-    // Field objects stay alive until the next open so that a listener that
-    // still holds one does not touch freed memory; the field list is empty.
-    for (auto &field : FFields)
-        FRetiredFields.push_back(std::move(field));
-    for (auto &field : FLookupFields)
-        FRetiredFields.push_back(std::move(field));
-    FFields.clear();
-    FLookupFields.clear();
+    FFields.Retire();
     FReadPosition = -1;
-    FStore.reset();
-    FAll.clear();
-    FOrder.clear();
-    FPositionOfSlot.clear();
-    FSlotOfKey.clear();
-    FPositionsValid = FKeysValid = false;
-    FFilterExpression.reset();
-    FPos = -1;
-    FBof = FEof = true;
-    FBaseTable.clear();
-    FKeyField = -1;
+    FRows.Clear();
+    FFilter.Forget();
+    FCursor = TDbCursor();
+    FWriter.Clear();
     if (AfterClose)
         AfterClose(this);
 }
@@ -338,7 +164,7 @@ void TDbQuery::SetState(TDataSetState state)
     if (FState == state)
         return;
     FState = state;
-    FModified = false;
+    FEdit.ResetModified();
     DataEvent(TDataEvent::UpdateState, 0);
 }
 
@@ -346,23 +172,17 @@ void TDbQuery::SetState(TDataSetState state)
 
 TDbField *TDbQuery::FindField(const QString &name) const
 {
-    for (const auto &field : FFields)
-        if (field->FieldName().compare(name, Qt::CaseInsensitive) == 0)
-            return field.get();
-    for (const auto &field : FLookupFields)
-        if (field->FieldName().compare(name, Qt::CaseInsensitive) == 0)
-            return field.get();
-    return nullptr;
+    return FFields.Find(name);
 }
 
 void TDbQuery::AddLookupField(const TDbLookupFieldDef &def)
 {
-    FLookupDefs.push_back(def);
+    FFields.AddLookup(def);
 }
 
 void TDbQuery::ClearLookupFields()
 {
-    FLookupDefs.clear();
+    FFields.ClearLookups();
 }
 
 TDbField *TDbQuery::FieldByName(const QString &name) const
@@ -374,10 +194,7 @@ TDbField *TDbQuery::FieldByName(const QString &name) const
 
 QStringList TDbQuery::FieldNames() const
 {
-    QStringList names;
-    for (const auto &field : FFields)
-        names.append(field->FieldName());
-    return names;
+    return FFields.Names();
 }
 
 Variant TDbQuery::FieldValues(const QString &names) const
@@ -393,20 +210,20 @@ Variant TDbQuery::FieldValues(const QString &names) const
 
 Variant TDbQuery::ValueAtPosition(int position, int fieldIndex) const
 {
-    if (!FStore || fieldIndex < 0 || fieldIndex >= FieldCount())
+    if (!FRows.Loaded() || fieldIndex < 0 || fieldIndex >= FieldCount())
         return Variant::null();
     if (FState == dsInsert) {
         // The pending record stands at its insert position; later rows follow it.
-        if (position == FInsertPos)
-            return FEditBuffer[std::size_t(fieldIndex)];
-        if (position > FInsertPos)
+        if (position == FEdit.InsertPosition())
+            return FEdit.Value(fieldIndex);
+        if (position > FEdit.InsertPosition())
             --position;
-    } else if (FState == dsEdit && position == FPos) {
-        return FEditBuffer[std::size_t(fieldIndex)];
+    } else if (FState == dsEdit && position == FCursor.Position()) {
+        return FEdit.Value(fieldIndex);
     }
     if (position < 0 || position >= VisibleCount())
         return Variant::null();
-    return CellValue(*FStore, SlotAt(position), fieldIndex, FFields[std::size_t(fieldIndex)]->DataType());
+    return CellValue(FRows.Store(), SlotAt(position), fieldIndex, FFields.TypeOf(fieldIndex));
 }
 
 Variant TDbQuery::CurrentValue(int fieldIndex) const
@@ -414,10 +231,23 @@ Variant TDbQuery::CurrentValue(int fieldIndex) const
     if (FReadPosition >= 0 && FReadPosition != CurrentPosition())
         return ValueAtPosition(FReadPosition, fieldIndex);
     if (IsEditMode(FState))
-        return FEditBuffer[std::size_t(fieldIndex)];
-    if (!FStore || FPos < 0)
+        return FEdit.Value(fieldIndex);
+    if (!FRows.Loaded() || FCursor.Position() < 0)
         return Variant::null();
-    return CellValue(*FStore, SlotAt(FPos), fieldIndex, FFields[std::size_t(fieldIndex)]->DataType());
+    return CellValue(FRows.Store(), SlotAt(FCursor.Position()), fieldIndex, FFields.TypeOf(fieldIndex));
+}
+
+Variant TDbQuery::Lookup(const QString &keyFields, const Variant &keyValues, const QString &resultField) const
+{
+    if (!Active())
+        return Variant::null();
+    const TDbField *result = FindField(resultField);
+    const int position = result ? FindPosition(keyFields, keyValues, 0) : -1;
+    if (position < 0)
+        return Variant::null();
+    if (result->IsLookup() || result->Index() < 0)
+        return Variant::null(); // a lookup of a lookup is not followed
+    return CellValue(FRows.Store(), SlotAt(position), result->Index(), result->DataType());
 }
 
 // ---- position ----------------------------------------------------------
@@ -431,17 +261,13 @@ int TDbQuery::RecordCount() const
 
 int TDbQuery::RecNo() const
 {
-    if (FState == dsInsert)
-        return FInsertPos + 1;
-    return FPos + 1;
+    return CurrentPosition() + 1;
 }
 
-void TDbQuery::ScrollTo(int position, bool bof, bool eof)
+void TDbQuery::ScrollTo(const TDbCursor &cursor)
 {
-    const int distance = position - FPos;
-    FPos = position;
-    FBof = bof;
-    FEof = eof;
+    const int distance = cursor.Position() - FCursor.Position();
+    FCursor = cursor;
     if (distance != 0) {
         DataEvent(TDataEvent::DataSetScroll, distance);
         if (AfterScroll)
@@ -452,17 +278,13 @@ void TDbQuery::ScrollTo(int position, bool bof, bool eof)
 void TDbQuery::First()
 {
     CheckBrowseMode();
-    if (FOrder.empty())
-        return ScrollTo(-1, true, true);
-    ScrollTo(0, true, false);
+    ScrollTo(TDbCursor::AtFirst(VisibleCount()));
 }
 
 void TDbQuery::Last()
 {
     CheckBrowseMode();
-    if (FOrder.empty())
-        return ScrollTo(-1, true, true);
-    ScrollTo(VisibleCount() - 1, false, true);
+    ScrollTo(TDbCursor::AtLast(VisibleCount()));
 }
 
 void TDbQuery::Next()
@@ -478,23 +300,9 @@ void TDbQuery::Prior()
 int TDbQuery::MoveBy(int distance)
 {
     CheckBrowseMode();
-    const int count = VisibleCount();
-    if (count == 0) {
-        FBof = FEof = true;
-        return 0;
-    }
-    const int old = FPos;
-    const long long target = (long long)old + distance;
-    if (distance == 0)
-        return 0;
-    // Trying to pass an end sets its flag; landing on the last row does not.
-    if (target >= count)
-        ScrollTo(count - 1, false, true);
-    else if (target < 0)
-        ScrollTo(0, true, false);
-    else
-        ScrollTo(int(target), false, false);
-    return FPos - old;
+    const int old = FCursor.Position();
+    ScrollTo(FCursor.MovedBy(distance, VisibleCount()));
+    return FCursor.Position() - old;
 }
 
 void TDbQuery::SetRecNo(int recNo)
@@ -503,57 +311,391 @@ void TDbQuery::SetRecNo(int recNo)
     if (VisibleCount() == 0)
         return;
     const int target = std::clamp(recNo, 1, VisibleCount()) - 1;
-    MoveBy(target - FPos);
+    MoveBy(target - FCursor.Position());
+}
+
+bool TDbQuery::Locate(const QString &keyFields, const Variant &keyValues, TLocateOptions options)
+{
+    CheckActive();
+    CheckBrowseMode();
+    std::size_t names = 0;
+    for (const QString &name : keyFields.split(';', Qt::SkipEmptyParts)) {
+        FieldByName(name.trimmed()); // raises for a name the record set does not have
+        ++names;
+    }
+    if (names == 0 || TDbKeyMatch::KeyValues(keyValues, names).size() != names)
+        throw EDatabaseError("定位时每个关键字段都需要一个值。");
+    const int position = FindPosition(keyFields, keyValues, options);
+    if (position < 0)
+        return false;
+    ScrollTo(TDbCursor::At(position));
+    return true;
+}
+
+int TDbQuery::FindPosition(const QString &keyFields, const Variant &keyValues, TLocateOptions options) const
+{
+    const std::optional<TDbKeyMatch> match = TDbKeyMatch::Make(*this, keyFields, keyValues, options);
+    if (!match)
+        return -1;
+    for (int position = 0; position < VisibleCount(); ++position)
+        if (match->Matches(FRows.Store(), SlotAt(position)))
+            return position;
+    return -1;
+}
+
+// ---- bookmarks ---------------------------------------------------------
+
+TBookmark TDbQuery::GetBookmark() const
+{
+    if (!Active() || FState == dsInsert || FCursor.Position() < 0)
+        return {};
+    return FRows.BookmarkOfSlot(SlotAt(FCursor.Position()));
+}
+
+TBookmark TDbQuery::BookmarkAt(int position) const
+{
+    if (!Active() || position < 0 || position >= VisibleCount())
+        return {};
+    return FRows.BookmarkOfSlot(SlotAt(position));
+}
+
+bool TDbQuery::BookmarkValid(const TBookmark &bookmark) const
+{
+    if (!Active() || bookmark.IsNull())
+        return false;
+    return FRows.PositionOfSlot(FRows.SlotOfBookmark(bookmark)) >= 0;
+}
+
+void TDbQuery::GotoBookmark(const TBookmark &bookmark)
+{
+    CheckActive();
+    CheckBrowseMode();
+    const int position = FRows.PositionOfSlot(FRows.SlotOfBookmark(bookmark));
+    if (position < 0)
+        throw EDatabaseError("找不到记录：书签所指的行已不在记录集中。");
+    ScrollTo(TDbCursor::At(position));
+}
+
+int TDbQuery::CompareBookmarks(const TBookmark &a, const TBookmark &b) const
+{
+    return FRows.CompareBookmarks(a, b);
+}
+
+// ---- editing -----------------------------------------------------------
+
+bool TDbQuery::CanModify() const
+{
+    if (!Active() || !FWriter.Writable() || FLockType == ltReadOnly || !FConnection || !FConnection->Handle())
+        return false;
+    return sqlite3_db_readonly(FConnection->Handle(), "main") == 0;
+}
+
+void TDbQuery::CheckCanModify() const
+{
+    if (!CanModify())
+        throw EDatabaseError("数据集是只读的，不能修改。");
+}
+
+void TDbQuery::SetCurrentValue(TDbField *field, Variant value)
+{
+    CheckEditMode();
+    if (field->ReadOnly())
+        throw EDatabaseError("字段“" + field->FieldName().toStdString() + "”不能修改。");
+    FEdit.Set(field->Index(), std::move(value));
+    DataEvent(TDataEvent::FieldChange, reinterpret_cast<std::intptr_t>(field));
+}
+
+void TDbQuery::UpdateRecord()
+{
+    CheckEditMode();
+    DataEvent(TDataEvent::UpdateRecord, 0);
+}
+
+void TDbQuery::CheckBrowseMode()
+{
+    CheckActive();
+    DataEvent(TDataEvent::CheckBrowseMode, 0);
+    if (IsEditMode(FState)) {
+        UpdateRecord();
+        if (FEdit.Modified())
+            Post();
+        else
+            Cancel();
+    }
+}
+
+void TDbQuery::Edit()
+{
+    CheckActive();
+    if (IsEditMode(FState))
+        return;
+    if (VisibleCount() == 0)
+        return Insert();
+    CheckBrowseMode();
+    CheckCanModify();
+    const int slot = SlotAt(FCursor.Position());
+    std::vector<Variant> values;
+    values.reserve(std::size_t(FieldCount()));
+    for (int i = 0; i < FieldCount(); ++i)
+        values.push_back(CellValue(FRows.Store(), slot, i, FFields.TypeOf(i)));
+    FEdit.BeginEdit(std::move(values));
+    SetState(dsEdit);
+    DataEvent(TDataEvent::RecordChange, 0);
+}
+
+void TDbQuery::BeginInsertAppend(bool append)
+{
+    CheckActive();
+    CheckBrowseMode();
+    CheckCanModify();
+    const int position = append || FCursor.Position() < 0 ? VisibleCount() : FCursor.Position();
+    FEdit.BeginInsert(FieldCount(), position, FCursor);
+    FCursor = FCursor.Inserting(append || VisibleCount() == 0);
+    SetState(dsInsert);
+    DataEvent(TDataEvent::DataSetChange, 0);
+}
+
+void TDbQuery::Insert()
+{
+    BeginInsertAppend(false);
+}
+
+void TDbQuery::Append()
+{
+    BeginInsertAppend(true);
+}
+
+void TDbQuery::Post()
+{
+    CheckActive();
+    UpdateRecord();
+    DataEvent(TDataEvent::CheckBrowseMode, 0);
+    // A failed write raises here and leaves state and edit buffer as they
+    // were, so the user can correct the record or cancel it.
+    const bool inserting = FState == dsInsert;
+    const int insertPos = FEdit.InsertPosition();
+    const int visibleBefore = VisibleCount();
+    const int posBefore = FCursor.Position();
+    if (inserting)
+        WriteInsert();
+    else
+        WriteUpdate();
+    FEdit.Clear();
+    SetState(dsBrowse);
+    // A filter may have taken the row out of the visible rows or moved it:
+    // then only a full re-read tells listeners right.
+    const int position = FCursor.Position();
+    if (inserting && VisibleCount() == visibleBefore + 1 && position == insertPos)
+        NotifyRowChange(TDbRowChange::rcInserted, position);
+    else if (!inserting && VisibleCount() == visibleBefore && position == posBefore && position >= 0)
+        NotifyRowChange(TDbRowChange::rcUpdated, position);
+    else
+        DataEvent(TDataEvent::DataSetChange, 0);
+    if (AfterPost)
+        AfterPost(this);
+}
+
+void TDbQuery::Cancel()
+{
+    if (!IsEditMode(FState))
+        return;
+    DataEvent(TDataEvent::CheckBrowseMode, 0);
+    const bool inserting = FState == dsInsert;
+    const int position = inserting ? FEdit.InsertPosition() : FCursor.Position();
+    if (inserting)
+        FCursor = FEdit.CursorBeforeInsert();
+    FEdit.Clear();
+    SetState(dsBrowse);
+    if (position >= 0)
+        NotifyRowChange(inserting ? TDbRowChange::rcInsertCancelled : TDbRowChange::rcEditCancelled,
+                        position);
+    else
+        DataEvent(TDataEvent::DataSetChange, 0);
+    if (AfterCancel)
+        AfterCancel(this);
+}
+
+void TDbQuery::Delete()
+{
+    CheckActive();
+    if (FState == dsInsert)
+        return Cancel();
+    if (VisibleCount() == 0)
+        throw EDatabaseError("数据集是空的，无法执行此操作。");
+    DataEvent(TDataEvent::CheckBrowseMode, 0);
+    CheckCanModify();
+    const int deleted = FCursor.Position();
+    FWriter.Delete(*FConnection, FRows.Store(), SlotAt(deleted));
+    FRows.RemoveAt(deleted);
+    // The row after the deleted one becomes current; after the last row, the
+    // new last row.
+    FCursor = TDbCursor::Settled(std::min(deleted, VisibleCount() - 1), VisibleCount());
+    FEdit.Clear();
+    SetState(dsBrowse);
+    NotifyRowChange(TDbRowChange::rcDeleted, deleted);
+    if (AfterDelete)
+        AfterDelete(this);
+}
+
+void TDbQuery::Refresh()
+{
+    CheckActive();
+    CheckBrowseMode();
+    const TBookmark current = GetBookmark();
+    const int oldPos = FCursor.Position();
+    std::vector<TDbColumnInfo> columns;
+    std::unique_ptr<TDbRowStore> store = FStatement.Run(FConnection, ContextName(), columns);
+    bool sameLayout = int(columns.size()) == FieldCount();
+    for (int i = 0; sameLayout && i < FieldCount(); ++i)
+        sameLayout = FWriter.Origins()[std::size_t(i)] == columns[std::size_t(i)].origin;
+    if (!sameLayout) {
+        // The table changed shape under us: open afresh so fields match.
+        Close();
+        Open();
+        return;
+    }
+    FRows.Load(std::move(store), FWriter.KeyField());
+    ApplyFilter();
+    int position = FRows.PositionOfSlot(FRows.SlotOfBookmark(current));
+    if (position < 0)
+        position = std::min(oldPos, VisibleCount() - 1);
+    if (position < 0 && VisibleCount() > 0)
+        position = 0;
+    FCursor = TDbCursor::Settled(position, VisibleCount());
+    DataEvent(TDataEvent::DataSetChange, 0);
+}
+
+void TDbQuery::NotifyRowChange(TDbRowChange::TKind kind, int position)
+{
+    const TDbRowChange change{kind, position};
+    DataEvent(TDataEvent::DataSetChange, reinterpret_cast<std::intptr_t>(&change));
+}
+
+bool TDbQuery::StatementSelectsCurrentRow() const
+{
+    const int keyField = FWriter.KeyField();
+    if (!Active() || keyField < 0 || FState == dsInsert || FCursor.Position() < 0 || !FConnection ||
+        !FConnection->Handle())
+        return false;
+    const int slot = SlotAt(FCursor.Position());
+    if (FRows.Store().Kind(slot, keyField) != TDbCellKind::Integer)
+        return false;
+    return FStatement.SelectsRow(*FConnection, FFields.At(keyField)->FieldName(), FRows.Store(), slot,
+                                 keyField);
+}
+
+void TDbQuery::WriteInsert()
+{
+    CheckCanModify();
+    const TDbRowStore row = FWriter.Insert(*FConnection, FEdit.InsertedFields(FWriter.KeyField()),
+                                           FEdit.Values(), FFields.Types());
+    // The new row stands where it was inserted, among all rows.
+    const int slot = FRows.AddRow(row, FEdit.InsertPosition());
+    ApplyFilter();
+    const int position = FRows.PositionOfSlot(slot);
+    FCursor = TDbCursor::Settled(
+        position >= 0 ? position : std::min(FEdit.InsertPosition(), VisibleCount() - 1), VisibleCount());
+}
+
+void TDbQuery::WriteUpdate()
+{
+    const std::vector<int> written = FEdit.UpdatedFields(FWriter.KeyField());
+    if (written.empty())
+        return; // nothing changed: nothing to write
+    CheckCanModify();
+    const int slot = SlotAt(FCursor.Position());
+    const TDbRowStore row =
+        FWriter.Update(*FConnection, FRows.Store(), slot, written, FEdit.Values(), FFields.Types());
+    FRows.ReplaceRow(slot, row);
+    if (FFilter.Narrows()) {
+        ApplyFilter();
+        const int position = FRows.PositionOfSlot(slot);
+        FCursor = TDbCursor::Settled(
+            position >= 0 ? position : std::min(FCursor.Position(), VisibleCount() - 1), VisibleCount());
+    }
+}
+
+// ---- filtering ---------------------------------------------------------
+
+void TDbQuery::ApplyFilter()
+{
+    if (FFilter.Narrows()) {
+        const std::vector<TFieldType> types = FFields.Types();
+        const TDbRowStore &store = FRows.Store();
+        FRows.ShowWhere([&](int slot) { return FFilter.Keeps(store, slot, types); });
+    } else {
+        FRows.ShowAll();
+    }
+}
+
+void TDbQuery::Refilter()
+{
+    ApplyFilter();
+    FCursor = TDbCursor::AtFirst(VisibleCount());
+    DataEvent(TDataEvent::DataSetChange, 0);
+}
+
+void TDbQuery::SetFilter(const QString &filter)
+{
+    if (FFilter.Text() == filter)
+        return;
+    FFilter.SetText(filter);
+    if (Active() && FFilter.Enabled()) {
+        CheckBrowseMode();
+        FFilter.Use(true, FFilter.Parse(true, *this));
+        Refilter();
+    }
+}
+
+void TDbQuery::SetFiltered(bool filtered)
+{
+    if (FFilter.Enabled() == filtered)
+        return;
+    if (Active()) {
+        CheckBrowseMode();
+        FFilter.Use(filtered, FFilter.Parse(filtered, *this));
+        Refilter();
+    } else {
+        FFilter.SetEnabled(filtered);
+    }
+}
+
+void TDbQuery::SetFilterOptions(TFilterOptions options)
+{
+    if (FFilter.Options() == options)
+        return;
+    FFilter.SetOptions(options);
+    if (Active() && FFilter.Enabled()) {
+        CheckBrowseMode();
+        Refilter();
+    }
 }
 
 // ---- notifications -----------------------------------------------------
 
 void TDbQuery::AttachDataSource(TDbDataSource *source)
 {
-    if (std::find(FDataSources.begin(), FDataSources.end(), source) == FDataSources.end())
-        FDataSources.push_back(source);
+    FSources.Attach(source);
 }
 
 void TDbQuery::DetachDataSource(TDbDataSource *source)
 {
-    FDataSources.erase(std::remove(FDataSources.begin(), FDataSources.end(), source), FDataSources.end());
+    FSources.Detach(source);
 }
 
 void TDbQuery::DataEvent(TDataEvent event, std::intptr_t info)
 {
-    // Collecting pending editor values and the check before leaving edit
-    // mode go through even while controls are disabled: skipping them
-    // would post a record without what the user typed.
-    const bool always =
-        event == TDataEvent::UpdateRecord || (event == TDataEvent::CheckBrowseMode && IsEditMode(FState));
-    if (FDisableCount == 0 || always) {
-        for (TDbDataSource *source : std::vector<TDbDataSource *>(FDataSources))
-            source->DataEvent(event, info);
-    } else if ((event == TDataEvent::UpdateState && FState == dsInactive) ||
-               event == TDataEvent::LayoutChange) {
-        // The fields went away while disabled: re-enabling must rebuild layouts.
-        FEnableEvent = TDataEvent::LayoutChange;
-    }
+    FSources.Send(event, info, FState);
 }
 
 void TDbQuery::DisableControls()
 {
-    if (FDisableCount++ == 0) {
-        FDisableState = FState;
-        FEnableEvent = TDataEvent::DataSetChange;
-    }
+    FSources.Disable(FState);
 }
 
 void TDbQuery::EnableControls()
 {
-    if (FDisableCount == 0)
-        return;
-    if (--FDisableCount == 0) {
-        if (FDisableState != FState)
-            DataEvent(TDataEvent::UpdateState, 0);
-        if (FDisableState != dsInactive && FState != dsInactive)
-            DataEvent(FEnableEvent, 0);
-    }
+    FSources.Enable(FState);
 }
 
 } // namespace kestrum

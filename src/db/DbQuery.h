@@ -5,41 +5,40 @@
 // table by the table's key, inside a transaction, refusing to overwrite a row
 // that another process changed since it was read (optimistic locking).
 // Every change reaches the attached data sources' data links.
+//
+// The record set is the face of the parts it holds: the statement
+// (TDbQueryStatement), its fields (TDbFieldList), the loaded rows and their
+// visible order (TDbRowOrder), the cursor over them (TDbCursor), the pending
+// record (TDbEditBuffer), the writer to the base table (TDbRowWriter), the
+// filter (TDbRowFilter), key matching (TDbKeyMatch) and its listeners
+// (TDbDataSourceList). It keeps them in step and tells the listeners.
 #include "core/Variant.h"
 #include "db/Bookmark.h"
+#include "db/DataSourceList.h"
+#include "db/DbCursor.h"
 #include "db/DbField.h"
 #include "db/DbParameters.h"
 #include "db/DbTypes.h"
+#include "db/EditBuffer.h"
+#include "db/FieldList.h"
+#include "db/QueryStatement.h"
+#include "db/RowFilter.h"
+#include "db/RowOrder.h"
+#include "db/RowWriter.h"
 
 #include <QString>
 #include <QStringList>
 
 #include <functional>
 #include <memory>
-#include <unordered_map>
 #include <vector>
-
-struct sqlite3_stmt;
 
 namespace kestrum {
 
 class TDbConnection;
 class TDbDataSource;
 class TDbRowReader;
-class TDbRowStore;
-struct TDbStatementPlan;
 struct TDbColumnInfo;
-class TDbFilterExpression;
-
-//! A lookup field the record set makes at every open, after its data fields.
-struct TDbLookupFieldDef {
-    QString FieldName;
-    TFieldType DataType = ftString;
-    QString KeyFields; //!< fields of this record set (";" between names)
-    TDbQuery *LookupDataSet = nullptr;
-    QString LookupKeyFields;   //!< fields of the lookup record set the keys must equal
-    QString LookupResultField; //!< the field of the lookup record set that gives the value
-};
 
 class TDbQuery {
 public:
@@ -65,13 +64,13 @@ public:
 
     // Statement: a list of lines. Changing it closes an open record set and
     // re-parses the ":name" parameters (keeping the values of names that stay).
-    const QStringList &SQL() const { return FSQL; }
+    const QStringList &SQL() const { return FStatement.Lines(); }
     void SetSQL(const QStringList &lines);
     void ClearSQL() { SetSQL({}); }
     void AddSQL(const QString &line);
-    QString SQLText() const { return FSQL.join('\n'); }
-    TDbParameters &Parameters() { return FParameters; }
-    TDbParameter *ParamByName(const QString &name) const { return FParameters.ParamByName(name); }
+    QString SQLText() const { return FStatement.Text(); }
+    TDbParameters &Parameters() { return FStatement.Parameters(); }
+    TDbParameter *ParamByName(const QString &name) const { return FStatement.Parameters().ParamByName(name); }
 
     // Open and close. Open opens the connection when needed, runs the
     // statement, loads every row and makes the first row current; on failure
@@ -88,8 +87,8 @@ public:
     TDataSetState State() const { return FState; }
 
     // Fields (valid while open; a reopen makes new field objects).
-    int FieldCount() const { return int(FFields.size()); }
-    TDbField *Fields(int index) const { return FFields.at(std::size_t(index)).get(); }
+    int FieldCount() const { return FFields.Count(); }
+    TDbField *Fields(int index) const { return FFields.At(index); }
     //! Ignores case; raises EDatabaseError "Field 'x' not found" when missing.
     TDbField *FieldByName(const QString &name) const;
     //! Ignores case; nullptr when missing.
@@ -102,8 +101,8 @@ public:
     //! are found by name but stand outside Fields() (they have no column).
     void AddLookupField(const TDbLookupFieldDef &def);
     void ClearLookupFields();
-    int LookupFieldCount() const { return int(FLookupFields.size()); }
-    TDbField *LookupFields(int index) const { return FLookupFields.at(std::size_t(index)).get(); }
+    int LookupFieldCount() const { return FFields.LookupCount(); }
+    TDbField *LookupFields(int index) const { return FFields.LookupAt(index); }
     //! The result field's value of the first row whose key fields equal the
     //! values, without moving; Null when no row matches.
     Variant Lookup(const QString &keyFields, const Variant &keyValues, const QString &resultField) const;
@@ -115,8 +114,8 @@ public:
     void Next();
     void Prior();
     int MoveBy(int distance); //!< returns the distance actually moved
-    bool Bof() const { return FBof; }
-    bool Eof() const { return FEof; }
+    bool Bof() const { return FCursor.Bof(); }
+    bool Eof() const { return FCursor.Eof(); }
     bool IsEmpty() const { return RecordCount() == 0; }
     int RecordCount() const; //!< visible rows, counting a pending insert
     int RecNo() const;
@@ -161,7 +160,7 @@ public:
     //! a lookup, not a re-run. False when the statement cannot be asked that
     //! way; raises EDatabaseError when the database fails to answer.
     bool StatementSelectsCurrentRow() const;
-    bool Modified() const { return FModified; }
+    bool Modified() const { return FEdit.Modified(); }
     //! The result is one table's rows with its key, and the statement's
     //! tables are writable.
     bool CanModify() const;
@@ -172,17 +171,17 @@ public:
 
     // Filtering: a filter expression over the field names
     // ("[本次进帐] > 100 and [进帐人] = '工资'"), applied when Filtered.
-    const QString &Filter() const { return FFilter; }
+    const QString &Filter() const { return FFilter.Text(); }
     void SetFilter(const QString &filter);
-    bool Filtered() const { return FFiltered; }
+    bool Filtered() const { return FFilter.Enabled(); }
     void SetFiltered(bool filtered);
-    TFilterOptions FilterOptions() const { return FFilterOptions; }
+    TFilterOptions FilterOptions() const { return FFilter.Options(); }
     void SetFilterOptions(TFilterOptions options);
 
     // Notifications.
     void DisableControls();
     void EnableControls();
-    bool ControlsDisabled() const { return FDisableCount > 0; }
+    bool ControlsDisabled() const { return FSources.Disabled(); }
 
     // Events.
     TDataSetNotifyEvent AfterOpen, BeforeClose, AfterClose, AfterPost, AfterCancel, AfterDelete, AfterScroll;
@@ -193,9 +192,9 @@ public:
     void DataEvent(TDataEvent event, std::intptr_t info);
     void AttachDataSource(TDbDataSource *source);
     void DetachDataSource(TDbDataSource *source);
-    const std::vector<TDbDataSource *> &DataSources() const { return FDataSources; }
+    const std::vector<TDbDataSource *> &DataSources() const { return FSources.Sources(); }
     //! Absolute position of the current row in the visible order (-1: none).
-    int CurrentPosition() const { return FState == dsInsert ? FInsertPos : FPos; }
+    int CurrentPosition() const { return FState == dsInsert ? FEdit.InsertPosition() : FCursor.Position(); }
     std::uint64_t Identity() const { return FIdentity; }
     void ConnectionClosing(); // the connection closes under this record set
 
@@ -203,42 +202,26 @@ private:
     void CheckActive() const;
     //! The value of a field at a visible position (see SetReadPosition).
     Variant ValueAtPosition(int position, int fieldIndex) const;
-    //! Positions and slots of the rows matching the values, for Locate and Lookup.
+    //! The visible position of the first row matching the values, for Locate and Lookup.
     int FindPosition(const QString &keyFields, const Variant &keyValues, TLocateOptions options) const;
     void CheckEditMode() const;
     void CheckCanModify() const;
     void SetState(TDataSetState state);
     void OpenCursor();
     void CloseCursor();
-    using TStatementHandle = std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt *)>;
-    //! The statement prepared and its parameters bound, ready to step.
-    TStatementHandle PrepareStatement() const;
-    std::unique_ptr<TDbRowStore> RunStatement(std::vector<TDbColumnInfo> &columns) const;
-    void BuildFields(const std::vector<TDbColumnInfo> &columns);
-    void ScrollTo(int position, bool bof, bool eof);
+    //! Moves the cursor, telling listeners when the row changed.
+    void ScrollTo(const TDbCursor &cursor);
     void BeginInsertAppend(bool append);
     void WriteInsert();
     void WriteUpdate();
-    void WriteDelete();
     //! DataSetChange telling listeners exactly which row changed.
     void NotifyRowChange(TDbRowChange::TKind kind, int position);
-    [[noreturn]] void RaiseConflict(const char *action) const;
-    //! Optimistic locking for updates and deletes: the row is found by its key
-    //! and only while every other column still holds the value read from it.
-    QString RowCheckCondition() const;
-    //! Binds the key and then every other column's read value from parameter on.
-    void BindRowCheck(sqlite3_stmt *statement, int parameter, int slot) const;
+    //! Shows the rows the filter keeps.
     void ApplyFilter();
-    void RowsChanged(); // FAll or FOrder changed
-    void KeyAdded(int slot);
-    void KeyRemoved(int slot);
-    int VisibleCount() const { return int(FOrder.size()); }
-    int SlotAt(int position) const { return FOrder[std::size_t(position)]; }
-    int PositionOfSlot(int slot) const;
-    TBookmark BookmarkOfSlot(int slot) const;
-    int SlotOfBookmark(const TBookmark &bookmark) const;
-    bool RowMatches(int slot, const std::vector<int> &fields, const std::vector<Variant> &values,
-                    TLocateOptions options) const;
+    //! After the filter changed: the rows it keeps, the first current.
+    void Refilter();
+    int VisibleCount() const { return FRows.VisibleCount(); }
+    int SlotAt(int position) const { return FRows.SlotAt(position); }
     QString ContextName() const;
 
     TDbConnection *FConnection = nullptr;
@@ -246,50 +229,18 @@ private:
     TCursorType FCursorType = ctStatic;
     TCursorLocation FCursorLocation = clUseClient;
     TLockType FLockType = ltOptimistic;
-    QStringList FSQL;
-    TDbParameters FParameters;
-    std::unique_ptr<TDbStatementPlan> FPlan; // parsed statement
+    TDbQueryStatement FStatement;
 
     TDataSetState FState = dsInactive;
-    std::vector<std::unique_ptr<TDbField>> FFields;
-    std::vector<std::unique_ptr<TDbField>> FRetiredFields; // freed at the next open
-    std::vector<TDbLookupFieldDef> FLookupDefs;
-    std::vector<std::unique_ptr<TDbField>> FLookupFields;
+    TDbFieldList FFields;
     int FReadPosition = -1;
-    std::unique_ptr<TDbRowStore> FStore;
-    QString FBaseTable;                                // the table rows are written to ("" when read-only)
-    std::vector<QString> FOrigins;                     // table column per field
-    int FKeyField = -1;                                // the table's key among the fields
-    std::vector<std::int32_t> FAll;                    // live rows in order -> slot
-    std::vector<std::int32_t> FOrder;                  // visible rows (FAll filtered) -> slot
-    mutable std::vector<std::int32_t> FPositionOfSlot; // built on demand
-    mutable bool FPositionsValid = false;
-    mutable std::unordered_map<std::int64_t, std::int32_t> FSlotOfKey; // built on demand
-    mutable bool FKeysValid = false;
-    int FPos = -1; // current visible position (-1: none)
-    bool FBof = true;
-    bool FEof = true;
-    bool FModified = false;
     std::uint64_t FIdentity;
-    std::uint64_t FGeneration = 0;
-
-    // Pending record of edit or insert.
-    std::vector<Variant> FEditBuffer;
-    std::vector<bool> FChanged;
-    int FInsertPos = -1; // visible position of the record being inserted
-    int FPosBeforeInsert = -1;
-    bool FBofBeforeInsert = true;
-    bool FEofBeforeInsert = true;
-
-    QString FFilter;
-    bool FFiltered = false;
-    TFilterOptions FFilterOptions = 0;
-    std::unique_ptr<TDbFilterExpression> FFilterExpression;
-
-    int FDisableCount = 0;
-    TDataSetState FDisableState = dsInactive;
-    TDataEvent FEnableEvent = TDataEvent::DataSetChange;
-    std::vector<TDbDataSource *> FDataSources;
+    TDbRowWriter FWriter;
+    TDbRowOrder FRows;
+    TDbCursor FCursor;
+    TDbEditBuffer FEdit;
+    TDbRowFilter FFilter;
+    TDbDataSourceList FSources;
 };
 
 } // namespace kestrum

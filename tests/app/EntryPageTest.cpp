@@ -18,7 +18,7 @@
 #include "navigator/Navigator.h"
 #include "pages/PqGroupBox.h"
 #include "support/OffscreenSizeHintsFilter.h"
-#include "ui/FakeShell.h"
+#include "support/FakeShell.h"
 #include "ui/ImageList.h"
 #include "ui/MessageBox.h"
 

@@ -13,7 +13,7 @@
 #include "db/DbQuery.h"
 #include "editors/DBTextEdit.h"
 #include "support/TestFiles.h"
-#include "ui/FakeShell.h"
+#include "support/FakeShell.h"
 #include "ui/MessageBox.h"
 
 #include <gtest/gtest.h>

@@ -5,7 +5,7 @@
 #include "core/RegionalSettings.h"
 #include "db/DbDataLink.h"
 #include "db/DbErrors.h"
-#include "db/DbTestSupport.h"
+#include "support/DbTestSupport.h"
 #include "ui/ErrorBox.h"
 #include "ui/MessageBox.h"
 

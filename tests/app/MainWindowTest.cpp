@@ -4,7 +4,8 @@
 #include "app/StatisticsPage.h"
 #include "pages/PqPageControl.h"
 #include "pages/PqTabSheet.h"
-#include "ui/FakeShell.h"
+#include "support/FakeShell.h"
+#include "support/OffscreenSizeHintsFilter.h"
 #include "ui/MessageBox.h"
 
 #include <gtest/gtest.h>
@@ -25,25 +26,6 @@ QString utf8(const char *text)
     return QString::fromUtf8(text);
 }
 
-// The offscreen platform cannot resize or stack real windows and says so for
-// every top-level window with a minimum size or a raise; those notes are not
-// faults of the window, every other message still fails the test.
-class OffscreenLimitsFilter {
-public:
-    OffscreenLimitsFilter() { FPrevious = qInstallMessageHandler(&filter); }
-    ~OffscreenLimitsFilter() { qInstallMessageHandler(FPrevious); }
-
-private:
-    static void filter(QtMsgType type, const QMessageLogContext &context, const QString &message)
-    {
-        if (message.startsWith("This plugin does not support propagateSizeHints()") ||
-            message.startsWith("This plugin does not support raise()"))
-            return;
-        FPrevious(type, context, message);
-    }
-    static inline QtMessageHandler FPrevious = nullptr;
-};
-
 class MainWindowTest : public testing::Test {
 protected:
     MainWindowTest()
@@ -54,7 +36,7 @@ protected:
 
     QString activeCaption() const { return window.PqPageControl1->ActivePage()->Caption(); }
 
-    OffscreenLimitsFilter offscreenLimits;
+    test::OffscreenSizeHintsFilter offscreenLimits{"raise()"};
     TLedgerData data;
     TFakeShell shell;
     TForm1 window{data, shell};
@@ -208,7 +190,7 @@ TEST(AboutBox, ContentsAndTheVisitButton)
     EXPECT_EQ(about.mwButton1->pos(), QPoint(272, 112));
 
     TMessageBoxRecorder boxes;
-    OffscreenLimitsFilter offscreenLimits;
+    test::OffscreenSizeHintsFilter offscreenLimits{"raise()"};
     about.show();
     about.mwButton1->click();
     EXPECT_EQ(shell.Requests(), QStringList{"open http://www.mirelo.example/"});

@@ -13,7 +13,7 @@
 #include "pages/PqPageControl.h"
 #include "pages/PqTabSheet.h"
 #include "support/OffscreenSizeHintsFilter.h"
-#include "ui/FakeShell.h"
+#include "support/FakeShell.h"
 
 #include <gtest/gtest.h>
 

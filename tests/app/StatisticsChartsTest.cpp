@@ -12,7 +12,8 @@
 #include "db/DbConnection.h"
 #include "db/DbField.h"
 #include "db/DbQuery.h"
-#include "ui/FakeShell.h"
+#include "support/FakeShell.h"
+#include "support/OffscreenSizeHintsFilter.h"
 #include "ui/MessageBox.h"
 
 #include <gtest/gtest.h>
@@ -46,24 +47,6 @@ QString utf8(const char *text)
     return QString::fromUtf8(text);
 }
 
-// The offscreen platform cannot resize or raise real windows (a tool tip
-// raises itself) and says so; every other message still fails the test.
-class OffscreenLimitsFilter {
-public:
-    OffscreenLimitsFilter() { FPrevious = qInstallMessageHandler(&filter); }
-    ~OffscreenLimitsFilter() { qInstallMessageHandler(FPrevious); }
-
-private:
-    static void filter(QtMsgType type, const QMessageLogContext &context, const QString &message)
-    {
-        if (message.startsWith("This plugin does not support propagateSizeHints()") ||
-            message.startsWith("This plugin does not support raise()"))
-            return;
-        FPrevious(type, context, message);
-    }
-    static inline QtMessageHandler FPrevious = nullptr;
-};
-
 //! "item=amount item=amount" of a list of item totals.
 QString ItemsText(const std::vector<TItemAmount> &items)
 {
@@ -93,7 +76,7 @@ protected:
         return sum.empty() ? 0 : TCents(std::stod(sum));
     }
 
-    OffscreenLimitsFilter offscreenLimits;
+    test::OffscreenSizeHintsFilter offscreenLimits{"raise()"};
     TLedgerFile file;
     TDbConnection connection;
     TDbQuery query;
@@ -521,7 +504,7 @@ TEST_F(StatisticsChartsTest, ALedgerThatCannotBeReadShowsAHintNotABox)
 TEST(StatisticsChartsLedger, PostAndDeleteRedrawTheCharts)
 {
     setRegionalSettings(RegionalSettings::simplifiedChinese());
-    OffscreenLimitsFilter offscreenLimits;
+    test::OffscreenSizeHintsFilter offscreenLimits{"raise()"};
     TMessageBoxRecorder boxes;
     TLedgerFile file;
     file.AddExpense(10, "2024-03-01", "伙食");

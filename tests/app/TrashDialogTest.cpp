@@ -10,7 +10,7 @@
 #include "core/RegionalSettings.h"
 #include "db/DbField.h"
 #include "db/DbQuery.h"
-#include "ui/FakeShell.h"
+#include "support/FakeShell.h"
 #include "ui/MessageBox.h"
 
 #include <QLabel>

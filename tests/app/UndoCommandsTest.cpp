@@ -14,7 +14,7 @@
 #include "ledger/Trash.h"
 #include "pages/PqPageControl.h"
 #include "support/OffscreenSizeHintsFilter.h"
-#include "ui/FakeShell.h"
+#include "support/FakeShell.h"
 #include "ui/MessageBox.h"
 
 #include <gtest/gtest.h>

@@ -4,7 +4,7 @@
 #include "IncomeControllerFixture.h"
 #include "data/DBDataController.h"
 #include "data/DataControllerGroups.h"
-#include "db/DbTestSupport.h"
+#include "support/DbTestSupport.h"
 
 #include <gtest/gtest.h>
 

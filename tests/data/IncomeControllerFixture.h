@@ -5,7 +5,7 @@
 #include "data/DBDataController.h"
 #include "db/DbDataSource.h"
 #include "db/DbQuery.h"
-#include "db/DbTestSupport.h"
+#include "support/DbTestSupport.h"
 
 #include <string>
 

@@ -1,6 +1,6 @@
 // Every statement the ledger runs, with parameters as the ledger passes
 // them (the controls' texts as strings), against a real file.
-#include "DbTestSupport.h"
+#include "support/DbTestSupport.h"
 
 #include "db/DbErrors.h"
 #include "db/DbRowReader.h"

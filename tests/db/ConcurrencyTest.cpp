@@ -1,6 +1,6 @@
 // Two programs on one file, a process killed in the middle of a write, and
 // files that cannot be opened.
-#include "DbTestSupport.h"
+#include "support/DbTestSupport.h"
 
 #include "db/DbErrors.h"
 
@@ -239,7 +239,7 @@ TEST_F(Opening, BareNameIsLookedUpInTheWorkingFolder)
     const QString saved = QDir::currentPath();
     QDir::setCurrent(FDir.path());
     EXPECT_NE(OpenError("Vantorel.mdb").find("找不到数据库文件“Vantorel.mdb”"), std::string::npos);
-    CreateLedgerDatabase(FDir.filePath("Vantorel.mdb"));
+    CreateLedgerFile(FDir.filePath("Vantorel.mdb"));
     EXPECT_EQ(OpenError("Vantorel.mdb"), "opened");
     QDir::setCurrent(saved);
 }
@@ -260,7 +260,7 @@ TEST_F(Opening, FileThatIsNoDatabaseIsRefused)
 TEST_F(Opening, DamagedFileIsRefused)
 {
     const QString path = FDir.filePath("Vantorel.mdb");
-    CreateLedgerDatabase(path);
+    CreateLedgerFile(path);
     QFile file(path);
     ASSERT_TRUE(file.open(QIODevice::ReadWrite));
     file.seek(100); // the first page's b-tree header, after the file header
@@ -274,7 +274,7 @@ TEST_F(Opening, DamagedFileIsRefused)
 TEST_F(Opening, FileThatCanOnlyBeReadOpensReadOnlyAndSaysSo)
 {
     const QString path = FDir.filePath("Vantorel.mdb");
-    CreateLedgerDatabase(path);
+    CreateLedgerFile(path);
     RawExec(path, "INSERT INTO gain (本次进帐, 进帐人) VALUES (5, '工资')");
     TDbConnection writable;
     writable.SetConnectionString(ConnectionStringFor(path));

@@ -1,6 +1,6 @@
 // Editing through a record set: states, notifications to data links in
 // order, write-through to the file, bookmarks, positions and filters.
-#include "DbTestSupport.h"
+#include "support/DbTestSupport.h"
 
 #include "db/DbErrors.h"
 

@@ -1,6 +1,6 @@
 // The texts of a field: numbers through the display and edit formats, strings
 // through the edit mask, and the edit text that reads back to the same value.
-#include "DbTestSupport.h"
+#include "support/DbTestSupport.h"
 
 #include "db/DbErrors.h"
 #include "db/NumberPattern.h"

@@ -1,7 +1,7 @@
 #pragma once
 // A ledger file with a few income rows, a query and a data source over it,
 // and helpers that type into an editor the way the keyboard does.
-#include "db/DbTestSupport.h"
+#include "support/DbTestSupport.h"
 #include "editors/CustomEdit.h"
 #include "ui/MessageBox.h"
 

@@ -8,7 +8,7 @@
 #include "db/DbDataSource.h"
 #include "db/DbField.h"
 #include "db/DbQuery.h"
-#include "db/DbTestSupport.h"
+#include "support/DbTestSupport.h"
 #include "filter/DataFilterCriteria.h"
 
 #include <QTemporaryDir>

@@ -2,7 +2,7 @@
 // cell after every move of the focus, by key, by mouse and by the record set
 // itself, always with the value of the record now focused; and without the
 // option a move opens nothing.
-#include "IncomeGridFixture.h"
+#include "support/IncomeGridFixture.h"
 
 #include "grid/TkvGridSite.h"
 

@@ -3,7 +3,7 @@
 // and only a second one cancels the record, a text refused without a message
 // keeps the focus on its row, OnCellClick can keep the editor shut, and a
 // cell with edit buttons opens its editor on the press.
-#include "IncomeGridFixture.h"
+#include "support/IncomeGridFixture.h"
 
 #include "editors/CustomEdit.h"
 #include "grid/TkvGridSite.h"

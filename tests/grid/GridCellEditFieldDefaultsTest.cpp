@@ -1,7 +1,7 @@
 // The in-place editors of the income grid take their field's defaults, as
 // the editors above the grid do: the item column's maximum length and the
 // amount field's display format.
-#include "IncomeGridFixture.h"
+#include "support/IncomeGridFixture.h"
 
 #include "editors/CurrencyEditProperties.h"
 #include "editors/CustomEdit.h"

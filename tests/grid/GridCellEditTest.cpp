@@ -9,7 +9,7 @@
 #include "db/DbDataSource.h"
 #include "db/DbField.h"
 #include "db/DbQuery.h"
-#include "db/DbTestSupport.h"
+#include "support/IncomeGridFixture.h"
 #include "editors/CalcEdit.h"
 #include "editors/CurrencyEditProperties.h"
 #include "grid/TkvGridDataControllerSource.h"
@@ -29,11 +29,11 @@ using namespace kestrum::test;
 
 namespace {
 
-class GridCellEditTest : public LedgerFixture {
+class GridCellEditTest : public IncomeGridFixture {
 protected:
     void SetUp() override
     {
-        LedgerFixture::SetUp();
+        IncomeGridFixture::SetUp();
         if (HasFatalFailure())
             return;
         AddGain(100, "2006-07-05", "工资");
@@ -46,37 +46,20 @@ protected:
     //! The page's grid; the amount column edits with the calculator edit.
     void OpenGrid()
     {
-        Query.SetConnection(&FConnection);
-        Query.AddSQL("select * from gain");
-        Source.SetDataSet(&Query);
-        View = Grid.CreateView<TkvGridDBTableView>();
-        View->BeginLoading();
-        Amount = View->CreateColumn("amount");
-        Amount->DataBinding()->SetFieldName(QString::fromUtf8("本次进帐"));
-        Amount->SetPropertiesClassName("TkvCalcEditProperties");
-        Item = View->CreateColumn("item");
-        Item->DataBinding()->SetFieldName(QString::fromUtf8("进帐人"));
-        Item->SetWidth(128);
-        Date = View->CreateColumn("date");
-        Date->DataBinding()->SetFieldName(QString::fromUtf8("进帐时间"));
-        View->DBDataController()->SetDataSource(&Source);
-        View->EndLoading();
-        Grid.RootLevel().Add()->SetGridView(View);
-        Grid.resize(700, 300);
-        Query.Open();
+        IncomeGridFixture::OpenGrid(QSize(700, 300), [this] {
+            Amount->SetPropertiesClassName("TkvCalcEditProperties");
+            Item->SetWidth(128);
+        });
         View->SetFocused(true);
     }
 
     void TearDown() override
     {
         TkvCustomEdit::SetExceptionHandler(nullptr);
-        if (Query.Active())
-            Query.Close();
+        IncomeGridFixture::TearDown();
     }
 
-    TkvGridEditingController &Editing() const { return View->Controller().EditingController(); }
-    TkvCustomEdit *Editor() const { return Editing().Edit(); }
-    std::string Text() const { return Editor() ? Editor()->DisplayText().toStdString() : "<closed>"; }
+    std::string Text() const { return EditorText(); }
 
     void FocusCell(int rowIndex, TkvGridColumn *column)
     {
@@ -93,45 +76,12 @@ protected:
                 return cell.ContentBounds();
         return {};
     }
-    std::string CellText(int rowIndex, TkvGridColumn *column) const
-    {
-        const TkvGridRowViewInfo *row = View->ViewInfo().FindRow(rowIndex);
-        if (row)
-            for (const TkvGridCellViewInfo &cell : View->ViewInfo().Cells(*row))
-                if (cell.Item == column)
-                    return cell.Text.toStdString();
-        return "<none>";
-    }
-    //! Types into the open editor as the keyboard does (non-ASCII as an input method delivers it).
-    void Type(const QString &text)
-    {
-        for (QChar ch : text) {
-            if (ch.unicode() < 128) {
-                QTest::keyClick(Editor()->InnerWidget(), ch.toLatin1());
-            } else {
-                QKeyEvent press(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, QString(ch));
-                QCoreApplication::sendEvent(Editor()->InnerWidget(), &press);
-            }
-        }
-    }
-    void Press(Qt::Key key) { QTest::keyClick(Editor()->InnerWidget(), key); }
     std::string Stored(const char *column, int id)
     {
         return RawValue(FPath,
                         std::string("SELECT ") + column + " FROM gain WHERE id = " + std::to_string(id));
     }
-    std::string FieldText(const char *name)
-    {
-        return Query.FieldByName(QString::fromUtf8(name))->AsString().toStdString();
-    }
 
-    TDbQuery Query;
-    TDbDataSource Source;
-    TkvGrid Grid;
-    TkvGridDBTableView *View = nullptr;
-    TkvGridDBColumn *Amount = nullptr;
-    TkvGridDBColumn *Item = nullptr;
-    TkvGridDBColumn *Date = nullptr;
     std::vector<std::string> Errors;
 };
 

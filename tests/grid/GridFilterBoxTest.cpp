@@ -6,6 +6,7 @@
 #include "grid/TkvGridCustomizationForm.h"
 #include "grid/TkvGridFilterPopup.h"
 #include "grid/TkvGridSite.h"
+#include "support/OffscreenSizeHintsFilter.h"
 
 #include <QApplication>
 #include <QFocusEvent>
@@ -194,23 +195,6 @@ TEST(GridHeaderDragMended, VisibleBeforeGroupingIsTakenEachTimeTheColumnIsGroupe
 
 namespace {
 
-//! The offscreen platform cannot raise windows or grab the keyboard for a
-//! popup; it says so, which is no fault of the windows under test.
-class OffscreenPopupFilter {
-public:
-    OffscreenPopupFilter() { FPrevious = qInstallMessageHandler(&Filter); }
-    ~OffscreenPopupFilter() { qInstallMessageHandler(FPrevious); }
-
-private:
-    static void Filter(QtMsgType type, const QMessageLogContext &context, const QString &message)
-    {
-        if (message.startsWith("This plugin does not support"))
-            return;
-        FPrevious(type, context, message);
-    }
-    static inline QtMessageHandler FPrevious = nullptr;
-};
-
 TkvGridFilterPopup *PopupOf(TkvGridTableController &controller)
 {
     auto *window = dynamic_cast<TkvGridFilterPopupWindow *>(controller.FilterDropDown()->Window());
@@ -221,7 +205,7 @@ TkvGridFilterPopup *PopupOf(TkvGridTableController &controller)
 
 TEST(GridFilterWindows, ThePopupIsMadeOnceShowsTheListAndClosesOnEscWithoutChange)
 {
-    OffscreenPopupFilter quiet;
+    test::OffscreenSizeHintsFilter quiet{"raise()", "grabbing the keyboard", "grabbing the mouse"};
     FilterGrid grid = MakeLedger();
     TkvGridSite site;
     site.resize(600, 400);
@@ -263,7 +247,7 @@ TEST(GridFilterWindows, ThePopupIsMadeOnceShowsTheListAndClosesOnEscWithoutChang
 
 TEST(GridFilterWindows, TheCustomizationFormHasItsCaptionsAndClosingItEndsTheState)
 {
-    OffscreenPopupFilter quiet;
+    test::OffscreenSizeHintsFilter quiet{"raise()", "grabbing the keyboard", "grabbing the mouse"};
     FilterGrid grid = MakeLedger();
     int closed = 0;
     grid.View->OnCustomization = [&](TkvGridTableView *) { ++closed; };
@@ -296,7 +280,7 @@ TEST(GridFilterWindows, TheCustomizationFormHasItsCaptionsAndClosingItEndsTheSta
 // hook nobody had connected, so the button did nothing in the program.
 TEST(GridFilterWindows, TheSitesCustomizeButtonOpensTheBuilderAndCancelChangesNothing)
 {
-    OffscreenPopupFilter quiet;
+    test::OffscreenSizeHintsFilter quiet{"raise()", "grabbing the keyboard", "grabbing the mouse"};
     FilterGrid grid = MakeLedger();
     TkvGridSite site;
     site.resize(600, 400);

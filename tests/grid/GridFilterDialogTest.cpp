@@ -4,7 +4,7 @@
 #include "db/DbConnection.h"
 #include "db/DbDataSource.h"
 #include "db/DbQuery.h"
-#include "db/DbTestSupport.h"
+#include "support/DbTestSupport.h"
 #include "editors/CustomEdit.h"
 #include "editors/DateEditProperties.h"
 #include "editors/MaskEditProperties.h"

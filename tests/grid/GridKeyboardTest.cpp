@@ -3,14 +3,14 @@
 // record; clicks while a record is edited; Insert, Delete with and without
 // the question, Esc, leaving the grid; incremental search.
 #include "GridTestSource.h"
-#include "IncomeGridFixture.h"
+#include "support/IncomeGridFixture.h"
 #include "grid/TkvGridEditingController.h"
 
 #include "db/DbConnection.h"
 #include "db/DbDataSource.h"
 #include "db/DbField.h"
 #include "db/DbQuery.h"
-#include "db/DbTestSupport.h"
+#include "support/DbTestSupport.h"
 #include "grid/TkvGridDataControllerSource.h"
 #include "grid/TkvGridSite.h"
 #include "ui/MessageBox.h"

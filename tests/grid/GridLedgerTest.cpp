@@ -9,7 +9,7 @@
 #include "db/DbDataSource.h"
 #include "db/DbField.h"
 #include "db/DbQuery.h"
-#include "db/DbTestSupport.h"
+#include "support/DbTestSupport.h"
 #include "grid/TkvGridDataControllerSource.h"
 
 #include <QFontMetrics>

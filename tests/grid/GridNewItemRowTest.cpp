@@ -1,7 +1,7 @@
 // The new-item row of the income grid over a ledger file: the keys that
 // reach and leave it, an entry typed into it that is posted as a new row of
 // the table, an entry left untouched that goes again, and the mouse.
-#include "IncomeGridFixture.h"
+#include "support/IncomeGridFixture.h"
 
 #include "data/DataController.h"
 #include "grid/TkvGridDataControllerSource.h"

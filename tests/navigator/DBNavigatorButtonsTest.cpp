@@ -1,7 +1,7 @@
 // Which navigator buttons are enabled in which record-set state, and what
 // their clicks do, over a real ledger file.
 #include "navigator/DBNavigatorButtons.h"
-#include "db/DbTestSupport.h"
+#include "support/DbTestSupport.h"
 #include "ui/MessageBox.h"
 
 namespace kestrum::test {

@@ -1,7 +1,7 @@
 // The navigator's Filter button with the real filter builder: the builder
 // over the record set's fields, the record-set filter it applies, and the
 // last criteria it keeps until the record set closes.
-#include "db/DbTestSupport.h"
+#include "support/DbTestSupport.h"
 #include "filter/dialogs/FilterBuilderDialog.h"
 #include "filter/dialogs/FilterLink.h"
 #include "navigator/DBNavigatorButtons.h"

@@ -1,6 +1,7 @@
 // The navigator bar as a widget: it sizes itself, clicks with the mouse,
 // and hands record-set errors to the error handler.
-#include "db/DbTestSupport.h"
+#include "support/DbTestSupport.h"
+#include "support/OffscreenSizeHintsFilter.h"
 #include "navigator/Navigator.h"
 #include "ui/ImageList.h"
 #include "ui/MessageBox.h"
@@ -12,22 +13,6 @@
 
 namespace kestrum::test {
 namespace {
-
-// The offscreen platform cannot stack the hint's window and says so; that
-// note is no fault of the bar, every other message still fails the test.
-class OffscreenRaiseFilter {
-public:
-    OffscreenRaiseFilter() { FPrevious = qInstallMessageHandler(&filter); }
-    ~OffscreenRaiseFilter() { qInstallMessageHandler(FPrevious); }
-
-private:
-    static void filter(QtMsgType type, const QMessageLogContext &context, const QString &message)
-    {
-        if (!message.startsWith("This plugin does not support raise()"))
-            FPrevious(type, context, message);
-    }
-    static inline QtMessageHandler FPrevious = nullptr;
-};
 
 class NavigatorWidgetTest : public LedgerFixture {
 protected:
@@ -128,7 +113,7 @@ TEST_F(NavigatorWidgetTest, ButtonSettingsLayTheBarOutAgainAtOnce)
     FNavigator.Buttons().Insert().SetEnabled(true);
     EXPECT_TRUE(FNavigator.ButtonShownEnabled(nbInsert));
 
-    OffscreenRaiseFilter offscreenRaise;
+    OffscreenSizeHintsFilter offscreenRaise{"raise()"};
     FNavigator.SetShowHint(true);
     QMouseEvent move(QEvent::MouseMove, QPointF(CenterOf(nbInsert)),
                      QPointF(FNavigator.mapToGlobal(CenterOf(nbInsert))), Qt::NoButton, Qt::NoButton,

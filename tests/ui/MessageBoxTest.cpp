@@ -1,5 +1,5 @@
 #include "ui/MessageBox.h"
-#include "ui/FakeShell.h"
+#include "support/FakeShell.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // The filter builder dialog over a real ledger grid: a condition entered with
 // keys and typed text filters the grid's rows, files open and save through
 // the dialog with one message per failure, and the dialog keeps its place.
-#include "db/DbTestSupport.h"
+#include "support/DbTestSupport.h"
 #include "editors/CustomEdit.h"
 #include "filter/DataFilterCriteria.h"
 #include "filter/dialogs/FilterBuilderDialog.h"

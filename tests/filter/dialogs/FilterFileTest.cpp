@@ -2,7 +2,7 @@
 // bad file or bad place is refused with a message while nothing is lost.
 #include "filter/dialogs/FilterFile.h"
 #include "FilterControlTestLink.h"
-#include "db/DbTestSupport.h"
+#include "support/DbTestSupport.h"
 #include "filter/dialogs/FilterControlModel.h"
 
 #include <QFile>

@@ -1,7 +1,6 @@
 #pragma once
 // Real ledger files in a temporary folder, and a data link that writes down
 // every notification it hears as one string.
-#include "ledger/LedgerFile.h"
 #include "core/RegionalSettings.h"
 #include "db/DbConnection.h"
 #include "db/DbDataLink.h"
@@ -32,38 +31,14 @@ inline QString ConnectionStringFor(const QString &path)
 }
 
 //! Runs SQL on a file with a plain SQLite connection (what another program does).
-inline void RawExec(const QString &path, const std::string &sql)
-{
-    sqlite3 *db = nullptr;
-    ASSERT_EQ(sqlite3_open(path.toUtf8().constData(), &db), SQLITE_OK);
-    char *error = nullptr;
-    const int rc = sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &error);
-    const std::string message = error ? error : "";
-    sqlite3_free(error);
-    sqlite3_close(db);
-    ASSERT_EQ(rc, SQLITE_OK) << message;
-}
+void RawExec(const QString &path, const std::string &sql);
 
-//! One value of a query run with a plain SQLite connection, as text.
-inline std::string RawValue(const QString &path, const std::string &sql)
-{
-    sqlite3 *db = nullptr;
-    sqlite3_open(path.toUtf8().constData(), &db);
-    sqlite3_stmt *statement = nullptr;
-    std::string result = "<error>";
-    if (sqlite3_prepare_v2(db, sql.c_str(), -1, &statement, nullptr) == SQLITE_OK) {
-        const int rc = sqlite3_step(statement);
-        if (rc == SQLITE_ROW)
-            result = sqlite3_column_type(statement, 0) == SQLITE_NULL
-                         ? "NULL"
-                         : reinterpret_cast<const char *>(sqlite3_column_text(statement, 0));
-        else if (rc == SQLITE_DONE)
-            result = "<none>";
-    }
-    sqlite3_finalize(statement);
-    sqlite3_close(db);
-    return result;
-}
+//! One value of a query run with a plain SQLite connection, as text ("NULL"
+//! for Null, "<none>" without a row, "<error>" when the query fails).
+std::string RawValue(const QString &path, const std::string &sql);
+
+//! A new ledger file with the program's tables, empty.
+void CreateLedgerFile(const QString &path);
 
 //! While it lives, the file can only be opened for reading, as a file
 //! without write permission is for an ordinary user. Root ignores permission
@@ -125,7 +100,7 @@ protected:
         setRegionalSettings(RegionalSettings::simplifiedChinese());
         ASSERT_TRUE(FDir.isValid());
         FPath = FDir.filePath(QStringLiteral("Vantorel.mdb"));
-        CreateLedgerDatabase(FPath);
+        CreateLedgerFile(FPath);
         FConnection.SetConnectionString(ConnectionStringFor(FPath));
     }
 

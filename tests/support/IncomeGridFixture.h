@@ -6,7 +6,7 @@
 #include "db/DbDataSource.h"
 #include "db/DbField.h"
 #include "db/DbQuery.h"
-#include "db/DbTestSupport.h"
+#include "support/DbTestSupport.h"
 #include "grid/TkvGrid.h"
 #include "grid/TkvGridColumn.h"
 #include "grid/TkvGridEditingController.h"

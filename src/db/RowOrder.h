@@ -1,0 +1,84 @@
+#pragma once
+// The rows a record set loaded and the order it shows them in: every live row
+// in load order, the visible ones (those a filter keeps), and the indexes that
+// find a row's visible position and a key's row without a scan. Bookmarks are
+// made and resolved here, because what they name (a key or a load slot) is
+// the rows' business.
+#include "db/Bookmark.h"
+#include "db/RowStore.h"
+
+#include <cstdint>
+#include <memory>
+#include <unordered_map>
+#include <vector>
+
+namespace kestrum {
+
+class TDbRowOrder {
+public:
+    //! owner identifies the record set in the bookmarks handed out.
+    explicit TDbRowOrder(std::uint64_t owner) : FOwner(owner) {}
+
+    //! Takes a freshly read result: every row live, in the order read, and
+    //! none shown until ShowWhere or ShowAll. keyField is the column holding
+    //! the table's key (-1: none). Slot bookmarks taken before stop being valid.
+    void Load(std::unique_ptr<TDbRowStore> store, int keyField);
+    void Clear();
+    bool Loaded() const { return FStore != nullptr; }
+    const TDbRowStore &Store() const { return *FStore; }
+    int KeyField() const { return FKeyField; }
+
+    int VisibleCount() const { return int(FVisible.size()); }
+    int SlotAt(int position) const { return FVisible[std::size_t(position)]; }
+    //! The visible position of a slot; -1 when the row is not shown or gone.
+    int PositionOfSlot(int slot) const;
+
+    //! Shows the live rows for which keep(slot) holds, in their order.
+    template <typename Keep> void ShowWhere(Keep &&keep)
+    {
+        FVisible.clear();
+        for (const std::int32_t slot : FLive)
+            if (keep(int(slot)))
+                FVisible.push_back(slot);
+        FPositionsValid = false;
+    }
+    void ShowAll();
+
+    //! Adds a copy of row's only slot as a live row before the row shown at
+    //! position (at the end when position is past the visible rows). It is
+    //! not shown until the next ShowWhere or ShowAll. Returns its slot.
+    int AddRow(const TDbRowStore &row, int position);
+    //! Overwrites a slot's cells with row's only slot; the key stays.
+    void ReplaceRow(int slot, const TDbRowStore &row);
+    //! Drops the row shown at position from the live and visible rows.
+    void RemoveAt(int position);
+
+    TBookmark BookmarkOfSlot(int slot) const;
+    //! The slot a bookmark names; -1 when it is another record set's, of
+    //! another load, or its row is gone.
+    int SlotOfBookmark(const TBookmark &bookmark) const;
+    //! -1, 0, 1 by the rows' visible order; a null bookmark sorts first, one
+    //! whose row is not shown after every shown one.
+    int CompareBookmarks(const TBookmark &a, const TBookmark &b) const;
+
+private:
+    bool HasIntegerKey(int slot) const
+    {
+        return FKeyField >= 0 && FStore->Kind(slot, FKeyField) == TDbCellKind::Integer;
+    }
+
+    std::uint64_t FOwner;
+    std::uint64_t FGeneration = 0; // counts loads, for slot bookmarks
+    std::unique_ptr<TDbRowStore> FStore;
+    int FKeyField = -1;
+    std::vector<std::int32_t> FLive;    // live rows in order -> slot
+    std::vector<std::int32_t> FVisible; // visible rows (FLive filtered) -> slot
+    // Both indexes are built on first use after a change of many rows; single
+    // rows added or removed keep the key index current themselves.
+    mutable std::vector<std::int32_t> FPositionOfSlot;
+    mutable bool FPositionsValid = false;
+    mutable std::unordered_map<std::int64_t, std::int32_t> FSlotOfKey;
+    mutable bool FKeysValid = false;
+};
+
+} // namespace kestrum

@@ -1,0 +1,60 @@
+#pragma once
+// Writing a record set's rows back to the one table its result comes from.
+// Each write is one transaction that finds the row by the table's key and
+// reads it back, so the record set holds exactly what the file holds. An
+// update or delete only touches the row while every column still holds the
+// value read from it: a row that another program changed or deleted since is
+// left alone and the write raises EDbRowConflict (optimistic locking).
+#include "core/Variant.h"
+#include "db/DbTypes.h"
+
+#include <QString>
+
+#include <vector>
+
+struct sqlite3;
+struct sqlite3_stmt;
+
+namespace kestrum {
+
+class TDbConnection;
+class TDbRowStore;
+struct TDbColumnInfo;
+
+class TDbRowWriter {
+public:
+    //! Learns from a result's columns whether its rows can be written back:
+    //! every column comes from one table, no table column twice, and the
+    //! table's key (its one INTEGER PRIMARY KEY) is among them.
+    void Describe(sqlite3 *db, const std::vector<TDbColumnInfo> &columns);
+    void Clear();
+
+    bool Writable() const { return !FTable.isEmpty(); }
+    const QString &Table() const { return FTable; } //!< "" when the rows cannot be written
+    //! The result column holding the table's key (-1: none), even when the
+    //! rows cannot be written (a join that holds it).
+    int KeyField() const { return FKeyField; }
+    //! The table column each result column comes from ("" for an expression).
+    const std::vector<QString> &Origins() const { return FOrigins; }
+
+    //! Inserts a row with the given fields' values (types: each result
+    //! column's field type) and returns it read back, its new key included.
+    TDbRowStore Insert(const TDbConnection &connection, const std::vector<int> &fields,
+                       const std::vector<Variant> &values, const std::vector<TFieldType> &types) const;
+    //! Writes the given fields' values over a stored row and returns it read back.
+    TDbRowStore Update(const TDbConnection &connection, const TDbRowStore &store, int slot,
+                       const std::vector<int> &fields, const std::vector<Variant> &values,
+                       const std::vector<TFieldType> &types) const;
+    //! Deletes a stored row.
+    void Delete(const TDbConnection &connection, const TDbRowStore &store, int slot) const;
+
+private:
+    QString RowCheckCondition() const;
+    void BindRowCheck(sqlite3_stmt *statement, int parameter, const TDbRowStore &store, int slot) const;
+
+    QString FTable;
+    std::vector<QString> FOrigins;
+    int FKeyField = -1;
+};
+
+} // namespace kestrum

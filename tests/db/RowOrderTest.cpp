@@ -1,0 +1,100 @@
+// The visible order of loaded rows, and the bookmarks that name them across
+// filters, added and removed rows and reloads.
+#include "RowFixture.h"
+
+#include "db/RowOrder.h"
+
+namespace kestrum::test {
+namespace {
+
+class RowOrder : public RowFixture {
+protected:
+    void SetUp() override
+    {
+        RowFixture::SetUp();
+        FRows.Load(Read("select id, name, n from t"), 0);
+        FRows.ShowAll();
+    }
+
+    std::vector<int> Visible() const
+    {
+        std::vector<int> found;
+        for (int position = 0; position < FRows.VisibleCount(); ++position)
+            found.push_back(FRows.SlotAt(position));
+        return found;
+    }
+
+    TDbRowOrder FRows{1};
+};
+
+TEST_F(RowOrder, AFilterKeepsTheOrderAndHiddenRowsHaveNoPosition)
+{
+    EXPECT_EQ(Visible(), (std::vector<int>{0, 1, 2, 3, 4}));
+    EXPECT_EQ(FRows.PositionOfSlot(3), 3);
+    FRows.ShowWhere([](int slot) { return slot % 2 == 1; });
+    EXPECT_EQ(Visible(), (std::vector<int>{1, 3}));
+    EXPECT_EQ(FRows.PositionOfSlot(3), 1);
+    EXPECT_EQ(FRows.PositionOfSlot(2), -1);
+    EXPECT_EQ(FRows.PositionOfSlot(99), -1);
+    FRows.ShowAll();
+    EXPECT_EQ(FRows.PositionOfSlot(3), 3);
+}
+
+TEST_F(RowOrder, AnAddedRowStandsBeforeTheRowShownAtItsPlace)
+{
+    FRows.ShowWhere([](int slot) { return slot != 0; }); // shown: 1 2 3 4
+    const int middle = FRows.AddRow(*Read("select 42, 'x', 0"), 1);
+    const int last = FRows.AddRow(*Read("select 43, 'y', 0"), 99);
+    EXPECT_EQ(FRows.PositionOfSlot(middle), -1); // not shown before the rows are shown again
+    FRows.ShowAll();
+    EXPECT_EQ(Visible(), (std::vector<int>{0, 1, middle, 2, 3, 4, last}));
+}
+
+TEST_F(RowOrder, KeyBookmarksFollowSingleRowChangesAndSurviveAReload)
+{
+    const TBookmark third = FRows.BookmarkOfSlot(2);
+    const TBookmark fourth = FRows.BookmarkOfSlot(3);
+    EXPECT_EQ(third.debugString(), "key:3");
+    EXPECT_EQ(FRows.SlotOfBookmark(third), 2); // builds the key index
+
+    FRows.RemoveAt(2);
+    EXPECT_EQ(FRows.SlotOfBookmark(third), -1);
+    EXPECT_EQ(FRows.SlotOfBookmark(fourth), 3);
+    const int added = FRows.AddRow(*Read("select 42, 'x', 0"), 0);
+    EXPECT_EQ(FRows.SlotOfBookmark(FRows.BookmarkOfSlot(added)), added);
+
+    FRows.Load(Read("select id, name, n from t where id <> 1"), 0);
+    FRows.ShowAll();
+    EXPECT_EQ(FRows.PositionOfSlot(FRows.SlotOfBookmark(fourth)), 2);
+    EXPECT_EQ(FRows.SlotOfBookmark(FRows.BookmarkOfSlot(added)), -1) << "the added row was never in the file";
+}
+
+TEST_F(RowOrder, SlotBookmarksLapseAtAReloadAndOnlyTheirOwnerResolvesThem)
+{
+    TDbRowOrder keyless(2);
+    keyless.Load(Read("select name from t"), -1);
+    keyless.ShowAll();
+    const TBookmark second = keyless.BookmarkOfSlot(1);
+    EXPECT_EQ(keyless.SlotOfBookmark(second), 1);
+    EXPECT_EQ(FRows.SlotOfBookmark(second), -1);
+    EXPECT_EQ(keyless.SlotOfBookmark(FRows.BookmarkOfSlot(1)), -1);
+    keyless.Load(Read("select name from t"), -1);
+    EXPECT_EQ(keyless.SlotOfBookmark(second), -1);
+}
+
+TEST_F(RowOrder, BookmarksCompareByTheShownOrderWithHiddenRowsLastAndNullFirst)
+{
+    const TBookmark first = FRows.BookmarkOfSlot(0);
+    const TBookmark third = FRows.BookmarkOfSlot(2);
+    const TBookmark fifth = FRows.BookmarkOfSlot(4);
+    EXPECT_EQ(FRows.CompareBookmarks(first, third), -1);
+    EXPECT_EQ(FRows.CompareBookmarks(third, first), 1);
+    EXPECT_EQ(FRows.CompareBookmarks(third, third), 0);
+    EXPECT_EQ(FRows.CompareBookmarks(TBookmark(), first), -1);
+    EXPECT_EQ(FRows.CompareBookmarks(TBookmark(), TBookmark()), 0);
+    FRows.ShowWhere([](int slot) { return slot != 0; });
+    EXPECT_EQ(FRows.CompareBookmarks(first, fifth), 1);
+}
+
+} // namespace
+} // namespace kestrum::test
