@@ -1,4 +1,4 @@
-#include "data/DBDataProvider.h"
+#include "data/DbDataProvider.h"
 
 #include "data/DBDataController.h"
 #include "data/DataControllerGroups.h"

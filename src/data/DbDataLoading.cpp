@@ -1,7 +1,7 @@
 // Loading every row of the record set into the storage, and moving the
 // record set to a record the controller focuses.
 #include "data/DBDataController.h"
-#include "data/DBDataProvider.h"
+#include "data/DbDataProvider.h"
 
 #include "db/DbErrors.h"
 #include "db/DbQuery.h"

@@ -2,7 +2,7 @@
 // rows of the link's buffer window, values are read from the record set, and
 // moving, locating and searching are done by the record set itself.
 #include "data/DBDataController.h"
-#include "data/DBDataProvider.h"
+#include "data/DbDataProvider.h"
 
 #include "core/RegionalSettings.h"
 #include "db/DbField.h"

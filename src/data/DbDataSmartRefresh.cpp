@@ -2,7 +2,7 @@
 // the smart refresh of the one record that was edited, and the providers
 // that share a record set telling each other when a movement is done.
 #include "data/DBDataController.h"
-#include "data/DBDataProvider.h"
+#include "data/DbDataProvider.h"
 
 #include "db/DbQuery.h"
 
