@@ -125,7 +125,7 @@ bool TkvDbGridWindow::LocateByText(TkvCustomDataField *field, const QString &upp
             if (next && (position < 0 || position >= count))
                 break;
             if (!next)
-                position %= count;
+                position = (position % count + count) % count; // backwards too: to the last rows
             TkvDbReadPositionGuard read(dataSet, position);
             if (settings.upper(dbField->DisplayText()).startsWith(upperText))
                 found = position;

@@ -91,6 +91,22 @@ TEST_F(DbGridWindowTest, GridModeLocateAndSearchAreDoneByTheRecordSet)
     EXPECT_EQ(Current(), "工资");
 }
 
+// Guards a backward search from the current row that never wrapped round to
+// the last rows: it read the current row again in their place.
+TEST_F(DbGridWindowTest, ABackwardSearchWrapsRoundToTheLastRows)
+{
+    Controller.DataModeController().SetGridModeBufferCount(3);
+    Controller.DataModeController().SetGridMode(true);
+    Query.Open();
+    Controller.ChangeFocusedRowIndex(2);
+    ASSERT_EQ(Current(), "利息");
+    TkvCustomDataField *item = Controller.GetItemField(2);
+    EXPECT_TRUE(Controller.DBProvider().LocateByText(item, QString::fromUtf8("礼"), false, false));
+    EXPECT_EQ(Current(), "礼金");
+    EXPECT_TRUE(Controller.DBProvider().LocateByText(item, QString::fromUtf8("红"), false, false));
+    EXPECT_EQ(Current(), "红包");
+}
+
 TEST_F(DbGridWindowTest, TogglingGridModeReloadsTheRows)
 {
     Query.Open();
