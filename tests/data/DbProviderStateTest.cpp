@@ -136,7 +136,7 @@ protected:
     }
 };
 
-TEST_F(DbProviderStateLedgerTest, AFocusMoveSyncsAndAReloadDuringItLoadsWhileSyncing)
+TEST_F(DbProviderStateLedgerTest, AFocusMoveSyncsAndAScrollOfTheRecordSetIsPassedOn)
 {
     Query.Open();
     TkvDBDataProvider &provider = Controller.DBProvider();
