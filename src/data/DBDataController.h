@@ -1,8 +1,8 @@
 #pragma once
 // The data controller of a record set, and the one a grid view owns.
-#include "data/DBDataField.h"
-#include "data/DBDataKeys.h"
-#include "data/DBDataProvider.h"
+#include "data/DbDataField.h"
+#include "data/DbDataKeys.h"
+#include "data/DbDataProvider.h"
 #include "data/DataController.h"
 
 #include <QString>

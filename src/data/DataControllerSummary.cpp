@@ -1,6 +1,6 @@
 #include "data/DataControllerSummary.h"
 
-#include "data/DBDataField.h"
+#include "data/DbDataField.h"
 #include "data/DataController.h"
 #include "data/DataControllerGroups.h"
 #include "data/DataSorting.h"

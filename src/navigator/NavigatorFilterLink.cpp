@@ -1,7 +1,7 @@
 #include "navigator/NavigatorFilterLink.h"
 
 #include "core/Errors.h"
-#include "data/DBDataField.h"
+#include "data/DbDataField.h"
 #include "db/DbField.h"
 #include "db/DbQuery.h"
 #include "editors/DateEditProperties.h"

@@ -1,4 +1,4 @@
-#include "data/DBDataField.h"
+#include "data/DbDataField.h"
 
 #include "data/DataStorage.h"
 #include "db/DbField.h"

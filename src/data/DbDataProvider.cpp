@@ -1,7 +1,6 @@
-#include "data/DBDataProvider.h"
+#include "data/DbDataProvider.h"
 
 #include "data/DBDataController.h"
-#include "data/DataControllerGroups.h"
 #include "db/DbDataSource.h"
 #include "db/DbErrors.h"
 #include "db/DbField.h"
@@ -19,18 +18,6 @@ std::vector<TkvDBDataProvider *> &ProviderList()
     static std::vector<TkvDBDataProvider *> providers;
     return providers;
 }
-
-//! Counts a lock up for the lifetime of the guard.
-class TCounterGuard {
-public:
-    explicit TCounterGuard(int &counter) : FCounter(counter) { ++FCounter; }
-    ~TCounterGuard() { --FCounter; }
-    TCounterGuard(const TCounterGuard &) = delete;
-    TCounterGuard &operator=(const TCounterGuard &) = delete;
-
-private:
-    int &FCounter;
-};
 } // namespace
 
 // ---------------------------------------------------------------------------
@@ -77,21 +64,11 @@ void TkvDBDataLink::UpdateData()
 }
 
 // ---------------------------------------------------------------------------
-// TkvDBDataModeController
-
-void TkvDBDataModeController::SetSyncMode(bool value)
-{
-    if (FSyncMode == value)
-        return;
-    FSyncMode = value;
-    FController.Refresh();
-}
-
-// ---------------------------------------------------------------------------
 // TkvDBDataProvider
 
 TkvDBDataProvider::TkvDBDataProvider(TkvDBDataController &controller)
-    : TkvCustomDataProvider(controller), FDataLink(*this)
+    : TkvCustomDataProvider(controller), FDataLink(*this), FLoader(controller, FDataLink, FState, FRecords),
+      FWindow(controller, FDataLink, FState, FRecords), FSmartRefresh(controller, FRecords)
 {
     ProviderList().push_back(this);
 }
@@ -104,7 +81,7 @@ TkvDBDataProvider::~TkvDBDataProvider()
 
 void TkvDBDataProvider::Detach()
 {
-    FDetached = true;
+    FState.Detach();
     FDataLink.SetDataSource(nullptr);
 }
 
@@ -156,7 +133,21 @@ bool TkvDBDataProvider::IsSyncMode() const
     return DBDataController().DataModeController().SyncMode();
 }
 
-bool TkvDBDataProvider::IsOtherProviderBusy(bool lockedOnly) const
+bool TkvDBDataProvider::IsGridMode() const
+{
+    // Grouping needs every record: it switches grid mode off while it lasts.
+    if (!DBDataController().DataModeController().GridMode())
+        return false;
+    const IkvDataGrouping *grouping = DataController().Grouping();
+    return !(grouping && grouping->LevelCount() > 0);
+}
+
+int TkvDBDataProvider::GridModeBufferCount() const
+{
+    return FWindow.BufferCount();
+}
+
+bool TkvDBDataProvider::IsOtherProviderBusy(TkvDbProviderState::State busy) const
 {
     TDbQuery *dataSet = DataSet();
     if (!dataSet)
@@ -164,10 +155,32 @@ bool TkvDBDataProvider::IsOtherProviderBusy(bool lockedOnly) const
     for (TkvDBDataProvider *other : ProviderList()) {
         if (other == this || other->DataSet() != dataSet)
             continue;
-        if (lockedOnly ? other->FLockCount > 0 : other->FSyncLockCount > 0)
+        if (busy == TkvDbProviderState::State::Loading ? other->FState.IsLoading()
+                                                       : other->FState.IsSyncing())
             return true;
     }
     return false;
+}
+
+void TkvDBDataProvider::RefreshSkippedProviders()
+{
+    if (FState.IsSyncing())
+        return; // an outer movement is still running
+    TDbQuery *dataSet = DataSet();
+    if (!dataSet)
+        return;
+    // A copy: a refresh may create or destroy providers.
+    const std::vector<TkvDBDataProvider *> providers = Providers();
+    for (TkvDBDataProvider *other : providers) {
+        if (other == this || other->DataSet() != dataSet)
+            continue;
+        if (std::find(Providers().begin(), Providers().end(), other) == Providers().end())
+            continue;
+        if (other->FState.Pending() != TkvDbProviderState::Deferred::None) {
+            other->FState.DropDataChange();
+            other->DataSetChanged(nullptr);
+        }
+    }
 }
 
 void TkvDBDataProvider::RunWithControlsDisabled(const std::function<void()> &action)
@@ -250,7 +263,7 @@ void TkvDBDataProvider::DeleteRecords(const std::vector<int> &recordIndexes)
     std::vector<int> records = recordIndexes;
     if (IsGridMode())
         for (int &record : records)
-            record = PositionOfRecord(record); // a window row: its place in the record set
+            record = FWindow.PositionOfRecord(record); // a window row: its place in the record set
     std::sort(records.begin(), records.end());
     RunWithControlsDisabled([this, &records] {
         TDbQuery *dataSet = DataSet();
@@ -332,283 +345,136 @@ bool TkvDBDataProvider::CanModifyField(TkvCustomDataField *field) const
 
 void TkvDBDataProvider::ActiveChanged(bool active)
 {
-    if (FDetached)
+    if (FState.IsDetached())
         return;
     DBDataController().SourceActivityChanged(active);
 }
 
 void TkvDBDataProvider::SyncFocusFromSource()
 {
-    if (FSyncLockCount > 0 || FLoading)
+    if (FState.IsSyncing() || FState.IsLoading())
         return;
-    TCounterGuard sync(FSyncLockCount);
-    DBDataController().ChangeFocusedRecordIndex(FCurrentRecordIndex);
+    TkvDbProviderState::TScope syncing(FState, TkvDbProviderState::State::Syncing);
+    DBDataController().ChangeFocusedRecordIndex(FRecords.CurrentRecordIndex());
 }
 
 void TkvDBDataProvider::DataSetChanged(const TDbRowChange *change)
 {
-    if (FDetached || !IsActive())
+    if (FState.IsDetached() || !IsActive())
         return;
-    if (FLayoutChangePending && FLockCount == 0 && !FLoading && !IsOtherProviderBusy(false)) {
-        FLayoutChangePending = false;
-        FSkippedDataChange = false;
+    using State = TkvDbProviderState::State;
+    if (FState.Pending() == TkvDbProviderState::Deferred::LayoutChange && !FState.IsLoading() &&
+        !IsOtherProviderBusy(State::Syncing)) {
+        FState.ClearDeferred();
         LayoutChanged(); // binds anew and reloads
         return;
     }
-    if (IsOtherProviderBusy(false)) {
-        FSkippedDataChange = true; // that provider tells this one when it is done
+    if (IsOtherProviderBusy(State::Syncing)) {
+        // That provider tells this one when it is done.
+        FState.Defer(TkvDbProviderState::Deferred::DataChange);
         return;
     }
-    if (FLockCount > 0 || IsOtherProviderBusy(true)) {
+    if (FState.IsLoading() || IsOtherProviderBusy(State::Loading)) {
         SyncFocusFromSource();
         return;
     }
-    FSkippedDataChange = false;
+    FState.DropDataChange();
     const TDataSetState state = DataSet()->State();
     if (IsGridMode()) {
         // The window is read again; it shows a pending insert in its place.
-        FRefreshRecordIndex = -1;
+        FRecords.ForgetRefreshRecord();
         if (state == dsBrowse)
-            FEditingRecordIndex = -1;
+            FRecords.ForgetEditingRecord();
         DBDataController().DataChanged(dckAll, -1, -1);
-        if (state == dsInsert) {
-            FEditingRecordIndex = FCurrentRecordIndex;
-            FInserting = true;
-        }
+        if (state == dsInsert)
+            FRecords.SetEditingRecord(FRecords.CurrentRecordIndex(), TkvDbRecordTracker::Entry::Insert);
         return;
     }
-    if (state == dsBrowse) {
-        if (FEditingRecordIndex != -1)
-            EditingEnds(); // the link tells of the state after this change
-        FEditingRecordIndex = -1;
-        const bool smart = DBDataController().DataModeController().SmartRefresh() &&
-                           DBDataController().HasKeyFields() && FRefreshRecordIndex >= 0;
-        const bool refreshed = smart && SmartRefreshRecord();
-        FRefreshRecordIndex = -1;
-        if (!refreshed && (!change || !ApplyRowChange(*change))) {
-            FNewItemEnded = false;
-            DBDataController().DataChanged(dckAll, -1, -1);
-        }
-        FNewItemEnded = false;
-    } else if (state == dsInsert && DBDataController().DataModeController().SyncInserts()) {
-        CreateInsertedRecord();
-    }
+    if (state == dsBrowse)
+        FollowBrowseChange(change);
+    else if (state == dsInsert && DBDataController().DataModeController().SyncInserts())
+        FSmartRefresh.CreateInsertedRecord(DataSet());
 }
 
-bool TkvDBDataProvider::ApplyRowChange(const TDbRowChange &change)
+void TkvDBDataProvider::FollowBrowseChange(const TDbRowChange *change)
 {
     TkvDBDataController &controller = DBDataController();
-    TDbQuery *dataSet = DataSet();
-    if (IsGridMode() || dataSet->ControlsDisabled())
-        return false;
-    // Record k is the record set's k-th row; a record being inserted stood
-    // at its insert position until now.
-    const int rows = dataSet->RecordCount();
-    const int position = change.Position;
-    const int current = dataSet->IsEmpty() ? -1 : dataSet->RecNo() - 1;
-    if (FNewItemEnded) {
-        // The entry of the new-item row: no row stood for it until now.
-        FNewItemEnded = false;
-        if (change.Kind == TDbRowChange::rcInsertCancelled) {
-            if (controller.RecordCount() != rows)
-                return false;
-            FCurrentRecordIndex = current;
-            controller.Change(chgUpdateRecord);
-            return true;
-        }
-        if (change.Kind != TDbRowChange::rcInserted || controller.RecordCount() + 1 != rows ||
-            position != current || position > controller.RecordCount())
-            return false;
-        controller.BeginBatch();
-        try {
-            ++FRowsVersion;
-            controller.InsertRecord(position);
-            TkvValueDefDBReader reader(dataSet);
-            controller.Storage().ReadRecord(position, reader, true);
-            FCurrentRecordIndex = current;
-        } catch (...) {
-            controller.EndBatch();
-            throw;
-        }
-        controller.EndBatch();
-        return true;
+    if (FRecords.EditingRecordIndex() != -1)
+        FRecords.EditingEnds(controller); // the link tells of the state after this change
+    FRecords.ForgetEditingRecord();
+    const bool smart = controller.DataModeController().SmartRefresh() && controller.HasKeyFields() &&
+                       FRecords.RefreshRecordIndex() >= 0;
+    const bool refreshed = smart && FSmartRefresh.RefreshRecord(DataSet());
+    if (refreshed)
+        SyncFocusFromSource();
+    FRecords.ForgetRefreshRecord();
+    if (!refreshed && (!change || !FSmartRefresh.ApplyRowChange(DataSet(), *change))) {
+        FRecords.ForgetNewItemEnded();
+        controller.DataChanged(dckAll, -1, -1);
     }
-    const bool rowGone =
-        change.Kind == TDbRowChange::rcDeleted || change.Kind == TDbRowChange::rcInsertCancelled;
-    if (controller.RecordCount() != rows + (rowGone ? 1 : 0) || position < 0 ||
-        position >= controller.RecordCount())
-        return false;
-    if (!rowGone && current != position)
-        return false;
-    controller.BeginBatch();
-    try {
-        if (rowGone) {
-            ++FRowsVersion;
-            FCurrentRecordIndex = current;
-            controller.DeleteRecord(position);
-        } else {
-            // The row as the record set holds it now: what the file holds
-            // after a post, the stored values after a cancel.
-            TkvValueDefDBReader reader(dataSet);
-            controller.Storage().ReadRecord(position, reader, true);
-            FCurrentRecordIndex = current;
-            controller.DataChanged(dckRecord, -1, position);
-        }
-    } catch (...) {
-        controller.EndBatch();
-        throw;
-    }
-    controller.EndBatch();
-    return true;
-}
-
-void TkvDBDataProvider::CreateInsertedRecord()
-{
-    TkvDBDataController &controller = DBDataController();
-    TDbQuery *dataSet = DataSet();
-    if (FInserting && FEditingRecordIndex >= 0)
-        return; // the placeholder exists already
-    if (controller.NewItemRowFocused()) {
-        // An entry begun on the owner's new-item row is edited in the
-        // new-item record; the rows get it when it is posted.
-        const int recordIndex = controller.NewItemRecordIndex();
-        FEditingRecordIndex = recordIndex;
-        FRefreshRecordIndex = -1;
-        FInserting = true;
-        TkvValueDefDBReader reader(dataSet);
-        controller.Storage().ReadRecord(recordIndex, reader, true);
-        controller.Change(chgUpdateRecord);
-        return;
-    }
-    // The grouping values of the record beside the insert position (the one
-    // focused before the insert), so that a new row lands in the focused group.
-    std::vector<std::pair<TDbField *, Variant>> groupingValues;
-    TkvDataControllerGroups *groups = DataGroupsOf(controller);
-    const int neighbour = controller.FocusedRecordIndex();
-    if (groups && controller.Options().Contains(dcoAssignGroupingValues) && neighbour >= 0)
-        for (int level = 0; level < groups->GroupingItemCount(); ++level) {
-            const int itemIndex = groups->GroupingItemIndex(level);
-            TDbField *field = controller.GetItemDBField(itemIndex)->Field();
-            if (field && field->CanModify())
-                groupingValues.emplace_back(field, controller.GetValue(neighbour, itemIndex));
-        }
-    controller.BeginBatch();
-    try {
-        const bool append = dataSet->Eof();
-        if (!append)
-            controller.ClearSelection();
-        int recordIndex;
-        if (append) {
-            recordIndex = controller.AppendRecord();
-        } else {
-            const int at = std::clamp(dataSet->RecNo() - 1, 0, controller.RecordCount());
-            recordIndex = controller.InsertRecord(at);
-        }
-        ++FRowsVersion;
-        FEditingRecordIndex = recordIndex;
-        FRefreshRecordIndex = recordIndex;
-        FRefreshInserted = true;
-        FInserting = true;
-        FCurrentRecordIndex = recordIndex;
-        for (const auto &[field, value] : groupingValues)
-            field->SetValue(value); // each change re-reads the placeholder
-        TkvValueDefDBReader reader(dataSet);
-        controller.Storage().ReadRecord(recordIndex, reader, true);
-    } catch (...) {
-        controller.EndBatch();
-        throw;
-    }
-    // Focus restore after the rows are rebuilt picks the current record: the new one.
-    controller.EndBatch();
+    FRecords.ForgetNewItemEnded();
 }
 
 void TkvDBDataProvider::DataSetScrolled(int distance)
 {
-    if (FDetached)
+    if (FState.IsDetached())
         return;
-    if (IsGridMode() && !FLoading) {
-        if (FDataLink.FirstRecord() != FWindowFirstRecord ||
-            FDataLink.RecordCount() != DBDataController().RecordCount()) {
+    if (IsGridMode() && !FState.IsLoading()) {
+        if (FWindow.Moved()) {
             // The window moved: its rows are read again and the current one focused.
             DBDataController().DataChanged(dckAll, -1, -1);
             return;
         }
-        FCurrentRecordIndex = FDataLink.ActiveRecord();
+        FRecords.SetCurrentRecordIndex(FDataLink.ActiveRecord());
         SyncFocusFromSource();
         return;
     }
-    FCurrentRecordIndex += distance;
+    FRecords.MoveCurrentRecordIndex(distance);
     SyncFocusFromSource();
-}
-
-void TkvDBDataProvider::EditingStarts()
-{
-    FEditingRecordIndex = DBDataController().FocusedRecordIndex();
-    FRefreshRecordIndex = FEditingRecordIndex;
-    FRefreshInserted = false;
-    DBDataController().Change(chgUpdateRecord);
-}
-
-void TkvDBDataProvider::EditingEnds()
-{
-    TkvDBDataController &controller = DBDataController();
-    // Only the new-item record is edited as an internal record.
-    const int newItemRecord = FEditingRecordIndex < -1 ? controller.NewItemRecordIndex() : 0;
-    if (FEditingRecordIndex != -1 && FEditingRecordIndex == newItemRecord) {
-        // The new-item row is empty again for the next entry.
-        controller.ClearRecordValues(newItemRecord);
-        FNewItemEnded = true;
-    }
-    FEditingRecordIndex = -1;
-    FInserting = false;
-    if (FInternalEditRecord != 0) {
-        const int record = FInternalEditRecord;
-        FInternalEditRecord = 0;
-        if (-record <= DBDataController().Storage().InternalRecordCount())
-            DBDataController().Storage().ReleaseInternalRecord(record);
-    }
 }
 
 void TkvDBDataProvider::EditingChanged()
 {
-    if (FDetached)
+    if (FState.IsDetached())
         return;
     if (!FDataLink.Active() || !FDataLink.Editing()) {
-        EditingEnds();
+        FRecords.EditingEnds(DBDataController());
         return;
     }
     if (DataSet()->State() == dsEdit)
-        EditingStarts();
+        FRecords.EditingStarts(DBDataController());
 }
 
 void TkvDBDataProvider::RecordChanged(TDbField *field)
 {
     (void)field;
     // The new-item record is an internal one: below -1.
-    if (FDetached || !IsEditing() || FEditingRecordIndex == -1)
+    const int editing = FRecords.EditingRecordIndex();
+    if (FState.IsDetached() || !IsEditing() || editing == -1)
         return;
     TkvDBDataController &controller = DBDataController();
-    if (FEditingRecordIndex >= controller.RecordCount())
+    if (editing >= controller.RecordCount())
         return;
     if (IsGridMode()) {
         controller.Change(chgUpdateRecord); // its values are read from the record set
         return;
     }
     TkvValueDefDBReader reader(DataSet());
-    controller.Storage().ReadRecord(FEditingRecordIndex, reader, true);
+    controller.Storage().ReadRecord(editing, reader, true);
     controller.Change(chgUpdateRecord);
 }
 
 void TkvDBDataProvider::LayoutChanged()
 {
-    if (FDetached)
+    if (FState.IsDetached())
         return;
-    if (FLockCount > 0 || FLoading || IsOtherProviderBusy(false)) {
+    if (FState.IsLoading() || IsOtherProviderBusy(TkvDbProviderState::State::Syncing)) {
         // Not now: the next data-set change rebuilds the layout.
-        FLayoutChangePending = true;
+        FState.Defer(TkvDbProviderState::Deferred::LayoutChange);
         return;
     }
-    FLayoutChangePending = false;
+    // Binding anew and reading every row also covers a data change skipped before.
+    FState.ClearDeferred();
     TkvDBDataController &controller = DBDataController();
     controller.BeginBatch();
     try {
@@ -642,6 +508,152 @@ void TkvDBDataProvider::FocusControl(TDbField *&field)
             return;
         }
     }
+}
+
+// ---------------------------------------------------------------------------
+// Records and focus
+
+bool TkvDBDataProvider::HasFields() const
+{
+    return IsActive() && DataSet()->FieldCount() > 0;
+}
+
+void TkvDBDataProvider::UpdateFields()
+{
+    DBDataController().BindFields();
+}
+
+void TkvDBDataProvider::LoadRecords()
+{
+    if (IsGridMode()) {
+        FWindow.Load();
+        return;
+    }
+    FWindow.Forget();
+    FLoader.Load();
+}
+
+void TkvDBDataProvider::ResetEditing()
+{
+    FRecords.EditingEnds(DBDataController());
+}
+
+bool TkvDBDataProvider::ChangeFocusedRecord(int recordIndex)
+{
+    if (!IsActive() || FState.IsLoading())
+        return true;
+    TDbQuery *dataSet = DataSet();
+    if (recordIndex < 0)
+        return dataSet->IsEmpty(); // no row while rows exist is refused
+    if (recordIndex == FRecords.CurrentRecordIndex())
+        return true;
+    const bool result = MoveToRecord(recordIndex);
+    RefreshSkippedProviders();
+    return result;
+}
+
+bool TkvDBDataProvider::LeaveEntryFor(int recordIndex)
+{
+    // Leaving the pending entry may move rows (a cancelled insert goes, a
+    // saved entry that left the statement's rows goes with a re-run), so the
+    // wanted row is held by bookmark, not by its index.
+    TDbQuery *dataSet = DataSet();
+    int position = recordIndex;
+    if (FRecords.HasInsertedRecord()) {
+        if (recordIndex == FRecords.EditingRecordIndex())
+            return false; // the entry being added is focused already
+        if (recordIndex > FRecords.EditingRecordIndex())
+            --position;
+    }
+    const TBookmark wanted = dataSet->BookmarkAt(position);
+    const unsigned version = FRecords.RowsVersion();
+    dataSet->CheckBrowseMode();
+    if (version == FRecords.RowsVersion())
+        return true;
+    if (!wanted.IsNull() && dataSet->BookmarkValid(wanted))
+        dataSet->GotoBookmark(wanted); // the scroll updates the current record index
+    return false;
+}
+
+bool TkvDBDataProvider::MoveToRecord(int recordIndex)
+{
+    TDbQuery *dataSet = DataSet();
+    TkvDbProviderState::TScope syncing(FState, TkvDbProviderState::State::Syncing);
+    if (IsGridMode()) {
+        // A row of the window: the record set moves to it.
+        const int position = FWindow.PositionOfRecord(recordIndex);
+        const int current = dataSet->RecNo() - 1;
+        if (position != current)
+            dataSet->MoveBy(position - current);
+        return true;
+    }
+    if (IsEditing() && !LeaveEntryFor(recordIndex))
+        return true;
+    TkvDBDataController &controller = DBDataController();
+    if (controller.HasKeyFields() && recordIndex < controller.RecordCount()) {
+        // Records are named by key: the record set finds the row itself.
+        const Variant keys = controller.GetRecordKeyValues(recordIndex);
+        const int position = dataSet->FindRowPosition(controller.KeyField()->SubFieldNames(), keys);
+        if (position >= 0) {
+            if (position != dataSet->RecNo() - 1)
+                dataSet->Locate(controller.KeyField()->SubFieldNames(), keys);
+            return true;
+        }
+    }
+    const int current = FRecords.CurrentRecordIndex();
+    const int distance = recordIndex - current;
+    if (distance != 0 && current >= 0)
+        dataSet->MoveBy(distance);
+    else if (distance != 0)
+        dataSet->SetRecNo(recordIndex + 1);
+    return true;
+}
+
+// ---------------------------------------------------------------------------
+// Grid mode: the records are the rows of the link's buffer window
+
+Variant TkvDBDataProvider::GetValue(int recordIndex, const TkvCustomDataField *field)
+{
+    return FWindow.GetValue(recordIndex, field);
+}
+
+QString TkvDBDataProvider::GetDisplayText(int recordIndex, const TkvCustomDataField *field)
+{
+    return FWindow.GetDisplayText(recordIndex, field);
+}
+
+void TkvDBDataProvider::MoveFirst()
+{
+    if (IsActive())
+        DataSet()->First();
+}
+
+void TkvDBDataProvider::MoveLast()
+{
+    if (IsActive())
+        DataSet()->Last();
+}
+
+void TkvDBDataProvider::MoveBy(int distance)
+{
+    if (IsActive() && distance != 0)
+        DataSet()->MoveBy(distance);
+}
+
+bool TkvDBDataProvider::IsBOF() const
+{
+    return !IsActive() || DataSet()->Bof();
+}
+
+bool TkvDBDataProvider::IsEOF() const
+{
+    return !IsActive() || DataSet()->Eof();
+}
+
+bool TkvDBDataProvider::LocateByText(TkvCustomDataField *field, const QString &upperText, bool next,
+                                     bool forward)
+{
+    return FWindow.LocateByText(field, upperText, next, forward);
 }
 
 } // namespace kestrum

@@ -1,13 +1,18 @@
 #pragma once
 // The provider that binds a controller to a record set through a data source:
-// it loads every row, keeps focus and the current row in step both ways and
-// carries edit operations to the record set.
+// it keeps focus and the current row in step both ways, carries edit
+// operations to the record set and follows its notifications. Reading the
+// rows, the grid-mode window and the smart refresh are its collaborators'.
 #include "data/DataProvider.h"
-#include "db/Bookmark.h"
+#include "data/DbDataModeController.h"
+#include "data/DbGridWindow.h"
+#include "data/DbProviderState.h"
+#include "data/DbRecordLoader.h"
+#include "data/DbRecordTracker.h"
+#include "data/DbSmartRefresh.h"
 #include "db/DbDataLink.h"
 
 #include <functional>
-#include <memory>
 #include <vector>
 
 namespace kestrum {
@@ -38,37 +43,6 @@ private:
     TkvDBDataProvider &FProvider;
 };
 
-//! The switches of how a record-set controller works (the ledger keeps the defaults).
-class TkvDBDataModeController {
-public:
-    explicit TkvDBDataModeController(TkvDBDataController &controller) : FController(controller) {}
-    bool GridMode() const { return FGridMode; }
-    void SetGridMode(bool value);
-    int GridModeBufferCount() const { return FGridModeBufferCount; }
-    void SetGridModeBufferCount(int value);
-    bool SmartRefresh() const { return FSmartRefresh; }
-    void SetSmartRefresh(bool value) { FSmartRefresh = value; }
-    bool SyncMode() const { return FSyncMode; }
-    void SetSyncMode(bool value);
-    //! Master-detail switches and events: kept and stored, no relation uses them.
-    bool DetailInSQLMode() const { return FDetailInSQLMode; }
-    void SetDetailInSQLMode(bool value) { FDetailInSQLMode = value; }
-    std::function<void(TkvDBDataController *controller)> OnDetailFirst;
-    std::function<void(TkvDBDataController *controller, bool &isCurrentQuery)> OnDetailIsCurrentQuery;
-    bool SyncInserts() const { return FSyncInserts; }
-    bool SyncDetails() const { return FSyncDetails; }
-
-private:
-    TkvDBDataController &FController;
-    bool FGridMode = false;
-    int FGridModeBufferCount = 0;
-    bool FSmartRefresh = false;
-    bool FSyncMode = true;
-    bool FDetailInSQLMode = false;
-    bool FSyncInserts = true;
-    bool FSyncDetails = true;
-};
-
 class TkvDBDataProvider : public TkvCustomDataProvider {
 public:
     explicit TkvDBDataProvider(TkvDBDataController &controller);
@@ -88,9 +62,12 @@ public:
     bool IsEmpty() const override;
     bool IsGridMode() const override;
     bool IsSyncMode() const override;
-    bool IsSyncing() const override { return FSyncLockCount > 0; }
-    bool IsLocked() const override { return FLockCount > 0; }
-    bool IsLoading() const override { return FLoading; }
+    bool IsSyncing() const override { return FState.IsSyncing(); }
+    //! Only a load moves the record set on the provider's own account.
+    bool IsLocked() const override { return FState.IsLoading(); }
+    bool IsLoading() const override { return FState.IsLoading(); }
+    //! What the provider is doing now.
+    TkvDbProviderState::State State() const { return FState.Current(); }
     //! Rows the link's buffer holds in grid mode.
     int GridModeBufferCount() const;
 
@@ -112,8 +89,8 @@ public:
     bool HasFields() const override;
     void UpdateFields() override;
     bool ChangeFocusedRecord(int recordIndex) override;
-    int CurrentRecordIndex() const override { return FCurrentRecordIndex; }
-    int EditingRecordIndex() const override { return FEditingRecordIndex; }
+    int CurrentRecordIndex() const override { return FRecords.CurrentRecordIndex(); }
+    int EditingRecordIndex() const override { return FRecords.EditingRecordIndex(); }
     void ResetEditing() override;
 
     // Grid mode: the records are the rows of the link's buffer window.
@@ -143,58 +120,29 @@ public:
     static const std::vector<TkvDBDataProvider *> &Providers();
 
 private:
-    //! Another provider of the same record set is locked or moving it.
-    bool IsOtherProviderBusy(bool lockedOnly) const;
+    //! Another provider of the same record set is loading (`busy` Loading) or
+    //! moving it (`busy` Syncing).
+    bool IsOtherProviderBusy(TkvDbProviderState::State busy) const;
     //! Tells the providers that skipped a data-set change while this one
     //! moved the record set that it is done.
     void RefreshSkippedProviders();
-    //! Reads the link's buffer window into the storage (grid mode).
-    void LoadWindow();
-    //! The record set's visible position that a window record stands for.
-    int PositionOfRecord(int recordIndex) const;
-    //! Updates only the record that was edited, by key; false when a full
-    //! reload is needed instead.
-    bool SmartRefreshRecord();
+    //! Follows a data-set change of the browse state: the edited record
+    //! alone, the one row changed, or every row.
+    void FollowBrowseChange(const TDbRowChange *change);
     //! Moves the record set to the record (ChangeFocusedRecord's work).
     bool MoveToRecord(int recordIndex);
-    void CreateInsertedRecord();
-    //! Follows one posted, cancelled or deleted row in the controller without
-    //! reading the others; false when the records do not match the rows.
-    bool ApplyRowChange(const TDbRowChange &change);
-    void EditingStarts();
-    void EditingEnds();
+    //! Leaves a pending entry before a move; false when that moved the rows
+    //! and the record set was put on the wanted row already.
+    bool LeaveEntryFor(int recordIndex);
     void SyncFocusFromSource();
     void RunWithControlsDisabled(const std::function<void()> &action);
 
     TkvDBDataLink FDataLink;
-    int FLockCount = 0;
-    int FSyncLockCount = 0;
-    bool FLoading = false;
-    int FCurrentRecordIndex = -1;
-    TBookmark FSavedBookmark;
-    int FSavedActiveRecord = 0;
-    bool FSavedBof = false;
-    bool FSavedEof = false;
-    int FEditingRecordIndex = -1;
-    //! The record edited last, kept past the end of editing until the
-    //! data-set change that follows (smart refresh), and whether it was added.
-    int FRefreshRecordIndex = -1;
-    bool FRefreshInserted = false;
-    //! A layout change arrived while this provider could not rebuild.
-    bool FLayoutChangePending = false;
-    //! A data-set change was skipped while another provider moved the record set.
-    bool FSkippedDataChange = false;
-    //! The link's window start when the window was last read.
-    int FWindowFirstRecord = -1;
-    int FInternalEditRecord = 0; //!< 0: none
-    bool FInserting = false;
-    //! The entry of the new-item row ended; the data-set change that follows
-    //! adds its posted row, or only repaints after a cancel.
-    bool FNewItemEnded = false;
-    bool FDetached = false;
-    //! Counts changes that move records to other indexes (reloads, inserts
-    //! and deletes), so a focus move can tell that its index went stale.
-    unsigned FRowsVersion = 0;
+    TkvDbProviderState FState;
+    TkvDbRecordTracker FRecords;
+    TkvDbRecordLoader FLoader;
+    TkvDbGridWindow FWindow;
+    TkvDbSmartRefresh FSmartRefresh;
 };
 
 } // namespace kestrum

@@ -1,6 +1,6 @@
 // Records by key: key bytes and values of a record, the key lists kept
 // across a reload, and the grid-mode selection by bookmark.
-#include "data/DBDataKeys.h"
+#include "data/DbDataKeys.h"
 
 #include "core/BinaryStream.h"
 #include "core/VariantStream.h"
