@@ -1,7 +1,7 @@
 // Grid mode of the record-set provider: the controller's records are the
 // rows of the link's buffer window, values are read from the record set, and
 // moving, locating and searching are done by the record set itself.
-#include "data/DBDataController.h"
+#include "data/DbDataController.h"
 #include "data/DBDataProvider.h"
 
 #include "core/RegionalSettings.h"

@@ -1,6 +1,6 @@
 // Loading every row of the record set into the storage, and moving the
 // record set to a record the controller focuses.
-#include "data/DBDataController.h"
+#include "data/DbDataController.h"
 #include "data/DBDataProvider.h"
 
 #include "db/DbErrors.h"

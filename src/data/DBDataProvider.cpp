@@ -1,6 +1,6 @@
 #include "data/DBDataProvider.h"
 
-#include "data/DBDataController.h"
+#include "data/DbDataController.h"
 #include "data/DataControllerGroups.h"
 #include "db/DbDataSource.h"
 #include "db/DbErrors.h"

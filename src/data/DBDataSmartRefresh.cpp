@@ -1,7 +1,7 @@
 // Following a change of the record set without reading every row again:
 // the smart refresh of the one record that was edited, and the providers
 // that share a record set telling each other when a movement is done.
-#include "data/DBDataController.h"
+#include "data/DbDataController.h"
 #include "data/DBDataProvider.h"
 
 #include "db/DbQuery.h"

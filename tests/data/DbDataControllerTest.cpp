@@ -1,4 +1,4 @@
-#include "data/DBDataController.h"
+#include "data/DbDataController.h"
 #include "IncomeControllerFixture.h"
 #include "core/Codepage.h"
 #include "core/RegionalSettings.h"

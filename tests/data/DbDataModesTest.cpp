@@ -2,7 +2,7 @@
 // the buffer window held), key fields, smart refresh, lookups, and providers
 // that share a record set.
 #include "IncomeControllerFixture.h"
-#include "data/DBDataController.h"
+#include "data/DbDataController.h"
 #include "data/DataControllerGroups.h"
 #include "db/DbTestSupport.h"
 
