@@ -1,6 +1,8 @@
 #include "data/DBDataField.h"
 
 #include "data/DataStorage.h"
+#include "data/ValueTypesBcdTime.h"
+#include "data/ValueTypesHeld.h"
 #include "db/DbField.h"
 #include "db/DbQuery.h"
 
