@@ -11,7 +11,7 @@
 namespace kestrum {
 namespace {
 
-class DBDataModesTest : public test::IncomeControllerFixture {
+class DbDataModesTest : public test::IncomeControllerFixture {
 protected:
     void SetUp() override
     {
@@ -59,7 +59,7 @@ protected:
 // ---------------------------------------------------------------------------
 // Grid mode
 
-TEST_F(DBDataModesTest, GridModeHoldsTheBufferWindowAndReadsValuesFromTheRecordSet)
+TEST_F(DbDataModesTest, GridModeHoldsTheBufferWindowAndReadsValuesFromTheRecordSet)
 {
     Controller.DataModeController().SetGridModeBufferCount(4);
     Controller.DataModeController().SetGridMode(true);
@@ -102,7 +102,7 @@ TEST_F(DBDataModesTest, GridModeHoldsTheBufferWindowAndReadsValuesFromTheRecordS
     EXPECT_EQ(Rows(), "工资,红包,*存款利息,奖金");
 }
 
-TEST_F(DBDataModesTest, GridModeShowsAPendingInsertInItsPlace)
+TEST_F(DbDataModesTest, GridModeShowsAPendingInsertInItsPlace)
 {
     Controller.DataModeController().SetGridModeBufferCount(3);
     Controller.DataModeController().SetGridMode(true);
@@ -116,7 +116,7 @@ TEST_F(DBDataModesTest, GridModeShowsAPendingInsertInItsPlace)
     EXPECT_EQ(Rows(), "工资,*红包,利息");
 }
 
-TEST_F(DBDataModesTest, GridModeLocateAndSearchAreDoneByTheRecordSet)
+TEST_F(DbDataModesTest, GridModeLocateAndSearchAreDoneByTheRecordSet)
 {
     Controller.DataModeController().SetGridModeBufferCount(3);
     Controller.DataModeController().SetGridMode(true);
@@ -140,7 +140,7 @@ TEST_F(DBDataModesTest, GridModeLocateAndSearchAreDoneByTheRecordSet)
     EXPECT_EQ(Current(), "工资");
 }
 
-TEST_F(DBDataModesTest, TogglingGridModeReloadsTheRows)
+TEST_F(DbDataModesTest, TogglingGridModeReloadsTheRows)
 {
     Query.Open();
     Query.MoveBy(4);
@@ -157,7 +157,7 @@ TEST_F(DBDataModesTest, TogglingGridModeReloadsTheRows)
     EXPECT_EQ(Controller.Storage().CheckConsistency(), "");
 }
 
-TEST_F(DBDataModesTest, GroupingSwitchesGridModeOffWhileItLasts)
+TEST_F(DbDataModesTest, GroupingSwitchesGridModeOffWhileItLasts)
 {
     Controller.DataModeController().SetGridModeBufferCount(3);
     Controller.DataModeController().SetGridMode(true);
@@ -174,7 +174,7 @@ TEST_F(DBDataModesTest, GroupingSwitchesGridModeOffWhileItLasts)
     EXPECT_EQ(Rows(), "*工资,红包,利息");
 }
 
-TEST_F(DBDataModesTest, SelectedRowsAreKeptByBookmarkOnlyInGridMode)
+TEST_F(DbDataModesTest, SelectedRowsAreKeptByBookmarkOnlyInGridMode)
 {
     Controller.SetMultiSelect(true);
     Query.Open();
@@ -216,7 +216,7 @@ TEST_F(DBDataModesTest, SelectedRowsAreKeptByBookmarkOnlyInGridMode)
 // ---------------------------------------------------------------------------
 // Key fields
 
-TEST_F(DBDataModesTest, KeyFieldsAreLoadedWithTheRecordsAndMoveTheRecordSetByKey)
+TEST_F(DbDataModesTest, KeyFieldsAreLoadedWithTheRecordsAndMoveTheRecordSetByKey)
 {
     Controller.SetKeyFieldNames("id");
     Query.Open();
@@ -239,7 +239,7 @@ TEST_F(DBDataModesTest, KeyFieldsAreLoadedWithTheRecordsAndMoveTheRecordSetByKey
 
 // Rows added before the selected ones shift their record indexes: the
 // selection and the expanded details follow their rows by key.
-TEST_F(DBDataModesTest, SelectionAndExpandedDetailsAreRestoredByKeyAfterAReload)
+TEST_F(DbDataModesTest, SelectionAndExpandedDetailsAreRestoredByKeyAfterAReload)
 {
     int detailLevel = 0;
     Controller.Relations().Add(&detailLevel);
@@ -264,7 +264,7 @@ TEST_F(DBDataModesTest, SelectionAndExpandedDetailsAreRestoredByKeyAfterAReload)
     EXPECT_TRUE(Controller.IsRowSelected(4));
 }
 
-TEST_F(DBDataModesTest, WithoutKeyFieldsTheSelectionStaysByRecordIndex)
+TEST_F(DbDataModesTest, WithoutKeyFieldsTheSelectionStaysByRecordIndex)
 {
     Controller.SetMultiSelect(true);
     Query.Open();
@@ -276,7 +276,7 @@ TEST_F(DBDataModesTest, WithoutKeyFieldsTheSelectionStaysByRecordIndex)
 
 // With one row selectable, the selection is the focused row also after a
 // reload that put an entry before it (an undo re-inserting an older entry).
-TEST_F(DBDataModesTest, SingleSelectionFollowsTheFocusedRecordAcrossAReload)
+TEST_F(DbDataModesTest, SingleSelectionFollowsTheFocusedRecordAcrossAReload)
 {
     Query.Open();
     Controller.ChangeFocusedRowIndex(2);
@@ -295,7 +295,7 @@ TEST_F(DBDataModesTest, SingleSelectionFollowsTheFocusedRecordAcrossAReload)
 // A change that comes without the row it concerns (here a post made while
 // controls were disabled): with smart refresh and key fields only the edited
 // record is read again; otherwise every row is.
-TEST_F(DBDataModesTest, SmartRefreshRereadsOnlyTheEditedRecord)
+TEST_F(DbDataModesTest, SmartRefreshRereadsOnlyTheEditedRecord)
 {
     Controller.SetKeyFieldNames("id");
     Controller.DataModeController().SetSmartRefresh(true);
@@ -349,7 +349,7 @@ TEST_F(DBDataModesTest, SmartRefreshRereadsOnlyTheEditedRecord)
     EXPECT_EQ(Controller.GetValue(2, 0).toDouble(), 21.0);
 }
 
-TEST_F(DBDataModesTest, RefreshWithNothingEditedReloadsEvenWithSmartRefresh)
+TEST_F(DbDataModesTest, RefreshWithNothingEditedReloadsEvenWithSmartRefresh)
 {
     Controller.SetKeyFieldNames("id");
     Controller.DataModeController().SetSmartRefresh(true);
@@ -362,7 +362,7 @@ TEST_F(DBDataModesTest, RefreshWithNothingEditedReloadsEvenWithSmartRefresh)
 // ---------------------------------------------------------------------------
 // Lookup fields
 
-TEST_F(DBDataModesTest, LookupFieldsShowTheLookedUpValueAndAreEditedByKey)
+TEST_F(DbDataModesTest, LookupFieldsShowTheLookedUpValueAndAreEditedByKey)
 {
     test::RawExec(FPath, "CREATE TABLE kinds (label VARCHAR(20), kind VARCHAR(20));"
                          "INSERT INTO kinds VALUES ('工资', '劳动'), ('利息', '投资'), ('分红', '投资');");
@@ -400,7 +400,7 @@ TEST_F(DBDataModesTest, LookupFieldsShowTheLookedUpValueAndAreEditedByKey)
     EXPECT_EQ(Controller.GetDisplayText(0, 4).toStdString(), "劳动");
 }
 
-TEST_F(DBDataModesTest, BlobAndBooleanFieldsStoreTheirTextWhenTheOwnerAsks)
+TEST_F(DbDataModesTest, BlobAndBooleanFieldsStoreTheirTextWhenTheOwnerAsks)
 {
     struct Owner : IkvDataControllerOwner {
         bool Wants = false;
@@ -430,7 +430,7 @@ TEST_F(DBDataModesTest, BlobAndBooleanFieldsStoreTheirTextWhenTheOwnerAsks)
 // One provider moves the record set; while it does, the record set changes
 // under both. The other provider skips that change and hears of it once the
 // movement is done.
-TEST_F(DBDataModesTest, AProviderThatMovedTheRecordSetRefreshesTheOthersWhenDone)
+TEST_F(DbDataModesTest, AProviderThatMovedTheRecordSetRefreshesTheOthersWhenDone)
 {
     int column = 0;
     TkvGridDBDataController other;
@@ -454,7 +454,7 @@ TEST_F(DBDataModesTest, AProviderThatMovedTheRecordSetRefreshesTheOthersWhenDone
 
 // A layout change that arrives while the provider cannot rebuild waits for
 // the next data-set change.
-TEST_F(DBDataModesTest, PendingLayoutChangeIsRebuiltAtTheNextDataSetChange)
+TEST_F(DbDataModesTest, PendingLayoutChangeIsRebuiltAtTheNextDataSetChange)
 {
     int column = 0;
     TkvGridDBDataController other;
