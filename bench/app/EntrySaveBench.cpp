@@ -9,7 +9,7 @@
 #include "app/EntryPage.h"
 #include "app/LedgerData.h"
 #include "core/RegionalSettings.h"
-#include "data/DBDataController.h"
+#include "data/DbDataController.h"
 #include "data/DataSorting.h"
 #include "db/DbField.h"
 #include "db/DbQuery.h"

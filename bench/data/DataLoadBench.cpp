@@ -4,7 +4,7 @@
 // the item and remark texts).
 #include "core/Codepage.h"
 #include "core/RegionalSettings.h"
-#include "data/DBDataController.h"
+#include "data/DbDataController.h"
 #include "db/DbConnection.h"
 #include "db/DbDataSource.h"
 #include "db/DbQuery.h"

@@ -7,6 +7,7 @@
 #include "data/DataControllerGroups.h"
 #include "data/DataControllerSummary.h"
 #include "data/DataSorting.h"
+#include "data/ValueTypesHeld.h"
 
 #include <QCoreApplication>
 #include <QSortFilterProxyModel>

@@ -1,7 +1,7 @@
 #include "app/EntryPageGrid.h"
 
 #include "app/EntryPage.h"
-#include "data/DBDataController.h"
+#include "data/DbDataController.h"
 #include "data/DataSummary.h"
 #include "filter/DataFilterCriteria.h"
 #include "grid/TkvGrid.h"

@@ -11,14 +11,13 @@ TkvCustomDataController::TkvCustomDataController(IkvDataControllerOwner *owner) 
     FProvider = std::make_unique<TkvCustomDataProvider>(*this);
     FInfo = std::make_unique<TkvCustomDataControllerInfo>(*this);
     FHooks = CreateDataControllerHooks(*this);
-    FStorage->OnClearInternalRecords = [this] { FNewItemRecordIndex = 0; };
+    FStorage->OnClearInternalRecords = [this] { FEditing.ForgetNewItemRecord(); };
 }
 
 TkvCustomDataController::~TkvCustomDataController()
 {
     // The criteria goes first: it reads fields and storage while it is destroyed.
-    FFilter = nullptr;
-    FOwnedFilter.reset();
+    FFilters.ReleaseCriteria();
     FRelations.reset();
     FHooks.Summary.reset();
     FHooks.Grouping.reset();
@@ -37,24 +36,6 @@ void TkvCustomDataController::SetProvider(std::unique_ptr<TkvCustomDataProvider>
     FProvider = std::move(provider);
 }
 
-void TkvCustomDataController::SetFilter(IkvFilterCriteria *criteria)
-{
-    FFilter = criteria;
-    if (FOwnedFilter && FOwnedFilter.get() != criteria)
-        FOwnedFilter.reset();
-    FilterChanged();
-}
-
-void TkvCustomDataController::AdoptFilter(std::unique_ptr<IkvFilterCriteria> criteria)
-{
-    IkvFilterCriteria *filter = criteria.get();
-    std::unique_ptr<IkvFilterCriteria> old = std::move(FOwnedFilter);
-    FOwnedFilter = std::move(criteria);
-    FFilter = filter;
-    old.reset();
-    FilterChanged();
-}
-
 void TkvCustomDataController::FilterChanged()
 {
     FInfo->FilterChanged();
@@ -70,6 +51,114 @@ void TkvCustomDataController::SetOptions(TkvDataControllerOptions options)
         return;
     FOptions = options;
     InfoChanged(dcicSorting | dcicGrouping);
+}
+
+// ---------------------------------------------------------------------------
+// Update brackets and changes
+
+void TkvCustomDataController::BeginBatch()
+{
+    FInfo->BeginUpdate();
+}
+
+void TkvCustomDataController::EndBatch()
+{
+    FInfo->EndUpdate();
+    CheckChange();
+}
+
+void TkvCustomDataController::CheckChange()
+{
+    if (IsLocked())
+        return;
+    FNotifier.Deliver();
+    // The rows went out whole; a filter that could not be evaluated says so now.
+    if (std::exception_ptr error = FInfo->TakeFilterError())
+        std::rethrow_exception(error);
+}
+
+void TkvCustomDataController::Change(TkvDataControllerChanges changes)
+{
+    FNotifier.Add(changes);
+    CheckChange();
+}
+
+void TkvCustomDataController::InfoChanged(TkvDataControllerInfoChanges changes)
+{
+    FInfo->Change(changes);
+    CheckChange();
+}
+
+void TkvCustomDataController::RowsUpdated(TkvDataControllerInfoChanges changes)
+{
+    FNotifier.Add(TkvDataControllerNotifier::ChangesOfRowUpdate(changes));
+    CheckChange();
+}
+
+void TkvCustomDataController::DataChanged(TkvDataChangeKind kind, int itemIndex, int recordIndex)
+{
+    FNotifier.NoteDataChange(kind, itemIndex, recordIndex);
+    // A change of one record moves that record alone in the rows; anything
+    // else rebuilds, filters and sorts the whole record list.
+    const bool oneRecord =
+        kind != dckAll && !FProvider->IsGridMode() && FInfo->RecordChanged(kind, recordIndex);
+    TkvDataControllerInfoChanges changes = dcicRecord;
+    if (!oneRecord) {
+        changes = dcicLoad | dcicSummary;
+        if (FHooks.Sorting && FHooks.Sorting->HasSorting())
+            changes |= dcicSorting;
+        if (FHooks.Grouping && FHooks.Grouping->LevelCount() > 0)
+            changes |= dcicGrouping;
+    }
+    BeginBatch();
+    try {
+        if (kind == dckAll) {
+            if (FProvider->HasFields())
+                BeforeReload();
+            if (!FProvider->IsLoading())
+                FProvider->LoadRecords();
+        } else if (kind == dckRecordAdded || kind == dckRecordDeleted) {
+            changes |= dcicFocusedRecord;
+        }
+        FNotifier.Add(chgData);
+        FInfo->Change(changes);
+    } catch (...) {
+        EndBatch();
+        throw;
+    }
+    EndBatch();
+}
+
+void TkvCustomDataController::LayoutChanged()
+{
+    BeginBatch();
+    UpdateFields();
+    Change(chgLayout);
+    EndBatch();
+}
+
+void TkvCustomDataController::Restructure()
+{
+    BeginBatch();
+    FProvider->ResetEditing();
+    FStorage->ClearRecords(false);
+    FInfo->ResetRecords();
+    if (FRelations)
+        FRelations->CollapseDetails();
+    FStructuredGridMode = FProvider->IsGridMode();
+    const bool fromSource = FStructuredGridMode || FProvider->IsCustomSource();
+    FStorage->SetStoredValuesOnly(fromSource);
+    // Records then stand for rows of the source: each keeps its row number.
+    if (fromSource && !FRecordNumberField) {
+        FRecordNumberField = AddInternalField(TkvIntegerValueType::Instance());
+    } else if (!fromSource && FRecordNumberField) {
+        TkvCustomDataField *field = FRecordNumberField;
+        FRecordNumberField = nullptr;
+        FFields->Remove(field);
+    }
+    Change(chgLayout | chgBookmark);
+    InfoChanged(dcicLoad | dcicFocusedRecord);
+    EndBatch();
 }
 
 // ---------------------------------------------------------------------------
@@ -107,11 +196,8 @@ void TkvCustomDataController::RemoveField(TkvCustomDataField *field)
             FHooks.Grouping->RemoveField(field);
         if (FHooks.Summary)
             FHooks.Summary->ForgetField(field);
-        if (FSearchItemIndex >= 0 && GetItemField(FSearchItemIndex) == field)
-            CancelIncrementalSearch();
-        if (FFindFilterItemIndex >= 0 && GetItemField(FFindFilterItemIndex) == field)
-            ClearFindFilter();
-        Filter().FieldRemoving(field);
+        FSearch.FieldRemoving(field);
+        FFilters.FieldRemoving(field);
         FFields->Remove(field);
         Change(chgLayout);
     } catch (...) {
@@ -208,8 +294,7 @@ TkvCustomDataField *TkvCustomDataController::AddInternalField(TkvValueTypeClass 
 
 void TkvCustomDataController::CheckRecordIndex(int recordIndex) const
 {
-    if ((recordIndex < 0 || recordIndex >= RecordCount()) &&
-        (recordIndex >= 0 || recordIndex != FNewItemRecordIndex))
+    if ((recordIndex < 0 || recordIndex >= RecordCount()) && !FEditing.IsNewItemRecord(recordIndex))
         throw EkvInvalidDataControllerOperation(SRecordIndexError);
 }
 
@@ -282,76 +367,6 @@ void TkvCustomDataController::SetDisplayText(int recordIndex, int itemIndex, con
 }
 
 // ---------------------------------------------------------------------------
-// Records
-
-void TkvCustomDataController::SetRecordCount(int count)
-{
-    if (FProvider->IsGridMode())
-        return;
-    count = std::max(count, 0);
-    const int oldCount = RecordCount();
-    if (count == oldCount)
-        return;
-    BeginBatch();
-    FStorage->SetRecordCount(count);
-    Selection().DropRecordsFrom(count);
-    if (FRelations)
-        FRelations->DropRecordsFrom(count);
-    DataChanged(count > oldCount ? dckRecordAdded : dckRecordDeleted, -1, -1);
-    EndBatch();
-}
-
-int TkvCustomDataController::AppendRecord()
-{
-    const int recordIndex = FStorage->AppendRecord();
-    DataChanged(dckRecordAdded, -1, recordIndex);
-    return recordIndex;
-}
-
-int TkvCustomDataController::InsertRecord(int recordIndex)
-{
-    if (recordIndex < 0 || recordIndex > RecordCount())
-        throw EkvInvalidDataControllerOperation(SRecordIndexError);
-    FStorage->InsertRecord(recordIndex);
-    FInfo->RecordIndexesShifted(recordIndex, 1);
-    if (FRelations)
-        FRelations->RecordIndexesShifted(recordIndex, 1);
-    DataChanged(dckRecordAdded, -1, recordIndex);
-    return recordIndex;
-}
-
-void TkvCustomDataController::DeleteRecord(int recordIndex)
-{
-    CheckRecordIndex(recordIndex);
-    BeginBatch();
-    // Its values leave the summaries: as counted when it is the one noted
-    // (edited values may stand in the storage), else as stored.
-    if (FHooks.Summary && recordIndex >= 0)
-        FHooks.Summary->NoteRecord(recordIndex, true);
-    FStorage->DeleteRecord(recordIndex);
-    FInfo->RecordIndexesShifted(recordIndex, -1);
-    if (FRelations && recordIndex >= 0)
-        FRelations->RecordIndexesShifted(recordIndex, -1);
-    // Selection entries name records by index: later records moved down by one.
-    std::vector<TkvDataSelectionEntry> kept;
-    for (int i = 0; i < Selection().Count(); ++i) {
-        TkvDataSelectionEntry entry = Selection().Items(i);
-        if (!entry.IsGroupRow && entry.RecordIndex == recordIndex)
-            continue;
-        if (entry.RecordIndex > recordIndex)
-            --entry.RecordIndex;
-        kept.push_back(entry);
-    }
-    if (int(kept.size()) != Selection().Count()) {
-        Selection().Clear();
-        for (const auto &entry : kept)
-            Selection().Add(entry);
-    }
-    DataChanged(dckRecordDeleted, -1, recordIndex);
-    EndBatch();
-}
-
-// ---------------------------------------------------------------------------
 // Rows and focus
 
 TkvRowInfo TkvCustomDataController::GetRowInfo(int rowIndex) const
@@ -383,95 +398,6 @@ bool TkvCustomDataController::CanFocusRecord(int recordIndex)
     if (!IsFocusFollowingSource() || FProvider->IsSyncing())
         return true;
     return FProvider->ChangeFocusedRecord(recordIndex);
-}
-
-bool TkvCustomDataController::ChangeFocusedRowIndex(int rowIndex)
-{
-    BeginBatch();
-    bool result = false;
-    try {
-        if (NewItemRowFocused() && std::clamp(rowIndex, -1, RowCount() - 1) >= 0) {
-            // Leaving the new-item row ends its entry first; a posted entry
-            // joins the rows, so the row asked for is found again by its record.
-            const TkvRowInfo target = GetRowInfo(std::clamp(rowIndex, 0, RowCount() - 1));
-            const int rowCount = RowCount();
-            FinishEditing();
-            if (RowCount() != rowCount) {
-                const int found = FInfo->RowIndexOfRecordAtLevel(
-                    target.RecordIndex, target.IsGroupRow ? target.Level : -1, false);
-                if (found >= 0)
-                    rowIndex = found;
-            }
-            FInfo->SetNewItemRowFocused(false);
-        }
-        result = FInfo->ChangeFocusedRowIndex(rowIndex);
-    } catch (...) {
-        EndBatch();
-        throw;
-    }
-    EndBatch();
-    return result;
-}
-
-bool TkvCustomDataController::ChangeFocusedRecordIndex(int recordIndex)
-{
-    const int rowIndex = recordIndex < 0 ? -1 : GetRowIndexByRecordIndex(recordIndex, true);
-    if (recordIndex >= 0 && rowIndex < 0)
-        return false;
-    return ChangeFocusedRowIndex(rowIndex);
-}
-
-void TkvCustomDataController::GotoFirst()
-{
-    if (FProvider->IsGridMode())
-        FProvider->MoveFirst();
-    else
-        ChangeFocusedRowIndex(0);
-}
-
-void TkvCustomDataController::GotoLast()
-{
-    if (FProvider->IsGridMode())
-        FProvider->MoveLast();
-    else
-        ChangeFocusedRowIndex(RowCount() - 1);
-}
-
-void TkvCustomDataController::GotoNext()
-{
-    ShiftCursor(1);
-}
-
-void TkvCustomDataController::GotoPrev()
-{
-    ShiftCursor(-1);
-}
-
-void TkvCustomDataController::ShiftCursor(int distance)
-{
-    if (FProvider->IsGridMode()) {
-        FProvider->MoveBy(distance);
-        return;
-    }
-    if (RowCount() == 0)
-        return;
-    // From no row, moving starts at the first row.
-    const int from = std::max(FocusedRowIndex(), 0);
-    ChangeFocusedRowIndex(std::max(from + (FocusedRowIndex() < 0 ? 0 : distance), 0));
-}
-
-bool TkvCustomDataController::IsBOF() const
-{
-    if (FProvider->IsGridMode())
-        return FProvider->IsBOF();
-    return FocusedRowIndex() <= 0;
-}
-
-bool TkvCustomDataController::IsEOF() const
-{
-    if (FProvider->IsGridMode())
-        return FProvider->IsEOF();
-    return FocusedRowIndex() < 0 || FocusedRowIndex() >= RowCount() - 1;
 }
 
 // ---------------------------------------------------------------------------

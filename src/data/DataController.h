@@ -1,10 +1,18 @@
 #pragma once
 // The in-memory model behind one grid view: records in typed storage, the
 // visible rows derived from them, focus, selection, editing through a provider
-// and change notification to the owner.
+// and change notification to the owner. The controller keeps the fields, the
+// values and the update brackets; each other concept is a collaborator it
+// forwards to: editing, notification, navigation, records, filters, search.
 #include "core/Variant.h"
+#include "data/DataControllerEditing.h"
+#include "data/DataControllerFilters.h"
 #include "data/DataControllerHooks.h"
 #include "data/DataControllerInfo.h"
+#include "data/DataControllerNavigation.h"
+#include "data/DataControllerNotify.h"
+#include "data/DataControllerRecords.h"
+#include "data/DataControllerSearch.h"
 #include "data/DataControllerTypes.h"
 #include "data/DataField.h"
 #include "data/DataProvider.h"
@@ -60,8 +68,6 @@ using TkvDataControllerCompareEvent =
 using TkvDataRecordChangedEvent =
     std::function<void(TkvCustomDataController *dataController, int recordIndex, int itemIndex)>;
 using TkvNotifyEvent = std::function<void(TkvCustomDataController *sender)>;
-//! The owner's update handler: one call per notification object.
-using TkvUpdateControlHandler = std::function<void(const TkvUpdateControlInfo &info)>;
 
 class TkvCustomDataController {
 public:
@@ -85,13 +91,22 @@ public:
     bool IsOwnerLoading() const { return FOwner && FOwner->IsLoading(); }
     bool IsOwnerDestroying() const { return FOwner && FOwner->IsDestroying(); }
     bool IsSelectionSummarised() const { return FHooks.Summary && FHooks.Summary->SummarisesSelection(); }
+    TkvDataControllerEditing &Editing() { return FEditing; }
+    const TkvDataControllerEditing &Editing() const { return FEditing; }
+    TkvDataControllerNotifier &Notifier() { return FNotifier; }
+    const TkvDataControllerNotifier &Notifier() const { return FNotifier; }
+    TkvDataControllerSearch &IncrementalSearch() { return FSearch; }
+    const TkvDataControllerSearch &IncrementalSearch() const { return FSearch; }
 
     //! The filter criteria (empty until one is assigned).
-    IkvFilterCriteria &Filter() const { return FFilter ? *FFilter : FEmptyFilter; }
+    IkvFilterCriteria &Filter() const { return FFilters.Criteria(); }
     //! Uses a criteria the caller keeps (null: none).
-    void SetFilter(IkvFilterCriteria *criteria);
+    void SetFilter(IkvFilterCriteria *criteria) { FFilters.SetCriteria(criteria); }
     //! Takes a criteria over; it lives as long as the controller.
-    void AdoptFilter(std::unique_ptr<IkvFilterCriteria> criteria);
+    void AdoptFilter(std::unique_ptr<IkvFilterCriteria> criteria)
+    {
+        FFilters.AdoptCriteria(std::move(criteria));
+    }
     //! The criteria changed: the records are filtered again (not reloaded).
     void FilterChanged();
 
@@ -143,10 +158,10 @@ public:
 
     // Records.
     int RecordCount() const { return FStorage->RecordCount(); }
-    void SetRecordCount(int count);
-    int AppendRecord();
-    int InsertRecord(int recordIndex);
-    void DeleteRecord(int recordIndex);
+    void SetRecordCount(int count) { FRecords.SetRecordCount(count); }
+    int AppendRecord() { return FRecords.AppendRecord(); }
+    int InsertRecord(int recordIndex) { return FRecords.InsertRecord(recordIndex); }
+    void DeleteRecord(int recordIndex) { FRecords.DeleteRecord(recordIndex); }
     //! Every item value of the record becomes Null (its display text empty).
     void ClearRecordValues(int recordIndex);
     //! Raises "RecordIndex out of range" unless 0 <= index < count or the new-item record.
@@ -164,17 +179,20 @@ public:
     {
         return NewItemRowFocused() ? NewItemRecordIndex() : FInfo->FocusingInfo().RecordIndex;
     }
-    bool ChangeFocusedRowIndex(int rowIndex);
-    bool ChangeFocusedRecordIndex(int recordIndex);
+    bool ChangeFocusedRowIndex(int rowIndex) { return FNavigation.ChangeFocusedRowIndex(rowIndex); }
+    bool ChangeFocusedRecordIndex(int recordIndex)
+    {
+        return FNavigation.ChangeFocusedRecordIndex(recordIndex);
+    }
     void SetFocusedRowIndex(int rowIndex) { ChangeFocusedRowIndex(rowIndex); }
     void SetFocusedRecordIndex(int recordIndex) { ChangeFocusedRecordIndex(recordIndex); }
-    void GotoFirst();
-    void GotoLast();
-    void GotoNext();
-    void GotoPrev();
-    void ShiftCursor(int distance);
-    bool IsBOF() const;
-    bool IsEOF() const;
+    void GotoFirst() { FNavigation.GotoFirst(); }
+    void GotoLast() { FNavigation.GotoLast(); }
+    void GotoNext() { FNavigation.ShiftCursor(1); }
+    void GotoPrev() { FNavigation.ShiftCursor(-1); }
+    void ShiftCursor(int distance) { FNavigation.ShiftCursor(distance); }
+    bool IsBOF() const { return FNavigation.IsBOF(); }
+    bool IsEOF() const { return FNavigation.IsEOF(); }
     //! Whether the source decides the focus (the provider follows its current record).
     bool IsFocusFollowingSource() const;
     //! The record a row stands for when focusing (a group row's first record).
@@ -191,24 +209,30 @@ public:
     int SelectedRowCount() const { return Selection().Count(); }
 
     // Editing.
-    void Append();
-    void Insert();
-    void Edit();
-    void Post();
-    void Cancel();
-    void DeleteFocused();
-    void DeleteSelection();
-    void UpdateData();
-    Variant ReadEditValue(int itemIndex, TkvDataEditValueSource source = TkvDataEditValueSource::evsValue);
+    void Append() { FEditing.Append(); }
+    void Insert() { FEditing.Insert(); }
+    void Edit() { FEditing.Edit(); }
+    void Post() { FEditing.Post(); }
+    void Cancel() { FEditing.Cancel(); }
+    void DeleteFocused() { FEditing.DeleteFocused(); }
+    void DeleteSelection() { FEditing.DeleteSelection(); }
+    void UpdateData() { FEditing.UpdateData(); }
+    Variant ReadEditValue(int itemIndex, TkvDataEditValueSource source = TkvDataEditValueSource::evsValue)
+    {
+        return FEditing.ReadEditValue(itemIndex, source);
+    }
     bool WriteEditValue(int itemIndex, const Variant &value,
-                        TkvDataEditValueSource source = TkvDataEditValueSource::evsValue);
-    TkvDataControllerEditState EditState() const;
-    TkvDataControllerEditOperations EditOperations() const;
-    bool IsEditing() const;
+                        TkvDataEditValueSource source = TkvDataEditValueSource::evsValue)
+    {
+        return FEditing.WriteEditValue(itemIndex, value, source);
+    }
+    TkvDataControllerEditState EditState() const { return FEditing.EditState(); }
+    TkvDataControllerEditOperations EditOperations() const { return FEditing.EditOperations(); }
+    bool IsEditing() const { return FEditing.IsEditing(); }
     //! The record being edited or inserted (-1 none).
-    int EditingRecordIndex() const;
+    int EditingRecordIndex() const { return FEditing.EditingRecordIndex(); }
     //! The internal record of the owner's new-item row (allocated on first use).
-    int NewItemRecordIndex() const;
+    int NewItemRecordIndex() const { return FEditing.NewItemRecordIndex(); }
     //! The owner's new-item row has the focus: no row is focused and the record
     //! set stays where it was; the first edit begins an entry there (the record
     //! set appends), posting adds it to the rows and the row keeps the focus.
@@ -216,9 +240,9 @@ public:
     //! Focuses the new-item row (a record being edited is posted first, or
     //! cancelled when unchanged) or leaves it (its entry is posted, or
     //! cancelled when unchanged, and no row is focused); false when refused.
-    bool SetNewItemRowFocused(bool focused);
+    bool SetNewItemRowFocused(bool focused) { return FEditing.SetNewItemRowFocused(focused); }
     //! An entry begun on the new-item row is being edited.
-    bool IsEditingNewItem() const;
+    bool IsEditingNewItem() const { return FEditing.IsEditingNewItem(); }
 
     // Update brackets and notification.
     void BeginBatch();
@@ -234,17 +258,22 @@ public:
     void Refresh() { DataChanged(dckAll, -1, -1); }
     bool IsLocked() const { return FInfo->LockCount() > 0; }
     //! The data change not yet delivered.
-    TkvDataChangeKind PendingDataChangeKind() const { return FPendingKind; }
+    TkvDataChangeKind PendingDataChangeKind() const { return FNotifier.PendingDataChangeKind(); }
     void SetUpdateControlHandler(TkvUpdateControlHandler handler)
     {
-        FUpdateControlHandler = std::move(handler);
+        FNotifier.SetUpdateControlHandler(std::move(handler));
     }
-    int AddDataChangedListener(std::function<void()> listener);
-    void RemoveDataChangedListener(int id);
+    int AddDataChangedListener(std::function<void()> listener)
+    {
+        return FNotifier.AddDataChangedListener(std::move(listener));
+    }
+    void RemoveDataChangedListener(int id) { FNotifier.RemoveDataChangedListener(id); }
 
     // Master-detail relations (created on first use).
     TkvDataRelationList &Relations();
     bool HasRelations() const { return FRelations && FRelations->Count() > 0; }
+    //! The relations when any were asked for (null otherwise).
+    TkvDataRelationList *RelationsIfAny() const { return FRelations.get(); }
     bool IsDetailExpanded(int recordIndex) const
     {
         return FRelations && FRelations->IsDetailExpanded(recordIndex);
@@ -256,24 +285,27 @@ public:
     //! works in now (grouping switched grid mode on or off).
     bool IsStructureStale() const { return FStructuredGridMode != FProvider->IsGridMode(); }
 
-    // Incremental search and locating.
+    // Find filter, incremental search and locating.
     //! The find filter: the item's display text must begin with the text.
-    void SetFindFilter(int itemIndex, const QString &text);
+    void SetFindFilter(int itemIndex, const QString &text) { FFilters.SetFindFilter(itemIndex, text); }
     void ClearFindFilter() { SetFindFilter(-1, QString()); }
-    int FindFilterItemIndex() const { return FFindFilterItemIndex; }
-    const QString &FindFilterText() const { return FFindFilterText; }
-    bool Locate(int itemIndex, const QString &text);
-    bool LocateNext(bool forward);
-    void CancelIncrementalSearch();
-    bool IsIncrementalSearching() const { return FSearchItemIndex >= 0; }
-    int IncrementalSearchItemIndex() const { return FSearchItemIndex; }
-    const QString &IncrementalSearchText() const { return FSearchText; }
+    int FindFilterItemIndex() const { return FFilters.FindFilterItemIndex(); }
+    const QString &FindFilterText() const { return FFilters.FindFilterText(); }
+    bool Locate(int itemIndex, const QString &text) { return FSearch.Locate(itemIndex, text); }
+    bool LocateNext(bool forward) { return FSearch.LocateNext(forward); }
+    void CancelIncrementalSearch() { FSearch.Cancel(); }
+    bool IsIncrementalSearching() const { return FSearch.IsSearching(); }
+    int IncrementalSearchItemIndex() const { return FSearch.ItemIndex(); }
+    const QString &IncrementalSearchText() const { return FSearch.Text(); }
     //! The first record whose fields all equal the values (record comparison of
     //! a scratch record filled with them), or -1.
     int FindRecordIndexByValues(const std::vector<TkvCustomDataField *> &fields,
-                                const std::vector<Variant> &values);
+                                const std::vector<Variant> &values)
+    {
+        return FSearch.FindRecordIndexByValues(fields, values);
+    }
     //! Whether the record passes the find filter and the filter criteria.
-    bool IsRecordVisibleByFilters(int recordIndex);
+    bool IsRecordVisibleByFilters(int recordIndex) { return FFilters.IsRecordVisible(recordIndex); }
 
     // Events (the ledger assigns none).
     TkvDataControllerCompareEvent OnCompare;
@@ -283,7 +315,7 @@ public:
     TkvNotifyEvent OnSortingChanged;
 
     //! The owner finished loading: deferred events fire now.
-    void OwnerLoaded();
+    void OwnerLoaded() { FNotifier.OwnerLoaded(); }
 
 protected:
     friend class TkvCustomDataControllerInfo;
@@ -298,12 +330,7 @@ protected:
     virtual void BeforeReload() {}
     //! Called by the row builder after it rebuilt the rows.
     void RowsUpdated(TkvDataControllerInfoChanges changes);
-    void DeliverChanges();
     void CheckChange();
-    void SearchFocusedRecordChanged();
-    //! The entry that is being edited is posted, or cancelled when unchanged.
-    void FinishEditing();
-    bool FieldNeedsDisplayText(const TkvCustomDataField *field) const;
 
     std::unique_ptr<TkvDataStorage> FStorage;
     std::unique_ptr<TkvCustomDataFieldList> FFields;
@@ -313,31 +340,16 @@ protected:
     TkvCustomDataField *FRecordNumberField = nullptr;
     bool FStructuredGridMode = false;
     TkvDataControllerHooks FHooks;
-    IkvFilterCriteria *FFilter = nullptr;
-    std::unique_ptr<IkvFilterCriteria> FOwnedFilter;
-    mutable TkvEmptyFilterCriteria FEmptyFilter;
     IkvDataControllerOwner *FOwner;
     TkvDataControllerOptions FOptions = DefaultDataControllerOptions;
     bool FMultiSelect = false;
 
-    TkvUpdateControlHandler FUpdateControlHandler;
-    std::vector<std::pair<int, std::function<void()>>> FListeners;
-    int FNextListenerId = 1;
-    TkvDataControllerChanges FChanges = 0;
-    TkvDataChangeKind FPendingKind = dckAll;
-    int FPendingItemIndex = -1;
-    int FPendingRecordIndex = -1;
-    bool FDataChangePending = false;
-    bool FEventsDeferred = false;
-    bool FInSortingChanged = false;
-    bool FDelivering = false;
-    int FDeliveredSelectedRow = -1;      //!< the single selected row told last (-1 none or several)
-    mutable int FNewItemRecordIndex = 0; //!< 0 = none yet (internal indexes are negative)
-
-    int FFindFilterItemIndex = -1;
-    QString FFindFilterText;
-    int FSearchItemIndex = -1;
-    QString FSearchText;
+    TkvDataControllerNotifier FNotifier{*this};
+    TkvDataControllerEditing FEditing{*this};
+    TkvDataControllerNavigation FNavigation{*this};
+    TkvDataControllerRecords FRecords{*this};
+    TkvDataControllerSearch FSearch{*this};
+    TkvDataControllerFilters FFilters{*this};
 };
 
 } // namespace kestrum

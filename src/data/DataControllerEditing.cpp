@@ -1,5 +1,5 @@
-// Editing through the provider: append, insert, edit, post, cancel, delete,
-// and the values editors read and write.
+#include "data/DataControllerEditing.h"
+
 #include "data/DataController.h"
 #include "data/DataControllerGroups.h"
 
@@ -7,184 +7,189 @@
 
 namespace kestrum {
 
-TkvDataControllerEditState TkvCustomDataController::EditState() const
+TkvCustomDataProvider &TkvDataControllerEditing::Provider() const
+{
+    return FController.Provider();
+}
+
+TkvDataControllerEditState TkvDataControllerEditing::EditState() const
 {
     TkvDataControllerEditState state;
-    if (FProvider->IsInserting())
+    if (Provider().IsInserting())
         state.Include(desInserting);
-    if (FProvider->IsEditing() || FProvider->IsInserting())
+    if (Provider().IsEditing() || Provider().IsInserting())
         state.Include(desEditing);
-    if (FProvider->IsChangingValue())
+    if (Provider().IsChangingValue())
         state.Include(desChangingValue);
-    if (FProvider->IsModified())
+    if (Provider().IsModified())
         state.Include(desModified);
     return state;
 }
 
-TkvDataControllerEditOperations TkvCustomDataController::EditOperations() const
+TkvDataControllerEditOperations TkvDataControllerEditing::EditOperations() const
 {
     TkvDataControllerEditOperations operations;
-    if (FProvider->CanModify()) {
+    if (Provider().CanModify()) {
         operations.Include(deoAppend);
         operations.Include(deoEdit);
         operations.Include(deoInsert);
-        if (!FProvider->IsEmpty())
+        if (!Provider().IsEmpty())
             operations.Include(deoDelete);
     }
-    if (!FProvider->IsActive() || FProvider->IsSyncMode())
+    if (!Provider().IsActive() || Provider().IsSyncMode())
         operations.Include(deoFollowsSource);
     return operations;
 }
 
-bool TkvCustomDataController::IsEditing() const
+bool TkvDataControllerEditing::IsEditing() const
 {
     const TkvDataControllerEditState state = EditState();
     return (state.Contains(desInserting) || state.Contains(desEditing)) && EditingRecordIndex() != -1;
 }
 
-int TkvCustomDataController::EditingRecordIndex() const
+int TkvDataControllerEditing::EditingRecordIndex() const
 {
-    return FProvider->EditingRecordIndex();
+    return Provider().EditingRecordIndex();
 }
 
-int TkvCustomDataController::NewItemRecordIndex() const
+int TkvDataControllerEditing::NewItemRecordIndex() const
 {
     if (FNewItemRecordIndex == 0) {
         // -1 means "no record" to every caller: the first internal record
         // stays reserved so that the new-item record never reads as none.
-        int recordIndex = FStorage->AddInternalRecord();
+        int recordIndex = FController.Storage().AddInternalRecord();
         if (recordIndex == -1)
-            recordIndex = FStorage->AddInternalRecord();
+            recordIndex = FController.Storage().AddInternalRecord();
         FNewItemRecordIndex = recordIndex;
     }
     return FNewItemRecordIndex;
 }
 
-bool TkvCustomDataController::IsEditingNewItem() const
+bool TkvDataControllerEditing::IsEditingNewItem() const
 {
-    return FNewItemRecordIndex != 0 && FProvider->EditingRecordIndex() == FNewItemRecordIndex &&
+    return FNewItemRecordIndex != 0 && Provider().EditingRecordIndex() == FNewItemRecordIndex &&
            EditState().Contains(desInserting);
 }
 
-void TkvCustomDataController::FinishEditing()
+void TkvDataControllerEditing::FinishEditing()
 {
     if (!EditState().Contains(desEditing))
         return;
     UpdateData(); // values still in editors count
-    if (FProvider->IsModified())
+    if (Provider().IsModified())
         Post();
     else
         Cancel();
 }
 
-bool TkvCustomDataController::SetNewItemRowFocused(bool focused)
+bool TkvDataControllerEditing::SetNewItemRowFocused(bool focused)
 {
-    if (NewItemRowFocused() == focused)
+    if (FController.NewItemRowFocused() == focused)
         return true;
-    BeginBatch();
+    FController.BeginBatch();
     try {
         // Whatever is being edited ends before the focus moves, as on any row change.
         FinishEditing();
         if (focused)
             NewItemRecordIndex();
-        FInfo->SetNewItemRowFocused(focused);
+        FController.Info().SetNewItemRowFocused(focused);
     } catch (...) {
-        EndBatch();
+        FController.EndBatch();
         throw;
     }
-    EndBatch();
-    return NewItemRowFocused() == focused;
+    FController.EndBatch();
+    return FController.NewItemRowFocused() == focused;
 }
 
-void TkvCustomDataController::Append()
+void TkvDataControllerEditing::Append()
 {
-    if (FProvider->CanModify())
-        FProvider->Append();
+    if (Provider().CanModify())
+        Provider().Append();
 }
 
-void TkvCustomDataController::Insert()
+void TkvDataControllerEditing::Insert()
 {
-    if (FProvider->CanModify())
-        FProvider->Insert();
+    if (Provider().CanModify())
+        Provider().Insert();
 }
 
-void TkvCustomDataController::Edit()
+void TkvDataControllerEditing::Edit()
 {
-    if (!FProvider->CanModify())
+    if (!Provider().CanModify())
         return;
     // On the new-item row an edit begins a new entry.
-    if (NewItemRowFocused())
-        FProvider->Append();
+    if (FController.NewItemRowFocused())
+        Provider().Append();
     else
-        FProvider->Edit();
+        Provider().Edit();
 }
 
-void TkvCustomDataController::Post()
+void TkvDataControllerEditing::Post()
 {
-    if (FProvider->CanModify() && EditState().Contains(desEditing))
-        FProvider->Post();
+    if (Provider().CanModify() && EditState().Contains(desEditing))
+        Provider().Post();
 }
 
-void TkvCustomDataController::Cancel()
+void TkvDataControllerEditing::Cancel()
 {
-    if (FProvider->CanModify() && EditState().Contains(desEditing))
-        FProvider->Cancel();
+    if (Provider().CanModify() && EditState().Contains(desEditing))
+        Provider().Cancel();
 }
 
-void TkvCustomDataController::DeleteFocused()
+void TkvDataControllerEditing::DeleteFocused()
 {
-    if (!EditOperations().Contains(deoDelete) || FocusedRowIndex() < 0)
+    if (!EditOperations().Contains(deoDelete) || FController.FocusedRowIndex() < 0)
         return;
-    const TkvRowInfo row = GetRowInfo(FocusedRowIndex());
+    const TkvRowInfo row = FController.GetRowInfo(FController.FocusedRowIndex());
     if (!row.IsGroupRow) {
-        FProvider->DeleteRecord(row.RecordIndex);
+        Provider().DeleteRecord(row.RecordIndex);
         return;
     }
     // Every record of the group, visible or collapsed.
     std::vector<int> records;
-    if (TkvDataControllerGroups *groups = DataGroupsOf(*this))
-        records = groups->GetRecordList(groups->GroupIndexByRowIndex(FocusedRowIndex()));
+    if (TkvDataControllerGroups *groups = DataGroupsOf(FController))
+        records = groups->GetRecordList(groups->GroupIndexByRowIndex(FController.FocusedRowIndex()));
     if (records.empty())
         records.push_back(row.RecordIndex);
     std::sort(records.begin(), records.end());
     records.erase(std::unique(records.begin(), records.end()), records.end());
-    FProvider->DeleteRecords(records);
+    Provider().DeleteRecords(records);
 }
 
-void TkvCustomDataController::DeleteSelection()
+void TkvDataControllerEditing::DeleteSelection()
 {
-    if (Selection().Count() == 0 || !EditOperations().Contains(deoDelete))
+    if (FController.Selection().Count() == 0 || !EditOperations().Contains(deoDelete))
         return;
-    if (!FMultiSelect) {
+    if (!FController.MultiSelect()) {
         DeleteFocused();
         return;
     }
-    FProvider->DeleteRecords(Selection().RecordIndexes());
+    Provider().DeleteRecords(FController.Selection().RecordIndexes());
 }
 
-void TkvCustomDataController::UpdateData()
+void TkvDataControllerEditing::UpdateData()
 {
-    FProvider->UpdateData();
+    Provider().UpdateData();
 }
 
-Variant TkvCustomDataController::ReadEditValue(int itemIndex, TkvDataEditValueSource source)
+Variant TkvDataControllerEditing::ReadEditValue(int itemIndex, TkvDataEditValueSource source)
 {
-    TkvCustomDataField *field = GetItemField(itemIndex);
+    TkvCustomDataField *field = FController.GetItemField(itemIndex);
     // The new-item row shows nothing until an entry is begun there.
-    if (NewItemRowFocused() && !IsEditingNewItem())
+    if (FController.NewItemRowFocused() && !IsEditingNewItem())
         return source == TkvDataEditValueSource::evsText ? Variant(QString()) : Variant::null();
-    return FProvider->ReadEditValue(field, source);
+    return Provider().ReadEditValue(field, source);
 }
 
-bool TkvCustomDataController::WriteEditValue(int itemIndex, const Variant &value,
-                                             TkvDataEditValueSource source)
+bool TkvDataControllerEditing::WriteEditValue(int itemIndex, const Variant &value,
+                                              TkvDataEditValueSource source)
 {
-    TkvCustomDataField *field = GetItemField(itemIndex);
-    if (!FProvider->CanModify() || !FProvider->CanModifyField(field))
+    TkvCustomDataField *field = FController.GetItemField(itemIndex);
+    if (!Provider().CanModify() || !Provider().CanModifyField(field))
         return false;
-    if (!EditState().Contains(desEditing) || (NewItemRowFocused() && !IsEditingNewItem()))
+    if (!EditState().Contains(desEditing) || (FController.NewItemRowFocused() && !IsEditingNewItem()))
         Edit();
-    return FProvider->WriteEditValue(field, source, value);
+    return Provider().WriteEditValue(field, source, value);
 }
 
 } // namespace kestrum

@@ -1,5 +1,5 @@
-// Update brackets, the merging of data changes and the delivery of change
-// notifications in their fixed order.
+#include "data/DataControllerNotify.h"
+
 #include "data/DataController.h"
 
 #include <algorithm>
@@ -28,142 +28,32 @@ int KindRank(TkvDataChangeKind kind)
 
 } // namespace
 
-// ---------------------------------------------------------------------------
-// Update brackets and notification
-
-void TkvCustomDataController::BeginBatch()
+void TkvDataControllerNotifier::NoteDataChange(TkvDataChangeKind kind, int itemIndex, int recordIndex)
 {
-    FInfo->BeginUpdate();
-}
-
-void TkvCustomDataController::EndBatch()
-{
-    FInfo->EndUpdate();
-    CheckChange();
-}
-
-void TkvCustomDataController::CheckChange()
-{
-    if (IsLocked())
+    if (!FPendingData) {
+        FPendingData = TPendingDataChange{kind, itemIndex, recordIndex};
         return;
-    DeliverChanges();
-    // The rows went out whole; a filter that could not be evaluated says so now.
-    if (std::exception_ptr error = FInfo->TakeFilterError())
-        std::rethrow_exception(error);
-}
-
-void TkvCustomDataController::Change(TkvDataControllerChanges changes)
-{
-    FChanges |= changes;
-    CheckChange();
-}
-
-void TkvCustomDataController::InfoChanged(TkvDataControllerInfoChanges changes)
-{
-    FInfo->Change(changes);
-    CheckChange();
-}
-
-int TkvCustomDataController::AddDataChangedListener(std::function<void()> listener)
-{
-    FListeners.emplace_back(FNextListenerId, std::move(listener));
-    return FNextListenerId++;
-}
-
-void TkvCustomDataController::RemoveDataChangedListener(int id)
-{
-    std::erase_if(FListeners, [id](const auto &entry) { return entry.first == id; });
-}
-
-void TkvCustomDataController::DataChanged(TkvDataChangeKind kind, int itemIndex, int recordIndex)
-{
-    if (FDataChangePending) {
-        if (FPendingKind == dckAll) {
-            // A pending reload already covers every later change.
-        } else if (FPendingRecordIndex != -1 && recordIndex != FPendingRecordIndex) {
-            FPendingKind = dckAll;
-        } else if (kind != dckValue || FPendingItemIndex == -1 || FPendingItemIndex == itemIndex) {
-            if (KindRank(kind) >= KindRank(FPendingKind))
-                FPendingKind = kind;
-        } else {
-            FPendingKind = std::max(FPendingKind, dckRecord, [](TkvDataChangeKind a, TkvDataChangeKind b) {
-                return KindRank(a) < KindRank(b);
-            });
-            itemIndex = -1;
-        }
-        FPendingItemIndex = itemIndex;
-        FPendingRecordIndex = recordIndex;
+    }
+    TPendingDataChange &pending = *FPendingData;
+    if (pending.Kind == dckAll) {
+        // A pending reload already covers every later change.
+    } else if (pending.RecordIndex != -1 && recordIndex != pending.RecordIndex) {
+        pending.Kind = dckAll;
+    } else if (kind != dckValue || pending.ItemIndex == -1 || pending.ItemIndex == itemIndex) {
+        if (KindRank(kind) >= KindRank(pending.Kind))
+            pending.Kind = kind;
     } else {
-        FPendingKind = kind;
-        FPendingItemIndex = itemIndex;
-        FPendingRecordIndex = recordIndex;
-        FDataChangePending = true;
+        pending.Kind = std::max(pending.Kind, dckRecord, [](TkvDataChangeKind a, TkvDataChangeKind b) {
+            return KindRank(a) < KindRank(b);
+        });
+        itemIndex = -1;
     }
-
-    // A change of one record moves that record alone in the rows; anything
-    // else rebuilds, filters and sorts the whole record list.
-    const bool oneRecord =
-        kind != dckAll && !FProvider->IsGridMode() && FInfo->RecordChanged(kind, recordIndex);
-    TkvDataControllerInfoChanges changes = dcicRecord;
-    if (!oneRecord) {
-        changes = dcicLoad | dcicSummary;
-        if (FHooks.Sorting && FHooks.Sorting->HasSorting())
-            changes |= dcicSorting;
-        if (FHooks.Grouping && FHooks.Grouping->LevelCount() > 0)
-            changes |= dcicGrouping;
-    }
-    BeginBatch();
-    try {
-        if (kind == dckAll) {
-            if (FProvider->HasFields())
-                BeforeReload();
-            if (!FProvider->IsLoading())
-                FProvider->LoadRecords();
-        } else if (kind == dckRecordAdded || kind == dckRecordDeleted) {
-            changes |= dcicFocusedRecord;
-        }
-        FChanges |= chgData;
-        FInfo->Change(changes);
-    } catch (...) {
-        EndBatch();
-        throw;
-    }
-    EndBatch();
+    // The delivered change names the item and record of the latest change.
+    pending.ItemIndex = itemIndex;
+    pending.RecordIndex = recordIndex;
 }
 
-void TkvCustomDataController::LayoutChanged()
-{
-    BeginBatch();
-    UpdateFields();
-    Change(chgLayout);
-    EndBatch();
-}
-
-void TkvCustomDataController::Restructure()
-{
-    BeginBatch();
-    FProvider->ResetEditing();
-    FStorage->ClearRecords(false);
-    FInfo->ResetRecords();
-    if (FRelations)
-        FRelations->CollapseDetails();
-    FStructuredGridMode = FProvider->IsGridMode();
-    const bool fromSource = FStructuredGridMode || FProvider->IsCustomSource();
-    FStorage->SetStoredValuesOnly(fromSource);
-    // Records then stand for rows of the source: each keeps its row number.
-    if (fromSource && !FRecordNumberField) {
-        FRecordNumberField = AddInternalField(TkvIntegerValueType::Instance());
-    } else if (!fromSource && FRecordNumberField) {
-        TkvCustomDataField *field = FRecordNumberField;
-        FRecordNumberField = nullptr;
-        FFields->Remove(field);
-    }
-    Change(chgLayout | chgBookmark);
-    InfoChanged(dcicLoad | dcicFocusedRecord);
-    EndBatch();
-}
-
-void TkvCustomDataController::RowsUpdated(TkvDataControllerInfoChanges changes)
+TkvDataControllerChanges TkvDataControllerNotifier::ChangesOfRowUpdate(TkvDataControllerInfoChanges changes)
 {
     TkvDataControllerChanges result = 0;
     if (changes & (dcicSorting | dcicView))
@@ -180,108 +70,125 @@ void TkvCustomDataController::RowsUpdated(TkvDataControllerInfoChanges changes)
         result |= chgSorting;
     if (changes & dcicGroupingOrder)
         result |= chgGrouping;
-    FChanges |= result;
-    CheckChange();
+    return result;
 }
 
-void TkvCustomDataController::OwnerLoaded()
+int TkvDataControllerNotifier::AddDataChangedListener(std::function<void()> listener)
 {
-    if (!FEventsDeferred)
-        return;
-    FEventsDeferred = false;
-    if (OnDataChanged)
-        OnDataChanged(this);
+    FListeners.emplace_back(FNextListenerId, std::move(listener));
+    return FNextListenerId++;
+}
+
+void TkvDataControllerNotifier::RemoveDataChangedListener(int id)
+{
+    std::erase_if(FListeners, [id](const auto &entry) { return entry.first == id; });
+}
+
+void TkvDataControllerNotifier::Send(const TkvUpdateControlInfo &info) const
+{
+    if (FUpdateControlHandler)
+        FUpdateControlHandler(info);
+}
+
+void TkvDataControllerNotifier::NotifyListeners() const
+{
+    // A copy: a listener may add or remove listeners.
     for (const auto &listener : std::vector(FListeners))
         listener.second();
 }
 
-void TkvCustomDataController::DeliverChanges()
+void TkvDataControllerNotifier::OwnerLoaded()
 {
-    if (FDelivering || IsLocked())
+    if (!FOwnerEventsOwed)
         return;
-    FDelivering = true;
-    try {
-        // A handler may cause further changes; they go out in a further round.
-        for (int round = 0; FChanges != 0 && round < 8; ++round) {
-            const TkvDataControllerChanges changes = FChanges;
-            FChanges = 0;
-            auto send = [this](const TkvUpdateControlInfo &info) {
-                if (FUpdateControlHandler)
-                    FUpdateControlHandler(info);
-            };
-            if (changes & chgData) {
-                TkvDataChangeKind kind = FPendingKind;
-                const int itemIndex = FPendingItemIndex;
-                const int recordIndex = FPendingRecordIndex;
-                if (kind == dckValue && itemIndex == -1)
-                    kind = dckRecord;
-                if ((kind == dckValue || kind == dckRecord) && recordIndex == -1)
-                    kind = dckAll;
-                FPendingKind = dckAll;
-                FPendingItemIndex = -1;
-                FPendingRecordIndex = -1;
-                FDataChangePending = false;
-                send(TkvDataChangedInfo(kind, itemIndex, recordIndex));
-                if (IsOwnerLoading()) {
-                    FEventsDeferred = true;
-                } else {
-                    if (OnRecordChanged && (kind == dckValue || kind == dckRecord) && recordIndex != -1)
-                        OnRecordChanged(this, recordIndex, itemIndex);
-                    if (OnDataChanged)
-                        OnDataChanged(this);
-                    if (!(FProvider->IsGridMode() && FProvider->IsLocked()))
-                        for (const auto &listener : std::vector(FListeners))
-                            listener.second();
-                }
-            } else if (changes & (chgLayout | chgDetail | chgSummary)) {
-                send(TkvLayoutChangedInfo());
-            } else if (changes & chgUpdateRecord) {
-                send(TkvUpdateRecordInfo(FocusedRecordIndex()));
-            }
-            if (changes & chgFocus) {
-                const TkvDataFocusingInfo &now = FInfo->FocusingInfo();
-                const TkvDataFocusingInfo before = FInfo->PrevFocusingInfo();
-                if (now.RowIndex != before.RowIndex)
-                    send(TkvFocusedRowChangedInfo(before.RowIndex, now.RowIndex));
-                // Told whenever a record is or was focused, also when only its row
-                // moved (a sort): the view scrolls to it and repaints both rows.
-                if (before.RecordIndex >= 0 || now.RecordIndex >= 0 || before.Changed ||
-                    before.NewItemRowFocused != now.NewItemRowFocused) {
-                    send(TkvFocusedRecordChangedInfo(before.RecordIndex, now.RecordIndex, before.RowIndex,
-                                                     now.RowIndex,
-                                                     before.NewItemRowFocused != now.NewItemRowFocused));
-                    SearchFocusedRecordChanged();
-                }
-                FInfo->FocusDelivered();
-            }
-            if (changes & chgSelection) {
-                const int selected = Selection().Count() == 1 ? Selection().Items(0).RowIndex : -1;
-                const int previous = FDeliveredSelectedRow;
-                FDeliveredSelectedRow = selected;
-                send(TkvSelectionChangedInfo(previous, selected));
-            }
-            if (changes & chgSearch)
-                send(TkvSearchChangedInfo());
-            if (changes & chgBookmark)
-                send(TkvBookmarkChangedInfo());
-            if ((changes & chgGrouping) && !IsOwnerLoading() && OnGroupingChanged)
-                OnGroupingChanged(this);
-            if ((changes & chgSorting) && !IsOwnerLoading() && OnSortingChanged && !FInSortingChanged) {
-                FInSortingChanged = true;
-                try {
-                    OnSortingChanged(this);
-                } catch (...) {
-                    FInSortingChanged = false;
-                    throw;
-                }
-                FInSortingChanged = false;
-            }
+    FOwnerEventsOwed = false;
+    if (FController.OnDataChanged)
+        FController.OnDataChanged(&FController);
+    NotifyListeners();
+}
+
+void TkvDataControllerNotifier::Deliver()
+{
+    if (FState != State::Idle || FController.IsLocked())
+        return;
+    TStateScope delivering(*this, State::Delivering);
+    // A handler may cause further changes; they go out in a further round.
+    for (int round = 0; FChanges != 0 && round < 8; ++round) {
+        const TkvDataControllerChanges changes = FChanges;
+        FChanges = 0;
+        if (changes & chgData)
+            DeliverDataChange();
+        else if (changes & (chgLayout | chgDetail | chgSummary))
+            Send(TkvLayoutChangedInfo());
+        else if (changes & chgUpdateRecord)
+            Send(TkvUpdateRecordInfo(FController.FocusedRecordIndex()));
+        if (changes & chgFocus)
+            DeliverFocusChange();
+        if (changes & chgSelection)
+            DeliverSelectionChange();
+        if (changes & chgSearch)
+            Send(TkvSearchChangedInfo());
+        if (changes & chgBookmark)
+            Send(TkvBookmarkChangedInfo());
+        if ((changes & chgGrouping) && !FController.IsOwnerLoading() && FController.OnGroupingChanged)
+            FController.OnGroupingChanged(&FController);
+        if ((changes & chgSorting) && !FController.IsOwnerLoading() && FController.OnSortingChanged) {
+            TStateScope notifying(*this, State::NotifyingSorting);
+            FController.OnSortingChanged(&FController);
         }
-    } catch (...) {
-        FDelivering = false;
-        throw;
     }
-    FDelivering = false;
+}
+
+void TkvDataControllerNotifier::DeliverDataChange()
+{
+    const TPendingDataChange pending = FPendingData.value_or(TPendingDataChange{});
+    FPendingData.reset();
+    TkvDataChangeKind kind = pending.Kind;
+    if (kind == dckValue && pending.ItemIndex == -1)
+        kind = dckRecord;
+    if ((kind == dckValue || kind == dckRecord) && pending.RecordIndex == -1)
+        kind = dckAll;
+    Send(TkvDataChangedInfo(kind, pending.ItemIndex, pending.RecordIndex));
+    if (FController.IsOwnerLoading()) {
+        FOwnerEventsOwed = true;
+        return;
+    }
+    if (FController.OnRecordChanged && (kind == dckValue || kind == dckRecord) && pending.RecordIndex != -1)
+        FController.OnRecordChanged(&FController, pending.RecordIndex, pending.ItemIndex);
+    if (FController.OnDataChanged)
+        FController.OnDataChanged(&FController);
+    const TkvCustomDataProvider &provider = FController.Provider();
+    if (!(provider.IsGridMode() && provider.IsLocked()))
+        NotifyListeners();
+}
+
+void TkvDataControllerNotifier::DeliverFocusChange()
+{
+    TkvCustomDataControllerInfo &info = FController.Info();
+    const TkvDataFocusingInfo &now = info.FocusingInfo();
+    const TkvDataFocusingInfo before = info.PrevFocusingInfo();
+    if (now.RowIndex != before.RowIndex)
+        Send(TkvFocusedRowChangedInfo(before.RowIndex, now.RowIndex));
+    // Told whenever a record is or was focused, also when only its row moved
+    // (a sort): the view scrolls to it and repaints both rows. Read after the
+    // row notice: its handler may have moved the focus again.
+    const bool newItemRowMoved = before.NewItemRowFocused != now.NewItemRowFocused;
+    if (before.RecordIndex >= 0 || now.RecordIndex >= 0 || before.Changed || newItemRowMoved) {
+        Send(TkvFocusedRecordChangedInfo(before.RecordIndex, now.RecordIndex, before.RowIndex, now.RowIndex,
+                                         newItemRowMoved));
+        // The focus moved away from the match: the incremental search ends.
+        if (FController.IncrementalSearch().EndQuietly())
+            FChanges |= chgSearch;
+    }
+    info.FocusDelivered();
+}
+
+void TkvDataControllerNotifier::DeliverSelectionChange()
+{
+    const TkvDataSelection &selection = FController.Selection();
+    const int selected = selection.Count() == 1 ? selection.Items(0).RowIndex : -1;
+    const int previous = std::exchange(FDeliveredSelectedRow, selected);
+    Send(TkvSelectionChangedInfo(previous, selected));
 }
 
 } // namespace kestrum

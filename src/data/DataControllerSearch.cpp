@@ -1,8 +1,9 @@
-// Incremental search, the find filter and locating records by values.
-#include "data/DataController.h"
+#include "data/DataControllerSearch.h"
 
 #include "core/RegionalSettings.h"
-#include "data/VariantBridge.h"
+#include "data/DataController.h"
+
+#include <algorithm>
 
 namespace kestrum {
 
@@ -15,167 +16,155 @@ bool BeginsWithUpper(const QString &text, const QString &upperPrefix)
 
 } // namespace
 
-void TkvCustomDataController::SetFindFilter(int itemIndex, const QString &text)
+void TkvDataControllerSearch::FieldRemoving(const TkvCustomDataField *field)
 {
-    if (itemIndex >= 0)
-        GetItemField(itemIndex);
-    if (FFindFilterItemIndex == itemIndex && FFindFilterText == text)
-        return;
-    FFindFilterItemIndex = itemIndex;
-    FFindFilterText = text;
-    FilterChanged();
+    if (FItemIndex >= 0 && FController.GetItemField(FItemIndex) == field)
+        Cancel();
 }
 
-bool TkvCustomDataController::IsRecordVisibleByFilters(int recordIndex)
+// ---------------------------------------------------------------------------
+// Incremental search
+
+bool TkvDataControllerSearch::Matches(int recordIndex, int itemIndex, const QString &upperText) const
 {
-    if (FFindFilterItemIndex >= 0 && !FFindFilterText.isEmpty() && FFindFilterItemIndex < ItemCount()) {
-        const QString text = GetDisplayText(recordIndex, FFindFilterItemIndex);
-        if (!BeginsWithUpper(text, regionalSettings().upper(FFindFilterText)))
-            return false;
-    }
-    IkvFilterCriteria &criteria = Filter();
-    return criteria.IsEmpty() || criteria.DoFilterRecord(recordIndex);
+    return BeginsWithUpper(FController.GetDisplayText(recordIndex, itemIndex), upperText);
 }
 
-bool TkvCustomDataController::Locate(int itemIndex, const QString &text)
+bool TkvDataControllerSearch::Started(int itemIndex, const QString &text)
 {
-    TkvCustomDataField *field = GetItemField(itemIndex);
+    FItemIndex = itemIndex;
+    FText = text;
+    FController.Change(chgSearch);
+    return true;
+}
+
+bool TkvDataControllerSearch::FocusMatch(int recordIndex, int itemIndex, const QString &text)
+{
+    FController.ChangeFocusedRecordIndex(recordIndex);
+    return Started(itemIndex, text);
+}
+
+bool TkvDataControllerSearch::Locate(int itemIndex, const QString &text)
+{
+    TkvCustomDataField *field = FController.GetItemField(itemIndex);
     if (text.isEmpty())
         return false;
     const QString upper = regionalSettings().upper(text);
-    if (FProvider->IsGridMode()) {
+    TkvCustomDataProvider &provider = FController.Provider();
+    if (provider.IsGridMode()) {
         // Only a window of rows is held: the source searches its own rows.
-        if (!FProvider->LocateByText(field, upper, false, true))
-            return false;
-        FSearchItemIndex = itemIndex;
-        FSearchText = text;
-        Change(chgSearch);
-        return true;
+        return provider.LocateByText(field, upper, false, true) && Started(itemIndex, text);
     }
-    const std::vector<int> &records = FInfo->RecordList();
+    const TkvCustomDataControllerInfo &info = FController.Info();
+    const std::vector<int> &records = info.RecordList();
     const int count = int(records.size());
-    const int start = std::max(FInfo->RecordListIndexOf(FocusedRecordIndex()), 0);
+    const int start = std::max(info.RecordListIndexOf(FController.FocusedRecordIndex()), 0);
     for (int step = 0; step < count; ++step) {
-        const int position = (start + step) % count;
-        const int recordIndex = records[std::size_t(position)];
-        if (!BeginsWithUpper(GetDisplayText(recordIndex, itemIndex), upper))
-            continue;
-        // The focus change goes out first: it cancels the running search, and
-        // this one starts after it.
-        ChangeFocusedRecordIndex(recordIndex);
-        FSearchItemIndex = itemIndex;
-        FSearchText = text;
-        Change(chgSearch);
-        return true;
+        const int recordIndex = records[std::size_t((start + step) % count)];
+        if (Matches(recordIndex, itemIndex, upper))
+            return FocusMatch(recordIndex, itemIndex, text);
     }
     return false;
 }
 
-bool TkvCustomDataController::LocateNext(bool forward)
+bool TkvDataControllerSearch::LocateNext(bool forward)
 {
-    if (FSearchItemIndex < 0 || FSearchText.isEmpty())
+    if (FItemIndex < 0 || FText.isEmpty())
         return false;
-    const int itemIndex = FSearchItemIndex;
-    const QString text = FSearchText;
+    // Copies: focusing the match ends the running search.
+    const int itemIndex = FItemIndex;
+    const QString text = FText;
     const QString upper = regionalSettings().upper(text);
-    if (FProvider->IsGridMode()) {
-        if (!FProvider->LocateByText(GetItemField(itemIndex), upper, true, forward))
-            return false;
-        FSearchItemIndex = itemIndex;
-        FSearchText = text;
-        Change(chgSearch);
-        return true;
-    }
-    const std::vector<int> &records = FInfo->RecordList();
+    TkvCustomDataProvider &provider = FController.Provider();
+    if (provider.IsGridMode())
+        return provider.LocateByText(FController.GetItemField(itemIndex), upper, true, forward) &&
+               Started(itemIndex, text);
+    const TkvCustomDataControllerInfo &info = FController.Info();
+    const std::vector<int> &records = info.RecordList();
     const int count = int(records.size());
-    const int focused = FInfo->RecordListIndexOf(FocusedRecordIndex());
+    const int focused = info.RecordListIndexOf(FController.FocusedRecordIndex());
     const int step = forward ? 1 : -1;
     for (int position = focused + step; position >= 0 && position < count; position += step) {
         const int recordIndex = records[std::size_t(position)];
-        if (!BeginsWithUpper(GetDisplayText(recordIndex, itemIndex), upper))
-            continue;
-        // The focus change goes out first: it cancels the running search, and
-        // this one starts after it.
-        ChangeFocusedRecordIndex(recordIndex);
-        FSearchItemIndex = itemIndex;
-        FSearchText = text;
-        Change(chgSearch);
-        return true;
+        if (Matches(recordIndex, itemIndex, upper))
+            return FocusMatch(recordIndex, itemIndex, text);
     }
     return false;
 }
 
-void TkvCustomDataController::CancelIncrementalSearch()
+void TkvDataControllerSearch::Cancel()
 {
-    if (FSearchItemIndex < 0)
-        return;
-    FSearchItemIndex = -1;
-    FSearchText.clear();
-    Change(chgSearch);
+    if (EndQuietly())
+        FController.Change(chgSearch);
 }
 
-void TkvCustomDataController::SearchFocusedRecordChanged()
+bool TkvDataControllerSearch::EndQuietly()
 {
-    if (FSearchItemIndex < 0)
-        return;
-    FSearchItemIndex = -1;
-    FSearchText.clear();
-    FChanges |= chgSearch;
+    if (FItemIndex < 0)
+        return false;
+    FItemIndex = -1;
+    FText.clear();
+    return true;
 }
 
-bool TkvCustomDataController::FieldNeedsDisplayText(const TkvCustomDataField *field) const
+// ---------------------------------------------------------------------------
+// Finding by values
+
+bool TkvDataControllerSearch::ComparesByDisplayText(const TkvCustomDataField *field) const
 {
-    return FOptions.Contains(dcoSortByDisplayText) && !field->IsInternal() && FOwner &&
-           FOwner->NeedsDisplayTextForSorting(field->ItemIndex());
+    const IkvDataControllerOwner *owner = FController.Owner();
+    return FController.Options().Contains(dcoSortByDisplayText) && !field->IsInternal() && owner &&
+           owner->NeedsDisplayTextForSorting(field->ItemIndex());
 }
 
-int TkvCustomDataController::FindRecordIndexByValues(const std::vector<TkvCustomDataField *> &fields,
+int TkvDataControllerSearch::CompareWithProbe(const TkvCustomDataField *field, int recordIndex,
+                                              int probe) const
+{
+    const TkvDataStorage &storage = FController.Storage();
+    const TkvValueDef *def = field->ValueDef();
+    if (ComparesByDisplayText(field))
+        return FController.GetFieldDisplayText(recordIndex, field)
+            .compare(FController.GetFieldDisplayText(probe, field));
+    const TkvDataControllerOptions options = FController.Options();
+    const bool caseInsensitive = options.Contains(dcoCaseInsensitive) || options.Contains(dcoAnsiSort);
+    if (caseInsensitive && field->ValueTypeClass()->IsStringType()) {
+        const Variant a = storage.GetValue(recordIndex, def);
+        const Variant b = storage.GetValue(probe, def);
+        if (a.isNull() || b.isNull())
+            return int(!a.isNull()) - int(!b.isNull());
+        return regionalSettings().upper(a.toString()).compare(regionalSettings().upper(b.toString()));
+    }
+    return TkvDataStorage::CompareValuePointers(def, storage.GetValuePointer(recordIndex, def),
+                                                storage.GetValuePointer(probe, def));
+}
+
+int TkvDataControllerSearch::FindRecordIndexByValues(const std::vector<TkvCustomDataField *> &fields,
                                                      const std::vector<Variant> &values)
 {
     if (fields.empty() || fields.size() != values.size())
         return -1;
-    const int probe = FStorage->AddInternalRecord();
+    // The values go into a scratch record so that they compare exactly as
+    // stored values do (same type conversion, same precision).
+    TkvDataStorage &storage = FController.Storage();
+    const int probe = storage.AddInternalRecord();
     int result = -1;
     try {
         for (std::size_t k = 0; k < fields.size(); ++k)
             if (const TkvValueDef *def = fields[k]->ValueDef())
-                FStorage->SetValue(probe, def, values[k]);
-        const bool caseInsensitive = FOptions.Contains(dcoCaseInsensitive) || FOptions.Contains(dcoAnsiSort);
-        for (int recordIndex = 0; recordIndex < RecordCount() && result < 0; ++recordIndex) {
-            bool equal = true;
-            for (const TkvCustomDataField *field : fields) {
-                const TkvValueDef *def = field->ValueDef();
-                if (!def)
-                    continue;
-                int compare;
-                if (FieldNeedsDisplayText(field)) {
-                    compare =
-                        GetFieldDisplayText(recordIndex, field).compare(GetFieldDisplayText(probe, field));
-                } else if (caseInsensitive && field->ValueTypeClass()->IsStringType()) {
-                    const Variant a = FStorage->GetValue(recordIndex, def);
-                    const Variant b = FStorage->GetValue(probe, def);
-                    compare = a.isNull() || b.isNull() ? int(!a.isNull()) - int(!b.isNull())
-                                                       : regionalSettings()
-                                                             .upper(a.toString())
-                                                             .compare(regionalSettings().upper(b.toString()));
-                } else {
-                    compare =
-                        TkvDataStorage::CompareValuePointers(def, FStorage->GetValuePointer(recordIndex, def),
-                                                             FStorage->GetValuePointer(probe, def));
-                }
-                if (compare != 0) {
-                    equal = false;
-                    break;
-                }
-            }
+                storage.SetValue(probe, def, values[k]);
+        for (int recordIndex = 0; recordIndex < FController.RecordCount() && result < 0; ++recordIndex) {
+            const bool equal =
+                std::all_of(fields.begin(), fields.end(), [&](const TkvCustomDataField *field) {
+                    return !field->ValueDef() || CompareWithProbe(field, recordIndex, probe) == 0;
+                });
             if (equal)
                 result = recordIndex;
         }
     } catch (...) {
-        FStorage->ReleaseInternalRecord(probe);
+        storage.ReleaseInternalRecord(probe);
         throw;
     }
-    FStorage->ReleaseInternalRecord(probe);
+    storage.ReleaseInternalRecord(probe);
     return result;
 }
 

@@ -1,6 +1,7 @@
 #include "data/DataField.h"
 
 #include "data/DataStorage.h"
+#include "data/ValueTypesHeld.h"
 
 #include <algorithm>
 

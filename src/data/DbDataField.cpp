@@ -1,6 +1,8 @@
 #include "data/DbDataField.h"
 
 #include "data/DataStorage.h"
+#include "data/ValueTypesBcdTime.h"
+#include "data/ValueTypesHeld.h"
 #include "db/DbField.h"
 #include "db/DbQuery.h"
 

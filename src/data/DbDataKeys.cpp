@@ -4,7 +4,7 @@
 
 #include "core/BinaryStream.h"
 #include "core/VariantStream.h"
-#include "data/DBDataController.h"
+#include "data/DbDataController.h"
 #include "db/DbDataLink.h"
 #include "db/DbQuery.h"
 

@@ -1,6 +1,6 @@
 #include "data/DbDataModeController.h"
 
-#include "data/DBDataController.h"
+#include "data/DbDataController.h"
 
 #include <algorithm>
 

@@ -1,6 +1,7 @@
 #include "data/DbDataProvider.h"
 
-#include "data/DBDataController.h"
+#include "data/DbDataController.h"
+#include "data/DataControllerGroups.h"
 #include "db/DbDataSource.h"
 #include "db/DbErrors.h"
 #include "db/DbField.h"

@@ -1,7 +1,7 @@
 #include "data/DbGridWindow.h"
 
 #include "core/RegionalSettings.h"
-#include "data/DBDataController.h"
+#include "data/DbDataController.h"
 #include "data/DbReadPositionGuard.h"
 #include "db/DbField.h"
 #include "db/DbQuery.h"

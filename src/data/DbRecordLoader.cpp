@@ -1,6 +1,6 @@
 #include "data/DbRecordLoader.h"
 
-#include "data/DBDataController.h"
+#include "data/DbDataController.h"
 #include "db/DbErrors.h"
 #include "db/DbQuery.h"
 

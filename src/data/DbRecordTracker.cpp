@@ -1,6 +1,6 @@
 #include "data/DbRecordTracker.h"
 
-#include "data/DBDataController.h"
+#include "data/DbDataController.h"
 
 namespace kestrum {
 

@@ -1,6 +1,6 @@
 #include "data/DbSmartRefresh.h"
 
-#include "data/DBDataController.h"
+#include "data/DbDataController.h"
 #include "data/DataControllerGroups.h"
 #include "data/DbReadPositionGuard.h"
 #include "data/DbRecordTracker.h"

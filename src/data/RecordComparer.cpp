@@ -4,6 +4,7 @@
 #include "core/RegionalSettings.h"
 #include "core/VariantCompare.h"
 #include "data/DataStorage.h"
+#include "data/ValueTypesHeld.h"
 
 #include <algorithm>
 #include <bit>

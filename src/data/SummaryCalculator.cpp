@@ -4,6 +4,7 @@
 #include "core/VariantCompare.h"
 #include "data/DataStorage.h"
 #include "data/DataSummary.h"
+#include "data/ValueTypesHeld.h"
 
 #include <cstring>
 #include <limits>

@@ -1,7 +1,9 @@
 #pragma once
 // Value type classes: stateless operations on one value's place inside a
 // record buffer. Each class has exactly one instance; a column names its class
-// by pointer (TkvValueTypeClass).
+// by pointer (TkvValueTypeClass). The BCD and time stamp classes are in
+// ValueTypesBcdTime.h, the held variant and owned object classes in
+// ValueTypesHeld.h.
 #include "core/BinaryStream.h"
 #include "core/Variant.h"
 
@@ -259,120 +261,6 @@ public:
 
 protected:
     TkvLargeIntValueType() = default;
-    void CheckConvert(const Variant &value) const override;
-};
-
-//! One packed BCD number: precision, sign and places, 64 digit nibbles.
-struct TkvBcd {
-    std::uint8_t Precision = 0;         //!< digits in Fraction
-    std::uint8_t SignSpecialPlaces = 0; //!< bit 7 sign, bits 0..5 decimal places
-    std::uint8_t Fraction[32] = {};     //!< two digits per byte, high nibble first
-
-    static TkvBcd FromDouble(double value);
-    static TkvBcd FromCurrency(Currency value);
-    double ToDouble() const;
-    static int Compare(const TkvBcd &a, const TkvBcd &b);
-};
-static_assert(sizeof(TkvBcd) == 34);
-
-class TkvFMTBcdValueType : public TkvValueType {
-public:
-    static const TkvFMTBcdValueType *Instance();
-    int ValueByteSize() const override { return sizeof(TkvBcd); }
-    void SetValue(std::byte *place, const Variant &value, TkvValueHeap &heap) const override;
-    int Compare(const void *valueA, const void *valueB) const override;
-    Variant GetValueAt(const void *value) const override;
-    TkvDeclaredVarType GetVarType() const override { return TkvDeclaredVarType::FMTBcd; }
-    const char *ClassName() const override { return "TkvFMTBcdValueType"; }
-
-protected:
-    TkvFMTBcdValueType() = default;
-    void CheckConvert(const Variant &value) const override;
-};
-
-//! Year, month, day, hour, minute, second as 16-bit fields, then milliseconds.
-struct TkvSQLTimeStamp {
-    std::int16_t Year = 0;
-    std::uint16_t Month = 0;
-    std::uint16_t Day = 0;
-    std::uint16_t Hour = 0;
-    std::uint16_t Minute = 0;
-    std::uint16_t Second = 0;
-    std::uint32_t Fractions = 0;
-
-    static TkvSQLTimeStamp FromDateTime(double days);
-    double ToDateTime() const;
-    static int Compare(const TkvSQLTimeStamp &a, const TkvSQLTimeStamp &b);
-};
-static_assert(sizeof(TkvSQLTimeStamp) == 16);
-
-class TkvSQLTimeStampValueType : public TkvValueType {
-public:
-    static const TkvSQLTimeStampValueType *Instance();
-    int ValueByteSize() const override { return sizeof(TkvSQLTimeStamp); }
-    void SetValue(std::byte *place, const Variant &value, TkvValueHeap &heap) const override;
-    int Compare(const void *valueA, const void *valueB) const override;
-    Variant GetValueAt(const void *value) const override;
-    TkvDeclaredVarType GetVarType() const override { return TkvDeclaredVarType::SQLTimeStamp; }
-    const char *ClassName() const override { return "TkvSQLTimeStampValueType"; }
-
-protected:
-    TkvSQLTimeStampValueType() = default;
-    void CheckConvert(const Variant &value) const override;
-};
-
-//! Any variant, held in a compact holder: a 4-byte payload size, the variant
-//! type byte, then the payload (an 8-byte number, the string's bytes or units,
-//! an array in the variant stream form). A memo of twenty bytes so costs 32
-//! bytes instead of a variant object with its string in separate blocks.
-class TkvVariantValueType : public TkvValueType {
-public:
-    static const TkvVariantValueType *Instance();
-    int CompareStored(const std::byte *placeA, const std::byte *placeB) const override;
-    void FreeStored(std::byte *place, TkvValueHeap &heap) const override;
-    int ValueByteSize() const override { return sizeof(void *); }
-    void SetValue(std::byte *place, const Variant &value, TkvValueHeap &heap) const override;
-    int Compare(const void *valueA, const void *valueB) const override;
-    Variant GetValueAt(const void *value) const override;
-    bool IsHeld() const override { return true; }
-    const void *PrepareValuePointer(const std::byte *place) const override;
-    const char *ClassName() const override { return "TkvVariantValueType"; }
-
-    //! The bytes of a held narrow string (what a memo column holds), read in
-    //! place from what PrepareValuePointer gives; false for any other type.
-    static bool HeldNarrow(const void *value, std::string_view &bytes);
-    //! Whether the held value is a wide string.
-    static bool HoldsWide(const void *value);
-
-protected:
-    TkvVariantValueType() = default;
-};
-
-//! An object owned by a storage column; freeing the value destroys it.
-class TkvStoredObject {
-public:
-    virtual ~TkvStoredObject() = default;
-};
-
-//! A reference to a TkvStoredObject, travelling as a 64-bit integer. It is an
-//! integer column to everything else (comparison of the references).
-class TkvObjectValueType : public TkvNumericValueType<std::intptr_t> {
-public:
-    static const TkvObjectValueType *Instance();
-    void FreeStored(std::byte *place, TkvValueHeap &heap) const override;
-    void LoadValue(std::byte *place, BinaryReader &stream, TkvValueHeap &heap) const override;
-    void SetValue(std::byte *place, const Variant &value, TkvValueHeap &heap) const override;
-    void SaveValue(const std::byte *place, BinaryWriter &stream) const override;
-    Variant GetValueAt(const void *value) const override;
-    TkvDeclaredVarType GetVarType() const override { return TkvDeclaredVarType::LargeInt; }
-    bool NeedsFinalize() const override { return true; }
-    const char *ClassName() const override { return "TkvObjectValueType"; }
-
-    static Variant FromObject(TkvStoredObject *object);
-    static TkvStoredObject *ToObject(const Variant &value);
-
-protected:
-    TkvObjectValueType() = default;
     void CheckConvert(const Variant &value) const override;
 };
 

@@ -1,7 +1,7 @@
-// Packed BCD numbers and SQL time stamps.
+#include "data/ValueTypesBcdTime.h"
+
 #include "core/Errors.h"
 #include "data/ValueHolders.h"
-#include "data/ValueTypes.h"
 #include "data/VariantBridge.h"
 
 #include <algorithm>

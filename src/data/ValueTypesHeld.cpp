@@ -1,7 +1,7 @@
-// Variants in compact holders, and owned objects.
+#include "data/ValueTypesHeld.h"
+
 #include "core/Errors.h"
 #include "data/ValueHolders.h"
-#include "data/ValueTypes.h"
 #include "data/VariantBridge.h"
 
 #include <algorithm>

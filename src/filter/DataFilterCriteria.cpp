@@ -1,6 +1,6 @@
 #include "filter/DataFilterCriteria.h"
 
-#include "data/DBDataController.h"
+#include "data/DbDataController.h"
 #include "data/DataController.h"
 #include "db/DbQuery.h"
 

@@ -3,7 +3,7 @@
 // become the controller's fields, rows, grouping and summaries are read from
 // it, and its change notifications become the view's notices. The record-set
 // variant binds columns to fields by name.
-#include "data/DBDataController.h"
+#include "data/DbDataController.h"
 #include "data/DataController.h"
 #include "data/DataSummary.h"
 #include "filter/DataFilterCriteria.h"

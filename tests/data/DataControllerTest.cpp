@@ -4,6 +4,7 @@
 #include "data/DataControllerSummary.h"
 #include "data/DataSorting.h"
 #include "data/DataSummary.h"
+#include "data/ValueTypesHeld.h"
 
 #include <gtest/gtest.h>
 

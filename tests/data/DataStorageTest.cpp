@@ -1,6 +1,8 @@
 #include "data/DataStorage.h"
 #include "core/Codepage.h"
 #include "core/RegionalSettings.h"
+#include "data/ValueTypesBcdTime.h"
+#include "data/ValueTypesHeld.h"
 
 #include <gtest/gtest.h>
 

@@ -2,8 +2,8 @@
 // the state the provider reports while it moves the record set.
 #include "data/DbProviderState.h"
 #include "IncomeControllerFixture.h"
-#include "data/DBDataController.h"
-#include "db/DbTestSupport.h"
+#include "data/DbDataController.h"
+#include "support/DbTestSupport.h"
 
 #include <gtest/gtest.h>
 

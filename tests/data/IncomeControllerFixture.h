@@ -2,7 +2,7 @@
 // The income table of a ledger file, a query over it and a grid's controller
 // with the four ledger columns bound by name; every controller notification
 // is logged in order.
-#include "data/DBDataController.h"
+#include "data/DbDataController.h"
 #include "db/DbDataSource.h"
 #include "db/DbQuery.h"
 #include "support/DbTestSupport.h"

@@ -2,6 +2,7 @@
 
 #include "core/VariantCompare.h"
 #include "data/DataStorage.h"
+#include "data/ValueTypesHeld.h"
 
 #include <gtest/gtest.h>
 

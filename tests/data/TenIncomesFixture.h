@@ -3,7 +3,7 @@
 // grid's controller over a real ledger file, with helpers that render the
 // rows, the current row and the selection as short strings.
 #include "IncomeControllerFixture.h"
-#include "data/DBDataController.h"
+#include "data/DbDataController.h"
 
 #include <string>
 

@@ -2,7 +2,7 @@
 // never filtered out, the expression speaks the query's Null tests, and the
 // record set's own filter takes over when asked to.
 #include "core/RegionalSettings.h"
-#include "data/DBDataController.h"
+#include "data/DbDataController.h"
 #include "data/DataControllerGroups.h"
 #include "db/DbConnection.h"
 #include "db/DbDataSource.h"

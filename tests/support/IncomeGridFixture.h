@@ -2,7 +2,7 @@
 // The income page's grid over a ledger file: a query on `gain` behind a data
 // source, a record-set table view with the amount, item and date columns,
 // and the helpers the grid tests over a real file share.
-#include "data/DBDataController.h"
+#include "data/DbDataController.h"
 #include "db/DbDataSource.h"
 #include "db/DbField.h"
 #include "db/DbQuery.h"

@@ -1,4 +1,4 @@
-#include "data/DBDataController.h"
+#include "data/DbDataController.h"
 
 #include "db/DbField.h"
 #include "db/DbQuery.h"

@@ -1,4 +1,4 @@
-#include "data/DBDataController.h"
+#include "data/DbDataController.h"
 #include "IncomeControllerFixture.h"
 #include "core/Codepage.h"
 #include "core/RegionalSettings.h"
@@ -18,7 +18,7 @@ namespace {
 
 //! The income table of a ledger file, a query over it and a grid's controller
 //! with the four ledger columns bound by name.
-class DBDataControllerTest : public test::IncomeControllerFixture {
+class DbDataControllerTest : public test::IncomeControllerFixture {
 protected:
     void SetUp() override
     {
@@ -51,7 +51,7 @@ protected:
     }
 };
 
-TEST_F(DBDataControllerTest, OpeningLoadsEveryRowWithTypedColumns)
+TEST_F(DbDataControllerTest, OpeningLoadsEveryRowWithTypedColumns)
 {
     Query.Open();
     EXPECT_EQ(Rows(), "*工资,红包,利息");
@@ -63,7 +63,7 @@ TEST_F(DBDataControllerTest, OpeningLoadsEveryRowWithTypedColumns)
     EXPECT_EQ(Controller.Storage().CheckConsistency(), "");
 }
 
-TEST_F(DBDataControllerTest, FocusFollowsTheRecordSetBothWays)
+TEST_F(DbDataControllerTest, FocusFollowsTheRecordSetBothWays)
 {
     Query.Open();
     Query.Next();
@@ -76,7 +76,7 @@ TEST_F(DBDataControllerTest, FocusFollowsTheRecordSetBothWays)
     EXPECT_EQ(Controller.FocusedRowIndex(), 0);
 }
 
-TEST_F(DBDataControllerTest, FocusAfterReloadIsTheRecordSetsCurrentRow)
+TEST_F(DbDataControllerTest, FocusAfterReloadIsTheRecordSetsCurrentRow)
 {
     Query.Open();
     Query.Last();
@@ -84,7 +84,7 @@ TEST_F(DBDataControllerTest, FocusAfterReloadIsTheRecordSetsCurrentRow)
     EXPECT_EQ(Rows(), "工资,红包,*利息");
 }
 
-TEST_F(DBDataControllerTest, PostingANewEntryRereadsOnlyItsRecordAndFocusesIt)
+TEST_F(DbDataControllerTest, PostingANewEntryRereadsOnlyItsRecordAndFocusesIt)
 {
     Query.Open();
     Controller.Append();
@@ -103,7 +103,7 @@ TEST_F(DBDataControllerTest, PostingANewEntryRereadsOnlyItsRecordAndFocusesIt)
     EXPECT_EQ(Log.find("dckAll"), std::string::npos) << Log;
 }
 
-TEST_F(DBDataControllerTest, PostedEntryIsFocusedWhereverSortingPutsIt)
+TEST_F(DbDataControllerTest, PostedEntryIsFocusedWhereverSortingPutsIt)
 {
     DataSortingOf(Controller)->ApplySortOrder(0, soDescending);
     Query.Open();
@@ -116,7 +116,7 @@ TEST_F(DBDataControllerTest, PostedEntryIsFocusedWhereverSortingPutsIt)
     EXPECT_EQ(Current(), "奖金");
 }
 
-TEST_F(DBDataControllerTest, InsertedRowTakesTheFocusedGroupsValues)
+TEST_F(DbDataControllerTest, InsertedRowTakesTheFocusedGroupsValues)
 {
     Query.Open();
     DataGroupsOf(Controller)->PlaceInGrouping(2, 0); // group by item
@@ -133,7 +133,7 @@ TEST_F(DBDataControllerTest, InsertedRowTakesTheFocusedGroupsValues)
         2u);
 }
 
-TEST_F(DBDataControllerTest, EditedRecordStaysVisibleWhileItFailsTheFilter)
+TEST_F(DbDataControllerTest, EditedRecordStaysVisibleWhileItFailsTheFilter)
 {
     Query.Open();
     Controller.SetFindFilter(2, QString::fromUtf8("红"));
@@ -148,7 +148,7 @@ TEST_F(DBDataControllerTest, EditedRecordStaysVisibleWhileItFailsTheFilter)
     EXPECT_EQ(Rows(), ""); // editing ended: the filter applies again
 }
 
-TEST_F(DBDataControllerTest, TypingWhileEditingUpdatesTheRowBeforeThePost)
+TEST_F(DbDataControllerTest, TypingWhileEditingUpdatesTheRowBeforeThePost)
 {
     Query.Open();
     Controller.ChangeFocusedRowIndex(1);
@@ -162,7 +162,7 @@ TEST_F(DBDataControllerTest, TypingWhileEditingUpdatesTheRowBeforeThePost)
     EXPECT_EQ(Rows(), "工资,*红包,利息");
 }
 
-TEST_F(DBDataControllerTest, InsertWhileAnInsertIsPendingPostsTheFirst)
+TEST_F(DbDataControllerTest, InsertWhileAnInsertIsPendingPostsTheFirst)
 {
     Query.Open();
     Controller.Append();
@@ -176,7 +176,7 @@ TEST_F(DBDataControllerTest, InsertWhileAnInsertIsPendingPostsTheFirst)
     EXPECT_EQ(Controller.RowCount(), 5);
 }
 
-TEST_F(DBDataControllerTest, DeletingTheLastAndTheOnlyRow)
+TEST_F(DbDataControllerTest, DeletingTheLastAndTheOnlyRow)
 {
     Query.Open();
     Controller.GotoLast();
@@ -192,7 +192,7 @@ TEST_F(DBDataControllerTest, DeletingTheLastAndTheOnlyRow)
     EXPECT_EQ(Controller.FocusedRecordIndex(), -1);
 }
 
-TEST_F(DBDataControllerTest, ColumnsOnMissingAndSharedFields)
+TEST_F(DbDataControllerTest, ColumnsOnMissingAndSharedFields)
 {
     int extra[2] = {};
     Controller.AttachItem(&extra[0]);
@@ -206,7 +206,7 @@ TEST_F(DBDataControllerTest, ColumnsOnMissingAndSharedFields)
     EXPECT_EQ(Controller.GetItemField(5)->ValueDef(), Controller.GetItemField(2)->ValueDef());
 }
 
-TEST_F(DBDataControllerTest, ClosingEmptiesAndReopeningRebinds)
+TEST_F(DbDataControllerTest, ClosingEmptiesAndReopeningRebinds)
 {
     Query.Open();
     Query.Close();
@@ -220,7 +220,7 @@ TEST_F(DBDataControllerTest, ClosingEmptiesAndReopeningRebinds)
     EXPECT_TRUE(Controller.GetValue(0, 1).isNull()); // the date column is gone
 }
 
-TEST_F(DBDataControllerTest, SharedRecordSetKeepsBothControllersInStep)
+TEST_F(DbDataControllerTest, SharedRecordSetKeepsBothControllersInStep)
 {
     int column = 0;
     TkvGridDBDataController other;
@@ -238,7 +238,7 @@ TEST_F(DBDataControllerTest, SharedRecordSetKeepsBothControllersInStep)
 // A post, a cancel and a delete follow the one row in place. After each, the
 // rows, their order, the focus and the footer total must be what reading
 // every row again gives.
-TEST_F(DBDataControllerTest, PostCancelAndDeleteFollowOneRowAsAReloadWould)
+TEST_F(DbDataControllerTest, PostCancelAndDeleteFollowOneRowAsAReloadWould)
 {
     test::RawExec(FPath, "INSERT INTO gain (本次进帐, 进帐时间, 进帐人) VALUES (55, '2024-03-01', '奖金'), "
                          "(3, '2024-03-02', '车费')");
@@ -312,7 +312,7 @@ TEST_F(DBDataControllerTest, PostCancelAndDeleteFollowOneRowAsAReloadWould)
 
 // The rows are sorted again while an entry is edited: the footer still takes
 // out the values it counted, not the ones typed since.
-TEST_F(DBDataControllerTest, FooterFollowsAnEditThatOutlivesASort)
+TEST_F(DbDataControllerTest, FooterFollowsAnEditThatOutlivesASort)
 {
     TkvDataSummary &summary = *DataSummaryOf(Controller);
     TkvDataSummaryItem *total = summary.FooterSummaryItems().Add();
@@ -329,7 +329,7 @@ TEST_F(DBDataControllerTest, FooterFollowsAnEditThatOutlivesASort)
 }
 
 // Guards against a footer total that drifts as posts add and take out doubles.
-TEST_F(DBDataControllerTest, FooterOfALedgerStaysExactThroughManyPosts)
+TEST_F(DbDataControllerTest, FooterOfALedgerStaysExactThroughManyPosts)
 {
     test::RawExec(FPath,
                   "DELETE FROM gain; INSERT INTO gain (本次进帐, 进帐时间, 进帐人) "
@@ -356,7 +356,7 @@ TEST_F(DBDataControllerTest, FooterOfALedgerStaysExactThroughManyPosts)
 
 // A filtered list: a post whose new values fail the filter takes the row out
 // of the list, one whose values pass it brings it back.
-TEST_F(DBDataControllerTest, PostedRowIsFilteredAgainAlone)
+TEST_F(DbDataControllerTest, PostedRowIsFilteredAgainAlone)
 {
     Query.Open();
     Controller.SetFindFilter(2, QString::fromUtf8("红"));
@@ -376,7 +376,7 @@ TEST_F(DBDataControllerTest, PostedRowIsFilteredAgainAlone)
 // takes the row out of the list (the statement runs again and no longer
 // selects it), the row clicked must be focused, not the one that took its
 // index.
-TEST_F(DBDataControllerTest, RowClickedWhileTheEditedRowLeavesIsFocused)
+TEST_F(DbDataControllerTest, RowClickedWhileTheEditedRowLeavesIsFocused)
 {
     test::RawExec(FPath, "INSERT INTO gain (本次进帐, 进帐时间, 进帐人) VALUES (55, '2024-03-01', '奖金'), "
                          "(33, '2024-03-02', '稿费')");
