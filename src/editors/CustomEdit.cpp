@@ -97,22 +97,21 @@ bool TkvCustomEdit::AcceptsProperties(const TkvCustomEditProperties &) const
 
 QString TkvCustomEdit::DisplayText() const
 {
-    return FInnerControl ? FInnerControl->Text() : Properties().EditValueToDisplayText(FEditValue, FFocused);
+    return FInnerControl ? FInnerControl->Text() : Properties().EditValueToDisplayText(FEditValue, Focused());
 }
 
 void TkvCustomEdit::ClearChangeFlags()
 {
-    FHasPendingChange = false;
-    FChangedSinceEntry = false;
+    FChanges.Clear();
 }
 
 // ---- value model ----
 
 void TkvCustomEdit::SetEditValue(const Variant &value)
 {
-    if (FEditingRequestGuard)
+    if (IsEditingRequest(FInputState))
         return;
-    if (FClearingGuard && !RequestEditing())
+    if (IsUserChange(FInputState) && !RequestEditing())
         return;
     AssignEditValue(value);
 }
@@ -123,13 +122,15 @@ void TkvCustomEdit::AssignEditValue(const Variant &value)
     FEditValue = AdjustedEditValue(value);
     EditValueAssigned();
     RefreshDisplay();
-    if (FClearingGuard) {
-        FHasPendingChange = true;
-        FChangedSinceEntry = true;
-        FIsValidated = false;
-    } else {
-        ClearChangeFlags();
-    }
+    EditValueReplaced(old);
+}
+
+void TkvCustomEdit::EditValueReplaced(const Variant &old)
+{
+    if (IsUserChange(FInputState))
+        FChanges.MarkUserChange();
+    else
+        FChanges.Clear();
     if (!Properties().CanCompareEditValue() || !ValuesEqualForEdit(old, FEditValue)) {
         DoEditValueChanged();
         if (!Properties().FiresChangeFromTextPath())
@@ -139,7 +140,7 @@ void TkvCustomEdit::AssignEditValue(const Variant &value)
 
 void TkvCustomEdit::InternalSetEditValue(const Variant &value)
 {
-    if (FEditingRequestGuard)
+    if (IsEditingRequest(FInputState))
         return;
     FEditValue = AdjustedEditValue(value);
     EditValueAssigned();
@@ -147,7 +148,7 @@ void TkvCustomEdit::InternalSetEditValue(const Variant &value)
 
 QString TkvCustomEdit::DisplayTextForEditValue() const
 {
-    return Properties().EditValueToDisplayText(FEditValue, FFocused);
+    return Properties().EditValueToDisplayText(FEditValue, Focused());
 }
 
 void TkvCustomEdit::RefreshDisplay()
@@ -173,27 +174,16 @@ void TkvCustomEdit::SetInternalDisplayValue(const QString &displayValue)
     // editor narrower than its text that cuts off the beginning. Unfocused,
     // the text shows from its start, unless it shows its selection.
     bool showsSelection = !FInnerControl->HideSelection() && FInnerControl->SelLength() > 0;
-    if (!FFocused && !showsSelection && (FInnerControl->SelStart() != 0 || FInnerControl->SelLength() != 0))
+    if (!Focused() && !showsSelection && (FInnerControl->SelStart() != 0 || FInnerControl->SelLength() != 0))
         FInnerControl->SetSelection(0, 0);
 }
 
 void TkvCustomEdit::TakeValueFromDisplay()
 {
     Variant old = FEditValue;
-    FEditValue = AdjustedEditValue(Properties().DisplayToEditValue(DisplayText(), FFocused));
+    FEditValue = AdjustedEditValue(Properties().DisplayToEditValue(DisplayText(), Focused()));
     EditValueAssigned();
-    if (FClearingGuard) {
-        FHasPendingChange = true;
-        FChangedSinceEntry = true;
-        FIsValidated = false;
-    } else {
-        ClearChangeFlags();
-    }
-    if (!Properties().CanCompareEditValue() || !ValuesEqualForEdit(old, FEditValue)) {
-        DoEditValueChanged();
-        if (!Properties().FiresChangeFromTextPath())
-            DoChange();
-    }
+    EditValueReplaced(old);
 }
 
 void TkvCustomEdit::ReshapeShownText(const QString &reshaped)
@@ -214,11 +204,8 @@ void TkvCustomEdit::InnerTextChanged()
 {
     if (FDisplayUpdateLock > 0)
         return;
-    if (FFocused || FClearingGuard) {
-        FHasPendingChange = true;
-        FChangedSinceEntry = true;
-        FIsValidated = false;
-    }
+    if (Focused() || IsUserChange(FInputState))
+        FChanges.MarkUserChange();
     DoChange();
 }
 
@@ -232,61 +219,32 @@ void TkvCustomEdit::SelectAll()
 
 void TkvCustomEdit::BeginChangeEvents()
 {
-    if (FChangeEventsLock == 0) {
-        FChangePending = false;
-        FEditValueChangedPending = false;
-    }
-    ++FChangeEventsLock;
+    FNotices.Begin();
 }
 
 void TkvCustomEdit::EndChangeEvents(bool fireEvents)
 {
-    if (FChangeEventsLock == 0)
-        return;
-    if (--FChangeEventsLock > 0 || !fireEvents)
-        return;
-    bool change = FChangePending;
-    bool valueChanged = FEditValueChangedPending;
-    FChangePending = false;
-    FEditValueChangedPending = false;
-    if (change)
+    const unsigned due = FNotices.End(fireEvents);
+    if (TkvEditChangeNotices::Contains(due, TkvEditNotice::Change))
         DoChange();
-    if (valueChanged)
+    if (TkvEditChangeNotices::Contains(due, TkvEditNotice::EditValueChanged))
         DoEditValueChanged();
 }
 
 void TkvCustomEdit::DoChange()
 {
-    if (FChangeEventsLock > 0) {
-        FChangePending = true;
+    if (FNotices.Hold(TkvEditNotice::Change))
         return;
-    }
     if (Properties().OnChange)
         Properties().OnChange(this);
 }
 
 void TkvCustomEdit::DoEditValueChanged()
 {
-    if (FChangeEventsLock > 0) {
-        FEditValueChangedPending = true;
+    if (FNotices.Hold(TkvEditNotice::EditValueChanged))
         return;
-    }
     if (Properties().OnEditValueChanged)
         Properties().OnEditValueChanged(this);
-}
-
-void TkvCustomEdit::PushFlags()
-{
-    FFlagStack.emplace_back(FChangedSinceEntry, FHasPendingChange);
-}
-
-void TkvCustomEdit::PopFlags()
-{
-    if (FFlagStack.empty())
-        return;
-    FChangedSinceEntry = FFlagStack.back().first;
-    FHasPendingChange = FFlagStack.back().second;
-    FFlagStack.pop_back();
 }
 
 // ---- editing permission ----
@@ -319,10 +277,8 @@ bool TkvCustomEdit::RequestEditing()
         return false;
     if (FDataBinding->IsRecordEditing())
         return true;
-    bool saved = FEditingRequestGuard;
-    FEditingRequestGuard = true;
     bool result = false;
-    try {
+    WithInputActivity(TkvEditInputActivity::EditingRequest, [&] {
         result = CanChangeValue();
         if (result && OnEditing) {
             bool canEdit = true;
@@ -331,11 +287,7 @@ bool TkvCustomEdit::RequestEditing()
         }
         if (result && !FIsInplace)
             result = FDataBinding->EnterEditing();
-    } catch (...) {
-        FEditingRequestGuard = saved;
-        throw;
-    }
-    FEditingRequestGuard = saved;
+    });
     return result;
 }
 
@@ -343,7 +295,7 @@ bool TkvCustomEdit::RequestEditing()
 
 bool TkvCustomEdit::ValidateEditText(bool raiseOnError)
 {
-    if (!FHasPendingChange || FIsValidated)
+    if (!FChanges.HasPendingChange() || FChanges.IsValidated())
         return true;
     QString displayValue = DisplayText();
     bool error = false;
@@ -351,13 +303,13 @@ bool TkvCustomEdit::ValidateEditText(bool raiseOnError)
     if (Properties().ValidatesDisplayValue())
         Properties().CheckDisplayValue(displayValue, errorText, this, error);
     if (!error) {
-        FIsValidated = true;
-        if (!FClearingGuard || RequestEditing()) {
+        FChanges.SetValidated(true);
+        if (!IsUserChange(FInputState) || RequestEditing()) {
             SetDisplayValue(displayValue);
             TakeValueFromDisplay();
         }
-        if (!FIsInplace && !FFocused)
-            FHasPendingChange = false;
+        if (!FIsInplace && !Focused())
+            FChanges.SetHasPendingChange(false);
         return true;
     }
     if (raiseOnError)
@@ -367,12 +319,9 @@ bool TkvCustomEdit::ValidateEditText(bool raiseOnError)
 
 void TkvCustomEdit::ReportValidationError(const QString &errorText)
 {
-    if (!FFocused && isVisible()) {
-        FRefocusingForError = true;
-        if (InnerWidget())
-            InnerWidget()->setFocus();
-        FRefocusingForError = false;
-        SetFocusedState(true);
+    if (!Focused() && isVisible()) {
+        PullFocus();
+        ChangeFocusState(TkvEditFocusEvent::Enter);
         SelectAll();
     }
     if (Properties().BeepOnError())
@@ -383,7 +332,6 @@ void TkvCustomEdit::ReportValidationError(const QString &errorText)
 
 void TkvCustomEdit::StoreEditValue()
 {
-    FStoring = true;
     try {
         if (FIsInplace) {
             if (OnHostPostValue)
@@ -393,27 +341,25 @@ void TkvCustomEdit::StoreEditValue()
             FDataBinding->WriteToField(FEditValue);
         }
     } catch (...) {
-        FStoring = false;
         if (!FIsInplace) {
             // The value is not in the field: keep it pending so leaving retries.
-            FHasPendingChange = true;
-            FChangedSinceEntry = true;
+            FChanges.SetHasPendingChange(true);
+            FChanges.SetChangedSinceEntry(true);
             ReportValidationError(QString());
         }
         throw;
     }
-    FStoring = false;
 }
 
 void TkvCustomEdit::RevertToEntryValue()
 {
-    if (!FHasPendingChange || !Properties().CanRevertToEntryValue())
+    if (!FChanges.HasPendingChange() || !Properties().CanRevertToEntryValue())
         return;
     BeginChangeEvents();
     try {
-        FHasPendingChange = false;
+        FChanges.SetHasPendingChange(false);
         SetEditValue(FEntryValue);
-        FChangedSinceEntry = true;
+        FChanges.SetChangedSinceEntry(true);
         SelectAll();
         if (Properties().ImmediatePost() && CanStore() && ValidateEditText(true))
             StoreEditValue();
@@ -426,11 +372,12 @@ void TkvCustomEdit::RevertToEntryValue()
 
 // ---- focus ----
 
-void TkvCustomEdit::SetFocusedState(bool focused)
+void TkvCustomEdit::ChangeFocusState(TkvEditFocusEvent event)
 {
-    if (FFocused == focused)
+    const bool wasFocused = Focused();
+    FFocusState = NextFocusState(FFocusState, event);
+    if (Focused() == wasFocused)
         return;
-    FFocused = focused;
     PropertiesChanged(); // alignment may depend on the focused state
     if (OnFocusChanged)
         OnFocusChanged(this);
@@ -438,27 +385,27 @@ void TkvCustomEdit::SetFocusedState(bool focused)
 
 void TkvCustomEdit::DoEnter()
 {
-    if (FFocused || FRefocusingForError)
+    if (FFocusState != TkvEditFocusState::Unfocused)
         return;
-    PushFlags();
-    SetFocusedState(true);
+    FChanges.Save();
+    ChangeFocusState(TkvEditFocusEvent::Enter);
     FDataBinding->FocusReload();
     if (Properties().CanRevertToEntryValue())
         FEntryValue = FEditValue;
     RefreshDisplay();
-    PopFlags();
-    FChangedSinceEntry = false;
+    FChanges.Restore();
+    FChanges.SetChangedSinceEntry(false);
     if (Properties().AutoSelect() && !FIsInplace)
         SelectAll();
 }
 
 void TkvCustomEdit::DoExit()
 {
-    if (!FFocused || FRefocusingForError)
+    if (FFocusState != TkvEditFocusState::Focused)
         return;
-    PushFlags();
+    FChanges.Save();
     try {
-        if (FHasPendingChange) {
+        if (FChanges.HasPendingChange()) {
             BeginChangeEvents();
             bool valid = false;
             try {
@@ -472,19 +419,19 @@ void TkvCustomEdit::DoExit()
             EndChangeEvents();
             if (!valid) {
                 // Rejected without a message: the editor keeps the focus.
-                PopFlags();
+                FChanges.Restore();
                 return;
             }
         }
     } catch (...) {
-        PopFlags();
+        FChanges.Restore();
         throw;
     }
-    SetFocusedState(false);
+    ChangeFocusState(TkvEditFocusEvent::Exit);
     FDataBinding->FocusReload();
     RefreshDisplay();
-    PopFlags();
-    FHasPendingChange = false;
+    FChanges.Restore();
+    FChanges.SetHasPendingChange(false);
     if (OnExit)
         OnExit(this);
 }
@@ -496,7 +443,7 @@ void TkvCustomEdit::PropertiesChanged()
     if (!FInnerControl)
         return;
     TkvEditAlignment alignment = Properties().Alignment();
-    if (FFocused && Properties().UseLeftAlignmentOnEditing())
+    if (Focused() && Properties().UseLeftAlignmentOnEditing())
         alignment.Horz = taLeftJustify;
     FInnerControl->SetAlignment(alignment);
     FInnerControl->SetReadOnly(IsReadOnly());
@@ -532,11 +479,12 @@ void TkvCustomEdit::HandleException(const std::exception &error)
     ShowException(nullptr, error);
 }
 
-void TkvCustomEdit::RefocusInner()
+void TkvCustomEdit::PullFocus()
 {
-    FRefocusingForError = true;
-    FInnerControl->Widget()->setFocus();
-    FRefocusingForError = false;
+    ChangeFocusState(TkvEditFocusEvent::Refocus);
+    if (InnerWidget())
+        InnerWidget()->setFocus();
+    ChangeFocusState(TkvEditFocusEvent::RefocusDone);
 }
 
 bool TkvCustomEdit::eventFilter(QObject *watched, QEvent *event)
@@ -573,13 +521,13 @@ bool TkvCustomEdit::eventFilter(QObject *watched, QEvent *event)
         try {
             DoExit();
         } catch (const std::exception &error) {
-            RefocusInner();
+            PullFocus();
             HandleException(error);
             break;
         }
         // A text rejected without a message keeps the editor focused too.
-        if (FFocused)
-            RefocusInner();
+        if (Focused())
+            PullFocus();
         break;
     }
     default:

@@ -134,7 +134,7 @@ void TkvCustomEdit::DoKeyDown(int &key, Qt::KeyboardModifiers shift)
     if (properties.ClearKey() != 0 && shortCut == properties.ClearKey()) {
         key = 0;
         WithClearingGuard([this] { SetEditValue(Variant::null()); });
-        if (properties.ImmediatePost() && FHasPendingChange && CanStore() && ValidateEditText(true))
+        if (properties.ImmediatePost() && HasPendingChange() && CanStore() && ValidateEditText(true))
             StoreEditValue();
         return;
     }
@@ -172,7 +172,8 @@ void TkvCustomEdit::DoKeyDown(int &key, Qt::KeyboardModifiers shift)
         return;
     }
 
-    if (key == Qt::Key_Tab && !WantsTab() && FFocused && !(shift & (Qt::ControlModifier | Qt::AltModifier))) {
+    if (key == Qt::Key_Tab && !WantsTab() && Focused() &&
+        !(shift & (Qt::ControlModifier | Qt::AltModifier))) {
         if (OnHostKeyDown)
             OnHostKeyDown(this, key, shift);
         if (key == 0)
@@ -197,7 +198,7 @@ void TkvCustomEdit::DoKeyDown(int &key, Qt::KeyboardModifiers shift)
         return;
     }
 
-    if (key == Qt::Key_Escape && FChangedSinceEntry) {
+    if (key == Qt::Key_Escape && ChangedSinceEntry()) {
         key = 0;
         RevertToEntryValue();
         return;
@@ -279,7 +280,7 @@ void TkvCustomEdit::FocusNextControl(bool forward)
 {
     // Leave first: a validation error raises here and keeps the focus.
     DoExit();
-    if (FFocused)
+    if (Focused())
         return;
     QWidget *start = InnerWidget() ? InnerWidget() : this;
     QWidget *candidate = forward ? start->nextInFocusChain() : start->previousInFocusChain();
