@@ -4,9 +4,13 @@
 #include "ui/Beep.h"
 #include "ui/ErrorBox.h"
 
+#include <QApplication>
+#include <QClipboard>
 #include <QCoreApplication>
 #include <QFocusEvent>
 #include <QKeyEvent>
+#include <QMenu>
+#include <QMouseEvent>
 
 namespace kestrum {
 
@@ -491,7 +495,7 @@ bool TkvCustomEdit::eventFilter(QObject *watched, QEvent *event)
 {
     if (!FInnerControl || (watched != FInnerControl->Widget() && watched != FInnerControl->InputWidget()))
         return QWidget::eventFilter(watched, event);
-    if (HandleSideInput(watched, event))
+    if (FSideInput.HandleEvent(watched, event))
         return true;
     if (watched != FInnerControl->Widget())
         return QWidget::eventFilter(watched, event);
@@ -534,6 +538,205 @@ bool TkvCustomEdit::eventFilter(QObject *watched, QEvent *event)
         break;
     }
     return QWidget::eventFilter(watched, event);
+}
+
+// ---- clipboard ----
+
+bool TkvCustomEdit::MayModifyText()
+{
+    if (IsReadOnly())
+        return false;
+    return FDataBinding->IsRecordEditing() || RequestEditing();
+}
+
+QString TkvCustomEdit::FilterPastedText(const QString &text) const
+{
+    QString result;
+    result.reserve(text.size());
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        QChar ch = text[i];
+        if (ch == u'\r' || ch == u'\n') {
+            // A single-line editor takes the first line only.
+            if (!IsMultiLine())
+                break;
+            if (ch == u'\r' && i + 1 < text.size() && text[i + 1] == u'\n')
+                continue;
+            result += u'\n';
+            continue;
+        }
+        if (ch == u'\t' ? !IsMultiLine() : ch.unicode() < 32)
+            continue;
+        if (!IsValidChar(ch))
+            continue;
+        result += ch;
+    }
+    return result;
+}
+
+void TkvCustomEdit::PasteText(const QString &text)
+{
+    if (!FInnerControl || text.isEmpty() || !MayModifyText())
+        return;
+    QString filtered = FilterPastedText(text);
+    if (filtered.isEmpty()) {
+        if (Properties().BeepOnError())
+            Beep();
+        return;
+    }
+    WithClearingGuard([&] { FInnerControl->InsertText(filtered); });
+}
+
+void TkvCustomEdit::DeleteSelection()
+{
+    if (FInnerControl && FInnerControl->SelLength() > 0)
+        WithClearingGuard([&] { FInnerControl->InsertText(QString()); });
+}
+
+void TkvCustomEdit::PasteFromClipboard()
+{
+    PasteText(ClipboardText());
+}
+
+void TkvCustomEdit::CopyToClipboard()
+{
+    if (!FInnerControl || FInnerControl->SelLength() <= 0 || FInnerControl->IsPassword())
+        return;
+    QApplication::clipboard()->setText(
+        FInnerControl->Text().mid(FInnerControl->SelStart(), FInnerControl->SelLength()));
+}
+
+void TkvCustomEdit::CutToClipboard()
+{
+    if (!FInnerControl || FInnerControl->SelLength() <= 0 || FInnerControl->IsPassword() || !MayModifyText())
+        return;
+    CopyToClipboard();
+    DeleteSelection();
+}
+
+void TkvCustomEdit::ClearSelection()
+{
+    if (!FInnerControl || FInnerControl->SelLength() <= 0 || !MayModifyText())
+        return;
+    DeleteSelection();
+}
+
+QMenu *TkvCustomEdit::CreateContextMenu()
+{
+    return FSideInput.CreateContextMenu();
+}
+
+void TkvCustomEdit::ShowContextMenu(const QPoint &globalPos)
+{
+    std::unique_ptr<QMenu> menu(CreateContextMenu());
+    menu->exec(globalPos);
+}
+
+void TkvCustomEdit::KeyDown(int &key, Qt::KeyboardModifiers shift)
+{
+    if (OnKeyDown)
+        OnKeyDown(this, key, shift);
+    if (key != 0)
+        DoKeyDown(key, shift);
+}
+
+bool TkvCustomEdit::IsModifyingKey(int key, Qt::KeyboardModifiers) const
+{
+    return key == Qt::Key_Delete || key == Qt::Key_Backspace;
+}
+
+bool TkvCustomEdit::HandlesNavigationKey(int, Qt::KeyboardModifiers) const
+{
+    return false;
+}
+
+bool TkvCustomEdit::CanStore() const
+{
+    return Properties().ValidatesDisplayValue();
+}
+
+void TkvCustomEdit::DoKeyDown(int &key, Qt::KeyboardModifiers shift)
+{
+    FKeyboard.KeyDown(key, shift);
+}
+
+void TkvCustomEdit::KeyPress(QChar &ch)
+{
+    DoKeyPress(ch);
+}
+
+bool TkvCustomEdit::IsValidChar(QChar) const
+{
+    return true;
+}
+
+void TkvCustomEdit::DoKeyPress(QChar &ch)
+{
+    FKeyboard.KeyPress(ch);
+}
+
+bool TkvCustomEdit::ApplyTypedChar(QChar ch)
+{
+    if (!FInnerControl)
+        return false;
+    WithClearingGuard([&] { FInnerControl->InsertText(QString(ch)); });
+    return true;
+}
+
+bool TkvCustomEdit::DeclinesActivationChar(QChar) const
+{
+    return false;
+}
+
+bool TkvCustomEdit::ProcessKey(int key, Qt::KeyboardModifiers shift, const QString &text)
+{
+    return FKeyboard.ProcessKey(key, shift, text);
+}
+
+void TkvCustomEdit::FocusNextControl(bool forward)
+{
+    FKeyboard.FocusNextControl(forward);
+}
+
+// ---- in place ----
+
+void TkvCustomEdit::ActivateInPlace()
+{
+    show();
+    if (InnerWidget())
+        InnerWidget()->setFocus();
+    DoEnter();
+    RefreshDisplay();
+    if (Properties().AutoSelect())
+        SelectAll();
+    ClearChangeFlags();
+}
+
+void TkvCustomEdit::ActivateInPlaceByKey(QChar ch)
+{
+    ActivateInPlace();
+    FKeyboard.ReplayActivationChar(ch);
+}
+
+void TkvCustomEdit::ActivateInPlaceByMouse(Qt::KeyboardModifiers shift, const QPoint &point,
+                                           bool leftButtonDown)
+{
+    ActivateInPlace();
+    QWidget *inner = InnerWidget();
+    if (!inner)
+        return;
+    QPointF local = inner->mapFrom(this, mapFromParent(point));
+    QMouseEvent event(leftButtonDown ? QEvent::MouseButtonPress : QEvent::MouseButtonRelease, local,
+                      inner->mapToGlobal(local), Qt::LeftButton,
+                      leftButtonDown ? Qt::LeftButton : Qt::NoButton, shift);
+    QCoreApplication::sendEvent(inner, &event);
+}
+
+bool TkvCustomEdit::DeactivateInPlace()
+{
+    bool valid = ValidateEditText(true);
+    if (valid)
+        RefreshDisplay();
+    return valid;
 }
 
 } // namespace kestrum

@@ -1,7 +1,8 @@
 #pragma once
 // The editor core shared by every editor kind: the edit value, the change
-// flags, the keyboard contract (clear key, Tab, Enter, Esc), validation,
-// storing, and focus entry and exit.
+// flags, validation, storing, focus entry and exit, the clipboard, and the
+// entry points of an in-place host. The keyboard contract (clear key, Tab,
+// Enter, Esc) is TkvEditKeyboard's, keyless input TkvEditSideInput's.
 //
 // The logic is plain methods (KeyDown, KeyPress, DoEnter, DoExit, ...) that
 // tests call directly; the Qt event filter on the inner control only turns
@@ -14,7 +15,9 @@
 #include "editors/EditChangeNotices.h"
 #include "editors/EditDataBinding.h"
 #include "editors/EditInnerControl.h"
+#include "editors/EditKeyboard.h"
 #include "editors/EditProperties.h"
+#include "editors/EditSideInput.h"
 #include "editors/EditStates.h"
 
 #include <QWidget>
@@ -243,12 +246,11 @@ protected:
     }
 
 private:
-    //! Drops, the context menu, the middle button and input-method text:
-    //! the ways text reaches the native control without a key. True when
-    //! the event was handled here.
-    bool HandleSideInput(QObject *watched, QEvent *event);
-    //! Types committed text character by character, as keys would.
-    void TypeText(const QString &text);
+    // The keyboard contract and the keyless input work on the editor's own
+    // steps (the virtual ones of the editor kinds included).
+    friend class TkvEditKeyboard;
+    friend class TkvEditSideInput;
+
     void DoChange();
     void DoEditValueChanged();
     //! After the edit value was replaced: the change flags by the input
@@ -287,6 +289,8 @@ private:
     const bool FIsInplace;
     bool FBeepOnEnter = true;
     int FDisplayUpdateLock = 0;
+    TkvEditKeyboard FKeyboard{*this};
+    TkvEditSideInput FSideInput{*this};
 };
 
 } // namespace kestrum
