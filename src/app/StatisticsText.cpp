@@ -1,5 +1,6 @@
 #include "app/StatisticsText.h"
 
+#include "core/MoneyFormat.h"
 #include "core/NumberText.h"
 #include "core/RegionalSettings.h"
 
@@ -7,37 +8,6 @@
 #include <cmath>
 
 namespace kestrum {
-
-QString FormatGeneral(double value)
-{
-    if (!std::isfinite(value))
-        return FloatToText(value);
-    if (value == 0)
-        return QStringLiteral("0"); // also for -0
-    QString text = QString::number(value, 'g', 15);
-    const qsizetype exponentAt = text.indexOf(QLatin1Char('e'));
-    if (exponentAt >= 0) {
-        const int exponent = text.mid(exponentAt + 1).toInt();
-        text = text.left(exponentAt) + QLatin1Char('E') + QString::number(exponent);
-    }
-    const QChar separator = regionalSettings().decimalSeparator;
-    if (separator != QLatin1Char('.'))
-        text.replace(QLatin1Char('.'), separator);
-    return text;
-}
-
-double RoundToDecimals(double value, int decimals)
-{
-    if (!std::isfinite(value) || decimals < 0)
-        return value;
-    const double scale = std::pow(10.0, decimals);
-    const double scaled = value * scale;
-    if (!std::isfinite(scaled) || std::fabs(scaled) >= 4503599627370496.0) // 2^52: no fraction left
-        return value;
-    // An integer numerator over a power of ten: the division rounds once,
-    // to the double nearest the decimal.
-    return std::round(scaled) / scale;
-}
 
 namespace {
 
@@ -152,38 +122,7 @@ QString CentsToText(TCents amount)
 
 QString CentsToCurrencyText(TCents amount)
 {
-    const RegionalSettings &rs = regionalSettings();
-    const int decimals = CurrencyDecimals();
-    const std::int64_t scale = PowerOfTen(decimals);
-    // Digits from the integer, not from a double: exact at any size.
-    const std::uint64_t magnitude =
-        amount < 0 ? std::uint64_t(0) - std::uint64_t(amount) : std::uint64_t(amount);
-    QString integral = QString::number(magnitude / std::uint64_t(scale));
-    for (qsizetype at = integral.size() - 3; at > 0; at -= 3)
-        integral.insert(at, rs.thousandSeparator);
-    QString number = integral;
-    if (decimals > 0)
-        number += rs.decimalSeparator +
-                  QStringLiteral("%1").arg(magnitude % std::uint64_t(scale), decimals, 10, QLatin1Char('0'));
-    const QString &symbol = rs.currencySymbol;
-    if (amount < 0 && rs.negativeCurrencyFormat == 2)
-        return symbol + QLatin1Char('-') + number;
-    QString text;
-    switch (rs.currencyFormat) {
-    case 1:
-        text = number + symbol;
-        break;
-    case 2:
-        text = symbol + QLatin1Char(' ') + number;
-        break;
-    case 3:
-        text = number + QLatin1Char(' ') + symbol;
-        break;
-    default:
-        text = symbol + number;
-        break;
-    }
-    return amount < 0 ? QLatin1Char('-') + text : text;
+    return formatMoneyUnits(amount, CurrencyDecimals(), regionalSettings());
 }
 
 QString SumToText(const Variant &value)

@@ -1,7 +1,8 @@
 #pragma once
 // Text rules of the statistics labels: how a sum reads, how a label's text
-// reads back as a number, and the general number format of the surplus.
+// reads back as a number, and the surplus of two labels.
 #include "core/Errors.h"
+#include "core/NumberText.h"
 #include "core/Variant.h"
 
 #include <QString>
@@ -45,15 +46,6 @@ QString SumToText(const Variant &value);
 //! has no more decimals than they have, so it is rounded to those: 100.3 minus
 //! 100.1 reads "0.2", not "0.199999999999989".
 QString SurplusText(const QString &incomeText, const QString &expenseText);
-
-//! `value` rounded half away from zero to `decimals` places; unchanged when the
-//! scaled value is too large to hold a fraction any more.
-double RoundToDecimals(double value, int decimals);
-
-//! General format: at most 15 significant digits, trailing zeros and a needless
-//! decimal separator dropped, no thousands separator, "-" for a negative value,
-//! an exponent ("1E20", "1E-5") only for very large or small values.
-QString FormatGeneral(double value);
 
 //! Reads a label's text as a number with the regional decimal separator; raises
 //! EConvertError ("'x' is not a valid floating point value") otherwise.

@@ -347,4 +347,35 @@ bool TryTextToCurrency(const QString &text, Currency &value)
     return true;
 }
 
+QString FormatGeneral(double value)
+{
+    if (!std::isfinite(value))
+        return FloatToText(value);
+    if (value == 0)
+        return QStringLiteral("0"); // also for -0
+    QString text = QString::number(value, 'g', 15);
+    const qsizetype exponentAt = text.indexOf(QLatin1Char('e'));
+    if (exponentAt >= 0) {
+        const int exponent = text.mid(exponentAt + 1).toInt();
+        text = text.left(exponentAt) + QLatin1Char('E') + QString::number(exponent);
+    }
+    const QChar separator = regionalSettings().decimalSeparator;
+    if (separator != QLatin1Char('.'))
+        text.replace(QLatin1Char('.'), separator);
+    return text;
+}
+
+double RoundToDecimals(double value, int decimals)
+{
+    if (!std::isfinite(value) || decimals < 0)
+        return value;
+    const double scale = std::pow(10.0, decimals);
+    const double scaled = value * scale;
+    if (!std::isfinite(scaled) || std::fabs(scaled) >= 4503599627370496.0) // 2^52: no fraction left
+        return value;
+    // An integer numerator over a power of ten: the division rounds once,
+    // to the double nearest the decimal.
+    return std::round(scaled) / scale;
+}
+
 } // namespace kestrum

@@ -19,6 +19,13 @@ QString FloatToText(double value);
 //! shown to a user: a sum of binary fractions such as 316.78999999999996 or
 //! 0.1 + 0.2 reads "316.79" and "0.3" at fifteen digits.
 QString FloatToText(double value, int significantDigits);
+//! General format: at most 15 significant digits, trailing zeros and a needless
+//! decimal separator dropped, no thousands separator, "-" for a negative value,
+//! an exponent ("1E20", "1E-5") only for very large or small values.
+QString FormatGeneral(double value);
+//! `value` rounded half away from zero to `decimals` places; unchanged when the
+//! scaled value is too large to hold a fraction any more.
+double RoundToDecimals(double value, int decimals);
 //! The same for a single-precision value (its own shortest digits: "0.1").
 QString Float32ToText(float value);
 //! Up to four decimals without trailing zeros: "12.5", "-0.0001".

@@ -1,5 +1,6 @@
 #include "data/NumberFormat.h"
 
+#include "core/MoneyFormat.h"
 #include "core/RegionalSettings.h"
 #include "db/NumberPattern.h"
 
@@ -14,26 +15,7 @@ QString FormatNumber(const QString &pattern, double value)
 
 QString CurrencyPattern()
 {
-    const RegionalSettings &locale = regionalSettings();
-    QString number = ",0.";
-    number += QString(qMax(0, locale.currencyDecimals), '0');
-    QString symbol;
-    for (QChar c : locale.currencySymbol) {
-        if (c == ',' || c == '.')
-            symbol += QString("'") + c + "'";
-        else
-            symbol += c;
-    }
-    switch (locale.currencyFormat) {
-    case 1:
-        return number + symbol;
-    case 2:
-        return symbol + " " + number;
-    case 3:
-        return number + " " + symbol;
-    default:
-        return symbol + number;
-    }
+    return currencyPattern(regionalSettings());
 }
 
 QString GetDefaultFormat(VarType valueType, TkvSummaryKind kind, bool footer)

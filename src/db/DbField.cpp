@@ -2,6 +2,7 @@
 
 #include "core/DateTime.h"
 #include "core/Errors.h"
+#include "core/MoneyFormat.h"
 #include "core/NumberText.h"
 #include "core/RegionalSettings.h"
 #include "db/DbErrors.h"
@@ -50,38 +51,6 @@ int DefaultDisplayWidth(TFieldType type, int size)
     default:
         return 10;
     }
-}
-
-// Money text by the regional settings: symbol placement and decimals.
-QString CurrencyText(double value)
-{
-    const RegionalSettings &rs = regionalSettings();
-    QString number = QString::number(std::fabs(value), 'f', rs.currencyDecimals);
-    const qsizetype dot = number.indexOf('.');
-    QString integral = dot < 0 ? number : number.left(dot);
-    const QString fraction = dot < 0 ? QString() : number.mid(dot + 1);
-    for (qsizetype i = integral.size() - 3; i > 0; i -= 3)
-        integral.insert(i, rs.thousandSeparator);
-    number = fraction.isEmpty() ? integral : integral + rs.decimalSeparator + fraction;
-    const QString &symbol = rs.currencySymbol;
-    QString text;
-    switch (rs.currencyFormat) {
-    case 1:
-        text = number + symbol;
-        break;
-    case 2:
-        text = symbol + ' ' + number;
-        break;
-    case 3:
-        text = number + ' ' + symbol;
-        break;
-    default:
-        text = symbol + number;
-        break;
-    }
-    if (value < 0)
-        text = rs.negativeCurrencyFormat == 2 ? symbol + '-' + number : '-' + text;
-    return text;
 }
 
 } // namespace
@@ -258,7 +227,7 @@ QString TDbField::DisplayText() const
         else if (IsNumericType(FDataType) && !FDisplayFormat.isEmpty())
             text = FormatNumberPattern(FDisplayFormat, value.toDouble());
         else if (FCurrency && IsNumericType(FDataType))
-            text = CurrencyText(value.toDouble());
+            text = formatMoney(value.toDouble(), regionalSettings());
         else if (IsStringType(FDataType))
             text = FormatMaskText(FEditMask, AsString());
         else

@@ -2,7 +2,7 @@
 // The calculator edit: an amount editor whose drop-down calculator works on
 // the editor's own text, and its data-bound variant.
 #include "editors/CalculatorWidget.h"
-#include "editors/DBEditDataBinding.h"
+#include "editors/DbEditDataBinding.h"
 #include "editors/PopupEdit.h"
 
 namespace kestrum {

@@ -4,9 +4,13 @@
 #include "ui/Beep.h"
 #include "ui/ErrorBox.h"
 
+#include <QApplication>
+#include <QClipboard>
 #include <QCoreApplication>
 #include <QFocusEvent>
 #include <QKeyEvent>
+#include <QMenu>
+#include <QMouseEvent>
 
 namespace kestrum {
 
@@ -97,22 +101,21 @@ bool TkvCustomEdit::AcceptsProperties(const TkvCustomEditProperties &) const
 
 QString TkvCustomEdit::DisplayText() const
 {
-    return FInnerControl ? FInnerControl->Text() : Properties().EditValueToDisplayText(FEditValue, FFocused);
+    return FInnerControl ? FInnerControl->Text() : Properties().EditValueToDisplayText(FEditValue, Focused());
 }
 
 void TkvCustomEdit::ClearChangeFlags()
 {
-    FHasPendingChange = false;
-    FChangedSinceEntry = false;
+    FChanges.Clear();
 }
 
 // ---- value model ----
 
 void TkvCustomEdit::SetEditValue(const Variant &value)
 {
-    if (FEditingRequestGuard)
+    if (IsEditingRequest(FInputState))
         return;
-    if (FClearingGuard && !RequestEditing())
+    if (IsUserChange(FInputState) && !RequestEditing())
         return;
     AssignEditValue(value);
 }
@@ -123,13 +126,15 @@ void TkvCustomEdit::AssignEditValue(const Variant &value)
     FEditValue = AdjustedEditValue(value);
     EditValueAssigned();
     RefreshDisplay();
-    if (FClearingGuard) {
-        FHasPendingChange = true;
-        FChangedSinceEntry = true;
-        FIsValidated = false;
-    } else {
-        ClearChangeFlags();
-    }
+    EditValueReplaced(old);
+}
+
+void TkvCustomEdit::EditValueReplaced(const Variant &old)
+{
+    if (IsUserChange(FInputState))
+        FChanges.MarkUserChange();
+    else
+        FChanges.Clear();
     if (!Properties().CanCompareEditValue() || !ValuesEqualForEdit(old, FEditValue)) {
         DoEditValueChanged();
         if (!Properties().FiresChangeFromTextPath())
@@ -139,7 +144,7 @@ void TkvCustomEdit::AssignEditValue(const Variant &value)
 
 void TkvCustomEdit::InternalSetEditValue(const Variant &value)
 {
-    if (FEditingRequestGuard)
+    if (IsEditingRequest(FInputState))
         return;
     FEditValue = AdjustedEditValue(value);
     EditValueAssigned();
@@ -147,7 +152,7 @@ void TkvCustomEdit::InternalSetEditValue(const Variant &value)
 
 QString TkvCustomEdit::DisplayTextForEditValue() const
 {
-    return Properties().EditValueToDisplayText(FEditValue, FFocused);
+    return Properties().EditValueToDisplayText(FEditValue, Focused());
 }
 
 void TkvCustomEdit::RefreshDisplay()
@@ -173,27 +178,16 @@ void TkvCustomEdit::SetInternalDisplayValue(const QString &displayValue)
     // editor narrower than its text that cuts off the beginning. Unfocused,
     // the text shows from its start, unless it shows its selection.
     bool showsSelection = !FInnerControl->HideSelection() && FInnerControl->SelLength() > 0;
-    if (!FFocused && !showsSelection && (FInnerControl->SelStart() != 0 || FInnerControl->SelLength() != 0))
+    if (!Focused() && !showsSelection && (FInnerControl->SelStart() != 0 || FInnerControl->SelLength() != 0))
         FInnerControl->SetSelection(0, 0);
 }
 
 void TkvCustomEdit::TakeValueFromDisplay()
 {
     Variant old = FEditValue;
-    FEditValue = AdjustedEditValue(Properties().DisplayToEditValue(DisplayText(), FFocused));
+    FEditValue = AdjustedEditValue(Properties().DisplayToEditValue(DisplayText(), Focused()));
     EditValueAssigned();
-    if (FClearingGuard) {
-        FHasPendingChange = true;
-        FChangedSinceEntry = true;
-        FIsValidated = false;
-    } else {
-        ClearChangeFlags();
-    }
-    if (!Properties().CanCompareEditValue() || !ValuesEqualForEdit(old, FEditValue)) {
-        DoEditValueChanged();
-        if (!Properties().FiresChangeFromTextPath())
-            DoChange();
-    }
+    EditValueReplaced(old);
 }
 
 void TkvCustomEdit::ReshapeShownText(const QString &reshaped)
@@ -214,11 +208,8 @@ void TkvCustomEdit::InnerTextChanged()
 {
     if (FDisplayUpdateLock > 0)
         return;
-    if (FFocused || FClearingGuard) {
-        FHasPendingChange = true;
-        FChangedSinceEntry = true;
-        FIsValidated = false;
-    }
+    if (Focused() || IsUserChange(FInputState))
+        FChanges.MarkUserChange();
     DoChange();
 }
 
@@ -232,61 +223,32 @@ void TkvCustomEdit::SelectAll()
 
 void TkvCustomEdit::BeginChangeEvents()
 {
-    if (FChangeEventsLock == 0) {
-        FChangePending = false;
-        FEditValueChangedPending = false;
-    }
-    ++FChangeEventsLock;
+    FNotices.Begin();
 }
 
 void TkvCustomEdit::EndChangeEvents(bool fireEvents)
 {
-    if (FChangeEventsLock == 0)
-        return;
-    if (--FChangeEventsLock > 0 || !fireEvents)
-        return;
-    bool change = FChangePending;
-    bool valueChanged = FEditValueChangedPending;
-    FChangePending = false;
-    FEditValueChangedPending = false;
-    if (change)
+    const unsigned due = FNotices.End(fireEvents);
+    if (TkvEditChangeNotices::Contains(due, TkvEditNotice::Change))
         DoChange();
-    if (valueChanged)
+    if (TkvEditChangeNotices::Contains(due, TkvEditNotice::EditValueChanged))
         DoEditValueChanged();
 }
 
 void TkvCustomEdit::DoChange()
 {
-    if (FChangeEventsLock > 0) {
-        FChangePending = true;
+    if (FNotices.Hold(TkvEditNotice::Change))
         return;
-    }
     if (Properties().OnChange)
         Properties().OnChange(this);
 }
 
 void TkvCustomEdit::DoEditValueChanged()
 {
-    if (FChangeEventsLock > 0) {
-        FEditValueChangedPending = true;
+    if (FNotices.Hold(TkvEditNotice::EditValueChanged))
         return;
-    }
     if (Properties().OnEditValueChanged)
         Properties().OnEditValueChanged(this);
-}
-
-void TkvCustomEdit::PushFlags()
-{
-    FFlagStack.emplace_back(FChangedSinceEntry, FHasPendingChange);
-}
-
-void TkvCustomEdit::PopFlags()
-{
-    if (FFlagStack.empty())
-        return;
-    FChangedSinceEntry = FFlagStack.back().first;
-    FHasPendingChange = FFlagStack.back().second;
-    FFlagStack.pop_back();
 }
 
 // ---- editing permission ----
@@ -319,10 +281,8 @@ bool TkvCustomEdit::RequestEditing()
         return false;
     if (FDataBinding->IsRecordEditing())
         return true;
-    bool saved = FEditingRequestGuard;
-    FEditingRequestGuard = true;
     bool result = false;
-    try {
+    WithInputActivity(TkvEditInputActivity::EditingRequest, [&] {
         result = CanChangeValue();
         if (result && OnEditing) {
             bool canEdit = true;
@@ -331,11 +291,7 @@ bool TkvCustomEdit::RequestEditing()
         }
         if (result && !FIsInplace)
             result = FDataBinding->EnterEditing();
-    } catch (...) {
-        FEditingRequestGuard = saved;
-        throw;
-    }
-    FEditingRequestGuard = saved;
+    });
     return result;
 }
 
@@ -343,7 +299,7 @@ bool TkvCustomEdit::RequestEditing()
 
 bool TkvCustomEdit::ValidateEditText(bool raiseOnError)
 {
-    if (!FHasPendingChange || FIsValidated)
+    if (!FChanges.HasPendingChange() || FChanges.IsValidated())
         return true;
     QString displayValue = DisplayText();
     bool error = false;
@@ -351,13 +307,13 @@ bool TkvCustomEdit::ValidateEditText(bool raiseOnError)
     if (Properties().ValidatesDisplayValue())
         Properties().CheckDisplayValue(displayValue, errorText, this, error);
     if (!error) {
-        FIsValidated = true;
-        if (!FClearingGuard || RequestEditing()) {
+        FChanges.SetValidated(true);
+        if (!IsUserChange(FInputState) || RequestEditing()) {
             SetDisplayValue(displayValue);
             TakeValueFromDisplay();
         }
-        if (!FIsInplace && !FFocused)
-            FHasPendingChange = false;
+        if (!FIsInplace && !Focused())
+            FChanges.SetHasPendingChange(false);
         return true;
     }
     if (raiseOnError)
@@ -367,12 +323,9 @@ bool TkvCustomEdit::ValidateEditText(bool raiseOnError)
 
 void TkvCustomEdit::ReportValidationError(const QString &errorText)
 {
-    if (!FFocused && isVisible()) {
-        FRefocusingForError = true;
-        if (InnerWidget())
-            InnerWidget()->setFocus();
-        FRefocusingForError = false;
-        SetFocusedState(true);
+    if (!Focused() && isVisible()) {
+        PullFocus();
+        ChangeFocusState(TkvEditFocusEvent::Enter);
         SelectAll();
     }
     if (Properties().BeepOnError())
@@ -383,7 +336,6 @@ void TkvCustomEdit::ReportValidationError(const QString &errorText)
 
 void TkvCustomEdit::StoreEditValue()
 {
-    FStoring = true;
     try {
         if (FIsInplace) {
             if (OnHostPostValue)
@@ -393,27 +345,25 @@ void TkvCustomEdit::StoreEditValue()
             FDataBinding->WriteToField(FEditValue);
         }
     } catch (...) {
-        FStoring = false;
         if (!FIsInplace) {
             // The value is not in the field: keep it pending so leaving retries.
-            FHasPendingChange = true;
-            FChangedSinceEntry = true;
+            FChanges.SetHasPendingChange(true);
+            FChanges.SetChangedSinceEntry(true);
             ReportValidationError(QString());
         }
         throw;
     }
-    FStoring = false;
 }
 
 void TkvCustomEdit::RevertToEntryValue()
 {
-    if (!FHasPendingChange || !Properties().CanRevertToEntryValue())
+    if (!FChanges.HasPendingChange() || !Properties().CanRevertToEntryValue())
         return;
     BeginChangeEvents();
     try {
-        FHasPendingChange = false;
+        FChanges.SetHasPendingChange(false);
         SetEditValue(FEntryValue);
-        FChangedSinceEntry = true;
+        FChanges.SetChangedSinceEntry(true);
         SelectAll();
         if (Properties().ImmediatePost() && CanStore() && ValidateEditText(true))
             StoreEditValue();
@@ -426,11 +376,12 @@ void TkvCustomEdit::RevertToEntryValue()
 
 // ---- focus ----
 
-void TkvCustomEdit::SetFocusedState(bool focused)
+void TkvCustomEdit::ChangeFocusState(TkvEditFocusEvent event)
 {
-    if (FFocused == focused)
+    const bool wasFocused = Focused();
+    FFocusState = NextFocusState(FFocusState, event);
+    if (Focused() == wasFocused)
         return;
-    FFocused = focused;
     PropertiesChanged(); // alignment may depend on the focused state
     if (OnFocusChanged)
         OnFocusChanged(this);
@@ -438,27 +389,27 @@ void TkvCustomEdit::SetFocusedState(bool focused)
 
 void TkvCustomEdit::DoEnter()
 {
-    if (FFocused || FRefocusingForError)
+    if (FFocusState != TkvEditFocusState::Unfocused)
         return;
-    PushFlags();
-    SetFocusedState(true);
+    FChanges.Save();
+    ChangeFocusState(TkvEditFocusEvent::Enter);
     FDataBinding->FocusReload();
     if (Properties().CanRevertToEntryValue())
         FEntryValue = FEditValue;
     RefreshDisplay();
-    PopFlags();
-    FChangedSinceEntry = false;
+    FChanges.Restore();
+    FChanges.SetChangedSinceEntry(false);
     if (Properties().AutoSelect() && !FIsInplace)
         SelectAll();
 }
 
 void TkvCustomEdit::DoExit()
 {
-    if (!FFocused || FRefocusingForError)
+    if (FFocusState != TkvEditFocusState::Focused)
         return;
-    PushFlags();
+    FChanges.Save();
     try {
-        if (FHasPendingChange) {
+        if (FChanges.HasPendingChange()) {
             BeginChangeEvents();
             bool valid = false;
             try {
@@ -472,19 +423,19 @@ void TkvCustomEdit::DoExit()
             EndChangeEvents();
             if (!valid) {
                 // Rejected without a message: the editor keeps the focus.
-                PopFlags();
+                FChanges.Restore();
                 return;
             }
         }
     } catch (...) {
-        PopFlags();
+        FChanges.Restore();
         throw;
     }
-    SetFocusedState(false);
+    ChangeFocusState(TkvEditFocusEvent::Exit);
     FDataBinding->FocusReload();
     RefreshDisplay();
-    PopFlags();
-    FHasPendingChange = false;
+    FChanges.Restore();
+    FChanges.SetHasPendingChange(false);
     if (OnExit)
         OnExit(this);
 }
@@ -496,7 +447,7 @@ void TkvCustomEdit::PropertiesChanged()
     if (!FInnerControl)
         return;
     TkvEditAlignment alignment = Properties().Alignment();
-    if (FFocused && Properties().UseLeftAlignmentOnEditing())
+    if (Focused() && Properties().UseLeftAlignmentOnEditing())
         alignment.Horz = taLeftJustify;
     FInnerControl->SetAlignment(alignment);
     FInnerControl->SetReadOnly(IsReadOnly());
@@ -532,18 +483,19 @@ void TkvCustomEdit::HandleException(const std::exception &error)
     ShowException(nullptr, error);
 }
 
-void TkvCustomEdit::RefocusInner()
+void TkvCustomEdit::PullFocus()
 {
-    FRefocusingForError = true;
-    FInnerControl->Widget()->setFocus();
-    FRefocusingForError = false;
+    ChangeFocusState(TkvEditFocusEvent::Refocus);
+    if (InnerWidget())
+        InnerWidget()->setFocus();
+    ChangeFocusState(TkvEditFocusEvent::RefocusDone);
 }
 
 bool TkvCustomEdit::eventFilter(QObject *watched, QEvent *event)
 {
     if (!FInnerControl || (watched != FInnerControl->Widget() && watched != FInnerControl->InputWidget()))
         return QWidget::eventFilter(watched, event);
-    if (HandleSideInput(watched, event))
+    if (FSideInput.HandleEvent(watched, event))
         return true;
     if (watched != FInnerControl->Widget())
         return QWidget::eventFilter(watched, event);
@@ -573,19 +525,218 @@ bool TkvCustomEdit::eventFilter(QObject *watched, QEvent *event)
         try {
             DoExit();
         } catch (const std::exception &error) {
-            RefocusInner();
+            PullFocus();
             HandleException(error);
             break;
         }
         // A text rejected without a message keeps the editor focused too.
-        if (FFocused)
-            RefocusInner();
+        if (Focused())
+            PullFocus();
         break;
     }
     default:
         break;
     }
     return QWidget::eventFilter(watched, event);
+}
+
+// ---- clipboard ----
+
+bool TkvCustomEdit::MayModifyText()
+{
+    if (IsReadOnly())
+        return false;
+    return FDataBinding->IsRecordEditing() || RequestEditing();
+}
+
+QString TkvCustomEdit::FilterPastedText(const QString &text) const
+{
+    QString result;
+    result.reserve(text.size());
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        QChar ch = text[i];
+        if (ch == u'\r' || ch == u'\n') {
+            // A single-line editor takes the first line only.
+            if (!IsMultiLine())
+                break;
+            if (ch == u'\r' && i + 1 < text.size() && text[i + 1] == u'\n')
+                continue;
+            result += u'\n';
+            continue;
+        }
+        if (ch == u'\t' ? !IsMultiLine() : ch.unicode() < 32)
+            continue;
+        if (!IsValidChar(ch))
+            continue;
+        result += ch;
+    }
+    return result;
+}
+
+void TkvCustomEdit::PasteText(const QString &text)
+{
+    if (!FInnerControl || text.isEmpty() || !MayModifyText())
+        return;
+    QString filtered = FilterPastedText(text);
+    if (filtered.isEmpty()) {
+        if (Properties().BeepOnError())
+            Beep();
+        return;
+    }
+    WithClearingGuard([&] { FInnerControl->InsertText(filtered); });
+}
+
+void TkvCustomEdit::DeleteSelection()
+{
+    if (FInnerControl && FInnerControl->SelLength() > 0)
+        WithClearingGuard([&] { FInnerControl->InsertText(QString()); });
+}
+
+void TkvCustomEdit::PasteFromClipboard()
+{
+    PasteText(ClipboardText());
+}
+
+void TkvCustomEdit::CopyToClipboard()
+{
+    if (!FInnerControl || FInnerControl->SelLength() <= 0 || FInnerControl->IsPassword())
+        return;
+    QApplication::clipboard()->setText(
+        FInnerControl->Text().mid(FInnerControl->SelStart(), FInnerControl->SelLength()));
+}
+
+void TkvCustomEdit::CutToClipboard()
+{
+    if (!FInnerControl || FInnerControl->SelLength() <= 0 || FInnerControl->IsPassword() || !MayModifyText())
+        return;
+    CopyToClipboard();
+    DeleteSelection();
+}
+
+void TkvCustomEdit::ClearSelection()
+{
+    if (!FInnerControl || FInnerControl->SelLength() <= 0 || !MayModifyText())
+        return;
+    DeleteSelection();
+}
+
+QMenu *TkvCustomEdit::CreateContextMenu()
+{
+    return FSideInput.CreateContextMenu();
+}
+
+void TkvCustomEdit::ShowContextMenu(const QPoint &globalPos)
+{
+    std::unique_ptr<QMenu> menu(CreateContextMenu());
+    menu->exec(globalPos);
+}
+
+void TkvCustomEdit::KeyDown(int &key, Qt::KeyboardModifiers shift)
+{
+    if (OnKeyDown)
+        OnKeyDown(this, key, shift);
+    if (key != 0)
+        DoKeyDown(key, shift);
+}
+
+bool TkvCustomEdit::IsModifyingKey(int key, Qt::KeyboardModifiers) const
+{
+    return key == Qt::Key_Delete || key == Qt::Key_Backspace;
+}
+
+bool TkvCustomEdit::HandlesNavigationKey(int, Qt::KeyboardModifiers) const
+{
+    return false;
+}
+
+bool TkvCustomEdit::CanStore() const
+{
+    return Properties().ValidatesDisplayValue();
+}
+
+void TkvCustomEdit::DoKeyDown(int &key, Qt::KeyboardModifiers shift)
+{
+    FKeyboard.KeyDown(key, shift);
+}
+
+void TkvCustomEdit::KeyPress(QChar &ch)
+{
+    DoKeyPress(ch);
+}
+
+bool TkvCustomEdit::IsValidChar(QChar) const
+{
+    return true;
+}
+
+void TkvCustomEdit::DoKeyPress(QChar &ch)
+{
+    FKeyboard.KeyPress(ch);
+}
+
+bool TkvCustomEdit::ApplyTypedChar(QChar ch)
+{
+    if (!FInnerControl)
+        return false;
+    WithClearingGuard([&] { FInnerControl->InsertText(QString(ch)); });
+    return true;
+}
+
+bool TkvCustomEdit::DeclinesActivationChar(QChar) const
+{
+    return false;
+}
+
+bool TkvCustomEdit::ProcessKey(int key, Qt::KeyboardModifiers shift, const QString &text)
+{
+    return FKeyboard.ProcessKey(key, shift, text);
+}
+
+void TkvCustomEdit::FocusNextControl(bool forward)
+{
+    FKeyboard.FocusNextControl(forward);
+}
+
+// ---- in place ----
+
+void TkvCustomEdit::ActivateInPlace()
+{
+    show();
+    if (InnerWidget())
+        InnerWidget()->setFocus();
+    DoEnter();
+    RefreshDisplay();
+    if (Properties().AutoSelect())
+        SelectAll();
+    ClearChangeFlags();
+}
+
+void TkvCustomEdit::ActivateInPlaceByKey(QChar ch)
+{
+    ActivateInPlace();
+    FKeyboard.ReplayActivationChar(ch);
+}
+
+void TkvCustomEdit::ActivateInPlaceByMouse(Qt::KeyboardModifiers shift, const QPoint &point,
+                                           bool leftButtonDown)
+{
+    ActivateInPlace();
+    QWidget *inner = InnerWidget();
+    if (!inner)
+        return;
+    QPointF local = inner->mapFrom(this, mapFromParent(point));
+    QMouseEvent event(leftButtonDown ? QEvent::MouseButtonPress : QEvent::MouseButtonRelease, local,
+                      inner->mapToGlobal(local), Qt::LeftButton,
+                      leftButtonDown ? Qt::LeftButton : Qt::NoButton, shift);
+    QCoreApplication::sendEvent(inner, &event);
+}
+
+bool TkvCustomEdit::DeactivateInPlace()
+{
+    bool valid = ValidateEditText(true);
+    if (valid)
+        RefreshDisplay();
+    return valid;
 }
 
 } // namespace kestrum

@@ -1,7 +1,8 @@
 #pragma once
 // The editor core shared by every editor kind: the edit value, the change
-// flags, the keyboard contract (clear key, Tab, Enter, Esc), validation,
-// storing, and focus entry and exit.
+// flags, validation, storing, focus entry and exit, the clipboard, and the
+// entry points of an in-place host. The keyboard contract (clear key, Tab,
+// Enter, Esc) is TkvEditKeyboard's, keyless input TkvEditSideInput's.
 //
 // The logic is plain methods (KeyDown, KeyPress, DoEnter, DoExit, ...) that
 // tests call directly; the Qt event filter on the inner control only turns
@@ -10,9 +11,14 @@
 // and cleared by DoExit, so the rules do not depend on window activation.
 #include "core/Errors.h"
 #include "core/Variant.h"
+#include "editors/EditChangeFlags.h"
+#include "editors/EditChangeNotices.h"
 #include "editors/EditDataBinding.h"
 #include "editors/EditInnerControl.h"
+#include "editors/EditKeyboard.h"
 #include "editors/EditProperties.h"
+#include "editors/EditSideInput.h"
+#include "editors/EditStates.h"
 
 #include <QWidget>
 
@@ -57,15 +63,17 @@ public:
     //! RequestEditing first; then AssignEditValue.
     void SetEditValue(const Variant &value);
     const Variant &EntryValue() const { return FEntryValue; }
-    bool HasPendingChange() const { return FHasPendingChange; }
-    bool ChangedSinceEntry() const { return FChangedSinceEntry; }
-    bool IsValidated() const { return FIsValidated; }
-    void SetHasPendingChange(bool value) { FHasPendingChange = value; }
-    void SetChangedSinceEntry(bool value) { FChangedSinceEntry = value; }
+    bool HasPendingChange() const { return FChanges.HasPendingChange(); }
+    bool ChangedSinceEntry() const { return FChanges.ChangedSinceEntry(); }
+    bool IsValidated() const { return FChanges.IsValidated(); }
+    void SetHasPendingChange(bool value) { FChanges.SetHasPendingChange(value); }
+    void SetChangedSinceEntry(bool value) { FChanges.SetChangedSinceEntry(value); }
     void ClearChangeFlags();
     bool IsInplace() const { return FIsInplace; }
     //! The editor's own focused state (between DoEnter and DoExit).
-    bool Focused() const { return FFocused; }
+    bool Focused() const { return IsFocusedState(FFocusState); }
+    TkvEditFocusState FocusState() const { return FFocusState; }
+    TkvEditInputState InputState() const { return FInputState; }
     //! The text in the inner control.
     QString DisplayText() const;
 
@@ -227,38 +235,45 @@ protected:
     //! is shown again; focused, the text being edited is replaced, keeping the
     //! selection, and stored with the rest of the edit.
     void ReshapeShownText(const QString &reshaped);
-    bool ClearingGuard() const { return FClearingGuard; }
+    bool ClearingGuard() const { return IsUserChange(FInputState); }
 
     bool eventFilter(QObject *watched, QEvent *event) override;
 
-    //! Runs fn under the clearing guard.
+    //! Runs fn under the clearing guard: what fn changes is a user change.
     template <typename Fn> void WithClearingGuard(Fn fn)
     {
-        bool saved = FClearingGuard;
-        FClearingGuard = true;
-        try {
-            fn();
-        } catch (...) {
-            FClearingGuard = saved;
-            throw;
-        }
-        FClearingGuard = saved;
+        WithInputActivity(TkvEditInputActivity::UserChange, fn);
     }
 
 private:
-    //! Drops, the context menu, the middle button and input-method text:
-    //! the ways text reaches the native control without a key. True when
-    //! the event was handled here.
-    bool HandleSideInput(QObject *watched, QEvent *event);
-    //! Types committed text character by character, as keys would.
-    void TypeText(const QString &text);
-    void PushFlags();
-    void PopFlags();
+    // The keyboard contract and the keyless input work on the editor's own
+    // steps (the virtual ones of the editor kinds included).
+    friend class TkvEditKeyboard;
+    friend class TkvEditSideInput;
+
     void DoChange();
     void DoEditValueChanged();
+    //! After the edit value was replaced: the change flags by the input
+    //! state, and the notices when the value differs from `old`.
+    void EditValueReplaced(const Variant &old);
     bool CanStore() const;
-    void SetFocusedState(bool focused);
-    void RefocusInner();
+    //! The one place the focus state changes; tells of a change of Focused().
+    void ChangeFocusState(TkvEditFocusEvent event);
+    //! Moves the keyboard focus to the inner control without it counting as
+    //! an entry or an exit.
+    void PullFocus();
+    template <typename Fn> void WithInputActivity(TkvEditInputActivity activity, Fn fn)
+    {
+        const TkvEditInputState saved = FInputState;
+        FInputState = EnterInputActivity(saved, activity);
+        try {
+            fn();
+        } catch (...) {
+            FInputState = saved;
+            throw;
+        }
+        FInputState = saved;
+    }
 
     std::unique_ptr<TkvCustomEditProperties> FOwnProperties;
     TkvCustomEditProperties *FActiveProperties = nullptr;
@@ -267,22 +282,15 @@ private:
 
     Variant FEditValue = Variant::null();
     Variant FEntryValue = Variant::null();
-    bool FHasPendingChange = false;
-    bool FChangedSinceEntry = false;
-    bool FIsValidated = false;
-    bool FIsInplace = false;
-    bool FFocused = false;
+    TkvEditChangeFlags FChanges;
+    TkvEditFocusState FFocusState = TkvEditFocusState::Unfocused;
+    TkvEditInputState FInputState = TkvEditInputState::Idle;
+    TkvEditChangeNotices FNotices;
+    const bool FIsInplace;
     bool FBeepOnEnter = true;
-
-    int FChangeEventsLock = 0;
-    bool FChangePending = false;
-    bool FEditValueChangedPending = false;
-    bool FClearingGuard = false;
-    bool FEditingRequestGuard = false;
-    bool FStoring = false;
-    bool FRefocusingForError = false;
     int FDisplayUpdateLock = 0;
-    std::vector<std::pair<bool, bool>> FFlagStack;
+    TkvEditKeyboard FKeyboard{*this};
+    TkvEditSideInput FSideInput{*this};
 };
 
 } // namespace kestrum

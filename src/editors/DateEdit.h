@@ -2,8 +2,8 @@
 // The date edit: dates typed through the date mask or as words, or picked in
 // the drop-down calendar; and its data-bound variant.
 #include "editors/CalendarWidget.h"
-#include "editors/DBEditDataBinding.h"
 #include "editors/DateEditProperties.h"
+#include "editors/DbEditDataBinding.h"
 
 namespace kestrum {
 

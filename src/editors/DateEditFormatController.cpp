@@ -1,5 +1,6 @@
 #include "editors/DateEditFormatController.h"
 
+#include "core/MoneyFormat.h"
 #include "core/RegionalSettings.h"
 #include "editors/DateParsing.h"
 
@@ -109,31 +110,6 @@ QString BuildRegExprMask(const QString &dateFormat, const RegionalSettings &sett
            QStringLiteral(")((\\+|-)\\d(\\d(\\d(\\d?)?)?)?))");
 }
 
-QString BuildCurrencyFormat(const RegionalSettings &settings)
-{
-    QString number = QStringLiteral(",0.") + QString(settings.currencyDecimals, u'0');
-    QString symbol = settings.currencySymbol;
-    QString quotedSymbol;
-    for (QChar ch : symbol)
-        quotedSymbol += (ch == u',' || ch == u'.') ? u'\'' + QString(ch) + u'\'' : QString(ch);
-    QString text;
-    switch (settings.currencyFormat) {
-    case 1:
-        text = number + quotedSymbol;
-        break;
-    case 2:
-        text = quotedSymbol + u' ' + number;
-        break;
-    case 3:
-        text = number + u' ' + quotedSymbol;
-        break;
-    default:
-        text = quotedSymbol + number;
-        break;
-    }
-    return text + QStringLiteral(";-") + text;
-}
-
 } // namespace
 
 TkvFormatController &TkvFormatController::Instance()
@@ -164,7 +140,7 @@ void TkvFormatController::Rebuild()
     }
     FStandardDateEditMask = BuildStandardMask(settings.shortDateFormat);
     FRegExprDateEditMask = BuildRegExprMask(FDateFormat, settings);
-    FCurrencyDisplayFormat = BuildCurrencyFormat(settings);
+    FCurrencyDisplayFormat = currencyDisplayFormat(settings);
 }
 
 int TkvFormatController::AddListener(std::function<void()> listener)

@@ -1,7 +1,7 @@
 #pragma once
 // The editor's link to where its value lives. The base class serves unbound
 // editors (the editor keeps its value); the record-field bindings in
-// DBEditDataBinding.h exchange it with a field of a data source.
+// DbEditDataBinding.h exchange it with a field of a data source.
 #include "core/Variant.h"
 #include "editors/EditProperties.h"
 

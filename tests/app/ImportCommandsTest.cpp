@@ -11,7 +11,7 @@
 #include "app/UndoCommands.h"
 #include "core/RegionalSettings.h"
 #include "db/DbQuery.h"
-#include "editors/DBTextEdit.h"
+#include "editors/DbTextEdit.h"
 #include "support/TestFiles.h"
 #include "support/FakeShell.h"
 #include "ui/MessageBox.h"

@@ -9,7 +9,7 @@
 #include "core/RegionalSettings.h"
 #include "db/DbField.h"
 #include "db/DbQuery.h"
-#include "editors/DBTextEdit.h"
+#include "editors/DbTextEdit.h"
 #include "ledger/Journal.h"
 #include "ledger/Trash.h"
 #include "pages/PqPageControl.h"

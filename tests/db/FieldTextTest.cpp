@@ -74,6 +74,24 @@ TEST_F(FieldText, AnAmountWithABinaryRemainderShowsFifteenDigits)
     FQuery->Cancel();
 }
 
+// Guards against a currency field rounding by the double's binary value
+// ("￥1.00" for 1.005) where the footer's currency pattern shows "￥1.01", and
+// against "￥-0.00" for a negative amount that rounds to zero.
+TEST_F(FieldText, ACurrencyFieldRoundsItsMoneyTextAsTheFooterDoes)
+{
+    TDbField &amount = Amount();
+    amount.SetCurrency(true);
+    FQuery->Edit();
+    amount.SetValue(Variant(1.005));
+    EXPECT_EQ(amount.DisplayText(), QString::fromUtf8("￥1.01"));
+    EXPECT_EQ(amount.DisplayText(), FormatNumberPattern(QString::fromUtf8("￥,0.00"), 1.005));
+    amount.SetValue(Variant(-0.001));
+    EXPECT_EQ(amount.DisplayText(), QString::fromUtf8("￥0.00"));
+    amount.SetValue(Variant(-1234567.5));
+    EXPECT_EQ(amount.DisplayText(), QString::fromUtf8("￥-1,234,567.50"));
+    FQuery->Cancel();
+}
+
 TEST_F(FieldText, GetTextHandlersSeeTheFormattedText)
 {
     TDbField &amount = Amount();

@@ -74,6 +74,38 @@ TEST_F(EditCoreTest, RejectedTextRaisesTheDefaultMessageAndKeepsTheFocus)
     EXPECT_EQ(edit.Text(), QString());
 }
 
+TEST_F(EditCoreTest, ARefusedFocusOutHoldsTheFocusWithoutAnotherEntryOrExit)
+{
+    TkvTextEdit edit;
+    edit.Properties().OnValidate = [](TkvCustomEdit *, QString &displayValue, QString &, bool &error) {
+        error = displayValue.contains(u'!');
+    };
+    int focusChanges = 0;
+    edit.OnFocusChanged = [&](TkvCustomEdit *) { ++focusChanges; };
+    std::vector<std::string> errors;
+    TkvCustomEdit::SetExceptionHandler([&](const std::exception &error) { errors.push_back(error.what()); });
+
+    edit.DoEnter();
+    EXPECT_EQ(edit.FocusState(), TkvEditFocusState::Focused);
+    Type(edit, "bad!");
+    // The focus-out with the text refused is no exit: the editor pulls the
+    // focus back, stays focused throughout and reports the error once.
+    QFocusEvent focusOut(QEvent::FocusOut, Qt::TabFocusReason);
+    QCoreApplication::sendEvent(edit.InnerWidget(), &focusOut);
+    EXPECT_EQ(edit.FocusState(), TkvEditFocusState::Focused);
+    EXPECT_EQ(errors.size(), 1u);
+    EXPECT_EQ(focusChanges, 1);
+    EXPECT_TRUE(edit.HasPendingChange());
+
+    EXPECT_TRUE(Consumed(edit, Qt::Key_Escape));
+    QCoreApplication::sendEvent(edit.InnerWidget(), &focusOut);
+    EXPECT_EQ(edit.FocusState(), TkvEditFocusState::Unfocused);
+    EXPECT_EQ(edit.InputState(), TkvEditInputState::Idle);
+    EXPECT_EQ(focusChanges, 2);
+    EXPECT_EQ(errors.size(), 1u);
+    TkvCustomEdit::SetExceptionHandler(nullptr);
+}
+
 TEST_F(EditCoreTest, OnValidateMayCorrectTheTextOrSilenceTheError)
 {
     TkvTextEdit edit;

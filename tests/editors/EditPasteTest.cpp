@@ -4,7 +4,7 @@
 // its mask, like typing.
 #include "EditorTestSupport.h"
 #include "editors/CalcEdit.h"
-#include "editors/DBTextEdit.h"
+#include "editors/DbTextEdit.h"
 #include "editors/MaskEdit.h"
 #include "editors/Memo.h"
 

@@ -2,7 +2,7 @@
 // record), Tab moves on unless the memo wants tabs, Ctrl+A selects all.
 #include "editors/Memo.h"
 #include "EditorTestSupport.h"
-#include "editors/DBTextEdit.h"
+#include "editors/DbTextEdit.h"
 
 #include <QPlainTextEdit>
 

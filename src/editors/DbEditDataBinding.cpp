@@ -1,4 +1,4 @@
-#include "editors/DBEditDataBinding.h"
+#include "editors/DbEditDataBinding.h"
 
 #include "db/DbDataSource.h"
 #include "db/DbField.h"

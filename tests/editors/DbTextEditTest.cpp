@@ -1,6 +1,6 @@
 // Data-bound text edits over a real ledger file: when typing puts the record
 // into edit state, what Esc, Enter and Tab do, what reaches the field.
-#include "editors/DBTextEdit.h"
+#include "editors/DbTextEdit.h"
 #include "EditorTestSupport.h"
 
 namespace kestrum::test {

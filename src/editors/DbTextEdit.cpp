@@ -1,4 +1,4 @@
-#include "editors/DBTextEdit.h"
+#include "editors/DbTextEdit.h"
 
 namespace kestrum {
 

@@ -1,6 +1,6 @@
 #pragma once
 // The data-bound text edit and memo: they exchange the field's text.
-#include "editors/DBEditDataBinding.h"
+#include "editors/DbEditDataBinding.h"
 #include "editors/Memo.h"
 #include "editors/TextEdit.h"
 
