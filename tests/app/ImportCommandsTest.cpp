@@ -5,6 +5,7 @@
 #include "LedgerFileFixture.h"
 #include "app/EntryPage.h"
 #include "app/ExportRange.h"
+#include "app/ImportDryRun.h"
 #include "app/ImportPreview.h"
 #include "app/LedgerData.h"
 #include "app/MainWindow.h"
@@ -154,6 +155,44 @@ TEST_F(ImportCommandsTest, ThePreviewCountsWhatTheImportWouldDoAndLeavesTheLedge
     data.ADOQuery2.FieldByName(utf8("消费金额"))->SetValue(Variant(1.0));
     data.ADOQuery2.Post();
     EXPECT_EQ(stored("select count(*) from expen"), "3");
+}
+
+// Guards against the preview's dry run forgetting the transaction ids that
+// earlier imports remembered, and so counting other duplicates than the import.
+TEST_F(ImportCommandsTest, TheDryRunCountsDuplicatesByTransactionIdsAsTheImportDoes)
+{
+    class TTwoPayments : public TEntrySource {
+    public:
+        explicit TTwoPayments(const char *payee) : FPayee(payee) {}
+        TStep Next(TForeignEntry &entry, TBadRecord &) override
+        {
+            if (FNext == 2)
+                return esEnd;
+            entry = TForeignEntry();
+            entry.Cents = 990;
+            entry.Date = QDate(2006, 7, 5);
+            entry.Item = FPayee;
+            entry.TransactionId = FNext == 0 ? "F1" : "F2";
+            entry.Line = ++FNext;
+            return esEntry;
+        }
+        double Progress() const override { return FNext / 2.0; }
+        QString Description() const override { return QStringLiteral("OFX"); }
+
+    private:
+        const char *FPayee;
+        int FNext = 0;
+    };
+    // Rows deleted before keep the ledger's keys apart from the rows' places.
+    file.AddExpense(1, "2006-07-01", "旧");
+    stored("delete from expen where 消费者 = '旧'");
+    TTwoPayments first("POS STARBUCKS");
+    ASSERT_EQ(ImportEntries(file.Path(), first).Added(), 2);
+    // The bank renamed the payee: only the ids tell these are the same payments.
+    TTwoPayments renamed("Starbucks Coffee");
+    const TImportResult dry = DryRunImport(file.Path(), renamed, {});
+    EXPECT_EQ(dry.DuplicatesSkipped, 2);
+    EXPECT_EQ(dry.Added(), 0);
 }
 
 // An import used to leave one journal action per entry, so that undo took
