@@ -73,8 +73,11 @@ TLedgerExchangeCommands::TLedgerExchangeCommands(TForm1 &window)
 void TLedgerExchangeCommands::installDialogs()
 {
     ChooseImportFile = [this] {
-        const QString filters = utf8("CSV和QIF文件 (*.csv *.txt *.tsv *.qif);;HomeBank文件 "
-                                     "(*.xhb);;旧版Access账本 (*.mdb);;所有文件 (*)");
+        const QString filters =
+            utf8("账单和账目文件 (*.csv *.txt *.tsv *.xlsx *.qif *.ofx *.qfx *.xhb *.mdb);;"
+                 "CSV文件和账单 (*.csv *.txt *.tsv);;Excel表格 (*.xlsx);;QIF文件 (*.qif);;"
+                 "OFX/QFX文件 (*.ofx *.qfx);;HomeBank账本 (*.xhb);;旧版Access账本 (*.mdb);;"
+                 "所有文件 (*)");
         return QFileDialog::getOpenFileName(&FWindow, utf8("导入"), FFolder, filters);
     };
     ConfirmImport = [this](TImportPreview &preview) {
