@@ -391,6 +391,11 @@ TEntrySource::TStep TCsvEntrySource::Next(TForeignEntry &entry, TBadRecord &bad)
             continue;
         }
         if (s.Bill.Kind != pbNone) {
+            if (IsBillEndLine(s.Cells[0])) {
+                while (s.Reader.Next(s.Cells, s.Count, line)) {
+                }
+                break;
+            }
             if (!s.BillRowIsEntry(line))
                 continue;
             entry.Line = bad.Line = line;
