@@ -287,8 +287,13 @@ TEST_F(ImportCommandsTest, ExportingAMonthWritesOnlyThatMonthAndSaysHowMany)
     page(window.IncomePage).YearEdit->setText("2006");
     page(window.IncomePage).MonthCombo->setCurrentText("7");
     exportFile = dir.filePath("july.csv");
+    QDate pickedMonth;
+    exportRange = [&pickedMonth](TExportRange &range) {
+        range.SetChoice(ecMonth);
+        pickedMonth = range.From();
+    };
     commands->ExportAction->trigger();
-    EXPECT_EQ(shownMonth, QDate(2006, 7, 1)) << "the pickers start on the page's month";
+    EXPECT_EQ(pickedMonth, QDate(2006, 7, 1)) << "the pickers start on the page's month";
     EXPECT_EQ(suggestedName, "Kestrum-2006-07.csv");
     const QString text = QString::fromUtf8(read(exportFile));
     EXPECT_TRUE(text.contains(utf8("工资")));
@@ -298,6 +303,28 @@ TEST_F(ImportCommandsTest, ExportingAMonthWritesOnlyThatMonthAndSaysHowMany)
     EXPECT_TRUE(boxes.Boxes()[0].contains(utf8("已导出2006年7月的2条纪录（收入1条，支出1条）")))
         << boxes.Boxes()[0].toStdString();
     EXPECT_EQ(ledgerChanges, 0);
+}
+
+// Guards against the export opening on the page's month (2006-12, empty) rather than on the entries.
+TEST_F(ImportCommandsTest, TheExportOpensOnTheDaysThatHoldEntries)
+{
+    page(window.IncomePage).YearEdit->setText("2006");
+    page(window.IncomePage).MonthCombo->setCurrentText("12");
+    QString opened;
+    exportRange = [&opened](TExportRange &range) {
+        opened = range.From().toString(Qt::ISODate) + ".." + range.To().toString(Qt::ISODate);
+    };
+    exportFile = dir.filePath("all.csv");
+    commands->ExportAction->trigger();
+    EXPECT_EQ(opened, "2006-07-01..2006-09-01");
+    const QString text = QString::fromUtf8(read(exportFile));
+    EXPECT_TRUE(text.contains(utf8("工资")) && text.contains(utf8("书")))
+        << "pressing 导出 at once exports them all";
+    stored("delete from gain");
+    stored("delete from expen");
+    exportFile = dir.filePath("none.csv");
+    commands->ExportAction->trigger();
+    EXPECT_EQ(opened, "2006-01-01..2006-12-31") << "an empty ledger opens on this year";
 }
 
 TEST_F(ImportCommandsTest, ExportThenImportIntoTheSameLedgerFindsEveryEntryThere)
