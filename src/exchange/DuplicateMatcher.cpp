@@ -95,6 +95,13 @@ TMatchKey KeyOf(const TForeignEntry &entry)
     return key;
 }
 
+int DaysInMonth(int year, int month)
+{
+    static constexpr int Days[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    const bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+    return month == 2 && leap ? 29 : Days[month - 1];
+}
+
 //! The day of a date as the ledger stores it: "yyyy-MM-dd..." read by hand
 //! (this runs for every ledger row in the range), anything else as the
 //! readers read dates. False for text that is no date.
@@ -111,12 +118,14 @@ bool StoredDay(std::string_view text, std::int64_t &day)
     };
     int year = 0, month = 0, dayOfMonth = 0;
     if (text.size() >= 10 && text[4] == '-' && text[7] == '-' && (text.size() == 10 || text[10] == ' ') &&
-        digits(0, 4, year) && digits(5, 2, month) && digits(8, 2, dayOfMonth)) {
-        const QDate date(year, month, dayOfMonth);
-        if (date.isValid()) {
-            day = date.toJulianDay();
-            return true;
-        }
+        digits(0, 4, year) && digits(5, 2, month) && digits(8, 2, dayOfMonth) && month >= 1 && month <= 12 &&
+        dayOfMonth >= 1 && dayOfMonth <= DaysInMonth(year, month)) {
+        // The Julian day by the civil calendar's arithmetic, as QDate counts it.
+        const int a = (14 - month) / 12;
+        const std::int64_t y = std::int64_t(year) + 4800 - a;
+        const int m = month + 12 * a - 3;
+        day = dayOfMonth + (153 * m + 2) / 5 + 365 * y + y / 4 - y / 100 + y / 400 - 32045;
+        return true;
     }
     QDate date;
     int seconds = 0;
