@@ -61,12 +61,14 @@ TPaymentBillLayout PaymentBillLayoutOf(const QStringList &headers)
         layout.State = column({"交易状态"});
         layout.Counterparty = layout.Item = column({"交易对方"});
         layout.Note = column({"备注"});
+        layout.TradeNumber = column({"交易号"});
         if (layout.Counterparty < 0)
             layout.Kind = pbNone;
         return layout;
     }
     layout.Counterparty = column({"交易对方"});
     layout.Note = column({"备注"});
+    layout.TradeNumber = column({"交易订单号", "交易单号"});
     if (column({"交易分类"}) >= 0 && column({"商品说明"}) >= 0 && column({"交易状态"}) >= 0) {
         layout.Kind = pbAlipay;
         layout.TradeType = layout.Item = column({"交易分类"});

@@ -27,6 +27,7 @@ struct TPaymentBillLayout {
     int Note = -1;         //!< 备注
     int Time = -1;         //!< 交易时间 / 交易创建时间 (the older Alipay export)
     int Item = -1;         //!< what gives the item: the category, else the counterparty
+    int TradeNumber = -1;  //!< 交易订单号 / 交易单号 / 交易号: the app's own id of the trade
 };
 
 //! The layout when the header row is one of a payment app's bill, else Kind pbNone.

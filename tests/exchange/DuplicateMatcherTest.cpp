@@ -155,6 +155,26 @@ TEST_F(Duplicates, ABillReadAgainWithOverlappingDaysAddsOnlyTheNewDays)
     EXPECT_EQ(Count("SELECT count(*) FROM gain"), 1);
 }
 
+// Guards against a trade counted twice when the payment app sorted it into another category between two
+// exports.
+TEST_F(Duplicates, ABillsTradeNumbersFindItsTradesWhateverTheirCategoryIsNow)
+{
+    const QByteArray header = "交易时间,交易分类,交易对方,对方账号,商品说明,收/支,金额,收/付款方式,交易状态,"
+                              "交易订单号,商家订单号,备注\n";
+    const TImportResult first =
+        Csv(header + "2024-03-21 12:01:02,餐饮美食,瑞幸咖啡,/,生椰拿铁,支出,15.90,余额,"
+                     "交易成功,2024032100001\t,\t,\n");
+    ASSERT_EQ(first.Added(), 1) << first.Report().join('|').toStdString();
+    const TImportResult again =
+        Csv(header + "2024-03-21 12:01:02,日用百货,瑞幸咖啡,/,生椰拿铁,支出,15.90,余额,交易成功,"
+                     "2024032100001\t,\t,\n"
+                     "2024-03-21 12:30:00,日用百货,瑞幸咖啡,/,生椰拿铁,支出,15.90,余额,交易成功,"
+                     "2024032100002\t,\t,\n");
+    EXPECT_EQ(again.DuplicatesSkipped, 1);
+    EXPECT_EQ(again.DuplicateLines, (std::vector<int>{2}));
+    EXPECT_EQ(again.Added(), 1) << "the second coffee is another trade";
+}
+
 // Guards against the file's own transaction ids being ignored: equal ids are
 // one transaction whatever the texts say, different ids two.
 TEST_F(Duplicates, TransactionIdsDecideWhereBothEntriesHaveOne)

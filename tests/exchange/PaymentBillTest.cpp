@@ -77,7 +77,7 @@ TEST(PaymentBills, AlipayBillInGbkIsReadWithoutAnyMapping)
     EXPECT_EQ(totals.ExpenseCents, 34800);
     EXPECT_EQ(
         source.Notes().join('|').toStdString(),
-        "没有读取的列：对方账号、收/付款方式、交易订单号、商家订单号|"
+        "没有读取的列：对方账号、收/付款方式、商家订单号|"
         "有2条纪录不计收支（充值、提现、自己账户间的转账、理财、还款等），不是收入或支出，没有导入（第24、30"
         "行）|"
         "跳过了2笔已关闭或已全额退款的交易：第27行（某某女装店，199.00，退款成功，退的是第28行的交易）、"
@@ -99,7 +99,7 @@ TEST(PaymentBills, OlderAlipayBillWithItsSummaryIsReadLikeTheNewerOne)
     EXPECT_EQ(totals.ExpenseCents, 5930);
     EXPECT_EQ(
         source.Notes().join('|').toStdString(),
-        "没有读取的列：交易号、商家订单号、付款时间、最近修改时间、交易来源地、服务费（元）、成功退款（元）、"
+        "没有读取的列：商家订单号、付款时间、最近修改时间、交易来源地、服务费（元）、成功退款（元）、"
         "资金状态|"
         "有1条纪录不计收支（充值、提现、自己账户间的转账、理财、还款等），不是收入或支出，没有导入（第9行）|"
         "跳过了1笔已关闭或已全额退款的交易：第8行（某某旗舰店，399.00，交易关闭）");
@@ -128,7 +128,7 @@ TEST(PaymentBills, WechatBillWithYenAmountsAndDashedTitleIsReadWithoutAnyMapping
     EXPECT_EQ(totals.Expense, 6);
     EXPECT_EQ(totals.ExpenseCents, 23440);
     EXPECT_EQ(source.Notes().join('|').toStdString(),
-              "没有读取的列：支付方式、交易单号、商户单号|"
+              "没有读取的列：支付方式、商户单号|"
               "有3条纪录不计收支（充值、提现、自己账户间的转账、理财、还款等），不是收入或支出，没有导入（第2"
               "0、21、27行）|"
               "跳过了2笔已关闭或已全额退款的交易：第24行（某某餐厅，35."
