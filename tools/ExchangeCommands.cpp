@@ -4,6 +4,7 @@
 #include "exchange/CsvReader.h"
 #include "exchange/ExchangeText.h"
 #include "exchange/ForeignFormat.h"
+#include "exchange/HomeBankReader.h"
 #include "exchange/Importer.h"
 #include "exchange/QifReader.h"
 #include "ledger/LedgerLocation.h"
@@ -166,6 +167,9 @@ int RunImport(const QStringList &arguments)
         }
         case ffCsv:
             source = TCsvEntrySource::FromFile(file, csv);
+            break;
+        case ffHomeBank:
+            source = THomeBankEntrySource::FromFile(file, qif.Item);
             break;
         default:
             source = OpenEntrySource(file); // says what the file is instead

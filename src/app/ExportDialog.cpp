@@ -1,10 +1,12 @@
 #include "app/ExportDialog.h"
 
 #include <QButtonGroup>
+#include <QCalendarWidget>
 #include <QComboBox>
 #include <QDateEdit>
 #include <QGridLayout>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
@@ -19,6 +21,60 @@ QString utf8(const char *text)
 {
     return QString::fromUtf8(text);
 }
+
+//! A date field that takes a typed date: a digit typed where the cursor
+//! stands in a part (year, month, day) starts that part afresh, as it does
+//! after the part was selected, instead of being pushed in beside the digits
+//! there ("2006" becoming "22006", which the field refuses).
+class TTypedDateEdit : public QDateEdit {
+public:
+    TTypedDateEdit(const QDate &date, QWidget *parent) : QDateEdit(date, parent) {}
+
+protected:
+    void keyPressEvent(QKeyEvent *event) override
+    {
+        const QString text = event->text();
+        const bool digit = text.size() == 1 && text[0].isDigit();
+        // A part typed in full moves the cursor on by itself; the separator
+        // the user types after it must not move it on once more.
+        if (!digit && FMovedOn && text.size() == 1 && QStringLiteral("-/. ").contains(text[0])) {
+            FMovedOn = false;
+            event->accept();
+            return;
+        }
+        FMovedOn = false;
+        if (!digit) {
+            FTyped = NoSection;
+            QDateEdit::keyPressEvent(event);
+            return;
+        }
+        if (currentSection() != FTyped) {
+            FTyped = currentSection();
+            setSelectedSection(FTyped);
+        }
+        QDateEdit::keyPressEvent(event);
+        if (currentSection() != FTyped) {
+            FTyped = NoSection;
+            FMovedOn = true;
+        }
+    }
+    void focusInEvent(QFocusEvent *event) override
+    {
+        FTyped = NoSection;
+        FMovedOn = false;
+        QDateEdit::focusInEvent(event);
+    }
+    void mousePressEvent(QMouseEvent *event) override
+    {
+        FTyped = NoSection;
+        FMovedOn = false;
+        QDateEdit::mousePressEvent(event);
+    }
+
+private:
+    Section FTyped = NoSection; //!< the part being typed into
+    bool FMovedOn = false;      //!< the last digit filled its part and the cursor moved on
+};
 
 } // namespace
 
@@ -44,11 +100,21 @@ TExportDialog::TExportDialog(const TExportRange &range, QWidget *parent) : QDial
         MonthCombo->addItem(QString::number(month), month);
     MonthCombo->setCurrentIndex(FRange.Month() - 1);
 
-    FromEdit = new QDateEdit(FRange.RangeFrom(), this);
-    ToEdit = new QDateEdit(FRange.RangeTo(), this);
+    FromEdit = new TTypedDateEdit(FRange.RangeFrom(), this);
+    ToEdit = new TTypedDateEdit(FRange.RangeTo(), this);
+    // The calendar speaks the program's language whatever the machine's
+    // locale is: 十一月, and the week from 一 to 日.
+    const QLocale chinese(QLocale::Chinese, QLocale::SimplifiedChineseScript, QLocale::China);
     for (QDateEdit *edit : {FromEdit, ToEdit}) {
+        edit->setLocale(chinese);
         edit->setDisplayFormat(QStringLiteral("yyyy-MM-dd"));
         edit->setCalendarPopup(true);
+        auto *calendar = new QCalendarWidget(edit);
+        calendar->setLocale(chinese);
+        calendar->setFirstDayOfWeek(Qt::Monday);
+        calendar->setHorizontalHeaderFormat(QCalendarWidget::SingleLetterDayNames);
+        calendar->setGridVisible(true);
+        edit->setCalendarWidget(calendar);
         edit->setMinimumWidth(edit->fontMetrics().horizontalAdvance(QStringLiteral("0000-00-00")) + 40);
     }
 

@@ -28,6 +28,18 @@ TExportRange::TExportRange(const QDate &today, const QString &shownYear, const Q
     FRangeTo = FRangeFrom.addMonths(1).addDays(-1);
 }
 
+void TExportRange::StartOnEntries(const QDate &first, const QDate &last)
+{
+    FChoice = ecRange;
+    if (first.isValid() && last.isValid() && first <= last) {
+        FRangeFrom = first;
+        FRangeTo = last;
+    } else {
+        FRangeFrom = QDate(FToday.year(), 1, 1);
+        FRangeTo = QDate(FToday.year(), 12, 31);
+    }
+}
+
 QDate TExportRange::From() const
 {
     switch (FChoice) {

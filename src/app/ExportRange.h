@@ -19,6 +19,11 @@ public:
     //! the texts are no month).
     TExportRange(const QDate &today, const QString &shownYear, const QString &shownMonth);
 
+    //! Opens on the days that hold entries, first to last (this year when
+    //! there are none), as a range of dates; the month pickers stay where
+    //! the constructor put them.
+    void StartOnEntries(const QDate &first, const QDate &last);
+
     TExportChoice Choice() const { return FChoice; }
     void SetChoice(TExportChoice choice) { FChoice = choice; }
 

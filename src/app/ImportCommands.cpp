@@ -26,6 +26,8 @@
 #include <QProgressDialog>
 #include <QTimer>
 
+#include <sqlite3.h>
+
 #include <memory>
 
 namespace kestrum {
@@ -35,6 +37,36 @@ namespace {
 QString utf8(const char *text)
 {
     return QString::fromUtf8(text);
+}
+
+//! The first and the last day that hold an entry; invalid dates when the
+//! ledger holds none or cannot be read (the dialog then opens on this year).
+void EntryDays(const QString &ledgerPath, QDate &first, QDate &last)
+{
+    first = last = QDate();
+    sqlite3 *raw = nullptr;
+    const int rc = sqlite3_open_v2(ledgerPath.toUtf8().constData(), &raw, SQLITE_OPEN_READONLY, nullptr);
+    std::unique_ptr<sqlite3, int (*)(sqlite3 *)> db(raw, sqlite3_close);
+    if (rc != SQLITE_OK)
+        return;
+    sqlite3_busy_timeout(raw, 2000);
+    sqlite3_stmt *statement = nullptr;
+    if (sqlite3_prepare_v2(
+            raw,
+            "SELECT min(d), max(d) FROM (SELECT substr(进帐时间, 1, 10) AS d FROM gain "
+            "WHERE typeof(进帐时间) = 'text' UNION ALL SELECT substr(消费日期, 1, 10) FROM expen "
+            "WHERE typeof(消费日期) = 'text')",
+            -1, &statement, nullptr) != SQLITE_OK)
+        return;
+    if (sqlite3_step(statement) == SQLITE_ROW && sqlite3_column_text(statement, 0)) {
+        first = QDate::fromString(
+            QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(statement, 0))),
+            Qt::ISODate);
+        last = QDate::fromString(
+            QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(statement, 1))),
+            Qt::ISODate);
+    }
+    sqlite3_finalize(statement);
 }
 
 //! How many bad lines a message lists before it says "...".
@@ -73,8 +105,11 @@ TLedgerExchangeCommands::TLedgerExchangeCommands(TForm1 &window)
 void TLedgerExchangeCommands::installDialogs()
 {
     ChooseImportFile = [this] {
-        const QString filters = utf8("CSV和QIF文件 (*.csv *.txt *.tsv *.qif);;HomeBank文件 "
-                                     "(*.xhb);;旧版Access账本 (*.mdb);;所有文件 (*)");
+        const QString filters =
+            utf8("账单和账目文件 (*.csv *.txt *.tsv *.xlsx *.qif *.ofx *.qfx *.xhb *.mdb);;"
+                 "CSV文件和账单 (*.csv *.txt *.tsv);;Excel表格 (*.xlsx);;QIF文件 (*.qif);;"
+                 "OFX/QFX文件 (*.ofx *.qfx);;HomeBank账本 (*.xhb);;旧版Access账本 (*.mdb);;"
+                 "所有文件 (*)");
         return QFileDialog::getOpenFileName(&FWindow, utf8("导入"), FFolder, filters);
     };
     ConfirmImport = [this](TImportPreview &preview) {
@@ -219,12 +254,16 @@ void TLedgerExchangeCommands::ExportClick()
         return;
     const QString ledger = ledgerPath();
 
-    // The month pickers start on the month the active entry page shows.
+    // The dialog opens on the days that hold entries; its month pickers
+    // start on the month the active entry page shows.
     auto *page = qobject_cast<TEntryPage *>(FWindow.IncomePage);
     if (auto *expense = qobject_cast<TEntryPage *>(FWindow.ExpensePage); expense && expense->isVisible())
         page = expense;
     TExportRange range(Today(), page ? page->YearEdit->text() : QString(),
                        page ? page->MonthCombo->currentText() : QString());
+    QDate first, last;
+    EntryDays(ledger, first, last);
+    range.StartOnEntries(first, last);
     if (!ChooseExportRange(range) || !range.CanExport())
         return;
     const QString path = ChooseExportFile(range.SuggestedFileName());

@@ -230,13 +230,15 @@ void TImportDialog::showSettings()
     if (qif) {
         DateOrderCombo->setCurrentIndex(DateOrderCombo->findData(int(FPreview.DateOrder())));
         ImportTransfersCheck->setChecked(FPreview.ImportTransfers());
+    }
+    if (FPreview.HasItemChoice()) {
         ItemSourceCombo->clear();
         for (const TQifItemSource source : FPreview.ItemChoices())
-            ItemSourceCombo->addItem(TImportPreview::ItemSourceName(source), int(source));
+            ItemSourceCombo->addItem(TImportPreview::ItemSourceName(source, FPreview.Format()), int(source));
         ItemSourceCombo->setCurrentIndex(ItemSourceCombo->findData(int(FPreview.ItemSource())));
     }
-    ItemSourceLabel->setVisible(qif);
-    ItemSourceCombo->setVisible(qif);
+    ItemSourceLabel->setVisible(FPreview.HasItemChoice());
+    ItemSourceCombo->setVisible(FPreview.HasItemChoice());
     FShowing = false;
 }
 

@@ -1,6 +1,7 @@
 #include "app/ImportDryRun.h"
 
 #include "core/Errors.h"
+#include "exchange/DuplicateMatcher.h"
 #include "exchange/ExchangeMessages.h"
 
 #include <QUrl>
@@ -35,11 +36,35 @@ TImportResult DryRunImport(const QString &ledgerPath, TEntrySource &source, cons
     sqlite3_finalize(attach);
     if (attached != SQLITE_DONE)
         fail("无法读取账本");
-    if (sqlite3_exec(raw,
-                     "CREATE TABLE main.gain AS SELECT * FROM ledger.gain;"
-                     "CREATE TABLE main.expen AS SELECT * FROM ledger.expen;"
-                     "DETACH DATABASE ledger;",
-                     nullptr, nullptr, nullptr) != SQLITE_OK)
+    // The copies are made as the ledger's own tables are, so that their rows
+    // keep their keys (the remembered transaction ids name them).
+    for (const char *table : {"gain", "expen"}) {
+        sqlite3_stmt *schema = nullptr;
+        if (sqlite3_prepare_v2(raw, "SELECT sql FROM ledger.sqlite_master WHERE type = 'table' AND name = ?1",
+                               -1, &schema, nullptr) != SQLITE_OK)
+            fail("无法读取账本");
+        sqlite3_bind_text(schema, 1, table, -1, SQLITE_STATIC);
+        const std::string create = sqlite3_step(schema) == SQLITE_ROW && sqlite3_column_text(schema, 0)
+                                       ? reinterpret_cast<const char *>(sqlite3_column_text(schema, 0))
+                                       : std::string();
+        sqlite3_finalize(schema);
+        const std::string copy = std::string("INSERT INTO main.") + table + " SELECT * FROM ledger." + table;
+        if (create.empty() || sqlite3_exec(raw, create.c_str(), nullptr, nullptr, nullptr) != SQLITE_OK ||
+            sqlite3_exec(raw, copy.c_str(), nullptr, nullptr, nullptr) != SQLITE_OK)
+            fail("无法读取账本");
+    }
+    // The transaction ids that earlier imports remembered decide duplicates too.
+    const std::string copyIds = std::string("CREATE TABLE main.") + TransactionIdTable +
+                                " AS SELECT * FROM ledger." + TransactionIdTable;
+    sqlite3_stmt *hasIds = nullptr;
+    if (sqlite3_prepare_v2(raw, "SELECT 1 FROM ledger.sqlite_master WHERE type = 'table' AND name = ?1", -1,
+                           &hasIds, nullptr) != SQLITE_OK)
+        fail("无法读取账本");
+    sqlite3_bind_text(hasIds, 1, TransactionIdTable, -1, SQLITE_STATIC);
+    const bool idsKept = sqlite3_step(hasIds) == SQLITE_ROW;
+    sqlite3_finalize(hasIds);
+    if ((idsKept && sqlite3_exec(raw, copyIds.c_str(), nullptr, nullptr, nullptr) != SQLITE_OK) ||
+        sqlite3_exec(raw, "DETACH DATABASE ledger", nullptr, nullptr, nullptr) != SQLITE_OK)
         fail("无法读取账本");
     TImportOptions options;
     options.BadRecords = bpSkip;

@@ -59,6 +59,13 @@ QString EncodingNote(const QByteArray &data)
     return exchange::EncodingGuessNote(guess);
 }
 
+//! What the user can pick instead of a file that is refused.
+QString AcceptedFormats()
+{
+    return utf8("能导入的有：CSV文件（银行流水、支付宝和微信支付账单）、Excel表格（.xlsx）、QIF、OFX/QFX、"
+                "HomeBank账本（.xhb）和旧版Access账本（.mdb）。");
+}
+
 } // namespace
 
 TPreviewRow PreviewRowOf(const TForeignEntry &entry)
@@ -97,9 +104,9 @@ TImportPreview::TImportPreview(const QString &path, int rowCount) : FPath(path),
         // An old ledger of the Access program: read through its own reader.
         break;
     case ffSqlite:
-        Fail(utf8("“%1”是SQLite数据库文件，不是可以导入的CSV或QIF文件。").arg(path));
+        Fail(utf8("“%1”是SQLite数据库文件，不是可以导入的文件。%2").arg(path, AcceptedFormats()));
     case ffUnknown:
-        Fail(utf8("无法识别文件“%1”的格式：只能导入CSV和QIF文件。").arg(path));
+        Fail(utf8("无法识别文件“%1”的格式。%2").arg(path, AcceptedFormats()));
     }
     if (FFormat == ffAccess)
         MakeSource(); // an Access file that cannot be read is refused here, with its reason
@@ -135,7 +142,7 @@ std::unique_ptr<TEntrySource> TImportPreview::MakeSource() const
     case ffQif:
         return std::make_unique<TQifEntrySource>(FData, FQif);
     case ffHomeBank:
-        return std::make_unique<THomeBankEntrySource>(FData);
+        return std::make_unique<THomeBankEntrySource>(FData, FQif.Item);
     case ffAccess:
         try {
             return OpenEntrySource(FPath);
@@ -267,7 +274,7 @@ void TImportPreview::SetImportTransfers(bool import)
 
 void TImportPreview::SetItemSource(TQifItemSource source)
 {
-    if (FFormat != ffQif || source == FQif.Item)
+    if (!HasItemChoice() || source == FQif.Item)
         return;
     FQif.Item = source;
     reload();
@@ -277,13 +284,16 @@ std::vector<TQifItemSource> TImportPreview::ItemChoices() const
 {
     std::vector<TQifItemSource> choices;
     for (const TQifItemSource field : {qiCategory, qiPayee, qiMemo})
-        if (field == FQif.Item || std::find(FQifFields.begin(), FQifFields.end(), field) != FQifFields.end())
+        if (FFormat == ffHomeBank || field == FQif.Item ||
+            std::find(FQifFields.begin(), FQifFields.end(), field) != FQifFields.end())
             choices.push_back(field);
     return choices;
 }
 
-QString TImportPreview::ItemSourceName(TQifItemSource source)
+QString TImportPreview::ItemSourceName(TQifItemSource source, TForeignFormat format)
 {
+    if (source == qiMemo && format == ffHomeBank)
+        return utf8("备注"); // HomeBank's memo is a note, not a description of goods
     switch (source) {
     case qiCategory:
         return utf8("类别");

@@ -81,12 +81,14 @@ public:
     void SetDateOrder(TQifDateOrder order);
     bool ImportTransfers() const { return FQif.Transfers == qtImport; }
     void SetImportTransfers(bool import);
-    //! QIF: which field gives the item. The choices are the fields the file
-    //! has (the current one always among them).
+    //! QIF and HomeBank: which field gives the item. The choices are the
+    //! fields the file has (the current one always among them; every field
+    //! for HomeBank, whose transactions may name them through its lists).
+    bool HasItemChoice() const { return FFormat == ffQif || FFormat == ffHomeBank; }
     TQifItemSource ItemSource() const { return FQif.Item; }
     void SetItemSource(TQifItemSource source);
     std::vector<TQifItemSource> ItemChoices() const;
-    static QString ItemSourceName(TQifItemSource source);
+    static QString ItemSourceName(TQifItemSource source, TForeignFormat format = ffQif);
 
     //! What the user should know of how the file is read: an encoding found
     //! by judging the text, dates that read either way, opening balances and

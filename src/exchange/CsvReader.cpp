@@ -359,8 +359,8 @@ TCsvEntrySource::TCsvEntrySource(const QByteArray &data, const TCsvOptions &opti
         s.Column[crAmount] >= 0)
         s.Bill = resolved.Bill;
     if (s.Bill.Kind != pbNone) {
-        for (const int used :
-             {s.Bill.Counterparty, s.Bill.Goods, s.Bill.TradeType, s.Bill.State, s.Bill.Note})
+        for (const int used : {s.Bill.Counterparty, s.Bill.Goods, s.Bill.TradeType, s.Bill.State, s.Bill.Note,
+                               s.Bill.TradeNumber})
             if (used >= 0 && used < resolved.Headers.size())
                 unread.removeAll(resolved.Headers[used]);
         s.FindClosedTrades();
@@ -391,6 +391,11 @@ TEntrySource::TStep TCsvEntrySource::Next(TForeignEntry &entry, TBadRecord &bad)
             continue;
         }
         if (s.Bill.Kind != pbNone) {
+            if (IsBillEndLine(s.Cells[0])) {
+                while (s.Reader.Next(s.Cells, s.Count, line)) {
+                }
+                break;
+            }
             if (!s.BillRowIsEntry(line))
                 continue;
             entry.Line = bad.Line = line;
@@ -584,6 +589,9 @@ TEntrySource::TStep TCsvEntrySource::TState::ParseBillRow(TForeignEntry &entry, 
     }
     entry.Kind = RowClass == brIncome ? ekIncome : ekExpense;
     entry.Cents = RowClass == brRefund ? -amount.Cents : amount.Cents;
+    // The app's number of the trade tells a bill read again from another
+    // export of it, whatever the export calls its category now.
+    entry.TransactionId.assign(At(Bill.TradeNumber));
     if (RowClass == brRefund)
         Tally.CountRefund(line);
     auto given = [](std::string_view text) { return !text.empty() && text != "/"; };

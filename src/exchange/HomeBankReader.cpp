@@ -123,6 +123,7 @@ struct THomeBankEntrySource::TState {
     QDate Date;
     int Line = 0;
     std::string Payee, Memo;
+    TQifItemSource Item = qiCategory;
 
     void ReadLists();
     [[noreturn]] void FailXml(const QXmlStreamReader &xml) const;
@@ -201,19 +202,20 @@ const std::string &THomeBankEntrySource::TState::CategoryPath(int key)
     return Paths[key] = std::move(path);
 }
 
-THomeBankEntrySource::THomeBankEntrySource(const QByteArray &data) : FState(new TState)
+THomeBankEntrySource::THomeBankEntrySource(const QByteArray &data, TQifItemSource item) : FState(new TState)
 {
     TState &s = *FState;
     s.Data = data;
+    s.Item = item;
     if (s.Data.trimmed().isEmpty())
         throw EImportError("文件是空的");
     s.ReadLists();
     s.Xml = std::make_unique<QXmlStreamReader>(s.Data);
 }
 
-std::unique_ptr<THomeBankEntrySource> THomeBankEntrySource::FromFile(const QString &path)
+std::unique_ptr<THomeBankEntrySource> THomeBankEntrySource::FromFile(const QString &path, TQifItemSource item)
 {
-    return std::make_unique<THomeBankEntrySource>(ReadImportFile(path));
+    return std::make_unique<THomeBankEntrySource>(ReadImportFile(path), item);
 }
 
 THomeBankEntrySource::~THomeBankEntrySource() = default;
@@ -316,20 +318,41 @@ void THomeBankEntrySource::TState::GivePart(TForeignEntry &entry)
     entry.Seconds = 0;
     entry.Line = Line;
     entry.HasAmount = entry.HasDate = true;
-    entry.Item = part.Category != 0 ? CategoryPath(part.Category) : std::string();
-    if (entry.Item.empty())
-        entry.Item = Payee;
+    const std::string &memo = part.Memo.empty() ? Memo : part.Memo;
+    const std::string &category = part.Category != 0 ? CategoryPath(part.Category) : std::string();
+    if (Item == qiCategory) {
+        entry.Item = category.empty() ? Payee : category;
+        entry.Remark = Payee;
+        if (!memo.empty() && memo != Payee) {
+            if (!entry.Remark.empty())
+                entry.Remark += "；";
+            entry.Remark += memo;
+        }
+    } else {
+        // The chosen field, else the category, the payee, the memo; the
+        // others go to the remark in the order payee, memo, category.
+        const std::string *fields[3] = {&Payee, &memo, &category};
+        const std::string *from = Item == qiPayee ? &Payee : &memo;
+        const std::string *payee = &Payee;
+        for (const std::string *field : {from, &category, payee, &memo})
+            if (!field->empty()) {
+                from = field;
+                break;
+            }
+        entry.Item = *from;
+        entry.Remark.clear();
+        for (const std::string *field : fields) {
+            if (field == from || field->empty() || *field == entry.Item)
+                continue;
+            if (!entry.Remark.empty())
+                entry.Remark += "；";
+            entry.Remark += *field;
+        }
+    }
     const std::size_t length = entry.Item.size();
     CutToCharacters(entry.Item, ItemLength);
     if (entry.Item.size() < length)
         ++CutItems;
-    entry.Remark = Payee;
-    const std::string &memo = part.Memo.empty() ? Memo : part.Memo;
-    if (!memo.empty() && memo != Payee) {
-        if (!entry.Remark.empty())
-            entry.Remark += "；";
-        entry.Remark += memo;
-    }
 }
 
 double THomeBankEntrySource::Progress() const
@@ -365,7 +388,10 @@ QStringList THomeBankEntrySource::Notes() const
     if (s.Splits > 0)
         notes += QStringLiteral("%1条拆分纪录按各部分导入为%2条纪录").arg(s.Splits).arg(s.SplitEntries);
     if (s.CutItems > 0)
-        notes += QStringLiteral("%1条纪录的类别超过%2个字，作为项目时截短了").arg(s.CutItems).arg(ItemLength);
+        notes += (s.Item == qiCategory ? QStringLiteral("%1条纪录的类别超过%2个字，作为项目时截短了")
+                                       : QStringLiteral("%1条纪录作为项目的文字超过%2个字，截短了"))
+                     .arg(s.CutItems)
+                     .arg(ItemLength);
     for (const auto &[key, account] : s.Accounts)
         if (account.ForeignEntries > 0)
             notes += QStringLiteral("账户%1的%2条纪录不是以文件的主货币计的，按原金额导入，没有换算")

@@ -1,5 +1,6 @@
 #include "exchange/Importer.h"
 
+#include "exchange/DuplicateMatcher.h"
 #include "exchange/ExchangeText.h"
 #include "exchange/LedgerAmount.h"
 #include "ledger/Journal.h"
@@ -8,7 +9,7 @@
 
 #include <cmath>
 #include <memory>
-#include <unordered_map>
+#include <vector>
 
 namespace kestrum {
 
@@ -40,67 +41,6 @@ TStatement Prepare(sqlite3 *db, const std::string &sql, const char *what)
     if (sqlite3_prepare_v2(db, sql.c_str(), -1, &statement, nullptr) != SQLITE_OK)
         Fail(db, what);
     return TStatement(statement, sqlite3_finalize);
-}
-
-//! Two entries are the same entry when these match. `amount` is null for
-//! an entry without one.
-void AppendKey(std::string &key, TEntryKind kind, const double *amount, std::string_view date,
-               std::string_view item, std::string_view remark)
-{
-    key.clear();
-    key += char('0' + kind);
-    if (amount)
-        AppendAmountKey(key, *amount);
-    else
-        key += "null";
-    key += '\x1f';
-    key += date;
-    key += '\x1f';
-    key += item;
-    key += '\x1f';
-    key += remark;
-}
-
-std::string_view ColumnText(sqlite3_stmt *statement, int column)
-{
-    const auto *text = reinterpret_cast<const char *>(sqlite3_column_text(statement, column));
-    return text ? std::string_view(text, std::size_t(sqlite3_column_bytes(statement, column)))
-                : std::string_view();
-}
-
-//! How many times each entry is in the ledger already.
-std::unordered_map<std::string, int> LedgerKeys(sqlite3 *db)
-{
-    std::unordered_map<std::string, int> keys;
-    std::string key;
-    for (const TEntryKind kind : {ekIncome, ekExpense}) {
-        const TTable &t = Tables[kind];
-        const std::string sql = std::string("SELECT \"") + t.Amount + "\", \"" + t.Date + "\", \"" + t.Item +
-                                "\", \"备注\" FROM " + t.Name;
-        TStatement select = Prepare(db, sql, "无法读取账本中的纪录");
-        int rc = SQLITE_ROW;
-        while ((rc = sqlite3_step(select.get())) == SQLITE_ROW) {
-            const int amountType = sqlite3_column_type(select.get(), 0);
-            if (amountType != SQLITE_NULL && amountType != SQLITE_FLOAT && amountType != SQLITE_INTEGER)
-                continue; // text in the amount column: no import brings such an entry
-            const double amount = sqlite3_column_double(select.get(), 0);
-            // The program may store fractions of a second or a bare date;
-            // compare in the form an import writes.
-            const std::string_view stored = ColumnText(select.get(), 1);
-            QDate date;
-            int seconds = 0;
-            QString reason;
-            const std::string dateText = ParseDate(stored, date, seconds, reason)
-                                             ? LedgerDateText(date, seconds)
-                                             : std::string(stored);
-            AppendKey(key, kind, amountType == SQLITE_NULL ? nullptr : &amount, dateText,
-                      ColumnText(select.get(), 2), ColumnText(select.get(), 3));
-            ++keys[key];
-        }
-        if (rc != SQLITE_DONE)
-            Fail(db, "无法读取账本中的纪录");
-    }
-    return keys;
 }
 
 void BindText(sqlite3_stmt *statement, int index, const std::string &text)
@@ -174,14 +114,54 @@ TImportResult ImportEntries(sqlite3 *db, TEntrySource &source, const TImportOpti
         }
         DropJournalTriggers(db);
     }
-    std::unordered_map<std::string, int> existing;
-    if (options.Duplicates == dpSkip)
-        existing = LedgerKeys(db);
+    std::unique_ptr<TDuplicateMatcher> matcher = std::make_unique<TDuplicateMatcher>(db);
+    // Entries wait in a batch so that the ledger is read once for the days
+    // the batch spans rather than once per entry.
+    constexpr std::size_t BatchSize = 1 << 17;
+    std::vector<TForeignEntry> batch;
+    std::vector<std::int64_t> matched;
+    std::string dateText;
+    const auto flush = [&] {
+        if (options.Duplicates == dpSkip)
+            matcher->Match(batch, matched);
+        else
+            matched.assign(batch.size(), 0);
+        for (std::size_t i = 0; i < batch.size(); ++i) {
+            const TForeignEntry &e = batch[i];
+            if (matched[i] != 0) {
+                ++result.DuplicatesSkipped;
+                if (result.DuplicateLines.size() < std::size_t(TImportResult::MaxListed))
+                    result.DuplicateLines.push_back(e.Line);
+                // The ledger's entry now answers for the file's id as well.
+                if (!e.TransactionId.empty())
+                    matcher->RememberId(e.Kind, matched[i], e.TransactionId);
+                continue;
+            }
+            sqlite3_stmt *insert = inserts[e.Kind].get();
+            if (e.HasAmount)
+                sqlite3_bind_double(insert, 1, e.Exact ? *e.Exact : double(e.Cents) / 100.0);
+            else
+                sqlite3_bind_null(insert, 1);
+            if (e.HasDate) {
+                dateText = LedgerDateText(e.Date, e.Seconds);
+                sqlite3_bind_text(insert, 2, dateText.data(), int(dateText.size()), SQLITE_STATIC);
+            } else {
+                sqlite3_bind_null(insert, 2);
+            }
+            BindText(insert, 3, e.Item);
+            BindText(insert, 4, e.Remark);
+            if (sqlite3_step(insert) != SQLITE_DONE)
+                Fail(db, LineMessage(e.Line, QStringLiteral("无法添加这条纪录")));
+            sqlite3_reset(insert);
+            if (!e.TransactionId.empty())
+                matcher->RememberId(e.Kind, sqlite3_last_insert_rowid(db), e.TransactionId);
+            ++(e.Kind == ekIncome ? result.IncomeAdded : result.ExpenseAdded);
+        }
+        batch.clear();
+    };
 
     TForeignEntry entry;
     TBadRecord bad;
-    std::string key;
-    std::string dateText;
     bool rejecting = false;
     unsigned sinceProgress = 1024; // the first record asks at once
     for (;;) {
@@ -190,6 +170,8 @@ TImportResult ImportEntries(sqlite3 *db, TEntrySource &source, const TImportOpti
             if (!progress(source.Progress())) {
                 result.Outcome = ioCancelled;
                 result.IncomeAdded = result.ExpenseAdded = 0;
+                result.DuplicatesSkipped = 0;
+                result.DuplicateLines.clear();
                 return result; // the transaction rolls back
             }
         }
@@ -216,41 +198,16 @@ TImportResult ImportEntries(sqlite3 *db, TEntrySource &source, const TImportOpti
             rejecting = rejecting || options.BadRecords == bpReject;
             continue;
         }
-        if (rejecting)
+        if (rejecting) {
+            batch.clear();
             continue;
-        if (entry.HasDate)
-            dateText = LedgerDateText(entry.Date, entry.Seconds);
-        else
-            dateText.clear();
-        const double amount = entry.Exact ? *entry.Exact : double(entry.Cents) / 100.0;
-        if (!existing.empty()) {
-            AppendKey(key, entry.Kind, entry.HasAmount ? &amount : nullptr, dateText, entry.Item,
-                      entry.Remark);
-            const auto found = existing.find(key);
-            if (found != existing.end() && found->second > 0) {
-                --found->second;
-                ++result.DuplicatesSkipped;
-                if (result.DuplicateLines.size() < std::size_t(TImportResult::MaxListed))
-                    result.DuplicateLines.push_back(entry.Line);
-                continue;
-            }
         }
-        sqlite3_stmt *insert = inserts[entry.Kind].get();
-        if (entry.HasAmount)
-            sqlite3_bind_double(insert, 1, amount);
-        else
-            sqlite3_bind_null(insert, 1);
-        if (entry.HasDate)
-            sqlite3_bind_text(insert, 2, dateText.data(), int(dateText.size()), SQLITE_STATIC);
-        else
-            sqlite3_bind_null(insert, 2);
-        BindText(insert, 3, entry.Item);
-        BindText(insert, 4, entry.Remark);
-        if (sqlite3_step(insert) != SQLITE_DONE)
-            Fail(db, LineMessage(entry.Line, QStringLiteral("无法添加这条纪录")));
-        sqlite3_reset(insert);
-        ++(entry.Kind == ekIncome ? result.IncomeAdded : result.ExpenseAdded);
+        batch.push_back(entry);
+        if (batch.size() >= BatchSize)
+            flush();
     }
+    if (!rejecting)
+        flush();
     result.Notes = source.Notes();
     if (rejecting) {
         result.Outcome = ioRejected;

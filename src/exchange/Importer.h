@@ -1,12 +1,12 @@
 #pragma once
 // Putting foreign entries into a ledger: all of a file or none of it, in one
-// transaction. An entry equal to one already in the ledger (same table, date
-// and time, amount to the cent (or exactly, for one of more decimals), sign
-// included, item and remark) is taken for the same entry
-// read again and skipped; each entry of the ledger answers for one entry of
-// the file, so a file that repeats an entry twice where the ledger has it
-// once adds it once. Repeats within a file alone are real entries (two equal
-// coffees on one day) and all come in.
+// transaction. An entry the ledger holds already (the same table, day and
+// amount in cents, and the same transaction id or agreeing texts; see
+// DuplicateMatcher.h), whichever format brought it in, is taken for the same
+// entry read again and skipped; each entry of the ledger answers for one
+// entry of the file, so a file that repeats an entry twice where the ledger
+// has it once adds it once. Repeats within a file alone are real entries
+// (two equal coffees on one day) and all come in.
 #include "exchange/ForeignEntry.h"
 
 #include <QString>

@@ -47,13 +47,31 @@ TPaymentBillLayout PaymentBillLayoutOf(const QStringList &headers)
         return -1;
     };
     TPaymentBillLayout layout;
-    if (column({"交易时间"}) < 0 || column({"收/支"}) < 0 || column({"金额", "金额(元)", "金额（元）"}) < 0)
+    layout.Time = column({"交易时间"});
+    if (layout.Time < 0 || column({"收/支"}) < 0 || column({"金额", "金额(元)", "金额（元）"}) < 0) {
+        // The older Alipay export: 交易号,商家订单号,交易创建时间,付款时间,…,类型,交易对方,商品名称,
+        // 金额（元）,收/支,交易状态,…,资金状态. It has no categories.
+        layout.Time = column({"交易创建时间"});
+        if (layout.Time < 0 || column({"收/支"}) < 0 || column({"金额（元）", "金额(元)"}) < 0 ||
+            column({"商品名称"}) < 0 || column({"交易状态"}) < 0 || column({"类型"}) < 0)
+            return layout;
+        layout.Kind = pbAlipay;
+        layout.TradeType = column({"类型"});
+        layout.Goods = column({"商品名称"});
+        layout.State = column({"交易状态"});
+        layout.Counterparty = layout.Item = column({"交易对方"});
+        layout.Note = column({"备注"});
+        layout.TradeNumber = column({"交易号"});
+        if (layout.Counterparty < 0)
+            layout.Kind = pbNone;
         return layout;
+    }
     layout.Counterparty = column({"交易对方"});
     layout.Note = column({"备注"});
+    layout.TradeNumber = column({"交易订单号", "交易单号"});
     if (column({"交易分类"}) >= 0 && column({"商品说明"}) >= 0 && column({"交易状态"}) >= 0) {
         layout.Kind = pbAlipay;
-        layout.TradeType = column({"交易分类"});
+        layout.TradeType = layout.Item = column({"交易分类"});
         layout.Goods = column({"商品说明"});
         layout.State = column({"交易状态"});
     } else if (column({"交易类型"}) >= 0 && column({"商品"}) >= 0 && column({"当前状态"}) >= 0) {
@@ -61,6 +79,7 @@ TPaymentBillLayout PaymentBillLayoutOf(const QStringList &headers)
         layout.TradeType = column({"交易类型"});
         layout.Goods = column({"商品"});
         layout.State = column({"当前状态"});
+        layout.Item = layout.Counterparty;
     }
     if (layout.Counterparty < 0)
         layout.Kind = pbNone;
@@ -70,18 +89,18 @@ TPaymentBillLayout PaymentBillLayoutOf(const QStringList &headers)
 QList<TCsvColumnRole> PaymentBillMapping(const TPaymentBillLayout &layout, const QStringList &headers)
 {
     QList<TCsvColumnRole> mapping(headers.size(), crIgnore);
+    mapping[layout.Time] = crDate;
     for (qsizetype i = 0; i < headers.size(); ++i) {
         const QString name = headers[i].trimmed();
-        if (name == QStringLiteral("交易时间"))
-            mapping[i] = crDate;
-        else if (name == QStringLiteral("收/支"))
+        if (name == QStringLiteral("收/支"))
             mapping[i] = crType;
         else if (name == QStringLiteral("金额") || name == QStringLiteral("金额(元)") ||
                  name == QStringLiteral("金额（元）"))
             mapping[i] = crAmount;
     }
-    // Alipay sorts each trade into a category; WeChat only names who was paid.
-    mapping[layout.Kind == pbAlipay ? layout.TradeType : layout.Counterparty] = crItem;
+    // Alipay sorts each trade into a category; WeChat and the older Alipay
+    // export only name who was paid.
+    mapping[layout.Item] = crItem;
     mapping[layout.Goods] = crRemark;
     return mapping;
 }
@@ -97,6 +116,12 @@ QString PaymentBillName(TPaymentBillKind kind)
         break;
     }
     return QStringLiteral("CSV");
+}
+
+bool IsBillEndLine(std::string_view firstCell)
+{
+    firstCell = Trimmed(firstCell);
+    return firstCell.size() >= 10 && firstCell.find_first_not_of('-') == std::string_view::npos;
 }
 
 std::string AmountText(std::int64_t cents)

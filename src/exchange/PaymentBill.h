@@ -25,6 +25,9 @@ struct TPaymentBillLayout {
     int TradeType = -1;    //!< 交易分类 / 交易类型
     int State = -1;        //!< 交易状态 / 当前状态
     int Note = -1;         //!< 备注
+    int Time = -1;         //!< 交易时间 / 交易创建时间 (the older Alipay export)
+    int Item = -1;         //!< what gives the item: the category, else the counterparty
+    int TradeNumber = -1;  //!< 交易订单号 / 交易单号 / 交易号: the app's own id of the trade
 };
 
 //! The layout when the header row is one of a payment app's bill, else Kind pbNone.
@@ -34,6 +37,9 @@ TPaymentBillLayout PaymentBillLayoutOf(const QStringList &headers);
 //! the goods as the remark.
 QList<TCsvColumnRole> PaymentBillMapping(const TPaymentBillLayout &layout, const QStringList &headers);
 QString PaymentBillName(TPaymentBillKind kind); //!< "支付宝账单", "微信支付账单"
+//! A line of dashes after a bill's rows (the older Alipay export): what
+//! follows it is a summary of the rows, not more of them.
+bool IsBillEndLine(std::string_view firstCell);
 
 //! "199.00", "-3.50": an amount for a note.
 std::string AmountText(std::int64_t cents);

@@ -3,11 +3,14 @@
 
 #include <gtest/gtest.h>
 
+#include <QCalendarWidget>
 #include <QComboBox>
 #include <QDateEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSpinBox>
+#include <QTest>
+#include <QToolButton>
 
 namespace kestrum {
 namespace {
@@ -127,6 +130,67 @@ TEST(ExportDialog, TheLayoutIsPickedInTheDialogAndNamesTheFile)
     EXPECT_EQ(dialog.Range().SuggestedFileName(), "Kestrum-2006-07.qif");
     dialog.FormatCombo->setCurrentIndex(dialog.FormatCombo->findData(int(xfCsvEnglish)));
     EXPECT_EQ(dialog.Range().SuggestedFileName(), "Kestrum-2006-07.csv");
+}
+
+// Guards against date fields that only the arrows and the calendar could change.
+TEST(ExportDialog, DatesAreTyped)
+{
+    TExportRange range(Today, "2006", "7");
+    range.SetChoice(ecRange);
+    TExportDialog dialog(range);
+    QDateEdit &from = *dialog.FromEdit;
+    from.setFocus();
+    // The cursor at the start of the year, as a click leaves it: the typed year replaces it.
+    QTest::keyClick(&from, Qt::Key_Home);
+    QTest::keyClicks(&from, "2023");
+    EXPECT_EQ(from.date(), QDate(2023, 7, 1));
+    from.setSelectedSection(QDateTimeEdit::DaySection);
+    QTest::keyClicks(&from, "15");
+    EXPECT_EQ(from.date(), QDate(2023, 7, 15));
+    EXPECT_EQ(span(dialog.Range()), "2023-07-15..2006-07-31");
+    // A whole date, with or without its separators, over what the field held.
+    QDateEdit &to = *dialog.ToEdit;
+    for (const char *typed : {"2024-02-29", "20240229"}) {
+        to.setDate(QDate(2006, 7, 31));
+        to.setFocus();
+        QTest::keyClick(&to, Qt::Key_Home);
+        QTest::keyClicks(&to, typed);
+        EXPECT_EQ(to.date(), QDate(2024, 2, 29)) << typed;
+    }
+    EXPECT_EQ(span(dialog.Range()), "2023-07-15..2024-02-29");
+}
+
+// Guards against a calendar pop-up in English ("November 2007", Mon…Sun) in a Chinese program.
+TEST(ExportDialog, TheCalendarSpeaksChinese)
+{
+    TExportRange range(Today, "2007", "11");
+    TExportDialog dialog(range);
+    for (QDateEdit *edit : {dialog.FromEdit, dialog.ToEdit}) {
+        QCalendarWidget *calendar = edit->calendarWidget();
+        ASSERT_TRUE(calendar);
+        calendar->setSelectedDate(QDate(2007, 11, 5));
+        const auto *month = calendar->findChild<QToolButton *>(QStringLiteral("qt_calendar_monthbutton"));
+        ASSERT_TRUE(month);
+        EXPECT_EQ(month->text(), QString::fromUtf8("十一月"));
+        EXPECT_EQ(calendar->firstDayOfWeek(), Qt::Monday);
+        EXPECT_EQ(calendar->horizontalHeaderFormat(), QCalendarWidget::SingleLetterDayNames);
+        EXPECT_EQ(calendar->locale().dayName(1, QLocale::NarrowFormat), QString::fromUtf8("一"));
+        EXPECT_EQ(calendar->locale().dayName(7, QLocale::NarrowFormat), QString::fromUtf8("日"));
+    }
+}
+
+// Guards against the dialog opening on the page's month (an empty one, often) instead of the entries.
+TEST(ExportRange, StartsOnTheDaysThatHoldEntriesOrOnThisYear)
+{
+    TExportRange range(Today, "2006", "12");
+    range.StartOnEntries(QDate(2005, 3, 9), QDate(2006, 9, 1));
+    EXPECT_EQ(range.Choice(), ecRange);
+    EXPECT_EQ(span(range), "2005-03-09..2006-09-01");
+    range.SetChoice(ecMonth);
+    EXPECT_EQ(span(range), "2006-12-01..2006-12-31") << "the month pickers still start on the page's month";
+    TExportRange empty(Today, "2006", "12");
+    empty.StartOnEntries(QDate(), QDate());
+    EXPECT_EQ(span(empty), "2024-01-01..2024-12-31");
 }
 
 } // namespace

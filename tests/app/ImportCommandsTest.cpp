@@ -5,6 +5,7 @@
 #include "LedgerFileFixture.h"
 #include "app/EntryPage.h"
 #include "app/ExportRange.h"
+#include "app/ImportDryRun.h"
 #include "app/ImportPreview.h"
 #include "app/LedgerData.h"
 #include "app/MainWindow.h"
@@ -156,6 +157,44 @@ TEST_F(ImportCommandsTest, ThePreviewCountsWhatTheImportWouldDoAndLeavesTheLedge
     EXPECT_EQ(stored("select count(*) from expen"), "3");
 }
 
+// Guards against the preview's dry run forgetting the transaction ids that
+// earlier imports remembered, and so counting other duplicates than the import.
+TEST_F(ImportCommandsTest, TheDryRunCountsDuplicatesByTransactionIdsAsTheImportDoes)
+{
+    class TTwoPayments : public TEntrySource {
+    public:
+        explicit TTwoPayments(const char *payee) : FPayee(payee) {}
+        TStep Next(TForeignEntry &entry, TBadRecord &) override
+        {
+            if (FNext == 2)
+                return esEnd;
+            entry = TForeignEntry();
+            entry.Cents = 990;
+            entry.Date = QDate(2006, 7, 5);
+            entry.Item = FPayee;
+            entry.TransactionId = FNext == 0 ? "F1" : "F2";
+            entry.Line = ++FNext;
+            return esEntry;
+        }
+        double Progress() const override { return FNext / 2.0; }
+        QString Description() const override { return QStringLiteral("OFX"); }
+
+    private:
+        const char *FPayee;
+        int FNext = 0;
+    };
+    // Rows deleted before keep the ledger's keys apart from the rows' places.
+    file.AddExpense(1, "2006-07-01", "旧");
+    stored("delete from expen where 消费者 = '旧'");
+    TTwoPayments first("POS STARBUCKS");
+    ASSERT_EQ(ImportEntries(file.Path(), first).Added(), 2);
+    // The bank renamed the payee: only the ids tell these are the same payments.
+    TTwoPayments renamed("Starbucks Coffee");
+    const TImportResult dry = DryRunImport(file.Path(), renamed, {});
+    EXPECT_EQ(dry.DuplicatesSkipped, 2);
+    EXPECT_EQ(dry.Added(), 0);
+}
+
 // An import used to leave one journal action per entry, so that undo took
 // back a single entry of it and a large file made a million actions.
 TEST_F(ImportCommandsTest, AnImportIsOneActionOfTheJournal)
@@ -248,8 +287,13 @@ TEST_F(ImportCommandsTest, ExportingAMonthWritesOnlyThatMonthAndSaysHowMany)
     page(window.IncomePage).YearEdit->setText("2006");
     page(window.IncomePage).MonthCombo->setCurrentText("7");
     exportFile = dir.filePath("july.csv");
+    QDate pickedMonth;
+    exportRange = [&pickedMonth](TExportRange &range) {
+        range.SetChoice(ecMonth);
+        pickedMonth = range.From();
+    };
     commands->ExportAction->trigger();
-    EXPECT_EQ(shownMonth, QDate(2006, 7, 1)) << "the pickers start on the page's month";
+    EXPECT_EQ(pickedMonth, QDate(2006, 7, 1)) << "the pickers start on the page's month";
     EXPECT_EQ(suggestedName, "Kestrum-2006-07.csv");
     const QString text = QString::fromUtf8(read(exportFile));
     EXPECT_TRUE(text.contains(utf8("工资")));
@@ -259,6 +303,28 @@ TEST_F(ImportCommandsTest, ExportingAMonthWritesOnlyThatMonthAndSaysHowMany)
     EXPECT_TRUE(boxes.Boxes()[0].contains(utf8("已导出2006年7月的2条纪录（收入1条，支出1条）")))
         << boxes.Boxes()[0].toStdString();
     EXPECT_EQ(ledgerChanges, 0);
+}
+
+// Guards against the export opening on the page's month (2006-12, empty) rather than on the entries.
+TEST_F(ImportCommandsTest, TheExportOpensOnTheDaysThatHoldEntries)
+{
+    page(window.IncomePage).YearEdit->setText("2006");
+    page(window.IncomePage).MonthCombo->setCurrentText("12");
+    QString opened;
+    exportRange = [&opened](TExportRange &range) {
+        opened = range.From().toString(Qt::ISODate) + ".." + range.To().toString(Qt::ISODate);
+    };
+    exportFile = dir.filePath("all.csv");
+    commands->ExportAction->trigger();
+    EXPECT_EQ(opened, "2006-07-01..2006-09-01");
+    const QString text = QString::fromUtf8(read(exportFile));
+    EXPECT_TRUE(text.contains(utf8("工资")) && text.contains(utf8("书")))
+        << "pressing 导出 at once exports them all";
+    stored("delete from gain");
+    stored("delete from expen");
+    exportFile = dir.filePath("none.csv");
+    commands->ExportAction->trigger();
+    EXPECT_EQ(opened, "2006-01-01..2006-12-31") << "an empty ledger opens on this year";
 }
 
 TEST_F(ImportCommandsTest, ExportThenImportIntoTheSameLedgerFindsEveryEntryThere)

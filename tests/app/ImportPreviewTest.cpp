@@ -198,6 +198,33 @@ TEST_F(ImportPreviewTest, HomeBankFilesPreviewWithCategoriesAsItemsAndScanWhole)
     EXPECT_TRUE(preview.CanImport());
 }
 
+// Guards against the HomeBank preview offering no choice of the field that gives the item.
+TEST_F(ImportPreviewTest, TheDialogLetsTheUserPickTheHomeBankItemAndShowsTheEffect)
+{
+    const QString path =
+        write("home.xhb", "<?xml version=\"1.0\"?>\n<homebank v=\"1.4\">\n"
+                          "<pay key=\"1\" name=\"食堂\"/>\n<cat key=\"1\" name=\"餐饮\"/>\n"
+                          "<ope date=\"739000\" amount=\"-12.5\" account=\"1\" category=\"1\" "
+                          "payee=\"1\" wording=\"午饭\"/>\n"
+                          "</homebank>\n");
+    TImportPreview preview(path);
+    TImportDialog dialog(preview);
+    dialog.RunScan = [](TImportPreview &p) { scan(p); };
+    dialog.Rescan();
+    ASSERT_FALSE(dialog.ItemSourceCombo->isHidden());
+    QStringList names;
+    for (int i = 0; i < dialog.ItemSourceCombo->count(); ++i)
+        names << dialog.ItemSourceCombo->itemText(i);
+    EXPECT_EQ(names.join('/'), utf8("类别/收付款人/备注"));
+    EXPECT_EQ(dialog.ItemSourceCombo->currentText(), utf8("类别"));
+    EXPECT_EQ(rows(preview), utf8("5 支出 2024-04-24 12.50 餐饮"));
+    dialog.ItemSourceCombo->setCurrentIndex(2);
+    EXPECT_EQ(preview.ItemSource(), qiMemo);
+    EXPECT_EQ(rows(preview), utf8("5 支出 2024-04-24 12.50 午饭"));
+    EXPECT_EQ(preview.Rows()[0].Remark, utf8("食堂；餐饮"));
+    EXPECT_EQ(dialog.PreviewTable->item(0, 4)->text(), utf8("午饭"));
+}
+
 TEST_F(ImportPreviewTest, FilesThatHoldNoEntriesAreRefusedWithTheirName)
 {
     struct Case {
@@ -218,6 +245,12 @@ TEST_F(ImportPreviewTest, FilesThatHoldNoEntriesAreRefusedWithTheirName)
             const QString message = QString::fromUtf8(error.what());
             EXPECT_TRUE(message.contains(path)) << message.toStdString();
             EXPECT_TRUE(message.contains(utf8(c.says))) << message.toStdString();
+            if (c.bytes.isEmpty())
+                continue;
+            // Guards against a refusal that names only some of the formats the import reads.
+            for (const char *format :
+                 {"CSV", "支付宝", "微信支付", "xlsx", "QIF", "OFX", "HomeBank", "Access"})
+                EXPECT_TRUE(message.contains(utf8(format))) << format << ": " << message.toStdString();
         }
     }
     EXPECT_THROW(TImportPreview(dir.filePath("missing.csv")), EImportError);

@@ -76,6 +76,14 @@ TEST_F(Commands, AHomeBankLedgerImportsWholeOrNotAtAll)
     EXPECT_EQ(run.Out.substr(0, run.Out.find('\n')), "从HomeBank导入了188条纪录：收入27条，支出161条");
     EXPECT_NE(run.Out.find("没有导入26条账户之间的转账"), std::string::npos) << run.Out;
     EXPECT_EQ(CheckLedgerDatabase(Path("my.mdb")).GainRows, 27);
+    // With the payee as the item the entries are the same ones: nothing comes in twice.
+    run = Run({"import", "--item=payee", "example.xhb", "my.mdb"});
+    EXPECT_EQ(run.Code, 0) << run.Err;
+    EXPECT_NE(run.Out.find("跳过了188条账本中已有的纪录"), std::string::npos) << run.Out;
+    CreateLedgerDatabase(Path("payees.mdb"));
+    run = Run({"import", "--item=payee", "example.xhb", "payees.mdb"});
+    EXPECT_EQ(run.Code, 0) << run.Err;
+    EXPECT_EQ(CheckLedgerDatabase(Path("payees.mdb")).GainRows, 27);
     // A damaged transaction keeps the whole file out.
     Write("bad.xhb", "<?xml version=\"1.0\"?>\n<homebank v=\"1.4\">\n"
                      "<ope date=\"739000\" amount=\"5\" account=\"1\"/>\n"

@@ -128,6 +128,27 @@ TEST(HomeBankFiles, SplitsGiveOneEntryPerPartAndTransfersOpeningBalancesAndVoids
               "1条纪录的类别超过50个字，作为项目时截短了");
 }
 
+// Guards against a HomeBank file always taking the category as the item, where QIF lets the user choose.
+TEST(HomeBankFiles, ThePayeeOrTheMemoGivesTheItemWhenAskedAndTheOthersGoToTheRemark)
+{
+    const QByteArray file = Lists + "<ope date=\"739000\" amount=\"-80.3\" account=\"1\" payee=\"1\" "
+                                    "wording=\"周末\" flags=\"256\" scat=\"2||3\" samt=\"-60.2||-20.1\" "
+                                    "smem=\"||纸巾\"/>\n"
+                                    "<ope date=\"739003\" amount=\"8000\" account=\"2\" category=\"4\"/>\n"
+                                    "<ope date=\"739005\" amount=\"-3\" account=\"1\" payee=\"1\"/>\n"
+                                    "</homebank>\n";
+    const auto read = [&file](TQifItemSource item) {
+        THomeBankEntrySource source(file, item);
+        return ReadAll(source);
+    };
+    EXPECT_EQ(read(qiPayee),
+              "E6020 2024-04-24 永辉超市|周末；餐饮:买菜@15; E2010 2024-04-24 永辉超市|纸巾；日用@15; "
+              "I800000 2024-04-27 工资 & 奖金|@16; E300 2024-04-29 永辉超市|@17");
+    EXPECT_EQ(read(qiMemo),
+              "E6020 2024-04-24 周末|永辉超市；餐饮:买菜@15; E2010 2024-04-24 纸巾|永辉超市；日用@15; "
+              "I800000 2024-04-27 工资 & 奖金|@16; E300 2024-04-29 永辉超市|@17");
+}
+
 TEST(HomeBankFiles, ABadTransactionIsABadRecordAndADamagedFileIsRefusedWithItsLine)
 {
     EXPECT_EQ(

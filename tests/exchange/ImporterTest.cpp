@@ -166,8 +166,8 @@ TEST_F(Ledgers, EntriesTheLedgerHoldsAreSkippedOneForOne)
     // The ledger holds the coffee once more than before: a file with three gets one in.
     EXPECT_EQ(
         ImportCsv("日期,金额,项目\n2024-01-05,-3,咖啡\n2024-01-05,-3,咖啡\n2024-01-05,-3,咖啡\n").Added(), 1);
-    // The same amount as income is another entry; so is another remark.
-    EXPECT_EQ(ImportCsv("日期,金额,项目,备注\n2024-01-05,3,咖啡,\n2024-01-05,-3,咖啡,找零\n").Added(), 2);
+    // The same amount as income is another entry; so is another item.
+    EXPECT_EQ(ImportCsv("日期,金额,项目,备注\n2024-01-05,3,咖啡,\n2024-01-05,-3,茶,\n").Added(), 2);
     TImportOptions keep;
     keep.Duplicates = dpKeep;
     EXPECT_EQ(ImportCsv(file, keep).Added(), 3);

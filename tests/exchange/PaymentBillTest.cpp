@@ -77,12 +77,32 @@ TEST(PaymentBills, AlipayBillInGbkIsReadWithoutAnyMapping)
     EXPECT_EQ(totals.ExpenseCents, 34800);
     EXPECT_EQ(
         source.Notes().join('|').toStdString(),
-        "没有读取的列：对方账号、收/付款方式、交易订单号、商家订单号|"
+        "没有读取的列：对方账号、收/付款方式、商家订单号|"
         "有2条纪录不计收支（充值、提现、自己账户间的转账、理财、还款等），不是收入或支出，没有导入（第24、30"
         "行）|"
         "跳过了2笔已关闭或已全额退款的交易：第27行（某某女装店，199.00，退款成功，退的是第28行的交易）、"
         "第28行（某某女装店，199.00，交易关闭）|"
         "有1条退款按负数的支出导入（第25行）");
+}
+
+// Guards against the older Alipay export (交易号…资金状态, a summary after the rows) being refused.
+TEST(PaymentBills, OlderAlipayBillWithItsSummaryIsReadLikeTheNewerOne)
+{
+    const QByteArray bytes = Bill("alipay-old.csv");
+    EXPECT_EQ(Read(bytes), "E2350 2016-12-31+72611 全家便利店|便利店购物；全家便利店@6; "
+                           "I10000 2016-12-30+32400 张三|还钱；张三；午饭钱@7; "
+                           "E3580 2016-12-27+64800 美团外卖|晚餐；美团外卖@10");
+    TCsvEntrySource source(bytes);
+    EXPECT_EQ(source.Description().toStdString(), "支付宝账单（GB18030，逗号分隔）");
+    const TTotals totals = Totals(source);
+    EXPECT_EQ(totals.Income, 1);
+    EXPECT_EQ(totals.ExpenseCents, 5930);
+    EXPECT_EQ(
+        source.Notes().join('|').toStdString(),
+        "没有读取的列：商家订单号、付款时间、最近修改时间、交易来源地、服务费（元）、成功退款（元）、"
+        "资金状态|"
+        "有1条纪录不计收支（充值、提现、自己账户间的转账、理财、还款等），不是收入或支出，没有导入（第9行）|"
+        "跳过了1笔已关闭或已全额退款的交易：第8行（某某旗舰店，399.00，交易关闭）");
 }
 
 TEST(PaymentBills, WechatBillWithYenAmountsAndDashedTitleIsReadWithoutAnyMapping)
@@ -108,7 +128,7 @@ TEST(PaymentBills, WechatBillWithYenAmountsAndDashedTitleIsReadWithoutAnyMapping
     EXPECT_EQ(totals.Expense, 6);
     EXPECT_EQ(totals.ExpenseCents, 23440);
     EXPECT_EQ(source.Notes().join('|').toStdString(),
-              "没有读取的列：支付方式、交易单号、商户单号|"
+              "没有读取的列：支付方式、商户单号|"
               "有3条纪录不计收支（充值、提现、自己账户间的转账、理财、还款等），不是收入或支出，没有导入（第2"
               "0、21、27行）|"
               "跳过了2笔已关闭或已全额退款的交易：第24行（某某餐厅，35."

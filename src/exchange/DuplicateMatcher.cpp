@@ -1,0 +1,383 @@
+#include "exchange/DuplicateMatcher.h"
+
+#include "exchange/ExchangeMessages.h"
+#include "exchange/ExchangeText.h"
+
+#include <sqlite3.h>
+
+#include <algorithm>
+#include <climits>
+#include <cmath>
+#include <cstring>
+#include <unordered_map>
+#include <unordered_set>
+
+namespace kestrum {
+
+const char *const TransactionIdTable = "kestrum_transaction_id";
+
+namespace {
+
+struct TTable {
+    const char *Name;
+    const char *Amount;
+    const char *Date;
+    const char *Item;
+};
+constexpr TTable Tables[2] = {
+    {"gain", "本次进帐", "进帐时间", "进帐人"},  // ekIncome
+    {"expen", "消费金额", "消费日期", "消费者"}, // ekExpense
+};
+
+using TStatement = std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt *)>;
+
+[[noreturn]] void Fail(sqlite3 *db, const char *what)
+{
+    throw Exception(std::string(what) + "：" + exchange::LedgerProblem(db));
+}
+
+TStatement Prepare(sqlite3 *db, const std::string &sql, const char *what)
+{
+    sqlite3_stmt *statement = nullptr;
+    if (sqlite3_prepare_v2(db, sql.c_str(), -1, &statement, nullptr) != SQLITE_OK)
+        Fail(db, what);
+    return TStatement(statement, sqlite3_finalize);
+}
+
+constexpr std::int64_t NoDate = INT64_MIN;
+
+enum class TAmountForm : std::uint8_t { Cents, Exact, None };
+
+//! Table, day and amount: the entries that may be the same.
+struct TMatchKey {
+    std::int64_t Day = NoDate;
+    std::int64_t Amount = 0; //!< cents, or the bits of an exact amount
+    TEntryKind Kind = ekExpense;
+    TAmountForm Form = TAmountForm::None;
+    bool operator==(const TMatchKey &) const = default;
+};
+
+struct TMatchKeyHash {
+    std::size_t operator()(const TMatchKey &key) const
+    {
+        std::uint64_t h = std::uint64_t(key.Day) * 0x9E3779B97F4A7C15ull;
+        h ^= std::uint64_t(key.Amount) + 0x632BE59BD9B4E019ull + (h << 6) + (h >> 2);
+        h ^= std::uint64_t(key.Kind) << 1 | std::uint64_t(key.Form) << 3;
+        return std::size_t(h ^ (h >> 29));
+    }
+};
+
+//! The cents of an amount that is a whole number of them up to what sums of
+//! decimals leave behind (0.1 + 0.2 is 30 cents); else the exact amount.
+void SetAmount(TMatchKey &key, double amount)
+{
+    constexpr double CentsLimit = 1e11;
+    if (std::fabs(amount) < CentsLimit) {
+        const double hundredths = amount * 100.0;
+        const double cents = std::nearbyint(hundredths);
+        if (std::fabs(hundredths - cents) <= 4e-15 * std::max(1.0, std::fabs(hundredths))) {
+            key.Form = TAmountForm::Cents;
+            key.Amount = std::int64_t(cents);
+            return;
+        }
+    }
+    key.Form = TAmountForm::Exact;
+    std::memcpy(&key.Amount, &amount, sizeof amount);
+}
+
+TMatchKey KeyOf(const TForeignEntry &entry)
+{
+    TMatchKey key;
+    key.Kind = entry.Kind;
+    key.Day = entry.HasDate ? entry.Date.toJulianDay() : NoDate;
+    if (entry.HasAmount)
+        SetAmount(key, entry.Exact ? *entry.Exact : double(entry.Cents) / 100.0);
+    return key;
+}
+
+int DaysInMonth(int year, int month)
+{
+    static constexpr int Days[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    const bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+    return month == 2 && leap ? 29 : Days[month - 1];
+}
+
+//! The day of a date as the ledger stores it: "yyyy-MM-dd..." read by hand
+//! (this runs for every ledger row in the range), anything else as the
+//! readers read dates. False for text that is no date.
+bool StoredDay(std::string_view text, std::int64_t &day)
+{
+    auto digits = [&text](std::size_t at, std::size_t count, int &value) {
+        value = 0;
+        for (std::size_t i = at; i < at + count; ++i) {
+            if (text[i] < '0' || text[i] > '9')
+                return false;
+            value = value * 10 + (text[i] - '0');
+        }
+        return true;
+    };
+    int year = 0, month = 0, dayOfMonth = 0;
+    if (text.size() >= 10 && text[4] == '-' && text[7] == '-' && (text.size() == 10 || text[10] == ' ') &&
+        digits(0, 4, year) && digits(5, 2, month) && digits(8, 2, dayOfMonth) && month >= 1 && month <= 12 &&
+        dayOfMonth >= 1 && dayOfMonth <= DaysInMonth(year, month)) {
+        // The Julian day by the civil calendar's arithmetic, as QDate counts it.
+        const int a = (14 - month) / 12;
+        const std::int64_t y = std::int64_t(year) + 4800 - a;
+        const int m = month + 12 * a - 3;
+        day = dayOfMonth + (153 * m + 2) / 5 + 365 * y + y / 4 - y / 100 + y / 400 - 32045;
+        return true;
+    }
+    QDate date;
+    int seconds = 0;
+    QString reason;
+    if (!exchange::ParseDate(text, date, seconds, reason))
+        return false;
+    day = date.toJulianDay();
+    return true;
+}
+
+std::string_view ColumnText(sqlite3_stmt *statement, int column)
+{
+    const auto *text = reinterpret_cast<const char *>(sqlite3_column_text(statement, column));
+    return text ? std::string_view(text, std::size_t(sqlite3_column_bytes(statement, column)))
+                : std::string_view();
+}
+
+//! Appends the compared form of `text`, one part per semicolon.
+void AppendParts(std::string_view text, std::vector<std::string> &parts)
+{
+    std::string part;
+    auto finish = [&] {
+        if (!part.empty())
+            parts.push_back(std::move(part));
+        part.clear();
+    };
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        auto c = static_cast<unsigned char>(text[i]);
+        if (c == 0xEF && i + 2 < text.size() && (static_cast<unsigned char>(text[i + 1]) & 0xFE) == 0xBC) {
+            // U+FF01..U+FF5E: the full-width forms of ASCII's printable characters.
+            const unsigned cp = 0xF000u | (unsigned(static_cast<unsigned char>(text[i + 1]) & 0x3F) << 6) |
+                                (static_cast<unsigned char>(text[i + 2]) & 0x3Fu);
+            if (cp >= 0xFF01 && cp <= 0xFF5E) {
+                c = static_cast<unsigned char>(cp - 0xFEE0);
+                i += 2;
+            }
+        } else if (c == 0xE3 && i + 2 < text.size() && text[i + 1] == '\x80' && text[i + 2] == '\x80') {
+            i += 2; // the ideographic space
+            continue;
+        } else if (c == 0xC2 && i + 1 < text.size() && text[i + 1] == '\xA0') {
+            ++i; // the no-break space
+            continue;
+        }
+        if (c == ';')
+            finish();
+        else if (c == ' ' || (c >= '\t' && c <= '\r'))
+            continue;
+        else
+            part += char(c >= 'A' && c <= 'Z' ? c + ('a' - 'A') : c);
+    }
+    finish();
+}
+
+} // namespace
+
+std::vector<std::string> ComparedTextParts(std::string_view item, std::string_view remark)
+{
+    std::vector<std::string> parts;
+    AppendParts(item, parts);
+    AppendParts(remark, parts);
+    std::sort(parts.begin(), parts.end());
+    parts.erase(std::unique(parts.begin(), parts.end()), parts.end());
+    return parts;
+}
+
+bool TextsAgree(const std::vector<std::string> &a, const std::vector<std::string> &b)
+{
+    if (a == b)
+        return true;
+    if (a.empty() || b.empty())
+        return false;
+    const auto &shorter = a.size() <= b.size() ? a : b;
+    const auto &longer = a.size() <= b.size() ? b : a;
+    return std::includes(longer.begin(), longer.end(), shorter.begin(), shorter.end());
+}
+
+struct TDuplicateMatcher::TState {
+    struct TCandidate {
+        std::int64_t Row = 0;
+        std::vector<std::string> Parts;
+        std::string TransactionId;
+        bool Used = false;
+    };
+
+    sqlite3 *Db;
+    std::int64_t LastRow[2] = {0, 0};
+    bool HasIdTable = false;
+    std::unordered_set<std::int64_t> Used[2];
+    std::unordered_map<TMatchKey, std::vector<TCandidate>, TMatchKeyHash> Candidates;
+    TStatement Remember{nullptr, sqlite3_finalize};
+
+    explicit TState(sqlite3 *db) : Db(db) {}
+
+    void Load(TEntryKind kind, std::int64_t firstDay, std::int64_t lastDay);
+    int Score(const TCandidate &candidate, const TForeignEntry &entry,
+              const std::vector<std::string> &parts) const;
+};
+
+TDuplicateMatcher::TDuplicateMatcher(sqlite3 *db) : FState(std::make_unique<TState>(db))
+{
+    for (const TEntryKind kind : {ekIncome, ekExpense}) {
+        TStatement last = Prepare(db, std::string("SELECT ifnull(max(rowid), 0) FROM ") + Tables[kind].Name,
+                                  "无法读取账本中的纪录");
+        if (sqlite3_step(last.get()) != SQLITE_ROW)
+            Fail(db, "无法读取账本中的纪录");
+        FState->LastRow[kind] = sqlite3_column_int64(last.get(), 0);
+    }
+    TStatement table =
+        Prepare(db, "SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = ?1", "无法读取账本中的纪录");
+    sqlite3_bind_text(table.get(), 1, TransactionIdTable, -1, SQLITE_STATIC);
+    FState->HasIdTable = sqlite3_step(table.get()) == SQLITE_ROW;
+}
+
+TDuplicateMatcher::~TDuplicateMatcher() = default;
+
+//! Reads the rows of one table dated firstDay to lastDay (and those whose
+//! date is stored in another form, or not at all) and keeps those whose key
+//! a batch entry has.
+void TDuplicateMatcher::TState::Load(TEntryKind kind, std::int64_t firstDay, std::int64_t lastDay)
+{
+    const TTable &t = Tables[kind];
+    const std::string date = std::string("t.\"") + t.Date + "\"";
+    std::string sql = std::string("SELECT t.rowid, t.\"") + t.Amount + "\", " + date + ", t.\"" + t.Item +
+                      "\", t.\"备注\", " + (HasIdTable ? "k.transaction_id" : "NULL") + " FROM " + t.Name +
+                      " AS t ";
+    if (HasIdTable)
+        sql += std::string("LEFT JOIN ") + TransactionIdTable + " AS k ON k.entry_table = '" + t.Name +
+               "' AND k.entry_id = t.rowid ";
+    // Dates the program writes sort as text; the few in another form are
+    // read one by one.
+    sql += "WHERE t.rowid <= ?1 AND ((" + date + " >= ?2 AND " + date + " < ?3) OR typeof(" + date +
+           ") <> 'text' OR substr(" + date + ", 5, 1) <> '-' OR substr(" + date + ", 8, 1) <> '-')";
+    TStatement select = Prepare(Db, sql, "无法读取账本中的纪录");
+    sqlite3_bind_int64(select.get(), 1, LastRow[kind]);
+    const std::string from = QDate::fromJulianDay(firstDay).toString(Qt::ISODate).toStdString();
+    const std::string to = QDate::fromJulianDay(lastDay + 1).toString(Qt::ISODate).toStdString();
+    sqlite3_bind_text(select.get(), 2, from.data(), int(from.size()), SQLITE_TRANSIENT);
+    sqlite3_bind_text(select.get(), 3, to.data(), int(to.size()), SQLITE_TRANSIENT);
+    int rc = SQLITE_ROW;
+    TMatchKey key;
+    key.Kind = kind;
+    while ((rc = sqlite3_step(select.get())) == SQLITE_ROW) {
+        sqlite3_stmt *s = select.get();
+        const std::int64_t row = sqlite3_column_int64(s, 0);
+        const int amountType = sqlite3_column_type(s, 1);
+        if (amountType == SQLITE_NULL)
+            key.Form = TAmountForm::None, key.Amount = 0;
+        else if (amountType == SQLITE_FLOAT || amountType == SQLITE_INTEGER)
+            SetAmount(key, sqlite3_column_double(s, 1));
+        else
+            continue; // text in the amount column: no import brings such an entry
+        if (sqlite3_column_type(s, 2) == SQLITE_NULL)
+            key.Day = NoDate;
+        else if (!StoredDay(ColumnText(s, 2), key.Day))
+            continue;
+        const auto found = Candidates.find(key);
+        if (found == Candidates.end() || Used[kind].count(row))
+            continue;
+        TCandidate candidate;
+        candidate.Row = row;
+        candidate.Parts = ComparedTextParts(ColumnText(s, 3), ColumnText(s, 4));
+        candidate.TransactionId.assign(ColumnText(s, 5));
+        found->second.push_back(std::move(candidate));
+    }
+    if (rc != SQLITE_DONE)
+        Fail(Db, "无法读取账本中的纪录");
+}
+
+//! How well a ledger row answers for an entry: 0 not at all, 1 its text
+//! holds the other's, 2 the texts are equal, 3 the transaction ids are.
+int TDuplicateMatcher::TState::Score(const TCandidate &candidate, const TForeignEntry &entry,
+                                     const std::vector<std::string> &parts) const
+{
+    if (!candidate.TransactionId.empty() && !entry.TransactionId.empty())
+        return candidate.TransactionId == entry.TransactionId ? 3 : 0;
+    if (candidate.Parts == parts)
+        return 2;
+    return TextsAgree(candidate.Parts, parts) ? 1 : 0;
+}
+
+void TDuplicateMatcher::Match(const std::vector<TForeignEntry> &batch, std::vector<std::int64_t> &rows)
+{
+    TState &s = *FState;
+    rows.assign(batch.size(), 0);
+    s.Candidates.clear();
+    std::int64_t first[2] = {INT64_MAX, INT64_MAX};
+    std::int64_t last[2] = {INT64_MIN, INT64_MIN};
+    bool wanted[2] = {false, false};
+    for (const TForeignEntry &entry : batch) {
+        const TMatchKey key = KeyOf(entry);
+        s.Candidates.try_emplace(key);
+        wanted[entry.Kind] = true;
+        if (key.Day != NoDate) {
+            first[entry.Kind] = std::min(first[entry.Kind], key.Day);
+            last[entry.Kind] = std::max(last[entry.Kind], key.Day);
+        }
+    }
+    for (const TEntryKind kind : {ekIncome, ekExpense})
+        if (wanted[kind] && s.LastRow[kind] > 0)
+            s.Load(kind, first[kind] == INT64_MAX ? 0 : first[kind],
+                   last[kind] == INT64_MIN ? 0 : last[kind]);
+    std::vector<std::string> parts;
+    for (std::size_t i = 0; i < batch.size(); ++i) {
+        const TForeignEntry &entry = batch[i];
+        const auto found = s.Candidates.find(KeyOf(entry));
+        if (found == s.Candidates.end() || found->second.empty())
+            continue;
+        parts = ComparedTextParts(entry.Item, entry.Remark);
+        TState::TCandidate *best = nullptr;
+        int bestScore = 0;
+        for (TState::TCandidate &candidate : found->second) {
+            if (candidate.Used)
+                continue;
+            const int score = s.Score(candidate, entry, parts);
+            if (score > bestScore) {
+                best = &candidate;
+                bestScore = score;
+            }
+            if (score == 3)
+                break;
+        }
+        if (!best)
+            continue;
+        best->Used = true;
+        s.Used[entry.Kind].insert(best->Row);
+        rows[i] = best->Row;
+    }
+}
+
+void TDuplicateMatcher::RememberId(TEntryKind kind, std::int64_t row, const std::string &transactionId)
+{
+    TState &s = *FState;
+    if (!s.Remember) {
+        const std::string create = std::string("CREATE TABLE IF NOT EXISTS ") + TransactionIdTable +
+                                   " (entry_table TEXT NOT NULL, entry_id INTEGER NOT NULL, "
+                                   "transaction_id TEXT NOT NULL, PRIMARY KEY (entry_table, entry_id)) "
+                                   "WITHOUT ROWID";
+        if (sqlite3_exec(s.Db, create.c_str(), nullptr, nullptr, nullptr) != SQLITE_OK)
+            Fail(s.Db, "无法记下交易编号");
+        s.HasIdTable = true;
+        s.Remember = Prepare(s.Db,
+                             std::string("INSERT OR REPLACE INTO ") + TransactionIdTable +
+                                 " (entry_table, entry_id, transaction_id) VALUES (?1, ?2, ?3)",
+                             "无法记下交易编号");
+    }
+    sqlite3_stmt *insert = s.Remember.get();
+    sqlite3_bind_text(insert, 1, Tables[kind].Name, -1, SQLITE_STATIC);
+    sqlite3_bind_int64(insert, 2, row);
+    sqlite3_bind_text(insert, 3, transactionId.data(), int(transactionId.size()), SQLITE_STATIC);
+    if (sqlite3_step(insert) != SQLITE_DONE)
+        Fail(s.Db, "无法记下交易编号");
+    sqlite3_reset(insert);
+}
+
+} // namespace kestrum
