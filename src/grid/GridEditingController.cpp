@@ -1,0 +1,588 @@
+#include "grid/GridEditingController.h"
+
+#include "data/DataController.h"
+#include "editors/CustomEdit.h"
+#include "grid/GridColumn.h"
+#include "grid/GridDataControllerSource.h"
+#include "grid/GridSite.h"
+#include "grid/GridTableController.h"
+#include "grid/GridTableView.h"
+
+#include <QApplication>
+#include <QCoreApplication>
+#include <QEvent>
+#include <QMouseEvent>
+#include <QPalette>
+#include <QTimer>
+
+namespace kestrum {
+
+namespace {
+
+//! The edge an editor is moved to while its cell is out of view: it stays
+//! open, out of sight.
+constexpr int ParkedLeft = 30000;
+
+TkvDataEditValueSource EditValueSource(TkvBindingValueKind kind)
+{
+    switch (kind) {
+    case bvkText:
+        return TkvDataEditValueSource::evsText;
+    case bvkLookupKey:
+        return TkvDataEditValueSource::evsKey;
+    default:
+        return TkvDataEditValueSource::evsValue;
+    }
+}
+
+//! Keys the in-place editor leaves unhandled would travel on to its parent,
+//! the grid site, and act on the grid (an Esc there cancels the record). An
+//! editor's keys end at the editor, also the one that closed it: the barrier
+//! stays while the editor belongs to the site, since the key that closes the
+//! editor is still on its way up when the editor lets go of the grid.
+class TKeyBarrier : public QObject {
+public:
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        return event->type() == QEvent::KeyPress || event->type() == QEvent::KeyRelease;
+    }
+};
+
+Qt::KeyboardModifiers QtModifiers(TkvGridShiftState shift)
+{
+    Qt::KeyboardModifiers modifiers;
+    if (shift.Shift)
+        modifiers |= Qt::ShiftModifier;
+    if (shift.Ctrl)
+        modifiers |= Qt::ControlModifier;
+    if (shift.Alt)
+        modifiers |= Qt::AltModifier;
+    return modifiers;
+}
+
+} // namespace
+
+TkvGridEditingController::TkvGridEditingController(TkvGridTableView *view)
+    : FView(view), FKeyBarrier(std::make_unique<TKeyBarrier>())
+{
+    // Properties going away take their editor with them; one open on them
+    // is closed first, without writing.
+    FEditList.OnEditRemoving = [this](TkvCustomEdit *edit) {
+        if (edit != FEdit)
+            return;
+        UnhookEdit();
+        FEditingItem = nullptr;
+        FEdit->hide();
+        FEdit = nullptr;
+        FEditProperties = nullptr;
+    };
+}
+
+TkvGridEditingController::~TkvGridEditingController()
+{
+    FDelayedTimer.reset();
+    if (FEdit) {
+        UnhookEdit();
+        FEdit = nullptr;
+    }
+}
+
+void TkvGridEditingController::SetSite(QWidget *site)
+{
+    if (FSite == site)
+        return;
+    if (FEdit) {
+        try {
+            CloseCellEditor(false);
+        } catch (const std::exception &) {
+            // Closing without writing only gives the focus back.
+        }
+    }
+    // The list owns its editors: none may stay a child of a site that goes.
+    for (const QPointer<TkvCustomEdit> &edit : FSitedEdits)
+        if (edit && edit->parentWidget() == FSite) {
+            edit->removeEventFilter(FKeyBarrier.get());
+            edit->setParent(nullptr);
+        }
+    FSitedEdits.clear();
+    FSite = site;
+}
+
+TkvCustomDataController *TkvGridEditingController::DataController() const
+{
+    TkvGridDataControllerSource *source = FView->ControllerSource();
+    return source ? &source->Controller() : nullptr;
+}
+
+bool TkvGridEditingController::GridHasFocus() const
+{
+    return FView->IsFocused() || (FEdit && FEdit->Focused());
+}
+
+bool TkvGridEditingController::SiteHasFocus() const
+{
+    return FView->IsFocused() && !(FEdit && FEdit->Focused());
+}
+
+// ---- opening ----
+
+bool TkvGridEditingController::ShowCellEditor(TkvCustomGridTableItem *item, bool byMouse)
+{
+    if (FPreparing || FHiding || !item)
+        return false;
+    if (item == FEditingItem && FEdit)
+        return byMouse || (SiteHasFocus() && !FEdit->Focused());
+    if (!SiteHasFocus())
+        return false;
+    SetEditingItem(item);
+    return FEditingItem == item && FEdit;
+}
+
+bool TkvGridEditingController::ShowEditAndActivate(TkvCustomGridTableItem *item)
+{
+    if (!ShowCellEditor(item))
+        return FEditingItem == item && FEdit;
+    FEdit->ActivateInPlace();
+    return true;
+}
+
+bool TkvGridEditingController::ShowEditByKey(TkvCustomGridTableItem *item, QChar ch)
+{
+    if (!ShowCellEditor(item))
+        return false;
+    FEdit->ActivateInPlaceByKey(ch);
+    return true;
+}
+
+bool TkvGridEditingController::ShowEditByMouse(TkvCustomGridTableItem *item, TkvGridShiftState shift,
+                                               const QPoint &point, bool leftButtonDown)
+{
+    if (!ShowCellEditor(item, true))
+        return false;
+    // A release alone would leave the caret where the editor put it; the
+    // caret goes to the click point, as the press there would have put it.
+    FEdit->ActivateInPlaceByMouse(QtModifiers(shift), point, true);
+    if (!leftButtonDown && FEdit && FEdit->InnerWidget()) {
+        QWidget *inner = FEdit->InnerWidget();
+        const QPointF local = inner->mapFrom(FEdit, FEdit->mapFromParent(point));
+        QMouseEvent release(QEvent::MouseButtonRelease, local, inner->mapToGlobal(local), Qt::LeftButton,
+                            Qt::NoButton, QtModifiers(shift));
+        QCoreApplication::sendEvent(inner, &release);
+    }
+    return true;
+}
+
+void TkvGridEditingController::SetEditingItem(TkvCustomGridTableItem *item)
+{
+    if (item == FEditingItem || FSettingEditingItem)
+        return;
+    if (item) {
+        if (!item->CanEdit())
+            return;
+        bool allow = true;
+        if (FView->OnEditing)
+            FView->OnEditing(FView, item, allow);
+        if (!allow)
+            return;
+        // Taking the cell focus closes an editor open on another column, accepting.
+        FView->Controller().SetFocusedItem(item);
+        if (FView->Controller().FocusedItem() != item)
+            return;
+    }
+    FSettingEditingItem = true;
+    try {
+        if (FEditingItem)
+            CloseCellEditor(false);
+        FEditingItem = item;
+        if (item) {
+            TkvCustomEditProperties *properties =
+                item->GetPropertiesForRecord(FView->Controller().FocusedRecord());
+            try {
+                FEdit = &FEditList.GetEdit(*properties);
+            } catch (...) {
+                FEditingItem = nullptr;
+                throw;
+            }
+            FEditProperties = properties;
+            FView->RecordChanged(FView->Controller().FocusedRowIndex(), item->Index());
+            PrepareEdit();
+        }
+    } catch (...) {
+        FSettingEditingItem = false;
+        throw;
+    }
+    FSettingEditingItem = false;
+}
+
+void TkvGridEditingController::PrepareEdit()
+{
+    FPreparing = true;
+    try {
+        FSavedOnChange = FEditProperties->OnChange;
+        FSavedOnEditValueChanged = FEditProperties->OnEditValueChanged;
+        TkvCustomGridTableItem *item = FEditingItem;
+        FEditProperties->OnChange = [this, item](TkvCustomEdit *sender) {
+            if (FSavedOnChange)
+                FSavedOnChange(sender);
+            if (FView->OnEditChanged && !FPreparing)
+                FView->OnEditChanged(FView, item);
+        };
+        FEditProperties->OnEditValueChanged = [this, item](TkvCustomEdit *sender) {
+            if (FSavedOnEditValueChanged)
+                FSavedOnEditValueChanged(sender);
+            if (FView->OnEditValueChanged && !FPreparing)
+                FView->OnEditValueChanged(FView, item);
+        };
+        if (FSite && FEdit->parentWidget() != FSite) {
+            FEdit->setParent(FSite);
+            FEdit->installEventFilter(FKeyBarrier.get());
+            FSitedEdits.emplace_back(FEdit);
+        }
+        // The field behind the column may have changed since the editor was
+        // made (its maximum length, read-only state): the editor takes it now.
+        FEdit->PropertiesChanged();
+        FPlaced = false;
+        PlaceEdit();
+        ReloadCellValue();
+        HookEdit();
+    } catch (...) {
+        FPreparing = false;
+        throw;
+    }
+    FPreparing = false;
+    if (FView->OnInitEdit)
+        FView->OnInitEdit(FView, FEditingItem, FEdit);
+}
+
+void TkvGridEditingController::HookEdit()
+{
+    FEdit->OnHostKeyDown = [this](TkvCustomEdit *, int &key, Qt::KeyboardModifiers shift) {
+        EditHostKeyDown(key, shift);
+    };
+    FEdit->OnEditing = [this](TkvCustomEdit *, bool &canEdit) {
+        if (canEdit)
+            canEdit = InitiateEditing();
+    };
+    FEdit->OnHostPostValue = [this](TkvCustomEdit *) { PostCellValue(); };
+    FEdit->OnExit = [this](TkvCustomEdit *) { EditExit(); };
+    FEdit->OnKeyDown = [this](TkvCustomEdit *, int &key, Qt::KeyboardModifiers shift) {
+        EditKeyDown(key, shift);
+    };
+}
+
+void TkvGridEditingController::UnhookEdit()
+{
+    if (!FEdit)
+        return;
+    FEdit->OnHostKeyDown = nullptr;
+    FEdit->OnEditing = nullptr;
+    FEdit->OnHostPostValue = nullptr;
+    FEdit->OnExit = nullptr;
+    FEdit->OnKeyDown = nullptr;
+    if (FEditProperties) {
+        FEditProperties->OnChange = FSavedOnChange;
+        FEditProperties->OnEditValueChanged = FSavedOnEditValueChanged;
+    }
+    FSavedOnChange = nullptr;
+    FSavedOnEditValueChanged = nullptr;
+}
+
+// ---- placing ----
+
+QRect TkvGridEditingController::CellEditBounds(bool &found) const
+{
+    found = false;
+    const TkvGridTableViewInfo &viewInfo = FView->ViewInfo();
+    if (!FEditingItem || !viewInfo.IsCalculated())
+        return {};
+    const TkvGridRowViewInfo *row = nullptr;
+    if (FView->Controller().IsNewItemRowFocused()) {
+        for (const TkvGridRowViewInfo &candidate : viewInfo.Rows())
+            if (candidate.IsNewItemRow)
+                row = &candidate;
+    } else {
+        row = viewInfo.FindRow(FView->Controller().FocusedRowIndex());
+    }
+    if (!row)
+        return {};
+    for (const TkvGridCellViewInfo &cell : viewInfo.Cells(*row)) {
+        if (cell.Item != FEditingItem)
+            continue;
+        const QRect bounds = cell.ContentBounds();
+        // A cell scrolled out of the rows area is out of view as well.
+        if (bounds.isEmpty() || !bounds.intersects(viewInfo.RowsAreaBounds()))
+            return {};
+        found = true;
+        return bounds;
+    }
+    return {};
+}
+
+void TkvGridEditingController::PlaceEdit()
+{
+    if (!FEdit || !FEditingItem)
+        return;
+    bool found = false;
+    const QRect bounds = CellEditBounds(found);
+    if (found) {
+        // The editor takes the cell's font and colours, and covers the cell
+        // completely: the cell's own text must not show through it.
+        const TkvGridViewParams content = FView->Styles().Params(TkvGridStyleSlot::Content);
+        if (FEdit->font() != content.Font)
+            FEdit->setFont(content.Font);
+        QPalette palette = FEdit->palette();
+        const QColor color = content.Color.isValid() ? content.Color : palette.color(QPalette::Base);
+        if (palette.color(QPalette::Window) != color || !FEdit->autoFillBackground()) {
+            palette.setColor(QPalette::Window, color);
+            palette.setColor(QPalette::Base, color);
+            if (content.TextColor.isValid()) {
+                palette.setColor(QPalette::Text, content.TextColor);
+                palette.setColor(QPalette::WindowText, content.TextColor);
+            }
+            FEdit->setPalette(palette);
+            FEdit->setAutoFillBackground(true);
+        }
+        FEdit->setGeometry(bounds);
+        FEditBounds = bounds;
+    } else {
+        // Out of view, or not laid out yet: the editor stays open, out of sight.
+        FEditBounds = QRect(QPoint(ParkedLeft, FEdit->y()), FEdit->size());
+        FEdit->move(FEditBounds.topLeft());
+    }
+    FPlaced = true;
+    FBoundsUpdateNeeded = false;
+}
+
+void TkvGridEditingController::UpdateEditorBounds()
+{
+    if (FEdit && FEditingItem && !FHiding)
+        PlaceEdit();
+}
+
+QRect TkvGridEditingController::EditorBounds() const
+{
+    return FEdit ? FEditBounds : QRect();
+}
+
+// ---- values ----
+
+void TkvGridEditingController::ReloadCellValue()
+{
+    if (!FEdit || !FEditingItem)
+        return;
+    TkvCustomDataController *dataController = DataController();
+    Variant value = Variant::null();
+    if (dataController) {
+        const TkvDataEditValueSource source = EditValueSource(FEditProperties->GetBindingValueKind(true));
+        value = dataController->ReadEditValue(FEditingItem->Index(), source);
+        FEditingRecordIndex = dataController->FocusedRecordIndex();
+    }
+    const bool preparing = FPreparing;
+    FPreparing = true; // a reload is no change of the user's
+    try {
+        FEdit->AssignEditValue(value);
+    } catch (...) {
+        FPreparing = preparing;
+        throw;
+    }
+    FPreparing = preparing;
+    FEdit->SelectAll();
+}
+
+void TkvGridEditingController::RefreshEditor()
+{
+    if (!FEdit || !FEditingItem || FHiding || FInitiatingEditing || FPosting || FPreparing)
+        return;
+    ReloadCellValue();
+}
+
+void TkvGridEditingController::ShowEditorAlways()
+{
+    if (!FView->OptionsBehavior().AlwaysShowEditor() || !FReshowAllowed || FHiding || FPreparing ||
+        FSettingEditingItem || FInitiatingEditing || FPosting)
+        return;
+    TkvGridTableController &controller = FView->Controller();
+    TkvCustomGridTableItem *item = controller.FocusedItem();
+    TkvCustomGridRecord *record = controller.FocusedRecord();
+    if (!item || !record || !record->HasCells()) {
+        // A group row or no row: no cell to stand on. Its value was written
+        // before the focus left its record.
+        if (FEditingItem)
+            CloseCellEditor(false);
+        return;
+    }
+    if (FEditingItem == item && FEdit) {
+        ReloadCellValue();
+        FBoundsUpdateNeeded = true;
+        return;
+    }
+    ShowEditAndActivate(item);
+}
+
+bool TkvGridEditingController::InitiateEditing()
+{
+    TkvCustomDataController *dataController = DataController();
+    if (!FEditingItem || !dataController || !FEditingItem->CanEdit())
+        return false;
+    FInitiatingEditing = true;
+    bool result = false;
+    try {
+        TkvCustomDataField *field = dataController->GetItemField(FEditingItem->Index());
+        result = dataController->EditOperations().Contains(deoEdit) &&
+                 dataController->Provider().CanModifyField(field);
+        if (result && !dataController->EditState().Contains(desEditing)) {
+            dataController->Edit();
+            result = dataController->EditState().Contains(desEditing);
+        }
+    } catch (...) {
+        FInitiatingEditing = false;
+        throw;
+    }
+    FInitiatingEditing = false;
+    return result;
+}
+
+bool TkvGridEditingController::PostCellValue()
+{
+    if (!FEditingItem || !FEdit || !FEdit->ChangedSinceEntry() || FPosting)
+        return true;
+    TkvCustomDataController *dataController = DataController();
+    // The value belongs to the record it was loaded from; once the focus has
+    // left that record it is nobody's to write.
+    if (!dataController || dataController->FocusedRecordIndex() != FEditingRecordIndex)
+        return true;
+    // Refused without a message: nothing is written, and whatever was to
+    // follow the write (a move to another row) must not happen either.
+    if (!FEdit->ValidateEditText(true))
+        return false;
+    FEdit->SetChangedSinceEntry(true);
+    Variant value = FEdit->EditValue();
+    if (value.isEmpty())
+        value = Variant::null();
+    const TkvDataEditValueSource source = EditValueSource(FEditProperties->GetBindingValueKind(true));
+    FPosting = true;
+    try {
+        dataController->WriteEditValue(FEditingItem->Index(), value, source);
+    } catch (...) {
+        FPosting = false;
+        throw;
+    }
+    FPosting = false;
+    // The change is in the record now; the editor still differs from what it
+    // showed when it opened, so its first Esc only closes it.
+    FEdit->SetHasPendingChange(false);
+    return true;
+}
+
+// ---- closing ----
+
+void TkvGridEditingController::CloseCellEditor(bool accept)
+{
+    CancelDelayedActivation();
+    FBoundsUpdateNeeded = false;
+    if (FHiding || !FEditingItem)
+        return;
+    if (!FEdit) {
+        FEditingItem = nullptr;
+        return;
+    }
+    FHiding = true;
+    // The steps of one close tell of a change once.
+    FEdit->BeginChangeEvents();
+    try {
+        if (accept) {
+            // Validation takes the text into the value and clears the change
+            // marks; the change still has to be written.
+            const bool changed = FEdit->ChangedSinceEntry();
+            if (!FEdit->DeactivateInPlace()) {
+                FHiding = false; // rejected without a message: the editor stays
+                FEdit->EndChangeEvents();
+                return;
+            }
+            FEdit->SetChangedSinceEntry(changed);
+            // Written here rather than from inside the record set's update,
+            // where the record set keeps the change from its own links and the
+            // row would go on showing the old value.
+            if (!PostCellValue()) {
+                FHiding = false; // rejected without a message: the editor stays
+                FEdit->EndChangeEvents();
+                return;
+            }
+            // Written: the record's own update below has nothing more to take.
+            FEdit->SetChangedSinceEntry(false);
+            TkvCustomDataController *dataController = DataController();
+            if (dataController && dataController->EditState().Contains(desEditing))
+                dataController->UpdateData();
+        }
+    } catch (...) {
+        FHiding = false;
+        FEdit->EndChangeEvents();
+        throw;
+    }
+    FEdit->EndChangeEvents();
+    TkvCustomGridTableItem *item = FEditingItem;
+    FEditingItem = nullptr;
+    const int focusedRowIndex = FView->Controller().FocusedRowIndex();
+    if (focusedRowIndex >= 0)
+        FView->RecordChanged(focusedRowIndex, item->Index());
+    TkvCustomEdit *edit = FEdit;
+    UnhookEdit();
+    if (edit->Focused() && GridHasFocus()) {
+        edit->ClearChangeFlags();
+        FReshowAllowed = false;
+        try {
+            if (FSite)
+                FSite->setFocus(Qt::OtherFocusReason);
+            // Without window activation the focus events may not come.
+            if (edit->Focused())
+                edit->DoExit();
+            FView->SetFocused(true);
+        } catch (...) {
+            FReshowAllowed = true;
+            throw;
+        }
+        FReshowAllowed = true;
+    }
+    edit->hide();
+    FEdit = nullptr;
+    FEditProperties = nullptr;
+    FEditingRecordIndex = -1;
+    FErrorOnExit = false;
+    FHiding = false;
+}
+
+bool TkvGridEditingController::AcceptOnExit() const
+{
+    if (!FView->OptionsData().CancelOnExit())
+        return true;
+    TkvCustomDataController *dataController = DataController();
+    if (!dataController)
+        return true;
+    const TkvDataControllerEditState state = dataController->EditState();
+    const bool untouchedNewRecord = state.Contains(desInserting) && !state.Contains(desModified);
+    return !untouchedNewRecord || (FEdit && FEdit->ChangedSinceEntry());
+}
+
+void TkvGridEditingController::EditExit()
+{
+    if (FHiding || FPreparing || !FEditingItem)
+        return;
+    if (FView->OptionsBehavior().AlwaysShowEditor() && !SiteHasFocus())
+        return;
+    TkvCustomEdit *edit = FEdit;
+    try {
+        CloseCellEditor(AcceptOnExit());
+    } catch (...) {
+        // The editor takes the focus back; the next press on a cell keeps the cell focus.
+        FErrorOnExit = true;
+        if (edit && edit->InnerWidget())
+            edit->InnerWidget()->setFocus(Qt::OtherFocusReason);
+        throw;
+    }
+    // The focus went past the grid: the grid shows itself unfocused.
+    QWidget *now = QApplication::focusWidget();
+    if (FSite && now && now != FSite && !FSite->isAncestorOf(now))
+        FView->SetFocused(false);
+}
+
+} // namespace kestrum
