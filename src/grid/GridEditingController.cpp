@@ -62,6 +62,19 @@ Qt::KeyboardModifiers QtModifiers(TkvGridShiftState shift)
 
 } // namespace
 
+TkvGridEditingState EnterEditingStep(TkvGridEditingState outer, TkvGridEditingState step)
+{
+    switch (outer) {
+    case TkvGridEditingState::Closing:
+        return step == TkvGridEditingState::Posting ? TkvGridEditingState::PostingOnClose
+                                                    : TkvGridEditingState::Closing;
+    case TkvGridEditingState::PostingOnClose:
+        return TkvGridEditingState::PostingOnClose;
+    default:
+        return step;
+    }
+}
+
 TkvGridEditingController::TkvGridEditingController(TkvGridTableView *view)
     : FView(view), FKeyBarrier(std::make_unique<TKeyBarrier>())
 {
@@ -114,6 +127,16 @@ TkvCustomDataController *TkvGridEditingController::DataController() const
     return source ? &source->Controller() : nullptr;
 }
 
+bool TkvGridEditingController::IsClosing() const
+{
+    return FState == TkvGridEditingState::Closing || FState == TkvGridEditingState::PostingOnClose;
+}
+
+bool TkvGridEditingController::IsPosting() const
+{
+    return FState == TkvGridEditingState::Posting || FState == TkvGridEditingState::PostingOnClose;
+}
+
 bool TkvGridEditingController::GridHasFocus() const
 {
     return FView->IsFocused() || (FEdit && FEdit->Focused());
@@ -128,7 +151,7 @@ bool TkvGridEditingController::SiteHasFocus() const
 
 bool TkvGridEditingController::ShowCellEditor(TkvCustomGridTableItem *item, bool byMouse)
 {
-    if (FPreparing || FHiding || !item)
+    if (FState == TkvGridEditingState::Loading || IsClosing() || !item)
         return false;
     if (item == FEditingItem && FEdit)
         return byMouse || (SiteHasFocus() && !FEdit->Focused());
@@ -174,7 +197,7 @@ bool TkvGridEditingController::ShowEditByMouse(TkvCustomGridTableItem *item, Tkv
 
 void TkvGridEditingController::SetEditingItem(TkvCustomGridTableItem *item)
 {
-    if (item == FEditingItem || FSettingEditingItem)
+    if (item == FEditingItem || FState == TkvGridEditingState::ChangingItem)
         return;
     if (item) {
         if (!item->CanEdit())
@@ -189,48 +212,42 @@ void TkvGridEditingController::SetEditingItem(TkvCustomGridTableItem *item)
         if (FView->Controller().FocusedItem() != item)
             return;
     }
-    FSettingEditingItem = true;
-    try {
-        if (FEditingItem)
-            CloseCellEditor(false);
-        FEditingItem = item;
-        if (item) {
-            TkvCustomEditProperties *properties =
-                item->GetPropertiesForRecord(FView->Controller().FocusedRecord());
-            try {
-                FEdit = &FEditList.GetEdit(*properties);
-            } catch (...) {
-                FEditingItem = nullptr;
-                throw;
-            }
-            FEditProperties = properties;
-            FView->RecordChanged(FView->Controller().FocusedRowIndex(), item->Index());
-            PrepareEdit();
+    TStep step(*this, TkvGridEditingState::ChangingItem);
+    if (FEditingItem)
+        CloseCellEditor(false);
+    FEditingItem = item;
+    if (item) {
+        TkvCustomEditProperties *properties =
+            item->GetPropertiesForRecord(FView->Controller().FocusedRecord());
+        try {
+            FEdit = &FEditList.GetEdit(*properties);
+        } catch (...) {
+            FEditingItem = nullptr;
+            throw;
         }
-    } catch (...) {
-        FSettingEditingItem = false;
-        throw;
+        FEditProperties = properties;
+        FView->RecordChanged(FView->Controller().FocusedRowIndex(), item->Index());
+        PrepareEdit();
     }
-    FSettingEditingItem = false;
 }
 
 void TkvGridEditingController::PrepareEdit()
 {
-    FPreparing = true;
-    try {
+    {
+        TStep step(*this, TkvGridEditingState::Loading);
         FSavedOnChange = FEditProperties->OnChange;
         FSavedOnEditValueChanged = FEditProperties->OnEditValueChanged;
         TkvCustomGridTableItem *item = FEditingItem;
         FEditProperties->OnChange = [this, item](TkvCustomEdit *sender) {
             if (FSavedOnChange)
                 FSavedOnChange(sender);
-            if (FView->OnEditChanged && !FPreparing)
+            if (FView->OnEditChanged && FState != TkvGridEditingState::Loading)
                 FView->OnEditChanged(FView, item);
         };
         FEditProperties->OnEditValueChanged = [this, item](TkvCustomEdit *sender) {
             if (FSavedOnEditValueChanged)
                 FSavedOnEditValueChanged(sender);
-            if (FView->OnEditValueChanged && !FPreparing)
+            if (FView->OnEditValueChanged && FState != TkvGridEditingState::Loading)
                 FView->OnEditValueChanged(FView, item);
         };
         if (FSite && FEdit->parentWidget() != FSite) {
@@ -241,15 +258,10 @@ void TkvGridEditingController::PrepareEdit()
         // The field behind the column may have changed since the editor was
         // made (its maximum length, read-only state): the editor takes it now.
         FEdit->PropertiesChanged();
-        FPlaced = false;
         PlaceEdit();
         ReloadCellValue();
         HookEdit();
-    } catch (...) {
-        FPreparing = false;
-        throw;
     }
-    FPreparing = false;
     if (FView->OnInitEdit)
         FView->OnInitEdit(FView, FEditingItem, FEdit);
 }
@@ -349,13 +361,11 @@ void TkvGridEditingController::PlaceEdit()
         FEditBounds = QRect(QPoint(ParkedLeft, FEdit->y()), FEdit->size());
         FEdit->move(FEditBounds.topLeft());
     }
-    FPlaced = true;
-    FBoundsUpdateNeeded = false;
 }
 
 void TkvGridEditingController::UpdateEditorBounds()
 {
-    if (FEdit && FEditingItem && !FHiding)
+    if (FEdit && FEditingItem && !IsClosing())
         PlaceEdit();
 }
 
@@ -377,29 +387,27 @@ void TkvGridEditingController::ReloadCellValue()
         value = dataController->ReadEditValue(FEditingItem->Index(), source);
         FEditingRecordIndex = dataController->FocusedRecordIndex();
     }
-    const bool preparing = FPreparing;
-    FPreparing = true; // a reload is no change of the user's
-    try {
+    {
+        TStep step(*this, TkvGridEditingState::Loading); // a reload is no change of the user's
         FEdit->AssignEditValue(value);
-    } catch (...) {
-        FPreparing = preparing;
-        throw;
     }
-    FPreparing = preparing;
     FEdit->SelectAll();
 }
 
 void TkvGridEditingController::RefreshEditor()
 {
-    if (!FEdit || !FEditingItem || FHiding || FInitiatingEditing || FPosting || FPreparing)
+    if (!FEdit || !FEditingItem || IsClosing() || IsPosting() ||
+        FState == TkvGridEditingState::StartingEdit || FState == TkvGridEditingState::Loading)
         return;
     ReloadCellValue();
 }
 
 void TkvGridEditingController::ShowEditorAlways()
 {
-    if (!FView->OptionsBehavior().AlwaysShowEditor() || !FReshowAllowed || FHiding || FPreparing ||
-        FSettingEditingItem || FInitiatingEditing || FPosting)
+    // Not in the middle of a step: above all not while a closing editor
+    // gives the keyboard focus back to the grid site.
+    if (!FView->OptionsBehavior().AlwaysShowEditor() ||
+        (FState != TkvGridEditingState::Idle && FState != TkvGridEditingState::ForwardingEnter))
         return;
     TkvGridTableController &controller = FView->Controller();
     TkvCustomGridTableItem *item = controller.FocusedItem();
@@ -413,7 +421,6 @@ void TkvGridEditingController::ShowEditorAlways()
     }
     if (FEditingItem == item && FEdit) {
         ReloadCellValue();
-        FBoundsUpdateNeeded = true;
         return;
     }
     ShowEditAndActivate(item);
@@ -424,27 +431,20 @@ bool TkvGridEditingController::InitiateEditing()
     TkvCustomDataController *dataController = DataController();
     if (!FEditingItem || !dataController || !FEditingItem->CanEdit())
         return false;
-    FInitiatingEditing = true;
-    bool result = false;
-    try {
-        TkvCustomDataField *field = dataController->GetItemField(FEditingItem->Index());
-        result = dataController->EditOperations().Contains(deoEdit) &&
-                 dataController->Provider().CanModifyField(field);
-        if (result && !dataController->EditState().Contains(desEditing)) {
-            dataController->Edit();
-            result = dataController->EditState().Contains(desEditing);
-        }
-    } catch (...) {
-        FInitiatingEditing = false;
-        throw;
+    TStep step(*this, TkvGridEditingState::StartingEdit);
+    TkvCustomDataField *field = dataController->GetItemField(FEditingItem->Index());
+    bool result = dataController->EditOperations().Contains(deoEdit) &&
+                  dataController->Provider().CanModifyField(field);
+    if (result && !dataController->EditState().Contains(desEditing)) {
+        dataController->Edit();
+        result = dataController->EditState().Contains(desEditing);
     }
-    FInitiatingEditing = false;
     return result;
 }
 
 bool TkvGridEditingController::PostCellValue()
 {
-    if (!FEditingItem || !FEdit || !FEdit->ChangedSinceEntry() || FPosting)
+    if (!FEditingItem || !FEdit || !FEdit->ChangedSinceEntry() || IsPosting())
         return true;
     TkvCustomDataController *dataController = DataController();
     // The value belongs to the record it was loaded from; once the focus has
@@ -460,14 +460,10 @@ bool TkvGridEditingController::PostCellValue()
     if (value.isEmpty())
         value = Variant::null();
     const TkvDataEditValueSource source = EditValueSource(FEditProperties->GetBindingValueKind(true));
-    FPosting = true;
-    try {
+    {
+        TStep step(*this, TkvGridEditingState::Posting);
         dataController->WriteEditValue(FEditingItem->Index(), value, source);
-    } catch (...) {
-        FPosting = false;
-        throw;
     }
-    FPosting = false;
     // The change is in the record now; the editor still differs from what it
     // showed when it opened, so its first Esc only closes it.
     FEdit->SetHasPendingChange(false);
@@ -479,14 +475,13 @@ bool TkvGridEditingController::PostCellValue()
 void TkvGridEditingController::CloseCellEditor(bool accept)
 {
     CancelDelayedActivation();
-    FBoundsUpdateNeeded = false;
-    if (FHiding || !FEditingItem)
+    if (IsClosing() || !FEditingItem)
         return;
     if (!FEdit) {
         FEditingItem = nullptr;
         return;
     }
-    FHiding = true;
+    TStep step(*this, TkvGridEditingState::Closing);
     // The steps of one close tell of a change once.
     FEdit->BeginChangeEvents();
     try {
@@ -495,7 +490,7 @@ void TkvGridEditingController::CloseCellEditor(bool accept)
             // marks; the change still has to be written.
             const bool changed = FEdit->ChangedSinceEntry();
             if (!FEdit->DeactivateInPlace()) {
-                FHiding = false; // rejected without a message: the editor stays
+                step.Leave(); // rejected without a message: the editor stays
                 FEdit->EndChangeEvents();
                 return;
             }
@@ -504,7 +499,7 @@ void TkvGridEditingController::CloseCellEditor(bool accept)
             // where the record set keeps the change from its own links and the
             // row would go on showing the old value.
             if (!PostCellValue()) {
-                FHiding = false; // rejected without a message: the editor stays
+                step.Leave(); // rejected without a message: the editor stays
                 FEdit->EndChangeEvents();
                 return;
             }
@@ -515,7 +510,7 @@ void TkvGridEditingController::CloseCellEditor(bool accept)
                 dataController->UpdateData();
         }
     } catch (...) {
-        FHiding = false;
+        step.Leave();
         FEdit->EndChangeEvents();
         throw;
     }
@@ -529,26 +524,18 @@ void TkvGridEditingController::CloseCellEditor(bool accept)
     UnhookEdit();
     if (edit->Focused() && GridHasFocus()) {
         edit->ClearChangeFlags();
-        FReshowAllowed = false;
-        try {
-            if (FSite)
-                FSite->setFocus(Qt::OtherFocusReason);
-            // Without window activation the focus events may not come.
-            if (edit->Focused())
-                edit->DoExit();
-            FView->SetFocused(true);
-        } catch (...) {
-            FReshowAllowed = true;
-            throw;
-        }
-        FReshowAllowed = true;
+        if (FSite)
+            FSite->setFocus(Qt::OtherFocusReason);
+        // Without window activation the focus events may not come.
+        if (edit->Focused())
+            edit->DoExit();
+        FView->SetFocused(true);
     }
     edit->hide();
     FEdit = nullptr;
     FEditProperties = nullptr;
     FEditingRecordIndex = -1;
     FErrorOnExit = false;
-    FHiding = false;
 }
 
 bool TkvGridEditingController::AcceptOnExit() const
@@ -565,7 +552,7 @@ bool TkvGridEditingController::AcceptOnExit() const
 
 void TkvGridEditingController::EditExit()
 {
-    if (FHiding || FPreparing || !FEditingItem)
+    if (IsClosing() || FState == TkvGridEditingState::Loading || !FEditingItem)
         return;
     if (FView->OptionsBehavior().AlwaysShowEditor() && !SiteHasFocus())
         return;

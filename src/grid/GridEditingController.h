@@ -15,6 +15,7 @@
 #include <QPointer>
 #include <QRect>
 
+#include <cstdint>
 #include <memory>
 #include <vector>
 
@@ -27,6 +28,26 @@ class TkvCustomDataController;
 class TkvCustomEdit;
 class TkvCustomGridTableItem;
 class TkvGridTableView;
+
+//! What the editing controller is in the middle of. Idle covers an editor
+//! open and waiting for the user as well as none at all; every other value
+//! is one step that runs to its end before the controller is Idle again. A
+//! step begun inside another returns to the outer one when it ends.
+enum class TkvGridEditingState : std::uint8_t {
+    Idle,
+    ChangingItem,    //!< the editing item changes: the old editor closes, the new one is taken
+    Loading,         //!< the editor is prepared or gets the record's value: no change of the user's
+    Closing,         //!< the editor closes and hands the keyboard focus back to the grid site
+    PostingOnClose,  //!< a close writes the editor's value into the record
+    Posting,         //!< the value is written into the record while the editor stays open
+    StartingEdit,    //!< the editor asked to edit: the record goes into edit state
+    ForwardingEnter, //!< an Enter handed back by the editor runs through the table controller
+};
+
+//! The state a step begun in state outer runs in. A close stays a close
+//! whatever it sets off, except that its write is told apart as
+//! PostingOnClose, so both the close's checks and the write's apply.
+TkvGridEditingState EnterEditingStep(TkvGridEditingState outer, TkvGridEditingState step);
 
 class TkvGridEditingController {
 public:
@@ -45,6 +66,8 @@ public:
     //! The open editor, or nullptr.
     TkvCustomEdit *Edit() const { return FEdit; }
     TkvInplaceEditList &EditList() { return FEditList; }
+    //! The step the controller is in; Idle between them.
+    TkvGridEditingState State() const { return FState; }
     //! The last close caused by the editor losing the focus failed validation.
     bool IsErrorOnExit() const { return FErrorOnExit; }
 
@@ -99,7 +122,7 @@ public:
                      bool doubleClick);
     //! Set while an Enter handed back by the editor runs through the
     //! controller; the focused row's keys are skipped meanwhile.
-    bool IsForwardingEnter() const { return FForwardingEnter; }
+    bool IsForwardingEnter() const { return FState == TkvGridEditingState::ForwardingEnter; }
 
     // Delayed activation (ImmediateEditor off).
     void StartDelayedActivation(TkvCustomGridTableItem *item);
@@ -112,6 +135,9 @@ public:
     void ItemRemoving(TkvCustomGridTableItem *item);
 
 private:
+    class TStep;
+    bool IsClosing() const;
+    bool IsPosting() const;
     bool GridHasFocus() const;
     bool SiteHasFocus() const;
     TkvCustomDataController *DataController() const;
@@ -140,18 +166,9 @@ private:
     TkvCustomEditProperties *FEditProperties = nullptr;
     //! The record the editor's value belongs to; nothing is written elsewhere.
     int FEditingRecordIndex = -1;
-    bool FPreparing = false;
-    bool FHiding = false;
-    bool FSettingEditingItem = false;
-    bool FInitiatingEditing = false;
-    bool FPosting = false;
-    bool FPlaced = false;
-    bool FBoundsUpdateNeeded = false;
+    TkvGridEditingState FState = TkvGridEditingState::Idle;
+    //! Outlives the close that set it: the next press on a cell reads it.
     bool FErrorOnExit = false;
-    bool FForwardingEnter = false;
-    //! The re-show permission: cleared while a closing editor hands the
-    //! keyboard focus back to the grid site.
-    bool FReshowAllowed = true;
     TkvCustomGridTableItem *FPressedItem = nullptr;
     bool FPressWasFocusedCell = false;
     TkvEditNotifyEvent FSavedOnChange;
@@ -162,6 +179,32 @@ private:
     std::unique_ptr<QObject> FKeyBarrier;
     //! Editors laid into the site; they leave it with the site.
     std::vector<QPointer<TkvCustomEdit>> FSitedEdits;
+};
+
+//! One step for the length of a scope: the only place the state changes.
+//! Leave ends it early, where the step's last notices must already see the
+//! controller out of it.
+class TkvGridEditingController::TStep {
+public:
+    TStep(TkvGridEditingController &owner, TkvGridEditingState step) : FOwner(owner), FOuter(owner.FState)
+    {
+        FOwner.FState = EnterEditingStep(FOuter, step);
+    }
+    ~TStep() { Leave(); }
+    TStep(const TStep &) = delete;
+    TStep &operator=(const TStep &) = delete;
+
+    void Leave()
+    {
+        if (FActive)
+            FOwner.FState = FOuter;
+        FActive = false;
+    }
+
+private:
+    TkvGridEditingController &FOwner;
+    const TkvGridEditingState FOuter;
+    bool FActive = true;
 };
 
 } // namespace kestrum

@@ -29,14 +29,10 @@ void TkvGridEditingController::EditKeyDown(int &key, Qt::KeyboardModifiers shift
         if (FEditingItem)
             return; // the close was refused
         if (FView->OptionsBehavior().GoToNextCellOnEnter()) {
-            FForwardingEnter = true;
-            try {
+            {
+                TStep step(*this, TkvGridEditingState::ForwardingEnter);
                 controller.KeyDown(TkvGridKey::Enter, TkvGridSite::TranslateModifiers(shift));
-            } catch (...) {
-                FForwardingEnter = false;
-                throw;
             }
-            FForwardingEnter = false;
             ShowEditAndActivate(controller.FocusedItem());
         } else if (FView->OptionsBehavior().AlwaysShowEditor()) {
             ShowEditAndActivate(controller.FocusedItem());
@@ -75,7 +71,7 @@ void TkvGridEditingController::EditHostKeyDown(int &key, Qt::KeyboardModifiers s
 
 bool TkvGridEditingController::FocusedRowKeyDown(TkvGridKey key, TkvGridShiftState shift)
 {
-    if ((key != TkvGridKey::Enter && key != TkvGridKey::F2) || FForwardingEnter)
+    if ((key != TkvGridKey::Enter && key != TkvGridKey::F2) || IsForwardingEnter())
         return false;
     if (shift.Ctrl || shift.Alt || (shift.Shift && key != TkvGridKey::Enter))
         return false;
