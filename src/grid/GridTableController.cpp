@@ -1,10 +1,9 @@
 #include "grid/GridTableController.h"
 
 #include "grid/GridEditingController.h"
-#include "grid/GridFilterDropDown.h"
-
 #include "grid/GridTableView.h"
 #include "grid/GridTableViewInfo.h"
+#include "ui/MessageBox.h"
 
 #include <algorithm>
 #include <utility>
@@ -16,6 +15,37 @@ namespace {
 constexpr int HorizontalScrollStep = 10;
 
 } // namespace
+
+TkvUpdateLock::TkvUpdateLock(TkvCustomGridView &view) : FView(view)
+{
+    FView.BeginUpdate();
+}
+
+TkvUpdateLock::~TkvUpdateLock()
+{
+    FView.EndUpdate();
+}
+
+TkvGridTableController::TkvGridTableController(TkvGridTableView *view)
+    : FGridView(view), FEditingController(std::make_unique<TkvGridEditingController>(view)),
+      FHeader(std::make_unique<TkvGridHeaderController>(*view, *this)),
+      FFilter(std::make_unique<TkvGridFilterController>(*view, *FHeader)),
+      FKeyboard(std::make_unique<TkvGridKeyboardController>(*view, *this))
+{
+}
+
+TkvGridTableController::~TkvGridTableController()
+{
+    // The windows go first: they may still call back while they close.
+    FHeader->DestroyCustomizationForm();
+    FFilter.reset();
+}
+
+void TkvGridTableController::SetWindowFactory(TkvGridWindowFactory factory)
+{
+    FHeader->SetWindowFactory(factory);
+    FFilter->SetWindowFactory(std::move(factory));
+}
 
 void TkvGridTableController::SetFocusedItem(TkvCustomGridTableItem *item)
 {
@@ -65,12 +95,9 @@ void TkvGridTableController::ItemRemoved(TkvCustomGridTableItem *item)
     FEditingController->ItemRemoving(item);
     if (FFocusedItem == item)
         FFocusedItem = nullptr;
-    // A drop-down open for the column closes with it: its list and its button belong to the column.
-    if (FFilterDropDown && item && FFilterDropDown->Column() == item)
-        FFilterDropDown->Close();
-    if (item && (item == static_cast<TkvCustomGridTableItem *>(FDragColumn) ||
-                 item == static_cast<TkvCustomGridTableItem *>(FSizingColumn)))
-        ResetHeaderState();
+    // A drop-down open for the column closes with it, and a drag or sizing of it ends.
+    FFilter->ItemRemoved(item);
+    FHeader->ItemRemoved(item);
 }
 
 int TkvGridTableController::FocusedRowIndex() const
@@ -183,7 +210,7 @@ void TkvGridTableController::MouseDown(TkvGridMouseButton button, const QPoint &
     // below whether that cell had the focus.
     FEditingController->CellMouseDown(nullptr, false);
     // A second button going down ends a header action without effect.
-    if (FHeaderState != TkvGridHeaderState::None)
+    if (FHeader->State() != TkvGridHeaderState::None)
         CancelHeaderAction();
     const TkvGridHitTest hit = FGridView->ViewInfo().HitTest(point);
     switch (hit.Kind) {
@@ -252,25 +279,25 @@ void TkvGridTableController::MouseDown(TkvGridMouseButton button, const QPoint &
         break;
     case TkvGridHitKind::Header:
         if (button == TkvGridMouseButton::Left && !doubleClick)
-            HeaderMouseDown(hit.Column, TkvGridHeaderContainer::HeaderRow, point, shift);
+            FHeader->HeaderMouseDown(hit.Column, TkvGridHeaderContainer::HeaderRow, point);
         break;
     case TkvGridHitKind::GroupByBoxHeader:
         if (button == TkvGridMouseButton::Left && !doubleClick)
-            HeaderMouseDown(hit.Column, TkvGridHeaderContainer::GroupByBox, point, shift);
+            FHeader->HeaderMouseDown(hit.Column, TkvGridHeaderContainer::GroupByBox, point);
         break;
     case TkvGridHitKind::HeaderSizingEdge:
         if (button == TkvGridMouseButton::Left)
-            SizingMouseDown(hit.Column, point, doubleClick);
+            FHeader->SizingMouseDown(hit.Column, point, doubleClick);
         break;
     case TkvGridHitKind::HeaderFilterButton:
         if (button == TkvGridMouseButton::Left)
-            FilterButtonMouseDown(hit.Column, point);
+            FFilter->FilterButtonMouseDown(hit.Column, point);
         break;
     case TkvGridHitKind::FilterBoxCloseButton:
     case TkvGridHitKind::FilterBoxActivateButton:
     case TkvGridHitKind::FilterBoxCustomizeButton:
         if (button == TkvGridMouseButton::Left)
-            FilterBoxMouseDown(hit.Kind);
+            FFilter->FilterBoxMouseDown(hit.Kind);
         break;
     default:
         break;
@@ -328,16 +355,16 @@ void TkvGridTableController::ShowEditorOnMouseUp(TkvGridColumn *column, const QP
 void TkvGridTableController::MouseUp(TkvGridMouseButton button, const QPoint &point, TkvGridShiftState shift)
 {
     // The new-item row's cells have no click event: their release goes straight to the editor.
-    if (button == TkvGridMouseButton::Left && FHeaderState == TkvGridHeaderState::None) {
+    if (button == TkvGridMouseButton::Left && FHeader->State() == TkvGridHeaderState::None) {
         const TkvGridHitTest hit = FGridView->ViewInfo().HitTest(point);
         if (hit.Kind == TkvGridHitKind::NewItemRow && hit.Column && IsNewItemRowFocused())
             FEditingController->CellMouseUp(hit.Column, point, shift, FDoubleClick);
     }
-    if (button == TkvGridMouseButton::Left && FHeaderState != TkvGridHeaderState::None &&
-        FHeaderState != TkvGridHeaderState::DropDown)
-        HeaderMouseUp(point, shift);
-    if (button == TkvGridMouseButton::Left && FPressedFilterBoxButton != TkvGridHitKind::None)
-        FilterBoxMouseUp(point);
+    if (button == TkvGridMouseButton::Left && FHeader->State() != TkvGridHeaderState::None &&
+        FHeader->State() != TkvGridHeaderState::DropDown)
+        FHeader->MouseUp(point, shift);
+    if (button == TkvGridMouseButton::Left && FFilter->PressedFilterBoxButton() != TkvGridHitKind::None)
+        FFilter->FilterBoxMouseUp(point);
     FGridView->SetPressedColumn(nullptr);
     TkvUpdateLock lock(*FGridView);
     FPullFocusing = false;
@@ -524,6 +551,88 @@ void TkvGridTableController::Scroll(bool vertical, TkvGridScrollCode code, int p
     case TkvGridScrollCode::Bottom:
         SetTopRowIndex(viewInfo.MaxTopRowIndex());
         break;
+    }
+}
+
+bool TkvGridTableController::CanAppend() const
+{
+    const TkvGridRowSource &source = FGridView->DataController();
+    // A shown new-item row is the way to add records.
+    return source.CanAppend() && !source.IsInserting() && !FGridView->OptionsView().NewItemRow();
+}
+
+bool TkvGridTableController::CanInsert(bool checkOption) const
+{
+    return FGridView->DataController().CanInsert() && (!checkOption || FGridView->OptionsData().Inserting());
+}
+
+bool TkvGridTableController::CanDelete(bool checkOption) const
+{
+    const TkvGridRowSource &source = FGridView->DataController();
+    if (FGridView->OptionsView().NewItemRow() && source.NewItemRowFocused())
+        return false;
+    return source.CanDelete() && (!checkOption || FGridView->OptionsData().Deleting());
+}
+
+// ---------------------------------------------------------------------------
+// Record operations
+
+void TkvGridTableController::CreateNewRecord(bool append)
+{
+    TkvUpdateLock lock(*FGridView);
+    TkvGridRowSource &source = FGridView->DataController();
+    const bool editorWasOpen = IsCellEditorOpen();
+    if (append && CanAppend())
+        source.Append();
+    else if (!append && CanInsert(false))
+        source.Insert();
+    else
+        return;
+    if (source.IsInserting() && FGridView->OptionsBehavior().FocusFirstCellOnNewRecord()) {
+        FKeyboard->FocusFirstOrLastCell(true);
+        if (editorWasOpen)
+            ShowCellEditor();
+    }
+}
+
+bool TkvGridTableController::DeleteWithConfirmation()
+{
+    if (!CanDelete(false))
+        return false;
+    TkvGridRowSource &source = FGridView->DataController();
+    const int selected = source.SelectedRowCount();
+    const bool several = FGridView->OptionsSelection().MultiSelect() && selected > 0 &&
+                         (selected > 1 || !source.IsRowSelected(source.FocusedRowIndex()));
+    if (FGridView->OptionsData().DeletingConfirmation()) {
+        TMessageBoxRequest request;
+        request.Text = several ? QString::fromUtf8("删除所有选择纪录?") : QString::fromUtf8("删除纪录?");
+        request.Caption = QString::fromUtf8("确定");
+        request.Icon = miQuestion;
+        request.Buttons = {QString::fromUtf8("确定"), QString::fromUtf8("取消")};
+        if (ShowMessageBox(FDialogParent, request) != 0)
+            return false;
+    }
+    TkvUpdateLock lock(*FGridView);
+    if (several)
+        source.DeleteSelection();
+    else
+        source.DeleteFocused();
+    return true;
+}
+
+void TkvGridTableController::FocusExit()
+{
+    TkvUpdateLock lock(*FGridView);
+    TkvGridRowSource &source = FGridView->DataController();
+    if (FGridView->OptionsData().CancelOnExit() && source.IsInserting() && !source.IsModified())
+        source.Cancel();
+    else if (source.IsEditing())
+        source.UpdateData();
+    if (FGridView->OptionsSelection().MultiSelect() &&
+        FGridView->OptionsSelection().UnselectFocusedRecordOnExit()) {
+        const int focused = source.FocusedRowIndex();
+        if (focused >= 0 && source.SelectedRowCount() == 1 && source.IsRowSelected(focused))
+            source.ChangeRowSelection(focused, false);
     }
 }
 

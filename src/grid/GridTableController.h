@@ -1,7 +1,13 @@
 #pragma once
-// The table view's controller: turns keys, mouse presses, the wheel and the
-// scroll bars into focus moves, group expansion and scrolling. Keys arrive
-// as platform-independent actions, so tests call KeyDown directly.
+// The table view's controller: owns the focus and the scroll position and
+// turns mouse presses, the wheel and the scroll bars into focus moves, group
+// expansion and scrolling. The keyboard, the header and the filter
+// interactions and the cell editor are collaborators it hands their input
+// to; their entry points stay here for the view's callers. Keys arrive as
+// platform-independent actions, so tests call KeyDown directly.
+#include "grid/GridFilterController.h"
+#include "grid/GridHeaderController.h"
+#include "grid/GridKeyboardController.h"
 #include "grid/GridTableViewInfo.h"
 #include "grid/GridViewData.h"
 #include "grid/GridWindows.h"
@@ -35,18 +41,6 @@ private:
     TkvCustomGridView &FView;
 };
 
-//! What the left button is doing to the header since it went down.
-enum class TkvGridHeaderState : std::uint8_t {
-    None,     //!< no header action
-    Pressed,  //!< down on a header, still inside the drag-detection rectangle
-    Dragging, //!< a header is being dragged
-    Sizing,   //!< a sizing edge is being dragged
-    DropDown, //!< a filter button's drop-down is open
-};
-
-//! Where a dragged header comes from or would go.
-enum class TkvGridHeaderContainer : std::uint8_t { None, HeaderRow, GroupByBox, Customization };
-
 enum class TkvGridMouseButton : std::uint8_t { Left, Right, Middle };
 
 //! The scroll bar actions.
@@ -62,6 +56,9 @@ public:
     TkvGridTableView &GridView() const { return *FGridView; }
     //! The in-place editing of the view's cells.
     TkvGridEditingController &EditingController() const { return *FEditingController; }
+    TkvGridHeaderController &HeaderController() const { return *FHeader; }
+    TkvGridFilterController &FilterController() const { return *FFilter; }
+    TkvGridKeyboardController &KeyboardController() const { return *FKeyboard; }
 
     // Focus.
     TkvCustomGridTableItem *FocusedItem() const { return FFocusedItem; }
@@ -87,10 +84,10 @@ public:
     void CheckTopRowIndex();
 
     // Input.
-    bool KeyDown(TkvGridKey key, TkvGridShiftState shift);
+    bool KeyDown(TkvGridKey key, TkvGridShiftState shift) { return FKeyboard->KeyDown(key, shift); }
     //! A typed character (Backspace is 8) whose key the controller left alone; true when consumed.
-    bool KeyPress(QChar character);
-    bool IsControllerKey(TkvGridKey key) const;
+    bool KeyPress(QChar character) { return FKeyboard->KeyPress(character); }
+    bool IsControllerKey(TkvGridKey key) const { return FKeyboard->IsControllerKey(key); }
     //! The grid site lost the keyboard focus (after the view's own exit handling).
     void FocusExit();
     void MouseDown(TkvGridMouseButton button, const QPoint &point, TkvGridShiftState shift, bool doubleClick);
@@ -121,10 +118,10 @@ public:
     // Incremental search.
     //! The item typing searches in: the focused item under cell focusing, else the view's
     //! IncSearchItem, else the first visible item.
-    TkvCustomGridTableItem *IncSearchItem() const;
+    TkvCustomGridTableItem *IncSearchItem() const { return FKeyboard->IncSearchItem(); }
 
     //! The next character is dropped (set after Ctrl+Space toggled a selection).
-    bool SuppressNextCharacter() const { return FSuppressNextCharacter; }
+    bool SuppressNextCharacter() const { return FKeyboard->SuppressNextCharacter(); }
 
     // Cell editor call points, answered by the in-place editing controller.
     //! An in-place editor is open.
@@ -139,12 +136,15 @@ public:
     virtual void ShowEditorOnMouseUp(TkvGridColumn *column, const QPoint &point, TkvGridShiftState shift);
 
     // Moves.
-    bool FocusNextRow(int fromRowIndex, bool forward);
-    bool FocusNextCell(bool forward, bool keepRow);
-    void GoToFirst();
-    void GoToLast();
-    void PageUp();
-    void PageDown();
+    bool FocusNextRow(int fromRowIndex, bool forward)
+    {
+        return FKeyboard->FocusNextRow(fromRowIndex, forward);
+    }
+    bool FocusNextCell(bool forward, bool keepRow) { return FKeyboard->FocusNextCell(forward, keepRow); }
+    void GoToFirst() { FKeyboard->GoToFirst(); }
+    void GoToLast() { FKeyboard->GoToLast(); }
+    void PageUp() { FKeyboard->PageUp(); }
+    void PageDown() { FKeyboard->PageDown(); }
 
     bool IsDoubleClick() const { return FDoubleClick; }
 
@@ -159,103 +159,82 @@ public:
 
     // Header interactions: press, click to sort, drag to move or group, size.
     //! Moves with or without a button held (header drags and sizing follow them).
-    void MouseMove(const QPoint &point, TkvGridShiftState shift);
+    void MouseMove(const QPoint &point, TkvGridShiftState) { FHeader->MouseMove(point); }
     //! The view lost the mouse (capture taken, Esc): the header action ends without effect.
-    void CancelHeaderAction();
-    TkvGridHeaderState HeaderState() const { return FHeaderState; }
+    void CancelHeaderAction() { FHeader->Cancel(); }
+    TkvGridHeaderState HeaderState() const { return FHeader->State(); }
     //! Half the side of the drag-detection rectangle around the press point.
-    int DragThreshold() const { return FDragThreshold; }
-    void SetDragThreshold(int pixels) { FDragThreshold = pixels < 0 ? 0 : pixels; }
+    int DragThreshold() const { return FHeader->DragThreshold(); }
+    void SetDragThreshold(int pixels) { FHeader->SetDragThreshold(pixels); }
     //! Sorts by a column as a click on its header does (modifiers as there).
-    void HeaderClickSort(TkvGridColumn *column, TkvGridShiftState shift);
+    void HeaderClickSort(TkvGridColumn *column, TkvGridShiftState shift)
+    {
+        FHeader->ClickSort(column, shift);
+    }
     //! The customization form is open: dragging a header off the grid may hide it.
-    bool IsCustomizing() const { return FCustomizing; }
+    bool IsCustomizing() const { return FHeader->IsCustomizing(); }
     //! Opens or closes the customization form; closing fires the view's OnCustomization.
-    void SetCustomizing(bool value);
+    void SetCustomizing(bool value) { FHeader->SetCustomizing(value); }
     //! The form in view coordinates: 180 by 300 at the view's bottom-right corner unless placed before.
-    QRect CustomizationFormBounds() const;
-    void SetCustomizationFormBounds(const QRect &bounds);
+    QRect CustomizationFormBounds() const { return FHeader->CustomizationFormBounds(); }
+    void SetCustomizationFormBounds(const QRect &bounds) { FHeader->SetCustomizationFormBounds(bounds); }
     //! The columns the form lists: the hidden ones, in index order.
-    std::vector<TkvGridColumn *> CustomizationColumns() const;
+    std::vector<TkvGridColumn *> CustomizationColumns() const { return FHeader->CustomizationColumns(); }
     //! The left button went down on a column listed in the form (point in view coordinates).
-    void CustomizationMouseDown(TkvGridColumn *column, const QPoint &point);
+    void CustomizationMouseDown(TkvGridColumn *column, const QPoint &point)
+    {
+        FHeader->CustomizationMouseDown(column, point);
+    }
 
     // Filtering: the column drop-down, the filter box buttons and the dialogs they open.
     //! Opens the filter drop-down of a column below its header cell in the container.
     bool DropDownFilter(TkvGridColumn *column,
-                        TkvGridHeaderContainer container = TkvGridHeaderContainer::HeaderRow);
+                        TkvGridHeaderContainer container = TkvGridHeaderContainer::HeaderRow)
+    {
+        return FFilter->DropDownFilter(column, container);
+    }
     //! The drop-down logic: made on first use and kept for the life of the view; nullptr before.
-    TkvGridFilterDropDown *FilterDropDown() const { return FFilterDropDown.get(); }
+    TkvGridFilterDropDown *FilterDropDown() const { return FFilter->FilterDropDown(); }
     //! The column whose filter button is down (its drop-down is open), and where that button is.
-    TkvGridColumn *FilterDropDownColumn() const;
-    TkvGridHeaderContainer FilterDropDownContainer() const { return FFilterDropDownContainer; }
+    TkvGridColumn *FilterDropDownColumn() const { return FFilter->FilterDropDownColumn(); }
+    TkvGridHeaderContainer FilterDropDownContainer() const { return FFilter->FilterDropDownContainer(); }
     //! The filter box button under a press not yet released, or None.
-    TkvGridHitKind PressedFilterBoxButton() const { return FPressedFilterBoxButton; }
+    TkvGridHitKind PressedFilterBoxButton() const { return FFilter->PressedFilterBoxButton(); }
     //! What a click on a filter box button does: clear, switch Active, open the filter builder.
-    void FilterBoxButtonClick(TkvGridHitKind button);
-    TkvGridFilterDialogs &FilterDialogs() { return FFilterDialogs; }
+    void FilterBoxButtonClick(TkvGridHitKind button) { FFilter->FilterBoxButtonClick(button); }
+    TkvGridFilterDialogs &FilterDialogs() { return FFilter->FilterDialogs(); }
     //! Makes the drop-down popup and the customization form; set by the site.
     void SetWindowFactory(TkvGridWindowFactory factory);
 
     // The header drag in progress.
-    TkvGridColumn *DragColumn() const { return FDragColumn; }
-    TkvGridHeaderContainer DragSource() const { return FDragSource; }
-    TkvGridHeaderContainer DragDestination() const { return FDragDestination; }
+    TkvGridColumn *DragColumn() const { return FHeader->DragColumn(); }
+    TkvGridHeaderContainer DragSource() const { return FHeader->DragSource(); }
+    TkvGridHeaderContainer DragDestination() const { return FHeader->DragDestination(); }
     //! The gap before the n-th header of the destination (the header count: after the last).
-    int DragZone() const { return FDragZone; }
-    bool IsDropAllowed() const { return FDropAllowed; }
+    int DragZone() const { return FHeader->DragZone(); }
+    bool IsDropAllowed() const { return FHeader->IsDropAllowed(); }
     //! Where the drop marker is drawn; empty when the drop is refused.
-    QRect DropMarkerBounds() const;
+    QRect DropMarkerBounds() const { return FHeader->DropMarkerBounds(); }
     //! The dragged header as it follows the pointer; nullptr while no drag runs.
-    const TkvGridHeaderCellViewInfo *DragImage() const;
+    const TkvGridHeaderCellViewInfo *DragImage() const { return FHeader->DragImage(); }
     //! -1 or 1 while the pointer rests near an end of the scrollable area, else 0.
-    int DragScrollDirection() const { return FDragScrollDirection; }
+    int DragScrollDirection() const { return FHeader->DragScrollDirection(); }
     //! One step of the auto-scroll (the site's timer calls it every 35 ms).
-    void DragScrollStep();
-    static constexpr int DragScrollEdge = 15;
-    static constexpr int DragScrollDelta = 10;
+    void DragScrollStep() { FHeader->DragScrollStep(); }
+    static constexpr int DragScrollEdge = TkvGridHeaderController::DragScrollEdge;
+    static constexpr int DragScrollDelta = TkvGridHeaderController::DragScrollDelta;
     static constexpr int DragScrollInterval = 35;
 
     // Sizing in progress.
-    TkvGridColumn *SizingColumn() const { return FSizingColumn; }
+    TkvGridColumn *SizingColumn() const { return FHeader->SizingColumn(); }
     //! The header width the release would give (press width plus the distance moved, kept in limits).
-    int SizingWidth() const { return FSizingWidth; }
+    int SizingWidth() const { return FHeader->SizingWidth(); }
     //! The x of the sizing line (the header's new right edge).
-    int SizingLinePos() const;
+    int SizingLinePos() const { return FHeader->SizingLinePos(); }
 
 private:
-    void HeaderMouseDown(TkvGridColumn *column, TkvGridHeaderContainer source, const QPoint &point,
-                         TkvGridShiftState shift);
-    void SizingMouseDown(TkvGridColumn *column, const QPoint &point, bool doubleClick);
-    void HeaderMouseUp(const QPoint &point, TkvGridShiftState shift);
-    bool InsideDragRect(const QPoint &point) const;
-    void BeginHeaderDrag();
-    void UpdateDragTarget(const QPoint &point);
-    bool CalculateDropAllowed() const;
-    void Drop();
-    void EndSizing(bool apply);
-    int SizingMinWidth() const;
-    int SizingMaxWidth() const;
-    int HeaderCellIndent(const TkvGridColumn *column) const;
-    void ResetHeaderState();
-    void FilterButtonMouseDown(TkvGridColumn *column, const QPoint &point);
-    void FilterBoxMouseDown(TkvGridHitKind button);
-    void FilterBoxMouseUp(const QPoint &point);
-    void FilterDropDownClosed();
-
-    int NextFocusableRow(int fromRowIndex, bool forward) const;
     bool FocusedRowHasCells() const;
-    void FocusFirstOrLastCell(bool first);
     void ScrollHorizontally(int delta);
-
-    // Key stages; each returns true when it consumed the key.
-    bool IncSearchKeyDown(TkvGridKey key, TkvGridShiftState shift);
-    bool NewItemRowKeyDown(TkvGridKey key);
-    bool RecordKeyDown(TkvGridKey key, TkvGridShiftState shift);
-    bool MoveKeyDown(TkvGridKey key, TkvGridShiftState shift, bool &movedRow);
-    void SelectByKey(TkvGridKey key, TkvGridShiftState shift);
-    bool FocusNewItemRowFromAbove();
-    bool FocusTopRowFromNewItemRow();
     void SelectOnPress(int rowIndex, TkvGridShiftState shift);
 
     TkvGridTableView *FGridView;
@@ -264,7 +243,6 @@ private:
     int FTopRowIndex = 0;
     int FLeftPos = 0;
     bool FDoubleClick = false;
-    bool FSuppressNextCharacter = false;
     bool FPullFocusing = false;
     int FPullScrollDirection = 0;
     QWidget *FDialogParent = nullptr;
@@ -278,30 +256,9 @@ private:
     int FWheelRestX = 0;
     int FWheelRestY = 0;
 
-    TkvGridHeaderState FHeaderState = TkvGridHeaderState::None;
-    QPoint FPressPoint;
-    int FDragThreshold = 4;
-    bool FCustomizing = false;
-    TkvGridColumn *FDragColumn = nullptr;
-    TkvGridHeaderContainer FDragSource = TkvGridHeaderContainer::None;
-    TkvGridHeaderContainer FDragDestination = TkvGridHeaderContainer::None;
-    int FDragZone = -1;
-    bool FDropAllowed = false;
-    int FDragScrollDirection = 0;
-    TkvGridHeaderCellViewInfo FDragImage; //!< the header as it was when the drag began
-    QPoint FDragPoint;
-    TkvGridColumn *FSizingColumn = nullptr;
-    int FSizingStartWidth = 0;
-    int FSizingWidth = 0;
-    int FSizingCellLeft = 0;
-
-    TkvGridFilterDialogs FFilterDialogs;
-    TkvGridWindowFactory FWindowFactory;
-    std::unique_ptr<TkvGridFilterDropDown> FFilterDropDown;
-    TkvGridHeaderContainer FFilterDropDownContainer = TkvGridHeaderContainer::None;
-    TkvGridHitKind FPressedFilterBoxButton = TkvGridHitKind::None;
-    std::unique_ptr<TkvGridWindow> FCustomizationForm;
-    QRect FCustomizationFormBounds; //!< where the form was last placed; empty until it was
+    std::unique_ptr<TkvGridHeaderController> FHeader;
+    std::unique_ptr<TkvGridFilterController> FFilter;
+    std::unique_ptr<TkvGridKeyboardController> FKeyboard;
 };
 
 } // namespace kestrum

@@ -1,10 +1,7 @@
-// The table controller's header interactions: a press on a header, the click
-// that sorts, the drag that moves, groups, ungroups or hides a column, and the
-// sizing edge. Each is one value of the controller's header state, so a test
-// plays press, move and release and reads the outcome without a display.
-#include "grid/GridTableController.h"
+#include "grid/GridHeaderController.h"
 
-#include "grid/GridFilterDropDown.h"
+#include "grid/GridFilterController.h"
+#include "grid/GridTableController.h"
 #include "grid/GridTableView.h"
 #include "grid/GridTableViewInfo.h"
 
@@ -14,17 +11,10 @@
 
 namespace kestrum {
 
-TkvUpdateLock::TkvUpdateLock(TkvCustomGridView &view) : FView(view)
-{
-    FView.BeginUpdate();
-}
-
-TkvUpdateLock::~TkvUpdateLock()
-{
-    FView.EndUpdate();
-}
-
 namespace {
+
+constexpr int CustomizationFormWidth = 180;
+constexpr int CustomizationFormHeight = 300;
 
 //! Opens a bracket of the data controller too, so that several changes of one
 //! step rebuild the rows once.
@@ -72,42 +62,66 @@ int ZoneAt(const std::vector<TkvGridHeaderCellViewInfo> &headers, int x)
 
 } // namespace
 
+TkvGridHeaderController::TkvGridHeaderController(TkvGridTableView &view, TkvGridTableController &owner)
+    : FGridView(view), FOwner(owner)
+{
+}
+
+TkvGridHeaderController::~TkvGridHeaderController()
+{
+    // The form goes while the state it may call back into is still whole.
+    FCustomizationForm.reset();
+}
+
+void TkvGridHeaderController::EndDropDown()
+{
+    if (FState == TkvGridHeaderState::DropDown)
+        FState = TkvGridHeaderState::None;
+}
+
+void TkvGridHeaderController::ItemRemoved(const TkvCustomGridTableItem *item)
+{
+    if (item && (item == static_cast<TkvCustomGridTableItem *>(FDragColumn) ||
+                 item == static_cast<TkvCustomGridTableItem *>(FSizingColumn)))
+        Reset();
+}
+
 // ---------------------------------------------------------------------------
 // Press and release
 
-void TkvGridTableController::HeaderMouseDown(TkvGridColumn *column, TkvGridHeaderContainer source,
-                                             const QPoint &point, TkvGridShiftState)
+void TkvGridHeaderController::HeaderMouseDown(TkvGridColumn *column, TkvGridHeaderContainer source,
+                                              const QPoint &point)
 {
     if (!column)
         return;
-    FHeaderState = TkvGridHeaderState::Pressed;
+    FState = TkvGridHeaderState::Pressed;
     FPressPoint = point;
     FDragColumn = column;
     FDragSource = source;
-    FGridView->SetPressedColumn(column);
+    FGridView.SetPressedColumn(column);
     if (column->OnHeaderClick)
         column->OnHeaderClick(column);
-    if (FGridView->OnColumnHeaderClick)
-        FGridView->OnColumnHeaderClick(FGridView, column);
+    if (FGridView.OnColumnHeaderClick)
+        FGridView.OnColumnHeaderClick(&FGridView, column);
 }
 
-bool TkvGridTableController::InsideDragRect(const QPoint &point) const
+bool TkvGridHeaderController::InsideDragRect(const QPoint &point) const
 {
     return std::abs(point.x() - FPressPoint.x()) <= FDragThreshold &&
            std::abs(point.y() - FPressPoint.y()) <= FDragThreshold;
 }
 
-void TkvGridTableController::HeaderMouseUp(const QPoint &point, TkvGridShiftState shift)
+void TkvGridHeaderController::MouseUp(const QPoint &point, TkvGridShiftState shift)
 {
-    const TkvGridHeaderState state = FHeaderState;
+    const TkvGridHeaderState state = FState;
     TkvGridColumn *column = FDragColumn;
     switch (state) {
     case TkvGridHeaderState::Pressed: {
         // A click on a column listed in the customization form sorts nothing.
         const bool click = InsideDragRect(point) && FDragSource != TkvGridHeaderContainer::Customization;
-        ResetHeaderState();
+        Reset();
         if (click && column)
-            HeaderClickSort(column, shift);
+            ClickSort(column, shift);
         break;
     }
     case TkvGridHeaderState::Dragging:
@@ -118,18 +132,18 @@ void TkvGridTableController::HeaderMouseUp(const QPoint &point, TkvGridShiftStat
         EndSizing(true);
         break;
     default:
-        ResetHeaderState();
+        Reset();
         break;
     }
 }
 
-void TkvGridTableController::MouseMove(const QPoint &point, TkvGridShiftState)
+void TkvGridHeaderController::MouseMove(const QPoint &point)
 {
-    switch (FHeaderState) {
+    switch (FState) {
     case TkvGridHeaderState::Pressed:
         if (!InsideDragRect(point))
-            BeginHeaderDrag();
-        if (FHeaderState == TkvGridHeaderState::Dragging)
+            BeginDrag();
+        if (FState == TkvGridHeaderState::Dragging)
             UpdateDragTarget(point);
         break;
     case TkvGridHeaderState::Dragging:
@@ -140,7 +154,7 @@ void TkvGridTableController::MouseMove(const QPoint &point, TkvGridShiftState)
                                      std::max(SizingMinWidth(), SizingMaxWidth()));
         if (width != FSizingWidth) {
             FSizingWidth = width;
-            FGridView->Invalidate(FGridView->ViewInfo().Bounds());
+            FGridView.Invalidate(FGridView.ViewInfo().Bounds());
         }
         break;
     }
@@ -149,26 +163,23 @@ void TkvGridTableController::MouseMove(const QPoint &point, TkvGridShiftState)
     }
 }
 
-void TkvGridTableController::CancelHeaderAction()
+void TkvGridHeaderController::Cancel()
 {
-    if (FHeaderState == TkvGridHeaderState::None)
+    if (FState == TkvGridHeaderState::None)
         return;
-    ResetHeaderState();
-    FGridView->Invalidate();
+    Reset();
+    FGridView.Invalidate();
 }
 
-void TkvGridTableController::ResetHeaderState()
+void TkvGridHeaderController::Reset()
 {
-    if (FHeaderState == TkvGridHeaderState::DropDown) {
-        FHeaderState = TkvGridHeaderState::None;
-        FFilterDropDownContainer = TkvGridHeaderContainer::None;
-        if (FFilterDropDown)
-            FFilterDropDown->Close();
-        FGridView->LayoutChanged();
+    if (FState == TkvGridHeaderState::DropDown) {
+        FState = TkvGridHeaderState::None;
+        FOwner.FilterController().DropDownReset();
+        FGridView.LayoutChanged();
     }
-    const bool painted =
-        FHeaderState == TkvGridHeaderState::Dragging || FHeaderState == TkvGridHeaderState::Sizing;
-    FHeaderState = TkvGridHeaderState::None;
+    const bool painted = FState == TkvGridHeaderState::Dragging || FState == TkvGridHeaderState::Sizing;
+    FState = TkvGridHeaderState::None;
     FDragColumn = nullptr;
     FDragSource = TkvGridHeaderContainer::None;
     FDragDestination = TkvGridHeaderContainer::None;
@@ -177,22 +188,22 @@ void TkvGridTableController::ResetHeaderState()
     FDragScrollDirection = 0;
     FSizingColumn = nullptr;
     FDragImage = {};
-    FGridView->SetPressedColumn(nullptr);
+    FGridView.SetPressedColumn(nullptr);
     if (painted)
-        FGridView->Invalidate();
+        FGridView.Invalidate();
 }
 
 // ---------------------------------------------------------------------------
 // Click to sort
 
-void TkvGridTableController::HeaderClickSort(TkvGridColumn *column, TkvGridShiftState shift)
+void TkvGridHeaderController::ClickSort(TkvGridColumn *column, TkvGridShiftState shift)
 {
     if (!column || !column->CanSort())
         return;
     {
-        TkvWaitCursor wait(*FGridView);
-        TkvUpdateLock lock(*FGridView);
-        TkvGridRowSource &source = FGridView->DataController();
+        TkvWaitCursor wait(FGridView);
+        TkvUpdateLock lock(FGridView);
+        TkvGridRowSource &source = FGridView.DataController();
         TkvSourceBatch batch(source);
         if (shift.Ctrl) {
             column->SetSortOrder(TkvGridSortMark::None);
@@ -205,17 +216,17 @@ void TkvGridTableController::HeaderClickSort(TkvGridColumn *column, TkvGridShift
                                                                    : TkvGridSortMark::Ascending);
         }
     }
-    MakeFocusedRowVisible();
+    FOwner.MakeFocusedRowVisible();
 }
 
 // ---------------------------------------------------------------------------
 // Header drag
 
-void TkvGridTableController::BeginHeaderDrag()
+void TkvGridHeaderController::BeginDrag()
 {
-    FHeaderState = TkvGridHeaderState::Dragging;
+    FState = TkvGridHeaderState::Dragging;
     FDragImage = {};
-    const TkvGridTableViewInfo &viewInfo = FGridView->ViewInfo();
+    const TkvGridTableViewInfo &viewInfo = FGridView.ViewInfo();
     const auto &cells = FDragSource == TkvGridHeaderContainer::GroupByBox ? viewInfo.GroupByBoxHeaders()
                                                                           : viewInfo.HeaderCells();
     for (const TkvGridHeaderCellViewInfo &cell : cells)
@@ -237,17 +248,17 @@ void TkvGridTableController::BeginHeaderDrag()
     }
     FDragImage.State = TkvGridCellState::Normal;
     FDragPoint = FPressPoint;
-    FGridView->SetPressedColumn(nullptr);
+    FGridView.SetPressedColumn(nullptr);
 }
 
-const TkvGridHeaderCellViewInfo *TkvGridTableController::DragImage() const
+const TkvGridHeaderCellViewInfo *TkvGridHeaderController::DragImage() const
 {
-    if (FHeaderState != TkvGridHeaderState::Dragging || !FDragImage.Column)
+    if (FState != TkvGridHeaderState::Dragging || !FDragImage.Column)
         return nullptr;
     return &FDragImage;
 }
 
-void TkvGridTableController::UpdateDragTarget(const QPoint &point)
+void TkvGridHeaderController::UpdateDragTarget(const QPoint &point)
 {
     // The image keeps the pointer where it grabbed the header.
     if (FDragImage.Column) {
@@ -258,7 +269,7 @@ void TkvGridTableController::UpdateDragTarget(const QPoint &point)
             area.Bounds.translate(shift);
     }
     FDragPoint = point;
-    TkvGridTableViewInfo &viewInfo = FGridView->ViewInfo();
+    TkvGridTableViewInfo &viewInfo = FGridView.ViewInfo();
     TkvGridHeaderContainer destination = TkvGridHeaderContainer::None;
     int zone = -1;
     if (FCustomizing && CustomizationFormBounds().contains(point)) {
@@ -274,9 +285,10 @@ void TkvGridTableController::UpdateDragTarget(const QPoint &point)
     const QRect &header = viewInfo.HeaderBounds();
     if (!header.isEmpty() && point.y() >= header.top() && point.y() <= header.bottom()) {
         const QRect &rows = viewInfo.RowsAreaBounds();
-        if (point.x() < rows.left() + DragScrollEdge && FLeftPos > 0)
+        if (point.x() < rows.left() + DragScrollEdge && FOwner.LeftPos() > 0)
             scroll = -1;
-        else if (point.x() > rows.right() - DragScrollEdge && FLeftPos < viewInfo.DataWidth() - rows.width())
+        else if (point.x() > rows.right() - DragScrollEdge &&
+                 FOwner.LeftPos() < viewInfo.DataWidth() - rows.width())
             scroll = 1;
     }
     FDragScrollDirection = scroll;
@@ -286,10 +298,10 @@ void TkvGridTableController::UpdateDragTarget(const QPoint &point)
     FDragZone = zone;
     FDropAllowed = CalculateDropAllowed();
     if (changed)
-        FGridView->Invalidate();
+        FGridView.Invalidate();
 }
 
-bool TkvGridTableController::CalculateDropAllowed() const
+bool TkvGridHeaderController::CalculateDropAllowed() const
 {
     const TkvGridColumn *column = FDragColumn;
     if (!column)
@@ -310,28 +322,28 @@ bool TkvGridTableController::CalculateDropAllowed() const
     case TkvGridHeaderContainer::None:
     case TkvGridHeaderContainer::Customization:
         if (FDragSource == TkvGridHeaderContainer::HeaderRow)
-            return column->CanMove() && (FGridView->OptionsCustomize().ColumnHiding() || FCustomizing);
+            return column->CanMove() && (FGridView.OptionsCustomize().ColumnHiding() || FCustomizing);
         return FDragSource == TkvGridHeaderContainer::GroupByBox && column->CanGroup();
     }
     return false;
 }
 
-void TkvGridTableController::Drop()
+void TkvGridHeaderController::Drop()
 {
     TkvGridColumn *column = FDragColumn;
     const TkvGridHeaderContainer source = FDragSource;
     const TkvGridHeaderContainer destination = FDragDestination;
     const int zone = FDragZone;
     const bool allowed = FDropAllowed;
-    ResetHeaderState();
+    Reset();
     if (!allowed || !column)
         return;
     bool changed = false;
     bool groupChanged = false;
     {
-        TkvWaitCursor wait(*FGridView);
-        TkvUpdateLock lock(*FGridView);
-        TkvSourceBatch batch(FGridView->DataController());
+        TkvWaitCursor wait(FGridView);
+        TkvUpdateLock lock(FGridView);
+        TkvSourceBatch batch(FGridView.DataController());
         auto setGroupIndex = [&](int groupIndex) {
             if (column->GroupIndex() == groupIndex)
                 return;
@@ -346,10 +358,10 @@ void TkvGridTableController::Drop()
         };
         switch (destination) {
         case TkvGridHeaderContainer::HeaderRow: {
-            const int visibleCount = FGridView->VisibleColumnCount();
-            int index = FGridView->ColumnCount() - 1;
+            const int visibleCount = FGridView.VisibleColumnCount();
+            int index = FGridView.ColumnCount() - 1;
             if (zone < visibleCount) {
-                index = FGridView->VisibleColumns(zone)->Index();
+                index = FGridView.VisibleColumns(zone)->Index();
                 if (column->Index() < index)
                     --index;
             }
@@ -366,7 +378,7 @@ void TkvGridTableController::Drop()
             if (column->CanGroup()) {
                 const int groupIndex = column->GroupIndex();
                 setGroupIndex(groupIndex >= 0 && groupIndex < zone ? zone - 1 : zone);
-                if (FGridView->OptionsCustomize().ColumnHidingOnGrouping() && column->CanMove())
+                if (FGridView.OptionsCustomize().ColumnHidingOnGrouping() && column->CanMove())
                     setVisible(false);
             }
             break;
@@ -383,18 +395,18 @@ void TkvGridTableController::Drop()
         }
     }
     if (groupChanged)
-        MakeFocusedRowVisible();
+        FOwner.MakeFocusedRowVisible();
     if ((changed || groupChanged) && FCustomizationForm)
         FCustomizationForm->Refresh();
-    if ((changed || groupChanged) && FGridView->OnColumnPosChanged)
-        FGridView->OnColumnPosChanged(FGridView, column);
+    if ((changed || groupChanged) && FGridView.OnColumnPosChanged)
+        FGridView.OnColumnPosChanged(&FGridView, column);
 }
 
-QRect TkvGridTableController::DropMarkerBounds() const
+QRect TkvGridHeaderController::DropMarkerBounds() const
 {
-    if (FHeaderState != TkvGridHeaderState::Dragging || !FDropAllowed)
+    if (FState != TkvGridHeaderState::Dragging || !FDropAllowed)
         return {};
-    const TkvGridTableViewInfo &viewInfo = FGridView->ViewInfo();
+    const TkvGridTableViewInfo &viewInfo = FGridView.ViewInfo();
     constexpr int MarkerWidth = 3;
     if (FDragDestination == TkvGridHeaderContainer::GroupByBox) {
         const auto &headers = viewInfo.GroupByBoxHeaders();
@@ -422,13 +434,13 @@ QRect TkvGridTableController::DropMarkerBounds() const
     return {};
 }
 
-void TkvGridTableController::DragScrollStep()
+void TkvGridHeaderController::DragScrollStep()
 {
-    if (FHeaderState != TkvGridHeaderState::Dragging || FDragScrollDirection == 0)
+    if (FState != TkvGridHeaderState::Dragging || FDragScrollDirection == 0)
         return;
-    const int before = FLeftPos;
-    SetLeftPos(FLeftPos + FDragScrollDirection * DragScrollDelta);
-    if (FLeftPos == before) {
+    const int before = FOwner.LeftPos();
+    FOwner.SetLeftPos(FOwner.LeftPos() + FDragScrollDirection * DragScrollDelta);
+    if (FOwner.LeftPos() == before) {
         FDragScrollDirection = 0;
         return;
     }
@@ -440,73 +452,137 @@ void TkvGridTableController::DragScrollStep()
 // ---------------------------------------------------------------------------
 // Sizing
 
-int TkvGridTableController::HeaderCellIndent(const TkvGridColumn *column) const
+int TkvGridHeaderController::HeaderCellIndent(const TkvGridColumn *column) const
 {
-    return column && column->VisibleIndex() == 0 ? FGridView->ViewInfo().GroupIndent() : 0;
+    return column && column->VisibleIndex() == 0 ? FGridView.ViewInfo().GroupIndent() : 0;
 }
 
-void TkvGridTableController::SizingMouseDown(TkvGridColumn *column, const QPoint &point, bool doubleClick)
+void TkvGridHeaderController::SizingMouseDown(TkvGridColumn *column, const QPoint &point, bool doubleClick)
 {
     if (!column || !column->CanHorzSize())
         return;
     if (doubleClick) {
         const int before = column->Width();
         {
-            TkvWaitCursor wait(*FGridView);
+            TkvWaitCursor wait(FGridView);
             column->ApplyBestFit();
         }
-        if (column->Width() != before && FGridView->OnColumnSizeChanged)
-            FGridView->OnColumnSizeChanged(FGridView, column);
+        if (column->Width() != before && FGridView.OnColumnSizeChanged)
+            FGridView.OnColumnSizeChanged(&FGridView, column);
         return;
     }
-    const TkvGridTableViewInfo &viewInfo = FGridView->ViewInfo();
+    const TkvGridTableViewInfo &viewInfo = FGridView.ViewInfo();
     for (const TkvGridHeaderCellViewInfo &cell : viewInfo.HeaderCells()) {
         if (cell.Column != column)
             continue;
-        FHeaderState = TkvGridHeaderState::Sizing;
+        FState = TkvGridHeaderState::Sizing;
         FPressPoint = point;
         FSizingColumn = column;
         FSizingStartWidth = cell.Bounds.width();
         FSizingWidth = FSizingStartWidth;
         FSizingCellLeft = cell.Bounds.left();
-        FGridView->Invalidate();
+        FGridView.Invalidate();
         return;
     }
 }
 
-int TkvGridTableController::SizingMinWidth() const
+int TkvGridHeaderController::SizingMinWidth() const
 {
     return FSizingColumn ? FSizingColumn->MinWidth() + HeaderCellIndent(FSizingColumn) : 0;
 }
 
-int TkvGridTableController::SizingMaxWidth() const
+int TkvGridHeaderController::SizingMaxWidth() const
 {
-    if (!FSizingColumn || !FGridView->OptionsView().ColumnAutoWidth())
+    if (!FSizingColumn || !FGridView.OptionsView().ColumnAutoWidth())
         return std::numeric_limits<int>::max() / 2;
     // The columns to the right can shrink to their minimum, no further.
-    const TkvGridTableViewInfo &viewInfo = FGridView->ViewInfo();
+    const TkvGridTableViewInfo &viewInfo = FGridView.ViewInfo();
     int room = viewInfo.RowsAreaBounds().right() + 1 - FSizingCellLeft;
-    for (int i = FSizingColumn->VisibleIndex() + 1; i < FGridView->VisibleColumnCount(); ++i)
-        room -= FGridView->VisibleColumns(i)->MinWidth();
+    for (int i = FSizingColumn->VisibleIndex() + 1; i < FGridView.VisibleColumnCount(); ++i)
+        room -= FGridView.VisibleColumns(i)->MinWidth();
     return room;
 }
 
-int TkvGridTableController::SizingLinePos() const
+int TkvGridHeaderController::SizingLinePos() const
 {
-    return FHeaderState == TkvGridHeaderState::Sizing ? FSizingCellLeft + FSizingWidth - 1 : -1;
+    return FState == TkvGridHeaderState::Sizing ? FSizingCellLeft + FSizingWidth - 1 : -1;
 }
 
-void TkvGridTableController::EndSizing(bool apply)
+void TkvGridHeaderController::EndSizing(bool apply)
 {
     TkvGridColumn *column = FSizingColumn;
     const int width = FSizingWidth;
     const bool changed = width != FSizingStartWidth;
-    ResetHeaderState();
+    Reset();
     if (!apply || !column || !changed)
         return;
     column->SetWidth(width - HeaderCellIndent(column));
-    if (FGridView->OnColumnSizeChanged)
-        FGridView->OnColumnSizeChanged(FGridView, column);
+    if (FGridView.OnColumnSizeChanged)
+        FGridView.OnColumnSizeChanged(&FGridView, column);
+}
+
+// ---------------------------------------------------------------------------
+// Customization form
+
+void TkvGridHeaderController::SetCustomizing(bool value)
+{
+    if (FCustomizing == value)
+        return;
+    FCustomizing = value;
+    if (value) {
+        if (!FCustomizationForm && FWindowFactory)
+            FCustomizationForm = FWindowFactory(TkvGridWindowKind::CustomizationForm);
+        if (FCustomizationForm)
+            FCustomizationForm->Show(CustomizationFormBounds());
+        return;
+    }
+    if (FCustomizationForm) {
+        FCustomizationFormBounds = FCustomizationForm->Bounds();
+        FCustomizationForm->Hide();
+    }
+    if (FGridView.OnCustomization)
+        FGridView.OnCustomization(&FGridView);
+}
+
+QRect TkvGridHeaderController::CustomizationFormBounds() const
+{
+    if (FCustomizing && FCustomizationForm)
+        return FCustomizationForm->Bounds();
+    if (!FCustomizationFormBounds.isNull())
+        return FCustomizationFormBounds;
+    const QRect &view = FGridView.Bounds();
+    return QRect(view.right() + 1 - CustomizationFormWidth, view.bottom() + 1 - CustomizationFormHeight,
+                 CustomizationFormWidth, CustomizationFormHeight);
+}
+
+void TkvGridHeaderController::SetCustomizationFormBounds(const QRect &bounds)
+{
+    FCustomizationFormBounds = bounds;
+    if (FCustomizing && FCustomizationForm)
+        FCustomizationForm->Show(bounds);
+}
+
+std::vector<TkvGridColumn *> TkvGridHeaderController::CustomizationColumns() const
+{
+    std::vector<TkvGridColumn *> columns;
+    for (int i = 0; i < FGridView.ColumnCount(); ++i) {
+        TkvGridColumn *column = FGridView.Columns(i);
+        if (!column->Visible() && !column->Hidden())
+            columns.push_back(column);
+    }
+    return columns;
+}
+
+void TkvGridHeaderController::CustomizationMouseDown(TkvGridColumn *column, const QPoint &point)
+{
+    if (FState != TkvGridHeaderState::None)
+        Cancel();
+    if (!FCustomizing || !column)
+        return;
+    FState = TkvGridHeaderState::Pressed;
+    FPressPoint = point;
+    FDragColumn = column;
+    FDragSource = TkvGridHeaderContainer::Customization;
 }
 
 } // namespace kestrum

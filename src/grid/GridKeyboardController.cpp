@@ -1,14 +1,9 @@
-// The controller's keyboard: a key runs through incremental search, the
-// new-item row, the focused row's own keys, record operations and moves,
-// and then the selection follows the move. Also the row and cell moves
-// those stages use, new records, deleting with confirmation and leaving
-// the grid.
+#include "grid/GridKeyboardController.h"
+
 #include "grid/GridEditingController.h"
 #include "grid/GridTableController.h"
-
 #include "grid/GridTableView.h"
 #include "grid/GridTableViewInfo.h"
-#include "ui/MessageBox.h"
 
 #include <algorithm>
 
@@ -30,30 +25,23 @@ bool CtrlOnly(TkvGridShiftState shift)
 
 } // namespace
 
-// ---------------------------------------------------------------------------
-// Capabilities
-
-bool TkvGridTableController::CanAppend() const
+TkvGridKeyboardController::TkvGridKeyboardController(TkvGridTableView &view, TkvGridTableController &owner)
+    : FGridView(view), FOwner(owner)
 {
-    const TkvGridRowSource &source = FGridView->DataController();
-    // A shown new-item row is the way to add records.
-    return source.CanAppend() && !source.IsInserting() && !FGridView->OptionsView().NewItemRow();
 }
 
-bool TkvGridTableController::CanInsert(bool checkOption) const
+bool TkvGridKeyboardController::FocusedRowHasCells() const
 {
-    return FGridView->DataController().CanInsert() && (!checkOption || FGridView->OptionsData().Inserting());
+    TkvCustomGridRecord *record = FOwner.FocusedRecord();
+    return record && record->HasCells();
 }
 
-bool TkvGridTableController::CanDelete(bool checkOption) const
+void TkvGridKeyboardController::ScrollHorizontally(int delta)
 {
-    const TkvGridRowSource &source = FGridView->DataController();
-    if (FGridView->OptionsView().NewItemRow() && source.NewItemRowFocused())
-        return false;
-    return source.CanDelete() && (!checkOption || FGridView->OptionsData().Deleting());
+    FOwner.SetLeftPos(FOwner.LeftPos() + delta);
 }
 
-bool TkvGridTableController::IsControllerKey(TkvGridKey key) const
+bool TkvGridKeyboardController::IsControllerKey(TkvGridKey key) const
 {
     switch (key) {
     case TkvGridKey::Tab:
@@ -66,7 +54,7 @@ bool TkvGridTableController::IsControllerKey(TkvGridKey key) const
         return true;
     case TkvGridKey::Left:
     case TkvGridKey::Right:
-        return FGridView->OptionsBehavior().AlwaysShowEditor();
+        return FGridView.OptionsBehavior().AlwaysShowEditor();
     default:
         return false;
     }
@@ -75,9 +63,9 @@ bool TkvGridTableController::IsControllerKey(TkvGridKey key) const
 // ---------------------------------------------------------------------------
 // Rows and cells
 
-int TkvGridTableController::NextFocusableRow(int fromRowIndex, bool forward) const
+int TkvGridKeyboardController::NextFocusableRow(int fromRowIndex, bool forward) const
 {
-    TkvGridViewData &viewData = FGridView->ViewData();
+    TkvGridViewData &viewData = FGridView.ViewData();
     const int count = viewData.RecordCount();
     for (int rowIndex = forward ? fromRowIndex + 1 : fromRowIndex - 1; rowIndex >= 0 && rowIndex < count;
          rowIndex += forward ? 1 : -1) {
@@ -88,13 +76,13 @@ int TkvGridTableController::NextFocusableRow(int fromRowIndex, bool forward) con
     return -1;
 }
 
-bool TkvGridTableController::FocusNextRow(int fromRowIndex, bool forward)
+bool TkvGridKeyboardController::FocusNextRow(int fromRowIndex, bool forward)
 {
-    TkvUpdateLock lock(*FGridView);
-    TkvGridRowSource &source = FGridView->DataController();
+    TkvUpdateLock lock(FGridView);
+    TkvGridRowSource &source = FGridView.DataController();
     if (source.IsEditing()) {
         const bool fromFocusedRow = fromRowIndex == source.FocusedRowIndex();
-        if (!PostCellValue())
+        if (!FOwner.PostCellValue())
             return false;
         if (source.IsModified()) {
             // Posting may sort or regroup the record to another row: the row to move to is
@@ -114,44 +102,44 @@ bool TkvGridTableController::FocusNextRow(int fromRowIndex, bool forward)
     }
     const int rowIndex = NextFocusableRow(fromRowIndex, forward);
     if (rowIndex < 0) {
-        if (forward && FGridView->OptionsData().Appending() && CanAppend()) {
-            CreateNewRecord(true);
+        if (forward && FGridView.OptionsData().Appending() && FOwner.CanAppend()) {
+            FOwner.CreateNewRecord(true);
             return true;
         }
         return false;
     }
-    return SetFocusedRowIndex(rowIndex);
+    return FOwner.SetFocusedRowIndex(rowIndex);
 }
 
-bool TkvGridTableController::FocusNextCell(bool forward, bool keepRow)
+bool TkvGridKeyboardController::FocusNextCell(bool forward, bool keepRow)
 {
-    TkvGridRowSource &source = FGridView->DataController();
-    const bool cycle = FGridView->OptionsBehavior().FocusCellOnCycle();
-    if (!FocusedRowHasCells() || !FGridView->OptionsSelection().CellSelect()) {
+    TkvGridRowSource &source = FGridView.DataController();
+    const bool cycle = FGridView.OptionsBehavior().FocusCellOnCycle();
+    if (!FocusedRowHasCells() || !FGridView.OptionsSelection().CellSelect()) {
         if (keepRow || !cycle)
             return false;
-        if (!FocusNextRow(FocusedRowIndex(), forward))
+        if (!FocusNextRow(FOwner.FocusedRowIndex(), forward))
             return false;
         if (FocusedRowHasCells())
             FocusFirstOrLastCell(forward);
         return true;
     }
-    const int count = FGridView->VisibleItemCount();
-    const int from = FFocusedItem ? FFocusedItem->VisibleIndex() : (forward ? -1 : count);
+    const int count = FGridView.VisibleItemCount();
+    const int from = FOwner.FocusedItem() ? FOwner.FocusedItem()->VisibleIndex() : (forward ? -1 : count);
     for (int i = forward ? from + 1 : from - 1; i >= 0 && i < count; i += forward ? 1 : -1) {
-        TkvCustomGridTableItem *item = FGridView->VisibleItems(i);
+        TkvCustomGridTableItem *item = FGridView.VisibleItems(i);
         if (item->CanFocus()) {
-            SetFocusedItem(item);
+            FOwner.SetFocusedItem(item);
             return true;
         }
     }
     if (!cycle || keepRow)
         return false;
     // Wrap into the next row; the new-item row posts its record and keeps the focus.
-    if (FGridView->OptionsView().NewItemRow() && source.NewItemRowFocused()) {
-        TkvUpdateLock lock(*FGridView);
+    if (FGridView.OptionsView().NewItemRow() && source.NewItemRowFocused()) {
+        TkvUpdateLock lock(FGridView);
         source.Post();
-    } else if (!FocusNextRow(FocusedRowIndex(), forward)) {
+    } else if (!FocusNextRow(FOwner.FocusedRowIndex(), forward)) {
         return false;
     }
     if (FocusedRowHasCells())
@@ -159,164 +147,103 @@ bool TkvGridTableController::FocusNextCell(bool forward, bool keepRow)
     return true;
 }
 
-void TkvGridTableController::FocusFirstOrLastCell(bool first)
+void TkvGridKeyboardController::FocusFirstOrLastCell(bool first)
 {
-    const int count = FGridView->VisibleItemCount();
+    const int count = FGridView.VisibleItemCount();
     for (int i = first ? 0 : count - 1; i >= 0 && i < count; i += first ? 1 : -1)
-        if (FGridView->VisibleItems(i)->CanFocus()) {
-            SetFocusedItem(FGridView->VisibleItems(i));
+        if (FGridView.VisibleItems(i)->CanFocus()) {
+            FOwner.SetFocusedItem(FGridView.VisibleItems(i));
             return;
         }
 }
 
-void TkvGridTableController::GoToFirst()
+void TkvGridKeyboardController::GoToFirst()
 {
-    if (FGridView->DataController().IsGridMode())
-        FGridView->DataController().GotoFirst();
+    if (FGridView.DataController().IsGridMode())
+        FGridView.DataController().GotoFirst();
     else
         FocusNextRow(-1, true);
 }
 
-void TkvGridTableController::GoToLast()
+void TkvGridKeyboardController::GoToLast()
 {
-    if (FGridView->DataController().IsGridMode())
-        FGridView->DataController().GotoLast();
+    if (FGridView.DataController().IsGridMode())
+        FGridView.DataController().GotoLast();
     else
-        FocusNextRow(FGridView->ViewData().RecordCount(), false);
+        FocusNextRow(FGridView.ViewData().RecordCount(), false);
 }
 
-void TkvGridTableController::PageDown()
+void TkvGridKeyboardController::PageDown()
 {
-    TkvUpdateLock lock(*FGridView);
-    MakeFocusedRowVisible();
-    TkvGridTableViewInfo &viewInfo = FGridView->ViewInfo();
-    const int lastVisible = FTopRowIndex + viewInfo.FullyVisibleRowCountFrom(FTopRowIndex) - 1;
-    if (FocusedRowIndex() == lastVisible) {
+    TkvUpdateLock lock(FGridView);
+    FOwner.MakeFocusedRowVisible();
+    TkvGridTableViewInfo &viewInfo = FGridView.ViewInfo();
+    const int lastVisible =
+        FOwner.TopRowIndex() + viewInfo.FullyVisibleRowCountFrom(FOwner.TopRowIndex()) - 1;
+    if (FOwner.FocusedRowIndex() == lastVisible) {
         // The last fully visible row becomes the top row (one row on when only one fits).
-        const int fit = viewInfo.FullyVisibleRowCountFrom(FTopRowIndex);
-        SetTopRowIndex(fit <= 1 ? FTopRowIndex + 1 : lastVisible);
+        const int fit = viewInfo.FullyVisibleRowCountFrom(FOwner.TopRowIndex());
+        FOwner.SetTopRowIndex(fit <= 1 ? FOwner.TopRowIndex() + 1 : lastVisible);
     }
-    const int rowCount = FGridView->DataController().RowCount();
-    const int target =
-        std::min(rowCount - 1, FTopRowIndex + viewInfo.FullyVisibleRowCountFrom(FTopRowIndex) - 1);
+    const int rowCount = FGridView.DataController().RowCount();
+    const int target = std::min(
+        rowCount - 1, FOwner.TopRowIndex() + viewInfo.FullyVisibleRowCountFrom(FOwner.TopRowIndex()) - 1);
     if (target >= 0)
-        SetFocusedRowIndex(target);
+        FOwner.SetFocusedRowIndex(target);
 }
 
-void TkvGridTableController::PageUp()
+void TkvGridKeyboardController::PageUp()
 {
-    TkvUpdateLock lock(*FGridView);
-    MakeFocusedRowVisible();
-    TkvGridTableViewInfo &viewInfo = FGridView->ViewInfo();
-    if (FocusedRowIndex() == FTopRowIndex && FTopRowIndex > 0) {
+    TkvUpdateLock lock(FGridView);
+    FOwner.MakeFocusedRowVisible();
+    TkvGridTableViewInfo &viewInfo = FGridView.ViewInfo();
+    if (FOwner.FocusedRowIndex() == FOwner.TopRowIndex() && FOwner.TopRowIndex() > 0) {
         // As many rows as fit above end with the old top row at the bottom.
-        const int newTop = viewInfo.TopRowIndexForBottomRow(FTopRowIndex);
-        SetTopRowIndex(newTop == FTopRowIndex ? FTopRowIndex - 1 : newTop);
+        const int newTop = viewInfo.TopRowIndexForBottomRow(FOwner.TopRowIndex());
+        FOwner.SetTopRowIndex(newTop == FOwner.TopRowIndex() ? FOwner.TopRowIndex() - 1 : newTop);
     }
-    if (FGridView->DataController().RowCount() > 0)
-        SetFocusedRowIndex(FTopRowIndex);
+    if (FGridView.DataController().RowCount() > 0)
+        FOwner.SetFocusedRowIndex(FOwner.TopRowIndex());
 }
 
-bool TkvGridTableController::FocusNewItemRowFromAbove()
+bool TkvGridKeyboardController::FocusNewItemRowFromAbove()
 {
-    TkvGridRowSource &source = FGridView->DataController();
-    if (!FGridView->OptionsView().NewItemRow() || source.NewItemRowFocused())
+    TkvGridRowSource &source = FGridView.DataController();
+    if (!FGridView.OptionsView().NewItemRow() || source.NewItemRowFocused())
         return false;
     if (source.FocusedRowIndex() >= 0 && NextFocusableRow(source.FocusedRowIndex(), false) >= 0)
         return false;
     return source.SetNewItemRowFocused(true);
 }
 
-bool TkvGridTableController::FocusTopRowFromNewItemRow()
+bool TkvGridKeyboardController::FocusTopRowFromNewItemRow()
 {
-    TkvGridRowSource &source = FGridView->DataController();
-    if (!FGridView->OptionsView().NewItemRow() || !source.NewItemRowFocused())
+    TkvGridRowSource &source = FGridView.DataController();
+    if (!FGridView.OptionsView().NewItemRow() || !source.NewItemRowFocused())
         return false;
-    const int count = FGridView->ViewData().RecordCount();
+    const int count = FGridView.ViewData().RecordCount();
     if (count == 0)
         return false;
-    const int top = std::clamp(FTopRowIndex, 0, count - 1);
-    SetFocusedRowIndex(top);
+    const int top = std::clamp(FOwner.TopRowIndex(), 0, count - 1);
+    FOwner.SetFocusedRowIndex(top);
     return !source.NewItemRowFocused() && source.FocusedRowIndex() == top;
-}
-
-// ---------------------------------------------------------------------------
-// Record operations
-
-void TkvGridTableController::CreateNewRecord(bool append)
-{
-    TkvUpdateLock lock(*FGridView);
-    TkvGridRowSource &source = FGridView->DataController();
-    const bool editorWasOpen = IsCellEditorOpen();
-    if (append && CanAppend())
-        source.Append();
-    else if (!append && CanInsert(false))
-        source.Insert();
-    else
-        return;
-    if (source.IsInserting() && FGridView->OptionsBehavior().FocusFirstCellOnNewRecord()) {
-        FocusFirstOrLastCell(true);
-        if (editorWasOpen)
-            ShowCellEditor();
-    }
-}
-
-bool TkvGridTableController::DeleteWithConfirmation()
-{
-    if (!CanDelete(false))
-        return false;
-    TkvGridRowSource &source = FGridView->DataController();
-    const int selected = source.SelectedRowCount();
-    const bool several = FGridView->OptionsSelection().MultiSelect() && selected > 0 &&
-                         (selected > 1 || !source.IsRowSelected(source.FocusedRowIndex()));
-    if (FGridView->OptionsData().DeletingConfirmation()) {
-        TMessageBoxRequest request;
-        request.Text = several ? QString::fromUtf8("删除所有选择纪录?") : QString::fromUtf8("删除纪录?");
-        request.Caption = QString::fromUtf8("确定");
-        request.Icon = miQuestion;
-        request.Buttons = {QString::fromUtf8("确定"), QString::fromUtf8("取消")};
-        if (ShowMessageBox(FDialogParent, request) != 0)
-            return false;
-    }
-    TkvUpdateLock lock(*FGridView);
-    if (several)
-        source.DeleteSelection();
-    else
-        source.DeleteFocused();
-    return true;
-}
-
-void TkvGridTableController::FocusExit()
-{
-    TkvUpdateLock lock(*FGridView);
-    TkvGridRowSource &source = FGridView->DataController();
-    if (FGridView->OptionsData().CancelOnExit() && source.IsInserting() && !source.IsModified())
-        source.Cancel();
-    else if (source.IsEditing())
-        source.UpdateData();
-    if (FGridView->OptionsSelection().MultiSelect() &&
-        FGridView->OptionsSelection().UnselectFocusedRecordOnExit()) {
-        const int focused = source.FocusedRowIndex();
-        if (focused >= 0 && source.SelectedRowCount() == 1 && source.IsRowSelected(focused))
-            source.ChangeRowSelection(focused, false);
-    }
 }
 
 // ---------------------------------------------------------------------------
 // Incremental search
 
-TkvCustomGridTableItem *TkvGridTableController::IncSearchItem() const
+TkvCustomGridTableItem *TkvGridKeyboardController::IncSearchItem() const
 {
-    if (FGridView->OptionsSelection().CellSelect())
-        return FFocusedItem;
-    if (TkvCustomGridTableItem *item = FGridView->OptionsBehavior().IncSearchItem())
+    if (FGridView.OptionsSelection().CellSelect())
+        return FOwner.FocusedItem();
+    if (TkvCustomGridTableItem *item = FGridView.OptionsBehavior().IncSearchItem())
         return item;
-    return FGridView->VisibleItemCount() > 0 ? FGridView->VisibleItems(0) : nullptr;
+    return FGridView.VisibleItemCount() > 0 ? FGridView.VisibleItems(0) : nullptr;
 }
 
-bool TkvGridTableController::IncSearchKeyDown(TkvGridKey key, TkvGridShiftState shift)
+bool TkvGridKeyboardController::IncSearchKeyDown(TkvGridKey key, TkvGridShiftState shift)
 {
-    TkvGridRowSource &source = FGridView->DataController();
+    TkvGridRowSource &source = FGridView.DataController();
     if (!source.IsIncSearching())
         return false;
     switch (key) {
@@ -344,7 +271,7 @@ bool TkvGridTableController::IncSearchKeyDown(TkvGridKey key, TkvGridShiftState 
     }
 }
 
-bool TkvGridTableController::KeyPress(QChar character)
+bool TkvGridKeyboardController::KeyPress(QChar character)
 {
     if (FSuppressNextCharacter) {
         FSuppressNextCharacter = false;
@@ -354,10 +281,10 @@ bool TkvGridTableController::KeyPress(QChar character)
     const bool backspace = code == 8;
     if (!backspace && code < 32)
         return false;
-    TkvGridRowSource &source = FGridView->DataController();
+    TkvGridRowSource &source = FGridView.DataController();
     TkvCustomGridTableItem *item = IncSearchItem();
     if (item && item->CanIncSearch() && !source.IsEditing()) {
-        TkvUpdateLock lock(*FGridView);
+        TkvUpdateLock lock(FGridView);
         QString text = source.IsIncSearching() ? source.IncSearchText() : QString();
         if (!backspace)
             text += character;
@@ -365,25 +292,25 @@ bool TkvGridTableController::KeyPress(QChar character)
         return true;
     }
     // Otherwise the character belongs to the focused row, which opens the cell editor with it.
-    TkvUpdateLock lock(*FGridView);
-    return FEditingController->FocusedRowKeyPress(character);
+    TkvUpdateLock lock(FGridView);
+    return FOwner.EditingController().FocusedRowKeyPress(character);
 }
 
 // ---------------------------------------------------------------------------
 // Key stages
 
-bool TkvGridTableController::NewItemRowKeyDown(TkvGridKey key)
+bool TkvGridKeyboardController::NewItemRowKeyDown(TkvGridKey key)
 {
     switch (key) {
     case TkvGridKey::PageUp:
         if (FocusNewItemRowFromAbove())
             return true;
-        return FGridView->OptionsView().NewItemRow() && FGridView->DataController().NewItemRowFocused();
+        return FGridView.OptionsView().NewItemRow() && FGridView.DataController().NewItemRowFocused();
     case TkvGridKey::PageDown:
         return FocusTopRowFromNewItemRow();
     case TkvGridKey::Left:
     case TkvGridKey::Right:
-        if (FocusedRowHasCells() && FGridView->OptionsSelection().CellSelect())
+        if (FocusedRowHasCells() && FGridView.OptionsSelection().CellSelect())
             return FocusNextCell(key == TkvGridKey::Right, true);
         return false;
     default:
@@ -391,20 +318,20 @@ bool TkvGridTableController::NewItemRowKeyDown(TkvGridKey key)
     }
 }
 
-bool TkvGridTableController::RecordKeyDown(TkvGridKey key, TkvGridShiftState shift)
+bool TkvGridKeyboardController::RecordKeyDown(TkvGridKey key, TkvGridShiftState shift)
 {
-    TkvGridRowSource &source = FGridView->DataController();
-    const TkvGridOptionsBehavior &behavior = FGridView->OptionsBehavior();
+    TkvGridRowSource &source = FGridView.DataController();
+    const TkvGridOptionsBehavior &behavior = FGridView.OptionsBehavior();
     switch (key) {
     case TkvGridKey::Insert:
-        if (!shift.None() || !CanInsert(true))
+        if (!shift.None() || !FOwner.CanInsert(true))
             return false;
-        CreateNewRecord(false);
+        FOwner.CreateNewRecord(false);
         return true;
     case TkvGridKey::Delete:
-        if (shift.Shift || shift.Alt || !CanDelete(true))
+        if (shift.Shift || shift.Alt || !FOwner.CanDelete(true))
             return false;
-        DeleteWithConfirmation();
+        FOwner.DeleteWithConfirmation();
         return true;
     case TkvGridKey::A:
         if (!CtrlOnly(shift))
@@ -438,9 +365,9 @@ bool TkvGridTableController::RecordKeyDown(TkvGridKey key, TkvGridShiftState shi
     }
 }
 
-bool TkvGridTableController::MoveKeyDown(TkvGridKey key, TkvGridShiftState shift, bool &movedRow)
+bool TkvGridKeyboardController::MoveKeyDown(TkvGridKey key, TkvGridShiftState shift, bool &movedRow)
 {
-    const bool cellKeys = !shift.Ctrl && FocusedRowHasCells() && FGridView->OptionsSelection().CellSelect();
+    const bool cellKeys = !shift.Ctrl && FocusedRowHasCells() && FGridView.OptionsSelection().CellSelect();
     switch (key) {
     case TkvGridKey::Home:
         if (cellKeys) {
@@ -466,21 +393,21 @@ bool TkvGridTableController::MoveKeyDown(TkvGridKey key, TkvGridShiftState shift
         return true;
     case TkvGridKey::Up:
         if (!FocusNewItemRowFromAbove())
-            FocusNextRow(FocusedRowIndex(), false);
+            FocusNextRow(FOwner.FocusedRowIndex(), false);
         return true;
     case TkvGridKey::Down:
         // From no focused row, Down focuses the first row.
         if (!FocusTopRowFromNewItemRow())
-            FocusNextRow(FocusedRowIndex(), true);
+            FocusNextRow(FOwner.FocusedRowIndex(), true);
         return true;
     default:
         return false;
     }
 }
 
-void TkvGridTableController::SelectByKey(TkvGridKey key, TkvGridShiftState shift)
+void TkvGridKeyboardController::SelectByKey(TkvGridKey key, TkvGridShiftState shift)
 {
-    TkvGridRowSource &source = FGridView->DataController();
+    TkvGridRowSource &source = FGridView.DataController();
     const int focused = source.FocusedRowIndex();
     if (focused < 0)
         return;
@@ -506,16 +433,16 @@ void TkvGridTableController::SelectByKey(TkvGridKey key, TkvGridShiftState shift
         source.SelectRows(focused, focused, true);
 }
 
-bool TkvGridTableController::KeyDown(TkvGridKey key, TkvGridShiftState shift)
+bool TkvGridKeyboardController::KeyDown(TkvGridKey key, TkvGridShiftState shift)
 {
     // Esc while a header is pressed, dragged or sized drops that action and nothing else.
-    if (key == TkvGridKey::Escape && FHeaderState != TkvGridHeaderState::None) {
-        CancelHeaderAction();
+    if (key == TkvGridKey::Escape && FOwner.HeaderState() != TkvGridHeaderState::None) {
+        FOwner.CancelHeaderAction();
         return true;
     }
-    TkvUpdateLock lock(*FGridView);
-    const int top = FTopRowIndex;
-    TkvGridRowSource &source = FGridView->DataController();
+    TkvUpdateLock lock(FGridView);
+    const int top = FOwner.TopRowIndex();
+    TkvGridRowSource &source = FGridView.DataController();
     const int focusedBefore = source.FocusedRowIndex();
 
     bool consumed = IncSearchKeyDown(key, shift);
@@ -524,9 +451,9 @@ bool TkvGridTableController::KeyDown(TkvGridKey key, TkvGridShiftState shift)
     // The focused row's keys: Enter and F2 open the cell editor (not for an Enter the editor
     // handed back), the others expand and collapse.
     if (!consumed)
-        consumed = FEditingController->FocusedRowKeyDown(key, shift);
+        consumed = FOwner.EditingController().FocusedRowKeyDown(key, shift);
     if (!consumed)
-        if (TkvCustomGridRecord *record = FocusedRecord())
+        if (TkvCustomGridRecord *record = FOwner.FocusedRecord())
             consumed = record->KeyDown(key, shift);
     if (!consumed)
         consumed = RecordKeyDown(key, shift);
@@ -534,7 +461,7 @@ bool TkvGridTableController::KeyDown(TkvGridKey key, TkvGridShiftState shift)
     if (!consumed)
         consumed = MoveKeyDown(key, shift, movedRow);
 
-    if (FGridView->OptionsSelection().MultiSelect() && FGridView->IsFocused()) {
+    if (FGridView.OptionsSelection().MultiSelect() && FGridView.IsFocused()) {
         const bool selectionKey = key == TkvGridKey::Space || key == TkvGridKey::PageUp ||
                                   key == TkvGridKey::PageDown || key == TkvGridKey::Up ||
                                   key == TkvGridKey::Down ||
@@ -545,8 +472,8 @@ bool TkvGridTableController::KeyDown(TkvGridKey key, TkvGridShiftState shift)
                 consumed = true;
         }
     }
-    if (top != FTopRowIndex && FGridView->OnScrollBarsChanged)
-        FGridView->OnScrollBarsChanged();
+    if (top != FOwner.TopRowIndex() && FGridView.OnScrollBarsChanged)
+        FGridView.OnScrollBarsChanged();
     return consumed;
 }
 
