@@ -13,7 +13,6 @@
 #include <QEvent>
 #include <QMouseEvent>
 #include <QPalette>
-#include <QTimer>
 
 namespace kestrum {
 
@@ -76,7 +75,8 @@ TkvGridEditingState EnterEditingStep(TkvGridEditingState outer, TkvGridEditingSt
 }
 
 TkvGridEditingController::TkvGridEditingController(TkvGridTableView *view)
-    : FView(view), FKeyBarrier(std::make_unique<TKeyBarrier>())
+    : FView(view), FActivation([this](TkvCustomGridTableItem *item) { ShowEditAndActivate(item); }),
+      FKeyBarrier(std::make_unique<TKeyBarrier>())
 {
     // Properties going away take their editor with them; one open on them
     // is closed first, without writing.
@@ -93,7 +93,6 @@ TkvGridEditingController::TkvGridEditingController(TkvGridTableView *view)
 
 TkvGridEditingController::~TkvGridEditingController()
 {
-    FDelayedTimer.reset();
     if (FEdit) {
         UnhookEdit();
         FEdit = nullptr;
@@ -570,6 +569,115 @@ void TkvGridEditingController::EditExit()
     QWidget *now = QApplication::focusWidget();
     if (FSite && now && now != FSite && !FSite->isAncestorOf(now))
         FView->SetFocused(false);
+}
+
+// ---- keys ----
+
+void TkvGridEditingController::EditKeyDown(int &key, Qt::KeyboardModifiers shift)
+{
+    TkvGridTableController &controller = FView->Controller();
+    controller.MakeFocusedRowVisible();
+    const bool ctrlOnly = (shift & ~Qt::KeypadModifier) == Qt::ControlModifier;
+    switch (key) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter: {
+        key = 0;
+        CloseCellEditor(true);
+        if (FEditingItem)
+            return; // the close was refused
+        if (FView->OptionsBehavior().GoToNextCellOnEnter()) {
+            {
+                TStep step(*this, TkvGridEditingState::ForwardingEnter);
+                controller.KeyDown(TkvGridKey::Enter, TkvGridSite::TranslateModifiers(shift));
+            }
+            ShowEditAndActivate(controller.FocusedItem());
+        } else if (FView->OptionsBehavior().AlwaysShowEditor()) {
+            ShowEditAndActivate(controller.FocusedItem());
+        }
+        return;
+    }
+    case Qt::Key_Escape: {
+        const bool changed = FEdit && FEdit->ChangedSinceEntry();
+        CloseCellEditor(false);
+        if (FView->OptionsBehavior().AlwaysShowEditor())
+            ShowEditAndActivate(controller.FocusedItem());
+        if (changed)
+            key = 0;
+        return;
+    }
+    case Qt::Key_Delete:
+        if (ctrlOnly) {
+            controller.KeyDown(TkvGridKey::Delete, TkvGridSite::TranslateModifiers(shift));
+            key = 0;
+        }
+        return;
+    default:
+        return;
+    }
+}
+
+void TkvGridEditingController::EditHostKeyDown(int &key, Qt::KeyboardModifiers shift)
+{
+    const TkvGridKey gridKey = TkvGridSite::TranslateKey(key, shift);
+    TkvGridTableController &controller = FView->Controller();
+    if (gridKey == TkvGridKey::None || !controller.IsControllerKey(gridKey))
+        return;
+    if (controller.KeyDown(gridKey, TkvGridSite::TranslateModifiers(shift)))
+        key = 0;
+}
+
+bool TkvGridEditingController::FocusedRowKeyDown(TkvGridKey key, TkvGridShiftState shift)
+{
+    if ((key != TkvGridKey::Enter && key != TkvGridKey::F2) || IsForwardingEnter())
+        return false;
+    if (shift.Ctrl || shift.Alt || (shift.Shift && key != TkvGridKey::Enter))
+        return false;
+    TkvGridTableController &controller = FView->Controller();
+    TkvCustomGridRecord *record = controller.FocusedRecord();
+    if (!record || !record->HasCells() || !controller.FocusedItem())
+        return false;
+    return ShowEditAndActivate(controller.FocusedItem());
+}
+
+bool TkvGridEditingController::FocusedRowKeyPress(QChar ch)
+{
+    const char16_t code = ch.unicode();
+    if (code != 8 && code != 22 && code != 24 && code < 32)
+        return false;
+    TkvGridTableController &controller = FView->Controller();
+    TkvCustomGridRecord *record = controller.FocusedRecord();
+    if (!record || !record->HasCells() || !controller.FocusedItem())
+        return false;
+    ShowEditByKey(controller.FocusedItem(), ch);
+    return true;
+}
+
+// ---- mouse ----
+
+void TkvGridEditingController::CellMouseDown(TkvCustomGridTableItem *item, bool wasFocusedCell)
+{
+    FActivation.Press(item, wasFocusedCell);
+}
+
+void TkvGridEditingController::CellMouseUp(TkvCustomGridTableItem *item, const QPoint &point,
+                                           TkvGridShiftState shift, bool doubleClick)
+{
+    const bool pressWasFocusedCell = FActivation.TakePressWasFocusedCell(item);
+    if (shift.Shift || shift.Ctrl || !item || item != FView->Controller().FocusedItem())
+        return;
+    if (item == FEditingItem && FEdit)
+        return;
+    if (FView->OptionsBehavior().ImmediateEditor())
+        ShowEditByMouse(item, shift, point, false);
+    else if (pressWasFocusedCell && !doubleClick)
+        StartDelayedActivation(item);
+}
+
+void TkvGridEditingController::ItemRemoving(TkvCustomGridTableItem *item)
+{
+    FActivation.ItemRemoving(item);
+    if (item == FEditingItem)
+        CloseCellEditor(false);
 }
 
 } // namespace kestrum

@@ -9,6 +9,7 @@
 // else is plain logic that tests drive through the controller's methods and
 // the editor's own entry points.
 #include "editors/InplaceEditList.h"
+#include "grid/GridEditorActivation.h"
 #include "grid/GridViewData.h"
 
 #include <QPoint>
@@ -19,7 +20,6 @@
 #include <memory>
 #include <vector>
 
-class QTimer;
 class QWidget;
 
 namespace kestrum {
@@ -125,11 +125,11 @@ public:
     bool IsForwardingEnter() const { return FState == TkvGridEditingState::ForwardingEnter; }
 
     // Delayed activation (ImmediateEditor off).
-    void StartDelayedActivation(TkvCustomGridTableItem *item);
-    void CancelDelayedActivation();
-    bool IsDelayedActivationArmed() const { return FDelayedItem != nullptr; }
+    void StartDelayedActivation(TkvCustomGridTableItem *item) { FActivation.Start(item); }
+    void CancelDelayedActivation() { FActivation.Cancel(); }
+    bool IsDelayedActivationArmed() const { return FActivation.IsArmed(); }
     //! What the timer does when it fires (tests call it directly).
-    void DelayedActivationFired();
+    void DelayedActivationFired() { FActivation.Fired(); }
 
     //! An item leaves the view: an editor on it closes without writing.
     void ItemRemoving(TkvCustomGridTableItem *item);
@@ -169,13 +169,10 @@ private:
     TkvGridEditingState FState = TkvGridEditingState::Idle;
     //! Outlives the close that set it: the next press on a cell reads it.
     bool FErrorOnExit = false;
-    TkvCustomGridTableItem *FPressedItem = nullptr;
-    bool FPressWasFocusedCell = false;
     TkvEditNotifyEvent FSavedOnChange;
     TkvEditNotifyEvent FSavedOnEditValueChanged;
     QRect FEditBounds;
-    std::unique_ptr<QTimer> FDelayedTimer;
-    TkvCustomGridTableItem *FDelayedItem = nullptr;
+    TkvGridEditorActivation FActivation;
     std::unique_ptr<QObject> FKeyBarrier;
     //! Editors laid into the site; they leave it with the site.
     std::vector<QPointer<TkvCustomEdit>> FSitedEdits;

@@ -190,12 +190,6 @@ TkvCustomGridRecord *TkvGridTableController::FocusedRecord() const
     return IsNewItemRowFocused() ? viewData.NewItemRecord() : viewData.Records(FocusedRowIndex());
 }
 
-bool TkvGridTableController::FocusedRowHasCells() const
-{
-    TkvCustomGridRecord *record = FocusedRecord();
-    return record && record->HasCells();
-}
-
 void TkvGridTableController::ScrollHorizontally(int delta)
 {
     SetLeftPos(FLeftPos + delta);

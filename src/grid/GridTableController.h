@@ -233,7 +233,6 @@ public:
     int SizingLinePos() const { return FHeader->SizingLinePos(); }
 
 private:
-    bool FocusedRowHasCells() const;
     void ScrollHorizontally(int delta);
     void SelectOnPress(int rowIndex, TkvGridShiftState shift);
 
