@@ -2,7 +2,7 @@
 // must raise the stream read error; a layout that reads must write back to
 // bytes that read again to the same layout.
 #include "core/Errors.h"
-#include "grid/TkvGridLayoutStream.h"
+#include "grid/GridLayoutStream.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -13,7 +13,7 @@
 #include "data/DataSorting.h"
 #include "db/DbField.h"
 #include "db/DbQuery.h"
-#include "grid/TkvGridTableView.h"
+#include "grid/GridTableView.h"
 #include "ui/ImageList.h"
 
 #include <QApplication>

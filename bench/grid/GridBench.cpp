@@ -4,7 +4,7 @@
 #include "GridTestSource.h"
 
 #include "data/ValueTypes.h"
-#include "grid/TkvGridDataControllerSource.h"
+#include "grid/GridDataControllerSource.h"
 
 #include <QApplication>
 #include <QImage>

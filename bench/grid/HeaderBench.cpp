@@ -9,9 +9,9 @@
 #include "data/DataSummary.h"
 #include "data/ValueTypes.h"
 #include "filter/DataFilterCriteria.h"
-#include "grid/TkvGridDataControllerSource.h"
-#include "grid/TkvGridFilterDropDown.h"
-#include "grid/TkvGridTableView.h"
+#include "grid/GridDataControllerSource.h"
+#include "grid/GridFilterDropDown.h"
+#include "grid/GridTableView.h"
 
 #include <QApplication>
 #include <QImage>

@@ -4,13 +4,13 @@
 #include "data/DbDataController.h"
 #include "data/DataSummary.h"
 #include "filter/DataFilterCriteria.h"
-#include "grid/TkvGrid.h"
-#include "grid/TkvGridColumn.h"
-#include "grid/TkvGridDataControllerSource.h"
-#include "grid/TkvGridItemDataBinding.h"
-#include "grid/TkvGridLookAndFeelPainter.h"
-#include "grid/TkvGridStyles.h"
-#include "grid/TkvGridTableView.h"
+#include "grid/Grid.h"
+#include "grid/GridColumn.h"
+#include "grid/GridDataControllerSource.h"
+#include "grid/GridItemDataBinding.h"
+#include "grid/GridLookAndFeelPainter.h"
+#include "grid/GridStyles.h"
+#include "grid/GridTableView.h"
 
 #include <QFontMetrics>
 

@@ -14,9 +14,9 @@
 #include "filter/DataFilterCriteria.h"
 #include "filter/dialogs/FilterDialog.h"
 #include "filter/dialogs/FilterEditHelperRegistry.h"
-#include "grid/TkvGridColumn.h"
-#include "grid/TkvGridFilterLink.h"
-#include "grid/TkvGridTableView.h"
+#include "grid/GridColumn.h"
+#include "grid/GridFilterLink.h"
+#include "grid/GridTableView.h"
 #include "ui/Fonts.h"
 
 #include <QApplication>

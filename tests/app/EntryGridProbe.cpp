@@ -2,12 +2,12 @@
 
 #include "app/EntryPage.h"
 #include "filter/DataFilterCriteria.h"
-#include "grid/TkvGrid.h"
-#include "grid/TkvGridColumn.h"
-#include "grid/TkvGridRowSource.h"
-#include "grid/TkvGridSite.h"
-#include "grid/TkvGridTableView.h"
-#include "grid/TkvGridTableViewInfo.h"
+#include "grid/Grid.h"
+#include "grid/GridColumn.h"
+#include "grid/GridRowSource.h"
+#include "grid/GridSite.h"
+#include "grid/GridTableView.h"
+#include "grid/GridTableViewInfo.h"
 
 #include <QStringList>
 #include <QTest>

@@ -4,7 +4,7 @@
 // option a move opens nothing.
 #include "support/IncomeGridFixture.h"
 
-#include "grid/TkvGridSite.h"
+#include "grid/GridSite.h"
 
 #include <QApplication>
 #include <QFocusEvent>

@@ -6,7 +6,7 @@
 #include "support/IncomeGridFixture.h"
 
 #include "editors/CustomEdit.h"
-#include "grid/TkvGridSite.h"
+#include "grid/GridSite.h"
 
 #include <gtest/gtest.h>
 

@@ -12,9 +12,9 @@
 #include "support/IncomeGridFixture.h"
 #include "editors/CalcEdit.h"
 #include "editors/CurrencyEditProperties.h"
-#include "grid/TkvGridDataControllerSource.h"
-#include "grid/TkvGridEditingController.h"
-#include "grid/TkvGridSite.h"
+#include "grid/GridDataControllerSource.h"
+#include "grid/GridEditingController.h"
+#include "grid/GridSite.h"
 
 #include <QCoreApplication>
 #include <QDate>

@@ -6,8 +6,8 @@
 #include "core/Errors.h"
 #include "data/DataSummary.h"
 #include "data/ValueTypes.h"
-#include "grid/TkvGridDataControllerSource.h"
-#include "grid/TkvGridViewLayout.h"
+#include "grid/GridDataControllerSource.h"
+#include "grid/GridViewLayout.h"
 
 #include <gtest/gtest.h>
 

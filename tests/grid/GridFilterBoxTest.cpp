@@ -3,9 +3,9 @@
 // and the customization form as a site makes them.
 #include "GridFilterTestGrid.h"
 
-#include "grid/TkvGridCustomizationForm.h"
-#include "grid/TkvGridFilterPopup.h"
-#include "grid/TkvGridSite.h"
+#include "grid/GridCustomizationForm.h"
+#include "grid/GridFilterPopup.h"
+#include "grid/GridSite.h"
 #include "support/OffscreenSizeHintsFilter.h"
 
 #include <QApplication>

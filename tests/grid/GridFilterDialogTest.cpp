@@ -11,11 +11,11 @@
 #include "filter/DataFilterCriteria.h"
 #include "filter/dialogs/FilterBuilderDialog.h"
 #include "filter/dialogs/FilterDialog.h"
-#include "grid/TkvGrid.h"
-#include "grid/TkvGridDataControllerSource.h"
-#include "grid/TkvGridFilterDialogs.h"
-#include "grid/TkvGridFilterLink.h"
-#include "grid/TkvGridTableView.h"
+#include "grid/Grid.h"
+#include "grid/GridDataControllerSource.h"
+#include "grid/GridFilterDialogs.h"
+#include "grid/GridFilterLink.h"
+#include "grid/GridTableView.h"
 #include "support/OffscreenSizeHintsFilter.h"
 
 #include <QApplication>

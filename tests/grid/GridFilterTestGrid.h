@@ -4,9 +4,9 @@
 // choose drop-down entries and click filter box buttons on the controller.
 #include "data/ValueTypes.h"
 #include "filter/DataFilterCriteria.h"
-#include "grid/TkvGridDataControllerSource.h"
-#include "grid/TkvGridFilterDropDown.h"
-#include "grid/TkvGridTableView.h"
+#include "grid/GridDataControllerSource.h"
+#include "grid/GridFilterDropDown.h"
+#include "grid/GridTableView.h"
 
 #include <gtest/gtest.h>
 

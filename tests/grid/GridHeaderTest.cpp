@@ -3,8 +3,8 @@
 // between the header row and the group-by box.
 #include "data/DataSorting.h"
 #include "data/ValueTypes.h"
-#include "grid/TkvGridDataControllerSource.h"
-#include "grid/TkvGridTableView.h"
+#include "grid/GridDataControllerSource.h"
+#include "grid/GridTableView.h"
 
 #include <gtest/gtest.h>
 

@@ -4,15 +4,15 @@
 // the question, Esc, leaving the grid; incremental search.
 #include "GridTestSource.h"
 #include "support/IncomeGridFixture.h"
-#include "grid/TkvGridEditingController.h"
+#include "grid/GridEditingController.h"
 
 #include "db/DbConnection.h"
 #include "db/DbDataSource.h"
 #include "db/DbField.h"
 #include "db/DbQuery.h"
 #include "support/DbTestSupport.h"
-#include "grid/TkvGridDataControllerSource.h"
-#include "grid/TkvGridSite.h"
+#include "grid/GridDataControllerSource.h"
+#include "grid/GridSite.h"
 #include "ui/MessageBox.h"
 
 #include <QApplication>

@@ -4,7 +4,7 @@
 #include "GridTestSource.h"
 
 #include "core/Errors.h"
-#include "grid/TkvGridViewLayout.h"
+#include "grid/GridViewLayout.h"
 
 #include <gtest/gtest.h>
 

@@ -10,7 +10,7 @@
 #include "db/DbField.h"
 #include "db/DbQuery.h"
 #include "support/DbTestSupport.h"
-#include "grid/TkvGridDataControllerSource.h"
+#include "grid/GridDataControllerSource.h"
 
 #include <QFontMetrics>
 #include <gtest/gtest.h>

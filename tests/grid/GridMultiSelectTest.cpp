@@ -4,7 +4,7 @@
 #include "GridTestSource.h"
 
 #include "data/ValueTypes.h"
-#include "grid/TkvGridDataControllerSource.h"
+#include "grid/GridDataControllerSource.h"
 #include "ui/MessageBox.h"
 
 #include <gtest/gtest.h>

@@ -4,8 +4,8 @@
 #include "support/IncomeGridFixture.h"
 
 #include "data/DataController.h"
-#include "grid/TkvGridDataControllerSource.h"
-#include "grid/TkvGridViewData.h"
+#include "grid/GridDataControllerSource.h"
+#include "grid/GridViewData.h"
 
 #include <gtest/gtest.h>
 

@@ -4,9 +4,9 @@
 // painted offscreen and checked by pixels or by the texts laid out.
 #include "GridTestSource.h"
 
-#include "grid/TkvGridCellText.h"
-#include "grid/TkvGridLookAndFeelPainter.h"
-#include "grid/TkvGridSite.h"
+#include "grid/GridCellText.h"
+#include "grid/GridLookAndFeelPainter.h"
+#include "grid/GridSite.h"
 
 #include <QFontMetrics>
 #include <QImage>

@@ -2,9 +2,9 @@
 // with the texts and colours the ledger's grid must show.
 #include "GridTestSource.h"
 
-#include "grid/TkvGridCellText.h"
-#include "grid/TkvGridLookAndFeelPainter.h"
-#include "grid/TkvGridSite.h"
+#include "grid/GridCellText.h"
+#include "grid/GridLookAndFeelPainter.h"
+#include "grid/GridSite.h"
 
 #include <QFontMetrics>
 #include <QImage>

@@ -3,9 +3,9 @@
 // of display texts (or a generator for a million of them), grouping by any
 // items with expandable groups, a footer sum per item and group sums, focus
 // and single-row selection, with the controller's notices to the view.
-#include "grid/TkvGrid.h"
-#include "grid/TkvGridRowSource.h"
-#include "grid/TkvGridTableView.h"
+#include "grid/Grid.h"
+#include "grid/GridRowSource.h"
+#include "grid/GridTableView.h"
 
 #include <functional>
 #include <map>

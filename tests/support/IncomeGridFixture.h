@@ -7,12 +7,12 @@
 #include "db/DbField.h"
 #include "db/DbQuery.h"
 #include "support/DbTestSupport.h"
-#include "grid/TkvGrid.h"
-#include "grid/TkvGridColumn.h"
-#include "grid/TkvGridEditingController.h"
-#include "grid/TkvGridTableController.h"
-#include "grid/TkvGridTableView.h"
-#include "grid/TkvGridTableViewInfo.h"
+#include "grid/Grid.h"
+#include "grid/GridColumn.h"
+#include "grid/GridEditingController.h"
+#include "grid/GridTableController.h"
+#include "grid/GridTableView.h"
+#include "grid/GridTableViewInfo.h"
 
 #include <QCoreApplication>
 #include <QKeyEvent>
