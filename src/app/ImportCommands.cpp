@@ -73,8 +73,9 @@ TLedgerExchangeCommands::TLedgerExchangeCommands(TForm1 &window)
 void TLedgerExchangeCommands::installDialogs()
 {
     ChooseImportFile = [this] {
-        const QString filters = utf8("CSV和QIF文件 (*.csv *.txt *.tsv *.qif);;HomeBank文件 "
-                                     "(*.xhb);;旧版Access账本 (*.mdb);;所有文件 (*)");
+        const QString filters = utf8("CSV和QIF文件 (*.csv *.txt *.tsv *.qif);;Excel工作簿 (*.xlsx);;"
+                                     "银行对账单OFX (*.ofx *.qfx);;HomeBank文件 (*.xhb);;旧版Access账本 (*.mdb);;"
+                                     "所有文件 (*)");
         return QFileDialog::getOpenFileName(&FWindow, utf8("导入"), FFolder, filters);
     };
     ConfirmImport = [this](TImportPreview &preview) {
