@@ -27,7 +27,7 @@ namespace {
 //! from the file's text instead.
 struct TRawTransaction {
     int Line = 0;
-    std::string_view Posted, Amount, Id;
+    std::string_view Posted, Amount, Id, Name, Memo;
 };
 
 //! One transaction as libofx delivers it.
@@ -89,6 +89,8 @@ std::vector<TRawTransaction> ScanTransactions(std::string_view text)
         raw.Posted = ElementValue(text, "<DTPOSTED>", open, end);
         raw.Amount = ElementValue(text, "<TRNAMT>", open, end);
         raw.Id = ElementValue(text, "<FITID>", open, end);
+        raw.Name = ElementValue(text, "<NAME>", open, end);
+        raw.Memo = ElementValue(text, "<MEMO>", open, end);
         found.push_back(raw);
         at = open + 1;
     }
@@ -160,6 +162,34 @@ bool ParseOfxAmount(std::string_view text, TAmount &amount, QString &reason)
         return false;
     }
     return true;
+}
+
+//! Whether an OFX 1 header names a Chinese code page (CHARSET:936, GBK,
+//! GB2312, GB18030). libofx does not know it and hands the text over as
+//! Latin-1 characters, so the reader decodes such text itself.
+bool ChineseCodePage(const QByteArray &data)
+{
+    const qsizetype body = data.indexOf('<');
+    const QByteArray header = data.left(body < 0 ? 4096 : body).toUpper();
+    const qsizetype at = header.indexOf("CHARSET:");
+    if (at < 0)
+        return false;
+    const QByteArray value = header.mid(at + 8, 16).split('\n').value(0).trimmed();
+    return value == "936" || value.startsWith("GB");
+}
+
+//! A NAME or MEMO as the file writes it, from GB18030, with SGML's entities.
+std::string DecodeChinese(std::string_view text)
+{
+    QString decoded =
+        QString::fromUtf8(DecodeToUtf8(QByteArray(text.data(), qsizetype(text.size())), teGb18030));
+    decoded.replace(QLatin1String("&lt;"), QLatin1String("<"))
+        .replace(QLatin1String("&gt;"), QLatin1String(">"))
+        .replace(QLatin1String("&quot;"), QLatin1String("\""))
+        .replace(QLatin1String("&apos;"), QLatin1String("'"))
+        .replace(QLatin1String("&nbsp;"), QLatin1String(" "))
+        .replace(QLatin1String("&amp;"), QLatin1String("&"));
+    return decoded.trimmed().toStdString();
 }
 
 //! Valid UTF-8 of a libofx text field (which may cut a character at its
@@ -239,6 +269,7 @@ TOfxEntrySource::TOfxEntrySource(const QString &path) : FState(new TState)
             QStringLiteral("OFX 文件%1已损坏或格式不对，无法读取；没有导入任何内容").arg(name).toStdString());
     const std::vector<TRawTransaction> raw =
         ScanTransactions(std::string_view(data.constData(), std::size_t(data.size())));
+    const bool chinese = ChineseCodePage(data);
     int investments = 0;
     std::size_t k = 0;
     for (const TLibTransaction &t : all) {
@@ -267,9 +298,11 @@ TOfxEntrySource::TOfxEntrySource(const QString &path) : FState(new TState)
         }
         e.Kind = amount.Negative ? ekExpense : ekIncome;
         e.Cents = amount.Cents;
-        e.Item = !t.Name.empty() ? t.Name : t.Memo;
+        const std::string name = chinese ? DecodeChinese(r.Name) : t.Name;
+        const std::string memo = chinese ? DecodeChinese(r.Memo) : t.Memo;
+        e.Item = !name.empty() ? name : memo;
         CutToCharacters(e.Item, ItemLength);
-        e.Remark = !t.Name.empty() ? t.Memo : std::string();
+        e.Remark = !name.empty() ? memo : std::string();
         e.TransactionId = t.Id;
         FState->Ready.push_back(std::move(ready));
     }

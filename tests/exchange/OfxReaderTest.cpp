@@ -7,6 +7,7 @@
 #include "ExchangeTestSupport.h"
 
 #include <QFile>
+#include <QStringEncoder>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -124,6 +125,20 @@ TEST_F(OfxReader, AnUnreadableAmountIsABadRecordNotAZero)
     const std::string read = Read(Write(text));
     EXPECT_NE(read.find("!45 金额“zwei”无法识别"), std::string::npos) << read;
     EXPECT_NE(read.find("E2550 2026-11-01"), std::string::npos) << read;
+}
+
+// Guards against the names of a statement in a Chinese code page coming in as Latin-1 garble.
+TEST_F(OfxReader, StatementInTheChineseCodePageKeepsItsNames)
+{
+    QByteArray text = Fixture(QStringLiteral("checking-sgml.ofx"));
+    text.replace("ENCODING:UTF-8", "ENCODING:USASCII").replace("CHARSET:NONE", "CHARSET:936");
+    text.replace("<MEMO>消费 拿铁 大杯", "<MEMO>消费 拿铁 &amp; 点心");
+    QStringEncoder toGbk("GB18030");
+    const QByteArray gbk = toGbk(QString::fromUtf8(text));
+    const std::string read = Read(Write(gbk));
+    EXPECT_TRUE(read.starts_with("E2550 2026-11-01 星巴克咖啡|消费 拿铁 & 点心@29; "
+                                 "I1234567 2026-11-10+300 某某科技有限公司|代发工资 十月@37"))
+        << read;
 }
 
 TEST_F(OfxReader, DamagedOrForeignFilesAreRefusedWholeWithAClearMessage)
