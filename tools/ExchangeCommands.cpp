@@ -7,6 +7,7 @@
 #include "exchange/HomeBankReader.h"
 #include "exchange/Importer.h"
 #include "exchange/QifReader.h"
+#include "exchange/XlsxReader.h"
 #include "ledger/LedgerLocation.h"
 #include "ledger/LedgerLock.h"
 
@@ -64,20 +65,21 @@ QStringList ExportLossNotes(const TExportResult &result, TExportFormat format)
 {
     QStringList notes;
     if (result.IncompleteRows > 0)
-        notes += format == xfCsv
+        notes += format == xfCsv || format == xfXlsx
                      ? QStringLiteral("%1 entries have no amount or no date; their cells are empty")
                            .arg(result.IncompleteRows)
                      : QStringLiteral("%1 entries have no amount or no readable date; this format cannot "
                                       "hold them, so they are not in the file")
                            .arg(result.IncompleteRows);
     if (result.NonNumberAmounts > 0) {
-        if (format == xfCsv) {
+        if (format == xfCsv || format == xfXlsx) {
             QStringList lines;
             for (int line : result.NonNumberLines)
                 lines += QString::number(line);
             notes += QStringLiteral("%1 entries hold text that is no number as their amount; it is "
-                                    "written as it is and will not import as an amount (lines %2)")
+                                    "written as it is and will not import as an amount (%2 %3)")
                          .arg(result.NonNumberAmounts)
+                         .arg(format == xfXlsx ? QStringLiteral("rows") : QStringLiteral("lines"))
                          .arg(lines.join(QStringLiteral(", ")));
         } else {
             notes += QStringLiteral("%1 entries hold text that is no number as their amount; they are not "
@@ -171,6 +173,9 @@ int RunImport(const QStringList &arguments)
         case ffHomeBank:
             source = THomeBankEntrySource::FromFile(file, qif.Item);
             break;
+        case ffXlsx:
+            source = TXlsxEntrySource::FromFile(file, csv);
+            break;
         default:
             source = OpenEntrySource(file); // says what the file is instead
             break;
@@ -215,8 +220,10 @@ int RunExport(const QStringList &arguments)
                 options.Format = xfCsvEnglish;
             else if (format == QLatin1String("qif"))
                 options.Format = xfQif;
+            else if (format == QLatin1String("xlsx"))
+                options.Format = xfXlsx;
             else
-                return UsageError(command, QStringLiteral("--format takes qif, csv-en or csv"));
+                return UsageError(command, QStringLiteral("--format takes qif, csv-en, csv or xlsx"));
         } else if (argument == QLatin1String("--force")) {
             options.Overwrite = true;
         } else if (argument == QLatin1String("--income-only")) {

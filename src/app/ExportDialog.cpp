@@ -122,6 +122,7 @@ TExportDialog::TExportDialog(const TExportRange &range, QWidget *parent) : QDial
     FormatCombo->addItem(utf8("CSV（中文表头，本程序和电子表格）"), int(xfCsv));
     FormatCombo->addItem(utf8("CSV（英文表头 date,amount,category,memo，其他记账程序）"), int(xfCsvEnglish));
     FormatCombo->addItem(utf8("QIF（HomeBank、GnuCash、KMyMoney、Skrooge）"), int(xfQif));
+    FormatCombo->addItem(utf8("Excel工作簿 xlsx（金额和日期可直接计算）"), int(xfXlsx));
     FormatCombo->setCurrentIndex(FormatCombo->findData(int(FRange.Format())));
 
     ProblemLabel = new QLabel(this);

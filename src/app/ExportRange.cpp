@@ -98,6 +98,8 @@ QString TExportRange::SuggestedFileName() const
     QString name = suggestedCsvName();
     if (FFormat == xfQif)
         name.replace(name.size() - 4, 4, QStringLiteral(".qif"));
+    else if (FFormat == xfXlsx)
+        name.replace(name.size() - 4, 4, QStringLiteral(".xlsx"));
     return name;
 }
 

@@ -129,7 +129,9 @@ void TLedgerExchangeCommands::installDialogs()
         const QString suffix = QFileInfo(suggestedName).suffix();
         QString path = QFileDialog::getSaveFileName(
             &FWindow, utf8("导出"), QDir(FFolder).filePath(suggestedName),
-            suffix == QLatin1String("qif") ? utf8("QIF文件 (*.qif)") : utf8("CSV文件 (*.csv)"));
+            suffix == QLatin1String("qif")    ? utf8("QIF文件 (*.qif)")
+            : suffix == QLatin1String("xlsx") ? utf8("Excel工作簿 (*.xlsx)")
+                                              : utf8("CSV文件 (*.csv)"));
         if (!path.isEmpty() && QFileInfo(path).suffix().isEmpty())
             path += QLatin1Char('.') + suffix;
         return path;
@@ -337,7 +339,7 @@ QString TLedgerExchangeCommands::ExportMessage(const TExportResult &result, cons
                        .arg(result.IncomeRows)
                        .arg(result.ExpenseRows)
                        .arg(QDir::toNativeSeparators(path));
-    if (format != xfCsv) {
+    if (format != xfCsv && format != xfXlsx) {
         text += ForeignLayoutNotes(result);
         return text;
     }
@@ -347,8 +349,9 @@ QString TLedgerExchangeCommands::ExportMessage(const TExportResult &result, cons
         QStringList lines;
         for (int line : result.NonNumberLines)
             lines += QString::number(line);
-        text += utf8("\n有%1条纪录的金额不是数字，按原文写出，再导入时不能当作金额（文件第%2行）。")
+        text += utf8("\n有%1条纪录的金额不是数字，按原文写出，再导入时不能当作金额（%2第%3行）。")
                     .arg(result.NonNumberAmounts)
+                    .arg(format == xfXlsx ? utf8("工作表") : utf8("文件"))
                     .arg(lines.join(utf8("、")));
     }
     return text;

@@ -101,15 +101,17 @@ TImportPreview::TImportPreview(const QString &path, int rowCount) : FPath(path),
             Fail(utf8("读取文件“%1”失败：%2").arg(path, exchange::FileProblem(file, false)));
         break;
     case ffAccess:
-        // An old ledger of the Access program: read through its own reader.
+    case ffOfx:
+    case ffXlsx:
+        // An old Access ledger, a bank statement or a workbook: read through its own reader.
         break;
     case ffSqlite:
         Fail(utf8("“%1”是SQLite数据库文件，不是可以导入的文件。%2").arg(path, AcceptedFormats()));
     case ffUnknown:
         Fail(utf8("无法识别文件“%1”的格式。%2").arg(path, AcceptedFormats()));
     }
-    if (FFormat == ffAccess)
-        MakeSource(); // an Access file that cannot be read is refused here, with its reason
+    if (FFormat == ffAccess || FFormat == ffOfx || FFormat == ffXlsx)
+        MakeSource(); // a file that cannot be read is refused here, with its reason
     if (HasEncodingChoice())
         FEncodingNote = EncodingNote(FData);
     reload();
@@ -148,6 +150,14 @@ std::unique_ptr<TEntrySource> TImportPreview::MakeSource() const
             return OpenEntrySource(FPath);
         } catch (const std::exception &error) {
             Fail(utf8("无法读取Access文件“%1”：%2").arg(FPath, QString::fromUtf8(error.what())));
+        }
+        break;
+    case ffOfx:
+    case ffXlsx:
+        try {
+            return OpenEntrySource(FPath);
+        } catch (const std::exception &error) {
+            Fail(QString::fromUtf8(error.what()));
         }
         break;
     case ffSqlite:

@@ -1,6 +1,7 @@
 #include "exchange/CsvExporter.h"
 
 #include "exchange/ExchangeText.h"
+#include "exchange/XlsxWriter.h"
 #include "ledger/WriteTarget.h"
 
 #include <QFileInfo>
@@ -11,6 +12,7 @@
 #include <algorithm>
 #include <cmath>
 #include <memory>
+#include <optional>
 
 namespace kestrum {
 
@@ -108,12 +110,17 @@ TExportResult ExportCsv(sqlite3 *db, const QString &csvPath, const TExportOption
     QSaveFile file(csvPath);
     if (!file.open(QIODevice::WriteOnly))
         throw Exception(CannotWrite(csvPath, file));
+    // A workbook is a zip archive; its sheet is streamed into it like a CSV file.
+    std::optional<TXlsxPackage> package;
+    if (options.Format == xfXlsx)
+        package.emplace(file, csvPath);
+    QIODevice &sink = package ? package->Sheet() : static_cast<QIODevice &>(file);
     TExportResult result;
     std::string out = ExportPreamble(options.Format);
     std::int64_t written = 0;
     int line = 2; // the file's line of the row being written, after the header
     auto flush = [&] {
-        if (file.write(out.data(), qint64(out.size())) != qint64(out.size()))
+        if (sink.write(out.data(), qint64(out.size())) != qint64(out.size()))
             throw Exception(CannotWrite(csvPath, file));
         out.clear();
     };
@@ -152,6 +159,8 @@ TExportResult ExportCsv(sqlite3 *db, const QString &csvPath, const TExportOption
             Fail(db, "无法读取账本中的纪录");
     }
     flush();
+    if (package)
+        package->Finish();
     if (!file.commit())
         throw Exception(CannotWrite(csvPath, file));
     if (progress)

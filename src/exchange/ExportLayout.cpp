@@ -2,6 +2,7 @@
 
 #include "exchange/ExchangeText.h"
 #include "exchange/LedgerAmount.h"
+#include "exchange/XlsxWriter.h"
 
 #include <QDate>
 
@@ -216,6 +217,8 @@ std::string ExportPreamble(TExportFormat format)
         return "date,amount,category,memo\r\n";
     case xfQif:
         return "!Type:Bank\n";
+    case xfXlsx:
+        return XlsxSheetStart();
     }
     return {};
 }
@@ -230,6 +233,8 @@ bool AppendExportRow(std::string &out, TExportFormat format, const TExportRow &r
         return AppendCsvEnglish(out, row, losses);
     case xfQif:
         return AppendQif(out, row, losses);
+    case xfXlsx:
+        return AppendXlsxRow(out, row, losses, line);
     }
     return false;
 }

@@ -18,6 +18,7 @@ enum TExportFormat : std::uint8_t {
     xfCsv,        //!< 类型,金额,日期,项目,备注
     xfCsvEnglish, //!< date,amount,category,memo with signed amounts
     xfQif,        //!< !Type:Bank
+    xfXlsx,       //!< an Excel workbook with the columns of xfCsv, numbers and dates as such
 };
 
 //! What the layouts could not write as the ledger holds it.
@@ -46,7 +47,8 @@ struct TExportLosses {
     static constexpr int MaxListed = 1000;
 };
 
-//! The file's first line(s) before the rows, line ends included.
+//! The file's first line(s) before the rows, line ends included (for xlsx: the sheet's XML up to its header
+//! row).
 std::string ExportPreamble(TExportFormat format);
 
 //! One row as the ledger holds it: amountType is SQLite's column type.
@@ -59,7 +61,7 @@ struct TExportRow {
 
 //! Appends the row in the layout; false when the layout cannot hold it at
 //! all (then nothing is appended and `losses` says why). `line` is the
-//! file's line the row starts on (Chinese CSV), advanced past it.
+//! file's line the row starts on (Chinese CSV; the sheet's row for xlsx), advanced past it.
 bool AppendExportRow(std::string &out, TExportFormat format, const TExportRow &row, TExportLosses &losses,
                      int &line);
 

@@ -32,8 +32,8 @@ struct TForeignEntry {
     QDate Date;
     //! Time of day in seconds after midnight; 0 for a bare date.
     int Seconds = 0;
-    std::string Item;   //!< UTF-8; goes to 进帐人 or 消费者
-    std::string Remark; //!< UTF-8; goes to 备注
+    std::string Item;          //!< UTF-8; goes to 进帐人 or 消费者
+    std::string Remark;        //!< UTF-8; goes to 备注
     std::string TransactionId; //!< the file's own id of the transaction (an OFX FITID); empty when none
     //! The 1-based line of the source where the entry begins; 0 when the
     //! source has no lines (a database table).

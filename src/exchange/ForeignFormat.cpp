@@ -5,7 +5,9 @@
 #include "exchange/HomeBankReader.h"
 #include "exchange/ImportFile.h"
 #include "exchange/JetLedgerSource.h"
+#include "exchange/OfxReader.h"
 #include "exchange/QifReader.h"
+#include "exchange/XlsxReader.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -48,13 +50,20 @@ TForeignFormat DetectForeignFormat(const QByteArray &head, const QString &fileNa
         return ffQif;
     if (LooksLikeHomeBank(head))
         return ffHomeBank;
+    if (LooksLikeOfx(head))
+        return ffOfx;
+    const QString suffix = QFileInfo(fileName).suffix().toLower();
+    // A zip archive is taken for a workbook: its reader says when it is none.
+    if (LooksLikeZip(head))
+        return ffXlsx;
     if (head.isEmpty())
         return ffUnknown;
-    const QString suffix = QFileInfo(fileName).suffix().toLower();
     if (suffix == QLatin1String("qif"))
         return ffQif;
     if (suffix == QLatin1String("xhb"))
         return ffHomeBank; // its reader says what is wrong with it
+    if (suffix == QLatin1String("ofx") || suffix == QLatin1String("qfx"))
+        return ffOfx;
     // UTF-16 text has NULs; anything else with a NUL is no text.
     const bool utf16 = head.startsWith("\xFF\xFE") || head.startsWith("\xFE\xFF");
     if (!utf16 && head.contains('\0'))
@@ -83,6 +92,10 @@ QString ForeignFormatName(TForeignFormat format)
         return QStringLiteral("SQLite");
     case ffHomeBank:
         return QStringLiteral("HomeBank");
+    case ffOfx:
+        return QStringLiteral("OFX");
+    case ffXlsx:
+        return QStringLiteral("xlsx");
     case ffUnknown:
         break;
     }
@@ -99,15 +112,24 @@ std::unique_ptr<TEntrySource> OpenEntrySource(const QString &path)
         return std::make_unique<TQifEntrySource>(data);
     case ffHomeBank:
         return std::make_unique<THomeBankEntrySource>(data);
+    case ffOfx:
+        return std::make_unique<TOfxEntrySource>(path);
+    case ffXlsx:
+        return TXlsxEntrySource::FromFile(path);
     case ffAccess:
         return OpenJetLedgerSource(path); // an old ledger of the Access program
     case ffSqlite:
-        throw EImportError(QStringLiteral("%1是 SQLite 数据库，不是 CSV 或 QIF 文件")
+        throw EImportError(QStringLiteral("%1是 SQLite 数据库，不是可以导入的文件")
                                .arg(exchange::QuotedValue(path))
                                .toStdString());
     case ffUnknown:
         break;
     }
+    if (data.startsWith("\xD0\xCF\x11\xE0"))
+        throw EImportError(QStringLiteral("%1是旧版 Excel（.xls）或其他 Office 文件，无法直接导入；"
+                                          "请在 Excel 或 LibreOffice 中另存为 .xlsx 或 CSV 再导入")
+                               .arg(exchange::QuotedValue(path))
+                               .toStdString());
     if (data.isEmpty())
         throw EImportError(QStringLiteral("文件%1是空的").arg(exchange::QuotedValue(path)).toStdString());
     throw EImportError(QStringLiteral("%1不是文本文件，既不是 CSV 也不是 QIF 文件")

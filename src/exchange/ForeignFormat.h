@@ -16,6 +16,8 @@ enum TForeignFormat : std::uint8_t {
     ffAccess,   //!< a Jet (Access) database file
     ffSqlite,   //!< an SQLite file (a ledger of this program)
     ffHomeBank, //!< a HomeBank ledger (XML with a "homebank" root)
+    ffOfx,      //!< a bank's OFX or QFX statement
+    ffXlsx,     //!< an Excel workbook (.xlsx, a zip archive)
 };
 
 //! Judges by the first bytes of the file (`head`, a few kilobytes), then by
@@ -24,7 +26,7 @@ TForeignFormat DetectForeignFormat(const QByteArray &head, const QString &fileNa
 TForeignFormat DetectForeignFormatOfFile(const QString &path);
 QString ForeignFormatName(TForeignFormat format); //!< "CSV", "QIF", "Access", ...
 
-//! A reader with detected settings for a CSV, QIF or HomeBank file. Raises EImportError
+//! A reader with detected settings for a CSV, QIF, HomeBank, OFX or xlsx file. Raises EImportError
 //! for other formats (with a message saying what the file is) and for files
 //! that cannot be read.
 std::unique_ptr<TEntrySource> OpenEntrySource(const QString &path);

@@ -109,11 +109,43 @@ TEST_F(ForeignExport, WhatQifAndEnglishCsvCannotHoldIsReported)
     EXPECT_EQ(Db({"export", "--format", "ofx", "x.ofx"}).Code, 2);
 }
 
+// A workbook carries what the ledger holds: exact amounts, times of day,
+// refunds, line breaks, rows without an amount or a date, and text where an
+// amount belongs (said in the report). Read back, it gives the same rows.
+TEST_F(ForeignExport, XlsxWrittenAndReadBackGivesTheSameRows)
+{
+    ASSERT_EQ(Db({"init"}).Code, 0);
+    Sql("Vantorel.mdb", CarriedRows);
+    Sql("Vantorel.mdb", "INSERT INTO gain (本次进帐, 进帐时间, 进帐人, 备注) VALUES "
+                        "(10.0 / 3, '2024-01-11 09:30:17', '三人分', '第一行\n第二行 & <更多>'),"
+                        "(-20, '2024-01-12 23:59:59', '工资冲正', NULL),"
+                        "(7, NULL, '没日期', NULL),"
+                        "(NULL, '2024-01-14 00:00:00', '没金额', NULL);"
+                        "INSERT INTO expen (消费金额, 消费日期, 消费者, 备注) VALUES "
+                        "(-50, '2024-01-06 00:00:00', '=1+1', '退回');");
+    TRun run = Db({"export", "--format", "xlsx", "out.xlsx"});
+    ASSERT_EQ(run.Code, 0) << run.Err;
+    EXPECT_NE(run.Out.find("exported 13 entries to out.xlsx: 8 income, 5 expense"), std::string::npos)
+        << run.Out;
+    EXPECT_NE(run.Out.find("note: 2 entries have no amount or no date; their cells are empty"),
+              std::string::npos)
+        << run.Out;
+    // Numbers and dates as such, not as text.
+    const std::string zip = Read("out.xlsx");
+    EXPECT_TRUE(zip.starts_with("PK\x03\x04"));
+    ASSERT_EQ(Db({"init", "copy.mdb"}).Code, 0);
+    run = Db({"import", "out.xlsx", "copy.mdb"});
+    ASSERT_EQ(run.Code, 0) << run.Err;
+    EXPECT_NE(run.Out.find("导入了13条纪录"), std::string::npos) << run.Out;
+    EXPECT_EQ(Missing("Vantorel.mdb", "copy.mdb"), "");
+    EXPECT_EQ(Missing("copy.mdb", "Vantorel.mdb"), "");
+}
+
 TEST_F(ForeignExport, NoFormatWritesOverTheLedgerItReads)
 {
     ASSERT_EQ(Db({"init"}).Code, 0);
     Sql("Vantorel.mdb", CarriedRows);
-    for (const char *format : {"qif", "csv-en"}) {
+    for (const char *format : {"qif", "csv-en", "xlsx"}) {
         const TRun run = Db({"export", "--format", format, "--force", "Vantorel.mdb"});
         EXPECT_EQ(run.Code, 1) << format;
         EXPECT_EQ(CheckLedgerDatabase(Path("Vantorel.mdb")).ExpenRows, 4) << format;
