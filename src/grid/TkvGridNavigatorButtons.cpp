@@ -1,8 +1,8 @@
 #include "grid/TkvGridNavigatorButtons.h"
 
+#include "grid/TkvGrid.h"
 #include "grid/TkvGridTableController.h"
 #include "grid/TkvGridTableView.h"
-#include "ui/MessageBox.h"
 
 namespace kestrum {
 
@@ -62,15 +62,8 @@ void TkvNavigatorControlButtons::DoButtonAction(int index)
         controller.CreateNewRecord(false);
         break;
     case nbDelete:
-        if (FConfirmDelete) {
-            TMessageBoxRequest request;
-            request.Text = QStringLiteral("Delete record?");
-            request.Caption = QStringLiteral("Confirm");
-            request.Icon = miQuestion;
-            request.Buttons = {QStringLiteral("OK"), QStringLiteral("Cancel")};
-            if (ShowMessageBox(nullptr, request) != 0)
-                return;
-        }
+        if (FConfirmDelete && !ConfirmRecordDelete(FGridView->Grid()))
+            return;
         controller.DeleteWithConfirmation();
         break;
     case nbPost:

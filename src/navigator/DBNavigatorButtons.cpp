@@ -3,7 +3,6 @@
 #include "db/DbDataSource.h"
 #include "db/DbQuery.h"
 #include "navigator/NavigatorFilterLink.h"
-#include "ui/MessageBox.h"
 
 #include <algorithm>
 
@@ -177,15 +176,8 @@ void TkvDBNavigatorButtons::DoButtonAction(int index)
 
 void TkvDBNavigatorButtons::DeleteRecord(TDbQuery &dataSet)
 {
-    if (FConfirmDelete) {
-        TMessageBoxRequest request;
-        request.Text = QStringLiteral("Delete record?");
-        request.Caption = QStringLiteral("Confirm");
-        request.Icon = miQuestion;
-        request.Buttons = {QStringLiteral("OK"), QStringLiteral("Cancel")};
-        if (ShowMessageBox(FDialogParent, request) != 0)
-            return;
-    }
+    if (FConfirmDelete && !ConfirmRecordDelete(FDialogParent))
+        return;
     dataSet.Delete();
 }
 
