@@ -3,6 +3,7 @@
 #include "pages/PqTabPainter.h"
 #include "pages/PqTabSheet.h"
 #include "ui/Accelerator.h"
+#include "ui/Focus.h"
 #include "ui/ImageList.h"
 #include "ui/Painting.h"
 
@@ -20,17 +21,6 @@
 namespace kestrum {
 
 namespace {
-
-QWidget *firstFocusableChild(QWidget *container)
-{
-    for (QWidget *widget = container->nextInFocusChain(); widget && widget != container;
-         widget = widget->nextInFocusChain()) {
-        if (container->isAncestorOf(widget) && (widget->focusPolicy() & Qt::TabFocus) &&
-            widget->isEnabled() && widget->isVisibleTo(container))
-            return widget;
-    }
-    return nullptr;
-}
 
 enum TPqPageKey { pkNone, pkNextPage, pkPriorPage };
 
@@ -214,7 +204,7 @@ void TPqPageControl::switchPage(TPqTabSheet *page)
         page->show();
     }
     if (oldHeldFocus) {
-        QWidget *target = page ? firstFocusableChild(page) : nullptr;
+        QWidget *target = page ? FirstFocusableChild(page) : nullptr;
         if (target)
             target->setFocus(Qt::OtherFocusReason);
         else
