@@ -1,4 +1,4 @@
-#include "navigator/DBNavigatorButtons.h"
+#include "navigator/DbNavigatorButtons.h"
 
 #include "db/DbDataSource.h"
 #include "db/DbQuery.h"

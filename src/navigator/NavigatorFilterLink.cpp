@@ -8,7 +8,7 @@
 #include "editors/MaskEditProperties.h"
 #include "editors/TextEditProperties.h"
 #include "filter/dialogs/FilterBuilderDialog.h"
-#include "navigator/DBNavigatorButtons.h"
+#include "navigator/DbNavigatorButtons.h"
 
 namespace kestrum {
 

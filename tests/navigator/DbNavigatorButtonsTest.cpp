@@ -1,6 +1,6 @@
 // Which navigator buttons are enabled in which record-set state, and what
 // their clicks do, over a real ledger file.
-#include "navigator/DBNavigatorButtons.h"
+#include "navigator/DbNavigatorButtons.h"
 #include "db/DbTestSupport.h"
 #include "ui/MessageBox.h"
 

@@ -4,7 +4,7 @@
 #include "db/DbTestSupport.h"
 #include "filter/dialogs/FilterBuilderDialog.h"
 #include "filter/dialogs/FilterLink.h"
-#include "navigator/DBNavigatorButtons.h"
+#include "navigator/DbNavigatorButtons.h"
 
 #include <QApplication>
 #include <QPushButton>
