@@ -8,6 +8,7 @@
 #include "app/ImportPreview.h"
 #include "app/LedgerData.h"
 #include "app/MainWindow.h"
+#include "core/Utf8.h"
 #include "db/DbQuery.h"
 #include "exchange/CsvExporter.h"
 #include "exchange/Importer.h"
@@ -31,11 +32,6 @@
 namespace kestrum {
 
 namespace {
-
-QString utf8(const char *text)
-{
-    return QString::fromUtf8(text);
-}
 
 //! How many bad lines a message lists before it says "...".
 constexpr int ListedInMessage = 10;

@@ -2,6 +2,7 @@
 #include "app/AboutBox.h"
 #include "app/LedgerData.h"
 #include "app/StatisticsPage.h"
+#include "core/Utf8.h"
 #include "pages/PqPageControl.h"
 #include "pages/PqTabSheet.h"
 #include "ui/FakeShell.h"
@@ -19,11 +20,6 @@
 
 namespace kestrum {
 namespace {
-
-QString utf8(const char *text)
-{
-    return QString::fromUtf8(text);
-}
 
 // The offscreen platform cannot resize or stack real windows and says so for
 // every top-level window with a minimum size or a raise; those notes are not

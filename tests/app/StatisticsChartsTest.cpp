@@ -9,6 +9,7 @@
 #include "app/StatisticsPage.h"
 #include "app/StatisticsText.h"
 #include "core/RegionalSettings.h"
+#include "core/Utf8.h"
 #include "db/DbConnection.h"
 #include "db/DbField.h"
 #include "db/DbQuery.h"
@@ -40,11 +41,6 @@
 
 namespace kestrum {
 namespace {
-
-QString utf8(const char *text)
-{
-    return QString::fromUtf8(text);
-}
 
 // The offscreen platform cannot resize or raise real windows (a tool tip
 // raises itself) and says so; every other message still fails the test.

@@ -1,5 +1,6 @@
 #include "filter/dialogs/FilterDialogModel.h"
 
+#include "core/Utf8.h"
 #include "core/VariantCompare.h"
 
 #include <algorithm>
@@ -26,11 +27,6 @@ const TkvFilterCriteriaItem *SimpleLeaf(const TkvCustomFilterCriteriaItem *node)
         return nullptr;
     const auto *leaf = static_cast<const TkvFilterCriteriaItem *>(node);
     return leaf->OperatorKind() <= ocNotLike ? leaf : nullptr;
-}
-
-QString Utf8(const char *text)
-{
-    return QString::fromUtf8(text);
 }
 
 } // namespace
@@ -93,32 +89,32 @@ TkvFilterDialogModel::TkvFilterDialogModel(TkvFilterCriteria &criteria, TkvFilte
 
 QString TkvFilterDialogModel::CaptionText()
 {
-    return Utf8("定制搜索");
+    return utf8("定制搜索");
 }
 
 QString TkvFilterDialogModel::TitleText()
 {
-    return Utf8("显示行：");
+    return utf8("显示行：");
 }
 
 QString TkvFilterDialogModel::AndText()
 {
-    return Utf8("与");
+    return utf8("与");
 }
 
 QString TkvFilterDialogModel::OrText()
 {
-    return Utf8("或");
+    return utf8("或");
 }
 
 QString TkvFilterDialogModel::OKText()
 {
-    return Utf8("确定");
+    return utf8("确定");
 }
 
 QString TkvFilterDialogModel::CancelText()
 {
-    return Utf8("退出");
+    return utf8("退出");
 }
 
 QString TkvFilterDialogModel::ColumnCaptionText() const
@@ -128,14 +124,14 @@ QString TkvFilterDialogModel::ColumnCaptionText() const
 
 QString TkvFilterDialogModel::SingleCharHintText() const
 {
-    return Utf8("使用") + QLatin1Char(' ') + FCriteria.UnderscoreWildcard() + QLatin1Char(' ') +
-           Utf8("代表单一字符");
+    return utf8("使用") + QLatin1Char(' ') + FCriteria.UnderscoreWildcard() + QLatin1Char(' ') +
+           utf8("代表单一字符");
 }
 
 QString TkvFilterDialogModel::SeriesHintText() const
 {
-    return Utf8("使用") + QLatin1Char(' ') + FCriteria.PercentWildcard() + QLatin1Char(' ') +
-           Utf8("代表任意连续字符");
+    return utf8("使用") + QLatin1Char(' ') + FCriteria.PercentWildcard() + QLatin1Char(' ') +
+           utf8("代表任意连续字符");
 }
 
 std::optional<TkvFilterDialogOperator> TkvFilterDialogModel::OperatorAt(int slot) const
@@ -297,7 +293,7 @@ void TkvFilterDialogModel::AddCondition(TkvFilterCriteriaItemList *list, const T
         return;
     Variant value = condition.Value;
     QString displayText = condition.DisplayText;
-    const QString blank = Utf8("空");
+    const QString blank = utf8("空");
     if (IsNullFilterDialogOperator(*condition.Operator)) {
         value = Variant::null();
         displayText = blank;
