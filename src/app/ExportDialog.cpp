@@ -1,5 +1,7 @@
 #include "app/ExportDialog.h"
 
+#include "core/Utf8.h"
+
 #include <QButtonGroup>
 #include <QComboBox>
 #include <QDateEdit>
@@ -13,15 +15,6 @@
 
 namespace kestrum {
 
-namespace {
-
-QString utf8(const char *text)
-{
-    return QString::fromUtf8(text);
-}
-
-} // namespace
-
 TExportDialog::TExportDialog(const TExportRange &range, QWidget *parent) : QDialog(parent), FRange(range)
 {
     setWindowTitle(utf8("导出"));
@@ -31,10 +24,10 @@ TExportDialog::TExportDialog(const TExportRange &range, QWidget *parent) : QDial
     MonthButton = new QRadioButton(utf8("月份:"), this);
     RangeButton = new QRadioButton(utf8("日期:"), this);
     auto *choices = new QButtonGroup(this);
-    choices->addButton(AllButton, ecAll);
-    choices->addButton(ThisMonthButton, ecThisMonth);
-    choices->addButton(MonthButton, ecMonth);
-    choices->addButton(RangeButton, ecRange);
+    choices->addButton(AllButton, TExportChoice::All);
+    choices->addButton(ThisMonthButton, TExportChoice::ThisMonth);
+    choices->addButton(MonthButton, TExportChoice::Month);
+    choices->addButton(RangeButton, TExportChoice::Range);
 
     YearSpin = new QSpinBox(this);
     YearSpin->setRange(TExportRange::FirstYear, TExportRange::LastYear);
