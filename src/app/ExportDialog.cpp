@@ -24,10 +24,10 @@ TExportDialog::TExportDialog(const TExportRange &range, QWidget *parent) : QDial
     MonthButton = new QRadioButton(utf8("月份:"), this);
     RangeButton = new QRadioButton(utf8("日期:"), this);
     auto *choices = new QButtonGroup(this);
-    choices->addButton(AllButton, TExportChoice::All);
-    choices->addButton(ThisMonthButton, TExportChoice::ThisMonth);
-    choices->addButton(MonthButton, TExportChoice::Month);
-    choices->addButton(RangeButton, TExportChoice::Range);
+    choices->addButton(AllButton, int(TExportChoice::All));
+    choices->addButton(ThisMonthButton, int(TExportChoice::ThisMonth));
+    choices->addButton(MonthButton, int(TExportChoice::Month));
+    choices->addButton(RangeButton, int(TExportChoice::Range));
 
     YearSpin = new QSpinBox(this);
     YearSpin->setRange(TExportRange::FirstYear, TExportRange::LastYear);
@@ -107,7 +107,7 @@ TExportDialog::TExportDialog(const TExportRange &range, QWidget *parent) : QDial
     connect(ExportButton, &QPushButton::clicked, this, &QDialog::accept);
     connect(CancelButton, &QPushButton::clicked, this, &QDialog::reject);
 
-    choices->button(FRange.Choice())->setChecked(true);
+    choices->button(int(FRange.Choice()))->setChecked(true);
     sync();
 }
 

@@ -9,6 +9,7 @@
 #include "app/LedgerSafekeeping.h"
 #include "app/MainWindow.h"
 #include "core/RegionalSettings.h"
+#include "filterdialogs/NavigatorFilterLink.h"
 #include "ui/ErrorBox.h"
 #include "ui/Fonts.h"
 #include "ui/GuardedApplication.h"
@@ -25,6 +26,7 @@ int main(int argc, char **argv)
     TGuardedApplication app(argc, argv);
     setRegionalSettings(RegionalSettings::fromSystemLocale());
     RegisterFontSubstitutions();
+    InstallNavigatorFilterBuilder();
     OfferAccessConversion(QStringLiteral("Vantorel.mdb"));
 
     // Outlives the data components: its close backup runs after they closed.

@@ -9,6 +9,7 @@
 #include "data/DataController.h"
 #include "data/DataStorage.h"
 #include "filter/DataFilterCriteria.h"
+#include "filter/FilterValueList.h"
 
 #include <cstring>
 
@@ -154,21 +155,10 @@ StoredKind StoredKindOf(TkvValueTypeClass type)
 //! strings and Booleans would need the locale's conversions.
 bool NumberOf(const Variant &value, double &number)
 {
-    switch (value.type()) {
-    case VarType::Int8:
-    case VarType::Int16:
-    case VarType::Int32:
-    case VarType::UInt8:
-    case VarType::UInt16:
-    case VarType::UInt32:
-    case VarType::Float32:
-    case VarType::Float64:
-    case VarType::Date:
-        number = value.toDouble();
-        return true;
-    default:
+    if (!IsPlainNumber(value.type()))
         return false;
-    }
+    number = value.toDouble();
+    return true;
 }
 
 bool TextOf(const Variant &value, NarrowString &text)

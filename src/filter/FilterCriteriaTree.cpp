@@ -1,4 +1,4 @@
-#include "filter/FilterCriteria.h"
+#include "filter/FilterCriteriaTree.h"
 
 #include "core/Codepage.h"
 #include "core/DateTime.h"

@@ -1,4 +1,4 @@
-#include "filter/dialogs/FilterBuilderDialog.h"
+#include "filterdialogs/FilterBuilderDialog.h"
 
 #include "ui/ErrorBox.h"
 

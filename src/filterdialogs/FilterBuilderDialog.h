@@ -1,7 +1,7 @@
 #pragma once
 // The filter builder dialog: the builder control over a link's items, with
 // Open and Save of ".flt" files, Apply, OK and Cancel.
-#include "filter/dialogs/FilterControl.h"
+#include "filterdialogs/FilterControl.h"
 
 #include <QColor>
 #include <QDialog>

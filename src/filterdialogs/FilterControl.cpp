@@ -1,9 +1,9 @@
-#include "filter/dialogs/FilterControl.h"
+#include "filterdialogs/FilterControl.h"
 
 #include "editors/CustomEdit.h"
-#include "filter/dialogs/FilterControlEditors.h"
-#include "filter/dialogs/FilterEditHelper.h"
-#include "filter/dialogs/FilterLink.h"
+#include "filterdialogs/FilterControlEditors.h"
+#include "filterdialogs/FilterEditHelper.h"
+#include "filterdialogs/FilterLink.h"
 
 #include <QApplication>
 #include <QFocusEvent>
@@ -82,19 +82,19 @@ QFont TkvFilterControl::PartFont(TkvFilterControlPartKind kind) const
 {
     QFont result = font();
     switch (kind) {
-    case fpkBoolOperator:
+    case TkvFilterControlPartKind::BoolOperator:
         result.setUnderline(FontBoolOperator.Underline);
         break;
-    case fpkField:
+    case TkvFilterControlPartKind::Field:
         result.setUnderline(FontItem.Underline);
         break;
-    case fpkOperator:
+    case TkvFilterControlPartKind::Operator:
         result.setUnderline(FontCondition.Underline);
         break;
-    case fpkValue:
+    case TkvFilterControlPartKind::Value:
         result.setUnderline(FontValue.Underline);
         break;
-    case fpkFooterLink:
+    case TkvFilterControlPartKind::FooterLink:
         result.setUnderline(true);
         break;
     default:
@@ -106,16 +106,16 @@ QFont TkvFilterControl::PartFont(TkvFilterControlPartKind kind) const
 QColor TkvFilterControl::PartColor(TkvFilterControlPartKind kind) const
 {
     switch (kind) {
-    case fpkBoolOperator:
+    case TkvFilterControlPartKind::BoolOperator:
         return FontBoolOperator.Color;
-    case fpkField:
+    case TkvFilterControlPartKind::Field:
         return FontItem.Color;
-    case fpkOperator:
+    case TkvFilterControlPartKind::Operator:
         return FontCondition.Color;
-    case fpkValue:
-    case fpkAddValue:
+    case TkvFilterControlPartKind::Value:
+    case TkvFilterControlPartKind::AddValue:
         return FontValue.Color;
-    case fpkFooterLink:
+    case TkvFilterControlPartKind::FooterLink:
         return palette().color(QPalette::Disabled, QPalette::Text);
     default:
         return palette().color(QPalette::Text);
@@ -143,40 +143,43 @@ void TkvFilterControl::Relayout()
     };
     for (TkvFilterControlRow *row : rows) {
         int x = Margin + row->Level() * rowHeight;
-        addPart(x, {row, fpkButton, -1}, row->IsRoot() ? QString::fromUtf8("搜索") : QStringLiteral("..."),
-                5);
+        addPart(x, {row, TkvFilterControlPartKind::Button, -1},
+                row->IsRoot() ? QString::fromUtf8("搜索") : QStringLiteral("..."), 5);
         if (row->IsGroup()) {
             auto *group = static_cast<TkvFilterControlGroupRow *>(row);
-            addPart(x, {row, fpkBoolOperator, -1}, FilterControlBoolCaption(group->BoolCode()));
-            addPart(x, {row, fpkNone, -1}, group->Caption());
+            addPart(x, {row, TkvFilterControlPartKind::BoolOperator, -1},
+                    FilterControlBoolCaption(group->BoolCode()));
+            addPart(x, {row, TkvFilterControlPartKind::None, -1}, group->Caption());
         } else {
             auto *condition = static_cast<TkvFilterControlConditionRow *>(row);
             const QString field = FModel.FieldText(*condition);
-            addPart(x, {row, fpkField, -1}, field.isEmpty() ? QStringLiteral("<>") : field);
-            addPart(x, {row, fpkOperator, -1}, FilterDialogOperatorCaption(condition->Operator));
+            addPart(x, {row, TkvFilterControlPartKind::Field, -1},
+                    field.isEmpty() ? QStringLiteral("<>") : field);
+            addPart(x, {row, TkvFilterControlPartKind::Operator, -1},
+                    FilterDialogOperatorCaption(condition->Operator));
             const bool list = IsInListFilterDialogOperator(condition->Operator);
             const int count = int(condition->Values.size());
             if (list)
-                addPart(x, {row, fpkNone, -1}, QStringLiteral("("), 0, 0);
+                addPart(x, {row, TkvFilterControlPartKind::None, -1}, QStringLiteral("("), 0, 0);
             for (int i = 0; i < count; ++i) {
                 const bool last = i == count - 1;
-                addPart(x, {row, fpkValue, i}, FModel.ValueText(*condition, i), 0,
+                addPart(x, {row, TkvFilterControlPartKind::Value, i}, FModel.ValueText(*condition, i), 0,
                         last && !list ? PartGap : 0);
                 if (!last)
-                    addPart(x, {row, fpkNone, -1},
+                    addPart(x, {row, TkvFilterControlPartKind::None, -1},
                             list ? QStringLiteral(", ")
                                  : QStringLiteral(" %1 ").arg(FilterControlBoolCaption(bcAnd)),
                             0, 0);
             }
             if (list) {
-                addPart(x, {row, fpkNone, -1}, QStringLiteral(")"));
-                addPart(x, {row, fpkAddValue, -1}, QStringLiteral("+"), 4);
+                addPart(x, {row, TkvFilterControlPartKind::None, -1}, QStringLiteral(")"));
+                addPart(x, {row, TkvFilterControlPartKind::AddValue, -1}, QStringLiteral("+"), 4);
             }
         }
         y += rowHeight;
     }
     int x = Margin + rowHeight;
-    addPart(x, {nullptr, fpkFooterLink, -1}, QString::fromUtf8("点击按钮添加新条件"));
+    addPart(x, {nullptr, TkvFilterControlPartKind::FooterLink, -1}, QString::fromUtf8("点击按钮添加新条件"));
 }
 
 const std::vector<TkvFilterControlPartInfo> &TkvFilterControl::Parts()
@@ -188,7 +191,7 @@ const std::vector<TkvFilterControlPartInfo> &TkvFilterControl::Parts()
 TkvFilterControlFocus TkvFilterControl::PartAt(const QPoint &point)
 {
     for (const TkvFilterControlPartInfo &info : Parts())
-        if (info.Part.Part != fpkNone && info.Bounds.contains(point))
+        if (info.Part.Part != TkvFilterControlPartKind::None && info.Bounds.contains(point))
             return info.Part;
     return {};
 }
@@ -240,9 +243,10 @@ void TkvFilterControl::paintEvent(QPaintEvent *)
     const bool showHot = hasFocus() || FHotTrackOnUnfocused;
     for (const TkvFilterControlPartInfo &info : FParts) {
         const TkvFilterControlPartKind kind = info.Part.Part;
-        const bool focused = showFocus && info.Part == FModel.Focus() && kind != fpkNone;
-        const bool hot = showHot && info.Part == FHotPart && kind != fpkNone;
-        if (kind == fpkButton || kind == fpkAddValue) {
+        const bool focused =
+            showFocus && info.Part == FModel.Focus() && kind != TkvFilterControlPartKind::None;
+        const bool hot = showHot && info.Part == FHotPart && kind != TkvFilterControlPartKind::None;
+        if (kind == TkvFilterControlPartKind::Button || kind == TkvFilterControlPartKind::AddValue) {
             painter.setPen(palette().color(QPalette::Dark));
             painter.setBrush(hot ? palette().color(QPalette::Midlight) : palette().color(QPalette::Button));
             painter.drawRect(info.Bounds.adjusted(0, 0, -1, -1));
@@ -295,7 +299,7 @@ void TkvFilterControl::keyPressEvent(QKeyEvent *event)
     const TkvFilterControlKeyAction action = FModel.KeyAction(event->key(), event->modifiers());
     if (action == TkvFilterControlKeyAction::None) {
         const QString text = event->text();
-        if (FModel.Focus().Part == fpkValue && text.size() == 1 && text[0].isPrint()) {
+        if (FModel.Focus().Part == TkvFilterControlPartKind::Value && text.size() == 1 && text[0].isPrint()) {
             StartValueEdit(text[0]);
             return;
         }
@@ -324,7 +328,7 @@ void TkvFilterControl::mousePressEvent(QMouseEvent *event)
     }
     setFocus(Qt::MouseFocusReason);
     const TkvFilterControlFocus part = PartAt(event->position().toPoint());
-    if (part.Part == fpkNone)
+    if (part.Part == TkvFilterControlPartKind::None)
         return;
     try {
         if (FEditor)
@@ -340,7 +344,7 @@ void TkvFilterControl::mouseMoveEvent(QMouseEvent *event)
     const TkvFilterControlFocus hot = PartAt(event->position().toPoint());
     if (!(hot == FHotPart)) {
         FHotPart = hot;
-        setCursor(hot.Part == fpkNone ? Qt::ArrowCursor : Qt::PointingHandCursor);
+        setCursor(hot.Part == TkvFilterControlPartKind::None ? Qt::ArrowCursor : Qt::PointingHandCursor);
         update();
     }
 }
@@ -367,21 +371,21 @@ void TkvFilterControl::Activate(const TkvFilterControlActivation &activation)
 {
     const TkvFilterControlFocus part = FModel.Focus();
     switch (activation.What) {
-    case TkvFilterControlActivation::None:
+    case TkvFilterControlActivation::Kind::None:
         break;
-    case TkvFilterControlActivation::Menu: {
+    case TkvFilterControlActivation::Kind::Menu: {
         const int command = Choose(activation, PartBounds(part));
         if (command >= 0)
             FModel.ExecuteMenuCommand(part.Row, TkvFilterControlMenuCommand(command));
         break;
     }
-    case TkvFilterControlActivation::List: {
+    case TkvFilterControlActivation::Kind::List: {
         const int code = Choose(activation, PartBounds(part));
         if (code >= 0)
             FModel.ChooseListEntry(part, code);
         break;
     }
-    case TkvFilterControlActivation::Editor:
+    case TkvFilterControlActivation::Kind::Editor:
         StartValueEdit();
         break;
     }
@@ -392,7 +396,7 @@ int TkvFilterControl::Choose(const TkvFilterControlActivation &activation, const
     if (OnChoose)
         return OnChoose(activation, bounds);
     QMenu menu(this);
-    if (activation.What == TkvFilterControlActivation::Menu) {
+    if (activation.What == TkvFilterControlActivation::Kind::Menu) {
         for (const TkvFilterControlMenuItem &item : activation.MenuItems) {
             if (!item.Visible)
                 continue;
@@ -420,7 +424,8 @@ void TkvFilterControl::StartValueEdit(QChar ch)
 {
     const TkvFilterControlFocus part = FModel.Focus();
     TkvFilterControlConditionRow *condition = AsCondition(part.Row);
-    if (part.Part != fpkValue || !condition || !FModel.Link() || condition->ItemIndex < 0)
+    if (part.Part != TkvFilterControlPartKind::Value || !condition || !FModel.Link() ||
+        condition->ItemIndex < 0)
         return;
     CancelValueEdit();
     const QRect bounds = PartBounds(part);

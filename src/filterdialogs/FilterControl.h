@@ -2,7 +2,7 @@
 // The filter builder control: paints the rows of its model, one row per line
 // indented by level, and turns keys, clicks and the value editors into the
 // model's calls.
-#include "filter/dialogs/FilterControlModel.h"
+#include "filterdialogs/FilterControlModel.h"
 
 #include <QColor>
 #include <QFont>
@@ -67,7 +67,7 @@ public:
 
     //! The parts as they are painted (laid out for the current rows).
     const std::vector<TkvFilterControlPartInfo> &Parts();
-    //! The part under a point, or one with fpkNone.
+    //! The part under a point, or one with TkvFilterControlPartKind::None.
     TkvFilterControlFocus PartAt(const QPoint &point);
     int RowHeight() const;
 

@@ -1,6 +1,6 @@
-#include "filter/dialogs/FilterControlCriteria.h"
+#include "filterdialogs/FilterControlCriteria.h"
 
-#include "filter/dialogs/FilterLink.h"
+#include "filterdialogs/FilterLink.h"
 
 namespace kestrum {
 

@@ -2,7 +2,7 @@
 // The criteria the filter builder edits: its conditions carry the link's
 // item links, and item IDs, captions and field names come from the link.
 #include "core/Errors.h"
-#include "filter/FilterCriteria.h"
+#include "filter/FilterCriteriaTree.h"
 
 namespace kestrum {
 

@@ -1,8 +1,8 @@
-#include "filter/dialogs/FilterControlEditors.h"
+#include "filterdialogs/FilterControlEditors.h"
 
 #include "editors/TextEditProperties.h"
-#include "filter/dialogs/FilterEditHelperRegistry.h"
-#include "filter/dialogs/FilterEditHelpers.h"
+#include "filterdialogs/FilterEditHelperRegistry.h"
+#include "filterdialogs/FilterEditHelpers.h"
 
 namespace kestrum {
 

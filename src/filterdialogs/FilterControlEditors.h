@@ -2,7 +2,7 @@
 // What the filter builder takes from an item's filter edit helper: the
 // operators it offers for the item, and the value editor of a condition.
 #include "data/ValueTypes.h"
-#include "filter/dialogs/FilterDialogOperators.h"
+#include "filterdialogs/FilterDialogOperators.h"
 
 namespace kestrum {
 

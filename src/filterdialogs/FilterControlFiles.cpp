@@ -1,7 +1,7 @@
 // The builder's ".flt" files.
-#include "filter/dialogs/FilterControlModel.h"
+#include "filterdialogs/FilterControlModel.h"
 
-#include "filter/dialogs/FilterLink.h"
+#include "filterdialogs/FilterLink.h"
 
 namespace kestrum {
 

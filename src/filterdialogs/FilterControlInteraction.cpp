@@ -1,7 +1,7 @@
 // The builder's parts, focus, keys and the commands behind its menus and lists.
-#include "filter/dialogs/FilterControlModel.h"
+#include "filterdialogs/FilterControlModel.h"
 
-#include "filter/dialogs/FilterLink.h"
+#include "filterdialogs/FilterLink.h"
 
 #include <algorithm>
 
@@ -26,18 +26,18 @@ std::vector<TkvFilterControlFocus> TkvFilterControlModel::RowParts(TkvFilterCont
     std::vector<TkvFilterControlFocus> parts;
     if (!row)
         return parts;
-    parts.push_back({row, fpkButton, -1});
+    parts.push_back({row, TkvFilterControlPartKind::Button, -1});
     if (row->IsGroup()) {
-        parts.push_back({row, fpkBoolOperator, -1});
+        parts.push_back({row, TkvFilterControlPartKind::BoolOperator, -1});
         return parts;
     }
     auto *condition = static_cast<TkvFilterControlConditionRow *>(row);
-    parts.push_back({row, fpkField, -1});
-    parts.push_back({row, fpkOperator, -1});
+    parts.push_back({row, TkvFilterControlPartKind::Field, -1});
+    parts.push_back({row, TkvFilterControlPartKind::Operator, -1});
     for (int i = 0; i < int(condition->Values.size()); ++i)
-        parts.push_back({row, fpkValue, i});
+        parts.push_back({row, TkvFilterControlPartKind::Value, i});
     if (IsInListFilterDialogOperator(condition->Operator))
-        parts.push_back({row, fpkAddValue, -1});
+        parts.push_back({row, TkvFilterControlPartKind::AddValue, -1});
     return parts;
 }
 
@@ -48,7 +48,7 @@ std::vector<TkvFilterControlFocus> TkvFilterControlModel::AllParts() const
         const auto rowParts = RowParts(row);
         parts.insert(parts.end(), rowParts.begin(), rowParts.end());
     }
-    parts.push_back({nullptr, fpkFooterLink, -1});
+    parts.push_back({nullptr, TkvFilterControlPartKind::FooterLink, -1});
     return parts;
 }
 
@@ -65,7 +65,7 @@ void TkvFilterControlModel::ValidateFocus()
 {
     const auto parts = AllParts();
     if (std::find(parts.begin(), parts.end(), FFocus) == parts.end())
-        FFocus = {FRoot.get(), fpkButton, -1};
+        FFocus = {FRoot.get(), TkvFilterControlPartKind::Button, -1};
 }
 
 TkvFilterControlKeyAction TkvFilterControlModel::KeyAction(int key, Qt::KeyboardModifiers modifiers) const
@@ -140,7 +140,7 @@ bool TkvFilterControlModel::DoKeyAction(TkvFilterControlKeyAction action,
             return true;
         TkvFilterControlRow *row = rows[std::size_t(next)];
         if (!row) {
-            SetFocus({nullptr, fpkFooterLink, -1});
+            SetFocus({nullptr, TkvFilterControlPartKind::FooterLink, -1});
             return true;
         }
         // Keep the kind of part where the new row has it, else the part at
@@ -152,7 +152,8 @@ bool TkvFilterControlModel::DoKeyAction(TkvFilterControlKeyAction action,
             position = 0;
         TkvFilterControlFocus target = parts[std::size_t(std::min(position, int(parts.size()) - 1))];
         for (const TkvFilterControlFocus &part : parts)
-            if (part.Part == FFocus.Part && (part.Part != fpkValue || part.ValueIndex <= FFocus.ValueIndex))
+            if (part.Part == FFocus.Part &&
+                (part.Part != TkvFilterControlPartKind::Value || part.ValueIndex <= FFocus.ValueIndex))
                 target = part;
         SetFocus(target);
         return true;
@@ -170,8 +171,8 @@ bool TkvFilterControlModel::DoKeyAction(TkvFilterControlKeyAction action,
     }
     case A::DeleteFocused: {
         TkvFilterControlConditionRow *condition = AsCondition(FFocus.Row);
-        if (condition && FFocus.Part == fpkValue && IsInListFilterDialogOperator(condition->Operator) &&
-            condition->Values.size() > 1) {
+        if (condition && FFocus.Part == TkvFilterControlPartKind::Value &&
+            IsInListFilterDialogOperator(condition->Operator) && condition->Values.size() > 1) {
             condition->Values.erase(condition->Values.begin() + FFocus.ValueIndex);
             FFocus.ValueIndex = std::min(FFocus.ValueIndex, int(condition->Values.size()) - 1);
             Changed();
@@ -191,26 +192,28 @@ TkvFilterControlActivation TkvFilterControlModel::ActivatePart(const TkvFilterCo
     if (!(FFocus == part))
         return result;
     switch (part.Part) {
-    case fpkButton: {
-        result.What = TkvFilterControlActivation::Menu;
-        result.MenuItems.push_back({fmcAddCondition, QString::fromUtf8("添加条件")});
-        result.MenuItems.push_back({fmcAddGroup, QString::fromUtf8("添加分组")});
+    case TkvFilterControlPartKind::Button: {
+        result.What = TkvFilterControlActivation::Kind::Menu;
+        result.MenuItems.push_back(
+            {TkvFilterControlMenuCommand::AddCondition, QString::fromUtf8("添加条件")});
+        result.MenuItems.push_back({TkvFilterControlMenuCommand::AddGroup, QString::fromUtf8("添加分组")});
         if (part.Row->IsRoot())
-            result.MenuItems.push_back(
-                {fmcClearAll, QString::fromUtf8("全部清除"), FRoot->Count() > 0, true});
+            result.MenuItems.push_back({TkvFilterControlMenuCommand::ClearAll, QString::fromUtf8("全部清除"),
+                                        FRoot->Count() > 0, true});
         else
-            result.MenuItems.push_back({fmcDeleteRow, QString::fromUtf8("删除行"), true, true});
+            result.MenuItems.push_back(
+                {TkvFilterControlMenuCommand::DeleteRow, QString::fromUtf8("删除行"), true, true});
         break;
     }
-    case fpkBoolOperator: {
-        result.What = TkvFilterControlActivation::List;
+    case TkvFilterControlPartKind::BoolOperator: {
+        result.What = TkvFilterControlActivation::Kind::List;
         for (int code = bcAnd; code <= bcNotOr; ++code)
             result.ListEntries.push_back({FilterControlBoolCaption(TkvFilterBoolCode(code)), code});
         result.CurrentEntry = AsGroup(part.Row)->BoolCode();
         break;
     }
-    case fpkField: {
-        result.What = TkvFilterControlActivation::List;
+    case TkvFilterControlPartKind::Field: {
+        result.What = TkvFilterControlActivation::Kind::List;
         const TkvFilterControlConditionRow *condition = AsCondition(part.Row);
         for (int index = 0; FLink && index < FLink->ItemCount(); ++index) {
             if (index != condition->ItemIndex && !FLink->IsItemOffered(index))
@@ -221,8 +224,8 @@ TkvFilterControlActivation TkvFilterControlModel::ActivatePart(const TkvFilterCo
         }
         break;
     }
-    case fpkOperator: {
-        result.What = TkvFilterControlActivation::List;
+    case TkvFilterControlPartKind::Operator: {
+        result.What = TkvFilterControlActivation::Kind::List;
         const TkvFilterControlConditionRow *condition = AsCondition(part.Row);
         for (int code = FilterDialogOperatorFirst; code <= FilterDialogOperatorLast; ++code) {
             const auto op = TkvFilterDialogOperator(code);
@@ -234,18 +237,18 @@ TkvFilterControlActivation TkvFilterControlModel::ActivatePart(const TkvFilterCo
         }
         break;
     }
-    case fpkValue:
-        result.What = TkvFilterControlActivation::Editor;
+    case TkvFilterControlPartKind::Value:
+        result.What = TkvFilterControlActivation::Kind::Editor;
         break;
-    case fpkFooterLink: {
+    case TkvFilterControlPartKind::FooterLink: {
         TkvFilterControlRow *last = Rows().back();
         AddCondition(*last->OwnGroup());
         break;
     }
-    case fpkAddValue:
+    case TkvFilterControlPartKind::AddValue:
         AddValue(*AsCondition(part.Row));
         break;
-    case fpkNone:
+    case TkvFilterControlPartKind::None:
         break;
     }
     return result;
@@ -256,16 +259,16 @@ void TkvFilterControlModel::ExecuteMenuCommand(TkvFilterControlRow *row, TkvFilt
     if (!row)
         return;
     switch (command) {
-    case fmcAddCondition:
+    case TkvFilterControlMenuCommand::AddCondition:
         AddCondition(*row->OwnGroup());
         break;
-    case fmcAddGroup:
+    case TkvFilterControlMenuCommand::AddGroup:
         AddGroup(*row->OwnGroup());
         break;
-    case fmcClearAll:
+    case TkvFilterControlMenuCommand::ClearAll:
         ClearRows();
         break;
-    case fmcDeleteRow:
+    case TkvFilterControlMenuCommand::DeleteRow:
         DeleteRow(row);
         break;
     }
@@ -273,7 +276,8 @@ void TkvFilterControlModel::ExecuteMenuCommand(TkvFilterControlRow *row, TkvFilt
 
 void TkvFilterControlModel::ChooseListEntry(const TkvFilterControlFocus &part, int code)
 {
-    if (TkvFilterControlGroupRow *group = AsGroup(part.Row); group && part.Part == fpkBoolOperator) {
+    if (TkvFilterControlGroupRow *group = AsGroup(part.Row);
+        group && part.Part == TkvFilterControlPartKind::BoolOperator) {
         if (code >= bcAnd && code <= bcNotOr) {
             group->SetBoolCode(TkvFilterBoolCode(code));
             Changed();
@@ -283,9 +287,10 @@ void TkvFilterControlModel::ChooseListEntry(const TkvFilterControlFocus &part, i
     TkvFilterControlConditionRow *condition = AsCondition(part.Row);
     if (!condition)
         return;
-    if (part.Part == fpkField && code != condition->ItemIndex && FLink && FLink->IsItemOffered(code))
+    if (part.Part == TkvFilterControlPartKind::Field && code != condition->ItemIndex && FLink &&
+        FLink->IsItemOffered(code))
         SetConditionItem(*condition, code);
-    else if (part.Part == fpkOperator && IsValidFilterDialogOperator(code) &&
+    else if (part.Part == TkvFilterControlPartKind::Operator && IsValidFilterDialogOperator(code) &&
              condition->SupportedOperators.Contains(TkvFilterDialogOperator(code)))
         SetConditionOperator(*condition, TkvFilterDialogOperator(code));
 }

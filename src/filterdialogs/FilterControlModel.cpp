@@ -1,9 +1,9 @@
 // The rows of the builder and the two directions between rows and a criteria.
-#include "filter/dialogs/FilterControlModel.h"
+#include "filterdialogs/FilterControlModel.h"
 
 #include "core/VariantCompare.h"
-#include "filter/dialogs/FilterControlEditors.h"
-#include "filter/dialogs/FilterLink.h"
+#include "filterdialogs/FilterControlEditors.h"
+#include "filterdialogs/FilterLink.h"
 
 #include <QStringList>
 
@@ -74,7 +74,7 @@ Variant AsItemKind(const Variant &value, TkvValueTypeClass valueType)
 TkvFilterControlModel::TkvFilterControlModel(TkvFilterLink *link)
     : FLink(link), FCriteria(std::make_unique<TkvFilterControlCriteria>(link))
 {
-    FFocus = {FRoot.get(), fpkButton, -1};
+    FFocus = {FRoot.get(), TkvFilterControlPartKind::Button, -1};
 }
 
 TkvFilterControlModel::~TkvFilterControlModel() = default;
@@ -173,7 +173,7 @@ void TkvFilterControlModel::ClearRows()
 {
     FRoot->Clear();
     FRoot->SetBoolCode(bcAnd);
-    FFocus = {FRoot.get(), fpkButton, -1};
+    FFocus = {FRoot.get(), TkvFilterControlPartKind::Button, -1};
     Changed();
 }
 
@@ -182,7 +182,7 @@ TkvFilterControlConditionRow *TkvFilterControlModel::AddCondition(TkvFilterContr
     auto *condition = group.Add(std::make_unique<TkvFilterControlConditionRow>(&group));
     if (FLink)
         SetConditionItem(*condition, FLink->NewConditionItem());
-    FFocus = {condition, fpkField, -1};
+    FFocus = {condition, TkvFilterControlPartKind::Field, -1};
     Changed();
     return condition;
 }
@@ -210,11 +210,11 @@ void TkvFilterControlModel::DeleteRow(TkvFilterControlRow *row)
     }
     const std::vector<TkvFilterControlRow *> after = Rows();
     if (position < int(after.size()))
-        FFocus = {after[std::size_t(position)], fpkButton, -1};
+        FFocus = {after[std::size_t(position)], TkvFilterControlPartKind::Button, -1};
     else if (after.size() > 1)
-        FFocus = {after.back(), fpkButton, -1};
+        FFocus = {after.back(), TkvFilterControlPartKind::Button, -1};
     else
-        FFocus = {nullptr, fpkFooterLink, -1};
+        FFocus = {nullptr, TkvFilterControlPartKind::FooterLink, -1};
     Changed();
 }
 
@@ -254,9 +254,9 @@ void TkvFilterControlModel::SetConditionOperator(TkvFilterControlConditionRow &c
         condition.Values.resize(std::size_t(count), EmptyValue());
     else if (condition.Values.empty())
         condition.Values.push_back(EmptyValue());
-    if (FFocus.Row == &condition && FFocus.Part == fpkValue &&
+    if (FFocus.Row == &condition && FFocus.Part == TkvFilterControlPartKind::Value &&
         FFocus.ValueIndex >= int(condition.Values.size()))
-        FFocus = {&condition, fpkOperator, -1};
+        FFocus = {&condition, TkvFilterControlPartKind::Operator, -1};
     Changed();
 }
 
@@ -331,7 +331,7 @@ void TkvFilterControlModel::AddValue(TkvFilterControlConditionRow &condition)
     if (!IsInListFilterDialogOperator(condition.Operator))
         return;
     condition.Values.push_back(EmptyValue());
-    FFocus = {&condition, fpkValue, int(condition.Values.size()) - 1};
+    FFocus = {&condition, TkvFilterControlPartKind::Value, int(condition.Values.size()) - 1};
     Changed();
 }
 
@@ -346,7 +346,7 @@ void TkvFilterControlModel::BuildRowsFromCriteria(const TkvFilterCriteria &crite
     auto root = std::make_unique<TkvFilterControlGroupRow>(nullptr, criteria.Root().BoolOperatorKind());
     BuildRows(criteria.Root(), *root);
     FRoot = std::move(root);
-    FFocus = {FRoot.get(), fpkButton, -1};
+    FFocus = {FRoot.get(), TkvFilterControlPartKind::Button, -1};
     Changed();
 }
 

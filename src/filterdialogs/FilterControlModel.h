@@ -4,9 +4,9 @@
 // and the two directions between the rows and a criteria. The widget paints
 // what this holds and turns Qt events into these calls.
 #include "data/ValueTypes.h"
-#include "filter/dialogs/FilterControlCriteria.h"
-#include "filter/dialogs/FilterControlRows.h"
-#include "filter/dialogs/FilterFile.h"
+#include "filterdialogs/FilterControlCriteria.h"
+#include "filterdialogs/FilterControlRows.h"
+#include "filterdialogs/FilterFile.h"
 
 #include <Qt>
 
@@ -19,21 +19,21 @@ namespace kestrum {
 class TkvFilterLink;
 
 //! The parts of a row that can hold the focus, in the order Tab visits them.
-enum TkvFilterControlPartKind : std::uint8_t {
-    fpkNone = 0,
-    fpkButton = 1,   //!< "搜索" on the root, "..." on other rows
-    fpkBoolOperator, //!< a group's bool word
-    fpkField,        //!< a condition's item
-    fpkOperator,     //!< a condition's operator
-    fpkValue,        //!< one value of a condition (with its index)
-    fpkFooterLink,   //!< "点击按钮添加新条件" below the last row
-    fpkAddValue,     //!< the add-value part of an in-list condition
+enum class TkvFilterControlPartKind : std::uint8_t {
+    None = 0,
+    Button = 1,   //!< "搜索" on the root, "..." on other rows
+    BoolOperator, //!< a group's bool word
+    Field,        //!< a condition's item
+    Operator,     //!< a condition's operator
+    Value,        //!< one value of a condition (with its index)
+    FooterLink,   //!< "点击按钮添加新条件" below the last row
+    AddValue,     //!< the add-value part of an in-list condition
 };
 
 struct TkvFilterControlFocus {
     TkvFilterControlRow *Row = nullptr; //!< none for the footer link
-    TkvFilterControlPartKind Part = fpkNone;
-    int ValueIndex = -1; //!< for fpkValue
+    TkvFilterControlPartKind Part = TkvFilterControlPartKind::None;
+    int ValueIndex = -1; //!< for TkvFilterControlPartKind::Value
     friend bool operator==(const TkvFilterControlFocus &, const TkvFilterControlFocus &) = default;
 };
 
@@ -53,7 +53,7 @@ enum class TkvFilterControlKeyAction {
 };
 
 //! The entries of a row button's menu.
-enum TkvFilterControlMenuCommand : std::uint8_t { fmcAddCondition, fmcAddGroup, fmcClearAll, fmcDeleteRow };
+enum class TkvFilterControlMenuCommand : std::uint8_t { AddCondition, AddGroup, ClearAll, DeleteRow };
 
 struct TkvFilterControlMenuItem {
     TkvFilterControlMenuCommand Command;
@@ -71,7 +71,7 @@ struct TkvFilterControlListEntry {
 
 //! What activating a part asks the widget to show.
 struct TkvFilterControlActivation {
-    enum Kind { None, Menu, List, Editor } What = None;
+    enum class Kind { None, Menu, List, Editor } What = Kind::None;
     std::vector<TkvFilterControlMenuItem> MenuItems;
     std::vector<TkvFilterControlListEntry> ListEntries;
     int CurrentEntry = -1;

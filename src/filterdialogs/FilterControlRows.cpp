@@ -1,4 +1,4 @@
-#include "filter/dialogs/FilterControlRows.h"
+#include "filterdialogs/FilterControlRows.h"
 
 #include <algorithm>
 

@@ -5,7 +5,7 @@
 #include "core/Variant.h"
 #include "filter/FilterCriteriaItems.h"
 #include "filter/FilterTypes.h"
-#include "filter/dialogs/FilterDialogOperators.h"
+#include "filterdialogs/FilterDialogOperators.h"
 
 #include <QString>
 

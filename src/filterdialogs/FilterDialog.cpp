@@ -1,8 +1,8 @@
-#include "filter/dialogs/FilterDialog.h"
+#include "filterdialogs/FilterDialog.h"
 
 #include "editors/CustomEdit.h"
-#include "filter/dialogs/FilterEditHelperRegistry.h"
-#include "filter/dialogs/FilterLink.h"
+#include "filterdialogs/FilterEditHelperRegistry.h"
+#include "filterdialogs/FilterLink.h"
 #include "ui/ErrorBox.h"
 #include "ui/Fonts.h"
 

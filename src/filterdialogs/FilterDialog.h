@@ -5,8 +5,8 @@
 // helper.
 #include "data/ValueTypes.h"
 #include "filter/FilterCriteriaItems.h"
-#include "filter/dialogs/FilterDialogModel.h"
-#include "filter/dialogs/FilterEditHelper.h"
+#include "filterdialogs/FilterDialogModel.h"
+#include "filterdialogs/FilterEditHelper.h"
 
 #include <QDialog>
 

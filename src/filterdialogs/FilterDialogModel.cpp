@@ -1,4 +1,4 @@
-#include "filter/dialogs/FilterDialogModel.h"
+#include "filterdialogs/FilterDialogModel.h"
 
 #include "core/Utf8.h"
 #include "core/VariantCompare.h"

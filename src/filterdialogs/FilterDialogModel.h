@@ -7,9 +7,9 @@
 #include "core/Errors.h"
 #include "core/Variant.h"
 #include "data/ValueTypes.h"
-#include "filter/FilterCriteria.h"
-#include "filter/dialogs/FilterDialogOperators.h"
-#include "filter/dialogs/FilterDialogValueEditor.h"
+#include "filter/FilterCriteriaTree.h"
+#include "filterdialogs/FilterDialogOperators.h"
+#include "filterdialogs/FilterDialogValueEditor.h"
 
 #include <QString>
 

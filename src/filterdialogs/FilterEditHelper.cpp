@@ -1,7 +1,7 @@
-#include "filter/dialogs/FilterEditHelper.h"
+#include "filterdialogs/FilterEditHelper.h"
 
 #include "editors/CustomEdit.h"
-#include "filter/dialogs/FilterEditHelpers.h"
+#include "filterdialogs/FilterEditHelpers.h"
 
 namespace kestrum {
 

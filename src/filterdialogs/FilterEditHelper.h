@@ -5,8 +5,8 @@
 // again. The registry (FilterEditHelperRegistry.h) finds the helper of a
 // column through the class of its editor properties.
 #include "core/Variant.h"
-#include "filter/dialogs/FilterDialogOperators.h"
-#include "filter/dialogs/FilterDialogValueEditor.h"
+#include "filterdialogs/FilterDialogOperators.h"
+#include "filterdialogs/FilterDialogValueEditor.h"
 
 #include <QString>
 

@@ -1,11 +1,11 @@
-#include "filter/dialogs/FilterEditHelperRegistry.h"
+#include "filterdialogs/FilterEditHelperRegistry.h"
 
 #include "editors/CalcEdit.h"
 #include "editors/CurrencyEditProperties.h"
 #include "editors/DateEditProperties.h"
 #include "editors/MaskEditProperties.h"
 #include "editors/TextEditProperties.h"
-#include "filter/dialogs/FilterEditHelpers.h"
+#include "filterdialogs/FilterEditHelpers.h"
 
 #include <stdexcept>
 

@@ -5,7 +5,7 @@
 // column's properties. A properties class the registry was never told about
 // starts from the deepest known class it derives from.
 #include "editors/EditProperties.h"
-#include "filter/dialogs/FilterEditHelper.h"
+#include "filterdialogs/FilterEditHelper.h"
 
 #include <functional>
 #include <memory>

@@ -1,4 +1,4 @@
-#include "filter/dialogs/FilterEditHelpers.h"
+#include "filterdialogs/FilterEditHelpers.h"
 
 #include "editors/CalcEdit.h"
 #include "editors/CurrencyEdit.h"

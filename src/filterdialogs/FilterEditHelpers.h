@@ -2,7 +2,7 @@
 // The filter edit helpers of the editor kinds this code base has: text edit,
 // memo, mask edit, calculator edit and date edit, and the value editors they
 // create (each the editor of its kind that can refuse the wildcard characters).
-#include "filter/dialogs/FilterEditHelper.h"
+#include "filterdialogs/FilterEditHelper.h"
 
 #include <QString>
 

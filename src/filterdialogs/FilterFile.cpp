@@ -1,8 +1,8 @@
-#include "filter/dialogs/FilterFile.h"
+#include "filterdialogs/FilterFile.h"
 
 #include "core/BinaryStream.h"
 #include "core/Errors.h"
-#include "filter/FilterCriteria.h"
+#include "filter/FilterCriteriaTree.h"
 
 #include <QDir>
 #include <QFile>

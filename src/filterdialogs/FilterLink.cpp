@@ -1,4 +1,4 @@
-#include "filter/dialogs/FilterLink.h"
+#include "filterdialogs/FilterLink.h"
 
 namespace kestrum {
 

@@ -1,4 +1,4 @@
-#include "navigator/NavigatorFilterLink.h"
+#include "filterdialogs/NavigatorFilterLink.h"
 
 #include "core/Errors.h"
 #include "data/DBDataField.h"
@@ -7,7 +7,7 @@
 #include "editors/DateEditProperties.h"
 #include "editors/MaskEditProperties.h"
 #include "editors/TextEditProperties.h"
-#include "filter/dialogs/FilterBuilderDialog.h"
+#include "filterdialogs/FilterBuilderDialog.h"
 #include "navigator/DbNavigatorButtons.h"
 
 namespace kestrum {
@@ -160,6 +160,11 @@ bool ShowNavigatorFilterBuilder(QWidget *parent, TkvNavigatorFilterRequest &requ
             request.Apply(request.FilterText);
     };
     return ShowFilterBuilderDialog(link, parent, options);
+}
+
+void InstallNavigatorFilterBuilder()
+{
+    TkvDBNavigatorButtons::SetFilterDialog(ShowNavigatorFilterBuilder);
 }
 
 } // namespace kestrum

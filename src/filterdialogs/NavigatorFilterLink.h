@@ -2,8 +2,9 @@
 // What the navigator's Filter button offers the filter builder: the fields of
 // its record set as items, and a criteria over them whose expression text
 // becomes the record set's filter.
-#include "filter/FilterCriteria.h"
-#include "filter/dialogs/FilterLink.h"
+#include "filter/FilterCriteriaTree.h"
+#include "filterdialogs/FilterLink.h"
+#include "navigator/NavigatorFilterDialog.h"
 
 #include <memory>
 #include <vector>
@@ -13,7 +14,6 @@ class QWidget;
 namespace kestrum {
 
 class TDbQuery;
-struct TkvNavigatorFilterRequest;
 
 //! A criteria whose item links are the link's field entries; IDs are field indexes.
 class TkvNavigatorFilterCriteria : public TkvFilterCriteria {
@@ -55,5 +55,8 @@ private:
 //! offers between, in and like only when the request allows them, and on
 //! every apply stores the criteria and hands the expression to request.Apply.
 bool ShowNavigatorFilterBuilder(QWidget *parent, TkvNavigatorFilterRequest &request);
+
+//! Makes ShowNavigatorFilterBuilder the builder every navigator's Filter button runs.
+void InstallNavigatorFilterBuilder();
 
 } // namespace kestrum

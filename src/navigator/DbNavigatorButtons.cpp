@@ -2,7 +2,6 @@
 
 #include "db/DbDataSource.h"
 #include "db/DbQuery.h"
-#include "navigator/NavigatorFilterLink.h"
 
 #include <algorithm>
 
@@ -186,7 +185,7 @@ void TkvDBNavigatorButtons::ShowFilter(TDbQuery &dataSet)
     bool done = false;
     if (OnShowFilterDialog)
         OnShowFilterDialog(this, done);
-    if (done)
+    if (done || !FilterDialogSlot())
         return;
     TkvNavigatorFilterRequest request;
     request.DataSet = &dataSet;
@@ -196,8 +195,7 @@ void TkvDBNavigatorButtons::ShowFilter(TDbQuery &dataSet)
         request.Applied = true;
         ApplyFilterText(dataSet, filterText);
     };
-    const bool accepted = FilterDialogSlot() ? FilterDialogSlot()(FDialogParent, request)
-                                             : ShowNavigatorFilterBuilder(FDialogParent, request);
+    const bool accepted = FilterDialogSlot()(FDialogParent, request);
     // A builder that only answers its text applies it on OK.
     if (accepted && !request.Applied)
         ApplyFilterText(dataSet, request.FilterText);

@@ -5,6 +5,7 @@
 #include "db/Bookmark.h"
 #include "db/DbDataLink.h"
 #include "navigator/NavigatorButtons.h"
+#include "navigator/NavigatorFilterDialog.h"
 
 #include <QByteArray>
 #include <QString>
@@ -33,24 +34,6 @@ protected:
 private:
     TkvDBNavigatorButtons &FButtons;
 };
-
-//! What the filter builder is opened with, and what it answers.
-struct TkvNavigatorFilterRequest {
-    TDbQuery *DataSet = nullptr;
-    //! The criteria of the builder's last run; the builder loads and replaces it.
-    QByteArray *Criteria = nullptr;
-    //! Whether "between", "in" and "like" may be offered (only when the
-    //! caller applies the filter itself through OnApplyFilter).
-    bool ExtendedOperators = false;
-    //! Set by the builder when the user applies: the record-set filter text.
-    QString FilterText;
-    //! Applies a filter text at once (each Apply and OK of the builder).
-    std::function<void(const QString &filterText)> Apply;
-    //! Whether Apply ran at least once.
-    bool Applied = false;
-};
-//! Runs the builder modally; answers true when the user applied a filter.
-using TkvNavigatorFilterDialog = std::function<bool(QWidget *parent, TkvNavigatorFilterRequest &request)>;
 
 class TkvDBNavigatorButtons : public TkvCustomNavigatorButtons {
 public:
@@ -84,7 +67,9 @@ public:
     //! The state of the buttons may have changed (the navigator repaints).
     std::function<void()> OnStateChanged;
 
-    //! Replaces the filter builder (tests); an empty dialog restores the builder.
+    //! The filter builder the Filter button runs, for every navigator. None
+    //! is installed at first: without one the button only runs
+    //! OnShowFilterDialog.
     static void SetFilterDialog(TkvNavigatorFilterDialog dialog);
 
     // Called by the data link.

@@ -4,8 +4,8 @@
 #include "db/DbTestSupport.h"
 #include "editors/CustomEdit.h"
 #include "filter/DataFilterCriteria.h"
-#include "filter/dialogs/FilterBuilderDialog.h"
-#include "filter/dialogs/FilterLink.h"
+#include "filterdialogs/FilterBuilderDialog.h"
+#include "filterdialogs/FilterLink.h"
 #include "grid/TkvGrid.h"
 #include "grid/TkvGridColumn.h"
 #include "grid/TkvGridDataControllerSource.h"
@@ -93,7 +93,7 @@ TEST_F(FilterBuilderLedgerTest, AConditionEnteredWithKeysFiltersTheGridOnOk)
             TkvFilterControl &control = dialog.FilterControl();
             // The lists answer as a user would: the item column, then "等于".
             control.OnChoose = [](const TkvFilterControlActivation &activation, const QRect &) {
-                EXPECT_EQ(activation.What, TkvFilterControlActivation::List);
+                EXPECT_EQ(activation.What, TkvFilterControlActivation::Kind::List);
                 for (const TkvFilterControlListEntry &entry : activation.ListEntries)
                     if (entry.Caption == QString::fromUtf8("进帐项") ||
                         entry.Caption == QString::fromUtf8("等于"))
@@ -134,7 +134,7 @@ TEST_F(FilterBuilderLedgerTest, TheFieldListOffersShownFilterableColumnsAndStart
     model.SetLink(Link.get());
     TkvFilterControlConditionRow *first = model.AddCondition(model.Root());
     EXPECT_EQ(model.FieldText(*first).toStdString(), "进帐项") << "the first column offered";
-    const TkvFilterControlActivation list = model.ActivatePart({first, fpkField, -1});
+    const TkvFilterControlActivation list = model.ActivatePart({first, TkvFilterControlPartKind::Field, -1});
     std::string captions;
     for (const TkvFilterControlListEntry &entry : list.ListEntries)
         captions += entry.Caption.toStdString() + ";";
@@ -156,8 +156,9 @@ TEST_F(FilterBuilderLedgerTest, AValueTheColumnCannotHoldKeepsTheDialogOpen)
     TMessageBoxRecorder boxes;
     TfmFilterControlDialog dialog(*Link, &Grid, Options);
     TkvFilterControlModel &model = dialog.FilterControl().Model();
-    model.ActivatePart({nullptr, fpkFooterLink, -1}); // a condition on the amount, "等于"
-    model.SetFocus({model.Rows()[1], fpkValue, 0});
+    model.ActivatePart(
+        {nullptr, TkvFilterControlPartKind::FooterLink, -1}); // a condition on the amount, "等于"
+    model.SetFocus({model.Rows()[1], TkvFilterControlPartKind::Value, 0});
     dialog.show();
     TypeValue(dialog.FilterControl(), QStringLiteral("abc"));
     ASSERT_EQ(boxes.Boxes().size(), 1);
@@ -233,20 +234,23 @@ TEST_F(FilterBuilderLedgerTest, ClicksOnPartsActLikeEnter)
             }
         ADD_FAILURE() << "no such part";
     };
-    clickOn({nullptr, fpkFooterLink, -1});
+    clickOn({nullptr, TkvFilterControlPartKind::FooterLink, -1});
     EXPECT_EQ(control.Model().RowsText().toStdString(), "与 <根>\n  本次进帐 等于 <空>");
     std::vector<int> shown;
     control.OnChoose = [&](const TkvFilterControlActivation &activation, const QRect &) {
         shown.push_back(int(activation.What));
-        return activation.What == TkvFilterControlActivation::Menu ? int(fmcAddGroup) : 2;
+        return activation.What == TkvFilterControlActivation::Kind::Menu
+                   ? int(TkvFilterControlMenuCommand::AddGroup)
+                   : 2;
     };
     TkvFilterControlRow *condition = control.Model().Rows()[1];
-    clickOn({condition, fpkField, -1});
+    clickOn({condition, TkvFilterControlPartKind::Field, -1});
     EXPECT_EQ(control.Model().RowsText().toStdString(), "与 <根>\n  进帐时间 等于 <空>");
-    clickOn({&control.Model().Root(), fpkButton, -1});
+    clickOn({&control.Model().Root(), TkvFilterControlPartKind::Button, -1});
     EXPECT_EQ(control.Model().Root().Count(), 2) << "the root menu's second entry adds a group";
-    EXPECT_EQ(shown, (std::vector<int>{TkvFilterControlActivation::List, TkvFilterControlActivation::Menu}));
-    clickOn({condition, fpkValue, 0});
+    EXPECT_EQ(shown, (std::vector<int>{int(TkvFilterControlActivation::Kind::List),
+                                       int(TkvFilterControlActivation::Kind::Menu)}));
+    clickOn({condition, TkvFilterControlPartKind::Value, 0});
     ASSERT_NE(control.ValueEditor(), nullptr);
     EXPECT_TRUE(control.ValueEditor()->isVisible());
     QTest::keyClick(control.ValueEditor()->InnerWidget(), Qt::Key_Escape);

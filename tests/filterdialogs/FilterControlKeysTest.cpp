@@ -1,7 +1,7 @@
 // The builder's parts and keys: where Tab, the arrows, Insert and Ctrl+Delete
 // take the focus and what they change.
 #include "FilterControlTestLink.h"
-#include "filter/dialogs/FilterControlModel.h"
+#include "filterdialogs/FilterControlModel.h"
 
 #include <gtest/gtest.h>
 
@@ -21,7 +21,7 @@ protected:
         Model.AddValue(*In);
         Model.PostValue(*In, 1, Text("b"), QStringLiteral("b"));
         Group = Model.AddGroup(Model.Root());
-        Model.SetFocus({&Model.Root(), fpkButton, -1});
+        Model.SetFocus({&Model.Root(), TkvFilterControlPartKind::Button, -1});
     }
 
     //! Presses a key and answers the focus as "row:part[value]" (row by display index, F the footer).
@@ -33,12 +33,12 @@ protected:
     std::string FocusText() const
     {
         const TkvFilterControlFocus &focus = Model.Focus();
-        if (focus.Part == fpkFooterLink)
+        if (focus.Part == TkvFilterControlPartKind::FooterLink)
             return "F";
         const auto rows = Model.Rows();
         const int row = int(std::find(rows.begin(), rows.end(), focus.Row) - rows.begin());
         std::string text = std::to_string(row) + ":" + std::to_string(int(focus.Part));
-        if (focus.Part == fpkValue)
+        if (focus.Part == TkvFilterControlPartKind::Value)
             text += "[" + std::to_string(focus.ValueIndex) + "]";
         return text;
     }
@@ -66,7 +66,7 @@ TEST_F(FilterControlKeysTest, TabVisitsEveryPartInOrderAndLeavesAtTheEnds)
     Model.SetWantTabs(true);
     Press(Qt::Key_Tab);
     EXPECT_TRUE(Handled);
-    Model.SetFocus({&Model.Root(), fpkButton, -1});
+    Model.SetFocus({&Model.Root(), TkvFilterControlPartKind::Button, -1});
     Press(Qt::Key_Backtab, Qt::ShiftModifier);
     EXPECT_TRUE(Handled);
     Model.SetWantTabs(false);
@@ -77,7 +77,7 @@ TEST_F(FilterControlKeysTest, TabVisitsEveryPartInOrderAndLeavesAtTheEnds)
 
 TEST_F(FilterControlKeysTest, ArrowsMoveAlongARowAndBetweenRows)
 {
-    Model.SetFocus({In, fpkField, -1});
+    Model.SetFocus({In, TkvFilterControlPartKind::Field, -1});
     EXPECT_EQ(Press(Qt::Key_Right), "1:4");
     EXPECT_EQ(Press(Qt::Key_Right), "1:5[0]");
     EXPECT_EQ(Press(Qt::Key_Right), "1:5[1]");
@@ -97,21 +97,21 @@ TEST_F(FilterControlKeysTest, ArrowsMoveAlongARowAndBetweenRows)
 
 TEST_F(FilterControlKeysTest, EnterOnAPartAsksForItsMenuListOrEditor)
 {
-    Model.SetFocus({Group, fpkBoolOperator, -1});
+    Model.SetFocus({Group, TkvFilterControlPartKind::BoolOperator, -1});
     Press(Qt::Key_Return);
-    ASSERT_EQ(Activation.What, TkvFilterControlActivation::List);
+    ASSERT_EQ(Activation.What, TkvFilterControlActivation::Kind::List);
     ASSERT_EQ(Activation.ListEntries.size(), 4u);
     EXPECT_EQ(Activation.ListEntries[3].Caption.toStdString(), "不是所有");
     Model.ChooseListEntry(Model.Focus(), bcNotOr);
     EXPECT_EQ(Group->BoolCode(), bcNotOr);
-    Model.SetFocus({In, fpkValue, 1});
+    Model.SetFocus({In, TkvFilterControlPartKind::Value, 1});
     Press(Qt::Key_Space);
-    EXPECT_EQ(Activation.What, TkvFilterControlActivation::Editor);
-    Model.SetFocus({In, fpkAddValue, -1});
+    EXPECT_EQ(Activation.What, TkvFilterControlActivation::Kind::Editor);
+    Model.SetFocus({In, TkvFilterControlPartKind::AddValue, -1});
     Press(Qt::Key_Enter);
     EXPECT_EQ(In->Values.size(), 3u);
     EXPECT_EQ(FocusText(), "1:5[2]") << "the new value has the focus";
-    Model.SetFocus({nullptr, fpkFooterLink, -1});
+    Model.SetFocus({nullptr, TkvFilterControlPartKind::FooterLink, -1});
     Press(Qt::Key_Return);
     EXPECT_EQ(Group->Count(), 2) << "the footer adds to the group of the last row";
     EXPECT_EQ(FocusText(), "4:3");
@@ -119,18 +119,18 @@ TEST_F(FilterControlKeysTest, EnterOnAPartAsksForItsMenuListOrEditor)
 
 TEST_F(FilterControlKeysTest, InsertAddsToTheFocusedRowsGroup)
 {
-    Model.SetFocus({In, fpkOperator, -1});
+    Model.SetFocus({In, TkvFilterControlPartKind::Operator, -1});
     Press(Qt::Key_Insert);
     EXPECT_EQ(Model.Root().Count(), 3);
     EXPECT_EQ(Model.Root().Rows(2), Model.Focus().Row);
-    Model.SetFocus({Group, fpkButton, -1});
+    Model.SetFocus({Group, TkvFilterControlPartKind::Button, -1});
     Press(Qt::Key_Insert);
     EXPECT_EQ(Group->Count(), 2) << "on a group row: into that group";
 }
 
 TEST_F(FilterControlKeysTest, CtrlDeleteTakesAListValueThenTheRowThenItsEmptyGroup)
 {
-    Model.SetFocus({In, fpkValue, 1});
+    Model.SetFocus({In, TkvFilterControlPartKind::Value, 1});
     Press(Qt::Key_Delete);
     EXPECT_EQ(In->Values.size(), 2u) << "Delete alone does nothing";
     Press(Qt::Key_Delete, Qt::ControlModifier);
@@ -139,10 +139,10 @@ TEST_F(FilterControlKeysTest, CtrlDeleteTakesAListValueThenTheRowThenItsEmptyGro
     EXPECT_EQ(FocusText(), "1:5[0]");
     Press(Qt::Key_Delete, Qt::ControlModifier);
     EXPECT_EQ(Model.RowsText().toStdString(), "与 <根>\n  与 按以下定义搜索\n    金额 等于 <空>");
-    Model.SetFocus({Group->Rows(0), fpkField, -1});
+    Model.SetFocus({Group->Rows(0), TkvFilterControlPartKind::Field, -1});
     Press(Qt::Key_Delete, Qt::ControlModifier);
     EXPECT_EQ(Model.RowsText().toStdString(), "与 <根>") << "the group left empty goes too";
-    Model.SetFocus({&Model.Root(), fpkButton, -1});
+    Model.SetFocus({&Model.Root(), TkvFilterControlPartKind::Button, -1});
     Press(Qt::Key_Delete, Qt::ControlModifier);
     EXPECT_EQ(Model.RowsText().toStdString(), "与 <根>");
 }

@@ -1,6 +1,6 @@
 // The filter builder's rows: building a criteria from them and them from a
 // criteria, the operator and value rules, and applying to the link.
-#include "filter/dialogs/FilterControlModel.h"
+#include "filterdialogs/FilterControlModel.h"
 #include "FilterControlTestLink.h"
 
 #include <gtest/gtest.h>
@@ -58,18 +58,19 @@ TEST_F(FilterControlModelTest, ANewConditionTakesTheFirstItemAndItsLowestOperato
 TEST_F(FilterControlModelTest, ChangingTheFieldBetweenTextAndDateSwapsLikeForEqual)
 {
     TkvFilterControlConditionRow &condition = *Model.AddCondition(Model.Root());
-    Model.ChooseListEntry({&condition, fpkField, -1}, 2);
+    Model.ChooseListEntry({&condition, TkvFilterControlPartKind::Field, -1}, 2);
     EXPECT_EQ(condition.Operator, fdoLike);
-    Model.ChooseListEntry({&condition, fpkField, -1}, 1);
+    Model.ChooseListEntry({&condition, TkvFilterControlPartKind::Field, -1}, 1);
     EXPECT_EQ(condition.Operator, fdoEqual);
     EXPECT_FALSE(condition.SupportedOperators.Contains(fdoLike));
     EXPECT_TRUE(condition.SupportedOperators.Contains(fdoNextYear));
-    const TkvFilterControlActivation list = Model.ActivatePart({&condition, fpkOperator, -1});
-    ASSERT_EQ(list.What, TkvFilterControlActivation::List);
+    const TkvFilterControlActivation list =
+        Model.ActivatePart({&condition, TkvFilterControlPartKind::Operator, -1});
+    ASSERT_EQ(list.What, TkvFilterControlActivation::Kind::List);
     EXPECT_EQ(list.ListEntries.front().Caption.toStdString(), "等于");
     EXPECT_EQ(list.ListEntries.back().Caption.toStdString(), "明年");
     EXPECT_EQ(list.CurrentEntry, 0);
-    Model.ChooseListEntry({&condition, fpkField, -1}, 2);
+    Model.ChooseListEntry({&condition, TkvFilterControlPartKind::Field, -1}, 2);
     EXPECT_EQ(condition.Operator, fdoLike);
 }
 
@@ -129,7 +130,7 @@ TEST_F(FilterControlModelTest, BlanksAreEqualWithNullAndShowNoValuePart)
 {
     TkvFilterControlConditionRow &condition = Add(Model.Root(), 2, fdoBlanks);
     for (const TkvFilterControlFocus &part : Model.RowParts(&condition))
-        EXPECT_NE(part.Part, fpkValue);
+        EXPECT_NE(part.Part, TkvFilterControlPartKind::Value);
     ASSERT_TRUE(Model.BuildCriteria());
     EXPECT_EQ(Leaf(0).OperatorKind(), ocEqual);
     EXPECT_TRUE(Leaf(0).Value().isNull());
@@ -244,42 +245,44 @@ TEST_F(FilterControlModelTest, DeletingTheLastRowOfNestedGroupsTakesTheGroupsBut
     ASSERT_EQ(outer->Count(), 1);
     Model.DeleteRow(inner->Rows(0));
     EXPECT_EQ(RowsText(), "与 <根>");
-    EXPECT_EQ(Model.Focus().Part, fpkFooterLink);
+    EXPECT_EQ(Model.Focus().Part, TkvFilterControlPartKind::FooterLink);
     Model.DeleteRow(&Model.Root());
     EXPECT_EQ(RowsText(), "与 <根>");
 }
 
 TEST_F(FilterControlModelTest, RowButtonMenusAddDeleteAndClear)
 {
-    TkvFilterControlActivation menu = Model.ActivatePart({&Model.Root(), fpkButton, -1});
-    ASSERT_EQ(menu.What, TkvFilterControlActivation::Menu);
+    TkvFilterControlActivation menu =
+        Model.ActivatePart({&Model.Root(), TkvFilterControlPartKind::Button, -1});
+    ASSERT_EQ(menu.What, TkvFilterControlActivation::Kind::Menu);
     ASSERT_EQ(menu.MenuItems.size(), 3u);
     EXPECT_EQ(menu.MenuItems[2].Caption.toStdString(), "全部清除");
     EXPECT_FALSE(menu.MenuItems[2].Visible) << "nothing to clear in an empty root";
-    Model.ExecuteMenuCommand(&Model.Root(), fmcAddGroup);
+    Model.ExecuteMenuCommand(&Model.Root(), TkvFilterControlMenuCommand::AddGroup);
     TkvFilterControlRow *condition = Model.Rows()[2];
     // A condition row's "添加条件" adds to its own group.
-    Model.ExecuteMenuCommand(condition, fmcAddCondition);
+    Model.ExecuteMenuCommand(condition, TkvFilterControlMenuCommand::AddCondition);
     EXPECT_EQ(RowsText(), "与 <根>\n  与 按以下定义搜索\n    金额 等于 <空>\n    金额 等于 <空>");
-    menu = Model.ActivatePart({condition, fpkButton, -1});
+    menu = Model.ActivatePart({condition, TkvFilterControlPartKind::Button, -1});
     EXPECT_EQ(menu.MenuItems[2].Caption.toStdString(), "删除行");
-    EXPECT_TRUE(Model.ActivatePart({&Model.Root(), fpkButton, -1}).MenuItems[2].Visible);
+    EXPECT_TRUE(
+        Model.ActivatePart({&Model.Root(), TkvFilterControlPartKind::Button, -1}).MenuItems[2].Visible);
     Model.Root().SetBoolCode(bcOr);
-    Model.ExecuteMenuCommand(&Model.Root(), fmcClearAll);
+    Model.ExecuteMenuCommand(&Model.Root(), TkvFilterControlMenuCommand::ClearAll);
     EXPECT_EQ(RowsText(), "与 <根>");
 }
 
 TEST_F(FilterControlModelTest, TheFooterLinkAddsToTheGroupOfTheLastRow)
 {
-    Model.ActivatePart({nullptr, fpkFooterLink, -1});
+    Model.ActivatePart({nullptr, TkvFilterControlPartKind::FooterLink, -1});
     TkvFilterControlGroupRow *group = Model.AddGroup(Model.Root());
-    Model.ActivatePart({nullptr, fpkFooterLink, -1});
+    Model.ActivatePart({nullptr, TkvFilterControlPartKind::FooterLink, -1});
     EXPECT_EQ(group->Count(), 2);
     Model.DeleteRow(group->Rows(0));
     Model.DeleteRow(group->Rows(0));
     Model.AddGroup(Model.Root());
     Model.DeleteRow(Model.Rows().back()); // leaves nothing: the group goes too
-    Model.ActivatePart({nullptr, fpkFooterLink, -1});
+    Model.ActivatePart({nullptr, TkvFilterControlPartKind::FooterLink, -1});
     EXPECT_EQ(RowsText(), "与 <根>\n  金额 等于 <空>\n  金额 等于 <空>");
 }
 
@@ -324,13 +327,13 @@ TEST_F(FilterControlModelTest, AFailedApplyShowsTheLinksCriteriaAgain)
 {
     Filter->AppendCondition(nullptr, Item(), ocEqual, Text("old"), QStringLiteral("old"));
     Model.SetLink(&Link);
-    Model.ChooseListEntry({Model.Rows()[1], fpkOperator, -1}, fdoNotEqual);
+    Model.ChooseListEntry({Model.Rows()[1], TkvFilterControlPartKind::Operator, -1}, fdoNotEqual);
     Model.OnApplyFilter = [] { throw Exception("refused"); };
     EXPECT_THROW(Model.ApplyFilter(), Exception);
     EXPECT_EQ(RowsText(), "与 <根>\n  进帐项 不等于 old") << "what the link's criteria now holds";
     Model.OnApplyFilter = nullptr;
     Model.OnPostEdit = [] { throw EkvFilterControlValueError(); };
-    Model.ChooseListEntry({Model.Rows()[1], fpkOperator, -1}, fdoLess);
+    Model.ChooseListEntry({Model.Rows()[1], TkvFilterControlPartKind::Operator, -1}, fdoLess);
     EXPECT_THROW(Model.ApplyFilter(), EkvFilterControlValueError);
     EXPECT_EQ(Leaf(0).OperatorKind(), ocNotEqual) << "a refused value changes nothing";
     EXPECT_EQ(static_cast<TkvFilterCriteriaItem *>(Filter->Root().Items(0))->OperatorKind(), ocNotEqual);
@@ -343,7 +346,7 @@ TEST_F(FilterControlModelTest, DisabledOperatorsAreNeverOffered)
     Model.SetConditionItem(condition, 2);
     EXPECT_EQ(condition.Operator, fdoEqual) << "like is off, so the text item starts with equal";
     EXPECT_FALSE(condition.SupportedOperators.Contains(fdoInList));
-    Model.ChooseListEntry({&condition, fpkOperator, -1}, fdoBetween);
+    Model.ChooseListEntry({&condition, TkvFilterControlPartKind::Operator, -1}, fdoBetween);
     EXPECT_EQ(condition.Operator, fdoEqual);
 }
 

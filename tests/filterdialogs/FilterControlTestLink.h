@@ -3,11 +3,11 @@
 // calculator edit over reals), the date (a date edit) and the item (a mask
 // edit over text), with the column IDs a grid would give them, and a few
 // records to filter.
-#include "../FilterFixture.h"
 #include "editors/CalcEdit.h"
 #include "editors/DateEditProperties.h"
 #include "editors/MaskEditProperties.h"
-#include "filter/dialogs/FilterLink.h"
+#include "filter/FilterFixture.h"
+#include "filterdialogs/FilterLink.h"
 
 namespace kestrum::testing_filter {
 

@@ -1,6 +1,6 @@
 // The custom filter dialog's logic over a controller's criteria, with plain
 // value editors standing in for the real ones.
-#include "filter/dialogs/FilterDialogModel.h"
+#include "filterdialogs/FilterDialogModel.h"
 #include "filter/FilterFixture.h"
 
 #include <gtest/gtest.h>

@@ -1,4 +1,4 @@
-#include "filter/dialogs/FilterDialogOperators.h"
+#include "filterdialogs/FilterDialogOperators.h"
 
 #include <gtest/gtest.h>
 

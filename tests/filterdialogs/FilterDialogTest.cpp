@@ -1,10 +1,10 @@
 // The custom filter dialog as a window: its controls, texts and tab order,
 // and OK and Cancel with real value editors.
-#include "filter/dialogs/FilterDialog.h"
+#include "filterdialogs/FilterDialog.h"
 #include "editors/DateEditProperties.h"
 #include "editors/MaskEdit.h"
 #include "filter/FilterFixture.h"
-#include "filter/dialogs/FilterEditHelperRegistry.h"
+#include "filterdialogs/FilterEditHelperRegistry.h"
 #include "support/OffscreenSizeHintsFilter.h"
 #include "ui/MessageBox.h"
 

@@ -8,8 +8,8 @@
 #include "editors/MaskEdit.h"
 #include "editors/Memo.h"
 #include "editors/TextEdit.h"
-#include "filter/dialogs/FilterEditHelperRegistry.h"
-#include "filter/dialogs/FilterEditHelpers.h"
+#include "filterdialogs/FilterEditHelperRegistry.h"
+#include "filterdialogs/FilterEditHelpers.h"
 
 #include <QClipboard>
 #include <QGuiApplication>

@@ -1,9 +1,9 @@
 // ".flt" files: a saved filter opens to the same bytes, and every kind of
 // bad file or bad place is refused with a message while nothing is lost.
-#include "filter/dialogs/FilterFile.h"
+#include "filterdialogs/FilterFile.h"
 #include "FilterControlTestLink.h"
 #include "db/DbTestSupport.h"
-#include "filter/dialogs/FilterControlModel.h"
+#include "filterdialogs/FilterControlModel.h"
 
 #include <QFile>
 #include <QTemporaryDir>

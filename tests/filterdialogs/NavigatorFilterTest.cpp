@@ -2,8 +2,9 @@
 // over the record set's fields, the record-set filter it applies, and the
 // last criteria it keeps until the record set closes.
 #include "db/DbTestSupport.h"
-#include "filter/dialogs/FilterBuilderDialog.h"
-#include "filter/dialogs/FilterLink.h"
+#include "filterdialogs/FilterBuilderDialog.h"
+#include "filterdialogs/FilterLink.h"
+#include "filterdialogs/NavigatorFilterLink.h"
 #include "navigator/DbNavigatorButtons.h"
 
 #include <QApplication>
@@ -24,6 +25,13 @@ protected:
         FQuery = OpenQuery(QStringLiteral("select * from gain"));
         FSource.SetDataSet(FQuery.get());
         FButtons.SetDataSource(&FSource);
+        InstallNavigatorFilterBuilder();
+    }
+
+    void TearDown() override
+    {
+        TkvDBNavigatorButtons::SetFilterDialog(nullptr);
+        LedgerFixture::TearDown();
     }
 
     //! Clicks Filter and runs `act` on the builder once it is up.

@@ -202,5 +202,17 @@ TEST_F(DBNavigatorButtonsTest, FilterAppliesTheBuildersTextToTheRecordSet)
     EXPECT_TRUE(FButtons.FilterCriteria().isEmpty()) << "closing forgets the last criteria";
 }
 
+TEST_F(DBNavigatorButtonsTest, WithoutAnInstalledBuilderFilterOnlyRunsItsEvent)
+{
+    AddGain(1, "2006-07-01", "a");
+    OpenGain();
+    int shown = 0;
+    FButtons.OnShowFilterDialog = [&](TkvDBNavigatorButtons *, bool &) { ++shown; };
+    FButtons.ClickButton(nbFilter);
+    EXPECT_EQ(shown, 1);
+    EXPECT_FALSE(FQuery->Filtered());
+    EXPECT_TRUE(FButtons.FilterCriteria().isEmpty());
+}
+
 } // namespace
 } // namespace kestrum::test

@@ -8,9 +8,9 @@
 #include "core/RegionalSettings.h"
 #include "db/DbConnection.h"
 #include "db/DbQuery.h"
-#include "filter/dialogs/FilterBuilderDialog.h"
-#include "filter/dialogs/FilterLink.h"
-#include "navigator/NavigatorFilterLink.h"
+#include "filterdialogs/FilterBuilderDialog.h"
+#include "filterdialogs/FilterLink.h"
+#include "filterdialogs/NavigatorFilterLink.h"
 #include "ui/Fonts.h"
 
 #include <QApplication>
@@ -82,7 +82,7 @@ int main(int argc, char **argv)
     TkvFilterControlConditionRow &remark = AddCondition(model, *group, "备注", fdoInList);
     model.PostValue(remark, 0, Variant::fromUtf8("奖金"), QString::fromUtf8("奖金"));
     model.AddValue(remark);
-    model.SetFocus({&amount, fpkValue, 1});
+    model.SetFocus({&amount, TkvFilterControlPartKind::Value, 1});
 
     dialog.show();
     dialog.FilterControl().setFocus();

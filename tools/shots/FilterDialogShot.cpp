@@ -8,15 +8,15 @@
 //       opens), -filled.png (two conditions entered), -over-grid.png (the filled dialog over the
 //       window), -filtered.png (the window after OK) and -date.png (the date column's dialog)
 #include "app/EntryPage.h"
-#include "app/ShotWindow.h"
 #include "core/RegionalSettings.h"
 #include "editors/CustomEdit.h"
 #include "filter/DataFilterCriteria.h"
-#include "filter/dialogs/FilterDialog.h"
-#include "filter/dialogs/FilterEditHelperRegistry.h"
+#include "filterdialogs/FilterDialog.h"
+#include "filterdialogs/FilterEditHelperRegistry.h"
 #include "grid/TkvGridColumn.h"
 #include "grid/TkvGridFilterLink.h"
 #include "grid/TkvGridTableView.h"
+#include "shots/ShotWindow.h"
 #include "ui/Fonts.h"
 
 #include <QApplication>

@@ -8,10 +8,10 @@
 //
 //   kestrum-pageshot OUTPUT_PREFIX   writes OUTPUT_PREFIX-income.png, -expense.png,
 //                                    -statistics.png and -statistics-large.png
-#include "app/ShotWindow.h"
 #include "app/StatisticsPage.h"
 #include "core/RegionalSettings.h"
 #include "db/DbField.h"
+#include "shots/ShotWindow.h"
 #include "ui/Fonts.h"
 
 #include <QApplication>

@@ -1,4 +1,4 @@
-#include "app/ShotWindow.h"
+#include "shots/ShotWindow.h"
 
 #include <cstdio>
 
