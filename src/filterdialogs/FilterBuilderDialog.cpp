@@ -172,6 +172,11 @@ bool TfmFilterControlDialog::OpenFile(const QString &fileName)
 {
     FFilterControl->CancelValueEdit();
     const TkvFilterFileResult result = FFilterControl->OpenFilterFile(fileName);
+    return TakeFileResult(result, fileName);
+}
+
+bool TfmFilterControlDialog::TakeFileResult(const TkvFilterFileResult &result, const QString &fileName)
+{
     if (!result) {
         ShowErrorBox(this, result.Message);
         return false;
@@ -190,14 +195,7 @@ bool TfmFilterControlDialog::SaveFile(const QString &fileName)
     } catch (const std::exception &error) {
         result = TkvFilterFileResult::Failure(QString::fromUtf8(error.what()));
     }
-    if (!result) {
-        ShowErrorBox(this, result.Message);
-        return false;
-    }
-    FFilePath = fileName;
-    FFileName = QFileInfo(fileName).fileName();
-    UpdateCaption();
-    return true;
+    return TakeFileResult(result, fileName);
 }
 
 bool TfmFilterControlDialog::Apply()

@@ -70,6 +70,9 @@ private:
     void OpenClicked();
     void SaveClicked();
     void UpdateCaption();
+    //! After an open or a save: a failure is shown, a success makes fileName
+    //! the dialog's file. Answers whether it succeeded.
+    bool TakeFileResult(const TkvFilterFileResult &result, const QString &fileName);
     QString ChooseFile(bool save);
 
     TkvFilterControl *FFilterControl = nullptr;
