@@ -5,10 +5,10 @@
 // again without crashing.
 #include "core/Errors.h"
 #include "core/RegionalSettings.h"
-#include "filter/FilterCriteria.h"
-#include "filter/dialogs/FilterControlModel.h"
-#include "filter/dialogs/FilterFile.h"
-#include "filter/dialogs/FilterLink.h"
+#include "filter/FilterCriteriaTree.h"
+#include "filterdialogs/FilterControlModel.h"
+#include "filterdialogs/FilterFile.h"
+#include "filterdialogs/FilterLink.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -111,7 +111,7 @@ TAccessConversion Convert(const QString &ledgerPath)
                                        .arg(FileName(ledgerPath), FileName(conversion.KeptAs))
                                        .toStdString());
     }
-    conversion.Outcome = acConverted;
+    conversion.Outcome = TAccessConversionOutcome::Converted;
     conversion.Income = result.IncomeAdded;
     conversion.Expense = result.ExpenseAdded;
     conversion.Notes = result.Notes;
@@ -134,7 +134,7 @@ TAccessConversion OfferAccessConversion(const QString &ledgerPath, QWidget *pare
         parent, {QStringLiteral("%1 是旧版 Access 账本。要把它转换为新账本吗？原文件将改名保留。").arg(name),
                  ApplicationTitle(), miQuestion, {QStringLiteral("是"), QStringLiteral("否")}});
     if (answer != 0)
-        return {acDeclined, {}, 0, 0, {}};
+        return {TAccessConversionOutcome::Declined, {}, 0, 0, {}};
 
     TAccessConversion conversion;
     try {
@@ -144,7 +144,7 @@ TAccessConversion OfferAccessConversion(const QString &ledgerPath, QWidget *pare
         Tell(parent,
              QStringLiteral("转换没有完成，%1 保持原样。\n%2").arg(name, QString::fromUtf8(error.what())),
              miStop);
-        return {acFailed, {}, 0, 0, {}};
+        return {TAccessConversionOutcome::Failed, {}, 0, 0, {}};
     }
     QString told = QStringLiteral("已转换 %1 条收入和 %2 条支出记录。原文件已改名为 %3。")
                        .arg(conversion.Income)

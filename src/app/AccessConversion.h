@@ -9,16 +9,16 @@ class QWidget;
 
 namespace kestrum {
 
-enum TAccessConversionOutcome {
-    acNotAccess, //!< no file, or a file of this program: nothing to do
-    acDeclined,  //!< the user said no; nothing was changed
-    acConverted, //!< the new ledger is in place, the original kept aside
-    acFailed,    //!< nothing was changed; the box said why
+enum class TAccessConversionOutcome {
+    NotAccess, //!< no file, or a file of this program: nothing to do
+    Declined,  //!< the user said no; nothing was changed
+    Converted, //!< the new ledger is in place, the original kept aside
+    Failed,    //!< nothing was changed; the box said why
 };
 
 struct TAccessConversion {
-    TAccessConversionOutcome Outcome = acNotAccess;
-    QString KeptAs; //!< where the original now is (acConverted)
+    TAccessConversionOutcome Outcome = TAccessConversionOutcome::NotAccess;
+    QString KeptAs; //!< where the original now is (TAccessConversionOutcome::Converted)
     int Income = 0;
     int Expense = 0;
     QStringList Notes; //!< what the reading chose that the user should hear of

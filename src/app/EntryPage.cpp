@@ -4,6 +4,7 @@
 #include "app/LedgerData.h"
 #include "app/LedgerImages.h"
 #include "app/SaveQuestion.h"
+#include "core/Utf8.h"
 #include "db/DbDataSource.h"
 #include "db/DbQuery.h"
 #include "editors/CalcEdit.h"
@@ -24,11 +25,6 @@
 namespace kestrum {
 
 namespace {
-
-QString utf8(const char *text)
-{
-    return QString::fromUtf8(text);
-}
 
 constexpr int EntryBoxHeight = 193;
 constexpr int SplitterHeight = 3;
@@ -98,7 +94,7 @@ const TEntryPageDescription &IncomePageDescription()
         128,
         368,
         178,
-        etoDateFirst,
+        TEntryTabOrder::DateFirst,
         "select * from gain where year(进帐时间)= :b AND month(进帐时间)=:c ",
     };
     return description;
@@ -141,7 +137,7 @@ const TEntryPageDescription &ExpensePageDescription()
         129,
         360,
         182,
-        etoAmountFirst,
+        TEntryTabOrder::AmountFirst,
         "select * from Expen where year(消费日期)= :b AND month(消费日期)=:c ",
     };
     return description;
@@ -321,7 +317,7 @@ void TEntryPage::arrangeTabOrder()
 {
     QWidget *first = AmountEdit;
     QWidget *second = DateEdit;
-    if (FDescription.TabOrder == etoDateFirst)
+    if (FDescription.TabOrder == TEntryTabOrder::DateFirst)
         std::swap(first, second);
     QWidget *const order[] = {first,     second,     ItemEdit, RemarkMemo,
                               Navigator, ShowButton, YearEdit, MonthCombo};

@@ -32,7 +32,7 @@ class TkvGridDBTableView;
 class TkvGridLevel;
 
 //! Which editor comes first in the entry box's tab order.
-enum TEntryTabOrder { etoDateFirst, etoAmountFirst };
+enum class TEntryTabOrder { DateFirst, AmountFirst };
 
 //! The component names of one page, as the window names them.
 struct TEntryPageNames {

@@ -1,6 +1,7 @@
 #include "app/EntryPageGrid.h"
 
 #include "app/EntryPage.h"
+#include "core/Utf8.h"
 #include "data/DbDataController.h"
 #include "data/DataSummary.h"
 #include "filter/DataFilterCriteria.h"
@@ -17,11 +18,6 @@
 namespace kestrum {
 
 namespace {
-
-QString utf8(const char *text)
-{
-    return QString::fromUtf8(text);
-}
 
 //! The stored filter criteria of both grids: the empty criteria (root and, no children).
 const std::string StoredCriteria("\xFF\xFF\xFF\xFF\x00\x00\x00\x00\x00", 9);

@@ -1,5 +1,7 @@
 #include "app/ExportDialog.h"
 
+#include "core/Utf8.h"
+
 #include <QButtonGroup>
 #include <QCalendarWidget>
 #include <QComboBox>
@@ -16,11 +18,6 @@
 namespace kestrum {
 
 namespace {
-
-QString utf8(const char *text)
-{
-    return QString::fromUtf8(text);
-}
 
 //! A date field that takes a typed date: a digit typed where the cursor
 //! stands in a part (year, month, day) starts that part afresh, as it does
@@ -87,10 +84,10 @@ TExportDialog::TExportDialog(const TExportRange &range, QWidget *parent) : QDial
     MonthButton = new QRadioButton(utf8("月份:"), this);
     RangeButton = new QRadioButton(utf8("日期:"), this);
     auto *choices = new QButtonGroup(this);
-    choices->addButton(AllButton, ecAll);
-    choices->addButton(ThisMonthButton, ecThisMonth);
-    choices->addButton(MonthButton, ecMonth);
-    choices->addButton(RangeButton, ecRange);
+    choices->addButton(AllButton, int(TExportChoice::All));
+    choices->addButton(ThisMonthButton, int(TExportChoice::ThisMonth));
+    choices->addButton(MonthButton, int(TExportChoice::Month));
+    choices->addButton(RangeButton, int(TExportChoice::Range));
 
     YearSpin = new QSpinBox(this);
     YearSpin->setRange(TExportRange::FirstYear, TExportRange::LastYear);
@@ -181,7 +178,7 @@ TExportDialog::TExportDialog(const TExportRange &range, QWidget *parent) : QDial
     connect(ExportButton, &QPushButton::clicked, this, &QDialog::accept);
     connect(CancelButton, &QPushButton::clicked, this, &QDialog::reject);
 
-    choices->button(FRange.Choice())->setChecked(true);
+    choices->button(int(FRange.Choice()))->setChecked(true);
     sync();
 }
 

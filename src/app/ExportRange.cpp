@@ -1,15 +1,8 @@
 #include "app/ExportRange.h"
 
+#include "core/Utf8.h"
+
 namespace kestrum {
-
-namespace {
-
-QString utf8(const char *text)
-{
-    return QString::fromUtf8(text);
-}
-
-} // namespace
 
 TExportRange::TExportRange(const QDate &today, const QString &shownYear, const QString &shownMonth)
     : FToday(today), FYear(today.year()), FMonth(today.month())
@@ -43,13 +36,13 @@ void TExportRange::StartOnEntries(const QDate &first, const QDate &last)
 QDate TExportRange::From() const
 {
     switch (FChoice) {
-    case ecAll:
+    case TExportChoice::All:
         return QDate();
-    case ecThisMonth:
+    case TExportChoice::ThisMonth:
         return QDate(FToday.year(), FToday.month(), 1);
-    case ecMonth:
+    case TExportChoice::Month:
         return QDate(FYear, FMonth, 1);
-    case ecRange:
+    case TExportChoice::Range:
         return FRangeFrom;
     }
     return QDate();
@@ -58,14 +51,14 @@ QDate TExportRange::From() const
 QDate TExportRange::To() const
 {
     switch (FChoice) {
-    case ecAll:
+    case TExportChoice::All:
         return QDate();
-    case ecThisMonth:
-    case ecMonth: {
+    case TExportChoice::ThisMonth:
+    case TExportChoice::Month: {
         const QDate first = From();
         return first.isValid() ? first.addMonths(1).addDays(-1) : QDate();
     }
-    case ecRange:
+    case TExportChoice::Range:
         return FRangeTo;
     }
     return QDate();
@@ -74,16 +67,16 @@ QDate TExportRange::To() const
 QString TExportRange::Problem() const
 {
     switch (FChoice) {
-    case ecAll:
-    case ecThisMonth:
+    case TExportChoice::All:
+    case TExportChoice::ThisMonth:
         return QString();
-    case ecMonth:
+    case TExportChoice::Month:
         if (FYear < FirstYear || FYear > LastYear)
             return utf8("年份应在%1到%2之间。").arg(FirstYear).arg(LastYear);
         if (FMonth < 1 || FMonth > 12)
             return utf8("月份应在1到12之间。");
         return QString();
-    case ecRange:
+    case TExportChoice::Range:
         if (!FRangeFrom.isValid() || !FRangeTo.isValid())
             return utf8("请选择起止日期。");
         if (FRangeFrom > FRangeTo)
@@ -108,14 +101,14 @@ QString TExportRange::suggestedCsvName() const
     const QDate from = From();
     const QDate to = To();
     switch (FChoice) {
-    case ecAll:
+    case TExportChoice::All:
         return QStringLiteral("Kestrum.csv");
-    case ecThisMonth:
-    case ecMonth:
+    case TExportChoice::ThisMonth:
+    case TExportChoice::Month:
         if (from.isValid())
             return from.toString(QStringLiteral("'Kestrum-'yyyy-MM'.csv'"));
         break;
-    case ecRange:
+    case TExportChoice::Range:
         if (from.isValid() && to.isValid())
             return QStringLiteral("Kestrum-%1-%2.csv")
                 .arg(from.toString(QStringLiteral("yyyyMMdd")), to.toString(QStringLiteral("yyyyMMdd")));
@@ -129,12 +122,12 @@ QString TExportRange::Description() const
     const QDate from = From();
     const QDate to = To();
     switch (FChoice) {
-    case ecAll:
+    case TExportChoice::All:
         return utf8("全部纪录");
-    case ecThisMonth:
-    case ecMonth:
+    case TExportChoice::ThisMonth:
+    case TExportChoice::Month:
         return utf8("%1年%2月").arg(from.year()).arg(from.month());
-    case ecRange:
+    case TExportChoice::Range:
         return utf8("%1至%2").arg(from.toString(Qt::ISODate), to.toString(Qt::ISODate));
     }
     return QString();

@@ -10,7 +10,7 @@
 
 namespace kestrum {
 
-enum TExportChoice { ecAll, ecThisMonth, ecMonth, ecRange };
+enum class TExportChoice { All, ThisMonth, Month, Range };
 
 class TExportRange {
 public:
@@ -46,8 +46,8 @@ public:
     bool CanExport() const { return Problem().isEmpty(); }
 
     // Which pickers the dialog enables.
-    bool MonthPickersEnabled() const { return FChoice == ecMonth; }
-    bool RangePickersEnabled() const { return FChoice == ecRange; }
+    bool MonthPickersEnabled() const { return FChoice == TExportChoice::Month; }
+    bool RangePickersEnabled() const { return FChoice == TExportChoice::Range; }
 
     //! The layout written: the Chinese CSV, the English one, or QIF.
     TExportFormat Format() const { return FFormat; }
@@ -66,7 +66,7 @@ private:
 
     QDate FToday;
     TExportFormat FFormat = xfCsv;
-    TExportChoice FChoice = ecMonth;
+    TExportChoice FChoice = TExportChoice::Month;
     int FYear;
     int FMonth;
     QDate FRangeFrom;

@@ -8,6 +8,7 @@
 #include "app/ImportPreview.h"
 #include "app/LedgerData.h"
 #include "app/MainWindow.h"
+#include "core/Utf8.h"
 #include "db/DbQuery.h"
 #include "exchange/CsvExporter.h"
 #include "exchange/Importer.h"
@@ -33,11 +34,6 @@
 namespace kestrum {
 
 namespace {
-
-QString utf8(const char *text)
-{
-    return QString::fromUtf8(text);
-}
 
 //! The first and the last day that hold an entry; invalid dates when the
 //! ledger holds none or cannot be read (the dialog then opens on this year).

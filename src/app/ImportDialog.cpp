@@ -1,6 +1,7 @@
 #include "app/ImportDialog.h"
 
 #include "app/ImportPreview.h"
+#include "core/Utf8.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -17,11 +18,6 @@
 namespace kestrum {
 
 namespace {
-
-QString utf8(const char *text)
-{
-    return QString::fromUtf8(text);
-}
 
 QTableWidget *MakeTable(QWidget *parent, const QStringList &headers)
 {

@@ -1,6 +1,7 @@
 #include "app/ImportPreview.h"
 
 #include "app/ImportDryRun.h"
+#include "core/Utf8.h"
 
 #include "exchange/ExchangeMessages.h"
 #include "exchange/HomeBankReader.h"
@@ -16,11 +17,6 @@
 namespace kestrum {
 
 namespace {
-
-QString utf8(const char *text)
-{
-    return QString::fromUtf8(text);
-}
 
 [[noreturn]] void Fail(const QString &message)
 {

@@ -2,6 +2,7 @@
 
 #include "app/LedgerSwitcher.h"
 #include "app/MainWindow.h"
+#include "core/Utf8.h"
 #include "ledger/Backups.h"
 #include "ui/ErrorBox.h"
 
@@ -14,11 +15,6 @@
 namespace kestrum {
 
 namespace {
-
-QString utf8(const char *text)
-{
-    return QString::fromUtf8(text);
-}
 
 const char *const LedgerFilter = "账本文件 (*.mdb);;所有文件 (*)";
 

@@ -33,10 +33,10 @@ void TLedgerSafekeeping::ReportFailure(const std::exception &error, bool atClose
 {
     // The standard error stream keeps every failure for whoever looks there.
     std::fprintf(stderr, "kestrum: backup: %s\n", error.what());
-    const TFailureKind kind = dynamic_cast<const EBackupCheckFailed *>(&error) ? fkCheck : fkCopy;
+    const TFailureKind kind = dynamic_cast<const EBackupCheckFailed *>(&error) ? TFailureKind::Check : TFailureKind::Copy;
     const QString reason = QString::fromUtf8(error.what());
     QString message;
-    if (kind == fkCheck)
+    if (kind == TFailureKind::Check)
         message = QStringLiteral("备份没有成功：新备份没有通过完整性检查，账本文件可能已损坏。"
                                  "旧的备份都保留着。请用“kestrum-db check”检查账本。");
     else

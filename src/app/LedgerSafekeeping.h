@@ -49,7 +49,7 @@ public:
     void SetFailureReporter(TReporter reporter);
 
     //! What went wrong, for the one message per kind.
-    enum TFailureKind { fkCopy, fkCheck };
+    enum class TFailureKind { Copy, Check };
 
 private:
     void ReportFailure(const std::exception &error, bool atClose);

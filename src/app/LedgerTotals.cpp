@@ -1,6 +1,7 @@
 #include "app/LedgerTotals.h"
 
 #include "core/MoneySum.h"
+#include "core/Utf8.h"
 #include "db/DbField.h"
 #include "db/DbQuery.h"
 #include "db/DbRowReader.h"
@@ -14,11 +15,6 @@
 namespace kestrum {
 
 namespace {
-
-QString utf8(const char *text)
-{
-    return QString::fromUtf8(text);
-}
 
 // One pass over each table for the whole year, each row added up here as it
 // is read: grouping in the database would first sort the year's rows, which

@@ -10,6 +10,7 @@
 #include "app/StatisticsPage.h"
 #include "app/TrashDialog.h"
 #include "app/UndoCommands.h"
+#include "core/Utf8.h"
 #include "pages/PqPageControl.h"
 #include "pages/PqTabSheet.h"
 #include "ui/ErrorBox.h"
@@ -27,15 +28,6 @@
 #include <QVBoxLayout>
 
 namespace kestrum {
-
-namespace {
-
-QString utf8(const char *text)
-{
-    return QString::fromUtf8(text);
-}
-
-} // namespace
 
 TForm1::TForm1(TLedgerData &data, TShell &shell, QWidget *parent)
     : QMainWindow(parent), FData(data), FShell(shell), FToday([] { return QDate::currentDate(); })

@@ -11,7 +11,7 @@ namespace kestrum {
 
 namespace {
 
-enum TSaveAnswer { saYes, saNo, saCancel };
+enum class TSaveAnswer { Yes, No, Cancel };
 
 TSaveAnswer AskToSave(QWidget *parent)
 {
@@ -22,11 +22,11 @@ TSaveAnswer AskToSave(QWidget *parent)
     request.Buttons = {QString::fromUtf8("是"), QString::fromUtf8("否"), QString::fromUtf8("取消")};
     switch (ShowMessageBox(parent, request)) {
     case 0:
-        return saYes;
+        return TSaveAnswer::Yes;
     case 1:
-        return saNo;
+        return TSaveAnswer::No;
     default: // Cancel, or the box closed without an answer
-        return saCancel;
+        return TSaveAnswer::Cancel;
     }
 }
 
@@ -50,7 +50,7 @@ bool SettlePendingEntry(QWidget *parent, TDbQuery *query)
     if (!query || !HasPendingChanges(*query))
         return true;
     switch (AskToSave(parent)) {
-    case saYes:
+    case TSaveAnswer::Yes:
         try {
             query->Post();
         } catch (const std::exception &error) {
@@ -58,10 +58,10 @@ bool SettlePendingEntry(QWidget *parent, TDbQuery *query)
             return false;
         }
         return true;
-    case saNo:
+    case TSaveAnswer::No:
         query->Cancel();
         return true;
-    case saCancel:
+    case TSaveAnswer::Cancel:
         break;
     }
     return false;

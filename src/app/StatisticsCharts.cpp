@@ -1,5 +1,7 @@
 #include "app/StatisticsCharts.h"
 
+#include "core/Utf8.h"
+
 #include <QBarCategoryAxis>
 #include <QBarSeries>
 #include <QBarSet>
@@ -20,11 +22,6 @@
 namespace kestrum {
 
 namespace {
-
-QString utf8(const char *text)
-{
-    return QString::fromUtf8(text);
-}
 
 const QColor IncomeColor(0x3a, 0x7b, 0xc8);
 const QColor ExpenseColor(0xe0, 0x70, 0x38);

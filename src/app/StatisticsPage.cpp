@@ -2,6 +2,7 @@
 
 #include "app/StatisticsCharts.h"
 #include "app/StatisticsText.h"
+#include "core/Utf8.h"
 #include "pages/PqGroupBox.h"
 #include "ui/ErrorBox.h"
 
@@ -36,11 +37,6 @@ const std::size_t CachedYears = 2;
 
 const char *const IncomeNames[] = {"a", "b"};
 const char *const ExpenseNames[] = {"c", "d"};
-
-QString utf8(const char *text)
-{
-    return QString::fromUtf8(text);
-}
 
 QLabel *makeLabel(const char *text, QWidget *parent, bool bold = false)
 {

@@ -213,7 +213,7 @@ void ConnectTrashDialog(TForm1 &window, TTrashDialog &dialog)
         const struct {
             TTrashSource source;
             TDbQuery &query;
-        } pages[] = {{tsGain, data.ADOQuery1}, {tsExpen, data.ADOQuery2}};
+        } pages[] = {{TTrashSource::Gain, data.ADOQuery1}, {TTrashSource::Expen, data.ADOQuery2}};
         for (const auto &page : pages) {
             if (!result.Touched(page.source) || !page.query.Active())
                 continue;

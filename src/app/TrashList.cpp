@@ -124,7 +124,7 @@ QString TTrashList::Text(int row, TTrashColumn column)
         return {};
     switch (column) {
     case TTrashColumn::Kind:
-        return QString::fromUtf8(entry->Source == tsGain ? "进帐" : "消费");
+        return QString::fromUtf8(entry->Source == TTrashSource::Gain ? "进帐" : "消费");
     case TTrashColumn::Date:
         return DateText(entry->Date);
     case TTrashColumn::Amount:
@@ -211,9 +211,9 @@ std::int64_t TTrashList::Empty()
 QString TTrashList::RestoreReport(const TTrashRestoreResult &result)
 {
     QStringList lines;
-    if (const int back = result.Count(trkAlreadyBack))
+    if (const int back = result.Count(TTrashRestoreKind::AlreadyBack))
         lines.append(QString::fromUtf8("%1 条纪录已经在账目中，没有重复还原。").arg(back));
-    if (const int gone = result.Count(trkNotInTrash))
+    if (const int gone = result.Count(TTrashRestoreKind::NotInTrash))
         lines.append(
             QString::fromUtf8("%1 条纪录已不在回收站中（可能已被还原或清空），没有还原。").arg(gone));
     return lines.join(QLatin1Char('\n'));

@@ -2,6 +2,7 @@
 
 #include "app/BackgroundJob.h"
 #include "app/LedgerData.h"
+#include "core/Utf8.h"
 #include "ledger/Journal.h"
 #include "ledger/UndoHistory.h"
 #include "ui/Beep.h"
@@ -27,11 +28,6 @@
 namespace kestrum {
 
 namespace {
-
-QString utf8(const char *text)
-{
-    return QString::fromUtf8(text);
-}
 
 //! From this many entries on, reading the pages again is announced.
 constexpr std::int64_t LargeUndo = 100000;

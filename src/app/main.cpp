@@ -12,6 +12,7 @@
 #include "app/MainWindow.h"
 #include "core/RegionalSettings.h"
 #include "ledger/LedgerLocation.h"
+#include "filterdialogs/NavigatorFilterLink.h"
 #include "ui/ErrorBox.h"
 #include "ui/Fonts.h"
 #include "ui/GuardedApplication.h"
@@ -64,6 +65,7 @@ int main(int argc, char **argv)
     } catch (const std::exception &error) {
         ShowException(nullptr, error);
     }
+    InstallNavigatorFilterBuilder();
     OfferAccessConversion(ledger.LedgerPath);
 
     // Outlives the data components: its close backup runs after they closed.

@@ -18,7 +18,7 @@
 #include "data/DataProvider.h"
 #include "data/DataRelations.h"
 #include "data/DataStorage.h"
-#include "data/FilterCriteria.h"
+#include "data/FilterCriteriaInterface.h"
 #include "data/UpdateControlInfo.h"
 
 #include <QString>

@@ -2,7 +2,7 @@
 // Which records make rows: the filter criteria (the caller's, or one the
 // controller owns) and the find filter (rows whose item text begins with a
 // prefix). A change of either filters the records again without reloading.
-#include "data/FilterCriteria.h"
+#include "data/FilterCriteriaInterface.h"
 
 #include <QString>
 

@@ -1,4 +1,5 @@
-// Dates in the forms that exports write them.
+#include "exchange/ExchangeDates.h"
+
 #include "exchange/ExchangeText.h"
 
 #include <QDateTime>

@@ -1,6 +1,6 @@
-// The words that tell the user what an import did.
+#include "exchange/ImportReport.h"
+
 #include "exchange/ExchangeMessages.h"
-#include "exchange/Importer.h"
 
 namespace kestrum {
 

@@ -8,6 +8,7 @@
 // has it once adds it once. Repeats within a file alone are real entries
 // (two equal coffees on one day) and all come in.
 #include "exchange/ForeignEntry.h"
+#include "exchange/ImportReport.h"
 
 #include <QString>
 #include <QStringList>
@@ -31,32 +32,6 @@ enum TDuplicatePolicy : std::uint8_t {
 struct TImportOptions {
     TBadRecordPolicy BadRecords = bpReject;
     TDuplicatePolicy Duplicates = dpSkip;
-};
-
-enum TImportOutcome : std::uint8_t {
-    ioImported,  //!< committed (perhaps nothing, when every entry was a duplicate)
-    ioRejected,  //!< bad records and bpReject: nothing was kept
-    ioCancelled, //!< the progress callback said stop: nothing was kept
-};
-
-struct TImportResult {
-    TImportOutcome Outcome = ioImported;
-    QString Source; //!< the reader's description
-    int IncomeAdded = 0;
-    int ExpenseAdded = 0;
-    int DuplicatesSkipped = 0;
-    //! The lines of the skipped duplicates, the first MaxListed of them.
-    std::vector<int> DuplicateLines;
-    //! Every bad record counted, the first MaxListed of them listed.
-    int BadCount = 0;
-    std::vector<TBadRecord> BadRecords;
-    QStringList Notes; //!< the reader's notes
-    static constexpr int MaxListed = 1000;
-
-    int Added() const { return IncomeAdded + ExpenseAdded; }
-    //! Lines for a message or the command's output: what came in, what was
-    //! skipped and why, bad records with their lines.
-    QStringList Report() const;
 };
 
 //! Imports into the ledger file at `ledgerPath` (which must exist and hold

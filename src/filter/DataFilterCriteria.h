@@ -1,8 +1,8 @@
 #pragma once
 // The criteria a data controller owns: conditions over the controller's
 // fields, evaluated over the loaded records, switched on by `Active`.
-#include "data/FilterCriteria.h"
-#include "filter/FilterCriteria.h"
+#include "data/FilterCriteriaInterface.h"
+#include "filter/FilterCriteriaTree.h"
 #include "filter/FilterValueList.h"
 
 #include <functional>

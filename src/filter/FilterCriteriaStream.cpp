@@ -2,7 +2,7 @@
 #include "core/Codepage.h"
 #include "core/Errors.h"
 #include "core/VariantStream.h"
-#include "filter/FilterCriteria.h"
+#include "filter/FilterCriteriaTree.h"
 
 #include <optional>
 

@@ -5,7 +5,7 @@
 #include "core/Codepage.h"
 #include "core/DateTime.h"
 #include "core/Errors.h"
-#include "filter/FilterCriteria.h"
+#include "filter/FilterCriteriaTree.h"
 
 namespace kestrum {
 

@@ -5,7 +5,7 @@
 #include "core/LikeMatch.h"
 #include "core/RegionalSettings.h"
 #include "core/VariantCompare.h"
-#include "filter/FilterCriteria.h"
+#include "filter/FilterCriteriaTree.h"
 
 #include <QStringList>
 

@@ -114,6 +114,8 @@ bool StoredKey(TkvValueTypeClass type, bool wide, const std::byte *place, std::s
 //! or as narrow strings when every value is one, else through the variants.
 enum class EntryKeyKind : std::uint8_t { Number, Text, Variants };
 
+} // namespace
+
 bool IsPlainNumber(VarType type)
 {
     switch (type) {
@@ -131,8 +133,6 @@ bool IsPlainNumber(VarType type)
         return false;
     }
 }
-
-} // namespace
 
 std::vector<int> TkvDataFilterValueList::FirstRecordsOfStoredValues(const TkvCustomDataController &controller,
                                                                     const TkvCustomDataField *field,

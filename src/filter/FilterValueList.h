@@ -16,6 +16,10 @@ class TkvDataFilterCriteria;
 class TkvCustomDataController;
 class TkvCustomDataField;
 
+//! A kind whose every value a double holds exactly and compares as a number
+//! (dates included): integers of up to 32 bits, floats and dates.
+bool IsPlainNumber(VarType type);
+
 struct TkvFilterValueItem {
     TkvFilterValueKind Kind = vkValue;
     Variant Value;

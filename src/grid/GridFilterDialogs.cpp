@@ -1,9 +1,9 @@
 #include "grid/GridFilterDialogs.h"
 
 #include "filter/DataFilterCriteria.h"
-#include "filter/dialogs/FilterBuilderDialog.h"
-#include "filter/dialogs/FilterDialog.h"
-#include "filter/dialogs/FilterDialogModel.h"
+#include "filterdialogs/FilterBuilderDialog.h"
+#include "filterdialogs/FilterDialog.h"
+#include "filterdialogs/FilterDialogModel.h"
 #include "grid/GridFilterLink.h"
 #include "grid/GridTableView.h"
 

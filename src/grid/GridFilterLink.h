@@ -2,7 +2,7 @@
 // The table view's columns as the filter dialogs see them: captions, field
 // names, editor properties and value types of the columns, and the data
 // controller's criteria with the columns' fields as its item links.
-#include "filter/dialogs/FilterLink.h"
+#include "filterdialogs/FilterLink.h"
 
 namespace kestrum {
 

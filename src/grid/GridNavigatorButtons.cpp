@@ -1,8 +1,8 @@
 #include "grid/GridNavigatorButtons.h"
 
+#include "grid/Grid.h"
 #include "grid/GridTableController.h"
 #include "grid/GridTableView.h"
-#include "ui/MessageBox.h"
 
 namespace kestrum {
 
@@ -62,15 +62,8 @@ void TkvNavigatorControlButtons::DoButtonAction(int index)
         controller.CreateNewRecord(false);
         break;
     case nbDelete:
-        if (FConfirmDelete) {
-            TMessageBoxRequest request;
-            request.Text = QStringLiteral("Delete record?");
-            request.Caption = QStringLiteral("Confirm");
-            request.Icon = miQuestion;
-            request.Buttons = {QStringLiteral("OK"), QStringLiteral("Cancel")};
-            if (ShowMessageBox(nullptr, request) != 0)
-                return;
-        }
+        if (FConfirmDelete && !ConfirmRecordDelete(FGridView->Grid()))
+            return;
         controller.DeleteWithConfirmation();
         break;
     case nbPost:

@@ -28,12 +28,12 @@ QString TLedgerLock::LockPath(const QString &ledgerPath)
 
 bool TLedgerLock::LockShared()
 {
-    return Lock(LOCK_SH, SharedHeld);
+    return Lock(LOCK_SH, THeld::Shared);
 }
 
 bool TLedgerLock::LockExclusive()
 {
-    return Lock(LOCK_EX, ExclusiveHeld);
+    return Lock(LOCK_EX, THeld::Exclusive);
 }
 
 bool TLedgerLock::Lock(int operation, THeld held)
@@ -61,8 +61,8 @@ bool TLedgerLock::Lock(int operation, THeld held)
                                       : QString::fromLocal8Bit(std::strerror(error));
         // A converted lock is dropped before the new one is tried: a shared
         // lock that failed to become exclusive is taken again.
-        if (FHeld == SharedHeld && attempt(LOCK_SH) != 0)
-            FHeld = None;
+        if (FHeld == THeld::Shared && attempt(LOCK_SH) != 0)
+            FHeld = THeld::None;
         return false;
     }
     FHeld = held;
@@ -73,7 +73,7 @@ void TLedgerLock::Unlock()
 {
     if (FFile >= 0)
         ::flock(FFile, LOCK_UN);
-    FHeld = None;
+    FHeld = THeld::None;
 }
 
 } // namespace kestrum

@@ -27,8 +27,8 @@ public:
     bool LockExclusive();
     void Unlock();
 
-    bool Held() const { return FHeld != None; }
-    bool Exclusive() const { return FHeld == ExclusiveHeld; }
+    bool Held() const { return FHeld != THeld::None; }
+    bool Exclusive() const { return FHeld == THeld::Exclusive; }
     //! Why the last attempt failed: the side file could not be made, or
     //! another program holds the lock.
     const QString &Error() const { return FError; }
@@ -36,12 +36,12 @@ public:
     bool Busy() const { return FBusy; }
 
 private:
-    enum THeld { None, SharedHeld, ExclusiveHeld };
+    enum class THeld { None, Shared, Exclusive };
     bool Lock(int operation, THeld held);
 
     QString FPath;
     int FFile = -1;
-    THeld FHeld = None;
+    THeld FHeld = THeld::None;
     QString FError;
     bool FBusy = false;
 };

@@ -22,7 +22,7 @@ const TTableColumns Tables[] = {{"gain", "本次进帐", "进帐时间", "进帐
 
 const TTableColumns &ColumnsOf(TTrashSource source)
 {
-    return Tables[source == tsGain ? 0 : 1];
+    return Tables[source == TTrashSource::Gain ? 0 : 1];
 }
 
 // The trash's own columns carry no declared type, so a value keeps the kind
@@ -221,9 +221,9 @@ bool SourceOf(const unsigned char *text, TTrashSource &source)
 {
     const std::string name = text ? reinterpret_cast<const char *>(text) : "";
     if (name == "gain")
-        source = tsGain;
+        source = TTrashSource::Gain;
     else if (name == "expen")
-        source = tsExpen;
+        source = TTrashSource::Expen;
     else
         return false;
     return true;
@@ -268,7 +268,7 @@ public:
         FRead.Bind(1, trashId);
         if (!FRead.Step()) {
             FRead.Reset();
-            outcome.Kind = trkNotInTrash;
+            outcome.Kind = TTrashRestoreKind::NotInTrash;
             return outcome;
         }
         if (!SourceOf(sqlite3_column_text(FRead.Get(), 0), outcome.Source)) {
@@ -289,7 +289,7 @@ public:
             }
         }
         FRead.Reset();
-        auto &table = FTables[outcome.Source == tsGain ? 0 : 1];
+        auto &table = FTables[outcome.Source == TTrashSource::Gain ? 0 : 1];
         auto bindValues = [&](TStatement &statement) {
             for (int i = 0; i < 4; ++i)
                 statement.Bind(i + 1, values[i].get());
@@ -306,18 +306,18 @@ public:
         FForget.Bind(1, trashId);
         FForget.Run();
         if (same) {
-            outcome.Kind = trkAlreadyBack;
+            outcome.Kind = TTrashRestoreKind::AlreadyBack;
             outcome.RestoredId = outcome.OriginalId;
         } else if (!idTaken) {
             bindValues(*table.InsertWithId);
             table.InsertWithId->Bind(5, outcome.OriginalId);
             table.InsertWithId->Run();
-            outcome.Kind = trkOriginalId;
+            outcome.Kind = TTrashRestoreKind::OriginalId;
             outcome.RestoredId = outcome.OriginalId;
         } else {
             bindValues(*table.InsertNew);
             table.InsertNew->Run();
-            outcome.Kind = trkNewId;
+            outcome.Kind = TTrashRestoreKind::NewId;
             outcome.RestoredId = sqlite3_last_insert_rowid(FDb);
         }
         return outcome;
@@ -342,7 +342,7 @@ TTrashRestoreResult Restore(sqlite3 *db, const std::vector<std::int64_t> *trashI
         // Nothing was ever put in a trash the file does not have.
         if (trashIds)
             for (const std::int64_t id : *trashIds)
-                result.Outcomes.push_back({id, trkNotInTrash, tsGain, 0, 0});
+                result.Outcomes.push_back({id, TTrashRestoreKind::NotInTrash, TTrashSource::Gain, 0, 0});
         return result;
     }
     TWriteTransaction transaction(db, TRestorer::Context);
@@ -482,7 +482,7 @@ int TTrashRestoreResult::Count(TTrashRestoreKind kind) const
 bool TTrashRestoreResult::Touched(TTrashSource source) const
 {
     return std::any_of(Outcomes.begin(), Outcomes.end(), [source](const TTrashRestoreOutcome &o) {
-        return o.Source == source && (o.Kind == trkOriginalId || o.Kind == trkNewId);
+        return o.Source == source && (o.Kind == TTrashRestoreKind::OriginalId || o.Kind == TTrashRestoreKind::NewId);
     });
 }
 

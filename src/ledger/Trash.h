@@ -16,7 +16,7 @@ struct sqlite3;
 
 namespace kestrum {
 
-enum TTrashSource : std::uint8_t { tsGain, tsExpen };
+enum class TTrashSource : std::uint8_t { Gain, Expen };
 
 //! The table a source names ("gain", "expen").
 const char *TrashSourceTable(TTrashSource source);
@@ -39,7 +39,7 @@ bool HasTrash(sqlite3 *db);
 //! One deleted entry. Its values are kept as the table held them.
 struct TTrashEntry {
     std::int64_t TrashId = 0;
-    TTrashSource Source = tsGain;
+    TTrashSource Source = TTrashSource::Gain;
     std::int64_t OriginalId = 0;
     Variant Amount, Date, Item, Remark; //!< Null, a number or a text
     QString DeletedAt;                  //!< local time, "YYYY-MM-DD HH:MM:SS"
@@ -56,17 +56,17 @@ std::vector<TTrashEntry> TrashEntries(sqlite3 *db, std::int64_t newestId, std::i
 std::vector<TTrashEntry> ListTrash(sqlite3 *db);
 
 //! What became of one trash entry that was asked back.
-enum TTrashRestoreKind : std::uint8_t {
-    trkOriginalId,  //!< back in its table under its old id
-    trkNewId,       //!< its old id had been given to another entry; back under a new id
-    trkAlreadyBack, //!< the same entry was in its table already; only the trash copy went
-    trkNotInTrash,  //!< no such trash entry (restored or emptied meanwhile); nothing changed
+enum class TTrashRestoreKind : std::uint8_t {
+    OriginalId,  //!< back in its table under its old id
+    NewId,       //!< its old id had been given to another entry; back under a new id
+    AlreadyBack, //!< the same entry was in its table already; only the trash copy went
+    NotInTrash,  //!< no such trash entry (restored or emptied meanwhile); nothing changed
 };
 
 struct TTrashRestoreOutcome {
     std::int64_t TrashId = 0;
-    TTrashRestoreKind Kind = trkNotInTrash;
-    TTrashSource Source = tsGain;
+    TTrashRestoreKind Kind = TTrashRestoreKind::NotInTrash;
+    TTrashSource Source = TTrashSource::Gain;
     std::int64_t OriginalId = 0;
     std::int64_t RestoredId = 0; //!< the id the entry has now (0 when not inserted)
 };
@@ -75,7 +75,7 @@ struct TTrashRestoreResult {
     std::vector<TTrashRestoreOutcome> Outcomes; //!< in the order they were restored
     int Count(TTrashRestoreKind kind) const;
     //! Entries inserted into their tables again.
-    int Inserted() const { return Count(trkOriginalId) + Count(trkNewId); }
+    int Inserted() const { return Count(TTrashRestoreKind::OriginalId) + Count(TTrashRestoreKind::NewId); }
     bool Touched(TTrashSource source) const;
 };
 

@@ -2,7 +2,7 @@
 // The record navigator bar: flat buttons painted with their glyphs, laid out
 // by TkvNavigatorViewInfo, clicked with the mouse (Prior and Next repeat while
 // held) or the keyboard, with hints after the mouse rests.
-#include "navigator/DBNavigatorButtons.h"
+#include "navigator/DbNavigatorButtons.h"
 #include "navigator/NavigatorViewInfo.h"
 
 #include <QTimer>

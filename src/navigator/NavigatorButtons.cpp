@@ -1,5 +1,7 @@
 #include "navigator/NavigatorButtons.h"
 
+#include "ui/MessageBox.h"
+
 namespace kestrum {
 
 namespace {
@@ -56,6 +58,16 @@ void TkvCustomNavigatorButtons::ClickButton(int index)
 
 void TkvCustomNavigatorButtons::DoButtonAction(int)
 {
+}
+
+bool ConfirmRecordDelete(QWidget *parent)
+{
+    TMessageBoxRequest request;
+    request.Text = QStringLiteral("Delete record?");
+    request.Caption = QStringLiteral("Confirm");
+    request.Icon = miQuestion;
+    request.Buttons = {QStringLiteral("OK"), QStringLiteral("Cancel")};
+    return ShowMessageBox(parent, request) == 0;
 }
 
 } // namespace kestrum

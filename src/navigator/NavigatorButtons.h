@@ -7,6 +7,8 @@
 #include <array>
 #include <functional>
 
+class QWidget;
+
 namespace kestrum {
 
 class TImageList;
@@ -73,5 +75,9 @@ private:
     TImageList *FImages = nullptr;
     bool FOwnerEnabled = true;
 };
+
+//! The question the Delete button asks before it deletes, as a box over
+//! parent; true when the user answers OK.
+bool ConfirmRecordDelete(QWidget *parent);
 
 } // namespace kestrum

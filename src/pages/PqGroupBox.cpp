@@ -1,5 +1,6 @@
 #include "pages/PqGroupBox.h"
 
+#include "ui/Focus.h"
 #include "ui/Painting.h"
 
 #include <QKeySequence>
@@ -11,17 +12,6 @@
 namespace kestrum {
 
 namespace {
-
-QWidget *firstFocusableChild(QWidget *container)
-{
-    for (QWidget *widget = container->nextInFocusChain(); widget && widget != container;
-         widget = widget->nextInFocusChain()) {
-        if (container->isAncestorOf(widget) && (widget->focusPolicy() & Qt::TabFocus) &&
-            widget->isEnabled() && widget->isVisibleTo(container))
-            return widget;
-    }
-    return nullptr;
-}
 
 //! The classic Windows style stands for a platform without visual themes.
 bool ThemesActive(const QStyle &style)
@@ -149,7 +139,7 @@ bool TPqGroupBox::event(QEvent *event)
 {
     if (event->type() == QEvent::Shortcut &&
         static_cast<QShortcutEvent *>(event)->shortcutId() == FAcceleratorId && FAcceleratorId != 0) {
-        if (QWidget *target = firstFocusableChild(this))
+        if (QWidget *target = FirstFocusableChild(this))
             target->setFocus(Qt::ShortcutFocusReason);
         return true;
     }

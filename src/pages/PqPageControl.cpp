@@ -3,6 +3,7 @@
 #include "pages/PqTabPainter.h"
 #include "pages/PqTabSheet.h"
 #include "ui/Accelerator.h"
+#include "ui/Focus.h"
 #include "ui/ImageList.h"
 #include "ui/Painting.h"
 
@@ -21,18 +22,7 @@ namespace kestrum {
 
 namespace {
 
-QWidget *firstFocusableChild(QWidget *container)
-{
-    for (QWidget *widget = container->nextInFocusChain(); widget && widget != container;
-         widget = widget->nextInFocusChain()) {
-        if (container->isAncestorOf(widget) && (widget->focusPolicy() & Qt::TabFocus) &&
-            widget->isEnabled() && widget->isVisibleTo(container))
-            return widget;
-    }
-    return nullptr;
-}
-
-enum TPqPageKey { pkNone, pkNextPage, pkPriorPage };
+enum class TPqPageKey { None, NextPage, PriorPage };
 
 //! Ctrl+Tab goes to the next page, Ctrl+Shift+Tab (which arrives as Backtab on
 //! most platforms) to the previous one.
@@ -40,12 +30,12 @@ TPqPageKey PageKeyOf(const QKeyEvent &event)
 {
     const Qt::KeyboardModifiers modifiers = event.modifiers() & ~Qt::KeypadModifier;
     if (!(modifiers & Qt::ControlModifier) || (modifiers & (Qt::AltModifier | Qt::MetaModifier)))
-        return pkNone;
+        return TPqPageKey::None;
     if (event.key() == Qt::Key_Backtab)
-        return pkPriorPage;
+        return TPqPageKey::PriorPage;
     if (event.key() == Qt::Key_Tab)
-        return (modifiers & Qt::ShiftModifier) ? pkPriorPage : pkNextPage;
-    return pkNone;
+        return (modifiers & Qt::ShiftModifier) ? TPqPageKey::PriorPage : TPqPageKey::NextPage;
+    return TPqPageKey::None;
 }
 
 //! The page control nearest above `widget` in its window, nullptr when none.
@@ -214,7 +204,7 @@ void TPqPageControl::switchPage(TPqTabSheet *page)
         page->show();
     }
     if (oldHeldFocus) {
-        QWidget *target = page ? firstFocusableChild(page) : nullptr;
+        QWidget *target = page ? FirstFocusableChild(page) : nullptr;
         if (target)
             target->setFocus(Qt::OtherFocusReason);
         else
@@ -356,7 +346,7 @@ bool TPqPageControl::eventFilter(QObject *watched, QEvent *event)
 bool TPqPageControl::takePageKey(QObject *receiver, QKeyEvent *event)
 {
     const TPqPageKey pageKey = PageKeyOf(*event);
-    if (pageKey == pkNone || !receiver->isWidgetType())
+    if (pageKey == TPqPageKey::None || !receiver->isWidgetType())
         return false;
     auto *widget = static_cast<QWidget *>(receiver);
     // A nested page control switches its own pages.
@@ -369,7 +359,7 @@ bool TPqPageControl::takePageKey(QObject *receiver, QKeyEvent *event)
     QCoreApplication::sendEvent(widget, &overrideEvent);
     if (overrideEvent.isAccepted())
         return false;
-    SelectNextPage(pageKey == pkNextPage);
+    SelectNextPage(pageKey == TPqPageKey::NextPage);
     event->accept();
     return true;
 }
@@ -428,22 +418,22 @@ void TPqPageControl::keyPressEvent(QKeyEvent *event)
         bool isTabKey = true;
         switch (key) {
         case Qt::Key_Home:
-            tabKey = tkHome;
+            tabKey = TPqTabKey::Home;
             break;
         case Qt::Key_End:
-            tabKey = tkEnd;
+            tabKey = TPqTabKey::End;
             break;
         case Qt::Key_Left:
         case Qt::Key_Up:
-            tabKey = tkPrevious;
+            tabKey = TPqTabKey::Previous;
             break;
         case Qt::Key_Right:
         case Qt::Key_Down:
-            tabKey = tkNext;
+            tabKey = TPqTabKey::Next;
             break;
         default:
             isTabKey = false;
-            tabKey = tkHome;
+            tabKey = TPqTabKey::Home;
             break;
         }
         if (isTabKey && FModel.KeyDown(tabKey)) {

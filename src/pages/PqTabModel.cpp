@@ -170,15 +170,15 @@ bool TPqTabControlModel::KeyDown(TPqTabKey key)
     const bool reverse = FMetrics.TabSequence == tsReverse;
     int found = -1;
     switch (key) {
-    case tkHome:
+    case TPqTabKey::Home:
         found = searchSelectable(0, 1, FTabIndex);
         break;
-    case tkEnd:
+    case TPqTabKey::End:
         found = searchSelectable(count - 1, -1, FTabIndex);
         break;
-    case tkPrevious:
-    case tkNext: {
-        const int step = (key == tkNext) != reverse ? 1 : -1;
+    case TPqTabKey::Previous:
+    case TPqTabKey::Next: {
+        const int step = (key == TPqTabKey::Next) != reverse ? 1 : -1;
         found = searchSelectable(FTabIndex + step, step, FTabIndex);
         break;
     }

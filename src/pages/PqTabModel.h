@@ -43,7 +43,7 @@ public:
 };
 
 //! Keys the tab row reacts to while it has the focus.
-enum TPqTabKey { tkHome, tkEnd, tkPrevious, tkNext };
+enum class TPqTabKey { Home, End, Previous, Next };
 
 class TPqTabControlModel {
 public:

@@ -88,10 +88,10 @@ protected:
 TEST_F(AccessConversion, NothingIsAskedWithoutAnAccessFile)
 {
     TAnswering answering(Yes);
-    EXPECT_EQ(OfferAccessConversion(Ledger()).Outcome, acNotAccess) << "no file at all";
+    EXPECT_EQ(OfferAccessConversion(Ledger()).Outcome, TAccessConversionOutcome::NotAccess) << "no file at all";
     CreateLedgerDatabase(Ledger());
     const QByteArray before = Digest(Ledger());
-    EXPECT_EQ(OfferAccessConversion(Ledger()).Outcome, acNotAccess) << "a ledger of this program";
+    EXPECT_EQ(OfferAccessConversion(Ledger()).Outcome, TAccessConversionOutcome::NotAccess) << "a ledger of this program";
     EXPECT_TRUE(answering.Boxes.isEmpty());
     EXPECT_EQ(Digest(Ledger()), before);
 }
@@ -101,7 +101,7 @@ TEST_F(AccessConversion, NoLeavesEverythingAsItWas)
     WriteOldLedger({{TJetValue::FromCurrency(10000), Day(2024, 1, 1), Text("a"), Text("b")}}, {});
     const QByteArray before = Digest(Ledger());
     TAnswering answering(No);
-    EXPECT_EQ(OfferAccessConversion(Ledger()).Outcome, acDeclined);
+    EXPECT_EQ(OfferAccessConversion(Ledger()).Outcome, TAccessConversionOutcome::Declined);
     ASSERT_EQ(answering.Boxes.size(), 1);
     EXPECT_EQ(answering.Boxes[0].toStdString(),
               "2|Vantorel.mdb 是旧版 Access 账本。要把它转换为新账本吗？原文件将改名保留。");
@@ -119,7 +119,7 @@ TEST_F(AccessConversion, YesKeepsTheOriginalAsideAndBringsEveryEntryOver)
     const QByteArray original = Digest(Ledger());
     TAnswering answering(Yes);
     const TAccessConversion conversion = OfferAccessConversion(Ledger());
-    ASSERT_EQ(conversion.Outcome, acConverted) << answering.Boxes.join("\n").toStdString();
+    ASSERT_EQ(conversion.Outcome, TAccessConversionOutcome::Converted) << answering.Boxes.join("\n").toStdString();
     EXPECT_EQ(conversion.Income, 2);
     EXPECT_EQ(conversion.Expense, 3) << "repeated entries of the old ledger are its own entries";
     EXPECT_EQ(conversion.KeptAs, Path(QStringLiteral("Vantorel.access.mdb")));
@@ -152,7 +152,7 @@ TEST_F(AccessConversion, AnOriginalNameThatIsTakenIsNeverOverwritten)
     const QByteArray original = Digest(Ledger());
     TAnswering answering(Yes);
     const TAccessConversion conversion = OfferAccessConversion(Ledger());
-    ASSERT_EQ(conversion.Outcome, acConverted);
+    ASSERT_EQ(conversion.Outcome, TAccessConversionOutcome::Converted);
     EXPECT_EQ(conversion.KeptAs, Path(QStringLiteral("Vantorel.access-2.mdb")));
     EXPECT_EQ(Digest(conversion.KeptAs), original);
     QFile earlier(Path(QStringLiteral("Vantorel.access.mdb")));
@@ -169,7 +169,7 @@ TEST_F(AccessConversion, RefundsAndUndatedEntriesComeOverAsTheOldFileHoldsThem)
                     {Num(5), TJetValue::Null(), Text("无日期"), TJetValue::Null()}});
     TAnswering answering(Yes);
     const TAccessConversion conversion = OfferAccessConversion(Ledger());
-    ASSERT_EQ(conversion.Outcome, acConverted) << answering.Boxes.join("\n").toStdString();
+    ASSERT_EQ(conversion.Outcome, TAccessConversionOutcome::Converted) << answering.Boxes.join("\n").toStdString();
     ASSERT_EQ(answering.Boxes.size(), 2);
     EXPECT_EQ(answering.Boxes[1].toStdString(),
               "1|已转换 1 条收入和 2 条支出记录。原文件已改名为 Vantorel.access.mdb。\n"
@@ -189,7 +189,7 @@ TEST_F(AccessConversion, AFailureSaysWhyAndLeavesTheFilesAsTheyWere)
     const QByteArray before = Digest(Ledger());
     {
         TAnswering answering(Yes);
-        EXPECT_EQ(OfferAccessConversion(Ledger()).Outcome, acFailed);
+        EXPECT_EQ(OfferAccessConversion(Ledger()).Outcome, TAccessConversionOutcome::Failed);
         ASSERT_EQ(answering.Boxes.size(), 2);
         EXPECT_EQ(answering.Boxes[1].toStdString(), "4|转换没有完成，Vantorel.mdb 保持原样。\n"
                                                     "2 条记录无法转换：\n"
@@ -203,7 +203,7 @@ TEST_F(AccessConversion, AFailureSaysWhyAndLeavesTheFilesAsTheyWere)
     ASSERT_TRUE(WriteJet4File(Ledger(), {OldLedgerTable("gain", {})}));
     const QByteArray other = Digest(Ledger());
     TAnswering answering(Yes);
-    EXPECT_EQ(OfferAccessConversion(Ledger()).Outcome, acFailed);
+    EXPECT_EQ(OfferAccessConversion(Ledger()).Outcome, TAccessConversionOutcome::Failed);
     ASSERT_EQ(answering.Boxes.size(), 2);
     EXPECT_TRUE(answering.Boxes[1].contains(QStringLiteral("没有表 expen")))
         << answering.Boxes[1].toStdString();

@@ -8,6 +8,7 @@
 #include "app/LedgerData.h"
 #include "app/MainWindow.h"
 #include "core/RegionalSettings.h"
+#include "core/Utf8.h"
 #include "db/DbQuery.h"
 #include "editors/CalcEdit.h"
 #include "editors/DateEdit.h"
@@ -37,11 +38,6 @@
 
 namespace kestrum {
 namespace {
-
-QString utf8(const char *text)
-{
-    return QString::fromUtf8(text);
-}
 
 //! Answers every box with the next queued button (the default one when none
 //! is queued) and records it as "caption|text".

@@ -36,7 +36,7 @@ TEST(ExportRange, PickersStartOnTheMonthThePagesShowOrOnTodayWhenThatIsNoMonth)
     for (const Case &c : cases) {
         TExportRange range(Today, c.year, c.month);
         EXPECT_EQ(span(range), c.expected) << c.year << '/' << c.month;
-        range.SetChoice(ecRange); // the range starts on the same month
+        range.SetChoice(TExportChoice::Range); // the range starts on the same month
         EXPECT_EQ(span(range), c.expected) << c.year << '/' << c.month;
     }
 }
@@ -44,16 +44,16 @@ TEST(ExportRange, PickersStartOnTheMonthThePagesShowOrOnTodayWhenThatIsNoMonth)
 TEST(ExportRange, EachChoiceStandsForItsDatesAndEnablesItsOwnPickers)
 {
     TExportRange range(Today, "2006", "12");
-    range.SetChoice(ecAll);
+    range.SetChoice(TExportChoice::All);
     EXPECT_EQ(span(range), "open..open");
     EXPECT_FALSE(range.MonthPickersEnabled() || range.RangePickersEnabled());
-    range.SetChoice(ecThisMonth);
+    range.SetChoice(TExportChoice::ThisMonth);
     EXPECT_EQ(span(range), "2024-03-01..2024-03-31");
     EXPECT_FALSE(range.MonthPickersEnabled() || range.RangePickersEnabled());
-    range.SetChoice(ecMonth);
+    range.SetChoice(TExportChoice::Month);
     EXPECT_EQ(span(range), "2006-12-01..2006-12-31");
     EXPECT_TRUE(range.MonthPickersEnabled() && !range.RangePickersEnabled());
-    range.SetChoice(ecRange);
+    range.SetChoice(TExportChoice::Range);
     range.SetRangeFrom(QDate(2005, 1, 1));
     EXPECT_EQ(span(range), "2005-01-01..2006-12-31");
     EXPECT_TRUE(!range.MonthPickersEnabled() && range.RangePickersEnabled());
@@ -68,10 +68,10 @@ TEST(ExportRange, ImpossibleChoicesAreRefusedWithAReason)
     range.SetMonth(7);
     range.SetYear(1899);
     EXPECT_FALSE(range.CanExport());
-    range.SetChoice(ecAll); // the month pickers no longer matter
+    range.SetChoice(TExportChoice::All); // the month pickers no longer matter
     EXPECT_TRUE(range.CanExport());
 
-    range.SetChoice(ecRange);
+    range.SetChoice(TExportChoice::Range);
     range.SetRangeFrom(QDate(2006, 8, 1));
     range.SetRangeTo(QDate(2006, 7, 31));
     EXPECT_EQ(range.Problem(), QString::fromUtf8("起始日期晚于结束日期。"));
@@ -86,9 +86,9 @@ TEST(ExportRange, FileNameAndDescriptionFollowTheChoice)
     TExportRange range(Today, "2006", "7");
     EXPECT_EQ(range.SuggestedFileName(), "Kestrum-2006-07.csv");
     EXPECT_EQ(range.Description(), QString::fromUtf8("2006年7月"));
-    range.SetChoice(ecAll);
+    range.SetChoice(TExportChoice::All);
     EXPECT_EQ(range.SuggestedFileName(), "Kestrum.csv");
-    range.SetChoice(ecRange);
+    range.SetChoice(TExportChoice::Range);
     EXPECT_EQ(range.SuggestedFileName(), "Kestrum-20060701-20060731.csv");
     EXPECT_EQ(range.Description(), QString::fromUtf8("2006-07-01至2006-07-31"));
 }
@@ -116,7 +116,7 @@ TEST(ExportDialog, WidgetsPassThePicksOnAndTheExportButtonFollowsTheProblem)
     EXPECT_EQ(span(dialog.Range()), "2006-09-01..2006-09-30");
 
     dialog.AllButton->click();
-    EXPECT_EQ(dialog.Range().Choice(), ecAll);
+    EXPECT_EQ(dialog.Range().Choice(), TExportChoice::All);
     EXPECT_FALSE(dialog.FromEdit->isEnabled());
 }
 

@@ -11,6 +11,7 @@
 #include "app/MainWindow.h"
 #include "app/UndoCommands.h"
 #include "core/RegionalSettings.h"
+#include "core/Utf8.h"
 #include "db/DbQuery.h"
 #include "editors/DbTextEdit.h"
 #include "support/TestFiles.h"
@@ -27,11 +28,6 @@
 
 namespace kestrum {
 namespace {
-
-QString utf8(const char *text)
-{
-    return QString::fromUtf8(text);
-}
 
 class ImportCommandsTest : public testing::Test {
 protected:
@@ -329,7 +325,7 @@ TEST_F(ImportCommandsTest, TheExportOpensOnTheDaysThatHoldEntries)
 
 TEST_F(ImportCommandsTest, ExportThenImportIntoTheSameLedgerFindsEveryEntryThere)
 {
-    exportRange = [](TExportRange &range) { range.SetChoice(ecAll); };
+    exportRange = [](TExportRange &range) { range.SetChoice(TExportChoice::All); };
     exportFile = dir.filePath("all.csv");
     commands->ExportAction->trigger();
     EXPECT_EQ(suggestedName, "Kestrum.csv");
@@ -355,7 +351,7 @@ TEST_F(ImportCommandsTest, ExportIsRefusedWhenTheLedgerIsNotOpen)
 // The export once wrote its CSV text over the ledger it was reading.
 TEST_F(ImportCommandsTest, ExportNeverWritesOverTheOpenLedgerOrAnyDatabase)
 {
-    exportRange = [](TExportRange &range) { range.SetChoice(ecAll); };
+    exportRange = [](TExportRange &range) { range.SetChoice(TExportChoice::All); };
     const QByteArray ledger = read(file.Path());
     ASSERT_TRUE(QFile::link(file.Path(), dir.filePath("ledger.csv")));
     ASSERT_TRUE(QFile::copy(file.Path(), dir.filePath("copy.csv")));

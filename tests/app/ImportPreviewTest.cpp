@@ -1,5 +1,6 @@
 #include "app/ImportPreview.h"
 #include "app/ImportDialog.h"
+#include "core/Utf8.h"
 #include "support/TestFiles.h"
 
 #include <gtest/gtest.h>
@@ -17,11 +18,6 @@
 
 namespace kestrum {
 namespace {
-
-QString utf8(const char *text)
-{
-    return QString::fromUtf8(text);
-}
 
 QByteArray Gbk(const char *text)
 {

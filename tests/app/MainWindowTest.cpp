@@ -2,6 +2,7 @@
 #include "app/AboutBox.h"
 #include "app/LedgerData.h"
 #include "app/StatisticsPage.h"
+#include "core/Utf8.h"
 #include "pages/PqPageControl.h"
 #include "pages/PqTabSheet.h"
 #include "support/FakeShell.h"
@@ -21,10 +22,6 @@
 namespace kestrum {
 namespace {
 
-QString utf8(const char *text)
-{
-    return QString::fromUtf8(text);
-}
 
 class MainWindowTest : public testing::Test {
 protected:

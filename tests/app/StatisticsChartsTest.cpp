@@ -9,6 +9,7 @@
 #include "app/StatisticsPage.h"
 #include "app/StatisticsText.h"
 #include "core/RegionalSettings.h"
+#include "core/Utf8.h"
 #include "db/DbConnection.h"
 #include "db/DbField.h"
 #include "db/DbQuery.h"
@@ -42,10 +43,6 @@
 namespace kestrum {
 namespace {
 
-QString utf8(const char *text)
-{
-    return QString::fromUtf8(text);
-}
 
 //! "item=amount item=amount" of a list of item totals.
 QString ItemsText(const std::vector<TItemAmount> &items)

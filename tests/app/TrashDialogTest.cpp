@@ -3,6 +3,7 @@
 // widget, and the window's part (settling an entry being edited, reloading
 // the pages, telling the statistics).
 #include "app/TrashDialog.h"
+#include "core/Utf8.h"
 
 #include "LedgerFileFixture.h"
 #include "app/LedgerData.h"
@@ -25,11 +26,6 @@
 
 namespace kestrum {
 namespace {
-
-QString utf8(const char *text)
-{
-    return QString::fromUtf8(text);
-}
 
 //! Answers boxes in turn (the default button once the answers run out) and
 //! records each as "text".

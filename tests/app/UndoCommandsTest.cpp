@@ -7,6 +7,7 @@
 #include "app/LedgerData.h"
 #include "app/MainWindow.h"
 #include "core/RegionalSettings.h"
+#include "core/Utf8.h"
 #include "db/DbField.h"
 #include "db/DbQuery.h"
 #include "editors/DbTextEdit.h"
@@ -31,11 +32,6 @@
 
 namespace kestrum {
 namespace {
-
-QString utf8(const char *text)
-{
-    return QString::fromUtf8(text);
-}
 
 class UndoCommandsTest : public testing::Test {
 protected:

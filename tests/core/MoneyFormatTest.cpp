@@ -2,6 +2,7 @@
 // the placements other profiles use.
 #include "core/MoneyFormat.h"
 #include "core/RegionalSettings.h"
+#include "core/Utf8.h"
 
 #include <gtest/gtest.h>
 
@@ -9,11 +10,6 @@
 
 namespace kestrum {
 namespace {
-
-QString utf8(const char *text)
-{
-    return QString::fromUtf8(text);
-}
 
 RegionalSettings chinese()
 {

@@ -4,7 +4,7 @@
 // criteria, and the keys and the pointer in the popup.
 #include "GridFilterTestGrid.h"
 
-#include "filter/dialogs/FilterDialogModel.h"
+#include "filterdialogs/FilterDialogModel.h"
 
 #include <QFontMetrics>
 

@@ -11,8 +11,13 @@
 #include "db/DbQuery.h"
 #include "support/DbTestSupport.h"
 #include "grid/GridDataControllerSource.h"
+#include "grid/GridNavigatorButtons.h"
+#include "support/OffscreenSizeHintsFilter.h"
 
+#include <QApplication>
 #include <QFontMetrics>
+#include <QMessageBox>
+#include <QTimer>
 #include <gtest/gtest.h>
 
 using namespace kestrum;
@@ -123,4 +128,30 @@ TEST_F(GridLedgerTest, ClickingARowMovesTheRecordSet)
     Query.First();
     EXPECT_EQ(View->DataController().FocusedRowIndex(), 0);
     EXPECT_TRUE(View->ViewInfo().FindRow(0)->Focused);
+}
+
+// The view's navigator asked "Delete record?" with no parent window.
+TEST_F(GridLedgerTest, TheNavigatorsDeleteQuestionIsAskedOverTheGrid)
+{
+    TkvNavigatorControlButtons &buttons = View->NavigatorButtons();
+    buttons.SetConfirmDelete(true);
+    ASSERT_TRUE(buttons.IsButtonEnabled(nbDelete));
+    OffscreenSizeHintsFilter sizeHints; // the box is a real window
+    QWidget *boxParent = nullptr;
+    QString asked;
+    QTimer answer;
+    QObject::connect(&answer, &QTimer::timeout, [&] {
+        for (QWidget *window : QApplication::topLevelWidgets())
+            if (auto *box = qobject_cast<QMessageBox *>(window); box && box->isVisible()) {
+                boxParent = box->parentWidget();
+                asked = box->text();
+                box->reject();
+            }
+    });
+    answer.start(10);
+    buttons.ClickButton(nbDelete);
+    answer.stop();
+    EXPECT_EQ(asked.toStdString(), "Delete record?");
+    EXPECT_EQ(boxParent, &Grid);
+    EXPECT_EQ(View->ViewData().RecordCount(), 3) << "the question was not answered with OK";
 }

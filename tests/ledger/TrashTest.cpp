@@ -105,7 +105,7 @@ TEST_F(Trash, DeletesFromAnyConnectionLandInTheTrashWithTheirValuesInTheSameTran
 
     const std::vector<TTrashEntry> list = ListTrash(FDb);
     ASSERT_EQ(list.size(), 3u);
-    EXPECT_EQ(list[0].Source, tsExpen); // newest deletion first
+    EXPECT_EQ(list[0].Source, TTrashSource::Expen); // newest deletion first
     EXPECT_EQ(list[0].OriginalId, 2);
     EXPECT_EQ(list[0].Remark.toString(), QString::fromUtf8("超市"));
     EXPECT_EQ(list[2].Amount.toDouble(), 8600.5);
@@ -188,7 +188,7 @@ TEST_F(Trash, EnsureTrashEquipsAnOlderFileOnceAndLeavesAReadOnlyFileAlone)
     EXPECT_EQ(Rows(db, TrashRows), "gain|2|6.0|2024-01-02 00:00:00|b|-");
     const TTrashRestoreResult result = RestoreAllFromTrash(db);
     ASSERT_EQ(result.Outcomes.size(), 1u);
-    EXPECT_EQ(result.Outcomes[0].Kind, trkNewId);
+    EXPECT_EQ(result.Outcomes[0].Kind, TTrashRestoreKind::NewId);
     EXPECT_EQ(result.Outcomes[0].RestoredId, 3);
     EXPECT_EQ(Rows(db, "SELECT id, 进帐人 FROM gain ORDER BY id"), "1|a;2|c;3|b");
     EXPECT_EQ(Rows(db, TrashRows), "");
@@ -219,15 +219,15 @@ TEST_F(Trash, RestoreUsesTheOldIdWhenFreeANewOneWhenTakenAndNeverInsertsTwice)
     const TTrashRestoreResult result = RestoreFromTrash(FDb, ids);
     ASSERT_EQ(result.Outcomes.size(), 4u);
     EXPECT_EQ(result.Outcomes[0].OriginalId, 1);
-    EXPECT_EQ(result.Outcomes[0].Kind, trkOriginalId);
+    EXPECT_EQ(result.Outcomes[0].Kind, TTrashRestoreKind::OriginalId);
     EXPECT_EQ(result.Outcomes[1].OriginalId, 2);
-    EXPECT_EQ(result.Outcomes[1].Kind, trkNewId);
+    EXPECT_EQ(result.Outcomes[1].Kind, TTrashRestoreKind::NewId);
     EXPECT_EQ(result.Outcomes[1].RestoredId, 4);
-    EXPECT_EQ(result.Outcomes[2].Kind, trkAlreadyBack);
-    EXPECT_EQ(result.Outcomes[3].Kind, trkNotInTrash);
+    EXPECT_EQ(result.Outcomes[2].Kind, TTrashRestoreKind::AlreadyBack);
+    EXPECT_EQ(result.Outcomes[3].Kind, TTrashRestoreKind::NotInTrash);
     EXPECT_EQ(result.Inserted(), 2);
-    EXPECT_TRUE(result.Touched(tsGain));
-    EXPECT_FALSE(result.Touched(tsExpen));
+    EXPECT_TRUE(result.Touched(TTrashSource::Gain));
+    EXPECT_FALSE(result.Touched(TTrashSource::Expen));
 
     EXPECT_EQ(Rows(FDb, GainRows), "1|8600.5|2024-01-10 00:00:00|工资|-;2|1.0|2024-06-06 00:00:00|别的|-;"
                                    "3|12.25|2024-03-01 00:00:00|利息|;4|300.0|2024-02-03 00:00:00|兼职|家教");
@@ -237,7 +237,7 @@ TEST_F(Trash, RestoreUsesTheOldIdWhenFreeANewOneWhenTakenAndNeverInsertsTwice)
     // Restoring what is no longer there changes nothing and says so.
     const TTrashRestoreResult again = RestoreFromTrash(FDb, {ids[0]});
     ASSERT_EQ(again.Outcomes.size(), 1u);
-    EXPECT_EQ(again.Outcomes[0].Kind, trkNotInTrash);
+    EXPECT_EQ(again.Outcomes[0].Kind, TTrashRestoreKind::NotInTrash);
     EXPECT_EQ(again.Inserted(), 0);
 }
 
@@ -345,7 +345,7 @@ TEST_F(Trash, ALargeDeleteAndRestoreKeepEveryEntry)
     Exec(FDb, "DELETE FROM expen");
     EXPECT_EQ(TrashCount(FDb), 100002);
     EXPECT_EQ(TrashIds(FDb).size(), 100002u);
-    EXPECT_EQ(RestoreAllFromTrash(FDb).Count(trkOriginalId), 100002);
+    EXPECT_EQ(RestoreAllFromTrash(FDb).Count(TTrashRestoreKind::OriginalId), 100002);
     EXPECT_EQ(Rows(FDb, "SELECT count(*), sum(消费金额), sum(id) FROM expen"), sums);
     EXPECT_EQ(TrashCount(FDb), 0);
 }

@@ -124,27 +124,27 @@ TEST_F(PqTabModel, ArrowsWrapAndSkipTabsThatMayNotBeSelected)
 {
     model.SetTabIndex(3);
     host.take();
-    model.KeyDown(tkNext);
+    model.KeyDown(TPqTabKey::Next);
     EXPECT_EQ(host.take(), "Changing(0) Show(0) Change TabClick")
         << "Right on the last tab wraps to the first";
 
     host.refused = {1};
-    model.KeyDown(tkNext);
+    model.KeyDown(TPqTabKey::Next);
     EXPECT_EQ(host.take(), "Changing(1) Changing(2) Show(2) Change TabClick");
     EXPECT_EQ(model.TabIndex(), 2);
 
-    model.KeyDown(tkPrevious);
+    model.KeyDown(TPqTabKey::Previous);
     EXPECT_EQ(host.take(), "Changing(1) Changing(0) Show(0) Change TabClick");
 }
 
 TEST_F(PqTabModel, HomeAndEndStopAtTheCurrentTab)
 {
-    model.KeyDown(tkHome);
+    model.KeyDown(TPqTabKey::Home);
     EXPECT_EQ(host.take(), "") << "Home on the first tab does nothing";
-    model.KeyDown(tkEnd);
+    model.KeyDown(TPqTabKey::End);
     EXPECT_EQ(host.take(), "Changing(3) Show(3) Change TabClick");
     host.refused = {0, 1, 2};
-    model.KeyDown(tkHome);
+    model.KeyDown(TPqTabKey::Home);
     EXPECT_EQ(host.take(), "Changing(0) Changing(1) Changing(2)");
     EXPECT_EQ(model.TabIndex(), 3);
 }
@@ -152,9 +152,9 @@ TEST_F(PqTabModel, HomeAndEndStopAtTheCurrentTab)
 TEST_F(PqTabModel, ReverseSequenceTurnsTheArrows)
 {
     model.Metrics().TabSequence = tsReverse;
-    model.KeyDown(tkNext);
+    model.KeyDown(TPqTabKey::Next);
     EXPECT_EQ(model.TabIndex(), 3);
-    model.KeyDown(tkPrevious);
+    model.KeyDown(TPqTabKey::Previous);
     EXPECT_EQ(model.TabIndex(), 0);
 }
 
