@@ -44,19 +44,22 @@ const TUsageLine UsageLines[] = {
     {"where", "print which ledger file and backups folder a plain kestrum (and this command) would use"},
     {"import [--skip-bad] [--keep-duplicates] [--all-income|--all-expense] [--day-first|--month-first] "
      "[--include-transfers] [--item=category|payee|memo] FILE [LEDGER]",
-     "add the entries of a CSV, QIF or HomeBank (.xhb) file or of an old Access ledger, all or none; "
+     "add the entries of a CSV file (a bank's, or an Alipay or WeChat Pay bill), an .xlsx sheet, a "
+     "QIF, OFX/QFX or HomeBank (.xhb) file or an old Access ledger, all or none; "
      "entries the ledger holds already are skipped unless --keep-duplicates; a bad record stops the import "
      "unless --skip-bad; "
      "--all-income or "
      "--all-expense for a CSV file whose amounts carry no sign and no type column; --day-first or "
      "--month-first for QIF dates like 3/4/2024; --include-transfers imports a QIF file's opening "
      "balances and transfers between its accounts, which are left out otherwise; --item says which QIF "
-     "field gives the item (the category by default; the others go to the remark)"},
-    {"export [--from DATE] [--to DATE] [--income-only|--expense-only] [--format csv|csv-en|qif] [--force] "
+     "or HomeBank field gives the item (the category by default; the others go to the remark)"},
+    {"export [--from DATE] [--to DATE] [--income-only|--expense-only] [--format csv|csv-en|qif|xlsx] "
+     "[--force] "
      "FILE [LEDGER]",
      "write the entries (dated from DATE to DATE, yyyy-mm-dd, both included) to a CSV file in UTF-8 "
      "with a type column; --format csv-en writes date,amount,category,memo with signed amounts and qif "
-     "a QIF bank account, both for other finance programs; --force replaces a file that exists, but never "
+     "a QIF bank account, both for other finance programs, xlsx a spreadsheet workbook; --force replaces a "
+     "file that exists, but never "
      "the ledger, a database or a file "
      "another program has open"},
 };

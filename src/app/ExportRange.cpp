@@ -23,7 +23,7 @@ TExportRange::TExportRange(const QDate &today, const QString &shownYear, const Q
 
 void TExportRange::StartOnEntries(const QDate &first, const QDate &last)
 {
-    FChoice = ecRange;
+    FChoice = TExportChoice::Range;
     if (first.isValid() && last.isValid() && first <= last) {
         FRangeFrom = first;
         FRangeTo = last;

@@ -136,7 +136,7 @@ TEST(ExportDialog, TheLayoutIsPickedInTheDialogAndNamesTheFile)
 TEST(ExportDialog, DatesAreTyped)
 {
     TExportRange range(Today, "2006", "7");
-    range.SetChoice(ecRange);
+    range.SetChoice(TExportChoice::Range);
     TExportDialog dialog(range);
     QDateEdit &from = *dialog.FromEdit;
     from.setFocus();
@@ -184,9 +184,9 @@ TEST(ExportRange, StartsOnTheDaysThatHoldEntriesOrOnThisYear)
 {
     TExportRange range(Today, "2006", "12");
     range.StartOnEntries(QDate(2005, 3, 9), QDate(2006, 9, 1));
-    EXPECT_EQ(range.Choice(), ecRange);
+    EXPECT_EQ(range.Choice(), TExportChoice::Range);
     EXPECT_EQ(span(range), "2005-03-09..2006-09-01");
-    range.SetChoice(ecMonth);
+    range.SetChoice(TExportChoice::Month);
     EXPECT_EQ(span(range), "2006-12-01..2006-12-31") << "the month pickers still start on the page's month";
     TExportRange empty(Today, "2006", "12");
     empty.StartOnEntries(QDate(), QDate());

@@ -285,7 +285,7 @@ TEST_F(ImportCommandsTest, ExportingAMonthWritesOnlyThatMonthAndSaysHowMany)
     exportFile = dir.filePath("july.csv");
     QDate pickedMonth;
     exportRange = [&pickedMonth](TExportRange &range) {
-        range.SetChoice(ecMonth);
+        range.SetChoice(TExportChoice::Month);
         pickedMonth = range.From();
     };
     commands->ExportAction->trigger();
