@@ -1,6 +1,7 @@
 #include "exchange/CsvExporter.h"
 
 #include "exchange/ExchangeText.h"
+#include "exchange/LedgerStatements.h"
 #include "exchange/XlsxWriter.h"
 #include "ledger/WriteTarget.h"
 
@@ -21,24 +22,6 @@ using namespace exchange;
 const char *const CsvExportHeader = "类型,金额,日期,项目,备注";
 
 namespace {
-
-using TStatement = std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt *)>;
-
-struct TTable {
-    const char *Name;
-    const char *Amount;
-    const char *Date;
-    const char *Item;
-};
-constexpr TTable Tables[2] = {
-    {"gain", "本次进帐", "进帐时间", "进帐人"},
-    {"expen", "消费金额", "消费日期", "消费者"},
-};
-
-[[noreturn]] void Fail(sqlite3 *db, const std::string &what)
-{
-    throw Exception(what + "：" + LedgerProblem(db));
-}
 
 std::string_view ColumnText(sqlite3_stmt *statement, int column)
 {
@@ -66,7 +49,7 @@ TExportResult ExportCsv(sqlite3 *db, const QString &csvPath, const TExportOption
     // One read transaction, so that both tables are seen at the same moment.
     const bool ownRead = sqlite3_get_autocommit(db) != 0;
     if (ownRead && sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr) != SQLITE_OK)
-        Fail(db, "无法读取账本");
+        FailOnLedger(db, "无法读取账本");
     std::unique_ptr<sqlite3, void (*)(sqlite3 *)> endRead(
         ownRead ? db : nullptr, [](sqlite3 *d) { sqlite3_exec(d, "COMMIT", nullptr, nullptr, nullptr); });
 
@@ -78,7 +61,7 @@ TExportResult ExportCsv(sqlite3 *db, const QString &csvPath, const TExportOption
     for (const TEntryKind kind : {ekIncome, ekExpense}) {
         if (!(kind == ekIncome ? options.Income : options.Expense))
             continue;
-        const TTable &t = Tables[kind];
+        const exchange::TLedgerTable &t = LedgerTables[kind];
         std::string where;
         if (!from.empty())
             where += std::string(" AND \"") + t.Date + "\" >= ?1";
@@ -90,7 +73,7 @@ TExportResult ExportCsv(sqlite3 *db, const QString &csvPath, const TExportOption
                                 "\", \"备注\" FROM " + t.Name + where + " ORDER BY \"" + t.Date + "\", id";
         sqlite3_stmt *statement = nullptr;
         if (sqlite3_prepare_v2(db, sql.c_str(), -1, &statement, nullptr) != SQLITE_OK)
-            Fail(db, "这个文件不是账本");
+            FailOnLedger(db, "这个文件不是账本");
         statements[kind].reset(statement);
         sqlite3_bind_text(statement, 1, from.data(), int(from.size()), SQLITE_STATIC);
         sqlite3_bind_text(statement, 2, until.data(), int(until.size()), SQLITE_STATIC);
@@ -156,7 +139,7 @@ TExportResult ExportCsv(sqlite3 *db, const QString &csvPath, const TExportOption
             }
         }
         if (rc != SQLITE_DONE)
-            Fail(db, "无法读取账本中的纪录");
+            FailOnLedger(db, "无法读取账本中的纪录");
     }
     flush();
     if (package)

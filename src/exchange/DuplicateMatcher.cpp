@@ -2,6 +2,7 @@
 
 #include "exchange/ExchangeMessages.h"
 #include "exchange/ExchangeText.h"
+#include "exchange/LedgerStatements.h"
 
 #include <sqlite3.h>
 
@@ -14,35 +15,11 @@
 
 namespace kestrum {
 
+using namespace exchange;
+
 const char *const TransactionIdTable = "kestrum_transaction_id";
 
 namespace {
-
-struct TTable {
-    const char *Name;
-    const char *Amount;
-    const char *Date;
-    const char *Item;
-};
-constexpr TTable Tables[2] = {
-    {"gain", "本次进帐", "进帐时间", "进帐人"},  // ekIncome
-    {"expen", "消费金额", "消费日期", "消费者"}, // ekExpense
-};
-
-using TStatement = std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt *)>;
-
-[[noreturn]] void Fail(sqlite3 *db, const char *what)
-{
-    throw Exception(std::string(what) + "：" + exchange::LedgerProblem(db));
-}
-
-TStatement Prepare(sqlite3 *db, const std::string &sql, const char *what)
-{
-    sqlite3_stmt *statement = nullptr;
-    if (sqlite3_prepare_v2(db, sql.c_str(), -1, &statement, nullptr) != SQLITE_OK)
-        Fail(db, what);
-    return TStatement(statement, sqlite3_finalize);
-}
 
 constexpr std::int64_t NoDate = INT64_MIN;
 
@@ -227,14 +204,15 @@ struct TDuplicateMatcher::TState {
 TDuplicateMatcher::TDuplicateMatcher(sqlite3 *db) : FState(std::make_unique<TState>(db))
 {
     for (const TEntryKind kind : {ekIncome, ekExpense}) {
-        TStatement last = Prepare(db, std::string("SELECT ifnull(max(rowid), 0) FROM ") + Tables[kind].Name,
-                                  "无法读取账本中的纪录");
+        TStatement last =
+            PrepareOnLedger(db, std::string("SELECT ifnull(max(rowid), 0) FROM ") + LedgerTables[kind].Name,
+                            "无法读取账本中的纪录");
         if (sqlite3_step(last.get()) != SQLITE_ROW)
-            Fail(db, "无法读取账本中的纪录");
+            FailOnLedger(db, "无法读取账本中的纪录");
         FState->LastRow[kind] = sqlite3_column_int64(last.get(), 0);
     }
-    TStatement table =
-        Prepare(db, "SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = ?1", "无法读取账本中的纪录");
+    TStatement table = PrepareOnLedger(db, "SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = ?1",
+                                       "无法读取账本中的纪录");
     sqlite3_bind_text(table.get(), 1, TransactionIdTable, -1, SQLITE_STATIC);
     FState->HasIdTable = sqlite3_step(table.get()) == SQLITE_ROW;
 }
@@ -246,7 +224,7 @@ TDuplicateMatcher::~TDuplicateMatcher() = default;
 //! a batch entry has.
 void TDuplicateMatcher::TState::Load(TEntryKind kind, std::int64_t firstDay, std::int64_t lastDay)
 {
-    const TTable &t = Tables[kind];
+    const exchange::TLedgerTable &t = LedgerTables[kind];
     const std::string date = std::string("t.\"") + t.Date + "\"";
     std::string sql = std::string("SELECT t.rowid, t.\"") + t.Amount + "\", " + date + ", t.\"" + t.Item +
                       "\", t.\"备注\", " + (HasIdTable ? "k.transaction_id" : "NULL") + " FROM " + t.Name +
@@ -258,7 +236,7 @@ void TDuplicateMatcher::TState::Load(TEntryKind kind, std::int64_t firstDay, std
     // read one by one.
     sql += "WHERE t.rowid <= ?1 AND ((" + date + " >= ?2 AND " + date + " < ?3) OR typeof(" + date +
            ") <> 'text' OR substr(" + date + ", 5, 1) <> '-' OR substr(" + date + ", 8, 1) <> '-')";
-    TStatement select = Prepare(Db, sql, "无法读取账本中的纪录");
+    TStatement select = PrepareOnLedger(Db, sql, "无法读取账本中的纪录");
     sqlite3_bind_int64(select.get(), 1, LastRow[kind]);
     const std::string from = QDate::fromJulianDay(firstDay).toString(Qt::ISODate).toStdString();
     const std::string to = QDate::fromJulianDay(lastDay + 1).toString(Qt::ISODate).toStdString();
@@ -291,7 +269,7 @@ void TDuplicateMatcher::TState::Load(TEntryKind kind, std::int64_t firstDay, std
         found->second.push_back(std::move(candidate));
     }
     if (rc != SQLITE_DONE)
-        Fail(Db, "无法读取账本中的纪录");
+        FailOnLedger(Db, "无法读取账本中的纪录");
 }
 
 //! How well a ledger row answers for an entry: 0 not at all, 1 its text
@@ -364,19 +342,19 @@ void TDuplicateMatcher::RememberId(TEntryKind kind, std::int64_t row, const std:
                                    "transaction_id TEXT NOT NULL, PRIMARY KEY (entry_table, entry_id)) "
                                    "WITHOUT ROWID";
         if (sqlite3_exec(s.Db, create.c_str(), nullptr, nullptr, nullptr) != SQLITE_OK)
-            Fail(s.Db, "无法记下交易编号");
+            FailOnLedger(s.Db, "无法记下交易编号");
         s.HasIdTable = true;
-        s.Remember = Prepare(s.Db,
-                             std::string("INSERT OR REPLACE INTO ") + TransactionIdTable +
-                                 " (entry_table, entry_id, transaction_id) VALUES (?1, ?2, ?3)",
-                             "无法记下交易编号");
+        s.Remember = PrepareOnLedger(s.Db,
+                                     std::string("INSERT OR REPLACE INTO ") + TransactionIdTable +
+                                         " (entry_table, entry_id, transaction_id) VALUES (?1, ?2, ?3)",
+                                     "无法记下交易编号");
     }
     sqlite3_stmt *insert = s.Remember.get();
-    sqlite3_bind_text(insert, 1, Tables[kind].Name, -1, SQLITE_STATIC);
+    sqlite3_bind_text(insert, 1, LedgerTables[kind].Name, -1, SQLITE_STATIC);
     sqlite3_bind_int64(insert, 2, row);
     sqlite3_bind_text(insert, 3, transactionId.data(), int(transactionId.size()), SQLITE_STATIC);
     if (sqlite3_step(insert) != SQLITE_DONE)
-        Fail(s.Db, "无法记下交易编号");
+        FailOnLedger(s.Db, "无法记下交易编号");
     sqlite3_reset(insert);
 }
 

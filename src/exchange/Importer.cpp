@@ -3,6 +3,7 @@
 #include "exchange/DuplicateMatcher.h"
 #include "exchange/ExchangeText.h"
 #include "exchange/LedgerAmount.h"
+#include "exchange/LedgerStatements.h"
 #include "ledger/Journal.h"
 
 #include <sqlite3.h>
@@ -16,32 +17,6 @@ namespace kestrum {
 using namespace exchange;
 
 namespace {
-
-struct TTable {
-    const char *Name;
-    const char *Amount;
-    const char *Date;
-    const char *Item;
-};
-constexpr TTable Tables[2] = {
-    {"gain", "本次进帐", "进帐时间", "进帐人"},  // ekIncome
-    {"expen", "消费金额", "消费日期", "消费者"}, // ekExpense
-};
-
-using TStatement = std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt *)>;
-
-[[noreturn]] void Fail(sqlite3 *db, const std::string &what)
-{
-    throw Exception(what + "：" + LedgerProblem(db));
-}
-
-TStatement Prepare(sqlite3 *db, const std::string &sql, const char *what)
-{
-    sqlite3_stmt *statement = nullptr;
-    if (sqlite3_prepare_v2(db, sql.c_str(), -1, &statement, nullptr) != SQLITE_OK)
-        Fail(db, what);
-    return TStatement(statement, sqlite3_finalize);
-}
 
 void BindText(sqlite3_stmt *statement, int index, const std::string &text)
 {
@@ -57,7 +32,7 @@ public:
     explicit TTransaction(sqlite3 *db) : FDb(db)
     {
         if (sqlite3_exec(db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr) != SQLITE_OK)
-            Fail(db, "无法开始写入账本");
+            FailOnLedger(db, "无法开始写入账本");
     }
     ~TTransaction()
     {
@@ -67,7 +42,7 @@ public:
     void Commit()
     {
         if (sqlite3_exec(FDb, "COMMIT", nullptr, nullptr, nullptr) != SQLITE_OK)
-            Fail(FDb, "无法完成写入账本，没有导入任何纪录");
+            FailOnLedger(FDb, "无法完成写入账本，没有导入任何纪录");
         FDone = true;
     }
 
@@ -87,11 +62,12 @@ TImportResult ImportEntries(sqlite3 *db, TEntrySource &source, const TImportOpti
     result.Source = source.Description();
     TStatement inserts[2] = {TStatement(nullptr, sqlite3_finalize), TStatement(nullptr, sqlite3_finalize)};
     for (const TEntryKind kind : {ekIncome, ekExpense}) {
-        const TTable &t = Tables[kind];
-        inserts[kind] = Prepare(db,
-                                std::string("INSERT INTO ") + t.Name + " (\"" + t.Amount + "\", \"" + t.Date +
-                                    "\", \"" + t.Item + "\", \"备注\") VALUES (?1, ?2, ?3, ?4)",
-                                "这个文件不是账本");
+        const exchange::TLedgerTable &t = LedgerTables[kind];
+        inserts[kind] =
+            PrepareOnLedger(db,
+                            std::string("INSERT INTO ") + t.Name + " (\"" + t.Amount + "\", \"" + t.Date +
+                                "\", \"" + t.Item + "\", \"备注\") VALUES (?1, ?2, ?3, ?4)",
+                            "这个文件不是账本");
     }
     TTransaction transaction(db);
     // The whole import is one action of the ledger's history: one undo takes
@@ -105,11 +81,12 @@ TImportResult ImportEntries(sqlite3 *db, TEntrySource &source, const TImportOpti
         OpenJournalAction(db, QStringLiteral("导入"));
         for (const TEntryKind kind : {ekIncome, ekExpense}) {
             TJournalTable table;
-            JournalTableOf(db, QString::fromUtf8(Tables[kind].Name), table);
-            TStatement last = Prepare(
-                db, "SELECT ifnull(max(\"" + table.Key + "\"), 0) FROM " + Tables[kind].Name, "无法读取账本");
+            JournalTableOf(db, QString::fromUtf8(LedgerTables[kind].Name), table);
+            TStatement last = PrepareOnLedger(
+                db, "SELECT ifnull(max(\"" + table.Key + "\"), 0) FROM " + LedgerTables[kind].Name,
+                "无法读取账本");
             if (sqlite3_step(last.get()) != SQLITE_ROW)
-                Fail(db, "无法读取账本");
+                FailOnLedger(db, "无法读取账本");
             lastKeys[kind] = sqlite3_column_int64(last.get(), 0);
         }
         DropJournalTriggers(db);
@@ -151,7 +128,7 @@ TImportResult ImportEntries(sqlite3 *db, TEntrySource &source, const TImportOpti
             BindText(insert, 3, e.Item);
             BindText(insert, 4, e.Remark);
             if (sqlite3_step(insert) != SQLITE_DONE)
-                Fail(db, LineMessage(e.Line, QStringLiteral("无法添加这条纪录")));
+                FailOnLedger(db, LineMessage(e.Line, QStringLiteral("无法添加这条纪录")));
             sqlite3_reset(insert);
             if (!e.TransactionId.empty())
                 matcher->RememberId(e.Kind, sqlite3_last_insert_rowid(db), e.TransactionId);
@@ -218,7 +195,7 @@ TImportResult ImportEntries(sqlite3 *db, TEntrySource &source, const TImportOpti
     }
     if (journaled) {
         for (const TEntryKind kind : {ekIncome, ekExpense})
-            JournalInsertedRows(db, QString::fromUtf8(Tables[kind].Name), lastKeys[kind]);
+            JournalInsertedRows(db, QString::fromUtf8(LedgerTables[kind].Name), lastKeys[kind]);
         EnsureJournal(db);
         SetJournalActionLabel(db, QStringLiteral("导入 %1 条纪录").arg(result.Added()));
         CloseJournalAction(db);
