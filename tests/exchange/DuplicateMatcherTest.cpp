@@ -2,6 +2,7 @@
 // the same bank data as QIF and as CSV, a bill read twice, the file's own
 // transaction ids.
 #include "exchange/DuplicateMatcher.h"
+#include "EntryListSource.h"
 #include "exchange/CsvReader.h"
 #include "exchange/Importer.h"
 #include "exchange/QifReader.h"
@@ -17,23 +18,7 @@
 namespace kestrum {
 namespace {
 
-class TEntryList : public TEntrySource {
-public:
-    explicit TEntryList(std::vector<TForeignEntry> entries) : FEntries(std::move(entries)) {}
-    TStep Next(TForeignEntry &entry, TBadRecord &) override
-    {
-        if (FNext >= FEntries.size())
-            return esEnd;
-        entry = FEntries[FNext++];
-        return esEntry;
-    }
-    double Progress() const override { return FEntries.empty() ? 1.0 : double(FNext) / FEntries.size(); }
-    QString Description() const override { return QStringLiteral("list"); }
-
-private:
-    std::vector<TForeignEntry> FEntries;
-    std::size_t FNext = 0;
-};
+using TEntryList = test::TEntryListSource;
 
 TForeignEntry Expense(int day, std::int64_t cents, const char *item, const char *remark = "",
                       const char *transactionId = "")

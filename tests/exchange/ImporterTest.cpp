@@ -1,6 +1,7 @@
 // Importing into a ledger file (all or nothing, duplicates, cancel) and
 // exporting from it, with round trips through both formats.
 #include "exchange/Importer.h"
+#include "EntryListSource.h"
 #include "exchange/CsvExporter.h"
 #include "exchange/CsvReader.h"
 #include "exchange/QifReader.h"
@@ -264,24 +265,7 @@ TEST_F(Ledgers, ALedgerThatCannotBeUsedIsAnErrorAndNoFileIsMade)
     EXPECT_THROW(ImportEntries(Path("other.db"), source), Exception);
 }
 
-//! A reader of another ledger, as a database reader would give entries.
-class TListSource : public TEntrySource {
-public:
-    explicit TListSource(std::vector<TForeignEntry> entries) : FEntries(std::move(entries)) {}
-    TStep Next(TForeignEntry &entry, TBadRecord &) override
-    {
-        if (FNext >= FEntries.size())
-            return esEnd;
-        entry = FEntries[FNext++];
-        return esEntry;
-    }
-    double Progress() const override { return FEntries.empty() ? 1.0 : double(FNext) / FEntries.size(); }
-    QString Description() const override { return QStringLiteral("list"); }
-
-private:
-    std::vector<TForeignEntry> FEntries;
-    std::size_t FNext = 0;
-};
+using TListSource = test::TEntryListSource;
 
 TEST_F(Ledgers, EntriesWithoutAmountOrDateFromAnotherLedgerComeInAsTheyAre)
 {
