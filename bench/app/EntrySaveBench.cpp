@@ -9,8 +9,8 @@
 #include "app/EntryPage.h"
 #include "app/LedgerData.h"
 #include "core/RegionalSettings.h"
-#include "data/DbDataController.h"
 #include "data/DataSorting.h"
+#include "data/DbDataController.h"
 #include "db/DbField.h"
 #include "db/DbQuery.h"
 #include "grid/GridTableView.h"
@@ -92,10 +92,17 @@ private:
     std::unique_ptr<TEntryPage> FPage;
 };
 
-OpenLedger &ledger(int rows)
+//! The pages stay open from one benchmark to the next; main closes them
+//! while the application object still lives (widgets die before it).
+std::map<int, std::unique_ptr<OpenLedger>> &openLedgers()
 {
     static std::map<int, std::unique_ptr<OpenLedger>> open;
-    auto &slot = open[rows];
+    return open;
+}
+
+OpenLedger &ledger(int rows)
+{
+    auto &slot = openLedgers()[rows];
     if (!slot)
         slot = std::make_unique<OpenLedger>(rows);
     return *slot;
@@ -233,5 +240,6 @@ int main(int argc, char **argv)
         return 1;
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
+    openLedgers().clear();
     return 0;
 }

@@ -59,10 +59,19 @@ private:
     std::unique_ptr<TStatisticsPage> FPage;
 };
 
+//! Stays open from one benchmark to the next; main closes it while the
+//! application object still lives (widgets die before it).
+std::unique_ptr<OpenStatistics> &openStatistics()
+{
+    static std::unique_ptr<OpenStatistics> open;
+    return open;
+}
+
 OpenStatistics &statistics()
 {
-    static OpenStatistics open;
-    return open;
+    if (!openStatistics())
+        openStatistics() = std::make_unique<OpenStatistics>();
+    return *openStatistics();
 }
 
 void CheckNoError(benchmark::State &state, const QLabel *label)
@@ -150,5 +159,6 @@ int main(int argc, char **argv)
         return 1;
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
+    openStatistics().reset();
     return 0;
 }
