@@ -1,34 +1,11 @@
 #include "editors/CustomEdit.h"
 
 #include "core/VariantCompare.h"
-#include "ui/Beep.h"
-#include "ui/ErrorBox.h"
 
-#include <QApplication>
-#include <QClipboard>
-#include <QCoreApplication>
-#include <QFocusEvent>
 #include <QKeyEvent>
 #include <QMenu>
-#include <QMouseEvent>
 
 namespace kestrum {
-
-namespace {
-
-std::function<void(const std::exception &)> &ExceptionHandlerSlot()
-{
-    static std::function<void(const std::exception &)> handler;
-    return handler;
-}
-
-std::function<void()> &BeepHandlerSlot()
-{
-    static std::function<void()> handler;
-    return handler;
-}
-
-} // namespace
 
 TkvCustomEdit::TkvCustomEdit(std::unique_ptr<TkvCustomEditProperties> properties, bool isInplace,
                              QWidget *parent)
@@ -255,189 +232,61 @@ void TkvCustomEdit::DoEditValueChanged()
 
 bool TkvCustomEdit::IsReadOnly() const
 {
-    if (Properties().ReadOnlyAssigned())
-        return Properties().ReadOnly();
-    if (FIsInplace) {
-        // The host hands the properties its field's defaults; without them an
-        // in-place editor edits.
-        const IkvEditDefaultValuesProvider *provider = Properties().HandedDefaultValuesProvider();
-        return provider && provider->DefaultReadOnly();
-    }
-    return FDataBinding->DefaultValuesProvider().DefaultReadOnly();
+    return FPermission.IsReadOnly();
 }
 
 bool TkvCustomEdit::CanChangeValue() const
 {
-    if (FIsInplace)
-        return !IsReadOnly();
-    if (Properties().ReadOnlyAssigned())
-        return !Properties().ReadOnly();
-    return FDataBinding->DefaultValuesProvider().CanSetEditMode() && FDataBinding->CanAutoEdit();
+    return FPermission.CanChangeValue();
 }
 
 bool TkvCustomEdit::RequestEditing()
 {
-    if (RefusesEditing())
-        return false;
-    if (FDataBinding->IsRecordEditing())
-        return true;
-    bool result = false;
-    WithInputActivity(TkvEditInputActivity::EditingRequest, [&] {
-        result = CanChangeValue();
-        if (result && OnEditing) {
-            bool canEdit = true;
-            OnEditing(this, canEdit);
-            result = canEdit;
-        }
-        if (result && !FIsInplace)
-            result = FDataBinding->EnterEditing();
-    });
-    return result;
+    return FPermission.RequestEditing();
+}
+
+bool TkvCustomEdit::MayModifyText()
+{
+    return FPermission.MayModifyText();
 }
 
 // ---- validation and storing ----
 
 bool TkvCustomEdit::ValidateEditText(bool raiseOnError)
 {
-    if (!FChanges.HasPendingChange() || FChanges.IsValidated())
-        return true;
-    QString displayValue = DisplayText();
-    bool error = false;
-    QString errorText;
-    if (Properties().ValidatesDisplayValue())
-        Properties().CheckDisplayValue(displayValue, errorText, this, error);
-    if (!error) {
-        FChanges.SetValidated(true);
-        if (!IsUserChange(FInputState) || RequestEditing()) {
-            SetDisplayValue(displayValue);
-            TakeValueFromDisplay();
-        }
-        if (!FIsInplace && !Focused())
-            FChanges.SetHasPendingChange(false);
-        return true;
-    }
-    if (raiseOnError)
-        ReportValidationError(errorText);
-    return false;
+    return FValidation.Validate(raiseOnError);
 }
 
 void TkvCustomEdit::ReportValidationError(const QString &errorText)
 {
-    if (!Focused() && isVisible()) {
-        PullFocus();
-        ChangeFocusState(TkvEditFocusEvent::Enter);
-        SelectAll();
-    }
-    if (Properties().BeepOnError())
-        Beep();
-    if (!errorText.isEmpty())
-        throw EkvEditValidationError(errorText.toStdString());
+    FValidation.Refuse(errorText);
 }
 
 void TkvCustomEdit::StoreEditValue()
 {
-    try {
-        if (FIsInplace) {
-            if (OnHostPostValue)
-                OnHostPostValue(this);
-            ClearChangeFlags();
-        } else {
-            FDataBinding->WriteToField(FEditValue);
-        }
-    } catch (...) {
-        if (!FIsInplace) {
-            // The value is not in the field: keep it pending so leaving retries.
-            FChanges.SetHasPendingChange(true);
-            FChanges.SetChangedSinceEntry(true);
-            ReportValidationError(QString());
-        }
-        throw;
-    }
+    FValidation.Store();
 }
 
 void TkvCustomEdit::RevertToEntryValue()
 {
-    if (!FChanges.HasPendingChange() || !Properties().CanRevertToEntryValue())
-        return;
-    BeginChangeEvents();
-    try {
-        FChanges.SetHasPendingChange(false);
-        SetEditValue(FEntryValue);
-        FChanges.SetChangedSinceEntry(true);
-        SelectAll();
-        if (Properties().ImmediatePost() && CanStore() && ValidateEditText(true))
-            StoreEditValue();
-    } catch (...) {
-        EndChangeEvents();
-        throw;
-    }
-    EndChangeEvents();
+    FValidation.RevertToEntryValue();
+}
+
+bool TkvCustomEdit::CanStore() const
+{
+    return FValidation.CanStore();
 }
 
 // ---- focus ----
 
-void TkvCustomEdit::ChangeFocusState(TkvEditFocusEvent event)
-{
-    const bool wasFocused = Focused();
-    FFocusState = NextFocusState(FFocusState, event);
-    if (Focused() == wasFocused)
-        return;
-    PropertiesChanged(); // alignment may depend on the focused state
-    if (OnFocusChanged)
-        OnFocusChanged(this);
-}
-
 void TkvCustomEdit::DoEnter()
 {
-    if (FFocusState != TkvEditFocusState::Unfocused)
-        return;
-    FChanges.Save();
-    ChangeFocusState(TkvEditFocusEvent::Enter);
-    FDataBinding->FocusReload();
-    if (Properties().CanRevertToEntryValue())
-        FEntryValue = FEditValue;
-    RefreshDisplay();
-    FChanges.Restore();
-    FChanges.SetChangedSinceEntry(false);
-    if (Properties().AutoSelect() && !FIsInplace)
-        SelectAll();
+    FFocus.Enter();
 }
 
 void TkvCustomEdit::DoExit()
 {
-    if (FFocusState != TkvEditFocusState::Focused)
-        return;
-    FChanges.Save();
-    try {
-        if (FChanges.HasPendingChange()) {
-            BeginChangeEvents();
-            bool valid = false;
-            try {
-                valid = ValidateEditText(true);
-                if (valid && !FIsInplace && CanStore())
-                    StoreEditValue();
-            } catch (...) {
-                EndChangeEvents();
-                throw;
-            }
-            EndChangeEvents();
-            if (!valid) {
-                // Rejected without a message: the editor keeps the focus.
-                FChanges.Restore();
-                return;
-            }
-        }
-    } catch (...) {
-        FChanges.Restore();
-        throw;
-    }
-    ChangeFocusState(TkvEditFocusEvent::Exit);
-    FDataBinding->FocusReload();
-    RefreshDisplay();
-    FChanges.Restore();
-    FChanges.SetHasPendingChange(false);
-    if (OnExit)
-        OnExit(this);
+    FFocus.Exit();
 }
 
 // ---- properties ----
@@ -458,37 +307,22 @@ void TkvCustomEdit::PropertiesChanged()
 
 void TkvCustomEdit::SetExceptionHandler(std::function<void(const std::exception &)> handler)
 {
-    ExceptionHandlerSlot() = std::move(handler);
-}
-
-void TkvCustomEdit::Beep()
-{
-    if (BeepHandlerSlot())
-        BeepHandlerSlot()();
-    else
-        MessageBeep();
-}
-
-void TkvCustomEdit::SetBeepHandler(std::function<void()> handler)
-{
-    BeepHandlerSlot() = std::move(handler);
+    SetEditExceptionHandler(std::move(handler));
 }
 
 void TkvCustomEdit::HandleException(const std::exception &error)
 {
-    if (ExceptionHandlerSlot()) {
-        ExceptionHandlerSlot()(error);
-        return;
-    }
-    ShowException(nullptr, error);
+    HandleEditException(error);
 }
 
-void TkvCustomEdit::PullFocus()
+void TkvCustomEdit::Beep()
 {
-    ChangeFocusState(TkvEditFocusEvent::Refocus);
-    if (InnerWidget())
-        InnerWidget()->setFocus();
-    ChangeFocusState(TkvEditFocusEvent::RefocusDone);
+    EditBeep();
+}
+
+void TkvCustomEdit::SetBeepHandler(std::function<void()> handler)
+{
+    SetEditBeepHandler(std::move(handler));
 }
 
 bool TkvCustomEdit::eventFilter(QObject *watched, QEvent *event)
@@ -499,8 +333,7 @@ bool TkvCustomEdit::eventFilter(QObject *watched, QEvent *event)
         return true;
     if (watched != FInnerControl->Widget())
         return QWidget::eventFilter(watched, event);
-    switch (event->type()) {
-    case QEvent::KeyPress: {
+    if (event->type() == QEvent::KeyPress) {
         auto *keyEvent = static_cast<QKeyEvent *>(event);
         try {
             return ProcessKey(keyEvent->key(), keyEvent->modifiers(), keyEvent->text());
@@ -509,115 +342,45 @@ bool TkvCustomEdit::eventFilter(QObject *watched, QEvent *event)
             return true;
         }
     }
-    case QEvent::FocusIn: {
-        try {
-            DoEnter();
-        } catch (const std::exception &error) {
-            HandleException(error);
-        }
-        break;
-    }
-    case QEvent::FocusOut: {
-        auto reason = static_cast<QFocusEvent *>(event)->reason();
-        // Another window or a popup taking the focus is no exit from the editor.
-        if (reason == Qt::ActiveWindowFocusReason || reason == Qt::PopupFocusReason)
-            break;
-        try {
-            DoExit();
-        } catch (const std::exception &error) {
-            PullFocus();
-            HandleException(error);
-            break;
-        }
-        // A text rejected without a message keeps the editor focused too.
-        if (Focused())
-            PullFocus();
-        break;
-    }
-    default:
-        break;
-    }
+    FFocus.HandleEvent(event);
     return QWidget::eventFilter(watched, event);
 }
 
 // ---- clipboard ----
 
-bool TkvCustomEdit::MayModifyText()
-{
-    if (IsReadOnly())
-        return false;
-    return FDataBinding->IsRecordEditing() || RequestEditing();
-}
-
 QString TkvCustomEdit::FilterPastedText(const QString &text) const
 {
-    QString result;
-    result.reserve(text.size());
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        QChar ch = text[i];
-        if (ch == u'\r' || ch == u'\n') {
-            // A single-line editor takes the first line only.
-            if (!IsMultiLine())
-                break;
-            if (ch == u'\r' && i + 1 < text.size() && text[i + 1] == u'\n')
-                continue;
-            result += u'\n';
-            continue;
-        }
-        if (ch == u'\t' ? !IsMultiLine() : ch.unicode() < 32)
-            continue;
-        if (!IsValidChar(ch))
-            continue;
-        result += ch;
-    }
-    return result;
+    return FilterTypableText(text, IsMultiLine(), [this](QChar ch) { return IsValidChar(ch); });
 }
 
 void TkvCustomEdit::PasteText(const QString &text)
 {
-    if (!FInnerControl || text.isEmpty() || !MayModifyText())
-        return;
-    QString filtered = FilterPastedText(text);
-    if (filtered.isEmpty()) {
-        if (Properties().BeepOnError())
-            Beep();
-        return;
-    }
-    WithClearingGuard([&] { FInnerControl->InsertText(filtered); });
+    FClipboard.PasteText(text);
 }
 
 void TkvCustomEdit::DeleteSelection()
 {
-    if (FInnerControl && FInnerControl->SelLength() > 0)
-        WithClearingGuard([&] { FInnerControl->InsertText(QString()); });
+    FClipboard.DeleteSelection();
 }
 
 void TkvCustomEdit::PasteFromClipboard()
 {
-    PasteText(ClipboardText());
+    FClipboard.Paste();
 }
 
 void TkvCustomEdit::CopyToClipboard()
 {
-    if (!FInnerControl || FInnerControl->SelLength() <= 0 || FInnerControl->IsPassword())
-        return;
-    QApplication::clipboard()->setText(
-        FInnerControl->Text().mid(FInnerControl->SelStart(), FInnerControl->SelLength()));
+    FClipboard.Copy();
 }
 
 void TkvCustomEdit::CutToClipboard()
 {
-    if (!FInnerControl || FInnerControl->SelLength() <= 0 || FInnerControl->IsPassword() || !MayModifyText())
-        return;
-    CopyToClipboard();
-    DeleteSelection();
+    FClipboard.Cut();
 }
 
 void TkvCustomEdit::ClearSelection()
 {
-    if (!FInnerControl || FInnerControl->SelLength() <= 0 || !MayModifyText())
-        return;
-    DeleteSelection();
+    FClipboard.Clear();
 }
 
 QMenu *TkvCustomEdit::CreateContextMenu()
@@ -647,11 +410,6 @@ bool TkvCustomEdit::IsModifyingKey(int key, Qt::KeyboardModifiers) const
 bool TkvCustomEdit::HandlesNavigationKey(int, Qt::KeyboardModifiers) const
 {
     return false;
-}
-
-bool TkvCustomEdit::CanStore() const
-{
-    return Properties().ValidatesDisplayValue();
 }
 
 void TkvCustomEdit::DoKeyDown(int &key, Qt::KeyboardModifiers shift)
@@ -701,42 +459,23 @@ void TkvCustomEdit::FocusNextControl(bool forward)
 
 void TkvCustomEdit::ActivateInPlace()
 {
-    show();
-    if (InnerWidget())
-        InnerWidget()->setFocus();
-    DoEnter();
-    RefreshDisplay();
-    if (Properties().AutoSelect())
-        SelectAll();
-    ClearChangeFlags();
+    FFocus.ActivateInPlace();
 }
 
 void TkvCustomEdit::ActivateInPlaceByKey(QChar ch)
 {
-    ActivateInPlace();
-    FKeyboard.ReplayActivationChar(ch);
+    FFocus.ActivateInPlaceByKey(ch);
 }
 
 void TkvCustomEdit::ActivateInPlaceByMouse(Qt::KeyboardModifiers shift, const QPoint &point,
                                            bool leftButtonDown)
 {
-    ActivateInPlace();
-    QWidget *inner = InnerWidget();
-    if (!inner)
-        return;
-    QPointF local = inner->mapFrom(this, mapFromParent(point));
-    QMouseEvent event(leftButtonDown ? QEvent::MouseButtonPress : QEvent::MouseButtonRelease, local,
-                      inner->mapToGlobal(local), Qt::LeftButton,
-                      leftButtonDown ? Qt::LeftButton : Qt::NoButton, shift);
-    QCoreApplication::sendEvent(inner, &event);
+    FFocus.ActivateInPlaceByMouse(shift, point, leftButtonDown);
 }
 
 bool TkvCustomEdit::DeactivateInPlace()
 {
-    bool valid = ValidateEditText(true);
-    if (valid)
-        RefreshDisplay();
-    return valid;
+    return FFocus.DeactivateInPlace();
 }
 
 } // namespace kestrum

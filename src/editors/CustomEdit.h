@@ -1,24 +1,31 @@
 #pragma once
 // The editor core shared by every editor kind: the edit value, the change
-// flags, validation, storing, focus entry and exit, the clipboard, and the
-// entry points of an in-place host. The keyboard contract (clear key, Tab,
-// Enter, Esc) is TkvEditKeyboard's, keyless input TkvEditSideInput's.
+// flags and notices, the display text, and the entry points of an in-place
+// host. It delegates by concept: the keyboard contract (clear key, Tab, Enter,
+// Esc) to TkvEditKeyboard, keyless input to TkvEditSideInput, the clipboard to
+// TkvEditClipboard, validation and storing to TkvEditValidation, the focused
+// state and in-place activation to TkvEditFocus, the permission to edit to
+// TkvEditPermission; its public methods stay the one door for callers.
 //
 // The logic is plain methods (KeyDown, KeyPress, DoEnter, DoExit, ...) that
 // tests call directly; the Qt event filter on the inner control only turns
 // key and focus events into those calls and hands exceptions that reach it
-// to the error handler. The editor keeps its own focused state, set by DoEnter
-// and cleared by DoExit, so the rules do not depend on window activation.
+// to the error handler.
 #include "core/Errors.h"
 #include "core/Variant.h"
+#include "editors/EditAlerts.h"
 #include "editors/EditChangeFlags.h"
 #include "editors/EditChangeNotices.h"
+#include "editors/EditClipboard.h"
 #include "editors/EditDataBinding.h"
+#include "editors/EditFocus.h"
 #include "editors/EditInnerControl.h"
 #include "editors/EditKeyboard.h"
+#include "editors/EditPermission.h"
 #include "editors/EditProperties.h"
 #include "editors/EditSideInput.h"
 #include "editors/EditStates.h"
+#include "editors/EditValidation.h"
 
 #include <QWidget>
 
@@ -71,8 +78,8 @@ public:
     void ClearChangeFlags();
     bool IsInplace() const { return FIsInplace; }
     //! The editor's own focused state (between DoEnter and DoExit).
-    bool Focused() const { return IsFocusedState(FFocusState); }
-    TkvEditFocusState FocusState() const { return FFocusState; }
+    bool Focused() const { return IsFocusedState(FFocus.State()); }
+    TkvEditFocusState FocusState() const { return FFocus.State(); }
     TkvEditInputState InputState() const { return FInputState; }
     //! The text in the inner control.
     QString DisplayText() const;
@@ -246,10 +253,14 @@ protected:
     }
 
 private:
-    // The keyboard contract and the keyless input work on the editor's own
-    // steps (the virtual ones of the editor kinds included).
+    // The collaborators work on the editor's own steps and state (the virtual
+    // steps of the editor kinds included).
+    friend class TkvEditClipboard;
+    friend class TkvEditFocus;
     friend class TkvEditKeyboard;
+    friend class TkvEditPermission;
     friend class TkvEditSideInput;
+    friend class TkvEditValidation;
 
     void DoChange();
     void DoEditValueChanged();
@@ -257,11 +268,6 @@ private:
     //! state, and the notices when the value differs from `old`.
     void EditValueReplaced(const Variant &old);
     bool CanStore() const;
-    //! The one place the focus state changes; tells of a change of Focused().
-    void ChangeFocusState(TkvEditFocusEvent event);
-    //! Moves the keyboard focus to the inner control without it counting as
-    //! an entry or an exit.
-    void PullFocus();
     template <typename Fn> void WithInputActivity(TkvEditInputActivity activity, Fn fn)
     {
         const TkvEditInputState saved = FInputState;
@@ -283,7 +289,6 @@ private:
     Variant FEditValue = Variant::null();
     Variant FEntryValue = Variant::null();
     TkvEditChangeFlags FChanges;
-    TkvEditFocusState FFocusState = TkvEditFocusState::Unfocused;
     TkvEditInputState FInputState = TkvEditInputState::Idle;
     TkvEditChangeNotices FNotices;
     const bool FIsInplace;
@@ -291,6 +296,10 @@ private:
     int FDisplayUpdateLock = 0;
     TkvEditKeyboard FKeyboard{*this};
     TkvEditSideInput FSideInput{*this};
+    TkvEditClipboard FClipboard{*this};
+    TkvEditValidation FValidation{*this};
+    TkvEditFocus FFocus{*this};
+    TkvEditPermission FPermission{*this};
 };
 
 } // namespace kestrum
