@@ -3,6 +3,8 @@
 
 #include "core/VariantCompare.h"
 #include "filterdialogs/FilterControlEditors.h"
+#include "filterdialogs/FilterControlFiles.h"
+#include "filterdialogs/FilterControlInteraction.h"
 #include "filterdialogs/FilterLink.h"
 
 #include <QStringList>
@@ -562,6 +564,60 @@ void TkvFilterControlModel::ReadTreeStream(const std::string &bytes)
     CheckValues(scratch);
     BuildRowsFromCriteria(scratch);
     FCriteria->LoadFromBytes(bytes);
+}
+
+// Files and the user's interaction live in classes of their own; these keep
+// the model's interface for the widget and the dialogs.
+
+TkvFilterFileResult TkvFilterControlModel::OpenFilterFile(const QString &fileName)
+{
+    return TkvFilterControlFiles(*this).Open(fileName);
+}
+
+TkvFilterFileResult TkvFilterControlModel::SaveFilterFile(const QString &fileName)
+{
+    return TkvFilterControlFiles(*this).Save(fileName);
+}
+
+void TkvFilterControlModel::SetFocus(const TkvFilterControlFocus &focus)
+{
+    TkvFilterControlInteraction(*this).SetFocus(focus);
+}
+
+std::vector<TkvFilterControlFocus> TkvFilterControlModel::RowParts(TkvFilterControlRow *row) const
+{
+    return TkvFilterControlInteraction::RowParts(row);
+}
+
+std::vector<TkvFilterControlFocus> TkvFilterControlModel::AllParts() const
+{
+    return TkvFilterControlInteraction::AllParts(*this);
+}
+
+TkvFilterControlKeyAction TkvFilterControlModel::KeyAction(int key, Qt::KeyboardModifiers modifiers) const
+{
+    return TkvFilterControlInteraction::KeyAction(key, modifiers);
+}
+
+bool TkvFilterControlModel::DoKeyAction(TkvFilterControlKeyAction action,
+                                        TkvFilterControlActivation *activation)
+{
+    return TkvFilterControlInteraction(*this).DoKeyAction(action, activation);
+}
+
+TkvFilterControlActivation TkvFilterControlModel::ActivatePart(const TkvFilterControlFocus &part)
+{
+    return TkvFilterControlInteraction(*this).ActivatePart(part);
+}
+
+void TkvFilterControlModel::ExecuteMenuCommand(TkvFilterControlRow *row, TkvFilterControlMenuCommand command)
+{
+    TkvFilterControlInteraction(*this).ExecuteMenuCommand(row, command);
+}
+
+void TkvFilterControlModel::ChooseListEntry(const TkvFilterControlFocus &part, int code)
+{
+    TkvFilterControlInteraction(*this).ChooseListEntry(part, code);
 }
 
 } // namespace kestrum
