@@ -1,4 +1,5 @@
-// The criteria stream: a marker with the root's bool code, then the nodes.
+#include "filter/FilterCriteriaStream.h"
+
 #include "core/Codepage.h"
 #include "core/Errors.h"
 #include "core/VariantStream.h"
@@ -36,16 +37,18 @@ std::int32_t ReadCount(BinaryReader &reader)
 
 } // namespace
 
-void TkvFilterCriteria::WriteCriteria(BinaryWriter &writer) const
+void TkvFilterCriteriaStream::Write(const TkvFilterCriteria &criteria, BinaryWriter &writer)
 {
+    const TkvFilterCriteriaItemList &root = criteria.Root();
     writer.writeI32(RootBoolCodeMarker);
-    writer.writeU8(FRoot->BoolOperatorKind());
-    writer.writeI32(FRoot->Count());
-    for (int i = 0; i < FRoot->Count(); ++i)
-        FRoot->Items(i)->WriteData(writer);
+    writer.writeU8(root.BoolOperatorKind());
+    writer.writeI32(root.Count());
+    for (int i = 0; i < root.Count(); ++i)
+        root.Items(i)->WriteData(writer);
 }
 
-void TkvFilterCriteria::ReadNodes(BinaryReader &reader, TkvFilterCriteriaItemList &list, int count, int depth)
+void TkvFilterCriteriaStream::ReadNodes(BinaryReader &reader, TkvFilterCriteriaItemList &list, int count,
+                                        int depth)
 {
     for (int i = 0; i < count; ++i) {
         TkvCustomFilterCriteriaItem *node = nullptr;
@@ -74,8 +77,8 @@ void TkvFilterCriteria::ReadNodes(BinaryReader &reader, TkvFilterCriteriaItemLis
             }
             const std::int32_t id = reader.readI32();
             const Variant value = DecodeVariant(reader);
-            node = list.AddItem(
-                CreateItem(&list, ItemLinkByID(id), TkvFilterOperatorCode(code), value, displayValue));
+            node = list.AddItem(FCriteria.CreateItem(&list, FCriteria.ItemLinkByID(id),
+                                                     TkvFilterOperatorCode(code), value, displayValue));
         } else {
             throw EReadError();
         }
@@ -83,7 +86,7 @@ void TkvFilterCriteria::ReadNodes(BinaryReader &reader, TkvFilterCriteriaItemLis
     }
 }
 
-void TkvFilterCriteria::ReadCriteria(BinaryReader &reader)
+void TkvFilterCriteriaStream::Read(BinaryReader &reader)
 {
     // The nodes are read into a detached root first, so that a malformed
     // stream leaves the criteria exactly as it was. The root is made with its
@@ -99,33 +102,34 @@ void TkvFilterCriteria::ReadCriteria(BinaryReader &reader)
         }
         if (count < 0)
             throw EReadError();
-        root.emplace(nullptr, boolCode, this);
+        root.emplace(nullptr, boolCode, &FCriteria);
         ReadNodes(reader, *root, count, 0);
     } catch (const EReadError &) {
         throw;
     } catch (const Exception &) {
         throw EReadError();
     }
-    BeginBatch();
-    FRoot->ClearItems();
-    FRoot->SetBoolOperatorKind(root->BoolOperatorKind());
+    TkvFilterCriteriaItemList &target = FCriteria.Root();
+    FCriteria.BeginBatch();
+    target.ClearItems();
+    target.SetBoolOperatorKind(root->BoolOperatorKind());
     while (root->Count() > 0)
-        FRoot->AddItem(root->TakeItem(root->Items(0)));
-    Changed();
-    EndBatch();
+        target.AddItem(root->TakeItem(root->Items(0)));
+    FCriteria.Changed();
+    FCriteria.EndBatch();
 }
 
-std::string TkvFilterCriteria::SaveToBytes() const
+std::string TkvFilterCriteriaStream::SaveToBytes(const TkvFilterCriteria &criteria)
 {
     BinaryWriter writer;
-    WriteCriteria(writer);
+    Write(criteria, writer);
     return writer.takeBytes();
 }
 
-void TkvFilterCriteria::LoadFromBytes(const std::string &bytes)
+void TkvFilterCriteriaStream::LoadFromBytes(const std::string &bytes)
 {
     BinaryReader reader(bytes);
-    ReadCriteria(reader);
+    Read(reader);
 }
 
 } // namespace kestrum

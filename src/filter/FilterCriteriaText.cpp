@@ -1,20 +1,20 @@
-// The two text forms of a criteria: the caption shown to the user and the
-// filter expression a record set understands.
-#include <algorithm>
+#include "filter/FilterCriteriaText.h"
 
 #include "core/Codepage.h"
 #include "core/DateTime.h"
 #include "core/Errors.h"
 #include "filter/FilterCriteriaTree.h"
 
+#include <algorithm>
+
 namespace kestrum {
 
-QString TkvFilterCriteria::FilterText(bool display) const
+QString TkvFilterCriteriaText::FilterText(bool display) const
 {
-    return ListText(*FRoot, display);
+    return ListText(FCriteria.Root(), display);
 }
 
-QString TkvFilterCriteria::ListText(const TkvFilterCriteriaItemList &list, bool display) const
+QString TkvFilterCriteriaText::ListText(const TkvFilterCriteriaItemList &list, bool display) const
 {
     const TkvFilterBoolCode boolCode = list.BoolOperatorKind();
     const bool isOr = boolCode == bcOr || boolCode == bcNotOr;
@@ -35,14 +35,14 @@ QString TkvFilterCriteria::ListText(const TkvFilterCriteriaItemList &list, bool 
     return text;
 }
 
-QString TkvFilterCriteria::ItemText(const TkvFilterCriteriaItem &item, bool display) const
+QString TkvFilterCriteriaText::ItemText(const TkvFilterCriteriaItem &item, bool display) const
 {
     const TkvFilterOperator &op = item.Operator();
     if (!display && op.HasWholeItemExpression())
         return op.WholeItemExpressionText();
     const QString fieldText = display ? item.GetFieldCaption() : item.GetFieldName();
     const bool captionWord =
-        display && (op.AlwaysUseCaptionWord() || FOptions.Contains(fcoShowOperatorDescription));
+        display && (op.AlwaysUseCaptionWord() || FCriteria.Options().Contains(fcoShowOperatorDescription));
     QString text = fieldText + QLatin1Char(' ') + (captionWord ? op.CaptionWord() : op.ExpressionOperator());
     // The caption reads "=" / "<>" before a Null value whatever the record set.
     if (display && !captionWord) {
@@ -57,10 +57,10 @@ QString TkvFilterCriteria::ItemText(const TkvFilterCriteriaItem &item, bool disp
     return text;
 }
 
-QString TkvFilterCriteria::FormatDateTime(double dateTime) const
+QString TkvFilterCriteriaText::DateTimeText(const QString &format, double dateTime)
 {
-    if (!FDateTimeFormat.isEmpty())
-        return kestrum::FormatDateTime(FDateTimeFormat, dateTime);
+    if (!format.isEmpty())
+        return kestrum::FormatDateTime(format, dateTime);
     return DateTimeToText(dateTime);
 }
 
@@ -87,7 +87,7 @@ QString LenientText(const NarrowString &bytes)
 
 } // namespace
 
-QString TkvFilterCriteria::ValueExpression(const Variant &value) const
+QString TkvFilterCriteriaText::ValueExpression(const Variant &value) const
 {
     try {
         return ValueExpressionText(value);
@@ -98,7 +98,7 @@ QString TkvFilterCriteria::ValueExpression(const Variant &value) const
     }
 }
 
-QString TkvFilterCriteria::ValueExpressionText(const Variant &value) const
+QString TkvFilterCriteriaText::ValueExpressionText(const Variant &value) const
 {
     switch (value.type()) {
     case VarType::Null:
@@ -106,7 +106,7 @@ QString TkvFilterCriteria::ValueExpressionText(const Variant &value) const
     case VarType::Date:
         // Quotes inside the text are not doubled: the expression is the
         // record set's own filter syntax, which has no escape for them.
-        return QLatin1Char('\'') + FormatDateTime(value.rawDouble()) + QLatin1Char('\'');
+        return QLatin1Char('\'') + FCriteria.FormatDateTime(value.rawDouble()) + QLatin1Char('\'');
     case VarType::String:
     case VarType::WideString:
         return QLatin1Char('\'') + value.toString() + QLatin1Char('\'');

@@ -5,6 +5,8 @@
 #include "core/Errors.h"
 #include "core/RegionalSettings.h"
 #include "core/VariantCompare.h"
+#include "filter/FilterCriteriaStream.h"
+#include "filter/FilterCriteriaText.h"
 
 namespace kestrum {
 
@@ -353,6 +355,54 @@ QString TkvFilterCriteria::ItemFieldName(TkvFilterItemLink) const
 Variant TkvFilterCriteria::GetRecordValue(const TkvFilterCriteriaItem &, int) const
 {
     return Variant::null();
+}
+
+// The stream and the text forms live in classes of their own; these keep the
+// criteria's own interface.
+
+void TkvFilterCriteria::WriteCriteria(BinaryWriter &writer) const
+{
+    TkvFilterCriteriaStream::Write(*this, writer);
+}
+
+void TkvFilterCriteria::ReadCriteria(BinaryReader &reader)
+{
+    TkvFilterCriteriaStream(*this).Read(reader);
+}
+
+std::string TkvFilterCriteria::SaveToBytes() const
+{
+    return TkvFilterCriteriaStream::SaveToBytes(*this);
+}
+
+void TkvFilterCriteria::LoadFromBytes(const std::string &bytes)
+{
+    TkvFilterCriteriaStream(*this).LoadFromBytes(bytes);
+}
+
+QString TkvFilterCriteria::FilterText(bool display) const
+{
+    return TkvFilterCriteriaText(*this).FilterText(display);
+}
+
+QString TkvFilterCriteria::ItemText(const TkvFilterCriteriaItem &item, bool display) const
+{
+    return TkvFilterCriteriaText(*this).ItemText(item, display);
+}
+
+QString TkvFilterCriteria::ListText(const TkvFilterCriteriaItemList &list, bool display) const
+{
+    return TkvFilterCriteriaText(*this).ListText(list, display);
+}
+
+QString TkvFilterCriteria::FormatDateTime(double dateTime) const
+{
+    return TkvFilterCriteriaText::DateTimeText(FDateTimeFormat, dateTime);
+}
+
+QString TkvFilterCriteria::ValueExpression(const Variant &value) const
+{
+    return TkvFilterCriteriaText(*this).ValueExpression(value);
 }
 
 } // namespace kestrum

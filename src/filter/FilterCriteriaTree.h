@@ -144,8 +144,9 @@ protected:
     bool FDestroying = false;
 
 private:
-    QString ValueExpressionText(const Variant &value) const;
-    void ReadNodes(BinaryReader &reader, TkvFilterCriteriaItemList &list, int count, int depth);
+    // The stream makes the leaves it reads through CreateItem.
+    friend class TkvFilterCriteriaStream;
+
     static void PrepareList(TkvFilterCriteriaItemList &list);
 
     std::unique_ptr<TkvFilterCriteriaItemList> FRoot;

@@ -1,38 +1,39 @@
-// The builder's ".flt" files.
-#include "filterdialogs/FilterControlModel.h"
+#include "filterdialogs/FilterControlFiles.h"
 
+#include "filterdialogs/FilterControlModel.h"
 #include "filterdialogs/FilterLink.h"
 
 namespace kestrum {
 
-TkvFilterFileResult TkvFilterControlModel::OpenFilterFile(const QString &fileName)
+TkvFilterFileResult TkvFilterControlFiles::Open(const QString &fileName)
 {
     const QString cannotBuild = QString::fromUtf8(EkvFilterControlError().what());
-    if (!FLink || FLink->ItemCount() == 0)
+    TkvFilterLink *link = FModel.Link();
+    if (!link || link->ItemCount() == 0)
         return TkvFilterFileResult::Failure(cannotBuild);
     std::string bytes;
     if (TkvFilterFileResult read = ReadFilterFileBytes(fileName, bytes); !read)
         return read;
-    TkvFilterControlCriteria scratch(FLink);
+    TkvFilterControlCriteria scratch(link);
     if (TkvFilterFileResult parsed = ParseFilterStream(bytes, scratch); !parsed)
         return parsed;
     if (!scratch.AllItemsResolved())
         return TkvFilterFileResult::Failure(cannotBuild);
     try {
-        CheckValues(scratch);
-        BuildRowsFromCriteria(scratch);
+        FModel.CheckValues(scratch);
+        FModel.BuildRowsFromCriteria(scratch);
     } catch (const Exception &error) {
         return TkvFilterFileResult::Failure(QString::fromUtf8(error.what()));
     }
-    FCriteria->LoadFromBytes(bytes);
+    FModel.Criteria().LoadFromBytes(bytes);
     return {};
 }
 
-TkvFilterFileResult TkvFilterControlModel::SaveFilterFile(const QString &fileName)
+TkvFilterFileResult TkvFilterControlFiles::Save(const QString &fileName)
 {
-    if (!BuildCriteria())
+    if (!FModel.BuildCriteria())
         return TkvFilterFileResult::Failure(QString::fromUtf8(EkvFilterControlError().what()));
-    return WriteFilterFileBytes(fileName, FCriteria->SaveToBytes());
+    return WriteFilterFileBytes(fileName, FModel.Criteria().SaveToBytes());
 }
 
 } // namespace kestrum

@@ -1,5 +1,4 @@
-// The builder's parts, focus, keys and the commands behind its menus and lists.
-#include "filterdialogs/FilterControlModel.h"
+#include "filterdialogs/FilterControlInteraction.h"
 
 #include "filterdialogs/FilterLink.h"
 
@@ -21,7 +20,7 @@ TkvFilterControlGroupRow *AsGroup(TkvFilterControlRow *row)
 
 } // namespace
 
-std::vector<TkvFilterControlFocus> TkvFilterControlModel::RowParts(TkvFilterControlRow *row) const
+std::vector<TkvFilterControlFocus> TkvFilterControlInteraction::RowParts(TkvFilterControlRow *row)
 {
     std::vector<TkvFilterControlFocus> parts;
     if (!row)
@@ -41,10 +40,10 @@ std::vector<TkvFilterControlFocus> TkvFilterControlModel::RowParts(TkvFilterCont
     return parts;
 }
 
-std::vector<TkvFilterControlFocus> TkvFilterControlModel::AllParts() const
+std::vector<TkvFilterControlFocus> TkvFilterControlInteraction::AllParts(const TkvFilterControlModel &model)
 {
     std::vector<TkvFilterControlFocus> parts;
-    for (TkvFilterControlRow *row : Rows()) {
+    for (TkvFilterControlRow *row : model.Rows()) {
         const auto rowParts = RowParts(row);
         parts.insert(parts.end(), rowParts.begin(), rowParts.end());
     }
@@ -52,23 +51,23 @@ std::vector<TkvFilterControlFocus> TkvFilterControlModel::AllParts() const
     return parts;
 }
 
-void TkvFilterControlModel::SetFocus(const TkvFilterControlFocus &focus)
+void TkvFilterControlInteraction::SetFocus(const TkvFilterControlFocus &focus)
 {
-    const auto parts = AllParts();
+    const auto parts = AllParts(FModel);
     if (std::find(parts.begin(), parts.end(), focus) == parts.end())
         return;
-    FFocus = focus;
-    Changed();
+    FModel.FFocus = focus;
+    FModel.Changed();
 }
 
-void TkvFilterControlModel::ValidateFocus()
+void TkvFilterControlInteraction::ValidateFocus()
 {
-    const auto parts = AllParts();
-    if (std::find(parts.begin(), parts.end(), FFocus) == parts.end())
-        FFocus = {FRoot.get(), TkvFilterControlPartKind::Button, -1};
+    const auto parts = AllParts(FModel);
+    if (std::find(parts.begin(), parts.end(), FModel.FFocus) == parts.end())
+        FModel.FFocus = {&FModel.Root(), TkvFilterControlPartKind::Button, -1};
 }
 
-TkvFilterControlKeyAction TkvFilterControlModel::KeyAction(int key, Qt::KeyboardModifiers modifiers) const
+TkvFilterControlKeyAction TkvFilterControlInteraction::KeyAction(int key, Qt::KeyboardModifiers modifiers)
 {
     using A = TkvFilterControlKeyAction;
     const bool ctrl = modifiers.testFlag(Qt::ControlModifier);
@@ -100,8 +99,8 @@ TkvFilterControlKeyAction TkvFilterControlModel::KeyAction(int key, Qt::Keyboard
     }
 }
 
-bool TkvFilterControlModel::DoKeyAction(TkvFilterControlKeyAction action,
-                                        TkvFilterControlActivation *activation)
+bool TkvFilterControlInteraction::DoKeyAction(TkvFilterControlKeyAction action,
+                                              TkvFilterControlActivation *activation)
 {
     using A = TkvFilterControlKeyAction;
     ValidateFocus();
@@ -111,20 +110,20 @@ bool TkvFilterControlModel::DoKeyAction(TkvFilterControlKeyAction action,
         return false;
     case A::NextPart:
     case A::PriorPart: {
-        const auto parts = AllParts();
-        const int at = int(std::find(parts.begin(), parts.end(), FFocus) - parts.begin());
+        const auto parts = AllParts(FModel);
+        const int at = int(std::find(parts.begin(), parts.end(), FModel.FFocus) - parts.begin());
         const int next = at + (action == A::NextPart ? 1 : -1);
         if (next < 0 || next >= int(parts.size())) {
             // At either end Tab leaves the control, unless it keeps the tabs.
-            return FWantTabs;
+            return FModel.WantTabs();
         }
         SetFocus(parts[std::size_t(next)]);
         return true;
     }
     case A::PartRight:
     case A::PartLeft: {
-        const auto parts = RowParts(FFocus.Row);
-        const int at = int(std::find(parts.begin(), parts.end(), FFocus) - parts.begin());
+        const auto parts = RowParts(FModel.FFocus.Row);
+        const int at = int(std::find(parts.begin(), parts.end(), FModel.FFocus) - parts.begin());
         const int next = at + (action == A::PartRight ? 1 : -1);
         if (at < int(parts.size()) && next >= 0 && next < int(parts.size()))
             SetFocus(parts[std::size_t(next)]);
@@ -132,9 +131,9 @@ bool TkvFilterControlModel::DoKeyAction(TkvFilterControlKeyAction action,
     }
     case A::RowUp:
     case A::RowDown: {
-        std::vector<TkvFilterControlRow *> rows = Rows();
+        std::vector<TkvFilterControlRow *> rows = FModel.Rows();
         rows.push_back(nullptr); // the footer link
-        const int at = int(std::find(rows.begin(), rows.end(), FFocus.Row) - rows.begin());
+        const int at = int(std::find(rows.begin(), rows.end(), FModel.FFocus.Row) - rows.begin());
         const int next = at + (action == A::RowDown ? 1 : -1);
         if (next < 0 || next >= int(rows.size()))
             return true;
@@ -146,38 +145,38 @@ bool TkvFilterControlModel::DoKeyAction(TkvFilterControlKeyAction action,
         // Keep the kind of part where the new row has it, else the part at
         // the same position along the row.
         const auto parts = RowParts(row);
-        const auto oldParts = RowParts(FFocus.Row);
-        int position = int(std::find(oldParts.begin(), oldParts.end(), FFocus) - oldParts.begin());
+        const auto oldParts = RowParts(FModel.FFocus.Row);
+        int position = int(std::find(oldParts.begin(), oldParts.end(), FModel.FFocus) - oldParts.begin());
         if (position >= int(oldParts.size()))
             position = 0;
         TkvFilterControlFocus target = parts[std::size_t(std::min(position, int(parts.size()) - 1))];
         for (const TkvFilterControlFocus &part : parts)
-            if (part.Part == FFocus.Part &&
-                (part.Part != TkvFilterControlPartKind::Value || part.ValueIndex <= FFocus.ValueIndex))
+            if (part.Part == FModel.FFocus.Part &&
+                (part.Part != TkvFilterControlPartKind::Value || part.ValueIndex <= FModel.FFocus.ValueIndex))
                 target = part;
         SetFocus(target);
         return true;
     }
     case A::Activate: {
-        TkvFilterControlActivation result = ActivatePart(FFocus);
+        TkvFilterControlActivation result = ActivatePart(FModel.FFocus);
         if (activation)
             *activation = std::move(result);
         return true;
     }
     case A::InsertCondition: {
-        TkvFilterControlRow *row = FFocus.Row ? FFocus.Row : Rows().back();
-        AddCondition(*row->OwnGroup());
+        TkvFilterControlRow *row = FModel.FFocus.Row ? FModel.FFocus.Row : FModel.Rows().back();
+        FModel.AddCondition(*row->OwnGroup());
         return true;
     }
     case A::DeleteFocused: {
-        TkvFilterControlConditionRow *condition = AsCondition(FFocus.Row);
-        if (condition && FFocus.Part == TkvFilterControlPartKind::Value &&
+        TkvFilterControlConditionRow *condition = AsCondition(FModel.FFocus.Row);
+        if (condition && FModel.FFocus.Part == TkvFilterControlPartKind::Value &&
             IsInListFilterDialogOperator(condition->Operator) && condition->Values.size() > 1) {
-            condition->Values.erase(condition->Values.begin() + FFocus.ValueIndex);
-            FFocus.ValueIndex = std::min(FFocus.ValueIndex, int(condition->Values.size()) - 1);
-            Changed();
-        } else if (FFocus.Row && !FFocus.Row->IsRoot()) {
-            DeleteRow(FFocus.Row);
+            condition->Values.erase(condition->Values.begin() + FModel.FFocus.ValueIndex);
+            FModel.FFocus.ValueIndex = std::min(FModel.FFocus.ValueIndex, int(condition->Values.size()) - 1);
+            FModel.Changed();
+        } else if (FModel.FFocus.Row && !FModel.FFocus.Row->IsRoot()) {
+            FModel.DeleteRow(FModel.FFocus.Row);
         }
         return true;
     }
@@ -185,11 +184,11 @@ bool TkvFilterControlModel::DoKeyAction(TkvFilterControlKeyAction action,
     return false;
 }
 
-TkvFilterControlActivation TkvFilterControlModel::ActivatePart(const TkvFilterControlFocus &part)
+TkvFilterControlActivation TkvFilterControlInteraction::ActivatePart(const TkvFilterControlFocus &part)
 {
     TkvFilterControlActivation result;
     SetFocus(part);
-    if (!(FFocus == part))
+    if (!(FModel.FFocus == part))
         return result;
     switch (part.Part) {
     case TkvFilterControlPartKind::Button: {
@@ -199,7 +198,7 @@ TkvFilterControlActivation TkvFilterControlModel::ActivatePart(const TkvFilterCo
         result.MenuItems.push_back({TkvFilterControlMenuCommand::AddGroup, QString::fromUtf8("添加分组")});
         if (part.Row->IsRoot())
             result.MenuItems.push_back({TkvFilterControlMenuCommand::ClearAll, QString::fromUtf8("全部清除"),
-                                        FRoot->Count() > 0, true});
+                                        FModel.Root().Count() > 0, true});
         else
             result.MenuItems.push_back(
                 {TkvFilterControlMenuCommand::DeleteRow, QString::fromUtf8("删除行"), true, true});
@@ -215,12 +214,12 @@ TkvFilterControlActivation TkvFilterControlModel::ActivatePart(const TkvFilterCo
     case TkvFilterControlPartKind::Field: {
         result.What = TkvFilterControlActivation::Kind::List;
         const TkvFilterControlConditionRow *condition = AsCondition(part.Row);
-        for (int index = 0; FLink && index < FLink->ItemCount(); ++index) {
-            if (index != condition->ItemIndex && !FLink->IsItemOffered(index))
+        for (int index = 0; FModel.Link() && index < FModel.Link()->ItemCount(); ++index) {
+            if (index != condition->ItemIndex && !FModel.Link()->IsItemOffered(index))
                 continue;
             if (index == condition->ItemIndex)
                 result.CurrentEntry = int(result.ListEntries.size());
-            result.ListEntries.push_back({FLink->ItemCaption(index), index});
+            result.ListEntries.push_back({FModel.Link()->ItemCaption(index), index});
         }
         break;
     }
@@ -241,12 +240,12 @@ TkvFilterControlActivation TkvFilterControlModel::ActivatePart(const TkvFilterCo
         result.What = TkvFilterControlActivation::Kind::Editor;
         break;
     case TkvFilterControlPartKind::FooterLink: {
-        TkvFilterControlRow *last = Rows().back();
-        AddCondition(*last->OwnGroup());
+        TkvFilterControlRow *last = FModel.Rows().back();
+        FModel.AddCondition(*last->OwnGroup());
         break;
     }
     case TkvFilterControlPartKind::AddValue:
-        AddValue(*AsCondition(part.Row));
+        FModel.AddValue(*AsCondition(part.Row));
         break;
     case TkvFilterControlPartKind::None:
         break;
@@ -254,45 +253,46 @@ TkvFilterControlActivation TkvFilterControlModel::ActivatePart(const TkvFilterCo
     return result;
 }
 
-void TkvFilterControlModel::ExecuteMenuCommand(TkvFilterControlRow *row, TkvFilterControlMenuCommand command)
+void TkvFilterControlInteraction::ExecuteMenuCommand(TkvFilterControlRow *row,
+                                                     TkvFilterControlMenuCommand command)
 {
     if (!row)
         return;
     switch (command) {
     case TkvFilterControlMenuCommand::AddCondition:
-        AddCondition(*row->OwnGroup());
+        FModel.AddCondition(*row->OwnGroup());
         break;
     case TkvFilterControlMenuCommand::AddGroup:
-        AddGroup(*row->OwnGroup());
+        FModel.AddGroup(*row->OwnGroup());
         break;
     case TkvFilterControlMenuCommand::ClearAll:
-        ClearRows();
+        FModel.ClearRows();
         break;
     case TkvFilterControlMenuCommand::DeleteRow:
-        DeleteRow(row);
+        FModel.DeleteRow(row);
         break;
     }
 }
 
-void TkvFilterControlModel::ChooseListEntry(const TkvFilterControlFocus &part, int code)
+void TkvFilterControlInteraction::ChooseListEntry(const TkvFilterControlFocus &part, int code)
 {
     if (TkvFilterControlGroupRow *group = AsGroup(part.Row);
         group && part.Part == TkvFilterControlPartKind::BoolOperator) {
         if (code >= bcAnd && code <= bcNotOr) {
             group->SetBoolCode(TkvFilterBoolCode(code));
-            Changed();
+            FModel.Changed();
         }
         return;
     }
     TkvFilterControlConditionRow *condition = AsCondition(part.Row);
     if (!condition)
         return;
-    if (part.Part == TkvFilterControlPartKind::Field && code != condition->ItemIndex && FLink &&
-        FLink->IsItemOffered(code))
-        SetConditionItem(*condition, code);
+    if (part.Part == TkvFilterControlPartKind::Field && code != condition->ItemIndex && FModel.Link() &&
+        FModel.Link()->IsItemOffered(code))
+        FModel.SetConditionItem(*condition, code);
     else if (part.Part == TkvFilterControlPartKind::Operator && IsValidFilterDialogOperator(code) &&
              condition->SupportedOperators.Contains(TkvFilterDialogOperator(code)))
-        SetConditionOperator(*condition, TkvFilterDialogOperator(code));
+        FModel.SetConditionOperator(*condition, TkvFilterDialogOperator(code));
 }
 
 } // namespace kestrum

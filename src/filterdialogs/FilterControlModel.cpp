@@ -3,6 +3,9 @@
 
 #include "core/VariantCompare.h"
 #include "filterdialogs/FilterControlEditors.h"
+#include "filterdialogs/FilterControlFiles.h"
+#include "filterdialogs/FilterControlInteraction.h"
+#include "filterdialogs/FilterControlValueCheck.h"
 #include "filterdialogs/FilterLink.h"
 
 #include <QStringList>
@@ -19,14 +22,6 @@ bool IsNoValue(const Variant &value)
     return value.isNull() || value.isEmpty();
 }
 
-//! A string value with no characters (without decoding its bytes).
-bool IsEmptyString(const Variant &value)
-{
-    if (value.type() == VarType::String)
-        return value.rawNarrow().empty();
-    return value.type() == VarType::WideString && value.rawWide().empty();
-}
-
 //! A value's text; one that cannot be shown (bytes that are no text in the
 //! code page, an array) shows as nothing rather than failing.
 QString SafeDisplayText(const Variant &value)
@@ -41,32 +36,6 @@ QString SafeDisplayText(const Variant &value)
 TkvFilterControlValue EmptyValue()
 {
     return TkvFilterControlValue{};
-}
-
-//! A text typed for a number or date item, as the item's own kind, so that
-//! ranges order and compare as numbers and dates rather than as text.
-Variant AsItemKind(const Variant &value, TkvValueTypeClass valueType)
-{
-    if (!value.isString() || !valueType)
-        return value;
-    switch (valueType->GetVarType()) {
-    case TkvDeclaredVarType::Smallint:
-    case TkvDeclaredVarType::Integer:
-    case TkvDeclaredVarType::Word:
-    case TkvDeclaredVarType::LargeInt:
-        return Variant(value.toInt64());
-    case TkvDeclaredVarType::Float:
-    case TkvDeclaredVarType::Currency:
-    case TkvDeclaredVarType::FMTBcd:
-        return Variant(value.toDouble());
-    case TkvDeclaredVarType::DateTime:
-    case TkvDeclaredVarType::SQLTimeStamp:
-        return Variant::fromDate(value.toDate());
-    case TkvDeclaredVarType::Boolean:
-        return Variant(value.toBool());
-    default:
-        return value;
-    }
 }
 
 } // namespace
@@ -269,61 +238,20 @@ void TkvFilterControlModel::PostValue(TkvFilterControlConditionRow &condition, i
         FLink && condition.ItemIndex >= 0 ? FLink->ItemValueTypeClass(condition.ItemIndex) : nullptr;
     const bool stringItem = valueType && valueType->IsStringType();
     Variant stored = value;
-    if (stored.isEmpty() || (!stringItem && IsEmptyString(stored)))
+    if (stored.isEmpty() || (!stringItem && TkvFilterControlValueCheck::IsEmptyString(stored)))
         stored = Variant::null();
     const bool like = condition.Operator == fdoLike || condition.Operator == fdoNotLike;
-    if (!FitsItem(stored, valueType, like))
+    if (!TkvFilterControlValueCheck::FitsItem(stored, valueType, like))
         throw EkvFilterControlValueError();
     if (!stored.isNull() && !like && valueType)
-        stored = AsItemKind(stored, valueType);
+        stored = TkvFilterControlValueCheck::AsItemKind(stored, valueType);
     condition.Values[std::size_t(valueIndex)] = {stored, stored.isNull() ? QString() : displayText};
     Changed();
 }
 
-bool TkvFilterControlModel::FitsItem(const Variant &value, TkvValueTypeClass valueType, bool like) const
-{
-    if (like || !valueType || value.isNull() || value.isEmpty())
-        return true;
-    if (!valueType->IsStringType() && IsEmptyString(value))
-        return true; // read as Null
-    if (!valueType->IsValueValid(value))
-        return false;
-    try {
-        AsItemKind(value, valueType);
-    } catch (const Exception &) {
-        return false;
-    }
-    return true;
-}
-
 void TkvFilterControlModel::CheckValues(const TkvFilterCriteria &criteria) const
 {
-    CheckListValues(criteria.Root());
-}
-
-void TkvFilterControlModel::CheckListValues(const TkvFilterCriteriaItemList &list) const
-{
-    for (int i = 0; i < list.Count(); ++i) {
-        const TkvCustomFilterCriteriaItem *node = list.Items(i);
-        if (node->IsItemList()) {
-            CheckListValues(*static_cast<const TkvFilterCriteriaItemList *>(node));
-            continue;
-        }
-        const auto *leaf = static_cast<const TkvFilterCriteriaItem *>(node);
-        const int itemIndex = FLink && leaf->ItemLink() ? FLink->IndexOfItemLink(leaf->ItemLink()) : -1;
-        if (itemIndex < 0)
-            continue;
-        const TkvValueTypeClass valueType = FLink->ItemValueTypeClass(itemIndex);
-        const bool like = leaf->OperatorKind() == ocLike || leaf->OperatorKind() == ocNotLike;
-        const Variant &value = leaf->Value();
-        if (value.isArray()) {
-            for (const Variant &element : value.elements())
-                if (!FitsItem(element, valueType, like))
-                    throw EkvFilterControlValueError();
-        } else if (!FitsItem(value, valueType, like)) {
-            throw EkvFilterControlValueError();
-        }
-    }
+    TkvFilterControlValueCheck(FLink).CheckValues(criteria);
 }
 
 void TkvFilterControlModel::AddValue(TkvFilterControlConditionRow &condition)
@@ -503,7 +431,8 @@ void TkvFilterControlModel::AddLeaf(TkvFilterCriteriaItemList *list,
     default: {
         const TkvFilterControlValue first = slot(0);
         value = IsNoValue(first.Value) ? Variant::null() : first.Value;
-        const bool emptyText = IsNoValue(first.Value) || IsEmptyString(first.Value);
+        const bool emptyText =
+            IsNoValue(first.Value) || TkvFilterControlValueCheck::IsEmptyString(first.Value);
         displayText = emptyText ? empty : first.DisplayText;
         break;
     }
@@ -562,6 +491,60 @@ void TkvFilterControlModel::ReadTreeStream(const std::string &bytes)
     CheckValues(scratch);
     BuildRowsFromCriteria(scratch);
     FCriteria->LoadFromBytes(bytes);
+}
+
+// Files and the user's interaction live in classes of their own; these keep
+// the model's interface for the widget and the dialogs.
+
+TkvFilterFileResult TkvFilterControlModel::OpenFilterFile(const QString &fileName)
+{
+    return TkvFilterControlFiles(*this).Open(fileName);
+}
+
+TkvFilterFileResult TkvFilterControlModel::SaveFilterFile(const QString &fileName)
+{
+    return TkvFilterControlFiles(*this).Save(fileName);
+}
+
+void TkvFilterControlModel::SetFocus(const TkvFilterControlFocus &focus)
+{
+    TkvFilterControlInteraction(*this).SetFocus(focus);
+}
+
+std::vector<TkvFilterControlFocus> TkvFilterControlModel::RowParts(TkvFilterControlRow *row) const
+{
+    return TkvFilterControlInteraction::RowParts(row);
+}
+
+std::vector<TkvFilterControlFocus> TkvFilterControlModel::AllParts() const
+{
+    return TkvFilterControlInteraction::AllParts(*this);
+}
+
+TkvFilterControlKeyAction TkvFilterControlModel::KeyAction(int key, Qt::KeyboardModifiers modifiers) const
+{
+    return TkvFilterControlInteraction::KeyAction(key, modifiers);
+}
+
+bool TkvFilterControlModel::DoKeyAction(TkvFilterControlKeyAction action,
+                                        TkvFilterControlActivation *activation)
+{
+    return TkvFilterControlInteraction(*this).DoKeyAction(action, activation);
+}
+
+TkvFilterControlActivation TkvFilterControlModel::ActivatePart(const TkvFilterControlFocus &part)
+{
+    return TkvFilterControlInteraction(*this).ActivatePart(part);
+}
+
+void TkvFilterControlModel::ExecuteMenuCommand(TkvFilterControlRow *row, TkvFilterControlMenuCommand command)
+{
+    TkvFilterControlInteraction(*this).ExecuteMenuCommand(row, command);
+}
+
+void TkvFilterControlModel::ChooseListEntry(const TkvFilterControlFocus &part, int code)
+{
+    TkvFilterControlInteraction(*this).ChooseListEntry(part, code);
 }
 
 } // namespace kestrum

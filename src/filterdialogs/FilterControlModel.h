@@ -182,14 +182,13 @@ public:
     void ChooseListEntry(const TkvFilterControlFocus &part, int code);
 
 private:
+    // Moves the focus and reports the change the way the row edits do.
+    friend class TkvFilterControlInteraction;
+
     void BuildRows(const TkvFilterCriteriaItemList &list, TkvFilterControlGroupRow &group);
     void BuildList(TkvFilterCriteriaItemList *list, const TkvFilterControlGroupRow &group);
     bool IsComplete(const TkvFilterControlGroupRow &group) const;
-    void CheckListValues(const TkvFilterCriteriaItemList &list) const;
-    //! Whether a value fits the item (Null always does).
-    bool FitsItem(const Variant &value, TkvValueTypeClass valueType, bool like) const;
     void AddLeaf(TkvFilterCriteriaItemList *list, const TkvFilterControlConditionRow &condition);
-    void ValidateFocus();
     //! The link's criteria (settings and tree) into the control's own.
     void TakeLinkCriteria();
     void Changed();
