@@ -4,6 +4,7 @@
 // visible rows from the top row downwards with their cells, the footer cells
 // with their summary texts, and hit testing. Plain code: the painter draws
 // what it computed and tests query it. Only visible rows are laid out.
+#include "grid/GridFilterBoxViewInfo.h"
 #include "grid/GridRowSource.h"
 #include "grid/GridStyles.h"
 #include "grid/GridTypes.h"
@@ -122,36 +123,6 @@ struct TkvGridRowViewInfo {
     ~TkvGridRowViewInfo();
 };
 
-enum class TkvGridHitKind : std::uint8_t {
-    None,
-    GroupByBox,
-    GroupByBoxHeader,
-    Header,
-    HeaderSizingEdge,
-    HeaderFilterButton,
-    Cell, //!< also the preview of a data row, with no column
-    GroupFooter,
-    GroupRow,
-    ExpandButton,
-    RowIndent,
-    NewItemRow,
-    Footer,
-    FilterBox,
-    FilterBoxCloseButton,
-    FilterBoxActivateButton,
-    FilterBoxCustomizeButton,
-    Background,
-};
-
-//! A button of the filter box: close, the activate check box, customize.
-struct TkvGridFilterBoxButtonViewInfo {
-    TkvGridHitKind Kind = TkvGridHitKind::None;
-    QRect Bounds;
-    QString Text;         //!< the customize button's caption
-    bool Checked = false; //!< the check box: the filter is active
-    TkvGridCellState State = TkvGridCellState::Normal;
-};
-
 struct TkvGridHitTest {
     TkvGridHitKind Kind = TkvGridHitKind::None;
     int RowIndex = -1;
@@ -206,9 +177,12 @@ public:
     //! The hint shown while no column is grouped; empty otherwise.
     const QString &GroupByBoxText() const { return FGroupByBoxText; }
     const QRect &GroupByBoxTextBounds() const { return FGroupByBoxTextBounds; }
-    const QString &FilterBoxText() const { return FFilterBoxText; }
-    const QRect &FilterBoxTextBounds() const { return FFilterBoxTextBounds; }
-    const std::vector<TkvGridFilterBoxButtonViewInfo> &FilterBoxButtons() const { return FFilterBoxButtons; }
+    const QString &FilterBoxText() const { return FFilterBox.Text(); }
+    const QRect &FilterBoxTextBounds() const { return FFilterBox.TextBounds(); }
+    const std::vector<TkvGridFilterBoxButtonViewInfo> &FilterBoxButtons() const
+    {
+        return FFilterBox.Buttons();
+    }
 
     // Rows.
     const std::vector<TkvGridRowViewInfo> &Rows() const { return FRows; }
@@ -293,16 +267,9 @@ private:
     std::vector<TkvGridCellViewInfo> FFooterCells;
     QString FGroupByBoxText;
     QRect FGroupByBoxTextBounds;
-    QString FFilterBoxText;
-    QRect FFilterBoxTextBounds;
-    std::vector<TkvGridFilterBoxButtonViewInfo> FFilterBoxButtons;
+    TkvGridFilterBoxViewInfo FFilterBox;
     std::vector<TkvGridRowViewInfo> FRows;
 };
-
-//! The customize button's caption.
-QString FilterBoxCustomizeCaption();
-//! The filter box text while the criteria has no caption.
-QString FilterBoxEmptyText();
 
 //! The group-by box's hint while no column is grouped.
 QString GroupByBoxHintText();
