@@ -65,6 +65,67 @@ void TkvGridTableViewInfo::Calculate()
     FCalculating = false;
 }
 
+int TkvGridTableViewInfo::LaidOutColumnCount() const
+{
+    return std::min(FGridView->VisibleColumnCount(), static_cast<int>(FHeaderCellWidths.size()));
+}
+
+void TkvGridTableViewInfo::CalculateIndicatorCells()
+{
+    FIndicatorCells.clear();
+    if (FIndicatorBounds.isNull())
+        return;
+    const TkvGridViewParams params = FGridView->Styles().Params(TkvGridStyleSlot::Indicator);
+    const int border = FGridView->LookAndFeelPainter().HeaderBorderWidth();
+    auto add = [&](TkvGridIndicatorKind kind, const QRect &bounds, TkvGridIndicatorGlyph glyph,
+                   int rowIndex) {
+        TkvGridIndicatorCellViewInfo cell;
+        cell.Kind = kind;
+        cell.Bounds = bounds;
+        cell.Borders = {border, border, border, border};
+        cell.Params = params;
+        cell.Glyph = glyph;
+        cell.RowIndex = rowIndex;
+        FIndicatorCells.push_back(std::move(cell));
+    };
+    const int left = FIndicatorBounds.left();
+    const int width = FIndicatorBounds.width();
+    if (!FHeaderBounds.isNull())
+        add(TkvGridIndicatorKind::Header, QRect(left, FHeaderBounds.top(), width, FHeaderBounds.height()),
+            TkvGridIndicatorGlyph::None, -1);
+    const TkvGridRowSource &source = FGridView->DataController();
+    for (const TkvGridRowViewInfo &row : FRows.Rows()) {
+        const QRect bounds =
+            QRect(left, row.Bounds.top(), width, row.Bounds.height())
+                .intersected(QRect(left, FRowsAreaBounds.top(), width, FRowsAreaBounds.height()));
+        if (bounds.isEmpty())
+            continue;
+        TkvGridIndicatorGlyph glyph = TkvGridIndicatorGlyph::None;
+        if (row.IsNewItemRow)
+            glyph = row.Focused && source.IsEditing() ? TkvGridIndicatorGlyph::Inserting
+                                                      : TkvGridIndicatorGlyph::NewItemRow;
+        else if (row.Focused)
+            glyph = row.Record && row.Record->Editing()
+                        ? (source.EditingRecordIndex() == source.NewItemRecordIndex()
+                               ? TkvGridIndicatorGlyph::Inserting
+                               : TkvGridIndicatorGlyph::Editing)
+                        : TkvGridIndicatorGlyph::Focused;
+        add(TkvGridIndicatorKind::Row, bounds, glyph, row.RowIndex);
+    }
+    if (!FFooterBounds.isNull())
+        add(TkvGridIndicatorKind::Footer, QRect(left, FFooterBounds.top(), width, FFooterBounds.height()),
+            TkvGridIndicatorGlyph::None, -1);
+}
+
+void TkvGridTableViewInfo::CalculateRows()
+{
+    FRows.Clear();
+    if (!FCalculated)
+        return;
+    FRows.Calculate();
+    CalculateIndicatorCells();
+}
+
 void TkvGridTableViewInfo::CalculateWidths()
 {
     const TkvGridLookAndFeelPainter &lookAndFeel = FGridView->LookAndFeelPainter();
@@ -584,7 +645,7 @@ TkvGridHitTest TkvGridTableViewInfo::HitTest(const QPoint &point) const
     }
     if (FRowsAreaBounds.contains(point)) {
         hit.Kind = TkvGridHitKind::Background;
-        for (const TkvGridRowViewInfo &row : FRows) {
+        for (const TkvGridRowViewInfo &row : FRows.Rows()) {
             if (!row.Bounds.contains(point))
                 continue;
             hit.RowIndex = row.RowIndex;

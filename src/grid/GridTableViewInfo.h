@@ -4,8 +4,10 @@
 // visible rows from the top row downwards with their cells, the footer cells
 // with their summary texts, and hit testing. Plain code: the painter draws
 // what it computed and tests query it. Only visible rows are laid out.
+#include "grid/GridCellViewInfo.h"
 #include "grid/GridFilterBoxViewInfo.h"
 #include "grid/GridRowSource.h"
+#include "grid/GridRowsViewInfo.h"
 #include "grid/GridStyles.h"
 #include "grid/GridTypes.h"
 
@@ -21,35 +23,6 @@ class TkvCustomGridTableItem;
 class TkvGridTableView;
 class TkvGridColumn;
 enum class TkvGridHeaderContainer : std::uint8_t;
-
-struct TkvGridCellBorders {
-    int Left = 0;
-    int Top = 0;
-    int Right = 0;
-    int Bottom = 0;
-};
-
-struct TkvGridCellViewInfo {
-    QRect Bounds;
-    TkvGridCellBorders Borders;
-    QString Text;
-    TkvGridAlignmentHorz AlignHorz = TkvGridAlignmentHorz::LeftJustify;
-    TkvAlignmentVert AlignVert = TkvAlignmentVert::vaCenter;
-    bool MultiLine = false;
-    bool EndEllipsis = false;
-    TkvGridViewParams Params;
-    TkvGridCellState State = TkvGridCellState::Normal;
-    TkvCustomGridTableItem *Item = nullptr;
-    int RowIndex = -1;
-    bool Selected = false;    //!< drawn in the selection (or inactive) style
-    bool FocusedCell = false; //!< the focused cell of the focused row
-    QRect EditButtonBounds;   //!< the editor's drop-down button, when the cell shows it
-
-    //! Bounds minus borders.
-    QRect ContentBounds() const;
-    //! Content inset by 2 pixels on every side, left of an edit button.
-    QRect TextBounds() const;
-};
 
 enum class TkvGridHeaderAreaKind : std::uint8_t { SizingEdge, FilterButton, SortMark, Glyph };
 
@@ -69,13 +42,6 @@ struct TkvGridHeaderCellViewInfo : TkvGridCellViewInfo {
     std::vector<TkvGridHeaderAreaViewInfo> Areas;
 };
 
-//! One group footer below the last row of its group: a strip of footer cells at the columns' places.
-struct TkvGridGroupFooterViewInfo {
-    int Level = 0; //!< the grouping level whose group ends here
-    QRect Bounds;  //!< the strip, starting one level indent right of the group's indent
-    std::vector<TkvGridCellViewInfo> Cells;
-};
-
 //! The kind of a cell of the indicator column.
 enum class TkvGridIndicatorKind : std::uint8_t { Header, Row, Footer };
 //! What a row's indicator cell shows.
@@ -93,36 +59,6 @@ struct TkvGridPartViewInfo : TkvGridCellViewInfo {
     TkvGridPartKind Part = TkvGridPartKind::Background;
 };
 
-struct TkvGridRowViewInfo {
-    TkvCustomGridRecord *Record = nullptr; //!< linked while laid out
-    int RowIndex = -1;                     //!< -1 for the new-item row
-    int Level = 0;
-    bool IsGroup = false;
-    bool IsNewItemRow = false;
-    bool Expanded = false;
-    bool Focused = false;
-    bool Selected = false;
-    QRect Bounds;          //!< the whole row, from the rows area's left edge to the data width
-    QRect DataBounds;      //!< the band of the cells (group rows: of the group cell)
-    QRect PreviewBounds;   //!< data rows with a preview: the preview's band
-    QRect SeparatorBounds; //!< the row separator at the row's bottom, when one is drawn
-    TkvGridCellViewInfo PreviewCell;
-    std::vector<TkvGridGroupFooterViewInfo> GroupFooters; //!< innermost first
-    QRect IndentBounds;                                   //!< the indent left of the row's content
-    QRect ExpandButtonBounds;                             //!< group rows
-    TkvGridCellViewInfo GroupCell;                        //!< group rows: the one cell with the group text
-    //! Data rows: one cell per visible column, created when first asked for.
-    mutable std::vector<TkvGridCellViewInfo> Cells;
-    mutable bool CellsCalculated = false;
-
-    TkvGridRowViewInfo() = default;
-    TkvGridRowViewInfo(const TkvGridRowViewInfo &) = delete;
-    TkvGridRowViewInfo &operator=(const TkvGridRowViewInfo &) = delete;
-    TkvGridRowViewInfo(TkvGridRowViewInfo &&) noexcept;
-    TkvGridRowViewInfo &operator=(TkvGridRowViewInfo &&) noexcept;
-    ~TkvGridRowViewInfo();
-};
-
 struct TkvGridHitTest {
     TkvGridHitKind Kind = TkvGridHitKind::None;
     int RowIndex = -1;
@@ -132,7 +68,7 @@ struct TkvGridHitTest {
 
 class TkvGridTableViewInfo {
 public:
-    explicit TkvGridTableViewInfo(TkvGridTableView *view) : FGridView(view) {}
+    explicit TkvGridTableViewInfo(TkvGridTableView *view) : FGridView(view), FRows(view, *this) {}
     TkvGridTableViewInfo(const TkvGridTableViewInfo &) = delete;
     TkvGridTableViewInfo &operator=(const TkvGridTableViewInfo &) = delete;
 
@@ -165,8 +101,18 @@ public:
     int GroupByBoxHeight() const { return FGroupByBoxHeight; }
     int FilterBoxHeight() const { return FFilterBoxHeight; }
     int GroupFooterHeight() const { return FGroupFooterHeight; }
+    int NewItemRowHeight() const { return FNewItemRowHeight; }
     //! The height of a row by its row index (from the cache when known).
-    int RowHeight(int rowIndex) const;
+    int RowHeight(int rowIndex) const { return FRows.RowHeight(rowIndex); }
+    //! The width of each laid-out visible column, the group indent included in the first.
+    const std::vector<int> &ColumnWidths() const { return FHeaderCellWidths; }
+    //! The visible columns the last layout gave widths to. Cells may be built
+    //! between a column being shown and the next layout; a column shown since
+    //! has no cell until then.
+    int LaidOutColumnCount() const;
+    //! The left edge of the data, scrolled horizontally.
+    int ScrolledLeft() const;
+    TkvGridViewParams FooterParams(TkvGridColumn *column) const;
 
     // Header, group-by box and footer.
     const std::vector<TkvGridHeaderCellViewInfo> &HeaderCells() const { return FHeaderCells; }
@@ -185,21 +131,27 @@ public:
     }
 
     // Rows.
-    const std::vector<TkvGridRowViewInfo> &Rows() const { return FRows; }
+    const std::vector<TkvGridRowViewInfo> &Rows() const { return FRows.Rows(); }
     //! The row laid out for a row index, or nullptr when it is not visible.
-    const TkvGridRowViewInfo *FindRow(int rowIndex) const;
+    const TkvGridRowViewInfo *FindRow(int rowIndex) const { return FRows.FindRow(rowIndex); }
     //! The data cells of a row, computed on first use.
-    const std::vector<TkvGridCellViewInfo> &Cells(const TkvGridRowViewInfo &row) const;
+    const std::vector<TkvGridCellViewInfo> &Cells(const TkvGridRowViewInfo &row) const
+    {
+        return FRows.Cells(row);
+    }
     //! Rows laid out, the cut last one included (at least one when rows exist).
-    int VisibleRowCount() const;
+    int VisibleRowCount() const { return FRows.VisibleRowCount(); }
     //! The last row that fits completely, or the first laid out when none does.
-    int LastFullyVisibleRowIndex() const;
+    int LastFullyVisibleRowIndex() const { return FRows.LastFullyVisibleRowIndex(); }
     //! The top row that shows rowIndex as the last completely visible row.
-    int TopRowIndexForBottomRow(int rowIndex) const;
+    int TopRowIndexForBottomRow(int rowIndex) const { return FRows.TopRowIndexForBottomRow(rowIndex); }
     //! The largest top row index that still fills the rows area.
-    int MaxTopRowIndex() const;
+    int MaxTopRowIndex() const { return FRows.MaxTopRowIndex(); }
     //! Rows that fit completely below a top row (at least one).
-    int FullyVisibleRowCountFrom(int topRowIndex) const;
+    int FullyVisibleRowCountFrom(int topRowIndex) const
+    {
+        return FRows.FullyVisibleRowCountFrom(topRowIndex);
+    }
 
     //! The part of the view a point lies in.
     TkvGridHitTest HitTest(const QPoint &point) const;
@@ -215,25 +167,11 @@ private:
     //! The filter box's height for the current criteria, 0 when it is not shown.
     int CalculateFilterBoxHeight() const;
     void SetFilterButtonState(TkvGridHeaderCellViewInfo &cell, TkvGridHeaderContainer container) const;
-    void CalculateRowCells(const TkvGridRowViewInfo &row) const;
-    void CalculateRowParts(TkvGridRowViewInfo &row, int dataHeight) const;
-    void CalculateGroupFooters(TkvGridRowViewInfo &row) const;
     void CalculateIndicatorCells();
     void WriteBackAutoWidths();
     int HeaderCellHeight(const TkvGridViewParams &params) const;
     int HeaderCaptionHeight(int visibleIndex, const TkvGridViewParams &params) const;
-    //! The height of a row's cell band (and preview), measured when cells or the preview grow with their
-    //! text.
-    int MeasureDataRowHeight(int rowIndex, int recordIndex, int *previewHeight) const;
-    int PreviewHeight(TkvCustomGridRecord *record) const;
-    //! The levels whose group footers follow a row, innermost first.
-    void GroupFooterLevels(int rowIndex, const TkvGridRowInfo &info, std::vector<int> &levels) const;
-    int RowSeparatorWidth() const;
-    bool MeasuresRows() const;
-    int ScrolledLeft() const;
     TkvGridViewParams HeaderParams(TkvGridColumn *column) const;
-    TkvGridViewParams FooterParams(TkvGridColumn *column) const;
-    TkvGridViewParams PreviewParams(TkvCustomGridRecord *record) const;
 
     TkvGridTableView *FGridView;
     bool FCalculating = false;
@@ -258,17 +196,13 @@ private:
     int FGroupFooterHeight = 0;
     std::vector<TkvGridIndicatorCellViewInfo> FIndicatorCells;
     std::vector<int> FHeaderCellWidths;
-    //! The visible columns the last layout gave widths to. Cells may be built
-    //! between a column being shown and the next layout; a column shown since
-    //! has no cell until then.
-    int LaidOutColumnCount() const;
     std::vector<TkvGridHeaderCellViewInfo> FHeaderCells;
     std::vector<TkvGridHeaderCellViewInfo> FGroupByBoxHeaders;
     std::vector<TkvGridCellViewInfo> FFooterCells;
     QString FGroupByBoxText;
     QRect FGroupByBoxTextBounds;
     TkvGridFilterBoxViewInfo FFilterBox;
-    std::vector<TkvGridRowViewInfo> FRows;
+    TkvGridRowsViewInfo FRows;
 };
 
 //! The group-by box's hint while no column is grouped.
