@@ -70,60 +70,13 @@ int TkvGridTableViewInfo::LaidOutColumnCount() const
     return std::min(FGridView->VisibleColumnCount(), static_cast<int>(FHeaderCellWidths.size()));
 }
 
-void TkvGridTableViewInfo::CalculateIndicatorCells()
-{
-    FIndicatorCells.clear();
-    if (FIndicatorBounds.isNull())
-        return;
-    const TkvGridViewParams params = FGridView->Styles().Params(TkvGridStyleSlot::Indicator);
-    const int border = FGridView->LookAndFeelPainter().HeaderBorderWidth();
-    auto add = [&](TkvGridIndicatorKind kind, const QRect &bounds, TkvGridIndicatorGlyph glyph,
-                   int rowIndex) {
-        TkvGridIndicatorCellViewInfo cell;
-        cell.Kind = kind;
-        cell.Bounds = bounds;
-        cell.Borders = {border, border, border, border};
-        cell.Params = params;
-        cell.Glyph = glyph;
-        cell.RowIndex = rowIndex;
-        FIndicatorCells.push_back(std::move(cell));
-    };
-    const int left = FIndicatorBounds.left();
-    const int width = FIndicatorBounds.width();
-    if (!FHeaderBounds.isNull())
-        add(TkvGridIndicatorKind::Header, QRect(left, FHeaderBounds.top(), width, FHeaderBounds.height()),
-            TkvGridIndicatorGlyph::None, -1);
-    const TkvGridRowSource &source = FGridView->DataController();
-    for (const TkvGridRowViewInfo &row : FRows.Rows()) {
-        const QRect bounds =
-            QRect(left, row.Bounds.top(), width, row.Bounds.height())
-                .intersected(QRect(left, FRowsAreaBounds.top(), width, FRowsAreaBounds.height()));
-        if (bounds.isEmpty())
-            continue;
-        TkvGridIndicatorGlyph glyph = TkvGridIndicatorGlyph::None;
-        if (row.IsNewItemRow)
-            glyph = row.Focused && source.IsEditing() ? TkvGridIndicatorGlyph::Inserting
-                                                      : TkvGridIndicatorGlyph::NewItemRow;
-        else if (row.Focused)
-            glyph = row.Record && row.Record->Editing()
-                        ? (source.EditingRecordIndex() == source.NewItemRecordIndex()
-                               ? TkvGridIndicatorGlyph::Inserting
-                               : TkvGridIndicatorGlyph::Editing)
-                        : TkvGridIndicatorGlyph::Focused;
-        add(TkvGridIndicatorKind::Row, bounds, glyph, row.RowIndex);
-    }
-    if (!FFooterBounds.isNull())
-        add(TkvGridIndicatorKind::Footer, QRect(left, FFooterBounds.top(), width, FFooterBounds.height()),
-            TkvGridIndicatorGlyph::None, -1);
-}
-
 void TkvGridTableViewInfo::CalculateRows()
 {
     FRows.Clear();
     if (!FCalculated)
         return;
     FRows.Calculate();
-    CalculateIndicatorCells();
+    FIndicator.Calculate(*this, *FGridView);
 }
 
 void TkvGridTableViewInfo::CalculateWidths()

@@ -6,6 +6,7 @@
 // what it computed and tests query it. Only visible rows are laid out.
 #include "grid/GridCellViewInfo.h"
 #include "grid/GridFilterBoxViewInfo.h"
+#include "grid/GridIndicatorViewInfo.h"
 #include "grid/GridRowSource.h"
 #include "grid/GridRowsViewInfo.h"
 #include "grid/GridStyles.h"
@@ -40,16 +41,6 @@ struct TkvGridHeaderCellViewInfo : TkvGridCellViewInfo {
     int VisibleIndex = -1;
     QRect CaptionBounds;
     std::vector<TkvGridHeaderAreaViewInfo> Areas;
-};
-
-//! The kind of a cell of the indicator column.
-enum class TkvGridIndicatorKind : std::uint8_t { Header, Row, Footer };
-//! What a row's indicator cell shows.
-enum class TkvGridIndicatorGlyph : std::uint8_t { None, Focused, Editing, Inserting, NewItemRow };
-
-struct TkvGridIndicatorCellViewInfo : TkvGridCellViewInfo {
-    TkvGridIndicatorKind Kind = TkvGridIndicatorKind::Row;
-    TkvGridIndicatorGlyph Glyph = TkvGridIndicatorGlyph::None;
 };
 
 //! The parts whose background OnCustomDrawPartBackground may draw.
@@ -119,7 +110,7 @@ public:
     const std::vector<TkvGridHeaderCellViewInfo> &GroupByBoxHeaders() const { return FGroupByBoxHeaders; }
     const std::vector<TkvGridCellViewInfo> &FooterCells() const { return FFooterCells; }
     //! The indicator column's cells: the header's, one per laid-out row, the footer's.
-    const std::vector<TkvGridIndicatorCellViewInfo> &IndicatorCells() const { return FIndicatorCells; }
+    const std::vector<TkvGridIndicatorCellViewInfo> &IndicatorCells() const { return FIndicator.Cells(); }
     //! The hint shown while no column is grouped; empty otherwise.
     const QString &GroupByBoxText() const { return FGroupByBoxText; }
     const QRect &GroupByBoxTextBounds() const { return FGroupByBoxTextBounds; }
@@ -167,7 +158,6 @@ private:
     //! The filter box's height for the current criteria, 0 when it is not shown.
     int CalculateFilterBoxHeight() const;
     void SetFilterButtonState(TkvGridHeaderCellViewInfo &cell, TkvGridHeaderContainer container) const;
-    void CalculateIndicatorCells();
     void WriteBackAutoWidths();
     int HeaderCellHeight(const TkvGridViewParams &params) const;
     int HeaderCaptionHeight(int visibleIndex, const TkvGridViewParams &params) const;
@@ -194,7 +184,7 @@ private:
     int FFilterBoxHeight = 0;
     int FNewItemRowHeight = 0;
     int FGroupFooterHeight = 0;
-    std::vector<TkvGridIndicatorCellViewInfo> FIndicatorCells;
+    TkvGridIndicatorViewInfo FIndicator;
     std::vector<int> FHeaderCellWidths;
     std::vector<TkvGridHeaderCellViewInfo> FHeaderCells;
     std::vector<TkvGridHeaderCellViewInfo> FGroupByBoxHeaders;

@@ -1,8 +1,9 @@
 // The rows of the table layout, laid out by a rows object of the test's own
 // over a view's metrics: stacking, the row arithmetic paging relies on, the
-// new-item row and separators, and cells made on demand.
+// new-item row and separators, cells made on demand, and the indicator column beside the rows.
 #include "GridTestSource.h"
 
+#include "grid/GridIndicatorViewInfo.h"
 #include "grid/GridRowsViewInfo.h"
 
 #include <gtest/gtest.h>
@@ -107,4 +108,28 @@ TEST(GridRowsViewInfo, DataCellsAreMadeOnDemandAtTheColumnsPlaces)
     }
     EXPECT_EQ(cells[0].Text.toStdString(), "3");
     EXPECT_EQ(cells[3].Text, QString::fromUtf8("备注2"));
+}
+
+TEST(GridIndicatorViewInfo, OneCellBesideHeaderEachRowAndFooterWithTheFocusedRowsGlyph)
+{
+    LedgerGrid grid = GridWithRecords(100);
+    grid.View->OptionsView().SetIndicator(true);
+    grid.View->Controller().SetFocusedRowIndex(1);
+    const TkvGridTableViewInfo &layout = grid.View->ViewInfo();
+    TkvGridIndicatorViewInfo indicator;
+    indicator.Calculate(layout, *grid.View);
+    const auto &cells = indicator.Cells();
+    ASSERT_EQ(cells.size(), layout.Rows().size() + 2);
+    EXPECT_EQ(cells.front().Kind, TkvGridIndicatorKind::Header);
+    EXPECT_EQ(cells.back().Kind, TkvGridIndicatorKind::Footer);
+    EXPECT_EQ(cells[1].RowIndex, 0);
+    EXPECT_EQ(cells[1].Glyph, TkvGridIndicatorGlyph::None);
+    EXPECT_EQ(cells[2].Glyph, TkvGridIndicatorGlyph::Focused);
+    // The last row is cut by the rows area, and so is its indicator cell.
+    const QRect &last = cells[cells.size() - 2].Bounds;
+    EXPECT_LE(last.bottom(), layout.RowsAreaBounds().bottom());
+
+    grid.View->OptionsView().SetIndicator(false);
+    indicator.Calculate(grid.View->ViewInfo(), *grid.View);
+    EXPECT_TRUE(indicator.Cells().empty());
 }
