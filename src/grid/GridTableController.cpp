@@ -10,12 +10,6 @@
 
 namespace kestrum {
 
-namespace {
-
-constexpr int HorizontalScrollStep = 10;
-
-} // namespace
-
 TkvUpdateLock::TkvUpdateLock(TkvCustomGridView &view) : FView(view)
 {
     FView.BeginUpdate();
@@ -28,6 +22,7 @@ TkvUpdateLock::~TkvUpdateLock()
 
 TkvGridTableController::TkvGridTableController(TkvGridTableView *view)
     : FGridView(view), FEditingController(std::make_unique<TkvGridEditingController>(view)),
+      FScroll(std::make_unique<TkvGridScrollController>(*view, *FEditingController)),
       FHeader(std::make_unique<TkvGridHeaderController>(*view, *this)),
       FFilter(std::make_unique<TkvGridFilterController>(*view, *FHeader)),
       FKeyboard(std::make_unique<TkvGridKeyboardController>(*view, *this))
@@ -73,12 +68,12 @@ void TkvGridTableController::SetFocusedItem(TkvCustomGridTableItem *item)
                          [item](const TkvGridHeaderCellViewInfo &cell) { return cell.Column == item; });
         if (header != headers.end()) {
             const QRect area = viewInfo.RowsAreaBounds();
-            const int left = header->Bounds.left() - area.left() + FLeftPos;
+            const int left = header->Bounds.left() - area.left() + LeftPos();
             const int right = left + header->Bounds.width();
             const int areaWidth = area.width();
-            if (right - FLeftPos > areaWidth)
+            if (right - LeftPos() > areaWidth)
                 SetLeftPos(right - areaWidth);
-            if (left < FLeftPos)
+            if (left < LeftPos())
                 SetLeftPos(left);
         }
     }
@@ -115,68 +110,9 @@ bool TkvGridTableController::SetFocusedRowIndex(int rowIndex)
     return source.ChangeFocusedRowIndex(rowIndex);
 }
 
-void TkvGridTableController::SetTopRowIndex(int rowIndex)
-{
-    TkvGridTableViewInfo &viewInfo = FGridView->ViewInfo();
-    const int rowCount = FGridView->DataController().RowCount();
-    if (rowCount == 0)
-        rowIndex = 0;
-    else if (viewInfo.IsCalculated())
-        rowIndex = std::clamp(rowIndex, 0, viewInfo.MaxTopRowIndex());
-    else
-        rowIndex = std::clamp(rowIndex, 0, rowCount - 1);
-    if (rowIndex == FTopRowIndex)
-        return;
-    FTopRowIndex = rowIndex;
-    // Scrolling keeps the parts: only the rows are laid out again.
-    if (viewInfo.IsCalculated() && !viewInfo.IsCalculating()) {
-        viewInfo.CalculateRows();
-        FGridView->Invalidate(viewInfo.RowsAreaBounds());
-        FEditingController->UpdateEditorBounds();
-    }
-    if (FGridView->OnScrollBarsChanged)
-        FGridView->OnScrollBarsChanged();
-    if (FGridView->OnTopRecordIndexChanged)
-        FGridView->OnTopRecordIndexChanged(FGridView);
-}
-
-void TkvGridTableController::CheckTopRowIndex()
-{
-    const int before = FTopRowIndex;
-    FTopRowIndex = std::clamp(FTopRowIndex, 0, std::max(0, FGridView->ViewInfo().MaxTopRowIndex()));
-    if (before != FTopRowIndex && FGridView->ViewInfo().IsCalculated())
-        FGridView->ViewInfo().CalculateRows();
-}
-
-void TkvGridTableController::SetLeftPos(int leftPos)
-{
-    TkvGridTableViewInfo &viewInfo = FGridView->ViewInfo();
-    const int maxLeft =
-        viewInfo.IsCalculated() ? std::max(0, viewInfo.DataWidth() - viewInfo.RowsAreaBounds().width()) : 0;
-    leftPos = std::clamp(leftPos, 0, maxLeft);
-    if (leftPos == FLeftPos)
-        return;
-    FLeftPos = leftPos;
-    FGridView->LayoutChanged();
-}
-
 void TkvGridTableController::MakeFocusedRowVisible()
 {
     MakeRowVisible(FocusedRowIndex());
-}
-
-void TkvGridTableController::MakeRowVisible(int rowIndex)
-{
-    TkvGridTableViewInfo &viewInfo = FGridView->ViewInfo();
-    if (rowIndex < 0 || !viewInfo.IsCalculated())
-        return;
-    if (rowIndex < FTopRowIndex) {
-        SetTopRowIndex(rowIndex);
-        return;
-    }
-    // Scroll only when the row does not fit completely below the current top row.
-    if (rowIndex >= FTopRowIndex + viewInfo.FullyVisibleRowCountFrom(FTopRowIndex))
-        SetTopRowIndex(viewInfo.TopRowIndexForBottomRow(rowIndex));
 }
 
 bool TkvGridTableController::IsNewItemRowFocused() const
@@ -188,11 +124,6 @@ TkvCustomGridRecord *TkvGridTableController::FocusedRecord() const
 {
     TkvGridViewData &viewData = FGridView->ViewData();
     return IsNewItemRowFocused() ? viewData.NewItemRecord() : viewData.Records(FocusedRowIndex());
-}
-
-void TkvGridTableController::ScrollHorizontally(int delta)
-{
-    SetLeftPos(FLeftPos + delta);
 }
 
 void TkvGridTableController::MouseDown(TkvGridMouseButton button, const QPoint &point,
@@ -414,138 +345,11 @@ void TkvGridTableController::PullScrollStep()
     if (!FPullFocusing || FPullScrollDirection == 0)
         return;
     TkvUpdateLock lock(*FGridView);
-    SetTopRowIndex(FTopRowIndex + FPullScrollDirection);
+    SetTopRowIndex(TopRowIndex() + FPullScrollDirection);
     const int rowIndex =
-        FPullScrollDirection < 0 ? FTopRowIndex : FGridView->ViewInfo().LastFullyVisibleRowIndex();
+        FPullScrollDirection < 0 ? TopRowIndex() : FGridView->ViewInfo().LastFullyVisibleRowIndex();
     if (rowIndex >= 0)
         SetFocusedRowIndex(rowIndex);
-}
-
-void TkvGridTableController::MouseWheel(int steps, int linesPerStep)
-{
-    if (steps == 0)
-        return;
-    SetTopRowIndex(FTopRowIndex - steps * linesPerStep);
-}
-
-namespace {
-
-constexpr int WheelNotch = 120;
-
-//! Adds a delta to the rest kept from earlier messages and returns the whole notches in it;
-//! turning the wheel the other way drops what was kept.
-int TakeWheelNotches(int &rest, int delta)
-{
-    if ((rest > 0 && delta < 0) || (rest < 0 && delta > 0))
-        rest = 0;
-    rest += delta;
-    const int notches = rest / WheelNotch;
-    rest -= notches * WheelNotch;
-    return notches;
-}
-
-} // namespace
-
-bool TkvGridTableController::VerticalScrollBarShown() const
-{
-    const TkvGridScrollBars bars = FGridView->OptionsView().ScrollBars();
-    const TkvGridTableViewInfo &viewInfo = FGridView->ViewInfo();
-    return (bars == TkvGridScrollBars::ssBoth || bars == TkvGridScrollBars::ssVertical) &&
-           viewInfo.IsCalculated() && viewInfo.MaxTopRowIndex() > 0;
-}
-
-bool TkvGridTableController::HorizontalScrollBarShown() const
-{
-    const TkvGridScrollBars bars = FGridView->OptionsView().ScrollBars();
-    const TkvGridTableViewInfo &viewInfo = FGridView->ViewInfo();
-    return (bars == TkvGridScrollBars::ssBoth || bars == TkvGridScrollBars::ssHorizontal) &&
-           viewInfo.IsCalculated() && viewInfo.DataWidth() > viewInfo.RowsAreaBounds().width();
-}
-
-bool TkvGridTableController::MouseWheelDelta(const QPoint &angleDelta, const QPoint &point,
-                                             TkvGridShiftState shift, int linesPerStep)
-{
-    if (angleDelta.isNull())
-        return false;
-    if (FGridView->OnMouseWheel &&
-        FGridView->OnMouseWheel(FGridView, shift, angleDelta.y() != 0 ? angleDelta.y() : angleDelta.x(),
-                                point))
-        return true;
-    linesPerStep = std::max(1, linesPerStep);
-    TkvUpdateLock lock(*FGridView);
-    const int top = FTopRowIndex;
-    const int left = FLeftPos;
-    // The vertical wheel turns the horizontal scroll bar when only that one is shown.
-    const bool verticalScrollsHorizontally = !VerticalScrollBarShown() && HorizontalScrollBarShown();
-    if (const int notches = TakeWheelNotches(FWheelRestY, angleDelta.y()); notches != 0) {
-        if (verticalScrollsHorizontally)
-            ScrollHorizontally(-notches * linesPerStep * HorizontalScrollStep);
-        else
-            MouseWheel(notches, linesPerStep);
-    }
-    // Positive is to the left, as positive is up.
-    if (const int notches = TakeWheelNotches(FWheelRestX, angleDelta.x()); notches != 0)
-        ScrollHorizontally(-notches * linesPerStep * HorizontalScrollStep);
-    return top != FTopRowIndex || left != FLeftPos;
-}
-
-void TkvGridTableController::Scroll(bool vertical, TkvGridScrollCode code, int position)
-{
-    TkvGridTableViewInfo &viewInfo = FGridView->ViewInfo();
-    if (!vertical) {
-        const int page = viewInfo.RowsAreaBounds().width();
-        switch (code) {
-        case TkvGridScrollCode::LineUp:
-            ScrollHorizontally(-HorizontalScrollStep);
-            break;
-        case TkvGridScrollCode::LineDown:
-            ScrollHorizontally(HorizontalScrollStep);
-            break;
-        case TkvGridScrollCode::PageUp:
-            ScrollHorizontally(-page);
-            break;
-        case TkvGridScrollCode::PageDown:
-            ScrollHorizontally(page);
-            break;
-        case TkvGridScrollCode::Track:
-            SetLeftPos(position);
-            break;
-        case TkvGridScrollCode::Top:
-            SetLeftPos(0);
-            break;
-        case TkvGridScrollCode::Bottom:
-            SetLeftPos(viewInfo.DataWidth());
-            break;
-        }
-        return;
-    }
-    switch (code) {
-    case TkvGridScrollCode::LineUp:
-        SetTopRowIndex(FTopRowIndex - 1);
-        break;
-    case TkvGridScrollCode::LineDown:
-        SetTopRowIndex(FTopRowIndex + 1);
-        break;
-    case TkvGridScrollCode::PageUp: {
-        const int newTop = viewInfo.TopRowIndexForBottomRow(FTopRowIndex);
-        SetTopRowIndex(newTop == FTopRowIndex ? FTopRowIndex - 1 : newTop);
-        break;
-    }
-    case TkvGridScrollCode::PageDown: {
-        const int fit = viewInfo.FullyVisibleRowCountFrom(FTopRowIndex);
-        SetTopRowIndex(fit <= 1 ? FTopRowIndex + 1 : FTopRowIndex + fit - 1);
-        break;
-    }
-    case TkvGridScrollCode::Track:
-        SetTopRowIndex(position);
-        break;
-    case TkvGridScrollCode::Top:
-        SetTopRowIndex(0);
-        break;
-    case TkvGridScrollCode::Bottom:
-        SetTopRowIndex(viewInfo.MaxTopRowIndex());
-        break;
-    }
 }
 
 bool TkvGridTableController::CanAppend() const

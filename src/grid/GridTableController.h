@@ -8,6 +8,7 @@
 #include "grid/GridFilterController.h"
 #include "grid/GridHeaderController.h"
 #include "grid/GridKeyboardController.h"
+#include "grid/GridScrollController.h"
 #include "grid/GridTableViewInfo.h"
 #include "grid/GridViewData.h"
 #include "grid/GridWindows.h"
@@ -73,15 +74,16 @@ public:
     void ItemRemoved(TkvCustomGridTableItem *item);
 
     // Scrolling.
-    int TopRowIndex() const { return FTopRowIndex; }
-    void SetTopRowIndex(int rowIndex);
-    int LeftPos() const { return FLeftPos; }
-    void SetLeftPos(int leftPos);
+    TkvGridScrollController &ScrollController() const { return *FScroll; }
+    int TopRowIndex() const { return FScroll->TopRowIndex(); }
+    void SetTopRowIndex(int rowIndex) { FScroll->SetTopRowIndex(rowIndex); }
+    int LeftPos() const { return FScroll->LeftPos(); }
+    void SetLeftPos(int leftPos) { FScroll->SetLeftPos(leftPos); }
     //! Brings the focused row into the rows area (scrolling as little as possible).
     void MakeFocusedRowVisible();
-    void MakeRowVisible(int rowIndex);
+    void MakeRowVisible(int rowIndex) { FScroll->MakeRowVisible(rowIndex); }
     //! Keeps the top row valid after the rows changed.
-    void CheckTopRowIndex();
+    void CheckTopRowIndex() { FScroll->CheckTopRowIndex(); }
 
     // Input.
     bool KeyDown(TkvGridKey key, TkvGridShiftState shift) { return FKeyboard->KeyDown(key, shift); }
@@ -93,16 +95,22 @@ public:
     void MouseDown(TkvGridMouseButton button, const QPoint &point, TkvGridShiftState shift, bool doubleClick);
     void MouseUp(TkvGridMouseButton button, const QPoint &point, TkvGridShiftState shift);
     //! One wheel message: positive steps scroll up, negative down, lines rows per step.
-    void MouseWheel(int steps, int linesPerStep = 3);
+    void MouseWheel(int steps, int linesPerStep = 3) { FScroll->MouseWheel(steps, linesPerStep); }
     //! One wheel message as the platform delivers it, in eighths of a degree (120 a notch) per
     //! axis: the view's OnMouseWheel handler may take it; otherwise whole notches scroll and the
     //! rest of a fine (touchpad) delta is kept for the next message. True when taken or scrolled.
     bool MouseWheelDelta(const QPoint &angleDelta, const QPoint &point, TkvGridShiftState shift,
-                         int linesPerStep = 3);
+                         int linesPerStep = 3)
+    {
+        return FScroll->MouseWheelDelta(angleDelta, point, shift, linesPerStep);
+    }
     //! Whether the vertical, and the horizontal, scroll bar is shown for the current layout.
-    bool VerticalScrollBarShown() const;
-    bool HorizontalScrollBarShown() const;
-    void Scroll(bool vertical, TkvGridScrollCode code, int position = 0);
+    bool VerticalScrollBarShown() const { return FScroll->VerticalScrollBarShown(); }
+    bool HorizontalScrollBarShown() const { return FScroll->HorizontalScrollBarShown(); }
+    void Scroll(bool vertical, TkvGridScrollCode code, int position = 0)
+    {
+        FScroll->Scroll(vertical, code, position);
+    }
 
     // Record operations.
     bool CanAppend() const;
@@ -233,14 +241,11 @@ public:
     int SizingLinePos() const { return FHeader->SizingLinePos(); }
 
 private:
-    void ScrollHorizontally(int delta);
     void SelectOnPress(int rowIndex, TkvGridShiftState shift);
 
     TkvGridTableView *FGridView;
     std::unique_ptr<TkvGridEditingController> FEditingController;
     TkvCustomGridTableItem *FFocusedItem = nullptr;
-    int FTopRowIndex = 0;
-    int FLeftPos = 0;
     bool FDoubleClick = false;
     bool FPullFocusing = false;
     int FPullScrollDirection = 0;
@@ -251,10 +256,8 @@ private:
     //! A selection change a press left to its release: the row, and whether Ctrl deselects it.
     int FDeferredSelectRow = -1;
     bool FDeferredDeselect = false;
-    // Wheel deltas short of a notch, per axis, carried to the next wheel message.
-    int FWheelRestX = 0;
-    int FWheelRestY = 0;
 
+    std::unique_ptr<TkvGridScrollController> FScroll;
     std::unique_ptr<TkvGridHeaderController> FHeader;
     std::unique_ptr<TkvGridFilterController> FFilter;
     std::unique_ptr<TkvGridKeyboardController> FKeyboard;

@@ -65,6 +65,20 @@ void TkvGridTableViewInfo::Calculate()
     FCalculating = false;
 }
 
+int TkvGridTableViewInfo::LaidOutColumnCount() const
+{
+    return std::min(FGridView->VisibleColumnCount(), static_cast<int>(FHeaderCellWidths.size()));
+}
+
+void TkvGridTableViewInfo::CalculateRows()
+{
+    FRows.Clear();
+    if (!FCalculated)
+        return;
+    FRows.Calculate();
+    FIndicator.Calculate(*this, *FGridView);
+}
+
 void TkvGridTableViewInfo::CalculateWidths()
 {
     const TkvGridLookAndFeelPainter &lookAndFeel = FGridView->LookAndFeelPainter();
@@ -479,6 +493,32 @@ void TkvGridTableViewInfo::CalculateFooterCells()
     }
 }
 
+int TkvGridTableViewInfo::CalculateFilterBoxHeight() const
+{
+    const TkvGridFilterVisible visible = FGridView->Filtering().Visible();
+    const bool shown = visible == fvAlways ||
+                       (visible == fvNonEmpty && FGridView->DataController().FilterConditionCount() > 0);
+    return TkvGridFilterBoxViewInfo::Height(shown,
+                                            FGridView->Styles().Params(TkvGridStyleSlot::FilterBox).Font,
+                                            FGridView->Filtering().CustomizeDialog());
+}
+
+void TkvGridTableViewInfo::CalculateFilterBox()
+{
+    if (FFilterBoxHeight == 0) {
+        FFilterBox.Clear();
+        return;
+    }
+    const TkvGridRowSource &source = FGridView->DataController();
+    TkvGridFilterBoxContent content;
+    content.Font = FGridView->Styles().Params(TkvGridStyleSlot::FilterBox).Font;
+    content.Caption = source.FilterCaption();
+    content.FilterActive = source.FilterActive();
+    content.CustomizeButton = FGridView->Filtering().CustomizeDialog();
+    content.Pressed = FGridView->Controller().PressedFilterBoxButton();
+    FFilterBox.Calculate(FFilterBoxBounds, content);
+}
+
 void TkvGridTableViewInfo::SetFilterButtonState(TkvGridHeaderCellViewInfo &cell,
                                                 TkvGridHeaderContainer container) const
 {
@@ -552,14 +592,13 @@ TkvGridHitTest TkvGridTableViewInfo::HitTest(const QPoint &point) const
     }
     if (FFilterBoxBounds.contains(point)) {
         hit.Kind = TkvGridHitKind::FilterBox;
-        for (const TkvGridFilterBoxButtonViewInfo &button : FFilterBoxButtons)
-            if (button.Bounds.contains(point))
-                hit.Kind = button.Kind;
+        if (const TkvGridHitKind button = FFilterBox.ButtonAt(point); button != TkvGridHitKind::None)
+            hit.Kind = button;
         return hit;
     }
     if (FRowsAreaBounds.contains(point)) {
         hit.Kind = TkvGridHitKind::Background;
-        for (const TkvGridRowViewInfo &row : FRows) {
+        for (const TkvGridRowViewInfo &row : FRows.Rows()) {
             if (!row.Bounds.contains(point))
                 continue;
             hit.RowIndex = row.RowIndex;

@@ -4,7 +4,11 @@
 // visible rows from the top row downwards with their cells, the footer cells
 // with their summary texts, and hit testing. Plain code: the painter draws
 // what it computed and tests query it. Only visible rows are laid out.
+#include "grid/GridCellViewInfo.h"
+#include "grid/GridFilterBoxViewInfo.h"
+#include "grid/GridIndicatorViewInfo.h"
 #include "grid/GridRowSource.h"
+#include "grid/GridRowsViewInfo.h"
 #include "grid/GridStyles.h"
 #include "grid/GridTypes.h"
 
@@ -20,35 +24,6 @@ class TkvCustomGridTableItem;
 class TkvGridTableView;
 class TkvGridColumn;
 enum class TkvGridHeaderContainer : std::uint8_t;
-
-struct TkvGridCellBorders {
-    int Left = 0;
-    int Top = 0;
-    int Right = 0;
-    int Bottom = 0;
-};
-
-struct TkvGridCellViewInfo {
-    QRect Bounds;
-    TkvGridCellBorders Borders;
-    QString Text;
-    TkvGridAlignmentHorz AlignHorz = TkvGridAlignmentHorz::LeftJustify;
-    TkvAlignmentVert AlignVert = TkvAlignmentVert::vaCenter;
-    bool MultiLine = false;
-    bool EndEllipsis = false;
-    TkvGridViewParams Params;
-    TkvGridCellState State = TkvGridCellState::Normal;
-    TkvCustomGridTableItem *Item = nullptr;
-    int RowIndex = -1;
-    bool Selected = false;    //!< drawn in the selection (or inactive) style
-    bool FocusedCell = false; //!< the focused cell of the focused row
-    QRect EditButtonBounds;   //!< the editor's drop-down button, when the cell shows it
-
-    //! Bounds minus borders.
-    QRect ContentBounds() const;
-    //! Content inset by 2 pixels on every side, left of an edit button.
-    QRect TextBounds() const;
-};
 
 enum class TkvGridHeaderAreaKind : std::uint8_t { SizingEdge, FilterButton, SortMark, Glyph };
 
@@ -68,88 +43,11 @@ struct TkvGridHeaderCellViewInfo : TkvGridCellViewInfo {
     std::vector<TkvGridHeaderAreaViewInfo> Areas;
 };
 
-//! One group footer below the last row of its group: a strip of footer cells at the columns' places.
-struct TkvGridGroupFooterViewInfo {
-    int Level = 0; //!< the grouping level whose group ends here
-    QRect Bounds;  //!< the strip, starting one level indent right of the group's indent
-    std::vector<TkvGridCellViewInfo> Cells;
-};
-
-//! The kind of a cell of the indicator column.
-enum class TkvGridIndicatorKind : std::uint8_t { Header, Row, Footer };
-//! What a row's indicator cell shows.
-enum class TkvGridIndicatorGlyph : std::uint8_t { None, Focused, Editing, Inserting, NewItemRow };
-
-struct TkvGridIndicatorCellViewInfo : TkvGridCellViewInfo {
-    TkvGridIndicatorKind Kind = TkvGridIndicatorKind::Row;
-    TkvGridIndicatorGlyph Glyph = TkvGridIndicatorGlyph::None;
-};
-
 //! The parts whose background OnCustomDrawPartBackground may draw.
 enum class TkvGridPartKind : std::uint8_t { Background, GroupByBox, Header, Footer, FilterBox, Indicator };
 
 struct TkvGridPartViewInfo : TkvGridCellViewInfo {
     TkvGridPartKind Part = TkvGridPartKind::Background;
-};
-
-struct TkvGridRowViewInfo {
-    TkvCustomGridRecord *Record = nullptr; //!< linked while laid out
-    int RowIndex = -1;                     //!< -1 for the new-item row
-    int Level = 0;
-    bool IsGroup = false;
-    bool IsNewItemRow = false;
-    bool Expanded = false;
-    bool Focused = false;
-    bool Selected = false;
-    QRect Bounds;          //!< the whole row, from the rows area's left edge to the data width
-    QRect DataBounds;      //!< the band of the cells (group rows: of the group cell)
-    QRect PreviewBounds;   //!< data rows with a preview: the preview's band
-    QRect SeparatorBounds; //!< the row separator at the row's bottom, when one is drawn
-    TkvGridCellViewInfo PreviewCell;
-    std::vector<TkvGridGroupFooterViewInfo> GroupFooters; //!< innermost first
-    QRect IndentBounds;                                   //!< the indent left of the row's content
-    QRect ExpandButtonBounds;                             //!< group rows
-    TkvGridCellViewInfo GroupCell;                        //!< group rows: the one cell with the group text
-    //! Data rows: one cell per visible column, created when first asked for.
-    mutable std::vector<TkvGridCellViewInfo> Cells;
-    mutable bool CellsCalculated = false;
-
-    TkvGridRowViewInfo() = default;
-    TkvGridRowViewInfo(const TkvGridRowViewInfo &) = delete;
-    TkvGridRowViewInfo &operator=(const TkvGridRowViewInfo &) = delete;
-    TkvGridRowViewInfo(TkvGridRowViewInfo &&) noexcept;
-    TkvGridRowViewInfo &operator=(TkvGridRowViewInfo &&) noexcept;
-    ~TkvGridRowViewInfo();
-};
-
-enum class TkvGridHitKind : std::uint8_t {
-    None,
-    GroupByBox,
-    GroupByBoxHeader,
-    Header,
-    HeaderSizingEdge,
-    HeaderFilterButton,
-    Cell, //!< also the preview of a data row, with no column
-    GroupFooter,
-    GroupRow,
-    ExpandButton,
-    RowIndent,
-    NewItemRow,
-    Footer,
-    FilterBox,
-    FilterBoxCloseButton,
-    FilterBoxActivateButton,
-    FilterBoxCustomizeButton,
-    Background,
-};
-
-//! A button of the filter box: close, the activate check box, customize.
-struct TkvGridFilterBoxButtonViewInfo {
-    TkvGridHitKind Kind = TkvGridHitKind::None;
-    QRect Bounds;
-    QString Text;         //!< the customize button's caption
-    bool Checked = false; //!< the check box: the filter is active
-    TkvGridCellState State = TkvGridCellState::Normal;
 };
 
 struct TkvGridHitTest {
@@ -161,7 +59,7 @@ struct TkvGridHitTest {
 
 class TkvGridTableViewInfo {
 public:
-    explicit TkvGridTableViewInfo(TkvGridTableView *view) : FGridView(view) {}
+    explicit TkvGridTableViewInfo(TkvGridTableView *view) : FGridView(view), FRows(view, *this) {}
     TkvGridTableViewInfo(const TkvGridTableViewInfo &) = delete;
     TkvGridTableViewInfo &operator=(const TkvGridTableViewInfo &) = delete;
 
@@ -194,38 +92,57 @@ public:
     int GroupByBoxHeight() const { return FGroupByBoxHeight; }
     int FilterBoxHeight() const { return FFilterBoxHeight; }
     int GroupFooterHeight() const { return FGroupFooterHeight; }
+    int NewItemRowHeight() const { return FNewItemRowHeight; }
     //! The height of a row by its row index (from the cache when known).
-    int RowHeight(int rowIndex) const;
+    int RowHeight(int rowIndex) const { return FRows.RowHeight(rowIndex); }
+    //! The width of each laid-out visible column, the group indent included in the first.
+    const std::vector<int> &ColumnWidths() const { return FHeaderCellWidths; }
+    //! The visible columns the last layout gave widths to. Cells may be built
+    //! between a column being shown and the next layout; a column shown since
+    //! has no cell until then.
+    int LaidOutColumnCount() const;
+    //! The left edge of the data, scrolled horizontally.
+    int ScrolledLeft() const;
+    TkvGridViewParams FooterParams(TkvGridColumn *column) const;
 
     // Header, group-by box and footer.
     const std::vector<TkvGridHeaderCellViewInfo> &HeaderCells() const { return FHeaderCells; }
     const std::vector<TkvGridHeaderCellViewInfo> &GroupByBoxHeaders() const { return FGroupByBoxHeaders; }
     const std::vector<TkvGridCellViewInfo> &FooterCells() const { return FFooterCells; }
     //! The indicator column's cells: the header's, one per laid-out row, the footer's.
-    const std::vector<TkvGridIndicatorCellViewInfo> &IndicatorCells() const { return FIndicatorCells; }
+    const std::vector<TkvGridIndicatorCellViewInfo> &IndicatorCells() const { return FIndicator.Cells(); }
     //! The hint shown while no column is grouped; empty otherwise.
     const QString &GroupByBoxText() const { return FGroupByBoxText; }
     const QRect &GroupByBoxTextBounds() const { return FGroupByBoxTextBounds; }
-    const QString &FilterBoxText() const { return FFilterBoxText; }
-    const QRect &FilterBoxTextBounds() const { return FFilterBoxTextBounds; }
-    const std::vector<TkvGridFilterBoxButtonViewInfo> &FilterBoxButtons() const { return FFilterBoxButtons; }
+    const QString &FilterBoxText() const { return FFilterBox.Text(); }
+    const QRect &FilterBoxTextBounds() const { return FFilterBox.TextBounds(); }
+    const std::vector<TkvGridFilterBoxButtonViewInfo> &FilterBoxButtons() const
+    {
+        return FFilterBox.Buttons();
+    }
 
     // Rows.
-    const std::vector<TkvGridRowViewInfo> &Rows() const { return FRows; }
+    const std::vector<TkvGridRowViewInfo> &Rows() const { return FRows.Rows(); }
     //! The row laid out for a row index, or nullptr when it is not visible.
-    const TkvGridRowViewInfo *FindRow(int rowIndex) const;
+    const TkvGridRowViewInfo *FindRow(int rowIndex) const { return FRows.FindRow(rowIndex); }
     //! The data cells of a row, computed on first use.
-    const std::vector<TkvGridCellViewInfo> &Cells(const TkvGridRowViewInfo &row) const;
+    const std::vector<TkvGridCellViewInfo> &Cells(const TkvGridRowViewInfo &row) const
+    {
+        return FRows.Cells(row);
+    }
     //! Rows laid out, the cut last one included (at least one when rows exist).
-    int VisibleRowCount() const;
+    int VisibleRowCount() const { return FRows.VisibleRowCount(); }
     //! The last row that fits completely, or the first laid out when none does.
-    int LastFullyVisibleRowIndex() const;
+    int LastFullyVisibleRowIndex() const { return FRows.LastFullyVisibleRowIndex(); }
     //! The top row that shows rowIndex as the last completely visible row.
-    int TopRowIndexForBottomRow(int rowIndex) const;
+    int TopRowIndexForBottomRow(int rowIndex) const { return FRows.TopRowIndexForBottomRow(rowIndex); }
     //! The largest top row index that still fills the rows area.
-    int MaxTopRowIndex() const;
+    int MaxTopRowIndex() const { return FRows.MaxTopRowIndex(); }
     //! Rows that fit completely below a top row (at least one).
-    int FullyVisibleRowCountFrom(int topRowIndex) const;
+    int FullyVisibleRowCountFrom(int topRowIndex) const
+    {
+        return FRows.FullyVisibleRowCountFrom(topRowIndex);
+    }
 
     //! The part of the view a point lies in.
     TkvGridHitTest HitTest(const QPoint &point) const;
@@ -241,25 +158,10 @@ private:
     //! The filter box's height for the current criteria, 0 when it is not shown.
     int CalculateFilterBoxHeight() const;
     void SetFilterButtonState(TkvGridHeaderCellViewInfo &cell, TkvGridHeaderContainer container) const;
-    void CalculateRowCells(const TkvGridRowViewInfo &row) const;
-    void CalculateRowParts(TkvGridRowViewInfo &row, int dataHeight) const;
-    void CalculateGroupFooters(TkvGridRowViewInfo &row) const;
-    void CalculateIndicatorCells();
     void WriteBackAutoWidths();
     int HeaderCellHeight(const TkvGridViewParams &params) const;
     int HeaderCaptionHeight(int visibleIndex, const TkvGridViewParams &params) const;
-    //! The height of a row's cell band (and preview), measured when cells or the preview grow with their
-    //! text.
-    int MeasureDataRowHeight(int rowIndex, int recordIndex, int *previewHeight) const;
-    int PreviewHeight(TkvCustomGridRecord *record) const;
-    //! The levels whose group footers follow a row, innermost first.
-    void GroupFooterLevels(int rowIndex, const TkvGridRowInfo &info, std::vector<int> &levels) const;
-    int RowSeparatorWidth() const;
-    bool MeasuresRows() const;
-    int ScrolledLeft() const;
     TkvGridViewParams HeaderParams(TkvGridColumn *column) const;
-    TkvGridViewParams FooterParams(TkvGridColumn *column) const;
-    TkvGridViewParams PreviewParams(TkvCustomGridRecord *record) const;
 
     TkvGridTableView *FGridView;
     bool FCalculating = false;
@@ -282,27 +184,16 @@ private:
     int FFilterBoxHeight = 0;
     int FNewItemRowHeight = 0;
     int FGroupFooterHeight = 0;
-    std::vector<TkvGridIndicatorCellViewInfo> FIndicatorCells;
+    TkvGridIndicatorViewInfo FIndicator;
     std::vector<int> FHeaderCellWidths;
-    //! The visible columns the last layout gave widths to. Cells may be built
-    //! between a column being shown and the next layout; a column shown since
-    //! has no cell until then.
-    int LaidOutColumnCount() const;
     std::vector<TkvGridHeaderCellViewInfo> FHeaderCells;
     std::vector<TkvGridHeaderCellViewInfo> FGroupByBoxHeaders;
     std::vector<TkvGridCellViewInfo> FFooterCells;
     QString FGroupByBoxText;
     QRect FGroupByBoxTextBounds;
-    QString FFilterBoxText;
-    QRect FFilterBoxTextBounds;
-    std::vector<TkvGridFilterBoxButtonViewInfo> FFilterBoxButtons;
-    std::vector<TkvGridRowViewInfo> FRows;
+    TkvGridFilterBoxViewInfo FFilterBox;
+    TkvGridRowsViewInfo FRows;
 };
-
-//! The customize button's caption.
-QString FilterBoxCustomizeCaption();
-//! The filter box text while the criteria has no caption.
-QString FilterBoxEmptyText();
 
 //! The group-by box's hint while no column is grouped.
 QString GroupByBoxHintText();

@@ -39,6 +39,28 @@ enum class TkvGridAlignmentHorz : std::uint8_t { LeftJustify, RightJustify, Cent
 //! A column's sort order as the header shows it.
 enum class TkvGridSortMark : std::uint8_t { None, Ascending, Descending };
 
+//! What a point of the table view hits.
+enum class TkvGridHitKind : std::uint8_t {
+    None,
+    GroupByBox,
+    GroupByBoxHeader,
+    Header,
+    HeaderSizingEdge,
+    HeaderFilterButton,
+    Cell, //!< also the preview of a data row, with no column
+    GroupFooter,
+    GroupRow,
+    ExpandButton,
+    RowIndent,
+    NewItemRow,
+    Footer,
+    FilterBox,
+    FilterBoxCloseButton,
+    FilterBoxActivateButton,
+    FilterBoxCustomizeButton,
+    Background,
+};
+
 //! An invalid QColor stands for clDefault: the look-and-feel painter decides.
 inline QColor clDefault()
 {

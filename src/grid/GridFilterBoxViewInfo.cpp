@@ -1,9 +1,4 @@
-// The filter box below the footer: whether it is shown, its height, the
-// criteria's caption between the button groups, and the close button and
-// activate check box at the left and the customize button at the right.
-#include "grid/GridTableController.h"
-#include "grid/GridTableView.h"
-#include "grid/GridTableViewInfo.h"
+#include "grid/GridFilterBoxViewInfo.h"
 
 #include <QFontMetrics>
 
@@ -35,43 +30,30 @@ QString FilterBoxEmptyText()
     return QString::fromUtf8("<过滤器为空>");
 }
 
-int TkvGridTableViewInfo::CalculateFilterBoxHeight() const
+int TkvGridFilterBoxViewInfo::Height(bool shown, const QFont &font, bool customizeButton)
 {
-    const TkvGridFilterVisible visible = FGridView->Filtering().Visible();
-    const bool shown = visible == fvAlways ||
-                       (visible == fvNonEmpty && FGridView->DataController().FilterConditionCount() > 0);
     if (!shown)
         return 0;
-    const QFont font = FGridView->Styles().Params(TkvGridStyleSlot::FilterBox).Font;
     const int textHeight = QFontMetrics(font).height();
     int tallestButton = FilterBoxButtonSize;
-    if (FGridView->Filtering().CustomizeDialog())
+    if (customizeButton)
         tallestButton = std::max(tallestButton, CustomizeButtonSize(font).height());
     return std::max(textHeight + 6, tallestButton + 8);
 }
 
-void TkvGridTableViewInfo::CalculateFilterBox()
+void TkvGridFilterBoxViewInfo::Calculate(const QRect &bounds, const TkvGridFilterBoxContent &content)
 {
-    FFilterBoxText.clear();
-    FFilterBoxTextBounds = QRect();
-    FFilterBoxButtons.clear();
-    if (FFilterBoxHeight == 0)
-        return;
-    const TkvGridRowSource &source = FGridView->DataController();
-    const TkvGridHitKind pressed = FGridView->Controller().PressedFilterBoxButton();
-    FFilterBoxText = source.FilterCaption();
-    if (FFilterBoxText.isEmpty())
-        FFilterBoxText = FilterBoxEmptyText();
-    const QFont font = FGridView->Styles().Params(TkvGridStyleSlot::FilterBox).Font;
-    const QRect &box = FFilterBoxBounds;
+    Clear();
+    FText = content.Caption.isEmpty() ? FilterBoxEmptyText() : content.Caption;
+    const QRect &box = bounds;
     auto centred = [&box](int left, QSize size) {
         return QRect(QPoint(left, box.top() + (box.height() - size.height()) / 2), size);
     };
-    auto add = [&](TkvGridHitKind kind, const QRect &bounds) -> TkvGridFilterBoxButtonViewInfo & {
-        TkvGridFilterBoxButtonViewInfo &button = FFilterBoxButtons.emplace_back();
+    auto add = [&](TkvGridHitKind kind, const QRect &buttonBounds) -> TkvGridFilterBoxButtonViewInfo & {
+        TkvGridFilterBoxButtonViewInfo &button = FButtons.emplace_back();
         button.Kind = kind;
-        button.Bounds = bounds;
-        if (pressed == kind)
+        button.Bounds = buttonBounds;
+        if (content.Pressed == kind)
             button.State = TkvGridCellState::Pressed;
         return button;
     };
@@ -80,20 +62,36 @@ void TkvGridTableViewInfo::CalculateFilterBox()
     int x = box.left() + FilterBoxButtonOffset;
     add(TkvGridHitKind::FilterBoxCloseButton, centred(x, square));
     x += FilterBoxButtonSize + FilterBoxButtonOffset;
-    add(TkvGridHitKind::FilterBoxActivateButton, centred(x, square)).Checked = source.FilterActive();
+    add(TkvGridHitKind::FilterBoxActivateButton, centred(x, square)).Checked = content.FilterActive;
     const int leftReserve = 2 * (FilterBoxButtonSize + FilterBoxButtonOffset) + FilterBoxButtonOffset;
     int rightReserve = 0;
-    if (FGridView->Filtering().CustomizeDialog()) {
-        const QSize size = CustomizeButtonSize(font);
+    if (content.CustomizeButton) {
+        const QSize size = CustomizeButtonSize(content.Font);
         add(TkvGridHitKind::FilterBoxCustomizeButton,
             centred(box.right() + 1 - FilterBoxButtonOffset - size.width(), size))
             .Text = FilterBoxCustomizeCaption();
         rightReserve = size.width() + FilterBoxButtonOffset + FilterBoxButtonOffset;
     }
-    const int textHeight = QFontMetrics(font).height();
-    FFilterBoxTextBounds =
+    const int textHeight = QFontMetrics(content.Font).height();
+    FTextBounds =
         QRect(box.left() + leftReserve + FilterBoxTextOffset, box.top() + (box.height() - textHeight) / 2,
               std::max(0, box.width() - leftReserve - rightReserve - 2 * FilterBoxTextOffset), textHeight);
+}
+
+void TkvGridFilterBoxViewInfo::Clear()
+{
+    FText.clear();
+    FTextBounds = QRect();
+    FButtons.clear();
+}
+
+TkvGridHitKind TkvGridFilterBoxViewInfo::ButtonAt(const QPoint &point) const
+{
+    TkvGridHitKind kind = TkvGridHitKind::None;
+    for (const TkvGridFilterBoxButtonViewInfo &button : FButtons)
+        if (button.Bounds.contains(point))
+            kind = button.Kind;
+    return kind;
 }
 
 } // namespace kestrum

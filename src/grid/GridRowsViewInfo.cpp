@@ -1,6 +1,5 @@
-// The row half of the table layout: the rows from the top row down the rows
-// area (heights from the cache), each data row's cells made when first asked
-// for, and the row arithmetic that scrolling and paging rely on.
+#include "grid/GridRowsViewInfo.h"
+
 #include "grid/GridDefaultEditorItems.h"
 #include "grid/GridTableViewInfo.h"
 
@@ -75,18 +74,18 @@ int WrappedTextHeight(const QFont &font, const QString &text, int width, int max
 
 } // namespace
 
-int TkvGridTableViewInfo::RowSeparatorWidth() const
+int TkvGridRowsViewInfo::RowSeparatorWidth() const
 {
     return std::max(0, FGridView->OptionsView().RowSeparatorWidth());
 }
 
-bool TkvGridTableViewInfo::MeasuresRows() const
+bool TkvGridRowsViewInfo::MeasuresRows() const
 {
     const TkvGridPreview &preview = FGridView->Preview();
     return FGridView->OptionsView().CellAutoHeight() || (preview.Visible() && preview.Column());
 }
 
-TkvGridViewParams TkvGridTableViewInfo::PreviewParams(TkvCustomGridRecord *record) const
+TkvGridViewParams TkvGridRowsViewInfo::PreviewParams(TkvCustomGridRecord *record) const
 {
     TkvGridStylePtr style;
     if (FGridView->Styles().OnGetPreviewStyle)
@@ -96,7 +95,7 @@ TkvGridViewParams TkvGridTableViewInfo::PreviewParams(TkvCustomGridRecord *recor
     return FGridView->Styles().Resolve(style, TkvGridStyleSlot::Preview);
 }
 
-int TkvGridTableViewInfo::PreviewHeight(TkvCustomGridRecord *record) const
+int TkvGridRowsViewInfo::PreviewHeight(TkvCustomGridRecord *record) const
 {
     const TkvGridPreview &preview = FGridView->Preview();
     const QFont font = PreviewParams(record).Font;
@@ -105,29 +104,29 @@ int TkvGridTableViewInfo::PreviewHeight(TkvCustomGridRecord *record) const
     int textHeight;
     if (preview.AutoHeight()) {
         const QString text = record ? preview.Column()->GetDisplayText(record) : QString();
-        const int width = FDataWidth - FGroupIndent - preview.LeftIndent() - preview.RightIndent() - 4;
+        const int width =
+            FLayout.DataWidth() - FLayout.GroupIndent() - preview.LeftIndent() - preview.RightIndent() - 4;
         textHeight = WrappedTextHeight(font, text, width, preview.MaxLineCount());
     } else
         textHeight = std::max(1, preview.MaxLineCount()) * QFontMetrics(font).lineSpacing();
     return textHeight + 4 + (horizontalLines ? 1 : 0);
 }
 
-int TkvGridTableViewInfo::MeasureDataRowHeight(int rowIndex, int recordIndex, int *previewHeight) const
+int TkvGridRowsViewInfo::MeasureDataRowHeight(int rowIndex, int *previewHeight) const
 {
-    (void)recordIndex;
     TkvCustomGridRecord *record = FGridView->ViewData().Records(rowIndex);
     const TkvGridOptionsView &options = FGridView->OptionsView();
-    int height = FDataRowHeight;
+    int height = FLayout.DataRowHeight();
     if (options.CellAutoHeight() && record) {
         const bool horizontalLines = options.GridLines() == glBoth || options.GridLines() == glHorizontal;
         const bool verticalLines = options.GridLines() == glBoth || options.GridLines() == glVertical;
         const int count = FGridView->VisibleColumnCount();
-        for (int i = 0; i < count && i < static_cast<int>(FHeaderCellWidths.size()); ++i) {
+        for (int i = 0; i < count && i < static_cast<int>(FLayout.ColumnWidths().size()); ++i) {
             TkvGridColumn *column = FGridView->VisibleColumns(i);
             if (!column->CanAutoHeight())
                 continue;
-            const int width = FHeaderCellWidths[static_cast<std::size_t>(i)] - (i == 0 ? FGroupIndent : 0) -
-                              (verticalLines ? 1 : 0) - 4;
+            const int width = FLayout.ColumnWidths()[static_cast<std::size_t>(i)] -
+                              (i == 0 ? FLayout.GroupIndent() : 0) - (verticalLines ? 1 : 0) - 4;
             const QFont font =
                 FGridView->Styles().Resolve(column->Styles().Content, TkvGridStyleSlot::Content).Font;
             const int textHeight = WrappedTextHeight(font, column->GetDisplayText(record), width,
@@ -143,8 +142,8 @@ int TkvGridTableViewInfo::MeasureDataRowHeight(int rowIndex, int recordIndex, in
     return height + preview;
 }
 
-void TkvGridTableViewInfo::GroupFooterLevels(int rowIndex, const TkvGridRowInfo &info,
-                                             std::vector<int> &levels) const
+void TkvGridRowsViewInfo::GroupFooterLevels(int rowIndex, const TkvGridRowInfo &info,
+                                            std::vector<int> &levels) const
 {
     levels.clear();
     const TkvGridGroupFootersMode mode = FGridView->OptionsView().GroupFooters();
@@ -163,7 +162,7 @@ void TkvGridTableViewInfo::GroupFooterLevels(int rowIndex, const TkvGridRowInfo 
         levels.push_back(level);
 }
 
-int TkvGridTableViewInfo::RowHeight(int rowIndex) const
+int TkvGridRowsViewInfo::RowHeight(int rowIndex) const
 {
     TkvGridTableViewInfoCache &cache = FGridView->ViewInfoCache();
     if (const int cached = cache.Height(rowIndex); cached > 0)
@@ -171,74 +170,73 @@ int TkvGridTableViewInfo::RowHeight(int rowIndex) const
     const TkvGridRowSource &source = FGridView->DataController();
     const TkvGridRowInfo info = source.GetRowInfo(rowIndex);
     const bool isGroup = info.Level < source.GroupingItemCount();
-    int height = isGroup          ? FGroupRowHeight
-                 : MeasuresRows() ? MeasureDataRowHeight(rowIndex, info.RecordIndex, nullptr)
-                                  : FDataRowHeight;
+    int height = isGroup          ? FLayout.GroupRowHeight()
+                 : MeasuresRows() ? MeasureDataRowHeight(rowIndex, nullptr)
+                                  : FLayout.DataRowHeight();
     height += RowSeparatorWidth();
-    if (FGroupFooterHeight > 0) {
+    if (FLayout.GroupFooterHeight() > 0) {
         std::vector<int> levels;
         GroupFooterLevels(rowIndex, info, levels);
-        height += static_cast<int>(levels.size()) * FGroupFooterHeight;
+        height += static_cast<int>(levels.size()) * FLayout.GroupFooterHeight();
     }
     cache.SetHeight(rowIndex, height);
     return height;
 }
 
-void TkvGridTableViewInfo::CalculateRowParts(TkvGridRowViewInfo &row, int dataHeight) const
+void TkvGridRowsViewInfo::CalculateRowParts(TkvGridRowViewInfo &row, int dataHeight) const
 {
     int previewHeight = 0;
     if (!row.IsGroup && MeasuresRows()) {
-        const int measured = MeasureDataRowHeight(row.RowIndex, -1, &previewHeight);
+        const int measured = MeasureDataRowHeight(row.RowIndex, &previewHeight);
         dataHeight = measured - previewHeight;
     }
     const int left = row.Bounds.left();
     int y = row.Bounds.top();
     if (previewHeight > 0 && FGridView->Preview().Place() == ppTop) {
-        row.PreviewBounds = QRect(left + FGroupIndent, y, FDataWidth - FGroupIndent, previewHeight);
+        row.PreviewBounds = QRect(left + FLayout.GroupIndent(), y,
+                                  FLayout.DataWidth() - FLayout.GroupIndent(), previewHeight);
         y += previewHeight;
     }
-    row.DataBounds = QRect(left, y, FDataWidth, dataHeight);
+    row.DataBounds = QRect(left, y, FLayout.DataWidth(), dataHeight);
     y += dataHeight;
     if (previewHeight > 0 && FGridView->Preview().Place() == ppBottom) {
-        row.PreviewBounds = QRect(left + FGroupIndent, y, FDataWidth - FGroupIndent, previewHeight);
+        row.PreviewBounds = QRect(left + FLayout.GroupIndent(), y,
+                                  FLayout.DataWidth() - FLayout.GroupIndent(), previewHeight);
         y += previewHeight;
     }
-    if (FGroupFooterHeight > 0) {
+    if (FLayout.GroupFooterHeight() > 0) {
         std::vector<int> levels;
         GroupFooterLevels(row.RowIndex, FGridView->DataController().GetRowInfo(row.RowIndex), levels);
         for (int level : levels) {
             TkvGridGroupFooterViewInfo footer;
             footer.Level = level;
-            const int indent = (level + 1) * FLevelIndent;
-            footer.Bounds = QRect(left + indent, y, std::max(0, FDataWidth - indent), FGroupFooterHeight);
+            const int indent = (level + 1) * FLayout.LevelIndent();
+            footer.Bounds = QRect(left + indent, y, std::max(0, FLayout.DataWidth() - indent),
+                                  FLayout.GroupFooterHeight());
             row.GroupFooters.push_back(std::move(footer));
-            y += FGroupFooterHeight;
+            y += FLayout.GroupFooterHeight();
         }
     }
     const int separator = RowSeparatorWidth();
     if (separator > 0)
-        row.SeparatorBounds = QRect(left, row.Bounds.bottom() - separator + 1, FDataWidth, separator);
+        row.SeparatorBounds =
+            QRect(left, row.Bounds.bottom() - separator + 1, FLayout.DataWidth(), separator);
 }
 
-int TkvGridTableViewInfo::LaidOutColumnCount() const
-{
-    return std::min(FGridView->VisibleColumnCount(), static_cast<int>(FHeaderCellWidths.size()));
-}
-
-void TkvGridTableViewInfo::CalculateGroupFooters(TkvGridRowViewInfo &row) const
+void TkvGridRowsViewInfo::CalculateGroupFooters(TkvGridRowViewInfo &row) const
 {
     const TkvGridRowSource &source = FGridView->DataController();
     const TkvGridLookAndFeelPainter &lookAndFeel = FGridView->LookAndFeelPainter();
     const int offset = lookAndFeel.FooterCellOffset();
     const int border = lookAndFeel.FooterBorderWidth();
-    const int count = LaidOutColumnCount();
+    const int count = FLayout.LaidOutColumnCount();
     for (TkvGridGroupFooterViewInfo &footer : row.GroupFooters) {
         footer.Cells.clear();
         int x = row.Bounds.left();
         const QRect inner = footer.Bounds.adjusted(border, border, -border, -border);
         for (int i = 0; i < count; ++i) {
             TkvGridColumn *column = FGridView->VisibleColumns(i);
-            const int width = FHeaderCellWidths[static_cast<std::size_t>(i)];
+            const int width = FLayout.ColumnWidths()[static_cast<std::size_t>(i)];
             QRect bounds(x, inner.top(), width, inner.height());
             x += width;
             bounds = bounds.intersected(inner);
@@ -252,73 +250,24 @@ void TkvGridTableViewInfo::CalculateGroupFooters(TkvGridRowViewInfo &row) const
             cell.Text = source.GroupFooterText(row.RowIndex, footer.Level, column->Index());
             cell.AlignHorz = column->FooterAlignmentHorz();
             cell.AlignVert = column->HeaderAlignmentVert();
-            cell.Params = FooterParams(column);
+            cell.Params = FLayout.FooterParams(column);
             footer.Cells.push_back(std::move(cell));
         }
     }
 }
 
-void TkvGridTableViewInfo::CalculateIndicatorCells()
-{
-    FIndicatorCells.clear();
-    if (FIndicatorBounds.isNull())
-        return;
-    const TkvGridViewParams params = FGridView->Styles().Params(TkvGridStyleSlot::Indicator);
-    const int border = FGridView->LookAndFeelPainter().HeaderBorderWidth();
-    auto add = [&](TkvGridIndicatorKind kind, const QRect &bounds, TkvGridIndicatorGlyph glyph,
-                   int rowIndex) {
-        TkvGridIndicatorCellViewInfo cell;
-        cell.Kind = kind;
-        cell.Bounds = bounds;
-        cell.Borders = {border, border, border, border};
-        cell.Params = params;
-        cell.Glyph = glyph;
-        cell.RowIndex = rowIndex;
-        FIndicatorCells.push_back(std::move(cell));
-    };
-    const int left = FIndicatorBounds.left();
-    const int width = FIndicatorBounds.width();
-    if (!FHeaderBounds.isNull())
-        add(TkvGridIndicatorKind::Header, QRect(left, FHeaderBounds.top(), width, FHeaderBounds.height()),
-            TkvGridIndicatorGlyph::None, -1);
-    const TkvGridRowSource &source = FGridView->DataController();
-    for (const TkvGridRowViewInfo &row : FRows) {
-        const QRect bounds =
-            QRect(left, row.Bounds.top(), width, row.Bounds.height())
-                .intersected(QRect(left, FRowsAreaBounds.top(), width, FRowsAreaBounds.height()));
-        if (bounds.isEmpty())
-            continue;
-        TkvGridIndicatorGlyph glyph = TkvGridIndicatorGlyph::None;
-        if (row.IsNewItemRow)
-            glyph = row.Focused && source.IsEditing() ? TkvGridIndicatorGlyph::Inserting
-                                                      : TkvGridIndicatorGlyph::NewItemRow;
-        else if (row.Focused)
-            glyph = row.Record && row.Record->Editing()
-                        ? (source.EditingRecordIndex() == source.NewItemRecordIndex()
-                               ? TkvGridIndicatorGlyph::Inserting
-                               : TkvGridIndicatorGlyph::Editing)
-                        : TkvGridIndicatorGlyph::Focused;
-        add(TkvGridIndicatorKind::Row, bounds, glyph, row.RowIndex);
-    }
-    if (!FFooterBounds.isNull())
-        add(TkvGridIndicatorKind::Footer, QRect(left, FFooterBounds.top(), width, FFooterBounds.height()),
-            TkvGridIndicatorGlyph::None, -1);
-}
-
-void TkvGridTableViewInfo::CalculateRows()
+void TkvGridRowsViewInfo::Calculate()
 {
     FRows.clear();
-    if (!FCalculated)
-        return;
     TkvGridRowSource &source = FGridView->DataController();
     TkvGridViewData &viewData = FGridView->ViewData();
     const TkvGridOptionsView &options = FGridView->OptionsView();
     const int groupingCount = source.GroupingItemCount();
     const int rowCount = std::min(source.RowCount(), viewData.RecordCount());
-    const int left = ScrolledLeft();
+    const int left = FLayout.ScrolledLeft();
     const int focusedRowIndex = source.FocusedRowIndex();
-    int y = FRowsAreaBounds.top();
-    const int bottom = FRowsAreaBounds.top() + FRowsAreaBounds.height();
+    int y = FLayout.RowsAreaBounds().top();
+    const int bottom = FLayout.RowsAreaBounds().top() + FLayout.RowsAreaBounds().height();
 
     if (options.NewItemRow() && viewData.NewItemRecord()) {
         TkvGridRowViewInfo row;
@@ -327,11 +276,11 @@ void TkvGridTableViewInfo::CalculateRows()
         row.Record = viewData.NewItemRecord();
         row.Record->SetViewInfo(&row);
         row.Focused = row.Record->Focused();
-        row.Bounds = QRect(left, y, FDataWidth, FNewItemRowHeight);
+        row.Bounds = QRect(left, y, FLayout.DataWidth(), FLayout.NewItemRowHeight());
         row.DataBounds = row.Bounds;
-        row.IndentBounds = QRect(left, y, FGroupIndent, FNewItemRowHeight);
+        row.IndentBounds = QRect(left, y, FLayout.GroupIndent(), FLayout.NewItemRowHeight());
         FRows.push_back(std::move(row));
-        y += FNewItemRowHeight + options.NewItemRowSeparatorWidth();
+        y += FLayout.NewItemRowHeight() + options.NewItemRowSeparatorWidth();
     }
 
     const int top = FGridView->Controller().TopRowIndex();
@@ -348,17 +297,17 @@ void TkvGridTableViewInfo::CalculateRows()
         row.Expanded = info.Expanded;
         row.Focused = rowIndex == focusedRowIndex;
         row.Selected = source.IsRowSelected(rowIndex);
-        row.Bounds = QRect(left, y, FDataWidth, height);
-        CalculateRowParts(row, row.IsGroup ? FGroupRowHeight : FDataRowHeight);
+        row.Bounds = QRect(left, y, FLayout.DataWidth(), height);
+        CalculateRowParts(row, row.IsGroup ? FLayout.GroupRowHeight() : FLayout.DataRowHeight());
         const int dataHeight = row.DataBounds.height();
         if (row.IsGroup) {
-            const int indent = info.Level * FLevelIndent;
+            const int indent = info.Level * FLayout.LevelIndent();
             row.IndentBounds = QRect(left, y, indent, height);
             const int buttonSize = FGridView->LookAndFeelPainter().ExpandButtonSize();
-            row.ExpandButtonBounds = QRect(left + indent + (FLevelIndent - buttonSize) / 2,
+            row.ExpandButtonBounds = QRect(left + indent + (FLayout.LevelIndent() - buttonSize) / 2,
                                            y + (dataHeight - buttonSize) / 2, buttonSize, buttonSize);
         } else
-            row.IndentBounds = QRect(left, y, FGroupIndent, height);
+            row.IndentBounds = QRect(left, y, FLayout.GroupIndent(), height);
         FRows.push_back(std::move(row));
         y += height;
     }
@@ -374,10 +323,9 @@ void TkvGridTableViewInfo::CalculateRows()
         if (!row.GroupFooters.empty())
             CalculateGroupFooters(row);
     }
-    CalculateIndicatorCells();
 }
 
-const TkvGridRowViewInfo *TkvGridTableViewInfo::FindRow(int rowIndex) const
+const TkvGridRowViewInfo *TkvGridRowsViewInfo::FindRow(int rowIndex) const
 {
     for (const TkvGridRowViewInfo &row : FRows)
         if (row.RowIndex == rowIndex && !row.IsNewItemRow)
@@ -385,14 +333,14 @@ const TkvGridRowViewInfo *TkvGridTableViewInfo::FindRow(int rowIndex) const
     return nullptr;
 }
 
-const std::vector<TkvGridCellViewInfo> &TkvGridTableViewInfo::Cells(const TkvGridRowViewInfo &row) const
+const std::vector<TkvGridCellViewInfo> &TkvGridRowsViewInfo::Cells(const TkvGridRowViewInfo &row) const
 {
     if (!row.CellsCalculated)
         CalculateRowCells(row);
     return row.Cells;
 }
 
-void TkvGridTableViewInfo::CalculateRowCells(const TkvGridRowViewInfo &row) const
+void TkvGridRowsViewInfo::CalculateRowCells(const TkvGridRowViewInfo &row) const
 {
     row.CellsCalculated = true;
     row.Cells.clear();
@@ -404,9 +352,9 @@ void TkvGridTableViewInfo::CalculateRowCells(const TkvGridRowViewInfo &row) cons
 
     if (row.IsGroup) {
         TkvGridCellViewInfo &cell = mutableRow.GroupCell;
-        const int indent = row.Level * FLevelIndent;
+        const int indent = row.Level * FLayout.LevelIndent();
         cell.Bounds = QRect(row.DataBounds.left() + indent, row.DataBounds.top(),
-                            std::max(0, FDataWidth - indent), row.DataBounds.height());
+                            std::max(0, FLayout.DataWidth() - indent), row.DataBounds.height());
         cell.Borders = {0, 0, 0, horizontalLines ? 1 : 0};
         cell.RowIndex = row.RowIndex;
         cell.AlignVert = TkvAlignmentVert::vaCenter;
@@ -427,14 +375,14 @@ void TkvGridTableViewInfo::CalculateRowCells(const TkvGridRowViewInfo &row) cons
         rowSelected = false;
     TkvCustomGridTableItem *focusedItem = FGridView->Controller().FocusedItem();
     const bool cellSelect = selection.CellSelect();
-    const int count = LaidOutColumnCount();
+    const int count = FLayout.LaidOutColumnCount();
     row.Cells.reserve(static_cast<std::size_t>(count));
     int x = row.Bounds.left();
     for (int i = 0; i < count; ++i) {
         TkvGridColumn *column = FGridView->VisibleColumns(i);
-        const int width = FHeaderCellWidths[static_cast<std::size_t>(i)];
+        const int width = FLayout.ColumnWidths()[static_cast<std::size_t>(i)];
         TkvGridCellViewInfo cell;
-        const int indent = i == 0 ? FGroupIndent : 0;
+        const int indent = i == 0 ? FLayout.GroupIndent() : 0;
         cell.Bounds = QRect(x + indent, row.DataBounds.top(), width - indent, row.DataBounds.height());
         cell.Borders = {0, 0, verticalLines ? 1 : 0, horizontalLines ? 1 : 0};
         cell.Item = column;
@@ -502,7 +450,7 @@ void TkvGridTableViewInfo::CalculateRowCells(const TkvGridRowViewInfo &row) cons
     }
 }
 
-int TkvGridTableViewInfo::VisibleRowCount() const
+int TkvGridRowsViewInfo::VisibleRowCount() const
 {
     int count = 0;
     for (const TkvGridRowViewInfo &row : FRows)
@@ -511,9 +459,9 @@ int TkvGridTableViewInfo::VisibleRowCount() const
     return count;
 }
 
-int TkvGridTableViewInfo::LastFullyVisibleRowIndex() const
+int TkvGridRowsViewInfo::LastFullyVisibleRowIndex() const
 {
-    const int bottom = FRowsAreaBounds.top() + FRowsAreaBounds.height();
+    const int bottom = FLayout.RowsAreaBounds().top() + FLayout.RowsAreaBounds().height();
     int last = -1;
     for (const TkvGridRowViewInfo &row : FRows) {
         if (row.IsNewItemRow)
@@ -526,11 +474,17 @@ int TkvGridTableViewInfo::LastFullyVisibleRowIndex() const
     return last;
 }
 
-int TkvGridTableViewInfo::FullyVisibleRowCountFrom(int topRowIndex) const
+int TkvGridRowsViewInfo::AvailableRowsHeight() const
 {
-    int available = FRowsAreaBounds.height();
+    int available = FLayout.RowsAreaBounds().height();
     if (FGridView->OptionsView().NewItemRow())
-        available -= FNewItemRowHeight + FGridView->OptionsView().NewItemRowSeparatorWidth();
+        available -= FLayout.NewItemRowHeight() + FGridView->OptionsView().NewItemRowSeparatorWidth();
+    return available;
+}
+
+int TkvGridRowsViewInfo::FullyVisibleRowCountFrom(int topRowIndex) const
+{
+    int available = AvailableRowsHeight();
     const int rowCount = FGridView->DataController().RowCount();
     int count = 0;
     for (int rowIndex = std::max(0, topRowIndex); rowIndex < rowCount; ++rowIndex) {
@@ -542,11 +496,9 @@ int TkvGridTableViewInfo::FullyVisibleRowCountFrom(int topRowIndex) const
     return std::max(1, count);
 }
 
-int TkvGridTableViewInfo::TopRowIndexForBottomRow(int rowIndex) const
+int TkvGridRowsViewInfo::TopRowIndexForBottomRow(int rowIndex) const
 {
-    int available = FRowsAreaBounds.height();
-    if (FGridView->OptionsView().NewItemRow())
-        available -= FNewItemRowHeight + FGridView->OptionsView().NewItemRowSeparatorWidth();
+    int available = AvailableRowsHeight();
     int top = rowIndex;
     available -= RowHeight(rowIndex);
     while (top > 0) {
@@ -559,7 +511,7 @@ int TkvGridTableViewInfo::TopRowIndexForBottomRow(int rowIndex) const
     return std::max(0, top);
 }
 
-int TkvGridTableViewInfo::MaxTopRowIndex() const
+int TkvGridRowsViewInfo::MaxTopRowIndex() const
 {
     const int rowCount = FGridView->DataController().RowCount();
     if (rowCount == 0)
