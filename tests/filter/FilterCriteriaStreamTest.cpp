@@ -49,7 +49,8 @@ TEST_F(FilterCriteriaStreamTest, AFailedReadChangesNothing)
     ChangeCount = 0;
     const std::uint64_t generation = Filter->Generation();
     for (std::size_t cut : {std::size_t(3), std::size_t(9), bytes.size() - 1}) {
-        BinaryReader reader(bytes.substr(0, cut));
+        const std::string part = bytes.substr(0, cut); // the reader holds a view of it
+        BinaryReader reader(part);
         EXPECT_THROW(TkvFilterCriteriaStream(*Filter).Read(reader), EReadError) << cut;
     }
     EXPECT_EQ(ChangeCount, 0);
