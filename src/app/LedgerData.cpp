@@ -1,6 +1,7 @@
 #include "app/LedgerData.h"
 
 #include "db/DbErrors.h"
+#include "ledger/Budget.h"
 #include "ledger/Journal.h"
 #include "ledger/LedgerFile.h"
 #include "ledger/Trash.h"
@@ -103,6 +104,12 @@ void TLedgerData::Loaded(const TErrorHandler &onError)
         return ADOConnection1.Connected() && !ADOConnection1.ReadOnly() &&
                HoldsLedgerTables(ADOConnection1.Handle());
     };
+    // Files from before budgets get their table now, before the journal
+    // covers it.
+    step([&] {
+        if (isLedger())
+            EnsureBudgets(ADOConnection1.Handle());
+    });
     // Files from before the journal get it now (undo and redo read it).
     step([&] {
         try {

@@ -37,10 +37,15 @@ const char *const JournalTablesSql =
 struct TLedgerTable {
     const char *Name;
     const char *Columns[4]; // amount, date, item, remark
+    //! A table of ours that an older file lacks until it is opened: the
+    //! journal is whole without it as long as it is absent.
+    bool Optional = false;
 };
 
 const TLedgerTable LedgerTables[] = {{"gain", {"本次进帐", "进帐时间", "进帐人", "备注"}},
-                                     {"expen", {"消费金额", "消费日期", "消费者", "备注"}}};
+                                     {"expen", {"消费金额", "消费日期", "消费者", "备注"}},
+                                     // Budgets undo and redo like entries: amount, month, item, kind.
+                                     {"kestrum_budget", {"amount", "month", "item", "kind"}, true}};
 
 // Each change has two triggers, of which exactly one fires: one for a
 // write inside an open action, one for a write that is an action of its
@@ -276,16 +281,21 @@ bool JournalTableOf(sqlite3 *db, const QString &table, TJournalTable &info)
 
 bool HasJournal(sqlite3 *db)
 {
-    for (const TLedgerTable &table : LedgerTables)
+    for (const TLedgerTable &table : LedgerTables) {
+        if (table.Optional && JournalKey(db, table).empty())
+            continue;
         for (const char *suffix : TriggerSuffixes)
             if (!TriggerExists(db, TriggerName(table, suffix)))
                 return false;
+    }
     return true;
 }
 
 bool JournalIsCurrent(sqlite3 *db)
 {
     for (const TLedgerTable &table : LedgerTables) {
+        if (table.Optional && JournalKey(db, table).empty())
+            continue;
         if (!ReplacedRowsSetupSql(db, table.Name, table.Columns).empty())
             return false;
         for (const char *suffix : TriggerSuffixes)
