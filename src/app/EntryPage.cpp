@@ -1,10 +1,12 @@
 #include "app/EntryPage.h"
 
+#include "app/BudgetDialogModel.h"
 #include "app/EntryPageGrid.h"
 #include "app/LedgerData.h"
 #include "app/LedgerImages.h"
 #include "app/SaveQuestion.h"
 #include "core/Utf8.h"
+#include "db/DbConnection.h"
 #include "db/DbDataSource.h"
 #include "db/DbQuery.h"
 #include "editors/CalcEdit.h"
@@ -15,6 +17,7 @@
 #include "ui/ErrorBox.h"
 
 #include <QComboBox>
+#include <QDate>
 #include <QEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -270,6 +273,8 @@ void TEntryPage::createEntryBox(TImageList *images)
     MonthLabel = makeLabel(EntryBox, names.MonthLabel, utf8("月"), 216, 160);
 
     NoteLabel = makeLabel(EntryBox, names.NoteLabel, utf8(NoteText), FDescription.NoteLabelLeft, 160);
+    BudgetLabel = makeLabel(EntryBox, "BudgetLabel", QString(), 232, 24);
+    BudgetLabel->hide();
 
     createNavigator(images);
 }
@@ -350,6 +355,34 @@ void TEntryPage::ShowMonth()
     } catch (const std::exception &error) {
         ShowException(this, error);
     }
+}
+
+void TEntryPage::ShowBudgetLine(const QDate &today)
+{
+    const TDbQuery *query = DataSet();
+    sqlite3 *db = query && query->Connection() ? query->Connection()->Handle() : nullptr;
+    std::optional<TBudgetOverview> overview;
+    try {
+        const TBudgetMonth month{today.year(), today.month()};
+        // Reading the month's entries is left out while no budget is set.
+        TBudgetBook book(db);
+        if (db && book.HasBudgetIn(month))
+            overview = book.Overview(month);
+    } catch (const std::exception &) {
+        // A ledger that cannot be read now shows no line; the entries say why.
+    }
+    if (!overview || !overview->Budget()) {
+        BudgetLabel->hide();
+        return;
+    }
+    const TBudgetCents left = overview->Left();
+    BudgetLabel->setText(utf8("本月已花 %1 / 预算 %2，%3 %4")
+                             .arg(BudgetMoneyText(overview->Actual), BudgetMoneyText(*overview->Budget()),
+                                  left >= 0 ? utf8("还可花") : utf8("超支"),
+                                  BudgetMoneyText(left >= 0 ? left : -left)));
+    BudgetLabel->setStyleSheet(left < 0 ? QStringLiteral("color: rgb(200, 30, 30);") : QString());
+    BudgetLabel->adjustSize();
+    BudgetLabel->show();
 }
 
 bool TEntryPage::SettlePendingEntry()

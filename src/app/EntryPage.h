@@ -10,6 +10,7 @@
 #include <array>
 
 class QComboBox;
+class QDate;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -76,6 +77,9 @@ public:
     //! about an entry with changes, then reopens the record set on the month
     //! statement; a failure is shown in the error box and leaves it closed.
     void ShowMonth();
+    //! The line "本月已花 ... / 预算 ..." of today's month: shown while the
+    //! month has an expense budget, red once it is exceeded; hidden otherwise.
+    void ShowBudgetLine(const QDate &today);
     //! Before something drops the entry being added or edited: when it has
     //! changes, asks whether to save it. Answers whether to go on.
     bool SettlePendingEntry();
@@ -95,6 +99,7 @@ public:
     QComboBox *MonthCombo;
     QLabel *MonthLabel;
     QLabel *NoteLabel;
+    QLabel *BudgetLabel; //!< this month's spent / budget
     TkvDBNavigator *Navigator;
     QSplitter *Splitter;
     TPqGroupBox *ListBox;

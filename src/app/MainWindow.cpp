@@ -1,6 +1,7 @@
 #include "app/MainWindow.h"
 
 #include "app/AboutBox.h"
+#include "app/BudgetDialog.h"
 #include "app/EntryPage.h"
 #include "app/ImportCommands.h"
 #include "app/LedgerData.h"
@@ -77,7 +78,10 @@ void TForm1::createPages()
     auto *statisticsLayout = new QVBoxLayout(TabSheet3);
     statisticsLayout->setContentsMargins(0, 0, 0, 0);
     statisticsLayout->addWidget(StatisticsPage);
-    FLedgerChangedListener = FData.AddLedgerChangedListener([this] { StatisticsPage->LedgerChanged(); });
+    FLedgerChangedListener = FData.AddLedgerChangedListener([this] {
+        StatisticsPage->LedgerChanged();
+        static_cast<TEntryPage *>(ExpensePage)->ShowBudgetLine(FToday());
+    });
 
     PqPageControl1->SetActivePage(TabSheet2);
 }
@@ -124,6 +128,11 @@ void TForm1::createMenu()
     QAction *trash = new QAction(utf8("回收站..."), N1);
     N1->insertAction(N8, trash);
     connect(trash, &QAction::triggered, this, [this] { guarded([this] { ShowTrashDialog(*this); }); });
+
+    // Monthly budgets, after the trash.
+    QAction *budgets = new QAction(utf8("预算..."), N1);
+    N1->insertAction(N8, budgets);
+    connect(budgets, &QAction::triggered, this, [this] { guarded([this] { ShowBudgetDialog(*this); }); });
 
     UndoCommands = new TUndoCommands(FData, N1, N8, this, SettleSteps());
     new TLedgerExchangeCommands(*this); // "导入..." and "导出..." before "退出"
@@ -179,6 +188,7 @@ void TForm1::FormShow()
         ComboBox5->setCurrentText(month);
     if (ComboBox4)
         ComboBox4->setCurrentText(month);
+    static_cast<TEntryPage *>(ExpensePage)->ShowBudgetLine(today);
     StatisticsPage->ComboBox3->setCurrentText(year);
 }
 

@@ -1,5 +1,6 @@
 #include "app/StatisticsPage.h"
 
+#include "app/BudgetChart.h"
 #include "app/StatisticsCharts.h"
 #include "app/StatisticsText.h"
 #include "core/Utf8.h"
@@ -168,6 +169,7 @@ TStatisticsPage::TStatisticsPage(TDbQuery *query, QWidget *parent)
         box->setFixedWidth(BoxColumnWidth);
         boxColumn->addWidget(box);
     }
+    boxColumn->addWidget(BudgetChart = new TBudgetChart(content));
     boxColumn->addStretch(1);
     contentLayout->addLayout(boxColumn);
     contentLayout->addWidget(Charts, 1);
@@ -315,8 +317,11 @@ void TStatisticsPage::RefreshCharts()
         hint = PickerHint(ComboBox2->currentText(), 1, 12, "月份");
     if (!hint.isEmpty()) {
         Charts->ShowMonthHint(hint);
+        BudgetChart->ShowHint(hint);
         return;
     }
+    BudgetChart->ShowMonth(FQuery->Connection() ? FQuery->Connection()->Handle() : nullptr,
+                           {monthYear.trimmed().toInt(), ComboBox2->currentText().trimmed().toInt()});
     try {
         Charts->ShowMonth(yearTotals(monthYear), ComboBox2->currentText().trimmed().toInt());
     } catch (const std::exception &error) {

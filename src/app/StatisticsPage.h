@@ -22,6 +22,7 @@ class QTimer;
 
 namespace kestrum {
 
+class TBudgetChart;
 class TPqGroupBox;
 class TStatisticsCharts;
 
@@ -58,6 +59,7 @@ public:
 
     QScrollArea *ScrollArea;   //!< holds the boxes and the charts; scrolls when the page is short
     TStatisticsCharts *Charts; //!< bars of ComboBox3's year, donut of ComboBox1/ComboBox2's month
+    TBudgetChart *BudgetChart; //!< budget against spending of ComboBox1/ComboBox2's month
 
     //! Entries were saved, deleted or otherwise written: the charts are summed
     //! again, soon when the page is on screen, else when it is next shown.
