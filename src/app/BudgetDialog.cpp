@@ -17,6 +17,7 @@
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPointer>
 #include <QPushButton>
 #include <QStyledItemDelegate>
@@ -220,6 +221,17 @@ TBudgetDialog::TBudgetDialog(sqlite3 *db, const TBudgetMonth &month, QWidget *pa
     total->addSpacing(16);
     total->addWidget(SummaryLabel, 1);
 
+    NewItemEdit = new QLineEdit(this);
+    NewItemEdit->setPlaceholderText(utf8("项目名称"));
+    NewItemAmountEdit = new TkvCalcEdit(this);
+    NewItemAmountEdit->setFixedWidth(130);
+    NewItemButton = new QPushButton(utf8("添加"), this);
+    auto *newItem = new QHBoxLayout;
+    newItem->addWidget(new QLabel(utf8("新项目:"), this));
+    newItem->addWidget(NewItemEdit, 1);
+    newItem->addWidget(NewItemAmountEdit);
+    newItem->addWidget(NewItemButton);
+
     CopyButton = new QPushButton(utf8("复制上月预算"), this);
     ClearButton = new QPushButton(utf8("清除本月预算"), this);
     CloseButton = new QPushButton(utf8("关闭"), this);
@@ -232,6 +244,7 @@ TBudgetDialog::TBudgetDialog(sqlite3 *db, const TBudgetMonth &month, QWidget *pa
     auto *layout = new QVBoxLayout(this);
     layout->addLayout(top);
     layout->addWidget(ListView, 1);
+    layout->addLayout(newItem);
     layout->addLayout(total);
     layout->addLayout(buttons);
 
@@ -244,6 +257,7 @@ TBudgetDialog::TBudgetDialog(sqlite3 *db, const TBudgetMonth &month, QWidget *pa
         refresh();
     });
     connect(TotalButton, &QPushButton::clicked, this, [this] { TotalClick(); });
+    connect(NewItemButton, &QPushButton::clicked, this, [this] { NewItemClick(); });
     connect(CopyButton, &QPushButton::clicked, this, [this] { CopyClick(); });
     connect(ClearButton, &QPushButton::clicked, this, [this] { ClearClick(); });
     connect(CloseButton, &QPushButton::clicked, this, &QDialog::accept);
@@ -292,6 +306,20 @@ bool TBudgetDialog::SetBudgetText(int row, const QString &text)
 void TBudgetDialog::TotalClick()
 {
     guarded([&] { FModel.SetTotalBudget(ParseBudgetAmount(TotalEdit->DisplayText())); });
+    refresh();
+}
+
+void TBudgetDialog::NewItemClick()
+{
+    const QString item = NewItemEdit->text().trimmed();
+    if (item.isEmpty()) {
+        ShowException(this, EBudgetRefused("请先输入项目名称。"));
+        return;
+    }
+    if (guarded([&] { FModel.SetItemBudget(item, ParseBudgetAmount(NewItemAmountEdit->DisplayText())); })) {
+        NewItemEdit->clear();
+        NewItemAmountEdit->SetEditValue(Variant::null());
+    }
     refresh();
 }
 

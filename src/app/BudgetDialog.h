@@ -11,6 +11,7 @@
 class QComboBox;
 class QDateEdit;
 class QLabel;
+class QLineEdit;
 class QPushButton;
 class QTableView;
 
@@ -37,14 +38,19 @@ public:
     TkvCalcEdit *TotalEdit;   //!< the month's total budget (expense only)
     QPushButton *TotalButton; //!< "设定"
     QLabel *SummaryLabel;     //!< budget, spent and what is left of the month
-    QPushButton *CopyButton;  //!< "复制上月预算"
-    QPushButton *ClearButton; //!< "清除本月预算"
-    QPushButton *CloseButton; //!< "关闭"
+    QLineEdit *NewItemEdit;   //!< an item the ledger has no entry of yet
+    TkvCalcEdit *NewItemAmountEdit;
+    QPushButton *NewItemButton; //!< "添加"
+    QPushButton *CopyButton;    //!< "复制上月预算"
+    QPushButton *ClearButton;   //!< "清除本月预算"
+    QPushButton *CloseButton;   //!< "关闭"
 
     //! The budget column's text of a row typed by the user: stored at once.
     //! A text that is no amount is refused in a message box.
     bool SetBudgetText(int row, const QString &text);
     void TotalClick();
+    //! The budget of the item typed in NewItemEdit.
+    void NewItemClick();
     void CopyClick();
     void ClearClick();
 

@@ -38,6 +38,7 @@ QString BudgetMoneyText(TBudgetCents amount)
 
 TBudgetDialogModel::TBudgetDialogModel(sqlite3 *db, const TBudgetMonth &month) : FBook(db), FMonth(month)
 {
+    FItems = FBook.ItemsOf(FKind);
     Reload();
 }
 
@@ -52,12 +53,13 @@ void TBudgetDialogModel::SetMonth(const TBudgetMonth &month)
 void TBudgetDialogModel::SetKind(TBudgetKind kind)
 {
     FKind = kind == TBudgetKind::Income ? TBudgetKind::Income : TBudgetKind::Expense;
+    FItems = FBook.ItemsOf(FKind);
     Reload();
 }
 
 void TBudgetDialogModel::Reload()
 {
-    FOverview = FBook.Overview(FMonth, FKind, TBudgetItems::AllItems);
+    FOverview = FBook.Overview(FMonth, FKind, FItems);
 }
 
 QString TBudgetDialogModel::ItemText(int row) const

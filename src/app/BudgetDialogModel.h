@@ -34,7 +34,9 @@ public:
     //! Expense budgets or income targets.
     void SetKind(TBudgetKind kind);
 
-    //! Reads the month again (after an undo, or another program's change).
+    //! Reads the month again (after an undo, or another program's change);
+    //! the items of the ledger are read when the dialog opens and when the
+    //! page changes, since that takes a pass over the whole table.
     void Reload();
     const TBudgetOverview &Overview() const { return FOverview; }
     int RowCount() const { return int(FOverview.Lines.size()); }
@@ -70,6 +72,7 @@ private:
     TBudgetBook FBook;
     TBudgetMonth FMonth;
     TBudgetKind FKind = TBudgetKind::Expense;
+    std::vector<QString> FItems; //!< every item of the page's entries
     TBudgetOverview FOverview;
 };
 

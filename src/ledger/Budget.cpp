@@ -233,7 +233,22 @@ bool TBudgetBook::HasBudgetIn(const TBudgetMonth &month, TBudgetKind kind) const
     });
 }
 
-TBudgetOverview TBudgetBook::Overview(const TBudgetMonth &month, TBudgetKind kind, TBudgetItems items) const
+std::vector<QString> TBudgetBook::ItemsOf(TBudgetKind kind) const
+{
+    const TEntryTable table = EntryTableOf(kind);
+    Statement all = Prepare(FDb, std::string("SELECT DISTINCT coalesce(trim(") + table.Item + "), '') FROM " +
+                                     table.Name);
+    std::vector<QString> items;
+    int step;
+    while ((step = sqlite3_step(all.get())) == SQLITE_ROW)
+        items.push_back(ColumnText(all.get(), 0));
+    if (step != SQLITE_DONE)
+        Fail(FDb, "预算");
+    return items;
+}
+
+TBudgetOverview TBudgetBook::Overview(const TBudgetMonth &month, TBudgetKind kind,
+                                      const std::vector<QString> &moreItems) const
 {
     if (kind == TBudgetKind::Total)
         kind = TBudgetKind::Expense;
@@ -273,13 +288,8 @@ TBudgetOverview TBudgetBook::Overview(const TBudgetMonth &month, TBudgetKind kin
         Fail(FDb, "预算");
     overview.Actual = SumToFen(double(totalUnits) / 10000.0);
 
-    if (items == TBudgetItems::AllItems) {
-        Statement all = Prepare(FDb, "SELECT DISTINCT " + item + " FROM " + table.Name);
-        while ((step = sqlite3_step(all.get())) == SQLITE_ROW)
-            lineOf(ColumnText(all.get(), 0));
-        if (step != SQLITE_DONE)
-            Fail(FDb, "预算");
-    }
+    for (const QString &name : moreItems)
+        lineOf(name);
 
     for (const TChange &change : InForce(month)) {
         if (change.Kind == TBudgetKind::Total && kind == TBudgetKind::Expense)

@@ -73,8 +73,8 @@ struct TBudgetLine {
 struct TBudgetOverview {
     TBudgetMonth Month;
     TBudgetKind Kind = TBudgetKind::Expense; //!< Expense or Income
-    //! Items with a budget or with entries in the month (and with `AllItems`
-    //! every item the table ever held), ordered by item.
+    //! Items with a budget or with entries in the month (and those asked
+    //! for besides), ordered by item.
     std::vector<TBudgetLine> Lines;
     std::optional<TBudgetCents> TotalBudget; //!< the month's total budget (expense only)
     TBudgetCents Actual = 0;                 //!< every entry of the month
@@ -87,12 +87,6 @@ struct TBudgetOverview {
     bool Over() const { return Budget() && Left() < 0; }
     //! The line of an item, or null.
     const TBudgetLine *Line(const QString &item) const;
-};
-
-//! Which items an overview lists.
-enum class TBudgetItems {
-    InMonth,  //!< items with a budget or with entries in the month
-    AllItems, //!< and every other item of the table, for choosing budgets
 };
 
 //! Adds the budget table to a ledger that lacks it; a read-only file is left
@@ -110,8 +104,12 @@ public:
 
     //! The month's budgets and entries of one page (kind Expense or Income):
     //! one grouped statement over the month's dates, one over the budgets.
+    //! `moreItems` are listed as well (ItemsOf, for choosing budgets).
     TBudgetOverview Overview(const TBudgetMonth &month, TBudgetKind kind = TBudgetKind::Expense,
-                             TBudgetItems items = TBudgetItems::InMonth) const;
+                             const std::vector<QString> &moreItems = {}) const;
+    //! Every item the page's entries hold, without surrounding spaces: a
+    //! pass over the whole table, so a caller reads it once and keeps it.
+    std::vector<QString> ItemsOf(TBudgetKind kind) const;
 
     //! The budget of an item (or the total, item "") in a month: the row of
     //! that month or the latest before it.

@@ -22,6 +22,7 @@
 #include <QComboBox>
 #include <QDateEdit>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QTableView>
 #include <QTest>
@@ -149,6 +150,14 @@ TEST_F(BudgetDialogTest, TheTotalCopyAndClearWorkOnTheMonthChosen)
     EXPECT_EQ(dialog.SummaryLabel->text(), utf8("本月还没有预算"));
     dialog.CopyClick();
     EXPECT_EQ(dialog.TotalEdit->DisplayText(), QStringLiteral("5000"));
+
+    // An item without entries yet gets a budget too.
+    dialog.NewItemEdit->setText(utf8(" 旅游 "));
+    dialog.NewItemAmountEdit->SetEditValue(Variant(300.0));
+    dialog.NewItemClick();
+    EXPECT_EQ(dialog.Model().Line(2).Item, utf8("旅游"));
+    EXPECT_EQ(dialog.Model().Line(2).Budget, 30000);
+    EXPECT_EQ(dialog.NewItemEdit->text(), "");
 
     // Income targets are a list of their own, without a total.
     dialog.KindCombo->setCurrentIndex(1);

@@ -107,7 +107,7 @@ TEST_F(Budgets, AMonthsSpendingIsExactToTheFenAndOnlyItsOwnDays)
     const TBudgetOverview empty = book.Overview({2025, 1});
     EXPECT_EQ(Lines(empty), "");
     EXPECT_EQ(empty.Budget(), std::nullopt);
-    EXPECT_EQ(Lines(book.Overview({2025, 1}, TBudgetKind::Expense, TBudgetItems::AllItems)),
+    EXPECT_EQ(Lines(book.Overview({2025, 1}, TBudgetKind::Expense, book.ItemsOf(TBudgetKind::Expense))),
               "? -/0, 服装 -/0, 餐饮 -/0");
 }
 
