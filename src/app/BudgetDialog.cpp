@@ -257,6 +257,10 @@ TBudgetDialog::TBudgetDialog(sqlite3 *db, const TBudgetMonth &month, QWidget *pa
         refresh();
     });
     connect(TotalButton, &QPushButton::clicked, this, [this] { TotalClick(); });
+    // Enter belongs to the field being typed in, never to a button.
+    for (QPushButton *button : findChildren<QPushButton *>())
+        button->setAutoDefault(false);
+    connect(NewItemEdit, &QLineEdit::returnPressed, this, [this] { NewItemClick(); });
     connect(NewItemButton, &QPushButton::clicked, this, [this] { NewItemClick(); });
     connect(CopyButton, &QPushButton::clicked, this, [this] { CopyClick(); });
     connect(ClearButton, &QPushButton::clicked, this, [this] { ClearClick(); });

@@ -130,10 +130,10 @@ QString TBudgetDialogModel::SummaryText() const
     const TBudgetCents left = FOverview.Left();
     if (income)
         return utf8("本月目标 %1，已收 %2，%3 %4")
-            .arg(BudgetMoneyText(*budget), BudgetMoneyText(FOverview.Actual),
+            .arg(BudgetMoneyText(*budget), BudgetMoneyText(FOverview.Spent()),
                  left > 0 ? utf8("还差") : utf8("超出"), BudgetMoneyText(left > 0 ? left : -left));
     return utf8("本月预算 %1，已花 %2，%3 %4")
-        .arg(BudgetMoneyText(*budget), BudgetMoneyText(FOverview.Actual),
+        .arg(BudgetMoneyText(*budget), BudgetMoneyText(FOverview.Spent()),
              left >= 0 ? utf8("还可花") : utf8("超支"), BudgetMoneyText(left >= 0 ? left : -left));
 }
 

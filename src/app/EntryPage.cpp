@@ -377,7 +377,7 @@ void TEntryPage::ShowBudgetLine(const QDate &today)
     }
     const TBudgetCents left = overview->Left();
     BudgetLabel->setText(utf8("本月已花 %1 / 预算 %2，%3 %4")
-                             .arg(BudgetMoneyText(overview->Actual), BudgetMoneyText(*overview->Budget()),
+                             .arg(BudgetMoneyText(overview->Spent()), BudgetMoneyText(*overview->Budget()),
                                   left >= 0 ? utf8("还可花") : utf8("超支"),
                                   BudgetMoneyText(left >= 0 ? left : -left)));
     BudgetLabel->setStyleSheet(left < 0 ? QStringLiteral("color: rgb(200, 30, 30);") : QString());

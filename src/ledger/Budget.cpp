@@ -154,10 +154,21 @@ std::optional<TBudgetCents> TBudgetOverview::Budget() const
     return sum;
 }
 
+TBudgetCents TBudgetOverview::Spent() const
+{
+    if (TotalBudget)
+        return Actual;
+    TBudgetCents spent = 0;
+    for (const TBudgetLine &line : Lines)
+        if (line.Budget)
+            spent += line.Actual;
+    return spent;
+}
+
 TBudgetCents TBudgetOverview::Left() const
 {
     const std::optional<TBudgetCents> budget = Budget();
-    return budget ? *budget - Actual : 0;
+    return budget ? *budget - Spent() : 0;
 }
 
 const TBudgetLine *TBudgetOverview::Line(const QString &item) const

@@ -82,6 +82,9 @@ struct TBudgetOverview {
     //! The month's budget: its total budget when one is set, else the sum of
     //! the items' budgets; none when neither exists.
     std::optional<TBudgetCents> Budget() const;
+    //! What counts against Budget(): every entry of the month under a total
+    //! budget, else the entries of the items that have a budget.
+    TBudgetCents Spent() const;
     //! What is left to spend of Budget(): negative once it is exceeded.
     TBudgetCents Left() const;
     bool Over() const { return Budget() && Left() < 0; }

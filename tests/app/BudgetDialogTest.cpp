@@ -116,7 +116,7 @@ TEST_F(BudgetDialogTest, ABudgetTypedInPlaceIsStoredAndUndoneAsOneAction)
     EXPECT_TRUE(over.data(Qt::ForegroundRole).isValid()) << "an item over its budget stands out";
     EXPECT_EQ(file.Scalar("SELECT month || ' ' || item || ' ' || amount FROM kestrum_budget"),
               "2026-12 餐饮 30.0");
-    EXPECT_EQ(dialog.SummaryLabel->text(), utf8("本月预算 ￥30.00，已花 ￥95.80，超支 ￥65.80"));
+    EXPECT_EQ(dialog.SummaryLabel->text(), utf8("本月预算 ￥30.00，已花 ￥35.80，超支 ￥5.80"));
 
     // A text that is no amount is refused and changes nothing.
     typeBudget(dialog, 1, "-");
@@ -204,10 +204,11 @@ TEST_F(BudgetDialogTest, TheExpensePageShowsThisMonthsSpendingAgainstItsBudget)
     TBudgetBook(db()).SetBudget(TBudgetKind::Expense, utf8("餐饮"), {2026, 11}, 20000);
     expense.ShowBudgetLine(QDate(2026, 12, 10));
     EXPECT_FALSE(expense.BudgetLabel->isHidden());
-    EXPECT_EQ(expense.BudgetLabel->text(), utf8("本月已花 ￥95.80 / 预算 ￥200.00，还可花 ￥104.20"));
-    file.AddExpense(150, "2026-12-11", "交通");
+    EXPECT_EQ(expense.BudgetLabel->text(), utf8("本月已花 ￥35.80 / 预算 ￥200.00，还可花 ￥164.20"));
+    file.AddExpense(150, "2026-12-11", "交通"); // an item without a budget
+    file.AddExpense(200, "2026-12-11", "餐饮");
     expense.ShowBudgetLine(QDate(2026, 12, 11));
-    EXPECT_EQ(expense.BudgetLabel->text(), utf8("本月已花 ￥245.80 / 预算 ￥200.00，超支 ￥45.80"));
+    EXPECT_EQ(expense.BudgetLabel->text(), utf8("本月已花 ￥235.80 / 预算 ￥200.00，超支 ￥35.80"));
 }
 
 } // namespace

@@ -90,13 +90,16 @@ TEST_F(Budgets, AMonthsSpendingIsExactToTheFenAndOnlyItsOwnDays)
     EXPECT_TRUE(food->Over());
     EXPECT_EQ(food->Left(), -1550);
     EXPECT_FALSE(march.Line(U("交通"))->Over());
-    // Without a total, the month's budget is its items' budgets together.
+    // Without a total, the month's budget is its items' budgets together,
+    // against what those items spent.
     EXPECT_EQ(Amount(march.Budget()), "420");
-    EXPECT_EQ(march.Left(), 42000 - 33075);
+    EXPECT_EQ(march.Spent(), 13550);
+    EXPECT_EQ(march.Left(), 42000 - 13550);
 
     book.SetBudget(TBudgetKind::Total, QString(), {2026, 3}, 30000);
     const TBudgetOverview withTotal = book.Overview({2026, 3});
     EXPECT_EQ(Amount(withTotal.TotalBudget), "300");
+    EXPECT_EQ(withTotal.Spent(), 33075);
     EXPECT_EQ(withTotal.Left(), -3075);
     EXPECT_TRUE(withTotal.Over());
     // The total is no item of the page.
