@@ -359,6 +359,8 @@ void TBudgetBook::Write(const TBudgetMonth &month, const std::vector<TChange> &c
 {
     if (changes.empty())
         return;
+    if (sqlite3_db_readonly(FDb, "main") == 1)
+        throw EBudgetRefused("账本只能读取，预算无法保存。");
     if (!HasBudgets(FDb))
         EnsureBudgets(FDb);
     TWriteTransaction transaction(FDb);

@@ -271,7 +271,8 @@ TEST_F(Budgets, OlderFilesGetTheTableUnderTheJournalAndReadOnlyFilesAreOnlyRead)
     sqlite3_open_v2(readOnly.toUtf8().constData(), &db, SQLITE_OPEN_READONLY, nullptr);
     EXPECT_NO_THROW(EnsureBudgets(db));
     EXPECT_FALSE(HasBudgets(db));
-    EXPECT_THROW(TBudgetBook(db).SetBudget(TBudgetKind::Expense, U("餐饮"), {2026, 12}, 1000), Exception);
+    EXPECT_THROW(TBudgetBook(db).SetBudget(TBudgetKind::Expense, U("餐饮"), {2026, 12}, 1000),
+                 EBudgetRefused);
     sqlite3_close(db);
 }
 
