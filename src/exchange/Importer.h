@@ -13,6 +13,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <cstdint>
 #include <vector>
 
 struct sqlite3;
@@ -32,6 +33,10 @@ enum TDuplicatePolicy : std::uint8_t {
 struct TImportOptions {
     TBadRecordPolicy BadRecords = bpReject;
     TDuplicatePolicy Duplicates = dpSkip;
+    //! With dpSkip: the entries (by TFoundDuplicate::Ordinal, ascending) that
+    //! come in although the ledger seems to hold them, as the user picked
+    //! them from a dry run's list; the same file and ledger number them alike.
+    std::vector<std::int64_t> KeptDuplicates;
 };
 
 //! Imports into the ledger file at `ledgerPath` (which must exist and hold
