@@ -41,7 +41,7 @@ QTableWidgetItem *Cell(const QString &text)
 TImportDialog::TImportDialog(TImportPreview &preview, QWidget *parent) : QDialog(parent), FPreview(preview)
 {
     setWindowTitle(utf8("导入"));
-    resize(760, 560);
+    resize(820, 680); // room for the preview beside the list of likely duplicates
 
     FileLabel = new QLabel(QFileInfo(preview.Path()).fileName(), this);
     FileLabel->setToolTip(preview.Path());

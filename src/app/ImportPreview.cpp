@@ -587,7 +587,7 @@ QString TImportPreview::ImportBlocker() const
     if (FScan.Done && FScan.Income + FScan.Expense + FScan.Duplicates == 0)
         return utf8("文件中没有可以导入的纪录。");
     if (FScan.Done && FScan.Income + FScan.Expense + DuplicatesKept() == 0)
-        return utf8("文件中的纪录账本里都已经有了：勾选“导入重复的纪录”才会再导入。");
+        return utf8("文件中的纪录账本里都已经有了：在下面勾选仍要导入的纪录，或勾选“导入重复的纪录”。");
     if (FScan.Done && FScan.BadCount > 0 && !SkipBadRows())
         return utf8("有%1行无法读取：勾选“跳过错误的行”，或改变各列的对应。").arg(FScan.BadCount);
     if (!FScan.Done) {

@@ -1,9 +1,9 @@
 #pragma once
 // Putting foreign entries into a ledger: all of a file or none of it, in one
 // transaction. An entry the ledger holds already (the same table, day and
-// amount in cents, and the same transaction id or agreeing texts; see
+// amount in cents, and the same transaction id or texts in common; see
 // DuplicateMatcher.h), whichever format brought it in, is taken for the same
-// entry read again and skipped; each entry of the ledger answers for one
+// entry read again and skipped unless the user keeps it; each entry of the ledger answers for one
 // entry of the file, so a file that repeats an entry twice where the ledger
 // has it once adds it once. Repeats within a file alone are real entries
 // (two equal coffees on one day) and all come in.
