@@ -194,10 +194,17 @@ bool TextsAgree(const std::vector<std::string> &a, const std::vector<std::string
     return std::includes(longer.begin(), longer.end(), shorter.begin(), shorter.end());
 }
 
-bool TextsShare(const std::vector<std::string> &a, const std::vector<std::string> &b)
+bool TextsShare(const std::vector<std::string> &a, const std::vector<std::string> &aItem,
+                const std::vector<std::string> &b, const std::vector<std::string> &bItem)
 {
+    const auto in = [](const std::vector<std::string> &parts, const std::string &part) {
+        return std::binary_search(parts.begin(), parts.end(), part);
+    };
     for (const std::string &x : a)
         for (const std::string &y : b) {
+            // Two entries of one category on one day are not the same for that alone.
+            if (in(aItem, x) && in(bItem, y))
+                continue;
             const std::string &shorter = x.size() <= y.size() ? x : y;
             const std::string &longer = x.size() <= y.size() ? y : x;
             // A single letter or character inside another text says nothing.
@@ -212,6 +219,7 @@ struct TDuplicateMatcher::TState {
     struct TCandidate {
         std::int64_t Row = 0;
         std::vector<std::string> Parts;
+        std::vector<std::string> ItemParts; //!< those of the item alone
         std::string TransactionId;
         int Seconds = 0; //!< the time of day; 0 for none (or midnight, which the ledger writes for none)
         bool Used = false;
@@ -227,8 +235,8 @@ struct TDuplicateMatcher::TState {
     explicit TState(sqlite3 *db) : Db(db) {}
 
     void Load(TEntryKind kind, std::int64_t firstDay, std::int64_t lastDay);
-    int Score(const TCandidate &candidate, const TForeignEntry &entry,
-              const std::vector<std::string> &parts) const;
+    int Score(const TCandidate &candidate, const TForeignEntry &entry, const std::vector<std::string> &parts,
+              const std::vector<std::string> &itemParts) const;
 };
 
 TDuplicateMatcher::TDuplicateMatcher(sqlite3 *db) : FState(std::make_unique<TState>(db))
@@ -297,6 +305,7 @@ void TDuplicateMatcher::TState::Load(TEntryKind kind, std::int64_t firstDay, std
         candidate.Row = row;
         candidate.Seconds = seconds;
         candidate.Parts = ComparedTextParts(ColumnText(s, 3), ColumnText(s, 4));
+        candidate.ItemParts = ComparedTextParts(ColumnText(s, 3), {});
         candidate.TransactionId.assign(ColumnText(s, 5));
         found->second.push_back(std::move(candidate));
     }
@@ -309,7 +318,8 @@ void TDuplicateMatcher::TState::Load(TEntryKind kind, std::int64_t firstDay, std
 //! the transaction ids are. Different times of day, where both tell one,
 //! are different entries whatever their texts.
 int TDuplicateMatcher::TState::Score(const TCandidate &candidate, const TForeignEntry &entry,
-                                     const std::vector<std::string> &parts) const
+                                     const std::vector<std::string> &parts,
+                                     const std::vector<std::string> &itemParts) const
 {
     if (candidate.Seconds != 0 && entry.Seconds != 0 && candidate.Seconds != entry.Seconds)
         return 0;
@@ -319,7 +329,7 @@ int TDuplicateMatcher::TState::Score(const TCandidate &candidate, const TForeign
         return 3;
     if (TextsAgree(candidate.Parts, parts))
         return 2;
-    return TextsShare(candidate.Parts, parts) ? 1 : 0;
+    return TextsShare(candidate.Parts, candidate.ItemParts, parts, itemParts) ? 1 : 0;
 }
 
 void TDuplicateMatcher::Match(const std::vector<TForeignEntry> &batch, std::vector<std::int64_t> &rows)
@@ -352,15 +362,16 @@ void TDuplicateMatcher::Match(const std::vector<TForeignEntry> &batch, std::vect
         TState::TCandidate *Candidate;
     };
     std::vector<TPair> pairs;
-    std::vector<std::string> parts;
+    std::vector<std::string> parts, itemParts;
     for (std::size_t i = 0; i < batch.size(); ++i) {
         const TForeignEntry &entry = batch[i];
         const auto found = s.Candidates.find(KeyOf(entry));
         if (found == s.Candidates.end() || found->second.empty())
             continue;
         parts = ComparedTextParts(entry.Item, entry.Remark);
+        itemParts = ComparedTextParts(entry.Item, {});
         for (TState::TCandidate &candidate : found->second)
-            if (const int score = s.Score(candidate, entry, parts); score > 0)
+            if (const int score = s.Score(candidate, entry, parts, itemParts); score > 0)
                 pairs.push_back({score, i, &candidate});
     }
     std::stable_sort(pairs.begin(), pairs.end(),

@@ -9,8 +9,9 @@
 // remark, each compared without regard to case, blanks and full or half
 // width, are the same, or those of one are all among those of the other (a
 // remark the user added to an imported entry), or some part of one is, or
-// stands inside, a part of the other (which text became the item and which
-// the remark depends on the program that wrote the file). The closer match
+// stands inside, a part of the other, the two items aside (which text became
+// the item and which the remark depends on the program that wrote the file;
+// a shared category alone makes no duplicate). The closer match
 // wins. Each ledger entry answers for one entry of the file at most, and
 // entries this import adds are never matched, so repeats within one file
 // all come in.
@@ -39,10 +40,12 @@ std::vector<std::string> ComparedTextParts(std::string_view item, std::string_vi
 bool TextsAgree(const std::vector<std::string> &a, const std::vector<std::string> &b);
 
 //! Whether two entries' compared parts share some text: a part of one equals
-//! a part of the other or stands inside it (a bank's "Corner Pharma" in a
-//! QIF's "Corner Pharma；Other  my pills"). Files of one account written by
-//! two programs put the same words in different fields.
-bool TextsShare(const std::vector<std::string> &a, const std::vector<std::string> &b);
+//! a part of the other or stands inside it (a bank's "my pills" in a QIF's
+//! "Other  my pills"), other than the two items alone (the same category
+//! says little). Files of one account written by two programs put the same
+//! words in different fields. `aItem` and `bItem` are the parts of the items.
+bool TextsShare(const std::vector<std::string> &a, const std::vector<std::string> &aItem,
+                const std::vector<std::string> &b, const std::vector<std::string> &bItem);
 
 //! The table that remembers the file's own id of an imported transaction.
 extern const char *const TransactionIdTable;

@@ -121,15 +121,21 @@ TEST_F(CrossFormat, HomeBankExampleConvertedBySkroogeComesInOnceInEitherOrder)
 
 TEST(DuplicateTexts, FieldsSwappedBetweenItemAndRemarkStillShareText)
 {
-    const auto parts = [](const char *item, const char *remark) { return ComparedTextParts(item, remark); };
+    const auto share = [](const char *itemA, const char *remarkA, const char *itemB, const char *remarkB) {
+        return TextsShare(ComparedTextParts(itemA, remarkA), ComparedTextParts(itemA, {}),
+                          ComparedTextParts(itemB, remarkB), ComparedTextParts(itemB, {}));
+    };
     // The CSV's comment stands inside the QIF's memo, which carries the payment mode too.
-    EXPECT_TRUE(TextsShare(parts("Health-care:Prescriptions", "Corner Pharma；my pills"),
-                           parts("Corner Pharma", "Other  my pills；Health-care:Prescriptions")));
-    EXPECT_TRUE(TextsShare(parts("", "money rent to freddy"), parts("", "Other  money rent to freddy")));
-    // One letter or character inside another word says nothing.
-    EXPECT_FALSE(TextsShare(parts("a", ""), parts("Bread", "")));
-    EXPECT_FALSE(TextsShare(parts("Food", "Shop A"), parts("Rent", "Landlord")));
-    EXPECT_FALSE(TextsShare(parts("", ""), parts("Rent", "")));
+    EXPECT_TRUE(share("Health-care:Prescriptions", "Corner Pharma；my pills", "Corner Pharma",
+                      "Other  my pills；Health-care:Prescriptions"));
+    EXPECT_TRUE(share("", "money rent to freddy", "", "Other  money rent to freddy"));
+    // The payee is one file's item and the other's remark.
+    EXPECT_TRUE(share("Corner Pharma", "", "Health-care:Prescriptions", "Corner Pharma"));
+    // One category on one day is no duplicate by itself; one letter inside another word says nothing.
+    EXPECT_FALSE(share("Food", "Bakery", "Food", "Cafe Noir"));
+    EXPECT_FALSE(share("a", "", "Bread", ""));
+    EXPECT_FALSE(share("Food", "Shop A", "Rent", "Landlord"));
+    EXPECT_FALSE(share("", "", "Rent", ""));
 }
 
 } // namespace

@@ -217,13 +217,13 @@ TEST_F(Duplicates, DifferentTimesOfOneDayAreDifferentEntriesWhereBothTellATime)
 // Guards against a weaker match taking the ledger row that another entry of the file fits exactly.
 TEST_F(Duplicates, ARowGoesToTheEntryItFitsBestNotTheFirstItFits)
 {
-    ASSERT_EQ(List({Expense(5, 900, "Food", "Cafe Noir")}).Added(), 1);
-    // The first entry only shares "food" with the row; the second is the row itself.
+    ASSERT_EQ(List({Expense(5, 900, "Food", "Cafe Noir；espresso")}).Added(), 1);
+    // The first entry only shares the café with the row; the second is the row itself.
     const TImportResult result =
-        List({Expense(5, 900, "Food", "Bakery"), Expense(5, 900, "Food", "Cafe Noir")});
+        List({Expense(5, 900, "Food", "Cafe Noir；latte"), Expense(5, 900, "Food", "Cafe Noir；espresso")});
     EXPECT_EQ(result.Added(), 1);
     ASSERT_EQ(result.DuplicateLines.size(), 1u);
-    EXPECT_EQ(Count("SELECT count(*) FROM expen WHERE 备注 = 'Bakery'"), 1);
+    EXPECT_EQ(Count("SELECT count(*) FROM expen WHERE 备注 = 'Cafe Noir；latte'"), 1);
 }
 
 TEST_F(Duplicates, ChosenDuplicatesComeInAndTheRestAreSkippedAndCounted)
