@@ -131,13 +131,13 @@ int RunImport(const QStringList &arguments)
         else if (argument == QLatin1String("--month-first"))
             qif.DateOrder = qdMonthFirst;
         else if (argument == QLatin1String("--include-transfers"))
-            qif.Transfers = qtImport;
+            qif.Transfers = csv.Transfers = qtImport;
         else if (argument == QLatin1String("--item=category"))
-            qif.Item = qiCategory;
+            qif.Item = csv.Item = qiCategory;
         else if (argument == QLatin1String("--item=payee"))
-            qif.Item = qiPayee;
+            qif.Item = csv.Item = qiPayee;
         else if (argument == QLatin1String("--item=memo"))
-            qif.Item = qiMemo;
+            qif.Item = csv.Item = qiMemo;
         else if (argument.startsWith(QLatin1String("--")))
             return UsageError(command, QStringLiteral("unknown option '%1'").arg(argument));
         else

@@ -123,11 +123,11 @@ void TLedgerExchangeCommands::installDialogs()
     };
     ChooseExportFile = [this](const QString &suggestedName) {
         const QString suffix = QFileInfo(suggestedName).suffix();
-        QString path = QFileDialog::getSaveFileName(
-            &FWindow, utf8("导出"), QDir(FFolder).filePath(suggestedName),
-            suffix == QLatin1String("qif")    ? utf8("QIF文件 (*.qif)")
-            : suffix == QLatin1String("xlsx") ? utf8("Excel工作簿 (*.xlsx)")
-                                              : utf8("CSV文件 (*.csv)"));
+        QString path =
+            QFileDialog::getSaveFileName(&FWindow, utf8("导出"), QDir(FFolder).filePath(suggestedName),
+                                         suffix == QLatin1String("qif")    ? utf8("QIF文件 (*.qif)")
+                                         : suffix == QLatin1String("xlsx") ? utf8("Excel工作簿 (*.xlsx)")
+                                                                           : utf8("CSV文件 (*.csv)"));
         if (!path.isEmpty() && QFileInfo(path).suffix().isEmpty())
             path += QLatin1Char('.') + suffix;
         return path;
@@ -232,6 +232,8 @@ QString TLedgerExchangeCommands::ImportMessage(const TImportResult &result)
                      .arg(result.ExpenseAdded);
         if (result.DuplicatesSkipped > 0)
             lines << utf8("账本中已有的%1条纪录没有再导入。").arg(result.DuplicatesSkipped);
+        if (result.DuplicatesKept > 0)
+            lines << utf8("账本中似乎已有的%1条纪录按你的选择仍导入了。").arg(result.DuplicatesKept);
         if (result.BadCount > 0)
             lines << utf8("跳过了%1行无法读取的纪录：").arg(result.BadCount);
     }

@@ -41,7 +41,7 @@ QTableWidgetItem *Cell(const QString &text)
 TImportDialog::TImportDialog(TImportPreview &preview, QWidget *parent) : QDialog(parent), FPreview(preview)
 {
     setWindowTitle(utf8("导入"));
-    resize(760, 560);
+    resize(820, 680); // room for the preview beside the list of likely duplicates
 
     FileLabel = new QLabel(QFileInfo(preview.Path()).fileName(), this);
     FileLabel->setToolTip(preview.Path());
@@ -82,6 +82,10 @@ TImportDialog::TImportDialog(TImportPreview &preview, QWidget *parent) : QDialog
     ProblemLabel->setStyleSheet(QStringLiteral("color: #b00000"));
     SkippedTable = MakeTable(this, {utf8("行"), utf8("无法读取的原因")});
     SkippedTable->setMaximumHeight(110);
+    DuplicatesLabel = new QLabel(utf8("账本中可能已有的纪录（默认跳过；勾选的仍将导入）:"), this);
+    DuplicatesTable = MakeTable(this, {utf8("导入"), utf8("行"), utf8("收支"), utf8("日期"), utf8("金额"),
+                                       utf8("项目"), utf8("备注")});
+    DuplicatesTable->setMaximumHeight(150);
 
     ItemSourceLabel = new QLabel(utf8("项目取自:"), this);
     ItemSourceCombo = new QComboBox(this);
@@ -127,6 +131,8 @@ TImportDialog::TImportDialog(TImportPreview &preview, QWidget *parent) : QDialog
     layout->addWidget(SummaryLabel);
     layout->addWidget(ProblemLabel);
     layout->addWidget(SkippedTable);
+    layout->addWidget(DuplicatesLabel);
+    layout->addWidget(DuplicatesTable);
     layout->addLayout(choices);
 
     const auto picked = [this](QComboBox *combo, auto apply) {
@@ -149,6 +155,13 @@ TImportDialog::TImportDialog(TImportPreview &preview, QWidget *parent) : QDialog
     });
     connect(ImportDuplicatesCheck, &QCheckBox::toggled, this, [this](bool on) {
         FPreview.SetImportDuplicates(on);
+        showRows();
+        showScan();
+    });
+    connect(DuplicatesTable, &QTableWidget::itemChanged, this, [this](QTableWidgetItem *item) {
+        if (FShowing || item->column() != 0)
+            return;
+        FPreview.SetDuplicateKept(item->data(Qt::UserRole).toLongLong(), item->checkState() == Qt::Checked);
         showRows();
         showScan();
     });
@@ -213,7 +226,7 @@ void TImportDialog::showSettings()
         combo->setEnabled(csv);
     EncodingCombo->setEnabled(FPreview.HasEncodingChoice());
     DateOrderCombo->setEnabled(qif);
-    ImportTransfersCheck->setVisible(qif);
+    ImportTransfersCheck->setVisible(FPreview.HasTransferChoice());
     MappingTable->setVisible(csv);
     MappingLabel->setVisible(csv);
     if (FPreview.HasEncodingChoice())
@@ -225,8 +238,9 @@ void TImportDialog::showSettings()
     }
     if (qif) {
         DateOrderCombo->setCurrentIndex(DateOrderCombo->findData(int(FPreview.DateOrder())));
-        ImportTransfersCheck->setChecked(FPreview.ImportTransfers());
     }
+    if (FPreview.HasTransferChoice())
+        ImportTransfersCheck->setChecked(FPreview.ImportTransfers());
     if (FPreview.HasItemChoice()) {
         ItemSourceCombo->clear();
         for (const TQifItemSource source : FPreview.ItemChoices())
@@ -326,6 +340,43 @@ void TImportDialog::showScan()
         SkippedTable->setItem(index, 1, Cell(bad.Reason));
     }
     SkippedTable->setVisible(!scan.BadRecords.empty());
+    showDuplicates();
+}
+
+void TImportDialog::showDuplicates()
+{
+    FShowing = true;
+    const std::vector<TFoundDuplicate> &found = FPreview.DuplicateEntries();
+    DuplicatesTable->setRowCount(static_cast<int>(found.size()));
+    const bool all = FPreview.ImportDuplicates();
+    for (int index = 0; index < static_cast<int>(found.size()); ++index) {
+        const TFoundDuplicate &duplicate = found[static_cast<std::size_t>(index)];
+        const TPreviewRow row = PreviewRowOf(duplicate.Entry);
+        auto *check = new QTableWidgetItem;
+        check->setData(Qt::UserRole, QVariant::fromValue<qlonglong>(duplicate.Ordinal));
+        // "导入重复的纪录" takes them all; one by one only without it.
+        check->setFlags(all ? Qt::ItemIsUserCheckable : Qt::ItemIsUserCheckable | Qt::ItemIsEnabled);
+        check->setCheckState(FPreview.IsDuplicateKept(duplicate.Ordinal) ? Qt::Checked : Qt::Unchecked);
+        DuplicatesTable->setItem(index, 0, check);
+        const QStringList cells = {row.Line > 0 ? QString::number(row.Line) : QString(),
+                                   row.Kind,
+                                   row.Date,
+                                   row.Amount,
+                                   row.Item,
+                                   row.Remark};
+        for (int column = 0; column < cells.size(); ++column) {
+            QTableWidgetItem *item = Cell(cells[column]);
+            if (column == 3)
+                item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
+            DuplicatesTable->setItem(index, column + 1, item);
+        }
+    }
+    DuplicatesTable->resizeColumnsToContents();
+    DuplicatesTable->horizontalHeader()->setStretchLastSection(false);
+    DuplicatesTable->horizontalHeader()->setStretchLastSection(true);
+    DuplicatesLabel->setVisible(!found.empty());
+    DuplicatesTable->setVisible(!found.empty());
+    FShowing = false;
 }
 
 } // namespace kestrum

@@ -46,6 +46,10 @@ public:
     QLabel *SummaryLabel;
     QLabel *ProblemLabel;
     QTableWidget *SkippedTable; //!< the records that cannot be read: line and reason
+    QLabel *DuplicatesLabel;
+    //! The entries the ledger seems to hold: a check box each (unchecked: skipped), then line, kind,
+    //! date, amount, item and remark.
+    QTableWidget *DuplicatesTable;
     QCheckBox *SkipBadRowsCheck;
     QCheckBox *ImportDuplicatesCheck;
     QCheckBox *ImportTransfersCheck; //!< QIF: opening balances and transfers between accounts come in
@@ -62,6 +66,7 @@ private:
     void showMapping();
     void showRows();
     void showScan();
+    void showDuplicates();
 
     TImportPreview &FPreview;
     bool FShowing = false;

@@ -3,6 +3,7 @@
 #include "app/ImportDryRun.h"
 #include "core/Utf8.h"
 
+#include "exchange/CsvColumns.h"
 #include "exchange/ExchangeMessages.h"
 #include "exchange/HomeBankReader.h"
 #include "exchange/LedgerAmount.h"
@@ -129,7 +130,41 @@ void TImportPreview::reload()
         }
     }
     readRows();
-    FScan = TImportScan();
+    SetScan(TImportScan());
+}
+
+void TImportPreview::SetScan(TImportScan scan)
+{
+    FScan = std::move(scan);
+    // Another reading of the file numbers its entries anew.
+    FOptions.KeptDuplicates.clear();
+}
+
+bool TImportPreview::IsDuplicateKept(std::int64_t ordinal) const
+{
+    if (ImportDuplicates())
+        return true;
+    const std::vector<std::int64_t> &kept = FOptions.KeptDuplicates;
+    return std::binary_search(kept.begin(), kept.end(), ordinal);
+}
+
+void TImportPreview::SetDuplicateKept(std::int64_t ordinal, bool keep)
+{
+    const bool listed =
+        std::any_of(FScan.DuplicateEntries.begin(), FScan.DuplicateEntries.end(),
+                    [ordinal](const TFoundDuplicate &found) { return found.Ordinal == ordinal; });
+    std::vector<std::int64_t> &kept = FOptions.KeptDuplicates;
+    const auto at = std::lower_bound(kept.begin(), kept.end(), ordinal);
+    const bool held = at != kept.end() && *at == ordinal;
+    if (keep && listed && !held)
+        kept.insert(at, ordinal);
+    else if (!keep && held)
+        kept.erase(at);
+}
+
+int TImportPreview::DuplicatesKept() const
+{
+    return ImportDuplicates() ? FScan.Duplicates : static_cast<int>(FOptions.KeptDuplicates.size());
 }
 
 std::unique_ptr<TEntrySource> TImportPreview::MakeSource() const
@@ -270,25 +305,52 @@ void TImportPreview::SetDateOrder(TQifDateOrder order)
     reload();
 }
 
+bool TImportPreview::HasTransferChoice() const
+{
+    return FFormat == ffQif || (FFormat == ffCsv && exchange::AccountColumnOf(FCsv.Headers) >= 0);
+}
+
+bool TImportPreview::ImportTransfers() const
+{
+    return (FFormat == ffCsv ? FCsv.Options.Transfers : FQif.Transfers) == qtImport;
+}
+
 void TImportPreview::SetImportTransfers(bool import)
 {
-    if (FFormat != ffQif || import == ImportTransfers())
+    if (!HasTransferChoice() || import == ImportTransfers())
         return;
-    FQif.Transfers = import ? qtImport : qtSkip;
+    (FFormat == ffCsv ? FCsv.Options.Transfers : FQif.Transfers) = import ? qtImport : qtSkip;
     reload();
+}
+
+bool TImportPreview::HasItemChoice() const
+{
+    if (FFormat == ffCsv) {
+        // A category or payee column beside no item column: the fields are arranged as QIF's.
+        const QList<TCsvColumnRole> &mapping = FCsv.Options.Mapping;
+        return !mapping.contains(crItem) && (mapping.contains(crCategory) || mapping.contains(crPayee));
+    }
+    return FFormat == ffQif || FFormat == ffHomeBank;
 }
 
 void TImportPreview::SetItemSource(TQifItemSource source)
 {
-    if (!HasItemChoice() || source == FQif.Item)
+    if (!HasItemChoice() || source == ItemSource())
         return;
-    FQif.Item = source;
+    (FFormat == ffCsv ? FCsv.Options.Item : FQif.Item) = source;
     reload();
 }
 
 std::vector<TQifItemSource> TImportPreview::ItemChoices() const
 {
     std::vector<TQifItemSource> choices;
+    if (FFormat == ffCsv) {
+        static constexpr TCsvColumnRole Roles[3] = {crCategory, crPayee, crRemark};
+        for (const TQifItemSource field : {qiCategory, qiPayee, qiMemo})
+            if (field == ItemSource() || FCsv.Options.Mapping.contains(Roles[field]))
+                choices.push_back(field);
+        return choices;
+    }
     for (const TQifItemSource field : {qiCategory, qiPayee, qiMemo})
         if (FFormat == ffHomeBank || field == FQif.Item ||
             std::find(FQifFields.begin(), FQifFields.end(), field) != FQifFields.end())
@@ -434,8 +496,9 @@ void TImportPreview::SetColumnRole(int column, TCsvColumnRole role)
 
 const std::vector<TCsvColumnRole> &TImportPreview::RoleChoices()
 {
-    static const std::vector<TCsvColumnRole> choices = {crIgnore, crDate, crAmount,       crItem,
-                                                        crRemark, crType, crIncomeAmount, crExpenseAmount};
+    static const std::vector<TCsvColumnRole> choices = {crIgnore,       crDate,         crAmount,   crItem,
+                                                        crRemark,       crType,         crCategory, crPayee,
+                                                        crIncomeAmount, crExpenseAmount};
     return choices;
 }
 
@@ -455,6 +518,7 @@ TImportScan TImportPreview::ScanAll(const std::function<std::unique_ptr<TEntrySo
             scan.DuplicatesKnown = true;
             scan.Duplicates = result.DuplicatesSkipped;
             scan.DuplicateLines = result.DuplicateLines;
+            scan.DuplicateEntries = result.Duplicates;
             std::sort(scan.DuplicateLines.begin(), scan.DuplicateLines.end());
             scan.BadCount = result.BadCount;
             const std::size_t listed =
@@ -503,8 +567,14 @@ QString TImportPreview::RowNote(const TPreviewRow &row) const
         return row.Problem;
     if (!row.Note.isEmpty())
         return row.Note;
-    if (IsDuplicate(row))
-        return ImportDuplicates() ? utf8("账本中已有，仍将导入") : utf8("账本中已有，将跳过");
+    if (IsDuplicate(row)) {
+        const auto found = std::find_if(
+            FScan.DuplicateEntries.begin(), FScan.DuplicateEntries.end(),
+            [&row](const TFoundDuplicate &duplicate) { return duplicate.Entry.Line == row.Line; });
+        const bool kept =
+            found != FScan.DuplicateEntries.end() ? IsDuplicateKept(found->Ordinal) : ImportDuplicates();
+        return kept ? utf8("账本中已有，仍将导入") : utf8("账本中已有，将跳过");
+    }
     return QString();
 }
 
@@ -516,8 +586,8 @@ QString TImportPreview::ImportBlocker() const
         return FScan.Failure;
     if (FScan.Done && FScan.Income + FScan.Expense + FScan.Duplicates == 0)
         return utf8("文件中没有可以导入的纪录。");
-    if (FScan.Done && FScan.Income + FScan.Expense == 0 && !ImportDuplicates())
-        return utf8("文件中的纪录账本里都已经有了：勾选“导入重复的纪录”才会再导入。");
+    if (FScan.Done && FScan.Income + FScan.Expense + DuplicatesKept() == 0)
+        return utf8("文件中的纪录账本里都已经有了：在下面勾选仍要导入的纪录，或勾选“导入重复的纪录”。");
     if (FScan.Done && FScan.BadCount > 0 && !SkipBadRows())
         return utf8("有%1行无法读取：勾选“跳过错误的行”，或改变各列的对应。").arg(FScan.BadCount);
     if (!FScan.Done) {
@@ -539,8 +609,12 @@ QString TImportPreview::Summary() const
         return FProblems.contains(FScan.Failure) ? QString() : FScan.Failure; // shown as the problem already
     QString text = utf8("全文件：收入%1条，支出%2条").arg(FScan.Income).arg(FScan.Expense);
     if (FScan.DuplicatesKnown && FScan.Duplicates > 0)
-        text += ImportDuplicates() ? utf8("；另有%1条账本中已有，也将导入").arg(FScan.Duplicates)
-                                   : utf8("；另有%1条账本中已有，将跳过").arg(FScan.Duplicates);
+        text += DuplicatesKept() == 0 ? utf8("；另有%1条账本中已有，将跳过").arg(FScan.Duplicates)
+                : DuplicatesSkipped() == 0 ? utf8("；另有%1条账本中已有，也将导入").arg(FScan.Duplicates)
+                                           : utf8("；另有%1条账本中已有：%2条仍将导入，%3条将跳过")
+                                                 .arg(FScan.Duplicates)
+                                                 .arg(DuplicatesKept())
+                                                 .arg(DuplicatesSkipped());
     if (FScan.BadCount > 0)
         text += SkipBadRows() ? utf8("；%1行无法读取，将跳过").arg(FScan.BadCount)
                               : utf8("；%1行无法读取").arg(FScan.BadCount);

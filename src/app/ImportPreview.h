@@ -40,6 +40,8 @@ struct TImportScan {
     bool DuplicatesKnown = false;
     int Duplicates = 0;              //!< entries the ledger holds already
     std::vector<int> DuplicateLines; //!< their lines, ascending (the first thousand)
+    //! The same entries, in file order, for the user to keep or skip one by one.
+    std::vector<TFoundDuplicate> DuplicateEntries;
     int BadCount = 0;
     std::vector<TBadRecord> BadRecords; //!< the first MaxListed
     QString Failure;                    //!< the file as a whole cannot be read
@@ -79,13 +81,15 @@ public:
     bool HasQifSettings() const { return FFormat == ffQif; }
     TQifDateOrder DateOrder() const { return FQif.DateOrder; }
     void SetDateOrder(TQifDateOrder order);
-    bool ImportTransfers() const { return FQif.Transfers == qtImport; }
+    //! QIF, and CSV with an account column: whether transfers come in.
+    bool HasTransferChoice() const;
+    bool ImportTransfers() const;
     void SetImportTransfers(bool import);
     //! QIF and HomeBank: which field gives the item. The choices are the
     //! fields the file has (the current one always among them; every field
     //! for HomeBank, whose transactions may name them through its lists).
-    bool HasItemChoice() const { return FFormat == ffQif || FFormat == ffHomeBank; }
-    TQifItemSource ItemSource() const { return FQif.Item; }
+    bool HasItemChoice() const;
+    TQifItemSource ItemSource() const { return FFormat == ffCsv ? FCsv.Options.Item : FQif.Item; }
     void SetItemSource(TQifItemSource source);
     std::vector<TQifItemSource> ItemChoices() const;
     static QString ItemSourceName(TQifItemSource source, TForeignFormat format = ffQif);
@@ -122,7 +126,18 @@ public:
     void SetSkipBadRows(bool skip) { FOptions.BadRecords = skip ? bpSkip : bpReject; }
     bool ImportDuplicates() const { return FOptions.Duplicates == dpKeep; }
     void SetImportDuplicates(bool keep) { FOptions.Duplicates = keep ? dpKeep : dpSkip; }
+    //! The options to import with, the duplicates picked one by one among them.
     const TImportOptions &Options() const { return FOptions; }
+
+    // Likely duplicates, each skipped unless the user keeps it (known once
+    // the whole file is scanned against the ledger; forgotten when a choice
+    // reads the file anew).
+    const std::vector<TFoundDuplicate> &DuplicateEntries() const { return FScan.DuplicateEntries; }
+    bool IsDuplicateKept(std::int64_t ordinal) const;
+    void SetDuplicateKept(std::int64_t ordinal, bool keep);
+    //! How many of the duplicates will come in, and how many be skipped.
+    int DuplicatesKept() const;
+    int DuplicatesSkipped() const { return FScan.Duplicates - DuplicatesKept(); }
 
     //! Reads the whole file with the current choices and, when ledgerPath
     //! names the ledger, runs the import without keeping it to count the
@@ -131,7 +146,7 @@ public:
     //! the scan; a cancel leaves it not done.
     static TImportScan ScanAll(const std::function<std::unique_ptr<TEntrySource>()> &makeSource,
                                const QString &ledgerPath, TJobProgress &progress);
-    void SetScan(TImportScan scan) { FScan = std::move(scan); }
+    void SetScan(TImportScan scan);
     const TImportScan &Scan() const { return FScan; }
 
     //! A fresh reader with the current choices; raises EImportError.

@@ -28,7 +28,7 @@ const std::vector<TRoleNames> &RoleNameTable()
          false,
          {"项目", "进帐人", "消费者", "进帐项", "消费项", "摘要", "名称", "商品", "商品名称", "交易对方",
           "对方", "用途", "item", "payee", "description", "name", "merchant", "counterparty"}},
-        {crItem, true, {"分类", "类别", "category"}},
+        {crCategory, false, {"分类", "类别", "交易分类", "category", "categories"}},
         {crRemark,
          false,
          {"备注", "说明", "附言", "留言", "remark", "remarks", "memo", "note", "notes", "comment"}},
@@ -75,6 +75,15 @@ TCsvColumnRole RoleOfName(const QString &header, bool &weak)
     return crIgnore;
 }
 
+//! Names of a column that says who was paid or paid.
+bool IsPayeeHeader(const QString &header)
+{
+    static const QStringList names = {"payee",        "收付款人", "收款人", "付款人",   "交易对方",
+                                      "对方",         "对方户名", "商户",   "商户名称", "merchant",
+                                      "counterparty", "name",     "名称"};
+    return names.contains(NormalizedHeader(header));
+}
+
 } // namespace
 
 QStringList CsvRoleNames(TCsvColumnRole role)
@@ -111,6 +120,10 @@ QString CsvRoleCaption(TCsvColumnRole role)
         return QStringLiteral("收入金额");
     case crExpenseAmount:
         return QStringLiteral("支出金额");
+    case crCategory:
+        return QStringLiteral("类别");
+    case crPayee:
+        return QStringLiteral("收付款人");
     }
     return QString();
 }
@@ -132,6 +145,12 @@ QList<TCsvColumnRole> MapHeaders(const QStringList &headers)
         for (qsizetype i = 0; i < headers.size(); ++i)
             if (named[i] != crIgnore && weak[i] == weakPass && !taken(named[i]))
                 mapping[i] = named[i];
+    // Beside a category the column that would have been the item is what a
+    // QIF file calls the payee (or, named as a description, its memo), so
+    // that both files of one account give the same items.
+    const qsizetype item = mapping.indexOf(crItem);
+    if (taken(crCategory) && item >= 0)
+        mapping[item] = IsPayeeHeader(headers[item]) || taken(crRemark) ? crPayee : crRemark;
     return mapping;
 }
 
@@ -182,6 +201,15 @@ QList<TCsvColumnRole> GuessRolesFromData(const QList<QStringList> &rows)
     return mapping;
 }
 
+int AccountColumnOf(const QStringList &headers)
+{
+    static const QStringList names = {"account", "accountname", "账户", "帐户", "账户名称", "账户名"};
+    for (qsizetype i = 0; i < headers.size(); ++i)
+        if (names.contains(NormalizedHeader(headers[i])))
+            return int(i);
+    return -1;
+}
+
 QStringList MappingProblems(const QList<TCsvColumnRole> &mapping, const QStringList &headers)
 {
     QStringList problems;
@@ -195,7 +223,8 @@ QStringList MappingProblems(const QList<TCsvColumnRole> &mapping, const QStringL
         problems += QStringLiteral("没有哪一列被当作金额%1").arg(columns);
     if (mapping.contains(crAmount) && split)
         problems += QStringLiteral("既选了金额列，又选了收入金额或支出金额列；只能选其中一种");
-    for (TCsvColumnRole role : {crAmount, crDate, crItem, crRemark, crType, crIncomeAmount, crExpenseAmount})
+    for (TCsvColumnRole role :
+         {crAmount, crDate, crItem, crRemark, crType, crIncomeAmount, crExpenseAmount, crCategory, crPayee})
         if (mapping.count(role) > 1)
             problems += QStringLiteral("有%1列被当作%2；只需要一列")
                             .arg(mapping.count(role))

@@ -15,6 +15,9 @@ QList<TCsvColumnRole> MapHeaders(const QStringList &headers);
 //! type words, then text for the item and the remark. Empty when no date or
 //! no amount column shows.
 QList<TCsvColumnRole> GuessRolesFromData(const QList<QStringList> &rows);
+//! The column that names the account of each record (a file of several
+//! accounts, as finance programs export one); -1 when none does.
+int AccountColumnOf(const QStringList &headers);
 //! Why a mapping cannot be read with (no date, no amount, a role twice);
 //! empty when it can.
 QStringList MappingProblems(const QList<TCsvColumnRole> &mapping, const QStringList &headers);

@@ -7,6 +7,7 @@
 #include "exchange/ImportFile.h"
 #include "exchange/LedgerAmount.h"
 #include "exchange/PaymentBill.h"
+#include "exchange/QifTransferPairs.h"
 
 #include <QFile>
 
@@ -244,7 +245,7 @@ struct TCsvEntrySource::TState {
     QByteArray Text;
     QString Description;
     QStringList Notes;
-    std::array<int, 8> Column{}; //!< the column of each role, -1 for none
+    std::array<int, 10> Column{}; //!< the column of each role, -1 for none
     TCsvRecordReader Reader{{}, ','};
     std::vector<std::string> Cells;
     std::size_t Count = 0;
@@ -254,6 +255,13 @@ struct TCsvEntrySource::TState {
     TPaymentBillLayout Bill;
     TPaymentBillTally Tally;
     TBillRowClass RowClass = brExpense;
+    std::string Category; //!< the category cell, its path written as QIF writes it
+    int ItemFallbacks = 0;
+    int ItemsShortened = 0;
+    int AccountColumn = -1;
+    TQifTransferPairs Pairs;
+    int TransfersLeftOut = 0;
+    std::vector<int> TransferLines; //!< the first few
 
     std::string_view At(int column) const
     {
@@ -272,10 +280,13 @@ struct TCsvEntrySource::TState {
     }
     bool Has(TCsvColumnRole role) const { return Column[role] >= 0; }
     TStep Parse(TForeignEntry &entry, TBadRecord &bad, int line);
+    void ItemAndRemark(TForeignEntry &entry);
     TStep ParseLedgerExport(TForeignEntry &entry, TBadRecord &bad);
     bool BillRowIsEntry(int line);
     TStep ParseBillRow(TForeignEntry &entry, TBadRecord &bad, int line);
     void FindClosedTrades();
+    void FindTransfers();
+    bool SignedCents(std::int64_t &cents) const;
     bool ReadAmount(std::string_view cell, int line, TAmount &amount, QString &reason);
     void ScanMarks();
 };
@@ -365,6 +376,13 @@ TCsvEntrySource::TCsvEntrySource(const QByteArray &data, const TCsvOptions &opti
                 unread.removeAll(resolved.Headers[used]);
         s.FindClosedTrades();
     }
+    if (s.Bill.Kind == pbNone && s.Options.AmountRule != caLedger && s.Options.Transfers == qtSkip) {
+        s.AccountColumn = AccountColumnOf(resolved.Headers);
+        if (s.AccountColumn >= 0) {
+            unread.removeAll(resolved.Headers[s.AccountColumn]);
+            s.FindTransfers();
+        }
+    }
     if (!unread.isEmpty())
         s.Notes += QStringLiteral("没有读取的列：%1").arg(unread.join(QStringLiteral("、")));
     s.Description = QStringLiteral("%1（%2，%3）")
@@ -402,7 +420,15 @@ TEntrySource::TStep TCsvEntrySource::Next(TForeignEntry &entry, TBadRecord &bad)
             return s.ParseBillRow(entry, bad, line);
         }
         entry.Line = bad.Line = line;
-        return s.Options.AmountRule == caLedger ? s.ParseLedgerExport(entry, bad) : s.Parse(entry, bad, line);
+        if (s.Options.AmountRule == caLedger)
+            return s.ParseLedgerExport(entry, bad);
+        const TStep step = s.Parse(entry, bad, line);
+        if (step == esEntry && s.Pairs.Contains(line)) {
+            if (s.TransfersLeftOut++ < 20)
+                s.TransferLines.push_back(line);
+            continue;
+        }
+        return step;
     }
     if (s.Marks.Settled > 0) {
         const bool point = s.Marks.Mark() == dmPoint;
@@ -519,9 +545,41 @@ TEntrySource::TStep TCsvEntrySource::TState::Parse(TForeignEntry &entry, TBadRec
     entry.Cents = amount.Cents;
     if (!ParseDate(Cell(crDate), entry.Date, entry.Seconds, reason))
         return reject(reason);
-    entry.Item.assign(WithoutFormulaGuard(Cell(crItem)));
-    entry.Remark.assign(WithoutFormulaGuard(Cell(crRemark)));
+    ItemAndRemark(entry);
     return esEntry;
+}
+
+//! Beside a category or a payee column the item and the remark are arranged
+//! as a QIF file's are, so that the same account read from either file gives
+//! the same entries; an item column, where the user mapped one, stays the item.
+void TCsvEntrySource::TState::ItemAndRemark(TForeignEntry &entry)
+{
+    const std::string_view remark = WithoutFormulaGuard(Cell(crRemark));
+    if (!Has(crCategory) && !Has(crPayee)) {
+        entry.Item.assign(WithoutFormulaGuard(Cell(crItem)));
+        entry.Remark.assign(remark);
+        return;
+    }
+    // Skrooge writes a category's path as "Food > Groceries", QIF and
+    // HomeBank as "Food:Groceries".
+    Category.assign(WithoutFormulaGuard(Cell(crCategory)));
+    for (std::size_t at = 0; (at = Category.find(" > ", at)) != std::string::npos;)
+        Category.replace(at, 3, ":");
+    const std::string_view fields[3] = {Category, WithoutFormulaGuard(Cell(crPayee)), remark};
+    if (Has(crItem)) {
+        entry.Item.assign(WithoutFormulaGuard(Cell(crItem)));
+        entry.Remark.clear();
+        for (const TQifItemSource field : {qiPayee, qiMemo, qiCategory})
+            if (!fields[field].empty()) {
+                if (!entry.Remark.empty())
+                    entry.Remark += "；";
+                entry.Remark += fields[field];
+            }
+        return;
+    }
+    const TItemArrangement arrangement = ArrangeItem(fields, Options.Item, entry.Item, entry.Remark);
+    ItemFallbacks += arrangement.FellBack ? 1 : 0;
+    ItemsShortened += arrangement.Shortened ? 1 : 0;
 }
 
 //! Before the first entry: the trades the bill shows as closed, so that a
@@ -541,6 +599,57 @@ void TCsvEntrySource::TState::FindClosedTrades()
             ParseAmount(Cell(crAmount), amount, reason, dmPoint))
             Tally.AddClosedTrade(At(Bill.Counterparty), amount.Cents, line);
     }
+    std::swap(reader, Reader);
+    Count = 0;
+}
+
+//! The amount of the current record with its sign (money out negative);
+//! false when it cannot be read.
+bool TCsvEntrySource::TState::SignedCents(std::int64_t &cents) const
+{
+    auto read = [](std::string_view cell, TAmount &amount) {
+        QString reason;
+        const TDecimalMark own = DecimalMarkOf(cell);
+        return ParseAmount(cell, amount, reason, own == dmUnsettled ? dmPoint : own);
+    };
+    TAmount amount;
+    bool negative = false;
+    if (Has(crAmount)) {
+        if (!read(Cell(crAmount), amount))
+            return false;
+        negative = amount.Negative;
+    } else if (!Cell(crIncomeAmount).empty()) {
+        if (!read(Cell(crIncomeAmount), amount))
+            return false;
+    } else if (!read(Cell(crExpenseAmount), amount)) {
+        return false;
+    } else {
+        negative = true;
+    }
+    TEntryKind kind = ekIncome;
+    if (Has(crType) && ParseKindWord(Cell(crType), kind))
+        negative = kind == ekExpense;
+    cents = negative ? -amount.Cents : amount.Cents;
+    return true;
+}
+
+//! Before the first entry: the records that are two sides of a transfer
+//! between the file's accounts, paired as a QIF file's are.
+void TCsvEntrySource::TState::FindTransfers()
+{
+    TCsvRecordReader reader(std::string_view(Text.constData(), std::size_t(Text.size())), Options.Separator);
+    std::swap(reader, Reader);
+    int line = 0;
+    int toPass = Options.HeaderRow + 1;
+    const TCsvColumnRole payee = Has(crPayee) ? crPayee : crItem;
+    while (Reader.Next(Cells, Count, line)) {
+        if (IsBlankRecord(Cells, Count) || toPass-- > 0)
+            continue;
+        std::int64_t cents = 0;
+        if (!At(AccountColumn).empty() && SignedCents(cents))
+            Pairs.Add(line, At(AccountColumn), Cell(crDate), Cell(payee), Cell(crRemark), cents);
+    }
+    Pairs.Finish();
     std::swap(reader, Reader);
     Count = 0;
 }
@@ -627,7 +736,21 @@ QString TCsvEntrySource::Description() const
 
 QStringList TCsvEntrySource::Notes() const
 {
-    return FState->Notes + FState->Tally.Notes();
+    const TState &s = *FState;
+    static constexpr TCsvColumnRole FieldRoles[3] = {crCategory, crPayee, crRemark};
+    const bool hasField = s.Has(FieldRoles[s.Options.Item]);
+    QStringList notes = s.Notes + s.Tally.Notes() +
+                        ItemNotes(s.Options.Item, hasField ? s.ItemFallbacks : 0, s.ItemsShortened);
+    if (s.TransfersLeftOut > 0) {
+        QStringList lines;
+        for (const int line : s.TransferLines)
+            lines += QString::number(line);
+        notes += QStringLiteral("没有导入%1条账户之间的转账（第%2%3行）：钱只是换了账户，不是收入或支出")
+                     .arg(s.TransfersLeftOut)
+                     .arg(lines.join(QStringLiteral("、")),
+                          s.TransfersLeftOut > 20 ? QStringLiteral("……") : QString());
+    }
+    return notes;
 }
 
 const TCsvOptions &TCsvEntrySource::Options() const

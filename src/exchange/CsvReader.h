@@ -5,6 +5,8 @@
 // the encoding, the separator, the header row and what each column holds;
 // the user may change any of it before the reader runs with those choices.
 #include "exchange/ForeignEntry.h"
+#include "exchange/ItemFields.h"
+#include "exchange/QifReader.h"
 
 #include <QByteArray>
 #include <QList>
@@ -32,6 +34,10 @@ enum TCsvColumnRole : std::uint8_t {
     crType,          //!< 收入/支出, income/expense, ...: the kind of the entry
     crIncomeAmount,  //!< a column of received amounts (empty on expense rows)
     crExpenseAmount, //!< a column of spent amounts (empty on income rows)
+    //! A category ("Food:Groceries", Skrooge's "Food > Groceries"): the item by
+    //! default, as a QIF file's; the payee and the remark then go to the remark.
+    crCategory,
+    crPayee, //!< who was paid or paid: beside a category, the remark's first part
 };
 
 //! How an amount decides the kind when no type column says it.
@@ -67,6 +73,12 @@ struct TCsvOptions {
     QList<TCsvColumnRole> Mapping;
     TCsvKindRule KindRule = ckBySign;
     TCsvAmountRule AmountRule = caDetect;
+    //! Beside a category or payee column (and no item column): which of the
+    //! category, the payee and the remark gives the item.
+    TQifItemSource Item = qiCategory;
+    //! A file with an account column: a transfer between two of its accounts
+    //! (two records, one in each, as in a QIF file) is left out unless asked for.
+    TQifTransfers Transfers = qtSkip;
 };
 
 //! What the preview found: the options it would read with, and the first rows.

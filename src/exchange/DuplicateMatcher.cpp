@@ -82,8 +82,9 @@ int DaysInMonth(int year, int month)
 //! The day of a date as the ledger stores it: "yyyy-MM-dd..." read by hand
 //! (this runs for every ledger row in the range), anything else as the
 //! readers read dates. False for text that is no date.
-bool StoredDay(std::string_view text, std::int64_t &day)
+bool StoredDay(std::string_view text, std::int64_t &day, int &seconds)
 {
+    seconds = 0;
     auto digits = [&text](std::size_t at, std::size_t count, int &value) {
         value = 0;
         for (std::size_t i = at; i < at + count; ++i) {
@@ -102,10 +103,13 @@ bool StoredDay(std::string_view text, std::int64_t &day)
         const std::int64_t y = std::int64_t(year) + 4800 - a;
         const int m = month + 12 * a - 3;
         day = dayOfMonth + (153 * m + 2) / 5 + 365 * y + y / 4 - y / 100 + y / 400 - 32045;
+        int hour = 0, minute = 0, second = 0;
+        if (text.size() >= 19 && text[13] == ':' && text[16] == ':' && digits(11, 2, hour) &&
+            digits(14, 2, minute) && digits(17, 2, second))
+            seconds = hour * 3600 + minute * 60 + second;
         return true;
     }
     QDate date;
-    int seconds = 0;
     QString reason;
     if (!exchange::ParseDate(text, date, seconds, reason))
         return false;
@@ -156,6 +160,17 @@ void AppendParts(std::string_view text, std::vector<std::string> &parts)
     finish();
 }
 
+std::size_t Utf8Characters(std::string_view text)
+{
+    std::size_t count = 0;
+    for (const char c : text)
+        count += (static_cast<unsigned char>(c) & 0xC0) != 0x80 ? 1 : 0;
+    return count;
+}
+
+//! The shortest text that, found inside another, makes two entries alike.
+constexpr std::size_t MinSharedCharacters = 3;
+
 } // namespace
 
 std::vector<std::string> ComparedTextParts(std::string_view item, std::string_view remark)
@@ -179,11 +194,34 @@ bool TextsAgree(const std::vector<std::string> &a, const std::vector<std::string
     return std::includes(longer.begin(), longer.end(), shorter.begin(), shorter.end());
 }
 
+bool TextsShare(const std::vector<std::string> &a, const std::vector<std::string> &aItem,
+                const std::vector<std::string> &b, const std::vector<std::string> &bItem)
+{
+    const auto in = [](const std::vector<std::string> &parts, const std::string &part) {
+        return std::binary_search(parts.begin(), parts.end(), part);
+    };
+    for (const std::string &x : a)
+        for (const std::string &y : b) {
+            // Two entries of one category on one day are not the same for that alone.
+            if (in(aItem, x) && in(bItem, y))
+                continue;
+            const std::string &shorter = x.size() <= y.size() ? x : y;
+            const std::string &longer = x.size() <= y.size() ? y : x;
+            // A single letter or character inside another text says nothing.
+            if (shorter == longer ||
+                (Utf8Characters(shorter) >= MinSharedCharacters && longer.find(shorter) != std::string::npos))
+                return true;
+        }
+    return false;
+}
+
 struct TDuplicateMatcher::TState {
     struct TCandidate {
         std::int64_t Row = 0;
         std::vector<std::string> Parts;
+        std::vector<std::string> ItemParts; //!< those of the item alone
         std::string TransactionId;
+        int Seconds = 0; //!< the time of day; 0 for none (or midnight, which the ledger writes for none)
         bool Used = false;
     };
 
@@ -197,8 +235,8 @@ struct TDuplicateMatcher::TState {
     explicit TState(sqlite3 *db) : Db(db) {}
 
     void Load(TEntryKind kind, std::int64_t firstDay, std::int64_t lastDay);
-    int Score(const TCandidate &candidate, const TForeignEntry &entry,
-              const std::vector<std::string> &parts) const;
+    int Score(const TCandidate &candidate, const TForeignEntry &entry, const std::vector<std::string> &parts,
+              const std::vector<std::string> &itemParts) const;
 };
 
 TDuplicateMatcher::TDuplicateMatcher(sqlite3 *db) : FState(std::make_unique<TState>(db))
@@ -245,6 +283,7 @@ void TDuplicateMatcher::TState::Load(TEntryKind kind, std::int64_t firstDay, std
     int rc = SQLITE_ROW;
     TMatchKey key;
     key.Kind = kind;
+    int seconds = 0;
     while ((rc = sqlite3_step(select.get())) == SQLITE_ROW) {
         sqlite3_stmt *s = select.get();
         const std::int64_t row = sqlite3_column_int64(s, 0);
@@ -256,15 +295,17 @@ void TDuplicateMatcher::TState::Load(TEntryKind kind, std::int64_t firstDay, std
         else
             continue; // text in the amount column: no import brings such an entry
         if (sqlite3_column_type(s, 2) == SQLITE_NULL)
-            key.Day = NoDate;
-        else if (!StoredDay(ColumnText(s, 2), key.Day))
+            key.Day = NoDate, seconds = 0;
+        else if (!StoredDay(ColumnText(s, 2), key.Day, seconds))
             continue;
         const auto found = Candidates.find(key);
         if (found == Candidates.end() || Used[kind].count(row))
             continue;
         TCandidate candidate;
         candidate.Row = row;
+        candidate.Seconds = seconds;
         candidate.Parts = ComparedTextParts(ColumnText(s, 3), ColumnText(s, 4));
+        candidate.ItemParts = ComparedTextParts(ColumnText(s, 3), {});
         candidate.TransactionId.assign(ColumnText(s, 5));
         found->second.push_back(std::move(candidate));
     }
@@ -272,16 +313,23 @@ void TDuplicateMatcher::TState::Load(TEntryKind kind, std::int64_t firstDay, std
         FailOnLedger(Db, "无法读取账本中的纪录");
 }
 
-//! How well a ledger row answers for an entry: 0 not at all, 1 its text
-//! holds the other's, 2 the texts are equal, 3 the transaction ids are.
+//! How well a ledger row answers for an entry: 0 not at all, 1 they share
+//! some text, 2 the text of one holds the other's, 3 the texts are equal, 4
+//! the transaction ids are. Different times of day, where both tell one,
+//! are different entries whatever their texts.
 int TDuplicateMatcher::TState::Score(const TCandidate &candidate, const TForeignEntry &entry,
-                                     const std::vector<std::string> &parts) const
+                                     const std::vector<std::string> &parts,
+                                     const std::vector<std::string> &itemParts) const
 {
+    if (candidate.Seconds != 0 && entry.Seconds != 0 && candidate.Seconds != entry.Seconds)
+        return 0;
     if (!candidate.TransactionId.empty() && !entry.TransactionId.empty())
-        return candidate.TransactionId == entry.TransactionId ? 3 : 0;
+        return candidate.TransactionId == entry.TransactionId ? 4 : 0;
     if (candidate.Parts == parts)
+        return 3;
+    if (TextsAgree(candidate.Parts, parts))
         return 2;
-    return TextsAgree(candidate.Parts, parts) ? 1 : 0;
+    return TextsShare(candidate.Parts, candidate.ItemParts, parts, itemParts) ? 1 : 0;
 }
 
 void TDuplicateMatcher::Match(const std::vector<TForeignEntry> &batch, std::vector<std::int64_t> &rows)
@@ -305,31 +353,35 @@ void TDuplicateMatcher::Match(const std::vector<TForeignEntry> &batch, std::vect
         if (wanted[kind] && s.LastRow[kind] > 0)
             s.Load(kind, first[kind] == INT64_MAX ? 0 : first[kind],
                    last[kind] == INT64_MIN ? 0 : last[kind]);
-    std::vector<std::string> parts;
+    // Every pair of an entry and a ledger row of its key that may be the
+    // same, best first; taken in that order, each side once, so that a row
+    // goes to the entry it fits best, not to the first entry it fits at all.
+    struct TPair {
+        int Score;
+        std::size_t Entry;
+        TState::TCandidate *Candidate;
+    };
+    std::vector<TPair> pairs;
+    std::vector<std::string> parts, itemParts;
     for (std::size_t i = 0; i < batch.size(); ++i) {
         const TForeignEntry &entry = batch[i];
         const auto found = s.Candidates.find(KeyOf(entry));
         if (found == s.Candidates.end() || found->second.empty())
             continue;
         parts = ComparedTextParts(entry.Item, entry.Remark);
-        TState::TCandidate *best = nullptr;
-        int bestScore = 0;
-        for (TState::TCandidate &candidate : found->second) {
-            if (candidate.Used)
-                continue;
-            const int score = s.Score(candidate, entry, parts);
-            if (score > bestScore) {
-                best = &candidate;
-                bestScore = score;
-            }
-            if (score == 3)
-                break;
-        }
-        if (!best)
+        itemParts = ComparedTextParts(entry.Item, {});
+        for (TState::TCandidate &candidate : found->second)
+            if (const int score = s.Score(candidate, entry, parts, itemParts); score > 0)
+                pairs.push_back({score, i, &candidate});
+    }
+    std::stable_sort(pairs.begin(), pairs.end(),
+                     [](const TPair &a, const TPair &b) { return a.Score > b.Score; });
+    for (const TPair &pair : pairs) {
+        if (pair.Candidate->Used || rows[pair.Entry] != 0)
             continue;
-        best->Used = true;
-        s.Used[entry.Kind].insert(best->Row);
-        rows[i] = best->Row;
+        pair.Candidate->Used = true;
+        s.Used[batch[pair.Entry].Kind].insert(pair.Candidate->Row);
+        rows[pair.Entry] = pair.Candidate->Row;
     }
 }
 

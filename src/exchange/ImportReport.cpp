@@ -43,6 +43,8 @@ QStringList TImportResult::Report() const
         lines += QStringLiteral("跳过了%1条账本中已有的纪录（第%2行）")
                      .arg(DuplicatesSkipped)
                      .arg(LineList(DuplicateLines, DuplicatesSkipped));
+    if (DuplicatesKept > 0)
+        lines += QStringLiteral("另有%1条账本中似乎已有的纪录按选择仍导入了").arg(DuplicatesKept);
     if (Outcome == ioImported && BadCount > 0)
         lines += QStringLiteral("跳过了%1条有误的纪录").arg(BadCount);
     for (const TBadRecord &bad : BadRecords)

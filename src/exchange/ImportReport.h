@@ -16,6 +16,12 @@ enum TImportOutcome : std::uint8_t {
     ioCancelled, //!< the progress callback said stop: nothing was kept
 };
 
+//! An entry of the file that the ledger seems to hold already.
+struct TFoundDuplicate {
+    std::int64_t Ordinal = 0; //!< the entry's place among the entries the file gave, from 0
+    TForeignEntry Entry;
+};
+
 struct TImportResult {
     TImportOutcome Outcome = ioImported;
     QString Source; //!< the reader's description
@@ -24,6 +30,10 @@ struct TImportResult {
     int DuplicatesSkipped = 0;
     //! The lines of the skipped duplicates, the first MaxListed of them.
     std::vector<int> DuplicateLines;
+    //! The duplicates found, skipped or kept, the first MaxListed of them.
+    std::vector<TFoundDuplicate> Duplicates;
+    //! Duplicates that came in all the same, as the user chose them one by one.
+    int DuplicatesKept = 0;
     //! Every bad record counted, the first MaxListed of them listed.
     int BadCount = 0;
     std::vector<TBadRecord> BadRecords;

@@ -8,6 +8,7 @@
 
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <cmath>
 #include <memory>
 #include <vector>
@@ -97,6 +98,7 @@ TImportResult ImportEntries(sqlite3 *db, TEntrySource &source, const TImportOpti
     constexpr std::size_t BatchSize = 1 << 17;
     std::vector<TForeignEntry> batch;
     std::vector<std::int64_t> matched;
+    std::int64_t firstOrdinal = 0; //!< of the batch's first entry
     std::string dateText;
     const auto flush = [&] {
         if (options.Duplicates == dpSkip)
@@ -105,6 +107,14 @@ TImportResult ImportEntries(sqlite3 *db, TEntrySource &source, const TImportOpti
             matched.assign(batch.size(), 0);
         for (std::size_t i = 0; i < batch.size(); ++i) {
             const TForeignEntry &e = batch[i];
+            const std::int64_t ordinal = firstOrdinal + std::int64_t(i);
+            if (matched[i] != 0 && result.Duplicates.size() < std::size_t(TImportResult::MaxListed))
+                result.Duplicates.push_back({ordinal, e});
+            if (matched[i] != 0 &&
+                std::binary_search(options.KeptDuplicates.begin(), options.KeptDuplicates.end(), ordinal)) {
+                ++result.DuplicatesKept;
+                matched[i] = 0;
+            }
             if (matched[i] != 0) {
                 ++result.DuplicatesSkipped;
                 if (result.DuplicateLines.size() < std::size_t(TImportResult::MaxListed))
@@ -134,6 +144,7 @@ TImportResult ImportEntries(sqlite3 *db, TEntrySource &source, const TImportOpti
                 matcher->RememberId(e.Kind, sqlite3_last_insert_rowid(db), e.TransactionId);
             ++(e.Kind == ekIncome ? result.IncomeAdded : result.ExpenseAdded);
         }
+        firstOrdinal += std::int64_t(batch.size());
         batch.clear();
     };
 
@@ -147,8 +158,9 @@ TImportResult ImportEntries(sqlite3 *db, TEntrySource &source, const TImportOpti
             if (!progress(source.Progress())) {
                 result.Outcome = ioCancelled;
                 result.IncomeAdded = result.ExpenseAdded = 0;
-                result.DuplicatesSkipped = 0;
+                result.DuplicatesSkipped = result.DuplicatesKept = 0;
                 result.DuplicateLines.clear();
+                result.Duplicates.clear();
                 return result; // the transaction rolls back
             }
         }
@@ -189,8 +201,9 @@ TImportResult ImportEntries(sqlite3 *db, TEntrySource &source, const TImportOpti
     if (rejecting) {
         result.Outcome = ioRejected;
         result.IncomeAdded = result.ExpenseAdded = 0;
-        result.DuplicatesSkipped = 0;
+        result.DuplicatesSkipped = result.DuplicatesKept = 0;
         result.DuplicateLines.clear();
+        result.Duplicates.clear();
         return result;
     }
     if (journaled) {

@@ -1,9 +1,9 @@
 #pragma once
 // Putting foreign entries into a ledger: all of a file or none of it, in one
 // transaction. An entry the ledger holds already (the same table, day and
-// amount in cents, and the same transaction id or agreeing texts; see
+// amount in cents, and the same transaction id or texts in common; see
 // DuplicateMatcher.h), whichever format brought it in, is taken for the same
-// entry read again and skipped; each entry of the ledger answers for one
+// entry read again and skipped unless the user keeps it; each entry of the ledger answers for one
 // entry of the file, so a file that repeats an entry twice where the ledger
 // has it once adds it once. Repeats within a file alone are real entries
 // (two equal coffees on one day) and all come in.
@@ -13,6 +13,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <cstdint>
 #include <vector>
 
 struct sqlite3;
@@ -32,6 +33,10 @@ enum TDuplicatePolicy : std::uint8_t {
 struct TImportOptions {
     TBadRecordPolicy BadRecords = bpReject;
     TDuplicatePolicy Duplicates = dpSkip;
+    //! With dpSkip: the entries (by TFoundDuplicate::Ordinal, ascending) that
+    //! come in although the ledger seems to hold them, as the user picked
+    //! them from a dry run's list; the same file and ledger number them alike.
+    std::vector<std::int64_t> KeptDuplicates;
 };
 
 //! Imports into the ledger file at `ledgerPath` (which must exist and hold

@@ -38,38 +38,6 @@ bool IsOpeningBalancePayee(std::string_view payee)
     return false;
 }
 
-//! Characters, not bytes, of UTF-8 text.
-int Utf8Length(std::string_view text)
-{
-    int count = 0;
-    for (const char c : text)
-        count += (static_cast<unsigned char>(c) & 0xC0) != 0x80 ? 1 : 0;
-    return count;
-}
-
-//! The byte offset after `characters` characters of UTF-8 text.
-std::size_t Utf8Prefix(std::string_view text, int characters)
-{
-    std::size_t at = 0;
-    for (int n = 0; at < text.size(); ++at)
-        if ((static_cast<unsigned char>(text[at]) & 0xC0) != 0x80 && n++ == characters)
-            break;
-    return at;
-}
-
-//! An item cut to QifItemLimit characters: a category path keeps its most
-//! specific parts ("…:Groceries:Organic"), other text its beginning ("Lorem…").
-std::string ShortenedItem(std::string_view item)
-{
-    static constexpr std::string_view Ellipsis = "…";
-    std::string_view tail = item;
-    for (std::size_t colon; Utf8Length(tail) + 2 > QifItemLimit && (colon = tail.find(':')) != tail.npos;)
-        tail = tail.substr(colon + 1);
-    if (tail.size() < item.size() && !tail.empty() && Utf8Length(tail) + 2 <= QifItemLimit)
-        return std::string(Ellipsis) + ":" + std::string(tail);
-    return std::string(item.substr(0, Utf8Prefix(item, QifItemLimit - 1))) + std::string(Ellipsis);
-}
-
 QString LineList(const std::vector<int> &lines, int count)
 {
     QStringList listed;
@@ -113,7 +81,6 @@ struct TQifEntrySource::TState {
     std::array<bool, 3> Fields{};
     int ItemFallbacks = 0;
     int ItemsShortened = 0;
-    std::string Parts[3];
     bool ItemFellBack = false; //!< of the record just read
     bool ItemShortened = false;
     int Splits = 0;
@@ -266,34 +233,10 @@ void TQifEntrySource::TState::ItemAndRemark(const TQifRecord &r, TForeignEntry &
     std::string_view account;
     category = BracketedAccount(category, account) ? category.substr(0, category.find(']') + 1)
                                                    : Trimmed(category.substr(0, category.find('/')));
-    Parts[qiCategory].assign(category);
-    Parts[qiPayee].assign(r.Payee);
-    Parts[qiMemo].assign(r.Memo);
-    // The memo is the item only when asked for: a record that has nothing
-    // else keeps its memo as the remark.
-    static constexpr int None = -1;
-    static constexpr int Order[3][3] = {
-        {qiCategory, qiPayee, None}, {qiPayee, qiCategory, None}, {qiMemo, qiPayee, qiCategory}};
-    int from = -1;
-    for (const int field : Order[ItemSource])
-        if (field != None && !Parts[field].empty()) {
-            from = field;
-            break;
-        }
-    entry.Item.clear();
-    entry.Remark.clear();
-    ItemFellBack = from >= 0 && from != ItemSource;
-    const bool shorten = from >= 0 && Utf8Length(Parts[from]) > QifItemLimit;
-    if (from >= 0)
-        entry.Item = shorten ? ShortenedItem(Parts[from]) : Parts[from];
-    ItemShortened = shorten;
-    for (const TQifItemSource field : {qiPayee, qiMemo, qiCategory}) {
-        if (Parts[field].empty() || (field == from && !shorten))
-            continue;
-        if (!entry.Remark.empty())
-            entry.Remark += "；";
-        entry.Remark += Parts[field];
-    }
+    const std::string_view fields[3] = {category, r.Payee, r.Memo};
+    const TItemArrangement arrangement = ArrangeItem(fields, ItemSource, entry.Item, entry.Remark);
+    ItemFellBack = arrangement.FellBack;
+    ItemShortened = arrangement.Shortened;
 }
 
 //! Records an opening balance or a transfer between accounts; false for income or expense.
@@ -360,17 +303,8 @@ QStringList TQifEntrySource::Notes() const
         notes +=
             QStringLiteral("%1条期初余额和%2条账户之间的转账按收入或支出导入了").arg(openings).arg(transfers);
     }
-    static const QString FieldNames[3] = {QStringLiteral("类别"), QStringLiteral("收付款人"),
-                                          QStringLiteral("商品说明")};
     // A file without the field at all needs no word on each record.
-    if (s.ItemFallbacks > 0 && s.Fields[s.ItemSource])
-        notes += QStringLiteral("%1条纪录没有%2，项目取自其他栏目")
-                     .arg(s.ItemFallbacks)
-                     .arg(FieldNames[s.ItemSource]);
-    if (s.ItemsShortened > 0)
-        notes += QStringLiteral("%1条纪录的项目超过%2个字，缩短了；全文写在备注里")
-                     .arg(s.ItemsShortened)
-                     .arg(QifItemLimit);
+    notes += ItemNotes(s.ItemSource, s.Fields[s.ItemSource] ? s.ItemFallbacks : 0, s.ItemsShortened);
     if (s.Splits > 0)
         notes += QStringLiteral("%1条拆分纪录各按一条整体导入，没有保留拆分").arg(s.Splits);
     if (s.Passed > 0)

@@ -8,6 +8,7 @@
 // between two accounts (a category in brackets, "[Savings]") move money the household has already; they are
 // no income or expense, and are left out unless asked for.
 #include "exchange/ForeignEntry.h"
+#include "exchange/ItemFields.h"
 #include "exchange/TextEncoding.h"
 
 #include <QByteArray>
@@ -41,13 +42,6 @@ enum TQifTransfers : std::uint8_t {
     qtImport, //!< imported as income or expense like any other record
 };
 
-//! Which field of a record gives the item.
-enum TQifItemSource : std::uint8_t {
-    qiCategory, //!< L, without the class after "/"
-    qiPayee,    //!< P
-    qiMemo,     //!< M
-};
-
 struct TQifOptions {
     TQifDateOrder DateOrder = qdAuto;
     //! Empty: found from the bytes (GuessEncoding).
@@ -55,9 +49,6 @@ struct TQifOptions {
     TQifTransfers Transfers = qtSkip;
     TQifItemSource Item = qiCategory;
 };
-
-//! The longest item the ledger's column takes, in characters.
-constexpr int QifItemLimit = 50;
 
 //! A record that moves money between the household's own accounts.
 struct TQifTransfer {

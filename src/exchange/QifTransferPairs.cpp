@@ -11,17 +11,24 @@ namespace kestrum {
 
 void TQifTransferPairs::Add(const TQifRecord &record, std::int64_t signedCents)
 {
+    Add(record.Line, record.Account, record.Date, record.Payee, record.Memo, signedCents);
+}
+
+void TQifTransferPairs::Add(int line, std::string_view account, std::string_view date, std::string_view payee,
+                            std::string_view memo, std::int64_t signedCents)
+{
     if (signedCents == 0)
         return;
-    const auto account = FAccounts.emplace(record.Account, std::uint32_t(FAccounts.size())).first->second;
-    std::string key(exchange::Trimmed(record.Date));
+    const auto number =
+        FAccounts.emplace(std::string(account), std::uint32_t(FAccounts.size())).first->second;
+    std::string key(exchange::Trimmed(date));
     key += '\x1f';
     key += std::to_string(signedCents < 0 ? -signedCents : signedCents);
     key += '\x1f';
-    key += record.Payee;
+    key += payee;
     key += '\x1f';
-    key += record.Memo;
-    FSides.push_back({std::hash<std::string>()(key), record.Line, account, signedCents < 0});
+    key += memo;
+    FSides.push_back({std::hash<std::string>()(key), line, number, signedCents < 0});
 }
 
 void TQifTransferPairs::Finish()

@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
@@ -17,6 +18,10 @@ class TQifTransferPairs {
 public:
     //! A transaction record with its amount in cents (negative for money out).
     void Add(const TQifRecord &record, std::int64_t signedCents);
+    //! The same for a record of another format that names its account (a
+    //! CSV file of several accounts): its line, and its date as written.
+    void Add(int line, std::string_view account, std::string_view date, std::string_view payee,
+             std::string_view memo, std::int64_t signedCents);
     //! Pairs the records up; call once, after the last Add.
     void Finish();
     //! Whether the record at `line` is one side of a pair.

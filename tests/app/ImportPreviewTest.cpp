@@ -1,6 +1,8 @@
 #include "app/ImportPreview.h"
 #include "app/ImportDialog.h"
 #include "core/Utf8.h"
+#include "exchange/Importer.h"
+#include "ledger/LedgerFile.h"
 #include "support/TestFiles.h"
 
 #include <gtest/gtest.h>
@@ -461,6 +463,75 @@ TEST_F(ImportPreviewTest, AnEncodingThatFailsIsSaidOnceAndWhole)
         EXPECT_EQ(shown.count(problem), 1) << shown.toStdString();
         EXPECT_FALSE(dialog.ImportButton->isEnabled());
     }
+}
+
+// A file of several accounts with a category column, as Skrooge exports one.
+const QByteArray SkroogeCsv =
+    "\"date\";\"account\";\"mode\";\"payee\";\"comment\";\"amount\";\"category\"\n"
+    "\"2022-01-03\";\"Cheque\";\"Other\";\"Corner Pharma\";\"my pills\";\"-20.00\";\"Health-care > "
+    "Prescriptions\"\n"
+    "\"2022-01-05\";\"Cheque\";\"Card\";\"Cafe Noir\";\"espresso\";\"-2.50\";\"Food > Restaurants\"\n"
+    "\"2022-01-05\";\"Cheque\";\"Card\";\"Cafe Noir\";\"espresso\";\"-2.50\";\"Food > Restaurants\"\n"
+    "\"2022-01-29\";\"Saving\";\"Other\";\"Me\";\"for hard time\";\"20.00\";\"Savings\"\n"
+    "\"2022-01-29\";\"Cheque\";\"Other\";\"Me\";\"for hard time\";\"-20.00\";\"Savings\"\n";
+
+TEST_F(ImportPreviewTest, ACsvWithCategoriesOffersTheItemChoiceAndItsTransfers)
+{
+    TImportPreview preview(write("skrooge.csv", SkroogeCsv));
+    ASSERT_TRUE(preview.HasItemChoice());
+    EXPECT_EQ(preview.ItemChoices(), (std::vector<TQifItemSource>{qiCategory, qiPayee, qiMemo}));
+    EXPECT_EQ(rows(preview), utf8("2 支出 2022-01-03 20.00 Health-care:Prescriptions|3 支出 2022-01-05 2.50 "
+                                  "Food:Restaurants|4 支出 2022-01-05 2.50 Food:Restaurants"));
+    preview.SetItemSource(qiPayee);
+    EXPECT_EQ(preview.Rows()[0].Item, "Corner Pharma");
+    EXPECT_EQ(preview.Rows()[0].Remark, "my pills；Health-care:Prescriptions");
+    ASSERT_TRUE(preview.HasTransferChoice());
+    preview.SetImportTransfers(true);
+    EXPECT_EQ(preview.Rows().size(), 5u);
+}
+
+TEST_F(ImportPreviewTest, LikelyDuplicatesAreSkippedUnlessTheUserKeepsThemOneByOne)
+{
+    const QString ledger = dir.filePath("Vantorel.mdb");
+    CreateLedgerDatabase(ledger);
+    {
+        TImportPreview first(write("first.qif",
+                                   "!Type:Bank\nD2022-01-03\nT-20\nPCorner Pharma\nMOther  my pills\n"
+                                   "LHealth-care:Prescriptions\n^\nD2022-01-05\nT-2.5\nPCafe Noir\n"
+                                   "MCard  espresso\nLFood:Restaurants\n^\n"));
+        ASSERT_EQ(ImportEntries(ledger, *first.MakeSource()).Added(), 2);
+    }
+    TImportPreview preview(write("skrooge.csv", SkroogeCsv));
+    preview.SetLedgerPath(ledger);
+    TImportDialog dialog(preview);
+    dialog.RunScan = [](TImportPreview &scanned) {
+        TJobProgress progress;
+        scanned.SetScan(
+            TImportPreview::ScanAll([&] { return scanned.MakeSource(); }, scanned.LedgerPath(), progress));
+    };
+    dialog.Rescan();
+    // The pharmacy and one of the two coffees are in the ledger; the second coffee is a coffee of its own.
+    ASSERT_EQ(preview.DuplicateEntries().size(), 2u);
+    EXPECT_EQ(preview.DuplicateEntries()[1].Entry.Line, 3);
+    EXPECT_EQ(preview.DuplicatesSkipped(), 2);
+    ASSERT_EQ(dialog.DuplicatesTable->rowCount(), 2);
+    EXPECT_FALSE(dialog.DuplicatesTable->isHidden());
+    EXPECT_EQ(dialog.DuplicatesTable->item(0, 0)->checkState(), Qt::Unchecked);
+    EXPECT_EQ(dialog.PreviewTable->item(1, 6)->text(), utf8("账本中已有，将跳过"));
+
+    dialog.DuplicatesTable->item(1, 0)->setCheckState(Qt::Checked);
+    EXPECT_TRUE(preview.IsDuplicateKept(preview.DuplicateEntries()[1].Ordinal));
+    EXPECT_EQ(dialog.PreviewTable->item(1, 6)->text(), utf8("账本中已有，仍将导入"));
+    EXPECT_TRUE(dialog.SummaryLabel->text().contains(utf8("1条仍将导入，1条将跳过")));
+
+    const TImportResult result = ImportEntries(ledger, *preview.MakeSource(), preview.Options());
+    EXPECT_EQ(result.Added(), 2); // the second coffee, and the first as the user kept it
+    EXPECT_EQ(result.DuplicatesSkipped, 1);
+    EXPECT_EQ(result.DuplicatesKept, 1);
+
+    // Reading the file another way numbers its entries anew: no pick is carried over.
+    preview.SetItemSource(qiPayee);
+    EXPECT_TRUE(preview.Options().KeptDuplicates.empty());
 }
 
 } // namespace

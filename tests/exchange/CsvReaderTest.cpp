@@ -75,10 +75,10 @@ TEST(CsvHeaders, ChineseAndEnglishNamesMapToRoles)
         "I1200 2024-01-05 工资|一月@2; E500 2024-01-06 午饭|@3");
     EXPECT_EQ(Csv("Date,Payee,Memo,Amount (CNY),Type\n2024-01-05,Shop,x,12.00,expense\n"),
               "E1200 2024-01-05 Shop|x@2");
-    // A category is the item only when no column names one.
+    // A category is the item, as a QIF file's is; the description goes to the remark.
     EXPECT_EQ(Csv("date,category,amount\n2024-01-05,Food,-3\n"), "E300 2024-01-05 Food|@2");
     EXPECT_EQ(Csv("date,category,amount,description\n2024-01-05,Food,-3,Bread\n"),
-              "E300 2024-01-05 Bread|@2");
+              "E300 2024-01-05 Food|Bread@2");
     // A payment service's export: the direction column wins over a column of transaction kinds.
     EXPECT_EQ(Csv("交易创建时间,类型,交易对方,商品名称,金额（元）,收/支,备注\n"
                   "2024-01-05 10:00:00,即时到账交易,小店,面包,¥12.00,支出,\n"),

@@ -195,5 +195,55 @@ TEST_F(Duplicates, AnUndoneImportComesInAgain)
     EXPECT_EQ(List({Expense(5, 3550, "Starbucks", "", "T1")}).Added(), 1);
 }
 
+// Guards against two coffees of one day at different times being taken for one.
+TEST_F(Duplicates, DifferentTimesOfOneDayAreDifferentEntriesWhereBothTellATime)
+{
+    auto at = [](int hour, const char *item) {
+        TForeignEntry entry = Expense(5, 1800, item);
+        entry.Seconds = hour * 3600;
+        return entry;
+    };
+    ASSERT_EQ(List({at(8, "咖啡")}).Added(), 1);
+    // 15:00 is another coffee; 08:00 is the same one read again.
+    const TImportResult second = List({at(15, "咖啡"), at(8, "咖啡")});
+    EXPECT_EQ(second.Added(), 1);
+    EXPECT_EQ(second.DuplicatesSkipped, 1);
+    EXPECT_EQ(Count("SELECT count(*) FROM expen WHERE 消费日期 = '2024-01-05 15:00:00'"), 1);
+    // A file without times (QIF, most CSV) matches by the day alone.
+    EXPECT_EQ(List({Expense(5, 1800, "咖啡")}).DuplicatesSkipped, 1);
+    EXPECT_EQ(Count("SELECT count(*) FROM expen"), 2);
+}
+
+// Guards against a weaker match taking the ledger row that another entry of the file fits exactly.
+TEST_F(Duplicates, ARowGoesToTheEntryItFitsBestNotTheFirstItFits)
+{
+    ASSERT_EQ(List({Expense(5, 900, "Food", "Cafe Noir；espresso")}).Added(), 1);
+    // The first entry only shares the café with the row; the second is the row itself.
+    const TImportResult result =
+        List({Expense(5, 900, "Food", "Cafe Noir；latte"), Expense(5, 900, "Food", "Cafe Noir；espresso")});
+    EXPECT_EQ(result.Added(), 1);
+    ASSERT_EQ(result.DuplicateLines.size(), 1u);
+    EXPECT_EQ(Count("SELECT count(*) FROM expen WHERE 备注 = 'Cafe Noir；latte'"), 1);
+}
+
+TEST_F(Duplicates, ChosenDuplicatesComeInAndTheRestAreSkippedAndCounted)
+{
+    ASSERT_EQ(List({Expense(5, 900, "Tea"), Expense(6, 500, "Bus"), Expense(7, 300, "Bread")}).Added(), 3);
+    TEntryList again(
+        {Expense(5, 900, "Tea"), Expense(6, 500, "Bus"), Expense(8, 100, "New"), Expense(7, 300, "Bread")});
+    TImportOptions options;
+    options.KeptDuplicates = {3}; // the bread, fourth of the file's entries
+    const TImportResult result = ImportEntries(Ledger(), again, options);
+    EXPECT_EQ(result.Added(), 2);
+    EXPECT_EQ(result.DuplicatesSkipped, 2);
+    EXPECT_EQ(result.DuplicatesKept, 1);
+    std::string found;
+    for (const TFoundDuplicate &duplicate : result.Duplicates)
+        found += std::to_string(duplicate.Ordinal) + duplicate.Entry.Item + " ";
+    EXPECT_EQ(found, "0Tea 1Bus 3Bread ");
+    EXPECT_EQ(Count("SELECT count(*) FROM expen WHERE 消费者 = 'Bread'"), 2);
+    EXPECT_TRUE(result.Report().join('\n').contains(QStringLiteral("跳过了2条账本中已有的纪录")));
+}
+
 } // namespace
 } // namespace kestrum
