@@ -50,9 +50,10 @@ const TUsageLine UsageLines[] = {
      "unless --skip-bad; "
      "--all-income or "
      "--all-expense for a CSV file whose amounts carry no sign and no type column; --day-first or "
-     "--month-first for QIF dates like 3/4/2024; --include-transfers imports a QIF file's opening "
-     "balances and transfers between its accounts, which are left out otherwise; --item says which QIF "
-     "or HomeBank field gives the item (the category by default; the others go to the remark)"},
+     "--month-first for QIF dates like 3/4/2024; --include-transfers imports the opening "
+     "balances and transfers between its accounts that a QIF file or a CSV file with an account column "
+     "holds, which are left out otherwise; --item says which field of a QIF, HomeBank or categorised CSV "
+     "file gives the item (the category by default; the others go to the remark)"},
     {"export [--from DATE] [--to DATE] [--income-only|--expense-only] [--format csv|csv-en|qif|xlsx] "
      "[--force] "
      "FILE [LEDGER]",
