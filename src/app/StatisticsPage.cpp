@@ -3,6 +3,7 @@
 #include "app/StatisticsCharts.h"
 #include "app/StatisticsText.h"
 #include "core/Utf8.h"
+#include "db/DbConnection.h"
 #include "pages/PqGroupBox.h"
 #include "ui/ErrorBox.h"
 
@@ -243,6 +244,8 @@ void TStatisticsPage::runSum(const char *statement, const TSumBox &box, const ch
 
 void TStatisticsPage::calculate(const TSumBox &box)
 {
+    if (const TDbConnection *connection = FQuery->Connection())
+        FLabelsLedger = connection->ConnectionString();
     try {
         runSum(box.IncomeStatement, box, IncomeNames, QStringLiteral("l1"), box.Income);
         runSum(box.ExpenseStatement, box, ExpenseNames, QStringLiteral("l2"), box.Expense);
@@ -270,6 +273,13 @@ void TStatisticsPage::Button2Click()
 
 void TStatisticsPage::LedgerChanged()
 {
+    const TDbConnection *connection = FQuery->Connection();
+    if (!FLabelsLedger.isEmpty() && (!connection || connection->ConnectionString() != FLabelsLedger)) {
+        for (const TSumBox &box : FBoxes)
+            for (QLabel *label : {box.Income, box.Expense, box.Surplus})
+                label->clear();
+        FLabelsLedger.clear();
+    }
     FYearCache.clear();
     scheduleChartRefresh();
 }

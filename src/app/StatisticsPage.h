@@ -62,7 +62,9 @@ public:
 
     //! Entries were saved, deleted or otherwise written: the charts are summed
     //! again, soon when the page is on screen, else when it is next shown.
-    //! Whatever writes to the ledger calls this (through the ledger data).
+    //! Whatever writes to the ledger calls this (through the ledger data), and
+    //! so does opening another ledger: then the value labels, which hold the
+    //! totals of the ledger left behind, are emptied as at start.
     void LedgerChanged();
     //! Sums and draws the charts for the pickers' texts now. Never raises: a
     //! failure shows as a hint in the charts.
@@ -96,6 +98,8 @@ private:
     const TYearTotals &yearTotals(const QString &yearText);
     void chartMonthClicked(int month);
 
+    //! The ledger (its connection string) the value labels were summed from.
+    QString FLabelsLedger;
     QGridLayout *FContentLayout;
     ChartPlace FChartPlace = ChartPlace::Beside;
     TDbQuery *FQuery;

@@ -17,9 +17,11 @@
 
 #include <QBarCategoryAxis>
 #include <QChart>
+#include <QComboBox>
 #include <QGraphicsScene>
 #include <QGraphicsTextItem>
 #include <QImage>
+#include <QLabel>
 #include <QLegend>
 #include <QPieSeries>
 #include <QPieSlice>
@@ -184,6 +186,46 @@ TEST_F(StatisticsLayoutTest, AtTheRestoredSizeTheRingsAreOnScreen)
                 pixels += image.pixel(x, y) == wanted;
         EXPECT_GT(pixels, 400) << "the largest slice of " << donut->chart()->title().toStdString();
     }
+}
+
+// Guards against the totals of the previous ledger staying on the page after
+// another ledger was opened, as if they were the new one's.
+TEST(StatisticsLedgerSwitch, TotalsOfTheLedgerLeftBehindAreCleared)
+{
+    setRegionalSettings(RegionalSettings::simplifiedChinese());
+    test::OffscreenSizeHintsFilter offscreenLimits{"raise()"};
+    TMessageBoxRecorder boxes;
+    TLedgerFile first, second;
+    first.AddIncome(500, "2024-03-01");
+    first.AddExpense(20, "2024-03-02");
+    TLedgerData data;
+    data.ADOConnection1.SetConnectionString(first.ConnectionString());
+    TFakeShell shell;
+    TForm1 window(data, shell);
+    window.SetClock([] { return QDate(2024, 3, 15); });
+    data.Loaded({});
+    TStatisticsPage *page = window.StatisticsPage;
+    page->ComboBox1->setCurrentText("2024");
+    page->ComboBox2->setCurrentText("3");
+    page->Button3Click();
+    page->Button1Click();
+    ASSERT_EQ(page->l1->text(), "500");
+    ASSERT_EQ(page->m3->text(), "480");
+
+    // Entries written to the same ledger leave the labels as they are until pressed.
+    data.LedgerChanged();
+    EXPECT_EQ(page->l1->text(), "500");
+
+    // As the ledger switch does it.
+    data.SwitchTo(second.Path(), false);
+    data.Loaded({});
+    data.LedgerChanged();
+    for (QLabel *label :
+         {page->l1, page->l2, page->l3, page->m1, page->m2, page->m3, page->y1, page->y2, page->y3})
+        EXPECT_EQ(label->text(), QString()) << label->objectName().toStdString();
+    page->Button3Click();
+    EXPECT_EQ(page->l1->text(), "0");
+    EXPECT_TRUE(boxes.Boxes().empty());
 }
 
 } // namespace
