@@ -9,6 +9,7 @@
 #include <QPieSeries>
 #include <QPieSlice>
 #include <QResizeEvent>
+#include <QValueAxis>
 
 #include <algorithm>
 
@@ -59,8 +60,9 @@ void TDonutChartView::FitLegend()
         useLabels(ShortLabelProperty);
 }
 
-TMonthBarsView::TMonthBarsView(QChart *chart, QBarCategoryAxis *monthAxis, QWidget *parent)
-    : THintedChartView(chart, parent), FMonthAxis(monthAxis)
+TMonthBarsView::TMonthBarsView(QChart *chart, QBarCategoryAxis *monthAxis, QValueAxis *amountAxis,
+                               QWidget *parent)
+    : THintedChartView(chart, parent), FMonthAxis(monthAxis), FAmountAxis(amountAxis)
 {
     FMonthAxis->setTitleFont(FMonthAxis->labelsFont());
 }
@@ -69,6 +71,21 @@ void TMonthBarsView::resizeEvent(QResizeEvent *event)
 {
     THintedChartView::resizeEvent(event);
     FitMonthLabels();
+    FitAmountTicks();
+}
+
+void TMonthBarsView::FitAmountTicks()
+{
+    // The plot's height is the view's less the title, the month labels, the
+    // month axis's title and the legend, a line each, and the margins.
+    const qreal line = QFontMetricsF(FAmountAxis->labelsFont()).height();
+    const qreal plot = height() - 4 * line - 8 * Margin;
+    // A label needs its own height and a little more between two ticks.
+    const int fit = std::clamp(int(plot / (1.5 * line)) + 1, 2, MostAmountTicks);
+    FAmountAxis->setTickCount(fit);
+    FAmountAxis->applyNiceNumbers();
+    if (FAmountAxis->tickCount() > fit)
+        FAmountAxis->setTickCount(fit);
 }
 
 void TMonthBarsView::FitMonthLabels()

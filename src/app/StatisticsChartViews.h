@@ -5,6 +5,7 @@
 #include "app/StatisticsCharts.h"
 
 class QBarCategoryAxis;
+class QValueAxis;
 
 namespace kestrum {
 
@@ -29,19 +30,27 @@ protected:
 
 //! The bars of twelve months. Their labels read "1月" to "12月"; where the
 //! plot is too narrow for those, the numbers alone, with "月" as the axis
-//! title, so that no month is cut or left out.
+//! title, so that no month is cut or left out. The amount axis has as many
+//! ticks as its labels have room for one above the other: the chart would
+//! write "..." for labels that do not fit between two ticks.
 class TMonthBarsView : public THintedChartView {
     Q_OBJECT
 public:
-    TMonthBarsView(QChart *chart, QBarCategoryAxis *monthAxis, QWidget *parent = nullptr);
-    //! Chooses the labels for the current width.
+    static constexpr int MostAmountTicks = 5;
+    TMonthBarsView(QChart *chart, QBarCategoryAxis *monthAxis, QValueAxis *amountAxis,
+                   QWidget *parent = nullptr);
+    //! Chooses the month labels for the current width.
     void FitMonthLabels();
+    //! Rounds the amount axis's range and chooses its ticks for the current
+    //! height (again after the range changed).
+    void FitAmountTicks();
 
 protected:
     void resizeEvent(QResizeEvent *event) override;
 
 private:
     QBarCategoryAxis *FMonthAxis;
+    QValueAxis *FAmountAxis;
 };
 
 } // namespace kestrum

@@ -165,7 +165,7 @@ TStatisticsCharts::TStatisticsCharts(QWidget *parent) : QWidget(parent)
         series->attachAxis(FAmountAxis);
     }
     monthly->legend()->setAlignment(Qt::AlignBottom);
-    MonthlyView = new TMonthBarsView(monthly, FMonthAxis, this);
+    MonthlyView = new TMonthBarsView(monthly, FMonthAxis, FAmountAxis, this);
 
     auto makeDonut = [&](QPieSeries *&donut) {
         QChart *chart = MakeChart(chartFont);
@@ -291,6 +291,8 @@ void TStatisticsCharts::clearMonthly()
     }
     SurplusLine->replace(points);
     FAmountAxis->setRange(0, 100);
+    if (MonthlyView)
+        static_cast<TMonthBarsView *>(MonthlyView)->FitAmountTicks();
 }
 
 void TStatisticsCharts::arrange(int columns)
@@ -355,7 +357,7 @@ void TStatisticsCharts::ShowYear(const TYearTotals &year)
     if (high - low < 1)
         high = low + 100;
     FAmountAxis->setRange(low, high);
-    FAmountAxis->applyNiceNumbers();
+    static_cast<TMonthBarsView *>(MonthlyView)->FitAmountTicks();
     MonthlyView->chart()->setTitle(year.Year + utf8("年各月收支"));
     MonthlyView->SetHint(year.Empty ? utf8("这一年没有记账") : QString());
 

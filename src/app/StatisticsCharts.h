@@ -92,7 +92,7 @@ public:
     QSize minimumSizeHint() const override;
     QBarCategoryAxis *MonthAxis() const { return FMonthAxis; }
 
-    THintedChartView *MonthlyView;
+    THintedChartView *MonthlyView = nullptr;
     THintedChartView *MonthDonutView;
     THintedChartView *YearDonutView;
     QBarSet *IncomeSet;

@@ -107,6 +107,9 @@ protected:
                 << months[month - 1].toStdString();
             EXPECT_TRUE(shown.contains(months[month - 1])) << months[month - 1].toStdString();
         }
+        for (const QString &text : shown)
+            EXPECT_FALSE(text.endsWith(QStringLiteral("...")) || text.endsWith(QChar(0x2026)))
+                << text.toStdString();
         for (QPieSeries *donut : {page->Charts->MonthDonut, page->Charts->YearDonut}) {
             ASSERT_EQ(donut->count(), TStatisticsCharts::DonutSlices);
             for (QPieSlice *slice : donut->slices())
@@ -186,6 +189,38 @@ TEST_F(StatisticsLayoutTest, AtTheRestoredSizeTheRingsAreOnScreen)
                 pixels += image.pixel(x, y) == wanted;
         EXPECT_GT(pixels, 400) << "the largest slice of " << donut->chart()->title().toStdString();
     }
+}
+
+// Guards against amount labels written as "..." where the bars of an empty
+// year had more ticks than their labels had room for.
+TEST(StatisticsEmptyLedger, AtTheRestoredSizeNoLabelIsCut)
+{
+    setRegionalSettings(RegionalSettings::simplifiedChinese());
+    test::OffscreenSizeHintsFilter offscreenLimits{"raise()"};
+    TMessageBoxRecorder boxes;
+    TLedgerFile file;
+    TLedgerData data;
+    data.ADOConnection1.SetConnectionString(file.ConnectionString());
+    TFakeShell shell;
+    TForm1 window(data, shell);
+    window.SetClock([] { return QDate(2024, 3, 15); });
+    data.Loaded({});
+    window.setWindowState(Qt::WindowNoState);
+    window.resize(window.normalGeometry().size());
+    window.show();
+    window.N5Click();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    for (int pass = 0; pass < 3; ++pass)
+        QApplication::processEvents();
+    int labels = 0;
+    for (THintedChartView *view : window.StatisticsPage->Charts->Views())
+        for (QGraphicsItem *item : view->scene()->items())
+            if (auto *text = dynamic_cast<QGraphicsTextItem *>(item); text && text->isVisible()) {
+                ++labels;
+                EXPECT_FALSE(text->toPlainText().endsWith(QStringLiteral("...")))
+                    << text->toPlainText().toStdString();
+            }
+    EXPECT_GT(labels, 12);
 }
 
 // Guards against the totals of the previous ledger staying on the page after
