@@ -4,7 +4,6 @@
 
 #include <QPainter>
 #include <QPainterPath>
-#include <QPixmap>
 
 #include <cmath>
 #include <functional>
@@ -13,14 +12,14 @@ namespace kestrum {
 
 namespace {
 
-QPixmap drawImage(const std::function<void(QPainter &)> &draw)
+//! The images are drawings, painted again at the pixel ratio of the screen
+//! they are shown on.
+TImageList::TDrawing drawImage(const std::function<void(QPainter &)> &draw)
 {
-    QPixmap image(16, 16);
-    image.fill(Qt::transparent);
-    QPainter painter(&image);
-    painter.setRenderHint(QPainter::Antialiasing);
-    draw(painter);
-    return image;
+    return [draw](QPainter &painter) {
+        painter.setRenderHint(QPainter::Antialiasing);
+        draw(painter);
+    };
 }
 
 //! A gold coin with an arrow: up and green for money coming in, down and red going out.
@@ -108,11 +107,11 @@ void cross(QPainter &painter)
 
 void AddLedgerImages(TImageList &images)
 {
-    images.Add(drawImage([](QPainter &painter) { coinWithArrow(painter, true); }));
-    images.Add(drawImage(barChart));
-    images.Add(drawImage([](QPainter &painter) { coinWithArrow(painter, false); }));
-    images.Add(drawImage(gear));
-    images.Add(drawImage(cross));
+    images.AddDrawing(drawImage([](QPainter &painter) { coinWithArrow(painter, true); }));
+    images.AddDrawing(drawImage(barChart));
+    images.AddDrawing(drawImage([](QPainter &painter) { coinWithArrow(painter, false); }));
+    images.AddDrawing(drawImage(gear));
+    images.AddDrawing(drawImage(cross));
 }
 
 } // namespace kestrum

@@ -1,5 +1,7 @@
 #include "app/StatisticsCharts.h"
 
+#include "app/StatisticsChartViews.h"
+
 #include "core/Utf8.h"
 
 #include <QBarCategoryAxis>
@@ -30,6 +32,11 @@ const QColor SurplusColor(0x2e, 0x8b, 0x57);
 const QColor SliceColors[] = {QColor(0xe0, 0x70, 0x38), QColor(0x3a, 0x7b, 0xc8), QColor(0x5a, 0xa8, 0x4e),
                               QColor(0xc9, 0x4a, 0x7a), QColor(0xd8, 0xb0, 0x2c), QColor(0x7b, 0x5e, 0xb8)};
 const QColor OtherItemsColor(0x9a, 0x9a, 0x9a);
+
+// The size a chart likes best: the bars' twelve months readable side by
+// side, a donut's ring beside its legend.
+constexpr QSize PreferredCellSize(520, 280);
+constexpr int DonutMaximumWidth = 640;
 
 const char *const CentsProperty = "kestrumCents";
 const char *const ShareProperty = "kestrumShare";
@@ -158,7 +165,7 @@ TStatisticsCharts::TStatisticsCharts(QWidget *parent) : QWidget(parent)
         series->attachAxis(FAmountAxis);
     }
     monthly->legend()->setAlignment(Qt::AlignBottom);
-    MonthlyView = new THintedChartView(monthly, this);
+    MonthlyView = new TMonthBarsView(monthly, FMonthAxis, FAmountAxis, this);
 
     auto makeDonut = [&](QPieSeries *&donut) {
         QChart *chart = MakeChart(chartFont);
@@ -168,8 +175,7 @@ TStatisticsCharts::TStatisticsCharts(QWidget *parent) : QWidget(parent)
         chart->addSeries(donut);
         // The slices' labels (item, amount, share) stand in the legend beside
         // the ring: outside the ring, labels of small slices overlap.
-        chart->legend()->setAlignment(Qt::AlignRight);
-        return new THintedChartView(chart, this);
+        return new TDonutChartView(chart, this);
     };
     MonthDonutView = makeDonut(MonthDonut);
     YearDonutView = makeDonut(YearDonut);
@@ -177,7 +183,9 @@ TStatisticsCharts::TStatisticsCharts(QWidget *parent) : QWidget(parent)
     FLayout = new QGridLayout(this);
     FLayout->setContentsMargins(0, 4, 0, 0);
     FLayout->setSpacing(4);
-    arrange(false);
+    AddChart(MonthlyView, TChartShape::Wide);
+    AddChart(MonthDonutView, TChartShape::Round);
+    AddChart(YearDonutView, TChartShape::Round);
 
     const std::pair<QBarSet *, int> sets[] = {{IncomeSet, 0}, {ExpenseSet, 1}};
     for (const auto &[set, index] : sets) {
@@ -219,6 +227,59 @@ QString TStatisticsCharts::SliceToolTip(const QPieSlice *slice)
            ShareText(slice->property(ShareProperty).toDouble()) + utf8("）");
 }
 
+void TStatisticsCharts::AddChart(THintedChartView *view, TChartShape shape)
+{
+    view->setParent(this);
+    view->setMinimumSize(MinimumCellSize);
+    // Wider than this, a donut's legend would stand far off its ring.
+    if (shape == TChartShape::Round)
+        view->setMaximumWidth(DonutMaximumWidth);
+    FCells.push_back({view, shape});
+    arrange(ColumnsFor(size()));
+    updateGeometry();
+}
+
+std::vector<THintedChartView *> TStatisticsCharts::Views() const
+{
+    std::vector<THintedChartView *> views;
+    for (const TChartCell &cell : FCells)
+        views.push_back(cell.View);
+    return views;
+}
+
+int TStatisticsCharts::ColumnsFor(QSize room) const
+{
+    const int count = int(FCells.size());
+    int best = 1;
+    double bestScore = -1;
+    for (int columns = 1; columns <= count; ++columns) {
+        const int rows = (count + columns - 1) / columns;
+        const double cellWidth = double(room.width() - (columns - 1) * FLayout->spacing()) / columns;
+        const double cellHeight = double(room.height() - (rows - 1) * FLayout->spacing()) / rows;
+        if (columns > 1 && cellWidth < MinimumCellSize.width())
+            break;
+        // How far the smaller side of a cell reaches toward the size a chart
+        // likes; on a tie the fewer columns keep the bars wider.
+        const double score =
+            std::min(cellWidth / PreferredCellSize.width(), cellHeight / PreferredCellSize.height());
+        if (score > bestScore + 1e-9) {
+            bestScore = score;
+            best = columns;
+        }
+    }
+    return best;
+}
+
+QSize TStatisticsCharts::minimumSizeHint() const
+{
+    // One column is the narrowest arrangement; a shorter room scrolls.
+    const int count = int(FCells.size());
+    const QMargins margins = FLayout->contentsMargins();
+    return QSize(MinimumCellSize.width() + margins.left() + margins.right(),
+                 count * MinimumCellSize.height() + std::max(0, count - 1) * FLayout->spacing() +
+                     margins.top() + margins.bottom());
+}
+
 void TStatisticsCharts::clearMonthly()
 {
     FMonths = {};
@@ -230,55 +291,51 @@ void TStatisticsCharts::clearMonthly()
     }
     SurplusLine->replace(points);
     FAmountAxis->setRange(0, 100);
+    if (MonthlyView)
+        static_cast<TMonthBarsView *>(MonthlyView)->FitAmountTicks();
 }
 
-void TStatisticsCharts::arrange(bool sideBySide)
+void TStatisticsCharts::arrange(int columns)
 {
-    FSideBySide = sideBySide;
-    for (QWidget *view : {static_cast<QWidget *>(MonthlyView), static_cast<QWidget *>(MonthDonutView),
-                          static_cast<QWidget *>(YearDonutView)})
-        FLayout->removeWidget(view);
-    for (int i = 0; i < 3; ++i) {
+    FColumns = columns;
+    for (const TChartCell &cell : FCells)
+        FLayout->removeWidget(cell.View);
+    for (int i = 0; i < FLayout->rowCount(); ++i)
         FLayout->setRowStretch(i, 0);
+    for (int i = 0; i < FLayout->columnCount(); ++i)
         FLayout->setColumnStretch(i, 0);
+    const int count = int(FCells.size());
+    const int rows = (count + columns - 1) / columns;
+    // Cells the grid has to spare go to wide charts, each taking a whole row.
+    int spare = rows * columns - count;
+    int row = 0, column = 0;
+    for (const TChartCell &cell : FCells) {
+        const bool wholeRow =
+            columns > 1 && cell.Shape == TChartShape::Wide && column == 0 && spare >= columns - 1;
+        if (wholeRow) {
+            FLayout->addWidget(cell.View, row, 0, 1, columns);
+            spare -= columns - 1;
+            ++row;
+            continue;
+        }
+        FLayout->addWidget(cell.View, row, column);
+        if (++column == columns) {
+            column = 0;
+            ++row;
+        }
     }
-    if (sideBySide) {
-        FLayout->addWidget(MonthlyView, 0, 0, 1, 2);
-        FLayout->addWidget(MonthDonutView, 1, 0);
-        FLayout->addWidget(YearDonutView, 1, 1);
-        FLayout->setRowStretch(0, 1);
-        FLayout->setRowStretch(1, 1);
-        FLayout->setColumnStretch(0, 1);
-        FLayout->setColumnStretch(1, 1);
-    } else {
-        FLayout->addWidget(MonthlyView, 0, 0);
-        FLayout->addWidget(MonthDonutView, 1, 0, Qt::AlignHCenter);
-        FLayout->addWidget(YearDonutView, 2, 0, Qt::AlignHCenter);
-        FLayout->setRowStretch(0, 4);
-        FLayout->setRowStretch(1, 3);
-        FLayout->setRowStretch(2, 3);
-        FLayout->setColumnStretch(0, 1);
-    }
+    for (int i = 0; i < rows; ++i)
+        FLayout->setRowStretch(i, 1);
+    for (int i = 0; i < columns; ++i)
+        FLayout->setColumnStretch(i, 1);
 }
 
 void TStatisticsCharts::resizeEvent(QResizeEvent *event)
 {
     QWidget::resizeEvent(event);
-    // A donut with its legend needs about 500 pixels: side by side once two
-    // fit, one over the other before (where a wide donut's legend would
-    // stand far off its ring).
-    const bool sideBySide = width() >= SideBySideWidth;
-    if (sideBySide != FSideBySide)
-        arrange(sideBySide);
-    // One over the other, a donut keeps its legend close to its ring.
-    for (QWidget *donut : {static_cast<QWidget *>(MonthDonutView), static_cast<QWidget *>(YearDonutView)}) {
-        if (sideBySide) {
-            donut->setMinimumWidth(0);
-            donut->setMaximumWidth(QWIDGETSIZE_MAX);
-        } else {
-            donut->setFixedWidth(std::min(width(), StackedDonutWidth));
-        }
-    }
+    const int columns = ColumnsFor(size());
+    if (columns != FColumns)
+        arrange(columns);
 }
 
 void TStatisticsCharts::ShowYear(const TYearTotals &year)
@@ -300,13 +357,14 @@ void TStatisticsCharts::ShowYear(const TYearTotals &year)
     if (high - low < 1)
         high = low + 100;
     FAmountAxis->setRange(low, high);
-    FAmountAxis->applyNiceNumbers();
+    static_cast<TMonthBarsView *>(MonthlyView)->FitAmountTicks();
     MonthlyView->chart()->setTitle(year.Year + utf8("年各月收支"));
     MonthlyView->SetHint(year.Empty ? utf8("这一年没有记账") : QString());
 
     YearDonutView->chart()->setTitle(year.Year + utf8("年支出构成"));
     fillDonut(YearDonutView, YearDonut, TopItems(year.ExpenseByItem, DonutSlices));
     YearDonutView->SetHint(YearDonut->count() == 0 ? utf8("这一年没有支出") : QString());
+    static_cast<TDonutChartView *>(YearDonutView)->FitLegend();
 }
 
 void TStatisticsCharts::ShowMonth(const TYearTotals &year, int month)
@@ -317,6 +375,7 @@ void TStatisticsCharts::ShowMonth(const TYearTotals &year, int month)
     fillDonut(MonthDonutView, MonthDonut,
               TopItems(year.MonthExpenseByItem[std::size_t(month - 1)], DonutSlices));
     MonthDonutView->SetHint(MonthDonut->count() == 0 ? utf8("这个月没有支出") : QString());
+    static_cast<TDonutChartView *>(MonthDonutView)->FitLegend();
 }
 
 void TStatisticsCharts::ShowYearHint(const QString &hint)
@@ -327,6 +386,7 @@ void TStatisticsCharts::ShowYearHint(const QString &hint)
     YearDonut->clear();
     YearDonutView->chart()->setTitle(utf8("年支出构成"));
     YearDonutView->SetHint(hint);
+    static_cast<TDonutChartView *>(YearDonutView)->FitLegend();
 }
 
 void TStatisticsCharts::ShowMonthHint(const QString &hint)
@@ -334,6 +394,7 @@ void TStatisticsCharts::ShowMonthHint(const QString &hint)
     MonthDonut->clear();
     MonthDonutView->chart()->setTitle(utf8("月支出构成"));
     MonthDonutView->SetHint(hint);
+    static_cast<TDonutChartView *>(MonthDonutView)->FitLegend();
 }
 
 void TStatisticsCharts::fillDonut(THintedChartView *view, QPieSeries *donut,
@@ -347,9 +408,12 @@ void TStatisticsCharts::fillDonut(THintedChartView *view, QPieSeries *donut,
     int colour = 0;
     for (const TItemAmount &item : items) {
         const double share = total > 0 ? 100.0 * double(item.Amount) / double(total) : 0;
-        auto *slice = new QPieSlice(item.Item + QLatin1Char(' ') + CentsToCurrencyText(item.Amount) +
-                                        QLatin1Char(' ') + ShareText(share),
-                                    ChartValue(item.Amount));
+        const QString fullLabel = item.Item + QLatin1Char(' ') + CentsToCurrencyText(item.Amount) +
+                                  QLatin1Char(' ') + ShareText(share);
+        auto *slice = new QPieSlice(fullLabel, ChartValue(item.Amount));
+        slice->setProperty(TDonutChartView::FullLabelProperty, fullLabel);
+        slice->setProperty(TDonutChartView::ShortLabelProperty,
+                           item.Item + QLatin1Char(' ') + ShareText(share));
         slice->setProperty(CentsProperty, qlonglong(item.Amount));
         slice->setProperty(ShareProperty, share);
         slice->setProperty(ItemProperty, item.Item);

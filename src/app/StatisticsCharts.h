@@ -47,9 +47,21 @@ private:
     QString FHoverText;
 };
 
+//! How a chart uses the room of its cell: bars over twelve months want width,
+//! a donut with its legend beside the ring stays close to its ring.
+enum class TChartShape { Wide, Round };
+
+//! The charts are cells of a grid that flows with the widget's size: one
+//! column on a narrow page, more as the page widens, a wide chart taking a
+//! whole row when the grid has a free cell. One more chart joins the page by
+//! AddChart(view, shape) after the others; nothing else needs to change.
 class TStatisticsCharts : public QWidget {
     Q_OBJECT
 public:
+    //! The least room a chart needs to stay readable (its axis labels and
+    //! legend whole); below it the page scrolls.
+    static constexpr QSize MinimumCellSize{300, 140};
+
     //! At most this many slices in a donut, the last one gathering the rest.
     static constexpr int DonutSlices = 6;
 
@@ -70,7 +82,17 @@ public:
     QString SurplusToolTip(int monthIndex) const;
     static QString SliceToolTip(const QPieSlice *slice);
 
-    THintedChartView *MonthlyView;
+    //! Adds a chart after the others; the grid takes it into its flow.
+    void AddChart(THintedChartView *view, TChartShape shape);
+    //! The chart views in the order they are laid out.
+    std::vector<THintedChartView *> Views() const;
+    //! The number of columns the charts take in the given room: the one
+    //! that gives every chart the most of the room it likes best.
+    int ColumnsFor(QSize room) const;
+    QSize minimumSizeHint() const override;
+    QBarCategoryAxis *MonthAxis() const { return FMonthAxis; }
+
+    THintedChartView *MonthlyView = nullptr;
     THintedChartView *MonthDonutView;
     THintedChartView *YearDonutView;
     QBarSet *IncomeSet;
@@ -88,14 +110,17 @@ protected:
     void resizeEvent(QResizeEvent *event) override;
 
 private:
-    static constexpr int SideBySideWidth = 1000;
-    static constexpr int StackedDonutWidth = 620;
-    void arrange(bool sideBySide);
+    struct TChartCell {
+        THintedChartView *View;
+        TChartShape Shape;
+    };
+    void arrange(int columns);
     void clearMonthly();
     static void fillDonut(THintedChartView *view, QPieSeries *donut, const std::vector<TItemAmount> &items);
 
     QGridLayout *FLayout;
-    bool FSideBySide = false;
+    std::vector<TChartCell> FCells;
+    int FColumns = 0;
     QBarCategoryAxis *FMonthAxis;
     QValueAxis *FAmountAxis;
     //! The amounts behind the bars and the line, for the hover texts.

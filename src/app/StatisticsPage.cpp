@@ -4,6 +4,7 @@
 #include "app/StatisticsCharts.h"
 #include "app/StatisticsText.h"
 #include "core/Utf8.h"
+#include "db/DbConnection.h"
 #include "pages/PqGroupBox.h"
 #include "ui/ErrorBox.h"
 
@@ -25,11 +26,9 @@ namespace kestrum {
 namespace {
 
 const int GroupBoxHeight = 150;
-// The boxes need no more than this width; the charts take the rest of the
-// page beside them, where under the boxes a 700-pixel window leaves too
-// little height. Below the minimum size the page scrolls.
-const int BoxColumnWidth = 430;
-const QSize ChartsMinimumSize(540, 600);
+// The widest total a value label makes room for, so that a result does not
+// move the charts beside the boxes.
+const char *const WidestValue = "-00,000,000,000.00";
 // A year typed into a picker is summed once the typing pauses.
 const int ChartRefreshDelay = 250;
 // Years whose chart figures are kept until the ledger changes: the year box's
@@ -103,6 +102,7 @@ void layOutBox(TPqGroupBox *box, std::initializer_list<QWidget *> sentence, QPus
         caption->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
         value->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
         value->setTextInteractionFlags(Qt::TextSelectableByMouse);
+        value->setMinimumWidth(value->fontMetrics().horizontalAdvance(QLatin1StringView(WidestValue)));
         grid->addWidget(caption, row, 0);
         grid->addWidget(value, row, 1);
         ++row;
@@ -124,9 +124,9 @@ TStatisticsPage::TStatisticsPage(TDbQuery *query, QWidget *parent)
     outerLayout->addWidget(ScrollArea);
     auto *content = new QWidget(ScrollArea);
     ScrollArea->setWidget(content);
-    auto *contentLayout = new QHBoxLayout(content);
-    contentLayout->setContentsMargins(0, 0, 0, 0);
-    contentLayout->setSpacing(4);
+    FContentLayout = new QGridLayout(content);
+    FContentLayout->setContentsMargins(0, 0, 0, 0);
+    FContentLayout->setSpacing(4);
     auto *boxColumn = new QVBoxLayout;
     boxColumn->setContentsMargins(0, 0, 0, 0);
     boxColumn->setSpacing(0);
@@ -163,16 +163,19 @@ TStatisticsPage::TStatisticsPage(TDbQuery *query, QWidget *parent)
               "本年总共入账(收入):", {Label21, y1, Label22, y2, Label23, y3});
 
     Charts = new TStatisticsCharts(content);
-    Charts->setMinimumSize(ChartsMinimumSize);
 
+    // The boxes share the width the widest of them asks for.
+    int boxWidth = 0;
+    for (TPqGroupBox *box : {PqGroupBox6, PqGroupBox7, PqGroupBox5})
+        boxWidth = std::max(boxWidth, box->sizeHint().width());
     for (TPqGroupBox *box : {PqGroupBox6, PqGroupBox7, PqGroupBox5}) {
-        box->setFixedWidth(BoxColumnWidth);
+        box->setFixedWidth(boxWidth);
         boxColumn->addWidget(box);
     }
     boxColumn->addWidget(BudgetChart = new TBudgetChart(content));
     boxColumn->addStretch(1);
-    contentLayout->addLayout(boxColumn);
-    contentLayout->addWidget(Charts, 1);
+    FContentLayout->addLayout(boxColumn, 0, 0);
+    placeCharts(ChartPlace::Beside);
 
     FBoxes = {
         {{"select sum(本次进帐) as l1 from gain", "select sum(消费金额) as l2 from expen", {}, l1, l2, l3},
@@ -204,6 +207,33 @@ TStatisticsPage::TStatisticsPage(TDbQuery *query, QWidget *parent)
 
 TStatisticsPage::~TStatisticsPage() = default;
 
+void TStatisticsPage::placeCharts(ChartPlace place)
+{
+    FChartPlace = place;
+    FContentLayout->removeWidget(Charts);
+    if (place == ChartPlace::Beside) {
+        FContentLayout->addWidget(Charts, 0, 1);
+        FContentLayout->setColumnStretch(1, 1);
+        FContentLayout->setRowStretch(1, 0);
+    } else {
+        FContentLayout->addWidget(Charts, 1, 0);
+        FContentLayout->setColumnStretch(1, 0);
+        FContentLayout->setRowStretch(1, 1);
+    }
+}
+
+void TStatisticsPage::resizeEvent(QResizeEvent *event)
+{
+    QWidget::resizeEvent(event);
+    // Beside the boxes while the charts keep their least width there; on a
+    // narrower page under them, where the page scrolls down rather than sideways.
+    const int besideWidth =
+        PqGroupBox6->width() + FContentLayout->spacing() + Charts->minimumSizeHint().width();
+    const ChartPlace place = width() >= besideWidth ? ChartPlace::Beside : ChartPlace::Below;
+    if (place != FChartPlace)
+        placeCharts(place);
+}
+
 void TStatisticsPage::runSum(const char *statement, const TSumBox &box, const char *const *names,
                              const QString &resultField, QLabel *label)
 {
@@ -216,6 +246,8 @@ void TStatisticsPage::runSum(const char *statement, const TSumBox &box, const ch
 
 void TStatisticsPage::calculate(const TSumBox &box)
 {
+    if (const TDbConnection *connection = FQuery->Connection())
+        FLabelsLedger = connection->ConnectionString();
     try {
         runSum(box.IncomeStatement, box, IncomeNames, QStringLiteral("l1"), box.Income);
         runSum(box.ExpenseStatement, box, ExpenseNames, QStringLiteral("l2"), box.Expense);
@@ -243,6 +275,13 @@ void TStatisticsPage::Button2Click()
 
 void TStatisticsPage::LedgerChanged()
 {
+    const TDbConnection *connection = FQuery->Connection();
+    if (!FLabelsLedger.isEmpty() && (!connection || connection->ConnectionString() != FLabelsLedger)) {
+        for (const TSumBox &box : FBoxes)
+            for (QLabel *label : {box.Income, box.Expense, box.Surplus})
+                label->clear();
+        FLabelsLedger.clear();
+    }
     FYearCache.clear();
     scheduleChartRefresh();
 }

@@ -2,7 +2,7 @@
 // The statistics page: income, expense and surplus over all time, one month of
 // a year, or one year, summed straight from the database through the
 // statistics record set. The value labels are the only store of the totals.
-// Under the three boxes, charts of the year and month the pickers name; they
+// Beside the three boxes (under them on a narrow page), charts of the year and month the pickers name; they
 // are summed through the same TLedgerTotals as the labels, on a record set of
 // their own, and drawn again whenever the pickers or the ledger change.
 #include "app/LedgerTotals.h"
@@ -15,6 +15,7 @@
 #include <vector>
 
 class QComboBox;
+class QGridLayout;
 class QLabel;
 class QPushButton;
 class QScrollArea;
@@ -63,7 +64,9 @@ public:
 
     //! Entries were saved, deleted or otherwise written: the charts are summed
     //! again, soon when the page is on screen, else when it is next shown.
-    //! Whatever writes to the ledger calls this (through the ledger data).
+    //! Whatever writes to the ledger calls this (through the ledger data), and
+    //! so does opening another ledger: then the value labels, which hold the
+    //! totals of the ledger left behind, are emptied as at start.
     void LedgerChanged();
     //! Sums and draws the charts for the pickers' texts now. Never raises: a
     //! failure shows as a hint in the charts.
@@ -74,8 +77,13 @@ public:
 
 protected:
     void showEvent(QShowEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
 
 private:
+    //! Where the charts stand: beside the boxes or, on a narrow page, under them.
+    enum class ChartPlace { Beside, Below };
+    void placeCharts(ChartPlace place);
+
     //! What one button sums: two statements, the pickers bound in order to
     //! their parameters ("a", "b" for income, "c", "d" for expense) and the
     //! labels that receive income, expense and surplus.
@@ -92,6 +100,10 @@ private:
     const TYearTotals &yearTotals(const QString &yearText);
     void chartMonthClicked(int month);
 
+    //! The ledger (its connection string) the value labels were summed from.
+    QString FLabelsLedger;
+    QGridLayout *FContentLayout;
+    ChartPlace FChartPlace = ChartPlace::Beside;
     TDbQuery *FQuery;
     TLedgerTotals FLabelTotals;
     std::array<TSumBox, 3> FBoxes; // Button3, Button1, Button2

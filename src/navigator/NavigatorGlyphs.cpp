@@ -117,14 +117,10 @@ void DrawGlyph(QPainter &p, int index)
 TImageList BuildGlyphs()
 {
     TImageList list(kvNavigatorGlyphWidth, kvNavigatorGlyphHeight);
-    for (int index = 0; index < kvNavigatorButtonCount; ++index) {
-        QPixmap glyph(kvNavigatorGlyphWidth, kvNavigatorGlyphHeight);
-        glyph.fill(Qt::transparent);
-        QPainter painter(&glyph);
-        DrawGlyph(painter, index);
-        painter.end();
-        list.Add(glyph);
-    }
+    // Drawings rather than pictures: a scaled screen gets them painted at its
+    // own resolution, not a small bitmap blown up.
+    for (int index = 0; index < kvNavigatorButtonCount; ++index)
+        list.AddDrawing([index](QPainter &painter) { DrawGlyph(painter, index); });
     return list;
 }
 

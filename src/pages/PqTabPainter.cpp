@@ -173,7 +173,7 @@ void paintTabContent(TabPaintContext &context, int tabIndex, const QRect &tabRec
 
     if (hasImage) {
         if (context.Metrics.ImagePosition == ipStretch)
-            painter.drawPixmap(area, images->Image(imageIndex));
+            painter.drawPixmap(area, images->Image(imageIndex, PaintPixelRatio(painter)));
         else
             images->Draw(painter, imagePos.x(), imagePos.y(), imageIndex, drawImageEnabled);
     }

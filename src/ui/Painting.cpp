@@ -2,10 +2,13 @@
 
 #include <QApplication>
 #include <QLinearGradient>
+#include <QPaintDevice>
+#include <QPaintEngine>
 #include <QPainter>
 #include <QPalette>
 
 #include <algorithm>
+#include <cmath>
 
 namespace kestrum {
 
@@ -71,6 +74,16 @@ void FillGradient(QPainter &painter, const QRect &rect, const QColor &from, cons
     gradient.setColorAt(0, from);
     gradient.setColorAt(1, to);
     painter.fillRect(rect, gradient);
+}
+
+qreal PaintPixelRatio(const QPainter &painter)
+{
+    const QPaintEngine *engine = painter.paintEngine();
+    const QPaintDevice *device = engine && engine->paintDevice() ? engine->paintDevice() : painter.device();
+    const qreal deviceRatio = device ? device->devicePixelRatio() : 1.0;
+    const QTransform &world = painter.worldTransform();
+    const qreal worldScale = std::sqrt(std::abs(world.determinant()));
+    return std::max(1.0, deviceRatio * (worldScale > 0 ? worldScale : 1.0));
 }
 
 void DrawFrameRect(QPainter &painter, const QRect &rect, const QColor &color)

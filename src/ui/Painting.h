@@ -27,6 +27,11 @@ void BlendLine(QPainter &painter, const QLine &line, double opacity);
 void FillGradient(QPainter &painter, const QRect &rect, const QColor &from, const QColor &to,
                   Qt::Orientation orientation);
 
+//! How many device pixels one logical pixel covers where painter paints: the
+//! pixel ratio of the device it really paints on (a widget rendered into an
+//! image paints on the image), times the painter's own scaling.
+qreal PaintPixelRatio(const QPainter &painter);
+
 //! A one-pixel rectangle in `color`.
 void DrawFrameRect(QPainter &painter, const QRect &rect, const QColor &color);
 

@@ -36,6 +36,12 @@ done
 dpkg -x "$deb" "$work/root"
 grep -q '^Categories=Office;Finance;$' "$work/root/usr/share/applications/kestrum.desktop" ||
   fail "the desktop entry lacks its categories"
+grep -q '^Exec=kestrum %f$' "$work/root/usr/share/applications/kestrum.desktop" ||
+  fail "the desktop entry does not hand a file to kestrum"
+if command -v desktop-file-validate >/dev/null; then
+  desktop-file-validate "$work/root/usr/share/applications/kestrum.desktop" ||
+    fail "the desktop entry is not valid"
+fi
 zcat "$work/root/usr/share/man/man1/kestrum-db.1.gz" | grep -q '^\.TH KESTRUM-DB 1' ||
   fail "the kestrum-db man page is not a section 1 page"
 
@@ -55,4 +61,17 @@ done
 (cd "$work" && "$work/root/usr/bin/kestrum-db" init ledger.mdb >/dev/null &&
    "$work/root/usr/bin/kestrum-db" check ledger.mdb >/dev/null) ||
   fail "the packaged kestrum-db cannot make and check a ledger"
+# Started as the desktop menu starts it (no argument, in a new user's home
+# folder), the packaged program makes its ledger in the user's data folder.
+home="$work/home"
+mkdir -p "$home"
+status=0
+(cd "$home" && env -u XDG_DATA_HOME -u XDG_CONFIG_HOME HOME="$home" QT_QPA_PLATFORM=offscreen \
+   timeout 15 "$work/root/usr/bin/kestrum" >"$work/kestrum.log" 2>&1) || status=$?
+[ "$status" -eq 124 ] || { cat "$work/kestrum.log" >&2; fail "the packaged kestrum ended by itself ($status)"; }
+[ -s "$home/.local/share/kestrum/Vantorel.mdb" ] ||
+  { cat "$work/kestrum.log" >&2; fail "the packaged kestrum made no ledger in the data folder"; }
+[ ! -e "$home/Vantorel.mdb" ] || fail "the packaged kestrum made a ledger in the home folder itself"
+"$work/root/usr/bin/kestrum-db" check "$home/.local/share/kestrum/Vantorel.mdb" >/dev/null ||
+  fail "the ledger the packaged kestrum made does not pass the check"
 echo "package ok: $(basename "$deb")"

@@ -3,7 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#include <QIcon>
+#include <QImage>
 #include <QPainter>
+#include <QPolygon>
 
 namespace kestrum {
 namespace {
@@ -45,6 +48,67 @@ TEST(ImageList, ScalesToItsSizeAndIgnoresBadIndexes)
     QImage canvas(20, 20, QImage::Format_RGB32);
     QPainter painter(&canvas);
     list.Draw(painter, 0, 0, 7); // nothing to draw, nothing thrown
+}
+
+TEST(ImageList, DrawingsArePaintedAtTheResolutionTheyAreShownAt)
+{
+    TImageList list(16, 16);
+    list.AddDrawing([](QPainter &painter) {
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(Qt::black);
+        painter.drawPolygon(QPolygon({QPoint(0, 0), QPoint(16, 0), QPoint(0, 16)}));
+    });
+    EXPECT_EQ(list.Image(0).size(), QSize(16, 16));
+    const QPixmap doubled = list.Image(0, 2.0);
+    EXPECT_EQ(doubled.size(), QSize(32, 32));
+    EXPECT_EQ(doubled.devicePixelRatio(), 2.0);
+    EXPECT_EQ(list.Image(0, 1.5).size(), QSize(24, 24));
+
+    // Drawn on a device of twice the resolution, the slanted edge steps by
+    // one device pixel a row, where a doubled bitmap would step by two.
+    QImage canvas(32, 32, QImage::Format_ARGB32);
+    canvas.setDevicePixelRatio(2);
+    canvas.fill(Qt::white);
+    {
+        QPainter painter(&canvas);
+        list.Draw(painter, 0, 0, 0);
+    }
+    QList<int> edge;
+    for (int y = 0; y < 32; ++y) {
+        int x = 0;
+        while (x < 32 && qGray(canvas.pixel(x, y)) < 128)
+            ++x;
+        edge << x;
+    }
+    EXPECT_NE(edge[10], edge[11]);
+    EXPECT_EQ(edge[0] - edge[16], 16);
+
+    // An icon carries the larger images for scaled screens.
+    EXPECT_EQ(list.Icon(0).pixmap(QSize(16, 16), 2.0).size(), QSize(32, 32));
+}
+
+TEST(ImageList, APictureGivesItsOwnDetailAndNoMoreOnScaledScreens)
+{
+    TImageList list(16, 16);
+    QPixmap large(32, 32);
+    large.fill(Qt::red);
+    QPixmap small(16, 16);
+    small.fill(Qt::blue);
+    list.Add(large);
+    list.Add(small);
+    EXPECT_EQ(list.Image(0, 2.0).size(), QSize(32, 32));
+    EXPECT_EQ(list.Image(0, 2.0).devicePixelRatio(), 2.0);
+    EXPECT_EQ(list.Image(1, 2.0).size(), QSize(16, 16)) << "not blown up";
+    // Either way it covers the list's size on the device.
+    QImage canvas(40, 40, QImage::Format_ARGB32);
+    canvas.setDevicePixelRatio(2);
+    canvas.fill(Qt::white);
+    {
+        QPainter painter(&canvas);
+        list.Draw(painter, 0, 0, 1);
+    }
+    EXPECT_EQ(canvas.pixelColor(31, 31), QColor(Qt::blue));
+    EXPECT_EQ(canvas.pixelColor(32, 32), QColor(Qt::white));
 }
 
 } // namespace
