@@ -25,7 +25,9 @@ constexpr int FigureWidth = 150;
 
 TBudgetChart::TBudgetChart(QWidget *parent) : QWidget(parent)
 {
-    setMinimumHeight(120);
+    // The chart sits under the totals boxes: without a budget it shrinks to its title and hint, so a
+    // ledger without budgets keeps every other chart in view at the window's first size.
+    setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
 }
 
 void TBudgetChart::ShowMonth(sqlite3 *db, const TBudgetMonth &month)
@@ -89,7 +91,12 @@ QString TBudgetChart::BarsText() const
 
 QSize TBudgetChart::sizeHint() const
 {
-    return {420, Margin * 2 + RowHeight * (2 + std::max<int>(1, int(FBars.size())))};
+    return {420, Margin * 2 + RowHeight * (2 + int(FBars.size()))};
+}
+
+QSize TBudgetChart::minimumSizeHint() const
+{
+    return {NameWidth + FigureWidth + 2 * Margin, sizeHint().height()};
 }
 
 void TBudgetChart::paintEvent(QPaintEvent *)

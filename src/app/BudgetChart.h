@@ -34,6 +34,7 @@ public:
     bool FooterOver() const { return FFooterOver; }
 
     QSize sizeHint() const override;
+    QSize minimumSizeHint() const override;
 
 protected:
     void paintEvent(QPaintEvent *event) override;
