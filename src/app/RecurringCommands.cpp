@@ -54,6 +54,10 @@ TRecurringCommands::TRecurringCommands(TForm1 &window) : QObject(&window), FWind
     DateTimer->setInterval(60 * 1000);
     connect(DateTimer, &QTimer::timeout, this, [this] { CheckDate(); });
     DateTimer->start();
+    RetryTimer = new QTimer(this);
+    RetryTimer->setSingleShot(true);
+    RetryTimer->setInterval(1000);
+    connect(RetryTimer, &QTimer::timeout, this, [this] { CheckDate(); });
     window.installEventFilter(this);
 }
 
@@ -93,9 +97,11 @@ void TRecurringCommands::CheckDate()
     const QString ledger = FWindow.Data().LedgerPath();
     if (today == FCheckedOn && ledger == FCheckedLedger)
         return;
-    // Another box is open (a question, an import): ask at the next look.
-    if (QApplication::activeModalWidget())
+    // Another box is open (a question at start, an import): ask once it is gone.
+    if (QApplication::activeModalWidget()) {
+        RetryTimer->start();
         return;
+    }
     FCheckedOn = today;
     FCheckedLedger = ledger;
     try {

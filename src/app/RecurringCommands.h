@@ -26,7 +26,8 @@ public:
     explicit TRecurringCommands(TForm1 &window);
 
     QAction *MenuAction;
-    QTimer *DateTimer; //!< looks at the date once a minute
+    QTimer *DateTimer;  //!< looks at the date once a minute
+    QTimer *RetryTimer; //!< looks again soon when another box was open
 
     void MenuClick();
     //! Offers what fell due unless it was offered today for this ledger.

@@ -7,6 +7,7 @@
 #include "app/LedgerData.h"
 #include "app/MainWindow.h"
 #include "app/RecurringDialog.h"
+#include "app/RecurringOfferDialog.h"
 #include "app/RecurringOfferList.h"
 #include "app/UndoCommands.h"
 #include "core/RegionalSettings.h"
@@ -17,8 +18,13 @@
 #include "ui/MessageBox.h"
 
 #include <QAction>
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QLabel>
 #include <QMenu>
 #include <QPushButton>
+#include <QTableWidget>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 #include <sqlite3.h>
@@ -132,6 +138,48 @@ TEST_F(RecurringCommandsTest, LaterWaitsForTheNextDayAndTheDateChangeOffersMisse
     offers.clear();
     commands->CheckDate();
     EXPECT_TRUE(offers.isEmpty());
+}
+
+TEST_F(RecurringCommandsTest, AnOfferDueWhileAnotherBoxIsOpenComesOnceTheBoxIsGone)
+{
+    // Guards the start-up offer that waited a whole minute behind the box
+    // the window shows when it opens.
+    post = false;
+    AddRent(today.addDays(-1));
+    offers.clear();
+    QDialog box(&window);
+    box.setModal(true);
+    box.show();
+    commands->CheckDate();
+    EXPECT_TRUE(offers.isEmpty());
+    box.hide();
+    QElapsedTimer waited;
+    waited.start();
+    while (offers.isEmpty() && waited.elapsed() < 5000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    EXPECT_EQ(offers, QStringList{QString::fromUtf8("有 1 条定期收支到期")});
+    EXPECT_LT(waited.elapsed(), 5000);
+}
+
+TEST(RecurringOfferDialog, TicksAndAmountsTypedInTheListReachTheOffer)
+{
+    test::OffscreenSizeHintsFilter sizeHints;
+    const TRecurringDue rent{1,      QDate(2026, 11, 30),       TRecurringPage::Expense,
+                             280000, QString::fromUtf8("房租"), {}};
+    TRecurringOfferList offer({rent, rent});
+    TRecurringOfferDialog dialog(offer);
+    EXPECT_TRUE(dialog.TitleLabel->text().startsWith(QString::fromUtf8("有 2 条定期收支到期")));
+    const int amount = int(TRecurringOfferList::TColumn::Amount);
+    dialog.ListView->item(0, amount)->setText(QStringLiteral("2850.5"));
+    EXPECT_EQ(offer.Chosen().front().AmountCents, 285050);
+    EXPECT_EQ(dialog.ListView->item(0, amount)->text().toStdString(), "2850.50");
+    dialog.ListView->item(1, amount)->setText(QString::fromUtf8("很多"));
+    EXPECT_EQ(dialog.ListView->item(1, amount)->text().toStdString(), "2800.00");
+    EXPECT_FALSE(dialog.ProblemLabel->text().isEmpty());
+    for (int row = 0; row < 2; ++row)
+        dialog.ListView->item(row, int(TRecurringOfferList::TColumn::Post))->setCheckState(Qt::Unchecked);
+    EXPECT_EQ(offer.TickedCount(), 0);
+    EXPECT_FALSE(dialog.PostButton->isEnabled());
 }
 
 } // namespace
