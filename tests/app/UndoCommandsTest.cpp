@@ -87,7 +87,8 @@ TEST_F(UndoCommandsTest, ItemsSitInTheEntryMenuWithTheirKeysAndNameWhatTheyWillD
     QStringList items;
     for (QAction *action : window.N1->actions())
         items << (action->isSeparator() ? "-" : action->text());
-    EXPECT_EQ(items.join(' '), utf8("进帐纪录 消费纪录 回收站... - 撤销 重做 - 导入... 导出... - 退出"));
+    EXPECT_EQ(items.join(' '),
+              utf8("进帐纪录 消费纪录 回收站... 定期收支... - 撤销 重做 - 导入... 导出... - 退出"));
     EXPECT_EQ(commands().UndoAction()->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_Z));
     EXPECT_EQ(commands().RedoAction()->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_Y));
     // The rows that were there before the journal are not history.
