@@ -1,6 +1,7 @@
 // kestrum-db: makes and checks ledger database files, and moves entries in
 // and out of them (kestrum-db --help lists the commands).
 #include "ExchangeCommands.h"
+#include "RecurringCommands.h"
 #include "ledger/Backups.h"
 #include "ledger/Journal.h"
 #include "ledger/LedgerFile.h"
@@ -41,6 +42,9 @@ const TUsageLine UsageLines[] = {
     {"restore BACKUP [FILE]", "put a backup in the ledger's place; the replaced file is kept beside it; "
                               "refused while the ledger program has it open or another program writes it"},
     {"history [FILE]", "list the journal of entry changes, newest first"},
+    {"due [FILE]", "list the recurring entries that fell due by today and are not posted yet"},
+    {"post-due [FILE]", "post the recurring entries that fell due by today, each occurrence once, as one "
+                        "action that the program can undo"},
     {"where", "print which ledger file and backups folder a plain kestrum (and this command) would use"},
     {"import [--skip-bad] [--keep-duplicates] [--all-income|--all-expense] [--day-first|--month-first] "
      "[--include-transfers] [--item=category|payee|memo] FILE [LEDGER]",
@@ -238,6 +242,10 @@ int main(int argc, char **argv)
         }
         if (std::strcmp(command, "history") == 0)
             return PrintHistory(file);
+        if (std::strcmp(command, "due") == 0)
+            return tools::RunDue(file);
+        if (std::strcmp(command, "post-due") == 0)
+            return tools::RunPostDue(file);
         if (std::strcmp(command, "check") == 0) {
             const TLedgerCheck check = CheckLedgerDatabase(file);
             for (const QString &problem : check.Problems)

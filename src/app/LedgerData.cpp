@@ -4,6 +4,7 @@
 #include "ledger/Budget.h"
 #include "ledger/Journal.h"
 #include "ledger/LedgerFile.h"
+#include "ledger/RecurringStore.h"
 #include "ledger/Trash.h"
 
 #include <QDir>
@@ -127,6 +128,15 @@ void TLedgerData::Loaded(const TErrorHandler &onError)
     step([&] {
         if (isLedger())
             EnsureTrash(ADOConnection1.Handle());
+    });
+    // A ledger from before recurring entries gets their tables.
+    step([&] {
+        try {
+            if (isLedger())
+                EnsureRecurring(ADOConnection1.Handle());
+        } catch (const std::exception &error) {
+            throw EDatabaseError(std::string("账目可以照常录入，但定期收支无法使用：") + error.what());
+        }
     });
     step([&] {
         if (ADOConnection1.ReadOnly() && ADOConnection1.Mode() != cmRead)

@@ -7,6 +7,7 @@
 #include "app/LedgerData.h"
 #include "app/LedgerImages.h"
 #include "app/Maker.h"
+#include "app/RecurringCommands.h"
 #include "app/SaveQuestion.h"
 #include "app/StatisticsPage.h"
 #include "app/TrashDialog.h"
@@ -128,6 +129,7 @@ void TForm1::createMenu()
     QAction *trash = new QAction(utf8("回收站..."), N1);
     N1->insertAction(N8, trash);
     connect(trash, &QAction::triggered, this, [this] { guarded([this] { ShowTrashDialog(*this); }); });
+    new TRecurringCommands(*this); // "定期收支..." and the offer of what fell due
 
     // Monthly budgets, after the trash.
     QAction *budgets = new QAction(utf8("预算..."), N1);

@@ -43,6 +43,7 @@ public:
 
     //! Today's local date; tests pin it.
     void SetClock(std::function<QDate()> today) { FToday = std::move(today); }
+    QDate Today() const { return FToday(); }
     //! The about box that the menu shows (created hidden at start-up).
     void SetAboutBox(TForm2 *aboutBox) { FAboutBox = aboutBox; }
     TForm2 *AboutBox() const { return FAboutBox; }

@@ -22,7 +22,6 @@
 namespace kestrum {
 namespace {
 
-
 class MainWindowTest : public testing::Test {
 protected:
     MainWindowTest()
@@ -86,8 +85,10 @@ TEST_F(MainWindowTest, MenuCarriesItsItemsAndSwitchesPages)
         for (QAction *action : menu->actions())
             items << (action->isSeparator() ? "-" : action->text()) + (action->icon().isNull() ? "" : "*");
     }
-    EXPECT_EQ(items.join(' '), utf8("录入: 进帐纪录* 消费纪录* 回收站... 预算... - 撤销 重做 - 导入... 导出... "
-                                    "- 退出 统计: 综合统计* 关于: 关于Mirelo"));
+    EXPECT_EQ(
+        items.join(' '),
+        utf8("录入: 进帐纪录* 消费纪录* 回收站... 定期收支... 预算... - 撤销 重做 - 导入... 导出... - 退出 "
+             "统计: 综合统计* 关于: 关于Mirelo"));
 
     window.N2->trigger();
     EXPECT_EQ(window.PqPageControl1->ActivePage(), window.TabSheet1);

@@ -14,8 +14,8 @@
 #include "ledger/Journal.h"
 #include "ledger/Trash.h"
 #include "pages/PqPageControl.h"
-#include "support/OffscreenSizeHintsFilter.h"
 #include "support/FakeShell.h"
+#include "support/OffscreenSizeHintsFilter.h"
 #include "ui/MessageBox.h"
 
 #include <gtest/gtest.h>
@@ -87,7 +87,8 @@ TEST_F(UndoCommandsTest, ItemsSitInTheEntryMenuWithTheirKeysAndNameWhatTheyWillD
     QStringList items;
     for (QAction *action : window.N1->actions())
         items << (action->isSeparator() ? "-" : action->text());
-    EXPECT_EQ(items.join(' '), utf8("进帐纪录 消费纪录 回收站... 预算... - 撤销 重做 - 导入... 导出... - 退出"));
+    EXPECT_EQ(items.join(' '),
+              utf8("进帐纪录 消费纪录 回收站... 定期收支... 预算... - 撤销 重做 - 导入... 导出... - 退出"));
     EXPECT_EQ(commands().UndoAction()->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_Z));
     EXPECT_EQ(commands().RedoAction()->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_Y));
     // The rows that were there before the journal are not history.
