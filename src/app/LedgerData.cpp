@@ -1,6 +1,7 @@
 #include "app/LedgerData.h"
 
 #include "db/DbErrors.h"
+#include "ledger/DateIndexes.h"
 #include "ledger/Journal.h"
 #include "ledger/LedgerFile.h"
 #include "ledger/Trash.h"
@@ -120,6 +121,11 @@ void TLedgerData::Loaded(const TErrorHandler &onError)
     step([&] {
         if (isLedger())
             EnsureTrash(ADOConnection1.Handle());
+    });
+    // A ledger from before the date indexes gets them now (the statistics' sums).
+    step([&] {
+        if (isLedger())
+            EnsureDateIndexes(ADOConnection1.Handle());
     });
     step([&] {
         if (ADOConnection1.ReadOnly() && ADOConnection1.Mode() != cmRead)
