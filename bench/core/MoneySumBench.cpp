@@ -29,7 +29,7 @@ const std::vector<double> &amounts()
     return values;
 }
 
-void RawDoubleLoop(benchmark::State &state)
+void MoneySum_Baseline(benchmark::State &state)
 {
     const std::vector<double> &values = amounts();
     for (auto _ : state) {
@@ -40,7 +40,7 @@ void RawDoubleLoop(benchmark::State &state)
     }
     state.SetItemsProcessed(std::int64_t(state.iterations()) * AmountCount);
 }
-BENCHMARK(RawDoubleLoop)->Unit(benchmark::kMillisecond);
+BENCHMARK(MoneySum_Baseline)->Unit(benchmark::kMillisecond);
 
 void NeumaierLoop(benchmark::State &state)
 {

@@ -1,9 +1,9 @@
 // Opening a one-million-row ledger table and walking it through the record
 // set, next to a plain SQLite step loop over the same statement.
-#include "ledger/LedgerFile.h"
 #include "core/RegionalSettings.h"
 #include "db/DbConnection.h"
 #include "db/DbQuery.h"
+#include "ledger/LedgerFile.h"
 
 #include <QTemporaryDir>
 
@@ -54,7 +54,7 @@ const QString &MillionRowFile()
     return path;
 }
 
-void RawStepLoop(benchmark::State &state)
+void OpenAndWalk_Baseline(benchmark::State &state)
 {
     const QString &file = MillionRowFile();
     sqlite3 *db = nullptr;
@@ -81,7 +81,7 @@ void RawStepLoop(benchmark::State &state)
     state.counters["rows/s"] =
         benchmark::Counter(double(state.items_processed()), benchmark::Counter::kIsRate);
 }
-BENCHMARK(RawStepLoop)->Unit(benchmark::kMillisecond);
+BENCHMARK(OpenAndWalk_Baseline)->Unit(benchmark::kMillisecond);
 
 // Open loads every row on the client; then walk it with Next.
 void OpenAndWalk(benchmark::State &state)

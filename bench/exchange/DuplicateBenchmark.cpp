@@ -85,7 +85,7 @@ BENCHMARK(BM_MatchDuplicates)->Unit(benchmark::kMillisecond)->Iterations(3)->Use
 // Baseline: the file's rows go to a temporary table with an index on day and
 // cents, and one pass over the ledger counts the rows that share both (no
 // text compared, no one-for-one).
-void BM_SqlJoinBaseline(benchmark::State &state)
+void BM_MatchDuplicates_Baseline(benchmark::State &state)
 {
     const std::vector<TForeignEntry> &entries = FileEntries();
     sqlite3 *db = Open();
@@ -120,7 +120,7 @@ void BM_SqlJoinBaseline(benchmark::State &state)
     sqlite3_close(db);
     state.SetItemsProcessed(state.iterations() * kFileRows);
 }
-BENCHMARK(BM_SqlJoinBaseline)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
+BENCHMARK(BM_MatchDuplicates_Baseline)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
 
 } // namespace
 

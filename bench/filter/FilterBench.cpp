@@ -122,7 +122,7 @@ void RunController(benchmark::State &state, const std::function<void(TkvDataFilt
     filter.SetActive(false);
 }
 
-void BM_LikeContains_Controller(benchmark::State &state)
+void BM_LikeContains(benchmark::State &state)
 {
     const Variant pattern = Variant::fromUtf8("%工%");
     RunController(state, [&](TkvDataFilterCriteria &filter, int round) {
@@ -133,7 +133,7 @@ void BM_LikeContains_Controller(benchmark::State &state)
     });
 }
 
-void BM_LikeContains_Floor(benchmark::State &state)
+void BM_LikeContains_Baseline(benchmark::State &state)
 {
     const Ledger &ledger = Rows();
     const std::string pattern = Variant::fromUtf8("%工%").rawNarrow();
@@ -172,7 +172,7 @@ void BM_LikeContains_QSortFilterProxyModel(benchmark::State &state)
     state.counters["rows"] = double(proxy.rowCount());
 }
 
-void BM_ThreeConditionAnd_Controller(benchmark::State &state)
+void BM_ThreeConditionAnd(benchmark::State &state)
 {
     const Variant items =
         Variant::fromArray({Variant::fromUtf8("工资"), Variant::fromUtf8("奖金"), Variant::fromUtf8("利息")});
@@ -184,7 +184,7 @@ void BM_ThreeConditionAnd_Controller(benchmark::State &state)
     });
 }
 
-void BM_ThreeConditionAnd_Floor(benchmark::State &state)
+void BM_ThreeConditionAnd_Baseline(benchmark::State &state)
 {
     const Ledger &ledger = Rows();
     const std::string names[3] = {Variant::fromUtf8("工资").rawNarrow(),
@@ -210,11 +210,11 @@ void BM_ThreeConditionAnd_Floor(benchmark::State &state)
 
 } // namespace
 
-BENCHMARK(BM_LikeContains_Floor)->Unit(benchmark::kMillisecond)->MinTime(1.0);
-BENCHMARK(BM_LikeContains_Controller)->Unit(benchmark::kMillisecond)->MinTime(1.0);
+BENCHMARK(BM_LikeContains_Baseline)->Unit(benchmark::kMillisecond)->MinTime(1.0);
+BENCHMARK(BM_LikeContains)->Unit(benchmark::kMillisecond)->MinTime(1.0);
 BENCHMARK(BM_LikeContains_QSortFilterProxyModel)->Unit(benchmark::kMillisecond)->MinTime(1.0);
-BENCHMARK(BM_ThreeConditionAnd_Floor)->Unit(benchmark::kMillisecond)->MinTime(1.0);
-BENCHMARK(BM_ThreeConditionAnd_Controller)->Unit(benchmark::kMillisecond)->MinTime(1.0);
+BENCHMARK(BM_ThreeConditionAnd_Baseline)->Unit(benchmark::kMillisecond)->MinTime(1.0);
+BENCHMARK(BM_ThreeConditionAnd)->Unit(benchmark::kMillisecond)->MinTime(1.0);
 
 int main(int argc, char **argv)
 {

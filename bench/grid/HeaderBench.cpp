@@ -177,7 +177,7 @@ void BM_FilterDropDownOpenAmount(benchmark::State &state)
 BENCHMARK(BM_FilterDropDownOpenAmount)->Iterations(1)->Unit(benchmark::kMillisecond);
 
 //! Baseline: the item values read from the controller straight into a sorted set.
-void BM_BaselineItemsIntoSortedSet(benchmark::State &state)
+void BM_FilterDropDownOpenItem_Baseline(benchmark::State &state)
 {
     auto view = MakeLedgerView();
     const TkvCustomDataController &controller = view->ControllerSource()->Controller();
@@ -190,7 +190,7 @@ void BM_BaselineItemsIntoSortedSet(benchmark::State &state)
     }
     state.counters["entries"] = double(count);
 }
-BENCHMARK(BM_BaselineItemsIntoSortedSet)->Iterations(3)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_FilterDropDownOpenItem_Baseline)->Iterations(3)->Unit(benchmark::kMillisecond);
 
 //! Baseline: SQLite's own distinct sorted items over the same million rows in memory.
 void BM_BaselineSqliteSelectDistinct(benchmark::State &state)

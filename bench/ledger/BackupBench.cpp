@@ -54,7 +54,7 @@ void BM_Backup(benchmark::State &state)
     state.SetBytesProcessed(state.iterations() * QFile(ledger).size());
 }
 
-void BM_PlainCopyBaseline(benchmark::State &state)
+void BM_Backup_Baseline(benchmark::State &state)
 {
     const QString ledger = Shared().Path();
     const QString copy = Shared().Folder() + "/copy.mdb";
@@ -83,7 +83,7 @@ void BM_IntegrityCheck(benchmark::State &state)
         benchmark::DoNotOptimize(DatabaseProblem(Shared().Path(), false));
 }
 
-void BM_ReadFileBaseline(benchmark::State &state)
+void BM_QuickCheck_Baseline(benchmark::State &state)
 {
     for (auto _ : state) {
         QFile file(Shared().Path());
@@ -99,9 +99,9 @@ void BM_ReadFileBaseline(benchmark::State &state)
 } // namespace
 
 BENCHMARK(BM_Backup)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
-BENCHMARK(BM_PlainCopyBaseline)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
+BENCHMARK(BM_Backup_Baseline)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
 BENCHMARK(BM_QuickCheck)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
 BENCHMARK(BM_IntegrityCheck)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
-BENCHMARK(BM_ReadFileBaseline)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
+BENCHMARK(BM_QuickCheck_Baseline)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
 
 BENCHMARK_MAIN();

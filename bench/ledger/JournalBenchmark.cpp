@@ -56,7 +56,7 @@ void PostWithJournal(benchmark::State &state)
     Post(state, true);
 }
 
-void PostWithoutJournal(benchmark::State &state)
+void PostWithJournal_Baseline(benchmark::State &state)
 {
     Post(state, false);
 }
@@ -104,15 +104,19 @@ void ImportWithJournal(benchmark::State &state)
     Import(state, true);
 }
 
-void ImportWithoutJournal(benchmark::State &state)
+void ImportWithJournal_Baseline(benchmark::State &state)
 {
     Import(state, false);
 }
 
 } // namespace
 
-BENCHMARK(PostWithoutJournal)->Unit(benchmark::kMicrosecond);
+BENCHMARK(PostWithJournal_Baseline)->Unit(benchmark::kMicrosecond);
 BENCHMARK(PostWithJournal)->Unit(benchmark::kMicrosecond);
-BENCHMARK(ImportWithoutJournal)->Arg(100000)->Arg(1000000)->Iterations(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(ImportWithJournal_Baseline)
+    ->Arg(100000)
+    ->Arg(1000000)
+    ->Iterations(1)
+    ->Unit(benchmark::kMillisecond);
 BENCHMARK(ImportWithJournal)->Arg(100000)->Arg(1000000)->Iterations(1)->Unit(benchmark::kMillisecond);
 BENCHMARK_MAIN();

@@ -79,7 +79,7 @@ void Import(benchmark::State &state, bool withTrash)
     state.SetItemsProcessed(state.iterations() * state.range(0));
 }
 
-void BM_ImportWithoutTrash(benchmark::State &state)
+void BM_ImportWithTrash_Baseline(benchmark::State &state)
 {
     Import(state, false);
 }
@@ -106,7 +106,7 @@ Ledger &FullTable()
     return ledger;
 }
 
-void BM_ReadTableIds(benchmark::State &state)
+void BM_OpenTrashList_Baseline(benchmark::State &state)
 {
     sqlite3 *db = FullTable().Db();
     for (auto _ : state) {
@@ -132,9 +132,9 @@ void BM_OpenTrashList(benchmark::State &state)
 
 } // namespace
 
-BENCHMARK(BM_ImportWithoutTrash)->Arg(1000000)->Unit(benchmark::kMillisecond)->Iterations(2);
+BENCHMARK(BM_ImportWithTrash_Baseline)->Arg(1000000)->Unit(benchmark::kMillisecond)->Iterations(2);
 BENCHMARK(BM_ImportWithTrash)->Arg(1000000)->Unit(benchmark::kMillisecond)->Iterations(2);
-BENCHMARK(BM_ReadTableIds)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_OpenTrashList_Baseline)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_OpenTrashList)->Unit(benchmark::kMillisecond);
 
 BENCHMARK_MAIN();

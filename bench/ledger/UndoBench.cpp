@@ -94,7 +94,7 @@ void DeleteWithTriggers(benchmark::State &state)
     Run(state, twDeleteWithTriggers);
 }
 
-void DeleteBare(benchmark::State &state)
+void UndoOfImport_Baseline(benchmark::State &state)
 {
     Run(state, twDeleteBare);
 }
@@ -103,6 +103,6 @@ void DeleteBare(benchmark::State &state)
 
 BENCHMARK(UndoOfImport)->Arg(100000)->Arg(1000000)->Iterations(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(DeleteWithTriggers)->Arg(100000)->Arg(1000000)->Iterations(1)->Unit(benchmark::kMillisecond);
-BENCHMARK(DeleteBare)->Arg(100000)->Arg(1000000)->Iterations(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(UndoOfImport_Baseline)->Arg(100000)->Arg(1000000)->Iterations(1)->Unit(benchmark::kMillisecond);
 
 BENCHMARK_MAIN();

@@ -2,6 +2,7 @@
 
 #include "db/DbErrors.h"
 #include "ledger/Budget.h"
+#include "ledger/DateIndexes.h"
 #include "ledger/Journal.h"
 #include "ledger/LedgerFile.h"
 #include "ledger/RecurringStore.h"
@@ -137,6 +138,11 @@ void TLedgerData::Loaded(const TErrorHandler &onError)
         } catch (const std::exception &error) {
             throw EDatabaseError(std::string("账目可以照常录入，但定期收支无法使用：") + error.what());
         }
+    });
+    // A ledger from before the date indexes gets them now (the statistics' sums).
+    step([&] {
+        if (isLedger())
+            EnsureDateIndexes(ADOConnection1.Handle());
     });
     step([&] {
         if (ADOConnection1.ReadOnly() && ADOConnection1.Mode() != cmRead)

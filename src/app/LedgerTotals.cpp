@@ -1,13 +1,18 @@
 #include "app/LedgerTotals.h"
 
+#include "core/DateTime.h"
 #include "core/MoneySum.h"
 #include "core/Utf8.h"
+#include "db/DateText.h"
 #include "db/DbField.h"
 #include "db/DbQuery.h"
 #include "db/DbRowReader.h"
 
+#include <QRegularExpression>
+
 #include <algorithm>
 #include <cmath>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -22,11 +27,105 @@ namespace {
 // labels' statements compare it, so both select the same entries whatever
 // form a date is stored in. Items are told apart without the spaces around
 // them, and entries without one count as one item.
-const char *const IncomeRows =
-    "select month(进帐时间) as m, 本次进帐 as s from gain where year(进帐时间)= :a";
-const char *const ExpenseRows =
-    "select month(消费日期) as m, coalesce(trim(消费者), '') as item, 消费金额 as s "
-    "from expen where year(消费日期)= :c";
+const char *const IncomeTable = "gain";
+const char *const IncomeDate = "进帐时间";
+const char *const IncomeYearRows = "month(进帐时间) as m, 本次进帐 as s";
+const char *const IncomeYearCondition = "year(进帐时间)= :a";
+const char *const ExpenseTable = "expen";
+const char *const ExpenseDate = "消费日期";
+const char *const ExpenseYearRows = "month(消费日期) as m, coalesce(trim(消费者), '') as item, 消费金额 as s";
+const char *const ExpenseYearCondition = "year(消费日期)= :c";
+
+// A sum over the rows whose date has the year, and perhaps the month, bound
+// to a parameter, as the statistics page writes it. year() is a function of
+// ours that no index can serve, so such a statement runs with date ranges
+// added that an index on the date serves.
+const QRegularExpression &PeriodSumPattern()
+{
+    static const QRegularExpression pattern(
+        QStringLiteral(R"(^\s*select\s+sum\(([^()\s]+)\)\s+as\s+(\w+)\s+from\s+(\w+)\s+where\s+)"
+                       R"((year\(([^()\s]+)\)\s*=\s*:(\w+)(?:\s+and\s+month\(\5\)\s*=\s*:(\w+))?)\s*$)"),
+        QRegularExpression::CaseInsensitiveOption | QRegularExpression::UseUnicodePropertiesOption);
+    return pattern;
+}
+
+//! A picker text that is plainly a whole number ("2020", " 07 "), which the
+//! record set binds as that number; nothing for any other text, which is left
+//! to the record set to bind (or to reject) as it always does.
+std::optional<int> WholeNumber(const QString &text)
+{
+    const QString trimmed = text.trimmed();
+    if (trimmed.isEmpty() || trimmed.size() > 6)
+        return std::nullopt;
+    for (const QChar c : trimmed)
+        if (c < QLatin1Char('0') || c > QLatin1Char('9'))
+            return std::nullopt;
+    return trimmed.toInt();
+}
+
+//! Where a date of the period lies in an index on the date. Stored dates are
+//! ISO text, which year() and month() read from the first ten characters
+//! alone, so the period's texts all start with "YYYY-" or "YYYY-MM-"; a date
+//! stored as a number of days (which year() reads as well) lies among the
+//! numbers, which sort before all text. Each range holds every row of the
+//! period and maybe a few more, which the statement's own year() and month()
+//! conditions then leave out, so the result is that of the statement alone.
+struct TDateRanges {
+    QString Text;   //!< condition on the text dates
+    QString Number; //!< condition on the dates stored as days
+};
+
+std::optional<TDateRanges> PeriodRanges(const QString &column, const QString &yearText,
+                                        const std::optional<QString> &monthText)
+{
+    const std::optional<int> year = WholeNumber(yearText);
+    if (!year || *year < 1 || *year > 9999)
+        return std::nullopt; // year() gives no such number: nothing to narrow
+    // A month the statement cannot match leaves the year's range, which
+    // still holds every row it selects.
+    int month = 0;
+    if (const std::optional<int> number = monthText ? WholeNumber(*monthText) : std::nullopt;
+        number && *number >= 1 && *number <= 12)
+        month = *number;
+    const QString prefix =
+        month > 0 ? QString::asprintf("%04d-%02d", *year, month) : QString::asprintf("%04d", *year);
+    // "/" follows "-": the range ends after every text that starts "prefix-".
+    // The ends are no numbers, so the date column's numeric affinity leaves
+    // them text ("2020." would become the number 2020).
+    const bool isQuoted = column.startsWith('"') || column.startsWith('[') || column.startsWith('`');
+    const QString quoted = isQuoted ? column : "\"" + column + "\"";
+    TDateRanges ranges;
+    ranges.Text = quoted + " >= '" + prefix + "-' AND " + quoted + " < '" + prefix + "/'";
+    // A day's number is its date, with the time of day a fraction of it
+    // either way from it: one day of margin at each end covers both.
+    const int firstMonth = month > 0 ? month : 1, lastMonth = month > 0 ? month : 12;
+    const double first = EncodeDays(*year, firstMonth, 1) - 1;
+    const double last = EncodeDays(*year, lastMonth, DaysInMonth(*year, lastMonth)) + 2;
+    ranges.Number = quoted + " >= " + QString::number(qint64(first)) + " AND " + quoted + " < " +
+                    QString::number(qint64(last));
+    return ranges;
+}
+
+//! `select columns from table where condition`, read through the ranges: one
+//! select per range, joined. No row is in both, as no date is text and a
+//! number at once.
+QString OverRanges(const QString &columns, const QString &table, const QString &condition,
+                   const TDateRanges &ranges)
+{
+    return "select " + columns + " from " + table + " where " + ranges.Text + " AND " + condition +
+           " union all select " + columns + " from " + table + " where " + ranges.Number + " AND " +
+           condition;
+}
+
+//! The statement that reads the rows of one table for a year's charts.
+QString YearRowsStatement(const char *table, const char *date, const char *columns, const char *condition,
+                          const QString &yearText)
+{
+    const QString dateColumn = utf8(date), rows = utf8(columns), where = utf8(condition);
+    if (const auto ranges = PeriodRanges(dateColumn, yearText, std::nullopt))
+        return OverRanges(rows, utf8(table), where, *ranges);
+    return "select " + rows + " from " + utf8(table) + " where " + where;
+}
 
 //! A running total that adds amounts exactly, so a year of rows adds up to
 //! what the database's sum() gives.
@@ -49,11 +148,11 @@ int MonthIndex(const TDbRowReader &row)
 }
 
 //! The query set to statement with one parameter, closed: ready to scan.
-void Prepare(TDbQuery &query, const char *statement, const QString &parameter, const QString &text)
+void Prepare(TDbQuery &query, const QString &statement, const QString &parameter, const QString &text)
 {
     query.Close();
     query.ClearSQL();
-    query.AddSQL(utf8(statement));
+    query.AddSQL(statement);
     query.ParamByName(parameter)->SetValue(Variant(text));
 }
 
@@ -121,10 +220,37 @@ std::vector<TItemAmount> TopItems(const std::vector<TItemAmount> &items, int sli
     return named;
 }
 
+QString TLedgerTotals::SumStatement(const QString &statement, const TLedgerData::TParameterTexts &parameters)
+{
+    const QRegularExpressionMatch match = PeriodSumPattern().match(statement);
+    if (!match.hasMatch())
+        return statement;
+    const auto parameter = [&](const QString &name) -> std::optional<QString> {
+        for (const auto &[parameterName, text] : parameters)
+            if (parameterName.compare(name, Qt::CaseInsensitive) == 0)
+                return text;
+        return std::nullopt;
+    };
+    const std::optional<QString> yearText = parameter(match.captured(6));
+    std::optional<QString> monthText;
+    if (match.hasCaptured(7)) {
+        monthText = parameter(match.captured(7));
+        if (!monthText)
+            return statement;
+    }
+    if (!yearText)
+        return statement;
+    const auto ranges = PeriodRanges(match.captured(5), *yearText, monthText);
+    if (!ranges)
+        return statement;
+    return "select sum(s) as " + match.captured(2) + " from (" +
+           OverRanges(match.captured(1) + " as s", match.captured(3), match.captured(4), *ranges) + ")";
+}
+
 Variant TLedgerTotals::Sum(const QString &statement, const TLedgerData::TParameterTexts &parameters,
                            const QString &resultField)
 {
-    TLedgerData::ReplaceAndReopen(FQuery, statement, parameters);
+    TLedgerData::ReplaceAndReopen(FQuery, SumStatement(statement, parameters), parameters);
     return FQuery.FieldByName(resultField)->Value();
 }
 
@@ -134,7 +260,8 @@ TYearTotals TLedgerTotals::Year(const QString &yearText)
     totals.Year = yearText;
 
     std::array<TRunningSum, 12> income, expense;
-    Prepare(FQuery, IncomeRows, QStringLiteral("a"), yearText);
+    Prepare(FQuery, YearRowsStatement(IncomeTable, IncomeDate, IncomeYearRows, IncomeYearCondition, yearText),
+            QStringLiteral("a"), yearText);
     FQuery.Scan([&](const TDbRowReader &row) {
         const int month = MonthIndex(row);
         if (month < 0)
@@ -146,7 +273,9 @@ TYearTotals TLedgerTotals::Year(const QString &yearText)
 
     std::vector<TItemSums> items;
     std::unordered_map<std::string, std::size_t, TItemHash, std::equal_to<>> itemIndex;
-    Prepare(FQuery, ExpenseRows, QStringLiteral("c"), yearText);
+    Prepare(FQuery,
+            YearRowsStatement(ExpenseTable, ExpenseDate, ExpenseYearRows, ExpenseYearCondition, yearText),
+            QStringLiteral("c"), yearText);
     FQuery.Scan([&](const TDbRowReader &row) {
         const int month = MonthIndex(row);
         if (month < 0)

@@ -61,8 +61,15 @@ public:
 
     //! Runs one sum statement and returns the value of resultField: Null when
     //! no row matched. Raises what the record set raises.
+    //! The statement runs as SumStatement gives it.
     Variant Sum(const QString &statement, const TLedgerData::TParameterTexts &parameters,
                 const QString &resultField);
+
+    //! What Sum runs for a statement: a sum over the rows whose date has the
+    //! year (and month) bound to a parameter ("... where year(d)= :a AND
+    //! month(d)=:b") with the date ranges added that an index on the date
+    //! serves, which select the same rows; any other statement as it is.
+    static QString SumStatement(const QString &statement, const TLedgerData::TParameterTexts &parameters);
 
     //! Income and expense per month, and expense per item, of the year that
     //! yearText names (bound as the labels bind it: any text the engine takes

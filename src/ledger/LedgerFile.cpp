@@ -3,6 +3,7 @@
 #include "core/Errors.h"
 #include "db/JetFunctions.h"
 #include "ledger/Budget.h"
+#include "ledger/DateIndexes.h"
 #include "ledger/Journal.h"
 #include "ledger/Trash.h"
 
@@ -90,6 +91,7 @@ void BuildLedgerFile(const QString &path, const std::function<void(sqlite3 *)> &
             Exec(raw, "BEGIN");
             if (sqlite3_exec(raw, LedgerSchemaSql, nullptr, nullptr, nullptr) != SQLITE_OK)
                 Fail(raw, "Cannot create the tables");
+            EnsureDateIndexes(raw);
             EnsureTrash(raw);
             EnsureBudgets(raw);
             if (fill)

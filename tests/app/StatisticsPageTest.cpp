@@ -94,9 +94,13 @@ TEST_F(StatisticsPageTest, MonthWithIncomeButNoExpense)
     page.Button1Click();
     EXPECT_EQ(month(), "1700.5|0|1700.5");
     EXPECT_TRUE(query.Active()) << "the record set stays open on the second statement";
-    EXPECT_EQ(query.SQLText(),
-              QString::fromUtf8(
-                  "select sum(消费金额) as l2 from expen where year(消费日期)= :c AND month(消费日期)=:d "));
+    // The second statement, in the form that reads the date index.
+    EXPECT_EQ(
+        query.SQLText(),
+        TLedgerTotals::SumStatement(
+            QString::fromUtf8(
+                "select sum(消费金额) as l2 from expen where year(消费日期)= :c AND month(消费日期)=:d "),
+            {{"c", "2006"}, {"d", "7"}}));
 }
 
 TEST_F(StatisticsPageTest, DeficitHasALeadingMinus)

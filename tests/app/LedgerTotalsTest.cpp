@@ -1,0 +1,221 @@
+// The statistics' sums of a month and a year: they read a range of the date
+// index, and whatever the stored dates and the pickers' texts, they give what
+// the statement as written gives.
+#include "app/LedgerTotals.h"
+#include "LedgerFileFixture.h"
+#include "app/LedgerData.h"
+#include "app/StatisticsText.h"
+#include "core/RegionalSettings.h"
+#include "core/Utf8.h"
+#include "db/DbConnection.h"
+#include "db/DbQuery.h"
+#include "db/JetFunctions.h"
+#include "ledger/DateIndexes.h"
+
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+
+#include <QRegularExpression>
+#include <QStringList>
+
+#include <functional>
+
+namespace kestrum {
+namespace {
+
+// The page's sum statements of a month and of a year.
+const char *const MonthIncome =
+    "select sum(本次进帐) as l1 from gain where year(进帐时间)= :a AND month(进帐时间)=:b ";
+const char *const MonthExpense =
+    "select sum(消费金额) as l2 from expen where year(消费日期)= :c AND month(消费日期)=:d ";
+const char *const YearIncome = "select sum(本次进帐) as l1 from gain where year(进帐时间)= :a  ";
+const char *const YearExpense = "select sum(消费金额) as l2 from expen where year(消费日期)= :c  ";
+
+class PeriodSums : public testing::Test {
+protected:
+    PeriodSums()
+    {
+        setRegionalSettings(RegionalSettings::simplifiedChinese());
+        connection.SetConnectionString(file.ConnectionString());
+        query.SetConnection(&connection);
+        query.SetCursorType(ctKeyset);
+    }
+
+    //! The value a statement gives, as the label shows it, or "error".
+    static std::string Outcome(const std::function<Variant()> &sum)
+    {
+        try {
+            const Variant value = sum();
+            return value.isNull() ? "null" : SumToText(value).toStdString();
+        } catch (const std::exception &) {
+            return "error";
+        }
+    }
+    std::string AsWritten(const char *statement, const TLedgerData::TParameterTexts &parameters,
+                          const char *result)
+    {
+        return Outcome([&] {
+            TLedgerData::ReplaceAndReopen(query, utf8(statement), parameters);
+            return query.FieldByName(QString::fromLatin1(result))->Value();
+        });
+    }
+    std::string Totals(const char *statement, const TLedgerData::TParameterTexts &parameters,
+                       const char *result)
+    {
+        TLedgerTotals totals(query);
+        return Outcome([&] { return totals.Sum(utf8(statement), parameters, QString::fromLatin1(result)); });
+    }
+
+    //! The query plan of what Sum runs, one line per step.
+    QStringList Plan(const char *statement, const TLedgerData::TParameterTexts &parameters)
+    {
+        sqlite3 *db = nullptr;
+        sqlite3_open_v2(file.Path().toUtf8().constData(), &db, SQLITE_OPEN_READONLY, nullptr);
+        RegisterJetFunctions(db);
+        const QByteArray sql =
+            ("EXPLAIN QUERY PLAN " + TLedgerTotals::SumStatement(utf8(statement), parameters)).toUtf8();
+        sqlite3_stmt *s = nullptr;
+        QStringList steps;
+        if (sqlite3_prepare_v2(db, sql.constData(), -1, &s, nullptr) != SQLITE_OK)
+            steps << QString::fromUtf8(sqlite3_errmsg(db));
+        while (s && sqlite3_step(s) == SQLITE_ROW)
+            steps << QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(s, 3)));
+        sqlite3_finalize(s);
+        sqlite3_close(db);
+        return steps;
+    }
+
+    TLedgerFile file;
+    TDbConnection connection;
+    TDbQuery query;
+};
+
+// Each step that reads a table reads a range of its date index alone.
+TEST_F(PeriodSums, AMonthAndAYearReadARangeOfTheDateIndex)
+{
+    {
+        sqlite3 *db = nullptr;
+        sqlite3_open(file.Path().toUtf8().constData(), &db);
+        EnsureDateIndexes(db);
+        sqlite3_close(db);
+    }
+    const TLedgerData::TParameterTexts month = {{"a", "2018"}, {"b", "3"}, {"c", "2018"}, {"d", "3"}};
+    for (const char *statement : {MonthIncome, MonthExpense, YearIncome, YearExpense}) {
+        const QStringList plan = Plan(statement, month);
+        int reads = 0;
+        for (const QString &step : plan) {
+            if (!step.contains(QLatin1String(" gain")) && !step.contains(QLatin1String(" expen")))
+                continue;
+            ++reads;
+            EXPECT_TRUE(
+                step.startsWith(QLatin1String("SEARCH")) &&
+                step.contains(QRegularExpression("USING COVERING INDEX kestrum_(gain|expen)_date \\(")))
+                << statement << '\n'
+                << plan.join('\n').toStdString();
+        }
+        EXPECT_EQ(reads, 2) << statement << '\n' << plan.join('\n').toStdString();
+    }
+}
+
+TEST_F(PeriodSums, EveryStoredDateAndPickerTextGivesWhatTheStatementAsWrittenGives)
+{
+    file.Scalar("BEGIN");
+    for (const char *date : {"'2018-03-01 00:00:00'",
+                             "'2018-03-31 23:59:59'",
+                             "'2018-03-15T12:00:00'",
+                             "'2018-03-05 10:00:00.250'",
+                             "'2018-02-28 23:59:59'",
+                             "'2018-04-01 00:00:00'",
+                             "'2018-12-31 23:59:59'",
+                             "'2019-01-01 00:00:00'",
+                             "'2017-12-31 23:59:59'",
+                             "'2018-3-7'",
+                             "'2018-13-01'",
+                             "'2018-03-32'",
+                             "'2018-03'",
+                             "'2018'",
+                             "'2018.5'",
+                             "43160",
+                             "43190.999",
+                             "43165.75",
+                             "43100.5",
+                             "43466",
+                             "43465.99",
+                             "-36522.25",
+                             "'0001-01-01'",
+                             "'9999-12-31 23:59:59'",
+                             "2958465.5",
+                             "NULL",
+                             "''",
+                             "'abc'"}) {
+        file.Scalar(std::string("INSERT INTO gain (\"本次进帐\", \"进帐时间\") VALUES (1.25, ") + date + ")");
+        file.Scalar(std::string("INSERT INTO expen (\"消费金额\", \"消费日期\") VALUES (0.5, ") + date + ")");
+    }
+    file.Scalar("INSERT INTO gain (\"本次进帐\", \"进帐时间\") VALUES (100, '2018-03-02')");
+    file.Scalar("INSERT INTO gain (\"本次进帐\", \"进帐时间\") VALUES (NULL, '2018-03-03')");
+    file.Scalar("COMMIT");
+
+    const QStringList years = {"2018", " 2018 ", "02018", "2018.0", "18",    "1899", "1",
+                               "9999", "0",      "10000", "2018.5", "-2018", "abc",  ""};
+    const QStringList months = {"3", "03", " 3", "12", "1", "2", "13", "0", "3.0", "x"};
+    for (const bool indexed : {false, true}) {
+        if (indexed) {
+            sqlite3 *db = nullptr;
+            sqlite3_open(file.Path().toUtf8().constData(), &db);
+            EnsureDateIndexes(db);
+            sqlite3_close(db);
+        }
+        for (const QString &year : years) {
+            const TLedgerData::TParameterTexts yearOnly = {{"a", year}, {"c", year}};
+            EXPECT_EQ(Totals(YearIncome, yearOnly, "l1"), AsWritten(YearIncome, yearOnly, "l1"))
+                << year.toStdString() << " indexed " << indexed;
+            EXPECT_EQ(Totals(YearExpense, yearOnly, "l2"), AsWritten(YearExpense, yearOnly, "l2"))
+                << year.toStdString() << " indexed " << indexed;
+            for (const QString &month : months) {
+                const TLedgerData::TParameterTexts both = {
+                    {"a", year}, {"b", month}, {"c", year}, {"d", month}};
+                EXPECT_EQ(Totals(MonthIncome, both, "l1"), AsWritten(MonthIncome, both, "l1"))
+                    << year.toStdString() << '/' << month.toStdString() << " indexed " << indexed;
+                EXPECT_EQ(Totals(MonthExpense, both, "l2"), AsWritten(MonthExpense, both, "l2"))
+                    << year.toStdString() << '/' << month.toStdString() << " indexed " << indexed;
+            }
+        }
+    }
+    // The figures themselves, so the comparison above compares something.
+    EXPECT_EQ(Totals(MonthIncome, {{"a", "2018"}, {"b", "3"}}, "l1"), "108.75")
+        << "seven dates of March, one amount of 100, one without";
+    EXPECT_EQ(Totals(YearIncome, {{"a", "2018"}}, "l1"), "113.75");
+    EXPECT_EQ(Totals(YearIncome, {{"a", "9999"}}, "l1"), "2.5");
+}
+
+TEST_F(PeriodSums, OtherStatementsRunAsTheyAre)
+{
+    const TLedgerData::TParameterTexts none;
+    for (const char *statement :
+         {"select sum(本次进帐) as l1 from gain",
+          "select * from gain where year(进帐时间)= :b AND month(进帐时间)=:c ",
+          "select sum(本次进帐) as l1 from gain where year(进帐时间)= :a OR 1=1",
+          "select sum(本次进帐) as l1 from gain where year(进帐时间)= :a AND month(备注)=:b"})
+        EXPECT_EQ(TLedgerTotals::SumStatement(utf8(statement), {{"a", "2018"}, {"b", "3"}}), utf8(statement));
+}
+
+TEST(DateIndexesOnOpen, ALedgerFromAnOlderVersionGetsThemWhenOpened)
+{
+    TLedgerFile file;
+    file.AddIncome(12.5, "2018-03-01");
+    const std::string indexes = "select count(*) from sqlite_master where type = 'index' and name in "
+                                "('kestrum_gain_date', 'kestrum_expen_date')";
+    ASSERT_EQ(file.Scalar(indexes), "0");
+    {
+        TLedgerData data;
+        data.ADOConnection1.SetConnectionString(file.ConnectionString());
+        std::string errors;
+        data.Loaded([&](const std::exception &error) { errors += error.what(); });
+        EXPECT_EQ(errors, "");
+    }
+    EXPECT_EQ(file.Scalar(indexes), "2");
+    EXPECT_EQ(file.Scalar("select sum(\"本次进帐\") from gain"), "12.5");
+}
+
+} // namespace
+} // namespace kestrum
