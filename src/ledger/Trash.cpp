@@ -300,21 +300,21 @@ public:
     //! of the trash, so that an entry already back under another id (entered
     //! or imported again) is not inserted a second time. One pass over each
     //! table, narrowed to the dates the trash holds.
-    void NoteEntriesBack()
+    void NoteEntriesBack(const std::vector<std::int64_t> &trashIds)
     {
+        std::unordered_map<std::string, std::vector<std::int64_t>> wanted[2];
+        for (const std::int64_t id : trashIds) {
+            FRead.Bind(1, id);
+            TTrashSource source = TTrashSource::Gain;
+            if (FRead.Step() && SourceOf(sqlite3_column_text(FRead.Get(), 0), source))
+                wanted[source == TTrashSource::Gain ? 0 : 1].emplace(Key(FRead.Get(), 2),
+                                                                     std::vector<std::int64_t>());
+            FRead.Reset();
+        }
         for (const TTableColumns &t : Tables) {
-            auto &table = FTables[&t == &Tables[0] ? 0 : 1];
-            std::unordered_map<std::string, std::vector<std::int64_t>> wanted;
-            {
-                TStatement trash(db(),
-                                 std::string("SELECT amount, entry_date, item, remark FROM kestrum_trash "
-                                             "WHERE source = '") +
-                                     t.Table + "'",
-                                 Context);
-                while (trash.Step())
-                    wanted.emplace(Key(trash.Get(), 0), std::vector<std::int64_t>());
-            }
-            if (wanted.empty())
+            const int index = &t == &Tables[0] ? 0 : 1;
+            auto &table = FTables[index];
+            if (wanted[index].empty())
                 continue;
             TStatement rows(db(),
                             std::string("SELECT ") + Quote(t.Amount) + ", " + Quote(t.Date) + ", " +
@@ -324,11 +324,11 @@ public:
                                 "') ORDER BY rowid",
                             Context);
             while (rows.Step()) {
-                const auto found = wanted.find(Key(rows.Get(), 0));
-                if (found != wanted.end())
+                const auto found = wanted[index].find(Key(rows.Get(), 0));
+                if (found != wanted[index].end())
                     found->second.push_back(rows.Int(4));
             }
-            for (auto &[key, ids] : wanted)
+            for (auto &[key, ids] : wanted[index])
                 if (!ids.empty())
                     table.Back.emplace(key, std::move(ids));
         }
@@ -466,7 +466,7 @@ TTrashRestoreResult Restore(sqlite3 *db, const std::vector<std::int64_t> *trashI
     if (hook.Begin)
         hook.Begin(db);
     TRestorer restorer(db);
-    restorer.NoteEntriesBack();
+    restorer.NoteEntriesBack(ids);
     result.Outcomes.reserve(ids.size());
     for (const std::int64_t id : ids)
         result.Outcomes.push_back(restorer.Restore(id));
