@@ -294,6 +294,21 @@ public:
                 db, std::string("INSERT INTO ") + t.Table + " (" + columns + ") VALUES (?1, ?2, ?3, ?4)",
                 Context);
         }
+        // Only the journal tells a row written after the entry was deleted
+        // (the entry back under another id) from an equal entry that was
+        // there all along, such as the second of two equal lunches. Both
+        // reads walk the journal from its newest end or from the deletion on.
+        if (SchemaHas(db, "table", "kestrum_journal")) {
+            FDeletedAt = std::make_unique<TStatement>(db,
+                                                      "SELECT id FROM kestrum_journal WHERE tbl = ?1 AND "
+                                                      "row_id = ?2 AND kind = 'D' ORDER BY id DESC LIMIT 1",
+                                                      Context);
+            FWrittenSince = std::make_unique<TStatement>(db,
+                                                         "SELECT 1 FROM kestrum_journal WHERE id > ?3 AND "
+                                                         "tbl = ?1 AND row_id = ?2 AND kind IN ('I', 'U') "
+                                                         "LIMIT 1",
+                                                         Context);
+        }
     }
 
     //! Notes the rows of both tables that hold the same values as an entry
@@ -384,9 +399,14 @@ public:
             if (same) {
                 if (atOldId != ids.end())
                     ids.erase(atOldId);
-            } else if (!ids.empty()) {
-                backAs = ids.front();
-                ids.erase(ids.begin());
+            } else {
+                const auto written = std::find_if(ids.begin(), ids.end(), [&](std::int64_t id) {
+                    return WrittenSinceDeleted(outcome.Source, outcome.OriginalId, id);
+                });
+                if (written != ids.end()) {
+                    backAs = *written;
+                    ids.erase(written);
+                }
             }
         }
 
@@ -419,6 +439,28 @@ public:
 
 private:
     sqlite3 *db() const { return FDb; }
+
+    //! Whether row `rowId` was inserted or changed after the journal saw
+    //! entry `originalId` deleted; false without a journal to tell.
+    bool WrittenSinceDeleted(TTrashSource source, std::int64_t originalId, std::int64_t rowId)
+    {
+        if (!FDeletedAt)
+            return false;
+        const char *table = source == TTrashSource::Gain ? Tables[0].Table : Tables[1].Table;
+        sqlite3_bind_text(FDeletedAt->Get(), 1, table, -1, SQLITE_STATIC);
+        FDeletedAt->Bind(2, originalId);
+        const bool deleted = FDeletedAt->Step();
+        const std::int64_t deletedAt = deleted ? FDeletedAt->Int(0) : 0;
+        FDeletedAt->Reset();
+        if (!deleted)
+            return false;
+        sqlite3_bind_text(FWrittenSince->Get(), 1, table, -1, SQLITE_STATIC);
+        FWrittenSince->Bind(2, rowId);
+        FWrittenSince->Bind(3, deletedAt);
+        const bool written = FWrittenSince->Step();
+        FWrittenSince->Reset();
+        return written;
+    }
     //! EntryKey of the four columns from `first` on of a statement's row.
     static std::string Key(sqlite3_stmt *statement, int first)
     {
@@ -436,6 +478,7 @@ private:
     };
     sqlite3 *FDb;
     TStatement FRead, FForget;
+    std::unique_ptr<TStatement> FDeletedAt, FWrittenSince; // null without a journal
     TTableStatements FTables[2];
 };
 
@@ -588,7 +631,8 @@ int TTrashRestoreResult::Count(TTrashRestoreKind kind) const
 bool TTrashRestoreResult::Touched(TTrashSource source) const
 {
     return std::any_of(Outcomes.begin(), Outcomes.end(), [source](const TTrashRestoreOutcome &o) {
-        return o.Source == source && (o.Kind == TTrashRestoreKind::OriginalId || o.Kind == TTrashRestoreKind::NewId);
+        return o.Source == source &&
+               (o.Kind == TTrashRestoreKind::OriginalId || o.Kind == TTrashRestoreKind::NewId);
     });
 }
 

@@ -91,8 +91,11 @@ struct TTrashRestoreHook {
 //! once) in one transaction: an entry goes back under its old id when that
 //! is free, otherwise under a new one. An entry is back already, and not
 //! inserted twice, when its old id holds the same values, or when another
-//! row does (entered or imported again meanwhile); each such row stands for
-//! one entry, so of two equal entries with one row back, one is inserted.
+//! row with them was written after the journal saw the entry deleted
+//! (entered or imported again meanwhile); each such row stands for one
+//! entry, so of two equal entries with one row back, one is inserted. An
+//! equal row that was there before the deletion (the second of two equal
+//! lunches) does not count.
 //! On any failure everything is rolled back and EDatabaseError raised.
 TTrashRestoreResult RestoreFromTrash(sqlite3 *db, const std::vector<std::int64_t> &trashIds,
                                      const TTrashRestoreHook &hook = {});
