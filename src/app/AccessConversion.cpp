@@ -12,12 +12,45 @@
 #include <QFileInfo>
 #include <QGuiApplication>
 
+#include <cstdio>
+#include <fcntl.h>
+#include <unistd.h>
+
 namespace kestrum {
 
 namespace {
 
 // Bad records listed in the failure box; the rest are counted.
 constexpr int MaxListedInBox = 10;
+
+std::function<void(TAccessReplaceStep)> ReplaceHook;
+
+void BeforeStep(TAccessReplaceStep step)
+{
+    if (ReplaceHook)
+        ReplaceHook(step);
+}
+
+//! Flushes a file, or a folder's list of names, to the disk; false when the
+//! system says it could not.
+bool Sync(const QString &path)
+{
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    const bool synced = ::fsync(fd) == 0;
+    ::close(fd);
+    return synced;
+}
+
+//! A second name for the original, never over a file: a hard link where the
+//! file system has them, a copy where not.
+bool KeepOriginal(const QString &ledgerPath, const QString &keptPath)
+{
+    if (::link(QFile::encodeName(ledgerPath).constData(), QFile::encodeName(keptPath).constData()) == 0)
+        return true;
+    return QFile::copy(ledgerPath, keptPath) && Sync(keptPath);
+}
 
 //! "dir/Vantorel" + infix + ".mdb", numbered from 2 when taken.
 QString FreeName(const QString &ledgerPath, const QString &infix)
@@ -95,22 +128,32 @@ TAccessConversion Convert(const QString &ledgerPath)
         throw Exception(lines.join(QLatin1Char('\n')).toStdString());
     }
 
-    // The original goes aside under a name nobody has, never over a file.
+    // The original gets its second name before the new ledger takes the
+    // first in one rename, which replaces it atomically: whenever the
+    // program stops, the ledger's path holds the original or the new ledger,
+    // and once the new one is there the original is kept.
     conversion.KeptAs = FreeName(ledgerPath, QStringLiteral(".access"));
-    if (!QFile::rename(ledgerPath, conversion.KeptAs)) {
+    const QString folder = QFileInfo(ledgerPath).absolutePath();
+    try {
+        BeforeStep(TAccessReplaceStep::KeepOriginal);
+        if (!KeepOriginal(ledgerPath, conversion.KeptAs))
+            throw Exception(QStringLiteral("%1 无法另存为 %2。")
+                                .arg(FileName(ledgerPath), FileName(conversion.KeptAs))
+                                .toStdString());
+        Sync(folder);
+        BeforeStep(TAccessReplaceStep::ReplaceLedger);
+        Sync(building);
+        if (std::rename(QFile::encodeName(building).constData(), QFile::encodeName(ledgerPath).constData()) !=
+            0)
+            throw Exception(
+                QStringLiteral("新账本无法放到 %1 的位置。").arg(FileName(ledgerPath)).toStdString());
+    } catch (...) {
+        // The original never left its place: its second name can go.
+        QFile::remove(conversion.KeptAs);
         discard();
-        throw Exception(QStringLiteral("%1 无法改名为 %2。")
-                            .arg(FileName(ledgerPath), FileName(conversion.KeptAs))
-                            .toStdString());
+        throw;
     }
-    if (!QFile::rename(building, ledgerPath)) {
-        const bool restored = QFile::rename(conversion.KeptAs, ledgerPath);
-        discard();
-        throw Exception(restored ? QStringLiteral("新账本无法放到 %1 的位置。").arg(FileName(ledgerPath)).toStdString()
-                                 : QStringLiteral("新账本无法放到 %1 的位置；原文件现在名为 %2。")
-                                       .arg(FileName(ledgerPath), FileName(conversion.KeptAs))
-                                       .toStdString());
-    }
+    Sync(folder);
     conversion.Outcome = TAccessConversionOutcome::Converted;
     conversion.Income = result.IncomeAdded;
     conversion.Expense = result.ExpenseAdded;
@@ -119,6 +162,11 @@ TAccessConversion Convert(const QString &ledgerPath)
 }
 
 } // namespace
+
+void SetAccessReplaceHookForTests(std::function<void(TAccessReplaceStep)> hook)
+{
+    ReplaceHook = std::move(hook);
+}
 
 QString AccessOriginalName(const QString &ledgerPath)
 {

@@ -1,9 +1,12 @@
 #pragma once
 // A ledger file from the old Windows program is an Access (Jet) database.
-// At start the program offers to convert it: the original is renamed aside,
-// unchanged, and a new ledger with the same entries takes its place.
+// At start the program offers to convert it: the original is kept aside
+// under a new name, unchanged, and a new ledger with the same entries takes
+// its place.
 #include <QString>
 #include <QStringList>
+
+#include <functional>
 
 class QWidget;
 
@@ -23,6 +26,16 @@ struct TAccessConversion {
     int Expense = 0;
     QStringList Notes; //!< what the reading chose that the user should hear of
 };
+
+//! The steps of putting a converted ledger in place, in their order.
+enum class TAccessReplaceStep {
+    KeepOriginal,  //!< the original gets its second name
+    ReplaceLedger, //!< the new ledger is renamed over the original's path
+};
+
+//! Runs `hook` before each step (empty: none); a step fails when it raises,
+//! so that tests can fail each step and see what is left.
+void SetAccessReplaceHookForTests(std::function<void(TAccessReplaceStep)> hook);
 
 //! The name the original gets: "Vantorel.access.mdb" beside it, or
 //! "Vantorel.access-2.mdb" and so on when that is taken.

@@ -13,10 +13,14 @@
 
 #include <mdbtools.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <strings.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace kestrum {
 
@@ -239,7 +243,102 @@ private:
     std::vector<int> FLengths;
 };
 
+std::string Quoted(const std::string &path)
+{
+    return "“" + path + "”";
+}
+
+//! Opens the file and reads its catalogue; raises EImportError when libmdb
+//! cannot.
+MdbHandle *OpenMdb(const QString &path)
+{
+    const std::string shown = Quoted(path.toStdString());
+    MdbHandle *mdb = mdb_open(QFile::encodeName(path).constData(), MDB_NOFLAGS);
+    if (!mdb)
+        throw EImportError(shown + "不是可以读取的 Access 数据库");
+    mdb_set_bind_size(mdb, TJetMdbFile::TextLimit + 1);
+    mdb_set_date_fmt(mdb, DateFormat);
+    if (!mdb_read_catalog(mdb, MDB_TABLE)) {
+        mdb_close(mdb);
+        throw EImportError("无法读取" + shown + "的表目录");
+    }
+    return mdb;
+}
+
+MdbCatalogEntry *FindTable(MdbHandle *mdb, const std::string &table)
+{
+    GPtrArray *catalog = mdb->catalog;
+    for (guint i = 0; catalog && i < catalog->len; ++i) {
+        auto *entry = static_cast<MdbCatalogEntry *>(g_ptr_array_index(catalog, i));
+        if (entry->object_type == MDB_TABLE && ::strcasecmp(entry->object_name, table.c_str()) == 0)
+            return entry;
+    }
+    return nullptr;
+}
+
+std::unique_ptr<TJetRowCursor> OpenMdbTable(MdbHandle *mdb, const std::string &path, const std::string &table)
+{
+    // Not mdb_read_table_by_name: it reads the catalogue again and so frees
+    // the entries that the tables opened before still point to.
+    MdbCatalogEntry *entry = FindTable(mdb, table);
+    if (!entry)
+        throw EImportError(Quoted(path) + "中没有表 " + table);
+    MdbTableDef *definition = mdb_read_table(entry);
+    if (!definition)
+        throw EImportError("无法读取" + Quoted(path) + "中的表 " + table);
+    // A damaged definition can leave the table without its page map; libmdb
+    // would then read through a null map on the first row.
+    if (!definition->usage_map || definition->map_sz == 0) {
+        mdb_free_tabledef(definition);
+        throw EImportError(Quoted(path) + "中的表 " + table + " 已损坏，无法读取");
+    }
+    if (!mdb_read_columns(definition) || !definition->columns) {
+        mdb_free_tabledef(definition);
+        throw EImportError("无法读取" + Quoted(path) + "中表 " + table + " 的列");
+    }
+    return std::make_unique<TMdbCursor>(definition, table);
+}
+
+std::function<void(const std::string &)> ReadHook;
+
+//! libmdb trusts what it reads, and a damaged file can make it read or
+//! write where it must not: the program would die with the file. So every
+//! step is first taken in a child process on its own handle; only when the
+//! child comes through (or fails with an error it raises itself, which the
+//! program then meets again and reports) is the step taken here. libmdb
+//! reads the same bytes the same way both times. False when the child died.
+bool SurvivesInChild(const std::string &table, const std::function<void()> &read)
+{
+    std::fflush(nullptr);
+    const pid_t child = ::fork();
+    if (child < 0)
+        return true; // no process to spare: read here, as without the check
+    if (child == 0) {
+        int code = 0;
+        try {
+            if (ReadHook)
+                ReadHook(table);
+            read();
+        } catch (...) {
+            code = 1;
+        }
+        // Not exit(): the parent's handlers and buffers are not the child's.
+        ::_exit(code);
+    }
+    int status = 0;
+    while (::waitpid(child, &status, 0) < 0) {
+        if (errno != EINTR)
+            return true;
+    }
+    return WIFEXITED(status);
+}
+
 } // namespace
+
+void SetJetReadHookForTests(std::function<void(const std::string &table)> hook)
+{
+    ReadHook = std::move(hook);
+}
 
 struct TJetMdbFile::TImpl {
     MdbHandle *Mdb = nullptr;
@@ -250,7 +349,7 @@ TJetMdbFile::TJetMdbFile(const QString &path) : FImpl(std::make_unique<TImpl>())
 {
     FImpl->Path = path.toStdString();
     if (!QFileInfo(path).isFile())
-        throw EImportError("“" + FImpl->Path + "”不存在或不是文件");
+        throw EImportError(Quoted(FImpl->Path) + "不存在或不是文件");
     QFile probe(path);
     if (!probe.open(QIODevice::ReadOnly))
         throw EImportError(exchange::CannotRead(path, probe));
@@ -259,15 +358,9 @@ TJetMdbFile::TJetMdbFile(const QString &path) : FImpl(std::make_unique<TImpl>())
     // written on; this ledger's were Chinese. libmdb reads the choice from
     // the environment when it opens a file; a choice made there wins.
     ::setenv("MDB_JET3_CHARSET", "CP936", 0);
-    FImpl->Mdb = mdb_open(QFile::encodeName(path).constData(), MDB_NOFLAGS);
-    if (!FImpl->Mdb)
-        throw EImportError("“" + FImpl->Path + "”不是可以读取的 Access 数据库");
-    mdb_set_bind_size(FImpl->Mdb, TextLimit + 1);
-    mdb_set_date_fmt(FImpl->Mdb, DateFormat);
-    if (!mdb_read_catalog(FImpl->Mdb, MDB_TABLE)) {
-        mdb_close(FImpl->Mdb);
-        throw EImportError("无法读取“" + FImpl->Path + "”的表目录");
-    }
+    if (!SurvivesInChild({}, [&path] { mdb_close(OpenMdb(path)); }))
+        throw EImportError("无法读取" + Quoted(FImpl->Path) + "：文件已损坏");
+    FImpl->Mdb = OpenMdb(path);
 }
 
 TJetMdbFile::~TJetMdbFile()
@@ -287,21 +380,6 @@ std::string TJetMdbFile::Description() const
     }
 }
 
-namespace {
-
-MdbCatalogEntry *FindTable(MdbHandle *mdb, const std::string &table)
-{
-    GPtrArray *catalog = mdb->catalog;
-    for (guint i = 0; catalog && i < catalog->len; ++i) {
-        auto *entry = static_cast<MdbCatalogEntry *>(g_ptr_array_index(catalog, i));
-        if (entry->object_type == MDB_TABLE && ::strcasecmp(entry->object_name, table.c_str()) == 0)
-            return entry;
-    }
-    return nullptr;
-}
-
-} // namespace
-
 bool TJetMdbFile::HasTable(const std::string &table)
 {
     return FindTable(FImpl->Mdb, table) != nullptr;
@@ -309,25 +387,26 @@ bool TJetMdbFile::HasTable(const std::string &table)
 
 std::unique_ptr<TJetRowCursor> TJetMdbFile::OpenTable(const std::string &table)
 {
-    // Not mdb_read_table_by_name: it reads the catalogue again and so frees
-    // the entries that the tables opened before still point to.
-    MdbCatalogEntry *entry = FindTable(FImpl->Mdb, table);
-    if (!entry)
-        throw EImportError("“" + FImpl->Path + "”中没有表 " + table);
-    MdbTableDef *definition = mdb_read_table(entry);
-    if (!definition)
-        throw EImportError("无法读取“" + FImpl->Path + "”中的表 " + table);
-    // A damaged definition can leave the table without its page map; libmdb
-    // would then read through a null map on the first row.
-    if (!definition->usage_map || definition->map_sz == 0) {
-        mdb_free_tabledef(definition);
-        throw EImportError("“" + FImpl->Path + "”中的表 " + table + " 已损坏，无法读取");
-    }
-    if (!mdb_read_columns(definition) || !definition->columns) {
-        mdb_free_tabledef(definition);
-        throw EImportError("无法读取“" + FImpl->Path + "”中表 " + table + " 的列");
-    }
-    return std::make_unique<TMdbCursor>(definition, table);
+    const QString path = QString::fromStdString(FImpl->Path);
+    const bool survived = SurvivesInChild(table, [&path, &table] {
+        MdbHandle *mdb = OpenMdb(path);
+        std::unique_ptr<TJetRowCursor> cursor;
+        try {
+            cursor = OpenMdbTable(mdb, path.toStdString(), table);
+            TJetRow row;
+            while (cursor->Next(row)) {
+            }
+        } catch (...) {
+            cursor.reset();
+            mdb_close(mdb);
+            throw;
+        }
+        cursor.reset();
+        mdb_close(mdb);
+    });
+    if (!survived)
+        throw EImportError("无法读取" + Quoted(FImpl->Path) + "中的表 " + table + "：文件已损坏");
+    return OpenMdbTable(FImpl->Mdb, FImpl->Path, table);
 }
 
 } // namespace kestrum

@@ -5,12 +5,15 @@
 
 #include <QString>
 
+#include <functional>
+
 namespace kestrum {
 
 class TJetMdbFile : public TJetTableSource {
 public:
     //! Raises EImportError when the file cannot be opened or is no Jet
-    //! database libmdb can read.
+    //! database libmdb can read. A file so damaged that libmdb dies on it is
+    //! refused the same way: each read is first tried in a child process.
     explicit TJetMdbFile(const QString &path);
     ~TJetMdbFile() override;
     TJetMdbFile(const TJetMdbFile &) = delete;
@@ -28,5 +31,10 @@ private:
     struct TImpl;
     std::unique_ptr<TImpl> FImpl;
 };
+
+//! Runs `hook` in the child process before each trial read (empty: none),
+//! with the table about to be read, or "" for opening the file, so that
+//! tests can make that read die.
+void SetJetReadHookForTests(std::function<void(const std::string &table)> hook);
 
 } // namespace kestrum

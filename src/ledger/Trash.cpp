@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <memory>
 #include <string>
+#include <unordered_map>
 
 namespace kestrum {
 
@@ -229,6 +230,40 @@ bool SourceOf(const unsigned char *text, TTrashSource &source)
     return true;
 }
 
+//! The four values of an entry as one string, equal for values the table
+//! holds alike: a number is a number whichever way it is stored.
+std::string EntryKey(sqlite3_value *const values[4])
+{
+    std::string key;
+    for (int i = 0; i < 4; ++i) {
+        sqlite3_value *value = values[i];
+        switch (sqlite3_value_type(value)) {
+        case SQLITE_NULL:
+            key += "z";
+            break;
+        case SQLITE_INTEGER:
+        case SQLITE_FLOAT: {
+            const double number = sqlite3_value_double(value);
+            key += "n";
+            key.append(reinterpret_cast<const char *>(&number), sizeof number);
+            break;
+        }
+        default: {
+            const bool text = sqlite3_value_type(value) == SQLITE_TEXT;
+            const void *bytes =
+                text ? static_cast<const void *>(sqlite3_value_text(value)) : sqlite3_value_blob(value);
+            const int length = sqlite3_value_bytes(value);
+            key += text ? "t" : "b";
+            key += std::to_string(length) + ":";
+            if (bytes)
+                key.append(static_cast<const char *>(bytes), std::size_t(length));
+            break;
+        }
+        }
+    }
+    return key;
+}
+
 //! The statements of one restore, prepared once for all its entries.
 class TRestorer {
 public:
@@ -258,6 +293,59 @@ public:
             table.InsertNew = std::make_unique<TStatement>(
                 db, std::string("INSERT INTO ") + t.Table + " (" + columns + ") VALUES (?1, ?2, ?3, ?4)",
                 Context);
+        }
+        // Only the journal tells a row written after the entry was deleted
+        // (the entry back under another id) from an equal entry that was
+        // there all along, such as the second of two equal lunches. Both
+        // reads walk the journal from its newest end or from the deletion on.
+        if (SchemaHas(db, "table", "kestrum_journal")) {
+            FDeletedAt = std::make_unique<TStatement>(db,
+                                                      "SELECT id FROM kestrum_journal WHERE tbl = ?1 AND "
+                                                      "row_id = ?2 AND kind = 'D' ORDER BY id DESC LIMIT 1",
+                                                      Context);
+            FWrittenSince = std::make_unique<TStatement>(db,
+                                                         "SELECT 1 FROM kestrum_journal WHERE id > ?3 AND "
+                                                         "tbl = ?1 AND row_id = ?2 AND kind IN ('I', 'U') "
+                                                         "LIMIT 1",
+                                                         Context);
+        }
+    }
+
+    //! Notes the rows of both tables that hold the same values as an entry
+    //! of the trash, so that an entry already back under another id (entered
+    //! or imported again) is not inserted a second time. One pass over each
+    //! table, narrowed to the dates the trash holds.
+    void NoteEntriesBack(const std::vector<std::int64_t> &trashIds)
+    {
+        std::unordered_map<std::string, std::vector<std::int64_t>> wanted[2];
+        for (const std::int64_t id : trashIds) {
+            FRead.Bind(1, id);
+            TTrashSource source = TTrashSource::Gain;
+            if (FRead.Step() && SourceOf(sqlite3_column_text(FRead.Get(), 0), source))
+                wanted[source == TTrashSource::Gain ? 0 : 1].emplace(Key(FRead.Get(), 2),
+                                                                     std::vector<std::int64_t>());
+            FRead.Reset();
+        }
+        for (const TTableColumns &t : Tables) {
+            const int index = &t == &Tables[0] ? 0 : 1;
+            auto &table = FTables[index];
+            if (wanted[index].empty())
+                continue;
+            TStatement rows(db(),
+                            std::string("SELECT ") + Quote(t.Amount) + ", " + Quote(t.Date) + ", " +
+                                Quote(t.Item) + ", " + Quote(t.Remark) + ", rowid FROM " + t.Table +
+                                " WHERE " + Quote(t.Date) + " IS NULL OR " + Quote(t.Date) +
+                                " IN (SELECT entry_date FROM kestrum_trash WHERE source = '" + t.Table +
+                                "') ORDER BY rowid",
+                            Context);
+            while (rows.Step()) {
+                const auto found = wanted[index].find(Key(rows.Get(), 0));
+                if (found != wanted[index].end())
+                    found->second.push_back(rows.Int(4));
+            }
+            for (auto &[key, ids] : wanted[index])
+                if (!ids.empty())
+                    table.Back.emplace(key, std::move(ids));
         }
     }
 
@@ -301,6 +389,27 @@ public:
         const bool same = idTaken && table.Same->Int(0) != 0;
         table.Same->Reset();
 
+        // Each row found with the entry's values stands for one entry back.
+        std::int64_t backAs = 0;
+        sqlite3_value *const raw[4] = {values[0].get(), values[1].get(), values[2].get(), values[3].get()};
+        const auto back = table.Back.find(EntryKey(raw));
+        if (back != table.Back.end()) {
+            std::vector<std::int64_t> &ids = back->second;
+            const auto atOldId = std::find(ids.begin(), ids.end(), outcome.OriginalId);
+            if (same) {
+                if (atOldId != ids.end())
+                    ids.erase(atOldId);
+            } else {
+                const auto written = std::find_if(ids.begin(), ids.end(), [&](std::int64_t id) {
+                    return WrittenSinceDeleted(outcome.Source, outcome.OriginalId, id);
+                });
+                if (written != ids.end()) {
+                    backAs = *written;
+                    ids.erase(written);
+                }
+            }
+        }
+
         // The trash copy goes first, so that the insert trigger finds
         // nothing of this entry left to take.
         FForget.Bind(1, trashId);
@@ -308,6 +417,9 @@ public:
         if (same) {
             outcome.Kind = TTrashRestoreKind::AlreadyBack;
             outcome.RestoredId = outcome.OriginalId;
+        } else if (backAs != 0) {
+            outcome.Kind = TTrashRestoreKind::AlreadyBack;
+            outcome.RestoredId = backAs;
         } else if (!idTaken) {
             bindValues(*table.InsertWithId);
             table.InsertWithId->Bind(5, outcome.OriginalId);
@@ -326,11 +438,47 @@ public:
     static constexpr const char *Context = "无法从回收站还原";
 
 private:
+    sqlite3 *db() const { return FDb; }
+
+    //! Whether row `rowId` was inserted or changed after the journal saw
+    //! entry `originalId` deleted; false without a journal to tell.
+    bool WrittenSinceDeleted(TTrashSource source, std::int64_t originalId, std::int64_t rowId)
+    {
+        if (!FDeletedAt)
+            return false;
+        const char *table = source == TTrashSource::Gain ? Tables[0].Table : Tables[1].Table;
+        sqlite3_bind_text(FDeletedAt->Get(), 1, table, -1, SQLITE_STATIC);
+        FDeletedAt->Bind(2, originalId);
+        const bool deleted = FDeletedAt->Step();
+        const std::int64_t deletedAt = deleted ? FDeletedAt->Int(0) : 0;
+        FDeletedAt->Reset();
+        if (!deleted)
+            return false;
+        sqlite3_bind_text(FWrittenSince->Get(), 1, table, -1, SQLITE_STATIC);
+        FWrittenSince->Bind(2, rowId);
+        FWrittenSince->Bind(3, deletedAt);
+        const bool written = FWrittenSince->Step();
+        FWrittenSince->Reset();
+        return written;
+    }
+    //! EntryKey of the four columns from `first` on of a statement's row.
+    static std::string Key(sqlite3_stmt *statement, int first)
+    {
+        sqlite3_value *const values[4] = {
+            sqlite3_column_value(statement, first), sqlite3_column_value(statement, first + 1),
+            sqlite3_column_value(statement, first + 2), sqlite3_column_value(statement, first + 3)};
+        return EntryKey(values);
+    }
+
     struct TTableStatements {
         std::unique_ptr<TStatement> Same, InsertWithId, InsertNew;
+        //! Rows holding the values of a trash entry, by EntryKey, lowest id
+        //! first; each is taken by the first entry it stands for.
+        std::unordered_map<std::string, std::vector<std::int64_t>> Back;
     };
     sqlite3 *FDb;
     TStatement FRead, FForget;
+    std::unique_ptr<TStatement> FDeletedAt, FWrittenSince; // null without a journal
     TTableStatements FTables[2];
 };
 
@@ -361,6 +509,7 @@ TTrashRestoreResult Restore(sqlite3 *db, const std::vector<std::int64_t> *trashI
     if (hook.Begin)
         hook.Begin(db);
     TRestorer restorer(db);
+    restorer.NoteEntriesBack(ids);
     result.Outcomes.reserve(ids.size());
     for (const std::int64_t id : ids)
         result.Outcomes.push_back(restorer.Restore(id));
@@ -482,7 +631,8 @@ int TTrashRestoreResult::Count(TTrashRestoreKind kind) const
 bool TTrashRestoreResult::Touched(TTrashSource source) const
 {
     return std::any_of(Outcomes.begin(), Outcomes.end(), [source](const TTrashRestoreOutcome &o) {
-        return o.Source == source && (o.Kind == TTrashRestoreKind::OriginalId || o.Kind == TTrashRestoreKind::NewId);
+        return o.Source == source &&
+               (o.Kind == TTrashRestoreKind::OriginalId || o.Kind == TTrashRestoreKind::NewId);
     });
 }
 

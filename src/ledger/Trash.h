@@ -68,7 +68,7 @@ struct TTrashRestoreOutcome {
     TTrashRestoreKind Kind = TTrashRestoreKind::NotInTrash;
     TTrashSource Source = TTrashSource::Gain;
     std::int64_t OriginalId = 0;
-    std::int64_t RestoredId = 0; //!< the id the entry has now (0 when not inserted)
+    std::int64_t RestoredId = 0; //!< the id the entry has now (0 when not in its table)
 };
 
 struct TTrashRestoreResult {
@@ -89,9 +89,14 @@ struct TTrashRestoreHook {
 
 //! Restores the entries with these trash ids (oldest deletion first, each id
 //! once) in one transaction: an entry goes back under its old id when that
-//! is free, otherwise under a new one; an entry whose old id holds the same
-//! values is back already and is not inserted twice. On any failure
-//! everything is rolled back and EDatabaseError raised.
+//! is free, otherwise under a new one. An entry is back already, and not
+//! inserted twice, when its old id holds the same values, or when another
+//! row with them was written after the journal saw the entry deleted
+//! (entered or imported again meanwhile); each such row stands for one
+//! entry, so of two equal entries with one row back, one is inserted. An
+//! equal row that was there before the deletion (the second of two equal
+//! lunches) does not count.
+//! On any failure everything is rolled back and EDatabaseError raised.
 TTrashRestoreResult RestoreFromTrash(sqlite3 *db, const std::vector<std::int64_t> &trashIds,
                                      const TTrashRestoreHook &hook = {});
 //! Restores the whole trash in one transaction, as RestoreFromTrash does.

@@ -3,6 +3,7 @@
 #include "app/AccessConversion.h"
 
 #include "core/DateTime.h"
+#include "core/Errors.h"
 #include "ledger/LedgerFile.h"
 #include "support/JetFileWriter.h"
 #include "ui/MessageBox.h"
@@ -13,6 +14,7 @@
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
+#include <optional>
 #include <sqlite3.h>
 
 using namespace kestrum;
@@ -209,4 +211,60 @@ TEST_F(AccessConversion, AFailureSaysWhyAndLeavesTheFilesAsTheyWere)
         << answering.Boxes[1].toStdString();
     EXPECT_EQ(Files(), QStringList{QStringLiteral("Vantorel.mdb")});
     EXPECT_EQ(Digest(Ledger()), other);
+}
+
+TEST_F(AccessConversion, AtEveryStepOfPuttingTheNewLedgerInPlaceALedgerSitsAtItsPath)
+{
+    // Guards against a conversion stopped between moving the original aside
+    // and moving the new ledger in, which left no ledger at its path.
+    const auto isSqlite = [](const QString &path) {
+        QFile file(path);
+        return file.open(QIODevice::ReadOnly) && file.read(16) == QByteArray("SQLite format 3\0", 16);
+    };
+    const QString kept = Path(QStringLiteral("Vantorel.access.mdb"));
+    for (const std::optional<TAccessReplaceStep> failing :
+         {std::optional(TAccessReplaceStep::KeepOriginal), std::optional(TAccessReplaceStep::ReplaceLedger),
+          std::optional<TAccessReplaceStep>()}) {
+        SCOPED_TRACE(failing ? int(*failing) : -1);
+        ASSERT_TRUE(!QFile::exists(Ledger()) || QFile::remove(Ledger()));
+        ASSERT_TRUE(!QFile::exists(kept) || QFile::remove(kept));
+        WriteOldLedger({{TJetValue::FromCurrency(10000), Day(2024, 1, 1), Text("工资"), TJetValue::Null()}},
+                       {{Num(5), Day(2024, 1, 2), Text("茶"), TJetValue::Null()}});
+        const QByteArray original = Digest(Ledger());
+        // What a crash at each step would leave behind.
+        QStringList seen;
+        SetAccessReplaceHookForTests([&](TAccessReplaceStep step) {
+            const bool old = Digest(Ledger()) == original;
+            const bool keptWhole = Digest(kept) == original;
+            seen << QStringLiteral("%1:%2%3")
+                        .arg(int(step))
+                        .arg(old                  ? "old"
+                             : isSqlite(Ledger()) ? "new"
+                                                  : "none")
+                        .arg(keptWhole ? "+kept" : "");
+            if (failing && step == *failing)
+                throw Exception("磁盘已满");
+        });
+        TAnswering answering(Yes);
+        const TAccessConversion conversion = OfferAccessConversion(Ledger());
+        SetAccessReplaceHookForTests({});
+        if (failing) {
+            EXPECT_EQ(conversion.Outcome, TAccessConversionOutcome::Failed);
+            EXPECT_TRUE(answering.Boxes.last().contains(QStringLiteral("磁盘已满")));
+            EXPECT_EQ(Files(), QStringList{QStringLiteral("Vantorel.mdb")}) << "nothing may be left behind";
+            EXPECT_EQ(Digest(Ledger()), original);
+        } else {
+            ASSERT_EQ(conversion.Outcome, TAccessConversionOutcome::Converted);
+            EXPECT_EQ(conversion.KeptAs, kept);
+            EXPECT_EQ(Digest(kept), original);
+            EXPECT_TRUE(isSqlite(Ledger()));
+            EXPECT_EQ(Rows("SELECT 消费金额, 消费者 FROM expen"), "5.0|茶\n");
+            EXPECT_EQ(Files(),
+                      (QStringList{QStringLiteral("Vantorel.access.mdb"), QStringLiteral("Vantorel.mdb")}));
+        }
+        const QString expected = !failing                                       ? "0:old,1:old+kept"
+                                 : *failing == TAccessReplaceStep::KeepOriginal ? "0:old"
+                                                                                : "0:old,1:old+kept";
+        EXPECT_EQ(seen.join(QLatin1Char(',')), expected);
+    }
 }

@@ -16,6 +16,9 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
+#include <cstdlib>
+
 using namespace kestrum;
 using namespace kestrum::test;
 
@@ -234,6 +237,45 @@ TEST(JetMdbFileCorpus, DamagedFilesAreReadOrRefusedButNeverCrash)
         } catch (const EImportError &) {
         }
     }
+}
+
+TEST_F(JetMdbFile, AReadThatKillsLibmdbIsRefusedAndTheFileIsLeftUntouched)
+{
+    // Guards against a damaged Access file taking the whole program down
+    // inside libmdb. Run as a death test: should the reader still die, only
+    // this test fails.
+    ASSERT_TRUE(
+        WriteJet4File(Path("old.mdb"),
+                      {OldLedgerTable("gain", {{Num(1), Day(2023, 1, 1), Text("工资"), TJetValue::Null()}}),
+                       OldLedgerTable("expen", {{Num(2), Day(2023, 1, 2), Text("茶"), TJetValue::Null()}})}));
+    QFile original(Path("old.mdb"));
+    ASSERT_TRUE(original.open(QIODevice::ReadOnly));
+    const QByteArray before = original.readAll();
+    original.close();
+
+    // Exits with 3 when the read was refused with `refusal` in the message.
+    const auto readAll = [this](const char *dyingAt, const char *refusal) {
+        SetJetReadHookForTests([dyingAt](const std::string &table) {
+            if (table == dyingAt)
+                std::raise(SIGSEGV);
+        });
+        try {
+            std::unique_ptr<TEntrySource> source = OpenJetLedgerSource(Path("old.mdb"));
+            TForeignEntry entry;
+            TBadRecord bad;
+            while (source->Next(entry, bad) != TEntrySource::esEnd) {
+            }
+        } catch (const EImportError &error) {
+            std::_Exit(std::string(error.what()).find(refusal) != std::string::npos ? 3 : 2);
+        }
+        std::_Exit(0);
+    };
+    EXPECT_EXIT(readAll("", "无法读取"), ::testing::ExitedWithCode(3), "") << "dying on opening the file";
+    EXPECT_EXIT(readAll("expen", "表 expen"), ::testing::ExitedWithCode(3), "") << "dying on a table";
+    EXPECT_EXIT(readAll("none", "-"), ::testing::ExitedWithCode(0), "") << "nothing dies: all is read";
+
+    ASSERT_TRUE(original.open(QIODevice::ReadOnly));
+    EXPECT_EQ(original.readAll(), before) << "the Access file changed";
 }
 
 TEST(JetFileHeader, RecognisesJetAndAceHeadersOnly)

@@ -241,6 +241,52 @@ TEST_F(Trash, RestoreUsesTheOldIdWhenFreeANewOneWhenTakenAndNeverInsertsTwice)
     EXPECT_EQ(again.Inserted(), 0);
 }
 
+TEST_F(Trash, AnEntryBackUnderAnotherIdIsReportedAndNotInsertedTwice)
+{
+    // Guards against a restore adding a second copy of an entry that came
+    // back meanwhile under a new id (entered again, imported again).
+    Exec(FDb, "DELETE FROM gain WHERE id = 2");
+    Exec(FDb, "INSERT INTO gain (本次进帐, 进帐时间, 进帐人, 备注) VALUES (300, '2024-02-03 00:00:00', "
+              "'兼职', '家教')");
+    // Two equal lunches deleted, one of them entered again: one comes back.
+    Exec(FDb, "INSERT INTO expen (消费金额, 消费日期, 消费者) VALUES (9.5, '2024-05-05 00:00:00', '午饭'), "
+              "(9.5, '2024-05-05 00:00:00', '午饭')");
+    Exec(FDb, "DELETE FROM expen WHERE id IN (3, 4)");
+    Exec(FDb, "INSERT INTO expen (消费金额, 消费日期, 消费者) VALUES (9.5, '2024-05-05 00:00:00', '午饭')");
+    // Only the same values count: another amount is another entry.
+    Exec(FDb, "DELETE FROM expen WHERE id = 1");
+    Exec(FDb, "INSERT INTO expen (消费金额, 消费日期, 消费者) VALUES (2801, '2024-01-01 00:00:00', '房租')");
+
+    const TTrashRestoreResult result = RestoreAllFromTrash(FDb);
+    std::string outcomes;
+    for (const TTrashRestoreOutcome &o : result.Outcomes)
+        outcomes += std::to_string(o.OriginalId) + ":" + std::to_string(int(o.Kind)) + ">" +
+                    std::to_string(o.RestoredId) + " ";
+    EXPECT_EQ(outcomes, "2:2>4 3:2>5 4:0>4 1:0>1 ");
+    EXPECT_EQ(Rows(FDb, GainRows), "1|8600.5|2024-01-10 00:00:00|工资|-;3|12.25|2024-03-01 00:00:00|利息|;"
+                                   "4|300.0|2024-02-03 00:00:00|兼职|家教");
+    EXPECT_EQ(Rows(FDb, ExpenRows),
+              "1|2800.0|2024-01-01 00:00:00|房租|-;2|45.8|2024-01-02 00:00:00|伙食|超市;"
+              "4|9.5|2024-05-05 00:00:00|午饭|-;5|9.5|2024-05-05 00:00:00|午饭|-;"
+              "6|2801.0|2024-01-01 00:00:00|房租|-");
+    EXPECT_EQ(TrashCount(FDb), 0);
+}
+
+TEST_F(Trash, OneOfTwoEqualEntriesComesBackBesideTheOtherOne)
+{
+    // Guards against the second of two equal lunches, there all along, being
+    // taken for the deleted first one come back, so that it could never return.
+    Exec(FDb, "INSERT INTO expen (消费金额, 消费日期, 消费者) VALUES (9.5, '2024-05-05 00:00:00', '午饭'), "
+              "(9.5, '2024-05-05 00:00:00', '午饭')");
+    Exec(FDb, "DELETE FROM expen WHERE id = 3");
+    const TTrashRestoreResult result = RestoreAllFromTrash(FDb);
+    ASSERT_EQ(result.Outcomes.size(), 1u);
+    EXPECT_EQ(result.Outcomes[0].Kind, TTrashRestoreKind::OriginalId);
+    EXPECT_EQ(Rows(FDb, ExpenRows),
+              "1|2800.0|2024-01-01 00:00:00|房租|-;2|45.8|2024-01-02 00:00:00|伙食|超市;"
+              "3|9.5|2024-05-05 00:00:00|午饭|-;4|9.5|2024-05-05 00:00:00|午饭|-");
+}
+
 TEST_F(Trash, AFailedRestoreLeavesTablesAndTrashAsTheyWere)
 {
     Exec(FDb, "DELETE FROM gain; DELETE FROM expen");
