@@ -45,7 +45,15 @@ public:
         const auto model = FTable->Model();
         if (!model || FColumn >= model->ColumnCount())
             return false;
-        return FPart != TkvGridAccessiblePart::Data || FRow < model->RowCount();
+        switch (FPart) {
+        case TkvGridAccessiblePart::Header:
+            return model->HasHeader();
+        case TkvGridAccessiblePart::Footer:
+            return model->HasFooter();
+        case TkvGridAccessiblePart::Data:
+            break;
+        }
+        return FRow < model->RowCount();
     }
     QObject *object() const override { return nullptr; }
     QWindow *window() const override { return FTable->window(); }
@@ -323,10 +331,12 @@ QAccessible::State TkvGridAccessibleTable::state() const
 QString TkvGridAccessibleTable::text(QAccessible::Text kind) const
 {
     QString text = QAccessibleWidget::text(kind);
-    // Unnamed, the grid takes the name its parents give it (the list's group box caption).
+    // Unnamed, the grid is read under the name of what holds it (the list's group box), not the window's.
     if (kind == QAccessible::Name && text.isEmpty())
-        for (QWidget *owner = Site()->parentWidget(); owner && text.isEmpty(); owner = owner->parentWidget())
-            text = owner->accessibleName().isEmpty() ? owner->windowTitle() : owner->accessibleName();
+        for (QWidget *owner = Site()->parentWidget(); owner && !owner->isWindow() && text.isEmpty();
+             owner = owner->parentWidget())
+            if (QAccessibleInterface *accessible = QAccessible::queryAccessibleInterface(owner))
+                text = accessible->text(QAccessible::Name);
     return text;
 }
 
@@ -478,6 +488,26 @@ QAccessibleInterface *TkvGridAccessibleTable::summary() const
     return Footer();
 }
 
+void TkvGridAccessibleTable::DropCellsOutsideTable()
+{
+    // A cell stands for its place, so one still inside the table stays valid (a reader
+    // holding it reads the new text); only places that are gone lose their cells.
+    for (auto it = FCells.begin(); it != FCells.end();) {
+        QAccessibleInterface *cell = QAccessible::accessibleInterface(it->second);
+        if (cell && cell->isValid()) {
+            ++it;
+            continue;
+        }
+        QAccessible::deleteAccessibleInterface(it->second);
+        it = FCells.erase(it);
+    }
+    const auto model = Model();
+    if (FFooterId != 0 && (!model || !model->HasFooter())) {
+        QAccessible::deleteAccessibleInterface(FFooterId);
+        FFooterId = 0;
+    }
+}
+
 void TkvGridAccessibleTable::ResetCells()
 {
     for (const auto &[key, id] : FCells)
@@ -586,12 +616,27 @@ bool TkvGridAccessibleTable::unselectRow(int row)
 
 void TkvGridAccessibleTable::modelChange(QAccessibleTableModelChangeEvent *)
 {
-    ResetCells();
+    DropCellsOutsideTable();
 }
 
 void InstallGridAccessibility()
 {
     QAccessible::installFactory(GridAccessibleFactory);
+}
+
+void TkvGridAccessibleTable::AnnounceFocus(bool onlyWhenMoved)
+{
+    TkvGridSite *site = Site();
+    const int index = FocusedChildIndex();
+    // Only the window that holds the keyboard focus announces where it is.
+    if (!site || !site->hasFocus() || index < 0)
+        return;
+    if (onlyWhenMoved && index == FAnnouncedIndex)
+        return;
+    FAnnouncedIndex = index;
+    QAccessibleEvent event(site, QAccessible::Focus);
+    event.setChild(index);
+    PostAccessibilityEvent(event);
 }
 
 void NotifyGridAccessibility(TkvGridSite *site, TkvGridAccessChange change)
@@ -603,9 +648,11 @@ void NotifyGridAccessibility(TkvGridSite *site, TkvGridAccessChange change)
         return;
     switch (change) {
     case TkvGridAccessChange::Rows: {
-        table->ResetCells();
+        table->DropCellsOutsideTable();
         QAccessibleTableModelChangeEvent event(site, QAccessibleTableModelChangeEvent::ModelReset);
         PostAccessibilityEvent(event);
+        // A focus move that came with new rows reaches the screen as part of the new layout.
+        table->AnnounceFocus(true);
         break;
     }
     case TkvGridAccessChange::Selection: {
@@ -613,16 +660,9 @@ void NotifyGridAccessibility(TkvGridSite *site, TkvGridAccessChange change)
         PostAccessibilityEvent(event);
         break;
     }
-    case TkvGridAccessChange::Focus: {
-        // Only the window that holds the keyboard focus announces where it is.
-        const int index = table->FocusedChildIndex();
-        if (!site->hasFocus() || index < 0)
-            break;
-        QAccessibleEvent event(site, QAccessible::Focus);
-        event.setChild(index);
-        PostAccessibilityEvent(event);
+    case TkvGridAccessChange::Focus:
+        table->AnnounceFocus(false);
         break;
-    }
     }
 }
 

@@ -64,7 +64,11 @@ public:
     QAccessibleInterface *Footer() const;
     //! The child index of the cell that has the focus, -1 when none.
     int FocusedChildIndex() const;
-    //! The rows or columns changed: every cell made so far goes.
+    //! Tells the reader which cell has the focus; onlyWhenMoved skips the cell announced last.
+    void AnnounceFocus(bool onlyWhenMoved);
+    //! The rows or columns changed: the cells whose place is gone go.
+    void DropCellsOutsideTable();
+    //! Every cell made so far goes.
     void ResetCells();
     //! Cells made so far (a reader's walk makes them, a reset drops them).
     std::size_t CellCount() const { return FCells.size(); }
@@ -79,6 +83,7 @@ private:
 
     mutable std::unordered_map<std::uint64_t, QAccessible::Id> FCells;
     mutable QAccessible::Id FFooterId = 0;
+    int FAnnouncedIndex = -1;
 };
 
 //! Registers the grid's accessible interfaces (once; later calls do nothing).

@@ -381,8 +381,11 @@ void TkvGridSite::focusInEvent(QFocusEvent *event)
         FGridView->SetFocused(true);
         // Coming into the grid shows the editor on the focused cell under AlwaysShowEditor.
         Guarded([&] { FGridView->Controller().EditingController().ShowEditorAlways(); });
-        // A screen reader names the focused cell, not only the grid.
-        NotifyGridAccessibility(this, TkvGridAccessChange::Focus);
+        // A screen reader names the focused cell, not only the grid: after Qt has announced
+        // the grid itself, so the cell is what is read last.
+        QMetaObject::invokeMethod(
+            this, [this] { NotifyGridAccessibility(this, TkvGridAccessChange::Focus); },
+            Qt::QueuedConnection);
     }
 }
 

@@ -153,7 +153,8 @@ TEST_F(GridAccessibleTest, SelectionAndFocusFollowTheGridAndAreAnnounced)
     // The focused cell is announced by its child index: four headers, then row 2, column 1.
     EXPECT_NE(
         std::find(SeenEvents().begin(), SeenEvents().end(), QStringLiteral("Focus:%1").arg(4 + 2 * 4 + 1)),
-        SeenEvents().end());
+        SeenEvents().end())
+        << QStringList(SeenEvents().begin(), SeenEvents().end()).join(u' ').toStdString();
     EXPECT_EQ(TableInterface()->selectedRows(), QList<int>{2});
     EXPECT_TRUE(TableInterface()->isRowSelected(2));
     EXPECT_EQ(TableInterface()->selectedCellCount(), 4);
@@ -200,6 +201,20 @@ TEST_F(GridAccessibleTest, NewRowsDropTheCellsReadSoFar)
     EXPECT_EQ(Table()->child(4 + 2 * 4)->text(QAccessible::Name), "本次进帐 10.25");
 }
 
+// Guards against a reader being handed a focused cell that a following reload had already thrown away.
+TEST_F(GridAccessibleTest, ACellHeldByAReaderSurvivesAReloadAndReadsTheNewText)
+{
+    QAccessibleInterface *cell = TableInterface()->cellAt(1, 1);
+    const QAccessible::Id id = QAccessible::uniqueId(cell);
+    Ledger.Source().Records[1][1] = QString::fromUtf8("红包");
+    Ledger.Source().Reload();
+    QApplication::processEvents();
+    ASSERT_EQ(QAccessible::accessibleInterface(id), cell);
+    EXPECT_TRUE(cell->isValid());
+    EXPECT_EQ(cell->text(QAccessible::Name), QString::fromUtf8("红包"));
+    EXPECT_EQ(TableInterface()->cellAt(1, 1), cell);
+}
+
 TEST_F(GridAccessibleTest, GroupRowsReadTheirGroupTextAndOpenAndClose)
 {
     Ledger.Item->SetGroupIndex(0);
@@ -217,6 +232,21 @@ TEST_F(GridAccessibleTest, GroupRowsReadTheirGroupTextAndOpenAndClose)
     group->actionInterface()->doAction(QAccessibleActionInterface::increaseAction());
     QApplication::processEvents();
     EXPECT_EQ(TableInterface()->rowCount(), 4);
+}
+
+TEST(GridAccessibleName, AnUnnamedGridIsReadUnderTheNameOfWhatHoldsIt)
+{
+    QWidget window;
+    window.setWindowTitle(QStringLiteral("Kestrum"));
+    auto *box = new QWidget(&window);
+    box->setAccessibleName(QString::fromUtf8("收入明细表"));
+    auto *grid = new TkvGrid(box);
+    QAccessibleInterface *table = QAccessible::queryAccessibleInterface(grid->Site());
+    EXPECT_EQ(table->text(QAccessible::Name), QString::fromUtf8("收入明细表"));
+    grid->setParent(&window);
+    EXPECT_EQ(table->text(QAccessible::Name), QString()) << "never the window's title";
+    grid->Site()->setAccessibleName(QStringLiteral("list"));
+    EXPECT_EQ(table->text(QAccessible::Name), QStringLiteral("list"));
 }
 
 TEST(GridAccessibleMillion, EveryCellOfAMillionRowsAnswersQuickly)
