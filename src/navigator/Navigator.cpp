@@ -244,7 +244,9 @@ void TkvCustomNavigator::focusInEvent(QFocusEvent *event)
 {
     QWidget::focusInEvent(event);
     update();
-    NotifyNavigatorFocus(this);
+    // After Qt has announced the bar itself, so the button is what is read last.
+    QMetaObject::invokeMethod(
+        this, [this] { NotifyNavigatorFocus(this); }, Qt::QueuedConnection);
 }
 
 void TkvCustomNavigator::focusOutEvent(QFocusEvent *event)

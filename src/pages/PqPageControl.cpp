@@ -462,7 +462,9 @@ void TPqPageControl::focusInEvent(QFocusEvent *event)
 {
     update();
     QWidget::focusInEvent(event);
-    NotifyPageControlTabChanged(this);
+    // After Qt has announced the control itself, so the selected tab is what is read last.
+    QMetaObject::invokeMethod(
+        this, [this] { NotifyPageControlTabChanged(this); }, Qt::QueuedConnection);
 }
 
 void TPqPageControl::focusOutEvent(QFocusEvent *event)

@@ -1,5 +1,6 @@
 #include "pages/PqPageControlAccessible.h"
 
+#include "pages/PqGroupBox.h"
 #include "pages/PqPageControl.h"
 #include "ui/AccessibleEvents.h"
 
@@ -154,10 +155,25 @@ private:
     TPqPageControlAccessible *FControl;
 };
 
+//! A group box is a grouping named by its caption: what it holds is read under that name.
+class TPqGroupBoxAccessible : public QAccessibleWidget {
+public:
+    explicit TPqGroupBoxAccessible(TPqGroupBox *box) : QAccessibleWidget(box, QAccessible::Grouping) {}
+    QString text(QAccessible::Text kind) const override
+    {
+        QString text = QAccessibleWidget::text(kind);
+        if (kind == QAccessible::Name && text.isEmpty())
+            text = PlainCaption(static_cast<TPqGroupBox *>(widget())->Caption());
+        return text;
+    }
+};
+
 QAccessibleInterface *PageControlAccessibleFactory(const QString &, QObject *object)
 {
     if (auto *control = qobject_cast<TPqPageControl *>(object))
         return new TPqPageControlAccessible(control);
+    if (auto *box = qobject_cast<TPqGroupBox *>(object))
+        return new TPqGroupBoxAccessible(box);
     return nullptr;
 }
 

@@ -2,6 +2,7 @@
 // their captions, the selected one marked, pressed to switch pages, and the
 // tab reached with the arrow keys announced.
 #include "pages/PqPageControlAccessible.h"
+#include "pages/PqGroupBox.h"
 #include "pages/PqPageControl.h"
 #include "pages/PqTabSheet.h"
 
@@ -112,6 +113,22 @@ TEST_F(PqPageControlAccessibleTest, PressingATabShowsItsPageAndIsAnnounced)
     EXPECT_TRUE(SeenEvents().contains(QString::fromUtf8("Focus:") +
                                       TabList()->child(control.TabIndex())->text(QAccessible::Name)));
     EXPECT_TRUE(TabList()->child(control.TabIndex())->state().focused);
+}
+
+} // namespace
+} // namespace kestrum
+
+namespace kestrum {
+namespace {
+
+TEST(PqGroupBoxAccessible, GroupBoxIsAGroupingNamedByItsCaption)
+{
+    TPqGroupBox box;
+    box.SetCaption(QString::fromUtf8("收入&明细表"));
+    QAccessibleInterface *accessible = QAccessible::queryAccessibleInterface(&box);
+    ASSERT_NE(accessible, nullptr);
+    EXPECT_EQ(accessible->role(), QAccessible::Grouping);
+    EXPECT_EQ(accessible->text(QAccessible::Name), QString::fromUtf8("收入明细表"));
 }
 
 } // namespace
