@@ -89,6 +89,13 @@ TEST_F(EditAccessibleTest, AmountTellsItsTextAndNumberAndTheInnerControlCarriesT
     EXPECT_EQ(start, 1);
     EXPECT_EQ(end, 3);
 
+    // The drop-down arrow says what it does.
+    QStringList buttons;
+    for (int index = 0; index < amount->childCount(); ++index)
+        if (amount->child(index)->role() == QAccessible::Button)
+            buttons << amount->child(index)->text(QAccessible::Name);
+    EXPECT_EQ(buttons, QStringList{QString::fromUtf8("展开")});
+
     // The action opens the calculator as F4 does.
     ASSERT_TRUE(
         amount->actionInterface()->actionNames().contains(QAccessibleActionInterface::showMenuAction()));
