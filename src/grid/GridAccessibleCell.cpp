@@ -135,7 +135,7 @@ public:
     {
         if (type == QAccessible::TableCellInterface && FPart == TkvGridAccessiblePart::Data)
             return static_cast<QAccessibleTableCellInterface *>(this);
-        if (type == QAccessible::ActionInterface && FPart == TkvGridAccessiblePart::Data)
+        if (type == QAccessible::ActionInterface && FPart != TkvGridAccessiblePart::Footer)
             return static_cast<QAccessibleActionInterface *>(this);
         return nullptr;
     }
@@ -161,8 +161,17 @@ public:
     // QAccessibleActionInterface: a cell can take the focus; a group row opens and closes.
     QStringList actionNames() const override
     {
-        QStringList names{setFocusAction()};
         const auto model = FTable->Model();
+        if (FPart == TkvGridAccessiblePart::Header) {
+            // A header sorts when pressed and opens its filter list, as the mouse does on it.
+            QStringList names;
+            if (model && model->HeaderSorts(FColumn))
+                names << pressAction();
+            if (model && model->HeaderFilters(FColumn))
+                names << showMenuAction();
+            return names;
+        }
+        QStringList names{setFocusAction()};
         if (model && FColumn == 0 && model->IsGroupRow(FRow))
             names << (model->IsRowExpanded(FRow) ? decreaseAction() : increaseAction());
         return names;
@@ -172,6 +181,13 @@ public:
         auto model = FTable->Model();
         if (!model)
             return;
+        if (FPart == TkvGridAccessiblePart::Header) {
+            if (name == pressAction())
+                model->ClickHeader(FColumn);
+            else if (name == showMenuAction())
+                model->DropDownHeaderFilter(FColumn);
+            return;
+        }
         if (name == setFocusAction()) {
             model->FocusCell(FRow, FColumn);
             if (TkvGridSite *site = FTable->Site())

@@ -1,5 +1,7 @@
 #include "grid/GridAccessibleModel.h"
 
+#include "grid/GridFilterController.h"
+#include "grid/GridHeaderController.h"
 #include "grid/GridTableView.h"
 
 namespace kestrum {
@@ -162,6 +164,37 @@ void TkvGridAccessibleModel::SetRowExpanded(int rowIndex, bool expanded)
 {
     if (IsGroupRow(rowIndex) && IsRowExpanded(rowIndex) != expanded)
         FGridView.DataController().ChangeExpanding(rowIndex, expanded, false);
+}
+
+bool TkvGridAccessibleModel::HeaderSorts(int column) const
+{
+    TkvGridColumn *item = Column(column);
+    return item && item->CanSort();
+}
+
+bool TkvGridAccessibleModel::HeaderFilters(int column) const
+{
+    const TkvGridTableViewInfo &viewInfo = FGridView.ViewInfo();
+    if (!viewInfo.IsCalculated())
+        return false;
+    for (const TkvGridHeaderCellViewInfo &cell : viewInfo.HeaderCells())
+        if (cell.VisibleIndex == column)
+            for (const TkvGridHeaderAreaViewInfo &area : cell.Areas)
+                if (area.Kind == TkvGridHeaderAreaKind::FilterButton)
+                    return true;
+    return false;
+}
+
+void TkvGridAccessibleModel::ClickHeader(int column)
+{
+    if (HeaderSorts(column))
+        FGridView.Controller().HeaderController().ClickSort(Column(column), {});
+}
+
+bool TkvGridAccessibleModel::DropDownHeaderFilter(int column)
+{
+    return HeaderFilters(column) && FGridView.Controller().FilterController().DropDownFilter(
+                                        Column(column), TkvGridHeaderContainer::HeaderRow);
 }
 
 } // namespace kestrum

@@ -50,6 +50,13 @@ public:
     bool FocusCell(int rowIndex, int column);
     //! Opens or closes a group row.
     void SetRowExpanded(int rowIndex, bool expanded);
+    //! Whether the column's header sorts when clicked, and shows a filter button.
+    bool HeaderSorts(int column) const;
+    bool HeaderFilters(int column) const;
+    //! What a plain click on the header does: sort by the column, or flip its order.
+    void ClickHeader(int column);
+    //! Opens the column's filter drop-down below its header, as its filter button does.
+    bool DropDownHeaderFilter(int column);
 
 private:
     TkvGridColumn *Column(int column) const;

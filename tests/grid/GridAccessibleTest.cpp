@@ -183,6 +183,18 @@ TEST_F(GridAccessibleTest, SelectionAndFocusFollowTheGridAndAreAnnounced)
     EXPECT_EQ(Ledger.View->Controller().FocusedItem(), Ledger.Remark);
 }
 
+TEST_F(GridAccessibleTest, PressingAHeaderSortsByItsColumnAsAClickDoes)
+{
+    QAccessibleInterface *header = Table()->child(1);
+    ASSERT_EQ(header->role(), QAccessible::ColumnHeader);
+    ASSERT_NE(header->actionInterface(), nullptr);
+    ASSERT_TRUE(header->actionInterface()->actionNames().contains(QAccessibleActionInterface::pressAction()));
+    header->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
+    EXPECT_EQ(Ledger.Source().ItemSortOrder(Ledger.Item->Index()), TkvGridSortMark::Ascending);
+    header->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
+    EXPECT_EQ(Ledger.Source().ItemSortOrder(Ledger.Item->Index()), TkvGridSortMark::Descending);
+}
+
 TEST_F(GridAccessibleTest, NewRowsDropTheCellsReadSoFar)
 {
     EXPECT_EQ(CellName(2, 0), "7.25");
