@@ -1,6 +1,7 @@
 #include "editors/CustomEdit.h"
 
 #include "core/VariantCompare.h"
+#include "editors/EditAccessible.h"
 
 #include <QKeyEvent>
 #include <QMenu>
@@ -11,6 +12,7 @@ TkvCustomEdit::TkvCustomEdit(std::unique_ptr<TkvCustomEditProperties> properties
                              QWidget *parent)
     : QWidget(parent), FOwnProperties(std::move(properties)), FIsInplace(isInplace)
 {
+    InstallEditAccessibility();
     FActiveProperties = FOwnProperties.get();
     FActiveProperties->SetOwner(this);
     FDataBinding = std::make_unique<TkvEditDataBinding>(*this);

@@ -23,6 +23,8 @@ TkvCustomPopupEdit::TkvCustomPopupEdit(std::unique_ptr<TkvCustomPopupEditPropert
     FDropDownButton->setArrowType(Qt::DownArrow);
     FDropDownButton->setFocusPolicy(Qt::NoFocus);
     FDropDownButton->setAutoRaise(true);
+    // Screen readers say what the arrow does; the keyboard opens it with F4 or Alt+Down.
+    FDropDownButton->setAccessibleName(QString::fromUtf8("展开"));
     if (auto *box = qobject_cast<QHBoxLayout *>(layout()))
         box->addWidget(FDropDownButton);
     QObject::connect(FDropDownButton, &QToolButton::clicked, this, [this] {

@@ -257,6 +257,8 @@ void TkvGridEditingController::PrepareEdit()
         // The field behind the column may have changed since the editor was
         // made (its maximum length, read-only state): the editor takes it now.
         FEdit->PropertiesChanged();
+        // Screen readers name the cell editor after its column, as they name the cell.
+        FEdit->setAccessibleName(FEditingItem->Caption());
         PlaceEdit();
         ReloadCellValue();
         HookEdit();

@@ -1,6 +1,7 @@
 #include "grid/GridSite.h"
 
 #include "editors/CustomEdit.h"
+#include "grid/GridAccessible.h"
 #include "grid/GridCellText.h"
 #include "grid/GridCustomizationForm.h"
 #include "grid/GridEditingController.h"
@@ -31,6 +32,7 @@ TkvGridSite::TkvGridSite(QWidget *parent) : QWidget(parent)
     setMouseTracking(true); // the sizing cursor shows over a sizing edge
     // An input method composes text for the focused cell (its editor opens on the first event).
     setAttribute(Qt::WA_InputMethodEnabled);
+    InstallGridAccessibility();
     FDragScrollTimer.setInterval(TkvGridTableController::DragScrollInterval);
     connect(&FDragScrollTimer, &QTimer::timeout, this, [this] { DragScrollTick(); });
 }
@@ -41,6 +43,7 @@ void TkvGridSite::SetGridView(TkvGridTableView *view)
         return;
     if (FGridView) {
         FGridView->OnInvalidate = nullptr;
+        FGridView->OnAccessChange = nullptr;
         FGridView->OnWaitCursor = nullptr;
         FGridView->Controller().SetWindowFactory(nullptr);
         FGridView->Controller().FilterDialogs().ShowColumnFilterDialog = nullptr;
@@ -59,7 +62,7 @@ void TkvGridSite::SetGridView(TkvGridTableView *view)
         view->Controller().SetDragThreshold(QApplication::startDragDistance() / 2);
         view->Controller().SetDialogParent(this);
         view->Controller().FilterDialogs().ShowColumnFilterDialog = [this](TkvGridTableView &grid,
-                                                                          TkvGridColumn &column) {
+                                                                           TkvGridColumn &column) {
             return ShowGridColumnFilterDialog(grid, column, this);
         };
         view->Controller().FilterDialogs().ShowFilterBuilderDialog = [this](TkvGridTableView &grid) {
@@ -80,6 +83,7 @@ void TkvGridSite::SetGridView(TkvGridTableView *view)
             else
                 update(rect);
         };
+        view->OnAccessChange = [this](TkvGridAccessChange change) { NotifyGridAccessibility(this, change); };
         view->SetBounds(rect());
         view->LayoutChanged();
     }
@@ -377,6 +381,11 @@ void TkvGridSite::focusInEvent(QFocusEvent *event)
         FGridView->SetFocused(true);
         // Coming into the grid shows the editor on the focused cell under AlwaysShowEditor.
         Guarded([&] { FGridView->Controller().EditingController().ShowEditorAlways(); });
+        // A screen reader names the focused cell, not only the grid: after Qt has announced
+        // the grid itself, so the cell is what is read last.
+        QMetaObject::invokeMethod(
+            this, [this] { NotifyGridAccessibility(this, TkvGridAccessChange::Focus); },
+            Qt::QueuedConnection);
     }
 }
 

@@ -80,6 +80,8 @@ void TkvGridTableController::SetFocusedItem(TkvCustomGridTableItem *item)
     const int focusedRowIndex = FocusedRowIndex();
     if (focusedRowIndex >= 0)
         FGridView->RecordChanged(focusedRowIndex);
+    if (FGridView->OnAccessChange)
+        FGridView->OnAccessChange(TkvGridAccessChange::Focus);
     if (FGridView->OnFocusedItemChanged)
         FGridView->OnFocusedItemChanged(FGridView, previous, item);
     FEditingController->ShowEditorAlways();

@@ -414,6 +414,13 @@ void TkvGridTableView::ExecuteChange(const TkvGridChange &change)
     // An open cell editor follows its cell through every new layout and scroll.
     if (change.Kind != TkvGridChangeKind::View)
         FController->EditingController().UpdateEditorBounds();
+    if (OnAccessChange) {
+        if (change.Kind == TkvGridChangeKind::Size || change.Kind == TkvGridChangeKind::Data ||
+            change.Kind == TkvGridChangeKind::Layout)
+            OnAccessChange(TkvGridAccessChange::Rows);
+        else if (change.Kind == TkvGridChangeKind::FocusedRecord)
+            OnAccessChange(TkvGridAccessChange::Focus);
+    }
     if (OnChangeExecuted)
         OnChangeExecuted(change);
 }
@@ -506,6 +513,8 @@ void TkvGridTableView::SourceSelectionChanged(const std::vector<int> &changedRow
     for (int rowIndex : changedRowIndexes)
         if (FViewData->Records(rowIndex))
             RecordChanged(rowIndex);
+    if (OnAccessChange)
+        OnAccessChange(TkvGridAccessChange::Selection);
     if (OnSelectionChanged)
         OnSelectionChanged(this);
 }

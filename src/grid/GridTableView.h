@@ -4,8 +4,8 @@
 // visible list; the column table view and the record-set table view.
 #include "grid/GridChangeQueue.h"
 #include "grid/GridColumn.h"
-#include "grid/GridNavigatorButtons.h"
 #include "grid/GridCustomDraw.h"
+#include "grid/GridNavigatorButtons.h"
 #include "grid/GridOptions.h"
 #include "grid/GridRowSource.h"
 #include "grid/GridStyles.h"
@@ -37,6 +37,13 @@ class TkvGridDataControllerSource;
 class TkvDataFilterCriteria;
 class TkvGridDBDataController;
 class TkvCustomEdit;
+
+//! What changed for screen readers once a change reached the screen.
+enum class TkvGridAccessChange : std::uint8_t {
+    Rows,      //!< rows or columns were laid out anew: cells read so far may stand elsewhere
+    Focus,     //!< the focused row or column moved
+    Selection, //!< rows were selected or unselected
+};
 
 class TkvCustomGridView {
 public:
@@ -107,6 +114,8 @@ public:
     std::function<void(const QRect &)> OnInvalidate;
     //! Called when the scroll bars need an update; set by the site.
     std::function<void()> OnScrollBarsChanged;
+    //! Called after rows, focus or selection changed on the screen; set by the site for screen readers.
+    std::function<void(TkvGridAccessChange)> OnAccessChange;
 
     //! Option groups report here.
     virtual void OptionsChanged() { SizeChanged(); }

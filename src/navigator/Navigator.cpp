@@ -1,5 +1,6 @@
 #include "navigator/Navigator.h"
 
+#include "navigator/NavigatorAccessible.h"
 #include "navigator/NavigatorGlyphs.h"
 #include "ui/ErrorBox.h"
 #include "ui/ImageList.h"
@@ -28,6 +29,7 @@ TkvCustomNavigator::TkvCustomNavigator(std::unique_ptr<TkvCustomNavigatorButtons
 {
     setMouseTracking(true);
     setFocusPolicy(Qt::ClickFocus);
+    InstallNavigatorAccessibility();
     FButtons->SetOwnerEnabled(isEnabled());
     FButtons->OnChanged = [this] { ButtonsChanged(); };
     FRepeatTimer.setSingleShot(false);
@@ -97,6 +99,8 @@ int TkvCustomNavigator::UpdateButtonsState()
         ++changed;
         update(info.Bounds);
     }
+    if (changed > 0)
+        NotifyNavigatorButtonsChanged(this);
     return changed;
 }
 
@@ -213,12 +217,18 @@ void TkvCustomNavigator::keyPressEvent(QKeyEvent *event)
 {
     HideHint();
     int key = event->key();
+    // Enter presses the focused button as Space does, as on any push button.
+    if (key == Qt::Key_Return || key == Qt::Key_Enter)
+        key = Qt::Key_Space;
     if (key != Qt::Key_Left && key != Qt::Key_Right && key != Qt::Key_Space) {
         QWidget::keyPressEvent(event);
         return;
     }
+    const int focused = FViewInfo.FocusedIndex();
     int index = FViewInfo.KeyDown(key);
     update();
+    if (FViewInfo.FocusedIndex() != focused)
+        NotifyNavigatorFocus(this);
     if (index >= 0)
         ClickButton(index);
 }
@@ -234,6 +244,9 @@ void TkvCustomNavigator::focusInEvent(QFocusEvent *event)
 {
     QWidget::focusInEvent(event);
     update();
+    // After Qt has announced the bar itself, so the button is what is read last.
+    QMetaObject::invokeMethod(
+        this, [this] { NotifyNavigatorFocus(this); }, Qt::QueuedConnection);
 }
 
 void TkvCustomNavigator::focusOutEvent(QFocusEvent *event)

@@ -1,5 +1,6 @@
 #include "pages/PqGroupBox.h"
 
+#include "pages/PqPageControlAccessible.h"
 #include "ui/Focus.h"
 #include "ui/Painting.h"
 
@@ -35,6 +36,7 @@ void DrawBevel(QPainter &painter, const QRect &rect, const QColor &topLeft, cons
 TPqGroupBox::TPqGroupBox(QWidget *parent)
     : QWidget(parent), FFlatColor(SystemColor(clBtnShadow)), FColor(SystemColor(clBtnFace))
 {
+    InstallPageControlAccessibility();
     setFocusPolicy(Qt::NoFocus);
     resize(185, 105);
     layoutChanged();

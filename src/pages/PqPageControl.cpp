@@ -1,5 +1,6 @@
 #include "pages/PqPageControl.h"
 
+#include "pages/PqPageControlAccessible.h"
 #include "pages/PqTabPainter.h"
 #include "pages/PqTabSheet.h"
 #include "ui/Accelerator.h"
@@ -52,6 +53,7 @@ TPqPageControl *EnclosingPageControl(QWidget *widget)
 
 TPqPageControl::TPqPageControl(QWidget *parent) : QWidget(parent), FModel(*this)
 {
+    InstallPageControlAccessibility();
     FLook.HotTrackColor = SystemColor(clHighlight);
     FLook.TabColors = {SystemColor(clHighlight), SystemColor(clBtnFace), SystemColor(clWindow)};
     FLook.TextColors = {SystemColor(clBtnText), SystemColor(clBtnText), SystemColor(clBtnHighlight),
@@ -460,6 +462,9 @@ void TPqPageControl::focusInEvent(QFocusEvent *event)
 {
     update();
     QWidget::focusInEvent(event);
+    // After Qt has announced the control itself, so the selected tab is what is read last.
+    QMetaObject::invokeMethod(
+        this, [this] { NotifyPageControlTabChanged(this); }, Qt::QueuedConnection);
 }
 
 void TPqPageControl::focusOutEvent(QFocusEvent *event)
@@ -476,6 +481,7 @@ void TPqPageControl::DoChanging(int newIndex, bool &allowChange)
 
 void TPqPageControl::DoChange()
 {
+    NotifyPageControlTabChanged(this);
     if (OnChange)
         OnChange(this);
 }

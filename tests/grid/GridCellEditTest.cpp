@@ -16,6 +16,7 @@
 #include "grid/GridEditingController.h"
 #include "grid/GridSite.h"
 
+#include <QAccessible>
 #include <QCoreApplication>
 #include <QDate>
 #include <QInputMethodEvent>
@@ -399,4 +400,22 @@ TEST_F(GridCellEditTest, InputMethodTextOnAFocusedCellOpensTheEditorWithIt)
     Press(Qt::Key_Return);
     EXPECT_EQ(Editor(), nullptr);
     EXPECT_EQ(FieldText("进帐人"), "奖金");
+}
+
+TEST_F(GridCellEditTest, ScreenReadersNameTheCellEditorAfterItsColumn)
+{
+    OpenGrid();
+    FocusCell(1, Item);
+    EXPECT_TRUE(View->Controller().KeyDown(TkvGridKey::Enter, {}));
+    ASSERT_NE(Editor(), nullptr);
+    QAccessibleInterface *inner = QAccessible::queryAccessibleInterface(Editor()->InnerWidget());
+    ASSERT_NE(inner, nullptr);
+    EXPECT_EQ(inner->text(QAccessible::Name), Item->Caption());
+    EXPECT_EQ(inner->text(QAccessible::Value).toStdString(), "红包");
+    Press(Qt::Key_Escape);
+    FocusCell(1, Amount);
+    EXPECT_TRUE(View->Controller().KeyDown(TkvGridKey::Enter, {}));
+    ASSERT_NE(Editor(), nullptr);
+    EXPECT_EQ(QAccessible::queryAccessibleInterface(Editor())->text(QAccessible::Name).toStdString(),
+              "本次进帐");
 }
