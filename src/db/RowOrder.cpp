@@ -24,7 +24,7 @@ void TDbRowOrder::Clear()
     FLive.clear();
     FVisible.clear();
     FPositionOfSlot.clear();
-    FSlotOfKey.clear();
+    FSlotsByKey.clear();
     FPositionsValid = FKeysValid = false;
 }
 
@@ -52,8 +52,10 @@ int TDbRowOrder::AddRow(const TDbRowStore &row, int position)
                             ? std::find(FLive.begin(), FLive.end(), SlotAt(position))
                             : FLive.end();
     FLive.insert(before, slot);
+    // A row with a key already known stays behind it, as a later row of
+    // the same key does in a fresh index.
     if (FKeysValid && HasIntegerKey(slot))
-        FSlotOfKey.emplace(FStore->Integer(slot, FKeyField), slot);
+        FSlotsByKey.insert(UpperBoundOfKey(KeyOf(slot)), slot);
     FPositionsValid = false;
     return slot;
 }
@@ -68,9 +70,43 @@ void TDbRowOrder::RemoveAt(int position)
     const int slot = SlotAt(position);
     FLive.erase(std::find(FLive.begin(), FLive.end(), slot));
     FVisible.erase(FVisible.begin() + position);
-    if (FKeysValid && HasIntegerKey(slot))
-        FSlotOfKey.erase(FStore->Integer(slot, FKeyField));
+    if (FKeysValid && HasIntegerKey(slot)) {
+        const auto last = UpperBoundOfKey(KeyOf(slot));
+        const auto found = std::find(LowerBoundOfKey(KeyOf(slot)), last, slot);
+        if (found != last)
+            FSlotsByKey.erase(found);
+    }
     FPositionsValid = false;
+}
+
+std::vector<std::int32_t>::iterator TDbRowOrder::LowerBoundOfKey(std::int64_t key) const
+{
+    return std::lower_bound(FSlotsByKey.begin(), FSlotsByKey.end(), key,
+                            [this](std::int32_t slot, std::int64_t k) { return KeyOf(slot) < k; });
+}
+
+std::vector<std::int32_t>::iterator TDbRowOrder::UpperBoundOfKey(std::int64_t key) const
+{
+    return std::upper_bound(FSlotsByKey.begin(), FSlotsByKey.end(), key,
+                            [this](std::int64_t k, std::int32_t slot) { return k < KeyOf(slot); });
+}
+
+void TDbRowOrder::BuildKeyIndex() const
+{
+    FSlotsByKey.clear();
+    FSlotsByKey.reserve(FLive.size());
+    bool ascending = true;
+    for (const std::int32_t slot : FLive) {
+        if (!HasIntegerKey(slot))
+            continue;
+        if (!FSlotsByKey.empty() && KeyOf(FSlotsByKey.back()) > KeyOf(slot))
+            ascending = false;
+        FSlotsByKey.push_back(slot);
+    }
+    if (!ascending)
+        std::stable_sort(FSlotsByKey.begin(), FSlotsByKey.end(),
+                         [this](std::int32_t a, std::int32_t b) { return KeyOf(a) < KeyOf(b); });
+    FKeysValid = true;
 }
 
 TBookmark TDbRowOrder::BookmarkOfSlot(int slot) const
@@ -98,16 +134,10 @@ int TDbRowOrder::SlotOfBookmark(const TBookmark &bookmark) const
                    : -1;
     if (bookmark.FKind != TBookmark::kKey || FKeyField < 0)
         return -1;
-    if (!FKeysValid) {
-        FSlotOfKey.clear();
-        FSlotOfKey.reserve(FLive.size());
-        for (const std::int32_t slot : FLive)
-            if (FStore->Kind(slot, FKeyField) == TDbCellKind::Integer)
-                FSlotOfKey.emplace(FStore->Integer(slot, FKeyField), slot);
-        FKeysValid = true;
-    }
-    const auto found = FSlotOfKey.find(bookmark.FValue);
-    return found == FSlotOfKey.end() ? -1 : found->second;
+    if (!FKeysValid)
+        BuildKeyIndex();
+    const auto found = LowerBoundOfKey(bookmark.FValue);
+    return found == FSlotsByKey.end() || KeyOf(*found) != bookmark.FValue ? -1 : *found;
 }
 
 int TDbRowOrder::CompareBookmarks(const TBookmark &a, const TBookmark &b) const
