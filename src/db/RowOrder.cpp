@@ -13,6 +13,7 @@ void TDbRowOrder::Load(std::unique_ptr<TDbRowStore> store, int keyField)
     FLive.resize(std::size_t(FStore->SlotCount()));
     std::iota(FLive.begin(), FLive.end(), 0);
     FVisible.clear();
+    FVisibleInSlotOrder = true;
     FPositionsValid = false;
     FKeysValid = false;
 }
@@ -23,6 +24,7 @@ void TDbRowOrder::Clear()
     FKeyField = -1;
     FLive.clear();
     FVisible.clear();
+    FVisibleInSlotOrder = false;
     FPositionOfSlot.clear();
     FSlotsByKey.clear();
     FPositionsValid = FKeysValid = false;
@@ -30,12 +32,13 @@ void TDbRowOrder::Clear()
 
 void TDbRowOrder::ShowAll()
 {
-    FVisible = FLive;
-    FPositionsValid = false;
+    ShowWhere([](int) { return true; });
 }
 
 int TDbRowOrder::PositionOfSlot(int slot) const
 {
+    if (FVisibleInSlotOrder)
+        return slot >= 0 && slot < VisibleCount() ? slot : -1;
     if (!FPositionsValid) {
         FPositionOfSlot.assign(std::size_t(FStore ? FStore->SlotCount() : 0), -1);
         for (int position = 0; position < VisibleCount(); ++position)
@@ -70,6 +73,7 @@ void TDbRowOrder::RemoveAt(int position)
     const int slot = SlotAt(position);
     FLive.erase(std::find(FLive.begin(), FLive.end(), slot));
     FVisible.erase(FVisible.begin() + position);
+    FVisibleInSlotOrder = false;
     if (FKeysValid && HasIntegerKey(slot)) {
         const auto last = UpperBoundOfKey(KeyOf(slot));
         const auto found = std::find(LowerBoundOfKey(KeyOf(slot)), last, slot);

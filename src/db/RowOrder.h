@@ -36,9 +36,12 @@ public:
     template <typename Keep> void ShowWhere(Keep &&keep)
     {
         FVisible.clear();
+        FVisibleInSlotOrder = true;
         for (const std::int32_t slot : FLive)
-            if (keep(int(slot)))
+            if (keep(int(slot))) {
+                FVisibleInSlotOrder = FVisibleInSlotOrder && slot == std::int32_t(FVisible.size());
                 FVisible.push_back(slot);
+            }
         FPositionsValid = false;
     }
     void ShowAll();
@@ -84,6 +87,9 @@ private:
     // in key order needs no sort at all.
     mutable std::vector<std::int32_t> FPositionOfSlot;
     mutable bool FPositionsValid = false;
+    // Every shown row stands at the position of its slot (all rows as read,
+    // none hidden or moved): positions need no index then.
+    bool FVisibleInSlotOrder = false;
     mutable std::vector<std::int32_t> FSlotsByKey;
     mutable bool FKeysValid = false;
 };
