@@ -13,6 +13,7 @@ void TDbRowOrder::Load(std::unique_ptr<TDbRowStore> store, int keyField)
     FLive.resize(std::size_t(FStore->SlotCount()));
     std::iota(FLive.begin(), FLive.end(), 0);
     FVisible.clear();
+    FVisibleInSlotOrder = true;
     FPositionsValid = false;
     FKeysValid = false;
 }
@@ -23,19 +24,21 @@ void TDbRowOrder::Clear()
     FKeyField = -1;
     FLive.clear();
     FVisible.clear();
+    FVisibleInSlotOrder = false;
     FPositionOfSlot.clear();
-    FSlotOfKey.clear();
+    FSlotsByKey.clear();
     FPositionsValid = FKeysValid = false;
 }
 
 void TDbRowOrder::ShowAll()
 {
-    FVisible = FLive;
-    FPositionsValid = false;
+    ShowWhere([](int) { return true; });
 }
 
 int TDbRowOrder::PositionOfSlot(int slot) const
 {
+    if (FVisibleInSlotOrder)
+        return slot >= 0 && slot < VisibleCount() ? slot : -1;
     if (!FPositionsValid) {
         FPositionOfSlot.assign(std::size_t(FStore ? FStore->SlotCount() : 0), -1);
         for (int position = 0; position < VisibleCount(); ++position)
@@ -52,8 +55,10 @@ int TDbRowOrder::AddRow(const TDbRowStore &row, int position)
                             ? std::find(FLive.begin(), FLive.end(), SlotAt(position))
                             : FLive.end();
     FLive.insert(before, slot);
+    // A row with a key already known stays behind it, as a later row of
+    // the same key does in a fresh index.
     if (FKeysValid && HasIntegerKey(slot))
-        FSlotOfKey.emplace(FStore->Integer(slot, FKeyField), slot);
+        FSlotsByKey.insert(UpperBoundOfKey(KeyOf(slot)), slot);
     FPositionsValid = false;
     return slot;
 }
@@ -68,9 +73,44 @@ void TDbRowOrder::RemoveAt(int position)
     const int slot = SlotAt(position);
     FLive.erase(std::find(FLive.begin(), FLive.end(), slot));
     FVisible.erase(FVisible.begin() + position);
-    if (FKeysValid && HasIntegerKey(slot))
-        FSlotOfKey.erase(FStore->Integer(slot, FKeyField));
+    FVisibleInSlotOrder = false;
+    if (FKeysValid && HasIntegerKey(slot)) {
+        const auto last = UpperBoundOfKey(KeyOf(slot));
+        const auto found = std::find(LowerBoundOfKey(KeyOf(slot)), last, slot);
+        if (found != last)
+            FSlotsByKey.erase(found);
+    }
     FPositionsValid = false;
+}
+
+std::vector<std::int32_t>::iterator TDbRowOrder::LowerBoundOfKey(std::int64_t key) const
+{
+    return std::lower_bound(FSlotsByKey.begin(), FSlotsByKey.end(), key,
+                            [this](std::int32_t slot, std::int64_t k) { return KeyOf(slot) < k; });
+}
+
+std::vector<std::int32_t>::iterator TDbRowOrder::UpperBoundOfKey(std::int64_t key) const
+{
+    return std::upper_bound(FSlotsByKey.begin(), FSlotsByKey.end(), key,
+                            [this](std::int64_t k, std::int32_t slot) { return k < KeyOf(slot); });
+}
+
+void TDbRowOrder::BuildKeyIndex() const
+{
+    FSlotsByKey.clear();
+    FSlotsByKey.reserve(FLive.size());
+    bool ascending = true;
+    for (const std::int32_t slot : FLive) {
+        if (!HasIntegerKey(slot))
+            continue;
+        if (!FSlotsByKey.empty() && KeyOf(FSlotsByKey.back()) > KeyOf(slot))
+            ascending = false;
+        FSlotsByKey.push_back(slot);
+    }
+    if (!ascending)
+        std::stable_sort(FSlotsByKey.begin(), FSlotsByKey.end(),
+                         [this](std::int32_t a, std::int32_t b) { return KeyOf(a) < KeyOf(b); });
+    FKeysValid = true;
 }
 
 TBookmark TDbRowOrder::BookmarkOfSlot(int slot) const
@@ -98,16 +138,10 @@ int TDbRowOrder::SlotOfBookmark(const TBookmark &bookmark) const
                    : -1;
     if (bookmark.FKind != TBookmark::kKey || FKeyField < 0)
         return -1;
-    if (!FKeysValid) {
-        FSlotOfKey.clear();
-        FSlotOfKey.reserve(FLive.size());
-        for (const std::int32_t slot : FLive)
-            if (FStore->Kind(slot, FKeyField) == TDbCellKind::Integer)
-                FSlotOfKey.emplace(FStore->Integer(slot, FKeyField), slot);
-        FKeysValid = true;
-    }
-    const auto found = FSlotOfKey.find(bookmark.FValue);
-    return found == FSlotOfKey.end() ? -1 : found->second;
+    if (!FKeysValid)
+        BuildKeyIndex();
+    const auto found = LowerBoundOfKey(bookmark.FValue);
+    return found == FSlotsByKey.end() || KeyOf(*found) != bookmark.FValue ? -1 : *found;
 }
 
 int TDbRowOrder::CompareBookmarks(const TBookmark &a, const TBookmark &b) const

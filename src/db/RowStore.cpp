@@ -23,7 +23,33 @@ std::string_view TDbRowStore::Bytes(int slot, int column) const
 {
     const Column &c = FColumns[column];
     const auto word = std::uint64_t(c.words[slot]);
-    return std::string_view(c.arena).substr(std::size_t(word >> 32), std::size_t(word & 0xffffffffu));
+    return c.arena.View(word >> 32, std::size_t(word & 0xffffffffu));
+}
+
+std::uint64_t TDbRowStore::Arena::Append(std::string_view bytes)
+{
+    if (bytes.empty())
+        return 0;
+    std::uint64_t offset = FEnd;
+    if (offset % BlockSize == 0 || offset % BlockSize + bytes.size() > BlockSize) {
+        // A fresh block: the rest of the current one stays unused.
+        offset = (offset + BlockSize - 1) / BlockSize * BlockSize;
+        const std::size_t blocks = (bytes.size() + BlockSize - 1) / BlockSize;
+        if (offset + bytes.size() > 0xffffffffu)
+            throw EDatabaseError("查询结果太大，内存中放不下。");
+        FBlocks.resize(std::size_t(offset / BlockSize));
+        FBlocks.push_back(std::make_unique_for_overwrite<char[]>(blocks == 1 ? BlockSize : bytes.size()));
+        FBlocks.resize(std::size_t(offset / BlockSize) + blocks);
+        if (blocks > 1) {
+            std::memcpy(FBlocks[std::size_t(offset / BlockSize)].get(), bytes.data(), bytes.size());
+            FEnd = offset + blocks * BlockSize; // the oversized block is full
+            return offset;
+        }
+    }
+    std::memcpy(FBlocks[std::size_t(offset / BlockSize)].get() + offset % BlockSize, bytes.data(),
+                bytes.size());
+    FEnd = offset + bytes.size();
+    return offset;
 }
 
 void TDbRowStore::Store(Column &column, int slot, sqlite3_stmt *statement, int index)
@@ -48,11 +74,10 @@ void TDbRowStore::Store(Column &column, int slot, sqlite3_stmt *statement, int i
         const void *data = type == SQLITE_TEXT ? (const void *)sqlite3_column_text(statement, index)
                                                : sqlite3_column_blob(statement, index);
         const auto length = std::size_t(sqlite3_column_bytes(statement, index));
-        if (column.arena.size() + length > 0xffffffffu)
+        if (length > 0xffffffffu)
             throw EDatabaseError("查询结果太大，内存中放不下。");
-        word = std::int64_t((std::uint64_t(column.arena.size()) << 32) | length);
-        if (length > 0)
-            column.arena.append(static_cast<const char *>(data), length);
+        const std::uint64_t offset = column.arena.Append({static_cast<const char *>(data), length});
+        word = std::int64_t((offset << 32) | length);
         break;
     }
     default:
@@ -70,10 +95,9 @@ void TDbRowStore::Store(Column &column, int slot, sqlite3_stmt *statement, int i
 void TDbRowStore::Put(Column &column, int slot, TDbCellKind kind, std::int64_t word, std::string_view bytes)
 {
     if (kind == TDbCellKind::Text || kind == TDbCellKind::Blob) {
-        if (column.arena.size() + bytes.size() > 0xffffffffu)
+        if (bytes.size() > 0xffffffffu)
             throw EDatabaseError("查询结果太大，内存中放不下。");
-        word = std::int64_t((std::uint64_t(column.arena.size()) << 32) | bytes.size());
-        column.arena.append(bytes);
+        word = std::int64_t((column.arena.Append(bytes) << 32) | bytes.size());
     }
     if (slot == int(column.kinds.size())) {
         column.kinds.push_back(std::uint8_t(kind));

@@ -2,9 +2,11 @@
 // The client-side copy of a result: cells kept by column in the kinds that
 // SQLite returned (so a row can be compared with the file exactly as it was
 // read), one payload word per cell and the text bytes in one arena per column.
+// An arena grows by fixed blocks that never move, so a large result is never
+// held twice while a grown arena is copied over.
 // Rows are slots: a deleted row's slot is left unused, never reused.
 #include <cstdint>
-#include <string>
+#include <memory>
 #include <string_view>
 #include <vector>
 
@@ -39,10 +41,30 @@ public:
     void Bind(sqlite3_stmt *statement, int parameter, int slot, int column) const;
 
 private:
+    //! Text and blob bytes of one column. An offset counts from the start of
+    //! the first block as if the blocks stood end to end; a cell never spans
+    //! two blocks (one longer than a block gets a block of its own size).
+    class Arena {
+    public:
+        static constexpr std::size_t BlockSize = std::size_t(1) << 20;
+        //! Copies the bytes in and returns their offset; raises when the
+        //! column's bytes would pass 4 GB, which a word cannot address.
+        std::uint64_t Append(std::string_view bytes);
+        std::string_view View(std::uint64_t offset, std::size_t length) const
+        {
+            if (length == 0)
+                return {};
+            return {FBlocks[std::size_t(offset / BlockSize)].get() + offset % BlockSize, length};
+        }
+
+    private:
+        std::vector<std::unique_ptr<char[]>> FBlocks;
+        std::uint64_t FEnd = 0; // offset of the next free byte
+    };
     struct Column {
         std::vector<std::uint8_t> kinds;
         std::vector<std::int64_t> words; // integer, float bits, or offset<<32 | length
-        std::string arena;
+        Arena arena;
     };
     void Store(Column &column, int slot, sqlite3_stmt *statement, int index);
     void Put(Column &column, int slot, TDbCellKind kind, std::int64_t word, std::string_view bytes);

@@ -71,6 +71,30 @@ TEST_F(RowOrder, KeyBookmarksFollowSingleRowChangesAndSurviveAReload)
     EXPECT_EQ(FRows.SlotOfBookmark(addedMark), -1) << "the added row was never in the file";
 }
 
+TEST_F(RowOrder, KeyBookmarksFindRowsReadInAnyOrderAndRowsAddedOrRemovedAfter)
+{
+    TDbRowOrder rows(3);
+    rows.Load(Read("select id, name from t union all select null, 'no key' order by 1 desc"), 0);
+    rows.ShowAll();
+    std::vector<TBookmark> marks;
+    for (int slot = 0; slot < 6; ++slot)
+        marks.push_back(rows.BookmarkOfSlot(slot));
+    for (int slot = 0; slot < 6; ++slot)
+        EXPECT_EQ(rows.SlotOfBookmark(marks[std::size_t(slot)]), slot)
+            << marks[std::size_t(slot)].debugString();
+
+    const int low = rows.AddRow(*Read("select -7, 'low'"), 0);
+    const int high = rows.AddRow(*Read("select 99, 'high'"), 99);
+    EXPECT_EQ(rows.SlotOfBookmark(rows.BookmarkOfSlot(low)), low);
+    EXPECT_EQ(rows.SlotOfBookmark(rows.BookmarkOfSlot(high)), high);
+    rows.ShowAll();
+    const TBookmark removed = rows.BookmarkOfSlot(2);
+    rows.RemoveAt(rows.PositionOfSlot(2));
+    EXPECT_EQ(rows.SlotOfBookmark(removed), -1);
+    EXPECT_EQ(rows.SlotOfBookmark(marks[3]), 3);
+    EXPECT_EQ(rows.SlotOfBookmark(rows.BookmarkOfSlot(low)), low);
+}
+
 TEST_F(RowOrder, SlotBookmarksLapseAtAReloadAndOnlyTheirOwnerResolvesThem)
 {
     TDbRowOrder keyless(2);
