@@ -336,6 +336,11 @@ void TkvDataSummary::Recalculate()
     ResolveFieldNames();
     CalculateFooter();
     CalculateGroups();
+    RunAfterSummary();
+}
+
+void TkvDataSummary::RunAfterSummary()
+{
     if (!OnAfterSummary)
         return;
     if (FHost->SummaryOwnerLoading()) {
@@ -356,7 +361,7 @@ bool TkvDataSummary::FollowFooterRecord(const std::vector<Variant> *oldValues,
                                         const std::vector<Variant> *newValues)
 {
     const int count = FFooterSummaryItems.Count();
-    if (!FHost || OnAfterSummary || FFooterSummaryItems.OnSummary || (FOptions & soSelectedRecords) ||
+    if (!FHost || FFooterSummaryItems.OnSummary || (FOptions & soSelectedRecords) ||
         FHost->SummaryGridMode() || !FFooterValues.isArray() ||
         int(FFooterValues.elements().size()) != count || (oldValues && int(oldValues->size()) != count) ||
         (newValues && int(newValues->size()) != count) || FHost->SummaryRecordList().empty())
@@ -413,6 +418,7 @@ bool TkvDataSummary::FollowFooterRecord(const std::vector<Variant> *oldValues,
     }
     FFooterValues = Variant::fromArray(std::move(values));
     FFooterMoneySums = std::move(moneySums);
+    RunAfterSummary(); // as after a recalculation: the owner sees the new values
     return true;
 }
 

@@ -250,8 +250,8 @@ public:
     //! now) join, one value per footer item. Sums of real and currency
     //! values and counts follow without a walk over every record; false when
     //! an item cannot follow (minimum, maximum, average, other value kinds,
-    //! an OnSummary handler, selected records only, OnAfterSummary), and the
-    //! caller then recalculates.
+    //! an OnSummary handler, selected records only), and the caller then
+    //! recalculates. OnAfterSummary runs after a follow as after Recalculate.
     bool FollowFooterRecord(const std::vector<Variant> *oldValues, const std::vector<Variant> *newValues);
     //! Fires a deferred OnAfterSummary once the owner has loaded.
     void OwnerLoaded();
@@ -284,6 +284,8 @@ private:
     void ResolveFieldNames();
     void CalculateFooter();
     void CalculateGroups();
+    //! OnAfterSummary, or deferred to OwnerLoaded while the owner loads.
+    void RunAfterSummary();
     Variant CalculateItems(const TkvDataSummaryItems &items, const std::vector<int> &recordList, int begin,
                            int end);
 
