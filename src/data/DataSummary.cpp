@@ -478,6 +478,29 @@ void TkvDataSummary::CalculateGroups()
     }
 }
 
+bool TkvDataSummary::RecalculateGroupsAt(int position)
+{
+    TkvDataGroups *groups = FHost ? FHost->SummaryDataGroups() : nullptr;
+    if (!groups || FHost->SummaryGridMode())
+        return false;
+    const std::vector<int> &records = FHost->SummaryRecordList();
+    std::vector<std::pair<int, Variant>> values; // computed aside: an error keeps the old ones
+    for (int level = 0; level < groups->LevelCount(); ++level) {
+        const int groupIndex = groups->GroupIndexByRecordPosition(position, level);
+        if (groupIndex < 0)
+            return false;
+        const TkvDataGroupSummaryItems *items = LevelSummaryItems(level);
+        values.emplace_back(groupIndex,
+                            items ? CalculateSummaryItems(*FHost, *items, FOptions, records,
+                                                          groups->FirstRecordPosition(groupIndex),
+                                                          groups->LastRecordPosition(groupIndex) + 1)
+                                  : Variant());
+    }
+    for (auto &[groupIndex, value] : values)
+        groups->Item(groupIndex).SummaryValues = std::move(value);
+    return true;
+}
+
 Variant TkvDataSummary::FooterValues(int itemIndex) const
 {
     if (!FFooterValues.isArray() || itemIndex < 0 || itemIndex > FFooterValues.arrayHighBound())

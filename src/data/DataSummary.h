@@ -253,6 +253,11 @@ public:
     //! an OnSummary handler, selected records only), and the caller then
     //! recalculates. OnAfterSummary runs after a follow as after Recalculate.
     bool FollowFooterRecord(const std::vector<Variant> *oldValues, const std::vector<Variant> *newValues);
+    //! The values of the record at a position of the grouped list changed
+    //! while it stayed in its groups: the summaries of those groups alone are
+    //! computed again (over their own records). False when the list is not
+    //! grouped or the position is in no group.
+    bool RecalculateGroupsAt(int position);
     //! Fires a deferred OnAfterSummary once the owner has loaded.
     void OwnerLoaded();
 
