@@ -2,13 +2,17 @@
 // ledger of a million income rows and over a thousand-row copy of it, in the
 // same run: each must cost the same at both sizes. Beside them the full
 // re-query (the statement run again and every row reloaded into the grid),
-// which every save, delete and cancel used to cost.
+// which every save, delete and cancel used to cost, and the same write done
+// by SQLite alone on the same file, the floor of a save or a delete.
 //
 // The ledger is generated for the run (see BenchLedger.h); KESTRUM_LEDGER_1M
-// may name a real one to copy instead.
+// may name a real one to copy instead. KESTRUM_BENCH_10M=1 adds a ledger of
+// five million income and five million expense rows (a long run: the file
+// is made and read first).
 #include "app/EntryPage.h"
 #include "app/LedgerData.h"
 #include "core/RegionalSettings.h"
+#include "data/DataControllerGroups.h"
 #include "data/DataSorting.h"
 #include "data/DbDataController.h"
 #include "db/DbField.h"
@@ -50,8 +54,12 @@ public:
     explicit OpenLedger(int rows)
     {
         const QString file = FDir.filePath("Vantorel.mdb");
-        bench::MakeBenchLedger(file);
-        if (rows > 0) {
+        if (rows == TenMillion)
+            bench::MakeBenchLedger(file, TenMillion / 2, TenMillion / 2);
+        else
+            bench::MakeBenchLedger(file);
+        FFile = file.toStdString();
+        if (rows > 0 && rows != TenMillion) {
             // The first rows of the same ledger, in the same schema.
             sqlite3 *db = nullptr;
             sqlite3_open(file.toUtf8().constData(), &db);
@@ -71,7 +79,11 @@ public:
         QApplication::processEvents();
     }
 
+    static constexpr int TenMillion = 10000000;
+
     TDbQuery &Query() { return FData.ADOQuery1; }
+    const std::string &File() const { return FFile; }
+    TkvGridDBTableView &View() { return *FPage->View; }
     TDbField &Amount() { return *Query().FieldByName(QString::fromUtf8("本次进帐")); }
     void SortByAmount()
     {
@@ -87,6 +99,7 @@ public:
 
 private:
     QTemporaryDir FDir;
+    std::string FFile;
     TLedgerData FData;
     TImageList FImages{16, 16};
     std::unique_ptr<TEntryPage> FPage;
@@ -113,11 +126,14 @@ int sizeOf(const benchmark::State &state)
     return int(state.range(0));
 }
 
-//! rows: 1000, or 0 for the whole million-row file.
+//! rows: 1000, 0 for the whole million-row file, or OpenLedger::TenMillion.
 void rowsCounter(benchmark::State &state, OpenLedger &page)
 {
     state.counters["rows"] = double(page.Query().RecordCount());
 }
+
+//! The item column (进帐人), second in the page's grid.
+constexpr int ItemColumn = 1;
 
 void BM_Post(benchmark::State &state)
 {
@@ -207,6 +223,62 @@ void BM_PostLeavingTheMonth(benchmark::State &state)
     rowsCounter(state, page);
 }
 
+//! A save in a list grouped by item: the row stays in its group, whose total follows.
+void BM_PostGroupedByItem(benchmark::State &state)
+{
+    OpenLedger &page = ledger(sizeOf(state));
+    TkvDataControllerGroups &groups = *DataGroupsOf(*page.View().DBDataController());
+    groups.PlaceInGrouping(ItemColumn, 0);
+    groups.FullExpand();
+    page.GoMiddle();
+    double amount = 100;
+    for (auto _ : state) {
+        state.PauseTiming();
+        page.Query().Edit();
+        page.Amount().SetValue(Variant(amount += 0.25));
+        state.ResumeTiming();
+        page.Query().Post();
+    }
+    rowsCounter(state, page);
+    groups.PlaceInGrouping(ItemColumn, -1);
+}
+
+//! The floor of a save: SQLite alone updates one row of the same file (one
+//! it added untimed before: the page's rows stay those of the file).
+void BM_SqliteUpdate(benchmark::State &state)
+{
+    OpenLedger &page = ledger(sizeOf(state));
+    sqlite3 *db = nullptr;
+    sqlite3_open(page.File().c_str(), &db);
+    exec(db, "INSERT INTO gain (\"本次进帐\", \"进帐时间\", \"进帐人\") VALUES (1, '2020-01-01', 'x')");
+    const std::string id = std::to_string(sqlite3_last_insert_rowid(db));
+    const std::string update = "UPDATE gain SET \"本次进帐\" = \"本次进帐\" + 0.25 WHERE id = " + id;
+    for (auto _ : state)
+        exec(db, update.c_str());
+    exec(db, ("DELETE FROM gain WHERE id = " + id).c_str());
+    sqlite3_close(db);
+    rowsCounter(state, page);
+}
+
+//! The floor of a delete: SQLite alone deletes one row of the same file (one
+//! it added untimed before, so the page's rows stay those of the file).
+void BM_SqliteDelete(benchmark::State &state)
+{
+    OpenLedger &page = ledger(sizeOf(state));
+    sqlite3 *db = nullptr;
+    sqlite3_open(page.File().c_str(), &db);
+    for (auto _ : state) {
+        state.PauseTiming();
+        exec(db, "INSERT INTO gain (\"本次进帐\", \"进帐时间\", \"进帐人\") VALUES (1, '2020-01-01', 'x')");
+        const std::string remove =
+            "DELETE FROM gain WHERE id = " + std::to_string(sqlite3_last_insert_rowid(db));
+        state.ResumeTiming();
+        exec(db, remove.c_str());
+    }
+    sqlite3_close(db);
+    rowsCounter(state, page);
+}
+
 //! The baseline: the statement run again and every row reloaded.
 void BM_FullRequery(benchmark::State &state)
 {
@@ -217,16 +289,27 @@ void BM_FullRequery(benchmark::State &state)
     rowsCounter(state, page);
 }
 
-// Arg: rows kept from the file (0: all of it). Fixed iteration counts keep
-// the deleted rows and the run time small on the million-row file.
-BENCHMARK(BM_Post)->Arg(1000)->Arg(0)->Iterations(40)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_Delete)->Arg(1000)->Arg(0)->Iterations(40)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_Cancel)->Arg(1000)->Arg(0)->Iterations(40)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_CancelNewEntry)->Arg(1000)->Arg(0)->Iterations(40)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_FullRequery)->Arg(1000)->Arg(0)->Iterations(3)->Unit(benchmark::kMillisecond);
+// Arg: rows kept from the file (0: all of it; OpenLedger::TenMillion: the
+// larger ledger, only when asked for). Fixed iteration counts keep the
+// deleted rows and the run time small on the large files.
+void Sizes(benchmark::internal::Benchmark *bench)
+{
+    bench->Arg(1000)->Arg(0);
+    if (const char *large = std::getenv("KESTRUM_BENCH_10M"); large && *large && *large != '0')
+        bench->Arg(OpenLedger::TenMillion);
+}
+
+BENCHMARK(BM_Post)->Apply(Sizes)->Iterations(40)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SqliteUpdate)->Apply(Sizes)->Iterations(40)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Delete)->Apply(Sizes)->Iterations(40)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SqliteDelete)->Apply(Sizes)->Iterations(40)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Cancel)->Apply(Sizes)->Iterations(40)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_CancelNewEntry)->Apply(Sizes)->Iterations(40)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_PostGroupedByItem)->Apply(Sizes)->Iterations(20)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_FullRequery)->Apply(Sizes)->Iterations(3)->Unit(benchmark::kMillisecond);
 // Last: the sorting and then the month view stay on the page for what runs after them.
-BENCHMARK(BM_PostSortedByAmount)->Arg(1000)->Arg(0)->Iterations(20)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_PostLeavingTheMonth)->Arg(1000)->Arg(0)->Iterations(3)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_PostSortedByAmount)->Apply(Sizes)->Iterations(20)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_PostLeavingTheMonth)->Apply(Sizes)->Iterations(3)->Unit(benchmark::kMillisecond);
 
 } // namespace
 

@@ -36,6 +36,28 @@ int TkvDataControllerGroups::PositionOf(int recordIndex) const
     return valid() ? FPositions[std::size_t(recordIndex)] : -1;
 }
 
+bool TkvDataControllerGroups::KeepsPlaceAndGroups(int recordIndex)
+{
+    if (FGroups.Count() == 0 || FGroups.LevelCount() != LevelCount())
+        return false;
+    const int position = PositionOf(recordIndex);
+    if (position < 0 || !FSorting.KeepsPlace(RecordList(), position))
+        return false;
+    // In its place it may still have left its group for the next one at the
+    // border between them: it stays when it still has a group mate's keys.
+    // A record alone in its group may have taken other keys (the group's
+    // row would show stale ones): the tree is built again for it.
+    const int deepest = FGroups.GroupIndexByRecordPosition(position, FGroups.LevelCount() - 1);
+    if (deepest < 0)
+        return false;
+    const int first = FGroups.FirstRecordPosition(deepest);
+    const int last = FGroups.LastRecordPosition(deepest);
+    const int mate = position > first ? position - 1 : position + 1;
+    if (mate > last)
+        return false;
+    return FSorting.SameGroups(recordIndex, RecordList()[std::size_t(mate)]);
+}
+
 int TkvDataControllerGroups::LevelCount() const
 {
     return FSorting.GroupingList().Count();

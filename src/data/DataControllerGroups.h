@@ -28,6 +28,7 @@ public:
     //! A hidden record (makeVisible false) gives the collapsed group row that hides it.
     int RowIndexByRecordIndex(int recordIndex, int level, bool makeVisible) override;
     void RemoveField(TkvCustomDataField *field) override;
+    bool KeepsPlaceAndGroups(int recordIndex) override;
 
     // The public grouping interface (item indexes as the controller's).
     void PlaceInGrouping(int itemIndex, int groupIndex);

@@ -57,6 +57,14 @@ public:
     //! expanding groups when asked; -1 when it is not in the list or hidden.
     virtual int RowIndexByRecordIndex(int recordIndex, int level, bool makeVisible) = 0;
     virtual void RemoveField(TkvCustomDataField *field) = 0;
+    //! The values of a listed record changed: true when it keeps its place in
+    //! the sorted list and stays in its groups, so that the list and the tree
+    //! stand as they are; false when they must be built again.
+    virtual bool KeepsPlaceAndGroups(int recordIndex)
+    {
+        (void)recordIndex;
+        return false;
+    }
 };
 
 class IkvDataSummaryHook {

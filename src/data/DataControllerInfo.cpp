@@ -269,8 +269,10 @@ bool TkvCustomDataControllerInfo::RecordChanged(TkvDataChangeKind kind, int reco
     const bool added = kind == dckRecordAdded;
     const bool deleted = kind == dckRecordDeleted;
     const bool valueChange = kind == dckValue || kind == dckRecord;
+    // Grouped, a changed record may keep its place and groups; an added or
+    // deleted one rebuilds the tree.
     if ((!added && !deleted && !valueChange) || recordIndex < 0 || (FChanges & dcicLoad) ||
-        IsGrouped(FController)) {
+        (IsGrouped(FController) && !valueChange)) {
         FRecordChangePending = false;
         return false;
     }
@@ -304,9 +306,10 @@ bool TkvCustomDataControllerInfo::FollowChangedRecord(bool &wasListed, bool &isL
     const int record = FChangedRecordIndex;
     const TkvDataChangeKind kind = FChangedRecordKind;
     wasListed = isListed = false;
+    if (IsGrouped(FController))
+        return FollowChangedRecordInGroups(wasListed, isListed);
     RecordListChanged();
-    if (IsGrouped(FController) || record < 0 ||
-        record >= FController.RecordCount() + (kind == dckRecordDeleted))
+    if (record < 0 || record >= FController.RecordCount() + (kind == dckRecordDeleted))
         return false;
     // Tested before the list is touched: a condition that cannot be
     // evaluated leaves the list as it was.
@@ -320,6 +323,9 @@ bool TkvCustomDataControllerInfo::FollowChangedRecord(bool &wasListed, bool &isL
     auto where = identity      ? list.begin() + record
                  : recordOrder ? std::lower_bound(list.begin(), list.end(), record)
                                : std::find(list.begin(), list.end(), record);
+    if (recordOrder && (kind == dckRecordAdded || kind == dckRecordDeleted))
+        return FollowRecordInRecordOrder(kind, std::size_t(where - list.begin()), listedNow, wasListed,
+                                         isListed);
     if (kind == dckRecordAdded) {
         for (auto it = recordOrder ? where : list.begin(); it != list.end(); ++it)
             if (*it >= record)
@@ -352,6 +358,59 @@ bool TkvCustomDataControllerInfo::FollowChangedRecord(bool &wasListed, bool &isL
     if (position < 0)
         return false;
     list.insert(list.begin() + position, record);
+    return true;
+}
+
+bool TkvCustomDataControllerInfo::FollowChangedRecordInGroups(bool &wasListed, bool &isListed)
+{
+    // Only a record that keeps its place and its groups is followed: the
+    // list and the tree stand, and the summaries follow that record alone.
+    const int record = FChangedRecordIndex;
+    if ((FChangedRecordKind != dckValue && FChangedRecordKind != dckRecord) || record < 0 ||
+        record >= FController.RecordCount() || FListRecordCount != FController.RecordCount())
+        return false;
+    const bool listedNow =
+        record == FController.Provider().EditingRecordIndex() || FController.IsRecordVisibleByFilters(record);
+    if (!listedNow || RecordListIndexOf(record) < 0 || !FController.Grouping()->KeepsPlaceAndGroups(record))
+        return false;
+    wasListed = isListed = true;
+    return true;
+}
+
+bool TkvCustomDataControllerInfo::FollowRecordInRecordOrder(TkvDataChangeKind kind, std::size_t where,
+                                                            bool listedNow, bool &wasListed, bool &isListed)
+{
+    // The records after the one added or deleted move by one index, and the
+    // list by one place from it on: both in one pass over the tail, which
+    // is all an insert or a delete costs here.
+    std::vector<int> &list = FRecordList;
+    const int record = FChangedRecordIndex;
+    const std::size_t count = list.size();
+    if (kind == dckRecordDeleted) {
+        wasListed = where < count && list[where] == record;
+        if (!wasListed) {
+            for (std::size_t i = where; i < count; ++i)
+                --list[i];
+            return true;
+        }
+        int *data = list.data();
+        for (std::size_t i = where; i + 1 < count; ++i)
+            data[i] = data[i + 1] - 1;
+        list.pop_back();
+        return true;
+    }
+    // Added: it was never listed under its index.
+    isListed = listedNow;
+    if (!isListed) {
+        for (std::size_t i = where; i < count; ++i)
+            ++list[i];
+        return true;
+    }
+    list.push_back(0);
+    int *data = list.data();
+    for (std::size_t i = count; i > where; --i)
+        data[i] = data[i - 1] + 1;
+    data[where] = record;
     return true;
 }
 
@@ -469,9 +528,6 @@ void TkvCustomDataControllerInfo::Update()
             changes |= FChanges | dcicLoad | dcicSorting | dcicGrouping | dcicSummary;
             FChanges = 0;
         }
-        IkvDataGrouping *grouping = FController.Grouping();
-        if (grouping)
-            grouping->BeforeUpdate(changes);
         bool followSummary = false, wasListed = false, isListed = false;
         if (FRecordChangePending && (changes & dcicLoad)) {
             changes |= dcicSummary; // the rebuild covers the record, the summaries must too
@@ -485,6 +541,8 @@ void TkvCustomDataControllerInfo::Update()
             }
             if (!followed) {
                 changes |= dcicLoad | dcicSorting | dcicSummary;
+                if (IsGrouped(FController))
+                    changes |= dcicGrouping;
             } else {
                 followSummary = !(changes & dcicSummary);
                 changes |= dcicSummary;
@@ -493,6 +551,11 @@ void TkvCustomDataControllerInfo::Update()
             }
         }
         FRecordChangePending = false;
+        // After the follow: a record that could not be followed in its groups
+        // rebuilds the tree, whose expansion is saved first.
+        IkvDataGrouping *grouping = FController.Grouping();
+        if (grouping)
+            grouping->BeforeUpdate(changes);
         if (changes & dcicLoad) {
             const std::size_t oldCount = FRecordList.size();
             try {

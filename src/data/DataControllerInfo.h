@@ -85,7 +85,8 @@ public:
     //! has it already, later records shifted): at the next update the record
     //! list follows that one record, filtered and placed by the sort keys,
     //! instead of being rebuilt and sorted in full. False when that cannot
-    //! be done (grouped rows, another change pending); the caller then asks
+    //! be done (a record added to or deleted from grouped rows, another change
+    //! pending); the caller then asks
     //! for a rebuild.
     bool RecordChanged(TkvDataChangeKind kind, int recordIndex);
 
@@ -113,6 +114,13 @@ private:
     //! Applies the change noted by RecordChanged, telling whether the record
     //! was listed before and is now; false when a rebuild must run.
     bool FollowChangedRecord(bool &wasListed, bool &isListed);
+    //! FollowChangedRecord while grouped: a changed record that keeps its
+    //! place and groups leaves the list and the group tree as they are.
+    bool FollowChangedRecordInGroups(bool &wasListed, bool &isListed);
+    //! FollowChangedRecord for a record added or deleted while the list is in
+    //! record order; `where` is the first place whose record is not before it.
+    bool FollowRecordInRecordOrder(TkvDataChangeKind kind, std::size_t where, bool listedNow, bool &wasListed,
+                                   bool &isListed);
     //! Without sorting keys or groups the list is in record index order.
     bool IsListInRecordOrder() const;
     void ClampFocus(TkvDataFocusingInfo &info) const;

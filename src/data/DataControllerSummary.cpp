@@ -1,9 +1,9 @@
 #include "data/DataControllerSummary.h"
 
-#include "data/DbDataField.h"
 #include "data/DataController.h"
 #include "data/DataControllerGroups.h"
 #include "data/DataSorting.h"
+#include "data/DbDataField.h"
 
 namespace kestrum {
 
@@ -130,8 +130,14 @@ bool TkvDataControllerSummary::FollowRecord(TkvDataChangeKind kind, int recordIn
     const bool deleted = kind == dckRecordDeleted;
     const bool noted = FNotedRecord == recordIndex && FNotedDeleted == deleted;
     FNotedRecord = -1;
-    if (FGroups.LevelCount() > 0 || (wasListed && !noted))
+    if (wasListed && !noted)
         return false;
+    if (FGroups.LevelCount() > 0) {
+        // Only a record that stayed in its groups is followed while grouped.
+        if (kind == dckRecordAdded || kind == dckRecordDeleted || !wasListed || !isListed ||
+            !FSummary.RecalculateGroupsAt(FController.Info().RecordListIndexOf(recordIndex)))
+            return false;
+    }
     std::vector<Variant> after;
     if (isListed)
         after = FooterValuesOf(recordIndex);

@@ -205,29 +205,9 @@ int TkvDataControllerSorting::InsertPosition(const std::vector<int> &recordList,
 
     // Keys that compare stored values need no preparation: each bisection
     // step compares the two records in the storage, as the sort's keys would.
-    const TkvDataControllerOptions options = FController.Options();
-    const bool stringOptions = options.Contains(dcoAnsiSort) || options.Contains(dcoCaseInsensitive);
-    std::vector<std::pair<const TkvValueDef *, bool>> storedKeys; // column, descending
-    bool stored = !FController.OnCompare;
-    for (int k = 0; stored && k < FCombinedKeyList.Count(); ++k) {
-        const TkvCustomDataField *field = FCombinedKeyList.Items(k).Field;
-        const TkvValueTypeClass type = field->ValueTypeClass();
-        const bool displayText = options.Contains(dcoSortByDisplayText) && !field->IsInternal() &&
-                                 FController.Owner() &&
-                                 FController.Owner()->NeedsDisplayTextForSorting(field->ItemIndex());
-        if (field->CompareByValue() || (stringOptions && type && type->IsStringType()) || displayText)
-            stored = false;
-        else if (const TkvValueDef *def = field->ValueDef())
-            storedKeys.emplace_back(def, FCombinedKeyList.Items(k).SortOrder == soDescending);
-    }
-    if (stored) {
-        const TkvDataStorage &storage = FController.Storage();
-        const auto less = [&](int a, int b) {
-            for (const auto &[def, descending] : storedKeys)
-                if (const int result = storage.CompareRecords(a, b, def))
-                    return (descending ? -result : result) < 0;
-            return a < b; // equal keys keep load order
-        };
+    std::vector<TStoredKey> storedKeys;
+    if (StoredKeys(FCombinedKeyList, storedKeys)) {
+        const auto less = [&](int a, int b) { return CompareStored(storedKeys, a, b, true) < 0; };
         return int(std::lower_bound(recordList.begin(), recordList.end(), recordIndex, less) -
                    recordList.begin());
     }
@@ -248,6 +228,61 @@ int TkvDataControllerSorting::InsertPosition(const std::vector<int> &recordList,
     }
     FComparer.Clear();
     return position;
+}
+
+bool TkvDataControllerSorting::StoredKeys(const TkvSortingFieldList &fields,
+                                          std::vector<TStoredKey> &keys) const
+{
+    if (FController.OnCompare)
+        return false;
+    const TkvDataControllerOptions options = FController.Options();
+    const bool stringOptions = options.Contains(dcoAnsiSort) || options.Contains(dcoCaseInsensitive);
+    for (int k = 0; k < fields.Count(); ++k) {
+        const TkvCustomDataField *field = fields.Items(k).Field;
+        const TkvValueTypeClass type = field->ValueTypeClass();
+        const bool displayText = options.Contains(dcoSortByDisplayText) && !field->IsInternal() &&
+                                 FController.Owner() &&
+                                 FController.Owner()->NeedsDisplayTextForSorting(field->ItemIndex());
+        if (field->CompareByValue() || (stringOptions && type && type->IsStringType()) || displayText)
+            return false;
+        if (const TkvValueDef *def = field->ValueDef())
+            keys.push_back({def, fields.Items(k).SortOrder == soDescending});
+    }
+    return true;
+}
+
+int TkvDataControllerSorting::CompareStored(const std::vector<TStoredKey> &keys, int a, int b,
+                                            bool byIndex) const
+{
+    const TkvDataStorage &storage = FController.Storage();
+    for (const TStoredKey &key : keys)
+        if (const int result = storage.CompareRecords(a, b, key.Def))
+            return key.Descending ? -result : result;
+    if (!byIndex)
+        return 0;
+    return a < b ? -1 : (a > b ? 1 : 0); // equal keys keep load order
+}
+
+bool TkvDataControllerSorting::KeepsPlace(const std::vector<int> &recordList, int position)
+{
+    if (FController.Provider().IsGridMode() || position < 0 || position >= int(recordList.size()))
+        return false;
+    TkvSortingFieldList combined;
+    combined.AddFields(FGroupingList);
+    combined.AddFields(FSortingList);
+    std::vector<TStoredKey> keys;
+    if (!StoredKeys(combined, keys))
+        return false;
+    const std::size_t p = std::size_t(position);
+    const int record = recordList[p];
+    return (p == 0 || CompareStored(keys, recordList[p - 1], record, true) < 0) &&
+           (p + 1 == recordList.size() || CompareStored(keys, record, recordList[p + 1], true) < 0);
+}
+
+bool TkvDataControllerSorting::SameGroups(int recordA, int recordB)
+{
+    std::vector<TStoredKey> keys;
+    return StoredKeys(FGroupingList, keys) && CompareStored(keys, recordA, recordB, false) == 0;
 }
 
 void TkvDataControllerSorting::RemoveField(TkvCustomDataField *field)

@@ -75,6 +75,15 @@ public:
     void Sort(std::vector<int> &recordList) override;
     void RemoveField(TkvCustomDataField *field) override;
     int InsertPosition(const std::vector<int> &recordList, int recordIndex) override;
+    //! The values of the record at `position` of the sorted list changed:
+    //! true when it still sorts between its neighbours (grouping keys, then
+    //! sorting keys, then record index, as Sort orders them) and so keeps its
+    //! place. False also when a key does not compare stored values, which
+    //! only a full sort can say.
+    bool KeepsPlace(const std::vector<int> &recordList, int position);
+    //! Whether two records have equal stored values in every grouping key;
+    //! false also when a grouping key does not compare stored values.
+    bool SameGroups(int recordA, int recordB);
     void ComparisonModeChanged(TkvCustomDataField *field) override;
 
     void ApplySortOrder(int itemIndex, TkvDataSortOrder order);
@@ -86,6 +95,16 @@ public:
 
 private:
     void PrepareKeys(const std::vector<int> &recordList);
+    //! A key compared by the stored values of its column.
+    struct TStoredKey {
+        const TkvValueDef *Def;
+        bool Descending;
+    };
+    //! The keys of `fields` as stored-value comparisons; false when one of
+    //! them compares otherwise (by value, as text, through OnCompare).
+    bool StoredKeys(const TkvSortingFieldList &fields, std::vector<TStoredKey> &keys) const;
+    //! Compares two records by stored keys (the record index breaks ties when `byIndex`).
+    int CompareStored(const std::vector<TStoredKey> &keys, int a, int b, bool byIndex) const;
 
     TkvCustomDataController &FController;
     TkvSortingFieldList FSortingList;

@@ -336,6 +336,11 @@ void TkvDataSummary::Recalculate()
     ResolveFieldNames();
     CalculateFooter();
     CalculateGroups();
+    RunAfterSummary();
+}
+
+void TkvDataSummary::RunAfterSummary()
+{
     if (!OnAfterSummary)
         return;
     if (FHost->SummaryOwnerLoading()) {
@@ -356,7 +361,7 @@ bool TkvDataSummary::FollowFooterRecord(const std::vector<Variant> *oldValues,
                                         const std::vector<Variant> *newValues)
 {
     const int count = FFooterSummaryItems.Count();
-    if (!FHost || OnAfterSummary || FFooterSummaryItems.OnSummary || (FOptions & soSelectedRecords) ||
+    if (!FHost || FFooterSummaryItems.OnSummary || (FOptions & soSelectedRecords) ||
         FHost->SummaryGridMode() || !FFooterValues.isArray() ||
         int(FFooterValues.elements().size()) != count || (oldValues && int(oldValues->size()) != count) ||
         (newValues && int(newValues->size()) != count) || FHost->SummaryRecordList().empty())
@@ -413,6 +418,7 @@ bool TkvDataSummary::FollowFooterRecord(const std::vector<Variant> *oldValues,
     }
     FFooterValues = Variant::fromArray(std::move(values));
     FFooterMoneySums = std::move(moneySums);
+    RunAfterSummary(); // as after a recalculation: the owner sees the new values
     return true;
 }
 
@@ -470,6 +476,29 @@ void TkvDataSummary::CalculateGroups()
                 groups->LastRecordPosition(groupIndex) + 1);
         }
     }
+}
+
+bool TkvDataSummary::RecalculateGroupsAt(int position)
+{
+    TkvDataGroups *groups = FHost ? FHost->SummaryDataGroups() : nullptr;
+    if (!groups || FHost->SummaryGridMode())
+        return false;
+    const std::vector<int> &records = FHost->SummaryRecordList();
+    std::vector<std::pair<int, Variant>> values; // computed aside: an error keeps the old ones
+    for (int level = 0; level < groups->LevelCount(); ++level) {
+        const int groupIndex = groups->GroupIndexByRecordPosition(position, level);
+        if (groupIndex < 0)
+            return false;
+        const TkvDataGroupSummaryItems *items = LevelSummaryItems(level);
+        values.emplace_back(groupIndex,
+                            items ? CalculateSummaryItems(*FHost, *items, FOptions, records,
+                                                          groups->FirstRecordPosition(groupIndex),
+                                                          groups->LastRecordPosition(groupIndex) + 1)
+                                  : Variant());
+    }
+    for (auto &[groupIndex, value] : values)
+        groups->Item(groupIndex).SummaryValues = std::move(value);
+    return true;
 }
 
 Variant TkvDataSummary::FooterValues(int itemIndex) const

@@ -250,9 +250,14 @@ public:
     //! now) join, one value per footer item. Sums of real and currency
     //! values and counts follow without a walk over every record; false when
     //! an item cannot follow (minimum, maximum, average, other value kinds,
-    //! an OnSummary handler, selected records only, OnAfterSummary), and the
-    //! caller then recalculates.
+    //! an OnSummary handler, selected records only), and the caller then
+    //! recalculates. OnAfterSummary runs after a follow as after Recalculate.
     bool FollowFooterRecord(const std::vector<Variant> *oldValues, const std::vector<Variant> *newValues);
+    //! The values of the record at a position of the grouped list changed
+    //! while it stayed in its groups: the summaries of those groups alone are
+    //! computed again (over their own records). False when the list is not
+    //! grouped or the position is in no group.
+    bool RecalculateGroupsAt(int position);
     //! Fires a deferred OnAfterSummary once the owner has loaded.
     void OwnerLoaded();
 
@@ -284,6 +289,8 @@ private:
     void ResolveFieldNames();
     void CalculateFooter();
     void CalculateGroups();
+    //! OnAfterSummary, or deferred to OwnerLoaded while the owner loads.
+    void RunAfterSummary();
     Variant CalculateItems(const TkvDataSummaryItems &items, const std::vector<int> &recordList, int begin,
                            int end);
 

@@ -71,7 +71,9 @@ void TDbRowOrder::ReplaceRow(int slot, const TDbRowStore &row)
 void TDbRowOrder::RemoveAt(int position)
 {
     const int slot = SlotAt(position);
-    FLive.erase(std::find(FLive.begin(), FLive.end(), slot));
+    // Unfiltered, the row stands at the same place among the live rows: no search.
+    const bool samePlace = position < int(FLive.size()) && FLive[std::size_t(position)] == slot;
+    FLive.erase(samePlace ? FLive.begin() + position : std::find(FLive.begin(), FLive.end(), slot));
     FVisible.erase(FVisible.begin() + position);
     FVisibleInSlotOrder = false;
     if (FKeysValid && HasIntegerKey(slot)) {

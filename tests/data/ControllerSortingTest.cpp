@@ -154,6 +154,59 @@ TEST_F(ControllerSortingTest, FooterAndGroupSumsFollowTheData)
     EXPECT_EQ(summary.GroupRowSummary(0).toStdString(), "(SUM=8.00)");
 }
 
+// A grouped list follows a changed record that keeps its place and its
+// groups without building the tree again (with expansions not saved, a new
+// tree would close every group); one that moves or changes group is placed
+// as a rebuild places it. Group and footer sums follow either way.
+TEST_F(ControllerSortingTest, GroupedListFollowsAChangedRecordInPlace)
+{
+    Fill({{10, "a"}, {20, "b"}, {30, "a"}, {40, "b"}, {50, "c"}});
+    TkvDataControllerOptions options = Controller.Options();
+    options.Exclude(dcoSaveExpanding);
+    Controller.SetOptions(options);
+    TkvDataSummary &summary = *DataSummaryOf(Controller);
+    for (TkvDataSummaryItems *items :
+         {static_cast<TkvDataSummaryItems *>(&summary.FooterSummaryItems()),
+          static_cast<TkvDataSummaryItems *>(&summary.DefaultGroupSummaryItems())}) {
+        TkvDataSummaryItem *item = items->Add();
+        item->SetLinkedItem(&Columns[Amount]);
+        item->SetKind(skSum);
+    }
+    auto sums = [&] {
+        std::string text = summary.FooterText(0).toStdString();
+        for (int row = 0; row < Controller.RowCount(); ++row)
+            if (Controller.GetRowInfo(row).IsGroupRow)
+                text += " " + summary.GroupRowSummary(row).toStdString();
+        return text;
+    };
+    Groups().PlaceInGrouping(Item, 0);
+    Groups().FullExpand();
+    ASSERT_EQ(Rows(), "[a] 0 2 [b] 1 3 [c] 4");
+
+    Controller.SetValue(0, Amount, Variant(15.0)); // stays in place: followed
+    EXPECT_EQ(Rows(), "[a] 0 2 [b] 1 3 [c] 4");
+    EXPECT_EQ(sums(), "155.00 (SUM=45.00) (SUM=60.00) (SUM=50.00)");
+    EXPECT_EQ(Groups().DataGroups().CheckConsistency(Controller.RecordCount()), "");
+
+    Sorting().ApplySortOrder(Amount, soDescending);
+    Groups().FullExpand();
+    ASSERT_EQ(Rows(), "[a] 2 0 [b] 3 1 [c] 4");
+    Controller.SetValue(2, Amount, Variant(5.0)); // moves inside its group
+    Groups().FullExpand();
+    EXPECT_EQ(Rows(), "[a] 0 2 [b] 3 1 [c] 4");
+    EXPECT_EQ(sums(), "130.00 (SUM=20.00) (SUM=60.00) (SUM=50.00)");
+
+    Controller.SetValue(3, Item, Variant::fromUtf8("a")); // the first of b joins a, at a's border
+    Groups().FullExpand();
+    EXPECT_EQ(Rows(), "[a] 3 0 2 [b] 1 [c] 4");
+    EXPECT_EQ(sums(), "130.00 (SUM=60.00) (SUM=20.00) (SUM=50.00)");
+
+    Controller.SetValue(4, Item, Variant::fromUtf8("d")); // alone in its group: the group takes the new key
+    Groups().FullExpand();
+    EXPECT_EQ(Rows(), "[a] 3 0 2 [b] 1 [d] 4");
+    EXPECT_EQ(Groups().DataGroups().CheckConsistency(Controller.RecordCount()), "");
+}
+
 // Filtering drops records in one pass: every record is asked once, the kept
 // ones stay in load order (and then sort), and rows are found by record.
 TEST_F(ControllerSortingTest, FilteringKeepsOrderAndFindsRowsByRecord)

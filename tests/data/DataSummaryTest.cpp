@@ -313,6 +313,33 @@ TEST(DataSummary, SubCentAmountsSumToTheirDecimalTotal)
     EXPECT_EQ(summary.FooterValues(0).toDouble(), 10.1251); // not 10.125100000000002
 }
 
+// A handler that reads the footer after every change (the page widens its
+// column to the total) must not force a walk over every record: one record
+// followed runs it as a recalculation does, with the new total.
+TEST(DataSummary, FollowedRecordRunsTheAfterSummaryHandler)
+{
+    Host host;
+    host.AddColumn(TkvFloatValueType::Instance());
+    TkvDataSummary summary(&host);
+    footer(summary, 0, skSum);
+    footer(summary, 0, skCount);
+    for (double amount : {1.25, 2.5, 4.0})
+        host.AddRecord({Variant(amount)});
+    std::vector<std::string> seen;
+    summary.OnAfterSummary = [&seen](TkvDataSummary *sender) {
+        seen.push_back(sender->FooterText(0).toStdString() + "|" + sender->FooterText(1).toStdString());
+    };
+    summary.Recalculate();
+    ASSERT_EQ(seen, std::vector<std::string>{"7.75|3"});
+
+    const std::vector<Variant> before{Variant(2.5), Variant(2.5)}, after{Variant(10.0), Variant(10.0)};
+    host.storage.SetValue(1, host.defs[0], Variant(10.0));
+    EXPECT_TRUE(summary.FollowFooterRecord(&before, &after));
+    host.AddRecord({Variant(10.0)}); // a new record joins
+    EXPECT_TRUE(summary.FollowFooterRecord(nullptr, &after));
+    EXPECT_EQ(seen, (std::vector<std::string>{"7.75|3", "15.25|3", "25.25|4"}));
+}
+
 TEST(DataSummary, SummaryAddKeepsTypes)
 {
     EXPECT_EQ(SummaryAdd(Variant(2147483647), Variant(1)).type(), VarType::Int64);
