@@ -14,8 +14,9 @@ TDbRowStore::TDbRowStore(int columnCount) : FColumns(std::size_t(columnCount))
 
 double TDbRowStore::Float(int slot, int column) const
 {
+    const std::int64_t word = FColumns[column].words[slot];
     double value;
-    std::memcpy(&value, &FColumns[column].words[slot], sizeof value);
+    std::memcpy(&value, &word, sizeof value);
     return value;
 }
 
@@ -83,9 +84,9 @@ void TDbRowStore::Store(Column &column, int slot, sqlite3_stmt *statement, int i
     default:
         break;
     }
-    if (slot == int(column.kinds.size())) {
-        column.kinds.push_back(std::uint8_t(kind));
-        column.words.push_back(word);
+    if (slot == column.kinds.Size()) {
+        column.kinds.PushBack(std::uint8_t(kind));
+        column.words.PushBack(word);
     } else {
         column.kinds[slot] = std::uint8_t(kind);
         column.words[slot] = word;
@@ -99,9 +100,9 @@ void TDbRowStore::Put(Column &column, int slot, TDbCellKind kind, std::int64_t w
             throw EDatabaseError("查询结果太大，内存中放不下。");
         word = std::int64_t((column.arena.Append(bytes) << 32) | bytes.size());
     }
-    if (slot == int(column.kinds.size())) {
-        column.kinds.push_back(std::uint8_t(kind));
-        column.words.push_back(word);
+    if (slot == column.kinds.Size()) {
+        column.kinds.PushBack(std::uint8_t(kind));
+        column.words.PushBack(word);
     } else {
         column.kinds[slot] = std::uint8_t(kind);
         column.words[slot] = word;

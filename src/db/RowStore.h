@@ -61,9 +61,40 @@ private:
         std::vector<std::unique_ptr<char[]>> FBlocks;
         std::uint64_t FEnd = 0; // offset of the next free byte
     };
+    //! One value per slot, in blocks of a fixed number of cells: a large
+    //! result neither doubles its room nor is copied whole while it grows.
+    //! The first block grows as an ordinary vector, so a small result stays small.
+    template <typename T> class Cells {
+    public:
+        static constexpr int BlockShift = 16;
+        static constexpr std::size_t BlockCells = std::size_t(1) << BlockShift;
+        T operator[](int slot) const
+        {
+            return FBlocks[std::size_t(slot) >> BlockShift][std::size_t(slot) & (BlockCells - 1)];
+        }
+        T &operator[](int slot)
+        {
+            return FBlocks[std::size_t(slot) >> BlockShift][std::size_t(slot) & (BlockCells - 1)];
+        }
+        int Size() const { return int(FSize); }
+        void PushBack(T value)
+        {
+            if (FBlocks.empty() || FBlocks.back().size() == BlockCells) {
+                FBlocks.emplace_back();
+                if (FBlocks.size() > 1)
+                    FBlocks.back().reserve(BlockCells);
+            }
+            FBlocks.back().push_back(value);
+            ++FSize;
+        }
+
+    private:
+        std::vector<std::vector<T>> FBlocks;
+        std::size_t FSize = 0;
+    };
     struct Column {
-        std::vector<std::uint8_t> kinds;
-        std::vector<std::int64_t> words; // integer, float bits, or offset<<32 | length
+        Cells<std::uint8_t> kinds;
+        Cells<std::int64_t> words; // integer, float bits, or offset<<32 | length
         Arena arena;
     };
     void Store(Column &column, int slot, sqlite3_stmt *statement, int index);
