@@ -39,5 +39,39 @@ TEST_F(RowStore, TextOfEveryLengthIsKeptExactlyAcrossBlocks)
     EXPECT_EQ(copy.Bytes(1, 1), store->Bytes(2, 1));
 }
 
+TEST_F(RowStore, CellsPastTheFirstBlockOfSlotsKeepTheirKindAndValue)
+{
+    // 200 000 rows span several blocks of cells; every row's kind and value
+    // must come back from the block it was put in, also after an overwrite.
+    const auto store =
+        Read("WITH RECURSIVE n(i) AS (SELECT 0 UNION ALL SELECT i + 1 FROM n WHERE i < 199999) "
+             "SELECT i, CASE i % 3 WHEN 0 THEN i * 0.5 WHEN 1 THEN NULL ELSE 't' || i END FROM n");
+    ASSERT_EQ(store->SlotCount(), 200000);
+    for (int slot = 0; slot < 200000; slot += 997) {
+        ASSERT_EQ(store->Integer(slot, 0), slot);
+        switch (slot % 3) {
+        case 0:
+            ASSERT_EQ(store->Kind(slot, 1), TDbCellKind::Float);
+            ASSERT_EQ(store->Float(slot, 1), slot * 0.5);
+            break;
+        case 1:
+            ASSERT_EQ(store->Kind(slot, 1), TDbCellKind::Null);
+            break;
+        default:
+            ASSERT_EQ(store->Bytes(slot, 1), "t" + std::to_string(slot));
+        }
+    }
+    ASSERT_EQ(store->Integer(199999, 0), 199999);
+
+    TDbRowStore copy(2);
+    for (const int slot : {65535, 65536, 131072, 199997})
+        copy.AddCopy(*store, slot);
+    copy.SetCopy(0, *store, 131075);
+    EXPECT_EQ(copy.Integer(0, 0), 131075);
+    EXPECT_EQ(copy.Bytes(0, 1), "t131075");
+    EXPECT_EQ(copy.Kind(1, 1), TDbCellKind::Null);
+    EXPECT_EQ(copy.Bytes(3, 1), "t199997");
+}
+
 } // namespace
 } // namespace kestrum::test
