@@ -2,6 +2,9 @@
 // The client-side copy of a result: cells kept by column in the kinds that
 // SQLite returned (so a row can be compared with the file exactly as it was
 // read), one payload word per cell and the text bytes in one arena per column.
+// A column's words take four bytes each until a value needs eight (a float,
+// or an integer outside 32 bits); text is found by its offset in the arena,
+// where a length prefix stands before the bytes.
 // An arena grows by fixed blocks that never move, so a large result is never
 // held twice while a grown arena is copied over.
 // Rows are slots: a deleted row's slot is left unused, never reused.
@@ -32,30 +35,26 @@ public:
     void SetCopy(int slot, const TDbRowStore &other, int otherSlot);
 
     TDbCellKind Kind(int slot, int column) const { return TDbCellKind(FColumns[column].kinds[slot]); }
-    std::int64_t Integer(int slot, int column) const { return FColumns[column].words[slot]; }
+    std::int64_t Integer(int slot, int column) const { return FColumns[column].Word(slot); }
     double Float(int slot, int column) const;
-    //! Text or blob bytes (UTF-8 for text).
+    //! Text or blob bytes (UTF-8 for text); empty for any other kind.
     std::string_view Bytes(int slot, int column) const;
 
     //! Binds a cell as it was read to the statement's parameter.
     void Bind(sqlite3_stmt *statement, int parameter, int slot, int column) const;
 
 private:
-    //! Text and blob bytes of one column. An offset counts from the start of
-    //! the first block as if the blocks stood end to end; a cell never spans
-    //! two blocks (one longer than a block gets a block of its own size).
+    //! Text and blob bytes of one column, each cell a length prefix and its
+    //! bytes. An offset counts from the start of the first block as if the
+    //! blocks stood end to end; a cell never spans two blocks (one longer than
+    //! a block gets a block of its own size).
     class Arena {
     public:
         static constexpr std::size_t BlockSize = std::size_t(1) << 20;
         //! Copies the bytes in and returns their offset; raises when the
         //! column's bytes would pass 4 GB, which a word cannot address.
-        std::uint64_t Append(std::string_view bytes);
-        std::string_view View(std::uint64_t offset, std::size_t length) const
-        {
-            if (length == 0)
-                return {};
-            return {FBlocks[std::size_t(offset / BlockSize)].get() + offset % BlockSize, length};
-        }
+        std::uint32_t Append(std::string_view bytes);
+        std::string_view View(std::uint32_t offset) const;
 
     private:
         std::vector<std::unique_ptr<char[]>> FBlocks;
@@ -77,6 +76,11 @@ private:
             return FBlocks[std::size_t(slot) >> BlockShift][std::size_t(slot) & (BlockCells - 1)];
         }
         int Size() const { return int(FSize); }
+        void Clear()
+        {
+            std::vector<std::vector<T>>().swap(FBlocks);
+            FSize = 0;
+        }
         void PushBack(T value)
         {
             if (FBlocks.empty() || FBlocks.back().size() == BlockCells) {
@@ -92,10 +96,19 @@ private:
         std::vector<std::vector<T>> FBlocks;
         std::size_t FSize = 0;
     };
+    //! A column's cells: the kind of each, and a word of integer, float bits
+    //! or arena offset. Words are narrow (four bytes) until one value needs
+    //! eight; then the column is widened once.
     struct Column {
         Cells<std::uint8_t> kinds;
-        Cells<std::int64_t> words; // integer, float bits, or offset<<32 | length
+        Cells<std::uint32_t> narrow;
+        Cells<std::int64_t> wide;
+        bool isWide = false;
         Arena arena;
+
+        std::int64_t Word(int slot) const;
+        void Put(int slot, TDbCellKind kind, std::int64_t word);
+        void Widen();
     };
     void Store(Column &column, int slot, sqlite3_stmt *statement, int index);
     void Put(Column &column, int slot, TDbCellKind kind, std::int64_t word, std::string_view bytes);

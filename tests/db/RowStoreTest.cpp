@@ -73,5 +73,38 @@ TEST_F(RowStore, CellsPastTheFirstBlockOfSlotsKeepTheirKindAndValue)
     EXPECT_EQ(copy.Bytes(3, 1), "t199997");
 }
 
+TEST_F(RowStore, ColumnsWidenWhenAValueNeedsEightBytesKeepingEveryEarlierCell)
+{
+    // Small integers, a negative one and text first, then an integer past 32
+    // bits and a float: every cell reads back as it was, before and after.
+    const auto store =
+        Read("SELECT 1 UNION ALL SELECT -7 UNION ALL SELECT 'abc' UNION ALL SELECT 2147483647 "
+             "UNION ALL SELECT -2147483648 UNION ALL SELECT NULL UNION ALL SELECT 1099511627776 "
+             "UNION ALL SELECT 2.5 UNION ALL SELECT -3");
+    ASSERT_EQ(store->SlotCount(), 9);
+    EXPECT_EQ(store->Integer(0, 0), 1);
+    EXPECT_EQ(store->Integer(1, 0), -7);
+    EXPECT_EQ(store->Bytes(2, 0), "abc");
+    EXPECT_EQ(store->Integer(3, 0), 2147483647);
+    EXPECT_EQ(store->Integer(4, 0), -2147483648LL);
+    EXPECT_EQ(store->Kind(5, 0), TDbCellKind::Null);
+    EXPECT_EQ(store->Bytes(5, 0), "");
+    EXPECT_EQ(store->Integer(6, 0), 1099511627776LL);
+    EXPECT_EQ(store->Float(7, 0), 2.5);
+    EXPECT_EQ(store->Integer(8, 0), -3);
+
+    // A narrow store takes a wide cell by copy, and a wide one a narrow cell.
+    const auto narrow = Read("SELECT -5 UNION ALL SELECT 'x'");
+    TDbRowStore copy(1);
+    copy.AddCopy(*narrow, 0);
+    copy.AddCopy(*narrow, 1);
+    copy.SetCopy(1, *store, 6);
+    copy.SetCopy(0, *store, 2);
+    EXPECT_EQ(copy.Bytes(0, 0), "abc");
+    EXPECT_EQ(copy.Integer(1, 0), 1099511627776LL);
+    copy.SetCopy(1, *narrow, 0);
+    EXPECT_EQ(copy.Integer(1, 0), -5);
+}
+
 } // namespace
 } // namespace kestrum::test
