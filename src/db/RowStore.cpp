@@ -37,7 +37,7 @@ double TDbRowStore::Float(int slot, int column) const
 std::string_view TDbRowStore::Bytes(int slot, int column) const
 {
     const Column &c = FColumns[column];
-    const auto kind = TDbCellKind(c.kinds[slot]);
+    const TDbCellKind kind = c.KindAt(slot);
     if (kind != TDbCellKind::Text && kind != TDbCellKind::Blob)
         return {};
     return c.arena.View(std::uint32_t(c.Word(slot)));
@@ -91,7 +91,7 @@ std::int64_t TDbRowStore::Column::Word(int slot) const
         return wide[slot];
     const std::uint32_t word = narrow[slot];
     // Integers are kept sign-extended; offsets are never negative.
-    if (TDbCellKind(kinds[slot]) == TDbCellKind::Integer)
+    if (KindAt(slot) == TDbCellKind::Integer)
         return std::int32_t(word);
     return word;
 }
@@ -104,6 +104,13 @@ void TDbRowStore::Column::Widen()
     isWide = true;
 }
 
+void TDbRowStore::Column::MixKinds()
+{
+    for (int slot = 0; slot < count; ++slot)
+        kinds.PushBack(std::uint8_t(sameKind));
+    isMixed = true;
+}
+
 void TDbRowStore::Column::Put(int slot, TDbCellKind kind, std::int64_t word)
 {
     if (!isWide) {
@@ -112,14 +119,21 @@ void TDbRowStore::Column::Put(int slot, TDbCellKind kind, std::int64_t word)
         if (!fits)
             Widen();
     }
-    if (slot == kinds.Size()) {
-        kinds.PushBack(std::uint8_t(kind));
+    if (count == 0)
+        sameKind = kind;
+    else if (!isMixed && kind != sameKind)
+        MixKinds();
+    if (slot == count) {
+        if (isMixed)
+            kinds.PushBack(std::uint8_t(kind));
         if (isWide)
             wide.PushBack(word);
         else
             narrow.PushBack(std::uint32_t(word));
+        ++count;
     } else {
-        kinds[slot] = std::uint8_t(kind);
+        if (isMixed)
+            kinds[slot] = std::uint8_t(kind);
         if (isWide)
             wide[slot] = word;
         else

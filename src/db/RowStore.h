@@ -34,7 +34,7 @@ public:
     int AddCopy(const TDbRowStore &other, int otherSlot);
     void SetCopy(int slot, const TDbRowStore &other, int otherSlot);
 
-    TDbCellKind Kind(int slot, int column) const { return TDbCellKind(FColumns[column].kinds[slot]); }
+    TDbCellKind Kind(int slot, int column) const { return FColumns[column].KindAt(slot); }
     std::int64_t Integer(int slot, int column) const { return FColumns[column].Word(slot); }
     double Float(int slot, int column) const;
     //! Text or blob bytes (UTF-8 for text); empty for any other kind.
@@ -98,17 +98,23 @@ private:
     };
     //! A column's cells: the kind of each, and a word of integer, float bits
     //! or arena offset. Words are narrow (four bytes) until one value needs
-    //! eight; then the column is widened once.
+    //! eight; then the column is widened once. While every cell has the same
+    //! kind (the usual case) the kind is kept once, not per cell.
     struct Column {
-        Cells<std::uint8_t> kinds;
+        Cells<std::uint8_t> kinds; // only once the kinds are mixed
         Cells<std::uint32_t> narrow;
         Cells<std::int64_t> wide;
+        int count = 0;
+        TDbCellKind sameKind = TDbCellKind::Null;
+        bool isMixed = false;
         bool isWide = false;
         Arena arena;
 
+        TDbCellKind KindAt(int slot) const { return isMixed ? TDbCellKind(kinds[slot]) : sameKind; }
         std::int64_t Word(int slot) const;
         void Put(int slot, TDbCellKind kind, std::int64_t word);
         void Widen();
+        void MixKinds();
     };
     void Store(Column &column, int slot, sqlite3_stmt *statement, int index);
     void Put(Column &column, int slot, TDbCellKind kind, std::int64_t word, std::string_view bytes);

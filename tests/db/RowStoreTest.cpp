@@ -104,6 +104,14 @@ TEST_F(RowStore, ColumnsWidenWhenAValueNeedsEightBytesKeepingEveryEarlierCell)
     EXPECT_EQ(copy.Integer(1, 0), 1099511627776LL);
     copy.SetCopy(1, *narrow, 0);
     EXPECT_EQ(copy.Integer(1, 0), -5);
+
+    // A long run of one kind, then another: the earlier cells keep their kind.
+    const auto run = Read("WITH RECURSIVE n(i) AS (SELECT 0 UNION ALL SELECT i + 1 FROM n WHERE i < 69999) "
+                          "SELECT CASE WHEN i < 69999 THEN 't' || i END FROM n");
+    EXPECT_EQ(run->Kind(0, 0), TDbCellKind::Text);
+    EXPECT_EQ(run->Bytes(69998, 0), "t69998");
+    EXPECT_EQ(run->Kind(69999, 0), TDbCellKind::Null);
+    EXPECT_EQ(run->Bytes(69999, 0), "");
 }
 
 } // namespace
