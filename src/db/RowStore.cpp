@@ -85,6 +85,33 @@ std::uint32_t TDbRowStore::Arena::Append(std::string_view bytes)
     return std::uint32_t(offset);
 }
 
+std::uint32_t TDbRowStore::Arena::AppendShared(std::string_view bytes)
+{
+    if (!FSharing || bytes.size() > SharedMaxLength)
+        return Append(bytes);
+    if (!FRecent)
+        FRecent = std::make_unique<std::uint32_t[]>(RecentSlots);
+    std::uint32_t hash = 2166136261u; // FNV-1a
+    for (const char c : bytes)
+        hash = (hash ^ std::uint8_t(c)) * 16777619u;
+    std::uint32_t &recent = FRecent[hash % RecentSlots];
+    ++FLookups;
+    if (recent != 0 && View(recent - 1) == bytes) {
+        ++FHits;
+        return recent - 1;
+    }
+    if (FLookups == LookupTrial) {
+        FSharing = FHits >= LookupTrial / 16;
+        FLookups = FHits = 0;
+        if (!FSharing)
+            FRecent.reset();
+    }
+    const std::uint32_t offset = Append(bytes);
+    if (FSharing && offset != 0xffffffffu)
+        recent = offset + 1;
+    return offset;
+}
+
 std::int64_t TDbRowStore::Column::Word(int slot) const
 {
     if (isWide)
@@ -164,7 +191,7 @@ void TDbRowStore::Store(Column &column, int slot, sqlite3_stmt *statement, int i
                                                : sqlite3_column_blob(statement, index);
         const auto length = std::size_t(sqlite3_column_bytes(statement, index));
         CheckCellLength(length);
-        word = column.arena.Append({static_cast<const char *>(data), length});
+        word = column.arena.AppendShared({static_cast<const char *>(data), length});
         break;
     }
     default:
@@ -177,7 +204,7 @@ void TDbRowStore::Put(Column &column, int slot, TDbCellKind kind, std::int64_t w
 {
     if (kind == TDbCellKind::Text || kind == TDbCellKind::Blob) {
         CheckCellLength(bytes.size());
-        word = column.arena.Append(bytes);
+        word = column.arena.AppendShared(bytes);
     }
     column.Put(slot, kind, word);
 }

@@ -54,11 +54,26 @@ private:
         //! Copies the bytes in and returns their offset; raises when the
         //! column's bytes would pass 4 GB, which a word cannot address.
         std::uint32_t Append(std::string_view bytes);
+        //! Like Append, but a short text met recently is not copied again:
+        //! its earlier offset is returned (cells are never changed in place,
+        //! so two cells may share their bytes).
+        std::uint32_t AppendShared(std::string_view bytes);
         std::string_view View(std::uint32_t offset) const;
 
     private:
+        static constexpr std::size_t SharedMaxLength = 64;
+        static constexpr std::size_t RecentSlots = 4096;
+        //! Texts are looked up while at least one lookup in 16 finds a match
+        //! (a column of dates or serial numbers soon stops paying for it).
+        static constexpr std::uint32_t LookupTrial = 65536;
+
         std::vector<std::unique_ptr<char[]>> FBlocks;
         std::uint64_t FEnd = 0; // offset of the next free byte
+        // Offsets of recently stored short texts by hash, each plus one (0: none).
+        std::unique_ptr<std::uint32_t[]> FRecent;
+        std::uint32_t FLookups = 0;
+        std::uint32_t FHits = 0;
+        bool FSharing = true;
     };
     //! One value per slot, in blocks of a fixed number of cells: a large
     //! result neither doubles its room nor is copied whole while it grows.

@@ -114,5 +114,20 @@ TEST_F(RowStore, ColumnsWidenWhenAValueNeedsEightBytesKeepingEveryEarlierCell)
     EXPECT_EQ(run->Bytes(69999, 0), "");
 }
 
+TEST_F(RowStore, RepeatedTextsReadBackAsTheirOwnCells)
+{
+    // 5 000 distinct short texts, more than are remembered at once, repeated
+    // over 100 000 rows among long ones: each cell reads its own text.
+    const auto store = Read("WITH RECURSIVE n(i) AS (SELECT 0 UNION ALL SELECT i + 1 FROM n WHERE i < 99999) "
+                            "SELECT CASE WHEN i % 7 = 0 THEN printf('%.*c', 100, char(65 + i % 26)) "
+                            "ELSE '值' || (i % 5000) END FROM n");
+    ASSERT_EQ(store->SlotCount(), 100000);
+    for (int slot = 0; slot < 100000; ++slot) {
+        const std::string expected =
+            slot % 7 == 0 ? std::string(100, char('A' + slot % 26)) : "值" + std::to_string(slot % 5000);
+        ASSERT_EQ(store->Bytes(slot, 0), expected) << "slot " << slot;
+    }
+}
+
 } // namespace
 } // namespace kestrum::test
