@@ -32,6 +32,10 @@ TkvDBDataController::~TkvDBDataController()
 {
     // Fields unhook from the record set's field objects before the provider goes.
     DBProvider().Detach();
+    // The records go before the fields: a field removed while records are
+    // loaded rebuilds every record's buffer without its column.
+    Storage().OnClearInternalRecords = nullptr;
+    Storage().ClearRecords(false);
     FFields->Clear();
 }
 

@@ -12,44 +12,160 @@ TDbRowStore::TDbRowStore(int columnCount) : FColumns(std::size_t(columnCount))
 {
 }
 
+namespace {
+//! Length prefix of an arena cell: one byte below 255, else 255 and four bytes.
+std::size_t PrefixSize(std::size_t length)
+{
+    return length < 255 ? 1 : 5;
+}
+
+void CheckCellLength(std::size_t length)
+{
+    if (length > 0xfffffff0u)
+        throw EDatabaseError("查询结果太大，内存中放不下。");
+}
+} // namespace
+
 double TDbRowStore::Float(int slot, int column) const
 {
+    const std::int64_t word = FColumns[column].Word(slot);
     double value;
-    std::memcpy(&value, &FColumns[column].words[slot], sizeof value);
+    std::memcpy(&value, &word, sizeof value);
     return value;
 }
 
 std::string_view TDbRowStore::Bytes(int slot, int column) const
 {
     const Column &c = FColumns[column];
-    const auto word = std::uint64_t(c.words[slot]);
-    return c.arena.View(word >> 32, std::size_t(word & 0xffffffffu));
+    const TDbCellKind kind = c.KindAt(slot);
+    if (kind != TDbCellKind::Text && kind != TDbCellKind::Blob)
+        return {};
+    return c.arena.View(std::uint32_t(c.Word(slot)));
 }
 
-std::uint64_t TDbRowStore::Arena::Append(std::string_view bytes)
+std::string_view TDbRowStore::Arena::View(std::uint32_t offset) const
 {
-    if (bytes.empty())
-        return 0;
+    const char *at = FBlocks[offset / BlockSize].get() + offset % BlockSize;
+    std::size_t length = std::uint8_t(at[0]);
+    if (length < 255)
+        return {at + 1, length};
+    std::uint32_t longLength;
+    std::memcpy(&longLength, at + 1, sizeof longLength);
+    return {at + 5, longLength};
+}
+
+std::uint32_t TDbRowStore::Arena::Append(std::string_view bytes)
+{
+    const std::size_t prefix = PrefixSize(bytes.size());
+    const std::size_t size = prefix + bytes.size();
     std::uint64_t offset = FEnd;
-    if (offset % BlockSize == 0 || offset % BlockSize + bytes.size() > BlockSize) {
+    std::uint64_t end = offset + size;
+    if (offset % BlockSize == 0 || offset % BlockSize + size > BlockSize) {
         // A fresh block: the rest of the current one stays unused.
         offset = (offset + BlockSize - 1) / BlockSize * BlockSize;
-        const std::size_t blocks = (bytes.size() + BlockSize - 1) / BlockSize;
-        if (offset + bytes.size() > 0xffffffffu)
+        const std::size_t blocks = (size + BlockSize - 1) / BlockSize;
+        if (offset + size > 0xffffffffu)
             throw EDatabaseError("查询结果太大，内存中放不下。");
         FBlocks.resize(std::size_t(offset / BlockSize));
-        FBlocks.push_back(std::make_unique_for_overwrite<char[]>(blocks == 1 ? BlockSize : bytes.size()));
+        FBlocks.push_back(std::make_unique_for_overwrite<char[]>(blocks == 1 ? BlockSize : size));
         FBlocks.resize(std::size_t(offset / BlockSize) + blocks);
-        if (blocks > 1) {
-            std::memcpy(FBlocks[std::size_t(offset / BlockSize)].get(), bytes.data(), bytes.size());
-            FEnd = offset + blocks * BlockSize; // the oversized block is full
-            return offset;
-        }
+        end = blocks > 1 ? offset + blocks * BlockSize : offset + size; // an oversized block is full
     }
-    std::memcpy(FBlocks[std::size_t(offset / BlockSize)].get() + offset % BlockSize, bytes.data(),
-                bytes.size());
-    FEnd = offset + bytes.size();
+    char *at = FBlocks[std::size_t(offset / BlockSize)].get() + offset % BlockSize;
+    if (prefix == 1) {
+        at[0] = char(std::uint8_t(bytes.size()));
+    } else {
+        at[0] = char(0xff);
+        const auto length = std::uint32_t(bytes.size());
+        std::memcpy(at + 1, &length, sizeof length);
+    }
+    if (!bytes.empty())
+        std::memcpy(at + prefix, bytes.data(), bytes.size());
+    FEnd = end;
+    return std::uint32_t(offset);
+}
+
+std::uint32_t TDbRowStore::Arena::AppendShared(std::string_view bytes)
+{
+    if (!FSharing || bytes.size() > SharedMaxLength)
+        return Append(bytes);
+    if (!FRecent)
+        FRecent = std::make_unique<std::uint32_t[]>(RecentSlots);
+    std::uint32_t hash = 2166136261u; // FNV-1a
+    for (const char c : bytes)
+        hash = (hash ^ std::uint8_t(c)) * 16777619u;
+    std::uint32_t &recent = FRecent[hash % RecentSlots];
+    ++FLookups;
+    if (recent != 0 && View(recent - 1) == bytes) {
+        ++FHits;
+        return recent - 1;
+    }
+    if (FLookups == LookupTrial) {
+        FSharing = FHits >= LookupTrial / 16;
+        FLookups = FHits = 0;
+        if (!FSharing)
+            FRecent.reset();
+    }
+    const std::uint32_t offset = Append(bytes);
+    if (FSharing && offset != 0xffffffffu)
+        recent = offset + 1;
     return offset;
+}
+
+std::int64_t TDbRowStore::Column::Word(int slot) const
+{
+    if (isWide)
+        return wide[slot];
+    const std::uint32_t word = narrow[slot];
+    // Integers are kept sign-extended; offsets are never negative.
+    if (KindAt(slot) == TDbCellKind::Integer)
+        return std::int32_t(word);
+    return word;
+}
+
+void TDbRowStore::Column::Widen()
+{
+    for (int slot = 0; slot < narrow.Size(); ++slot)
+        wide.PushBack(Word(slot));
+    narrow.Clear();
+    isWide = true;
+}
+
+void TDbRowStore::Column::MixKinds()
+{
+    for (int slot = 0; slot < count; ++slot)
+        kinds.PushBack(std::uint8_t(sameKind));
+    isMixed = true;
+}
+
+void TDbRowStore::Column::Put(int slot, TDbCellKind kind, std::int64_t word)
+{
+    if (!isWide) {
+        const bool fits =
+            kind == TDbCellKind::Integer ? word == std::int32_t(word) : kind != TDbCellKind::Float;
+        if (!fits)
+            Widen();
+    }
+    if (count == 0)
+        sameKind = kind;
+    else if (!isMixed && kind != sameKind)
+        MixKinds();
+    if (slot == count) {
+        if (isMixed)
+            kinds.PushBack(std::uint8_t(kind));
+        if (isWide)
+            wide.PushBack(word);
+        else
+            narrow.PushBack(std::uint32_t(word));
+        ++count;
+    } else {
+        if (isMixed)
+            kinds[slot] = std::uint8_t(kind);
+        if (isWide)
+            wide[slot] = word;
+        else
+            narrow[slot] = std::uint32_t(word);
+    }
 }
 
 void TDbRowStore::Store(Column &column, int slot, sqlite3_stmt *statement, int index)
@@ -74,38 +190,23 @@ void TDbRowStore::Store(Column &column, int slot, sqlite3_stmt *statement, int i
         const void *data = type == SQLITE_TEXT ? (const void *)sqlite3_column_text(statement, index)
                                                : sqlite3_column_blob(statement, index);
         const auto length = std::size_t(sqlite3_column_bytes(statement, index));
-        if (length > 0xffffffffu)
-            throw EDatabaseError("查询结果太大，内存中放不下。");
-        const std::uint64_t offset = column.arena.Append({static_cast<const char *>(data), length});
-        word = std::int64_t((offset << 32) | length);
+        CheckCellLength(length);
+        word = column.arena.AppendShared({static_cast<const char *>(data), length});
         break;
     }
     default:
         break;
     }
-    if (slot == int(column.kinds.size())) {
-        column.kinds.push_back(std::uint8_t(kind));
-        column.words.push_back(word);
-    } else {
-        column.kinds[slot] = std::uint8_t(kind);
-        column.words[slot] = word;
-    }
+    column.Put(slot, kind, word);
 }
 
 void TDbRowStore::Put(Column &column, int slot, TDbCellKind kind, std::int64_t word, std::string_view bytes)
 {
     if (kind == TDbCellKind::Text || kind == TDbCellKind::Blob) {
-        if (bytes.size() > 0xffffffffu)
-            throw EDatabaseError("查询结果太大，内存中放不下。");
-        word = std::int64_t((column.arena.Append(bytes) << 32) | bytes.size());
+        CheckCellLength(bytes.size());
+        word = column.arena.AppendShared(bytes);
     }
-    if (slot == int(column.kinds.size())) {
-        column.kinds.push_back(std::uint8_t(kind));
-        column.words.push_back(word);
-    } else {
-        column.kinds[slot] = std::uint8_t(kind);
-        column.words[slot] = word;
-    }
+    column.Put(slot, kind, word);
 }
 
 int TDbRowStore::AddCopy(const TDbRowStore &other, int otherSlot)
@@ -121,7 +222,7 @@ void TDbRowStore::SetCopy(int slot, const TDbRowStore &other, int otherSlot)
     for (int i = 0; i < int(FColumns.size()); ++i) {
         const TDbCellKind kind = other.Kind(otherSlot, i);
         const bool bytes = kind == TDbCellKind::Text || kind == TDbCellKind::Blob;
-        Put(FColumns[i], slot, kind, other.FColumns[i].words[otherSlot],
+        Put(FColumns[i], slot, kind, other.FColumns[i].Word(otherSlot),
             bytes ? other.Bytes(otherSlot, i) : std::string_view());
     }
 }

@@ -5,6 +5,7 @@
 #include "data/DataControllerGroups.h"
 #include "data/DataControllerSummary.h"
 #include "data/DataSorting.h"
+#include "data/DbDataField.h"
 #include "db/DbConnection.h"
 #include "db/DbDataSource.h"
 #include "db/DbField.h"
@@ -12,6 +13,8 @@
 #include "support/DbTestSupport.h"
 
 #include <gtest/gtest.h>
+
+#include <vector>
 
 namespace kestrum {
 namespace {
@@ -391,6 +394,56 @@ TEST_F(DbDataControllerTest, RowClickedWhileTheEditedRowLeavesIsFocused)
     EXPECT_EQ(Rows(), "红包,*奖金,稿费");
     EXPECT_EQ(Current(), "奖金");
     EXPECT_EQ(Controller.FocusedRecordIndex(), Query.RecNo() - 1);
+}
+
+//! A field that notes how many records its storage still held when it was let go.
+class ReleaseProbeField : public TkvDBDataField {
+public:
+    ReleaseProbeField(TkvCustomDataFieldList *list, TkvDataItem item, bool isInternal, std::vector<int> *log)
+        : TkvDBDataField(list, item, isInternal), FLog(log)
+    {
+    }
+    ~ReleaseProbeField() override { FLog->push_back(FieldList()->Storage()->RecordCount()); }
+
+private:
+    std::vector<int> *FLog;
+};
+
+class ReleaseProbeController : public TkvGridDBDataController {
+public:
+    explicit ReleaseProbeController(std::vector<int> *log) : FLog(log) {}
+
+protected:
+    std::unique_ptr<TkvCustomDataField> CreateField(TkvDataItem item, bool isInternal) override
+    {
+        return std::make_unique<ReleaseProbeField>(&Fields(), item, isInternal, FLog);
+    }
+
+private:
+    std::vector<int> *FLog;
+};
+
+// Guards against a closing controller removing its columns while every record
+// was still loaded, which rebuilt each record's buffer once per column.
+TEST_F(DbDataControllerTest, ClosingDropsTheRecordsBeforeTheColumns)
+{
+    std::vector<int> recordsAtRelease;
+    {
+        ReleaseProbeController probe(&recordsAtRelease);
+        int columns[4] = {};
+        const char *names[] = {"本次进帐", "进帐时间", "进帐人", "备注"};
+        for (int i = 0; i < 4; ++i) {
+            probe.AttachItem(&columns[i]);
+            probe.ChangeFieldName(i, QString::fromUtf8(names[i]));
+        }
+        probe.SetDataSource(&Source);
+        Query.Open();
+        ASSERT_EQ(probe.Storage().RecordCount(), 3);
+        recordsAtRelease.clear();
+    }
+    ASSERT_GE(recordsAtRelease.size(), 4u);
+    for (const int records : recordsAtRelease)
+        EXPECT_EQ(records, 0);
 }
 
 } // namespace

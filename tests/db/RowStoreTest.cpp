@@ -39,5 +39,95 @@ TEST_F(RowStore, TextOfEveryLengthIsKeptExactlyAcrossBlocks)
     EXPECT_EQ(copy.Bytes(1, 1), store->Bytes(2, 1));
 }
 
+TEST_F(RowStore, CellsPastTheFirstBlockOfSlotsKeepTheirKindAndValue)
+{
+    // 200 000 rows span several blocks of cells; every row's kind and value
+    // must come back from the block it was put in, also after an overwrite.
+    const auto store =
+        Read("WITH RECURSIVE n(i) AS (SELECT 0 UNION ALL SELECT i + 1 FROM n WHERE i < 199999) "
+             "SELECT i, CASE i % 3 WHEN 0 THEN i * 0.5 WHEN 1 THEN NULL ELSE 't' || i END FROM n");
+    ASSERT_EQ(store->SlotCount(), 200000);
+    for (int slot = 0; slot < 200000; slot += 997) {
+        ASSERT_EQ(store->Integer(slot, 0), slot);
+        switch (slot % 3) {
+        case 0:
+            ASSERT_EQ(store->Kind(slot, 1), TDbCellKind::Float);
+            ASSERT_EQ(store->Float(slot, 1), slot * 0.5);
+            break;
+        case 1:
+            ASSERT_EQ(store->Kind(slot, 1), TDbCellKind::Null);
+            break;
+        default:
+            ASSERT_EQ(store->Bytes(slot, 1), "t" + std::to_string(slot));
+        }
+    }
+    ASSERT_EQ(store->Integer(199999, 0), 199999);
+
+    TDbRowStore copy(2);
+    for (const int slot : {65535, 65536, 131072, 199997})
+        copy.AddCopy(*store, slot);
+    copy.SetCopy(0, *store, 131075);
+    EXPECT_EQ(copy.Integer(0, 0), 131075);
+    EXPECT_EQ(copy.Bytes(0, 1), "t131075");
+    EXPECT_EQ(copy.Kind(1, 1), TDbCellKind::Null);
+    EXPECT_EQ(copy.Bytes(3, 1), "t199997");
+}
+
+TEST_F(RowStore, ColumnsWidenWhenAValueNeedsEightBytesKeepingEveryEarlierCell)
+{
+    // Small integers, a negative one and text first, then an integer past 32
+    // bits and a float: every cell reads back as it was, before and after.
+    const auto store =
+        Read("SELECT 1 UNION ALL SELECT -7 UNION ALL SELECT 'abc' UNION ALL SELECT 2147483647 "
+             "UNION ALL SELECT -2147483648 UNION ALL SELECT NULL UNION ALL SELECT 1099511627776 "
+             "UNION ALL SELECT 2.5 UNION ALL SELECT -3");
+    ASSERT_EQ(store->SlotCount(), 9);
+    EXPECT_EQ(store->Integer(0, 0), 1);
+    EXPECT_EQ(store->Integer(1, 0), -7);
+    EXPECT_EQ(store->Bytes(2, 0), "abc");
+    EXPECT_EQ(store->Integer(3, 0), 2147483647);
+    EXPECT_EQ(store->Integer(4, 0), -2147483648LL);
+    EXPECT_EQ(store->Kind(5, 0), TDbCellKind::Null);
+    EXPECT_EQ(store->Bytes(5, 0), "");
+    EXPECT_EQ(store->Integer(6, 0), 1099511627776LL);
+    EXPECT_EQ(store->Float(7, 0), 2.5);
+    EXPECT_EQ(store->Integer(8, 0), -3);
+
+    // A narrow store takes a wide cell by copy, and a wide one a narrow cell.
+    const auto narrow = Read("SELECT -5 UNION ALL SELECT 'x'");
+    TDbRowStore copy(1);
+    copy.AddCopy(*narrow, 0);
+    copy.AddCopy(*narrow, 1);
+    copy.SetCopy(1, *store, 6);
+    copy.SetCopy(0, *store, 2);
+    EXPECT_EQ(copy.Bytes(0, 0), "abc");
+    EXPECT_EQ(copy.Integer(1, 0), 1099511627776LL);
+    copy.SetCopy(1, *narrow, 0);
+    EXPECT_EQ(copy.Integer(1, 0), -5);
+
+    // A long run of one kind, then another: the earlier cells keep their kind.
+    const auto run = Read("WITH RECURSIVE n(i) AS (SELECT 0 UNION ALL SELECT i + 1 FROM n WHERE i < 69999) "
+                          "SELECT CASE WHEN i < 69999 THEN 't' || i END FROM n");
+    EXPECT_EQ(run->Kind(0, 0), TDbCellKind::Text);
+    EXPECT_EQ(run->Bytes(69998, 0), "t69998");
+    EXPECT_EQ(run->Kind(69999, 0), TDbCellKind::Null);
+    EXPECT_EQ(run->Bytes(69999, 0), "");
+}
+
+TEST_F(RowStore, RepeatedTextsReadBackAsTheirOwnCells)
+{
+    // 5 000 distinct short texts, more than are remembered at once, repeated
+    // over 100 000 rows among long ones: each cell reads its own text.
+    const auto store = Read("WITH RECURSIVE n(i) AS (SELECT 0 UNION ALL SELECT i + 1 FROM n WHERE i < 99999) "
+                            "SELECT CASE WHEN i % 7 = 0 THEN printf('%.*c', 100, char(65 + i % 26)) "
+                            "ELSE '值' || (i % 5000) END FROM n");
+    ASSERT_EQ(store->SlotCount(), 100000);
+    for (int slot = 0; slot < 100000; ++slot) {
+        const std::string expected =
+            slot % 7 == 0 ? std::string(100, char('A' + slot % 26)) : "值" + std::to_string(slot % 5000);
+        ASSERT_EQ(store->Bytes(slot, 0), expected) << "slot " << slot;
+    }
+}
+
 } // namespace
 } // namespace kestrum::test
