@@ -84,6 +84,39 @@ std::int64_t MoneyUnits(double value, const char *table)
     return std::int64_t(units);
 }
 
+//! An amount a file holds as text: a number, or the copy would turn it into 0.
+void RequireNumber(const std::string &text, const char *table)
+{
+    char *end = nullptr;
+    std::strtod(text.c_str(), &end);
+    while (end && *end == ' ')
+        ++end;
+    if (text.empty() || !end || *end != '\0')
+        throw EDbDriverError(TDbErrorKind::Other,
+                             std::string("表 ") + table + " 中的金额“" + text + "”不是数字，没有复制。");
+}
+
+//! An address as it may be shown: any password in it left out.
+std::string Shown(const std::string &target)
+{
+    std::string shown = target;
+    if (IsServerTarget(target) && shown.find("://") != std::string::npos) {
+        const std::size_t start = shown.find("://") + 3;
+        const std::size_t at = shown.find('@', start);
+        const std::size_t colon = shown.find(':', start);
+        if (at != std::string::npos && colon != std::string::npos && colon < at)
+            shown.erase(colon, at - colon);
+    }
+    for (const char *keyword : {"password=", "password ="}) {
+        const std::size_t found = shown.find(keyword);
+        if (found != std::string::npos) {
+            const std::size_t end = shown.find_first_of(" &", found);
+            shown.erase(found, end == std::string::npos ? std::string::npos : end - found);
+        }
+    }
+    return shown;
+}
+
 std::string UnitsText(std::int64_t units)
 {
     const bool negative = units < 0;
@@ -118,6 +151,8 @@ TTableFigures CopyRows(TDbDriver &from, TDbDriver &to, const TCopyTable &table)
             if (c == table.DroppedColumn || type == TDbValueType::Null) {
                 insert->BindNull(p);
             } else if (c == table.Money) {
+                if (type == TDbValueType::Text || type == TDbValueType::Blob)
+                    RequireNumber(select->ColumnText(c), table.Name);
                 const std::int64_t units = MoneyUnits(select->ColumnDouble(c), table.Name);
                 figures.Sum += units;
                 if (toServer)
@@ -332,7 +367,7 @@ int RunServerCommand(const char *command, const QStringList &arguments)
             std::printf(
                 "copied %s to %s: %lld income entries (sum %s), %lld expense entries (sum %s), "
                 "%lld budgets, %lld recurring entries, %lld entries in the trash; counts and sums checked\n",
-                source.c_str(), target.c_str(), static_cast<long long>(copy.GainRows),
+                Shown(source).c_str(), Shown(target).c_str(), static_cast<long long>(copy.GainRows),
                 Money(copy.GainSum).c_str(), static_cast<long long>(copy.ExpenRows),
                 Money(copy.ExpenSum).c_str(), static_cast<long long>(copy.BudgetRows),
                 static_cast<long long>(copy.ScheduleRows), static_cast<long long>(copy.TrashRows));
@@ -343,11 +378,11 @@ int RunServerCommand(const char *command, const QStringList &arguments)
         TPgDriver server(Utf8(arguments[0]));
         if (name == "init") {
             CreateServerLedger(server);
-            std::printf("created empty ledger on %s\n", Utf8(arguments[0]).c_str());
+            std::printf("created empty ledger on %s\n", Shown(Utf8(arguments[0])).c_str());
             return 0;
         }
         CheckServerLedger(server);
-        std::printf("%s: usable ledger, format version %d\n", Utf8(arguments[0]).c_str(),
+        std::printf("%s: usable ledger, format version %d\n", Shown(Utf8(arguments[0])).c_str(),
                     ServerLedgerVersion(server));
         return 0;
     } catch (const std::exception &e) {

@@ -16,7 +16,8 @@ std::string SavepointName(std::string_view name)
         plain = plain && (std::isalnum(static_cast<unsigned char>(c)) || c == '_');
     if (!plain)
         throw EDbDriverError(TDbErrorKind::Other, "保存点的名称“" + std::string(name) + "”不可用。");
-    return std::string(name);
+    // Quoted, so that a word the engine reserves is a name like any other.
+    return "\"" + std::string(name) + "\"";
 }
 
 } // namespace
