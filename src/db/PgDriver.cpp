@@ -103,6 +103,8 @@ public:
     {
         PQclear(FResult);
         PQclear(FDescription);
+        if (!FPrepared.empty())
+            FDriver.ForgetStatement(FPrepared);
     }
 
     void BindNull(int index) override { Slot(index) = {std::string(), 0, false, true}; }
@@ -252,8 +254,36 @@ private:
             formats[i] = p.Binary ? 1 : 0;
             types[i] = p.Type;
         }
-        FResult = PQexecParams(FDriver.Handle(), FSql.c_str(), int(count), types.data(), values.data(),
-                               lengths.data(), formats.data(), 0);
+        FDriver.DropForgottenStatements();
+        // A statement run again is parsed and planned once on the server,
+        // for as long as its parameters keep their types.
+        if (++FRuns >= 2 && !FPrepared.empty() && !SameTypes(types)) {
+            FDriver.ForgetStatement(FPrepared);
+            FPrepared.clear();
+        }
+        if (FRuns >= 2 && FPrepared.empty()) {
+            const std::string name = FDriver.NewStatementName();
+            PGresult *prepared =
+                PQprepare(FDriver.Handle(), name.c_str(), FSql.c_str(), int(count), types.data());
+            const bool ok = PQresultStatus(prepared) == PGRES_COMMAND_OK;
+            if (!ok) {
+                try {
+                    FDriver.Fail(prepared, "无法准备数据库语句");
+                } catch (...) {
+                    PQclear(prepared);
+                    throw;
+                }
+            }
+            PQclear(prepared);
+            FPrepared = name;
+            FPreparedTypes = types;
+        }
+        if (FPrepared.empty())
+            FResult = PQexecParams(FDriver.Handle(), FSql.c_str(), int(count), types.data(), values.data(),
+                                   lengths.data(), formats.data(), 0);
+        else
+            FResult = PQexecPrepared(FDriver.Handle(), FPrepared.c_str(), int(count), values.data(),
+                                     lengths.data(), formats.data(), 0);
         const ExecStatusType status = PQresultStatus(FResult);
         if (status != PGRES_TUPLES_OK && status != PGRES_COMMAND_OK) {
             PGresult *failed = FResult;
@@ -269,6 +299,19 @@ private:
         // The row an INSERT ... RETURNING added is the statement's only row.
         if (FInsert && PQntuples(FResult) > 0)
             FDriver.NoteInsertId(std::strtoll(PQgetvalue(FResult, PQntuples(FResult) - 1, 0), nullptr, 10));
+    }
+
+    //! Whether values of `types` fit the prepared statement: a null fits any
+    //! parameter, and an untyped one takes whatever the server made of it.
+    bool SameTypes(const std::vector<Oid> &types) const
+    {
+        if (types.size() != FPreparedTypes.size())
+            return false;
+        for (std::size_t i = 0; i < types.size(); ++i)
+            if (!FParameters[i].Null && types[i] != FPreparedTypes[i] &&
+                (FPreparedTypes[i] != 0 || FParameters[i].Binary))
+                return false;
+        return true;
     }
 
     //! The result, or before the first Step the server's description of it.
@@ -303,6 +346,9 @@ private:
     PGresult *FResult = nullptr;
     int FRow = -1;
     PGresult *FDescription = nullptr;
+    int FRuns = 0;
+    std::string FPrepared; //!< the server's name for it once run twice
+    std::vector<Oid> FPreparedTypes;
 };
 
 } // namespace
@@ -332,6 +378,29 @@ TPgDriver::TPgDriver(const std::string &target)
 TPgDriver::~TPgDriver()
 {
     PQfinish(FConnection);
+}
+
+std::string TPgDriver::NewStatementName()
+{
+    return "kestrum_" + std::to_string(++FStatements);
+}
+
+void TPgDriver::ForgetStatement(const std::string &name)
+{
+    FForgotten.push_back(name);
+}
+
+void TPgDriver::DropForgottenStatements()
+{
+    // Not while a failed transaction refuses every command but its end.
+    if (FForgotten.empty() || PQtransactionStatus(FConnection) == PQTRANS_INERROR)
+        return;
+    std::string sql;
+    for (const std::string &name : FForgotten)
+        sql += "DEALLOCATE " + name + ";";
+    FForgotten.clear();
+    PGresult *result = PQexec(FConnection, sql.c_str());
+    PQclear(result);
 }
 
 void TPgDriver::Fail(const pg_result *result, const std::string &context) const

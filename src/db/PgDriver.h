@@ -1,5 +1,6 @@
 #pragma once
-// The driver for a ledger on a PostgreSQL server, through libpq. The
+// The driver for a ledger on a PostgreSQL server, through libpq. Its
+// statements must not outlive it. The
 // password is never part of what the program keeps: libpq finds it in
 // ~/.pgpass or the service file, and honours sslmode as given.
 #include "db/DbDriver.h"
@@ -30,6 +31,12 @@ public:
     pg_conn *Handle() const { return FConnection; }
     void NoteInsertId(std::int64_t id) { FLastInsertId = id; }
 
+    //! Names of statements prepared on the server; a forgotten one is
+    //! dropped before the next statement runs.
+    std::string NewStatementName();
+    void ForgetStatement(const std::string &name);
+    void DropForgottenStatements();
+
     //! Throws the error of `result` (or of the connection when there is
     //! none), `context` first.
     [[noreturn]] void Fail(const pg_result *result, const std::string &context) const;
@@ -39,6 +46,8 @@ private:
 
     pg_conn *FConnection = nullptr;
     std::int64_t FLastInsertId = 0;
+    int FStatements = 0;
+    std::vector<std::string> FForgotten;
 };
 
 } // namespace kestrum

@@ -117,6 +117,43 @@ TEST_P(DriverConformanceTest, EveryBoundKindComesBackAsItWent)
     EXPECT_FALSE(select->Step());
 }
 
+// A statement run many times (prepared once on a server) takes values of
+// other kinds on later runs, and one dropped inside a failed transaction
+// leaves the connection usable.
+TEST_P(DriverConformanceTest, AStatementRunAgainTakesValuesOfAnyKind)
+{
+    auto insert = FDriver->Prepare("INSERT INTO t (n, s) VALUES (?1, ?2)");
+    for (int run = 0; run < 4; ++run) {
+        insert->BindInt64(1, run);
+        if (run == 2)
+            insert->BindText(2, "x");
+        else if (run == 3)
+            insert->BindDouble(2, 1.5);
+        else
+            insert->BindInt64(2, 5 + run);
+        insert->Step();
+        insert->Reset();
+    }
+    auto select = FDriver->Prepare("SELECT s FROM t ORDER BY n");
+    std::string seen;
+    while (select->Step())
+        seen += select->ColumnText(0) + ";";
+    EXPECT_EQ(seen, "5;6;x;1.5;");
+
+    FDriver->Begin();
+    {
+        auto again = FDriver->Prepare("SELECT count(*) FROM t WHERE n = ?1");
+        for (int run = 0; run < 3; ++run) {
+            again->BindInt64(1, run);
+            again->Step();
+            again->Reset();
+        }
+        EXPECT_THROW(FDriver->Exec("SELECT * FROM missing_table"), EDbDriverError);
+    }
+    FDriver->Rollback();
+    EXPECT_EQ(Count(*FDriver), 4);
+}
+
 // Guards against values being written into the SQL text: quotes, a question
 // mark inside a literal and statement separators in a value stay data.
 TEST_P(DriverConformanceTest, ParametersAreBoundNeverSpliced)
