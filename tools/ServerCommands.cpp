@@ -131,58 +131,128 @@ struct TTableFigures {
     bool operator==(const TTableFigures &) const = default;
 };
 
+//! One value on its way from the source to the target.
+struct TCell {
+    TDbValueType Type = TDbValueType::Null;
+    std::int64_t Integer = 0;
+    double Real = 0;
+    std::string Text;
+};
+
+void Bind(TDbStatement &insert, int parameter, const TCell &cell)
+{
+    switch (cell.Type) {
+    case TDbValueType::Null:
+        insert.BindNull(parameter);
+        break;
+    case TDbValueType::Integer:
+        insert.BindInt64(parameter, cell.Integer);
+        break;
+    case TDbValueType::Real:
+        insert.BindDouble(parameter, cell.Real);
+        break;
+    case TDbValueType::DateTime:
+        insert.BindDateTime(parameter, cell.Real);
+        break;
+    case TDbValueType::Blob:
+        insert.BindBlob(parameter, cell.Text);
+        break;
+    case TDbValueType::Text:
+        insert.BindText(parameter, cell.Text);
+        break;
+    }
+}
+
+// Rows go in batches: over a network each statement costs a round trip.
+constexpr int BatchRows = 200;
+
 //! Copies one table's rows; returns the source's count and sum.
 TTableFigures CopyRows(TDbDriver &from, TDbDriver &to, const TCopyTable &table)
 {
-    std::string columns, parameters;
-    for (std::size_t i = 0; i < table.Columns.size(); ++i) {
-        columns += (i ? ", " : "") + Quote(table.Columns[i]);
-        parameters += (i ? ", ?" : "?") + std::to_string(i + 1);
-    }
+    const int width = int(table.Columns.size());
+    std::string columns;
+    for (int i = 0; i < width; ++i)
+        columns += (i ? ", " : "") + Quote(table.Columns[std::size_t(i)]);
+    auto insertSql = [&](int rows) {
+        std::string sql = std::string("INSERT INTO ") + table.Name + " (" + columns + ") VALUES ";
+        for (int r = 0; r < rows; ++r) {
+            sql += r ? ", (" : "(";
+            for (int c = 0; c < width; ++c)
+                sql += (c ? ", ?" : "?") + std::to_string(r * width + c + 1);
+            sql += ")";
+        }
+        return sql;
+    };
     auto select = from.Prepare("SELECT " + columns + " FROM " + table.Name + " ORDER BY 1");
-    auto insert = to.Prepare(std::string("INSERT INTO ") + table.Name + " (" + columns + ") VALUES (" +
-                             parameters + ")");
+    std::unique_ptr<TDbStatement> batch;
+    std::vector<TCell> cells(std::size_t(BatchRows * width));
+    int held = 0;
+    auto flush = [&] {
+        if (held == 0)
+            return;
+        std::unique_ptr<TDbStatement> last;
+        TDbStatement *insert = nullptr;
+        if (held == BatchRows) {
+            if (!batch)
+                batch = to.Prepare(insertSql(BatchRows));
+            insert = batch.get();
+        } else {
+            last = to.Prepare(insertSql(held));
+            insert = last.get();
+        }
+        for (int i = 0; i < held * width; ++i)
+            Bind(*insert, i + 1, cells[std::size_t(i)]);
+        insert->Step();
+        insert->Reset();
+        held = 0;
+    };
+
     const bool toServer = IsServer(to);
     TTableFigures figures;
     while (select->Step()) {
-        for (int c = 0; c < int(table.Columns.size()); ++c) {
-            const int p = c + 1;
+        for (int c = 0; c < width; ++c) {
+            TCell &cell = cells[std::size_t(held * width + c)];
             const TDbValueType type = select->ColumnType(c);
-            if (c == table.DroppedColumn || type == TDbValueType::Null) {
-                insert->BindNull(p);
-            } else if (c == table.Money) {
+            cell.Type = c == table.DroppedColumn ? TDbValueType::Null : type;
+            if (cell.Type == TDbValueType::Null)
+                continue;
+            if (c == table.Money) {
                 if (type == TDbValueType::Text || type == TDbValueType::Blob)
                     RequireNumber(select->ColumnText(c), table.Name);
                 const std::int64_t units = MoneyUnits(select->ColumnDouble(c), table.Name);
                 figures.Sum += units;
-                if (toServer)
-                    insert->BindText(p, UnitsText(units));
-                else
-                    insert->BindDouble(p, select->ColumnDouble(c));
-            } else {
-                switch (type) {
-                case TDbValueType::Integer:
-                    insert->BindInt64(p, select->ColumnInt64(c));
-                    break;
-                case TDbValueType::Real:
-                    insert->BindDouble(p, select->ColumnDouble(c));
-                    break;
-                case TDbValueType::DateTime:
-                    insert->BindDateTime(p, select->ColumnDateTime(c));
-                    break;
-                case TDbValueType::Blob:
-                    insert->BindBlob(p, select->ColumnBlob(c));
-                    break;
-                default:
-                    insert->BindText(p, select->ColumnText(c));
-                    break;
+                if (toServer) {
+                    cell.Type = TDbValueType::Text;
+                    cell.Text = UnitsText(units);
+                } else {
+                    cell.Type = TDbValueType::Real;
+                    cell.Real = select->ColumnDouble(c);
                 }
+                continue;
+            }
+            switch (type) {
+            case TDbValueType::Integer:
+                cell.Integer = select->ColumnInt64(c);
+                break;
+            case TDbValueType::Real:
+                cell.Real = select->ColumnDouble(c);
+                break;
+            case TDbValueType::DateTime:
+                cell.Real = select->ColumnDateTime(c);
+                break;
+            case TDbValueType::Blob:
+                cell.Text = select->ColumnBlob(c);
+                break;
+            default:
+                cell.Text = select->ColumnText(c);
+                break;
             }
         }
-        insert->Step();
-        insert->Reset();
         ++figures.Rows;
+        if (++held == BatchRows)
+            flush();
     }
+    flush();
     return figures;
 }
 
