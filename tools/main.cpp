@@ -2,6 +2,7 @@
 // and out of them (kestrum-db --help lists the commands).
 #include "ExchangeCommands.h"
 #include "RecurringCommands.h"
+#include "ServerCommands.h"
 #include "ledger/Backups.h"
 #include "ledger/Journal.h"
 #include "ledger/LedgerFile.h"
@@ -45,6 +46,12 @@ const TUsageLine UsageLines[] = {
     {"due [FILE]", "list the recurring entries that fell due by today and are not posted yet"},
     {"post-due [FILE]", "post the recurring entries that fell due by today, each occurrence once, as one "
                         "action that the program can undo"},
+    {"copy SOURCE TARGET",
+     "copy a ledger between a file and a PostgreSQL server (postgresql://user@host/database), in either "
+     "direction, all or nothing; TARGET must not hold a ledger yet; the copy's counts and sums are checked "
+     "against the source before it is kept. init, check and backup also take a server address: backup "
+     "SERVER [FILE] writes the server's ledger to a local file. Passwords come from ~/.pgpass, never from "
+     "the command line"},
     {"where", "print which ledger file and backups folder a plain kestrum (and this command) would use"},
     {"import [--skip-bad] [--keep-duplicates] [--all-income|--all-expense] [--day-first|--month-first] "
      "[--include-transfers] [--item=category|payee|memo] FILE [LEDGER]",
@@ -211,6 +218,10 @@ int main(int argc, char **argv)
         return tools::RunExport(arguments);
     if (std::strcmp(command, "where") == 0)
         return argc == 2 ? Where() : Usage();
+    if (tools::IsServerCommand(command, arguments)) {
+        const int code = tools::RunServerCommand(command, arguments);
+        return code == 2 ? Usage() : code;
+    }
     if (argc > 3)
         return Usage();
     // A new ledger is made in the working folder, where a plain kestrum

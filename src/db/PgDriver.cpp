@@ -1,0 +1,504 @@
+#include "db/PgDriver.h"
+
+#include "db/DateText.h"
+
+#include <libpq-fe.h>
+
+#include <poll.h>
+
+#include <charconv>
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+
+namespace kestrum {
+
+namespace {
+
+// Type oids of the built-in types (pg_type.dat); they never change.
+enum : Oid {
+    BoolOid = 16,
+    ByteaOid = 17,
+    Int8Oid = 20,
+    Int2Oid = 21,
+    Int4Oid = 23,
+    OidOid = 26,
+    Float4Oid = 700,
+    Float8Oid = 701,
+    DateOid = 1082,
+    TimestampOid = 1114,
+    TimestampTzOid = 1184,
+    NumericOid = 1700,
+};
+
+TDbErrorKind KindOfState(const char *state)
+{
+    if (!state)
+        return TDbErrorKind::Other;
+    const std::string_view s(state);
+    if (s.starts_with("08") || s == "57P01" || s == "57P02" || s == "57P03")
+        return TDbErrorKind::ConnectionLost;
+    if (s.starts_with("28"))
+        return TDbErrorKind::AuthFailed;
+    if (s == "42501")
+        return TDbErrorKind::NoRights;
+    if (s == "42P01" || s == "3F000" || s == "3D000" || s == "42883")
+        return TDbErrorKind::SchemaMissing;
+    if (s.starts_with("23"))
+        return TDbErrorKind::Constraint;
+    if (s == "40001" || s == "40P01" || s == "55P03")
+        return TDbErrorKind::Busy;
+    return TDbErrorKind::Other;
+}
+
+//! What the user is told first for each kind.
+std::string Lead(TDbErrorKind kind)
+{
+    switch (kind) {
+    case TDbErrorKind::ConnectionLost:
+        return "与数据库服务器的连接断开了，请检查网络和服务器后再试";
+    case TDbErrorKind::AuthFailed:
+        return "无法登录数据库服务器：用户名或密码不对（密码请写在 ~/.pgpass 中）";
+    case TDbErrorKind::NoRights:
+        return "数据库服务器不允许这个用户进行此操作";
+    case TDbErrorKind::SchemaMissing:
+        return "服务器上没有这个账本（请先用 kestrum-db init 建立）";
+    case TDbErrorKind::Constraint:
+        return "数据不符合账本的约束，没有保存";
+    case TDbErrorKind::Busy:
+        return "数据正被别人同时修改，请稍后再试";
+    default:
+        return "";
+    }
+}
+
+std::string Trimmed(std::string text)
+{
+    while (!text.empty() && (text.back() == '\n' || text.back() == ' '))
+        text.pop_back();
+    return text;
+}
+
+//! A connection that failed: libpq gives no SQLSTATE for it, only its words.
+TDbErrorKind KindOfConnectFailure(const std::string &message)
+{
+    for (const char *auth : {"password authentication failed", "no password supplied",
+                             "authentication failed", "password is required"})
+        if (message.find(auth) != std::string::npos)
+            return TDbErrorKind::AuthFailed;
+    if (message.find("database") != std::string::npos && message.find("does not exist") != std::string::npos)
+        return TDbErrorKind::SchemaMissing;
+    if (message.find("permission denied") != std::string::npos)
+        return TDbErrorKind::NoRights;
+    return TDbErrorKind::ConnectionLost;
+}
+
+class TPgStatement : public TDbStatement {
+public:
+    TPgStatement(TPgDriver &driver, std::string sql, bool insert)
+        : FDriver(driver), FSql(std::move(sql)), FInsert(insert)
+    {
+    }
+    ~TPgStatement() override
+    {
+        PQclear(FResult);
+        PQclear(FDescription);
+        if (!FPrepared.empty())
+            FDriver.ForgetStatement(FPrepared);
+    }
+
+    void BindNull(int index) override { Slot(index) = {std::string(), 0, false, true}; }
+    void BindInt64(int index, std::int64_t value) override
+    {
+        Slot(index) = {std::to_string(value), Int8Oid, false, false};
+    }
+    void BindDouble(int index, double value) override
+    {
+        char text[32];
+        const auto end = std::to_chars(text, text + sizeof text, value).ptr;
+        Slot(index) = {std::string(text, end), Float8Oid, false, false};
+    }
+    void BindText(int index, std::string_view value) override
+    {
+        // Untyped: the server takes it as the type the statement needs there.
+        Slot(index) = {std::string(value), 0, false, false};
+    }
+    void BindBlob(int index, std::string_view bytes) override
+    {
+        Slot(index) = {std::string(bytes), ByteaOid, true, false};
+    }
+    void BindDateTime(int index, double days) override
+    {
+        Slot(index) = {DaysToIsoText(days), TimestampOid, false, false};
+    }
+
+    bool Step() override
+    {
+        if (!FResult) {
+            Run();
+            // The key an INSERT returns is the driver's to keep, not a row.
+            if (FInsert)
+                return false;
+        }
+        ++FRow;
+        return FRow < PQntuples(FResult);
+    }
+    void Reset() override
+    {
+        PQclear(FResult);
+        FResult = nullptr;
+        FRow = -1;
+    }
+
+    int ColumnCount() const override { return PQnfields(Columns()); }
+    std::string ColumnName(int column) const override
+    {
+        const char *name = PQfname(Columns(), column);
+        return name ? name : "";
+    }
+    TDbValueType ColumnType(int column) const override
+    {
+        if (PQgetisnull(FResult, FRow, column))
+            return TDbValueType::Null;
+        switch (PQftype(FResult, column)) {
+        case BoolOid:
+        case Int2Oid:
+        case Int4Oid:
+        case Int8Oid:
+        case OidOid:
+            return TDbValueType::Integer;
+        case Float4Oid:
+        case Float8Oid:
+        case NumericOid:
+            return TDbValueType::Real;
+        case ByteaOid:
+            return TDbValueType::Blob;
+        case DateOid:
+        case TimestampOid:
+        case TimestampTzOid:
+            return TDbValueType::DateTime;
+        default:
+            return TDbValueType::Text;
+        }
+    }
+    std::int64_t ColumnInt64(int column) const override
+    {
+        const char *text = Value(column);
+        if (PQftype(FResult, column) == BoolOid)
+            return text[0] == 't' ? 1 : 0;
+        if (ColumnType(column) == TDbValueType::Real)
+            return std::int64_t(std::strtod(text, nullptr));
+        return std::strtoll(text, nullptr, 10);
+    }
+    double ColumnDouble(int column) const override { return std::strtod(Value(column), nullptr); }
+    std::string ColumnText(int column) const override
+    {
+        return std::string(Value(column), std::size_t(PQgetlength(FResult, FRow, column)));
+    }
+    std::string ColumnBlob(int column) const override
+    {
+        if (PQftype(FResult, column) != ByteaOid)
+            return ColumnText(column);
+        std::size_t length = 0;
+        unsigned char *bytes =
+            PQunescapeBytea(reinterpret_cast<const unsigned char *>(Value(column)), &length);
+        std::string blob(reinterpret_cast<const char *>(bytes), length);
+        PQfreemem(bytes);
+        return blob;
+    }
+    double ColumnDateTime(int column) const override
+    {
+        std::string text = ColumnText(column);
+        // The server writes microseconds; the ledger keeps milliseconds.
+        const std::size_t dot = text.find('.');
+        if (dot != std::string::npos && text.size() > dot + 4)
+            text.resize(dot + 4);
+        if (const std::optional<double> days = IsoTextToDays(text))
+            return *days;
+        if (ColumnType(column) == TDbValueType::Real || ColumnType(column) == TDbValueType::Integer)
+            return ColumnDouble(column);
+        throw EDbDriverError(TDbErrorKind::Other, "“" + text + "”不是日期。");
+    }
+
+private:
+    struct TParameter {
+        std::string Text;
+        Oid Type = 0;
+        bool Binary = false;
+        bool Null = true;
+    };
+
+    TParameter &Slot(int index)
+    {
+        if (index < 1 || index > 65535)
+            throw EDbDriverError(TDbErrorKind::Other, "参数编号" + std::to_string(index) + "不可用。");
+        if (FResult)
+            Reset();
+        if (std::size_t(index) > FParameters.size())
+            FParameters.resize(std::size_t(index));
+        return FParameters[std::size_t(index) - 1];
+    }
+
+    const char *Value(int column) const { return PQgetvalue(FResult, FRow, column); }
+
+    void Run()
+    {
+        const std::size_t count = FParameters.size();
+        std::vector<const char *> values(count);
+        std::vector<int> lengths(count), formats(count);
+        std::vector<Oid> types(count);
+        for (std::size_t i = 0; i < count; ++i) {
+            const TParameter &p = FParameters[i];
+            values[i] = p.Null ? nullptr : p.Text.c_str();
+            lengths[i] = int(p.Text.size());
+            formats[i] = p.Binary ? 1 : 0;
+            types[i] = p.Type;
+        }
+        FDriver.DropForgottenStatements();
+        // A statement run again is parsed and planned once on the server,
+        // for as long as its parameters keep their types.
+        if (++FRuns >= 2 && !FPrepared.empty() && !SameTypes(types)) {
+            FDriver.ForgetStatement(FPrepared);
+            FPrepared.clear();
+        }
+        if (FRuns >= 2 && FPrepared.empty()) {
+            const std::string name = FDriver.NewStatementName();
+            PGresult *prepared =
+                PQprepare(FDriver.Handle(), name.c_str(), FSql.c_str(), int(count), types.data());
+            const bool ok = PQresultStatus(prepared) == PGRES_COMMAND_OK;
+            if (!ok) {
+                try {
+                    FDriver.Fail(prepared, "无法准备数据库语句");
+                } catch (...) {
+                    PQclear(prepared);
+                    throw;
+                }
+            }
+            PQclear(prepared);
+            FPrepared = name;
+            FPreparedTypes = types;
+        }
+        if (FPrepared.empty())
+            FResult = PQexecParams(FDriver.Handle(), FSql.c_str(), int(count), types.data(), values.data(),
+                                   lengths.data(), formats.data(), 0);
+        else
+            FResult = PQexecPrepared(FDriver.Handle(), FPrepared.c_str(), int(count), values.data(),
+                                     lengths.data(), formats.data(), 0);
+        const ExecStatusType status = PQresultStatus(FResult);
+        if (status != PGRES_TUPLES_OK && status != PGRES_COMMAND_OK) {
+            PGresult *failed = FResult;
+            FResult = nullptr;
+            try {
+                FDriver.Fail(failed, "无法执行数据库语句");
+            } catch (...) {
+                PQclear(failed);
+                throw;
+            }
+        }
+        FRow = -1;
+        // The row an INSERT ... RETURNING added is the statement's only row.
+        if (FInsert && PQntuples(FResult) > 0)
+            FDriver.NoteInsertId(std::strtoll(PQgetvalue(FResult, PQntuples(FResult) - 1, 0), nullptr, 10));
+    }
+
+    //! Whether values of `types` fit the prepared statement: a null fits any
+    //! parameter, and an untyped one takes whatever the server made of it.
+    bool SameTypes(const std::vector<Oid> &types) const
+    {
+        if (types.size() != FPreparedTypes.size())
+            return false;
+        for (std::size_t i = 0; i < types.size(); ++i)
+            if (!FParameters[i].Null && types[i] != FPreparedTypes[i] &&
+                (FPreparedTypes[i] != 0 || FParameters[i].Binary))
+                return false;
+        return true;
+    }
+
+    //! The result, or before the first Step the server's description of it.
+    const PGresult *Columns() const
+    {
+        if (FResult)
+            return FResult;
+        if (!FDescription)
+            const_cast<TPgStatement *>(this)->Describe();
+        return FDescription;
+    }
+
+    void Describe()
+    {
+        PGresult *prepared = PQprepare(FDriver.Handle(), "", FSql.c_str(), 0, nullptr);
+        const bool ok = PQresultStatus(prepared) == PGRES_COMMAND_OK;
+        PQclear(prepared);
+        if (!ok)
+            FDriver.Fail(nullptr, "无法准备数据库语句");
+        FDescription = PQdescribePrepared(FDriver.Handle(), "");
+        if (PQresultStatus(FDescription) != PGRES_COMMAND_OK) {
+            PQclear(FDescription);
+            FDescription = nullptr;
+            FDriver.Fail(nullptr, "无法准备数据库语句");
+        }
+    }
+
+    TPgDriver &FDriver;
+    std::string FSql;
+    bool FInsert;
+    std::vector<TParameter> FParameters;
+    PGresult *FResult = nullptr;
+    int FRow = -1;
+    PGresult *FDescription = nullptr;
+    int FRuns = 0;
+    std::string FPrepared; //!< the server's name for it once run twice
+    std::vector<Oid> FPreparedTypes;
+};
+
+} // namespace
+
+TPgDriver::TPgDriver(const std::string &target)
+{
+    const char *keywords[] = {"dbname", "fallback_application_name", "client_encoding", nullptr};
+    const char *values[] = {target.c_str(), "kestrum", "UTF8", nullptr};
+    FConnection = PQconnectdbParams(keywords, values, 1);
+    if (PQstatus(FConnection) != CONNECTION_OK) {
+        const std::string message = FConnection ? Trimmed(PQerrorMessage(FConnection)) : "out of memory";
+        PQfinish(FConnection);
+        FConnection = nullptr;
+        const TDbErrorKind kind = KindOfConnectFailure(message);
+        throw EDbDriverError(kind, Lead(kind) + "：" + message + "。");
+    }
+    try {
+        // Dates as ISO text, whatever the server's default.
+        Exec("SET DateStyle TO 'ISO, YMD'; SET IntervalStyle TO 'iso_8601'");
+    } catch (...) {
+        PQfinish(FConnection);
+        FConnection = nullptr;
+        throw;
+    }
+}
+
+TPgDriver::~TPgDriver()
+{
+    PQfinish(FConnection);
+}
+
+std::string TPgDriver::NewStatementName()
+{
+    return "kestrum_" + std::to_string(++FStatements);
+}
+
+void TPgDriver::ForgetStatement(const std::string &name)
+{
+    FForgotten.push_back(name);
+}
+
+void TPgDriver::DropForgottenStatements()
+{
+    // Not while a failed transaction refuses every command but its end.
+    if (FForgotten.empty() || PQtransactionStatus(FConnection) == PQTRANS_INERROR)
+        return;
+    std::string sql;
+    for (const std::string &name : FForgotten)
+        sql += "DEALLOCATE " + name + ";";
+    FForgotten.clear();
+    PGresult *result = PQexec(FConnection, sql.c_str());
+    PQclear(result);
+}
+
+void TPgDriver::Fail(const pg_result *result, const std::string &context) const
+{
+    const char *state = result ? PQresultErrorField(result, PG_DIAG_SQLSTATE) : nullptr;
+    TDbErrorKind kind = KindOfState(state);
+    if (PQstatus(FConnection) == CONNECTION_BAD)
+        kind = TDbErrorKind::ConnectionLost;
+    const std::string detail = Trimmed(result && *PQresultErrorMessage(result) ? PQresultErrorMessage(result)
+                                                                               : PQerrorMessage(FConnection));
+    const std::string lead = Lead(kind);
+    throw EDbDriverError(kind, (lead.empty() ? context : lead) + "：" + detail + "。");
+}
+
+std::unique_ptr<TDbStatement> TPgDriver::Prepare(std::string_view sql)
+{
+    return std::make_unique<TPgStatement>(*this, NumberedParameters(sql), false);
+}
+
+std::unique_ptr<TDbStatement> TPgDriver::PrepareInsert(std::string_view sql, std::string_view key)
+{
+    std::string text = NumberedParameters(sql);
+    while (!text.empty() && (text.back() == ';' || text.back() == ' '))
+        text.pop_back();
+    std::string quoted = "\"";
+    for (char c : key) {
+        quoted += c;
+        if (c == '"')
+            quoted += '"';
+    }
+    return std::make_unique<TPgStatement>(*this, text + " RETURNING " + quoted + "\"", true);
+}
+
+void TPgDriver::Exec(std::string_view sql)
+{
+    PGresult *result = PQexec(FConnection, std::string(sql).c_str());
+    const ExecStatusType status = PQresultStatus(result);
+    if (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK) {
+        try {
+            Fail(result, "无法执行数据库语句");
+        } catch (...) {
+            PQclear(result);
+            throw;
+        }
+    }
+    PQclear(result);
+}
+
+bool TPgDriver::InTransaction() const
+{
+    const PGTransactionStatusType status = PQtransactionStatus(FConnection);
+    return status == PQTRANS_INTRANS || status == PQTRANS_INERROR || status == PQTRANS_ACTIVE;
+}
+
+void TPgDriver::WatchChanges()
+{
+    Exec(std::string("LISTEN ") + ChangeChannel);
+}
+
+void TPgDriver::Collect(std::vector<TDbChange> &changes)
+{
+    if (PQconsumeInput(FConnection) == 0)
+        Fail(nullptr, "无法接收服务器的通知");
+    const int self = PQbackendPID(FConnection);
+    while (PGnotify *notice = PQnotifies(FConnection)) {
+        if (notice->be_pid != self && std::strcmp(notice->relname, ChangeChannel) == 0) {
+            const std::string payload = notice->extra ? notice->extra : "";
+            const std::size_t colon = payload.rfind(':');
+            TDbChange change;
+            if (colon != std::string::npos) {
+                change.Table = payload.substr(0, colon);
+                change.RowId = std::strtoll(payload.c_str() + colon + 1, nullptr, 10);
+            } else {
+                change.Table = payload;
+            }
+            changes.push_back(std::move(change));
+        }
+        PQfreemem(notice);
+    }
+}
+
+std::vector<TDbChange> TPgDriver::TakeChanges(int waitMilliseconds)
+{
+    std::vector<TDbChange> changes;
+    Collect(changes);
+    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(waitMilliseconds);
+    while (changes.empty()) {
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(until - std::chrono::steady_clock::now())
+                .count();
+        if (left <= 0)
+            break;
+        pollfd socket{PQsocket(FConnection), POLLIN, 0};
+        if (::poll(&socket, 1, int(left)) <= 0)
+            break;
+        Collect(changes);
+    }
+    return changes;
+}
+
+} // namespace kestrum
