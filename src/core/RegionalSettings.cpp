@@ -174,6 +174,11 @@ int RegionalSettings::collate(const QString &a, const QString &b, bool caseInsen
     return result < 0 ? -1 : (result > 0 ? 1 : 0);
 }
 
+QCollatorSortKey RegionalSettings::collationKey(const QString &text, bool caseInsensitive) const
+{
+    return chineseCollator(caseInsensitive ? Qt::CaseInsensitive : Qt::CaseSensitive).sortKey(text);
+}
+
 const RegionalSettings &regionalSettings()
 {
     return current();

@@ -191,16 +191,20 @@ void TkvFilterValueList::AddValues(std::vector<TkvFilterValueItem> values)
     std::function<int(std::size_t, std::size_t)> compare;
     std::vector<double> numbers;
     std::vector<NarrowString> texts;
-    std::vector<QString> displayTexts;
+    std::vector<QCollatorSortKey> collationKeys;
     std::vector<Variant> prepared;
     if (FSortByDisplayText) {
+        // Collating costs far more than comparing keys: each text's key is
+        // made once and the sort compares keys, in the collation's order.
         const RegionalSettings &settings = regionalSettings();
         const bool upper = FCriteria.Options().Contains(fcoCaseInsensitive);
-        displayTexts.reserve(n);
+        collationKeys.reserve(n);
         for (const TkvFilterValueItem &value : values)
-            displayTexts.push_back(upper ? settings.upper(value.DisplayText) : value.DisplayText);
+            collationKeys.push_back(
+                settings.collationKey(upper ? settings.upper(value.DisplayText) : value.DisplayText, false));
         compare = [&](std::size_t a, std::size_t b) {
-            return settings.collate(displayTexts[a], displayTexts[b], false);
+            const int c = collationKeys[a].compare(collationKeys[b]);
+            return (c > 0) - (c < 0);
         };
     } else {
         prepared.reserve(n);

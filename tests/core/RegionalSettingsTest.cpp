@@ -44,6 +44,36 @@ TEST(RegionalSettings, UpperCaseAndPinyinCollation)
     EXPECT_LT(s.collate("a", "B", false), 0);
 }
 
+TEST(RegionalSettings, CollationKeysOrderAsCollate)
+{
+    const RegionalSettings s = RegionalSettings::simplifiedChinese();
+    const QStringList texts = {QString(),
+                               QString::fromUtf8("工资"),
+                               QString::fromUtf8("啊"),
+                               "abc",
+                               "ABC",
+                               "Abc",
+                               "a",
+                               "B",
+                               "10.5",
+                               "9.25",
+                               "-3",
+                               QString::fromUtf8("资金"),
+                               QString::fromUtf8("工"),
+                               QString::fromUtf8("工资 "),
+                               QString::fromUtf8("ａｂｃ"),
+                               "a b",
+                               "ab"};
+    for (bool caseInsensitive : {false, true})
+        for (const QString &a : texts)
+            for (const QString &b : texts) {
+                const int keys =
+                    s.collationKey(a, caseInsensitive).compare(s.collationKey(b, caseInsensitive));
+                EXPECT_EQ((keys > 0) - (keys < 0), s.collate(a, b, caseInsensitive))
+                    << a.toStdString() << " / " << b.toStdString() << " case-insensitive " << caseInsensitive;
+            }
+}
+
 TEST(RegionalSettings, ListenersHearEveryChangeUntilRemoved)
 {
     std::string heard;
