@@ -2,11 +2,12 @@
 // Regional settings: the formats every conversion of text to numbers and
 // dates follows. One current profile per process; tests pin the built-in
 // simplified-Chinese profile, the program reads the system locale at start.
-#include <QCollatorSortKey>
 #include <QString>
 #include <QStringList>
 
+#include <cstddef>
 #include <functional>
+#include <string>
 
 namespace kestrum {
 
@@ -35,10 +36,11 @@ struct RegionalSettings {
     QString upper(const QString &text) const;
     //! Locale collation (used by the "ANSI" string sort): <0, 0, >0.
     int collate(const QString &a, const QString &b, bool caseInsensitive) const;
-    //! The text's key under the same collation: two keys compare as collate
+    //! Appends the text's key under the same collation to keys and returns
+    //! its length: two keys compare byte by byte (as unsigned) the way collate
     //! compares their texts, so a long sort makes each key once instead of
-    //! collating at every comparison.
-    QCollatorSortKey collationKey(const QString &text, bool caseInsensitive) const;
+    //! collating at every comparison, and many keys share one buffer.
+    std::size_t appendCollationKey(const QString &text, bool caseInsensitive, std::string &keys) const;
 };
 
 //! The process-wide settings.
