@@ -463,7 +463,7 @@ void sortByKey(std::vector<KeySlot> &pairs)
     for (int b = 0; b < 8; ++b)
         if (keyCounts[std::size_t(b)][(pairs.front().key >> (8 * b)) & 0xff] != n)
             varying.push_back(b);
-    if (varying.size() > 3) {
+    if (varying.size() > 5 || n < 256) {
         QuickSortRecords(pairs.data(), std::ptrdiff_t(n), byKeyThenRecord);
         return;
     }
