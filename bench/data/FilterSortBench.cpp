@@ -90,12 +90,14 @@ Page &PageOf(benchmark::State &state)
 
 // The drop-down's value list.
 
-void LoadValueList(benchmark::State &state, int column)
+//! Loads the list in display-text order (a column with a plain text editor)
+//! or in value order (a column whose editor edits the field's text).
+void LoadValueList(benchmark::State &state, int column, bool byDisplayText = true)
 {
     Page &page = PageOf(state);
     auto list = page.Filter->CreateValueList();
     for (auto _ : state) {
-        list->Load(column, true);
+        list->Load(column, byDisplayText);
         benchmark::DoNotOptimize(list->Count());
     }
     state.counters["entries"] = list->Count();
@@ -118,6 +120,16 @@ void BM_ValueListAmount_Baseline(benchmark::State &state)
         count = values.size();
     }
     state.counters["entries"] = double(count);
+}
+
+void BM_ValueListAmountByValue(benchmark::State &state)
+{
+    LoadValueList(state, Amount, false);
+}
+
+void BM_ValueListAmountByValue_Baseline(benchmark::State &state)
+{
+    BM_ValueListAmount_Baseline(state);
 }
 
 void BM_ValueListItem(benchmark::State &state)
@@ -347,6 +359,7 @@ void BM_MonthView_Baseline(benchmark::State &state)
     BENCHMARK(name##_Baseline)->Apply(bench::StandardSizes)->Unit(benchmark::kMillisecond)->MinTime(0.3)
 
 KESTRUM_PAIR(BM_ValueListAmount);
+KESTRUM_PAIR(BM_ValueListAmountByValue);
 KESTRUM_PAIR(BM_ValueListItem);
 KESTRUM_PAIR(BM_FilterPickedAmount);
 KESTRUM_PAIR(BM_FilterPickedItem);
