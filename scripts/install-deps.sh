@@ -7,7 +7,7 @@ set -euo pipefail
 packages=(
   build-essential cmake pkg-config
   qt6-base-dev qt6-base-dev-tools qt6-charts-dev libqt6opengl6-dev libgl-dev
-  libsqlite3-dev sqlite3
+  libsqlite3-dev sqlite3 libicu-dev
   postgresql libpq-dev
   mdbtools-dev libofx-dev libquazip1-qt6-dev dpkg-dev
   libgtest-dev libgmock-dev googletest libbenchmark-dev

@@ -3,6 +3,8 @@
 #include <QCollator>
 #include <QLocale>
 
+#include <unicode/ucol.h>
+
 #include <map>
 #include <vector>
 
@@ -85,6 +87,31 @@ QCollator &chineseCollator(Qt::CaseSensitivity sensitivity)
         return c;
     }();
     return sensitivity == Qt::CaseSensitive ? sensitive : insensitive;
+}
+
+//! The collation of chineseCollator, for its keys: set up as QCollator sets
+//! up its collator, which the tests hold the keys' order against.
+const UCollator *chineseIcuCollator(bool caseInsensitive)
+{
+    struct Collator {
+        UCollator *Handle = nullptr;
+        explicit Collator(bool insensitive)
+        {
+            UErrorCode status = U_ZERO_ERROR;
+            const QByteArray name =
+                QLocale(QLocale::Chinese, QLocale::China).bcp47Name().replace('-', '_').toLatin1();
+            Handle = ucol_open(name.constData(), &status);
+            ucol_setAttribute(Handle, UCOL_NORMALIZATION_MODE, UCOL_ON, &status);
+            ucol_setAttribute(Handle, UCOL_STRENGTH, insensitive ? UCOL_SECONDARY : UCOL_DEFAULT_STRENGTH,
+                              &status);
+            ucol_setAttribute(Handle, UCOL_NUMERIC_COLLATION, UCOL_OFF, &status);
+            ucol_setAttribute(Handle, UCOL_ALTERNATE_HANDLING, UCOL_NON_IGNORABLE, &status);
+        }
+        ~Collator() { ucol_close(Handle); }
+    };
+    static const Collator sensitive(false);
+    static const Collator insensitive(true);
+    return caseInsensitive ? insensitive.Handle : sensitive.Handle;
 }
 
 } // namespace
@@ -172,6 +199,33 @@ int RegionalSettings::collate(const QString &a, const QString &b, bool caseInsen
 {
     int result = chineseCollator(caseInsensitive ? Qt::CaseInsensitive : Qt::CaseSensitive).compare(a, b);
     return result < 0 ? -1 : (result > 0 ? 1 : 0);
+}
+
+std::size_t RegionalSettings::appendCollationKey(const QString &text, bool caseInsensitive,
+                                                 std::string &keys) const
+{
+    // The collator compares an empty text below every other one, even one of
+    // characters the collation ignores: a leading byte keeps that apart.
+    const std::size_t start = keys.size();
+    keys.push_back(text.isEmpty() ? '\1' : '\2');
+    if (!text.isEmpty()) {
+        const UCollator *collator = chineseIcuCollator(caseInsensitive);
+        const auto *units = reinterpret_cast<const UChar *>(text.utf16());
+        std::size_t room = std::size_t(text.size()) * 4 + 16;
+        for (;;) {
+            keys.resize(start + 1 + room);
+            // The key ends with a zero byte, which is not part of it.
+            const int32_t length =
+                ucol_getSortKey(collator, units, int32_t(text.size()),
+                                reinterpret_cast<uint8_t *>(keys.data() + start + 1), int32_t(room));
+            if (std::size_t(length) <= room) {
+                keys.resize(start + 1 + std::size_t(length > 0 ? length - 1 : 0));
+                break;
+            }
+            room = std::size_t(length);
+        }
+    }
+    return keys.size() - start;
 }
 
 const RegionalSettings &regionalSettings()

@@ -5,7 +5,9 @@
 #include <QString>
 #include <QStringList>
 
+#include <cstddef>
 #include <functional>
+#include <string>
 
 namespace kestrum {
 
@@ -34,6 +36,11 @@ struct RegionalSettings {
     QString upper(const QString &text) const;
     //! Locale collation (used by the "ANSI" string sort): <0, 0, >0.
     int collate(const QString &a, const QString &b, bool caseInsensitive) const;
+    //! Appends the text's key under the same collation to keys and returns
+    //! its length: two keys compare byte by byte (as unsigned) the way collate
+    //! compares their texts, so a long sort makes each key once instead of
+    //! collating at every comparison, and many keys share one buffer.
+    std::size_t appendCollationKey(const QString &text, bool caseInsensitive, std::string &keys) const;
 };
 
 //! The process-wide settings.

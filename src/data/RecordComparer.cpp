@@ -7,6 +7,7 @@
 #include "data/ValueTypesHeld.h"
 
 #include <algorithm>
+#include <array>
 #include <bit>
 #include <cmath>
 #include <cstring>
@@ -410,14 +411,11 @@ void TkvRecordComparer::Sort(std::vector<int> &recordList) const
 
 namespace {
 
-//! A number key turned into an unsigned integer of the same order.
-struct NumberSlot {
+//! A key turned into an unsigned integer of the same order (a string's first
+//! bytes or units), and its record.
+struct KeySlot {
     std::uint64_t key;
     std::uint32_t record;
-    bool operator<(const NumberSlot &other) const
-    {
-        return key < other.key || (key == other.key && record < other.record);
-    }
 };
 
 std::uint64_t orderedBits(double value)
@@ -428,42 +426,117 @@ std::uint64_t orderedBits(double value)
     return (bits & 0x8000000000000000ull) ? ~bits : bits | 0x8000000000000000ull;
 }
 
-//! A byte string key; the first 8 bytes, big-endian, decide most comparisons.
-struct BytesSlot {
-    std::uint64_t prefix;
-    const char *data;
-    std::uint32_t size;
-    std::uint32_t record;
-};
+//! One pass of a radix sort: stable by the byte `shift` bits up of `field`.
+template <typename Field>
+void radixPass(std::vector<KeySlot> &pairs, std::vector<KeySlot> &other, std::array<std::size_t, 256> count,
+               int shift, Field field)
+{
+    std::size_t start = 0;
+    for (std::size_t &c : count) {
+        const std::size_t size = c;
+        c = start;
+        start += size;
+    }
+    for (const KeySlot &slot : pairs)
+        other[count[(field(slot) >> shift) & 0xff]++] = slot;
+    pairs.swap(other);
+}
 
-std::uint64_t bytePrefix(std::string_view bytes)
+//! Sorts by key, then record. A column of few distinct values, or strings
+//! with a common start, has few bytes that tell keys apart: a radix sort a
+//! byte at a time over just those bytes (and the record's, when the pairs
+//! are not in record order yet) is the fastest then; keys that differ in
+//! many bytes are sorted by comparison.
+void sortByKey(std::vector<KeySlot> &pairs)
+{
+    const std::size_t n = pairs.size();
+    const auto byKeyThenRecord = [](const KeySlot &a, const KeySlot &b) {
+        return a.key < b.key || (a.key == b.key && a.record < b.record);
+    };
+    std::vector<std::array<std::size_t, 256>> keyCounts(8);
+    for (auto &count : keyCounts)
+        count.fill(0);
+    for (const KeySlot &slot : pairs)
+        for (int b = 0; b < 8; ++b)
+            ++keyCounts[std::size_t(b)][(slot.key >> (8 * b)) & 0xff];
+    std::vector<int> varying;
+    for (int b = 0; b < 8; ++b)
+        if (keyCounts[std::size_t(b)][(pairs.front().key >> (8 * b)) & 0xff] != n)
+            varying.push_back(b);
+    if (varying.size() > 5 || n < 256) {
+        QuickSortRecords(pairs.data(), std::ptrdiff_t(n), byKeyThenRecord);
+        return;
+    }
+    std::vector<KeySlot> other(n);
+    const bool recordOrder = std::is_sorted(
+        pairs.begin(), pairs.end(), [](const KeySlot &a, const KeySlot &b) { return a.record < b.record; });
+    if (!recordOrder) {
+        std::vector<std::array<std::size_t, 256>> recordCounts(4);
+        for (auto &count : recordCounts)
+            count.fill(0);
+        for (const KeySlot &slot : pairs)
+            for (int b = 0; b < 4; ++b)
+                ++recordCounts[std::size_t(b)][(slot.record >> (8 * b)) & 0xff];
+        for (int b = 0; b < 4; ++b)
+            if (recordCounts[std::size_t(b)][(pairs.front().record >> (8 * b)) & 0xff] != n)
+                radixPass(pairs, other, recordCounts[std::size_t(b)], 8 * b,
+                          [](const KeySlot &slot) { return std::uint64_t(slot.record); });
+    }
+    for (int b : varying)
+        radixPass(pairs, other, keyCounts[std::size_t(b)], 8 * b,
+                  [](const KeySlot &slot) { return slot.key; });
+}
+
+//! The first 8 bytes (or 4 UTF-16 units) of a string, big-endian, zero-padded.
+std::uint64_t prefixOf(std::string_view text)
 {
     std::uint64_t prefix = 0;
     for (std::size_t i = 0; i < 8; ++i)
-        prefix = (prefix << 8) | (i < bytes.size() ? std::uint8_t(bytes[i]) : 0);
+        prefix = (prefix << 8) | (i < text.size() ? std::uint8_t(text[i]) : 0u);
     return prefix;
 }
 
-template <bool Descending> bool bytesLess(const BytesSlot &a, const BytesSlot &b)
+std::uint64_t prefixOf(std::u16string_view text)
 {
-    int result;
-    if (a.prefix != b.prefix) {
-        result = a.prefix < b.prefix ? -1 : 1;
-    } else {
-        result = std::string_view(a.data, a.size).compare(std::string_view(b.data, b.size));
-        result = (result > 0) - (result < 0);
+    std::uint64_t prefix = 0;
+    for (std::size_t i = 0; i < 4; ++i)
+        prefix = (prefix << 16) | (i < text.size() ? std::uint16_t(text[i]) : 0u);
+    return prefix;
+}
+
+//! Orders the records of a string key after their prefixes: within a run of
+//! one prefix the whole strings decide, unless the prefix held every one of
+//! them whole (all of one length no longer than the prefix).
+template <typename View>
+void sortRunsOfOnePrefix(std::vector<KeySlot> &pairs, const std::vector<View> &texts, bool descending)
+{
+    constexpr std::size_t Whole = 8 / sizeof(typename View::value_type);
+    std::size_t begin = 0;
+    while (begin < pairs.size()) {
+        std::size_t end = begin + 1;
+        const std::size_t size = texts[pairs[begin].record].size();
+        bool held = size <= Whole;
+        while (end < pairs.size() && pairs[end].key == pairs[begin].key) {
+            held = held && texts[pairs[end].record].size() == size;
+            ++end;
+        }
+        if (end - begin > 1 && !held)
+            // The run is in record order: a stable sort keeps it among equal strings.
+            std::stable_sort(pairs.begin() + std::ptrdiff_t(begin), pairs.begin() + std::ptrdiff_t(end),
+                             [&](const KeySlot &a, const KeySlot &b) {
+                                 const int c = texts[a.record].compare(texts[b.record]);
+                                 return descending ? c > 0 : c < 0;
+                             });
+        begin = end;
     }
-    if (Descending)
-        result = -result;
-    return result < 0 || (result == 0 && a.record < b.record);
 }
 
 } // namespace
 
-// One stored key of numbers or byte strings: records without a value go to
-// the front (ascending) or the back (descending) in record order, the rest
-// is sorted as packed (key, record) pairs that compare without indirection.
-// The order is exactly that of Compare.
+// One stored key of numbers or strings: records without a value go to the
+// front (ascending) or the back (descending) in record order, the rest is
+// sorted as (key, record) pairs, strings then by their whole
+// text where their first bytes tie. The order is exactly that of Compare.
 bool TkvRecordComparer::SortFast(std::vector<int> &recordList) const
 {
     // Without keys the order is the records' own; a freshly filtered list
@@ -479,64 +552,53 @@ bool TkvRecordComparer::SortFast(std::vector<int> &recordList) const
     const auto column = key.ColumnKind();
     if (key.Mode() != TkvCompareMode::cmStoredValue || key.HasHandler() ||
         (column != TkvSortKey::Column::Integer && column != TkvSortKey::Column::Real &&
-         column != TkvSortKey::Column::Bytes))
+         column != TkvSortKey::Column::Bytes && column != TkvSortKey::Column::Units))
         return false;
     const bool descending = key.Descending();
     const auto &states = key.States();
 
     std::vector<int> absent; // no buffer or Null, ordered by (state, record)
-    std::vector<NumberSlot> numbers;
-    std::vector<BytesSlot> strings;
-    const std::size_t count = recordList.size();
-    if (column == TkvSortKey::Column::Bytes)
-        strings.reserve(count);
-    else
-        numbers.reserve(count);
+    std::vector<KeySlot> pairs;
+    pairs.reserve(recordList.size());
     for (int recordIndex : recordList) {
         if (states[recordIndex] != vsPresent) {
             absent.push_back(recordIndex);
             continue;
         }
-        const auto record = std::uint32_t(recordIndex);
+        std::uint64_t bits = 0;
         switch (column) {
-        case TkvSortKey::Column::Integer: {
-            std::uint64_t bits = std::uint64_t(key.Integers()[recordIndex]) ^ 0x8000000000000000ull;
-            numbers.push_back({descending ? ~bits : bits, record});
+        case TkvSortKey::Column::Integer:
+            bits = std::uint64_t(key.Integers()[recordIndex]) ^ 0x8000000000000000ull;
+            break;
+        case TkvSortKey::Column::Real:
+            bits = orderedBits(key.Reals()[recordIndex]);
+            break;
+        case TkvSortKey::Column::Bytes:
+            bits = prefixOf(key.Bytes()[recordIndex]);
+            break;
+        default:
+            bits = prefixOf(key.Units()[recordIndex]);
             break;
         }
-        case TkvSortKey::Column::Real: {
-            std::uint64_t bits = orderedBits(key.Reals()[recordIndex]);
-            numbers.push_back({descending ? ~bits : bits, record});
-            break;
-        }
-        default: {
-            std::string_view bytes = key.Bytes()[recordIndex];
-            strings.push_back({bytePrefix(bytes), bytes.data(), std::uint32_t(bytes.size()), record});
-            break;
-        }
-        }
+        pairs.push_back({descending ? ~bits : bits, std::uint32_t(recordIndex)});
     }
-    QuickSortRecords(absent.data(), std::ptrdiff_t(absent.size()), [&](int a, int b) {
+    std::sort(absent.begin(), absent.end(), [&](int a, int b) {
         if (states[a] != states[b])
             return descending ? states[a] > states[b] : states[a] < states[b];
         return a < b;
     });
+    if (!pairs.empty())
+        sortByKey(pairs);
+    if (column == TkvSortKey::Column::Bytes)
+        sortRunsOfOnePrefix(pairs, key.Bytes(), descending);
+    else if (column == TkvSortKey::Column::Units)
+        sortRunsOfOnePrefix(pairs, key.Units(), descending);
 
     auto out = recordList.begin();
     if (!descending)
         out = std::copy(absent.begin(), absent.end(), out);
-    if (column == TkvSortKey::Column::Bytes) {
-        if (descending)
-            QuickSortRecords(strings.data(), std::ptrdiff_t(strings.size()), bytesLess<true>);
-        else
-            QuickSortRecords(strings.data(), std::ptrdiff_t(strings.size()), bytesLess<false>);
-        for (const BytesSlot &slot : strings)
-            *out++ = int(slot.record);
-    } else {
-        QuickSortRecords(numbers.data(), std::ptrdiff_t(numbers.size()), std::less<NumberSlot>());
-        for (const NumberSlot &slot : numbers)
-            *out++ = int(slot.record);
-    }
+    for (const KeySlot &slot : pairs)
+        *out++ = int(slot.record);
     if (descending)
         std::copy(absent.begin(), absent.end(), out);
     return true;

@@ -93,6 +93,7 @@ public:
     const std::vector<std::int64_t> &Integers() const { return FIntegers; }
     const std::vector<double> &Reals() const { return FReals; }
     const std::vector<std::string_view> &Bytes() const { return FBytes; }
+    const std::vector<std::u16string_view> &Units() const { return FUnits; }
 
 private:
     //! A variant column whose every value is text takes the byte-string path.

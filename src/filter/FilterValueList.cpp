@@ -8,6 +8,9 @@
 #include "filter/DataFilterCriteria.h"
 
 #include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <cstring>
 #include <functional>
 #include <string_view>
 #include <unordered_set>
@@ -110,6 +113,58 @@ bool StoredKey(TkvValueTypeClass type, bool wide, const std::byte *place, std::s
     return true;
 }
 
+//! The distinct values of a column of numbers up to 8 bytes wide, by their
+//! bytes: an open-addressed table that grows by doubling, with no allocation
+//! per value.
+class NumberKeySet {
+public:
+    //! Whether the key was not in the set yet.
+    bool Insert(std::uint64_t key)
+    {
+        if ((FSize + 1) * 2 > FKeys.size())
+            Grow();
+        std::size_t place = Hash(key) & FMask;
+        while (FUsed[place]) {
+            if (FKeys[place] == key)
+                return false;
+            place = (place + 1) & FMask;
+        }
+        FUsed[place] = 1;
+        FKeys[place] = key;
+        ++FSize;
+        return true;
+    }
+
+private:
+    static std::size_t Hash(std::uint64_t key)
+    {
+        key ^= key >> 33;
+        key *= 0xff51afd7ed558ccdull;
+        key ^= key >> 33;
+        key *= 0xc4ceb9fe1a85ec53ull;
+        return std::size_t(key ^ (key >> 33));
+    }
+
+    void Grow()
+    {
+        std::vector<std::uint64_t> keys = std::move(FKeys);
+        std::vector<std::uint8_t> used = std::move(FUsed);
+        const std::size_t capacity = std::max<std::size_t>(64, keys.size() * 2);
+        FKeys.assign(capacity, 0);
+        FUsed.assign(capacity, 0);
+        FMask = capacity - 1;
+        FSize = 0;
+        for (std::size_t i = 0; i < keys.size(); ++i)
+            if (used[i])
+                Insert(keys[i]);
+    }
+
+    std::vector<std::uint64_t> FKeys;
+    std::vector<std::uint8_t> FUsed;
+    std::size_t FMask = 0;
+    std::size_t FSize = 0;
+};
+
 //! How value entries compare once their prepared values are known: as numbers
 //! or as narrow strings when every value is one, else through the variants.
 enum class EntryKeyKind : std::uint8_t { Number, Text, Variants };
@@ -148,6 +203,22 @@ std::vector<int> TkvDataFilterValueList::FirstRecordsOfStoredValues(const TkvCus
     if (keyed) {
         const bool wide = dynamic_cast<const TkvWideStringValueType *>(type) != nullptr;
         const TkvDataStorage &storage = controller.Storage();
+        const int width = type->IsStringType() ? 0 : type->ValueByteSize();
+        if (width > 0 && width <= int(sizeof(std::uint64_t))) {
+            NumberKeySet seen;
+            for (int recordIndex = 0; recordIndex < count; ++recordIndex) {
+                const std::byte *buffer = storage.RecordBuffer(recordIndex);
+                if (def->IsNull(buffer)) {
+                    blanks = true;
+                    continue;
+                }
+                std::uint64_t key = 0;
+                std::memcpy(&key, buffer + def->ValueOffset(), std::size_t(width));
+                if (seen.Insert(key))
+                    firsts.push_back(recordIndex);
+            }
+            return firsts;
+        }
         std::unordered_set<std::string_view> seen;
         for (int recordIndex = 0; recordIndex < count; ++recordIndex) {
             const std::byte *buffer = storage.RecordBuffer(recordIndex);
@@ -182,75 +253,15 @@ void TkvFilterValueList::AddValues(std::vector<TkvFilterValueItem> values)
         }
         return;
     }
-    // Sorted once, stably, so the first record of equal values keeps its entry;
-    // each value's comparison key is made once.
+    // Sorted once, equal values by their record order, so the first record of
+    // equal values keeps its entry; each value's comparison key is made once.
     const std::size_t n = values.size();
     std::vector<std::size_t> order(n);
-    for (std::size_t i = 0; i < n; ++i)
-        order[i] = i;
-    std::function<int(std::size_t, std::size_t)> compare;
-    std::vector<double> numbers;
-    std::vector<NarrowString> texts;
-    std::vector<QString> displayTexts;
-    std::vector<Variant> prepared;
-    if (FSortByDisplayText) {
-        const RegionalSettings &settings = regionalSettings();
-        const bool upper = FCriteria.Options().Contains(fcoCaseInsensitive);
-        displayTexts.reserve(n);
-        for (const TkvFilterValueItem &value : values)
-            displayTexts.push_back(upper ? settings.upper(value.DisplayText) : value.DisplayText);
-        compare = [&](std::size_t a, std::size_t b) {
-            return settings.collate(displayTexts[a], displayTexts[b], false);
-        };
-    } else {
-        prepared.reserve(n);
-        EntryKeyKind kind = EntryKeyKind::Number;
-        bool anyText = false;
-        for (const TkvFilterValueItem &value : values) {
-            prepared.push_back(FCriteria.PrepareValue(value.Value));
-            const VarType t = prepared.back().type();
-            const bool text = t == VarType::String || t == VarType::WideString;
-            anyText |= text;
-            if (!text && !IsPlainNumber(t))
-                kind = EntryKeyKind::Variants;
-        }
-        if (kind == EntryKeyKind::Number && anyText) {
-            kind = EntryKeyKind::Text;
-            for (const Variant &value : prepared)
-                if (value.type() != VarType::String && value.type() != VarType::WideString)
-                    kind = EntryKeyKind::Variants;
-        }
-        if (kind == EntryKeyKind::Text) {
-            try {
-                texts.reserve(n);
-                for (const Variant &value : prepared)
-                    texts.push_back(value.type() == VarType::String ? value.rawNarrow() : value.toNarrow());
-            } catch (const Exception &) {
-                kind = EntryKeyKind::Variants;
-            }
-        }
-        switch (kind) {
-        case EntryKeyKind::Number:
-            numbers.reserve(n);
-            for (const Variant &value : prepared)
-                numbers.push_back(value.toDouble());
-            compare = [&](std::size_t a, std::size_t b) {
-                return numbers[a] == numbers[b] ? 0 : (numbers[a] < numbers[b] ? -1 : 1);
-            };
-            break;
-        case EntryKeyKind::Text:
-            compare = [&](std::size_t a, std::size_t b) {
-                const int c = texts[a].compare(texts[b]);
-                return c < 0 ? -1 : (c > 0 ? 1 : 0);
-            };
-            break;
-        case EntryKeyKind::Variants:
-            compare = [&](std::size_t a, std::size_t b) { return CompareVariants(prepared[a], prepared[b]); };
-            break;
-        }
-    }
-    std::stable_sort(order.begin(), order.end(),
-                     [&](std::size_t a, std::size_t b) { return compare(a, b) < 0; });
+    std::vector<bool> equalsPrevious(n, false); // in sorted order
+    if (FSortByDisplayText)
+        SortByCollation(values, order, equalsPrevious);
+    else
+        SortByValue(values, order, equalsPrevious);
     // Values already in the list (added by hand before) keep their places: merge.
     if (FirstValueIndex() < Count()) {
         for (std::size_t i : order)
@@ -258,14 +269,126 @@ void TkvFilterValueList::AddValues(std::vector<TkvFilterValueItem> values)
         return;
     }
     FItems.reserve(FItems.size() + n);
-    for (std::size_t k = 0; k < n; ++k) {
-        if (k > 0 && compare(order[k - 1], order[k]) == 0) {
-            // equal to the run's first entry: order[k] joins that run
-            order[k] = order[k - 1];
-            continue;
-        }
-        FItems.push_back(std::move(values[order[k]]));
+    for (std::size_t k = 0; k < n; ++k)
+        if (!equalsPrevious[k])
+            FItems.push_back(std::move(values[order[k]]));
+}
+
+void TkvFilterValueList::SortByCollation(const std::vector<TkvFilterValueItem> &values,
+                                         std::vector<std::size_t> &order,
+                                         std::vector<bool> &equalsPrevious) const
+{
+    // Collating costs far more than comparing keys: each text's key is made
+    // once into one buffer, and the sort compares keys, most often by their
+    // first eight bytes held beside the entry's position.
+    const RegionalSettings &settings = regionalSettings();
+    const bool upper = FCriteria.Options().Contains(fcoCaseInsensitive);
+    struct Keyed {
+        std::uint64_t Prefix;
+        std::size_t Offset;
+        std::size_t Size;
+        std::size_t Index;
+    };
+    std::string keys;
+    std::vector<Keyed> keyed;
+    keyed.reserve(values.size());
+    for (std::size_t i = 0; i < values.size(); ++i) {
+        const std::size_t offset = keys.size();
+        const std::size_t size = settings.appendCollationKey(
+            upper ? settings.upper(values[i].DisplayText) : values[i].DisplayText, false, keys);
+        keyed.push_back({0, offset, size, i});
     }
+    for (Keyed &entry : keyed)
+        for (std::size_t b = 0; b < 8; ++b)
+            entry.Prefix = (entry.Prefix << 8) | (b < entry.Size ? std::uint8_t(keys[entry.Offset + b]) : 0u);
+    const auto compareKeys = [&keys](const Keyed &a, const Keyed &b) {
+        if (a.Prefix != b.Prefix)
+            return a.Prefix < b.Prefix ? -1 : 1;
+        const int c = std::string_view(keys)
+                          .substr(a.Offset, a.Size)
+                          .compare(std::string_view(keys).substr(b.Offset, b.Size));
+        return (c > 0) - (c < 0);
+    };
+    std::sort(keyed.begin(), keyed.end(), [&](const Keyed &a, const Keyed &b) {
+        const int c = compareKeys(a, b);
+        return c < 0 || (c == 0 && a.Index < b.Index);
+    });
+    for (std::size_t k = 0; k < keyed.size(); ++k) {
+        order[k] = keyed[k].Index;
+        equalsPrevious[k] = k > 0 && compareKeys(keyed[k - 1], keyed[k]) == 0;
+    }
+}
+
+void TkvFilterValueList::SortByValue(const std::vector<TkvFilterValueItem> &values,
+                                     std::vector<std::size_t> &order, std::vector<bool> &equalsPrevious) const
+{
+    const std::size_t n = values.size();
+    for (std::size_t i = 0; i < n; ++i)
+        order[i] = i;
+    std::function<int(std::size_t, std::size_t)> compare;
+    std::vector<NarrowString> texts;
+    std::vector<Variant> prepared;
+    prepared.reserve(n);
+    EntryKeyKind kind = EntryKeyKind::Number;
+    bool anyText = false;
+    for (const TkvFilterValueItem &value : values) {
+        prepared.push_back(FCriteria.PrepareValue(value.Value));
+        const VarType t = prepared.back().type();
+        const bool text = t == VarType::String || t == VarType::WideString;
+        anyText |= text;
+        if (!text && !IsPlainNumber(t))
+            kind = EntryKeyKind::Variants;
+    }
+    if (kind == EntryKeyKind::Number && anyText) {
+        kind = EntryKeyKind::Text;
+        for (const Variant &value : prepared)
+            if (value.type() != VarType::String && value.type() != VarType::WideString)
+                kind = EntryKeyKind::Variants;
+    }
+    if (kind == EntryKeyKind::Text) {
+        try {
+            texts.reserve(n);
+            for (const Variant &value : prepared)
+                texts.push_back(value.type() == VarType::String ? value.rawNarrow() : value.toNarrow());
+        } catch (const Exception &) {
+            kind = EntryKeyKind::Variants;
+        }
+    }
+    if (kind == EntryKeyKind::Number) {
+        // Numbers sort beside their positions, without a call per comparison.
+        std::vector<std::pair<double, std::size_t>> numbered;
+        numbered.reserve(n);
+        for (std::size_t i = 0; i < n; ++i)
+            numbered.emplace_back(prepared[i].toDouble(), i);
+        std::sort(numbered.begin(), numbered.end(), [](const auto &a, const auto &b) {
+            const bool nanA = std::isnan(a.first), nanB = std::isnan(b.first);
+            if (nanA || nanB) // a value that is not a number goes last, the sort stays ordered
+                return nanA != nanB ? nanB : a.second < b.second;
+            return a.first < b.first || (a.first == b.first && a.second < b.second);
+        });
+        for (std::size_t k = 0; k < n; ++k) {
+            order[k] = numbered[k].second;
+            equalsPrevious[k] = k > 0 && numbered[k - 1].first == numbered[k].first;
+        }
+        return;
+    }
+    switch (kind) {
+    case EntryKeyKind::Number:
+        break;
+    case EntryKeyKind::Text:
+        compare = [&](std::size_t a, std::size_t b) {
+            const int c = texts[a].compare(texts[b]);
+            return c < 0 ? -1 : (c > 0 ? 1 : 0);
+        };
+        break;
+    case EntryKeyKind::Variants:
+        compare = [&](std::size_t a, std::size_t b) { return CompareVariants(prepared[a], prepared[b]); };
+        break;
+    }
+    std::stable_sort(order.begin(), order.end(),
+                     [&](std::size_t a, std::size_t b) { return compare(a, b) < 0; });
+    for (std::size_t k = 1; k < n; ++k)
+        equalsPrevious[k] = compare(order[k - 1], order[k]) == 0;
 }
 
 TkvDataFilterValueList::TkvDataFilterValueList(TkvDataFilterCriteria &criteria)

@@ -48,6 +48,13 @@ protected:
     //! Adds value entries as Add would one by one, sorting them once when no cap applies.
     void AddValues(std::vector<TkvFilterValueItem> values);
     int CompareEntries(const TkvFilterValueItem &a, const TkvFilterValueItem &b) const;
+    //! The entries' positions in display-text order; equalsPrevious marks an
+    //! entry equal to the one before it in that order.
+    void SortByCollation(const std::vector<TkvFilterValueItem> &values, std::vector<std::size_t> &order,
+                         std::vector<bool> &equalsPrevious) const;
+    //! The same in value order.
+    void SortByValue(const std::vector<TkvFilterValueItem> &values, std::vector<std::size_t> &order,
+                     std::vector<bool> &equalsPrevious) const;
 
     TkvFilterCriteria &FCriteria;
     std::vector<TkvFilterValueItem> FItems;

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+#include <vector>
+
 using namespace kestrum;
 
 TEST(RegionalSettings, SimplifiedChineseProfile)
@@ -42,6 +45,57 @@ TEST(RegionalSettings, UpperCaseAndPinyinCollation)
     EXPECT_EQ(s.collate("abc", "ABC", true), 0);
     EXPECT_NE(s.collate("abc", "ABC", false), 0);
     EXPECT_LT(s.collate("a", "B", false), 0);
+}
+
+TEST(RegionalSettings, CollationKeysOrderAsCollate)
+{
+    const RegionalSettings s = RegionalSettings::simplifiedChinese();
+    const QStringList texts = {QString(),
+                               QString::fromUtf8("工资"),
+                               QString::fromUtf8("啊"),
+                               "abc",
+                               "ABC",
+                               "Abc",
+                               "a",
+                               "B",
+                               "10.5",
+                               "9.25",
+                               "-3",
+                               "-3.5",
+                               "1,000.00",
+                               QString::fromUtf8("资金"),
+                               QString::fromUtf8("工"),
+                               QString::fromUtf8("工资 "),
+                               QString::fromUtf8("ａｂｃ"),
+                               "a b",
+                               "ab",
+                               QString::fromUtf8("é"),
+                               QString::fromUtf8("e\u0301"),
+                               QString::fromUtf8("\u200b"),
+                               QString::fromUtf8("行"),
+                               QString::fromUtf8("银行"),
+                               QString::fromUtf8("〇"),
+                               QString::fromUtf8("￥12.00"),
+                               QString::fromUtf8("2024-7-1"),
+                               "_x",
+                               "(x)"};
+    for (bool caseInsensitive : {false, true}) {
+        std::vector<std::string> keys;
+        for (const QString &text : texts) {
+            std::string key = "old";
+            const std::size_t length = s.appendCollationKey(text, caseInsensitive, key);
+            EXPECT_EQ(key.substr(0, 3), "old"); // appended, nothing else touched
+            EXPECT_EQ(length, key.size() - 3);
+            keys.push_back(key.substr(3));
+        }
+        for (int a = 0; a < texts.size(); ++a)
+            for (int b = 0; b < texts.size(); ++b) {
+                const int byKeys = keys[std::size_t(a)].compare(keys[std::size_t(b)]);
+                EXPECT_EQ((byKeys > 0) - (byKeys < 0), s.collate(texts[a], texts[b], caseInsensitive))
+                    << texts[a].toStdString() << " / " << texts[b].toStdString() << " case-insensitive "
+                    << caseInsensitive;
+            }
+    }
 }
 
 TEST(RegionalSettings, ListenersHearEveryChangeUntilRemoved)

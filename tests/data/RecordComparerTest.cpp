@@ -140,6 +140,40 @@ TEST(RecordComparer, FastPathsAgreeWithTheGeneralComparison)
         }
 }
 
+TEST(RecordComparer, FastPathsAgreeForWideTextAndIntegers)
+{
+    std::mt19937 random(11);
+    TkvDataStorage storage;
+    TkvValueDef *count = storage.ValueDefs().Add(TkvIntegerValueType::Instance(), true, nullptr, false);
+    TkvValueDef *text = storage.ValueDefs().Add(TkvWideStringValueType::Instance(), true, nullptr, false);
+    // Texts sharing their first four units, of other lengths, beyond the BMP.
+    const char *texts[] = {"餐饮",  "工资",     "a",        "B",   "",        "abcd",
+                           "abcde", "abcdefgh", "abcdefgi", "𠀀x", "工资收入"};
+    for (int i = 0; i < 3000; ++i) {
+        const int r = storage.AppendRecord();
+        if (random() % 10 == 0)
+            continue; // never written
+        storage.SetValue(r, count, random() % 9 == 0 ? Variant::null() : Variant(int(random() % 40) - 20));
+        storage.SetValue(
+            r, text, random() % 9 == 0 ? Variant::null() : Variant(QString::fromUtf8(texts[random() % 11])));
+    }
+    std::vector<int> all(std::size_t(storage.RecordCount()));
+    std::iota(all.begin(), all.end(), 0);
+    for (TkvValueDef *def : {count, text})
+        for (TkvDataSortOrder order : {soAscending, soDescending})
+            for (bool shuffled : {false, true}) {
+                TkvRecordComparer comparer;
+                comparer.AddKey(order, TkvCompareMode::cmStoredValue).LoadStored(storage, def, all);
+                std::vector<int> fast = all, general = all;
+                if (shuffled)
+                    std::shuffle(fast.begin(), fast.end(), random);
+                comparer.Sort(fast);
+                std::sort(general.begin(), general.end(),
+                          [&](int a, int b) { return comparer.Compare(a, b) < 0; });
+                EXPECT_EQ(fast, general);
+            }
+}
+
 // A TEXT column (the remark) is loaded into a variant column. Its text must
 // sort by the byte-string path, read in place, and still in the order of the
 // variant comparison; one value of another kind falls back to that comparison.

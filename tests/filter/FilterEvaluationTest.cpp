@@ -309,5 +309,30 @@ TEST_F(FilterEvaluationTest, ValueListForTheDropDown)
     EXPECT_EQ(handled, 2);
 }
 
+TEST_F(FilterEvaluationTest, ValueListByDisplayTextFollowsTheCollation)
+{
+    for (const char *item : {"资金", "abc", "ABC", "啊", "B", "a", "工资"})
+        Add(1.0, Day(2024, 1, 1), Text(item));
+    TkvDataFilterValueList list(*Filter);
+    const auto values = [&] {
+        std::string text;
+        for (int i = list.IndexOfKind(vkNonBlanks) + 1; i < list.Count(); ++i)
+            text +=
+                (i > list.IndexOfKind(vkNonBlanks) + 1 ? "|" : "") + list.Items(i).DisplayText.toStdString();
+        return text;
+    };
+    list.Load(2, true);
+    // Chinese texts first, in pinyin order, then Latin ones, case apart; each text once.
+    EXPECT_EQ(values(), "|啊|工资|红包|资金|a|abc|Abc|ABC|B");
+    // Case-insensitive: texts equal but for case make one entry, the first record's.
+    Filter->SetOptions(TkvFilterCriteriaOptions{fcoCaseInsensitive});
+    list.Load(2, true);
+    EXPECT_EQ(values(), "|啊|工资|红包|资金|a|Abc|B");
+    // Numbers by display text sort as texts.
+    Filter->SetOptions({});
+    list.Load(0, true);
+    EXPECT_EQ(values(), "1|100|20.5|55|7");
+}
+
 } // namespace
 } // namespace kestrum::testing_filter

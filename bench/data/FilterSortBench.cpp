@@ -1,0 +1,380 @@
+// The income page's list of a generated ledger, loaded into a record-set data
+// controller as the page loads it: the filter drop-down's value list of the
+// amount and the item columns, a value picked in the drop-down, a custom
+// filter of two conditions, a sort by the item and by the amount, and the
+// month view (the page's month statement reopened). Each beside the plainest
+// way to do the same work on the same values in the same run.
+#include "core/RegionalSettings.h"
+#include "data/DataSorting.h"
+#include "data/DbDataController.h"
+#include "db/DbConnection.h"
+#include "db/DbDataSource.h"
+#include "db/DbQuery.h"
+#include "filter/DataFilterCriteria.h"
+#include "filter/FilterValueList.h"
+
+#include "BenchLedger.h"
+
+#include <QCoreApplication>
+
+#include <benchmark/benchmark.h>
+#include <sqlite3.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <map>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <unordered_set>
+#include <vector>
+
+using namespace kestrum;
+
+namespace {
+
+enum { Amount, Date, Item, Remark, ColumnCount };
+const char *const FieldNames[ColumnCount] = {"本次进帐", "进帐时间", "进帐人", "备注"};
+
+//! One size's ledger, open, loaded into the controller with its criteria.
+struct Page {
+    QString Path;
+    TDbConnection Connection;
+    TDbQuery Query;
+    TDbDataSource Source;
+    int Columns[ColumnCount] = {};
+    TkvGridDBDataController Controller;
+    TkvDataFilterCriteria *Filter = nullptr;
+    // The same values, plain, for the baselines.
+    std::vector<double> Amounts;
+    std::vector<double> Dates;
+    std::vector<std::string> Items;
+
+    explicit Page(std::int64_t entries)
+    {
+        setRegionalSettings(RegionalSettings::simplifiedChinese());
+        Path = bench::CachedBenchLedger(entries / 2, entries - entries / 2);
+        Connection.SetConnectionString("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" + Path);
+        Query.SetConnection(&Connection);
+        Query.AddSQL("select * from gain");
+        Query.Open();
+        Source.SetDataSet(&Query);
+        for (int i = 0; i < ColumnCount; ++i) {
+            Controller.AttachItem(&Columns[i]);
+            Controller.ChangeFieldName(i, QString::fromUtf8(FieldNames[i]));
+        }
+        auto criteria = std::make_unique<TkvDBDataFilterCriteria>(Controller);
+        Filter = criteria.get();
+        Controller.AdoptFilter(std::move(criteria));
+        Controller.SetDataSource(&Source);
+        const int count = Controller.RecordCount();
+        Amounts.reserve(std::size_t(count));
+        Dates.reserve(std::size_t(count));
+        Items.reserve(std::size_t(count));
+        for (int r = 0; r < count; ++r) {
+            Amounts.push_back(Controller.GetValue(r, Amount).toDouble());
+            Dates.push_back(Controller.GetValue(r, Date).toDate());
+            Items.push_back(Controller.GetValue(r, Item).toNarrow());
+        }
+    }
+};
+
+Page &PageOf(benchmark::State &state)
+{
+    static std::map<std::int64_t, std::unique_ptr<Page>> pages;
+    auto &page = pages[state.range(0)];
+    if (!page)
+        page = std::make_unique<Page>(state.range(0));
+    return *page;
+}
+
+// The drop-down's value list.
+
+//! Loads the list in display-text order (a column with a plain text editor)
+//! or in value order (a column whose editor edits the field's text).
+void LoadValueList(benchmark::State &state, int column, bool byDisplayText = true)
+{
+    Page &page = PageOf(state);
+    auto list = page.Filter->CreateValueList();
+    for (auto _ : state) {
+        list->Load(column, byDisplayText);
+        benchmark::DoNotOptimize(list->Count());
+    }
+    state.counters["entries"] = list->Count();
+}
+
+void BM_ValueListAmount(benchmark::State &state)
+{
+    LoadValueList(state, Amount);
+}
+
+//! The distinct amounts, sorted.
+void BM_ValueListAmount_Baseline(benchmark::State &state)
+{
+    Page &page = PageOf(state);
+    std::size_t count = 0;
+    for (auto _ : state) {
+        std::unordered_set<double> seen(page.Amounts.begin(), page.Amounts.end());
+        std::vector<double> values(seen.begin(), seen.end());
+        std::sort(values.begin(), values.end());
+        count = values.size();
+    }
+    state.counters["entries"] = double(count);
+}
+
+void BM_ValueListAmountByValue(benchmark::State &state)
+{
+    LoadValueList(state, Amount, false);
+}
+
+void BM_ValueListAmountByValue_Baseline(benchmark::State &state)
+{
+    BM_ValueListAmount_Baseline(state);
+}
+
+void BM_ValueListItem(benchmark::State &state)
+{
+    LoadValueList(state, Item);
+}
+
+//! The distinct items, sorted.
+void BM_ValueListItem_Baseline(benchmark::State &state)
+{
+    Page &page = PageOf(state);
+    std::size_t count = 0;
+    for (auto _ : state) {
+        std::unordered_set<std::string_view> seen;
+        for (const std::string &item : page.Items)
+            seen.insert(item);
+        std::vector<std::string_view> values(seen.begin(), seen.end());
+        std::sort(values.begin(), values.end());
+        count = values.size();
+    }
+    state.counters["entries"] = double(count);
+}
+
+// Filtering.
+
+//! Filters the loaded records again after each criteria change.
+template <typename Build> void Refilter(benchmark::State &state, Build build)
+{
+    Page &page = PageOf(state);
+    TkvDataFilterCriteria &filter = *page.Filter;
+    int round = 0;
+    for (auto _ : state) {
+        filter.BeginBatch();
+        filter.ClearTree();
+        build(page, filter, round++);
+        filter.SetActive(true);
+        filter.EndBatch();
+        benchmark::DoNotOptimize(page.Controller.RowCount());
+    }
+    state.counters["rows"] = double(page.Controller.RowCount());
+    filter.BeginBatch();
+    filter.ClearTree();
+    filter.SetActive(false);
+    filter.EndBatch();
+}
+
+//! One amount picked in the drop-down (two in turn, so each round changes).
+void BM_FilterPickedAmount(benchmark::State &state)
+{
+    Refilter(state, [](Page &page, TkvDataFilterCriteria &filter, int round) {
+        filter.AppendCondition(nullptr, &page.Columns[Amount], ocEqual,
+                               Variant(page.Amounts[std::size_t(round % 2) * page.Amounts.size() / 2]), "");
+    });
+}
+
+void BM_FilterPickedAmount_Baseline(benchmark::State &state)
+{
+    Page &page = PageOf(state);
+    std::vector<int> kept;
+    int round = 0;
+    for (auto _ : state) {
+        const double picked = page.Amounts[std::size_t(round++ % 2) * page.Amounts.size() / 2];
+        kept.clear();
+        for (std::size_t i = 0; i < page.Amounts.size(); ++i)
+            if (page.Amounts[i] == picked)
+                kept.push_back(int(i));
+        benchmark::DoNotOptimize(kept.data());
+    }
+    state.counters["rows"] = double(kept.size());
+}
+
+//! One item picked in the drop-down.
+void BM_FilterPickedItem(benchmark::State &state)
+{
+    Refilter(state, [](Page &page, TkvDataFilterCriteria &filter, int round) {
+        filter.AppendCondition(nullptr, &page.Columns[Item], ocEqual,
+                               Variant::fromNarrow(page.Items[std::size_t(round % 2)]), "");
+    });
+}
+
+void BM_FilterPickedItem_Baseline(benchmark::State &state)
+{
+    Page &page = PageOf(state);
+    std::vector<int> kept;
+    int round = 0;
+    for (auto _ : state) {
+        const std::string &picked = page.Items[std::size_t(round++ % 2)];
+        kept.clear();
+        for (std::size_t i = 0; i < page.Items.size(); ++i)
+            if (page.Items[i] == picked)
+                kept.push_back(int(i));
+        benchmark::DoNotOptimize(kept.data());
+    }
+    state.counters["rows"] = double(kept.size());
+}
+
+//! The custom filter dialog's two conditions: an amount range and an item.
+void BM_FilterCustom(benchmark::State &state)
+{
+    Refilter(state, [](Page &page, TkvDataFilterCriteria &filter, int round) {
+        filter.AppendCondition(nullptr, &page.Columns[Amount], ocBetween,
+                               Variant::fromArray({100.0, round % 2 ? 5000.0 : 5000.001}), "");
+        filter.AppendCondition(nullptr, &page.Columns[Item], ocNotEqual, Variant::fromNarrow(page.Items[0]),
+                               "");
+    });
+}
+
+void BM_FilterCustom_Baseline(benchmark::State &state)
+{
+    Page &page = PageOf(state);
+    std::vector<int> kept;
+    for (auto _ : state) {
+        kept.clear();
+        for (std::size_t i = 0; i < page.Amounts.size(); ++i)
+            if (page.Amounts[i] >= 100.0 && page.Amounts[i] <= 5000.0 && page.Items[i] != page.Items[0])
+                kept.push_back(int(i));
+        benchmark::DoNotOptimize(kept.data());
+    }
+    state.counters["rows"] = double(kept.size());
+}
+
+// Sorting.
+
+//! Sorts by the column, ascending and descending in turn.
+void SortBy(benchmark::State &state, int column)
+{
+    Page &page = PageOf(state);
+    TkvDataControllerSorting &sorting = *DataSortingOf(page.Controller);
+    int round = 0;
+    for (auto _ : state)
+        sorting.ApplySortOrder(column, round++ % 2 ? soDescending : soAscending);
+    sorting.ResetSorting(false);
+}
+
+void BM_SortByItem(benchmark::State &state)
+{
+    SortBy(state, Item);
+}
+
+//! The record numbers ordered by the item bytes, then by record.
+void BM_SortByItem_Baseline(benchmark::State &state)
+{
+    Page &page = PageOf(state);
+    std::vector<int> order(page.Items.size());
+    for (auto _ : state) {
+        for (std::size_t i = 0; i < order.size(); ++i)
+            order[i] = int(i);
+        std::sort(order.begin(), order.end(), [&](int a, int b) {
+            const int c = page.Items[std::size_t(a)].compare(page.Items[std::size_t(b)]);
+            return c < 0 || (c == 0 && a < b);
+        });
+        benchmark::DoNotOptimize(order.data());
+    }
+}
+
+void BM_SortByAmount(benchmark::State &state)
+{
+    SortBy(state, Amount);
+}
+
+void BM_SortByAmount_Baseline(benchmark::State &state)
+{
+    Page &page = PageOf(state);
+    std::vector<std::pair<double, int>> order(page.Amounts.size());
+    for (auto _ : state) {
+        for (std::size_t i = 0; i < order.size(); ++i)
+            order[i] = {page.Amounts[i], int(i)};
+        std::sort(order.begin(), order.end());
+        benchmark::DoNotOptimize(order.data());
+    }
+}
+
+// The month view: the page's month statement, the controller reloaded.
+
+void BM_MonthView(benchmark::State &state)
+{
+    Page &page = PageOf(state);
+    int round = 0;
+    for (auto _ : state) {
+        page.Query.Close();
+        page.Query.ClearSQL();
+        page.Query.AddSQL(
+            QString::fromUtf8("select * from gain where year(进帐时间)= %1 AND month(进帐时间)=%2 ")
+                .arg(2018 + round % 2)
+                .arg(3 + round % 2));
+        ++round;
+        page.Query.Open();
+        benchmark::DoNotOptimize(page.Controller.RowCount());
+    }
+    state.counters["rows"] = double(page.Controller.RowCount());
+    page.Query.Close();
+    page.Query.ClearSQL();
+    page.Query.AddSQL("select * from gain");
+    page.Query.Open();
+}
+
+//! SQLite's own step over the month's rows, by the date index.
+void BM_MonthView_Baseline(benchmark::State &state)
+{
+    Page &page = PageOf(state);
+    sqlite3 *db = nullptr;
+    sqlite3_open_v2(page.Path.toUtf8().constData(), &db, SQLITE_OPEN_READONLY, nullptr);
+    sqlite3_stmt *select = nullptr;
+    sqlite3_prepare_v2(db, "SELECT * FROM gain WHERE 进帐时间 >= ?1 AND 进帐时间 < ?2", -1, &select, nullptr);
+    int rows = 0, round = 0;
+    for (auto _ : state) {
+        const bool odd = round++ % 2;
+        sqlite3_bind_text(select, 1, odd ? "2019-04-01" : "2018-03-01", -1, SQLITE_STATIC);
+        sqlite3_bind_text(select, 2, odd ? "2019-05-01" : "2018-04-01", -1, SQLITE_STATIC);
+        rows = 0;
+        while (sqlite3_step(select) == SQLITE_ROW) {
+            for (int c = 0; c < sqlite3_column_count(select); ++c)
+                benchmark::DoNotOptimize(sqlite3_column_value(select, c));
+            ++rows;
+        }
+        sqlite3_reset(select);
+    }
+    sqlite3_finalize(select);
+    sqlite3_close(db);
+    state.counters["rows"] = rows;
+}
+
+} // namespace
+
+#define KESTRUM_PAIR(name)                                                                                   \
+    BENCHMARK(name)->Apply(bench::StandardSizes)->Unit(benchmark::kMillisecond)->MinTime(0.3);               \
+    BENCHMARK(name##_Baseline)->Apply(bench::StandardSizes)->Unit(benchmark::kMillisecond)->MinTime(0.3)
+
+KESTRUM_PAIR(BM_ValueListAmount);
+KESTRUM_PAIR(BM_ValueListAmountByValue);
+KESTRUM_PAIR(BM_ValueListItem);
+KESTRUM_PAIR(BM_FilterPickedAmount);
+KESTRUM_PAIR(BM_FilterPickedItem);
+KESTRUM_PAIR(BM_FilterCustom);
+KESTRUM_PAIR(BM_SortByItem);
+KESTRUM_PAIR(BM_SortByAmount);
+KESTRUM_PAIR(BM_MonthView);
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+        return 1;
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
