@@ -271,6 +271,11 @@ void TEntryPage::createEntryBox(TImageList *images)
     MonthCombo->setCurrentText(QStringLiteral("7"));
     MonthCombo->setGeometry(172, 156, 37, 21);
     MonthLabel = makeLabel(EntryBox, names.MonthLabel, utf8("月"), 216, 160);
+    // Their labels 年 and 月 stand to their right, where screen readers do not look for a name.
+    YearEdit->setAccessibleName(utf8("显示的年份"));
+    // An editable combo box gives screen readers its text as its name: the name goes on its edit too.
+    MonthCombo->setAccessibleName(utf8("显示的月份"));
+    MonthCombo->lineEdit()->setAccessibleName(utf8("显示的月份"));
 
     NoteLabel = makeLabel(EntryBox, names.NoteLabel, utf8(NoteText), FDescription.NoteLabelLeft, 160);
     BudgetLabel = makeLabel(EntryBox, "BudgetLabel", QString(), 232, 24);

@@ -18,13 +18,14 @@
 #include "grid/GridTableView.h"
 #include "navigator/Navigator.h"
 #include "pages/PqGroupBox.h"
-#include "support/OffscreenSizeHintsFilter.h"
 #include "support/FakeShell.h"
+#include "support/OffscreenSizeHintsFilter.h"
 #include "ui/ImageList.h"
 #include "ui/MessageBox.h"
 
 #include <gtest/gtest.h>
 
+#include <QAccessible>
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QFontMetrics>
@@ -154,6 +155,11 @@ TEST_F(EntryPageTest, PagesAreLaidOutAndConfiguredAsTheWindowStoresThem)
     EXPECT_EQ(income.YearEdit->text(), "2006");
     EXPECT_EQ(income.MonthCombo->count(), 12);
     EXPECT_EQ(income.MonthCombo->itemText(11), "12");
+    // Screen readers name the month picker though its labels stand to its right.
+    EXPECT_EQ(QAccessible::queryAccessibleInterface(income.YearEdit)->text(QAccessible::Name),
+              utf8("显示的年份"));
+    EXPECT_EQ(QAccessible::queryAccessibleInterface(expense.MonthCombo->lineEdit())->text(QAccessible::Name),
+              utf8("显示的月份"));
     EXPECT_EQ(income.findChild<QWidget *>("kvDBDateEdit1"), income.DateEdit);
 
     // Four visible buttons with the page's hints; cancel takes the window's image 4.
