@@ -89,30 +89,6 @@ std::optional<TBudgetCents> AmountColumn(sqlite3_stmt *statement, int column)
     return TBudgetCents(std::llround(sqlite3_column_double(statement, column) * 100.0));
 }
 
-//! Rolls back unless committed, so that a refusal or a failure writes nothing.
-class TWriteTransaction {
-public:
-    explicit TWriteTransaction(sqlite3 *db) : FDb(db)
-    {
-        if (sqlite3_exec(db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr) != SQLITE_OK)
-            Fail(db, "预算未能保存");
-    }
-    ~TWriteTransaction()
-    {
-        if (!FDone)
-            sqlite3_exec(FDb, "ROLLBACK", nullptr, nullptr, nullptr);
-    }
-    void Commit()
-    {
-        Exec(FDb, "COMMIT");
-        FDone = true;
-    }
-
-private:
-    sqlite3 *FDb;
-    bool FDone = false;
-};
-
 QString KindCaption(TBudgetKind kind)
 {
     switch (kind) {
@@ -361,9 +337,8 @@ void TBudgetBook::Write(const TBudgetMonth &month, const std::vector<TChange> &c
         return;
     if (sqlite3_db_readonly(FDb, "main") == 1)
         throw EBudgetRefused("账本只能读取，预算无法保存。");
-    if (!HasBudgets(FDb))
-        EnsureBudgets(FDb);
-    TWriteTransaction transaction(FDb);
+    EnsureBudgets(FDb);
+    TWriteTransaction transaction(FDb, "预算未能保存");
     const bool journaled = HasJournal(FDb);
     if (journaled) {
         EnsureJournal(FDb); // a table added after the journal gets its triggers

@@ -23,6 +23,24 @@ void Exec(sqlite3 *db, const std::string &sql)
         Fail(db, "journal");
 }
 
+TWriteTransaction::TWriteTransaction(sqlite3 *db, const std::string &failed) : FDb(db)
+{
+    if (sqlite3_exec(db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr) != SQLITE_OK)
+        throw Exception(failed + "：" + sqlite3_errmsg(db));
+}
+
+TWriteTransaction::~TWriteTransaction()
+{
+    if (!FDone)
+        sqlite3_exec(FDb, "ROLLBACK", nullptr, nullptr, nullptr);
+}
+
+void TWriteTransaction::Commit()
+{
+    Exec(FDb, "COMMIT");
+    FDone = true;
+}
+
 std::string Quoted(const std::string &name)
 {
     std::string quoted = "\"";

@@ -81,30 +81,6 @@ void Step(sqlite3 *db, sqlite3_stmt *s)
         Fail(db, "recurring entries");
 }
 
-//! Rolls back unless committed.
-class TWriteTransaction {
-public:
-    explicit TWriteTransaction(sqlite3 *db) : FDb(db)
-    {
-        if (sqlite3_exec(db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr) != SQLITE_OK)
-            Fail(db, "recurring entries");
-    }
-    ~TWriteTransaction()
-    {
-        if (!FDone)
-            sqlite3_exec(FDb, "ROLLBACK", nullptr, nullptr, nullptr);
-    }
-    void Commit()
-    {
-        Exec(FDb, "COMMIT");
-        FDone = true;
-    }
-
-private:
-    sqlite3 *FDb;
-    bool FDone = false;
-};
-
 void RequireTables(sqlite3 *db)
 {
     if (!HasRecurring(db))
@@ -198,7 +174,7 @@ std::int64_t SaveRecurringSchedule(sqlite3 *db, const TRecurringSchedule &schedu
 void DeleteRecurringSchedule(sqlite3 *db, std::int64_t id)
 {
     RequireTables(db);
-    TWriteTransaction transaction(db);
+    TWriteTransaction transaction(db, "定期收支未能保存");
     for (const char *sql : {"DELETE FROM kestrum_recurring_posted WHERE schedule_id = ?1",
                             "DELETE FROM kestrum_recurring WHERE id = ?1"}) {
         Statement statement = Prepare(db, sql);
@@ -267,7 +243,7 @@ TRecurringPostResult PostRecurringEntries(sqlite3 *db, const std::vector<TRecurr
     if (entries.empty())
         return result;
     RequireTables(db);
-    TWriteTransaction transaction(db);
+    TWriteTransaction transaction(db, "定期收支未能保存");
     // Looked at again under the write lock: what another program posted
     // meanwhile, or a schedule changed since the offer, is not posted.
     std::map<std::int64_t, TRecurringSchedule> schedules;

@@ -33,30 +33,6 @@ const char *const NewestDoneSql =
 const char *const OldestUndoneSql =
     "SELECT id FROM kestrum_journal_action WHERE state = 1 ORDER BY id LIMIT 1";
 
-//! Rolls back unless committed: a refusal or a failure writes nothing.
-class TTransaction {
-public:
-    explicit TTransaction(sqlite3 *db, const std::string &failed) : FDb(db)
-    {
-        if (sqlite3_exec(db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr) != SQLITE_OK)
-            throw Exception(failed + "：" + sqlite3_errmsg(db));
-    }
-    ~TTransaction()
-    {
-        if (!FDone)
-            sqlite3_exec(FDb, "ROLLBACK", nullptr, nullptr, nullptr);
-    }
-    void Commit()
-    {
-        Exec(FDb, "COMMIT");
-        FDone = true;
-    }
-
-private:
-    sqlite3 *FDb;
-    bool FDone = false;
-};
-
 //! The net change of an action per entry: its first journal row tells what
 //! the entry was before the action, its last what it became. An action that
 //! touched an entry twice (a row replaced and written again, a key changed
@@ -375,7 +351,7 @@ TUndoAction TUndoHistory::Redo(std::int64_t expected)
 TUndoAction TUndoHistory::Apply(bool undo, std::int64_t expected)
 {
     const std::string failed = undo ? "撤销失败" : "重做失败";
-    TTransaction transaction(FDb, failed);
+    TWriteTransaction transaction(FDb, failed);
     const std::int64_t action = Scalar(FDb, undo ? NewestDoneSql : OldestUndoneSql);
     if (action == 0)
         throw EUndoRefused(undo ? "没有可以撤销的操作。" : "没有可以重做的操作。");
@@ -428,7 +404,7 @@ void TUndoHistory::JoinActions(const std::vector<std::int64_t> &actions)
 {
     if (actions.size() < 2)
         return;
-    TTransaction transaction(FDb, "journal");
+    TWriteTransaction transaction(FDb, "journal");
     std::int64_t into = 0;
     std::vector<std::int64_t> joinable;
     Statement check =
