@@ -123,6 +123,9 @@ TExportResult ExportCsv(sqlite3 *db, const QString &csvPath, const TExportOption
                 (row.AmountType == SQLITE_TEXT || row.AmountType == SQLITE_BLOB ||
                  !std::isfinite(row.Amount)))
                 row.AmountText = ColumnText(statement, 0);
+            // Asked before the texts are read, which may convert the values.
+            row.EmptyItemIsText = sqlite3_column_type(statement, 2) != SQLITE_NULL;
+            row.EmptyRemarkIsText = sqlite3_column_type(statement, 3) != SQLITE_NULL;
             row.Date = ColumnText(statement, 1);
             row.Item = ColumnText(statement, 2);
             row.Remark = ColumnText(statement, 3);

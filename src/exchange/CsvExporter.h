@@ -4,7 +4,8 @@
 // the columns 类型 (收入 or 支出), 金额 (as the ledger holds it, sign and
 // all: two decimals for whole cents, else every digit it takes to read back
 // the same amount), 日期 (yyyy-MM-dd, with " HH:mm:ss" when the entry has a
-// time of day), 项目 and 备注; income first, then expenses, each in date
+// time of day), 项目 and 备注 (an empty text quoted as "", no text as an
+// empty cell); income first, then expenses, each in date
 // order. Read back, the file gives the same entries again. The same rows
 // go out as QIF or as a CSV with English headers for other programs.
 #include "exchange/ExportLayout.h"

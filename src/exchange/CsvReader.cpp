@@ -279,6 +279,12 @@ struct TCsvEntrySource::TState {
         return Reader.Quoted(std::size_t(column)) ? std::string_view(cell) : Trimmed(cell);
     }
     bool Has(TCsvColumnRole role) const { return Column[role] >= 0; }
+    //! Whether the role's cell of the current record was quoted.
+    bool Quoted(TCsvColumnRole role) const
+    {
+        const int column = Column[role];
+        return column >= 0 && std::size_t(column) < Count && Reader.Quoted(std::size_t(column));
+    }
     TStep Parse(TForeignEntry &entry, TBadRecord &bad, int line);
     void ItemAndRemark(TForeignEntry &entry);
     TStep ParseLedgerExport(TForeignEntry &entry, TBadRecord &bad);
@@ -478,6 +484,10 @@ TEntrySource::TStep TCsvEntrySource::TState::ParseLedgerExport(TForeignEntry &en
         return reject(reason);
     entry.Item.assign(WithoutFormulaGuard(Cell(crItem)));
     entry.Remark.assign(WithoutFormulaGuard(Cell(crRemark)));
+    // The export writes an empty text as "" and no text as an empty cell;
+    // files it wrote before never quoted an empty cell.
+    entry.EmptyItemIsText = Quoted(crItem);
+    entry.EmptyRemarkIsText = Quoted(crRemark);
     return esEntry;
 }
 
@@ -489,6 +499,7 @@ TEntrySource::TStep TCsvEntrySource::TState::Parse(TForeignEntry &entry, TBadRec
     };
     entry.Exact.reset();
     entry.HasAmount = entry.HasDate = true;
+    entry.EmptyItemIsText = entry.EmptyRemarkIsText = false;
     TAmount amount;
     QString reason;
     bool kindFromColumn = false;
@@ -688,6 +699,7 @@ TEntrySource::TStep TCsvEntrySource::TState::ParseBillRow(TForeignEntry &entry, 
 {
     entry.Exact.reset();
     entry.HasAmount = entry.HasDate = true;
+    entry.EmptyItemIsText = entry.EmptyRemarkIsText = false;
     TAmount amount;
     QString reason;
     // The direction column says the kind; a minus in the amount only repeats it.

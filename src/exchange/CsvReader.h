@@ -53,7 +53,8 @@ enum TCsvAmountRule : std::uint8_t {
     caDirection, //!< a bank's: the type says the direction, and a minus on an expense only repeats it
     //! The ledger's own export: each amount is the entry's, sign and every
     //! decimal kept ("支出,-50.00" is a refund of 50); an empty amount or date
-    //! cell is an entry without one.
+    //! cell is an entry without one, a quoted empty item or remark ("") an
+    //! empty text and an unquoted empty one no text.
     caLedger,
 };
 

@@ -154,6 +154,16 @@ bool AppendCsvEnglish(std::string &out, const TExportRow &row, TExportLosses &lo
     return true;
 }
 
+//! A text cell that keeps an empty text apart from none: an empty text is a
+//! quoted "", no text an empty cell, as CSV readers commonly tell them.
+void AppendCsvTextOrNull(std::string &out, std::string_view text, bool emptyIsText)
+{
+    if (text.empty() && emptyIsText)
+        out += "\"\"";
+    else
+        AppendCsvText(out, text);
+}
+
 bool AppendCsvChinese(std::string &out, const TExportRow &row, TExportLosses &losses, int &line)
 {
     out += row.Kind == ekIncome ? "收入" : "支出";
@@ -174,9 +184,9 @@ bool AppendCsvChinese(std::string &out, const TExportRow &row, TExportLosses &lo
     if (!AppendIsoDate(out, row.Date, true, hadTime))
         AppendCsvText(out, row.Date); // text that is no date, as it is
     out += ',';
-    AppendCsvText(out, row.Item);
+    AppendCsvTextOrNull(out, row.Item, row.EmptyItemIsText);
     out += ',';
-    AppendCsvText(out, row.Remark);
+    AppendCsvTextOrNull(out, row.Remark, row.EmptyRemarkIsText);
     out += "\r\n";
     line +=
         1 + LineEnds(row.Item) + LineEnds(row.Remark) + (hasAmount && !number ? LineEnds(row.AmountText) : 0);

@@ -57,6 +57,10 @@ struct TExportRow {
     int AmountType = 0;
     double Amount = 0;
     std::string_view AmountText, Date, Item, Remark;
+    //! An empty item or remark is Null in the ledger unless these say it is
+    //! an empty text; the Chinese CSV writes such a cell as a quoted "".
+    bool EmptyItemIsText = false;
+    bool EmptyRemarkIsText = false;
 };
 
 //! Appends the row in the layout; false when the layout cannot hold it at

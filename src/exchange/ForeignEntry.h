@@ -35,6 +35,11 @@ struct TForeignEntry {
     std::string Item;          //!< UTF-8; goes to 进帐人 or 消费者
     std::string Remark;        //!< UTF-8; goes to 备注
     std::string TransactionId; //!< the file's own id of the transaction (an OFX FITID); empty when none
+    //! An empty item or remark goes to the ledger as Null (no text), unless
+    //! these say the file held an empty text there: only the ledger's own
+    //! export tells the two apart (a quoted empty cell is an empty text).
+    bool EmptyItemIsText = false;
+    bool EmptyRemarkIsText = false;
     //! The 1-based line of the source where the entry begins; 0 when the
     //! source has no lines (a database table).
     int Line = 0;

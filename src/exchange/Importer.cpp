@@ -19,9 +19,9 @@ using namespace exchange;
 
 namespace {
 
-void BindText(sqlite3_stmt *statement, int index, const std::string &text)
+void BindText(sqlite3_stmt *statement, int index, const std::string &text, bool emptyIsText)
 {
-    if (text.empty())
+    if (text.empty() && !emptyIsText)
         sqlite3_bind_null(statement, index);
     else
         sqlite3_bind_text(statement, index, text.data(), int(text.size()), SQLITE_STATIC);
@@ -135,8 +135,8 @@ TImportResult ImportEntries(sqlite3 *db, TEntrySource &source, const TImportOpti
             } else {
                 sqlite3_bind_null(insert, 2);
             }
-            BindText(insert, 3, e.Item);
-            BindText(insert, 4, e.Remark);
+            BindText(insert, 3, e.Item, e.EmptyItemIsText);
+            BindText(insert, 4, e.Remark, e.EmptyRemarkIsText);
             if (sqlite3_step(insert) != SQLITE_DONE)
                 FailOnLedger(db, LineMessage(e.Line, QStringLiteral("无法添加这条纪录")));
             sqlite3_reset(insert);

@@ -151,6 +151,33 @@ TEST_F(Commands, ALedgerExportedAndImportedIntoAnEmptyLedgerGivesBackTheSameRows
     EXPECT_EQ(CheckLedgerDatabase(Path("copy.mdb")).ExpenRows, 2);
 }
 
+TEST_F(Commands, AnEmptyRemarkAndNoRemarkComeBackAsTheyWere)
+{
+    // Guards against an empty remark ('') coming back from export and import as Null.
+    ASSERT_EQ(Run({"init"}).Code, 0);
+    Sql("Vantorel.mdb", "INSERT INTO gain (本次进帐, 进帐时间, 进帐人, 备注) VALUES "
+                        "(1, '2024-01-05 00:00:00', '', ''), (2, '2024-01-05 00:00:00', NULL, NULL),"
+                        "(3, '2024-01-05 00:00:00', '工资', '一,\"二\"');");
+    TRun run = Run({"export", "all.csv"});
+    ASSERT_EQ(run.Code, 0) << run.Err;
+    ASSERT_EQ(Run({"init", "copy.mdb"}).Code, 0);
+    run = Run({"import", "all.csv", "copy.mdb"});
+    EXPECT_EQ(run.Code, 0) << run.Err;
+    sqlite3 *db = nullptr;
+    ASSERT_EQ(sqlite3_open(Path("copy.mdb").toUtf8().constData(), &db), SQLITE_OK);
+    sqlite3_stmt *s = nullptr;
+    ASSERT_EQ(sqlite3_prepare_v2(db,
+                                 "SELECT group_concat(quote(进帐人) || ' ' || quote(备注), '; ') FROM "
+                                 "(SELECT * FROM gain ORDER BY 本次进帐)",
+                                 -1, &s, nullptr),
+              SQLITE_OK);
+    ASSERT_EQ(sqlite3_step(s), SQLITE_ROW);
+    EXPECT_STREQ(reinterpret_cast<const char *>(sqlite3_column_text(s, 0)),
+                 "'' ''; NULL NULL; '工资' '一,\"二\"'");
+    sqlite3_finalize(s);
+    sqlite3_close(db);
+}
+
 TEST_F(Commands, AmountsAndZonedTimesAreReadAsTheFileMeansThem)
 {
     // Guards against "1.500" read as 1.50, and a UTC time kept as the local one.

@@ -174,6 +174,28 @@ TEST(CsvKinds, TheLedgersOwnExportKeepsEverySignDecimalAndEmptyCell)
     EXPECT_NE(Csv(exported, bank).find("E5000 2024-01-06 退款|@3; !4 金额的小数超过两位"), std::string::npos);
 }
 
+TEST(CsvKinds, TheLedgersOwnExportTellsAnEmptyTextFromNoneByItsQuotes)
+{
+    // Guards against a quoted empty remark ("") of the ledger's export read as no remark.
+    const QByteArray exported = "\xEF\xBB\xBF类型,金额,日期,项目,备注\r\n"
+                                "收入,1.00,2024-01-05,\"\",\"\"\r\n"
+                                "收入,2.00,2024-01-05,,\r\n"
+                                "收入,3.00,2024-01-05,x,\"\"\r\n";
+    auto read = [](const QByteArray &text) {
+        TCsvEntrySource source(text);
+        std::string out;
+        TForeignEntry entry;
+        TBadRecord bad;
+        while (source.Next(entry, bad) == TEntrySource::esEntry)
+            out +=
+                std::string(entry.EmptyItemIsText ? "T" : "N") + (entry.EmptyRemarkIsText ? "T" : "N") + " ";
+        return out;
+    };
+    EXPECT_EQ(read(exported), "TT NN NT ");
+    // Other files read as before: an empty cell, quoted or not, is no text.
+    EXPECT_EQ(read("日期,金额,项目,备注\n2024-01-05,1,\"\",\"\"\n2024-01-06,2,,\n"), "NN NN ");
+}
+
 TEST(CsvAmounts, AnAmountThatReadsEitherWayIsReadAsTheFileWritesOthersOrRefused)
 {
     // Guards against "1.500" read as 1.50 in a file that writes 1.234,56.

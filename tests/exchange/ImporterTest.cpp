@@ -443,6 +443,40 @@ TEST_F(Ledgers, EveryValueTheLedgerHoldsComesBackFromItsExportExactly)
     EXPECT_EQ(repeated.DuplicatesSkipped, 12);
 }
 
+TEST_F(Ledgers, AnEmptyTextAndNoTextStayApartThroughTheExport)
+{
+    // Guards against an empty remark ('') coming back from the export as Null.
+    const QString source = Path("source.mdb");
+    CreateLedgerDatabase(source);
+    Exec(source,
+         "CREATE VIEW gain_rows AS SELECT 本次进帐 AS a, 进帐时间 AS d, 进帐人 AS i, 备注 AS r FROM gain;"
+         "CREATE VIEW expen_rows AS SELECT 消费金额 AS a, 消费日期 AS d, 消费者 AS i, 备注 AS r FROM expen;"
+         "INSERT INTO gain (本次进帐, 进帐时间, 进帐人, 备注) VALUES "
+         "(1, '2024-01-05 00:00:00', '工资', ''),"
+         "(2, '2024-01-05 00:00:00', '工资', NULL),"
+         "(3, '2024-01-06 00:00:00', '', 'a,\"b\"'),"
+         "(4, '2024-01-06 00:00:00', NULL, '\"\"');"
+         "INSERT INTO expen (消费金额, 消费日期, 消费者, 备注) VALUES "
+         "(5, '2024-01-07 00:00:00', '', ''),"
+         "(6, '2024-01-07 00:00:00', NULL, NULL);");
+    ExportCsv(source, Path("all.csv"));
+    const std::string text = ReadFile(Path("all.csv"));
+    EXPECT_NE(text.find("收入,1.00,2024-01-05,工资,\"\"\r\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("收入,2.00,2024-01-05,工资,\r\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("收入,3.00,2024-01-06,\"\",\"a,\"\"b\"\"\"\r\n"), std::string::npos) << text;
+    const auto reader = TCsvEntrySource::FromFile(Path("all.csv"));
+    const TImportResult imported = ImportEntries(Ledger(), *reader);
+    ASSERT_EQ(imported.Outcome, ioImported) << imported.Report().join('|').toStdString();
+    EXPECT_EQ(imported.Added(), 6);
+    Exec(Ledger(),
+         "CREATE VIEW gain_rows AS SELECT 本次进帐 AS a, 进帐时间 AS d, 进帐人 AS i, 备注 AS r FROM gain;"
+         "CREATE VIEW expen_rows AS SELECT 消费金额 AS a, 消费日期 AS d, 消费者 AS i, 备注 AS r FROM expen;");
+    for (const char *table : {"gain_rows", "expen_rows"}) {
+        EXPECT_EQ(RowsOnlyIn(source, Ledger(), table), "") << table;
+        EXPECT_EQ(RowsOnlyIn(Ledger(), source, table), "") << table;
+    }
+}
+
 TEST_F(Ledgers, ExportGuardsFormulasAndNeverWritesTextAsAZeroAmount)
 {
     // Guards against a tab- or CR-led formula reaching a spreadsheet, and
