@@ -88,10 +88,27 @@ void TRecurringDialog::fill(int currentRow)
                 item->setForeground(QColor(0xb0, 0, 0));
             ListView->setItem(row, column, item);
         }
-    ListView->resizeColumnsToContents();
+    fitColumns();
     if (FList.RowCount() > 0)
         ListView->selectRow(std::clamp(currentRow, 0, FList.RowCount() - 1));
     updateButtons();
+}
+
+void TRecurringDialog::fitColumns()
+{
+    // Sized to the rows alone, an empty list's columns shrink to their
+    // captions and the rows' texts jump out wide when the first one comes.
+    ListView->resizeColumnsToContents();
+    QHeaderView *header = ListView->horizontalHeader();
+    const QFontMetrics metrics(ListView->font());
+    const int padding = 2 * metrics.averageCharWidth();
+    for (int column = 0; column + 1 < TRecurringList::ColumnCount; ++column) {
+        const QString sample = TRecurringList::ColumnSample(static_cast<TRecurringList::TColumn>(column));
+        const int wanted =
+            std::max(header->sectionSizeHint(column), metrics.horizontalAdvance(sample)) + padding;
+        if (header->sectionSize(column) < wanted)
+            header->resizeSection(column, wanted);
+    }
 }
 
 void TRecurringDialog::updateButtons()

@@ -44,6 +44,8 @@ public:
 
 private:
     void fill(int currentRow);
+    //! Each column as wide as its caption, its rows and its common texts.
+    void fitColumns();
     int currentRow() const;
     void updateButtons();
 

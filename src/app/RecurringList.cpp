@@ -26,6 +26,27 @@ QString TRecurringList::ColumnTitle(TColumn column)
     return {};
 }
 
+QString TRecurringList::ColumnSample(TColumn column)
+{
+    switch (column) {
+    case TColumn::Page:
+        return QString::fromUtf8("支出");
+    case TColumn::Item:
+        return QString::fromUtf8("物业管理费");
+    case TColumn::Amount:
+        return QStringLiteral("12345.00");
+    case TColumn::Rule:
+        return QString::fromUtf8("每 2 个月，共 12 次");
+    case TColumn::FirstDate:
+        return QStringLiteral("2026-12-31");
+    case TColumn::NextDate:
+        return QString::fromUtf8("2026-12-31（已到期）");
+    case TColumn::Remark:
+        break;
+    }
+    return {};
+}
+
 TRecurringList::TRecurringList(sqlite3 *db, std::function<QDate()> today) : FDb(db), FToday(std::move(today))
 {
     Reload();

@@ -20,6 +20,10 @@ public:
     enum class TColumn { Page, Item, Amount, Rule, FirstDate, NextDate, Remark };
     static constexpr int ColumnCount = 7;
     static QString ColumnTitle(TColumn column);
+    //! A text as wide as the column commonly holds, so that a view can size
+    //! its columns before there are rows (the remark has none: it takes the
+    //! room that is left).
+    static QString ColumnSample(TColumn column);
 
     //! db: the ledger's open connection; not owned. today: the local date.
     TRecurringList(sqlite3 *db, std::function<QDate()> today);

@@ -2,12 +2,16 @@
 // next due dates as postings and pauses change them, and amounts typed in
 // the offer.
 #include "app/RecurringList.h"
+#include "app/RecurringDialog.h"
 #include "app/RecurringOfferList.h"
 
 #include "LedgerFileFixture.h"
 #include "ledger/RecurringStore.h"
 
+#include <QHeaderView>
+#include <QPushButton>
 #include <QStringList>
+#include <QTableWidget>
 
 #include <gtest/gtest.h>
 #include <sqlite3.h>
@@ -85,6 +89,46 @@ TEST_F(RecurringListTest, AnInvalidScheduleIsRefusedAndNothingIsStored)
     list.Remove(row);
     EXPECT_EQ(list.RowCount(), 0);
     EXPECT_EQ(file.Scalar("SELECT count(*) FROM kestrum_recurring"), "0");
+}
+
+TEST_F(RecurringListTest, TheDialogsColumnsFitTheirTextsWithOrWithoutRows)
+{
+    // Guards against narrow, cut-off columns while the list has no rows.
+    TRecurringDialog dialog(db, [this] { return today; });
+    const QHeaderView *header = dialog.ListView->horizontalHeader();
+    const QFontMetrics metrics(dialog.ListView->font());
+    const std::pair<TColumn, const char *> typical[] = {
+        {TColumn::Page, "收入"},
+        {TColumn::Item, "物业管理费"},
+        {TColumn::Amount, "12345.00"},
+        {TColumn::Rule, "每 2 个月，共 12 次"},
+        {TColumn::FirstDate, "2026-12-31"},
+        {TColumn::NextDate, "2026-12-31（已到期）"},
+    };
+    auto tooNarrow = [&] {
+        std::string out;
+        for (const auto &[column, text] : typical)
+            if (header->sectionSize(int(column)) <= metrics.horizontalAdvance(QString::fromUtf8(text)))
+                out += text + std::string(" ");
+        for (int column = 0; column < TRecurringList::ColumnCount; ++column)
+            if (header->sectionSize(column) < header->sectionSizeHint(column))
+                out += "header " + std::to_string(column) + " ";
+        return out;
+    };
+    EXPECT_EQ(tooNarrow(), "");
+    std::vector<int> empty;
+    for (int column = 0; column < TRecurringList::ColumnCount; ++column)
+        empty.push_back(header->sectionSize(column));
+
+    dialog.EditSchedule = [](const TRecurringSchedule &, const QString &) {
+        return std::optional<TRecurringSchedule>(Rent());
+    };
+    dialog.AddButton->click();
+    ASSERT_EQ(dialog.ListView->rowCount(), 1);
+    EXPECT_EQ(tooNarrow(), "");
+    // A row as short as the typical texts leaves the columns as they were.
+    for (int column = 0; column + 1 < TRecurringList::ColumnCount; ++column)
+        EXPECT_EQ(header->sectionSize(column), empty[std::size_t(column)]) << column;
 }
 
 TEST(RecurringOfferList, TicksAndTypedAmountsMakeWhatIsPosted)
