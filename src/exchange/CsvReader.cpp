@@ -1,16 +1,16 @@
 #include "exchange/CsvReader.h"
 
+#include "exchange/CsvBillRows.h"
 #include "exchange/CsvColumns.h"
 #include "exchange/CsvDecimalMarks.h"
 #include "exchange/CsvLayout.h"
-#include "exchange/CsvRecords.h"
+#include "exchange/CsvRow.h"
 #include "exchange/ExchangeText.h"
 #include "exchange/ImportFile.h"
 #include "exchange/LedgerAmount.h"
 #include "exchange/PaymentBill.h"
 #include "exchange/QifTransferPairs.h"
 
-#include <array>
 #include <cmath>
 
 namespace kestrum {
@@ -18,9 +18,6 @@ namespace kestrum {
 using namespace exchange;
 
 namespace {
-
-//! The most characters an item of a bill keeps (a counterparty may be a long shop name).
-constexpr int BillItemLength = 50;
 
 QString SeparatorName(char separator)
 {
@@ -51,16 +48,11 @@ struct TCsvEntrySource::TState {
     QByteArray Text;
     QString Description;
     QStringList Notes;
-    std::array<int, 10> Column{}; //!< the column of each role, -1 for none
-    TCsvRecordReader Reader{{}, ','};
-    std::vector<std::string> Cells;
-    std::size_t Count = 0;
+    TCsvRow Row{{}, ','};  //!< the record being read
     int RecordsToPass = 0; //!< non-blank records before the first data record
     TMarkEvidence Marks;
-    //! A payment app's bill read by its own rules (Kind pbNone: any other CSV).
-    TPaymentBillLayout Bill;
-    TPaymentBillTally Tally;
-    TBillRowClass RowClass = brExpense;
+    //! A payment app's bill read by its own rules (Layout.Kind pbNone: any other CSV).
+    TCsvBillRows Bill;
     std::string Category; //!< the category cell, its path written as QIF writes it
     int ItemFallbacks = 0;
     int ItemsShortened = 0;
@@ -69,36 +61,20 @@ struct TCsvEntrySource::TState {
     int TransfersLeftOut = 0;
     std::vector<int> TransferLines; //!< the first few
 
-    std::string_view At(int column) const
+    //! A reader of the file's records from its start, with the columns' roles.
+    TCsvRow FreshRows() const
     {
-        if (column < 0 || std::size_t(column) >= Count)
-            return {};
-        return Trimmed(Cells[std::size_t(column)]);
-    }
-
-    std::string_view Cell(TCsvColumnRole role) const
-    {
-        const int column = Column[role];
-        if (column < 0 || std::size_t(column) >= Count)
-            return {};
-        const std::string &cell = Cells[std::size_t(column)];
-        return Reader.Quoted(std::size_t(column)) ? std::string_view(cell) : Trimmed(cell);
-    }
-    bool Has(TCsvColumnRole role) const { return Column[role] >= 0; }
-    //! Whether the role's cell of the current record was quoted.
-    bool Quoted(TCsvColumnRole role) const
-    {
-        const int column = Column[role];
-        return column >= 0 && std::size_t(column) < Count && Reader.Quoted(std::size_t(column));
+        TCsvRow rows(std::string_view(Text.constData(), std::size_t(Text.size())), Options.Separator);
+        rows.Map(Options.Mapping);
+        return rows;
     }
     TStep Parse(TForeignEntry &entry, TBadRecord &bad, int line);
     void ItemAndRemark(TForeignEntry &entry);
     TStep ParseLedgerExport(TForeignEntry &entry, TBadRecord &bad);
-    bool BillRowIsEntry(int line);
-    TStep ParseBillRow(TForeignEntry &entry, TBadRecord &bad, int line);
-    void FindClosedTrades();
     void FindTransfers();
-    bool SignedCents(std::int64_t &cents) const;
+    //! The amount of `row` with its sign (money out negative); false when it
+    //! cannot be read.
+    static bool SignedCents(const TCsvRow &row, std::int64_t &cents);
     bool ReadAmount(std::string_view cell, int line, TAmount &amount, QString &reason);
     void ScanMarks();
 };
@@ -140,21 +116,18 @@ bool TCsvEntrySource::TState::ReadAmount(std::string_view cell, int line, TAmoun
 void TCsvEntrySource::TState::ScanMarks()
 {
     Marks.Scanned = true;
-    TCsvRecordReader reader(std::string_view(Text.constData(), std::size_t(Text.size())), Options.Separator);
-    std::vector<std::string> cells;
-    std::size_t count = 0;
+    TCsvRow rows = FreshRows();
     int line = 0;
     int toPass = Options.HeaderRow + 1;
-    while (!Marks.Mixed() && reader.Next(cells, count, line)) {
-        if (IsBlankRecord(cells, count))
+    while (!Marks.Mixed() && rows.Next(line)) {
+        if (rows.IsBlank())
             continue;
         if (toPass > 0) {
             --toPass;
             continue;
         }
         for (const TCsvColumnRole role : {crAmount, crIncomeAmount, crExpenseAmount})
-            if (Column[role] >= 0 && std::size_t(Column[role]) < count)
-                Marks.Observe(cells[std::size_t(Column[role])], line);
+            Marks.Observe(rows.RawCell(role), line);
     }
 }
 
@@ -166,29 +139,25 @@ TCsvEntrySource::TCsvEntrySource(const QByteArray &data, const TCsvOptions &opti
     TState &s = *FState;
     s.Options = resolved.Options;
     s.Text = std::move(resolved.Text);
-    s.Reader = TCsvRecordReader(std::string_view(s.Text.constData(), std::size_t(s.Text.size())),
-                                s.Options.Separator);
+    s.Row = s.FreshRows();
     s.RecordsToPass = s.Options.HeaderRow + 1;
-    s.Column.fill(-1);
     QStringList unread;
-    for (qsizetype c = 0; c < s.Options.Mapping.size(); ++c)
-        if (s.Options.Mapping[c] != crIgnore)
-            s.Column[s.Options.Mapping[c]] = int(c);
     for (qsizetype c = 0; c < resolved.Headers.size(); ++c)
         if ((c >= s.Options.Mapping.size() || s.Options.Mapping[c] == crIgnore) &&
             !resolved.Headers[c].isEmpty())
             unread += resolved.Headers[c];
-    if (!resolved.Headers.isEmpty() && s.Options.AmountRule != caLedger && s.Column[crType] >= 0 &&
-        s.Column[crAmount] >= 0)
-        s.Bill = resolved.Bill;
-    if (s.Bill.Kind != pbNone) {
-        for (const int used : {s.Bill.Counterparty, s.Bill.Goods, s.Bill.TradeType, s.Bill.State, s.Bill.Note,
-                               s.Bill.TradeNumber})
+    if (!resolved.Headers.isEmpty() && s.Options.AmountRule != caLedger && s.Row.Has(crType) &&
+        s.Row.Has(crAmount))
+        s.Bill.Layout = resolved.Bill;
+    const TPaymentBillLayout &bill = s.Bill.Layout;
+    if (bill.Kind != pbNone) {
+        for (const int used :
+             {bill.Counterparty, bill.Goods, bill.TradeType, bill.State, bill.Note, bill.TradeNumber})
             if (used >= 0 && used < resolved.Headers.size())
                 unread.removeAll(resolved.Headers[used]);
-        s.FindClosedTrades();
+        s.Bill.FindClosedTrades(s.FreshRows(), s.Options.HeaderRow + 1);
     }
-    if (s.Bill.Kind == pbNone && s.Options.AmountRule != caLedger && s.Options.Transfers == qtSkip) {
+    if (bill.Kind == pbNone && s.Options.AmountRule != caLedger && s.Options.Transfers == qtSkip) {
         s.AccountColumn = AccountColumnOf(resolved.Headers);
         if (s.AccountColumn >= 0) {
             unread.removeAll(resolved.Headers[s.AccountColumn]);
@@ -198,7 +167,7 @@ TCsvEntrySource::TCsvEntrySource(const QByteArray &data, const TCsvOptions &opti
     if (!unread.isEmpty())
         s.Notes += QStringLiteral("没有读取的列：%1").arg(unread.join(QStringLiteral("、")));
     s.Description = QStringLiteral("%1（%2，%3）")
-                        .arg(PaymentBillName(s.Bill.Kind), EncodingName(ToTextEncoding(s.Options.Encoding)),
+                        .arg(PaymentBillName(bill.Kind), EncodingName(ToTextEncoding(s.Options.Encoding)),
                              SeparatorName(s.Options.Separator));
 }
 
@@ -213,23 +182,22 @@ TEntrySource::TStep TCsvEntrySource::Next(TForeignEntry &entry, TBadRecord &bad)
 {
     TState &s = *FState;
     int line = 0;
-    while (s.Reader.Next(s.Cells, s.Count, line)) {
-        if (IsBlankRecord(s.Cells, s.Count))
+    while (s.Row.Next(line)) {
+        if (s.Row.IsBlank())
             continue;
         if (s.RecordsToPass > 0) {
             --s.RecordsToPass;
             continue;
         }
-        if (s.Bill.Kind != pbNone) {
-            if (IsBillEndLine(s.Cells[0])) {
-                while (s.Reader.Next(s.Cells, s.Count, line)) {
-                }
+        if (s.Bill.Layout.Kind != pbNone) {
+            if (IsBillEndLine(s.Row.RawAt(0))) {
+                s.Row.SkipToEnd();
                 break;
             }
-            if (!s.BillRowIsEntry(line))
+            if (!s.Bill.IsEntry(s.Row, line))
                 continue;
             entry.Line = bad.Line = line;
-            return s.ParseBillRow(entry, bad, line);
+            return s.Bill.Parse(s.Row, entry, bad, line);
         }
         entry.Line = bad.Line = line;
         if (s.Options.AmountRule == caLedger)
@@ -259,14 +227,14 @@ TEntrySource::TStep TCsvEntrySource::TState::ParseLedgerExport(TForeignEntry &en
         return esBad;
     };
     entry.Exact.reset();
-    const std::string_view type = Cell(crType);
+    const std::string_view type = Row.Cell(crType);
     if (!ParseKindWord(type, entry.Kind))
         return reject(type.empty()
                           ? QStringLiteral("没有类型（应为“收入”或“支出”）")
                           : QStringLiteral("类型无法识别：%1（应为“收入”或“支出”）").arg(QuotedValue(type)));
     // The amount as the ledger held it: exact text first, then as a person
     // may have retyped it in a spreadsheet.
-    const std::string_view amountText = Cell(crAmount);
+    const std::string_view amountText = Row.Cell(crAmount);
     entry.HasAmount = !amountText.empty();
     entry.Cents = 0;
     double exact = 0;
@@ -282,18 +250,18 @@ TEntrySource::TStep TCsvEntrySource::TState::ParseLedgerExport(TForeignEntry &en
             return reject(reason);
         entry.Cents = amount.Negative ? -amount.Cents : amount.Cents;
     }
-    const std::string_view date = Cell(crDate);
+    const std::string_view date = Row.Cell(crDate);
     entry.HasDate = !date.empty();
     entry.Date = QDate();
     entry.Seconds = 0;
     if (entry.HasDate && !ParseDate(date, entry.Date, entry.Seconds, reason))
         return reject(reason);
-    entry.Item.assign(WithoutFormulaGuard(Cell(crItem)));
-    entry.Remark.assign(WithoutFormulaGuard(Cell(crRemark)));
+    entry.Item.assign(WithoutFormulaGuard(Row.Cell(crItem)));
+    entry.Remark.assign(WithoutFormulaGuard(Row.Cell(crRemark)));
     // The export writes an empty text as "" and no text as an empty cell;
     // files it wrote before never quoted an empty cell.
-    entry.EmptyItemIsText = Quoted(crItem);
-    entry.EmptyRemarkIsText = Quoted(crRemark);
+    entry.EmptyItemIsText = Row.Quoted(crItem);
+    entry.EmptyRemarkIsText = Row.Quoted(crRemark);
     return esEntry;
 }
 
@@ -309,12 +277,12 @@ TEntrySource::TStep TCsvEntrySource::TState::Parse(TForeignEntry &entry, TBadRec
     TAmount amount;
     QString reason;
     bool kindFromColumn = false;
-    if (Has(crAmount)) {
-        if (!ReadAmount(Cell(crAmount), line, amount, reason))
+    if (Row.Has(crAmount)) {
+        if (!ReadAmount(Row.Cell(crAmount), line, amount, reason))
             return reject(reason);
     } else {
-        const std::string_view income = Cell(crIncomeAmount);
-        const std::string_view expense = Cell(crExpenseAmount);
+        const std::string_view income = Row.Cell(crIncomeAmount);
+        const std::string_view expense = Row.Cell(crExpenseAmount);
         TAmount incomeAmount, expenseAmount;
         if (!income.empty() && !ReadAmount(income, line, incomeAmount, reason))
             return reject(reason);
@@ -331,7 +299,7 @@ TEntrySource::TStep TCsvEntrySource::TState::Parse(TForeignEntry &entry, TBadRec
         amount = isIncome ? incomeAmount : expenseAmount;
         kindFromColumn = true;
     }
-    const std::string_view type = Cell(crType);
+    const std::string_view type = Row.Cell(crType);
     if (!type.empty()) {
         TEntryKind kind = ekIncome;
         if (!ParseKindWord(type, kind))
@@ -347,9 +315,10 @@ TEntrySource::TStep TCsvEntrySource::TState::Parse(TForeignEntry &entry, TBadRec
         switch (Options.KindRule) {
         case ckBySign:
             // "-0.00" is an expense of nothing (as signed-amount exports write one).
-            entry.Kind = amount.Negative || (amount.Cents == 0 && Trimmed(Cell(crAmount)).starts_with('-'))
-                             ? ekExpense
-                             : ekIncome;
+            entry.Kind =
+                amount.Negative || (amount.Cents == 0 && Trimmed(Row.Cell(crAmount)).starts_with('-'))
+                    ? ekExpense
+                    : ekIncome;
             break;
         case ckAllIncome:
             entry.Kind = ekIncome;
@@ -360,7 +329,7 @@ TEntrySource::TStep TCsvEntrySource::TState::Parse(TForeignEntry &entry, TBadRec
         }
     }
     entry.Cents = amount.Cents;
-    if (!ParseDate(Cell(crDate), entry.Date, entry.Seconds, reason))
+    if (!ParseDate(Row.Cell(crDate), entry.Date, entry.Seconds, reason))
         return reject(reason);
     ItemAndRemark(entry);
     return esEntry;
@@ -371,20 +340,20 @@ TEntrySource::TStep TCsvEntrySource::TState::Parse(TForeignEntry &entry, TBadRec
 //! the same entries; an item column, where the user mapped one, stays the item.
 void TCsvEntrySource::TState::ItemAndRemark(TForeignEntry &entry)
 {
-    const std::string_view remark = WithoutFormulaGuard(Cell(crRemark));
-    if (!Has(crCategory) && !Has(crPayee)) {
-        entry.Item.assign(WithoutFormulaGuard(Cell(crItem)));
+    const std::string_view remark = WithoutFormulaGuard(Row.Cell(crRemark));
+    if (!Row.Has(crCategory) && !Row.Has(crPayee)) {
+        entry.Item.assign(WithoutFormulaGuard(Row.Cell(crItem)));
         entry.Remark.assign(remark);
         return;
     }
     // Skrooge writes a category's path as "Food > Groceries", QIF and
     // HomeBank as "Food:Groceries".
-    Category.assign(WithoutFormulaGuard(Cell(crCategory)));
+    Category.assign(WithoutFormulaGuard(Row.Cell(crCategory)));
     for (std::size_t at = 0; (at = Category.find(" > ", at)) != std::string::npos;)
         Category.replace(at, 3, ":");
-    const std::string_view fields[3] = {Category, WithoutFormulaGuard(Cell(crPayee)), remark};
-    if (Has(crItem)) {
-        entry.Item.assign(WithoutFormulaGuard(Cell(crItem)));
+    const std::string_view fields[3] = {Category, WithoutFormulaGuard(Row.Cell(crPayee)), remark};
+    if (Row.Has(crItem)) {
+        entry.Item.assign(WithoutFormulaGuard(Row.Cell(crItem)));
         entry.Remark.clear();
         for (const TQifItemSource field : {qiPayee, qiMemo, qiCategory})
             if (!fields[field].empty()) {
@@ -399,30 +368,7 @@ void TCsvEntrySource::TState::ItemAndRemark(TForeignEntry &entry)
     ItemsShortened += arrangement.Shortened ? 1 : 0;
 }
 
-//! Before the first entry: the trades the bill shows as closed, so that a
-//! refund of one, which may stand above it, is left out with it.
-void TCsvEntrySource::TState::FindClosedTrades()
-{
-    TCsvRecordReader reader(std::string_view(Text.constData(), std::size_t(Text.size())), Options.Separator);
-    std::swap(reader, Reader);
-    int line = 0;
-    int toPass = Options.HeaderRow + 1;
-    while (Reader.Next(Cells, Count, line)) {
-        if (IsBlankRecord(Cells, Count) || toPass-- > 0)
-            continue;
-        TAmount amount;
-        QString reason;
-        if (ClassifyBillRow(Cell(crType), At(Bill.State), At(Bill.TradeType), At(Bill.Goods)) == brClosed &&
-            ParseAmount(Cell(crAmount), amount, reason, dmPoint))
-            Tally.AddClosedTrade(At(Bill.Counterparty), amount.Cents, line);
-    }
-    std::swap(reader, Reader);
-    Count = 0;
-}
-
-//! The amount of the current record with its sign (money out negative);
-//! false when it cannot be read.
-bool TCsvEntrySource::TState::SignedCents(std::int64_t &cents) const
+bool TCsvEntrySource::TState::SignedCents(const TCsvRow &row, std::int64_t &cents)
 {
     auto read = [](std::string_view cell, TAmount &amount) {
         QString reason;
@@ -431,20 +377,20 @@ bool TCsvEntrySource::TState::SignedCents(std::int64_t &cents) const
     };
     TAmount amount;
     bool negative = false;
-    if (Has(crAmount)) {
-        if (!read(Cell(crAmount), amount))
+    if (row.Has(crAmount)) {
+        if (!read(row.Cell(crAmount), amount))
             return false;
         negative = amount.Negative;
-    } else if (!Cell(crIncomeAmount).empty()) {
-        if (!read(Cell(crIncomeAmount), amount))
+    } else if (!row.Cell(crIncomeAmount).empty()) {
+        if (!read(row.Cell(crIncomeAmount), amount))
             return false;
-    } else if (!read(Cell(crExpenseAmount), amount)) {
+    } else if (!read(row.Cell(crExpenseAmount), amount)) {
         return false;
     } else {
         negative = true;
     }
     TEntryKind kind = ekIncome;
-    if (Has(crType) && ParseKindWord(Cell(crType), kind))
+    if (row.Has(crType) && ParseKindWord(row.Cell(crType), kind))
         negative = kind == ekExpense;
     cents = negative ? -amount.Cents : amount.Cents;
     return true;
@@ -454,97 +400,25 @@ bool TCsvEntrySource::TState::SignedCents(std::int64_t &cents) const
 //! between the file's accounts, paired as a QIF file's are.
 void TCsvEntrySource::TState::FindTransfers()
 {
-    TCsvRecordReader reader(std::string_view(Text.constData(), std::size_t(Text.size())), Options.Separator);
-    std::swap(reader, Reader);
+    TCsvRow rows = FreshRows();
     int line = 0;
     int toPass = Options.HeaderRow + 1;
-    const TCsvColumnRole payee = Has(crPayee) ? crPayee : crItem;
-    while (Reader.Next(Cells, Count, line)) {
-        if (IsBlankRecord(Cells, Count) || toPass-- > 0)
+    const TCsvColumnRole payee = rows.Has(crPayee) ? crPayee : crItem;
+    while (rows.Next(line)) {
+        if (rows.IsBlank() || toPass-- > 0)
             continue;
         std::int64_t cents = 0;
-        if (!At(AccountColumn).empty() && SignedCents(cents))
-            Pairs.Add(line, At(AccountColumn), Cell(crDate), Cell(payee), Cell(crRemark), cents);
+        if (!rows.At(AccountColumn).empty() && SignedCents(rows, cents))
+            Pairs.Add(line, rows.At(AccountColumn), rows.Cell(crDate), rows.Cell(payee), rows.Cell(crRemark),
+                      cents);
     }
     Pairs.Finish();
-    std::swap(reader, Reader);
-    Count = 0;
-}
-
-//! Sorts a bill's row; false, with the row counted or listed, for one that is no entry.
-bool TCsvEntrySource::TState::BillRowIsEntry(int line)
-{
-    RowClass = ClassifyBillRow(Cell(crType), At(Bill.State), At(Bill.TradeType), At(Bill.Goods));
-    const std::string_view amountText = Cell(crAmount);
-    TAmount amount;
-    QString reason;
-    const bool amountRead = ParseAmount(amountText, amount, reason, dmPoint);
-    const std::string shown = amountRead ? std::string(AmountText(amount.Cents)) : std::string(amountText);
-    switch (RowClass) {
-    case brNeutral:
-        Tally.CountNeutral(line);
-        return false;
-    case brClosed:
-        Tally.ListClosed(line, At(Bill.Counterparty), shown, At(Bill.State));
-        return false;
-    case brRefund:
-        if (amountRead)
-            if (const int tradeLine = Tally.TakeClosedTrade(At(Bill.Counterparty), amount.Cents)) {
-                Tally.ListRefundOfClosed(line, At(Bill.Counterparty), shown, At(Bill.State), tradeLine);
-                return false;
-            }
-        return true;
-    case brIncome:
-    case brExpense:
-        break;
-    }
-    return true;
-}
-
-TEntrySource::TStep TCsvEntrySource::TState::ParseBillRow(TForeignEntry &entry, TBadRecord &bad, int line)
-{
-    entry.Exact.reset();
-    entry.HasAmount = entry.HasDate = true;
-    entry.EmptyItemIsText = entry.EmptyRemarkIsText = false;
-    TAmount amount;
-    QString reason;
-    // The direction column says the kind; a minus in the amount only repeats it.
-    if (!ParseAmount(Cell(crAmount), amount, reason, dmPoint) ||
-        !ParseDate(Cell(crDate), entry.Date, entry.Seconds, reason)) {
-        bad.Reason = reason;
-        return esBad;
-    }
-    entry.Kind = RowClass == brIncome ? ekIncome : ekExpense;
-    entry.Cents = RowClass == brRefund ? -amount.Cents : amount.Cents;
-    // The app's number of the trade tells a bill read again from another
-    // export of it, whatever the export calls its category now.
-    entry.TransactionId.assign(At(Bill.TradeNumber));
-    if (RowClass == brRefund)
-        Tally.CountRefund(line);
-    auto given = [](std::string_view text) { return !text.empty() && text != "/"; };
-    const std::string_view counterparty = At(Bill.Counterparty);
-    std::string_view goods = Cell(crRemark);
-    if (!given(goods) && Bill.Kind == pbWechat)
-        goods = At(Bill.TradeType); // "微信红包", "转账": what the row was, where no goods are named
-    std::string_view item = Cell(crItem);
-    if (!given(item))
-        item = given(counterparty) ? counterparty : goods;
-    entry.Item.assign(given(item) ? item : std::string_view());
-    CutToCharacters(entry.Item, BillItemLength);
-    entry.Remark.clear();
-    for (const std::string_view part : {goods, counterparty, At(Bill.Note)})
-        if (given(part)) {
-            if (!entry.Remark.empty())
-                entry.Remark += "；";
-            entry.Remark += part;
-        }
-    return esEntry;
 }
 
 double TCsvEntrySource::Progress() const
 {
-    const std::size_t size = FState->Reader.Size();
-    return size == 0 ? 1.0 : double(FState->Reader.Position()) / double(size);
+    const std::size_t size = FState->Row.Size();
+    return size == 0 ? 1.0 : double(FState->Row.Position()) / double(size);
 }
 
 QString TCsvEntrySource::Description() const
@@ -556,8 +430,8 @@ QStringList TCsvEntrySource::Notes() const
 {
     const TState &s = *FState;
     static constexpr TCsvColumnRole FieldRoles[3] = {crCategory, crPayee, crRemark};
-    const bool hasField = s.Has(FieldRoles[s.Options.Item]);
-    QStringList notes = s.Notes + s.Tally.Notes() +
+    const bool hasField = s.Row.Has(FieldRoles[s.Options.Item]);
+    QStringList notes = s.Notes + s.Bill.Notes() +
                         ItemNotes(s.Options.Item, hasField ? s.ItemFallbacks : 0, s.ItemsShortened);
     if (s.TransfersLeftOut > 0) {
         QStringList lines;
