@@ -3,10 +3,12 @@
 #include "core/MoneySum.h"
 #include "core/Utf8.h"
 #include "db/DateText.h"
+#include "db/DbConnection.h"
 #include "db/DbField.h"
 #include "db/DbQuery.h"
 #include "db/DbRowReader.h"
 #include "ledger/DatePeriods.h"
+#include "ledger/KeptTotals.h"
 
 #include <QRegularExpression>
 
@@ -45,6 +47,15 @@ const QRegularExpression &PeriodSumPattern()
     static const QRegularExpression pattern(
         QStringLiteral(R"(^\s*select\s+sum\(([^()\s]+)\)\s+as\s+(\w+)\s+from\s+(\w+)\s+where\s+)"
                        R"((year\(([^()\s]+)\)\s*=\s*:(\w+)(?:\s+and\s+month\(\5\)\s*=\s*:(\w+))?)\s*$)"),
+        QRegularExpression::CaseInsensitiveOption | QRegularExpression::UseUnicodePropertiesOption);
+    return pattern;
+}
+
+// A sum over every row of a table: "select sum(amount) as l1 from gain".
+const QRegularExpression &WholeTableSumPattern()
+{
+    static const QRegularExpression pattern(
+        QStringLiteral(R"(^\s*select\s+sum\(([^()\s]+)\)\s+as\s+(\w+)\s+from\s+(\w+)\s*;?\s*$)"),
         QRegularExpression::CaseInsensitiveOption | QRegularExpression::UseUnicodePropertiesOption);
     return pattern;
 }
@@ -193,6 +204,16 @@ QString TLedgerTotals::SumStatement(const QString &statement, const TLedgerData:
 Variant TLedgerTotals::Sum(const QString &statement, const TLedgerData::TParameterTexts &parameters,
                            const QString &resultField)
 {
+    // A sum over a whole table is the total the file keeps, when it can give
+    // the statement's value exactly.
+    if (const QRegularExpressionMatch match = WholeTableSumPattern().match(statement); match.hasMatch()) {
+        if (TDbConnection *connection = FQuery.Connection()) {
+            FQuery.Close();
+            connection->Open();
+            if (const auto kept = KeptAmountSum(connection->Handle(), match.captured(3), match.captured(1)))
+                return *kept;
+        }
+    }
     TLedgerData::ReplaceAndReopen(FQuery, SumStatement(statement, parameters), parameters);
     return FQuery.FieldByName(resultField)->Value();
 }
