@@ -38,6 +38,10 @@ const char *const OddTableSql = "CREATE TABLE IF NOT EXISTS kestrum_totals_odd (
                                 "tbl TEXT NOT NULL, row_id INTEGER NOT NULL, entry_date, amount, item, "
                                 "PRIMARY KEY (tbl, row_id))";
 
+//! 2^50: below it, a value times 10000 lies within a quarter of the
+//! integer it stands for.
+constexpr double ExactUnitsLimit = 1125899906842624.0;
+
 enum class TEvent { Insert, Update, Delete };
 
 std::string Quote(const char *name)
@@ -221,23 +225,60 @@ void MakeTotals(sqlite3 *db, const TKeptTable &t)
     const std::string table = t.Table, amount = Quote(t.Amount);
     Exec(db, "DELETE FROM kestrum_totals WHERE tbl = '" + table + "'");
     Exec(db, "DELETE FROM kestrum_totals_odd WHERE tbl = '" + table + "'");
-    // Each unit count is below 2^50, so the sums overflow only past 8192
-    // amounts of a hundred billion; such a table gets totals no reader uses.
-    Exec(db, "SAVEPOINT kestrum_totals_sum");
-    try {
-        Exec(db, "INSERT INTO kestrum_totals (tbl, entries, units, magnitude) SELECT '" + table +
-                     "', count(" + amount + "), coalesce(sum(" + Units(amount) + "), 0), coalesce(sum(abs(" +
-                     Units(amount) + ")), 0) FROM " + table);
-        Exec(db, "RELEASE kestrum_totals_sum");
-    } catch (const TFailure &) {
-        Exec(db, "ROLLBACK TO kestrum_totals_sum");
-        Exec(db, "RELEASE kestrum_totals_sum");
-        Exec(db, "INSERT INTO kestrum_totals (tbl, entries, units, magnitude) VALUES ('" + table +
-                     "', 0, 0, 1e19)");
+    // One pass over the rows (the date index holds every column read),
+    // each amount taken as the triggers' Units() takes it: a floating value
+    // below 2^50 units that is the double nearest to them. Any way of
+    // rounding finds that one integer, so this and SQLite agree on every value.
+    const TStatement rows = Prepare(db, "SELECT rowid, " + Quote(t.Date) + ", " + amount + ", " +
+                                            Quote(t.Item) + " FROM " + table);
+    const TStatement aside =
+        Prepare(db, "INSERT INTO kestrum_totals_odd (tbl, row_id, entry_date, amount, item) "
+                    "VALUES ('" +
+                        table + "', ?1, ?2, ?3, ?4)");
+    std::int64_t entries = 0, units = 0, magnitude = 0;
+    bool fits = true;
+    int rc;
+    while ((rc = sqlite3_step(rows.get())) == SQLITE_ROW) {
+        const int type = sqlite3_column_type(rows.get(), 2);
+        if (type == SQLITE_NULL)
+            continue;
+        ++entries;
+        if (type == SQLITE_FLOAT) {
+            const double value = sqlite3_column_double(rows.get(), 2);
+            const double scaled = value * 10000;
+            if (std::fabs(scaled) < ExactUnitsLimit) {
+                const auto whole = std::int64_t(std::round(scaled));
+                if (double(whole) / 10000.0 == value) {
+                    // Each is below 2^50: only past 8192 amounts of a hundred
+                    // billion can the sums leave 64 bits.
+                    fits = fits && !__builtin_add_overflow(units, whole, &units) &&
+                           !__builtin_add_overflow(magnitude, whole < 0 ? -whole : whole, &magnitude);
+                    continue;
+                }
+            }
+        }
+        sqlite3_reset(aside.get());
+        sqlite3_bind_value(aside.get(), 1, sqlite3_column_value(rows.get(), 0));
+        for (int column = 1; column <= 3; ++column)
+            sqlite3_bind_value(aside.get(), column + 1, sqlite3_column_value(rows.get(), column));
+        if (sqlite3_step(aside.get()) != SQLITE_DONE)
+            throw TFailure(sqlite3_errmsg(db));
     }
-    Exec(db, "INSERT INTO kestrum_totals_odd (tbl, row_id, entry_date, amount, item) SELECT '" + table +
-                 "', rowid, " + Quote(t.Date) + ", " + amount + ", " + Quote(t.Item) + " FROM " + table +
-                 " WHERE " + amount + " IS NOT NULL AND " + Units(amount) + " IS NULL");
+    if (rc != SQLITE_DONE)
+        throw TFailure(sqlite3_errmsg(db));
+    // A sum past 64 bits is stored as the floating value the triggers would
+    // have made of it, which no reader takes.
+    const TStatement totals =
+        Prepare(db, "INSERT INTO kestrum_totals (tbl, entries, units, magnitude) VALUES ('" + table +
+                        "', ?1, ?2, ?3)");
+    sqlite3_bind_int64(totals.get(), 1, entries);
+    sqlite3_bind_int64(totals.get(), 2, units);
+    if (fits)
+        sqlite3_bind_int64(totals.get(), 3, magnitude);
+    else
+        sqlite3_bind_double(totals.get(), 3, 1e19);
+    if (sqlite3_step(totals.get()) != SQLITE_DONE)
+        throw TFailure(sqlite3_errmsg(db));
 }
 
 //! Runs work in a savepoint: released when it returns, rolled back when it

@@ -219,6 +219,43 @@ TEST_F(KeptTotals, AFileWithoutThemGetsThemOnceUnlessItIsReadOnly)
     EXPECT_EQ(Kept(), Describe(Variant(0.1 + 0.2)));
 }
 
+TEST_F(KeptTotals, TotalsMadeFromTheRowsEqualTotalsKeptByTheTriggers)
+{
+    ASSERT_EQ(Kept(), "null");
+    // Kept by the triggers, row by row.
+    ASSERT_EQ(Exec(FShell.get(),
+                   "INSERT INTO gain (本次进帐, 进帐时间, 进帐人) VALUES (1500.5, '2006-07-01', 'a'), "
+                   "(-20.25, 43000.5, NULL), (0.1 + 0.2, '2006-07-05', 'b'), (NULL, '2006-07-06', 'c'), "
+                   "(112589990684.2623, '2006-07-07', 'd'), (112589990684.2624, '2006-07-07', 'd'), "
+                   "(-3e15, NULL, 'e'), ('abc', 'x', 'f'), (x'3132', '2006-07-08', 'g'), (1e-9, 1, 'h'), "
+                   "(1.0, '2006-07-09', 'i'), (-0.0, '2006-07-09', 'j'), (32.879999999999995, '2006', 'k')"),
+              "ok");
+    const auto snapshot = [&] {
+        std::string text;
+        sqlite3_stmt *s = nullptr;
+        sqlite3_prepare_v2(
+            FShell.get(),
+            "SELECT tbl, entries, units, magnitude, typeof(magnitude) FROM kestrum_totals UNION ALL "
+            "SELECT tbl, row_id, quote(entry_date), quote(amount), quote(item) FROM kestrum_totals_odd "
+            "ORDER BY 1, 2",
+            -1, &s, nullptr);
+        while (sqlite3_step(s) == SQLITE_ROW) {
+            for (int c = 0; c < 5; ++c)
+                text += std::string(reinterpret_cast<const char *>(sqlite3_column_text(s, c))) + ' ';
+            text += '\n';
+        }
+        sqlite3_finalize(s);
+        return text;
+    };
+    const std::string kept = snapshot();
+    EXPECT_EQ(Kept(), Statement());
+    // Made afresh from the rows: the same figures and the same values aside.
+    ASSERT_EQ(Exec(FShell.get(), "DROP TRIGGER kestrum_totals_gain_update"), "ok");
+    EXPECT_EQ(Kept(), Statement());
+    EXPECT_EQ(snapshot(), kept);
+    EXPECT_NE(kept.find("'abc'"), std::string::npos) << kept;
+}
+
 TEST_F(KeptTotals, OnlyTheLedgersAmountColumnsAreKept)
 {
     EXPECT_EQ(Kept(nullptr, Income, QStringLiteral("id")), "none");
