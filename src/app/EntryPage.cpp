@@ -12,6 +12,7 @@
 #include "editors/CalcEdit.h"
 #include "editors/DateEdit.h"
 #include "editors/DbTextEdit.h"
+#include "ledger/DatePeriods.h"
 #include "navigator/Navigator.h"
 #include "pages/PqGroupBox.h"
 #include "ui/ErrorBox.h"
@@ -354,9 +355,12 @@ void TEntryPage::ShowMonth()
     if (!query)
         return;
     try {
+        // The month's rows are read through a slice of the date index; the
+        // statement selects exactly the rows the month statement does.
+        const TLedgerData::TParameterTexts parameters = {{QStringLiteral("b"), YearEdit->text()},
+                                                         {QStringLiteral("c"), MonthCombo->currentText()}};
         TLedgerData::ReplaceAndReopen(
-            *query, utf8(FDescription.MonthStatement),
-            {{QStringLiteral("b"), YearEdit->text()}, {QStringLiteral("c"), MonthCombo->currentText()}});
+            *query, MonthListStatement(utf8(FDescription.MonthStatement), parameters), parameters);
     } catch (const std::exception &error) {
         ShowException(this, error);
     }

@@ -1,12 +1,14 @@
 #include "app/LedgerTotals.h"
 
-#include "core/DateTime.h"
 #include "core/MoneySum.h"
 #include "core/Utf8.h"
 #include "db/DateText.h"
+#include "db/DbConnection.h"
 #include "db/DbField.h"
 #include "db/DbQuery.h"
 #include "db/DbRowReader.h"
+#include "ledger/DatePeriods.h"
+#include "ledger/KeptTotals.h"
 
 #include <QRegularExpression>
 
@@ -49,68 +51,20 @@ const QRegularExpression &PeriodSumPattern()
     return pattern;
 }
 
-//! A picker text that is plainly a whole number ("2020", " 07 "), which the
-//! record set binds as that number; nothing for any other text, which is left
-//! to the record set to bind (or to reject) as it always does.
-std::optional<int> WholeNumber(const QString &text)
+// A sum over every row of a table: "select sum(amount) as l1 from gain".
+const QRegularExpression &WholeTableSumPattern()
 {
-    const QString trimmed = text.trimmed();
-    if (trimmed.isEmpty() || trimmed.size() > 6)
-        return std::nullopt;
-    for (const QChar c : trimmed)
-        if (c < QLatin1Char('0') || c > QLatin1Char('9'))
-            return std::nullopt;
-    return trimmed.toInt();
-}
-
-//! Where a date of the period lies in an index on the date. Stored dates are
-//! ISO text, which year() and month() read from the first ten characters
-//! alone, so the period's texts all start with "YYYY-" or "YYYY-MM-"; a date
-//! stored as a number of days (which year() reads as well) lies among the
-//! numbers, which sort before all text. Each range holds every row of the
-//! period and maybe a few more, which the statement's own year() and month()
-//! conditions then leave out, so the result is that of the statement alone.
-struct TDateRanges {
-    QString Text;   //!< condition on the text dates
-    QString Number; //!< condition on the dates stored as days
-};
-
-std::optional<TDateRanges> PeriodRanges(const QString &column, const QString &yearText,
-                                        const std::optional<QString> &monthText)
-{
-    const std::optional<int> year = WholeNumber(yearText);
-    if (!year || *year < 1 || *year > 9999)
-        return std::nullopt; // year() gives no such number: nothing to narrow
-    // A month the statement cannot match leaves the year's range, which
-    // still holds every row it selects.
-    int month = 0;
-    if (const std::optional<int> number = monthText ? WholeNumber(*monthText) : std::nullopt;
-        number && *number >= 1 && *number <= 12)
-        month = *number;
-    const QString prefix =
-        month > 0 ? QString::asprintf("%04d-%02d", *year, month) : QString::asprintf("%04d", *year);
-    // "/" follows "-": the range ends after every text that starts "prefix-".
-    // The ends are no numbers, so the date column's numeric affinity leaves
-    // them text ("2020." would become the number 2020).
-    const bool isQuoted = column.startsWith('"') || column.startsWith('[') || column.startsWith('`');
-    const QString quoted = isQuoted ? column : "\"" + column + "\"";
-    TDateRanges ranges;
-    ranges.Text = quoted + " >= '" + prefix + "-' AND " + quoted + " < '" + prefix + "/'";
-    // A day's number is its date, with the time of day a fraction of it
-    // either way from it: one day of margin at each end covers both.
-    const int firstMonth = month > 0 ? month : 1, lastMonth = month > 0 ? month : 12;
-    const double first = EncodeDays(*year, firstMonth, 1) - 1;
-    const double last = EncodeDays(*year, lastMonth, DaysInMonth(*year, lastMonth)) + 2;
-    ranges.Number = quoted + " >= " + QString::number(qint64(first)) + " AND " + quoted + " < " +
-                    QString::number(qint64(last));
-    return ranges;
+    static const QRegularExpression pattern(
+        QStringLiteral(R"(^\s*select\s+sum\(([^()\s]+)\)\s+as\s+(\w+)\s+from\s+(\w+)\s*;?\s*$)"),
+        QRegularExpression::CaseInsensitiveOption | QRegularExpression::UseUnicodePropertiesOption);
+    return pattern;
 }
 
 //! `select columns from table where condition`, read through the ranges: one
 //! select per range, joined. No row is in both, as no date is text and a
 //! number at once.
 QString OverRanges(const QString &columns, const QString &table, const QString &condition,
-                   const TDateRanges &ranges)
+                   const TDatePeriodRanges &ranges)
 {
     return "select " + columns + " from " + table + " where " + ranges.Text + " AND " + condition +
            " union all select " + columns + " from " + table + " where " + ranges.Number + " AND " +
@@ -122,7 +76,7 @@ QString YearRowsStatement(const char *table, const char *date, const char *colum
                           const QString &yearText)
 {
     const QString dateColumn = utf8(date), rows = utf8(columns), where = utf8(condition);
-    if (const auto ranges = PeriodRanges(dateColumn, yearText, std::nullopt))
+    if (const auto ranges = DatePeriodRanges(dateColumn, yearText, std::nullopt))
         return OverRanges(rows, utf8(table), where, *ranges);
     return "select " + rows + " from " + utf8(table) + " where " + where;
 }
@@ -240,7 +194,7 @@ QString TLedgerTotals::SumStatement(const QString &statement, const TLedgerData:
     }
     if (!yearText)
         return statement;
-    const auto ranges = PeriodRanges(match.captured(5), *yearText, monthText);
+    const auto ranges = DatePeriodRanges(match.captured(5), *yearText, monthText);
     if (!ranges)
         return statement;
     return "select sum(s) as " + match.captured(2) + " from (" +
@@ -250,6 +204,16 @@ QString TLedgerTotals::SumStatement(const QString &statement, const TLedgerData:
 Variant TLedgerTotals::Sum(const QString &statement, const TLedgerData::TParameterTexts &parameters,
                            const QString &resultField)
 {
+    // A sum over a whole table is the total the file keeps, when it can give
+    // the statement's value exactly.
+    if (const QRegularExpressionMatch match = WholeTableSumPattern().match(statement); match.hasMatch()) {
+        if (TDbConnection *connection = FQuery.Connection()) {
+            FQuery.Close();
+            connection->Open();
+            if (const auto kept = KeptAmountSum(connection->Handle(), match.captured(3), match.captured(1)))
+                return *kept;
+        }
+    }
     TLedgerData::ReplaceAndReopen(FQuery, SumStatement(statement, parameters), parameters);
     return FQuery.FieldByName(resultField)->Value();
 }

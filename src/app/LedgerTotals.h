@@ -61,7 +61,9 @@ public:
 
     //! Runs one sum statement and returns the value of resultField: Null when
     //! no row matched. Raises what the record set raises.
-    //! The statement runs as SumStatement gives it.
+    //! A sum over a whole ledger table is read from the totals the file keeps
+    //! (KeptAmountSum) when they give its value exactly; then the record set
+    //! is left closed. Any other statement runs as SumStatement gives it.
     Variant Sum(const QString &statement, const TLedgerData::TParameterTexts &parameters,
                 const QString &resultField);
 

@@ -16,6 +16,7 @@
 #include "grid/GridColumn.h"
 #include "grid/GridStyles.h"
 #include "grid/GridTableView.h"
+#include "ledger/DatePeriods.h"
 #include "navigator/Navigator.h"
 #include "pages/PqGroupBox.h"
 #include "support/FakeShell.h"
@@ -337,7 +338,9 @@ TEST_F(EntryPageTest, ShowButtonListsOneMonthWithItsTotal)
         footer(income).toStdString(),
         stored(
             "SELECT printf('%.2f', sum(本次进帐)) FROM gain WHERE strftime('%Y-%m', 进帐时间) = '2006-07'"));
-    EXPECT_EQ(query(income).SQLText(), utf8(IncomePageDescription().MonthStatement));
+    // The month statement, in the form that reads the date index.
+    EXPECT_EQ(query(income).SQLText(), MonthListStatement(utf8(IncomePageDescription().MonthStatement),
+                                                          {{"b", "2006"}, {"c", "7"}}));
 
     showMonth(expense, "2006", "7");
     EXPECT_EQ(rows(expense), 2);

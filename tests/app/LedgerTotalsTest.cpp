@@ -11,6 +11,7 @@
 #include "db/DbQuery.h"
 #include "db/JetFunctions.h"
 #include "ledger/DateIndexes.h"
+#include "ledger/KeptTotals.h"
 
 #include <gtest/gtest.h>
 #include <sqlite3.h>
@@ -186,6 +187,29 @@ TEST_F(PeriodSums, EveryStoredDateAndPickerTextGivesWhatTheStatementAsWrittenGiv
         << "seven dates of March, one amount of 100, one without";
     EXPECT_EQ(Totals(YearIncome, {{"a", "2018"}}, "l1"), "113.75");
     EXPECT_EQ(Totals(YearIncome, {{"a", "9999"}}, "l1"), "2.5");
+}
+
+TEST_F(PeriodSums, AllTimeSumsComeFromTheKeptTotalsAndFollowEveryWrite)
+{
+    const char *const allIncome = "select sum(本次进帐) as l1 from gain";
+    const char *const allExpense = "select sum(消费金额) as l2 from expen";
+    EXPECT_EQ(Totals(allIncome, {}, "l1"), "null");
+    file.AddIncome(1500.5, "2006-07-01");
+    file.AddIncome(-0.0001, "2006-07-02");
+    file.AddExpense(30, "2006-08-02");
+    for (int round = 0; round < 3; ++round) {
+        EXPECT_EQ(Totals(allIncome, {}, "l1"), AsWritten(allIncome, {}, "l1")) << round;
+        EXPECT_EQ(Totals(allExpense, {}, "l2"), AsWritten(allExpense, {}, "l2")) << round;
+        // Writes of another program: amounts with binary noise, text, a change.
+        file.Scalar(
+            "INSERT INTO gain (\"本次进帐\", \"进帐时间\") VALUES (0.1 + 0.2, '2006-07-03'), ('x', 1)");
+        file.Scalar("UPDATE expen SET \"消费金额\" = \"消费金额\" * 1.1");
+    }
+    sqlite3 *db = nullptr;
+    sqlite3_open_v2(file.Path().toUtf8().constData(), &db, SQLITE_OPEN_READONLY, nullptr);
+    EXPECT_TRUE(HasKeptTotals(db));
+    sqlite3_close(db);
+    EXPECT_EQ(Totals(allIncome, {}, "l1"), "1501.3999") << "three times 0.3 added";
 }
 
 TEST_F(PeriodSums, OtherStatementsRunAsTheyAre)
