@@ -33,6 +33,31 @@ bool isObjectType(TkvValueTypeClass type)
     return type == TkvObjectValueType::Instance();
 }
 
+//! The records of a list in record order. A list in another order (the last
+//! sort's) read as it stands jumps about the storage and the key columns of
+//! millions of records; a large one is read through a mark per record
+//! instead. A small list of a large storage, or one already in record
+//! order, is returned as it is.
+std::vector<int> inRecordOrder(const std::vector<int> &recordList, std::size_t recordCount)
+{
+    if (recordList.size() * 8 < recordCount || std::is_sorted(recordList.begin(), recordList.end()))
+        return recordList;
+    std::vector<bool> listed(recordCount);
+    for (int recordIndex : recordList)
+        listed[std::size_t(recordIndex)] = true;
+    std::vector<int> ordered;
+    ordered.reserve(recordList.size());
+    for (std::size_t recordIndex = 0; recordIndex < recordCount; ++recordIndex)
+        if (listed[recordIndex])
+            ordered.push_back(int(recordIndex));
+    // A record listed twice stays listed twice.
+    if (ordered.size() != recordList.size()) {
+        ordered = recordList;
+        std::sort(ordered.begin(), ordered.end());
+    }
+    return ordered;
+}
+
 } // namespace
 
 void TkvSortKey::Prepare(TkvValueTypeClass valueType, int recordCount)
@@ -138,10 +163,11 @@ void TkvSortKey::LoadStored(const TkvDataStorage &storage, const TkvValueDef *de
                             const std::vector<int> &recordList)
 {
     Prepare(def->ValueTypeClass(), storage.RecordCount());
+    const std::vector<int> ordered = inRecordOrder(recordList, std::size_t(storage.RecordCount()));
     if (FColumn == Column::Generic && FValueType == TkvVariantValueType::Instance() &&
-        LoadHeldStrings(storage, def, recordList))
+        LoadHeldStrings(storage, def, ordered))
         return;
-    for (int recordIndex : recordList) {
+    for (int recordIndex : ordered) {
         TkvValuePointer pointer = storage.GetValuePointer(recordIndex, def);
         TkvValueState state = !pointer.HasBuffer ? vsNoBuffer : (pointer.IsNull ? vsNull : vsPresent);
         if (FColumn == Column::Variants)
@@ -487,47 +513,76 @@ void sortByKey(std::vector<KeySlot> &pairs)
                   [](const KeySlot &slot) { return slot.key; });
 }
 
-//! The first 8 bytes (or 4 UTF-16 units) of a string, big-endian, zero-padded.
-std::uint64_t prefixOf(std::string_view text)
+//! The 8 bytes (or 4 UTF-16 units) of a string from `offset` on, big-endian,
+//! zero-padded.
+std::uint64_t prefixOf(std::string_view text, std::size_t offset = 0)
 {
     std::uint64_t prefix = 0;
-    for (std::size_t i = 0; i < 8; ++i)
+    for (std::size_t i = offset; i < offset + 8; ++i)
         prefix = (prefix << 8) | (i < text.size() ? std::uint8_t(text[i]) : 0u);
     return prefix;
 }
 
-std::uint64_t prefixOf(std::u16string_view text)
+std::uint64_t prefixOf(std::u16string_view text, std::size_t offset = 0)
 {
     std::uint64_t prefix = 0;
-    for (std::size_t i = 0; i < 4; ++i)
+    for (std::size_t i = offset; i < offset + 4; ++i)
         prefix = (prefix << 16) | (i < text.size() ? std::uint16_t(text[i]) : 0u);
     return prefix;
 }
 
-//! Orders the records of a string key after their prefixes: within a run of
-//! one prefix the whole strings decide, unless the prefix held every one of
-//! them whole (all of one length no longer than the prefix).
+//! Past this many leading units held equal, a run is sorted by comparing
+//! whole strings: each deeper step costs a pass over the run.
+constexpr std::size_t DeepestPrefix = 64;
+//! Runs this short are sorted by comparing whole strings.
+constexpr std::size_t ShortRun = 32;
+
+//! Orders the records of a string key after their prefixes of `offset` plus
+//! one key's units: within a run of one prefix the next units decide, taken
+//! as the key of a further radix sort (item names often share their first
+//! bytes: "expense 1", "expense 2"), unless the prefix held every one of
+//! them whole (all of one length no longer than it). Runs are in record
+//! order, and each step keeps ties in it.
 template <typename View>
-void sortRunsOfOnePrefix(std::vector<KeySlot> &pairs, const std::vector<View> &texts, bool descending)
+void sortRunsOfOnePrefix(std::vector<KeySlot> &pairs, const std::vector<View> &texts, bool descending,
+                         std::size_t offset = 0)
 {
     constexpr std::size_t Whole = 8 / sizeof(typename View::value_type);
+    const std::size_t held = offset + Whole;
+    std::vector<KeySlot> run;
     std::size_t begin = 0;
     while (begin < pairs.size()) {
         std::size_t end = begin + 1;
         const std::size_t size = texts[pairs[begin].record].size();
-        bool held = size <= Whole;
+        bool oneLength = true;
+        bool longer = size > held;
         while (end < pairs.size() && pairs[end].key == pairs[begin].key) {
-            held = held && texts[pairs[end].record].size() == size;
+            const std::size_t other = texts[pairs[end].record].size();
+            oneLength = oneLength && other == size;
+            longer = longer || other > held;
             ++end;
         }
-        if (end - begin > 1 && !held)
-            // The run is in record order: a stable sort keeps it among equal strings.
-            std::stable_sort(pairs.begin() + std::ptrdiff_t(begin), pairs.begin() + std::ptrdiff_t(end),
-                             [&](const KeySlot &a, const KeySlot &b) {
-                                 const int c = texts[a.record].compare(texts[b.record]);
-                                 return descending ? c > 0 : c < 0;
-                             });
+        const auto first = pairs.begin() + std::ptrdiff_t(begin);
+        const auto last = pairs.begin() + std::ptrdiff_t(end);
         begin = end;
+        if (last - first < 2 || (oneLength && !longer))
+            continue; // one record, or every string held whole: equal
+        if (!longer || std::size_t(last - first) <= ShortRun || held >= DeepestPrefix) {
+            // The run is in record order: a stable sort keeps it among equal strings.
+            std::stable_sort(first, last, [&](const KeySlot &a, const KeySlot &b) {
+                const int c = texts[a.record].compare(texts[b.record]);
+                return descending ? c > 0 : c < 0;
+            });
+            continue;
+        }
+        run.assign(first, last);
+        for (KeySlot &slot : run) {
+            const std::uint64_t bits = prefixOf(texts[slot.record], held);
+            slot.key = descending ? ~bits : bits;
+        }
+        sortByKey(run);
+        sortRunsOfOnePrefix(run, texts, descending, held);
+        std::copy(run.begin(), run.end(), first);
     }
 }
 
@@ -560,7 +615,9 @@ bool TkvRecordComparer::SortFast(std::vector<int> &recordList) const
     std::vector<int> absent; // no buffer or Null, ordered by (state, record)
     std::vector<KeySlot> pairs;
     pairs.reserve(recordList.size());
-    for (int recordIndex : recordList) {
+    // In record order the reads follow memory and the pairs need no radix
+    // passes over their records.
+    for (int recordIndex : inRecordOrder(recordList, states.size())) {
         if (states[recordIndex] != vsPresent) {
             absent.push_back(recordIndex);
             continue;
