@@ -82,6 +82,21 @@ TEST_F(DbSmartRefreshTest, AnEntryAddedBeforeTheFirstRowIsFollowedAlone)
     EXPECT_EQ(Rows(), "*新,工资,红包,利息,奖金,稿费,租金,分红,退税,补贴,礼金");
     EXPECT_EQ(Controller.GetValue(0, 0).toDouble(), 7.0);
     EXPECT_GT(Controller.GetRecordKeyValues(0).toInt32(), 10);
+
+    // The first row edited, and an entry before it cancelled: the same.
+    Query.Edit();
+    Query.FieldByName("本次进帐")->SetValue(Variant(8.0));
+    Log.clear();
+    Query.Post();
+    EXPECT_EQ(Log.find("dckAll"), std::string::npos) << Log;
+    EXPECT_EQ(Controller.GetValue(0, 0).toDouble(), 8.0);
+    Query.Insert();
+    Query.FieldByName("进帐人")->SetText(QString::fromUtf8("再"));
+    Log.clear();
+    Query.Cancel();
+    EXPECT_EQ(Log.find("dckAll"), std::string::npos) << Log;
+    EXPECT_EQ(Rows(), "*新,工资,红包,利息,奖金,稿费,租金,分红,退税,补贴,礼金");
+    EXPECT_EQ(Controller.GetValue(0, 0).toDouble(), 8.0);
 }
 
 TEST_F(DbSmartRefreshTest, RefreshWithNothingEditedReloadsEvenWithSmartRefresh)
