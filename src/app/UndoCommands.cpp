@@ -51,6 +51,23 @@ bool HasOwnStep(const QObject *object, bool undo)
     return !readOnly && (undo ? document->isUndoAvailable() : document->isRedoAvailable());
 }
 
+//! The tables whose entries an action wrote, lower-cased; empty when the
+//! journal cannot say. Its undo and redo write the same ones.
+QStringList TablesOfAction(sqlite3 *db, std::int64_t action)
+{
+    QStringList tables;
+    sqlite3_stmt *raw = nullptr;
+    if (sqlite3_prepare_v2(db, "SELECT DISTINCT lower(tbl) FROM kestrum_journal WHERE action_id = ?1", -1,
+                           &raw, nullptr) != SQLITE_OK)
+        return {};
+    std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt *)> statement(raw, sqlite3_finalize);
+    sqlite3_bind_int64(raw, 1, action);
+    int rc;
+    while ((rc = sqlite3_step(raw)) == SQLITE_ROW)
+        tables << QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(raw, 0)));
+    return rc == SQLITE_DONE ? tables : QStringList();
+}
+
 } // namespace
 
 TTrashRestoreHook JournalRestoreHook()
@@ -203,6 +220,9 @@ void TUndoCommands::run(bool undo)
     const QString label = (undo ? utf8("正在撤销") : utf8("正在重做")) +
                           (FPendingLabel.isEmpty() ? QString() : utf8("“%1”").arg(FPendingLabel)) +
                           utf8("...");
+    // Reading a page's entries again costs as much as opening it: only the
+    // pages whose tables the action wrote do it.
+    const QStringList tables = TablesOfAction(db, expected);
     bool written = false;
     std::int64_t entries = 0;
     try {
@@ -236,14 +256,22 @@ void TUndoCommands::run(bool undo)
         UpdateItems();
         return;
     }
-    // Both pages read their entries again (keeping their month and their
-    // current row); the statistics and the items hear of it through the
-    // ledger's change notification. Reading a large ledger again takes a
-    // while: the user is told what is going on.
+    // The pages of the tables it wrote (both when the journal could not
+    // say) read their entries again, keeping their month and their current
+    // row; the statistics and the items hear of it through the ledger's
+    // change notification. Reading a large ledger again takes a while: the
+    // user is told what is going on.
     std::unique_ptr<QProgressDialog> notice;
     if (entries >= LargeUndo)
         notice = ShowBusyNotice(FWindow, utf8("正在重新读取收入和支出列表..."));
-    for (TDbQuery *query : {&FData.ADOQuery1, &FData.ADOQuery2}) {
+    const struct {
+        TDbQuery *query;
+        const char *table;
+    } pages[] = {{&FData.ADOQuery1, "gain"}, {&FData.ADOQuery2, "expen"}};
+    for (const auto &page : pages) {
+        TDbQuery *query = page.query;
+        if (!tables.isEmpty() && !tables.contains(QLatin1String(page.table)))
+            continue;
         try {
             if (query->Active())
                 query->Refresh();

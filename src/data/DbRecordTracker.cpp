@@ -25,11 +25,11 @@ void TkvDbRecordTracker::EditingStarts(TkvDBDataController &controller)
 
 void TkvDbRecordTracker::EditingEnds(TkvDBDataController &controller)
 {
-    // Only the new-item record is edited as an internal record.
-    const int newItemRecord = FEditingRecordIndex < -1 ? controller.NewItemRecordIndex() : 0;
-    if (FEditingRecordIndex != -1 && FEditingRecordIndex == newItemRecord) {
+    // Only the new-item record is edited as an internal record (below -1);
+    // a row's record, the first one included, never is.
+    if (FEditingRecordIndex < -1 && FEditingRecordIndex == controller.NewItemRecordIndex()) {
         // The new-item row is empty again for the next entry.
-        controller.ClearRecordValues(newItemRecord);
+        controller.ClearRecordValues(FEditingRecordIndex);
         FNewItemEnded = true;
     }
     FEditingRecordIndex = -1;

@@ -33,6 +33,31 @@ bool isObjectType(TkvValueTypeClass type)
     return type == TkvObjectValueType::Instance();
 }
 
+//! The records of a list in record order. A list in another order (the last
+//! sort's) read as it stands jumps about the storage and the key columns of
+//! millions of records; a large one is read through a mark per record
+//! instead. A small list of a large storage, or one already in record
+//! order, is returned as it is.
+std::vector<int> inRecordOrder(const std::vector<int> &recordList, std::size_t recordCount)
+{
+    if (recordList.size() * 8 < recordCount || std::is_sorted(recordList.begin(), recordList.end()))
+        return recordList;
+    std::vector<bool> listed(recordCount);
+    for (int recordIndex : recordList)
+        listed[std::size_t(recordIndex)] = true;
+    std::vector<int> ordered;
+    ordered.reserve(recordList.size());
+    for (std::size_t recordIndex = 0; recordIndex < recordCount; ++recordIndex)
+        if (listed[recordIndex])
+            ordered.push_back(int(recordIndex));
+    // A record listed twice stays listed twice.
+    if (ordered.size() != recordList.size()) {
+        ordered = recordList;
+        std::sort(ordered.begin(), ordered.end());
+    }
+    return ordered;
+}
+
 } // namespace
 
 void TkvSortKey::Prepare(TkvValueTypeClass valueType, int recordCount)
@@ -138,10 +163,11 @@ void TkvSortKey::LoadStored(const TkvDataStorage &storage, const TkvValueDef *de
                             const std::vector<int> &recordList)
 {
     Prepare(def->ValueTypeClass(), storage.RecordCount());
+    const std::vector<int> ordered = inRecordOrder(recordList, std::size_t(storage.RecordCount()));
     if (FColumn == Column::Generic && FValueType == TkvVariantValueType::Instance() &&
-        LoadHeldStrings(storage, def, recordList))
+        LoadHeldStrings(storage, def, ordered))
         return;
-    for (int recordIndex : recordList) {
+    for (int recordIndex : ordered) {
         TkvValuePointer pointer = storage.GetValuePointer(recordIndex, def);
         TkvValueState state = !pointer.HasBuffer ? vsNoBuffer : (pointer.IsNull ? vsNull : vsPresent);
         if (FColumn == Column::Variants)
@@ -487,82 +513,109 @@ void sortByKey(std::vector<KeySlot> &pairs)
                   [](const KeySlot &slot) { return slot.key; });
 }
 
-//! The first 8 bytes (or 4 UTF-16 units) of a string, big-endian, zero-padded.
-std::uint64_t prefixOf(std::string_view text)
+//! The 8 bytes (or 4 UTF-16 units) of a string from `offset` on, big-endian,
+//! zero-padded.
+std::uint64_t prefixOf(std::string_view text, std::size_t offset = 0)
 {
     std::uint64_t prefix = 0;
-    for (std::size_t i = 0; i < 8; ++i)
+    for (std::size_t i = offset; i < offset + 8; ++i)
         prefix = (prefix << 8) | (i < text.size() ? std::uint8_t(text[i]) : 0u);
     return prefix;
 }
 
-std::uint64_t prefixOf(std::u16string_view text)
+std::uint64_t prefixOf(std::u16string_view text, std::size_t offset = 0)
 {
     std::uint64_t prefix = 0;
-    for (std::size_t i = 0; i < 4; ++i)
+    for (std::size_t i = offset; i < offset + 4; ++i)
         prefix = (prefix << 16) | (i < text.size() ? std::uint16_t(text[i]) : 0u);
     return prefix;
 }
 
-//! Orders the records of a string key after their prefixes: within a run of
-//! one prefix the whole strings decide, unless the prefix held every one of
-//! them whole (all of one length no longer than the prefix).
+//! Past this many leading units held equal, a run is sorted by comparing
+//! whole strings: each deeper step costs a pass over the run.
+constexpr std::size_t DeepestPrefix = 64;
+//! Runs this short are sorted by comparing whole strings.
+constexpr std::size_t ShortRun = 32;
+
+//! Orders the entries of a string key after their prefixes of `offset` plus
+//! one key's units: within a run of one prefix the next units decide, taken
+//! as the key of a further radix sort (item names often share their first
+//! bytes: "expense 1", "expense 2"), unless the prefix held every one of
+//! them whole (all of one length no longer than it). A pair's `record` is a
+//! position in `records`; runs are in position order, and each step keeps
+//! ties in it.
 template <typename View>
-void sortRunsOfOnePrefix(std::vector<KeySlot> &pairs, const std::vector<View> &texts, bool descending)
+void sortRunsOfOnePrefix(std::vector<KeySlot> &pairs, const std::vector<View> &texts,
+                         const std::vector<int> &records, bool descending, std::size_t offset = 0)
 {
     constexpr std::size_t Whole = 8 / sizeof(typename View::value_type);
+    const std::size_t held = offset + Whole;
+    const auto text = [&](const KeySlot &slot) -> const View & {
+        return texts[std::size_t(records[slot.record])];
+    };
+    std::vector<KeySlot> run;
     std::size_t begin = 0;
     while (begin < pairs.size()) {
         std::size_t end = begin + 1;
-        const std::size_t size = texts[pairs[begin].record].size();
-        bool held = size <= Whole;
+        const std::size_t size = text(pairs[begin]).size();
+        bool oneLength = true;
+        bool longer = size > held;
         while (end < pairs.size() && pairs[end].key == pairs[begin].key) {
-            held = held && texts[pairs[end].record].size() == size;
+            const std::size_t other = text(pairs[end]).size();
+            oneLength = oneLength && other == size;
+            longer = longer || other > held;
             ++end;
         }
-        if (end - begin > 1 && !held)
-            // The run is in record order: a stable sort keeps it among equal strings.
-            std::stable_sort(pairs.begin() + std::ptrdiff_t(begin), pairs.begin() + std::ptrdiff_t(end),
-                             [&](const KeySlot &a, const KeySlot &b) {
-                                 const int c = texts[a.record].compare(texts[b.record]);
-                                 return descending ? c > 0 : c < 0;
-                             });
+        const auto first = pairs.begin() + std::ptrdiff_t(begin);
+        const auto last = pairs.begin() + std::ptrdiff_t(end);
         begin = end;
+        if (last - first < 2 || (oneLength && !longer))
+            continue; // one entry, or every string held whole: equal
+        if (!longer || std::size_t(last - first) <= ShortRun || held >= DeepestPrefix) {
+            // The run is in position order: a stable sort keeps it among equal strings.
+            std::stable_sort(first, last, [&](const KeySlot &a, const KeySlot &b) {
+                const int c = text(a).compare(text(b));
+                return descending ? c > 0 : c < 0;
+            });
+            continue;
+        }
+        run.assign(first, last);
+        for (KeySlot &slot : run) {
+            const std::uint64_t bits = prefixOf(text(slot), held);
+            slot.key = descending ? ~bits : bits;
+        }
+        sortByKey(run);
+        sortRunsOfOnePrefix(run, texts, records, descending, held);
+        std::copy(run.begin(), run.end(), first);
     }
 }
 
-} // namespace
-
-// One stored key of numbers or strings: records without a value go to the
-// front (ascending) or the back (descending) in record order, the rest is
-// sorted as (key, record) pairs, strings then by their whole
-// text where their first bytes tie. The order is exactly that of Compare.
-bool TkvRecordComparer::SortFast(std::vector<int> &recordList) const
+//! Whether a key sorts without calls per comparison: stored numbers or text.
+bool hasFastPath(const TkvSortKey &key)
 {
-    // Without keys the order is the records' own; a freshly filtered list
-    // already has it.
-    if (FKeys.empty()) {
-        if (!std::is_sorted(recordList.begin(), recordList.end()))
-            std::sort(recordList.begin(), recordList.end());
-        return true;
-    }
-    if (FKeys.size() != 1)
-        return false;
-    const TkvSortKey &key = *FKeys[0];
     const auto column = key.ColumnKind();
-    if (key.Mode() != TkvCompareMode::cmStoredValue || key.HasHandler() ||
-        (column != TkvSortKey::Column::Integer && column != TkvSortKey::Column::Real &&
-         column != TkvSortKey::Column::Bytes && column != TkvSortKey::Column::Units))
-        return false;
+    return key.Mode() == TkvCompareMode::cmStoredValue && !key.HasHandler() &&
+           (column == TkvSortKey::Column::Integer || column == TkvSortKey::Column::Real ||
+            column == TkvSortKey::Column::Bytes || column == TkvSortKey::Column::Units);
+}
+
+//! Orders the records by one key, ties staying in their present order:
+//! records without a value go to the front (ascending) or the back
+//! (descending) by their state, the rest is sorted as (key, position)
+//! pairs, strings then by their whole text where their first bytes tie.
+void sortByOneKey(const TkvSortKey &key, std::vector<int> &records)
+{
+    const auto column = key.ColumnKind();
     const bool descending = key.Descending();
     const auto &states = key.States();
 
-    std::vector<int> absent; // no buffer or Null, ordered by (state, record)
+    std::vector<std::uint32_t> absent; // positions of records without a value
     std::vector<KeySlot> pairs;
-    pairs.reserve(recordList.size());
-    for (int recordIndex : recordList) {
+    pairs.reserve(records.size());
+    for (std::size_t position = 0; position < records.size(); ++position) {
+        const int recordIndex = records[position];
         if (states[recordIndex] != vsPresent) {
-            absent.push_back(recordIndex);
+            absent.push_back(std::uint32_t(position));
             continue;
         }
         std::uint64_t bits = 0;
@@ -580,27 +633,58 @@ bool TkvRecordComparer::SortFast(std::vector<int> &recordList) const
             bits = prefixOf(key.Units()[recordIndex]);
             break;
         }
-        pairs.push_back({descending ? ~bits : bits, std::uint32_t(recordIndex)});
+        pairs.push_back({descending ? ~bits : bits, std::uint32_t(position)});
     }
-    std::sort(absent.begin(), absent.end(), [&](int a, int b) {
-        if (states[a] != states[b])
-            return descending ? states[a] > states[b] : states[a] < states[b];
-        return a < b;
+    std::stable_sort(absent.begin(), absent.end(), [&](std::uint32_t a, std::uint32_t b) {
+        const std::uint8_t stateA = states[records[a]], stateB = states[records[b]];
+        return descending ? stateA > stateB : stateA < stateB;
     });
     if (!pairs.empty())
         sortByKey(pairs);
     if (column == TkvSortKey::Column::Bytes)
-        sortRunsOfOnePrefix(pairs, key.Bytes(), descending);
+        sortRunsOfOnePrefix(pairs, key.Bytes(), records, descending);
     else if (column == TkvSortKey::Column::Units)
-        sortRunsOfOnePrefix(pairs, key.Units(), descending);
+        sortRunsOfOnePrefix(pairs, key.Units(), records, descending);
 
-    auto out = recordList.begin();
+    std::vector<int> sorted;
+    sorted.reserve(records.size());
     if (!descending)
-        out = std::copy(absent.begin(), absent.end(), out);
+        for (std::uint32_t position : absent)
+            sorted.push_back(records[position]);
     for (const KeySlot &slot : pairs)
-        *out++ = int(slot.record);
+        sorted.push_back(records[slot.record]);
     if (descending)
-        std::copy(absent.begin(), absent.end(), out);
+        for (std::uint32_t position : absent)
+            sorted.push_back(records[position]);
+    records.swap(sorted);
+}
+
+} // namespace
+
+// Stored keys of numbers or strings, one sort per key from the last to the
+// first, each keeping the ties of the one before; the records start in
+// record order, which decides where every key ties. The order is exactly
+// that of Compare.
+bool TkvRecordComparer::SortFast(std::vector<int> &recordList) const
+{
+    // Without keys the order is the records' own; a freshly filtered list
+    // already has it.
+    if (FKeys.empty()) {
+        if (!std::is_sorted(recordList.begin(), recordList.end()))
+            std::sort(recordList.begin(), recordList.end());
+        return true;
+    }
+    for (const auto &key : FKeys)
+        if (!hasFastPath(*key))
+            return false;
+    // In record order the keys are read in memory order, and the pairs of
+    // the first pass need no radix passes over their positions.
+    std::vector<int> records = inRecordOrder(recordList, FKeys.front()->States().size());
+    if (!std::is_sorted(records.begin(), records.end()))
+        std::sort(records.begin(), records.end());
+    for (auto key = FKeys.rbegin(); key != FKeys.rend(); ++key)
+        sortByOneKey(**key, records);
+    recordList.swap(records);
     return true;
 }
 
