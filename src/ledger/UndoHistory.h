@@ -16,9 +16,9 @@
 #include <optional>
 #include <vector>
 
-struct sqlite3;
-
 namespace kestrum {
+
+class TDbDriver;
 
 //! An undo or redo that was refused; nothing was written.
 class EUndoRefused : public Exception {
@@ -43,7 +43,7 @@ enum class TUndoStep { Began, RowWritten, Marked, Committed };
 class TUndoHistory {
 public:
     //! Not owned; the connection needs the journal (EnsureJournal).
-    explicit TUndoHistory(sqlite3 *db) : FDb(db) {}
+    explicit TUndoHistory(TDbDriver &db) : FDb(db) {}
 
     //! The action an undo would take back; none when there is nothing.
     std::optional<TUndoAction> NextUndo() const;
@@ -83,7 +83,7 @@ private:
             OnStep(step);
     }
 
-    sqlite3 *FDb;
+    TDbDriver &FDb;
     std::int64_t FLastEntries = 0;
 };
 

@@ -2,6 +2,7 @@
 // budgets to the fen, budgets carried to later months until changed, copying
 // and clearing a month, undo and redo of budget changes, and older files.
 #include "JournalTestSupport.h"
+#include "support/HandleDriver.h"
 
 #include "db/JetFunctions.h"
 #include "ledger/Budget.h"
@@ -78,7 +79,7 @@ TEST_F(Budgets, AMonthsSpendingIsExactToTheFenAndOnlyItsOwnDays)
     Expense("15.25", "", "2026-03-10");
     Expense("999", "餐饮", "2026-02-28 23:59:59"); // the months around it are not counted
     Expense("999", "餐饮", "2026-04-01");
-    TBudgetBook book(FDb);
+    TBudgetBook book(DriverOf(FDb));
     book.SetBudget(TBudgetKind::Expense, U("餐饮"), {2026, 3}, 12000);
     book.SetBudget(TBudgetKind::Expense, U("交通"), {2026, 3}, 30000);
 
@@ -118,7 +119,7 @@ TEST_F(Budgets, IncomeTargetsAreKeptApartFromExpenseBudgets)
 {
     Exec(FDb, "INSERT INTO gain (本次进帐, 进帐时间, 进帐人) VALUES (8600, '2026-05-05', '工资')");
     Expense("50", "工资", "2026-05-06");
-    TBudgetBook book(FDb);
+    TBudgetBook book(DriverOf(FDb));
     book.SetBudget(TBudgetKind::Income, U("工资"), {2026, 5}, 900000);
     EXPECT_EQ(Lines(book.Overview({2026, 5}, TBudgetKind::Income)), "工资 9000/8600");
     EXPECT_EQ(Lines(book.Overview({2026, 5})), "工资 -/50");
@@ -126,7 +127,7 @@ TEST_F(Budgets, IncomeTargetsAreKeptApartFromExpenseBudgets)
 
 TEST_F(Budgets, ABudgetCarriesOverToLaterMonthsUntilItIsChanged)
 {
-    TBudgetBook book(FDb);
+    TBudgetBook book(DriverOf(FDb));
     const QString food = U("餐饮");
     book.SetBudget(TBudgetKind::Expense, food, {2026, 3}, 150000);
     book.SetBudget(TBudgetKind::Expense, food, {2026, 6}, 200000);
@@ -160,7 +161,7 @@ TEST_F(Budgets, ABudgetCarriesOverToLaterMonthsUntilItIsChanged)
 
 TEST_F(Budgets, CopyingLastMonthAndClearingAMonthAreOneActionEach)
 {
-    TBudgetBook book(FDb);
+    TBudgetBook book(DriverOf(FDb));
     book.SetBudget(TBudgetKind::Expense, U("餐饮"), {2026, 4}, 150000);
     book.SetBudget(TBudgetKind::Total, QString(), {2026, 4}, 500000);
     book.SetBudget(TBudgetKind::Expense, U("餐饮"), {2026, 5}, 180000);
@@ -170,7 +171,7 @@ TEST_F(Budgets, CopyingLastMonthAndClearingAMonthAreOneActionEach)
     TBudgetOverview may = book.Overview({2026, 5});
     EXPECT_EQ(Lines(may), "餐饮 1500/0");
     EXPECT_EQ(Amount(may.TotalBudget), "5000");
-    TUndoHistory history(FDb);
+    TUndoHistory history(DriverOf(FDb));
     EXPECT_EQ(Label(history.NextUndo()), "复制上月预算到2026年5月");
 
     book.ClearMonth({2026, 6});
@@ -191,8 +192,8 @@ TEST_F(Budgets, CopyingLastMonthAndClearingAMonthAreOneActionEach)
 
 TEST_F(Budgets, UndoAndRedoTakeBackABudgetChangeInTurnWithEntries)
 {
-    TBudgetBook book(FDb);
-    TUndoHistory history(FDb);
+    TBudgetBook book(DriverOf(FDb));
+    TUndoHistory history(DriverOf(FDb));
     Expense("30", "餐饮", "2026-12-01");
     book.SetBudget(TBudgetKind::Expense, U("餐饮"), {2026, 12}, 150000);
     book.SetBudget(TBudgetKind::Expense, U("餐饮"), {2026, 12}, 120050);
@@ -221,14 +222,14 @@ TEST_F(Budgets, UndoAndRedoTakeBackABudgetChangeInTurnWithEntries)
     book.SetBudget(TBudgetKind::Expense, U("交通"), {2026, 12}, 100);
     Exec(FDb, "DROP TRIGGER kestrum_journal_kestrum_budget_update_alone");
     Exec(FDb, "UPDATE kestrum_budget SET amount = 5 WHERE item = '交通'");
-    EnsureJournal(FDb);
+    EnsureJournal(DriverOf(FDb));
     EXPECT_THROW(history.Undo(), EUndoRefused);
     EXPECT_EQ(Amount(book.BudgetOf(TBudgetKind::Expense, U("交通"), {2026, 12})), "5");
 }
 
 TEST_F(Budgets, BadChangesAreRefusedAndWriteNothing)
 {
-    TBudgetBook book(FDb);
+    TBudgetBook book(DriverOf(FDb));
     EXPECT_THROW(book.SetBudget(TBudgetKind::Expense, U("餐饮"), {2026, 12}, -1), EBudgetRefused);
     EXPECT_THROW(book.SetBudget(TBudgetKind::Expense, U("餐饮"), {2026, 13}, 100), EBudgetRefused);
     EXPECT_THROW(book.CopyPreviousMonth({1, 1}), EBudgetRefused);
@@ -242,23 +243,23 @@ TEST_F(Budgets, OlderFilesGetTheTableUnderTheJournalAndReadOnlyFilesAreOnlyRead)
     sqlite3 *db = nullptr;
     sqlite3_open(old.toUtf8().constData(), &db);
     Exec(db, LedgerSchemaSql);
-    EnsureJournal(db);
-    EnsureTrash(db);
+    EnsureJournal(DriverOf(db));
+    EnsureTrash(DriverOf(db));
     RegisterJetFunctions(db);
     Exec(db, "INSERT INTO expen (消费金额, 消费日期, 消费者) VALUES (12, '2026-12-03', '餐饮')");
     // The journal of a file without budgets is whole.
-    EXPECT_TRUE(HasJournal(db));
-    EXPECT_TRUE(JournalIsCurrent(db));
-    EXPECT_FALSE(HasBudgets(db));
-    EXPECT_EQ(Lines(TBudgetBook(db).Overview({2026, 12})), "餐饮 -/12");
+    EXPECT_TRUE(HasJournal(DriverOf(db)));
+    EXPECT_TRUE(JournalIsCurrent(DriverOf(db)));
+    EXPECT_FALSE(HasBudgets(DriverOf(db)));
+    EXPECT_EQ(Lines(TBudgetBook(DriverOf(db)).Overview({2026, 12})), "餐饮 -/12");
 
-    EnsureBudgets(db);
-    EXPECT_TRUE(HasBudgets(db));
-    EXPECT_FALSE(HasJournal(db)) << "the new table still lacks its triggers";
-    EnsureJournal(db);
-    EXPECT_TRUE(HasJournal(db));
-    TBudgetBook(db).SetBudget(TBudgetKind::Expense, U("餐饮"), {2026, 12}, 1000);
-    TUndoHistory(db).Undo();
+    EnsureBudgets(DriverOf(db));
+    EXPECT_TRUE(HasBudgets(DriverOf(db)));
+    EXPECT_FALSE(HasJournal(DriverOf(db))) << "the new table still lacks its triggers";
+    EnsureJournal(DriverOf(db));
+    EXPECT_TRUE(HasJournal(DriverOf(db)));
+    TBudgetBook(DriverOf(db)).SetBudget(TBudgetKind::Expense, U("餐饮"), {2026, 12}, 1000);
+    TUndoHistory(DriverOf(db)).Undo();
     EXPECT_EQ(Scalar(db, "SELECT count(*) FROM kestrum_budget"), "0");
     EXPECT_EQ(Scalar(db, "SELECT count(*) FROM expen"), "1");
     sqlite3_close(db);
@@ -269,9 +270,9 @@ TEST_F(Budgets, OlderFilesGetTheTableUnderTheJournalAndReadOnlyFilesAreOnlyRead)
     sqlite3_close(db);
     ::chmod(readOnly.toUtf8().constData(), 0444);
     sqlite3_open_v2(readOnly.toUtf8().constData(), &db, SQLITE_OPEN_READONLY, nullptr);
-    EXPECT_NO_THROW(EnsureBudgets(db));
-    EXPECT_FALSE(HasBudgets(db));
-    EXPECT_THROW(TBudgetBook(db).SetBudget(TBudgetKind::Expense, U("餐饮"), {2026, 12}, 1000),
+    EXPECT_NO_THROW(EnsureBudgets(DriverOf(db)));
+    EXPECT_FALSE(HasBudgets(DriverOf(db)));
+    EXPECT_THROW(TBudgetBook(DriverOf(db)).SetBudget(TBudgetKind::Expense, U("餐饮"), {2026, 12}, 1000),
                  EBudgetRefused);
     sqlite3_close(db);
 }

@@ -2,6 +2,7 @@
 // actions are labelled and grouped, undo/redo order across connections,
 // refusals that write nothing, and older files that get the journal.
 #include "JournalTestSupport.h"
+#include "support/HandleDriver.h"
 
 #include "core/Errors.h"
 #include "db/DbConnection.h"
@@ -51,7 +52,7 @@ TEST_F(Journal, RecordSetWritesAreJournaledWithTheirValuesAndLabels)
     query.FieldByName(QString::fromUtf8("本次进帐"))->SetAsFloat(8600);
     query.FieldByName(QString::fromUtf8("进帐人"))->SetAsString(QString::fromUtf8("工资"));
     query.Post();
-    TUndoHistory history(FDb);
+    TUndoHistory history(DriverOf(FDb));
     EXPECT_EQ(Label(history.NextUndo()), "录入 工资 8600");
 
     query.Edit();
@@ -62,7 +63,7 @@ TEST_F(Journal, RecordSetWritesAreJournaledWithTheirValuesAndLabels)
     EXPECT_EQ(Label(history.NextUndo()), "删除 工资 8650.5");
 
     std::vector<TJournalRow> rows;
-    ForEachJournalRow(FDb, false, [&](const TJournalRow &row) {
+    ForEachJournalRow(DriverOf(FDb), false, [&](const TJournalRow &row) {
         rows.push_back(row);
         return true;
     });
@@ -89,14 +90,14 @@ TEST_F(Journal, UndoAndRedoWholeActionsInOrderAndSurviveReopening)
     InsertGain(FDb, 8600, "工资");
     InsertGain(FDb, 5200, "工资");
     Exec(FDb, "BEGIN IMMEDIATE");
-    OpenJournalAction(FDb, QString::fromUtf8("导入 2 条纪录"));
+    OpenJournalAction(DriverOf(FDb), QString::fromUtf8("导入 2 条纪录"));
     Exec(FDb, "UPDATE gain SET 本次进帐 = 9000 WHERE id = 1");
     Exec(FDb, "INSERT INTO expen (消费金额, 消费者) VALUES (35, '伙食')");
-    CloseJournalAction(FDb);
+    CloseJournalAction(DriverOf(FDb));
     Exec(FDb, "COMMIT");
     const TTables afterAll = DumpTables(FDb);
     {
-        TUndoHistory history(FDb);
+        TUndoHistory history(DriverOf(FDb));
         EXPECT_EQ(Label(history.NextUndo()), "导入 2 条纪录");
         EXPECT_EQ(Label(history.NextRedo()), "<none>");
         history.Undo();
@@ -104,7 +105,7 @@ TEST_F(Journal, UndoAndRedoWholeActionsInOrderAndSurviveReopening)
     // Another connection (the program after a restart) sees the same stacks.
     sqlite3_close(FDb);
     FDb = Open(Path());
-    TUndoHistory history(FDb);
+    TUndoHistory history(DriverOf(FDb));
     EXPECT_EQ(Scalar(FDb, "SELECT 本次进帐 FROM gain WHERE id = 1"), "8600.0");
     EXPECT_EQ(Scalar(FDb, "SELECT count(*) FROM expen"), "0");
     EXPECT_EQ(Label(history.NextUndo()), "录入 工资 5200");
@@ -131,7 +132,7 @@ TEST_F(Journal, SomethingNewAfterUndoDropsTheRedoListWhoeverWritesIt)
 {
     InsertGain(FDb, 1, "a");
     InsertGain(FDb, 2, "b");
-    TUndoHistory history(FDb);
+    TUndoHistory history(DriverOf(FDb));
     history.Undo();
     EXPECT_EQ(Label(history.NextRedo()), "录入 b 2");
     InsertGain(FDb, 3, "c"); // a plain writer, outside any action
@@ -139,16 +140,16 @@ TEST_F(Journal, SomethingNewAfterUndoDropsTheRedoListWhoeverWritesIt)
     history.Undo();
     EXPECT_EQ(Label(history.NextRedo()), "录入 c 3");
     Exec(FDb, "BEGIN IMMEDIATE");
-    OpenJournalAction(FDb, QString::fromUtf8("导入"));
+    OpenJournalAction(DriverOf(FDb), QString::fromUtf8("导入"));
     Exec(FDb, "DELETE FROM gain WHERE id = 1");
-    CloseJournalAction(FDb);
+    CloseJournalAction(DriverOf(FDb));
     Exec(FDb, "COMMIT");
     EXPECT_EQ(Label(history.NextRedo()), "<none>");
     EXPECT_EQ(Label(history.NextUndo()), "导入");
     // An action that wrote nothing leaves nothing to undo.
     Exec(FDb, "BEGIN IMMEDIATE");
-    OpenJournalAction(FDb, QString::fromUtf8("导入 0 条纪录"));
-    CloseJournalAction(FDb);
+    OpenJournalAction(DriverOf(FDb), QString::fromUtf8("导入 0 条纪录"));
+    CloseJournalAction(DriverOf(FDb));
     Exec(FDb, "COMMIT");
     EXPECT_EQ(Label(history.NextUndo()), "导入");
 }
@@ -157,7 +158,7 @@ TEST_F(Journal, JoinedDeletesAreOneActionWithACountedLabel)
 {
     for (int i = 1; i <= 4; ++i)
         InsertGain(FDb, 100 * i, "x");
-    TUndoHistory history(FDb);
+    TUndoHistory history(DriverOf(FDb));
     std::vector<std::int64_t> actions;
     for (int id : {1, 2, 4}) {
         Exec(FDb, "DELETE FROM gain WHERE id = " + std::to_string(id));
@@ -181,12 +182,12 @@ TEST_F(Journal, ARowChangedBehindTheJournalsBackRefusesTheUndoAndWritesNothing)
     // dropped the triggers while it wrote).
     sqlite3 *other = Open(Path());
     Exec(other, "BEGIN IMMEDIATE");
-    DropJournalTriggers(other);
+    DropJournalTriggers(DriverOf(other));
     Exec(other, "UPDATE gain SET 本次进帐 = 1 WHERE id = 1");
-    EnsureJournal(other);
+    EnsureJournal(DriverOf(other));
     Exec(other, "COMMIT");
     const std::string journalRows = Scalar(FDb, "SELECT count(*) FROM kestrum_journal");
-    TUndoHistory history(FDb);
+    TUndoHistory history(DriverOf(FDb));
     try {
         history.Undo();
         ADD_FAILURE() << "undo went through";
@@ -201,9 +202,9 @@ TEST_F(Journal, ARowChangedBehindTheJournalsBackRefusesTheUndoAndWritesNothing)
     // A deleted row whose id was taken meanwhile cannot come back.
     Exec(FDb, "DELETE FROM gain WHERE id = 1");
     Exec(other, "BEGIN IMMEDIATE");
-    DropJournalTriggers(other);
+    DropJournalTriggers(DriverOf(other));
     Exec(other, "INSERT INTO gain (id, 本次进帐) VALUES (1, 7)");
-    EnsureJournal(other);
+    EnsureJournal(DriverOf(other));
     Exec(other, "COMMIT");
     EXPECT_THROW(history.Undo(), EUndoRefused);
     EXPECT_EQ(Scalar(FDb, "SELECT 本次进帐 FROM gain WHERE id = 1"), "7.0");
@@ -213,14 +214,14 @@ TEST_F(Journal, ARowChangedBehindTheJournalsBackRefusesTheUndoAndWritesNothing)
 TEST_F(Journal, AnUndoOfWhatTheMenuNamedIsRefusedWhenAnotherConnectionActedSince)
 {
     InsertGain(FDb, 8600, "工资");
-    TUndoHistory mine(FDb);
+    TUndoHistory mine(DriverOf(FDb));
     const std::int64_t shown = mine.NextUndo()->Id;
     sqlite3 *other = Open(Path());
     Exec(other, "UPDATE gain SET 进帐人 = '奖金' WHERE id = 1"); // the other edits the same row
     EXPECT_THROW(mine.Undo(shown), EUndoRefused);
     EXPECT_EQ(Scalar(FDb, "SELECT 进帐人 FROM gain WHERE id = 1"), "奖金");
     // The other's own undo history goes on: it undoes its edit.
-    TUndoHistory theirs(other);
+    TUndoHistory theirs(DriverOf(other));
     EXPECT_EQ(theirs.Undo().Label.toStdString(), "修改 奖金 8600");
     // Now my insert is the newest action again and my undo goes through.
     EXPECT_EQ(mine.Undo(shown).Label.toStdString(), "录入 工资 8600");
@@ -236,14 +237,14 @@ TEST_F(Journal, OlderFilesGetTheJournalWithoutLosingRowsAndReadOnlyFilesAreLeftA
     sqlite3_open(old.toUtf8().constData(), &db);
     Exec(db, LedgerSchemaSql);
     Exec(db, "INSERT INTO gain (本次进帐, 进帐人) VALUES (8600, '工资')");
-    EXPECT_FALSE(HasJournal(db));
-    EnsureJournal(db);
-    EXPECT_TRUE(HasJournal(db));
-    EnsureJournal(db); // twice is harmless
+    EXPECT_FALSE(HasJournal(DriverOf(db)));
+    EnsureJournal(DriverOf(db));
+    EXPECT_TRUE(HasJournal(DriverOf(db)));
+    EnsureJournal(DriverOf(db)); // twice is harmless
     EXPECT_EQ(Scalar(db, "SELECT count(*) FROM gain"), "1");
     EXPECT_EQ(Scalar(db, "SELECT count(*) FROM kestrum_journal"), "0"); // old rows are where it starts
     Exec(db, "DELETE FROM gain");
-    TUndoHistory history(db);
+    TUndoHistory history(DriverOf(db));
     history.Undo();
     EXPECT_EQ(Scalar(db, "SELECT 进帐人 FROM gain"), "工资");
     sqlite3_close(db);
@@ -253,7 +254,7 @@ TEST_F(Journal, OlderFilesGetTheJournalWithoutLosingRowsAndReadOnlyFilesAreLeftA
     sqlite3_open(odd.toUtf8().constData(), &db);
     Exec(db, "CREATE TABLE gain (id INTEGER PRIMARY KEY, x); CREATE TABLE expen (id INTEGER PRIMARY KEY, "
              "消费金额, 消费日期, 消费者, 备注)");
-    EnsureJournal(db);
+    EnsureJournal(DriverOf(db));
     Exec(db, "INSERT INTO gain (x) VALUES (1)");
     Exec(db, "INSERT INTO expen (消费金额) VALUES (2)");
     EXPECT_EQ(Scalar(db, "SELECT group_concat(tbl) FROM kestrum_journal"), "expen");
@@ -266,8 +267,8 @@ TEST_F(Journal, OlderFilesGetTheJournalWithoutLosingRowsAndReadOnlyFilesAreLeftA
     sqlite3_close(db);
     ::chmod(readOnly.toUtf8().constData(), 0444);
     sqlite3_open_v2(readOnly.toUtf8().constData(), &db, SQLITE_OPEN_READONLY, nullptr);
-    EXPECT_NO_THROW(EnsureJournal(db));
-    EXPECT_FALSE(HasJournal(db));
+    EXPECT_NO_THROW(EnsureJournal(DriverOf(db)));
+    EXPECT_FALSE(HasJournal(DriverOf(db)));
     sqlite3_close(db);
 }
 
@@ -276,7 +277,7 @@ TEST_F(Journal, ChangingAnEntrysKeyIsADeleteAndAnInsertThatUndoTakesBack)
     InsertGain(FDb, 8600, "工资");
     Exec(FDb, "UPDATE gain SET id = 10 WHERE id = 1");
     EXPECT_EQ(Replay(FDb), DumpTables(FDb));
-    TUndoHistory history(FDb);
+    TUndoHistory history(DriverOf(FDb));
     EXPECT_EQ(Label(history.NextUndo()), "更改 2 条纪录");
     history.Undo();
     EXPECT_EQ(Scalar(FDb, "SELECT group_concat(id) FROM gain"), "1");
@@ -286,7 +287,7 @@ TEST_F(Journal, HistoryCommandListsTheJournalNewestFirst)
 {
     InsertGain(FDb, 8600, "工资");
     Exec(FDb, "DELETE FROM gain");
-    TUndoHistory(FDb).Undo();
+    TUndoHistory(DriverOf(FDb)).Undo();
     QProcess process;
     process.start(QStringLiteral(KESTRUM_DB_TOOL), {QStringLiteral("history"), Path()});
     ASSERT_TRUE(process.waitForFinished(20000));

@@ -3,6 +3,7 @@
 // contents, and the tables rebuilt by replaying the journal from empty.
 #include "ledger/Journal.h"
 #include "ledger/LedgerFile.h"
+#include "support/HandleDriver.h"
 
 #include <QString>
 
@@ -85,7 +86,7 @@ inline TTables DumpTables(sqlite3 *db)
 inline TTables Replay(sqlite3 *db)
 {
     TTables tables;
-    ForEachJournalRow(db, false, [&](const TJournalRow &row) {
+    ForEachJournalRow(DriverOf(db), false, [&](const TJournalRow &row) {
         TRows &rows = row.Table == QStringLiteral("gain") ? tables.Gain : tables.Expen;
         if (row.Kind == TJournalKind::Delete) {
             EXPECT_EQ(rows.erase(row.Row), 1u) << "journal deletes a row it never had: " << row.Id;

@@ -2,6 +2,7 @@
 // new id, all-or-nothing restores (also when the process dies midway) and
 // emptying it.
 #include "ledger/Trash.h"
+#include "support/HandleDriver.h"
 
 #include "db/DbErrors.h"
 #include "ledger/LedgerFile.h"
@@ -101,9 +102,9 @@ TEST_F(Trash, DeletesFromAnyConnectionLandInTheTrashWithTheirValuesInTheSameTran
                                     "expen|2|45.8|2024-01-02 00:00:00|伙食|超市");
     EXPECT_EQ(Rows(FDb, "SELECT typeof(amount), typeof(remark) FROM kestrum_trash WHERE original_id = 1"),
               "real|null");
-    EXPECT_EQ(TrashCount(FDb), 3);
+    EXPECT_EQ(TrashCount(DriverOf(FDb)), 3);
 
-    const std::vector<TTrashEntry> list = ListTrash(FDb);
+    const std::vector<TTrashEntry> list = ListTrash(DriverOf(FDb));
     ASSERT_EQ(list.size(), 3u);
     EXPECT_EQ(list[0].Source, TTrashSource::Expen); // newest deletion first
     EXPECT_EQ(list[0].OriginalId, 2);
@@ -111,10 +112,10 @@ TEST_F(Trash, DeletesFromAnyConnectionLandInTheTrashWithTheirValuesInTheSameTran
     EXPECT_EQ(list[2].Amount.toDouble(), 8600.5);
     EXPECT_TRUE(list[2].Remark.isNull());
     EXPECT_EQ(list[2].DeletedAt.size(), 19);
-    const std::vector<std::int64_t> ids = TrashIds(FDb);
+    const std::vector<std::int64_t> ids = TrashIds(DriverOf(FDb));
     ASSERT_EQ(ids.size(), 3u);
     EXPECT_GT(ids[0], ids[1]);
-    const std::vector<TTrashEntry> page = TrashEntries(FDb, ids[1], ids[2]);
+    const std::vector<TTrashEntry> page = TrashEntries(DriverOf(FDb), ids[1], ids[2]);
     ASSERT_EQ(page.size(), 2u);
     EXPECT_EQ(page[0].TrashId, ids[1]);
     EXPECT_EQ(page[1].OriginalId, 1);
@@ -158,14 +159,14 @@ TEST_F(Trash, EnsureTrashEquipsAnOlderFileOnceAndLeavesAReadOnlyFileAlone)
     sqlite3_close(db);
 
     sqlite3 *readOnly = OpenFile(older, SQLITE_OPEN_READONLY);
-    EXPECT_FALSE(EnsureTrash(readOnly));
-    EXPECT_FALSE(HasTrash(readOnly));
-    EXPECT_EQ(TrashCount(readOnly), 0);
-    EXPECT_TRUE(ListTrash(readOnly).empty());
+    EXPECT_FALSE(EnsureTrash(DriverOf(readOnly)));
+    EXPECT_FALSE(HasTrash(DriverOf(readOnly)));
+    EXPECT_EQ(TrashCount(DriverOf(readOnly)), 0);
+    EXPECT_TRUE(ListTrash(DriverOf(readOnly)).empty());
     sqlite3_close(readOnly);
 
     db = OpenFile(older);
-    EXPECT_TRUE(EnsureTrash(db));
+    EXPECT_TRUE(EnsureTrash(DriverOf(db)));
     const std::string schema =
         Rows(db, "SELECT type, name FROM sqlite_master WHERE name LIKE 'kestrum%' ORDER BY name");
     EXPECT_EQ(schema, "table|kestrum_replaced;trigger|kestrum_replaced_expen_insert;"
@@ -176,7 +177,7 @@ TEST_F(Trash, EnsureTrashEquipsAnOlderFileOnceAndLeavesAReadOnlyFileAlone)
                       "trigger|kestrum_trash_expen_replaced;trigger|kestrum_trash_gain_deleted;"
                       "trigger|kestrum_trash_gain_inserted;trigger|kestrum_trash_gain_rekey_replaced;"
                       "trigger|kestrum_trash_gain_replaced");
-    EXPECT_TRUE(EnsureTrash(db));
+    EXPECT_TRUE(EnsureTrash(DriverOf(db)));
     EXPECT_EQ(Rows(db, "SELECT type, name FROM sqlite_master WHERE name LIKE 'kestrum%' ORDER BY name"),
               schema);
 
@@ -186,7 +187,7 @@ TEST_F(Trash, EnsureTrashEquipsAnOlderFileOnceAndLeavesAReadOnlyFileAlone)
     Exec(db, "INSERT INTO gain (本次进帐, 进帐时间, 进帐人) VALUES (7, '2024-03-03 00:00:00', 'c')");
     EXPECT_EQ(Rows(db, "SELECT id, 进帐人 FROM gain ORDER BY id"), "1|a;2|c");
     EXPECT_EQ(Rows(db, TrashRows), "gain|2|6.0|2024-01-02 00:00:00|b|-");
-    const TTrashRestoreResult result = RestoreAllFromTrash(db);
+    const TTrashRestoreResult result = RestoreAllFromTrash(DriverOf(db));
     ASSERT_EQ(result.Outcomes.size(), 1u);
     EXPECT_EQ(result.Outcomes[0].Kind, TTrashRestoreKind::NewId);
     EXPECT_EQ(result.Outcomes[0].RestoredId, 3);
@@ -208,7 +209,7 @@ TEST_F(Trash, RestoreUsesTheOldIdWhenFreeANewOneWhenTakenAndNeverInsertsTwice)
               "00:00:00', '利息', '')");
     Exec(FDb, "INSERT INTO kestrum_trash (source, original_id, amount, entry_date, item, remark, deleted_at) "
               "VALUES ('gain', 3, 12.25, '2024-03-01 00:00:00', '利息', '', '2024-07-07 10:00:00')");
-    const std::vector<TTrashEntry> list = ListTrash(FDb);
+    const std::vector<TTrashEntry> list = ListTrash(DriverOf(FDb));
     ASSERT_EQ(list.size(), 3u);
     std::vector<std::int64_t> ids;
     for (const TTrashEntry &entry : list)
@@ -216,7 +217,7 @@ TEST_F(Trash, RestoreUsesTheOldIdWhenFreeANewOneWhenTakenAndNeverInsertsTwice)
     ids.push_back(ids[0]); // asked twice
     ids.push_back(999999); // not in the trash
 
-    const TTrashRestoreResult result = RestoreFromTrash(FDb, ids);
+    const TTrashRestoreResult result = RestoreFromTrash(DriverOf(FDb), ids);
     ASSERT_EQ(result.Outcomes.size(), 4u);
     EXPECT_EQ(result.Outcomes[0].OriginalId, 1);
     EXPECT_EQ(result.Outcomes[0].Kind, TTrashRestoreKind::OriginalId);
@@ -235,7 +236,7 @@ TEST_F(Trash, RestoreUsesTheOldIdWhenFreeANewOneWhenTakenAndNeverInsertsTwice)
     EXPECT_EQ(Rows(FDb, TrashRows), "");
 
     // Restoring what is no longer there changes nothing and says so.
-    const TTrashRestoreResult again = RestoreFromTrash(FDb, {ids[0]});
+    const TTrashRestoreResult again = RestoreFromTrash(DriverOf(FDb), {ids[0]});
     ASSERT_EQ(again.Outcomes.size(), 1u);
     EXPECT_EQ(again.Outcomes[0].Kind, TTrashRestoreKind::NotInTrash);
     EXPECT_EQ(again.Inserted(), 0);
@@ -257,7 +258,7 @@ TEST_F(Trash, AnEntryBackUnderAnotherIdIsReportedAndNotInsertedTwice)
     Exec(FDb, "DELETE FROM expen WHERE id = 1");
     Exec(FDb, "INSERT INTO expen (消费金额, 消费日期, 消费者) VALUES (2801, '2024-01-01 00:00:00', '房租')");
 
-    const TTrashRestoreResult result = RestoreAllFromTrash(FDb);
+    const TTrashRestoreResult result = RestoreAllFromTrash(DriverOf(FDb));
     std::string outcomes;
     for (const TTrashRestoreOutcome &o : result.Outcomes)
         outcomes += std::to_string(o.OriginalId) + ":" + std::to_string(int(o.Kind)) + ">" +
@@ -269,7 +270,7 @@ TEST_F(Trash, AnEntryBackUnderAnotherIdIsReportedAndNotInsertedTwice)
               "1|2800.0|2024-01-01 00:00:00|房租|-;2|45.8|2024-01-02 00:00:00|伙食|超市;"
               "4|9.5|2024-05-05 00:00:00|午饭|-;5|9.5|2024-05-05 00:00:00|午饭|-;"
               "6|2801.0|2024-01-01 00:00:00|房租|-");
-    EXPECT_EQ(TrashCount(FDb), 0);
+    EXPECT_EQ(TrashCount(DriverOf(FDb)), 0);
 }
 
 TEST_F(Trash, OneOfTwoEqualEntriesComesBackBesideTheOtherOne)
@@ -279,7 +280,7 @@ TEST_F(Trash, OneOfTwoEqualEntriesComesBackBesideTheOtherOne)
     Exec(FDb, "INSERT INTO expen (消费金额, 消费日期, 消费者) VALUES (9.5, '2024-05-05 00:00:00', '午饭'), "
               "(9.5, '2024-05-05 00:00:00', '午饭')");
     Exec(FDb, "DELETE FROM expen WHERE id = 3");
-    const TTrashRestoreResult result = RestoreAllFromTrash(FDb);
+    const TTrashRestoreResult result = RestoreAllFromTrash(DriverOf(FDb));
     ASSERT_EQ(result.Outcomes.size(), 1u);
     EXPECT_EQ(result.Outcomes[0].Kind, TTrashRestoreKind::OriginalId);
     EXPECT_EQ(Rows(FDb, ExpenRows),
@@ -294,19 +295,19 @@ TEST_F(Trash, AFailedRestoreLeavesTablesAndTrashAsTheyWere)
     Exec(FDb, "CREATE TRIGGER refuse BEFORE INSERT ON expen WHEN NEW.消费者 = '伙食' "
               "BEGIN SELECT RAISE(ABORT, 'refused'); END");
     const std::string before = Everything();
-    EXPECT_THROW(RestoreAllFromTrash(FDb), EDatabaseError);
+    EXPECT_THROW(RestoreAllFromTrash(DriverOf(FDb)), EDatabaseError);
     EXPECT_EQ(Everything(), before);
-    EXPECT_EQ(TrashCount(FDb), 5);
+    EXPECT_EQ(TrashCount(DriverOf(FDb)), 5);
     EXPECT_NE(sqlite3_get_autocommit(FDb), 0); // no transaction left open
 
     // A hook that fails rolls back as well.
     TTrashRestoreHook hook;
-    hook.End = [](sqlite3 *, const TTrashRestoreResult &) { throw EDatabaseError("journal full"); };
+    hook.End = [](TDbDriver &, const TTrashRestoreResult &) { throw EDatabaseError("journal full"); };
     Exec(FDb, "DROP TRIGGER refuse");
-    EXPECT_THROW(RestoreAllFromTrash(FDb, hook), EDatabaseError);
+    EXPECT_THROW(RestoreAllFromTrash(DriverOf(FDb), hook), EDatabaseError);
     EXPECT_EQ(Everything(), before);
 
-    const TTrashRestoreResult result = RestoreAllFromTrash(FDb);
+    const TTrashRestoreResult result = RestoreAllFromTrash(DriverOf(FDb));
     EXPECT_EQ(result.Inserted(), 5);
     EXPECT_EQ(Rows(FDb, "SELECT count(*) FROM gain") + Rows(FDb, "SELECT count(*) FROM expen"), "32");
 }
@@ -325,11 +326,11 @@ TEST_F(Trash, AProcessKilledDuringARestoreLeavesTheFileAsItWas)
         sqlite3_open_v2(Path().toUtf8().constData(), &db, SQLITE_OPEN_READWRITE, nullptr);
         TTrashRestoreHook hook;
         // Dies with every row written but nothing committed.
-        hook.End = [](sqlite3 *, const TTrashRestoreResult &result) {
+        hook.End = [](TDbDriver &, const TTrashRestoreResult &result) {
             _exit(result.Inserted() == 4 ? 9 : 1);
         };
         try {
-            RestoreAllFromTrash(db, hook);
+            RestoreAllFromTrash(DriverOf(db), hook);
         } catch (...) {
             _exit(2);
         }
@@ -342,7 +343,7 @@ TEST_F(Trash, AProcessKilledDuringARestoreLeavesTheFileAsItWas)
 
     FDb = OpenFile(Path());
     EXPECT_EQ(Everything(), before);
-    EXPECT_EQ(RestoreAllFromTrash(FDb).Inserted(), 4);
+    EXPECT_EQ(RestoreAllFromTrash(DriverOf(FDb)).Inserted(), 4);
     EXPECT_EQ(Rows(FDb, "SELECT count(*) FROM kestrum_trash"), "0");
 }
 
@@ -351,35 +352,35 @@ TEST_F(Trash, TheHookBracketsTheRestoreInsideItsTransaction)
     Exec(FDb, "DELETE FROM expen WHERE id = 1");
     std::string seen;
     TTrashRestoreHook hook;
-    hook.Begin = [&](sqlite3 *db) {
-        seen += sqlite3_get_autocommit(db) ? "begin-outside " : "begin-inside ";
-        seen += Rows(db, "SELECT count(*) FROM expen") + " ";
+    hook.Begin = [&](TDbDriver &db) {
+        seen += db.InTransaction() ? "begin-inside " : "begin-outside ";
+        seen += Rows(FDb, "SELECT count(*) FROM expen") + " ";
     };
-    hook.End = [&](sqlite3 *db, const TTrashRestoreResult &result) {
-        seen += sqlite3_get_autocommit(db) ? "end-outside " : "end-inside ";
-        seen += Rows(db, "SELECT count(*) FROM expen") + " " + std::to_string(result.Inserted());
+    hook.End = [&](TDbDriver &db, const TTrashRestoreResult &result) {
+        seen += db.InTransaction() ? "end-inside " : "end-outside ";
+        seen += Rows(FDb, "SELECT count(*) FROM expen") + " " + std::to_string(result.Inserted());
     };
-    RestoreAllFromTrash(FDb, hook);
+    RestoreAllFromTrash(DriverOf(FDb), hook);
     EXPECT_EQ(seen, "begin-inside 1 end-inside 2 1");
 
     // Inside a caller's transaction the restore is part of it.
     Exec(FDb, "DELETE FROM expen WHERE id = 1");
     Exec(FDb, "BEGIN");
-    EXPECT_EQ(RestoreAllFromTrash(FDb).Inserted(), 1);
+    EXPECT_EQ(RestoreAllFromTrash(DriverOf(FDb)).Inserted(), 1);
     Exec(FDb, "ROLLBACK");
     EXPECT_EQ(Rows(FDb, "SELECT count(*) FROM expen"), "1");
-    EXPECT_EQ(TrashCount(FDb), 1);
+    EXPECT_EQ(TrashCount(DriverOf(FDb)), 1);
 }
 
 TEST_F(Trash, EmptyingRemovesEveryTrashEntryAndNothingElse)
 {
-    EXPECT_EQ(EmptyTrash(FDb), 0);
+    EXPECT_EQ(EmptyTrash(DriverOf(FDb)), 0);
     Exec(FDb, "DELETE FROM gain WHERE id = 1; DELETE FROM expen");
     const std::string tables = Rows(FDb, GainRows) + Rows(FDb, ExpenRows);
-    EXPECT_EQ(EmptyTrash(FDb), 3);
-    EXPECT_EQ(TrashCount(FDb), 0);
+    EXPECT_EQ(EmptyTrash(DriverOf(FDb)), 3);
+    EXPECT_EQ(TrashCount(DriverOf(FDb)), 0);
     EXPECT_EQ(Rows(FDb, GainRows) + Rows(FDb, ExpenRows), tables);
-    EXPECT_TRUE(RestoreAllFromTrash(FDb).Outcomes.empty());
+    EXPECT_TRUE(RestoreAllFromTrash(DriverOf(FDb)).Outcomes.empty());
 }
 
 TEST_F(Trash, ALargeDeleteAndRestoreKeepEveryEntry)
@@ -389,11 +390,11 @@ TEST_F(Trash, ALargeDeleteAndRestoreKeepEveryEntry)
               "i FROM n");
     const std::string sums = Rows(FDb, "SELECT count(*), sum(消费金额), sum(id) FROM expen");
     Exec(FDb, "DELETE FROM expen");
-    EXPECT_EQ(TrashCount(FDb), 100002);
-    EXPECT_EQ(TrashIds(FDb).size(), 100002u);
-    EXPECT_EQ(RestoreAllFromTrash(FDb).Count(TTrashRestoreKind::OriginalId), 100002);
+    EXPECT_EQ(TrashCount(DriverOf(FDb)), 100002);
+    EXPECT_EQ(TrashIds(DriverOf(FDb)).size(), 100002u);
+    EXPECT_EQ(RestoreAllFromTrash(DriverOf(FDb)).Count(TTrashRestoreKind::OriginalId), 100002);
     EXPECT_EQ(Rows(FDb, "SELECT count(*), sum(消费金额), sum(id) FROM expen"), sums);
-    EXPECT_EQ(TrashCount(FDb), 0);
+    EXPECT_EQ(TrashCount(DriverOf(FDb)), 0);
 }
 
 } // namespace

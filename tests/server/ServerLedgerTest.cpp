@@ -84,11 +84,11 @@ TEST_F(ServerLedgerTest, TriggersJournalAndTrashAsALedgerFileDoes)
     for (const char *sql : writes) {
         if (std::string(sql) == "OPEN") {
             file.Begin();
-            OpenJournalAction(file.Handle(), QStringLiteral("删除"), TJournalActionKind::Do, 0);
+            OpenJournalAction(file, QStringLiteral("删除"), TJournalActionKind::Do, 0);
             Ledger->Begin();
             Ledger->Exec("SELECT kestrum_open_action(0, 0, '删除')");
         } else if (std::string(sql) == "CLOSE") {
-            CloseJournalAction(file.Handle());
+            CloseJournalAction(file);
             file.Commit();
             Ledger->Exec("SELECT kestrum_close_action()");
             Ledger->Commit();
