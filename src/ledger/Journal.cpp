@@ -472,7 +472,8 @@ std::int64_t OpenJournalAction(TDbDriver &db, const QString &label, TJournalActi
     if (!db.InTransaction())
         throw Exception("a journal action opens only inside a write transaction");
     if (OnServer(db)) {
-        Statement open = Prepare(db, "SELECT kestrum_open_action(?1, ?2, ?3)");
+        Statement open = Prepare(
+            db, "SELECT kestrum_open_action(CAST(?1 AS integer), CAST(?2 AS bigint), CAST(?3 AS text))");
         open->BindInt64(1, static_cast<int>(kind));
         open->BindInt64(2, target);
         BindText(*open, 3, label);

@@ -111,7 +111,12 @@ public:
     //! Reads the action's net change; answers how many entries it touched.
     std::int64_t Read(std::int64_t action)
     {
-        Run(FFile ? NetTableSql : ServerNetTableSql);
+        // A server would notice a table that is there already aloud: it is
+        // looked for first (it lasts the session once a transaction made it).
+        if (FFile || Guarded([&] {
+                return Prepare(FDb, "SELECT 1 WHERE to_regclass('pg_temp.kestrum_undo_net') IS NULL")->Step();
+            }))
+            Run(FFile ? NetTableSql : ServerNetTableSql);
         Run("DELETE FROM " + FNet);
         // Counting by the action's index is cheap and sizes the progress.
         Statement count = Prepare(FDb, "SELECT count(*) FROM kestrum_journal WHERE action_id = ?1");
@@ -283,6 +288,12 @@ private:
     {
         try {
             return work();
+        } catch (const EDbDriverError &e) {
+            if (FProgress.Cancelled)
+                throw EUndoCancelled();
+            if (!FFile && e.Kind() == TDbErrorKind::Busy)
+                throw; // Apply says what it means
+            throw Exception(FFailed + "：" + e.what());
         } catch (const Exception &e) {
             if (FProgress.Cancelled)
                 throw EUndoCancelled();
@@ -369,6 +380,19 @@ TUndoAction TUndoHistory::Redo(std::int64_t expected)
 TUndoAction TUndoHistory::Apply(bool undo, std::int64_t expected)
 {
     const std::string failed = undo ? "撤销失败" : "重做失败";
+    try {
+        return Transact(undo, expected, failed);
+    } catch (const EDbDriverError &e) {
+        // A server's undo is serializable: a row that someone else changed
+        // while it ran fails its write or its commit, and nothing is written.
+        if (OnServer(FDb) && e.Kind() == TDbErrorKind::Busy)
+            throw EUndoRefused(failed + "：该纪录已被其他程序修改。");
+        throw;
+    }
+}
+
+TUndoAction TUndoHistory::Transact(bool undo, std::int64_t expected, const std::string &failed)
+{
     TWriteTransaction transaction(FDb, failed);
     const std::int64_t action = Scalar(FDb, undo ? NewestDoneSql : OldestUndoneSql);
     if (action == 0)
@@ -412,6 +436,10 @@ TUndoAction TUndoHistory::Apply(bool undo, std::int64_t expected)
     mark->BindInt64(2, action);
     try {
         Run(*mark);
+    } catch (const EDbDriverError &e) {
+        if (e.Kind() == TDbErrorKind::Busy)
+            throw;
+        throw Exception(failed + "：" + e.what());
     } catch (const Exception &e) {
         throw Exception(failed + "：" + e.what());
     }

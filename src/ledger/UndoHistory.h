@@ -14,6 +14,7 @@
 #include <cstdint>
 #include <functional>
 #include <optional>
+#include <string>
 #include <vector>
 
 namespace kestrum {
@@ -77,6 +78,8 @@ public:
 private:
     std::optional<TUndoAction> Describe(std::int64_t action) const;
     TUndoAction Apply(bool undo, std::int64_t expected);
+    //! Apply's one transaction; `failed` leads its messages.
+    TUndoAction Transact(bool undo, std::int64_t expected, const std::string &failed);
     void Step(TUndoStep step) const
     {
         if (OnStep)
