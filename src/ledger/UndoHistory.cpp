@@ -240,6 +240,8 @@ public:
     {
         Phase(0.95, 1.0, 5);
         for (std::size_t i = 0; i < tables.size(); ++i) {
+            if (FNames[i] == "kestrum_budget")
+                continue; // the trash holds entries only
             const TJournalTable &t = tables[i];
             std::string same;
             for (int c = 0; c < 4; ++c)
