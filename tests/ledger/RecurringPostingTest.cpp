@@ -3,6 +3,7 @@
 // a clock set back, from two processes at once, or after a process killed
 // between writing the entries and marking them.
 #include "JournalTestSupport.h"
+#include "LedgerEngines.h"
 #include "support/HandleDriver.h"
 
 #include "ledger/RecurringStore.h"
@@ -18,6 +19,8 @@ namespace kestrum {
 namespace {
 
 using namespace journaltest;
+using test::EngineName;
+using test::TEngine;
 
 const QDate Today(2026, 12, 10);
 
@@ -69,6 +72,47 @@ protected:
     std::int64_t FRent = 0;
 };
 
+//! The same schedule on either engine.
+class RecurringOnEngine : public test::LedgerOnEngine {
+protected:
+    void SetUp() override
+    {
+        LedgerOnEngine::SetUp();
+        if (IsSkipped() || HasFailure())
+            return;
+        EnsureRecurring(Db());
+        TRecurringSchedule rent;
+        rent.Item = QString::fromUtf8("房租");
+        rent.Remark = QString::fromUtf8("月底交");
+        rent.AmountCents = 280000;
+        rent.FirstDate = QDate(2026, 9, 30);
+        rent.Unit = TRecurringUnit::Months;
+        FRent = SaveRecurringSchedule(Db(), rent);
+    }
+
+    std::string DueText(const QDate &today = Today)
+    {
+        QStringList lines;
+        for (const TRecurringDue &due : DueRecurringEntries(Db(), today))
+            lines.append(due.Date.toString(Qt::ISODate) + ' ' + due.Item + ' ' +
+                         RecurringAmountText(due.AmountCents));
+        return lines.join(", ").toStdString();
+    }
+    std::string Expenses()
+    {
+        std::string rows;
+        auto s = Db().Prepare("SELECT 消费日期, 消费金额, 消费者, coalesce(备注, '') FROM expen ORDER BY id");
+        while (s->Step())
+            rows += std::string(rows.empty() ? "" : ", ") + test::CellText(*s, 0, OnServer()) + ' ' +
+                    test::CellText(*s, 1, OnServer()) + ' ' + test::CellText(*s, 2, OnServer()) + ' ' +
+                    test::CellText(*s, 3, OnServer());
+        return rows;
+    }
+
+    std::int64_t FRent = 0;
+};
+KESTRUM_ON_BOTH_ENGINES(RecurringOnEngine);
+
 TEST_F(RecurringPosting, AnOlderLedgerGetsTheTablesAndMissedMonthsAreEachDueOnce)
 {
     sqlite3 *older = nullptr;
@@ -83,68 +127,68 @@ TEST_F(RecurringPosting, AnOlderLedgerGetsTheTablesAndMissedMonthsAreEachDueOnce
     EXPECT_EQ(DueText(), "2026-09-30 房租 2800.00, 2026-10-30 房租 2800.00, 2026-11-30 房租 2800.00");
 }
 
-TEST_F(RecurringPosting, PostingWritesEntriesAsOneActionAndNeverTwice)
+TEST_P(RecurringOnEngine, PostingWritesEntriesAsOneActionAndNeverTwice)
 {
-    std::vector<TRecurringDue> due = DueRecurringEntries(DriverOf(FDb), Today);
+    std::vector<TRecurringDue> due = DueRecurringEntries(Db(), Today);
     due[2].AmountCents = 301050; // a bill that came out higher
-    const TRecurringPostResult first = PostRecurringEntries(DriverOf(FDb), due, Today);
+    const TRecurringPostResult first = PostRecurringEntries(Db(), due, Today);
     EXPECT_EQ(first.Posted, 3);
     EXPECT_EQ(Expenses(), "2026-09-30 00:00:00 2800.0 房租 月底交, 2026-10-30 00:00:00 2800.0 房租 月底交, "
                           "2026-11-30 00:00:00 3010.5 房租 月底交");
-    EXPECT_EQ(Scalar(FDb, "SELECT count(*) FROM kestrum_journal_action"), "1");
-    EXPECT_EQ(Scalar(FDb, "SELECT label FROM kestrum_journal_action"), "定期收支入账 3 条纪录");
+    EXPECT_EQ(Scalar("SELECT count(*) FROM kestrum_journal_action"), "1");
+    EXPECT_EQ(Scalar("SELECT label FROM kestrum_journal_action"), "定期收支入账 3 条纪录");
     EXPECT_EQ(DueText(), "");
     // The same offer accepted a second time (a second window, a stale list).
-    const TRecurringPostResult again = PostRecurringEntries(DriverOf(FDb), due, Today);
+    const TRecurringPostResult again = PostRecurringEntries(Db(), due, Today);
     EXPECT_EQ(again.Posted, 0);
     EXPECT_EQ(again.Skipped, 3);
-    EXPECT_EQ(Scalar(FDb, "SELECT count(*) FROM expen"), "3");
+    EXPECT_EQ(Scalar("SELECT count(*) FROM expen"), "3");
     EXPECT_EQ(DueText(QDate(2026, 12, 29)), "");
     EXPECT_EQ(DueText(QDate(2027, 1, 1)), "2026-12-30 房租 2800.00");
 }
 
-TEST_F(RecurringPosting, AClockSetBackOffersAndPostsNothingAlreadyPosted)
+TEST_P(RecurringOnEngine, AClockSetBackOffersAndPostsNothingAlreadyPosted)
 {
-    PostRecurringEntries(DriverOf(FDb), DueRecurringEntries(DriverOf(FDb), Today), Today);
+    PostRecurringEntries(Db(), DueRecurringEntries(Db(), Today), Today);
     EXPECT_EQ(DueText(QDate(2026, 11, 1)), "");
     EXPECT_EQ(DueText(QDate(2025, 6, 1)), "");
     // An occurrence after the day the clock shows is not posted either.
     const TRecurringDue future{FRent,  QDate(2026, 12, 31),       TRecurringPage::Expense,
                                280000, QString::fromUtf8("房租"), {}};
-    EXPECT_EQ(PostRecurringEntries(DriverOf(FDb), {future}, QDate(2026, 11, 1)).Skipped, 1);
-    EXPECT_EQ(Scalar(FDb, "SELECT count(*) FROM expen"), "3");
+    EXPECT_EQ(PostRecurringEntries(Db(), {future}, QDate(2026, 11, 1)).Skipped, 1);
+    EXPECT_EQ(Scalar("SELECT count(*) FROM expen"), "3");
 }
 
-TEST_F(RecurringPosting, APausedChangedOrDeletedScheduleIsNotPostedFromAnOldOffer)
+TEST_P(RecurringOnEngine, APausedChangedOrDeletedScheduleIsNotPostedFromAnOldOffer)
 {
-    const std::vector<TRecurringDue> offer = DueRecurringEntries(DriverOf(FDb), Today);
-    SetRecurringPaused(DriverOf(FDb), FRent, true);
+    const std::vector<TRecurringDue> offer = DueRecurringEntries(Db(), Today);
+    SetRecurringPaused(Db(), FRent, true);
     EXPECT_EQ(DueText(), "");
-    EXPECT_EQ(PostRecurringEntries(DriverOf(FDb), offer, Today).Posted, 0);
-    SetRecurringPaused(DriverOf(FDb), FRent, false);
-    DeleteRecurringSchedule(DriverOf(FDb), FRent);
-    EXPECT_EQ(PostRecurringEntries(DriverOf(FDb), offer, Today).Posted, 0);
-    EXPECT_EQ(Scalar(FDb, "SELECT count(*) FROM expen"), "0");
+    EXPECT_EQ(PostRecurringEntries(Db(), offer, Today).Posted, 0);
+    SetRecurringPaused(Db(), FRent, false);
+    DeleteRecurringSchedule(Db(), FRent);
+    EXPECT_EQ(PostRecurringEntries(Db(), offer, Today).Posted, 0);
+    EXPECT_EQ(Scalar("SELECT count(*) FROM expen"), "0");
 }
 
-TEST_F(RecurringPosting, UndoTakesThePostingBackAndMakesItDueAgainRedoPostsItAgain)
+TEST_P(RecurringOnEngine, UndoTakesThePostingBackAndMakesItDueAgainRedoPostsItAgain)
 {
-    PostRecurringEntries(DriverOf(FDb), DueRecurringEntries(DriverOf(FDb), Today), Today);
-    TUndoHistory history(DriverOf(FDb));
+    PostRecurringEntries(Db(), DueRecurringEntries(Db(), Today), Today);
+    TUndoHistory history(Db());
     EXPECT_EQ(history.NextUndo()->Label.toStdString(), "定期收支入账 3 条纪录");
     history.Undo();
-    EXPECT_EQ(Scalar(FDb, "SELECT count(*) FROM expen"), "0");
+    EXPECT_EQ(Scalar("SELECT count(*) FROM expen"), "0");
     EXPECT_EQ(DueText(), "2026-09-30 房租 2800.00, 2026-10-30 房租 2800.00, 2026-11-30 房租 2800.00");
     history.Redo();
-    EXPECT_EQ(Scalar(FDb, "SELECT count(*) FROM expen"), "3");
+    EXPECT_EQ(Scalar("SELECT count(*) FROM expen"), "3");
     EXPECT_EQ(DueText(), "");
 
     // Undone and posted anew: the new posting stands, the old one can no
     // longer be redone beside it.
     history.Undo();
-    std::vector<TRecurringDue> due = DueRecurringEntries(DriverOf(FDb), Today);
+    std::vector<TRecurringDue> due = DueRecurringEntries(Db(), Today);
     due.resize(1);
-    EXPECT_EQ(PostRecurringEntries(DriverOf(FDb), due, Today).Posted, 1);
+    EXPECT_EQ(PostRecurringEntries(Db(), due, Today).Posted, 1);
     EXPECT_FALSE(history.NextRedo());
     EXPECT_EQ(Expenses(), "2026-09-30 00:00:00 2800.0 房租 月底交");
     EXPECT_EQ(DueText(), "2026-10-30 房租 2800.00, 2026-11-30 房租 2800.00");
