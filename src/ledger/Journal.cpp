@@ -272,14 +272,6 @@ TJournalRow ReadRow(const TDbStatement &s, bool server)
     return row;
 }
 
-//! The action the transaction's writes belong to: a file keeps it in a
-//! table, a server in a setting of the transaction.
-const char *OpenActionSql(TDbDriver &db)
-{
-    return OnServer(db) ? "nullif(current_setting('kestrum.action', true), '')::bigint"
-                        : "(SELECT action_id FROM kestrum_journal_open)";
-}
-
 } // namespace
 
 TJournalValue JournalColumnValue(sqlite3_stmt *statement, int column)

@@ -61,6 +61,22 @@ bool TableExists(TDbDriver &db, const char *name)
     return find->Step();
 }
 
+const char *SameSql(TDbDriver &db)
+{
+    return OnServer(db) ? " IS NOT DISTINCT FROM " : " IS ";
+}
+
+const char *OpenActionSql(TDbDriver &db)
+{
+    return OnServer(db) ? "nullif(current_setting('kestrum.action', true), '')::bigint"
+                        : "(SELECT action_id FROM kestrum_journal_open)";
+}
+
+const char *RowIdSql(TDbDriver &db)
+{
+    return OnServer(db) ? "id" : "rowid";
+}
+
 const char *NowSql(TDbDriver &db)
 {
     return OnServer(db) ? "kestrum_now_text()" : "datetime('now', 'localtime')";

@@ -34,6 +34,15 @@ bool ReadOnlyFile(TDbDriver &db);
 //! Whether the ledger holds a table of that name.
 bool TableExists(TDbDriver &db, const char *name);
 
+//! Equality with nulls alike, between two values: SQLite's IS.
+const char *SameSql(TDbDriver &db);
+//! The journal action the transaction's writes belong to: a file keeps it
+//! in a table, a server in a setting of the transaction.
+const char *OpenActionSql(TDbDriver &db);
+//! The key every entry table of the ledger has: a file's rowid, whatever an
+//! older file called its key column, and a server's id.
+const char *RowIdSql(TDbDriver &db);
+
 //! The local time as the journal and the trash write it, "YYYY-MM-DD HH:MM:SS".
 const char *NowSql(TDbDriver &db);
 //! `value` (a text read from the journal) as the type of a ledger column:

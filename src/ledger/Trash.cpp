@@ -351,7 +351,7 @@ public:
         // A file's entries are keyed by rowid, whatever an older file called
         // the key; a server's by id. "IS" is SQLite's equality with nulls alike.
         const std::string rowId = RowId();
-        const char *is = FServer ? " IS NOT DISTINCT FROM " : " IS ";
+        const char *is = journal_sql::SameSql(db);
         for (const TTableColumns &t : Tables) {
             const std::string columns =
                 Quote(t.Amount) + ", " + Quote(t.Date) + ", " + Quote(t.Item) + ", " + Quote(t.Remark);
@@ -511,7 +511,7 @@ private:
         std::unordered_map<std::string, std::vector<std::int64_t>> Back;
     };
 
-    std::string RowId() const { return FServer ? "id" : "rowid"; }
+    std::string RowId() const { return journal_sql::RowIdSql(FDb); }
 
     //! Inserts under a new key and answers it: a file names the last row it
     //! added, a server returns it from the insert.

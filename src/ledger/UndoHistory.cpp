@@ -87,8 +87,7 @@ public:
     TNetWriter(TDbDriver &db, const std::string &failed, const TSides &sides,
                const std::function<bool(double)> &progress)
         : FDb(db), FFile(FileHandle(db)), FFailed(failed), FSides(sides), FProgressReport(progress),
-          FNet(FFile ? "temp.kestrum_undo_net" : "pg_temp.kestrum_undo_net"),
-          FIs(FFile ? " IS " : " IS NOT DISTINCT FROM ")
+          FNet(FFile ? "temp.kestrum_undo_net" : "pg_temp.kestrum_undo_net"), FIs(SameSql(db))
     {
         // A server reports only between the steps: it has no callback
         // inside a statement.
@@ -226,12 +225,10 @@ public:
         Run(std::string(
                 "INSERT INTO kestrum_journal (action_id, tbl, row_id, kind, old_amount, old_date, old_item, "
                 "old_remark, new_amount, new_date, new_item, new_remark) SELECT ") +
-            (FFile ? "(SELECT action_id FROM kestrum_journal_open)"
-                   : "nullif(current_setting('kestrum.action', true), '')::bigint") +
-            ", n.tbl, n.row_id, CASE WHEN n." + FSides.NowHas + " AND n." + FSides.WantHas +
-            " THEN 'U' WHEN n." + FSides.NowHas + " THEN 'D' ELSE 'I' END" + olds + news + " FROM " + FNet +
-            " n WHERE n." + FSides.NowHas + " OR n." + FSides.WantHas + " ORDER BY n.first_id " +
-            (undo ? "DESC" : "ASC"));
+            OpenActionSql(FDb) + ", n.tbl, n.row_id, CASE WHEN n." + FSides.NowHas + " AND n." +
+            FSides.WantHas + " THEN 'U' WHEN n." + FSides.NowHas + " THEN 'D' ELSE 'I' END" + olds + news +
+            " FROM " + FNet + " n WHERE n." + FSides.NowHas + " OR n." + FSides.WantHas +
+            " ORDER BY n.first_id " + (undo ? "DESC" : "ASC"));
     }
 
     //! Trash copies of entries that are back as they were under their old

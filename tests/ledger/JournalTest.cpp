@@ -130,6 +130,7 @@ TEST_P(Undo, UndoAndRedoWholeActionsInOrderAndSurviveReopening)
     history.Undo();
     history.Undo();
     EXPECT_EQ(Scalar("SELECT count(*) FROM gain"), "0");
+    EXPECT_EQ(Scalar("SELECT count(*) FROM kestrum_trash"), "0"); // undone inserts were deleted by no one
     EXPECT_EQ(Label(history.NextUndo()), "<none>");
     EXPECT_THROW(history.Undo(), EUndoRefused);
     // Redo is oldest first.
