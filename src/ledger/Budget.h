@@ -94,7 +94,8 @@ struct TBudgetOverview {
 
 //! Adds the budget table to a ledger that lacks it; a read-only file is left
 //! alone. The journal covers it once EnsureJournal runs after this. Raises
-//! Exception when the file refuses.
+//! Exception when the file refuses. A server's ledger has it from
+//! kestrum-db init and is left as it is.
 void EnsureBudgets(TDbDriver &db);
 //! Whether the file has the budget table.
 bool HasBudgets(TDbDriver &db);

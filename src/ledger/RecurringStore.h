@@ -25,7 +25,8 @@ class TDbDriver;
 
 //! Adds the schedule tables to a ledger that lacks them; a file that has
 //! them is only looked at, and one that can only be read is left alone.
-//! Raises Exception when the file refuses the change.
+//! Raises Exception when the file refuses the change. A server's ledger has
+//! them from kestrum-db init and is left as it is.
 void EnsureRecurring(TDbDriver &db);
 //! Whether the file holds the schedule tables.
 bool HasRecurring(TDbDriver &db);

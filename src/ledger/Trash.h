@@ -25,12 +25,15 @@ const char *TrashSourceTable(TTrashSource source);
 //! them; a ledger that has them is only read. A file opened read-only cannot
 //! get them: the answer is then false, and nothing is raised, since nothing
 //! can be deleted from it either. Raises EDatabaseError when the file refuses
-//! a change it should take (locked, full, damaged).
+//! a change it should take (locked, full, damaged). A server's ledger has
+//! them from kestrum-db init: there it only brings back, inside a
+//! transaction, the copying that DropTrashDeleteTriggers set aside.
 bool EnsureTrash(TDbDriver &db);
 
 //! Drops the triggers that copy deleted rows into the trash, for a writer
 //! whose deletes are not deletions by anyone (an undo of an insert) inside
-//! its own transaction; EnsureTrash brings them back before it commits.
+//! its own transaction; EnsureTrash brings them back before it commits. On a
+//! server the triggers stay and pass over the rest of that transaction.
 void DropTrashDeleteTriggers(TDbDriver &db);
 
 //! Whether the ledger has the trash table.
