@@ -1,6 +1,7 @@
 #include "RecurringCommands.h"
 
 #include "core/Errors.h"
+#include "db/SqliteDriver.h"
 #include "ledger/Journal.h"
 #include "ledger/LedgerFile.h"
 #include "ledger/LedgerLock.h"
@@ -70,7 +71,8 @@ int RunDue(const QString &ledger)
     if (!db)
         return 1;
     try {
-        const std::vector<TRecurringDue> due = DueRecurringEntries(db.get(), QDate::currentDate());
+        TSqliteDriver driver(db.get());
+        const std::vector<TRecurringDue> due = DueRecurringEntries(driver, QDate::currentDate());
         for (const TRecurringDue &entry : due)
             std::printf("%s\n", DueLine(entry).toUtf8().constData());
         if (due.empty())
@@ -93,10 +95,11 @@ int RunPostDue(const QString &ledger)
     if (!db)
         return 1;
     try {
-        EnsureJournal(db.get());
+        TSqliteDriver driver(db.get());
+        EnsureJournal(driver);
         const QDate today = QDate::currentDate();
-        const std::vector<TRecurringDue> due = DueRecurringEntries(db.get(), today);
-        const TRecurringPostResult result = PostRecurringEntries(db.get(), due, today);
+        const std::vector<TRecurringDue> due = DueRecurringEntries(driver, today);
+        const TRecurringPostResult result = PostRecurringEntries(driver, due, today);
         for (const TRecurringDue &entry : due)
             std::printf("%s\n", DueLine(entry).toUtf8().constData());
         std::printf("%s: posted %d entries", ledger.toLocal8Bit().constData(), result.Posted);

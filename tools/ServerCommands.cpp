@@ -356,13 +356,13 @@ TLedgerCopy CopyToFile(TDbDriver &source, const std::string &target)
             file.Begin();
             file.Exec(LedgerSchemaSql);
             EnsureDateIndexes(db);
-            EnsureTrash(db);
-            EnsureBudgets(db);
-            EnsureRecurring(db);
+            EnsureTrash(file);
+            EnsureBudgets(file);
+            EnsureRecurring(file);
             copy = CopyTablesOf(source, file);
             // After the rows: they are where the ledger starts, not
             // something its user did and could undo.
-            EnsureJournal(db);
+            EnsureJournal(file);
             file.Commit();
         }
         if (!QFile::rename(building, path))

@@ -181,7 +181,10 @@ std::string JournalTriggerSql(const TServerTable &t)
     const std::string function = std::string("kestrum_journal_") + t.Name;
     return "CREATE FUNCTION " + function +
            "() RETURNS trigger LANGUAGE plpgsql AS $$\n"
-           "DECLARE action bigint := kestrum_current_action();\nBEGIN\n"
+           "DECLARE action bigint;\nBEGIN\n"
+           // An undo writes its own journal rows in one statement.
+           "IF current_setting('kestrum.journal_paused', true) = 'on' THEN RETURN NULL; END IF;\n"
+           "action := kestrum_current_action();\n"
            "IF TG_OP = 'INSERT' THEN\n" +
            JournalRowSql(t, 'I', nullptr, "NEW") + "ELSIF TG_OP = 'UPDATE' AND OLD.id = NEW.id THEN\n" +
            JournalRowSql(t, 'U', "OLD", "NEW") +
@@ -210,6 +213,8 @@ std::string TrashTriggerSql(const TServerTable &t)
     const std::string inserted = std::string("kestrum_trash_") + t.Name + "_inserted";
     return "CREATE FUNCTION " + deleted +
            "() RETURNS trigger LANGUAGE plpgsql AS $$ BEGIN\n"
+           // An undo takes out entries that nobody deleted.
+           "IF current_setting('kestrum.trash_paused', true) = 'on' THEN RETURN NULL; END IF;\n"
            "INSERT INTO kestrum_trash (source, original_id, amount, entry_date, item, remark, deleted_at) "
            "VALUES (TG_TABLE_NAME, OLD.id, OLD." +
            Quote(t.Columns[0]) + ", OLD." + Quote(t.Columns[1]) + ", OLD." + Quote(t.Columns[2]) + ", OLD." +

@@ -9,6 +9,7 @@
 #include "ledger/LedgerLocation.h"
 
 #include "core/Errors.h"
+#include "db/SqliteDriver.h"
 
 #include <QDate>
 #include <QDateTime>
@@ -174,7 +175,8 @@ int PrintHistory(const QString &file)
         throw Exception("cannot open '" + file.toStdString() + "': " + sqlite3_errmsg(db));
     sqlite3_busy_timeout(db, 3000);
     int rows = 0;
-    ForEachJournalRow(db, true, [&rows](const TJournalRow &row) {
+    TSqliteDriver driver(db);
+    ForEachJournalRow(driver, true, [&rows](const TJournalRow &row) {
         std::printf("%s\n", JournalHistoryLine(row).toUtf8().constData());
         ++rows;
         return true;

@@ -9,6 +9,7 @@
 // The ledger is generated for the run (see BenchLedger.h); KESTRUM_LEDGER_1M
 // may name a real one to copy instead.
 #include "db/JetFunctions.h"
+#include "db/SqliteDriver.h"
 #include "ledger/Budget.h"
 #include "ledger/Journal.h"
 
@@ -43,9 +44,10 @@ public:
         bench::MakeBenchLedger(file, 0, 1000000);
         sqlite3_open(file.toUtf8().constData(), &FDb);
         RegisterJetFunctions(FDb);
-        EnsureBudgets(FDb);
-        EnsureJournal(FDb);
-        TBudgetBook book(FDb);
+        FDriver = std::make_unique<TSqliteDriver>(FDb);
+        EnsureBudgets(*FDriver);
+        EnsureJournal(*FDriver);
+        TBudgetBook book(*FDriver);
         for (int item = 0; item < 7; ++item)
             book.SetBudget(TBudgetKind::Expense, QStringLiteral("expense %1").arg(item), {2019, 1},
                            100000 * (item + 1));
@@ -61,10 +63,16 @@ public:
         FIndexed = dateIndex;
         return FDb;
     }
+    TDbDriver &Driver(bool dateIndex)
+    {
+        Db(dateIndex);
+        return *FDriver;
+    }
 
 private:
     QTemporaryDir FDir;
     sqlite3 *FDb = nullptr;
+    std::unique_ptr<TSqliteDriver> FDriver;
     bool FIndexed = false;
 };
 
@@ -98,7 +106,7 @@ void BM_PlainSqlGroupBy(benchmark::State &state)
 //! What the statistics chart and the expense page's line read.
 void BM_MonthOverview(benchmark::State &state)
 {
-    TBudgetBook book(Ledger().Db(state.range(0) != 0));
+    TBudgetBook book(Ledger().Driver(state.range(0) != 0));
     for (auto _ : state)
         benchmark::DoNotOptimize(book.Overview(Month));
     if (book.Overview(Month).Lines.size() != 7)
@@ -108,7 +116,7 @@ void BM_MonthOverview(benchmark::State &state)
 //! The dialog opened: every item the ledger holds, and the month.
 void BM_DialogOpen(benchmark::State &state)
 {
-    TBudgetBook book(Ledger().Db(state.range(0) != 0));
+    TBudgetBook book(Ledger().Driver(state.range(0) != 0));
     for (auto _ : state)
         benchmark::DoNotOptimize(
             book.Overview(Month, TBudgetKind::Expense, book.ItemsOf(TBudgetKind::Expense)));
@@ -118,7 +126,7 @@ void BM_DialogOpen(benchmark::State &state)
 //! it read at opening are kept.
 void BM_DialogMonth(benchmark::State &state)
 {
-    TBudgetBook book(Ledger().Db(state.range(0) != 0));
+    TBudgetBook book(Ledger().Driver(state.range(0) != 0));
     const std::vector<QString> items = book.ItemsOf(TBudgetKind::Expense);
     for (auto _ : state)
         benchmark::DoNotOptimize(book.Overview(Month, TBudgetKind::Expense, items));
@@ -127,7 +135,7 @@ void BM_DialogMonth(benchmark::State &state)
 //! Whether the expense page needs to read the month at all.
 void BM_HasBudgetIn(benchmark::State &state)
 {
-    TBudgetBook book(Ledger().Db(false));
+    TBudgetBook book(Ledger().Driver(false));
     for (auto _ : state)
         benchmark::DoNotOptimize(book.HasBudgetIn(Month));
 }
@@ -135,7 +143,7 @@ void BM_HasBudgetIn(benchmark::State &state)
 //! One budget changed in the dialog: a journaled write.
 void BM_SetBudget(benchmark::State &state)
 {
-    TBudgetBook book(Ledger().Db(false));
+    TBudgetBook book(Ledger().Driver(false));
     TBudgetCents amount = 100;
     for (auto _ : state)
         book.SetBudget(TBudgetKind::Expense, QStringLiteral("expense 1"), Month, amount++);

@@ -4,6 +4,7 @@
 #include "db/DbConnection.h"
 #include "db/DbField.h"
 #include "db/DbQuery.h"
+#include "db/SqliteDriver.h"
 #include "ledger/Journal.h"
 #include "ledger/LedgerFile.h"
 
@@ -25,7 +26,10 @@ QString NewLedger(QTemporaryDir &dir, const char *name, bool journal)
     if (!journal) {
         sqlite3 *db = nullptr;
         sqlite3_open(file.toUtf8().constData(), &db);
-        DropJournalTriggers(db);
+        {
+            TSqliteDriver driver(db);
+            DropJournalTriggers(driver);
+        }
         sqlite3_close(db);
     }
     return file;
@@ -72,8 +76,9 @@ void Import(benchmark::State &state, bool journal)
         sqlite3_open(file.toUtf8().constData(), &db);
         state.ResumeTiming();
         sqlite3_exec(db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr);
+        TSqliteDriver driver(db);
         if (journal)
-            OpenJournalAction(db, QStringLiteral("import"));
+            OpenJournalAction(driver, QStringLiteral("import"));
         sqlite3_stmt *insert = nullptr;
         sqlite3_prepare_v2(db, "INSERT INTO gain (本次进帐, 进帐时间, 进帐人, 备注) VALUES (?1, ?2, ?3, ?4)",
                            -1, &insert, nullptr);
@@ -90,7 +95,7 @@ void Import(benchmark::State &state, bool journal)
         }
         sqlite3_finalize(insert);
         if (journal)
-            CloseJournalAction(db);
+            CloseJournalAction(driver);
         sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr);
         state.PauseTiming();
         sqlite3_close(db);

@@ -4,6 +4,7 @@
 // trash, its baseline. And opening the trash list at 1,000,000 entries (all
 // trash ids and the first page) beside reading the ids of a million-row
 // table, its baseline.
+#include "db/SqliteDriver.h"
 #include "ledger/LedgerFile.h"
 #include "ledger/Trash.h"
 
@@ -33,8 +34,10 @@ public:
         if (sqlite3_open(FDir.filePath("Vantorel.mdb").toUtf8().constData(), &FDb) != SQLITE_OK)
             throw std::runtime_error("cannot create the ledger");
         Exec(FDb, LedgerSchemaSql);
-        if (withTrash)
-            EnsureTrash(FDb);
+        if (withTrash) {
+            TSqliteDriver driver(FDb);
+            EnsureTrash(driver);
+        }
         if (trashed > 0) {
             Fill(trashed);
             Exec(FDb, "DELETE FROM expen");
@@ -122,10 +125,10 @@ void BM_OpenTrashList_Baseline(benchmark::State &state)
 
 void BM_OpenTrashList(benchmark::State &state)
 {
-    sqlite3 *db = FullTrash().Db();
+    TSqliteDriver driver(FullTrash().Db());
     for (auto _ : state) {
-        const std::vector<std::int64_t> ids = TrashIds(db);
-        const std::vector<TTrashEntry> page = TrashEntries(db, ids.front(), ids[255]);
+        const std::vector<std::int64_t> ids = TrashIds(driver);
+        const std::vector<TTrashEntry> page = TrashEntries(driver, ids.front(), ids[255]);
         benchmark::DoNotOptimize(page.data());
     }
 }

@@ -1,6 +1,7 @@
 // What an undo of a large import costs: TUndoHistory::Undo of one action of
 // N entries, beside a plain SQL DELETE of the same rows (with the ledger's
 // triggers, as another program's delete pays them, and without any).
+#include "db/SqliteDriver.h"
 #include "ledger/Journal.h"
 #include "ledger/LedgerFile.h"
 #include "ledger/Trash.h"
@@ -37,13 +38,14 @@ QString Template(QTemporaryDir &dir, int rows)
     sqlite3_open(file.toUtf8().constData(), &db);
     Exec(db, "PRAGMA cache_size = -131072");
     Exec(db, "BEGIN IMMEDIATE");
-    OpenJournalAction(db, QStringLiteral("import"));
+    TSqliteDriver driver(db);
+    OpenJournalAction(driver, QStringLiteral("import"));
     Exec(db, "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < " +
                  std::to_string(rows) +
                  ") INSERT INTO expen (消费金额, 消费日期, 消费者, 备注) SELECT i % 997 + 0.5, "
                  "date('2020-01-01', '+' || (i % 2000) || ' days') || ' 00:00:00', 'item' || (i % 50), "
                  "'remark ' || i FROM n");
-    CloseJournalAction(db);
+    CloseJournalAction(driver);
     Exec(db, "COMMIT");
     sqlite3_close(db);
     made[rows] = file;
@@ -65,13 +67,14 @@ void Run(benchmark::State &state, TWay way)
         sqlite3 *db = nullptr;
         sqlite3_open(file.toUtf8().constData(), &db);
         Exec(db, "PRAGMA cache_size = -131072");
+        TSqliteDriver driver(db);
         if (way == twDeleteBare) {
-            DropJournalTriggers(db);
+            DropJournalTriggers(driver);
             Exec(db, "DROP TRIGGER kestrum_trash_expen_deleted");
         }
         state.ResumeTiming();
         if (way == twUndo) {
-            TUndoHistory history(db);
+            TUndoHistory history(driver);
             history.Undo();
         } else {
             Exec(db, "DELETE FROM expen WHERE id IN (SELECT row_id FROM kestrum_journal WHERE action_id = "

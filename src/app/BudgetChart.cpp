@@ -30,14 +30,14 @@ TBudgetChart::TBudgetChart(QWidget *parent) : QWidget(parent)
     setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
 }
 
-void TBudgetChart::ShowMonth(sqlite3 *db, const TBudgetMonth &month)
+void TBudgetChart::ShowMonth(TDbDriver *db, const TBudgetMonth &month)
 {
     if (!db) {
         ShowHint(utf8("账本未打开"));
         return;
     }
     try {
-        ShowOverview(TBudgetBook(db).Overview(month));
+        ShowOverview(TBudgetBook(*db).Overview(month));
     } catch (const std::exception &error) {
         ShowHint(utf8("无法统计预算：") + QString::fromUtf8(error.what()));
     }

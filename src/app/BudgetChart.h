@@ -8,8 +8,6 @@
 #include <QString>
 #include <QWidget>
 
-struct sqlite3;
-
 namespace kestrum {
 
 class TBudgetChart : public QWidget {
@@ -21,7 +19,7 @@ public:
     explicit TBudgetChart(QWidget *parent = nullptr);
 
     //! Reads the month from the ledger and draws it; a failure shows as a hint.
-    void ShowMonth(sqlite3 *db, const TBudgetMonth &month);
+    void ShowMonth(TDbDriver *db, const TBudgetMonth &month);
     void ShowOverview(const TBudgetOverview &overview);
     //! No bars, only a line of text (a picker that names no month).
     void ShowHint(const QString &hint);

@@ -178,7 +178,7 @@ protected:
     }
 };
 
-TBudgetDialog::TBudgetDialog(sqlite3 *db, const TBudgetMonth &month, QWidget *parent)
+TBudgetDialog::TBudgetDialog(TDbDriver &db, const TBudgetMonth &month, QWidget *parent)
     : QDialog(parent), FModel(db, month)
 {
     setWindowTitle(utf8("预算"));
@@ -344,9 +344,9 @@ void ShowBudgetDialog(TForm1 &window)
     TLedgerData &data = window.Data();
     // A ledger that failed to open at start gets another try here.
     data.ADOConnection1.Open();
-    sqlite3 *db = data.ADOConnection1.Handle();
-    if (!HoldsLedgerTables(db))
+    if (!HoldsLedgerTables(data.ADOConnection1.Handle()))
         throw Exception("这个数据库文件不是账本（没有收入表 gain 和支出表 expen），无法设定预算。");
+    TDbDriver &db = data.ADOConnection1.Driver();
     EnsureBudgets(db);
     EnsureJournal(db); // covers the budget table when it is new
 

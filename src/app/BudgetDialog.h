@@ -24,7 +24,7 @@ class TBudgetDialog : public QDialog {
     Q_OBJECT
 public:
     //! db: the ledger's open connection; not owned.
-    TBudgetDialog(sqlite3 *db, const TBudgetMonth &month, QWidget *parent = nullptr);
+    TBudgetDialog(TDbDriver &db, const TBudgetMonth &month, QWidget *parent = nullptr);
     ~TBudgetDialog() override;
 
     TBudgetDialogModel &Model() { return FModel; }

@@ -36,7 +36,7 @@ QString BudgetMoneyText(TBudgetCents amount)
     return formatMoneyUnits(amount, 2, regionalSettings());
 }
 
-TBudgetDialogModel::TBudgetDialogModel(sqlite3 *db, const TBudgetMonth &month) : FBook(db), FMonth(month)
+TBudgetDialogModel::TBudgetDialogModel(TDbDriver &db, const TBudgetMonth &month) : FBook(db), FMonth(month)
 {
     FItems = FBook.ItemsOf(FKind);
     Reload();

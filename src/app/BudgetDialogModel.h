@@ -11,8 +11,6 @@
 #include <optional>
 #include <vector>
 
-struct sqlite3;
-
 namespace kestrum {
 
 //! An amount the user typed, in fen: digits with at most two decimals,
@@ -26,7 +24,7 @@ QString BudgetMoneyText(TBudgetCents amount);
 class TBudgetDialogModel {
 public:
     //! db: the ledger's connection (not owned).
-    TBudgetDialogModel(sqlite3 *db, const TBudgetMonth &month);
+    TBudgetDialogModel(TDbDriver &db, const TBudgetMonth &month);
 
     const TBudgetMonth &Month() const { return FMonth; }
     void SetMonth(const TBudgetMonth &month);

@@ -369,14 +369,16 @@ void TEntryPage::ShowMonth()
 void TEntryPage::ShowBudgetLine(const QDate &today)
 {
     const TDbQuery *query = DataSet();
-    sqlite3 *db = query && query->Connection() ? query->Connection()->Handle() : nullptr;
+    const TDbConnection *connection = query ? query->Connection() : nullptr;
     std::optional<TBudgetOverview> overview;
     try {
         const TBudgetMonth month{today.year(), today.month()};
         // Reading the month's entries is left out while no budget is set.
-        TBudgetBook book(db);
-        if (db && book.HasBudgetIn(month))
-            overview = book.Overview(month);
+        if (connection && connection->Connected()) {
+            TBudgetBook book(connection->Driver());
+            if (book.HasBudgetIn(month))
+                overview = book.Overview(month);
+        }
     } catch (const std::exception &) {
         // A ledger that cannot be read now shows no line; the entries say why.
     }

@@ -110,13 +110,13 @@ void TLedgerData::Loaded(const TErrorHandler &onError)
     // covers it.
     step([&] {
         if (isLedger())
-            EnsureBudgets(ADOConnection1.Handle());
+            EnsureBudgets(ADOConnection1.Driver());
     });
     // Files from before the journal get it now (undo and redo read it).
     step([&] {
         try {
             if (isLedger())
-                EnsureJournal(ADOConnection1.Handle());
+                EnsureJournal(ADOConnection1.Driver());
         } catch (const std::exception &error) {
             throw EDatabaseError(std::string("账目可以照常录入，但撤销和重做无法使用：") + error.what());
         }
@@ -128,13 +128,13 @@ void TLedgerData::Loaded(const TErrorHandler &onError)
     // A ledger from before the trash gets it now, so that deletes land there.
     step([&] {
         if (isLedger())
-            EnsureTrash(ADOConnection1.Handle());
+            EnsureTrash(ADOConnection1.Driver());
     });
     // A ledger from before recurring entries gets their tables.
     step([&] {
         try {
             if (isLedger())
-                EnsureRecurring(ADOConnection1.Handle());
+                EnsureRecurring(ADOConnection1.Driver());
         } catch (const std::exception &error) {
             throw EDatabaseError(std::string("账目可以照常录入，但定期收支无法使用：") + error.what());
         }

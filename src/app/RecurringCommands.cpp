@@ -73,12 +73,12 @@ void TRecurringCommands::MenuClick()
 {
     TLedgerData &data = FWindow.Data();
     data.ADOConnection1.Open();
-    sqlite3 *db = data.ADOConnection1.Handle();
     // Our tables go only into a ledger, never into a file we did not recognise.
-    if (!HoldsLedgerTables(db))
+    if (!HoldsLedgerTables(data.ADOConnection1.Handle()))
         throw Exception("这个数据库文件不是账本（没有收入表 gain 和支出表 expen），无法设置定期收支。");
     if (data.ADOConnection1.ReadOnly())
         throw Exception("账本只能以只读方式打开，无法设置定期收支。");
+    TDbDriver &db = data.ADOConnection1.Driver();
     EnsureRecurring(db);
     bool changed = false;
     {
@@ -114,9 +114,10 @@ void TRecurringCommands::CheckDate()
 int TRecurringCommands::OfferDue()
 {
     TLedgerData &data = FWindow.Data();
-    sqlite3 *db = data.ADOConnection1.Handle();
-    if (!db || data.ADOConnection1.ReadOnly() || !HasRecurring(db))
+    if (!data.ADOConnection1.Connected() || data.ADOConnection1.ReadOnly() ||
+        !HasRecurring(data.ADOConnection1.Driver()))
         return 0;
+    TDbDriver &db = data.ADOConnection1.Driver();
     const QDate today = Today();
     TRecurringOfferList offer(DueRecurringEntries(db, today));
     if (offer.RowCount() == 0 || !ConfirmOffer(offer) || offer.TickedCount() == 0)

@@ -12,7 +12,7 @@
 
 namespace kestrum {
 
-TRecurringDialog::TRecurringDialog(sqlite3 *db, std::function<QDate()> today, QWidget *parent)
+TRecurringDialog::TRecurringDialog(TDbDriver &db, std::function<QDate()> today, QWidget *parent)
     : QDialog(parent), FList(db, std::move(today))
 {
     setWindowTitle(QString::fromUtf8("定期收支"));

@@ -18,7 +18,7 @@ class TRecurringDialog : public QDialog {
     Q_OBJECT
 public:
     //! db: the ledger's open connection; not owned.
-    TRecurringDialog(sqlite3 *db, std::function<QDate()> today, QWidget *parent = nullptr);
+    TRecurringDialog(TDbDriver &db, std::function<QDate()> today, QWidget *parent = nullptr);
 
     TRecurringList &List() { return FList; }
 

@@ -47,7 +47,8 @@ QString TRecurringList::ColumnSample(TColumn column)
     return {};
 }
 
-TRecurringList::TRecurringList(sqlite3 *db, std::function<QDate()> today) : FDb(db), FToday(std::move(today))
+TRecurringList::TRecurringList(TDbDriver &db, std::function<QDate()> today)
+    : FDb(db), FToday(std::move(today))
 {
     Reload();
 }

@@ -11,9 +11,9 @@
 #include <functional>
 #include <vector>
 
-struct sqlite3;
-
 namespace kestrum {
+
+class TDbDriver;
 
 class TRecurringList {
 public:
@@ -26,7 +26,7 @@ public:
     static QString ColumnSample(TColumn column);
 
     //! db: the ledger's open connection; not owned. today: the local date.
-    TRecurringList(sqlite3 *db, std::function<QDate()> today);
+    TRecurringList(TDbDriver &db, std::function<QDate()> today);
 
     //! Reads the schedules again.
     void Reload();
@@ -52,7 +52,7 @@ private:
         TRecurringSchedule Schedule;
         QDate Next;
     };
-    sqlite3 *FDb;
+    TDbDriver &FDb;
     std::function<QDate()> FToday;
     std::vector<TRow> FRows;
 };

@@ -359,8 +359,9 @@ void TStatisticsPage::RefreshCharts()
         BudgetChart->ShowHint(hint);
         return;
     }
-    BudgetChart->ShowMonth(FQuery->Connection() ? FQuery->Connection()->Handle() : nullptr,
-                           {monthYear.trimmed().toInt(), ComboBox2->currentText().trimmed().toInt()});
+    BudgetChart->ShowMonth(
+        FQuery->Connection() && FQuery->Connection()->Connected() ? &FQuery->Connection()->Driver() : nullptr,
+        {monthYear.trimmed().toInt(), ComboBox2->currentText().trimmed().toInt()});
     try {
         Charts->ShowMonth(yearTotals(monthYear), ComboBox2->currentText().trimmed().toInt());
     } catch (const std::exception &error) {

@@ -62,7 +62,7 @@ private:
     TTrashList &FList;
 };
 
-TTrashDialog::TTrashDialog(sqlite3 *db, QWidget *parent) : QDialog(parent), FList(db)
+TTrashDialog::TTrashDialog(TDbDriver &db, QWidget *parent) : QDialog(parent), FList(db)
 {
     setWindowTitle(QString::fromUtf8("回收站"));
     resize(760, 420);
@@ -236,10 +236,10 @@ void ShowTrashDialog(TForm1 &window)
     // A ledger that failed to open at start gets another try here; a failure
     // goes to the error box like every other attempt.
     data.ADOConnection1.Open();
-    sqlite3 *db = data.ADOConnection1.Handle();
     // The trash table goes only into a ledger, never into a file we did not recognise.
-    if (!HoldsLedgerTables(db))
+    if (!HoldsLedgerTables(data.ADOConnection1.Handle()))
         throw Exception("这个数据库文件不是账本（没有收入表 gain 和支出表 expen），无法打开回收站。");
+    TDbDriver &db = data.ADOConnection1.Driver();
     EnsureTrash(db);
     TTrashDialog dialog(db, &window);
     ConnectTrashDialog(window, dialog);

@@ -20,7 +20,7 @@ class TTrashDialog : public QDialog {
     Q_OBJECT
 public:
     //! db: the ledger's open connection; not owned.
-    explicit TTrashDialog(sqlite3 *db, QWidget *parent = nullptr);
+    explicit TTrashDialog(TDbDriver &db, QWidget *parent = nullptr);
     ~TTrashDialog() override;
 
     TTrashList &List() { return FList; }

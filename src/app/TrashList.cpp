@@ -53,7 +53,7 @@ QString OneLine(const Variant &value)
 
 } // namespace
 
-TTrashList::TTrashList(sqlite3 *db) : FDb(db)
+TTrashList::TTrashList(TDbDriver &db) : FDb(db)
 {
     Reload();
 }

@@ -15,8 +15,6 @@
 #include <optional>
 #include <vector>
 
-struct sqlite3;
-
 namespace kestrum {
 
 //! The columns of the trash list, in the order the dialog shows them.
@@ -29,7 +27,7 @@ public:
     static constexpr int PageSize = 256;
 
     //! db: the ledger's connection, used while the list lives; not owned.
-    explicit TTrashList(sqlite3 *db);
+    explicit TTrashList(TDbDriver &db);
 
     //! Reads the trash again; the selection is cleared.
     void Reload();
@@ -82,7 +80,7 @@ private:
     //! whether it succeeded or raised.
     template <typename TWork> auto Busily(TWork work);
 
-    sqlite3 *FDb;
+    TDbDriver &FDb;
     std::vector<std::int64_t> FIds; //!< newest deletion first
     std::vector<int> FSelected;     //!< sorted row indexes
     std::map<int, std::vector<TTrashEntry>> FPages;

@@ -3,6 +3,7 @@
 #include "app/BackgroundJob.h"
 #include "app/LedgerData.h"
 #include "core/Utf8.h"
+#include "db/SqliteDriver.h"
 #include "ledger/Journal.h"
 #include "ledger/UndoHistory.h"
 #include "ui/Beep.h"
@@ -73,11 +74,11 @@ QStringList TablesOfAction(sqlite3 *db, std::int64_t action)
 TTrashRestoreHook JournalRestoreHook()
 {
     TTrashRestoreHook hook;
-    hook.Begin = [](sqlite3 *db) {
+    hook.Begin = [](TDbDriver &db) {
         if (HasJournal(db))
             OpenJournalAction(db, utf8("从回收站恢复"));
     };
-    hook.End = [](sqlite3 *db, const TTrashRestoreResult &result) {
+    hook.End = [](TDbDriver &db, const TTrashRestoreResult &result) {
         if (!HasJournal(db))
             return;
         SetJournalActionLabel(db,
@@ -161,10 +162,9 @@ void TUndoCommands::UpdateItems()
     FUndoLabel.clear();
     FRedoLabel.clear();
     QString undoText = utf8("撤销"), redoText = utf8("重做");
-    sqlite3 *db = FData.ADOConnection1.Handle();
-    if (db && HasJournal(db)) {
+    if (FData.ADOConnection1.Connected() && HasJournal(FData.ADOConnection1.Driver())) {
         try {
-            TUndoHistory history(db);
+            TUndoHistory history(FData.ADOConnection1.Driver());
             if (const auto next = history.NextUndo()) {
                 FUndoId = next->Id;
                 FUndoLabel = next->Label;
@@ -205,10 +205,9 @@ void TUndoCommands::run(bool undo)
     for (const TSettleStep &settle : FSettle)
         if (!settle())
             return;
-    sqlite3 *db = FData.ADOConnection1.Handle();
     const std::int64_t expected = undo ? FUndoId : FRedoId;
     FPendingLabel = undo ? FUndoLabel : FRedoLabel;
-    if (!db || expected == 0) {
+    if (!FData.ADOConnection1.Connected() || expected == 0) {
         UpdateItems();
         MessageBeep();
         return;
@@ -235,7 +234,8 @@ void TUndoCommands::run(bool undo)
                                 (raw ? sqlite3_errmsg(raw) : sqlite3_errstr(rc)));
             sqlite3_busy_timeout(raw, 5000);
             sqlite3_exec(raw, "PRAGMA cache_size = -131072", nullptr, nullptr, nullptr);
-            TUndoHistory history(raw);
+            TSqliteDriver driver(raw);
+            TUndoHistory history(driver);
             history.OnProgress = [&progress](double fraction) { return progress.Report(fraction); };
             if (undo)
                 history.Undo(expected);
@@ -284,12 +284,11 @@ void TUndoCommands::run(bool undo)
 
 void TUndoCommands::noteDelete(const char *table)
 {
-    sqlite3 *db = FData.ADOConnection1.Handle();
-    if (!db || !HasJournal(db))
+    if (!FData.ADOConnection1.Connected() || !HasJournal(FData.ADOConnection1.Driver()))
         return;
     try {
-        const std::int64_t action =
-            TUndoHistory(db).LastActionOf(QString::fromUtf8(table), TJournalKind::Delete);
+        const std::int64_t action = TUndoHistory(FData.ADOConnection1.Driver())
+                                        .LastActionOf(QString::fromUtf8(table), TJournalKind::Delete);
         if (action == 0)
             return;
         if (FDeleteGesture.empty())
@@ -307,7 +306,8 @@ void TUndoCommands::joinDeletes()
     if (gesture.size() < 2)
         return;
     try {
-        TUndoHistory(FData.ADOConnection1.Handle()).JoinActions(gesture);
+        if (FData.ADOConnection1.Connected())
+            TUndoHistory(FData.ADOConnection1.Driver()).JoinActions(gesture);
     } catch (const std::exception &) {
         // Each delete stays an action of its own: still undoable one by one.
     }

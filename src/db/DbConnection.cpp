@@ -3,6 +3,7 @@
 #include "db/DbErrors.h"
 #include "db/DbQuery.h"
 #include "db/JetFunctions.h"
+#include "db/SqliteDriver.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -172,6 +173,7 @@ void TDbConnection::Open()
     if (FMode == cmShareExclusive)
         sqlite3_exec(db, "PRAGMA locking_mode=EXCLUSIVE", nullptr, nullptr, nullptr);
     FDb = db;
+    FDriver = std::make_unique<TSqliteDriver>(db);
 }
 
 bool TDbConnection::ReadOnly() const
@@ -185,6 +187,7 @@ void TDbConnection::Close()
         return;
     for (TDbQuery *dataSet : std::vector<TDbQuery *>(FDataSets))
         dataSet->ConnectionClosing();
+    FDriver.reset();
     sqlite3_close_v2(FDb);
     FDb = nullptr;
 }

@@ -8,12 +8,14 @@
 #include <QString>
 
 #include <functional>
+#include <memory>
 #include <vector>
 
 struct sqlite3;
 
 namespace kestrum {
 
+class TDbDriver;
 class TDbQuery;
 
 //! Steps of a write (post or delete). A test can stop the process between
@@ -78,6 +80,8 @@ public:
 
     // Used by the record sets.
     sqlite3 *Handle() const { return FDb; }
+    //! The open connection as the ledger's services take it.
+    TDbDriver &Driver() const { return *FDriver; }
     void AttachDataSet(TDbQuery *dataSet);
     void DetachDataSet(TDbQuery *dataSet);
     //! Raises EDatabaseError with the message of the last SQLite failure,
@@ -94,6 +98,7 @@ private:
     bool FKeepConnection = true;
     int FBusyTimeout = 3000;
     sqlite3 *FDb = nullptr;
+    std::unique_ptr<TDbDriver> FDriver;
     std::vector<TDbQuery *> FDataSets;
 };
 

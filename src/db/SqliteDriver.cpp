@@ -156,9 +156,14 @@ TSqliteDriver::TSqliteDriver(const std::string &path, bool create, int busyTimeo
     }
 }
 
+TSqliteDriver::TSqliteDriver(sqlite3 *shared) : FDb(shared), FOwned(false)
+{
+}
+
 TSqliteDriver::~TSqliteDriver()
 {
-    sqlite3_close_v2(FDb);
+    if (FOwned)
+        sqlite3_close_v2(FDb);
 }
 
 void TSqliteDriver::Fail(sqlite3 *db, const std::string &context)

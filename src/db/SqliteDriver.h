@@ -11,6 +11,9 @@ class TSqliteDriver : public TDbDriver {
 public:
     //! Opens `path`; with `create` a missing file is made empty.
     explicit TSqliteDriver(const std::string &path, bool create = false, int busyTimeout = 3000);
+    //! Works on a connection its owner opened and will close (a record
+    //! set's, a tool's): nothing is set up on it here, and it stays open.
+    explicit TSqliteDriver(sqlite3 *shared);
     ~TSqliteDriver() override;
 
     const char *Name() const override { return "sqlite"; }
@@ -32,6 +35,7 @@ private:
     std::int64_t DataVersion();
 
     sqlite3 *FDb = nullptr;
+    bool FOwned = true;
     bool FWatching = false;
     std::int64_t FDataVersion = 0;
 };

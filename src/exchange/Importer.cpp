@@ -1,5 +1,6 @@
 #include "exchange/Importer.h"
 
+#include "db/SqliteDriver.h"
 #include "exchange/DuplicateMatcher.h"
 #include "exchange/ExchangeText.h"
 #include "exchange/LedgerAmount.h"
@@ -71,18 +72,19 @@ TImportResult ImportEntries(sqlite3 *db, TEntrySource &source, const TImportOpti
                             "这个文件不是账本");
     }
     TTransaction transaction(db);
+    TSqliteDriver ledger(db);
     // The whole import is one action of the ledger's history: one undo takes
     // it all back, as it came in all at once.
     // Its journal is written in one statement per table at the end rather
     // than by a trigger per row; the dropped triggers come back before the
     // commit, and a rollback brings them back too.
-    const bool journaled = HasJournal(db);
+    const bool journaled = HasJournal(ledger);
     std::int64_t lastKeys[2] = {0, 0};
     if (journaled) {
-        OpenJournalAction(db, QStringLiteral("导入"));
+        OpenJournalAction(ledger, QStringLiteral("导入"));
         for (const TEntryKind kind : {ekIncome, ekExpense}) {
             TJournalTable table;
-            JournalTableOf(db, QString::fromUtf8(LedgerTables[kind].Name), table);
+            JournalTableOf(ledger, QString::fromUtf8(LedgerTables[kind].Name), table);
             TStatement last = PrepareOnLedger(
                 db, "SELECT ifnull(max(\"" + table.Key + "\"), 0) FROM " + LedgerTables[kind].Name,
                 "无法读取账本");
@@ -90,7 +92,7 @@ TImportResult ImportEntries(sqlite3 *db, TEntrySource &source, const TImportOpti
                 FailOnLedger(db, "无法读取账本");
             lastKeys[kind] = sqlite3_column_int64(last.get(), 0);
         }
-        DropJournalTriggers(db);
+        DropJournalTriggers(ledger);
     }
     std::unique_ptr<TDuplicateMatcher> matcher = std::make_unique<TDuplicateMatcher>(db);
     // Entries wait in a batch so that the ledger is read once for the days
@@ -208,10 +210,10 @@ TImportResult ImportEntries(sqlite3 *db, TEntrySource &source, const TImportOpti
     }
     if (journaled) {
         for (const TEntryKind kind : {ekIncome, ekExpense})
-            JournalInsertedRows(db, QString::fromUtf8(LedgerTables[kind].Name), lastKeys[kind]);
-        EnsureJournal(db);
-        SetJournalActionLabel(db, QStringLiteral("导入 %1 条纪录").arg(result.Added()));
-        CloseJournalAction(db);
+            JournalInsertedRows(ledger, QString::fromUtf8(LedgerTables[kind].Name), lastKeys[kind]);
+        EnsureJournal(ledger);
+        SetJournalActionLabel(ledger, QStringLiteral("导入 %1 条纪录").arg(result.Added()));
+        CloseJournalAction(ledger);
     }
     transaction.Commit();
     if (progress)

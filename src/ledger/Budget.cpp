@@ -3,8 +3,6 @@
 #include "ledger/Journal.h"
 #include "ledger/JournalSql.h"
 
-#include <sqlite3.h>
-
 #include <algorithm>
 #include <cmath>
 #include <map>
@@ -39,9 +37,8 @@ const char *KindWord(TBudgetKind kind)
     return "expen";
 }
 
-std::optional<TBudgetKind> KindOf(const unsigned char *word)
+std::optional<TBudgetKind> KindOf(const std::string &text)
 {
-    const std::string text = word ? reinterpret_cast<const char *>(word) : "";
     for (TBudgetKind kind : {TBudgetKind::Expense, TBudgetKind::Income, TBudgetKind::Total})
         if (text == KindWord(kind))
             return kind;
@@ -71,22 +68,23 @@ TBudgetCents SumToFen(double value)
     return (units + (units >= 0 ? 50 : -50)) / 100;
 }
 
-void BindText(sqlite3_stmt *statement, int parameter, const QString &text)
+std::optional<TBudgetCents> AmountColumn(const TDbStatement &statement, int column)
 {
-    const QByteArray bytes = text.toUtf8();
-    sqlite3_bind_text(statement, parameter, bytes.constData(), int(bytes.size()), SQLITE_TRANSIENT);
-}
-
-QString ColumnText(sqlite3_stmt *statement, int column)
-{
-    return QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(statement, column)));
-}
-
-std::optional<TBudgetCents> AmountColumn(sqlite3_stmt *statement, int column)
-{
-    if (sqlite3_column_type(statement, column) == SQLITE_NULL)
+    if (statement.ColumnIsNull(column))
         return std::nullopt;
-    return TBudgetCents(std::llround(sqlite3_column_double(statement, column) * 100.0));
+    return TBudgetCents(std::llround(statement.ColumnDouble(column) * 100.0));
+}
+
+//! Runs `work`; a failure says that the budget was not saved, and why.
+template <class TWork> void Saving(TWork &&work)
+{
+    try {
+        work();
+    } catch (const EBudgetRefused &) {
+        throw;
+    } catch (const Exception &e) {
+        throw Exception(std::string("预算未能保存：") + Reason(e));
+    }
 }
 
 QString KindCaption(TBudgetKind kind)
@@ -154,18 +152,17 @@ const TBudgetLine *TBudgetOverview::Line(const QString &item) const
     return found == Lines.end() ? nullptr : &*found;
 }
 
-void EnsureBudgets(sqlite3 *db)
+void EnsureBudgets(TDbDriver &db)
 {
-    if (sqlite3_db_readonly(db, "main") == 1 || HasBudgets(db))
+    // A server's ledger has the table from kestrum-db init.
+    if (OnServer(db) || ReadOnlyFile(db) || HasBudgets(db))
         return;
     Exec(db, BudgetTableSql);
 }
 
-bool HasBudgets(sqlite3 *db)
+bool HasBudgets(TDbDriver &db)
 {
-    Statement find =
-        Prepare(db, "SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = 'kestrum_budget'");
-    return sqlite3_step(find.get()) == SQLITE_ROW;
+    return TableExists(db, "kestrum_budget");
 }
 
 std::vector<TBudgetBook::TChange> TBudgetBook::InForce(const TBudgetMonth &month) const
@@ -176,20 +173,17 @@ std::vector<TBudgetBook::TChange> TBudgetBook::InForce(const TBudgetMonth &month
     // Ordered by key and month, so the last row of each key is the one in force.
     Statement select = Prepare(FDb, "SELECT kind, item, amount FROM kestrum_budget WHERE month <= ?1 "
                                     "ORDER BY kind, item, month, id");
-    BindText(select.get(), 1, month.Key());
-    int step;
-    while ((step = sqlite3_step(select.get())) == SQLITE_ROW) {
-        const std::optional<TBudgetKind> kind = KindOf(sqlite3_column_text(select.get(), 0));
+    BindText(*select, 1, month.Key());
+    while (select->Step()) {
+        const std::optional<TBudgetKind> kind = KindOf(select->ColumnText(0));
         if (!kind)
             continue;
-        TChange change{*kind, ColumnText(select.get(), 1), AmountColumn(select.get(), 2)};
+        TChange change{*kind, Text(*select, 1), AmountColumn(*select, 2)};
         if (!inForce.empty() && inForce.back().Kind == change.Kind && inForce.back().Item == change.Item)
             inForce.back() = std::move(change);
         else
             inForce.push_back(std::move(change));
     }
-    if (step != SQLITE_DONE)
-        Fail(FDb, "预算");
     std::erase_if(inForce, [](const TChange &change) { return !change.Amount; });
     return inForce;
 }
@@ -201,14 +195,11 @@ std::optional<TBudgetCents> TBudgetBook::BudgetOf(TBudgetKind kind, const QStrin
         return std::nullopt;
     Statement select = Prepare(FDb, "SELECT amount FROM kestrum_budget WHERE kind = ?1 AND item = ?2 AND "
                                     "month <= ?3 ORDER BY month DESC, id DESC LIMIT 1");
-    sqlite3_bind_text(select.get(), 1, KindWord(kind), -1, SQLITE_STATIC);
-    BindText(select.get(), 2, item);
-    BindText(select.get(), 3, month.Key());
-    const int step = sqlite3_step(select.get());
-    if (step == SQLITE_ROW)
-        return AmountColumn(select.get(), 0);
-    if (step != SQLITE_DONE)
-        Fail(FDb, "预算");
+    select->BindText(1, KindWord(kind));
+    BindText(*select, 2, item);
+    BindText(*select, 3, month.Key());
+    if (select->Step())
+        return AmountColumn(*select, 0);
     return std::nullopt;
 }
 
@@ -226,11 +217,8 @@ std::vector<QString> TBudgetBook::ItemsOf(TBudgetKind kind) const
     Statement all = Prepare(FDb, std::string("SELECT DISTINCT coalesce(trim(") + table.Item + "), '') FROM " +
                                      table.Name);
     std::vector<QString> items;
-    int step;
-    while ((step = sqlite3_step(all.get())) == SQLITE_ROW)
-        items.push_back(ColumnText(all.get(), 0));
-    if (step != SQLITE_DONE)
-        Fail(FDb, "预算");
+    while (all->Step())
+        items.push_back(Text(*all, 0));
     return items;
 }
 
@@ -256,23 +244,20 @@ TBudgetOverview TBudgetBook::Overview(const TBudgetMonth &month, TBudgetKind kin
     Statement spent =
         Prepare(FDb, "SELECT " + item + " AS i, sum(" + table.Amount + ") FROM " + table.Name + " WHERE " +
                          table.Date + " >= ?1 AND " + table.Date + " < ?2 GROUP BY i");
-    BindText(spent.get(), 1, month.FirstDay());
-    BindText(spent.get(), 2, month.Next().FirstDay());
+    BindText(*spent, 1, month.FirstDay());
+    BindText(*spent, 2, month.Next().FirstDay());
     // The month's whole total is added from the items' exact sums in
     // ten-thousandths and rounded once, as the month's own sum would be.
     std::int64_t totalUnits = 0;
-    int step;
-    while ((step = sqlite3_step(spent.get())) == SQLITE_ROW) {
-        TBudgetLine &line = lineOf(ColumnText(spent.get(), 0));
+    while (spent->Step()) {
+        TBudgetLine &line = lineOf(Text(*spent, 0));
         line.Seen = true;
-        if (sqlite3_column_type(spent.get(), 1) == SQLITE_NULL)
+        if (spent->ColumnIsNull(1))
             continue;
-        const double sum = sqlite3_column_double(spent.get(), 1);
+        const double sum = spent->ColumnDouble(1);
         line.Actual = SumToFen(sum);
         totalUnits += std::int64_t(std::llround(sum * 10000.0));
     }
-    if (step != SQLITE_DONE)
-        Fail(FDb, "预算");
     overview.Actual = SumToFen(double(totalUnits) / 10000.0);
 
     for (const QString &name : moreItems)
@@ -335,10 +320,17 @@ void TBudgetBook::Write(const TBudgetMonth &month, const std::vector<TChange> &c
 {
     if (changes.empty())
         return;
-    if (sqlite3_db_readonly(FDb, "main") == 1)
+    if (ReadOnlyFile(FDb))
         throw EBudgetRefused("账本只能读取，预算无法保存。");
-    EnsureBudgets(FDb);
+    Saving([&] { EnsureBudgets(FDb); });
     TWriteTransaction transaction(FDb, "预算未能保存");
+    Saving([&] { WriteChanges(month, changes, label); });
+    Saving([&] { transaction.Commit(); });
+}
+
+void TBudgetBook::WriteChanges(const TBudgetMonth &month, const std::vector<TChange> &changes,
+                               const QString &label)
+{
     const bool journaled = HasJournal(FDb);
     if (journaled) {
         EnsureJournal(FDb); // a table added after the journal gets its triggers
@@ -352,66 +344,51 @@ void TBudgetBook::Write(const TBudgetMonth &month, const std::vector<TChange> &c
     Statement update = Prepare(FDb, "UPDATE kestrum_budget SET amount = ?2 WHERE id = ?1");
     Statement insert =
         Prepare(FDb, "INSERT INTO kestrum_budget (amount, month, item, kind) VALUES (?1, ?2, ?3, ?4)");
-    const auto reset = [](sqlite3_stmt *statement) {
-        sqlite3_reset(statement);
-        sqlite3_clear_bindings(statement);
-    };
-    const auto run = [this, &reset](sqlite3_stmt *statement) {
-        if (sqlite3_step(statement) != SQLITE_DONE)
-            Fail(FDb, "预算未能保存");
-        reset(statement);
-    };
-    const auto bindAmount = [](sqlite3_stmt *statement, int parameter, std::optional<TBudgetCents> amount) {
+    const auto bindAmount = [](TDbStatement &statement, int parameter, std::optional<TBudgetCents> amount) {
         if (amount)
-            sqlite3_bind_double(statement, parameter, double(*amount) / 100.0);
+            statement.BindDouble(parameter, double(*amount) / 100.0);
         else
-            sqlite3_bind_null(statement, parameter);
+            statement.BindNull(parameter);
     };
     const QString key = month.Key();
     for (const TChange &change : changes) {
-        for (sqlite3_stmt *statement : {rowAt.get(), before.get()}) {
-            sqlite3_bind_text(statement, 1, KindWord(change.Kind), -1, SQLITE_STATIC);
-            BindText(statement, 2, change.Item);
-            BindText(statement, 3, key);
+        for (TDbStatement *statement : {rowAt.get(), before.get()}) {
+            statement->BindText(1, KindWord(change.Kind));
+            BindText(*statement, 2, change.Item);
+            BindText(*statement, 3, key);
         }
         std::optional<TBudgetCents> carried;
-        if (const int step = sqlite3_step(before.get()); step == SQLITE_ROW)
-            carried = AmountColumn(before.get(), 0);
-        else if (step != SQLITE_DONE)
-            Fail(FDb, "预算未能保存");
-        reset(before.get());
+        if (before->Step())
+            carried = AmountColumn(*before, 0);
+        before->Reset();
         std::vector<std::pair<std::int64_t, std::optional<TBudgetCents>>> rows;
-        int step;
-        while ((step = sqlite3_step(rowAt.get())) == SQLITE_ROW)
-            rows.emplace_back(sqlite3_column_int64(rowAt.get(), 0), AmountColumn(rowAt.get(), 1));
-        if (step != SQLITE_DONE)
-            Fail(FDb, "预算未能保存");
-        reset(rowAt.get());
+        while (rowAt->Step())
+            rows.emplace_back(rowAt->ColumnInt64(0), AmountColumn(*rowAt, 1));
+        rowAt->Reset();
 
         // A month that only repeats what it carries over needs no row of
         // its own; duplicates another program wrote go as well.
         const bool needsRow = change.Amount != carried;
         for (std::size_t i = needsRow ? 1 : 0; i < rows.size(); ++i) {
-            sqlite3_bind_int64(remove.get(), 1, rows[i].first);
-            run(remove.get());
+            remove->BindInt64(1, rows[i].first);
+            Run(*remove);
         }
         if (!needsRow)
             continue;
         if (rows.empty()) {
-            bindAmount(insert.get(), 1, change.Amount);
-            BindText(insert.get(), 2, key);
-            BindText(insert.get(), 3, change.Item);
-            sqlite3_bind_text(insert.get(), 4, KindWord(change.Kind), -1, SQLITE_STATIC);
-            run(insert.get());
+            bindAmount(*insert, 1, change.Amount);
+            BindText(*insert, 2, key);
+            BindText(*insert, 3, change.Item);
+            insert->BindText(4, KindWord(change.Kind));
+            Run(*insert);
         } else if (rows.front().second != change.Amount) {
-            sqlite3_bind_int64(update.get(), 1, rows.front().first);
-            bindAmount(update.get(), 2, change.Amount);
-            run(update.get());
+            update->BindInt64(1, rows.front().first);
+            bindAmount(*update, 2, change.Amount);
+            Run(*update);
         }
     }
     if (journaled)
         CloseJournalAction(FDb);
-    transaction.Commit();
 }
 
 QString BudgetAmountText(TBudgetCents amount)

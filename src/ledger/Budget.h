@@ -18,9 +18,9 @@
 #include <optional>
 #include <vector>
 
-struct sqlite3;
-
 namespace kestrum {
+
+class TDbDriver;
 
 //! An amount in fen.
 using TBudgetCents = std::int64_t;
@@ -94,16 +94,17 @@ struct TBudgetOverview {
 
 //! Adds the budget table to a ledger that lacks it; a read-only file is left
 //! alone. The journal covers it once EnsureJournal runs after this. Raises
-//! Exception when the file refuses.
-void EnsureBudgets(sqlite3 *db);
+//! Exception when the file refuses. A server's ledger has it from
+//! kestrum-db init and is left as it is.
+void EnsureBudgets(TDbDriver &db);
 //! Whether the file has the budget table.
-bool HasBudgets(sqlite3 *db);
+bool HasBudgets(TDbDriver &db);
 
 //! Reads and writes the budgets of one connection (not owned), which needs
 //! the ledger's SQL functions for exact sums.
 class TBudgetBook {
 public:
-    explicit TBudgetBook(sqlite3 *db) : FDb(db) {}
+    explicit TBudgetBook(TDbDriver &db) : FDb(db) {}
 
     //! The month's budgets and entries of one page (kind Expense or Income):
     //! one grouped statement over the month's dates, one over the budgets.
@@ -142,10 +143,12 @@ private:
     };
     //! Writes the changes at `month` in one transaction and journal action.
     void Write(const TBudgetMonth &month, const std::vector<TChange> &changes, const QString &label);
+    //! The writes of Write, inside its transaction.
+    void WriteChanges(const TBudgetMonth &month, const std::vector<TChange> &changes, const QString &label);
     //! Every key's budget in force in `month`.
     std::vector<TChange> InForce(const TBudgetMonth &month) const;
 
-    sqlite3 *FDb;
+    TDbDriver &FDb;
 };
 
 //! A budget change that was refused; nothing was written.

@@ -4,6 +4,8 @@
 #include "ledger/JournalSql.h"
 #include "ledger/ReplacedRows.h"
 
+#include "db/DbDriver.h"
+
 #include <QStringList>
 
 #include <sqlite3.h>
@@ -60,17 +62,20 @@ std::string TriggerName(const TLedgerTable &table, const char *suffix)
 }
 
 //! The table's INTEGER PRIMARY KEY column when it has one and the four
-//! ledger columns; empty otherwise.
-std::string JournalKey(sqlite3 *db, const TLedgerTable &table)
+//! ledger columns; empty otherwise. A server's tables are its own schema's,
+//! keyed by id.
+std::string JournalKey(TDbDriver &db, const TLedgerTable &table)
 {
+    if (OnServer(db))
+        return TableExists(db, table.Name) ? "id" : "";
     Statement info =
         Prepare(db, std::string("SELECT name, type, pk FROM pragma_table_info('") + table.Name + "')");
     std::string key;
     int found = 0;
-    while (sqlite3_step(info.get()) == SQLITE_ROW) {
-        const std::string name = reinterpret_cast<const char *>(sqlite3_column_text(info.get(), 0));
-        const char *type = reinterpret_cast<const char *>(sqlite3_column_text(info.get(), 1));
-        if (sqlite3_column_int(info.get(), 2) == 1 && type && sqlite3_stricmp(type, "INTEGER") == 0)
+    while (info->Step()) {
+        const std::string name = info->ColumnText(0);
+        const std::string type = info->ColumnText(1);
+        if (info->ColumnInt64(2) == 1 && sqlite3_stricmp(type.c_str(), "INTEGER") == 0)
             key = name;
         for (const char *column : table.Columns)
             if (name == column)
@@ -79,11 +84,11 @@ std::string JournalKey(sqlite3 *db, const TLedgerTable &table)
     return found == 4 ? key : std::string();
 }
 
-bool TriggerExists(sqlite3 *db, const std::string &name)
+bool TriggerExists(TDbDriver &db, const std::string &name)
 {
     Statement find = Prepare(db, "SELECT 1 FROM sqlite_master WHERE type = 'trigger' AND name = ?1");
-    sqlite3_bind_text(find.get(), 1, name.c_str(), int(name.size()), SQLITE_TRANSIENT);
-    return sqlite3_step(find.get()) == SQLITE_ROW;
+    find->BindText(1, name);
+    return find->Step();
 }
 
 //! Triggers that a row may replace another through: an insert, and an
@@ -95,17 +100,14 @@ bool MayReplace(const char *suffix)
 
 //! Whether the trigger exists as this version writes it: files from before
 //! the journal took replaced rows have insert and rekey triggers that miss them.
-bool TriggerIsCurrent(sqlite3 *db, const TLedgerTable &table, const char *suffix)
+bool TriggerIsCurrent(TDbDriver &db, const TLedgerTable &table, const char *suffix)
 {
     const std::string name = TriggerName(table, suffix);
     Statement find = Prepare(db, "SELECT sql FROM sqlite_master WHERE type = 'trigger' AND name = ?1");
-    sqlite3_bind_text(find.get(), 1, name.c_str(), int(name.size()), SQLITE_TRANSIENT);
-    if (sqlite3_step(find.get()) != SQLITE_ROW)
+    find->BindText(1, name);
+    if (!find->Step())
         return false;
-    const unsigned char *sql = sqlite3_column_text(find.get(), 0);
-    return !MayReplace(suffix) ||
-           (sql &&
-            std::string(reinterpret_cast<const char *>(sql)).find(ReplacedRowsTable) != std::string::npos);
+    return !MayReplace(suffix) || find->ColumnText(0).find(ReplacedRowsTable) != std::string::npos;
 }
 
 //! A write with no action open is an action of its own, and a new action
@@ -200,9 +202,46 @@ TJournalValue ColumnValueOf(sqlite3_stmt *s, int column)
     return value;
 }
 
-QString Text(sqlite3_stmt *s, int column)
+TJournalValue ColumnValueOf(const TDbStatement &s, int column)
 {
-    return QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(s, column)));
+    TJournalValue value;
+    switch (s.ColumnType(column)) {
+    case TDbValueType::Integer:
+        value.Type = SQLITE_INTEGER;
+        value.Integer = s.ColumnInt64(column);
+        break;
+    case TDbValueType::Real:
+        value.Type = SQLITE_FLOAT;
+        value.Real = s.ColumnDouble(column);
+        break;
+    case TDbValueType::Text:
+    case TDbValueType::DateTime:
+        value.Type = SQLITE_TEXT;
+        value.Bytes = s.ColumnText(column);
+        break;
+    case TDbValueType::Blob:
+        value.Type = SQLITE_BLOB;
+        value.Bytes = s.ColumnBlob(column);
+        break;
+    case TDbValueType::Null:
+        break;
+    }
+    return value;
+}
+
+//! An amount a server's journal keeps as its exact digits, as the number a
+//! file's journal holds: labels read "8600.5", not "8600.5000".
+void AmountAsNumber(TJournalValue &value)
+{
+    if (value.Type != SQLITE_TEXT)
+        return;
+    bool ok = false;
+    const double number = QString::fromStdString(value.Bytes).toDouble(&ok);
+    if (!ok)
+        return;
+    value.Type = SQLITE_FLOAT;
+    value.Real = number;
+    value.Bytes.clear();
 }
 
 const char *const RowSelectSql =
@@ -210,35 +249,37 @@ const char *const RowSelectSql =
     "j.old_amount, j.old_date, j.old_item, j.old_remark, j.new_amount, j.new_date, j.new_item, j.new_remark "
     "FROM kestrum_journal j LEFT JOIN kestrum_journal_action a ON a.id = j.action_id ";
 
-TJournalRow ReadRow(sqlite3_stmt *s)
+TJournalRow ReadRow(const TDbStatement &s, bool server)
 {
     TJournalRow row;
-    row.Id = sqlite3_column_int64(s, 0);
-    row.Action = sqlite3_column_int64(s, 1);
-    row.ActionKind = static_cast<TJournalActionKind>(sqlite3_column_int(s, 2));
-    row.ActionTarget = sqlite3_column_int64(s, 3);
+    row.Id = s.ColumnInt64(0);
+    row.Action = s.ColumnInt64(1);
+    row.ActionKind = static_cast<TJournalActionKind>(s.ColumnInt64(2));
+    row.ActionTarget = s.ColumnInt64(3);
     row.Table = Text(s, 4);
-    row.Row = sqlite3_column_int64(s, 5);
-    const unsigned char *kind = sqlite3_column_text(s, 6);
-    row.Kind = TJournalKind(kind ? char(kind[0]) : 'U');
+    row.Row = s.ColumnInt64(5);
+    const std::string kind = s.ColumnText(6);
+    row.Kind = TJournalKind(kind.empty() ? 'U' : kind[0]);
     row.Time = Text(s, 7);
     for (int i = 0; i < 4; ++i) {
         row.Before[i] = ColumnValueOf(s, 8 + i);
         row.After[i] = ColumnValueOf(s, 12 + i);
     }
+    if (server) {
+        AmountAsNumber(row.Before[0]);
+        AmountAsNumber(row.After[0]);
+    }
     return row;
-}
-
-bool JournalTableExists(sqlite3 *db)
-{
-    Statement find =
-        Prepare(db, "SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = 'kestrum_journal'");
-    return sqlite3_step(find.get()) == SQLITE_ROW;
 }
 
 } // namespace
 
 TJournalValue JournalColumnValue(sqlite3_stmt *statement, int column)
+{
+    return ColumnValueOf(statement, column);
+}
+
+TJournalValue JournalColumnValue(const TDbStatement &statement, int column)
 {
     return ColumnValueOf(statement, column);
 }
@@ -266,7 +307,7 @@ void BindJournalValue(sqlite3_stmt *statement, int parameter, const TJournalValu
     }
 }
 
-bool JournalTableOf(sqlite3 *db, const QString &table, TJournalTable &info)
+bool JournalTableOf(TDbDriver &db, const QString &table, TJournalTable &info)
 {
     for (const TLedgerTable &ledger : LedgerTables) {
         if (table != QString::fromUtf8(ledger.Name))
@@ -279,8 +320,11 @@ bool JournalTableOf(sqlite3 *db, const QString &table, TJournalTable &info)
     return false;
 }
 
-bool HasJournal(sqlite3 *db)
+bool HasJournal(TDbDriver &db)
 {
+    // A server's schema has its triggers from the start.
+    if (OnServer(db))
+        return TableExists(db, "kestrum_journal");
     for (const TLedgerTable &table : LedgerTables) {
         if (table.Optional && JournalKey(db, table).empty())
             continue;
@@ -291,8 +335,10 @@ bool HasJournal(sqlite3 *db)
     return true;
 }
 
-bool JournalIsCurrent(sqlite3 *db)
+bool JournalIsCurrent(TDbDriver &db)
 {
+    if (OnServer(db))
+        return HasJournal(db);
     for (const TLedgerTable &table : LedgerTables) {
         if (table.Optional && JournalKey(db, table).empty())
             continue;
@@ -305,9 +351,16 @@ bool JournalIsCurrent(sqlite3 *db)
     return true;
 }
 
-void EnsureJournal(sqlite3 *db)
+void EnsureJournal(TDbDriver &db)
 {
-    if (sqlite3_db_readonly(db, "main") == 1 || JournalIsCurrent(db))
+    if (OnServer(db)) {
+        // The schema is kestrum-db init's; only triggers set aside in this
+        // transaction come back.
+        if (db.InTransaction())
+            Exec(db, "SELECT set_config('kestrum.journal_paused', '', true)");
+        return;
+    }
+    if (ReadOnlyFile(db) || JournalIsCurrent(db))
         return;
     // A savepoint works alone and inside a caller's transaction alike.
     Exec(db, "SAVEPOINT kestrum_journal_setup");
@@ -327,20 +380,26 @@ void EnsureJournal(sqlite3 *db)
         }
         Exec(db, "RELEASE kestrum_journal_setup");
     } catch (...) {
-        sqlite3_exec(db, "ROLLBACK TO kestrum_journal_setup; RELEASE kestrum_journal_setup", nullptr, nullptr,
-                     nullptr);
+        sqlite3_exec(FileHandle(db), "ROLLBACK TO kestrum_journal_setup; RELEASE kestrum_journal_setup",
+                     nullptr, nullptr, nullptr);
         throw;
     }
 }
 
-void DropJournalTriggers(sqlite3 *db)
+void DropJournalTriggers(TDbDriver &db)
 {
+    if (OnServer(db)) {
+        // Dropping a trigger would lock every other writer out; a setting of
+        // this transaction makes the triggers pass over its writes instead.
+        Exec(db, "SELECT set_config('kestrum.journal_paused', 'on', true)");
+        return;
+    }
     for (const TLedgerTable &table : LedgerTables)
         for (const char *suffix : TriggerSuffixes)
             Exec(db, "DROP TRIGGER IF EXISTS " + TriggerName(table, suffix));
 }
 
-void JournalInsertedRows(sqlite3 *db, const QString &table, std::int64_t afterKey)
+void JournalInsertedRows(TDbDriver &db, const QString &table, std::int64_t afterKey)
 {
     for (const TLedgerTable &ledger : LedgerTables) {
         if (table != QString::fromUtf8(ledger.Name))
@@ -348,77 +407,96 @@ void JournalInsertedRows(sqlite3 *db, const QString &table, std::int64_t afterKe
         const std::string key = JournalKey(db, ledger);
         if (key.empty())
             return;
-        // The trigger's own statement, reading every new row at once.
-        std::string sql = JournalInsertSql(ledger, key, false, 'I', nullptr, "NEW");
-        const std::size_t values = sql.find(" VALUES (");
-        sql = sql.substr(0, values) + " SELECT " + sql.substr(values + 9, sql.size() - values - 9 - 2) +
-              " FROM " + ledger.Name + " AS NEW WHERE NEW." + Quoted(key) + " > ?1 ORDER BY NEW." +
-              Quoted(key);
+        std::string sql;
+        if (OnServer(db)) {
+            // The server's journal keeps values as text, dates as a file writes them.
+            const bool timestamp = !ledger.Optional;
+            sql = std::string(
+                      "INSERT INTO kestrum_journal (action_id, tbl, row_id, kind, new_amount, new_date, "
+                      "new_item, new_remark) SELECT ") +
+                  OpenActionSql(db) + ", '" + ledger.Name + "', NEW.id, 'I', NEW." +
+                  Quoted(ledger.Columns[0]) + "::text, " +
+                  (timestamp ? "kestrum_time_text(NEW." + Quoted(ledger.Columns[1]) + ")"
+                             : "NEW." + Quoted(ledger.Columns[1]) + "::text") +
+                  ", NEW." + Quoted(ledger.Columns[2]) + "::text, NEW." + Quoted(ledger.Columns[3]) +
+                  "::text FROM " + ledger.Name + " AS NEW WHERE NEW.id > ?1 ORDER BY NEW.id";
+        } else {
+            // The trigger's own statement, reading every new row at once.
+            sql = JournalInsertSql(ledger, key, false, 'I', nullptr, "NEW");
+            const std::size_t values = sql.find(" VALUES (");
+            sql = sql.substr(0, values) + " SELECT " + sql.substr(values + 9, sql.size() - values - 9 - 2) +
+                  " FROM " + ledger.Name + " AS NEW WHERE NEW." + Quoted(key) + " > ?1 ORDER BY NEW." +
+                  Quoted(key);
+        }
         Statement insert = Prepare(db, sql);
-        sqlite3_bind_int64(insert.get(), 1, afterKey);
-        if (sqlite3_step(insert.get()) != SQLITE_DONE)
-            Fail(db, "journal");
+        insert->BindInt64(1, afterKey);
+        Run(*insert);
         return;
     }
 }
 
-std::vector<TJournalRow> ReadActionRows(sqlite3 *db, std::int64_t action)
+std::vector<TJournalRow> ReadActionRows(TDbDriver &db, std::int64_t action)
 {
     Statement select = Prepare(db, std::string(RowSelectSql) + "WHERE j.action_id = ?1 ORDER BY j.id");
-    sqlite3_bind_int64(select.get(), 1, action);
+    select->BindInt64(1, action);
+    const bool server = OnServer(db);
     std::vector<TJournalRow> rows;
-    int step;
-    while ((step = sqlite3_step(select.get())) == SQLITE_ROW)
-        rows.push_back(ReadRow(select.get()));
-    if (step != SQLITE_DONE)
-        Fail(db, "journal");
+    while (select->Step())
+        rows.push_back(ReadRow(*select, server));
     return rows;
 }
 
-void ForEachJournalRow(sqlite3 *db, bool newestFirst, const std::function<bool(const TJournalRow &)> &row)
+void ForEachJournalRow(TDbDriver &db, bool newestFirst, const std::function<bool(const TJournalRow &)> &row)
 {
-    if (!JournalTableExists(db))
+    if (!TableExists(db, "kestrum_journal"))
         return;
     Statement select =
         Prepare(db, std::string(RowSelectSql) + "ORDER BY j.id " + (newestFirst ? "DESC" : "ASC"));
-    int step;
-    while ((step = sqlite3_step(select.get())) == SQLITE_ROW)
-        if (!row(ReadRow(select.get())))
+    const bool server = OnServer(db);
+    while (select->Step())
+        if (!row(ReadRow(*select, server)))
             return;
-    if (step != SQLITE_DONE)
-        Fail(db, "journal");
 }
 
-std::int64_t OpenJournalAction(sqlite3 *db, const QString &label, TJournalActionKind kind,
+std::int64_t OpenJournalAction(TDbDriver &db, const QString &label, TJournalActionKind kind,
                                std::int64_t target)
 {
-    if (sqlite3_get_autocommit(db))
+    if (!db.InTransaction())
         throw Exception("a journal action opens only inside a write transaction");
+    if (OnServer(db)) {
+        Statement open = Prepare(
+            db, "SELECT kestrum_open_action(CAST(?1 AS integer), CAST(?2 AS bigint), CAST(?3 AS text))");
+        open->BindInt64(1, static_cast<int>(kind));
+        open->BindInt64(2, target);
+        BindText(*open, 3, label);
+        return open->Step() ? open->ColumnInt64(0) : 0;
+    }
     if (kind == TJournalActionKind::Do)
         Exec(db, "UPDATE kestrum_journal_action SET state = 2 WHERE state = 1");
-    Statement insert = Prepare(db, "INSERT INTO kestrum_journal_action (kind, state, target, label, at) "
-                                   "VALUES (?1, ?2, ?3, ?4, datetime('now', 'localtime'))");
-    sqlite3_bind_int(insert.get(), 1, static_cast<int>(kind));
-    sqlite3_bind_int(insert.get(), 2, kind == TJournalActionKind::Do ? 0 : 3);
+    Statement insert = db.PrepareInsert("INSERT INTO kestrum_journal_action (kind, state, target, label, at) "
+                                        "VALUES (?1, ?2, ?3, ?4, datetime('now', 'localtime'))",
+                                        "id");
+    insert->BindInt64(1, static_cast<int>(kind));
+    insert->BindInt64(2, kind == TJournalActionKind::Do ? 0 : 3);
     if (target != 0)
-        sqlite3_bind_int64(insert.get(), 3, target);
-    if (!label.isEmpty()) {
-        const QByteArray text = label.toUtf8();
-        sqlite3_bind_text(insert.get(), 4, text.constData(), int(text.size()), SQLITE_TRANSIENT);
-    }
-    if (sqlite3_step(insert.get()) != SQLITE_DONE)
-        Fail(db, "journal");
-    const std::int64_t action = sqlite3_last_insert_rowid(db);
+        insert->BindInt64(3, target);
+    if (!label.isEmpty())
+        BindText(*insert, 4, label);
+    Run(*insert);
+    const std::int64_t action = db.LastInsertId();
     Statement open =
         Prepare(db, "INSERT OR REPLACE INTO kestrum_journal_open (id, action_id) VALUES (1, ?1)");
-    sqlite3_bind_int64(open.get(), 1, action);
-    if (sqlite3_step(open.get()) != SQLITE_DONE)
-        Fail(db, "journal");
+    open->BindInt64(1, action);
+    Run(*open);
     return action;
 }
 
-void CloseJournalAction(sqlite3 *db)
+void CloseJournalAction(TDbDriver &db)
 {
+    if (OnServer(db)) {
+        Exec(db, "SELECT kestrum_close_action()");
+        return;
+    }
     // An action that wrote nothing (an import of an empty file) is nothing
     // to undo.
     Exec(db, "DELETE FROM kestrum_journal_action WHERE id = (SELECT action_id FROM kestrum_journal_open) "
@@ -427,14 +505,12 @@ void CloseJournalAction(sqlite3 *db)
     Exec(db, "DELETE FROM kestrum_journal_open");
 }
 
-void SetJournalActionLabel(sqlite3 *db, const QString &label)
+void SetJournalActionLabel(TDbDriver &db, const QString &label)
 {
-    Statement update = Prepare(db, "UPDATE kestrum_journal_action SET label = ?1 "
-                                   "WHERE id = (SELECT action_id FROM kestrum_journal_open)");
-    const QByteArray text = label.toUtf8();
-    sqlite3_bind_text(update.get(), 1, text.constData(), int(text.size()), SQLITE_TRANSIENT);
-    if (sqlite3_step(update.get()) != SQLITE_DONE)
-        Fail(db, "journal");
+    Statement update = Prepare(db, std::string("UPDATE kestrum_journal_action SET label = ?1 WHERE id = ") +
+                                       OpenActionSql(db));
+    BindText(*update, 1, label);
+    Run(*update);
 }
 
 QString JournalKindWord(TJournalKind kind)

@@ -14,27 +14,33 @@
 #include <string>
 #include <vector>
 
-struct sqlite3;
 struct sqlite3_stmt;
 
 namespace kestrum {
+
+class TDbDriver;
+class TDbStatement;
 
 //! Adds the journal's tables, index and triggers to a ledger file that lacks
 //! them; a file that has them is only looked at (no table is scanned). A
 //! table without the ledger's columns gets no triggers. A file that can only
 //! be read is left alone. Works inside or outside a transaction. Raises
-//! Exception when the file cannot be changed.
-void EnsureJournal(sqlite3 *db);
+//! Exception when the file cannot be changed. A server's ledger has them
+//! from kestrum-db init: there it only brings back, inside a transaction,
+//! the journaling that DropJournalTriggers set aside.
+void EnsureJournal(TDbDriver &db);
 
 //! Whether the file has the journal's triggers on both tables.
-bool HasJournal(sqlite3 *db);
+bool HasJournal(TDbDriver &db);
 //! Whether it has them as this version writes them (rows replaced by a
 //! REPLACE conflict included); EnsureJournal brings older ones up to date.
-bool JournalIsCurrent(sqlite3 *db);
+bool JournalIsCurrent(TDbDriver &db);
 
 //! Drops the journal's triggers (the tables stay): for measuring writes
 //! without them and for a copy of a file that should not record history.
-void DropJournalTriggers(sqlite3 *db);
+//! On a server the triggers stay and pass over the rest of the caller's
+//! transaction instead.
+void DropJournalTriggers(TDbDriver &db);
 
 //! One stored value as SQLite holds it.
 struct TJournalValue {
@@ -47,6 +53,7 @@ struct TJournalValue {
 
 //! A column's value of the current row of a statement, and back.
 TJournalValue JournalColumnValue(sqlite3_stmt *statement, int column);
+TJournalValue JournalColumnValue(const TDbStatement &statement, int column);
 void BindJournalValue(sqlite3_stmt *statement, int parameter, const TJournalValue &value);
 
 //! The key and the four ledger columns (amount, date, item, remark) of a
@@ -55,7 +62,7 @@ struct TJournalTable {
     std::string Key;
     std::string Columns[4];
 };
-bool JournalTableOf(sqlite3 *db, const QString &table, TJournalTable &info);
+bool JournalTableOf(TDbDriver &db, const QString &table, TJournalTable &info);
 
 enum class TJournalKind : char { Insert = 'I', Update = 'U', Delete = 'D' };
 
@@ -81,28 +88,28 @@ struct TJournalRow {
 };
 
 //! The journal rows of one action, oldest first.
-std::vector<TJournalRow> ReadActionRows(sqlite3 *db, std::int64_t action);
+std::vector<TJournalRow> ReadActionRows(TDbDriver &db, std::int64_t action);
 
 //! Every journal row, newest first when asked, one at a time (a journal may
 //! hold millions). The callback returns false to stop.
-void ForEachJournalRow(sqlite3 *db, bool newestFirst, const std::function<bool(const TJournalRow &)> &row);
+void ForEachJournalRow(TDbDriver &db, bool newestFirst, const std::function<bool(const TJournalRow &)> &row);
 
 //! Opens an action with a label for the rows that follow, until
 //! CloseJournalAction; both must run inside one write transaction, so that
 //! a process that dies leaves no action open. Returns the action's id. An
 //! action by a user (TJournalActionKind::Do) drops what could be redone.
-std::int64_t OpenJournalAction(sqlite3 *db, const QString &label,
+std::int64_t OpenJournalAction(TDbDriver &db, const QString &label,
                                TJournalActionKind kind = TJournalActionKind::Do, std::int64_t target = 0);
-void CloseJournalAction(sqlite3 *db);
+void CloseJournalAction(TDbDriver &db);
 //! Names the open action once its writes show what it was.
-void SetJournalActionLabel(sqlite3 *db, const QString &label);
+void SetJournalActionLabel(TDbDriver &db, const QString &label);
 
 //! Journals, as rows of the open action, the rows that `table` got with keys
 //! above `afterKey` while the triggers were dropped (DropJournalTriggers
 //! inside the same transaction): a bulk import writes its journal in one
 //! statement instead of a trigger per row, then restores the triggers with
 //! EnsureJournal before it commits.
-void JournalInsertedRows(sqlite3 *db, const QString &table, std::int64_t afterKey);
+void JournalInsertedRows(TDbDriver &db, const QString &table, std::int64_t afterKey);
 
 //! "录入", "修改" or "删除".
 QString JournalKindWord(TJournalKind kind);

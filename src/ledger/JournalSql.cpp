@@ -1,44 +1,132 @@
 #include "ledger/JournalSql.h"
 
 #include "core/Errors.h"
+#include "db/SqliteDriver.h"
+
+#include <sqlite3.h>
 
 namespace kestrum::journal_sql {
 
-void Fail(sqlite3 *db, const std::string &what)
+Statement Prepare(TDbDriver &db, const std::string &sql)
 {
-    throw Exception(what + ": " + sqlite3_errmsg(db));
+    return db.Prepare(sql);
 }
 
-Statement Prepare(sqlite3 *db, const std::string &sql)
+void Exec(TDbDriver &db, const std::string &sql)
 {
-    sqlite3_stmt *statement = nullptr;
-    if (sqlite3_prepare_v2(db, sql.c_str(), int(sql.size()), &statement, nullptr) != SQLITE_OK)
-        Fail(db, "journal");
-    return Statement(statement, sqlite3_finalize);
+    db.Exec(sql);
 }
 
-void Exec(sqlite3 *db, const std::string &sql)
+void Run(TDbStatement &statement)
 {
-    if (sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr) != SQLITE_OK)
-        Fail(db, "journal");
+    while (statement.Step()) {
+    }
+    statement.Reset();
 }
 
-TWriteTransaction::TWriteTransaction(sqlite3 *db, const std::string &failed) : FDb(db)
+void BindText(TDbStatement &statement, int parameter, const QString &text)
 {
-    if (sqlite3_exec(db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr) != SQLITE_OK)
-        throw Exception(failed + "：" + sqlite3_errmsg(db));
+    const QByteArray bytes = text.toUtf8();
+    statement.BindText(parameter, std::string_view(bytes.constData(), std::size_t(bytes.size())));
+}
+
+QString Text(const TDbStatement &statement, int column)
+{
+    return QString::fromStdString(statement.ColumnText(column));
+}
+
+sqlite3 *FileHandle(TDbDriver &db)
+{
+    auto *file = dynamic_cast<TSqliteDriver *>(&db);
+    return file ? file->Handle() : nullptr;
+}
+
+bool OnServer(TDbDriver &db)
+{
+    return FileHandle(db) == nullptr;
+}
+
+bool ReadOnlyFile(TDbDriver &db)
+{
+    sqlite3 *file = FileHandle(db);
+    return file && sqlite3_db_readonly(file, "main") == 1;
+}
+
+bool TableExists(TDbDriver &db, const char *name)
+{
+    Statement find =
+        Prepare(db, OnServer(db) ? "SELECT 1 WHERE to_regclass(?1) IS NOT NULL"
+                                 : "SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = ?1");
+    find->BindText(1, name);
+    return find->Step();
+}
+
+const char *SameSql(TDbDriver &db)
+{
+    return OnServer(db) ? " IS NOT DISTINCT FROM " : " IS ";
+}
+
+const char *OpenActionSql(TDbDriver &db)
+{
+    return OnServer(db) ? "nullif(current_setting('kestrum.action', true), '')::bigint"
+                        : "(SELECT action_id FROM kestrum_journal_open)";
+}
+
+const char *RowIdSql(TDbDriver &db)
+{
+    return OnServer(db) ? "id" : "rowid";
+}
+
+const char *NowSql(TDbDriver &db)
+{
+    return OnServer(db) ? "kestrum_now_text()" : "datetime('now', 'localtime')";
+}
+
+std::string TypedSql(TDbDriver &db, const std::string &value, int column, bool budget)
+{
+    if (!OnServer(db))
+        return value;
+    if (column == 0)
+        return value + "::numeric";
+    if (column == 1 && !budget)
+        return value + "::timestamp";
+    return value;
+}
+
+TWriteTransaction::TWriteTransaction(TDbDriver &db, const std::string &failed) : FDb(db)
+{
+    try {
+        db.Exec(OnServer(db) ? "BEGIN ISOLATION LEVEL SERIALIZABLE" : "BEGIN IMMEDIATE");
+    } catch (const Exception &e) {
+        throw Exception(failed + "：" + Reason(e));
+    }
 }
 
 TWriteTransaction::~TWriteTransaction()
 {
-    if (!FDone)
-        sqlite3_exec(FDb, "ROLLBACK", nullptr, nullptr, nullptr);
+    if (FDone)
+        return;
+    try {
+        FDb.Rollback();
+    } catch (const Exception &) {
+        // The transaction ended with the failure that brought us here.
+    }
 }
 
 void TWriteTransaction::Commit()
 {
-    Exec(FDb, "COMMIT");
+    FDb.Commit();
     FDone = true;
+}
+
+std::string Reason(const std::exception &error)
+{
+    const std::string text = error.what();
+    for (const std::string_view context :
+         {"无法执行数据库语句：", "无法准备数据库语句：", "无法设置语句的参数："})
+        if (text.starts_with(context))
+            return text.substr(context.size());
+    return text;
 }
 
 std::string Quoted(const std::string &name)

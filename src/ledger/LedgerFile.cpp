@@ -2,6 +2,7 @@
 
 #include "core/Errors.h"
 #include "db/JetFunctions.h"
+#include "db/SqliteDriver.h"
 #include "ledger/Budget.h"
 #include "ledger/DateIndexes.h"
 #include "ledger/Journal.h"
@@ -92,13 +93,14 @@ void BuildLedgerFile(const QString &path, const std::function<void(sqlite3 *)> &
             if (sqlite3_exec(raw, LedgerSchemaSql, nullptr, nullptr, nullptr) != SQLITE_OK)
                 Fail(raw, "Cannot create the tables");
             EnsureDateIndexes(raw);
-            EnsureTrash(raw);
-            EnsureBudgets(raw);
+            TSqliteDriver driver(raw);
+            EnsureTrash(driver);
+            EnsureBudgets(driver);
             if (fill)
                 fill(raw);
             // After the sample rows: they are where the ledger starts, not
             // something its user did and could undo.
-            EnsureJournal(raw);
+            EnsureJournal(driver);
             Exec(raw, "COMMIT");
             if (sqlite3_close(db.release()) != SQLITE_OK)
                 throw Exception("Cannot finish '" + path.toStdString() + "'");

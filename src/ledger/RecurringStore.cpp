@@ -4,8 +4,6 @@
 #include "ledger/Journal.h"
 #include "ledger/JournalSql.h"
 
-#include <sqlite3.h>
-
 #include <map>
 
 namespace kestrum {
@@ -32,56 +30,32 @@ const char *const ScheduleColumns =
     "SELECT id, page, amount_cents, item, remark, first_date, unit, every, end_date, end_count, paused "
     "FROM kestrum_recurring ";
 
-bool TableExists(sqlite3 *db, const char *name)
-{
-    Statement find = Prepare(db, "SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = ?1");
-    sqlite3_bind_text(find.get(), 1, name, -1, SQLITE_STATIC);
-    return sqlite3_step(find.get()) == SQLITE_ROW;
-}
-
-QString Text(sqlite3_stmt *s, int column)
-{
-    return QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(s, column)));
-}
-
-void BindText(sqlite3_stmt *s, int parameter, const QString &text)
-{
-    const QByteArray bytes = text.toUtf8();
-    sqlite3_bind_text(s, parameter, bytes.constData(), int(bytes.size()), SQLITE_TRANSIENT);
-}
-
-void BindDate(sqlite3_stmt *s, int parameter, const QDate &date)
+void BindDate(TDbStatement &s, int parameter, const QDate &date)
 {
     if (date.isValid())
         BindText(s, parameter, date.toString(Qt::ISODate));
     else
-        sqlite3_bind_null(s, parameter);
+        s.BindNull(parameter);
 }
 
-TRecurringSchedule ReadSchedule(sqlite3_stmt *s)
+TRecurringSchedule ReadSchedule(const TDbStatement &s)
 {
     TRecurringSchedule schedule;
-    schedule.Id = sqlite3_column_int64(s, 0);
+    schedule.Id = s.ColumnInt64(0);
     schedule.Page = Text(s, 1) == QStringLiteral("gain") ? TRecurringPage::Income : TRecurringPage::Expense;
-    schedule.AmountCents = sqlite3_column_int64(s, 2);
+    schedule.AmountCents = s.ColumnInt64(2);
     schedule.Item = Text(s, 3);
     schedule.Remark = Text(s, 4);
     schedule.FirstDate = QDate::fromString(Text(s, 5), Qt::ISODate);
-    schedule.Unit = static_cast<TRecurringUnit>(std::clamp(sqlite3_column_int(s, 6), 0, 3));
-    schedule.Every = std::max(1, sqlite3_column_int(s, 7));
+    schedule.Unit = static_cast<TRecurringUnit>(std::clamp(int(s.ColumnInt64(6)), 0, 3));
+    schedule.Every = std::max(1, int(s.ColumnInt64(7)));
     schedule.EndDate = QDate::fromString(Text(s, 8), Qt::ISODate);
-    schedule.EndCount = std::max(0, sqlite3_column_int(s, 9));
-    schedule.Paused = sqlite3_column_int(s, 10) != 0;
+    schedule.EndCount = std::max(0, int(s.ColumnInt64(9)));
+    schedule.Paused = s.ColumnInt64(10) != 0;
     return schedule;
 }
 
-void Step(sqlite3 *db, sqlite3_stmt *s)
-{
-    if (sqlite3_step(s) != SQLITE_DONE)
-        Fail(db, "recurring entries");
-}
-
-void RequireTables(sqlite3 *db)
+void RequireTables(TDbDriver &db)
 {
     if (!HasRecurring(db))
         throw Exception("这个账本还没有定期收支。");
@@ -97,103 +71,111 @@ QString PostingLabel(const std::vector<TRecurringDue> &posted)
 
 } // namespace
 
-bool HasRecurring(sqlite3 *db)
+bool HasRecurring(TDbDriver &db)
 {
     return TableExists(db, "kestrum_recurring") && TableExists(db, "kestrum_recurring_posted");
 }
 
-void EnsureRecurring(sqlite3 *db)
+void EnsureRecurring(TDbDriver &db)
 {
-    if (sqlite3_db_readonly(db, "main") == 1 || HasRecurring(db))
+    // A server's ledger has the tables from kestrum-db init.
+    if (OnServer(db) || ReadOnlyFile(db) || HasRecurring(db))
         return;
-    Exec(db, "SAVEPOINT kestrum_recurring_setup");
+    db.Savepoint("kestrum_recurring_setup");
     try {
         Exec(db, RecurringTablesSql);
-        Exec(db, "RELEASE kestrum_recurring_setup");
+        db.ReleaseSavepoint("kestrum_recurring_setup");
     } catch (...) {
-        sqlite3_exec(db, "ROLLBACK TO kestrum_recurring_setup; RELEASE kestrum_recurring_setup", nullptr,
-                     nullptr, nullptr);
+        try {
+            db.RollbackToSavepoint("kestrum_recurring_setup");
+            db.ReleaseSavepoint("kestrum_recurring_setup");
+        } catch (const Exception &) {
+            // The failure being raised says more.
+        }
         throw;
     }
 }
 
-std::vector<TRecurringSchedule> LoadRecurringSchedules(sqlite3 *db)
+std::vector<TRecurringSchedule> LoadRecurringSchedules(TDbDriver &db)
 {
     std::vector<TRecurringSchedule> schedules;
     if (!HasRecurring(db))
         return schedules;
     Statement select = Prepare(db, std::string(ScheduleColumns) + "ORDER BY id");
-    int step;
-    while ((step = sqlite3_step(select.get())) == SQLITE_ROW)
-        schedules.push_back(ReadSchedule(select.get()));
-    if (step != SQLITE_DONE)
-        Fail(db, "recurring entries");
+    while (select->Step())
+        schedules.push_back(ReadSchedule(*select));
     return schedules;
 }
 
-std::int64_t SaveRecurringSchedule(sqlite3 *db, const TRecurringSchedule &schedule)
+std::int64_t SaveRecurringSchedule(TDbDriver &db, const TRecurringSchedule &schedule)
 {
     if (const QString problem = schedule.Problem(); !problem.isEmpty())
         throw Exception(problem.toStdString());
     EnsureRecurring(db);
     RequireTables(db);
-    Statement save = Prepare(
-        db, schedule.Id == 0
-                ? "INSERT INTO kestrum_recurring (page, amount_cents, item, remark, first_date, unit, every, "
-                  "end_date, end_count, paused) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10)"
-                : "UPDATE kestrum_recurring SET page = ?1, amount_cents = ?2, item = ?3, remark = ?4, "
-                  "first_date = ?5, unit = ?6, every = ?7, end_date = ?8, end_count = ?9, paused = ?10 "
-                  "WHERE id = ?11");
-    sqlite3_stmt *s = save.get();
-    sqlite3_bind_text(s, 1, RecurringPageTable(schedule.Page), -1, SQLITE_STATIC);
-    sqlite3_bind_int64(s, 2, schedule.AmountCents);
+    const std::string columns = "page = ?1, amount_cents = ?2, item = ?3, remark = ?4, first_date = ?5, "
+                                "unit = ?6, every = ?7, end_date = ?8, end_count = ?9, paused = ?10";
+    // An update answers the id of the row it changed, so that a schedule
+    // deleted meanwhile is told apart on either engine.
+    Statement save =
+        schedule.Id == 0
+            ? db.PrepareInsert("INSERT INTO kestrum_recurring (page, amount_cents, item, remark, first_date, "
+                               "unit, every, end_date, end_count, paused) "
+                               "VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10)",
+                               "id")
+            : Prepare(db, "UPDATE kestrum_recurring SET " + columns + " WHERE id = ?11 RETURNING id");
+    TDbStatement &s = *save;
+    s.BindText(1, RecurringPageTable(schedule.Page));
+    s.BindInt64(2, schedule.AmountCents);
     BindText(s, 3, schedule.Item.trimmed());
     if (schedule.Remark.isEmpty())
-        sqlite3_bind_null(s, 4);
+        s.BindNull(4);
     else
         BindText(s, 4, schedule.Remark);
     BindDate(s, 5, schedule.FirstDate);
-    sqlite3_bind_int(s, 6, static_cast<int>(schedule.Unit));
-    sqlite3_bind_int(s, 7, schedule.Every);
+    s.BindInt64(6, static_cast<int>(schedule.Unit));
+    s.BindInt64(7, schedule.Every);
     BindDate(s, 8, schedule.EndDate);
     if (schedule.EndCount > 0)
-        sqlite3_bind_int(s, 9, schedule.EndCount);
+        s.BindInt64(9, schedule.EndCount);
     else
-        sqlite3_bind_null(s, 9);
-    sqlite3_bind_int(s, 10, schedule.Paused ? 1 : 0);
-    if (schedule.Id != 0)
-        sqlite3_bind_int64(s, 11, schedule.Id);
-    Step(db, s);
-    if (schedule.Id == 0)
-        return sqlite3_last_insert_rowid(db);
-    if (sqlite3_changes(db) == 0)
+        s.BindNull(9);
+    s.BindInt64(10, schedule.Paused ? 1 : 0);
+    if (schedule.Id == 0) {
+        Run(s);
+        return db.LastInsertId();
+    }
+    s.BindInt64(11, schedule.Id);
+    const bool changed = s.Step();
+    s.Reset();
+    if (!changed)
         throw Exception("这条定期收支已被删除。");
     return schedule.Id;
 }
 
-void DeleteRecurringSchedule(sqlite3 *db, std::int64_t id)
+void DeleteRecurringSchedule(TDbDriver &db, std::int64_t id)
 {
     RequireTables(db);
     TWriteTransaction transaction(db, "定期收支未能保存");
     for (const char *sql : {"DELETE FROM kestrum_recurring_posted WHERE schedule_id = ?1",
                             "DELETE FROM kestrum_recurring WHERE id = ?1"}) {
         Statement statement = Prepare(db, sql);
-        sqlite3_bind_int64(statement.get(), 1, id);
-        Step(db, statement.get());
+        statement->BindInt64(1, id);
+        Run(*statement);
     }
     transaction.Commit();
 }
 
-void SetRecurringPaused(sqlite3 *db, std::int64_t id, bool paused)
+void SetRecurringPaused(TDbDriver &db, std::int64_t id, bool paused)
 {
     RequireTables(db);
     Statement update = Prepare(db, "UPDATE kestrum_recurring SET paused = ?1 WHERE id = ?2");
-    sqlite3_bind_int(update.get(), 1, paused ? 1 : 0);
-    sqlite3_bind_int64(update.get(), 2, id);
-    Step(db, update.get());
+    update->BindInt64(1, paused ? 1 : 0);
+    update->BindInt64(2, id);
+    Run(*update);
 }
 
-std::set<QDate> PostedRecurringDates(sqlite3 *db, std::int64_t scheduleId)
+std::set<QDate> PostedRecurringDates(TDbDriver &db, std::int64_t scheduleId)
 {
     std::set<QDate> dates;
     if (!HasRecurring(db))
@@ -207,16 +189,13 @@ std::set<QDate> PostedRecurringDates(sqlite3 *db, std::int64_t scheduleId)
                       "LEFT JOIN kestrum_journal_action a ON a.id = p.action_id "
                       "WHERE p.schedule_id = ?1 AND (p.action_id IS NULL OR a.id IS NULL OR a.state = 0)"
                     : "SELECT occurs_on FROM kestrum_recurring_posted WHERE schedule_id = ?1");
-    sqlite3_bind_int64(select.get(), 1, scheduleId);
-    int step;
-    while ((step = sqlite3_step(select.get())) == SQLITE_ROW)
-        dates.insert(QDate::fromString(Text(select.get(), 0), Qt::ISODate));
-    if (step != SQLITE_DONE)
-        Fail(db, "recurring entries");
+    select->BindInt64(1, scheduleId);
+    while (select->Step())
+        dates.insert(QDate::fromString(Text(*select, 0), Qt::ISODate));
     return dates;
 }
 
-std::vector<TRecurringDue> DueRecurringEntries(sqlite3 *db, const QDate &today)
+std::vector<TRecurringDue> DueRecurringEntries(TDbDriver &db, const QDate &today)
 {
     std::vector<TRecurringDue> due;
     for (const TRecurringSchedule &schedule : LoadRecurringSchedules(db)) {
@@ -231,7 +210,7 @@ std::vector<TRecurringDue> DueRecurringEntries(sqlite3 *db, const QDate &today)
     return due;
 }
 
-TRecurringPostResult PostRecurringEntries(sqlite3 *db, const std::vector<TRecurringDue> &entries,
+TRecurringPostResult PostRecurringEntries(TDbDriver &db, const std::vector<TRecurringDue> &entries,
                                           const QDate &today,
                                           const std::function<void(TRecurringPostStep)> &onStep)
 {
@@ -252,10 +231,10 @@ TRecurringPostResult PostRecurringEntries(sqlite3 *db, const std::vector<TRecurr
         for (const TRecurringDue &entry : entries) {
             if (schedules.contains(entry.ScheduleId))
                 continue;
-            sqlite3_reset(select.get());
-            sqlite3_bind_int64(select.get(), 1, entry.ScheduleId);
-            if (sqlite3_step(select.get()) == SQLITE_ROW)
-                schedules.emplace(entry.ScheduleId, ReadSchedule(select.get()));
+            select->BindInt64(1, entry.ScheduleId);
+            if (select->Step())
+                schedules.emplace(entry.ScheduleId, ReadSchedule(*select));
+            select->Reset();
         }
     }
     std::map<std::int64_t, std::set<QDate>> stillDue;
@@ -280,43 +259,48 @@ TRecurringPostResult PostRecurringEntries(sqlite3 *db, const std::vector<TRecurr
     if (journal)
         action = OpenJournalAction(db, PostingLabel(posting));
     step(TRecurringPostStep::Began);
-    Statement insertGain = Prepare(db, "INSERT INTO gain (\"本次进帐\", \"进帐时间\", \"进帐人\", \"备注\") "
-                                       "VALUES (?1, ?2, ?3, ?4)");
+    Statement insertGain =
+        db.PrepareInsert("INSERT INTO gain (\"本次进帐\", \"进帐时间\", \"进帐人\", \"备注\") "
+                         "VALUES (?1, ?2, ?3, ?4)",
+                         "id");
     Statement insertExpen =
-        Prepare(db, "INSERT INTO expen (\"消费金额\", \"消费日期\", \"消费者\", \"备注\") "
-                    "VALUES (?1, ?2, ?3, ?4)");
+        db.PrepareInsert("INSERT INTO expen (\"消费金额\", \"消费日期\", \"消费者\", \"备注\") "
+                         "VALUES (?1, ?2, ?3, ?4)",
+                         "id");
     // An undone posting left a mark that no longer stands: it makes way.
     Statement dropDead =
         Prepare(db, "DELETE FROM kestrum_recurring_posted WHERE schedule_id = ?1 AND occurs_on = ?2");
-    Statement mark = Prepare(db, "INSERT INTO kestrum_recurring_posted "
-                                 "(schedule_id, occurs_on, action_id, tbl, row_id, posted_at) "
-                                 "VALUES (?1, ?2, ?3, ?4, ?5, datetime('now', 'localtime'))");
+    Statement mark = Prepare(db, std::string("INSERT INTO kestrum_recurring_posted "
+                                             "(schedule_id, occurs_on, action_id, tbl, row_id, posted_at) "
+                                             "VALUES (?1, ?2, ?3, ?4, ?5, ") +
+                                     NowSql(db) + ")");
     for (const TRecurringDue &entry : posting) {
-        sqlite3_stmt *insert = entry.Page == TRecurringPage::Income ? insertGain.get() : insertExpen.get();
-        sqlite3_reset(insert);
-        sqlite3_clear_bindings(insert);
-        sqlite3_bind_double(insert, 1, double(entry.AmountCents) / 100.0);
+        TDbStatement &insert = entry.Page == TRecurringPage::Income ? *insertGain : *insertExpen;
+        // Amounts go as the exact decimal of the fen, which a file keeps as
+        // the nearest double and a server to the last digit.
+        insert.BindDouble(1, double(entry.AmountCents) / 100.0);
         BindText(insert, 2, entry.Date.toString(QStringLiteral("yyyy-MM-dd 00:00:00")));
         BindText(insert, 3, entry.Item.trimmed());
-        if (!entry.Remark.isEmpty())
+        if (entry.Remark.isEmpty())
+            insert.BindNull(4);
+        else
             BindText(insert, 4, entry.Remark);
-        Step(db, insert);
-        const std::int64_t row = sqlite3_last_insert_rowid(db);
+        Run(insert);
+        const std::int64_t row = db.LastInsertId();
         step(TRecurringPostStep::EntryWritten);
 
-        sqlite3_reset(dropDead.get());
-        sqlite3_bind_int64(dropDead.get(), 1, entry.ScheduleId);
-        BindDate(dropDead.get(), 2, entry.Date);
-        Step(db, dropDead.get());
-        sqlite3_reset(mark.get());
-        sqlite3_clear_bindings(mark.get());
-        sqlite3_bind_int64(mark.get(), 1, entry.ScheduleId);
-        BindDate(mark.get(), 2, entry.Date);
+        dropDead->BindInt64(1, entry.ScheduleId);
+        BindDate(*dropDead, 2, entry.Date);
+        Run(*dropDead);
+        mark->BindInt64(1, entry.ScheduleId);
+        BindDate(*mark, 2, entry.Date);
         if (journal)
-            sqlite3_bind_int64(mark.get(), 3, action);
-        sqlite3_bind_text(mark.get(), 4, RecurringPageTable(entry.Page), -1, SQLITE_STATIC);
-        sqlite3_bind_int64(mark.get(), 5, row);
-        Step(db, mark.get());
+            mark->BindInt64(3, action);
+        else
+            mark->BindNull(3);
+        mark->BindText(4, RecurringPageTable(entry.Page));
+        mark->BindInt64(5, row);
+        Run(*mark);
         step(TRecurringPostStep::Marked);
         ++result.Posted;
     }

@@ -19,28 +19,29 @@
 #include <set>
 #include <vector>
 
-struct sqlite3;
-
 namespace kestrum {
+
+class TDbDriver;
 
 //! Adds the schedule tables to a ledger that lacks them; a file that has
 //! them is only looked at, and one that can only be read is left alone.
-//! Raises Exception when the file refuses the change.
-void EnsureRecurring(sqlite3 *db);
+//! Raises Exception when the file refuses the change. A server's ledger has
+//! them from kestrum-db init and is left as it is.
+void EnsureRecurring(TDbDriver &db);
 //! Whether the file holds the schedule tables.
-bool HasRecurring(sqlite3 *db);
+bool HasRecurring(TDbDriver &db);
 
 //! Every schedule, in the order they were added; none without the tables.
-std::vector<TRecurringSchedule> LoadRecurringSchedules(sqlite3 *db);
+std::vector<TRecurringSchedule> LoadRecurringSchedules(TDbDriver &db);
 //! Stores a new schedule (Id 0) or changes a stored one; returns its id.
 //! Raises Exception with the schedule's Problem() when it is not valid.
-std::int64_t SaveRecurringSchedule(sqlite3 *db, const TRecurringSchedule &schedule);
+std::int64_t SaveRecurringSchedule(TDbDriver &db, const TRecurringSchedule &schedule);
 //! Deletes a schedule with its marks; the entries it posted stay.
-void DeleteRecurringSchedule(sqlite3 *db, std::int64_t id);
-void SetRecurringPaused(sqlite3 *db, std::int64_t id, bool paused);
+void DeleteRecurringSchedule(TDbDriver &db, std::int64_t id);
+void SetRecurringPaused(TDbDriver &db, std::int64_t id, bool paused);
 
 //! The dates of a schedule's occurrences whose posting stands.
-std::set<QDate> PostedRecurringDates(sqlite3 *db, std::int64_t scheduleId);
+std::set<QDate> PostedRecurringDates(TDbDriver &db, std::int64_t scheduleId);
 
 //! One occurrence to post; the amount may differ from the schedule's (a
 //! variable bill).
@@ -55,7 +56,7 @@ struct TRecurringDue {
 
 //! Every occurrence up to `today` still to be posted, oldest first; missed
 //! periods each once.
-std::vector<TRecurringDue> DueRecurringEntries(sqlite3 *db, const QDate &today);
+std::vector<TRecurringDue> DueRecurringEntries(TDbDriver &db, const QDate &today);
 
 //! Steps of a posting, for tests that stop the process between them.
 enum class TRecurringPostStep { Began, EntryWritten, Marked, Committed };
@@ -72,7 +73,7 @@ struct TRecurringPostResult {
 //! action (one undo takes them all back). Each occurrence is checked again
 //! against the file under the write lock; what is no longer due by
 //! `today` is skipped. Raises Exception and writes nothing when the file fails.
-TRecurringPostResult PostRecurringEntries(sqlite3 *db, const std::vector<TRecurringDue> &entries,
+TRecurringPostResult PostRecurringEntries(TDbDriver &db, const std::vector<TRecurringDue> &entries,
                                           const QDate &today,
                                           const std::function<void(TRecurringPostStep)> &onStep = {});
 

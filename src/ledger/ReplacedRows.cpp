@@ -1,6 +1,6 @@
 #include "ledger/ReplacedRows.h"
 
-#include <sqlite3.h>
+#include "ledger/JournalSql.h"
 
 namespace kestrum {
 
@@ -10,28 +10,12 @@ const char *const TableSql = "CREATE TABLE IF NOT EXISTS kestrum_replaced ("
                              "tbl TEXT PRIMARY KEY, row_id INTEGER NOT NULL, "
                              "amount, entry_date, item, remark)";
 
-bool TriggerExists(sqlite3 *db, const std::string &name)
+bool TriggerExists(TDbDriver &db, const std::string &name)
 {
-    sqlite3_stmt *find = nullptr;
-    if (sqlite3_prepare_v2(db, "SELECT 1 FROM sqlite_master WHERE type = 'trigger' AND name = ?1", -1, &find,
-                           nullptr) != SQLITE_OK)
-        return false;
-    sqlite3_bind_text(find, 1, name.c_str(), int(name.size()), SQLITE_TRANSIENT);
-    const bool exists = sqlite3_step(find) == SQLITE_ROW;
-    sqlite3_finalize(find);
-    return exists;
-}
-
-bool TableExists(sqlite3 *db)
-{
-    sqlite3_stmt *find = nullptr;
-    if (sqlite3_prepare_v2(db,
-                           "SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = 'kestrum_replaced'",
-                           -1, &find, nullptr) != SQLITE_OK)
-        return false;
-    const bool exists = sqlite3_step(find) == SQLITE_ROW;
-    sqlite3_finalize(find);
-    return exists;
+    journal_sql::Statement find =
+        journal_sql::Prepare(db, "SELECT 1 FROM sqlite_master WHERE type = 'trigger' AND name = ?1");
+    find->BindText(1, name);
+    return find->Step();
 }
 
 std::string Quote(const char *name)
@@ -60,10 +44,10 @@ std::string TriggerSql(const char *table, const char *const columns[4], bool upd
 
 } // namespace
 
-std::vector<std::string> ReplacedRowsSetupSql(sqlite3 *db, const char *table, const char *const columns[4])
+std::vector<std::string> ReplacedRowsSetupSql(TDbDriver &db, const char *table, const char *const columns[4])
 {
     std::vector<std::string> sql;
-    if (!TableExists(db))
+    if (!journal_sql::TableExists(db, ReplacedRowsTable))
         sql.push_back(TableSql);
     for (const bool update : {false, true})
         if (!TriggerExists(db, std::string("kestrum_replaced_") + table + (update ? "_update" : "_insert")))

@@ -11,17 +11,18 @@
 #include <string>
 #include <vector>
 
-struct sqlite3;
-
 namespace kestrum {
+
+class TDbDriver;
 
 //! The table of notes; its columns are tbl, row_id, amount, entry_date, item, remark.
 inline constexpr const char *ReplacedRowsTable = "kestrum_replaced";
 
 //! The statements that add the notes' table and the BEFORE triggers of
 //! `table` (whose four ledger columns are amount, date, item, remark, in that
-//! order) where they are missing; empty when the file has them.
-std::vector<std::string> ReplacedRowsSetupSql(sqlite3 *db, const char *table, const char *const columns[4]);
+//! order) where they are missing; empty when the file has them. For a
+//! ledger file only: a server's triggers see such rows as deleted anyway.
+std::vector<std::string> ReplacedRowsSetupSql(TDbDriver &db, const char *table, const char *const columns[4]);
 
 //! A condition true when the AFTER trigger's write replaced a row: the note
 //! for `table` names the row that now holds `newKey` (as "NEW.id").

@@ -1,9 +1,9 @@
 #include "ledger/Trash.h"
 
+#include "db/DbDriver.h"
 #include "db/DbErrors.h"
+#include "ledger/JournalSql.h"
 #include "ledger/ReplacedRows.h"
-
-#include <sqlite3.h>
 
 #include <algorithm>
 #include <memory>
@@ -100,83 +100,84 @@ std::string InsertedTriggerSql(const TTableColumns &t)
            " AND remark IS NEW." + Quote(t.Remark) + " ORDER BY id DESC LIMIT 1); END;";
 }
 
-[[noreturn]] void Fail(sqlite3 *db, const std::string &context)
-{
-    const int code = sqlite3_extended_errcode(db) & 0xff;
-    if (code == SQLITE_BUSY || code == SQLITE_LOCKED)
-        throw EDatabaseError(context + "：数据库正被其他程序使用，请稍后再试。");
-    if (code == SQLITE_READONLY)
-        throw EDatabaseError(context + "：数据库文件是只读的。");
-    throw EDatabaseError(context + "：" + sqlite3_errmsg(db) + "。");
-}
-
+//! A statement whose failures name what was being done.
 class TStatement {
 public:
-    TStatement(sqlite3 *db, const std::string &sql, const char *context) : FDb(db), FContext(context)
+    TStatement(TDbDriver &db, const std::string &sql, const char *context) : FContext(context)
     {
-        if (sqlite3_prepare_v2(db, sql.c_str(), -1, &FStatement, nullptr) != SQLITE_OK)
-            Fail(db, FContext);
+        Guard([&] { FStatement = db.Prepare(sql); });
     }
-    ~TStatement() { sqlite3_finalize(FStatement); }
-    TStatement(const TStatement &) = delete;
-    TStatement &operator=(const TStatement &) = delete;
 
-    sqlite3_stmt *Get() const { return FStatement; }
-    void Bind(int index, std::int64_t value) { sqlite3_bind_int64(FStatement, index, value); }
-    void Bind(int index, sqlite3_value *value) { sqlite3_bind_value(FStatement, index, value); }
+    TDbStatement &Get() const { return *FStatement; }
+    void Bind(int index, std::int64_t value) { FStatement->BindInt64(index, value); }
+    void Bind(int index, const char *text) { FStatement->BindText(index, text); }
     //! True while there is a row.
     bool Step()
     {
-        const int rc = sqlite3_step(FStatement);
-        if (rc == SQLITE_ROW)
-            return true;
-        if (rc != SQLITE_DONE)
-            Fail(FDb, FContext);
-        return false;
+        bool row = false;
+        Guard([&] { row = FStatement->Step(); });
+        return row;
     }
     void Run()
     {
         Step();
         Reset();
     }
-    void Reset()
-    {
-        sqlite3_reset(FStatement);
-        sqlite3_clear_bindings(FStatement);
-    }
-    std::int64_t Int(int column) const { return sqlite3_column_int64(FStatement, column); }
+    void Reset() { FStatement->Reset(); }
+    std::int64_t Int(int column) const { return FStatement->ColumnInt64(column); }
+    std::string Text(int column) const { return FStatement->ColumnText(column); }
 
 private:
-    sqlite3 *FDb;
+    template <class TWork> void Guard(TWork &&work)
+    {
+        try {
+            work();
+        } catch (const EDatabaseError &e) {
+            throw EDatabaseError(FContext + std::string("：") + journal_sql::Reason(e));
+        }
+    }
+
     const char *FContext;
-    sqlite3_stmt *FStatement = nullptr;
+    std::unique_ptr<TDbStatement> FStatement;
 };
 
-void Exec(sqlite3 *db, const std::string &sql, const char *context)
+void Exec(TDbDriver &db, const std::string &sql, const char *context)
 {
-    if (sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr) != SQLITE_OK)
-        Fail(db, context);
+    try {
+        db.Exec(sql);
+    } catch (const EDatabaseError &e) {
+        throw EDatabaseError(context + std::string("：") + journal_sql::Reason(e));
+    }
 }
 
 //! A write transaction that rolls back unless committed. It takes the write
 //! lock at once (waiting through the busy timeout), so it never fails half
-//! way for want of it; inside a caller's transaction it is a savepoint.
+//! way for want of it; inside a caller's transaction it is a savepoint. On a
+//! server it is serializable, which promises the same.
 class TWriteTransaction {
 public:
-    TWriteTransaction(sqlite3 *db, const char *context) : FDb(db), FContext(context)
+    TWriteTransaction(TDbDriver &db, const char *context) : FDb(db), FContext(context)
     {
-        FOwn = sqlite3_get_autocommit(db) != 0;
-        Exec(db, FOwn ? "BEGIN IMMEDIATE" : "SAVEPOINT kestrum_trash", context);
+        FOwn = !db.InTransaction();
+        Exec(db,
+             !FOwn                       ? "SAVEPOINT kestrum_trash"
+             : journal_sql::OnServer(db) ? "BEGIN ISOLATION LEVEL SERIALIZABLE"
+                                         : "BEGIN IMMEDIATE",
+             context);
     }
     ~TWriteTransaction()
     {
         if (FDone)
             return;
-        if (FOwn) {
-            sqlite3_exec(FDb, "ROLLBACK", nullptr, nullptr, nullptr);
-        } else {
-            sqlite3_exec(FDb, "ROLLBACK TO kestrum_trash", nullptr, nullptr, nullptr);
-            sqlite3_exec(FDb, "RELEASE kestrum_trash", nullptr, nullptr, nullptr);
+        try {
+            if (FOwn) {
+                FDb.Exec("ROLLBACK");
+            } else {
+                FDb.Exec("ROLLBACK TO kestrum_trash");
+                FDb.Exec("RELEASE kestrum_trash");
+            }
+        } catch (const Exception &) {
+            // The failure that brought us here ended the transaction already.
         }
     }
     TWriteTransaction(const TWriteTransaction &) = delete;
@@ -189,38 +190,36 @@ public:
     }
 
 private:
-    sqlite3 *FDb;
+    TDbDriver &FDb;
     const char *FContext;
     bool FOwn = true;
     bool FDone = false;
 };
 
-bool SchemaHas(sqlite3 *db, const char *type, const std::string &name)
+bool SchemaHas(TDbDriver &db, const char *type, const std::string &name)
 {
     TStatement s(db, "SELECT 1 FROM sqlite_master WHERE type = ?1 AND name = ?2", "无法读取数据库结构");
-    sqlite3_bind_text(s.Get(), 1, type, -1, SQLITE_STATIC);
-    sqlite3_bind_text(s.Get(), 2, name.c_str(), -1, SQLITE_TRANSIENT);
+    s.Bind(1, type);
+    s.Get().BindText(2, name);
     return s.Step();
 }
 
-Variant ColumnVariant(sqlite3_stmt *s, int column)
+Variant ColumnVariant(const TDbStatement &s, int column)
 {
-    switch (sqlite3_column_type(s, column)) {
-    case SQLITE_NULL:
+    switch (s.ColumnType(column)) {
+    case TDbValueType::Null:
         return Variant::null();
-    case SQLITE_INTEGER:
-        return Variant(std::int64_t(sqlite3_column_int64(s, column)));
-    case SQLITE_FLOAT:
-        return Variant(sqlite3_column_double(s, column));
+    case TDbValueType::Integer:
+        return Variant(std::int64_t(s.ColumnInt64(column)));
+    case TDbValueType::Real:
+        return Variant(s.ColumnDouble(column));
     default:
-        return Variant(QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(s, column)),
-                                         sqlite3_column_bytes(s, column)));
+        return Variant(QString::fromStdString(s.ColumnText(column)));
     }
 }
 
-bool SourceOf(const unsigned char *text, TTrashSource &source)
+bool SourceOf(const std::string &name, TTrashSource &source)
 {
-    const std::string name = text ? reinterpret_cast<const char *>(text) : "";
     if (name == "gain")
         source = TTrashSource::Gain;
     else if (name == "expen")
@@ -230,36 +229,110 @@ bool SourceOf(const unsigned char *text, TTrashSource &source)
     return true;
 }
 
-//! The four values of an entry as one string, equal for values the table
-//! holds alike: a number is a number whichever way it is stored.
-std::string EntryKey(sqlite3_value *const values[4])
+//! One value of a trash entry, kept while its trash row goes. A server's
+//! exact decimal keeps its digits, to go back unrounded.
+struct TValue {
+    TDbValueType Type = TDbValueType::Null;
+    std::int64_t Integer = 0;
+    double Real = 0;
+    std::string Bytes;
+
+    static TValue Of(const TDbStatement &s, int column, bool server)
+    {
+        TValue value;
+        value.Type = s.ColumnType(column);
+        switch (value.Type) {
+        case TDbValueType::Integer:
+            value.Integer = s.ColumnInt64(column);
+            break;
+        case TDbValueType::Real:
+            value.Real = s.ColumnDouble(column);
+            if (server)
+                value.Bytes = s.ColumnText(column);
+            break;
+        case TDbValueType::Blob:
+            value.Bytes = s.ColumnBlob(column);
+            break;
+        case TDbValueType::Text:
+        case TDbValueType::DateTime:
+            value.Bytes = s.ColumnText(column);
+            break;
+        case TDbValueType::Null:
+            break;
+        }
+        return value;
+    }
+
+    void Bind(TDbStatement &s, int parameter) const
+    {
+        switch (Type) {
+        case TDbValueType::Null:
+            s.BindNull(parameter);
+            break;
+        case TDbValueType::Integer:
+            s.BindInt64(parameter, Integer);
+            break;
+        case TDbValueType::Real:
+            if (Bytes.empty())
+                s.BindDouble(parameter, Real);
+            else
+                s.BindText(parameter, Bytes);
+            break;
+        case TDbValueType::Blob:
+            s.BindBlob(parameter, Bytes);
+            break;
+        case TDbValueType::Text:
+        case TDbValueType::DateTime:
+            s.BindText(parameter, Bytes);
+            break;
+        }
+    }
+};
+
+//! Adds one value to an entry's key: equal for values the table holds
+//! alike, a number being a number whichever way it is stored.
+void AddToKey(std::string &key, TDbValueType type, double number, const std::string &bytes)
+{
+    switch (type) {
+    case TDbValueType::Null:
+        key += "z";
+        break;
+    case TDbValueType::Integer:
+    case TDbValueType::Real:
+        key += "n";
+        key.append(reinterpret_cast<const char *>(&number), sizeof number);
+        break;
+    default:
+        key += type == TDbValueType::Blob ? "b" : "t";
+        key += std::to_string(bytes.size()) + ":";
+        key += bytes;
+        break;
+    }
+}
+
+//! The four values of an entry as one string.
+std::string EntryKey(const TValue values[4])
 {
     std::string key;
     for (int i = 0; i < 4; ++i) {
-        sqlite3_value *value = values[i];
-        switch (sqlite3_value_type(value)) {
-        case SQLITE_NULL:
-            key += "z";
-            break;
-        case SQLITE_INTEGER:
-        case SQLITE_FLOAT: {
-            const double number = sqlite3_value_double(value);
-            key += "n";
-            key.append(reinterpret_cast<const char *>(&number), sizeof number);
-            break;
-        }
-        default: {
-            const bool text = sqlite3_value_type(value) == SQLITE_TEXT;
-            const void *bytes =
-                text ? static_cast<const void *>(sqlite3_value_text(value)) : sqlite3_value_blob(value);
-            const int length = sqlite3_value_bytes(value);
-            key += text ? "t" : "b";
-            key += std::to_string(length) + ":";
-            if (bytes)
-                key.append(static_cast<const char *>(bytes), std::size_t(length));
-            break;
-        }
-        }
+        const TValue &v = values[i];
+        AddToKey(key, v.Type, v.Type == TDbValueType::Integer ? double(v.Integer) : v.Real, v.Bytes);
+    }
+    return key;
+}
+
+//! The same key of the four columns from `first` on of a statement's row.
+std::string EntryKey(const TDbStatement &s, int first)
+{
+    std::string key;
+    for (int i = first; i < first + 4; ++i) {
+        const TDbValueType type = s.ColumnType(i);
+        const bool number = type == TDbValueType::Integer || type == TDbValueType::Real;
+        const bool none = type == TDbValueType::Null;
+        AddToKey(key, type, number ? s.ColumnDouble(i) : 0,
+                 number || none               ? std::string()
+                 : type == TDbValueType::Blob ? s.ColumnBlob(i)
+                                              : s.ColumnText(i));
     }
     return key;
 }
@@ -267,28 +340,32 @@ std::string EntryKey(sqlite3_value *const values[4])
 //! The statements of one restore, prepared once for all its entries.
 class TRestorer {
 public:
-    explicit TRestorer(sqlite3 *db)
-        : FDb(db),
+    explicit TRestorer(TDbDriver &db)
+        : FDb(db), FServer(journal_sql::OnServer(db)),
           FRead(
               db,
               "SELECT source, original_id, amount, entry_date, item, remark FROM kestrum_trash WHERE id = ?1",
               Context),
           FForget(db, "DELETE FROM kestrum_trash WHERE id = ?1", Context)
     {
+        // A file's entries are keyed by rowid, whatever an older file called
+        // the key; a server's by id. "IS" is SQLite's equality with nulls alike.
+        const std::string rowId = RowId();
+        const char *is = journal_sql::SameSql(db);
         for (const TTableColumns &t : Tables) {
             const std::string columns =
                 Quote(t.Amount) + ", " + Quote(t.Date) + ", " + Quote(t.Item) + ", " + Quote(t.Remark);
             auto &table = FTables[&t == &Tables[0] ? 0 : 1];
-            table.Same = std::make_unique<TStatement>(db,
-                                                      std::string("SELECT ") + Quote(t.Amount) +
-                                                          " IS ?1 AND " + Quote(t.Date) + " IS ?2 AND " +
-                                                          Quote(t.Item) + " IS ?3 AND " + Quote(t.Remark) +
-                                                          " IS ?4 FROM " + t.Table + " WHERE rowid = ?5",
-                                                      Context);
+            table.Same = std::make_unique<TStatement>(
+                db,
+                std::string("SELECT ") + Quote(t.Amount) + is + "?1 AND " + Quote(t.Date) + is + "?2 AND " +
+                    Quote(t.Item) + is + "?3 AND " + Quote(t.Remark) + is + "?4 FROM " + t.Table + " WHERE " +
+                    rowId + " = ?5",
+                Context);
             table.InsertWithId =
                 std::make_unique<TStatement>(db,
-                                             std::string("INSERT INTO ") + t.Table + " (rowid, " + columns +
-                                                 ") VALUES (?5, ?1, ?2, ?3, ?4)",
+                                             std::string("INSERT INTO ") + t.Table + " (" + rowId + ", " +
+                                                 columns + ") VALUES (?5, ?1, ?2, ?3, ?4)",
                                              Context);
             table.InsertNew = std::make_unique<TStatement>(
                 db, std::string("INSERT INTO ") + t.Table + " (" + columns + ") VALUES (?1, ?2, ?3, ?4)",
@@ -298,7 +375,7 @@ public:
         // (the entry back under another id) from an equal entry that was
         // there all along, such as the second of two equal lunches. Both
         // reads walk the journal from its newest end or from the deletion on.
-        if (SchemaHas(db, "table", "kestrum_journal")) {
+        if (journal_sql::TableExists(db, "kestrum_journal")) {
             FDeletedAt = std::make_unique<TStatement>(db,
                                                       "SELECT id FROM kestrum_journal WHERE tbl = ?1 AND "
                                                       "row_id = ?2 AND kind = 'D' ORDER BY id DESC LIMIT 1",
@@ -321,8 +398,8 @@ public:
         for (const std::int64_t id : trashIds) {
             FRead.Bind(1, id);
             TTrashSource source = TTrashSource::Gain;
-            if (FRead.Step() && SourceOf(sqlite3_column_text(FRead.Get(), 0), source))
-                wanted[source == TTrashSource::Gain ? 0 : 1].emplace(Key(FRead.Get(), 2),
+            if (FRead.Step() && SourceOf(FRead.Text(0), source))
+                wanted[source == TTrashSource::Gain ? 0 : 1].emplace(EntryKey(FRead.Get(), 2),
                                                                      std::vector<std::int64_t>());
             FRead.Reset();
         }
@@ -331,15 +408,15 @@ public:
             auto &table = FTables[index];
             if (wanted[index].empty())
                 continue;
-            TStatement rows(db(),
+            TStatement rows(FDb,
                             std::string("SELECT ") + Quote(t.Amount) + ", " + Quote(t.Date) + ", " +
-                                Quote(t.Item) + ", " + Quote(t.Remark) + ", rowid FROM " + t.Table +
+                                Quote(t.Item) + ", " + Quote(t.Remark) + ", " + RowId() + " FROM " + t.Table +
                                 " WHERE " + Quote(t.Date) + " IS NULL OR " + Quote(t.Date) +
                                 " IN (SELECT entry_date FROM kestrum_trash WHERE source = '" + t.Table +
-                                "') ORDER BY rowid",
+                                "') ORDER BY " + RowId(),
                             Context);
             while (rows.Step()) {
-                const auto found = wanted[index].find(Key(rows.Get(), 0));
+                const auto found = wanted[index].find(EntryKey(rows.Get(), 0));
                 if (found != wanted[index].end())
                     found->second.push_back(rows.Int(4));
             }
@@ -359,28 +436,20 @@ public:
             outcome.Kind = TTrashRestoreKind::NotInTrash;
             return outcome;
         }
-        if (!SourceOf(sqlite3_column_text(FRead.Get(), 0), outcome.Source)) {
+        if (!SourceOf(FRead.Text(0), outcome.Source)) {
             FRead.Reset();
             throw EDatabaseError(std::string(Context) + "：回收站中有一条纪录不属于进帐或消费表。");
         }
         outcome.OriginalId = FRead.Int(1);
         // Copies, so that the trash row can go while they are still needed.
-        std::unique_ptr<sqlite3_value, void (*)(sqlite3_value *)> values[4] = {{nullptr, sqlite3_value_free},
-                                                                               {nullptr, sqlite3_value_free},
-                                                                               {nullptr, sqlite3_value_free},
-                                                                               {nullptr, sqlite3_value_free}};
-        for (int i = 0; i < 4; ++i) {
-            values[i].reset(sqlite3_value_dup(sqlite3_column_value(FRead.Get(), i + 2)));
-            if (!values[i]) {
-                FRead.Reset();
-                throw EDatabaseError(std::string(Context) + "：内存不足。");
-            }
-        }
+        TValue values[4];
+        for (int i = 0; i < 4; ++i)
+            values[i] = TValue::Of(FRead.Get(), i + 2, FServer);
         FRead.Reset();
         auto &table = FTables[outcome.Source == TTrashSource::Gain ? 0 : 1];
         auto bindValues = [&](TStatement &statement) {
             for (int i = 0; i < 4; ++i)
-                statement.Bind(i + 1, values[i].get());
+                values[i].Bind(statement.Get(), i + 1);
         };
 
         bindValues(*table.Same);
@@ -391,8 +460,7 @@ public:
 
         // Each row found with the entry's values stands for one entry back.
         std::int64_t backAs = 0;
-        sqlite3_value *const raw[4] = {values[0].get(), values[1].get(), values[2].get(), values[3].get()};
-        const auto back = table.Back.find(EntryKey(raw));
+        const auto back = table.Back.find(EntryKey(values));
         if (back != table.Back.end()) {
             std::vector<std::int64_t> &ids = back->second;
             const auto atOldId = std::find(ids.begin(), ids.end(), outcome.OriginalId);
@@ -427,10 +495,8 @@ public:
             outcome.Kind = TTrashRestoreKind::OriginalId;
             outcome.RestoredId = outcome.OriginalId;
         } else {
-            bindValues(*table.InsertNew);
-            table.InsertNew->Run();
             outcome.Kind = TTrashRestoreKind::NewId;
-            outcome.RestoredId = sqlite3_last_insert_rowid(FDb);
+            outcome.RestoredId = InsertNew(table, bindValues);
         }
         return outcome;
     }
@@ -438,7 +504,40 @@ public:
     static constexpr const char *Context = "无法从回收站还原";
 
 private:
-    sqlite3 *db() const { return FDb; }
+    struct TTableStatements {
+        std::unique_ptr<TStatement> Same, InsertWithId, InsertNew, ReturningNew;
+        //! Rows holding the values of a trash entry, by EntryKey, lowest id
+        //! first; each is taken by the first entry it stands for.
+        std::unordered_map<std::string, std::vector<std::int64_t>> Back;
+    };
+
+    std::string RowId() const { return journal_sql::RowIdSql(FDb); }
+
+    //! Inserts under a new key and answers it: a file names the last row it
+    //! added, a server returns it from the insert.
+    template <class TBind> std::int64_t InsertNew(TTableStatements &table, TBind &&bindValues)
+    {
+        if (!FServer) {
+            bindValues(*table.InsertNew);
+            table.InsertNew->Run();
+            return FDb.LastInsertId();
+        }
+        if (!table.ReturningNew) {
+            const bool gain = &table == &FTables[0];
+            const TTableColumns &t = Tables[gain ? 0 : 1];
+            const std::string columns =
+                Quote(t.Amount) + ", " + Quote(t.Date) + ", " + Quote(t.Item) + ", " + Quote(t.Remark);
+            table.ReturningNew =
+                std::make_unique<TStatement>(FDb,
+                                             std::string("INSERT INTO ") + t.Table + " (" + columns +
+                                                 ") VALUES (?1, ?2, ?3, ?4) RETURNING id",
+                                             Context);
+        }
+        bindValues(*table.ReturningNew);
+        const std::int64_t id = table.ReturningNew->Step() ? table.ReturningNew->Int(0) : 0;
+        table.ReturningNew->Reset();
+        return id;
+    }
 
     //! Whether row `rowId` was inserted or changed after the journal saw
     //! entry `originalId` deleted; false without a journal to tell.
@@ -447,42 +546,29 @@ private:
         if (!FDeletedAt)
             return false;
         const char *table = source == TTrashSource::Gain ? Tables[0].Table : Tables[1].Table;
-        sqlite3_bind_text(FDeletedAt->Get(), 1, table, -1, SQLITE_STATIC);
+        FDeletedAt->Bind(1, table);
         FDeletedAt->Bind(2, originalId);
         const bool deleted = FDeletedAt->Step();
         const std::int64_t deletedAt = deleted ? FDeletedAt->Int(0) : 0;
         FDeletedAt->Reset();
         if (!deleted)
             return false;
-        sqlite3_bind_text(FWrittenSince->Get(), 1, table, -1, SQLITE_STATIC);
+        FWrittenSince->Bind(1, table);
         FWrittenSince->Bind(2, rowId);
         FWrittenSince->Bind(3, deletedAt);
         const bool written = FWrittenSince->Step();
         FWrittenSince->Reset();
         return written;
     }
-    //! EntryKey of the four columns from `first` on of a statement's row.
-    static std::string Key(sqlite3_stmt *statement, int first)
-    {
-        sqlite3_value *const values[4] = {
-            sqlite3_column_value(statement, first), sqlite3_column_value(statement, first + 1),
-            sqlite3_column_value(statement, first + 2), sqlite3_column_value(statement, first + 3)};
-        return EntryKey(values);
-    }
 
-    struct TTableStatements {
-        std::unique_ptr<TStatement> Same, InsertWithId, InsertNew;
-        //! Rows holding the values of a trash entry, by EntryKey, lowest id
-        //! first; each is taken by the first entry it stands for.
-        std::unordered_map<std::string, std::vector<std::int64_t>> Back;
-    };
-    sqlite3 *FDb;
+    TDbDriver &FDb;
+    bool FServer;
     TStatement FRead, FForget;
     std::unique_ptr<TStatement> FDeletedAt, FWrittenSince; // null without a journal
     TTableStatements FTables[2];
 };
 
-TTrashRestoreResult Restore(sqlite3 *db, const std::vector<std::int64_t> *trashIds,
+TTrashRestoreResult Restore(TDbDriver &db, const std::vector<std::int64_t> *trashIds,
                             const TTrashRestoreHook &hook)
 {
     TTrashRestoreResult result;
@@ -526,14 +612,21 @@ const char *TrashSourceTable(TTrashSource source)
     return ColumnsOf(source).Table;
 }
 
-bool HasTrash(sqlite3 *db)
+bool HasTrash(TDbDriver &db)
 {
-    return SchemaHas(db, "table", "kestrum_trash");
+    return journal_sql::TableExists(db, "kestrum_trash");
 }
 
-bool EnsureTrash(sqlite3 *db)
+bool EnsureTrash(TDbDriver &db)
 {
     const char *context = "无法在数据库中建立回收站";
+    if (journal_sql::OnServer(db)) {
+        // The schema is kestrum-db init's; only the copying that
+        // DropTrashDeleteTriggers set aside in this transaction comes back.
+        if (db.InTransaction())
+            Exec(db, "SELECT set_config('kestrum.trash_paused', '', true)", context);
+        return HasTrash(db);
+    }
     std::vector<std::string> missing;
     bool tableMissing = !HasTrash(db) || !SchemaHas(db, "index", "kestrum_trash_entry");
     for (const TTableColumns &t : Tables) {
@@ -553,7 +646,7 @@ bool EnsureTrash(sqlite3 *db)
     }
     if (!tableMissing && missing.empty())
         return true;
-    if (sqlite3_db_readonly(db, "main") == 1)
+    if (journal_sql::ReadOnlyFile(db))
         return false;
     TWriteTransaction transaction(db, context);
     Exec(db, TrashTableSql, context);
@@ -563,13 +656,17 @@ bool EnsureTrash(sqlite3 *db)
     return true;
 }
 
-void DropTrashDeleteTriggers(sqlite3 *db)
+void DropTrashDeleteTriggers(TDbDriver &db)
 {
+    if (journal_sql::OnServer(db)) {
+        Exec(db, "SELECT set_config('kestrum.trash_paused', 'on', true)", "无法修改回收站");
+        return;
+    }
     for (const TTableColumns &t : Tables)
         Exec(db, "DROP TRIGGER IF EXISTS " + DeletedTriggerName(t), "无法修改回收站");
 }
 
-std::int64_t TrashCount(sqlite3 *db)
+std::int64_t TrashCount(TDbDriver &db)
 {
     if (!HasTrash(db))
         return 0;
@@ -577,7 +674,7 @@ std::int64_t TrashCount(sqlite3 *db)
     return s.Step() ? s.Int(0) : 0;
 }
 
-std::vector<std::int64_t> TrashIds(sqlite3 *db)
+std::vector<std::int64_t> TrashIds(TDbDriver &db)
 {
     std::vector<std::int64_t> ids;
     if (!HasTrash(db))
@@ -590,7 +687,7 @@ std::vector<std::int64_t> TrashIds(sqlite3 *db)
     return ids;
 }
 
-std::vector<TTrashEntry> TrashEntries(sqlite3 *db, std::int64_t newestId, std::int64_t oldestId)
+std::vector<TTrashEntry> TrashEntries(TDbDriver &db, std::int64_t newestId, std::int64_t oldestId)
 {
     std::vector<TTrashEntry> entries;
     if (!HasTrash(db))
@@ -603,7 +700,7 @@ std::vector<TTrashEntry> TrashEntries(sqlite3 *db, std::int64_t newestId, std::i
     s.Bind(2, oldestId);
     while (s.Step()) {
         TTrashEntry entry;
-        if (!SourceOf(sqlite3_column_text(s.Get(), 1), entry.Source))
+        if (!SourceOf(s.Text(1), entry.Source))
             continue; // not an entry of the ledger's tables: nothing to show or restore
         entry.TrashId = s.Int(0);
         entry.OriginalId = s.Int(2);
@@ -611,13 +708,13 @@ std::vector<TTrashEntry> TrashEntries(sqlite3 *db, std::int64_t newestId, std::i
         entry.Date = ColumnVariant(s.Get(), 4);
         entry.Item = ColumnVariant(s.Get(), 5);
         entry.Remark = ColumnVariant(s.Get(), 6);
-        entry.DeletedAt = QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(s.Get(), 7)));
+        entry.DeletedAt = QString::fromStdString(s.Text(7));
         entries.push_back(std::move(entry));
     }
     return entries;
 }
 
-std::vector<TTrashEntry> ListTrash(sqlite3 *db)
+std::vector<TTrashEntry> ListTrash(TDbDriver &db)
 {
     return TrashEntries(db, INT64_MAX, INT64_MIN);
 }
@@ -636,25 +733,29 @@ bool TTrashRestoreResult::Touched(TTrashSource source) const
     });
 }
 
-TTrashRestoreResult RestoreFromTrash(sqlite3 *db, const std::vector<std::int64_t> &trashIds,
+TTrashRestoreResult RestoreFromTrash(TDbDriver &db, const std::vector<std::int64_t> &trashIds,
                                      const TTrashRestoreHook &hook)
 {
     return Restore(db, &trashIds, hook);
 }
 
-TTrashRestoreResult RestoreAllFromTrash(sqlite3 *db, const TTrashRestoreHook &hook)
+TTrashRestoreResult RestoreAllFromTrash(TDbDriver &db, const TTrashRestoreHook &hook)
 {
     return Restore(db, nullptr, hook);
 }
 
-std::int64_t EmptyTrash(sqlite3 *db)
+std::int64_t EmptyTrash(TDbDriver &db)
 {
     if (!HasTrash(db))
         return 0;
     const char *context = "无法清空回收站";
     TWriteTransaction transaction(db, context);
+    std::int64_t removed = 0;
+    {
+        TStatement count(db, "SELECT count(*) FROM kestrum_trash", context);
+        removed = count.Step() ? count.Int(0) : 0;
+    }
     Exec(db, "DELETE FROM kestrum_trash", context);
-    const std::int64_t removed = sqlite3_changes64(db);
     transaction.Commit();
     return removed;
 }

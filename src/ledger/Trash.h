@@ -12,9 +12,9 @@
 #include <functional>
 #include <vector>
 
-struct sqlite3;
-
 namespace kestrum {
+
+class TDbDriver;
 
 enum class TTrashSource : std::uint8_t { Gain, Expen };
 
@@ -25,16 +25,19 @@ const char *TrashSourceTable(TTrashSource source);
 //! them; a ledger that has them is only read. A file opened read-only cannot
 //! get them: the answer is then false, and nothing is raised, since nothing
 //! can be deleted from it either. Raises EDatabaseError when the file refuses
-//! a change it should take (locked, full, damaged).
-bool EnsureTrash(sqlite3 *db);
+//! a change it should take (locked, full, damaged). A server's ledger has
+//! them from kestrum-db init: there it only brings back, inside a
+//! transaction, the copying that DropTrashDeleteTriggers set aside.
+bool EnsureTrash(TDbDriver &db);
 
 //! Drops the triggers that copy deleted rows into the trash, for a writer
 //! whose deletes are not deletions by anyone (an undo of an insert) inside
-//! its own transaction; EnsureTrash brings them back before it commits.
-void DropTrashDeleteTriggers(sqlite3 *db);
+//! its own transaction; EnsureTrash brings them back before it commits. On a
+//! server the triggers stay and pass over the rest of that transaction.
+void DropTrashDeleteTriggers(TDbDriver &db);
 
 //! Whether the ledger has the trash table.
-bool HasTrash(sqlite3 *db);
+bool HasTrash(TDbDriver &db);
 
 //! One deleted entry. Its values are kept as the table held them.
 struct TTrashEntry {
@@ -46,14 +49,14 @@ struct TTrashEntry {
 };
 
 //! Number of entries in the trash (0 for a ledger without one).
-std::int64_t TrashCount(sqlite3 *db);
+std::int64_t TrashCount(TDbDriver &db);
 //! Trash ids, newest deletion first: a list can show a large trash page by
 //! page and still select and restore any of it.
-std::vector<std::int64_t> TrashIds(sqlite3 *db);
+std::vector<std::int64_t> TrashIds(TDbDriver &db);
 //! The entries whose trash ids lie between oldestId and newestId, newest first.
-std::vector<TTrashEntry> TrashEntries(sqlite3 *db, std::int64_t newestId, std::int64_t oldestId);
+std::vector<TTrashEntry> TrashEntries(TDbDriver &db, std::int64_t newestId, std::int64_t oldestId);
 //! The whole trash, newest deletion first.
-std::vector<TTrashEntry> ListTrash(sqlite3 *db);
+std::vector<TTrashEntry> ListTrash(TDbDriver &db);
 
 //! What became of one trash entry that was asked back.
 enum class TTrashRestoreKind : std::uint8_t {
@@ -83,8 +86,8 @@ struct TTrashRestoreResult {
 //! the restore as one user action. Begin runs before the first insert, End
 //! after the last; either may raise, and the restore then rolls back.
 struct TTrashRestoreHook {
-    std::function<void(sqlite3 *)> Begin;
-    std::function<void(sqlite3 *, const TTrashRestoreResult &)> End;
+    std::function<void(TDbDriver &)> Begin;
+    std::function<void(TDbDriver &, const TTrashRestoreResult &)> End;
 };
 
 //! Restores the entries with these trash ids (oldest deletion first, each id
@@ -97,12 +100,12 @@ struct TTrashRestoreHook {
 //! equal row that was there before the deletion (the second of two equal
 //! lunches) does not count.
 //! On any failure everything is rolled back and EDatabaseError raised.
-TTrashRestoreResult RestoreFromTrash(sqlite3 *db, const std::vector<std::int64_t> &trashIds,
+TTrashRestoreResult RestoreFromTrash(TDbDriver &db, const std::vector<std::int64_t> &trashIds,
                                      const TTrashRestoreHook &hook = {});
 //! Restores the whole trash in one transaction, as RestoreFromTrash does.
-TTrashRestoreResult RestoreAllFromTrash(sqlite3 *db, const TTrashRestoreHook &hook = {});
+TTrashRestoreResult RestoreAllFromTrash(TDbDriver &db, const TTrashRestoreHook &hook = {});
 
 //! Removes every entry from the trash for good; returns how many.
-std::int64_t EmptyTrash(sqlite3 *db);
+std::int64_t EmptyTrash(TDbDriver &db);
 
 } // namespace kestrum

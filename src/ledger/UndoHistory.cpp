@@ -15,17 +15,12 @@ namespace {
 
 using namespace journal_sql;
 
-std::int64_t Scalar(sqlite3 *db, const std::string &sql, std::int64_t bound = 0)
+std::int64_t Scalar(TDbDriver &db, const std::string &sql, std::int64_t bound = 0)
 {
     Statement s = Prepare(db, sql);
     if (bound != 0)
-        sqlite3_bind_int64(s.get(), 1, bound);
-    const int step = sqlite3_step(s.get());
-    if (step == SQLITE_ROW)
-        return sqlite3_column_int64(s.get(), 0);
-    if (step != SQLITE_DONE)
-        throw Exception(std::string("journal: ") + sqlite3_errmsg(db));
-    return 0;
+        s->BindInt64(1, bound);
+    return s->Step() ? s->ColumnInt64(0) : 0;
 }
 
 const char *const NewestDoneSql =
@@ -42,9 +37,14 @@ const char *const NetTableSql =
     "CREATE TEMP TABLE IF NOT EXISTS kestrum_undo_net (tbl TEXT, row_id INTEGER, first_id INTEGER, "
     "existed INTEGER, old_amount, old_date, old_item, old_remark, "
     "exists_after INTEGER, new_amount, new_date, new_item, new_remark)";
+// A server's journal holds its values as text, and its conditions are truths.
+const char *const ServerNetTableSql =
+    "CREATE TEMP TABLE IF NOT EXISTS kestrum_undo_net (tbl text, row_id bigint, first_id bigint, "
+    "existed boolean, old_amount text, old_date text, old_item text, old_remark text, "
+    "exists_after boolean, new_amount text, new_date text, new_item text, new_remark text)";
 
 const char *const NetFillSql =
-    "INSERT INTO temp.kestrum_undo_net SELECT f.tbl, f.row_id, f.id, f.kind <> 'I', f.old_amount, "
+    " SELECT f.tbl, f.row_id, f.id, f.kind <> 'I', f.old_amount, "
     "f.old_date, f.old_item, f.old_remark, l.kind <> 'D', l.new_amount, l.new_date, l.new_item, l.new_remark "
     "FROM (SELECT min(id) AS first_id, max(id) AS last_id FROM kestrum_journal WHERE action_id = ?1 "
     "GROUP BY tbl, row_id) g JOIN kestrum_journal f ON f.id = g.first_id JOIN kestrum_journal l ON l.id = "
@@ -84,38 +84,49 @@ int ProgressTick(void *context)
 //! One undo or redo done with set-based statements inside its transaction.
 class TNetWriter {
 public:
-    TNetWriter(sqlite3 *db, const std::string &failed, const TSides &sides,
+    TNetWriter(TDbDriver &db, const std::string &failed, const TSides &sides,
                const std::function<bool(double)> &progress)
-        : FDb(db), FFailed(failed), FSides(sides), FProgressReport(progress)
+        : FDb(db), FFile(FileHandle(db)), FFailed(failed), FSides(sides), FProgressReport(progress),
+          FNet(FFile ? "temp.kestrum_undo_net" : "pg_temp.kestrum_undo_net"), FIs(SameSql(db))
     {
-        if (FProgressReport) {
+        // A server reports only between the steps: it has no callback
+        // inside a statement.
+        if (FProgressReport && FFile) {
             FProgress.Report = &FProgressReport;
-            sqlite3_progress_handler(db, ProgressInstructions, ProgressTick, &FProgress);
+            sqlite3_progress_handler(FFile, ProgressInstructions, ProgressTick, &FProgress);
         }
     }
     ~TNetWriter()
     {
-        if (FProgressReport)
-            sqlite3_progress_handler(FDb, 0, nullptr, nullptr);
-        sqlite3_exec(FDb, "DROP TABLE IF EXISTS temp.kestrum_undo_net", nullptr, nullptr, nullptr);
+        if (FFile) {
+            if (FProgressReport)
+                sqlite3_progress_handler(FFile, 0, nullptr, nullptr);
+            sqlite3_exec(FFile, "DROP TABLE IF EXISTS temp.kestrum_undo_net", nullptr, nullptr, nullptr);
+        }
+        // On a server the table goes with the transaction's end (ON COMMIT
+        // would not reach a rolled-back one): it is emptied before each use.
     }
 
     //! Reads the action's net change; answers how many entries it touched.
     std::int64_t Read(std::int64_t action)
     {
-        Run(NetTableSql);
-        Run("DELETE FROM temp.kestrum_undo_net");
+        // A server would notice a table that is there already aloud: it is
+        // looked for first (it lasts the session once a transaction made it).
+        if (FFile || Guarded([&] {
+                return Prepare(FDb, "SELECT 1 WHERE to_regclass('pg_temp.kestrum_undo_net') IS NULL")->Step();
+            }))
+            Run(FFile ? NetTableSql : ServerNetTableSql);
+        Run("DELETE FROM " + FNet);
         // Counting by the action's index is cheap and sizes the progress.
         Statement count = Prepare(FDb, "SELECT count(*) FROM kestrum_journal WHERE action_id = ?1");
-        sqlite3_bind_int64(count.get(), 1, action);
-        const std::int64_t rows =
-            sqlite3_step(count.get()) == SQLITE_ROW ? sqlite3_column_int64(count.get(), 0) : 0;
+        count->BindInt64(1, action);
+        const std::int64_t rows = Guarded([&] { return count->Step() ? count->ColumnInt64(0) : 0; });
         count.reset();
         FRows = std::max<std::int64_t>(rows, 1);
         Phase(0.0, 0.35, 40);
-        Statement fill = Prepare(FDb, NetFillSql);
-        sqlite3_bind_int64(fill.get(), 1, action);
-        Step(fill.get());
+        Statement fill = Prepare(FDb, "INSERT INTO " + FNet + NetFillSql);
+        fill->BindInt64(1, action);
+        Step(*fill);
         return rows;
     }
 
@@ -123,19 +134,22 @@ public:
     std::vector<TJournalTable> Tables()
     {
         std::vector<TJournalTable> tables;
-        Statement names = Prepare(FDb, "SELECT DISTINCT tbl FROM temp.kestrum_undo_net");
-        int step;
-        while ((step = sqlite3_step(names.get())) == SQLITE_ROW) {
-            const QString name =
-                QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(names.get(), 0)));
+        std::vector<QString> names;
+        {
+            Statement select = Prepare(FDb, "SELECT DISTINCT tbl FROM " + FNet);
+            Guarded([&] {
+                while (select->Step())
+                    names.push_back(Text(*select, 0));
+                return 0;
+            });
+        }
+        for (const QString &name : names) {
             TJournalTable table;
             if (!JournalTableOf(FDb, name, table))
                 throw EUndoRefused(FFailed + "：表 " + name.toStdString() + " 已不是账目表。");
             FNames.push_back(name.toStdString());
             tables.push_back(table);
         }
-        if (step != SQLITE_DONE)
-            Fail();
         return tables;
     }
 
@@ -147,19 +161,16 @@ public:
             const TJournalTable &t = tables[i];
             std::string same;
             for (int c = 0; c < 4; ++c)
-                same += std::string(c ? " AND " : "") + "t." + Quoted(t.Columns[c]) + " IS n." + FSides.Now +
-                        "_" + ValueNames[c];
-            Statement check = Prepare(
-                FDb, "SELECT 1 FROM temp.kestrum_undo_net n LEFT JOIN " + Quoted(FNames[i]) + " t ON t." +
-                         Quoted(t.Key) + " = n.row_id WHERE n.tbl = ?1 AND CASE WHEN n." + FSides.NowHas +
-                         " THEN t." + Quoted(t.Key) + " IS NULL OR NOT (" + same + ") ELSE t." +
-                         Quoted(t.Key) + " IS NOT NULL END LIMIT 1");
-            sqlite3_bind_text(check.get(), 1, FNames[i].c_str(), int(FNames[i].size()), SQLITE_TRANSIENT);
-            const int step = sqlite3_step(check.get());
-            if (step == SQLITE_ROW)
+                same += std::string(c ? " AND " : "") + "t." + Quoted(t.Columns[c]) + FIs +
+                        Typed(std::string("n.") + FSides.Now + "_" + ValueNames[c], c, i);
+            Statement check =
+                Prepare(FDb, "SELECT 1 FROM " + FNet + " n LEFT JOIN " + Quoted(FNames[i]) + " t ON t." +
+                                 Quoted(t.Key) + " = n.row_id WHERE n.tbl = ?1 AND CASE WHEN n." +
+                                 FSides.NowHas + " THEN t." + Quoted(t.Key) + " IS NULL OR NOT (" + same +
+                                 ") ELSE t." + Quoted(t.Key) + " IS NOT NULL END LIMIT 1");
+            check->BindText(1, FNames[i]);
+            if (Guarded([&] { return check->Step(); }))
                 throw EUndoRefused(FFailed + "：该纪录已被其他程序修改。");
-            if (step != SQLITE_DONE)
-                Fail();
         }
     }
 
@@ -175,26 +186,24 @@ public:
             const std::string want = std::string("n.") + FSides.WantHas;
             std::string sets, columns, values;
             for (int c = 0; c < 4; ++c) {
-                const std::string wanted = std::string("n.") + FSides.Wanted + "_" + ValueNames[c];
+                const std::string wanted =
+                    Typed(std::string("n.") + FSides.Wanted + "_" + ValueNames[c], c, i);
                 sets += std::string(c ? ", " : "") + Quoted(t.Columns[c]) + " = " + wanted;
                 columns += ", " + Quoted(t.Columns[c]);
                 values += ", " + wanted;
             }
             const std::string statements[] = {
-                "DELETE FROM " + name + " WHERE " + key +
-                    " IN (SELECT n.row_id FROM temp.kestrum_undo_net n " + "WHERE n.tbl = ?1 AND " + now +
-                    " AND NOT " + want + ")",
-                "UPDATE " + name + " SET " + sets +
-                    " FROM temp.kestrum_undo_net n WHERE n.tbl = ?1 AND n.row_id = " + name + "." + key +
-                    " AND " + now + " AND " + want,
-                "INSERT INTO " + name + " (" + key + columns + ") SELECT n.row_id" + values +
-                    " FROM temp.kestrum_undo_net n WHERE n.tbl = ?1 AND NOT " + now + " AND " + want +
-                    " ORDER BY n.row_id",
+                "DELETE FROM " + name + " WHERE " + key + " IN (SELECT n.row_id FROM " + FNet + " n " +
+                    "WHERE n.tbl = ?1 AND " + now + " AND NOT " + want + ")",
+                "UPDATE " + name + " SET " + sets + " FROM " + FNet +
+                    " n WHERE n.tbl = ?1 AND n.row_id = " + name + "." + key + " AND " + now + " AND " + want,
+                "INSERT INTO " + name + " (" + key + columns + ") SELECT n.row_id" + values + " FROM " +
+                    FNet + " n WHERE n.tbl = ?1 AND NOT " + now + " AND " + want + " ORDER BY n.row_id",
             };
             for (const std::string &sql : statements) {
                 Statement write = Prepare(FDb, sql);
-                sqlite3_bind_text(write.get(), 1, FNames[i].c_str(), int(FNames[i].size()), SQLITE_TRANSIENT);
-                Step(write.get());
+                write->BindText(1, FNames[i]);
+                Step(*write);
                 written();
             }
         }
@@ -215,12 +224,11 @@ public:
         }
         Run(std::string(
                 "INSERT INTO kestrum_journal (action_id, tbl, row_id, kind, old_amount, old_date, old_item, "
-                "old_remark, new_amount, new_date, new_item, new_remark) "
-                "SELECT (SELECT action_id FROM kestrum_journal_open), n.tbl, n.row_id, "
-                "CASE WHEN n.") +
-            FSides.NowHas + " AND n." + FSides.WantHas + " THEN 'U' WHEN n." + FSides.NowHas +
-            " THEN 'D' ELSE 'I' END" + olds + news + " FROM temp.kestrum_undo_net n WHERE n." +
-            FSides.NowHas + " OR n." + FSides.WantHas + " ORDER BY n.first_id " + (undo ? "DESC" : "ASC"));
+                "old_remark, new_amount, new_date, new_item, new_remark) SELECT ") +
+            OpenActionSql(FDb) + ", n.tbl, n.row_id, CASE WHEN n." + FSides.NowHas + " AND n." +
+            FSides.WantHas + " THEN 'U' WHEN n." + FSides.NowHas + " THEN 'D' ELSE 'I' END" + olds + news +
+            " FROM " + FNet + " n WHERE n." + FSides.NowHas + " OR n." + FSides.WantHas +
+            " ORDER BY n.first_id " + (undo ? "DESC" : "ASC"));
     }
 
     //! Trash copies of entries that are back as they were under their old
@@ -229,18 +237,20 @@ public:
     {
         Phase(0.95, 1.0, 5);
         for (std::size_t i = 0; i < tables.size(); ++i) {
+            if (FNames[i] == "kestrum_budget")
+                continue; // the trash holds entries only
             const TJournalTable &t = tables[i];
             std::string same;
             for (int c = 0; c < 4; ++c)
-                same += std::string(" AND k.") + (c == 1 ? "entry_date" : ValueNames[c]) + " IS e." +
+                same += std::string(" AND k.") + (c == 1 ? "entry_date" : ValueNames[c]) + FIs + "e." +
                         Quoted(t.Columns[c]);
             Statement forget = Prepare(
-                FDb, "DELETE FROM kestrum_trash WHERE id IN (SELECT k.id FROM temp.kestrum_undo_net n JOIN " +
+                FDb, "DELETE FROM kestrum_trash WHERE id IN (SELECT k.id FROM " + FNet + " n JOIN " +
                          Quoted(FNames[i]) + " e ON e." + Quoted(t.Key) +
                          " = n.row_id JOIN kestrum_trash k ON k.source = n.tbl AND k.original_id = n.row_id" +
                          same + " WHERE n.tbl = ?1 AND n." + FSides.WantHas + ")");
-            sqlite3_bind_text(forget.get(), 1, FNames[i].c_str(), int(FNames[i].size()), SQLITE_TRANSIENT);
-            Step(forget.get());
+            forget->BindText(1, FNames[i]);
+            Step(*forget);
         }
     }
 
@@ -262,35 +272,54 @@ private:
     }
     void Run(const std::string &sql)
     {
-        Statement statement = Prepare(FDb, sql);
-        Step(statement.get());
+        Statement statement = Guarded([&] { return Prepare(FDb, sql); });
+        Step(*statement);
     }
-    void Step(sqlite3_stmt *statement)
+    void Step(TDbStatement &statement)
     {
-        if (sqlite3_step(statement) == SQLITE_DONE)
-            return;
-        Fail();
+        Guarded([&] {
+            journal_sql::Run(statement);
+            return 0;
+        });
     }
-    [[noreturn]] void Fail()
+    //! Runs `work`; a failure is the user's stop or says what failed.
+    template <class TWork> auto Guarded(TWork &&work) -> decltype(work())
     {
-        if (FProgress.Cancelled)
-            throw EUndoCancelled();
-        throw Exception(FFailed + "：" + sqlite3_errmsg(FDb));
+        try {
+            return work();
+        } catch (const EDbDriverError &e) {
+            if (FProgress.Cancelled)
+                throw EUndoCancelled();
+            if (!FFile && e.Kind() == TDbErrorKind::Busy)
+                throw; // Apply says what it means
+            throw Exception(FFailed + "：" + e.what());
+        } catch (const Exception &e) {
+            if (FProgress.Cancelled)
+                throw EUndoCancelled();
+            throw Exception(FFailed + "：" + e.what());
+        }
+    }
+    //! A journal value in the ledger column `column` of the `table`th table.
+    std::string Typed(const std::string &value, int column, std::size_t table) const
+    {
+        return TypedSql(FDb, value, column, FNames[table] == "kestrum_budget");
     }
 
-    sqlite3 *FDb;
+    TDbDriver &FDb;
+    sqlite3 *FFile; //!< null on a server
     std::string FFailed;
     TSides FSides;
     std::function<bool(double)> FProgressReport;
     TProgressState FProgress;
     std::int64_t FRows = 1;
+    std::string FNet; //!< the net change's table
+    const char *FIs;  //!< equal, nulls alike
     std::vector<std::string> FNames;
 };
 
-bool TrashTableExists(sqlite3 *db)
+bool TrashTableExists(TDbDriver &db)
 {
-    return Scalar(db, "SELECT count(*) FROM sqlite_master WHERE type = 'table' AND name = 'kestrum_trash'") >
-           0;
+    return TableExists(db, "kestrum_trash");
 }
 
 } // namespace
@@ -301,29 +330,28 @@ std::optional<TUndoAction> TUndoHistory::Describe(std::int64_t action) const
         return std::nullopt;
     TUndoAction described{action, {}};
     Statement label = Prepare(FDb, "SELECT label FROM kestrum_journal_action WHERE id = ?1");
-    sqlite3_bind_int64(label.get(), 1, action);
-    if (sqlite3_step(label.get()) == SQLITE_ROW && sqlite3_column_type(label.get(), 0) == SQLITE_TEXT)
-        described.Label =
-            QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(label.get(), 0)));
+    label->BindInt64(1, action);
+    if (label->Step() && label->ColumnType(0) == TDbValueType::Text)
+        described.Label = Text(*label, 0);
     if (!described.Label.isEmpty())
         return described;
     // An import may make one action of a million rows: count them, and read
     // a row only when there is one.
     Statement counts =
         Prepare(FDb, "SELECT count(*), min(kind), max(kind) FROM kestrum_journal WHERE action_id = ?1");
-    sqlite3_bind_int64(counts.get(), 1, action);
-    if (sqlite3_step(counts.get()) != SQLITE_ROW)
+    counts->BindInt64(1, action);
+    if (!counts->Step())
         return described;
-    const std::int64_t rows = sqlite3_column_int64(counts.get(), 0);
+    const std::int64_t rows = counts->ColumnInt64(0);
     if (rows == 1) {
+        counts.reset();
         described.Label = JournalActionLabel(ReadActionRows(FDb, action));
     } else if (rows > 1) {
-        const unsigned char *first = sqlite3_column_text(counts.get(), 1);
-        const unsigned char *last = sqlite3_column_text(counts.get(), 2);
-        const bool oneKind = first && last && first[0] == last[0];
-        described.Label =
-            (oneKind ? JournalKindWord(TJournalKind(char(first[0]))) : QString::fromUtf8("更改")) + ' ' +
-            QString::number(rows) + QString::fromUtf8(" 条纪录");
+        const std::string first = counts->ColumnText(1);
+        const std::string last = counts->ColumnText(2);
+        const bool oneKind = !first.empty() && !last.empty() && first[0] == last[0];
+        described.Label = (oneKind ? JournalKindWord(TJournalKind(first[0])) : QString::fromUtf8("更改")) +
+                          ' ' + QString::number(rows) + QString::fromUtf8(" 条纪录");
     }
     return described;
 }
@@ -351,6 +379,19 @@ TUndoAction TUndoHistory::Redo(std::int64_t expected)
 TUndoAction TUndoHistory::Apply(bool undo, std::int64_t expected)
 {
     const std::string failed = undo ? "撤销失败" : "重做失败";
+    try {
+        return Transact(undo, expected, failed);
+    } catch (const EDbDriverError &e) {
+        // A server's undo is serializable: a row that someone else changed
+        // while it ran fails its write or its commit, and nothing is written.
+        if (OnServer(FDb) && e.Kind() == TDbErrorKind::Busy)
+            throw EUndoRefused(failed + "：该纪录已被其他程序修改。");
+        throw;
+    }
+}
+
+TUndoAction TUndoHistory::Transact(bool undo, std::int64_t expected, const std::string &failed)
+{
     TWriteTransaction transaction(FDb, failed);
     const std::int64_t action = Scalar(FDb, undo ? NewestDoneSql : OldestUndoneSql);
     if (action == 0)
@@ -390,10 +431,17 @@ TUndoAction TUndoHistory::Apply(bool undo, std::int64_t expected)
     }
     CloseJournalAction(FDb);
     Statement mark = Prepare(FDb, "UPDATE kestrum_journal_action SET state = ?1 WHERE id = ?2");
-    sqlite3_bind_int(mark.get(), 1, undo ? 1 : 0);
-    sqlite3_bind_int64(mark.get(), 2, action);
-    if (sqlite3_step(mark.get()) != SQLITE_DONE)
-        throw Exception(failed + "：" + sqlite3_errmsg(FDb));
+    mark->BindInt64(1, undo ? 1 : 0);
+    mark->BindInt64(2, action);
+    try {
+        Run(*mark);
+    } catch (const EDbDriverError &e) {
+        if (e.Kind() == TDbErrorKind::Busy)
+            throw;
+        throw Exception(failed + "：" + e.what());
+    } catch (const Exception &e) {
+        throw Exception(failed + "：" + e.what());
+    }
     Step(TUndoStep::Marked);
     transaction.Commit();
     Step(TUndoStep::Committed);
@@ -410,12 +458,12 @@ void TUndoHistory::JoinActions(const std::vector<std::int64_t> &actions)
     Statement check =
         Prepare(FDb, "SELECT 1 FROM kestrum_journal_action WHERE id = ?1 AND kind = 0 AND state = 0");
     for (std::int64_t action : actions) {
-        sqlite3_reset(check.get());
-        sqlite3_bind_int64(check.get(), 1, action);
-        if (sqlite3_step(check.get()) == SQLITE_ROW) {
+        check->BindInt64(1, action);
+        if (check->Step()) {
             joinable.push_back(action);
             into = std::max(into, action);
         }
+        check->Reset();
     }
     check.reset();
     Statement move = Prepare(FDb, "UPDATE kestrum_journal SET action_id = ?1 WHERE action_id = ?2");
@@ -423,15 +471,11 @@ void TUndoHistory::JoinActions(const std::vector<std::int64_t> &actions)
     for (std::int64_t action : joinable) {
         if (action == into)
             continue;
-        for (sqlite3_stmt *s : {move.get(), drop.get()}) {
-            sqlite3_reset(s);
-            sqlite3_clear_bindings(s);
-        }
-        sqlite3_bind_int64(move.get(), 1, into);
-        sqlite3_bind_int64(move.get(), 2, action);
-        sqlite3_bind_int64(drop.get(), 1, action);
-        if (sqlite3_step(move.get()) != SQLITE_DONE || sqlite3_step(drop.get()) != SQLITE_DONE)
-            throw Exception(std::string("journal: ") + sqlite3_errmsg(FDb));
+        move->BindInt64(1, into);
+        move->BindInt64(2, action);
+        drop->BindInt64(1, action);
+        Run(*move);
+        Run(*drop);
     }
     move.reset();
     drop.reset();
@@ -442,11 +486,10 @@ std::int64_t TUndoHistory::LastActionOf(const QString &table, TJournalKind kind)
 {
     Statement s = Prepare(FDb, "SELECT action_id FROM kestrum_journal WHERE tbl = ?1 AND kind = ?2 "
                                "ORDER BY id DESC LIMIT 1");
-    const QByteArray name = table.toUtf8();
     const char k = char(kind);
-    sqlite3_bind_text(s.get(), 1, name.constData(), int(name.size()), SQLITE_TRANSIENT);
-    sqlite3_bind_text(s.get(), 2, &k, 1, SQLITE_TRANSIENT);
-    return sqlite3_step(s.get()) == SQLITE_ROW ? sqlite3_column_int64(s.get(), 0) : 0;
+    BindText(*s, 1, table);
+    s->BindText(2, std::string_view(&k, 1));
+    return s->Step() ? s->ColumnInt64(0) : 0;
 }
 
 } // namespace kestrum

@@ -14,11 +14,12 @@
 #include <cstdint>
 #include <functional>
 #include <optional>
+#include <string>
 #include <vector>
 
-struct sqlite3;
-
 namespace kestrum {
+
+class TDbDriver;
 
 //! An undo or redo that was refused; nothing was written.
 class EUndoRefused : public Exception {
@@ -43,7 +44,7 @@ enum class TUndoStep { Began, RowWritten, Marked, Committed };
 class TUndoHistory {
 public:
     //! Not owned; the connection needs the journal (EnsureJournal).
-    explicit TUndoHistory(sqlite3 *db) : FDb(db) {}
+    explicit TUndoHistory(TDbDriver &db) : FDb(db) {}
 
     //! The action an undo would take back; none when there is nothing.
     std::optional<TUndoAction> NextUndo() const;
@@ -77,13 +78,15 @@ public:
 private:
     std::optional<TUndoAction> Describe(std::int64_t action) const;
     TUndoAction Apply(bool undo, std::int64_t expected);
+    //! Apply's one transaction; `failed` leads its messages.
+    TUndoAction Transact(bool undo, std::int64_t expected, const std::string &failed);
     void Step(TUndoStep step) const
     {
         if (OnStep)
             OnStep(step);
     }
 
-    sqlite3 *FDb;
+    TDbDriver &FDb;
     std::int64_t FLastEntries = 0;
 };
 

@@ -12,6 +12,7 @@
 #include "core/Utf8.h"
 #include "editors/CalcEdit.h"
 #include "ledger/UndoHistory.h"
+#include "support/HandleDriver.h"
 #include "support/OffscreenSizeHintsFilter.h"
 #include "ui/ImageList.h"
 #include "ui/MessageBox.h"
@@ -102,7 +103,7 @@ TEST(BudgetAmountText, TypedAmountsReadToTheFenAndAnythingElseIsRefused)
 TEST_F(BudgetDialogTest, ABudgetTypedInPlaceIsStoredAndUndoneAsOneAction)
 {
     ASSERT_TRUE(loadErrors.empty());
-    TBudgetDialog dialog(db(), {2026, 12});
+    TBudgetDialog dialog(DriverOf(db()), {2026, 12});
     int changes = 0;
     dialog.Model().OnChanged = [&changes] { ++changes; };
     dialog.show();
@@ -123,7 +124,7 @@ TEST_F(BudgetDialogTest, ABudgetTypedInPlaceIsStoredAndUndoneAsOneAction)
     EXPECT_EQ(changes, 1);
     EXPECT_EQ(file.Scalar("SELECT count(*) FROM kestrum_budget"), "1");
 
-    TUndoHistory history(db());
+    TUndoHistory history(DriverOf(db()));
     ASSERT_TRUE(history.NextUndo());
     EXPECT_EQ(history.NextUndo()->Label, utf8("预算 餐饮 30"));
     history.Undo();
@@ -136,7 +137,7 @@ TEST_F(BudgetDialogTest, ABudgetTypedInPlaceIsStoredAndUndoneAsOneAction)
 
 TEST_F(BudgetDialogTest, TheTotalCopyAndClearWorkOnTheMonthChosen)
 {
-    TBudgetDialog dialog(db(), {2026, 11});
+    TBudgetDialog dialog(DriverOf(db()), {2026, 11});
     dialog.show();
     dialog.TotalEdit->SetEditValue(Variant(5000.0));
     dialog.TotalClick();
@@ -167,7 +168,7 @@ TEST_F(BudgetDialogTest, TheTotalCopyAndClearWorkOnTheMonthChosen)
 
 TEST_F(BudgetDialogTest, TheChartMarksItemsOverBudgetAndTellsWhatIsLeft)
 {
-    TBudgetBook book(db());
+    TBudgetBook book(DriverOf(db()));
     book.SetBudget(TBudgetKind::Expense, utf8("餐饮"), {2026, 12}, 3000);
     book.SetBudget(TBudgetKind::Expense, utf8("交通"), {2026, 12}, 10000);
 
@@ -201,7 +202,7 @@ TEST_F(BudgetDialogTest, TheExpensePageShowsThisMonthsSpendingAgainstItsBudget)
     expense.ShowBudgetLine(QDate(2026, 12, 10));
     EXPECT_TRUE(expense.BudgetLabel->isHidden()) << "no budget, no line";
 
-    TBudgetBook(db()).SetBudget(TBudgetKind::Expense, utf8("餐饮"), {2026, 11}, 20000);
+    TBudgetBook(DriverOf(db())).SetBudget(TBudgetKind::Expense, utf8("餐饮"), {2026, 11}, 20000);
     expense.ShowBudgetLine(QDate(2026, 12, 10));
     EXPECT_FALSE(expense.BudgetLabel->isHidden());
     EXPECT_EQ(expense.BudgetLabel->text(), utf8("本月已花 ￥35.80 / 预算 ￥200.00，还可花 ￥164.20"));

@@ -4,6 +4,7 @@
 #include "app/RecurringList.h"
 #include "app/RecurringDialog.h"
 #include "app/RecurringOfferList.h"
+#include "support/HandleDriver.h"
 
 #include "LedgerFileFixture.h"
 #include "ledger/RecurringStore.h"
@@ -26,7 +27,7 @@ protected:
     RecurringListTest()
     {
         sqlite3_open_v2(file.Path().toUtf8().constData(), &db, SQLITE_OPEN_READWRITE, nullptr);
-        EnsureRecurring(db);
+        EnsureRecurring(DriverOf(db));
     }
     ~RecurringListTest() override { sqlite3_close(db); }
 
@@ -53,11 +54,11 @@ protected:
 
 TEST_F(RecurringListTest, RowsShowTheRuleAndTheNextDueDateAsPostingsAndPausesChangeIt)
 {
-    TRecurringList list(db, [this] { return today; });
+    TRecurringList list(DriverOf(db), [this] { return today; });
     EXPECT_EQ(list.RowCount(), 0);
     const int row = list.Add(Rent());
     EXPECT_EQ(Row(list, row), "支出|房租|2800.00|每月|2026-10-31|2026-10-31（已到期）|");
-    PostRecurringEntries(db, DueRecurringEntries(db, today), today);
+    PostRecurringEntries(DriverOf(db), DueRecurringEntries(DriverOf(db), today), today);
     list.Reload();
     EXPECT_EQ(list.Text(row, TColumn::NextDate).toStdString(), "2026-12-31");
     EXPECT_FALSE(list.IsDue(row));
@@ -76,7 +77,7 @@ TEST_F(RecurringListTest, RowsShowTheRuleAndTheNextDueDateAsPostingsAndPausesCha
 
 TEST_F(RecurringListTest, AnInvalidScheduleIsRefusedAndNothingIsStored)
 {
-    TRecurringList list(db, [this] { return today; });
+    TRecurringList list(DriverOf(db), [this] { return today; });
     TRecurringSchedule bad = Rent();
     bad.Item.clear();
     EXPECT_THROW(list.Add(bad), std::exception);

@@ -4,6 +4,7 @@
 // the pages, telling the statistics).
 #include "app/TrashDialog.h"
 #include "core/Utf8.h"
+#include "support/HandleDriver.h"
 
 #include "LedgerFileFixture.h"
 #include "app/LedgerData.h"
@@ -14,8 +15,8 @@
 #include "support/FakeShell.h"
 #include "ui/MessageBox.h"
 
-#include <QLabel>
 #include <QItemSelectionModel>
+#include <QLabel>
 #include <QPushButton>
 #include <QTableView>
 
@@ -81,17 +82,17 @@ protected:
 
 TEST_F(TrashListTest, ALedgerWithoutTrashOrWithAnEmptyOneShowsNothingAndOffersNothing)
 {
-    TTrashList list(db); // the file has no trash table yet
+    TTrashList list(DriverOf(db)); // the file has no trash table yet
     EXPECT_EQ(list.RowCount(), 0);
     EXPECT_FALSE(list.CanRestoreSelected() || list.CanRestoreAll() || list.CanEmpty());
     EXPECT_FALSE(list.RestoreAll().has_value());
-    ASSERT_TRUE(EnsureTrash(db));
+    ASSERT_TRUE(EnsureTrash(DriverOf(db)));
     list.Reload();
     EXPECT_EQ(list.RowCount(), 0);
     EXPECT_EQ(list.Text(0, TTrashColumn::Kind), "");
     EXPECT_FALSE(list.RestoreSelected().has_value());
 
-    TTrashDialog dialog(db);
+    TTrashDialog dialog(DriverOf(db));
     EXPECT_EQ(dialog.windowTitle(), utf8("回收站"));
     EXPECT_EQ(dialog.ListView->model()->rowCount(), 0);
     QStringList captions;
@@ -106,13 +107,13 @@ TEST_F(TrashListTest, ALedgerWithoutTrashOrWithAnEmptyOneShowsNothingAndOffersNo
 
 TEST_F(TrashListTest, RowsShowTheEntriesNewestDeletionFirstInTheRegionalFormats)
 {
-    ASSERT_TRUE(EnsureTrash(db));
+    ASSERT_TRUE(EnsureTrash(DriverOf(db)));
     exec("INSERT INTO kestrum_trash (source, original_id, amount, entry_date, item, remark, deleted_at) "
          "VALUES "
          "('gain', 7, 8600.5, '2024-01-10 00:00:00', '工资', NULL, '2024-03-01 08:05:09'),"
          "('expen', 9, 12, '2024-02-03 18:30:00', '伙食', '早饭\n午饭', '2024-03-02 00:00:00'),"
          "('expen', 11, 'abc', 'not a date', NULL, '', '2024-03-03 21:00:00')");
-    TTrashList list(db);
+    TTrashList list(DriverOf(db));
     ASSERT_EQ(list.RowCount(), 3);
     EXPECT_EQ(row(list, 0), utf8("消费|not a date|abc|||2024-3-3 21:00:00"));
     EXPECT_EQ(row(list, 1), utf8("消费|2024-2-3 18:30:00|12|伙食|早饭 午饭|2024-3-2"));
@@ -131,9 +132,9 @@ TEST_F(TrashListTest, ALargeTrashIsReadAPageAtATimeAndEntriesGoneMeanwhileShowEm
 {
     exec("WITH RECURSIVE n(i) AS (SELECT 0 UNION ALL SELECT i + 1 FROM n WHERE i < 999) "
          "INSERT INTO expen (消费金额, 消费日期, 消费者) SELECT i + 0.5, '2024-05-01 00:00:00', 'x' FROM n");
-    ASSERT_TRUE(EnsureTrash(db));
+    ASSERT_TRUE(EnsureTrash(DriverOf(db)));
     exec("DELETE FROM expen");
-    TTrashList list(db);
+    TTrashList list(DriverOf(db));
     ASSERT_EQ(list.RowCount(), 1000);
     // Newest deletion first: the rows were deleted in id order.
     EXPECT_EQ(list.Text(0, TTrashColumn::Amount), "999.5");
@@ -147,13 +148,13 @@ TEST_F(TrashListTest, ALargeTrashIsReadAPageAtATimeAndEntriesGoneMeanwhileShowEm
     // Another program restores two entries after the list was read.
     sqlite3 *other = nullptr;
     sqlite3_open_v2(file.Path().toUtf8().constData(), &other, SQLITE_OPEN_READWRITE, nullptr);
-    RestoreFromTrash(other, {list.TrashId(500), list.TrashId(501)});
+    RestoreFromTrash(DriverOf(other), {list.TrashId(500), list.TrashId(501)});
     sqlite3_close(other);
     list.Reload();
     EXPECT_EQ(list.RowCount(), 998);
     list.SetSelectedRows({0});
     sqlite3_open_v2(file.Path().toUtf8().constData(), &other, SQLITE_OPEN_READWRITE, nullptr);
-    EmptyTrash(other);
+    EmptyTrash(DriverOf(other));
     sqlite3_close(other);
     EXPECT_EQ(row(list, 0), "|||||");
     const std::optional<TTrashRestoreResult> result = list.RestoreSelected();
@@ -169,9 +170,9 @@ TEST_F(TrashListTest, SelectionEnablesRestoreAndRestoreRunsTheWindowsStepsAround
     file.AddIncome(100, "2024-01-01", "a");
     file.AddIncome(200, "2024-01-02", "b");
     file.AddExpense(30, "2024-01-03", "c");
-    ASSERT_TRUE(EnsureTrash(db));
+    ASSERT_TRUE(EnsureTrash(DriverOf(db)));
     exec("DELETE FROM gain; DELETE FROM expen");
-    TTrashList list(db);
+    TTrashList list(DriverOf(db));
     ASSERT_EQ(list.RowCount(), 3);
     EXPECT_TRUE(list.CanRestoreAll());
     EXPECT_FALSE(list.CanRestoreSelected());
@@ -209,10 +210,10 @@ TEST_F(TrashListTest, TheDialogRestoresTheSelectedRowsAndEmptiesOnlyAfterTheQues
     file.AddIncome(100, "2024-01-01", "a");
     file.AddIncome(200, "2024-01-02", "b");
     file.AddIncome(300, "2024-01-03", "c");
-    ASSERT_TRUE(EnsureTrash(db));
+    ASSERT_TRUE(EnsureTrash(DriverOf(db)));
     exec("DELETE FROM gain");
     Answers answers;
-    TTrashDialog dialog(db);
+    TTrashDialog dialog(DriverOf(db));
     QTableView *view = dialog.ListView;
     ASSERT_EQ(view->model()->rowCount(), 3);
     EXPECT_TRUE(view->isVisibleTo(&dialog));
@@ -256,11 +257,11 @@ TEST_F(TrashListTest, TheDialogRestoresTheSelectedRowsAndEmptiesOnlyAfterTheQues
 TEST_F(TrashListTest, AFailedRestoreIsShownAndTheDialogGoesOn)
 {
     file.AddExpense(30, "2024-01-03", "c");
-    ASSERT_TRUE(EnsureTrash(db));
+    ASSERT_TRUE(EnsureTrash(DriverOf(db)));
     exec("DELETE FROM expen");
     exec("CREATE TRIGGER refuse BEFORE INSERT ON expen BEGIN SELECT RAISE(ABORT, 'disk says no'); END");
     Answers answers;
-    TTrashDialog dialog(db);
+    TTrashDialog dialog(DriverOf(db));
     dialog.RestoreAllButton->click();
     ASSERT_EQ(answers.Boxes.size(), 1);
     EXPECT_TRUE(answers.Boxes[0].contains("disk says no")) << answers.Boxes[0].toStdString();
@@ -304,7 +305,7 @@ TEST_F(TrashWindowTest, ARestoredEntryIsBackOnItsPageAndTheStatisticsHearOfIt)
     EXPECT_EQ(income.RecordCount(), 1);
     EXPECT_EQ(file.Scalar("SELECT count(*) FROM kestrum_trash"), "1");
 
-    TTrashDialog dialog(data.ADOConnection1.Handle(), &window);
+    TTrashDialog dialog(data.ADOConnection1.Driver(), &window);
     ConnectTrashDialog(window, dialog);
     const int before = ledgerChanges;
     dialog.RestoreAllButton->click();
@@ -323,7 +324,7 @@ TEST_F(TrashWindowTest, AnEntryBeingEditedIsSettledFirstAndKeepingItStopsTheRest
     expense.Edit();
     expense.FieldByName(utf8("消费者"))->SetValue(Variant(utf8("晚饭")));
 
-    TTrashDialog dialog(data.ADOConnection1.Handle(), &window);
+    TTrashDialog dialog(data.ADOConnection1.Driver(), &window);
     ConnectTrashDialog(window, dialog);
     answers.Queue = {2}; // 取消: keep editing
     dialog.RestoreAllButton->click();

@@ -15,6 +15,7 @@
 #include "ledger/Trash.h"
 #include "pages/PqPageControl.h"
 #include "support/FakeShell.h"
+#include "support/HandleDriver.h"
 #include "support/OffscreenSizeHintsFilter.h"
 #include "ui/MessageBox.h"
 
@@ -132,15 +133,15 @@ TEST_F(UndoCommandsTest, ARestoreFromTheTrashIsOneActionToUndo)
     data.ADOQuery1.Delete();
     QCoreApplication::processEvents();
     sqlite3 *db = data.ADOConnection1.Handle();
-    const TTrashRestoreResult restored = RestoreAllFromTrash(db, JournalRestoreHook());
+    const TTrashRestoreResult restored = RestoreAllFromTrash(DriverOf(db), JournalRestoreHook());
     ASSERT_EQ(restored.Inserted(), 2);
     EXPECT_EQ(undoText(), utf8("撤销 从回收站恢复 2 条纪录"));
     commands().Undo();
     EXPECT_EQ(file.Scalar("SELECT count(*) FROM gain"), "1");
     EXPECT_EQ(undoText(), utf8("撤销 删除 2 条纪录"));
     // A restore that put nothing back leaves nothing to undo.
-    EmptyTrash(db);
-    RestoreAllFromTrash(db, JournalRestoreHook());
+    EmptyTrash(DriverOf(db));
+    RestoreAllFromTrash(DriverOf(db), JournalRestoreHook());
     EXPECT_EQ(undoText(), utf8("撤销 删除 2 条纪录"));
 }
 
@@ -252,14 +253,14 @@ TEST_F(UndoCommandsTest, AnImportIsUndoneOnAWorkerAndItsEntriesStayOutOfTheTrash
 {
     sqlite3 *db = data.ADOConnection1.Handle();
     ASSERT_EQ(sqlite3_exec(db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), SQLITE_OK);
-    OpenJournalAction(db, utf8("导入 5000 条纪录"));
+    OpenJournalAction(DriverOf(db), utf8("导入 5000 条纪录"));
     ASSERT_EQ(sqlite3_exec(
                   db,
                   "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 5000) "
                   "INSERT INTO gain (本次进帐, 进帐时间, 进帐人) SELECT i, '2024-02-01 00:00:00', 'x' FROM n",
                   nullptr, nullptr, nullptr),
               SQLITE_OK);
-    CloseJournalAction(db);
+    CloseJournalAction(DriverOf(db));
     ASSERT_EQ(sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr), SQLITE_OK);
     data.ADOQuery1.Refresh();
     ASSERT_EQ(data.ADOQuery1.RecordCount(), 5003);
@@ -267,7 +268,7 @@ TEST_F(UndoCommandsTest, AnImportIsUndoneOnAWorkerAndItsEntriesStayOutOfTheTrash
     commands().Undo();
     EXPECT_EQ(data.ADOQuery1.RecordCount(), 3);
     EXPECT_EQ(file.Scalar("SELECT count(*) FROM gain"), "3");
-    EXPECT_EQ(TrashCount(db), 0) << "undone inserts were never deleted by anyone";
+    EXPECT_EQ(TrashCount(DriverOf(db)), 0) << "undone inserts were never deleted by anyone";
     EXPECT_EQ(redoText(), utf8("重做 导入 5000 条纪录"));
     commands().Redo();
     EXPECT_EQ(data.ADOQuery1.RecordCount(), 5003);

@@ -8,6 +8,7 @@
 #include "exchange/QifReader.h"
 #include "ledger/LedgerFile.h"
 #include "ledger/UndoHistory.h"
+#include "support/HandleDriver.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -189,7 +190,7 @@ TEST_F(Duplicates, AnUndoneImportComesInAgain)
     ASSERT_EQ(List({Expense(5, 3550, "Starbucks", "", "T1")}).Added(), 1);
     sqlite3 *db = nullptr;
     ASSERT_EQ(sqlite3_open(Ledger().toUtf8().constData(), &db), SQLITE_OK);
-    TUndoHistory(db).Undo();
+    TUndoHistory(DriverOf(db)).Undo();
     sqlite3_close(db);
     ASSERT_EQ(Count("SELECT count(*) FROM expen"), 0);
     EXPECT_EQ(List({Expense(5, 3550, "Starbucks", "", "T1")}).Added(), 1);

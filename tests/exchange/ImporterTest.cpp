@@ -7,6 +7,7 @@
 #include "exchange/QifReader.h"
 #include "ledger/LedgerFile.h"
 #include "ledger/UndoHistory.h"
+#include "support/HandleDriver.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -95,7 +96,7 @@ TEST_F(Ledgers, OneUndoTakesBackAWholeImport)
     sqlite3 *db = nullptr;
     ASSERT_EQ(sqlite3_open(Ledger().toUtf8().constData(), &db), SQLITE_OK);
     {
-        TUndoHistory history(db);
+        TUndoHistory history(DriverOf(db));
         const auto next = history.NextUndo();
         ASSERT_TRUE(next.has_value());
         EXPECT_EQ(next->Label.toStdString(), "导入 3 条纪录");
@@ -106,7 +107,7 @@ TEST_F(Ledgers, OneUndoTakesBackAWholeImport)
     // A rejected import leaves no action behind.
     ImportCsv("日期,金额\n2024-2-30,1\n");
     sqlite3_open(Ledger().toUtf8().constData(), &db);
-    EXPECT_NE(TUndoHistory(db).NextUndo()->Label.toStdString(), "导入 0 条纪录");
+    EXPECT_NE(TUndoHistory(DriverOf(db)).NextUndo()->Label.toStdString(), "导入 0 条纪录");
     sqlite3_close(db);
 }
 
@@ -143,7 +144,7 @@ TEST_F(Ledgers, TheImportsJournalReadsAsTheTriggersWouldHaveWrittenIt)
     auto hasTriggers = [this] {
         sqlite3 *db = nullptr;
         sqlite3_open(Ledger().toUtf8().constData(), &db);
-        const bool has = HasJournal(db);
+        const bool has = HasJournal(DriverOf(db));
         sqlite3_close(db);
         return has;
     };

@@ -2,6 +2,8 @@
 // budgets to the fen, budgets carried to later months until changed, copying
 // and clearing a month, undo and redo of budget changes, and older files.
 #include "JournalTestSupport.h"
+#include "LedgerEngines.h"
+#include "support/HandleDriver.h"
 
 #include "db/JetFunctions.h"
 #include "ledger/Budget.h"
@@ -16,6 +18,8 @@ namespace kestrum {
 namespace {
 
 using namespace journaltest;
+using test::EngineName;
+using test::TEngine;
 
 QString U(const char *text)
 {
@@ -41,36 +45,33 @@ std::string Amount(std::optional<TBudgetCents> amount)
     return amount ? BudgetAmountText(*amount).toStdString() : std::string("-");
 }
 
+//! Files made by older versions, beside a ledger of their own.
 class Budgets : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        ASSERT_TRUE(FDir.isValid());
-        CreateLedgerDatabase(Path());
-        FDb = Open(Path());
-        RegisterJetFunctions(FDb);
-    }
-    void TearDown() override { sqlite3_close(FDb); }
-    QString Path() const { return FDir.filePath("Vantorel.mdb"); }
+    void SetUp() override { ASSERT_TRUE(FDir.isValid()); }
+
+    QTemporaryDir FDir;
+};
+
+//! Budgets on either engine.
+class BudgetsOnEngine : public test::LedgerOnEngine {
+protected:
     void Expense(const std::string &amount, const char *item, const char *date)
     {
-        Exec(FDb, "INSERT INTO expen (消费金额, 消费日期, 消费者) VALUES (" + amount + ", '" + date + "', '" +
-                      item + "')");
+        Exec("INSERT INTO expen (消费金额, 消费日期, 消费者) VALUES (" + amount + ", '" + date + "', '" +
+             item + "')");
     }
     std::string Label(const std::optional<TUndoAction> &action)
     {
         return action ? action->Label.toStdString() : std::string("<none>");
     }
-
-    QTemporaryDir FDir;
-    sqlite3 *FDb = nullptr;
 };
+KESTRUM_ON_BOTH_ENGINES(BudgetsOnEngine);
 
-TEST_F(Budgets, AMonthsSpendingIsExactToTheFenAndOnlyItsOwnDays)
+TEST_P(BudgetsOnEngine, AMonthsSpendingIsExactToTheFenAndOnlyItsOwnDays)
 {
     // A thousand entries of 0.1 add up to exactly 100, not 99.9999999.
-    Exec(FDb,
-         "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 1000) "
+    Exec("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 1000) "
          "INSERT INTO expen (消费金额, 消费日期, 消费者) SELECT 0.1, '2026-03-15 12:00:00', '餐饮' FROM n");
     Expense("35.5", " 餐饮 ", "2026-03-31 23:59:59"); // spaces around an item do not make another one
     Expense("-20", "服装", "2026-03-02");             // a refund counts against its item
@@ -78,7 +79,7 @@ TEST_F(Budgets, AMonthsSpendingIsExactToTheFenAndOnlyItsOwnDays)
     Expense("15.25", "", "2026-03-10");
     Expense("999", "餐饮", "2026-02-28 23:59:59"); // the months around it are not counted
     Expense("999", "餐饮", "2026-04-01");
-    TBudgetBook book(FDb);
+    TBudgetBook book(Db());
     book.SetBudget(TBudgetKind::Expense, U("餐饮"), {2026, 3}, 12000);
     book.SetBudget(TBudgetKind::Expense, U("交通"), {2026, 3}, 30000);
 
@@ -114,19 +115,19 @@ TEST_F(Budgets, AMonthsSpendingIsExactToTheFenAndOnlyItsOwnDays)
               "? -/0, 服装 -/0, 餐饮 -/0");
 }
 
-TEST_F(Budgets, IncomeTargetsAreKeptApartFromExpenseBudgets)
+TEST_P(BudgetsOnEngine, IncomeTargetsAreKeptApartFromExpenseBudgets)
 {
-    Exec(FDb, "INSERT INTO gain (本次进帐, 进帐时间, 进帐人) VALUES (8600, '2026-05-05', '工资')");
+    Exec("INSERT INTO gain (本次进帐, 进帐时间, 进帐人) VALUES (8600, '2026-05-05', '工资')");
     Expense("50", "工资", "2026-05-06");
-    TBudgetBook book(FDb);
+    TBudgetBook book(Db());
     book.SetBudget(TBudgetKind::Income, U("工资"), {2026, 5}, 900000);
     EXPECT_EQ(Lines(book.Overview({2026, 5}, TBudgetKind::Income)), "工资 9000/8600");
     EXPECT_EQ(Lines(book.Overview({2026, 5})), "工资 -/50");
 }
 
-TEST_F(Budgets, ABudgetCarriesOverToLaterMonthsUntilItIsChanged)
+TEST_P(BudgetsOnEngine, ABudgetCarriesOverToLaterMonthsUntilItIsChanged)
 {
-    TBudgetBook book(FDb);
+    TBudgetBook book(Db());
     const QString food = U("餐饮");
     book.SetBudget(TBudgetKind::Expense, food, {2026, 3}, 150000);
     book.SetBudget(TBudgetKind::Expense, food, {2026, 6}, 200000);
@@ -140,9 +141,7 @@ TEST_F(Budgets, ABudgetCarriesOverToLaterMonthsUntilItIsChanged)
     // Setting a month to what it carries leaves no row of its own, so the
     // months after it follow the earlier budget again.
     book.SetBudget(TBudgetKind::Expense, food, {2026, 6}, 150000);
-    EXPECT_EQ(Scalar(FDb, "SELECT group_concat(month || '=' || ifnull(amount, '-'), ' ') FROM "
-                          "(SELECT * FROM kestrum_budget ORDER BY month)"),
-              "2026-03=1500.0 2026-09=-");
+    EXPECT_EQ(Rows("SELECT month, amount FROM kestrum_budget ORDER BY month"), "2026-03|1500.0;2026-09|-");
     EXPECT_EQ(Amount(book.BudgetOf(TBudgetKind::Expense, food, {2026, 8})), "1500");
     // A year boundary is crossed like any other month.
     book.SetBudget(TBudgetKind::Expense, food, {2026, 12}, 99);
@@ -150,17 +149,16 @@ TEST_F(Budgets, ABudgetCarriesOverToLaterMonthsUntilItIsChanged)
 
     // Duplicate rows another program wrote: the newest counts, and the next
     // change of that month leaves one.
-    Exec(FDb,
-         "INSERT INTO kestrum_budget (amount, month, item, kind) VALUES (77, '2026-12', '餐饮', 'expen')");
+    Exec("INSERT INTO kestrum_budget (amount, month, item, kind) VALUES (77, '2026-12', '餐饮', 'expen')");
     EXPECT_EQ(Amount(book.BudgetOf(TBudgetKind::Expense, food, {2027, 1})), "77");
     book.SetBudget(TBudgetKind::Expense, food, {2026, 12}, 8800);
-    EXPECT_EQ(Scalar(FDb, "SELECT count(*) FROM kestrum_budget WHERE month = '2026-12'"), "1");
+    EXPECT_EQ(Scalar("SELECT count(*) FROM kestrum_budget WHERE month = '2026-12'"), "1");
     EXPECT_EQ(Amount(book.BudgetOf(TBudgetKind::Expense, food, {2027, 1})), "88");
 }
 
-TEST_F(Budgets, CopyingLastMonthAndClearingAMonthAreOneActionEach)
+TEST_P(BudgetsOnEngine, CopyingLastMonthAndClearingAMonthAreOneActionEach)
 {
-    TBudgetBook book(FDb);
+    TBudgetBook book(Db());
     book.SetBudget(TBudgetKind::Expense, U("餐饮"), {2026, 4}, 150000);
     book.SetBudget(TBudgetKind::Total, QString(), {2026, 4}, 500000);
     book.SetBudget(TBudgetKind::Expense, U("餐饮"), {2026, 5}, 180000);
@@ -170,7 +168,7 @@ TEST_F(Budgets, CopyingLastMonthAndClearingAMonthAreOneActionEach)
     TBudgetOverview may = book.Overview({2026, 5});
     EXPECT_EQ(Lines(may), "餐饮 1500/0");
     EXPECT_EQ(Amount(may.TotalBudget), "5000");
-    TUndoHistory history(FDb);
+    TUndoHistory history(Db());
     EXPECT_EQ(Label(history.NextUndo()), "复制上月预算到2026年5月");
 
     book.ClearMonth({2026, 6});
@@ -183,16 +181,16 @@ TEST_F(Budgets, CopyingLastMonthAndClearingAMonthAreOneActionEach)
     EXPECT_EQ(Lines(book.Overview({2026, 5})), "旅游 3000/0, 餐饮 1800/0");
 
     // Nothing to copy or clear writes no action.
-    const std::string actions = Scalar(FDb, "SELECT count(*) FROM kestrum_journal_action");
+    const std::string actions = Scalar("SELECT count(*) FROM kestrum_journal_action");
     book.ClearMonth({2020, 1});
     book.CopyPreviousMonth({2020, 1});
-    EXPECT_EQ(Scalar(FDb, "SELECT count(*) FROM kestrum_journal_action"), actions);
+    EXPECT_EQ(Scalar("SELECT count(*) FROM kestrum_journal_action"), actions);
 }
 
-TEST_F(Budgets, UndoAndRedoTakeBackABudgetChangeInTurnWithEntries)
+TEST_P(BudgetsOnEngine, UndoAndRedoTakeBackABudgetChangeInTurnWithEntries)
 {
-    TBudgetBook book(FDb);
-    TUndoHistory history(FDb);
+    TBudgetBook book(Db());
+    TUndoHistory history(Db());
     Expense("30", "餐饮", "2026-12-01");
     book.SetBudget(TBudgetKind::Expense, U("餐饮"), {2026, 12}, 150000);
     book.SetBudget(TBudgetKind::Expense, U("餐饮"), {2026, 12}, 120050);
@@ -203,8 +201,8 @@ TEST_F(Budgets, UndoAndRedoTakeBackABudgetChangeInTurnWithEntries)
     history.Undo();
     EXPECT_EQ(Amount(book.BudgetOf(TBudgetKind::Expense, U("餐饮"), {2026, 12})), "-");
     EXPECT_EQ(Label(history.NextUndo()), "录入 餐饮 30"); // the entry is next, untouched so far
-    EXPECT_EQ(Scalar(FDb, "SELECT count(*) FROM expen"), "1");
-    EXPECT_EQ(Scalar(FDb, "SELECT count(*) FROM kestrum_trash"), "0");
+    EXPECT_EQ(Scalar("SELECT count(*) FROM expen"), "1");
+    EXPECT_EQ(Scalar("SELECT count(*) FROM kestrum_trash"), "0");
 
     history.Redo();
     history.Redo();
@@ -219,21 +217,23 @@ TEST_F(Budgets, UndoAndRedoTakeBackABudgetChangeInTurnWithEntries)
 
     // A budget changed behind the journal's back refuses the undo, writing nothing.
     book.SetBudget(TBudgetKind::Expense, U("交通"), {2026, 12}, 100);
-    Exec(FDb, "DROP TRIGGER kestrum_journal_kestrum_budget_update_alone");
-    Exec(FDb, "UPDATE kestrum_budget SET amount = 5 WHERE item = '交通'");
-    EnsureJournal(FDb);
+    BeginWrite(Db());
+    DropJournalTriggers(Db());
+    Exec("UPDATE kestrum_budget SET amount = 5 WHERE item = '交通'");
+    EnsureJournal(Db());
+    Exec("COMMIT");
     EXPECT_THROW(history.Undo(), EUndoRefused);
     EXPECT_EQ(Amount(book.BudgetOf(TBudgetKind::Expense, U("交通"), {2026, 12})), "5");
 }
 
-TEST_F(Budgets, BadChangesAreRefusedAndWriteNothing)
+TEST_P(BudgetsOnEngine, BadChangesAreRefusedAndWriteNothing)
 {
-    TBudgetBook book(FDb);
+    TBudgetBook book(Db());
     EXPECT_THROW(book.SetBudget(TBudgetKind::Expense, U("餐饮"), {2026, 12}, -1), EBudgetRefused);
     EXPECT_THROW(book.SetBudget(TBudgetKind::Expense, U("餐饮"), {2026, 13}, 100), EBudgetRefused);
     EXPECT_THROW(book.CopyPreviousMonth({1, 1}), EBudgetRefused);
-    EXPECT_EQ(Scalar(FDb, "SELECT count(*) FROM kestrum_budget"), "0");
-    EXPECT_EQ(Scalar(FDb, "SELECT count(*) FROM kestrum_journal_action"), "0");
+    EXPECT_EQ(Scalar("SELECT count(*) FROM kestrum_budget"), "0");
+    EXPECT_EQ(Scalar("SELECT count(*) FROM kestrum_journal_action"), "0");
 }
 
 TEST_F(Budgets, OlderFilesGetTheTableUnderTheJournalAndReadOnlyFilesAreOnlyRead)
@@ -242,23 +242,23 @@ TEST_F(Budgets, OlderFilesGetTheTableUnderTheJournalAndReadOnlyFilesAreOnlyRead)
     sqlite3 *db = nullptr;
     sqlite3_open(old.toUtf8().constData(), &db);
     Exec(db, LedgerSchemaSql);
-    EnsureJournal(db);
-    EnsureTrash(db);
+    EnsureJournal(DriverOf(db));
+    EnsureTrash(DriverOf(db));
     RegisterJetFunctions(db);
     Exec(db, "INSERT INTO expen (消费金额, 消费日期, 消费者) VALUES (12, '2026-12-03', '餐饮')");
     // The journal of a file without budgets is whole.
-    EXPECT_TRUE(HasJournal(db));
-    EXPECT_TRUE(JournalIsCurrent(db));
-    EXPECT_FALSE(HasBudgets(db));
-    EXPECT_EQ(Lines(TBudgetBook(db).Overview({2026, 12})), "餐饮 -/12");
+    EXPECT_TRUE(HasJournal(DriverOf(db)));
+    EXPECT_TRUE(JournalIsCurrent(DriverOf(db)));
+    EXPECT_FALSE(HasBudgets(DriverOf(db)));
+    EXPECT_EQ(Lines(TBudgetBook(DriverOf(db)).Overview({2026, 12})), "餐饮 -/12");
 
-    EnsureBudgets(db);
-    EXPECT_TRUE(HasBudgets(db));
-    EXPECT_FALSE(HasJournal(db)) << "the new table still lacks its triggers";
-    EnsureJournal(db);
-    EXPECT_TRUE(HasJournal(db));
-    TBudgetBook(db).SetBudget(TBudgetKind::Expense, U("餐饮"), {2026, 12}, 1000);
-    TUndoHistory(db).Undo();
+    EnsureBudgets(DriverOf(db));
+    EXPECT_TRUE(HasBudgets(DriverOf(db)));
+    EXPECT_FALSE(HasJournal(DriverOf(db))) << "the new table still lacks its triggers";
+    EnsureJournal(DriverOf(db));
+    EXPECT_TRUE(HasJournal(DriverOf(db)));
+    TBudgetBook(DriverOf(db)).SetBudget(TBudgetKind::Expense, U("餐饮"), {2026, 12}, 1000);
+    TUndoHistory(DriverOf(db)).Undo();
     EXPECT_EQ(Scalar(db, "SELECT count(*) FROM kestrum_budget"), "0");
     EXPECT_EQ(Scalar(db, "SELECT count(*) FROM expen"), "1");
     sqlite3_close(db);
@@ -269,9 +269,9 @@ TEST_F(Budgets, OlderFilesGetTheTableUnderTheJournalAndReadOnlyFilesAreOnlyRead)
     sqlite3_close(db);
     ::chmod(readOnly.toUtf8().constData(), 0444);
     sqlite3_open_v2(readOnly.toUtf8().constData(), &db, SQLITE_OPEN_READONLY, nullptr);
-    EXPECT_NO_THROW(EnsureBudgets(db));
-    EXPECT_FALSE(HasBudgets(db));
-    EXPECT_THROW(TBudgetBook(db).SetBudget(TBudgetKind::Expense, U("餐饮"), {2026, 12}, 1000),
+    EXPECT_NO_THROW(EnsureBudgets(DriverOf(db)));
+    EXPECT_FALSE(HasBudgets(DriverOf(db)));
+    EXPECT_THROW(TBudgetBook(DriverOf(db)).SetBudget(TBudgetKind::Expense, U("餐饮"), {2026, 12}, 1000),
                  EBudgetRefused);
     sqlite3_close(db);
 }

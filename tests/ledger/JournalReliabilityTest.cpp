@@ -3,6 +3,7 @@
 // its tables; and thousands of random actions, undos and redos keep the
 // tables equal to a model of what the user did.
 #include "JournalTestSupport.h"
+#include "support/HandleDriver.h"
 
 #include "db/DbConnection.h"
 #include "db/DbField.h"
@@ -37,11 +38,11 @@ protected:
         Exec(db, "INSERT INTO expen (消费金额, 消费者) VALUES (35, '伙食')");
         // An action of three rows for the undo to take back.
         Exec(db, "BEGIN IMMEDIATE");
-        OpenJournalAction(db, QString::fromUtf8("导入 3 条纪录"));
+        OpenJournalAction(DriverOf(db), QString::fromUtf8("导入 3 条纪录"));
         Exec(db, "UPDATE gain SET 本次进帐 = 9000 WHERE id = 1");
         Exec(db, "DELETE FROM gain WHERE id = 2");
         Exec(db, "INSERT INTO expen (消费金额, 消费者) VALUES (80, '交通')");
-        CloseJournalAction(db);
+        CloseJournalAction(DriverOf(db));
         Exec(db, "COMMIT");
         sqlite3_close(db);
     }
@@ -57,7 +58,7 @@ protected:
         };
         if (operation == TOperation::Undo) {
             sqlite3 *db = Open(path);
-            TUndoHistory history(db);
+            TUndoHistory history(DriverOf(db));
             history.OnStep = [&](TUndoStep) { step(); };
             history.Undo();
             sqlite3_close(db);
@@ -118,7 +119,7 @@ TEST_P(KilledWrites, EveryStepLeavesASoundFileWhoseJournalReplaysToItsTables)
         EXPECT_EQ(Scalar(db, "SELECT count(*) FROM kestrum_journal_open"), "0");
         if (operation == TOperation::Undo && now == before) {
             // The interrupted undo can be done again.
-            TUndoHistory history(db);
+            TUndoHistory history(DriverOf(db));
             EXPECT_EQ(history.NextUndo()->Label.toStdString(), "导入 3 条纪录");
             history.Undo();
             EXPECT_EQ(DumpTables(db), after);
@@ -150,7 +151,7 @@ TEST(JournalProcesses, WritersUndoingAndRedoingAtOnceKeepTheJournalEqualToTheTab
         if (child == 0) {
             sqlite3 *db = Open(path);
             sqlite3_busy_timeout(db, 20000);
-            TUndoHistory history(db);
+            TUndoHistory history(DriverOf(db));
             std::mt19937 random{unsigned(writer)};
             int failures = 0;
             for (int i = 0; i < 150; ++i) {
@@ -205,7 +206,7 @@ TEST(JournalModel, TenThousandRandomActionsUndosAndRedosMatchTheModel)
     CreateLedgerDatabase(path);
     sqlite3 *db = Open(path);
     Exec(db, "PRAGMA synchronous = OFF; PRAGMA journal_mode = MEMORY");
-    TUndoHistory history(db);
+    TUndoHistory history(DriverOf(db));
     std::mt19937 random(20261209);
     auto pick = [&](int n) { return int(std::uniform_int_distribution<int>(0, n - 1)(random)); };
     const char *const items[] = {"工资", "伙食", "房租", "交通", "奖金"};
@@ -280,7 +281,7 @@ TEST(JournalModel, TenThousandRandomActionsUndosAndRedosMatchTheModel)
             const bool grouped = writes > 1;
             if (grouped) {
                 Exec(db, "BEGIN IMMEDIATE");
-                OpenJournalAction(db, QStringLiteral("batch"));
+                OpenJournalAction(DriverOf(db), QStringLiteral("batch"));
             }
             TAction action;
             for (int w = 0; w < writes; ++w) {
@@ -295,7 +296,7 @@ TEST(JournalModel, TenThousandRandomActionsUndosAndRedosMatchTheModel)
                     action.push_back(write(gain, row, std::nullopt));
             }
             if (grouped) {
-                CloseJournalAction(db);
+                CloseJournalAction(DriverOf(db));
                 Exec(db, "COMMIT");
             }
             // Each plain write is an action of its own.

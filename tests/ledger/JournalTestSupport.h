@@ -3,6 +3,7 @@
 // contents, and the tables rebuilt by replaying the journal from empty.
 #include "ledger/Journal.h"
 #include "ledger/LedgerFile.h"
+#include "support/HandleDriver.h"
 
 #include <QString>
 
@@ -54,35 +55,38 @@ struct TTables {
     bool operator==(const TTables &other) const = default;
 };
 
-inline TRows Dump(sqlite3 *db, const char *table, const char *const columns[4])
+inline TRows Dump(TDbDriver &db, const char *table, const char *const columns[4])
 {
     std::string sql = "SELECT id";
     for (int i = 0; i < 4; ++i)
         sql += std::string(", \"") + columns[i] + "\"";
     sql += std::string(" FROM ") + table;
-    sqlite3_stmt *s = nullptr;
-    EXPECT_EQ(sqlite3_prepare_v2(db, sql.c_str(), -1, &s, nullptr), SQLITE_OK) << sqlite3_errmsg(db);
     TRows rows;
-    while (sqlite3_step(s) == SQLITE_ROW) {
+    auto s = db.Prepare(sql);
+    while (s->Step()) {
         std::vector<TJournalValue> values;
         for (int i = 1; i <= 4; ++i)
-            values.push_back(JournalColumnValue(s, i));
-        rows[sqlite3_column_int64(s, 0)] = values;
+            values.push_back(JournalColumnValue(*s, i));
+        rows[s->ColumnInt64(0)] = values;
     }
-    sqlite3_finalize(s);
     return rows;
 }
 
 inline const char *const GainColumns[4] = {"本次进帐", "进帐时间", "进帐人", "备注"};
 inline const char *const ExpenColumns[4] = {"消费金额", "消费日期", "消费者", "备注"};
 
-inline TTables DumpTables(sqlite3 *db)
+inline TTables DumpTables(TDbDriver &db)
 {
     return {Dump(db, "gain", GainColumns), Dump(db, "expen", ExpenColumns)};
 }
 
+inline TTables DumpTables(sqlite3 *db)
+{
+    return DumpTables(DriverOf(db));
+}
+
 //! The tables as the journal tells them, from empty tables on.
-inline TTables Replay(sqlite3 *db)
+inline TTables Replay(TDbDriver &db)
 {
     TTables tables;
     ForEachJournalRow(db, false, [&](const TJournalRow &row) {
@@ -99,6 +103,11 @@ inline TTables Replay(sqlite3 *db)
         return true;
     });
     return tables;
+}
+
+inline TTables Replay(sqlite3 *db)
+{
+    return Replay(DriverOf(db));
 }
 
 inline void InsertGain(sqlite3 *db, double amount, const char *item, const char *date = "2026-01-10 00:00:00")

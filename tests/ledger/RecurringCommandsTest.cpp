@@ -1,6 +1,7 @@
 // kestrum-db due and post-due: what a cron job sees and posts, by the same
 // rules as the program; two jobs started at once post each occurrence once.
 #include "JournalTestSupport.h"
+#include "support/HandleDriver.h"
 
 #include "ledger/RecurringStore.h"
 
@@ -26,7 +27,7 @@ protected:
         // Two months and a day back: three occurrences by today, month ends
         // or not.
         salary.FirstDate = QDate::currentDate().addMonths(-2).addDays(-1);
-        SaveRecurringSchedule(db, salary);
+        SaveRecurringSchedule(DriverOf(db), salary);
         sqlite3_close(db);
     }
     QString Path() const { return FDir.filePath("ledger.mdb"); }

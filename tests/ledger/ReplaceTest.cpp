@@ -2,6 +2,7 @@
 // replaces leaves a journal row and a trash copy, the journal replays to the
 // tables, and undo brings back the state before the write.
 #include "JournalTestSupport.h"
+#include "support/HandleDriver.h"
 
 #include "ledger/Trash.h"
 #include "ledger/UndoHistory.h"
@@ -108,7 +109,7 @@ protected:
         EXPECT_EQ(Replay(program), DumpTables(program)) << "a note of an earlier write was taken up again";
         EXPECT_EQ(TrashAfter(program, trashMark), c.Trashed);
 
-        TUndoHistory history(program);
+        TUndoHistory history(DriverOf(program));
         while (history.NextUndo() && history.NextUndo()->Id > actionMark)
             history.Undo();
         EXPECT_EQ(DumpTables(program), before) << "undo did not bring back the state before the write";
@@ -150,11 +151,11 @@ TEST_F(ConflictClauses, AnOlderLedgerGetsTheNotesWhenItsJournalAndTrashAreEnsure
             Exec(db, QString::fromStdString(sql).remove(noted).toStdString());
     }
     Exec(db, "DROP TABLE kestrum_replaced");
-    EXPECT_TRUE(HasJournal(db));
-    EXPECT_FALSE(JournalIsCurrent(db));
-    EnsureJournal(db);
-    EXPECT_TRUE(EnsureTrash(db));
-    EXPECT_TRUE(JournalIsCurrent(db));
+    EXPECT_TRUE(HasJournal(DriverOf(db)));
+    EXPECT_FALSE(JournalIsCurrent(DriverOf(db)));
+    EnsureJournal(DriverOf(db));
+    EXPECT_TRUE(EnsureTrash(DriverOf(db)));
+    EXPECT_TRUE(JournalIsCurrent(DriverOf(db)));
     sqlite3_close(db);
     Check(path, ConflictCases[0]);
     Check(path, ConflictCases[2]);

@@ -2,6 +2,7 @@
 // statements whatever the action's size, progress and cancel, and a trash
 // that holds only what someone deleted.
 #include "JournalTestSupport.h"
+#include "support/HandleDriver.h"
 
 #include "ledger/Trash.h"
 #include "ledger/UndoHistory.h"
@@ -33,12 +34,12 @@ protected:
     void Import(int shift)
     {
         Exec(FDb, "BEGIN IMMEDIATE");
-        OpenJournalAction(FDb, QString::fromUtf8("导入 %1 条纪录").arg(ImportRows));
+        OpenJournalAction(DriverOf(FDb), QString::fromUtf8("导入 %1 条纪录").arg(ImportRows));
         Exec(FDb, "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < " +
                       std::to_string(ImportRows) +
                       ") INSERT INTO expen (消费金额, 消费日期, 消费者, 备注) SELECT i % 97 + " +
                       std::to_string(shift) + ", '2026-01-01 00:00:00', 'item' || (i % 13), 'r' || i FROM n");
-        CloseJournalAction(FDb);
+        CloseJournalAction(DriverOf(FDb));
         Exec(FDb, "COMMIT");
     }
 
@@ -63,7 +64,7 @@ TEST_F(UndoLarge, AnActionIsUndoneAndRedoneWithABoundedNumberOfStatements)
     const TTables imported = DumpTables(FDb);
     int statements = 0;
     sqlite3_trace_v2(FDb, SQLITE_TRACE_STMT, CountStatements, &statements);
-    TUndoHistory history(FDb);
+    TUndoHistory history(DriverOf(FDb));
     history.Undo();
     EXPECT_LT(statements, 200) << "a statement per entry";
     EXPECT_EQ(Scalar(FDb, "SELECT count(*) FROM expen"), "0");
@@ -81,26 +82,26 @@ TEST_F(UndoLarge, AnActionIsUndoneAndRedoneWithABoundedNumberOfStatements)
 // second time.
 TEST_F(UndoLarge, UndoneInsertsStayOutOfTheTrashAndRestoreAllAddsNoDuplicate)
 {
-    TUndoHistory history(FDb);
+    TUndoHistory history(DriverOf(FDb));
     history.Undo();
-    EXPECT_EQ(TrashCount(FDb), 1) << "only the entry a user deleted";
+    EXPECT_EQ(TrashCount(DriverOf(FDb)), 1) << "only the entry a user deleted";
     Import(0);
-    const TTrashRestoreResult restored = RestoreAllFromTrash(FDb);
+    const TTrashRestoreResult restored = RestoreAllFromTrash(DriverOf(FDb));
     EXPECT_EQ(restored.Inserted(), 1);
     EXPECT_EQ(Scalar(FDb, "SELECT count(*) FROM expen"), std::to_string(ImportRows));
     EXPECT_EQ(Scalar(FDb, "SELECT count(*) FROM gain"), "1");
 
     // A redo of a delete puts the entry back in the trash, as the delete did.
     Exec(FDb, "BEGIN IMMEDIATE");
-    OpenJournalAction(FDb, QString::fromUtf8("删除 10 条纪录"));
+    OpenJournalAction(DriverOf(FDb), QString::fromUtf8("删除 10 条纪录"));
     Exec(FDb, "DELETE FROM expen WHERE id IN (SELECT id FROM expen ORDER BY id LIMIT 10)");
-    CloseJournalAction(FDb);
+    CloseJournalAction(DriverOf(FDb));
     Exec(FDb, "COMMIT");
-    EXPECT_EQ(TrashCount(FDb), 10);
+    EXPECT_EQ(TrashCount(DriverOf(FDb)), 10);
     history.Undo();
-    EXPECT_EQ(TrashCount(FDb), 0) << "the entries are back";
+    EXPECT_EQ(TrashCount(DriverOf(FDb)), 0) << "the entries are back";
     history.Redo();
-    EXPECT_EQ(TrashCount(FDb), 10);
+    EXPECT_EQ(TrashCount(DriverOf(FDb)), 10);
     EXPECT_EQ(Replay(FDb), DumpTables(FDb));
 }
 
@@ -108,7 +109,7 @@ TEST_F(UndoLarge, ProgressIsToldAndACancelWritesNothing)
 {
     const TTables imported = DumpTables(FDb);
     const std::string journal = Scalar(FDb, "SELECT count(*) FROM kestrum_journal");
-    TUndoHistory history(FDb);
+    TUndoHistory history(DriverOf(FDb));
     int calls = 0;
     history.OnProgress = [&](double fraction) {
         EXPECT_GE(fraction, 0.0);
@@ -118,7 +119,7 @@ TEST_F(UndoLarge, ProgressIsToldAndACancelWritesNothing)
     EXPECT_THROW(history.Undo(), EUndoCancelled);
     EXPECT_EQ(DumpTables(FDb), imported);
     EXPECT_EQ(Scalar(FDb, "SELECT count(*) FROM kestrum_journal"), journal);
-    EXPECT_TRUE(HasJournal(FDb)) << "the triggers set aside are back";
+    EXPECT_TRUE(HasJournal(DriverOf(FDb))) << "the triggers set aside are back";
     EXPECT_EQ(history.NextUndo()->Label.toStdString(), "导入 20000 条纪录");
 
     double last = 0;

@@ -24,7 +24,7 @@ protected:
         const QString path = Folder.filePath(QStringLiteral("family.mdb"));
         CreateDemoDatabase(path, 2022, 2023);
         TSqliteDriver file(path.toStdString());
-        EnsureRecurring(file.Handle());
+        EnsureRecurring(file);
         file.Exec(
             "INSERT INTO kestrum_budget (amount, month, item, kind) VALUES (1500.75, '2023-05', '伙食', "
             "'expen');"

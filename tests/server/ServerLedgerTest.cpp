@@ -5,6 +5,7 @@
 #include "db/SqliteDriver.h"
 #include "ledger/Journal.h"
 #include "ledger/LedgerFile.h"
+#include "ledger/UndoHistory.h"
 #include "server/ServerLedgerFixture.h"
 
 #include <QFile>
@@ -84,11 +85,11 @@ TEST_F(ServerLedgerTest, TriggersJournalAndTrashAsALedgerFileDoes)
     for (const char *sql : writes) {
         if (std::string(sql) == "OPEN") {
             file.Begin();
-            OpenJournalAction(file.Handle(), QStringLiteral("删除"), TJournalActionKind::Do, 0);
+            OpenJournalAction(file, QStringLiteral("删除"), TJournalActionKind::Do, 0);
             Ledger->Begin();
             Ledger->Exec("SELECT kestrum_open_action(0, 0, '删除')");
         } else if (std::string(sql) == "CLOSE") {
-            CloseJournalAction(file.Handle());
+            CloseJournalAction(file);
             file.Commit();
             Ledger->Exec("SELECT kestrum_close_action()");
             Ledger->Commit();
@@ -213,6 +214,35 @@ TEST_F(ServerLedgerTest, ADatabaseThatIsNotThereIsSaidSo)
         EXPECT_EQ(e.Kind(), TDbErrorKind::ConnectionLost) << e.what();
         EXPECT_NE(std::string(e.what()).find("连接"), std::string::npos);
     }
+}
+
+// Guards against an undo on one computer writing over an edit that another
+// computer saved while the undo ran: the undo is refused and writes nothing.
+TEST_F(ServerLedgerTest, AnUndoIsRefusedWhenAnotherConnectionEditedItsRowMeanwhile)
+{
+    CreateServerLedger(*Ledger);
+    Ledger->Exec(
+        "INSERT INTO gain (\"本次进帐\", \"进帐时间\", \"进帐人\") VALUES (8600, '2024-01-10', '工资')");
+    Ledger->Exec("UPDATE gain SET \"本次进帐\" = 9000");
+    TPgDriver other(Target);
+    TUndoHistory history(*Ledger);
+    history.OnStep = [&](TUndoStep step) {
+        if (step == TUndoStep::Began)
+            other.Exec("UPDATE gain SET \"进帐人\" = '奖金'");
+    };
+    const std::string journal = Rows(*Ledger, "SELECT count(*) FROM kestrum_journal");
+    try {
+        history.Undo();
+        ADD_FAILURE() << "the undo wrote over the other edit";
+    } catch (const EUndoRefused &refused) {
+        EXPECT_EQ(refused.message(), "撤销失败：该纪录已被其他程序修改。");
+    }
+    history.OnStep = nullptr;
+    EXPECT_FALSE(Ledger->InTransaction());
+    EXPECT_EQ(Rows(*Ledger, "SELECT \"进帐人\", \"本次进帐\"::float8 FROM gain"), "奖金|9000.0000\n");
+    // Only the other's edit was journaled; it is what an undo takes back now.
+    EXPECT_EQ(Rows(*Ledger, "SELECT count(*) - 1 FROM kestrum_journal"), journal);
+    EXPECT_EQ(history.NextUndo()->Label.toStdString(), "修改 奖金 9000");
 }
 
 } // namespace
