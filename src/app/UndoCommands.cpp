@@ -54,19 +54,19 @@ bool HasOwnStep(const QObject *object, bool undo)
 
 //! The tables whose entries an action wrote, lower-cased; empty when the
 //! journal cannot say. Its undo and redo write the same ones.
-QStringList TablesOfAction(sqlite3 *db, std::int64_t action)
+QStringList TablesOfAction(TDbDriver &db, std::int64_t action)
 {
-    QStringList tables;
-    sqlite3_stmt *raw = nullptr;
-    if (sqlite3_prepare_v2(db, "SELECT DISTINCT lower(tbl) FROM kestrum_journal WHERE action_id = ?1", -1,
-                           &raw, nullptr) != SQLITE_OK)
+    try {
+        const auto statement =
+            db.Prepare("SELECT DISTINCT lower(tbl) FROM kestrum_journal WHERE action_id = ?1");
+        statement->BindInt64(1, action);
+        QStringList tables;
+        while (statement->Step())
+            tables << QString::fromStdString(statement->ColumnText(0));
+        return tables;
+    } catch (const EDatabaseError &) {
         return {};
-    std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt *)> statement(raw, sqlite3_finalize);
-    sqlite3_bind_int64(raw, 1, action);
-    int rc;
-    while ((rc = sqlite3_step(raw)) == SQLITE_ROW)
-        tables << QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(raw, 0)));
-    return rc == SQLITE_DONE ? tables : QStringList();
+    }
 }
 
 } // namespace
@@ -221,7 +221,7 @@ void TUndoCommands::run(bool undo)
                           utf8("...");
     // Reading a page's entries again costs as much as opening it: only the
     // pages whose tables the action wrote do it.
-    const QStringList tables = TablesOfAction(db, expected);
+    const QStringList tables = TablesOfAction(FData.ADOConnection1.Driver(), expected);
     bool written = false;
     std::int64_t entries = 0;
     try {

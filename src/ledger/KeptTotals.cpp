@@ -1,6 +1,7 @@
 #include "ledger/KeptTotals.h"
 
 #include "core/MoneySum.h"
+#include "db/SqliteDriver.h"
 #include "ledger/ReplacedRows.h"
 
 #include <sqlite3.h>
@@ -213,7 +214,8 @@ void MakeTotals(sqlite3 *db, const TKeptTable &t)
     Exec(db, TotalsTableSql);
     Exec(db, OddTableSql);
     const char *const columns[4] = {t.Amount, t.Date, t.Item, t.Remark};
-    for (const std::string &sql : ReplacedRowsSetupSql(db, t.Table, columns))
+    TSqliteDriver driver(db);
+    for (const std::string &sql : ReplacedRowsSetupSql(driver, t.Table, columns))
         Exec(db, sql);
     for (const TEvent event : {TEvent::Insert, TEvent::Update, TEvent::Delete}) {
         const std::string sql = TriggerSql(t, event);

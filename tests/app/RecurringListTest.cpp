@@ -95,7 +95,7 @@ TEST_F(RecurringListTest, AnInvalidScheduleIsRefusedAndNothingIsStored)
 TEST_F(RecurringListTest, TheDialogsColumnsFitTheirTextsWithOrWithoutRows)
 {
     // Guards against narrow, cut-off columns while the list has no rows.
-    TRecurringDialog dialog(db, [this] { return today; });
+    TRecurringDialog dialog(DriverOf(db), [this] { return today; });
     const QHeaderView *header = dialog.ListView->horizontalHeader();
     const QFontMetrics metrics(dialog.ListView->font());
     const std::pair<TColumn, const char *> typical[] = {

@@ -225,14 +225,14 @@ TEST_F(UndoCommandsTest, OnlyThePageWhoseEntriesTheActionTouchedReadsThemAgain)
     // An action over both tables: both pages read theirs again.
     sqlite3 *db = data.ADOConnection1.Handle();
     ASSERT_EQ(sqlite3_exec(db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), SQLITE_OK);
-    OpenJournalAction(db, utf8("导入 2 条纪录"));
+    OpenJournalAction(DriverOf(db), utf8("导入 2 条纪录"));
     ASSERT_EQ(
         sqlite3_exec(db,
                      "INSERT INTO gain (本次进帐, 进帐时间, 进帐人) VALUES (1, '2024-02-01 00:00:00', 'x');"
                      "INSERT INTO expen (消费金额, 消费日期, 消费者) VALUES (2, '2024-02-01 00:00:00', 'y')",
                      nullptr, nullptr, nullptr),
         SQLITE_OK);
-    CloseJournalAction(db);
+    CloseJournalAction(DriverOf(db));
     ASSERT_EQ(sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr), SQLITE_OK);
     data.ADOQuery1.Refresh();
     data.ADOQuery2.Refresh();

@@ -9,6 +9,7 @@
 #include "ledger/Journal.h"
 #include "ledger/LedgerFile.h"
 #include "ledger/Trash.h"
+#include "support/HandleDriver.h"
 
 #include <QTemporaryDir>
 
@@ -38,8 +39,8 @@ protected:
         // trash and the date indexes, whose triggers fire beside the totals'.
         RegisterJetFunctions(FProgram.get());
         EnsureDateIndexes(FProgram.get());
-        EnsureJournal(FProgram.get());
-        EnsureTrash(FProgram.get());
+        EnsureJournal(DriverOf(FProgram.get()));
+        EnsureTrash(DriverOf(FProgram.get()));
         // Another program: no function of ours.
         FShell = Open(SQLITE_OPEN_READWRITE);
     }
