@@ -13,7 +13,6 @@
 #include <cstring>
 #include <functional>
 #include <string_view>
-#include <unordered_set>
 
 namespace kestrum {
 
@@ -165,6 +164,69 @@ private:
     std::size_t FSize = 0;
 };
 
+//! The distinct texts of a column, each held as the first record that stores
+//! it: an open-addressed table of (hash, record) pairs that grows by doubling.
+//! A set of string views would allocate a node per text, which for millions
+//! of distinct remarks costs more time and memory than the texts themselves.
+class TextKeySet {
+public:
+    //! key(record) gives the text a record stores; `record` is taken for
+    //! `text` when the text is not in the set yet.
+    template <typename KeyOf> bool Insert(std::string_view text, int record, const KeyOf &key)
+    {
+        if ((FSize + 1) * 2 > FSlots.size())
+            Grow();
+        const std::uint32_t hash = Hash(text);
+        std::size_t place = hash & FMask;
+        while (FSlots[place].Record >= 0) {
+            if (FSlots[place].Hash == hash && key(FSlots[place].Record) == text)
+                return false;
+            place = (place + 1) & FMask;
+        }
+        FSlots[place] = {hash, record};
+        ++FSize;
+        return true;
+    }
+
+private:
+    struct Slot {
+        std::uint32_t Hash = 0;
+        int Record = -1;
+    };
+
+    static std::uint32_t Hash(std::string_view text)
+    {
+        // FNV-1a, mixed at the end so that the low bits used as the place spread.
+        std::uint64_t h = 0xcbf29ce484222325ull;
+        for (const char c : text)
+            h = (h ^ std::uint8_t(c)) * 0x100000001b3ull;
+        h ^= h >> 32;
+        h *= 0xd6e8feb86659fd93ull;
+        h ^= h >> 32;
+        return std::uint32_t(h);
+    }
+
+    void Grow()
+    {
+        std::vector<Slot> previous = std::move(FSlots);
+        const std::size_t capacity = std::max<std::size_t>(64, previous.size() * 2);
+        FSlots.assign(capacity, Slot{});
+        FMask = capacity - 1;
+        for (const Slot &slot : previous) {
+            if (slot.Record < 0)
+                continue;
+            std::size_t place = slot.Hash & FMask;
+            while (FSlots[place].Record >= 0)
+                place = (place + 1) & FMask;
+            FSlots[place] = slot;
+        }
+    }
+
+    std::vector<Slot> FSlots;
+    std::size_t FMask = 0;
+    std::size_t FSize = 0;
+};
+
 //! How value entries compare once their prepared values are known: as numbers
 //! or as narrow strings when every value is one, else through the variants.
 enum class EntryKeyKind : std::uint8_t { Number, Text, Variants };
@@ -219,7 +281,12 @@ std::vector<int> TkvDataFilterValueList::FirstRecordsOfStoredValues(const TkvCus
             }
             return firsts;
         }
-        std::unordered_set<std::string_view> seen;
+        const auto keyOf = [&](int recordIndex) {
+            std::string_view key;
+            StoredKey(type, wide, storage.RecordBuffer(recordIndex) + def->ValueOffset(), key);
+            return key;
+        };
+        TextKeySet seen;
         for (int recordIndex = 0; recordIndex < count; ++recordIndex) {
             const std::byte *buffer = storage.RecordBuffer(recordIndex);
             if (def->IsNull(buffer)) {
@@ -231,7 +298,7 @@ std::vector<int> TkvDataFilterValueList::FirstRecordsOfStoredValues(const TkvCus
                 blanks = true; // a missing holder reads as Null
                 continue;
             }
-            if (seen.insert(key).second)
+            if (seen.Insert(key, recordIndex, keyOf))
                 firsts.push_back(recordIndex);
         }
         return firsts;
