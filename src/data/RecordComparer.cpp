@@ -468,11 +468,16 @@ void radixPass(std::vector<KeySlot> &pairs, std::vector<KeySlot> &other, std::ar
     pairs.swap(other);
 }
 
+//! From this many pairs on, a radix pass per varying byte costs less than
+//! sorting by comparison however many bytes vary (amounts vary in all of
+//! theirs): comparisons grow with log2 of the count, past 16 per entry here.
+constexpr std::size_t RadixAlways = std::size_t(1) << 16;
+
 //! Sorts by key, then record. A column of few distinct values, or strings
 //! with a common start, has few bytes that tell keys apart: a radix sort a
 //! byte at a time over just those bytes (and the record's, when the pairs
-//! are not in record order yet) is the fastest then; keys that differ in
-//! many bytes are sorted by comparison.
+//! are not in record order yet) is the fastest then; short lists of keys
+//! that differ in many bytes are sorted by comparison.
 void sortByKey(std::vector<KeySlot> &pairs)
 {
     const std::size_t n = pairs.size();
@@ -489,7 +494,7 @@ void sortByKey(std::vector<KeySlot> &pairs)
     for (int b = 0; b < 8; ++b)
         if (keyCounts[std::size_t(b)][(pairs.front().key >> (8 * b)) & 0xff] != n)
             varying.push_back(b);
-    if (varying.size() > 5 || n < 256) {
+    if (n < 256 || (varying.size() > 5 && n < RadixAlways)) {
         QuickSortRecords(pairs.data(), std::ptrdiff_t(n), byKeyThenRecord);
         return;
     }
