@@ -385,6 +385,34 @@ TkvSortKey &TkvRecordComparer::AddKey(TkvDataSortOrder order, TkvCompareMode mod
     return *FKeys.back();
 }
 
+void TkvSortKey::Prefetch(int recordIndex) const
+{
+    if (recordIndex < 0 || std::size_t(recordIndex) >= FStates.size())
+        return;
+    switch (FColumn) {
+    case Column::Integer:
+        __builtin_prefetch(&FIntegers[std::size_t(recordIndex)]);
+        break;
+    case Column::Real:
+        __builtin_prefetch(&FReals[std::size_t(recordIndex)]);
+        break;
+    case Column::Bytes:
+        __builtin_prefetch(FBytes[std::size_t(recordIndex)].data());
+        break;
+    case Column::Units:
+        __builtin_prefetch(FUnits[std::size_t(recordIndex)].data());
+        break;
+    default:
+        break;
+    }
+}
+
+void TkvRecordComparer::Prefetch(int levels, int recordIndex) const
+{
+    for (int level = 0; level < levels && level < KeyCount(); ++level)
+        FKeys[std::size_t(level)]->Prefetch(recordIndex);
+}
+
 int TkvRecordComparer::CompareKey(int level, int a, int b) const
 {
     const TkvSortKey &key = *FKeys[level];
@@ -675,7 +703,14 @@ bool TkvRecordComparer::SortFast(std::vector<int> &recordList) const
     // Without keys the order is the records' own; a freshly filtered list
     // already has it.
     if (FKeys.empty()) {
-        if (!std::is_sorted(recordList.begin(), recordList.end()))
+        if (std::is_sorted(recordList.begin(), recordList.end()))
+            return true;
+        // A list that was grouped (ungrouping) holds most records: marking
+        // them and reading the marks in order costs less than a sort.
+        const auto [low, high] = std::minmax_element(recordList.begin(), recordList.end());
+        if (*low >= 0 && recordList.size() * 8 >= std::size_t(*high) + 1)
+            recordList = inRecordOrder(recordList, std::size_t(*high) + 1);
+        else
             std::sort(recordList.begin(), recordList.end());
         return true;
     }

@@ -325,6 +325,28 @@ TEST(RecordComparer, LongListsOfVaryingAmountsAgreeWithTheGeneralComparison)
                 }
 }
 
+TEST(RecordComparer, WithoutKeysAListComesBackInRecordOrder)
+{
+    std::mt19937 random(9);
+    TkvRecordComparer comparer;
+    std::vector<int> most, few, twice;
+    for (int r = 0; r < 5000; ++r) {
+        if (r % 4 != 1)
+            most.push_back(r); // a grouped list being ungrouped
+        if (r % 700 == 3)
+            few.push_back(r);
+    }
+    twice = most;
+    twice.push_back(2); // listed twice stays listed twice
+    for (std::vector<int> *list : {&most, &few, &twice}) {
+        std::vector<int> expected = *list;
+        std::sort(expected.begin(), expected.end());
+        std::shuffle(list->begin(), list->end(), random);
+        comparer.Sort(*list);
+        EXPECT_EQ(*list, expected);
+    }
+}
+
 // A TEXT column (the remark) is loaded into a variant column. Its text must
 // sort by the byte-string path, read in place, and still in the order of the
 // variant comparison; one value of another kind falls back to that comparison.
