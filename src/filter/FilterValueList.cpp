@@ -8,6 +8,7 @@
 #include "filter/DataFilterCriteria.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
@@ -227,6 +228,77 @@ private:
     std::size_t FSize = 0;
 };
 
+//! The characters numbers are written with (digits, signs, separators) each
+//! collate as one weight of their own: a text made of them alone collates as
+//! the sequence of its characters' ranks, compared one by one, a shorter text
+//! first. The ranks come from the collation itself, and the rule is checked
+//! once on every text of up to two of these characters; where it does not
+//! hold no rank is given and every text takes the collation keys.
+class NumberTextRanks {
+public:
+    static const NumberTextRanks &Instance()
+    {
+        static const NumberTextRanks ranks;
+        return ranks;
+    }
+
+    //! The text's ranks appended to keys as a collation key would be (an
+    //! empty text below every other one); false when a character has none.
+    bool AppendKey(const QString &text, std::string &keys) const
+    {
+        if (!FUsable)
+            return false;
+        const std::size_t start = keys.size();
+        keys.push_back(text.isEmpty() ? '\1' : '\2');
+        for (const QChar c : text) {
+            const char16_t unit = c.unicode();
+            if (unit >= FRanks.size() || FRanks[unit] == 0) {
+                keys.resize(start);
+                return false;
+            }
+            keys.push_back(char(FRanks[unit]));
+        }
+        return true;
+    }
+
+private:
+    NumberTextRanks()
+    {
+        const QString characters = QStringLiteral("0123456789.,-+ ");
+        const RegionalSettings &settings = regionalSettings();
+        std::vector<QChar> ordered(characters.begin(), characters.end());
+        std::sort(ordered.begin(), ordered.end(),
+                  [&](QChar a, QChar b) { return settings.collate(QString(a), QString(b), false) < 0; });
+        for (std::size_t i = 0; i < ordered.size(); ++i) {
+            if (i > 0 && settings.collate(QString(ordered[i - 1]), QString(ordered[i]), false) >= 0)
+                return; // two characters collate alike
+            FRanks[ordered[i].unicode()] = std::uint8_t(i + 1);
+        }
+        std::vector<QString> texts{QString()};
+        for (QChar a : characters) {
+            texts.push_back(QString(a));
+            for (QChar b : characters)
+                texts.push_back(QString(a) + b);
+        }
+        std::vector<std::string> keys(texts.size());
+        FUsable = true;
+        for (std::size_t i = 0; i < texts.size(); ++i)
+            AppendKey(texts[i], keys[i]);
+        for (std::size_t i = 0; i < texts.size() && FUsable; ++i)
+            for (std::size_t j = 0; j < texts.size(); ++j) {
+                const int byRanks = keys[i].compare(keys[j]);
+                const int collated = settings.collate(texts[i], texts[j], false);
+                if ((byRanks > 0) - (byRanks < 0) != collated) {
+                    FUsable = false;
+                    break;
+                }
+            }
+    }
+
+    std::array<std::uint8_t, 128> FRanks{};
+    bool FUsable = false;
+};
+
 //! How value entries compare once their prepared values are known: as numbers
 //! or as narrow strings when every value is one, else through the variants.
 enum class EntryKeyKind : std::uint8_t { Number, Text, Variants };
@@ -359,11 +431,24 @@ void TkvFilterValueList::SortByCollation(const std::vector<TkvFilterValueItem> &
     std::string keys;
     std::vector<Keyed> keyed;
     keyed.reserve(values.size());
-    for (std::size_t i = 0; i < values.size(); ++i) {
+    // Amounts and other numbers need no collator: their characters' ranks
+    // order them alike. Upper-casing leaves such texts as they are.
+    const NumberTextRanks &ranks = NumberTextRanks::Instance();
+    bool byRanks = true;
+    for (std::size_t i = 0; i < values.size() && byRanks; ++i) {
         const std::size_t offset = keys.size();
-        const std::size_t size = settings.appendCollationKey(
-            upper ? settings.upper(values[i].DisplayText) : values[i].DisplayText, false, keys);
-        keyed.push_back({0, offset, size, i});
+        byRanks = ranks.AppendKey(values[i].DisplayText, keys);
+        keyed.push_back({0, offset, keys.size() - offset, i});
+    }
+    if (!byRanks) {
+        keys.clear();
+        keyed.clear();
+        for (std::size_t i = 0; i < values.size(); ++i) {
+            const std::size_t offset = keys.size();
+            const std::size_t size = settings.appendCollationKey(
+                upper ? settings.upper(values[i].DisplayText) : values[i].DisplayText, false, keys);
+            keyed.push_back({0, offset, size, i});
+        }
     }
     for (Keyed &entry : keyed)
         for (std::size_t b = 0; b < 8; ++b)

@@ -336,6 +336,31 @@ TEST_F(FilterEvaluationTest, ValueListByDisplayTextFollowsTheCollation)
     EXPECT_EQ(values(), "1|100|20.5|55|7");
 }
 
+TEST_F(FilterEvaluationTest, NumbersByDisplayTextCollateAsTheLocaleComparesThem)
+{
+    // Signs, separators, equal values and long numbers: the list sorted at
+    // once must match the one built entry by entry with the locale's comparison.
+    for (double amount :
+         {-5.0, -12.5, 0.0, -0.0, 1234.5, 1000000.0, 7.0, 0.25, -0.25, 99999999.99, 10.0, 1.0})
+        Add(amount, Day(2024, 1, 1), Text("x"));
+    const auto texts = [&](int cap) {
+        Filter->SetMaxValueListCount(cap);
+        TkvDataFilterValueList list(*Filter);
+        list.Load(0, true);
+        std::vector<std::string> result;
+        for (int i = list.IndexOfKind(vkNonBlanks) + 1; i < list.Count(); ++i)
+            result.push_back(list.Items(i).DisplayText.toStdString());
+        return result;
+    };
+    const std::vector<std::string> sorted = texts(0);
+    EXPECT_EQ(sorted, texts(1000));
+    EXPECT_EQ(sorted.size(), 14u); // with the fixture's 20.5, 55 and 100; -0 shows as 0
+    for (std::size_t i = 1; i < sorted.size(); ++i)
+        EXPECT_LT(regionalSettings().collate(QString::fromStdString(sorted[i - 1]),
+                                             QString::fromStdString(sorted[i]), false),
+                  0);
+}
+
 TEST_F(FilterEvaluationTest, ValueListOfManyTextsHoldsEachOnceInOrder)
 {
     // Thousands of texts, each stored by several records far apart, some
