@@ -642,6 +642,10 @@ void sortByOneKey(const TkvSortKey &key, std::vector<int> &records)
     const bool descending = key.Descending();
     const auto &states = key.States();
 
+    // Texts no longer than a key's prefix and free of zero units are told
+    // apart by their prefixes alone: their runs need no second look, which
+    // would read every text again out of the storage's order.
+    bool heldWhole = true;
     std::vector<std::uint32_t> absent; // positions of records without a value
     std::vector<KeySlot> pairs;
     pairs.reserve(records.size());
@@ -659,12 +663,18 @@ void sortByOneKey(const TkvSortKey &key, std::vector<int> &records)
         case TkvSortKey::Column::Real:
             bits = orderedBits(key.Reals()[recordIndex]);
             break;
-        case TkvSortKey::Column::Bytes:
-            bits = prefixOf(key.Bytes()[recordIndex]);
+        case TkvSortKey::Column::Bytes: {
+            const std::string_view text = key.Bytes()[recordIndex];
+            bits = prefixOf(text);
+            heldWhole = heldWhole && text.size() <= 8 && text.find('\0') == std::string_view::npos;
             break;
-        default:
-            bits = prefixOf(key.Units()[recordIndex]);
+        }
+        default: {
+            const std::u16string_view text = key.Units()[recordIndex];
+            bits = prefixOf(text);
+            heldWhole = heldWhole && text.size() <= 4 && text.find(u'\0') == std::u16string_view::npos;
             break;
+        }
         }
         pairs.push_back({descending ? ~bits : bits, std::uint32_t(position)});
     }
@@ -674,9 +684,9 @@ void sortByOneKey(const TkvSortKey &key, std::vector<int> &records)
     });
     if (!pairs.empty())
         sortByKey(pairs);
-    if (column == TkvSortKey::Column::Bytes)
+    if (!heldWhole && column == TkvSortKey::Column::Bytes)
         sortRunsOfOnePrefix(pairs, key.Bytes(), records, descending);
-    else if (column == TkvSortKey::Column::Units)
+    else if (!heldWhole && column == TkvSortKey::Column::Units)
         sortRunsOfOnePrefix(pairs, key.Units(), records, descending);
 
     std::vector<int> sorted;

@@ -325,6 +325,34 @@ TEST(RecordComparer, LongListsOfVaryingAmountsAgreeWithTheGeneralComparison)
                 }
 }
 
+// Short texts (every one within a key's prefix) are ordered by their
+// prefixes alone; a prefix of another, the empty text and Nulls among them.
+TEST(RecordComparer, ShortTextsAgreeWithTheGeneralComparison)
+{
+    std::mt19937 random(13);
+    Ledger ledger;
+    const char *items[] = {"餐饮", "工资", "工", "", "a", "ab", "abcdefgh", "abcdefg", "B"};
+    for (int i = 0; i < 5000; ++i) {
+        if (random() % 30 == 0)
+            ledger.Add(double(random() % 7), nullptr);
+        else
+            ledger.Add(double(random() % 7), items[random() % 9]);
+    }
+    for (TkvDataSortOrder first : {soAscending, soDescending})
+        for (bool twoKeys : {false, true}) {
+            TkvRecordComparer comparer;
+            ledger.Stored(comparer, ledger.item, first);
+            if (twoKeys)
+                ledger.Stored(comparer, ledger.amount, soDescending);
+            std::vector<int> fast = ledger.All(), general = ledger.All();
+            std::shuffle(fast.begin(), fast.end(), random);
+            comparer.Sort(fast);
+            std::sort(general.begin(), general.end(),
+                      [&](int a, int b) { return comparer.Compare(a, b) < 0; });
+            EXPECT_EQ(fast, general);
+        }
+}
+
 TEST(RecordComparer, WithoutKeysAListComesBackInRecordOrder)
 {
     std::mt19937 random(9);
