@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <cstring>
 #include <functional>
+#include <iterator>
 #include <string_view>
 
 namespace kestrum {
@@ -407,10 +408,37 @@ void TkvFilterValueList::AddValues(std::vector<TkvFilterValueItem> values)
             Add(vkValue, values[i].Value, values[i].DisplayText);
         return;
     }
-    FItems.reserve(FItems.size() + n);
+    // The entries are put in order where they stand, so that a list of
+    // millions of values is not held twice: position k takes the entry at
+    // order[k], following each cycle of the permutation once.
+    std::vector<bool> placed(n, false);
+    for (std::size_t start = 0; start < n; ++start) {
+        if (placed[start])
+            continue;
+        TkvFilterValueItem first = std::move(values[start]);
+        std::size_t k = start;
+        for (;;) {
+            placed[k] = true;
+            const std::size_t from = order[k];
+            if (from == start) {
+                values[k] = std::move(first);
+                break;
+            }
+            values[k] = std::move(values[from]);
+            k = from;
+        }
+    }
+    std::size_t kept = 0;
     for (std::size_t k = 0; k < n; ++k)
-        if (!equalsPrevious[k])
-            FItems.push_back(std::move(values[order[k]]));
+        if (!equalsPrevious[k]) {
+            if (kept != k)
+                values[kept] = std::move(values[k]);
+            ++kept;
+        }
+    values.erase(values.begin() + std::ptrdiff_t(kept), values.end());
+    values.insert(values.begin(), std::make_move_iterator(FItems.begin()),
+                  std::make_move_iterator(FItems.end()));
+    FItems = std::move(values);
 }
 
 void TkvFilterValueList::SortByCollation(const std::vector<TkvFilterValueItem> &values,
@@ -425,8 +453,8 @@ void TkvFilterValueList::SortByCollation(const std::vector<TkvFilterValueItem> &
     struct Keyed {
         std::uint64_t Prefix;
         std::size_t Offset;
-        std::size_t Size;
-        std::size_t Index;
+        std::uint32_t Size;
+        std::uint32_t Index;
     };
     std::string keys;
     std::vector<Keyed> keyed;
@@ -438,7 +466,7 @@ void TkvFilterValueList::SortByCollation(const std::vector<TkvFilterValueItem> &
     for (std::size_t i = 0; i < values.size() && byRanks; ++i) {
         const std::size_t offset = keys.size();
         byRanks = ranks.AppendKey(values[i].DisplayText, keys);
-        keyed.push_back({0, offset, keys.size() - offset, i});
+        keyed.push_back({0, offset, std::uint32_t(keys.size() - offset), std::uint32_t(i)});
     }
     if (!byRanks) {
         keys.clear();
@@ -447,7 +475,7 @@ void TkvFilterValueList::SortByCollation(const std::vector<TkvFilterValueItem> &
             const std::size_t offset = keys.size();
             const std::size_t size = settings.appendCollationKey(
                 upper ? settings.upper(values[i].DisplayText) : values[i].DisplayText, false, keys);
-            keyed.push_back({0, offset, size, i});
+            keyed.push_back({0, offset, std::uint32_t(size), std::uint32_t(i)});
         }
     }
     for (Keyed &entry : keyed)
@@ -563,7 +591,7 @@ void TkvDataFilterValueList::Load(int itemIndex, bool sortByDisplayText)
         // of them wins), so each distinct value is read, judged and placed once.
         const std::vector<int> firsts = FirstRecordsOfStoredValues(controller, field, blanks);
         std::vector<TkvFilterValueItem> values;
-        values.reserve(firsts.size());
+        values.reserve(firsts.size() + 4); // room for the fixed entries put in front
         for (int recordIndex : firsts) {
             Variant value = controller.GetFieldValue(recordIndex, field);
             if (FCriteria.IsNull(value)) {
