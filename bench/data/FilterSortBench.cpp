@@ -2,9 +2,13 @@
 // controller as the page loads it: the filter drop-down's value list of the
 // amount and the item columns, a value picked in the drop-down, a custom
 // filter of two conditions, a sort by the item and by the amount, and the
-// month view (the page's month statement reopened). Each beside the plainest
+// month view (the page's month statement reopened); grouping by the item with
+// the amount's sums, ungrouping, a sort by the amount within the item groups
+// and a filter cleared while sorted. Each beside the plainest
 // way to do the same work on the same values in the same run.
 #include "core/RegionalSettings.h"
+#include "data/DataControllerGroups.h"
+#include "data/DataControllerSummary.h"
 #include "data/DataSorting.h"
 #include "data/DbDataController.h"
 #include "db/DbConnection.h"
@@ -303,6 +307,164 @@ void BM_SortByAmount_Baseline(benchmark::State &state)
     }
 }
 
+// Grouping with sums, a sort within groups and a filter cleared.
+
+//! The page's group sum of the amount, added once.
+TkvDataSummary &GroupSumsOf(Page &page)
+{
+    TkvDataSummary &summary = *DataSummaryOf(page.Controller);
+    if (summary.DefaultGroupSummaryItems().Count() == 0) {
+        TkvDataSummaryItem *sum = summary.DefaultGroupSummaryItems().Add();
+        sum->SetLinkedItem(&page.Columns[Amount]);
+        sum->SetKind(skSum);
+    }
+    return summary;
+}
+
+//! The record numbers ordered by item, runs of equal items summed: the plain
+//! way to what grouping with sums shows.
+std::vector<double> ItemGroupSums(const Page &page, std::vector<int> &order)
+{
+    order.resize(page.Items.size());
+    for (std::size_t i = 0; i < order.size(); ++i)
+        order[i] = int(i);
+    std::stable_sort(order.begin(), order.end(),
+                     [&](int a, int b) { return page.Items[std::size_t(a)] < page.Items[std::size_t(b)]; });
+    std::vector<double> sums;
+    for (std::size_t p = 0; p < order.size(); ++p) {
+        if (p == 0 || page.Items[std::size_t(order[p])] != page.Items[std::size_t(order[p - 1])])
+            sums.push_back(0);
+        sums.back() += page.Amounts[std::size_t(order[p])];
+    }
+    return sums;
+}
+
+//! Grouping by the item with the amount's sum in every group row.
+void BM_GroupByItemWithSums(benchmark::State &state)
+{
+    Page &page = PageOf(state);
+    TkvDataSummary &summary = GroupSumsOf(page);
+    TkvDataControllerGroups &groups = *DataGroupsOf(page.Controller);
+    for (auto _ : state) {
+        groups.PlaceInGrouping(Item, 0);
+        benchmark::DoNotOptimize(summary.GroupRowSummary(0));
+        state.PauseTiming();
+        groups.PlaceInGrouping(Item, -1);
+        state.ResumeTiming();
+    }
+}
+
+void BM_GroupByItemWithSums_Baseline(benchmark::State &state)
+{
+    Page &page = PageOf(state);
+    std::vector<int> order;
+    for (auto _ : state)
+        benchmark::DoNotOptimize(ItemGroupSums(page, order).data());
+}
+
+//! The grouping by item removed again.
+void BM_Ungroup(benchmark::State &state)
+{
+    Page &page = PageOf(state);
+    GroupSumsOf(page);
+    TkvDataControllerGroups &groups = *DataGroupsOf(page.Controller);
+    for (auto _ : state) {
+        state.PauseTiming();
+        groups.PlaceInGrouping(Item, 0);
+        state.ResumeTiming();
+        groups.PlaceInGrouping(Item, -1);
+        benchmark::DoNotOptimize(page.Controller.RowCount());
+    }
+}
+
+//! Ungrouping gives back the rows in record order.
+void BM_Ungroup_Baseline(benchmark::State &state)
+{
+    Page &page = PageOf(state);
+    std::vector<int> order(page.Items.size());
+    for (auto _ : state) {
+        for (std::size_t i = 0; i < order.size(); ++i)
+            order[i] = int(i);
+        benchmark::DoNotOptimize(order.data());
+    }
+}
+
+//! Grouped by item, sorted by the amount within the groups, up and down in turn.
+void BM_SortGroupedByAmount(benchmark::State &state)
+{
+    Page &page = PageOf(state);
+    GroupSumsOf(page);
+    TkvDataControllerGroups &groups = *DataGroupsOf(page.Controller);
+    TkvDataControllerSorting &sorting = *DataSortingOf(page.Controller);
+    groups.PlaceInGrouping(Item, 0);
+    int round = 0;
+    for (auto _ : state)
+        sorting.ApplySortOrder(Amount, round++ % 2 ? soDescending : soAscending);
+    sorting.ApplySortOrder(Amount, soNone);
+    groups.PlaceInGrouping(Item, -1);
+    sorting.ResetSorting(false);
+}
+
+//! The record numbers ordered by item, then by amount.
+void BM_SortGroupedByAmount_Baseline(benchmark::State &state)
+{
+    Page &page = PageOf(state);
+    std::vector<int> order(page.Items.size());
+    for (auto _ : state) {
+        for (std::size_t i = 0; i < order.size(); ++i)
+            order[i] = int(i);
+        std::sort(order.begin(), order.end(), [&](int a, int b) {
+            const int c = page.Items[std::size_t(a)].compare(page.Items[std::size_t(b)]);
+            if (c != 0)
+                return c < 0;
+            const double x = page.Amounts[std::size_t(a)], y = page.Amounts[std::size_t(b)];
+            return x < y || (x == y && a < b);
+        });
+        benchmark::DoNotOptimize(order.data());
+    }
+}
+
+//! A picked item's filter cleared while the list is sorted by the item: every
+//! row comes back, in the sort order.
+void BM_ClearFilter(benchmark::State &state)
+{
+    Page &page = PageOf(state);
+    TkvDataFilterCriteria &filter = *page.Filter;
+    TkvDataControllerSorting &sorting = *DataSortingOf(page.Controller);
+    sorting.ApplySortOrder(Item, soAscending);
+    for (auto _ : state) {
+        state.PauseTiming();
+        filter.BeginBatch();
+        filter.AppendCondition(nullptr, &page.Columns[Item], ocEqual, Variant::fromNarrow(page.Items[0]), "");
+        filter.SetActive(true);
+        filter.EndBatch();
+        state.ResumeTiming();
+        filter.BeginBatch();
+        filter.ClearTree();
+        filter.SetActive(false);
+        filter.EndBatch();
+        benchmark::DoNotOptimize(page.Controller.RowCount());
+    }
+    state.counters["rows"] = double(page.Controller.RowCount());
+    sorting.ResetSorting(false);
+}
+
+//! Every record kept again, taken in an order already known.
+void BM_ClearFilter_Baseline(benchmark::State &state)
+{
+    Page &page = PageOf(state);
+    std::vector<int> sorted(page.Items.size());
+    for (std::size_t i = 0; i < sorted.size(); ++i)
+        sorted[i] = int(i);
+    std::vector<int> rows;
+    for (auto _ : state) {
+        rows.clear();
+        for (int record : sorted)
+            rows.push_back(record);
+        benchmark::DoNotOptimize(rows.data());
+    }
+}
+
 // The month view: the page's month statement, bound as the page binds the
 // year and month texts and run in the form the page runs, the controller
 // reloaded.
@@ -378,6 +540,10 @@ KESTRUM_PAIR(BM_FilterCustom);
 KESTRUM_PAIR(BM_SortByItem);
 KESTRUM_PAIR(BM_SortByAmount);
 KESTRUM_PAIR(BM_MonthView);
+KESTRUM_PAIR(BM_GroupByItemWithSums);
+KESTRUM_PAIR(BM_Ungroup);
+KESTRUM_PAIR(BM_SortGroupedByAmount);
+KESTRUM_PAIR(BM_ClearFilter);
 
 int main(int argc, char **argv)
 {

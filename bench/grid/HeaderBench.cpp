@@ -18,6 +18,7 @@
 #include <QPainter>
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <random>
 #include <set>
 
@@ -175,6 +176,31 @@ void BM_FilterDropDownOpenAmount(benchmark::State &state)
     OpenFilterDropDown(state, Amount);
 }
 BENCHMARK(BM_FilterDropDownOpenAmount)->Iterations(1)->Unit(benchmark::kMillisecond);
+
+//! Every remark differs: the list holds as many values as there are rows.
+void BM_FilterDropDownOpenRemark(benchmark::State &state)
+{
+    OpenFilterDropDown(state, Remark);
+}
+BENCHMARK(BM_FilterDropDownOpenRemark)->Iterations(1)->Unit(benchmark::kMillisecond);
+
+//! Baseline: the remark texts read from the controller and sorted, duplicates dropped.
+void BM_FilterDropDownOpenRemark_Baseline(benchmark::State &state)
+{
+    auto view = MakeLedgerView();
+    const TkvCustomDataController &controller = view->ControllerSource()->Controller();
+    std::size_t count = 0;
+    for (auto _ : state) {
+        std::vector<QString> values;
+        values.reserve(std::size_t(controller.RecordCount()));
+        for (int record = 0; record < controller.RecordCount(); ++record)
+            values.push_back(controller.GetDisplayText(record, Remark));
+        std::sort(values.begin(), values.end());
+        count = std::size_t(std::unique(values.begin(), values.end()) - values.begin());
+    }
+    state.counters["entries"] = double(count);
+}
+BENCHMARK(BM_FilterDropDownOpenRemark_Baseline)->Iterations(1)->Unit(benchmark::kMillisecond);
 
 //! Baseline: the item values read from the controller straight into a sorted set.
 void BM_FilterDropDownOpenItem_Baseline(benchmark::State &state)

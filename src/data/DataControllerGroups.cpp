@@ -90,7 +90,8 @@ void TkvDataControllerGroups::Build(const std::vector<int> &recordList)
     }
     FGroups.Build(
         fields, recordList, [&](int level, int a, int b) { return comparer.CompareKey(level, a, b) == 0; },
-        [&](int level, int recordIndex) { return comparer.Key(level).ComparedValue(recordIndex); });
+        [&](int level, int recordIndex) { return comparer.Key(level).ComparedValue(recordIndex); },
+        [&](int recordIndex) { comparer.Prefetch(int(fields.size()), recordIndex); });
     FPositions.clear();
     if (FExpanding.SaveMode() == 0)
         return;

@@ -15,7 +15,8 @@ void TkvDataGroups::Clear()
 }
 
 void TkvDataGroups::Build(const std::vector<TkvCustomDataField *> &fields, const std::vector<int> &recordList,
-                          const SameGroupFunc &sameGroup, const GroupValueFunc &valueOf)
+                          const SameGroupFunc &sameGroup, const GroupValueFunc &valueOf,
+                          const PrefetchFunc &prefetch)
 {
     Clear();
     FFields = fields;
@@ -46,7 +47,13 @@ void TkvDataGroups::Build(const std::vector<TkvCustomDataField *> &fields, const
     };
     openFrom(0, 0);
     const int count = int(recordList.size());
+    // The list is in key order, not in the order the keys are held: each
+    // comparison would wait for memory unless the keys some positions ahead
+    // are asked for meanwhile.
+    constexpr int PrefetchDistance = 16;
     for (int position = 1; position < count; ++position) {
+        if (prefetch && position + PrefetchDistance < count)
+            prefetch(recordList[position + PrefetchDistance]);
         const int recordIndex = recordList[position];
         int level = 0;
         while (level <= deepest && sameGroup(level, representative[level], recordIndex))

@@ -41,9 +41,13 @@ public:
     //! The grouping value of a record at a level, kept per node at build time.
     using GroupValueFunc = std::function<Variant(int level, int recordIndex)>;
 
+    //! Asks for a record's keys to be brought near before they are compared.
+    using PrefetchFunc = std::function<void(int recordIndex)>;
+
     //! Builds the tree of consecutive equal records; every node collapsed.
     void Build(const std::vector<TkvCustomDataField *> &fields, const std::vector<int> &recordList,
-               const SameGroupFunc &sameGroup, const GroupValueFunc &valueOf = nullptr);
+               const SameGroupFunc &sameGroup, const GroupValueFunc &valueOf = nullptr,
+               const PrefetchFunc &prefetch = nullptr);
 
     int LevelCount() const { return int(FFields.size()); }
     const std::vector<TkvCustomDataField *> &Fields() const { return FFields; }

@@ -385,6 +385,34 @@ TkvSortKey &TkvRecordComparer::AddKey(TkvDataSortOrder order, TkvCompareMode mod
     return *FKeys.back();
 }
 
+void TkvSortKey::Prefetch(int recordIndex) const
+{
+    if (recordIndex < 0 || std::size_t(recordIndex) >= FStates.size())
+        return;
+    switch (FColumn) {
+    case Column::Integer:
+        __builtin_prefetch(&FIntegers[std::size_t(recordIndex)]);
+        break;
+    case Column::Real:
+        __builtin_prefetch(&FReals[std::size_t(recordIndex)]);
+        break;
+    case Column::Bytes:
+        __builtin_prefetch(FBytes[std::size_t(recordIndex)].data());
+        break;
+    case Column::Units:
+        __builtin_prefetch(FUnits[std::size_t(recordIndex)].data());
+        break;
+    default:
+        break;
+    }
+}
+
+void TkvRecordComparer::Prefetch(int levels, int recordIndex) const
+{
+    for (int level = 0; level < levels && level < KeyCount(); ++level)
+        FKeys[std::size_t(level)]->Prefetch(recordIndex);
+}
+
 int TkvRecordComparer::CompareKey(int level, int a, int b) const
 {
     const TkvSortKey &key = *FKeys[level];
@@ -468,11 +496,16 @@ void radixPass(std::vector<KeySlot> &pairs, std::vector<KeySlot> &other, std::ar
     pairs.swap(other);
 }
 
+//! From this many pairs on, a radix pass per varying byte costs less than
+//! sorting by comparison however many bytes vary (amounts vary in all of
+//! theirs): comparisons grow with log2 of the count, past 16 per entry here.
+constexpr std::size_t RadixAlways = std::size_t(1) << 16;
+
 //! Sorts by key, then record. A column of few distinct values, or strings
 //! with a common start, has few bytes that tell keys apart: a radix sort a
 //! byte at a time over just those bytes (and the record's, when the pairs
-//! are not in record order yet) is the fastest then; keys that differ in
-//! many bytes are sorted by comparison.
+//! are not in record order yet) is the fastest then; short lists of keys
+//! that differ in many bytes are sorted by comparison.
 void sortByKey(std::vector<KeySlot> &pairs)
 {
     const std::size_t n = pairs.size();
@@ -489,7 +522,7 @@ void sortByKey(std::vector<KeySlot> &pairs)
     for (int b = 0; b < 8; ++b)
         if (keyCounts[std::size_t(b)][(pairs.front().key >> (8 * b)) & 0xff] != n)
             varying.push_back(b);
-    if (varying.size() > 5 || n < 256) {
+    if (n < 256 || (varying.size() > 5 && n < RadixAlways)) {
         QuickSortRecords(pairs.data(), std::ptrdiff_t(n), byKeyThenRecord);
         return;
     }
@@ -609,6 +642,10 @@ void sortByOneKey(const TkvSortKey &key, std::vector<int> &records)
     const bool descending = key.Descending();
     const auto &states = key.States();
 
+    // Texts no longer than a key's prefix and free of zero units are told
+    // apart by their prefixes alone: their runs need no second look, which
+    // would read every text again out of the storage's order.
+    bool heldWhole = true;
     std::vector<std::uint32_t> absent; // positions of records without a value
     std::vector<KeySlot> pairs;
     pairs.reserve(records.size());
@@ -626,12 +663,18 @@ void sortByOneKey(const TkvSortKey &key, std::vector<int> &records)
         case TkvSortKey::Column::Real:
             bits = orderedBits(key.Reals()[recordIndex]);
             break;
-        case TkvSortKey::Column::Bytes:
-            bits = prefixOf(key.Bytes()[recordIndex]);
+        case TkvSortKey::Column::Bytes: {
+            const std::string_view text = key.Bytes()[recordIndex];
+            bits = prefixOf(text);
+            heldWhole = heldWhole && text.size() <= 8 && text.find('\0') == std::string_view::npos;
             break;
-        default:
-            bits = prefixOf(key.Units()[recordIndex]);
+        }
+        default: {
+            const std::u16string_view text = key.Units()[recordIndex];
+            bits = prefixOf(text);
+            heldWhole = heldWhole && text.size() <= 4 && text.find(u'\0') == std::u16string_view::npos;
             break;
+        }
         }
         pairs.push_back({descending ? ~bits : bits, std::uint32_t(position)});
     }
@@ -641,9 +684,9 @@ void sortByOneKey(const TkvSortKey &key, std::vector<int> &records)
     });
     if (!pairs.empty())
         sortByKey(pairs);
-    if (column == TkvSortKey::Column::Bytes)
+    if (!heldWhole && column == TkvSortKey::Column::Bytes)
         sortRunsOfOnePrefix(pairs, key.Bytes(), records, descending);
-    else if (column == TkvSortKey::Column::Units)
+    else if (!heldWhole && column == TkvSortKey::Column::Units)
         sortRunsOfOnePrefix(pairs, key.Units(), records, descending);
 
     std::vector<int> sorted;
@@ -670,7 +713,14 @@ bool TkvRecordComparer::SortFast(std::vector<int> &recordList) const
     // Without keys the order is the records' own; a freshly filtered list
     // already has it.
     if (FKeys.empty()) {
-        if (!std::is_sorted(recordList.begin(), recordList.end()))
+        if (std::is_sorted(recordList.begin(), recordList.end()))
+            return true;
+        // A list that was grouped (ungrouping) holds most records: marking
+        // them and reading the marks in order costs less than a sort.
+        const auto [low, high] = std::minmax_element(recordList.begin(), recordList.end());
+        if (*low >= 0 && recordList.size() * 8 >= std::size_t(*high) + 1)
+            recordList = inRecordOrder(recordList, std::size_t(*high) + 1);
+        else
             std::sort(recordList.begin(), recordList.end());
         return true;
     }

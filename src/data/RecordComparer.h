@@ -78,6 +78,8 @@ public:
 
     //! Three-way comparison of two records in ascending sense.
     int Compare(int recordIndexA, int recordIndexB) const;
+    //! Asks for the record's compared value to be brought into the cache.
+    void Prefetch(int recordIndex) const;
     //! The record against the probe value set by SetProbe, ascending sense.
     int CompareWithProbe(int recordIndex) const;
     void SetProbe(const Variant &value);
@@ -145,6 +147,9 @@ public:
     int Compare(int recordIndexA, int recordIndexB) const;
     //! Only key `level`, with its direction (used for group boundaries).
     int CompareKey(int level, int recordIndexA, int recordIndexB) const;
+    //! Asks for the record's values of keys 0 .. levels - 1 to be brought
+    //! into the cache (a walk in key order compares them soon).
+    void Prefetch(int levels, int recordIndex) const;
 
     //! Sorts record indexes by Compare.
     void Sort(std::vector<int> &recordList) const;

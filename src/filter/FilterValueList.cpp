@@ -8,12 +8,13 @@
 #include "filter/DataFilterCriteria.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
 #include <functional>
+#include <iterator>
 #include <string_view>
-#include <unordered_set>
 
 namespace kestrum {
 
@@ -165,6 +166,140 @@ private:
     std::size_t FSize = 0;
 };
 
+//! The distinct texts of a column, each held as the first record that stores
+//! it: an open-addressed table of (hash, record) pairs that grows by doubling.
+//! A set of string views would allocate a node per text, which for millions
+//! of distinct remarks costs more time and memory than the texts themselves.
+class TextKeySet {
+public:
+    //! key(record) gives the text a record stores; `record` is taken for
+    //! `text` when the text is not in the set yet.
+    template <typename KeyOf> bool Insert(std::string_view text, int record, const KeyOf &key)
+    {
+        if ((FSize + 1) * 2 > FSlots.size())
+            Grow();
+        const std::uint32_t hash = Hash(text);
+        std::size_t place = hash & FMask;
+        while (FSlots[place].Record >= 0) {
+            if (FSlots[place].Hash == hash && key(FSlots[place].Record) == text)
+                return false;
+            place = (place + 1) & FMask;
+        }
+        FSlots[place] = {hash, record};
+        ++FSize;
+        return true;
+    }
+
+private:
+    struct Slot {
+        std::uint32_t Hash = 0;
+        int Record = -1;
+    };
+
+    static std::uint32_t Hash(std::string_view text)
+    {
+        // FNV-1a, mixed at the end so that the low bits used as the place spread.
+        std::uint64_t h = 0xcbf29ce484222325ull;
+        for (const char c : text)
+            h = (h ^ std::uint8_t(c)) * 0x100000001b3ull;
+        h ^= h >> 32;
+        h *= 0xd6e8feb86659fd93ull;
+        h ^= h >> 32;
+        return std::uint32_t(h);
+    }
+
+    void Grow()
+    {
+        std::vector<Slot> previous = std::move(FSlots);
+        const std::size_t capacity = std::max<std::size_t>(64, previous.size() * 2);
+        FSlots.assign(capacity, Slot{});
+        FMask = capacity - 1;
+        for (const Slot &slot : previous) {
+            if (slot.Record < 0)
+                continue;
+            std::size_t place = slot.Hash & FMask;
+            while (FSlots[place].Record >= 0)
+                place = (place + 1) & FMask;
+            FSlots[place] = slot;
+        }
+    }
+
+    std::vector<Slot> FSlots;
+    std::size_t FMask = 0;
+    std::size_t FSize = 0;
+};
+
+//! The characters numbers are written with (digits, signs, separators) each
+//! collate as one weight of their own: a text made of them alone collates as
+//! the sequence of its characters' ranks, compared one by one, a shorter text
+//! first. The ranks come from the collation itself, and the rule is checked
+//! once on every text of up to two of these characters; where it does not
+//! hold no rank is given and every text takes the collation keys.
+class NumberTextRanks {
+public:
+    static const NumberTextRanks &Instance()
+    {
+        static const NumberTextRanks ranks;
+        return ranks;
+    }
+
+    //! The text's ranks appended to keys as a collation key would be (an
+    //! empty text below every other one); false when a character has none.
+    bool AppendKey(const QString &text, std::string &keys) const
+    {
+        if (!FUsable)
+            return false;
+        const std::size_t start = keys.size();
+        keys.push_back(text.isEmpty() ? '\1' : '\2');
+        for (const QChar c : text) {
+            const char16_t unit = c.unicode();
+            if (unit >= FRanks.size() || FRanks[unit] == 0) {
+                keys.resize(start);
+                return false;
+            }
+            keys.push_back(char(FRanks[unit]));
+        }
+        return true;
+    }
+
+private:
+    NumberTextRanks()
+    {
+        const QString characters = QStringLiteral("0123456789.,-+ ");
+        const RegionalSettings &settings = regionalSettings();
+        std::vector<QChar> ordered(characters.begin(), characters.end());
+        std::sort(ordered.begin(), ordered.end(),
+                  [&](QChar a, QChar b) { return settings.collate(QString(a), QString(b), false) < 0; });
+        for (std::size_t i = 0; i < ordered.size(); ++i) {
+            if (i > 0 && settings.collate(QString(ordered[i - 1]), QString(ordered[i]), false) >= 0)
+                return; // two characters collate alike
+            FRanks[ordered[i].unicode()] = std::uint8_t(i + 1);
+        }
+        std::vector<QString> texts{QString()};
+        for (QChar a : characters) {
+            texts.push_back(QString(a));
+            for (QChar b : characters)
+                texts.push_back(QString(a) + b);
+        }
+        std::vector<std::string> keys(texts.size());
+        FUsable = true;
+        for (std::size_t i = 0; i < texts.size(); ++i)
+            AppendKey(texts[i], keys[i]);
+        for (std::size_t i = 0; i < texts.size() && FUsable; ++i)
+            for (std::size_t j = 0; j < texts.size(); ++j) {
+                const int byRanks = keys[i].compare(keys[j]);
+                const int collated = settings.collate(texts[i], texts[j], false);
+                if ((byRanks > 0) - (byRanks < 0) != collated) {
+                    FUsable = false;
+                    break;
+                }
+            }
+    }
+
+    std::array<std::uint8_t, 128> FRanks{};
+    bool FUsable = false;
+};
+
 //! How value entries compare once their prepared values are known: as numbers
 //! or as narrow strings when every value is one, else through the variants.
 enum class EntryKeyKind : std::uint8_t { Number, Text, Variants };
@@ -219,7 +354,12 @@ std::vector<int> TkvDataFilterValueList::FirstRecordsOfStoredValues(const TkvCus
             }
             return firsts;
         }
-        std::unordered_set<std::string_view> seen;
+        const auto keyOf = [&](int recordIndex) {
+            std::string_view key;
+            StoredKey(type, wide, storage.RecordBuffer(recordIndex) + def->ValueOffset(), key);
+            return key;
+        };
+        TextKeySet seen;
         for (int recordIndex = 0; recordIndex < count; ++recordIndex) {
             const std::byte *buffer = storage.RecordBuffer(recordIndex);
             if (def->IsNull(buffer)) {
@@ -231,7 +371,7 @@ std::vector<int> TkvDataFilterValueList::FirstRecordsOfStoredValues(const TkvCus
                 blanks = true; // a missing holder reads as Null
                 continue;
             }
-            if (seen.insert(key).second)
+            if (seen.Insert(key, recordIndex, keyOf))
                 firsts.push_back(recordIndex);
         }
         return firsts;
@@ -268,10 +408,37 @@ void TkvFilterValueList::AddValues(std::vector<TkvFilterValueItem> values)
             Add(vkValue, values[i].Value, values[i].DisplayText);
         return;
     }
-    FItems.reserve(FItems.size() + n);
+    // The entries are put in order where they stand, so that a list of
+    // millions of values is not held twice: position k takes the entry at
+    // order[k], following each cycle of the permutation once.
+    std::vector<bool> placed(n, false);
+    for (std::size_t start = 0; start < n; ++start) {
+        if (placed[start])
+            continue;
+        TkvFilterValueItem first = std::move(values[start]);
+        std::size_t k = start;
+        for (;;) {
+            placed[k] = true;
+            const std::size_t from = order[k];
+            if (from == start) {
+                values[k] = std::move(first);
+                break;
+            }
+            values[k] = std::move(values[from]);
+            k = from;
+        }
+    }
+    std::size_t kept = 0;
     for (std::size_t k = 0; k < n; ++k)
-        if (!equalsPrevious[k])
-            FItems.push_back(std::move(values[order[k]]));
+        if (!equalsPrevious[k]) {
+            if (kept != k)
+                values[kept] = std::move(values[k]);
+            ++kept;
+        }
+    values.erase(values.begin() + std::ptrdiff_t(kept), values.end());
+    values.insert(values.begin(), std::make_move_iterator(FItems.begin()),
+                  std::make_move_iterator(FItems.end()));
+    FItems = std::move(values);
 }
 
 void TkvFilterValueList::SortByCollation(const std::vector<TkvFilterValueItem> &values,
@@ -286,17 +453,30 @@ void TkvFilterValueList::SortByCollation(const std::vector<TkvFilterValueItem> &
     struct Keyed {
         std::uint64_t Prefix;
         std::size_t Offset;
-        std::size_t Size;
-        std::size_t Index;
+        std::uint32_t Size;
+        std::uint32_t Index;
     };
     std::string keys;
     std::vector<Keyed> keyed;
     keyed.reserve(values.size());
-    for (std::size_t i = 0; i < values.size(); ++i) {
+    // Amounts and other numbers need no collator: their characters' ranks
+    // order them alike. Upper-casing leaves such texts as they are.
+    const NumberTextRanks &ranks = NumberTextRanks::Instance();
+    bool byRanks = true;
+    for (std::size_t i = 0; i < values.size() && byRanks; ++i) {
         const std::size_t offset = keys.size();
-        const std::size_t size = settings.appendCollationKey(
-            upper ? settings.upper(values[i].DisplayText) : values[i].DisplayText, false, keys);
-        keyed.push_back({0, offset, size, i});
+        byRanks = ranks.AppendKey(values[i].DisplayText, keys);
+        keyed.push_back({0, offset, std::uint32_t(keys.size() - offset), std::uint32_t(i)});
+    }
+    if (!byRanks) {
+        keys.clear();
+        keyed.clear();
+        for (std::size_t i = 0; i < values.size(); ++i) {
+            const std::size_t offset = keys.size();
+            const std::size_t size = settings.appendCollationKey(
+                upper ? settings.upper(values[i].DisplayText) : values[i].DisplayText, false, keys);
+            keyed.push_back({0, offset, std::uint32_t(size), std::uint32_t(i)});
+        }
     }
     for (Keyed &entry : keyed)
         for (std::size_t b = 0; b < 8; ++b)
@@ -411,7 +591,7 @@ void TkvDataFilterValueList::Load(int itemIndex, bool sortByDisplayText)
         // of them wins), so each distinct value is read, judged and placed once.
         const std::vector<int> firsts = FirstRecordsOfStoredValues(controller, field, blanks);
         std::vector<TkvFilterValueItem> values;
-        values.reserve(firsts.size());
+        values.reserve(firsts.size() + 4); // room for the fixed entries put in front
         for (int recordIndex : firsts) {
             Variant value = controller.GetFieldValue(recordIndex, field);
             if (FCriteria.IsNull(value)) {

@@ -8,7 +8,7 @@
 
 #include <algorithm>
 #include <cmath>
-#include <unordered_map>
+#include <vector>
 
 namespace kestrum {
 
@@ -64,16 +64,17 @@ int WidestText(const QFontMetrics &metrics, const std::vector<QString> &texts)
             widest = std::max(widest, metrics.horizontalAdvance(text));
         return widest;
     }
-    std::unordered_map<char16_t, int> advances;
+    // Each unit's advance is measured once, kept in a table indexed by the unit.
+    std::vector<int> advances(std::size_t(0x10000), -1);
     std::vector<std::pair<int, std::size_t>> ranked;
     ranked.reserve(texts.size());
     for (std::size_t i = 0; i < texts.size(); ++i) {
         int sum = 0;
         for (const QChar c : texts[i]) {
-            auto [place, added] = advances.try_emplace(c.unicode(), 0);
-            if (added)
-                place->second = metrics.horizontalAdvance(c);
-            sum += place->second;
+            int &advance = advances[c.unicode()];
+            if (advance < 0)
+                advance = metrics.horizontalAdvance(c);
+            sum += advance;
         }
         ranked.emplace_back(sum, i);
     }

@@ -6,7 +6,9 @@
 #include "core/Errors.h"
 #include "core/LikeMatch.h"
 
+#include <algorithm>
 #include <random>
+#include <set>
 
 namespace kestrum::testing_filter {
 namespace {
@@ -332,6 +334,56 @@ TEST_F(FilterEvaluationTest, ValueListByDisplayTextFollowsTheCollation)
     Filter->SetOptions({});
     list.Load(0, true);
     EXPECT_EQ(values(), "1|100|20.5|55|7");
+}
+
+TEST_F(FilterEvaluationTest, NumbersByDisplayTextCollateAsTheLocaleComparesThem)
+{
+    // Signs, separators, equal values and long numbers: the list sorted at
+    // once must match the one built entry by entry with the locale's comparison.
+    for (double amount :
+         {-5.0, -12.5, 0.0, -0.0, 1234.5, 1000000.0, 7.0, 0.25, -0.25, 99999999.99, 10.0, 1.0})
+        Add(amount, Day(2024, 1, 1), Text("x"));
+    const auto texts = [&](int cap) {
+        Filter->SetMaxValueListCount(cap);
+        TkvDataFilterValueList list(*Filter);
+        list.Load(0, true);
+        std::vector<std::string> result;
+        for (int i = list.IndexOfKind(vkNonBlanks) + 1; i < list.Count(); ++i)
+            result.push_back(list.Items(i).DisplayText.toStdString());
+        return result;
+    };
+    const std::vector<std::string> sorted = texts(0);
+    EXPECT_EQ(sorted, texts(1000));
+    EXPECT_EQ(sorted.size(), 14u); // with the fixture's 20.5, 55 and 100; -0 shows as 0
+    for (std::size_t i = 1; i < sorted.size(); ++i)
+        EXPECT_LT(regionalSettings().collate(QString::fromStdString(sorted[i - 1]),
+                                             QString::fromStdString(sorted[i]), false),
+                  0);
+}
+
+TEST_F(FilterEvaluationTest, ValueListOfManyTextsHoldsEachOnceInOrder)
+{
+    // Thousands of texts, each stored by several records far apart, some
+    // differing only in a last character or by being a prefix of another.
+    std::mt19937 random(7);
+    std::vector<std::string> texts;
+    for (int i = 0; i < 3000; ++i)
+        texts.push_back("备注" + std::to_string(i * 7919 % 3001));
+    texts.push_back("备注");
+    texts.push_back("");
+    std::set<std::string> expected(texts.begin(), texts.end());
+    expected.insert({"工资", "红包", "", "Abc"}); // the fixture's rows
+    for (int copy = 0; copy < 3; ++copy) {
+        std::shuffle(texts.begin(), texts.end(), random);
+        for (const std::string &text : texts)
+            Add(1.0, Day(2024, 1, 1), Text(text.c_str()));
+    }
+    TkvDataFilterValueList list(*Filter);
+    list.Load(2);
+    std::vector<std::string> listed;
+    for (int i = list.IndexOfKind(vkNonBlanks) + 1; i < list.Count(); ++i)
+        listed.push_back(list.Items(i).DisplayText.toStdString());
+    EXPECT_EQ(listed, std::vector<std::string>(expected.begin(), expected.end()));
 }
 
 } // namespace
