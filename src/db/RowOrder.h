@@ -55,6 +55,9 @@ public:
     //! Drops the row shown at position from the live and visible rows.
     void RemoveAt(int position);
 
+    //! The live slot whose key is key; -1 when none (or no key column).
+    int SlotOfKey(std::int64_t key) const;
+
     TBookmark BookmarkOfSlot(int slot) const;
     //! The slot a bookmark names; -1 when it is another record set's, of
     //! another load, or its row is gone.
