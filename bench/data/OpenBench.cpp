@@ -3,8 +3,9 @@
 // of the amounts, beside SQLite's own step over the same two tables (the
 // floor: reading every row once). Ledgers of 1 000 and 1 000 000 entries are
 // generated once and cached (bench/support/BenchLedger.h) for a default run;
-// KESTRUM_BENCH_10M=1 adds 10 000 000 (5M income and 5M expense). BM_OpenPeakRss opens each ledger in a child process and
-// reports the child's peak resident size, so earlier runs do not count.
+// KESTRUM_BENCH_10M=1 adds 10 000 000 (5M income and 5M expense). BM_OpenPeakRss opens each ledger in a child
+// process and reports the child's peak resident size, so earlier runs do not count.
+#include "BenchLedger.h"
 #include "core/RegionalSettings.h"
 #include "data/DataControllerSummary.h"
 #include "data/DataSorting.h"
@@ -13,7 +14,6 @@
 #include "db/DbConnection.h"
 #include "db/DbDataSource.h"
 #include "db/DbQuery.h"
-#include "support/BenchLedger.h"
 
 #include <benchmark/benchmark.h>
 #include <malloc.h>
