@@ -117,6 +117,14 @@ void TkvDbRecordLoader::ReadRows(bool taken)
     if (state == dsEdit || state == dsInsert || state == dsSetKey)
         dataSet->Cancel(); // pending changes are dropped
 
+    if (taken) {
+        // The rows were read in the open, and the record set stands where it
+        // opened: the records are its rows, its row the current record.
+        RebindDestroyedFields();
+        FRecords.SetCurrentRecordIndex(dataSet->IsEmpty() ? -1 : dataSet->RecNo() - 1);
+        return;
+    }
+
     const TBookmark savedBookmark = dataSet->BookmarkAvailable() ? dataSet->GetBookmark() : TBookmark();
     const int savedActiveRecord = FLink.ActiveRecord();
     const bool savedBof = dataSet->Bof();
@@ -126,11 +134,9 @@ void TkvDbRecordLoader::ReadRows(bool taken)
     RebindDestroyedFields();
     FRecords.SetCurrentRecordIndex(-1);
     const bool findCurrent = !savedBookmark.IsNull();
-    if (!taken) {
-        storage.CheckStructure();
-        storage.ReserveRecords(dataSet->RecordCount());
-    }
-    if (!taken && dataSet->KeepsKeysOnly() && FFiller.Plan(storage, *dataSet)) {
+    storage.CheckStructure();
+    storage.ReserveRecords(dataSet->RecordCount());
+    if (dataSet->KeepsKeysOnly() && FFiller.Plan(storage, *dataSet)) {
         // Each record stands at its row's visible position; the current one
         // is found by bookmark below.
         const int count = dataSet->RecordCount();
@@ -140,7 +146,7 @@ void TkvDbRecordLoader::ReadRows(bool taken)
             if (position < count)
                 FFiller.Fill(storage, position, row);
         });
-    } else if (!taken) {
+    } else {
         TkvValueDefDBReader reader(dataSet);
         while (!dataSet->Eof()) {
             const int recordIndex = storage.AppendRecord();

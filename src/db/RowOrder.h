@@ -36,6 +36,7 @@ public:
     template <typename Keep> void ShowWhere(Keep &&keep)
     {
         FVisible.clear();
+        FVisible.reserve(FLive.size()); // no second copy while a large list grows
         FVisibleInSlotOrder = true;
         for (const std::int32_t slot : FLive)
             if (keep(int(slot))) {
