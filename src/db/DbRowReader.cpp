@@ -14,10 +14,46 @@ int TDbRowReader::ColumnCount() const
     return FStatement ? sqlite3_column_count(FStatement) : FStore->ColumnCount();
 }
 
+const TDbRowReader::TCell *TDbRowReader::Cell(int column) const
+{
+    if (column < 0 || column >= CachedColumns)
+        return nullptr;
+    TCell &cell = FCells[std::size_t(column)];
+    if (FRead & (1u << column))
+        return &cell;
+    cell = TCell{std::uint8_t(TDbCellKind::Null), 0, 0, nullptr, 0};
+    switch (sqlite3_column_type(FStatement, column)) {
+    case SQLITE_INTEGER:
+        cell.kind = std::uint8_t(TDbCellKind::Integer);
+        cell.integer = sqlite3_column_int64(FStatement, column);
+        break;
+    case SQLITE_FLOAT:
+        cell.kind = std::uint8_t(TDbCellKind::Float);
+        cell.real = sqlite3_column_double(FStatement, column);
+        break;
+    case SQLITE_TEXT:
+        cell.kind = std::uint8_t(TDbCellKind::Text);
+        cell.bytes = reinterpret_cast<const char *>(sqlite3_column_text(FStatement, column));
+        cell.size = cell.bytes ? std::size_t(sqlite3_column_bytes(FStatement, column)) : 0;
+        break;
+    case SQLITE_BLOB:
+        cell.kind = std::uint8_t(TDbCellKind::Blob);
+        cell.bytes = static_cast<const char *>(sqlite3_column_blob(FStatement, column));
+        cell.size = cell.bytes ? std::size_t(sqlite3_column_bytes(FStatement, column)) : 0;
+        break;
+    default:
+        break;
+    }
+    FRead |= 1u << column;
+    return &cell;
+}
+
 TDbCellKind TDbRowReader::Kind(int column) const
 {
     if (!FStatement)
         return FStore->Kind(FSlot, column);
+    if (const TCell *cell = Cell(column))
+        return TDbCellKind(cell->kind);
     switch (sqlite3_column_type(FStatement, column)) {
     case SQLITE_INTEGER:
         return TDbCellKind::Integer;
@@ -39,8 +75,12 @@ bool TDbRowReader::IsNull(int column) const
 
 std::int64_t TDbRowReader::Integer(int column) const
 {
-    if (FStatement)
+    if (FStatement) {
+        const TCell *cell = Cell(column);
+        if (cell && cell->kind == std::uint8_t(TDbCellKind::Integer))
+            return cell->integer;
         return sqlite3_column_int64(FStatement, column);
+    }
     switch (FStore->Kind(FSlot, column)) {
     case TDbCellKind::Integer:
         return FStore->Integer(FSlot, column);
@@ -57,8 +97,12 @@ std::int64_t TDbRowReader::Integer(int column) const
 
 double TDbRowReader::Float(int column) const
 {
-    if (FStatement)
+    if (FStatement) {
+        const TCell *cell = Cell(column);
+        if (cell && cell->kind == std::uint8_t(TDbCellKind::Float))
+            return cell->real;
         return sqlite3_column_double(FStatement, column);
+    }
     switch (FStore->Kind(FSlot, column)) {
     case TDbCellKind::Integer:
         return double(FStore->Integer(FSlot, column));
@@ -80,6 +124,8 @@ std::string_view TDbRowReader::Text(int column) const
         return kind == TDbCellKind::Text || kind == TDbCellKind::Blob ? FStore->Bytes(FSlot, column)
                                                                       : std::string_view();
     }
+    if (const TCell *cell = Cell(column); cell && cell->kind == std::uint8_t(TDbCellKind::Text))
+        return std::string_view(cell->bytes, cell->size);
     const auto *text = reinterpret_cast<const char *>(sqlite3_column_text(FStatement, column));
     return text ? std::string_view(text, std::size_t(sqlite3_column_bytes(FStatement, column)))
                 : std::string_view();
@@ -89,6 +135,12 @@ std::string_view TDbRowReader::Bytes(int column) const
 {
     if (!FStatement)
         return FStore->Bytes(FSlot, column);
+    if (const TCell *cell = Cell(column)) {
+        const auto kind = TDbCellKind(cell->kind);
+        return kind == TDbCellKind::Text || kind == TDbCellKind::Blob
+                   ? std::string_view(cell->bytes, cell->size)
+                   : std::string_view();
+    }
     switch (sqlite3_column_type(FStatement, column)) {
     case SQLITE_TEXT:
         return Text(column);

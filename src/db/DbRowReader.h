@@ -3,6 +3,7 @@
 // statement runs or fills its own storage: the values come straight from
 // SQLite (or from a row a record set keeps), in the kinds SQLite returned
 // them, without Variants.
+#include <array>
 #include <cstdint>
 #include <string_view>
 
@@ -15,7 +16,8 @@ enum class TDbCellKind : std::uint8_t;
 
 class TDbRowReader {
 public:
-    //! The statement's current row.
+    //! The statement's current row. Each cell is asked of SQLite once: make
+    //! a reader for each row the statement steps to.
     explicit TDbRowReader(sqlite3_stmt *statement) : FStatement(statement) {}
     //! A stored row (every column of the store held).
     TDbRowReader(const TDbRowStore &store, int slot) : FStore(&store), FSlot(slot) {}
@@ -32,9 +34,24 @@ public:
     std::string_view Bytes(int column) const;
 
 private:
+    //! A cell of the statement's row as SQLite returned it.
+    struct TCell {
+        std::uint8_t kind; // a TDbCellKind
+        std::int64_t integer;
+        double real;
+        const char *bytes;
+        std::size_t size;
+    };
+    static constexpr int CachedColumns = 16;
+    //! The cell of a column of the statement's row (nullptr for a column past
+    //! the cached ones), read from SQLite on first use.
+    const TCell *Cell(int column) const;
+
     sqlite3_stmt *FStatement = nullptr;
     const TDbRowStore *FStore = nullptr;
     int FSlot = 0;
+    mutable std::uint32_t FRead = 0; // columns whose cell is read
+    mutable std::array<TCell, CachedColumns> FCells;
 };
 
 } // namespace kestrum

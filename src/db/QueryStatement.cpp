@@ -98,14 +98,14 @@ TDbQueryStatement::Run(TDbConnection *connection, const QString &context, std::v
         columns.push_back(std::move(column));
     }
     std::unique_ptr<TDbRowStore> store = makeStore(columns);
-    const TDbRowReader row(statement);
     for (;;) {
         const int rc = sqlite3_step(statement);
         if (rc == SQLITE_DONE)
             break;
         if (rc != SQLITE_ROW)
             connection->RaiseLastError("语句执行失败");
-        const int slot = store->AddFromStatement(statement);
+        const TDbRowReader row(statement);
+        const int slot = store->KeysOnly() ? store->AddKeyAndHash(row) : store->AddFromStatement(statement);
         if (onRow)
             onRow(slot, row);
     }
@@ -116,14 +116,13 @@ void TDbQueryStatement::Scan(TDbConnection *connection, const QString &context,
                              const std::function<void(const TDbRowReader &row)> &onRow) const
 {
     const THandle guard = Prepare(connection, context);
-    const TDbRowReader row(guard.get());
     for (;;) {
         const int rc = sqlite3_step(guard.get());
         if (rc == SQLITE_DONE)
             break;
         if (rc != SQLITE_ROW)
             connection->RaiseLastError("语句执行失败");
-        onRow(row);
+        onRow(TDbRowReader(guard.get()));
     }
 }
 

@@ -1,6 +1,7 @@
 #include "db/RowStore.h"
 
 #include "db/DbErrors.h"
+#include "db/DbRowReader.h"
 
 #include <sqlite3.h>
 
@@ -266,42 +267,55 @@ std::uint64_t TDbRowStore::HashOf(int slot) const
     return hasher.Value();
 }
 
-std::uint64_t TDbRowStore::HashOfStatementRow(sqlite3_stmt *statement)
+std::uint64_t TDbRowStore::HashOf(const TDbRowReader &row)
 {
     TRowHasher hasher;
-    const int count = sqlite3_column_count(statement);
+    const int count = row.ColumnCount();
     for (int i = 0; i < count; ++i) {
-        switch (sqlite3_column_type(statement, i)) {
-        case SQLITE_INTEGER:
-            hasher.Mix(std::uint64_t(TDbCellKind::Integer));
-            hasher.Mix(std::uint64_t(sqlite3_column_int64(statement, i)));
+        const TDbCellKind kind = row.Kind(i);
+        hasher.Mix(std::uint64_t(kind));
+        switch (kind) {
+        case TDbCellKind::Integer:
+            hasher.Mix(std::uint64_t(row.Integer(i)));
             break;
-        case SQLITE_FLOAT: {
-            hasher.Mix(std::uint64_t(TDbCellKind::Float));
-            const double value = sqlite3_column_double(statement, i);
+        case TDbCellKind::Float: {
+            const double value = row.Float(i);
             std::uint64_t word;
             std::memcpy(&word, &value, sizeof word);
             hasher.Mix(word);
             break;
         }
-        case SQLITE_TEXT: {
-            hasher.Mix(std::uint64_t(TDbCellKind::Text));
-            const auto *text = reinterpret_cast<const char *>(sqlite3_column_text(statement, i));
-            hasher.MixBytes(text, text ? std::size_t(sqlite3_column_bytes(statement, i)) : 0);
+        case TDbCellKind::Text:
+        case TDbCellKind::Blob: {
+            const std::string_view bytes = row.Bytes(i);
+            hasher.MixBytes(bytes.data(), bytes.size());
             break;
         }
-        case SQLITE_BLOB: {
-            hasher.Mix(std::uint64_t(TDbCellKind::Blob));
-            const auto *blob = static_cast<const char *>(sqlite3_column_blob(statement, i));
-            hasher.MixBytes(blob, blob ? std::size_t(sqlite3_column_bytes(statement, i)) : 0);
-            break;
-        }
-        default:
-            hasher.Mix(std::uint64_t(TDbCellKind::Null));
+        case TDbCellKind::Null:
             break;
         }
     }
     return hasher.Value();
+}
+
+int TDbRowStore::AddKeyAndHash(const TDbRowReader &row)
+{
+    if (!KeysOnly())
+        throw EDatabaseError("AddKeyAndHash needs a keys-only store");
+    const int slot = FSlotCount;
+    StoreKeyAndHash(slot, HashOf(row));
+    Column &key = FColumns[std::size_t(FKeyColumn)];
+    const TDbCellKind kind = row.Kind(FKeyColumn);
+    std::int64_t word = 0;
+    if (kind == TDbCellKind::Integer) {
+        word = row.Integer(FKeyColumn);
+    } else if (kind == TDbCellKind::Float) {
+        const double value = row.Float(FKeyColumn);
+        std::memcpy(&word, &value, sizeof word);
+    }
+    Put(key, slot, kind, word, row.Bytes(FKeyColumn));
+    ++FSlotCount;
+    return slot;
 }
 
 void TDbRowStore::StoreKeyAndHash(int slot, std::uint64_t hash)
@@ -345,7 +359,7 @@ int TDbRowStore::AddFromStatement(sqlite3_stmt *statement)
 void TDbRowStore::SetFromStatement(int slot, sqlite3_stmt *statement)
 {
     if (KeysOnly()) {
-        StoreKeyAndHash(slot, HashOfStatementRow(statement));
+        StoreKeyAndHash(slot, HashOf(TDbRowReader(statement)));
         Store(FColumns[std::size_t(FKeyColumn)], slot, statement, FKeyColumn);
         return;
     }

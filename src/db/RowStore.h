@@ -22,6 +22,8 @@ struct sqlite3_stmt;
 
 namespace kestrum {
 
+class TDbRowReader;
+
 enum class TDbCellKind : std::uint8_t { Null, Integer, Float, Text, Blob };
 
 class TDbRowStore {
@@ -40,8 +42,10 @@ public:
     std::uint64_t RowHash(int slot) const { return KeysOnly() ? FHashes[slot] : 0; }
     //! The hash of every cell of a row, as a keys-only store keeps it.
     std::uint64_t HashOf(int slot) const;
-    //! The same hash of the statement's current row.
-    static std::uint64_t HashOfStatementRow(sqlite3_stmt *statement);
+    //! The same hash of a row as it is read.
+    static std::uint64_t HashOf(const TDbRowReader &row);
+    //! Appends a slot for a row as it is read (a keys-only store's way).
+    int AddKeyAndHash(const TDbRowReader &row);
     int SlotCount() const { return FSlotCount; }
 
     //! Appends a slot filled from the statement's current row.
