@@ -744,6 +744,8 @@ void TDbQuery::WriteInsert()
                                            FEdit.Values(), FFields.Types());
     // The new row stands where it was inserted, among all rows.
     const int slot = FRows.AddRow(row, FEdit.InsertPosition());
+    if (FRows.Store().KeysOnly())
+        FReadBack.Keep(slot, row);
     ApplyFilter();
     const int position = FRows.PositionOfSlot(slot);
     FCursor = TDbCursor::Settled(
@@ -760,8 +762,12 @@ void TDbQuery::WriteUpdate()
     const TRowCells cells = CellsToWrite(slot, "保存");
     const TDbRowStore row =
         FWriter.Update(*FConnection, *cells.store, cells.slot, written, FEdit.Values(), FFields.Types());
-    FReadBack.Forget();
     FRows.ReplaceRow(slot, row);
+    // The row as the write read it back is what the fields show now.
+    if (FRows.Store().KeysOnly())
+        FReadBack.Keep(slot, row);
+    else
+        FReadBack.Forget();
     if (FFilter.Narrows()) {
         ApplyFilter();
         const int position = FRows.PositionOfSlot(slot);

@@ -48,6 +48,14 @@ void TDbRowReadBack::Forget()
     FSlot = -1;
 }
 
+void TDbRowReadBack::Keep(int slot, const TDbRowStore &row)
+{
+    FRow = std::make_unique<TDbRowStore>(row.ColumnCount());
+    FRow->AddCopy(row, 0);
+    FFound = true;
+    FSlot = slot;
+}
+
 const TDbRowStore *TDbRowReadBack::Row(const TDbConnection &connection, int slot, std::int64_t key)
 {
     if (slot >= 0 && slot == FSlot)

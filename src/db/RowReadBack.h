@@ -29,6 +29,9 @@ public:
     void Clear();
     //! Forgets the kept row (the row was written or the rows changed).
     void Forget();
+    //! Keeps a copy of a row just written and read back (a store of one
+    //! slot) as the row of slot.
+    void Keep(int slot, const TDbRowStore &row);
 
     //! The row with the key as the table holds it now, in a store of one
     //! slot, or nullptr when the table has no such row. slot names the row
