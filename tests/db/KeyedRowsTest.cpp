@@ -211,6 +211,23 @@ TEST_F(KeyedRows, WriteOfARowAnotherProgramChangedOrDeletedIsRefusedAsForAFullCo
     EXPECT_EQ(RawValue(FPath, "SELECT 进帐人 || 备注 FROM gain WHERE id = 4"), "新改");
 }
 
+// Guards against a saved row being read from the file again (failing when
+// another program took the table away) instead of as the write read it back.
+TEST_F(KeyedRows, ASavedRowShowsWhatTheWriteReadBackEvenWhenTheFileCannotBeReadAfter)
+{
+    auto mine = OpenTaken("select * from gain");
+    ASSERT_TRUE(mine->KeepsKeysOnly());
+    mine->Edit();
+    mine->FieldByName("备注")->SetAsString("saved");
+    mine->Post();
+    RawExec(FPath, "ALTER TABLE gain RENAME TO gain_moved");
+    EXPECT_EQ(mine->FieldByName("备注")->AsString(), QStringLiteral("saved"));
+    EXPECT_EQ(mine->FieldByName("进帐人")->AsString(), QStringLiteral("工资"));
+    // Another row must be asked of the file, which says why it cannot answer.
+    mine->Next();
+    EXPECT_THROW(mine->FieldByName("进帐人")->AsString(), EDatabaseError);
+}
+
 TEST_F(KeyedRows, ResultsWithoutAKeyOrWithoutATakerKeepEveryValue)
 {
     auto sums = OpenTaken("select 进帐人, sum(本次进帐) as s from gain group by 进帐人 order by 进帐人");
