@@ -2,9 +2,10 @@
 // opened and each loaded into a grid's data controller, with the footer sum
 // of the amounts, beside SQLite's own step over the same two tables (the
 // floor: reading every row once). Ledgers of 1 000 and 1 000 000 entries are
-// made for a default run; KESTRUM_BENCH_10M=1 adds 10 000 000 (5M income and
-// 5M expense). BM_OpenPeakRss opens each ledger in a child process and
-// reports the child's peak resident size, so earlier runs do not count.
+// generated once and cached (bench/support/BenchLedger.h) for a default run;
+// KESTRUM_BENCH_10M=1 adds 10 000 000 (5M income and 5M expense). BM_OpenPeakRss opens each ledger in a child
+// process and reports the child's peak resident size, so earlier runs do not count.
+#include "BenchLedger.h"
 #include "core/RegionalSettings.h"
 #include "data/DataControllerSummary.h"
 #include "data/DataSorting.h"
@@ -13,10 +14,6 @@
 #include "db/DbConnection.h"
 #include "db/DbDataSource.h"
 #include "db/DbQuery.h"
-#include "ledger/LedgerFile.h"
-
-#include <QDir>
-#include <QTemporaryDir>
 
 #include <benchmark/benchmark.h>
 #include <malloc.h>
@@ -37,80 +34,15 @@
 namespace kestrum {
 namespace {
 
-void Exec(sqlite3 *db, const std::string &sql)
+//! The cached generated ledger of `entries` entries (half income, half
+//! expense); it is only read.
+QString LedgerPath(int entries)
 {
-    char *error = nullptr;
-    if (sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &error) != SQLITE_OK) {
-        const std::string message = error ? error : "sqlite error";
-        sqlite3_free(error);
-        throw std::runtime_error(message);
-    }
-}
-
-//! `rows` income and `rows` expense entries over 26 years, with varied items
-//! and remarks of everyday length, Chinese and English mixed.
-std::string FillSql(int rows)
-{
-    const std::string n = "WITH RECURSIVE n(i) AS (SELECT 0 UNION ALL SELECT i + 1 FROM n WHERE i < " +
-                          std::to_string(rows - 1) + ") ";
-    return n +
-           "INSERT INTO gain (\"本次进帐\", \"进帐时间\", \"进帐人\", \"备注\") "
-           "SELECT ((i * 7919) % 900000) / 100.0 + 1, "
-           "datetime('2000-01-01', '+' || (i * 9497 % 9500) || ' days', '+' || (i * 37 % 86400) || ' "
-           "seconds'), "
-           "CASE i % 9 WHEN 0 THEN '工资' WHEN 1 THEN '奖金' WHEN 2 THEN '利息收入' WHEN 3 THEN '红包' "
-           "WHEN 4 THEN '兼职报酬' WHEN 5 THEN 'Salary' WHEN 6 THEN '房租收入' WHEN 7 THEN '理财分红' "
-           "ELSE '报销' END, "
-           "CASE i % 6 WHEN 0 THEN '' WHEN 1 THEN '公司发放' || (i % 12 + 1) || '月份工资' "
-           "WHEN 2 THEN 'transfer from savings #' || (i % 9973) "
-           "WHEN 3 THEN '银行定期存款利息 ' || (i % 100) || ' 期' "
-           "WHEN 4 THEN 'bonus Q' || (i % 4 + 1) || ' project ' || (i % 311) "
-           "ELSE '周末兼职家教收入' END FROM n; " +
-           n +
-           "INSERT INTO expen (\"消费金额\", \"消费日期\", \"消费者\", \"备注\") "
-           "SELECT ((i * 104729) % 50000) / 100.0 + 0.5, "
-           "datetime('2000-01-01', '+' || (i * 7919 % 9500) || ' days', '+' || (i * 53 % 86400) || ' "
-           "seconds'), "
-           "CASE i % 11 WHEN 0 THEN '餐饮' WHEN 1 THEN '交通' WHEN 2 THEN '超市购物' WHEN 3 THEN '水电煤气' "
-           "WHEN 4 THEN '房租' WHEN 5 THEN 'Books' WHEN 6 THEN '医疗' WHEN 7 THEN '话费' "
-           "WHEN 8 THEN '服装' WHEN 9 THEN '娱乐' ELSE '教育' END, "
-           "CASE i % 7 WHEN 0 THEN '' WHEN 1 THEN '楼下超市买菜和日用品' "
-           "WHEN 2 THEN 'lunch with colleagues ' || (i % 97) "
-           "WHEN 3 THEN '地铁公交卡充值 ' || (i % 200) || ' 元' "
-           "WHEN 4 THEN '给孩子买课外书' WHEN 5 THEN 'electricity bill ' || (i % 12 + 1) || '/20xx' "
-           "ELSE '周末和家人去看电影' END FROM n;";
-}
-
-//! A ledger of `entries` entries (half income, half expense), made once per size.
-class Ledger {
-public:
-    explicit Ledger(int entries)
-    {
-        if (!FDir.isValid())
-            throw std::runtime_error("no temporary folder");
-        FPath = FDir.filePath("Vantorel.mdb");
-        sqlite3 *raw = nullptr;
-        sqlite3_open(FPath.toUtf8().constData(), &raw);
-        std::unique_ptr<sqlite3, int (*)(sqlite3 *)> db(raw, sqlite3_close);
-        Exec(raw, "PRAGMA journal_mode = OFF; PRAGMA synchronous = OFF; BEGIN");
-        Exec(raw, LedgerSchemaSql);
-        Exec(raw, FillSql(entries / 2));
-        Exec(raw, "COMMIT");
-    }
-    const QString &Path() const { return FPath; }
-
-private:
-    QTemporaryDir FDir;
-    QString FPath;
-};
-
-const Ledger &LedgerWith(int entries)
-{
-    static std::map<int, std::unique_ptr<Ledger>> ledgers;
-    auto &ledger = ledgers[entries];
-    if (!ledger)
-        ledger = std::make_unique<Ledger>(entries);
-    return *ledger;
+    static std::map<int, QString> paths;
+    QString &path = paths[entries];
+    if (path.isEmpty())
+        path = bench::CachedBenchLedger(entries / 2, entries / 2);
+    return path;
 }
 
 //! SQLite alone: every row of both tables stepped and each cell read once.
@@ -214,9 +146,9 @@ void SizeArguments(benchmark::internal::Benchmark *bench)
 
 void BM_SqliteStep(benchmark::State &state)
 {
-    const Ledger &ledger = LedgerWith(int(state.range(0)));
+    const QString ledger = LedgerPath(int(state.range(0)));
     for (auto _ : state)
-        benchmark::DoNotOptimize(StepBothTables(ledger.Path()));
+        benchmark::DoNotOptimize(StepBothTables(ledger));
     state.counters["entries"] = double(state.range(0));
 }
 BENCHMARK(BM_SqliteStep)->Apply(SizeArguments);
@@ -225,12 +157,12 @@ void BM_Open(benchmark::State &state)
 {
     setRegionalSettings(RegionalSettings::simplifiedChinese());
     const int entries = int(state.range(0));
-    const Ledger &ledger = LedgerWith(entries);
+    const QString ledger = LedgerPath(entries);
     double closeSeconds = 0;
     for (auto _ : state) {
         QString footer;
         double seconds = 0;
-        const int loaded = OpenLedger(ledger.Path(), &footer, &seconds, &closeSeconds);
+        const int loaded = OpenLedger(ledger, &footer, &seconds, &closeSeconds);
         if (loaded != entries || footer.isEmpty())
             state.SkipWithError("not every entry was loaded");
         state.SetIterationTime(seconds);
@@ -255,7 +187,7 @@ void BM_OpenPeakRss(benchmark::State &state)
 {
     setRegionalSettings(RegionalSettings::simplifiedChinese());
     const int entries = int(state.range(0));
-    const Ledger &ledger = LedgerWith(entries);
+    const QString ledger = LedgerPath(entries);
     long peakKb = 0, baseKb = 0;
     for (auto _ : state) {
         malloc_trim(0); // what earlier runs freed must not be reused unseen by the child
@@ -266,7 +198,7 @@ void BM_OpenPeakRss(benchmark::State &state)
         if (child == 0) {
             close(pipeFds[0]);
             long figures[2] = {ResidentKb("VmRSS:"), 0};
-            OpenLedger(ledger.Path());
+            OpenLedger(ledger);
             figures[1] = ResidentKb("VmHWM:");
             (void)!write(pipeFds[1], figures, sizeof figures);
             _exit(0);

@@ -82,6 +82,11 @@ public:
             return FRecords[std::size_t(recordIndex)];
         return SlotValue(recordIndex);
     }
+    //! The buffer of an ordinary record to write its values into in place,
+    //! allocated when missing, and the heap its values draw from (for a
+    //! loader that fills records without variants).
+    std::byte *RecordBufferToFill(int recordIndex) { return WritableBuffer(recordIndex); }
+    TkvValueHeap &RecordHeap() { return FHeap; }
     //! Bytes held: record list, heap chunks and large blocks.
     std::size_t MemoryUsage() const;
 

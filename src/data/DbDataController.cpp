@@ -165,7 +165,7 @@ void TkvDBDataController::UpdateLookupSubFields()
 
 void TkvDBDataController::BindFields()
 {
-    TDbQuery *dataSet = DBProvider().IsActive() ? DataSet() : nullptr;
+    TDbQuery *dataSet = DBProvider().BindingDataSet();
     auto bind = [&](TkvDBDataField *field, TkvDBDataField *first) {
         const TkvValueTypeClass oldType = field->ValueTypeClass();
         // A later column on the same field shares the first one's storage column.

@@ -1,7 +1,7 @@
 #include "data/DbDataProvider.h"
 
-#include "data/DbDataController.h"
 #include "data/DataControllerGroups.h"
+#include "data/DbDataController.h"
 #include "db/DbDataSource.h"
 #include "db/DbErrors.h"
 #include "db/DbField.h"
@@ -62,6 +62,21 @@ void TkvDBDataLink::RecordChanged(TDbField *field)
 void TkvDBDataLink::UpdateData()
 {
     FProvider.UpdateDataFromEditors();
+}
+
+bool TkvDBDataLink::BeginRows(TDbQuery &query)
+{
+    return FProvider.BeginRows(query);
+}
+
+void TkvDBDataLink::TakeRow(int position, const TDbRowReader &row)
+{
+    FProvider.TakeRow(position, row);
+}
+
+void TkvDBDataLink::EndRows(TDbQuery &query, bool complete)
+{
+    FProvider.EndRows(query, complete);
 }
 
 // ---------------------------------------------------------------------------
@@ -532,6 +547,14 @@ void TkvDBDataProvider::LoadRecords()
     }
     FWindow.Forget();
     FLoader.Load();
+}
+
+bool TkvDBDataProvider::BeginRows(TDbQuery &query)
+{
+    // In grid mode the records are a window of rows: nothing to keep.
+    if (FState.IsDetached() || IsGridMode())
+        return false;
+    return FLoader.BeginRows(query);
 }
 
 void TkvDBDataProvider::ResetEditing()

@@ -11,6 +11,7 @@
 #include "data/DbRecordTracker.h"
 #include "data/DbSmartRefresh.h"
 #include "db/DbDataLink.h"
+#include "db/RowSink.h"
 
 #include <functional>
 #include <vector>
@@ -24,10 +25,15 @@ class TkvDBDataController;
 class TkvDBDataField;
 class TkvDBDataProvider;
 
-//! Turns data-source notifications into provider calls.
-class TkvDBDataLink : public TDbDataLink {
+//! Turns data-source notifications into provider calls, and takes the rows
+//! of an opening record set for the provider's loader.
+class TkvDBDataLink : public TDbDataLink, public TDbRowSink {
 public:
     explicit TkvDBDataLink(TkvDBDataProvider &provider) : FProvider(provider) {}
+
+    bool BeginRows(TDbQuery &query) override;
+    void TakeRow(int position, const TDbRowReader &row) override;
+    void EndRows(TDbQuery &query, bool complete) override;
 
 protected:
     void ActiveChanged() override;
@@ -53,6 +59,14 @@ public:
     TDbDataSource *DataSource() const { return FDataLink.DataSource(); }
     void SetDataSource(TDbDataSource *source) { FDataLink.SetDataSource(source); }
     TDbQuery *DataSet() const { return FDataLink.DataSet(); }
+    //! The record set the fields bind to: the active one, or one whose rows
+    //! are being taken as it opens.
+    TDbQuery *BindingDataSet() const { return IsActive() ? DataSet() : FLoader.OpeningDataSet(); }
+
+    // The rows of an opening record set as they are read.
+    bool BeginRows(TDbQuery &query);
+    void TakeRow(int position, const TDbRowReader &row) { FLoader.TakeRow(position, row); }
+    void EndRows(TDbQuery &query, bool complete) { FLoader.EndRows(query, complete); }
 
     bool IsActive() const override;
     bool CanModify() const override;

@@ -162,6 +162,19 @@ void TkvVariantValueType::SetValue(std::byte *place, const Variant &value, TkvVa
     WriteRaw(place, fresh);
 }
 
+void TkvVariantValueType::SetNarrow(std::byte *place, std::string_view bytes, TkvValueHeap &heap) const
+{
+    const auto length = std::uint32_t(bytes.size());
+    const std::size_t prefix = LengthPrefixSize(length);
+    std::byte *fresh = heap.Allocate(1 + prefix + bytes.size());
+    fresh[0] = std::byte{std::uint8_t(VarType::String)};
+    WriteLengthPrefix(fresh + 1, length);
+    if (!bytes.empty())
+        std::memcpy(fresh + 1 + prefix, bytes.data(), bytes.size());
+    FreeStored(place, heap);
+    WriteRaw(place, fresh);
+}
+
 int TkvVariantValueType::Compare(const void *valueA, const void *valueB) const
 {
     if (!valueA || !valueB)

@@ -2,18 +2,21 @@
 
 #include "db/ColumnInfo.h"
 #include "db/DbConnection.h"
+#include "db/DbDataLink.h"
 #include "db/DbDataSource.h"
 #include "db/DbErrors.h"
 #include "db/DbFilter.h"
 #include "db/DbRowReader.h"
 #include "db/FieldValues.h"
 #include "db/KeyMatch.h"
+#include "db/RowSink.h"
 #include "db/RowStore.h"
 
 #include <sqlite3.h>
 
 #include <algorithm>
 #include <atomic>
+#include <cmath>
 
 namespace kestrum {
 
@@ -107,24 +110,81 @@ void TDbQuery::Scan(const std::function<void(const TDbRowReader &row)> &onRow) c
     FStatement.Scan(FConnection, ContextName(), onRow);
 }
 
+bool TDbQuery::KeysOnlyFits(const std::vector<TDbColumnInfo> &columns) const
+{
+    if (!FWriter.Writable() || FWriter.KeyField() < 0 || FFilter.Enabled())
+        return false;
+    for (const TDbColumnInfo &column : columns) {
+        int size = 0;
+        if (MapDeclaredType(column.declared, size) == ftUnknown)
+            return false; // its type is learnt from the values
+    }
+    return true;
+}
+
+std::vector<TDbRowSink *> TDbQuery::BeginRowSinks()
+{
+    std::vector<TDbRowSink *> sinks;
+    for (TDbDataSource *source : FSources.Sources())
+        for (TDbDataLink *link : source->DataLinks())
+            if (auto *sink = dynamic_cast<TDbRowSink *>(link); sink && sink->BeginRows(*this))
+                sinks.push_back(sink);
+    return sinks;
+}
+
 void TDbQuery::OpenCursor()
 {
     std::vector<TDbColumnInfo> columns;
-    std::unique_ptr<TDbRowStore> store = FStatement.Run(FConnection, ContextName(), columns);
-    FWriter.Describe(FConnection->Handle(), columns);
-    FFields.Build(this, columns, *store, FWriter.KeyField());
+    std::vector<TDbRowSink *> sinks;
+    bool fieldsBuilt = false;
+    const auto makeStore = [&](const std::vector<TDbColumnInfo> &result) {
+        FWriter.Describe(FConnection->Handle(), result);
+        const int count = int(result.size());
+        if (!KeysOnlyFits(result))
+            return std::make_unique<TDbRowStore>(count);
+        // The fields come before the rows, so that a sink binds to them.
+        FFields.Build(this, result, TDbRowStore(count), FWriter.KeyField());
+        fieldsBuilt = true;
+        sinks = BeginRowSinks();
+        return sinks.empty() ? std::make_unique<TDbRowStore>(count)
+                             : std::make_unique<TDbRowStore>(count, FWriter.KeyField());
+    };
+    const auto endSinks = [&](bool complete) {
+        for (TDbRowSink *sink : sinks)
+            sink->EndRows(*this, complete);
+    };
+    std::unique_ptr<TDbRowStore> store;
+    try {
+        store = FStatement.Run(FConnection, ContextName(), columns, makeStore,
+                               [&sinks](int slot, const TDbRowReader &row) {
+                                   for (TDbRowSink *sink : sinks)
+                                       sink->TakeRow(slot, row);
+                               });
+    } catch (...) {
+        if (fieldsBuilt)
+            FFields.DropData();
+        endSinks(false);
+        throw;
+    }
+    if (!fieldsBuilt)
+        FFields.Build(this, columns, *store, FWriter.KeyField());
     FRows.Load(std::move(store), FWriter.KeyField());
+    if (FRows.Store().KeysOnly())
+        FReadBack.Use(FWriter.Table(), FWriter.Origins(), FWriter.KeyField());
     std::unique_ptr<TDbFilterExpression> expression;
     try {
         expression = FFilter.Parse(FFilter.Enabled(), *this);
     } catch (...) {
         FFields.DropData();
         FRows.Clear();
+        FReadBack.Clear();
+        endSinks(false);
         throw;
     }
     FFilter.Use(FFilter.Enabled(), std::move(expression));
     ApplyFilter();
     FCursor = TDbCursor::AtFirst(VisibleCount());
+    endSinks(true);
     SetState(dsBrowse);
     if (AfterOpen)
         AfterOpen(this);
@@ -140,6 +200,7 @@ void TDbQuery::CloseCursor()
     FFields.Retire();
     FReadPosition = -1;
     FRows.Clear();
+    FReadBack.Clear();
     FFilter.Forget();
     FCursor = TDbCursor();
     FWriter.Clear();
@@ -223,7 +284,58 @@ Variant TDbQuery::ValueAtPosition(int position, int fieldIndex) const
     }
     if (position < 0 || position >= VisibleCount())
         return Variant::null();
-    return CellValue(FRows.Store(), SlotAt(position), fieldIndex, FFields.TypeOf(fieldIndex));
+    const TRowCells cells = CellsOf(SlotAt(position));
+    return CellValue(*cells.store, cells.slot, fieldIndex, FFields.TypeOf(fieldIndex));
+}
+
+TDbQuery::TRowCells TDbQuery::CellsOf(int slot) const
+{
+    const TDbRowStore &store = FRows.Store();
+    if (!store.KeysOnly() || !FConnection)
+        return {&store, slot};
+    const TDbRowStore *row = FReadBack.Row(*FConnection, slot, store.Integer(slot, store.KeyColumn()));
+    // A row the table no longer has shows its key alone.
+    return row ? TRowCells{row, 0} : TRowCells{&store, slot};
+}
+
+TDbQuery::TRowCells TDbQuery::CellsToWrite(int slot, const char *action) const
+{
+    const TDbRowStore &store = FRows.Store();
+    if (!store.KeysOnly())
+        return {&store, slot};
+    const TDbRowStore *row = FReadBack.FreshRow(*FConnection, slot, store.Integer(slot, store.KeyColumn()));
+    if (!row || row->HashOf(0) != store.RowHash(slot))
+        TDbRowWriter::RaiseConflict(action);
+    return {row, 0};
+}
+
+void TDbQuery::ReadVisibleRows(const std::function<void(int position, const TDbRowReader &row)> &onRow) const
+{
+    if (!FRows.Loaded())
+        return;
+    const TDbRowStore &store = FRows.Store();
+    if (!store.KeysOnly()) {
+        for (int position = 0; position < VisibleCount(); ++position)
+            onRow(position, TDbRowReader(store, SlotAt(position)));
+        return;
+    }
+    const int keyField = store.KeyColumn();
+    std::vector<bool> read(std::size_t(VisibleCount()), false);
+    FStatement.Scan(FConnection, ContextName(), [&](const TDbRowReader &row) {
+        if (row.Kind(keyField) != TDbCellKind::Integer)
+            return;
+        const int position = FRows.PositionOfSlot(FRows.SlotOfKey(row.Integer(keyField)));
+        if (position < 0 || read[std::size_t(position)])
+            return;
+        read[std::size_t(position)] = true;
+        onRow(position, row);
+    });
+    for (int position = 0; position < VisibleCount(); ++position) {
+        if (read[std::size_t(position)])
+            continue;
+        const TRowCells cells = CellsOf(SlotAt(position));
+        onRow(position, TDbRowReader(*cells.store, cells.slot));
+    }
 }
 
 Variant TDbQuery::CurrentValue(int fieldIndex) const
@@ -234,7 +346,8 @@ Variant TDbQuery::CurrentValue(int fieldIndex) const
         return FEdit.Value(fieldIndex);
     if (!FRows.Loaded() || FCursor.Position() < 0)
         return Variant::null();
-    return CellValue(FRows.Store(), SlotAt(FCursor.Position()), fieldIndex, FFields.TypeOf(fieldIndex));
+    const TRowCells cells = CellsOf(SlotAt(FCursor.Position()));
+    return CellValue(*cells.store, cells.slot, fieldIndex, FFields.TypeOf(fieldIndex));
 }
 
 Variant TDbQuery::Lookup(const QString &keyFields, const Variant &keyValues, const QString &resultField) const
@@ -247,7 +360,8 @@ Variant TDbQuery::Lookup(const QString &keyFields, const Variant &keyValues, con
         return Variant::null();
     if (result->IsLookup() || result->Index() < 0)
         return Variant::null(); // a lookup of a lookup is not followed
-    return CellValue(FRows.Store(), SlotAt(position), result->Index(), result->DataType());
+    const TRowCells cells = CellsOf(SlotAt(position));
+    return CellValue(*cells.store, cells.slot, result->Index(), result->DataType());
 }
 
 // ---- position ----------------------------------------------------------
@@ -337,9 +451,36 @@ int TDbQuery::FindPosition(const QString &keyFields, const Variant &keyValues, T
     const std::optional<TDbKeyMatch> match = TDbKeyMatch::Make(*this, keyFields, keyValues, options);
     if (!match)
         return -1;
-    for (int position = 0; position < VisibleCount(); ++position)
-        if (match->Matches(FRows.Store(), SlotAt(position)))
+    const TDbRowStore &store = FRows.Store();
+    if (!store.KeysOnly()) {
+        for (int position = 0; position < VisibleCount(); ++position)
+            if (match->Matches(store, SlotAt(position)))
+                return position;
+        return -1;
+    }
+    // Rows kept by key: a whole number looked for in the key alone is found
+    // through the key index; anything else reads the rows back one by one.
+    const TDbField *keyField = FFields.At(store.KeyColumn());
+    const QStringList names = keyFields.split(';', Qt::SkipEmptyParts);
+    if (names.size() == 1 && FindField(names.front().trimmed()) == keyField) {
+        const std::vector<Variant> wanted = TDbKeyMatch::KeyValues(keyValues, 1);
+        if (wanted.size() == 1 && wanted.front().isNumeric()) {
+            const double key = wanted.front().toDouble();
+            if (key != std::trunc(key) || std::fabs(key) >= 9.0e18)
+                return -1;
+            const int slot = FRows.SlotOfKey(std::int64_t(key));
+            const int position = FRows.PositionOfSlot(slot);
+            if (position < 0)
+                return -1;
+            const TRowCells cells = CellsOf(slot);
+            return match->Matches(*cells.store, cells.slot) ? position : -1;
+        }
+    }
+    for (int position = 0; position < VisibleCount(); ++position) {
+        const TRowCells cells = CellsOf(SlotAt(position));
+        if (match->Matches(*cells.store, cells.slot))
             return position;
+    }
     return -1;
 }
 
@@ -433,11 +574,11 @@ void TDbQuery::Edit()
         return Insert();
     CheckBrowseMode();
     CheckCanModify();
-    const int slot = SlotAt(FCursor.Position());
+    const TRowCells cells = CellsOf(SlotAt(FCursor.Position()));
     std::vector<Variant> values;
     values.reserve(std::size_t(FieldCount()));
     for (int i = 0; i < FieldCount(); ++i)
-        values.push_back(CellValue(FRows.Store(), slot, i, FFields.TypeOf(i)));
+        values.push_back(CellValue(*cells.store, cells.slot, i, FFields.TypeOf(i)));
     FEdit.BeginEdit(std::move(values));
     SetState(dsEdit);
     DataEvent(TDataEvent::RecordChange, 0);
@@ -525,7 +666,9 @@ void TDbQuery::Delete()
     DataEvent(TDataEvent::CheckBrowseMode, 0);
     CheckCanModify();
     const int deleted = FCursor.Position();
-    FWriter.Delete(*FConnection, FRows.Store(), SlotAt(deleted));
+    const TRowCells cells = CellsToWrite(SlotAt(deleted), "删除");
+    FWriter.Delete(*FConnection, *cells.store, cells.slot);
+    FReadBack.Forget();
     FRows.RemoveAt(deleted);
     // The row after the deleted one becomes current; after the last row, the
     // new last row.
@@ -544,7 +687,16 @@ void TDbQuery::Refresh()
     const TBookmark current = GetBookmark();
     const int oldPos = FCursor.Position();
     std::vector<TDbColumnInfo> columns;
-    std::unique_ptr<TDbRowStore> store = FStatement.Run(FConnection, ContextName(), columns);
+    // Rows kept by key stay kept by key: their taker reads them again.
+    const int keyOnly = KeepsKeysOnly() ? FRows.Store().KeyColumn() : -1;
+    std::unique_ptr<TDbRowStore> store = FStatement.Run(
+        FConnection, ContextName(), columns,
+        [keyOnly](const std::vector<TDbColumnInfo> &result) {
+            return keyOnly >= 0 && keyOnly < int(result.size())
+                       ? std::make_unique<TDbRowStore>(int(result.size()), keyOnly)
+                       : std::make_unique<TDbRowStore>(int(result.size()));
+        },
+        nullptr);
     bool sameLayout = int(columns.size()) == FieldCount();
     for (int i = 0; sameLayout && i < FieldCount(); ++i)
         sameLayout = FWriter.Origins()[std::size_t(i)] == columns[std::size_t(i)].origin;
@@ -555,6 +707,7 @@ void TDbQuery::Refresh()
         return;
     }
     FRows.Load(std::move(store), FWriter.KeyField());
+    FReadBack.Forget();
     ApplyFilter();
     int position = FRows.PositionOfSlot(FRows.SlotOfBookmark(current));
     if (position < 0)
@@ -591,6 +744,8 @@ void TDbQuery::WriteInsert()
                                            FEdit.Values(), FFields.Types());
     // The new row stands where it was inserted, among all rows.
     const int slot = FRows.AddRow(row, FEdit.InsertPosition());
+    if (FRows.Store().KeysOnly())
+        FReadBack.Keep(slot, row);
     ApplyFilter();
     const int position = FRows.PositionOfSlot(slot);
     FCursor = TDbCursor::Settled(
@@ -604,9 +759,15 @@ void TDbQuery::WriteUpdate()
         return; // nothing changed: nothing to write
     CheckCanModify();
     const int slot = SlotAt(FCursor.Position());
+    const TRowCells cells = CellsToWrite(slot, "保存");
     const TDbRowStore row =
-        FWriter.Update(*FConnection, FRows.Store(), slot, written, FEdit.Values(), FFields.Types());
+        FWriter.Update(*FConnection, *cells.store, cells.slot, written, FEdit.Values(), FFields.Types());
     FRows.ReplaceRow(slot, row);
+    // The row as the write read it back is what the fields show now.
+    if (FRows.Store().KeysOnly())
+        FReadBack.Keep(slot, row);
+    else
+        FReadBack.Forget();
     if (FFilter.Narrows()) {
         ApplyFilter();
         const int position = FRows.PositionOfSlot(slot);
@@ -621,8 +782,10 @@ void TDbQuery::ApplyFilter()
 {
     if (FFilter.Narrows()) {
         const std::vector<TFieldType> types = FFields.Types();
-        const TDbRowStore &store = FRows.Store();
-        FRows.ShowWhere([&](int slot) { return FFilter.Keeps(store, slot, types); });
+        FRows.ShowWhere([&](int slot) {
+            const TRowCells cells = CellsOf(slot);
+            return FFilter.Keeps(*cells.store, cells.slot, types);
+        });
     } else {
         FRows.ShowAll();
     }

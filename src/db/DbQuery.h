@@ -24,6 +24,7 @@
 #include "db/QueryStatement.h"
 #include "db/RowFilter.h"
 #include "db/RowOrder.h"
+#include "db/RowReadBack.h"
 #include "db/RowWriter.h"
 
 #include <QString>
@@ -38,6 +39,7 @@ namespace kestrum {
 class TDbConnection;
 class TDbDataSource;
 class TDbRowReader;
+class TDbRowSink;
 struct TDbColumnInfo;
 
 class TDbQuery {
@@ -75,6 +77,10 @@ public:
     // Open and close. Open opens the connection when needed, runs the
     // statement, loads every row and makes the first row current; on failure
     // it raises EDatabaseError and stays closed. Close drops a pending record.
+    // When a data link that keeps every value itself takes the rows as they
+    // are read (TDbRowSink) and the rows can be found again by the table's
+    // key, the record set keeps only each row's key and a hash of it, and
+    // reads a row's other values back by key when it needs them.
     void Open();
     void Close();
     //! Runs the statement with its parameters as Open would, but keeps no
@@ -83,6 +89,13 @@ public:
     //! raises, and what onRow raises.
     void Scan(const std::function<void(const TDbRowReader &row)> &onRow) const;
     bool Active() const { return FState != dsInactive; }
+    //! Whether the record set keeps only its rows' keys (see Open).
+    bool KeepsKeysOnly() const { return FRows.Loaded() && FRows.Store().KeysOnly(); }
+    //! Hands every visible row with all its values to onRow, with its visible
+    //! position, without moving. Rows kept by key are read again in one run
+    //! of the statement (a row it no longer selects is read by its key, one
+    //! the table no longer has gives its key alone), in no fixed order.
+    void ReadVisibleRows(const std::function<void(int position, const TDbRowReader &row)> &onRow) const;
     void SetActive(bool active);
     TDataSetState State() const { return FState; }
 
@@ -199,6 +212,22 @@ public:
     void ConnectionClosing(); // the connection closes under this record set
 
 private:
+    //! Where a stored row's cells are: the kept copy, or the row read back
+    //! by key when only keys are kept.
+    struct TRowCells {
+        const TDbRowStore *store;
+        int slot;
+    };
+    TRowCells CellsOf(int slot) const;
+    //! The cells a write checks the row against: the kept copy, or the row
+    //! read back now when only keys are kept, refused (as a row another
+    //! program changed) when it no longer hashes as it was read.
+    TRowCells CellsToWrite(int slot, const char *action) const;
+    //! Whether rows of this result may be kept by key only: one table's
+    //! rows with its key, every column with a declared type, no filter.
+    bool KeysOnlyFits(const std::vector<TDbColumnInfo> &columns) const;
+    //! The data links that take the rows as they are read.
+    std::vector<TDbRowSink *> BeginRowSinks();
     void CheckActive() const;
     //! The value of a field at a visible position (see SetReadPosition).
     Variant ValueAtPosition(int position, int fieldIndex) const;
@@ -237,6 +266,7 @@ private:
     std::uint64_t FIdentity;
     TDbRowWriter FWriter;
     TDbRowOrder FRows;
+    mutable TDbRowReadBack FReadBack;
     TDbCursor FCursor;
     TDbEditBuffer FEdit;
     TDbRowFilter FFilter;

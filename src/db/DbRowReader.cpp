@@ -1,34 +1,157 @@
 #include "db/DbRowReader.h"
 
+#include "db/RowStore.h"
+
 #include <sqlite3.h>
+
+#include <cstdlib>
+#include <string>
 
 namespace kestrum {
 
 int TDbRowReader::ColumnCount() const
 {
-    return sqlite3_column_count(FStatement);
+    return FStatement ? sqlite3_column_count(FStatement) : FStore->ColumnCount();
+}
+
+const TDbRowReader::TCell *TDbRowReader::Cell(int column) const
+{
+    if (column < 0 || column >= CachedColumns)
+        return nullptr;
+    TCell &cell = FCells[std::size_t(column)];
+    if (FRead & (1u << column))
+        return &cell;
+    cell = TCell{std::uint8_t(TDbCellKind::Null), 0, 0, nullptr, 0};
+    switch (sqlite3_column_type(FStatement, column)) {
+    case SQLITE_INTEGER:
+        cell.kind = std::uint8_t(TDbCellKind::Integer);
+        cell.integer = sqlite3_column_int64(FStatement, column);
+        break;
+    case SQLITE_FLOAT:
+        cell.kind = std::uint8_t(TDbCellKind::Float);
+        cell.real = sqlite3_column_double(FStatement, column);
+        break;
+    case SQLITE_TEXT:
+        cell.kind = std::uint8_t(TDbCellKind::Text);
+        cell.bytes = reinterpret_cast<const char *>(sqlite3_column_text(FStatement, column));
+        cell.size = cell.bytes ? std::size_t(sqlite3_column_bytes(FStatement, column)) : 0;
+        break;
+    case SQLITE_BLOB:
+        cell.kind = std::uint8_t(TDbCellKind::Blob);
+        cell.bytes = static_cast<const char *>(sqlite3_column_blob(FStatement, column));
+        cell.size = cell.bytes ? std::size_t(sqlite3_column_bytes(FStatement, column)) : 0;
+        break;
+    default:
+        break;
+    }
+    FRead |= 1u << column;
+    return &cell;
+}
+
+TDbCellKind TDbRowReader::Kind(int column) const
+{
+    if (!FStatement)
+        return FStore->Kind(FSlot, column);
+    if (const TCell *cell = Cell(column))
+        return TDbCellKind(cell->kind);
+    switch (sqlite3_column_type(FStatement, column)) {
+    case SQLITE_INTEGER:
+        return TDbCellKind::Integer;
+    case SQLITE_FLOAT:
+        return TDbCellKind::Float;
+    case SQLITE_TEXT:
+        return TDbCellKind::Text;
+    case SQLITE_BLOB:
+        return TDbCellKind::Blob;
+    default:
+        return TDbCellKind::Null;
+    }
 }
 
 bool TDbRowReader::IsNull(int column) const
 {
-    return sqlite3_column_type(FStatement, column) == SQLITE_NULL;
+    return Kind(column) == TDbCellKind::Null;
 }
 
 std::int64_t TDbRowReader::Integer(int column) const
 {
-    return sqlite3_column_int64(FStatement, column);
+    if (FStatement) {
+        const TCell *cell = Cell(column);
+        if (cell && cell->kind == std::uint8_t(TDbCellKind::Integer))
+            return cell->integer;
+        return sqlite3_column_int64(FStatement, column);
+    }
+    switch (FStore->Kind(FSlot, column)) {
+    case TDbCellKind::Integer:
+        return FStore->Integer(FSlot, column);
+    case TDbCellKind::Float:
+        return std::int64_t(FStore->Float(FSlot, column));
+    case TDbCellKind::Text: {
+        const std::string text(FStore->Bytes(FSlot, column));
+        return std::strtoll(text.c_str(), nullptr, 10);
+    }
+    default:
+        return 0;
+    }
 }
 
 double TDbRowReader::Float(int column) const
 {
-    return sqlite3_column_double(FStatement, column);
+    if (FStatement) {
+        const TCell *cell = Cell(column);
+        if (cell && cell->kind == std::uint8_t(TDbCellKind::Float))
+            return cell->real;
+        return sqlite3_column_double(FStatement, column);
+    }
+    switch (FStore->Kind(FSlot, column)) {
+    case TDbCellKind::Integer:
+        return double(FStore->Integer(FSlot, column));
+    case TDbCellKind::Float:
+        return FStore->Float(FSlot, column);
+    case TDbCellKind::Text: {
+        const std::string text(FStore->Bytes(FSlot, column));
+        return std::strtod(text.c_str(), nullptr);
+    }
+    default:
+        return 0;
+    }
 }
 
 std::string_view TDbRowReader::Text(int column) const
 {
+    if (!FStatement) {
+        const TDbCellKind kind = FStore->Kind(FSlot, column);
+        return kind == TDbCellKind::Text || kind == TDbCellKind::Blob ? FStore->Bytes(FSlot, column)
+                                                                      : std::string_view();
+    }
+    if (const TCell *cell = Cell(column); cell && cell->kind == std::uint8_t(TDbCellKind::Text))
+        return std::string_view(cell->bytes, cell->size);
     const auto *text = reinterpret_cast<const char *>(sqlite3_column_text(FStatement, column));
     return text ? std::string_view(text, std::size_t(sqlite3_column_bytes(FStatement, column)))
                 : std::string_view();
+}
+
+std::string_view TDbRowReader::Bytes(int column) const
+{
+    if (!FStatement)
+        return FStore->Bytes(FSlot, column);
+    if (const TCell *cell = Cell(column)) {
+        const auto kind = TDbCellKind(cell->kind);
+        return kind == TDbCellKind::Text || kind == TDbCellKind::Blob
+                   ? std::string_view(cell->bytes, cell->size)
+                   : std::string_view();
+    }
+    switch (sqlite3_column_type(FStatement, column)) {
+    case SQLITE_TEXT:
+        return Text(column);
+    case SQLITE_BLOB: {
+        const auto *blob = static_cast<const char *>(sqlite3_column_blob(FStatement, column));
+        return blob ? std::string_view(blob, std::size_t(sqlite3_column_bytes(FStatement, column)))
+                    : std::string_view();
+    }
+    default:
+        return {};
+    }
 }
 
 } // namespace kestrum

@@ -3,6 +3,7 @@
 #include "core/Errors.h"
 #include "db/DateText.h"
 #include "db/DbErrors.h"
+#include "db/DbRowReader.h"
 
 #include <sqlite3.h>
 
@@ -225,16 +226,16 @@ Variant IntegerVariant(std::int64_t value, TFieldType type)
     return Variant(value);
 }
 
-QString CellText(const TDbRowStore &store, int slot, int column)
+template <typename Cell> QString CellText(const Cell &cell)
 {
-    switch (store.Kind(slot, column)) {
+    switch (cell.Kind()) {
     case TDbCellKind::Integer:
-        return QString::number(store.Integer(slot, column));
+        return QString::number(cell.Integer());
     case TDbCellKind::Float:
-        return QString::number(store.Float(slot, column), 'g', 15);
+        return QString::number(cell.Float(), 'g', 15);
     case TDbCellKind::Text:
     case TDbCellKind::Blob: {
-        const auto bytes = store.Bytes(slot, column);
+        const auto bytes = cell.Bytes();
         return QString::fromUtf8(bytes.data(), qsizetype(bytes.size()));
     }
     case TDbCellKind::Null:
@@ -243,11 +244,9 @@ QString CellText(const TDbRowStore &store, int slot, int column)
     return {};
 }
 
-} // namespace
-
-Variant CellValue(const TDbRowStore &store, int slot, int column, TFieldType type)
+template <typename Cell> Variant ValueOfCell(const Cell &cell, TFieldType type)
 {
-    const TDbCellKind kind = store.Kind(slot, column);
+    const TDbCellKind kind = cell.Kind();
     if (kind == TDbCellKind::Null)
         return Variant::null();
     switch (type) {
@@ -257,23 +256,23 @@ Variant CellValue(const TDbRowStore &store, int slot, int column, TFieldType typ
     case ftGuid:
         try {
             if (kind == TDbCellKind::Text)
-                return Variant::fromUtf8(store.Bytes(slot, column));
-            return Variant::fromUtf8(CellText(store, slot, column).toStdString());
+                return Variant::fromUtf8(cell.Bytes());
+            return Variant::fromUtf8(CellText(cell).toStdString());
         } catch (const Exception &) {
             // Bytes another tool stored that are no UTF-8: show what can be read.
-            return Variant(CellText(store, slot, column));
+            return Variant(CellText(cell));
         }
     case ftWideString:
-        return Variant(CellText(store, slot, column));
+        return Variant(CellText(cell));
     case ftSmallint:
     case ftInteger:
     case ftWord:
     case ftAutoInc:
     case ftLargeint:
         if (kind == TDbCellKind::Integer)
-            return IntegerVariant(store.Integer(slot, column), type);
+            return IntegerVariant(cell.Integer(), type);
         if (kind == TDbCellKind::Float) {
-            const double v = store.Float(slot, column);
+            const double v = cell.Float();
             if (v == std::trunc(v) && std::fabs(v) < 9.2e18)
                 return IntegerVariant(std::int64_t(v), type);
             return Variant(v);
@@ -282,15 +281,14 @@ Variant CellValue(const TDbRowStore &store, int slot, int column, TFieldType typ
     case ftFloat:
     case ftFMTBcd:
         if (kind == TDbCellKind::Integer)
-            return Variant(double(store.Integer(slot, column)));
+            return Variant(double(cell.Integer()));
         if (kind == TDbCellKind::Float)
-            return Variant(store.Float(slot, column));
+            return Variant(cell.Float());
         break;
     case ftCurrency:
     case ftBCD:
         if (kind == TDbCellKind::Integer || kind == TDbCellKind::Float) {
-            const double v = kind == TDbCellKind::Integer ? double(store.Integer(slot, column))
-                                                          : store.Float(slot, column);
+            const double v = kind == TDbCellKind::Integer ? double(cell.Integer()) : cell.Float();
             try {
                 return Variant(Currency::fromDouble(v));
             } catch (const Exception &) {
@@ -303,25 +301,25 @@ Variant CellValue(const TDbRowStore &store, int slot, int column, TFieldType typ
     case ftDateTime:
     case ftTimeStamp:
         if (kind == TDbCellKind::Text) {
-            if (auto days = IsoTextToDays(store.Bytes(slot, column)))
+            if (auto days = IsoTextToDays(cell.Bytes()))
                 return Variant::fromDate(*days);
         } else if (kind == TDbCellKind::Integer) {
-            return Variant::fromDate(double(store.Integer(slot, column)));
+            return Variant::fromDate(double(cell.Integer()));
         } else if (kind == TDbCellKind::Float) {
-            return Variant::fromDate(store.Float(slot, column));
+            return Variant::fromDate(cell.Float());
         }
         break;
     case ftBoolean:
         if (kind == TDbCellKind::Integer)
-            return Variant(store.Integer(slot, column) != 0);
+            return Variant(cell.Integer() != 0);
         if (kind == TDbCellKind::Float)
-            return Variant(store.Float(slot, column) != 0.0);
+            return Variant(cell.Float() != 0.0);
         break;
     case ftBlob:
     case ftBytes:
     case ftVarBytes:
         if (kind == TDbCellKind::Blob || kind == TDbCellKind::Text)
-            return Variant::fromNarrow(NarrowString(store.Bytes(slot, column)));
+            return Variant::fromNarrow(NarrowString(cell.Bytes()));
         break;
     case ftUnknown:
         break;
@@ -329,10 +327,43 @@ Variant CellValue(const TDbRowStore &store, int slot, int column, TFieldType typ
     // A value another tool stored in a form this type does not read: show it
     // as text rather than hide it.
     if (kind == TDbCellKind::Integer)
-        return Variant(store.Integer(slot, column));
+        return Variant(cell.Integer());
     if (kind == TDbCellKind::Float)
-        return Variant(store.Float(slot, column));
-    return Variant(CellText(store, slot, column));
+        return Variant(cell.Float());
+    return Variant(CellText(cell));
+}
+
+//! A cell of a stored row.
+struct TStoredCell {
+    const TDbRowStore &store;
+    int slot;
+    int column;
+    TDbCellKind Kind() const { return store.Kind(slot, column); }
+    std::int64_t Integer() const { return store.Integer(slot, column); }
+    double Float() const { return store.Float(slot, column); }
+    std::string_view Bytes() const { return store.Bytes(slot, column); }
+};
+
+//! A cell of a row as it is read.
+struct TReadCell {
+    const TDbRowReader &row;
+    int column;
+    TDbCellKind Kind() const { return row.Kind(column); }
+    std::int64_t Integer() const { return row.Integer(column); }
+    double Float() const { return row.Float(column); }
+    std::string_view Bytes() const { return row.Bytes(column); }
+};
+
+} // namespace
+
+Variant CellValue(const TDbRowStore &store, int slot, int column, TFieldType type)
+{
+    return ValueOfCell(TStoredCell{store, slot, column}, type);
+}
+
+Variant CellValue(const TDbRowReader &row, int column, TFieldType type)
+{
+    return ValueOfCell(TReadCell{row, column}, type);
 }
 
 Variant ConvertToField(const Variant &value, TFieldType type, int size, const QString &fieldName)

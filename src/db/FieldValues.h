@@ -13,6 +13,8 @@ struct sqlite3_stmt;
 
 namespace kestrum {
 
+class TDbRowReader;
+
 //! The field type of a declared column type; size gets the length of
 //! VARCHAR(n) and friends (0 otherwise). Unknown text gives ftUnknown.
 TFieldType MapDeclaredType(std::string_view declared, int &size);
@@ -27,6 +29,8 @@ bool IsDateType(TFieldType type);    //!< date, time, date-time, time stamp
 //! does not fit the type (text in a number column written by another tool)
 //! reads as its text rather than as nothing.
 Variant CellValue(const TDbRowStore &store, int slot, int column, TFieldType type);
+//! The same of a cell of a row as it is read.
+Variant CellValue(const TDbRowReader &row, int column, TFieldType type);
 
 //! Converts a value to the field's type (Null stays Null). Raises
 //! EDatabaseError with a message naming the field when it does not fit.

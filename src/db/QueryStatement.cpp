@@ -71,6 +71,19 @@ TDbQueryStatement::THandle TDbQueryStatement::Prepare(TDbConnection *connection,
 std::unique_ptr<TDbRowStore> TDbQueryStatement::Run(TDbConnection *connection, const QString &context,
                                                     std::vector<TDbColumnInfo> &columns) const
 {
+    return Run(
+        connection, context, columns,
+        [](const std::vector<TDbColumnInfo> &result) {
+            return std::make_unique<TDbRowStore>(int(result.size()));
+        },
+        nullptr);
+}
+
+std::unique_ptr<TDbRowStore>
+TDbQueryStatement::Run(TDbConnection *connection, const QString &context, std::vector<TDbColumnInfo> &columns,
+                       const TMakeStore &makeStore,
+                       const std::function<void(int slot, const TDbRowReader &row)> &onRow) const
+{
     const THandle guard = Prepare(connection, context);
     sqlite3_stmt *statement = guard.get();
     const int count = sqlite3_column_count(statement);
@@ -84,14 +97,17 @@ std::unique_ptr<TDbRowStore> TDbQueryStatement::Run(TDbConnection *connection, c
         column.declared = declared ? declared : "";
         columns.push_back(std::move(column));
     }
-    auto store = std::make_unique<TDbRowStore>(count);
+    std::unique_ptr<TDbRowStore> store = makeStore(columns);
     for (;;) {
         const int rc = sqlite3_step(statement);
         if (rc == SQLITE_DONE)
             break;
         if (rc != SQLITE_ROW)
             connection->RaiseLastError("语句执行失败");
-        store->AddFromStatement(statement);
+        const TDbRowReader row(statement);
+        const int slot = store->KeysOnly() ? store->AddKeyAndHash(row) : store->AddFromStatement(statement);
+        if (onRow)
+            onRow(slot, row);
     }
     return store;
 }
@@ -100,14 +116,13 @@ void TDbQueryStatement::Scan(TDbConnection *connection, const QString &context,
                              const std::function<void(const TDbRowReader &row)> &onRow) const
 {
     const THandle guard = Prepare(connection, context);
-    const TDbRowReader row(guard.get());
     for (;;) {
         const int rc = sqlite3_step(guard.get());
         if (rc == SQLITE_DONE)
             break;
         if (rc != SQLITE_ROW)
             connection->RaiseLastError("语句执行失败");
-        onRow(row);
+        onRow(TDbRowReader(guard.get()));
     }
 }
 

@@ -40,6 +40,14 @@ public:
     //! the record set in messages. Raises EDatabaseError.
     std::unique_ptr<TDbRowStore> Run(TDbConnection *connection, const QString &context,
                                      std::vector<TDbColumnInfo> &columns) const;
+    //! What Run keeps the rows in, chosen once the result's columns are known.
+    using TMakeStore = std::function<std::unique_ptr<TDbRowStore>(const std::vector<TDbColumnInfo> &columns)>;
+    //! Runs the statement and reads every row into the store makeStore gives;
+    //! onRow (when set) is handed each row, with its slot, after it is stored.
+    std::unique_ptr<TDbRowStore>
+    Run(TDbConnection *connection, const QString &context, std::vector<TDbColumnInfo> &columns,
+        const TMakeStore &makeStore,
+        const std::function<void(int slot, const TDbRowReader &row)> &onRow) const;
     //! Runs the statement and hands each row to onRow without keeping it.
     void Scan(TDbConnection *connection, const QString &context,
               const std::function<void(const TDbRowReader &row)> &onRow) const;

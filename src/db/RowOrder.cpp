@@ -138,12 +138,19 @@ int TDbRowOrder::SlotOfBookmark(const TBookmark &bookmark) const
         return bookmark.FGeneration == FGeneration && bookmark.FValue < FStore->SlotCount()
                    ? int(bookmark.FValue)
                    : -1;
-    if (bookmark.FKind != TBookmark::kKey || FKeyField < 0)
+    if (bookmark.FKind != TBookmark::kKey)
+        return -1;
+    return SlotOfKey(bookmark.FValue);
+}
+
+int TDbRowOrder::SlotOfKey(std::int64_t key) const
+{
+    if (!FStore || FKeyField < 0)
         return -1;
     if (!FKeysValid)
         BuildKeyIndex();
-    const auto found = LowerBoundOfKey(bookmark.FValue);
-    return found == FSlotsByKey.end() || KeyOf(*found) != bookmark.FValue ? -1 : *found;
+    const auto found = LowerBoundOfKey(key);
+    return found == FSlotsByKey.end() || KeyOf(*found) != key ? -1 : *found;
 }
 
 int TDbRowOrder::CompareBookmarks(const TBookmark &a, const TBookmark &b) const

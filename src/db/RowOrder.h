@@ -36,6 +36,7 @@ public:
     template <typename Keep> void ShowWhere(Keep &&keep)
     {
         FVisible.clear();
+        FVisible.reserve(FLive.size()); // no second copy while a large list grows
         FVisibleInSlotOrder = true;
         for (const std::int32_t slot : FLive)
             if (keep(int(slot))) {
@@ -54,6 +55,9 @@ public:
     void ReplaceRow(int slot, const TDbRowStore &row);
     //! Drops the row shown at position from the live and visible rows.
     void RemoveAt(int position);
+
+    //! The live slot whose key is key; -1 when none (or no key column).
+    int SlotOfKey(std::int64_t key) const;
 
     TBookmark BookmarkOfSlot(int slot) const;
     //! The slot a bookmark names; -1 when it is another record set's, of

@@ -1,6 +1,7 @@
 #include "db/RowStore.h"
 
 #include "db/DbErrors.h"
+#include "db/DbRowReader.h"
 
 #include <sqlite3.h>
 
@@ -12,7 +13,42 @@ TDbRowStore::TDbRowStore(int columnCount) : FColumns(std::size_t(columnCount))
 {
 }
 
+TDbRowStore::TDbRowStore(int columnCount, int keyColumn)
+    : FColumns(std::size_t(columnCount)), FKeyColumn(keyColumn)
+{
+}
+
 namespace {
+//! A row's cells folded into 64 bits: each cell's kind, then its value (text
+//! and blobs by their bytes, eight at a time).
+class TRowHasher {
+public:
+    void Mix(std::uint64_t word)
+    {
+        FHash = (FHash ^ word) * 0x9e3779b97f4a7c15ull;
+        FHash ^= FHash >> 29;
+    }
+    void MixBytes(const char *data, std::size_t size)
+    {
+        Mix(size);
+        std::size_t at = 0;
+        for (; at + 8 <= size; at += 8) {
+            std::uint64_t word;
+            std::memcpy(&word, data + at, 8);
+            Mix(word);
+        }
+        if (at < size) {
+            std::uint64_t word = 0;
+            std::memcpy(&word, data + at, size - at);
+            Mix(word);
+        }
+    }
+    std::uint64_t Value() const { return FHash; }
+
+private:
+    std::uint64_t FHash = 0xcbf29ce484222325ull;
+};
+
 //! Length prefix of an arena cell: one byte below 255, else 255 and four bytes.
 std::size_t PrefixSize(std::size_t length)
 {
@@ -28,6 +64,8 @@ void CheckCellLength(std::size_t length)
 
 double TDbRowStore::Float(int slot, int column) const
 {
+    if (!Holds(column))
+        return 0;
     const std::int64_t word = FColumns[column].Word(slot);
     double value;
     std::memcpy(&value, &word, sizeof value);
@@ -36,6 +74,8 @@ double TDbRowStore::Float(int slot, int column) const
 
 std::string_view TDbRowStore::Bytes(int slot, int column) const
 {
+    if (!Holds(column))
+        return {};
     const Column &c = FColumns[column];
     const TDbCellKind kind = c.KindAt(slot);
     if (kind != TDbCellKind::Text && kind != TDbCellKind::Blob)
@@ -209,6 +249,83 @@ void TDbRowStore::Put(Column &column, int slot, TDbCellKind kind, std::int64_t w
     column.Put(slot, kind, word);
 }
 
+std::uint64_t TDbRowStore::HashOf(int slot) const
+{
+    if (KeysOnly())
+        return RowHash(slot);
+    TRowHasher hasher;
+    for (int i = 0; i < ColumnCount(); ++i) {
+        const TDbCellKind kind = Kind(slot, i);
+        hasher.Mix(std::uint64_t(kind));
+        if (kind == TDbCellKind::Text || kind == TDbCellKind::Blob) {
+            const std::string_view bytes = Bytes(slot, i);
+            hasher.MixBytes(bytes.data(), bytes.size());
+        } else if (kind != TDbCellKind::Null) {
+            hasher.Mix(std::uint64_t(FColumns[i].Word(slot)));
+        }
+    }
+    return hasher.Value();
+}
+
+std::uint64_t TDbRowStore::HashOf(const TDbRowReader &row)
+{
+    TRowHasher hasher;
+    const int count = row.ColumnCount();
+    for (int i = 0; i < count; ++i) {
+        const TDbCellKind kind = row.Kind(i);
+        hasher.Mix(std::uint64_t(kind));
+        switch (kind) {
+        case TDbCellKind::Integer:
+            hasher.Mix(std::uint64_t(row.Integer(i)));
+            break;
+        case TDbCellKind::Float: {
+            const double value = row.Float(i);
+            std::uint64_t word;
+            std::memcpy(&word, &value, sizeof word);
+            hasher.Mix(word);
+            break;
+        }
+        case TDbCellKind::Text:
+        case TDbCellKind::Blob: {
+            const std::string_view bytes = row.Bytes(i);
+            hasher.MixBytes(bytes.data(), bytes.size());
+            break;
+        }
+        case TDbCellKind::Null:
+            break;
+        }
+    }
+    return hasher.Value();
+}
+
+int TDbRowStore::AddKeyAndHash(const TDbRowReader &row)
+{
+    if (!KeysOnly())
+        throw EDatabaseError("AddKeyAndHash needs a keys-only store");
+    const int slot = FSlotCount;
+    StoreKeyAndHash(slot, HashOf(row));
+    Column &key = FColumns[std::size_t(FKeyColumn)];
+    const TDbCellKind kind = row.Kind(FKeyColumn);
+    std::int64_t word = 0;
+    if (kind == TDbCellKind::Integer) {
+        word = row.Integer(FKeyColumn);
+    } else if (kind == TDbCellKind::Float) {
+        const double value = row.Float(FKeyColumn);
+        std::memcpy(&word, &value, sizeof word);
+    }
+    Put(key, slot, kind, word, row.Bytes(FKeyColumn));
+    ++FSlotCount;
+    return slot;
+}
+
+void TDbRowStore::StoreKeyAndHash(int slot, std::uint64_t hash)
+{
+    if (slot == FHashes.Size())
+        FHashes.PushBack(hash);
+    else
+        FHashes[slot] = hash;
+}
+
 int TDbRowStore::AddCopy(const TDbRowStore &other, int otherSlot)
 {
     const int slot = FSlotCount;
@@ -219,10 +336,14 @@ int TDbRowStore::AddCopy(const TDbRowStore &other, int otherSlot)
 
 void TDbRowStore::SetCopy(int slot, const TDbRowStore &other, int otherSlot)
 {
+    if (KeysOnly())
+        StoreKeyAndHash(slot, other.HashOf(otherSlot));
     for (int i = 0; i < int(FColumns.size()); ++i) {
+        if (!Holds(i))
+            continue;
         const TDbCellKind kind = other.Kind(otherSlot, i);
         const bool bytes = kind == TDbCellKind::Text || kind == TDbCellKind::Blob;
-        Put(FColumns[i], slot, kind, other.FColumns[i].Word(otherSlot),
+        Put(FColumns[i], slot, kind, other.Integer(otherSlot, i),
             bytes ? other.Bytes(otherSlot, i) : std::string_view());
     }
 }
@@ -230,14 +351,18 @@ void TDbRowStore::SetCopy(int slot, const TDbRowStore &other, int otherSlot)
 int TDbRowStore::AddFromStatement(sqlite3_stmt *statement)
 {
     const int slot = FSlotCount;
-    for (int i = 0; i < int(FColumns.size()); ++i)
-        Store(FColumns[i], slot, statement, i);
+    SetFromStatement(slot, statement);
     ++FSlotCount;
     return slot;
 }
 
 void TDbRowStore::SetFromStatement(int slot, sqlite3_stmt *statement)
 {
+    if (KeysOnly()) {
+        StoreKeyAndHash(slot, HashOf(TDbRowReader(statement)));
+        Store(FColumns[std::size_t(FKeyColumn)], slot, statement, FKeyColumn);
+        return;
+    }
     for (int i = 0; i < int(FColumns.size()); ++i)
         Store(FColumns[i], slot, statement, i);
 }

@@ -8,6 +8,11 @@
 // An arena grows by fixed blocks that never move, so a large result is never
 // held twice while a grown arena is copied over.
 // Rows are slots: a deleted row's slot is left unused, never reused.
+//
+// A store may keep the key column alone (KeysOnly): the other cells of a row
+// are then left to the table, and the row keeps a 64-bit hash of all its
+// cells as they were read, enough to tell later whether the row in the file
+// is still the one that was read.
 #include <cstdint>
 #include <memory>
 #include <string_view>
@@ -17,13 +22,30 @@ struct sqlite3_stmt;
 
 namespace kestrum {
 
+class TDbRowReader;
+
 enum class TDbCellKind : std::uint8_t { Null, Integer, Float, Text, Blob };
 
 class TDbRowStore {
 public:
     explicit TDbRowStore(int columnCount);
+    //! A store that keeps only the cells of keyColumn and each row's hash.
+    TDbRowStore(int columnCount, int keyColumn);
 
     int ColumnCount() const { return int(FColumns.size()); }
+    bool KeysOnly() const { return FKeyColumn >= 0; }
+    //! The one column a keys-only store keeps (-1 in a full store).
+    int KeyColumn() const { return FKeyColumn; }
+    //! Whether a column's cells are kept here.
+    bool Holds(int column) const { return FKeyColumn < 0 || column == FKeyColumn; }
+    //! The hash of a keys-only store's row as it was read (0 in a full store).
+    std::uint64_t RowHash(int slot) const { return KeysOnly() ? FHashes[slot] : 0; }
+    //! The hash of every cell of a row, as a keys-only store keeps it.
+    std::uint64_t HashOf(int slot) const;
+    //! The same hash of a row as it is read.
+    static std::uint64_t HashOf(const TDbRowReader &row);
+    //! Appends a slot for a row as it is read (a keys-only store's way).
+    int AddKeyAndHash(const TDbRowReader &row);
     int SlotCount() const { return FSlotCount; }
 
     //! Appends a slot filled from the statement's current row.
@@ -34,8 +56,15 @@ public:
     int AddCopy(const TDbRowStore &other, int otherSlot);
     void SetCopy(int slot, const TDbRowStore &other, int otherSlot);
 
-    TDbCellKind Kind(int slot, int column) const { return FColumns[column].KindAt(slot); }
-    std::int64_t Integer(int slot, int column) const { return FColumns[column].Word(slot); }
+    //! A cell of a column the store does not hold reads as Null.
+    TDbCellKind Kind(int slot, int column) const
+    {
+        return Holds(column) ? FColumns[column].KindAt(slot) : TDbCellKind::Null;
+    }
+    std::int64_t Integer(int slot, int column) const
+    {
+        return Holds(column) ? FColumns[column].Word(slot) : 0;
+    }
     double Float(int slot, int column) const;
     //! Text or blob bytes (UTF-8 for text); empty for any other kind.
     std::string_view Bytes(int slot, int column) const;
@@ -134,8 +163,13 @@ private:
     void Store(Column &column, int slot, sqlite3_stmt *statement, int index);
     void Put(Column &column, int slot, TDbCellKind kind, std::int64_t word, std::string_view bytes);
 
+    //! Keeps the key cell and the hash of the statement's or another store's row.
+    void StoreKeyAndHash(int slot, std::uint64_t hash);
+
     std::vector<Column> FColumns;
     int FSlotCount = 0;
+    int FKeyColumn = -1;
+    Cells<std::uint64_t> FHashes; // keys-only stores: one a slot
 };
 
 } // namespace kestrum

@@ -134,13 +134,13 @@ bool StepCheckedWrite(const TDbConnection &connection, sqlite3_stmt *statement, 
     return sqlite3_changes(connection.Handle()) == 1;
 }
 
-[[noreturn]] void RaiseConflict(const char *action)
+} // namespace
+
+void TDbRowWriter::RaiseConflict(const char *action)
 {
     throw EDbRowConflict(std::string("这条记录在读出之后已被其他程序修改或删除，因此未能") + action +
                          "，也没有覆盖任何内容。请取消，再重新显示列表以查看当前的数据。");
 }
-
-} // namespace
 
 void TDbRowWriter::Describe(sqlite3 *db, const std::vector<TDbColumnInfo> &columns)
 {

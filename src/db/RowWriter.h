@@ -47,6 +47,9 @@ public:
                        const std::vector<TFieldType> &types) const;
     //! Deletes a stored row.
     void Delete(const TDbConnection &connection, const TDbRowStore &store, int slot) const;
+    //! Raises EDbRowConflict: the row was changed or deleted by another
+    //! program since it was read, so the action ("保存", "删除") was not done.
+    [[noreturn]] static void RaiseConflict(const char *action);
 
 private:
     QString RowCheckCondition() const;
