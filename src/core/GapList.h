@@ -10,6 +10,7 @@
 // holds T{}, so a pass that skips T{} values may walk the raw array.
 #include <algorithm>
 #include <cstddef>
+#include <functional>
 #include <vector>
 
 namespace kestrum {
@@ -82,6 +83,19 @@ public:
         Compact();
         FItems.resize(count, value);
     }
+    //! Told after items moved to other places of the raw array (the places
+    //! [first, first + count)), for an index of where each item is.
+    std::function<void(std::size_t first, std::size_t count)> OnItemsMoved;
+
+    //! Calls f(item) for every item in order.
+    template <typename F> void ForEach(F &&f) const
+    {
+        for (std::size_t place = 0; place < FGapStart; ++place)
+            f(FItems[place]);
+        for (std::size_t place = FGapStart + FGapLength; place < FItems.size(); ++place)
+            f(FItems[place]);
+    }
+
     //! Closes the gap: the raw array holds the items alone.
     void Compact()
     {
@@ -109,11 +123,15 @@ private:
             std::move_backward(items + index, items + index + count, items + index + count + FGapLength);
             // Places that held moved items and are in the gap now.
             std::fill(items + index, items + index + std::min(count, FGapLength), T{});
+            if (OnItemsMoved)
+                OnItemsMoved(index + FGapLength, count);
         } else if (index > FGapStart) {
             const std::size_t count = index - FGapStart;
             const std::size_t end = FGapStart + FGapLength;
             std::move(items + end, items + end + count, items + FGapStart);
             std::fill(items + std::max(index, end), items + end + count, T{});
+            if (OnItemsMoved)
+                OnItemsMoved(FGapStart, count);
         }
         FGapStart = index;
     }
@@ -126,6 +144,8 @@ private:
         FItems.insert(FItems.begin() + std::ptrdiff_t(index), length, T{});
         FGapStart = index;
         FGapLength = length;
+        if (OnItemsMoved && FItems.size() > index + length)
+            OnItemsMoved(index + length, FItems.size() - index - length);
     }
     //! A gap at the end is only spare room.
     void Trim()
