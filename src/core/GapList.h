@@ -141,6 +141,10 @@ private:
     void OpenGap(std::size_t index)
     {
         const std::size_t length = std::max<std::size_t>(MinimumGap, size() / GapFraction);
+        // Room for this gap and the next, not twice the list as a full
+        // vector's insert would take.
+        if (FItems.capacity() < FItems.size() + length)
+            FItems.reserve(FItems.size() + 2 * length);
         FItems.insert(FItems.begin() + std::ptrdiff_t(index), length, T{});
         FGapStart = index;
         FGapLength = length;

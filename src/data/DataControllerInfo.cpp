@@ -398,6 +398,10 @@ bool TkvCustomDataControllerInfo::FollowRecordInRecordOrder(TkvDataChangeKind ki
     }
     if (wasWhole && listedNow) {
         isListed = true;
+        // A little room rather than twice the list, which a full list's
+        // push_back would take.
+        if (list.capacity() == count)
+            list.reserve(count + count / 64 + 16);
         list.push_back(int(count));
         return true;
     }
@@ -435,7 +439,10 @@ bool TkvCustomDataControllerInfo::FollowRecordInRecordOrder(TkvDataChangeKind ki
 std::vector<int> TkvCustomDataControllerInfo::FilteredRecordList()
 {
     const int count = FController.RecordCount();
-    std::vector<int> list(std::size_t(std::max(count, 0)));
+    std::vector<int> list;
+    // Room for records added later: the first one added copies no list.
+    list.reserve(std::size_t(std::max(count, 0)) * 65 / 64 + 16);
+    list.resize(std::size_t(std::max(count, 0)));
     for (int i = 0; i < count; ++i)
         list[std::size_t(i)] = i;
     const bool findFilter = FController.FindFilterItemIndex() >= 0 && !FController.FindFilterText().isEmpty();

@@ -251,7 +251,10 @@ void TkvDataStorage::SetRecordCount(int count)
 
 void TkvDataStorage::ReserveRecords(int count)
 {
-    FRecords.reserve(std::size_t(std::max(count, 0)));
+    // With room for the gap the first insert opens, so that it moves the
+    // records after it instead of copying every one into a larger array.
+    const std::size_t records = std::size_t(std::max(count, 0));
+    FRecords.reserve(records + records / 64 + 16);
 }
 
 int TkvDataStorage::AddInternalRecord()

@@ -17,7 +17,10 @@ void TDbRowOrder::Load(std::unique_ptr<TDbRowStore> store, int keyField)
     FKeyField = keyField;
     ++FGeneration;
     FLive.clear();
-    FLive.resize(std::size_t(FStore->SlotCount()));
+    // Room for the gap a first added row opens: no copy of the whole list then.
+    const std::size_t slots = std::size_t(FStore->SlotCount());
+    FLive.reserve(slots + slots / 64 + 16);
+    FLive.resize(slots);
     std::iota(FLive.raw().begin(), FLive.raw().end(), 0);
     FVisible.clear();
     FLiveAtSlotPlaces = true;
