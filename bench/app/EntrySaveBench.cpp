@@ -270,8 +270,15 @@ void BM_OpenAndEscapeEditor(benchmark::State &state)
     page.GoMiddle();
     TkvGridEditingController &editing = page.View().Controller().EditingController();
     TkvGridColumn *amount = page.View().Columns(0);
+    // An editor opens only in a grid that has the keyboard focus.
+    editing.Site()->activateWindow();
+    editing.Site()->setFocus();
+    QApplication::processEvents();
     for (auto _ : state) {
-        editing.ShowCellEditor(amount);
+        if (!editing.ShowCellEditor(amount)) {
+            state.SkipWithError("no editor opened");
+            break;
+        }
         editing.CloseCellEditor(false);
     }
     rowsCounter(state, page);
