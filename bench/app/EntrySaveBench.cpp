@@ -17,6 +17,8 @@
 #include "data/DbDataController.h"
 #include "db/DbField.h"
 #include "db/DbQuery.h"
+#include "grid/GridEditingController.h"
+#include "grid/GridTableController.h"
 #include "grid/GridTableView.h"
 #include "ui/ImageList.h"
 
@@ -187,6 +189,101 @@ void BM_CancelNewEntry(benchmark::State &state)
     rowsCounter(state, page);
 }
 
+//! A new entry saved: the row joins the list where it was begun.
+void BM_PostNewEntry(benchmark::State &state)
+{
+    OpenLedger &page = ledger(sizeOf(state));
+    page.GoMiddle();
+    double amount = 300;
+    for (auto _ : state) {
+        state.PauseTiming();
+        page.Query().Insert();
+        page.Amount().SetValue(Variant(amount += 0.5));
+        state.ResumeTiming();
+        page.Query().Post();
+    }
+    rowsCounter(state, page);
+}
+
+//! The click that begins a new entry (the navigator's + button, Insert).
+void BM_StartNewEntry(benchmark::State &state)
+{
+    OpenLedger &page = ledger(sizeOf(state));
+    page.GoMiddle();
+    for (auto _ : state) {
+        page.Query().Insert();
+        state.PauseTiming();
+        page.Query().Cancel();
+        state.ResumeTiming();
+    }
+    rowsCounter(state, page);
+}
+
+//! A row down and back up with the arrow keys, in the middle of the list.
+void BM_ArrowKeyStep(benchmark::State &state)
+{
+    OpenLedger &page = ledger(sizeOf(state));
+    page.GoMiddle();
+    TkvGridTableController &controller = page.View().Controller();
+    bool down = true;
+    for (auto _ : state) {
+        controller.FocusNextRow(controller.FocusedRowIndex(), down);
+        down = !down;
+    }
+    rowsCounter(state, page);
+}
+
+//! A page down and back up (a click in the scroll bar's track, Page Down).
+void BM_PageStep(benchmark::State &state)
+{
+    OpenLedger &page = ledger(sizeOf(state));
+    page.GoMiddle();
+    TkvGridTableController &controller = page.View().Controller();
+    int step = 30;
+    for (auto _ : state) {
+        controller.SetFocusedRowIndex(controller.FocusedRowIndex() + step);
+        step = -step;
+    }
+    rowsCounter(state, page);
+}
+
+//! The navigator's first and last buttons, one after the other.
+void BM_FirstLast(benchmark::State &state)
+{
+    OpenLedger &page = ledger(sizeOf(state));
+    bool first = true;
+    for (auto _ : state) {
+        if (first)
+            page.Query().First();
+        else
+            page.Query().Last();
+        first = !first;
+    }
+    rowsCounter(state, page);
+}
+
+//! A cell editor opened on the amount (a click in the focused cell, F2) and
+//! closed with Esc.
+void BM_OpenAndEscapeEditor(benchmark::State &state)
+{
+    OpenLedger &page = ledger(sizeOf(state));
+    page.GoMiddle();
+    TkvGridEditingController &editing = page.View().Controller().EditingController();
+    TkvGridColumn *amount = page.View().Columns(0);
+    // An editor opens only in a grid that has the keyboard focus.
+    editing.Site()->activateWindow();
+    editing.Site()->setFocus();
+    QApplication::processEvents();
+    for (auto _ : state) {
+        if (!editing.ShowCellEditor(amount)) {
+            state.SkipWithError("no editor opened");
+            break;
+        }
+        editing.CloseCellEditor(false);
+    }
+    rowsCounter(state, page);
+}
+
 //! A save while the list is sorted by amount: the row moves to its sorted place.
 void BM_PostSortedByAmount(benchmark::State &state)
 {
@@ -305,6 +402,12 @@ BENCHMARK(BM_Delete)->Apply(Sizes)->Iterations(40)->Unit(benchmark::kMillisecond
 BENCHMARK(BM_SqliteDelete)->Apply(Sizes)->Iterations(40)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Cancel)->Apply(Sizes)->Iterations(40)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_CancelNewEntry)->Apply(Sizes)->Iterations(40)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_PostNewEntry)->Apply(Sizes)->Iterations(40)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_StartNewEntry)->Apply(Sizes)->Iterations(40)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ArrowKeyStep)->Apply(Sizes)->Iterations(100)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_PageStep)->Apply(Sizes)->Iterations(100)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_FirstLast)->Apply(Sizes)->Iterations(20)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_OpenAndEscapeEditor)->Apply(Sizes)->Iterations(40)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_PostGroupedByItem)->Apply(Sizes)->Iterations(20)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_FullRequery)->Apply(Sizes)->Iterations(3)->Unit(benchmark::kMillisecond);
 // Last: the sorting and then the month view stay on the page for what runs after them.

@@ -316,6 +316,11 @@ bool TkvCustomDataControllerInfo::FollowChangedRecord(bool &wasListed, bool &isL
     const bool listedNow =
         kind != dckRecordDeleted && (record == FController.Provider().EditingRecordIndex() ||
                                      FController.IsRecordVisibleByFilters(record));
+    // The list named every record before the change (it holds a subset of
+    // the records it was built for, in record order when unsorted).
+    const int countBefore =
+        FController.RecordCount() + (kind == dckRecordDeleted ? 1 : 0) - (kind == dckRecordAdded ? 1 : 0);
+    const bool wasWhole = FListRecordCount == countBefore && int(FRecordList.size()) == countBefore;
     FListRecordCount = FController.RecordCount();
     std::vector<int> &list = FRecordList;
     const bool recordOrder = IsListInRecordOrder();
@@ -324,8 +329,8 @@ bool TkvCustomDataControllerInfo::FollowChangedRecord(bool &wasListed, bool &isL
                  : recordOrder ? std::lower_bound(list.begin(), list.end(), record)
                                : std::find(list.begin(), list.end(), record);
     if (recordOrder && (kind == dckRecordAdded || kind == dckRecordDeleted))
-        return FollowRecordInRecordOrder(kind, std::size_t(where - list.begin()), listedNow, wasListed,
-                                         isListed);
+        return FollowRecordInRecordOrder(kind, std::size_t(where - list.begin()), listedNow, wasWhole,
+                                         wasListed, isListed);
     if (kind == dckRecordAdded) {
         for (auto it = recordOrder ? where : list.begin(); it != list.end(); ++it)
             if (*it >= record)
@@ -378,14 +383,31 @@ bool TkvCustomDataControllerInfo::FollowChangedRecordInGroups(bool &wasListed, b
 }
 
 bool TkvCustomDataControllerInfo::FollowRecordInRecordOrder(TkvDataChangeKind kind, std::size_t where,
-                                                            bool listedNow, bool &wasListed, bool &isListed)
+                                                            bool listedNow, bool wasWhole, bool &wasListed,
+                                                            bool &isListed)
 {
-    // The records after the one added or deleted move by one index, and the
-    // list by one place from it on: both in one pass over the tail, which
-    // is all an insert or a delete costs here.
     std::vector<int> &list = FRecordList;
     const int record = FChangedRecordIndex;
     const std::size_t count = list.size();
+    // A list of every record (0, 1, 2, ...) stays one when a record comes or
+    // goes: only its end changes, whatever the record.
+    if (wasWhole && kind == dckRecordDeleted) {
+        wasListed = true;
+        list.pop_back();
+        return true;
+    }
+    if (wasWhole && listedNow) {
+        isListed = true;
+        // A little room rather than twice the list, which a full list's
+        // push_back would take.
+        if (list.capacity() == count)
+            list.reserve(count + count / 64 + 16);
+        list.push_back(int(count));
+        return true;
+    }
+    // Otherwise the records after the one added or deleted move by one
+    // index, and the list by one place from it on: both in one pass over
+    // the tail.
     if (kind == dckRecordDeleted) {
         wasListed = where < count && list[where] == record;
         if (!wasListed) {
@@ -417,7 +439,10 @@ bool TkvCustomDataControllerInfo::FollowRecordInRecordOrder(TkvDataChangeKind ki
 std::vector<int> TkvCustomDataControllerInfo::FilteredRecordList()
 {
     const int count = FController.RecordCount();
-    std::vector<int> list(std::size_t(std::max(count, 0)));
+    std::vector<int> list;
+    // Room for records added later: the first one added copies no list.
+    list.reserve(std::size_t(std::max(count, 0)) * 65 / 64 + 16);
+    list.resize(std::size_t(std::max(count, 0)));
     for (int i = 0; i < count; ++i)
         list[std::size_t(i)] = i;
     const bool findFilter = FController.FindFilterItemIndex() >= 0 && !FController.FindFilterText().isEmpty();

@@ -118,9 +118,10 @@ private:
     //! place and groups leaves the list and the group tree as they are.
     bool FollowChangedRecordInGroups(bool &wasListed, bool &isListed);
     //! FollowChangedRecord for a record added or deleted while the list is in
-    //! record order; `where` is the first place whose record is not before it.
-    bool FollowRecordInRecordOrder(TkvDataChangeKind kind, std::size_t where, bool listedNow, bool &wasListed,
-                                   bool &isListed);
+    //! record order; `where` is the first place whose record is not before it,
+    //! wasWhole tells that the list held every record before the change.
+    bool FollowRecordInRecordOrder(TkvDataChangeKind kind, std::size_t where, bool listedNow, bool wasWhole,
+                                   bool &wasListed, bool &isListed);
     //! Without sorting keys or groups the list is in record index order.
     bool IsListInRecordOrder() const;
     void ClampFocus(TkvDataFocusingInfo &info) const;

@@ -110,7 +110,7 @@ void TkvDataStorage::CheckStructure()
 {
     if (!FStructureChanged)
         return;
-    if (std::any_of(FRecords.begin(), FRecords.end(), [](std::byte *b) { return b != nullptr; }))
+    if (std::any_of(FRecords.raw().begin(), FRecords.raw().end(), [](std::byte *b) { return b != nullptr; }))
         UnloadRecords();
     FValueDefs.PrepareDefs();
     ClearInternalRecords();
@@ -136,7 +136,7 @@ void TkvDataStorage::SetStoredValuesOnly(bool value)
 
 std::vector<std::byte *> &TkvDataStorage::BuffersOf(const TkvValueDefs &defs)
 {
-    return defs.IsInternal() ? FInternalRecords : FRecords;
+    return defs.IsInternal() ? FInternalRecords : FRecords.raw();
 }
 
 bool TkvDataStorage::NeedsFinalize(const TkvValueDefs &defs) const
@@ -221,7 +221,7 @@ void TkvDataStorage::InsertRecord(int recordIndex)
 {
     if (recordIndex < 0 || recordIndex > RecordCount())
         throw EListError(recordIndex);
-    FRecords.insert(FRecords.begin() + recordIndex, nullptr);
+    FRecords.insert(std::size_t(recordIndex), nullptr);
 }
 
 void TkvDataStorage::DeleteRecord(int recordIndex)
@@ -231,14 +231,14 @@ void TkvDataStorage::DeleteRecord(int recordIndex)
         return;
     }
     FreeBuffer(Slot(recordIndex), FValueDefs);
-    FRecords.erase(FRecords.begin() + recordIndex);
+    FRecords.erase(std::size_t(recordIndex));
 }
 
 void TkvDataStorage::SetRecordCount(int count)
 {
     count = std::max(count, 0);
     if (count == 0 && !FRecords.empty()) {
-        FreeAllBuffers(FRecords, FValueDefs);
+        FreeAllBuffers(FRecords.raw(), FValueDefs);
         FRecords.clear();
         return;
     }
@@ -251,7 +251,10 @@ void TkvDataStorage::SetRecordCount(int count)
 
 void TkvDataStorage::ReserveRecords(int count)
 {
-    FRecords.reserve(std::size_t(std::max(count, 0)));
+    // With room for the gap the first insert opens, so that it moves the
+    // records after it instead of copying every one into a larger array.
+    const std::size_t records = std::size_t(std::max(count, 0));
+    FRecords.reserve(records + records / 64 + 16);
 }
 
 int TkvDataStorage::AddInternalRecord()
@@ -290,13 +293,13 @@ void TkvDataStorage::ClearRecords(bool keepInternalRecords)
 {
     if (!keepInternalRecords)
         ClearInternalRecords();
-    FreeAllBuffers(FRecords, FValueDefs);
+    FreeAllBuffers(FRecords.raw(), FValueDefs);
     FRecords.clear();
 }
 
 void TkvDataStorage::UnloadRecords()
 {
-    FreeAllBuffers(FRecords, FValueDefs);
+    FreeAllBuffers(FRecords.raw(), FValueDefs);
 }
 
 // ---------------------------------------------------------------------------
@@ -396,12 +399,14 @@ std::size_t TkvDataStorage::MemoryUsage() const
 
 std::string TkvDataStorage::CheckConsistency() const
 {
-    auto check = [](const std::vector<std::byte *> &buffers, const TkvValueDefs &defs,
-                    bool internal) -> std::string {
-        for (std::size_t r = 0; r < buffers.size(); ++r) {
-            const std::byte *buffer = buffers[r];
+    // numberOf: the record number of a place in buffers (the gap has none).
+    auto check = [](const std::vector<std::byte *> &buffers, const TkvValueDefs &defs, bool internal,
+                    auto numberOf) -> std::string {
+        for (std::size_t place = 0; place < buffers.size(); ++place) {
+            const std::byte *buffer = buffers[place];
             if (!buffer)
                 continue;
+            const std::ptrdiff_t r = numberOf(place);
             const std::byte stateMask = internal ? ~InUseBit : std::byte{0xFF};
             if ((buffer[0] & stateMask) != std::byte{0})
                 return "record " + std::to_string(r) + ": unexpected state bits";
@@ -416,8 +421,11 @@ std::string TkvDataStorage::CheckConsistency() const
         }
         return {};
     };
-    std::string fault = check(FRecords, FValueDefs, false);
-    return fault.empty() ? check(FInternalRecords, FInternalValueDefs, true) : fault;
+    std::string fault = check(FRecords.raw(), FValueDefs, false,
+                              [this](std::size_t place) { return FRecords.IndexOfRaw(place); });
+    return fault.empty() ? check(FInternalRecords, FInternalValueDefs, true,
+                                 [](std::size_t place) { return std::ptrdiff_t(place); })
+                         : fault;
 }
 
 } // namespace kestrum

@@ -2,6 +2,7 @@
 // Typed value storage: the records of a data controller, one compact buffer
 // per record, allocated on first write.
 #include "core/Errors.h"
+#include "core/GapList.h"
 #include "data/ValueDefs.h"
 #include "data/ValueHeap.h"
 
@@ -124,7 +125,11 @@ private:
     TkvValueHeap FInternalHeap;
     TkvValueDefs FValueDefs;
     TkvInternalValueDefs FInternalValueDefs;
-    std::vector<std::byte *> FRecords;
+    // A gap list: an entry added or deleted where the last one was (a new
+    // entry cancelled, rows deleted one after another) moves no other record.
+    // Its gap holds null buffers, so passes that skip records without a
+    // buffer walk its raw array.
+    TGapList<std::byte *> FRecords;
     std::vector<std::byte *> FInternalRecords;
     bool FStoredValuesOnly = false;
     bool FStructureChanged = false;

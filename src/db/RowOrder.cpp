@@ -5,14 +5,25 @@
 
 namespace kestrum {
 
+TDbRowOrder::TDbRowOrder(std::uint64_t owner) : FOwner(owner)
+{
+    FLive.OnItemsMoved = [this](std::size_t first, std::size_t count) { NoteLivePlaces(first, count); };
+}
+
 void TDbRowOrder::Load(std::unique_ptr<TDbRowStore> store, int keyField)
 {
+    FAllShown = false; // nothing is shown until ShowWhere or ShowAll
     FStore = std::move(store);
     FKeyField = keyField;
     ++FGeneration;
-    FLive.resize(std::size_t(FStore->SlotCount()));
-    std::iota(FLive.begin(), FLive.end(), 0);
+    FLive.clear();
+    // Room for the gap a first added row opens: no copy of the whole list then.
+    const std::size_t slots = std::size_t(FStore->SlotCount());
+    FLive.reserve(slots + slots / 64 + 16);
+    FLive.resize(slots);
+    std::iota(FLive.raw().begin(), FLive.raw().end(), 0);
     FVisible.clear();
+    FLiveAtSlotPlaces = true;
     FVisibleInSlotOrder = true;
     FPositionsValid = false;
     FKeysValid = false;
@@ -24,6 +35,7 @@ void TDbRowOrder::Clear()
     FKeyField = -1;
     FLive.clear();
     FVisible.clear();
+    FAllShown = FLiveAtSlotPlaces = false;
     FVisibleInSlotOrder = false;
     FPositionOfSlot.clear();
     FSlotsByKey.clear();
@@ -32,11 +44,48 @@ void TDbRowOrder::Clear()
 
 void TDbRowOrder::ShowAll()
 {
-    ShowWhere([](int) { return true; });
+    if (FAllShown)
+        return;
+    FVisible = TGapList<std::int32_t>();
+    FAllShown = true;
+    FPositionsValid = false;
+    FLiveAtSlotPlaces = true;
+    const std::vector<std::int32_t> &places = FLive.raw();
+    for (std::size_t place = 0; place < places.size() && FLiveAtSlotPlaces; ++place)
+        FLiveAtSlotPlaces = FLive.IndexOfRaw(place) < 0 || places[place] == std::int32_t(place);
+}
+
+void TDbRowOrder::NoteLivePlaces(std::size_t first, std::size_t count)
+{
+    if (!FAllShown)
+        return;
+    // Moved rows no longer stand at their slot's place.
+    FLiveAtSlotPlaces = false;
+    if (!FPositionsValid)
+        return;
+    const std::vector<std::int32_t> &places = FLive.raw();
+    for (std::size_t place = first; place < first + count; ++place)
+        FPositionOfSlot[std::size_t(places[place])] = std::int32_t(place);
 }
 
 int TDbRowOrder::PositionOfSlot(int slot) const
 {
+    if (FAllShown) {
+        const std::vector<std::int32_t> &places = FLive.raw();
+        if (FLiveAtSlotPlaces)
+            return slot >= 0 && std::size_t(slot) < places.size() ? int(FLive.IndexOfRaw(std::size_t(slot)))
+                                                                  : -1;
+        if (!FPositionsValid) {
+            FPositionOfSlot.assign(std::size_t(FStore ? FStore->SlotCount() : 0), -1);
+            for (std::size_t place = 0; place < places.size(); ++place)
+                if (FLive.IndexOfRaw(place) >= 0)
+                    FPositionOfSlot[std::size_t(places[place])] = std::int32_t(place);
+            FPositionsValid = true;
+        }
+        if (slot < 0 || slot >= int(FPositionOfSlot.size()) || FPositionOfSlot[std::size_t(slot)] < 0)
+            return -1;
+        return int(FLive.IndexOfRaw(std::size_t(FPositionOfSlot[std::size_t(slot)])));
+    }
     if (FVisibleInSlotOrder)
         return slot >= 0 && slot < VisibleCount() ? slot : -1;
     if (!FPositionsValid) {
@@ -51,15 +100,32 @@ int TDbRowOrder::PositionOfSlot(int slot) const
 int TDbRowOrder::AddRow(const TDbRowStore &row, int position)
 {
     const int slot = FStore->AddCopy(row, 0);
-    const auto before = position >= 0 && position < VisibleCount()
-                            ? std::find(FLive.begin(), FLive.end(), SlotAt(position))
-                            : FLive.end();
-    FLive.insert(before, slot);
+    if (FAllShown) {
+        // Shown at once, where it was asked for.
+        const std::size_t at =
+            position >= 0 && position < VisibleCount() ? std::size_t(position) : FLive.size();
+        if (FPositionsValid)
+            FPositionOfSlot.resize(std::size_t(slot) + 1, -1);
+        FLive.insert(at, slot);
+        const std::size_t place = FLive.RawIndex(at);
+        if (FPositionsValid)
+            FPositionOfSlot[std::size_t(slot)] = std::int32_t(place);
+        FLiveAtSlotPlaces = FLiveAtSlotPlaces && place == std::size_t(slot);
+    } else {
+        std::size_t before = FLive.size();
+        if (position >= 0 && position < VisibleCount()) {
+            const std::int32_t shown = SlotAt(position);
+            before = 0;
+            while (before < FLive.size() && FLive[before] != shown)
+                ++before;
+        }
+        FLive.insert(before, slot);
+        FPositionsValid = false;
+    }
     // A row with a key already known stays behind it, as a later row of
     // the same key does in a fresh index.
     if (FKeysValid && HasIntegerKey(slot))
         FSlotsByKey.insert(UpperBoundOfKey(KeyOf(slot)), slot);
-    FPositionsValid = false;
     return slot;
 }
 
@@ -71,46 +137,74 @@ void TDbRowOrder::ReplaceRow(int slot, const TDbRowStore &row)
 void TDbRowOrder::RemoveAt(int position)
 {
     const int slot = SlotAt(position);
-    // Unfiltered, the row stands at the same place among the live rows: no search.
-    const bool samePlace = position < int(FLive.size()) && FLive[std::size_t(position)] == slot;
-    FLive.erase(samePlace ? FLive.begin() + position : std::find(FLive.begin(), FLive.end(), slot));
-    FVisible.erase(FVisible.begin() + position);
-    FVisibleInSlotOrder = false;
-    if (FKeysValid && HasIntegerKey(slot)) {
-        const auto last = UpperBoundOfKey(KeyOf(slot));
-        const auto found = std::find(LowerBoundOfKey(KeyOf(slot)), last, slot);
-        if (found != last)
-            FSlotsByKey.erase(found);
+    if (FAllShown) {
+        FLive.erase(std::size_t(position));
+        if (FPositionsValid)
+            FPositionOfSlot[std::size_t(slot)] = -1;
+    } else {
+        // Unfiltered, the row stands at the same place among the live rows: no search.
+        std::size_t live = std::size_t(position);
+        if (live >= FLive.size() || FLive[live] != slot) {
+            live = 0;
+            while (live < FLive.size() && FLive[live] != slot)
+                ++live;
+        }
+        FLive.erase(live);
+        FVisible.erase(std::size_t(position));
+        FVisibleInSlotOrder = false;
+        FPositionsValid = false;
     }
-    FPositionsValid = false;
+    if (FKeysValid && HasIntegerKey(slot)) {
+        const std::size_t last = UpperBoundOfKey(KeyOf(slot));
+        for (std::size_t i = LowerBoundOfKey(KeyOf(slot)); i < last; ++i)
+            if (FSlotsByKey[i] == slot) {
+                FSlotsByKey.erase(i);
+                break;
+            }
+    }
 }
 
-std::vector<std::int32_t>::iterator TDbRowOrder::LowerBoundOfKey(std::int64_t key) const
+std::size_t TDbRowOrder::LowerBoundOfKey(std::int64_t key) const
 {
-    return std::lower_bound(FSlotsByKey.begin(), FSlotsByKey.end(), key,
-                            [this](std::int32_t slot, std::int64_t k) { return KeyOf(slot) < k; });
+    std::size_t low = 0, high = FSlotsByKey.size();
+    while (low < high) {
+        const std::size_t middle = low + (high - low) / 2;
+        if (KeyOf(FSlotsByKey[middle]) < key)
+            low = middle + 1;
+        else
+            high = middle;
+    }
+    return low;
 }
 
-std::vector<std::int32_t>::iterator TDbRowOrder::UpperBoundOfKey(std::int64_t key) const
+std::size_t TDbRowOrder::UpperBoundOfKey(std::int64_t key) const
 {
-    return std::upper_bound(FSlotsByKey.begin(), FSlotsByKey.end(), key,
-                            [this](std::int64_t k, std::int32_t slot) { return k < KeyOf(slot); });
+    std::size_t low = 0, high = FSlotsByKey.size();
+    while (low < high) {
+        const std::size_t middle = low + (high - low) / 2;
+        if (key < KeyOf(FSlotsByKey[middle]))
+            high = middle;
+        else
+            low = middle + 1;
+    }
+    return low;
 }
 
 void TDbRowOrder::BuildKeyIndex() const
 {
     FSlotsByKey.clear();
-    FSlotsByKey.reserve(FLive.size());
+    std::vector<std::int32_t> &slots = FSlotsByKey.raw(); // no gap after clear
+    slots.reserve(FLive.size());
     bool ascending = true;
-    for (const std::int32_t slot : FLive) {
+    FLive.ForEach([&](std::int32_t slot) {
         if (!HasIntegerKey(slot))
-            continue;
-        if (!FSlotsByKey.empty() && KeyOf(FSlotsByKey.back()) > KeyOf(slot))
+            return;
+        if (!slots.empty() && KeyOf(slots.back()) > KeyOf(slot))
             ascending = false;
-        FSlotsByKey.push_back(slot);
-    }
+        slots.push_back(slot);
+    });
     if (!ascending)
-        std::stable_sort(FSlotsByKey.begin(), FSlotsByKey.end(),
+        std::stable_sort(slots.begin(), slots.end(),
                          [this](std::int32_t a, std::int32_t b) { return KeyOf(a) < KeyOf(b); });
     FKeysValid = true;
 }
@@ -149,8 +243,8 @@ int TDbRowOrder::SlotOfKey(std::int64_t key) const
         return -1;
     if (!FKeysValid)
         BuildKeyIndex();
-    const auto found = LowerBoundOfKey(key);
-    return found == FSlotsByKey.end() || KeyOf(*found) != key ? -1 : *found;
+    const std::size_t found = LowerBoundOfKey(key);
+    return found == FSlotsByKey.size() || KeyOf(FSlotsByKey[found]) != key ? -1 : FSlotsByKey[found];
 }
 
 int TDbRowOrder::CompareBookmarks(const TBookmark &a, const TBookmark &b) const

@@ -4,6 +4,7 @@
 // find a row's visible position and a key's row without a scan. Bookmarks are
 // made and resolved here, because what they name (a key or a load slot) is
 // the rows' business.
+#include "core/GapList.h"
 #include "db/Bookmark.h"
 #include "db/RowStore.h"
 
@@ -16,7 +17,9 @@ namespace kestrum {
 class TDbRowOrder {
 public:
     //! owner identifies the record set in the bookmarks handed out.
-    explicit TDbRowOrder(std::uint64_t owner) : FOwner(owner) {}
+    explicit TDbRowOrder(std::uint64_t owner);
+    TDbRowOrder(const TDbRowOrder &) = delete;
+    TDbRowOrder &operator=(const TDbRowOrder &) = delete;
 
     //! Takes a freshly read result: every row live, in the order read, and
     //! none shown until ShowWhere or ShowAll. keyField is the column holding
@@ -27,8 +30,11 @@ public:
     const TDbRowStore &Store() const { return *FStore; }
     int KeyField() const { return FKeyField; }
 
-    int VisibleCount() const { return int(FVisible.size()); }
-    int SlotAt(int position) const { return FVisible[std::size_t(position)]; }
+    int VisibleCount() const { return int(FAllShown ? FLive.size() : FVisible.size()); }
+    int SlotAt(int position) const
+    {
+        return FAllShown ? FLive[std::size_t(position)] : FVisible[std::size_t(position)];
+    }
     //! The visible position of a slot; -1 when the row is not shown or gone.
     int PositionOfSlot(int slot) const;
 
@@ -38,18 +44,22 @@ public:
         FVisible.clear();
         FVisible.reserve(FLive.size()); // no second copy while a large list grows
         FVisibleInSlotOrder = true;
-        for (const std::int32_t slot : FLive)
+        FLive.ForEach([&](std::int32_t slot) {
             if (keep(int(slot))) {
                 FVisibleInSlotOrder = FVisibleInSlotOrder && slot == std::int32_t(FVisible.size());
                 FVisible.push_back(slot);
             }
+        });
+        FAllShown = false;
         FPositionsValid = false;
     }
+    //! Shows every live row; nothing to do while they all are shown.
     void ShowAll();
 
     //! Adds a copy of row's only slot as a live row before the row shown at
-    //! position (at the end when position is past the visible rows). It is
-    //! not shown until the next ShowWhere or ShowAll. Returns its slot.
+    //! position (at the end when position is past the visible rows). While
+    //! every live row is shown it is shown at once, else not until the next
+    //! ShowWhere or ShowAll. Returns its slot.
     int AddRow(const TDbRowStore &row, int position);
     //! Overwrites a slot's cells with row's only slot; the key stays.
     void ReplaceRow(int slot, const TDbRowStore &row);
@@ -74,27 +84,41 @@ private:
     }
     std::int64_t KeyOf(int slot) const { return FStore->Integer(slot, FKeyField); }
     //! Where a key's first entry is (or would go) in FSlotsByKey.
-    std::vector<std::int32_t>::iterator LowerBoundOfKey(std::int64_t key) const;
-    std::vector<std::int32_t>::iterator UpperBoundOfKey(std::int64_t key) const;
+    std::size_t LowerBoundOfKey(std::int64_t key) const;
+    std::size_t UpperBoundOfKey(std::int64_t key) const;
     void BuildKeyIndex() const;
+    //! Where the live rows' slots stand in FLive's raw array, when shown all.
+    void NoteLivePlaces(std::size_t first, std::size_t count);
 
     std::uint64_t FOwner;
     std::uint64_t FGeneration = 0; // counts loads, for slot bookmarks
     std::unique_ptr<TDbRowStore> FStore;
     int FKeyField = -1;
-    std::vector<std::int32_t> FLive;    // live rows in order -> slot
-    std::vector<std::int32_t> FVisible; // visible rows (FLive filtered) -> slot
+    // The lists are gap lists: a row added or removed where the last one was
+    // (a new entry, rows deleted one after another) moves no other row.
+    TGapList<std::int32_t> FLive;    // live rows in order -> slot
+    TGapList<std::int32_t> FVisible; // visible rows (FLive filtered) -> slot, unless all are shown
+    // Every live row is shown (no filter): FLive is the visible list too, and
+    // single rows added or removed keep the position index current.
+    bool FAllShown = false;
+    // With every row shown: each live slot stands at the place of its number
+    // in FLive's raw array (as read, rows removed without moving others), so
+    // its position needs no index.
+    bool FLiveAtSlotPlaces = false;
     // Both indexes are built on first use after a change of many rows; single
     // rows added or removed keep the key index current themselves. The key
     // index is the live slots with an integer key sorted by key (equal keys in
     // live order), four bytes a row where a hash map took forty; a table read
     // in key order needs no sort at all.
+    // The position index: with every row shown, the place of each slot in
+    // FLive's raw array (-1: gone), which a move of the gap updates for the
+    // rows it moves; filtered, the visible position of each slot.
     mutable std::vector<std::int32_t> FPositionOfSlot;
     mutable bool FPositionsValid = false;
     // Every shown row stands at the position of its slot (all rows as read,
     // none hidden or moved): positions need no index then.
     bool FVisibleInSlotOrder = false;
-    mutable std::vector<std::int32_t> FSlotsByKey;
+    mutable TGapList<std::int32_t> FSlotsByKey;
     mutable bool FKeysValid = false;
 };
 

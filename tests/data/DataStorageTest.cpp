@@ -465,6 +465,49 @@ TEST_F(DataStorageTest, GrowingAndShrinkingNeverShowsStaleValues)
     EXPECT_THROW(Storage.DeleteRecord(4), EListError);
 }
 
+// A record added in the middle and deleted again, and deletes one after the
+// other, leave room among the records: columns added and removed, unloads and
+// appends meanwhile reach every record and no other.
+TEST_F(DataStorageTest, RecordsAroundAnInsertOrDeleteKeepTheirValuesThroughLayoutChanges)
+{
+    TkvValueDef *item = Storage.ValueDefs().Add(TkvStringValueType::Instance(), true, nullptr, false);
+    for (int r = 0; r < 200; ++r)
+        Storage.SetValue(Storage.AppendRecord(), item, Variant::fromUtf8("r" + std::to_string(r)));
+    Storage.InsertRecord(100);
+    Storage.SetValue(100, item, Variant::fromUtf8("new"));
+    Storage.DeleteRecord(100); // cancelled
+    Storage.DeleteRecord(0);
+    Storage.DeleteRecord(0);
+    Storage.DeleteRecord(Storage.RecordCount() - 1);
+    Storage.InsertRecord(50);
+    Storage.SetValue(Storage.AppendRecord(), item, Variant::fromUtf8("last"));
+    ASSERT_EQ(Storage.RecordCount(), 199);
+    EXPECT_EQ(Narrow(Storage.GetValue(0, item)), "r2");
+    EXPECT_TRUE(Storage.GetValue(50, item).isNull());
+    EXPECT_EQ(Narrow(Storage.GetValue(51, item)), "r52");
+    EXPECT_EQ(Narrow(Storage.GetValue(197, item)), "r198");
+    EXPECT_EQ(Narrow(Storage.GetValue(198, item)), "last");
+
+    // A column added widens every buffer, one removed narrows them.
+    TkvValueDef *amount = Storage.ValueDefs().Add(TkvFloatValueType::Instance(), true, nullptr, false);
+    Storage.SetValue(51, amount, Variant(5.5));
+    EXPECT_EQ(Narrow(Storage.GetValue(51, item)), "r52");
+    EXPECT_EQ(Storage.GetValue(51, amount).toDouble(), 5.5);
+    EXPECT_EQ(Storage.CheckConsistency(), "");
+    Storage.ValueDefs().Remove(item);
+    EXPECT_EQ(Storage.GetValue(51, amount).toDouble(), 5.5);
+    EXPECT_TRUE(Storage.GetValue(52, amount).isNull());
+    EXPECT_EQ(Storage.CheckConsistency(), "");
+
+    Storage.UnloadRecords();
+    EXPECT_EQ(Storage.RecordCount(), 199);
+    EXPECT_TRUE(Storage.GetValue(51, amount).isNull());
+    Storage.SetValue(198, amount, Variant(1.0));
+    Storage.SetRecordCount(199 + 3);
+    EXPECT_EQ(Storage.GetValue(198, amount).toDouble(), 1.0);
+    EXPECT_TRUE(Storage.GetValue(201, amount).isNull());
+}
+
 TEST_F(DataStorageTest, RewritingEveryRecordReusesTheFreedMemory)
 {
     TkvValueDef *item = Storage.ValueDefs().Add(TkvStringValueType::Instance(), true, nullptr, true);

@@ -16,11 +16,12 @@ protected:
         FRows.ShowAll();
     }
 
-    std::vector<int> Visible() const
+    std::vector<int> Visible() const { return Visible(FRows); }
+    static std::vector<int> Visible(const TDbRowOrder &rows)
     {
         std::vector<int> found;
-        for (int position = 0; position < FRows.VisibleCount(); ++position)
-            found.push_back(FRows.SlotAt(position));
+        for (int position = 0; position < rows.VisibleCount(); ++position)
+            found.push_back(rows.SlotAt(position));
         return found;
     }
 
@@ -48,6 +49,88 @@ TEST_F(RowOrder, AnAddedRowStandsBeforeTheRowShownAtItsPlace)
     EXPECT_EQ(FRows.PositionOfSlot(middle), -1); // not shown before the rows are shown again
     FRows.ShowAll();
     EXPECT_EQ(Visible(), (std::vector<int>{0, 1, middle, 2, 3, 4, last}));
+}
+
+TEST_F(RowOrder, RemovingTheFirstTheLastAndTheOnlyRowKeepsPositionsAndBookmarks)
+{
+    const TBookmark second = FRows.BookmarkOfSlot(1);
+    EXPECT_EQ(FRows.SlotOfBookmark(second), 1); // with the key index built
+    FRows.RemoveAt(0);
+    EXPECT_EQ(Visible(), (std::vector<int>{1, 2, 3, 4}));
+    EXPECT_EQ(FRows.PositionOfSlot(0), -1);
+    EXPECT_EQ(FRows.PositionOfSlot(1), 0);
+    EXPECT_EQ(FRows.PositionOfSlot(4), 3);
+    FRows.RemoveAt(3);
+    EXPECT_EQ(Visible(), (std::vector<int>{1, 2, 3}));
+    EXPECT_EQ(FRows.PositionOfSlot(4), -1);
+    EXPECT_EQ(FRows.PositionOfSlot(3), 2);
+    FRows.RemoveAt(1);
+    FRows.RemoveAt(1);
+    EXPECT_EQ(Visible(), (std::vector<int>{1}));
+    EXPECT_EQ(FRows.PositionOfSlot(FRows.SlotOfBookmark(second)), 0);
+    FRows.RemoveAt(0);
+    EXPECT_EQ(FRows.VisibleCount(), 0);
+    EXPECT_EQ(FRows.SlotOfBookmark(second), -1);
+    EXPECT_EQ(FRows.PositionOfSlot(1), -1);
+    const int added = FRows.AddRow(*Read("select 42, 'x', 0"), 0);
+    EXPECT_EQ(Visible(), (std::vector<int>{added})) << "every row is shown: the added one at once";
+    EXPECT_EQ(FRows.PositionOfSlot(added), 0);
+}
+
+// Guards the position and key indexes that rows added and removed one at a
+// time keep current: after any mix of them, with and without a filter, they
+// give what the visible rows say.
+TEST_F(RowOrder, RowsAddedAndRemovedAnywhereKeepEveryIndexRight)
+{
+    TDbRowOrder rows(4);
+    rows.Load(Read("with recursive c(i) as (select 1 union all select i + 1 from c where i < 400) "
+                   "select i, 'r' from c"),
+              0);
+    rows.ShowAll();
+    std::vector<int> model(400);
+    for (int slot = 0; slot < 400; ++slot)
+        model[std::size_t(slot)] = slot;
+    std::vector<int> gone;
+    unsigned seed = 11;
+    auto next = [&seed](unsigned bound) {
+        seed = seed * 1103515245u + 12345u;
+        return (seed >> 8) % bound;
+    };
+    std::int64_t key = 1000;
+    for (int step = 0; step < 600; ++step) {
+        const unsigned op = next(10);
+        if (op < 4 && !model.empty()) {
+            // Deletes where the last one was, next to it, or anywhere.
+            const int position = int(op < 2 ? std::min<std::size_t>(next(3) + 200, model.size() - 1)
+                                            : next(unsigned(model.size())));
+            gone.push_back(model[std::size_t(position)]);
+            rows.RemoveAt(position);
+            model.erase(model.begin() + position);
+        } else if (op < 8) {
+            const int position = int(next(unsigned(model.size()) + 1));
+            const int slot = rows.AddRow(*Read(QStringLiteral("select %1, 'n'").arg(++key)), position);
+            model.insert(model.begin() + position, slot);
+        } else if (op == 8) {
+            rows.ShowWhere([](int slot) { return slot % 3 != 0; });
+            std::vector<int> shown;
+            for (const int slot : model)
+                if (slot % 3 != 0)
+                    shown.push_back(slot);
+            ASSERT_EQ(Visible(rows), shown);
+            for (std::size_t i = 0; i < shown.size(); ++i)
+                ASSERT_EQ(rows.PositionOfSlot(shown[i]), int(i));
+            rows.ShowAll();
+        }
+        if (step % 7 == 0 || step > 580) {
+            ASSERT_EQ(Visible(rows), model) << "step " << step;
+            for (std::size_t i = 0; i < model.size(); ++i) {
+                ASSERT_EQ(rows.PositionOfSlot(model[i]), int(i)) << "step " << step;
+                ASSERT_EQ(rows.SlotOfBookmark(rows.BookmarkOfSlot(model[i])), model[i]) << "step " << step;
+            }
+            for (const int slot : gone)
+                ASSERT_EQ(rows.PositionOfSlot(slot), -1) << "step " << step;
+        }
+    }
 }
 
 TEST_F(RowOrder, KeyBookmarksFollowSingleRowChangesAndSurviveAReload)

@@ -9,9 +9,9 @@
 #include "db/DbDataSource.h"
 #include "db/DbField.h"
 #include "db/DbQuery.h"
-#include "support/DbTestSupport.h"
 #include "grid/GridDataControllerSource.h"
 #include "grid/GridNavigatorButtons.h"
+#include "support/DbTestSupport.h"
 #include "support/OffscreenSizeHintsFilter.h"
 
 #include <QApplication>
@@ -112,6 +112,89 @@ TEST_F(GridLedgerTest, FooterShowsTheTotalAndGroupRowsTheirSums)
     const std::string rows = LaidOutRows(*View);
     EXPECT_NE(rows.find("G0:进帐项 : 工资 (SUM=107.00)"), std::string::npos) << rows;
     EXPECT_NE(rows.find("G0:进帐项 : 红包 (SUM=20.50)"), std::string::npos) << rows;
+}
+
+// A new entry begun and given up at the start, in the middle and at the end,
+// and rows deleted first, last and alone, leave every other row where it was,
+// with the focus, the footer total and bookmarks following.
+TEST_F(GridLedgerTest, NewEntriesGivenUpAndDeletedRowsLeaveTheOtherRowsInPlace)
+{
+    for (int i = 1; i <= 4; ++i)
+        AddGain(i, "2006-08-01", ("r" + std::to_string(i)).c_str());
+    Query.Refresh();
+    TkvGridRowSource &rows = View->DataController();
+    // The rows' items as the grid shows them, and the focused row's.
+    auto shown = [&] {
+        std::string text;
+        for (int row = 0; row < rows.RowCount(); ++row)
+            text += (row ? "," : "") +
+                    rows.DisplayText(rows.GetRowInfo(row).RecordIndex, Item->Index()).toStdString();
+        const int focused = rows.FocusedRowIndex();
+        return text + " @" +
+               (focused < 0
+                    ? "-"
+                    : rows.DisplayText(rows.GetRowInfo(focused).RecordIndex, Item->Index()).toStdString());
+    };
+    auto footer = [&] {
+        View->ViewInfo().Calculate();
+        return View->ViewInfo().FooterCells()[0].Text.toStdString();
+    };
+    const std::string all = "工资,红包,工资,r1,r2,r3,r4";
+    ASSERT_EQ(shown(), all + " @工资");
+    EXPECT_EQ(footer(), "137.50");
+    Query.First();
+    Query.MoveBy(4);
+    const TBookmark r2 = Query.GetBookmark();
+
+    for (const int at : {0, 3, 7}) {
+        Query.First();
+        if (at == 7)
+            Query.Append();
+        else {
+            Query.MoveBy(at);
+            Query.Insert();
+        }
+        EXPECT_EQ(rows.RowCount(), 8) << "at " << at;
+        Query.FieldByName(QString::fromUtf8("进帐人"))->SetAsString(QStringLiteral("new"));
+        Query.Cancel();
+        // The focus goes back to the row it was on before.
+        const char *focused[] = {"工资", "", "", "r1", "", "", "", "工资"};
+        EXPECT_EQ(shown(), all + " @" + focused[at]) << "at " << at;
+        EXPECT_EQ(footer(), "137.50") << "at " << at;
+    }
+    // Many in a row at one place, then elsewhere.
+    for (int i = 0; i < 50; ++i) {
+        Query.First();
+        Query.MoveBy(i % 3 == 2 ? 5 : 2);
+        Query.Insert();
+        Query.Cancel();
+    }
+    EXPECT_EQ(shown(), all + " @工资"); // the third row, where the last one was begun
+    Query.GotoBookmark(r2);
+    EXPECT_EQ(shown(), all + " @r2");
+
+    Query.First();
+    Query.Delete();
+    EXPECT_EQ(shown(), "红包,工资,r1,r2,r3,r4 @红包");
+    EXPECT_EQ(footer(), "37.50");
+    Query.Last();
+    Query.Delete();
+    EXPECT_EQ(shown(), "红包,工资,r1,r2,r3 @r3");
+    EXPECT_EQ(footer(), "33.50");
+    Query.GotoBookmark(r2);
+    EXPECT_EQ(shown(), "红包,工资,r1,r2,r3 @r2");
+    Query.Delete();
+    EXPECT_EQ(shown(), "红包,工资,r1,r3 @r3");
+    EXPECT_FALSE(Query.BookmarkValid(r2));
+    for (int i = 0; i < 3; ++i)
+        Query.Delete();
+    EXPECT_EQ(shown(), "红包 @红包");
+    Query.Delete();
+    EXPECT_EQ(shown(), " @-");
+    Query.Insert();
+    Query.Cancel();
+    EXPECT_EQ(rows.RowCount(), 0);
+    EXPECT_EQ(RawValue(FPath, "select count(*) from gain"), "0");
 }
 
 TEST_F(GridLedgerTest, ClickingARowMovesTheRecordSet)
