@@ -4,11 +4,13 @@
 #include "core/Utf8.h"
 #include "db/DateText.h"
 #include "db/DbConnection.h"
+#include "db/DbDriver.h"
 #include "db/DbField.h"
 #include "db/DbQuery.h"
 #include "db/DbRowReader.h"
 #include "ledger/DatePeriods.h"
 #include "ledger/KeptTotals.h"
+#include "ledger/ServerTotals.h"
 
 #include <QRegularExpression>
 
@@ -132,6 +134,35 @@ void SortLargestFirst(std::vector<TItemAmount> &items)
     });
 }
 
+//! Adds a server's exact sums without losing a ten-thousandth while they fit.
+class TExactSum {
+public:
+    void Add(const Variant &value)
+    {
+        if (value.isNull())
+            return;
+        if (value.type() == VarType::Currency && !FInexact &&
+            !__builtin_add_overflow(FScaled, value.toCurrency().scaled, &FScaled))
+            return;
+        if (!FInexact) {
+            FInexact = true;
+            FValue = double(FScaled) / 10000.0;
+        }
+        FValue += value.type() == VarType::Currency ? value.toCurrency().toDouble() : value.toDouble();
+    }
+    TCents Cents() const { return SumToCents(FInexact ? Variant(FValue) : Variant(Currency{FScaled})); }
+
+private:
+    std::int64_t FScaled = 0;
+    double FValue = 0;
+    bool FInexact = false;
+};
+
+bool OnServer(const TDbConnection &connection)
+{
+    return connection.Connected() && std::string_view(connection.Driver().Name()) == "postgresql";
+}
+
 } // namespace
 
 QString OtherItemsName()
@@ -204,6 +235,12 @@ QString TLedgerTotals::SumStatement(const QString &statement, const TLedgerData:
 Variant TLedgerTotals::Sum(const QString &statement, const TLedgerData::TParameterTexts &parameters,
                            const QString &resultField)
 {
+    if (TDbConnection *connection = FQuery.Connection()) {
+        connection->Open();
+        if (OnServer(*connection))
+            if (const std::optional<Variant> sum = ServerSum(connection->Driver(), statement, parameters))
+                return *sum;
+    }
     // A sum over a whole table is the total the file keeps, when it can give
     // the statement's value exactly.
     if (const QRegularExpressionMatch match = WholeTableSumPattern().match(statement); match.hasMatch()) {
@@ -218,8 +255,105 @@ Variant TLedgerTotals::Sum(const QString &statement, const TLedgerData::TParamet
     return FQuery.FieldByName(resultField)->Value();
 }
 
+std::optional<Variant> TLedgerTotals::ServerSum(TDbDriver &server, const QString &statement,
+                                                const TLedgerData::TParameterTexts &parameters)
+{
+    if (const QRegularExpressionMatch match = WholeTableSumPattern().match(statement); match.hasMatch())
+        return ServerAmountSum(server, match.captured(3), match.captured(1), QString(), std::nullopt);
+    const QRegularExpressionMatch match = PeriodSumPattern().match(statement);
+    if (!match.hasMatch())
+        return std::nullopt;
+    const auto parameter = [&](const QString &name) -> std::optional<QString> {
+        for (const auto &[parameterName, text] : parameters)
+            if (parameterName.compare(name, Qt::CaseInsensitive) == 0)
+                return text;
+        return std::nullopt;
+    };
+    const std::optional<QString> yearText = parameter(match.captured(6));
+    std::optional<QString> monthText;
+    if (match.hasCaptured(7) && !(monthText = parameter(match.captured(7))))
+        return std::nullopt;
+    if (!yearText)
+        return std::nullopt;
+    // A text that is no number is the record set's to bind, or to refuse.
+    if (!WholeNumberText(*yearText) || (monthText && !WholeNumberText(*monthText)))
+        return std::nullopt;
+    // Numbers that name no year or month select no date at all.
+    const std::optional<TDateSpan> span = DatePeriodSpan(*yearText, monthText);
+    if (!span)
+        return Variant::null();
+    // A ledger made before the indexes gets them (one lookup when it has them).
+    EnsureServerDateIndexes(server);
+    return ServerAmountSum(server, match.captured(3), match.captured(1), match.captured(5), span);
+}
+
+TYearTotals TLedgerTotals::ServerYear(TDbDriver &server, const QString &yearText)
+{
+    TYearTotals totals;
+    totals.Year = yearText;
+    const std::optional<TDateSpan> span = DatePeriodSpan(yearText, std::nullopt);
+    if (!span)
+        return totals;
+    // A ledger made before the indexes gets them (one lookup when it has them).
+    EnsureServerDateIndexes(server);
+    std::array<TExactSum, 12> income, expense;
+    for (const TServerMonthSum &sum :
+         ServerMonthSums(server, utf8(IncomeTable), utf8("本次进帐"), utf8(IncomeDate), QString(), *span)) {
+        if (sum.Month < 1 || sum.Month > 12 || sum.Rows == 0)
+            continue;
+        totals.Empty = false;
+        income[std::size_t(sum.Month - 1)].Add(sum.Amount);
+    }
+    struct TItem {
+        TExactSum Year;
+        std::array<TExactSum, 12> Months;
+        std::array<bool, 12> InMonth{};
+    };
+    std::vector<std::pair<QString, TItem>> items;
+    std::unordered_map<QString, std::size_t> itemIndex;
+    for (const TServerMonthSum &sum : ServerMonthSums(server, utf8(ExpenseTable), utf8("消费金额"),
+                                                      utf8(ExpenseDate), utf8("消费者"), *span)) {
+        if (sum.Month < 1 || sum.Month > 12 || sum.Rows == 0)
+            continue;
+        totals.Empty = false;
+        const std::size_t month = std::size_t(sum.Month - 1);
+        auto found = itemIndex.find(sum.Item);
+        if (found == itemIndex.end()) {
+            found = itemIndex.emplace(sum.Item, items.size()).first;
+            items.emplace_back(sum.Item, TItem{});
+        }
+        TItem &item = items[found->second].second;
+        item.InMonth[month] = true;
+        item.Months[month].Add(sum.Amount);
+        item.Year.Add(sum.Amount);
+        expense[month].Add(sum.Amount);
+    }
+    for (std::size_t month = 0; month < 12; ++month) {
+        totals.Months[month].Income = income[month].Cents();
+        totals.Months[month].Expense = expense[month].Cents();
+    }
+    for (const auto &[itemName, item] : items) {
+        const QString name = itemName.isEmpty() ? NoItemName() : itemName;
+        totals.ExpenseByItem.push_back({name, item.Year.Cents()});
+        for (std::size_t month = 0; month < 12; ++month)
+            if (item.InMonth[month])
+                totals.MonthExpenseByItem[month].push_back({name, item.Months[month].Cents()});
+    }
+    SortLargestFirst(totals.ExpenseByItem);
+    for (auto &monthItems : totals.MonthExpenseByItem)
+        SortLargestFirst(monthItems);
+    return totals;
+}
+
 TYearTotals TLedgerTotals::Year(const QString &yearText)
 {
+    if (TDbConnection *connection = FQuery.Connection()) {
+        connection->Open();
+        if (OnServer(*connection)) {
+            FQuery.Close();
+            return ServerYear(connection->Driver(), yearText);
+        }
+    }
     TYearTotals totals;
     totals.Year = yearText;
 

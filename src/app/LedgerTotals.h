@@ -11,10 +11,12 @@
 #include <QString>
 
 #include <array>
+#include <optional>
 #include <vector>
 
 namespace kestrum {
 
+class TDbDriver;
 class TDbQuery;
 
 //! The total of one item (the entry's third field) over some period.
@@ -77,6 +79,14 @@ public:
     //! yearText names (bound as the labels bind it: any text the engine takes
     //! as a year). One pass over each table. Raises what they raise.
     TYearTotals Year(const QString &yearText);
+
+    //! A ledger on a server adds up on the server: Sum's value for the
+    //! statements it knows (over a whole table, a year or a month), nothing
+    //! for any other, which then runs as written.
+    static std::optional<Variant> ServerSum(TDbDriver &server, const QString &statement,
+                                            const TLedgerData::TParameterTexts &parameters);
+    //! Year's figures from a server's sums per month and item.
+    static TYearTotals ServerYear(TDbDriver &server, const QString &yearText);
 
 private:
     TDbQuery &FQuery;

@@ -70,6 +70,19 @@ std::optional<TDatePeriodRanges> DatePeriodRanges(const QString &column, const Q
     return ranges;
 }
 
+std::optional<TDateSpan> DatePeriodSpan(const QString &yearText, const std::optional<QString> &monthText)
+{
+    const std::optional<int> year = WholeNumberText(yearText);
+    if (!year || *year < 1 || *year > 9999)
+        return std::nullopt;
+    if (!monthText)
+        return TDateSpan{EncodeDays(*year, 1, 1), EncodeDays(*year, 12, 31) + 1};
+    const std::optional<int> month = WholeNumberText(*monthText);
+    if (!month || *month < 1 || *month > 12)
+        return std::nullopt;
+    return TDateSpan{EncodeDays(*year, *month, 1), EncodeDays(*year, *month, DaysInMonth(*year, *month)) + 1};
+}
+
 QString MonthListStatement(const QString &statement, const TPeriodParameters &parameters)
 {
     const QRegularExpressionMatch match = MonthListPattern().match(statement);

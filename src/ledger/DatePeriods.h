@@ -33,6 +33,16 @@ std::optional<int> WholeNumberText(const QString &text);
 std::optional<TDatePeriodRanges> DatePeriodRanges(const QString &column, const QString &yearText,
                                                   const std::optional<QString> &monthText);
 
+//! The dates of the year that yearText names, or of its month when
+//! monthText is given: from the first instant up to the first instant after
+//! it, in days. Nothing when the texts name no year and month that year()
+//! and month() give, as no date has them then.
+struct TDateSpan {
+    double From = 0;
+    double To = 0;
+};
+std::optional<TDateSpan> DatePeriodSpan(const QString &yearText, const std::optional<QString> &monthText);
+
 using TPeriodParameters = std::vector<std::pair<QString, QString>>;
 
 //! What a list of one month runs: for "select * from T where year(D)= :y AND
