@@ -418,6 +418,12 @@ void TkvDBDataProvider::FollowBrowseChange(const TDbRowChange *change)
     if (FRecords.EditingRecordIndex() != -1)
         FRecords.EditingEnds(controller); // the link tells of the state after this change
     FRecords.ForgetEditingRecord();
+    if (FFollowingOtherWriter && change) {
+        // Another program's row: no edit of ours ends with it.
+        if (!FSmartRefresh.ApplyOtherWriterChange(DataSet(), *change))
+            controller.DataChanged(dckAll, -1, -1);
+        return;
+    }
     const bool smart = controller.DataModeController().SmartRefresh() && controller.HasKeyFields() &&
                        FRecords.RefreshRecordIndex() >= 0;
     const bool refreshed = smart && FSmartRefresh.RefreshRecord(DataSet());
@@ -429,6 +435,41 @@ void TkvDBDataProvider::FollowBrowseChange(const TDbRowChange *change)
         controller.DataChanged(dckAll, -1, -1);
     }
     FRecords.ForgetNewItemEnded();
+}
+
+bool TkvDBDataProvider::CanFollowOtherWriter() const
+{
+    if (FState.IsDetached() || !IsActive())
+        return true; // nothing shown: nothing to wait for
+    const TkvDBDataController &controller = DBDataController();
+    const IkvDataControllerOwner *owner = controller.Owner();
+    return DataSet()->State() == dsBrowse && !controller.IsEditing() &&
+           !(owner && owner->IsWritingEditorValue()) && FState.Current() == TkvDbProviderState::State::Idle &&
+           !IsOtherProviderBusy(TkvDbProviderState::State::Loading) &&
+           !IsOtherProviderBusy(TkvDbProviderState::State::Syncing);
+}
+
+void TkvDBDataProvider::FollowOtherWriter(std::int64_t key)
+{
+    if (FState.IsDetached() || !IsActive())
+        return;
+    TDbQuery *dataSet = DataSet();
+    if (key != 0) {
+        FFollowingOtherWriter = true;
+        bool followed = false;
+        try {
+            followed = dataSet->RefreshRow(key);
+        } catch (...) {
+            FFollowingOtherWriter = false;
+            throw;
+        }
+        FFollowingOtherWriter = false;
+        if (followed)
+            return;
+    }
+    // The record set keeps its current row by bookmark, and the reload
+    // focuses it again.
+    dataSet->Refresh();
 }
 
 void TkvDBDataProvider::DataSetScrolled(int distance)

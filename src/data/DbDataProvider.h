@@ -13,6 +13,7 @@
 #include "db/DbDataLink.h"
 #include "db/RowSink.h"
 
+#include <cstdint>
 #include <functional>
 #include <vector>
 
@@ -127,6 +128,17 @@ public:
     void UpdateDataFromEditors();
     void FocusControl(TDbField *&field);
 
+    // What another program wrote into the table the rows come from.
+    //! Whether such a change can be followed now: not while an entry is
+    //! edited or added (it waits until the entry is saved or given up) nor
+    //! while rows are being loaded or moved.
+    bool CanFollowOtherWriter() const;
+    //! Follows the row with the table key `key` alone (a changed row is read
+    //! again, a new one appears, a deleted one goes); `key` 0 stands for
+    //! "something changed": every row is read again, the focused row kept.
+    //! Calls only when CanFollowOtherWriter. Raises what the database raises.
+    void FollowOtherWriter(std::int64_t key);
+
     //! Leaves the data source without passing on what that changes (destruction).
     void Detach();
 
@@ -157,6 +169,8 @@ private:
     TkvDbRecordLoader FLoader;
     TkvDbGridWindow FWindow;
     TkvDbSmartRefresh FSmartRefresh;
+    //! A row change heard now is another program's, not this page's own.
+    bool FFollowingOtherWriter = false;
 };
 
 } // namespace kestrum

@@ -1,7 +1,7 @@
 #include "data/DbSmartRefresh.h"
 
-#include "data/DbDataController.h"
 #include "data/DataControllerGroups.h"
+#include "data/DbDataController.h"
 #include "data/DbReadPositionGuard.h"
 #include "data/DbRecordTracker.h"
 #include "db/DbField.h"
@@ -131,6 +131,48 @@ bool TkvDbSmartRefresh::ApplyRowChange(TDbQuery *dataSet, const TDbRowChange &ch
             FRecords.SetCurrentRecordIndex(current);
             controller.DataChanged(dckRecord, -1, position);
         }
+    } catch (...) {
+        controller.EndBatch();
+        throw;
+    }
+    controller.EndBatch();
+    return true;
+}
+
+bool TkvDbSmartRefresh::ApplyOtherWriterChange(TDbQuery *dataSet, const TDbRowChange &change)
+{
+    TkvDBDataController &controller = FController;
+    if (dataSet->ControlsDisabled())
+        return false;
+    const int rows = dataSet->RecordCount();
+    const int position = change.Position;
+    const int current = dataSet->IsEmpty() ? -1 : dataSet->RecNo() - 1;
+    int recordsBefore = rows;
+    if (change.Kind == TDbRowChange::rcInserted)
+        recordsBefore = rows - 1;
+    else if (change.Kind == TDbRowChange::rcDeleted)
+        recordsBefore = rows + 1;
+    else if (change.Kind != TDbRowChange::rcUpdated)
+        return false;
+    if (controller.RecordCount() != recordsBefore || position < 0 ||
+        position >= std::max(rows, recordsBefore))
+        return false;
+    controller.BeginBatch();
+    try {
+        if (change.Kind == TDbRowChange::rcDeleted) {
+            FRecords.RowsMoved();
+            controller.DeleteRecord(position);
+        } else {
+            if (change.Kind == TDbRowChange::rcInserted) {
+                FRecords.RowsMoved();
+                controller.InsertRecord(position);
+            }
+            TkvDbReadPositionGuard read(dataSet, position);
+            TkvValueDefDBReader reader(dataSet);
+            controller.Storage().ReadRecord(position, reader, true);
+            controller.DataChanged(dckRecord, -1, position);
+        }
+        FRecords.SetCurrentRecordIndex(current);
     } catch (...) {
         controller.EndBatch();
         throw;

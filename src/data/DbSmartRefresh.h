@@ -23,6 +23,10 @@ public:
     //! Follows one posted, cancelled or deleted row in the controller without
     //! reading the others; false when the records do not match the rows.
     bool ApplyRowChange(TDbQuery *dataSet, const TDbRowChange &change);
+    //! Follows one row another program wrote (updated, inserted or deleted
+    //! at a position that need not be the current one); false when the
+    //! records do not match the rows.
+    bool ApplyOtherWriterChange(TDbQuery *dataSet, const TDbRowChange &change);
     //! The record set went into insert: the record that stands for the new
     //! row is added (or the new-item record takes the entry).
     void CreateInsertedRecord(TDbQuery *dataSet);

@@ -173,6 +173,17 @@ public:
     //! a lookup, not a re-run. False when the statement cannot be asked that
     //! way; raises EDatabaseError when the database fails to answer.
     bool StatementSelectsCurrentRow() const;
+    //! Follows a row of the table that another connection wrote: reads the
+    //! row with the table key `key` again and takes it in where it stands,
+    //! adds it at the end when the statement selects it now, or lets it go
+    //! when the table or the statement no longer has it. Listeners hear of
+    //! that one row; the current row stays current. False, having changed
+    //! nothing, when one row cannot be followed (not browsing, no single
+    //! table with its key, a held row the statement may no longer select):
+    //! the caller then runs the statement again. Raises what the database raises.
+    bool RefreshRow(std::int64_t key);
+    //! The table the rows are written to ("" when they cannot be written).
+    const QString &TableName() const { return FWriter.Table(); }
     bool Modified() const { return FEdit.Modified(); }
     //! The result is one table's rows with its key, and the statement's
     //! tables are writable.
