@@ -1,17 +1,20 @@
 #include "app/EntryPage.h"
 
 #include "app/BudgetDialogModel.h"
+#include "app/ChangeWatch.h"
 #include "app/EntryPageGrid.h"
 #include "app/LedgerData.h"
 #include "app/LedgerImages.h"
 #include "app/SaveQuestion.h"
 #include "core/Utf8.h"
+#include "data/DbDataController.h"
 #include "db/DbConnection.h"
 #include "db/DbDataSource.h"
 #include "db/DbQuery.h"
 #include "editors/CalcEdit.h"
 #include "editors/DateEdit.h"
 #include "editors/DbTextEdit.h"
+#include "grid/GridTableView.h"
 #include "ledger/DatePeriods.h"
 #include "navigator/Navigator.h"
 #include "pages/PqGroupBox.h"
@@ -170,6 +173,8 @@ TEntryPage::TEntryPage(const TEntryPageDescription &description, TDbDataSource &
     arrangeTabOrder();
 
     WatchEntryGridFocus(*View, [this] { FollowGridFocus(); });
+    // What other programs write into the ledger shows in the list.
+    FollowOtherWriters(*this, View->DBDataController()->DBProvider());
     Navigator->Buttons().OnButtonClick = [this](TkvCustomNavigatorButtons *, int index, bool &done) {
         // A click that arrives before the buttons were repainted disabled.
         if (FEntryHidden && (index == nbDelete || index == nbEdit))

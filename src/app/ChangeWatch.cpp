@@ -1,0 +1,225 @@
+#include "app/ChangeWatch.h"
+
+#include "data/DbChangeDispatcher.h"
+#include "data/DbDataProvider.h"
+#include "db/DbConnection.h"
+#include "db/DbDriver.h"
+#include "db/DbQuery.h"
+#include "db/PgDriver.h"
+
+#include <libpq-fe.h>
+
+#include <QAbstractEventDispatcher>
+#include <QMainWindow>
+#include <QSocketNotifier>
+#include <QStatusBar>
+#include <QTimer>
+#include <QWidget>
+
+#include <algorithm>
+#include <vector>
+
+namespace kestrum {
+
+namespace detail {
+
+class TChangeWatch : public QObject {
+public:
+    explicit TChangeWatch(TDbConnection &connection) : FConnection(connection)
+    {
+        FFileTimer.setInterval(FileChangeInterval);
+        connect(&FFileTimer, &QTimer::timeout, this, [this] { Take(); });
+        // While an entry holds changes back, look again now and then
+        // whether it was saved or given up; the database is not asked.
+        FRetryTimer.setInterval(250);
+        connect(&FRetryTimer, &QTimer::timeout, this, [this] { Retry(); });
+    }
+
+    TDbConnection &Connection() const { return FConnection; }
+
+    void AddPage(QWidget &page, TkvDBDataProvider &provider)
+    {
+        FDispatcher.Add(provider);
+        FPages.push_back({&page, &provider});
+        if (TDbQuery *query = provider.DataSet())
+            query->AfterOpen = [this, before = std::move(query->AfterOpen)](TDbQuery *dataSet) {
+                if (before)
+                    before(dataSet);
+                Arm();
+            };
+        Arm();
+    }
+    //! False once no page is left.
+    bool RemovePage(QObject *page)
+    {
+        for (auto it = FPages.begin(); it != FPages.end(); ++it)
+            if (it->Page == page) {
+                FDispatcher.Remove(*it->Provider);
+                FPages.erase(it);
+                break;
+            }
+        return !FPages.empty();
+    }
+    bool Serves(const TkvDBDataProvider &provider) const { return FDispatcher.Follows(provider); }
+
+    //! Starts watching the connection's driver, or the new one after the
+    //! connection was opened again.
+    void Arm()
+    {
+        TDbDriver *driver = FConnection.Connected() ? &FConnection.Driver() : nullptr;
+        if (driver == FWatched)
+            return;
+        Disarm();
+        if (!driver)
+            return;
+        try {
+            driver->WatchChanges();
+        } catch (const std::exception &error) {
+            Report(error);
+            return;
+        }
+        FWatched = driver;
+        if (auto *server = dynamic_cast<TPgDriver *>(driver)) {
+            FSocket = std::make_unique<QSocketNotifier>(PQsocket(server->Handle()), QSocketNotifier::Read);
+            connect(FSocket.get(), &QSocketNotifier::activated, this, [this] { Take(); });
+            // A notice that came in while the program ran a statement of its
+            // own was read off the socket with the statement's result: it is
+            // taken before the program waits again.
+            if (QAbstractEventDispatcher *events = QAbstractEventDispatcher::instance())
+                FBeforeWait =
+                    connect(events, &QAbstractEventDispatcher::aboutToBlock, this, [this] { Take(); });
+        } else {
+            FFileTimer.start();
+        }
+    }
+
+    void Take()
+    {
+        Arm();
+        if (!FWatched || FTaking)
+            return;
+        FTaking = true;
+        std::vector<TDbChange> changes;
+        try {
+            changes = FWatched->TakeChanges(0);
+        } catch (const std::exception &error) {
+            // The link is gone: nothing more is heard until it is opened again.
+            FTaking = false;
+            Disarm();
+            Report(error);
+            return;
+        }
+        FTaking = false;
+        if (!changes.empty() || FDispatcher.Waiting())
+            Dispatch(changes);
+    }
+
+private:
+    struct TPage {
+        QObject *Page;
+        TkvDBDataProvider *Provider;
+    };
+
+    void Disarm()
+    {
+        FFileTimer.stop();
+        FSocket.reset();
+        disconnect(FBeforeWait);
+        FWatched = nullptr;
+    }
+
+    void Retry()
+    {
+        if (!FDispatcher.Waiting()) {
+            FRetryTimer.stop();
+            return;
+        }
+        Dispatch({});
+    }
+
+    void Dispatch(const std::vector<TDbChange> &changes)
+    {
+        bool waiting = false;
+        try {
+            waiting = FDispatcher.Dispatch(changes);
+        } catch (const std::exception &error) {
+            Report(error);
+            waiting = FDispatcher.Waiting();
+        }
+        if (waiting && !FRetryTimer.isActive())
+            FRetryTimer.start();
+        else if (!waiting)
+            FRetryTimer.stop();
+    }
+
+    //! A change that could not be shown: the window's status bar says so.
+    void Report(const std::exception &error) const
+    {
+        for (const TPage &page : FPages)
+            if (auto *window = qobject_cast<QMainWindow *>(static_cast<QWidget *>(page.Page)->window())) {
+                window->statusBar()->showMessage(QString::fromUtf8("未能显示其他用户的修改：") +
+                                                 QString::fromUtf8(error.what()));
+                return;
+            }
+    }
+
+    TDbConnection &FConnection;
+    TkvDbChangeDispatcher FDispatcher;
+    std::vector<TPage> FPages;
+    TDbDriver *FWatched = nullptr;
+    QTimer FFileTimer;
+    QTimer FRetryTimer;
+    std::unique_ptr<QSocketNotifier> FSocket;
+    QMetaObject::Connection FBeforeWait;
+    bool FTaking = false;
+};
+
+} // namespace detail
+
+namespace {
+
+std::vector<detail::TChangeWatch *> &Watches()
+{
+    static std::vector<detail::TChangeWatch *> watches;
+    return watches;
+}
+
+} // namespace
+
+void FollowOtherWriters(QWidget &page, TkvDBDataProvider &provider)
+{
+    TDbQuery *query = provider.DataSet();
+    TDbConnection *connection = query ? query->Connection() : nullptr;
+    if (!connection)
+        return;
+    auto &watches = Watches();
+    auto found = std::find_if(watches.begin(), watches.end(),
+                              [&](detail::TChangeWatch *w) { return &w->Connection() == connection; });
+    detail::TChangeWatch *watch = found != watches.end() ? *found : nullptr;
+    if (!watch) {
+        watch = new detail::TChangeWatch(*connection);
+        watches.push_back(watch);
+    }
+    watch->AddPage(page, provider);
+    QObject::connect(&page, &QObject::destroyed, watch, [watch](QObject *gone) {
+        if (!watch->RemovePage(gone)) {
+            std::erase(Watches(), watch);
+            watch->deleteLater();
+        }
+    });
+}
+
+detail::TChangeWatch *ChangeWatchOf(const TkvDBDataProvider &provider)
+{
+    for (detail::TChangeWatch *watch : Watches())
+        if (watch->Serves(provider))
+            return watch;
+    return nullptr;
+}
+
+void TakeChangesNow(detail::TChangeWatch &watch)
+{
+    watch.Take();
+}
+
+} // namespace kestrum

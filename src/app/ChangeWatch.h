@@ -1,0 +1,34 @@
+#pragma once
+// What other programs write into the open ledger shows on the entry pages
+// within a second. One watch serves every page on a connection: a ledger
+// file is asked on a timer whether another connection committed (one cheap
+// pragma every half second); a server tells of each changed row on the
+// connection's socket, which wakes the program only when a notice arrives.
+#include <QObject>
+
+#include <memory>
+
+class QWidget;
+
+namespace kestrum {
+
+class TkvDBDataProvider;
+
+//! The provider (the grid of `page`) follows other programs' writes into its
+//! record set's table for as long as the page lives.
+void FollowOtherWriters(QWidget &page, TkvDBDataProvider &provider);
+
+namespace detail {
+class TChangeWatch;
+}
+
+//! The watch of the provider's connection (nullptr when none), for tests
+//! that make it look now instead of waiting for its timer or socket.
+detail::TChangeWatch *ChangeWatchOf(const TkvDBDataProvider &provider);
+//! Takes and applies the changes heard so far; what must wait still waits.
+void TakeChangesNow(detail::TChangeWatch &watch);
+
+//! Milliseconds between two looks at a ledger file.
+inline constexpr int FileChangeInterval = 500;
+
+} // namespace kestrum
