@@ -55,9 +55,9 @@ bool TDbQuery::RefreshRow(std::int64_t key)
         changed = FRows.AddRow(*fresh, VisibleCount());
     }
     if (FRows.Store().KeysOnly() && changed >= 0)
-        FReadBack.Keep(changed, *fresh);
+        FCells.Keep(changed, *fresh);
     else
-        FReadBack.Forget();
+        FCells.Forget();
     if (fresh && FFilter.Narrows())
         ApplyFilter();
     const int after = changed >= 0 ? FRows.PositionOfSlot(changed) : -1;
