@@ -97,15 +97,19 @@ protected:
             if (test::TPgServer::Skipped())
                 GTEST_SKIP() << "KESTRUM_PG_SKIP=1";
             test::TPgServer &server = test::TPgServer::Shared();
-            server_ = std::make_unique<TPgDriver>(server.ConnectionString(server.CreateDatabase()));
+            const std::string target = server.ConnectionString(server.CreateDatabase());
+            server_ = std::make_unique<TPgDriver>(target);
             CreateServerLedger(*server_);
             Fill(*server_);
+            // The page's connection opens the server as it opens a file.
+            connection_.SetConnectionString(
+                "Data Source=" + TDbConnection::QuotedConnectionStringValue(QString::fromStdString(target)));
         } else {
             TSqliteDriver db(file_.Path().toStdString());
             Fill(db);
             connection_.SetConnectionString(file_.ConnectionString());
-            query_.SetConnection(&connection_);
         }
+        query_.SetConnection(&connection_);
     }
 
     void Fill(TDbDriver &db)
@@ -131,22 +135,14 @@ protected:
 
     TCents Sum(const char *statement, const TLedgerData::TParameterTexts &parameters)
     {
-        Variant value;
         if (server_) {
-            const std::optional<Variant> sum =
-                TLedgerTotals::ServerSum(*server_, utf8(statement), parameters);
-            EXPECT_TRUE(sum.has_value()) << statement;
-            value = sum.value_or(Variant::null());
-        } else {
-            value = TLedgerTotals(query_).Sum(utf8(statement), parameters, QStringLiteral("l1"));
+            EXPECT_TRUE(TLedgerTotals::ServerSum(*server_, utf8(statement), parameters).has_value())
+                << statement;
         }
-        return SumToCents(value);
+        return SumToCents(TLedgerTotals(query_).Sum(utf8(statement), parameters, QStringLiteral("l1")));
     }
 
-    TYearTotals Year(const QString &year)
-    {
-        return server_ ? TLedgerTotals::ServerYear(*server_, year) : TLedgerTotals(query_).Year(year);
-    }
+    TYearTotals Year(const QString &year) { return TLedgerTotals(query_).Year(year); }
 
     TCents Expected(bool income, int year, int month, const std::string &item = "*") const
     {
