@@ -3,6 +3,7 @@
 // the row being edited are left alone, and a file says only that something
 // changed, which reads the rows again keeping the focused one.
 #include "TenIncomesFixture.h"
+#include "data/DataSorting.h"
 #include "data/DbChangeDispatcher.h"
 #include "db/DbConnection.h"
 #include "db/DbDriver.h"
@@ -82,6 +83,21 @@ TEST_F(OtherWriterTest, ARowAnotherProgramWroteIsFollowedAloneAndTheFocusStays)
     Query.FieldByName("备注")->SetText(QString::fromUtf8("已核对"));
     EXPECT_NO_THROW(Query.Post());
     EXPECT_EQ(RawScalar(FPath, "SELECT 本次进帐 || 备注 FROM gain WHERE 进帐人 = '利息二'"), "33.5已核对");
+}
+
+TEST_F(OtherWriterTest, ASortedListPutsAnotherProgramsRowsInTheirPlaces)
+{
+    TkvDataControllerSorting *sorting = DataSortingOf(Controller);
+    ASSERT_NE(sorting, nullptr);
+    sorting->ApplySortOrder(0, soDescending);
+    Controller.ChangeFocusedRowIndex(1);
+    EXPECT_EQ(Rows(), "礼金,*补贴,退税,分红,租金,稿费,奖金,利息,红包,工资");
+    Other("UPDATE gain SET 本次进帐 = 55 WHERE 进帐人 = '工资'");
+    Other("INSERT INTO gain (本次进帐, 进帐时间, 进帐人) VALUES (75, '2024-01-20', '新进帐')");
+    Heard({{"gain", OtherKey("工资")}, {"gain", OtherKey("新进帐")}});
+    EXPECT_EQ(Log.find("dckAll"), std::string::npos) << Log;
+    EXPECT_EQ(Rows(), "礼金,*补贴,退税,新进帐,分红,租金,工资,稿费,奖金,利息,红包");
+    EXPECT_EQ(Current(), "补贴");
 }
 
 TEST_F(OtherWriterTest, ChangesOfOtherTablesRowsOfOtherPeriodsAndEchoesLeaveTheRowsAlone)
