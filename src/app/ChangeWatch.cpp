@@ -11,6 +11,7 @@
 
 #include <QAbstractEventDispatcher>
 #include <QMainWindow>
+#include <QPointer>
 #include <QSocketNotifier>
 #include <QStatusBar>
 #include <QTimer>
@@ -41,13 +42,25 @@ public:
     {
         FDispatcher.Add(provider);
         FPages.push_back({&page, &provider});
-        if (TDbQuery *query = provider.DataSet())
-            query->AfterOpen = [this, before = std::move(query->AfterOpen)](TDbQuery *dataSet) {
+        if (TDbQuery *query = provider.DataSet()) {
+            // Rows just read are where news starts; a connection opened anew
+            // (another ledger, a server reached again) is watched anew.
+            // The record set may outlive the pages and this watch.
+            const QPointer<TChangeWatch> watch(this);
+            query->AfterOpen = [watch, before = std::move(query->AfterOpen)](TDbQuery *dataSet) {
                 if (before)
                     before(dataSet);
-                Arm();
+                if (watch)
+                    watch->Take(false);
             };
-        Arm();
+            query->AfterClose = [watch, before = std::move(query->AfterClose)](TDbQuery *dataSet) {
+                if (before)
+                    before(dataSet);
+                if (watch)
+                    watch->DropSocket();
+            };
+        }
+        Take();
     }
     //! False once no page is left.
     bool RemovePage(QObject *page)
@@ -62,56 +75,96 @@ public:
     }
     bool Serves(const TkvDBDataProvider &provider) const { return FDispatcher.Follows(provider); }
 
-    //! Starts watching the connection's driver, or the new one after the
-    //! connection was opened again.
+    //! Looks for news in the way the connection's engine gives it: a file
+    //! on the timer, a server on its socket.
     void Arm()
     {
-        TDbDriver *driver = FConnection.Connected() ? &FConnection.Driver() : nullptr;
-        if (driver == FWatched)
+        if (!FConnection.Connected()) {
+            DropSocket();
+            FFileTimer.stop();
             return;
-        Disarm();
-        if (!driver)
+        }
+        auto *server = dynamic_cast<TPgDriver *>(&FConnection.Driver());
+        if (!server) {
+            DropSocket();
+            if (!FFileTimer.isActive())
+                FFileTimer.start();
             return;
+        }
+        FFileTimer.stop();
+        if (FSocketDriver == server)
+            return;
+        DropSocket();
         try {
-            driver->WatchChanges();
+            server->WatchChanges();
         } catch (const std::exception &error) {
             Report(error);
             return;
         }
-        FWatched = driver;
-        if (auto *server = dynamic_cast<TPgDriver *>(driver)) {
-            FSocket = std::make_unique<QSocketNotifier>(PQsocket(server->Handle()), QSocketNotifier::Read);
-            connect(FSocket.get(), &QSocketNotifier::activated, this, [this] { Take(); });
-            // A notice that came in while the program ran a statement of its
-            // own was read off the socket with the statement's result: it is
-            // taken before the program waits again.
-            if (QAbstractEventDispatcher *events = QAbstractEventDispatcher::instance())
-                FBeforeWait =
-                    connect(events, &QAbstractEventDispatcher::aboutToBlock, this, [this] { Take(); });
-        } else {
-            FFileTimer.start();
-        }
+        FSocketDriver = server;
+        FSocket = std::make_unique<QSocketNotifier>(PQsocket(server->Handle()), QSocketNotifier::Read);
+        connect(FSocket.get(), &QSocketNotifier::activated, this, [this] { Take(); });
+        // A notice that came in while the program ran a statement of its
+        // own was read off the socket with the statement's result: it is
+        // taken before the program waits again.
+        if (QAbstractEventDispatcher *events = QAbstractEventDispatcher::instance())
+            FBeforeWait = connect(events, &QAbstractEventDispatcher::aboutToBlock, this, [this] { Take(); });
     }
 
-    void Take()
+    //! Takes what the connection heard; `apply` false leaves applying it
+    //! until the program is back in its event loop (a record set that has
+    //! just opened must finish opening first).
+    void Take(bool apply = true)
     {
+        if (FTaking || FRetired)
+            return;
         Arm();
-        if (!FWatched || FTaking)
+        if (!FConnection.Connected())
             return;
         FTaking = true;
         std::vector<TDbChange> changes;
         try {
-            changes = FWatched->TakeChanges(0);
+            changes = FConnection.Driver().TakeChanges(0);
         } catch (const std::exception &error) {
-            // The link is gone: nothing more is heard until it is opened again.
+            // A server link that broke: nothing more is heard until the
+            // pages open on it again.
             FTaking = false;
-            Disarm();
+            if (FSocketDriver) {
+                DropSocket();
+                FFileTimer.stop();
+            }
             Report(error);
             return;
         }
         FTaking = false;
-        if (!changes.empty() || FDispatcher.Waiting())
-            Dispatch(changes);
+        FHeard.insert(FHeard.end(), changes.begin(), changes.end());
+        if (!apply) {
+            if (!FHeard.empty())
+                QTimer::singleShot(0, this, [this] { Take(); });
+            return;
+        }
+        std::vector<TDbChange> heard;
+        heard.swap(FHeard);
+        if (!heard.empty() || FDispatcher.Waiting())
+            Dispatch(heard);
+    }
+
+    //! No page is left: nothing is looked at any more (the connection may
+    //! go before this is deleted).
+    void Retire()
+    {
+        FRetired = true;
+        FFileTimer.stop();
+        FRetryTimer.stop();
+        DropSocket();
+    }
+
+    //! Lets go of a server's socket (before its connection closes).
+    void DropSocket()
+    {
+        FSocket.reset();
+        disconnect(FBeforeWait);
+        FSocketDriver = nullptr;
     }
 
 private:
@@ -119,14 +172,6 @@ private:
         QObject *Page;
         TkvDBDataProvider *Provider;
     };
-
-    void Disarm()
-    {
-        FFileTimer.stop();
-        FSocket.reset();
-        disconnect(FBeforeWait);
-        FWatched = nullptr;
-    }
 
     void Retry()
     {
@@ -166,12 +211,14 @@ private:
     TDbConnection &FConnection;
     TkvDbChangeDispatcher FDispatcher;
     std::vector<TPage> FPages;
-    TDbDriver *FWatched = nullptr;
+    TPgDriver *FSocketDriver = nullptr; //!< the server whose socket is watched
     QTimer FFileTimer;
     QTimer FRetryTimer;
     std::unique_ptr<QSocketNotifier> FSocket;
     QMetaObject::Connection FBeforeWait;
     bool FTaking = false;
+    bool FRetired = false;
+    std::vector<TDbChange> FHeard; //!< taken, not applied yet
 };
 
 } // namespace detail
@@ -203,6 +250,7 @@ void FollowOtherWriters(QWidget &page, TkvDBDataProvider &provider)
     watch->AddPage(page, provider);
     QObject::connect(&page, &QObject::destroyed, watch, [watch](QObject *gone) {
         if (!watch->RemovePage(gone)) {
+            watch->Retire();
             std::erase(Watches(), watch);
             watch->deleteLater();
         }

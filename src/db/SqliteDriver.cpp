@@ -225,8 +225,12 @@ void TSqliteDriver::WatchChanges()
 
 std::vector<TDbChange> TSqliteDriver::TakeChanges(int waitMilliseconds)
 {
-    if (!FWatching)
+    // A connection not watched yet starts here: what others commit from now
+    // on is news. A record set reads its rows just before its first look.
+    if (!FWatching) {
+        WatchChanges();
         return {};
+    }
     // data_version moves only for commits of other connections; a file has
     // no way to wake a reader, so it is looked at every few milliseconds.
     const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(waitMilliseconds);
