@@ -303,7 +303,7 @@ std::vector<int> TkvDataFilterValueList::FirstRecordsOfStoredValues(const TkvCus
         const bool wide = dynamic_cast<const TkvWideStringValueType *>(type) != nullptr;
         const bool emptyIsBlank = FCriteria.Options().Contains(fcoSoftNull);
         const TkvDataStorage &storage = controller.Storage();
-        const int width = type->IsStringType() ? 0 : type->ValueByteSize();
+        const int width = type->IsStringType() || variant ? 0 : type->ValueByteSize();
         if (width > 0 && width <= int(sizeof(std::uint64_t))) {
             NumberKeySet seen;
             for (int recordIndex = 0; recordIndex < count; ++recordIndex) {
@@ -553,8 +553,22 @@ void TkvDataFilterValueList::LoadLazily(std::vector<int> records, const TkvCusto
 {
     const TkvCustomDataController &controller = FDataCriteria.DataController();
     FLazyOrder = TkvValueOrder(CaseInsensitive());
-    FLazyOrder.Build(records.size(),
-                     [&](std::size_t i) { return controller.GetFieldDisplayText(records[i], field); });
+    // A narrow text (a memo's too) of ASCII characters only shows as those characters.
+    const TkvValueDef *def = field->ValueDef();
+    const TkvValueTypeClass type = def ? def->ValueTypeClass() : nullptr;
+    const bool variant = dynamic_cast<const TkvVariantValueType *>(type) != nullptr;
+    const bool narrow =
+        def && !def->TextStored() &&
+        (variant || (type->IsStringType() && !dynamic_cast<const TkvWideStringValueType *>(type)));
+    const auto bytesOf = [&](std::size_t i, std::string_view &bytes) {
+        const std::byte *buffer = controller.Storage().RecordBuffer(records[i]);
+        if (!StoredKey(type, false, variant, buffer + def->ValueOffset(), bytes))
+            return false;
+        return std::all_of(bytes.begin(), bytes.end(), [](char c) { return std::uint8_t(c) < 0x80; });
+    };
+    FLazyOrder.Build(
+        records.size(), [&](std::size_t i) { return controller.GetFieldDisplayText(records[i], field); },
+        narrow ? std::function<bool(std::size_t, std::string_view &)>(bytesOf) : nullptr);
     FLazyOrder.DropDuplicates(distinctTexts);
     FLazyRecords = std::move(records);
     FLazyField = field;

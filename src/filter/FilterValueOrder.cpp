@@ -43,6 +43,23 @@ public:
             return false;
         return Append(text, keys);
     }
+    //! The same for a text given as its ASCII bytes.
+    bool AppendKey(std::string_view text, std::string &keys) const
+    {
+        if (!FUsable)
+            return false;
+        const std::size_t start = keys.size();
+        keys.push_back(text.empty() ? '\1' : '\2');
+        for (const char c : text) {
+            const auto unit = std::uint8_t(c);
+            if (unit >= FRanks.size() || FRanks[unit] == 0) {
+                keys.resize(start);
+                return false;
+            }
+            keys.push_back(char(FRanks[unit]));
+        }
+        return true;
+    }
 
 private:
     explicit TextRanks(const QString &characters)
@@ -150,7 +167,8 @@ constexpr std::size_t SortedAhead = 256;
 
 } // namespace
 
-void TkvValueOrder::Build(std::size_t count, const std::function<QString(std::size_t)> &textOf)
+void TkvValueOrder::Build(std::size_t count, const std::function<QString(std::size_t)> &textOf,
+                          const std::function<bool(std::size_t, std::string_view &)> &bytesOf)
 {
     const RegionalSettings &settings = regionalSettings();
     FKeys.clear();
@@ -169,7 +187,12 @@ void TkvValueOrder::Build(std::size_t count, const std::function<QString(std::si
         byRanks = true;
         for (std::size_t i = 0; i < count && byRanks; ++i) {
             const std::size_t offset = FKeys.size();
-            byRanks = ranks->AppendKey(prepared(i), FKeys);
+            // Upper-casing is the locale's: only texts as they are are read as bytes.
+            std::string_view bytes;
+            if (!FCaseInsensitive && bytesOf && bytesOf(i, bytes))
+                byRanks = ranks->AppendKey(bytes, FKeys);
+            else
+                byRanks = ranks->AppendKey(prepared(i), FKeys);
             FEntries.push_back({0, offset, std::uint32_t(FKeys.size() - offset), std::uint32_t(i)});
         }
         if (byRanks)

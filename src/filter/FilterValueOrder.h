@@ -24,7 +24,11 @@ public:
     //! of characters whose collation is a plain rank each (digits, signs,
     //! separators, spaces, Latin letters of one case) are keyed by those ranks
     //! without the collator.
-    void Build(std::size_t count, const std::function<QString(std::size_t)> &textOf);
+    //! bytesOf(i, bytes), where given, may give the i-th text as its bytes
+    //! when the text is exactly those characters of the ASCII set, which
+    //! spares making the text.
+    void Build(std::size_t count, const std::function<QString(std::size_t)> &textOf,
+               const std::function<bool(std::size_t, std::string_view &)> &bytesOf = {});
     //! Drops every text that collates like an earlier one (by index).
     //! distinctTexts: the texts are known to differ from each other, so keys
     //! by rank (which tell every two texts apart) need no look.
