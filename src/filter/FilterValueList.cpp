@@ -520,8 +520,12 @@ void TkvDataFilterValueList::Load(int itemIndex, bool sortByDisplayText)
         // of them wins), so each distinct value is read, judged and placed once.
         bool keyed = false, distinctTexts = false;
         std::vector<int> firsts = FirstRecordsOfStoredValues(controller, field, blanks, keyed, distinctTexts);
-        // Which values make a cut depends on the record order: those lists are built whole.
-        if (keyed && sortByDisplayText && FCriteria.MaxValueListCount() <= 0) {
+        // Which values make a cut depends on the record order: those lists
+        // are built whole. In value order only distinct narrow texts as they
+        // are (no upper-casing) are ordered without their values.
+        const bool byBytes =
+            !sortByDisplayText && distinctTexts && !CaseInsensitive() && HoldsNarrowTexts(field);
+        if (keyed && (sortByDisplayText || byBytes) && FCriteria.MaxValueListCount() <= 0) {
             LoadLazily(std::move(firsts), field, distinctTexts);
         } else {
             std::vector<TkvFilterValueItem> values;
@@ -548,6 +552,15 @@ void TkvDataFilterValueList::Load(int itemIndex, bool sortByDisplayText)
         FDataCriteria.OnGetValueList(&FDataCriteria, itemIndex, *this);
 }
 
+bool TkvDataFilterValueList::HoldsNarrowTexts(const TkvCustomDataField *field)
+{
+    const TkvValueDef *def = field ? field->ValueDef() : nullptr;
+    const TkvValueTypeClass type = def ? def->ValueTypeClass() : nullptr;
+    return def && !def->TextStored() &&
+           (dynamic_cast<const TkvVariantValueType *>(type) != nullptr ||
+            (type->IsStringType() && !dynamic_cast<const TkvWideStringValueType *>(type)));
+}
+
 void TkvDataFilterValueList::LoadLazily(std::vector<int> records, const TkvCustomDataField *field,
                                         bool distinctTexts)
 {
@@ -557,15 +570,28 @@ void TkvDataFilterValueList::LoadLazily(std::vector<int> records, const TkvCusto
     const TkvValueDef *def = field->ValueDef();
     const TkvValueTypeClass type = def ? def->ValueTypeClass() : nullptr;
     const bool variant = dynamic_cast<const TkvVariantValueType *>(type) != nullptr;
-    const bool narrow =
-        def && !def->TextStored() &&
-        (variant || (type->IsStringType() && !dynamic_cast<const TkvWideStringValueType *>(type)));
-    const auto bytesOf = [&](std::size_t i, std::string_view &bytes) {
+    const bool narrow = HoldsNarrowTexts(field);
+    const auto storedBytes = [&](std::size_t i, std::string_view &bytes) {
         const std::byte *buffer = controller.Storage().RecordBuffer(records[i]);
-        if (!StoredKey(type, false, variant, buffer + def->ValueOffset(), bytes))
+        return StoredKey(type, false, variant, buffer + def->ValueOffset(), bytes);
+    };
+    const auto bytesOf = [&](std::size_t i, std::string_view &bytes) {
+        if (!storedBytes(i, bytes))
             return false;
         return std::all_of(bytes.begin(), bytes.end(), [](char c) { return std::uint8_t(c) < 0x80; });
     };
+    if (!SortByDisplayText()) {
+        // Texts in value order compare by their bytes.
+        FLazyOrder.BuildFromBytes(records.size(), [&](std::size_t i) {
+            std::string_view bytes;
+            storedBytes(i, bytes);
+            return bytes;
+        });
+        FLazyRecords = std::move(records);
+        FLazyField = field;
+        FLazyEntries.clear();
+        return;
+    }
     FLazyOrder.Build(
         records.size(), [&](std::size_t i) { return controller.GetFieldDisplayText(records[i], field); },
         narrow ? std::function<bool(std::size_t, std::string_view &)>(bytesOf) : nullptr);

@@ -109,6 +109,9 @@ private:
                                                 bool &distinctTexts) const;
     //! Keys the distinct values' display texts and leaves them to be sorted
     //! and read as they are shown.
+    //! Lists narrow texts (in place, a memo's too) in distinct holders;
+    //! distinctTexts then says every listed record holds such a text.
+    static bool HoldsNarrowTexts(const TkvCustomDataField *field);
     void LoadLazily(std::vector<int> records, const TkvCustomDataField *field, bool distinctTexts);
     TkvFilterValueItem MakeEntry(int recordIndex) const;
 

@@ -216,6 +216,27 @@ void TkvValueOrder::Build(std::size_t count, const std::function<QString(std::si
     FSorted.assign(FEntries.size(), false);
 }
 
+void TkvValueOrder::BuildFromBytes(std::size_t count,
+                                   const std::function<std::string_view(std::size_t)> &bytesOf)
+{
+    FKeys.clear();
+    FEntries.clear();
+    FEntries.reserve(count);
+    for (std::size_t i = 0; i < count; ++i) {
+        const std::string_view bytes = bytesOf(i);
+        FEntries.push_back({0, FKeys.size(), std::uint32_t(bytes.size()), std::uint32_t(i)});
+        FKeys.append(bytes);
+    }
+    for (Keyed &entry : FEntries)
+        for (std::size_t b = 0; b < 8; ++b)
+            entry.Prefix =
+                (entry.Prefix << 8) | (b < entry.Size ? std::uint8_t(FKeys[entry.Offset + b]) : 0u);
+    // Bytes tell every two keys apart as ranks do.
+    FByRanks = true;
+    FBounds = {0, FEntries.size()};
+    FSorted.assign(FEntries.size(), false);
+}
+
 void TkvValueOrder::DropDuplicates(bool distinctTexts)
 {
     // Upper-casing makes texts alike that differed.

@@ -29,6 +29,9 @@ public:
     //! spares making the text.
     void Build(std::size_t count, const std::function<QString(std::size_t)> &textOf,
                const std::function<bool(std::size_t, std::string_view &)> &bytesOf = {});
+    //! Makes the keys of count byte strings (bytesOf(i) gives the i-th), which
+    //! then order as their bytes do (unsigned, a prefix first).
+    void BuildFromBytes(std::size_t count, const std::function<std::string_view(std::size_t)> &bytesOf);
     //! Drops every text that collates like an earlier one (by index).
     //! distinctTexts: the texts are known to differ from each other, so keys
     //! by rank (which tell every two texts apart) need no look.

@@ -414,34 +414,35 @@ TEST_F(FilterEvaluationTest, ValueListReadAsShownMatchesTheListBuiltWhole)
     };
     for (const TkvFilterCriteriaOptions options :
          {TkvFilterCriteriaOptions{}, TkvFilterCriteriaOptions{fcoCaseInsensitive},
-          TkvFilterCriteriaOptions{fcoSoftNull}}) {
-        Filter->SetOptions(options);
-        Filter->SetMaxValueListCount(100000);
-        TkvDataFilterValueList whole(*Filter);
-        whole.Load(2, true);
-        const std::vector<std::string> expected = listed(whole, false);
-        Filter->SetMaxValueListCount(0);
-        TkvDataFilterValueList shown(*Filter);
-        shown.Load(2, true);
-        EXPECT_EQ(listed(shown, true), expected);
-        shown.Load(2, true);
-        EXPECT_EQ(listed(shown, false), expected);
-        EXPECT_EQ(shown.IndexOfKind(vkNonBlanks), whole.IndexOfKind(vkNonBlanks));
+          TkvFilterCriteriaOptions{fcoSoftNull}})
+        for (const bool byDisplayText : {true, false}) {
+            Filter->SetOptions(options);
+            Filter->SetMaxValueListCount(100000);
+            TkvDataFilterValueList whole(*Filter);
+            whole.Load(2, byDisplayText);
+            const std::vector<std::string> expected = listed(whole, false);
+            Filter->SetMaxValueListCount(0);
+            TkvDataFilterValueList shown(*Filter);
+            shown.Load(2, byDisplayText);
+            EXPECT_EQ(listed(shown, true), expected);
+            shown.Load(2, byDisplayText);
+            EXPECT_EQ(listed(shown, false), expected);
+            EXPECT_EQ(shown.IndexOfKind(vkNonBlanks), whole.IndexOfKind(vkNonBlanks));
 
-        // The check mark finds the same entry.
-        Filter->ClearTree();
-        Filter->AppendCondition(nullptr, Item(), ocEqual, Text("Remark 5"), "");
-        const TkvFilterCriteriaItem *condition = Filter->FindConditionOf(Controller.GetItemField(2));
-        EXPECT_EQ(shown.GetIndexByCriteriaItem(condition), whole.GetIndexByCriteriaItem(condition));
-        EXPECT_GT(shown.GetIndexByCriteriaItem(condition), shown.IndexOfKind(vkNonBlanks));
-        Filter->ClearTree();
+            // The check mark finds the same entry.
+            Filter->ClearTree();
+            Filter->AppendCondition(nullptr, Item(), ocEqual, Text("Remark 5"), "");
+            const TkvFilterCriteriaItem *condition = Filter->FindConditionOf(Controller.GetItemField(2));
+            EXPECT_EQ(shown.GetIndexByCriteriaItem(condition), whole.GetIndexByCriteriaItem(condition));
+            EXPECT_GT(shown.GetIndexByCriteriaItem(condition), shown.IndexOfKind(vkNonBlanks));
+            Filter->ClearTree();
 
-        // A value added by hand takes its sorted place among them.
-        shown.Load(2, true);
-        whole.Add(vkValue, Text("remark 77x"), QString::fromUtf8("remark 77x"));
-        shown.Add(vkValue, Text("remark 77x"), QString::fromUtf8("remark 77x"));
-        EXPECT_EQ(listed(shown, false), listed(whole, false));
-    }
+            // A value added by hand takes its sorted place among them.
+            shown.Load(2, byDisplayText);
+            whole.Add(vkValue, Text("remark 77x"), QString::fromUtf8("remark 77x"));
+            shown.Add(vkValue, Text("remark 77x"), QString::fromUtf8("remark 77x"));
+            EXPECT_EQ(listed(shown, false), listed(whole, false));
+        }
 }
 
 } // namespace
