@@ -571,6 +571,7 @@ void TkvDataFilterValueList::LoadLazily(std::vector<int> records, const TkvCusto
     const TkvValueTypeClass type = def ? def->ValueTypeClass() : nullptr;
     const bool variant = dynamic_cast<const TkvVariantValueType *>(type) != nullptr;
     const bool narrow = HoldsNarrowTexts(field);
+    FLazyNarrow = narrow && distinctTexts;
     const auto storedBytes = [&](std::size_t i, std::string_view &bytes) {
         const std::byte *buffer = controller.Storage().RecordBuffer(records[i]);
         return StoredKey(type, false, variant, buffer + def->ValueOffset(), bytes);
@@ -622,7 +623,29 @@ const TkvFilterValueItem &TkvDataFilterValueList::LazyItem(std::size_t position)
 std::ptrdiff_t TkvDataFilterValueList::LazyPositionOf(const Variant &value) const
 {
     std::ptrdiff_t found = -1;
+    if (FLazyRecords.empty())
+        return found;
+    // Narrow texts equal a narrow text when their bytes do: read in place.
+    const TkvValueDef *def = FLazyField->ValueDef();
+    const TkvValueTypeClass type = def ? def->ValueTypeClass() : nullptr;
+    const bool variant = dynamic_cast<const TkvVariantValueType *>(type) != nullptr;
+    const bool inPlace = FLazyNarrow && value.type() == VarType::String;
+    const TkvDataStorage &storage = FDataCriteria.DataController().Storage();
+    const int recordCount = FDataCriteria.DataController().RecordCount();
     FLazyOrder.ForEachKept([&](std::size_t index) {
+        if (inPlace) {
+            const int recordIndex = FLazyRecords[index];
+            std::string_view bytes;
+            if (recordIndex >= recordCount ||
+                !StoredKey(type, false, variant, storage.RecordBuffer(recordIndex) + def->ValueOffset(),
+                           bytes) ||
+                bytes != std::string_view(value.rawNarrow()))
+                return;
+            const std::ptrdiff_t position = FLazyOrder.PositionOfIndex(index);
+            if (found < 0 || position < found)
+                found = position;
+            return;
+        }
         try {
             if (!VariantsEqual(MakeEntry(FLazyRecords[index]).Value, value))
                 return;
@@ -664,6 +687,7 @@ void TkvDataFilterValueList::ForgetLazy()
     FLazyEntries.clear();
     FLazyOrder = TkvValueOrder();
     FLazyField = nullptr;
+    FLazyNarrow = false;
 }
 
 } // namespace kestrum

@@ -120,6 +120,8 @@ private:
     // order, and the entries made so far by position.
     std::vector<int> FLazyRecords;
     const TkvCustomDataField *FLazyField = nullptr;
+    //! Every lazy entry is a narrow text held in place.
+    bool FLazyNarrow = false;
     mutable TkvValueOrder FLazyOrder;
     mutable std::unordered_map<std::size_t, TkvFilterValueItem> FLazyEntries;
 };
