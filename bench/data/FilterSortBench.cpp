@@ -54,6 +54,7 @@ struct Page {
     std::vector<double> Amounts;
     std::vector<double> Dates;
     std::vector<std::string> Items;
+    std::vector<std::string> Remarks;
 
     explicit Page(std::int64_t entries)
     {
@@ -80,6 +81,8 @@ struct Page {
             Amounts.push_back(Controller.GetValue(r, Amount).toDouble());
             Dates.push_back(Controller.GetValue(r, Date).toDate());
             Items.push_back(Controller.GetValue(r, Item).toNarrow());
+            const Variant remark = Controller.GetValue(r, Remark);
+            Remarks.push_back(remark.isNull() ? std::string() : remark.toNarrow());
         }
     }
 };
@@ -154,6 +157,25 @@ void BM_ValueListItem_Baseline(benchmark::State &state)
         std::vector<std::string_view> values(seen.begin(), seen.end());
         std::sort(values.begin(), values.end());
         count = values.size();
+    }
+    state.counters["entries"] = double(count);
+}
+
+//! The remarks nearly all differ: the list is as long as the page.
+void BM_ValueListRemark(benchmark::State &state)
+{
+    LoadValueList(state, Remark);
+}
+
+//! The distinct remarks, sorted by their bytes.
+void BM_ValueListRemark_Baseline(benchmark::State &state)
+{
+    Page &page = PageOf(state);
+    std::size_t count = 0;
+    for (auto _ : state) {
+        std::vector<std::string_view> values(page.Remarks.begin(), page.Remarks.end());
+        std::sort(values.begin(), values.end());
+        count = std::size_t(std::unique(values.begin(), values.end()) - values.begin());
     }
     state.counters["entries"] = double(count);
 }
@@ -534,6 +556,7 @@ void BM_MonthView_Baseline(benchmark::State &state)
 KESTRUM_PAIR(BM_ValueListAmount);
 KESTRUM_PAIR(BM_ValueListAmountByValue);
 KESTRUM_PAIR(BM_ValueListItem);
+KESTRUM_PAIR(BM_ValueListRemark);
 KESTRUM_PAIR(BM_FilterPickedAmount);
 KESTRUM_PAIR(BM_FilterPickedItem);
 KESTRUM_PAIR(BM_FilterCustom);

@@ -5,6 +5,7 @@
 #include "data/DataController.h"
 #include "data/DataStorage.h"
 #include "data/ValueTypes.h"
+#include "data/ValueTypesHeld.h"
 #include "filter/DataFilterCriteria.h"
 
 #include <algorithm>
@@ -37,9 +38,28 @@ int TkvFilterValueList::CompareEntries(const TkvFilterValueItem &a, const TkvFil
     return CompareVariants(FCriteria.PrepareValue(a.Value), FCriteria.PrepareValue(b.Value));
 }
 
+void TkvFilterValueList::Clear()
+{
+    FItems.clear();
+    ForgetLazy();
+}
+
+const TkvFilterValueItem &TkvFilterValueList::LazyItem(std::size_t) const
+{
+    static const TkvFilterValueItem none;
+    return none;
+}
+
+bool TkvFilterValueList::CaseInsensitive() const
+{
+    return FCriteria.Options().Contains(fcoCaseInsensitive);
+}
+
 void TkvFilterValueList::Add(TkvFilterValueKind kind, const Variant &value, const QString &displayText)
 {
     TkvFilterValueItem entry{kind, value, displayText};
+    if (kind == vkValue)
+        Realize();
     if (kind != vkValue) {
         FItems.insert(FItems.begin() + FirstValueIndex(), std::move(entry));
         return;
@@ -63,10 +83,18 @@ void TkvFilterValueList::Add(TkvFilterValueKind kind, const Variant &value, cons
 
 int TkvFilterValueList::IndexOfKind(TkvFilterValueKind kind) const
 {
-    for (int i = 0; i < Count(); ++i)
-        if (FItems[std::size_t(i)].Kind == kind)
-            return i;
-    return -1;
+    for (std::size_t i = 0; i < FItems.size(); ++i)
+        if (FItems[i].Kind == kind)
+            return int(i);
+    // Lazy entries are values, after every plain entry.
+    return kind == vkValue && LazyCount() > 0 ? int(FItems.size()) : -1;
+}
+
+void TkvFilterValueList::VisitDisplayTexts(const std::function<void(const QString &)> &visit) const
+{
+    for (const TkvFilterValueItem &entry : FItems)
+        visit(entry.DisplayText);
+    VisitLazyDisplayTexts(visit);
 }
 
 int TkvFilterValueList::GetIndexByCriteriaItem(const TkvFilterCriteriaItem *item) const
@@ -78,7 +106,7 @@ int TkvFilterValueList::GetIndexByCriteriaItem(const TkvFilterCriteriaItem *item
         return IndexOfKind(code == ocEqual ? vkBlanks : vkNonBlanks);
     if (item->Parent() != &FCriteria.Root() || code != ocEqual)
         return IndexOfKind(vkCustom);
-    for (int i = FirstValueIndex(); i < Count(); ++i) {
+    for (int i = FirstValueIndex(); i < int(FItems.size()); ++i) {
         try {
             if (VariantsEqual(FItems[std::size_t(i)].Value, item->Value()))
                 return i;
@@ -86,6 +114,8 @@ int TkvFilterValueList::GetIndexByCriteriaItem(const TkvFilterCriteriaItem *item
             // a value of another kind is simply not this entry
         }
     }
+    if (const std::ptrdiff_t position = LazyPositionOf(item->Value()); position >= 0)
+        return int(FItems.size() + std::size_t(position));
     return IndexOfKind(vkAll);
 }
 
@@ -93,8 +123,10 @@ namespace {
 
 //! The bytes that make a stored value what it is (the string's units, the
 //! number's bytes); false when the type keeps its value elsewhere.
-bool StoredKey(TkvValueTypeClass type, bool wide, const std::byte *place, std::string_view &key)
+bool StoredKey(TkvValueTypeClass type, bool wide, bool variant, const std::byte *place, std::string_view &key)
 {
+    if (variant) // a memo column: narrow texts held as variants
+        return TkvVariantValueType::HeldNarrow(type->PrepareValuePointer(place), key);
     if (type->IsStringType()) {
         const void *holder = type->PrepareValuePointer(place);
         if (!holder)
@@ -229,77 +261,6 @@ private:
     std::size_t FSize = 0;
 };
 
-//! The characters numbers are written with (digits, signs, separators) each
-//! collate as one weight of their own: a text made of them alone collates as
-//! the sequence of its characters' ranks, compared one by one, a shorter text
-//! first. The ranks come from the collation itself, and the rule is checked
-//! once on every text of up to two of these characters; where it does not
-//! hold no rank is given and every text takes the collation keys.
-class NumberTextRanks {
-public:
-    static const NumberTextRanks &Instance()
-    {
-        static const NumberTextRanks ranks;
-        return ranks;
-    }
-
-    //! The text's ranks appended to keys as a collation key would be (an
-    //! empty text below every other one); false when a character has none.
-    bool AppendKey(const QString &text, std::string &keys) const
-    {
-        if (!FUsable)
-            return false;
-        const std::size_t start = keys.size();
-        keys.push_back(text.isEmpty() ? '\1' : '\2');
-        for (const QChar c : text) {
-            const char16_t unit = c.unicode();
-            if (unit >= FRanks.size() || FRanks[unit] == 0) {
-                keys.resize(start);
-                return false;
-            }
-            keys.push_back(char(FRanks[unit]));
-        }
-        return true;
-    }
-
-private:
-    NumberTextRanks()
-    {
-        const QString characters = QStringLiteral("0123456789.,-+ ");
-        const RegionalSettings &settings = regionalSettings();
-        std::vector<QChar> ordered(characters.begin(), characters.end());
-        std::sort(ordered.begin(), ordered.end(),
-                  [&](QChar a, QChar b) { return settings.collate(QString(a), QString(b), false) < 0; });
-        for (std::size_t i = 0; i < ordered.size(); ++i) {
-            if (i > 0 && settings.collate(QString(ordered[i - 1]), QString(ordered[i]), false) >= 0)
-                return; // two characters collate alike
-            FRanks[ordered[i].unicode()] = std::uint8_t(i + 1);
-        }
-        std::vector<QString> texts{QString()};
-        for (QChar a : characters) {
-            texts.push_back(QString(a));
-            for (QChar b : characters)
-                texts.push_back(QString(a) + b);
-        }
-        std::vector<std::string> keys(texts.size());
-        FUsable = true;
-        for (std::size_t i = 0; i < texts.size(); ++i)
-            AppendKey(texts[i], keys[i]);
-        for (std::size_t i = 0; i < texts.size() && FUsable; ++i)
-            for (std::size_t j = 0; j < texts.size(); ++j) {
-                const int byRanks = keys[i].compare(keys[j]);
-                const int collated = settings.collate(texts[i], texts[j], false);
-                if ((byRanks > 0) - (byRanks < 0) != collated) {
-                    FUsable = false;
-                    break;
-                }
-            }
-    }
-
-    std::array<std::uint8_t, 128> FRanks{};
-    bool FUsable = false;
-};
-
 //! How value entries compare once their prepared values are known: as numbers
 //! or as narrow strings when every value is one, else through the variants.
 enum class EntryKeyKind : std::uint8_t { Number, Text, Variants };
@@ -326,19 +287,23 @@ bool IsPlainNumber(VarType type)
 
 std::vector<int> TkvDataFilterValueList::FirstRecordsOfStoredValues(const TkvCustomDataController &controller,
                                                                     const TkvCustomDataField *field,
-                                                                    bool &blanks)
+                                                                    bool &blanks, bool &keyed,
+                                                                    bool &distinctTexts) const
 {
+    distinctTexts = false;
     const int count = controller.RecordCount();
     std::vector<int> firsts;
     const TkvValueDef *def = field ? field->ValueDef() : nullptr;
     const TkvValueTypeClass type = def ? def->ValueTypeClass() : nullptr;
     // Stored display texts may differ between records of one value: every record counts then.
-    bool keyed =
-        def && !def->TextStored() && (type->IsStringType() || (!type->IsHeld() && type->ValueByteSize() > 0));
+    const bool variant = dynamic_cast<const TkvVariantValueType *>(type) != nullptr;
+    keyed = def && !def->TextStored() &&
+            (type->IsStringType() || variant || (!type->IsHeld() && type->ValueByteSize() > 0));
     if (keyed) {
         const bool wide = dynamic_cast<const TkvWideStringValueType *>(type) != nullptr;
+        const bool emptyIsBlank = FCriteria.Options().Contains(fcoSoftNull);
         const TkvDataStorage &storage = controller.Storage();
-        const int width = type->IsStringType() ? 0 : type->ValueByteSize();
+        const int width = type->IsStringType() || variant ? 0 : type->ValueByteSize();
         if (width > 0 && width <= int(sizeof(std::uint64_t))) {
             NumberKeySet seen;
             for (int recordIndex = 0; recordIndex < count; ++recordIndex) {
@@ -356,9 +321,11 @@ std::vector<int> TkvDataFilterValueList::FirstRecordsOfStoredValues(const TkvCus
         }
         const auto keyOf = [&](int recordIndex) {
             std::string_view key;
-            StoredKey(type, wide, storage.RecordBuffer(recordIndex) + def->ValueOffset(), key);
+            StoredKey(type, wide, variant, storage.RecordBuffer(recordIndex) + def->ValueOffset(), key);
             return key;
         };
+        // Distinct held texts show as distinct texts.
+        distinctTexts = true;
         TextKeySet seen;
         for (int recordIndex = 0; recordIndex < count; ++recordIndex) {
             const std::byte *buffer = storage.RecordBuffer(recordIndex);
@@ -367,8 +334,19 @@ std::vector<int> TkvDataFilterValueList::FirstRecordsOfStoredValues(const TkvCus
                 continue;
             }
             std::string_view key;
-            if (!StoredKey(type, wide, buffer + def->ValueOffset(), key)) {
-                blanks = true; // a missing holder reads as Null
+            if (!StoredKey(type, wide, variant, buffer + def->ValueOffset(), key)) {
+                // A variant that is no narrow text is judged as a value and
+                // counts on its own; a missing holder reads as Null.
+                const void *holder = type->PrepareValuePointer(buffer + def->ValueOffset());
+                if (variant && holder && !FCriteria.IsNull(type->GetValueAt(holder))) {
+                    firsts.push_back(recordIndex);
+                    distinctTexts = false;
+                } else
+                    blanks = true;
+                continue;
+            }
+            if (emptyIsBlank && key.empty()) {
+                blanks = true;
                 continue;
             }
             if (seen.Insert(key, recordIndex, keyOf))
@@ -445,58 +423,9 @@ void TkvFilterValueList::SortByCollation(const std::vector<TkvFilterValueItem> &
                                          std::vector<std::size_t> &order,
                                          std::vector<bool> &equalsPrevious) const
 {
-    // Collating costs far more than comparing keys: each text's key is made
-    // once into one buffer, and the sort compares keys, most often by their
-    // first eight bytes held beside the entry's position.
-    const RegionalSettings &settings = regionalSettings();
-    const bool upper = FCriteria.Options().Contains(fcoCaseInsensitive);
-    struct Keyed {
-        std::uint64_t Prefix;
-        std::size_t Offset;
-        std::uint32_t Size;
-        std::uint32_t Index;
-    };
-    std::string keys;
-    std::vector<Keyed> keyed;
-    keyed.reserve(values.size());
-    // Amounts and other numbers need no collator: their characters' ranks
-    // order them alike. Upper-casing leaves such texts as they are.
-    const NumberTextRanks &ranks = NumberTextRanks::Instance();
-    bool byRanks = true;
-    for (std::size_t i = 0; i < values.size() && byRanks; ++i) {
-        const std::size_t offset = keys.size();
-        byRanks = ranks.AppendKey(values[i].DisplayText, keys);
-        keyed.push_back({0, offset, std::uint32_t(keys.size() - offset), std::uint32_t(i)});
-    }
-    if (!byRanks) {
-        keys.clear();
-        keyed.clear();
-        for (std::size_t i = 0; i < values.size(); ++i) {
-            const std::size_t offset = keys.size();
-            const std::size_t size = settings.appendCollationKey(
-                upper ? settings.upper(values[i].DisplayText) : values[i].DisplayText, false, keys);
-            keyed.push_back({0, offset, std::uint32_t(size), std::uint32_t(i)});
-        }
-    }
-    for (Keyed &entry : keyed)
-        for (std::size_t b = 0; b < 8; ++b)
-            entry.Prefix = (entry.Prefix << 8) | (b < entry.Size ? std::uint8_t(keys[entry.Offset + b]) : 0u);
-    const auto compareKeys = [&keys](const Keyed &a, const Keyed &b) {
-        if (a.Prefix != b.Prefix)
-            return a.Prefix < b.Prefix ? -1 : 1;
-        const int c = std::string_view(keys)
-                          .substr(a.Offset, a.Size)
-                          .compare(std::string_view(keys).substr(b.Offset, b.Size));
-        return (c > 0) - (c < 0);
-    };
-    std::sort(keyed.begin(), keyed.end(), [&](const Keyed &a, const Keyed &b) {
-        const int c = compareKeys(a, b);
-        return c < 0 || (c == 0 && a.Index < b.Index);
-    });
-    for (std::size_t k = 0; k < keyed.size(); ++k) {
-        order[k] = keyed[k].Index;
-        equalsPrevious[k] = k > 0 && compareKeys(keyed[k - 1], keyed[k]) == 0;
-    }
+    TkvValueOrder sorted(CaseInsensitive());
+    sorted.Build(values.size(), [&](std::size_t i) { return values[i].DisplayText; });
+    sorted.SortedWithTies(order, equalsPrevious);
 }
 
 void TkvFilterValueList::SortByValue(const std::vector<TkvFilterValueItem> &values,
@@ -589,18 +518,29 @@ void TkvDataFilterValueList::Load(int itemIndex, bool sortByDisplayText)
         const TkvCustomDataField *field = controller.GetItemField(itemIndex);
         // Records holding the same stored value give the same entry (the first
         // of them wins), so each distinct value is read, judged and placed once.
-        const std::vector<int> firsts = FirstRecordsOfStoredValues(controller, field, blanks);
-        std::vector<TkvFilterValueItem> values;
-        values.reserve(firsts.size() + 4); // room for the fixed entries put in front
-        for (int recordIndex : firsts) {
-            Variant value = controller.GetFieldValue(recordIndex, field);
-            if (FCriteria.IsNull(value)) {
-                blanks = true;
-                continue;
+        bool keyed = false, distinctTexts = false;
+        std::vector<int> firsts = FirstRecordsOfStoredValues(controller, field, blanks, keyed, distinctTexts);
+        // Which values make a cut depends on the record order: those lists
+        // are built whole. In value order only distinct narrow texts as they
+        // are (no upper-casing) are ordered without their values.
+        const bool byBytes =
+            !sortByDisplayText && distinctTexts && !CaseInsensitive() && HoldsNarrowTexts(field);
+        if (keyed && (sortByDisplayText || byBytes) && FCriteria.MaxValueListCount() <= 0) {
+            LoadLazily(std::move(firsts), field, distinctTexts);
+        } else {
+            std::vector<TkvFilterValueItem> values;
+            values.reserve(firsts.size() + 4); // room for the fixed entries put in front
+            for (int recordIndex : firsts) {
+                Variant value = controller.GetFieldValue(recordIndex, field);
+                if (FCriteria.IsNull(value)) {
+                    blanks = true;
+                    continue;
+                }
+                values.push_back(
+                    {vkValue, std::move(value), controller.GetFieldDisplayText(recordIndex, field)});
             }
-            values.push_back({vkValue, std::move(value), controller.GetFieldDisplayText(recordIndex, field)});
+            AddValues(std::move(values));
         }
-        AddValues(std::move(values));
     }
     if (blanks || gridMode) {
         FItems.insert(FItems.begin() + 2,
@@ -610,6 +550,144 @@ void TkvDataFilterValueList::Load(int itemIndex, bool sortByDisplayText)
     }
     if (FDataCriteria.OnGetValueList)
         FDataCriteria.OnGetValueList(&FDataCriteria, itemIndex, *this);
+}
+
+bool TkvDataFilterValueList::HoldsNarrowTexts(const TkvCustomDataField *field)
+{
+    const TkvValueDef *def = field ? field->ValueDef() : nullptr;
+    const TkvValueTypeClass type = def ? def->ValueTypeClass() : nullptr;
+    return def && !def->TextStored() &&
+           (dynamic_cast<const TkvVariantValueType *>(type) != nullptr ||
+            (type->IsStringType() && !dynamic_cast<const TkvWideStringValueType *>(type)));
+}
+
+void TkvDataFilterValueList::LoadLazily(std::vector<int> records, const TkvCustomDataField *field,
+                                        bool distinctTexts)
+{
+    const TkvCustomDataController &controller = FDataCriteria.DataController();
+    FLazyOrder = TkvValueOrder(CaseInsensitive());
+    // A narrow text (a memo's too) of ASCII characters only shows as those characters.
+    const TkvValueDef *def = field->ValueDef();
+    const TkvValueTypeClass type = def ? def->ValueTypeClass() : nullptr;
+    const bool variant = dynamic_cast<const TkvVariantValueType *>(type) != nullptr;
+    const bool narrow = HoldsNarrowTexts(field);
+    FLazyNarrow = narrow && distinctTexts;
+    const auto storedBytes = [&](std::size_t i, std::string_view &bytes) {
+        const std::byte *buffer = controller.Storage().RecordBuffer(records[i]);
+        return StoredKey(type, false, variant, buffer + def->ValueOffset(), bytes);
+    };
+    const auto bytesOf = [&](std::size_t i, std::string_view &bytes) {
+        if (!storedBytes(i, bytes))
+            return false;
+        return std::all_of(bytes.begin(), bytes.end(), [](char c) { return std::uint8_t(c) < 0x80; });
+    };
+    if (!SortByDisplayText()) {
+        // Texts in value order compare by their bytes.
+        FLazyOrder.BuildFromBytes(records.size(), [&](std::size_t i) {
+            std::string_view bytes;
+            storedBytes(i, bytes);
+            return bytes;
+        });
+        FLazyRecords = std::move(records);
+        FLazyField = field;
+        FLazyEntries.clear();
+        return;
+    }
+    FLazyOrder.Build(
+        records.size(), [&](std::size_t i) { return controller.GetFieldDisplayText(records[i], field); },
+        narrow ? std::function<bool(std::size_t, std::string_view &)>(bytesOf) : nullptr);
+    FLazyOrder.DropDuplicates(distinctTexts);
+    FLazyRecords = std::move(records);
+    FLazyField = field;
+    FLazyEntries.clear();
+}
+
+TkvFilterValueItem TkvDataFilterValueList::MakeEntry(int recordIndex) const
+{
+    const TkvCustomDataController &controller = FDataCriteria.DataController();
+    // Records may have gone since the list was made: such an entry reads as empty.
+    if (recordIndex >= controller.RecordCount())
+        return {vkValue, Variant::null(), QString()};
+    return {vkValue, controller.GetFieldValue(recordIndex, FLazyField),
+            controller.GetFieldDisplayText(recordIndex, FLazyField)};
+}
+
+const TkvFilterValueItem &TkvDataFilterValueList::LazyItem(std::size_t position) const
+{
+    if (const auto made = FLazyEntries.find(position); made != FLazyEntries.end())
+        return made->second;
+    const int recordIndex = FLazyRecords[FLazyOrder.IndexAt(position)];
+    return FLazyEntries.emplace(position, MakeEntry(recordIndex)).first->second;
+}
+
+std::ptrdiff_t TkvDataFilterValueList::LazyPositionOf(const Variant &value) const
+{
+    std::ptrdiff_t found = -1;
+    if (FLazyRecords.empty())
+        return found;
+    // Narrow texts equal a narrow text when their bytes do: read in place.
+    const TkvValueDef *def = FLazyField->ValueDef();
+    const TkvValueTypeClass type = def ? def->ValueTypeClass() : nullptr;
+    const bool variant = dynamic_cast<const TkvVariantValueType *>(type) != nullptr;
+    const bool inPlace = FLazyNarrow && value.type() == VarType::String;
+    const TkvDataStorage &storage = FDataCriteria.DataController().Storage();
+    const int recordCount = FDataCriteria.DataController().RecordCount();
+    FLazyOrder.ForEachKept([&](std::size_t index) {
+        if (inPlace) {
+            const int recordIndex = FLazyRecords[index];
+            std::string_view bytes;
+            if (recordIndex >= recordCount ||
+                !StoredKey(type, false, variant, storage.RecordBuffer(recordIndex) + def->ValueOffset(),
+                           bytes) ||
+                bytes != std::string_view(value.rawNarrow()))
+                return;
+            const std::ptrdiff_t position = FLazyOrder.PositionOfIndex(index);
+            if (found < 0 || position < found)
+                found = position;
+            return;
+        }
+        try {
+            if (!VariantsEqual(MakeEntry(FLazyRecords[index]).Value, value))
+                return;
+        } catch (const Exception &) {
+            return; // a value of another kind is simply not this entry
+        }
+        const std::ptrdiff_t position = FLazyOrder.PositionOfIndex(index);
+        if (found < 0 || position < found)
+            found = position;
+    });
+    return found;
+}
+
+void TkvDataFilterValueList::VisitLazyDisplayTexts(const std::function<void(const QString &)> &visit) const
+{
+    const TkvCustomDataController &controller = FDataCriteria.DataController();
+    FLazyOrder.ForEachKept([&](std::size_t index) {
+        const int recordIndex = FLazyRecords[index];
+        visit(recordIndex < controller.RecordCount() ? controller.GetFieldDisplayText(recordIndex, FLazyField)
+                                                     : QString());
+    });
+}
+
+void TkvDataFilterValueList::Realize()
+{
+    if (FLazyRecords.empty())
+        return;
+    FLazyOrder.SortAll();
+    const std::size_t count = FLazyOrder.Count();
+    FItems.reserve(FItems.size() + count);
+    for (std::size_t position = 0; position < count; ++position)
+        FItems.push_back(MakeEntry(FLazyRecords[FLazyOrder.IndexAt(position)]));
+    ForgetLazy();
+}
+
+void TkvDataFilterValueList::ForgetLazy()
+{
+    FLazyRecords = {};
+    FLazyEntries.clear();
+    FLazyOrder = TkvValueOrder();
+    FLazyField = nullptr;
+    FLazyNarrow = false;
 }
 
 } // namespace kestrum

@@ -53,38 +53,52 @@ bool EditsFieldText(TkvGridEditorItemKind kind)
 }
 
 //! The width of the widest text. Shaping every text of a long list costs more
-//! than building it: long lists are ranked by the sum of their characters'
+//! than building it: texts are ranked by the sum of their characters'
 //! advances, and only the texts ranked widest are measured as a whole.
-int WidestText(const QFontMetrics &metrics, const std::vector<QString> &texts)
-{
-    constexpr std::size_t MeasuredWhole = 64;
-    if (texts.size() <= MeasuredWhole) {
-        int widest = 0;
-        for (const QString &text : texts)
-            widest = std::max(widest, metrics.horizontalAdvance(text));
-        return widest;
-    }
-    // Each unit's advance is measured once, kept in a table indexed by the unit.
-    std::vector<int> advances(std::size_t(0x10000), -1);
-    std::vector<std::pair<int, std::size_t>> ranked;
-    ranked.reserve(texts.size());
-    for (std::size_t i = 0; i < texts.size(); ++i) {
+class WidestText {
+public:
+    explicit WidestText(const QFontMetrics &metrics) : FMetrics(metrics) {}
+
+    void Add(const QString &text)
+    {
         int sum = 0;
-        for (const QChar c : texts[i]) {
-            int &advance = advances[c.unicode()];
+        for (const QChar c : text) {
+            int &advance = FAdvances[c.unicode()];
             if (advance < 0)
-                advance = metrics.horizontalAdvance(c);
+                advance = FMetrics.horizontalAdvance(c);
             sum += advance;
         }
-        ranked.emplace_back(sum, i);
+        const auto narrower = [](const Ranked &a, const Ranked &b) { return a.Sum > b.Sum; };
+        if (FWidest.size() < MeasuredWhole) {
+            FWidest.push_back({sum, text});
+            std::push_heap(FWidest.begin(), FWidest.end(), narrower);
+        } else if (sum > FWidest.front().Sum) {
+            std::pop_heap(FWidest.begin(), FWidest.end(), narrower);
+            FWidest.back() = {sum, text};
+            std::push_heap(FWidest.begin(), FWidest.end(), narrower);
+        }
     }
-    std::partial_sort(ranked.begin(), ranked.begin() + MeasuredWhole, ranked.end(),
-                      [](const auto &a, const auto &b) { return a.first > b.first; });
-    int widest = 0;
-    for (std::size_t k = 0; k < MeasuredWhole; ++k)
-        widest = std::max(widest, metrics.horizontalAdvance(texts[ranked[k].second]));
-    return widest;
-}
+
+    int Width() const
+    {
+        int widest = 0;
+        for (const Ranked &ranked : FWidest)
+            widest = std::max(widest, FMetrics.horizontalAdvance(ranked.Text));
+        return widest;
+    }
+
+private:
+    static constexpr std::size_t MeasuredWhole = 64;
+    struct Ranked {
+        int Sum;
+        QString Text;
+    };
+    const QFontMetrics &FMetrics;
+    // Each unit's advance is measured once, kept in a table indexed by the unit.
+    std::vector<int> FAdvances = std::vector<int>(std::size_t(0x10000), -1);
+    // The texts with the largest sums, the smallest on top.
+    std::vector<Ranked> FWidest;
+};
 
 //! A line of "Qq" in the font as it is laid out here (where the font has no
 //! Chinese glyphs, the font the platform falls back on for them counts too),
@@ -168,6 +182,11 @@ const TkvFilterValueItem &TkvGridFilterDropDown::Entry(int index) const
     return FValueList->Items(index);
 }
 
+const QString &TkvGridFilterDropDown::DisplayText(int index) const
+{
+    return FDisplayTexts.empty() ? Entry(index).DisplayText : FDisplayTexts[std::size_t(index)];
+}
+
 bool TkvGridFilterDropDown::Open(TkvGridColumn *column, const QRect &headerCellBounds)
 {
     Close();
@@ -198,13 +217,16 @@ void TkvGridFilterDropDown::Build(TkvGridColumn *column)
     if (column->OnGetFilterValues)
         column->OnGetFilterValues(column, *FValueList);
     FDisplayTexts.clear();
-    FDisplayTexts.reserve(std::size_t(FValueList->Count()));
-    for (int i = 0; i < FValueList->Count(); ++i) {
-        const TkvFilterValueItem &entry = FValueList->Items(i);
-        QString text = entry.DisplayText;
-        if (column->OnGetFilterDisplayText)
+    // Without a handler of the texts the rows show the entries' own texts,
+    // and the entries of a long list are made only as they are shown.
+    if (column->OnGetFilterDisplayText) {
+        FDisplayTexts.reserve(std::size_t(FValueList->Count()));
+        for (int i = 0; i < FValueList->Count(); ++i) {
+            const TkvFilterValueItem &entry = FValueList->Items(i);
+            QString text = entry.DisplayText;
             column->OnGetFilterDisplayText(column, entry.Value, text);
-        FDisplayTexts.push_back(std::move(text));
+            FDisplayTexts.push_back(std::move(text));
+        }
     }
     const TkvFilterItemLink link = criteria.ItemField(column->Index());
     FPreselectedIndex = link ? FValueList->GetIndexByCriteriaItem(criteria.FindConditionOf(link)) : -1;
@@ -221,7 +243,13 @@ void TkvGridFilterDropDown::CalculateSize(const QRect &headerCellBounds)
         filtering.MaxDropDownCount() > 0 ? std::min(count, filtering.MaxDropDownCount()) : count;
     int width = filtering.DropDownWidth();
     if (width <= 0) {
-        width = WidestText(metrics, FDisplayTexts) + 4;
+        WidestText widest(metrics);
+        if (!FDisplayTexts.empty())
+            for (const QString &text : FDisplayTexts)
+                widest.Add(text);
+        else
+            FValueList->VisitDisplayTexts([&](const QString &text) { widest.Add(text); });
+        width = widest.Width() + 4;
     }
     if (ScrollBarShown())
         width += FScrollBarWidth;

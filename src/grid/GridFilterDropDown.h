@@ -46,7 +46,7 @@ public:
     int Count() const;
     const TkvFilterValueItem &Entry(int index) const;
     //! What the row shows (through the column's OnGetFilterDisplayText).
-    const QString &DisplayText(int index) const { return FDisplayTexts[std::size_t(index)]; }
+    const QString &DisplayText(int index) const;
     //! The selected row, -1 for none; it starts at the entry that describes the column's filter.
     int ItemIndex() const { return FItemIndex; }
     void SetItemIndex(int index);
@@ -96,6 +96,7 @@ private:
     const TkvGridFilterDialogs &FDialogs;
     TkvGridColumn *FColumn = nullptr;
     std::unique_ptr<TkvDataFilterValueList> FValueList;
+    //! The rows' texts when a handler gives them, else empty (the entries' own texts).
     std::vector<QString> FDisplayTexts;
     int FItemIndex = -1;
     int FPreselectedIndex = -1;

@@ -386,5 +386,64 @@ TEST_F(FilterEvaluationTest, ValueListOfManyTextsHoldsEachOnceInOrder)
     EXPECT_EQ(listed, std::vector<std::string>(expected.begin(), expected.end()));
 }
 
+TEST_F(FilterEvaluationTest, ValueListReadAsShownMatchesTheListBuiltWhole)
+{
+    // A list without a cap makes its value entries as they are read; one with
+    // a cap is built whole, entry by entry. Both must list the same entries in
+    // the same order, whichever entry is read first.
+    std::mt19937 random(11);
+    std::vector<std::string> texts;
+    for (int i = 0; i < 2000; ++i)
+        texts.push_back("remark " + std::to_string(random() % 1500));
+    for (const char *text :
+         {"remark", "Remark 5", "remark-5", "remark 5 ", "备注 1", "ABC", "abc", "a b", ""})
+        texts.push_back(text);
+    for (const std::string &text : texts)
+        Add(1.0, Day(2024, 1, 1), Text(text.c_str()));
+    const auto listed = [&](TkvDataFilterValueList &list, bool fromTheMiddle) {
+        std::vector<std::string> result(std::size_t(list.Count()));
+        std::vector<int> order(result.size());
+        for (std::size_t i = 0; i < order.size(); ++i)
+            order[i] = int(i);
+        if (fromTheMiddle)
+            std::shuffle(order.begin(), order.end(), random);
+        for (int i : order)
+            result[std::size_t(i)] = list.Items(i).DisplayText.toStdString() + "=" +
+                                     (list.Items(i).Value.isNull() ? "null" : list.Items(i).Value.toNarrow());
+        return result;
+    };
+    for (const TkvFilterCriteriaOptions options :
+         {TkvFilterCriteriaOptions{}, TkvFilterCriteriaOptions{fcoCaseInsensitive},
+          TkvFilterCriteriaOptions{fcoSoftNull}})
+        for (const bool byDisplayText : {true, false}) {
+            Filter->SetOptions(options);
+            Filter->SetMaxValueListCount(100000);
+            TkvDataFilterValueList whole(*Filter);
+            whole.Load(2, byDisplayText);
+            const std::vector<std::string> expected = listed(whole, false);
+            Filter->SetMaxValueListCount(0);
+            TkvDataFilterValueList shown(*Filter);
+            shown.Load(2, byDisplayText);
+            EXPECT_EQ(listed(shown, true), expected);
+            shown.Load(2, byDisplayText);
+            EXPECT_EQ(listed(shown, false), expected);
+            EXPECT_EQ(shown.IndexOfKind(vkNonBlanks), whole.IndexOfKind(vkNonBlanks));
+
+            // The check mark finds the same entry.
+            Filter->ClearTree();
+            Filter->AppendCondition(nullptr, Item(), ocEqual, Text("Remark 5"), "");
+            const TkvFilterCriteriaItem *condition = Filter->FindConditionOf(Controller.GetItemField(2));
+            EXPECT_EQ(shown.GetIndexByCriteriaItem(condition), whole.GetIndexByCriteriaItem(condition));
+            EXPECT_GT(shown.GetIndexByCriteriaItem(condition), shown.IndexOfKind(vkNonBlanks));
+            Filter->ClearTree();
+
+            // A value added by hand takes its sorted place among them.
+            shown.Load(2, byDisplayText);
+            whole.Add(vkValue, Text("remark 77x"), QString::fromUtf8("remark 77x"));
+            shown.Add(vkValue, Text("remark 77x"), QString::fromUtf8("remark 77x"));
+            EXPECT_EQ(listed(shown, false), listed(whole, false));
+        }
+}
+
 } // namespace
 } // namespace kestrum::testing_filter
