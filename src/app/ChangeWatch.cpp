@@ -6,6 +6,7 @@
 #include "db/DbDriver.h"
 #include "db/DbQuery.h"
 #include "db/PgDriver.h"
+#include "ledger/JournalChanges.h"
 
 #include <libpq-fe.h>
 
@@ -89,6 +90,12 @@ public:
             DropSocket();
             if (!FFileTimer.isActive())
                 FFileTimer.start();
+            // The journal is read from where it ends when watching begins.
+            try {
+                Journal();
+            } catch (const std::exception &) {
+                // Without it, a change reads the pages again.
+            }
             return;
         }
         FFileTimer.stop();
@@ -136,6 +143,8 @@ public:
             Report(error);
             return;
         }
+        if (!FSocketDriver && !changes.empty())
+            changes = FromJournal();
         FTaking = false;
         FHeard.insert(FHeard.end(), changes.begin(), changes.end());
         if (!apply) {
@@ -147,6 +156,20 @@ public:
         heard.swap(FHeard);
         if (!heard.empty() || FDispatcher.Waiting())
             Dispatch(heard);
+    }
+
+    //! What was written until now through other connections of this
+    //! program is known: it read its pages again itself.
+    void Acknowledge()
+    {
+        if (!FConnection.Connected() || FSocketDriver)
+            return;
+        try {
+            FConnection.Driver().TakeChanges(0);
+            Journal().Skip();
+        } catch (const std::exception &) {
+            // Heard later as a change, at worst read again once.
+        }
     }
 
     //! No page is left: nothing is looked at any more (the connection may
@@ -172,6 +195,29 @@ private:
         QObject *Page;
         TkvDBDataProvider *Provider;
     };
+
+    //! A file's journal for the file now open.
+    TJournalChanges &Journal()
+    {
+        TDbDriver &driver = FConnection.Driver();
+        if (!FJournal || FJournalDriver != &driver) {
+            FJournal = std::make_unique<TJournalChanges>(driver);
+            FJournalDriver = &driver;
+        }
+        return *FJournal;
+    }
+
+    //! A file only says that another connection committed; its journal
+    //! says which entries, so that the pages read those rows again instead
+    //! of every row.
+    std::vector<TDbChange> FromJournal()
+    {
+        try {
+            return Journal().Since();
+        } catch (const std::exception &) {
+            return {TDbChange{}};
+        }
+    }
 
     void Retry()
     {
@@ -219,6 +265,8 @@ private:
     bool FTaking = false;
     bool FRetired = false;
     std::vector<TDbChange> FHeard; //!< taken, not applied yet
+    std::unique_ptr<TJournalChanges> FJournal;
+    const TDbDriver *FJournalDriver = nullptr; //!< the connection FJournal reads
 };
 
 } // namespace detail
@@ -263,6 +311,13 @@ detail::TChangeWatch *ChangeWatchOf(const TkvDBDataProvider &provider)
         if (watch->Serves(provider))
             return watch;
     return nullptr;
+}
+
+void AcknowledgeOwnWrites(const TDbConnection &connection)
+{
+    for (detail::TChangeWatch *watch : Watches())
+        if (&watch->Connection() == &connection)
+            watch->Acknowledge();
 }
 
 void TakeChangesNow(detail::TChangeWatch &watch)

@@ -18,6 +18,13 @@ class TkvDBDataProvider;
 //! record set's table for as long as the page lives.
 void FollowOtherWriters(QWidget &page, TkvDBDataProvider &provider);
 
+class TDbConnection;
+
+//! The program wrote through another connection of its own (an undo, an
+//! import) and read its pages again: the watch of `connection` takes what
+//! was written until now as known instead of reading the pages once more.
+void AcknowledgeOwnWrites(const TDbConnection &connection);
+
 namespace detail {
 class TChangeWatch;
 }

@@ -1,6 +1,7 @@
 #include "app/ImportCommands.h"
 
 #include "app/BackgroundJob.h"
+#include "app/ChangeWatch.h"
 #include "app/EntryPage.h"
 #include "app/ExportDialog.h"
 #include "app/ExportRange.h"
@@ -169,6 +170,7 @@ void TLedgerExchangeCommands::reloadPages(int added)
             failures << QString::fromUtf8(error.what());
         }
     }
+    AcknowledgeOwnWrites(data.ADOConnection1);
     data.LedgerChanged();
     notice.reset();
     if (!failures.isEmpty())

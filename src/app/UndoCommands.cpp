@@ -1,6 +1,7 @@
 #include "app/UndoCommands.h"
 
 #include "app/BackgroundJob.h"
+#include "app/ChangeWatch.h"
 #include "app/LedgerData.h"
 #include "core/Utf8.h"
 #include "db/SqliteDriver.h"
@@ -279,6 +280,7 @@ void TUndoCommands::run(bool undo)
             ShowException(FWindow, error);
         }
     }
+    AcknowledgeOwnWrites(FData.ADOConnection1);
     FData.LedgerChanged();
 }
 

@@ -1,0 +1,82 @@
+#include "ledger/JournalChanges.h"
+
+#include "ledger/Journal.h"
+
+#include <algorithm>
+#include <cctype>
+#include <string>
+
+namespace kestrum {
+
+TJournalChanges::TJournalChanges(TDbDriver &db) : FDb(db)
+{
+    Skip();
+}
+
+bool TJournalChanges::ReadMark(TMark &mark) const
+{
+    if (!HasJournal(FDb))
+        return false;
+    auto rows = FDb.Prepare("SELECT max(id) FROM kestrum_journal");
+    mark.LastRow = rows->Step() && !rows->ColumnIsNull(0) ? rows->ColumnInt64(0) : 0;
+    // An undo or redo changes an action's state and writes its rows with
+    // the journal set aside; a new action (every plain writer's statement
+    // opens one) starts done, so only the undone ones tell it.
+    auto undone = FDb.Prepare("SELECT count(*), total(id) FROM kestrum_journal_action WHERE state = 1");
+    if (undone->Step()) {
+        mark.Undone = undone->ColumnInt64(0);
+        mark.UndoneIds = undone->ColumnDouble(1);
+    }
+    return true;
+}
+
+void TJournalChanges::Skip()
+{
+    try {
+        FKnown = ReadMark(FMark);
+    } catch (const EDatabaseError &) {
+        FKnown = false;
+    }
+}
+
+std::vector<TDbChange> TJournalChanges::Since()
+{
+    const std::vector<TDbChange> everything{TDbChange{}};
+    TMark now;
+    try {
+        if (!ReadMark(now)) {
+            FKnown = false;
+            return everything;
+        }
+        const TMark before = FMark;
+        const bool known = FKnown;
+        FMark = now;
+        FKnown = true;
+        if (!known || now.Undone != before.Undone || now.UndoneIds != before.UndoneIds ||
+            now.LastRow < before.LastRow)
+            return everything;
+        std::vector<TDbChange> changes;
+        if (now.LastRow == before.LastRow)
+            return changes;
+        auto rows = FDb.Prepare(
+            "SELECT lower(tbl), row_id FROM kestrum_journal WHERE id > ?1 AND id <= ?2 ORDER BY id");
+        rows->BindInt64(1, before.LastRow);
+        rows->BindInt64(2, now.LastRow);
+        while (rows->Step()) {
+            if (int(changes.size()) == MostRows)
+                return everything;
+            changes.push_back({rows->ColumnText(0), rows->ColumnInt64(1)});
+        }
+        // One row written several times is read again once.
+        std::sort(changes.begin(), changes.end(), [](const TDbChange &a, const TDbChange &b) {
+            return a.Table != b.Table ? a.Table < b.Table : a.RowId < b.RowId;
+        });
+        changes.erase(std::unique(changes.begin(), changes.end()), changes.end());
+        return changes;
+    } catch (const EDatabaseError &) {
+        FKnown = false;
+        return everything;
+    }
+}
+
+} // namespace kestrum

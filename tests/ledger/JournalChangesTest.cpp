@@ -1,0 +1,92 @@
+// Which entries another connection wrote into a ledger file, read from its
+// journal: each row once, nothing for writes that touch no entry, and
+// "read everything again" where the journal cannot tell.
+#include "ledger/JournalChanges.h"
+#include "db/SqliteDriver.h"
+#include "ledger/Journal.h"
+#include "ledger/LedgerFile.h"
+#include "ledger/UndoHistory.h"
+
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace kestrum {
+namespace {
+
+std::string Text(const std::vector<TDbChange> &changes)
+{
+    std::string text;
+    for (const TDbChange &change : changes)
+        text += (text.empty() ? "" : " ") + (change.Table.empty() ? std::string("*") : change.Table) + ":" +
+                std::to_string(change.RowId);
+    return text;
+}
+
+class JournalChangesTest : public testing::Test {
+protected:
+    JournalChangesTest()
+    {
+        path = dir.filePath("Vantorel.mdb").toStdString();
+        CreateLedgerDatabase(QString::fromStdString(path));
+        mine = std::make_unique<TSqliteDriver>(path, false, 2000);
+        EnsureJournal(*mine);
+        other = std::make_unique<TSqliteDriver>(path, false, 2000);
+        other->Exec("INSERT INTO gain (本次进帐, 进帐人) VALUES (1, 'a'), (2, 'b'), (3, 'c')");
+    }
+
+    QTemporaryDir dir;
+    std::string path;
+    std::unique_ptr<TSqliteDriver> mine, other;
+};
+
+TEST_F(JournalChangesTest, EachEntryAnotherConnectionWroteComesOnceAndOtherWritesBringNothing)
+{
+    TJournalChanges changes(*mine);
+    EXPECT_EQ(Text(changes.Since()), "") << "what was there at the start is known";
+
+    other->Exec("UPDATE gain SET 本次进帐 = 10 WHERE 进帐人 = 'b'");
+    other->Exec("UPDATE gain SET 本次进帐 = 11 WHERE 进帐人 = 'b'");
+    other->Exec("DELETE FROM gain WHERE 进帐人 = 'c'");
+    other->Exec("INSERT INTO expen (消费金额, 消费者) VALUES (5, '餐饮')");
+    EXPECT_EQ(Text(changes.Since()), "expen:1 gain:2 gain:3");
+    EXPECT_EQ(Text(changes.Since()), "") << "nothing new";
+
+    // A table of the program's own (budgets, kept totals) holds no entry.
+    other->Exec("CREATE TABLE IF NOT EXISTS kestrum_note (x); INSERT INTO kestrum_note VALUES (1)");
+    EXPECT_EQ(Text(changes.Since()), "");
+
+    other->Exec("INSERT INTO gain (本次进帐, 进帐人) VALUES (4, 'd')");
+    changes.Skip();
+    EXPECT_EQ(Text(changes.Since()), "") << "the program's own writes, known already";
+}
+
+TEST_F(JournalChangesTest, AnUndoOrManyRowsOrNoJournalMeanReadEverythingAgain)
+{
+    TJournalChanges changes(*mine);
+    other->Exec("BEGIN");
+    OpenJournalAction(*other, QStringLiteral("t"));
+    other->Exec("UPDATE gain SET 本次进帐 = 100 WHERE 进帐人 = 'a'");
+    CloseJournalAction(*other);
+    other->Exec("COMMIT");
+    EXPECT_EQ(Text(changes.Since()), "gain:1");
+
+    // An undo writes its rows with the journal set aside.
+    TUndoHistory(*other).Undo();
+    EXPECT_EQ(Text(changes.Since()), "*:0");
+    EXPECT_EQ(Text(changes.Since()), "");
+
+    other->Exec("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 1001) "
+                "INSERT INTO gain (本次进帐) SELECT i FROM n");
+    EXPECT_EQ(Text(changes.Since()), "*:0");
+
+    DropJournalTriggers(*other);
+    other->Exec("UPDATE gain SET 本次进帐 = 7 WHERE rowid = 2");
+    EXPECT_EQ(Text(changes.Since()), "*:0") << "a file without a journal cannot say";
+}
+
+} // namespace
+} // namespace kestrum
