@@ -1,5 +1,6 @@
 #include "app/RecurringDialog.h"
 
+#include "app/ColumnFitting.h"
 #include "app/RecurringEditor.h"
 #include "ui/ErrorBox.h"
 #include "ui/MessageBox.h"
@@ -98,17 +99,9 @@ void TRecurringDialog::fitColumns()
 {
     // Sized to the rows alone, an empty list's columns shrink to their
     // captions and the rows' texts jump out wide when the first one comes.
-    ListView->resizeColumnsToContents();
-    QHeaderView *header = ListView->horizontalHeader();
-    const QFontMetrics metrics(ListView->font());
-    const int padding = 2 * metrics.averageCharWidth();
-    for (int column = 0; column + 1 < TRecurringList::ColumnCount; ++column) {
-        const QString sample = TRecurringList::ColumnSample(static_cast<TRecurringList::TColumn>(column));
-        const int wanted =
-            std::max(header->sectionSizeHint(column), metrics.horizontalAdvance(sample)) + padding;
-        if (header->sectionSize(column) < wanted)
-            header->resizeSection(column, wanted);
-    }
+    FitColumnsToSamples(*ListView, TRecurringList::ColumnCount, [](int column) {
+        return TRecurringList::ColumnSample(static_cast<TRecurringList::TColumn>(column));
+    });
 }
 
 void TRecurringDialog::updateButtons()

@@ -1,5 +1,6 @@
 #include "app/RecurringOfferDialog.h"
 
+#include "app/ColumnFitting.h"
 #include "ui/Beep.h"
 
 #include <QHBoxLayout>
@@ -49,7 +50,9 @@ TRecurringOfferDialog::TRecurringOfferDialog(TRecurringOfferList &list, QWidget 
             ListView->setItem(row, column, item);
         }
     FFilling = false;
-    ListView->resizeColumnsToContents();
+    FitColumnsToSamples(*ListView, TRecurringOfferList::ColumnCount, [](int column) {
+        return TRecurringOfferList::ColumnSample(static_cast<TColumn>(column));
+    });
     connect(ListView, &QTableWidget::itemChanged, this,
             [this](QTableWidgetItem *item) { itemChanged(item); });
 

@@ -21,6 +21,24 @@ QString TRecurringOfferList::ColumnTitle(TColumn column)
     return {};
 }
 
+QString TRecurringOfferList::ColumnSample(TColumn column)
+{
+    switch (column) {
+    case TColumn::Date:
+        return QStringLiteral("2026-12-31");
+    case TColumn::Page:
+        return QString::fromUtf8("支出");
+    case TColumn::Item:
+        return QString::fromUtf8("物业管理费");
+    case TColumn::Amount:
+        return QStringLiteral("12345.00");
+    case TColumn::Post:
+    case TColumn::Remark:
+        break;
+    }
+    return {};
+}
+
 TRecurringOfferList::TRecurringOfferList(std::vector<TRecurringDue> due)
 {
     FRows.reserve(due.size());

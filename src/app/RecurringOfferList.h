@@ -15,6 +15,8 @@ public:
     enum class TColumn { Post, Date, Page, Item, Amount, Remark };
     static constexpr int ColumnCount = 6;
     static QString ColumnTitle(TColumn column);
+    //! A typical text of the column, to size it before the user types.
+    static QString ColumnSample(TColumn column);
 
     explicit TRecurringOfferList(std::vector<TRecurringDue> due);
 

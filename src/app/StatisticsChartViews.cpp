@@ -1,4 +1,5 @@
 #include "app/StatisticsChartViews.h"
+#include "app/AmountAxis.h"
 
 #include "core/Utf8.h"
 
@@ -82,10 +83,16 @@ void TMonthBarsView::FitAmountTicks()
     const qreal plot = height() - 4 * line - 8 * Margin;
     // A label needs its own height and a little more between two ticks.
     const int fit = std::clamp(int(plot / (1.5 * line)) + 1, 2, MostAmountTicks);
-    FAmountAxis->setTickCount(fit);
-    FAmountAxis->applyNiceNumbers();
-    if (FAmountAxis->tickCount() > fit)
-        FAmountAxis->setTickCount(fit);
+    const TAmountAxisTicks ticks = NiceAmountTicks(FLowAmount, FHighAmount, fit);
+    FAmountAxis->setRange(ticks.Low, ticks.High);
+    FAmountAxis->setTickCount(ticks.Count);
+}
+
+void TMonthBarsView::SetAmountRange(double low, double high)
+{
+    FLowAmount = low;
+    FHighAmount = high;
+    FitAmountTicks();
 }
 
 void TMonthBarsView::FitMonthLabels()

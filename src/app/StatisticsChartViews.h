@@ -41,6 +41,8 @@ public:
                    QWidget *parent = nullptr);
     //! Chooses the month labels for the current width.
     void FitMonthLabels();
+    //! The smallest and largest amount the bars and the line show.
+    void SetAmountRange(double low, double high);
     //! Rounds the amount axis's range and chooses its ticks for the current
     //! height (again after the range changed).
     void FitAmountTicks();
@@ -51,6 +53,10 @@ protected:
 private:
     QBarCategoryAxis *FMonthAxis;
     QValueAxis *FAmountAxis;
+    // The amounts shown, before rounding: the axis's own range is already
+    // rounded for the last height, and rounding that again only grows it.
+    double FLowAmount = 0;
+    double FHighAmount = 100;
 };
 
 } // namespace kestrum

@@ -290,9 +290,10 @@ void TStatisticsCharts::clearMonthly()
         points.append(QPointF(month, 0));
     }
     SurplusLine->replace(points);
-    FAmountAxis->setRange(0, 100);
     if (MonthlyView)
-        static_cast<TMonthBarsView *>(MonthlyView)->FitAmountTicks();
+        static_cast<TMonthBarsView *>(MonthlyView)->SetAmountRange(0, 100);
+    else
+        FAmountAxis->setRange(0, 100);
 }
 
 void TStatisticsCharts::arrange(int columns)
@@ -356,8 +357,7 @@ void TStatisticsCharts::ShowYear(const TYearTotals &year)
     SurplusLine->replace(points);
     if (high - low < 1)
         high = low + 100;
-    FAmountAxis->setRange(low, high);
-    static_cast<TMonthBarsView *>(MonthlyView)->FitAmountTicks();
+    static_cast<TMonthBarsView *>(MonthlyView)->SetAmountRange(low, high);
     MonthlyView->chart()->setTitle(year.Year + utf8("年各月收支"));
     MonthlyView->SetHint(year.Empty ? utf8("这一年没有记账") : QString());
 

@@ -3,6 +3,7 @@
 #include "db/DbErrors.h"
 #include "db/DbQuery.h"
 #include "db/JetFunctions.h"
+#include "db/PgDriver.h"
 #include "db/SqliteDriver.h"
 
 #include <QDir>
@@ -112,11 +113,16 @@ QString TDbConnection::DataSourceName() const
 
 void TDbConnection::Open()
 {
-    if (FDb)
+    if (FDriver)
         return;
     const QString name = DataSourceName();
     if (name.isEmpty())
         throw EDatabaseError("连接字符串没有指明数据库文件（缺少 Data Source）。");
+    if (IsServerTarget(name.toStdString())) {
+        // The driver's failures name their kind and carry the user's message.
+        FDriver = std::make_unique<TPgDriver>(name.toStdString());
+        return;
+    }
     // A bare name is looked up in the working folder, as the ledger expects.
     const QFileInfo info(QDir::current(), name);
     const std::string path = Utf8(QDir::toNativeSeparators(info.absoluteFilePath()));
@@ -183,12 +189,13 @@ bool TDbConnection::ReadOnly() const
 
 void TDbConnection::Close()
 {
-    if (!FDb)
+    if (!FDriver)
         return;
     for (TDbQuery *dataSet : std::vector<TDbQuery *>(FDataSets))
         dataSet->ConnectionClosing();
     FDriver.reset();
-    sqlite3_close_v2(FDb);
+    if (FDb)
+        sqlite3_close_v2(FDb);
     FDb = nullptr;
 }
 

@@ -1,8 +1,10 @@
 #pragma once
-// The connection to one ledger database file (an SQLite file). It is named
-// by a connection string whose "Data Source" gives the file, relative to the
-// working folder. Opening never creates the file. Other processes may use
-// the same file at once: SQLite's locking arbitrates, with a busy timeout.
+// The connection to one ledger database: an SQLite file or a PostgreSQL
+// server. It is named by a connection string whose "Data Source" gives the
+// file, relative to the working folder, or the server's address (a
+// postgresql:// address or libpq keywords). Opening never creates a file.
+// Other processes may use the same file at once: SQLite's locking
+// arbitrates, with a busy timeout; a server arbitrates by itself.
 #include "db/DbTypes.h"
 
 #include <QString>
@@ -62,10 +64,14 @@ public:
     static QString QuotedConnectionStringValue(const QString &value);
 
     // Connecting. Open raises EDatabaseError when the file is missing, not a
-    // database, damaged or locked; the connection then stays closed.
+    // database, damaged or locked, and EDbDriverError (its kind saying why)
+    // when a server cannot be reached or refuses; the connection then stays
+    // closed.
     void Open();
     void Close(); //!< closes every record set on this connection first
-    bool Connected() const { return FDb != nullptr; }
+    bool Connected() const { return FDriver != nullptr; }
+    //! Whether the open connection is to a server rather than a file.
+    bool IsServer() const { return FDriver && !FDb; }
     //! True when the file could only be opened for reading (no write
     //! permission, an immutable file, a read-only medium): SQLite then falls
     //! back to reading without a word, and every write would fail later.
@@ -79,8 +85,9 @@ public:
     std::function<void(TDbWriteStep)> OnWriteStep;
 
     // Used by the record sets.
+    //! The SQLite connection of an open file; nullptr on a server.
     sqlite3 *Handle() const { return FDb; }
-    //! The open connection as the ledger's services take it.
+    //! The open connection as the ledger's services take it (file or server).
     TDbDriver &Driver() const { return *FDriver; }
     void AttachDataSet(TDbQuery *dataSet);
     void DetachDataSet(TDbQuery *dataSet);

@@ -16,7 +16,6 @@
 
 #include <algorithm>
 #include <atomic>
-#include <cmath>
 
 namespace kestrum {
 
@@ -30,7 +29,7 @@ std::uint64_t NextIdentity()
 
 } // namespace
 
-TDbQuery::TDbQuery() : FIdentity(NextIdentity()), FRows(FIdentity)
+TDbQuery::TDbQuery() : FIdentity(NextIdentity()), FRows(FIdentity), FCells(FRows)
 {
 }
 
@@ -170,14 +169,14 @@ void TDbQuery::OpenCursor()
         FFields.Build(this, columns, *store, FWriter.KeyField());
     FRows.Load(std::move(store), FWriter.KeyField());
     if (FRows.Store().KeysOnly())
-        FReadBack.Use(FWriter.Table(), FWriter.Origins(), FWriter.KeyField());
+        FCells.Use(FWriter.Table(), FWriter.Origins(), FWriter.KeyField());
     std::unique_ptr<TDbFilterExpression> expression;
     try {
         expression = FFilter.Parse(FFilter.Enabled(), *this);
     } catch (...) {
         FFields.DropData();
         FRows.Clear();
-        FReadBack.Clear();
+        FCells.Clear();
         endSinks(false);
         throw;
     }
@@ -200,7 +199,7 @@ void TDbQuery::CloseCursor()
     FFields.Retire();
     FReadPosition = -1;
     FRows.Clear();
-    FReadBack.Clear();
+    FCells.Clear();
     FFilter.Forget();
     FCursor = TDbCursor();
     FWriter.Clear();
@@ -288,54 +287,9 @@ Variant TDbQuery::ValueAtPosition(int position, int fieldIndex) const
     return CellValue(*cells.store, cells.slot, fieldIndex, FFields.TypeOf(fieldIndex));
 }
 
-TDbQuery::TRowCells TDbQuery::CellsOf(int slot) const
-{
-    const TDbRowStore &store = FRows.Store();
-    if (!store.KeysOnly() || !FConnection)
-        return {&store, slot};
-    const TDbRowStore *row = FReadBack.Row(*FConnection, slot, store.Integer(slot, store.KeyColumn()));
-    // A row the table no longer has shows its key alone.
-    return row ? TRowCells{row, 0} : TRowCells{&store, slot};
-}
-
-TDbQuery::TRowCells TDbQuery::CellsToWrite(int slot, const char *action) const
-{
-    const TDbRowStore &store = FRows.Store();
-    if (!store.KeysOnly())
-        return {&store, slot};
-    const TDbRowStore *row = FReadBack.FreshRow(*FConnection, slot, store.Integer(slot, store.KeyColumn()));
-    if (!row || row->HashOf(0) != store.RowHash(slot))
-        TDbRowWriter::RaiseConflict(action);
-    return {row, 0};
-}
-
 void TDbQuery::ReadVisibleRows(const std::function<void(int position, const TDbRowReader &row)> &onRow) const
 {
-    if (!FRows.Loaded())
-        return;
-    const TDbRowStore &store = FRows.Store();
-    if (!store.KeysOnly()) {
-        for (int position = 0; position < VisibleCount(); ++position)
-            onRow(position, TDbRowReader(store, SlotAt(position)));
-        return;
-    }
-    const int keyField = store.KeyColumn();
-    std::vector<bool> read(std::size_t(VisibleCount()), false);
-    FStatement.Scan(FConnection, ContextName(), [&](const TDbRowReader &row) {
-        if (row.Kind(keyField) != TDbCellKind::Integer)
-            return;
-        const int position = FRows.PositionOfSlot(FRows.SlotOfKey(row.Integer(keyField)));
-        if (position < 0 || read[std::size_t(position)])
-            return;
-        read[std::size_t(position)] = true;
-        onRow(position, row);
-    });
-    for (int position = 0; position < VisibleCount(); ++position) {
-        if (read[std::size_t(position)])
-            continue;
-        const TRowCells cells = CellsOf(SlotAt(position));
-        onRow(position, TDbRowReader(*cells.store, cells.slot));
-    }
+    FCells.ReadVisibleRows(FConnection, FStatement, ContextName(), onRow);
 }
 
 Variant TDbQuery::CurrentValue(int fieldIndex) const
@@ -451,37 +405,17 @@ int TDbQuery::FindPosition(const QString &keyFields, const Variant &keyValues, T
     const std::optional<TDbKeyMatch> match = TDbKeyMatch::Make(*this, keyFields, keyValues, options);
     if (!match)
         return -1;
-    const TDbRowStore &store = FRows.Store();
-    if (!store.KeysOnly()) {
-        for (int position = 0; position < VisibleCount(); ++position)
-            if (match->Matches(store, SlotAt(position)))
-                return position;
-        return -1;
-    }
-    // Rows kept by key: a whole number looked for in the key alone is found
-    // through the key index; anything else reads the rows back one by one.
-    const TDbField *keyField = FFields.At(store.KeyColumn());
+    // Looking for a number in the key field alone lets rows kept by key be
+    // found through the key index.
+    std::optional<double> wantedKey;
+    const int keyColumn = FRows.Store().KeyColumn();
     const QStringList names = keyFields.split(';', Qt::SkipEmptyParts);
-    if (names.size() == 1 && FindField(names.front().trimmed()) == keyField) {
+    if (keyColumn >= 0 && names.size() == 1 && FindField(names.front().trimmed()) == FFields.At(keyColumn)) {
         const std::vector<Variant> wanted = TDbKeyMatch::KeyValues(keyValues, 1);
-        if (wanted.size() == 1 && wanted.front().isNumeric()) {
-            const double key = wanted.front().toDouble();
-            if (key != std::trunc(key) || std::fabs(key) >= 9.0e18)
-                return -1;
-            const int slot = FRows.SlotOfKey(std::int64_t(key));
-            const int position = FRows.PositionOfSlot(slot);
-            if (position < 0)
-                return -1;
-            const TRowCells cells = CellsOf(slot);
-            return match->Matches(*cells.store, cells.slot) ? position : -1;
-        }
+        if (wanted.size() == 1 && wanted.front().isNumeric())
+            wantedKey = wanted.front().toDouble();
     }
-    for (int position = 0; position < VisibleCount(); ++position) {
-        const TRowCells cells = CellsOf(SlotAt(position));
-        if (match->Matches(*cells.store, cells.slot))
-            return position;
-    }
-    return -1;
+    return FCells.FindPosition(FConnection, *match, wantedKey);
 }
 
 // ---- bookmarks ---------------------------------------------------------
@@ -668,7 +602,7 @@ void TDbQuery::Delete()
     const int deleted = FCursor.Position();
     const TRowCells cells = CellsToWrite(SlotAt(deleted), "删除");
     FWriter.Delete(*FConnection, *cells.store, cells.slot);
-    FReadBack.Forget();
+    FCells.Forget();
     FRows.RemoveAt(deleted);
     // The row after the deleted one becomes current; after the last row, the
     // new last row.
@@ -707,7 +641,7 @@ void TDbQuery::Refresh()
         return;
     }
     FRows.Load(std::move(store), FWriter.KeyField());
-    FReadBack.Forget();
+    FCells.Forget();
     ApplyFilter();
     int position = FRows.PositionOfSlot(FRows.SlotOfBookmark(current));
     if (position < 0)
@@ -745,7 +679,7 @@ void TDbQuery::WriteInsert()
     // The new row stands where it was inserted, among all rows.
     const int slot = FRows.AddRow(row, FEdit.InsertPosition());
     if (FRows.Store().KeysOnly())
-        FReadBack.Keep(slot, row);
+        FCells.Keep(slot, row);
     ApplyFilter();
     const int position = FRows.PositionOfSlot(slot);
     FCursor = TDbCursor::Settled(
@@ -765,9 +699,9 @@ void TDbQuery::WriteUpdate()
     FRows.ReplaceRow(slot, row);
     // The row as the write read it back is what the fields show now.
     if (FRows.Store().KeysOnly())
-        FReadBack.Keep(slot, row);
+        FCells.Keep(slot, row);
     else
-        FReadBack.Forget();
+        FCells.Forget();
     if (FFilter.Narrows()) {
         ApplyFilter();
         const int position = FRows.PositionOfSlot(slot);

@@ -22,9 +22,9 @@
 #include "db/EditBuffer.h"
 #include "db/FieldList.h"
 #include "db/QueryStatement.h"
+#include "db/RowCells.h"
 #include "db/RowFilter.h"
 #include "db/RowOrder.h"
-#include "db/RowReadBack.h"
 #include "db/RowWriter.h"
 
 #include <QString>
@@ -212,17 +212,12 @@ public:
     void ConnectionClosing(); // the connection closes under this record set
 
 private:
-    //! Where a stored row's cells are: the kept copy, or the row read back
-    //! by key when only keys are kept.
-    struct TRowCells {
-        const TDbRowStore *store;
-        int slot;
-    };
-    TRowCells CellsOf(int slot) const;
-    //! The cells a write checks the row against: the kept copy, or the row
-    //! read back now when only keys are kept, refused (as a row another
-    //! program changed) when it no longer hashes as it was read.
-    TRowCells CellsToWrite(int slot, const char *action) const;
+    using TRowCells = TDbRowCells::TCells;
+    TRowCells CellsOf(int slot) const { return FCells.Of(FConnection, slot); }
+    TRowCells CellsToWrite(int slot, const char *action) const
+    {
+        return FCells.ToWrite(*FConnection, slot, action);
+    }
     //! Whether rows of this result may be kept by key only: one table's
     //! rows with its key, every column with a declared type, no filter.
     bool KeysOnlyFits(const std::vector<TDbColumnInfo> &columns) const;
@@ -266,7 +261,7 @@ private:
     std::uint64_t FIdentity;
     TDbRowWriter FWriter;
     TDbRowOrder FRows;
-    mutable TDbRowReadBack FReadBack;
+    TDbRowCells FCells;
     TDbCursor FCursor;
     TDbEditBuffer FEdit;
     TDbRowFilter FFilter;

@@ -93,13 +93,12 @@ std::string TypedSql(TDbDriver &db, const std::string &value, int column, bool b
     return value;
 }
 
-TWriteTransaction::TWriteTransaction(TDbDriver &db, const std::string &failed) : FDb(db)
+TWriteTransaction::TWriteTransaction(TDbDriver &db, const std::string &failed)
+    : FDb(db), FFailed(failed), FNested(db.InTransaction())
 {
-    try {
-        db.Exec(OnServer(db) ? "BEGIN ISOLATION LEVEL SERIALIZABLE" : "BEGIN IMMEDIATE");
-    } catch (const Exception &e) {
-        throw Exception(failed + "：" + Reason(e));
-    }
+    Run(FNested        ? "SAVEPOINT kestrum_write"
+        : OnServer(db) ? "BEGIN ISOLATION LEVEL SERIALIZABLE"
+                       : "BEGIN IMMEDIATE");
 }
 
 TWriteTransaction::~TWriteTransaction()
@@ -107,7 +106,12 @@ TWriteTransaction::~TWriteTransaction()
     if (FDone)
         return;
     try {
-        FDb.Rollback();
+        if (FNested) {
+            FDb.Exec("ROLLBACK TO kestrum_write");
+            FDb.Exec("RELEASE kestrum_write");
+        } else {
+            FDb.Rollback();
+        }
     } catch (const Exception &) {
         // The transaction ended with the failure that brought us here.
     }
@@ -115,8 +119,19 @@ TWriteTransaction::~TWriteTransaction()
 
 void TWriteTransaction::Commit()
 {
-    FDb.Commit();
+    Run(FNested ? "RELEASE kestrum_write" : "COMMIT");
     FDone = true;
+}
+
+void TWriteTransaction::Run(const char *sql)
+{
+    try {
+        FDb.Exec(sql);
+    } catch (const EDbDriverError &e) {
+        throw EDbDriverError(e.Kind(), FFailed + "：" + Reason(e));
+    } catch (const Exception &e) {
+        throw EDatabaseError(FFailed + "：" + Reason(e));
+    }
 }
 
 std::string Reason(const std::exception &error)

@@ -54,8 +54,10 @@ std::string TypedSql(TDbDriver &db, const std::string &value, int column, bool b
 //! unless committed, so that a refusal or a failure writes nothing. On a
 //! file it is BEGIN IMMEDIATE; on a server it is SERIALIZABLE: it acts as if
 //! no one else wrote meanwhile, and a write that would overwrite what someone
-//! else changed since fails instead, as the file's lock promises. A lock it
-//! cannot take raises Exception "`failed`：<the database's reason>".
+//! else changed since fails instead, as the file's lock promises. Inside a
+//! caller's transaction it is a savepoint, undone alone. A lock it cannot
+//! take, or a commit that fails, raises EDatabaseError "`failed`：<the
+//! database's reason>" (a driver's failure keeps its kind).
 class TWriteTransaction {
 public:
     TWriteTransaction(TDbDriver &db, const std::string &failed);
@@ -66,7 +68,11 @@ public:
     void Commit();
 
 private:
+    void Run(const char *sql);
+
     TDbDriver &FDb;
+    std::string FFailed;
+    bool FNested;
     bool FDone = false;
 };
 

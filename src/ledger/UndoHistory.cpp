@@ -452,7 +452,7 @@ void TUndoHistory::JoinActions(const std::vector<std::int64_t> &actions)
 {
     if (actions.size() < 2)
         return;
-    TWriteTransaction transaction(FDb, "journal");
+    TWriteTransaction transaction(FDb, "撤销纪录未能保存");
     std::int64_t into = 0;
     std::vector<std::int64_t> joinable;
     Statement check =

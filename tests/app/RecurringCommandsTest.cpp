@@ -20,6 +20,8 @@
 #include <QAction>
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QFontMetrics>
+#include <QHeaderView>
 #include <QLabel>
 #include <QMenu>
 #include <QPushButton>
@@ -180,6 +182,30 @@ TEST(RecurringOfferDialog, TicksAndAmountsTypedInTheListReachTheOffer)
         dialog.ListView->item(row, int(TRecurringOfferList::TColumn::Post))->setCheckState(Qt::Unchecked);
     EXPECT_EQ(offer.TickedCount(), 0);
     EXPECT_FALSE(dialog.PostButton->isEnabled());
+}
+
+TEST(RecurringOfferDialog, ColumnsHoldTypicalTextsBeforeTheUserTypesALongerAmount)
+{
+    // Guards against columns sized to "房租" and "2800.00" alone, which cut a
+    // longer amount the user types and a longer item name.
+    test::OffscreenSizeHintsFilter sizeHints;
+    const TRecurringDue rent{1,      QDate(2026, 11, 30),       TRecurringPage::Expense,
+                             280000, QString::fromUtf8("房租"), {}};
+    TRecurringOfferList offer({rent});
+    TRecurringOfferDialog dialog(offer);
+    const QHeaderView *header = dialog.ListView->horizontalHeader();
+    const QFontMetrics metrics(dialog.ListView->font());
+    using TColumn = TRecurringOfferList::TColumn;
+    const std::pair<TColumn, const char *> typical[] = {{TColumn::Date, "2026-12-31"},
+                                                        {TColumn::Page, "收入"},
+                                                        {TColumn::Item, "物业管理费"},
+                                                        {TColumn::Amount, "12345.00"}};
+    for (const auto &[column, text] : typical)
+        EXPECT_GT(header->sectionSize(int(column)), metrics.horizontalAdvance(QString::fromUtf8(text)))
+            << text;
+    for (int column = 0; column < TRecurringOfferList::ColumnCount; ++column)
+        EXPECT_GE(header->sectionSize(column), header->sectionSizeHint(column))
+            << "caption of column " << column;
 }
 
 } // namespace

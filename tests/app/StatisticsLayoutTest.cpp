@@ -4,6 +4,7 @@
 // grows or shrinks.
 #include "LedgerFileFixture.h"
 #include "app/LedgerData.h"
+#include "app/LedgerTotals.h"
 #include "app/MainWindow.h"
 #include "app/StatisticsCharts.h"
 #include "app/StatisticsPage.h"
@@ -28,6 +29,9 @@
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QTest>
+#include <QValueAxis>
+
+#include <cmath>
 
 namespace kestrum {
 namespace {
@@ -261,6 +265,50 @@ TEST(StatisticsLedgerSwitch, TotalsOfTheLedgerLeftBehindAreCleared)
     page->Button3Click();
     EXPECT_EQ(page->l1->text(), "0");
     EXPECT_TRUE(boxes.Boxes().empty());
+}
+
+// Guards against the year chart's amount axis reading 0, 133333333,
+// 266666667, 400000000: its range was cut into as many parts as there was
+// room for, round or not.
+TEST(StatisticsYearChart, AmountTicksAreRoundNumbers)
+{
+    setRegionalSettings(RegionalSettings::simplifiedChinese());
+    test::OffscreenSizeHintsFilter offscreenLimits{"raise()"};
+    TMessageBoxRecorder boxes;
+    TLedgerFile file;
+    TLedgerData data;
+    data.ADOConnection1.SetConnectionString(file.ConnectionString());
+    TFakeShell shell;
+    TForm1 window(data, shell);
+    window.SetClock([] { return QDate(2024, 3, 15); });
+    data.Loaded({});
+    window.setWindowState(Qt::WindowNoState);
+    window.resize(window.normalGeometry().size());
+    window.show();
+    window.N5Click();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    TStatisticsCharts &charts = *window.StatisticsPage->Charts;
+    for (const TCents high : {TCents(40000000000), TCents(225615916803), TCents(1250), TCents(98765432)}) {
+        TYearTotals year;
+        year.Year = QStringLiteral("2024");
+        year.Months[7].Income = high;
+        year.Months[2].Expense = high / 3;
+        year.Empty = false;
+        charts.ShowYear(year);
+        for (int pass = 0; pass < 3; ++pass)
+            QApplication::processEvents();
+        const auto axes = charts.MonthlyView->chart()->axes(Qt::Vertical);
+        ASSERT_EQ(axes.size(), 1);
+        const auto *axis = static_cast<const QValueAxis *>(axes.first());
+        SCOPED_TRACE(testing::Message() << "highest month " << high << " cents, axis " << axis->min()
+                                        << " .. " << axis->max() << " in " << axis->tickCount());
+        ASSERT_GE(axis->tickCount(), 2);
+        EXPECT_GE(axis->max() * 100, double(high));
+        const double step = (axis->max() - axis->min()) / (axis->tickCount() - 1);
+        const double decade = std::pow(10.0, std::floor(std::log10(step)));
+        const double mantissa = step / decade;
+        EXPECT_TRUE(mantissa == 1 || mantissa == 2 || mantissa == 2.5 || mantissa == 5) << step;
+    }
 }
 
 } // namespace

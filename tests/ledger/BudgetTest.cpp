@@ -236,6 +236,23 @@ TEST_P(BudgetsOnEngine, BadChangesAreRefusedAndWriteNothing)
     EXPECT_EQ(Scalar("SELECT count(*) FROM kestrum_journal_action"), "0");
 }
 
+TEST_P(BudgetsOnEngine, ABudgetSetInsideACallersTransactionGoesWithIt)
+{
+    // Guards against a budget change failing outright ("cannot start a
+    // transaction within a transaction") when a caller already holds one.
+    TBudgetBook book(Db());
+    Db().Begin();
+    book.SetBudget(TBudgetKind::Expense, U("餐饮"), {2026, 3}, 12000);
+    EXPECT_TRUE(Db().InTransaction()) << "the caller's transaction is still open";
+    Db().Rollback();
+    EXPECT_EQ(Scalar("SELECT count(*) FROM kestrum_budget"), "0") << "rolled back with the caller's";
+
+    Db().Begin();
+    book.SetBudget(TBudgetKind::Expense, U("餐饮"), {2026, 3}, 12000);
+    Db().Commit();
+    EXPECT_EQ(Scalar("SELECT count(*) FROM kestrum_budget"), "1");
+}
+
 TEST_F(Budgets, OlderFilesGetTheTableUnderTheJournalAndReadOnlyFilesAreOnlyRead)
 {
     const QString old = FDir.filePath("old.mdb");
