@@ -86,6 +86,13 @@ bool TLedgerData::OnServer() const
     return IsServerTarget(ADOConnection1.DataSourceName().toStdString());
 }
 
+bool TLedgerData::HoldsLedger() const
+{
+    if (!ADOConnection1.Connected())
+        return false;
+    return ADOConnection1.IsServer() || HoldsLedgerTables(ADOConnection1.Handle());
+}
+
 void TLedgerData::SwitchTo(const QString &ledgerPath, bool readOnly)
 {
     ADOQuery3.Close();

@@ -44,6 +44,9 @@ public:
     QString LedgerPath() const;
     //! Whether the ledger is on a database server rather than in a file.
     bool OnServer() const;
+    //! Whether the open connection holds the ledger's tables: a file holding
+    //! gain and expen, or a server ledger (checked when it opened).
+    bool HoldsLedger() const;
     //! Closes the record sets, then the connection, and names another file
     //! (opened for reading only when readOnly); Loaded opens it. A pending
     //! record is dropped: settle it first.

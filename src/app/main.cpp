@@ -11,6 +11,7 @@
 #include "app/LedgerSwitcher.h"
 #include "app/MainWindow.h"
 #include "app/ServerAddress.h"
+#include "app/ServerLinkBar.h"
 #include "core/RegionalSettings.h"
 #include "db/DbDriver.h"
 #include "filterdialogs/NavigatorFilterLink.h"
@@ -139,6 +140,8 @@ int main(int argc, char **argv)
         return made;
     });
     new TLedgerFileCommands(window, switcher);
+    // A server ledger whose link breaks is connected again on its own.
+    new TServerLinkBar(data, window);
 
     window.show();
     const int code = app.exec();

@@ -56,7 +56,8 @@ std::string Lead(TDbErrorKind kind)
 {
     switch (kind) {
     case TDbErrorKind::ConnectionLost:
-        return "与数据库服务器的连接断开了，请检查网络和服务器后再试";
+        return "与数据库服务器的连接断开了，这次操作没有完成；正在录入的内容还在，没有丢失。"
+               "程序会自动重新连接，连接恢复后请再试一次";
     case TDbErrorKind::AuthFailed:
         return "无法登录数据库服务器：用户名或密码不对（密码请写在 ~/.pgpass 中）";
     case TDbErrorKind::NoRights:
