@@ -43,6 +43,10 @@ TServerOpenDialog::TServerOpenDialog(const TServerOpenModel &model, QWidget *par
     OutcomeLabel = new QLabel(this);
     OutcomeLabel->setWordWrap(true);
     OutcomeLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    // Room for a failure's few lines, so that the fields keep their size
+    // when one is shown.
+    OutcomeLabel->setMinimumHeight(OutcomeLabel->fontMetrics().lineSpacing() * 5);
+    OutcomeLabel->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     layout->addWidget(OutcomeLabel);
 
     auto *buttons = new QDialogButtonBox(this);
@@ -90,6 +94,7 @@ void TServerOpenDialog::test()
     FModel.Test();
     QApplication::restoreOverrideCursor();
     OutcomeLabel->setText(FModel.OutcomeText());
+    adjustSize();
 }
 
 QString TServerOpenDialog::Choose(QWidget *parent, const TServerOpenModel &start)
