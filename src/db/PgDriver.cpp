@@ -73,11 +73,20 @@ std::string Lead(TDbErrorKind kind)
     }
 }
 
+//! libpq's words on one line: its hints come after a line break and a tab.
 std::string Trimmed(std::string text)
 {
-    while (!text.empty() && (text.back() == '\n' || text.back() == ' '))
-        text.pop_back();
-    return text;
+    std::string line;
+    for (char c : text) {
+        const bool space = c == '\n' || c == '\t' || c == ' ';
+        if (!space)
+            line += c;
+        else if (!line.empty() && line.back() != ' ')
+            line += ' ';
+    }
+    while (!line.empty() && line.back() == ' ')
+        line.pop_back();
+    return line;
 }
 
 //! Why a connection could not be made, and the words the user gets first.
