@@ -344,7 +344,7 @@ void ShowBudgetDialog(TForm1 &window)
     TLedgerData &data = window.Data();
     // A ledger that failed to open at start gets another try here.
     data.ADOConnection1.Open();
-    if (!HoldsLedgerTables(data.ADOConnection1.Handle()))
+    if (!data.HoldsLedger())
         throw Exception("这个数据库文件不是账本（没有收入表 gain 和支出表 expen），无法设定预算。");
     TDbDriver &db = data.ADOConnection1.Driver();
     EnsureBudgets(db);

@@ -1,11 +1,13 @@
 #include "app/LedgerData.h"
 
+#include "db/DbDriver.h"
 #include "db/DbErrors.h"
 #include "ledger/Budget.h"
 #include "ledger/DateIndexes.h"
 #include "ledger/Journal.h"
 #include "ledger/LedgerFile.h"
 #include "ledger/RecurringStore.h"
+#include "ledger/ServerSchema.h"
 #include "ledger/Trash.h"
 
 #include <QDir>
@@ -75,7 +77,20 @@ TLedgerData::~TLedgerData()
 
 QString TLedgerData::LedgerPath() const
 {
-    return QDir::current().absoluteFilePath(ADOConnection1.DataSourceName());
+    const QString source = ADOConnection1.DataSourceName();
+    return OnServer() ? source : QDir::current().absoluteFilePath(source);
+}
+
+bool TLedgerData::OnServer() const
+{
+    return IsServerTarget(ADOConnection1.DataSourceName().toStdString());
+}
+
+bool TLedgerData::HoldsLedger() const
+{
+    if (!ADOConnection1.Connected())
+        return false;
+    return ADOConnection1.IsServer() || HoldsLedgerTables(ADOConnection1.Handle());
 }
 
 void TLedgerData::SwitchTo(const QString &ledgerPath, bool readOnly)
@@ -98,6 +113,10 @@ void TLedgerData::Loaded(const TErrorHandler &onError)
                 onError(error);
         }
     };
+    if (OnServer()) {
+        LoadedFromServer(step);
+        return;
+    }
     step([&] { ADOQuery1.Open(); });
     // Our own tables go only into a file that is a ledger: any other database
     // (or an empty file) that happens to bear the ledger's name stays as it was.
@@ -150,6 +169,35 @@ void TLedgerData::Loaded(const TErrorHandler &onError)
                                  QFileInfo(ADOConnection1.DataSourceName()).fileName().toStdString() +
                                  "”只能以只读方式打开：账目可以查看和统计，但不能添加、修改或删除。"
                                  "请检查文件的写入权限后重新启动程序。");
+    });
+}
+
+void TLedgerData::LoadedFromServer(const std::function<void(const std::function<void()> &)> &step)
+{
+    // A server's ledger is made whole by kestrum-db init and never grows
+    // tables here; it is checked once, before any record set asks for a
+    // table, so that a missing, newer or forbidden ledger gives one clear
+    // report instead of one per record set.
+    bool usable = false;
+    step([&] {
+        try {
+            ADOConnection1.SetConnected(true);
+            CheckServerLedger(ADOConnection1.Driver());
+            usable = true;
+        } catch (...) {
+            ADOConnection1.Close();
+            throw;
+        }
+    });
+    if (!usable)
+        return;
+    step([&] { ADOQuery1.Open(); });
+    step([&] { ADOQuery2.Open(); });
+    step([&] {
+        if (!ServerLedgerWritable(ADOConnection1.Driver()))
+            throw EDatabaseError(
+                "服务器上的这个用户只能读取账本：账目可以查看和统计，但不能添加、修改或删除。"
+                "需要录入时，请数据库管理员授予写入权限。");
     });
 }
 

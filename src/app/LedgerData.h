@@ -38,8 +38,15 @@ public:
     TDbDataSource DataSource2;
     TDbQuery ADOQuery3; //!< statistics; no statement until used
 
-    //! The ledger file the connection names, as an absolute path.
+    //! The ledger file the connection names, as an absolute path, or the
+    //! server address as given (a password in it included: never write it
+    //! down or show it; see WithoutPassword).
     QString LedgerPath() const;
+    //! Whether the ledger is on a database server rather than in a file.
+    bool OnServer() const;
+    //! Whether the open connection holds the ledger's tables: a file holding
+    //! gain and expen, or a server ledger (checked when it opened).
+    bool HoldsLedger() const;
     //! Closes the record sets, then the connection, and names another file
     //! (opened for reading only when readOnly); Loaded opens it. A pending
     //! record is dropped: settle it first.
@@ -70,6 +77,8 @@ public:
     void LedgerChanged();
 
 private:
+    void LoadedFromServer(const std::function<void(const std::function<void()> &)> &step);
+
     std::vector<std::pair<int, TLedgerChangedListener>> FLedgerChangedListeners;
     int FNextListenerId = 1;
 };

@@ -31,17 +31,28 @@ public:
     void OpenClick();
     void BackupClick();
     void OpenRecent(const QString &path);
+    //! "服务器..." of "打开账本...": a ledger on a database server.
+    void OpenServerClick();
 
     // Where the user is asked; tests answer in the user's place ("" = cancelled).
     std::function<QString()> ChooseNewLedger;
+    //! A file, or a server address when the user picks "服务器...".
     std::function<QString()> ChooseLedger;
+    std::function<QString()> ChooseServer;
     std::function<QString()> ChooseBackup;
+    //! Where a local copy of a server ledger goes ("" = not now).
+    std::function<QString()> ChooseServerCopy;
+    //! Shows a message box; its index of the pressed button.
+    std::function<int(const QString &text, const QStringList &buttons)> Ask;
 
     const TRecentLedgers &Recent() const { return FRecent; }
 
 private:
     void guarded(const std::function<void()> &action);
     void switched();
+    //! 查看备份... on a server ledger: where its local copies come from, and
+    //! one written now on request.
+    void serverBackup();
     void fillRecentMenu();
     QString folder() const;
 

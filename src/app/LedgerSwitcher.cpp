@@ -1,7 +1,9 @@
 #include "app/LedgerSwitcher.h"
 
 #include "app/AccessConversion.h"
+#include "app/ServerAddress.h"
 #include "core/Errors.h"
+#include "db/DbDriver.h"
 #include "ledger/LedgerFile.h"
 
 #include <QDir>
@@ -11,6 +13,11 @@
 namespace kestrum {
 
 namespace {
+
+bool IsServer(const QString &target)
+{
+    return IsServerTarget(target.toStdString());
+}
 
 std::string Shown(const QString &path)
 {
@@ -32,6 +39,10 @@ bool TLedgerSwitcher::IsInBackupFolder(const QString &path)
 
 QString TLedgerSwitcher::WindowTitle() const
 {
+    if (IsServer(FShownPath)) {
+        const std::optional<TServerAddress> address = TServerAddress::Parse(FShownPath);
+        return QStringLiteral("Kestrum - ") + (address ? address->Shown() : QStringLiteral("服务器"));
+    }
     const QString name = QFileInfo(FShownPath).fileName();
     if (FView == TLedgerView::Backup)
         return QStringLiteral("Kestrum - ") + name + QString::fromUtf8("（备份，只读）");
@@ -40,6 +51,16 @@ QString TLedgerSwitcher::WindowTitle() const
 
 bool TLedgerSwitcher::OpenLedger(const QString &path)
 {
+    if (IsServer(path)) {
+        // The same server ledger, with or without a password typed again.
+        if (FView == TLedgerView::Ledger && IsServer(FShownPath) &&
+            WithoutPassword(path) == WithoutPassword(FShownPath))
+            return true;
+        if (!settle())
+            return false;
+        switchTo(path, TLedgerView::Ledger, {});
+        return true;
+    }
     if (IsInBackupFolder(path))
         return OpenBackup(path);
     const QFileInfo info(path);
@@ -102,7 +123,9 @@ void TLedgerSwitcher::switchTo(const QString &shownPath, TLedgerView view,
     FBackupCopy = std::move(copyFolder);
     FView = view;
     FShownPath = shownPath;
-    if (view == TLedgerView::Ledger) {
+    // A server keeps its own data safe: no Access file to convert, no file
+    // to lock, check or copy at close.
+    if (view == TLedgerView::Ledger && !IsServer(opened)) {
         OfferAccessConversion(opened, FParent);
         FSafekeeping = FMakeSafekeeping(opened);
     }

@@ -48,8 +48,9 @@ public:
     //! Where message boxes of the start checks appear.
     void SetDialogParent(QWidget *parent) { FParent = parent; }
 
-    //! Opens the ledger at path. A file inside a backups folder is shown as
-    //! a backup instead, so that nothing is ever written into a backup.
+    //! Opens the ledger at path, a file or a server address. A file inside a
+    //! backups folder is shown as a backup instead, so that nothing is ever
+    //! written into a backup.
     //! Returns false when a page kept its entry (nothing changed); raises
     //! when the file is missing (the open ledger stays open).
     bool OpenLedger(const QString &path);
@@ -60,9 +61,11 @@ public:
     bool OpenBackup(const QString &backupPath);
 
     TLedgerView View() const { return FView; }
-    //! The file the user opened (the backup itself, not its private copy).
+    //! The file the user opened (the backup itself, not its private copy),
+    //! or the server address as given (see WithoutPassword).
     QString ShownPath() const { return FShownPath; }
-    //! The window's title: the program's name and the open file's.
+    //! The window's title: the program's name and the open file's (a
+    //! server's user@host/db).
     QString WindowTitle() const;
 
     //! Whether path lies in a ledger's backups folder (a folder "*.backups").

@@ -1,5 +1,8 @@
 #include "app/RecentLedgers.h"
 
+#include "app/ServerAddress.h"
+#include "db/DbDriver.h"
+
 #include <QDir>
 #include <QFileInfo>
 #include <QSettings>
@@ -20,8 +23,17 @@ std::unique_ptr<QSettings> OpenSettings(const QString &file)
                                        QStringLiteral("kestrum"));
 }
 
+bool IsServer(const QString &target)
+{
+    return IsServerTarget(target.toStdString());
+}
+
+//! A server address is written the same way for the same server (and never
+//! with its password); a file by its canonical path.
 QString Canonical(const QString &path)
 {
+    if (IsServer(path))
+        return WithoutPassword(path);
     const QFileInfo info(path);
     const QString canonical = info.canonicalFilePath();
     return canonical.isEmpty() ? QDir::cleanPath(info.absoluteFilePath()) : canonical;
@@ -42,7 +54,7 @@ QStringList TRecentLedgers::Existing() const
 {
     QStringList existing;
     for (const QString &path : All())
-        if (QFileInfo(path).isFile())
+        if (IsServer(path) || QFileInfo(path).isFile())
             existing << path;
     return existing;
 }
@@ -50,6 +62,8 @@ QStringList TRecentLedgers::Existing() const
 void TRecentLedgers::Add(const QString &path)
 {
     const QString added = Canonical(path);
+    if (added.isEmpty())
+        return;
     QStringList paths{added};
     for (const QString &known : All())
         if (Canonical(known) != added && paths.size() < Capacity)

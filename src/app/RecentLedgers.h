@@ -15,9 +15,10 @@ public:
     explicit TRecentLedgers(QString settingsFile = QString());
 
     //! Puts path first (once: the same file under another spelling counts
-    //! as the same file) and keeps at most Capacity entries.
+    //! as the same file) and keeps at most Capacity entries. A server
+    //! address is kept without any password it holds.
     void Add(const QString &path);
-    //! The entries whose files still exist, newest first.
+    //! The entries whose files still exist, and the servers, newest first.
     QStringList Existing() const;
     //! Every entry as stored, newest first.
     QStringList All() const;

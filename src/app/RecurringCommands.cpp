@@ -74,7 +74,7 @@ void TRecurringCommands::MenuClick()
     TLedgerData &data = FWindow.Data();
     data.ADOConnection1.Open();
     // Our tables go only into a ledger, never into a file we did not recognise.
-    if (!HoldsLedgerTables(data.ADOConnection1.Handle()))
+    if (!data.HoldsLedger())
         throw Exception("这个数据库文件不是账本（没有收入表 gain 和支出表 expen），无法设置定期收支。");
     if (data.ADOConnection1.ReadOnly())
         throw Exception("账本只能以只读方式打开，无法设置定期收支。");

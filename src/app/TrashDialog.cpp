@@ -237,7 +237,7 @@ void ShowTrashDialog(TForm1 &window)
     // goes to the error box like every other attempt.
     data.ADOConnection1.Open();
     // The trash table goes only into a ledger, never into a file we did not recognise.
-    if (!HoldsLedgerTables(data.ADOConnection1.Handle()))
+    if (!data.HoldsLedger())
         throw Exception("这个数据库文件不是账本（没有收入表 gain 和支出表 expen），无法打开回收站。");
     TDbDriver &db = data.ADOConnection1.Driver();
     EnsureTrash(db);

@@ -10,12 +10,16 @@
 #include "app/LedgerSafekeeping.h"
 #include "app/LedgerSwitcher.h"
 #include "app/MainWindow.h"
+#include "app/ServerAddress.h"
+#include "app/ServerLinkBar.h"
 #include "core/RegionalSettings.h"
-#include "ledger/LedgerLocation.h"
+#include "db/DbDriver.h"
 #include "filterdialogs/NavigatorFilterLink.h"
+#include "ledger/LedgerLocation.h"
 #include "ui/ErrorBox.h"
 #include "ui/Fonts.h"
 #include "ui/GuardedApplication.h"
+#include "ui/MessageBox.h"
 #include "ui/Shell.h"
 #include "ui/Translations.h"
 
@@ -33,9 +37,12 @@ namespace {
 
 int Usage(std::FILE *stream, int code)
 {
-    std::fprintf(stream, "usage: kestrum [FILE]\n"
+    std::fprintf(stream, "usage: kestrum [FILE | postgresql://USER@HOST/DATABASE]\n"
                          "Opens the ledger FILE; without it Vantorel.mdb in the working folder when there\n"
-                         "is one, else the one in the user's data folder (made on first start).\n");
+                         "is one, else the one in the user's data folder (made on first start).\n"
+                         "A postgresql:// address (or libpq's keywords, such as \"service=family\") opens\n"
+                         "a ledger made on a PostgreSQL server with kestrum-db init; the password comes\n"
+                         "from ~/.pgpass or the service file.\n");
     return code;
 }
 
@@ -59,18 +66,34 @@ int main(int argc, char **argv)
     const QStringList arguments = QCoreApplication::arguments().mid(1);
     if (arguments.size() > 1 || (!arguments.isEmpty() && arguments.front().startsWith('-')))
         return Usage(stderr, 2);
-    const TLedgerChoice ledger = ChooseLedger(arguments.value(0));
-    try {
-        PrepareLedger(ledger);
-    } catch (const std::exception &error) {
-        ShowException(nullptr, error);
+    const bool onServer = !arguments.isEmpty() && IsServerTarget(arguments.front().toStdString());
+    TLedgerChoice ledger;
+    if (onServer) {
+        ledger.LedgerPath = arguments.front();
+        ledger.Source = TLedgerSource::Argument;
+        QString error;
+        const std::optional<TServerAddress> address = TServerAddress::Parse(ledger.LedgerPath, &error);
+        if (!address)
+            ShowErrorBox(nullptr, error);
+        else if (address->HadPassword())
+            ShowMessage(nullptr, QStringLiteral("服务器地址中写了密码。Kestrum 这次用它连接，但不会把它记进"
+                                                "“最近打开”或任何文件；以后请把密码写在 ~/.pgpass 中，"
+                                                "地址里不要写密码（命令行的内容别人可能看得到）。"));
+    } else {
+        ledger = ChooseLedger(arguments.value(0));
+        try {
+            PrepareLedger(ledger);
+        } catch (const std::exception &error) {
+            ShowException(nullptr, error);
+        }
     }
     InstallNavigatorFilterBuilder();
-    OfferAccessConversion(ledger.LedgerPath);
+    if (!onServer)
+        OfferAccessConversion(ledger.LedgerPath);
 
     // Outlives the data components: its close backup runs after they closed.
-    // Opening another ledger replaces it.
-    auto safekeeping = std::make_unique<TLedgerSafekeeping>(ledger.LedgerPath);
+    // Opening another ledger replaces it. A server keeps its own data safe.
+    auto safekeeping = onServer ? nullptr : std::make_unique<TLedgerSafekeeping>(ledger.LedgerPath);
     TLedgerData data(ledger.LedgerPath);
     TDesktopShell shell;
     TForm1 window(data, shell);
@@ -100,7 +123,8 @@ int main(int argc, char **argv)
             },
             Qt::QueuedConnection);
     };
-    safekeeping->SetFailureReporter(reportBackupFailure);
+    if (safekeeping)
+        safekeeping->SetFailureReporter(reportBackupFailure);
 
     TLedgerSwitcher switcher(data, safekeeping);
     switcher.SetDialogParent(&window);
@@ -116,6 +140,8 @@ int main(int argc, char **argv)
         return made;
     });
     new TLedgerFileCommands(window, switcher);
+    // A server ledger whose link breaks is connected again on its own.
+    new TServerLinkBar(data, window);
 
     window.show();
     const int code = app.exec();

@@ -26,6 +26,8 @@ enum class TDbErrorKind {
     SchemaMissing,  //!< the database, or the ledger's tables in it, are not there
     Constraint,     //!< a key, NOT NULL or CHECK refused the row
     Busy,           //!< another writer holds the data, or a serialization failure: try again
+    SchemaTooNew,   //!< the ledger was made by a newer program than this one
+    TlsRefused,     //!< the settings ask for an encrypted link that cannot be made
 };
 
 //! A failure of a driver; the message is in Chinese, for the user.

@@ -56,7 +56,8 @@ std::string Lead(TDbErrorKind kind)
 {
     switch (kind) {
     case TDbErrorKind::ConnectionLost:
-        return "与数据库服务器的连接断开了，请检查网络和服务器后再试";
+        return "与数据库服务器的连接断开了，这次操作没有完成；正在录入的内容还在，没有丢失。"
+               "程序会自动重新连接，连接恢复后请再试一次";
     case TDbErrorKind::AuthFailed:
         return "无法登录数据库服务器：用户名或密码不对（密码请写在 ~/.pgpass 中）";
     case TDbErrorKind::NoRights:
@@ -72,25 +73,66 @@ std::string Lead(TDbErrorKind kind)
     }
 }
 
+//! libpq's words on one line: its hints come after a line break and a tab.
 std::string Trimmed(std::string text)
 {
-    while (!text.empty() && (text.back() == '\n' || text.back() == ' '))
-        text.pop_back();
-    return text;
+    std::string line;
+    for (char c : text) {
+        const bool space = c == '\n' || c == '\t' || c == ' ';
+        if (!space)
+            line += c;
+        else if (!line.empty() && line.back() != ' ')
+            line += ' ';
+    }
+    while (!line.empty() && line.back() == ' ')
+        line.pop_back();
+    return line;
 }
 
+//! Why a connection could not be made, and the words the user gets first.
+struct TConnectFailure {
+    TDbErrorKind Kind;
+    const char *Lead;
+};
+
 //! A connection that failed: libpq gives no SQLSTATE for it, only its words.
-TDbErrorKind KindOfConnectFailure(const std::string &message)
+TConnectFailure KindOfConnectFailure(const std::string &message)
 {
+    const auto says = [&message](const char *words) { return message.find(words) != std::string::npos; };
+    // Encryption first: its messages also speak of the connection.
+    if (says("does not support SSL") || says("GSSAPI encryption required"))
+        return {TDbErrorKind::TlsRefused, "服务器不接受加密连接，而连接设置（sslmode）要求加密；"
+                                          "没有连接，以免账目未加密地传送"};
+    if (says("certificate") || says("SSL"))
+        return {TDbErrorKind::TlsRefused, "无法与服务器建立加密连接（请检查 sslmode 和服务器的证书）"};
     for (const char *auth : {"password authentication failed", "no password supplied",
                              "authentication failed", "password is required"})
-        if (message.find(auth) != std::string::npos)
-            return TDbErrorKind::AuthFailed;
-    if (message.find("database") != std::string::npos && message.find("does not exist") != std::string::npos)
-        return TDbErrorKind::SchemaMissing;
-    if (message.find("permission denied") != std::string::npos)
-        return TDbErrorKind::NoRights;
-    return TDbErrorKind::ConnectionLost;
+        if (says(auth))
+            return {TDbErrorKind::AuthFailed, "无法登录数据库服务器：用户名或密码不对"
+                                              "（密码请写在 ~/.pgpass 或服务文件中，Kestrum 不保存密码）"};
+    if (says("role \"") && says("does not exist"))
+        return {TDbErrorKind::AuthFailed, "无法登录数据库服务器：服务器上没有这个用户"};
+    if (says("no pg_hba.conf entry"))
+        return {TDbErrorKind::AuthFailed,
+                "数据库服务器不允许这个用户从这台电脑登录（见服务器的 pg_hba.conf）"};
+    if (says("database \"") && says("does not exist"))
+        return {TDbErrorKind::SchemaMissing, "服务器上没有这个数据库（请先建立数据库，再用 kestrum-db init "
+                                             "建立账本）"};
+    if (says("permission denied"))
+        return {TDbErrorKind::NoRights, "这个用户没有连接这个数据库的权限"};
+    if (says("Connection refused"))
+        return {TDbErrorKind::ConnectionLost, "无法连接数据库服务器：服务器拒绝了连接（它没有运行，或地址、"
+                                              "端口不对）"};
+    if (says("No such file or directory"))
+        return {TDbErrorKind::ConnectionLost, "无法连接数据库服务器：服务器没有运行（找不到它的套接字）"};
+    if (says("could not translate host name"))
+        return {TDbErrorKind::ConnectionLost, "无法连接数据库服务器：找不到这个主机名（请检查地址和网络）"};
+    if (says("timeout expired"))
+        return {TDbErrorKind::ConnectionLost, "无法连接数据库服务器：服务器没有在规定时间内应答"};
+    if (says("too many clients") || says("the database system is"))
+        return {TDbErrorKind::ConnectionLost,
+                "数据库服务器暂时不接受连接（正在启动、关闭或连接已满），请稍后再试"};
+    return {TDbErrorKind::ConnectionLost, "无法连接数据库服务器"};
 }
 
 class TPgStatement : public TDbStatement {
@@ -362,8 +404,8 @@ TPgDriver::TPgDriver(const std::string &target)
         const std::string message = FConnection ? Trimmed(PQerrorMessage(FConnection)) : "out of memory";
         PQfinish(FConnection);
         FConnection = nullptr;
-        const TDbErrorKind kind = KindOfConnectFailure(message);
-        throw EDbDriverError(kind, Lead(kind) + "：" + message + "。");
+        const TConnectFailure failure = KindOfConnectFailure(message);
+        throw EDbDriverError(failure.Kind, std::string(failure.Lead) + "：" + message + "。");
     }
     try {
         // Dates as ISO text, whatever the server's default.

@@ -295,15 +295,37 @@ int ServerLedgerVersion(TDbDriver &server)
 
 void CheckServerLedger(TDbDriver &server)
 {
+    // Rights first: without them even the version cannot be read, and the
+    // user deserves to hear which tables and which user.
+    auto forbidden =
+        server.Prepare("SELECT current_user, string_agg(t, '、' ORDER BY t) FROM unnest(?1::text[]) AS t "
+                       "WHERE to_regclass(t) IS NOT NULL AND NOT has_table_privilege(t, 'SELECT')");
+    forbidden->BindText(1, "{kestrum_schema,gain,expen,kestrum_journal,kestrum_journal_action,kestrum_trash,"
+                           "kestrum_budget,kestrum_recurring,kestrum_recurring_posted}");
+    if (forbidden->Step() && !forbidden->ColumnIsNull(1))
+        throw EDbDriverError(TDbErrorKind::NoRights,
+                             "服务器上的用户“" + forbidden->ColumnText(0) + "”没有读取账本的权限（表 " +
+                                 forbidden->ColumnText(1) +
+                                 "）。请数据库管理员授予权限，例如：GRANT SELECT, "
+                                 "INSERT, UPDATE, DELETE ON ALL TABLES IN SCHEMA public TO " +
+                                 forbidden->ColumnText(0) + "。");
     const int version = ServerLedgerVersion(server);
     if (version == 0)
         throw EDbDriverError(TDbErrorKind::SchemaMissing,
                              "服务器上的这个数据库中没有账本，请先用“kestrum-db init”建立账本。");
     if (version > ServerSchemaVersion)
-        throw EDbDriverError(TDbErrorKind::SchemaMissing,
+        throw EDbDriverError(TDbErrorKind::SchemaTooNew,
                              "服务器上的账本是较新版本的 Kestrum 建立的（格式版本 " +
                                  std::to_string(version) + "），这个版本只能打开格式版本 " +
                                  std::to_string(ServerSchemaVersion) + " 及更早的账本，请先升级 Kestrum。");
+}
+
+bool ServerLedgerWritable(TDbDriver &server)
+{
+    auto writable = server.Prepare("SELECT bool_and(has_table_privilege(t, 'INSERT, UPDATE, DELETE')) "
+                                   "FROM unnest(?1::text[]) AS t WHERE to_regclass(t) IS NOT NULL");
+    writable->BindText(1, "{gain,expen}");
+    return writable->Step() && !writable->ColumnIsNull(0) && writable->ColumnInt64(0) != 0;
 }
 
 } // namespace kestrum

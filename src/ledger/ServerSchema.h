@@ -24,7 +24,11 @@ void CreateServerTriggers(TDbDriver &server);
 int ServerLedgerVersion(TDbDriver &server);
 
 //! Throws EDbDriverError with a message for the user unless the database
-//! holds a ledger this program can open.
+//! holds a ledger this program can open and its user may read.
 void CheckServerLedger(TDbDriver &server);
+
+//! Whether the user may also add, change and delete entries; a ledger that
+//! can only be read is still opened, for looking and statistics.
+bool ServerLedgerWritable(TDbDriver &server);
 
 } // namespace kestrum
