@@ -4,6 +4,7 @@
 #include "ledger/Budget.h"
 #include "ledger/DateIndexes.h"
 #include "ledger/Journal.h"
+#include "ledger/KeptTotals.h"
 #include "ledger/LedgerFile.h"
 #include "ledger/RecurringStore.h"
 #include "ledger/Trash.h"
@@ -67,6 +68,7 @@ TLedgerData::TLedgerData(const QString &ledgerPath)
 
 TLedgerData::~TLedgerData()
 {
+    StopKeptTotals();
     ADOQuery3.Close();
     ADOQuery2.Close();
     ADOQuery1.Close();
@@ -80,6 +82,7 @@ QString TLedgerData::LedgerPath() const
 
 void TLedgerData::SwitchTo(const QString &ledgerPath, bool readOnly)
 {
+    StopKeptTotals();
     ADOQuery3.Close();
     ADOQuery2.Close();
     ADOQuery1.Close();
@@ -145,12 +148,44 @@ void TLedgerData::Loaded(const TErrorHandler &onError)
             EnsureDateIndexes(ADOConnection1.Handle());
     });
     step([&] {
+        if (isLedger())
+            StartKeptTotals();
+    });
+    step([&] {
         if (ADOConnection1.ReadOnly() && ADOConnection1.Mode() != cmRead)
             throw EDatabaseError("数据库文件“" +
                                  QFileInfo(ADOConnection1.DataSourceName()).fileName().toStdString() +
                                  "”只能以只读方式打开：账目可以查看和统计，但不能添加、修改或删除。"
                                  "请检查文件的写入权限后重新启动程序。");
     });
+}
+
+void TLedgerData::StartKeptTotals()
+{
+    StopKeptTotals();
+    if (!ADOConnection1.Handle() || HasKeptTotals(ADOConnection1.Handle()))
+        return;
+    FStopKeptTotals = false;
+    // Its own connection, short reads and one short write: a post of the
+    // user's never waits for it long, and a sum asked for before it is done
+    // makes the totals itself as before (this pass then finds them kept).
+    FKeptTotals = std::thread([this, path = LedgerPath()] {
+        TKeptTotalsPass pass;
+        pass.Stop = &FStopKeptTotals;
+        MakeKeptTotalsAside(path, pass);
+    });
+}
+
+void TLedgerData::StopKeptTotals()
+{
+    FStopKeptTotals = true;
+    WaitForKeptTotals();
+}
+
+void TLedgerData::WaitForKeptTotals()
+{
+    if (FKeptTotals.joinable())
+        FKeptTotals.join();
 }
 
 int TLedgerData::AddLedgerChangedListener(TLedgerChangedListener listener)

@@ -9,8 +9,10 @@
 
 #include <QString>
 
+#include <atomic>
 #include <exception>
 #include <functional>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -69,8 +71,18 @@ public:
     void RemoveLedgerChangedListener(int id);
     void LedgerChanged();
 
+    //! Waits for the kept totals made beside the window (tests).
+    void WaitForKeptTotals();
+
 private:
+    //! A file ledger that lacks the kept totals gets them on a thread of its
+    //! own, so that the first all-time sum finds them.
+    void StartKeptTotals();
+    void StopKeptTotals();
+
     std::vector<std::pair<int, TLedgerChangedListener>> FLedgerChangedListeners;
+    std::thread FKeptTotals;
+    std::atomic<bool> FStopKeptTotals{false};
     int FNextListenerId = 1;
 };
 
