@@ -148,7 +148,7 @@ void TLedgerData::Loaded(const TErrorHandler &onError)
             EnsureDateIndexes(ADOConnection1.Handle());
     });
     step([&] {
-        if (isLedger())
+        if (FMakesKeptTotalsAside && isLedger())
             StartKeptTotals();
     });
     step([&] {

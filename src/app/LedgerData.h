@@ -71,18 +71,22 @@ public:
     void RemoveLedgerChangedListener(int id);
     void LedgerChanged();
 
-    //! Waits for the kept totals made beside the window (tests).
+    //! A file ledger that lacks the kept totals gets them on a thread of its
+    //! own once loaded (the program asks for that; other users of the data
+    //! components get no thread).
+    void SetMakesKeptTotalsAside(bool makes) { FMakesKeptTotalsAside = makes; }
+    //! Waits for the kept totals made beside the window.
     void WaitForKeptTotals();
 
 private:
-    //! A file ledger that lacks the kept totals gets them on a thread of its
-    //! own, so that the first all-time sum finds them.
+    //! Makes the kept totals beside, so that the first all-time sum finds them.
     void StartKeptTotals();
     void StopKeptTotals();
 
     std::vector<std::pair<int, TLedgerChangedListener>> FLedgerChangedListeners;
     std::thread FKeptTotals;
     std::atomic<bool> FStopKeptTotals{false};
+    bool FMakesKeptTotalsAside = false;
     int FNextListenerId = 1;
 };
 

@@ -78,6 +78,7 @@ TEST_F(LedgerStartUp, AnOlderFileGetsItsKeptTotalsBesideTheOpenLedger)
     CreateDemoDatabase(FDir.filePath("Vantorel.mdb"), 2024, 2024);
     {
         TLedgerData data;
+        data.SetMakesKeptTotalsAside(true);
         Load(data);
         ASSERT_TRUE(data.ADOQuery1.Active());
         data.WaitForKeptTotals();
