@@ -5,6 +5,7 @@
 #include "ledger/Budget.h"
 #include "ledger/DateIndexes.h"
 #include "ledger/Journal.h"
+#include "ledger/KeptTotals.h"
 #include "ledger/LedgerFile.h"
 #include "ledger/RecurringStore.h"
 #include "ledger/ServerSchema.h"
@@ -69,6 +70,7 @@ TLedgerData::TLedgerData(const QString &ledgerPath)
 
 TLedgerData::~TLedgerData()
 {
+    StopKeptTotals();
     ADOQuery3.Close();
     ADOQuery2.Close();
     ADOQuery1.Close();
@@ -95,6 +97,7 @@ bool TLedgerData::HoldsLedger() const
 
 void TLedgerData::SwitchTo(const QString &ledgerPath, bool readOnly)
 {
+    StopKeptTotals();
     ADOQuery3.Close();
     ADOQuery2.Close();
     ADOQuery1.Close();
@@ -164,6 +167,10 @@ void TLedgerData::Loaded(const TErrorHandler &onError)
             EnsureDateIndexes(ADOConnection1.Handle());
     });
     step([&] {
+        if (FMakesKeptTotalsAside && isLedger())
+            StartKeptTotals();
+    });
+    step([&] {
         if (ADOConnection1.ReadOnly() && ADOConnection1.Mode() != cmRead)
             throw EDatabaseError("数据库文件“" +
                                  QFileInfo(ADOConnection1.DataSourceName()).fileName().toStdString() +
@@ -199,6 +206,34 @@ void TLedgerData::LoadedFromServer(const std::function<void(const std::function<
                 "服务器上的这个用户只能读取账本：账目可以查看和统计，但不能添加、修改或删除。"
                 "需要录入时，请数据库管理员授予写入权限。");
     });
+}
+
+void TLedgerData::StartKeptTotals()
+{
+    StopKeptTotals();
+    if (!ADOConnection1.Handle() || HasKeptTotals(ADOConnection1.Handle()))
+        return;
+    FStopKeptTotals = false;
+    // Its own connection, short reads and one short write: a post of the
+    // user's never waits for it long, and a sum asked for before it is done
+    // makes the totals itself as before (this pass then finds them kept).
+    FKeptTotals = std::thread([this, path = LedgerPath()] {
+        TKeptTotalsPass pass;
+        pass.Stop = &FStopKeptTotals;
+        MakeKeptTotalsAside(path, pass);
+    });
+}
+
+void TLedgerData::StopKeptTotals()
+{
+    FStopKeptTotals = true;
+    WaitForKeptTotals();
+}
+
+void TLedgerData::WaitForKeptTotals()
+{
+    if (FKeptTotals.joinable())
+        FKeptTotals.join();
 }
 
 int TLedgerData::AddLedgerChangedListener(TLedgerChangedListener listener)

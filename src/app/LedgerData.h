@@ -9,8 +9,10 @@
 
 #include <QString>
 
+#include <atomic>
 #include <exception>
 #include <functional>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -76,10 +78,23 @@ public:
     void RemoveLedgerChangedListener(int id);
     void LedgerChanged();
 
+    //! A file ledger that lacks the kept totals gets them on a thread of its
+    //! own once loaded (the program asks for that; other users of the data
+    //! components get no thread).
+    void SetMakesKeptTotalsAside(bool makes) { FMakesKeptTotalsAside = makes; }
+    //! Waits for the kept totals made beside the window.
+    void WaitForKeptTotals();
+
 private:
     void LoadedFromServer(const std::function<void(const std::function<void()> &)> &step);
+    //! Makes the kept totals beside, so that the first all-time sum finds them.
+    void StartKeptTotals();
+    void StopKeptTotals();
 
     std::vector<std::pair<int, TLedgerChangedListener>> FLedgerChangedListeners;
+    std::thread FKeptTotals;
+    std::atomic<bool> FStopKeptTotals{false};
+    bool FMakesKeptTotalsAside = false;
     int FNextListenerId = 1;
 };
 

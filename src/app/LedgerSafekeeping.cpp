@@ -33,7 +33,8 @@ void TLedgerSafekeeping::ReportFailure(const std::exception &error, bool atClose
 {
     // The standard error stream keeps every failure for whoever looks there.
     std::fprintf(stderr, "kestrum: backup: %s\n", error.what());
-    const TFailureKind kind = dynamic_cast<const EBackupCheckFailed *>(&error) ? TFailureKind::Check : TFailureKind::Copy;
+    const TFailureKind kind =
+        dynamic_cast<const EBackupCheckFailed *>(&error) ? TFailureKind::Check : TFailureKind::Copy;
     const QString reason = QString::fromUtf8(error.what());
     QString message;
     if (kind == TFailureKind::Check)
@@ -75,12 +76,15 @@ TLedgerSafekeeping::TLedgerSafekeeping(const QString &ledgerPath, const QDateTim
     if (QFileInfo::exists(FLedgerPath))
         FLock.LockShared();
     FHealthy = CheckAndOfferRestore(now, busyWait);
-    if (FHealthy && !HasBackupOn(FLedgerPath, now.date()))
+    if (FHealthy && (!HasBackupOn(FLedgerPath, now.date()) || HasUnconfirmedBackups(FLedgerPath)))
         StartBackup(now);
 }
 
 TLedgerSafekeeping::~TLedgerSafekeeping()
 {
+    // A start backup still copying or checking a large ledger would keep the
+    // closed program alive: it gives up, and the close's backup follows.
+    FStopStartBackup = true;
     WaitForStartBackup();
     // A start failure that no window heard of is told now.
     std::vector<QString> unreported;
@@ -97,6 +101,10 @@ TLedgerSafekeeping::~TLedgerSafekeeping()
     try {
         TBackupOptions options;
         options.Pause = std::chrono::milliseconds(0); // nobody else is waiting now
+        // The quick check keeps the closing short; the next start checks
+        // the copy in full while the window is in use, and until then it
+        // pushes no older backup out.
+        options.FullCheck = false;
         MakeBackup(FLedgerPath, QDateTime::currentDateTime(), options);
     } catch (const std::exception &error) {
         ReportFailure(error, true);
@@ -113,9 +121,18 @@ void TLedgerSafekeeping::StartBackup(const QDateTime &now)
 {
     // On a large ledger the copy and its check take seconds: a thread of its
     // own, with its own connections, keeps the window answering.
+    // The close's quick-checked backup of the last run is checked in full
+    // here too.
     FStartBackup = std::thread([this, path = FLedgerPath, now] {
         try {
-            MakeBackup(path, now);
+            TBackupOptions options;
+            options.Stop = &FStopStartBackup;
+            if (HasBackupOn(path, now.date()))
+                ConfirmBackups(path, options.Stop);
+            else
+                MakeBackup(path, now, options);
+        } catch (const EBackupStopped &) {
+            // The program is closing; the next start tries again.
         } catch (const std::exception &error) {
             ReportFailure(error, false);
         }

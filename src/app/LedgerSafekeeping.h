@@ -15,6 +15,7 @@
 #include <QDateTime>
 #include <QString>
 
+#include <atomic>
 #include <chrono>
 #include <functional>
 #include <mutex>
@@ -61,7 +62,8 @@ private:
     TLedgerLock FLock;
     bool FHealthy = false;
     std::thread FStartBackup;
-    std::mutex FReportMutex; //!< the start backup's thread reports too
+    std::atomic<bool> FStopStartBackup{false}; //!< the window closed: the start backup gives up
+    std::mutex FReportMutex;                   //!< the start backup's thread reports too
     TReporter FReporter;
     std::vector<QString> FUnreported;
     std::set<TFailureKind> FToldKinds;

@@ -8,6 +8,7 @@
 #include "db/DbField.h"
 #include "db/DbQuery.h"
 #include "db/DbRowReader.h"
+#include "db/RowStore.h"
 #include "ledger/DatePeriods.h"
 #include "ledger/KeptTotals.h"
 #include "ledger/ServerTotals.h"
@@ -27,17 +28,18 @@ namespace {
 
 // One pass over each table for the whole year, each row added up here as it
 // is read: grouping in the database would first sort the year's rows, which
-// costs more than reading them. The year is compared through year(), as the
-// labels' statements compare it, so both select the same entries whatever
-// form a date is stored in. Items are told apart without the spaces around
-// them, and entries without one count as one item.
+// costs more than reading them. The year is compared as year() compares it,
+// so both select the same entries whatever form a date is stored in: a date
+// stored as text is read here as year() and month() read it, without calling
+// them for each row. Items are told apart without the spaces around them, and
+// entries without one count as one item.
 const char *const IncomeTable = "gain";
 const char *const IncomeDate = "进帐时间";
-const char *const IncomeYearRows = "month(进帐时间) as m, 本次进帐 as s";
+const char *const IncomeYearRows = "本次进帐 as s";
 const char *const IncomeYearCondition = "year(进帐时间)= :a";
 const char *const ExpenseTable = "expen";
 const char *const ExpenseDate = "消费日期";
-const char *const ExpenseYearRows = "month(消费日期) as m, coalesce(trim(消费者), '') as item, 消费金额 as s";
+const char *const ExpenseYearRows = "coalesce(trim(消费者), '') as item, 消费金额 as s";
 const char *const ExpenseYearCondition = "year(消费日期)= :c";
 
 // A sum over the rows whose date has the year, and perhaps the month, bound
@@ -73,14 +75,19 @@ QString OverRanges(const QString &columns, const QString &table, const QString &
            condition;
 }
 
-//! The statement that reads the rows of one table for a year's charts.
+//! The statement that reads the rows of one table for a year's charts: the
+//! date as stored (d) of a row whose date is text, else its month (m), then
+//! the columns.
 QString YearRowsStatement(const char *table, const char *date, const char *columns, const char *condition,
                           const QString &yearText)
 {
     const QString dateColumn = utf8(date), rows = utf8(columns), where = utf8(condition);
     if (const auto ranges = DatePeriodRanges(dateColumn, yearText, std::nullopt))
-        return OverRanges(rows, utf8(table), where, *ranges);
-    return "select " + rows + " from " + utf8(table) + " where " + where;
+        return "select " + dateColumn + " as d, null as m, " + rows + " from " + utf8(table) + " where " +
+               ranges->Text + " union all select null as d, month(" + dateColumn + ") as m, " + rows +
+               " from " + utf8(table) + " where " + ranges->Number + " AND " + where;
+    return "select null as d, month(" + dateColumn + ") as m, " + rows + " from " + utf8(table) + " where " +
+           where;
 }
 
 //! A running total that adds amounts exactly, so a year of rows adds up to
@@ -94,12 +101,17 @@ private:
     TMoneySum FSum;
 };
 
-//! The month of a row as an index 0..11, or -1 when it is none.
-int MonthIndex(const TDbRowReader &row)
+//! The month of a row of YearRowsStatement as an index 0..11, or -1 when it
+//! is none or its date is not in the year.
+int MonthIndex(const TDbRowReader &row, std::optional<int> year)
 {
-    if (row.IsNull(0))
+    if (row.Kind(0) == TDbCellKind::Text) {
+        const std::optional<TIsoDateTime> parts = ParseIsoText(row.Text(0));
+        return parts && year && parts->Year == *year ? parts->Month - 1 : -1;
+    }
+    if (row.IsNull(1))
         return -1;
-    const std::int64_t month = row.Integer(0);
+    const std::int64_t month = row.Integer(1);
     return month >= 1 && month <= 12 ? int(month - 1) : -1;
 }
 
@@ -358,15 +370,16 @@ TYearTotals TLedgerTotals::Year(const QString &yearText)
     totals.Year = yearText;
 
     std::array<TRunningSum, 12> income, expense;
+    const std::optional<int> year = WholeNumberText(yearText);
     Prepare(FQuery, YearRowsStatement(IncomeTable, IncomeDate, IncomeYearRows, IncomeYearCondition, yearText),
             QStringLiteral("a"), yearText);
     FQuery.Scan([&](const TDbRowReader &row) {
-        const int month = MonthIndex(row);
+        const int month = MonthIndex(row, year);
         if (month < 0)
             return;
         totals.Empty = false;
-        if (!row.IsNull(1))
-            income[std::size_t(month)].Add(row.Float(1));
+        if (!row.IsNull(2))
+            income[std::size_t(month)].Add(row.Float(2));
     });
 
     std::vector<TItemSums> items;
@@ -375,11 +388,11 @@ TYearTotals TLedgerTotals::Year(const QString &yearText)
             YearRowsStatement(ExpenseTable, ExpenseDate, ExpenseYearRows, ExpenseYearCondition, yearText),
             QStringLiteral("c"), yearText);
     FQuery.Scan([&](const TDbRowReader &row) {
-        const int month = MonthIndex(row);
+        const int month = MonthIndex(row, year);
         if (month < 0)
             return;
         totals.Empty = false;
-        const std::string_view name = row.Text(1);
+        const std::string_view name = row.Text(2);
         auto found = itemIndex.find(name);
         if (found == itemIndex.end()) {
             found = itemIndex.emplace(std::string(name), items.size()).first;
@@ -387,9 +400,9 @@ TYearTotals TLedgerTotals::Year(const QString &yearText)
         }
         TItemSums &item = items[found->second];
         item.InMonth[std::size_t(month)] = true;
-        if (row.IsNull(2))
+        if (row.IsNull(3))
             return;
-        const double amount = row.Float(2);
+        const double amount = row.Float(3);
         expense[std::size_t(month)].Add(amount);
         item.Months[std::size_t(month)].Add(amount);
         item.Year.Add(amount);

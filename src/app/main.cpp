@@ -95,6 +95,7 @@ int main(int argc, char **argv)
     // Opening another ledger replaces it. A server keeps its own data safe.
     auto safekeeping = onServer ? nullptr : std::make_unique<TLedgerSafekeeping>(ledger.LedgerPath);
     TLedgerData data(ledger.LedgerPath);
+    data.SetMakesKeptTotalsAside(true);
     TDesktopShell shell;
     TForm1 window(data, shell);
     const auto reportError = [](const std::exception &error) { ShowException(nullptr, error); };

@@ -1,6 +1,7 @@
 #include "data/DbRowFiller.h"
 
 #include "core/Codepage.h"
+#include "core/DateTime.h"
 #include "core/Errors.h"
 #include "data/DataStorage.h"
 #include "data/DbDataField.h"
@@ -88,7 +89,52 @@ bool TkvDbRowFiller::Plan(TkvDataStorage &storage, const TDbQuery &query)
     }
     if (FCache.empty())
         FCache.resize(CacheSlots);
+    if (FMonths.empty())
+        FMonths.resize(MonthSlots);
     return true;
+}
+
+std::optional<double> TkvDbRowFiller::DaysOf(std::string_view text)
+{
+    // The form the program writes, "YYYY-MM-DD HH:MM:SS" (or the date
+    // alone), read in place, each month's first day kept. Any other text
+    // takes the general reading.
+    const auto digit = [&](std::size_t i) { return unsigned(text[i]) - unsigned('0'); };
+    const auto twoDigits = [&](std::size_t i, int &value) {
+        if (digit(i) > 9 || digit(i + 1) > 9)
+            return false;
+        value = int(digit(i) * 10 + digit(i + 1));
+        return true;
+    };
+    int hour = 0, minute = 0, second = 0;
+    if (text.size() == 19) {
+        if ((text[10] != ' ' && text[10] != 'T') || text[13] != ':' || text[16] != ':' ||
+            !twoDigits(11, hour) || !twoDigits(14, minute) || !twoDigits(17, second) || hour > 23 ||
+            minute > 59 || second > 59)
+            return IsoTextToDays(text);
+    } else if (text.size() != 10) {
+        return IsoTextToDays(text);
+    }
+    int century = 0, year = 0, month = 0, day = 0;
+    if (text[4] != '-' || text[7] != '-' || !twoDigits(0, century) || !twoDigits(2, year) ||
+        !twoDigits(5, month) || !twoDigits(8, day))
+        return IsoTextToDays(text);
+    year += century * 100;
+    if (year < 1 || month < 1 || month > 12)
+        return std::nullopt;
+    const int key = year * 12 + month - 1;
+    Month &known = FMonths[std::size_t(key) % MonthSlots];
+    if (known.key != key)
+        known = Month{key, DaysInMonth(year, month), EncodeDays(year, month, 1)};
+    if (day < 1 || day > known.length)
+        return std::nullopt;
+    const double date = known.first + (day - 1);
+    if ((hour | minute | second) == 0)
+        return date; // midnight, as most entries are
+    // As IsoTextToDays composes them: the time counts away from the day's
+    // midnight, also before 1899.
+    const double time = (hour * 3600000.0 + minute * 60000.0 + second * 1000.0) / 86400000.0;
+    return date >= 0 ? date + time : date - time;
 }
 
 bool TkvDbRowFiller::Narrow(std::string_view utf8, std::string_view &narrow)
@@ -156,7 +202,7 @@ void TkvDbRowFiller::Fill(TkvDataStorage &storage, int recordIndex, const TDbRow
             break;
         case Way::DateTime:
             if (kind == TDbCellKind::Text) {
-                if (const auto days = IsoTextToDays(row.Bytes(column.column))) {
+                if (const auto days = DaysOf(row.Bytes(column.column))) {
                     WriteRaw(place, *days);
                     stored = true;
                 }

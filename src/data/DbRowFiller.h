@@ -8,6 +8,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -39,6 +40,8 @@ private:
     };
     //! Narrow (GB18030) bytes of UTF-8 text; false when the text is no UTF-8.
     bool Narrow(std::string_view utf8, std::string_view &narrow);
+    //! The days of a stored date text, as IsoTextToDays reads it.
+    std::optional<double> DaysOf(std::string_view text);
 
     std::vector<Column> FColumns;
     // Recently converted short texts by hash: the same few items and remarks
@@ -51,6 +54,15 @@ private:
     static constexpr std::size_t CachedMaxLength = 96;
     std::vector<Converted> FCache;
     std::string FScratch;
+    // The first day and length of recently read months, by year and month:
+    // a ledger's dates fall in a few hundred months, each on many rows.
+    struct Month {
+        int key = -1; // year * 12 + month - 1
+        int length = 0;
+        double first = 0;
+    };
+    static constexpr std::size_t MonthSlots = 256;
+    std::vector<Month> FMonths;
 };
 
 } // namespace kestrum

@@ -50,10 +50,18 @@ TBackupMarker ReadBackupMarker(const QString &path)
     std::unique_ptr<sqlite3, int (*)(sqlite3 *)> db(raw, sqlite3_close);
     if (rc != SQLITE_OK)
         return marker;
-    Statement read = Prepare(
-        raw, "SELECT sequence, taken_at, ledger_changes, ledger_journal FROM kestrum_backup WHERE id = 1");
+    // A marker from before the check flag has no column for it.
+    Statement read = Prepare(raw, "SELECT sequence, taken_at, ledger_changes, ledger_journal, checked "
+                                  "FROM kestrum_backup WHERE id = 1");
+    const bool flagged = bool(read);
+    if (!flagged)
+        read = Prepare(
+            raw,
+            "SELECT sequence, taken_at, ledger_changes, ledger_journal FROM kestrum_backup WHERE id = 1");
     if (!read || sqlite3_step(read.get()) != SQLITE_ROW)
         return marker;
+    marker.Confirmed = !flagged || sqlite3_column_type(read.get(), 4) == SQLITE_NULL ||
+                       sqlite3_column_int64(read.get(), 4) != 0;
     marker.Sequence = std::max<std::int64_t>(0, sqlite3_column_int64(read.get(), 0));
     if (const unsigned char *taken = sqlite3_column_text(read.get(), 1))
         marker.TakenAt = QDateTime::fromString(QString::fromUtf8(reinterpret_cast<const char *>(taken)),
@@ -68,12 +76,17 @@ void WriteBackupMarker(sqlite3 *copy, const TBackupMarker &marker)
     if (sqlite3_exec(
             copy,
             "CREATE TABLE IF NOT EXISTS kestrum_backup (id INTEGER PRIMARY KEY CHECK (id = 1), "
-            "sequence INTEGER NOT NULL, taken_at TEXT, ledger_changes INTEGER, ledger_journal INTEGER)",
+            "sequence INTEGER NOT NULL, taken_at TEXT, ledger_changes INTEGER, ledger_journal INTEGER, "
+            "checked INTEGER)",
             nullptr, nullptr, nullptr) != SQLITE_OK)
         throw Exception(std::string("无法在备份中记下它的序号：") + sqlite3_errmsg(copy));
+    // A restored ledger brings the table as an older program made it.
+    if (!Prepare(copy, "SELECT checked FROM kestrum_backup"))
+        sqlite3_exec(copy, "ALTER TABLE kestrum_backup ADD COLUMN checked INTEGER", nullptr, nullptr,
+                     nullptr);
     Statement write = Prepare(copy, "INSERT OR REPLACE INTO kestrum_backup "
-                                    "(id, sequence, taken_at, ledger_changes, ledger_journal) "
-                                    "VALUES (1, ?1, ?2, ?3, ?4)");
+                                    "(id, sequence, taken_at, ledger_changes, ledger_journal, checked) "
+                                    "VALUES (1, ?1, ?2, ?3, ?4, ?5)");
     if (!write)
         throw Exception(std::string("无法在备份中记下它的序号：") + sqlite3_errmsg(copy));
     const QByteArray taken = marker.TakenAt.toString(QString::fromLatin1(TimeFormat)).toUtf8();
@@ -81,8 +94,20 @@ void WriteBackupMarker(sqlite3 *copy, const TBackupMarker &marker)
     sqlite3_bind_text(write.get(), 2, taken.constData(), int(taken.size()), SQLITE_TRANSIENT);
     sqlite3_bind_int64(write.get(), 3, marker.LedgerChanges);
     sqlite3_bind_int64(write.get(), 4, marker.LedgerJournal);
+    sqlite3_bind_int(write.get(), 5, marker.Confirmed ? 1 : 0);
     if (sqlite3_step(write.get()) != SQLITE_DONE)
         throw Exception(std::string("无法在备份中记下它的序号：") + sqlite3_errmsg(copy));
+}
+
+void ConfirmBackupMarker(const QString &path)
+{
+    sqlite3 *raw = nullptr;
+    const int rc = sqlite3_open_v2(QFile::encodeName(path).constData(), &raw, SQLITE_OPEN_READWRITE, nullptr);
+    std::unique_ptr<sqlite3, int (*)(sqlite3 *)> db(raw, sqlite3_close);
+    if (rc != SQLITE_OK || sqlite3_exec(raw, "UPDATE kestrum_backup SET checked = 1 WHERE id = 1", nullptr,
+                                        nullptr, nullptr) != SQLITE_OK)
+        throw Exception(std::string("无法在备份中记下它已通过检查：") +
+                        (raw ? sqlite3_errmsg(raw) : sqlite3_errstr(rc)));
 }
 
 TBackupMarker LedgerState(sqlite3 *ledger, const QString &ledgerPath)

@@ -24,6 +24,10 @@ struct TBackupMarker {
     std::int64_t LedgerChanges = -1;
     //! The id of the ledger's newest journal row then (0 for none, -1 when the file has no journal).
     std::int64_t LedgerJournal = -1;
+    //! The copy passed the full integrity check. A backup made at close has
+    //! had the quick check only until ConfirmBackups checked it in full;
+    //! backups from before this flag were all checked in full.
+    bool Confirmed = true;
 
     bool HasMarker() const { return Sequence > 0; }
 };
@@ -35,6 +39,10 @@ TBackupMarker ReadBackupMarker(const QString &path);
 //! Writes the marker into a copy (replacing one a restored ledger brought
 //! with it). Raises Exception when the copy refuses it.
 void WriteBackupMarker(sqlite3 *copy, const TBackupMarker &marker);
+
+//! Notes in a backup that it passed the full integrity check. Raises
+//! Exception when the file refuses it.
+void ConfirmBackupMarker(const QString &path);
 
 //! The ledger's state now (change counter and newest journal row), read
 //! through an open connection to it and from its file's header.

@@ -89,6 +89,8 @@ void CopyPages(sqlite3 *source, sqlite3 *target, const TBackupOptions &options)
         throw Exception(std::string("无法开始备份：") + sqlite3_errmsg(target));
     const auto limit = std::chrono::steady_clock::now() + options.BusyLimit;
     for (;;) {
+        if (options.Stop && options.Stop->load(std::memory_order_relaxed))
+            throw EBackupStopped();
         const int rc = sqlite3_backup_step(backup.get(), std::max(1, options.PagesPerStep));
         if (rc == SQLITE_DONE)
             break;
@@ -187,7 +189,26 @@ std::vector<bool> BackupsToKeepInOrder(const std::vector<QDateTime> &timesNewest
     return KeepRanked(timesNewestFirst, order, now);
 }
 
+namespace {
+
+//! DatabaseProblem, given up (EBackupStopped) once `stop` is set.
+QString StoppableProblem(const QString &path, bool quick, const std::atomic<bool> *stop);
+
+} // namespace
+
 QString DatabaseProblem(const QString &path, bool quick)
+{
+    return StoppableProblem(path, quick, nullptr);
+}
+
+namespace {
+
+int StopRequested(void *stop)
+{
+    return static_cast<const std::atomic<bool> *>(stop)->load(std::memory_order_relaxed) ? 1 : 0;
+}
+
+QString StoppableProblem(const QString &path, bool quick, const std::atomic<bool> *stop)
 {
     const QFileInfo file(path);
     if (!file.exists())
@@ -196,6 +217,9 @@ QString DatabaseProblem(const QString &path, bool quick)
         return QStringLiteral("不是文件");
     try {
         Database db = Open(path);
+        if (stop)
+            sqlite3_progress_handler(db.get(), 10000, StopRequested,
+                                     const_cast<void *>(static_cast<const void *>(stop)));
         sqlite3_stmt *raw = nullptr;
         if (sqlite3_prepare_v2(db.get(), quick ? "PRAGMA quick_check" : "PRAGMA integrity_check", -1, &raw,
                                nullptr) != SQLITE_OK)
@@ -205,6 +229,8 @@ QString DatabaseProblem(const QString &path, bool quick)
         int rc;
         while ((rc = sqlite3_step(raw)) == SQLITE_ROW)
             answers.append(QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(raw, 0))));
+        if (stop && StopRequested(const_cast<void *>(static_cast<const void *>(stop))))
+            throw EBackupStopped();
         if (rc != SQLITE_DONE)
             return QString::fromUtf8(sqlite3_errmsg(db.get()));
         if (answers != QStringList{QStringLiteral("ok")})
@@ -223,10 +249,14 @@ QString DatabaseProblem(const QString &path, bool quick)
         if (sqlite3_column_int(raw, 0) != 2)
             return QStringLiteral("文件中没有账本的表 gain 和 expen");
         return QString();
+    } catch (const EBackupStopped &) {
+        throw;
     } catch (const Exception &e) {
         return QString::fromStdString(e.message());
     }
 }
+
+} // namespace
 
 QString MakeBackup(const QString &ledgerPath, const QDateTime &now, const TBackupOptions &options)
 {
@@ -237,6 +267,10 @@ QString MakeBackup(const QString &ledgerPath, const QDateTime &now, const TBacku
     if (!QDir().mkpath(folder))
         throw Exception("无法建立备份文件夹" + Shown(folder));
     ClearLeftovers(folder);
+    // Rotation below counts the copies waiting for their check only once
+    // they passed it.
+    if (options.FullCheck)
+        ConfirmBackups(ledgerPath, options.Stop);
 
     QString part;
     {
@@ -263,6 +297,7 @@ QString MakeBackup(const QString &ledgerPath, const QDateTime &now, const TBacku
             // makes the next close see a change, one copy too many at most.
             TBackupMarker marker = LedgerState(source.get(), ledgerPath);
             marker.TakenAt = now;
+            marker.Confirmed = options.FullCheck;
             marker.Sequence = 1;
             for (const TBackup &older : ListBackups(ledgerPath))
                 marker.Sequence = std::max(marker.Sequence, older.Marker.Sequence + 1);
@@ -273,7 +308,7 @@ QString MakeBackup(const QString &ledgerPath, const QDateTime &now, const TBacku
         }
         if (!SyncPath(part))
             throw Exception("备份无法写入磁盘");
-        const QString problem = DatabaseProblem(part, false);
+        const QString problem = StoppableProblem(part, !options.FullCheck, options.Stop);
         if (!problem.isEmpty())
             throw EBackupCheckFailed("新备份没有通过完整性检查（账本文件可能已损坏），旧的备份都保留着：" +
                                      Utf8(problem));
@@ -289,7 +324,8 @@ QString MakeBackup(const QString &ledgerPath, const QDateTime &now, const TBacku
         if (path.isEmpty())
             throw Exception("无法给" + Shown(folder) + "中的新备份命名");
         SyncPath(folder, true);
-        RotateBackups(ledgerPath, now, path);
+        if (options.FullCheck)
+            RotateBackups(ledgerPath, now, path);
         return path;
     } catch (...) {
         discard();
@@ -307,6 +343,31 @@ void RotateBackups(const QString &ledgerPath, const QDateTime &now, const QStrin
     for (size_t i = 0; i < backups.size(); ++i)
         if (!kept[i] && QFileInfo(backups[i].Path) != QFileInfo(keep))
             QFile::remove(backups[i].Path);
+}
+
+bool HasUnconfirmedBackups(const QString &ledgerPath)
+{
+    const std::vector<TBackup> backups = ListBackups(ledgerPath);
+    return std::any_of(backups.begin(), backups.end(), [](const TBackup &b) { return !b.Marker.Confirmed; });
+}
+
+void ConfirmBackups(const QString &ledgerPath, const std::atomic<bool> *stop)
+{
+    QStringList failed;
+    for (const TBackup &backup : ListBackups(ledgerPath)) {
+        if (backup.Marker.Confirmed)
+            continue;
+        const QString problem = StoppableProblem(backup.Path, false, stop);
+        if (problem.isEmpty()) {
+            ConfirmBackupMarker(backup.Path);
+        } else {
+            QFile::remove(backup.Path);
+            failed.append(problem);
+        }
+    }
+    if (!failed.isEmpty())
+        throw EBackupCheckFailed("新备份没有通过完整性检查（账本文件可能已损坏），旧的备份都保留着：" +
+                                 Utf8(failed.join('\n')));
 }
 
 bool HasBackupOn(const QString &ledgerPath, const QDate &day)

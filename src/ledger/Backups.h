@@ -20,6 +20,7 @@
 #include <QDateTime>
 #include <QString>
 
+#include <atomic>
 #include <chrono>
 #include <functional>
 #include <vector>
@@ -62,6 +63,15 @@ struct TBackupOptions {
     int PagesPerStep = 2048;                    //!< pages copied while the ledger is read-locked
     std::chrono::milliseconds Pause{2};         //!< between steps, so that writers get their turn
     std::chrono::milliseconds BusyLimit{60000}; //!< give up when the ledger stays locked this long
+    //! The full integrity check before the copy counts as a backup. Without
+    //! it (a close, where the full check of a large ledger would keep the
+    //! process alive for minutes) only the quick check runs, the copy is
+    //! marked unconfirmed and rotation waits: ConfirmBackups checks it in
+    //! full later, before any good backup can be dropped for it.
+    bool FullCheck = true;
+    //! Set by another thread: the backup ends as soon as it can, without a
+    //! copy and without a report (EBackupStopped).
+    const std::atomic<bool> *Stop = nullptr;
     //! Called after each step with the pages still to copy and the total.
     std::function<void(int remaining, int total)> OnStep;
 };
@@ -73,11 +83,26 @@ public:
     explicit EBackupCheckFailed(const std::string &message) : Exception(message) {}
 };
 
+//! A backup or a check given up because the program is closing.
+class EBackupStopped : public Exception {
+public:
+    EBackupStopped() : Exception("备份已中止") {}
+};
+
 //! Makes a backup of the ledger as it is at `now` and returns its path, then
 //! drops the backups that rotation no longer keeps. Raises Exception when the
 //! ledger cannot be read, the copy fails or fails its integrity check: the new
 //! file is then gone and every older backup stays.
 QString MakeBackup(const QString &ledgerPath, const QDateTime &now, const TBackupOptions &options = {});
+
+//! Whether a backup waits for its full integrity check.
+bool HasUnconfirmedBackups(const QString &ledgerPath);
+//! Checks every unconfirmed backup in full: one that passes is marked so,
+//! one that fails is deleted (older backups stay) and EBackupCheckFailed is
+//! raised once all were checked. A full MakeBackup runs this first. `stop`
+//! ends it between and within checks (EBackupStopped); a backup whose check
+//! was cut short stays unconfirmed.
+void ConfirmBackups(const QString &ledgerPath, const std::atomic<bool> *stop = nullptr);
 
 //! Deletes the backups that rotation does not keep at `now`, never `keep`.
 void RotateBackups(const QString &ledgerPath, const QDateTime &now, const QString &keep = QString());

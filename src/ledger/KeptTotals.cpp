@@ -6,8 +6,10 @@
 
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <limits>
 #include <memory>
 #include <stdexcept>
 #include <string>
@@ -207,9 +209,62 @@ bool HasTotalsRow(sqlite3 *db, const TKeptTable &t)
     return sqlite3_step(s.get()) == SQLITE_ROW;
 }
 
-//! The triggers where they are missing or not these, and the table's totals
-//! made afresh from its rows.
-void MakeTotals(sqlite3 *db, const TKeptTable &t)
+//! The totals of a table's amounts as the triggers keep them.
+struct TTableTotals {
+    std::int64_t Entries = 0, Units = 0, Magnitude = 0;
+    bool Fits = true;
+};
+
+//! Counts the amount in column 2 of a row into the totals; false when it
+//! goes aside. Each amount is taken as the triggers' Units() takes it: a
+//! floating value below 2^50 units that is the double nearest to them. Any
+//! way of rounding finds that one integer, so this and SQLite agree on
+//! every value.
+bool CountAmount(sqlite3_stmt *rows, TTableTotals &totals)
+{
+    const int type = sqlite3_column_type(rows, 2);
+    if (type == SQLITE_NULL)
+        return true;
+    ++totals.Entries;
+    if (type == SQLITE_FLOAT) {
+        const double value = sqlite3_column_double(rows, 2);
+        const double scaled = value * 10000;
+        if (std::fabs(scaled) < ExactUnitsLimit) {
+            const auto whole = std::int64_t(std::round(scaled));
+            if (double(whole) / 10000.0 == value) {
+                // Each is below 2^50: only past 8192 amounts of a hundred
+                // billion can the sums leave 64 bits.
+                totals.Fits =
+                    totals.Fits && !__builtin_add_overflow(totals.Units, whole, &totals.Units) &&
+                    !__builtin_add_overflow(totals.Magnitude, whole < 0 ? -whole : whole, &totals.Magnitude);
+                return true;
+            }
+        }
+    }
+    return false;
+}
+
+//! The statement that keeps a row's values aside (rowid, date, amount, item).
+TStatement PrepareAside(sqlite3 *db, const TKeptTable &t)
+{
+    return Prepare(db, std::string("INSERT INTO kestrum_totals_odd (tbl, row_id, entry_date, amount, item) "
+                                   "VALUES ('") +
+                           t.Table + "', ?1, ?2, ?3, ?4)");
+}
+
+//! Keeps aside the row a statement of (rowid, date, amount, item) stands on.
+void PutAside(sqlite3 *db, sqlite3_stmt *aside, sqlite3_stmt *row)
+{
+    sqlite3_reset(aside);
+    for (int column = 0; column <= 3; ++column)
+        sqlite3_bind_value(aside, column + 1, sqlite3_column_value(row, column));
+    if (sqlite3_step(aside) != SQLITE_DONE)
+        throw TFailure(sqlite3_errmsg(db));
+}
+
+//! The triggers where they are missing or not these, and the table's
+//! totals and values aside emptied.
+void SetUpTotals(sqlite3 *db, const TKeptTable &t)
 {
     Exec(db, TotalsTableSql);
     Exec(db, OddTableSql);
@@ -224,63 +279,45 @@ void MakeTotals(sqlite3 *db, const TKeptTable &t)
             Exec(db, sql);
         }
     }
-    const std::string table = t.Table, amount = Quote(t.Amount);
+    const std::string table = t.Table;
     Exec(db, "DELETE FROM kestrum_totals WHERE tbl = '" + table + "'");
     Exec(db, "DELETE FROM kestrum_totals_odd WHERE tbl = '" + table + "'");
-    // One pass over the rows (the date index holds every column read),
-    // each amount taken as the triggers' Units() takes it: a floating value
-    // below 2^50 units that is the double nearest to them. Any way of
-    // rounding finds that one integer, so this and SQLite agree on every value.
-    const TStatement rows = Prepare(db, "SELECT rowid, " + Quote(t.Date) + ", " + amount + ", " +
-                                            Quote(t.Item) + " FROM " + table);
-    const TStatement aside =
-        Prepare(db, "INSERT INTO kestrum_totals_odd (tbl, row_id, entry_date, amount, item) "
-                    "VALUES ('" +
-                        table + "', ?1, ?2, ?3, ?4)");
-    std::int64_t entries = 0, units = 0, magnitude = 0;
-    bool fits = true;
-    int rc;
-    while ((rc = sqlite3_step(rows.get())) == SQLITE_ROW) {
-        const int type = sqlite3_column_type(rows.get(), 2);
-        if (type == SQLITE_NULL)
-            continue;
-        ++entries;
-        if (type == SQLITE_FLOAT) {
-            const double value = sqlite3_column_double(rows.get(), 2);
-            const double scaled = value * 10000;
-            if (std::fabs(scaled) < ExactUnitsLimit) {
-                const auto whole = std::int64_t(std::round(scaled));
-                if (double(whole) / 10000.0 == value) {
-                    // Each is below 2^50: only past 8192 amounts of a hundred
-                    // billion can the sums leave 64 bits.
-                    fits = fits && !__builtin_add_overflow(units, whole, &units) &&
-                           !__builtin_add_overflow(magnitude, whole < 0 ? -whole : whole, &magnitude);
-                    continue;
-                }
-            }
-        }
-        sqlite3_reset(aside.get());
-        sqlite3_bind_value(aside.get(), 1, sqlite3_column_value(rows.get(), 0));
-        for (int column = 1; column <= 3; ++column)
-            sqlite3_bind_value(aside.get(), column + 1, sqlite3_column_value(rows.get(), column));
-        if (sqlite3_step(aside.get()) != SQLITE_DONE)
-            throw TFailure(sqlite3_errmsg(db));
-    }
-    if (rc != SQLITE_DONE)
-        throw TFailure(sqlite3_errmsg(db));
+}
+
+void WriteTotalsRow(sqlite3 *db, const TKeptTable &t, const TTableTotals &made)
+{
     // A sum past 64 bits is stored as the floating value the triggers would
     // have made of it, which no reader takes.
-    const TStatement totals =
-        Prepare(db, "INSERT INTO kestrum_totals (tbl, entries, units, magnitude) VALUES ('" + table +
-                        "', ?1, ?2, ?3)");
-    sqlite3_bind_int64(totals.get(), 1, entries);
-    sqlite3_bind_int64(totals.get(), 2, units);
-    if (fits)
-        sqlite3_bind_int64(totals.get(), 3, magnitude);
+    const TStatement totals = Prepare(db, std::string("INSERT INTO kestrum_totals (tbl, entries, units, "
+                                                      "magnitude) VALUES ('") +
+                                              t.Table + "', ?1, ?2, ?3)");
+    sqlite3_bind_int64(totals.get(), 1, made.Entries);
+    sqlite3_bind_int64(totals.get(), 2, made.Units);
+    if (made.Fits)
+        sqlite3_bind_int64(totals.get(), 3, made.Magnitude);
     else
         sqlite3_bind_double(totals.get(), 3, 1e19);
     if (sqlite3_step(totals.get()) != SQLITE_DONE)
         throw TFailure(sqlite3_errmsg(db));
+}
+
+//! The triggers where they are missing or not these, and the table's totals
+//! made afresh from its rows.
+void MakeTotals(sqlite3 *db, const TKeptTable &t)
+{
+    SetUpTotals(db, t);
+    // One pass over the rows (the date index holds every column read).
+    const TStatement rows = Prepare(db, "SELECT rowid, " + Quote(t.Date) + ", " + Quote(t.Amount) + ", " +
+                                            Quote(t.Item) + " FROM " + t.Table);
+    const TStatement aside = PrepareAside(db, t);
+    TTableTotals made;
+    int rc;
+    while ((rc = sqlite3_step(rows.get())) == SQLITE_ROW)
+        if (!CountAmount(rows.get(), made))
+            PutAside(db, aside.get(), rows.get());
+    if (rc != SQLITE_DONE)
+        throw TFailure(sqlite3_errmsg(db));
+    WriteTotalsRow(db, t, made);
 }
 
 //! Runs work in a savepoint: released when it returns, rolled back when it
@@ -460,6 +497,155 @@ std::optional<Variant> KeptAmountSum(sqlite3 *db, const QString &table, const QS
         return InSavepoint(db, "kestrum_totals_read", [&] { return ReadSum(db, *t); });
     } catch (const std::exception &) {
         return std::nullopt;
+    }
+}
+
+namespace {
+
+//! What other connections committed, as a number that changes with each.
+std::int64_t DataVersion(sqlite3 *db)
+{
+    const TStatement s = Prepare(db, "PRAGMA data_version");
+    if (sqlite3_step(s.get()) != SQLITE_ROW)
+        throw TFailure(sqlite3_errmsg(db));
+    return sqlite3_column_int64(s.get(), 0);
+}
+
+bool Stopped(const TKeptTotalsPass &pass)
+{
+    return pass.Stop && pass.Stop->load(std::memory_order_relaxed);
+}
+
+int StopRequested(void *pass)
+{
+    return Stopped(*static_cast<const TKeptTotalsPass *>(pass)) ? 1 : 0;
+}
+
+//! A value kept aside, held until the totals are written.
+using TValue = std::unique_ptr<sqlite3_value, void (*)(sqlite3_value *)>;
+struct TAsideRow {
+    std::vector<TValue> Values; // rowid, date, amount, item
+};
+
+//! A table's totals as its rows are now, made in short reads; nothing when
+//! another connection wrote the file meanwhile (from `version` on), or the
+//! values aside are too many to hold (the first sum then makes the totals).
+std::optional<TTableTotals> ReadTotals(sqlite3 *db, const TKeptTable &t, const TKeptTotalsPass &pass,
+                                       std::int64_t version, std::vector<TAsideRow> &aside)
+{
+    constexpr std::size_t MaxAside = 100000;
+    const TStatement rows =
+        Prepare(db, "SELECT rowid, " + Quote(t.Date) + ", " + Quote(t.Amount) + ", " + Quote(t.Item) +
+                        " FROM " + t.Table + " WHERE rowid > ?1 ORDER BY rowid LIMIT ?2");
+    TTableTotals made;
+    std::int64_t last = std::numeric_limits<std::int64_t>::min();
+    for (;;) {
+        sqlite3_reset(rows.get());
+        sqlite3_bind_int64(rows.get(), 1, last);
+        sqlite3_bind_int(rows.get(), 2, std::max(1, pass.RowsPerRead));
+        int count = 0, rc;
+        while ((rc = sqlite3_step(rows.get())) == SQLITE_ROW) {
+            ++count;
+            last = sqlite3_column_int64(rows.get(), 0);
+            if (CountAmount(rows.get(), made))
+                continue;
+            if (aside.size() >= MaxAside)
+                return std::nullopt;
+            TAsideRow row;
+            for (int column = 0; column <= 3; ++column) {
+                row.Values.emplace_back(sqlite3_value_dup(sqlite3_column_value(rows.get(), column)),
+                                        sqlite3_value_free);
+                if (!row.Values.back())
+                    return std::nullopt;
+            }
+            aside.push_back(std::move(row));
+        }
+        if (rc != SQLITE_DONE)
+            throw TFailure(sqlite3_errmsg(db));
+        sqlite3_reset(rows.get()); // the read lock goes
+        if (count == 0 || Stopped(pass))
+            break;
+        if (pass.BetweenReads)
+            pass.BetweenReads();
+        if (DataVersion(db) != version)
+            return std::nullopt;
+    }
+    if (Stopped(pass) || DataVersion(db) != version)
+        return std::nullopt;
+    return made;
+}
+
+//! One pass for one table: true when its totals are kept afterwards.
+bool MakeTableTotalsAside(sqlite3 *db, const TKeptTable &t, const TKeptTotalsPass &pass)
+{
+    const auto current = [&] {
+        return InSavepoint(db, "kestrum_totals_check",
+                           [&] { return TriggersAreCurrent(db, t) && HasTotalsRow(db, t); });
+    };
+    for (int attempt = 0; attempt < 3 && !Stopped(pass); ++attempt) {
+        if (current())
+            return true;
+        const std::int64_t version = DataVersion(db);
+        std::vector<TAsideRow> aside;
+        const std::optional<TTableTotals> made = ReadTotals(db, t, pass, version, aside);
+        if (Stopped(pass))
+            return false;
+        if (!made) {
+            if (DataVersion(db) == version)
+                return false; // too many values aside: not a race a second pass wins
+            continue;
+        }
+        Exec(db, "BEGIN IMMEDIATE");
+        try {
+            // Another connection may have made them, or written rows, since.
+            if (DataVersion(db) != version || (TriggersAreCurrent(db, t) && HasTotalsRow(db, t))) {
+                Exec(db, "ROLLBACK");
+                continue;
+            }
+            SetUpTotals(db, t);
+            const TStatement insert = PrepareAside(db, t);
+            for (const TAsideRow &row : aside) {
+                sqlite3_reset(insert.get());
+                for (int column = 0; column <= 3; ++column)
+                    sqlite3_bind_value(insert.get(), column + 1, row.Values[std::size_t(column)].get());
+                if (sqlite3_step(insert.get()) != SQLITE_DONE)
+                    throw TFailure(sqlite3_errmsg(db));
+            }
+            WriteTotalsRow(db, t, *made);
+            Exec(db, "COMMIT");
+            return true;
+        } catch (...) {
+            sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
+            throw;
+        }
+    }
+    return current();
+}
+
+} // namespace
+
+bool MakeKeptTotalsAside(const QString &ledgerPath, const TKeptTotalsPass &pass)
+{
+    sqlite3 *raw = nullptr;
+    const int rc = sqlite3_open_v2(ledgerPath.toUtf8().constData(), &raw, SQLITE_OPEN_READWRITE, nullptr);
+    std::unique_ptr<sqlite3, int (*)(sqlite3 *)> db(raw, sqlite3_close);
+    if (rc != SQLITE_OK || sqlite3_db_readonly(raw, "main") != 0)
+        return false;
+    sqlite3_busy_timeout(raw, 2000);
+    sqlite3_progress_handler(raw, 10000, StopRequested, const_cast<TKeptTotalsPass *>(&pass));
+    try {
+        bool kept = true;
+        for (const TKeptTable &t : KeptTables) {
+            if (Stopped(pass))
+                return false;
+            if (TableHasColumns(raw, t))
+                kept = MakeTableTotalsAside(raw, t, pass) && kept;
+            else
+                kept = false;
+        }
+        return kept;
+    } catch (const std::exception &) {
+        return false;
     }
 }
 

@@ -18,6 +18,8 @@
 
 #include <QString>
 
+#include <atomic>
+#include <functional>
 #include <optional>
 
 struct sqlite3;
@@ -31,6 +33,25 @@ namespace kestrum {
 //! gets them first, made from one pass over the table in one savepoint.
 //! Raises nothing: every failure is a reason to run the statement.
 std::optional<Variant> KeptAmountSum(sqlite3 *db, const QString &table, const QString &amountColumn);
+
+//! How MakeKeptTotalsAside reads.
+struct TKeptTotalsPass {
+    int RowsPerRead = 20000; //!< rows read under one read lock
+    //! Set by another thread: the pass ends soon, writing nothing.
+    const std::atomic<bool> *Stop = nullptr;
+    //! Called between reads (a test writes there as another program would).
+    std::function<void()> BetweenReads;
+};
+
+//! Makes the kept totals of a writable ledger that lacks them, on a
+//! connection of its own (for a thread beside the program's), so that the
+//! first sum over all entries need not: the rows are read in short read
+//! transactions, so that no writer waits for more than one of them, and the
+//! totals are written in one short write transaction only when no other
+//! connection wrote the file since the pass began (else the pass runs
+//! again, up to three times). True when every table's totals are kept
+//! afterwards. Raises nothing.
+bool MakeKeptTotalsAside(const QString &ledgerPath, const TKeptTotalsPass &pass = {});
 
 //! Whether the totals of every ledger table are kept and current.
 bool HasKeptTotals(sqlite3 *db);

@@ -1,10 +1,11 @@
 // Start-up of the data components against real files: the load order, the
 // error boxes when the database cannot be opened, and replace-and-reopen.
 #include "app/LedgerData.h"
-#include "ledger/LedgerFile.h"
 #include "core/RegionalSettings.h"
 #include "db/DbDataLink.h"
 #include "db/DbErrors.h"
+#include "ledger/KeptTotals.h"
+#include "ledger/LedgerFile.h"
 #include "support/DbTestSupport.h"
 #include "ui/ErrorBox.h"
 #include "ui/MessageBox.h"
@@ -68,6 +69,26 @@ TEST_F(LedgerStartUp, OpensBothRecordSetsFromTheWorkingFolder)
     EXPECT_EQ(FIncome.Log, QStringList{"open"});
     EXPECT_EQ(FExpense.Log, QStringList{"open"});
     EXPECT_TRUE(data.ADOQuery1.CanModify());
+}
+
+// Guards the first all-time sum on an older file, which made the kept
+// totals itself and took seconds on a large ledger.
+TEST_F(LedgerStartUp, AnOlderFileGetsItsKeptTotalsBesideTheOpenLedger)
+{
+    CreateDemoDatabase(FDir.filePath("Vantorel.mdb"), 2024, 2024);
+    {
+        TLedgerData data;
+        data.SetMakesKeptTotalsAside(true);
+        Load(data);
+        ASSERT_TRUE(data.ADOQuery1.Active());
+        data.WaitForKeptTotals();
+        EXPECT_TRUE(HasKeptTotals(data.ADOConnection1.Handle()));
+        // A post right after finds nothing in its way and keeps them.
+        data.ADOQuery1.Append();
+        data.ADOQuery1.FieldByName(QString::fromUtf8("本次进帐"))->SetAsFloat(12.5);
+        data.ADOQuery1.Post();
+        EXPECT_TRUE(HasKeptTotals(data.ADOConnection1.Handle()));
+    }
 }
 
 TEST_F(LedgerStartUp, MissingDatabaseGivesThreeErrorBoxesAndLeavesTheRecordSetsClosed)

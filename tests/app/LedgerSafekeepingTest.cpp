@@ -88,6 +88,27 @@ TEST_F(Safekeeping, AHealthyLedgerGetsOneBackupAtStartAndOneAtCloseOnlyAfterACha
     EXPECT_TRUE(restorer.LockExclusive()) << "the lock goes with the program";
 }
 
+// Guards the close of a large ledger, which the full check of its copy kept
+// alive for minutes: the close checks quickly, the next start in full.
+TEST_F(Safekeeping, TheClosesCopyIsCheckedQuicklyAndInFullByTheNextStart)
+{
+    const QDateTime start = QDateTime::currentDateTime();
+    {
+        TLedgerSafekeeping keeping(FLedger, start);
+        keeping.WaitForStartBackup();
+        ExecOnFile(FLedger, "INSERT INTO gain (本次进帐, 进帐时间) VALUES (7, '2026-12-09 00:00:00')");
+    }
+    ASSERT_EQ(ListBackups(FLedger).size(), 2u);
+    EXPECT_FALSE(ListBackups(FLedger).front().Marker.Confirmed) << "the close ran the quick check only";
+    {
+        TLedgerSafekeeping keeping(FLedger, start.addSecs(2));
+        keeping.WaitForStartBackup();
+        EXPECT_FALSE(HasUnconfirmedBackups(FLedger)) << "the start checked the copy in full";
+        EXPECT_EQ(ListBackups(FLedger).size(), 2u);
+    }
+    EXPECT_TRUE(FBoxes.isEmpty());
+}
+
 TEST_F(Safekeeping, YesPutsTheNewestGoodBackupInPlaceAndKeepsTheDamagedFile)
 {
     const std::string rows = ScalarOfFile(FLedger, "SELECT count(*) FROM expen");

@@ -43,7 +43,6 @@
 namespace kestrum {
 namespace {
 
-
 //! "item=amount item=amount" of a list of item totals.
 QString ItemsText(const std::vector<TItemAmount> &items)
 {
@@ -111,6 +110,26 @@ TEST_F(LedgerTotalsTest, MonthsAndItemsOfAYearAreItsEntriesAndNoOthers)
     EXPECT_TRUE(year.MonthExpenseByItem[0].empty());
     EXPECT_FALSE(year.Empty);
     EXPECT_FALSE(query.Active()) << "nothing is left open on the ledger";
+}
+
+TEST_F(LedgerTotalsTest, AYearsMonthsTakeEveryStoredDateFormAsMonthAndYearReadIt)
+{
+    // Text read in place, days since 1899 through month(), malformed text
+    // nowhere; month 3 of 2018 unless noted.
+    for (const char *date :
+         {"'2018-03-01 00:00:00'", "'2018-03-15T12:00:00'", "'2018-03-05 10:00:00.250'", "'2018-03-31'",
+          "43160", "43165.75", "'2018-3-7'", "'2018-13-01'", "'2018-03-32'", "'2018-03'", "'2018'",
+          "'2019-03-01'", "'2018-12-31 23:59:59'", "''", "NULL"}) {
+        file.Scalar(std::string("INSERT INTO gain (\"本次进帐\", \"进帐时间\") VALUES (1, ") + date + ")");
+        file.Scalar(std::string("INSERT INTO expen (\"消费金额\", \"消费日期\", \"消费者\") VALUES (2, ") +
+                    date + ", 'a')");
+    }
+    TLedgerTotals totals(query);
+    const TYearTotals year = totals.Year("2018");
+    EXPECT_EQ(CentsToText(year.Months[2].Income), "6");
+    EXPECT_EQ(CentsToText(year.Months[2].Expense), "12");
+    EXPECT_EQ(CentsToText(year.Months[11].Income), "1");
+    EXPECT_EQ(ItemsText(year.ExpenseByItem), "a=14");
 }
 
 TEST_F(LedgerTotalsTest, EmptyLedgerAndEmptyYearGiveZeroesNotErrors)

@@ -5,6 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <string>
+
 namespace kestrum::test {
 namespace {
 
@@ -73,6 +76,50 @@ TEST_F(KeyedLoad, RecordsFilledAsTheRecordSetOpensHoldWhatItsFieldsRead)
     EXPECT_TRUE(Controller.GetValue(1, 3).isNull());
     EXPECT_EQ(Controller.FocusedRecordIndex(), 0);
     EXPECT_EQ(Query.RecNo(), 1);
+}
+
+TEST_F(KeyedLoad, DateTextsOfEveryFormReadAsTheirFieldsReadThem)
+{
+    // The same days recur with other times and in other forms, so that a
+    // day read once is read again through each form.
+    const char *const texts[] = {
+        "2024-07-10 08:30:15",     "2024-07-10T23:59:59", "2024-07-10",          "2024-07-10 12:30",
+        "2024-07-10 12:30:00.250", "2024-02-29 00:00:00", "1800-03-01 06:00:00", "1800-03-01",
+        "1899-12-29 18:00:00",     "0001-01-01 00:00:01", "9999-12-31 23:59:59", "2024-07-10 00:00:00",
+        "1800-03-01 23:00:00"};
+    for (const char *text : texts)
+        AddGain(1, text, "日期", "");
+    BindIncome("select * from gain");
+    Query.Open();
+    ASSERT_TRUE(Query.KeepsKeysOnly());
+    ASSERT_EQ(Controller.RecordCount(), 5 + int(std::size(texts)));
+    EXPECT_EQ(Records(Controller), RecordsOfAFullCopy());
+    EXPECT_DOUBLE_EQ(Controller.GetValue(5, 1).toDouble(), 45483 + (8 * 3600 + 30 * 60 + 15) / 86400.0);
+    EXPECT_DOUBLE_EQ(Controller.GetValue(11, 1).toDouble(), -36463 - 0.25);
+    Query.Close();
+
+    // A text that only looks like a date reads as the record set's field
+    // reads it (an error, or what the text converts to), also for a day read before.
+    for (const char *text : {"2024-07-10 24:00:00", "2024-07-10 12:60:00", "2024-07-10 1a:00:00",
+                             "2024-07-10x00:00:00", "2024-07-10 00:00:0", "2023-02-29 00:00:00", "2023-02-29",
+                             "2024-13-01 00:00:00", "2024-07-1000:00:00"}) {
+        AddGain(1, text, "日期", "");
+        const auto outcome = [](const std::function<std::string()> &read) {
+            try {
+                return read();
+            } catch (const std::exception &error) {
+                return std::string("error: ") + error.what();
+            }
+        };
+        EXPECT_EQ(outcome([&] {
+                      Query.Open();
+                      return Records(Controller);
+                  }),
+                  outcome([&] { return RecordsOfAFullCopy(); }))
+            << text;
+        Query.Close();
+        RawExec(FPath, "DELETE FROM gain WHERE id = (SELECT max(id) FROM gain)");
+    }
 }
 
 TEST_F(KeyedLoad, ReloadReadsTheRowsKeptByKeyAgain)

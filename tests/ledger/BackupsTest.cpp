@@ -472,5 +472,75 @@ TEST_F(Backups, CheckCommandReportsTheNewestGoodBackupsAge)
     EXPECT_TRUE(output.contains("usable ledger")) << output.toStdString();
 }
 
+//! Makes an index disagree with its table while every page stays sound: the
+//! quick check passes the file, the full check does not.
+void BreakIndexContents(const QString &path)
+{
+    ExecOnFile(path, "CREATE INDEX test_item ON gain (进帐人)");
+    ExecOnFile(path, "PRAGMA writable_schema = ON; UPDATE sqlite_master SET sql = "
+                     "'CREATE INDEX test_item ON gain (备注)' WHERE name = 'test_item'");
+}
+
+// Guards the close's quick-checked backup: a copy that only the full check
+// finds damaged never counts as a good backup, never pushes a good one out,
+// and is gone once checked in full.
+TEST_F(Backups, AQuickCheckedCopyCountsOnlyOnceTheFullCheckPassedIt)
+{
+    for (int day = 1; day <= 10; ++day)
+        MakeBackup(FLedger, At(2026, 11, day));
+    const QStringList before = Names();
+    BreakIndexContents(FLedger);
+    ASSERT_EQ(DatabaseProblem(FLedger, true), QString());
+    ASSERT_NE(DatabaseProblem(FLedger, false), QString());
+
+    TBackupOptions quick;
+    quick.FullCheck = false;
+    const QString unchecked = MakeBackup(FLedger, At(2026, 12, 9), quick);
+    EXPECT_EQ(Names().size(), before.size() + 1) << "rotation waits for the full check";
+    EXPECT_FALSE(ListBackups(FLedger).front().Marker.Confirmed);
+    EXPECT_TRUE(HasUnconfirmedBackups(FLedger));
+    EXPECT_EQ(NewestGoodBackup(FLedger).Time, At(2026, 11, 10));
+
+    EXPECT_THROW(ConfirmBackups(FLedger), EBackupCheckFailed);
+    EXPECT_FALSE(QFile::exists(unchecked));
+    EXPECT_EQ(Names(), before);
+    EXPECT_FALSE(HasUnconfirmedBackups(FLedger));
+    // A full backup of the same file fails as before.
+    EXPECT_THROW(MakeBackup(FLedger, At(2026, 12, 10)), EBackupCheckFailed);
+    EXPECT_EQ(Names(), before);
+}
+
+TEST_F(Backups, AFullBackupConfirmsTheQuickCheckedOnesBeforeItRotates)
+{
+    for (int day = 1; day <= 9; ++day)
+        MakeBackup(FLedger, At(2026, 11, day));
+    TBackupOptions quick;
+    quick.FullCheck = false;
+    const QString closing = MakeBackup(FLedger, At(2026, 11, 20), quick);
+    EXPECT_FALSE(ReadBackupMarker(closing).Confirmed);
+    EXPECT_FALSE(ChangedSinceNewestBackup(FLedger));
+    MakeBackup(FLedger, At(2026, 11, 21));
+    EXPECT_TRUE(ReadBackupMarker(closing).Confirmed);
+    EXPECT_FALSE(HasUnconfirmedBackups(FLedger));
+    EXPECT_EQ(Names().size(), 10) << "rotation ran with the confirmed copy among the newest";
+    EXPECT_EQ(ListBackups(FLedger)[1].Path, closing);
+}
+
+TEST_F(Backups, AStoppedBackupOrCheckLeavesNoCopyAndKeepsWhatWaitsUnconfirmed)
+{
+    TBackupOptions quick;
+    quick.FullCheck = false;
+    const QString closing = MakeBackup(FLedger, At(2026, 11, 20), quick);
+    std::atomic<bool> stop{true};
+    TBackupOptions stopped;
+    stopped.Stop = &stop;
+    EXPECT_THROW(MakeBackup(FLedger, At(2026, 11, 21), stopped), EBackupStopped);
+    EXPECT_THROW(ConfirmBackups(FLedger, &stop), EBackupStopped);
+    EXPECT_EQ(Folder(), QStringList{QFileInfo(closing).fileName()}) << "no copy or part file stays";
+    EXPECT_FALSE(ReadBackupMarker(closing).Confirmed);
+    ConfirmBackups(FLedger);
+    EXPECT_TRUE(ReadBackupMarker(closing).Confirmed);
+}
+
 } // namespace
 } // namespace kestrum

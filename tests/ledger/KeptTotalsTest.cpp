@@ -267,5 +267,90 @@ TEST_F(KeptTotals, OnlyTheLedgersAmountColumnsAreKept)
               Statement("SELECT sum(消费金额) FROM expen"));
 }
 
+TEST_F(KeptTotals, TotalsMadeAsideEqualTotalsMadeByTheFirstSum)
+{
+    const char *const rows =
+        "INSERT INTO gain (本次进帐, 进帐时间, 进帐人) VALUES (1500.5, '2006-07-01', 'a'), "
+        "(-20.25, 43000.5, NULL), (0.1 + 0.2, '2006-07-05', 'b'), (NULL, '2006-07-06', 'c'), "
+        "('abc', 'x', 'f'), (x'3132', '2006-07-08', 'g'), (1e-9, 1, 'h'), (32.879999999999995, '2006', 'k')";
+    ASSERT_EQ(Exec(FShell.get(), rows), "ok");
+    ASSERT_EQ(
+        Exec(FShell.get(), "INSERT INTO expen (消费金额, 消费日期) VALUES (3.5, '2006-07-01'), (0.7, 2)"),
+        "ok");
+    const auto figures = [&] {
+        std::string text;
+        sqlite3_stmt *s = nullptr;
+        sqlite3_prepare_v2(FShell.get(),
+                           "SELECT tbl, entries, units, magnitude FROM kestrum_totals UNION ALL SELECT tbl, "
+                           "row_id, quote(entry_date), quote(amount) || quote(item) FROM kestrum_totals_odd "
+                           "ORDER BY 1, 2",
+                           -1, &s, nullptr);
+        while (sqlite3_step(s) == SQLITE_ROW)
+            for (int c = 0; c < 4; ++c)
+                text += std::string(reinterpret_cast<const char *>(sqlite3_column_text(s, c))) + ' ';
+        sqlite3_finalize(s);
+        return text;
+    };
+    TKeptTotalsPass pass;
+    pass.RowsPerRead = 3; // several reads
+    ASSERT_TRUE(MakeKeptTotalsAside(Path(), pass));
+    EXPECT_TRUE(HasKeptTotals(FProgram.get()));
+    const std::string aside = figures();
+    EXPECT_EQ(Kept(), Statement());
+    EXPECT_EQ(Kept(nullptr, QStringLiteral("expen"), QString::fromUtf8("消费金额")),
+              Statement("SELECT sum(消费金额) FROM expen"));
+    // The same figures as the first sum makes them.
+    ASSERT_EQ(Exec(FShell.get(), "DROP TRIGGER kestrum_totals_gain_update"), "ok");
+    ASSERT_EQ(Exec(FShell.get(), "DROP TRIGGER kestrum_totals_expen_update"), "ok");
+    EXPECT_EQ(Kept(), Statement());
+    EXPECT_EQ(Kept(nullptr, QStringLiteral("expen"), QString::fromUtf8("消费金额")),
+              Statement("SELECT sum(消费金额) FROM expen"));
+    EXPECT_EQ(figures(), aside);
+    EXPECT_TRUE(MakeKeptTotalsAside(Path())) << "kept already";
+}
+
+TEST_F(KeptTotals, WritesDuringTheAsidePassAreCountedAndItNeverHoldsThemUp)
+{
+    for (int i = 0; i < 30; ++i)
+        Exec(FShell.get(),
+             "INSERT INTO gain (本次进帐, 进帐时间) VALUES (" + std::to_string(i) + ".25, '2006-07-01')");
+    int reads = 0;
+    TKeptTotalsPass pass;
+    pass.RowsPerRead = 4;
+    pass.BetweenReads = [&] {
+        // Another program writes between two reads: at once, without waiting.
+        ++reads;
+        if (reads <= 2) {
+            sqlite3_busy_timeout(FShell.get(), 0);
+            EXPECT_EQ(Exec(FShell.get(),
+                           "INSERT INTO gain (本次进帐, 进帐时间) VALUES (0.1 + 0.2, '2006-07-02'); "
+                           "UPDATE gain SET 本次进帐 = 7.5 WHERE rowid = 1"),
+                      "ok");
+            sqlite3_busy_timeout(FShell.get(), 2000);
+        }
+    };
+    ASSERT_TRUE(MakeKeptTotalsAside(Path(), pass));
+    EXPECT_GE(reads, 2 + 8) << "two passes cut short by the writes, then a whole one";
+    EXPECT_EQ(Kept(), Statement());
+    Exec(FShell.get(), "DELETE FROM gain WHERE rowid = 2");
+    EXPECT_EQ(Kept(), Statement());
+
+    // Writes on every pass: it gives up, and the first sum makes them.
+    Exec(FShell.get(), "DROP TRIGGER kestrum_totals_gain_insert");
+    pass.BetweenReads = [&] {
+        Exec(FShell.get(), "UPDATE gain SET 本次进帐 = 本次进帐 + 1 WHERE rowid = 3");
+    };
+    EXPECT_FALSE(MakeKeptTotalsAside(Path(), pass));
+    EXPECT_EQ(Kept(), Statement());
+
+    // Stopped: nothing is written.
+    Exec(FShell.get(), "DROP TRIGGER kestrum_totals_gain_insert");
+    std::atomic<bool> stop{true};
+    pass.BetweenReads = nullptr;
+    pass.Stop = &stop;
+    EXPECT_FALSE(MakeKeptTotalsAside(Path(), pass));
+    EXPECT_FALSE(HasKeptTotals(FProgram.get()));
+}
+
 } // namespace
 } // namespace kestrum
