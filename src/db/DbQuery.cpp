@@ -137,7 +137,10 @@ void TDbQuery::OpenCursor()
     std::vector<TDbRowSink *> sinks;
     bool fieldsBuilt = false;
     const auto makeStore = [&](const std::vector<TDbColumnInfo> &result) {
-        FWriter.Describe(FConnection->Handle(), result);
+        if (FConnection->IsServer())
+            FWriter.Describe(FConnection->Driver(), result);
+        else
+            FWriter.Describe(FConnection->Handle(), result);
         const int count = int(result.size());
         if (!KeysOnlyFits(result))
             return std::make_unique<TDbRowStore>(count);
@@ -460,9 +463,11 @@ int TDbQuery::CompareBookmarks(const TBookmark &a, const TBookmark &b) const
 
 bool TDbQuery::CanModify() const
 {
-    if (!Active() || !FWriter.Writable() || FLockType == ltReadOnly || !FConnection || !FConnection->Handle())
+    if (!Active() || !FWriter.Writable() || FLockType == ltReadOnly || !FConnection ||
+        !FConnection->Connected())
         return false;
-    return sqlite3_db_readonly(FConnection->Handle(), "main") == 0;
+    // A server says at the write whether this user may write.
+    return FConnection->IsServer() || sqlite3_db_readonly(FConnection->Handle(), "main") == 0;
 }
 
 void TDbQuery::CheckCanModify() const
@@ -662,7 +667,7 @@ bool TDbQuery::StatementSelectsCurrentRow() const
 {
     const int keyField = FWriter.KeyField();
     if (!Active() || keyField < 0 || FState == dsInsert || FCursor.Position() < 0 || !FConnection ||
-        !FConnection->Handle())
+        !FConnection->Connected())
         return false;
     const int slot = SlotAt(FCursor.Position());
     if (FRows.Store().Kind(slot, keyField) != TDbCellKind::Integer)

@@ -1,5 +1,6 @@
 #include "db/DbRowReader.h"
 
+#include "db/DbDriver.h"
 #include "db/RowStore.h"
 
 #include <sqlite3.h>
@@ -11,7 +12,49 @@ namespace kestrum {
 
 int TDbRowReader::ColumnCount() const
 {
-    return FStatement ? sqlite3_column_count(FStatement) : FStore->ColumnCount();
+    if (FStatement)
+        return sqlite3_column_count(FStatement);
+    return FStore ? FStore->ColumnCount() : FDriverRow->ColumnCount();
+}
+
+TDbRowReader::TCell TDbRowReader::DriverCell(int column) const
+{
+    TCell cell{std::uint8_t(TDbCellKind::Null), 0, 0, nullptr, 0};
+    switch (FDriverRow->ColumnType(column)) {
+    case TDbValueType::Integer:
+        cell.kind = std::uint8_t(TDbCellKind::Integer);
+        cell.integer = FDriverRow->ColumnInt64(column);
+        break;
+    case TDbValueType::Real:
+        cell.kind = std::uint8_t(TDbCellKind::Float);
+        cell.real = FDriverRow->ColumnDouble(column);
+        break;
+    case TDbValueType::Text:
+    case TDbValueType::DateTime: // as a ledger file keeps dates: their text
+    case TDbValueType::Blob: {
+        const std::string_view bytes = FDriverRow->ColumnBytes(column);
+        cell.kind = std::uint8_t(FDriverRow->ColumnType(column) == TDbValueType::Blob ? TDbCellKind::Blob
+                                                                                      : TDbCellKind::Text);
+        cell.bytes = bytes.data();
+        cell.size = bytes.size();
+        break;
+    }
+    case TDbValueType::Null:
+        break;
+    }
+    return cell;
+}
+
+TDbRowReader::TCell TDbRowReader::ReadDriverCell(int column) const
+{
+    if (column < 0 || column >= CachedColumns)
+        return DriverCell(column);
+    TCell &cell = FCells[std::size_t(column)];
+    if (!(FRead & (1u << column))) {
+        cell = DriverCell(column);
+        FRead |= 1u << column;
+    }
+    return cell;
 }
 
 const TDbRowReader::TCell *TDbRowReader::Cell(int column) const
@@ -51,7 +94,7 @@ const TDbRowReader::TCell *TDbRowReader::Cell(int column) const
 TDbCellKind TDbRowReader::Kind(int column) const
 {
     if (!FStatement)
-        return FStore->Kind(FSlot, column);
+        return FStore ? FStore->Kind(FSlot, column) : TDbCellKind(ReadDriverCell(column).kind);
     if (const TCell *cell = Cell(column))
         return TDbCellKind(cell->kind);
     switch (sqlite3_column_type(FStatement, column)) {
@@ -81,6 +124,19 @@ std::int64_t TDbRowReader::Integer(int column) const
             return cell->integer;
         return sqlite3_column_int64(FStatement, column);
     }
+    if (!FStore) {
+        const TCell cell = ReadDriverCell(column);
+        switch (TDbCellKind(cell.kind)) {
+        case TDbCellKind::Integer:
+            return cell.integer;
+        case TDbCellKind::Float:
+            return std::int64_t(cell.real);
+        case TDbCellKind::Text:
+            return std::strtoll(std::string(cell.bytes, cell.size).c_str(), nullptr, 10);
+        default:
+            return 0;
+        }
+    }
     switch (FStore->Kind(FSlot, column)) {
     case TDbCellKind::Integer:
         return FStore->Integer(FSlot, column);
@@ -103,6 +159,19 @@ double TDbRowReader::Float(int column) const
             return cell->real;
         return sqlite3_column_double(FStatement, column);
     }
+    if (!FStore) {
+        const TCell cell = ReadDriverCell(column);
+        switch (TDbCellKind(cell.kind)) {
+        case TDbCellKind::Integer:
+            return double(cell.integer);
+        case TDbCellKind::Float:
+            return cell.real;
+        case TDbCellKind::Text:
+            return std::strtod(std::string(cell.bytes, cell.size).c_str(), nullptr);
+        default:
+            return 0;
+        }
+    }
     switch (FStore->Kind(FSlot, column)) {
     case TDbCellKind::Integer:
         return double(FStore->Integer(FSlot, column));
@@ -119,6 +188,13 @@ double TDbRowReader::Float(int column) const
 
 std::string_view TDbRowReader::Text(int column) const
 {
+    if (!FStatement && !FStore) {
+        const TCell cell = ReadDriverCell(column);
+        const auto kind = TDbCellKind(cell.kind);
+        return kind == TDbCellKind::Text || kind == TDbCellKind::Blob
+                   ? std::string_view(cell.bytes, cell.size)
+                   : std::string_view();
+    }
     if (!FStatement) {
         const TDbCellKind kind = FStore->Kind(FSlot, column);
         return kind == TDbCellKind::Text || kind == TDbCellKind::Blob ? FStore->Bytes(FSlot, column)
@@ -133,6 +209,13 @@ std::string_view TDbRowReader::Text(int column) const
 
 std::string_view TDbRowReader::Bytes(int column) const
 {
+    if (!FStatement && !FStore) {
+        const TCell cell = ReadDriverCell(column);
+        const auto kind = TDbCellKind(cell.kind);
+        return kind == TDbCellKind::Text || kind == TDbCellKind::Blob
+                   ? std::string_view(cell.bytes, cell.size)
+                   : std::string_view();
+    }
     if (!FStatement)
         return FStore->Bytes(FSlot, column);
     if (const TCell *cell = Cell(column)) {
