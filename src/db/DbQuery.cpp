@@ -418,7 +418,7 @@ int TDbQuery::FindPosition(const QString &keyFields, const Variant &keyValues, T
         if (wanted.size() == 1 && wanted.front().isNumeric())
             wantedKey = wanted.front().toDouble();
     }
-    return FCells.FindPosition(FConnection, *match, wantedKey);
+    return FCells.FindPosition(FConnection, FStatement, ContextName(), *match, wantedKey);
 }
 
 // ---- bookmarks ---------------------------------------------------------
@@ -467,7 +467,9 @@ bool TDbQuery::CanModify() const
         !FConnection->Connected())
         return false;
     // A server says at the write whether this user may write.
-    return FConnection->IsServer() || sqlite3_db_readonly(FConnection->Handle(), "main") == 0;
+    if (FConnection->IsServer())
+        return FConnection->Mode() != cmRead;
+    return sqlite3_db_readonly(FConnection->Handle(), "main") == 0;
 }
 
 void TDbQuery::CheckCanModify() const

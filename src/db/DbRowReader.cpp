@@ -91,10 +91,55 @@ const TDbRowReader::TCell *TDbRowReader::Cell(int column) const
     return &cell;
 }
 
+// The ways to a driver's row stay out of line, so that the calls on an
+// SQLite statement (a file's millions of rows) keep their short code.
+TDbCellKind TDbRowReader::DriverKind(int column) const
+{
+    return TDbCellKind(ReadDriverCell(column).kind);
+}
+
+std::int64_t TDbRowReader::DriverInteger(int column) const
+{
+    const TCell cell = ReadDriverCell(column);
+    switch (TDbCellKind(cell.kind)) {
+    case TDbCellKind::Integer:
+        return cell.integer;
+    case TDbCellKind::Float:
+        return std::int64_t(cell.real);
+    case TDbCellKind::Text:
+        return std::strtoll(std::string(cell.bytes, cell.size).c_str(), nullptr, 10);
+    default:
+        return 0;
+    }
+}
+
+double TDbRowReader::DriverFloat(int column) const
+{
+    const TCell cell = ReadDriverCell(column);
+    switch (TDbCellKind(cell.kind)) {
+    case TDbCellKind::Integer:
+        return double(cell.integer);
+    case TDbCellKind::Float:
+        return cell.real;
+    case TDbCellKind::Text:
+        return std::strtod(std::string(cell.bytes, cell.size).c_str(), nullptr);
+    default:
+        return 0;
+    }
+}
+
+std::string_view TDbRowReader::DriverBytes(int column) const
+{
+    const TCell cell = ReadDriverCell(column);
+    const auto kind = TDbCellKind(cell.kind);
+    return kind == TDbCellKind::Text || kind == TDbCellKind::Blob ? std::string_view(cell.bytes, cell.size)
+                                                                  : std::string_view();
+}
+
 TDbCellKind TDbRowReader::Kind(int column) const
 {
     if (!FStatement)
-        return FStore ? FStore->Kind(FSlot, column) : TDbCellKind(ReadDriverCell(column).kind);
+        return FStore ? FStore->Kind(FSlot, column) : DriverKind(column);
     if (const TCell *cell = Cell(column))
         return TDbCellKind(cell->kind);
     switch (sqlite3_column_type(FStatement, column)) {
@@ -124,19 +169,8 @@ std::int64_t TDbRowReader::Integer(int column) const
             return cell->integer;
         return sqlite3_column_int64(FStatement, column);
     }
-    if (!FStore) {
-        const TCell cell = ReadDriverCell(column);
-        switch (TDbCellKind(cell.kind)) {
-        case TDbCellKind::Integer:
-            return cell.integer;
-        case TDbCellKind::Float:
-            return std::int64_t(cell.real);
-        case TDbCellKind::Text:
-            return std::strtoll(std::string(cell.bytes, cell.size).c_str(), nullptr, 10);
-        default:
-            return 0;
-        }
-    }
+    if (!FStore)
+        return DriverInteger(column);
     switch (FStore->Kind(FSlot, column)) {
     case TDbCellKind::Integer:
         return FStore->Integer(FSlot, column);
@@ -159,19 +193,8 @@ double TDbRowReader::Float(int column) const
             return cell->real;
         return sqlite3_column_double(FStatement, column);
     }
-    if (!FStore) {
-        const TCell cell = ReadDriverCell(column);
-        switch (TDbCellKind(cell.kind)) {
-        case TDbCellKind::Integer:
-            return double(cell.integer);
-        case TDbCellKind::Float:
-            return cell.real;
-        case TDbCellKind::Text:
-            return std::strtod(std::string(cell.bytes, cell.size).c_str(), nullptr);
-        default:
-            return 0;
-        }
-    }
+    if (!FStore)
+        return DriverFloat(column);
     switch (FStore->Kind(FSlot, column)) {
     case TDbCellKind::Integer:
         return double(FStore->Integer(FSlot, column));
@@ -188,14 +211,9 @@ double TDbRowReader::Float(int column) const
 
 std::string_view TDbRowReader::Text(int column) const
 {
-    if (!FStatement && !FStore) {
-        const TCell cell = ReadDriverCell(column);
-        const auto kind = TDbCellKind(cell.kind);
-        return kind == TDbCellKind::Text || kind == TDbCellKind::Blob
-                   ? std::string_view(cell.bytes, cell.size)
-                   : std::string_view();
-    }
     if (!FStatement) {
+        if (!FStore)
+            return DriverBytes(column);
         const TDbCellKind kind = FStore->Kind(FSlot, column);
         return kind == TDbCellKind::Text || kind == TDbCellKind::Blob ? FStore->Bytes(FSlot, column)
                                                                       : std::string_view();
@@ -209,15 +227,8 @@ std::string_view TDbRowReader::Text(int column) const
 
 std::string_view TDbRowReader::Bytes(int column) const
 {
-    if (!FStatement && !FStore) {
-        const TCell cell = ReadDriverCell(column);
-        const auto kind = TDbCellKind(cell.kind);
-        return kind == TDbCellKind::Text || kind == TDbCellKind::Blob
-                   ? std::string_view(cell.bytes, cell.size)
-                   : std::string_view();
-    }
     if (!FStatement)
-        return FStore->Bytes(FSlot, column);
+        return FStore ? FStore->Bytes(FSlot, column) : DriverBytes(column);
     if (const TCell *cell = Cell(column)) {
         const auto kind = TDbCellKind(cell->kind);
         return kind == TDbCellKind::Text || kind == TDbCellKind::Blob

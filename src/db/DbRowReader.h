@@ -55,6 +55,10 @@ private:
     TCell DriverCell(int column) const;
     //! The cell of a column of a driver's row (cached for the first columns).
     TCell ReadDriverCell(int column) const;
+    [[gnu::noinline]] TDbCellKind DriverKind(int column) const;
+    [[gnu::noinline]] std::int64_t DriverInteger(int column) const;
+    [[gnu::noinline]] double DriverFloat(int column) const;
+    [[gnu::noinline]] std::string_view DriverBytes(int column) const;
 
     sqlite3_stmt *FStatement = nullptr;
     const TDbStatement *FDriverRow = nullptr;

@@ -233,6 +233,9 @@ TEST_P(RecordSets, RowsKeptByAnotherTakerAreReadBackByKeyAndCheckedBeforeAWrite)
     ASSERT_EQ(taker.Rows.size(), 3u);
     // Dates come as the text a file keeps, money as a number, on either engine.
     EXPECT_EQ(taker.Rows[1], "2,1500.5,2024-07-28 00:00:00,奖金,季度奖");
+    EXPECT_TRUE(query.Locate("进帐人", Variant(QStringLiteral("兼职"))));
+    EXPECT_EQ(query.RecNo(), 3);
+    EXPECT_FALSE(query.Locate("进帐人", Variant(QStringLiteral("没有"))));
     EXPECT_TRUE(query.Locate("id", Variant(2)));
     EXPECT_EQ(query.FieldByName("备注")->AsString(), "季度奖");
     query.Edit();
