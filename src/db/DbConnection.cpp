@@ -121,6 +121,9 @@ void TDbConnection::Open()
     if (IsServerTarget(name.toStdString())) {
         // The driver's failures name their kind and carry the user's message.
         auto driver = std::make_unique<TPgDriver>(name.toStdString());
+        // A row another computer holds is waited for as long as a file's
+        // lock would be, then the write fails as busy rather than hanging.
+        driver->Exec("SET lock_timeout = " + std::to_string(std::max(FBusyTimeout, 1)));
         // A connection for reading only never writes, on a server as on a file.
         if (FMode == cmRead)
             driver->Exec("SET default_transaction_read_only = on");

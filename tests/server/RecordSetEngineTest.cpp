@@ -290,6 +290,27 @@ TEST_P(SharedServerLedger, ConflictingEditsFromThreeComputersLoseNothing)
     EXPECT_EQ(Scalar("SELECT count(*) FROM kestrum_trash WHERE original_id = 2"), "1");
 }
 
+TEST_P(SharedServerLedger, APostWaitsForARowAnotherComputerIsWritingOnlyAsLongAsTheBusyTimeout)
+{
+    FConnection->SetBusyTimeout(200);
+    auto query = Open();
+    auto other = Connect();
+    Exec(*other, "BEGIN");
+    Exec(*other, "UPDATE gain SET \"备注\" = '写到一半' WHERE id = 1");
+    query->Edit();
+    query->FieldByName("进帐人")->SetAsString("等不及");
+    try {
+        query->Post();
+        ADD_FAILURE() << "wrote a row another connection holds";
+    } catch (const EDbDriverError &e) {
+        EXPECT_EQ(e.Kind(), TDbErrorKind::Busy) << e.what();
+    }
+    EXPECT_EQ(query->State(), dsEdit); // nothing typed is lost
+    Exec(*other, "ROLLBACK");
+    query->Post();
+    EXPECT_EQ(Rows("SELECT \"进帐人\", \"备注\" FROM gain WHERE id = 1"), "等不及|-");
+}
+
 TEST_P(SharedServerLedger, AClientKilledMidPostLeavesTheServerConsistent)
 {
     for (const TDbWriteStep stopAt :
