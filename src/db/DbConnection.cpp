@@ -120,7 +120,14 @@ void TDbConnection::Open()
         throw EDatabaseError("连接字符串没有指明数据库文件（缺少 Data Source）。");
     if (IsServerTarget(name.toStdString())) {
         // The driver's failures name their kind and carry the user's message.
-        FDriver = std::make_unique<TPgDriver>(name.toStdString());
+        auto driver = std::make_unique<TPgDriver>(name.toStdString());
+        // A row another computer holds is waited for as long as a file's
+        // lock would be, then the write fails as busy rather than hanging.
+        driver->Exec("SET lock_timeout = " + std::to_string(std::max(FBusyTimeout, 1)));
+        // A connection for reading only never writes, on a server as on a file.
+        if (FMode == cmRead)
+            driver->Exec("SET default_transaction_read_only = on");
+        FDriver = std::move(driver);
         return;
     }
     // A bare name is looked up in the working folder, as the ledger expects.

@@ -49,7 +49,8 @@ public:
     void SetCursorLocation(TCursorLocation location) { FCursorLocation = location; }
     bool KeepConnection() const { return FKeepConnection; }
     void SetKeepConnection(bool keep) { FKeepConnection = keep; }
-    //! Milliseconds to wait for another process's lock before failing.
+    //! Milliseconds to wait for another process's lock (on a server: a row
+    //! another connection is writing) before failing.
     int BusyTimeout() const { return FBusyTimeout; }
     void SetBusyTimeout(int milliseconds) { FBusyTimeout = milliseconds; }
 

@@ -52,6 +52,23 @@ struct TDbChange {
     bool operator==(const TDbChange &) const = default;
 };
 
+//! Where a result column comes from: a table's column (both names empty for
+//! an expression) and that column's declared type in the words a ledger
+//! file uses (INTEGER, REAL, DATETIME, VARCHAR(n), TEXT ...; "" when the
+//! type has none), so that a field has one type whichever engine holds it.
+struct TDbColumnOrigin {
+    std::string Table;
+    std::string Column;
+    std::string DeclaredType;
+};
+
+//! A column of a table, its type in the same words.
+struct TDbTableColumn {
+    std::string Name;
+    std::string DeclaredType;
+    bool PrimaryKey = false; //!< one of the columns of the table's primary key
+};
+
 //! A prepared statement. Parameters are numbered from 1; columns from 0.
 class TDbStatement {
 public:
@@ -81,6 +98,12 @@ public:
     virtual std::string ColumnBlob(int column) const = 0;
     //! Days as BindDateTime takes them; throws for a value that is no date.
     virtual double ColumnDateTime(int column) const = 0;
+    //! The bytes of a text, blob or date value (text and dates as UTF-8
+    //! text), valid until the next Step or Reset; empty for another kind.
+    //! Unlike ColumnText nothing is copied.
+    virtual std::string_view ColumnBytes(int column) const = 0;
+    //! What the column is (see TDbColumnOrigin); valid before the first Step.
+    virtual TDbColumnOrigin ColumnOrigin(int column) const = 0;
 };
 
 class TDbDriver {
@@ -106,6 +129,11 @@ public:
     void ReleaseSavepoint(std::string_view name);
     void RollbackToSavepoint(std::string_view name);
     virtual bool InTransaction() const = 0;
+
+    //! The columns of a table (or view) in their order; empty when there is none.
+    virtual std::vector<TDbTableColumn> TableColumns(std::string_view table) = 0;
+    //! The names of the tables and views a statement may name.
+    virtual std::vector<std::string> TableNames() = 0;
 
     //! From now on TakeChanges reports what other connections commit (its
     //! own writes the caller knows already).

@@ -137,7 +137,10 @@ void TDbQuery::OpenCursor()
     std::vector<TDbRowSink *> sinks;
     bool fieldsBuilt = false;
     const auto makeStore = [&](const std::vector<TDbColumnInfo> &result) {
-        FWriter.Describe(FConnection->Handle(), result);
+        if (FConnection->IsServer())
+            FWriter.Describe(FConnection->Driver(), result);
+        else
+            FWriter.Describe(FConnection->Handle(), result);
         const int count = int(result.size());
         if (!KeysOnlyFits(result))
             return std::make_unique<TDbRowStore>(count);
@@ -415,7 +418,7 @@ int TDbQuery::FindPosition(const QString &keyFields, const Variant &keyValues, T
         if (wanted.size() == 1 && wanted.front().isNumeric())
             wantedKey = wanted.front().toDouble();
     }
-    return FCells.FindPosition(FConnection, *match, wantedKey);
+    return FCells.FindPosition(FConnection, FStatement, ContextName(), *match, wantedKey);
 }
 
 // ---- bookmarks ---------------------------------------------------------
@@ -460,8 +463,12 @@ int TDbQuery::CompareBookmarks(const TBookmark &a, const TBookmark &b) const
 
 bool TDbQuery::CanModify() const
 {
-    if (!Active() || !FWriter.Writable() || FLockType == ltReadOnly || !FConnection || !FConnection->Handle())
+    if (!Active() || !FWriter.Writable() || FLockType == ltReadOnly || !FConnection ||
+        !FConnection->Connected())
         return false;
+    // A server says at the write whether this user may write.
+    if (FConnection->IsServer())
+        return FConnection->Mode() != cmRead;
     return sqlite3_db_readonly(FConnection->Handle(), "main") == 0;
 }
 
@@ -662,7 +669,7 @@ bool TDbQuery::StatementSelectsCurrentRow() const
 {
     const int keyField = FWriter.KeyField();
     if (!Active() || keyField < 0 || FState == dsInsert || FCursor.Position() < 0 || !FConnection ||
-        !FConnection->Handle())
+        !FConnection->Connected())
         return false;
     const int slot = SlotAt(FCursor.Position());
     if (FRows.Store().Kind(slot, keyField) != TDbCellKind::Integer)

@@ -1,5 +1,6 @@
 #include "db/DbRowReader.h"
 
+#include "db/DbDriver.h"
 #include "db/RowStore.h"
 
 #include <sqlite3.h>
@@ -11,7 +12,49 @@ namespace kestrum {
 
 int TDbRowReader::ColumnCount() const
 {
-    return FStatement ? sqlite3_column_count(FStatement) : FStore->ColumnCount();
+    if (FStatement)
+        return sqlite3_column_count(FStatement);
+    return FStore ? FStore->ColumnCount() : FDriverRow->ColumnCount();
+}
+
+TDbRowReader::TCell TDbRowReader::DriverCell(int column) const
+{
+    TCell cell{std::uint8_t(TDbCellKind::Null), 0, 0, nullptr, 0};
+    switch (FDriverRow->ColumnType(column)) {
+    case TDbValueType::Integer:
+        cell.kind = std::uint8_t(TDbCellKind::Integer);
+        cell.integer = FDriverRow->ColumnInt64(column);
+        break;
+    case TDbValueType::Real:
+        cell.kind = std::uint8_t(TDbCellKind::Float);
+        cell.real = FDriverRow->ColumnDouble(column);
+        break;
+    case TDbValueType::Text:
+    case TDbValueType::DateTime: // as a ledger file keeps dates: their text
+    case TDbValueType::Blob: {
+        const std::string_view bytes = FDriverRow->ColumnBytes(column);
+        cell.kind = std::uint8_t(FDriverRow->ColumnType(column) == TDbValueType::Blob ? TDbCellKind::Blob
+                                                                                      : TDbCellKind::Text);
+        cell.bytes = bytes.data();
+        cell.size = bytes.size();
+        break;
+    }
+    case TDbValueType::Null:
+        break;
+    }
+    return cell;
+}
+
+TDbRowReader::TCell TDbRowReader::ReadDriverCell(int column) const
+{
+    if (column < 0 || column >= CachedColumns)
+        return DriverCell(column);
+    TCell &cell = FCells[std::size_t(column)];
+    if (!(FRead & (1u << column))) {
+        cell = DriverCell(column);
+        FRead |= 1u << column;
+    }
+    return cell;
 }
 
 const TDbRowReader::TCell *TDbRowReader::Cell(int column) const
@@ -48,10 +91,55 @@ const TDbRowReader::TCell *TDbRowReader::Cell(int column) const
     return &cell;
 }
 
+// The ways to a driver's row stay out of line, so that the calls on an
+// SQLite statement (a file's millions of rows) keep their short code.
+TDbCellKind TDbRowReader::DriverKind(int column) const
+{
+    return TDbCellKind(ReadDriverCell(column).kind);
+}
+
+std::int64_t TDbRowReader::DriverInteger(int column) const
+{
+    const TCell cell = ReadDriverCell(column);
+    switch (TDbCellKind(cell.kind)) {
+    case TDbCellKind::Integer:
+        return cell.integer;
+    case TDbCellKind::Float:
+        return std::int64_t(cell.real);
+    case TDbCellKind::Text:
+        return std::strtoll(std::string(cell.bytes, cell.size).c_str(), nullptr, 10);
+    default:
+        return 0;
+    }
+}
+
+double TDbRowReader::DriverFloat(int column) const
+{
+    const TCell cell = ReadDriverCell(column);
+    switch (TDbCellKind(cell.kind)) {
+    case TDbCellKind::Integer:
+        return double(cell.integer);
+    case TDbCellKind::Float:
+        return cell.real;
+    case TDbCellKind::Text:
+        return std::strtod(std::string(cell.bytes, cell.size).c_str(), nullptr);
+    default:
+        return 0;
+    }
+}
+
+std::string_view TDbRowReader::DriverBytes(int column) const
+{
+    const TCell cell = ReadDriverCell(column);
+    const auto kind = TDbCellKind(cell.kind);
+    return kind == TDbCellKind::Text || kind == TDbCellKind::Blob ? std::string_view(cell.bytes, cell.size)
+                                                                  : std::string_view();
+}
+
 TDbCellKind TDbRowReader::Kind(int column) const
 {
     if (!FStatement)
-        return FStore->Kind(FSlot, column);
+        return FStore ? FStore->Kind(FSlot, column) : DriverKind(column);
     if (const TCell *cell = Cell(column))
         return TDbCellKind(cell->kind);
     switch (sqlite3_column_type(FStatement, column)) {
@@ -81,6 +169,8 @@ std::int64_t TDbRowReader::Integer(int column) const
             return cell->integer;
         return sqlite3_column_int64(FStatement, column);
     }
+    if (!FStore)
+        return DriverInteger(column);
     switch (FStore->Kind(FSlot, column)) {
     case TDbCellKind::Integer:
         return FStore->Integer(FSlot, column);
@@ -103,6 +193,8 @@ double TDbRowReader::Float(int column) const
             return cell->real;
         return sqlite3_column_double(FStatement, column);
     }
+    if (!FStore)
+        return DriverFloat(column);
     switch (FStore->Kind(FSlot, column)) {
     case TDbCellKind::Integer:
         return double(FStore->Integer(FSlot, column));
@@ -120,6 +212,8 @@ double TDbRowReader::Float(int column) const
 std::string_view TDbRowReader::Text(int column) const
 {
     if (!FStatement) {
+        if (!FStore)
+            return DriverBytes(column);
         const TDbCellKind kind = FStore->Kind(FSlot, column);
         return kind == TDbCellKind::Text || kind == TDbCellKind::Blob ? FStore->Bytes(FSlot, column)
                                                                       : std::string_view();
@@ -134,7 +228,7 @@ std::string_view TDbRowReader::Text(int column) const
 std::string_view TDbRowReader::Bytes(int column) const
 {
     if (!FStatement)
-        return FStore->Bytes(FSlot, column);
+        return FStore ? FStore->Bytes(FSlot, column) : DriverBytes(column);
     if (const TCell *cell = Cell(column)) {
         const auto kind = TDbCellKind(cell->kind);
         return kind == TDbCellKind::Text || kind == TDbCellKind::Blob

@@ -2,7 +2,8 @@
 // One row as it is read, for a caller that works out totals while a
 // statement runs or fills its own storage: the values come straight from
 // SQLite (or from a row a record set keeps), in the kinds SQLite returned
-// them, without Variants.
+// them, without Variants. A row of another engine reads in the same kinds:
+// a server's dates as their text, its exact decimals as floats.
 #include <array>
 #include <cstdint>
 #include <string_view>
@@ -12,6 +13,7 @@ struct sqlite3_stmt;
 namespace kestrum {
 
 class TDbRowStore;
+class TDbStatement;
 enum class TDbCellKind : std::uint8_t;
 
 class TDbRowReader {
@@ -19,6 +21,9 @@ public:
     //! The statement's current row. Each cell is asked of SQLite once: make
     //! a reader for each row the statement steps to.
     explicit TDbRowReader(sqlite3_stmt *statement) : FStatement(statement) {}
+    //! The current row of a driver's statement (the way to a server's rows;
+    //! a file's are read through the SQLite statement itself).
+    explicit TDbRowReader(const TDbStatement &statement) : FDriverRow(&statement) {}
     //! A stored row (every column of the store held).
     TDbRowReader(const TDbRowStore &store, int slot) : FStore(&store), FSlot(slot) {}
 
@@ -46,8 +51,17 @@ private:
     //! The cell of a column of the statement's row (nullptr for a column past
     //! the cached ones), read from SQLite on first use.
     const TCell *Cell(int column) const;
+    //! A cell of the driver's row, read as the kinds above.
+    TCell DriverCell(int column) const;
+    //! The cell of a column of a driver's row (cached for the first columns).
+    TCell ReadDriverCell(int column) const;
+    [[gnu::noinline]] TDbCellKind DriverKind(int column) const;
+    [[gnu::noinline]] std::int64_t DriverInteger(int column) const;
+    [[gnu::noinline]] double DriverFloat(int column) const;
+    [[gnu::noinline]] std::string_view DriverBytes(int column) const;
 
     sqlite3_stmt *FStatement = nullptr;
+    const TDbStatement *FDriverRow = nullptr;
     const TDbRowStore *FStore = nullptr;
     int FSlot = 0;
     mutable std::uint32_t FRead = 0; // columns whose cell is read

@@ -2,6 +2,7 @@
 
 #include "core/Errors.h"
 #include "db/DateText.h"
+#include "db/DbDriver.h"
 #include "db/DbErrors.h"
 #include "db/DbRowReader.h"
 
@@ -489,6 +490,63 @@ void BindFieldValue(sqlite3_stmt *statement, int parameter, const Variant &value
     const QByteArray utf8 = value.toString().toUtf8();
     sqlite3_bind_text64(statement, parameter, utf8.constData(), std::uint64_t(utf8.size()), SQLITE_TRANSIENT,
                         SQLITE_UTF8);
+}
+
+} // namespace kestrum
+
+namespace kestrum {
+
+std::string CurrencyText(Currency value)
+{
+    const bool negative = value.scaled < 0;
+    // Magnitude as unsigned, so that the smallest value has one too.
+    const std::uint64_t magnitude =
+        negative ? std::uint64_t(0) - std::uint64_t(value.scaled) : std::uint64_t(value.scaled);
+    std::string fraction = std::to_string(magnitude % 10000);
+    fraction.insert(0, 4 - fraction.size(), '0');
+    return (negative ? "-" : "") + std::to_string(magnitude / 10000) + "." + fraction;
+}
+
+void BindFieldValue(TDbStatement &statement, int parameter, const Variant &value, TFieldType type)
+{
+    if (value.isNull() || value.isEmpty()) {
+        statement.BindNull(parameter);
+        return;
+    }
+    if (IsDateType(type) || value.type() == VarType::Date) {
+        statement.BindDateTime(parameter, value.toDate());
+        return;
+    }
+    switch (value.type()) {
+    case VarType::Boolean:
+        statement.BindInt64(parameter, value.toBool() ? 1 : 0);
+        return;
+    case VarType::Int8:
+    case VarType::Int16:
+    case VarType::Int32:
+    case VarType::Int64:
+    case VarType::UInt8:
+    case VarType::UInt16:
+    case VarType::UInt32:
+        statement.BindInt64(parameter, value.toInt64());
+        return;
+    case VarType::Float32:
+    case VarType::Float64:
+        statement.BindDouble(parameter, value.toDouble());
+        return;
+    case VarType::Currency:
+        statement.BindText(parameter, CurrencyText(value.toCurrency()));
+        return;
+    default:
+        break;
+    }
+    if (type == ftBlob || type == ftBytes || type == ftVarBytes) {
+        const NarrowString bytes = value.toNarrow();
+        statement.BindBlob(parameter, std::string_view(bytes.data(), bytes.size()));
+        return;
+    }
+    const QByteArray utf8 = value.toString().toUtf8();
+    statement.BindText(parameter, std::string_view(utf8.constData(), std::size_t(utf8.size())));
 }
 
 } // namespace kestrum

@@ -14,6 +14,7 @@ struct sqlite3_stmt;
 namespace kestrum {
 
 class TDbRowReader;
+class TDbStatement;
 
 //! The field type of a declared column type; size gets the length of
 //! VARCHAR(n) and friends (0 otherwise). Unknown text gives ftUnknown.
@@ -39,5 +40,10 @@ Variant ConvertToField(const Variant &value, TFieldType type, int size, const QS
 //! Binds a field value (already converted) in its stored form: dates as
 //! ISO text, Booleans as 0/1, strings as UTF-8.
 void BindFieldValue(sqlite3_stmt *statement, int parameter, const Variant &value, TFieldType type);
+//! The same through a driver: dates as dates, a currency value as its exact
+//! decimal, so that a server's exact numbers are written without rounding.
+void BindFieldValue(TDbStatement &statement, int parameter, const Variant &value, TFieldType type);
+//! A currency value as exact decimal text ("-12.3400").
+std::string CurrencyText(Currency value);
 
 } // namespace kestrum

@@ -2,6 +2,7 @@
 
 #include "core/Errors.h"
 #include "db/DateText.h"
+#include "db/DbDriver.h"
 #include "db/DbErrors.h"
 #include "db/FieldValues.h"
 
@@ -83,13 +84,6 @@ TDbParamContext ColumnContext(sqlite3 *db, const TDbStatementPlan &plan, const Q
                          text.toStdString() + "”不是" + expected + "。");
 }
 
-void BindText(sqlite3_stmt *statement, int index, const QString &text)
-{
-    const QByteArray utf8 = text.toUtf8();
-    sqlite3_bind_text64(statement, index, utf8.constData(), std::uint64_t(utf8.size()), SQLITE_TRANSIENT,
-                        SQLITE_UTF8);
-}
-
 bool IsIntegerKind(const Variant &value)
 {
     switch (value.type()) {
@@ -106,23 +100,82 @@ bool IsIntegerKind(const Variant &value)
     }
 }
 
-void BindNumber(sqlite3_stmt *statement, int index, double value)
+//! Binds to an SQLite statement: dates as the ISO text the file keeps.
+struct TSqliteSink {
+    sqlite3_stmt *statement;
+    void Null(int index) { sqlite3_bind_null(statement, index); }
+    void Int64(int index, std::int64_t value) { sqlite3_bind_int64(statement, index, value); }
+    void Double(int index, double value) { sqlite3_bind_double(statement, index, value); }
+    void Text(int index, const QString &text)
+    {
+        const QByteArray utf8 = text.toUtf8();
+        sqlite3_bind_text64(statement, index, utf8.constData(), std::uint64_t(utf8.size()), SQLITE_TRANSIENT,
+                            SQLITE_UTF8);
+    }
+    void Days(int index, double days)
+    {
+        const std::string text = DaysToIsoText(days);
+        sqlite3_bind_text64(statement, index, text.data(), text.size(), SQLITE_TRANSIENT, SQLITE_UTF8);
+    }
+};
+
+//! Binds through a driver: dates as the engine's dates.
+struct TDriverSink {
+    TDbStatement &statement;
+    void Null(int index) { statement.BindNull(index); }
+    void Int64(int index, std::int64_t value) { statement.BindInt64(index, value); }
+    void Double(int index, double value) { statement.BindDouble(index, value); }
+    void Text(int index, const QString &text)
+    {
+        const QByteArray utf8 = text.toUtf8();
+        statement.BindText(index, std::string_view(utf8.constData(), std::size_t(utf8.size())));
+    }
+    void Days(int index, double days) { statement.BindDateTime(index, days); }
+};
+
+template <typename Sink> void BindNumber(Sink &sink, int index, double value)
 {
     if (value == std::trunc(value) && std::fabs(value) < 9007199254740992.0)
-        sqlite3_bind_int64(statement, index, std::int64_t(value));
+        sink.Int64(index, std::int64_t(value));
     else
-        sqlite3_bind_double(statement, index, value);
+        sink.Double(index, value);
 }
 
-void BindDays(sqlite3_stmt *statement, int index, double days)
+//! The context of a column named in the statement, from the declared types
+//! of the columns of that name in the tables; columns that disagree give none.
+template <typename DeclaredTypes> TDbParamContext ContextOfDeclared(DeclaredTypes &&forEachDeclared)
 {
-    const std::string text = DaysToIsoText(days);
-    sqlite3_bind_text64(statement, index, text.data(), text.size(), SQLITE_TRANSIENT, SQLITE_UTF8);
+    bool found = false;
+    TDbParamContext result = TDbParamContext::Unknown;
+    forEachDeclared([&](const char *declared) {
+        int size;
+        const TDbParamContext context = ContextOfType(MapDeclaredType(declared ? declared : "", size));
+        if (!found)
+            result = context;
+        else if (result != context)
+            result = TDbParamContext::Unknown;
+        found = true;
+    });
+    return result;
 }
 
-} // namespace
+TDbParamContext ColumnContext(TDbDriver &driver, const TDbStatementPlan &plan, const QString &column)
+{
+    std::vector<std::string> tables;
+    for (const QString &table : plan.tables)
+        tables.push_back(table.toStdString());
+    if (tables.empty())
+        tables = driver.TableNames();
+    return ContextOfDeclared([&](const auto &take) {
+        for (const std::string &table : tables)
+            for (const TDbTableColumn &info : driver.TableColumns(table))
+                if (QString::fromStdString(info.Name).compare(column, Qt::CaseInsensitive) == 0)
+                    take(info.DeclaredType.c_str());
+    });
+}
 
-TDbParamContext ResolveParamContext(sqlite3 *db, const TDbStatementPlan &plan, std::size_t index)
+template <typename ContextOf>
+TDbParamContext ResolveContext(const TDbStatementPlan &plan, std::size_t index, ContextOf &&columnContext)
 {
     bool found = false;
     TDbParamContext result = TDbParamContext::Unknown;
@@ -133,7 +186,7 @@ TDbParamContext ResolveParamContext(sqlite3 *db, const TDbStatementPlan &plan, s
             context = IsNumericFunction(operand.name) ? TDbParamContext::Numeric : TDbParamContext::Unknown;
             break;
         case TDbOperand::Column:
-            context = ColumnContext(db, plan, operand.name);
+            context = columnContext(operand.name);
             break;
         case TDbOperand::Number:
             context = TDbParamContext::Numeric;
@@ -153,18 +206,18 @@ TDbParamContext ResolveParamContext(sqlite3 *db, const TDbStatementPlan &plan, s
     return result;
 }
 
-void BindParameters(sqlite3 *db, sqlite3_stmt *statement, const TDbStatementPlan &plan,
-                    const TDbParameters &parameters)
+template <typename Sink, typename ContextOf>
+void BindAll(Sink &sink, const TDbStatementPlan &plan, const TDbParameters &parameters, ContextOf &&contextOf)
 {
     for (std::size_t i = 0; i < plan.names.size(); ++i) {
         const int index = int(i) + 1;
         const TDbParameter *parameter = parameters.FindParam(plan.names[i]);
         const Variant value = parameter ? parameter->Value() : Variant();
         if (value.isNull() || value.isEmpty()) {
-            sqlite3_bind_null(statement, index);
+            sink.Null(index);
             continue;
         }
-        const TDbParamContext context = ResolveParamContext(db, plan, i);
+        const TDbParamContext context = contextOf(i);
         const bool isText = value.isString();
         const QString text = isText ? value.toString() : QString();
         try {
@@ -184,13 +237,13 @@ void BindParameters(sqlite3 *db, sqlite3_stmt *statement, const TDbStatementPlan
                     }
                     if (!std::isfinite(number))
                         RaiseMismatch(plan.names[i], text, "数字");
-                    BindNumber(statement, index, number);
+                    BindNumber(sink, index, number);
                 } else if (value.type() == VarType::Boolean) {
-                    sqlite3_bind_int64(statement, index, value.toBool() ? 1 : 0);
+                    sink.Int64(index, value.toBool() ? 1 : 0);
                 } else if (IsIntegerKind(value)) {
-                    sqlite3_bind_int64(statement, index, value.toInt64());
+                    sink.Int64(index, value.toInt64());
                 } else {
-                    BindNumber(statement, index, value.toDouble());
+                    BindNumber(sink, index, value.toDouble());
                 }
                 break;
             case TDbParamContext::Date:
@@ -201,25 +254,25 @@ void BindParameters(sqlite3 *db, sqlite3_stmt *statement, const TDbStatementPlan
                     } catch (const Exception &) {
                         RaiseMismatch(plan.names[i], text, "日期");
                     }
-                    BindDays(statement, index, days);
+                    sink.Days(index, days);
                 } else {
-                    BindDays(statement, index, value.toDate());
+                    sink.Days(index, value.toDate());
                 }
                 break;
             case TDbParamContext::Text:
             case TDbParamContext::Unknown:
                 if (isText)
-                    BindText(statement, index, text);
+                    sink.Text(index, text);
                 else if (value.type() == VarType::Date)
-                    BindDays(statement, index, value.toDate());
+                    sink.Days(index, value.toDate());
                 else if (value.type() == VarType::Boolean)
-                    sqlite3_bind_int64(statement, index, value.toBool() ? 1 : 0);
+                    sink.Int64(index, value.toBool() ? 1 : 0);
                 else if (IsIntegerKind(value))
-                    sqlite3_bind_int64(statement, index, value.toInt64());
+                    sink.Int64(index, value.toInt64());
                 else if (value.isNumeric())
-                    BindNumber(statement, index, value.toDouble());
+                    BindNumber(sink, index, value.toDouble());
                 else
-                    BindText(statement, index, value.toString());
+                    sink.Text(index, value.toString());
                 break;
             }
         } catch (const EDatabaseError &) {
@@ -228,6 +281,34 @@ void BindParameters(sqlite3 *db, sqlite3_stmt *statement, const TDbStatementPlan
             throw EDatabaseError("参数“" + plan.names[i].toStdString() + "”无法使用：" + e.message());
         }
     }
+}
+
+} // namespace
+
+TDbParamContext ResolveParamContext(sqlite3 *db, const TDbStatementPlan &plan, std::size_t index)
+{
+    return ResolveContext(plan, index,
+                          [&](const QString &column) { return ColumnContext(db, plan, column); });
+}
+
+TDbParamContext ResolveParamContext(TDbDriver &driver, const TDbStatementPlan &plan, std::size_t index)
+{
+    return ResolveContext(plan, index,
+                          [&](const QString &column) { return ColumnContext(driver, plan, column); });
+}
+
+void BindParameters(sqlite3 *db, sqlite3_stmt *statement, const TDbStatementPlan &plan,
+                    const TDbParameters &parameters)
+{
+    TSqliteSink sink{statement};
+    BindAll(sink, plan, parameters, [&](std::size_t i) { return ResolveParamContext(db, plan, i); });
+}
+
+void BindParameters(TDbDriver &driver, TDbStatement &statement, const TDbStatementPlan &plan,
+                    const TDbParameters &parameters)
+{
+    TDriverSink sink{statement};
+    BindAll(sink, plan, parameters, [&](std::size_t i) { return ResolveParamContext(driver, plan, i); });
 }
 
 } // namespace kestrum

@@ -12,6 +12,9 @@ struct sqlite3_stmt;
 
 namespace kestrum {
 
+class TDbDriver;
+class TDbStatement;
+
 enum class TDbParamContext : std::uint8_t { Unknown, Numeric, Date, Text };
 
 //! What the statement compares parameter index with (schema looked up in db).
@@ -20,6 +23,10 @@ TDbParamContext ResolveParamContext(sqlite3 *db, const TDbStatementPlan &plan, s
 //! Binds every parameter of the plan; raises EDatabaseError for a value that
 //! its comparison cannot take.
 void BindParameters(sqlite3 *db, sqlite3_stmt *statement, const TDbStatementPlan &plan,
+                    const TDbParameters &parameters);
+//! The same on another engine's statement, the schema asked of its driver.
+TDbParamContext ResolveParamContext(TDbDriver &driver, const TDbStatementPlan &plan, std::size_t index);
+void BindParameters(TDbDriver &driver, TDbStatement &statement, const TDbStatementPlan &plan,
                     const TDbParameters &parameters);
 
 } // namespace kestrum

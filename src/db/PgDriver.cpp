@@ -10,6 +10,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
+#include <tuple>
 
 namespace kestrum {
 
@@ -25,6 +26,9 @@ enum : Oid {
     OidOid = 26,
     Float4Oid = 700,
     Float8Oid = 701,
+    TextOid = 25,
+    BpcharOid = 1042,
+    VarcharOid = 1043,
     DateOid = 1082,
     TimestampOid = 1114,
     TimestampTzOid = 1184,
@@ -187,6 +191,7 @@ public:
     }
     void Reset() override
     {
+        FBlobs.clear();
         PQclear(FResult);
         FResult = nullptr;
         FRow = -1;
@@ -260,6 +265,36 @@ public:
         if (ColumnType(column) == TDbValueType::Real || ColumnType(column) == TDbValueType::Integer)
             return ColumnDouble(column);
         throw EDbDriverError(TDbErrorKind::Other, "“" + text + "”不是日期。");
+    }
+    std::string_view ColumnBytes(int column) const override
+    {
+        switch (ColumnType(column)) {
+        case TDbValueType::Text:
+        case TDbValueType::DateTime:
+            return {Value(column), std::size_t(PQgetlength(FResult, FRow, column))};
+        case TDbValueType::Blob: {
+            // Kept until the next row, as the caller may read it more than once.
+            if (FBlobs.size() <= std::size_t(column))
+                FBlobs.resize(std::size_t(column) + 1);
+            std::pair<int, std::string> &kept = FBlobs[std::size_t(column)];
+            if (kept.first != FRow)
+                kept = {FRow, ColumnBlob(column)};
+            return kept.second;
+        }
+        default:
+            return {};
+        }
+    }
+    TDbColumnOrigin ColumnOrigin(int column) const override
+    {
+        const PGresult *columns = Columns();
+        TDbColumnOrigin origin;
+        origin.DeclaredType = TPgDriver::DeclaredTypeOf(PQftype(columns, column), PQfmod(columns, column));
+        const Oid table = PQftable(columns, column);
+        const int number = PQftablecol(columns, column);
+        if (table != InvalidOid && number > 0)
+            std::tie(origin.Table, origin.Column) = FDriver.ColumnOriginName(table, number);
+        return origin;
     }
 
 private:
@@ -391,6 +426,7 @@ private:
     int FRuns = 0;
     std::string FPrepared; //!< the server's name for it once run twice
     std::vector<Oid> FPreparedTypes;
+    mutable std::vector<std::pair<int, std::string>> FBlobs; //!< unescaped blobs: row, bytes
 };
 
 } // namespace
@@ -489,6 +525,93 @@ void TPgDriver::Exec(std::string_view sql)
         }
     }
     PQclear(result);
+}
+
+std::string TPgDriver::DeclaredTypeOf(unsigned type, int modifier)
+{
+    // Money (numeric) reads as a file's REAL does, keys of any width as its
+    // INTEGER, so that a field has the same type on either engine.
+    switch (type) {
+    case BoolOid:
+        return "BOOLEAN";
+    case Int2Oid:
+    case Int4Oid:
+    case Int8Oid:
+        return "INTEGER";
+    case Float4Oid:
+    case Float8Oid:
+    case NumericOid:
+        return "REAL";
+    case DateOid:
+        return "DATE";
+    case TimestampOid:
+    case TimestampTzOid:
+        return "DATETIME";
+    case VarcharOid:
+        return modifier > 4 ? "VARCHAR(" + std::to_string(modifier - 4) + ")" : "VARCHAR";
+    case BpcharOid:
+        return modifier > 4 ? "CHAR(" + std::to_string(modifier - 4) + ")" : "CHAR";
+    case TextOid:
+        return "TEXT";
+    case ByteaOid:
+        return "BLOB";
+    default:
+        return "";
+    }
+}
+
+std::pair<std::string, std::string> TPgDriver::ColumnOriginName(unsigned table, int column)
+{
+    auto found = FOriginNames.find(table);
+    if (found == FOriginNames.end()) {
+        auto names = Prepare("SELECT c.relname, a.attnum, a.attname FROM pg_catalog.pg_class c "
+                             "JOIN pg_catalog.pg_attribute a ON a.attrelid = c.oid "
+                             "WHERE c.oid = ?1::oid AND a.attnum > 0 AND NOT a.attisdropped");
+        names->BindInt64(1, std::int64_t(table));
+        std::pair<std::string, std::map<int, std::string>> entry;
+        while (names->Step()) {
+            entry.first = names->ColumnText(0);
+            entry.second[int(names->ColumnInt64(1))] = names->ColumnText(2);
+        }
+        found = FOriginNames.emplace(table, std::move(entry)).first;
+    }
+    const auto name = found->second.second.find(column);
+    if (name == found->second.second.end())
+        return {};
+    return {found->second.first, name->second};
+}
+
+std::vector<TDbTableColumn> TPgDriver::TableColumns(std::string_view table)
+{
+    if (const auto found = FTableColumns.find(table); found != FTableColumns.end())
+        return found->second;
+    auto info = Prepare(
+        "SELECT a.attname, a.atttypid::bigint, a.atttypmod, "
+        "EXISTS (SELECT 1 FROM pg_catalog.pg_index i WHERE i.indrelid = c.oid "
+        "AND i.indisprimary AND a.attnum = ANY (i.indkey)) "
+        "FROM pg_catalog.pg_class c JOIN pg_catalog.pg_attribute a ON a.attrelid = c.oid "
+        "WHERE c.relname = ?1 AND c.relkind IN ('r', 'v', 'p') AND pg_catalog.pg_table_is_visible(c.oid) "
+        "AND a.attnum > 0 AND NOT a.attisdropped ORDER BY a.attnum");
+    info->BindText(1, table);
+    std::vector<TDbTableColumn> columns;
+    while (info->Step())
+        columns.push_back({info->ColumnText(0),
+                           DeclaredTypeOf(unsigned(info->ColumnInt64(1)), int(info->ColumnInt64(2))),
+                           info->ColumnInt64(3) != 0});
+    // A table that is not there yet is asked for again next time.
+    if (!columns.empty())
+        FTableColumns.emplace(std::string(table), columns);
+    return columns;
+}
+
+std::vector<std::string> TPgDriver::TableNames()
+{
+    auto list = Prepare("SELECT c.relname FROM pg_catalog.pg_class c WHERE c.relkind IN ('r', 'v', 'p') "
+                        "AND pg_catalog.pg_table_is_visible(c.oid)");
+    std::vector<std::string> names;
+    while (list->Step())
+        names.push_back(list->ColumnText(0));
+    return names;
 }
 
 bool TPgDriver::InTransaction() const

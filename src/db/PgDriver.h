@@ -5,6 +5,9 @@
 // ~/.pgpass or the service file, and honours sslmode as given.
 #include "db/DbDriver.h"
 
+#include <map>
+#include <utility>
+
 struct pg_conn;
 struct pg_result;
 
@@ -22,6 +25,8 @@ public:
     std::int64_t LastInsertId() const override { return FLastInsertId; }
     void Exec(std::string_view sql) override;
     bool InTransaction() const override;
+    std::vector<TDbTableColumn> TableColumns(std::string_view table) override;
+    std::vector<std::string> TableNames() override;
     void WatchChanges() override;
     std::vector<TDbChange> TakeChanges(int waitMilliseconds) override;
 
@@ -37,6 +42,12 @@ public:
     void ForgetStatement(const std::string &name);
     void DropForgottenStatements();
 
+    //! The name of a table and of its column numbered `column`, as a result
+    //! names them by number; asked of the server once per table.
+    std::pair<std::string, std::string> ColumnOriginName(unsigned table, int column);
+    //! A type as a ledger file declares it (see TDbColumnOrigin).
+    static std::string DeclaredTypeOf(unsigned type, int modifier);
+
     //! Throws the error of `result` (or of the connection when there is
     //! none), `context` first.
     [[noreturn]] void Fail(const pg_result *result, const std::string &context) const;
@@ -48,6 +59,9 @@ private:
     std::int64_t FLastInsertId = 0;
     int FStatements = 0;
     std::vector<std::string> FForgotten;
+    //! Table oid -> its name and its columns' names by number.
+    std::map<unsigned, std::pair<std::string, std::map<int, std::string>>> FOriginNames;
+    std::map<std::string, std::vector<TDbTableColumn>, std::less<>> FTableColumns;
 };
 
 } // namespace kestrum

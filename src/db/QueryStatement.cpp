@@ -2,6 +2,7 @@
 
 #include "db/ColumnInfo.h"
 #include "db/DbConnection.h"
+#include "db/DbDriver.h"
 #include "db/DbErrors.h"
 #include "db/DbRowReader.h"
 #include "db/ParameterBinding.h"
@@ -43,13 +44,32 @@ void TDbQueryStatement::SetLines(const QStringList &lines)
     FParameters.Rebuild(FPlan->names);
 }
 
-TDbQueryStatement::THandle TDbQueryStatement::Prepare(TDbConnection *connection, const QString &context) const
+void TDbQueryStatement::OpenFor(TDbConnection *connection, const QString &context) const
 {
     if (!connection)
         throw EDatabaseError(context.toStdString() + "没有连接到数据库。");
     if (Text().trimmed().isEmpty())
         throw EDatabaseError(context.toStdString() + "没有 SQL 语句。");
     connection->Open();
+}
+
+std::unique_ptr<TDbStatement> TDbQueryStatement::PrepareOnServer(TDbConnection &connection) const
+{
+    // A record set only reads: the statement must be one SELECT (a server
+    // refuses several statements in one by itself).
+    std::size_t start = FPlan->sql.find_first_not_of(" \t\r\n(");
+    const std::string first = start == std::string::npos ? std::string() : FPlan->sql.substr(start, 6);
+    if (QString::fromStdString(first).compare(QLatin1String("SELECT"), Qt::CaseInsensitive) != 0)
+        throw EDatabaseError("该语句不返回行；记录集只能执行 SELECT 语句。");
+    TDbDriver &driver = connection.Driver();
+    std::unique_ptr<TDbStatement> statement = driver.Prepare(FPlan->sql);
+    BindParameters(driver, *statement, *FPlan, FParameters);
+    return statement;
+}
+
+TDbQueryStatement::THandle TDbQueryStatement::Prepare(TDbConnection *connection, const QString &context) const
+{
+    OpenFor(connection, context);
     sqlite3 *db = connection->Handle();
 
     sqlite3_stmt *statement = nullptr;
@@ -84,6 +104,31 @@ TDbQueryStatement::Run(TDbConnection *connection, const QString &context, std::v
                        const TMakeStore &makeStore,
                        const std::function<void(int slot, const TDbRowReader &row)> &onRow) const
 {
+    OpenFor(connection, context);
+    if (connection->IsServer()) {
+        const std::unique_ptr<TDbStatement> statement = PrepareOnServer(*connection);
+        // The server describes its result once it ran.
+        bool more = statement->Step();
+        const int count = statement->ColumnCount();
+        columns.clear();
+        for (int i = 0; i < count; ++i) {
+            const TDbColumnOrigin origin = statement->ColumnOrigin(i);
+            TDbColumnInfo column;
+            column.name = QString::fromStdString(statement->ColumnName(i));
+            column.table = QString::fromStdString(origin.Table);
+            column.origin = QString::fromStdString(origin.Column);
+            column.declared = origin.DeclaredType;
+            columns.push_back(std::move(column));
+        }
+        std::unique_ptr<TDbRowStore> store = makeStore(columns);
+        for (; more; more = statement->Step()) {
+            const TDbRowReader row(*statement);
+            const int slot = store->KeysOnly() ? store->AddKeyAndHash(row) : store->AddFromRow(row);
+            if (onRow)
+                onRow(slot, row);
+        }
+        return store;
+    }
     const THandle guard = Prepare(connection, context);
     sqlite3_stmt *statement = guard.get();
     const int count = sqlite3_column_count(statement);
@@ -115,6 +160,13 @@ TDbQueryStatement::Run(TDbConnection *connection, const QString &context, std::v
 void TDbQueryStatement::Scan(TDbConnection *connection, const QString &context,
                              const std::function<void(const TDbRowReader &row)> &onRow) const
 {
+    OpenFor(connection, context);
+    if (connection->IsServer()) {
+        const std::unique_ptr<TDbStatement> statement = PrepareOnServer(*connection);
+        while (statement->Step())
+            onRow(TDbRowReader(*statement));
+        return;
+    }
     const THandle guard = Prepare(connection, context);
     for (;;) {
         const int rc = sqlite3_step(guard.get());
@@ -136,8 +188,18 @@ bool TDbQueryStatement::SelectsRow(const TDbConnection &connection, const QStrin
     while (!inner.empty() && (std::isspace(static_cast<unsigned char>(inner.back())) || inner.back() == ';'))
         inner.pop_back();
     const int keyParameter = int(FPlan->names.size()) + 1;
-    const QString sql = "SELECT 1 FROM (" + QString::fromStdString(inner) + ") WHERE " + Quoted(keyName) +
-                        " = ?" + QString::number(keyParameter);
+    const QString sql = "SELECT 1 FROM (" + QString::fromStdString(inner) + ") AS kestrum_row WHERE " +
+                        Quoted(keyName) + " = ?" + QString::number(keyParameter);
+    if (connection.IsServer()) {
+        // A server plans the subquery as a lookup by key too.
+        TDbDriver &driver = connection.Driver();
+        const QByteArray utf8 = sql.toUtf8();
+        const std::unique_ptr<TDbStatement> lookup =
+            driver.Prepare(std::string_view(utf8.constData(), std::size_t(utf8.size())));
+        BindParameters(driver, *lookup, *FPlan, FParameters);
+        store.Bind(*lookup, keyParameter, slot, keyColumn);
+        return lookup->Step();
+    }
     sqlite3_stmt *raw = nullptr;
     const QByteArray utf8 = sql.toUtf8();
     if (sqlite3_prepare_v2(connection.Handle(), utf8.constData(), int(utf8.size()), &raw, nullptr) !=

@@ -17,6 +17,7 @@ namespace kestrum {
 
 class TDbConnection;
 class TDbRowReader;
+class TDbStatement;
 class TDbRowStore;
 struct TDbColumnInfo;
 struct TDbStatementPlan;
@@ -60,8 +61,12 @@ public:
 
 private:
     using THandle = std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt *)>;
-    //! The statement prepared and its parameters bound, ready to step.
+    //! Opens the connection (when needed) for running the statement.
+    void OpenFor(TDbConnection *connection, const QString &context) const;
+    //! The statement prepared on a file and its parameters bound, ready to step.
     THandle Prepare(TDbConnection *connection, const QString &context) const;
+    //! The same on a server, through its driver.
+    std::unique_ptr<TDbStatement> PrepareOnServer(TDbConnection &connection) const;
 
     QStringList FLines;
     TDbParameters FParameters;

@@ -1,5 +1,6 @@
 #include "db/RowCells.h"
 
+#include "db/DbConnection.h"
 #include "db/DbRowReader.h"
 #include "db/KeyMatch.h"
 #include "db/QueryStatement.h"
@@ -64,7 +65,8 @@ void TDbRowCells::ReadVisibleRows(
     }
 }
 
-int TDbRowCells::FindPosition(const TDbConnection *connection, const TDbKeyMatch &match,
+int TDbRowCells::FindPosition(TDbConnection *connection, const TDbQueryStatement &statement,
+                              const QString &context, const TDbKeyMatch &match,
                               std::optional<double> wantedKey) const
 {
     const TDbRowStore &store = FRows.Store();
@@ -88,12 +90,47 @@ int TDbRowCells::FindPosition(const TDbConnection *connection, const TDbKeyMatch
         const TCells cells = Of(connection, slot);
         return match.Matches(*cells.store, cells.slot) ? position : -1;
     }
+    if (connection && connection->IsServer())
+        return FindPositionInOneRun(connection, statement, context, match);
     for (int position = 0; position < visible; ++position) {
         const TCells cells = Of(connection, FRows.SlotAt(position));
         if (match.Matches(*cells.store, cells.slot))
             return position;
     }
     return -1;
+}
+
+int TDbRowCells::FindPositionInOneRun(TDbConnection *connection, const TDbQueryStatement &statement,
+                                      const QString &context, const TDbKeyMatch &match) const
+{
+    const TDbRowStore &store = FRows.Store();
+    const int keyField = store.KeyColumn();
+    std::vector<bool> read(std::size_t(FRows.VisibleCount()), false);
+    int first = -1;
+    statement.Scan(connection, context, [&](const TDbRowReader &row) {
+        if (row.Kind(keyField) != TDbCellKind::Integer)
+            return;
+        const int position = FRows.PositionOfSlot(FRows.SlotOfKey(row.Integer(keyField)));
+        if (position < 0 || read[std::size_t(position)])
+            return;
+        read[std::size_t(position)] = true;
+        if (first >= 0 && position > first)
+            return;
+        TDbRowStore cells(store.ColumnCount());
+        cells.AddFromRow(row);
+        if (match.Matches(cells, 0))
+            first = position;
+    });
+    // Rows the statement no longer selects are read by their key.
+    const int end = first >= 0 ? first : FRows.VisibleCount();
+    for (int position = 0; position < end; ++position) {
+        if (read[std::size_t(position)])
+            continue;
+        const TCells cells = Of(connection, FRows.SlotAt(position));
+        if (match.Matches(*cells.store, cells.slot))
+            return position;
+    }
+    return first;
 }
 
 } // namespace kestrum

@@ -61,11 +61,15 @@ public:
     //! The visible position of the first row that match takes (-1: none).
     //! wantedKey is the number looked for when the match is by the key
     //! field alone: rows kept by key then find it through the key index
-    //! instead of reading every row back.
-    int FindPosition(const TDbConnection *connection, const TDbKeyMatch &match,
-                     std::optional<double> wantedKey) const;
+    //! instead of reading every row back. On a server, where each row read
+    //! back is a round trip, other matches run statement once instead.
+    int FindPosition(TDbConnection *connection, const TDbQueryStatement &statement, const QString &context,
+                     const TDbKeyMatch &match, std::optional<double> wantedKey) const;
 
 private:
+    int FindPositionInOneRun(TDbConnection *connection, const TDbQueryStatement &statement,
+                             const QString &context, const TDbKeyMatch &match) const;
+
     const TDbRowOrder &FRows;
     mutable TDbRowReadBack FReadBack;
 };

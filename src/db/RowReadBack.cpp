@@ -1,7 +1,9 @@
 #include "db/RowReadBack.h"
 
 #include "db/DbConnection.h"
+#include "db/DbDriver.h"
 #include "db/DbErrors.h"
+#include "db/DbRowReader.h"
 #include "db/RowStore.h"
 
 #include <sqlite3.h>
@@ -38,6 +40,7 @@ void TDbRowReadBack::Use(const QString &table, const std::vector<QString> &origi
 void TDbRowReadBack::Clear()
 {
     FStatement.reset();
+    FServerStatement.reset();
     FRow.reset();
     FSlot = -1;
     FFound = false;
@@ -63,19 +66,41 @@ const TDbRowStore *TDbRowReadBack::Row(const TDbConnection &connection, int slot
     return FreshRow(connection, slot, key);
 }
 
+QByteArray TDbRowReadBack::Sql() const
+{
+    QStringList columns;
+    for (const QString &origin : FOrigins)
+        columns.append(Quoted(origin));
+    return ("SELECT " + columns.join(',') + " FROM " + Quoted(FTable) + " WHERE " +
+            Quoted(FOrigins[std::size_t(FKeyColumn)]) + " = ?1")
+        .toUtf8();
+}
+
 const TDbRowStore *TDbRowReadBack::FreshRow(const TDbConnection &connection, int slot, std::int64_t key)
 {
     const char *context = "无法读取记录";
     FSlot = -1;
-    if (!connection.Handle() || FKeyColumn < 0)
+    if (!connection.Connected() || FKeyColumn < 0)
         throw EDatabaseError(std::string(context) + "：没有打开的数据库。");
+    if (connection.IsServer()) {
+        if (!FServerStatement) {
+            const QByteArray sql = Sql();
+            FServerStatement =
+                connection.Driver().Prepare(std::string_view(sql.constData(), std::size_t(sql.size())));
+        }
+        TDbStatement &statement = *FServerStatement;
+        statement.BindInt64(1, key);
+        FFound = statement.Step();
+        if (FFound) {
+            FRow = std::make_unique<TDbRowStore>(int(FOrigins.size()));
+            FRow->AddFromRow(TDbRowReader(statement));
+        }
+        statement.Reset();
+        FSlot = slot;
+        return FFound ? FRow.get() : nullptr;
+    }
     if (!FStatement) {
-        QStringList columns;
-        for (const QString &origin : FOrigins)
-            columns.append(Quoted(origin));
-        const QByteArray sql = ("SELECT " + columns.join(',') + " FROM " + Quoted(FTable) + " WHERE " +
-                                Quoted(FOrigins[std::size_t(FKeyColumn)]) + " = ?1")
-                                   .toUtf8();
+        const QByteArray sql = Sql();
         sqlite3_stmt *statement = nullptr;
         if (sqlite3_prepare_v2(connection.Handle(), sql.constData(), int(sql.size()), &statement, nullptr) !=
             SQLITE_OK) {

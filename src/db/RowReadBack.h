@@ -14,6 +14,7 @@ namespace kestrum {
 
 class TDbConnection;
 class TDbRowStore;
+class TDbStatement;
 
 class TDbRowReadBack {
 public:
@@ -45,7 +46,11 @@ private:
     QString FTable;
     std::vector<QString> FOrigins;
     int FKeyColumn = -1;
+    //! The statement that reads a row by key: on a file SQLite's own, on a
+    //! server the driver's.
+    QByteArray Sql() const;
     std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt *)> FStatement;
+    std::unique_ptr<TDbStatement> FServerStatement;
     std::unique_ptr<TDbRowStore> FRow;
     int FSlot = -1;
     bool FFound = false;

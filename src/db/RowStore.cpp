@@ -1,5 +1,6 @@
 #include "db/RowStore.h"
 
+#include "db/DbDriver.h"
 #include "db/DbErrors.h"
 #include "db/DbRowReader.h"
 
@@ -365,6 +366,55 @@ void TDbRowStore::SetFromStatement(int slot, sqlite3_stmt *statement)
     }
     for (int i = 0; i < int(FColumns.size()); ++i)
         Store(FColumns[i], slot, statement, i);
+}
+
+int TDbRowStore::AddFromRow(const TDbRowReader &row)
+{
+    const int slot = FSlotCount;
+    SetFromRow(slot, row);
+    ++FSlotCount;
+    return slot;
+}
+
+void TDbRowStore::SetFromRow(int slot, const TDbRowReader &row)
+{
+    if (KeysOnly())
+        StoreKeyAndHash(slot, HashOf(row));
+    for (int i = 0; i < int(FColumns.size()); ++i) {
+        if (!Holds(i))
+            continue;
+        const TDbCellKind kind = row.Kind(i);
+        std::int64_t word = 0;
+        if (kind == TDbCellKind::Integer) {
+            word = row.Integer(i);
+        } else if (kind == TDbCellKind::Float) {
+            const double value = row.Float(i);
+            std::memcpy(&word, &value, sizeof word);
+        }
+        const bool bytes = kind == TDbCellKind::Text || kind == TDbCellKind::Blob;
+        Put(FColumns[i], slot, kind, word, bytes ? row.Bytes(i) : std::string_view());
+    }
+}
+
+void TDbRowStore::Bind(TDbStatement &statement, int parameter, int slot, int column) const
+{
+    switch (Kind(slot, column)) {
+    case TDbCellKind::Null:
+        statement.BindNull(parameter);
+        break;
+    case TDbCellKind::Integer:
+        statement.BindInt64(parameter, Integer(slot, column));
+        break;
+    case TDbCellKind::Float:
+        statement.BindDouble(parameter, Float(slot, column));
+        break;
+    case TDbCellKind::Text:
+        statement.BindText(parameter, Bytes(slot, column));
+        break;
+    case TDbCellKind::Blob:
+        statement.BindBlob(parameter, Bytes(slot, column));
+        break;
+    }
 }
 
 void TDbRowStore::Bind(sqlite3_stmt *statement, int parameter, int slot, int column) const

@@ -23,6 +23,7 @@ struct sqlite3_stmt;
 namespace kestrum {
 
 class TDbRowReader;
+class TDbStatement;
 
 enum class TDbCellKind : std::uint8_t { Null, Integer, Float, Text, Blob };
 
@@ -52,6 +53,10 @@ public:
     int AddFromStatement(sqlite3_stmt *statement);
     //! Overwrites a slot from the statement's current row.
     void SetFromStatement(int slot, sqlite3_stmt *statement);
+    //! Appends a slot filled from a row as it is read (a driver's row), or
+    //! overwrites one.
+    int AddFromRow(const TDbRowReader &row);
+    void SetFromRow(int slot, const TDbRowReader &row);
     //! Appends a copy of another store's slot (same columns), or overwrites one.
     int AddCopy(const TDbRowStore &other, int otherSlot);
     void SetCopy(int slot, const TDbRowStore &other, int otherSlot);
@@ -71,6 +76,7 @@ public:
 
     //! Binds a cell as it was read to the statement's parameter.
     void Bind(sqlite3_stmt *statement, int parameter, int slot, int column) const;
+    void Bind(TDbStatement &statement, int parameter, int slot, int column) const;
 
 private:
     //! Text and blob bytes of one column, each cell a length prefix and its

@@ -2,7 +2,9 @@
 
 #include "db/ColumnInfo.h"
 #include "db/DbConnection.h"
+#include "db/DbDriver.h"
 #include "db/DbErrors.h"
+#include "db/DbRowReader.h"
 #include "db/FieldValues.h"
 #include "db/RowStore.h"
 
@@ -134,7 +136,169 @@ bool StepCheckedWrite(const TDbConnection &connection, sqlite3_stmt *statement, 
     return sqlite3_changes(connection.Handle()) == 1;
 }
 
+//! One write transaction on a server: rolled back unless committed.
+class TServerTransaction {
+public:
+    explicit TServerTransaction(const TDbConnection &connection) : FConnection(connection)
+    {
+        connection.Driver().Begin();
+        FOpen = true;
+        connection.NotifyWriteStep(TDbWriteStep::Began);
+    }
+    ~TServerTransaction()
+    {
+        if (!FOpen)
+            return;
+        try {
+            FConnection.Driver().Rollback();
+        } catch (...) { // a broken link ends the transaction on the server anyway
+        }
+    }
+    TServerTransaction(const TServerTransaction &) = delete;
+    TServerTransaction &operator=(const TServerTransaction &) = delete;
+    void Commit()
+    {
+        FConnection.Driver().Commit();
+        FOpen = false;
+        FConnection.NotifyWriteStep(TDbWriteStep::Committed);
+    }
+
+private:
+    const TDbConnection &FConnection;
+    bool FOpen = false;
+};
+
+std::unique_ptr<TDbStatement> PrepareOnServer(const TDbConnection &connection, const QString &sql)
+{
+    const QByteArray utf8 = sql.toUtf8();
+    return connection.Driver().Prepare(std::string_view(utf8.constData(), std::size_t(utf8.size())));
+}
+
 } // namespace
+
+QString TDbRowWriter::ServerRowCheckCondition(int firstParameter) const
+{
+    int parameter = firstParameter;
+    QStringList checks{Quoted(FOrigins[std::size_t(FKeyField)]) + " = ?" + QString::number(parameter++)};
+    for (int i = 0; i < int(FOrigins.size()); ++i)
+        if (i != FKeyField)
+            checks.append(Quoted(FOrigins[std::size_t(i)]) + " IS NOT DISTINCT FROM ?" +
+                          QString::number(parameter++));
+    return checks.join(" AND ");
+}
+
+void TDbRowWriter::BindServerRowCheck(TDbStatement &statement, int parameter, const TDbRowStore &store,
+                                      int slot) const
+{
+    store.Bind(statement, parameter++, slot, FKeyField);
+    for (int i = 0; i < int(FOrigins.size()); ++i)
+        if (i != FKeyField)
+            store.Bind(statement, parameter++, slot, i);
+}
+
+TDbRowStore TDbRowWriter::ReadBackOnServer(const TDbConnection &connection, const TDbRowStore *store,
+                                           int slot, std::int64_t key) const
+{
+    QStringList columns;
+    for (const QString &origin : FOrigins)
+        columns.append(Quoted(origin));
+    const std::unique_ptr<TDbStatement> readBack =
+        PrepareOnServer(connection, "SELECT " + columns.join(',') + " FROM " + Quoted(FTable) + " WHERE " +
+                                        Quoted(FOrigins[std::size_t(FKeyField)]) + " = ?1");
+    if (store)
+        store->Bind(*readBack, 1, slot, FKeyField);
+    else
+        readBack->BindInt64(1, key);
+    if (!readBack->Step())
+        RaiseConflict("保存"); // gone although this transaction just wrote it
+    TDbRowStore row(int(FOrigins.size()));
+    row.AddFromRow(TDbRowReader(*readBack));
+    return row;
+}
+
+TDbRowStore TDbRowWriter::InsertOnServer(const TDbConnection &connection, const std::vector<int> &fields,
+                                         const std::vector<Variant> &values,
+                                         const std::vector<TFieldType> &types) const
+{
+    QString sql = "INSERT INTO " + Quoted(FTable);
+    if (fields.empty()) {
+        sql += QStringLiteral(" DEFAULT VALUES");
+    } else {
+        QStringList names, marks;
+        for (int i : fields) {
+            names.append(Quoted(FOrigins[std::size_t(i)]));
+            marks.append(QStringLiteral("?"));
+        }
+        sql += " (" + names.join(',') + ") VALUES (" + marks.join(',') + ")";
+    }
+    TServerTransaction transaction(connection);
+    TDbDriver &driver = connection.Driver();
+    {
+        const QByteArray utf8 = sql.toUtf8();
+        const QByteArray key = FOrigins[std::size_t(FKeyField)].toUtf8();
+        const std::unique_ptr<TDbStatement> insert =
+            driver.PrepareInsert(std::string_view(utf8.constData(), std::size_t(utf8.size())),
+                                 std::string_view(key.constData(), std::size_t(key.size())));
+        for (std::size_t k = 0; k < fields.size(); ++k) {
+            const std::size_t field = std::size_t(fields[k]);
+            BindFieldValue(*insert, int(k) + 1, values[field], types[field]);
+        }
+        insert->Step();
+    }
+    connection.NotifyWriteStep(TDbWriteStep::Written);
+    TDbRowStore row = ReadBackOnServer(connection, nullptr, 0, driver.LastInsertId());
+    connection.NotifyWriteStep(TDbWriteStep::ReadBack);
+    transaction.Commit();
+    return row;
+}
+
+TDbRowStore TDbRowWriter::UpdateOnServer(const TDbConnection &connection, const TDbRowStore &store, int slot,
+                                         const std::vector<int> &fields, const std::vector<Variant> &values,
+                                         const std::vector<TFieldType> &types) const
+{
+    QStringList sets;
+    int parameter = 1;
+    for (int i : fields)
+        sets.append(Quoted(FOrigins[std::size_t(i)]) + " = ?" + QString::number(parameter++));
+    // RETURNING tells whether the checked row was there to change.
+    const QString sql = "UPDATE " + Quoted(FTable) + " SET " + sets.join(',') + " WHERE " +
+                        ServerRowCheckCondition(parameter) + " RETURNING " +
+                        Quoted(FOrigins[std::size_t(FKeyField)]);
+    TServerTransaction transaction(connection);
+    bool stored = false;
+    {
+        const std::unique_ptr<TDbStatement> update = PrepareOnServer(connection, sql);
+        parameter = 1;
+        for (int i : fields)
+            BindFieldValue(*update, parameter++, values[std::size_t(i)], types[std::size_t(i)]);
+        BindServerRowCheck(*update, parameter, store, slot);
+        stored = update->Step();
+    }
+    if (!stored)
+        RaiseConflict("保存");
+    connection.NotifyWriteStep(TDbWriteStep::Written);
+    TDbRowStore row = ReadBackOnServer(connection, &store, slot, 0);
+    connection.NotifyWriteStep(TDbWriteStep::ReadBack);
+    transaction.Commit();
+    return row;
+}
+
+void TDbRowWriter::DeleteOnServer(const TDbConnection &connection, const TDbRowStore &store, int slot) const
+{
+    const QString sql = "DELETE FROM " + Quoted(FTable) + " WHERE " + ServerRowCheckCondition(1) +
+                        " RETURNING " + Quoted(FOrigins[std::size_t(FKeyField)]);
+    TServerTransaction transaction(connection);
+    bool deleted = false;
+    {
+        const std::unique_ptr<TDbStatement> remove = PrepareOnServer(connection, sql);
+        BindServerRowCheck(*remove, 1, store, slot);
+        deleted = remove->Step();
+    }
+    if (!deleted)
+        RaiseConflict("删除");
+    connection.NotifyWriteStep(TDbWriteStep::Written);
+    transaction.Commit();
+}
 
 void TDbRowWriter::RaiseConflict(const char *action)
 {
@@ -142,7 +306,8 @@ void TDbRowWriter::RaiseConflict(const char *action)
                          "，也没有覆盖任何内容。请取消，再重新显示列表以查看当前的数据。");
 }
 
-void TDbRowWriter::Describe(sqlite3 *db, const std::vector<TDbColumnInfo> &columns)
+template <typename KeyOf>
+void TDbRowWriter::DescribeWith(const std::vector<TDbColumnInfo> &columns, KeyOf &&keyOf)
 {
     Clear();
     QString table;
@@ -155,7 +320,7 @@ void TDbRowWriter::Describe(sqlite3 *db, const std::vector<TDbColumnInfo> &colum
     }
     if (!oneTable)
         return;
-    const QString key = TableKeyColumn(db, table);
+    const QString key = keyOf(table);
     for (int i = 0; i < int(columns.size()) && !key.isEmpty(); ++i)
         if (columns[std::size_t(i)].origin.compare(key, Qt::CaseInsensitive) == 0)
             FKeyField = i;
@@ -164,6 +329,29 @@ void TDbRowWriter::Describe(sqlite3 *db, const std::vector<TDbColumnInfo> &colum
     const bool distinct = std::adjacent_find(sorted.begin(), sorted.end()) == sorted.end();
     if (FKeyField >= 0 && distinct)
         FTable = table;
+}
+
+void TDbRowWriter::Describe(sqlite3 *db, const std::vector<TDbColumnInfo> &columns)
+{
+    DescribeWith(columns, [db](const QString &table) { return TableKeyColumn(db, table); });
+}
+
+void TDbRowWriter::Describe(TDbDriver &driver, const std::vector<TDbColumnInfo> &columns)
+{
+    // The key is the table's one primary key column holding whole numbers.
+    DescribeWith(columns, [&driver](const QString &table) {
+        QString key;
+        int keys = 0;
+        for (const TDbTableColumn &column : driver.TableColumns(table.toStdString())) {
+            if (!column.PrimaryKey)
+                continue;
+            ++keys;
+            if (QString::fromStdString(column.DeclaredType)
+                    .compare(QLatin1String("INTEGER"), Qt::CaseInsensitive) == 0)
+                key = QString::fromStdString(column.Name);
+        }
+        return keys == 1 ? key : QString();
+    });
 }
 
 void TDbRowWriter::Clear()
@@ -195,6 +383,8 @@ TDbRowStore TDbRowWriter::Insert(const TDbConnection &connection, const std::vec
                                  const std::vector<Variant> &values,
                                  const std::vector<TFieldType> &types) const
 {
+    if (connection.IsServer())
+        return InsertOnServer(connection, fields, values, types);
     QString sql = "INSERT INTO " + Quoted(FTable);
     if (fields.empty()) {
         sql += QStringLiteral(" DEFAULT VALUES");
@@ -230,6 +420,8 @@ TDbRowStore TDbRowWriter::Update(const TDbConnection &connection, const TDbRowSt
                                  const std::vector<int> &fields, const std::vector<Variant> &values,
                                  const std::vector<TFieldType> &types) const
 {
+    if (connection.IsServer())
+        return UpdateOnServer(connection, store, slot, fields, values, types);
     QStringList sets;
     for (int i : fields)
         sets.append(Quoted(FOrigins[std::size_t(i)]) + " = ?");
@@ -261,6 +453,8 @@ TDbRowStore TDbRowWriter::Update(const TDbConnection &connection, const TDbRowSt
 
 void TDbRowWriter::Delete(const TDbConnection &connection, const TDbRowStore &store, int slot) const
 {
+    if (connection.IsServer())
+        return DeleteOnServer(connection, store, slot);
     const QString sql = "DELETE FROM " + Quoted(FTable) + " WHERE " + RowCheckCondition();
     const char *context = "记录未能删除";
     TWriteTransaction transaction(connection, context);

@@ -18,7 +18,9 @@ struct sqlite3_stmt;
 namespace kestrum {
 
 class TDbConnection;
+class TDbDriver;
 class TDbRowStore;
+class TDbStatement;
 struct TDbColumnInfo;
 
 class TDbRowWriter {
@@ -27,6 +29,8 @@ public:
     //! every column comes from one table, no table column twice, and the
     //! table's key (its one INTEGER PRIMARY KEY) is among them.
     void Describe(sqlite3 *db, const std::vector<TDbColumnInfo> &columns);
+    //! The same on any engine, its tables' keys asked of the driver.
+    void Describe(TDbDriver &driver, const std::vector<TDbColumnInfo> &columns);
     void Clear();
 
     bool Writable() const { return !FTable.isEmpty(); }
@@ -52,8 +56,26 @@ public:
     [[noreturn]] static void RaiseConflict(const char *action);
 
 private:
+    //! Describe with the table's key column as keyOf names it ("" for none).
+    template <typename KeyOf> void DescribeWith(const std::vector<TDbColumnInfo> &columns, KeyOf &&keyOf);
     QString RowCheckCondition() const;
     void BindRowCheck(sqlite3_stmt *statement, int parameter, const TDbRowStore &store, int slot) const;
+
+    // The writes on a server: the same transaction, the same check of every
+    // column against the row as read (the server's UPDATE and DELETE test it
+    // again on the row version they change, so a writer that committed in
+    // between is seen), the row read back by its key.
+    QString ServerRowCheckCondition(int firstParameter) const;
+    void BindServerRowCheck(TDbStatement &statement, int parameter, const TDbRowStore &store, int slot) const;
+    TDbRowStore ReadBackOnServer(const TDbConnection &connection, const TDbRowStore *store, int slot,
+                                 std::int64_t key) const;
+    TDbRowStore InsertOnServer(const TDbConnection &connection, const std::vector<int> &fields,
+                               const std::vector<Variant> &values,
+                               const std::vector<TFieldType> &types) const;
+    TDbRowStore UpdateOnServer(const TDbConnection &connection, const TDbRowStore &store, int slot,
+                               const std::vector<int> &fields, const std::vector<Variant> &values,
+                               const std::vector<TFieldType> &types) const;
+    void DeleteOnServer(const TDbConnection &connection, const TDbRowStore &store, int slot) const;
 
     QString FTable;
     std::vector<QString> FOrigins;

@@ -118,6 +118,30 @@ public:
             return *days;
         throw EDbDriverError(TDbErrorKind::Other, "“" + text + "”不是日期。");
     }
+    std::string_view ColumnBytes(int column) const override
+    {
+        const void *bytes = nullptr;
+        switch (sqlite3_column_type(FStatement, column)) {
+        case SQLITE_TEXT:
+            bytes = sqlite3_column_text(FStatement, column);
+            break;
+        case SQLITE_BLOB:
+            bytes = sqlite3_column_blob(FStatement, column);
+            break;
+        default:
+            return {};
+        }
+        return bytes ? std::string_view(static_cast<const char *>(bytes),
+                                        std::size_t(sqlite3_column_bytes(FStatement, column)))
+                     : std::string_view();
+    }
+    TDbColumnOrigin ColumnOrigin(int column) const override
+    {
+        const auto text = [](const char *value) { return value ? std::string(value) : std::string(); };
+        return {text(sqlite3_column_table_name(FStatement, column)),
+                text(sqlite3_column_origin_name(FStatement, column)),
+                text(sqlite3_column_decltype(FStatement, column))};
+    }
 
 private:
     void Check(int rc)
@@ -209,6 +233,26 @@ void TSqliteDriver::Exec(std::string_view sql)
 bool TSqliteDriver::InTransaction() const
 {
     return sqlite3_get_autocommit(FDb) == 0;
+}
+
+std::vector<TDbTableColumn> TSqliteDriver::TableColumns(std::string_view table)
+{
+    std::vector<TDbTableColumn> columns;
+    std::unique_ptr<TDbStatement> info = Prepare("SELECT name, type, pk FROM pragma_table_info(?1)");
+    info->BindText(1, table);
+    while (info->Step())
+        columns.push_back({info->ColumnText(0), info->ColumnText(1), info->ColumnInt64(2) > 0});
+    return columns;
+}
+
+std::vector<std::string> TSqliteDriver::TableNames()
+{
+    std::vector<std::string> names;
+    std::unique_ptr<TDbStatement> list =
+        Prepare("SELECT name FROM sqlite_master WHERE type IN ('table','view')");
+    while (list->Step())
+        names.push_back(list->ColumnText(0));
+    return names;
 }
 
 std::int64_t TSqliteDriver::DataVersion()

@@ -22,6 +22,8 @@ public:
     std::int64_t LastInsertId() const override;
     void Exec(std::string_view sql) override;
     bool InTransaction() const override;
+    std::vector<TDbTableColumn> TableColumns(std::string_view table) override;
+    std::vector<std::string> TableNames() override;
     void WatchChanges() override;
     std::vector<TDbChange> TakeChanges(int waitMilliseconds) override;
 

@@ -77,3 +77,16 @@ TEST_F(ServerConnectionTest, AFileStaysAFile)
 }
 
 } // namespace kestrum::test
+
+namespace kestrum::test {
+
+TEST_F(ServerConnectionTest, AConnectionForReadingOnlyNeverWritesToTheServer)
+{
+    TDbConnection connection;
+    connection.SetConnectionString(ConnectionStringFor(Server->ConnectionString(Database)));
+    connection.SetMode(cmRead);
+    connection.Open();
+    EXPECT_THROW(connection.Driver().Exec("CREATE TABLE t (id bigint PRIMARY KEY)"), EDbDriverError);
+}
+
+} // namespace kestrum::test
