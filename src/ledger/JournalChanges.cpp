@@ -48,12 +48,12 @@ std::vector<TDbChange> TJournalChanges::Since()
             FKnown = false;
             return everything;
         }
-        const TMark before = FMark;
-        const bool known = FKnown;
+        // A journal made since the last look (the program adds one to an
+        // older file right after reading its rows) holds every write since.
+        const TMark before = FKnown ? FMark : TMark{};
         FMark = now;
         FKnown = true;
-        if (!known || now.Undone != before.Undone || now.UndoneIds != before.UndoneIds ||
-            now.LastRow < before.LastRow)
+        if (now.Undone != before.Undone || now.UndoneIds != before.UndoneIds || now.LastRow < before.LastRow)
             return everything;
         std::vector<TDbChange> changes;
         if (now.LastRow == before.LastRow)

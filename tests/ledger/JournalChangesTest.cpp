@@ -88,5 +88,21 @@ TEST_F(JournalChangesTest, AnUndoOrManyRowsOrNoJournalMeanReadEverythingAgain)
     EXPECT_EQ(Text(changes.Since()), "*:0") << "a file without a journal cannot say";
 }
 
+TEST_F(JournalChangesTest, AJournalMadeAfterTheLastLookTellsEveryWriteSinceIt)
+{
+    // Guards against both pages of a ten-million-entry file being read
+    // again after its open: the program adds the journal to an older file
+    // after it read the rows, and its first change was taken for one the
+    // journal could not tell.
+    DropJournalTriggers(*mine);
+    mine->Exec("DROP TABLE kestrum_journal; DROP TABLE kestrum_journal_action");
+    TJournalChanges changes(*mine);
+    EnsureJournal(*mine);
+    other->Exec("CREATE TABLE IF NOT EXISTS kestrum_note (x); INSERT INTO kestrum_note VALUES (1)");
+    EXPECT_EQ(Text(changes.Since()), "");
+    other->Exec("UPDATE gain SET 本次进帐 = 5 WHERE 进帐人 = 'a'");
+    EXPECT_EQ(Text(changes.Since()), "gain:1");
+}
+
 } // namespace
 } // namespace kestrum
