@@ -373,6 +373,18 @@ int TkvDataStorage::CompareRecords(int recordIndexA, int recordIndexB, const Tkv
     return def->Compare(SlotValue(recordIndexA), SlotValue(recordIndexB));
 }
 
+void SetLoadedValue(const TkvValueDef &def, std::byte *buffer, const Variant &value, TkvValueHeap &heap)
+{
+    try {
+        def.SetValue(buffer, value, heap);
+    } catch (const Exception &) {
+        // Another tool stored what the column's type cannot hold ("2024-13-01"
+        // in a date column): the cell stays empty here, the row and its other
+        // cells are shown, and the stored value is left as it is.
+        def.SetValue(buffer, Variant::null(), heap);
+    }
+}
+
 void TkvDataStorage::ReadRecord(int recordIndex, TkvValueDefReader &reader, bool skipInternalFields)
 {
     const TkvValueDefs &defs = recordIndex < 0 ? FInternalValueDefs : FValueDefs;
@@ -385,7 +397,7 @@ void TkvDataStorage::ReadRecord(int recordIndex, TkvValueDefReader &reader, bool
         if (skipInternalFields && reader.IsInternal(def))
             continue;
         if (!reader.ReadValueInto(def, buffer, heap))
-            def->SetValue(buffer, reader.GetValue(def), heap);
+            SetLoadedValue(*def, buffer, reader.GetValue(def), heap);
         if (def->TextStored())
             def->SetDisplayText(buffer, reader.GetDisplayText(def), heap);
     }

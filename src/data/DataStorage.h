@@ -24,6 +24,11 @@ struct TkvValuePointer {
     bool IsNull = true;
 };
 
+//! Puts a value read from the database into a record's buffer. A value the
+//! column's type cannot hold leaves the cell empty rather than failing the
+//! whole load: one odd row must not hide every other entry.
+void SetLoadedValue(const TkvValueDef &def, std::byte *buffer, const Variant &value, TkvValueHeap &heap);
+
 class TkvDataStorage {
 public:
     TkvDataStorage();

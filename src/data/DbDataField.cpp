@@ -200,7 +200,7 @@ bool TkvValueDefDBReader::ReadValueInto(TkvValueDef *valueDef, std::byte *buffer
         return true;
     }
     // The record set's own cell, without copying it into a new variant.
-    valueDef->SetValue(buffer, FDataSet->CurrentValue(field->Field()->Index()), heap);
+    SetLoadedValue(*valueDef, buffer, FDataSet->CurrentValue(field->Field()->Index()), heap);
     return true;
 }
 

@@ -227,7 +227,7 @@ void TkvDbRowFiller::Fill(TkvDataStorage &storage, int recordIndex, const TDbRow
         if (stored)
             buffer[column.def->Offset()] = std::byte{1};
         else
-            column.def->SetValue(buffer, CellValue(row, column.column, column.type), heap);
+            SetLoadedValue(*column.def, buffer, CellValue(row, column.column, column.type), heap);
     }
 }
 

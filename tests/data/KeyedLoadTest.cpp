@@ -99,7 +99,7 @@ TEST_F(KeyedLoad, DateTextsOfEveryFormReadAsTheirFieldsReadThem)
     Query.Close();
 
     // A text that only looks like a date reads as the record set's field
-    // reads it (an error, or what the text converts to), also for a day read before.
+    // reads it (what the text converts to, or an empty cell), also for a day read before.
     for (const char *text : {"2024-07-10 24:00:00", "2024-07-10 12:60:00", "2024-07-10 1a:00:00",
                              "2024-07-10x00:00:00", "2024-07-10 00:00:0", "2023-02-29 00:00:00", "2023-02-29",
                              "2024-13-01 00:00:00", "2024-07-1000:00:00"}) {
@@ -119,6 +119,37 @@ TEST_F(KeyedLoad, DateTextsOfEveryFormReadAsTheirFieldsReadThem)
             << text;
         Query.Close();
         RawExec(FPath, "DELETE FROM gain WHERE id = (SELECT max(id) FROM gain)");
+    }
+}
+
+TEST_F(KeyedLoad, AStoredTextNoDateOfTheColumnCanBeLeavesItsCellEmptyAndEveryRowShown)
+{
+    // Guards against one "2024-13-01" written by another tool emptying the
+    // whole income page: loading failed at that row, by either way of loading.
+    AddGain(55, "2024-13-01", "坏日期", "");
+    BindIncome("select * from gain");
+    for (const bool keysOnly : {true, false}) {
+        SCOPED_TRACE(keysOnly ? "rows kept by key" : "full copy");
+        if (!keysOnly) {
+            Query.SetFilter("[id] > 0");
+            Query.SetFiltered(true);
+        }
+        ASSERT_NO_THROW(Query.Open());
+        ASSERT_EQ(Controller.RecordCount(), 6);
+        EXPECT_EQ(Controller.GetValue(5, 0).toDouble(), 55);
+        EXPECT_TRUE(Controller.GetValue(5, 1).isNull());
+        EXPECT_EQ(Controller.GetValue(5, 2).toString(), QString::fromUtf8("坏日期"));
+        EXPECT_EQ(Controller.GetValue(0, 2).toString(), QString::fromUtf8("工资"));
+
+        // Saving another cell of that row leaves the stored text as it was.
+        Query.Last();
+        Query.Edit();
+        Query.FieldByName("进帐人")->SetText(QString::fromUtf8("改过"));
+        Query.Post();
+        EXPECT_EQ(RawValue(FPath, "SELECT 进帐时间 || '/' || 进帐人 FROM gain WHERE 本次进帐 = 55"),
+                  "2024-13-01/改过");
+        Query.Close();
+        RawExec(FPath, "UPDATE gain SET 进帐人 = '坏日期' WHERE 本次进帐 = 55");
     }
 }
 
