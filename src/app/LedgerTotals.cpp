@@ -187,6 +187,34 @@ QString NoItemName()
     return utf8("(未填)");
 }
 
+namespace {
+
+//! A year's figures from its months' sums and its items' sums, each item
+//! given by `nameAndSums` as its name and a record of Year, Months and
+//! InMonth; the items largest first, in the year and in each month.
+template <class TSum, class TItems, class TNameAndSums>
+void FinishYear(TYearTotals &totals, const std::array<TSum, 12> &income, const std::array<TSum, 12> &expense,
+                const TItems &items, TNameAndSums nameAndSums)
+{
+    for (std::size_t month = 0; month < 12; ++month) {
+        totals.Months[month].Income = income[month].Cents();
+        totals.Months[month].Expense = expense[month].Cents();
+    }
+    for (const auto &entry : items) {
+        const auto [itemName, item] = nameAndSums(entry);
+        const QString name = itemName.isEmpty() ? NoItemName() : itemName;
+        totals.ExpenseByItem.push_back({name, item.Year.Cents()});
+        for (std::size_t month = 0; month < 12; ++month)
+            if (item.InMonth[month])
+                totals.MonthExpenseByItem[month].push_back({name, item.Months[month].Cents()});
+    }
+    SortLargestFirst(totals.ExpenseByItem);
+    for (auto &monthItems : totals.MonthExpenseByItem)
+        SortLargestFirst(monthItems);
+}
+
+} // namespace
+
 std::vector<TItemAmount> TopItems(const std::vector<TItemAmount> &items, int slices)
 {
     slices = std::max(slices, 2);
@@ -340,20 +368,9 @@ TYearTotals TLedgerTotals::ServerYear(TDbDriver &server, const QString &yearText
         item.Year.Add(sum.Amount);
         expense[month].Add(sum.Amount);
     }
-    for (std::size_t month = 0; month < 12; ++month) {
-        totals.Months[month].Income = income[month].Cents();
-        totals.Months[month].Expense = expense[month].Cents();
-    }
-    for (const auto &[itemName, item] : items) {
-        const QString name = itemName.isEmpty() ? NoItemName() : itemName;
-        totals.ExpenseByItem.push_back({name, item.Year.Cents()});
-        for (std::size_t month = 0; month < 12; ++month)
-            if (item.InMonth[month])
-                totals.MonthExpenseByItem[month].push_back({name, item.Months[month].Cents()});
-    }
-    SortLargestFirst(totals.ExpenseByItem);
-    for (auto &monthItems : totals.MonthExpenseByItem)
-        SortLargestFirst(monthItems);
+    FinishYear(totals, income, expense, items, [](const auto &entry) -> std::pair<QString, const TItem &> {
+        return {entry.first, entry.second};
+    });
     return totals;
 }
 
@@ -408,20 +425,10 @@ TYearTotals TLedgerTotals::Year(const QString &yearText)
         item.Year.Add(amount);
     });
 
-    for (std::size_t month = 0; month < 12; ++month) {
-        totals.Months[month].Income = income[month].Cents();
-        totals.Months[month].Expense = expense[month].Cents();
-    }
-    for (const TItemSums &item : items) {
-        const QString name = item.Item.empty() ? NoItemName() : QString::fromUtf8(item.Item);
-        totals.ExpenseByItem.push_back({name, item.Year.Cents()});
-        for (std::size_t month = 0; month < 12; ++month)
-            if (item.InMonth[month])
-                totals.MonthExpenseByItem[month].push_back({name, item.Months[month].Cents()});
-    }
-    SortLargestFirst(totals.ExpenseByItem);
-    for (auto &monthItems : totals.MonthExpenseByItem)
-        SortLargestFirst(monthItems);
+    FinishYear(totals, income, expense, items,
+               [](const TItemSums &item) -> std::pair<QString, const TItemSums &> {
+                   return {QString::fromUtf8(item.Item), item};
+               });
     return totals;
 }
 
