@@ -216,21 +216,24 @@ TDbRowStore TDbRowWriter::ReadBackOnServer(const TDbConnection &connection, cons
     return row;
 }
 
+QString TDbRowWriter::InsertSql(const std::vector<int> &fields) const
+{
+    QString sql = "INSERT INTO " + Quoted(FTable);
+    if (fields.empty())
+        return sql + QStringLiteral(" DEFAULT VALUES");
+    QStringList names, marks;
+    for (int i : fields) {
+        names.append(Quoted(FOrigins[std::size_t(i)]));
+        marks.append(QStringLiteral("?"));
+    }
+    return sql + " (" + names.join(',') + ") VALUES (" + marks.join(',') + ")";
+}
+
 TDbRowStore TDbRowWriter::InsertOnServer(const TDbConnection &connection, const std::vector<int> &fields,
                                          const std::vector<Variant> &values,
                                          const std::vector<TFieldType> &types) const
 {
-    QString sql = "INSERT INTO " + Quoted(FTable);
-    if (fields.empty()) {
-        sql += QStringLiteral(" DEFAULT VALUES");
-    } else {
-        QStringList names, marks;
-        for (int i : fields) {
-            names.append(Quoted(FOrigins[std::size_t(i)]));
-            marks.append(QStringLiteral("?"));
-        }
-        sql += " (" + names.join(',') + ") VALUES (" + marks.join(',') + ")";
-    }
+    const QString sql = InsertSql(fields);
     TServerTransaction transaction(connection);
     TDbDriver &driver = connection.Driver();
     {
@@ -385,17 +388,7 @@ TDbRowStore TDbRowWriter::Insert(const TDbConnection &connection, const std::vec
 {
     if (connection.IsServer())
         return InsertOnServer(connection, fields, values, types);
-    QString sql = "INSERT INTO " + Quoted(FTable);
-    if (fields.empty()) {
-        sql += QStringLiteral(" DEFAULT VALUES");
-    } else {
-        QStringList names, marks;
-        for (int i : fields) {
-            names.append(Quoted(FOrigins[std::size_t(i)]));
-            marks.append(QStringLiteral("?"));
-        }
-        sql += " (" + names.join(',') + ") VALUES (" + marks.join(',') + ")";
-    }
+    const QString sql = InsertSql(fields);
     const char *context = "新记录未能保存";
     TWriteTransaction transaction(connection, context);
     {

@@ -69,6 +69,8 @@ private:
     void BindServerRowCheck(TDbStatement &statement, int parameter, const TDbRowStore &store, int slot) const;
     TDbRowStore ReadBackOnServer(const TDbConnection &connection, const TDbRowStore *store, int slot,
                                  std::int64_t key) const;
+    //! "INSERT INTO table (fields...) VALUES (?,...)", or DEFAULT VALUES for none.
+    QString InsertSql(const std::vector<int> &fields) const;
     TDbRowStore InsertOnServer(const TDbConnection &connection, const std::vector<int> &fields,
                                const std::vector<Variant> &values,
                                const std::vector<TFieldType> &types) const;
