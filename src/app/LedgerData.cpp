@@ -6,6 +6,7 @@
 #include "ledger/DateIndexes.h"
 #include "ledger/Journal.h"
 #include "ledger/KeptTotals.h"
+#include "ledger/KeptTotalsByMonth.h"
 #include "ledger/LedgerFile.h"
 #include "ledger/RecurringStore.h"
 #include "ledger/ServerSchema.h"
@@ -211,7 +212,8 @@ void TLedgerData::LoadedFromServer(const std::function<void(const std::function<
 void TLedgerData::StartKeptTotals()
 {
     StopKeptTotals();
-    if (!ADOConnection1.Handle() || HasKeptTotals(ADOConnection1.Handle()))
+    if (!ADOConnection1.Handle() ||
+        (HasKeptTotals(ADOConnection1.Handle()) && HasKeptMonthTotals(ADOConnection1.Handle())))
         return;
     FStopKeptTotals = false;
     // Its own connection, short reads and one short write: a post of the
@@ -221,6 +223,7 @@ void TLedgerData::StartKeptTotals()
         TKeptTotalsPass pass;
         pass.Stop = &FStopKeptTotals;
         MakeKeptTotalsAside(path, pass);
+        MakeKeptMonthTotalsAside(path, pass);
     });
 }
 

@@ -11,6 +11,7 @@
 #include "db/RowStore.h"
 #include "ledger/DatePeriods.h"
 #include "ledger/KeptTotals.h"
+#include "ledger/KeptTotalsByMonth.h"
 #include "ledger/ServerTotals.h"
 
 #include <QRegularExpression>
@@ -95,6 +96,7 @@ QString YearRowsStatement(const char *table, const char *date, const char *colum
 class TRunningSum {
 public:
     void Add(double value) { FSum.Add(value); }
+    void Add(const TMoneySum &sum) { FSum.Add(sum); }
     TCents Cents() const { return SumToCents(Variant(FSum.Value())); }
 
 private:
@@ -291,8 +293,41 @@ Variant TLedgerTotals::Sum(const QString &statement, const TLedgerData::TParamet
                 return *kept;
         }
     }
+    if (const std::optional<Variant> kept = KeptSum(statement, parameters)) {
+        FQuery.Close();
+        return *kept;
+    }
     TLedgerData::ReplaceAndReopen(FQuery, SumStatement(statement, parameters), parameters);
     return FQuery.FieldByName(resultField)->Value();
+}
+
+std::optional<Variant> TLedgerTotals::KeptSum(const QString &statement,
+                                              const TLedgerData::TParameterTexts &parameters)
+{
+    TDbConnection *connection = FQuery.Connection();
+    if (!connection || !connection->Connected() || OnServer(*connection))
+        return std::nullopt;
+    const QRegularExpressionMatch match = PeriodSumPattern().match(statement);
+    if (!match.hasMatch())
+        return std::nullopt;
+    const auto parameter = [&](const QString &name) -> std::optional<int> {
+        for (const auto &[parameterName, text] : parameters)
+            if (parameterName.compare(name, Qt::CaseInsensitive) == 0)
+                return WholeNumberText(text);
+        return std::nullopt;
+    };
+    // A parameter the statement does not name is the record set's to refuse.
+    for (const auto &given : parameters)
+        if (given.first.compare(match.captured(6), Qt::CaseInsensitive) != 0 &&
+            !(match.hasCaptured(7) && given.first.compare(match.captured(7), Qt::CaseInsensitive) == 0))
+            return std::nullopt;
+    // Only numbers are bound as numbers; any other text is the record set's.
+    const std::optional<int> year = parameter(match.captured(6));
+    const std::optional<int> month = match.hasCaptured(7) ? parameter(match.captured(7)) : std::nullopt;
+    if (!year || (match.hasCaptured(7) && !month))
+        return std::nullopt;
+    return KeptPeriodSum(connection->Handle(), match.captured(3), match.captured(1), match.captured(5), *year,
+                         month, SumStatement(statement, parameters));
 }
 
 std::optional<Variant> TLedgerTotals::ServerSum(TDbDriver &server, const QString &statement,
@@ -388,6 +423,8 @@ TYearTotals TLedgerTotals::Year(const QString &yearText)
 
     std::array<TRunningSum, 12> income, expense;
     const std::optional<int> year = WholeNumberText(yearText);
+    if (KeptYear(totals, yearText, year))
+        return totals;
     Prepare(FQuery, YearRowsStatement(IncomeTable, IncomeDate, IncomeYearRows, IncomeYearCondition, yearText),
             QStringLiteral("a"), yearText);
     FQuery.Scan([&](const TDbRowReader &row) {
@@ -430,6 +467,73 @@ TYearTotals TLedgerTotals::Year(const QString &yearText)
                    return {QString::fromUtf8(item.Item), item};
                });
     return totals;
+}
+
+bool TLedgerTotals::KeptYear(TYearTotals &totals, const QString &yearText, std::optional<int> year)
+{
+    TDbConnection *connection = FQuery.Connection();
+    if (!year || !connection || !connection->Connected() || OnServer(*connection))
+        return false;
+    // The statements the scans below would run tell the order in which the
+    // rows aside are added.
+    const auto incomeRows = KeptYearItems(
+        connection->Handle(), utf8(IncomeTable), *year,
+        YearRowsStatement(IncomeTable, IncomeDate, IncomeYearRows, IncomeYearCondition, yearText));
+    if (!incomeRows)
+        return false;
+    const auto expenseRows = KeptYearItems(
+        connection->Handle(), utf8(ExpenseTable), *year,
+        YearRowsStatement(ExpenseTable, ExpenseDate, ExpenseYearRows, ExpenseYearCondition, yearText));
+    if (!expenseRows)
+        return false;
+    FQuery.Close();
+    std::array<TRunningSum, 12> income, expense;
+    for (const TKeptMonthItem &item : incomeRows->Months) {
+        totals.Empty = false;
+        income[std::size_t(item.Month - 1)].Add(item.Amount);
+    }
+    for (const TKeptAsideRow &row : incomeRows->Aside) {
+        totals.Empty = false;
+        if (row.Amount)
+            income[std::size_t(row.Month - 1)].Add(*row.Amount);
+    }
+    std::vector<TItemSums> items;
+    std::unordered_map<std::string, std::size_t> itemIndex;
+    const auto itemOf = [&](const std::string &name, std::size_t month) -> TItemSums & {
+        auto found = itemIndex.find(name);
+        if (found == itemIndex.end()) {
+            found = itemIndex.emplace(name, items.size()).first;
+            items.push_back({name, {}, {}, {}});
+        }
+        TItemSums &item = items[found->second];
+        item.InMonth[month] = true;
+        return item;
+    };
+    for (const TKeptMonthItem &kept : expenseRows->Months) {
+        totals.Empty = false;
+        const std::size_t month = std::size_t(kept.Month - 1);
+        TItemSums &item = itemOf(kept.Item, month);
+        item.Months[month].Add(kept.Amount);
+        item.Year.Add(kept.Amount);
+        expense[month].Add(kept.Amount);
+    }
+    // Row by row, as the scan adds them: what goes to a running total's
+    // floating remainder is added in the same order.
+    for (const TKeptAsideRow &row : expenseRows->Aside) {
+        totals.Empty = false;
+        const std::size_t month = std::size_t(row.Month - 1);
+        TItemSums &item = itemOf(row.Item, month);
+        if (!row.Amount)
+            continue;
+        expense[month].Add(*row.Amount);
+        item.Months[month].Add(*row.Amount);
+        item.Year.Add(*row.Amount);
+    }
+    FinishYear(totals, income, expense, items,
+               [](const TItemSums &item) -> std::pair<QString, const TItemSums &> {
+                   return {QString::fromUtf8(item.Item), item};
+               });
+    return true;
 }
 
 } // namespace kestrum

@@ -89,6 +89,13 @@ public:
     static TYearTotals ServerYear(TDbDriver &server, const QString &yearText);
 
 private:
+    //! A sum over a year or a month from the month totals the file keeps,
+    //! when they give the statement's value exactly.
+    std::optional<Variant> KeptSum(const QString &statement, const TLedgerData::TParameterTexts &parameters);
+    //! The year's figures from the month totals the file keeps; false when
+    //! they cannot give them exactly, and totals is left as it was.
+    bool KeptYear(TYearTotals &totals, const QString &yearText, std::optional<int> year);
+
     TDbQuery &FQuery;
 };
 

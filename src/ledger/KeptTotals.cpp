@@ -60,16 +60,23 @@ std::string TriggerName(const TKeptTable &t, TEvent event)
     return std::string("kestrum_totals_") + t.Table + suffix;
 }
 
-//! The value's ten-thousandths when it is a floating value that is the
-//! double nearest to them, else Null. Below 2^50 units the product is
-//! within a quarter of the integer, so any rounding finds it, and only
-//! that one integer divides back to the value.
 std::string Units(const std::string &v)
+{
+    return KeptUnitsSql(v);
+}
+
+} // namespace
+
+// Below 2^50 units the product is within a quarter of the integer, so any
+// rounding finds it, and only that one integer divides back to the value.
+std::string KeptUnitsSql(const std::string &v)
 {
     const std::string scaled = "CAST(round(" + v + " * 10000) AS INTEGER)";
     return "CASE WHEN typeof(" + v + ") = 'real' AND abs(" + v + " * 10000) < 1125899906842624.0 AND " +
            scaled + " / 10000.0 = " + v + " THEN " + scaled + " END";
 }
+
+namespace {
 
 //! The totals' row of the table with the value v added (sign "+") or
 //! taken away ("-").

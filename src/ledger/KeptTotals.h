@@ -21,6 +21,7 @@
 #include <atomic>
 #include <functional>
 #include <optional>
+#include <string>
 
 struct sqlite3;
 
@@ -55,5 +56,10 @@ bool MakeKeptTotalsAside(const QString &ledgerPath, const TKeptTotalsPass &pass 
 
 //! Whether the totals of every ledger table are kept and current.
 bool HasKeptTotals(sqlite3 *db);
+
+//! An expression of built-in SQL that is the value v's ten-thousandths when
+//! v is a floating value that is the double nearest to them, else Null: what
+//! the triggers count exactly.
+std::string KeptUnitsSql(const std::string &v);
 
 } // namespace kestrum
