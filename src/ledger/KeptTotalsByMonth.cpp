@@ -96,14 +96,22 @@ std::string InMonthSql(const TRowSql &r)
            KeptUnitsSql(r.Amount) + " IS NOT NULL))";
 }
 
+// No conflict clause: a statement in a trigger takes the conflict policy of
+// the write that fired it (INSERT OR REPLACE would replace a month's row),
+// and an older SQLite knows no UPSERT. The month's row is added to where it
+// exists, else made.
 std::string AddSql(const TMonthTable &t, const TRowSql &r)
 {
-    return std::string("INSERT INTO kestrum_month_totals (tbl, month, item, row_count, entries, units, "
-                       "magnitude) SELECT '") +
+    const std::string key =
+        std::string("tbl = '") + t.Table + "' AND month = " + MonthSql(r.Date) + " AND item = " + ItemSql(r);
+    return "UPDATE kestrum_month_totals SET row_count = row_count + 1, entries = entries + (" + r.Amount +
+           " IS NOT NULL), units = units + " + UnitsSql(r) + ", magnitude = magnitude + abs(" + UnitsSql(r) +
+           ") WHERE " + key + " AND " + InMonthSql(r) +
+           "; INSERT INTO kestrum_month_totals (tbl, month, item, row_count, entries, units, magnitude) "
+           "SELECT '" +
            t.Table + "', " + MonthSql(r.Date) + ", " + ItemSql(r) + ", 1, " + r.Amount + " IS NOT NULL, " +
            UnitsSql(r) + ", abs(" + UnitsSql(r) + ") WHERE " + InMonthSql(r) +
-           " ON CONFLICT (tbl, month, item) DO UPDATE SET row_count = row_count + 1, entries = entries + "
-           "excluded.entries, units = units + excluded.units, magnitude = magnitude + excluded.magnitude;";
+           " AND NOT EXISTS (SELECT 1 FROM kestrum_month_totals WHERE " + key + ");";
 }
 
 std::string TakeSql(const TMonthTable &t, const TRowSql &r)
@@ -125,7 +133,8 @@ std::string TakeReplacedSql(const TMonthTable &t)
     return "UPDATE kestrum_month_totals SET row_count = row_count - 1, entries = entries - (SELECT " +
            r.Amount + " IS NOT NULL" + note + "), units = units - (SELECT " + UnitsSql(r) + note +
            "), magnitude = magnitude - (SELECT abs(" + UnitsSql(r) + ")" + note + ") WHERE tbl = '" +
-           t.Table + "' AND (month, item) = (SELECT " + MonthSql(r.Date) + ", " + ItemSql(r) + note + ");";
+           t.Table + "' AND month = (SELECT " + MonthSql(r.Date) + note + ") AND item = (SELECT " +
+           ItemSql(r) + note + ");";
 }
 
 std::string AddAsideSql(const TMonthTable &t, const TRowSql &r)
