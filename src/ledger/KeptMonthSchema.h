@@ -1,0 +1,72 @@
+#pragma once
+// The tables and triggers that keep each ledger table's amounts per month
+// and item, written as SQL, and the checks that they are in place: what the
+// readers of the month totals and the pass that makes them share.
+#include <sqlite3.h>
+
+#include <memory>
+#include <stdexcept>
+#include <string>
+
+namespace kestrum::kept_months {
+
+struct TMonthTable {
+    const char *Table, *Amount, *Date, *Item, *Remark, *Index;
+};
+
+extern const TMonthTable MonthTables[2];
+
+extern const char *const MonthTableSql;
+extern const char *const AsideTableSql;
+extern const char *const MadeTableSql;
+
+//! The three values of one row a trigger or a pass reads, as SQL.
+struct TRowSql {
+    std::string Date, Amount, Item;
+};
+
+//! The month "YYYY-MM" of a date the program wrote, else Null (see the
+//! definition for which texts count).
+std::string MonthSql(const std::string &d);
+std::string ItemSql(const TRowSql &r);
+std::string UnitsSql(const TRowSql &r);
+//! True when the row is counted in its month's totals, else kept aside.
+std::string InMonthSql(const TRowSql &r);
+
+enum class TEvent { Insert, Update, Delete };
+
+std::string TriggerName(const TMonthTable &t, TEvent event);
+TRowSql RowOf(const TMonthTable &t, const std::string &prefix);
+std::string TriggerSql(const TMonthTable &t, TEvent event);
+
+class TFailure : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+using TStatement = std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt *)>;
+
+TStatement Prepare(sqlite3 *db, const std::string &sql);
+void Exec(sqlite3 *db, const std::string &sql);
+std::string Text(sqlite3_stmt *s, int column);
+std::string StoredTrigger(sqlite3 *db, const std::string &name);
+bool TableHasColumns(sqlite3 *db, const TMonthTable &t);
+//! The triggers are these, the notes of replaced rows are taken, and the
+//! totals were made.
+bool IsKept(sqlite3 *db, const TMonthTable &t);
+
+template <typename Work> auto InSavepoint(sqlite3 *db, const char *name, Work work)
+{
+    Exec(db, std::string("SAVEPOINT ") + name);
+    try {
+        auto result = work();
+        Exec(db, std::string("RELEASE ") + name);
+        return result;
+    } catch (...) {
+        const std::string undo = std::string("ROLLBACK TO ") + name + "; RELEASE " + name;
+        sqlite3_exec(db, undo.c_str(), nullptr, nullptr, nullptr);
+        throw;
+    }
+}
+
+} // namespace kestrum::kept_months
