@@ -33,6 +33,20 @@ public:
     //! The channel the ledger's triggers notify on; payload "table:id".
     static constexpr const char *ChangeChannel = "kestrum_change";
 
+    //! Takes up a new session after libpq made the link again: the
+    //! session's settings and listening are made anew, and statements the
+    //! ended session had prepared are prepared again when next run. A new
+    //! session is also noticed without this call, before the next statement.
+    void RenewSession();
+    //! Counts the sessions so far; a statement prepared in an earlier one
+    //! is prepared again.
+    int Session();
+
+    //! Why making (or remaking) the link failed: the kind, and a Chinese
+    //! message chosen by the SQLSTATE the server sent or libpq's untranslated
+    //! words (see TPgConnectWords).
+    static EDbDriverError ConnectFailure(pg_conn *connection);
+
     pg_conn *Handle() const { return FConnection; }
     void NoteInsertId(std::int64_t id) { FLastInsertId = id; }
 
@@ -54,14 +68,39 @@ public:
 
 private:
     void Collect(std::vector<TDbChange> &changes);
+    //! The session's own settings, and its listening when watched.
+    void StartSession();
 
     pg_conn *FConnection = nullptr;
+    int FSessionPid = 0; //!< the server process of the session the driver knows
+    int FSession = 0;
+    bool FSessionUnset = false; //!< a new session's settings are still to be made
+    bool FWatching = false;
     std::int64_t FLastInsertId = 0;
     int FStatements = 0;
     std::vector<std::string> FForgotten;
     //! Table oid -> its name and its columns' names by number.
     std::map<unsigned, std::pair<std::string, std::map<int, std::string>>> FOriginNames;
     std::map<std::string, std::vector<TDbTableColumn>, std::less<>> FTableColumns;
+};
+
+//! While it lives, libpq and the C library write this thread's messages
+//! untranslated, and the errors a server sends while a link is made carry
+//! their SQLSTATE: a failure to connect is told apart whatever the user's
+//! language or the server's. For the time a connection is made or remade.
+class TPgConnectWords {
+public:
+    explicit TPgConnectWords(pg_conn *connection);
+    ~TPgConnectWords();
+    TPgConnectWords(const TPgConnectWords &) = delete;
+    TPgConnectWords &operator=(const TPgConnectWords &) = delete;
+    //! The connection, once there is one (nullptr before it was started).
+    void Attach(pg_conn *connection);
+
+private:
+    pg_conn *FConnection = nullptr;
+    struct __locale_struct *FUntranslated = nullptr;
+    struct __locale_struct *FBefore = nullptr;
 };
 
 } // namespace kestrum
