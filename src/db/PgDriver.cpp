@@ -8,6 +8,7 @@
 #include <poll.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <charconv>
 #include <chrono>
@@ -239,14 +240,30 @@ bool AwaitConnection(pg_conn *connection)
     return true;
 }
 
+//! Whether a statement reads rows (SELECT, WITH, VALUES, TABLE), as
+//! opposed to one that writes or sets something.
+bool IsQuery(const std::string &sql)
+{
+    std::size_t at = 0;
+    while (at < sql.size() && (std::isspace(static_cast<unsigned char>(sql[at])) || sql[at] == '('))
+        ++at;
+    std::string word;
+    while (at < sql.size() && std::isalpha(static_cast<unsigned char>(sql[at])))
+        word += char(std::toupper(static_cast<unsigned char>(sql[at++])));
+    return word == "SELECT" || word == "WITH" || word == "VALUES" || word == "TABLE";
+}
+
 class TPgStatement : public TDbStatement {
 public:
-    TPgStatement(TPgDriver &driver, std::string sql, bool insert)
-        : FDriver(driver), FSql(std::move(sql)), FInsert(insert)
+    TPgStatement(TPgDriver &driver, std::string sql, bool insert, bool mayStream)
+        : FDriver(driver), FSql(std::move(sql)), FInsert(insert),
+          FMayStream(mayStream && !insert && IsQuery(FSql))
     {
     }
     ~TPgStatement() override
     {
+        CloseCursor();
+        PQclear(FRest);
         PQclear(FResult);
         PQclear(FDescription);
         // A name of an ended session is gone with it.
@@ -315,10 +332,28 @@ public:
                 return false;
         }
         ++FRow;
+        if (FRow < PQntuples(FResult))
+            return true;
+        if (!FRest && !FCursorOpen)
+            return false;
+        // The next rows: those taken in while another statement ran, or
+        // the cursor's next batch.
+        FBlobs.clear();
+        if (FRest) {
+            PQclear(FResult);
+            FResult = FRest;
+            FRest = nullptr;
+        } else {
+            Fetch();
+        }
+        FRow = 0;
         return FRow < PQntuples(FResult);
     }
     void Reset() override
     {
+        CloseCursor();
+        PQclear(FRest);
+        FRest = nullptr;
         FBlobs.clear();
         PQclear(FResult);
         FResult = nullptr;
@@ -464,6 +499,9 @@ private:
             formats[i] = p.Binary ? 1 : 0;
             types[i] = p.Type;
         }
+        // A write, or a query run plainly, does not belong in the transaction
+        // another query's cursor made for itself.
+        FDriver.FinishStreams(!FMayStream);
         FDriver.DropForgottenStatements();
         // Prepared in a session that has ended since (the link was made
         // again): the server no longer knows the name.
@@ -493,6 +531,10 @@ private:
             FPreparedTypes = types;
             FPreparedSession = FDriver.Session();
         }
+        if (FMayStream && FRuns == 1) {
+            OpenCursor(values, lengths, formats, types);
+            return;
+        }
         if (FPrepared.empty())
             FResult = PQexecParams(FDriver.Handle(), FSql.c_str(), int(count), types.data(), values.data(),
                                    lengths.data(), formats.data(), 0);
@@ -515,6 +557,95 @@ private:
         if (FInsert && PQntuples(FResult) > 0)
             FDriver.NoteInsertId(std::strtoll(PQgetvalue(FResult, PQntuples(FResult) - 1, 0), nullptr, 10));
     }
+
+    //! A query's rows in batches through a cursor, so that no more of them
+    //! is held here than the caller keeps. Outside a transaction the cursor
+    //! gets one of its own, which ends with it.
+    void OpenCursor(const std::vector<const char *> &values, const std::vector<int> &lengths,
+                    const std::vector<int> &formats, const std::vector<Oid> &types)
+    {
+        pg_conn *connection = FDriver.Handle();
+        const bool own = PQtransactionStatus(connection) == PQTRANS_IDLE;
+        if (own)
+            FDriver.Exec("BEGIN");
+        FCursor = FDriver.NewCursorName();
+        PGresult *declared =
+            PQexecParams(connection, ("DECLARE " + FCursor + " NO SCROLL CURSOR FOR " + FSql).c_str(),
+                         int(values.size()), types.data(), values.data(), lengths.data(), formats.data(), 0);
+        if (PQresultStatus(declared) != PGRES_COMMAND_OK) {
+            if (own)
+                PQclear(PQexec(connection, "ROLLBACK"));
+            try {
+                FDriver.Fail(declared, "无法执行数据库语句");
+            } catch (...) {
+                PQclear(declared);
+                throw;
+            }
+        }
+        PQclear(declared);
+        FCursorOpen = true;
+        FCursorOwnsTransaction = own;
+        FDriver.BeginStream(this, own, [this] { TakeRest(); });
+        Fetch();
+        FRow = -1;
+    }
+
+    //! The cursor's next batch as the current result; the cursor is closed
+    //! once a batch comes short.
+    void Fetch()
+    {
+        PGresult *batch = PQexec(FDriver.Handle(),
+                                 ("FETCH FORWARD " + std::to_string(BatchRows) + " FROM " + FCursor).c_str());
+        if (PQresultStatus(batch) != PGRES_TUPLES_OK) {
+            CloseCursor();
+            try {
+                FDriver.Fail(batch, "无法执行数据库语句");
+            } catch (...) {
+                PQclear(batch);
+                throw;
+            }
+        }
+        PQclear(FResult);
+        FResult = batch;
+        if (PQntuples(batch) < BatchRows)
+            CloseCursor();
+    }
+
+    //! Another statement is about to run that the cursor cannot stay open
+    //! for: the rows still to come are taken in at once.
+    void TakeRest()
+    {
+        if (!FCursorOpen)
+            return;
+        PGresult *rest = PQexec(FDriver.Handle(), ("FETCH ALL FROM " + FCursor).c_str());
+        if (PQresultStatus(rest) == PGRES_TUPLES_OK && PQntuples(rest) > 0) {
+            PQclear(FRest);
+            FRest = rest;
+        } else {
+            PQclear(rest);
+        }
+        CloseCursor();
+    }
+
+    //! Closes the cursor, and ends the transaction made for it; never throws
+    //! (a broken link has ended both already).
+    void CloseCursor()
+    {
+        if (!FCursorOpen)
+            return;
+        FCursorOpen = false;
+        FDriver.EndStream(this);
+        pg_conn *connection = FDriver.Handle();
+        if (PQtransactionStatus(connection) == PQTRANS_INERROR) {
+            if (FCursorOwnsTransaction)
+                PQclear(PQexec(connection, "ROLLBACK"));
+            return;
+        }
+        PQclear(
+            PQexec(connection, ("CLOSE " + FCursor + (FCursorOwnsTransaction ? "; COMMIT" : "")).c_str()));
+    }
+
+    static constexpr int BatchRows = 10000;
 
     //! Whether values of `types` fit the prepared statement: a null fits any
     //! parameter, and an untyped one takes whatever the server made of it.
@@ -563,7 +694,12 @@ private:
     int FRow = -1;
     PGresult *FDescription = nullptr;
     int FRuns = 0;
-    std::string FPrepared; //!< the server's name for it once run twice
+    bool FMayStream; //!< a query: its rows may come in batches
+    std::string FCursor;
+    bool FCursorOpen = false;
+    bool FCursorOwnsTransaction = false;
+    PGresult *FRest = nullptr; //!< rows taken in at once while another statement ran
+    std::string FPrepared;     //!< the server's name for it once run twice
     std::vector<Oid> FPreparedTypes;
     int FPreparedSession = 0;                                //!< the session that knows FPrepared
     mutable std::vector<std::pair<int, std::string>> FBlobs; //!< unescaped blobs: row, bytes
@@ -699,6 +835,33 @@ void TPgDriver::ForgetStatement(const std::string &name)
     FForgotten.push_back(name);
 }
 
+void TPgDriver::BeginStream(const void *statement, bool ownsTransaction, std::function<void()> takeRest)
+{
+    FStreams.push_back({statement, ownsTransaction, std::move(takeRest)});
+}
+
+void TPgDriver::EndStream(const void *statement)
+{
+    std::erase_if(FStreams, [statement](const TStream &stream) { return stream.Statement == statement; });
+}
+
+void TPgDriver::FinishStreams(bool onlyOwnTransactions)
+{
+    if (onlyOwnTransactions &&
+        std::none_of(FStreams.begin(), FStreams.end(), [](const TStream &s) { return s.OwnsTransaction; }))
+        return;
+    // The newest first: an older cursor's transaction may hold the newer.
+    while (!FStreams.empty()) {
+        const std::function<void()> takeRest = FStreams.back().TakeRest;
+        takeRest(); // ends the stream
+    }
+}
+
+std::string TPgDriver::NewCursorName()
+{
+    return "kestrum_cursor_" + std::to_string(++FStatements);
+}
+
 void TPgDriver::DropForgottenStatements()
 {
     // A new session first gets its settings; its statements are not there.
@@ -732,7 +895,7 @@ void TPgDriver::Fail(const pg_result *result, const std::string &context) const
 
 std::unique_ptr<TDbStatement> TPgDriver::Prepare(std::string_view sql)
 {
-    return std::make_unique<TPgStatement>(*this, NumberedParameters(sql), false);
+    return std::make_unique<TPgStatement>(*this, NumberedParameters(sql), false, true);
 }
 
 std::unique_ptr<TDbStatement> TPgDriver::PrepareInsert(std::string_view sql, std::string_view key)
@@ -746,11 +909,13 @@ std::unique_ptr<TDbStatement> TPgDriver::PrepareInsert(std::string_view sql, std
         if (c == '"')
             quoted += '"';
     }
-    return std::make_unique<TPgStatement>(*this, text + " RETURNING " + quoted + "\"", true);
+    return std::make_unique<TPgStatement>(*this, text + " RETURNING " + quoted + "\"", true, false);
 }
 
 void TPgDriver::Exec(std::string_view sql)
 {
+    // A transaction's end, a savepoint, a write: no cursor stays open across it.
+    FinishStreams(false);
     DropForgottenStatements();
     PGresult *result = PQexec(FConnection, std::string(sql).c_str());
     const ExecStatusType status = PQresultStatus(result);
@@ -854,6 +1019,8 @@ std::vector<std::string> TPgDriver::TableNames()
 
 bool TPgDriver::InTransaction() const
 {
+    // While rows come the connection says only that it is busy.
+    const_cast<TPgDriver *>(this)->FinishStreams(true);
     const PGTransactionStatusType status = PQtransactionStatus(FConnection);
     return status == PQTRANS_INTRANS || status == PQTRANS_INERROR || status == PQTRANS_ACTIVE;
 }

@@ -5,6 +5,7 @@
 // ~/.pgpass or the service file, and honours sslmode as given.
 #include "db/DbDriver.h"
 
+#include <functional>
 #include <map>
 #include <utility>
 
@@ -50,6 +51,14 @@ public:
     pg_conn *Handle() const { return FConnection; }
     void NoteInsertId(std::int64_t id) { FLastInsertId = id; }
 
+    //! Queries read through cursors: a write, a transaction's end or a
+    //! savepoint first has them take in the rest of their rows (all of
+    //! them, or only those whose cursor made a transaction of its own).
+    void BeginStream(const void *statement, bool ownsTransaction, std::function<void()> takeRest);
+    void EndStream(const void *statement);
+    void FinishStreams(bool onlyOwnTransactions);
+    std::string NewCursorName();
+
     //! Names of statements prepared on the server; a forgotten one is
     //! dropped before the next statement runs.
     std::string NewStatementName();
@@ -76,6 +85,12 @@ private:
     int FSession = 0;
     bool FSessionUnset = false; //!< a new session's settings are still to be made
     bool FWatching = false;
+    struct TStream {
+        const void *Statement;
+        bool OwnsTransaction;
+        std::function<void()> TakeRest;
+    };
+    std::vector<TStream> FStreams;
     std::int64_t FLastInsertId = 0;
     int FStatements = 0;
     std::vector<std::string> FForgotten;
