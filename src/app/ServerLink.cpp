@@ -118,8 +118,9 @@ bool TPgLinkReconnect::Broken() const
 bool TPgLinkReconnect::Start()
 {
     FWantWrite = true;
+    const TPgConnectWords words(FDriver.Handle());
     if (PQresetStart(FDriver.Handle()) == 0) {
-        FFailure = QString::fromUtf8(PQerrorMessage(FDriver.Handle())).trimmed();
+        FFailure = QString::fromUtf8(TPgDriver::ConnectFailure(FDriver.Handle()).what());
         return false;
     }
     return true;
@@ -133,7 +134,12 @@ TLinkReconnect::TStep TPgLinkReconnect::Step()
         pollfd socket{PQsocket(connection), short(FWantWrite ? POLLOUT : POLLIN), 0};
         if (socket.fd < 0 || ::poll(&socket, 1, 0) == 0)
             return socket.fd < 0 ? TStep::Failed : TStep::Pending;
-        switch (PQresetPoll(connection)) {
+        PostgresPollingStatusType status;
+        {
+            const TPgConnectWords words(connection);
+            status = PQresetPoll(connection);
+        }
+        switch (status) {
         case PGRES_POLLING_READING:
             FWantWrite = false;
             break;
@@ -143,8 +149,9 @@ TLinkReconnect::TStep TPgLinkReconnect::Step()
         case PGRES_POLLING_OK:
             try {
                 // A new session on the server: the settings the driver made
-                // when it connected, and listening for others' changes.
-                FDriver.Exec("SET DateStyle TO 'ISO, YMD'; SET IntervalStyle TO 'iso_8601'");
+                // when it connected, its statements prepared anew when next
+                // run, and listening for others' changes.
+                FDriver.RenewSession();
                 FDriver.WatchChanges();
             } catch (const std::exception &error) {
                 FFailure = QString::fromUtf8(error.what());
@@ -152,7 +159,7 @@ TLinkReconnect::TStep TPgLinkReconnect::Step()
             }
             return TStep::Done;
         default:
-            FFailure = QString::fromUtf8(PQerrorMessage(connection)).trimmed();
+            FFailure = QString::fromUtf8(TPgDriver::ConnectFailure(connection).what());
             return TStep::Failed;
         }
     }

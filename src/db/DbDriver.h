@@ -76,7 +76,16 @@ public:
 
     virtual void BindNull(int index) = 0;
     virtual void BindInt64(int index, std::int64_t value) = 0;
+    //! A number to be written (or compared) as the decimal it shows.
     virtual void BindDouble(int index, double value) = 0;
+    //! A number as a row's cell was read, to find that row again: an engine
+    //! whose exact decimals read as doubles compares it the way it read it.
+    virtual void BindDoubleAsRead(int index, double value) { BindDouble(index, value); }
+    //! An integer as a row's cell was read, to find that row again: the
+    //! column it came from decides its type (a yes/no read as 1 or 0).
+    virtual void BindInt64AsRead(int index, std::int64_t value) { BindInt64(index, value); }
+    //! A yes/no value; an engine without such a type takes 1 or 0.
+    virtual void BindBool(int index, bool value) { BindInt64(index, value ? 1 : 0); }
     virtual void BindText(int index, std::string_view value) = 0;
     virtual void BindBlob(int index, std::string_view bytes) = 0;
     //! A date as days since 30 December 1899, the time as the fraction.

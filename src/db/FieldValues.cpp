@@ -519,7 +519,7 @@ void BindFieldValue(TDbStatement &statement, int parameter, const Variant &value
     }
     switch (value.type()) {
     case VarType::Boolean:
-        statement.BindInt64(parameter, value.toBool() ? 1 : 0);
+        statement.BindBool(parameter, value.toBool());
         return;
     case VarType::Int8:
     case VarType::Int16:

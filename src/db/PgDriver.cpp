@@ -4,10 +4,16 @@
 
 #include <libpq-fe.h>
 
+#include <locale.h>
 #include <poll.h>
 
+#include <algorithm>
+#include <cctype>
+#include <cerrno>
 #include <charconv>
 #include <chrono>
+#include <clocale>
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <tuple>
@@ -139,17 +145,129 @@ TConnectFailure KindOfConnectFailure(const std::string &message)
     return {TDbErrorKind::ConnectionLost, "无法连接数据库服务器"};
 }
 
+constexpr const char *TimeoutLead = "无法连接数据库服务器：服务器没有在规定时间内应答";
+constexpr const char *NoPasswordLead = "无法登录数据库服务器：服务器要求密码，但没有找到密码"
+                                       "（密码请写在 ~/.pgpass 或服务文件中，Kestrum 不保存密码）";
+
+//! The SQLSTATE of an error the server sent while the link was made, as
+//! libpq's verbose form writes it after the severity: "FATAL:  28P01: ...".
+//! The severity is in the server's language, the code never is.
+std::string ServerState(const std::string &message)
+{
+    for (std::size_t at = message.find(":  "); at != std::string::npos; at = message.find(":  ", at + 1)) {
+        const std::size_t code = at + 3;
+        if (message.size() < code + 6 || message[code + 5] != ':')
+            continue;
+        bool plain = true;
+        for (std::size_t i = code; i < code + 5; ++i)
+            plain = plain &&
+                    ((message[i] >= '0' && message[i] <= '9') || (message[i] >= 'A' && message[i] <= 'Z'));
+        if (plain)
+            return message.substr(code, 5);
+    }
+    return {};
+}
+
+//! A failure to connect by the SQLSTATE the server sent; `byWords` where the
+//! code alone does not tell (28000 is a missing role as well as a refusal of
+//! pg_hba.conf, and the words are the server's).
+TConnectFailure KindOfConnectState(const std::string &state, const std::string &message,
+                                   TConnectFailure byWords)
+{
+    if (state == "28P01")
+        return {TDbErrorKind::AuthFailed, "无法登录数据库服务器：用户名或密码不对"
+                                          "（密码请写在 ~/.pgpass 或服务文件中，Kestrum 不保存密码）"};
+    if (state == "28000") {
+        if (byWords.Kind == TDbErrorKind::AuthFailed)
+            return byWords;
+        return {TDbErrorKind::AuthFailed, "无法登录数据库服务器：服务器上没有这个用户，"
+                                          "或不允许它从这台电脑登录（见服务器的 pg_hba.conf）"};
+    }
+    if (state == "3D000")
+        return {TDbErrorKind::SchemaMissing, "服务器上没有这个数据库（请先建立数据库，再用 kestrum-db init "
+                                             "建立账本）"};
+    if (state == "42501")
+        return {TDbErrorKind::NoRights, "这个用户没有连接这个数据库的权限"};
+    if (state == "53300" || state == "57P03" || state == "57P01" || state.starts_with("08"))
+        return {TDbErrorKind::ConnectionLost,
+                "数据库服务器暂时不接受连接（正在启动、关闭或连接已满），请稍后再试"};
+    (void)message;
+    return byWords;
+}
+
+//! The connection timeout libpq's own blocking connect would keep, in
+//! milliseconds (-1: none): connect_timeout, at least two seconds.
+int ConnectTimeout(pg_conn *connection)
+{
+    int seconds = 0;
+    if (PQconninfoOption *options = PQconninfo(connection)) {
+        for (PQconninfoOption *o = options; o->keyword; ++o)
+            if (std::strcmp(o->keyword, "connect_timeout") == 0 && o->val)
+                seconds = std::atoi(o->val);
+        PQconninfoFree(options);
+    }
+    if (seconds <= 0)
+        return -1;
+    return std::max(seconds, 2) * 1000;
+}
+
+//! Drives a started connection to its end; false when the server did not
+//! answer in time (the connection is then still unmade).
+bool AwaitConnection(pg_conn *connection)
+{
+    const int timeout = ConnectTimeout(connection);
+    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout);
+    PostgresPollingStatusType status = PGRES_POLLING_WRITING;
+    while (status != PGRES_POLLING_OK && status != PGRES_POLLING_FAILED) {
+        if (PQstatus(connection) == CONNECTION_BAD)
+            return true;
+        int wait = -1;
+        if (timeout >= 0) {
+            wait = int(std::chrono::duration_cast<std::chrono::milliseconds>(until -
+                                                                             std::chrono::steady_clock::now())
+                           .count());
+            if (wait <= 0)
+                return false;
+        }
+        pollfd socket{PQsocket(connection), short(status == PGRES_POLLING_READING ? POLLIN : POLLOUT), 0};
+        const int ready = ::poll(&socket, 1, wait);
+        if (ready < 0 && errno == EINTR)
+            continue;
+        if (ready == 0)
+            return false;
+        status = PQconnectPoll(connection);
+    }
+    return true;
+}
+
+//! Whether a statement reads rows (SELECT, WITH, VALUES, TABLE), as
+//! opposed to one that writes or sets something.
+bool IsQuery(const std::string &sql)
+{
+    std::size_t at = 0;
+    while (at < sql.size() && (std::isspace(static_cast<unsigned char>(sql[at])) || sql[at] == '('))
+        ++at;
+    std::string word;
+    while (at < sql.size() && std::isalpha(static_cast<unsigned char>(sql[at])))
+        word += char(std::toupper(static_cast<unsigned char>(sql[at++])));
+    return word == "SELECT" || word == "WITH" || word == "VALUES" || word == "TABLE";
+}
+
 class TPgStatement : public TDbStatement {
 public:
-    TPgStatement(TPgDriver &driver, std::string sql, bool insert)
-        : FDriver(driver), FSql(std::move(sql)), FInsert(insert)
+    TPgStatement(TPgDriver &driver, std::string sql, bool insert, bool mayStream)
+        : FDriver(driver), FSql(std::move(sql)), FInsert(insert),
+          FMayStream(mayStream && !insert && IsQuery(FSql))
     {
     }
     ~TPgStatement() override
     {
+        CloseCursor();
+        PQclear(FRest);
         PQclear(FResult);
         PQclear(FDescription);
-        if (!FPrepared.empty())
+        // A name of an ended session is gone with it.
+        if (!FPrepared.empty() && FPreparedSession == FDriver.Session())
             FDriver.ForgetStatement(FPrepared);
     }
 
@@ -160,9 +278,36 @@ public:
     }
     void BindDouble(int index, double value) override
     {
+        // As an exact decimal: the server turns a float8 into numeric by its
+        // first fifteen digits only, so 12345678901234.568 would be written
+        // as 12345678901234.6, unlike the file, which keeps the double. The
+        // shortest text that reads back to the double is what a file shows.
+        // numeric has no room for NaN and the infinities of older servers.
+        if (!std::isfinite(value))
+            return BindDoubleAsRead(index, value);
+        char text[32];
+        const auto end = std::to_chars(text, text + sizeof text, value).ptr;
+        Slot(index) = {std::string(text, end), NumericOid, false, false};
+    }
+    void BindDoubleAsRead(int index, double value) override
+    {
+        // Compared as a double: the column's value goes through the same
+        // rounding that reading it took, so a decimal with more digits than a
+        // double holds still matches what was read of it.
         char text[32];
         const auto end = std::to_chars(text, text + sizeof text, value).ptr;
         Slot(index) = {std::string(text, end), Float8Oid, false, false};
+    }
+    void BindInt64AsRead(int index, std::int64_t value) override
+    {
+        // Untyped: compared with a boolean column, "1" and "0" read as yes
+        // and no; with a number column, as that number.
+        Slot(index) = {std::to_string(value), 0, false, false};
+    }
+    void BindBool(int index, bool value) override
+    {
+        // Untyped as well, so that a number column takes it as 1 or 0.
+        Slot(index) = {value ? "1" : "0", 0, false, false};
     }
     void BindText(int index, std::string_view value) override
     {
@@ -187,10 +332,28 @@ public:
                 return false;
         }
         ++FRow;
+        if (FRow < PQntuples(FResult))
+            return true;
+        if (!FRest && !FCursorOpen)
+            return false;
+        // The next rows: those taken in while another statement ran, or
+        // the cursor's next batch.
+        FBlobs.clear();
+        if (FRest) {
+            PQclear(FResult);
+            FResult = FRest;
+            FRest = nullptr;
+        } else {
+            Fetch();
+        }
+        FRow = 0;
         return FRow < PQntuples(FResult);
     }
     void Reset() override
     {
+        CloseCursor();
+        PQclear(FRest);
+        FRest = nullptr;
         FBlobs.clear();
         PQclear(FResult);
         FResult = nullptr;
@@ -237,7 +400,12 @@ public:
             return std::int64_t(std::strtod(text, nullptr));
         return std::strtoll(text, nullptr, 10);
     }
-    double ColumnDouble(int column) const override { return std::strtod(Value(column), nullptr); }
+    double ColumnDouble(int column) const override
+    {
+        if (PQftype(FResult, column) == BoolOid)
+            return double(ColumnInt64(column));
+        return std::strtod(Value(column), nullptr);
+    }
     std::string ColumnText(int column) const override
     {
         return std::string(Value(column), std::size_t(PQgetlength(FResult, FRow, column)));
@@ -331,7 +499,14 @@ private:
             formats[i] = p.Binary ? 1 : 0;
             types[i] = p.Type;
         }
+        // A write, or a query run plainly, does not belong in the transaction
+        // another query's cursor made for itself.
+        FDriver.FinishStreams(!FMayStream);
         FDriver.DropForgottenStatements();
+        // Prepared in a session that has ended since (the link was made
+        // again): the server no longer knows the name.
+        if (!FPrepared.empty() && FPreparedSession != FDriver.Session())
+            FPrepared.clear();
         // A statement run again is parsed and planned once on the server,
         // for as long as its parameters keep their types.
         if (++FRuns >= 2 && !FPrepared.empty() && !SameTypes(types)) {
@@ -354,6 +529,11 @@ private:
             PQclear(prepared);
             FPrepared = name;
             FPreparedTypes = types;
+            FPreparedSession = FDriver.Session();
+        }
+        if (FMayStream && FRuns == 1) {
+            OpenCursor(values, lengths, formats, types);
+            return;
         }
         if (FPrepared.empty())
             FResult = PQexecParams(FDriver.Handle(), FSql.c_str(), int(count), types.data(), values.data(),
@@ -377,6 +557,95 @@ private:
         if (FInsert && PQntuples(FResult) > 0)
             FDriver.NoteInsertId(std::strtoll(PQgetvalue(FResult, PQntuples(FResult) - 1, 0), nullptr, 10));
     }
+
+    //! A query's rows in batches through a cursor, so that no more of them
+    //! is held here than the caller keeps. Outside a transaction the cursor
+    //! gets one of its own, which ends with it.
+    void OpenCursor(const std::vector<const char *> &values, const std::vector<int> &lengths,
+                    const std::vector<int> &formats, const std::vector<Oid> &types)
+    {
+        pg_conn *connection = FDriver.Handle();
+        const bool own = PQtransactionStatus(connection) == PQTRANS_IDLE;
+        if (own)
+            FDriver.Exec("BEGIN");
+        FCursor = FDriver.NewCursorName();
+        PGresult *declared =
+            PQexecParams(connection, ("DECLARE " + FCursor + " NO SCROLL CURSOR FOR " + FSql).c_str(),
+                         int(values.size()), types.data(), values.data(), lengths.data(), formats.data(), 0);
+        if (PQresultStatus(declared) != PGRES_COMMAND_OK) {
+            if (own)
+                PQclear(PQexec(connection, "ROLLBACK"));
+            try {
+                FDriver.Fail(declared, "无法执行数据库语句");
+            } catch (...) {
+                PQclear(declared);
+                throw;
+            }
+        }
+        PQclear(declared);
+        FCursorOpen = true;
+        FCursorOwnsTransaction = own;
+        FDriver.BeginStream(this, own, [this] { TakeRest(); });
+        Fetch();
+        FRow = -1;
+    }
+
+    //! The cursor's next batch as the current result; the cursor is closed
+    //! once a batch comes short.
+    void Fetch()
+    {
+        PGresult *batch = PQexec(FDriver.Handle(),
+                                 ("FETCH FORWARD " + std::to_string(BatchRows) + " FROM " + FCursor).c_str());
+        if (PQresultStatus(batch) != PGRES_TUPLES_OK) {
+            CloseCursor();
+            try {
+                FDriver.Fail(batch, "无法执行数据库语句");
+            } catch (...) {
+                PQclear(batch);
+                throw;
+            }
+        }
+        PQclear(FResult);
+        FResult = batch;
+        if (PQntuples(batch) < BatchRows)
+            CloseCursor();
+    }
+
+    //! Another statement is about to run that the cursor cannot stay open
+    //! for: the rows still to come are taken in at once.
+    void TakeRest()
+    {
+        if (!FCursorOpen)
+            return;
+        PGresult *rest = PQexec(FDriver.Handle(), ("FETCH ALL FROM " + FCursor).c_str());
+        if (PQresultStatus(rest) == PGRES_TUPLES_OK && PQntuples(rest) > 0) {
+            PQclear(FRest);
+            FRest = rest;
+        } else {
+            PQclear(rest);
+        }
+        CloseCursor();
+    }
+
+    //! Closes the cursor, and ends the transaction made for it; never throws
+    //! (a broken link has ended both already).
+    void CloseCursor()
+    {
+        if (!FCursorOpen)
+            return;
+        FCursorOpen = false;
+        FDriver.EndStream(this);
+        pg_conn *connection = FDriver.Handle();
+        if (PQtransactionStatus(connection) == PQTRANS_INERROR) {
+            if (FCursorOwnsTransaction)
+                PQclear(PQexec(connection, "ROLLBACK"));
+            return;
+        }
+        PQclear(
+            PQexec(connection, ("CLOSE " + FCursor + (FCursorOwnsTransaction ? "; COMMIT" : "")).c_str()));
+    }
+
+    static constexpr int BatchRows = 10000;
 
     //! Whether values of `types` fit the prepared statement: a null fits any
     //! parameter, and an untyped one takes whatever the server made of it.
@@ -403,6 +672,7 @@ private:
 
     void Describe()
     {
+        FDriver.DropForgottenStatements();
         PGresult *prepared = PQprepare(FDriver.Handle(), "", FSql.c_str(), 0, nullptr);
         const bool ok = PQresultStatus(prepared) == PGRES_COMMAND_OK;
         PQclear(prepared);
@@ -424,8 +694,14 @@ private:
     int FRow = -1;
     PGresult *FDescription = nullptr;
     int FRuns = 0;
-    std::string FPrepared; //!< the server's name for it once run twice
+    bool FMayStream; //!< a query: its rows may come in batches
+    std::string FCursor;
+    bool FCursorOpen = false;
+    bool FCursorOwnsTransaction = false;
+    PGresult *FRest = nullptr; //!< rows taken in at once while another statement ran
+    std::string FPrepared;     //!< the server's name for it once run twice
     std::vector<Oid> FPreparedTypes;
+    int FPreparedSession = 0;                                //!< the session that knows FPrepared
     mutable std::vector<std::pair<int, std::string>> FBlobs; //!< unescaped blobs: row, bytes
 };
 
@@ -435,21 +711,112 @@ TPgDriver::TPgDriver(const std::string &target)
 {
     const char *keywords[] = {"dbname", "fallback_application_name", "client_encoding", nullptr};
     const char *values[] = {target.c_str(), "kestrum", "UTF8", nullptr};
-    FConnection = PQconnectdbParams(keywords, values, 1);
+    bool timedOut = false;
+    {
+        // A socket that is not there fails while the connection starts.
+        TPgConnectWords words(nullptr);
+        FConnection = PQconnectStartParams(keywords, values, 1);
+        if (!FConnection)
+            throw EDbDriverError(TDbErrorKind::ConnectionLost, "无法连接数据库服务器：内存不足。");
+        words.Attach(FConnection);
+        timedOut = !AwaitConnection(FConnection);
+    }
     if (PQstatus(FConnection) != CONNECTION_OK) {
-        const std::string message = FConnection ? Trimmed(PQerrorMessage(FConnection)) : "out of memory";
+        const EDbDriverError failure =
+            timedOut ? EDbDriverError(TDbErrorKind::ConnectionLost, std::string(TimeoutLead) + "。")
+                     : ConnectFailure(FConnection);
         PQfinish(FConnection);
         FConnection = nullptr;
-        const TConnectFailure failure = KindOfConnectFailure(message);
-        throw EDbDriverError(failure.Kind, std::string(failure.Lead) + "：" + message + "。");
+        throw failure;
     }
     try {
-        // Dates as ISO text, whatever the server's default.
-        Exec("SET DateStyle TO 'ISO, YMD'; SET IntervalStyle TO 'iso_8601'");
+        FSessionPid = PQbackendPID(FConnection);
+        FSession = 1;
+        StartSession();
     } catch (...) {
         PQfinish(FConnection);
         FConnection = nullptr;
         throw;
+    }
+}
+
+void TPgDriver::StartSession()
+{
+    // Dates as ISO text, whatever the server's default.
+    Exec("SET DateStyle TO 'ISO, YMD'; SET IntervalStyle TO 'iso_8601'");
+    if (FWatching)
+        WatchChanges();
+}
+
+int TPgDriver::Session()
+{
+    // A session the driver does not know yet: libpq made the link again.
+    if (PQstatus(FConnection) == CONNECTION_OK && PQbackendPID(FConnection) != FSessionPid) {
+        FSessionPid = PQbackendPID(FConnection);
+        ++FSession;
+        FForgotten.clear();
+        FSessionUnset = true;
+    }
+    return FSession;
+}
+
+void TPgDriver::RenewSession()
+{
+    FSessionPid = PQbackendPID(FConnection);
+    ++FSession;
+    FForgotten.clear();
+    FSessionUnset = false;
+    StartSession();
+}
+
+EDbDriverError TPgDriver::ConnectFailure(pg_conn *connection)
+{
+    std::string message = connection ? PQerrorMessage(connection) : "out of memory";
+    const std::string state = ServerState(message);
+    // The verbose form's code and the server's source line are not for the user.
+    if (!state.empty())
+        message.erase(message.find(state + ": "), state.size() + 2);
+    for (std::size_t at = message.find("LOCATION:"); at != std::string::npos; at = message.find("LOCATION:"))
+        message.erase(at, message.find('\n', at) == std::string::npos ? std::string::npos
+                                                                      : message.find('\n', at) - at);
+    message = Trimmed(message);
+    TConnectFailure failure = KindOfConnectFailure(message);
+    if (!state.empty())
+        failure = KindOfConnectState(state, message, failure);
+    else if (connection && PQconnectionNeedsPassword(connection))
+        failure = {TDbErrorKind::AuthFailed, NoPasswordLead};
+    return EDbDriverError(failure.Kind, std::string(failure.Lead) + "：" + message + "。");
+}
+
+TPgConnectWords::TPgConnectWords(pg_conn *connection)
+{
+    // Only this thread's messages, and only for a while: the locale of the
+    // process stays the user's.
+    FBefore = ::uselocale(locale_t(nullptr));
+    if (locale_t base = ::duplocale(FBefore)) {
+        FUntranslated = ::newlocale(LC_MESSAGES_MASK, "C", base);
+        if (!FUntranslated)
+            ::freelocale(base);
+        else
+            ::uselocale(FUntranslated);
+    }
+    Attach(connection);
+}
+
+void TPgConnectWords::Attach(pg_conn *connection)
+{
+    FConnection = connection;
+    if (FConnection)
+        PQsetErrorVerbosity(FConnection, PQERRORS_VERBOSE);
+}
+
+TPgConnectWords::~TPgConnectWords()
+{
+    if (FConnection)
+        PQsetErrorVerbosity(FConnection, PQERRORS_DEFAULT);
+    if (FUntranslated) {
+        ::uselocale(FBefore);
+        ::freelocale(FUntranslated);
     }
 }
 
@@ -468,8 +835,41 @@ void TPgDriver::ForgetStatement(const std::string &name)
     FForgotten.push_back(name);
 }
 
+void TPgDriver::BeginStream(const void *statement, bool ownsTransaction, std::function<void()> takeRest)
+{
+    FStreams.push_back({statement, ownsTransaction, std::move(takeRest)});
+}
+
+void TPgDriver::EndStream(const void *statement)
+{
+    std::erase_if(FStreams, [statement](const TStream &stream) { return stream.Statement == statement; });
+}
+
+void TPgDriver::FinishStreams(bool onlyOwnTransactions)
+{
+    if (onlyOwnTransactions &&
+        std::none_of(FStreams.begin(), FStreams.end(), [](const TStream &s) { return s.OwnsTransaction; }))
+        return;
+    // The newest first: an older cursor's transaction may hold the newer.
+    while (!FStreams.empty()) {
+        const std::function<void()> takeRest = FStreams.back().TakeRest;
+        takeRest(); // ends the stream
+    }
+}
+
+std::string TPgDriver::NewCursorName()
+{
+    return "kestrum_cursor_" + std::to_string(++FStatements);
+}
+
 void TPgDriver::DropForgottenStatements()
 {
+    // A new session first gets its settings; its statements are not there.
+    Session();
+    if (FSessionUnset) {
+        FSessionUnset = false;
+        StartSession();
+    }
     // Not while a failed transaction refuses every command but its end.
     if (FForgotten.empty() || PQtransactionStatus(FConnection) == PQTRANS_INERROR)
         return;
@@ -495,7 +895,7 @@ void TPgDriver::Fail(const pg_result *result, const std::string &context) const
 
 std::unique_ptr<TDbStatement> TPgDriver::Prepare(std::string_view sql)
 {
-    return std::make_unique<TPgStatement>(*this, NumberedParameters(sql), false);
+    return std::make_unique<TPgStatement>(*this, NumberedParameters(sql), false, true);
 }
 
 std::unique_ptr<TDbStatement> TPgDriver::PrepareInsert(std::string_view sql, std::string_view key)
@@ -509,11 +909,14 @@ std::unique_ptr<TDbStatement> TPgDriver::PrepareInsert(std::string_view sql, std
         if (c == '"')
             quoted += '"';
     }
-    return std::make_unique<TPgStatement>(*this, text + " RETURNING " + quoted + "\"", true);
+    return std::make_unique<TPgStatement>(*this, text + " RETURNING " + quoted + "\"", true, false);
 }
 
 void TPgDriver::Exec(std::string_view sql)
 {
+    // A transaction's end, a savepoint, a write: no cursor stays open across it.
+    FinishStreams(false);
+    DropForgottenStatements();
     PGresult *result = PQexec(FConnection, std::string(sql).c_str());
     const ExecStatusType status = PQresultStatus(result);
     if (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK) {
@@ -616,12 +1019,15 @@ std::vector<std::string> TPgDriver::TableNames()
 
 bool TPgDriver::InTransaction() const
 {
+    // While rows come the connection says only that it is busy.
+    const_cast<TPgDriver *>(this)->FinishStreams(true);
     const PGTransactionStatusType status = PQtransactionStatus(FConnection);
     return status == PQTRANS_INTRANS || status == PQTRANS_INERROR || status == PQTRANS_ACTIVE;
 }
 
 void TPgDriver::WatchChanges()
 {
+    FWatching = true;
     Exec(std::string("LISTEN ") + ChangeChannel);
 }
 

@@ -403,10 +403,10 @@ void TDbRowStore::Bind(TDbStatement &statement, int parameter, int slot, int col
         statement.BindNull(parameter);
         break;
     case TDbCellKind::Integer:
-        statement.BindInt64(parameter, Integer(slot, column));
+        statement.BindInt64AsRead(parameter, Integer(slot, column));
         break;
     case TDbCellKind::Float:
-        statement.BindDouble(parameter, Float(slot, column));
+        statement.BindDoubleAsRead(parameter, Float(slot, column));
         break;
     case TDbCellKind::Text:
         statement.BindText(parameter, Bytes(slot, column));
