@@ -53,7 +53,7 @@ QString LedgerConnectionString(const std::string &target)
            ";Persist Security Info=True";
 }
 
-void EngineFixture::SetUp()
+void EngineLedgerTest::SetUp()
 {
     setRegionalSettings(RegionalSettings::simplifiedChinese());
     if (OnServer()) {
@@ -73,7 +73,7 @@ void EngineFixture::SetUp()
     FConnection.SetConnectionString(LedgerConnectionString(FTarget));
 }
 
-void EngineFixture::Exec(const std::string &sql) const
+void EngineLedgerTest::Exec(const std::string &sql) const
 {
     try {
         ConnectLedger(FTarget)->Exec(sql);
@@ -82,7 +82,7 @@ void EngineFixture::Exec(const std::string &sql) const
     }
 }
 
-std::string EngineFixture::Value(const std::string &sql) const
+std::string EngineLedgerTest::Value(const std::string &sql) const
 {
     try {
         auto db = ConnectLedger(FTarget);
@@ -95,7 +95,7 @@ std::string EngineFixture::Value(const std::string &sql) const
     }
 }
 
-std::string EngineFixture::Column(const std::string &sql) const
+std::string EngineLedgerTest::Column(const std::string &sql) const
 {
     std::string out;
     try {
@@ -109,7 +109,7 @@ std::string EngineFixture::Column(const std::string &sql) const
     return out;
 }
 
-std::string EngineFixture::Cells(const std::string &sql) const
+std::string EngineLedgerTest::Cells(const std::string &sql) const
 {
     try {
         return QueryCells(*ConnectLedger(FTarget), sql, OnServer());
@@ -118,20 +118,20 @@ std::string EngineFixture::Cells(const std::string &sql) const
     }
 }
 
-void EngineFixture::AddGain(double amount, const char *date, const char *item, const char *remark) const
+void EngineLedgerTest::AddGain(double amount, const char *date, const char *item, const char *remark) const
 {
     Exec(std::string("INSERT INTO gain (本次进帐, 进帐时间, 进帐人, 备注) VALUES (") +
          std::to_string(amount) + ", '" + date + "', '" + item + "', " +
          (remark ? "'" + std::string(remark) + "'" : std::string("NULL")) + ")");
 }
 
-void EngineFixture::AddExpen(double amount, const char *date, const char *item) const
+void EngineLedgerTest::AddExpen(double amount, const char *date, const char *item) const
 {
     Exec(std::string("INSERT INTO expen (消费金额, 消费日期, 消费者) VALUES (") + std::to_string(amount) +
          ", '" + date + "', '" + item + "')");
 }
 
-std::unique_ptr<TDbQuery> EngineFixture::OpenQuery(const QString &sql)
+std::unique_ptr<TDbQuery> EngineLedgerTest::OpenQuery(const QString &sql)
 {
     auto query = std::make_unique<TDbQuery>();
     query->SetConnection(&FConnection);
@@ -140,7 +140,7 @@ std::unique_ptr<TDbQuery> EngineFixture::OpenQuery(const QString &sql)
     return query;
 }
 
-std::string EngineFixture::Rows(TDbQuery &query, const QStringList &fields)
+std::string EngineLedgerTest::Rows(TDbQuery &query, const QStringList &fields)
 {
     std::string result;
     query.First();

@@ -28,16 +28,17 @@ std::string QueryCells(TDbDriver &db, const std::string &sql, bool server, const
 //! The record-set connection string for a ledger file or a server database.
 QString LedgerConnectionString(const std::string &target);
 
-//! A ledger on the engine of the test's parameter and a record-set
-//! connection to it; the same helpers as LedgerFixture, through the engine.
-//! A derived SetUp returns at once when this one skipped or failed.
-class EngineFixture : public ::testing::TestWithParam<TEngine> {
+//! A ledger on the engine Engine() names and a record-set connection to it;
+//! the same helpers as LedgerFixture, through the engine. A derived SetUp
+//! returns at once when this one skipped or failed.
+class EngineLedgerTest : public ::testing::Test {
 protected:
     void SetUp() override;
     //! Whether SetUp skipped or failed, so that a derived SetUp stops.
     bool NotSetUp() const { return IsSkipped() || HasFatalFailure(); }
 
-    bool OnServer() const { return GetParam() == TEngine::Server; }
+    virtual TEngine Engine() const = 0;
+    bool OnServer() const { return Engine() == TEngine::Server; }
 
     //! Runs SQL on a connection of its own (what another program does).
     void Exec(const std::string &sql) const;
@@ -63,6 +64,12 @@ protected:
     //! The ledger file (empty on the server), for what only a file has.
     QString FPath;
     TDbConnection FConnection;
+};
+
+//! The engine is the test's parameter (see KESTRUM_ON_BOTH_ENGINES).
+class EngineFixture : public EngineLedgerTest, public ::testing::WithParamInterface<TEngine> {
+protected:
+    TEngine Engine() const override { return GetParam(); }
 };
 
 } // namespace kestrum::test
