@@ -66,10 +66,24 @@ protected:
     TDbConnection FConnection;
 };
 
+//! Always a ledger file: for a fixture shared by tests on the file alone
+//! and tests on both engines.
+class FileLedgerTest : public EngineLedgerTest {
+protected:
+    TEngine Engine() const override { return TEngine::File; }
+};
+
 //! The engine is the test's parameter (see KESTRUM_ON_BOTH_ENGINES).
 class EngineFixture : public EngineLedgerTest, public ::testing::WithParamInterface<TEngine> {
 protected:
     TEngine Engine() const override { return GetParam(); }
 };
+
+//! The parameters of a suite on both engines, for suites outside this namespace:
+//! INSTANTIATE_TEST_SUITE_P(Engines, Suite, test::BothEngines(), test::EngineName).
+inline auto BothEngines()
+{
+    return ::testing::Values(TEngine::File, TEngine::Server);
+}
 
 } // namespace kestrum::test
