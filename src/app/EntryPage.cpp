@@ -10,6 +10,7 @@
 #include "data/DbDataController.h"
 #include "db/DbConnection.h"
 #include "db/DbDataSource.h"
+#include "db/DbDriver.h"
 #include "db/DbQuery.h"
 #include "editors/CalcEdit.h"
 #include "editors/DateEdit.h"
@@ -364,8 +365,15 @@ void TEntryPage::ShowMonth()
         // statement selects exactly the rows the month statement does.
         const TLedgerData::TParameterTexts parameters = {{QStringLiteral("b"), YearEdit->text()},
                                                          {QStringLiteral("c"), MonthCombo->currentText()}};
+        // The slice is a file's: on a server the dates are timestamps, not
+        // text or day numbers, and there is no rowid; the month statement
+        // itself reads the server's date index, in the same row order.
+        const QString statement = utf8(FDescription.MonthStatement);
+        const TDbConnection *connection = query->Connection();
+        const bool server = connection && IsServerTarget(connection->DataSourceName().toStdString());
         TLedgerData::ReplaceAndReopen(
-            *query, MonthListStatement(utf8(FDescription.MonthStatement), parameters), parameters);
+            *query, server ? statement.trimmed() + " order by id" : MonthListStatement(statement, parameters),
+            parameters);
     } catch (const std::exception &error) {
         ShowException(this, error);
     }

@@ -8,8 +8,23 @@
 
 namespace kestrum {
 
-TLedgerFile::TLedgerFile()
+TLedgerFile::TLedgerFile(test::TEngine engine)
 {
+    if (engine == test::TEngine::Server) {
+        if (test::TPgServer::Skipped()) {
+            FUnavailable = "KESTRUM_PG_SKIP=1";
+            return;
+        }
+        try {
+            FTarget = test::NewServerLedger();
+            FServer = test::ConnectLedger(FTarget);
+        } catch (const std::exception &e) {
+            FUnavailable = e.what();
+            if (FUnavailable.empty())
+                FUnavailable = "no server ledger";
+        }
+        return;
+    }
     if (sqlite3_open(Path().toUtf8().constData(), &FDb) != SQLITE_OK)
         throw std::runtime_error("cannot create the test ledger");
     exec(
@@ -24,14 +39,32 @@ TLedgerFile::~TLedgerFile()
     sqlite3_close(FDb);
 }
 
+void TLedgerFile::RequireLedger(const TLedgerFile &file)
+{
+    if (file.Unavailable() == "KESTRUM_PG_SKIP=1")
+        GTEST_SKIP() << file.Unavailable();
+    ASSERT_EQ(file.Unavailable(), "");
+}
+
 QString TLedgerFile::ConnectionString() const
 {
+    if (OnServer())
+        return test::LedgerConnectionString(FTarget);
     return QStringLiteral("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=%1;Persist Security Info=True")
         .arg(Path());
 }
 
+void TLedgerFile::Exec(const std::string &sql) const
+{
+    exec(sql);
+}
+
 void TLedgerFile::exec(const std::string &sql) const
 {
+    if (OnServer()) {
+        FServer->Exec(sql);
+        return;
+    }
     char *error = nullptr;
     if (sqlite3_exec(FDb, sql.c_str(), nullptr, nullptr, &error) != SQLITE_OK) {
         const std::string message = error ? error : "unknown error";
@@ -54,6 +87,12 @@ void TLedgerFile::AddExpense(double amount, const char *date, const char *item)
 
 std::string TLedgerFile::Scalar(const std::string &sql) const
 {
+    if (OnServer()) {
+        auto statement = FServer->Prepare(sql);
+        if (!statement->Step() || statement->ColumnIsNull(0))
+            return "";
+        return test::CellText(*statement, 0, true);
+    }
     sqlite3_stmt *statement = nullptr;
     if (sqlite3_prepare_v2(FDb, sql.c_str(), -1, &statement, nullptr) != SQLITE_OK)
         throw std::runtime_error(sqlite3_errmsg(FDb));
@@ -62,6 +101,20 @@ std::string TLedgerFile::Scalar(const std::string &sql) const
         text = reinterpret_cast<const char *>(sqlite3_column_text(statement, 0));
     sqlite3_finalize(statement);
     return text;
+}
+
+std::string TLedgerFile::Row(const std::string &sql) const
+{
+    auto own = OnServer() ? nullptr : std::make_unique<TSqliteDriver>(FDb);
+    TDbDriver &db = OnServer() ? *FServer : static_cast<TDbDriver &>(*own);
+    auto statement = db.Prepare(sql);
+    if (!statement->Step())
+        return "";
+    std::string row;
+    for (int i = 0; i < statement->ColumnCount(); ++i)
+        row += (i ? "|" : "") +
+               (statement->ColumnIsNull(i) ? std::string("NULL") : test::CellText(*statement, i, OnServer()));
+    return row;
 }
 
 } // namespace kestrum

@@ -7,12 +7,12 @@
 namespace kestrum {
 namespace {
 
-class DbDataFieldTest : public test::TenIncomesFixture {};
+class DbDataFieldTest : public test::TenIncomesOn<test::EngineFixture> {};
 
-TEST_F(DbDataFieldTest, LookupFieldsShowTheLookedUpValueAndAreEditedByKey)
+TEST_P(DbDataFieldTest, LookupFieldsShowTheLookedUpValueAndAreEditedByKey)
 {
-    test::RawExec(FPath, "CREATE TABLE kinds (label VARCHAR(20), kind VARCHAR(20));"
-                         "INSERT INTO kinds VALUES ('工资', '劳动'), ('利息', '投资'), ('分红', '投资');");
+    Exec("CREATE TABLE kinds (label VARCHAR(20), kind VARCHAR(20));"
+         "INSERT INTO kinds VALUES ('工资', '劳动'), ('利息', '投资'), ('分红', '投资');");
     std::unique_ptr<TDbQuery> kinds = OpenQuery("select * from kinds");
     TDbLookupFieldDef lookup;
     lookup.FieldName = QString::fromUtf8("类别");
@@ -47,7 +47,7 @@ TEST_F(DbDataFieldTest, LookupFieldsShowTheLookedUpValueAndAreEditedByKey)
     EXPECT_EQ(Controller.GetDisplayText(0, 4).toStdString(), "劳动");
 }
 
-TEST_F(DbDataFieldTest, BlobAndBooleanFieldsStoreTheirTextWhenTheOwnerAsks)
+TEST_P(DbDataFieldTest, BlobAndBooleanFieldsStoreTheirTextWhenTheOwnerAsks)
 {
     struct Owner : IkvDataControllerOwner {
         bool Wants = false;
@@ -70,6 +70,8 @@ TEST_F(DbDataFieldTest, BlobAndBooleanFieldsStoreTheirTextWhenTheOwnerAsks)
     Query.Refresh();
     EXPECT_EQ(controller.GetDisplayText(0, 0).toStdString(), "[]");
 }
+
+INSTANTIATE_TEST_SUITE_P(Engines, DbDataFieldTest, test::BothEngines(), test::EngineName);
 
 } // namespace
 } // namespace kestrum

@@ -7,9 +7,9 @@
 namespace kestrum {
 namespace {
 
-class DbDataKeysTest : public test::TenIncomesFixture {};
+class DbDataKeysTest : public test::TenIncomesOn<test::EngineFixture> {};
 
-TEST_F(DbDataKeysTest, KeyFieldsAreLoadedWithTheRecordsAndMoveTheRecordSetByKey)
+TEST_P(DbDataKeysTest, KeyFieldsAreLoadedWithTheRecordsAndMoveTheRecordSetByKey)
 {
     Controller.SetKeyFieldNames("id");
     Query.Open();
@@ -32,7 +32,7 @@ TEST_F(DbDataKeysTest, KeyFieldsAreLoadedWithTheRecordsAndMoveTheRecordSetByKey)
 
 // Rows added before the selected ones shift their record indexes: the
 // selection and the expanded details follow their rows by key.
-TEST_F(DbDataKeysTest, SelectionAndExpandedDetailsAreRestoredByKeyAfterAReload)
+TEST_P(DbDataKeysTest, SelectionAndExpandedDetailsAreRestoredByKeyAfterAReload)
 {
     int detailLevel = 0;
     Controller.Relations().Add(&detailLevel);
@@ -57,7 +57,7 @@ TEST_F(DbDataKeysTest, SelectionAndExpandedDetailsAreRestoredByKeyAfterAReload)
     EXPECT_TRUE(Controller.IsRowSelected(4));
 }
 
-TEST_F(DbDataKeysTest, WithoutKeyFieldsTheSelectionStaysByRecordIndex)
+TEST_P(DbDataKeysTest, WithoutKeyFieldsTheSelectionStaysByRecordIndex)
 {
     Controller.SetMultiSelect(true);
     Query.Open();
@@ -69,7 +69,7 @@ TEST_F(DbDataKeysTest, WithoutKeyFieldsTheSelectionStaysByRecordIndex)
 
 // With one row selectable, the selection is the focused row also after a
 // reload that put an entry before it (an undo re-inserting an older entry).
-TEST_F(DbDataKeysTest, SingleSelectionFollowsTheFocusedRecordAcrossAReload)
+TEST_P(DbDataKeysTest, SingleSelectionFollowsTheFocusedRecordAcrossAReload)
 {
     Query.Open();
     Controller.ChangeFocusedRowIndex(2);
@@ -81,6 +81,8 @@ TEST_F(DbDataKeysTest, SingleSelectionFollowsTheFocusedRecordAcrossAReload)
     ASSERT_EQ(Controller.Selection().Count(), 1);
     EXPECT_EQ(Controller.Selection().Items(0).RowIndex, Controller.FocusedRowIndex());
 }
+
+INSTANTIATE_TEST_SUITE_P(Engines, DbDataKeysTest, test::BothEngines(), test::EngineName);
 
 } // namespace
 } // namespace kestrum

@@ -8,9 +8,9 @@
 namespace kestrum {
 namespace {
 
-class DbGridWindowTest : public test::TenIncomesFixture {};
+class DbGridWindowTest : public test::TenIncomesOn<test::EngineFixture> {};
 
-TEST_F(DbGridWindowTest, GridModeHoldsTheBufferWindowAndReadsValuesFromTheRecordSet)
+TEST_P(DbGridWindowTest, GridModeHoldsTheBufferWindowAndReadsValuesFromTheRecordSet)
 {
     Controller.DataModeController().SetGridModeBufferCount(4);
     Controller.DataModeController().SetGridMode(true);
@@ -53,7 +53,7 @@ TEST_F(DbGridWindowTest, GridModeHoldsTheBufferWindowAndReadsValuesFromTheRecord
     EXPECT_EQ(Rows(), "工资,红包,*存款利息,奖金");
 }
 
-TEST_F(DbGridWindowTest, GridModeShowsAPendingInsertInItsPlace)
+TEST_P(DbGridWindowTest, GridModeShowsAPendingInsertInItsPlace)
 {
     Controller.DataModeController().SetGridModeBufferCount(3);
     Controller.DataModeController().SetGridMode(true);
@@ -67,7 +67,7 @@ TEST_F(DbGridWindowTest, GridModeShowsAPendingInsertInItsPlace)
     EXPECT_EQ(Rows(), "工资,*红包,利息");
 }
 
-TEST_F(DbGridWindowTest, GridModeLocateAndSearchAreDoneByTheRecordSet)
+TEST_P(DbGridWindowTest, GridModeLocateAndSearchAreDoneByTheRecordSet)
 {
     Controller.DataModeController().SetGridModeBufferCount(3);
     Controller.DataModeController().SetGridMode(true);
@@ -93,7 +93,7 @@ TEST_F(DbGridWindowTest, GridModeLocateAndSearchAreDoneByTheRecordSet)
 
 // Guards a backward search from the current row that never wrapped round to
 // the last rows: it read the current row again in their place.
-TEST_F(DbGridWindowTest, ABackwardSearchWrapsRoundToTheLastRows)
+TEST_P(DbGridWindowTest, ABackwardSearchWrapsRoundToTheLastRows)
 {
     Controller.DataModeController().SetGridModeBufferCount(3);
     Controller.DataModeController().SetGridMode(true);
@@ -107,7 +107,7 @@ TEST_F(DbGridWindowTest, ABackwardSearchWrapsRoundToTheLastRows)
     EXPECT_EQ(Current(), "红包");
 }
 
-TEST_F(DbGridWindowTest, TogglingGridModeReloadsTheRows)
+TEST_P(DbGridWindowTest, TogglingGridModeReloadsTheRows)
 {
     Query.Open();
     Query.MoveBy(4);
@@ -124,7 +124,7 @@ TEST_F(DbGridWindowTest, TogglingGridModeReloadsTheRows)
     EXPECT_EQ(Controller.Storage().CheckConsistency(), "");
 }
 
-TEST_F(DbGridWindowTest, GroupingSwitchesGridModeOffWhileItLasts)
+TEST_P(DbGridWindowTest, GroupingSwitchesGridModeOffWhileItLasts)
 {
     Controller.DataModeController().SetGridModeBufferCount(3);
     Controller.DataModeController().SetGridMode(true);
@@ -141,7 +141,7 @@ TEST_F(DbGridWindowTest, GroupingSwitchesGridModeOffWhileItLasts)
     EXPECT_EQ(Rows(), "*工资,红包,利息");
 }
 
-TEST_F(DbGridWindowTest, SelectedRowsAreKeptByBookmarkOnlyInGridMode)
+TEST_P(DbGridWindowTest, SelectedRowsAreKeptByBookmarkOnlyInGridMode)
 {
     Controller.SetMultiSelect(true);
     Query.Open();
@@ -179,6 +179,8 @@ TEST_F(DbGridWindowTest, SelectedRowsAreKeptByBookmarkOnlyInGridMode)
     EXPECT_EQ(Rows(), "租金,分红,*补贴");
     EXPECT_EQ(Query.RecordCount(), 8);
 }
+
+INSTANTIATE_TEST_SUITE_P(Engines, DbGridWindowTest, test::BothEngines(), test::EngineName);
 
 } // namespace
 } // namespace kestrum

@@ -123,12 +123,12 @@ TEST(DbProviderState, ALayoutChangeOwedIsNotDowngradedToADataChange)
     EXPECT_EQ(state.Pending(), Deferred::None);
 }
 
-class DbProviderStateLedgerTest : public test::IncomeControllerFixture {
+class DbProviderStateLedgerTest : public test::IncomeControllerOn<test::EngineFixture> {
 protected:
     void SetUp() override
     {
-        IncomeControllerFixture::SetUp();
-        if (HasFatalFailure())
+        IncomeControllerOn::SetUp();
+        if (NotSetUp())
             return;
         for (int i = 0; i < 5; ++i)
             AddGain(10.0 * (i + 1), ("2024-01-0" + std::to_string(i + 1)).c_str(), "工资");
@@ -136,7 +136,7 @@ protected:
     }
 };
 
-TEST_F(DbProviderStateLedgerTest, AFocusMoveSyncsAndAScrollOfTheRecordSetIsPassedOn)
+TEST_P(DbProviderStateLedgerTest, AFocusMoveSyncsAndAScrollOfTheRecordSetIsPassedOn)
 {
     Query.Open();
     TkvDBDataProvider &provider = Controller.DBProvider();
@@ -153,6 +153,8 @@ TEST_F(DbProviderStateLedgerTest, AFocusMoveSyncsAndAScrollOfTheRecordSetIsPasse
     EXPECT_EQ(seen, std::vector<std::string>{"Idle"});
     EXPECT_EQ(Controller.FocusedRowIndex(), 3);
 }
+
+INSTANTIATE_TEST_SUITE_P(Engines, DbProviderStateLedgerTest, test::BothEngines(), test::EngineName);
 
 } // namespace
 } // namespace kestrum

@@ -7,12 +7,12 @@
 namespace kestrum {
 namespace {
 
-class DbSharedRecordSetTest : public test::TenIncomesFixture {};
+class DbSharedRecordSetTest : public test::TenIncomesOn<test::EngineFixture> {};
 
 // One provider moves the record set; while it does, the record set changes
 // under both. The other provider skips that change and hears of it once the
 // movement is done.
-TEST_F(DbSharedRecordSetTest, AProviderThatMovedTheRecordSetRefreshesTheOthersWhenDone)
+TEST_P(DbSharedRecordSetTest, AProviderThatMovedTheRecordSetRefreshesTheOthersWhenDone)
 {
     int column = 0;
     TkvGridDBDataController other;
@@ -36,7 +36,7 @@ TEST_F(DbSharedRecordSetTest, AProviderThatMovedTheRecordSetRefreshesTheOthersWh
 
 // A layout change that arrives while the provider cannot rebuild waits for
 // the next data-set change.
-TEST_F(DbSharedRecordSetTest, PendingLayoutChangeIsRebuiltAtTheNextDataSetChange)
+TEST_P(DbSharedRecordSetTest, PendingLayoutChangeIsRebuiltAtTheNextDataSetChange)
 {
     int column = 0;
     TkvGridDBDataController other;
@@ -55,6 +55,8 @@ TEST_F(DbSharedRecordSetTest, PendingLayoutChangeIsRebuiltAtTheNextDataSetChange
     EXPECT_TRUE(other.GetItemTextStored(0));
     EXPECT_EQ(other.GetDisplayText(0, 0).toStdString(), "￥10.00");
 }
+
+INSTANTIATE_TEST_SUITE_P(Engines, DbSharedRecordSetTest, test::BothEngines(), test::EngineName);
 
 } // namespace
 } // namespace kestrum

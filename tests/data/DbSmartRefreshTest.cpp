@@ -6,12 +6,12 @@
 namespace kestrum {
 namespace {
 
-class DbSmartRefreshTest : public test::TenIncomesFixture {};
+class DbSmartRefreshTest : public test::TenIncomesOn<test::EngineFixture> {};
 
 // A change that comes without the row it concerns (here a post made while
 // controls were disabled): with smart refresh and key fields only the edited
 // record is read again; otherwise every row is.
-TEST_F(DbSmartRefreshTest, SmartRefreshRereadsOnlyTheEditedRecord)
+TEST_P(DbSmartRefreshTest, SmartRefreshRereadsOnlyTheEditedRecord)
 {
     Controller.SetKeyFieldNames("id");
     Controller.DataModeController().SetSmartRefresh(true);
@@ -68,7 +68,7 @@ TEST_F(DbSmartRefreshTest, SmartRefreshRereadsOnlyTheEditedRecord)
 // Guards against an entry added before the first row being taken for the
 // new-item row at its post: the record's values were cleared and every row
 // read again (seconds at ten million entries).
-TEST_F(DbSmartRefreshTest, AnEntryAddedBeforeTheFirstRowIsFollowedAlone)
+TEST_P(DbSmartRefreshTest, AnEntryAddedBeforeTheFirstRowIsFollowedAlone)
 {
     Controller.SetKeyFieldNames("id");
     Query.Open();
@@ -99,7 +99,7 @@ TEST_F(DbSmartRefreshTest, AnEntryAddedBeforeTheFirstRowIsFollowedAlone)
     EXPECT_EQ(Controller.GetValue(0, 0).toDouble(), 8.0);
 }
 
-TEST_F(DbSmartRefreshTest, RefreshWithNothingEditedReloadsEvenWithSmartRefresh)
+TEST_P(DbSmartRefreshTest, RefreshWithNothingEditedReloadsEvenWithSmartRefresh)
 {
     Controller.SetKeyFieldNames("id");
     Controller.DataModeController().SetSmartRefresh(true);
@@ -108,6 +108,8 @@ TEST_F(DbSmartRefreshTest, RefreshWithNothingEditedReloadsEvenWithSmartRefresh)
     Query.Refresh();
     EXPECT_EQ(Controller.RowCount(), 11);
 }
+
+INSTANTIATE_TEST_SUITE_P(Engines, DbSmartRefreshTest, test::BothEngines(), test::EngineName);
 
 } // namespace
 } // namespace kestrum

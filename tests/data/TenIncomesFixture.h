@@ -1,7 +1,8 @@
 #pragma once
 // Ten incomes of January 2024, one a day, each with its own item, bound to a
 // grid's controller over a real ledger file, with helpers that render the
-// rows, the current row and the selection as short strings.
+// rows, the current row and the selection as short strings. TenIncomesOn
+// takes EngineFixture for tests on both engines.
 #include "IncomeControllerFixture.h"
 #include "data/DbDataController.h"
 
@@ -9,20 +10,23 @@
 
 namespace kestrum::test {
 
-class TenIncomesFixture : public IncomeControllerFixture {
+template <class Ledger> class TenIncomesOn : public IncomeControllerOn<Ledger> {
 protected:
+    using IncomeControllerOn<Ledger>::Controller;
+    using IncomeControllerOn<Ledger>::Query;
+
     void SetUp() override
     {
-        IncomeControllerFixture::SetUp();
-        if (HasFatalFailure())
+        IncomeControllerOn<Ledger>::SetUp();
+        if (this->NotSetUp())
             return;
         const char *items[] = {"工资", "红包", "利息", "奖金", "稿费",
                                "租金", "分红", "退税", "补贴", "礼金"};
         for (int i = 0; i < 10; ++i) {
             const std::string date = "2024-01-" + std::string(i < 9 ? "0" : "") + std::to_string(i + 1);
-            AddGain(10.0 * (i + 1), date.c_str(), items[i]);
+            this->AddGain(10.0 * (i + 1), date.c_str(), items[i]);
         }
-        BindIncome("select * from gain order by 进帐时间");
+        this->BindIncome("select * from gain order by 进帐时间");
     }
 
     //! The item column of the rows, "*" marking the focused one.
@@ -53,5 +57,8 @@ protected:
         return text;
     }
 };
+
+// A class, not an alias, so that a derived fixture names it as its base.
+class TenIncomesFixture : public TenIncomesOn<FileLedgerTest> {};
 
 } // namespace kestrum::test

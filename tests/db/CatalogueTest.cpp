@@ -1,6 +1,6 @@
 // Every statement the ledger runs, with parameters as the ledger passes
 // them (the controls' texts as strings), against a real file.
-#include "support/DbTestSupport.h"
+#include "support/EngineLedger.h"
 
 #include "db/DbErrors.h"
 #include "db/DbRowReader.h"
@@ -8,11 +8,13 @@
 namespace kestrum::test {
 namespace {
 
-class Catalogue : public LedgerFixture {
+class Catalogue : public EngineFixture {
 protected:
     void SetUp() override
     {
-        LedgerFixture::SetUp();
+        EngineFixture::SetUp();
+        if (NotSetUp())
+            return;
         AddGain(8600, "2024-07-10 00:00:00", "工资");
         AddGain(1500.5, "2024-07-28 00:00:00", "奖金", "季度奖");
         AddGain(8600, "2024-08-10 00:00:00", "工资");
@@ -48,7 +50,7 @@ protected:
     std::unique_ptr<TDbQuery> FStatistics;
 };
 
-TEST_F(Catalogue, StartUpStatementsLoadEveryRowWithTheLedgersFields)
+TEST_P(Catalogue, StartUpStatementsLoadEveryRowWithTheLedgersFields)
 {
     auto gain = OpenQuery("select * from gain");
     EXPECT_EQ(gain->RecordCount(), 4);
@@ -67,7 +69,7 @@ TEST_F(Catalogue, StartUpStatementsLoadEveryRowWithTheLedgersFields)
     EXPECT_TRUE(gain->CanModify());
 }
 
-TEST_F(Catalogue, MonthStatementsSelectOneMonth)
+TEST_P(Catalogue, MonthStatementsSelectOneMonth)
 {
     TDbQuery gain;
     gain.SetConnection(&FConnection);
@@ -84,7 +86,7 @@ TEST_F(Catalogue, MonthStatementsSelectOneMonth)
     EXPECT_TRUE(expen.CanModify());
 }
 
-TEST_F(Catalogue, TextParametersConvertLikeJet)
+TEST_P(Catalogue, TextParametersConvertLikeJet)
 {
     TDbQuery gain;
     gain.SetConnection(&FConnection);
@@ -99,9 +101,9 @@ TEST_F(Catalogue, TextParametersConvertLikeJet)
     EXPECT_TRUE(gain.Active());
 }
 
-TEST_F(Catalogue, TextThatIsNoNumberFailsTheStatementEvenOnAnEmptyTable)
+TEST_P(Catalogue, TextThatIsNoNumberFailsTheStatementEvenOnAnEmptyTable)
 {
-    RawExec(FPath, "DELETE FROM gain");
+    Exec("DELETE FROM gain");
     TDbQuery gain;
     gain.SetConnection(&FConnection);
     const QString sql = "select * from gain where year(进帐时间)= :b AND month(进帐时间)=:c ";
@@ -117,7 +119,7 @@ TEST_F(Catalogue, TextThatIsNoNumberFailsTheStatementEvenOnAnEmptyTable)
     }
 }
 
-TEST_F(Catalogue, AllTimeSums)
+TEST_P(Catalogue, AllTimeSums)
 {
     EXPECT_DOUBLE_EQ(Run(*Statistics(), "select sum(本次进帐) as l1 from gain", {}, "l1").toDouble(),
                      27700.5);
@@ -126,7 +128,7 @@ TEST_F(Catalogue, AllTimeSums)
     EXPECT_FALSE(Statistics()->CanModify());
 }
 
-TEST_F(Catalogue, MonthSums)
+TEST_P(Catalogue, MonthSums)
 {
     const Variant l1 =
         Run(*Statistics(),
@@ -140,7 +142,7 @@ TEST_F(Catalogue, MonthSums)
     EXPECT_DOUBLE_EQ(l2.toDouble(), 2845.5);
 }
 
-TEST_F(Catalogue, YearSums)
+TEST_P(Catalogue, YearSums)
 {
     const Variant l1 = Run(*Statistics(), "select sum(本次进帐) as l1 from gain where year(进帐时间)= :a  ",
                            {{"a", "2024"}}, "l1");
@@ -150,28 +152,28 @@ TEST_F(Catalogue, YearSums)
     EXPECT_DOUBLE_EQ(l2.toDouble(), 120);
 }
 
-TEST_F(Catalogue, EmptySelectionSumsToNull)
+TEST_P(Catalogue, EmptySelectionSumsToNull)
 {
     EXPECT_TRUE(Run(*Statistics(), "select sum(本次进帐) as l1 from gain where year(进帐时间)= :a  ",
                     {{"a", "1999"}}, "l1")
                     .isNull());
-    RawExec(FPath, "DELETE FROM expen");
+    Exec("DELETE FROM expen");
     EXPECT_TRUE(Run(*Statistics(), "select sum(消费金额) as l2 from expen", {}, "l2").isNull());
 }
 
-TEST_F(Catalogue, ParametersAreBoundNeverPastedIntoTheText)
+TEST_P(Catalogue, ParametersAreBoundNeverPastedIntoTheText)
 {
     TDbQuery gain;
     gain.SetConnection(&FConnection);
     // A text that would end the statement if pasted.
     Run(gain, "select * from gain where 进帐人 = :x", {{"x", "工资'; DROP TABLE gain; --"}});
     EXPECT_EQ(gain.RecordCount(), 0);
-    EXPECT_EQ(RawValue(FPath, "SELECT count(*) FROM gain"), "4");
+    EXPECT_EQ(Value("SELECT count(*) FROM gain"), "4");
     Run(gain, "select * from gain where 进帐人 = :x", {{"x", "工资"}});
     EXPECT_EQ(gain.RecordCount(), 3);
 }
 
-TEST_F(Catalogue, StatementErrorsLeaveTheRecordSetClosed)
+TEST_P(Catalogue, StatementErrorsLeaveTheRecordSetClosed)
 {
     TDbQuery query;
     query.SetConnection(&FConnection);
@@ -179,10 +181,10 @@ TEST_F(Catalogue, StatementErrorsLeaveTheRecordSetClosed)
     EXPECT_FALSE(query.Active());
     // A writing statement is refused and does not run.
     EXPECT_THROW(Run(query, "delete from gain", {}), EDatabaseError);
-    EXPECT_EQ(RawValue(FPath, "SELECT count(*) FROM gain"), "4");
+    EXPECT_EQ(Value("SELECT count(*) FROM gain"), "4");
 }
 
-TEST_F(Catalogue, MissingParameterNameIsAnError)
+TEST_P(Catalogue, MissingParameterNameIsAnError)
 {
     TDbQuery query;
     query.SetSQL({"select * from gain where year(进帐时间)= :b"});
@@ -195,7 +197,7 @@ TEST_F(Catalogue, MissingParameterNameIsAnError)
 // A scan runs the statement as an open would (parameters converted the
 // same way, writing statements refused) but keeps nothing and leaves the
 // record set as it was.
-TEST_F(Catalogue, ScanHandsOverEveryRowAndKeepsNone)
+TEST_P(Catalogue, ScanHandsOverEveryRowAndKeepsNone)
 {
     TDbQuery query;
     query.SetConnection(&FConnection);
@@ -216,7 +218,7 @@ TEST_F(Catalogue, ScanHandsOverEveryRowAndKeepsNone)
     EXPECT_THROW(query.Scan([](const TDbRowReader &) {}), EDatabaseError);
     query.SetSQL({"delete from gain"});
     EXPECT_THROW(query.Scan([](const TDbRowReader &) {}), EDatabaseError);
-    EXPECT_EQ(RawValue(FPath, "select count(*) from gain"), "4") << "a scan never writes";
+    EXPECT_EQ(Value("select count(*) from gain"), "4") << "a scan never writes";
 
     // An open record set keeps its rows and its place through a scan of its statement.
     query.SetSQL({"select * from expen order by id"});
@@ -228,6 +230,8 @@ TEST_F(Catalogue, ScanHandsOverEveryRowAndKeepsNone)
     EXPECT_EQ(query.RecNo(), 2);
     EXPECT_EQ(query.RecordCount(), 4);
 }
+
+KESTRUM_ON_BOTH_ENGINES(Catalogue);
 
 } // namespace
 } // namespace kestrum::test

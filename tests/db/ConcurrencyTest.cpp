@@ -1,6 +1,6 @@
 // Two programs on one file, a process killed in the middle of a write, and
 // files that cannot be opened.
-#include "support/DbTestSupport.h"
+#include "support/EngineLedger.h"
 
 #include "db/DbErrors.h"
 
@@ -13,14 +13,16 @@
 namespace kestrum::test {
 namespace {
 
-class Sharing : public LedgerFixture {
+class SharedLedger : public EngineLedgerTest {
 protected:
     void SetUp() override
     {
-        LedgerFixture::SetUp();
+        EngineLedgerTest::SetUp();
+        if (NotSetUp())
+            return;
         AddGain(8600, "2024-07-10 00:00:00", "工资");
         AddGain(1500, "2024-07-28 00:00:00", "奖金");
-        FOther.SetConnectionString(ConnectionStringFor(FPath));
+        FOther.SetConnectionString(LedgerConnectionString(FTarget));
     }
 
     std::unique_ptr<TDbQuery> OpenOther(const QString &sql)
@@ -35,7 +37,12 @@ protected:
     TDbConnection FOther;
 };
 
-TEST_F(Sharing, SecondConnectionSeesPostedRowsAfterReopening)
+class Sharing : public SharedLedger, public ::testing::WithParamInterface<TEngine> {
+protected:
+    TEngine Engine() const override { return GetParam(); }
+};
+
+TEST_P(Sharing, SecondConnectionSeesPostedRowsAfterReopening)
 {
     auto mine = OpenQuery("select * from gain");
     auto theirs = OpenOther("select * from gain");
@@ -48,7 +55,7 @@ TEST_F(Sharing, SecondConnectionSeesPostedRowsAfterReopening)
     EXPECT_EQ(Rows(*theirs, {"进帐人"}), "工资|奖金|利息");
 }
 
-TEST_F(Sharing, ConflictingUpdateIsRefusedAndLosesNothing)
+TEST_P(Sharing, ConflictingUpdateIsRefusedAndLosesNothing)
 {
     auto mine = OpenQuery("select * from gain");
     auto theirs = OpenOther("select * from gain");
@@ -67,8 +74,7 @@ TEST_F(Sharing, ConflictingUpdateIsRefusedAndLosesNothing)
                   std::string::npos);
     }
     // Their value stays; my record set keeps my pending values for the user.
-    EXPECT_EQ(RawValue(FPath, "SELECT 本次进帐 || '/' || coalesce(备注, 'NULL') FROM gain WHERE id=1"),
-              "9000.0/NULL");
+    EXPECT_EQ(Cells("SELECT 本次进帐, 备注 FROM gain WHERE id=1"), "9000.0|NULL");
     EXPECT_EQ(mine->State(), dsEdit);
     EXPECT_EQ(mine->FieldByName("本次进帐")->AsFloat(), 1);
     mine->Cancel();
@@ -78,45 +84,45 @@ TEST_F(Sharing, ConflictingUpdateIsRefusedAndLosesNothing)
     mine->Edit();
     mine->FieldByName("本次进帐")->SetAsFloat(1);
     mine->Post();
-    EXPECT_EQ(RawValue(FPath, "SELECT 本次进帐 FROM gain WHERE id=1"), "1.0");
+    EXPECT_EQ(Value("SELECT 本次进帐 FROM gain WHERE id=1"), "1.0");
 }
 
-TEST_F(Sharing, DeletingARowAnotherProgramChangedOrDeletedIsRefused)
+TEST_P(Sharing, DeletingARowAnotherProgramChangedOrDeletedIsRefused)
 {
     auto mine = OpenQuery("select * from gain");
-    RawExec(FPath, "UPDATE gain SET 备注 = 'theirs' WHERE id = 1");
+    Exec("UPDATE gain SET 备注 = 'theirs' WHERE id = 1");
     EXPECT_THROW(mine->Delete(), EDbRowConflict);
-    EXPECT_EQ(RawValue(FPath, "SELECT count(*) FROM gain"), "2");
+    EXPECT_EQ(Value("SELECT count(*) FROM gain"), "2");
     EXPECT_EQ(mine->RecordCount(), 2);
-    RawExec(FPath, "DELETE FROM gain WHERE id = 2");
+    Exec("DELETE FROM gain WHERE id = 2");
     mine->Last();
     mine->Edit();
     mine->FieldByName("进帐人")->SetAsString("x");
     EXPECT_THROW(mine->Post(), EDbRowConflict);
-    EXPECT_EQ(RawValue(FPath, "SELECT count(*) FROM gain"), "1");
+    EXPECT_EQ(Value("SELECT count(*) FROM gain"), "1");
 }
 
-TEST_F(Sharing, RowChecksCoverEverySelectedColumnWhereverTheKeyStands)
+TEST_P(Sharing, RowChecksCoverEverySelectedColumnWhereverTheKeyStands)
 {
     // The key stands third here, and the update writes one column only: the
     // check must still compare every other selected column with what was read.
-    auto mine = OpenQuery("select 备注, 进帐人, id, 本次进帐 from gain");
-    RawExec(FPath, "UPDATE gain SET 备注 = 'theirs' WHERE id = 1");
+    // In key order: a server keeps no order of its own, and moves a changed row.
+    auto mine = OpenQuery("select 备注, 进帐人, id, 本次进帐 from gain order by id");
+    Exec("UPDATE gain SET 备注 = 'theirs' WHERE id = 1");
     mine->Edit();
     mine->FieldByName("进帐人")->SetAsString("mine");
     EXPECT_THROW(mine->Post(), EDbRowConflict);
-    EXPECT_EQ(RawValue(FPath, "SELECT 进帐人 FROM gain WHERE id = 1"), "工资");
+    EXPECT_EQ(Value("SELECT 进帐人 FROM gain WHERE id = 1"), "工资");
     mine->Cancel();
     mine->Refresh();
 
     // A column the statement does not select is not checked.
-    RawExec(FPath, "UPDATE gain SET 进帐时间 = '2024-07-11 00:00:00' WHERE id = 1");
+    Exec("UPDATE gain SET 进帐时间 = '2024-07-11 00:00:00' WHERE id = 1");
     mine->Edit();
     mine->FieldByName("进帐人")->SetAsString("mine");
     mine->FieldByName("本次进帐")->SetAsFloat(8700);
     mine->Post();
-    EXPECT_EQ(RawValue(FPath, "SELECT 进帐人 || '/' || 本次进帐 || '/' || 备注 FROM gain WHERE id = 1"),
-              "mine/8700.0/theirs");
+    EXPECT_EQ(Cells("SELECT 进帐人, 本次进帐, 备注 FROM gain WHERE id = 1"), "mine|8700.0|theirs");
 
     // A NULL remark is matched as NULL, for updates and deletes alike.
     mine->Next();
@@ -124,49 +130,57 @@ TEST_F(Sharing, RowChecksCoverEverySelectedColumnWhereverTheKeyStands)
     mine->Edit();
     mine->FieldByName("本次进帐")->SetAsFloat(1600);
     mine->Post();
-    EXPECT_EQ(RawValue(FPath, "SELECT 本次进帐 FROM gain WHERE id = 2"), "1600.0");
-    RawExec(FPath, "UPDATE gain SET 本次进帐 = 1700 WHERE id = 2");
+    EXPECT_EQ(Value("SELECT 本次进帐 FROM gain WHERE id = 2"), "1600.0");
+    Exec("UPDATE gain SET 本次进帐 = 1700 WHERE id = 2");
     EXPECT_THROW(mine->Delete(), EDbRowConflict);
     mine->Refresh();
     mine->Last();
     mine->Delete();
-    EXPECT_EQ(RawValue(FPath, "SELECT count(*) FROM gain"), "1");
+    EXPECT_EQ(Value("SELECT count(*) FROM gain"), "1");
 }
 
-TEST_F(Sharing, WriterWaitsForAnotherProgramsLockThenFailsClearly)
+TEST_P(Sharing, WriterWaitsForAnotherProgramsLockThenFailsClearly)
 {
     FConnection.SetBusyTimeout(100);
     auto mine = OpenQuery("select * from gain");
-    sqlite3 *other = nullptr;
-    ASSERT_EQ(sqlite3_open(FPath.toUtf8().constData(), &other), SQLITE_OK);
-    ASSERT_EQ(sqlite3_exec(other, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), SQLITE_OK);
+    // Another program holds the write lock: a file's whole, the server's table.
+    auto other = ConnectLedger(FTarget);
+    other->Exec(OnServer() ? "BEGIN" : "BEGIN IMMEDIATE");
+    if (OnServer())
+        other->Exec("LOCK TABLE gain IN EXCLUSIVE MODE");
     mine->Edit();
     mine->FieldByName("进帐人")->SetAsString("x");
     try {
         mine->Post();
         ADD_FAILURE() << "posted while another program held the write lock";
     } catch (const EDatabaseError &e) {
-        EXPECT_NE(e.message().find("数据库正被其他程序使用，请稍后再试。"), std::string::npos) << e.message();
+        // A server says so in words of its own: the lock is a row's or a table's, not the file's.
+        const char *busy =
+            OnServer() ? "数据正被别人同时修改，请稍后再试" : "数据库正被其他程序使用，请稍后再试。";
+        EXPECT_NE(e.message().find(busy), std::string::npos) << e.message();
     }
     EXPECT_EQ(mine->State(), dsEdit);
-    sqlite3_exec(other, "ROLLBACK", nullptr, nullptr, nullptr);
-    sqlite3_close(other);
+    other->Rollback();
+    other.reset();
     mine->Post(); // the lock is gone: the same post succeeds
-    EXPECT_EQ(RawValue(FPath, "SELECT 进帐人 FROM gain WHERE id=1"), "x");
+    EXPECT_EQ(Value("SELECT 进帐人 FROM gain WHERE id=1"), "x");
 }
 
 // A child process posts and dies at a given step of the write; the file
 // must then hold either the whole change or none of it, and stay sound.
-class Crash : public Sharing, public ::testing::WithParamInterface<TDbWriteStep> {};
+class Crash : public SharedLedger, public ::testing::WithParamInterface<std::tuple<TEngine, TDbWriteStep>> {
+protected:
+    TEngine Engine() const override { return std::get<0>(GetParam()); }
+};
 
 TEST_P(Crash, KilledMidPostLeavesTheFileConsistent)
 {
-    const TDbWriteStep stopAt = GetParam();
+    const TDbWriteStep stopAt = std::get<1>(GetParam());
     const pid_t child = fork();
     ASSERT_GE(child, 0);
     if (child == 0) {
         TDbConnection connection;
-        connection.SetConnectionString(ConnectionStringFor(FPath));
+        connection.SetConnectionString(LedgerConnectionString(FTarget));
         connection.OnWriteStep = [stopAt](TDbWriteStep step) {
             if (step == stopAt)
                 _exit(42); // no destructors, no rollback: as if the power went
@@ -185,23 +199,29 @@ TEST_P(Crash, KilledMidPostLeavesTheFileConsistent)
     ASSERT_EQ(waitpid(child, &status, 0), child);
     ASSERT_TRUE(WIFEXITED(status));
     EXPECT_EQ(WEXITSTATUS(status), 42);
-    EXPECT_EQ(RawValue(FPath, "PRAGMA integrity_check"), "ok");
-    const std::string row = RawValue(FPath, "SELECT 本次进帐 || '/' || 进帐人 FROM gain WHERE id=1");
+    if (!OnServer()) { // a server keeps its own files sound
+        EXPECT_EQ(Value("PRAGMA integrity_check"), "ok");
+    }
+    const std::string row = Cells("SELECT 本次进帐, 进帐人 FROM gain WHERE id=1");
     if (stopAt == TDbWriteStep::Committed)
-        EXPECT_EQ(row, "1.0/半途");
+        EXPECT_EQ(row, "1.0|半途");
     else
-        EXPECT_EQ(row, "8600.0/工资"); // the hot journal was rolled back
+        EXPECT_EQ(row, "8600.0|工资"); // the hot journal (the open transaction) was rolled back
     // And the ledger can go on using the file.
-    auto query = OpenQuery("select * from gain");
+    auto query = OpenQuery("select * from gain order by id");
     query->Edit();
     query->FieldByName("备注")->SetAsString("after");
     query->Post();
-    EXPECT_EQ(RawValue(FPath, "SELECT 备注 FROM gain WHERE id=1"), "after");
+    EXPECT_EQ(Value("SELECT 备注 FROM gain WHERE id=1"), "after");
 }
 
+KESTRUM_ON_BOTH_ENGINES(Sharing);
+
 INSTANTIATE_TEST_SUITE_P(EveryStep, Crash,
-                         ::testing::Values(TDbWriteStep::Began, TDbWriteStep::Written, TDbWriteStep::ReadBack,
-                                           TDbWriteStep::Committed));
+                         ::testing::Combine(::testing::Values(TEngine::File, TEngine::Server),
+                                            ::testing::Values(TDbWriteStep::Began, TDbWriteStep::Written,
+                                                              TDbWriteStep::ReadBack,
+                                                              TDbWriteStep::Committed)));
 
 class Opening : public ::testing::Test {
 protected:

@@ -1,6 +1,6 @@
 // The texts of a field: numbers through the display and edit formats, strings
 // through the edit mask, and the edit text that reads back to the same value.
-#include "support/DbTestSupport.h"
+#include "support/EngineLedger.h"
 
 #include "db/DbErrors.h"
 #include "db/NumberPattern.h"
@@ -9,11 +9,13 @@
 namespace kestrum::test {
 namespace {
 
-class FieldText : public LedgerFixture {
+class FieldText : public EngineFixture {
 protected:
     void SetUp() override
     {
-        LedgerFixture::SetUp();
+        EngineFixture::SetUp();
+        if (NotSetUp())
+            return;
         AddGain(1500.5, "2024-07-28 00:00:00", "13800138000", "季度奖");
         FQuery = OpenQuery("select * from gain");
     }
@@ -24,7 +26,7 @@ protected:
     std::unique_ptr<TDbQuery> FQuery;
 };
 
-TEST_F(FieldText, NumbersShowTheDisplayFormatAndEditTheEditFormat)
+TEST_P(FieldText, NumbersShowTheDisplayFormatAndEditTheEditFormat)
 {
     TDbField &amount = Amount();
     EXPECT_EQ(amount.DisplayText(), "1500.5");
@@ -63,7 +65,7 @@ TEST_F(FieldText, NumbersShowTheDisplayFormatAndEditTheEditFormat)
 
 // Guards against a grid cell showing an amount worked out by arithmetic as
 // "316.78999999999996": without a display format a number shows fifteen digits.
-TEST_F(FieldText, AnAmountWithABinaryRemainderShowsFifteenDigits)
+TEST_P(FieldText, AnAmountWithABinaryRemainderShowsFifteenDigits)
 {
     TDbField &amount = Amount();
     FQuery->Edit();
@@ -77,7 +79,7 @@ TEST_F(FieldText, AnAmountWithABinaryRemainderShowsFifteenDigits)
 // Guards against a currency field rounding by the double's binary value
 // ("￥1.00" for 1.005) where the footer's currency pattern shows "￥1.01", and
 // against "￥-0.00" for a negative amount that rounds to zero.
-TEST_F(FieldText, ACurrencyFieldRoundsItsMoneyTextAsTheFooterDoes)
+TEST_P(FieldText, ACurrencyFieldRoundsItsMoneyTextAsTheFooterDoes)
 {
     TDbField &amount = Amount();
     amount.SetCurrency(true);
@@ -92,7 +94,7 @@ TEST_F(FieldText, ACurrencyFieldRoundsItsMoneyTextAsTheFooterDoes)
     FQuery->Cancel();
 }
 
-TEST_F(FieldText, GetTextHandlersSeeTheFormattedText)
+TEST_P(FieldText, GetTextHandlersSeeTheFormattedText)
 {
     TDbField &amount = Amount();
     amount.SetEditFormat("0.000");
@@ -105,7 +107,7 @@ TEST_F(FieldText, GetTextHandlersSeeTheFormattedText)
     EXPECT_EQ(seen.join(' '), "edit:1500.500");
 }
 
-TEST_F(FieldText, StringsShowTheirEditMask)
+TEST_P(FieldText, StringsShowTheirEditMask)
 {
     TDbField &item = Item();
     item.SetEditMask("000-0000-0000;0;_");
@@ -141,6 +143,8 @@ TEST(FieldFormats, MaskTextAndNumberPatterns)
     EXPECT_EQ(FormatNumberPattern("0;-0;'zero'", 0.0), "zero");
     EXPECT_EQ(FormatNumberPattern("", 2.5), "2.5");
 }
+
+KESTRUM_ON_BOTH_ENGINES(FieldText);
 
 } // namespace
 } // namespace kestrum::test

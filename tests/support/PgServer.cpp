@@ -232,4 +232,11 @@ std::string TPgServer::CreateDatabase(const std::string &prefix)
     return name;
 }
 
+std::string TPgServer::CopyDatabase(const std::string &source, const std::string &prefix)
+{
+    const std::string name = prefix + "_" + std::to_string(++FNextDatabase);
+    Exec("postgres", "CREATE DATABASE " + name + " TEMPLATE " + source + " STRATEGY = FILE_COPY");
+    return name;
+}
+
 } // namespace kestrum::test

@@ -26,6 +26,9 @@ public:
 
     //! A new empty database; its name is returned.
     std::string CreateDatabase(const std::string &prefix = "kestrum_test");
+    //! A new database copied from `source`, which no one may be connected to;
+    //! copied as files, which is far faster than block by block for a small one.
+    std::string CopyDatabase(const std::string &source, const std::string &prefix = "kestrum_test");
     //! Runs SQL as the superuser in `database`; throws on failure.
     void Exec(const std::string &database, const std::string &sql) const;
 
