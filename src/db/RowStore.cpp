@@ -20,55 +20,34 @@ TDbRowStore::TDbRowStore(int columnCount, int keyColumn)
 }
 
 namespace {
-//! A row's cells folded into 64 bits: their kinds, packed three bits each,
-//! and their values (text and blobs by their length and bytes, eight at a
-//! time). Values and bytes go into two lanes, so that the multiplications
-//! of one need not wait for the other's.
+//! A row's cells folded into 64 bits: each cell's kind, then its value (text
+//! and blobs by their bytes, eight at a time).
 class TRowHasher {
 public:
-    void Kind(TDbCellKind kind)
+    void Mix(std::uint64_t word)
     {
-        FKinds = FKinds << 3 | std::uint64_t(kind);
-        if (++FKindCount == 21) { // the word is full
-            Mix(FValues, FKinds);
-            FKinds = 0;
-            FKindCount = 0;
-        }
+        FHash = (FHash ^ word) * 0x9e3779b97f4a7c15ull;
+        FHash ^= FHash >> 29;
     }
-    void Value(std::uint64_t word) { Mix(FValues, word); }
-    void Bytes(const char *data, std::size_t size)
+    void MixBytes(const char *data, std::size_t size)
     {
-        Mix(FBytes, size);
+        Mix(size);
         std::size_t at = 0;
         for (; at + 8 <= size; at += 8) {
             std::uint64_t word;
             std::memcpy(&word, data + at, 8);
-            Mix(FBytes, word);
+            Mix(word);
         }
         if (at < size) {
             std::uint64_t word = 0;
             std::memcpy(&word, data + at, size - at);
-            Mix(FBytes, word);
+            Mix(word);
         }
     }
-    std::uint64_t Value() const
-    {
-        std::uint64_t hash = FValues;
-        Mix(hash, FKinds ^ std::uint64_t(FKindCount) << 63);
-        Mix(hash, FBytes);
-        return hash;
-    }
+    std::uint64_t Value() const { return FHash; }
 
 private:
-    static void Mix(std::uint64_t &hash, std::uint64_t word)
-    {
-        hash = (hash ^ word) * 0x9e3779b97f4a7c15ull;
-        hash ^= hash >> 29;
-    }
-    std::uint64_t FValues = 0xcbf29ce484222325ull;
-    std::uint64_t FBytes = 0x84222325cbf29ce4ull;
-    std::uint64_t FKinds = 0;
-    int FKindCount = 0;
+    std::uint64_t FHash = 0xcbf29ce484222325ull;
 };
 
 //! Length prefix of an arena cell: one byte below 255, else 255 and four bytes.
@@ -278,12 +257,12 @@ std::uint64_t TDbRowStore::HashOf(int slot) const
     TRowHasher hasher;
     for (int i = 0; i < ColumnCount(); ++i) {
         const TDbCellKind kind = Kind(slot, i);
-        hasher.Kind(kind);
+        hasher.Mix(std::uint64_t(kind));
         if (kind == TDbCellKind::Text || kind == TDbCellKind::Blob) {
             const std::string_view bytes = Bytes(slot, i);
-            hasher.Bytes(bytes.data(), bytes.size());
+            hasher.MixBytes(bytes.data(), bytes.size());
         } else if (kind != TDbCellKind::Null) {
-            hasher.Value(std::uint64_t(FColumns[i].Word(slot)));
+            hasher.Mix(std::uint64_t(FColumns[i].Word(slot)));
         }
     }
     return hasher.Value();
@@ -295,22 +274,22 @@ std::uint64_t TDbRowStore::HashOf(const TDbRowReader &row)
     const int count = row.ColumnCount();
     for (int i = 0; i < count; ++i) {
         const TDbCellKind kind = row.Kind(i);
-        hasher.Kind(kind);
+        hasher.Mix(std::uint64_t(kind));
         switch (kind) {
         case TDbCellKind::Integer:
-            hasher.Value(std::uint64_t(row.Integer(i)));
+            hasher.Mix(std::uint64_t(row.Integer(i)));
             break;
         case TDbCellKind::Float: {
             const double value = row.Float(i);
             std::uint64_t word;
             std::memcpy(&word, &value, sizeof word);
-            hasher.Value(word);
+            hasher.Mix(word);
             break;
         }
         case TDbCellKind::Text:
         case TDbCellKind::Blob: {
             const std::string_view bytes = row.Bytes(i);
-            hasher.Bytes(bytes.data(), bytes.size());
+            hasher.MixBytes(bytes.data(), bytes.size());
             break;
         }
         case TDbCellKind::Null:
