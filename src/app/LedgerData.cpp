@@ -96,9 +96,16 @@ bool TLedgerData::HoldsLedger() const
     return ADOConnection1.IsServer() || HoldsLedgerTables(ADOConnection1.Handle());
 }
 
+void TLedgerData::SetWriteGate(TDbConnection::TCommitGate gate)
+{
+    FWriteGate = gate;
+    ADOConnection1.SetCommitGate(std::move(gate));
+}
+
 void TLedgerData::SwitchTo(const QString &ledgerPath, bool readOnly)
 {
     StopKeptTotals();
+    SetWriteGate({});
     ADOQuery3.Close();
     ADOQuery2.Close();
     ADOQuery1.Close();
@@ -219,7 +226,10 @@ void TLedgerData::StartKeptTotals()
     // Its own connection, short reads and one short write: a post of the
     // user's never waits for it long, and a sum asked for before it is done
     // makes the totals itself as before (this pass then finds them kept).
-    FKeptTotals = std::thread([this, path = LedgerPath()] {
+    FKeptTotals = std::thread([this, path = LedgerPath(), gate = FWriteGate] {
+        // Its write waits for the file's check like the connection's.
+        if (gate && !gate())
+            return;
         TKeptTotalsPass pass;
         pass.Stop = &FStopKeptTotals;
         MakeKeptTotalsAside(path, pass);

@@ -84,6 +84,10 @@ public:
     void SetMakesKeptTotalsAside(bool makes) { FMakesKeptTotalsAside = makes; }
     //! Waits for the kept totals made beside the window.
     void WaitForKeptTotals();
+    //! Asked before every write into the ledger file, on the connection and
+    //! by the kept totals' thread (see TDbConnection::SetCommitGate). Named
+    //! for the file that is open: another file dropped it.
+    void SetWriteGate(TDbConnection::TCommitGate gate);
 
 private:
     void LoadedFromServer(const std::function<void(const std::function<void()> &)> &step);
@@ -95,6 +99,7 @@ private:
     std::thread FKeptTotals;
     std::atomic<bool> FStopKeptTotals{false};
     bool FMakesKeptTotalsAside = false;
+    TDbConnection::TCommitGate FWriteGate;
     int FNextListenerId = 1;
 };
 

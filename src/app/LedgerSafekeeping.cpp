@@ -67,17 +67,91 @@ QString TLedgerSafekeeping::DefaultLedgerPath()
 }
 
 TLedgerSafekeeping::TLedgerSafekeeping(const QString &ledgerPath, const QDateTime &now,
-                                       std::chrono::milliseconds busyWait)
-    : FLedgerPath(ledgerPath), FLock(ledgerPath)
+                                       std::chrono::milliseconds busyWait, TPageCheck pageCheck)
+    : FLedgerPath(ledgerPath), FLock(ledgerPath), FStarted(now)
 {
     // Without the side file (a folder without write permission) the program
     // still runs; only a restore could then not tell that it is open. A
     // folder without a ledger gets no side file.
     if (QFileInfo::exists(FLedgerPath))
         FLock.LockShared();
-    FHealthy = CheckAndOfferRestore(now, busyWait);
-    if (FHealthy && (!HasBackupOn(FLedgerPath, now.date()) || HasUnconfirmedBackups(FLedgerPath)))
-        StartBackup(now);
+    if (pageCheck == TPageCheck::Beside) {
+        // The header and schema at once (a file that is gone, no database or
+        // no ledger is answered before anything opens it); the pages, which
+        // take seconds on a large file, on a thread while the data load.
+        auto look = std::make_shared<TLedgerFileLook>(FLedgerPath, busyWait);
+        const TLedgerExamination schema = look->Schema();
+        if (schema.Condition == TLedgerCondition::Sound) {
+            FPagesBeside = true;
+            FVerdict->Pending = true;
+            FStartBackup = std::thread([this, look] {
+                FPageExamination = look->Pages(); // its read ends here
+                const bool sound = FPageExamination.Condition == TLedgerCondition::Sound;
+                // A damaged file gets no write from here on, also not while
+                // the question about its backup waits for an answer.
+                Settle(FPageExamination.Condition == TLedgerCondition::Damaged);
+                if (sound && BackupDue(FStarted))
+                    RunStartBackup();
+            });
+            return;
+        }
+        // Its read ends before a backup may take the file's place.
+        FHealthy = OfferRestore(look->Pages(), now);
+    } else {
+        FHealthy = OfferRestore(ExamineLedgerFile(FLedgerPath, busyWait), now);
+    }
+    if (FHealthy && BackupDue(now))
+        StartBackup();
+}
+
+bool TLedgerSafekeeping::BackupDue(const QDateTime &now) const
+{
+    return !HasBackupOn(FLedgerPath, now.date()) || HasUnconfirmedBackups(FLedgerPath);
+}
+
+void TLedgerSafekeeping::Settle(bool refuse)
+{
+    {
+        std::lock_guard lock(FVerdict->Mutex);
+        FVerdict->Pending = false;
+        FVerdict->Refuse = refuse;
+    }
+    FVerdict->Settled.notify_all();
+}
+
+TDbConnection::TCommitGate TLedgerSafekeeping::WriteGate() const
+{
+    return [verdict = FVerdict] {
+        std::unique_lock lock(verdict->Mutex);
+        verdict->Settled.wait(lock, [&] { return !verdict->Pending; });
+        return !verdict->Refuse;
+    };
+}
+
+bool TLedgerSafekeeping::FinishPageCheck(const std::function<void()> &closeLedger)
+{
+    if (!FPagesBeside)
+        return false;
+    FPagesBeside = false;
+    {
+        std::unique_lock lock(FVerdict->Mutex);
+        FVerdict->Settled.wait(lock, [&] { return !FVerdict->Pending; });
+    }
+    if (FPageExamination.Condition == TLedgerCondition::Sound) {
+        FHealthy = true;
+        return false;
+    }
+    // The thread ends with its check when the file is not sound.
+    WaitForStartBackup();
+    bool restored = false;
+    FHealthy = OfferRestore(FPageExamination, FStarted, [&] {
+        if (closeLedger)
+            closeLedger();
+        restored = true;
+    });
+    if (FHealthy && BackupDue(FStarted))
+        StartBackup();
+    return restored;
 }
 
 TLedgerSafekeeping::~TLedgerSafekeeping()
@@ -86,6 +160,9 @@ TLedgerSafekeeping::~TLedgerSafekeeping()
     // closed program alive: it gives up, and the close's backup follows.
     FStopStartBackup = true;
     WaitForStartBackup();
+    // A page check beside that nobody answered counts only when it found the file sound.
+    if (FPagesBeside)
+        FHealthy = FPageExamination.Condition == TLedgerCondition::Sound;
     // A start failure that no window heard of is told now.
     std::vector<QString> unreported;
     {
@@ -117,36 +194,41 @@ void TLedgerSafekeeping::WaitForStartBackup()
         FStartBackup.join();
 }
 
-void TLedgerSafekeeping::StartBackup(const QDateTime &now)
+void TLedgerSafekeeping::StartBackup()
 {
     // On a large ledger the copy and its check take seconds: a thread of its
     // own, with its own connections, keeps the window answering.
-    // The close's quick-checked backup of the last run is checked in full
-    // here too.
-    FStartBackup = std::thread([this, path = FLedgerPath, now] {
-        try {
-            TBackupOptions options;
-            options.Stop = &FStopStartBackup;
-            if (HasBackupOn(path, now.date()))
-                ConfirmBackups(path, options.Stop);
-            else
-                MakeBackup(path, now, options);
-        } catch (const EBackupStopped &) {
-            // The program is closing; the next start tries again.
-        } catch (const std::exception &error) {
-            ReportFailure(error, false);
-        }
-    });
+    FStartBackup = std::thread([this] { RunStartBackup(); });
 }
 
-bool TLedgerSafekeeping::CheckAndOfferRestore(const QDateTime &now, std::chrono::milliseconds busyWait)
+void TLedgerSafekeeping::RunStartBackup()
+{
+    // The close's quick-checked backup of the last run is checked in full
+    // here too.
+    try {
+        TBackupOptions options;
+        options.Stop = &FStopStartBackup;
+        if (HasBackupOn(FLedgerPath, FStarted.date()))
+            ConfirmBackups(FLedgerPath, options.Stop);
+        else
+            MakeBackup(FLedgerPath, FStarted, options);
+    } catch (const EBackupStopped &) {
+        // The program is closing; the next start tries again.
+    } catch (const std::exception &error) {
+        ReportFailure(error, false);
+    }
+}
+
+bool TLedgerSafekeeping::OfferRestore(const TLedgerExamination &examination, const QDateTime &now,
+                                      const std::function<void()> &beforeRestore)
 {
     // The quick check reads every page but skips comparing indexes with
     // their tables: it finds damaged pages at a fraction of a second on a
-    // million entries, which a start can afford.
-    const TLedgerExamination examination = ExamineLedgerFile(FLedgerPath, busyWait);
+    // million entries.
     if (examination.Condition == TLedgerCondition::Sound)
         return true;
+    // A file found damaged gets no write until a backup took its place.
+    Settle(examination.Condition == TLedgerCondition::Damaged);
     const QString name = QFileInfo(FLedgerPath).fileName();
     if (examination.Condition == TLedgerCondition::InUse) {
         // A restore would swap a good file for an older copy while the other
@@ -188,10 +270,13 @@ bool TLedgerSafekeeping::CheckAndOfferRestore(const QDateTime &now, std::chrono:
             QStringLiteral("无法恢复账本：%1。请关闭其他正在使用账本的程序后重新启动。").arg(FLock.Error()));
         return false;
     }
+    if (beforeRestore)
+        beforeRestore();
     bool restored = false;
     try {
         RestoreBackup(backup.Path, FLedgerPath, now, QStringLiteral("damaged"), &FLock);
         restored = true;
+        Settle(false); // the backup in the file's place passed its full check
     } catch (const std::exception &error) {
         ShowException(nullptr, error);
     }

@@ -93,14 +93,27 @@ int main(int argc, char **argv)
 
     // Outlives the data components: its close backup runs after they closed.
     // Opening another ledger replaces it. A server keeps its own data safe.
-    auto safekeeping = onServer ? nullptr : std::make_unique<TLedgerSafekeeping>(ledger.LedgerPath);
+    // The file's pages are checked beside the loading pages: a large ledger's
+    // check does not hold up the window, and no write lands before it passed.
+    auto safekeeping =
+        onServer ? nullptr
+                 : std::make_unique<TLedgerSafekeeping>(ledger.LedgerPath, QDateTime::currentDateTime(),
+                                                        std::chrono::milliseconds(5000),
+                                                        TLedgerSafekeeping::TPageCheck::Beside);
     TLedgerData data(ledger.LedgerPath);
     data.SetMakesKeptTotalsAside(true);
+    if (safekeeping)
+        data.SetWriteGate(safekeeping->WriteGate());
     TDesktopShell shell;
     TForm1 window(data, shell);
     const auto reportError = [](const std::exception &error) { ShowException(nullptr, error); };
     // The pages are bound first so that they hear the record sets open.
     data.Loaded(reportError);
+    // A damaged file is answered before the window shows, as a check at once would.
+    if (safekeeping && safekeeping->FinishPageCheck([&data] { data.SwitchTo(data.LedgerPath(), false); })) {
+        data.SetWriteGate(safekeeping->WriteGate());
+        data.Loaded(reportError);
+    }
     TForm2 about(&shell);
     window.SetAboutBox(&about);
 
@@ -131,13 +144,14 @@ int main(int argc, char **argv)
     switcher.SetDialogParent(&window);
     switcher.SetErrorHandler(reportError);
     switcher.SetSettleSteps(window.SettleSteps());
-    switcher.SetSafekeepingFactory([&window, reportBackupFailure](const QString &path) {
+    switcher.SetSafekeepingFactory([&window, &data, reportBackupFailure](const QString &path) {
         // A line about the previous ledger's backups no longer applies.
         // (statusBar() would make a bar where there is none.)
         if (auto *line = window.findChild<QLabel *>(QStringLiteral("BackupFailure")))
             line->clear();
         auto made = std::make_unique<TLedgerSafekeeping>(path);
         made->SetFailureReporter(reportBackupFailure);
+        data.SetWriteGate(made->WriteGate());
         return made;
     });
     new TLedgerFileCommands(window, switcher);

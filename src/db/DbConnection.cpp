@@ -187,6 +187,26 @@ void TDbConnection::Open()
         sqlite3_exec(db, "PRAGMA locking_mode=EXCLUSIVE", nullptr, nullptr, nullptr);
     FDb = db;
     FDriver = std::make_unique<TSqliteDriver>(db);
+    InstallCommitGate();
+}
+
+void TDbConnection::SetCommitGate(TCommitGate gate)
+{
+    FCommitGate = gate ? std::make_unique<TCommitGate>(std::move(gate)) : nullptr;
+    InstallCommitGate();
+}
+
+void TDbConnection::InstallCommitGate()
+{
+    if (!FDb)
+        return;
+    if (!FCommitGate) {
+        sqlite3_commit_hook(FDb, nullptr, nullptr);
+        return;
+    }
+    // A non-zero answer makes SQLite roll the transaction back.
+    sqlite3_commit_hook(
+        FDb, [](void *gate) { return (*static_cast<TCommitGate *>(gate))() ? 0 : 1; }, FCommitGate.get());
 }
 
 bool TDbConnection::ReadOnly() const
@@ -233,6 +253,8 @@ void TDbConnection::RaiseLastError(const std::string &context) const
         throw EDatabaseError(context + "：数据库正被其他程序使用，请稍后再试。");
     if (code == SQLITE_READONLY)
         throw EDatabaseError(context + "：数据库文件是只读的。");
+    if (FDb && sqlite3_extended_errcode(FDb) == SQLITE_CONSTRAINT_COMMITHOOK)
+        throw EDatabaseError(context + "：" + TSqliteDriver::RefusedWriteText);
     throw EDatabaseError(context + "：" + detail + "。");
 }
 

@@ -85,6 +85,14 @@ public:
     //! Test seam: called at each step of every write.
     std::function<void(TDbWriteStep)> OnWriteStep;
 
+    //! Asked before each commit that changes the file (on this thread; it
+    //! may wait): false rolls the change back and the write fails. The
+    //! start uses it to hold writes until the file's pages are known sound,
+    //! and to refuse every write into a file found damaged. Kept across
+    //! opens; an empty gate lets every write through.
+    using TCommitGate = std::function<bool()>;
+    void SetCommitGate(TCommitGate gate);
+
     // Used by the record sets.
     //! The SQLite connection of an open file; nullptr on a server.
     sqlite3 *Handle() const { return FDb; }
@@ -108,6 +116,8 @@ private:
     sqlite3 *FDb = nullptr;
     std::unique_ptr<TDbDriver> FDriver;
     std::vector<TDbQuery *> FDataSets;
+    std::unique_ptr<TCommitGate> FCommitGate; // a stable address for SQLite's hook
+    void InstallCommitGate();
 };
 
 } // namespace kestrum

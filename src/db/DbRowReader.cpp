@@ -57,32 +57,38 @@ TDbRowReader::TCell TDbRowReader::ReadDriverCell(int column) const
     return cell;
 }
 
+static_assert(std::uint8_t(TDbCellKind::Integer) == 1 && std::uint8_t(TDbCellKind::Float) == 2 &&
+              std::uint8_t(TDbCellKind::Text) == 3 && std::uint8_t(TDbCellKind::Blob) == 4);
+
 const TDbRowReader::TCell *TDbRowReader::Cell(int column) const
 {
     if (column < 0 || column >= CachedColumns)
         return nullptr;
     TCell &cell = FCells[std::size_t(column)];
-    if (FRead & (1u << column))
-        return &cell;
     cell = TCell{std::uint8_t(TDbCellKind::Null), 0, 0, nullptr, 0};
-    switch (sqlite3_column_type(FStatement, column)) {
+    // One call into the statement per cell; the value's own accessors then
+    // skip the statement's checks. Its value is "unprotected", which only
+    // matters to a connection shared between threads: a record set's
+    // connection serves one.
+    sqlite3_value *value = sqlite3_column_value(FStatement, column);
+    switch (sqlite3_value_type(value)) {
     case SQLITE_INTEGER:
-        cell.kind = std::uint8_t(TDbCellKind::Integer);
-        cell.integer = sqlite3_column_int64(FStatement, column);
+        cell.kind = IntegerKind;
+        cell.integer = sqlite3_value_int64(value);
         break;
     case SQLITE_FLOAT:
-        cell.kind = std::uint8_t(TDbCellKind::Float);
-        cell.real = sqlite3_column_double(FStatement, column);
+        cell.kind = FloatKind;
+        cell.real = sqlite3_value_double(value);
         break;
     case SQLITE_TEXT:
-        cell.kind = std::uint8_t(TDbCellKind::Text);
-        cell.bytes = reinterpret_cast<const char *>(sqlite3_column_text(FStatement, column));
-        cell.size = cell.bytes ? std::size_t(sqlite3_column_bytes(FStatement, column)) : 0;
+        cell.kind = TextKind;
+        cell.bytes = reinterpret_cast<const char *>(sqlite3_value_text(value));
+        cell.size = cell.bytes ? std::size_t(sqlite3_value_bytes(value)) : 0;
         break;
     case SQLITE_BLOB:
-        cell.kind = std::uint8_t(TDbCellKind::Blob);
-        cell.bytes = static_cast<const char *>(sqlite3_column_blob(FStatement, column));
-        cell.size = cell.bytes ? std::size_t(sqlite3_column_bytes(FStatement, column)) : 0;
+        cell.kind = BlobKind;
+        cell.bytes = static_cast<const char *>(sqlite3_value_blob(value));
+        cell.size = cell.bytes ? std::size_t(sqlite3_value_bytes(value)) : 0;
         break;
     default:
         break;
@@ -136,12 +142,10 @@ std::string_view TDbRowReader::DriverBytes(int column) const
                                                                   : std::string_view();
 }
 
-TDbCellKind TDbRowReader::Kind(int column) const
+TDbCellKind TDbRowReader::KindOther(int column) const
 {
     if (!FStatement)
         return FStore ? FStore->Kind(FSlot, column) : DriverKind(column);
-    if (const TCell *cell = Cell(column))
-        return TDbCellKind(cell->kind);
     switch (sqlite3_column_type(FStatement, column)) {
     case SQLITE_INTEGER:
         return TDbCellKind::Integer;
@@ -161,14 +165,10 @@ bool TDbRowReader::IsNull(int column) const
     return Kind(column) == TDbCellKind::Null;
 }
 
-std::int64_t TDbRowReader::Integer(int column) const
+std::int64_t TDbRowReader::IntegerOther(int column) const
 {
-    if (FStatement) {
-        const TCell *cell = Cell(column);
-        if (cell && cell->kind == std::uint8_t(TDbCellKind::Integer))
-            return cell->integer;
+    if (FStatement)
         return sqlite3_column_int64(FStatement, column);
-    }
     if (!FStore)
         return DriverInteger(column);
     switch (FStore->Kind(FSlot, column)) {
@@ -185,14 +185,10 @@ std::int64_t TDbRowReader::Integer(int column) const
     }
 }
 
-double TDbRowReader::Float(int column) const
+double TDbRowReader::FloatOther(int column) const
 {
-    if (FStatement) {
-        const TCell *cell = Cell(column);
-        if (cell && cell->kind == std::uint8_t(TDbCellKind::Float))
-            return cell->real;
+    if (FStatement)
         return sqlite3_column_double(FStatement, column);
-    }
     if (!FStore)
         return DriverFloat(column);
     switch (FStore->Kind(FSlot, column)) {
@@ -209,7 +205,7 @@ double TDbRowReader::Float(int column) const
     }
 }
 
-std::string_view TDbRowReader::Text(int column) const
+std::string_view TDbRowReader::TextOther(int column) const
 {
     if (!FStatement) {
         if (!FStore)
@@ -218,23 +214,17 @@ std::string_view TDbRowReader::Text(int column) const
         return kind == TDbCellKind::Text || kind == TDbCellKind::Blob ? FStore->Bytes(FSlot, column)
                                                                       : std::string_view();
     }
-    if (const TCell *cell = Cell(column); cell && cell->kind == std::uint8_t(TDbCellKind::Text))
-        return std::string_view(cell->bytes, cell->size);
     const auto *text = reinterpret_cast<const char *>(sqlite3_column_text(FStatement, column));
     return text ? std::string_view(text, std::size_t(sqlite3_column_bytes(FStatement, column)))
                 : std::string_view();
 }
 
-std::string_view TDbRowReader::Bytes(int column) const
+std::string_view TDbRowReader::BytesOther(int column) const
 {
     if (!FStatement)
         return FStore ? FStore->Bytes(FSlot, column) : DriverBytes(column);
-    if (const TCell *cell = Cell(column)) {
-        const auto kind = TDbCellKind(cell->kind);
-        return kind == TDbCellKind::Text || kind == TDbCellKind::Blob
-                   ? std::string_view(cell->bytes, cell->size)
-                   : std::string_view();
-    }
+    if (CachedCell(column))
+        return {}; // a cell read already that holds no bytes
     switch (sqlite3_column_type(FStatement, column)) {
     case SQLITE_TEXT:
         return Text(column);

@@ -190,6 +190,10 @@ TSqliteDriver::~TSqliteDriver()
         sqlite3_close_v2(FDb);
 }
 
+const char *const TSqliteDriver::RefusedWriteText =
+    "账本文件已损坏（启动时的检查发现），为保护其中的数据，改动没有写入。"
+    "请重新启动程序从备份恢复账本，或用“kestrum-db check”检查它。";
+
 void TSqliteDriver::Fail(sqlite3 *db, const std::string &context)
 {
     const int code = sqlite3_extended_errcode(db);
@@ -197,6 +201,8 @@ void TSqliteDriver::Fail(sqlite3 *db, const std::string &context)
     TDbErrorKind kind = KindOf(code);
     if (kind == TDbErrorKind::Other && message.starts_with("no such table"))
         kind = TDbErrorKind::SchemaMissing;
+    if (code == SQLITE_CONSTRAINT_COMMITHOOK)
+        throw EDbDriverError(TDbErrorKind::Other, context + "：" + RefusedWriteText);
     if (kind == TDbErrorKind::Busy)
         message = "数据库正被其他程序使用，请稍后再试";
     else if (kind == TDbErrorKind::NoRights)

@@ -32,6 +32,8 @@ public:
 
     //! Throws the error `db` holds now, `context` first.
     [[noreturn]] static void Fail(sqlite3 *db, const std::string &context);
+    //! What a write says that the connection's commit gate turned back.
+    static const char *const RefusedWriteText;
 
 private:
     std::int64_t DataVersion();

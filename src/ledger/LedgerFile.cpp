@@ -351,67 +351,119 @@ bool HoldsLedgerTables(sqlite3 *db)
 
 TLedgerExamination ExamineLedgerFile(const QString &path, std::chrono::milliseconds busyWait)
 {
+    TLedgerFileLook look(path, busyWait);
+    return look.Pages();
+}
+
+namespace {
+
+TLedgerExamination Found(TLedgerCondition condition, const QString &detail = QString())
+{
     TLedgerExamination examination;
-    const auto found = [&](TLedgerCondition condition, const QString &detail = QString()) {
-        examination.Condition = condition;
-        examination.Detail = detail;
-        return examination;
-    };
+    examination.Condition = condition;
+    examination.Detail = detail;
+    return examination;
+}
+
+} // namespace
+
+TLedgerExamination TLedgerFileLook::Failure(int rc) const
+{
+    const QString detail = QString::fromUtf8(sqlite3_errmsg(FDb));
+    // Locks that the file system refused say nothing about the pages.
+    if (rc == SQLITE_IOERR_LOCK || rc == SQLITE_IOERR_RDLOCK || rc == SQLITE_IOERR_UNLOCK ||
+        rc == SQLITE_IOERR_CHECKRESERVEDLOCK)
+        return Found(TLedgerCondition::NotAccessible, detail);
+    switch (rc & 0xff) {
+    case SQLITE_BUSY:
+    case SQLITE_LOCKED:
+        return Found(TLedgerCondition::InUse, detail);
+    case SQLITE_NOTADB:
+        return Found(TLedgerCondition::NotADatabase, detail);
+    case SQLITE_CORRUPT:
+    case SQLITE_IOERR:
+    case SQLITE_FORMAT:
+        return Found(TLedgerCondition::Damaged, detail);
+    default: // permissions, a read-only folder with a journal to roll back, memory
+        return Found(TLedgerCondition::NotAccessible, detail);
+    }
+}
+
+TLedgerFileLook::TLedgerFileLook(const QString &path, std::chrono::milliseconds busyWait) : FPath(path)
+{
     const QFileInfo file(path);
-    if (!file.exists())
-        return found(TLedgerCondition::Missing);
-    if (!file.isFile())
-        return found(TLedgerCondition::NotAccessible, QStringLiteral("不是文件"));
+    if (!file.exists()) {
+        FSchema = Found(TLedgerCondition::Missing);
+        return;
+    }
+    if (!file.isFile()) {
+        FSchema = Found(TLedgerCondition::NotAccessible, QStringLiteral("不是文件"));
+        return;
+    }
     // Read-write like the program's own connection, so that a journal a
     // crash left is rolled back rather than read past; never created.
-    sqlite3 *raw = nullptr;
     const int opened =
-        sqlite3_open_v2(QFile::encodeName(path).constData(), &raw, SQLITE_OPEN_READWRITE, nullptr);
-    Database db(raw, sqlite3_close);
-    if (opened != SQLITE_OK)
-        return found(TLedgerCondition::NotAccessible,
-                     QString::fromUtf8(raw ? sqlite3_errmsg(raw) : sqlite3_errstr(opened)));
-    sqlite3_extended_result_codes(raw, 1);
-    sqlite3_busy_timeout(raw, int(busyWait.count()));
-    const auto failure = [&](int rc) {
-        const QString detail = QString::fromUtf8(sqlite3_errmsg(raw));
-        // Locks that the file system refused say nothing about the pages.
-        if (rc == SQLITE_IOERR_LOCK || rc == SQLITE_IOERR_RDLOCK || rc == SQLITE_IOERR_UNLOCK ||
-            rc == SQLITE_IOERR_CHECKRESERVEDLOCK)
-            return found(TLedgerCondition::NotAccessible, detail);
-        switch (rc & 0xff) {
-        case SQLITE_BUSY:
-        case SQLITE_LOCKED:
-            return found(TLedgerCondition::InUse, detail);
-        case SQLITE_NOTADB:
-            return found(TLedgerCondition::NotADatabase, detail);
-        case SQLITE_CORRUPT:
-        case SQLITE_IOERR:
-        case SQLITE_FORMAT:
-            return found(TLedgerCondition::Damaged, detail);
-        default: // permissions, a read-only folder with a journal to roll back, memory
-            return found(TLedgerCondition::NotAccessible, detail);
-        }
-    };
-    sqlite3_stmt *rawStatement = nullptr;
-    int rc = sqlite3_prepare_v2(raw, "PRAGMA quick_check", -1, &rawStatement, nullptr);
-    if (rc != SQLITE_OK)
-        return failure(rc);
-    std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt *)> statement(rawStatement, sqlite3_finalize);
-    QStringList answers;
-    while ((rc = sqlite3_step(rawStatement)) == SQLITE_ROW)
-        answers.append(
-            QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(rawStatement, 0))));
-    if (rc != SQLITE_DONE)
-        return failure(rc);
-    statement.reset();
-    if (answers != QStringList{QStringLiteral("ok")})
-        return found(TLedgerCondition::Damaged, answers.join('\n'));
+        sqlite3_open_v2(QFile::encodeName(path).constData(), &FDb, SQLITE_OPEN_READWRITE, nullptr);
+    if (opened != SQLITE_OK) {
+        FSchema = Found(TLedgerCondition::NotAccessible,
+                        QString::fromUtf8(FDb ? sqlite3_errmsg(FDb) : sqlite3_errstr(opened)));
+        sqlite3_close(FDb);
+        FDb = nullptr;
+        return;
+    }
+    sqlite3_extended_result_codes(FDb, 1);
+    sqlite3_busy_timeout(FDb, int(busyWait.count()));
+    // One read from here to the end of the pages' check: its lock keeps
+    // every writer out until the answer is in.
+    int rc = sqlite3_exec(FDb, "BEGIN", nullptr, nullptr, nullptr);
+    // Reading the schema also reads the header: a file that is no database,
+    // or whose first page is damaged, fails here.
     int tables = 0;
-    if (rc = CountLedgerTables(raw, tables); rc != SQLITE_OK)
-        return failure(rc);
-    if (tables != 2)
-        return found(TLedgerCondition::NotALedger, QStringLiteral("文件中没有账本的表 gain 和 expen"));
+    if (rc == SQLITE_OK)
+        rc = CountLedgerTables(FDb, tables);
+    if (rc != SQLITE_OK)
+        FSchema = Failure(rc);
+    else if (tables != 2)
+        FSchema = Found(TLedgerCondition::NotALedger, QStringLiteral("文件中没有账本的表 gain 和 expen"));
+}
+
+TLedgerFileLook::~TLedgerFileLook()
+{
+    sqlite3_close(FDb); // ends the read
+}
+
+TLedgerExamination TLedgerFileLook::Pages()
+{
+    // A file that is locked, no database or out of reach has no pages to look at.
+    const TLedgerCondition schema = FSchema.Condition;
+    if (!FDb || (schema != TLedgerCondition::Sound && schema != TLedgerCondition::NotALedger &&
+                 schema != TLedgerCondition::Damaged)) {
+        sqlite3_close(FDb);
+        FDb = nullptr;
+        return FSchema;
+    }
+    TLedgerExamination examination = FSchema;
+    sqlite3_stmt *rawStatement = nullptr;
+    int rc = sqlite3_prepare_v2(FDb, "PRAGMA quick_check", -1, &rawStatement, nullptr);
+    if (rc != SQLITE_OK) {
+        examination = Failure(rc);
+    } else {
+        std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt *)> statement(rawStatement, sqlite3_finalize);
+        QStringList answers;
+        while ((rc = sqlite3_step(rawStatement)) == SQLITE_ROW)
+            answers.append(
+                QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(rawStatement, 0))));
+        // Damaged pages outweigh what the schema showed; a failure to read
+        // them is only news when the schema read well.
+        if (rc != SQLITE_DONE) {
+            if (examination.Condition == TLedgerCondition::Sound)
+                examination = Failure(rc);
+        } else if (answers != QStringList{QStringLiteral("ok")}) {
+            examination = Found(TLedgerCondition::Damaged, answers.join('\n'));
+        }
+    }
+    sqlite3_close(FDb);
+    FDb = nullptr;
     return examination;
 }
 

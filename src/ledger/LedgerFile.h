@@ -66,6 +66,31 @@ struct TLedgerExamination {
 TLedgerExamination ExamineLedgerFile(const QString &path,
                                      std::chrono::milliseconds busyWait = std::chrono::milliseconds(5000));
 
+//! The same look in two steps on one connection: the header and schema at
+//! once (milliseconds on any size), the pages later, possibly on another
+//! thread (one thread at a time). From the first step to the end of the
+//! second it holds a read lock on the file, so no write of any connection
+//! can land between them.
+class TLedgerFileLook {
+public:
+    TLedgerFileLook(const QString &path, std::chrono::milliseconds busyWait);
+    ~TLedgerFileLook();
+    TLedgerFileLook(const TLedgerFileLook &) = delete;
+    TLedgerFileLook &operator=(const TLedgerFileLook &) = delete;
+
+    //! What the header and schema show (Sound when the pages are still to check).
+    const TLedgerExamination &Schema() const { return FSchema; }
+    //! SQLite's quick check of every page, then the schema's answer; ends
+    //! the read and closes the file.
+    TLedgerExamination Pages();
+
+private:
+    TLedgerExamination Failure(int rc) const;
+    QString FPath;
+    sqlite3 *FDb = nullptr;
+    TLedgerExamination FSchema;
+};
+
 //! Whether the open database holds both ledger tables, gain and expen: only
 //! such a file gets the program's own tables (journal, trash) added.
 bool HoldsLedgerTables(sqlite3 *db);

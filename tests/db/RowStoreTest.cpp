@@ -2,6 +2,8 @@
 // wherever it falls among the arena's blocks, and copied between stores.
 #include "RowFixture.h"
 
+#include "db/DbRowReader.h"
+
 #include <string>
 
 namespace kestrum::test {
@@ -127,6 +129,52 @@ TEST_F(RowStore, RepeatedTextsReadBackAsTheirOwnCells)
             slot % 7 == 0 ? std::string(100, char('A' + slot % 26)) : "值" + std::to_string(slot % 5000);
         ASSERT_EQ(store->Bytes(slot, 0), expected) << "slot " << slot;
     }
+}
+
+TEST_F(RowStore, ARowReadsAsSQLiteGivesItAndHashesAsItsStoredCopy)
+{
+    // Every kind of cell, the conversions a caller may ask for, and columns
+    // past the first sixteen (read another way).
+    const QString sql = "SELECT 7, 2.5, 'text', x'00ff', NULL, '', 'ab', 'c', 9007199254740993, "
+                        "'12abc', 3, 4, 5, 6, 7, 8, 'seventeen', 18.5";
+    std::vector<std::uint64_t> hashes;
+    TDbQueryStatement statement;
+    statement.SetLines({sql});
+    statement.Scan(&FConnection, "test", [&](const TDbRowReader &row) {
+        ASSERT_EQ(row.ColumnCount(), 18);
+        EXPECT_EQ(row.Kind(0), TDbCellKind::Integer);
+        EXPECT_EQ(row.Integer(0), 7);
+        EXPECT_EQ(row.Float(0), 7.0) << "an integer read as a float";
+        EXPECT_EQ(row.Kind(1), TDbCellKind::Float);
+        EXPECT_EQ(row.Float(1), 2.5);
+        EXPECT_EQ(row.Integer(1), 2);
+        EXPECT_EQ(row.Bytes(1), "") << "a number has no bytes";
+        EXPECT_EQ(row.Text(2), "text");
+        EXPECT_EQ(row.Kind(3), TDbCellKind::Blob);
+        EXPECT_EQ(row.Bytes(3), std::string("\0\xff", 2));
+        EXPECT_TRUE(row.IsNull(4));
+        EXPECT_EQ(row.Text(4), "");
+        EXPECT_EQ(row.Integer(4), 0);
+        EXPECT_EQ(row.Kind(5), TDbCellKind::Text) << "empty text is no Null";
+        EXPECT_EQ(row.Integer(8), 9007199254740993) << "an integer past a double's precision";
+        EXPECT_EQ(row.Integer(9), 12) << "text reads as its leading number";
+        EXPECT_EQ(row.Kind(16), TDbCellKind::Text);
+        EXPECT_EQ(row.Text(16), "seventeen");
+        EXPECT_EQ(row.Float(17), 18.5);
+        hashes.push_back(TDbRowStore::HashOf(row));
+    });
+    ASSERT_EQ(hashes.size(), 1u);
+    const auto store = Read(sql);
+    EXPECT_EQ(store->HashOf(0), hashes[0]) << "the row as read and as kept hash alike";
+
+    // Rows that differ in one cell's kind, or only where text splits into
+    // cells, hash apart.
+    const auto others = Read("SELECT 'ab', 'c', NULL UNION ALL SELECT 'a', 'bc', NULL "
+                             "UNION ALL SELECT 'ab', 'c', '' UNION ALL SELECT 'ab', 'c', 0");
+    ASSERT_EQ(others->SlotCount(), 4);
+    for (int a = 0; a < 4; ++a)
+        for (int b = a + 1; b < 4; ++b)
+            EXPECT_NE(others->HashOf(a), others->HashOf(b)) << a << " " << b;
 }
 
 } // namespace

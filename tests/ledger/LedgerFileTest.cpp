@@ -222,5 +222,34 @@ TEST_F(LedgerFiles, ExaminationTellsDamageFromAFileInUse)
     EXPECT_FALSE(locked.Damaged());
 }
 
+// Guards the look in two steps: a write that landed between the schema and
+// the pages' check would land on a file not yet known sound.
+TEST_F(LedgerFiles, ALookInTwoStepsKeepsWritersOutUntilThePagesAreChecked)
+{
+    CreateDemoDatabase(Path(), 2025, 2026);
+    ASSERT_TRUE(QFile::copy(Path(), Path("damaged.mdb")));
+    test::DamageFile(Path("damaged.mdb"));
+    const auto write = [this](const char *name) {
+        sqlite3 *db = nullptr;
+        sqlite3_open_v2(Path(name).toUtf8().constData(), &db, SQLITE_OPEN_READWRITE, nullptr);
+        sqlite3_busy_timeout(db, 50);
+        const int rc = sqlite3_exec(db, "INSERT INTO gain (本次进帐) VALUES (7)", nullptr, nullptr, nullptr);
+        sqlite3_close(db);
+        return rc;
+    };
+    {
+        TLedgerFileLook look(Path(), std::chrono::milliseconds(50));
+        EXPECT_EQ(look.Schema().Condition, TLedgerCondition::Sound);
+        EXPECT_EQ(write("Vantorel.mdb"), SQLITE_BUSY) << "no write between the steps";
+        EXPECT_EQ(look.Pages().Condition, TLedgerCondition::Sound);
+        EXPECT_EQ(write("Vantorel.mdb"), SQLITE_OK) << "the check's read ended";
+    }
+    TLedgerFileLook look(Path("damaged.mdb"), std::chrono::milliseconds(50));
+    EXPECT_EQ(look.Schema().Condition, TLedgerCondition::Sound) << "the damage lies past the schema";
+    const TLedgerExamination pages = look.Pages();
+    EXPECT_EQ(pages.Condition, TLedgerCondition::Damaged);
+    EXPECT_FALSE(pages.Detail.isEmpty());
+}
+
 } // namespace
 } // namespace kestrum
