@@ -47,23 +47,53 @@ void TkvDataGroups::Build(const std::vector<TkvCustomDataField *> &fields, const
     };
     openFrom(0, 0);
     const int count = int(recordList.size());
-    // The list is in key order, not in the order the keys are held: each
-    // comparison would wait for memory unless the keys some positions ahead
-    // are asked for meanwhile.
+    // The records of one deepest group stand together: the end of each run
+    // is found by galloping and bisection, a few comparisons per group
+    // rather than one per record. Each comparison is with the first record
+    // of the current deepest group, which holds every level's keys.
+    const auto inRun = [&](int position) {
+        const int recordIndex = recordList[std::size_t(position)];
+        for (int level = 0; level <= deepest; ++level)
+            if (!sameGroup(level, representative[std::size_t(deepest)], recordIndex))
+                return false;
+        return true;
+    };
+    // The list is in key order, not in the order the keys are held: short
+    // runs compare every record, and each comparison would wait for memory
+    // unless the keys some positions ahead are asked for meanwhile.
     constexpr int PrefetchDistance = 16;
-    for (int position = 1; position < count; ++position) {
+    int position = 1;
+    while (position < count) {
         if (prefetch && position + PrefetchDistance < count)
-            prefetch(recordList[position + PrefetchDistance]);
-        const int recordIndex = recordList[position];
+            prefetch(recordList[std::size_t(position + PrefetchDistance)]);
+        int end = position; // the first position past the run
+        if (inRun(position)) {
+            int inside = position, step = 1;
+            end = count;
+            while (inside + step < count) {
+                if (!inRun(inside + step)) {
+                    end = inside + step;
+                    break;
+                }
+                inside += step;
+                step *= 2;
+            }
+            while (end - inside > 1) {
+                const int middle = inside + (end - inside) / 2;
+                (inRun(middle) ? inside : end) = middle;
+            }
+        }
+        if (end >= count)
+            break;
+        const int recordIndex = recordList[std::size_t(end)];
         int level = 0;
-        while (level <= deepest && sameGroup(level, representative[level], recordIndex))
+        while (level < deepest && sameGroup(level, representative[std::size_t(deepest)], recordIndex))
             ++level;
-        if (level > deepest)
-            continue;
         if (level == 0)
             ++ordinal;
-        closeFrom(level, position);
-        openFrom(level, position);
+        closeFrom(level, end);
+        openFrom(level, end);
+        position = end + 1;
     }
     closeFrom(0, count);
     UpdateRowIndexes();
