@@ -136,10 +136,9 @@ bool TkvDataControllerSummary::FollowRecord(TkvDataChangeKind kind, int recordIn
         return false;
     if (FGroups.LevelCount() > 0) {
         // The groups the record left or joined are summed again, each over
-        // its own records, in the order a rebuild sums them.
+        // its own records, in the order a rebuild sums them (none when the
+        // only groups it was in went with it).
         std::vector<int> positions = FGroups.TakeStalePositions();
-        if ((wasListed || isListed) && positions.empty())
-            return false;
         std::sort(positions.begin(), positions.end());
         positions.erase(std::unique(positions.begin(), positions.end()), positions.end());
         for (int position : positions)
