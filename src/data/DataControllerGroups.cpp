@@ -18,29 +18,53 @@ const std::vector<int> &TkvDataControllerGroups::RecordList() const
 
 int TkvDataControllerGroups::PositionOf(int recordIndex) const
 {
-    const std::vector<int> &list = RecordList();
-    if (recordIndex < 0)
-        return -1;
-    auto valid = [&] {
-        const std::size_t r = std::size_t(recordIndex);
-        return r < FPositions.size() && FPositions[r] >= 0 && std::size_t(FPositions[r]) < list.size() &&
-               list[std::size_t(FPositions[r])] == recordIndex;
-    };
-    if (valid())
-        return FPositions[std::size_t(recordIndex)];
-    // The list was rebuilt or re-sorted since: one pass rebuilds the map.
-    FPositions.assign(std::size_t(FController.RecordCount()), -1);
-    for (std::size_t p = 0; p < list.size(); ++p)
-        if (list[p] >= 0 && std::size_t(list[p]) < FPositions.size())
-            FPositions[std::size_t(list[p])] = int(p);
-    return valid() ? FPositions[std::size_t(recordIndex)] : -1;
+    return FController.Info().RecordListIndexOf(recordIndex);
 }
 
-bool TkvDataControllerGroups::KeepsPlaceAndGroups(int recordIndex)
+int TkvDataControllerGroups::RecordPositionOfRow(int rowIndex) const
+{
+    if (rowIndex < 0 || rowIndex >= FGroups.RowCount())
+        return -1;
+    const TkvGroupRowInfo info = FGroups.RowInfo(rowIndex);
+    return info.IsGroupRow ? -1 : info.RecordPosition;
+}
+
+bool TkvDataControllerGroups::CanFollowRecords() const
+{
+    return FGroups.Count() > 0 && FGroups.LevelCount() == LevelCount() && FSorting.FollowsByStoredKeys();
+}
+
+void TkvDataControllerGroups::RecordLeft(int position)
+{
+    for (int &stale : FStalePositions)
+        if (stale > position)
+            --stale;
+    const int remaining = FGroups.RemovePosition(position);
+    if (remaining >= 0)
+        FStalePositions.push_back(remaining);
+}
+
+void TkvDataControllerGroups::RecordEntered(const std::vector<int> &recordList, int position)
+{
+    for (int &stale : FStalePositions)
+        if (stale >= position)
+            ++stale;
+    const std::size_t p = std::size_t(position);
+    const int record = recordList[p];
+    const int sharedBefore = p > 0 ? FSorting.SharedGroupLevels(recordList[p - 1], record) : 0;
+    const int sharedAfter =
+        p + 1 < recordList.size() ? FSorting.SharedGroupLevels(recordList[p + 1], record) : 0;
+    const std::vector<TkvCustomDataField *> &fields = FGroups.Fields();
+    FGroups.InsertPosition(position, sharedBefore, sharedAfter, [&](int level) {
+        return FController.GetFieldValue(record, fields[std::size_t(level)]);
+    });
+    FStalePositions.push_back(position);
+}
+
+bool TkvDataControllerGroups::KeepsPlaceAndGroups(int recordIndex, int position)
 {
     if (FGroups.Count() == 0 || FGroups.LevelCount() != LevelCount())
         return false;
-    const int position = PositionOf(recordIndex);
     if (position < 0 || !FSorting.KeepsPlace(RecordList(), position))
         return false;
     // In its place it may still have left its group for the next one at the
@@ -53,9 +77,10 @@ bool TkvDataControllerGroups::KeepsPlaceAndGroups(int recordIndex)
     const int first = FGroups.FirstRecordPosition(deepest);
     const int last = FGroups.LastRecordPosition(deepest);
     const int mate = position > first ? position - 1 : position + 1;
-    if (mate > last)
+    if (mate > last || !FSorting.SameGroups(recordIndex, RecordList()[std::size_t(mate)]))
         return false;
-    return FSorting.SameGroups(recordIndex, RecordList()[std::size_t(mate)]);
+    FStalePositions.push_back(position);
+    return true;
 }
 
 int TkvDataControllerGroups::LevelCount() const
@@ -92,7 +117,7 @@ void TkvDataControllerGroups::Build(const std::vector<int> &recordList)
         fields, recordList, [&](int level, int a, int b) { return comparer.CompareKey(level, a, b) == 0; },
         [&](int level, int recordIndex) { return comparer.Key(level).ComparedValue(recordIndex); },
         [&](int recordIndex) { comparer.Prefetch(int(fields.size()), recordIndex); });
-    FPositions.clear();
+    FStalePositions.clear();
     if (FExpanding.SaveMode() == 0)
         return;
     const bool applied = FExpanding.Restore(

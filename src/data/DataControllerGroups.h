@@ -4,6 +4,7 @@
 #include "data/DataExpandingInfos.h"
 #include "data/DataGroups.h"
 
+#include <utility>
 #include <vector>
 
 namespace kestrum {
@@ -28,7 +29,14 @@ public:
     //! A hidden record (makeVisible false) gives the collapsed group row that hides it.
     int RowIndexByRecordIndex(int recordIndex, int level, bool makeVisible) override;
     void RemoveField(TkvCustomDataField *field) override;
-    bool KeepsPlaceAndGroups(int recordIndex) override;
+    bool KeepsPlaceAndGroups(int recordIndex, int position) override;
+    int RecordPositionOfRow(int rowIndex) const override;
+    bool CanFollowRecords() const override;
+    void RecordLeft(int position) override;
+    void RecordEntered(const std::vector<int> &recordList, int position) override;
+    //! Positions (one per group chain) whose group summaries a followed
+    //! record made stale since the last build; taken once.
+    std::vector<int> TakeStalePositions() { return std::exchange(FStalePositions, {}); }
 
     // The public grouping interface (item indexes as the controller's).
     void PlaceInGrouping(int itemIndex, int groupIndex);
@@ -63,7 +71,7 @@ private:
     TkvDataControllerSorting &FSorting;
     TkvDataGroups FGroups;
     TkvDataExpandingInfos FExpanding;
-    mutable std::vector<int> FPositions; // record index -> position, checked on use
+    std::vector<int> FStalePositions;
 };
 
 //! The controller's grouping object (null when made without these hooks).

@@ -26,6 +26,10 @@ public:
     virtual bool HasSorting() const = 0;
     //! Orders the filtered record list: grouping keys, sorting keys, record index.
     virtual void Sort(std::vector<int> &recordList) = 0;
+    //! The filtered record list is already in key order (taken from a sorted
+    //! order of every record): prepares what a sort leaves for the group
+    //! build without comparing any records.
+    virtual void PrepareSortedList(std::vector<int> &recordList) { Sort(recordList); }
     //! A field goes away: drop it from every key list.
     virtual void RemoveField(TkvCustomDataField *field) = 0;
     //! Where a record belongs in a list sorted by the current keys (the list
@@ -34,6 +38,13 @@ public:
     virtual int InsertPosition(const std::vector<int> &recordList, int recordIndex)
     {
         return (void)recordList, (void)recordIndex, -1;
+    }
+    //! Where a record stands in a list sorted by the current keys, found
+    //! without a pass over the list: -2 when this sorting cannot say (or
+    //! the record is not where its values put it), else its index.
+    virtual int FindPosition(const std::vector<int> &recordList, int recordIndex)
+    {
+        return (void)recordList, (void)recordIndex, -2;
     }
     //! The way a field compares changed: a key on it must be applied again.
     virtual void ComparisonModeChanged(TkvCustomDataField *field) { (void)field; }
@@ -60,10 +71,22 @@ public:
     //! The values of a listed record changed: true when it keeps its place in
     //! the sorted list and stays in its groups, so that the list and the tree
     //! stand as they are; false when they must be built again.
-    virtual bool KeepsPlaceAndGroups(int recordIndex)
+    virtual bool KeepsPlaceAndGroups(int recordIndex, int position)
     {
-        (void)recordIndex;
+        (void)recordIndex, (void)position;
         return false;
+    }
+    //! The list position a data row shows, -1 for a group row.
+    virtual int RecordPositionOfRow(int rowIndex) const { return (void)rowIndex, -1; }
+    //! Whether the tree can follow one record entering or leaving the list
+    //! (RecordLeft, RecordEntered) instead of being built again.
+    virtual bool CanFollowRecords() const { return false; }
+    //! The record at `position` left the sorted list (already taken out).
+    virtual void RecordLeft(int position) { (void)position; }
+    //! A record came into the sorted list at `position` (already there).
+    virtual void RecordEntered(const std::vector<int> &recordList, int position)
+    {
+        (void)recordList, (void)position;
     }
 };
 

@@ -3,6 +3,7 @@
 #include "data/DataController.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <utility>
 
 namespace kestrum {
@@ -35,6 +36,13 @@ int TkvCustomDataControllerInfo::RecordListIndexOf(int recordIndex) const
         return it != FRecordList.end() && *it == recordIndex ? int(it - FRecordList.begin()) : -1;
     }
     if (!FPositionsValid) {
+        // A list sorted by stored keys is searched by them, rather than a
+        // map of every record built after each change of the list.
+        if (IkvDataSorting *sorting = FController.Sorting()) {
+            const int position = sorting->FindPosition(FRecordList, recordIndex);
+            if (position != -2)
+                return position;
+        }
         int highest = -1;
         for (int r : FRecordList)
             highest = std::max(highest, r);
@@ -231,6 +239,12 @@ void TkvCustomDataControllerInfo::EndUpdate()
 
 void TkvCustomDataControllerInfo::Change(TkvDataControllerInfoChanges changes)
 {
+    // Anything but a change of the criteria may reorder or change records.
+    if ((changes & (dcicLoad | dcicSorting | dcicGrouping | dcicRecord)) && !FFilterOnlyChange) {
+        FWholeOrder = TkvWholeOrder::Unknown;
+        FSortedWhole = std::vector<int>();
+    }
+    FFilterOnlyChange = false;
     FChanges |= changes;
     CheckUpdate();
 }
@@ -269,10 +283,7 @@ bool TkvCustomDataControllerInfo::RecordChanged(TkvDataChangeKind kind, int reco
     const bool added = kind == dckRecordAdded;
     const bool deleted = kind == dckRecordDeleted;
     const bool valueChange = kind == dckValue || kind == dckRecord;
-    // Grouped, a changed record may keep its place and groups; an added or
-    // deleted one rebuilds the tree.
-    if ((!added && !deleted && !valueChange) || recordIndex < 0 || (FChanges & dcicLoad) ||
-        (IsGrouped(FController) && !valueChange)) {
+    if ((!added && !deleted && !valueChange) || recordIndex < 0 || (FChanges & dcicLoad)) {
         FRecordChangePending = false;
         return false;
     }
@@ -306,11 +317,16 @@ bool TkvCustomDataControllerInfo::FollowChangedRecord(bool &wasListed, bool &isL
     const int record = FChangedRecordIndex;
     const TkvDataChangeKind kind = FChangedRecordKind;
     wasListed = isListed = false;
-    if (IsGrouped(FController))
-        return FollowChangedRecordInGroups(wasListed, isListed);
-    RecordListChanged();
+    if (IsGrouped(FController) && FollowChangedRecordInGroups(wasListed, isListed))
+        return true;
+    if (IsGrouped(FController) && !FController.Grouping()->CanFollowRecords())
+        return false;
     if (record < 0 || record >= FController.RecordCount() + (kind == dckRecordDeleted))
         return false;
+    // Where the record stood, looked up while the list is as it was.
+    const bool valueChange = kind == dckValue || kind == dckRecord;
+    const int oldPosition = valueChange && !IsListInRecordOrder() ? ChangedRecordPosition() : -1;
+    RecordListChanged();
     // Tested before the list is touched: a condition that cannot be
     // evaluated leaves the list as it was.
     const bool listedNow =
@@ -320,49 +336,98 @@ bool TkvCustomDataControllerInfo::FollowChangedRecord(bool &wasListed, bool &isL
     // the records it was built for, in record order when unsorted).
     const int countBefore =
         FController.RecordCount() + (kind == dckRecordDeleted ? 1 : 0) - (kind == dckRecordAdded ? 1 : 0);
-    const bool wasWhole = FListRecordCount == countBefore && int(FRecordList.size()) == countBefore;
+    const bool listCurrent = FListRecordCount == countBefore;
+    const bool wasWhole = listCurrent && int(FRecordList.size()) == countBefore;
     FListRecordCount = FController.RecordCount();
     std::vector<int> &list = FRecordList;
     const bool recordOrder = IsListInRecordOrder();
     const bool identity = recordOrder && record < int(list.size()) && list[std::size_t(record)] == record;
-    auto where = identity      ? list.begin() + record
-                 : recordOrder ? std::lower_bound(list.begin(), list.end(), record)
-                               : std::find(list.begin(), list.end(), record);
-    if (recordOrder && (kind == dckRecordAdded || kind == dckRecordDeleted))
+    if (!recordOrder) {
+        // Its indexes must name the records it was built for.
+        if (!listCurrent)
+            return false;
+        return FollowRecordInSortedList(kind, oldPosition, listedNow, wasListed, isListed);
+    }
+    const auto where = identity ? list.begin() + record : std::lower_bound(list.begin(), list.end(), record);
+    if (kind == dckRecordAdded || kind == dckRecordDeleted)
         return FollowRecordInRecordOrder(kind, std::size_t(where - list.begin()), listedNow, wasWhole,
                                          wasListed, isListed);
-    if (kind == dckRecordAdded) {
-        for (auto it = recordOrder ? where : list.begin(); it != list.end(); ++it)
-            if (*it >= record)
-                ++*it;
-        where = list.end();
-    }
     wasListed = where != list.end() && *where == record;
-    if (kind == dckRecordDeleted) {
-        if (wasListed)
-            where = list.erase(where);
-        for (auto it = recordOrder ? where : list.begin(); it != list.end(); ++it)
-            if (*it > record)
-                --*it;
-        return true;
-    }
     isListed = listedNow;
-    if (recordOrder) {
-        // Its place does not depend on its values.
-        if (isListed && !wasListed)
-            list.insert(std::lower_bound(list.begin(), list.end(), record), record);
-        else if (!isListed && wasListed)
-            list.erase(where);
-        return true;
-    }
-    if (wasListed)
+    // Its place does not depend on its values.
+    if (isListed && !wasListed)
+        list.insert(std::lower_bound(list.begin(), list.end(), record), record);
+    else if (!isListed && wasListed)
         list.erase(where);
+    return true;
+}
+
+int TkvCustomDataControllerInfo::ChangedRecordPosition() const
+{
+    const int record = FChangedRecordIndex;
+    const auto at = [&](int position) {
+        return position >= 0 && std::size_t(position) < FRecordList.size() &&
+               FRecordList[std::size_t(position)] == record;
+    };
+    if (FPositionsValid)
+        return RecordListIndexOf(record);
+    // The record saved is mostly the focused one: its row tells its place.
+    if (FFocusingInfo.RecordIndex == record && FFocusingInfo.RowIndex >= 0 && !FFocusingInfo.IsGroupRow) {
+        const int position = IsGrouped(FController)
+                                 ? FController.Grouping()->RecordPositionOfRow(FFocusingInfo.RowIndex)
+                                 : FFocusingInfo.RowIndex;
+        if (at(position))
+            return position;
+    }
+    // Its values may have moved it out of the place bisection would look.
+    if (IkvDataSorting *sorting = FController.Sorting()) {
+        const int position = sorting->FindPosition(FRecordList, record);
+        if (at(position))
+            return position;
+    }
+    const auto it = std::find(FRecordList.begin(), FRecordList.end(), record);
+    return it == FRecordList.end() ? -1 : int(it - FRecordList.begin());
+}
+
+bool TkvCustomDataControllerInfo::FollowRecordInSortedList(TkvDataChangeKind kind, int oldPosition,
+                                                           bool listedNow, bool &wasListed, bool &isListed)
+{
+    std::vector<int> &list = FRecordList;
+    const int record = FChangedRecordIndex;
+    IkvDataGrouping *grouping = IsGrouped(FController) ? FController.Grouping() : nullptr;
+    if (kind == dckRecordDeleted) {
+        // One pass: the record leaves, the later records move down by one index.
+        std::size_t kept = 0;
+        int *data = list.data();
+        for (std::size_t i = 0, count = list.size(); i < count; ++i) {
+            const int value = data[i];
+            if (value == record)
+                oldPosition = int(i);
+            else
+                data[kept++] = value - (value > record);
+        }
+        list.resize(kept);
+    } else if (kind == dckRecordAdded) {
+        // The records from its index on moved up by one; none did when it was appended.
+        if (record < FController.RecordCount() - 1)
+            for (int &value : list)
+                value += value >= record;
+        oldPosition = -1;
+    } else if (oldPosition >= 0) {
+        list.erase(list.begin() + oldPosition);
+    }
+    wasListed = oldPosition >= 0;
+    if (wasListed && grouping)
+        grouping->RecordLeft(oldPosition);
+    isListed = listedNow;
     if (!isListed)
         return true;
     const int position = FController.Sorting()->InsertPosition(list, record);
     if (position < 0)
         return false;
     list.insert(list.begin() + position, record);
+    if (grouping)
+        grouping->RecordEntered(list, position);
     return true;
 }
 
@@ -376,7 +441,10 @@ bool TkvCustomDataControllerInfo::FollowChangedRecordInGroups(bool &wasListed, b
         return false;
     const bool listedNow =
         record == FController.Provider().EditingRecordIndex() || FController.IsRecordVisibleByFilters(record);
-    if (!listedNow || RecordListIndexOf(record) < 0 || !FController.Grouping()->KeepsPlaceAndGroups(record))
+    if (!listedNow)
+        return false;
+    const int position = ChangedRecordPosition();
+    if (position < 0 || !FController.Grouping()->KeepsPlaceAndGroups(record, position))
         return false;
     wasListed = isListed = true;
     return true;
@@ -464,13 +532,51 @@ std::vector<int> TkvCustomDataControllerInfo::FilteredRecordList()
     return list;
 }
 
-void TkvCustomDataControllerInfo::RebuildRecordList()
+bool TkvCustomDataControllerInfo::RebuildRecordList()
 {
     std::vector<int> list = FilteredRecordList();
+    const std::size_t count = std::size_t(std::max(FController.RecordCount(), 0));
     RecordListChanged();
+    bool ordered = false;
+    IkvDataSorting *sorting = FController.Sorting();
+    if (FWholeOrder != TkvWholeOrder::Unknown && sorting && sorting->HasSorting() &&
+        FListRecordCount == int(count)) {
+        if (FWholeOrder == TkvWholeOrder::InList && FRecordList.size() == count) {
+            FSortedWhole = std::move(FRecordList);
+            FWholeOrder = TkvWholeOrder::Kept;
+        }
+        if (FWholeOrder == TkvWholeOrder::Kept && FSortedWhole.size() == count) {
+            ordered = true;
+            if (list.size() == count) {
+                list = std::move(FSortedWhole);
+                FSortedWhole = std::vector<int>();
+                FWholeOrder = TkvWholeOrder::InList;
+            } else {
+                list = InSortedOrder(list);
+            }
+        }
+    }
+    if (!ordered) {
+        FWholeOrder = TkvWholeOrder::Unknown;
+        FSortedWhole = std::vector<int>();
+    }
     FRecordList = std::move(list);
     FListRecordCount = FController.RecordCount();
     FFilterState = TkvFilterState::Evaluating;
+    return ordered;
+}
+
+std::vector<int> TkvCustomDataControllerInfo::InSortedOrder(const std::vector<int> &kept) const
+{
+    std::vector<std::uint64_t> marks((FSortedWhole.size() + 63) / 64);
+    for (int record : kept)
+        marks[std::size_t(record) / 64] |= std::uint64_t(1) << (std::size_t(record) % 64);
+    std::vector<int> list;
+    list.reserve(kept.size() + kept.size() / 64 + 16);
+    for (int record : FSortedWhole)
+        if (marks[std::size_t(record) / 64] >> (std::size_t(record) % 64) & 1)
+            list.push_back(record);
+    return list;
 }
 
 bool TkvCustomDataControllerInfo::KeepListAfterFilterError()
@@ -553,7 +659,7 @@ void TkvCustomDataControllerInfo::Update()
             changes |= FChanges | dcicLoad | dcicSorting | dcicGrouping | dcicSummary;
             FChanges = 0;
         }
-        bool followSummary = false, wasListed = false, isListed = false;
+        bool followSummary = false, wasListed = false, isListed = false, ordered = false;
         if (FRecordChangePending && (changes & dcicLoad)) {
             changes |= dcicSummary; // the rebuild covers the record, the summaries must too
         } else if (FRecordChangePending) {
@@ -569,6 +675,11 @@ void TkvCustomDataControllerInfo::Update()
                 if (IsGrouped(FController))
                     changes |= dcicGrouping;
             } else {
+                // A followed sorted list of every record is still their sorted order.
+                IkvDataSorting *sorting = FController.Sorting();
+                if (sorting && sorting->HasSorting() &&
+                    FRecordList.size() == std::size_t(std::max(FController.RecordCount(), 0)))
+                    FWholeOrder = TkvWholeOrder::InList;
                 followSummary = !(changes & dcicSummary);
                 changes |= dcicSummary;
                 if (FRecordList.size() < oldCount && FSelection.Count() > 0)
@@ -584,7 +695,7 @@ void TkvCustomDataControllerInfo::Update()
         if (changes & dcicLoad) {
             const std::size_t oldCount = FRecordList.size();
             try {
-                RebuildRecordList();
+                ordered = RebuildRecordList();
             } catch (const Exception &) {
                 // The rows stay whole; the error is raised when the update is done.
                 if (KeepListAfterFilterError())
@@ -595,7 +706,14 @@ void TkvCustomDataControllerInfo::Update()
         }
         if ((changes & (dcicSorting | dcicGrouping)) && FController.Sorting()) {
             RecordListChanged();
-            FController.Sorting()->Sort(FRecordList);
+            if (ordered) {
+                FController.Sorting()->PrepareSortedList(FRecordList);
+            } else {
+                FController.Sorting()->Sort(FRecordList);
+                const bool whole = FController.Sorting()->HasSorting() &&
+                                   FRecordList.size() == std::size_t(std::max(FController.RecordCount(), 0));
+                FWholeOrder = whole ? TkvWholeOrder::InList : TkvWholeOrder::Unknown;
+            }
         }
         if ((changes & dcicGrouping) && grouping)
             grouping->Build(FRecordList);

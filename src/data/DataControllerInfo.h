@@ -86,12 +86,17 @@ public:
     //! list follows that one record, filtered and placed by the sort keys,
     //! instead of being rebuilt and sorted in full. False when that cannot
     //! be done (a record added to or deleted from grouped rows, another change
-    //! pending); the caller then asks
-    //! for a rebuild.
+    //! pending); the caller then asks for a rebuild.
     bool RecordChanged(TkvDataChangeKind kind, int recordIndex);
 
     //! The criteria changed: an evaluation error is reported again.
-    void FilterChanged() { FFilterState = TkvFilterState::Evaluating; }
+    //! The next change asked for is the criteria's own: a sorted order of
+    //! every record stays good through it.
+    void FilterChanged()
+    {
+        FFilterState = TkvFilterState::Evaluating;
+        FFilterOnlyChange = true;
+    }
     //! The evaluation error of the last update, to be raised once the update
     //! has delivered its rows (null when none is due).
     std::exception_ptr TakeFilterError();
@@ -103,7 +108,12 @@ private:
     enum class TkvFilterState { Evaluating, Failed };
 
     void Update();
-    void RebuildRecordList();
+    //! True when the list came out in key order (taken from the kept
+    //! sorted order of every record), so it needs no sort.
+    bool RebuildRecordList();
+    //! The kept sorted order of every record, filtered: the records of `kept`
+    //! (ascending) in that order.
+    std::vector<int> InSortedOrder(const std::vector<int> &kept) const;
     //! The filtered record list, built aside: an evaluation error raises and
     //! leaves the current list as it was.
     std::vector<int> FilteredRecordList();
@@ -114,6 +124,14 @@ private:
     //! Applies the change noted by RecordChanged, telling whether the record
     //! was listed before and is now; false when a rebuild must run.
     bool FollowChangedRecord(bool &wasListed, bool &isListed);
+    //! Where the changed record stood in the list before the change, -1
+    //! when it was not listed (read before the list changes).
+    int ChangedRecordPosition() const;
+    //! FollowChangedRecord for a sorted (or grouped) list: the record leaves
+    //! its old place (`oldPosition`, -1 when not listed) and takes the place
+    //! its keys give it, the group tree following it.
+    bool FollowRecordInSortedList(TkvDataChangeKind kind, int oldPosition, bool listedNow, bool &wasListed,
+                                  bool &isListed);
     //! FollowChangedRecord while grouped: a changed record that keeps its
     //! place and groups leaves the list and the group tree as they are.
     bool FollowChangedRecordInGroups(bool &wasListed, bool &isListed);
@@ -141,6 +159,17 @@ private:
     //! The record count the list was built for.
     int FListRecordCount = 0;
     TkvFilterState FFilterState = TkvFilterState::Evaluating;
+    //! Where the sorted order of every record is, so that a filter changed,
+    //! narrowed or cleared on a sorted list takes its rows in that order
+    //! instead of sorting them again.
+    enum class TkvWholeOrder {
+        Unknown, //!< not known (keys, records or values changed since)
+        InList,  //!< FRecordList is every record, sorted
+        Kept     //!< FSortedWhole holds it; FRecordList is filtered from it
+    };
+    TkvWholeOrder FWholeOrder = TkvWholeOrder::Unknown;
+    std::vector<int> FSortedWhole;
+    bool FFilterOnlyChange = false;
     std::exception_ptr FFilterError;
     // Position of each record index in the record list (-1: filtered out),
     // built on first use after a change: a scroll of the record set looks

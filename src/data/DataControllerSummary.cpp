@@ -5,6 +5,8 @@
 #include "data/DataSorting.h"
 #include "data/DbDataField.h"
 
+#include <algorithm>
+
 namespace kestrum {
 
 TkvDataControllerSummary::TkvDataControllerSummary(TkvCustomDataController &controller,
@@ -133,10 +135,15 @@ bool TkvDataControllerSummary::FollowRecord(TkvDataChangeKind kind, int recordIn
     if (wasListed && !noted)
         return false;
     if (FGroups.LevelCount() > 0) {
-        // Only a record that stayed in its groups is followed while grouped.
-        if (kind == dckRecordAdded || kind == dckRecordDeleted || !wasListed || !isListed ||
-            !FSummary.RecalculateGroupsAt(FController.Info().RecordListIndexOf(recordIndex)))
-            return false;
+        // The groups the record left or joined are summed again, each over
+        // its own records, in the order a rebuild sums them (none when the
+        // only groups it was in went with it).
+        std::vector<int> positions = FGroups.TakeStalePositions();
+        std::sort(positions.begin(), positions.end());
+        positions.erase(std::unique(positions.begin(), positions.end()), positions.end());
+        for (int position : positions)
+            if (!FSummary.RecalculateGroupsAt(position))
+                return false;
     }
     std::vector<Variant> after;
     if (isListed)

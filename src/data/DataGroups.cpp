@@ -47,23 +47,53 @@ void TkvDataGroups::Build(const std::vector<TkvCustomDataField *> &fields, const
     };
     openFrom(0, 0);
     const int count = int(recordList.size());
-    // The list is in key order, not in the order the keys are held: each
-    // comparison would wait for memory unless the keys some positions ahead
-    // are asked for meanwhile.
+    // The records of one deepest group stand together: the end of each run
+    // is found by galloping and bisection, a few comparisons per group
+    // rather than one per record. Each comparison is with the first record
+    // of the current deepest group, which holds every level's keys.
+    const auto inRun = [&](int position) {
+        const int recordIndex = recordList[std::size_t(position)];
+        for (int level = 0; level <= deepest; ++level)
+            if (!sameGroup(level, representative[std::size_t(deepest)], recordIndex))
+                return false;
+        return true;
+    };
+    // The list is in key order, not in the order the keys are held: short
+    // runs compare every record, and each comparison would wait for memory
+    // unless the keys some positions ahead are asked for meanwhile.
     constexpr int PrefetchDistance = 16;
-    for (int position = 1; position < count; ++position) {
+    int position = 1;
+    while (position < count) {
         if (prefetch && position + PrefetchDistance < count)
-            prefetch(recordList[position + PrefetchDistance]);
-        const int recordIndex = recordList[position];
+            prefetch(recordList[std::size_t(position + PrefetchDistance)]);
+        int end = position; // the first position past the run
+        if (inRun(position)) {
+            int inside = position, step = 1;
+            end = count;
+            while (inside + step < count) {
+                if (!inRun(inside + step)) {
+                    end = inside + step;
+                    break;
+                }
+                inside += step;
+                step *= 2;
+            }
+            while (end - inside > 1) {
+                const int middle = inside + (end - inside) / 2;
+                (inRun(middle) ? inside : end) = middle;
+            }
+        }
+        if (end >= count)
+            break;
+        const int recordIndex = recordList[std::size_t(end)];
         int level = 0;
-        while (level <= deepest && sameGroup(level, representative[level], recordIndex))
+        while (level < deepest && sameGroup(level, representative[std::size_t(deepest)], recordIndex))
             ++level;
-        if (level > deepest)
-            continue;
         if (level == 0)
             ++ordinal;
-        closeFrom(level, position);
-        openFrom(level, position);
+        closeFrom(level, end);
+        openFrom(level, end);
+        position = end + 1;
     }
     closeFrom(0, count);
     UpdateRowIndexes();
@@ -220,6 +250,116 @@ void TkvDataGroups::ExpandAncestors(int groupIndex, bool includeSelf)
         FNodes[groupIndex].Expanded = true;
     for (int parent = FParents[groupIndex]; parent >= 0; parent = FParents[parent])
         FNodes[parent].Expanded = true;
+}
+
+void TkvDataGroups::Relink()
+{
+    const int deepest = LevelCount() - 1;
+    std::vector<int> open(FFields.size(), -1);
+    FDeepest.clear();
+    int position = 0;
+    for (int i = 0; i < Count(); ++i) {
+        TkvDataGroupInfo &node = FNodes[std::size_t(i)];
+        for (int level = node.Level; level < deepest; ++level)
+            if (open[std::size_t(level)] >= 0) {
+                FNodes[std::size_t(open[std::size_t(level)])].End = i - 1;
+                open[std::size_t(level)] = -1;
+            }
+        FParents[std::size_t(i)] = node.Level == 0 ? -1 : open[std::size_t(node.Level - 1)];
+        if (node.Level == deepest) {
+            const int records = node.End - node.Begin + 1;
+            node.Begin = position;
+            node.End = position + records - 1;
+            position += records;
+            FDeepest.push_back(i);
+        } else {
+            node.Begin = i + 1;
+            open[std::size_t(node.Level)] = i;
+        }
+    }
+    for (int level = 0; level < deepest; ++level)
+        if (open[std::size_t(level)] >= 0)
+            FNodes[std::size_t(open[std::size_t(level)])].End = Count() - 1;
+    UpdateRowIndexes();
+}
+
+void TkvDataGroups::EraseNode(int groupIndex)
+{
+    FNodes.erase(FNodes.begin() + groupIndex);
+    FParents.erase(FParents.begin() + groupIndex);
+    FValues.erase(FValues.begin() + groupIndex);
+}
+
+int TkvDataGroups::AncestorAtLevel(int groupIndex, int level) const
+{
+    while (groupIndex >= 0 && FNodes[std::size_t(groupIndex)].Level > level)
+        groupIndex = FParents[std::size_t(groupIndex)];
+    return groupIndex;
+}
+
+int TkvDataGroups::RemovePosition(int position)
+{
+    const int deepest = GroupIndexByRecordPosition(position, LevelCount() - 1);
+    if (deepest < 0)
+        return -1;
+    int survivor = deepest;
+    --FNodes[std::size_t(deepest)].End;
+    if (FNodes[std::size_t(deepest)].End < FNodes[std::size_t(deepest)].Begin) {
+        // Empty: it goes, and so does each ancestor it was the last child of.
+        int erased = deepest;
+        survivor = FParents[std::size_t(deepest)];
+        EraseNode(erased);
+        while (survivor >= 0) {
+            const bool childLeft =
+                erased < Count() && FNodes[std::size_t(erased)].Level > FNodes[std::size_t(survivor)].Level;
+            if (survivor != erased - 1 || childLeft)
+                break;
+            erased = survivor;
+            survivor = FParents[std::size_t(survivor)];
+            EraseNode(erased);
+        }
+    }
+    Relink();
+    return survivor >= 0 ? FirstRecordPosition(survivor) : -1;
+}
+
+void TkvDataGroups::InsertPosition(int position, int sharedBefore, int sharedAfter,
+                                   const std::function<Variant(int level)> &valueOf)
+{
+    const int levels = LevelCount();
+    if (levels == 0)
+        return;
+    const int deepest = levels - 1;
+    const int recordCount = FDeepest.empty() ? 0 : FNodes[std::size_t(FDeepest.back())].End + 1;
+    const int before = position > 0 ? GroupIndexByRecordPosition(position - 1, deepest) : -1;
+    const int after = position < recordCount ? GroupIndexByRecordPosition(position, deepest) : -1;
+    sharedBefore = before < 0 ? -1 : std::min(sharedBefore, levels);
+    sharedAfter = after < 0 ? -1 : std::min(sharedAfter, levels);
+    if (sharedBefore == levels || sharedAfter == levels) {
+        ++FNodes[std::size_t(sharedBefore == levels ? before : after)].End;
+        Relink();
+        return;
+    }
+    // New groups from the first level shared with neither neighbour, placed
+    // after the subtree of the record before at that level, or before the
+    // record after's group there.
+    const int first = std::max({sharedBefore, sharedAfter, 0});
+    int at = 0;
+    if (sharedBefore >= sharedAfter && before >= 0) {
+        const int ancestor = AncestorAtLevel(before, first);
+        at = (IsDeepest(ancestor) ? ancestor : FNodes[std::size_t(ancestor)].End) + 1;
+    } else if (after >= 0) {
+        at = AncestorAtLevel(after, first);
+    }
+    for (int level = first; level <= deepest; ++level) {
+        TkvDataGroupInfo node;
+        node.Level = level;
+        const std::size_t index = std::size_t(at + level - first);
+        FNodes.insert(FNodes.begin() + std::ptrdiff_t(index), node); // a deepest node: one record
+        FParents.insert(FParents.begin() + std::ptrdiff_t(index), -1);
+        FValues.insert(FValues.begin() + std::ptrdiff_t(index), valueOf ? valueOf(level) : Variant::null());
+    }
+    Relink();
 }
 
 std::string TkvDataGroups::CheckConsistency(int recordCount) const

@@ -86,10 +86,31 @@ public:
     //! Expands every ancestor of a node, the node itself when `includeSelf`.
     void ExpandAncestors(int groupIndex, bool includeSelf);
 
+    // Following one record without a rebuild. Positions of the list after
+    // the change; every node keeps its expansion and its value.
+    //! A record left the list at `position` (the later ones moved down by
+    //! one): its deepest group shrinks, and groups left empty go. Returns a
+    //! position in the innermost group that lost it and remains, -1 when none.
+    int RemovePosition(int position);
+    //! A record came into the list at `position` (the later ones moved up by
+    //! one). `sharedBefore` / `sharedAfter`: how many leading levels its keys
+    //! share with the record before / after it (ignored where there is none).
+    //! It joins a neighbour's deepest group when it shares every level, else
+    //! gets new collapsed groups from the first level it shares with neither,
+    //! valued by `valueOf(level)`.
+    void InsertPosition(int position, int sharedBefore, int sharedAfter,
+                        const std::function<Variant(int level)> &valueOf);
+
     //! Describes the first broken invariant, empty when the tree is sound.
     std::string CheckConsistency(int recordCount) const;
 
 private:
+    //! Parents, child ranges, the deepest nodes' positions (from their record
+    //! counts, End − Begin + 1) and row indexes, from the nodes' order and levels.
+    void Relink();
+    void EraseNode(int groupIndex);
+    int AncestorAtLevel(int groupIndex, int level) const;
+
     std::vector<TkvCustomDataField *> FFields;
     std::vector<TkvDataGroupInfo> FNodes;
     std::vector<int> FParents; // -1 for level 0

@@ -172,6 +172,16 @@ void TkvDataControllerSorting::PrepareKeys(const std::vector<int> &recordList)
 
 void TkvDataControllerSorting::Sort(std::vector<int> &recordList)
 {
+    SortOrPrepare(recordList, true);
+}
+
+void TkvDataControllerSorting::PrepareSortedList(std::vector<int> &recordList)
+{
+    SortOrPrepare(recordList, false);
+}
+
+void TkvDataControllerSorting::SortOrPrepare(std::vector<int> &recordList, bool sort)
+{
     FCombinedKeyList.OnChanged = nullptr;
     FCombinedKeyList.Clear();
     FCombinedKeyList.AddFields(FGroupingList);
@@ -180,9 +190,16 @@ void TkvDataControllerSorting::Sort(std::vector<int> &recordList)
         FComparer.Clear();
         return;
     }
+    // The group build compares by the keys alone: unless grouped there is
+    // nothing to prepare for a list already in order.
+    if (!sort && FGroupingList.Count() == 0) {
+        FComparer.Clear();
+        return;
+    }
     try {
         PrepareKeys(recordList);
-        FComparer.Sort(recordList);
+        if (sort)
+            FComparer.Sort(recordList);
     } catch (...) {
         FComparer.Clear();
         throw;
@@ -197,10 +214,11 @@ int TkvDataControllerSorting::InsertPosition(const std::vector<int> &recordList,
 {
     // The keys are read for every listed record, as a sort reads them, and the
     // record is then placed by bisection: linear work instead of a full sort.
-    if (FController.Provider().IsGridMode() || FGroupingList.Count() > 0)
+    if (FController.Provider().IsGridMode())
         return -1;
     FCombinedKeyList.OnChanged = nullptr;
     FCombinedKeyList.Clear();
+    FCombinedKeyList.AddFields(FGroupingList);
     FCombinedKeyList.AddFields(FSortingList);
 
     // Keys that compare stored values need no preparation: each bisection
@@ -211,6 +229,9 @@ int TkvDataControllerSorting::InsertPosition(const std::vector<int> &recordList,
         return int(std::lower_bound(recordList.begin(), recordList.end(), recordIndex, less) -
                    recordList.begin());
     }
+    // Grouped, the tree follows the record only by stored keys.
+    if (FGroupingList.Count() > 0)
+        return -1;
 
     std::vector<int> keyed;
     keyed.reserve(recordList.size() + 1);
@@ -228,6 +249,46 @@ int TkvDataControllerSorting::InsertPosition(const std::vector<int> &recordList,
     }
     FComparer.Clear();
     return position;
+}
+
+int TkvDataControllerSorting::FindPosition(const std::vector<int> &recordList, int recordIndex)
+{
+    if (FController.Provider().IsGridMode() || !HasSorting())
+        return -2;
+    TkvSortingFieldList combined;
+    combined.AddFields(FGroupingList);
+    combined.AddFields(FSortingList);
+    std::vector<TStoredKey> keys;
+    if (!StoredKeys(combined, keys))
+        return -2;
+    const auto less = [&](int a, int b) { return CompareStored(keys, a, b, true) < 0; };
+    const auto it = std::lower_bound(recordList.begin(), recordList.end(), recordIndex, less);
+    // A record whose values changed since the list was sorted may be missed:
+    // only a hit tells.
+    return it != recordList.end() && *it == recordIndex ? int(it - recordList.begin()) : -2;
+}
+
+bool TkvDataControllerSorting::FollowsByStoredKeys() const
+{
+    if (FController.Provider().IsGridMode())
+        return false;
+    TkvSortingFieldList combined;
+    combined.AddFields(FGroupingList);
+    combined.AddFields(FSortingList);
+    std::vector<TStoredKey> keys;
+    return StoredKeys(combined, keys);
+}
+
+int TkvDataControllerSorting::SharedGroupLevels(int recordA, int recordB) const
+{
+    const TkvDataStorage &storage = FController.Storage();
+    int level = 0;
+    for (; level < FGroupingList.Count(); ++level) {
+        const TkvValueDef *def = FGroupingList.Items(level).Field->ValueDef();
+        if (def && storage.CompareRecords(recordA, recordB, def) != 0)
+            break;
+    }
+    return level;
 }
 
 bool TkvDataControllerSorting::StoredKeys(const TkvSortingFieldList &fields,

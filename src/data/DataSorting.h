@@ -73,6 +73,7 @@ public:
 
     bool HasSorting() const override { return FSortingList.Count() + FGroupingList.Count() > 0; }
     void Sort(std::vector<int> &recordList) override;
+    void PrepareSortedList(std::vector<int> &recordList) override;
     void RemoveField(TkvCustomDataField *field) override;
     int InsertPosition(const std::vector<int> &recordList, int recordIndex) override;
     //! The values of the record at `position` of the sorted list changed:
@@ -81,6 +82,13 @@ public:
     //! place. False also when a key does not compare stored values, which
     //! only a full sort can say.
     bool KeepsPlace(const std::vector<int> &recordList, int position);
+    int FindPosition(const std::vector<int> &recordList, int recordIndex) override;
+    //! Every grouping and sorting key compares stored values, so that a record
+    //! is placed (InsertPosition) and found (FindPosition) by bisection.
+    bool FollowsByStoredKeys() const;
+    //! How many leading grouping levels two records share (stored values;
+    //! meaningful when FollowsByStoredKeys).
+    int SharedGroupLevels(int recordA, int recordB) const;
     //! Whether two records have equal stored values in every grouping key;
     //! false also when a grouping key does not compare stored values.
     bool SameGroups(int recordA, int recordB);
@@ -95,6 +103,7 @@ public:
 
 private:
     void PrepareKeys(const std::vector<int> &recordList);
+    void SortOrPrepare(std::vector<int> &recordList, bool sort);
     //! A key compared by the stored values of its column.
     struct TStoredKey {
         const TkvValueDef *Def;
