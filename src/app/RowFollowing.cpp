@@ -4,6 +4,8 @@
 #include "db/DbQuery.h"
 #include "ledger/Journal.h"
 
+#include <algorithm>
+
 namespace kestrum {
 
 namespace {
@@ -35,7 +37,9 @@ bool FollowWrittenRows(TDbQuery &query, const std::vector<std::int64_t> &keys)
     if (!query.Active() || keys.empty())
         return true; // its rows are read when it opens
     TkvDBDataProvider *page = ProviderOf(query);
-    bool alone = true;
+    const std::size_t most =
+        std::max(FollowFewRows, std::size_t(std::max(query.RecordCount(), 0)) / RowsReadPerRowFollowed);
+    bool alone = keys.size() <= most;
     for (std::size_t i = 0; i < keys.size() && alone; ++i) {
         if (!page)
             alone = query.RefreshRow(keys[i]);

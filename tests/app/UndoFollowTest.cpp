@@ -8,6 +8,7 @@
 #include "app/EntryPage.h"
 #include "app/LedgerData.h"
 #include "app/MainWindow.h"
+#include "app/RowFollowing.h"
 #include "app/UndoCommands.h"
 #include "core/RegionalSettings.h"
 #include "core/Utf8.h"
@@ -31,6 +32,7 @@
 #include <QTest>
 
 #include <cstring>
+#include <vector>
 
 namespace kestrum {
 namespace {
@@ -251,6 +253,20 @@ TEST_F(UndoFollowTest, AListInAnOrderTheKeysDoNotGiveIsReadAgain)
     EXPECT_GT(fullReads, 0);
     EXPECT_EQ(QueryRows(), "3,6,20,50,100,400");
     EXPECT_EQ(probe::GridFooter(page()), "579.00");
+}
+
+TEST_F(UndoFollowTest, MoreRowsThanAReadingOfThePageCostsAreReadAsAWhole)
+{
+    std::vector<std::int64_t> keys;
+    for (std::int64_t key = 1; key <= std::int64_t(FollowFewRows); ++key)
+        keys.push_back(key);
+    fullReads = 0;
+    EXPECT_TRUE(FollowWrittenRows(query(), keys));
+    EXPECT_EQ(fullReads, 0);
+    keys.push_back(std::int64_t(FollowFewRows) + 1);
+    EXPECT_FALSE(FollowWrittenRows(query(), keys));
+    EXPECT_GT(fullReads, 0);
+    EXPECT_EQ(QueryRows(), "100,20,3,400,50,6");
 }
 
 } // namespace
