@@ -123,7 +123,7 @@ public:
     //! just opened must finish opening first).
     void Take(bool apply = true)
     {
-        if (FTaking || FRetired)
+        if (FTaking || FRetired || FHeld)
             return;
         Arm();
         if (!FConnection.Connected())
@@ -171,6 +171,10 @@ public:
             // Heard later as a change, at worst read again once.
         }
     }
+
+    //! While held, nothing is taken (the program writes through another
+    //! connection of its own and shows those rows itself).
+    void Hold(bool held) { FHeld = held; }
 
     //! No page is left: nothing is looked at any more (the connection may
     //! go before this is deleted).
@@ -264,6 +268,7 @@ private:
     QMetaObject::Connection FBeforeWait;
     bool FTaking = false;
     bool FRetired = false;
+    bool FHeld = false;
     std::vector<TDbChange> FHeard; //!< taken, not applied yet
     std::unique_ptr<TJournalChanges> FJournal;
     const TDbDriver *FJournalDriver = nullptr; //!< the connection FJournal reads
@@ -318,6 +323,25 @@ void AcknowledgeOwnWrites(const TDbConnection &connection)
     for (detail::TChangeWatch *watch : Watches())
         if (&watch->Connection() == &connection)
             watch->Acknowledge();
+}
+
+TOwnWrites::TOwnWrites(const TDbConnection &connection)
+{
+    for (detail::TChangeWatch *watch : Watches())
+        if (&watch->Connection() == &connection) {
+            watch->Take();
+            watch->Hold(true);
+            FWatches.emplace_back(watch);
+        }
+}
+
+TOwnWrites::~TOwnWrites()
+{
+    for (const QPointer<detail::TChangeWatch> &watch : FWatches)
+        if (watch) {
+            watch->Hold(false);
+            watch->Acknowledge();
+        }
 }
 
 void TakeChangesNow(detail::TChangeWatch &watch)

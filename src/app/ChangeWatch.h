@@ -5,8 +5,10 @@
 // pragma every half second); a server tells of each changed row on the
 // connection's socket, which wakes the program only when a notice arrives.
 #include <QObject>
+#include <QPointer>
 
 #include <memory>
+#include <vector>
 
 class QWidget;
 
@@ -28,6 +30,22 @@ void AcknowledgeOwnWrites(const TDbConnection &connection);
 namespace detail {
 class TChangeWatch;
 }
+
+//! The program writes through another connection of its own (an undo or
+//! redo) and shows the rows it wrote itself. While this lives, the watch of
+//! `connection` has shown what other programs wrote before and hears
+//! nothing (what it would hear next is the program's own write); at its
+//! end, what was written until then is taken as known.
+class TOwnWrites {
+public:
+    explicit TOwnWrites(const TDbConnection &connection);
+    ~TOwnWrites();
+    TOwnWrites(const TOwnWrites &) = delete;
+    TOwnWrites &operator=(const TOwnWrites &) = delete;
+
+private:
+    std::vector<QPointer<detail::TChangeWatch>> FWatches;
+};
 
 //! The watch of the provider's connection (nullptr when none), for tests
 //! that make it look now instead of waiting for its timer or socket.

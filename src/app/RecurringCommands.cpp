@@ -6,6 +6,7 @@
 #include "app/RecurringDialog.h"
 #include "app/RecurringOfferDialog.h"
 #include "app/RecurringOfferList.h"
+#include "app/RowFollowing.h"
 #include "core/Errors.h"
 #include "ledger/LedgerFile.h"
 #include "ledger/RecurringStore.h"
@@ -21,6 +22,8 @@
 #include <QTimer>
 
 #include <memory>
+#include <optional>
+#include <vector>
 
 namespace kestrum {
 
@@ -125,15 +128,40 @@ int TRecurringCommands::OfferDue()
     for (const std::function<bool()> &settle : FWindow.SettleSteps())
         if (!settle())
             return 0;
+    // The entries posted are the rows with keys above the last ones now:
+    // the pages follow those alone (and whatever another program added
+    // meanwhile), where reading a large ledger again takes seconds.
+    std::optional<std::int64_t> lastKeys[2];
+    const QString tables[2] = {QStringLiteral("gain"), QStringLiteral("expen")};
+    for (int i = 0; i < 2; ++i) {
+        try {
+            lastKeys[i] = LastKeyOf(db, tables[i]);
+        } catch (const std::exception &) {
+            // Unknown: that page reads its rows again.
+        }
+    }
     const TRecurringPostResult result = PostRecurringEntries(db, offer.Chosen(), today);
 
-    std::unique_ptr<QProgressDialog> notice;
-    if (data.ADOQuery1.RecordCount() + data.ADOQuery2.RecordCount() >= LargeLedgerRows)
-        notice = ShowBusyNotice(&FWindow, QString::fromUtf8("正在重新读取收入和支出列表..."));
-    for (TDbQuery *query : {&data.ADOQuery1, &data.ADOQuery2}) {
+    TDbQuery *queries[2] = {&data.ADOQuery1, &data.ADOQuery2};
+    std::optional<std::vector<std::int64_t>> added[2];
+    for (int i = 0; i < 2; ++i) {
         try {
-            if (query->Active())
-                query->Refresh();
+            if (lastKeys[i])
+                added[i] = KeysAfter(db, tables[i], *lastKeys[i], FollowMostRows);
+        } catch (const std::exception &) {
+            // Unknown: that page reads its rows again.
+        }
+    }
+    std::unique_ptr<QProgressDialog> notice;
+    if ((!added[0] || !added[1]) &&
+        data.ADOQuery1.RecordCount() + data.ADOQuery2.RecordCount() >= LargeLedgerRows)
+        notice = ShowBusyNotice(&FWindow, QString::fromUtf8("正在重新读取收入和支出列表..."));
+    for (int i = 0; i < 2; ++i) {
+        try {
+            if (added[i])
+                FollowWrittenRows(*queries[i], *added[i]);
+            else if (queries[i]->Active())
+                queries[i]->Refresh();
         } catch (const std::exception &error) {
             ShowException(&FWindow, error);
         }

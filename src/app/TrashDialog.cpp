@@ -3,6 +3,7 @@
 #include "app/EntryPage.h"
 #include "app/LedgerData.h"
 #include "app/MainWindow.h"
+#include "app/RowFollowing.h"
 #include "app/UndoCommands.h"
 #include "core/Errors.h"
 #include "ledger/LedgerFile.h"
@@ -20,6 +21,9 @@
 #include <QStackedWidget>
 #include <QTableView>
 #include <QVBoxLayout>
+
+#include <algorithm>
+#include <vector>
 
 namespace kestrum {
 
@@ -208,8 +212,9 @@ void ConnectTrashDialog(TForm1 &window, TTrashDialog &dialog)
         return (!income || income->SettlePendingEntry()) && (!expense || expense->SettlePendingEntry());
     };
     list.AfterRestore = [&data, &dialog](const TTrashRestoreResult &result) {
-        // Each page reads its table again, keeping its statement (a month
-        // shown stays shown) and its current entry.
+        // Each page follows the entries that went back into its table, each
+        // where its key puts it, keeping its statement (a month shown stays
+        // shown) and its current entry; very many read the table again.
         const struct {
             TTrashSource source;
             TDbQuery &query;
@@ -217,9 +222,18 @@ void ConnectTrashDialog(TForm1 &window, TTrashDialog &dialog)
         for (const auto &page : pages) {
             if (!result.Touched(page.source) || !page.query.Active())
                 continue;
+            std::vector<std::int64_t> keys;
+            for (const TTrashRestoreOutcome &outcome : result.Outcomes)
+                if (outcome.Source == page.source && outcome.RestoredId != 0)
+                    keys.push_back(outcome.RestoredId);
             try {
                 QApplication::setOverrideCursor(Qt::WaitCursor);
-                page.query.Refresh();
+                if (keys.size() <= FollowMostRows) {
+                    std::sort(keys.begin(), keys.end());
+                    FollowWrittenRows(page.query, keys);
+                } else {
+                    page.query.Refresh();
+                }
                 QApplication::restoreOverrideCursor();
             } catch (const std::exception &error) {
                 QApplication::restoreOverrideCursor();

@@ -3,9 +3,11 @@
 #include "app/BackgroundJob.h"
 #include "app/ChangeWatch.h"
 #include "app/LedgerData.h"
+#include "app/RowFollowing.h"
 #include "core/Utf8.h"
 #include "db/SqliteDriver.h"
 #include "ledger/Journal.h"
+#include "ledger/JournalChanges.h"
 #include "ledger/UndoHistory.h"
 #include "ui/Beep.h"
 #include "ui/ErrorBox.h"
@@ -26,6 +28,7 @@
 #include <sqlite3.h>
 
 #include <memory>
+#include <optional>
 
 namespace kestrum {
 
@@ -220,11 +223,18 @@ void TUndoCommands::run(bool undo)
     const QString label = (undo ? utf8("正在撤销") : utf8("正在重做")) +
                           (FPendingLabel.isEmpty() ? QString() : utf8("“%1”").arg(FPendingLabel)) +
                           utf8("...");
-    // Reading a page's entries again costs as much as opening it: only the
-    // pages whose tables the action wrote do it.
-    const QStringList tables = TablesOfAction(FData.ADOConnection1.Driver(), expected);
+    // Reading a page's entries again costs as much as opening it: the
+    // pages follow the rows the action wrote (its undo and redo write the
+    // same), and when the journal cannot list them (or they are too many
+    // to follow one by one) only the pages of the tables it wrote read again.
+    TDbDriver &driver = FData.ADOConnection1.Driver();
+    const std::optional<std::vector<TDbChange>> rows = RowsOfAction(driver, expected, FollowMostRows);
+    const QStringList tables = rows ? QStringList() : TablesOfAction(driver, expected);
     bool written = false;
     std::int64_t entries = 0;
+    // What other programs wrote before shows first; the watch does not take
+    // the undo's own writes for theirs (and read every row again for them).
+    const TOwnWrites own(FData.ADOConnection1);
     try {
         RunWithProgress(FWindow, label, [&](TJobProgress &progress) {
             sqlite3 *raw = nullptr;
@@ -257,13 +267,12 @@ void TUndoCommands::run(bool undo)
         UpdateItems();
         return;
     }
-    // The pages of the tables it wrote (both when the journal could not
-    // say) read their entries again, keeping their month and their current
-    // row; the statistics and the items hear of it through the ledger's
-    // change notification. Reading a large ledger again takes a while: the
-    // user is told what is going on.
+    // The pages show what was written, keeping their month and their
+    // current row; the statistics and the items hear of it through the
+    // ledger's change notification. Reading a large ledger again takes a
+    // while: the user is told what is going on.
     std::unique_ptr<QProgressDialog> notice;
-    if (entries >= LargeUndo)
+    if (!rows && entries >= LargeUndo)
         notice = ShowBusyNotice(FWindow, utf8("正在重新读取收入和支出列表..."));
     const struct {
         TDbQuery *query;
@@ -271,16 +280,14 @@ void TUndoCommands::run(bool undo)
     } pages[] = {{&FData.ADOQuery1, "gain"}, {&FData.ADOQuery2, "expen"}};
     for (const auto &page : pages) {
         TDbQuery *query = page.query;
-        if (!tables.isEmpty() && !tables.contains(QLatin1String(page.table)))
+        if (!rows && !tables.isEmpty() && !tables.contains(QLatin1String(page.table)))
             continue;
         try {
-            if (query->Active())
-                query->Refresh();
+            FollowWrittenRows(*query, rows);
         } catch (const std::exception &error) {
             ShowException(FWindow, error);
         }
     }
-    AcknowledgeOwnWrites(FData.ADOConnection1);
     FData.LedgerChanged();
 }
 

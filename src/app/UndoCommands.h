@@ -2,8 +2,9 @@
 // The menu's "撤销" and "重做": they take back or do again the newest action
 // of the ledger file's journal, whoever did it and however long ago, and
 // name it ("撤销 删除 工资 8600"). An entry being added or edited is settled
-// first, as before any other reload; afterwards the pages of the tables it
-// wrote read their entries again and the statistics hear that the ledger
+// first, as before any other reload; afterwards the pages follow the
+// entries it wrote (or read their tables again when the journal cannot
+// list them or they are very many) and the statistics hear that the ledger
 // changed. A delete
 // of several selected entries becomes one action. The undo or redo itself
 // runs on a worker under a progress dialog that can cancel it.

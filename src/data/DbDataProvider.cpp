@@ -449,10 +449,10 @@ bool TkvDBDataProvider::CanFollowOtherWriter() const
            !IsOtherProviderBusy(TkvDbProviderState::State::Syncing);
 }
 
-void TkvDBDataProvider::FollowOtherWriter(std::int64_t key)
+bool TkvDBDataProvider::FollowOtherWriter(std::int64_t key)
 {
     if (FState.IsDetached() || !IsActive())
-        return;
+        return true;
     TDbQuery *dataSet = DataSet();
     if (key != 0) {
         FFollowingOtherWriter = true;
@@ -465,11 +465,12 @@ void TkvDBDataProvider::FollowOtherWriter(std::int64_t key)
         }
         FFollowingOtherWriter = false;
         if (followed)
-            return;
+            return true;
     }
     // The record set keeps its current row by bookmark, and the reload
     // focuses it again.
     dataSet->Refresh();
+    return false;
 }
 
 void TkvDBDataProvider::DataSetScrolled(int distance)

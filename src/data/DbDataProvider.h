@@ -136,8 +136,9 @@ public:
     //! Follows the row with the table key `key` alone (a changed row is read
     //! again, a new one appears, a deleted one goes); `key` 0 stands for
     //! "something changed": every row is read again, the focused row kept.
-    //! Calls only when CanFollowOtherWriter. Raises what the database raises.
-    void FollowOtherWriter(std::int64_t key);
+    //! Calls only when CanFollowOtherWriter. Returns false when every row
+    //! was read again. Raises what the database raises.
+    bool FollowOtherWriter(std::int64_t key);
 
     //! Leaves the data source without passing on what that changes (destruction).
     void Detach();

@@ -36,6 +36,15 @@ bool TDbQuery::RefreshRow(std::int64_t key)
     const int currentSlot = FCursor.Position() >= 0 ? SlotAt(FCursor.Position()) : -1;
     const int oldCurrent = FCursor.Position();
     const int before = slot >= 0 ? FRows.PositionOfSlot(slot) : -1;
+    // A new row stands where reading the rows again would put it: by its
+    // key (an entry put back by an undo has an old one) while the rows are
+    // in key order; when its place cannot be known, the caller reads again.
+    int added = -1;
+    if (fresh && slot < 0) {
+        added = FRows.AddRowByKey(*fresh);
+        if (added < 0)
+            return false;
+    }
     int changed = slot;
     if (!fresh) {
         if (before >= 0) {
@@ -50,9 +59,7 @@ bool TDbQuery::RefreshRow(std::int64_t key)
     } else if (slot >= 0) {
         FRows.ReplaceRow(slot, *fresh);
     } else {
-        // A new row: its key is the newest, so it stands last, as in the
-        // table's order.
-        changed = FRows.AddRow(*fresh, VisibleCount());
+        changed = added;
     }
     if (FRows.Store().KeysOnly() && changed >= 0)
         FCells.Keep(changed, *fresh);

@@ -75,6 +75,10 @@ int TDbRowOrder::PositionOfSlot(int slot) const
         if (FLiveAtSlotPlaces)
             return slot >= 0 && std::size_t(slot) < places.size() ? int(FLive.IndexOfRaw(std::size_t(slot)))
                                                                   : -1;
+        // Rows in key order find their place in the key index: no index
+        // of every row's place is built (a row put back among ten million).
+        if (!FPositionsValid && KeysGivePlaces())
+            return LivePlaceByKey(slot);
         if (!FPositionsValid) {
             FPositionOfSlot.assign(std::size_t(FStore ? FStore->SlotCount() : 0), -1);
             for (std::size_t place = 0; place < places.size(); ++place)
@@ -99,33 +103,59 @@ int TDbRowOrder::PositionOfSlot(int slot) const
 
 int TDbRowOrder::AddRow(const TDbRowStore &row, int position)
 {
+    std::size_t live = FLive.size();
+    if (position >= 0 && position < VisibleCount()) {
+        if (FAllShown) {
+            live = std::size_t(position);
+        } else {
+            const std::int32_t shown = SlotAt(position);
+            live = 0;
+            while (live < FLive.size() && FLive[live] != shown)
+                ++live;
+        }
+    }
+    return InsertLive(row, live);
+}
+
+int TDbRowOrder::AddRowByKey(const TDbRowStore &row)
+{
+    if (!FStore || FKeyField < 0 || row.Kind(0, FKeyField) != TDbCellKind::Integer)
+        return -1;
+    const std::int64_t key = row.Integer(0, FKeyField);
+    if (!FKeysValid)
+        BuildKeyIndex();
+    if (KeysGivePlaces())
+        return InsertLive(row, UpperBoundOfKey(key));
+    // Out of key order only the newest key has a place of its own: the last.
+    if (!FSlotsByKey.empty() && key <= KeyOf(FSlotsByKey[FSlotsByKey.size() - 1]))
+        return -1;
+    return InsertLive(row, FLive.size());
+}
+
+int TDbRowOrder::InsertLive(const TDbRowStore &row, std::size_t live)
+{
     const int slot = FStore->AddCopy(row, 0);
+    const bool keyed = HasIntegerKey(slot);
+    // A row with a key already known stays behind it, as a later row of
+    // the same key does in a fresh index.
+    const std::size_t keyPlace = FKeysValid && keyed ? UpperBoundOfKey(KeyOf(slot)) : 0;
+    if (FKeysValid && (!keyed || keyPlace != live))
+        FLiveInKeyOrder = false;
     if (FAllShown) {
         // Shown at once, where it was asked for.
-        const std::size_t at =
-            position >= 0 && position < VisibleCount() ? std::size_t(position) : FLive.size();
         if (FPositionsValid)
             FPositionOfSlot.resize(std::size_t(slot) + 1, -1);
-        FLive.insert(at, slot);
-        const std::size_t place = FLive.RawIndex(at);
+        FLive.insert(live, slot);
+        const std::size_t place = FLive.RawIndex(live);
         if (FPositionsValid)
             FPositionOfSlot[std::size_t(slot)] = std::int32_t(place);
         FLiveAtSlotPlaces = FLiveAtSlotPlaces && place == std::size_t(slot);
     } else {
-        std::size_t before = FLive.size();
-        if (position >= 0 && position < VisibleCount()) {
-            const std::int32_t shown = SlotAt(position);
-            before = 0;
-            while (before < FLive.size() && FLive[before] != shown)
-                ++before;
-        }
-        FLive.insert(before, slot);
+        FLive.insert(live, slot);
         FPositionsValid = false;
     }
-    // A row with a key already known stays behind it, as a later row of
-    // the same key does in a fresh index.
-    if (FKeysValid && HasIntegerKey(slot))
-        FSlotsByKey.insert(UpperBoundOfKey(KeyOf(slot)), slot);
+    if (FKeysValid && keyed)
+        FSlotsByKey.insert(keyPlace, slot);
     return slot;
 }
 
@@ -206,7 +236,19 @@ void TDbRowOrder::BuildKeyIndex() const
     if (!ascending)
         std::stable_sort(slots.begin(), slots.end(),
                          [this](std::int32_t a, std::int32_t b) { return KeyOf(a) < KeyOf(b); });
+    FLiveInKeyOrder = ascending;
     FKeysValid = true;
+}
+
+int TDbRowOrder::LivePlaceByKey(int slot) const
+{
+    if (slot < 0 || slot >= FStore->SlotCount() || !HasIntegerKey(slot))
+        return -1;
+    const std::int64_t key = KeyOf(slot);
+    for (std::size_t i = LowerBoundOfKey(key); i < FSlotsByKey.size() && KeyOf(FSlotsByKey[i]) == key; ++i)
+        if (FSlotsByKey[i] == slot)
+            return int(i);
+    return -1;
 }
 
 TBookmark TDbRowOrder::BookmarkOfSlot(int slot) const

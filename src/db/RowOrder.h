@@ -61,6 +61,12 @@ public:
     //! every live row is shown it is shown at once, else not until the next
     //! ShowWhere or ShowAll. Returns its slot.
     int AddRow(const TDbRowStore &row, int position);
+    //! Adds a copy of row's only slot as a live row where the table's key
+    //! order puts it, as reading the rows again would: when the rows stand
+    //! in key order, before the first row with a greater key; otherwise only
+    //! a key greater than every other goes, last. Shown as AddRow shows it.
+    //! Returns its slot, or -1 (nothing added) when its place is not known.
+    int AddRowByKey(const TDbRowStore &row);
     //! Overwrites a slot's cells with row's only slot; the key stays.
     void ReplaceRow(int slot, const TDbRowStore &row);
     //! Drops the row shown at position from the live and visible rows.
@@ -87,6 +93,17 @@ private:
     std::size_t LowerBoundOfKey(std::int64_t key) const;
     std::size_t UpperBoundOfKey(std::int64_t key) const;
     void BuildKeyIndex() const;
+    //! Adds a copy of row's only slot before the live row at `live`.
+    int InsertLive(const TDbRowStore &row, std::size_t live);
+    //! The key index tells every live row's place: all have an integer key
+    //! and stand in key order.
+    bool KeysGivePlaces() const
+    {
+        return FKeysValid && FLiveInKeyOrder && FSlotsByKey.size() == FLive.size();
+    }
+    //! The place of a slot among the live rows by the key index (see
+    //! KeysGivePlaces); -1 when it is not live.
+    int LivePlaceByKey(int slot) const;
     //! Where the live rows' slots stand in FLive's raw array, when shown all.
     void NoteLivePlaces(std::size_t first, std::size_t count);
 
@@ -120,6 +137,10 @@ private:
     bool FVisibleInSlotOrder = false;
     mutable TGapList<std::int32_t> FSlotsByKey;
     mutable bool FKeysValid = false;
+    // The live rows stand in key order (as a statement ordered by its key
+    // reads them), so the key index holds them in their live order: a key's
+    // place there is its row's place. Known while FKeysValid.
+    mutable bool FLiveInKeyOrder = false;
 };
 
 } // namespace kestrum

@@ -8,6 +8,19 @@
 
 namespace kestrum {
 
+namespace {
+
+//! One row written several times is read again once.
+void SortUnique(std::vector<TDbChange> &changes)
+{
+    std::sort(changes.begin(), changes.end(), [](const TDbChange &a, const TDbChange &b) {
+        return a.Table != b.Table ? a.Table < b.Table : a.RowId < b.RowId;
+    });
+    changes.erase(std::unique(changes.begin(), changes.end()), changes.end());
+}
+
+} // namespace
+
 TJournalChanges::TJournalChanges(TDbDriver &db) : FDb(db)
 {
     Skip();
@@ -67,15 +80,40 @@ std::vector<TDbChange> TJournalChanges::Since()
                 return everything;
             changes.push_back({rows->ColumnText(0), rows->ColumnInt64(1)});
         }
-        // One row written several times is read again once.
-        std::sort(changes.begin(), changes.end(), [](const TDbChange &a, const TDbChange &b) {
-            return a.Table != b.Table ? a.Table < b.Table : a.RowId < b.RowId;
-        });
-        changes.erase(std::unique(changes.begin(), changes.end()), changes.end());
+        SortUnique(changes);
         return changes;
     } catch (const EDatabaseError &) {
         FKnown = false;
         return everything;
+    }
+}
+
+std::optional<std::vector<TDbChange>> RowsOfAction(TDbDriver &db, std::int64_t action, std::size_t most)
+{
+    // An action writes a row a few times at most (added, then changed):
+    // past that many journal rows it is taken as too large to list.
+    const std::int64_t journalRows = std::int64_t(most) * 4 + 1;
+    try {
+        if (action == 0 || !HasJournal(db))
+            return std::nullopt;
+        auto rows =
+            db.Prepare("SELECT lower(tbl), row_id FROM kestrum_journal WHERE action_id = ?1 LIMIT ?2");
+        rows->BindInt64(1, action);
+        rows->BindInt64(2, journalRows);
+        std::vector<TDbChange> changes;
+        while (rows->Step()) {
+            if (rows->ColumnIsNull(1))
+                return std::nullopt;
+            changes.push_back({rows->ColumnText(0), rows->ColumnInt64(1)});
+        }
+        if (std::int64_t(changes.size()) == journalRows)
+            return std::nullopt;
+        SortUnique(changes);
+        if (changes.size() > most)
+            return std::nullopt;
+        return changes;
+    } catch (const EDatabaseError &) {
+        return std::nullopt;
     }
 }
 

@@ -8,6 +8,7 @@
 #include "db/DbDriver.h"
 
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 namespace kestrum {
@@ -43,5 +44,11 @@ private:
     bool FKnown = false; //!< FMark was read from a journal
     TMark FMark;
 };
+
+//! The entries that the journal's action `action` wrote (its undo and redo
+//! write the same), one change per row, sorted by table (lower-cased) and
+//! key; nothing when the journal cannot say or when they may be more than
+//! `most` rows. Costs at most a look at `most` times a few journal rows.
+std::optional<std::vector<TDbChange>> RowsOfAction(TDbDriver &db, std::int64_t action, std::size_t most);
 
 } // namespace kestrum

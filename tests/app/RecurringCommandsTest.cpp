@@ -11,6 +11,7 @@
 #include "app/RecurringOfferList.h"
 #include "app/UndoCommands.h"
 #include "core/RegionalSettings.h"
+#include "db/DbField.h"
 #include "db/DbQuery.h"
 #include "ledger/RecurringStore.h"
 #include "support/FakeShell.h"
@@ -116,6 +117,31 @@ TEST_F(RecurringCommandsTest, ARentAddedDueYesterdayIsOfferedPostedAndOneUndoTak
     offers.clear();
     EXPECT_EQ(commands->OfferDue(), 0);
     EXPECT_TRUE(offers.isEmpty());
+}
+
+TEST_F(RecurringCommandsTest, PostedEntriesShowOnTheirPageWithoutReadingThePagesAgain)
+{
+    post = false;
+    AddRent(QDate(2026, 10, 31)); // due for October, November and December
+    data.ADOQuery2.First();
+    int pageReads = 0;
+    sqlite3_trace_v2(
+        data.ADOConnection1.Handle(), SQLITE_TRACE_STMT,
+        [](unsigned, void *reads, void *statement, void *) {
+            const char *sql = sqlite3_sql(static_cast<sqlite3_stmt *>(statement));
+            if (sql && (QByteArray(sql) == "select * from gain" || QByteArray(sql) == "select * from expen"))
+                ++*static_cast<int *>(reads);
+            return 0;
+        },
+        &pageReads);
+    post = true;
+    EXPECT_EQ(commands->OfferDue(), 2);
+    sqlite3_trace_v2(data.ADOConnection1.Handle(), 0, nullptr, nullptr);
+    EXPECT_EQ(pageReads, 0);
+    EXPECT_EQ(data.ADOQuery2.RecordCount(), 3);
+    EXPECT_EQ(data.ADOQuery2.FieldByName(QString::fromUtf8("消费者"))->AsString(), QString::fromUtf8("伙食"));
+    data.ADOQuery2.Last();
+    EXPECT_EQ(data.ADOQuery2.FieldByName(QString::fromUtf8("消费者"))->AsString(), QString::fromUtf8("房租"));
 }
 
 TEST_F(RecurringCommandsTest, LaterWaitsForTheNextDayAndTheDateChangeOffersMissedPeriodsEachOnce)

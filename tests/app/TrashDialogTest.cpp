@@ -342,5 +342,33 @@ TEST_F(TrashWindowTest, AnEntryBeingEditedIsSettledFirstAndKeepingItStopsTheRest
     EXPECT_EQ(dialog.ListView->model()->rowCount(), 0);
 }
 
+TEST_F(TrashWindowTest, RestoredEntriesComeBackAtTheirPlacesWithoutReadingThePagesAgain)
+{
+    TDbQuery &income = data.ADOQuery1;
+    income.First();
+    income.Delete(); // 工资, the first entry
+    ASSERT_TRUE(income.Locate(utf8("进帐人"), Variant(utf8("利息"))));
+    int pageReads = 0;
+    sqlite3_trace_v2(
+        data.ADOConnection1.Handle(), SQLITE_TRACE_STMT,
+        [](unsigned, void *reads, void *statement, void *) {
+            const char *sql = sqlite3_sql(static_cast<sqlite3_stmt *>(statement));
+            if (sql && (QByteArray(sql) == "select * from gain" || QByteArray(sql) == "select * from expen"))
+                ++*static_cast<int *>(reads);
+            return 0;
+        },
+        &pageReads);
+    TTrashDialog dialog(data.ADOConnection1.Driver(), &window);
+    ConnectTrashDialog(window, dialog);
+    dialog.RestoreAllButton->click();
+    sqlite3_trace_v2(data.ADOConnection1.Handle(), 0, nullptr, nullptr);
+    EXPECT_EQ(pageReads, 0);
+    EXPECT_EQ(income.RecNo(), 2);
+    EXPECT_EQ(income.FieldByName(utf8("进帐人"))->AsString(), utf8("利息"));
+    income.First();
+    EXPECT_EQ(income.FieldByName(utf8("进帐人"))->AsString(), utf8("工资"));
+    EXPECT_EQ(income.RecordCount(), 2);
+}
+
 } // namespace
 } // namespace kestrum

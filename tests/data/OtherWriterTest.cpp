@@ -91,6 +91,35 @@ TEST_P(OtherWriterTest, ASortedListPutsAnotherProgramsRowsInTheirPlaces)
     EXPECT_EQ(Current(), "补贴");
 }
 
+TEST_P(OtherWriterTest, AnEntryPutBackUnderItsOldKeyStandsWhereReadingTheRowsAgainPutsIt)
+{
+    // Guards against a row with an old key (an undone delete) being shown last.
+    Controller.ChangeFocusedRowIndex(5); // 租金
+    const std::int64_t bonus = OtherKey("奖金");
+    Other("DELETE FROM gain WHERE 进帐人 = '奖金'");
+    Heard({{"gain", bonus}});
+    Other("INSERT INTO gain (id, 本次进帐, 进帐时间, 进帐人) VALUES (" + std::to_string(bonus) +
+          ", 40, '2024-01-04', '奖金')");
+    Heard({{"gain", bonus}});
+    EXPECT_EQ(Log.find("dckAll"), std::string::npos) << Log;
+    EXPECT_EQ(Rows(), "工资,红包,利息,奖金,稿费,*租金,分红,退税,补贴,礼金");
+    EXPECT_EQ(Current(), "租金");
+    Query.Prior();
+    Query.Prior();
+    EXPECT_EQ(Current(), "奖金"); // the record set holds it there too
+
+    // Sorted by amount, it comes back between its neighbours by amount; the
+    // focus went on to the next row when it went.
+    DataSortingOf(Controller)->ApplySortOrder(0, soDescending);
+    Other("DELETE FROM gain WHERE 进帐人 = '奖金'");
+    Heard({{"gain", bonus}});
+    Other("INSERT INTO gain (id, 本次进帐, 进帐时间, 进帐人) VALUES (" + std::to_string(bonus) +
+          ", 55, '2024-01-04', '奖金')");
+    Heard({{"gain", bonus}});
+    EXPECT_EQ(Log.find("dckAll"), std::string::npos) << Log;
+    EXPECT_EQ(Rows(), "礼金,补贴,退税,分红,租金,奖金,*稿费,利息,红包,工资");
+}
+
 TEST_P(OtherWriterTest, ChangesOfOtherTablesRowsOfOtherPeriodsAndEchoesLeaveTheRowsAlone)
 {
     Query.Close();

@@ -4,6 +4,8 @@
 
 #include "db/RowOrder.h"
 
+#include <algorithm>
+
 namespace kestrum::test {
 namespace {
 
@@ -203,6 +205,94 @@ TEST_F(RowOrder, BookmarksCompareByTheShownOrderWithHiddenRowsLastAndNullFirst)
     EXPECT_EQ(FRows.CompareBookmarks(TBookmark(), TBookmark()), 0);
     FRows.ShowWhere([](int slot) { return slot != 0; });
     EXPECT_EQ(FRows.CompareBookmarks(first, fifth), 1);
+}
+
+TEST_F(RowOrder, ARowPutBackByKeyStandsAtItsKeysPlaceAsAReadWouldShowIt)
+{
+    const std::unique_ptr<TDbRowStore> second = Read("select id, name, n from t where id = 2");
+    const std::unique_ptr<TDbRowStore> fourth = Read("select id, name, n from t where id = 4");
+    FRows.RemoveAt(3);
+    FRows.RemoveAt(1); // left: 1 3 5
+    const int four = FRows.AddRowByKey(*fourth);
+    const int two = FRows.AddRowByKey(*second);
+    EXPECT_EQ(Visible(), (std::vector<int>{0, two, 2, four, 4}));
+    EXPECT_EQ(FRows.PositionOfSlot(two), 1);
+    EXPECT_EQ(FRows.PositionOfSlot(four), 3);
+    EXPECT_EQ(FRows.PositionOfSlot(4), 4);
+    EXPECT_EQ(FRows.SlotOfBookmark(FRows.BookmarkOfSlot(four)), four);
+    const int newest = FRows.AddRowByKey(*Read("select 9, 'z', 0"));
+    EXPECT_EQ(FRows.PositionOfSlot(newest), 5);
+
+    // A row added out of key order (an entry inserted in the middle): only a
+    // newer key has a known place from then on, the last.
+    FRows.RemoveAt(1);
+    FRows.AddRow(*Read("select 20, 'm', 0"), 0);
+    EXPECT_EQ(FRows.AddRowByKey(*second), -1);
+    EXPECT_EQ(FRows.VisibleCount(), 6);
+    const int later = FRows.AddRowByKey(*Read("select 21, 'n', 0"));
+    EXPECT_EQ(FRows.PositionOfSlot(later), 6);
+
+    // Rows read in another order, or without a key column, have no key places.
+    TDbRowOrder descending(5);
+    descending.Load(Read("select id, name, n from t where id <> 2 order by id desc"), 0);
+    descending.ShowAll();
+    EXPECT_EQ(descending.AddRowByKey(*second), -1);
+    TDbRowOrder keyless(6);
+    keyless.Load(Read("select id, name, n from t where id <> 2"), -1);
+    keyless.ShowAll();
+    EXPECT_EQ(keyless.AddRowByKey(*second), -1);
+}
+
+TEST_F(RowOrder, RowsRemovedAndPutBackByKeyKeepEveryPlaceRightFilteredOrNot)
+{
+    TDbRowOrder rows(7);
+    rows.Load(Read("with recursive c(i) as (select 1 union all select i + 1 from c where i < 300) "
+                   "select i * 10, 'r' from c"),
+              0);
+    rows.ShowAll();
+    std::vector<std::int64_t> model; // keys in their order
+    for (int i = 1; i <= 300; ++i)
+        model.push_back(i * 10);
+    std::vector<std::int64_t> gone;
+    unsigned seed = 5;
+    auto next = [&seed](unsigned bound) {
+        seed = seed * 1103515245u + 12345u;
+        return (seed >> 8) % bound;
+    };
+    auto keyAt = [&rows](int position) { return rows.Store().Integer(rows.SlotAt(position), 0); };
+    for (int step = 0; step < 400; ++step) {
+        const unsigned op = next(10);
+        if (op < 4 && !model.empty()) {
+            const int position = int(next(unsigned(model.size())));
+            gone.push_back(model[std::size_t(position)]);
+            rows.RemoveAt(position);
+            model.erase(model.begin() + position);
+        } else if (op < 8 && !gone.empty()) {
+            const std::size_t pick = next(unsigned(gone.size()));
+            const std::int64_t key = gone[pick];
+            gone.erase(gone.begin() + std::ptrdiff_t(pick));
+            const int slot = rows.AddRowByKey(*Read(QStringLiteral("select %1, 'back'").arg(key)));
+            ASSERT_GE(slot, 0) << "step " << step;
+            model.insert(std::upper_bound(model.begin(), model.end(), key), key);
+        } else if (op == 8) {
+            rows.ShowWhere([&rows](int slot) { return rows.Store().Integer(slot, 0) % 20 == 0; });
+            const std::int64_t key = 10 * (1 + std::int64_t(next(300)));
+            if (std::find(model.begin(), model.end(), key) == model.end()) {
+                // Put back while filtered: shown once the rows are shown again.
+                ASSERT_GE(rows.AddRowByKey(*Read(QStringLiteral("select %1, 'hidden'").arg(key))), 0);
+                model.insert(std::upper_bound(model.begin(), model.end(), key), key);
+                std::erase(gone, key);
+            }
+            rows.ShowAll();
+        }
+        if (step % 5 == 0 || step > 390) {
+            ASSERT_EQ(rows.VisibleCount(), int(model.size())) << "step " << step;
+            for (std::size_t i = 0; i < model.size(); ++i) {
+                ASSERT_EQ(keyAt(int(i)), model[i]) << "step " << step;
+                ASSERT_EQ(rows.PositionOfSlot(rows.SlotAt(int(i))), int(i)) << "step " << step;
+            }
+        }
+    }
 }
 
 } // namespace

@@ -104,5 +104,31 @@ TEST_F(JournalChangesTest, AJournalMadeAfterTheLastLookTellsEveryWriteSinceIt)
     EXPECT_EQ(Text(changes.Since()), "gain:1");
 }
 
+TEST_F(JournalChangesTest, AnActionListsTheRowsItWroteOnceEachUnlessTheyAreTooMany)
+{
+    other->Exec("BEGIN");
+    const std::int64_t action = OpenJournalAction(*other, QStringLiteral("t"));
+    other->Exec("UPDATE gain SET 本次进帐 = 100 WHERE 进帐人 = 'c'");
+    other->Exec("UPDATE gain SET 本次进帐 = 101 WHERE 进帐人 = 'c'");
+    other->Exec("DELETE FROM gain WHERE 进帐人 = 'a'");
+    other->Exec("INSERT INTO expen (消费金额, 消费者) VALUES (5, '餐饮')");
+    CloseJournalAction(*other);
+    other->Exec("COMMIT");
+    const auto rows = RowsOfAction(*mine, action, 3);
+    ASSERT_TRUE(rows);
+    EXPECT_EQ(Text(*rows), "expen:1 gain:1 gain:3");
+    // Its undo writes the same rows; listed before or after, they stay.
+    TUndoHistory(*other).Undo();
+    EXPECT_EQ(Text(RowsOfAction(*mine, action, 3).value_or(std::vector<TDbChange>{})),
+              "expen:1 gain:1 gain:3");
+
+    EXPECT_FALSE(RowsOfAction(*mine, action, 2)) << "more rows than asked for";
+    EXPECT_EQ(Text(RowsOfAction(*mine, 999, 10).value_or(std::vector<TDbChange>{{"x", 1}})), "")
+        << "an action that wrote nothing";
+    DropJournalTriggers(*mine);
+    mine->Exec("DROP TABLE kestrum_journal");
+    EXPECT_FALSE(RowsOfAction(*mine, action, 10)) << "no journal, nothing to say";
+}
+
 } // namespace
 } // namespace kestrum
