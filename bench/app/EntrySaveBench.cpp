@@ -27,6 +27,7 @@
 #include <QTemporaryDir>
 
 #include "BenchLedger.h"
+#include "OpenPages.h"
 
 #include <benchmark/benchmark.h>
 #include <sqlite3.h>
@@ -109,18 +110,11 @@ private:
 
 //! The pages stay open from one benchmark to the next; main closes them
 //! while the application object still lives (widgets die before it).
-std::map<int, std::unique_ptr<OpenLedger>> &openLedgers()
-{
-    static std::map<int, std::unique_ptr<OpenLedger>> open;
-    return open;
-}
+bench::TOpenPages<OpenLedger> OpenLedgers;
 
 OpenLedger &ledger(int rows)
 {
-    auto &slot = openLedgers()[rows];
-    if (!slot)
-        slot = std::make_unique<OpenLedger>(rows);
-    return *slot;
+    return OpenLedgers.Get(rows, rows);
 }
 
 int sizeOf(const benchmark::State &state)
@@ -418,14 +412,5 @@ BENCHMARK(BM_PostLeavingTheMonth)->Apply(Sizes)->Iterations(3)->Unit(benchmark::
 
 int main(int argc, char **argv)
 {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication application(argc, argv);
-    setRegionalSettings(RegionalSettings::simplifiedChinese());
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    openLedgers().clear();
-    return 0;
+    return bench::RunPageBenchmarks(argc, argv, OpenLedgers);
 }

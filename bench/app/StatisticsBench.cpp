@@ -19,6 +19,7 @@
 #include <QTemporaryDir>
 
 #include "BenchLedger.h"
+#include "OpenPages.h"
 
 #include <benchmark/benchmark.h>
 #include <sqlite3.h>
@@ -81,18 +82,11 @@ private:
 
 //! Stay open from one benchmark to the next; main closes them while the
 //! application object still lives (widgets die before it).
-std::map<std::int64_t, std::unique_ptr<OpenStatistics>> &openStatistics()
-{
-    static std::map<std::int64_t, std::unique_ptr<OpenStatistics>> open;
-    return open;
-}
+bench::TOpenPages<OpenStatistics> StatisticsPages;
 
 OpenStatistics &statistics(const benchmark::State &state)
 {
-    auto &slot = openStatistics()[state.range(0)];
-    if (!slot)
-        slot = std::make_unique<OpenStatistics>(state.range(0));
-    return *slot;
+    return StatisticsPages.Get(state.range(0), state.range(0));
 }
 
 void CheckNoError(benchmark::State &state, const QLabel *label)
@@ -297,14 +291,5 @@ STATISTICS_BENCHMARK(BM_ChartRefreshOtherMonth, 12);
 
 int main(int argc, char **argv)
 {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication application(argc, argv);
-    setRegionalSettings(RegionalSettings::simplifiedChinese());
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    openStatistics().clear();
-    return 0;
+    return bench::RunPageBenchmarks(argc, argv, StatisticsPages);
 }

@@ -27,6 +27,7 @@
 #include <QWidget>
 
 #include "BenchLedger.h"
+#include "OpenPages.h"
 
 #include <benchmark/benchmark.h>
 #include <sqlite3.h>
@@ -97,18 +98,11 @@ private:
     std::unique_ptr<TUndoCommands> FCommands;
 };
 
-std::map<std::int64_t, std::unique_ptr<UndoLedger>> &openLedgers()
-{
-    static std::map<std::int64_t, std::unique_ptr<UndoLedger>> open;
-    return open;
-}
+bench::TOpenPages<UndoLedger> OpenLedgers;
 
 UndoLedger &ledger(const benchmark::State &state)
 {
-    auto &slot = openLedgers()[state.range(0)];
-    if (!slot)
-        slot = std::make_unique<UndoLedger>(state.range(0));
-    return *slot;
+    return OpenLedgers.Get(state.range(0), state.range(0));
 }
 
 void rowsCounter(benchmark::State &state, UndoLedger &page)
@@ -228,14 +222,5 @@ BENCHMARK(BM_PageReadAgain)->Apply(bench::StandardSizes)->Iterations(3)->Unit(be
 
 int main(int argc, char **argv)
 {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication application(argc, argv);
-    setRegionalSettings(RegionalSettings::simplifiedChinese());
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    openLedgers().clear(); // the pages go while the application object lives
-    return 0;
+    return bench::RunPageBenchmarks(argc, argv, OpenLedgers);
 }

@@ -177,44 +177,6 @@ std::string TriggerSql(const TMonthTable &t, TEvent event)
     return "CREATE TRIGGER " + TriggerName(t, event) + when + t.Table + " BEGIN " + body + " END";
 }
 
-TStatement Prepare(sqlite3 *db, const std::string &sql)
-{
-    sqlite3_stmt *raw = nullptr;
-    if (sqlite3_prepare_v2(db, sql.c_str(), int(sql.size()), &raw, nullptr) != SQLITE_OK || !raw) {
-        sqlite3_finalize(raw);
-        throw TFailure(sqlite3_errmsg(db));
-    }
-    return TStatement(raw, sqlite3_finalize);
-}
-
-void Exec(sqlite3 *db, const std::string &sql)
-{
-    if (sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr) != SQLITE_OK)
-        throw TFailure(sqlite3_errmsg(db));
-}
-
-std::string Text(sqlite3_stmt *s, int column)
-{
-    const auto *text = reinterpret_cast<const char *>(sqlite3_column_text(s, column));
-    return text ? std::string(text, std::size_t(sqlite3_column_bytes(s, column))) : std::string();
-}
-
-bool Exists(sqlite3 *db, const char *type, const std::string &name)
-{
-    const TStatement s = Prepare(db, "SELECT 1 FROM main.sqlite_master WHERE type = ?1 AND name = ?2");
-    sqlite3_bind_text(s.get(), 1, type, -1, SQLITE_STATIC);
-    sqlite3_bind_text(s.get(), 2, name.c_str(), int(name.size()), SQLITE_TRANSIENT);
-    return sqlite3_step(s.get()) == SQLITE_ROW;
-}
-
-std::string StoredTrigger(sqlite3 *db, const std::string &name)
-{
-    const TStatement s =
-        Prepare(db, "SELECT sql FROM main.sqlite_master WHERE type = 'trigger' AND name = ?1");
-    sqlite3_bind_text(s.get(), 1, name.c_str(), int(name.size()), SQLITE_TRANSIENT);
-    return sqlite3_step(s.get()) == SQLITE_ROW ? Text(s.get(), 0) : std::string();
-}
-
 bool TableHasColumns(sqlite3 *db, const TMonthTable &t)
 {
     const TStatement s =

@@ -2,6 +2,8 @@
 // The tables and triggers that keep each ledger table's amounts per month
 // and item, written as SQL, and the checks that they are in place: what the
 // readers of the month totals and the pass that makes them share.
+#include "ledger/KeptSql.h"
+
 #include <sqlite3.h>
 
 #include <memory>
@@ -9,6 +11,16 @@
 #include <string>
 
 namespace kestrum::kept_months {
+
+// The SQLite calls every part of the kept totals uses.
+using kept_sql::Exec;
+using kept_sql::Exists;
+using kept_sql::InSavepoint;
+using kept_sql::Prepare;
+using kept_sql::StoredTrigger;
+using kept_sql::Text;
+using kept_sql::TFailure;
+using kept_sql::TStatement;
 
 struct TMonthTable {
     const char *Table, *Amount, *Date, *Item, *Remark, *Index;
@@ -39,34 +51,9 @@ std::string TriggerName(const TMonthTable &t, TEvent event);
 TRowSql RowOf(const TMonthTable &t, const std::string &prefix);
 std::string TriggerSql(const TMonthTable &t, TEvent event);
 
-class TFailure : public std::runtime_error {
-public:
-    using std::runtime_error::runtime_error;
-};
-
-using TStatement = std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt *)>;
-
-TStatement Prepare(sqlite3 *db, const std::string &sql);
-void Exec(sqlite3 *db, const std::string &sql);
-std::string Text(sqlite3_stmt *s, int column);
-std::string StoredTrigger(sqlite3 *db, const std::string &name);
 bool TableHasColumns(sqlite3 *db, const TMonthTable &t);
 //! The triggers are these, the notes of replaced rows are taken, and the
 //! totals were made.
 bool IsKept(sqlite3 *db, const TMonthTable &t);
-
-template <typename Work> auto InSavepoint(sqlite3 *db, const char *name, Work work)
-{
-    Exec(db, std::string("SAVEPOINT ") + name);
-    try {
-        auto result = work();
-        Exec(db, std::string("RELEASE ") + name);
-        return result;
-    } catch (...) {
-        const std::string undo = std::string("ROLLBACK TO ") + name + "; RELEASE " + name;
-        sqlite3_exec(db, undo.c_str(), nullptr, nullptr, nullptr);
-        throw;
-    }
-}
 
 } // namespace kestrum::kept_months

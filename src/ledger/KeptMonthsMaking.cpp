@@ -22,26 +22,12 @@
 namespace kestrum {
 
 using namespace kept_months;
+using kept_sql::DataVersion;
+using kept_sql::MakeEachTable;
+using kept_sql::MakeWhenNobodyWrote;
+using kept_sql::Stopped;
 
 namespace {
-
-std::int64_t DataVersion(sqlite3 *db)
-{
-    const TStatement s = Prepare(db, "PRAGMA data_version");
-    if (sqlite3_step(s.get()) != SQLITE_ROW)
-        throw TFailure(sqlite3_errmsg(db));
-    return sqlite3_column_int64(s.get(), 0);
-}
-
-bool Stopped(const TKeptTotalsPass &pass)
-{
-    return pass.Stop && pass.Stop->load(std::memory_order_relaxed);
-}
-
-int StopRequested(void *pass)
-{
-    return Stopped(*static_cast<const TKeptTotalsPass *>(pass)) ? 1 : 0;
-}
 
 using TValue = std::unique_ptr<sqlite3_value, void (*)(sqlite3_value *)>;
 
@@ -316,64 +302,22 @@ void WriteMonthTotals(sqlite3 *db, const TMonthTable &t, const TMadeMonths &made
 
 bool MakeTableMonthTotals(sqlite3 *db, const TMonthTable &t, const TKeptTotalsPass &pass)
 {
-    const auto current = [&] {
-        return InSavepoint(db, "kestrum_month_totals_check", [&] { return IsKept(db, t); });
-    };
-    for (int attempt = 0; attempt < 3 && !Stopped(pass); ++attempt) {
-        if (current())
-            return true;
-        const std::int64_t version = DataVersion(db);
-        const std::optional<TMadeMonths> made = ReadMonthTotals(db, t, pass, version);
-        if (Stopped(pass))
-            return false;
-        if (!made) {
-            if (DataVersion(db) == version)
-                return false; // too many rows aside: not a race a second pass wins
-            continue;
-        }
-        Exec(db, "BEGIN IMMEDIATE");
-        try {
-            if (DataVersion(db) != version || IsKept(db, t)) {
-                Exec(db, "ROLLBACK");
-                continue;
-            }
+    return MakeWhenNobodyWrote(
+        db, pass, "kestrum_month_totals_check", [&] { return IsKept(db, t); },
+        [&](std::int64_t version) { return ReadMonthTotals(db, t, pass, version); },
+        [&](const TMadeMonths &made) {
             SetUpMonthTotals(db, t);
-            WriteMonthTotals(db, t, *made);
-            Exec(db, "COMMIT");
-            return true;
-        } catch (...) {
-            sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
-            throw;
-        }
-    }
-    return current();
+            WriteMonthTotals(db, t, made);
+        });
 }
 
 } // namespace
 
 bool MakeKeptMonthTotalsAside(const QString &ledgerPath, const TKeptTotalsPass &pass)
 {
-    sqlite3 *raw = nullptr;
-    const int rc = sqlite3_open_v2(ledgerPath.toUtf8().constData(), &raw, SQLITE_OPEN_READWRITE, nullptr);
-    std::unique_ptr<sqlite3, int (*)(sqlite3 *)> db(raw, sqlite3_close);
-    if (rc != SQLITE_OK || sqlite3_db_readonly(raw, "main") != 0)
-        return false;
-    sqlite3_busy_timeout(raw, 2000);
-    sqlite3_progress_handler(raw, 10000, StopRequested, const_cast<TKeptTotalsPass *>(&pass));
-    try {
-        bool kept = true;
-        for (const TMonthTable &t : MonthTables) {
-            if (Stopped(pass))
-                return false;
-            if (TableHasColumns(raw, t))
-                kept = MakeTableMonthTotals(raw, t, pass) && kept;
-            else
-                kept = false;
-        }
-        return kept;
-    } catch (const std::exception &) {
-        return false;
-    }
+    return MakeEachTable(ledgerPath, pass, MonthTables, [&pass](sqlite3 *db, const TMonthTable &t) {
+        return TableHasColumns(db, t) && MakeTableMonthTotals(db, t, pass);
+    });
 }
 
 } // namespace kestrum

@@ -2,6 +2,7 @@
 
 #include "core/MoneySum.h"
 #include "db/SqliteDriver.h"
+#include "ledger/KeptSql.h"
 #include "ledger/ReplacedRows.h"
 
 #include <sqlite3.h>
@@ -16,6 +17,8 @@
 #include <vector>
 
 namespace kestrum {
+
+using namespace kept_sql;
 
 namespace {
 
@@ -143,44 +146,6 @@ std::string TriggerSql(const TKeptTable &t, TEvent event)
                        : event == TEvent::Update ? " AFTER UPDATE ON "
                                                  : " AFTER DELETE ON ";
     return "CREATE TRIGGER " + TriggerName(t, event) + when + t.Table + " BEGIN " + body + " END";
-}
-
-class TFailure : public std::runtime_error {
-public:
-    using std::runtime_error::runtime_error;
-};
-
-using TStatement = std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt *)>;
-
-TStatement Prepare(sqlite3 *db, const std::string &sql)
-{
-    sqlite3_stmt *raw = nullptr;
-    if (sqlite3_prepare_v2(db, sql.c_str(), int(sql.size()), &raw, nullptr) != SQLITE_OK || !raw) {
-        sqlite3_finalize(raw);
-        throw TFailure(sqlite3_errmsg(db));
-    }
-    return TStatement(raw, sqlite3_finalize);
-}
-
-void Exec(sqlite3 *db, const std::string &sql)
-{
-    if (sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr) != SQLITE_OK)
-        throw TFailure(sqlite3_errmsg(db));
-}
-
-std::string Text(sqlite3_stmt *s, int column)
-{
-    const auto *text = reinterpret_cast<const char *>(sqlite3_column_text(s, column));
-    return text ? std::string(text, std::size_t(sqlite3_column_bytes(s, column))) : std::string();
-}
-
-//! SQLite's stored text of a trigger, empty when there is none.
-std::string StoredTrigger(sqlite3 *db, const std::string &name)
-{
-    const TStatement s =
-        Prepare(db, "SELECT sql FROM main.sqlite_master WHERE type = 'trigger' AND name = ?1");
-    sqlite3_bind_text(s.get(), 1, name.c_str(), int(name.size()), SQLITE_TRANSIENT);
-    return sqlite3_step(s.get()) == SQLITE_ROW ? Text(s.get(), 0) : std::string();
 }
 
 bool TriggersAreCurrent(sqlite3 *db, const TKeptTable &t)
@@ -325,22 +290,6 @@ void MakeTotals(sqlite3 *db, const TKeptTable &t)
     if (rc != SQLITE_DONE)
         throw TFailure(sqlite3_errmsg(db));
     WriteTotalsRow(db, t, made);
-}
-
-//! Runs work in a savepoint: released when it returns, rolled back when it
-//! raises.
-template <typename Work> auto InSavepoint(sqlite3 *db, const char *name, Work work)
-{
-    Exec(db, std::string("SAVEPOINT ") + name);
-    try {
-        auto result = work();
-        Exec(db, std::string("RELEASE ") + name);
-        return result;
-    } catch (...) {
-        const std::string undo = std::string("ROLLBACK TO ") + name + "; RELEASE " + name;
-        sqlite3_exec(db, undo.c_str(), nullptr, nullptr, nullptr);
-        throw;
-    }
 }
 
 //! The order in which "select sum(amount) from table" meets the rows.
@@ -509,25 +458,6 @@ std::optional<Variant> KeptAmountSum(sqlite3 *db, const QString &table, const QS
 
 namespace {
 
-//! What other connections committed, as a number that changes with each.
-std::int64_t DataVersion(sqlite3 *db)
-{
-    const TStatement s = Prepare(db, "PRAGMA data_version");
-    if (sqlite3_step(s.get()) != SQLITE_ROW)
-        throw TFailure(sqlite3_errmsg(db));
-    return sqlite3_column_int64(s.get(), 0);
-}
-
-bool Stopped(const TKeptTotalsPass &pass)
-{
-    return pass.Stop && pass.Stop->load(std::memory_order_relaxed);
-}
-
-int StopRequested(void *pass)
-{
-    return Stopped(*static_cast<const TKeptTotalsPass *>(pass)) ? 1 : 0;
-}
-
 //! A value kept aside, held until the totals are written.
 using TValue = std::unique_ptr<sqlite3_value, void (*)(sqlite3_value *)>;
 struct TAsideRow {
@@ -582,78 +512,46 @@ std::optional<TTableTotals> ReadTotals(sqlite3 *db, const TKeptTable &t, const T
     return made;
 }
 
+//! The values a pass put aside, and the totals of the rest.
+struct TMadeTotals {
+    TTableTotals Totals;
+    std::vector<TAsideRow> Aside;
+};
+
 //! One pass for one table: true when its totals are kept afterwards.
 bool MakeTableTotalsAside(sqlite3 *db, const TKeptTable &t, const TKeptTotalsPass &pass)
 {
-    const auto current = [&] {
-        return InSavepoint(db, "kestrum_totals_check",
-                           [&] { return TriggersAreCurrent(db, t) && HasTotalsRow(db, t); });
-    };
-    for (int attempt = 0; attempt < 3 && !Stopped(pass); ++attempt) {
-        if (current())
-            return true;
-        const std::int64_t version = DataVersion(db);
-        std::vector<TAsideRow> aside;
-        const std::optional<TTableTotals> made = ReadTotals(db, t, pass, version, aside);
-        if (Stopped(pass))
-            return false;
-        if (!made) {
-            if (DataVersion(db) == version)
-                return false; // too many values aside: not a race a second pass wins
-            continue;
-        }
-        Exec(db, "BEGIN IMMEDIATE");
-        try {
-            // Another connection may have made them, or written rows, since.
-            if (DataVersion(db) != version || (TriggersAreCurrent(db, t) && HasTotalsRow(db, t))) {
-                Exec(db, "ROLLBACK");
-                continue;
-            }
+    return MakeWhenNobodyWrote(
+        db, pass, "kestrum_totals_check", [&] { return TriggersAreCurrent(db, t) && HasTotalsRow(db, t); },
+        [&](std::int64_t version) -> std::optional<TMadeTotals> {
+            TMadeTotals made;
+            std::optional<TTableTotals> totals = ReadTotals(db, t, pass, version, made.Aside);
+            if (!totals)
+                return std::nullopt;
+            made.Totals = *totals;
+            return made;
+        },
+        [&](const TMadeTotals &made) {
             SetUpTotals(db, t);
             const TStatement insert = PrepareAside(db, t);
-            for (const TAsideRow &row : aside) {
+            for (const TAsideRow &row : made.Aside) {
                 sqlite3_reset(insert.get());
                 for (int column = 0; column <= 3; ++column)
                     sqlite3_bind_value(insert.get(), column + 1, row.Values[std::size_t(column)].get());
                 if (sqlite3_step(insert.get()) != SQLITE_DONE)
                     throw TFailure(sqlite3_errmsg(db));
             }
-            WriteTotalsRow(db, t, *made);
-            Exec(db, "COMMIT");
-            return true;
-        } catch (...) {
-            sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
-            throw;
-        }
-    }
-    return current();
+            WriteTotalsRow(db, t, made.Totals);
+        });
 }
 
 } // namespace
 
 bool MakeKeptTotalsAside(const QString &ledgerPath, const TKeptTotalsPass &pass)
 {
-    sqlite3 *raw = nullptr;
-    const int rc = sqlite3_open_v2(ledgerPath.toUtf8().constData(), &raw, SQLITE_OPEN_READWRITE, nullptr);
-    std::unique_ptr<sqlite3, int (*)(sqlite3 *)> db(raw, sqlite3_close);
-    if (rc != SQLITE_OK || sqlite3_db_readonly(raw, "main") != 0)
-        return false;
-    sqlite3_busy_timeout(raw, 2000);
-    sqlite3_progress_handler(raw, 10000, StopRequested, const_cast<TKeptTotalsPass *>(&pass));
-    try {
-        bool kept = true;
-        for (const TKeptTable &t : KeptTables) {
-            if (Stopped(pass))
-                return false;
-            if (TableHasColumns(raw, t))
-                kept = MakeTableTotalsAside(raw, t, pass) && kept;
-            else
-                kept = false;
-        }
-        return kept;
-    } catch (const std::exception &) {
-        return false;
-    }
+    return MakeEachTable(ledgerPath, pass, KeptTables, [&pass](sqlite3 *db, const TKeptTable &t) {
+        return TableHasColumns(db, t) && MakeTableTotalsAside(db, t, pass);
+    });
 }
 
 bool HasKeptTotals(sqlite3 *db)

@@ -1,6 +1,7 @@
 // The server driver's session: statements that outlive a broken link, and
 // connection failures told apart whatever language libpq speaks.
 #include "db/PgDriver.h"
+#include "server/DriverFailure.h"
 #include "server/PgTest.h"
 
 #include <QTemporaryDir>
@@ -127,22 +128,6 @@ TEST_F(PgSession, ANewSessionIsNoticedEvenWhenNobodySaysSo)
 
 namespace {
 
-struct TFailure {
-    TDbErrorKind Kind = TDbErrorKind::Other;
-    std::string Message;
-};
-
-TFailure FailureOf(const std::function<void()> &action)
-{
-    try {
-        action();
-    } catch (const EDbDriverError &e) {
-        return {e.Kind(), e.what()};
-    }
-    ADD_FAILURE() << "no failure";
-    return {};
-}
-
 //! libpq and the C library speak the user's language, as in a program whose
 //! locale is the user's.
 class TLanguage {
@@ -178,51 +163,39 @@ class PgFailureLanguage : public PgTest, public ::testing::WithParamInterface<co
 TEST_P(PgFailureLanguage, EachConnectionFailureIsToldApartInAnyLanguage)
 {
     const TLanguage language(GetParam());
-    const auto says = [](const TFailure &failure, const char *words) {
-        return failure.Message.find(words) != std::string::npos;
-    };
-
-    const int closed = [] {
-        const int s = ::socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t length = sizeof address;
-        ::bind(s, reinterpret_cast<sockaddr *>(&address), sizeof address);
-        ::getsockname(s, reinterpret_cast<sockaddr *>(&address), &length);
-        ::close(s);
-        return int(ntohs(address.sin_port));
-    }();
+    TListener listener;
+    const int closed = listener.Port();
+    listener.Close();
     const TFailure refused = FailureOf([&] {
         TPgDriver("host=127.0.0.1 port=" + std::to_string(closed) +
                   " dbname=x connect_timeout=5 gssencmode=disable");
     });
     EXPECT_EQ(refused.Kind, TDbErrorKind::ConnectionLost) << refused.Message;
-    EXPECT_TRUE(says(refused, "拒绝")) << refused.Message;
+    EXPECT_TRUE(Says(refused, "拒绝")) << refused.Message;
 
     QTemporaryDir empty;
     const TFailure noSocket = FailureOf(
         [&] { TPgDriver("host=" + empty.path().toStdString() + " port=5 dbname=x connect_timeout=2"); });
     EXPECT_EQ(noSocket.Kind, TDbErrorKind::ConnectionLost) << noSocket.Message;
-    EXPECT_TRUE(says(noSocket, "没有运行")) << noSocket.Message;
+    EXPECT_TRUE(Says(noSocket, "没有运行")) << noSocket.Message;
 
     const TFailure noDatabase = FailureOf([&] { TPgDriver(Server->ConnectionString("no_such_ledger")); });
     EXPECT_EQ(noDatabase.Kind, TDbErrorKind::SchemaMissing) << noDatabase.Message;
-    EXPECT_TRUE(says(noDatabase, "没有这个数据库")) << noDatabase.Message;
+    EXPECT_TRUE(Says(noDatabase, "没有这个数据库")) << noDatabase.Message;
 
     const TFailure noUser =
         FailureOf([&] { TPgDriver(Server->ConnectionStringAs(Database, "nobody_here")); });
     EXPECT_EQ(noUser.Kind, TDbErrorKind::AuthFailed) << noUser.Message;
-    EXPECT_TRUE(says(noUser, "没有这个用户")) << noUser.Message;
+    EXPECT_TRUE(Says(noUser, "没有这个用户")) << noUser.Message;
 
     const std::string asPasswordRole = Server->ConnectionStringAs(Database, TPgServer::PasswordRole);
     const TFailure noPassword = FailureOf([&] { TPgDriver(asPasswordRole + " passfile=/nonexistent"); });
     EXPECT_EQ(noPassword.Kind, TDbErrorKind::AuthFailed) << noPassword.Message;
-    EXPECT_TRUE(says(noPassword, "密码")) << noPassword.Message;
+    EXPECT_TRUE(Says(noPassword, "密码")) << noPassword.Message;
     const TFailure wrongPassword =
         FailureOf([&] { TPgDriver(asPasswordRole + " passfile=/nonexistent password=wrong"); });
     EXPECT_EQ(wrongPassword.Kind, TDbErrorKind::AuthFailed) << wrongPassword.Message;
-    EXPECT_TRUE(says(wrongPassword, "用户名或密码不对")) << wrongPassword.Message;
+    EXPECT_TRUE(Says(wrongPassword, "用户名或密码不对")) << wrongPassword.Message;
 
     Server->Exec(Database, "DO $$BEGIN CREATE ROLE kestrum_locked_out LOGIN; EXCEPTION WHEN duplicate_object "
                            "THEN NULL; END$$");
@@ -230,7 +203,7 @@ TEST_P(PgFailureLanguage, EachConnectionFailureIsToldApartInAnyLanguage)
     const TFailure noConnect =
         FailureOf([&] { TPgDriver(Server->ConnectionStringAs(Database, "kestrum_locked_out")); });
     EXPECT_EQ(noConnect.Kind, TDbErrorKind::NoRights) << noConnect.Message;
-    EXPECT_TRUE(says(noConnect, "没有连接这个数据库的权限")) << noConnect.Message;
+    EXPECT_TRUE(Says(noConnect, "没有连接这个数据库的权限")) << noConnect.Message;
 }
 
 INSTANTIATE_TEST_SUITE_P(Languages, PgFailureLanguage, ::testing::Values("de", "zh_CN"));

@@ -92,6 +92,23 @@ private:
     bool FSwitched = false;
 };
 
+//! The query's rows as "a,b|c,d" (field texts), from the first row on.
+inline std::string RowsText(TDbQuery &query, const QStringList &fields)
+{
+    std::string result;
+    query.First();
+    while (!query.Eof()) {
+        if (!result.empty())
+            result += '|';
+        QStringList texts;
+        for (const QString &field : fields)
+            texts.append(query.FieldByName(field)->AsString());
+        result += texts.join(',').toStdString();
+        query.Next();
+    }
+    return result;
+}
+
 //! A ledger file in a fresh temporary folder.
 class LedgerFixture : public ::testing::Test {
 protected:
@@ -128,21 +145,7 @@ protected:
     }
 
     //! The query's rows as "a,b|c,d" (field texts), from the first row on.
-    static std::string Rows(TDbQuery &query, const QStringList &fields)
-    {
-        std::string result;
-        query.First();
-        while (!query.Eof()) {
-            if (!result.empty())
-                result += '|';
-            QStringList texts;
-            for (const QString &field : fields)
-                texts.append(query.FieldByName(field)->AsString());
-            result += texts.join(',').toStdString();
-            query.Next();
-        }
-        return result;
-    }
+    static std::string Rows(TDbQuery &query, const QStringList &fields) { return RowsText(query, fields); }
 
     QTemporaryDir FDir;
     QString FPath;

@@ -142,18 +142,7 @@ std::unique_ptr<TDbQuery> EngineLedgerTest::OpenQuery(const QString &sql)
 
 std::string EngineLedgerTest::Rows(TDbQuery &query, const QStringList &fields)
 {
-    std::string result;
-    query.First();
-    while (!query.Eof()) {
-        if (!result.empty())
-            result += '|';
-        QStringList texts;
-        for (const QString &field : fields)
-            texts.append(query.FieldByName(field)->AsString());
-        result += texts.join(',').toStdString();
-        query.Next();
-    }
-    return result;
+    return RowsText(query, fields);
 }
 
 } // namespace kestrum::test
