@@ -187,6 +187,19 @@ int ConnectTimeout(pg_conn *connection)
     return std::max(seconds, 2) * 1000;
 }
 
+//! What the server said of a failed statement: its message and detail,
+//! without the context lines that repeat the SQL of a trigger or function.
+std::string ServerWords(const pg_result *result, const char *connectionMessage)
+{
+    const char *primary = result ? PQresultErrorField(result, PG_DIAG_MESSAGE_PRIMARY) : nullptr;
+    if (!primary || !*primary)
+        return result && *PQresultErrorMessage(result) ? PQresultErrorMessage(result) : connectionMessage;
+    std::string words = primary;
+    if (const char *detail = PQresultErrorField(result, PG_DIAG_MESSAGE_DETAIL); detail && *detail)
+        words += std::string(" (") + detail + ")";
+    return words;
+}
+
 } // namespace
 
 bool AwaitConnection(pg_conn *connection)
@@ -241,9 +254,13 @@ void TPgDriver::Fail(const pg_result *result, const std::string &context) const
     TDbErrorKind kind = KindOfState(state);
     if (PQstatus(FConnection) == CONNECTION_BAD)
         kind = TDbErrorKind::ConnectionLost;
-    const std::string detail = Trimmed(result && *PQresultErrorMessage(result) ? PQresultErrorMessage(result)
-                                                                               : PQerrorMessage(FConnection));
     const std::string lead = Lead(kind);
+    // Waiting for another writer is told in our words alone, as for a file:
+    // the server's own (a lock timeout, the statement of a trigger) would
+    // only bury them.
+    if (kind == TDbErrorKind::Busy)
+        throw EDbDriverError(kind, lead + "。");
+    const std::string detail = Trimmed(ServerWords(result, PQerrorMessage(FConnection)));
     throw EDbDriverError(kind, (lead.empty() ? context : lead) + "：" + detail + "。");
 }
 

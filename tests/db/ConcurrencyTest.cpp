@@ -156,8 +156,11 @@ TEST_P(Sharing, WriterWaitsForAnotherProgramsLockThenFailsClearly)
     } catch (const EDatabaseError &e) {
         // A server says so in words of its own: the lock is a row's or a table's, not the file's.
         const char *busy =
-            OnServer() ? "数据正被别人同时修改，请稍后再试" : "数据库正被其他程序使用，请稍后再试。";
+            OnServer() ? "数据正被别人同时修改，请稍后再试。" : "数据库正被其他程序使用，请稍后再试。";
         EXPECT_NE(e.message().find(busy), std::string::npos) << e.message();
+        // Only our words: not the server's English on its lock, nor the SQL.
+        for (const char *foreign : {"lock", "UPDATE", "statement"})
+            EXPECT_EQ(e.message().find(foreign), std::string::npos) << e.message();
     }
     EXPECT_EQ(mine->State(), dsEdit);
     other->Rollback();
