@@ -19,6 +19,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <limits>
 #include <vector>
 
 namespace kestrum {
@@ -82,6 +83,57 @@ std::int64_t MoneyUnits(double value, const char *table)
                              std::string("表 ") + table + " 中的金额 " + std::to_string(value) +
                                  " 超过四位小数，服务器上的账本无法准确保存，没有复制。");
     return std::int64_t(units);
+}
+
+//! An amount a server gives as exact decimal text ("-12.3400"), in
+//! ten-thousandths, without passing through a double: numeric(19, 4) holds
+//! more digits than a double keeps.
+std::int64_t DecimalUnits(const std::string &text, const char *table)
+{
+    std::size_t at = 0;
+    const bool negative = !text.empty() && text[0] == '-';
+    if (negative)
+        ++at;
+    std::int64_t units = 0;
+    int decimals = -1;
+    bool digits = false;
+    bool fits = true;
+    for (; at < text.size(); ++at) {
+        const char c = text[at];
+        if (c == '.' && decimals < 0) {
+            decimals = 0;
+            continue;
+        }
+        if (c < '0' || c > '9')
+            break;
+        digits = true;
+        if (decimals >= 0 && ++decimals > 4) {
+            if (c != '0')
+                fits = false;
+            continue;
+        }
+        fits = fits && units <= (std::numeric_limits<std::int64_t>::max() - 9) / 10;
+        if (fits)
+            units = units * 10 + (c - '0');
+    }
+    if (!digits || at != text.size() || !fits)
+        throw EDbDriverError(TDbErrorKind::Other,
+                             std::string("表 ") + table + " 中的金额“" + text + "”无法准确复制，没有复制。");
+    for (int d = std::max(decimals, 0); d < 4; ++d) {
+        if (units > std::numeric_limits<std::int64_t>::max() / 10)
+            throw EDbDriverError(TDbErrorKind::Other, std::string("表 ") + table + " 中的金额“" + text +
+                                                          "”无法准确复制，没有复制。");
+        units *= 10;
+    }
+    return negative ? -units : units;
+}
+
+//! An amount as the source holds it, in ten-thousandths: a server's
+//! exactly, a file's through the double it stores.
+std::int64_t SourceUnits(TDbStatement &select, int column, bool fromServer, const char *table)
+{
+    return fromServer ? DecimalUnits(select.ColumnText(column), table)
+                      : MoneyUnits(select.ColumnDouble(column), table);
 }
 
 //! An amount a file holds as text: a number, or the copy would turn it into 0.
@@ -208,6 +260,7 @@ TTableFigures CopyRows(TDbDriver &from, TDbDriver &to, const TCopyTable &table)
     };
 
     const bool toServer = IsServer(to);
+    const bool fromServer = IsServer(from);
     TTableFigures figures;
     while (select->Step()) {
         for (int c = 0; c < width; ++c) {
@@ -217,16 +270,18 @@ TTableFigures CopyRows(TDbDriver &from, TDbDriver &to, const TCopyTable &table)
             if (cell.Type == TDbValueType::Null)
                 continue;
             if (c == table.Money) {
-                if (type == TDbValueType::Text || type == TDbValueType::Blob)
+                if (!fromServer && (type == TDbValueType::Text || type == TDbValueType::Blob))
                     RequireNumber(select->ColumnText(c), table.Name);
-                const std::int64_t units = MoneyUnits(select->ColumnDouble(c), table.Name);
+                const std::int64_t units = SourceUnits(*select, c, fromServer, table.Name);
                 figures.Sum += units;
                 if (toServer) {
                     cell.Type = TDbValueType::Text;
                     cell.Text = UnitsText(units);
                 } else {
+                    // A file keeps amounts as doubles; the check of the sums
+                    // afterwards refuses an amount that does not survive it.
                     cell.Type = TDbValueType::Real;
-                    cell.Real = select->ColumnDouble(c);
+                    cell.Real = fromServer ? double(units) / 10000.0 : select->ColumnDouble(c);
                 }
                 continue;
             }
@@ -262,10 +317,11 @@ TTableFigures Figures(TDbDriver &driver, const TCopyTable &table)
     TTableFigures figures;
     const std::string money = table.Money >= 0 ? Quote(table.Columns[std::size_t(table.Money)]) : "NULL";
     auto select = driver.Prepare("SELECT " + money + " FROM " + table.Name);
+    const bool server = IsServer(driver);
     while (select->Step()) {
         ++figures.Rows;
         if (!select->ColumnIsNull(0))
-            figures.Sum += MoneyUnits(select->ColumnDouble(0), table.Name);
+            figures.Sum += SourceUnits(*select, 0, server, table.Name);
     }
     return figures;
 }

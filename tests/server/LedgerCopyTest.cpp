@@ -108,6 +108,31 @@ TEST_F(LedgerCopyTest, ACopyThatCannotBeExactLeavesTheTargetAsItWas)
     EXPECT_FALSE(QFile::exists(source + ".part"));
 }
 
+TEST_F(LedgerCopyTest, AmountsBeyondADoublesDigitsCopyExactlyBetweenServersAndNeverRoundedIntoAFile)
+{
+    CreateServerLedger(*Ledger);
+    // Nineteen digits: numeric(19, 4) holds them, a double keeps about 16.
+    Ledger->Exec("INSERT INTO gain (\"本次进帐\", \"进帐人\") VALUES (123456789012345.6789, '整栋楼'), "
+                 "(-0.0001, '找零'), (0.5, '利息')");
+    Ledger->Exec("INSERT INTO expen (\"消费金额\", \"消费者\") VALUES (-99999999999999.9999, '退款')");
+    const std::string amounts = "SELECT \"本次进帐\"::text FROM gain ORDER BY id";
+
+    const std::string other = Server->ConnectionString(Server->CreateDatabase());
+    const TLedgerCopy copy = CopyLedger(Target, other);
+    EXPECT_EQ(copy.GainSum, 1234567890123456789LL + 5000 - 1);
+    EXPECT_EQ(copy.ExpenSum, -999999999999999999LL);
+    TPgDriver copied(other);
+    EXPECT_EQ(Rows(copied, amounts), Rows(*Ledger, amounts));
+    EXPECT_EQ(Rows(copied, amounts), "123456789012345.6789\n-0.0001\n0.5000\n");
+
+    // A file holds a double: the check of the sums refuses the copy rather
+    // than let the amount arrive rounded, and leaves no file behind.
+    const QString file = Folder.filePath(QStringLiteral("rounded.mdb"));
+    EXPECT_THROW(CopyLedger(Target, file.toStdString()), EDbDriverError);
+    EXPECT_FALSE(QFile::exists(file));
+    EXPECT_FALSE(QFile::exists(file + ".part"));
+}
+
 TEST_F(LedgerCopyTest, TheToolInitsCopiesAndBacksUpAServerLedger)
 {
     const QString source = SampleFile();
