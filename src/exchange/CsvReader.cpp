@@ -41,6 +41,16 @@ std::string_view WithoutFormulaGuard(std::string_view text)
     return text;
 }
 
+//! A date of zeros ("0000-00-00"): no day at all. Skrooge writes an
+//! account's opening balance with it, the money the account held before its
+//! first entry.
+bool IsZeroDate(std::string_view cell)
+{
+    cell = Trimmed(cell);
+    return cell.find('0') != std::string_view::npos &&
+           cell.find_first_not_of("0-/. :") == std::string_view::npos;
+}
+
 } // namespace
 
 struct TCsvEntrySource::TState {
@@ -60,6 +70,9 @@ struct TCsvEntrySource::TState {
     TQifTransferPairs Pairs;
     int TransfersLeftOut = 0;
     std::vector<int> TransferLines; //!< the first few
+    //! Accounts' balances when they were set up, left out as transfers are:
+    //! "“Cheque account” 50.00".
+    QStringList Openings;
 
     //! A reader of the file's records from its start, with the columns' roles.
     TCsvRow FreshRows() const
@@ -72,6 +85,8 @@ struct TCsvEntrySource::TState {
     void ItemAndRemark(TForeignEntry &entry);
     TStep ParseLedgerExport(TForeignEntry &entry, TBadRecord &bad);
     void FindTransfers();
+    //! The record being read as an account's opening balance, for the note.
+    QString OpeningText() const;
     //! The amount of `row` with its sign (money out negative); false when it
     //! cannot be read.
     static bool SignedCents(const TCsvRow &row, std::int64_t &cents);
@@ -202,6 +217,10 @@ TEntrySource::TStep TCsvEntrySource::Next(TForeignEntry &entry, TBadRecord &bad)
         entry.Line = bad.Line = line;
         if (s.Options.AmountRule == caLedger)
             return s.ParseLedgerExport(entry, bad);
+        if (s.AccountColumn >= 0 && IsZeroDate(s.Row.Cell(crDate))) {
+            s.Openings += s.OpeningText();
+            continue;
+        }
         const TStep step = s.Parse(entry, bad, line);
         if (step == esEntry && s.Pairs.Contains(line)) {
             if (s.TransfersLeftOut++ < 20)
@@ -396,6 +415,16 @@ bool TCsvEntrySource::TState::SignedCents(const TCsvRow &row, std::int64_t &cent
     return true;
 }
 
+QString TCsvEntrySource::TState::OpeningText() const
+{
+    std::string_view amount = Row.Cell(crAmount);
+    for (const TCsvColumnRole split : {crIncomeAmount, crExpenseAmount})
+        if (amount.empty())
+            amount = Row.Cell(split);
+    return QStringLiteral("“%1” %2").arg(QString::fromUtf8(Row.At(AccountColumn)),
+                                         QString::fromUtf8(Trimmed(amount)));
+}
+
 //! Before the first entry: the records that are two sides of a transfer
 //! between the file's accounts, paired as a QIF file's are.
 void TCsvEntrySource::TState::FindTransfers()
@@ -433,6 +462,10 @@ QStringList TCsvEntrySource::Notes() const
     const bool hasField = s.Row.Has(FieldRoles[s.Options.Item]);
     QStringList notes = s.Notes + s.Bill.Notes() +
                         ItemNotes(s.Options.Item, hasField ? s.ItemFallbacks : 0, s.ItemsShortened);
+    if (!s.Openings.isEmpty())
+        notes += QStringLiteral("没有导入%1个账户的期初余额（%2）：那是账户里原有的钱，不是收入")
+                     .arg(s.Openings.size())
+                     .arg(s.Openings.join(QStringLiteral("、")));
     if (s.TransfersLeftOut > 0) {
         QStringList lines;
         for (const int line : s.TransferLines)

@@ -36,10 +36,9 @@ protected:
     }
     static TImportResult Csv(const QString &ledger, const QByteArray &text)
     {
+        // Nothing is skipped as bad: the opening balances' zero dates are known.
         TCsvEntrySource source(text);
-        TImportOptions options;
-        options.BadRecords = bpSkip; // the opening balances carry no date
-        return ImportEntries(ledger, source, options);
+        return ImportEntries(ledger, source);
     }
     static TImportResult Qif(const QString &ledger, const QByteArray &text)
     {
@@ -79,6 +78,12 @@ TEST_F(CrossFormat, SkroogeCsvTakesTheCategoryAsItsQifDoes)
     // The two sides of the transfer between the file's accounts are left out and said so.
     EXPECT_EQ(read.find("for hard time"), std::string::npos) << read;
     EXPECT_TRUE(csv.Notes().join('\n').contains(QStringLiteral("没有导入2条账户之间的转账（第13、14行）")))
+        << csv.Notes().join('\n').toStdString();
+    // The accounts' opening balances (dated 0000-00-00) are no income either, and are no bad records.
+    EXPECT_EQ(read.find("!"), std::string::npos) << read;
+    EXPECT_TRUE(csv.Notes().join('\n').contains(
+        QStringLiteral("没有导入3个账户的期初余额（“Cheque account” 50.00、“Saving account” 1000.00、"
+                       "“Japan account” 500.00）")))
         << csv.Notes().join('\n').toStdString();
 
     TCsvOptions byPayee;
