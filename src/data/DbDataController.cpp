@@ -210,11 +210,13 @@ void TkvDBDataController::SourceActivityChanged(bool active)
 {
     BeginBatch();
     try {
-        BindFields(); // unbinds every field when the record set closed
+        // The rows go first: unbinding a field reshapes every stored row,
+        // millions of them in a large ledger.
         if (!active) {
             Storage().ClearRecords(false);
             Selection().Clear();
         }
+        BindFields(); // unbinds every field when the record set closed
         DataChanged(dckAll, -1, -1);
     } catch (...) {
         EndBatch();
