@@ -3,6 +3,7 @@
 // sum from them is exactly what the statistics' statement gives, or nothing.
 #include "ledger/KeptTotalsByMonth.h"
 
+#include "KeptLedgerTest.h"
 #include "db/JetFunctions.h"
 #include "ledger/DateIndexes.h"
 #include "ledger/Journal.h"
@@ -28,57 +29,16 @@
 namespace kestrum {
 namespace {
 
-using TDatabase = std::unique_ptr<sqlite3, int (*)(sqlite3 *)>;
-
 const QString Income = QStringLiteral("gain");
 const QString IncomeAmount = QString::fromUtf8("本次进帐");
 const QString IncomeDate = QString::fromUtf8("进帐时间");
 
-class KeptTotalsByMonth : public ::testing::Test {
+class KeptTotalsByMonth : public KeptLedgerTest {
 protected:
     KeptTotalsByMonth()
     {
-        CreateLedgerDatabase(Path());
-        FProgram = Open(SQLITE_OPEN_READWRITE);
-        // This program's connection: its sum(), year() and month(); the
-        // journal, the trash, the date indexes and the all-time totals,
-        // whose triggers fire beside these.
-        RegisterJetFunctions(FProgram.get());
-        EnsureDateIndexes(FProgram.get());
-        EnsureJournal(DriverOf(FProgram.get()));
-        EnsureTrash(DriverOf(FProgram.get()));
+        // The all-time totals' triggers fire beside these.
         KeptAmountSum(FProgram.get(), Income, IncomeAmount);
-        // Another program: no function of ours.
-        FShell = Open(SQLITE_OPEN_READWRITE);
-    }
-
-    QString Path() const { return FDir.filePath("Vantorel.mdb"); }
-    TDatabase Open(int flags)
-    {
-        sqlite3 *raw = nullptr;
-        sqlite3_open_v2(Path().toUtf8().constData(), &raw, flags, nullptr);
-        sqlite3_busy_timeout(raw, 2000);
-        return TDatabase(raw, sqlite3_close);
-    }
-
-    static std::string Exec(sqlite3 *db, const std::string &sql)
-    {
-        char *error = nullptr;
-        if (sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &error) == SQLITE_OK)
-            return "ok";
-        const std::string message = error ? error : "?";
-        sqlite3_free(error);
-        return message;
-    }
-
-    //! A sum as one string that tells every bit of it: "null", "real 0x1.8p+1".
-    static std::string Describe(const Variant &value)
-    {
-        if (value.isNull())
-            return "null";
-        char text[64];
-        std::snprintf(text, sizeof text, "%a", value.toDouble());
-        return (value.type() == VarType::Float64 ? "real " : "other ") + std::string(text);
     }
 
     //! What the statistics' statement gives for a year (and month) on this
@@ -165,10 +125,6 @@ protected:
             got[key] = {value.first, value.second.Value()};
         EXPECT_EQ(got, expected) << when;
     }
-
-    QTemporaryDir FDir;
-    TDatabase FProgram{nullptr, sqlite3_close};
-    TDatabase FShell{nullptr, sqlite3_close};
 };
 
 TEST_F(KeptTotalsByMonth, EveryKindOfWriteAndDateByAnyProgramKeepsEachPeriodsSum)

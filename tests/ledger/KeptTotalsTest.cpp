@@ -3,6 +3,7 @@
 // exactly what "select sum(amount) from table" gives, or nothing.
 #include "ledger/KeptTotals.h"
 
+#include "KeptLedgerTest.h"
 #include "db/JetFunctions.h"
 #include "db/MoneySumFunctions.h"
 #include "ledger/DateIndexes.h"
@@ -24,56 +25,11 @@
 namespace kestrum {
 namespace {
 
-using TDatabase = std::unique_ptr<sqlite3, int (*)(sqlite3 *)>;
-
 const QString Income = QStringLiteral("gain");
 const QString IncomeAmount = QString::fromUtf8("本次进帐");
 
-class KeptTotals : public ::testing::Test {
+class KeptTotals : public KeptLedgerTest {
 protected:
-    KeptTotals()
-    {
-        CreateLedgerDatabase(Path());
-        FProgram = Open(SQLITE_OPEN_READWRITE);
-        // This program's connection: its sum() and year(); the journal, the
-        // trash and the date indexes, whose triggers fire beside the totals'.
-        RegisterJetFunctions(FProgram.get());
-        EnsureDateIndexes(FProgram.get());
-        EnsureJournal(DriverOf(FProgram.get()));
-        EnsureTrash(DriverOf(FProgram.get()));
-        // Another program: no function of ours.
-        FShell = Open(SQLITE_OPEN_READWRITE);
-    }
-
-    QString Path() const { return FDir.filePath("Vantorel.mdb"); }
-    TDatabase Open(int flags)
-    {
-        sqlite3 *raw = nullptr;
-        sqlite3_open_v2(Path().toUtf8().constData(), &raw, flags, nullptr);
-        sqlite3_busy_timeout(raw, 2000);
-        return TDatabase(raw, sqlite3_close);
-    }
-
-    static std::string Exec(sqlite3 *db, const std::string &sql)
-    {
-        char *error = nullptr;
-        if (sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &error) == SQLITE_OK)
-            return "ok";
-        const std::string message = error ? error : "?";
-        sqlite3_free(error);
-        return message;
-    }
-
-    //! A sum as one string that tells every bit of it: "null", "real 0x1.8p+1".
-    static std::string Describe(const Variant &value)
-    {
-        if (value.isNull())
-            return "null";
-        char text[64];
-        std::snprintf(text, sizeof text, "%a", value.toDouble());
-        return (value.type() == VarType::Float64 ? "real " : "other ") + std::string(text);
-    }
-
     //! What the statement gives on this program's connection.
     std::string Statement(const char *sql = "SELECT sum(\"本次进帐\") FROM gain")
     {
@@ -103,10 +59,6 @@ protected:
         const auto kept = KeptAmountSum(db ? db : FProgram.get(), table, amount);
         return kept ? Describe(*kept) : "none";
     }
-
-    QTemporaryDir FDir;
-    TDatabase FProgram{nullptr, sqlite3_close};
-    TDatabase FShell{nullptr, sqlite3_close};
 };
 
 TEST_F(KeptTotals, EveryKindOfWriteByAnyProgramKeepsTheStatementsSum)
