@@ -107,8 +107,10 @@ public:
 private:
     // GCC sees paths here that cannot be taken (a count below zero after an
     // insert at a constant place) and warns of a huge memmove on them.
+#if defined(__GNUC__) && !defined(__clang__)
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wstringop-overflow"
+#endif
     //! Moves the gap to stand before the item at index. Only the items
     //! between the old and the new place move.
     void MoveGap(std::size_t index)
@@ -135,7 +137,9 @@ private:
         }
         FGapStart = index;
     }
+#if defined(__GNUC__) && !defined(__clang__)
 #pragma GCC diagnostic pop
+#endif
     //! Opens a gap before the item at index: one move of the items after
     //! it, for as many inserts as the gap is long.
     void OpenGap(std::size_t index)
