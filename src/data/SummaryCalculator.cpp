@@ -356,4 +356,191 @@ Variant CalculateSummaryItems(TkvSummaryHost &host, const TkvDataSummaryItems &i
     return Variant::fromArray(std::move(results));
 }
 
+namespace {
+
+//! Lists shorter than this are summed run by run: they sit in the cache.
+constexpr std::size_t MinRecordOrderList = std::size_t(1) << 15;
+
+//! One run's total of one item, added up in record order. Each part is one
+//! whose value does not depend on the order of adding, or says when it might.
+struct RunTotal {
+    TMoneySum Money;                // floating amounts
+    std::int64_t Integer = 0;       // integers and currency (scaled)
+    std::uint64_t Magnitude = 0;    // the sum of their absolute values
+    bool MagnitudeOverflow = false; // ... when it no longer fits
+    int Count = 0;
+    bool Assigned = false; // a value or a counted Null was met (a sum starts at 0)
+    bool AnyValue = false;
+};
+
+//! Whether the item's run totals can be added in record order: counts of the
+//! typed columns, and sums and averages of floating amounts, currency and
+//! integers (date-times add as plain doubles, whose rounding follows the
+//! order; a minimum or maximum keeps the first of equal values).
+bool addsInAnyOrder(const TkvValueDef *def, TkvSummaryKind kind)
+{
+    if (!TypedColumnSummary::Applies(def, kind))
+        return false;
+    if (kind == skCount)
+        return true;
+    if (kind != skSum && kind != skAverage)
+        return false;
+    const TkvDeclaredVarType type = def->ValueTypeClass()->GetVarType();
+    return type == TkvDeclaredVarType::Float || type == TkvDeclaredVarType::Currency ||
+           type == TkvDeclaredVarType::Integer || type == TkvDeclaredVarType::LargeInt;
+}
+
+void addToRun(RunTotal &total, TkvDeclaredVarType type, TkvSummaryKind kind, const TkvValuePointer &pointer,
+              bool nullIgnore)
+{
+    const bool isNull = pointer.IsNull || !pointer.HasBuffer;
+    if (isNull && nullIgnore)
+        return;
+    ++total.Count;
+    if (kind == skCount)
+        return;
+    total.Assigned = true; // a Null first contribution makes a sum start at 0
+    if (isNull)
+        return;
+    total.AnyValue = true;
+    if (type == TkvDeclaredVarType::Float) {
+        total.Money.Add(readValue<double>(pointer.Value));
+        return;
+    }
+    const std::int64_t value = type == TkvDeclaredVarType::Integer ? readValue<std::int32_t>(pointer.Value)
+                                                                   : readValue<std::int64_t>(pointer.Value);
+    // Two's complement: the total is right whenever the magnitude fits.
+    total.Integer = std::int64_t(std::uint64_t(total.Integer) + std::uint64_t(value));
+    const std::uint64_t magnitude = value < 0 ? 0 - std::uint64_t(value) : std::uint64_t(value);
+    if (__builtin_add_overflow(total.Magnitude, magnitude, &total.Magnitude))
+        total.MagnitudeOverflow = true;
+}
+
+//! The run's value as TypedColumnSummary::Calculate gives it over the run's
+//! positions; empty when the order of adding may have mattered there (an
+//! inexact floating remainder, a sum of integers whose partial sums could
+//! leave their width), and the run is then summed by its positions.
+Variant finishRun(const RunTotal &total, TkvDeclaredVarType type, TkvSummaryKind kind,
+                  std::optional<TMoneySum> *money)
+{
+    if (kind == skCount)
+        return Variant(total.Count);
+    if (!total.Assigned)
+        return Variant::null();
+    Variant sum;
+    if (!total.AnyValue) {
+        sum = Variant(0);
+    } else if (type == TkvDeclaredVarType::Float) {
+        if (total.Money.HasRemainder())
+            return Variant();
+        sum = Variant(total.Money.Value());
+    } else {
+        // No partial sum, in any order, is larger than the magnitude.
+        const std::uint64_t limit = type == TkvDeclaredVarType::Integer
+                                        ? std::uint64_t(std::numeric_limits<std::int32_t>::max())
+                                        : std::uint64_t(std::numeric_limits<std::int64_t>::max());
+        if (total.MagnitudeOverflow || total.Magnitude > limit)
+            return Variant();
+        if (type == TkvDeclaredVarType::Currency)
+            sum = Variant(Currency{total.Integer});
+        else if (type == TkvDeclaredVarType::Integer)
+            sum = Variant(int(total.Integer));
+        else
+            sum = Variant(total.Integer);
+    }
+    if (money && kind == skSum && type == TkvDeclaredVarType::Float)
+        *money = total.Money;
+    if (kind == skAverage && total.Count > 0)
+        return Variant(sum.toDouble() / total.Count);
+    return sum;
+}
+
+} // namespace
+
+void CalculateSummaryRuns(TkvSummaryHost &host, const TkvDataSummaryItems &items, TkvSummaryOptions options,
+                          const std::vector<int> &recordList, const std::vector<std::pair<int, int>> &runs,
+                          const TkvSummaryRunSink &take)
+{
+    const auto byPositions = [&](std::size_t from) {
+        for (std::size_t run = from; run < runs.size(); ++run) {
+            std::vector<std::optional<TMoneySum>> moneySums;
+            Variant values = CalculateSummaryItems(host, items, options, recordList, runs[run].first,
+                                                   runs[run].second, &moneySums);
+            take(int(run), std::move(values), std::move(moneySums));
+        }
+    };
+    const TkvDataStorage *storage = host.SummaryStorage();
+    std::size_t listed = 0;
+    for (const auto &[begin, end] : runs)
+        listed += std::size_t(std::max(end - begin, 0));
+    if (items.OnSummary || !storage || listed < MinRecordOrderList || runs.size() * 8 > listed)
+        return byPositions(0);
+    const int itemCount = items.Count();
+    std::vector<const TkvValueDef *> defs(std::size_t(itemCount), nullptr);
+    for (int i = 0; i < itemCount; ++i) {
+        const TkvDataSummaryItem *item = items.Items(i);
+        if (TkvCustomDataField *field = item->GetSummaryField()) {
+            defs[std::size_t(i)] = host.SummaryValueDef(field);
+            if (!addsInAnyOrder(defs[std::size_t(i)], item->Kind()))
+                return byPositions(0);
+        }
+    }
+
+    // Each listed record's run, then one walk over the records as they lie.
+    const int recordCount = storage->RecordCount();
+    std::vector<std::int32_t> runOf(std::size_t(std::max(recordCount, 0)), -1);
+    for (std::size_t run = 0; run < runs.size(); ++run)
+        for (int position = runs[run].first; position < runs[run].second; ++position) {
+            const int recordIndex = recordList[std::size_t(position)];
+            // A record listed twice, or one the storage does not hold, is
+            // summed where it stands.
+            if (recordIndex < 0 || recordIndex >= recordCount || runOf[std::size_t(recordIndex)] >= 0)
+                return byPositions(0);
+            runOf[std::size_t(recordIndex)] = std::int32_t(run);
+        }
+    std::vector<TkvDeclaredVarType> types(std::size_t(itemCount), TkvDeclaredVarType::Variant);
+    std::vector<TkvSummaryKind> kinds(std::size_t(itemCount), skNone);
+    for (int i = 0; i < itemCount; ++i)
+        if (defs[std::size_t(i)]) {
+            types[std::size_t(i)] = defs[std::size_t(i)]->ValueTypeClass()->GetVarType();
+            kinds[std::size_t(i)] = items.Items(i)->Kind();
+        }
+    const bool nullIgnore = options & soNullIgnore;
+    const bool selectedOnly = options & soSelectedRecords;
+    std::vector<RunTotal> totals(runs.size() * std::size_t(itemCount));
+    for (int recordIndex = 0; recordIndex < recordCount; ++recordIndex) {
+        const std::int32_t run = runOf[std::size_t(recordIndex)];
+        if (run < 0 || (selectedOnly && !host.IsRecordSelected(recordIndex)))
+            continue;
+        RunTotal *runTotals = &totals[std::size_t(run) * std::size_t(itemCount)];
+        for (int i = 0; i < itemCount; ++i)
+            if (const TkvValueDef *def = defs[std::size_t(i)])
+                addToRun(runTotals[i], types[std::size_t(i)], kinds[std::size_t(i)],
+                         storage->GetValuePointer(recordIndex, def), nullIgnore);
+    }
+    std::vector<std::int32_t>().swap(runOf);
+
+    for (std::size_t run = 0; run < runs.size(); ++run) {
+        std::vector<Variant> results(static_cast<std::size_t>(itemCount));
+        std::vector<std::optional<TMoneySum>> moneySums(std::size_t(itemCount), std::nullopt);
+        bool exact = true;
+        for (int i = 0; i < itemCount && exact; ++i) {
+            if (!defs[std::size_t(i)])
+                continue; // an unresolved field leaves its value unassigned
+            results[std::size_t(i)] =
+                finishRun(totals[run * std::size_t(itemCount) + std::size_t(i)], types[std::size_t(i)],
+                          kinds[std::size_t(i)], &moneySums[std::size_t(i)]);
+            exact = !results[std::size_t(i)].isEmpty();
+        }
+        if (!exact) {
+            std::vector<std::optional<TMoneySum>> positionSums;
+            Variant values = CalculateSummaryItems(host, items, options, recordList, runs[run].first,
+                                                   runs[run].second, &positionSums);
+            take(int(run), std::move(values), std::move(positionSums));
+            continue;
+        }
+        take(int(run), Variant::fromArray(std::move(results)), std::move(moneySums));
+    }
+}
+
 } // namespace kestrum
