@@ -456,6 +456,30 @@ int TkvRecordComparer::LocateByKeys(const std::vector<int> &recordList, const st
     return -1;
 }
 
+bool TkvRecordComparer::InOrderFrom(int firstKey, const std::vector<int> &recordList) const
+{
+    // The list's records are read in its order: the keys a few positions
+    // ahead are fetched meanwhile.
+    constexpr std::size_t PrefetchDistance = 16;
+    const int keyCount = KeyCount();
+    for (std::size_t p = 1; p < recordList.size(); ++p) {
+        if (p + PrefetchDistance < recordList.size())
+            for (int k = firstKey; k < keyCount; ++k)
+                FKeys[std::size_t(k)]->Prefetch(recordList[p + PrefetchDistance]);
+        const int a = recordList[p - 1], b = recordList[p];
+        int result = 0;
+        for (int k = firstKey; k < keyCount && result == 0; ++k) {
+            const TkvSortKey &key = *FKeys[std::size_t(k)];
+            result = key.Compare(a, b);
+            if (key.Descending())
+                result = -result;
+        }
+        if ((result == 0 ? threeWay(a, b) : result) >= 0)
+            return false;
+    }
+    return true;
+}
+
 void TkvRecordComparer::Sort(std::vector<int> &recordList) const
 {
     if (recordList.size() < 2 || SortFast(recordList))
@@ -725,6 +749,14 @@ bool TkvRecordComparer::SortFast(std::vector<int> &recordList) const
     for (const auto &key : FKeys)
         if (!hasFastPath(*key))
             return false;
+    // A list already in the order of every key but the first (a grouping put
+    // in front of the present sort): a sort by the first key alone that keeps
+    // ties in the list's order gives the whole order, without sorting again
+    // by the others.
+    if (FKeys.size() >= 2 && InOrderFrom(1, recordList)) {
+        sortByOneKey(*FKeys.front(), recordList);
+        return true;
+    }
     // In record order the keys are read in memory order, and the pairs of
     // the first pass need no radix passes over their positions.
     std::vector<int> records = inRecordOrder(recordList, FKeys.front()->States().size());

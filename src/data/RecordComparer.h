@@ -160,6 +160,8 @@ public:
 
 private:
     bool SortFast(std::vector<int> &recordList) const;
+    //! Whether the list is in Compare's order of keys firstKey on (then record index).
+    bool InOrderFrom(int firstKey, const std::vector<int> &recordList) const;
     std::vector<std::unique_ptr<TkvSortKey>> FKeys;
 };
 

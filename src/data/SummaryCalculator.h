@@ -41,7 +41,9 @@ using TkvSummaryRunSink =
 //! (sorted, grouped) is read once in record order, each record adding to its
 //! run's totals, where the totals do not depend on the order of adding:
 //! counts, sums of floating amounts held exactly, integer and currency sums
-//! that cannot overflow whatever the order. Every other run, item or list is
+//! that cannot overflow whatever the order (floating amounts that are no
+//! whole number of units are added to their run afterwards in list order).
+//! Every other run, item or list is
 //! summed run by run over its positions.
 void CalculateSummaryRuns(TkvSummaryHost &host, const TkvDataSummaryItems &items, TkvSummaryOptions options,
                           const std::vector<int> &recordList, const std::vector<std::pair<int, int>> &runs,

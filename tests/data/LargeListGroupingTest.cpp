@@ -170,11 +170,10 @@ TEST_P(LargeListGroupingTest, GroupingAListSortedByAnotherColumnOrdersAndSumsAsP
     ExpectSumsAsByPositions();
 }
 
-// An amount that is no exact decimal makes its group's floating total depend
-// on the order of adding, and so may an integer sum past 32 bits: those
-// groups (and the footer) are summed over their positions, the others as
-// the records lie.
-TEST_P(LargeListGroupingTest, AnInexactAmountIsSummedInListOrder)
+// Amounts that are no exact decimals make a floating total depend on the
+// order they are added in, and an integer sum past 32 bits may depend on it
+// too: they come out as added in list order.
+TEST_P(LargeListGroupingTest, InexactAmountsAndWideIntegerSumsComeOutAsInListOrder)
 {
     AddItems(Summary().FooterSummaryItems());
     AddItems(Summary().DefaultGroupSummaryItems());
