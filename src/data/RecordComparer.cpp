@@ -34,12 +34,12 @@ bool isObjectType(TkvValueTypeClass type)
     return type == TkvObjectValueType::Instance();
 }
 
-//! The records of a list in record order. A list in another order (the last
-//! sort's) read as it stands jumps about the storage and the key columns of
-//! millions of records; a large one is read through a mark per record
-//! instead. A small list of a large storage, or one already in record
-//! order, is returned as it is.
-std::vector<int> inRecordOrder(const std::vector<int> &recordList, std::size_t recordCount)
+} // namespace
+
+// A list in another order (the last sort's) read as it stands jumps about the
+// storage and the key columns of millions of records; a large one is read
+// through a mark per record instead.
+std::vector<int> InRecordOrder(const std::vector<int> &recordList, std::size_t recordCount)
 {
     if (recordList.size() * 8 < recordCount || std::is_sorted(recordList.begin(), recordList.end()))
         return recordList;
@@ -58,8 +58,6 @@ std::vector<int> inRecordOrder(const std::vector<int> &recordList, std::size_t r
     }
     return ordered;
 }
-
-} // namespace
 
 void TkvSortKey::Prepare(TkvValueTypeClass valueType, int recordCount)
 {
@@ -164,7 +162,13 @@ void TkvSortKey::LoadStored(const TkvDataStorage &storage, const TkvValueDef *de
                             const std::vector<int> &recordList)
 {
     Prepare(def->ValueTypeClass(), storage.RecordCount());
-    const std::vector<int> ordered = inRecordOrder(recordList, std::size_t(storage.RecordCount()));
+    // A list already in record order (as PrepareKeys hands it on) is read as it is.
+    std::vector<int> reordered;
+    const bool inOrder = recordList.size() * 8 < std::size_t(storage.RecordCount()) ||
+                         std::is_sorted(recordList.begin(), recordList.end());
+    if (!inOrder)
+        reordered = InRecordOrder(recordList, std::size_t(storage.RecordCount()));
+    const std::vector<int> &ordered = inOrder ? recordList : reordered;
     if (FColumn == Column::Generic && FValueType == TkvVariantValueType::Instance() &&
         LoadHeldStrings(storage, def, ordered))
         return;
@@ -741,7 +745,7 @@ bool TkvRecordComparer::SortFast(std::vector<int> &recordList) const
         // them and reading the marks in order costs less than a sort.
         const auto [low, high] = std::minmax_element(recordList.begin(), recordList.end());
         if (*low >= 0 && recordList.size() * 8 >= std::size_t(*high) + 1)
-            recordList = inRecordOrder(recordList, std::size_t(*high) + 1);
+            recordList = InRecordOrder(recordList, std::size_t(*high) + 1);
         else
             std::sort(recordList.begin(), recordList.end());
         return true;
@@ -759,7 +763,7 @@ bool TkvRecordComparer::SortFast(std::vector<int> &recordList) const
     }
     // In record order the keys are read in memory order, and the pairs of
     // the first pass need no radix passes over their positions.
-    std::vector<int> records = inRecordOrder(recordList, FKeys.front()->States().size());
+    std::vector<int> records = InRecordOrder(recordList, FKeys.front()->States().size());
     if (!std::is_sorted(records.begin(), records.end()))
         std::sort(records.begin(), records.end());
     for (auto key = FKeys.rbegin(); key != FKeys.rend(); ++key)

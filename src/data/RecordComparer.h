@@ -165,6 +165,10 @@ private:
     std::vector<std::unique_ptr<TkvSortKey>> FKeys;
 };
 
+//! The records of a list in record order: a small list of a large storage,
+//! or one already in record order, is returned as it is.
+std::vector<int> InRecordOrder(const std::vector<int> &recordList, std::size_t recordCount);
+
 //! The quicksort of record lists: middle element as pivot, scanning from both
 //! ends, recursion into the left part and a loop on the right part. `less`
 //! must be a strict total order. Past a depth of 2·log2(n) a part is finished
