@@ -167,8 +167,9 @@ void TkvDataControllerSorting::PrepareKeys(const std::vector<int> &recordList)
                     ordered = true;
                 }
                 key.LoadStored(FController.Storage(), def, inRecordOrder);
-            } else
+            } else {
                 key.Prepare(type, recordCount); // no stored values: every record compares equal
+            }
         } else if (mode == TkvCompareMode::cmDisplayText) {
             key.LoadValues(type, recordCount, recordList,
                            [&](int r) { return Variant(FController.GetFieldDisplayText(r, field)); });
