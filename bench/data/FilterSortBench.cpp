@@ -3,7 +3,8 @@
 // amount and the item columns, a value picked in the drop-down, a custom
 // filter of two conditions, a sort by the item and by the amount, and the
 // month view (the page's month statement reopened); grouping by the item with
-// the amount's sums, ungrouping, a sort by the amount within the item groups
+// the amount's sums (of the list in record order and of one sorted by the
+// amount), ungrouping, a sort by the amount within the item groups
 // and a filter cleared while sorted. Each beside the plainest
 // way to do the same work on the same values in the same run.
 #include "core/RegionalSettings.h"
@@ -384,6 +385,53 @@ void BM_GroupByItemWithSums_Baseline(benchmark::State &state)
         benchmark::DoNotOptimize(ItemGroupSums(page, order).data());
 }
 
+//! The list sorted by the amount, then grouped by the item with the amount's
+//! sum in every group row: the groups keep the amount order inside them.
+void BM_GroupByItemSortedByAmount(benchmark::State &state)
+{
+    Page &page = PageOf(state);
+    TkvDataSummary &summary = GroupSumsOf(page);
+    TkvDataControllerGroups &groups = *DataGroupsOf(page.Controller);
+    TkvDataControllerSorting &sorting = *DataSortingOf(page.Controller);
+    sorting.ApplySortOrder(Amount, soAscending);
+    for (auto _ : state) {
+        groups.PlaceInGrouping(Item, 0);
+        benchmark::DoNotOptimize(summary.GroupRowSummary(0));
+        state.PauseTiming();
+        groups.PlaceInGrouping(Item, -1);
+        state.ResumeTiming();
+    }
+    sorting.ResetSorting(false);
+}
+
+//! The record numbers in amount order (known before the timing) put in item
+//! order by std::stable_sort over the items gathered into an array, runs of
+//! equal items summed.
+void BM_GroupByItemSortedByAmount_Baseline(benchmark::State &state)
+{
+    Page &page = PageOf(state);
+    std::vector<int> byAmount(page.Items.size());
+    for (std::size_t i = 0; i < byAmount.size(); ++i)
+        byAmount[i] = int(i);
+    std::stable_sort(byAmount.begin(), byAmount.end(), [&](int a, int b) {
+        return page.Amounts[std::size_t(a)] < page.Amounts[std::size_t(b)];
+    });
+    std::vector<std::pair<std::string_view, int>> keyed(byAmount.size());
+    for (auto _ : state) {
+        for (std::size_t p = 0; p < byAmount.size(); ++p)
+            keyed[p] = {page.Items[std::size_t(byAmount[p])], byAmount[p]};
+        std::stable_sort(keyed.begin(), keyed.end(),
+                         [](const auto &a, const auto &b) { return a.first < b.first; });
+        std::vector<double> sums;
+        for (std::size_t p = 0; p < keyed.size(); ++p) {
+            if (p == 0 || keyed[p].first != keyed[p - 1].first)
+                sums.push_back(0);
+            sums.back() += page.Amounts[std::size_t(keyed[p].second)];
+        }
+        benchmark::DoNotOptimize(sums.data());
+    }
+}
+
 //! The grouping by item removed again.
 void BM_Ungroup(benchmark::State &state)
 {
@@ -564,6 +612,7 @@ KESTRUM_PAIR(BM_SortByItem);
 KESTRUM_PAIR(BM_SortByAmount);
 KESTRUM_PAIR(BM_MonthView);
 KESTRUM_PAIR(BM_GroupByItemWithSums);
+KESTRUM_PAIR(BM_GroupByItemSortedByAmount);
 KESTRUM_PAIR(BM_Ungroup);
 KESTRUM_PAIR(BM_SortGroupedByAmount);
 KESTRUM_PAIR(BM_ClearFilter);

@@ -19,20 +19,35 @@ public:
 
     void Add(double amount)
     {
+        std::int64_t units;
+        if (ExactUnits(amount, units))
+            AddUnits(units);
+        else
+            AddRemainder(amount);
+    }
+
+    //! Whether Add counts the amount as a whole number of units (given in
+    //! `units`) rather than in the floating remainder. Those adds give the
+    //! same total in any order while the units' magnitudes sum below 2^63;
+    //! the remainder's depends on the order of its amounts among themselves.
+    static bool ExactUnits(double amount, std::int64_t &units)
+    {
         // Adding and taking away 1.5 * 2^52 rounds to the nearest integer
         // without a library call, for every |scaled| below 2^51.
         constexpr double RoundingBias = 6755399441055744.0;
         const double scaled = amount * UnitsPerOne;
-        if (scaled > -ExactLimit && scaled < ExactLimit) {
-            const double units = (scaled + RoundingBias) - RoundingBias;
-            // The amount is exactly the double nearest to units / 10000.
-            if (units / UnitsPerOne == amount) {
-                AddUnits(std::int64_t(units));
-                return;
-            }
-        }
-        AddRemainder(amount);
+        if (!(scaled > -ExactLimit && scaled < ExactLimit))
+            return false;
+        const double rounded = (scaled + RoundingBias) - RoundingBias;
+        // The amount is exactly the double nearest to units / 10000.
+        if (rounded / UnitsPerOne != amount)
+            return false;
+        units = std::int64_t(rounded);
+        return true;
     }
+
+    //! Adds what ExactUnits gave for an amount: the same as Add of the amount.
+    void AddExactUnits(std::int64_t units) { AddUnits(units); }
 
     void Subtract(double amount) { Add(-amount); }
 

@@ -132,6 +132,10 @@ void TkvDataControllerSorting::PrepareKeys(const std::vector<int> &recordList)
     const TkvDataControllerOptions options = FController.Options();
     const bool stringOptions = options.Contains(dcoAnsiSort) || options.Contains(dcoCaseInsensitive);
     const int recordCount = FController.RecordCount();
+    // Stored keys read their columns in record order: the list is put in it
+    // once for all of them.
+    std::vector<int> inRecordOrder;
+    bool ordered = false;
     for (int k = 0; k < FCombinedKeyList.Count(); ++k) {
         TkvCustomDataField *field = FCombinedKeyList.Items(k).Field;
         const TkvValueTypeClass type = field->ValueTypeClass();
@@ -156,10 +160,16 @@ void TkvDataControllerSorting::PrepareKeys(const std::vector<int> &recordList)
                                                                         : TkvStringCompare::scCollated);
         }
         if (mode == TkvCompareMode::cmStoredValue && !FController.OnCompare) {
-            if (const TkvValueDef *def = field->ValueDef())
-                key.LoadStored(FController.Storage(), def, recordList);
-            else
+            if (const TkvValueDef *def = field->ValueDef()) {
+                if (!ordered) {
+                    inRecordOrder =
+                        InRecordOrder(recordList, std::size_t(FController.Storage().RecordCount()));
+                    ordered = true;
+                }
+                key.LoadStored(FController.Storage(), def, inRecordOrder);
+            } else {
                 key.Prepare(type, recordCount); // no stored values: every record compares equal
+            }
         } else if (mode == TkvCompareMode::cmDisplayText) {
             key.LoadValues(type, recordCount, recordList,
                            [&](int r) { return Variant(FController.GetFieldDisplayText(r, field)); });

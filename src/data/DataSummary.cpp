@@ -450,9 +450,14 @@ void TkvDataSummary::CalculateFooter()
     static const std::vector<int> noRecords;
     const std::vector<int> &records = FHost->SummaryGridMode() ? noRecords : FHost->SummaryRecordList();
     // Computed aside first, so a failing variant operation keeps the old values.
+    Variant values;
     std::vector<std::optional<TMoneySum>> moneySums;
-    FFooterValues = CalculateSummaryItems(*FHost, FFooterSummaryItems, FOptions, records, 0,
-                                          int(records.size()), &moneySums);
+    CalculateSummaryRuns(*FHost, FFooterSummaryItems, FOptions, records, {{0, int(records.size())}},
+                         [&](int, Variant &&runValues, std::vector<std::optional<TMoneySum>> &&runSums) {
+                             values = std::move(runValues);
+                             moneySums = std::move(runSums);
+                         });
+    FFooterValues = std::move(values);
     FFooterMoneySums = std::move(moneySums);
 }
 
@@ -468,13 +473,21 @@ void TkvDataSummary::CalculateGroups()
         const TkvDataGroupSummaryItems *items = LevelSummaryItems(level);
         if (!items)
             continue;
+        // The groups of one level are runs of the list, summed together.
+        std::vector<int> groupIndexes;
+        std::vector<std::pair<int, int>> runs;
         for (int groupIndex = 0; groupIndex < groups->Count(); ++groupIndex) {
             if (groups->Item(groupIndex).Level != level)
                 continue;
-            groups->Item(groupIndex).SummaryValues = CalculateSummaryItems(
-                *FHost, *items, FOptions, records, groups->FirstRecordPosition(groupIndex),
-                groups->LastRecordPosition(groupIndex) + 1);
+            groupIndexes.push_back(groupIndex);
+            runs.emplace_back(groups->FirstRecordPosition(groupIndex),
+                              groups->LastRecordPosition(groupIndex) + 1);
         }
+        CalculateSummaryRuns(*FHost, *items, FOptions, records, runs,
+                             [&](int run, Variant &&values, std::vector<std::optional<TMoneySum>> &&) {
+                                 groups->Item(groupIndexes[std::size_t(run)]).SummaryValues =
+                                     std::move(values);
+                             });
     }
 }
 

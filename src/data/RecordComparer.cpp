@@ -4,6 +4,7 @@
 #include "core/RegionalSettings.h"
 #include "core/VariantCompare.h"
 #include "data/DataStorage.h"
+#include "data/FewValuesSort.h"
 #include "data/ValueTypesHeld.h"
 
 #include <algorithm>
@@ -33,12 +34,12 @@ bool isObjectType(TkvValueTypeClass type)
     return type == TkvObjectValueType::Instance();
 }
 
-//! The records of a list in record order. A list in another order (the last
-//! sort's) read as it stands jumps about the storage and the key columns of
-//! millions of records; a large one is read through a mark per record
-//! instead. A small list of a large storage, or one already in record
-//! order, is returned as it is.
-std::vector<int> inRecordOrder(const std::vector<int> &recordList, std::size_t recordCount)
+} // namespace
+
+// A list in another order (the last sort's) read as it stands jumps about the
+// storage and the key columns of millions of records; a large one is read
+// through a mark per record instead.
+std::vector<int> InRecordOrder(const std::vector<int> &recordList, std::size_t recordCount)
 {
     if (recordList.size() * 8 < recordCount || std::is_sorted(recordList.begin(), recordList.end()))
         return recordList;
@@ -57,8 +58,6 @@ std::vector<int> inRecordOrder(const std::vector<int> &recordList, std::size_t r
     }
     return ordered;
 }
-
-} // namespace
 
 void TkvSortKey::Prepare(TkvValueTypeClass valueType, int recordCount)
 {
@@ -163,7 +162,13 @@ void TkvSortKey::LoadStored(const TkvDataStorage &storage, const TkvValueDef *de
                             const std::vector<int> &recordList)
 {
     Prepare(def->ValueTypeClass(), storage.RecordCount());
-    const std::vector<int> ordered = inRecordOrder(recordList, std::size_t(storage.RecordCount()));
+    // A list already in record order (as PrepareKeys hands it on) is read as it is.
+    std::vector<int> reordered;
+    const bool inOrder = recordList.size() * 8 < std::size_t(storage.RecordCount()) ||
+                         std::is_sorted(recordList.begin(), recordList.end());
+    if (!inOrder)
+        reordered = InRecordOrder(recordList, std::size_t(storage.RecordCount()));
+    const std::vector<int> &ordered = inOrder ? recordList : reordered;
     if (FColumn == Column::Generic && FValueType == TkvVariantValueType::Instance() &&
         LoadHeldStrings(storage, def, ordered))
         return;
@@ -455,6 +460,30 @@ int TkvRecordComparer::LocateByKeys(const std::vector<int> &recordList, const st
     return -1;
 }
 
+bool TkvRecordComparer::InOrderFrom(int firstKey, const std::vector<int> &recordList) const
+{
+    // The list's records are read in its order: the keys a few positions
+    // ahead are fetched meanwhile.
+    constexpr std::size_t PrefetchDistance = 16;
+    const int keyCount = KeyCount();
+    for (std::size_t p = 1; p < recordList.size(); ++p) {
+        if (p + PrefetchDistance < recordList.size())
+            for (int k = firstKey; k < keyCount; ++k)
+                FKeys[std::size_t(k)]->Prefetch(recordList[p + PrefetchDistance]);
+        const int a = recordList[p - 1], b = recordList[p];
+        int result = 0;
+        for (int k = firstKey; k < keyCount && result == 0; ++k) {
+            const TkvSortKey &key = *FKeys[std::size_t(k)];
+            result = key.Compare(a, b);
+            if (key.Descending())
+                result = -result;
+        }
+        if ((result == 0 ? threeWay(a, b) : result) >= 0)
+            return false;
+    }
+    return true;
+}
+
 void TkvRecordComparer::Sort(std::vector<int> &recordList) const
 {
     if (recordList.size() < 2 || SortFast(recordList))
@@ -467,18 +496,13 @@ namespace {
 
 //! A key turned into an unsigned integer of the same order (a string's first
 //! bytes or units), and its record.
-struct KeySlot {
+//! Packed to 12 bytes: a list of ten million pairs, and the radix sort's
+//! second buffer of as many, are a quarter smaller than padded to 16.
+struct __attribute__((packed, aligned(4))) KeySlot {
     std::uint64_t key;
     std::uint32_t record;
 };
-
-std::uint64_t orderedBits(double value)
-{
-    if (value == 0.0)
-        value = 0.0; // -0 equals +0
-    std::uint64_t bits = std::bit_cast<std::uint64_t>(value);
-    return (bits & 0x8000000000000000ull) ? ~bits : bits | 0x8000000000000000ull;
-}
+static_assert(sizeof(KeySlot) == 12);
 
 //! One pass of a radix sort: stable by the byte `shift` bits up of `field`.
 template <typename Field>
@@ -638,6 +662,8 @@ bool hasFastPath(const TkvSortKey &key)
 //! pairs, strings then by their whole text where their first bytes tie.
 void sortByOneKey(const TkvSortKey &key, std::vector<int> &records)
 {
+    if (SortByFewValues(key, records))
+        return;
     const auto column = key.ColumnKind();
     const bool descending = key.Descending();
     const auto &states = key.States();
@@ -661,7 +687,7 @@ void sortByOneKey(const TkvSortKey &key, std::vector<int> &records)
             bits = std::uint64_t(key.Integers()[recordIndex]) ^ 0x8000000000000000ull;
             break;
         case TkvSortKey::Column::Real:
-            bits = orderedBits(key.Reals()[recordIndex]);
+            bits = OrderedDoubleBits(key.Reals()[recordIndex]);
             break;
         case TkvSortKey::Column::Bytes: {
             const std::string_view text = key.Bytes()[recordIndex];
@@ -719,7 +745,7 @@ bool TkvRecordComparer::SortFast(std::vector<int> &recordList) const
         // them and reading the marks in order costs less than a sort.
         const auto [low, high] = std::minmax_element(recordList.begin(), recordList.end());
         if (*low >= 0 && recordList.size() * 8 >= std::size_t(*high) + 1)
-            recordList = inRecordOrder(recordList, std::size_t(*high) + 1);
+            recordList = InRecordOrder(recordList, std::size_t(*high) + 1);
         else
             std::sort(recordList.begin(), recordList.end());
         return true;
@@ -727,9 +753,17 @@ bool TkvRecordComparer::SortFast(std::vector<int> &recordList) const
     for (const auto &key : FKeys)
         if (!hasFastPath(*key))
             return false;
+    // A list already in the order of every key but the first (a grouping put
+    // in front of the present sort): a sort by the first key alone that keeps
+    // ties in the list's order gives the whole order, without sorting again
+    // by the others.
+    if (FKeys.size() >= 2 && InOrderFrom(1, recordList)) {
+        sortByOneKey(*FKeys.front(), recordList);
+        return true;
+    }
     // In record order the keys are read in memory order, and the pairs of
     // the first pass need no radix passes over their positions.
-    std::vector<int> records = inRecordOrder(recordList, FKeys.front()->States().size());
+    std::vector<int> records = InRecordOrder(recordList, FKeys.front()->States().size());
     if (!std::is_sorted(records.begin(), records.end()))
         std::sort(records.begin(), records.end());
     for (auto key = FKeys.rbegin(); key != FKeys.rend(); ++key)

@@ -160,8 +160,14 @@ public:
 
 private:
     bool SortFast(std::vector<int> &recordList) const;
+    //! Whether the list is in Compare's order of keys firstKey on (then record index).
+    bool InOrderFrom(int firstKey, const std::vector<int> &recordList) const;
     std::vector<std::unique_ptr<TkvSortKey>> FKeys;
 };
+
+//! The records of a list in record order: a small list of a large storage,
+//! or one already in record order, is returned as it is.
+std::vector<int> InRecordOrder(const std::vector<int> &recordList, std::size_t recordCount);
 
 //! The quicksort of record lists: middle element as pivot, scanning from both
 //! ends, recursion into the left part and a loop on the right part. `less`

@@ -356,4 +356,242 @@ Variant CalculateSummaryItems(TkvSummaryHost &host, const TkvDataSummaryItems &i
     return Variant::fromArray(std::move(results));
 }
 
+namespace {
+
+//! Lists shorter than this are summed run by run: they sit in the cache.
+constexpr std::size_t MinRecordOrderList = std::size_t(1) << 15;
+
+//! One run's total of one item, added up in record order. Each part is one
+//! whose value does not depend on the order of adding, or says when it might.
+struct RunTotal {
+    TMoneySum Money;                // floating amounts: exact units, later the remainder
+    std::int64_t Integer = 0;       // integers and currency (scaled)
+    std::uint64_t Magnitude = 0;    // the sum of their (or the units') absolute values
+    bool MagnitudeOverflow = false; // ... when it no longer fits
+    int Count = 0;
+    bool Assigned = false; // a value or a counted Null was met (a sum starts at 0)
+    bool AnyValue = false;
+
+    void AddMagnitude(std::int64_t value)
+    {
+        const std::uint64_t magnitude = value < 0 ? 0 - std::uint64_t(value) : std::uint64_t(value);
+        if (__builtin_add_overflow(Magnitude, magnitude, &Magnitude))
+            MagnitudeOverflow = true;
+    }
+};
+
+//! Whether the item's run totals can be added in record order: counts of the
+//! typed columns, and sums and averages of floating amounts, currency and
+//! integers (date-times add as plain doubles, whose rounding follows the
+//! order; a minimum or maximum keeps the first of equal values).
+bool addsInAnyOrder(const TkvValueDef *def, TkvSummaryKind kind)
+{
+    if (!TypedColumnSummary::Applies(def, kind))
+        return false;
+    if (kind == skCount)
+        return true;
+    if (kind != skSum && kind != skAverage)
+        return false;
+    const TkvDeclaredVarType type = def->ValueTypeClass()->GetVarType();
+    return type == TkvDeclaredVarType::Float || type == TkvDeclaredVarType::Currency ||
+           type == TkvDeclaredVarType::Integer || type == TkvDeclaredVarType::LargeInt;
+}
+
+//! Adds one record's value to its run's total; false for a floating amount
+//! that is no whole number of units, which the caller adds later in list
+//! order (the floating remainder depends on its order).
+bool addToRun(RunTotal &total, TkvDeclaredVarType type, TkvSummaryKind kind, const TkvValuePointer &pointer,
+              bool nullIgnore)
+{
+    const bool isNull = pointer.IsNull || !pointer.HasBuffer;
+    if (isNull && nullIgnore)
+        return true;
+    ++total.Count;
+    if (kind == skCount)
+        return true;
+    total.Assigned = true; // a Null first contribution makes a sum start at 0
+    if (isNull)
+        return true;
+    total.AnyValue = true;
+    if (type == TkvDeclaredVarType::Float) {
+        std::int64_t units;
+        if (!TMoneySum::ExactUnits(readValue<double>(pointer.Value), units))
+            return false;
+        total.Money.AddExactUnits(units);
+        total.AddMagnitude(units);
+        return true;
+    }
+    const std::int64_t value = type == TkvDeclaredVarType::Integer ? readValue<std::int32_t>(pointer.Value)
+                                                                   : readValue<std::int64_t>(pointer.Value);
+    // Two's complement: the total is right whenever the magnitude fits.
+    total.Integer = std::int64_t(std::uint64_t(total.Integer) + std::uint64_t(value));
+    total.AddMagnitude(value);
+    return true;
+}
+
+//! The run's value as TypedColumnSummary::Calculate gives it over the run's
+//! positions; empty when the order of adding may have mattered there (a
+//! total whose partial sums could leave their width), and the run is then
+//! summed by its positions.
+Variant finishRun(const RunTotal &total, TkvDeclaredVarType type, TkvSummaryKind kind,
+                  std::optional<TMoneySum> *money)
+{
+    if (kind == skCount)
+        return Variant(total.Count);
+    if (!total.Assigned)
+        return Variant::null();
+    // No partial sum, in any order, is larger than the magnitude.
+    const std::uint64_t limit = type == TkvDeclaredVarType::Integer
+                                    ? std::uint64_t(std::numeric_limits<std::int32_t>::max())
+                                    : std::uint64_t(std::numeric_limits<std::int64_t>::max());
+    if (total.MagnitudeOverflow || total.Magnitude > limit)
+        return Variant();
+    Variant sum;
+    if (!total.AnyValue)
+        sum = Variant(0);
+    else if (type == TkvDeclaredVarType::Float)
+        sum = Variant(total.Money.Value());
+    else if (type == TkvDeclaredVarType::Currency)
+        sum = Variant(Currency{total.Integer});
+    else if (type == TkvDeclaredVarType::Integer)
+        sum = Variant(int(total.Integer));
+    else
+        sum = Variant(total.Integer);
+    if (money && kind == skSum && type == TkvDeclaredVarType::Float)
+        *money = total.Money;
+    if (kind == skAverage && total.Count > 0)
+        return Variant(sum.toDouble() / total.Count);
+    return sum;
+}
+
+//! The floating amounts of one item that were no whole units, by position:
+//! added to their runs' totals in list order once the walk is done.
+struct DeferredAmounts {
+    std::vector<double> Amounts;      // by position
+    std::vector<std::uint64_t> Marks; // a bit per position
+};
+
+} // namespace
+
+void CalculateSummaryRuns(TkvSummaryHost &host, const TkvDataSummaryItems &items, TkvSummaryOptions options,
+                          const std::vector<int> &recordList, const std::vector<std::pair<int, int>> &runs,
+                          const TkvSummaryRunSink &take)
+{
+    const auto byPositions = [&]() {
+        for (std::size_t run = 0; run < runs.size(); ++run) {
+            std::vector<std::optional<TMoneySum>> moneySums;
+            Variant values = CalculateSummaryItems(host, items, options, recordList, runs[run].first,
+                                                   runs[run].second, &moneySums);
+            take(int(run), std::move(values), std::move(moneySums));
+        }
+    };
+    const TkvDataStorage *storage = host.SummaryStorage();
+    const int itemCount = items.Count();
+    std::size_t listed = 0;
+    for (const auto &[begin, end] : runs)
+        listed += std::size_t(std::max(end - begin, 0));
+    if (items.OnSummary || !storage || itemCount == 0 || listed < MinRecordOrderList ||
+        runs.size() * 8 > listed)
+        return byPositions();
+    std::vector<const TkvValueDef *> defs(std::size_t(itemCount), nullptr);
+    bool anyFloat = false;
+    for (int i = 0; i < itemCount; ++i) {
+        const TkvDataSummaryItem *item = items.Items(i);
+        if (TkvCustomDataField *field = item->GetSummaryField()) {
+            const TkvValueDef *def = host.SummaryValueDef(field);
+            if (!addsInAnyOrder(def, item->Kind()))
+                return byPositions();
+            defs[std::size_t(i)] = def;
+            anyFloat = anyFloat || (item->Kind() != skCount &&
+                                    def->ValueTypeClass()->GetVarType() == TkvDeclaredVarType::Float);
+        }
+    }
+
+    // Each listed record's run (and position, for amounts added in list
+    // order), then one walk over the records as they lie.
+    const int recordCount = storage->RecordCount();
+    std::vector<std::int32_t> runOf(std::size_t(std::max(recordCount, 0)), -1);
+    std::vector<std::int32_t> positionOf(anyFloat ? runOf.size() : 0);
+    for (std::size_t run = 0; run < runs.size(); ++run)
+        for (int position = runs[run].first; position < runs[run].second; ++position) {
+            const int recordIndex = recordList[std::size_t(position)];
+            // A record listed twice, or one the storage does not hold, is
+            // summed where it stands.
+            if (recordIndex < 0 || recordIndex >= recordCount || runOf[std::size_t(recordIndex)] >= 0)
+                return byPositions();
+            runOf[std::size_t(recordIndex)] = std::int32_t(run);
+            if (anyFloat)
+                positionOf[std::size_t(recordIndex)] = position;
+        }
+    std::vector<TkvDeclaredVarType> types(std::size_t(itemCount), TkvDeclaredVarType::Variant);
+    std::vector<TkvSummaryKind> kinds(std::size_t(itemCount), skNone);
+    for (int i = 0; i < itemCount; ++i)
+        if (defs[std::size_t(i)]) {
+            types[std::size_t(i)] = defs[std::size_t(i)]->ValueTypeClass()->GetVarType();
+            kinds[std::size_t(i)] = items.Items(i)->Kind();
+        }
+    const bool nullIgnore = options & soNullIgnore;
+    const bool selectedOnly = options & soSelectedRecords;
+    std::vector<RunTotal> totals(runs.size() * std::size_t(itemCount));
+    std::vector<DeferredAmounts> deferred(static_cast<std::size_t>(itemCount));
+    for (int recordIndex = 0; recordIndex < recordCount; ++recordIndex) {
+        const std::int32_t run = runOf[std::size_t(recordIndex)];
+        if (run < 0 || (selectedOnly && !host.IsRecordSelected(recordIndex)))
+            continue;
+        RunTotal *runTotals = &totals[std::size_t(run) * std::size_t(itemCount)];
+        for (int i = 0; i < itemCount; ++i) {
+            const TkvValueDef *def = defs[std::size_t(i)];
+            if (!def)
+                continue;
+            const TkvValuePointer pointer = storage->GetValuePointer(recordIndex, def);
+            if (addToRun(runTotals[i], types[std::size_t(i)], kinds[std::size_t(i)], pointer, nullIgnore))
+                continue;
+            DeferredAmounts &later = deferred[std::size_t(i)];
+            if (later.Amounts.empty()) {
+                later.Amounts.resize(recordList.size());
+                later.Marks.resize((recordList.size() + 63) / 64);
+            }
+            const std::size_t position = std::size_t(positionOf[std::size_t(recordIndex)]);
+            later.Amounts[position] = readValue<double>(pointer.Value);
+            later.Marks[position / 64] |= std::uint64_t(1) << (position % 64);
+        }
+    }
+    std::vector<std::int32_t>().swap(runOf);
+    std::vector<std::int32_t>().swap(positionOf);
+    for (int i = 0; i < itemCount; ++i) {
+        const DeferredAmounts &later = deferred[std::size_t(i)];
+        if (later.Amounts.empty())
+            continue;
+        for (std::size_t run = 0; run < runs.size(); ++run) {
+            TMoneySum &money = totals[run * std::size_t(itemCount) + std::size_t(i)].Money;
+            for (int position = runs[run].first; position < runs[run].second; ++position)
+                if (later.Marks[std::size_t(position) / 64] >> (std::size_t(position) % 64) & 1)
+                    money.Add(later.Amounts[std::size_t(position)]);
+        }
+    }
+    std::vector<DeferredAmounts>().swap(deferred);
+
+    for (std::size_t run = 0; run < runs.size(); ++run) {
+        std::vector<Variant> results(static_cast<std::size_t>(itemCount));
+        std::vector<std::optional<TMoneySum>> moneySums(std::size_t(itemCount), std::nullopt);
+        bool exact = true;
+        for (int i = 0; i < itemCount && exact; ++i) {
+            if (!defs[std::size_t(i)])
+                continue; // an unresolved field leaves its value unassigned
+            results[std::size_t(i)] =
+                finishRun(totals[run * std::size_t(itemCount) + std::size_t(i)], types[std::size_t(i)],
+                          kinds[std::size_t(i)], &moneySums[std::size_t(i)]);
+            exact = !results[std::size_t(i)].isEmpty();
+        }
+        if (!exact) {
+            std::vector<std::optional<TMoneySum>> positionSums;
+            Variant values = CalculateSummaryItems(host, items, options, recordList, runs[run].first,
+                                                   runs[run].second, &positionSums);
+            take(int(run), std::move(values), std::move(positionSums));
+            continue;
+        }
+        take(int(run), Variant::fromArray(std::move(results)), std::move(moneySums));
+    }
+}
+
 } // namespace kestrum

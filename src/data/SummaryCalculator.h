@@ -4,7 +4,9 @@
 #include "core/Variant.h"
 #include "data/SummaryKinds.h"
 
+#include <functional>
 #include <optional>
+#include <utility>
 #include <vector>
 
 namespace kestrum {
@@ -27,5 +29,24 @@ Variant SummaryAdd(const Variant &a, const Variant &b);
 Variant CalculateSummaryItems(TkvSummaryHost &host, const TkvDataSummaryItems &items,
                               TkvSummaryOptions options, const std::vector<int> &recordList, int begin,
                               int end, std::vector<std::optional<TMoneySum>> *moneySums = nullptr);
+
+//! Receives the summaries of one run: its index, one value per item, and the
+//! exact totals behind its floating sums (as CalculateSummaryItems gives them).
+using TkvSummaryRunSink =
+    std::function<void(int run, Variant &&values, std::vector<std::optional<TMoneySum>> &&moneySums)>;
+
+//! The summaries of many runs of positions of `recordList` (each a begin and
+//! an end), given to `take` in run order: the same values CalculateSummaryItems
+//! gives for each run. A large list in another order than the records' own
+//! (sorted, grouped) is read once in record order, each record adding to its
+//! run's totals, where the totals do not depend on the order of adding:
+//! counts, sums of floating amounts held exactly, integer and currency sums
+//! that cannot overflow whatever the order (floating amounts that are no
+//! whole number of units are added to their run afterwards in list order).
+//! Every other run, item or list is
+//! summed run by run over its positions.
+void CalculateSummaryRuns(TkvSummaryHost &host, const TkvDataSummaryItems &items, TkvSummaryOptions options,
+                          const std::vector<int> &recordList, const std::vector<std::pair<int, int>> &runs,
+                          const TkvSummaryRunSink &take);
 
 } // namespace kestrum
