@@ -4,6 +4,7 @@
 #include "db/DbErrors.h"
 #include "ledger/Budget.h"
 #include "ledger/DateIndexes.h"
+#include "ledger/DatePeriods.h"
 #include "ledger/Journal.h"
 #include "ledger/KeptTotals.h"
 #include "ledger/KeptTotalsByMonth.h"
@@ -18,6 +19,14 @@
 #include <vector>
 
 namespace kestrum {
+
+namespace {
+
+// What the income and expense record sets list until a month is chosen.
+const char *const IncomeListStatement = "select * from gain";
+const char *const ExpenseListStatement = "select * from expen";
+
+} // namespace
 
 const char *const TLedgerData::ConnectionString =
     "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=Vantorel.mdb;Persist Security Info=True";
@@ -46,8 +55,8 @@ TLedgerData::TLedgerData(const QString &ledgerPath)
         const char *name;
         const char *sql;
         TCursorType cursor;
-    } queries[] = {{ADOQuery1, "ADOQuery1", "select * from gain", ctStatic},
-                   {ADOQuery2, "ADOQuery2", "select * from expen", ctStatic},
+    } queries[] = {{ADOQuery1, "ADOQuery1", IncomeListStatement, ctStatic},
+                   {ADOQuery2, "ADOQuery2", ExpenseListStatement, ctStatic},
                    {ADOQuery3, "ADOQuery3", nullptr, ctKeyset}};
     for (const auto &q : queries) {
         q.query.SetName(QString::fromLatin1(q.name));
@@ -124,6 +133,7 @@ void TLedgerData::Loaded(const TErrorHandler &onError)
                 onError(error);
         }
     };
+    ListInEnteredOrder();
     if (OnServer()) {
         LoadedFromServer(step);
         return;
@@ -185,6 +195,29 @@ void TLedgerData::Loaded(const TErrorHandler &onError)
                                  "”只能以只读方式打开：账目可以查看和统计，但不能添加、修改或删除。"
                                  "请检查文件的写入权限后重新启动程序。");
     });
+}
+
+QString TLedgerData::ListStatement(const QString &statement, const TParameterTexts &parameters, bool server)
+{
+    if (server)
+        return statement.trimmed() + " order by id";
+    return MonthListStatement(statement, parameters);
+}
+
+void TLedgerData::ListInEnteredOrder()
+{
+    const bool server = OnServer();
+    for (const auto &[query, written] :
+         {std::pair<TDbQuery *, const char *>(&ADOQuery1, IncomeListStatement),
+          std::pair<TDbQuery *, const char *>(&ADOQuery2, ExpenseListStatement)}) {
+        const QString plain = QString::fromUtf8(written);
+        const QString ordered = ListStatement(plain, {}, true);
+        const QString current = query->SQLText();
+        if (server && current == plain)
+            query->SetSQL({ordered});
+        else if (!server && current == ordered)
+            query->SetSQL({plain});
+    }
 }
 
 void TLedgerData::LoadedFromServer(const std::function<void(const std::function<void()> &)> &step)
