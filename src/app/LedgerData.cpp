@@ -133,7 +133,7 @@ void TLedgerData::Loaded(const TErrorHandler &onError)
                 onError(error);
         }
     };
-    ListInEnteredOrder();
+    ListForEngine();
     if (OnServer()) {
         LoadedFromServer(step);
         return;
@@ -204,19 +204,38 @@ QString TLedgerData::ListStatement(const QString &statement, const TParameterTex
     return MonthListStatement(statement, parameters);
 }
 
-void TLedgerData::ListInEnteredOrder()
+void TLedgerData::ListForEngine()
 {
     const bool server = OnServer();
+    const QString serverOrder = ListStatement(QString(), {}, true);
     for (const auto &[query, written] :
          {std::pair<TDbQuery *, const char *>(&ADOQuery1, IncomeListStatement),
           std::pair<TDbQuery *, const char *>(&ADOQuery2, ExpenseListStatement)}) {
-        const QString plain = QString::fromUtf8(written);
-        const QString ordered = ListStatement(plain, {}, true);
         const QString current = query->SQLText();
-        if (server && current == plain)
-            query->SetSQL({ordered});
-        else if (!server && current == ordered)
-            query->SetSQL({plain});
+        const QString plain = QString::fromUtf8(written);
+        QString wanted = current;
+        if (current == plain || current == ListStatement(plain, {}, true)) {
+            wanted = ListStatement(plain, {}, server);
+        } else {
+            // A month shown on the other engine: the month statement it came
+            // from, in this engine's form, with the month the page shows.
+            std::optional<QString> month = MonthStatementOfList(current);
+            if (!month && MonthStatementParameters(current)) // a file's, for a month it cannot narrow
+                month = current;
+            if (!month && current.endsWith(serverOrder) &&
+                MonthStatementParameters(current.chopped(serverOrder.size())))
+                month = current.chopped(serverOrder.size());
+            if (!month)
+                continue; // a statement of someone else's: as it is
+            TParameterTexts parameters;
+            if (const auto names = MonthStatementParameters(*month))
+                for (const QString &name : {names->first, names->second})
+                    if (const TDbParameter *parameter = query->Parameters().FindParam(name))
+                        parameters.emplace_back(name, parameter->Value().toString());
+            wanted = ListStatement(*month, parameters, server);
+        }
+        if (wanted != current)
+            query->SetSQL({wanted});
     }
 }
 

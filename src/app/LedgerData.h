@@ -98,9 +98,11 @@ public:
     void SetWriteGate(TDbConnection::TCommitGate gate);
 
 private:
-    //! The whole-table statements of the income and expense record sets in
-    //! the form for the ledger's engine (see ListStatement).
-    void ListInEnteredOrder();
+    //! The statements of the income and expense record sets (the whole
+    //! table, or a month shown on either engine) in the form for the
+    //! ledger's engine (see ListStatement), so that opening a ledger on the
+    //! other engine shows the same month.
+    void ListForEngine();
     void LoadedFromServer(const std::function<void(const std::function<void()> &)> &step);
     //! Makes the kept totals beside, so that the first all-time sum finds them.
     void StartKeptTotals();
