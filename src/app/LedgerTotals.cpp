@@ -323,13 +323,15 @@ QString TLedgerTotals::ServerSumStatement(const QString &statement,
     const QRegularExpressionMatch match = PeriodSumPattern().match(statement);
     if (!match.hasMatch())
         return statement;
-    // The statement's own conditions stay: they select what they select on
-    // a file, the range only lets the date index serve them.
+    // Texts that name no period as plain numbers keep the statement's own
+    // conditions, which the record set binds as it does on a file.
     if (!ServerPeriodSpan(match, parameters))
         return head(match) + " where " + match.captured(4);
+    // A server's dates are all timestamps: the year's or the month's range of
+    // them selects exactly the rows year() and month() select, and the date
+    // index serves it without calling them for each row.
     const QString date = QuotedColumn(match.captured(5));
-    return head(match) + " where " + date + " >= :" + ServerSpanFrom + " AND " + date +
-           " < :" + ServerSpanTo + " AND " + match.captured(4);
+    return head(match) + " where " + date + " >= :" + ServerSpanFrom + " AND " + date + " < :" + ServerSpanTo;
 }
 
 Variant TLedgerTotals::serverSum(const QString &statement, const TLedgerData::TParameterTexts &parameters,
@@ -348,8 +350,6 @@ Variant TLedgerTotals::serverSum(const QString &statement, const TLedgerData::TP
         FQuery.Close();
         FQuery.ClearSQL();
         FQuery.AddSQL(sql);
-        for (const auto &[name, text] : parameters)
-            FQuery.ParamByName(name)->SetValue(Variant(text));
         FQuery.ParamByName(QString::fromLatin1(ServerSpanFrom))->SetValue(Variant::fromDate(span->From));
         FQuery.ParamByName(QString::fromLatin1(ServerSpanTo))->SetValue(Variant::fromDate(span->To));
         FQuery.Open();

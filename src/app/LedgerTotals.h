@@ -77,10 +77,10 @@ public:
     static QString SumStatement(const QString &statement, const TLedgerData::TParameterTexts &parameters);
     //! What Sum runs for a statement on a ledger on a server: a sum over a
     //! whole table, a year or a month read as the server's exact decimal
-    //! text, the period's rows selected through the date index's range of
+    //! text, the period's rows selected by the date index's range of
     //! timestamps (bound to ServerSpanFrom and ServerSpanTo) when the texts
-    //! name one, and through the statement's own conditions; any other
-    //! statement as it is.
+    //! name one as plain numbers, else by the statement's own conditions;
+    //! any other statement as it is.
     static QString ServerSumStatement(const QString &statement,
                                       const TLedgerData::TParameterTexts &parameters);
     //! The parameters ServerSumStatement binds a period's range to.
