@@ -154,8 +154,15 @@ public:
         }
         std::vector<TDbChange> heard;
         heard.swap(FHeard);
-        if (!heard.empty() || FDispatcher.Waiting())
+        if (!heard.empty() || FDispatcher.Waiting()) {
             Dispatch(heard);
+            // A notice that came while the pages read what they heard was
+            // read off the socket with their statements' results, and the
+            // socket stays quiet: it is taken soon, not when the program
+            // next waits (a loop that only polls for events never waits).
+            if (FSocketDriver && !heard.empty())
+                QTimer::singleShot(0, this, [this] { Take(); });
+        }
     }
 
     //! What was written until now through other connections of this

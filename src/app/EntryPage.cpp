@@ -371,9 +371,8 @@ void TEntryPage::ShowMonth()
         const QString statement = utf8(FDescription.MonthStatement);
         const TDbConnection *connection = query->Connection();
         const bool server = connection && IsServerTarget(connection->DataSourceName().toStdString());
-        TLedgerData::ReplaceAndReopen(
-            *query, server ? statement.trimmed() + " order by id" : MonthListStatement(statement, parameters),
-            parameters);
+        TLedgerData::ReplaceAndReopen(*query, TLedgerData::ListStatement(statement, parameters, server),
+                                      parameters);
     } catch (const std::exception &error) {
         ShowException(this, error);
     }

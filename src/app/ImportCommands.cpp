@@ -147,6 +147,11 @@ bool TLedgerExchangeCommands::settlePendingEntries()
 QString TLedgerExchangeCommands::ledgerPath() const
 {
     TDbConnection &connection = FWindow.Data().ADOConnection1;
+    // Both read and write the ledger file itself. A server's address is no
+    // file, and may hold a password, so it is never shown as one.
+    if (FWindow.Data().OnServer())
+        throw Exception("服务器上的账本还不能直接导入或导出：导入和导出读写的是本机的账本文件。"
+                        "可以用“查看备份...”给它写一份本机副本，打开那份副本后导出。");
     if (!connection.Connected())
         throw Exception("账本数据库没有打开，无法导入或导出。");
     return QFileInfo(connection.DataSourceName()).absoluteFilePath();

@@ -4,6 +4,7 @@
 #include "db/DbErrors.h"
 #include "ledger/Budget.h"
 #include "ledger/DateIndexes.h"
+#include "ledger/DatePeriods.h"
 #include "ledger/Journal.h"
 #include "ledger/KeptTotals.h"
 #include "ledger/KeptTotalsByMonth.h"
@@ -18,6 +19,14 @@
 #include <vector>
 
 namespace kestrum {
+
+namespace {
+
+// What the income and expense record sets list until a month is chosen.
+const char *const IncomeListStatement = "select * from gain";
+const char *const ExpenseListStatement = "select * from expen";
+
+} // namespace
 
 const char *const TLedgerData::ConnectionString =
     "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=Vantorel.mdb;Persist Security Info=True";
@@ -46,8 +55,8 @@ TLedgerData::TLedgerData(const QString &ledgerPath)
         const char *name;
         const char *sql;
         TCursorType cursor;
-    } queries[] = {{ADOQuery1, "ADOQuery1", "select * from gain", ctStatic},
-                   {ADOQuery2, "ADOQuery2", "select * from expen", ctStatic},
+    } queries[] = {{ADOQuery1, "ADOQuery1", IncomeListStatement, ctStatic},
+                   {ADOQuery2, "ADOQuery2", ExpenseListStatement, ctStatic},
                    {ADOQuery3, "ADOQuery3", nullptr, ctKeyset}};
     for (const auto &q : queries) {
         q.query.SetName(QString::fromLatin1(q.name));
@@ -124,6 +133,7 @@ void TLedgerData::Loaded(const TErrorHandler &onError)
                 onError(error);
         }
     };
+    ListForEngine();
     if (OnServer()) {
         LoadedFromServer(step);
         return;
@@ -185,6 +195,48 @@ void TLedgerData::Loaded(const TErrorHandler &onError)
                                  "”只能以只读方式打开：账目可以查看和统计，但不能添加、修改或删除。"
                                  "请检查文件的写入权限后重新启动程序。");
     });
+}
+
+QString TLedgerData::ListStatement(const QString &statement, const TParameterTexts &parameters, bool server)
+{
+    if (server)
+        return statement.trimmed() + " order by id";
+    return MonthListStatement(statement, parameters);
+}
+
+void TLedgerData::ListForEngine()
+{
+    const bool server = OnServer();
+    const QString serverOrder = ListStatement(QString(), {}, true);
+    for (const auto &[query, written] :
+         {std::pair<TDbQuery *, const char *>(&ADOQuery1, IncomeListStatement),
+          std::pair<TDbQuery *, const char *>(&ADOQuery2, ExpenseListStatement)}) {
+        const QString current = query->SQLText();
+        const QString plain = QString::fromUtf8(written);
+        QString wanted = current;
+        if (current == plain || current == ListStatement(plain, {}, true)) {
+            wanted = ListStatement(plain, {}, server);
+        } else {
+            // A month shown on the other engine: the month statement it came
+            // from, in this engine's form, with the month the page shows.
+            std::optional<QString> month = MonthStatementOfList(current);
+            if (!month && MonthStatementParameters(current)) // a file's, for a month it cannot narrow
+                month = current;
+            if (!month && current.endsWith(serverOrder) &&
+                MonthStatementParameters(current.chopped(serverOrder.size())))
+                month = current.chopped(serverOrder.size());
+            if (!month)
+                continue; // a statement of someone else's: as it is
+            TParameterTexts parameters;
+            if (const auto names = MonthStatementParameters(*month))
+                for (const QString &name : {names->first, names->second})
+                    if (const TDbParameter *parameter = query->Parameters().FindParam(name))
+                        parameters.emplace_back(name, parameter->Value().toString());
+            wanted = ListStatement(*month, parameters, server);
+        }
+        if (wanted != current)
+            query->SetSQL({wanted});
+    }
 }
 
 void TLedgerData::LoadedFromServer(const std::function<void(const std::function<void()> &)> &step)

@@ -69,6 +69,14 @@ public:
     //! record set then stays closed.
     static void ReplaceAndReopen(TDbQuery &query, const QString &sql, const TParameterTexts &parameters = {});
 
+    //! What a page lists its entries with (the whole table, or a month) on
+    //! the ledger's engine. A file returns a table's rows in the order they
+    //! were entered, and reads a month through a slice of the date index
+    //! (MonthListStatement) in that order; a server returns them in no fixed
+    //! order (a changed row moves), so there the statement as written is
+    //! ordered by id, the order of entering.
+    static QString ListStatement(const QString &statement, const TParameterTexts &parameters, bool server);
+
     //! The ledger's entries changed: raised after every post and delete on
     //! the income and expense record sets, and by anything else that writes
     //! entries, so that views of the whole ledger (the statistics charts)
@@ -90,6 +98,11 @@ public:
     void SetWriteGate(TDbConnection::TCommitGate gate);
 
 private:
+    //! The statements of the income and expense record sets (the whole
+    //! table, or a month shown on either engine) in the form for the
+    //! ledger's engine (see ListStatement), so that opening a ledger on the
+    //! other engine shows the same month.
+    void ListForEngine();
     void LoadedFromServer(const std::function<void(const std::function<void()> &)> &step);
     //! Makes the kept totals beside, so that the first all-time sum finds them.
     void StartKeptTotals();

@@ -274,14 +274,99 @@ QString TLedgerTotals::SumStatement(const QString &statement, const TLedgerData:
            OverRanges(match.captured(1) + " as s", match.captured(3), match.captured(4), *ranges) + ")";
 }
 
+const char *const TLedgerTotals::ServerSpanFrom = "kestrum_from";
+const char *const TLedgerTotals::ServerSpanTo = "kestrum_to";
+
+namespace {
+
+//! The span of a period sum's statement (PeriodSumPattern's match) on a
+//! server: the year's or the month's timestamps when the parameters bound to
+//! it are whole numbers that name one; nothing for any other texts, which
+//! the record set binds (or refuses) as it always does.
+std::optional<TDateSpan> ServerPeriodSpan(const QRegularExpressionMatch &match,
+                                          const TLedgerData::TParameterTexts &parameters)
+{
+    const auto parameter = [&](const QString &name) -> std::optional<QString> {
+        for (const auto &[parameterName, text] : parameters)
+            if (parameterName.compare(name, Qt::CaseInsensitive) == 0)
+                return text;
+        return std::nullopt;
+    };
+    const std::optional<QString> yearText = parameter(match.captured(6));
+    std::optional<QString> monthText;
+    if (match.hasCaptured(7) && !(monthText = parameter(match.captured(7))))
+        return std::nullopt;
+    if (!yearText || !WholeNumberText(*yearText) || (monthText && !WholeNumberText(*monthText)))
+        return std::nullopt;
+    return DatePeriodSpan(*yearText, monthText);
+}
+
+QString QuotedColumn(const QString &column)
+{
+    const bool isQuoted = column.startsWith('"') || column.startsWith('[') || column.startsWith('`');
+    return isQuoted ? column : "\"" + column + "\"";
+}
+
+} // namespace
+
+QString TLedgerTotals::ServerSumStatement(const QString &statement,
+                                          const TLedgerData::TParameterTexts &parameters)
+{
+    // A numeric sum read as the record set reads money would be a double:
+    // as text it is the server's exact decimal, digit for digit.
+    const auto head = [](const QRegularExpressionMatch &match) {
+        return "select cast(sum(" + match.captured(1) + ") as text) as " + match.captured(2) + " from " +
+               match.captured(3);
+    };
+    if (const QRegularExpressionMatch match = WholeTableSumPattern().match(statement); match.hasMatch())
+        return head(match);
+    const QRegularExpressionMatch match = PeriodSumPattern().match(statement);
+    if (!match.hasMatch())
+        return statement;
+    // Texts that name no period as plain numbers keep the statement's own
+    // conditions, which the record set binds as it does on a file.
+    if (!ServerPeriodSpan(match, parameters))
+        return head(match) + " where " + match.captured(4);
+    // A server's dates are all timestamps: the year's or the month's range of
+    // them selects exactly the rows year() and month() select, and the date
+    // index serves it without calling them for each row.
+    const QString date = QuotedColumn(match.captured(5));
+    return head(match) + " where " + date + " >= :" + ServerSpanFrom + " AND " + date + " < :" + ServerSpanTo;
+}
+
+Variant TLedgerTotals::serverSum(const QString &statement, const TLedgerData::TParameterTexts &parameters,
+                                 const QString &resultField)
+{
+    const QRegularExpressionMatch period = PeriodSumPattern().match(statement);
+    const std::optional<TDateSpan> span =
+        period.hasMatch() ? ServerPeriodSpan(period, parameters) : std::nullopt;
+    // A ledger made before the indexes gets them (one lookup when it has them).
+    if (span)
+        EnsureServerDateIndexes(FQuery.Connection()->Driver());
+    const QString sql = ServerSumStatement(statement, parameters);
+    if (!span) {
+        TLedgerData::ReplaceAndReopen(FQuery, sql, parameters);
+    } else {
+        FQuery.Close();
+        FQuery.ClearSQL();
+        FQuery.AddSQL(sql);
+        FQuery.ParamByName(QString::fromLatin1(ServerSpanFrom))->SetValue(Variant::fromDate(span->From));
+        FQuery.ParamByName(QString::fromLatin1(ServerSpanTo))->SetValue(Variant::fromDate(span->To));
+        FQuery.Open();
+    }
+    const Variant value = FQuery.FieldByName(resultField)->Value();
+    if (sql == statement || !value.isString())
+        return value;
+    return DecimalTextValue(value.toString().toStdString());
+}
+
 Variant TLedgerTotals::Sum(const QString &statement, const TLedgerData::TParameterTexts &parameters,
                            const QString &resultField)
 {
     if (TDbConnection *connection = FQuery.Connection()) {
         connection->Open();
         if (OnServer(*connection))
-            if (const std::optional<Variant> sum = ServerSum(connection->Driver(), statement, parameters))
-                return *sum;
+            return serverSum(statement, parameters, resultField);
     }
     // A sum over a whole table is the total the file keeps, when it can give
     // the statement's value exactly.

@@ -65,7 +65,8 @@ public:
     //! no row matched. Raises what the record set raises.
     //! A sum over a whole ledger table is read from the totals the file keeps
     //! (KeptAmountSum) when they give its value exactly; then the record set
-    //! is left closed. Any other statement runs as SumStatement gives it.
+    //! is left closed. Any other statement runs as SumStatement gives it; on
+    //! a server as ServerSumStatement gives it, the record set left open on it.
     Variant Sum(const QString &statement, const TLedgerData::TParameterTexts &parameters,
                 const QString &resultField);
 
@@ -74,6 +75,17 @@ public:
     //! month(d)=:b") with the date ranges added that an index on the date
     //! serves, which select the same rows; any other statement as it is.
     static QString SumStatement(const QString &statement, const TLedgerData::TParameterTexts &parameters);
+    //! What Sum runs for a statement on a ledger on a server: a sum over a
+    //! whole table, a year or a month read as the server's exact decimal
+    //! text, the period's rows selected by the date index's range of
+    //! timestamps (bound to ServerSpanFrom and ServerSpanTo) when the texts
+    //! name one as plain numbers, else by the statement's own conditions;
+    //! any other statement as it is.
+    static QString ServerSumStatement(const QString &statement,
+                                      const TLedgerData::TParameterTexts &parameters);
+    //! The parameters ServerSumStatement binds a period's range to.
+    static const char *const ServerSpanFrom;
+    static const char *const ServerSpanTo;
 
     //! Income and expense per month, and expense per item, of the year that
     //! yearText names (bound as the labels bind it: any text the engine takes
@@ -82,13 +94,18 @@ public:
 
     //! A ledger on a server adds up on the server: Sum's value for the
     //! statements it knows (over a whole table, a year or a month), nothing
-    //! for any other, which then runs as written.
+    //! for any other, which then runs as written. Through a driver, without
+    //! a record set.
     static std::optional<Variant> ServerSum(TDbDriver &server, const QString &statement,
                                             const TLedgerData::TParameterTexts &parameters);
     //! Year's figures from a server's sums per month and item.
     static TYearTotals ServerYear(TDbDriver &server, const QString &yearText);
 
 private:
+    //! Sum on a server: the record set runs ServerSumStatement and stays
+    //! open on it.
+    Variant serverSum(const QString &statement, const TLedgerData::TParameterTexts &parameters,
+                      const QString &resultField);
     //! A sum over a year or a month from the month totals the file keeps,
     //! when they give the statement's value exactly.
     std::optional<Variant> KeptSum(const QString &statement, const TLedgerData::TParameterTexts &parameters);

@@ -5,6 +5,7 @@
 #include "app/LedgerData.h"
 #include "app/RowFollowing.h"
 #include "core/Utf8.h"
+#include "db/PgDriver.h"
 #include "db/SqliteDriver.h"
 #include "ledger/Journal.h"
 #include "ledger/JournalChanges.h"
@@ -71,6 +72,39 @@ QStringList TablesOfAction(TDbDriver &db, std::int64_t action)
     } catch (const EDatabaseError &) {
         return {};
     }
+}
+
+//! The worker's own connection to the ledger for an undo or a redo: to the
+//! server at the ledger's address, or to the file. The driver goes first,
+//! then the file's connection it works on.
+struct TUndoConnection {
+    std::unique_ptr<sqlite3, int (*)(sqlite3 *)> File{nullptr, sqlite3_close};
+    std::unique_ptr<TDbDriver> Driver;
+};
+
+void OpenUndoConnection(TUndoConnection &connection, const QString &ledger, bool server, bool undo)
+{
+    const std::string failed = undo ? "撤销失败：" : "重做失败：";
+    if (server) {
+        try {
+            auto driver = std::make_unique<TPgDriver>(ledger.toStdString());
+            // A row another member is writing is waited for as long as a
+            // file's lock is, then the undo fails as busy.
+            driver->Exec("SET lock_timeout = 5000");
+            connection.Driver = std::move(driver);
+        } catch (const std::exception &error) {
+            throw Exception(failed + error.what());
+        }
+        return;
+    }
+    sqlite3 *raw = nullptr;
+    const int rc = sqlite3_open_v2(ledger.toUtf8().constData(), &raw, SQLITE_OPEN_READWRITE, nullptr);
+    connection.File.reset(raw);
+    if (rc != SQLITE_OK)
+        throw Exception(failed + (raw ? sqlite3_errmsg(raw) : sqlite3_errstr(rc)));
+    sqlite3_busy_timeout(raw, 5000);
+    sqlite3_exec(raw, "PRAGMA cache_size = -131072", nullptr, nullptr, nullptr);
+    connection.Driver = std::make_unique<TSqliteDriver>(raw);
 }
 
 } // namespace
@@ -219,7 +253,9 @@ void TUndoCommands::run(bool undo)
     // An action may hold a million entries (an import): the undo runs on a
     // worker with its own connection to the file, under a progress dialog
     // that can cancel it, while the window goes on painting.
-    const QString ledger = QFileInfo(FData.ADOConnection1.DataSourceName()).absoluteFilePath();
+    const QString source = FData.ADOConnection1.DataSourceName();
+    const bool server = IsServerTarget(source.toStdString());
+    const QString ledger = server ? source : QFileInfo(source).absoluteFilePath();
     const QString label = (undo ? utf8("正在撤销") : utf8("正在重做")) +
                           (FPendingLabel.isEmpty() ? QString() : utf8("“%1”").arg(FPendingLabel)) +
                           utf8("...");
@@ -237,16 +273,9 @@ void TUndoCommands::run(bool undo)
     const TOwnWrites own(FData.ADOConnection1);
     try {
         RunWithProgress(FWindow, label, [&](TJobProgress &progress) {
-            sqlite3 *raw = nullptr;
-            const int rc = sqlite3_open_v2(ledger.toUtf8().constData(), &raw, SQLITE_OPEN_READWRITE, nullptr);
-            std::unique_ptr<sqlite3, int (*)(sqlite3 *)> connection(raw, sqlite3_close);
-            if (rc != SQLITE_OK)
-                throw Exception(std::string(undo ? "撤销失败：" : "重做失败：") +
-                                (raw ? sqlite3_errmsg(raw) : sqlite3_errstr(rc)));
-            sqlite3_busy_timeout(raw, 5000);
-            sqlite3_exec(raw, "PRAGMA cache_size = -131072", nullptr, nullptr, nullptr);
-            TSqliteDriver driver(raw);
-            TUndoHistory history(driver);
+            TUndoConnection connection;
+            OpenUndoConnection(connection, ledger, server, undo);
+            TUndoHistory history(*connection.Driver);
             history.OnProgress = [&progress](double fraction) { return progress.Report(fraction); };
             if (undo)
                 history.Undo(expected);

@@ -18,6 +18,18 @@ const QRegularExpression &MonthListPattern()
     return pattern;
 }
 
+// What MonthListStatement writes: the month statement, the ranges, the order.
+const QRegularExpression &MonthListOutputPattern()
+{
+    static const QRegularExpression pattern(
+        QStringLiteral(
+            R"(^(select \* from \w+ where year\(([^()\s]+)\)\s*=\s*:\w+\s+and\s+month\(\2\)\s*=\s*:\w+))"
+            R"( AND \(\(.*\)\) order by rowid$)"),
+        QRegularExpression::CaseInsensitiveOption | QRegularExpression::UseUnicodePropertiesOption |
+            QRegularExpression::DotMatchesEverythingOption);
+    return pattern;
+}
+
 std::optional<QString> ParameterText(const TPeriodParameters &parameters, const QString &name)
 {
     for (const auto &[parameterName, text] : parameters)
@@ -100,6 +112,22 @@ QString MonthListStatement(const QString &statement, const TPeriodParameters &pa
     // put back in row id order, which costs a sort of the month's rows only.
     return "select * from " + match.captured(1) + " where " + match.captured(2) + " AND ((" + ranges->Text +
            ") OR (" + ranges->Number + ")) order by rowid";
+}
+
+std::optional<QString> MonthStatementOfList(const QString &listStatement)
+{
+    const QRegularExpressionMatch match = MonthListOutputPattern().match(listStatement);
+    if (!match.hasMatch() || !MonthListPattern().match(match.captured(1)).hasMatch())
+        return std::nullopt;
+    return match.captured(1);
+}
+
+std::optional<std::pair<QString, QString>> MonthStatementParameters(const QString &statement)
+{
+    const QRegularExpressionMatch match = MonthListPattern().match(statement);
+    if (!match.hasMatch())
+        return std::nullopt;
+    return std::pair(match.captured(4), match.captured(5));
 }
 
 } // namespace kestrum

@@ -52,4 +52,13 @@ using TPeriodParameters = std::vector<std::pair<QString, QString>>;
 //! ranges, as it is.
 QString MonthListStatement(const QString &statement, const TPeriodParameters &parameters);
 
+//! The month statement that MonthListStatement made `listStatement` from
+//! (trimmed), or nothing when it is no such list.
+std::optional<QString> MonthStatementOfList(const QString &listStatement);
+
+//! The names of the year's and the month's parameters of a month statement
+//! ("select * from T where year(D)= :y AND month(D)=:m"); nothing for any
+//! other statement.
+std::optional<std::pair<QString, QString>> MonthStatementParameters(const QString &statement);
+
 } // namespace kestrum

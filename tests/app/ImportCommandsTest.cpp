@@ -14,14 +14,15 @@
 #include "core/Utf8.h"
 #include "db/DbQuery.h"
 #include "editors/DbTextEdit.h"
-#include "support/TestFiles.h"
 #include "support/FakeShell.h"
+#include "support/TestFiles.h"
 #include "ui/MessageBox.h"
 
 #include <gtest/gtest.h>
 
 #include <QComboBox>
 #include <QFile>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QMenu>
 #include <QTemporaryDir>
@@ -365,6 +366,48 @@ TEST_F(ImportCommandsTest, ExportNeverWritesOverTheOpenLedgerOrAnyDatabase)
     EXPECT_EQ(read(file.Path()), ledger);
     EXPECT_EQ(read(dir.filePath("copy.csv")), ledger);
     EXPECT_EQ(stored("select count(*) from expen"), "2");
+}
+
+// Import and export read and write a ledger file; a ledger on a server says
+// so plainly, shows nothing of its address (which may hold a password) and
+// leaves both the ledger and the chosen file alone.
+TEST(ServerLedgerExchange, ImportAndExportSayTheyNeedALedgerFileAndChangeNothing)
+{
+    setRegionalSettings(RegionalSettings::simplifiedChinese());
+    TLedgerFile file(test::TEngine::Server);
+    TLedgerFile::RequireLedger(file);
+    if (testing::Test::IsSkipped() || testing::Test::HasFatalFailure())
+        return;
+    file.AddExpense(12.5, "2006-07-02", "午饭");
+    TLedgerData data;
+    data.ADOConnection1.SetConnectionString(file.ConnectionString());
+    data.Loaded([](const std::exception &error) { ADD_FAILURE() << error.what(); });
+    TFakeShell shell;
+    TForm1 window{data, shell};
+    auto *commands = window.findChild<TLedgerExchangeCommands *>();
+    ASSERT_NE(commands, nullptr);
+    QTemporaryDir dir;
+    const QString in = test::WriteTestFile(dir, "in.csv", "日期,金额,项目,备注\n2006-07-05,-8.00,早饭,\n");
+    const QString out = dir.filePath("out.csv");
+    int asked = 0;
+    commands->ChooseImportFile = [&] { return ++asked, in; };
+    commands->ConfirmImport = [&](TImportPreview &) { return ++asked, true; };
+    commands->ChooseExportRange = [&](TExportRange &) { return ++asked, true; };
+    commands->ChooseExportFile = [&](const QString &) { return ++asked, out; };
+    TMessageBoxRecorder boxes;
+    commands->ExportAction->trigger();
+    commands->ImportAction->trigger();
+    ASSERT_EQ(boxes.Boxes().size(), 2) << boxes.Boxes().join('\n').toStdString();
+    const QString target =
+        TDbConnection::ConnectionStringValue(file.ConnectionString(), QStringLiteral("Data Source"));
+    for (const QString &box : boxes.Boxes()) {
+        EXPECT_TRUE(box.contains(utf8("服务器上的账本"))) << box.toStdString();
+        EXPECT_FALSE(box.contains(target)) << box.toStdString();
+        EXPECT_FALSE(box.contains("dbname=") || box.contains("host=")) << box.toStdString();
+    }
+    EXPECT_EQ(asked, 0) << "nothing is asked that cannot be done";
+    EXPECT_FALSE(QFileInfo::exists(out));
+    EXPECT_EQ(file.Scalar("select count(*) from expen"), "1");
 }
 
 } // namespace

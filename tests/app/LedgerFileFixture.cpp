@@ -117,4 +117,12 @@ std::string TLedgerFile::Row(const std::string &sql) const
     return row;
 }
 
+std::string TLedgerFile::Rows(const std::string &sql) const
+{
+    auto own = OnServer() ? nullptr : std::make_unique<TSqliteDriver>(FDb);
+    TDbDriver &db = OnServer() ? *FServer : static_cast<TDbDriver &>(*own);
+    const std::string rows = test::QueryCells(db, sql, OnServer(), ", ");
+    return rows == "<none>" ? std::string() : rows;
+}
+
 } // namespace kestrum

@@ -41,6 +41,8 @@ public:
     std::string Scalar(const std::string &sql) const;
     //! The first row's cells separated by "|" ("NULL" for Null), "" without a row.
     std::string Row(const std::string &sql) const;
+    //! Every row as Row gives it, separated by ", ".
+    std::string Rows(const std::string &sql) const;
     //! Runs statements separated by semicolons.
     void Exec(const std::string &sql) const;
 

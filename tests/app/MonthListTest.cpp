@@ -188,5 +188,28 @@ TEST_F(MonthList, OtherStatementsAndTextsThatNameNoYearRunAsTheyAre)
     EXPECT_EQ(MonthListStatement(IncomeMonth(), {{"b", "2018"}}), IncomeMonth()) << "no month bound";
 }
 
+// A list of a month made on one engine is told back to the month statement
+// it came from, so that another ledger opened on the other engine shows the
+// same month; any other statement is no month list.
+TEST_F(MonthList, AMonthListGivesBackItsMonthStatementAndNothingElseDoes)
+{
+    for (const char *month : {"3", "12", " 07 ", "13", "abc"}) {
+        const QString listed = MonthListStatement(IncomeMonth(), {{"b", "2018"}, {"c", month}});
+        EXPECT_EQ(MonthStatementOfList(listed), IncomeMonth().trimmed()) << month;
+    }
+    EXPECT_EQ(MonthStatementParameters(IncomeMonth()), std::pair(QStringLiteral("b"), QStringLiteral("c")));
+    for (const char *statement : {"select * from gain", "select * from gain order by rowid",
+                                  "select * from gain where year(进帐时间)= :b OR month(进帐时间)=:c  AND "
+                                  "((1) OR (2)) order by rowid",
+                                  "select 本次进帐 from gain where year(进帐时间)= :b AND month(进帐时间)=:c "
+                                  "AND ((1) OR (2)) order by rowid"}) {
+        EXPECT_EQ(MonthStatementOfList(utf8(statement)), std::nullopt) << statement;
+        EXPECT_EQ(MonthStatementParameters(utf8(statement)), std::nullopt) << statement;
+    }
+    // A month the index cannot narrow is listed as written, which is no list.
+    EXPECT_EQ(MonthStatementOfList(MonthListStatement(IncomeMonth(), {{"b", "abc"}, {"c", "3"}})),
+              std::nullopt);
+}
+
 } // namespace
 } // namespace kestrum

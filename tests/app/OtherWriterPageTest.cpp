@@ -1,5 +1,5 @@
-// Two programs on one ledger file: what the other one saves shows on the
-// entry page within a second (the month shown, its footer total), and the
+// Two programs on one ledger, a file or a server's: what the other one
+// saves shows on the entry page within a second (the month shown, its footer total), and the
 // entry being typed on the page is left as it is.
 #include "EntryGridProbe.h"
 #include "LedgerFileFixture.h"
@@ -9,7 +9,6 @@
 #include "core/RegionalSettings.h"
 #include "data/DbDataController.h"
 #include "db/DbQuery.h"
-#include "db/SqliteDriver.h"
 #include "grid/GridTableView.h"
 #include "support/OffscreenSizeHintsFilter.h"
 #include "ui/ImageList.h"
@@ -25,11 +24,13 @@
 namespace kestrum {
 namespace {
 
-class OtherWriterPageTest : public testing::Test {
+class OtherWriterPageTest : public testing::TestWithParam<test::TEngine> {
 protected:
     OtherWriterPageTest()
     {
         setRegionalSettings(RegionalSettings::simplifiedChinese());
+        if (!file.Unavailable().empty())
+            return;
         file.AddIncome(1000, "2006-07-01", "工资");
         file.AddIncome(30.25, "2006-07-15", "利息");
         file.AddIncome(500, "2006-08-03", "奖金");
@@ -42,12 +43,9 @@ protected:
         QTest::mouseClick(income.ShowButton, Qt::LeftButton);
     }
 
+    void SetUp() override { TLedgerFile::RequireLedger(file); }
     //! Another program's statement, on a connection of its own.
-    void Other(const std::string &sql) const
-    {
-        TSqliteDriver other(file.Path().toStdString());
-        other.Exec(sql);
-    }
+    void Other(const std::string &sql) const { file.Exec(sql); }
     //! Milliseconds until the page shows `rows` rows (-1: not within two seconds).
     int WaitForRows(int rows) const
     {
@@ -62,13 +60,13 @@ protected:
     }
 
     test::OffscreenSizeHintsFilter sizeHints;
-    TLedgerFile file;
+    TLedgerFile file{GetParam()};
     TLedgerData data;
     TImageList images{16, 16};
     TEntryPage income{IncomePageDescription(), data.DataSource1, &images};
 };
 
-TEST_F(OtherWriterPageTest, AnEntryAnotherProgramSavesShowsWithinASecondInTheMonthAndItsTotal)
+TEST_P(OtherWriterPageTest, AnEntryAnotherProgramSavesShowsWithinASecondInTheMonthAndItsTotal)
 {
     ASSERT_EQ(probe::GridRowCount(income), 2);
     EXPECT_EQ(probe::GridFooter(income), "1030.25");
@@ -90,7 +88,7 @@ TEST_F(OtherWriterPageTest, AnEntryAnotherProgramSavesShowsWithinASecondInTheMon
     EXPECT_EQ(probe::GridRowCount(income), 3);
 }
 
-TEST_F(OtherWriterPageTest, TheEntryBeingTypedStaysUntilItIsGivenUp)
+TEST_P(OtherWriterPageTest, TheEntryBeingTypedStaysUntilItIsGivenUp)
 {
     TDbQuery &query = *income.DataSet();
     query.Edit();
@@ -105,6 +103,8 @@ TEST_F(OtherWriterPageTest, TheEntryBeingTypedStaysUntilItIsGivenUp)
     EXPECT_GE(WaitForRows(3), 0);
     EXPECT_EQ(probe::GridFooter(income), "1050.00");
 }
+
+INSTANTIATE_TEST_SUITE_P(Engines, OtherWriterPageTest, test::BothEngines(), test::EngineName);
 
 } // namespace
 } // namespace kestrum

@@ -24,11 +24,13 @@ namespace {
 
 using test::OffscreenSizeHintsFilter;
 
-class RowMoveFailureTest : public testing::Test {
+class RowMoveFailureTest : public testing::TestWithParam<test::TEngine> {
 protected:
     RowMoveFailureTest()
     {
         setRegionalSettings(RegionalSettings::simplifiedChinese());
+        if (!file.Unavailable().empty())
+            return;
         file.AddIncome(1000, "2006-07-01", "工资");
         file.AddIncome(30.25, "2006-07-15", "利息");
         file.AddIncome(500, "2006-08-03", "奖金");
@@ -62,11 +64,12 @@ protected:
         EXPECT_EQ(income.AmountEdit->DisplayText(), "42");
     }
 
+    void SetUp() override { TLedgerFile::RequireLedger(file); }
     std::string stored(const std::string &sql) const { return file.Scalar(sql); }
     TDbQuery &query() const { return *income.DataSet(); }
 
     OffscreenSizeHintsFilter sizeHints;
-    TLedgerFile file;
+    TLedgerFile file{GetParam()};
     TLedgerData data;
     TImageList images{16, 16};
     TEntryPage income{IncomePageDescription(), data.DataSource1, &images};
@@ -74,10 +77,10 @@ protected:
     std::string item;
 };
 
-TEST_F(RowMoveFailureTest, RowChangedByAnotherProgramStopsAClickOnAnotherRow)
+TEST_P(RowMoveFailureTest, RowChangedByAnotherProgramStopsAClickOnAnotherRow)
 {
     EditSecondRow();
-    file.Scalar("UPDATE gain SET 本次进帐 = 9000 WHERE 进帐人 = '" + item + "'");
+    file.Exec("UPDATE gain SET 本次进帐 = 9000 WHERE 进帐人 = '" + item + "'");
     ASSERT_TRUE(probe::ClickGridRow(income, 2));
     ASSERT_EQ(boxes.Boxes().size(), 1);
     EXPECT_TRUE(boxes.Boxes()[0].contains("这条记录在读出之后已被其他程序修改或删除"))
@@ -96,9 +99,14 @@ TEST_F(RowMoveFailureTest, RowChangedByAnotherProgramStopsAClickOnAnotherRow)
     EXPECT_EQ(boxes.Boxes().size(), 2);
 }
 
-TEST_F(RowMoveFailureTest, UpdateRefusedByTheDatabaseStopsTheDownKey)
+TEST_P(RowMoveFailureTest, UpdateRefusedByTheDatabaseStopsTheDownKey)
 {
-    file.Scalar("CREATE TRIGGER refuse BEFORE UPDATE ON gain BEGIN SELECT RAISE(ABORT, 'disk full'); END");
+    if (file.OnServer())
+        file.Exec("CREATE FUNCTION refuse() RETURNS trigger LANGUAGE plpgsql AS $$ BEGIN "
+                  "RAISE EXCEPTION 'disk full'; END $$; CREATE TRIGGER refuse BEFORE UPDATE ON gain "
+                  "FOR EACH ROW EXECUTE FUNCTION refuse()");
+    else
+        file.Exec("CREATE TRIGGER refuse BEFORE UPDATE ON gain BEGIN SELECT RAISE(ABORT, 'disk full'); END");
     EditSecondRow();
     probe::PressGridKey(income, Qt::Key_Down);
     ASSERT_EQ(boxes.Boxes().size(), 1);
@@ -106,6 +114,8 @@ TEST_F(RowMoveFailureTest, UpdateRefusedByTheDatabaseStopsTheDownKey)
     ExpectEntryKept();
     EXPECT_EQ(stored("SELECT 本次进帐 FROM gain WHERE 进帐人 = '" + item + "'"), "30.25");
 }
+
+INSTANTIATE_TEST_SUITE_P(Engines, RowMoveFailureTest, test::BothEngines(), test::EngineName);
 
 } // namespace
 } // namespace kestrum

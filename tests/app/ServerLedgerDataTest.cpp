@@ -117,6 +117,49 @@ TEST_F(ServerLedgerData, ASwitchToAServerKeepsTheFileSafeAndLeavesNoLockBehind)
     EXPECT_TRUE(switcher.OpenLedger(WithoutPassword(Target)));
 }
 
+// A month shown on the entry pages stays shown when the window moves between
+// a file and a server, each reading it in its own way.
+TEST_F(ServerLedgerData, AMonthShownOnAFileStaysShownOnAServerAndBack)
+{
+    MakeLedger();
+    {
+        TPgDriver ledger(Target.toStdString());
+        ledger.Exec(
+            "INSERT INTO gain (\"本次进帐\", \"进帐时间\", \"进帐人\") VALUES (1, '2024-01-02', '甲'), "
+            "(2, '2024-02-01', '乙'); UPDATE gain SET \"备注\" = '改' WHERE \"进帐人\" = '工资'");
+    }
+    QTemporaryDir folder;
+    const QString home = folder.filePath(QStringLiteral("Vantorel.mdb"));
+    CreateDemoDatabase(home, 2024, 2024);
+    auto safekeeping = std::make_unique<TLedgerSafekeeping>(home);
+    safekeeping->WaitForStartBackup();
+    TLedgerData data(home);
+    ASSERT_TRUE(Load(data).isEmpty());
+    const TLedgerData::TParameterTexts january = {{"b", "2024"}, {"c", "1"}};
+    const QString month =
+        QString::fromUtf8("select * from gain where year(进帐时间)= :b AND month(进帐时间)=:c ");
+    TLedgerData::ReplaceAndReopen(data.ADOQuery1, TLedgerData::ListStatement(month, january, false), january);
+    const QString fileStatement = data.ADOQuery1.SQLText();
+    const int fileRows = data.ADOQuery1.RecordCount();
+
+    TLedgerSwitcher switcher(data, safekeeping);
+    QStringList errors;
+    switcher.SetErrorHandler([&errors](const std::exception &error) { errors << error.what(); });
+    ASSERT_TRUE(switcher.OpenLedger(Target));
+    EXPECT_TRUE(errors.isEmpty()) << errors.join('\n').toStdString();
+    ASSERT_TRUE(data.ADOQuery1.Active());
+    EXPECT_EQ(data.ADOQuery1.SQLText(), TLedgerData::ListStatement(month, january, true));
+    QStringList items;
+    for (data.ADOQuery1.First(); !data.ADOQuery1.Eof(); data.ADOQuery1.Next())
+        items << data.ADOQuery1.FieldByName(QString::fromUtf8("进帐人"))->AsString();
+    EXPECT_EQ(items.join(','), QString::fromUtf8("工资,甲")) << "January, in the order of entering";
+
+    ASSERT_TRUE(switcher.OpenLedger(home));
+    EXPECT_TRUE(errors.isEmpty()) << errors.join('\n').toStdString();
+    EXPECT_EQ(data.ADOQuery1.SQLText(), fileStatement);
+    EXPECT_EQ(data.ADOQuery1.RecordCount(), fileRows);
+}
+
 // Guards against losing what the user typed when the server drops during a
 // save: the entry stays being edited, and saving again once the link is
 // back writes it once.

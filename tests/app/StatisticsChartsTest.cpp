@@ -52,10 +52,10 @@ QString ItemsText(const std::vector<TItemAmount> &items)
     return parts.join(' ');
 }
 
-//! A ledger file with a record set on it, as the page has one.
+//! A ledger (a file unless told) with a record set on it, as the page has one.
 class ChartsFixture : public testing::Test {
 protected:
-    ChartsFixture()
+    explicit ChartsFixture(test::TEngine engine = test::TEngine::File) : file(engine)
     {
         setRegionalSettings(RegionalSettings::simplifiedChinese());
         connection.SetConnectionString(file.ConnectionString());
@@ -71,6 +71,8 @@ protected:
                                             table + (where.empty() ? "" : " where " + where));
         return sum.empty() ? 0 : TCents(std::stod(sum));
     }
+
+    void SetUp() override { TLedgerFile::RequireLedger(file); }
 
     test::OffscreenSizeHintsFilter offscreenLimits{"raise()"};
     TLedgerFile file;
@@ -319,11 +321,14 @@ TEST(StatisticsMoney, CentsReadAsTheLabelsAndInTheCurrencyFormat)
     setRegionalSettings(RegionalSettings::simplifiedChinese());
 }
 
-//! The page on a known ledger, shown offscreen at a size where the charts fit.
-class StatisticsChartsTest : public ChartsFixture {
+//! The page on a known ledger, a file or a server's, shown offscreen at a
+//! size where the charts fit.
+class StatisticsChartsTest : public ChartsFixture, public testing::WithParamInterface<test::TEngine> {
 protected:
-    StatisticsChartsTest()
+    StatisticsChartsTest() : ChartsFixture(GetParam())
     {
+        if (!file.Unavailable().empty())
+            return;
         file.AddIncome(5000, "2024-01-10", "工资");
         file.AddIncome(5200, "2024-03-10", "工资");
         file.AddIncome(800.5, "2024-03-20", "兼职");
@@ -414,7 +419,7 @@ int DrawnSlices(QChartView *view, QPieSeries *donut)
     return found;
 }
 
-TEST_F(StatisticsChartsTest, AKnownLedgerDrawsItsBarsAndSlices)
+TEST_P(StatisticsChartsTest, AKnownLedgerDrawsItsBarsAndSlices)
 {
     Show();
     // Income in January and March, expense in January, March and May.
@@ -433,7 +438,7 @@ TEST_F(StatisticsChartsTest, AKnownLedgerDrawsItsBarsAndSlices)
     EXPECT_TRUE(boxes.Boxes().isEmpty());
 }
 
-TEST_F(StatisticsChartsTest, HoverShowsTheExactAmountInTheCurrencyFormat)
+TEST_P(StatisticsChartsTest, HoverShowsTheExactAmountInTheCurrencyFormat)
 {
     Show();
     QWidget *viewport = page.Charts->MonthlyView->viewport();
@@ -456,7 +461,7 @@ TEST_F(StatisticsChartsTest, HoverShowsTheExactAmountInTheCurrencyFormat)
               utf8("医药：￥6,000.00（64.4%）"));
 }
 
-TEST_F(StatisticsChartsTest, ClickingAMonthBarPicksTheMonthAndSumsIt)
+TEST_P(StatisticsChartsTest, ClickingAMonthBarPicksTheMonthAndSumsIt)
 {
     Show();
     page.ComboBox1->setCurrentText("2023");
@@ -469,7 +474,7 @@ TEST_F(StatisticsChartsTest, ClickingAMonthBarPicksTheMonthAndSumsIt)
     EXPECT_FALSE(page.ChartRefreshPending());
 }
 
-TEST_F(StatisticsChartsTest, PickersRedrawTheChartsOnceTypingPauses)
+TEST_P(StatisticsChartsTest, PickersRedrawTheChartsOnceTypingPauses)
 {
     Show();
     page.ComboBox2->setCurrentText("5");
@@ -492,7 +497,7 @@ TEST_F(StatisticsChartsTest, PickersRedrawTheChartsOnceTypingPauses)
     EXPECT_TRUE(boxes.Boxes().isEmpty()) << "a half-typed picker is no error";
 }
 
-TEST_F(StatisticsChartsTest, AnEmptyLedgerShowsEmptyChartsWithAHint)
+TEST_P(StatisticsChartsTest, AnEmptyLedgerShowsEmptyChartsWithAHint)
 {
     TLedgerFile empty;
     connection.Close();
@@ -505,7 +510,7 @@ TEST_F(StatisticsChartsTest, AnEmptyLedgerShowsEmptyChartsWithAHint)
     EXPECT_TRUE(boxes.Boxes().isEmpty());
 }
 
-TEST_F(StatisticsChartsTest, ALedgerThatCannotBeReadShowsAHintNotABox)
+TEST_P(StatisticsChartsTest, ALedgerThatCannotBeReadShowsAHintNotABox)
 {
     connection.Close();
     connection.SetConnectionString(
@@ -515,14 +520,21 @@ TEST_F(StatisticsChartsTest, ALedgerThatCannotBeReadShowsAHintNotABox)
     EXPECT_TRUE(boxes.Boxes().isEmpty());
 }
 
+INSTANTIATE_TEST_SUITE_P(Engines, StatisticsChartsTest, test::BothEngines(), test::EngineName);
+
+using StatisticsChartsLedger = testing::TestWithParam<test::TEngine>;
+
 // Saves and deletes on the entry record sets reach the charts through the
 // ledger's one change notification.
-TEST(StatisticsChartsLedger, PostAndDeleteRedrawTheCharts)
+TEST_P(StatisticsChartsLedger, PostAndDeleteRedrawTheCharts)
 {
     setRegionalSettings(RegionalSettings::simplifiedChinese());
     test::OffscreenSizeHintsFilter offscreenLimits{"raise()"};
     TMessageBoxRecorder boxes;
-    TLedgerFile file;
+    TLedgerFile file{GetParam()};
+    TLedgerFile::RequireLedger(file);
+    if (IsSkipped() || HasFatalFailure())
+        return;
     file.AddExpense(10, "2024-03-01", "伙食");
     TLedgerData data;
     data.ADOConnection1.SetConnectionString(file.ConnectionString());
@@ -558,6 +570,8 @@ TEST(StatisticsChartsLedger, PostAndDeleteRedrawTheCharts)
     EXPECT_TRUE(QTest::qWaitFor([&] { return !page->ChartRefreshPending(); }, 3000));
     EXPECT_EQ(page->Charts->ExpenseSet->at(2), 5.5);
 }
+
+INSTANTIATE_TEST_SUITE_P(Engines, StatisticsChartsLedger, test::BothEngines(), test::EngineName);
 
 } // namespace
 } // namespace kestrum

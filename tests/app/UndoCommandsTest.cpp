@@ -34,11 +34,13 @@
 namespace kestrum {
 namespace {
 
-class UndoCommandsTest : public testing::Test {
+class UndoCommandsBase : public testing::Test {
 protected:
-    UndoCommandsTest()
+    explicit UndoCommandsBase(test::TEngine engine) : file(engine)
     {
         setRegionalSettings(RegionalSettings::simplifiedChinese());
+        if (!file.Unavailable().empty())
+            return;
         file.AddIncome(8600, "2024-01-10", "工资");
         file.AddIncome(5200, "2024-01-15", "工资");
         file.AddIncome(300, "2024-01-20", "利息");
@@ -54,7 +56,7 @@ protected:
         });
         changes = data.AddLedgerChangedListener([this] { ++ledgerChanges; });
     }
-    ~UndoCommandsTest() override
+    ~UndoCommandsBase() override
     {
         data.RemoveLedgerChangedListener(changes);
         SetMessageBoxHook(previousHook);
@@ -71,6 +73,16 @@ protected:
         return commands().RedoAction()->text() + (commands().RedoAction()->isEnabled() ? "" : "(off)");
     }
 
+    void SetUp() override { TLedgerFile::RequireLedger(file); }
+    //! The income page's amounts in the order it lists them.
+    QString incomeAmounts()
+    {
+        QStringList amounts;
+        for (data.ADOQuery1.First(); !data.ADOQuery1.Eof(); data.ADOQuery1.Next())
+            amounts << data.ADOQuery1.FieldByName(utf8("本次进帐"))->AsString();
+        return amounts.join(',');
+    }
+
     test::OffscreenSizeHintsFilter sizeHints;
     TLedgerFile file;
     TLedgerData data;
@@ -81,6 +93,18 @@ protected:
     TMessageBoxHook previousHook;
     int changes = 0;
     int ledgerChanges = 0;
+};
+
+//! On a ledger file, for what reaches into the file itself.
+class UndoCommandsTest : public UndoCommandsBase {
+protected:
+    UndoCommandsTest() : UndoCommandsBase(test::TEngine::File) {}
+};
+
+//! On a ledger file and on a ledger on a server.
+class UndoOnEnginesTest : public UndoCommandsBase, public testing::WithParamInterface<test::TEngine> {
+protected:
+    UndoOnEnginesTest() : UndoCommandsBase(GetParam()) {}
 };
 
 TEST_F(UndoCommandsTest, ItemsSitInTheEntryMenuWithTheirKeysAndNameWhatTheyWillDo)
@@ -110,7 +134,7 @@ TEST_F(UndoCommandsTest, ItemsSitInTheEntryMenuWithTheirKeysAndNameWhatTheyWillD
     EXPECT_TRUE(boxes.isEmpty()) << boxes.join('\n').toStdString();
 }
 
-TEST_F(UndoCommandsTest, DeletesInOneGoAreOneActionToUndo)
+TEST_P(UndoOnEnginesTest, DeletesInOneGoAreOneActionToUndo)
 {
     data.ADOQuery1.First();
     data.ADOQuery1.Delete();
@@ -145,7 +169,7 @@ TEST_F(UndoCommandsTest, ARestoreFromTheTrashIsOneActionToUndo)
     EXPECT_EQ(undoText(), utf8("撤销 删除 2 条纪录"));
 }
 
-TEST_F(UndoCommandsTest, APendingEntryIsSettledFirstAndStayingCancelsTheUndo)
+TEST_P(UndoOnEnginesTest, APendingEntryIsSettledFirstAndStayingCancelsTheUndo)
 {
     data.ADOQuery1.First();
     data.ADOQuery1.Delete();
@@ -162,7 +186,7 @@ TEST_F(UndoCommandsTest, APendingEntryIsSettledFirstAndStayingCancelsTheUndo)
     EXPECT_EQ(data.ADOQuery1.State(), dsBrowse);
 }
 
-TEST_F(UndoCommandsTest, AnActionByAnotherProgramSinceTheMenuWasReadIsNotUndoneBlindly)
+TEST_P(UndoOnEnginesTest, AnActionByAnotherProgramSinceTheMenuWasReadIsNotUndoneBlindly)
 {
     data.ADOQuery1.First();
     data.ADOQuery1.Delete();
@@ -177,7 +201,7 @@ TEST_F(UndoCommandsTest, AnActionByAnotherProgramSinceTheMenuWasReadIsNotUndoneB
     EXPECT_EQ(commands().UndoAction()->text(), utf8("撤销 录入 午饭 12"));
 }
 
-TEST_F(UndoCommandsTest, CtrlZInATextBoxUndoesTypingAndElsewhereUndoesTheLedger)
+TEST_P(UndoOnEnginesTest, CtrlZInATextBoxUndoesTypingAndElsewhereUndoesTheLedger)
 {
     window.show();
     QApplication::setActiveWindow(&window);
@@ -276,7 +300,7 @@ TEST_F(UndoCommandsTest, AnImportIsUndoneOnAWorkerAndItsEntriesStayOutOfTheTrash
 }
 
 // Guards: Ctrl+Z and Ctrl+Y did nothing while the caret was in an editor with nothing of its own to undo.
-TEST_F(UndoCommandsTest, CtrlZAndCtrlYInAnEditorWithNothingToTakeBackReachTheLedger)
+TEST_P(UndoOnEnginesTest, CtrlZAndCtrlYInAnEditorWithNothingToTakeBackReachTheLedger)
 {
     window.show();
     QApplication::setActiveWindow(&window);
@@ -300,6 +324,27 @@ TEST_F(UndoCommandsTest, CtrlZAndCtrlYInAnEditorWithNothingToTakeBackReachTheLed
     EXPECT_EQ(file.Scalar("SELECT count(*) FROM gain"), "3");
     EXPECT_TRUE(boxes.isEmpty()) << boxes.join('\n').toStdString();
 }
+
+// The worker that undoes reaches the ledger wherever it is (it took every
+// ledger for a file), and the entry back stands where it was entered.
+TEST_P(UndoOnEnginesTest, AnUndoneDeleteComesBackInItsPlaceAndTheRedoTakesItAgain)
+{
+    data.ADOQuery1.First();
+    data.ADOQuery1.Next();
+    data.ADOQuery1.Delete();
+    EXPECT_EQ(incomeAmounts(), "8600,300");
+    EXPECT_EQ(undoText(), utf8("撤销 删除 工资 5200"));
+    commands().Undo();
+    EXPECT_EQ(file.Scalar("SELECT count(*) FROM gain"), "3");
+    EXPECT_EQ(incomeAmounts(), "8600,5200,300");
+    EXPECT_EQ(redoText(), utf8("重做 删除 工资 5200"));
+    commands().Redo();
+    EXPECT_EQ(file.Scalar("SELECT count(*) FROM gain"), "2");
+    EXPECT_EQ(incomeAmounts(), "8600,300");
+    EXPECT_TRUE(boxes.isEmpty()) << boxes.join('\n').toStdString();
+}
+
+INSTANTIATE_TEST_SUITE_P(Engines, UndoOnEnginesTest, test::BothEngines(), test::EngineName);
 
 } // namespace
 } // namespace kestrum
