@@ -98,6 +98,8 @@ void TkvCustomDataController::RowsUpdated(TkvDataControllerInfoChanges changes)
 void TkvCustomDataController::DataChanged(TkvDataChangeKind kind, int itemIndex, int recordIndex)
 {
     FNotifier.NoteDataChange(kind, itemIndex, recordIndex);
+    if (kind == dckRecordAdded || kind == dckRecordDeleted)
+        FInfo->RecordIndexesMoved(kind, recordIndex);
     // A change of one record moves that record alone in the rows; anything
     // else rebuilds, filters and sorts the whole record list.
     const bool oneRecord =

@@ -26,7 +26,9 @@ static bool IsGrouped(const TkvCustomDataController &controller)
 
 int TkvCustomDataControllerInfo::RecordListIndexOf(int recordIndex) const
 {
-    if (recordIndex < 0)
+    // A record past the end (one just deleted) is in no list: its stored
+    // keys cannot be searched for.
+    if (recordIndex < 0 || recordIndex >= FController.RecordCount())
         return -1;
     if (IsListInRecordOrder()) {
         // Unfiltered, record k is row k; filtered, the list is still ascending.
@@ -276,6 +278,17 @@ void TkvCustomDataControllerInfo::ResetRecords()
     RecordListChanged();
     FSelection.Clear();
     FFocusingInfo = TkvDataFocusingInfo();
+}
+
+void TkvCustomDataControllerInfo::RecordIndexesMoved(TkvDataChangeKind kind, int recordIndex)
+{
+    int &told = FPrevFocusingInfo.RecordIndex;
+    if (recordIndex < 0 || told < 0)
+        return;
+    if (kind == dckRecordDeleted)
+        told = told == recordIndex ? -1 : told - (told > recordIndex);
+    else if (kind == dckRecordAdded)
+        told += told >= recordIndex;
 }
 
 bool TkvCustomDataControllerInfo::RecordChanged(TkvDataChangeKind kind, int recordIndex)

@@ -88,6 +88,9 @@ public:
     //! be done (a record added to or deleted from grouped rows, another change
     //! pending); the caller then asks for a rebuild.
     bool RecordChanged(TkvDataChangeKind kind, int recordIndex);
+    //! A record was added at or deleted from recordIndex: the focus told
+    //! last follows its record to its new index, or names none once it is gone.
+    void RecordIndexesMoved(TkvDataChangeKind kind, int recordIndex);
 
     //! The criteria changed: an evaluation error is reported again.
     //! The next change asked for is the criteria's own: a sorted order of

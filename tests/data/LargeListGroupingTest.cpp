@@ -193,6 +193,32 @@ TEST_P(LargeListGroupingTest, InexactAmountsAndWideIntegerSumsComeOutAsInListOrd
     ExpectSumsAsByPositions();
 }
 
+// The list follows a deleted record, the last one kept, as a rebuild would
+// show it, without reaching past the records that are left.
+TEST_P(LargeListGroupingTest, DeletingTheLastRecordOfASortedGroupedListKeepsItsSums)
+{
+    AddItems(Summary().FooterSummaryItems());
+    AddItems(Summary().DefaultGroupSummaryItems());
+    DataSortingOf(Controller)->ApplySortOrder(Item, soAscending);
+    TkvDataControllerGroups &groups = *DataGroupsOf(Controller);
+    groups.PlaceInGrouping(Item, 0);
+    groups.FullExpand();
+    for (const int record : {RecordTotal - 1, RecordTotal / 2, 0}) {
+        // The focused record goes: the focus told before it names no record now.
+        ASSERT_TRUE(Controller.ChangeFocusedRecordIndex(record));
+        Controller.DeleteRecord(record);
+        const TkvDataFocusingInfo &told = Controller.Info().PrevFocusingInfo();
+        EXPECT_NO_THROW(
+            Controller.Info().RowIndexOfRecordAtLevel(told.RecordIndex, told.RestoreLevel(), false));
+        EXPECT_LT(Controller.FocusedRecordIndex(), int(Rows.size()) - 1);
+        Rows.erase(Rows.begin() + record);
+        EXPECT_EQ(groups.DataGroups().CheckConsistency(int(Rows.size())), "");
+        ExpectSumsAsByPositions();
+        Controller.InfoChanged(dcicLoad | dcicSorting | dcicGrouping | dcicSummary);
+        ExpectSumsAsByPositions();
+    }
+}
+
 INSTANTIATE_TEST_SUITE_P(ItemTypes, LargeListGroupingTest,
                          ::testing::Values(TkvStringValueType::Instance(),
                                            TkvWideStringValueType::Instance()));

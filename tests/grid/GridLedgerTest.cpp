@@ -4,6 +4,8 @@
 #include "GridTestSource.h"
 
 #include "core/RegionalSettings.h"
+#include "data/DataControllerGroups.h"
+#include "data/DataGroups.h"
 #include "data/DataSummary.h"
 #include "db/DbConnection.h"
 #include "db/DbDataSource.h"
@@ -195,6 +197,35 @@ TEST_F(GridLedgerTest, NewEntriesGivenUpAndDeletedRowsLeaveTheOtherRowsInPlace)
     Query.Cancel();
     EXPECT_EQ(rows.RowCount(), 0);
     EXPECT_EQ(RawValue(FPath, "select count(*) from gain"), "0");
+}
+
+// Deleting the entry that was last in the file from a list sorted and
+// grouped by item: the row the focus left named a record past the end and
+// the grid's repaint of it raised "List index out of bounds".
+TEST_F(GridLedgerTest, DeletingTheLastEntryOfASortedGroupedListMovesTheFocusOn)
+{
+    for (int i = 1; i <= 4; ++i)
+        AddGain(i, "2006-08-01", i % 2 ? "工资" : "红包");
+    Query.Refresh();
+    Item->SetSortOrder(TkvGridSortMark::Ascending);
+    Item->SetGroupIndex(0);
+    DataGroupsOf(*View->DBDataController())->FullExpand();
+    Query.Last(); // 4 红包, the last record of the file
+    ASSERT_EQ(Query.FieldByName(QString::fromUtf8("本次进帐"))->AsString().toStdString(), "4");
+    EXPECT_NO_THROW(Query.Delete());
+    View->ViewInfo().Calculate();
+    EXPECT_EQ(View->ViewInfo().FooterCells()[0].Text.toStdString(), "133.50");
+    const TkvDataGroups &groups = DataGroupsOf(*View->DBDataController())->DataGroups();
+    ASSERT_EQ(groups.Count(), 2);
+    EXPECT_EQ(groups.Item(0).SummaryValues.at(0).toDouble(), 111.0);
+    EXPECT_EQ(groups.Item(1).SummaryValues.at(0).toDouble(), 22.5);
+    // And again from the middle of the file, then its first entry.
+    for (int move : {2, 0}) {
+        Query.First();
+        Query.MoveBy(move);
+        EXPECT_NO_THROW(Query.Delete());
+    }
+    EXPECT_EQ(RawValue(FPath, "select count(*) from gain"), "4");
 }
 
 TEST_F(GridLedgerTest, ClickingARowMovesTheRecordSet)
