@@ -6,6 +6,7 @@
 #include "data/DataSummary.h"
 #include "data/ValueTypesHeld.h"
 
+#include <algorithm>
 #include <cstring>
 #include <limits>
 
@@ -492,6 +493,11 @@ void CalculateSummaryRuns(TkvSummaryHost &host, const TkvDataSummaryItems &items
         listed += std::size_t(std::max(end - begin, 0));
     if (items.OnSummary || !storage || itemCount == 0 || listed < MinRecordOrderList ||
         runs.size() * 8 > listed)
+        return byPositions();
+    // A list in record order (a whole ledger as opened, a filter, a month)
+    // is walked as the records lie already: the maps below, four to sixteen
+    // bytes a record, would buy nothing.
+    if (std::is_sorted(recordList.begin(), recordList.end()))
         return byPositions();
     std::vector<const TkvValueDef *> defs(std::size_t(itemCount), nullptr);
     bool anyFloat = false;
