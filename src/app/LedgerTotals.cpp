@@ -279,12 +279,17 @@ const char *const TLedgerTotals::ServerSpanTo = "kestrum_to";
 
 namespace {
 
-//! The span of a period sum's statement (PeriodSumPattern's match) on a
-//! server: the year's or the month's timestamps when the parameters bound to
-//! it are whole numbers that name one; nothing for any other texts, which
-//! the record set binds (or refuses) as it always does.
-std::optional<TDateSpan> ServerPeriodSpan(const QRegularExpressionMatch &match,
-                                          const TLedgerData::TParameterTexts &parameters)
+//! The year's and the month's texts bound to a period sum's statement
+//! (PeriodSumPattern's match) when each is a whole number; nothing when one
+//! is missing or is no plain number, which the record set binds (or refuses)
+//! as it always does.
+struct TPeriodTexts {
+    QString Year;
+    std::optional<QString> Month;
+};
+
+std::optional<TPeriodTexts> WholeNumberPeriod(const QRegularExpressionMatch &match,
+                                              const TLedgerData::TParameterTexts &parameters)
 {
     const auto parameter = [&](const QString &name) -> std::optional<QString> {
         for (const auto &[parameterName, text] : parameters)
@@ -298,7 +303,17 @@ std::optional<TDateSpan> ServerPeriodSpan(const QRegularExpressionMatch &match,
         return std::nullopt;
     if (!yearText || !WholeNumberText(*yearText) || (monthText && !WholeNumberText(*monthText)))
         return std::nullopt;
-    return DatePeriodSpan(*yearText, monthText);
+    return TPeriodTexts{*yearText, monthText};
+}
+
+//! The span of a period sum's statement on a server: the year's or the
+//! month's timestamps when the parameters bound to it are whole numbers that
+//! name one.
+std::optional<TDateSpan> ServerPeriodSpan(const QRegularExpressionMatch &match,
+                                          const TLedgerData::TParameterTexts &parameters)
+{
+    const std::optional<TPeriodTexts> texts = WholeNumberPeriod(match, parameters);
+    return texts ? DatePeriodSpan(texts->Year, texts->Month) : std::nullopt;
 }
 
 QString QuotedColumn(const QString &column)
@@ -423,23 +438,12 @@ std::optional<Variant> TLedgerTotals::ServerSum(TDbDriver &server, const QString
     const QRegularExpressionMatch match = PeriodSumPattern().match(statement);
     if (!match.hasMatch())
         return std::nullopt;
-    const auto parameter = [&](const QString &name) -> std::optional<QString> {
-        for (const auto &[parameterName, text] : parameters)
-            if (parameterName.compare(name, Qt::CaseInsensitive) == 0)
-                return text;
-        return std::nullopt;
-    };
-    const std::optional<QString> yearText = parameter(match.captured(6));
-    std::optional<QString> monthText;
-    if (match.hasCaptured(7) && !(monthText = parameter(match.captured(7))))
-        return std::nullopt;
-    if (!yearText)
-        return std::nullopt;
     // A text that is no number is the record set's to bind, or to refuse.
-    if (!WholeNumberText(*yearText) || (monthText && !WholeNumberText(*monthText)))
+    const std::optional<TPeriodTexts> texts = WholeNumberPeriod(match, parameters);
+    if (!texts)
         return std::nullopt;
     // Numbers that name no year or month select no date at all.
-    const std::optional<TDateSpan> span = DatePeriodSpan(*yearText, monthText);
+    const std::optional<TDateSpan> span = DatePeriodSpan(texts->Year, texts->Month);
     if (!span)
         return Variant::null();
     // A ledger made before the indexes gets them (one lookup when it has them).
