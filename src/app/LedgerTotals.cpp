@@ -215,6 +215,15 @@ void FinishYear(TYearTotals &totals, const std::array<TSum, 12> &income, const s
         SortLargestFirst(monthItems);
 }
 
+//! The text bound to the parameter of this name (any case), if any.
+std::optional<QString> ParameterText(const TLedgerData::TParameterTexts &parameters, const QString &name)
+{
+    for (const auto &[parameterName, text] : parameters)
+        if (parameterName.compare(name, Qt::CaseInsensitive) == 0)
+            return text;
+    return std::nullopt;
+}
+
 } // namespace
 
 std::vector<TItemAmount> TopItems(const std::vector<TItemAmount> &items, int slices)
@@ -252,16 +261,10 @@ QString TLedgerTotals::SumStatement(const QString &statement, const TLedgerData:
     const QRegularExpressionMatch match = PeriodSumPattern().match(statement);
     if (!match.hasMatch())
         return statement;
-    const auto parameter = [&](const QString &name) -> std::optional<QString> {
-        for (const auto &[parameterName, text] : parameters)
-            if (parameterName.compare(name, Qt::CaseInsensitive) == 0)
-                return text;
-        return std::nullopt;
-    };
-    const std::optional<QString> yearText = parameter(match.captured(6));
+    const std::optional<QString> yearText = ParameterText(parameters, match.captured(6));
     std::optional<QString> monthText;
     if (match.hasCaptured(7)) {
-        monthText = parameter(match.captured(7));
+        monthText = ParameterText(parameters, match.captured(7));
         if (!monthText)
             return statement;
     }
@@ -291,15 +294,9 @@ struct TPeriodTexts {
 std::optional<TPeriodTexts> WholeNumberPeriod(const QRegularExpressionMatch &match,
                                               const TLedgerData::TParameterTexts &parameters)
 {
-    const auto parameter = [&](const QString &name) -> std::optional<QString> {
-        for (const auto &[parameterName, text] : parameters)
-            if (parameterName.compare(name, Qt::CaseInsensitive) == 0)
-                return text;
-        return std::nullopt;
-    };
-    const std::optional<QString> yearText = parameter(match.captured(6));
+    const std::optional<QString> yearText = ParameterText(parameters, match.captured(6));
     std::optional<QString> monthText;
-    if (match.hasCaptured(7) && !(monthText = parameter(match.captured(7))))
+    if (match.hasCaptured(7) && !(monthText = ParameterText(parameters, match.captured(7))))
         return std::nullopt;
     if (!yearText || !WholeNumberText(*yearText) || (monthText && !WholeNumberText(*monthText)))
         return std::nullopt;
@@ -411,10 +408,8 @@ std::optional<Variant> TLedgerTotals::KeptSum(const QString &statement,
     if (!match.hasMatch())
         return std::nullopt;
     const auto parameter = [&](const QString &name) -> std::optional<int> {
-        for (const auto &[parameterName, text] : parameters)
-            if (parameterName.compare(name, Qt::CaseInsensitive) == 0)
-                return WholeNumberText(text);
-        return std::nullopt;
+        const std::optional<QString> text = ParameterText(parameters, name);
+        return text ? WholeNumberText(*text) : std::nullopt;
     };
     // A parameter the statement does not name is the record set's to refuse.
     for (const auto &given : parameters)
