@@ -30,6 +30,7 @@
 #include <cstdio>
 #include <map>
 #include <memory>
+#include <numeric>
 #include <string>
 #include <string_view>
 #include <unordered_set>
@@ -303,8 +304,7 @@ void BM_SortByItem_Baseline(benchmark::State &state)
     Page &page = PageOf(state);
     std::vector<int> order(page.Items.size());
     for (auto _ : state) {
-        for (std::size_t i = 0; i < order.size(); ++i)
-            order[i] = int(i);
+        std::iota(order.begin(), order.end(), 0);
         std::sort(order.begin(), order.end(), [&](int a, int b) {
             const int c = page.Items[std::size_t(a)].compare(page.Items[std::size_t(b)]);
             return c < 0 || (c == 0 && a < b);
@@ -349,8 +349,7 @@ TkvDataSummary &GroupSumsOf(Page &page)
 std::vector<double> ItemGroupSums(const Page &page, std::vector<int> &order)
 {
     order.resize(page.Items.size());
-    for (std::size_t i = 0; i < order.size(); ++i)
-        order[i] = int(i);
+    std::iota(order.begin(), order.end(), 0);
     std::stable_sort(order.begin(), order.end(),
                      [&](int a, int b) { return page.Items[std::size_t(a)] < page.Items[std::size_t(b)]; });
     std::vector<double> sums;
@@ -411,8 +410,7 @@ void BM_GroupByItemSortedByAmount_Baseline(benchmark::State &state)
 {
     Page &page = PageOf(state);
     std::vector<int> byAmount(page.Items.size());
-    for (std::size_t i = 0; i < byAmount.size(); ++i)
-        byAmount[i] = int(i);
+    std::iota(byAmount.begin(), byAmount.end(), 0);
     std::stable_sort(byAmount.begin(), byAmount.end(), [&](int a, int b) {
         return page.Amounts[std::size_t(a)] < page.Amounts[std::size_t(b)];
     });
@@ -453,8 +451,7 @@ void BM_Ungroup_Baseline(benchmark::State &state)
     Page &page = PageOf(state);
     std::vector<int> order(page.Items.size());
     for (auto _ : state) {
-        for (std::size_t i = 0; i < order.size(); ++i)
-            order[i] = int(i);
+        std::iota(order.begin(), order.end(), 0);
         benchmark::DoNotOptimize(order.data());
     }
 }
@@ -481,8 +478,7 @@ void BM_SortGroupedByAmount_Baseline(benchmark::State &state)
     Page &page = PageOf(state);
     std::vector<int> order(page.Items.size());
     for (auto _ : state) {
-        for (std::size_t i = 0; i < order.size(); ++i)
-            order[i] = int(i);
+        std::iota(order.begin(), order.end(), 0);
         std::sort(order.begin(), order.end(), [&](int a, int b) {
             const int c = page.Items[std::size_t(a)].compare(page.Items[std::size_t(b)]);
             if (c != 0)
@@ -524,8 +520,7 @@ void BM_ClearFilter_Baseline(benchmark::State &state)
 {
     Page &page = PageOf(state);
     std::vector<int> sorted(page.Items.size());
-    for (std::size_t i = 0; i < sorted.size(); ++i)
-        sorted[i] = int(i);
+    std::iota(sorted.begin(), sorted.end(), 0);
     std::vector<int> rows;
     for (auto _ : state) {
         rows.clear();
