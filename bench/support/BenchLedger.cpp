@@ -37,14 +37,16 @@ void Exec(sqlite3 *db, const std::string &sql)
 //! `rows` entries spread over ten years, with amounts that have cents and a
 //! handful of items, the way a household's ledger looks after long use. Row i
 //! depends only on i and the seed; seed 0 gives the rows the benchmarks were
-//! first written against.
+//! first written against. An amount is its cents divided by 100 in one step,
+//! so that it is the double its decimal reads as, as a typed or imported one
+//! is (adding 1 after the division would round twice).
 std::string FillSql(const char *table, const char *amount, const char *date, const char *item,
                     std::int64_t rows, const char *items, unsigned seed)
 {
     const std::string i = "(i + " + std::to_string(seed) + " * 1000003)";
     return std::string("WITH RECURSIVE n(i) AS (SELECT 0 UNION ALL SELECT i + 1 FROM n WHERE i < ") +
            std::to_string(rows - 1) + ") INSERT INTO " + table + " (\"" + amount + "\", \"" + date +
-           "\", \"" + item + "\", \"备注\") SELECT ((" + i + " * 7919) % 900000) / 100.0 + 1, " +
+           "\", \"" + item + "\", \"备注\") SELECT (((" + i + " * 7919) % 900000) + 100) / 100.0, " +
            "datetime('2016-01-01', '+' || (" + i + " % 3650) || ' days'), " + "'" + items + "' || (" + i +
            " % 7), CASE WHEN " + i + " % 3 = 0 THEN '' ELSE 'remark ' || " + i + " END FROM n";
 }
@@ -86,7 +88,7 @@ QString CachedBenchLedger(std::int64_t incomeRows, std::int64_t expenseRows, uns
     if (!QDir().mkpath(folder))
         throw std::runtime_error("cannot make the folder " + folder.toStdString());
     const QString path = QDir(folder).absoluteFilePath(
-        QStringLiteral("ledger-seed%1-income%2-expense%3.mdb").arg(seed).arg(incomeRows).arg(expenseRows));
+        QStringLiteral("ledger-v2-seed%1-income%2-expense%3.mdb").arg(seed).arg(incomeRows).arg(expenseRows));
     if (QFileInfo::exists(path))
         return path;
     // Built under a name of this process and renamed when complete, so an

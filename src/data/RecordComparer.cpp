@@ -4,12 +4,10 @@
 #include "core/RegionalSettings.h"
 #include "core/VariantCompare.h"
 #include "data/DataStorage.h"
-#include "data/FewValuesSort.h"
+#include "data/StoredKeySort.h"
 #include "data/ValueTypesHeld.h"
 
 #include <algorithm>
-#include <array>
-#include <bit>
 #include <cmath>
 #include <cstring>
 
@@ -492,244 +490,6 @@ void TkvRecordComparer::Sort(std::vector<int> &recordList) const
                      [this](int a, int b) { return Compare(a, b) < 0; });
 }
 
-namespace {
-
-//! A key turned into an unsigned integer of the same order (a string's first
-//! bytes or units), and its record.
-//! Packed to 12 bytes: a list of ten million pairs, and the radix sort's
-//! second buffer of as many, are a quarter smaller than padded to 16.
-struct __attribute__((packed, aligned(4))) KeySlot {
-    std::uint64_t key;
-    std::uint32_t record;
-};
-static_assert(sizeof(KeySlot) == 12);
-
-//! One pass of a radix sort: stable by the byte `shift` bits up of `field`.
-template <typename Field>
-void radixPass(std::vector<KeySlot> &pairs, std::vector<KeySlot> &other, std::array<std::size_t, 256> count,
-               int shift, Field field)
-{
-    std::size_t start = 0;
-    for (std::size_t &c : count) {
-        const std::size_t size = c;
-        c = start;
-        start += size;
-    }
-    for (const KeySlot &slot : pairs)
-        other[count[(field(slot) >> shift) & 0xff]++] = slot;
-    pairs.swap(other);
-}
-
-//! From this many pairs on, a radix pass per varying byte costs less than
-//! sorting by comparison however many bytes vary (amounts vary in all of
-//! theirs): comparisons grow with log2 of the count, past 16 per entry here.
-constexpr std::size_t RadixAlways = std::size_t(1) << 16;
-
-//! Sorts by key, then record. A column of few distinct values, or strings
-//! with a common start, has few bytes that tell keys apart: a radix sort a
-//! byte at a time over just those bytes (and the record's, when the pairs
-//! are not in record order yet) is the fastest then; short lists of keys
-//! that differ in many bytes are sorted by comparison.
-void sortByKey(std::vector<KeySlot> &pairs)
-{
-    const std::size_t n = pairs.size();
-    const auto byKeyThenRecord = [](const KeySlot &a, const KeySlot &b) {
-        return a.key < b.key || (a.key == b.key && a.record < b.record);
-    };
-    std::vector<std::array<std::size_t, 256>> keyCounts(8);
-    for (auto &count : keyCounts)
-        count.fill(0);
-    for (const KeySlot &slot : pairs)
-        for (int b = 0; b < 8; ++b)
-            ++keyCounts[std::size_t(b)][(slot.key >> (8 * b)) & 0xff];
-    std::vector<int> varying;
-    for (int b = 0; b < 8; ++b)
-        if (keyCounts[std::size_t(b)][(pairs.front().key >> (8 * b)) & 0xff] != n)
-            varying.push_back(b);
-    if (n < 256 || (varying.size() > 5 && n < RadixAlways)) {
-        QuickSortRecords(pairs.data(), std::ptrdiff_t(n), byKeyThenRecord);
-        return;
-    }
-    std::vector<KeySlot> other(n);
-    const bool recordOrder = std::is_sorted(
-        pairs.begin(), pairs.end(), [](const KeySlot &a, const KeySlot &b) { return a.record < b.record; });
-    if (!recordOrder) {
-        std::vector<std::array<std::size_t, 256>> recordCounts(4);
-        for (auto &count : recordCounts)
-            count.fill(0);
-        for (const KeySlot &slot : pairs)
-            for (int b = 0; b < 4; ++b)
-                ++recordCounts[std::size_t(b)][(slot.record >> (8 * b)) & 0xff];
-        for (int b = 0; b < 4; ++b)
-            if (recordCounts[std::size_t(b)][(pairs.front().record >> (8 * b)) & 0xff] != n)
-                radixPass(pairs, other, recordCounts[std::size_t(b)], 8 * b,
-                          [](const KeySlot &slot) { return std::uint64_t(slot.record); });
-    }
-    for (int b : varying)
-        radixPass(pairs, other, keyCounts[std::size_t(b)], 8 * b,
-                  [](const KeySlot &slot) { return slot.key; });
-}
-
-//! The 8 bytes (or 4 UTF-16 units) of a string from `offset` on, big-endian,
-//! zero-padded.
-std::uint64_t prefixOf(std::string_view text, std::size_t offset = 0)
-{
-    std::uint64_t prefix = 0;
-    for (std::size_t i = offset; i < offset + 8; ++i)
-        prefix = (prefix << 8) | (i < text.size() ? std::uint8_t(text[i]) : 0u);
-    return prefix;
-}
-
-std::uint64_t prefixOf(std::u16string_view text, std::size_t offset = 0)
-{
-    std::uint64_t prefix = 0;
-    for (std::size_t i = offset; i < offset + 4; ++i)
-        prefix = (prefix << 16) | (i < text.size() ? std::uint16_t(text[i]) : 0u);
-    return prefix;
-}
-
-//! Past this many leading units held equal, a run is sorted by comparing
-//! whole strings: each deeper step costs a pass over the run.
-constexpr std::size_t DeepestPrefix = 64;
-//! Runs this short are sorted by comparing whole strings.
-constexpr std::size_t ShortRun = 32;
-
-//! Orders the entries of a string key after their prefixes of `offset` plus
-//! one key's units: within a run of one prefix the next units decide, taken
-//! as the key of a further radix sort (item names often share their first
-//! bytes: "expense 1", "expense 2"), unless the prefix held every one of
-//! them whole (all of one length no longer than it). A pair's `record` is a
-//! position in `records`; runs are in position order, and each step keeps
-//! ties in it.
-template <typename View>
-void sortRunsOfOnePrefix(std::vector<KeySlot> &pairs, const std::vector<View> &texts,
-                         const std::vector<int> &records, bool descending, std::size_t offset = 0)
-{
-    constexpr std::size_t Whole = 8 / sizeof(typename View::value_type);
-    const std::size_t held = offset + Whole;
-    const auto text = [&](const KeySlot &slot) -> const View & {
-        return texts[std::size_t(records[slot.record])];
-    };
-    std::vector<KeySlot> run;
-    std::size_t begin = 0;
-    while (begin < pairs.size()) {
-        std::size_t end = begin + 1;
-        const std::size_t size = text(pairs[begin]).size();
-        bool oneLength = true;
-        bool longer = size > held;
-        while (end < pairs.size() && pairs[end].key == pairs[begin].key) {
-            const std::size_t other = text(pairs[end]).size();
-            oneLength = oneLength && other == size;
-            longer = longer || other > held;
-            ++end;
-        }
-        const auto first = pairs.begin() + std::ptrdiff_t(begin);
-        const auto last = pairs.begin() + std::ptrdiff_t(end);
-        begin = end;
-        if (last - first < 2 || (oneLength && !longer))
-            continue; // one entry, or every string held whole: equal
-        if (!longer || std::size_t(last - first) <= ShortRun || held >= DeepestPrefix) {
-            // The run is in position order: a stable sort keeps it among equal strings.
-            std::stable_sort(first, last, [&](const KeySlot &a, const KeySlot &b) {
-                const int c = text(a).compare(text(b));
-                return descending ? c > 0 : c < 0;
-            });
-            continue;
-        }
-        run.assign(first, last);
-        for (KeySlot &slot : run) {
-            const std::uint64_t bits = prefixOf(text(slot), held);
-            slot.key = descending ? ~bits : bits;
-        }
-        sortByKey(run);
-        sortRunsOfOnePrefix(run, texts, records, descending, held);
-        std::copy(run.begin(), run.end(), first);
-    }
-}
-
-//! Whether a key sorts without calls per comparison: stored numbers or text.
-bool hasFastPath(const TkvSortKey &key)
-{
-    const auto column = key.ColumnKind();
-    return key.Mode() == TkvCompareMode::cmStoredValue && !key.HasHandler() &&
-           (column == TkvSortKey::Column::Integer || column == TkvSortKey::Column::Real ||
-            column == TkvSortKey::Column::Bytes || column == TkvSortKey::Column::Units);
-}
-
-//! Orders the records by one key, ties staying in their present order:
-//! records without a value go to the front (ascending) or the back
-//! (descending) by their state, the rest is sorted as (key, position)
-//! pairs, strings then by their whole text where their first bytes tie.
-void sortByOneKey(const TkvSortKey &key, std::vector<int> &records)
-{
-    if (SortByFewValues(key, records))
-        return;
-    const auto column = key.ColumnKind();
-    const bool descending = key.Descending();
-    const auto &states = key.States();
-
-    // Texts no longer than a key's prefix and free of zero units are told
-    // apart by their prefixes alone: their runs need no second look, which
-    // would read every text again out of the storage's order.
-    bool heldWhole = true;
-    std::vector<std::uint32_t> absent; // positions of records without a value
-    std::vector<KeySlot> pairs;
-    pairs.reserve(records.size());
-    for (std::size_t position = 0; position < records.size(); ++position) {
-        const int recordIndex = records[position];
-        if (states[recordIndex] != vsPresent) {
-            absent.push_back(std::uint32_t(position));
-            continue;
-        }
-        std::uint64_t bits = 0;
-        switch (column) {
-        case TkvSortKey::Column::Integer:
-            bits = std::uint64_t(key.Integers()[recordIndex]) ^ 0x8000000000000000ull;
-            break;
-        case TkvSortKey::Column::Real:
-            bits = OrderedDoubleBits(key.Reals()[recordIndex]);
-            break;
-        case TkvSortKey::Column::Bytes: {
-            const std::string_view text = key.Bytes()[recordIndex];
-            bits = prefixOf(text);
-            heldWhole = heldWhole && text.size() <= 8 && text.find('\0') == std::string_view::npos;
-            break;
-        }
-        default: {
-            const std::u16string_view text = key.Units()[recordIndex];
-            bits = prefixOf(text);
-            heldWhole = heldWhole && text.size() <= 4 && text.find(u'\0') == std::u16string_view::npos;
-            break;
-        }
-        }
-        pairs.push_back({descending ? ~bits : bits, std::uint32_t(position)});
-    }
-    std::stable_sort(absent.begin(), absent.end(), [&](std::uint32_t a, std::uint32_t b) {
-        const std::uint8_t stateA = states[records[a]], stateB = states[records[b]];
-        return descending ? stateA > stateB : stateA < stateB;
-    });
-    if (!pairs.empty())
-        sortByKey(pairs);
-    if (!heldWhole && column == TkvSortKey::Column::Bytes)
-        sortRunsOfOnePrefix(pairs, key.Bytes(), records, descending);
-    else if (!heldWhole && column == TkvSortKey::Column::Units)
-        sortRunsOfOnePrefix(pairs, key.Units(), records, descending);
-
-    std::vector<int> sorted;
-    sorted.reserve(records.size());
-    if (!descending)
-        for (std::uint32_t position : absent)
-            sorted.push_back(records[position]);
-    for (const KeySlot &slot : pairs)
-        sorted.push_back(records[slot.record]);
-    if (descending)
-        for (std::uint32_t position : absent)
-            sorted.push_back(records[position]);
-    records.swap(sorted);
-}
-
-} // namespace
-
 // Stored keys of numbers or strings, one sort per key from the last to the
 // first, each keeping the ties of the one before; the records start in
 // record order, which decides where every key ties. The order is exactly
@@ -751,14 +511,14 @@ bool TkvRecordComparer::SortFast(std::vector<int> &recordList) const
         return true;
     }
     for (const auto &key : FKeys)
-        if (!hasFastPath(*key))
+        if (!SortsByStoredBits(*key))
             return false;
     // A list already in the order of every key but the first (a grouping put
     // in front of the present sort): a sort by the first key alone that keeps
     // ties in the list's order gives the whole order, without sorting again
     // by the others.
     if (FKeys.size() >= 2 && InOrderFrom(1, recordList)) {
-        sortByOneKey(*FKeys.front(), recordList);
+        SortByOneStoredKey(*FKeys.front(), recordList);
         return true;
     }
     // In record order the keys are read in memory order, and the pairs of
@@ -767,7 +527,7 @@ bool TkvRecordComparer::SortFast(std::vector<int> &recordList) const
     if (!std::is_sorted(records.begin(), records.end()))
         std::sort(records.begin(), records.end());
     for (auto key = FKeys.rbegin(); key != FKeys.rend(); ++key)
-        sortByOneKey(**key, records);
+        SortByOneStoredKey(**key, records);
     recordList.swap(records);
     return true;
 }

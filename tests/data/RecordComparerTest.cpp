@@ -2,11 +2,14 @@
 
 #include "core/VariantCompare.h"
 #include "data/DataStorage.h"
+#include "data/StoredKeySort.h"
 #include "data/ValueTypesHeld.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
+#include <limits>
 #include <numeric>
 #include <random>
 
@@ -281,48 +284,80 @@ TEST(RecordComparer, SeveralStoredKeysAgreeWithTheGeneralComparison)
             }
 }
 
-// Long lists of amounts that differ in every byte take the radix passes:
-// the order must stay that of the general comparison.
+// Long lists of amounts take the radix passes: as whole cents in narrow
+// pairs, as whole cents too far apart for them, and as the doubles' own bits
+// when one amount is no whole number of cents. The order must stay that of
+// the general comparison.
 TEST(RecordComparer, LongListsOfVaryingAmountsAgreeWithTheGeneralComparison)
 {
-    std::mt19937 random(5);
-    Ledger ledger;
-    const char *items[] = {"餐饮", "工资", "", "a"};
-    for (int i = 0; i < 70000; ++i) {
-        const int pick = int(random() % 40);
-        if (pick == 0)
-            ledger.Add(Variant::null(), items[random() % 4]);
-        else if (pick == 1)
-            ledger.storage.AppendRecord(); // never written
-        else if (pick == 2)
-            ledger.Add(random() % 2 ? 0.0 : -0.0, items[random() % 4]);
-        else if (pick < 8)
-            ledger.Add(12.5, items[random() % 4]); // many equal amounts
-        else
-            ledger.Add(double(std::int64_t(random() % 2000000) - 1000000) / 100, items[random() % 4]);
+    enum Amounts { NarrowCents, WideCents, NotAllCents };
+    for (Amounts kind : {NarrowCents, WideCents, NotAllCents}) {
+        SCOPED_TRACE(kind);
+        std::mt19937 random(5);
+        Ledger ledger;
+        const char *items[] = {"餐饮", "工资", "", "a"};
+        for (int i = 0; i < 70000; ++i) {
+            const int pick = int(random() % 40);
+            if (pick == 0)
+                ledger.Add(Variant::null(), items[random() % 4]);
+            else if (pick == 1)
+                ledger.storage.AppendRecord(); // never written
+            else if (pick == 2)
+                ledger.Add(random() % 2 ? 0.0 : -0.0, items[random() % 4]);
+            else if (pick < 8)
+                ledger.Add(12.5, items[random() % 4]); // many equal amounts
+            else if (kind == WideCents && pick < 12)
+                ledger.Add(double(std::int64_t(random() % 2000000) - 1000000) * 1000003 / 100,
+                           items[random() % 4]);
+            else if (kind == NotAllCents && pick < 12)
+                ledger.Add(double(std::int64_t(random() % 2000000) - 1000000) / 100 + 0.001,
+                           items[random() % 4]);
+            else
+                ledger.Add(double(std::int64_t(random() % 2000000) - 1000000) / 100, items[random() % 4]);
+        }
+        std::vector<int> all = ledger.All();
+        std::vector<int> part;
+        for (int r : all)
+            if (r % 3 != 0)
+                part.push_back(r); // a filtered list
+        for (TkvDataSortOrder first : {soAscending, soDescending})
+            for (TkvDataSortOrder second : {soAscending, soDescending})
+                for (const std::vector<int> *list : {&all, &part})
+                    for (bool twoKeys : {false, true}) {
+                        TkvRecordComparer comparer;
+                        if (twoKeys)
+                            comparer.AddKey(first, TkvCompareMode::cmStoredValue)
+                                .LoadStored(ledger.storage, ledger.item, *list);
+                        comparer.AddKey(second, TkvCompareMode::cmStoredValue)
+                            .LoadStored(ledger.storage, ledger.amount, *list);
+                        std::vector<int> fast = *list, general = *list;
+                        std::shuffle(fast.begin(), fast.end(), random);
+                        comparer.Sort(fast);
+                        std::sort(general.begin(), general.end(),
+                                  [&](int a, int b) { return comparer.Compare(a, b) < 0; });
+                        EXPECT_EQ(fast, general);
+                    }
     }
-    std::vector<int> all = ledger.All();
-    std::vector<int> part;
-    for (int r : all)
-        if (r % 3 != 0)
-            part.push_back(r); // a filtered list
-    for (TkvDataSortOrder first : {soAscending, soDescending})
-        for (TkvDataSortOrder second : {soAscending, soDescending})
-            for (const std::vector<int> *list : {&all, &part})
-                for (bool twoKeys : {false, true}) {
-                    TkvRecordComparer comparer;
-                    if (twoKeys)
-                        comparer.AddKey(first, TkvCompareMode::cmStoredValue)
-                            .LoadStored(ledger.storage, ledger.item, *list);
-                    comparer.AddKey(second, TkvCompareMode::cmStoredValue)
-                        .LoadStored(ledger.storage, ledger.amount, *list);
-                    std::vector<int> fast = *list, general = *list;
-                    std::shuffle(fast.begin(), fast.end(), random);
-                    comparer.Sort(fast);
-                    std::sort(general.begin(), general.end(),
-                              [&](int a, int b) { return comparer.Compare(a, b) < 0; });
-                    EXPECT_EQ(fast, general);
-                }
+}
+
+// Whole cents are what a typed or imported amount with two decimals reads
+// as; a sum that rounded, more decimals, Infinity and NaN are not.
+TEST(RecordComparer, WholeCentsAreTheDoublesOfTwoDecimals)
+{
+    std::int64_t cents = 0;
+    EXPECT_TRUE(WholeCents(0.29, cents));
+    EXPECT_EQ(cents, 29);
+    EXPECT_TRUE(WholeCents(-1234.56, cents));
+    EXPECT_EQ(cents, -123456);
+    EXPECT_TRUE(WholeCents(-0.0, cents));
+    EXPECT_EQ(cents, 0);
+    EXPECT_TRUE(WholeCents(std::strtod("99999999999.99", nullptr), cents));
+    EXPECT_EQ(cents, 9999999999999);
+    EXPECT_FALSE(WholeCents(1.1 + 2.2, cents)); // 3.3000000000000003
+    EXPECT_FALSE(WholeCents(0.125, cents));
+    EXPECT_FALSE(WholeCents(1e13, cents));
+    EXPECT_FALSE(WholeCents(std::numeric_limits<double>::infinity(), cents));
+    EXPECT_FALSE(WholeCents(std::numeric_limits<double>::quiet_NaN(), cents));
 }
 
 // Short texts (every one within a key's prefix) are ordered by their

@@ -1,0 +1,368 @@
+#include "data/StoredKeySort.h"
+
+#include "data/FewValuesSort.h"
+#include "data/RecordComparer.h"
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <limits>
+#include <memory>
+#include <string_view>
+
+namespace kestrum {
+
+namespace {
+
+//! A key and its record (a position in the list being sorted). Packed to
+//! 12 bytes: a list of ten million pairs, and the radix sort's second buffer
+//! of as many, are a quarter smaller than padded to 16.
+struct __attribute__((packed, aligned(4))) WideSlot {
+    std::uint64_t key;
+    std::uint32_t record;
+};
+static_assert(sizeof(WideSlot) == 12);
+
+//! The same when every key lies within 2^32 of the least: amounts in cents,
+//! dates, counts. Two thirds of the memory, and fewer bytes to pass over.
+struct NarrowSlot {
+    std::uint32_t key;
+    std::uint32_t record;
+};
+static_assert(sizeof(NarrowSlot) == 8);
+
+using ByteCounts = std::array<std::size_t, 256>;
+
+//! Flips a two's complement number into an unsigned one of the same order.
+constexpr std::uint64_t SignBit = 0x8000000000000000ull;
+
+//! One pass of a radix sort: stable by the byte `shift` bits up of `field`,
+//! from `from` into `to`.
+template <typename Slot, typename Field>
+void radixPass(const Slot *from, Slot *to, std::size_t n, ByteCounts count, int shift, Field field)
+{
+    std::size_t start = 0;
+    for (std::size_t &c : count) {
+        const std::size_t size = c;
+        c = start;
+        start += size;
+    }
+    for (const Slot *slot = from; slot != from + n; ++slot)
+        to[count[(field(*slot) >> shift) & 0xff]++] = *slot;
+}
+
+//! From this many pairs on, a radix pass per varying byte costs less than
+//! sorting by comparison however many bytes vary (amounts vary in all of
+//! theirs): comparisons grow with log2 of the count, past 16 per entry here.
+constexpr std::size_t RadixAlways = std::size_t(1) << 16;
+
+//! Sorts `n` pairs by key, then record, using `spare` (room for as many) as
+//! the radix passes' second buffer; gives where the sorted pairs are. A
+//! column of few distinct values, or strings with a common start, has few
+//! bytes that tell keys apart: a radix sort a byte at a time over just those
+//! bytes (and the record's, when the pairs are not in record order yet) is
+//! the fastest then; short lists of keys that differ in many bytes are
+//! sorted by comparison.
+template <typename Slot> Slot *sortSlots(Slot *pairs, Slot *spare, std::size_t n)
+{
+    constexpr int KeyBytes = int(sizeof(Slot::key));
+    const auto byKeyThenRecord = [](const Slot &a, const Slot &b) {
+        return a.key < b.key || (a.key == b.key && a.record < b.record);
+    };
+    if (n < 2)
+        return pairs;
+    std::array<ByteCounts, KeyBytes> keyCounts{};
+    for (const Slot *slot = pairs; slot != pairs + n; ++slot) {
+        const std::uint64_t key = slot->key;
+        for (int b = 0; b < KeyBytes; ++b)
+            ++keyCounts[std::size_t(b)][(key >> (8 * b)) & 0xff];
+    }
+    std::vector<int> varying;
+    for (int b = 0; b < KeyBytes; ++b)
+        if (keyCounts[std::size_t(b)][(std::uint64_t(pairs[0].key) >> (8 * b)) & 0xff] != n)
+            varying.push_back(b);
+    if (n < 256 || (varying.size() > 5 && n < RadixAlways)) {
+        QuickSortRecords(pairs, std::ptrdiff_t(n), byKeyThenRecord);
+        return pairs;
+    }
+    Slot *from = pairs, *to = spare;
+    const bool recordOrder =
+        std::is_sorted(pairs, pairs + n, [](const Slot &a, const Slot &b) { return a.record < b.record; });
+    if (!recordOrder) {
+        std::array<ByteCounts, 4> recordCounts{};
+        for (const Slot *slot = pairs; slot != pairs + n; ++slot)
+            for (int b = 0; b < 4; ++b)
+                ++recordCounts[std::size_t(b)][(slot->record >> (8 * b)) & 0xff];
+        for (int b = 0; b < 4; ++b)
+            if (recordCounts[std::size_t(b)][(pairs[0].record >> (8 * b)) & 0xff] != n) {
+                radixPass(from, to, n, recordCounts[std::size_t(b)], 8 * b,
+                          [](const Slot &slot) { return std::uint64_t(slot.record); });
+                std::swap(from, to);
+            }
+    }
+    for (int b : varying) {
+        radixPass(from, to, n, keyCounts[std::size_t(b)], 8 * b,
+                  [](const Slot &slot) { return std::uint64_t(slot.key); });
+        std::swap(from, to);
+    }
+    return from;
+}
+
+//! Sorts the pairs of a vector in place (see sortSlots).
+void sortWideSlots(std::vector<WideSlot> &pairs)
+{
+    const auto spare = std::make_unique_for_overwrite<WideSlot[]>(pairs.size());
+    const WideSlot *sorted = sortSlots(pairs.data(), spare.get(), pairs.size());
+    if (sorted != pairs.data())
+        std::copy(sorted, sorted + pairs.size(), pairs.begin());
+}
+//! The 8 bytes (or 4 UTF-16 units) of a string from `offset` on, big-endian,
+//! zero-padded.
+std::uint64_t prefixOf(std::string_view text, std::size_t offset = 0)
+{
+    std::uint64_t prefix = 0;
+    for (std::size_t i = offset; i < offset + 8; ++i)
+        prefix = (prefix << 8) | (i < text.size() ? std::uint8_t(text[i]) : 0u);
+    return prefix;
+}
+
+std::uint64_t prefixOf(std::u16string_view text, std::size_t offset = 0)
+{
+    std::uint64_t prefix = 0;
+    for (std::size_t i = offset; i < offset + 4; ++i)
+        prefix = (prefix << 16) | (i < text.size() ? std::uint16_t(text[i]) : 0u);
+    return prefix;
+}
+
+//! Past this many leading units held equal, a run is sorted by comparing
+//! whole strings: each deeper step costs a pass over the run.
+constexpr std::size_t DeepestPrefix = 64;
+//! Runs this short are sorted by comparing whole strings.
+constexpr std::size_t ShortRun = 32;
+
+//! Orders the entries of a string key after their prefixes of `offset` plus
+//! one key's units: within a run of one prefix the next units decide, taken
+//! as the key of a further radix sort (item names often share their first
+//! bytes: "expense 1", "expense 2"), unless the prefix held every one of
+//! them whole (all of one length no longer than it). A pair's `record` is a
+//! position in `records`; runs are in position order, and each step keeps
+//! ties in it.
+template <typename View>
+void sortRunsOfOnePrefix(std::vector<WideSlot> &pairs, const std::vector<View> &texts,
+                         const std::vector<int> &records, bool descending, std::size_t offset = 0)
+{
+    constexpr std::size_t Whole = 8 / sizeof(typename View::value_type);
+    const std::size_t held = offset + Whole;
+    const auto text = [&](const WideSlot &slot) -> const View & {
+        return texts[std::size_t(records[slot.record])];
+    };
+    std::vector<WideSlot> run;
+    std::size_t begin = 0;
+    while (begin < pairs.size()) {
+        std::size_t end = begin + 1;
+        const std::size_t size = text(pairs[begin]).size();
+        bool oneLength = true;
+        bool longer = size > held;
+        while (end < pairs.size() && pairs[end].key == pairs[begin].key) {
+            const std::size_t other = text(pairs[end]).size();
+            oneLength = oneLength && other == size;
+            longer = longer || other > held;
+            ++end;
+        }
+        const auto first = pairs.begin() + std::ptrdiff_t(begin);
+        const auto last = pairs.begin() + std::ptrdiff_t(end);
+        begin = end;
+        if (last - first < 2 || (oneLength && !longer))
+            continue; // one entry, or every string held whole: equal
+        if (!longer || std::size_t(last - first) <= ShortRun || held >= DeepestPrefix) {
+            // The run is in position order: a stable sort keeps it among equal strings.
+            std::stable_sort(first, last, [&](const WideSlot &a, const WideSlot &b) {
+                const int c = text(a).compare(text(b));
+                return descending ? c > 0 : c < 0;
+            });
+            continue;
+        }
+        run.assign(first, last);
+        for (WideSlot &slot : run) {
+            const std::uint64_t bits = prefixOf(text(slot), held);
+            slot.key = descending ? ~bits : bits;
+        }
+        sortWideSlots(run);
+        sortRunsOfOnePrefix(run, texts, records, descending, held);
+        std::copy(run.begin(), run.end(), first);
+    }
+}
+
+//! The least and the greatest of `bitsOf` over the present records.
+template <typename BitsOf>
+void bitsRange(const std::vector<int> &records, const std::vector<std::uint32_t> &present, BitsOf bitsOf,
+               std::uint64_t &least, std::uint64_t &greatest)
+{
+    least = std::numeric_limits<std::uint64_t>::max();
+    greatest = 0;
+    for (std::uint32_t position : present) {
+        const std::uint64_t bits = bitsOf(records[position]);
+        least = std::min(least, bits);
+        greatest = std::max(greatest, bits);
+    }
+}
+
+//! Sorts the present records (positions in `records`) by `bitsOf(record)`,
+//! already turned for the key's direction and lying from `least` to
+//! `greatest`, and appends them in order to `sorted`. Keys that all lie
+//! within 2^32 of the least travel as narrow pairs.
+template <typename BitsOf>
+void sortByBits(const std::vector<int> &records, const std::vector<std::uint32_t> &present, BitsOf bitsOf,
+                std::uint64_t least, std::uint64_t greatest, std::vector<int> &sorted)
+{
+    const std::size_t n = present.size();
+    if (n == 0)
+        return;
+    const auto sortAndAppend = [&](auto slotType) {
+        using Slot = decltype(slotType);
+        const auto pairs = std::make_unique_for_overwrite<Slot[]>(n);
+        for (std::size_t i = 0; i < n; ++i) {
+            const std::uint32_t position = present[i];
+            pairs[i] = Slot{decltype(Slot::key)(bitsOf(records[position]) - least), position};
+        }
+        const auto spare = std::make_unique_for_overwrite<Slot[]>(n);
+        const Slot *ordered = sortSlots(pairs.get(), spare.get(), n);
+        for (std::size_t i = 0; i < n; ++i)
+            sorted.push_back(records[ordered[i].record]);
+    };
+    if (greatest - least <= std::numeric_limits<std::uint32_t>::max())
+        sortAndAppend(NarrowSlot{});
+    else
+        sortAndAppend(WideSlot{});
+}
+
+//! The same for text: pairs of each string's first bytes, then runs of
+//! equal first bytes by the rest of their text.
+template <typename View>
+void sortTexts(const std::vector<int> &records, const std::vector<std::uint32_t> &present,
+               const std::vector<View> &texts, bool descending, std::vector<int> &sorted)
+{
+    // Texts no longer than a key's prefix and free of zero units are told
+    // apart by their prefixes alone: their runs need no second look, which
+    // would read every text again out of the storage's order.
+    constexpr std::size_t Whole = 8 / sizeof(typename View::value_type);
+    bool heldWhole = true;
+    std::vector<WideSlot> pairs;
+    pairs.reserve(present.size());
+    for (std::uint32_t position : present) {
+        const View text = texts[std::size_t(records[position])];
+        const std::uint64_t bits = prefixOf(text);
+        heldWhole =
+            heldWhole && text.size() <= Whole && text.find(typename View::value_type(0)) == View::npos;
+        pairs.push_back({descending ? ~bits : bits, position});
+    }
+    sortWideSlots(pairs);
+    if (!heldWhole)
+        sortRunsOfOnePrefix(pairs, texts, records, descending);
+    for (const WideSlot &slot : pairs)
+        sorted.push_back(records[slot.record]);
+}
+
+} // namespace
+
+bool WholeCents(double value, std::int64_t &cents)
+{
+    // Below 10^13 a value times 100 is off by far less than half a cent, so
+    // the nearest whole number is the value's cents if it has any; the
+    // division back, correctly rounded, tells whether it has. NaN fails the
+    // bound.
+    if (!(std::fabs(value) < 1e13))
+        return false;
+    // Adding and taking away 1.5 * 2^52 rounds to a whole number without a
+    // call into the maths library: this runs once per record of a sort.
+    constexpr double Rounder = 6755399441055744.0;
+    const double whole = (value * 100 + Rounder) - Rounder;
+    cents = std::int64_t(whole);
+    return whole / 100 == value;
+}
+
+bool SortsByStoredBits(const TkvSortKey &key)
+{
+    const auto column = key.ColumnKind();
+    return key.Mode() == TkvCompareMode::cmStoredValue && !key.HasHandler() &&
+           (column == TkvSortKey::Column::Integer || column == TkvSortKey::Column::Real ||
+            column == TkvSortKey::Column::Bytes || column == TkvSortKey::Column::Units);
+}
+
+void SortByOneStoredKey(const TkvSortKey &key, std::vector<int> &records)
+{
+    if (SortByFewValues(key, records))
+        return;
+    const auto column = key.ColumnKind();
+    const bool descending = key.Descending();
+    const auto &states = key.States();
+
+    std::vector<std::uint32_t> absent;  // positions of records without a value
+    std::vector<std::uint32_t> present; // and of the others
+    present.reserve(records.size());
+    for (std::size_t position = 0; position < records.size(); ++position)
+        (states[records[position]] == vsPresent ? present : absent).push_back(std::uint32_t(position));
+    std::stable_sort(absent.begin(), absent.end(), [&](std::uint32_t a, std::uint32_t b) {
+        const std::uint8_t stateA = states[records[a]], stateB = states[records[b]];
+        return descending ? stateA > stateB : stateA < stateB;
+    });
+
+    std::vector<int> sorted;
+    sorted.reserve(records.size());
+    if (!descending)
+        for (std::uint32_t position : absent)
+            sorted.push_back(records[position]);
+    const auto turned = [descending](std::uint64_t bits) { return descending ? ~bits : bits; };
+    switch (column) {
+    case TkvSortKey::Column::Integer: {
+        const auto &integers = key.Integers();
+        const auto bitsOf = [&](int r) { return turned(std::uint64_t(integers[r]) ^ SignBit); };
+        std::uint64_t least = 0, greatest = 0;
+        bitsRange(records, present, bitsOf, least, greatest);
+        sortByBits(records, present, bitsOf, least, greatest, sorted);
+        break;
+    }
+    case TkvSortKey::Column::Real: {
+        // Amounts in whole cents differ in three or four bytes where their
+        // doubles differ in all eight: sorted as cents they take half the
+        // radix passes or fewer, in narrow pairs.
+        const auto &reals = key.Reals();
+        const auto centsBits = [&](int r) {
+            std::int64_t cents = 0;
+            WholeCents(reals[r], cents);
+            return turned(std::uint64_t(cents) ^ SignBit);
+        };
+        std::uint64_t least = std::numeric_limits<std::uint64_t>::max(), greatest = 0;
+        bool allCents = true;
+        for (std::size_t i = 0; i < present.size() && allCents; ++i) {
+            std::int64_t cents = 0;
+            allCents = WholeCents(reals[records[present[i]]], cents);
+            const std::uint64_t bits = turned(std::uint64_t(cents) ^ SignBit);
+            least = std::min(least, bits);
+            greatest = std::max(greatest, bits);
+        }
+        if (allCents) {
+            sortByBits(records, present, centsBits, least, greatest, sorted);
+        } else {
+            // Doubles of other kinds differ in their every byte: the pairs
+            // are wide whatever their range.
+            sortByBits(
+                records, present, [&](int r) { return turned(OrderedDoubleBits(reals[r])); }, 0,
+                std::numeric_limits<std::uint64_t>::max(), sorted);
+        }
+        break;
+    }
+    case TkvSortKey::Column::Bytes:
+        sortTexts(records, present, key.Bytes(), descending, sorted);
+        break;
+    default:
+        sortTexts(records, present, key.Units(), descending, sorted);
+        break;
+    }
+    if (descending)
+        for (std::uint32_t position : absent)
+            sorted.push_back(records[position]);
+    records.swap(sorted);
+}
+
+} // namespace kestrum
