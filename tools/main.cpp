@@ -9,6 +9,7 @@
 #include "ledger/LedgerLocation.h"
 
 #include "core/Errors.h"
+#include "core/HugePages.h"
 #include "db/SqliteDriver.h"
 
 #include <QDate>
@@ -203,6 +204,7 @@ int Where()
 
 int main(int argc, char **argv)
 {
+    RestartWithHugePages(argv);
     if (argc < 2)
         return Usage();
     const char *command = argv[1];

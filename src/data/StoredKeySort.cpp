@@ -207,12 +207,14 @@ void bitsRange(const std::vector<int> &records, const std::vector<std::uint32_t>
     }
 }
 
-//! Sorts the present records (positions in `records`) by `bitsOf(record)`,
-//! already turned for the key's direction and lying from `least` to
-//! `greatest`, and appends them in order to `sorted`. Keys that all lie
-//! within 2^32 of the least travel as narrow pairs.
+//! Sorts the present records (positions in `records`, released once read)
+//! by `bitsOf(record)`, already turned for the key's direction and lying
+//! from `least` to `greatest`, and appends them in order to `sorted`. Keys
+//! that all lie within 2^32 of the least travel as narrow pairs. Each buffer
+//! goes as soon as it is read, so that a sort of millions of records holds
+//! no more of them at once than it must.
 template <typename BitsOf>
-void sortByBits(const std::vector<int> &records, const std::vector<std::uint32_t> &present, BitsOf bitsOf,
+void sortByBits(const std::vector<int> &records, std::vector<std::uint32_t> &present, BitsOf bitsOf,
                 std::uint64_t least, std::uint64_t greatest, std::vector<int> &sorted)
 {
     const std::size_t n = present.size();
@@ -220,13 +222,16 @@ void sortByBits(const std::vector<int> &records, const std::vector<std::uint32_t
         return;
     const auto sortAndAppend = [&](auto slotType) {
         using Slot = decltype(slotType);
-        const auto pairs = std::make_unique_for_overwrite<Slot[]>(n);
+        auto pairs = std::make_unique_for_overwrite<Slot[]>(n);
         for (std::size_t i = 0; i < n; ++i) {
             const std::uint32_t position = present[i];
             pairs[i] = Slot{decltype(Slot::key)(bitsOf(records[position]) - least), position};
         }
-        const auto spare = std::make_unique_for_overwrite<Slot[]>(n);
+        std::vector<std::uint32_t>().swap(present);
+        auto spare = std::make_unique_for_overwrite<Slot[]>(n);
         const Slot *ordered = sortSlots(pairs.get(), spare.get(), n);
+        (ordered == pairs.get() ? spare : pairs).reset();
+        sorted.reserve(records.size());
         for (std::size_t i = 0; i < n; ++i)
             sorted.push_back(records[ordered[i].record]);
     };
@@ -239,7 +244,7 @@ void sortByBits(const std::vector<int> &records, const std::vector<std::uint32_t
 //! The same for text: pairs of each string's first bytes, then runs of
 //! equal first bytes by the rest of their text.
 template <typename View>
-void sortTexts(const std::vector<int> &records, const std::vector<std::uint32_t> &present,
+void sortTexts(const std::vector<int> &records, std::vector<std::uint32_t> &present,
                const std::vector<View> &texts, bool descending, std::vector<int> &sorted)
 {
     // Texts no longer than a key's prefix and free of zero units are told
@@ -256,9 +261,11 @@ void sortTexts(const std::vector<int> &records, const std::vector<std::uint32_t>
             heldWhole && text.size() <= Whole && text.find(typename View::value_type(0)) == View::npos;
         pairs.push_back({descending ? ~bits : bits, position});
     }
+    std::vector<std::uint32_t>().swap(present);
     sortWideSlots(pairs);
     if (!heldWhole)
         sortRunsOfOnePrefix(pairs, texts, records, descending);
+    sorted.reserve(records.size());
     for (const WideSlot &slot : pairs)
         sorted.push_back(records[slot.record]);
 }
@@ -307,8 +314,7 @@ void SortByOneStoredKey(const TkvSortKey &key, std::vector<int> &records)
         return descending ? stateA > stateB : stateA < stateB;
     });
 
-    std::vector<int> sorted;
-    sorted.reserve(records.size());
+    std::vector<int> sorted; // reserved once the pairs are sorted
     if (!descending)
         for (std::uint32_t position : absent)
             sorted.push_back(records[position]);
