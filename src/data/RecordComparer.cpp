@@ -523,11 +523,28 @@ bool TkvRecordComparer::SortFast(std::vector<int> &recordList) const
     }
     // In record order the keys are read in memory order, and the pairs of
     // the first pass need no radix passes over their positions.
-    std::vector<int> records = InRecordOrder(recordList, FKeys.front()->States().size());
-    if (!std::is_sorted(records.begin(), records.end()))
-        std::sort(records.begin(), records.end());
-    for (auto key = FKeys.rbegin(); key != FKeys.rend(); ++key)
-        SortByOneStoredKey(**key, records);
+    // A list in record order already is sorted where it lies rather than
+    // copied: a second list of millions of records at the sort's peak.
+    const bool inRecordOrder = std::is_sorted(recordList.begin(), recordList.end());
+    std::vector<int> records;
+    if (inRecordOrder) {
+        records.swap(recordList);
+    } else {
+        records = InRecordOrder(recordList, FKeys.front()->States().size());
+        if (!std::is_sorted(records.begin(), records.end()))
+            std::sort(records.begin(), records.end());
+    }
+    try {
+        for (auto key = FKeys.rbegin(); key != FKeys.rend(); ++key)
+            SortByOneStoredKey(**key, records);
+    } catch (...) {
+        // Out of memory: the list goes back as it came.
+        if (inRecordOrder) {
+            std::sort(records.begin(), records.end());
+            recordList.swap(records);
+        }
+        throw;
+    }
     recordList.swap(records);
     return true;
 }
