@@ -6,8 +6,6 @@
 
 #include <QDate>
 
-#include <sqlite3.h>
-
 #include <algorithm>
 #include <cmath>
 
@@ -43,7 +41,7 @@ bool AppendIsoDate(std::string &out, std::string_view stored, bool withTime, boo
 //! negative), in whole cents; false for an amount that is no number.
 bool AppendSignedCents(std::string &out, const TExportRow &row, TExportLosses &losses)
 {
-    const bool number = row.AmountType == SQLITE_INTEGER || row.AmountType == SQLITE_FLOAT;
+    const bool number = row.AmountType == TDbValueType::Integer || row.AmountType == TDbValueType::Real;
     // Beyond this the cents no longer fit a 64-bit count.
     if (!number || !std::isfinite(row.Amount) || std::fabs(row.Amount) >= 9e16) {
         ++losses.NonNumberAmounts;
@@ -93,7 +91,7 @@ bool AppendQifLine(std::string &out, char field, std::string_view text)
 
 bool AppendQif(std::string &out, const TExportRow &row, TExportLosses &losses)
 {
-    if (row.AmountType == SQLITE_NULL || row.Date.empty()) {
+    if (row.AmountType == TDbValueType::Null || row.Date.empty()) {
         ++losses.IncompleteRows;
         return false;
     }
@@ -128,7 +126,7 @@ bool AppendQif(std::string &out, const TExportRow &row, TExportLosses &losses)
 
 bool AppendCsvEnglish(std::string &out, const TExportRow &row, TExportLosses &losses)
 {
-    if (row.AmountType == SQLITE_NULL || row.Date.empty()) {
+    if (row.AmountType == TDbValueType::Null || row.Date.empty()) {
         ++losses.IncompleteRows;
         return false;
     }
@@ -168,11 +166,10 @@ bool AppendCsvChinese(std::string &out, const TExportRow &row, TExportLosses &lo
 {
     out += row.Kind == ekIncome ? "收入" : "支出";
     out += ',';
-    const bool hasAmount = row.AmountType != SQLITE_NULL;
+    const bool hasAmount = row.AmountType != TDbValueType::Null;
     // Text in the amount column (another program may put it there) is
     // written as it is, not as the 0.00 that it converts to.
-    const bool number = (row.AmountType == SQLITE_INTEGER || row.AmountType == SQLITE_FLOAT) &&
-                        AppendLedgerAmount(out, row.Amount);
+    const bool number = AppendAmountCell(out, row);
     if (hasAmount && !number) {
         AppendCsvText(out, row.AmountText);
         ++losses.NonNumberAmounts;
@@ -196,6 +193,17 @@ bool AppendCsvChinese(std::string &out, const TExportRow &row, TExportLosses &lo
 }
 
 } // namespace
+
+bool AppendAmountCell(std::string &out, const TExportRow &row)
+{
+    if (row.AmountType != TDbValueType::Integer && row.AmountType != TDbValueType::Real)
+        return false;
+    // A server's exact decimal keeps every digit it has.
+    if (row.AmountType == TDbValueType::Real && !row.AmountText.empty() &&
+        AppendDecimalAmount(out, row.AmountText))
+        return true;
+    return AppendLedgerAmount(out, row.Amount);
+}
 
 void AppendCsvText(std::string &out, std::string_view text)
 {

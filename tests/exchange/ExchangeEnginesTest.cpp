@@ -1,0 +1,301 @@
+// Import and export on a ledger file and on a ledger on a PostgreSQL server
+// alike: all or nothing, one undo action, duplicates, exact amounts, what
+// other connections hear, and kestrum-db with either kind of ledger.
+#include "exchange/CsvExporter.h"
+#include "exchange/CsvReader.h"
+#include "exchange/Importer.h"
+#include "ledger/LedgerEngines.h"
+#include "ledger/UndoHistory.h"
+
+#include <QFile>
+#include <QProcess>
+
+#include <algorithm>
+
+#include <gtest/gtest.h>
+#include <quazip/quazipfile.h>
+
+namespace kestrum {
+namespace {
+
+using test::EngineName;
+using test::TEngine;
+
+class ExchangeOnEngine : public test::LedgerOnEngine {
+protected:
+    QString Target() const { return QString::fromStdString(FTarget); }
+    //! The ledger as a user names it on the command line: a file's path, or
+    //! a server's postgresql:// address.
+    QString Address(const std::string &user = "postgres") const
+    {
+        if (!OnServer())
+            return Target();
+        const std::size_t at = FTarget.find("dbname=") + 7;
+        std::string database = FTarget.substr(at, FTarget.find(' ', at) - at);
+        database.erase(std::remove(database.begin(), database.end(), '\''), database.end());
+        std::string uri = test::TPgServer::Shared().Uri(database);
+        uri.replace(uri.find("postgres@"), 9, user + "@");
+        return QString::fromStdString(uri);
+    }
+    QString Path(const char *name) const { return FDir.filePath(name); }
+
+    TImportResult ImportCsv(const QByteArray &text, const TImportOptions &options = {},
+                            const TProgressCallback &progress = {})
+    {
+        TCsvEntrySource source(text);
+        return ImportEntries(Target(), source, options, progress);
+    }
+    //! Amounts as cents (a server's decimals and a file's doubles alike),
+    //! then date, item and remark, income and expense apart.
+    std::string Entries() const
+    {
+        return Rows(
+            "SELECT 'I', round(\"本次进帐\" * 100), \"进帐时间\", \"进帐人\", \"备注\" FROM gain "
+            "UNION ALL SELECT 'E', round(\"消费金额\" * 100), \"消费日期\", \"消费者\", \"备注\" FROM expen "
+            "ORDER BY 1, 3, 4");
+    }
+    std::string Counts() const
+    {
+        return Scalar("SELECT count(*) FROM gain") + "/" + Scalar("SELECT count(*) FROM expen") + "/" +
+               Scalar("SELECT count(*) FROM kestrum_journal_action");
+    }
+    static std::string ReadFile(const QString &path)
+    {
+        QFile file(path);
+        EXPECT_TRUE(file.open(QIODevice::ReadOnly)) << path.toStdString();
+        return file.readAll().toStdString();
+    }
+    //! A date as the engine shows it: a server's timestamps carry the time.
+    std::string Day(const char *day) const { return std::string(day) + " 00:00:00"; }
+};
+
+TEST_P(ExchangeOnEngine, AnImportAddsEveryEntryAsOneActionThatOneUndoTakesBack)
+{
+    Exec("INSERT INTO gain (\"本次进帐\", \"进帐时间\", \"进帐人\") VALUES (1, '2024-01-01 00:00:00', "
+         "'早先')");
+    const TImportResult result = ImportCsv("日期,金额,项目,备注\n2024-01-05,8600,工资,\n"
+                                           "2024-01-06 12:30,-25.5,午饭,食堂\n2024-01-07,-4,面包,\n");
+    ASSERT_EQ(result.Outcome, ioImported);
+    EXPECT_EQ(result.IncomeAdded, 1);
+    EXPECT_EQ(result.ExpenseAdded, 2);
+    EXPECT_EQ(Entries(), "E|2550.0|2024-01-06 12:30:00|午饭|食堂;E|400.0|" + Day("2024-01-07") +
+                             "|面包|-;I|100.0|" + Day("2024-01-01") + "|早先|-;I|860000.0|" +
+                             Day("2024-01-05") + "|工资|-");
+    TUndoHistory history(Db());
+    const auto next = history.NextUndo();
+    ASSERT_TRUE(next.has_value());
+    EXPECT_EQ(next->Label.toStdString(), "导入 3 条纪录");
+    history.Undo();
+    EXPECT_EQ(Scalar("SELECT count(*) FROM gain") + "/" + Scalar("SELECT count(*) FROM expen"), "1/0");
+    // The journal goes on recording the writes that follow.
+    const std::string actions = Scalar("SELECT count(*) FROM kestrum_journal_action");
+    Exec("DELETE FROM gain");
+    EXPECT_NE(Scalar("SELECT count(*) FROM kestrum_journal_action"), actions);
+}
+
+TEST_P(ExchangeOnEngine, EntriesTheLedgerHoldsAreSkippedWhicheverWayTheyCameIn)
+{
+    // Typed in the program, with its time of day: the file's entry is the same one.
+    Exec("INSERT INTO expen (\"消费金额\", \"消费日期\", \"消费者\", \"备注\") "
+         "VALUES (3, '2024-01-05 08:15:00', '咖啡', '星巴克')");
+    const QByteArray file = "日期,金额,项目,备注\n2024-01-05,-3,咖啡,星巴克\n2024-01-06,100,红包,\n"
+                            "2024-01-06,100,红包,\n";
+    TImportResult first = ImportCsv(file);
+    EXPECT_EQ(first.Added(), 2);
+    EXPECT_EQ(first.DuplicatesSkipped, 1);
+    EXPECT_EQ(first.DuplicateLines, std::vector<int>{2});
+    // Read again, every entry has its own row in the ledger now.
+    const TImportResult again = ImportCsv(file);
+    EXPECT_EQ(again.Added(), 0);
+    EXPECT_EQ(again.DuplicatesSkipped, 3);
+    // One the user keeps from the dry run's list comes in all the same.
+    TImportOptions keep;
+    keep.KeptDuplicates = {0};
+    const TImportResult kept = ImportCsv(file, keep);
+    EXPECT_EQ(kept.Added(), 1);
+    EXPECT_EQ(kept.DuplicatesKept, 1);
+    EXPECT_EQ(Scalar("SELECT count(*) FROM expen"), "2");
+}
+
+TEST_P(ExchangeOnEngine, ARefusedFailedOrCancelledImportLeavesTheLedgerAsItWas)
+{
+    ASSERT_EQ(ImportCsv("日期,金额,项目\n2024-01-05,-3,咖啡\n").Added(), 1);
+    const std::string before = Counts();
+    const std::string entries = Entries();
+    // A bad record keeps the whole file out.
+    EXPECT_EQ(ImportCsv("日期,金额,项目\n2024-01-06,5,甲\n2024-2-30,1,乙\n").Outcome, ioRejected);
+    EXPECT_EQ(Counts(), before);
+    // A cancel keeps nothing either.
+    const TImportResult cancelled =
+        ImportCsv("日期,金额,项目\n2024-01-06,5,甲\n", {}, [](double) { return false; });
+    EXPECT_EQ(cancelled.Outcome, ioCancelled);
+    EXPECT_EQ(Counts(), before);
+    // A dry run says what an import would do and keeps nothing.
+    TImportOptions dry;
+    dry.RollBack = true;
+    const TImportResult tried = ImportCsv("日期,金额,项目\n2024-01-05,-3,咖啡\n2024-01-06,5,甲\n", dry);
+    EXPECT_EQ(tried.Added(), 1);
+    EXPECT_EQ(tried.DuplicatesSkipped, 1);
+    EXPECT_EQ(Counts(), before);
+    EXPECT_EQ(Entries(), entries);
+    if (OnServer()) {
+        // An amount past what the server's decimals hold fails the whole file,
+        // however many rows went in before it.
+        EXPECT_THROW(ImportCsv("\xEF\xBB\xBF类型,金额,日期,项目,备注\r\n收入,5.00,2024-01-06,甲,\r\n"
+                               "支出,1000000000000000,2024-01-07,乙,\r\n"),
+                     Exception);
+        EXPECT_EQ(Counts(), before);
+        EXPECT_EQ(Entries(), entries);
+    }
+    // Nothing held the ledger: the next import goes in.
+    EXPECT_EQ(ImportCsv("日期,金额,项目\n2024-01-08,5,丙\n").Added(), 1);
+}
+
+TEST_P(ExchangeOnEngine, AmountsComeInAndGoOutWithEveryDigitTheLedgerHolds)
+{
+    // Cents past what a double tells apart, from the ledger's own export.
+    ASSERT_EQ(
+        ImportCsv("\xEF\xBB\xBF类型,金额,日期,项目,备注\r\n收入,123456789012345.67,2024-01-05,大额,\r\n")
+            .Added(),
+        1);
+    if (OnServer()) {
+        EXPECT_EQ(Scalar("SELECT \"本次进帐\"::text FROM gain"), "123456789012345.6700");
+    }
+    Exec("INSERT INTO gain (\"本次进帐\", \"进帐时间\", \"进帐人\") VALUES "
+         "(123456789012.3456, '2024-01-06 00:00:00', '四位'), (-0.0001, '2024-01-07 00:00:00', '负'), "
+         "(12.5, '2024-01-08 09:30:00', '整分')");
+    const QString csv = Path("out.csv");
+    const TExportResult exported = ExportCsv(Target(), csv);
+    EXPECT_EQ(exported.IncomeRows, 4);
+    EXPECT_EQ(ReadFile(csv), "\xEF\xBB\xBF类型,金额,日期,项目,备注\r\n"
+                             "收入,123456789012345.67,2024-01-05,大额,\r\n"
+                             "收入,123456789012.3456,2024-01-06,四位,\r\n"
+                             "收入,-0.0001,2024-01-07,负,\r\n"
+                             "收入,12.50,2024-01-08 09:30:00,整分,\r\n");
+    // The workbook carries the same numbers.
+    const QString xlsx = Path("out.xlsx");
+    TExportOptions workbook;
+    workbook.Format = xfXlsx;
+    ExportCsv(Target(), xlsx, workbook);
+    QuaZipFile part(xlsx, QStringLiteral("xl/worksheets/sheet1.xml"));
+    ASSERT_TRUE(part.open(QIODevice::ReadOnly));
+    const std::string sheet = part.readAll().toStdString();
+    for (const char *amount :
+         {"<v>123456789012345.67</v>", "<v>123456789012.3456</v>", "<v>-0.0001</v>", "<v>12.50</v>"})
+        EXPECT_NE(sheet.find(amount), std::string::npos) << amount;
+    // QIF keeps cents, and says so.
+    TExportOptions qif;
+    qif.Format = xfQif;
+    qif.From = QDate(2024, 1, 6);
+    qif.To = QDate(2024, 1, 7);
+    const TExportResult rounded = ExportCsv(Target(), Path("out.qif"), qif);
+    EXPECT_EQ(rounded.IncomeRows, 2);
+    EXPECT_EQ(rounded.RoundedAmounts, 2);
+    EXPECT_EQ(ReadFile(Path("out.qif")), "!Type:Bank\nD2024-01-06\nT123456789012.35\nL四位\n^\n"
+                                         "D2024-01-07\nT0.00\nL负\n^\n");
+    if (OnServer()) {
+        // A decimal no double holds is still written digit for digit.
+        Exec("UPDATE gain SET \"本次进帐\" = 123456789012345.6789 WHERE \"进帐人\" = '大额'");
+        ExportCsv(Target(), Path("big.csv"));
+        EXPECT_NE(ReadFile(Path("big.csv")).find("收入,123456789012345.6789,2024-01-05,大额,"),
+                  std::string::npos);
+    }
+}
+
+TEST_P(ExchangeOnEngine, TheLedgersOwnExportReadsBackAsTheSameEntries)
+{
+    Exec("INSERT INTO expen (\"消费金额\", \"消费日期\", \"消费者\", \"备注\") VALUES "
+         "(3.3333333333333335, '2024-03-01 00:00:00', '三分', ''), (12.3456, '2024-03-02 10:00:00', '四位', "
+         "NULL)");
+    ASSERT_EQ(ImportCsv("日期,金额,项目,备注\n2024-03-03,-8.8,面包,早饭\n").Added(), 1);
+    const QString csv = Path("ledger.csv");
+    ExportCsv(Target(), csv);
+    // Every entry is in the ledger already, whatever the engine kept of it.
+    std::unique_ptr<TCsvEntrySource> again = TCsvEntrySource::FromFile(csv);
+    const TImportResult repeated = ImportEntries(Target(), *again);
+    EXPECT_EQ(repeated.Added(), 0);
+    EXPECT_EQ(repeated.DuplicatesSkipped, 3);
+    if (OnServer()) {
+        // A quotient between two of the server's decimals is what it keeps.
+        EXPECT_NE(ReadFile(csv).find("支出,3.3333,2024-03-01,三分,\"\""), std::string::npos) << ReadFile(csv);
+    }
+    // A file's export of the quotient is the same entry as the one the server rounded.
+    TCsvEntrySource fromFile(QByteArray("\xEF\xBB\xBF类型,金额,日期,项目,备注\r\n"
+                                        "支出,3.3333333333333335,2024-03-01,三分,\"\"\r\n"
+                                        "支出,12.3456,2024-03-02 10:00:00,四位,\r\n"));
+    const TImportResult same = ImportEntries(Target(), fromFile);
+    EXPECT_EQ(same.Added(), 0);
+    EXPECT_EQ(same.DuplicatesSkipped, 2);
+}
+
+TEST_P(ExchangeOnEngine, OtherConnectionsHearOfAnImport)
+{
+    std::unique_ptr<TDbDriver> other = Connect();
+    other->WatchChanges();
+    other->TakeChanges(0);
+    ASSERT_EQ(ImportCsv("日期,金额,项目\n2024-01-05,-3,咖啡\n2024-01-06,100,红包\n").Added(), 2);
+    std::vector<TDbChange> heard = other->TakeChanges(2000);
+    for (int wait = 0; wait < 10 && heard.size() < (OnServer() ? 2u : 1u); ++wait) {
+        const std::vector<TDbChange> more = other->TakeChanges(200);
+        heard.insert(heard.end(), more.begin(), more.end());
+    }
+    ASSERT_FALSE(heard.empty());
+    if (OnServer()) {
+        // One notice per table, which says to read it again, not one per row.
+        std::vector<std::string> tables;
+        for (const TDbChange &change : heard) {
+            EXPECT_EQ(change.RowId, 0);
+            tables.push_back(change.Table);
+        }
+        std::sort(tables.begin(), tables.end());
+        tables.erase(std::unique(tables.begin(), tables.end()), tables.end());
+        EXPECT_EQ(tables, (std::vector<std::string>{"expen", "gain"}));
+    }
+    EXPECT_EQ(Rows(*other, "SELECT count(*) FROM gain"), "1");
+}
+
+TEST_P(ExchangeOnEngine, KestrumDbImportsIntoAndExportsFromEitherLedger)
+{
+    const QString bank = Path("bank.csv");
+    {
+        QFile file(bank);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("日期,金额,项目\n2024-01-05,-3,咖啡\n2024-01-06,1234567890123.45,红包\n");
+    }
+    const auto run = [](const QStringList &arguments, std::string &out, std::string &err) {
+        QProcess tool;
+        tool.start(QStringLiteral(KESTRUM_DB_TOOL), arguments);
+        EXPECT_TRUE(tool.waitForFinished(60000));
+        out = tool.readAllStandardOutput().toStdString();
+        err = tool.readAllStandardError().toStdString();
+        return tool.exitCode();
+    };
+    std::string out, err;
+    ASSERT_EQ(run({"import", bank, Address()}, out, err), 0) << err;
+    EXPECT_EQ(out, "从CSV（UTF-8，逗号分隔）导入了2条纪录：收入1条，支出1条\n");
+    EXPECT_EQ(run({"import", bank, Address()}, out, err), 0) << err;
+    EXPECT_NE(out.find("跳过了2条账本中已有的纪录（第2、3行）"), std::string::npos) << out;
+    const QString csv = Path("out.csv");
+    ASSERT_EQ(run({"export", "--format", "csv", csv, Address()}, out, err), 0) << err;
+    EXPECT_EQ(out, "exported 2 entries to " + csv.toStdString() + ": 1 income, 1 expense\n");
+    EXPECT_EQ(ReadFile(csv), "\xEF\xBB\xBF类型,金额,日期,项目,备注\r\n"
+                             "收入,1234567890123.45,2024-01-06,红包,\r\n"
+                             "支出,3.00,2024-01-05,咖啡,\r\n");
+    ASSERT_EQ(run({"export", "--format", "csv-en", Path("en.csv"), Address()}, out, err), 0) << err;
+    EXPECT_EQ(ReadFile(Path("en.csv")), "date,amount,category,memo\r\n2024-01-06,1234567890123.45,红包,\r\n"
+                                        "2024-01-05,-3.00,咖啡,\r\n");
+    if (OnServer()) {
+        // A wrong password is refused in words that never repeat it.
+        const std::string wrong = "Geheim-7731";
+        const QString address = Address(std::string(test::TPgServer::PasswordRole) + ":" + wrong);
+        EXPECT_EQ(run({"export", Path("never.csv"), address}, out, err), 1);
+        EXPECT_NE(err, "");
+        EXPECT_EQ(out.find(wrong), std::string::npos);
+        EXPECT_EQ(err.find(wrong), std::string::npos) << err;
+    }
+}
+
+KESTRUM_ON_BOTH_ENGINES(ExchangeOnEngine);
+
+} // namespace
+} // namespace kestrum
