@@ -409,17 +409,22 @@ void TDuplicateMatcher::RememberId(TEntryKind kind, std::int64_t row, const std:
     TState &s = *FState;
     OnLedger(s.Db, "无法记下交易编号", [&] {
         if (!s.Remember) {
-            s.Db.Exec(std::string("CREATE TABLE IF NOT EXISTS ") + TransactionIdTable +
-                      (s.Server ? " (entry_table text NOT NULL, entry_id bigint NOT NULL, "
-                                  "transaction_id text NOT NULL, PRIMARY KEY (entry_table, entry_id))"
-                                : " (entry_table TEXT NOT NULL, entry_id INTEGER NOT NULL, "
-                                  "transaction_id TEXT NOT NULL, PRIMARY KEY (entry_table, entry_id)) "
-                                  "WITHOUT ROWID"));
+            if (!s.HasIdTable)
+                s.Db.Exec(std::string("CREATE TABLE ") + TransactionIdTable +
+                          (s.Server ? " (entry_table text NOT NULL, entry_id bigint NOT NULL, "
+                                      "transaction_id text NOT NULL, PRIMARY KEY (entry_table, entry_id))"
+                                    : " (entry_table TEXT NOT NULL, entry_id INTEGER NOT NULL, "
+                                      "transaction_id TEXT NOT NULL, PRIMARY KEY (entry_table, entry_id)) "
+                                      "WITHOUT ROWID"));
             s.HasIdTable = true;
-            s.Remember = s.Db.Prepare(std::string("INSERT INTO ") + TransactionIdTable +
-                                      " (entry_table, entry_id, transaction_id) VALUES (?1, ?2, ?3) "
-                                      "ON CONFLICT (entry_table, entry_id) DO UPDATE SET "
-                                      "transaction_id = excluded.transaction_id");
+            // A dry run's copy of a file's table has no key to conflict on.
+            s.Remember =
+                s.Db.Prepare(s.Server ? std::string("INSERT INTO ") + TransactionIdTable +
+                                            " (entry_table, entry_id, transaction_id) VALUES (?1, ?2, ?3) "
+                                            "ON CONFLICT (entry_table, entry_id) DO UPDATE SET "
+                                            "transaction_id = excluded.transaction_id"
+                                      : std::string("INSERT OR REPLACE INTO ") + TransactionIdTable +
+                                            " (entry_table, entry_id, transaction_id) VALUES (?1, ?2, ?3)");
         }
         TDbStatement &insert = *s.Remember;
         insert.BindText(1, LedgerTables[kind].Name);
