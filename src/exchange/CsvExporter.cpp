@@ -15,6 +15,7 @@
 #include <cmath>
 #include <memory>
 #include <optional>
+#include <vector>
 
 namespace kestrum {
 
@@ -92,19 +93,26 @@ TExportResult ExportCsv(TDbDriver &db, const QString &csvPath, const TExportOpti
     // server's timestamps take the same text: [From, the day after To).
     const std::string from = options.From.isValid() ? LedgerDateText(options.From, 0) : std::string();
     const std::string until = options.To.isValid() ? LedgerDateText(options.To.addDays(1), 0) : std::string();
-    const char *const dayParameter[2] = {server ? "CAST(?1 AS timestamp)" : "?1",
-                                         server ? "CAST(?2 AS timestamp)" : "?2"};
     std::int64_t total = 0;
     std::unique_ptr<TDbStatement> statements[2];
     for (const TEntryKind kind : {ekIncome, ekExpense}) {
         if (!(kind == ekIncome ? options.Income : options.Expense))
             continue;
         const exchange::TLedgerTable &t = LedgerTables[kind];
+        // Only the bounds there are become parameters: a server must know the
+        // type of every parameter a statement has.
         std::string where;
-        if (!from.empty())
-            where += std::string(" AND \"") + t.Date + "\" >= " + dayParameter[0];
-        if (!until.empty())
-            where += std::string(" AND \"") + t.Date + "\" < " + dayParameter[1];
+        std::vector<const std::string *> bounds;
+        const auto bound = [&](const std::string &day, const char *comparison) {
+            if (day.empty())
+                return;
+            bounds.push_back(&day);
+            const std::string parameter = "?" + std::to_string(bounds.size());
+            where += std::string(" AND \"") + t.Date + "\" " + comparison + " " +
+                     (server ? "CAST(" + parameter + " AS timestamp)" : parameter);
+        };
+        bound(from, ">=");
+        bound(until, "<");
         if (!where.empty())
             where = " WHERE" + where.substr(4);
         // A file sorts entries without a date first; a server is told to.
@@ -112,10 +120,8 @@ TExportResult ExportCsv(TDbDriver &db, const QString &csvPath, const TExportOpti
                                 "\", \"备注\" FROM " + t.Name + where + " ORDER BY \"" + t.Date + "\"" +
                                 (server ? " NULLS FIRST" : "") + ", id";
         const auto bindDays = [&](TDbStatement &statement) {
-            if (!from.empty())
-                statement.BindText(1, from);
-            if (!until.empty())
-                statement.BindText(2, until);
+            for (std::size_t i = 0; i < bounds.size(); ++i)
+                statement.BindText(int(i + 1), *bounds[i]);
         };
         statements[kind] = PrepareOnLedger(db, sql, "这个文件不是账本");
         bindDays(*statements[kind]);

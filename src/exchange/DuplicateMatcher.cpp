@@ -244,7 +244,8 @@ struct TDuplicateMatcher::TState {
     //! A row's key: a file's rowid, which every table has, or a server's id.
     const char *Key() const { return Server ? "id" : "rowid"; }
 
-    void Load(TEntryKind kind, std::int64_t firstDay, std::int64_t lastDay);
+    //! `dated`: whether any entry of the batch has a date (else the days say nothing).
+    void Load(TEntryKind kind, bool dated, std::int64_t firstDay, std::int64_t lastDay);
     int Score(const TCandidate &candidate, const TForeignEntry &entry, const std::vector<std::string> &parts,
               const std::vector<std::string> &itemParts) const;
 };
@@ -268,7 +269,7 @@ TDuplicateMatcher::~TDuplicateMatcher() = default;
 //! Reads the rows of one table dated firstDay to lastDay (and those whose
 //! date is stored in another form, or not at all) and keeps those whose key
 //! a batch entry has.
-void TDuplicateMatcher::TState::Load(TEntryKind kind, std::int64_t firstDay, std::int64_t lastDay)
+void TDuplicateMatcher::TState::Load(TEntryKind kind, bool dated, std::int64_t firstDay, std::int64_t lastDay)
 {
     const exchange::TLedgerTable &t = LedgerTables[kind];
     const std::string date = std::string("t.\"") + t.Date + "\"";
@@ -279,9 +280,12 @@ void TDuplicateMatcher::TState::Load(TEntryKind kind, std::int64_t firstDay, std
         sql += std::string("LEFT JOIN ") + TransactionIdTable + " AS k ON k.entry_table = '" + t.Name +
                "' AND k.entry_id = t." + Key() + " ";
     if (Server)
-        // A server's dates are timestamps: the days compare as such.
-        sql += std::string("WHERE t.") + Key() + " <= ?1 AND ((" + date + " >= CAST(?2 AS timestamp) AND " +
-               date + " < CAST(?3 AS timestamp)) OR " + date + " IS NULL)";
+        // A server's dates are timestamps: the days compare as such, and
+        // a batch without dates asks for the rows without one alone.
+        sql += std::string("WHERE t.") + Key() + " <= ?1 AND (" +
+               (dated ? "(" + date + " >= CAST(?2 AS timestamp) AND " + date + " < CAST(?3 AS timestamp)) OR "
+                      : std::string()) +
+               date + " IS NULL)";
     else
         // Dates the program writes sort as text; the few in another form are
         // read one by one.
@@ -294,8 +298,11 @@ void TDuplicateMatcher::TState::Load(TEntryKind kind, std::int64_t firstDay, std
         std::unique_ptr<TDbStatement> select = Db.Prepare(sql);
         TDbStatement &s = *select;
         s.BindInt64(1, LastRow[kind]);
-        s.BindText(2, from);
-        s.BindText(3, to);
+        if (dated || !Server) {
+            // Days past what an ISO date spells are past every stored one.
+            s.BindText(2, from.empty() && Server ? std::string("-infinity") : from);
+            s.BindText(3, to.empty() && Server ? std::string("infinity") : to);
+        }
         TMatchKey key;
         key.Kind = kind;
         int seconds = 0;
@@ -370,7 +377,7 @@ void TDuplicateMatcher::Match(const std::vector<TForeignEntry> &batch, std::vect
     }
     for (const TEntryKind kind : {ekIncome, ekExpense})
         if (wanted[kind] && s.LastRow[kind] > 0)
-            s.Load(kind, first[kind] == INT64_MAX ? 0 : first[kind],
+            s.Load(kind, first[kind] != INT64_MAX, first[kind] == INT64_MAX ? 0 : first[kind],
                    last[kind] == INT64_MIN ? 0 : last[kind]);
     // Every pair of an entry and a ledger row of its key that may be the
     // same, best first; taken in that order, each side once, so that a row

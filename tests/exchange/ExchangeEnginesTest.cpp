@@ -1,6 +1,7 @@
 // Import and export on a ledger file and on a ledger on a PostgreSQL server
 // alike: all or nothing, one undo action, duplicates, exact amounts, what
 // other connections hear, and kestrum-db with either kind of ledger.
+#include "EntryListSource.h"
 #include "exchange/CsvExporter.h"
 #include "exchange/CsvReader.h"
 #include "exchange/Importer.h"
@@ -292,6 +293,127 @@ TEST_P(ExchangeOnEngine, KestrumDbImportsIntoAndExportsFromEitherLedger)
         EXPECT_NE(err, "");
         EXPECT_EQ(out.find(wrong), std::string::npos);
         EXPECT_EQ(err.find(wrong), std::string::npos) << err;
+    }
+}
+
+TEST_P(ExchangeOnEngine, EntriesTypedInTheProgramOrWithoutAmountOrDateCountAsDuplicates)
+{
+    // The program stores bare dates, fractions of seconds, sums of decimals.
+    Exec("INSERT INTO expen (\"消费金额\", \"消费日期\", \"消费者\", \"备注\") VALUES (0.1 + 0.2, "
+         "'2024-01-05', '糖', NULL)");
+    Exec("INSERT INTO gain (\"本次进帐\", \"进帐时间\", \"进帐人\", \"备注\") VALUES "
+         "(10, '2024-01-06 08:00:00.000', '利息', '')");
+    const TImportResult result =
+        ImportCsv("日期,金额,项目\n2024-01-05,-0.30,糖\n2024-01-06 08:00:00,10,利息\n2024-01-06,10,利息\n");
+    EXPECT_EQ(result.DuplicatesSkipped, 2);
+    EXPECT_EQ(result.Added(), 1);
+    // Another ledger's entries may lack an amount or a date; they come in so, once.
+    TForeignEntry noAmount;
+    noAmount.Kind = ekIncome;
+    noAmount.HasAmount = false;
+    noAmount.Date = QDate(2024, 2, 5);
+    noAmount.Item = "待填";
+    TForeignEntry noDate;
+    noDate.Cents = 250;
+    noDate.HasDate = false;
+    test::TEntryListSource source({noAmount, noDate});
+    EXPECT_EQ(ImportEntries(Target(), source).Added(), 2);
+    EXPECT_EQ(Rows("SELECT round(\"消费金额\" * 100), \"消费日期\", \"消费者\" FROM expen WHERE \"消费日期\" "
+                   "IS NULL"),
+              "250.0|-|-");
+    EXPECT_EQ(Rows("SELECT \"本次进帐\", \"进帐人\" FROM gain WHERE \"本次进帐\" IS NULL"), "-|待填");
+    test::TEntryListSource again({noAmount, noDate});
+    EXPECT_EQ(ImportEntries(Target(), again).DuplicatesSkipped, 2);
+    ExportCsv(Target(), Path("out.csv"));
+    const std::string text = ReadFile(Path("out.csv"));
+    EXPECT_NE(text.find("收入,,2024-02-05,待填,\r\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("支出,2.50,,,\r\n"), std::string::npos) << text;
+}
+
+TEST_P(ExchangeOnEngine, AFaultFoundLateInTheFileLeavesTheLedgerAsItWas)
+{
+    QByteArray file = "日期,金额\n";
+    for (int i = 0; i < 500; ++i)
+        file += "2024-01-05," + QByteArray::number(i + 1) + "\n";
+    file += "2024-01-06,\"7\n";
+    TCsvEntrySource source(file);
+    EXPECT_THROW(ImportEntries(Target(), source), EImportError);
+    EXPECT_EQ(Counts(), "0/0/0");
+    EXPECT_EQ(ImportCsv("日期,金额\n2024-01-05,1\n").Added(), 1);
+}
+
+TEST_P(ExchangeOnEngine, ExportKeepsToItsDaysKindsAndTextsAndStopsWhenAsked)
+{
+    Exec("INSERT INTO gain (\"本次进帐\", \"进帐时间\", \"进帐人\", \"备注\") VALUES "
+         "(1, '2024-01-31 23:59:59', '', 'a,\"b\"'), (2, '2024-02-01 00:00:00', '工资', ''), "
+         "(3, '2024-02-29 18:00:00', '工资', NULL), (4, '2024-03-01 00:00:00', NULL, '\"\"')");
+    Exec("INSERT INTO expen (\"消费金额\", \"消费日期\", \"消费者\", \"备注\") VALUES "
+         "(5, '2024-02-10 00:00:00', '=1+1', ' x'), (12.3, '2024-02-11 12:30:00', '午饭, 二人', "
+         "'说\"好\"的\n两行')");
+    TExportOptions february;
+    february.From = QDate(2024, 2, 1);
+    february.To = QDate(2024, 2, 29);
+    TExportResult result = ExportCsv(Target(), Path("feb.csv"), february);
+    EXPECT_EQ(result.IncomeRows, 2);
+    EXPECT_EQ(result.ExpenseRows, 2);
+    EXPECT_EQ(ReadFile(Path("feb.csv")),
+              "\xEF\xBB\xBF类型,金额,日期,项目,备注\r\n"
+              "收入,2.00,2024-02-01,工资,\"\"\r\n"
+              "收入,3.00,2024-02-29 18:00:00,工资,\r\n"
+              "支出,5.00,2024-02-10,'=1+1,\" x\"\r\n"
+              "支出,12.30,2024-02-11 12:30:00,\"午饭, 二人\",\"说\"\"好\"\"的\n两行\"\r\n");
+    february.Expense = false;
+    february.From = QDate();
+    february.Overwrite = true;
+    result = ExportCsv(Target(), Path("feb.csv"), february);
+    EXPECT_EQ(result.IncomeRows, 3);
+    EXPECT_EQ(result.ExpenseRows, 0);
+    EXPECT_NE(ReadFile(Path("feb.csv")).find("收入,1.00,2024-01-31 23:59:59,\"\",\"a,\"\"b\"\"\"\r\n"),
+              std::string::npos);
+    // Never over a file that is there, and nothing when stopped.
+    {
+        QFile kept(Path("kept.csv"));
+        ASSERT_TRUE(kept.open(QIODevice::WriteOnly));
+        kept.write("mine");
+    }
+    EXPECT_THROW(ExportCsv(Target(), Path("kept.csv")), Exception);
+    EXPECT_EQ(ReadFile(Path("kept.csv")), "mine");
+    QByteArray many = "日期,金额\n";
+    for (int i = 0; i < 3000; ++i)
+        many += "2024-05-01," + QByteArray::number(i + 1) + "\n";
+    ASSERT_EQ(ImportCsv(many).Added(), 3000);
+    const TExportResult cancelled = ExportCsv(Target(), Path("y.csv"), {}, [](double) { return false; });
+    EXPECT_TRUE(cancelled.Cancelled);
+    EXPECT_FALSE(QFile::exists(Path("y.csv")));
+    std::vector<double> seen;
+    ExportCsv(Target(), Path("z.csv"), {}, [&](double fraction) {
+        seen.push_back(fraction);
+        return true;
+    });
+    ASSERT_GE(seen.size(), 2u);
+    EXPECT_TRUE(std::is_sorted(seen.begin(), seen.end()));
+    EXPECT_DOUBLE_EQ(seen.back(), 1.0);
+}
+
+TEST_P(ExchangeOnEngine, ALedgerFileExportedAndImportedExportsTheSameFileAgain)
+{
+    const QString demo = Path("demo.mdb");
+    CreateDemoDatabase(demo, 2023, 2024);
+    const TExportResult exported = ExportCsv(demo, Path("demo.csv"));
+    EXPECT_GT(exported.IncomeRows, 40);
+    const auto source = TCsvEntrySource::FromFile(Path("demo.csv"));
+    const TImportResult imported = ImportEntries(Target(), *source);
+    EXPECT_EQ(imported.IncomeAdded, exported.IncomeRows);
+    EXPECT_EQ(imported.ExpenseAdded, exported.ExpenseRows);
+    ExportCsv(Target(), Path("again.csv"));
+    EXPECT_EQ(ReadFile(Path("again.csv")), ReadFile(Path("demo.csv")));
+    for (const TExportFormat format : {xfCsvEnglish, xfQif}) {
+        TExportOptions options;
+        options.Format = format;
+        options.Overwrite = true;
+        ExportCsv(demo, Path("demo.other"), options);
+        ExportCsv(Target(), Path("again.other"), options);
+        EXPECT_EQ(ReadFile(Path("again.other")), ReadFile(Path("demo.other"))) << int(format);
     }
 }
 
