@@ -5,6 +5,7 @@
 #include "exchange/CsvExporter.h"
 #include "exchange/CsvReader.h"
 #include "exchange/Importer.h"
+#include "exchange/LedgerAmount.h"
 #include "ledger/LedgerEngines.h"
 #include "ledger/UndoHistory.h"
 
@@ -12,6 +13,7 @@
 #include <QProcess>
 
 #include <algorithm>
+#include <cstdlib>
 
 #include <gtest/gtest.h>
 #include <quazip/quazipfile.h>
@@ -414,6 +416,20 @@ TEST_P(ExchangeOnEngine, ALedgerFileExportedAndImportedExportsTheSameFileAgain)
         ExportCsv(demo, Path("demo.other"), options);
         ExportCsv(Target(), Path("again.other"), options);
         EXPECT_EQ(ReadFile(Path("again.other")), ReadFile(Path("demo.other"))) << int(format);
+    }
+}
+
+TEST_P(ExchangeOnEngine, AServerKeepsOfAnAmountWhatTheImportComparesItsRowsBy)
+{
+    if (!OnServer())
+        GTEST_SKIP() << "a file keeps the double itself";
+    for (const double amount : {10.0 / 3, -10.0 / 3, 0.00015, -0.00015, 0.00005, 9.99995, 0.1 + 0.2, 12.3456,
+                                123456789012.34565, 99999999999.99995, 1e-7, 2.5e-5}) {
+        auto stored = Db().Prepare("SELECT CAST(?1 AS numeric(19, 4))::text");
+        stored->BindDouble(1, amount);
+        ASSERT_TRUE(stored->Step());
+        EXPECT_EQ(std::strtod(stored->ColumnText(0).c_str(), nullptr), exchange::ServerAmount(amount))
+            << stored->ColumnText(0);
     }
 }
 
