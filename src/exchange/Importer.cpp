@@ -18,6 +18,9 @@ using namespace exchange;
 
 namespace {
 
+//! The server's advisory lock that imports into one ledger take in turn.
+constexpr std::int64_t ImportLockKey = 0x4B65'7374'7275'6D49; // "KestrumI"
+
 void BindText(TDbStatement &statement, int index, const std::string &text, bool emptyIsText)
 {
     if (text.empty() && !emptyIsText)
@@ -76,9 +79,15 @@ TImportResult ImportEntries(TDbDriver &db, TEntrySource &source, const TImportOp
     }
     TTransaction transaction(db);
     if (server && !options.RollBack)
-        // Other windows on the ledger hear of the import once per table
-        // rather than once per row.
-        OnLedger(db, "无法开始写入账本", [&] { db.Exec("SELECT set_config('kestrum.bulk', 'on', true)"); });
+        OnLedger(db, "无法开始写入账本", [&] {
+            // Other windows on the ledger hear of the import once per table
+            // rather than once per row.
+            db.Exec("SELECT set_config('kestrum.bulk', 'on', true)");
+            // One import at a time, as a file's write lock has it: two
+            // people importing one bank's file at once each see the other's
+            // entries, and so add them once.
+            db.Exec("SELECT pg_advisory_xact_lock(" + std::to_string(ImportLockKey) + ")");
+        });
     // The whole import is one action of the ledger's history: one undo takes
     // it all back, as it came in all at once.
     // Its journal is written in one statement per table at the end rather

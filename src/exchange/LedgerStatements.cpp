@@ -42,8 +42,13 @@ std::unique_ptr<TDbDriver> OpenLedgerTarget(const QString &target, bool write)
     const QByteArray utf8 = target.toUtf8();
     // A server's driver names no address in its failures, so no password
     // can show in them either.
-    if (IsServerTarget(std::string_view(utf8.constData(), std::size_t(utf8.size()))))
-        return std::make_unique<TPgDriver>(utf8.toStdString());
+    if (IsServerTarget(std::string_view(utf8.constData(), std::size_t(utf8.size())))) {
+        auto server = std::make_unique<TPgDriver>(utf8.toStdString());
+        // Another writer's rows are waited for as long as a file's lock
+        // would be; then the import or export fails as busy, not hanging.
+        server->Exec("SET lock_timeout = 5000");
+        return server;
+    }
     sqlite3 *raw = nullptr;
     const int rc = sqlite3_open_v2(utf8.constData(), &raw,
                                    write ? SQLITE_OPEN_READWRITE : SQLITE_OPEN_READONLY, nullptr);

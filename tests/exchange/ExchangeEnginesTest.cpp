@@ -433,6 +433,21 @@ TEST_P(ExchangeOnEngine, AServerKeepsOfAnAmountWhatTheImportComparesItsRowsBy)
     }
 }
 
+TEST_P(ExchangeOnEngine, AnImportWaitsForAnotherImportAndThenGivesUpLeavingTheLedgerAlone)
+{
+    // Two imports of one file at once would each miss the other's entries.
+    std::unique_ptr<TDbDriver> other = Connect();
+    BeginWrite(*other);
+    if (OnServer())
+        other->Exec("SELECT pg_advisory_xact_lock(" + std::to_string(0x4B65'7374'7275'6D49) + ")");
+    else
+        other->Exec("INSERT INTO gain (\"本次进帐\") VALUES (1)");
+    EXPECT_THROW(ImportCsv("日期,金额,项目\n2024-01-05,-3,咖啡\n"), Exception);
+    other->Rollback();
+    EXPECT_EQ(Counts(), "0/0/0");
+    EXPECT_EQ(ImportCsv("日期,金额,项目\n2024-01-05,-3,咖啡\n").Added(), 1);
+}
+
 KESTRUM_ON_BOTH_ENGINES(ExchangeOnEngine);
 
 } // namespace
