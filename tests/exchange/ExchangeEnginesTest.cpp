@@ -448,6 +448,31 @@ TEST_P(ExchangeOnEngine, AnImportWaitsForAnotherImportAndThenGivesUpLeavingTheLe
     EXPECT_EQ(ImportCsv("日期,金额,项目\n2024-01-05,-3,咖啡\n").Added(), 1);
 }
 
+TEST_P(ExchangeOnEngine, TheImportsJournalReadsAsTheTriggersWouldHaveWrittenIt)
+{
+    // The import writes its journal rows itself, one statement per table.
+    ASSERT_EQ(ImportCsv("日期,金额,项目,备注\n2024-01-05,-3,咖啡,\n2024-01-06 08:00,100,红包,\"新年\"\n"
+                        "2024-01-07,0.07,利息,\n")
+                  .Added(),
+              3);
+    const std::string imported = Scalar("SELECT max(id) FROM kestrum_journal_action");
+    Exec("INSERT INTO expen (\"消费金额\", \"消费日期\", \"消费者\") VALUES (3.0, '2024-01-05 00:00:00', "
+         "'咖啡')");
+    Exec("INSERT INTO gain (\"本次进帐\", \"进帐时间\", \"进帐人\", \"备注\") VALUES "
+         "(100.0, '2024-01-06 08:00:00', '红包', '新年')");
+    Exec("INSERT INTO gain (\"本次进帐\", \"进帐时间\", \"进帐人\") VALUES (0.07, '2024-01-07 00:00:00', "
+         "'利息')");
+    const auto journal = [this](const std::string &actions) {
+        return Rows(
+            "SELECT tbl, kind, old_amount, new_amount, new_date, new_item, new_remark FROM kestrum_journal "
+            "WHERE " +
+            actions + " ORDER BY tbl, new_date");
+    };
+    const std::string byImport = journal("action_id = " + imported);
+    EXPECT_EQ(byImport, journal("action_id > " + imported));
+    EXPECT_NE(byImport.find("利息"), std::string::npos) << byImport;
+}
+
 KESTRUM_ON_BOTH_ENGINES(ExchangeOnEngine);
 
 } // namespace
