@@ -202,6 +202,13 @@ TEST_P(ExchangeOnEngine, AmountsComeInAndGoOutWithEveryDigitTheLedgerHolds)
         ExportCsv(Target(), Path("big.csv"));
         EXPECT_NE(ReadFile(Path("big.csv")).find("收入,123456789012345.6789,2024-01-05,大额,"),
                   std::string::npos);
+        // And QIF rounds that decimal to the cent, not the double it reads as.
+        Exec("UPDATE gain SET \"本次进帐\" = 668254256254973.8916 WHERE \"进帐人\" = '大额'");
+        qif.From = QDate(2024, 1, 5);
+        qif.To = QDate(2024, 1, 5);
+        qif.Overwrite = true;
+        EXPECT_EQ(ExportCsv(Target(), Path("out.qif"), qif).RoundedAmounts, 1);
+        EXPECT_EQ(ReadFile(Path("out.qif")), "!Type:Bank\nD2024-01-05\nT668254256254973.89\nL大额\n^\n");
     }
 }
 
