@@ -1,5 +1,6 @@
 #include "ExchangeCommands.h"
 
+#include "db/DbDriver.h"
 #include "exchange/CsvExporter.h"
 #include "exchange/CsvReader.h"
 #include "exchange/ExchangeText.h"
@@ -14,6 +15,7 @@
 #include <QFileInfo>
 
 #include <cstdio>
+#include <optional>
 
 namespace kestrum::tools {
 
@@ -36,9 +38,16 @@ int Failure(const QString &command, const QString &message)
     return 1;
 }
 
+bool OnServer(const QString &ledger)
+{
+    return IsServerTarget(ledger.toStdString());
+}
+
+//! A file that is not there; a server's address is tried when the command
+//! connects (and never printed: it may hold a password).
 bool LedgerMissing(const QString &command, const QString &ledger)
 {
-    if (QFileInfo::exists(ledger))
+    if (OnServer(ledger) || QFileInfo::exists(ledger))
         return false;
     Failure(command, QStringLiteral("no ledger '%1' (make one with: kestrum-db init %1)").arg(ledger));
     return true;
@@ -144,8 +153,8 @@ int RunImport(const QStringList &arguments)
             files += argument;
     }
     if (files.isEmpty() || files.size() > 2)
-        return UsageError(command,
-                          QStringLiteral("give the file to import and, if not Vantorel.mdb, the ledger"));
+        return UsageError(command, QStringLiteral("give the file to import and, if not Vantorel.mdb, the "
+                                                  "ledger (a file or a server's address)"));
     const QString file = files[0];
     const QString ledger = files.size() > 1 ? files[1] : DefaultLedgerPath();
     if (LedgerMissing(command, ledger))
@@ -153,8 +162,11 @@ int RunImport(const QStringList &arguments)
     // Like the program, the import announces that it has the ledger open, so
     // that a restore cannot swap the file while entries go in. Without the
     // side file (a folder it may not write) it goes on, as the program does.
-    TLedgerLock lock(ledger);
-    if (!lock.LockShared() && lock.Busy())
+    // A server's ledger is never swapped under its writers.
+    std::optional<TLedgerLock> lock;
+    if (!OnServer(ledger))
+        lock.emplace(ledger);
+    if (lock && !lock->LockShared() && lock->Busy())
         return Failure(command,
                        QStringLiteral("'%1' is being restored from a backup; nothing imported").arg(ledger));
     try {
@@ -237,8 +249,8 @@ int RunExport(const QStringList &arguments)
         }
     }
     if (files.isEmpty() || files.size() > 2)
-        return UsageError(command,
-                          QStringLiteral("give the file to write and, if not Vantorel.mdb, the ledger"));
+        return UsageError(command, QStringLiteral("give the file to write and, if not Vantorel.mdb, the "
+                                                  "ledger (a file or a server's address)"));
     if (!options.Income && !options.Expense)
         return UsageError(command,
                           QStringLiteral("--income-only and --expense-only leave nothing to export"));

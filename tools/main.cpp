@@ -66,7 +66,8 @@ const TUsageLine UsageLines[] = {
      "--month-first for QIF dates like 3/4/2024; --include-transfers imports the opening "
      "balances and transfers between its accounts that a QIF file or a CSV file with an account column "
      "holds, which are left out otherwise; --item says which field of a QIF, HomeBank or categorised CSV "
-     "file gives the item (the category by default; the others go to the remark)"},
+     "file gives the item (the category by default; the others go to the remark); LEDGER may be a "
+     "server's postgresql:// address"},
     {"export [--from DATE] [--to DATE] [--income-only|--expense-only] [--format csv|csv-en|qif|xlsx] "
      "[--force] "
      "FILE [LEDGER]",
@@ -75,7 +76,7 @@ const TUsageLine UsageLines[] = {
      "a QIF bank account, both for other finance programs, xlsx a spreadsheet workbook; --force replaces a "
      "file that exists, but never "
      "the ledger, a database or a file "
-     "another program has open"},
+     "another program has open; LEDGER may be a server's postgresql:// address"},
 };
 
 int Usage(std::FILE *stream, int code)

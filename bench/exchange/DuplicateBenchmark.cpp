@@ -2,6 +2,7 @@
 // them are there, half are new), next to a plain SQL join that finds rows of
 // the same day and amount through an index on the file's rows.
 #include "BenchLedger.h"
+#include "db/SqliteDriver.h"
 #include "exchange/DuplicateMatcher.h"
 
 #include <QDate>
@@ -68,7 +69,8 @@ void BM_MatchDuplicates(benchmark::State &state)
     std::vector<std::int64_t> rows;
     for (auto _ : state) {
         sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr);
-        TDuplicateMatcher matcher(db);
+        TSqliteDriver ledger(db);
+        TDuplicateMatcher matcher(ledger);
         matcher.Match(entries, rows);
         sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
         int found = 0;

@@ -11,6 +11,7 @@
 #include "app/MainWindow.h"
 #include "core/Utf8.h"
 #include "db/DbQuery.h"
+#include "db/SqliteDriver.h"
 #include "exchange/CsvExporter.h"
 #include "exchange/Importer.h"
 #include "ledger/WriteTarget.h"
@@ -38,32 +39,42 @@ namespace {
 
 //! The first and the last day that hold an entry; invalid dates when the
 //! ledger holds none or cannot be read (the dialog then opens on this year).
-void EntryDays(const QString &ledgerPath, QDate &first, QDate &last)
+//! A file is read on a connection of its own; a server through the
+//! program's, whose timestamps are days as they are.
+void EntryDays(TLedgerData &data, QDate &first, QDate &last)
 {
     first = last = QDate();
+    const auto read = [&](TDbDriver &db, const char *sql) {
+        try {
+            auto statement = db.Prepare(sql);
+            if (statement->Step() && !statement->ColumnIsNull(0)) {
+                first = QDate::fromString(QString::fromStdString(statement->ColumnText(0).substr(0, 10)),
+                                          Qt::ISODate);
+                last = QDate::fromString(QString::fromStdString(statement->ColumnText(1).substr(0, 10)),
+                                         Qt::ISODate);
+            }
+        } catch (const std::exception &) {
+            first = last = QDate();
+        }
+    };
+    if (data.OnServer()) {
+        if (data.ADOConnection1.Connected())
+            read(data.ADOConnection1.Driver(),
+                 "SELECT min(d), max(d) FROM (SELECT 进帐时间 AS d FROM gain UNION ALL "
+                 "SELECT 消费日期 FROM expen) AS days");
+        return;
+    }
     sqlite3 *raw = nullptr;
-    const int rc = sqlite3_open_v2(ledgerPath.toUtf8().constData(), &raw, SQLITE_OPEN_READONLY, nullptr);
+    const int rc =
+        sqlite3_open_v2(data.LedgerPath().toUtf8().constData(), &raw, SQLITE_OPEN_READONLY, nullptr);
     std::unique_ptr<sqlite3, int (*)(sqlite3 *)> db(raw, sqlite3_close);
     if (rc != SQLITE_OK)
         return;
     sqlite3_busy_timeout(raw, 2000);
-    sqlite3_stmt *statement = nullptr;
-    if (sqlite3_prepare_v2(
-            raw,
-            "SELECT min(d), max(d) FROM (SELECT substr(进帐时间, 1, 10) AS d FROM gain "
-            "WHERE typeof(进帐时间) = 'text' UNION ALL SELECT substr(消费日期, 1, 10) FROM expen "
-            "WHERE typeof(消费日期) = 'text')",
-            -1, &statement, nullptr) != SQLITE_OK)
-        return;
-    if (sqlite3_step(statement) == SQLITE_ROW && sqlite3_column_text(statement, 0)) {
-        first = QDate::fromString(
-            QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(statement, 0))),
-            Qt::ISODate);
-        last = QDate::fromString(
-            QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(statement, 1))),
-            Qt::ISODate);
-    }
-    sqlite3_finalize(statement);
+    TSqliteDriver file(raw);
+    read(file, "SELECT min(d), max(d) FROM (SELECT substr(进帐时间, 1, 10) AS d FROM gain "
+               "WHERE typeof(进帐时间) = 'text' UNION ALL SELECT substr(消费日期, 1, 10) FROM expen "
+               "WHERE typeof(消费日期) = 'text')");
 }
 
 //! How many bad lines a message lists before it says "...".
@@ -146,15 +157,14 @@ bool TLedgerExchangeCommands::settlePendingEntries()
 
 QString TLedgerExchangeCommands::ledgerPath() const
 {
-    TDbConnection &connection = FWindow.Data().ADOConnection1;
-    // Both read and write the ledger file itself. A server's address is no
-    // file, and may hold a password, so it is never shown as one.
-    if (FWindow.Data().OnServer())
-        throw Exception("服务器上的账本还不能直接导入或导出：导入和导出读写的是本机的账本文件。"
-                        "可以用“查看备份...”给它写一份本机副本，打开那份副本后导出。");
-    if (!connection.Connected())
+    TLedgerData &data = FWindow.Data();
+    if (!data.ADOConnection1.Connected())
         throw Exception("账本数据库没有打开，无法导入或导出。");
-    return QFileInfo(connection.DataSourceName()).absoluteFilePath();
+    // Both work on a connection of their own: a file's path, or a server's
+    // address (which may hold a password, so it is never shown).
+    if (data.OnServer())
+        return data.LedgerPath();
+    return QFileInfo(data.ADOConnection1.DataSourceName()).absoluteFilePath();
 }
 
 void TLedgerExchangeCommands::reloadPages(int added)
@@ -269,7 +279,7 @@ void TLedgerExchangeCommands::ExportClick()
     TExportRange range(Today(), page ? page->YearEdit->text() : QString(),
                        page ? page->MonthCombo->currentText() : QString());
     QDate first, last;
-    EntryDays(ledger, first, last);
+    EntryDays(FWindow.Data(), first, last);
     range.StartOnEntries(first, last);
     if (!ChooseExportRange(range) || !range.CanExport())
         return;
@@ -279,7 +289,9 @@ void TLedgerExchangeCommands::ExportClick()
     FFolder = QFileInfo(path).absolutePath();
     // The save dialog asked whether to replace an existing file; the ledger,
     // a backup or a file another program has open is never replaced.
-    if (const TWriteTargetCheck target = CheckWriteTarget(path, ledger); !target.Allowed()) {
+    if (const TWriteTargetCheck target =
+            CheckWriteTarget(path, FWindow.Data().OnServer() ? QString() : ledger);
+        !target.Allowed()) {
         ShowErrorBox(&FWindow, target.Message);
         return;
     }

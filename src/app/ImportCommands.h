@@ -57,7 +57,8 @@ public:
 private:
     //! Saves or drops what the pages are editing, as the user answers.
     bool settlePendingEntries();
-    //! The ledger file of the window's connection; raises when it is not open.
+    //! The ledger file of the window's connection, or its server's address
+    //! (never to be shown); raises when it is not open.
     QString ledgerPath() const;
     //! The record sets read the file again; the statistics are told.
     void reloadPages(int added);

@@ -1,6 +1,7 @@
 #include "app/ImportDryRun.h"
 
 #include "core/Errors.h"
+#include "db/DbDriver.h"
 #include "exchange/DuplicateMatcher.h"
 #include "exchange/ExchangeMessages.h"
 
@@ -14,6 +15,17 @@ namespace kestrum {
 
 TImportResult DryRunImport(const QString &ledgerPath, TEntrySource &source, const TProgressCallback &progress)
 {
+    TImportOptions options;
+    options.BadRecords = bpSkip;
+    options.Duplicates = dpSkip;
+    if (IsServerTarget(ledgerPath.toStdString())) {
+        // A server's ledger is shared and may be large: the import runs on
+        // it in a transaction of its own that is rolled back, so that its
+        // own checks (an amount too large for it, a text too long) answer.
+        options.RollBack = true;
+        return ImportEntries(ledgerPath, source, options, progress);
+    }
+
     // The importer works on a database in memory that holds copies of the
     // two tables; the ledger is attached read-only for the copy and detached
     // before the import begins, so nothing here can write the file (nor its
@@ -66,9 +78,6 @@ TImportResult DryRunImport(const QString &ledgerPath, TEntrySource &source, cons
     if ((idsKept && sqlite3_exec(raw, copyIds.c_str(), nullptr, nullptr, nullptr) != SQLITE_OK) ||
         sqlite3_exec(raw, "DETACH DATABASE ledger", nullptr, nullptr, nullptr) != SQLITE_OK)
         fail("无法读取账本");
-    TImportOptions options;
-    options.BadRecords = bpSkip;
-    options.Duplicates = dpSkip;
     return ImportEntries(raw, source, options, progress);
 }
 

@@ -11,7 +11,8 @@
 namespace kestrum {
 
 //! Imports from source into copies of the ledger's tables in memory (the
-//! file is only read). Bad records are passed over and counted, entries the
+//! file is only read), or, for a server's address, into the server's ledger
+//! in a transaction that is rolled back. Bad records are passed over and counted, entries the
 //! ledger holds already are counted as duplicates. Raises what the importer
 //! raises; a cancel through progress gives ioCancelled.
 TImportResult DryRunImport(const QString &ledgerPath, TEntrySource &source,

@@ -1,5 +1,6 @@
 #include "exchange/CsvExporter.h"
 
+#include "db/SqliteDriver.h"
 #include "exchange/ExchangeText.h"
 #include "exchange/LedgerStatements.h"
 #include "exchange/XlsxWriter.h"
@@ -14,6 +15,7 @@
 #include <cmath>
 #include <memory>
 #include <optional>
+#include <vector>
 
 namespace kestrum {
 
@@ -23,70 +25,115 @@ const char *const CsvExportHeader = "类型,金额,日期,项目,备注";
 
 namespace {
 
-std::string_view ColumnText(sqlite3_stmt *statement, int column)
+//! A cell as text: in place for text and dates, in `buffer` for a number;
+//! empty for none.
+std::string_view CellText(const TDbStatement &statement, int column, std::string &buffer)
 {
-    const auto *text = reinterpret_cast<const char *>(sqlite3_column_text(statement, column));
-    return text ? std::string_view(text, std::size_t(sqlite3_column_bytes(statement, column)))
-                : std::string_view();
+    switch (statement.ColumnType(column)) {
+    case TDbValueType::Null:
+        return {};
+    case TDbValueType::Integer:
+    case TDbValueType::Real:
+        buffer = statement.ColumnText(column);
+        return buffer;
+    default:
+        return statement.ColumnBytes(column);
+    }
 }
+
+//! The read transaction an export sees both tables in, unless the caller
+//! has one open; ended however the export ends.
+class TReadTransaction {
+public:
+    explicit TReadTransaction(TDbDriver &db) : FDb(db), FOwn(!db.InTransaction())
+    {
+        if (FOwn)
+            OnLedger(db, "无法读取账本", [&] {
+                db.Exec(LedgerOnServer(db) ? "BEGIN ISOLATION LEVEL REPEATABLE READ READ ONLY" : "BEGIN");
+            });
+    }
+    ~TReadTransaction()
+    {
+        if (!FOwn)
+            return;
+        try {
+            FDb.Commit();
+        } catch (const std::exception &) {
+            // Nothing was written; a broke link has ended the transaction.
+        }
+    }
+
+private:
+    TDbDriver &FDb;
+    bool FOwn;
+};
 
 } // namespace
 
-TExportResult ExportCsv(sqlite3 *db, const QString &csvPath, const TExportOptions &options,
+TExportResult ExportCsv(TDbDriver &db, const QString &csvPath, const TExportOptions &options,
                         const TProgressCallback &progress)
 {
     if (options.From.isValid() && options.To.isValid() && options.From > options.To)
         throw Exception(QStringLiteral("起始日期%1晚于结束日期%2")
                             .arg(options.From.toString(Qt::ISODate), options.To.toString(Qt::ISODate))
                             .toStdString());
+    const bool server = LedgerOnServer(db);
     // Whatever Overwrite says, never over the ledger being read, a database
     // or a file another program has open.
-    const char *ledgerPath = sqlite3_db_filename(db, "main");
+    const char *ledgerPath =
+        server ? nullptr : sqlite3_db_filename(static_cast<TSqliteDriver &>(db).Handle(), "main");
     RequireWriteTarget(csvPath, ledgerPath ? QString::fromUtf8(ledgerPath) : QString());
     if (!options.Overwrite && QFileInfo::exists(csvPath))
         throw Exception(QStringLiteral("文件%1已经存在，没有改动它").arg(QuotedValue(csvPath)).toStdString());
 
     // One read transaction, so that both tables are seen at the same moment.
-    const bool ownRead = sqlite3_get_autocommit(db) != 0;
-    if (ownRead && sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr) != SQLITE_OK)
-        FailOnLedger(db, "无法读取账本");
-    std::unique_ptr<sqlite3, void (*)(sqlite3 *)> endRead(
-        ownRead ? db : nullptr, [](sqlite3 *d) { sqlite3_exec(d, "COMMIT", nullptr, nullptr, nullptr); });
+    TReadTransaction read(db);
 
-    // Dates are ISO text, so text order is date order: [From, the day after To).
+    // Dates are ISO text in a file, so text order is date order, and a
+    // server's timestamps take the same text: [From, the day after To).
     const std::string from = options.From.isValid() ? LedgerDateText(options.From, 0) : std::string();
     const std::string until = options.To.isValid() ? LedgerDateText(options.To.addDays(1), 0) : std::string();
     std::int64_t total = 0;
-    TStatement statements[2] = {TStatement(nullptr, sqlite3_finalize), TStatement(nullptr, sqlite3_finalize)};
+    std::unique_ptr<TDbStatement> statements[2];
     for (const TEntryKind kind : {ekIncome, ekExpense}) {
         if (!(kind == ekIncome ? options.Income : options.Expense))
             continue;
         const exchange::TLedgerTable &t = LedgerTables[kind];
+        // Only the bounds there are become parameters: a server must know the
+        // type of every parameter a statement has.
         std::string where;
-        if (!from.empty())
-            where += std::string(" AND \"") + t.Date + "\" >= ?1";
-        if (!until.empty())
-            where += std::string(" AND \"") + t.Date + "\" < ?2";
+        std::vector<const std::string *> bounds;
+        const auto bound = [&](const std::string &day, const char *comparison) {
+            if (day.empty())
+                return;
+            bounds.push_back(&day);
+            const std::string parameter = "?" + std::to_string(bounds.size());
+            where += std::string(" AND \"") + t.Date + "\" " + comparison + " " +
+                     (server ? "CAST(" + parameter + " AS timestamp)" : parameter);
+        };
+        bound(from, ">=");
+        bound(until, "<");
         if (!where.empty())
             where = " WHERE" + where.substr(4);
+        // A file sorts entries without a date first; a server is told to.
         const std::string sql = std::string("SELECT \"") + t.Amount + "\", \"" + t.Date + "\", \"" + t.Item +
-                                "\", \"备注\" FROM " + t.Name + where + " ORDER BY \"" + t.Date + "\", id";
-        sqlite3_stmt *statement = nullptr;
-        if (sqlite3_prepare_v2(db, sql.c_str(), -1, &statement, nullptr) != SQLITE_OK)
-            FailOnLedger(db, "这个文件不是账本");
-        statements[kind].reset(statement);
-        sqlite3_bind_text(statement, 1, from.data(), int(from.size()), SQLITE_STATIC);
-        sqlite3_bind_text(statement, 2, until.data(), int(until.size()), SQLITE_STATIC);
+                                "\", \"备注\" FROM " + t.Name + where + " ORDER BY \"" + t.Date + "\"" +
+                                (server ? " NULLS FIRST" : "") + ", id";
+        const auto bindDays = [&](TDbStatement &statement) {
+            for (std::size_t i = 0; i < bounds.size(); ++i)
+                statement.BindText(int(i + 1), *bounds[i]);
+        };
+        statements[kind] = PrepareOnLedger(db, sql, "这个文件不是账本");
+        bindDays(*statements[kind]);
         if (progress) {
-            const std::string count = "SELECT count(*) FROM " + std::string(t.Name) + where;
-            sqlite3_stmt *counting = nullptr;
-            if (sqlite3_prepare_v2(db, count.c_str(), -1, &counting, nullptr) == SQLITE_OK) {
-                sqlite3_bind_text(counting, 1, from.data(), int(from.size()), SQLITE_STATIC);
-                sqlite3_bind_text(counting, 2, until.data(), int(until.size()), SQLITE_STATIC);
-                if (sqlite3_step(counting) == SQLITE_ROW)
-                    total += sqlite3_column_int64(counting, 0);
+            try {
+                auto counting = db.Prepare("SELECT count(*) FROM " + std::string(t.Name) + where);
+                bindDays(*counting);
+                if (counting->Step())
+                    total += counting->ColumnInt64(0);
+            } catch (const EDbDriverError &) {
+                // Progress only: the export itself reads the rows.
             }
-            sqlite3_finalize(counting);
         }
     }
 
@@ -107,42 +154,46 @@ TExportResult ExportCsv(sqlite3 *db, const QString &csvPath, const TExportOption
             throw Exception(CannotWrite(csvPath, file));
         out.clear();
     };
+    std::string amountBuffer, dateBuffer, itemBuffer, remarkBuffer;
     for (const TEntryKind kind : {ekIncome, ekExpense}) {
-        sqlite3_stmt *statement = statements[kind].get();
-        if (!statement)
+        if (!statements[kind])
             continue;
-        int rc = SQLITE_ROW;
-        while ((rc = sqlite3_step(statement)) == SQLITE_ROW) {
-            TExportRow row;
-            row.Kind = kind;
-            row.AmountType = sqlite3_column_type(statement, 0);
-            if (row.AmountType == SQLITE_FLOAT || row.AmountType == SQLITE_INTEGER)
-                row.Amount = sqlite3_column_double(statement, 0);
-            // Text, or an infinity, is written as SQLite spells it.
-            if (row.AmountType != SQLITE_NULL &&
-                (row.AmountType == SQLITE_TEXT || row.AmountType == SQLITE_BLOB ||
-                 !std::isfinite(row.Amount)))
-                row.AmountText = ColumnText(statement, 0);
-            // Asked before the texts are read, which may convert the values.
-            row.EmptyItemIsText = sqlite3_column_type(statement, 2) != SQLITE_NULL;
-            row.EmptyRemarkIsText = sqlite3_column_type(statement, 3) != SQLITE_NULL;
-            row.Date = ColumnText(statement, 1);
-            row.Item = ColumnText(statement, 2);
-            row.Remark = ColumnText(statement, 3);
-            if (AppendExportRow(out, options.Format, row, result, line))
-                ++(kind == ekIncome ? result.IncomeRows : result.ExpenseRows);
-            if (out.size() >= (1 << 20))
-                flush();
-            if (progress && (++written & 1023) == 0 &&
-                !progress(total ? double(written) / double(total) : 1.0)) {
-                file.cancelWriting();
-                TExportResult cancelled;
-                cancelled.Cancelled = true;
-                return cancelled;
+        TDbStatement &statement = *statements[kind];
+        const bool cancelled = OnLedger(db, "无法读取账本中的纪录", [&] {
+            while (statement.Step()) {
+                TExportRow row;
+                row.Kind = kind;
+                row.AmountType = statement.ColumnType(0);
+                if (row.AmountType == TDbValueType::Real || row.AmountType == TDbValueType::Integer)
+                    row.Amount = statement.ColumnDouble(0);
+                // Text, or an infinity, is written as the ledger spells it;
+                // a server's decimal with every digit it holds.
+                if (row.AmountType != TDbValueType::Null &&
+                    (server ||
+                     (row.AmountType != TDbValueType::Real && row.AmountType != TDbValueType::Integer) ||
+                     !std::isfinite(row.Amount)))
+                    row.AmountText = CellText(statement, 0, amountBuffer);
+                row.EmptyItemIsText = statement.ColumnType(2) != TDbValueType::Null;
+                row.EmptyRemarkIsText = statement.ColumnType(3) != TDbValueType::Null;
+                row.Date = CellText(statement, 1, dateBuffer);
+                row.Item = CellText(statement, 2, itemBuffer);
+                row.Remark = CellText(statement, 3, remarkBuffer);
+                if (AppendExportRow(out, options.Format, row, result, line))
+                    ++(kind == ekIncome ? result.IncomeRows : result.ExpenseRows);
+                if (out.size() >= (1 << 20))
+                    flush();
+                if (progress && (++written & 1023) == 0 &&
+                    !progress(total ? double(written) / double(total) : 1.0))
+                    return true;
             }
+            return false;
+        });
+        if (cancelled) {
+            file.cancelWriting();
+            TExportResult stopped;
+            stopped.Cancelled = true;
+            return stopped;
         }
-        if (rc != SQLITE_DONE)
-            FailOnLedger(db, "无法读取账本中的纪录");
     }
     flush();
     if (package)
@@ -154,16 +205,18 @@ TExportResult ExportCsv(sqlite3 *db, const QString &csvPath, const TExportOption
     return result;
 }
 
-TExportResult ExportCsv(const QString &ledgerPath, const QString &csvPath, const TExportOptions &options,
+TExportResult ExportCsv(sqlite3 *db, const QString &csvPath, const TExportOptions &options,
                         const TProgressCallback &progress)
 {
-    sqlite3 *raw = nullptr;
-    const int rc = sqlite3_open_v2(ledgerPath.toUtf8().constData(), &raw, SQLITE_OPEN_READONLY, nullptr);
-    std::unique_ptr<sqlite3, int (*)(sqlite3 *)> db(raw, sqlite3_close);
-    if (rc != SQLITE_OK)
-        throw Exception(CannotOpenLedger(ledgerPath, raw));
-    sqlite3_busy_timeout(raw, 5000);
-    return ExportCsv(raw, csvPath, options, progress);
+    TSqliteDriver ledger(db);
+    return ExportCsv(ledger, csvPath, options, progress);
+}
+
+TExportResult ExportCsv(const QString &ledger, const QString &csvPath, const TExportOptions &options,
+                        const TProgressCallback &progress)
+{
+    const std::unique_ptr<TDbDriver> db = OpenLedgerTarget(ledger, false);
+    return ExportCsv(*db, csvPath, options, progress);
 }
 
 } // namespace kestrum

@@ -20,6 +20,8 @@ struct sqlite3;
 
 namespace kestrum {
 
+class TDbDriver;
+
 struct TExportOptions {
     QDate From; //!< first day written; invalid for no lower bound
     QDate To;   //!< last day written; invalid for no upper bound
@@ -46,7 +48,11 @@ extern const char *const CsvExportHeader;
 //! or harms one that was there. Raises Exception on failure (a missing
 //! ledger, an unwritable folder, an existing file without Overwrite, From
 //! after To).
-TExportResult ExportCsv(const QString &ledgerPath, const QString &csvPath, const TExportOptions &options = {},
+//! `ledger` is a file or a server's address; a server's amounts are
+//! written with every digit of its exact decimals.
+TExportResult ExportCsv(const QString &ledger, const QString &csvPath, const TExportOptions &options = {},
+                        const TProgressCallback &progress = {});
+TExportResult ExportCsv(TDbDriver &db, const QString &csvPath, const TExportOptions &options = {},
                         const TProgressCallback &progress = {});
 TExportResult ExportCsv(sqlite3 *db, const QString &csvPath, const TExportOptions &options = {},
                         const TProgressCallback &progress = {});

@@ -4,8 +4,6 @@
 #include "exchange/ExchangeText.h"
 #include "exchange/LedgerStatements.h"
 
-#include <sqlite3.h>
-
 #include <algorithm>
 #include <climits>
 #include <cmath>
@@ -117,11 +115,20 @@ bool StoredDay(std::string_view text, std::int64_t &day, int &seconds)
     return true;
 }
 
-std::string_view ColumnText(sqlite3_stmt *statement, int column)
+//! A cell as text: in place for text, in `buffer` for a number another
+//! program put there; empty for none.
+std::string_view CellText(const TDbStatement &statement, int column, std::string &buffer)
 {
-    const auto *text = reinterpret_cast<const char *>(sqlite3_column_text(statement, column));
-    return text ? std::string_view(text, std::size_t(sqlite3_column_bytes(statement, column)))
-                : std::string_view();
+    switch (statement.ColumnType(column)) {
+    case TDbValueType::Null:
+        return {};
+    case TDbValueType::Integer:
+    case TDbValueType::Real:
+        buffer = statement.ColumnText(column);
+        return buffer;
+    default:
+        return statement.ColumnBytes(column);
+    }
 }
 
 //! Appends the compared form of `text`, one part per semicolon.
@@ -225,34 +232,36 @@ struct TDuplicateMatcher::TState {
         bool Used = false;
     };
 
-    sqlite3 *Db;
+    TDbDriver &Db;
+    bool Server = false;
     std::int64_t LastRow[2] = {0, 0};
     bool HasIdTable = false;
     std::unordered_set<std::int64_t> Used[2];
     std::unordered_map<TMatchKey, std::vector<TCandidate>, TMatchKeyHash> Candidates;
-    TStatement Remember{nullptr, sqlite3_finalize};
+    std::unique_ptr<TDbStatement> Remember;
 
-    explicit TState(sqlite3 *db) : Db(db) {}
+    explicit TState(TDbDriver &db) : Db(db), Server(LedgerOnServer(db)) {}
+    //! A row's key: a file's rowid, which every table has, or a server's id.
+    const char *Key() const { return Server ? "id" : "rowid"; }
 
-    void Load(TEntryKind kind, std::int64_t firstDay, std::int64_t lastDay);
+    //! `dated`: whether any entry of the batch has a date (else the days say nothing).
+    void Load(TEntryKind kind, bool dated, std::int64_t firstDay, std::int64_t lastDay);
     int Score(const TCandidate &candidate, const TForeignEntry &entry, const std::vector<std::string> &parts,
               const std::vector<std::string> &itemParts) const;
 };
 
-TDuplicateMatcher::TDuplicateMatcher(sqlite3 *db) : FState(std::make_unique<TState>(db))
+TDuplicateMatcher::TDuplicateMatcher(TDbDriver &db) : FState(std::make_unique<TState>(db))
 {
-    for (const TEntryKind kind : {ekIncome, ekExpense}) {
-        TStatement last =
-            PrepareOnLedger(db, std::string("SELECT ifnull(max(rowid), 0) FROM ") + LedgerTables[kind].Name,
-                            "无法读取账本中的纪录");
-        if (sqlite3_step(last.get()) != SQLITE_ROW)
-            FailOnLedger(db, "无法读取账本中的纪录");
-        FState->LastRow[kind] = sqlite3_column_int64(last.get(), 0);
-    }
-    TStatement table = PrepareOnLedger(db, "SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = ?1",
-                                       "无法读取账本中的纪录");
-    sqlite3_bind_text(table.get(), 1, TransactionIdTable, -1, SQLITE_STATIC);
-    FState->HasIdTable = sqlite3_step(table.get()) == SQLITE_ROW;
+    OnLedger(db, "无法读取账本中的纪录", [&] {
+        for (const TEntryKind kind : {ekIncome, ekExpense}) {
+            auto last = db.Prepare(std::string("SELECT coalesce(max(") + FState->Key() + "), 0) FROM " +
+                                   LedgerTables[kind].Name);
+            if (!last->Step())
+                throw Exception("无法读取账本中的纪录");
+            FState->LastRow[kind] = last->ColumnInt64(0);
+        }
+        FState->HasIdTable = !db.TableColumns(TransactionIdTable).empty();
+    });
 }
 
 TDuplicateMatcher::~TDuplicateMatcher() = default;
@@ -260,57 +269,74 @@ TDuplicateMatcher::~TDuplicateMatcher() = default;
 //! Reads the rows of one table dated firstDay to lastDay (and those whose
 //! date is stored in another form, or not at all) and keeps those whose key
 //! a batch entry has.
-void TDuplicateMatcher::TState::Load(TEntryKind kind, std::int64_t firstDay, std::int64_t lastDay)
+void TDuplicateMatcher::TState::Load(TEntryKind kind, bool dated, std::int64_t firstDay, std::int64_t lastDay)
 {
     const exchange::TLedgerTable &t = LedgerTables[kind];
     const std::string date = std::string("t.\"") + t.Date + "\"";
-    std::string sql = std::string("SELECT t.rowid, t.\"") + t.Amount + "\", " + date + ", t.\"" + t.Item +
-                      "\", t.\"备注\", " + (HasIdTable ? "k.transaction_id" : "NULL") + " FROM " + t.Name +
-                      " AS t ";
+    std::string sql = std::string("SELECT t.") + Key() + ", t.\"" + t.Amount + "\", " + date + ", t.\"" +
+                      t.Item + "\", t.\"备注\", " + (HasIdTable ? "k.transaction_id" : "NULL") + " FROM " +
+                      t.Name + " AS t ";
     if (HasIdTable)
         sql += std::string("LEFT JOIN ") + TransactionIdTable + " AS k ON k.entry_table = '" + t.Name +
-               "' AND k.entry_id = t.rowid ";
-    // Dates the program writes sort as text; the few in another form are
-    // read one by one.
-    sql += "WHERE t.rowid <= ?1 AND ((" + date + " >= ?2 AND " + date + " < ?3) OR typeof(" + date +
-           ") <> 'text' OR substr(" + date + ", 5, 1) <> '-' OR substr(" + date + ", 8, 1) <> '-')";
-    TStatement select = PrepareOnLedger(Db, sql, "无法读取账本中的纪录");
-    sqlite3_bind_int64(select.get(), 1, LastRow[kind]);
+               "' AND k.entry_id = t." + Key() + " ";
+    if (Server)
+        // A server's dates are timestamps: the days compare as such, and
+        // a batch without dates asks for the rows without one alone.
+        sql += std::string("WHERE t.") + Key() + " <= ?1 AND (" +
+               (dated ? "(" + date + " >= CAST(?2 AS timestamp) AND " + date + " < CAST(?3 AS timestamp)) OR "
+                      : std::string()) +
+               date + " IS NULL)";
+    else
+        // Dates the program writes sort as text; the few in another form are
+        // read one by one.
+        sql += std::string("WHERE t.") + Key() + " <= ?1 AND ((" + date + " >= ?2 AND " + date +
+               " < ?3) OR typeof(" + date + ") <> 'text' OR substr(" + date + ", 5, 1) <> '-' OR substr(" +
+               date + ", 8, 1) <> '-')";
     const std::string from = QDate::fromJulianDay(firstDay).toString(Qt::ISODate).toStdString();
     const std::string to = QDate::fromJulianDay(lastDay + 1).toString(Qt::ISODate).toStdString();
-    sqlite3_bind_text(select.get(), 2, from.data(), int(from.size()), SQLITE_TRANSIENT);
-    sqlite3_bind_text(select.get(), 3, to.data(), int(to.size()), SQLITE_TRANSIENT);
-    int rc = SQLITE_ROW;
-    TMatchKey key;
-    key.Kind = kind;
-    int seconds = 0;
-    while ((rc = sqlite3_step(select.get())) == SQLITE_ROW) {
-        sqlite3_stmt *s = select.get();
-        const std::int64_t row = sqlite3_column_int64(s, 0);
-        const int amountType = sqlite3_column_type(s, 1);
-        if (amountType == SQLITE_NULL)
-            key.Form = TAmountForm::None, key.Amount = 0;
-        else if (amountType == SQLITE_FLOAT || amountType == SQLITE_INTEGER)
-            SetAmount(key, sqlite3_column_double(s, 1));
-        else
-            continue; // text in the amount column: no import brings such an entry
-        if (sqlite3_column_type(s, 2) == SQLITE_NULL)
-            key.Day = NoDate, seconds = 0;
-        else if (!StoredDay(ColumnText(s, 2), key.Day, seconds))
-            continue;
-        const auto found = Candidates.find(key);
-        if (found == Candidates.end() || Used[kind].count(row))
-            continue;
-        TCandidate candidate;
-        candidate.Row = row;
-        candidate.Seconds = seconds;
-        candidate.Parts = ComparedTextParts(ColumnText(s, 3), ColumnText(s, 4));
-        candidate.ItemParts = ComparedTextParts(ColumnText(s, 3), {});
-        candidate.TransactionId.assign(ColumnText(s, 5));
-        found->second.push_back(std::move(candidate));
-    }
-    if (rc != SQLITE_DONE)
-        FailOnLedger(Db, "无法读取账本中的纪录");
+    OnLedger(Db, "无法读取账本中的纪录", [&] {
+        std::unique_ptr<TDbStatement> select = Db.Prepare(sql);
+        TDbStatement &s = *select;
+        s.BindInt64(1, LastRow[kind]);
+        if (dated || !Server) {
+            // Days past what an ISO date spells are past every stored one.
+            s.BindText(2, from.empty() && Server ? std::string("-infinity") : from);
+            s.BindText(3, to.empty() && Server ? std::string("infinity") : to);
+        }
+        TMatchKey key;
+        key.Kind = kind;
+        int seconds = 0;
+        std::string dateBuffer, itemBuffer, remarkBuffer;
+        while (s.Step()) {
+            const std::int64_t row = s.ColumnInt64(0);
+            const TDbValueType amountType = s.ColumnType(1);
+            if (amountType == TDbValueType::Null)
+                key.Form = TAmountForm::None, key.Amount = 0;
+            else if (amountType == TDbValueType::Real || amountType == TDbValueType::Integer)
+                SetAmount(key, s.ColumnDouble(1));
+            else
+                continue; // text in the amount column: no import brings such an entry
+            const TDbValueType dateType = s.ColumnType(2);
+            if (dateType == TDbValueType::Null)
+                key.Day = NoDate, seconds = 0;
+            else if (!StoredDay(dateType == TDbValueType::Text || dateType == TDbValueType::DateTime
+                                    ? s.ColumnBytes(2)
+                                    : CellText(s, 2, dateBuffer),
+                                key.Day, seconds))
+                continue;
+            const auto found = Candidates.find(key);
+            if (found == Candidates.end() || Used[kind].count(row))
+                continue;
+            TCandidate candidate;
+            candidate.Row = row;
+            candidate.Seconds = seconds;
+            const std::string_view item = CellText(s, 3, itemBuffer);
+            candidate.Parts = ComparedTextParts(item, CellText(s, 4, remarkBuffer));
+            candidate.ItemParts = ComparedTextParts(item, {});
+            candidate.TransactionId.assign(CellText(s, 5, dateBuffer));
+            found->second.push_back(std::move(candidate));
+        }
+    });
 }
 
 //! How well a ledger row answers for an entry: 0 not at all, 1 they share
@@ -351,7 +377,7 @@ void TDuplicateMatcher::Match(const std::vector<TForeignEntry> &batch, std::vect
     }
     for (const TEntryKind kind : {ekIncome, ekExpense})
         if (wanted[kind] && s.LastRow[kind] > 0)
-            s.Load(kind, first[kind] == INT64_MAX ? 0 : first[kind],
+            s.Load(kind, first[kind] != INT64_MAX, first[kind] == INT64_MAX ? 0 : first[kind],
                    last[kind] == INT64_MIN ? 0 : last[kind]);
     // Every pair of an entry and a ledger row of its key that may be the
     // same, best first; taken in that order, each side once, so that a row
@@ -388,26 +414,32 @@ void TDuplicateMatcher::Match(const std::vector<TForeignEntry> &batch, std::vect
 void TDuplicateMatcher::RememberId(TEntryKind kind, std::int64_t row, const std::string &transactionId)
 {
     TState &s = *FState;
-    if (!s.Remember) {
-        const std::string create = std::string("CREATE TABLE IF NOT EXISTS ") + TransactionIdTable +
-                                   " (entry_table TEXT NOT NULL, entry_id INTEGER NOT NULL, "
-                                   "transaction_id TEXT NOT NULL, PRIMARY KEY (entry_table, entry_id)) "
-                                   "WITHOUT ROWID";
-        if (sqlite3_exec(s.Db, create.c_str(), nullptr, nullptr, nullptr) != SQLITE_OK)
-            FailOnLedger(s.Db, "无法记下交易编号");
-        s.HasIdTable = true;
-        s.Remember = PrepareOnLedger(s.Db,
-                                     std::string("INSERT OR REPLACE INTO ") + TransactionIdTable +
-                                         " (entry_table, entry_id, transaction_id) VALUES (?1, ?2, ?3)",
-                                     "无法记下交易编号");
-    }
-    sqlite3_stmt *insert = s.Remember.get();
-    sqlite3_bind_text(insert, 1, LedgerTables[kind].Name, -1, SQLITE_STATIC);
-    sqlite3_bind_int64(insert, 2, row);
-    sqlite3_bind_text(insert, 3, transactionId.data(), int(transactionId.size()), SQLITE_STATIC);
-    if (sqlite3_step(insert) != SQLITE_DONE)
-        FailOnLedger(s.Db, "无法记下交易编号");
-    sqlite3_reset(insert);
+    OnLedger(s.Db, "无法记下交易编号", [&] {
+        if (!s.Remember) {
+            if (!s.HasIdTable)
+                s.Db.Exec(std::string("CREATE TABLE ") + TransactionIdTable +
+                          (s.Server ? " (entry_table text NOT NULL, entry_id bigint NOT NULL, "
+                                      "transaction_id text NOT NULL, PRIMARY KEY (entry_table, entry_id))"
+                                    : " (entry_table TEXT NOT NULL, entry_id INTEGER NOT NULL, "
+                                      "transaction_id TEXT NOT NULL, PRIMARY KEY (entry_table, entry_id)) "
+                                      "WITHOUT ROWID"));
+            s.HasIdTable = true;
+            // A dry run's copy of a file's table has no key to conflict on.
+            s.Remember =
+                s.Db.Prepare(s.Server ? std::string("INSERT INTO ") + TransactionIdTable +
+                                            " (entry_table, entry_id, transaction_id) VALUES (?1, ?2, ?3) "
+                                            "ON CONFLICT (entry_table, entry_id) DO UPDATE SET "
+                                            "transaction_id = excluded.transaction_id"
+                                      : std::string("INSERT OR REPLACE INTO ") + TransactionIdTable +
+                                            " (entry_table, entry_id, transaction_id) VALUES (?1, ?2, ?3)");
+        }
+        TDbStatement &insert = *s.Remember;
+        insert.BindText(1, LedgerTables[kind].Name);
+        insert.BindInt64(2, row);
+        insert.BindText(3, transactionId);
+        insert.Step();
+        insert.Reset();
+    });
 }
 
 } // namespace kestrum

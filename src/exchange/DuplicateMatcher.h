@@ -26,9 +26,9 @@
 #include <string_view>
 #include <vector>
 
-struct sqlite3;
-
 namespace kestrum {
+
+class TDbDriver;
 
 //! The text an entry is compared by: its item and each part of its remark
 //! (split at semicolons) in lower case, full-width forms as their half-width
@@ -54,7 +54,7 @@ class TDuplicateMatcher {
 public:
     //! Takes the ledger's entries as they are now (inside the importer's
     //! transaction): rows added later are never matched.
-    explicit TDuplicateMatcher(sqlite3 *db);
+    explicit TDuplicateMatcher(TDbDriver &db);
     ~TDuplicateMatcher();
     TDuplicateMatcher(const TDuplicateMatcher &) = delete;
     TDuplicateMatcher &operator=(const TDuplicateMatcher &) = delete;

@@ -6,8 +6,6 @@
 
 #include <QDate>
 
-#include <sqlite3.h>
-
 #include <algorithm>
 #include <cmath>
 
@@ -39,18 +37,61 @@ bool AppendIsoDate(std::string &out, std::string_view stored, bool withTime, boo
     return true;
 }
 
+//! The cents of a decimal ("-123.4567"), rounded half away from zero as a
+//! server rounds; `between` when digits past the cents were not all zero.
+//! False for text that is no such decimal.
+bool DecimalCents(std::string_view decimal, std::int64_t &cents, bool &between)
+{
+    const bool negative = decimal.starts_with('-');
+    std::size_t at = negative ? 1 : 0;
+    std::uint64_t magnitude = 0;
+    int wholeDigits = 0;
+    for (; at < decimal.size() && decimal[at] >= '0' && decimal[at] <= '9'; ++at, ++wholeDigits) {
+        // Beyond this the cents no longer fit a 64-bit count.
+        if (wholeDigits >= 16)
+            return false;
+        magnitude = magnitude * 10 + std::uint64_t(decimal[at] - '0');
+    }
+    if (wholeDigits == 0)
+        return false;
+    int fraction[3] = {0, 0, 0};
+    between = false;
+    if (at < decimal.size()) {
+        if (decimal[at++] != '.')
+            return false;
+        for (int place = 0; at < decimal.size(); ++at, ++place) {
+            if (decimal[at] < '0' || decimal[at] > '9')
+                return false;
+            if (place < 3)
+                fraction[place] = decimal[at] - '0';
+            if (place >= 2 && decimal[at] != '0')
+                between = true;
+        }
+    }
+    magnitude = magnitude * 100 + std::uint64_t(fraction[0] * 10 + fraction[1]) + (fraction[2] >= 5 ? 1 : 0);
+    cents = negative ? -std::int64_t(magnitude) : std::int64_t(magnitude);
+    return true;
+}
+
 //! The amount with its sign saying the kind (income positive, expense
 //! negative), in whole cents; false for an amount that is no number.
 bool AppendSignedCents(std::string &out, const TExportRow &row, TExportLosses &losses)
 {
-    const bool number = row.AmountType == SQLITE_INTEGER || row.AmountType == SQLITE_FLOAT;
+    const bool number = row.AmountType == TDbValueType::Integer || row.AmountType == TDbValueType::Real;
     // Beyond this the cents no longer fit a 64-bit count.
     if (!number || !std::isfinite(row.Amount) || std::fabs(row.Amount) >= 9e16) {
         ++losses.NonNumberAmounts;
         return false;
     }
     std::int64_t cents = 0;
-    if (!WholeCents(row.Amount, cents)) {
+    bool between = false;
+    // A server's exact decimal is rounded by its digits: past about 1e14 the
+    // double it reads as is off by more than a cent.
+    if (row.AmountType == TDbValueType::Real && !row.AmountText.empty() &&
+        DecimalCents(row.AmountText, cents, between)) {
+        if (between)
+            ++losses.RoundedAmounts;
+    } else if (!WholeCents(row.Amount, cents)) {
         const double hundredths = row.Amount * 100.0;
         cents = std::llround(hundredths);
         // What sums of decimals leave behind (0.1 + 0.2) is no amount between two cents.
@@ -93,7 +134,7 @@ bool AppendQifLine(std::string &out, char field, std::string_view text)
 
 bool AppendQif(std::string &out, const TExportRow &row, TExportLosses &losses)
 {
-    if (row.AmountType == SQLITE_NULL || row.Date.empty()) {
+    if (row.AmountType == TDbValueType::Null || row.Date.empty()) {
         ++losses.IncompleteRows;
         return false;
     }
@@ -128,7 +169,7 @@ bool AppendQif(std::string &out, const TExportRow &row, TExportLosses &losses)
 
 bool AppendCsvEnglish(std::string &out, const TExportRow &row, TExportLosses &losses)
 {
-    if (row.AmountType == SQLITE_NULL || row.Date.empty()) {
+    if (row.AmountType == TDbValueType::Null || row.Date.empty()) {
         ++losses.IncompleteRows;
         return false;
     }
@@ -168,11 +209,10 @@ bool AppendCsvChinese(std::string &out, const TExportRow &row, TExportLosses &lo
 {
     out += row.Kind == ekIncome ? "收入" : "支出";
     out += ',';
-    const bool hasAmount = row.AmountType != SQLITE_NULL;
+    const bool hasAmount = row.AmountType != TDbValueType::Null;
     // Text in the amount column (another program may put it there) is
     // written as it is, not as the 0.00 that it converts to.
-    const bool number = (row.AmountType == SQLITE_INTEGER || row.AmountType == SQLITE_FLOAT) &&
-                        AppendLedgerAmount(out, row.Amount);
+    const bool number = AppendAmountCell(out, row);
     if (hasAmount && !number) {
         AppendCsvText(out, row.AmountText);
         ++losses.NonNumberAmounts;
@@ -196,6 +236,17 @@ bool AppendCsvChinese(std::string &out, const TExportRow &row, TExportLosses &lo
 }
 
 } // namespace
+
+bool AppendAmountCell(std::string &out, const TExportRow &row)
+{
+    if (row.AmountType != TDbValueType::Integer && row.AmountType != TDbValueType::Real)
+        return false;
+    // A server's exact decimal keeps every digit it has.
+    if (row.AmountType == TDbValueType::Real && !row.AmountText.empty() &&
+        AppendDecimalAmount(out, row.AmountText))
+        return true;
+    return AppendLedgerAmount(out, row.Amount);
+}
 
 void AppendCsvText(std::string &out, std::string_view text)
 {

@@ -5,6 +5,7 @@
 // and QIF for ledger programs (one bank account, ISO dates, signed amounts,
 // the item as category, the remark as memo). What a layout cannot carry is
 // counted in the result, never dropped unsaid.
+#include "db/DbDriver.h"
 #include "exchange/ForeignEntry.h"
 
 #include <cstdint>
@@ -51,12 +52,15 @@ struct TExportLosses {
 //! row).
 std::string ExportPreamble(TExportFormat format);
 
-//! One row as the ledger holds it: amountType is SQLite's column type.
+//! One row as the ledger holds it.
 struct TExportRow {
     TEntryKind Kind = ekIncome;
-    int AmountType = 0;
+    TDbValueType AmountType = TDbValueType::Null;
     double Amount = 0;
-    std::string_view AmountText, Date, Item, Remark;
+    //! The amount as text where it is no number (Text, Blob, or an
+    //! infinity), or the exact decimal a server holds (Real); else empty.
+    std::string_view AmountText;
+    std::string_view Date, Item, Remark;
     //! An empty item or remark is Null in the ledger unless these say it is
     //! an empty text; the Chinese CSV writes such a cell as a quoted "".
     bool EmptyItemIsText = false;
@@ -68,6 +72,11 @@ struct TExportRow {
 //! file's line the row starts on (Chinese CSV; the sheet's row for xlsx), advanced past it.
 bool AppendExportRow(std::string &out, TExportFormat format, const TExportRow &row, TExportLosses &losses,
                      int &line);
+
+//! Appends the amount of a row that holds a number, as the ledger holds it
+//! (see AppendLedgerAmount and AppendDecimalAmount); false, appending
+//! nothing, for one that holds none.
+bool AppendAmountCell(std::string &out, const TExportRow &row);
 
 //! A CSV cell: quoted when it holds a separator, a quote, a line end or
 //! blanks at its ends; after an apostrophe when a spreadsheet would take it

@@ -7,8 +7,6 @@
 #include "exchange/LedgerStatements.h"
 #include "ledger/Journal.h"
 
-#include <sqlite3.h>
-
 #include <algorithm>
 #include <cmath>
 #include <memory>
@@ -20,79 +18,100 @@ using namespace exchange;
 
 namespace {
 
-void BindText(sqlite3_stmt *statement, int index, const std::string &text, bool emptyIsText)
+//! The server's advisory lock that imports into one ledger take in turn.
+constexpr std::int64_t ImportLockKey = 0x4B65'7374'7275'6D49; // "KestrumI"
+
+void BindText(TDbStatement &statement, int index, const std::string &text, bool emptyIsText)
 {
     if (text.empty() && !emptyIsText)
-        sqlite3_bind_null(statement, index);
+        statement.BindNull(index);
     else
-        sqlite3_bind_text(statement, index, text.data(), int(text.size()), SQLITE_STATIC);
+        statement.BindText(index, text);
 }
 
 //! Rolls back unless committed, whatever leaves the import.
 class TTransaction {
 public:
-    explicit TTransaction(sqlite3 *db) : FDb(db)
+    explicit TTransaction(TDbDriver &db) : FDb(db)
     {
-        if (sqlite3_exec(db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr) != SQLITE_OK)
-            FailOnLedger(db, "无法开始写入账本");
+        // A file is taken for writing at once, so that no other writer
+        // slips in between the reads the duplicates are found by and the
+        // rows that follow from them.
+        OnLedger(db, "无法开始写入账本", [&] { db.Exec(LedgerOnServer(db) ? "BEGIN" : "BEGIN IMMEDIATE"); });
     }
     ~TTransaction()
     {
-        if (!FDone)
-            sqlite3_exec(FDb, "ROLLBACK", nullptr, nullptr, nullptr);
+        if (FDone)
+            return;
+        try {
+            FDb.Rollback();
+        } catch (const std::exception &) {
+            // A server's link that broke has rolled back by itself.
+        }
     }
     void Commit()
     {
-        if (sqlite3_exec(FDb, "COMMIT", nullptr, nullptr, nullptr) != SQLITE_OK)
-            FailOnLedger(FDb, "无法完成写入账本，没有导入任何纪录");
+        OnLedger(FDb, "无法完成写入账本，没有导入任何纪录", [&] { FDb.Commit(); });
         FDone = true;
     }
 
 private:
-    sqlite3 *FDb;
+    TDbDriver &FDb;
     bool FDone = false;
 };
 
 } // namespace
 
-TImportResult ImportEntries(sqlite3 *db, TEntrySource &source, const TImportOptions &options,
+TImportResult ImportEntries(TDbDriver &db, TEntrySource &source, const TImportOptions &options,
                             const TProgressCallback &progress)
 {
-    if (!sqlite3_get_autocommit(db))
+    if (db.InTransaction())
         throw Exception("账本正在进行另一项修改，现在不能导入");
+    const bool server = LedgerOnServer(db);
     TImportResult result;
     result.Source = source.Description();
-    TStatement inserts[2] = {TStatement(nullptr, sqlite3_finalize), TStatement(nullptr, sqlite3_finalize)};
+    std::unique_ptr<TDbStatement> inserts[2];
     for (const TEntryKind kind : {ekIncome, ekExpense}) {
         const exchange::TLedgerTable &t = LedgerTables[kind];
-        inserts[kind] =
-            PrepareOnLedger(db,
-                            std::string("INSERT INTO ") + t.Name + " (\"" + t.Amount + "\", \"" + t.Date +
-                                "\", \"" + t.Item + "\", \"备注\") VALUES (?1, ?2, ?3, ?4)",
-                            "这个文件不是账本");
+        const std::string sql = std::string("INSERT INTO ") + t.Name + " (\"" + t.Amount + "\", \"" + t.Date +
+                                "\", \"" + t.Item + "\", \"备注\") VALUES (?1, ?2, ?3, ?4)";
+        inserts[kind] = OnLedger(db, "这个文件不是账本", [&] { return db.PrepareInsert(sql, "id"); });
     }
     TTransaction transaction(db);
-    TSqliteDriver ledger(db);
+    if (server && !options.RollBack)
+        OnLedger(db, "无法开始写入账本", [&] {
+            // Other windows on the ledger hear of the import once per table
+            // rather than once per row.
+            db.Exec("SELECT set_config('kestrum.bulk', 'on', true)");
+            // One import at a time, as a file's write lock has it: two
+            // people importing one bank's file at once each see the other's
+            // entries, and so add them once.
+            db.Exec("SELECT pg_advisory_xact_lock(" + std::to_string(ImportLockKey) + ")");
+        });
     // The whole import is one action of the ledger's history: one undo takes
     // it all back, as it came in all at once.
     // Its journal is written in one statement per table at the end rather
     // than by a trigger per row; the dropped triggers come back before the
     // commit, and a rollback brings them back too.
-    const bool journaled = HasJournal(ledger);
+    const bool journaled = !options.RollBack && OnLedger(db, "无法读取账本", [&] { return HasJournal(db); });
+    if (options.RollBack && server)
+        // Nothing is kept, so nothing is journaled either.
+        OnLedger(db, "无法读取账本", [&] { DropJournalTriggers(db); });
     std::int64_t lastKeys[2] = {0, 0};
     if (journaled) {
-        OpenJournalAction(ledger, QStringLiteral("导入"));
-        for (const TEntryKind kind : {ekIncome, ekExpense}) {
-            TJournalTable table;
-            JournalTableOf(ledger, QString::fromUtf8(LedgerTables[kind].Name), table);
-            TStatement last = PrepareOnLedger(
-                db, "SELECT ifnull(max(\"" + table.Key + "\"), 0) FROM " + LedgerTables[kind].Name,
-                "无法读取账本");
-            if (sqlite3_step(last.get()) != SQLITE_ROW)
-                FailOnLedger(db, "无法读取账本");
-            lastKeys[kind] = sqlite3_column_int64(last.get(), 0);
-        }
-        DropJournalTriggers(ledger);
+        OnLedger(db, "无法读取账本", [&] {
+            OpenJournalAction(db, QStringLiteral("导入"));
+            for (const TEntryKind kind : {ekIncome, ekExpense}) {
+                TJournalTable table;
+                JournalTableOf(db, QString::fromUtf8(LedgerTables[kind].Name), table);
+                auto last = db.Prepare("SELECT coalesce(max(\"" + table.Key + "\"), 0) FROM " +
+                                       LedgerTables[kind].Name);
+                if (!last->Step())
+                    throw Exception("无法读取账本");
+                lastKeys[kind] = last->ColumnInt64(0);
+            }
+            DropJournalTriggers(db);
+        });
     }
     std::unique_ptr<TDuplicateMatcher> matcher = std::make_unique<TDuplicateMatcher>(db);
     // Entries wait in a batch so that the ledger is read once for the days
@@ -101,7 +120,7 @@ TImportResult ImportEntries(sqlite3 *db, TEntrySource &source, const TImportOpti
     std::vector<TForeignEntry> batch;
     std::vector<std::int64_t> matched;
     std::int64_t firstOrdinal = 0; //!< of the batch's first entry
-    std::string dateText;
+    std::string dateText, amountText;
     const auto flush = [&] {
         if (options.Duplicates == dpSkip)
             matcher->Match(batch, matched);
@@ -126,24 +145,34 @@ TImportResult ImportEntries(sqlite3 *db, TEntrySource &source, const TImportOpti
                     matcher->RememberId(e.Kind, matched[i], e.TransactionId);
                 continue;
             }
-            sqlite3_stmt *insert = inserts[e.Kind].get();
-            if (e.HasAmount)
-                sqlite3_bind_double(insert, 1, e.Exact ? *e.Exact : double(e.Cents) / 100.0);
-            else
-                sqlite3_bind_null(insert, 1);
+            TDbStatement &insert = *inserts[e.Kind];
+            if (!e.HasAmount) {
+                insert.BindNull(1);
+            } else if (server && !e.Exact) {
+                // A server keeps the decimal itself: cents as the file gave
+                // them, however many digits, not the double nearest to them.
+                amountText.clear();
+                AppendCents(amountText, e.Cents);
+                insert.BindText(1, amountText);
+            } else {
+                insert.BindDouble(1, e.Exact ? *e.Exact : double(e.Cents) / 100.0);
+            }
             if (e.HasDate) {
                 dateText = LedgerDateText(e.Date, e.Seconds);
-                sqlite3_bind_text(insert, 2, dateText.data(), int(dateText.size()), SQLITE_STATIC);
+                insert.BindText(2, dateText);
             } else {
-                sqlite3_bind_null(insert, 2);
+                insert.BindNull(2);
             }
             BindText(insert, 3, e.Item, e.EmptyItemIsText);
             BindText(insert, 4, e.Remark, e.EmptyRemarkIsText);
-            if (sqlite3_step(insert) != SQLITE_DONE)
-                FailOnLedger(db, LineMessage(e.Line, QStringLiteral("无法添加这条纪录")));
-            sqlite3_reset(insert);
+            try {
+                insert.Step();
+                insert.Reset();
+            } catch (const EDbDriverError &error) {
+                FailOnLedger(db, LineMessage(e.Line, QStringLiteral("无法添加这条纪录")), error);
+            }
             if (!e.TransactionId.empty())
-                matcher->RememberId(e.Kind, sqlite3_last_insert_rowid(db), e.TransactionId);
+                matcher->RememberId(e.Kind, db.LastInsertId(), e.TransactionId);
             ++(e.Kind == ekIncome ? result.IncomeAdded : result.ExpenseAdded);
         }
         firstOrdinal += std::int64_t(batch.size());
@@ -194,6 +223,10 @@ TImportResult ImportEntries(sqlite3 *db, TEntrySource &source, const TImportOpti
             continue;
         }
         batch.push_back(entry);
+        // What a server keeps of an amount between two of its decimals is
+        // what is written, and what the ledger's rows are compared with.
+        if (server && batch.back().Exact)
+            batch.back().Exact = ServerAmount(*batch.back().Exact);
         if (batch.size() >= BatchSize)
             flush();
     }
@@ -209,31 +242,33 @@ TImportResult ImportEntries(sqlite3 *db, TEntrySource &source, const TImportOpti
         return result;
     }
     if (journaled) {
-        for (const TEntryKind kind : {ekIncome, ekExpense})
-            JournalInsertedRows(ledger, QString::fromUtf8(LedgerTables[kind].Name), lastKeys[kind]);
-        EnsureJournal(ledger);
-        SetJournalActionLabel(ledger, QStringLiteral("导入 %1 条纪录").arg(result.Added()));
-        CloseJournalAction(ledger);
+        OnLedger(db, "无法写入账本的历史", [&] {
+            for (const TEntryKind kind : {ekIncome, ekExpense})
+                JournalInsertedRows(db, QString::fromUtf8(LedgerTables[kind].Name), lastKeys[kind]);
+            EnsureJournal(db);
+            SetJournalActionLabel(db, QStringLiteral("导入 %1 条纪录").arg(result.Added()));
+            CloseJournalAction(db);
+        });
     }
-    transaction.Commit();
+    if (!options.RollBack)
+        transaction.Commit();
     if (progress)
         progress(1.0);
     return result;
 }
 
-TImportResult ImportEntries(const QString &ledgerPath, TEntrySource &source, const TImportOptions &options,
+TImportResult ImportEntries(sqlite3 *db, TEntrySource &source, const TImportOptions &options,
                             const TProgressCallback &progress)
 {
-    sqlite3 *raw = nullptr;
-    const int rc = sqlite3_open_v2(ledgerPath.toUtf8().constData(), &raw, SQLITE_OPEN_READWRITE, nullptr);
-    std::unique_ptr<sqlite3, int (*)(sqlite3 *)> db(raw, sqlite3_close);
-    if (rc != SQLITE_OK)
-        throw Exception(CannotOpenLedger(ledgerPath, raw));
-    sqlite3_busy_timeout(raw, 5000);
-    // A big import touches many pages in its one transaction; a page cache
-    // that holds them saves spilling them to the file and reading them back.
-    sqlite3_exec(raw, "PRAGMA cache_size = -131072", nullptr, nullptr, nullptr);
-    return ImportEntries(raw, source, options, progress);
+    TSqliteDriver ledger(db);
+    return ImportEntries(ledger, source, options, progress);
+}
+
+TImportResult ImportEntries(const QString &ledger, TEntrySource &source, const TImportOptions &options,
+                            const TProgressCallback &progress)
+{
+    const std::unique_ptr<TDbDriver> db = OpenLedgerTarget(ledger, true);
+    return ImportEntries(*db, source, options, progress);
 }
 
 } // namespace kestrum

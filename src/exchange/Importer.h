@@ -20,6 +20,8 @@ struct sqlite3;
 
 namespace kestrum {
 
+class TDbDriver;
+
 enum TBadRecordPolicy : std::uint8_t {
     bpReject, //!< a bad record stops the file: nothing of it comes in
     bpSkip,   //!< bad records are passed over, the others come in
@@ -37,16 +39,25 @@ struct TImportOptions {
     //! come in although the ledger seems to hold them, as the user picked
     //! them from a dry run's list; the same file and ledger number them alike.
     std::vector<std::int64_t> KeptDuplicates;
+    //! Runs the whole import, then rolls it back and keeps nothing, not even
+    //! a history action: a dry run on a server's ledger, where the answer
+    //! comes from the server's own checks without a copy of its tables. The
+    //! result says what a real import would have done.
+    bool RollBack = false;
 };
 
-//! Imports into the ledger file at `ledgerPath` (which must exist and hold
-//! the gain and expen tables). Raises EImportError when the reader fails for
-//! the whole file, and Exception when the ledger cannot be opened or written;
-//! either way the ledger is left as it was.
-TImportResult ImportEntries(const QString &ledgerPath, TEntrySource &source,
-                            const TImportOptions &options = {}, const TProgressCallback &progress = {});
-//! The same over an open connection (the program's own), which must not be
-//! inside a transaction.
+//! Imports into the ledger at `ledger`: a file (which must exist and hold
+//! the gain and expen tables) or a server's address. Raises EImportError
+//! when the reader fails for the whole file, and Exception when the ledger
+//! cannot be opened or written; either way the ledger is left as it was.
+TImportResult ImportEntries(const QString &ledger, TEntrySource &source, const TImportOptions &options = {},
+                            const TProgressCallback &progress = {});
+//! The same over an open connection, which must not be inside a
+//! transaction. On a server amounts keep the decimal the file gave (an
+//! amount between two of the server's decimals is rounded as the server
+//! rounds it, and compared so with the ledger's entries).
+TImportResult ImportEntries(TDbDriver &db, TEntrySource &source, const TImportOptions &options = {},
+                            const TProgressCallback &progress = {});
 TImportResult ImportEntries(sqlite3 *db, TEntrySource &source, const TImportOptions &options = {},
                             const TProgressCallback &progress = {});
 

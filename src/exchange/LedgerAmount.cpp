@@ -12,6 +12,8 @@ namespace {
 //! Past this, cents in a double are no longer exact enough to compare by.
 constexpr double CentsLimit = 1e11;
 
+} // namespace
+
 void AppendCents(std::string &out, std::int64_t cents)
 {
     if (cents < 0)
@@ -24,8 +26,6 @@ void AppendCents(std::string &out, std::int64_t cents)
     out += char('0' + magnitude % 100 / 10);
     out += char('0' + magnitude % 10);
 }
-
-} // namespace
 
 bool WholeCents(double amount, std::int64_t &cents)
 {
@@ -92,6 +92,77 @@ void AppendAmountKey(std::string &key, double amount)
     char text[400];
     const auto written = std::to_chars(text, text + sizeof text, amount);
     key.append(text, written.ec == std::errc() ? written.ptr : text);
+}
+
+namespace {
+
+//! `text` without the zeros that end its decimals, nor a bare point.
+std::string_view WithoutTrailingZeros(std::string_view text)
+{
+    if (text.find('.') == std::string_view::npos)
+        return text;
+    while (text.ends_with('0'))
+        text.remove_suffix(1);
+    if (text.ends_with('.'))
+        text.remove_suffix(1);
+    return text;
+}
+
+} // namespace
+
+bool AppendDecimalAmount(std::string &out, std::string_view decimal)
+{
+    double amount = 0;
+    if (!ParseLedgerAmount(decimal, amount))
+        return false;
+    // Written as a file writes the double when the double is this decimal,
+    // so that a server's export reads as a file's; else every digit.
+    std::string asFile;
+    if (AppendLedgerAmount(asFile, amount) && WithoutTrailingZeros(asFile) == WithoutTrailingZeros(decimal)) {
+        out += asFile;
+        return true;
+    }
+    const std::string_view exact = WithoutTrailingZeros(decimal);
+    out.append(exact);
+    // "-0.0000" has no digits left that say it is below nothing.
+    if (exact == "-0")
+        out.erase(out.size() - 2, 1);
+    return true;
+}
+
+double ServerAmount(double amount)
+{
+    char text[400];
+    const auto written = std::to_chars(text, text + sizeof text, amount, std::chars_format::fixed);
+    if (written.ec != std::errc())
+        return amount;
+    std::string digits(text, written.ptr);
+    const std::size_t point = digits.find('.');
+    if (point == std::string::npos || digits.size() - point - 1 <= std::size_t(ServerDecimals))
+        return amount;
+    // The server rounds the decimal it is given half away from zero.
+    const bool up = digits[point + 1 + std::size_t(ServerDecimals)] >= '5';
+    digits.resize(point + 1 + std::size_t(ServerDecimals));
+    if (up) {
+        std::size_t at = digits.size();
+        for (;;) {
+            if (at == 0 || digits[at - 1] == '-') {
+                digits.insert(at, 1, '1');
+                break;
+            }
+            --at;
+            if (digits[at] == '.')
+                continue;
+            if (digits[at] != '9') {
+                ++digits[at];
+                break;
+            }
+            digits[at] = '0';
+        }
+    }
+    double rounded = amount;
+    std::from_chars(digits.data(), digits.data() + digits.size(), rounded, std::chars_format::fixed);
+    return rounded;
 }
 
 } // namespace kestrum::exchange

@@ -22,5 +22,19 @@ bool WholeCents(double amount, std::int64_t &cents);
 //! for an amount that is a whole number of cents up to float noise
 //! (0.1 + 0.2 is 0.30), else the exact amount.
 void AppendAmountKey(std::string &key, double amount);
+//! Appends "-1234.56" for a whole number of cents.
+void AppendCents(std::string &out, std::int64_t cents);
+
+//! The decimals a server's ledger keeps of an amount.
+inline constexpr int ServerDecimals = 4;
+//! Appends an exact decimal as a server holds it ("12.5000",
+//! "123456789012.3456") the way AppendLedgerAmount writes the same amount
+//! held in a file ("12.50"), or with all of its digits (none of the zeros
+//! that end them) where no double holds it; false for text that is no
+//! such decimal.
+bool AppendDecimalAmount(std::string &out, std::string_view decimal);
+//! The amount a server's ledger keeps of `amount`: its decimal, as a
+//! file would write it, rounded to ServerDecimals as the server rounds.
+double ServerAmount(double amount);
 
 } // namespace kestrum::exchange

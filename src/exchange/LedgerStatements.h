@@ -1,15 +1,15 @@
 #pragma once
 // What every part of the exchange module that reads or writes the ledger
-// file directly shares: the two entry tables and their columns, statements
-// that finalize themselves, and the failure that names what SQLite said.
+// directly shares: the two entry tables and their columns, and the failure
+// that names what the database said, whichever engine holds the ledger.
 #include "core/Errors.h"
-#include "exchange/ExchangeMessages.h"
+#include "db/DbDriver.h"
 #include "exchange/ForeignEntry.h"
 
-#include <sqlite3.h>
-
+#include <functional>
 #include <memory>
 #include <string>
+#include <string_view>
 
 namespace kestrum::exchange {
 
@@ -27,21 +27,33 @@ inline constexpr TLedgerTable LedgerTables[2] = {
 };
 static_assert(ekIncome == 0 && ekExpense == 1);
 
-using TStatement = std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt *)>;
-
-//! Raises what went wrong with the ledger: `what` and then SQLite's words.
-[[noreturn]] inline void FailOnLedger(sqlite3 *db, const std::string &what)
+//! Whether the ledger lives on a server rather than in a file.
+inline bool LedgerOnServer(const TDbDriver &db)
 {
-    throw Exception(what + "：" + LedgerProblem(db));
+    return std::string_view(db.Name()) != "sqlite";
+}
+
+//! Raises what went wrong with the ledger: `what` and then the database's
+//! words for `error` (for a file, in the words the exchange messages use).
+//! The kind of a driver's failure is kept, so that a lost link stays one.
+[[noreturn]] void FailOnLedger(TDbDriver &db, const std::string &what, const std::exception &error);
+
+//! Runs `work`, turning a failure of the database into FailOnLedger's.
+template <typename F> decltype(auto) OnLedger(TDbDriver &db, const std::string &what, F &&work)
+{
+    try {
+        return work();
+    } catch (const EDbDriverError &error) {
+        FailOnLedger(db, what, error);
+    }
 }
 
 //! A prepared statement, or the failure named by `what`.
-inline TStatement PrepareOnLedger(sqlite3 *db, const std::string &sql, const char *what)
-{
-    sqlite3_stmt *statement = nullptr;
-    if (sqlite3_prepare_v2(db, sql.c_str(), -1, &statement, nullptr) != SQLITE_OK)
-        FailOnLedger(db, what);
-    return TStatement(statement, sqlite3_finalize);
-}
+std::unique_ptr<TDbStatement> PrepareOnLedger(TDbDriver &db, const std::string &sql, const char *what);
+
+//! The driver for a ledger file or a server address, opened to write or
+//! only to read; a file must exist. Raises Exception naming the ledger (a
+//! server by its host and database, never its password) when it cannot.
+std::unique_ptr<TDbDriver> OpenLedgerTarget(const QString &target, bool write);
 
 } // namespace kestrum::exchange

@@ -12,8 +12,6 @@
 #include <QDate>
 #include <QFileDevice>
 
-#include <sqlite3.h>
-
 #include <charconv>
 #include <cstring>
 
@@ -156,10 +154,9 @@ bool AppendXlsxRow(std::string &out, const TExportRow &row, TExportLosses &losse
     out += std::to_string(line);
     out += "\">";
     AppendTextCell(out, 'A', line, row.Kind == ekIncome ? "收入" : "支出");
-    const bool hasAmount = row.AmountType != SQLITE_NULL;
+    const bool hasAmount = row.AmountType != TDbValueType::Null;
     std::string amount;
-    if ((row.AmountType == SQLITE_INTEGER || row.AmountType == SQLITE_FLOAT) &&
-        AppendLedgerAmount(amount, row.Amount)) {
+    if (AppendAmountCell(amount, row)) {
         out += "<c";
         AppendReference(out, 'B', line);
         out += " s=\"" + std::to_string(AmountStyle) + "\"><v>" + amount + "</v></c>";

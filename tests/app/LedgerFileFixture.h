@@ -31,6 +31,8 @@ public:
     //! The file (empty for a server ledger).
     QString Path() const { return OnServer() ? QString() : FDir.filePath(QStringLiteral("Vantorel.mdb")); }
     QString Folder() const { return FDir.path(); }
+    //! What import and export are given: the file, or the server's address.
+    QString Target() const { return OnServer() ? QString::fromStdString(FTarget) : Path(); }
     QString ConnectionString() const;
 
     //! date: "2006-07-15"

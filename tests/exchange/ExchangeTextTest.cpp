@@ -75,6 +75,35 @@ TEST(Amounts, ADotThatMayBeEitherMarkIsReadOnlyOnceTheFileTells)
         EXPECT_EQ(DecimalMarkOf(silent), dmUnsettled) << silent;
 }
 
+TEST(LedgerAmounts, AServersDecimalIsWrittenAsAFileWritesItsDoubleOrWithEveryDigit)
+{
+    auto written = [](const char *decimal) {
+        std::string text;
+        return AppendDecimalAmount(text, decimal) ? text : std::string("<none>");
+    };
+    EXPECT_EQ(written("12.5000"), "12.50");
+    EXPECT_EQ(written("0.0000"), "0.00");
+    EXPECT_EQ(written("-50.0000"), "-50.00");
+    EXPECT_EQ(written("3.3333"), "3.3333");
+    EXPECT_EQ(written("-0.0001"), "-0.0001");
+    EXPECT_EQ(written("123456789012.3456"), "123456789012.3456");
+    EXPECT_EQ(written("200000000000.0000"), "200000000000");
+    // No double holds these: the digits are the server's.
+    EXPECT_EQ(written("123456789012345.6789"), "123456789012345.6789");
+    EXPECT_EQ(written("999999999999999.9900"), "999999999999999.99");
+    for (const char *text : {"", "abc", "1e5", "NaN", "1.2.3"})
+        EXPECT_EQ(written(text), "<none>") << text;
+    // What a server keeps of an amount between two of its decimals: the
+    // decimal the amount is written as, rounded half away from zero.
+    EXPECT_EQ(ServerAmount(10.0 / 3), 3.3333);
+    EXPECT_EQ(ServerAmount(-10.0 / 3), -3.3333);
+    EXPECT_EQ(ServerAmount(0.00015), 0.0002) << "the double is below the half; its decimal is not";
+    EXPECT_EQ(ServerAmount(-0.00015), -0.0002);
+    EXPECT_EQ(ServerAmount(9.99995), 10.0);
+    EXPECT_EQ(ServerAmount(12.3456), 12.3456);
+    EXPECT_EQ(ServerAmount(123456789012345.67), 123456789012345.67);
+}
+
 TEST(LedgerAmounts, EveryFiniteAmountReadsBackToTheSameDouble)
 {
     auto written = [](double amount) {
