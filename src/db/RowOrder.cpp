@@ -26,7 +26,7 @@ void TDbRowOrder::Load(std::unique_ptr<TDbRowStore> store, int keyField)
     FLiveAtSlotPlaces = true;
     FVisibleInSlotOrder = true;
     FPositionsValid = false;
-    FKeysValid = false;
+    FKeysValid = FKeysInLive = false;
 }
 
 void TDbRowOrder::Clear()
@@ -39,7 +39,7 @@ void TDbRowOrder::Clear()
     FVisibleInSlotOrder = false;
     FPositionOfSlot.clear();
     FSlotsByKey.clear();
-    FPositionsValid = FKeysValid = false;
+    FPositionsValid = FKeysValid = FKeysInLive = false;
 }
 
 void TDbRowOrder::ShowAll()
@@ -127,7 +127,7 @@ int TDbRowOrder::AddRowByKey(const TDbRowStore &row)
     if (KeysGivePlaces())
         return InsertLive(row, UpperBoundOfKey(key));
     // Out of key order only the newest key has a place of its own: the last.
-    if (!FSlotsByKey.empty() && key <= KeyOf(FSlotsByKey[FSlotsByKey.size() - 1]))
+    if (KeyIndexSize() > 0 && key <= KeyOf(KeyIndexSlot(KeyIndexSize() - 1)))
         return -1;
     return InsertLive(row, FLive.size());
 }
@@ -139,8 +139,17 @@ int TDbRowOrder::InsertLive(const TDbRowStore &row, std::size_t live)
     // A row with a key already known stays behind it, as a later row of
     // the same key does in a fresh index.
     const std::size_t keyPlace = FKeysValid && keyed ? UpperBoundOfKey(KeyOf(slot)) : 0;
-    if (FKeysValid && (!keyed || keyPlace != live))
+    if (FKeysValid && (!keyed || keyPlace != live)) {
         FLiveInKeyOrder = false;
+        // The live rows no longer stand in key order: the key index needs
+        // rows of its own from now on.
+        if (FKeysInLive) {
+            FSlotsByKey.clear();
+            FSlotsByKey.raw().reserve(FLive.size() + FLive.size() / 64 + 16);
+            FLive.ForEach([this](std::int32_t liveSlot) { FSlotsByKey.raw().push_back(liveSlot); });
+            FKeysInLive = false;
+        }
+    }
     if (FAllShown) {
         // Shown at once, where it was asked for.
         if (FPositionsValid)
@@ -154,7 +163,7 @@ int TDbRowOrder::InsertLive(const TDbRowStore &row, std::size_t live)
         FLive.insert(live, slot);
         FPositionsValid = false;
     }
-    if (FKeysValid && keyed)
+    if (FKeysValid && keyed && !FKeysInLive)
         FSlotsByKey.insert(keyPlace, slot);
     return slot;
 }
@@ -184,7 +193,7 @@ void TDbRowOrder::RemoveAt(int position)
         FVisibleInSlotOrder = false;
         FPositionsValid = false;
     }
-    if (FKeysValid && HasIntegerKey(slot)) {
+    if (FKeysValid && !FKeysInLive && HasIntegerKey(slot)) {
         const std::size_t last = UpperBoundOfKey(KeyOf(slot));
         for (std::size_t i = LowerBoundOfKey(KeyOf(slot)); i < last; ++i)
             if (FSlotsByKey[i] == slot) {
@@ -196,10 +205,10 @@ void TDbRowOrder::RemoveAt(int position)
 
 std::size_t TDbRowOrder::LowerBoundOfKey(std::int64_t key) const
 {
-    std::size_t low = 0, high = FSlotsByKey.size();
+    std::size_t low = 0, high = KeyIndexSize();
     while (low < high) {
         const std::size_t middle = low + (high - low) / 2;
-        if (KeyOf(FSlotsByKey[middle]) < key)
+        if (KeyOf(KeyIndexSlot(middle)) < key)
             low = middle + 1;
         else
             high = middle;
@@ -209,10 +218,10 @@ std::size_t TDbRowOrder::LowerBoundOfKey(std::int64_t key) const
 
 std::size_t TDbRowOrder::UpperBoundOfKey(std::int64_t key) const
 {
-    std::size_t low = 0, high = FSlotsByKey.size();
+    std::size_t low = 0, high = KeyIndexSize();
     while (low < high) {
         const std::size_t middle = low + (high - low) / 2;
-        if (key < KeyOf(FSlotsByKey[middle]))
+        if (key < KeyOf(KeyIndexSlot(middle)))
             high = middle;
         else
             low = middle + 1;
@@ -222,7 +231,27 @@ std::size_t TDbRowOrder::UpperBoundOfKey(std::int64_t key) const
 
 void TDbRowOrder::BuildKeyIndex() const
 {
-    FSlotsByKey.clear();
+    FSlotsByKey = TGapList<std::int32_t>();
+    // Rows read in key order (as a table is read) are their own key index:
+    // one look at their keys, and no second list of millions of slots.
+    bool keyedInOrder = true;
+    bool first = true;
+    std::int64_t previous = 0;
+    FLive.ForEach([&](std::int32_t slot) {
+        if (!keyedInOrder)
+            return;
+        if (!HasIntegerKey(slot) || (!first && KeyOf(slot) < previous)) {
+            keyedInOrder = false;
+            return;
+        }
+        previous = KeyOf(slot);
+        first = false;
+    });
+    if (keyedInOrder) {
+        FKeysInLive = FLiveInKeyOrder = FKeysValid = true;
+        return;
+    }
+    FKeysInLive = false;
     std::vector<std::int32_t> &slots = FSlotsByKey.raw(); // no gap after clear
     slots.reserve(FLive.size());
     bool ascending = true;
@@ -245,8 +274,8 @@ int TDbRowOrder::LivePlaceByKey(int slot) const
     if (slot < 0 || slot >= FStore->SlotCount() || !HasIntegerKey(slot))
         return -1;
     const std::int64_t key = KeyOf(slot);
-    for (std::size_t i = LowerBoundOfKey(key); i < FSlotsByKey.size() && KeyOf(FSlotsByKey[i]) == key; ++i)
-        if (FSlotsByKey[i] == slot)
+    for (std::size_t i = LowerBoundOfKey(key); i < KeyIndexSize() && KeyOf(KeyIndexSlot(i)) == key; ++i)
+        if (KeyIndexSlot(i) == slot)
             return int(i);
     return -1;
 }
@@ -286,7 +315,7 @@ int TDbRowOrder::SlotOfKey(std::int64_t key) const
     if (!FKeysValid)
         BuildKeyIndex();
     const std::size_t found = LowerBoundOfKey(key);
-    return found == FSlotsByKey.size() || KeyOf(FSlotsByKey[found]) != key ? -1 : FSlotsByKey[found];
+    return found == KeyIndexSize() || KeyOf(KeyIndexSlot(found)) != key ? -1 : KeyIndexSlot(found);
 }
 
 int TDbRowOrder::CompareBookmarks(const TBookmark &a, const TBookmark &b) const

@@ -99,8 +99,11 @@ private:
     //! and stand in key order.
     bool KeysGivePlaces() const
     {
-        return FKeysValid && FLiveInKeyOrder && FSlotsByKey.size() == FLive.size();
+        return FKeysValid && FLiveInKeyOrder && (FKeysInLive || FSlotsByKey.size() == FLive.size());
     }
+    //! The key index: its size and its slot at `i` (see FKeysInLive).
+    std::size_t KeyIndexSize() const { return FKeysInLive ? FLive.size() : FSlotsByKey.size(); }
+    std::int32_t KeyIndexSlot(std::size_t i) const { return FKeysInLive ? FLive[i] : FSlotsByKey[i]; }
     //! The place of a slot among the live rows by the key index (see
     //! KeysGivePlaces); -1 when it is not live.
     int LivePlaceByKey(int slot) const;
@@ -141,6 +144,9 @@ private:
     // reads them), so the key index holds them in their live order: a key's
     // place there is its row's place. Known while FKeysValid.
     mutable bool FLiveInKeyOrder = false;
+    // Every live row has an integer key and they stand in key order: FLive
+    // is the key index, and FSlotsByKey stays empty. Known while FKeysValid.
+    mutable bool FKeysInLive = false;
 };
 
 } // namespace kestrum
