@@ -25,22 +25,6 @@ const char *const CsvExportHeader = "类型,金额,日期,项目,备注";
 
 namespace {
 
-//! A cell as text: in place for text and dates, in `buffer` for a number;
-//! empty for none.
-std::string_view CellText(const TDbStatement &statement, int column, std::string &buffer)
-{
-    switch (statement.ColumnType(column)) {
-    case TDbValueType::Null:
-        return {};
-    case TDbValueType::Integer:
-    case TDbValueType::Real:
-        buffer = statement.ColumnText(column);
-        return buffer;
-    default:
-        return statement.ColumnBytes(column);
-    }
-}
-
 //! The read transaction an export sees both tables in, unless the caller
 //! has one open; ended however the export ends.
 class TReadTransaction {

@@ -115,22 +115,6 @@ bool StoredDay(std::string_view text, std::int64_t &day, int &seconds)
     return true;
 }
 
-//! A cell as text: in place for text, in `buffer` for a number another
-//! program put there; empty for none.
-std::string_view CellText(const TDbStatement &statement, int column, std::string &buffer)
-{
-    switch (statement.ColumnType(column)) {
-    case TDbValueType::Null:
-        return {};
-    case TDbValueType::Integer:
-    case TDbValueType::Real:
-        buffer = statement.ColumnText(column);
-        return buffer;
-    default:
-        return statement.ColumnBytes(column);
-    }
-}
-
 //! Appends the compared form of `text`, one part per semicolon.
 void AppendParts(std::string_view text, std::vector<std::string> &parts)
 {

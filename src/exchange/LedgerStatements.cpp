@@ -65,4 +65,18 @@ std::unique_ptr<TDbDriver> OpenLedgerTarget(const QString &target, bool write)
     return std::make_unique<TLedgerFile>(raw);
 }
 
+std::string_view CellText(const TDbStatement &statement, int column, std::string &buffer)
+{
+    switch (statement.ColumnType(column)) {
+    case TDbValueType::Null:
+        return {};
+    case TDbValueType::Integer:
+    case TDbValueType::Real:
+        buffer = statement.ColumnText(column);
+        return buffer;
+    default:
+        return statement.ColumnBytes(column);
+    }
+}
+
 } // namespace kestrum::exchange

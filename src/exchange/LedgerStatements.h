@@ -48,6 +48,10 @@ template <typename F> decltype(auto) OnLedger(TDbDriver &db, const std::string &
     }
 }
 
+//! A cell as text: in place for text and dates, in `buffer` for a number
+//! (another program may have put one in a text column); empty for none.
+std::string_view CellText(const TDbStatement &statement, int column, std::string &buffer);
+
 //! A prepared statement, or the failure named by `what`.
 std::unique_ptr<TDbStatement> PrepareOnLedger(TDbDriver &db, const std::string &sql, const char *what);
 

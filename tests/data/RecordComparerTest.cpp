@@ -57,6 +57,19 @@ struct Ledger {
     }
 };
 
+//! The comparer's sort of `list` (shuffled first unless told not) agrees
+//! with std::sort by its Compare.
+void ExpectSortAgreesWithCompare(const TkvRecordComparer &comparer, const std::vector<int> &list,
+                                 std::mt19937 &random, bool shuffled = true)
+{
+    std::vector<int> fast = list, general = list;
+    if (shuffled)
+        std::shuffle(fast.begin(), fast.end(), random);
+    comparer.Sort(fast);
+    std::sort(general.begin(), general.end(), [&](int a, int b) { return comparer.Compare(a, b) < 0; });
+    EXPECT_EQ(fast, general);
+}
+
 TEST(RecordComparer, TiesKeepLoadOrderInBothDirections)
 {
     Ledger ledger;
@@ -134,12 +147,7 @@ TEST(RecordComparer, FastPathsAgreeWithTheGeneralComparison)
         for (TkvDataSortOrder order : {soAscending, soDescending}) {
             TkvRecordComparer comparer;
             ledger.Stored(comparer, def, order);
-            std::vector<int> fast = ledger.All(), general = ledger.All();
-            std::shuffle(fast.begin(), fast.end(), random);
-            comparer.Sort(fast);
-            std::sort(general.begin(), general.end(),
-                      [&](int a, int b) { return comparer.Compare(a, b) < 0; });
-            EXPECT_EQ(fast, general);
+            ExpectSortAgreesWithCompare(comparer, ledger.All(), random);
         }
 }
 
@@ -167,13 +175,7 @@ TEST(RecordComparer, FastPathsAgreeForWideTextAndIntegers)
             for (bool shuffled : {false, true}) {
                 TkvRecordComparer comparer;
                 comparer.AddKey(order, TkvCompareMode::cmStoredValue).LoadStored(storage, def, all);
-                std::vector<int> fast = all, general = all;
-                if (shuffled)
-                    std::shuffle(fast.begin(), fast.end(), random);
-                comparer.Sort(fast);
-                std::sort(general.begin(), general.end(),
-                          [&](int a, int b) { return comparer.Compare(a, b) < 0; });
-                EXPECT_EQ(fast, general);
+                ExpectSortAgreesWithCompare(comparer, all, random, shuffled);
             }
 }
 
@@ -275,12 +277,7 @@ TEST(RecordComparer, SeveralStoredKeysAgreeWithTheGeneralComparison)
                 comparer.AddKey(first, TkvCompareMode::cmStoredValue).LoadStored(storage, item, *list);
                 comparer.AddKey(second, TkvCompareMode::cmStoredValue).LoadStored(storage, amount, *list);
                 comparer.AddKey(first, TkvCompareMode::cmStoredValue).LoadStored(storage, count, *list);
-                std::vector<int> fast = *list, general = *list;
-                std::shuffle(fast.begin(), fast.end(), random);
-                comparer.Sort(fast);
-                std::sort(general.begin(), general.end(),
-                          [&](int a, int b) { return comparer.Compare(a, b) < 0; });
-                EXPECT_EQ(fast, general);
+                ExpectSortAgreesWithCompare(comparer, *list, random);
             }
 }
 
@@ -330,12 +327,7 @@ TEST(RecordComparer, LongListsOfVaryingAmountsAgreeWithTheGeneralComparison)
                                 .LoadStored(ledger.storage, ledger.item, *list);
                         comparer.AddKey(second, TkvCompareMode::cmStoredValue)
                             .LoadStored(ledger.storage, ledger.amount, *list);
-                        std::vector<int> fast = *list, general = *list;
-                        std::shuffle(fast.begin(), fast.end(), random);
-                        comparer.Sort(fast);
-                        std::sort(general.begin(), general.end(),
-                                  [&](int a, int b) { return comparer.Compare(a, b) < 0; });
-                        EXPECT_EQ(fast, general);
+                        ExpectSortAgreesWithCompare(comparer, *list, random);
                     }
     }
 }
@@ -379,12 +371,7 @@ TEST(RecordComparer, ShortTextsAgreeWithTheGeneralComparison)
             ledger.Stored(comparer, ledger.item, first);
             if (twoKeys)
                 ledger.Stored(comparer, ledger.amount, soDescending);
-            std::vector<int> fast = ledger.All(), general = ledger.All();
-            std::shuffle(fast.begin(), fast.end(), random);
-            comparer.Sort(fast);
-            std::sort(general.begin(), general.end(),
-                      [&](int a, int b) { return comparer.Compare(a, b) < 0; });
-            EXPECT_EQ(fast, general);
+            ExpectSortAgreesWithCompare(comparer, ledger.All(), random);
         }
 }
 
