@@ -21,6 +21,30 @@ namespace {
 //! The server's advisory lock that imports into one ledger take in turn.
 constexpr std::int64_t ImportLockKey = 0x4B65'7374'7275'6D49; // "KestrumI"
 
+//! How many characters a column of `table` keeps (a server's varchar
+//! length); 0 when it keeps any text, as every column of a file does.
+std::size_t CharacterLimit(TDbDriver &db, const char *table, const char *column)
+{
+    for (const TDbTableColumn &info : db.TableColumns(table)) {
+        if (info.Name != column)
+            continue;
+        const QString type = QString::fromStdString(info.DeclaredType).toUpper();
+        if (!type.startsWith(QLatin1String("VARCHAR(")) || !type.endsWith(QLatin1Char(')')))
+            return 0;
+        bool ok = false;
+        const int limit = type.mid(8, type.size() - 9).toInt(&ok);
+        return ok && limit > 0 ? std::size_t(limit) : 0;
+    }
+    return 0;
+}
+
+//! The characters of a UTF-8 text, as a server counts them.
+std::size_t CharacterCount(std::string_view utf8)
+{
+    return std::size_t(std::count_if(utf8.begin(), utf8.end(),
+                                     [](char byte) { return (std::uint8_t(byte) & 0xC0) != 0x80; }));
+}
+
 void BindText(TDbStatement &statement, int index, const std::string &text, bool emptyIsText)
 {
     if (text.empty() && !emptyIsText)
@@ -77,6 +101,12 @@ TImportResult ImportEntries(TDbDriver &db, TEntrySource &source, const TImportOp
                                 "\", \"" + t.Item + "\", \"备注\") VALUES (?1, ?2, ?3, ?4)";
         inserts[kind] = OnLedger(db, "这个文件不是账本", [&] { return db.PrepareInsert(sql, "id"); });
     }
+    std::size_t itemLimits[2] = {0, 0};
+    if (server)
+        for (const TEntryKind kind : {ekIncome, ekExpense})
+            itemLimits[kind] = OnLedger(db, "无法读取账本", [&] {
+                return CharacterLimit(db, LedgerTables[kind].Name, LedgerTables[kind].Item);
+            });
     TTransaction transaction(db);
     if (server && !options.RollBack)
         OnLedger(db, "无法开始写入账本", [&] {
@@ -198,12 +228,16 @@ TImportResult ImportEntries(TDbDriver &db, TEntrySource &source, const TImportOp
         const TEntrySource::TStep step = source.Next(entry, bad);
         if (step == TEntrySource::esEnd)
             break;
-        if (step == TEntrySource::esBad) {
+        // Go on reading after a bad record, so that the user hears of every
+        // one at once.
+        const auto passOver = [&] {
             ++result.BadCount;
             if (result.BadRecords.size() < std::size_t(TImportResult::MaxListed))
                 result.BadRecords.push_back(bad);
-            // Go on reading, so that the user hears of every bad record at once.
             rejecting = rejecting || options.BadRecords == bpReject;
+        };
+        if (step == TEntrySource::esBad) {
+            passOver();
             continue;
         }
         // Readers outside this module are held to the same promises.
@@ -212,10 +246,16 @@ TImportResult ImportEntries(TDbDriver &db, TEntrySource &source, const TImportOp
             bad.Line = entry.Line;
             bad.Reason = entry.HasDate && !entry.Date.isValid() ? QStringLiteral("日期无效")
                                                                 : QStringLiteral("金额或时间无效");
-            ++result.BadCount;
-            if (result.BadRecords.size() < std::size_t(TImportResult::MaxListed))
-                result.BadRecords.push_back(bad);
-            rejecting = rejecting || options.BadRecords == bpReject;
+            passOver();
+            continue;
+        }
+        // A server refuses a text longer than its column: the entry is named
+        // here rather than failing the whole import at its insert.
+        if (const std::size_t limit = itemLimits[entry.Kind];
+            limit > 0 && CharacterCount(entry.Item) > limit) {
+            bad.Line = entry.Line;
+            bad.Reason = QStringLiteral("项目超过%1个字，服务器上的账本存不下").arg(limit);
+            passOver();
             continue;
         }
         if (rejecting) {

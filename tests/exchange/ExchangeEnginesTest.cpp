@@ -154,6 +154,31 @@ TEST_P(ExchangeOnEngine, ARefusedFailedOrCancelledImportLeavesTheLedgerAsItWas)
     EXPECT_EQ(ImportCsv("日期,金额,项目\n2024-01-08,5,丙\n").Added(), 1);
 }
 
+// A server's item column keeps 50 characters: a longer item is named as a
+// bad record there (before anything is written), where a file keeps it.
+TEST_P(ExchangeOnEngine, AnItemLongerThanTheServerKeepsIsABadRecordThere)
+{
+    QByteArray longItem;
+    for (int i = 0; i < 51; ++i)
+        longItem += "长";
+    const QByteArray file = "日期,金额,项目\n2024-01-05,5,甲\n2024-01-06,7," + longItem + "\n";
+    const TImportResult refused = ImportCsv(file);
+    if (!OnServer()) {
+        EXPECT_EQ(refused.Added(), 2);
+        return;
+    }
+    EXPECT_EQ(refused.Outcome, ioRejected);
+    ASSERT_EQ(refused.BadRecords.size(), 1u);
+    EXPECT_EQ(refused.BadRecords[0].Line, 3);
+    EXPECT_EQ(refused.BadRecords[0].Reason, QStringLiteral("项目超过50个字，服务器上的账本存不下"));
+    EXPECT_EQ(Scalar("SELECT count(*) FROM expen"), "0");
+    TImportOptions skip;
+    skip.BadRecords = bpSkip;
+    EXPECT_EQ(ImportCsv(file, skip).Added(), 1);
+    // Fifty characters are kept whole.
+    EXPECT_EQ(ImportCsv("日期,金额,项目\n2024-01-07,9," + longItem.left(50 * 3) + "\n").Added(), 1);
+}
+
 TEST_P(ExchangeOnEngine, AmountsComeInAndGoOutWithEveryDigitTheLedgerHolds)
 {
     // Cents past what a double tells apart, from the ledger's own export.
