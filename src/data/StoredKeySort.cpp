@@ -1,11 +1,11 @@
 #include "data/StoredKeySort.h"
 
+#include "core/MoneySum.h"
 #include "data/FewValuesSort.h"
 #include "data/RecordComparer.h"
 
 #include <algorithm>
 #include <array>
-#include <cmath>
 #include <limits>
 #include <memory>
 #include <string_view>
@@ -272,22 +272,6 @@ void sortTexts(const std::vector<int> &records, std::vector<std::uint32_t> &pres
 
 } // namespace
 
-bool WholeCents(double value, std::int64_t &cents)
-{
-    // Below 10^13 a value times 100 is off by far less than half a cent, so
-    // the nearest whole number is the value's cents if it has any; the
-    // division back, correctly rounded, tells whether it has. NaN fails the
-    // bound.
-    if (!(std::fabs(value) < 1e13))
-        return false;
-    // Adding and taking away 1.5 * 2^52 rounds to a whole number without a
-    // call into the maths library: this runs once per record of a sort.
-    constexpr double Rounder = 6755399441055744.0;
-    const double whole = (value * 100 + Rounder) - Rounder;
-    cents = std::int64_t(whole);
-    return whole / 100 == value;
-}
-
 bool SortsByStoredBits(const TkvSortKey &key)
 {
     const auto column = key.ColumnKind();
@@ -329,26 +313,32 @@ void SortByOneStoredKey(const TkvSortKey &key, std::vector<int> &records)
         break;
     }
     case TkvSortKey::Column::Real: {
-        // Amounts in whole cents differ in three or four bytes where their
-        // doubles differ in all eight: sorted as cents they take half the
-        // radix passes or fewer, in narrow pairs.
+        // Amounts held as a whole number of ten-thousandths (every typed or
+        // imported one) differ in three or four bytes of those units where
+        // their doubles differ in all eight: sorted by their units they take
+        // half the radix passes or fewer, in narrow pairs. Units of whole
+        // cents are counted in cents, a byte fewer again.
         const auto &reals = key.Reals();
-        const auto centsBits = [&](int r) {
-            std::int64_t cents = 0;
-            WholeCents(reals[r], cents);
-            return turned(std::uint64_t(cents) ^ SignBit);
-        };
-        std::uint64_t least = std::numeric_limits<std::uint64_t>::max(), greatest = 0;
-        bool allCents = true;
-        for (std::size_t i = 0; i < present.size() && allCents; ++i) {
-            std::int64_t cents = 0;
-            allCents = WholeCents(reals[records[present[i]]], cents);
-            const std::uint64_t bits = turned(std::uint64_t(cents) ^ SignBit);
-            least = std::min(least, bits);
-            greatest = std::max(greatest, bits);
+        std::int64_t least = std::numeric_limits<std::int64_t>::max();
+        std::int64_t greatest = std::numeric_limits<std::int64_t>::min();
+        bool allUnits = true, allCents = true;
+        for (std::size_t i = 0; i < present.size() && allUnits; ++i) {
+            std::int64_t units = 0;
+            allUnits = TMoneySum::ExactUnits(reals[records[present[i]]], units);
+            allCents = allCents && units % 100 == 0;
+            least = std::min(least, units);
+            greatest = std::max(greatest, units);
         }
-        if (allCents) {
-            sortByBits(records, present, centsBits, least, greatest, sorted);
+        if (allUnits) {
+            const std::int64_t per = allCents ? 100 : 1;
+            const auto unitsBits = [&](int r) {
+                std::int64_t units = 0;
+                TMoneySum::ExactUnits(reals[r], units);
+                return turned(std::uint64_t(units / per) ^ SignBit);
+            };
+            const std::uint64_t low = turned(std::uint64_t(least / per) ^ SignBit);
+            const std::uint64_t high = turned(std::uint64_t(greatest / per) ^ SignBit);
+            sortByBits(records, present, unitsBits, std::min(low, high), std::max(low, high), sorted);
         } else {
             // Doubles of other kinds differ in their every byte: the pairs
             // are wide whatever their range.

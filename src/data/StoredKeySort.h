@@ -20,9 +20,4 @@ bool SortsByStoredBits(const TkvSortKey &key);
 //! by their whole text.
 void SortByOneStoredKey(const TkvSortKey &key, std::vector<int> &records);
 
-//! The number of cents a double holds when it is a whole number of them (as
-//! an amount typed or imported with two decimals is), false otherwise.
-//! Doubles that are whole cents order as their cents do.
-bool WholeCents(double value, std::int64_t &cents);
-
 } // namespace kestrum

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <cstdlib>
+#include <limits>
 
 using namespace kestrum;
 
@@ -68,4 +70,27 @@ TEST(MoneySum, NegativeHugeAndCombinedTotals)
         overflowing.Add(2e11);
     EXPECT_TRUE(overflowing.HasRemainder());
     EXPECT_EQ(overflowing.Value(), 1e15);
+}
+
+// Exact units are what a typed or imported amount of up to four decimals
+// reads as (sorts and sums count by them); a sum that rounded, more
+// decimals, amounts past 2^51 units, Infinity and NaN are not.
+TEST(MoneySum, ExactUnitsAreTheDoublesOfFourDecimals)
+{
+    std::int64_t units = 0;
+    EXPECT_TRUE(TMoneySum::ExactUnits(0.29, units));
+    EXPECT_EQ(units, 2900);
+    EXPECT_TRUE(TMoneySum::ExactUnits(-1234.56, units));
+    EXPECT_EQ(units, -12345600);
+    EXPECT_TRUE(TMoneySum::ExactUnits(-0.0, units));
+    EXPECT_EQ(units, 0);
+    EXPECT_TRUE(TMoneySum::ExactUnits(std::strtod("99999999999.9999", nullptr), units));
+    EXPECT_EQ(units, 999999999999999);
+    EXPECT_TRUE(TMoneySum::ExactUnits(0.125, units));
+    EXPECT_EQ(units, 1250);
+    EXPECT_FALSE(TMoneySum::ExactUnits(1.1 + 2.2, units)); // 3.3000000000000003
+    EXPECT_FALSE(TMoneySum::ExactUnits(0.00001, units));
+    EXPECT_FALSE(TMoneySum::ExactUnits(1e12, units));
+    EXPECT_FALSE(TMoneySum::ExactUnits(std::numeric_limits<double>::infinity(), units));
+    EXPECT_FALSE(TMoneySum::ExactUnits(std::numeric_limits<double>::quiet_NaN(), units));
 }

@@ -2,14 +2,11 @@
 
 #include "core/VariantCompare.h"
 #include "data/DataStorage.h"
-#include "data/StoredKeySort.h"
 #include "data/ValueTypesHeld.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdlib>
-#include <limits>
 #include <numeric>
 #include <random>
 
@@ -282,13 +279,14 @@ TEST(RecordComparer, SeveralStoredKeysAgreeWithTheGeneralComparison)
 }
 
 // Long lists of amounts take the radix passes: as whole cents in narrow
-// pairs, as whole cents too far apart for them, and as the doubles' own bits
-// when one amount is no whole number of cents. The order must stay that of
-// the general comparison.
+// pairs, as whole cents too far apart for them, as ten-thousandths when one
+// amount has more than two decimals, and as the doubles' own bits when one
+// is no whole number of ten-thousandths. The order must stay that of the
+// general comparison.
 TEST(RecordComparer, LongListsOfVaryingAmountsAgreeWithTheGeneralComparison)
 {
-    enum Amounts { NarrowCents, WideCents, NotAllCents };
-    for (Amounts kind : {NarrowCents, WideCents, NotAllCents}) {
+    enum Amounts { NarrowCents, WideCents, FourDecimals, NotAllUnits };
+    for (Amounts kind : {NarrowCents, WideCents, FourDecimals, NotAllUnits}) {
         SCOPED_TRACE(kind);
         std::mt19937 random(5);
         Ledger ledger;
@@ -306,8 +304,10 @@ TEST(RecordComparer, LongListsOfVaryingAmountsAgreeWithTheGeneralComparison)
             else if (kind == WideCents && pick < 12)
                 ledger.Add(double(std::int64_t(random() % 2000000) - 1000000) * 1000003 / 100,
                            items[random() % 4]);
-            else if (kind == NotAllCents && pick < 12)
-                ledger.Add(double(std::int64_t(random() % 2000000) - 1000000) / 100 + 0.001,
+            else if (kind == FourDecimals && pick < 12)
+                ledger.Add(double(std::int64_t(random() % 20000000) - 10000000) / 10000, items[random() % 4]);
+            else if (kind == NotAllUnits && pick < 12)
+                ledger.Add(double(std::int64_t(random() % 2000000) - 1000000) / 100 + 0.00001,
                            items[random() % 4]);
             else
                 ledger.Add(double(std::int64_t(random() % 2000000) - 1000000) / 100, items[random() % 4]);
@@ -330,26 +330,6 @@ TEST(RecordComparer, LongListsOfVaryingAmountsAgreeWithTheGeneralComparison)
                         ExpectSortAgreesWithCompare(comparer, *list, random);
                     }
     }
-}
-
-// Whole cents are what a typed or imported amount with two decimals reads
-// as; a sum that rounded, more decimals, Infinity and NaN are not.
-TEST(RecordComparer, WholeCentsAreTheDoublesOfTwoDecimals)
-{
-    std::int64_t cents = 0;
-    EXPECT_TRUE(WholeCents(0.29, cents));
-    EXPECT_EQ(cents, 29);
-    EXPECT_TRUE(WholeCents(-1234.56, cents));
-    EXPECT_EQ(cents, -123456);
-    EXPECT_TRUE(WholeCents(-0.0, cents));
-    EXPECT_EQ(cents, 0);
-    EXPECT_TRUE(WholeCents(std::strtod("99999999999.99", nullptr), cents));
-    EXPECT_EQ(cents, 9999999999999);
-    EXPECT_FALSE(WholeCents(1.1 + 2.2, cents)); // 3.3000000000000003
-    EXPECT_FALSE(WholeCents(0.125, cents));
-    EXPECT_FALSE(WholeCents(1e13, cents));
-    EXPECT_FALSE(WholeCents(std::numeric_limits<double>::infinity(), cents));
-    EXPECT_FALSE(WholeCents(std::numeric_limits<double>::quiet_NaN(), cents));
 }
 
 // Short texts (every one within a key's prefix) are ordered by their
