@@ -361,10 +361,10 @@ std::vector<double> ItemGroupSums(const Page &page, std::vector<int> &order)
     return sums;
 }
 
-//! Grouping by the item with the amount's sum in every group row.
-void BM_GroupByItemWithSums(benchmark::State &state)
+//! Groups by the item with the amount's sum in every group row, and (not
+//! timed) ungroups again, once per iteration.
+void GroupByItemWithSums(benchmark::State &state, Page &page)
 {
-    Page &page = PageOf(state);
     TkvDataSummary &summary = GroupSumsOf(page);
     TkvDataControllerGroups &groups = *DataGroupsOf(page.Controller);
     for (auto _ : state) {
@@ -374,6 +374,12 @@ void BM_GroupByItemWithSums(benchmark::State &state)
         groups.PlaceInGrouping(Item, -1);
         state.ResumeTiming();
     }
+}
+
+//! Grouping by the item with the amount's sum in every group row.
+void BM_GroupByItemWithSums(benchmark::State &state)
+{
+    GroupByItemWithSums(state, PageOf(state));
 }
 
 void BM_GroupByItemWithSums_Baseline(benchmark::State &state)
@@ -389,17 +395,9 @@ void BM_GroupByItemWithSums_Baseline(benchmark::State &state)
 void BM_GroupByItemSortedByAmount(benchmark::State &state)
 {
     Page &page = PageOf(state);
-    TkvDataSummary &summary = GroupSumsOf(page);
-    TkvDataControllerGroups &groups = *DataGroupsOf(page.Controller);
     TkvDataControllerSorting &sorting = *DataSortingOf(page.Controller);
     sorting.ApplySortOrder(Amount, soAscending);
-    for (auto _ : state) {
-        groups.PlaceInGrouping(Item, 0);
-        benchmark::DoNotOptimize(summary.GroupRowSummary(0));
-        state.PauseTiming();
-        groups.PlaceInGrouping(Item, -1);
-        state.ResumeTiming();
-    }
+    GroupByItemWithSums(state, page);
     sorting.ResetSorting(false);
 }
 

@@ -24,6 +24,21 @@
 namespace kestrum {
 namespace {
 
+//! A demo ledger file in a folder of its own, kept safe as at start-up:
+//! the file a window had open before it moved to a server.
+struct THomeLedger {
+    THomeLedger()
+    {
+        CreateDemoDatabase(Path, 2024, 2024);
+        Safekeeping = std::make_unique<TLedgerSafekeeping>(Path);
+        Safekeeping->WaitForStartBackup();
+    }
+
+    QTemporaryDir Folder;
+    QString Path = Folder.filePath(QStringLiteral("Vantorel.mdb"));
+    std::unique_ptr<TLedgerSafekeeping> Safekeeping;
+};
+
 class ServerLedgerData : public ::testing::Test {
 protected:
     void SetUp() override
@@ -87,30 +102,26 @@ TEST_F(ServerLedgerData, AServerWithoutALedgerOrWithANewerOneIsToldOnceAndGetsNo
 TEST_F(ServerLedgerData, ASwitchToAServerKeepsTheFileSafeAndLeavesNoLockBehind)
 {
     MakeLedger();
-    QTemporaryDir folder;
-    const QString home = folder.filePath(QStringLiteral("Vantorel.mdb"));
-    CreateDemoDatabase(home, 2024, 2024);
-    auto safekeeping = std::make_unique<TLedgerSafekeeping>(home);
-    safekeeping->WaitForStartBackup();
-    TLedgerData data(home);
+    THomeLedger home;
+    TLedgerData data(home.Path);
     ASSERT_TRUE(Load(data).isEmpty());
     data.ADOQuery1.Append();
     data.ADOQuery1.FieldByName("进帐人")->SetAsString("奖金");
     data.ADOQuery1.Post();
-    const size_t backups = ListBackups(home).size();
+    const size_t backups = ListBackups(home.Path).size();
 
-    TLedgerSwitcher switcher(data, safekeeping);
+    TLedgerSwitcher switcher(data, home.Safekeeping);
     QStringList errors;
     switcher.SetErrorHandler([&errors](const std::exception &error) { errors << error.what(); });
     ASSERT_TRUE(switcher.OpenLedger(Target));
-    EXPECT_EQ(ListBackups(home).size(), backups + 1); // the file's close backup
-    EXPECT_EQ(safekeeping, nullptr);                  // a server keeps its own data
+    EXPECT_EQ(ListBackups(home.Path).size(), backups + 1); // the file's close backup
+    EXPECT_EQ(home.Safekeeping, nullptr);                  // a server keeps its own data
     EXPECT_EQ(switcher.WindowTitle(), QStringLiteral("Kestrum - postgres@localhost:%1/%2")
                                           .arg(Server->Port())
                                           .arg(QString::fromStdString(Database)));
     EXPECT_TRUE(data.OnServer());
     EXPECT_TRUE(data.ADOConnection1.Connected());
-    const QStringList files = QDir(folder.path()).entryList(QDir::Files);
+    const QStringList files = QDir(home.Folder.path()).entryList(QDir::Files);
     for (const QString &file : files)
         EXPECT_FALSE(file.contains(QStringLiteral("host="))) << file.toStdString();
     // Opening the same server again is no switch at all.
@@ -128,12 +139,8 @@ TEST_F(ServerLedgerData, AMonthShownOnAFileStaysShownOnAServerAndBack)
             "INSERT INTO gain (\"本次进帐\", \"进帐时间\", \"进帐人\") VALUES (1, '2024-01-02', '甲'), "
             "(2, '2024-02-01', '乙'); UPDATE gain SET \"备注\" = '改' WHERE \"进帐人\" = '工资'");
     }
-    QTemporaryDir folder;
-    const QString home = folder.filePath(QStringLiteral("Vantorel.mdb"));
-    CreateDemoDatabase(home, 2024, 2024);
-    auto safekeeping = std::make_unique<TLedgerSafekeeping>(home);
-    safekeeping->WaitForStartBackup();
-    TLedgerData data(home);
+    THomeLedger home;
+    TLedgerData data(home.Path);
     ASSERT_TRUE(Load(data).isEmpty());
     const TLedgerData::TParameterTexts january = {{"b", "2024"}, {"c", "1"}};
     const QString month =
@@ -142,7 +149,7 @@ TEST_F(ServerLedgerData, AMonthShownOnAFileStaysShownOnAServerAndBack)
     const QString fileStatement = data.ADOQuery1.SQLText();
     const int fileRows = data.ADOQuery1.RecordCount();
 
-    TLedgerSwitcher switcher(data, safekeeping);
+    TLedgerSwitcher switcher(data, home.Safekeeping);
     QStringList errors;
     switcher.SetErrorHandler([&errors](const std::exception &error) { errors << error.what(); });
     ASSERT_TRUE(switcher.OpenLedger(Target));
@@ -154,7 +161,7 @@ TEST_F(ServerLedgerData, AMonthShownOnAFileStaysShownOnAServerAndBack)
         items << data.ADOQuery1.FieldByName(QString::fromUtf8("进帐人"))->AsString();
     EXPECT_EQ(items.join(','), QString::fromUtf8("工资,甲")) << "January, in the order of entering";
 
-    ASSERT_TRUE(switcher.OpenLedger(home));
+    ASSERT_TRUE(switcher.OpenLedger(home.Path));
     EXPECT_TRUE(errors.isEmpty()) << errors.join('\n').toStdString();
     EXPECT_EQ(data.ADOQuery1.SQLText(), fileStatement);
     EXPECT_EQ(data.ADOQuery1.RecordCount(), fileRows);
