@@ -186,7 +186,7 @@ void TkvDbRowFiller::Fill(TkvDataStorage &storage, int recordIndex, const TDbRow
                 std::string_view narrow;
                 if (Narrow(row.Bytes(column.column), narrow)) {
                     if (column.way == Way::String)
-                        TkvStringValueType::Instance()->SetBytes(place, narrow, heap);
+                        TkvStringValueType::Instance()->SetSharedBytes(place, narrow, heap);
                     else
                         TkvVariantValueType::Instance()->SetNarrow(place, narrow, heap);
                     stored = true;

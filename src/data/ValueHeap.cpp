@@ -57,7 +57,7 @@ std::byte *TkvValueHeap::AllocateZeroed(std::size_t size)
 
 void TkvValueHeap::Free(std::byte *block, std::size_t size)
 {
-    if (!block)
+    if (!block || IsShared(block))
         return;
     if (size == 0)
         size = 1;
@@ -91,6 +91,73 @@ void TkvValueHeap::Clear()
     FLeft = 0;
     FFreeLists.fill(nullptr);
     FBytesReserved = 0;
+    FSharedSlots.reset();
+    FSharedChunks.clear();
+    FSharedCursor = nullptr;
+    FSharedLeft = 0;
+    FSharedLookups = 0;
+    FSharedHits = 0;
+    FSharing = true;
+}
+
+std::byte *TkvValueHeap::Shared(std::span<const std::byte> image)
+{
+    if (!FSharing || image.empty() || image.size() > SharedMaxSize)
+        return nullptr;
+    if (FSharedLookups == SharedTrial) {
+        FSharing = FSharedHits >= SharedTrial / 16;
+        FSharedLookups = FSharedHits = 0;
+        if (!FSharing)
+            return nullptr;
+    }
+    ++FSharedLookups;
+    if (!FSharedSlots)
+        FSharedSlots = std::make_unique<SharedSlot[]>(SharedSlots);
+    std::uint64_t hash = 14695981039346656037ull; // FNV-1a; never 0 for a non-empty image below
+    for (const std::byte b : image)
+        hash = (hash ^ std::to_integer<std::uint8_t>(b)) * 1099511628211ull;
+    hash |= 1;
+    SharedSlot &slot = FSharedSlots[hash % SharedSlots];
+    if (slot.Hash == hash) {
+        if (slot.Block) {
+            if (std::memcmp(slot.Block, image.data(), image.size()) == 0) {
+                ++FSharedHits;
+                return slot.Block;
+            }
+            // Another image of the same hash: it is not shared.
+            return nullptr;
+        }
+        // Met for the second time: from now on shared.
+        const std::size_t rounded = RoundUp(image.size());
+        std::byte *block = AllocateInSharedChunk(rounded);
+        if (!block)
+            return nullptr;
+        std::memcpy(block, image.data(), image.size());
+        slot.Block = block;
+        ++FSharedHits;
+        return block;
+    }
+    // A slot already holding a shared block keeps it: a value read on many
+    // rows is not pushed out by one read once.
+    if (!slot.Block)
+        slot.Hash = hash;
+    return nullptr;
+}
+
+std::byte *TkvValueHeap::AllocateInSharedChunk(std::size_t rounded)
+{
+    if (FSharedLeft < rounded) {
+        if (FSharedChunks.size() == SharedMaxChunks)
+            return nullptr;
+        FSharedChunks.push_back(std::make_unique_for_overwrite<std::byte[]>(ChunkSize));
+        FSharedCursor = FSharedChunks.back().get();
+        FSharedLeft = ChunkSize;
+        FBytesReserved += ChunkSize;
+    }
+    std::byte *block = FSharedCursor;
+    FSharedCursor += rounded;
+    FSharedLeft -= rounded;
+    return block;
 }
 
 } // namespace kestrum

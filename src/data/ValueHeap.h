@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <vector>
 
 namespace kestrum {
@@ -30,6 +31,24 @@ public:
     //! Releases every block ever handed out.
     void Clear();
 
+    //! A block holding exactly `image` that every record reading the same
+    //! short value may point to: the one made for an equal image before, or
+    //! a new one once an image has been met twice. Null when sharing does not
+    //! pay (a long image, one not met before, a column whose values rarely
+    //! repeat, shared chunks full); the caller then takes a block of its own.
+    //! A shared block is never freed singly (Free passes it by) and never
+    //! written in place; Clear drops it with the rest.
+    std::byte *Shared(std::span<const std::byte> image);
+    //! Whether a block is one of the shared ones.
+    bool IsShared(const std::byte *block) const
+    {
+        const auto at = reinterpret_cast<std::uintptr_t>(block);
+        for (const auto &chunk : FSharedChunks)
+            if (at - reinterpret_cast<std::uintptr_t>(chunk.get()) < ChunkSize)
+                return true;
+        return false;
+    }
+
     //! Bytes taken from the system (chunks and large blocks).
     std::size_t BytesReserved() const { return FBytesReserved; }
 
@@ -51,12 +70,35 @@ private:
         return size < MinBlockSize ? MinBlockSize : (size + Granule - 1) & ~(Granule - 1);
     }
 
+    static constexpr std::size_t SharedMaxSize = 64;
+    static constexpr std::size_t SharedMaxChunks = 4;
+    static constexpr std::size_t SharedSlots = 4096;
+    //! Images are looked up while at least one lookup in 16 finds a shared
+    //! block: a column of serial numbers or free remarks soon stops paying.
+    static constexpr std::uint32_t SharedTrial = 65536;
+
+    std::byte *AllocateInSharedChunk(std::size_t rounded);
+
     std::vector<std::unique_ptr<std::byte[]>> FChunks;
     std::byte *FCursor = nullptr;
     std::size_t FLeft = 0;
     std::array<std::byte *, MaxSmallSize / Granule + 1> FFreeLists{};
     LargeBlock *FLargeBlocks = nullptr;
     std::size_t FBytesReserved = 0;
+
+    // Recently met images by hash: the hash alone after a first meeting, the
+    // shared block from the second on.
+    struct SharedSlot {
+        std::uint64_t Hash = 0;
+        std::byte *Block = nullptr;
+    };
+    std::unique_ptr<SharedSlot[]> FSharedSlots;
+    std::vector<std::unique_ptr<std::byte[]>> FSharedChunks;
+    std::byte *FSharedCursor = nullptr;
+    std::size_t FSharedLeft = 0;
+    std::uint32_t FSharedLookups = 0;
+    std::uint32_t FSharedHits = 0;
+    bool FSharing = true;
 };
 
 } // namespace kestrum

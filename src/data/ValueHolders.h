@@ -91,13 +91,32 @@ inline void FreeNarrowHolder(std::byte *holder, TkvValueHeap &heap)
 inline void StoreNarrowHolder(std::byte *slot, std::string_view bytes, TkvValueHeap &heap)
 {
     std::byte *old = HolderAt(slot);
-    if (old && ReadLengthPrefix(old) == bytes.size()) {
+    if (old && ReadLengthPrefix(old) == bytes.size() && !heap.IsShared(old)) {
         if (!bytes.empty())
             std::memcpy(old + LengthPrefixSize(std::uint32_t(bytes.size())), bytes.data(), bytes.size());
         return;
     }
     FreeNarrowHolder(old, heap);
     WriteRaw(slot, NewNarrowHolder(bytes, heap));
+}
+
+// The same for bytes that many records hold alike (the items of a loaded
+// ledger): the heap's shared holder of an equal short text when it has one.
+inline void StoreSharedNarrowHolder(std::byte *slot, std::string_view bytes, TkvValueHeap &heap)
+{
+    constexpr std::size_t MaxShared = 63;
+    const auto length = std::uint32_t(bytes.size());
+    if (length > 0 && length <= MaxShared) {
+        std::byte image[1 + MaxShared];
+        WriteLengthPrefix(image, length);
+        std::memcpy(image + 1, bytes.data(), length);
+        if (std::byte *shared = heap.Shared({image, 1 + std::size_t(length)})) {
+            FreeNarrowHolder(HolderAt(slot), heap);
+            WriteRaw(slot, shared);
+            return;
+        }
+    }
+    StoreNarrowHolder(slot, bytes, heap);
 }
 
 inline std::size_t WideHolderSize(std::uint32_t units)

@@ -170,6 +170,11 @@ void TkvStringValueType::SetBytes(std::byte *place, std::string_view bytes, TkvV
     StoreNarrowHolder(place, bytes, heap);
 }
 
+void TkvStringValueType::SetSharedBytes(std::byte *place, std::string_view bytes, TkvValueHeap &heap) const
+{
+    StoreSharedNarrowHolder(place, bytes, heap);
+}
+
 void TkvStringValueType::SaveValue(const std::byte *place, BinaryWriter &stream) const
 {
     const std::string_view bytes = HeldBytes(HolderAt(place));

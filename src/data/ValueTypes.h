@@ -115,6 +115,9 @@ public:
 
     //! Stores raw bytes without building a variant (the loader's fast path).
     void SetBytes(std::byte *place, std::string_view bytes, TkvValueHeap &heap) const;
+    //! SetBytes for a value read into many records at once: an equal short
+    //! text recurring on many rows is held once for all of them.
+    void SetSharedBytes(std::byte *place, std::string_view bytes, TkvValueHeap &heap) const;
     //! The bytes of a holder (value pointer), empty for none.
     static std::string_view HeldBytes(const void *value);
 

@@ -7,6 +7,8 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <span>
+#include <string>
 #include <vector>
 
 namespace kestrum {
@@ -630,6 +632,88 @@ TEST(ValueHeap, LargeBlocksAreReturnedOneByOne)
     // Clear releases large blocks still out.
     heap.Clear();
     EXPECT_EQ(heap.BytesReserved(), 0u);
+}
+
+TEST(ValueHeap, ImagesMetTwiceShareOneBlockThatFreeAndClearRespect)
+{
+    TkvValueHeap heap;
+    const auto image = [](const char *text) {
+        return std::span<const std::byte>(reinterpret_cast<const std::byte *>(text), std::strlen(text));
+    };
+    EXPECT_EQ(heap.Shared(image("工资")), nullptr) << "met once: the caller keeps its own block";
+    std::byte *shared = heap.Shared(image("工资"));
+    ASSERT_NE(shared, nullptr);
+    EXPECT_TRUE(heap.IsShared(shared));
+    EXPECT_EQ(std::memcmp(shared, "工资", std::strlen("工资")), 0);
+    EXPECT_EQ(heap.Shared(image("工资")), shared);
+    EXPECT_EQ(heap.Shared(image("奖金")), nullptr);
+
+    // Freeing a shared block (a record rewritten) must not hand it out again.
+    heap.Free(shared, std::strlen("工资"));
+    std::byte *own = heap.Allocate(std::strlen("工资"));
+    EXPECT_NE(own, shared);
+    EXPECT_FALSE(heap.IsShared(own));
+    EXPECT_EQ(heap.Shared(image("工资")), shared);
+
+    const std::string longText(65, 'x');
+    heap.Shared(image(longText.c_str()));
+    EXPECT_EQ(heap.Shared(image(longText.c_str())), nullptr) << "long images are never shared";
+
+    heap.Clear();
+    EXPECT_FALSE(heap.IsShared(shared));
+    EXPECT_EQ(heap.Shared(image("工资")), nullptr) << "Clear forgets what was met";
+}
+
+TEST(ValueHeap, AColumnOfValuesThatNeverRecurStopsBeingLookedUp)
+{
+    TkvValueHeap heap;
+    const auto shareText = [&heap](const std::string &text) {
+        return heap.Shared({reinterpret_cast<const std::byte *>(text.data()), text.size()});
+    };
+    shareText("红包");
+    for (int i = 0; i < 70000; ++i)
+        shareText("流水" + std::to_string(i));
+    EXPECT_EQ(shareText("红包"), nullptr);
+    EXPECT_EQ(shareText("红包"), nullptr) << "not even a value seen twice after the trial";
+    // A column of a few values keeps sharing past the trial.
+    TkvValueHeap items;
+    std::byte *first = nullptr;
+    for (int i = 0; i < 140000; ++i) {
+        const std::string text = "项目" + std::to_string(i % 7);
+        std::byte *block = items.Shared({reinterpret_cast<const std::byte *>(text.data()), text.size()});
+        if (i == 7)
+            first = block;
+        if (i >= 7 && i % 7 == 0) {
+            ASSERT_EQ(block, first) << i;
+        }
+    }
+}
+
+TEST_F(DataStorageTest, RecordsSharingALoadedTextKeepTheirOwnValuesWhenOneChanges)
+{
+    TkvValueDef *item = Storage.ValueDefs().Add(TkvStringValueType::Instance(), true, nullptr, false);
+    const std::string salary = utf8ToNarrow("工资");
+    for (int r = 0; r < 4; ++r) {
+        Storage.AppendRecord();
+        TkvStringValueType::Instance()->SetSharedBytes(Storage.RecordBufferToFill(r) + item->ValueOffset(), salary,
+                                                       Storage.RecordHeap());
+        Storage.RecordBufferToFill(r)[item->Offset()] = std::byte{1};
+    }
+    ASSERT_EQ(Storage.GetValuePointer(1, item).Value, Storage.GetValuePointer(2, item).Value)
+        << "the second and later records hold one shared text";
+    EXPECT_EQ(Column(item), "工资,工资,工资,工资");
+
+    // A text of the same length would be written over the old holder in place.
+    Storage.SetValue(1, item, Variant::fromUtf8("奖金"));
+    EXPECT_EQ(Column(item), "工资,奖金,工资,工资");
+    Storage.SetValue(2, item, Variant::null());
+    Storage.DeleteRecord(3);
+    EXPECT_EQ(Column(item), "工资,奖金,Null");
+    Storage.AppendRecord();
+    Storage.SetValue(3, item, Variant::fromUtf8("利息"));
+    Storage.SetValue(0, item, Variant::fromUtf8("红包"));
+    EXPECT_EQ(Column(item), "红包,奖金,Null,利息");
+    EXPECT_EQ(Storage.CheckConsistency(), "");
 }
 
 } // namespace
