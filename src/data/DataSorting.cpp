@@ -209,7 +209,7 @@ void TkvDataControllerSorting::SortOrPrepare(std::vector<int> &recordList, bool 
     try {
         PrepareKeys(recordList);
         if (sort)
-            FComparer.Sort(recordList);
+            FComparer.Sort(recordList, FGroupingList.Count());
     } catch (...) {
         FComparer.Clear();
         throw;

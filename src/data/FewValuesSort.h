@@ -10,6 +10,7 @@
 // records are placed by a counting sort of their value's rank: two passes
 // over small arrays instead of several over pairs of the whole list.
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 namespace kestrum {
@@ -25,7 +26,8 @@ std::uint64_t OrderedDoubleBits(double value);
 //! descending (no buffer before Null), ties keeping their present order.
 //! Does nothing and gives false when the list is short (a pair sort is as
 //! quick) or its records hold more distinct values than a counting sort
-//! suits; the caller sorts then.
-bool SortByFewValues(const TkvSortKey &key, std::vector<int> &records);
+//! suits; the caller sorts then. `doneReading` as for SortByOneStoredKey.
+bool SortByFewValues(const TkvSortKey &key, std::vector<int> &records,
+                     const std::function<void()> &doneReading = {});
 
 } // namespace kestrum

@@ -156,6 +156,20 @@ void TkvSortKey::SetStored(int recordIndex, TkvValueState state, const void *val
     }
 }
 
+void TkvSortKey::ReleaseColumns()
+{
+    std::vector<std::uint8_t>().swap(FStates);
+    std::vector<std::int64_t>().swap(FIntegers);
+    std::vector<double>().swap(FReals);
+    std::vector<std::string_view>().swap(FBytes);
+    std::vector<std::u16string_view>().swap(FUnits);
+    std::vector<const void *>().swap(FGeneric);
+    std::vector<Variant>().swap(FVariants);
+    std::vector<NarrowString>().swap(FUpperBytes);
+    std::vector<QString>().swap(FTexts);
+    FConvertedBytes.clear();
+}
+
 void TkvSortKey::LoadStored(const TkvDataStorage &storage, const TkvValueDef *def,
                             const std::vector<int> &recordList)
 {
@@ -482,20 +496,26 @@ bool TkvRecordComparer::InOrderFrom(int firstKey, const std::vector<int> &record
     return true;
 }
 
-void TkvRecordComparer::Sort(std::vector<int> &recordList) const
+void TkvRecordComparer::Sort(std::vector<int> &recordList, int keptKeys)
 {
-    if (recordList.size() < 2 || SortFast(recordList))
-        return;
-    QuickSortRecords(recordList.data(), std::ptrdiff_t(recordList.size()),
-                     [this](int a, int b) { return Compare(a, b) < 0; });
+    if (recordList.size() >= 2 && !SortFast(recordList, keptKeys))
+        QuickSortRecords(recordList.data(), std::ptrdiff_t(recordList.size()),
+                         [this](int a, int b) { return Compare(a, b) < 0; });
+    if (keptKeys < KeyCount())
+        FKeys.resize(std::size_t(std::max(keptKeys, 0)));
 }
 
 // Stored keys of numbers or strings, one sort per key from the last to the
 // first, each keeping the ties of the one before; the records start in
 // record order, which decides where every key ties. The order is exactly
 // that of Compare.
-bool TkvRecordComparer::SortFast(std::vector<int> &recordList) const
+bool TkvRecordComparer::SortFast(std::vector<int> &recordList, int keptKeys)
 {
+    const auto releaseUnlessKept = [&](std::size_t index) -> std::function<void()> {
+        if (int(index) < keptKeys)
+            return {};
+        return [key = FKeys[index].get()] { key->ReleaseColumns(); };
+    };
     // Without keys the order is the records' own; a freshly filtered list
     // already has it.
     if (FKeys.empty()) {
@@ -518,7 +538,7 @@ bool TkvRecordComparer::SortFast(std::vector<int> &recordList) const
     // ties in the list's order gives the whole order, without sorting again
     // by the others.
     if (FKeys.size() >= 2 && InOrderFrom(1, recordList)) {
-        SortByOneStoredKey(*FKeys.front(), recordList);
+        SortByOneStoredKey(*FKeys.front(), recordList, releaseUnlessKept(0));
         return true;
     }
     // In record order the keys are read in memory order, and the pairs of
@@ -535,8 +555,8 @@ bool TkvRecordComparer::SortFast(std::vector<int> &recordList) const
             std::sort(records.begin(), records.end());
     }
     try {
-        for (auto key = FKeys.rbegin(); key != FKeys.rend(); ++key)
-            SortByOneStoredKey(**key, records);
+        for (std::size_t k = FKeys.size(); k-- > 0;)
+            SortByOneStoredKey(*FKeys[k], records, releaseUnlessKept(k));
     } catch (...) {
         // Out of memory: the list goes back as it came.
         if (inRecordOrder) {

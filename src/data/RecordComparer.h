@@ -96,6 +96,9 @@ public:
     const std::vector<double> &Reals() const { return FReals; }
     const std::vector<std::string_view> &Bytes() const { return FBytes; }
     const std::vector<std::u16string_view> &Units() const { return FUnits; }
+    //! Lets every column go: the key compares nothing any more (a sort that
+    //! has read it and has no use for it after).
+    void ReleaseColumns();
 
 private:
     //! A variant column whose every value is text takes the byte-string path.
@@ -152,14 +155,18 @@ public:
     void Prefetch(int levels, int recordIndex) const;
 
     //! Sorts record indexes by Compare.
-    void Sort(std::vector<int> &recordList) const;
+    void Sort(std::vector<int> &recordList) { Sort(recordList, KeyCount()); }
+    //! The same, keeping only the first `keptKeys` keys afterwards (those a
+    //! group build compares by): the others may let their columns go as soon
+    //! as the sort has read them, before its own buffers are taken.
+    void Sort(std::vector<int> &recordList, int keptKeys);
 
     //! Bisection over a list sorted by Compare: the first record met that equals
     //! `values` (one per key, from key 0) on the first values.size() keys, or -1.
     int LocateByKeys(const std::vector<int> &recordList, const std::vector<Variant> &values);
 
 private:
-    bool SortFast(std::vector<int> &recordList) const;
+    bool SortFast(std::vector<int> &recordList, int keptKeys);
     //! Whether the list is in Compare's order of keys firstKey on (then record index).
     bool InOrderFrom(int firstKey, const std::vector<int> &recordList) const;
     std::vector<std::unique_ptr<TkvSortKey>> FKeys;

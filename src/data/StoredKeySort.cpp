@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <array>
+#include <functional>
 #include <limits>
 #include <memory>
 #include <string_view>
@@ -193,59 +194,103 @@ void sortRunsOfOnePrefix(std::vector<WideSlot> &pairs, const std::vector<View> &
     }
 }
 
+//! The positions in `records` of the records holding a value, in order:
+//! walked twice (for the keys' range, then for their pairs) rather than kept
+//! in a list of their own beside the pairs.
+class PresentPositions {
+public:
+    PresentPositions(const std::vector<int> &records, const std::vector<std::uint8_t> &states,
+                     std::size_t count)
+        : FRecords(records), FStates(states), FCount(count)
+    {
+    }
+    std::size_t Count() const { return FCount; }
+    template <typename Visit> void ForEach(Visit visit) const
+    {
+        for (std::size_t position = 0; position < FRecords.size(); ++position)
+            if (FStates[std::size_t(FRecords[position])] == vsPresent)
+                visit(std::uint32_t(position));
+    }
+
+private:
+    const std::vector<int> &FRecords;
+    const std::vector<std::uint8_t> &FStates;
+    std::size_t FCount;
+};
+
 //! The least and the greatest of `bitsOf` over the present records.
 template <typename BitsOf>
-void bitsRange(const std::vector<int> &records, const std::vector<std::uint32_t> &present, BitsOf bitsOf,
+void bitsRange(const std::vector<int> &records, const PresentPositions &present, BitsOf bitsOf,
                std::uint64_t &least, std::uint64_t &greatest)
 {
     least = std::numeric_limits<std::uint64_t>::max();
     greatest = 0;
-    for (std::uint32_t position : present) {
+    present.ForEach([&](std::uint32_t position) {
         const std::uint64_t bits = bitsOf(records[position]);
         least = std::min(least, bits);
         greatest = std::max(greatest, bits);
-    }
+    });
 }
 
-//! Sorts the present records (positions in `records`, released once read)
-//! by `bitsOf(record)`, already turned for the key's direction and lying
-//! from `least` to `greatest`, and appends them in order to `sorted`. Keys
-//! that all lie within 2^32 of the least travel as narrow pairs. Each buffer
-//! goes as soon as it is read, so that a sort of millions of records holds
-//! no more of them at once than it must.
-template <typename BitsOf>
-void sortByBits(const std::vector<int> &records, std::vector<std::uint32_t> &present, BitsOf bitsOf,
-                std::uint64_t least, std::uint64_t greatest, std::vector<int> &sorted)
+//! Puts the list together: the records without a value (positions, in their
+//! order) before the sorted ones when ascending and after them when
+//! descending, each pair's position turned into its record first, so that
+//! the list is written over where it lies.
+template <typename Slot>
+void writeSorted(std::vector<int> &records, std::vector<std::uint32_t> &absent, Slot *ordered, std::size_t n,
+                 bool descending)
 {
-    const std::size_t n = present.size();
-    if (n == 0)
-        return;
-    const auto sortAndAppend = [&](auto slotType) {
+    for (std::size_t i = 0; i < n; ++i)
+        ordered[i].record = std::uint32_t(records[ordered[i].record]);
+    for (std::uint32_t &position : absent)
+        position = std::uint32_t(records[position]);
+    auto out = records.begin();
+    if (!descending)
+        out = std::copy(absent.begin(), absent.end(), out);
+    for (std::size_t i = 0; i < n; ++i)
+        *out++ = int(ordered[i].record);
+    if (descending)
+        std::copy(absent.begin(), absent.end(), out);
+}
+
+//! Sorts the present records by `bitsOf(record)`, already turned for the
+//! key's direction and lying from `least` to `greatest`, and writes the list
+//! in its new order. Keys that all lie within 2^32 of the least travel as
+//! narrow pairs. The key's values are read once into the pairs (doneReading
+//! says so, and a key not needed after the sort lets its columns go then),
+//! and each buffer goes as soon as it is read, so that a sort of millions of
+//! records holds no more of them at once than it must.
+template <typename BitsOf>
+void sortByBits(std::vector<int> &records, const PresentPositions &present, std::vector<std::uint32_t> &absent,
+                BitsOf bitsOf, std::uint64_t least, std::uint64_t greatest, bool descending,
+                const std::function<void()> &doneReading)
+{
+    const std::size_t n = present.Count();
+    const auto sortAndWrite = [&](auto slotType) {
         using Slot = decltype(slotType);
         auto pairs = std::make_unique_for_overwrite<Slot[]>(n);
-        for (std::size_t i = 0; i < n; ++i) {
-            const std::uint32_t position = present[i];
-            pairs[i] = Slot{decltype(Slot::key)(bitsOf(records[position]) - least), position};
-        }
-        std::vector<std::uint32_t>().swap(present);
+        std::size_t i = 0;
+        present.ForEach([&](std::uint32_t position) {
+            pairs[i++] = Slot{decltype(Slot::key)(bitsOf(records[position]) - least), position};
+        });
+        if (doneReading)
+            doneReading();
         auto spare = std::make_unique_for_overwrite<Slot[]>(n);
-        const Slot *ordered = sortSlots(pairs.get(), spare.get(), n);
+        Slot *ordered = sortSlots(pairs.get(), spare.get(), n);
         (ordered == pairs.get() ? spare : pairs).reset();
-        sorted.reserve(records.size());
-        for (std::size_t i = 0; i < n; ++i)
-            sorted.push_back(records[ordered[i].record]);
+        writeSorted(records, absent, ordered, n, descending);
     };
     if (greatest - least <= std::numeric_limits<std::uint32_t>::max())
-        sortAndAppend(NarrowSlot{});
+        sortAndWrite(NarrowSlot{});
     else
-        sortAndAppend(WideSlot{});
+        sortAndWrite(WideSlot{});
 }
 
 //! The same for text: pairs of each string's first bytes, then runs of
 //! equal first bytes by the rest of their text.
 template <typename View>
-void sortTexts(const std::vector<int> &records, std::vector<std::uint32_t> &present,
-               const std::vector<View> &texts, bool descending, std::vector<int> &sorted)
+void sortTexts(std::vector<int> &records, const PresentPositions &present, std::vector<std::uint32_t> &absent,
+               const std::vector<View> &texts, bool descending, const std::function<void()> &doneReading)
 {
     // Texts no longer than a key's prefix and free of zero units are told
     // apart by their prefixes alone: their runs need no second look, which
@@ -253,21 +298,20 @@ void sortTexts(const std::vector<int> &records, std::vector<std::uint32_t> &pres
     constexpr std::size_t Whole = 8 / sizeof(typename View::value_type);
     bool heldWhole = true;
     std::vector<WideSlot> pairs;
-    pairs.reserve(present.size());
-    for (std::uint32_t position : present) {
+    pairs.reserve(present.Count());
+    present.ForEach([&](std::uint32_t position) {
         const View text = texts[std::size_t(records[position])];
         const std::uint64_t bits = prefixOf(text);
         heldWhole =
             heldWhole && text.size() <= Whole && text.find(typename View::value_type(0)) == View::npos;
         pairs.push_back({descending ? ~bits : bits, position});
-    }
-    std::vector<std::uint32_t>().swap(present);
+    });
     sortWideSlots(pairs);
     if (!heldWhole)
         sortRunsOfOnePrefix(pairs, texts, records, descending);
-    sorted.reserve(records.size());
-    for (const WideSlot &slot : pairs)
-        sorted.push_back(records[slot.record]);
+    if (doneReading)
+        doneReading();
+    writeSorted(records, absent, pairs.data(), pairs.size(), descending);
 }
 
 } // namespace
@@ -280,28 +324,24 @@ bool SortsByStoredBits(const TkvSortKey &key)
             column == TkvSortKey::Column::Bytes || column == TkvSortKey::Column::Units);
 }
 
-void SortByOneStoredKey(const TkvSortKey &key, std::vector<int> &records)
+void SortByOneStoredKey(const TkvSortKey &key, std::vector<int> &records, const std::function<void()> &doneReading)
 {
-    if (SortByFewValues(key, records))
+    if (SortByFewValues(key, records, doneReading))
         return;
     const auto column = key.ColumnKind();
     const bool descending = key.Descending();
     const auto &states = key.States();
 
-    std::vector<std::uint32_t> absent;  // positions of records without a value
-    std::vector<std::uint32_t> present; // and of the others
-    present.reserve(records.size());
+    std::vector<std::uint32_t> absent; // positions of records without a value
     for (std::size_t position = 0; position < records.size(); ++position)
-        (states[records[position]] == vsPresent ? present : absent).push_back(std::uint32_t(position));
+        if (states[records[position]] != vsPresent)
+            absent.push_back(std::uint32_t(position));
     std::stable_sort(absent.begin(), absent.end(), [&](std::uint32_t a, std::uint32_t b) {
         const std::uint8_t stateA = states[records[a]], stateB = states[records[b]];
         return descending ? stateA > stateB : stateA < stateB;
     });
+    const PresentPositions present(records, states, records.size() - absent.size());
 
-    std::vector<int> sorted; // reserved once the pairs are sorted
-    if (!descending)
-        for (std::uint32_t position : absent)
-            sorted.push_back(records[position]);
     const auto turned = [descending](std::uint64_t bits) { return descending ? ~bits : bits; };
     switch (column) {
     case TkvSortKey::Column::Integer: {
@@ -309,7 +349,7 @@ void SortByOneStoredKey(const TkvSortKey &key, std::vector<int> &records)
         const auto bitsOf = [&](int r) { return turned(std::uint64_t(integers[r]) ^ SignBit); };
         std::uint64_t least = 0, greatest = 0;
         bitsRange(records, present, bitsOf, least, greatest);
-        sortByBits(records, present, bitsOf, least, greatest, sorted);
+        sortByBits(records, present, absent, bitsOf, least, greatest, descending, doneReading);
         break;
     }
     case TkvSortKey::Column::Real: {
@@ -322,14 +362,17 @@ void SortByOneStoredKey(const TkvSortKey &key, std::vector<int> &records)
         std::int64_t least = std::numeric_limits<std::int64_t>::max();
         std::int64_t greatest = std::numeric_limits<std::int64_t>::min();
         bool allUnits = true, allCents = true;
-        for (std::size_t i = 0; i < present.size() && allUnits; ++i) {
+        for (std::size_t position = 0; position < records.size() && allUnits; ++position) {
+            const int r = records[position];
+            if (states[std::size_t(r)] != vsPresent)
+                continue;
             std::int64_t units = 0;
-            allUnits = TMoneySum::ExactUnits(reals[records[present[i]]], units);
+            allUnits = TMoneySum::ExactUnits(reals[std::size_t(r)], units);
             allCents = allCents && units % 100 == 0;
             least = std::min(least, units);
             greatest = std::max(greatest, units);
         }
-        if (allUnits) {
+        if (allUnits && present.Count() > 0) {
             const std::int64_t per = allCents ? 100 : 1;
             const auto unitsBits = [&](int r) {
                 std::int64_t units = 0;
@@ -338,27 +381,24 @@ void SortByOneStoredKey(const TkvSortKey &key, std::vector<int> &records)
             };
             const std::uint64_t low = turned(std::uint64_t(least / per) ^ SignBit);
             const std::uint64_t high = turned(std::uint64_t(greatest / per) ^ SignBit);
-            sortByBits(records, present, unitsBits, std::min(low, high), std::max(low, high), sorted);
+            sortByBits(records, present, absent, unitsBits, std::min(low, high), std::max(low, high), descending,
+                       doneReading);
         } else {
             // Doubles of other kinds differ in their every byte: the pairs
             // are wide whatever their range.
             sortByBits(
-                records, present, [&](int r) { return turned(OrderedDoubleBits(reals[r])); }, 0,
-                std::numeric_limits<std::uint64_t>::max(), sorted);
+                records, present, absent, [&](int r) { return turned(OrderedDoubleBits(reals[r])); }, 0,
+                std::numeric_limits<std::uint64_t>::max(), descending, doneReading);
         }
         break;
     }
     case TkvSortKey::Column::Bytes:
-        sortTexts(records, present, key.Bytes(), descending, sorted);
+        sortTexts(records, present, absent, key.Bytes(), descending, doneReading);
         break;
     default:
-        sortTexts(records, present, key.Units(), descending, sorted);
+        sortTexts(records, present, absent, key.Units(), descending, doneReading);
         break;
     }
-    if (descending)
-        for (std::uint32_t position : absent)
-            sorted.push_back(records[position]);
-    records.swap(sorted);
 }
 
 } // namespace kestrum

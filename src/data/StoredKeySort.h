@@ -5,6 +5,7 @@
 // in order by a radix sort a byte at a time over just the bytes in which
 // the keys differ.
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 namespace kestrum {
@@ -17,7 +18,10 @@ bool SortsByStoredBits(const TkvSortKey &key);
 //! Orders `records` by the key (SortsByStoredBits), ties staying in their
 //! present order: records without a value go to the front (ascending) or
 //! the back (descending) by their state, strings with equal first bytes then
-//! by their whole text.
-void SortByOneStoredKey(const TkvSortKey &key, std::vector<int> &records);
+//! by their whole text. `doneReading`, when given, is called once the key's
+//! values have all been read, before the sort's largest buffers are taken:
+//! a key the caller needs no more can let its columns go then.
+void SortByOneStoredKey(const TkvSortKey &key, std::vector<int> &records,
+                        const std::function<void()> &doneReading = {});
 
 } // namespace kestrum
