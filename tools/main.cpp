@@ -9,7 +9,7 @@
 #include "ledger/LedgerLocation.h"
 
 #include "core/Errors.h"
-#include "core/HugePages.h"
+#include "core/AllocatorTunables.h"
 #include "db/SqliteDriver.h"
 
 #include <QDate>
@@ -205,7 +205,7 @@ int Where()
 
 int main(int argc, char **argv)
 {
-    RestartWithHugePages(argv);
+    RestartWithAllocatorTunables(argv);
     if (argc < 2)
         return Usage();
     const char *command = argv[1];

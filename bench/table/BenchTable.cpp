@@ -14,7 +14,7 @@
 // program's own messages to standard error. The exit status is 1 when a program failed (a non-zero exit, or
 // no output that parses), else 0: goals not met are reported, not failures.
 #include "BenchGoals.h"
-#include "core/HugePages.h"
+#include "core/AllocatorTunables.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -142,7 +142,7 @@ QString Milliseconds(double ms)
 int main(int argc, char **argv)
 {
     // The benchmarks, started from here, allocate as the program does.
-    kestrum::RestartWithHugePages(argv);
+    kestrum::RestartWithAllocatorTunables(argv);
     QCoreApplication application(argc, argv);
     QStringList arguments = application.arguments().mid(1);
     const bool cpuTime = arguments.removeAll(QStringLiteral("--cpu-time")) > 0;

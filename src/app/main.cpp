@@ -12,7 +12,7 @@
 #include "app/MainWindow.h"
 #include "app/ServerAddress.h"
 #include "app/ServerLinkBar.h"
-#include "core/HugePages.h"
+#include "core/AllocatorTunables.h"
 #include "core/RegionalSettings.h"
 #include "db/DbDriver.h"
 #include "filterdialogs/NavigatorFilterLink.h"
@@ -51,7 +51,7 @@ int Usage(std::FILE *stream, int code)
 
 int main(int argc, char **argv)
 {
-    RestartWithHugePages(argv);
+    RestartWithAllocatorTunables(argv);
     // Asked before the application object, which needs a display.
     for (int i = 1; i < argc; ++i)
         if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0)

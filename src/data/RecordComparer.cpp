@@ -553,16 +553,16 @@ bool TkvRecordComparer::SortFast(std::vector<int> &recordList, int keptKeys)
         records = InRecordOrder(recordList, FKeys.front()->States().size());
         if (!std::is_sorted(records.begin(), records.end()))
             std::sort(records.begin(), records.end());
+        // The list's own order decides nothing from here on.
+        std::vector<int>().swap(recordList);
     }
     try {
         for (std::size_t k = FKeys.size(); k-- > 0;)
             SortByOneStoredKey(*FKeys[k], records, releaseUnlessKept(k));
     } catch (...) {
-        // Out of memory: the list goes back as it came.
-        if (inRecordOrder) {
-            std::sort(records.begin(), records.end());
-            recordList.swap(records);
-        }
+        // Out of memory: the list goes back with all its records, in record order.
+        std::sort(records.begin(), records.end());
+        recordList.swap(records);
         throw;
     }
     recordList.swap(records);

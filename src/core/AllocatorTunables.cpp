@@ -1,4 +1,4 @@
-#include "core/HugePages.h"
+#include "core/AllocatorTunables.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -15,9 +15,11 @@ namespace kestrum {
 
 namespace {
 
-constexpr std::string_view Tunable = "glibc.malloc.hugetlb";
+constexpr std::string_view HugePagesTunable = "glibc.malloc.hugetlb";
+constexpr std::string_view ThresholdTunable = "glibc.malloc.mmap_threshold";
+constexpr std::string_view Threshold = "1048576";
 
-//! Sanitizers bring their own allocator, which the tunable does not reach.
+//! Sanitizers bring their own allocator, which the tunables do not reach.
 constexpr bool OwnAllocator =
 #if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
     true;
@@ -33,12 +35,18 @@ constexpr bool OwnAllocator =
 
 } // namespace
 
-std::string HugePageTunables(const char *present)
+std::string AllocatorTunables(const char *present, bool hugePages)
 {
     const std::string current = present ? present : "";
-    if (current.find(Tunable) != std::string::npos)
-        return {};
-    return (current.empty() ? std::string() : current + ':') + std::string(Tunable) + "=1";
+    std::string wanted = current;
+    const auto add = [&](std::string_view tunable, std::string_view value) {
+        if (current.find(tunable) == std::string::npos)
+            wanted += (wanted.empty() ? "" : ":") + std::string(tunable) + "=" + std::string(value);
+    };
+    if (hugePages)
+        add(HugePagesTunable, "1");
+    add(ThresholdTunable, Threshold);
+    return wanted == current ? std::string() : wanted;
 }
 
 bool HugePagesOffered()
@@ -57,14 +65,14 @@ bool HugePagesOffered()
 #endif
 }
 
-void RestartWithHugePages(char **argv)
+void RestartWithAllocatorTunables(char **argv)
 {
 #ifdef KESTRUM_GLIBC_LINUX
     if (OwnAllocator || !argv || !argv[0])
         return;
     const char *present = std::getenv("GLIBC_TUNABLES");
-    const std::string wanted = HugePageTunables(present);
-    if (wanted.empty() || !HugePagesOffered())
+    const std::string wanted = AllocatorTunables(present, HugePagesOffered());
+    if (wanted.empty())
         return;
     const std::string previous = present ? present : "";
     if (setenv("GLIBC_TUNABLES", wanted.c_str(), 1) != 0)
