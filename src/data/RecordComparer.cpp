@@ -64,7 +64,7 @@ void TkvSortKey::Prepare(TkvValueTypeClass valueType, int recordCount)
     FStates.assign(slotCount, vsNoBuffer);
     FIntegers.clear();
     FReals.clear();
-    FBytes.clear();
+    FBytes.Release();
     FUnits.clear();
     FGeneric.clear();
     FVariants.clear();
@@ -99,7 +99,7 @@ void TkvSortKey::Prepare(TkvValueTypeClass valueType, int recordCount)
         break;
     case TkvDeclaredVarType::String:
         FColumn = Column::Bytes;
-        FBytes.assign(slotCount, std::string_view());
+        FBytes.Assign(slotCount);
         break;
     case TkvDeclaredVarType::WideString:
         FColumn = Column::Units;
@@ -143,7 +143,7 @@ void TkvSortKey::SetStored(int recordIndex, TkvValueState state, const void *val
         FReals[recordIndex] = readUnaligned<double>(value);
         break;
     case Column::Bytes:
-        FBytes[recordIndex] = TkvStringValueType::HeldBytes(value);
+        FBytes.Set(recordIndex, static_cast<const std::byte *>(value));
         break;
     case Column::Units:
         FUnits[recordIndex] = TkvWideStringValueType::HeldUnits(value);
@@ -161,7 +161,7 @@ void TkvSortKey::ReleaseColumns()
     std::vector<std::uint8_t>().swap(FStates);
     std::vector<std::int64_t>().swap(FIntegers);
     std::vector<double>().swap(FReals);
-    std::vector<std::string_view>().swap(FBytes);
+    FBytes.Release();
     std::vector<std::u16string_view>().swap(FUnits);
     std::vector<const void *>().swap(FGeneric);
     std::vector<Variant>().swap(FVariants);
@@ -203,23 +203,26 @@ bool TkvSortKey::LoadHeldStrings(const TkvDataStorage &storage, const TkvValueDe
                                  const std::vector<int> &recordList)
 {
     FColumn = Column::Bytes;
-    FBytes.assign(FStates.size(), std::string_view());
+    FBytes.Assign(FStates.size());
     for (int recordIndex : recordList) {
         const TkvValuePointer pointer = storage.GetValuePointer(recordIndex, def);
         if (!pointer.HasBuffer || pointer.IsNull) {
             FStates[recordIndex] = pointer.HasBuffer ? vsNull : vsNoBuffer;
             continue;
         }
-        std::string_view bytes;
-        if (!TkvVariantValueType::HeldNarrow(pointer.Value, bytes)) {
+        const std::byte *image = TkvVariantValueType::HeldNarrowImage(pointer.Value);
+        if (!image) {
             if (!TkvVariantValueType::HoldsWide(pointer.Value)) {
                 Prepare(def->ValueTypeClass(), storage.RecordCount());
                 return false;
             }
-            bytes = FConvertedBytes.emplace_back(FValueType->GetValueAt(pointer.Value).toNarrow());
+            image = reinterpret_cast<const std::byte *>(
+                FConvertedBytes
+                    .emplace_back(TkvStringValueType::HolderImage(FValueType->GetValueAt(pointer.Value).toNarrow()))
+                    .data());
         }
         FStates[recordIndex] = vsPresent;
-        FBytes[recordIndex] = bytes;
+        FBytes.Set(recordIndex, image);
     }
     FHeldStrings = true;
     return true;
@@ -330,8 +333,8 @@ void TkvSortKey::SetProbe(const Variant &value)
             FVariants.assign(1, value);
             break;
         }
-        FProbeBytes = value.toNarrow();
-        FBytes[slot] = FProbeBytes;
+        FProbeBytes = TkvStringValueType::HolderImage(value.toNarrow());
+        FBytes.Set(slot, reinterpret_cast<const std::byte *>(FProbeBytes.data()));
         break;
     case Column::Units:
         FProbeUnits = value.toWide();
@@ -414,7 +417,7 @@ void TkvSortKey::Prefetch(int recordIndex) const
         __builtin_prefetch(&FReals[std::size_t(recordIndex)]);
         break;
     case Column::Bytes:
-        __builtin_prefetch(FBytes[std::size_t(recordIndex)].data());
+        __builtin_prefetch(FBytes.Image(std::size_t(recordIndex)));
         break;
     case Column::Units:
         __builtin_prefetch(FUnits[std::size_t(recordIndex)].data());

@@ -50,6 +50,24 @@ enum TkvValueState : std::uint8_t { vsNoBuffer = 0, vsNull = 1, vsPresent = 2 };
 using TkvRecordCompareHandler = std::function<void(int recordIndex1, int recordIndex2, const Variant &v1,
                                                    const Variant &v2, int &compare)>;
 
+//! The texts of a key's records, each kept as a pointer to a holder's image
+//! (its length prefix, then its bytes) where a string_view would take twice
+//! the room: a key column of millions of texts beside a sort's buffers.
+class TkvHeldTexts {
+public:
+    void Assign(std::size_t count) { FImages.assign(count, nullptr); }
+    void Release() { std::vector<const std::byte *>().swap(FImages); }
+    std::size_t size() const { return FImages.size(); }
+    bool empty() const { return FImages.empty(); }
+    //! `image` as TkvStringValueType::HeldBytes reads it; it must outlive the key.
+    void Set(std::size_t index, const std::byte *image) { FImages[index] = image; }
+    std::string_view operator[](std::size_t index) const { return TkvStringValueType::HeldBytes(FImages[index]); }
+    const std::byte *Image(std::size_t index) const { return FImages[index]; }
+
+private:
+    std::vector<const std::byte *> FImages;
+};
+
 //! One key of a record comparison: one field in one direction.
 class TkvSortKey {
 public:
@@ -94,7 +112,7 @@ public:
     const std::vector<std::uint8_t> &States() const { return FStates; }
     const std::vector<std::int64_t> &Integers() const { return FIntegers; }
     const std::vector<double> &Reals() const { return FReals; }
-    const std::vector<std::string_view> &Bytes() const { return FBytes; }
+    const TkvHeldTexts &Bytes() const { return FBytes; }
     const std::vector<std::u16string_view> &Units() const { return FUnits; }
     //! Lets every column go: the key compares nothing any more (a sort that
     //! has read it and has no use for it after).
@@ -119,18 +137,18 @@ private:
     std::vector<std::uint8_t> FStates; // one per record, plus the probe slot
     std::vector<std::int64_t> FIntegers;
     std::vector<double> FReals;
-    std::vector<std::string_view> FBytes;
+    TkvHeldTexts FBytes;
     std::vector<std::u16string_view> FUnits;
     std::vector<const void *> FGeneric;
     std::vector<Variant> FVariants;
     // Prepared strings for the string options, one per record.
     std::vector<NarrowString> FUpperBytes;
     std::vector<QString> FTexts;
-    // Narrow copies of wide strings that a variant column held.
-    std::deque<NarrowString> FConvertedBytes;
+    // Narrow copies of wide strings that a variant column held, as holder images.
+    std::deque<std::string> FConvertedBytes;
     bool FHeldStrings = false;  //!< Bytes column read from a variant column
     bool FProbeVariant = false; //!< the probe is no text: compared as variants
-    // Owned copies behind a probe's views.
+    // Owned copies behind a probe's views (the bytes as a holder image).
     std::string FProbeBytes;
     std::u16string FProbeUnits;
     std::vector<std::byte> FProbePlace;

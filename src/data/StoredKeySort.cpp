@@ -10,6 +10,8 @@
 #include <limits>
 #include <memory>
 #include <string_view>
+#include <type_traits>
+#include <utility>
 
 namespace kestrum {
 
@@ -135,6 +137,9 @@ std::uint64_t prefixOf(std::u16string_view text, std::size_t offset = 0)
     return prefix;
 }
 
+//! The string view a column of texts gives for a record.
+template <typename Texts> using TextView = std::remove_cvref_t<decltype(std::declval<const Texts &>()[0])>;
+
 //! Past this many leading units held equal, a run is sorted by comparing
 //! whole strings: each deeper step costs a pass over the run.
 constexpr std::size_t DeepestPrefix = 64;
@@ -148,15 +153,14 @@ constexpr std::size_t ShortRun = 32;
 //! them whole (all of one length no longer than it). A pair's `record` is a
 //! position in `records`; runs are in position order, and each step keeps
 //! ties in it.
-template <typename View>
-void sortRunsOfOnePrefix(std::vector<WideSlot> &pairs, const std::vector<View> &texts,
-                         const std::vector<int> &records, bool descending, std::size_t offset = 0)
+template <typename Texts>
+void sortRunsOfOnePrefix(std::vector<WideSlot> &pairs, const Texts &texts, const std::vector<int> &records,
+                         bool descending, std::size_t offset = 0)
 {
+    using View = TextView<Texts>;
     constexpr std::size_t Whole = 8 / sizeof(typename View::value_type);
     const std::size_t held = offset + Whole;
-    const auto text = [&](const WideSlot &slot) -> const View & {
-        return texts[std::size_t(records[slot.record])];
-    };
+    const auto text = [&](const WideSlot &slot) -> View { return texts[std::size_t(records[slot.record])]; };
     std::vector<WideSlot> run;
     std::size_t begin = 0;
     while (begin < pairs.size()) {
@@ -288,10 +292,11 @@ void sortByBits(std::vector<int> &records, const PresentPositions &present, std:
 
 //! The same for text: pairs of each string's first bytes, then runs of
 //! equal first bytes by the rest of their text.
-template <typename View>
+template <typename Texts>
 void sortTexts(std::vector<int> &records, const PresentPositions &present, std::vector<std::uint32_t> &absent,
-               const std::vector<View> &texts, bool descending, const std::function<void()> &doneReading)
+               const Texts &texts, bool descending, const std::function<void()> &doneReading)
 {
+    using View = TextView<Texts>;
     // Texts no longer than a key's prefix and free of zero units are told
     // apart by their prefixes alone: their runs need no second look, which
     // would read every text again out of the storage's order.

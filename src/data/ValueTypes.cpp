@@ -131,15 +131,6 @@ const TkvStringValueType *TkvStringValueType::Instance()
     return &instance;
 }
 
-std::string_view TkvStringValueType::HeldBytes(const void *value)
-{
-    if (!value)
-        return {};
-    const auto *holder = static_cast<const std::byte *>(value);
-    const std::uint32_t length = ReadLengthPrefix(holder);
-    return std::string_view(reinterpret_cast<const char *>(holder + LengthPrefixSize(length)), length);
-}
-
 int TkvStringValueType::CompareStored(const std::byte *placeA, const std::byte *placeB) const
 {
     return Compare(HolderAt(placeA), HolderAt(placeB));
@@ -168,6 +159,14 @@ void TkvStringValueType::SetValue(std::byte *place, const Variant &value, TkvVal
 void TkvStringValueType::SetBytes(std::byte *place, std::string_view bytes, TkvValueHeap &heap) const
 {
     StoreNarrowHolder(place, bytes, heap);
+}
+
+std::string TkvStringValueType::HolderImage(std::string_view bytes)
+{
+    std::string image;
+    AppendLengthPrefix(image, std::uint32_t(bytes.size()));
+    image.append(bytes);
+    return image;
 }
 
 void TkvStringValueType::SetSharedBytes(std::byte *place, std::string_view bytes, TkvValueHeap &heap) const

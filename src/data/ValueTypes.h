@@ -6,6 +6,7 @@
 // ValueTypesHeld.h.
 #include "core/BinaryStream.h"
 #include "core/Variant.h"
+#include "data/ValueHolders.h"
 
 #include <QString>
 
@@ -119,7 +120,18 @@ public:
     //! text recurring on many rows is held once for all of them.
     void SetSharedBytes(std::byte *place, std::string_view bytes, TkvValueHeap &heap) const;
     //! The bytes of a holder (value pointer), empty for none.
-    static std::string_view HeldBytes(const void *value);
+    static std::string_view HeldBytes(const void *value)
+    {
+        if (!value)
+            return {};
+        const auto *holder = static_cast<const std::byte *>(value);
+        const std::uint32_t length = detail::ReadLengthPrefix(holder);
+        return std::string_view(reinterpret_cast<const char *>(holder + detail::LengthPrefixSize(length)),
+                                length);
+    }
+    //! Bytes laid out as a holder holds them (length prefix, then the
+    //! bytes), for a text kept beside the storage that HeldBytes reads.
+    static std::string HolderImage(std::string_view bytes);
 
 protected:
     TkvStringValueType() = default;

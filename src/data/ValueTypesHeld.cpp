@@ -198,6 +198,14 @@ bool TkvVariantValueType::HeldNarrow(const void *value, std::string_view &bytes)
     return true;
 }
 
+const std::byte *TkvVariantValueType::HeldNarrowImage(const void *value)
+{
+    const auto *holder = static_cast<const std::byte *>(value);
+    if (!holder || VarType(std::to_integer<std::uint8_t>(holder[0])) != VarType::String)
+        return nullptr;
+    return holder + 1; // the length prefix, then the bytes
+}
+
 bool TkvVariantValueType::HoldsWide(const void *value)
 {
     const auto *holder = static_cast<const std::byte *>(value);

@@ -30,6 +30,9 @@ public:
     static bool HeldNarrow(const void *value, std::string_view &bytes);
     //! Whether the held value is a wide string.
     static bool HoldsWide(const void *value);
+    //! The narrow text of a variant holder laid out as a string holder
+    //! (TkvStringValueType::HeldBytes reads it); null for any other value.
+    static const std::byte *HeldNarrowImage(const void *value);
     //! Stores narrow bytes as a held narrow string, as SetValue stores such a
     //! variant, without making one (the loader's fast path).
     void SetNarrow(std::byte *place, std::string_view bytes, TkvValueHeap &heap) const;
