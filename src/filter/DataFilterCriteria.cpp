@@ -4,6 +4,8 @@
 #include "data/DataController.h"
 #include "db/DbQuery.h"
 
+#include <vector>
+
 namespace kestrum {
 
 TkvDataFilterCriteria::TkvDataFilterCriteria(TkvCustomDataController &dataController)
@@ -32,11 +34,32 @@ std::size_t TkvDataFilterCriteria::FilterRecords(int count, int exemptRecord, in
     // in one loop instead of through the tree for every record.
     TkvFilterCriteriaItemList &root = Root();
     auto *leaf = root.Count() == 1 ? dynamic_cast<TkvDataFilterCriteriaItem *>(root.Items(0)) : nullptr;
-    if (!leaf)
+    if (leaf) {
+        PrepareOperatorsWhenChanged();
+        const bool negate = root.BoolOperatorKind() == bcNotAnd || root.BoolOperatorKind() == bcNotOr;
+        return leaf->FilterRecords(count, exemptRecord, negate, kept);
+    }
+    // Conditions on columns joined by AND (a custom filter) run the same way
+    // one after another, each a loop of its own over the records, keeping
+    // of the ones listed so far those it passes.
+    std::vector<TkvDataFilterCriteriaItem *> leaves;
+    if (root.BoolOperatorKind() == bcAnd && root.Count() > 1) {
+        for (int i = 0; i < root.Count(); ++i) {
+            auto *item = dynamic_cast<TkvDataFilterCriteriaItem *>(root.Items(i));
+            if (!item) {
+                leaves.clear();
+                break;
+            }
+            leaves.push_back(item);
+        }
+    }
+    if (leaves.empty())
         return IkvFilterCriteria::FilterRecords(count, exemptRecord, kept);
     PrepareOperatorsWhenChanged();
-    const bool negate = root.BoolOperatorKind() == bcNotAnd || root.BoolOperatorKind() == bcNotOr;
-    return leaf->FilterRecords(count, exemptRecord, negate, kept);
+    std::size_t keptCount = leaves.front()->FilterRecords(count, exemptRecord, false, kept);
+    for (std::size_t i = 1; i < leaves.size(); ++i)
+        keptCount = leaves[i]->RefineRecords(count, exemptRecord, kept, keptCount);
+    return keptCount;
 }
 
 bool TkvDataFilterCriteria::FiltersRows() const

@@ -34,11 +34,18 @@ public:
     //! Tests the records 0 .. count-1 in one loop (the result negated when
     //! asked), as the criteria's filter of every record does for a lone leaf.
     std::size_t FilterRecords(int count, int exemptRecord, bool negate, int *kept);
+    //! Tests the same records, keeping of the `keptCount` listed in `kept`
+    //! (in record order) those that pass, in place: a condition joined by
+    //! AND to the ones that listed them.
+    std::size_t RefineRecords(int count, int exemptRecord, int *kept, std::size_t keptCount);
 
     struct StoredTest; //!< the typed test of the stored values, built on demand
 
 private:
     const StoredTest *CurrentStoredTest();
+    //! Calls visit(recordIndex, passes) for the records 0 .. count-1 in
+    //! order, the exempt one passing untested.
+    template <typename Visit> void TestRecords(int count, int exemptRecord, Visit visit);
     std::unique_ptr<StoredTest> FStoredTest;
 };
 

@@ -11,6 +11,7 @@
 #include "filter/DataFilterCriteria.h"
 #include "filter/FilterValueList.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace kestrum {
@@ -452,14 +453,13 @@ const TkvDataFilterCriteriaItem::StoredTest *TkvDataFilterCriteriaItem::CurrentS
     return FStoredTest->Usable() ? FStoredTest.get() : nullptr;
 }
 
-std::size_t TkvDataFilterCriteriaItem::FilterRecords(int count, int exemptRecord, bool negate, int *kept)
+template <typename Visit> void TkvDataFilterCriteriaItem::TestRecords(int count, int exemptRecord, Visit visit)
 {
-    std::size_t result = 0;
     const TkvCustomDataField *field = Field();
     const StoredTest *test = field ? CurrentStoredTest() : nullptr;
     for (int recordIndex = 0; recordIndex < count; ++recordIndex) {
         if (recordIndex == exemptRecord) {
-            kept[result++] = recordIndex;
+            visit(recordIndex, true);
             continue;
         }
         int passes = test ? test->Run(recordIndex) : -1;
@@ -469,9 +469,34 @@ std::size_t TkvDataFilterCriteriaItem::FilterRecords(int count, int exemptRecord
             field = Field();
             test = field ? CurrentStoredTest() : nullptr;
         }
-        if ((passes != 0) != negate)
-            kept[result++] = recordIndex;
+        visit(recordIndex, passes != 0);
     }
+}
+
+std::size_t TkvDataFilterCriteriaItem::FilterRecords(int count, int exemptRecord, bool negate, int *kept)
+{
+    std::size_t result = 0;
+    TestRecords(count, exemptRecord, [&](int recordIndex, bool passes) {
+        if (passes != negate || recordIndex == exemptRecord)
+            kept[result++] = recordIndex;
+    });
+    return result;
+}
+
+std::size_t TkvDataFilterCriteriaItem::RefineRecords(int count, int exemptRecord, int *kept, std::size_t keptCount)
+{
+    // Every record is tested, listed or not, as the tree tests every
+    // condition of a record: one that cannot be tested raises its error
+    // whatever the others say. Each listed record is read before anything
+    // is written at or before its place.
+    std::size_t next = 0, result = 0;
+    TestRecords(count, exemptRecord, [&](int recordIndex, bool passes) {
+        if (next < keptCount && kept[next] == recordIndex) {
+            ++next;
+            if (passes)
+                kept[result++] = recordIndex;
+        }
+    });
     return result;
 }
 

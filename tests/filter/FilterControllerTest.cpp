@@ -148,6 +148,41 @@ TEST_F(FilterControllerTest, ConditionThatCannotBeEvaluatedLeavesRowsAndCriteria
     EXPECT_EQ(test::RawValue(Path, "SELECT count(*) FROM gain"), "3");
 }
 
+// Conditions joined by AND are tested a column at a time: the rows are those
+// every condition passes, Nulls and a condition of the general path among
+// them, and a condition that cannot be tested still raises when an earlier
+// one has turned every row away.
+TEST_F(FilterControllerTest, ConditionsJoinedByAndKeepTheRowsEveryOnePasses)
+{
+    RawExec(Path, "INSERT INTO gain (本次进帐, 进帐时间, 进帐人) VALUES (NULL, '2024-03-01', '奖金'), "
+                  "(30, '2024-03-02', NULL), (12, '2024-03-03', '工资')");
+    Query.Close();
+    Query.Open();
+    ASSERT_EQ(Controller.RowCount(), 6);
+    Filter->BeginBatch();
+    Filter->AppendCondition(nullptr, Controller.GetItemField(0), ocBetween, Variant::fromArray({5.0, 150.0}),
+                            "5 and 150");
+    Filter->AppendCondition(nullptr, Controller.GetItemField(2), ocNotEqual, Variant::fromUtf8("红包"), "红包");
+    Filter->SetActive(true);
+    Filter->EndBatch();
+    EXPECT_EQ(Rows(), "工资,利息,,工资");
+
+    Filter->AppendCondition(nullptr, Controller.GetItemField(0), ocLess, 50.0, "50");
+    EXPECT_EQ(Rows(), "利息,,工资");
+    Filter->AppendCondition(nullptr, Controller.GetItemField(2), ocLike, Variant::fromUtf8("%资"), "%资");
+    EXPECT_EQ(Rows(), "工资");
+
+    Filter->BeginBatch();
+    Filter->ClearTree();
+    Filter->AppendCondition(nullptr, Controller.GetItemField(0), ocGreater, 1000.0, "1000");
+    Filter->EndBatch();
+    EXPECT_EQ(Rows(), "");
+    EXPECT_THROW(Filter->AppendCondition(nullptr, Controller.GetItemField(0), ocEqual, Variant::fromUtf8("abc"),
+                                         "abc"),
+                 EVariantConversionError);
+    EXPECT_EQ(Rows(), "");
+}
+
 // With grouping on, a failing filter left the group tree pointing past a shorter record list.
 TEST_F(FilterControllerTest, FailingFilterKeepsGroupedRowsWholeThroughReloads)
 {
