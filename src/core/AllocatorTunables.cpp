@@ -17,7 +17,7 @@ namespace {
 
 constexpr std::string_view HugePagesTunable = "glibc.malloc.hugetlb";
 constexpr std::string_view ThresholdTunable = "glibc.malloc.mmap_threshold";
-constexpr std::string_view Threshold = "1048576";
+constexpr std::string_view Threshold = "8388608";
 
 //! Sanitizers bring their own allocator, which the tunables do not reach.
 constexpr bool OwnAllocator =

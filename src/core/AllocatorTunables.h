@@ -15,8 +15,11 @@
 // the size of each such block freed (up to 32 MB). After the first sort a
 // list of millions of records (20 MB) then comes from the heap, and once
 // freed stays there, beside the next sort's buffers: the program grows by
-// tens of megabytes per sort. A fixed threshold of 1 MB
-// (glibc.malloc.mmap_threshold) gives every large buffer back when it goes.
+// tens of megabytes per sort. A fixed threshold of 8 MB
+// (glibc.malloc.mmap_threshold) gives such buffers back when they go. It is
+// not lower: a buffer mapped afresh is paid for in page faults each time,
+// which for the lists of a million entries (a few MB, refiltered at every
+// click) would cost more than the heap they are kept in.
 //
 // glibc reads its tunables only as a process starts, so a program that
 // wants them starts itself again, in its own place (the same process id),
