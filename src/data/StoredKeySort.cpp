@@ -329,11 +329,107 @@ bool SortsByStoredBits(const TkvSortKey &key)
             column == TkvSortKey::Column::Bytes || column == TkvSortKey::Column::Units);
 }
 
+namespace {
+
+//! Calls sortAs(bitsOf, least, greatest) with the unsigned integer of the
+//! present records' numbers in the key's order (turned when descending) and
+//! its range over them, for a key of stored numbers.
+template <typename SortAs>
+void withNumberBits(const TkvSortKey &key, const std::vector<int> &records, const PresentPositions &present,
+                    SortAs sortAs)
+{
+    const bool descending = key.Descending();
+    const auto turned = [descending](std::uint64_t bits) { return descending ? ~bits : bits; };
+    if (key.ColumnKind() == TkvSortKey::Column::Integer) {
+        const auto &integers = key.Integers();
+        const auto bitsOf = [&](int r) { return turned(std::uint64_t(integers[r]) ^ SignBit); };
+        std::uint64_t least = 0, greatest = 0;
+        bitsRange(records, present, bitsOf, least, greatest);
+        sortAs(bitsOf, least, greatest);
+        return;
+    }
+    // Amounts held as a whole number of ten-thousandths (every typed or
+    // imported one) differ in three or four bytes of those units where their
+    // doubles differ in all eight: sorted by their units they take half the
+    // radix passes or fewer, in narrow pairs. Units of whole cents are
+    // counted in cents, a byte fewer again.
+    const auto &reals = key.Reals();
+    std::int64_t least = std::numeric_limits<std::int64_t>::max();
+    std::int64_t greatest = std::numeric_limits<std::int64_t>::min();
+    bool allUnits = true, allCents = true;
+    present.ForEach([&](std::uint32_t position) {
+        std::int64_t units = 0;
+        if (!allUnits || !TMoneySum::ExactUnits(reals[std::size_t(records[position])], units)) {
+            allUnits = false;
+            return;
+        }
+        allCents = allCents && units % 100 == 0;
+        least = std::min(least, units);
+        greatest = std::max(greatest, units);
+    });
+    if (allUnits && present.Count() > 0) {
+        const std::int64_t per = allCents ? 100 : 1;
+        const auto unitsBits = [&](int r) {
+            std::int64_t units = 0;
+            TMoneySum::ExactUnits(reals[r], units);
+            return turned(std::uint64_t(units / per) ^ SignBit);
+        };
+        const std::uint64_t low = turned(std::uint64_t(least / per) ^ SignBit);
+        const std::uint64_t high = turned(std::uint64_t(greatest / per) ^ SignBit);
+        sortAs(unitsBits, std::min(low, high), std::max(low, high));
+    } else {
+        // Doubles of other kinds differ in their every byte: the pairs are
+        // wide whatever their range.
+        sortAs([&](int r) { return turned(OrderedDoubleBits(reals[r])); }, std::uint64_t(0),
+               std::numeric_limits<std::uint64_t>::max());
+    }
+}
+
+bool isNumberKey(const TkvSortKey &key)
+{
+    return key.ColumnKind() == TkvSortKey::Column::Integer || key.ColumnKind() == TkvSortKey::Column::Real;
+}
+
+//! Sorts records [begin, end) of a run, in any order, by the key and then by
+//! record index: records without a value by their state at the front
+//! (ascending) or the back, the others as (key, record) pairs in `pairs` and
+//! `spare`, buffers of at least the run's length.
+template <typename Slot, typename BitsOf>
+void sortRun(const TkvSortKey &key, int *begin, int *end, BitsOf bitsOf, std::uint64_t least, Slot *pairs,
+             Slot *spare, std::vector<int> &absent)
+{
+    const auto &states = key.States();
+    const bool descending = key.Descending();
+    absent.clear();
+    std::size_t n = 0;
+    for (const int *r = begin; r != end; ++r) {
+        if (states[std::size_t(*r)] == vsPresent)
+            pairs[n++] = Slot{decltype(Slot::key)(bitsOf(*r) - least), std::uint32_t(*r)};
+        else
+            absent.push_back(*r);
+    }
+    std::sort(absent.begin(), absent.end(), [&](int a, int b) {
+        const std::uint8_t stateA = states[std::size_t(a)], stateB = states[std::size_t(b)];
+        if (stateA != stateB)
+            return descending ? stateA > stateB : stateA < stateB;
+        return a < b;
+    });
+    const Slot *ordered = sortSlots(pairs, spare, n);
+    int *out = begin;
+    if (!descending)
+        out = std::copy(absent.begin(), absent.end(), out);
+    for (std::size_t i = 0; i < n; ++i)
+        *out++ = int(ordered[i].record);
+    if (descending)
+        std::copy(absent.begin(), absent.end(), out);
+}
+
+} // namespace
+
 void SortByOneStoredKey(const TkvSortKey &key, std::vector<int> &records, const std::function<void()> &doneReading)
 {
     if (SortByFewValues(key, records, doneReading))
         return;
-    const auto column = key.ColumnKind();
     const bool descending = key.Descending();
     const auto &states = key.States();
 
@@ -347,56 +443,13 @@ void SortByOneStoredKey(const TkvSortKey &key, std::vector<int> &records, const 
     });
     const PresentPositions present(records, states, records.size() - absent.size());
 
-    const auto turned = [descending](std::uint64_t bits) { return descending ? ~bits : bits; };
-    switch (column) {
-    case TkvSortKey::Column::Integer: {
-        const auto &integers = key.Integers();
-        const auto bitsOf = [&](int r) { return turned(std::uint64_t(integers[r]) ^ SignBit); };
-        std::uint64_t least = 0, greatest = 0;
-        bitsRange(records, present, bitsOf, least, greatest);
-        sortByBits(records, present, absent, bitsOf, least, greatest, descending, doneReading);
+    switch (key.ColumnKind()) {
+    case TkvSortKey::Column::Integer:
+    case TkvSortKey::Column::Real:
+        withNumberBits(key, records, present, [&](auto bitsOf, std::uint64_t least, std::uint64_t greatest) {
+            sortByBits(records, present, absent, bitsOf, least, greatest, descending, doneReading);
+        });
         break;
-    }
-    case TkvSortKey::Column::Real: {
-        // Amounts held as a whole number of ten-thousandths (every typed or
-        // imported one) differ in three or four bytes of those units where
-        // their doubles differ in all eight: sorted by their units they take
-        // half the radix passes or fewer, in narrow pairs. Units of whole
-        // cents are counted in cents, a byte fewer again.
-        const auto &reals = key.Reals();
-        std::int64_t least = std::numeric_limits<std::int64_t>::max();
-        std::int64_t greatest = std::numeric_limits<std::int64_t>::min();
-        bool allUnits = true, allCents = true;
-        for (std::size_t position = 0; position < records.size() && allUnits; ++position) {
-            const int r = records[position];
-            if (states[std::size_t(r)] != vsPresent)
-                continue;
-            std::int64_t units = 0;
-            allUnits = TMoneySum::ExactUnits(reals[std::size_t(r)], units);
-            allCents = allCents && units % 100 == 0;
-            least = std::min(least, units);
-            greatest = std::max(greatest, units);
-        }
-        if (allUnits && present.Count() > 0) {
-            const std::int64_t per = allCents ? 100 : 1;
-            const auto unitsBits = [&](int r) {
-                std::int64_t units = 0;
-                TMoneySum::ExactUnits(reals[r], units);
-                return turned(std::uint64_t(units / per) ^ SignBit);
-            };
-            const std::uint64_t low = turned(std::uint64_t(least / per) ^ SignBit);
-            const std::uint64_t high = turned(std::uint64_t(greatest / per) ^ SignBit);
-            sortByBits(records, present, absent, unitsBits, std::min(low, high), std::max(low, high), descending,
-                       doneReading);
-        } else {
-            // Doubles of other kinds differ in their every byte: the pairs
-            // are wide whatever their range.
-            sortByBits(
-                records, present, absent, [&](int r) { return turned(OrderedDoubleBits(reals[r])); }, 0,
-                std::numeric_limits<std::uint64_t>::max(), descending, doneReading);
-        }
-        break;
-    }
     case TkvSortKey::Column::Bytes:
         sortTexts(records, present, absent, key.Bytes(), descending, doneReading);
         break;
@@ -404,6 +457,43 @@ void SortByOneStoredKey(const TkvSortKey &key, std::vector<int> &records, const 
         sortTexts(records, present, absent, key.Units(), descending, doneReading);
         break;
     }
+}
+
+bool SortRunsByOneStoredNumber(const TkvSortKey &key, std::vector<int> &records,
+                               const std::function<bool(int, int)> &sameRun)
+{
+    if (!isNumberKey(key))
+        return false;
+    const auto &states = key.States();
+    std::size_t presentCount = 0;
+    for (int r : records)
+        presentCount += states[std::size_t(r)] == vsPresent;
+    const PresentPositions present(records, states, presentCount);
+    withNumberBits(key, records, present, [&](auto bitsOf, std::uint64_t least, std::uint64_t greatest) {
+        const auto sortEachRun = [&](auto slotType) {
+            using Slot = decltype(slotType);
+            std::size_t longest = 0;
+            for (std::size_t begin = 0, end = 0; begin < records.size(); begin = end) {
+                for (end = begin + 1; end < records.size() && sameRun(records[end - 1], records[end]); ++end) {
+                }
+                longest = std::max(longest, end - begin);
+            }
+            const auto pairs = std::make_unique_for_overwrite<Slot[]>(longest);
+            const auto spare = std::make_unique_for_overwrite<Slot[]>(longest);
+            std::vector<int> absent;
+            for (std::size_t begin = 0, end = 0; begin < records.size(); begin = end) {
+                for (end = begin + 1; end < records.size() && sameRun(records[end - 1], records[end]); ++end) {
+                }
+                sortRun(key, records.data() + begin, records.data() + end, bitsOf, least, pairs.get(),
+                        spare.get(), absent);
+            }
+        };
+        if (greatest - least <= std::numeric_limits<std::uint32_t>::max())
+            sortEachRun(NarrowSlot{});
+        else
+            sortEachRun(WideSlot{});
+    });
+    return true;
 }
 
 } // namespace kestrum

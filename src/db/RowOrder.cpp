@@ -80,7 +80,11 @@ int TDbRowOrder::PositionOfSlot(int slot) const
         if (!FPositionsValid && KeysGivePlaces())
             return LivePlaceByKey(slot);
         if (!FPositionsValid) {
-            FPositionOfSlot.assign(std::size_t(FStore ? FStore->SlotCount() : 0), -1);
+            // Room for the rows added after (a new entry, saved): no copy of
+            // the whole index at the first of them.
+            const std::size_t slots = std::size_t(FStore ? FStore->SlotCount() : 0);
+            FPositionOfSlot.reserve(slots + slots / 64 + 16);
+            FPositionOfSlot.assign(slots, -1);
             for (std::size_t place = 0; place < places.size(); ++place)
                 if (FLive.IndexOfRaw(place) >= 0)
                     FPositionOfSlot[std::size_t(places[place])] = std::int32_t(place);

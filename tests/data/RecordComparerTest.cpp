@@ -334,8 +334,9 @@ TEST(RecordComparer, LongListsOfVaryingAmountsAgreeWithTheGeneralComparison)
 
 // A sort that keeps only its first keys (a group build's) lets the others'
 // columns go while it runs: the order is the full comparison's all the same,
-// on every fast path (few items, amounts in pairs, counts), and the kept key
-// still compares afterwards.
+// on every fast path (few items, amounts in pairs, a list already in the
+// items' order sorted a group at a time), and the kept key still compares
+// afterwards.
 TEST(RecordComparer, ASortKeepingOnlyTheGroupKeysGivesTheSameOrder)
 {
     std::mt19937 random(11);
@@ -351,9 +352,16 @@ TEST(RecordComparer, ASortKeepingOnlyTheGroupKeysGivesTheSameOrder)
     std::vector<int> all = ledger.All();
     std::vector<int> shuffled = all;
     std::shuffle(shuffled.begin(), shuffled.end(), random);
-    for (TkvDataSortOrder first : {soAscending, soDescending})
+    for (TkvDataSortOrder first : {soAscending, soDescending}) {
+        // In the order of the items alone, each item's records shuffled (a
+        // grouped list whose order inside the groups is sorted again).
+        std::vector<int> grouped = shuffled;
+        TkvRecordComparer items;
+        items.AddKey(first, TkvCompareMode::cmStoredValue).LoadStored(ledger.storage, ledger.item, all);
+        std::stable_sort(grouped.begin(), grouped.end(),
+                         [&](int a, int b) { return items.CompareKey(0, a, b) < 0; });
         for (TkvDataSortOrder second : {soAscending, soDescending})
-            for (const std::vector<int> *list : {&all, &shuffled})
+            for (const std::vector<int> *list : {&all, &shuffled, &grouped})
                 for (int kept : {0, 1}) {
                     TkvRecordComparer comparer;
                     comparer.AddKey(first, TkvCompareMode::cmStoredValue)
@@ -372,6 +380,7 @@ TEST(RecordComparer, ASortKeepingOnlyTheGroupKeysGivesTheSameOrder)
                         }));
                     }
                 }
+    }
 }
 
 // Short texts (every one within a key's prefix) are ordered by their
