@@ -257,6 +257,9 @@ int TkvSortKey::CompareStoredSlots(std::uint8_t stateA, std::uint8_t stateB, int
     case Column::Real:
         return threeWay(FReals[a], FReals[b]);
     case Column::Bytes:
+        // Records of one loaded item mostly share its holder.
+        if (FBytes.Image(std::size_t(a)) == FBytes.Image(std::size_t(b)))
+            return 0;
         return threeWay(FBytes[a].compare(FBytes[b]), 0);
     case Column::Units:
         return threeWay(FUnits[a].compare(FUnits[b]), 0);
@@ -499,14 +502,6 @@ bool TkvRecordComparer::InOrderFrom(int firstKey, const std::vector<int> &record
     return true;
 }
 
-bool TkvRecordComparer::InFirstKeyOrder(const std::vector<int> &recordList) const
-{
-    for (std::size_t p = 1; p < recordList.size(); ++p)
-        if (CompareKey(0, recordList[p - 1], recordList[p]) > 0)
-            return false;
-    return true;
-}
-
 void TkvRecordComparer::Sort(std::vector<int> &recordList, int keptKeys)
 {
     if (recordList.size() >= 2 && !SortFast(recordList, keptKeys))
@@ -552,14 +547,6 @@ bool TkvRecordComparer::SortFast(std::vector<int> &recordList, int keptKeys)
         SortByOneStoredKey(*FKeys.front(), recordList, releaseUnlessKept(0));
         return true;
     }
-    // A list in the order of its first key already (a sort inside groups,
-    // the grouping unchanged) keeps its runs of one first key, each sorted by
-    // the second key alone: no pass over the whole list by the first, and
-    // buffers for the longest run only.
-    if (FKeys.size() == 2 && InFirstKeyOrder(recordList) &&
-        SortRunsByOneStoredNumber(*FKeys[1], recordList,
-                                  [this](int a, int b) { return FKeys[0]->Compare(a, b) == 0; }))
-        return true;
     // In record order the keys are read in memory order, and the pairs of
     // the first pass need no radix passes over their positions.
     // A list in record order already is sorted where it lies rather than

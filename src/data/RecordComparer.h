@@ -187,8 +187,6 @@ private:
     bool SortFast(std::vector<int> &recordList, int keptKeys);
     //! Whether the list is in Compare's order of keys firstKey on (then record index).
     bool InOrderFrom(int firstKey, const std::vector<int> &recordList) const;
-    //! Whether the list is in the order of key 0 alone (ties in any order).
-    bool InFirstKeyOrder(const std::vector<int> &recordList) const;
     std::vector<std::unique_ptr<TkvSortKey>> FKeys;
 };
 

@@ -385,45 +385,6 @@ void withNumberBits(const TkvSortKey &key, const std::vector<int> &records, cons
     }
 }
 
-bool isNumberKey(const TkvSortKey &key)
-{
-    return key.ColumnKind() == TkvSortKey::Column::Integer || key.ColumnKind() == TkvSortKey::Column::Real;
-}
-
-//! Sorts records [begin, end) of a run, in any order, by the key and then by
-//! record index: records without a value by their state at the front
-//! (ascending) or the back, the others as (key, record) pairs in `pairs` and
-//! `spare`, buffers of at least the run's length.
-template <typename Slot, typename BitsOf>
-void sortRun(const TkvSortKey &key, int *begin, int *end, BitsOf bitsOf, std::uint64_t least, Slot *pairs,
-             Slot *spare, std::vector<int> &absent)
-{
-    const auto &states = key.States();
-    const bool descending = key.Descending();
-    absent.clear();
-    std::size_t n = 0;
-    for (const int *r = begin; r != end; ++r) {
-        if (states[std::size_t(*r)] == vsPresent)
-            pairs[n++] = Slot{decltype(Slot::key)(bitsOf(*r) - least), std::uint32_t(*r)};
-        else
-            absent.push_back(*r);
-    }
-    std::sort(absent.begin(), absent.end(), [&](int a, int b) {
-        const std::uint8_t stateA = states[std::size_t(a)], stateB = states[std::size_t(b)];
-        if (stateA != stateB)
-            return descending ? stateA > stateB : stateA < stateB;
-        return a < b;
-    });
-    const Slot *ordered = sortSlots(pairs, spare, n);
-    int *out = begin;
-    if (!descending)
-        out = std::copy(absent.begin(), absent.end(), out);
-    for (std::size_t i = 0; i < n; ++i)
-        *out++ = int(ordered[i].record);
-    if (descending)
-        std::copy(absent.begin(), absent.end(), out);
-}
-
 } // namespace
 
 void SortByOneStoredKey(const TkvSortKey &key, std::vector<int> &records, const std::function<void()> &doneReading)
@@ -457,43 +418,6 @@ void SortByOneStoredKey(const TkvSortKey &key, std::vector<int> &records, const 
         sortTexts(records, present, absent, key.Units(), descending, doneReading);
         break;
     }
-}
-
-bool SortRunsByOneStoredNumber(const TkvSortKey &key, std::vector<int> &records,
-                               const std::function<bool(int, int)> &sameRun)
-{
-    if (!isNumberKey(key))
-        return false;
-    const auto &states = key.States();
-    std::size_t presentCount = 0;
-    for (int r : records)
-        presentCount += states[std::size_t(r)] == vsPresent;
-    const PresentPositions present(records, states, presentCount);
-    withNumberBits(key, records, present, [&](auto bitsOf, std::uint64_t least, std::uint64_t greatest) {
-        const auto sortEachRun = [&](auto slotType) {
-            using Slot = decltype(slotType);
-            std::size_t longest = 0;
-            for (std::size_t begin = 0, end = 0; begin < records.size(); begin = end) {
-                for (end = begin + 1; end < records.size() && sameRun(records[end - 1], records[end]); ++end) {
-                }
-                longest = std::max(longest, end - begin);
-            }
-            const auto pairs = std::make_unique_for_overwrite<Slot[]>(longest);
-            const auto spare = std::make_unique_for_overwrite<Slot[]>(longest);
-            std::vector<int> absent;
-            for (std::size_t begin = 0, end = 0; begin < records.size(); begin = end) {
-                for (end = begin + 1; end < records.size() && sameRun(records[end - 1], records[end]); ++end) {
-                }
-                sortRun(key, records.data() + begin, records.data() + end, bitsOf, least, pairs.get(),
-                        spare.get(), absent);
-            }
-        };
-        if (greatest - least <= std::numeric_limits<std::uint32_t>::max())
-            sortEachRun(NarrowSlot{});
-        else
-            sortEachRun(WideSlot{});
-    });
-    return true;
 }
 
 } // namespace kestrum

@@ -24,11 +24,4 @@ bool SortsByStoredBits(const TkvSortKey &key);
 void SortByOneStoredKey(const TkvSortKey &key, std::vector<int> &records,
                         const std::function<void()> &doneReading = {});
 
-//! Orders each run of records that sameRun(previous, next) holds together
-//! (a group of a list already in its grouping's order) by the key, ties by
-//! record index, as the comparer's last word has it: the buffers a run at a
-//! time. False, with nothing done, for a key of text.
-bool SortRunsByOneStoredNumber(const TkvSortKey &key, std::vector<int> &records,
-                               const std::function<bool(int, int)> &sameRun);
-
 } // namespace kestrum

@@ -335,8 +335,7 @@ TEST(RecordComparer, LongListsOfVaryingAmountsAgreeWithTheGeneralComparison)
 // A sort that keeps only its first keys (a group build's) lets the others'
 // columns go while it runs: the order is the full comparison's all the same,
 // on every fast path (few items, amounts in pairs, a list already in the
-// items' order sorted a group at a time), and the kept key still compares
-// afterwards.
+// items' order), and the kept key still compares afterwards.
 TEST(RecordComparer, ASortKeepingOnlyTheGroupKeysGivesTheSameOrder)
 {
     std::mt19937 random(11);
