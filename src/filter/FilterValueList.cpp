@@ -21,8 +21,9 @@ namespace kestrum {
 
 int TkvFilterValueList::FirstValueIndex() const
 {
+    // Entries made when first asked for, after FItems, are all values.
     int index = 0;
-    while (index < Count() && FItems[std::size_t(index)].Kind != vkValue)
+    while (index < int(FItems.size()) && FItems[std::size_t(index)].Kind != vkValue)
         ++index;
     return index;
 }
