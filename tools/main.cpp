@@ -8,8 +8,8 @@
 #include "ledger/LedgerFile.h"
 #include "ledger/LedgerLocation.h"
 
-#include "core/Errors.h"
 #include "core/AllocatorTunables.h"
+#include "core/Errors.h"
 #include "db/SqliteDriver.h"
 
 #include <QDate>

@@ -110,7 +110,8 @@ std::uint64_t OrderedDoubleBits(double value)
     return (bits & 0x8000000000000000ull) ? ~bits : bits | 0x8000000000000000ull;
 }
 
-bool SortByFewValues(const TkvSortKey &key, std::vector<int> &records, const std::function<void()> &doneReading)
+bool SortByFewValues(const TkvSortKey &key, std::vector<int> &records,
+                     const std::function<void()> &doneReading)
 {
     const std::size_t recordCount = key.States().size() - 1; // the last slot holds a probe
     // Numbering walks every record of the storage: a list of a few of them

@@ -216,10 +216,11 @@ bool TkvSortKey::LoadHeldStrings(const TkvDataStorage &storage, const TkvValueDe
                 Prepare(def->ValueTypeClass(), storage.RecordCount());
                 return false;
             }
-            image = reinterpret_cast<const std::byte *>(
-                FConvertedBytes
-                    .emplace_back(TkvStringValueType::HolderImage(FValueType->GetValueAt(pointer.Value).toNarrow()))
-                    .data());
+            image =
+                reinterpret_cast<const std::byte *>(FConvertedBytes
+                                                        .emplace_back(TkvStringValueType::HolderImage(
+                                                            FValueType->GetValueAt(pointer.Value).toNarrow()))
+                                                        .data());
         }
         FStates[recordIndex] = vsPresent;
         FBytes.Set(recordIndex, image);

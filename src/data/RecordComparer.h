@@ -61,7 +61,10 @@ public:
     bool empty() const { return FImages.empty(); }
     //! `image` as TkvStringValueType::HeldBytes reads it; it must outlive the key.
     void Set(std::size_t index, const std::byte *image) { FImages[index] = image; }
-    std::string_view operator[](std::size_t index) const { return TkvStringValueType::HeldBytes(FImages[index]); }
+    std::string_view operator[](std::size_t index) const
+    {
+        return TkvStringValueType::HeldBytes(FImages[index]);
+    }
     const std::byte *Image(std::size_t index) const { return FImages[index]; }
 
 private:

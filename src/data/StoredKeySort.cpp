@@ -265,9 +265,9 @@ void writeSorted(std::vector<int> &records, std::vector<std::uint32_t> &absent, 
 //! and each buffer goes as soon as it is read, so that a sort of millions of
 //! records holds no more of them at once than it must.
 template <typename BitsOf>
-void sortByBits(std::vector<int> &records, const PresentPositions &present, std::vector<std::uint32_t> &absent,
-                BitsOf bitsOf, std::uint64_t least, std::uint64_t greatest, bool descending,
-                const std::function<void()> &doneReading)
+void sortByBits(std::vector<int> &records, const PresentPositions &present,
+                std::vector<std::uint32_t> &absent, BitsOf bitsOf, std::uint64_t least,
+                std::uint64_t greatest, bool descending, const std::function<void()> &doneReading)
 {
     const std::size_t n = present.Count();
     const auto sortAndWrite = [&](auto slotType) {
@@ -387,7 +387,8 @@ void withNumberBits(const TkvSortKey &key, const std::vector<int> &records, cons
 
 } // namespace
 
-void SortByOneStoredKey(const TkvSortKey &key, std::vector<int> &records, const std::function<void()> &doneReading)
+void SortByOneStoredKey(const TkvSortKey &key, std::vector<int> &records,
+                        const std::function<void()> &doneReading)
 {
     if (SortByFewValues(key, records, doneReading))
         return;

@@ -1,7 +1,7 @@
 #include "filter/DataFilterCriteria.h"
 
-#include "data/DbDataController.h"
 #include "data/DataController.h"
+#include "data/DbDataController.h"
 #include "db/DbQuery.h"
 
 #include <vector>

@@ -453,7 +453,8 @@ const TkvDataFilterCriteriaItem::StoredTest *TkvDataFilterCriteriaItem::CurrentS
     return FStoredTest->Usable() ? FStoredTest.get() : nullptr;
 }
 
-template <typename Visit> void TkvDataFilterCriteriaItem::TestRecords(int count, int exemptRecord, Visit visit)
+template <typename Visit>
+void TkvDataFilterCriteriaItem::TestRecords(int count, int exemptRecord, Visit visit)
 {
     const TkvCustomDataField *field = Field();
     const StoredTest *test = field ? CurrentStoredTest() : nullptr;
@@ -483,7 +484,8 @@ std::size_t TkvDataFilterCriteriaItem::FilterRecords(int count, int exemptRecord
     return result;
 }
 
-std::size_t TkvDataFilterCriteriaItem::RefineRecords(int count, int exemptRecord, int *kept, std::size_t keptCount)
+std::size_t TkvDataFilterCriteriaItem::RefineRecords(int count, int exemptRecord, int *kept,
+                                                     std::size_t keptCount)
 {
     // Every record is tested, listed or not, as the tree tests every
     // condition of a record: one that cannot be tested raises its error

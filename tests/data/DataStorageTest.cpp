@@ -695,8 +695,8 @@ TEST_F(DataStorageTest, RecordsSharingALoadedTextKeepTheirOwnValuesWhenOneChange
     const std::string salary = utf8ToNarrow("工资");
     for (int r = 0; r < 4; ++r) {
         Storage.AppendRecord();
-        TkvStringValueType::Instance()->SetSharedBytes(Storage.RecordBufferToFill(r) + item->ValueOffset(), salary,
-                                                       Storage.RecordHeap());
+        TkvStringValueType::Instance()->SetSharedBytes(Storage.RecordBufferToFill(r) + item->ValueOffset(),
+                                                       salary, Storage.RecordHeap());
         Storage.RecordBufferToFill(r)[item->Offset()] = std::byte{1};
     }
     ASSERT_EQ(Storage.GetValuePointer(1, item).Value, Storage.GetValuePointer(2, item).Value)

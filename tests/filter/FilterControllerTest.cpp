@@ -2,14 +2,14 @@
 // never filtered out, the expression speaks the query's Null tests, and the
 // record set's own filter takes over when asked to.
 #include "core/RegionalSettings.h"
-#include "data/DbDataController.h"
 #include "data/DataControllerGroups.h"
+#include "data/DbDataController.h"
 #include "db/DbConnection.h"
 #include "db/DbDataSource.h"
 #include "db/DbField.h"
 #include "db/DbQuery.h"
-#include "support/DbTestSupport.h"
 #include "filter/DataFilterCriteria.h"
+#include "support/DbTestSupport.h"
 
 #include <QTemporaryDir>
 
@@ -162,7 +162,8 @@ TEST_F(FilterControllerTest, ConditionsJoinedByAndKeepTheRowsEveryOnePasses)
     Filter->BeginBatch();
     Filter->AppendCondition(nullptr, Controller.GetItemField(0), ocBetween, Variant::fromArray({5.0, 150.0}),
                             "5 and 150");
-    Filter->AppendCondition(nullptr, Controller.GetItemField(2), ocNotEqual, Variant::fromUtf8("红包"), "红包");
+    Filter->AppendCondition(nullptr, Controller.GetItemField(2), ocNotEqual, Variant::fromUtf8("红包"),
+                            "红包");
     Filter->SetActive(true);
     Filter->EndBatch();
     EXPECT_EQ(Rows(), "工资,利息,,工资");
@@ -177,8 +178,8 @@ TEST_F(FilterControllerTest, ConditionsJoinedByAndKeepTheRowsEveryOnePasses)
     Filter->AppendCondition(nullptr, Controller.GetItemField(0), ocGreater, 1000.0, "1000");
     Filter->EndBatch();
     EXPECT_EQ(Rows(), "");
-    EXPECT_THROW(Filter->AppendCondition(nullptr, Controller.GetItemField(0), ocEqual, Variant::fromUtf8("abc"),
-                                         "abc"),
+    EXPECT_THROW(Filter->AppendCondition(nullptr, Controller.GetItemField(0), ocEqual,
+                                         Variant::fromUtf8("abc"), "abc"),
                  EVariantConversionError);
     EXPECT_EQ(Rows(), "");
 }
