@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <limits>
 #include <new>
 
 namespace kestrum {
@@ -35,17 +36,30 @@ std::byte *TkvValueHeap::Allocate(std::size_t size)
         std::memcpy(&freeList, block, sizeof(std::byte *));
         return block;
     }
-    if (FLeft < rounded) {
-        // The tail of the old chunk is given up; it is smaller than one block.
-        FChunks.push_back(std::make_unique_for_overwrite<std::byte[]>(ChunkSize));
-        FCursor = FChunks.back().get();
-        FLeft = ChunkSize;
-        FBytesReserved += ChunkSize;
+    return FOwn.Take(rounded, std::numeric_limits<std::size_t>::max(), FBytesReserved);
+}
+
+std::byte *TkvValueHeap::Chunks::Take(std::size_t rounded, std::size_t maxChunks, std::size_t &bytesReserved)
+{
+    if (Left < rounded) {
+        if (List.size() >= maxChunks)
+            return nullptr;
+        List.push_back(std::make_unique_for_overwrite<std::byte[]>(ChunkSize));
+        Cursor = List.back().get();
+        Left = ChunkSize;
+        bytesReserved += ChunkSize;
     }
-    std::byte *block = FCursor;
-    FCursor += rounded;
-    FLeft -= rounded;
+    std::byte *block = Cursor;
+    Cursor += rounded;
+    Left -= rounded;
     return block;
+}
+
+void TkvValueHeap::Chunks::Clear()
+{
+    List.clear();
+    Cursor = nullptr;
+    Left = 0;
 }
 
 std::byte *TkvValueHeap::AllocateZeroed(std::size_t size)
@@ -86,15 +100,11 @@ void TkvValueHeap::Clear()
         std::free(FLargeBlocks);
         FLargeBlocks = next;
     }
-    FChunks.clear();
-    FCursor = nullptr;
-    FLeft = 0;
+    FOwn.Clear();
     FFreeLists.fill(nullptr);
     FBytesReserved = 0;
     FSharedSlots.reset();
-    FSharedChunks.clear();
-    FSharedCursor = nullptr;
-    FSharedLeft = 0;
+    FShared.Clear();
     FSharedLookups = 0;
     FSharedHits = 0;
     FSharing = true;
@@ -129,7 +139,7 @@ std::byte *TkvValueHeap::Shared(std::span<const std::byte> image)
         }
         // Met for the second time: from now on shared.
         const std::size_t rounded = RoundUp(image.size());
-        std::byte *block = AllocateInSharedChunk(rounded);
+        std::byte *block = FShared.Take(rounded, SharedMaxChunks, FBytesReserved);
         if (!block)
             return nullptr;
         std::memcpy(block, image.data(), image.size());
@@ -142,22 +152,6 @@ std::byte *TkvValueHeap::Shared(std::span<const std::byte> image)
     if (!slot.Block)
         slot.Hash = hash;
     return nullptr;
-}
-
-std::byte *TkvValueHeap::AllocateInSharedChunk(std::size_t rounded)
-{
-    if (FSharedLeft < rounded) {
-        if (FSharedChunks.size() == SharedMaxChunks)
-            return nullptr;
-        FSharedChunks.push_back(std::make_unique_for_overwrite<std::byte[]>(ChunkSize));
-        FSharedCursor = FSharedChunks.back().get();
-        FSharedLeft = ChunkSize;
-        FBytesReserved += ChunkSize;
-    }
-    std::byte *block = FSharedCursor;
-    FSharedCursor += rounded;
-    FSharedLeft -= rounded;
-    return block;
 }
 
 } // namespace kestrum

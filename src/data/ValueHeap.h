@@ -43,7 +43,7 @@ public:
     bool IsShared(const std::byte *block) const
     {
         const auto at = reinterpret_cast<std::uintptr_t>(block);
-        for (const auto &chunk : FSharedChunks)
+        for (const auto &chunk : FShared.List)
             if (at - reinterpret_cast<std::uintptr_t>(chunk.get()) < ChunkSize)
                 return true;
         return false;
@@ -77,11 +77,19 @@ private:
     //! block: a column of serial numbers or free remarks soon stops paying.
     static constexpr std::uint32_t SharedTrial = 65536;
 
-    std::byte *AllocateInSharedChunk(std::size_t rounded);
+    //! Chunks handed out from front to back, a block after the other.
+    struct Chunks {
+        std::vector<std::unique_ptr<std::byte[]>> List;
+        std::byte *Cursor = nullptr;
+        std::size_t Left = 0;
+        //! A block of `rounded` bytes, from a new chunk when this one has no
+        //! room (its tail is given up: it is smaller than one block); null
+        //! when that chunk would be one more than `maxChunks`.
+        std::byte *Take(std::size_t rounded, std::size_t maxChunks, std::size_t &bytesReserved);
+        void Clear();
+    };
 
-    std::vector<std::unique_ptr<std::byte[]>> FChunks;
-    std::byte *FCursor = nullptr;
-    std::size_t FLeft = 0;
+    Chunks FOwn;
     std::array<std::byte *, MaxSmallSize / Granule + 1> FFreeLists{};
     LargeBlock *FLargeBlocks = nullptr;
     std::size_t FBytesReserved = 0;
@@ -93,9 +101,7 @@ private:
         std::byte *Block = nullptr;
     };
     std::unique_ptr<SharedSlot[]> FSharedSlots;
-    std::vector<std::unique_ptr<std::byte[]>> FSharedChunks;
-    std::byte *FSharedCursor = nullptr;
-    std::size_t FSharedLeft = 0;
+    Chunks FShared;
     std::uint32_t FSharedLookups = 0;
     std::uint32_t FSharedHits = 0;
     bool FSharing = true;
