@@ -331,60 +331,6 @@ bool SortsByStoredBits(const TkvSortKey &key)
 
 namespace {
 
-//! Calls sortAs(bitsOf, least, greatest) with the unsigned integer of the
-//! present records' numbers in the key's order (turned when descending) and
-//! its range over them, for a key of stored numbers.
-template <typename SortAs>
-void withNumberBits(const TkvSortKey &key, const std::vector<int> &records, const PresentPositions &present,
-                    SortAs sortAs)
-{
-    const bool descending = key.Descending();
-    const auto turned = [descending](std::uint64_t bits) { return descending ? ~bits : bits; };
-    if (key.ColumnKind() == TkvSortKey::Column::Integer) {
-        const auto &integers = key.Integers();
-        const auto bitsOf = [&](int r) { return turned(std::uint64_t(integers[r]) ^ SignBit); };
-        std::uint64_t least = 0, greatest = 0;
-        bitsRange(records, present, bitsOf, least, greatest);
-        sortAs(bitsOf, least, greatest);
-        return;
-    }
-    // Amounts held as a whole number of ten-thousandths (every typed or
-    // imported one) differ in three or four bytes of those units where their
-    // doubles differ in all eight: sorted by their units they take half the
-    // radix passes or fewer, in narrow pairs. Units of whole cents are
-    // counted in cents, a byte fewer again.
-    const auto &reals = key.Reals();
-    std::int64_t least = std::numeric_limits<std::int64_t>::max();
-    std::int64_t greatest = std::numeric_limits<std::int64_t>::min();
-    bool allUnits = true, allCents = true;
-    present.ForEach([&](std::uint32_t position) {
-        std::int64_t units = 0;
-        if (!allUnits || !TMoneySum::ExactUnits(reals[std::size_t(records[position])], units)) {
-            allUnits = false;
-            return;
-        }
-        allCents = allCents && units % 100 == 0;
-        least = std::min(least, units);
-        greatest = std::max(greatest, units);
-    });
-    if (allUnits && present.Count() > 0) {
-        const std::int64_t per = allCents ? 100 : 1;
-        const auto unitsBits = [&](int r) {
-            std::int64_t units = 0;
-            TMoneySum::ExactUnits(reals[r], units);
-            return turned(std::uint64_t(units / per) ^ SignBit);
-        };
-        const std::uint64_t low = turned(std::uint64_t(least / per) ^ SignBit);
-        const std::uint64_t high = turned(std::uint64_t(greatest / per) ^ SignBit);
-        sortAs(unitsBits, std::min(low, high), std::max(low, high));
-    } else {
-        // Doubles of other kinds differ in their every byte: the pairs are
-        // wide whatever their range.
-        sortAs([&](int r) { return turned(OrderedDoubleBits(reals[r])); }, std::uint64_t(0),
-               std::numeric_limits<std::uint64_t>::max());
-    }
-}
-
 } // namespace
 
 void SortByOneStoredKey(const TkvSortKey &key, std::vector<int> &records,
@@ -405,13 +351,56 @@ void SortByOneStoredKey(const TkvSortKey &key, std::vector<int> &records,
     });
     const PresentPositions present(records, states, records.size() - absent.size());
 
+    const auto turned = [descending](std::uint64_t bits) { return descending ? ~bits : bits; };
     switch (key.ColumnKind()) {
-    case TkvSortKey::Column::Integer:
-    case TkvSortKey::Column::Real:
-        withNumberBits(key, records, present, [&](auto bitsOf, std::uint64_t least, std::uint64_t greatest) {
-            sortByBits(records, present, absent, bitsOf, least, greatest, descending, doneReading);
-        });
+    case TkvSortKey::Column::Integer: {
+        const auto &integers = key.Integers();
+        const auto bitsOf = [&](int r) { return turned(std::uint64_t(integers[r]) ^ SignBit); };
+        std::uint64_t least = 0, greatest = 0;
+        bitsRange(records, present, bitsOf, least, greatest);
+        sortByBits(records, present, absent, bitsOf, least, greatest, descending, doneReading);
         break;
+    }
+    case TkvSortKey::Column::Real: {
+        // Amounts held as a whole number of ten-thousandths (every typed or
+        // imported one) differ in three or four bytes of those units where
+        // their doubles differ in all eight: sorted by their units they take
+        // half the radix passes or fewer, in narrow pairs. Units of whole
+        // cents are counted in cents, a byte fewer again.
+        const auto &reals = key.Reals();
+        std::int64_t least = std::numeric_limits<std::int64_t>::max();
+        std::int64_t greatest = std::numeric_limits<std::int64_t>::min();
+        bool allUnits = true, allCents = true;
+        for (std::size_t position = 0; position < records.size() && allUnits; ++position) {
+            const auto r = std::size_t(records[position]);
+            if (states[r] != vsPresent)
+                continue;
+            std::int64_t units = 0;
+            allUnits = TMoneySum::ExactUnits(reals[r], units);
+            allCents = allCents && units % 100 == 0;
+            least = std::min(least, units);
+            greatest = std::max(greatest, units);
+        }
+        if (allUnits && present.Count() > 0) {
+            const std::int64_t per = allCents ? 100 : 1;
+            const auto unitsBits = [&](int r) {
+                std::int64_t units = 0;
+                TMoneySum::ExactUnits(reals[r], units);
+                return turned(std::uint64_t(units / per) ^ SignBit);
+            };
+            const std::uint64_t low = turned(std::uint64_t(least / per) ^ SignBit);
+            const std::uint64_t high = turned(std::uint64_t(greatest / per) ^ SignBit);
+            sortByBits(records, present, absent, unitsBits, std::min(low, high), std::max(low, high),
+                       descending, doneReading);
+        } else {
+            // Doubles of other kinds differ in their every byte: the pairs
+            // are wide whatever their range.
+            sortByBits(
+                records, present, absent, [&](int r) { return turned(OrderedDoubleBits(reals[r])); }, 0,
+                std::numeric_limits<std::uint64_t>::max(), descending, doneReading);
+        }
+        break;
+    }
     case TkvSortKey::Column::Bytes:
         sortTexts(records, present, absent, key.Bytes(), descending, doneReading);
         break;

@@ -30,20 +30,14 @@ void TkvDataFilterCriteria::SetActive(bool value)
 
 std::size_t TkvDataFilterCriteria::FilterRecords(int count, int exemptRecord, int *kept)
 {
-    // A lone condition (the usual quick filter on one column) runs its test
-    // in one loop instead of through the tree for every record.
+    // A lone condition (the usual quick filter on one column), or conditions
+    // on columns joined by AND (a custom filter), run their tests each in a
+    // loop of its own over the records instead of through the tree for every
+    // record, each keeping of the ones listed so far those it passes.
     TkvFilterCriteriaItemList &root = Root();
-    auto *leaf = root.Count() == 1 ? dynamic_cast<TkvDataFilterCriteriaItem *>(root.Items(0)) : nullptr;
-    if (leaf) {
-        PrepareOperatorsWhenChanged();
-        const bool negate = root.BoolOperatorKind() == bcNotAnd || root.BoolOperatorKind() == bcNotOr;
-        return leaf->FilterRecords(count, exemptRecord, negate, kept);
-    }
-    // Conditions on columns joined by AND (a custom filter) run the same way
-    // one after another, each a loop of its own over the records, keeping
-    // of the ones listed so far those it passes.
+    const TkvFilterBoolCode join = root.BoolOperatorKind();
     std::vector<TkvDataFilterCriteriaItem *> leaves;
-    if (root.BoolOperatorKind() == bcAnd && root.Count() > 1) {
+    if (root.Count() == 1 || (root.Count() > 1 && join == bcAnd)) {
         for (int i = 0; i < root.Count(); ++i) {
             auto *item = dynamic_cast<TkvDataFilterCriteriaItem *>(root.Items(i));
             if (!item) {
@@ -56,7 +50,8 @@ std::size_t TkvDataFilterCriteria::FilterRecords(int count, int exemptRecord, in
     if (leaves.empty())
         return IkvFilterCriteria::FilterRecords(count, exemptRecord, kept);
     PrepareOperatorsWhenChanged();
-    std::size_t keptCount = leaves.front()->FilterRecords(count, exemptRecord, false, kept);
+    const bool negate = leaves.size() == 1 && (join == bcNotAnd || join == bcNotOr);
+    std::size_t keptCount = leaves.front()->FilterRecords(count, exemptRecord, negate, kept);
     for (std::size_t i = 1; i < leaves.size(); ++i)
         keptCount = leaves[i]->RefineRecords(count, exemptRecord, kept, keptCount);
     return keptCount;
